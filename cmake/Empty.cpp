@@ -1,0 +1,1 @@
+// Intentionally empty: a library needs at least one source.

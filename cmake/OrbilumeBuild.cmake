@@ -1,0 +1,38 @@
+# Compiler settings shared by every target of the project.
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+endif()
+
+# RTTI is off everywhere (tests derive from product classes, whose type info is never emitted).
+add_compile_options(-fno-rtti -Wall -Wextra)
+if(ORBILUME_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(ORBILUME_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Product code: no exceptions.
+function(orbilume_product_target target)
+  target_compile_options(${target} PRIVATE -fno-exceptions)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# One test executable per test folder: orbilume_add_test(NAME n LABELS l... SOURCES s... [LIBS lib...])
+function(orbilume_add_test)
+  cmake_parse_arguments(T "" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} orbilume-test-support GTest::gtest GTest::gmock)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+endfunction()
+
+if(ORBILUME_LIBFUZZER)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
