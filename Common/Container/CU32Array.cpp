@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-CU32Array::~CU32Array() { std::free(mData); }
+CU32Array::~CU32Array() {
+    std::free(mData);
+}
 
 bool CU32Array::Insert(uint32_t index, uint32_t value) {
     if (index > mCount) index = mCount;

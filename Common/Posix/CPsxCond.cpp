@@ -11,7 +11,9 @@ CPsxCond::CPsxCond() {
     pthread_condattr_destroy(&attr);
 }
 
-CPsxCond::~CPsxCond() { pthread_cond_destroy(&mCond); }
+CPsxCond::~CPsxCond() {
+    pthread_cond_destroy(&mCond);
+}
 
 int CPsxCond::Wait(pthread_mutex_t& mutex) {
     int rc;
@@ -37,6 +39,10 @@ bool CPsxCond::WaitFor(pthread_mutex_t& mutex, uint32_t milliseconds) {
     return rc != ETIMEDOUT;
 }
 
-void CPsxCond::Signal() { pthread_cond_signal(&mCond); }
+void CPsxCond::Signal() {
+    pthread_cond_signal(&mCond);
+}
 
-void CPsxCond::Broadcast() { pthread_cond_broadcast(&mCond); }
+void CPsxCond::Broadcast() {
+    pthread_cond_broadcast(&mCond);
+}

@@ -4,7 +4,9 @@ namespace {
 constexpr uint32_t kNotFound = UINT32_MAX;
 }
 
-LCallbackList::Iterator::Iterator(LCallbackList& list) : mList(&list) { list.mIterators.Insert(this); }
+LCallbackList::Iterator::Iterator(LCallbackList& list) : mList(&list) {
+    list.mIterators.Insert(this);
+}
 
 LCallbackList::Iterator::~Iterator() {
     if (mList) mList->mIterators.Remove(this);

@@ -9,9 +9,13 @@ SSLink* LSLinkBase::End() {
     return sentinel;
 }
 
-LSLinkBase::LSLinkBase() { Reset(); }
+LSLinkBase::LSLinkBase() {
+    Reset();
+}
 
-LSLinkBase::~LSLinkBase() { RemoveAll(); }
+LSLinkBase::~LSLinkBase() {
+    RemoveAll();
+}
 
 void LSLinkBase::Reset() {
     mHead.next = End();
@@ -24,9 +28,13 @@ uint32_t LSLinkBase::Count() const {
     return n;
 }
 
-bool LSLinkBase::Insert(SSLink* node) { return InsertAfter(node, nullptr); }
+bool LSLinkBase::Insert(SSLink* node) {
+    return InsertAfter(node, nullptr);
+}
 
-bool LSLinkBase::Append(SSLink* node) { return InsertAfter(node, mLast); }
+bool LSLinkBase::Append(SSLink* node) {
+    return InsertAfter(node, mLast);
+}
 
 bool LSLinkBase::InsertAfter(SSLink* node, SSLink* after) {
     if (!node || node->next) return false;
@@ -65,7 +73,9 @@ SSLink* LSLinkBase::RemoveNext(SSLink* node) {
     return victim;
 }
 
-SSLink* LSLinkBase::RemoveFirst() { return RemoveNext(nullptr); }
+SSLink* LSLinkBase::RemoveFirst() {
+    return RemoveNext(nullptr);
+}
 
 SSLink* LSLinkBase::RemoveLast() {
     if (IsEmpty()) return nullptr;

@@ -3,14 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
-LVariBufferBase::LVariBufferBase(void*& data, uint32_t& capacity, uint16_t elementSize, uint32_t initialCapacity)
+LVariBufferBase::LVariBufferBase(void*& data, uint32_t& capacity, uint16_t elementSize,
+                                 uint32_t initialCapacity)
     : mData(data), mCapacity(capacity), mElementSize(elementSize) {
     mData = nullptr;
     mCapacity = 0;
     SetSize(initialCapacity, false);
 }
 
-LVariBufferBase::~LVariBufferBase() { std::free(mData); }
+LVariBufferBase::~LVariBufferBase() {
+    std::free(mData);
+}
 
 bool LVariBufferBase::SetSize(uint32_t n, bool keep) {
     if (n == 0) {

@@ -37,10 +37,13 @@ class LVariBuffer {
     static_assert(sizeof(T) <= 0xFFFF && alignof(T) <= alignof(std::max_align_t));
 
 public:
-    explicit LVariBuffer(uint32_t initialCapacity = 0) : mEngine(mData, mCapacity, sizeof(T), initialCapacity) {}
+    explicit LVariBuffer(uint32_t initialCapacity = 0)
+        : mEngine(mData, mCapacity, sizeof(T), initialCapacity) {}
 
     bool SetSize(uint32_t n, bool keep) { return mEngine.SetSize(n, keep); }
-    bool Ready(uint32_t need, uint32_t extra = 0, bool keep = true) { return mEngine.Ready(need, extra, keep); }
+    bool Ready(uint32_t need, uint32_t extra = 0, bool keep = true) {
+        return mEngine.Ready(need, extra, keep);
+    }
     bool Copy(const T* source, uint32_t n) { return mEngine.Copy(source, n); }
     T* Detach() { return static_cast<T*>(mEngine.Detach()); }
 
