@@ -32,7 +32,7 @@ public:
         return CArrayBase::PutElements(index, source, n);
     }
     bool Move(uint32_t from, uint32_t to) {
-        T scratch;
-        return CArrayBase::Move(from, to, &scratch);
+        alignas(T) unsigned char scratch[sizeof(T)];
+        return CArrayBase::Move(from, to, scratch);
     }
 };
