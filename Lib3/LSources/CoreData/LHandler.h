@@ -24,10 +24,9 @@ private:
     const char* fText = nullptr;
 };
 
-#define L_MESSAGE_ID(name)         \
-    inline constexpr LMsgId name { \
-#name                      \
-    }
+// clang-format off
+#define L_MESSAGE_ID(name) inline constexpr LMsgId name{#name}
+// clang-format on
 
 class LHandler;
 
