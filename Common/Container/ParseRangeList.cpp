@@ -5,7 +5,9 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 uint32_t ReadNumber(const char*& p) {
     char* end;

@@ -33,10 +33,16 @@ bool SameKey(const LColorData::Key& a, const LColorData::Key& b) {
 
 }  // namespace
 
-const LColorTheme& LColorTheme::Current() { return CurrentTheme(); }
-void LColorTheme::SetCurrent(const LColorTheme& theme) { CurrentTheme() = theme; }
+const LColorTheme& LColorTheme::Current() {
+    return CurrentTheme();
+}
+void LColorTheme::SetCurrent(const LColorTheme& theme) {
+    CurrentTheme() = theme;
+}
 
-LColorData::~LColorData() { Cache().Remove(this); }
+LColorData::~LColorData() {
+    Cache().Remove(this);
+}
 
 LColorData* LColorData::Find(const Key& key) {
     for (SSLink* n = Cache().First(); !n->IsEnd(); n = n->next) {
@@ -78,7 +84,9 @@ LColorData* LColorData::FindOrCreateSystem(uint32_t number) {
     return d ? d : Make(key, true);
 }
 
-uint32_t LColorData::CacheCount() { return Cache().Count(); }
+uint32_t LColorData::CacheCount() {
+    return Cache().Count();
+}
 
 LRGBA LColorData::Resolve() const {
     if (fKey.systemColour < 8) return LColorTheme::Current().colour[fKey.systemColour];
@@ -86,6 +94,10 @@ LRGBA LColorData::Resolve() const {
     return FromRGB(fKey.rgb, fKey.alpha);
 }
 
-LRGBA LColor::ForDrawing() const { return ColorData() ? ColorData()->Resolve() : LRGBA{0, 0, 0, 1}; }
+LRGBA LColor::ForDrawing() const {
+    return ColorData() ? ColorData()->Resolve() : LRGBA{0, 0, 0, 1};
+}
 
-LRGBA LColor::ForControls() const { return ColorData() ? ColorData()->Resolve() : LRGBA{1, 1, 1, 1}; }
+LRGBA LColor::ForControls() const {
+    return ColorData() ? ColorData()->Resolve() : LRGBA{1, 1, 1, 1};
+}

@@ -68,7 +68,8 @@ public:
     static LColor Grey(uint32_t level) { return LColor(LColorData::FindOrCreateGrey(level)); }
     // System colour 0..7 of the theme table.
     static LColor System(uint32_t number) { return LColor(LColorData::FindOrCreateSystem(number)); }
-    LColor(const LRGB& rgb, uint32_t mode, float alpha = 1.0f) : LColor(LColorData::FindOrCreate(rgb, mode, alpha)) {}
+    LColor(const LRGB& rgb, uint32_t mode, float alpha = 1.0f)
+        : LColor(LColorData::FindOrCreate(rgb, mode, alpha)) {}
 
     const LColorData* ColorData() const { return static_cast<const LColorData*>(Data()); }
     // For drawing: an empty handle is opaque black.

@@ -1,11 +1,10 @@
-#include "Common/Container/CRangeList.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "Common/Container/CRangeList.h"
 #include "Common/Container/ParseRangeList.h"
 
 namespace {
@@ -13,7 +12,8 @@ namespace {
 std::string Dump(const CRangeList& list) {
     std::string s;
     for (const CRangeList::Entry& e : list.Entries())
-        s += "[" + std::to_string(e.start) + "," + std::to_string(e.end) + ")" + std::to_string(e.value) + " ";
+        s +=
+            "[" + std::to_string(e.start) + "," + std::to_string(e.end) + ")" + std::to_string(e.value) + " ";
     return s;
 }
 
@@ -72,8 +72,8 @@ TEST(ParseRangeListTest, NumbersAndRanges) {
         std::string expected;
     };
     const Case cases[] = {
-        {"1,3-5 8", "1-1 3-5 8-8 "},  {"7-2;4", "4-4 "},   {"", ""},  {"abc", ""}, {nullptr, ""},
-        {"2 - 6|9", "2-6 9-9 "},       {"99999999999-1", ""}, {"5-", "5-5 "},
+        {"1,3-5 8", "1-1 3-5 8-8 "}, {"7-2;4", "4-4 "},     {"", ""},       {"abc", ""}, {nullptr, ""},
+        {"2 - 6|9", "2-6 9-9 "},     {"99999999999-1", ""}, {"5-", "5-5 "},
     };
     for (const Case& c : cases) {
         CArray<SRangePair> ranges;

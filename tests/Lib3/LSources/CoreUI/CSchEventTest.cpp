@@ -1,6 +1,6 @@
-#include "Lib3/LSources/CoreUI/CSchEvent.h"
-
 #include <gtest/gtest.h>
+
+#include "Lib3/LSources/CoreUI/CSchEvent.h"
 
 namespace {
 
@@ -43,13 +43,16 @@ TEST(CSchEventTest, PeriodTable) {
         {"daily wrap, evening part", 2, At(22), At(2), At(23), true, false, 1},
         {"daily wrap, after midnight", 2, At(22), At(2), At(1), true, false, 2},
         {"daily wrap, outside", 2, At(22), At(2), At(12), true, false, 0},
-        {"weekly wrap answers 1 after the turn", 3, At(22, 0, 0, 6), At(2, 0, 0, 0), At(1, 0, 0, 0), true, false, 1},
+        {"weekly wrap answers 1 after the turn", 3, At(22, 0, 0, 6), At(2, 0, 0, 0), At(1, 0, 0, 0), true,
+         false, 1},
         {"weekly wrap, outside", 3, At(22, 0, 0, 6), At(2, 0, 0, 0), At(12, 0, 0, 3), true, false, 0},
-        {"weekly same whatever the day", 3, At(9, 0, 0, 2, 5), At(9, 0, 0, 2, 20, 7), At(9, 0, 0, 2), false, true, 0},
+        {"weekly same whatever the day", 3, At(9, 0, 0, 2, 5), At(9, 0, 0, 2, 20, 7), At(9, 0, 0, 2), false,
+         true, 0},
         {"hourly", 1, At(0, 10), At(0, 20), At(5, 15), false, false, 1},
         {"minute wrap", 0, At(0, 0, 50), At(0, 0, 10), At(3, 4, 5), true, false, 2},
         {"monthly", 4, At(0, 0, 0, 0, 10), At(0, 0, 0, 0, 20), At(12, 0, 0, 0, 15, 9), false, false, 1},
-        {"yearly wrap", 5, At(0, 0, 0, 0, 1, 12), At(0, 0, 0, 0, 1, 2), At(0, 0, 0, 0, 15, 1), true, false, 2},
+        {"yearly wrap", 5, At(0, 0, 0, 0, 1, 12), At(0, 0, 0, 0, 1, 2), At(0, 0, 0, 0, 15, 1), true, false,
+         2},
         {"once, before", 6, At(0, 0, 0, 0, 1, 1, 2025), At(0, 0, 0, 0, 1, 1, 2026), At(0), false, false, 0},
         {"once, inside", 6, At(0, 0, 0, 0, 1, 1, 2024), At(0, 0, 0, 0, 1, 1, 2026), At(5), false, false, 1},
         {"equal start and end never matches", 2, At(9), At(9), At(9), false, true, 0},

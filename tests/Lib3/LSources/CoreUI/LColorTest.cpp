@@ -1,6 +1,6 @@
-#include "Lib3/LSources/CoreUI/LColor.h"
-
 #include <gtest/gtest.h>
+
+#include "Lib3/LSources/CoreUI/LColor.h"
 
 namespace {
 
