@@ -663,7 +663,8 @@ void LLayoutScript::Compile(CLayoutScriptSource& source) {
         source.Report(report);
         fReport = LString(report);
 #ifndef NDEBUG
-        std::fprintf(stderr, "layout script: %s", fReport.CStr());
+        // Debug builds can show it to the layout's author; the user never sees it.
+        if (std::getenv("ORBILUME_LAYOUT_DEBUG")) std::fprintf(stderr, "layout script: %s", fReport.CStr());
 #endif
     }
     fSource = nullptr;

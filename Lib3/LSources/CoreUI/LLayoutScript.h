@@ -64,6 +64,7 @@ public:
 
     int ErrorCode() const { return fError; }
     // The error report of the last compilation, for tests and debugging; never shown to the user.
+    // Debug builds also print it to stderr when ORBILUME_LAYOUT_DEBUG is set.
     const LString& ErrorReport() const { return fReport; }
     void SetStepLimit(uint32_t steps) { fStepLimit = steps; }
 
