@@ -16,12 +16,13 @@ static_assert(sizeof(SLayoutInstr) == 24 || sizeof(void*) != 8, "instructions ar
 namespace {
 
 enum : int { kEnd = 0, kName = 1, kNumber = 2, kArgCount = 3 };
+// "!=", "<=", "==", ">=", "*=", "+=", "-=", "/=" are the first character plus 128; "++" and "--" plus 160.
 constexpr int Op2(char c) {
     return (unsigned char)c + 128;
-}  // "!=", "<=", "==", ">=", "*=", ...
+}
 constexpr int Inc2(char c) {
     return (unsigned char)c + 160;
-}  // "++", "--"
+}
 
 // Column numbers of the variable operation table.
 enum : int { kLoad = 0, kRef = 1, kAssign = 2, kPreInc = 7, kPostInc = 14, kFused = 15 };
