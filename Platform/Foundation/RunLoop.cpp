@@ -181,6 +181,8 @@ RunLoop* RunLoop::Main() {
     return loop;
 }
 
+bool RunLoop::IsMainThread() { return OnMainThread(); }
+
 void RunLoop::WakeAll() {
     std::lock_guard<std::mutex> g(Lock());
     for (RunLoop* loop : AllLoops()) loop->WakeUp();

@@ -119,6 +119,7 @@ public:
     static RunLoop* Main();
     // Wakes every loop (used when the clock moves).
     static void WakeAll();
+    static bool IsMainThread();
 
     // False when the item is invalid or belongs to another loop.
     bool AddSource(RunLoopSource* source, uint32_t modes) { return Add(source, kSource, modes); }
