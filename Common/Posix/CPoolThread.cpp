@@ -39,7 +39,9 @@ CPoolThread::~CPoolThread() {
     mThread.Join();
 }
 
-void CPoolThread::Body(void* self) { static_cast<CPoolThread*>(self)->Loop(); }
+void CPoolThread::Body(void* self) {
+    static_cast<CPoolThread*>(self)->Loop();
+}
 
 void CPoolThread::Loop() {
     CThreadPool& pool = CThreadPool::Get();

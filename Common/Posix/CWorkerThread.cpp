@@ -7,7 +7,9 @@
 
 CWorkerThread::CWorkerThread() : mFinishSignal(this, &Completed) {}
 
-CWorkerThread::~CWorkerThread() { Stop(); }
+CWorkerThread::~CWorkerThread() {
+    Stop();
+}
 
 void CWorkerThread::Begin(int64_t interval) {
     mCost8.store(80, std::memory_order_relaxed);
@@ -62,7 +64,9 @@ void CWorkerThread::Stop() {
     mThread.Join();
 }
 
-void CWorkerThread::Body(void* self) { static_cast<CWorkerThread*>(self)->Run(); }
+void CWorkerThread::Body(void* self) {
+    static_cast<CWorkerThread*>(self)->Run();
+}
 
 void CWorkerThread::Run() {
     plat::AutoreleasePool pool;

@@ -68,7 +68,7 @@ private:
     CPsxThread mThread;
     CRunLoopSignal mFinishSignal;
     CPsxMutex mQueueMutex;
-    CArray<Item> mQueue;  // queue mutex
+    CArray<Item> mQueue;            // queue mutex
     bool mQueuedSinceTake = false;  // queue mutex
     std::atomic<bool> mStop{false};
     CEventFlag mWake;

@@ -25,7 +25,9 @@ constexpr const char* kCmdDelete = "LStdCmd_Delete";
 
 }  // namespace
 
-CAppBase::CAppBase(LoopFactory makeLoop) : LHandler(nullptr) { mLoop = makeLoop ? makeLoop(this) : nullptr; }
+CAppBase::CAppBase(LoopFactory makeLoop) : LHandler(nullptr) {
+    mLoop = makeLoop ? makeLoop(this) : nullptr;
+}
 
 CAppBase::~CAppBase() {
     delete mViewPrefs;
@@ -47,7 +49,9 @@ LHandler* CAppBase::ReadyMenuBar() {
     return target;
 }
 
-void CAppBase::SelectItem(LHandler* item, LHandler* target) { Dispatch(LMessage(kMenuItemSelected, item, target)); }
+void CAppBase::SelectItem(LHandler* item, LHandler* target) {
+    Dispatch(LMessage(kMenuItemSelected, item, target));
+}
 
 LMessage CAppBase::HandleKey(const LMessage& msg) {
     CMainLoopUI* ui = CMainLoopUI::Get();
@@ -71,8 +75,8 @@ LMessage CAppBase::HandleKey(const LMessage& msg) {
     }
     // "LKeyboard_Char"
     uint32_t c = ui->KeyChar();
-    bool plain = !(ui->KeyModifiers() & (CMainLoopUI::kControlKey | CMainLoopUI::kOptionKey |
-                                         CMainLoopUI::kCommandKey));
+    bool plain = !(ui->KeyModifiers() &
+                   (CMainLoopUI::kControlKey | CMainLoopUI::kOptionKey | CMainLoopUI::kCommandKey));
     if (plain && c >= 32 && c != 127) {
         if (LHandler* target = ReadyMenuBar()) {
             if (LHandler* item = CMainLoopUI::Get()->FindEnabledKeyItem()) {

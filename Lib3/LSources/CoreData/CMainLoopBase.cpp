@@ -10,8 +10,12 @@ LHandler* gAppRoot = nullptr;
 CMainLoopUI* gUI = nullptr;
 }  // namespace
 
-void CMainLoopUI::Install(CMainLoopUI* ui) { gUI = ui; }
-CMainLoopUI* CMainLoopUI::Get() { return gUI; }
+void CMainLoopUI::Install(CMainLoopUI* ui) {
+    gUI = ui;
+}
+CMainLoopUI* CMainLoopUI::Get() {
+    return gUI;
+}
 
 CMainLoopBase::CMainLoopBase(LHandler* root) : LHandler(root) {
     gMainLoop = this;
@@ -27,17 +31,25 @@ CMainLoopBase::~CMainLoopBase() {
     }
 }
 
-CMainLoopBase* CMainLoopBase::Get() { return gMainLoop; }
-LHandler* CMainLoopBase::AppRoot() { return gAppRoot; }
+CMainLoopBase* CMainLoopBase::Get() {
+    return gMainLoop;
+}
+LHandler* CMainLoopBase::AppRoot() {
+    return gAppRoot;
+}
 
 LCallbackList& CMainLoopBase::CursorHooks() {
     static LCallbackList* hooks = new LCallbackList;
     return *hooks;
 }
 
-void CMainLoopBase::Rearm(void* self) { static_cast<CMainLoopBase*>(self)->RearmIdleTimer(); }
+void CMainLoopBase::Rearm(void* self) {
+    static_cast<CMainLoopBase*>(self)->RearmIdleTimer();
+}
 
-LHandler* CMainLoopBase::ModalTop() const { return mModal.Count() ? mModal[mModal.Count() - 1] : nullptr; }
+LHandler* CMainLoopBase::ModalTop() const {
+    return mModal.Count() ? mModal[mModal.Count() - 1] : nullptr;
+}
 
 void CMainLoopBase::IdlePass() {
     uint32_t now = LTimer::Now();

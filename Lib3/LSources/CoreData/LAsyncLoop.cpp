@@ -14,7 +14,9 @@ public:
 };
 
 namespace {
-int32_t Diff(uint32_t a, uint32_t b) { return int32_t(a - b); }
+int32_t Diff(uint32_t a, uint32_t b) {
+    return int32_t(a - b);
+}
 }  // namespace
 
 LAsyncLoop::LAsyncLoop() : mHub(this) {}
@@ -27,7 +29,9 @@ LAsyncLoop::~LAsyncLoop() {
     mSignals.RemoveAll();
 }
 
-uint32_t LAsyncLoop::Now() { return LTimer::Now(); }
+uint32_t LAsyncLoop::Now() {
+    return LTimer::Now();
+}
 
 // After the last timer whose (due - now) is not greater than this one's: equal dues fire in start order.
 void LAsyncLoop::InsertTimer(LAsyncTimer* timer, uint32_t now) {
@@ -64,7 +68,7 @@ void LAsyncLoop::DetachSignal(LAsyncSignal* signal) {
 
 void LAsyncLoop::UnqueueSignal(LAsyncSignal* signal) {
     mSignals.Remove(signal);
-    signal->fQueued.store(0, std::memory_order_release);
+    signal->fQueued.store(0);
 }
 
 void LAsyncLoop::DrainEvents() {
@@ -100,9 +104,13 @@ LMessage LAsyncLoop::Hub::Handle(const LMessage& msg) {
     return note;
 }
 
-LAsyncSignal::~LAsyncSignal() { fLoop->DetachSignal(this); }
+LAsyncSignal::~LAsyncSignal() {
+    fLoop->DetachSignal(this);
+}
 
-LAsyncTimer::~LAsyncTimer() { Stop(); }
+LAsyncTimer::~LAsyncTimer() {
+    Stop();
+}
 
 bool LAsyncTimer::Stop() {
     fLoop->Lock();

@@ -87,9 +87,11 @@ public:
 
     void Raise() {
         uint32_t idle = 0;
-        if (fQueued.compare_exchange_strong(idle, 1, std::memory_order_acq_rel)) fLoop->RaiseSignal(this);
+        // Sequentially consistent with the clearing on the loop's thread, so a raise that finds the flag
+        // still set is seen by the delivery that clears it.
+        if (fQueued.compare_exchange_strong(idle, 1)) fLoop->RaiseSignal(this);
     }
-    bool IsQueued() const { return fQueued.load(std::memory_order_acquire) != 0; }
+    bool IsQueued() const { return fQueued.load() != 0; }
 
 private:
     friend class LAsyncLoop;
@@ -131,12 +133,14 @@ public:
         uint32_t s = fState.load(std::memory_order_acquire);
         return s == kPosted || s == kWaiting;
     }
+    // Moved to the main thread, not yet delivered.
+    bool IsWaiting() const { return fState.load(std::memory_order_acquire) == kWaiting; }
 
 private:
     friend class LAsyncLoop;
     enum : uint32_t { kIdle, kPosted, kWaiting, kCancelled };
 
     LAsyncLoop* fLoop;
-    LAsyncEventRelay* fRelay;  // the main-thread timer that carries the note
+    LAsyncEventRelay* fRelay;             // the main-thread timer that carries the note
     std::atomic<uint32_t> fState{kIdle};  // changed under the loop lock
 };

@@ -7,7 +7,9 @@
 #include "Platform/Foundation/RunLoop.h"
 
 namespace {
-int32_t Diff(uint32_t a, uint32_t b) { return int32_t(a - b); }
+int32_t Diff(uint32_t a, uint32_t b) {
+    return int32_t(a - b);
+}
 }  // namespace
 
 LAsyncWorkerLoop::LAsyncWorkerLoop(CMainLoopBase* mainLoop)
@@ -27,7 +29,9 @@ LAsyncWorkerLoop::~LAsyncWorkerLoop() {
     CRefObj::Free(mNotifier);
 }
 
-void LAsyncWorkerLoop::Body(void* self) { static_cast<LAsyncWorkerLoop*>(self)->ThreadMain(); }
+void LAsyncWorkerLoop::Body(void* self) {
+    static_cast<LAsyncWorkerLoop*>(self)->ThreadMain();
+}
 
 void LAsyncWorkerLoop::ThreadMain() {
     plat::RunLoop* loop = plat::RunLoop::Current();
@@ -51,7 +55,7 @@ void LAsyncWorkerLoop::DeliverSignals() {
         mSignalMutex.Lock();
         auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
         // Cleared before the message, so the owner may raise it again from its handler.
-        if (s) s->fQueued.store(0, std::memory_order_release);
+        if (s) s->fQueued.store(0);
         mSignalMutex.Unlock();
         if (!s) return;
         LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
@@ -105,6 +109,6 @@ void LAsyncWorkerLoop::DetachSignal(LAsyncSignal* signal) {
 void LAsyncWorkerLoop::UnqueueSignal(LAsyncSignal* signal) {
     mSignalMutex.Lock();
     mSignals.Remove(signal);
-    signal->fQueued.store(0, std::memory_order_release);
+    signal->fQueued.store(0);
     mSignalMutex.Unlock();
 }

@@ -38,8 +38,8 @@ private:
     void FireTimers();
     double SecondsToFirstTimer();
 
-    CPsxMutex mLoopMutex;       // held by the thread whenever it runs client code
-    CPsxMutex mSignalMutex;     // the signal list only, so raising never waits for client code
+    CPsxMutex mLoopMutex;    // held by the thread whenever it runs client code
+    CPsxMutex mSignalMutex;  // the signal list only, so raising never waits for client code
     std::atomic<bool> mStop{false};
     std::atomic<bool> mNotified{false};
     CMacTimer* mNotifier;

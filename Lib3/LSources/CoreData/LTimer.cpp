@@ -20,18 +20,28 @@ LSLinkBase& HeldList() {
 LTimer::RearmHook gRearm = nullptr;
 void* gRearmContext = nullptr;
 
-int32_t Diff(uint32_t a, uint32_t b) { return int32_t(a - b); }
+int32_t Diff(uint32_t a, uint32_t b) {
+    return int32_t(a - b);
+}
 
-LTimer* TimerOf(SSLink* node) { return static_cast<LTimer*>(node); }
+LTimer* TimerOf(SSLink* node) {
+    return static_cast<LTimer*>(node);
+}
 
 // T belongs to H when H is T or one of the handlers above it.
-bool Belongs(const LTimer* t, const LHandler* h) { return LHandler::IsBetween(t, t->Upper(), h); }
+bool Belongs(const LTimer* t, const LHandler* h) {
+    return LHandler::IsBetween(t, t->Upper(), h);
+}
 
 }  // namespace
 
-LTimer::~LTimer() { Stop(); }
+LTimer::~LTimer() {
+    Stop();
+}
 
-uint32_t LTimer::Now() { return uint32_t(GetEventTimeMs()); }
+uint32_t LTimer::Now() {
+    return uint32_t(GetEventTimeMs());
+}
 
 void LTimer::SetRearmHook(RearmHook hook, void* context) {
     gRearm = hook;
@@ -87,7 +97,9 @@ void LTimer::StartRepeat(uint32_t periodMs) {
     RequestRearm();
 }
 
-void LTimer::Stop() { Unlink(); }
+void LTimer::Stop() {
+    Unlink();
+}
 
 bool LTimer::IsBlocked(const LHandler* modal, const LHandler* front, bool active) const {
     const bool behindFront = front && !Belongs(this, front);

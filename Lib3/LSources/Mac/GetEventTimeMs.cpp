@@ -4,4 +4,6 @@
 
 #include "Platform/Foundation/Clock.h"
 
-int64_t GetEventTimeMs() { return std::llround(plat::ClockNow() * 1000.0); }
+int64_t GetEventTimeMs() {
+    return std::llround(plat::ClockNow() * 1000.0);
+}
