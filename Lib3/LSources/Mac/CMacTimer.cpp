@@ -26,7 +26,8 @@ void CMacTimer::Fire() {
 
 void CMacTimer::Expired(plat::RunLoopTimer*, void* self) {
     auto* t = static_cast<CMacTimer*>(self);
-    // Cleared before the call: a Fire during the callback brings another one.
-    t->mArmed.store(false, std::memory_order_release);
+    // Cleared before the call: a Fire during the callback brings another one. An exchange, so that
+    // the callback sees what a Fire that found the flag set had written before.
+    t->mArmed.exchange(false, std::memory_order_acq_rel);
     if (t->mCallback) t->mCallback(t->mContext, t);
 }
