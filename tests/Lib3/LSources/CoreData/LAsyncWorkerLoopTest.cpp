@@ -166,7 +166,8 @@ TEST_F(LAsyncTest, LoopTimersFireInDueOrderOnTheWorker) {
     LAsyncTimer late(&owner, loop.get()), early(&owner, loop.get()), stopped(&owner, loop.get());
     late.Start(40);
     early.Start(5);
-    stopped.Start(10);
+    stopped.Start(20);
+    stopped.Start(1000);  // restarting moves it; the stop below comes long before it is due
     bool wasArmed = false;
     std::thread([&] { wasArmed = stopped.Stop(); }).join();
     EXPECT_TRUE(wasArmed);
