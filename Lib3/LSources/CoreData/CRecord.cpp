@@ -10,7 +10,7 @@ namespace {
 
 // Bounds the creation of nested non-optional sub-records (a type that contains itself).
 constexpr int kMaxCreateDepth = 64;
-int gCreateDepth = 0;
+thread_local int gCreateDepth = 0;
 
 CArrayBase* NewScalarArray(uint8_t elementKind) {
     switch (elementKind) {

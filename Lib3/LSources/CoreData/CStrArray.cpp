@@ -68,6 +68,11 @@ bool CStrArray::Assign(const CStrArray& other) {
 }
 
 bool CStrArray::Assign(const LString* texts, uint32_t n) {
+    if (texts == mData) {
+        // Our own first n elements: only the surplus goes.
+        while (mCount > n) Remove(mCount - 1);
+        return n <= mCount;
+    }
     if (n > mCount && mCapacity < n && !Reallocate(n)) return false;
     while (mCount > n) Remove(mCount - 1);
     uint32_t i = 0;

@@ -297,6 +297,8 @@ TEST(CStrArray, GrowsFromTheCountAndNeverShrinksByCount) {
 
     EXPECT_TRUE(a.SetCount(1));
     EXPECT_EQ(a.Count(), 3u);
+    EXPECT_TRUE(a.Assign(a.Data(), 3));  // its own elements: unchanged
+    EXPECT_EQ(a[1], "x");
     EXPECT_TRUE(a.SetCount(8, 2));
     EXPECT_EQ(a.Count(), 8u);
     EXPECT_EQ(a.Capacity(), 10u);
