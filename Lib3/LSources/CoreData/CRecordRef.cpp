@@ -11,19 +11,6 @@ namespace {
 
 constexpr uint32_t kNotInParent = 0xFFFFFFFF;
 
-uint32_t ElementValueClass(uint8_t elementKind) {
-    switch (elementKind) {
-        case kElemString:
-            return 0;
-        case kElemByte:
-            return 1;
-        case kElemFloat:
-            return 3;
-        default:
-            return 4;
-    }
-}
-
 bool SameElement(uint8_t elementKind, const void* a, const void* b) {
     if (elementKind == kElemString) return *static_cast<const LString*>(a) == *static_cast<const LString*>(b);
     if (elementKind == kElemFloat) return *static_cast<const float*>(a) == *static_cast<const float*>(b);
@@ -68,6 +55,19 @@ uint32_t CRecordRef::IndexInParent() const {
         }
         default:
             return kNotInParent;
+    }
+}
+
+uint8_t CRecordRef::ElementValueClass(uint8_t elementKind) {
+    switch (elementKind) {
+        case kElemString:
+            return kValueString;
+        case kElemByte:
+            return kValueByte;
+        case kElemFloat:
+            return kValueFloat;
+        default:
+            return kValueWord;
     }
 }
 

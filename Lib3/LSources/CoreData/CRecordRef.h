@@ -115,6 +115,7 @@ private:
             return sizeof(T) == 1 ? kValueByte : kValueWord;
         }
     }
+    static uint8_t ElementValueClass(uint8_t elementKind);
     CRecord* Checked(uint32_t field, uint8_t kind) const;
     CRecord* CheckedArray(uint32_t field, uint8_t valueClass) const;
     bool SetArrayValueRaw(LHandler* editor, uint32_t field, uint32_t index, const void* value,
