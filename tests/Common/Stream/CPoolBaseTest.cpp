@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -7,8 +8,8 @@
 
 namespace {
 
-int gLiveObjects = 0;
-int gLivePools = 0;
+std::atomic<int> gLiveObjects{0};
+std::atomic<int> gLivePools{0};
 
 class Item : public CPooled {
 public:
@@ -20,7 +21,7 @@ class ItemPool : public CPoolBase {
 public:
     ItemPool() { ++gLivePools; }
     ~ItemPool() override { --gLivePools; }
-    int made = 0;
+    std::atomic<int> made{0};
 
 protected:
     CPooled* MakeNew() override {
@@ -91,7 +92,7 @@ TEST(CPoolBase, ThreadsShareOnePool) {
     for (auto& t : threads) t.join();
     EXPECT_EQ(pool->Uses(), 1);
     EXPECT_LE(pool->made, 8);
-    EXPECT_EQ(pool->FreeCount(), static_cast<uint32_t>(pool->made));
+    EXPECT_EQ(pool->FreeCount(), static_cast<uint32_t>(pool->made.load()));
     pool->Release();
     EXPECT_EQ(gLivePools, 0);
     EXPECT_EQ(gLiveObjects, 0);
