@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "Common/OpenGL/CObSampleDC.h"
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/COpenGLTexture.h"
@@ -157,6 +158,33 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
     context.SetPlace({5, 5, 5, 30});
     EXPECT_TRUE(context.empty());
     EXPECT_EQ(context.glcontext()->Surface()->Width(), 40);  // kept while hidden
+}
+
+}  // namespace
+
+namespace {
+
+struct Holder : LHandler {
+    CObSampleDC* held = nullptr;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(CObSampleDC_Destruct) && msg.sender == held) {
+            held = nullptr;
+            return LMessage();
+        }
+        return LHandler::Handle(msg);
+    }
+};
+
+TEST_F(COpenGLContextTest, SampleContextTellsItsHolderWhenItGoes) {
+    Holder holder;
+    plat::OffscreenGLWindowHost window;
+    holder.held = new CObSampleDC(&holder, &window);
+    EXPECT_TRUE(holder.held->context().valid());
+    EXPECT_TRUE(holder.held->context().empty());  // a window context, not placed yet
+    holder.held->context().SetPlace({0, 0, 16, 16});
+    EXPECT_FALSE(holder.held->context().empty());
+    delete holder.held;
+    EXPECT_EQ(holder.held, nullptr);
 }
 
 }  // namespace

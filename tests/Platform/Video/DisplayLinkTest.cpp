@@ -76,13 +76,16 @@ TEST_F(DisplayLinkTest, ThreadTicksAtNominalRateAndStopsCleanly) {
     ASSERT_NE(link, nullptr);
     Counter counter;
     link->SetOutputCallback(&Counter::Callback, &counter);
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(link->Start());
     EXPECT_TRUE(link->IsRunning());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     link->Stop();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
     int afterStop = counter.ticks.load();
-    EXPECT_GT(afterStop, 10);
-    EXPECT_LT(afterStop, 80);
+    EXPECT_GT(afterStop, 5);
+    // Never faster than the period: missed refreshes are skipped, not caught up.
+    EXPECT_LE(afterStop, elapsed / std::chrono::milliseconds(2) + 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(counter.ticks.load(), afterStop);
     // Restartable after a stop.
