@@ -8,11 +8,9 @@ COpenGLScope_Cca::COpenGLScope_Cca(COpenGLContext_Cca& context)
     if (fPrevious && fPrevious == context.glcontext()) return;
     context.lock().lock();
     fLocked = true;
-    if (context.glcontext()) {
-        context.glcontext()->MakeCurrent();
-    } else {
-        plat::GLContext::ClearCurrent();
-    }
+    // A context that cannot be made current (it is current on another thread) leaves none current,
+    // so the scope's GL calls go nowhere rather than into the previous context.
+    if (!context.glcontext() || !context.glcontext()->MakeCurrent()) plat::GLContext::ClearCurrent();
 }
 
 COpenGLScope_Cca::~COpenGLScope_Cca() {

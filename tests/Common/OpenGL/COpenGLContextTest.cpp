@@ -54,6 +54,30 @@ TEST_F(COpenGLContextTest, ScopeLocksSwitchesAndRestores) {
     EXPECT_TRUE(LockFreeElsewhere(a));
 }
 
+TEST_F(COpenGLContextTest, ContextBusyOnAnotherThreadLeavesNoneCurrent) {
+    COpenGLContext_Cca busy(nullptr, nullptr);
+    COpenGLContext_Cca mine(nullptr, nullptr);
+    std::atomic<int> step{0};
+    std::thread holder([&] {
+        busy.glcontext()->MakeCurrent();  // outside any scope, as a careless user would
+        step = 1;
+        while (step != 2) std::this_thread::yield();
+        plat::GLContext::ClearCurrent();
+    });
+    while (step != 1) std::this_thread::yield();
+    EXPECT_FALSE(busy.glcontext()->MakeCurrent()) << "EGL lets a context be current on one thread only";
+    {
+        COpenGLScope_Cca outer(mine);
+        {
+            COpenGLScope_Cca inner(busy);
+            EXPECT_EQ(plat::GLContext::Current(), nullptr);
+        }
+        EXPECT_EQ(plat::GLContext::Current(), mine.glcontext());
+    }
+    step = 2;
+    holder.join();
+}
+
 TEST_F(COpenGLContextTest, SharedContextsShareOneLockAndTheirObjects) {
     auto* a = new COpenGLContext_Cca(nullptr, nullptr);
     COpenGLContext_Cca b(nullptr, nullptr);
