@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/OpenGL/UGLError.h"
 #include "Common/OpenGL/UGLQuad.h"
 #include "Platform/Video/GLTextureCache.h"
 
@@ -28,25 +29,9 @@ void CGLTexTarget::Prepare(uint32_t width, uint32_t height, bool enable) {
     }
     if (fTexture && (width != fWidth || height != fHeight)) Release();
     if (width == 0 || height == 0) return;
-    if (!fTexture) {
-        COpenGLScope_Cca scope(fContext);
-        COpenGLTexture* texture = COpenGLTexture::New(fContext, GL_TEXTURE_2D, nullptr);
-        if (!texture) {
-            Release();
-            return;
-        }
-        COpenGLFBScope bind(fFBO.name());
-        glBindTexture(GL_TEXTURE_2D, texture->name());
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
-                     GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
-                                  texture->name(), 0);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        fTexture.HoldNew(texture);
-        fWidth = width;
-        fHeight = height;
+    if (!fTexture && !MakeTexture(width, height)) {
+        Release();
+        return;
     }
     COpenGLScope_Cca scope(fContext);
     GLint binding = 0;
@@ -54,6 +39,33 @@ void CGLTexTarget::Prepare(uint32_t width, uint32_t height, bool enable) {
     fSavedBinding = static_cast<uint32_t>(binding);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fFBO.name());
     glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+}
+
+bool CGLTexTarget::MakeTexture(uint32_t width, uint32_t height) {
+    COpenGLScope_Cca scope(fContext);
+    COpenGLTexture* texture = COpenGLTexture::New(fContext, GL_TEXTURE_2D, nullptr);
+    if (!texture) return false;
+    {
+        UGLError::Clear();
+        glBindTexture(GL_TEXTURE_2D, texture->name());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+                     GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        if (!UGLError::Ok()) {
+            glBindTexture(GL_TEXTURE_2D, 0);
+            texture->Release();
+            return false;
+        }
+        COpenGLFBScope bind(fFBO.name());
+        glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                                  texture->name(), 0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        fTexture.HoldNew(texture);
+        fWidth = width;
+        fHeight = height;
+    }
+    return true;
 }
 
 void CGLTexTarget::End() {

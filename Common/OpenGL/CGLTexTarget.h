@@ -41,6 +41,8 @@ public:
     CPixBufTarget& pixBufTarget() { return fPixBuf; }
 
 private:
+    bool MakeTexture(uint32_t width, uint32_t height);
+
     COpenGLContext_Cca fContext;
     COpenGLFBO fFBO;
     CRefH<COpenGLTexture> fTexture;

@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/OpenGL/UGLError.h"
 #include "Common/OpenGL/UGLQuad.h"
 #include "Platform/Video/GLTextureCache.h"
 
@@ -10,12 +11,15 @@ namespace {
 
 constexpr GLsizei kSamples = 2;
 
-void SpecifyColour(GLuint name, uint32_t width, uint32_t height) {
+// False when GL refuses storage of this size.
+bool SpecifyColour(GLuint name, uint32_t width, uint32_t height) {
+    UGLError::Clear();
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, name);
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA8, static_cast<GLsizei>(width),
                  static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
+    return UGLError::Ok();
 }
 
 void AttachColourTexture(GLenum framebuffer, GLuint name) {
@@ -94,7 +98,10 @@ void COffscreenFBO::Allocate() {
     fPool.magic(fWidth, fHeight);
     COpenGLTexture* texture = fPool.AllocTexture(fContext);
     if (!texture) return;
-    SpecifyColour(texture->name(), fWidth, fHeight);
+    if (!SpecifyColour(texture->name(), fWidth, fHeight)) {
+        texture->Release();
+        return;
+    }
     AttachColourTexture(GL_FRAMEBUFFER_EXT, texture->name());
     AttachDepth(false);
     AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
@@ -112,7 +119,10 @@ bool COffscreenFBO::Begin() {
     fPool.magic(fWidth, fHeight);
     fColour.HoldNew(fPool.AllocTexture(fContext));
     if (!fColour) return false;
-    SpecifyColour(fColour->name(), fWidth, fHeight);
+    if (!SpecifyColour(fColour->name(), fWidth, fHeight)) {
+        fColour.Clear();
+        return false;
+    }
     if (fMultisampling) {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fResolveFBO.Prepare(fContext));
         AttachColourTexture(GL_FRAMEBUFFER_EXT, fColour->name());

@@ -4,6 +4,7 @@
 
 #include "Common/OpenGL/COpenGLRequirement.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/OpenGL/UGLError.h"
 #include "Platform/Foundation/Object.h"
 
 COpenGLFBOTarget::COpenGLFBOTarget(uint32_t width, uint32_t height, const SOpenGLOp* op)
@@ -41,11 +42,16 @@ void COpenGLFBOTarget::SetSize(uint32_t width, uint32_t height) {
     COpenGLTexture* texture = COpenGLTexture::New(fContext, GL_TEXTURE_RECTANGLE_ARB, nullptr);
     if (!texture) return;
     const GLsizei w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fFBO.name());
+    UGLError::Clear();
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture->name());
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
+    if (!UGLError::Ok()) {
+        texture->Release();  // a size GL refuses: keep the old texture and size
+        return;
+    }
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fFBO.name());
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_RECTANGLE_ARB,
                               texture->name(), 0);
     fTexture.HoldNew(texture);

@@ -211,3 +211,33 @@ TEST_F(RenderTargetTest, MultisampleAndPlainOffscreenPathsAgree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Storage of a size GL refuses is a failure, not a target of that size.
+TEST_F(RenderTargetTest, SizesGLRefusesAreFailures) {
+    constexpr uint32_t kHuge = 1u << 20;
+    auto* target = new COpenGLFBOTarget(8, 4, nullptr);
+    COpenGLTexture* texture = target->texture();
+    target->SetSize(kHuge, 4);
+    EXPECT_EQ(target->texture(), texture);
+    EXPECT_EQ(target->width(), 8u);
+    target->Release();
+
+    CGLTexTarget mix;
+    mix.Prepare(kHuge, 4, true);
+    EXPECT_EQ(mix.texture(), nullptr);
+    mix.Prepare(4, 4, true);
+    EXPECT_NE(mix.texture(), nullptr);
+    mix.End();
+
+    COffscreenFBO offscreen(nullptr);
+    offscreen.SetSize(kHuge, 4);
+    EXPECT_FALSE(offscreen.Begin());
+    EXPECT_EQ(offscreen.GetTexture(), nullptr);
+    offscreen.SetSize(4, 4);
+    EXPECT_TRUE(offscreen.Begin());
+    offscreen.Resolve();
+}
+
+}  // namespace
