@@ -3,25 +3,14 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreUI/LLayoutDesc.h"
+#include "tests/Lib3/LSources/CoreUI/FakeLayoutPanes.h"
 
 namespace {
 
-class Panes : public LLayoutPanes {
-public:
-    uint32_t CountPanes() const override { return 3; }
-    SLayoutRect PaneBounds(uint32_t n) const override { return fBounds[n - 1]; }
-    void SetPaneBounds(uint32_t n, const SLayoutRect& r) override { fBounds[n - 1] = r; }
-    bool PaneVisible(uint32_t n) const override { return n != 2; }
-    int32_t PanePreferredWidth(uint32_t n, int32_t extent) override {
-        return extent > 0 ? extent : int32_t(n) * 10;
-    }
-    int32_t PanePreferredHeight(uint32_t n, int32_t extent) override {
-        return extent > 0 ? extent : int32_t(n) * 7;
-    }
-
-private:
-    SLayoutRect fBounds[3];
-};
+// Three panes, the second hidden, with distinct preferred sizes.
+FakeLayoutPanes MakePanes() {
+    return FakeLayoutPanes({{{}, true, 10, 7}, {{}, false, 20, 14}, {{}, true, 30, 21}});
+}
 
 }  // namespace
 
@@ -34,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LLayoutDesc::InstallPrelude("k=8\nm#%0+k#\n");
         preluded = true;
     }
-    Panes panes;
+    FakeLayoutPanes panes = MakePanes();
     LLayoutDesc desc(&panes);
     desc.SetStepLimit(5000);
     desc.LayoutRect() = {0, 0, 100, 50};

@@ -7,31 +7,20 @@
 #include "Lib3/LSources/CoreUI/CLayoutScriptSource.h"
 #include "Lib3/LSources/CoreUI/LLayoutProgram.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "tests/Lib3/LSources/CoreUI/FakeLayoutPanes.h"
 
 namespace {
 
-class Panes : public LLayoutPanes {
-public:
-    uint32_t CountPanes() const override { return 3; }
-    SLayoutRect PaneBounds(uint32_t n) const override { return fBounds[n - 1]; }
-    void SetPaneBounds(uint32_t n, const SLayoutRect& r) override { fBounds[n - 1] = r; }
-    bool PaneVisible(uint32_t n) const override { return n != 2; }
-    int32_t PanePreferredWidth(uint32_t n, int32_t extent) override {
-        return extent > 0 ? extent : int32_t(n) * 10;
-    }
-    int32_t PanePreferredHeight(uint32_t n, int32_t extent) override {
-        return extent > 0 ? extent : int32_t(n) * 7;
-    }
-
-private:
-    SLayoutRect fBounds[3];
-};
+// Three panes, the second hidden, with distinct preferred sizes.
+FakeLayoutPanes MakePanes() {
+    return FakeLayoutPanes({{{}, true, 10, 7}, {{}, false, 20, 14}, {{}, true, 30, 21}});
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1u << 16) return 0;
-    Panes panes;
+    FakeLayoutPanes panes = MakePanes();
     {
         LLayoutProgram program;
         program.SetStepLimit(50000);
