@@ -38,7 +38,10 @@ std::string FormatNumber(double d, bool integer, int64_t i) {
     }
     if (std::isnan(d)) return "nan";
     if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
-    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    // Whole numbers in plain digits rather than exponent form.
+    bool whole = d == std::trunc(d) && std::fabs(d) < 1e15;
+    auto r = whole ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed)
+                   : std::to_chars(buf, buf + sizeof buf, d);
     return std::string(buf, r.ptr);
 }
 
