@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "Platform/Composer/PropertyListCheck.h"
 
@@ -22,6 +23,60 @@ struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+// Length of the valid UTF-8 sequence at p (no overlongs, surrogates or code points past U+10FFFF),
+// or 0.
+size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
+    unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < n || p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < n; ++i)
+        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+    return n;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (size_t i = 0; i < s.size();) {
+        size_t n = Utf8SequenceLength(p + i, s.size() - i);
+        if (!n) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Text from a list as valid UTF-8: each invalid byte becomes U+FFFD.
+std::string ValidUtf8(const char* chars, size_t length) {
+    std::string_view s(chars, length);
+    if (IsValidUtf8(s)) return std::string(s);
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(chars);
+    for (size_t i = 0; i < length;) {
+        size_t n = Utf8SequenceLength(p + i, length - i);
+        if (n) {
+            out.append(chars + i, n);
+            i += n;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
 
 class Converter {
 public:
@@ -66,7 +121,7 @@ public:
                 uint64_t length = 0;
                 const char* p = plist_get_string_ptr(node, &length);
                 if (!Account(length)) return false;
-                out = Value(std::string(p ? p : "", p ? length : 0));
+                out = Value(ValidUtf8(p ? p : "", p ? length : 0));
                 return true;
             }
             case PLIST_DATA: {
@@ -106,7 +161,7 @@ public:
                     }
                     Value v;
                     ok = key && Account(std::strlen(key) + sizeof(Value)) && Convert(item, v, depth + 1);
-                    if (ok) d.Set(key, std::move(v));
+                    if (ok) d.Set(ValidUtf8(key, std::strlen(key)), std::move(v));
                     std::free(key);
                     if (!ok) break;
                 }
@@ -174,17 +229,20 @@ plist_t ToPlist(const Value& v, uint32_t depth) {
     }
 }
 
-bool ContainsNul(const Value& v, uint32_t depth) {
+bool BadText(std::string_view s) { return s.find('\0') != std::string_view::npos || !IsValidUtf8(s); }
+
+// Texts libplist would cut short or mangle: embedded NULs and invalid UTF-8.
+bool ContainsBadText(const Value& v, uint32_t depth) {
     if (depth > 256) return true;
     switch (v.Kind()) {
-        case ValueKind::String: return v.StringValue().find('\0') != std::string::npos;
+        case ValueKind::String: return BadText(v.StringValue());
         case ValueKind::Array:
             for (const Value& e : v.ArrayValue())
-                if (ContainsNul(e, depth + 1)) return true;
+                if (ContainsBadText(e, depth + 1)) return true;
             return false;
         case ValueKind::Dictionary:
             for (const auto& [key, e] : v.DictionaryValue())
-                if (key.find('\0') != std::string::npos || ContainsNul(e, depth + 1)) return true;
+                if (BadText(key) || ContainsBadText(e, depth + 1)) return true;
             return false;
         default: return false;
     }
@@ -242,8 +300,7 @@ bool ReadPropertyListFile(const std::string& path, Value& out, PropertyListForma
 
 bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out) {
     out.clear();
-    // libplist takes C strings; an embedded NUL would silently cut the text.
-    if (ContainsNul(value, 0)) return false;
+    if (ContainsBadText(value, 0)) return false;
     PlistPtr root(ToPlist(value, 0));
     if (!root) return false;
     char* bytes = nullptr;

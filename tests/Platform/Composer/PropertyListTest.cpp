@@ -103,6 +103,7 @@ TEST(PropertyListTest, UnwritableValuesFailAndKeepThePreviousFile) {
         Value(ValueArray{Value(1), Value()}),
         Value(ValueArray{Value::FromPointer(&anything)}),
         Value(std::string("cut\0here", 8)),  // libplist would silently drop the tail
+        Value("caf\xE9"),                      // not UTF-8: libplist would cut it in a binary list
     };
     for (const Value& v : unwritable) {
         ByteArray bytes;
@@ -131,6 +132,26 @@ TEST(PropertyListTest, MalformedInputGivesNothing) {
     EXPECT_FALSE(plat::ReadPropertyListFile("/nonexistent/file.plist", out));
 }
 
+TEST(PropertyListTest, TextIsReadAsValidUtf8) {
+    const std::string replaced = "caf\xEF\xBF\xBD!";
+    struct Case {
+        const char* name;
+        ByteArray list;
+    };
+    const Case cases[] = {
+        {"binary", BinaryList({{0x55, 'c', 'a', 'f', 0xE9, '!'}})},
+        {"xml", Bytes("<plist version=\"1.0\"><string>caf\xE9!</string></plist>")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Value out;
+        ASSERT_TRUE(Read(c.list, out));
+        EXPECT_EQ(out, Value(replaced));
+        ByteArray bytes;
+        EXPECT_TRUE(plat::WritePropertyList(out, PropertyListFormat::Binary, bytes));
+    }
+}
+
 TEST(PropertyListTest, XmlNestingIsBounded) {
     auto nested = [](int depth, const std::string& filler) {
         std::string s = "<plist version=\"1.0\">";
@@ -141,7 +162,7 @@ TEST(PropertyListTest, XmlNestingIsBounded) {
     Value out;
     EXPECT_TRUE(Read(nested(60, ""), out));
     EXPECT_FALSE(Read(nested(65, ""), out));
-    EXPECT_FALSE(Read(nested(5000, ""), out));
+    EXPECT_FALSE(Read(nested(300000, ""), out));  // deep enough to overflow libplist's stack
     // Closing tags inside comments must not hide the real depth.
     EXPECT_FALSE(Read(nested(100, "<!-- </array></array> -->"), out));
 }
