@@ -95,6 +95,12 @@ private:
                 }
                 if (!fits(length)) return false;
                 obj.payload = static_cast<size_t>(length);
+                // libplist asserts on dictionary keys holding a NUL; no text may hold one.
+                if (type == 0x5 && std::memchr(fData + pos, 0, obj.payload)) return false;
+                if (type == 0x6) {
+                    for (size_t i = 0; i < obj.payload; i += 2)
+                        if (fData[pos + i] == 0 && fData[pos + i + 1] == 0) return false;
+                }
                 return true;
             case 0x8: obj.payload = low + 1u; return fits(obj.payload);
             case 0xA:

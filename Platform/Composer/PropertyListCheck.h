@@ -11,7 +11,8 @@ namespace plat {
 // copy shared binary objects without bounds of their own.
 
 // Binary lists: trailer and offset table in range, every reachable object inside the object area, no
-// reference cycles, and the expanded tree within the depth, node and byte limits.
+// reference cycles, no NUL characters in strings, and the expanded tree within the depth, node and
+// byte limits.
 bool CheckBinaryPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits);
 
 // XML lists: nesting of array and dict elements (outside comments, CDATA and declarations) within the

@@ -10,11 +10,11 @@ namespace plat {
 
 namespace {
 
-const std::string kEmptyString;
-const ValueArray kEmptyArray;
-const Dictionary kEmptyDictionary;
-const ByteArray kEmptyData;
-const Value kNull;
+const std::string kEmptyString{};
+const ValueArray kEmptyArray{};
+const Dictionary kEmptyDictionary{};
+const ByteArray kEmptyData{};
+const Value kNull{};
 
 // Dictionaries up to this size are searched linearly.
 constexpr size_t kIndexThreshold = 12;

@@ -199,6 +199,10 @@ TEST(PropertyListTest, BinaryStructureIsCheckedBeforeParsing) {
     cases.push_back({"reference out of range", BinaryList({{0xA1, 0x05}, leaf}), false});
     cases.push_back({"top out of range", BinaryList({leaf}, 3), false});
     cases.push_back({"string past the objects", BinaryList({{0x5F, 0x10, 0x7F, 'x'}}), false});
+    // libplist aborts on a dictionary key holding a NUL.
+    cases.push_back({"key with a NUL", BinaryList({{0xD1, 1, 2}, {0x53, 'a', 0, 'b'}, leaf}), false});
+    cases.push_back({"UTF-16 key with a NUL", BinaryList({{0xD1, 1, 2}, {0x62, 0, 'a', 0, 0}, leaf}), false});
+    cases.push_back({"dictionary", BinaryList({{0xD1, 1, 2}, {0x52, 'a', 'b'}, leaf}), true});
     ByteArray badTrailer = BinaryList({leaf});
     badTrailer[badTrailer.size() - 32 + 15] = 0xFF;  // more objects than the table holds
     cases.push_back({"object count past the table", badTrailer, false});
