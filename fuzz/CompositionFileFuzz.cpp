@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plat::Value root;
     if (!plat::ReadPropertyList(data, size, root)) return 0;
 
-    for (plat::PropertyListFormat format : {plat::PropertyListFormat::Xml, plat::PropertyListFormat::Binary}) {
+    for (plat::PropertyListFormat format :
+         {plat::PropertyListFormat::Xml, plat::PropertyListFormat::Binary}) {
         plat::ByteArray bytes;
         if (!plat::WritePropertyList(root, format, bytes)) continue;
         plat::Value back;

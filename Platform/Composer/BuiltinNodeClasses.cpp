@@ -9,8 +9,8 @@ namespace plat {
 
 namespace {
 
-using DescribeFunction = std::function<bool(const Dictionary&, const NodeClassRegistry&, NodeDescription&,
-                                            std::string&)>;
+using DescribeFunction =
+    std::function<bool(const Dictionary&, const NodeClassRegistry&, NodeDescription&, std::string&)>;
 
 class FunctionNodeClass : public NodeClass {
 public:
@@ -31,7 +31,9 @@ PortSpec Port(const char* key, PortType type, Value defaultValue = Value()) {
     return p;
 }
 
-PortSpec SizePort(const char* key) { return Port(key, PortType::Index, Value(uint32_t{0})); }
+PortSpec SizePort(const char* key) {
+    return Port(key, PortType::Index, Value(uint32_t{0}));
+}
 
 bool IsIdentifierChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -78,7 +80,8 @@ bool DescribeShader(const Dictionary& state, NodeDescription& out, std::string& 
         }
         out.inputs.push_back(std::move(p));
     }
-    bool timed = UsesIdentifier(fragment.StringValue(), "time") || UsesIdentifier(vertex.StringValue(), "time");
+    bool timed =
+        UsesIdentifier(fragment.StringValue(), "time") || UsesIdentifier(vertex.StringValue(), "time");
     out.timeMode = timed ? TimeMode::TimeBase : TimeMode::None;
     return true;
 }
@@ -119,77 +122,79 @@ void Register(NodeClassRegistry& registry, const char* name, DescribeFunction f)
 }  // namespace
 
 void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
-    Register(registry, kNodeClassClear, [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out,
-                                           std::string&) {
-        out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
-        out.executionMode = ExecutionMode::Consumer;
-        return true;
-    });
-    Register(registry, kNodeClassGLSL, [](const Dictionary& state, const NodeClassRegistry&,
-                                          NodeDescription& out, std::string& error) {
-        out.executionMode = ExecutionMode::Consumer;
-        return DescribeShader(state, out, error);
-    });
-    Register(registry, kNodeClassImageShader, [](const Dictionary& state, const NodeClassRegistry&,
-                                                 NodeDescription& out, std::string& error) {
-        out.inputs.push_back(SizePort("width"));
-        out.inputs.push_back(SizePort("height"));
-        out.outputs.push_back(Port("image", PortType::Image));
-        out.executionMode = ExecutionMode::Processor;
-        return DescribeShader(state, out, error);
-    });
-    Register(registry, kNodeClassImageDraw, [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out,
-                                               std::string&) {
-        out.inputs.push_back(Port("image", PortType::Image));
-        PortSpec mode = Port("mode", PortType::Index, Value(uint32_t{0}));
-        mode.attributes.Set(kPortAttributeMinimum, Value(0));
-        mode.attributes.Set(kPortAttributeMaximum, Value(1));
-        mode.attributes.Set(kPortAttributeMenuItems, Value(ValueArray{Value("Fit"), Value("Stretch")}));
-        out.inputs.push_back(std::move(mode));
-        out.executionMode = ExecutionMode::Consumer;
-        return true;
-    });
-    Register(registry, kNodeClassSplitter, [](const Dictionary& state, const NodeClassRegistry&,
-                                              NodeDescription& out, std::string& error) {
-        return DescribeSplitter(state, out, error);
-    });
-    Register(registry, kNodeClassColorFill, [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out,
-                                               std::string&) {
-        out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
-        out.inputs.push_back(SizePort("width"));
-        out.inputs.push_back(SizePort("height"));
-        out.outputs.push_back(Port("image", PortType::Image));
-        out.executionMode = ExecutionMode::Provider;
-        return true;
-    });
-    Register(registry, kNodeClassCrossfade, [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out,
-                                               std::string&) {
-        out.inputs.push_back(Port("source", PortType::Image));
-        out.inputs.push_back(Port("destination", PortType::Image));
-        PortSpec progress = Port("progress", PortType::Number, Value(0.0));
-        progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
-        progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
-        out.inputs.push_back(std::move(progress));
-        out.outputs.push_back(Port("image", PortType::Image));
-        out.executionMode = ExecutionMode::Processor;
-        return true;
-    });
-    Register(registry, kNodeClassHostDraw, [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out,
-                                              std::string&) {
-        out.inputs.push_back(Port("image", PortType::Image));
-        out.executionMode = ExecutionMode::Consumer;
-        return true;
-    });
-    Register(registry, kNodeClassPlugIn, [](const Dictionary& state, const NodeClassRegistry& registry,
-                                            NodeDescription& out, std::string& error) {
-        const std::string& name = state[kPlugInStatePatch].StringValue();
-        const NodeClass* patch = registry.FindPatch(name);
-        if (!patch) {
-            error = "no plug-in patch \"" + name + "\"";
-            return false;
-        }
-        return patch->Describe(state, registry, out, error);
-    });
+    Register(registry, kNodeClassClear,
+             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
+                 out.executionMode = ExecutionMode::Consumer;
+                 return true;
+             });
+    Register(registry, kNodeClassGLSL,
+             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+                 out.executionMode = ExecutionMode::Consumer;
+                 return DescribeShader(state, out, error);
+             });
+    Register(registry, kNodeClassImageShader,
+             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+                 out.inputs.push_back(SizePort("width"));
+                 out.inputs.push_back(SizePort("height"));
+                 out.outputs.push_back(Port("image", PortType::Image));
+                 out.executionMode = ExecutionMode::Processor;
+                 return DescribeShader(state, out, error);
+             });
+    Register(
+        registry, kNodeClassImageDraw,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("image", PortType::Image));
+            PortSpec mode = Port("mode", PortType::Index, Value(uint32_t{0}));
+            mode.attributes.Set(kPortAttributeMinimum, Value(0));
+            mode.attributes.Set(kPortAttributeMaximum, Value(1));
+            mode.attributes.Set(kPortAttributeMenuItems, Value(ValueArray{Value("Fit"), Value("Stretch")}));
+            out.inputs.push_back(std::move(mode));
+            out.executionMode = ExecutionMode::Consumer;
+            return true;
+        });
+    Register(registry, kNodeClassSplitter,
+             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+                 return DescribeSplitter(state, out, error);
+             });
+    Register(registry, kNodeClassColorFill,
+             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
+                 out.inputs.push_back(SizePort("width"));
+                 out.inputs.push_back(SizePort("height"));
+                 out.outputs.push_back(Port("image", PortType::Image));
+                 out.executionMode = ExecutionMode::Provider;
+                 return true;
+             });
+    Register(registry, kNodeClassCrossfade,
+             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+                 out.inputs.push_back(Port("source", PortType::Image));
+                 out.inputs.push_back(Port("destination", PortType::Image));
+                 PortSpec progress = Port("progress", PortType::Number, Value(0.0));
+                 progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
+                 progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
+                 out.inputs.push_back(std::move(progress));
+                 out.outputs.push_back(Port("image", PortType::Image));
+                 out.executionMode = ExecutionMode::Processor;
+                 return true;
+             });
+    Register(registry, kNodeClassHostDraw,
+             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+                 out.inputs.push_back(Port("image", PortType::Image));
+                 out.executionMode = ExecutionMode::Consumer;
+                 return true;
+             });
+    Register(registry, kNodeClassPlugIn,
+             [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
+                std::string& error) {
+                 const std::string& name = state[kPlugInStatePatch].StringValue();
+                 const NodeClass* patch = registry.FindPatch(name);
+                 if (!patch) {
+                     error = "no plug-in patch \"" + name + "\"";
+                     return false;
+                 }
+                 return patch->Describe(state, registry, out, error);
+             });
 }
 
 }  // namespace plat

@@ -28,9 +28,9 @@ public:
     static Composition* CreateFromData(const uint8_t* data, size_t size,
                                        const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
                                        std::string* error = nullptr);
-    static Composition* CreateFromPropertyList(const Value& root,
-                                               const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
-                                               std::string* error = nullptr);
+    static Composition* CreateFromPropertyList(
+        const Value& root, const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
+        std::string* error = nullptr);
 
     // Composition attributes: name, description, category, hasConsumers, isTimeDependent and every
     // other top-level entry of the file (the maker's "lumetra.*" keys among them).

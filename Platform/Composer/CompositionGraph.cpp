@@ -8,7 +8,9 @@ namespace plat {
 
 namespace {
 
-bool IsImage(PortType t) { return t == PortType::Image; }
+bool IsImage(PortType t) {
+    return t == PortType::Image;
+}
 
 long FindPort(const std::vector<PortSpec>& ports, std::string_view key) {
     for (size_t i = 0; i < ports.size(); ++i)
@@ -136,7 +138,8 @@ bool CompositionGraph::Build(const Value& rootPatch, const NodeClassRegistry& re
             return false;
         }
     }
-    if (nodes.ArrayValue().size() > limits.maxNodes || connections.ArrayValue().size() > limits.maxConnections ||
+    if (nodes.ArrayValue().size() > limits.maxNodes ||
+        connections.ArrayValue().size() > limits.maxConnections ||
         inputs.ArrayValue().size() > limits.maxPublishedPorts ||
         outputs.ArrayValue().size() > limits.maxPublishedPorts) {
         error = "graph too large";
@@ -216,10 +219,11 @@ bool CompositionGraph::Build(const Value& rootPatch, const NodeClassRegistry& re
             pub.key = *key;
             pub.node = static_cast<size_t>(n);
             pub.port = static_cast<size_t>(p);
-            const PortSpec& spec = (direction == 0 ? node->description.inputs
-                                                   : node->description.outputs)[pub.port];
+            const PortSpec& spec =
+                (direction == 0 ? node->description.inputs : node->description.outputs)[pub.port];
             pub.type = spec.type;
             pub.attributes = spec.attributes;
+            pub.attributes.Set(kPortAttributeName, Value(pub.key));
             if (direction == 0) {
                 if (!fed.insert({pub.node, pub.port}).second) {
                     error = "published input \"" + *key + "\" feeds an input that already has a source";

@@ -15,8 +15,12 @@ const PortSpec* FindPort(const std::vector<PortSpec>& ports, std::string_view ke
 
 }  // namespace
 
-const PortSpec* NodeDescription::FindInput(std::string_view key) const { return FindPort(inputs, key); }
-const PortSpec* NodeDescription::FindOutput(std::string_view key) const { return FindPort(outputs, key); }
+const PortSpec* NodeDescription::FindInput(std::string_view key) const {
+    return FindPort(inputs, key);
+}
+const PortSpec* NodeDescription::FindOutput(std::string_view key) const {
+    return FindPort(outputs, key);
+}
 
 bool NodeClassRegistry::Register(std::unique_ptr<NodeClass> nodeClass) {
     if (!nodeClass) return false;

@@ -12,9 +12,9 @@ struct TypeName {
 };
 
 constexpr TypeName kTypeNames[] = {
-    {PortType::Boolean, kPortTypeBoolean}, {PortType::Index, kPortTypeIndex},
-    {PortType::Number, kPortTypeNumber},   {PortType::String, kPortTypeString},
-    {PortType::Color, kPortTypeColor},     {PortType::Image, kPortTypeImage},
+    {PortType::Boolean, kPortTypeBoolean},     {PortType::Index, kPortTypeIndex},
+    {PortType::Number, kPortTypeNumber},       {PortType::String, kPortTypeString},
+    {PortType::Color, kPortTypeColor},         {PortType::Image, kPortTypeImage},
     {PortType::Structure, kPortTypeStructure},
 };
 
@@ -68,19 +68,27 @@ bool ConvertForPort(const Value& in, PortType type, Value& out) {
                 return false;
             out = in;
             return true;
-        case PortType::Other: out = in; return true;
+        case PortType::Other:
+            out = in;
+            return true;
     }
     return false;
 }
 
 Value DefaultForPort(PortType type) {
     switch (type) {
-        case PortType::Boolean: return Value(false);
-        case PortType::Index: return Value(uint32_t{0});
-        case PortType::Number: return Value(0.0);
-        case PortType::String: return Value(std::string());
-        case PortType::Color: return Value(Color{0, 0, 0, 1});
-        default: return Value();
+        case PortType::Boolean:
+            return Value(false);
+        case PortType::Index:
+            return Value(uint32_t{0});
+        case PortType::Number:
+            return Value(0.0);
+        case PortType::String:
+            return Value(std::string());
+        case PortType::Color:
+            return Value(Color{0, 0, 0, 1});
+        default:
+            return Value();
     }
 }
 

@@ -31,7 +31,8 @@ size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
     if (c < 0x80) return 1;
     size_t n;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
     else if (c >= 0xE0 && c <= 0xEF) {
         n = 3;
         if (c == 0xE0) lo = 0xA0;
@@ -170,7 +171,8 @@ public:
                 out = Value(std::move(d));
                 return true;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
 
@@ -189,11 +191,13 @@ private:
 plist_t ToPlist(const Value& v, uint32_t depth) {
     if (depth > 256) return nullptr;
     switch (v.Kind()) {
-        case ValueKind::Boolean: return plist_new_bool(v.BoolValue());
+        case ValueKind::Boolean:
+            return plist_new_bool(v.BoolValue());
         case ValueKind::Number:
             if (v.IsInteger()) return plist_new_uint(static_cast<uint64_t>(v.IntegerValue()));
             return plist_new_real(v.NumberValue());
-        case ValueKind::String: return plist_new_string(v.StringValue().c_str());
+        case ValueKind::String:
+            return plist_new_string(v.StringValue().c_str());
         case ValueKind::Data: {
             const ByteArray& d = v.DataValue();
             return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
@@ -225,17 +229,21 @@ plist_t ToPlist(const Value& v, uint32_t depth) {
             }
             return d.release();
         }
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
-bool BadText(std::string_view s) { return s.find('\0') != std::string_view::npos || !IsValidUtf8(s); }
+bool BadText(std::string_view s) {
+    return s.find('\0') != std::string_view::npos || !IsValidUtf8(s);
+}
 
 // Texts libplist would cut short or mangle: embedded NULs and invalid UTF-8.
 bool ContainsBadText(const Value& v, uint32_t depth) {
     if (depth > 256) return true;
     switch (v.Kind()) {
-        case ValueKind::String: return BadText(v.StringValue());
+        case ValueKind::String:
+            return BadText(v.StringValue());
         case ValueKind::Array:
             for (const Value& e : v.ArrayValue())
                 if (ContainsBadText(e, depth + 1)) return true;
@@ -244,7 +252,8 @@ bool ContainsBadText(const Value& v, uint32_t depth) {
             for (const auto& [key, e] : v.DictionaryValue())
                 if (BadText(key) || ContainsBadText(e, depth + 1)) return true;
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -279,8 +288,10 @@ bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyList
         return false;
     plist_t root = nullptr;
     const char* chars = reinterpret_cast<const char*>(data);
-    if (binary) plist_from_bin(chars, static_cast<uint32_t>(size), &root);
-    else plist_from_xml(chars, static_cast<uint32_t>(size), &root);
+    if (binary)
+        plist_from_bin(chars, static_cast<uint32_t>(size), &root);
+    else
+        plist_from_xml(chars, static_cast<uint32_t>(size), &root);
     if (!root) return false;
     PlistPtr holder(root);
     Value v;
@@ -305,12 +316,16 @@ bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray&
     if (!root) return false;
     char* bytes = nullptr;
     uint32_t length = 0;
-    if (format == PropertyListFormat::Binary) plist_to_bin(root.get(), &bytes, &length);
-    else plist_to_xml(root.get(), &bytes, &length);
+    if (format == PropertyListFormat::Binary)
+        plist_to_bin(root.get(), &bytes, &length);
+    else
+        plist_to_xml(root.get(), &bytes, &length);
     if (!bytes) return false;
     out.assign(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + length);
-    if (format == PropertyListFormat::Binary) plist_to_bin_free(bytes);
-    else plist_to_xml_free(bytes);
+    if (format == PropertyListFormat::Binary)
+        plist_to_bin_free(bytes);
+    else
+        plist_to_xml_free(bytes);
     return true;
 }
 

@@ -78,13 +78,16 @@ private:
         uint64_t length = low;
         auto fits = [&](uint64_t bytes) { return bytes <= fObjectEnd - pos; };
         switch (type) {
-            case 0x0: return true;
+            case 0x0:
+                return true;
             case 0x1:
             case 0x2:
                 if (low > 4) return false;
                 obj.payload = 1u << low;
                 return fits(obj.payload);
-            case 0x3: obj.payload = 8; return fits(8);
+            case 0x3:
+                obj.payload = 8;
+                return fits(8);
             case 0x4:
             case 0x5:
             case 0x6:
@@ -102,7 +105,9 @@ private:
                         if (fData[pos + i] == 0 && fData[pos + i + 1] == 0) return false;
                 }
                 return true;
-            case 0x8: obj.payload = low + 1u; return fits(obj.payload);
+            case 0x8:
+                obj.payload = low + 1u;
+                return fits(obj.payload);
             case 0xA:
             case 0xC:
             case 0xD: {
@@ -113,7 +118,8 @@ private:
                 obj.children = static_cast<size_t>(refs);
                 return true;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
 
@@ -197,10 +203,14 @@ bool CheckXmlPropertyList(const uint8_t* data, size_t size, const PropertyListLi
     size_t depth = 0, tags = 0, pos = 0;
     while ((pos = s.find('<', pos)) != std::string_view::npos) {
         std::string_view end;
-        if (StartsWith(s, pos, "<!--")) end = "-->";
-        else if (StartsWith(s, pos, "<![CDATA[")) end = "]]>";
-        else if (StartsWith(s, pos, "<?")) end = "?>";
-        else if (StartsWith(s, pos, "<!")) end = ">";
+        if (StartsWith(s, pos, "<!--"))
+            end = "-->";
+        else if (StartsWith(s, pos, "<![CDATA["))
+            end = "]]>";
+        else if (StartsWith(s, pos, "<?"))
+            end = "?>";
+        else if (StartsWith(s, pos, "<!"))
+            end = ">";
         if (!end.empty()) {
             size_t close = s.find(end, pos + 2);
             if (close == std::string_view::npos) return false;

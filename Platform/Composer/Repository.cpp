@@ -44,7 +44,8 @@ std::string ParentFolder(const std::string& path) {
 
 }  // namespace
 
-Repository::Repository(std::vector<std::string> folders) : Repository(std::move(folders), NodeClassRegistry::Shared()) {}
+Repository::Repository(std::vector<std::string> folders)
+    : Repository(std::move(folders), NodeClassRegistry::Shared()) {}
 
 Repository::Repository(std::vector<std::string> folders, const NodeClassRegistry& registry)
     : fFolders(std::move(folders)) {
@@ -85,8 +86,10 @@ std::vector<std::string> Repository::DefaultFolders() {
     }
     const char* data = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
-    if (data && data[0] == '/') folders.push_back(std::string(data) + "/orbilume/compositions");
-    else if (home && home[0] == '/') folders.push_back(std::string(home) + "/.local/share/orbilume/compositions");
+    if (data && data[0] == '/')
+        folders.push_back(std::string(data) + "/orbilume/compositions");
+    else if (home && home[0] == '/')
+        folders.push_back(std::string(home) + "/.local/share/orbilume/compositions");
     return folders;
 }
 

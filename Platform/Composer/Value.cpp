@@ -74,7 +74,9 @@ Value Value::FromPointer(void* pointer) {
     return v;
 }
 
-Value::Value(const Value& other) { CopyFrom(other); }
+Value::Value(const Value& other) {
+    CopyFrom(other);
+}
 
 Value::Value(Value&& other) noexcept
     : fKind(other.fKind), fInteger(other.fInteger), fShared(std::move(other.fShared)) {
@@ -103,7 +105,9 @@ Value& Value::operator=(Value&& other) noexcept {
     return *this;
 }
 
-Value::~Value() { Reset(); }
+Value::~Value() {
+    Reset();
+}
 
 void Value::Reset() {
     if (fKind == ValueKind::Image) fImage->Release();
@@ -143,8 +147,7 @@ const ValueArray& Value::ArrayValue() const {
 }
 
 const Dictionary& Value::DictionaryValue() const {
-    return fKind == ValueKind::Dictionary ? *static_cast<const Dictionary*>(fShared.get())
-                                          : kEmptyDictionary;
+    return fKind == ValueKind::Dictionary ? *static_cast<const Dictionary*>(fShared.get()) : kEmptyDictionary;
 }
 
 const ByteArray& Value::DataValue() const {
@@ -152,14 +155,16 @@ const ByteArray& Value::DataValue() const {
 }
 
 ValueArray& Value::MutableArray() {
-    if (fKind != ValueKind::Array) *this = Value(ValueArray());
+    if (fKind != ValueKind::Array)
+        *this = Value(ValueArray());
     else if (fShared.use_count() > 1)
         fShared = std::make_shared<ValueArray>(*static_cast<const ValueArray*>(fShared.get()));
     return *static_cast<ValueArray*>(fShared.get());
 }
 
 Dictionary& Value::MutableDictionary() {
-    if (fKind != ValueKind::Dictionary) *this = Value(Dictionary());
+    if (fKind != ValueKind::Dictionary)
+        *this = Value(Dictionary());
     else if (fShared.use_count() > 1)
         fShared = std::make_shared<Dictionary>(*static_cast<const Dictionary*>(fShared.get()));
     return *static_cast<Dictionary*>(fShared.get());
@@ -167,19 +172,26 @@ Dictionary& Value::MutableDictionary() {
 
 bool Value::ToBool() const {
     switch (fKind) {
-        case ValueKind::Boolean: return fBool;
+        case ValueKind::Boolean:
+            return fBool;
         case ValueKind::Number:
-        case ValueKind::String: return ToNumber() != 0;  // NaN counts as non-zero
-        default: return false;
+        case ValueKind::String:
+            return ToNumber() != 0;  // NaN counts as non-zero
+        default:
+            return false;
     }
 }
 
 double Value::ToNumber() const {
     switch (fKind) {
-        case ValueKind::Boolean: return fBool ? 1 : 0;
-        case ValueKind::Number: return NumberValue();
-        case ValueKind::String: return ParseLeadingNumber(StringValue());
-        default: return 0;
+        case ValueKind::Boolean:
+            return fBool ? 1 : 0;
+        case ValueKind::Number:
+            return NumberValue();
+        case ValueKind::String:
+            return ParseLeadingNumber(StringValue());
+        default:
+            return 0;
     }
 }
 
@@ -196,9 +208,12 @@ uint32_t Value::ToIndex() const {
 
 std::string Value::ToText() const {
     switch (fKind) {
-        case ValueKind::Boolean: return fBool ? "1" : "0";
-        case ValueKind::Number: return FormatNumber(fReal, fInteger, fInt);
-        case ValueKind::String: return StringValue();
+        case ValueKind::Boolean:
+            return fBool ? "1" : "0";
+        case ValueKind::Number:
+            return FormatNumber(fReal, fInteger, fInt);
+        case ValueKind::String:
+            return StringValue();
         case ValueKind::Color: {
             std::string s;
             const float c[4] = {fColor.red, fColor.green, fColor.blue, fColor.alpha};
@@ -217,7 +232,8 @@ std::string Value::ToText() const {
             }
             return s;
         }
-        default: return std::string();
+        default:
+            return std::string();
     }
 }
 
@@ -272,23 +288,34 @@ const Value& Value::At(size_t index) const {
 bool Value::operator==(const Value& other) const {
     if (fKind != other.fKind) return false;
     switch (fKind) {
-        case ValueKind::Null: return true;
-        case ValueKind::Boolean: return fBool == other.fBool;
+        case ValueKind::Null:
+            return true;
+        case ValueKind::Boolean:
+            return fBool == other.fBool;
         case ValueKind::Number:
             if (fInteger && other.fInteger) return fInt == other.fInt;
             return NumberValue() == other.NumberValue();
-        case ValueKind::String: return StringValue() == other.StringValue();
-        case ValueKind::Color: return fColor == other.fColor;
-        case ValueKind::Array: return ArrayValue() == other.ArrayValue();
-        case ValueKind::Dictionary: return DictionaryValue() == other.DictionaryValue();
-        case ValueKind::Data: return DataValue() == other.DataValue();
-        case ValueKind::Image: return fImage == other.fImage;
-        case ValueKind::Pointer: return fPointer == other.fPointer;
+        case ValueKind::String:
+            return StringValue() == other.StringValue();
+        case ValueKind::Color:
+            return fColor == other.fColor;
+        case ValueKind::Array:
+            return ArrayValue() == other.ArrayValue();
+        case ValueKind::Dictionary:
+            return DictionaryValue() == other.DictionaryValue();
+        case ValueKind::Data:
+            return DataValue() == other.DataValue();
+        case ValueKind::Image:
+            return fImage == other.fImage;
+        case ValueKind::Pointer:
+            return fPointer == other.fPointer;
     }
     return false;
 }
 
-const Value& Value::Null() { return kNull; }
+const Value& Value::Null() {
+    return kNull;
+}
 
 long Dictionary::IndexOf(std::string_view key) const {
     if (!fIndex.empty()) {
@@ -324,8 +351,10 @@ void Dictionary::Set(std::string_view key, Value value) {
         return;
     }
     fEntries.emplace_back(std::string(key), std::move(value));
-    if (!fIndex.empty()) fIndex.emplace(fEntries.back().first, fEntries.size() - 1);
-    else if (fEntries.size() > kIndexThreshold) Reindex();
+    if (!fIndex.empty())
+        fIndex.emplace(fEntries.back().first, fEntries.size() - 1);
+    else if (fEntries.size() > kIndexThreshold)
+        Reindex();
 }
 
 bool Dictionary::Remove(std::string_view key) {
@@ -341,6 +370,8 @@ void Dictionary::Clear() {
     fIndex.clear();
 }
 
-bool Dictionary::operator==(const Dictionary& other) const { return fEntries == other.fEntries; }
+bool Dictionary::operator==(const Dictionary& other) const {
+    return fEntries == other.fEntries;
+}
 
 }  // namespace plat

@@ -1,5 +1,3 @@
-#include "Platform/Composer/Composition.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "Platform/Composer/BuiltinNodeClasses.h"
+#include "Platform/Composer/Composition.h"
 #include "Platform/Composer/CompositionKeys.h"
 
 namespace {
@@ -22,7 +21,9 @@ struct Releaser {
 };
 using CompositionPtr = std::unique_ptr<Composition, Releaser>;
 
-std::string Fixture(const std::string& name) { return std::string(COMPOSER_FIXTURES) + "/" + name; }
+std::string Fixture(const std::string& name) {
+    return std::string(COMPOSER_FIXTURES) + "/" + name;
+}
 
 CompositionPtr Load(const std::string& path, std::string* error = nullptr) {
     return CompositionPtr(Composition::CreateFromFile(path, plat::NodeClassRegistry::Shared(), error));
@@ -55,7 +56,8 @@ TEST(CompositionTest, XmlAndBinaryFilesLoadAlike) {
         EXPECT_EQ(xml->Protocols(), bin->Protocols());
         EXPECT_EQ(xml->PropertyList(), bin->PropertyList());
         for (const auto* keys : {&xml->InputKeys(), &xml->OutputKeys()})
-            for (const std::string& key : *keys) EXPECT_EQ(*xml->PortAttributes(key), *bin->PortAttributes(key)) << key;
+            for (const std::string& key : *keys)
+                EXPECT_EQ(*xml->PortAttributes(key), *bin->PortAttributes(key)) << key;
         EXPECT_TRUE(xml->Identifier().empty());
     }
 }
@@ -106,18 +108,18 @@ TEST(CompositionTest, PortAttributesAndRawWalks) {
     const Case cases[] = {
         {"animation.qtz", "Tint", "color", "Ring colour", Value(Color{1, 0.5f, 0.25f, 1}), none, none, none,
          none, none, none, none},
-        {"animation.qtz", "Speed", "number", "input", Value(1.5), none, none, none, none, none, Value(-4.0),
+        {"animation.qtz", "Speed", "number", "Speed", Value(1.5), none, none, none, none, none, Value(-4.0),
          Value(4.0)},
-        {"animation.qtz", "Shape", "index", "input", Value(uint32_t{1}), Value(1), Value(2), labels, labels,
+        {"animation.qtz", "Shape", "index", "Shape", Value(uint32_t{1}), Value(1), Value(2), labels, labels,
          Value(1), none, none},
-        {"animation.qtz", "Background", "color", "color", Value(Color{0, 0, 0.2f, 1}), none, none, none, none,
+        {"animation.qtz", "Background", "color", "Background", Value(Color{0, 0, 0.2f, 1}), none, none, none,
+         none, none, none, none},
+        {"filter.qtz", "_protocolInput_Image", "image", "_protocolInput_Image", none, none, none, none, none,
          none, none, none},
-        {"filter.qtz", "_protocolInput_Image", "image", "image", none, none, none, none, none, none, none,
-         none},
-        {"filter.qtz", "Amount", "number", "amount", Value(1.0), Value(0.0), Value(1.0), none, none, none, none,
-         none},
-        {"filter.qtz", "_protocolOutput_Image", "image", "image", none, none, none, none, none, none, none,
-         none},
+        {"filter.qtz", "Amount", "number", "Amount", Value(1.0), Value(0.0), Value(1.0), none, none, none,
+         none, none},
+        {"filter.qtz", "_protocolOutput_Image", "image", "_protocolOutput_Image", none, none, none, none,
+         none, none, none, none},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
@@ -173,7 +175,9 @@ TEST(CompositionTest, GraphModelForTheRenderer) {
     EXPECT_EQ(g.Nodes()[background.node].inputValues[background.port], Value(Color{0, 0, 0.2f, 1}));
 
     std::vector<size_t> order = g.EvaluationOrder();
-    auto pos = [&](long n) { return std::find(order.begin(), order.end(), static_cast<size_t>(n)) - order.begin(); };
+    auto pos = [&](long n) {
+        return std::find(order.begin(), order.end(), static_cast<size_t>(n)) - order.begin();
+    };
     EXPECT_LT(pos(speed), pos(rings));
     EXPECT_LT(pos(g.FindNode("shape")), pos(rings));
 }
@@ -252,12 +256,14 @@ TEST(CompositionTest, GraphsAreCheckedOnLoad) {
         bool ok;
     };
     const Case cases[] = {
-        {"valid", Root({a, b}, {Link("a", "output", "b", "input")}, {Pub("In", "a", "input")},
-                       {Pub("Out", "b", "output")}),
+        {"valid",
+         Root({a, b}, {Link("a", "output", "b", "input")}, {Pub("In", "a", "input")},
+              {Pub("Out", "b", "output")}),
          true},
         {"not a dictionary", Value(ValueArray{}), false},
         {"no rootPatch", Value(Dictionary{}), false},
-        {"nodes not an array", [] {
+        {"nodes not an array",
+         [] {
              Value r = Root({});
              Dictionary state;
              state.Set("nodes", Value("x"));
@@ -273,44 +279,52 @@ TEST(CompositionTest, GraphsAreCheckedOnLoad) {
         {"missing port", Root({a, b}, {Link("a", "nope", "b", "input")}), false},
         {"missing node", Root({a}, {Link("a", "output", "z", "input")}), false},
         {"image into number", Root({img, b}, {Link("img", "image", "b", "input")}), false},
-        {"two sources", Root({a, b, Node("c", "splitter")},
-                             {Link("a", "output", "c", "input"), Link("b", "output", "c", "input")}),
+        {"two sources",
+         Root({a, b, Node("c", "splitter")},
+              {Link("a", "output", "c", "input"), Link("b", "output", "c", "input")}),
          false},
         {"published input on a connected input",
          Root({a, b}, {Link("a", "output", "b", "input")}, {Pub("In", "b", "input")}), false},
-        {"cycle", Root({a, b}, {Link("a", "output", "b", "input"), Link("b", "output", "a", "input")}), false},
-        {"self loop", Root({a}, {Link("a", "output", "a", "input")}), false},
-        {"value of the wrong type", Root({Node("c", "clear", [] {
-                                              Dictionary values;
-                                              values.Set("color", Value("red"));
-                                              Dictionary s;
-                                              s.Set("inputValues", Value(values));
-                                              return s;
-                                          }())}),
+        {"cycle", Root({a, b}, {Link("a", "output", "b", "input"), Link("b", "output", "a", "input")}),
          false},
-        {"value for an unknown input", Root({Node("s", "splitter", [] {
-                                                 Dictionary values;
-                                                 values.Set("inptu", Value(1));
-                                                 Dictionary s;
-                                                 s.Set("inputValues", Value(values));
-                                                 return s;
-                                             }())}),
+        {"self loop", Root({a}, {Link("a", "output", "a", "input")}), false},
+        {"value of the wrong type",
+         Root({Node("c", "clear",
+                    [] {
+                        Dictionary values;
+                        values.Set("color", Value("red"));
+                        Dictionary s;
+                        s.Set("inputValues", Value(values));
+                        return s;
+                    }())}),
+         false},
+        {"value for an unknown input",
+         Root({Node("s", "splitter",
+                    [] {
+                        Dictionary values;
+                        values.Set("inptu", Value(1));
+                        Dictionary s;
+                        s.Set("inputValues", Value(values));
+                        return s;
+                    }())}),
          false},
         {"splitter of unknown type", Root({Node("s", "splitter", SplitterState("vector"))}), false},
         {"shader without source", Root({Node("g", "glsl")}), false},
-        {"reserved uniform", Root({Node("g", "glsl", ShaderState("void main(){}", {Uniform("time", "number")}))}),
-         false},
+        {"reserved uniform",
+         Root({Node("g", "glsl", ShaderState("void main(){}", {Uniform("time", "number")}))}), false},
         {"string uniform", Root({Node("g", "glsl", ShaderState("void main(){}", {Uniform("s", "string")}))}),
          false},
         {"missing plug-in patch", Root({Node("p", "plugin")}), false},
         {"published key twice", Root({a, b}, {}, {Pub("In", "a", "input"), Pub("In", "b", "input")}), false},
-        {"input and output share a key", Root({a}, {}, {Pub("X", "a", "input")}, {Pub("X", "a", "output")}), false},
+        {"input and output share a key", Root({a}, {}, {Pub("X", "a", "input")}, {Pub("X", "a", "output")}),
+         false},
         {"published port on a missing node", Root({a}, {}, {Pub("In", "z", "input")}), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
-        CompositionPtr compo(Composition::CreateFromPropertyList(c.root, plat::NodeClassRegistry::Shared(), &error));
+        CompositionPtr compo(
+            Composition::CreateFromPropertyList(c.root, plat::NodeClassRegistry::Shared(), &error));
         EXPECT_EQ(compo != nullptr, c.ok) << error;
         EXPECT_EQ(error.empty(), c.ok) << error;
     }
@@ -326,11 +340,13 @@ TEST(CompositionTest, ConsumersAndTimeFollowTheNodes) {
         {"empty", Root({}), false, false},
         {"clear", Root({Node("c", "clear")}), true, false},
         {"host draw", Root({Node("h", "hostDraw")}), true, false},
-        {"glsl using time", Root({Node("g", "glsl", ShaderState("uniform float time; void main(){}"))}), true, true},
-        {"glsl with a longer name", Root({Node("g", "glsl", ShaderState("uniform float timeScale; void main(){}"))}),
-         true, false},
+        {"glsl using time", Root({Node("g", "glsl", ShaderState("uniform float time; void main(){}"))}), true,
+         true},
+        {"glsl with a longer name",
+         Root({Node("g", "glsl", ShaderState("uniform float timeScale; void main(){}"))}), true, false},
         {"image shader using time",
-         Root({Node("g", "imageShader", ShaderState("void main(){ gl_FragColor = vec4(time); }"))}), false, true},
+         Root({Node("g", "imageShader", ShaderState("void main(){ gl_FragColor = vec4(time); }"))}), false,
+         true},
         {"crossfade", Root({Node("x", "crossfade")}), false, false},
     };
     for (const Case& c : cases) {
@@ -364,11 +380,13 @@ TEST(CompositionTest, PlugInNodesTakeTheirPortsFromThePatchClass) {
     EXPECT_FALSE(registry.RegisterPatch(std::make_unique<TestPatch>()));
     Dictionary state;
     state.Set("patch", Value("Ticker"));
-    Value root = Root({Node("t", "plugin", state)}, {}, {Pub("Rate", "t", "inputRate")}, {Pub("Names", "t", "outputNames")});
+    Value root = Root({Node("t", "plugin", state)}, {}, {Pub("Rate", "t", "inputRate")},
+                      {Pub("Names", "t", "outputNames")});
     std::string error;
     CompositionPtr compo(Composition::CreateFromPropertyList(root, registry, &error));
     ASSERT_TRUE(compo) << error;
     EXPECT_EQ((*compo->PortAttributes("Rate"))["name"], Value("Rate"));
+    EXPECT_EQ(compo->Graph().Nodes()[0].description.inputs[0].attributes["name"], Value("Rate"));
     EXPECT_EQ((*compo->PortAttributes("Names"))["type"], Value("structure"));
     EXPECT_TRUE(compo->IsTimeDependent());
     EXPECT_FALSE(compo->HasConsumers());

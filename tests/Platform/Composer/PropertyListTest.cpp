@@ -1,5 +1,3 @@
-#include "Platform/Composer/PropertyList.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "Platform/Composer/Image.h"
+#include "Platform/Composer/PropertyList.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -35,7 +34,9 @@ Value SampleTree() {
     return Value(root);
 }
 
-ByteArray Bytes(const std::string& s) { return ByteArray(s.begin(), s.end()); }
+ByteArray Bytes(const std::string& s) {
+    return ByteArray(s.begin(), s.end());
+}
 
 bool Read(const ByteArray& bytes, Value& out, const plat::PropertyListLimits& limits = {}) {
     return plat::ReadPropertyList(bytes.data(), bytes.size(), out, nullptr, limits);
@@ -103,7 +104,7 @@ TEST(PropertyListTest, UnwritableValuesFailAndKeepThePreviousFile) {
         Value(ValueArray{Value(1), Value()}),
         Value(ValueArray{Value::FromPointer(&anything)}),
         Value(std::string("cut\0here", 8)),  // libplist would silently drop the tail
-        Value("caf\xE9"),                      // not UTF-8: libplist would cut it in a binary list
+        Value("caf\xE9"),                    // not UTF-8: libplist would cut it in a binary list
     };
     for (const Value& v : unwritable) {
         ByteArray bytes;
@@ -111,7 +112,8 @@ TEST(PropertyListTest, UnwritableValuesFailAndKeepThePreviousFile) {
         EXPECT_FALSE(plat::WritePropertyListFile(path, v, PropertyListFormat::Xml));
     }
     EXPECT_EQ(dir.Read("list.plist"), before);
-    EXPECT_FALSE(plat::WritePropertyListFile(dir.File("no/such/folder/x.plist"), Value(1), PropertyListFormat::Xml));
+    EXPECT_FALSE(
+        plat::WritePropertyListFile(dir.File("no/such/folder/x.plist"), Value(1), PropertyListFormat::Xml));
 }
 
 TEST(PropertyListTest, MalformedInputGivesNothing) {
@@ -245,7 +247,8 @@ TEST(PropertyListTest, PeerPlistutilAgrees) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.theirs);
         ASSERT_TRUE(plat::WritePropertyListFile(dir.File("ours"), tree, c.ours));
-        std::string cmd = "plistutil -i " + dir.File("ours") + " -o " + dir.File("theirs") + " -f " + c.theirs;
+        std::string cmd =
+            "plistutil -i " + dir.File("ours") + " -o " + dir.File("theirs") + " -f " + c.theirs;
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         Value back;
         PropertyListFormat seen{};

@@ -1,5 +1,3 @@
-#include "Platform/Composer/Repository.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,11 +5,14 @@
 #include <vector>
 
 #include "Platform/Composer/Composition.h"
+#include "Platform/Composer/Repository.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
-std::string Fixture(const std::string& name) { return std::string(COMPOSER_FIXTURES) + "/" + name; }
+std::string Fixture(const std::string& name) {
+    return std::string(COMPOSER_FIXTURES) + "/" + name;
+}
 
 std::vector<std::string> Identifiers(const plat::Repository& r) {
     std::vector<std::string> ids;
@@ -54,8 +55,8 @@ TEST(RepositoryTest, EarlierFoldersWinAndCompositionsOutliveTheRepository) {
         testsupport::TempDir tmp;
         // A user composition named like a system one, and one of its own.
         std::string filter = Fixture("xml/filter.qtz");
-        std::string cmd = "sed 's/Invert/Mine/' " + filter + " > " + user.File("filter.qtz") + " && sed 's/Invert/Extra/' " +
-                          filter + " > " + user.File("extra.qtz");
+        std::string cmd = "sed 's/Invert/Mine/' " + filter + " > " + user.File("filter.qtz") +
+                          " && sed 's/Invert/Extra/' " + filter + " > " + user.File("extra.qtz");
         ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     plat::Composition* kept = nullptr;
@@ -79,8 +80,10 @@ TEST(RepositoryTest, DefaultFoldersFollowTheEnvironment) {
     ASSERT_EQ(folders.size(), 2u);
     EXPECT_EQ(folders[0].substr(folders[0].size() - 25), "/SharedSupport/repository");
     EXPECT_EQ(folders[1], "/data/home/orbilume/compositions");
-    if (saved) setenv("XDG_DATA_HOME", keep.c_str(), 1);
-    else unsetenv("XDG_DATA_HOME");
+    if (saved)
+        setenv("XDG_DATA_HOME", keep.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include "Platform/Composer/Value.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 
 #include "Platform/Composer/Image.h"
 #include "Platform/Composer/PortType.h"
+#include "Platform/Composer/Value.h"
 
 namespace {
 
@@ -81,7 +80,10 @@ TEST(ValueTest, ColorConversions) {
     };
     const Case cases[] = {
         {"colour", Value(Color{0.1f, 0.2f, 0.3f, 0.4f}), true, {0.1f, 0.2f, 0.3f, 0.4f}},
-        {"rgba array", Value(ValueArray{Value(1), Value(0.5), Value(0), Value(0.5)}), true, {1, 0.5f, 0, 0.5f}},
+        {"rgba array",
+         Value(ValueArray{Value(1), Value(0.5), Value(0), Value(0.5)}),
+         true,
+         {1, 0.5f, 0, 0.5f}},
         {"rgb array", Value(ValueArray{Value(0), Value(1), Value(0)}), true, {0, 1, 0, 1}},
         {"two numbers", Value(ValueArray{Value(0), Value(1)}), false, {}},
         {"array of text", Value(ValueArray{Value("a"), Value(1), Value(0)}), false, {}},
@@ -120,7 +122,8 @@ TEST(ValueTest, PortConversions) {
          Value(Color{1, 0, 0, 1})},
         {"string to colour", Value("red"), PortType::Color, false, Value()},
         {"number to image", Value(1), PortType::Image, false, Value()},
-        {"array to structure", Value(ValueArray{Value(1)}), PortType::Structure, true, Value(ValueArray{Value(1)})},
+        {"array to structure", Value(ValueArray{Value(1)}), PortType::Structure, true,
+         Value(ValueArray{Value(1)})},
         {"number to structure", Value(1), PortType::Structure, false, Value()},
         {"anything to other", Value("x"), PortType::Other, true, Value("x")},
     };
