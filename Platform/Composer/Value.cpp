@@ -45,6 +45,11 @@ std::string FormatNumber(double d, bool integer, int64_t i) {
     return std::string(buf, r.ptr);
 }
 
+// Equality in which NaN equals NaN, so that a value always equals its copy.
+bool SameNumber(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
 }  // namespace
 
 Value::Value(bool b) : fKind(ValueKind::Boolean), fBool(b) {}
@@ -294,11 +299,12 @@ bool Value::operator==(const Value& other) const {
             return fBool == other.fBool;
         case ValueKind::Number:
             if (fInteger && other.fInteger) return fInt == other.fInt;
-            return NumberValue() == other.NumberValue();
+            return SameNumber(NumberValue(), other.NumberValue());
         case ValueKind::String:
             return StringValue() == other.StringValue();
         case ValueKind::Color:
-            return fColor == other.fColor;
+            return SameNumber(fColor.red, other.fColor.red) && SameNumber(fColor.green, other.fColor.green) &&
+                   SameNumber(fColor.blue, other.fColor.blue) && SameNumber(fColor.alpha, other.fColor.alpha);
         case ValueKind::Array:
             return ArrayValue() == other.ArrayValue();
         case ValueKind::Dictionary:

@@ -101,6 +101,7 @@ public:
     const Value& operator[](std::string_view key) const;
     const Value& At(size_t index) const;
 
+    // Same kind and contents (NaN equals NaN; images and pointers by identity).
     bool operator==(const Value& other) const;
 
     static const Value& Null();

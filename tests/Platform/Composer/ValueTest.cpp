@@ -152,6 +152,16 @@ TEST(ValueTest, DictionaryKeepsOrderAndReplacesInPlace) {
     EXPECT_TRUE(Value(d)["k1"]["deeper"].At(3).IsNull());
 }
 
+TEST(ValueTest, Equality) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(Value(nan), Value(nan));
+    EXPECT_EQ(Value(ValueArray{Value(Color{nan, 0, 0, 1})}), Value(ValueArray{Value(Color{nan, 0, 0, 1})}));
+    EXPECT_EQ(Value(2), Value(2.0));
+    EXPECT_NE(Value(1), Value(true));
+    EXPECT_NE(Value("1"), Value(1));
+    EXPECT_NE(Value(ValueArray{Value(1)}), Value(ValueArray{Value(1), Value(2)}));
+}
+
 TEST(ValueTest, SharedContainersAreCopiedOnChange) {
     Value a(ValueArray{Value(1), Value(2)});
     Value b = a;
