@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "Platform/Composer/BuiltinNodeClasses.h"
 #include "Platform/Composer/Composition.h"
 #include "Platform/Composer/CompositionKeys.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -59,6 +62,21 @@ TEST(CompositionTest, XmlAndBinaryFilesLoadAlike) {
             for (const std::string& key : *keys)
                 EXPECT_EQ(*xml->PortAttributes(key), *bin->PortAttributes(key)) << key;
         EXPECT_TRUE(xml->Identifier().empty());
+    }
+}
+
+// The committed binary fixtures are what plistutil makes of the XML ones.
+TEST(CompositionTest, PeerBinaryFixturesMatchPlistutil) {
+    testsupport::TempDir dir;
+    for (const char* name : {"animation.qtz", "filter.qtz"}) {
+        SCOPED_TRACE(name);
+        std::string cmd =
+            "plistutil -i " + Fixture(std::string("xml/") + name) + " -o " + dir.File(name) + " -f bin";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        CompositionPtr made = Load(dir.File(name));
+        CompositionPtr committed = Load(Fixture(std::string("binary/") + name));
+        ASSERT_TRUE(made && committed);
+        EXPECT_EQ(made->PropertyList(), committed->PropertyList());
     }
 }
 

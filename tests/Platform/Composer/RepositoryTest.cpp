@@ -49,16 +49,11 @@ TEST(RepositoryTest, EmptyAndMissingFoldersAreNoError) {
 
 TEST(RepositoryTest, EarlierFoldersWinAndCompositionsOutliveTheRepository) {
     testsupport::TempDir user;
-    std::string renamed;
-    {
-        std::string xml;
-        testsupport::TempDir tmp;
-        // A user composition named like a system one, and one of its own.
-        std::string filter = Fixture("xml/filter.qtz");
-        std::string cmd = "sed 's/Invert/Mine/' " + filter + " > " + user.File("filter.qtz") +
-                          " && sed 's/Invert/Extra/' " + filter + " > " + user.File("extra.qtz");
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
+    // A user composition named like a system one, and one of its own.
+    const std::string filter = Fixture("xml/filter.qtz");
+    const std::string cmd = "sed 's/Invert/Mine/' " + filter + " > " + user.File("filter.qtz") +
+                            " && sed 's/Invert/Extra/' " + filter + " > " + user.File("extra.qtz");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
     plat::Composition* kept = nullptr;
     {
         plat::Repository r({Fixture("xml"), user.Path()});
