@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -58,6 +59,10 @@ public:
     // Holds one reference to the image (none for null, which gives a null value).
     explicit Value(const Image* image);
     static Value FromPointer(void* pointer);
+    // Other pointers would silently become booleans.
+    template <typename T>
+    requires(!std::is_base_of_v<Image, T> && !std::is_same_v<std::remove_cv_t<T>, char>) Value(T*)
+    = delete;
 
     Value(const Value& other);
     Value(Value&& other) noexcept;

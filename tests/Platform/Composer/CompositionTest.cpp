@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,6 +159,31 @@ TEST(CompositionTest, PortAttributesAndRawWalks) {
         EXPECT_EQ(SliderBound(*compo, c.key, "CIAttributeSliderMin"), c.sliderMin);
         EXPECT_EQ(SliderBound(*compo, c.key, "CIAttributeSliderMax"), c.sliderMax);
     }
+}
+
+// The example of the format's README loads and answers as the README says.
+TEST(CompositionTest, ReadmeExampleLoads) {
+    std::ifstream in(std::string(COMPOSER_FIXTURES) + "/../../../../Platform/Composer/README.md");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t begin = text.find("```xml\n");
+    ASSERT_NE(begin, std::string::npos);
+    begin += 7;
+    size_t end = text.find("```", begin);
+    ASSERT_NE(end, std::string::npos);
+    std::string error;
+    CompositionPtr c(Composition::CreateFromData(reinterpret_cast<const uint8_t*>(text.data() + begin),
+                                                 end - begin, plat::NodeClassRegistry::Shared(), &error));
+    ASSERT_TRUE(c) << error;
+    EXPECT_EQ(c->InputKeys(), (std::vector<std::string>{"Speed", "Tint"}));
+    const Dictionary& speed = *c->PortAttributes("Speed");
+    EXPECT_EQ(speed["type"], Value("number"));
+    EXPECT_EQ(speed["default"], Value(1.5));
+    EXPECT_EQ(speed["min"], Value(0));
+    EXPECT_EQ(speed["max"], Value(10));
+    EXPECT_EQ((*c->PortAttributes("Tint"))["name"], Value("Ring colour"));
+    EXPECT_EQ((*c->PortAttributes("Tint"))["default"], Value(Color{1, 0.5f, 0.25f, 1}));
+    EXPECT_TRUE(c->HasConsumers());
+    EXPECT_TRUE(c->IsTimeDependent());
 }
 
 TEST(CompositionTest, BrokenOrMissingFilesGiveNoComposition) {
