@@ -121,6 +121,13 @@ TEST(CRgnCellIterTest, WalksCells) {
     CRgnCellIter empty(CRgn(), false, false);
     EXPECT_FALSE(empty.Next());
 
+    // Cells at the very edges of the plane.
+    const CRgn edge = Of({{INT32_MIN, INT32_MAX - 1, INT32_MIN + 1, INT32_MAX}});
+    CRgnCellIter back(edge, false, true);
+    ASSERT_TRUE(back.Next());
+    EXPECT_EQ(CLPoint(back.x, back.y), (CLPoint{INT32_MIN, INT32_MAX - 1}));
+    EXPECT_FALSE(back.Next());
+
     const CRgn block = Of({{0, 0, 2, 2}});
     CRgnCellIter cols(block, true, false);
     std::vector<CLPoint> got;
