@@ -181,24 +181,36 @@ void CRgn::Shift(int32_t dx, int32_t dy) {
     Adopt(walk.MakeRgnData());
 }
 
+namespace {
+
+CLRect Grown(const CLRect& r, int32_t gx, int32_t gy) {
+    return CLRect{Saturate(int64_t{r.left} - gx), Saturate(int64_t{r.top} - gy),
+                  Saturate(int64_t{r.right} + gx), Saturate(int64_t{r.bottom} + gy)};
+}
+
+// Every point within gx, gy of the region (the union of its rectangles, each grown).
+CRgn Dilated(const CRgn& region, int32_t gx, int32_t gy) {
+    CArray<CLRect> rects;
+    region.GetRects(rects);
+    CRgn out;
+    for (const CLRect& r : rects) out |= CRgn(Grown(r, gx, gy));
+    return out;
+}
+
+}  // namespace
+
+// Shrinking keeps the points whose whole (2 sx + 1) × (2 sy + 1) neighbourhood lies in the region:
+// the region minus the grown complement. Growing adds every point within the distance.
 void CRgn::Inset(int32_t dx, int32_t dy) {
     if (IsEmpty()) return;
-    if (dx > 0 || dy > 0) {
-        const int32_t sx = dx > 0 ? dx : 0, sy = dy > 0 ? dy : 0;
-        CRgn copy = *this;
-        copy.Shift(sx, sy);
-        *this &= copy;
-        copy.Shift(Saturate(-2 * int64_t{sx}), Saturate(-2 * int64_t{sy}));
-        *this &= copy;
+    const int32_t sx = dx > 0 ? dx : 0, sy = dy > 0 ? dy : 0;
+    if (sx || sy) {
+        CRgn complement(Grown(bounds(), sx, sy));
+        complement -= *this;
+        *this -= Dilated(complement, sx, sy);
     }
-    if ((dx < 0 || dy < 0) && !IsEmpty()) {
-        CArray<CLRect> rects;
-        GetRects(rects);
-        for (CLRect r : rects) {
-            r.Inset(dx < 0 ? dx : 0, dy < 0 ? dy : 0);
-            *this |= CRgn(r);
-        }
-    }
+    const int32_t gx = dx < 0 ? Saturate(-int64_t{dx}) : 0, gy = dy < 0 ? Saturate(-int64_t{dy}) : 0;
+    if ((gx || gy) && !IsEmpty()) *this = Dilated(*this, gx, gy);
 }
 
 void CRgn::Map(const CLRect& from, const CLRect& to) {

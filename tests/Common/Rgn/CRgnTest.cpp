@@ -74,6 +74,13 @@ TEST(CRgnTest, InsetShiftAndMap) {
     CRgn r(CLRect{0, 0, 10, 10});
     r.Inset(2, 2);
     EXPECT_EQ(r.bounds(), (CLRect{2, 2, 8, 8}));
+    // Shrinking a staircase removes the cells near its inner corners too, not only those that a
+    // diagonal shift would catch.
+    CRgn stairs = Of({{0, 0, 4, 4}, {2, 2, 6, 6}});
+    stairs.Inset(1, 1);
+    EXPECT_FALSE(stairs.Contain(CLPoint{3, 2}));
+    EXPECT_TRUE(stairs == Of({{1, 1, 3, 3}, {3, 3, 5, 5}}));
+
     CRgn g(CLRect{0, 0, 10, 10});
     g.Inset(-2, 0);
     EXPECT_EQ(g.bounds(), (CLRect{-2, 0, 12, 10}));
@@ -220,6 +227,26 @@ TEST(CRgnOracleTest, SetOperationsAgreeWithBitmaps) {
                 ASSERT_TRUE(op.result.Contain(CLRect{bnd.left, bnd.top, bnd.right, bnd.top + 1}));
             }
         }
+        // Inset against the bitmap: shrinking keeps cells whose whole neighbourhood is inside,
+        // growing adds every cell within the distance.
+        const int ix = static_cast<int>(rng() % 3), iy = static_cast<int>(rng() % 3);
+        CRgn shrunk = a, grown = a;
+        shrunk.Inset(ix, iy);
+        grown.Inset(-ix, -iy);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                bool all = true, any = false;
+                for (int v = y - iy; v <= y + iy; ++v)
+                    for (int u = x - ix; u <= x + ix; ++u) {
+                        const bool in = u >= 0 && v >= 0 && u < kSize && v < kSize && ba.test(v * kSize + u);
+                        all = all && in;
+                        any = any || in;
+                    }
+                ASSERT_EQ(shrunk.Contain(CLPoint{x, y}), all)
+                    << x << "," << y << " inset " << ix << "," << iy;
+                ASSERT_EQ(grown.Contain(CLPoint{x, y}), any)
+                    << x << "," << y << " outset " << ix << "," << iy;
+            }
         // Shifts keep the area.
         CRgn moved = a;
         moved.Shift(3, -2);
