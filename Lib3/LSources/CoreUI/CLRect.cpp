@@ -24,7 +24,8 @@ void CLRect::Inset(int32_t dx, int32_t dy) {
     bottom = Clamp(int64_t{bottom} - dy);
 }
 
-void CLRect::Map(const CLRect& from, const CLRect& to) {
+void CLRect::Map(const CLRect& fromFrame, const CLRect& toFrame) {
+    const CLRect from = fromFrame, to = toFrame;  // either may be this rectangle
     left = MapCoord(left, from.left, from.right, to.left, to.right);
     right = MapCoord(right, from.left, from.right, to.left, to.right);
     top = MapCoord(top, from.top, from.bottom, to.top, to.bottom);
