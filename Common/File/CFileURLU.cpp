@@ -51,8 +51,8 @@ bool CFileURLU::GetFileSpec(const unsigned char* text, LFsSpec& spec, bool creat
     if (volume.IsEmpty()) return false;
 
     LVariStr<64> root;
-    root.Append("file://");
-    CURLU::Descend(root, volume.Text());
+    root.Append("file:///");
+    root.Append(CURLU::Encode(volume.Text()));
     LFsSpec current{LString(root)};
 
     LString segment = firstIsFolder ? first : CURLU::Dig(p);

@@ -62,8 +62,8 @@ LFsSpec CMacFileU::LFsSpecFromPath(const LString& path) {
     std::string inside;
     plat::Volume volume = plat::VolumeOfPath(absolute, inside);
     LVariStr<64> text;
-    text.Append("file://");
-    CURLU::Descend(text, Uc(volume.name.c_str()));
+    text.Append("file:///");
+    text.Append(CURLU::Encode(Uc(volume.name.c_str())));
     size_t pos = 0;
     while (pos < inside.size()) {
         size_t slash = inside.find('/', pos);

@@ -10,8 +10,8 @@ namespace {
 
 LFsSpec VolumeSpec(const std::string& name) {
     LVariStr<64> text;
-    text.Append("file://");
-    CURLU::Descend(text, reinterpret_cast<const unsigned char*>(name.c_str()));
+    text.Append("file:///");
+    text.Append(CURLU::Encode(reinterpret_cast<const unsigned char*>(name.c_str())));
     return LFsSpec(LString(text));
 }
 
