@@ -1,6 +1,7 @@
 #include "Platform/Foundation/Volumes.h"
 
 #include <fcntl.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -154,10 +155,17 @@ std::string MountTablePath() {
 
 MountWatcher::MountWatcher() {
     fFd = open(MountTablePath().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fFd >= 0) fVolumes = ReadVolumes(fFd);
+    if (fFd < 0) return;
+    fVolumes = ReadVolumes(fFd);
+    fEpoll = epoll_create1(EPOLL_CLOEXEC);
+    if (fEpoll < 0) return;
+    struct epoll_event ev = {};
+    ev.events = EPOLLPRI;
+    epoll_ctl(fEpoll, EPOLL_CTL_ADD, fFd, &ev);  // refused for plain files: then never readable
 }
 
 MountWatcher::~MountWatcher() {
+    if (fEpoll >= 0) close(fEpoll);
     if (fFd >= 0) close(fFd);
 }
 
@@ -165,6 +173,8 @@ void MountWatcher::Poll(std::vector<Volume>& mounted, std::vector<Volume>& unmou
     mounted.clear();
     unmounted.clear();
     if (fFd < 0) return;
+    struct epoll_event events[4];
+    if (fEpoll >= 0) epoll_wait(fEpoll, events, 4, 0);  // takes the change signal
     std::vector<Volume> now = ReadVolumes(fFd);
     Diff(fVolumes, now, mounted, unmounted);
     fVolumes = std::move(now);

@@ -42,9 +42,11 @@ Volume VolumeOfPath(const std::string& absolutePath, std::string& inside);
 void SetMountTableForTesting(const std::string& path, const std::vector<std::string>& roots);
 std::string MountTablePath();
 
-// Reports mounts and unmounts. The descriptor signals a change of the mount table (POLLPRI on
-// /proc/self/mounts); whoever watches it calls Poll, which re-reads the table and reports the
-// volumes that appeared and went since the last call.
+// Reports mounts and unmounts. The kernel signals a change of /proc/self/mounts with POLLPRI while
+// the file always polls readable, so the watcher keeps it in an epoll set of its own: that set's
+// descriptor turns readable on a change and can be watched like any input. Whoever watches it calls
+// Poll, which re-reads the table and reports the volumes that appeared and went since the last
+// call. A table that cannot signal (a test file) is only read by Poll.
 class MountWatcher {
 public:
     MountWatcher();
@@ -52,7 +54,8 @@ public:
     MountWatcher(const MountWatcher&) = delete;
     MountWatcher& operator=(const MountWatcher&) = delete;
 
-    int FileDescriptor() const { return fFd; }
+    // Readable when the mount table changed; -1 when the table could not be opened.
+    int FileDescriptor() const { return fEpoll; }
     void Poll(std::vector<Volume>& mounted, std::vector<Volume>& unmounted);
 
     // The difference between two volume lists, by name and mount point.
@@ -61,6 +64,7 @@ public:
 
 private:
     int fFd = -1;
+    int fEpoll = -1;
     std::vector<Volume> fVolumes;
 };
 

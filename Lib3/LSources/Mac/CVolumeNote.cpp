@@ -4,6 +4,7 @@
 
 #include "Common/Internet/CURLU.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Volumes.h"
 
 namespace {
@@ -19,7 +20,20 @@ LFsSpec VolumeSpec(const std::string& name) {
 
 CVolumeNote::CVolumeNote(LHandler* upper) : LHandler(upper), fWatcher(new plat::MountWatcher()) {}
 
-CVolumeNote::~CVolumeNote() = default;
+CVolumeNote::~CVolumeNote() {
+    if (fSource) {
+        fSource->Invalidate();
+        fSource->Release();
+    }
+}
+
+bool CVolumeNote::Attach(plat::RunLoop* loop) {
+    if (fSource || !loop || FileDescriptor() < 0) return false;
+    fSource = plat::FdSource::Create(
+        FileDescriptor(), plat::FdSource::kReadable,
+        [](plat::FdSource*, int, uint32_t, void* info) { static_cast<CVolumeNote*>(info)->Poll(); }, this);
+    return loop->AddFdSource(fSource, plat::kRunLoopCommonModes);
+}
 
 LMessage CVolumeNote::Handle(const LMessage& msg) {
     if (msg.target == this && (msg.Is(CVolumeNote_Mount) || msg.Is(CVolumeNote_Unmount))) {

@@ -8,16 +8,18 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 
 namespace plat {
+class FdSource;
 class MountWatcher;
-}
+class RunLoop;
+}  // namespace plat
 
 L_MESSAGE_ID(CVolumeNote_Mount);
 L_MESSAGE_ID(CVolumeNote_Unmount);
 
 // Tells registered callbacks about volumes being mounted and unmounted. The mount observer (Poll,
-// driven by whoever watches FileDescriptor) sends "CVolumeNote_Mount" or "CVolumeNote_Unmount"
-// to this handler for each change; the handler calls every callback as
-// function(context, 1, const Notice*).
+// run by the run loop the note is attached to when the mount table changes) sends
+// "CVolumeNote_Mount" or "CVolumeNote_Unmount" to this handler for each change; the handler calls
+// every callback as function(context, 1, const Notice*).
 class CVolumeNote : public LHandler {
 public:
     struct Notice {
@@ -33,8 +35,10 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
 
-    // The mount table's descriptor: it signals a change with POLLPRI (not plain readability,
-    // which it always has).
+    // Watches the mount table from a run loop (in its common modes); false when it cannot. The
+    // watch starts when the loop next runs; a change before that is reported with the next one.
+    bool Attach(plat::RunLoop* loop);
+    // Readable when the mount table changed.
     int FileDescriptor() const;
     // Re-reads the mount table and sends one message per volume that appeared or went.
     void Poll();
@@ -42,5 +46,6 @@ public:
 private:
     LCallbackList fCallbacks;
     std::unique_ptr<plat::MountWatcher> fWatcher;
+    plat::FdSource* fSource = nullptr;
     Notice fNotice{false, LString(), LFsSpec()};
 };

@@ -1,10 +1,17 @@
 #include "Lib3/LSources/Mac/CVolumeNote.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Volumes.h"
 #include "tests/support/TempDir.h"
 
@@ -73,6 +80,48 @@ TEST_F(VolumeNoteTest, CallbacksMayUnregisterThemselves) {
     LMessage other = note.Handle(LMessage(CVolumeNote_Mount, &note, nullptr));
     EXPECT_FALSE(other.IsEmpty());
     EXPECT_EQ(second.events.size(), 2u);
+}
+
+// A real mount in a private mount namespace reaches the callbacks through the run loop. Runs in a
+// child process (a fresh namespace and loop thread); skipped without the privilege to mount.
+TEST(VolumeNoteMountTest, RunLoopDeliversRealMounts) {
+    testsupport::TempDir dir;
+    std::string media = dir.File("media");
+    std::string disk = media + "/Disk";
+    mkdir(media.c_str(), 0755);
+    mkdir(disk.c_str(), 0755);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+        int result = 1;
+        std::thread loopThread([&] {
+            plat::SetMountTableForTesting("", {media});
+            CVolumeNote note;
+            Seen seen{{}, &note, false};
+            note.Callbacks().Add(&seen, &Record);
+            if (!note.Attach(plat::RunLoop::Current())) return;
+            auto waitFor = [&](size_t count) {
+                for (int i = 0; i < 50 && seen.events.size() < count; ++i) {
+                    plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.1, true);
+                }
+            };
+            plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0, true);  // starts the watch
+            if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) return;
+            waitFor(1);
+            umount(disk.c_str());
+            waitFor(2);
+            std::vector<std::string> expected = {"+Disk file:///Disk", "-Disk file:///Disk"};
+            result = seen.events == expected ? 0 : 2;
+        });
+        loopThread.join();
+        _exit(result);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no privilege to make a mount namespace";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
