@@ -32,7 +32,9 @@ void CAliasResolver::SetEnabled(bool enabled) {
     }
 }
 
-bool CAliasResolver::IsEnabled() { return gAliasFlags.load() & 1; }
+bool CAliasResolver::IsEnabled() {
+    return gAliasFlags.load() & 1;
+}
 
 CAliasResolver::CAliasResolver(const LFsSpec& spec) : fSpec(spec) {
     if (!IsEnabled()) return;
@@ -43,7 +45,8 @@ CAliasResolver::CAliasResolver(const LFsSpec& spec) : fSpec(spec) {
     }
     struct stat st;
     if (lstat(path.CStr(), &st) != 0) {
-        fStatus = errno == ENOENT && ParentExists(path.CStr()) ? 3 : (errno == ENOENT || errno == ENOTDIR ? 2 : 1);
+        fStatus =
+            errno == ENOENT && ParentExists(path.CStr()) ? 3 : (errno == ENOENT || errno == ENOTDIR ? 2 : 1);
         return;
     }
     if (!S_ISLNK(st.st_mode)) return;

@@ -16,7 +16,9 @@ CFileTypeList::CFileTypeList(const LString* strings, uint32_t count) {
     }
 }
 
-CFileTypeList::~CFileTypeList() { fEntries.DeleteAll(); }
+CFileTypeList::~CFileTypeList() {
+    fEntries.DeleteAll();
+}
 
 LString CFileTypeList::Name(uint32_t index) const {
     return index < fEntries.Count() ? fEntries[index]->name : LString();

@@ -11,9 +11,13 @@
 
 namespace {
 
-const unsigned char* Uc(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* Uc(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
-bool IsDotSegment(const LString& s) { return s == "." || s == ".."; }
+bool IsDotSegment(const LString& s) {
+    return s == "." || s == "..";
+}
 
 }  // namespace
 

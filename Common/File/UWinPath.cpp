@@ -7,7 +7,9 @@ namespace {
 
 const unsigned char kEmpty[] = "";
 
-bool IsSeparator(unsigned char c) { return c == ':' || c == '\\'; }
+bool IsSeparator(unsigned char c) {
+    return c == ':' || c == '\\';
+}
 
 }  // namespace
 

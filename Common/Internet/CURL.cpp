@@ -9,8 +9,8 @@
 namespace {
 
 bool IsSchemeChar(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
-           c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
 }
 
 const unsigned char* Find(const unsigned char* from, const unsigned char* to, unsigned char c) {
@@ -58,11 +58,13 @@ CURL::CURL(const unsigned char* text) {
 }
 
 bool CURL::empty() const {
-    return fScheme.IsEmpty() && fAuthority.IsEmpty() && fPath.IsEmpty() && fParams.IsEmpty() && fQuery.IsEmpty() &&
-           fFragment.IsEmpty();
+    return fScheme.IsEmpty() && fAuthority.IsEmpty() && fPath.IsEmpty() && fParams.IsEmpty() &&
+           fQuery.IsEmpty() && fFragment.IsEmpty();
 }
 
-bool CURL::isscheme(const unsigned char* scheme) const { return UStrCompar::NoCase(fScheme.Text(), scheme); }
+bool CURL::isscheme(const unsigned char* scheme) const {
+    return UStrCompar::NoCase(fScheme.Text(), scheme);
+}
 
 LString CURL::GetString() const {
     LVariStr<64> s;

@@ -13,7 +13,9 @@ public:
     bool empty() const;
     // The scheme equals the text, case-insensitively.
     bool isscheme(const unsigned char* scheme) const;
-    bool isscheme(const char* scheme) const { return isscheme(reinterpret_cast<const unsigned char*>(scheme)); }
+    bool isscheme(const char* scheme) const {
+        return isscheme(reinterpret_cast<const unsigned char*>(scheme));
+    }
 
     // The URL as text: always "//" and the authority, and "/" before a path that lacks one.
     LString GetString() const;

@@ -24,7 +24,9 @@ int HexValue(unsigned char c) {
     return -1;
 }
 
-const unsigned char* Uc(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* Uc(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 }  // namespace
 
@@ -56,7 +58,9 @@ LString CURLU::Encode(const unsigned char* segment, uint32_t length) {
     return LString(out);
 }
 
-LString CURLU::Encode(const unsigned char* segment) { return Encode(segment, UString::LengthOf(segment)); }
+LString CURLU::Encode(const unsigned char* segment) {
+    return Encode(segment, UString::LengthOf(segment));
+}
 
 void CURLU::Descend(LStrBuf& path, const unsigned char* segment) {
     if (UString::IsEmpty(segment)) return;

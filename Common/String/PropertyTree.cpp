@@ -9,8 +9,12 @@
 
 namespace {
 
-PropertyTreeMember* AsMember(SSLink* node) { return static_cast<PropertyTreeMember*>(node); }
-PropertyTreeObject* AsObject(SSLink* node) { return static_cast<PropertyTreeObject*>(node); }
+PropertyTreeMember* AsMember(SSLink* node) {
+    return static_cast<PropertyTreeMember*>(node);
+}
+PropertyTreeObject* AsObject(SSLink* node) {
+    return static_cast<PropertyTreeObject*>(node);
+}
 
 // True when the word survives UTF-8 → legacy → UTF-8 unchanged.
 bool LegacyHolds(const LString& word) {
@@ -25,7 +29,9 @@ bool IsWordByte(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;
 }
 
-bool IsSpace(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
+bool IsSpace(unsigned char c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
 
 }  // namespace
 
@@ -35,9 +41,13 @@ PropertyTreeObject::PropertyTreeObject(const PropertyTreeObject& other) : SSLink
     }
 }
 
-PropertyTreeObject::~PropertyTreeObject() { fMembers.DeleteAll(); }
+PropertyTreeObject::~PropertyTreeObject() {
+    fMembers.DeleteAll();
+}
 
-void PropertyTreeObject::AppendMember(PropertyTreeMember* member) { fMembers.Append(member); }
+void PropertyTreeObject::AppendMember(PropertyTreeMember* member) {
+    fMembers.Append(member);
+}
 
 PropertyTreeMember* PropertyTreeObject::FindMember(const unsigned char* name) const {
     for (SSLink* n = fMembers.First(); !n->IsEnd(); n = n->next) {
@@ -57,15 +67,23 @@ LString PropertyTreeObject::GetMemberValue(const char* name) const {
 }
 
 PropertyTreeMember::PropertyTreeMember(const PropertyTreeMember& other)
-    : SSLink(), fName(other.fName), fValue(other.fValue), fFirstValue(other.fFirstValue), fValues(other.fValues) {
+    : SSLink(),
+      fName(other.fName),
+      fValue(other.fValue),
+      fFirstValue(other.fFirstValue),
+      fValues(other.fValues) {
     for (SSLink* n = other.fObjects.First(); !n->IsEnd(); n = n->next) {
         fObjects.Append(new PropertyTreeObject(*AsObject(n)));
     }
 }
 
-PropertyTreeMember::~PropertyTreeMember() { fObjects.DeleteAll(); }
+PropertyTreeMember::~PropertyTreeMember() {
+    fObjects.DeleteAll();
+}
 
-PropertyTreeObject* PropertyTreeMember::ObjectAt(uint32_t index) const { return AsObject(fObjects[index]); }
+PropertyTreeObject* PropertyTreeMember::ObjectAt(uint32_t index) const {
+    return AsObject(fObjects[index]);
+}
 
 void PropertyTreeMember::AddValue(const LString& word) {
     fValues.push_back(word);

@@ -32,7 +32,8 @@ bool ReadWholeFile(const std::string& path, std::vector<char>& out) {
     char buf[4096];
     size_t n;
     // Information lists are small; refuse anything absurd.
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out.size() < (1u << 20)) out.insert(out.end(), buf, buf + n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out.size() < (1u << 20))
+        out.insert(out.end(), buf, buf + n);
     std::fclose(f);
     return out.size() < (1u << 20);
 }
@@ -61,9 +62,15 @@ void SetMainBundlePathForTesting(const std::string& path) {
     gBundleOverride = path;
 }
 
-std::string BundleResourcesPath(const std::string& bundle) { return bundle + "/Resources"; }
-std::string BundleSharedSupportPath(const std::string& bundle) { return bundle + "/SharedSupport"; }
-std::string BundlePlugInsPath(const std::string& bundle) { return bundle + "/PlugIns"; }
+std::string BundleResourcesPath(const std::string& bundle) {
+    return bundle + "/Resources";
+}
+std::string BundleSharedSupportPath(const std::string& bundle) {
+    return bundle + "/SharedSupport";
+}
+std::string BundlePlugInsPath(const std::string& bundle) {
+    return bundle + "/PlugIns";
+}
 
 std::string BundleInfoValue(const std::string& bundle, const char* key) {
     std::vector<char> bytes;

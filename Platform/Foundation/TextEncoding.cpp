@@ -108,7 +108,9 @@ void EncodeUtf8(const char16_t* units, size_t count, std::string& out) {
     }
 }
 
-char16_t MacRomanToUnicode(uint8_t byte) { return byte < 0x80 ? byte : kMacRomanHigh[byte - 0x80]; }
+char16_t MacRomanToUnicode(uint8_t byte) {
+    return byte < 0x80 ? byte : kMacRomanHigh[byte - 0x80];
+}
 
 void DecodeMacRoman(const uint8_t* bytes, size_t length, std::u16string& out) {
     out.reserve(out.size() + length);

@@ -19,7 +19,8 @@ void* gContext = nullptr;
 // The opener runs detached from a short-lived shell, so no child is left to reap and a slow
 // browser start does not block the caller. The URL is an argument, never shell text.
 bool SpawnDetached(const std::string& program, const std::string& url) {
-    const char* script = "command -v \"$0\" >/dev/null || exit 127; \"$0\" \"$1\" </dev/null >/dev/null 2>&1 &";
+    const char* script =
+        "command -v \"$0\" >/dev/null || exit 127; \"$0\" \"$1\" </dev/null >/dev/null 2>&1 &";
     const char* argv[] = {"sh", "-c", script, program.c_str(), url.c_str(), nullptr};
     pid_t pid;
     if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)

@@ -51,7 +51,8 @@ std::string ReadTable(int fd) {
     char buf[8192];
     if (lseek(fd, 0, SEEK_SET) < 0) return text;
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0 && text.size() < (16u << 20)) text.append(buf, static_cast<size_t>(n));
+    while ((n = read(fd, buf, sizeof buf)) > 0 && text.size() < (16u << 20))
+        text.append(buf, static_cast<size_t>(n));
     return text;
 }
 

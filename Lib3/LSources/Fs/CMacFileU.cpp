@@ -15,7 +15,9 @@
 
 namespace {
 
-const unsigned char* Uc(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* Uc(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 // Swaps "/" and ":" between a POSIX name and a spec segment.
 std::string SwapSeparators(const unsigned char* text, uint32_t n, char from, char to) {
@@ -54,7 +56,9 @@ std::string AbsolutePath(const char* path) {
 
 }  // namespace
 
-LString CMacFileU::GetStartupVolumeName() { return LString(plat::kStartupVolumeName); }
+LString CMacFileU::GetStartupVolumeName() {
+    return LString(plat::kStartupVolumeName);
+}
 
 LFsSpec CMacFileU::LFsSpecFromPath(const LString& path) {
     std::string absolute = AbsolutePath(path.CStr());

@@ -9,9 +9,13 @@
 #include "Lib3/LSources/String/UStrCompar.h"
 #include "Lib3/LSources/String/UString.h"
 
-LString LFsSpec::name() const { return CURLU::GetLeafDecoded(Text()); }
+LString LFsSpec::name() const {
+    return CURLU::GetLeafDecoded(Text());
+}
 
-bool LFsSpec::operator==(const LFsSpec& other) const { return UString::IsEqual(Text(), other.Text()); }
+bool LFsSpec::operator==(const LFsSpec& other) const {
+    return UString::IsEqual(Text(), other.Text());
+}
 
 void LFsSpec::SetName(const unsigned char* name) {
     if (UString::IsEmpty(name) && IsEmpty()) return;
@@ -33,4 +37,6 @@ void LFsSpec::Suffix(int n) {
     SetName(out.Text());
 }
 
-bool LFsSpec::samename(const unsigned char* a, const unsigned char* b) { return UStrCompar::FsEqual(a, b); }
+bool LFsSpec::samename(const unsigned char* a, const unsigned char* b) {
+    return UStrCompar::FsEqual(a, b);
+}

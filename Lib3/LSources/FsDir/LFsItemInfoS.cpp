@@ -21,7 +21,9 @@ const char kCreatorAttr[] = "user.orbilume.creator";
 const char kHiddenAttr[] = "user.orbilume.hidden";
 const char kCreatedAttr[] = "user.orbilume.created";
 
-std::string Leaf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string Leaf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
 
 bool StatItem(const std::string& path, struct stat& st) {
     return stat(path.c_str(), &st) == 0 || lstat(path.c_str(), &st) == 0;
@@ -33,7 +35,9 @@ uint32_t ReadCode(const std::string& path, const char* attr) {
     return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
 }
 
-bool Unsupported(int err) { return err == ENOTSUP || err == EPERM; }
+bool Unsupported(int err) {
+    return err == ENOTSUP || err == EPERM;
+}
 
 // Writes or removes one attribute; a file system without user attributes is not a failure.
 bool WriteAttr(const std::string& path, const char* attr, const void* value, size_t n, bool remove) {
@@ -57,7 +61,9 @@ struct timespec ToTimespec(double g) {
     return ts;
 }
 
-double FromTimespec(const struct timespec& ts) { return double(ts.tv_sec) - kUnixTo2001 + ts.tv_nsec / 1e9; }
+double FromTimespec(const struct timespec& ts) {
+    return double(ts.tv_sec) - kUnixTo2001 + ts.tv_nsec / 1e9;
+}
 
 }  // namespace
 
@@ -236,4 +242,6 @@ void LFsItemInfoS::UpdateCurrentSpec() {
     fCurrentSpec = LFsDescendS(fSpec, leaf.Text()).Spec();
 }
 
-void LFsItemInfoS::GetSpec(LFsSpec& spec) const { spec = fEnumerate ? fCurrentSpec : fSpec; }
+void LFsItemInfoS::GetSpec(LFsSpec& spec) const {
+    spec = fEnumerate ? fCurrentSpec : fSpec;
+}

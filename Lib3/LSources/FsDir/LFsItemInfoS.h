@@ -27,7 +27,7 @@ public:
     bool isDirectory() const;
     bool isInvisible() const;
     LString name() const;
-    double createdG() const;   // seconds since 1 January 2001, UTC
+    double createdG() const;  // seconds since 1 January 2001, UTC
     double modifiedG() const;
     uint32_t creator() const;  // 0 when absent
     uint32_t filetype() const;
@@ -57,10 +57,10 @@ protected:
     };
 
     uint32_t fStatus = kNotFound;
-    std::string fFolder;               // the folder being enumerated
-    std::vector<std::string> fNames;   // its children, sorted
+    std::string fFolder;              // the folder being enumerated
+    std::vector<std::string> fNames;  // its children, sorted
     size_t fIndex = 0;
-    std::string fCurrent;              // POSIX path of the current item
+    std::string fCurrent;  // POSIX path of the current item
     Pending fPending;
 };
 

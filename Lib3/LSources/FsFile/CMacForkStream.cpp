@@ -29,7 +29,9 @@ CMacForkStream::CMacForkStream(const LFsSpec& spec, uint32_t mode, uint32_t flag
     if (flags & kNoCache) posix_fadvise(fFd, 0, 0, POSIX_FADV_NOREUSE);
 }
 
-CMacForkStream::~CMacForkStream() { CloseFork(); }
+CMacForkStream::~CMacForkStream() {
+    CloseFork();
+}
 
 void CMacForkStream::CloseFork() {
     if (fFd >= 0) close(fFd);
@@ -93,7 +95,9 @@ void CMacForkStream::DoSeekEnd() {
     if (ForkSize(size)) mPosition = size;
 }
 
-void CMacForkStream::DoSetEnd() { ForkTruncate(mPosition); }
+void CMacForkStream::DoSetEnd() {
+    ForkTruncate(mPosition);
+}
 
 void CMacForkStream::DoPut(const void* bytes, uint64_t count) {
     if (ForkWrite(mPosition, bytes, count)) mPosition += count;

@@ -8,9 +8,9 @@
 class LFileCreate : public LFsOpS {
 public:
     enum Mode : uint32_t {
-        kUseExisting = 0,  // an existing file is used (status 0); a folder gives 3
-        kFailIfExists = 1, // an existing item gives 3
-        kNumbered = 2,     // any other value: a new file under a numbered name (report2.txt, ...)
+        kUseExisting = 0,   // an existing file is used (status 0); a folder gives 3
+        kFailIfExists = 1,  // an existing item gives 3
+        kNumbered = 2,      // any other value: a new file under a numbered name (report2.txt, ...)
     };
 
     LFileCreate() = default;

@@ -15,5 +15,6 @@ CProcessInfo::CProcessInfo() {
     if (bundle.empty()) return;
     fBundle = CMacFileU::LFsSpecFromPath(LString(bundle.c_str()));
     std::string signature = plat::BundleInfoValue(bundle, "CFBundleSignature");
-    if (signature.size() == 4) fSignature = CStrU::FccFromString(reinterpret_cast<const unsigned char*>(signature.c_str()));
+    if (signature.size() == 4)
+        fSignature = CStrU::FccFromString(reinterpret_cast<const unsigned char*>(signature.c_str()));
 }

@@ -15,7 +15,8 @@ struct FolderType {
 };
 
 constexpr uint32_t Fcc(char a, char b, char c, char d) {
-    return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) | uint8_t(d);
+    return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) |
+           uint8_t(d);
 }
 
 constexpr FolderType kTypes[CStdFolders::kCount] = {
@@ -49,7 +50,9 @@ CStdFolders::CStdFolders(const LFsSpec* base) {
     }
 }
 
-const LFsSpec& CStdFolders::Get(uint32_t index) const { return index < kCount ? fFolders[index] : EmptySpec(); }
+const LFsSpec& CStdFolders::Get(uint32_t index) const {
+    return index < kCount ? fFolders[index] : EmptySpec();
+}
 
 const LFsSpec& CStdFolders::Find(uint32_t folderType) const {
     for (uint32_t i = 0; i < kCount; ++i) {

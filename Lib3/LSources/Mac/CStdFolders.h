@@ -11,7 +11,15 @@
 class CStdFolders {
 public:
     enum Index : uint32_t {
-        kDesktop, kUserTemporary, kSystem, kApplications, kCurrentUser, kDocuments, kAppSupport, kTrash, kCount
+        kDesktop,
+        kUserTemporary,
+        kSystem,
+        kApplications,
+        kCurrentUser,
+        kDocuments,
+        kAppSupport,
+        kTrash,
+        kCount
     };
 
     explicit CStdFolders(const LFsSpec* base = nullptr);

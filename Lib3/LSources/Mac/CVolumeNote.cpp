@@ -43,7 +43,9 @@ LMessage CVolumeNote::Handle(const LMessage& msg) {
     return LHandler::Handle(msg);
 }
 
-int CVolumeNote::FileDescriptor() const { return fWatcher->FileDescriptor(); }
+int CVolumeNote::FileDescriptor() const {
+    return fWatcher->FileDescriptor();
+}
 
 void CVolumeNote::Poll() {
     std::vector<plat::Volume> mounted, unmounted;

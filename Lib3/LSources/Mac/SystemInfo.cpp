@@ -5,10 +5,9 @@ SSystemInfo gSystemInfo;
 namespace {
 
 uint32_t FccOf(const char* s) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) | (uint32_t(uint8_t(s[2])) << 8) |
-           uint8_t(s[3]);
+    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
+           (uint32_t(uint8_t(s[2])) << 8) | uint8_t(s[3]);
 }
-
 
 struct Answer {
     const char* fcc;
@@ -16,12 +15,10 @@ struct Answer {
 };
 
 constexpr Answer kAnswers[] = {
-    {"sysa", 10},          // x86
-    {"sys1", 10},          {"sys2", 15}, {"sys3", 7},
-    {"qd  ", 0x0400},      // colour drawing
-    {"fs  ", 0},           {"alis", 1},  {"fold", 1},
-    {"drag", 1},           {"wind", 0},  {"menu", 0},
-    {"qtim", 0x07600000},  // the movie layer is present
+    {"sysa", 10},                                                        // x86
+    {"sys1", 10}, {"sys2", 15}, {"sys3", 7},          {"qd  ", 0x0400},  // colour drawing
+    {"fs  ", 0},  {"alis", 1},  {"fold", 1},          {"drag", 1},
+    {"wind", 0},  {"menu", 0},  {"qtim", 0x07600000},  // the movie layer is present
 };
 
 struct SlotSelector {
@@ -48,7 +45,9 @@ constexpr SlotSelector kLastSlots[] = {
     {"cpkr", SSystemInfo::kCpkr},
 };
 
-bool Ask(SystemQuery query, const char* fcc, int32_t& response) { return query(FccOf(fcc), response) == 0; }
+bool Ask(SystemQuery query, const char* fcc, int32_t& response) {
+    return query(FccOf(fcc), response) == 0;
+}
 
 void AskSlots(SSystemInfo& info, SystemQuery query, const SlotSelector* list, int count) {
     for (int i = 0; i < count; ++i) {

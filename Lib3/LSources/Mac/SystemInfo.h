@@ -7,9 +7,43 @@
 // 'tmgr' slots and the seven flag bytes to 1; ProbeSystemInfo fills the rest.
 struct SSystemInfo {
     enum Slot {
-        kSysa, kHdwr, kProc, kMach, kOs, kQdrw, kSnd, kTmgr, kAddr, kVm, kDitl, kFs, kAlis, kFold, kStdf, kCpnt,
-        kEvnt, kHelp, kTsmv, kTmTV, kDrag, kCtbv, kConn, kIcon, kNmgr, kPop, kMixd, kCfrg, kPccd, kOtan, kOtmo,
-        kPowr, kCpkr, kQtim, kWind, kMenu, kSlotCount
+        kSysa,
+        kHdwr,
+        kProc,
+        kMach,
+        kOs,
+        kQdrw,
+        kSnd,
+        kTmgr,
+        kAddr,
+        kVm,
+        kDitl,
+        kFs,
+        kAlis,
+        kFold,
+        kStdf,
+        kCpnt,
+        kEvnt,
+        kHelp,
+        kTsmv,
+        kTmTV,
+        kDrag,
+        kCtbv,
+        kConn,
+        kIcon,
+        kNmgr,
+        kPop,
+        kMixd,
+        kCfrg,
+        kPccd,
+        kOtan,
+        kOtmo,
+        kPowr,
+        kCpkr,
+        kQtim,
+        kWind,
+        kMenu,
+        kSlotCount
     };
 
     uint64_t flagWords[2] = {0, 0};

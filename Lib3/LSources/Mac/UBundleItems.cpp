@@ -22,14 +22,19 @@ LFsSpec UBundleItems::BundleFolder() {
     return path.empty() ? LFsSpec() : CMacFileU::LFsSpecFromPath(LString(path.c_str()));
 }
 
-LFsSpec UBundleItems::SharedSupportItem(const unsigned char* name) { return Item("SharedSupport", name); }
+LFsSpec UBundleItems::SharedSupportItem(const unsigned char* name) {
+    return Item("SharedSupport", name);
+}
 
-LFsSpec UBundleItems::PlugInItem(const unsigned char* name) { return Item("PlugIns", name); }
+LFsSpec UBundleItems::PlugInItem(const unsigned char* name) {
+    return Item("PlugIns", name);
+}
 
 UBundleItems::Version UBundleItems::BundleVersion(const LFsSpec& bundle) {
     Version v;
     LString path = CMacFileU::PathFromLFsSpec(bundle);
-    std::string text = path.IsEmpty() ? std::string() : plat::BundleInfoValue(path.CStr(), plat::kBundleVersionKey);
+    std::string text =
+        path.IsEmpty() ? std::string() : plat::BundleInfoValue(path.CStr(), plat::kBundleVersionKey);
     if (text.empty()) {
         v.status = 1;
         return v;

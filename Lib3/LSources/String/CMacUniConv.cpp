@@ -11,8 +11,8 @@ CMacUniConv& CMacUniConv::Shared() {
     return conv;
 }
 
-uint32_t CMacUniConv::Convert(const void* bytes, uint32_t length, plat::TextEncoding from, plat::TextEncoding to,
-                              LVariBuffer<unsigned char>& out) const {
+uint32_t CMacUniConv::Convert(const void* bytes, uint32_t length, plat::TextEncoding from,
+                              plat::TextEncoding to, LVariBuffer<unsigned char>& out) const {
     out.SetSize(0, false);
     plat::String* s = plat::String::Create(static_cast<const uint8_t*>(bytes), length, from);
     if (!s) return 0;
@@ -34,7 +34,8 @@ uint32_t CMacUniConv::TextToUnicode(const unsigned char* text, LVariBuffer<unsig
     return TextToUnicode(text, UString::LengthOf(text), out);
 }
 
-uint32_t CMacUniConv::UnicodeToText(const uint16_t* units, uint32_t count, LVariBuffer<unsigned char>& out) const {
+uint32_t CMacUniConv::UnicodeToText(const uint16_t* units, uint32_t count,
+                                    LVariBuffer<unsigned char>& out) const {
     return Convert(units, units ? count * 2 : 0, plat::TextEncoding::kUtf16, plat::TextEncoding::kUtf8, out);
 }
 
@@ -42,7 +43,8 @@ uint32_t CMacUniConv::TextToCString(const unsigned char* text, LVariBuffer<unsig
     return Convert(text, UString::LengthOf(text), plat::TextEncoding::kUtf8, fLegacy, out);
 }
 
-uint32_t CMacUniConv::CStringToText(const char* text, uint32_t length, LVariBuffer<unsigned char>& out) const {
+uint32_t CMacUniConv::CStringToText(const char* text, uint32_t length,
+                                    LVariBuffer<unsigned char>& out) const {
     return Convert(text, text ? length : 0, fLegacy, plat::TextEncoding::kUtf8, out);
 }
 

@@ -10,7 +10,9 @@
 
 namespace {
 
-const char* Str(const unsigned char* s) { return s ? reinterpret_cast<const char*>(s) : ""; }
+const char* Str(const unsigned char* s) {
+    return s ? reinterpret_cast<const char*>(s) : "";
+}
 
 // Text that is not valid UTF-8 compares as the empty text, as the platform string would be.
 std::u16string Utf16(const unsigned char* s) {
@@ -26,7 +28,9 @@ int Collate(const unsigned char* a, const unsigned char* b, uint32_t options) {
 
 }  // namespace
 
-int UStrCompar::Binary(const unsigned char* a, const unsigned char* b) { return std::strcmp(Str(a), Str(b)); }
+int UStrCompar::Binary(const unsigned char* a, const unsigned char* b) {
+    return std::strcmp(Str(a), Str(b));
+}
 
 int UStrCompar::FirstBinary(const unsigned char* a, const unsigned char* b) {
     const char* sa = Str(a);
@@ -38,7 +42,9 @@ int UStrCompar::FirstBinary(const unsigned char* a, const unsigned char* b) {
     return std::strcmp(sa, sb);
 }
 
-int UStrCompar::Locale(const unsigned char* a, const unsigned char* b) { return Collate(a, b, 0); }
+int UStrCompar::Locale(const unsigned char* a, const unsigned char* b) {
+    return Collate(a, b, 0);
+}
 
 bool UStrCompar::NoCase(const unsigned char* a, const unsigned char* b) {
     return Collate(a, b, plat::kCollateCaseInsensitive | plat::kCollatePunctuationSignificant) == 0;

@@ -20,4 +20,6 @@ public:
     static bool Decode(const unsigned char* text, uint32_t length, uint32_t& pos, uint32_t& codePoint);
 };
 
-inline bool isValidUtf8(const unsigned char* text, uint32_t length) { return UUtf8::IsValid(text, length); }
+inline bool isValidUtf8(const unsigned char* text, uint32_t length) {
+    return UUtf8::IsValid(text, length);
+}

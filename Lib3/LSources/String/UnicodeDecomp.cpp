@@ -135,4 +135,6 @@ bool UnicodeDecomp::DecomposeUtf8(const unsigned char* text, LStrBuf& out) {
     return DecomposeUtf8(text, UString::LengthOf(text), out);
 }
 
-const char* UnicodeDecomp::Version() { return kUnicodeVersion; }
+const char* UnicodeDecomp::Version() {
+    return kUnicodeVersion;
+}

@@ -19,4 +19,6 @@ public:
     static const char* Version();
 };
 
-inline bool DecomposeUtf8(const unsigned char* text, LStrBuf& out) { return UnicodeDecomp::DecomposeUtf8(text, out); }
+inline bool DecomposeUtf8(const unsigned char* text, LStrBuf& out) {
+    return UnicodeDecomp::DecomposeUtf8(text, out);
+}

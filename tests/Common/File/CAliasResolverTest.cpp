@@ -1,8 +1,7 @@
-#include "Common/File/CAliasResolver.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "Common/File/CAliasResolver.h"
 #include "tests/support/SpecTempDir.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "Common/File/CFileTypeList.h"
-
 #include <gtest/gtest.h>
+
+#include "Common/File/CFileTypeList.h"
 
 namespace {
 

@@ -1,15 +1,18 @@
-#include "Common/File/CFileURLU.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Common/File/CFileURLU.h"
 #include "tests/support/SpecTempDir.h"
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
-LFsSpec Spec(const char* s) { return LFsSpec(LString(s)); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
+LFsSpec Spec(const char* s) {
+    return LFsSpec(LString(s));
+}
 
 bool IsFolder(const std::string& path) {
     struct stat st;
@@ -19,7 +22,8 @@ bool IsFolder(const std::string& path) {
 TEST(CFileURLUTest, RelativePaths) {
     EXPECT_EQ(CFileURLU::GetRelativePath(Spec("file:///Root/a/c/d"), Spec("file:///Root/a/b")), "../c/d");
     EXPECT_EQ(CFileURLU::GetRelativePath(Spec("file:///Other/x"), Spec("file:///Root/a")), "../../Other/x");
-    EXPECT_EQ(CFileURLU::GetRelativePath(Spec("file://host/Root/x"), Spec("file:///Root/a")), "//host/Root/x");
+    EXPECT_EQ(CFileURLU::GetRelativePath(Spec("file://host/Root/x"), Spec("file:///Root/a")),
+              "//host/Root/x");
 }
 
 TEST(CFileURLUTest, SpecsFromUrlText) {

@@ -1,13 +1,17 @@
-#include "Common/File/UWinPath.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Common/File/UWinPath.h"
+
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
-std::string S(const unsigned char* p) { return reinterpret_cast<const char*>(p); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
+std::string S(const unsigned char* p) {
+    return reinterpret_cast<const char*>(p);
+}
 
 TEST(UWinPathTest, SplitsNames) {
     EXPECT_EQ(S(UWinPath::FindPathName(U("C:\\\\dir\\file"))), "dir\\file");

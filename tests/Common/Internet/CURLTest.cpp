@@ -1,6 +1,6 @@
-#include "Common/Internet/CURL.h"
-
 #include <gtest/gtest.h>
+
+#include "Common/Internet/CURL.h"
 
 namespace {
 

@@ -15,7 +15,8 @@ TEST(CURLUPeerTest, EncodeAgreesWithPythonQuote) {
     std::string expected = CommandOutput(
         "python3 -c \"import urllib.parse\n"
         "for b in range(256):\n"
-        "    print(urllib.parse.quote(b'x' + bytes([b]) + b'y', safe=\\\"!$'()*+,\\\").replace('~', '%7E'))\"");
+        "    print(urllib.parse.quote(b'x' + bytes([b]) + b'y', safe=\\\"!$'()*+,\\\").replace('~', "
+        "'%7E'))\"");
     std::string ours;
     for (int b = 0; b < 256; ++b) {
         unsigned char seg[3] = {'x', static_cast<unsigned char>(b), 'y'};

@@ -1,12 +1,13 @@
-#include "Common/Internet/CURLU.h"
-
 #include <gtest/gtest.h>
 
+#include "Common/Internet/CURLU.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 TEST(CURLUTest, EncodesSegments) {
     EXPECT_EQ(CURLU::Encode(U("a b/c")), "a%20b%2Fc");
@@ -58,7 +59,8 @@ TEST(CURLUTest, RelativePaths) {
         {"/x/y%20z/w", "/a/b", "../../x/y%20z/w"},
         {"/a/b c/d", "/a", "b%20c/d"},
     };
-    for (const Case& c : cases) EXPECT_EQ(CURLU::GetRelativePath(U(c.target), U(c.base)), c.result) << c.target;
+    for (const Case& c : cases)
+        EXPECT_EQ(CURLU::GetRelativePath(U(c.target), U(c.base)), c.result) << c.target;
 }
 
 TEST(CURLUTest, Addresses) {

@@ -1,9 +1,8 @@
-#include "Common/String/PropertyTree.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Common/String/PropertyTree.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
 
 namespace {
@@ -41,7 +40,8 @@ TEST(PropertyTreeTest, ReadsMembersValuesAndObjects) {
     EXPECT_EQ(root.GetMemberValue("missing"), "");
 
     PropertyTreeObject copy(root);
-    EXPECT_EQ(copy.FindMember("layers")->ObjectAt(1)->FindMemberObject("inner")->GetMemberValue("deep"), "yes");
+    EXPECT_EQ(copy.FindMember("layers")->ObjectAt(1)->FindMemberObject("inner")->GetMemberValue("deep"),
+              "yes");
     EXPECT_NE(copy.FindMember("layers"), layers);
 }
 
@@ -54,7 +54,8 @@ TEST(PropertyTreeTest, WordsJoinInnerBlanksAndLineEnds) {
 
 TEST(PropertyTreeTest, ChoosesTheLastValueTheLegacyEncodingHolds) {
     PropertyTreeObject root;
-    ASSERT_EQ(Parse("t: Caf\xC3\xA9, \xE4\xB8\xAD\xE6\x96\x87;u: \xE4\xB8\xAD\xE6\x96\x87, Caf\xC3\xA9", root), 0);
+    ASSERT_EQ(
+        Parse("t: Caf\xC3\xA9, \xE4\xB8\xAD\xE6\x96\x87;u: \xE4\xB8\xAD\xE6\x96\x87, Caf\xC3\xA9", root), 0);
     EXPECT_EQ(root.GetMemberValue("t"), "Caf\xC3\xA9");
     EXPECT_EQ(root.GetMemberValue("u"), "Caf\xC3\xA9");
     EXPECT_EQ(root.FindMember("u")->FirstValue(), "\xE4\xB8\xAD\xE6\x96\x87");
@@ -66,14 +67,8 @@ TEST(PropertyTreeTest, Errors) {
         int result;
         uint32_t members;  // built before the error
     } cases[] = {
-        {"", 0, 0},
-        {"a: b.", 2, 1},
-        {"a b", 3, 0},
-        {"a: { b: c", 3, 1},
-        {"a: 'open", 3, 0},
-        {"a: b, ;", 3, 1},
-        {"a: b; c: @", 2, 1},
-        {"a: {x: 1} extra", 0, 1},
+        {"", 0, 0},         {"a: b.", 2, 1},   {"a b", 3, 0},        {"a: { b: c", 3, 1},
+        {"a: 'open", 3, 0}, {"a: b, ;", 3, 1}, {"a: b; c: @", 2, 1}, {"a: {x: 1} extra", 0, 1},
     };
     for (const Case& c : cases) {
         PropertyTreeObject root;

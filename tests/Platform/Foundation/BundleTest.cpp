@@ -1,8 +1,7 @@
-#include "Platform/Foundation/Bundle.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "Platform/Foundation/Bundle.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "Platform/Foundation/Collation.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "Platform/Foundation/Collation.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
-#include "Platform/Foundation/StandardFolders.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "Platform/Foundation/StandardFolders.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
 

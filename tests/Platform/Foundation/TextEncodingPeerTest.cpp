@@ -32,7 +32,8 @@ TEST(TextEncodingPeerTest, MacRomanAgreesWithIconv) {
     // iconv's reading of every byte encodes back to the same bytes with our table.
     std::string iconvUtf8 = RunIconv("-f MACINTOSH -t UTF-8", AllBytes());
     std::u16string units;
-    ASSERT_TRUE(plat::DecodeUtf8(reinterpret_cast<const uint8_t*>(iconvUtf8.data()), iconvUtf8.size(), units));
+    ASSERT_TRUE(
+        plat::DecodeUtf8(reinterpret_cast<const uint8_t*>(iconvUtf8.data()), iconvUtf8.size(), units));
     ASSERT_EQ(units.size(), 256u);
     std::string ours;
     EXPECT_TRUE(plat::EncodeMacRoman(units.data(), units.size(), ours));

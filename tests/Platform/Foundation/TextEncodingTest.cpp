@@ -1,10 +1,9 @@
-#include "Platform/Foundation/TextEncoding.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Platform/Foundation/String.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 namespace {
 
@@ -28,7 +27,8 @@ TEST(TextEncodingTest, StrictUtf8Decoding) {
     };
     for (const Case& c : cases) {
         std::u16string out;
-        EXPECT_EQ(plat::DecodeUtf8(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), out), c.valid)
+        EXPECT_EQ(plat::DecodeUtf8(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), out),
+                  c.valid)
             << c.bytes;
         if (c.valid || !c.units.empty()) {
             EXPECT_EQ(out, c.units);

@@ -1,11 +1,10 @@
-#include "Platform/Foundation/URLOpener.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "Platform/Foundation/URLOpener.h"
 #include "tests/support/TempDir.h"
 
 namespace {

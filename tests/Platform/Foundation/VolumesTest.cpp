@@ -1,8 +1,7 @@
-#include "Platform/Foundation/Volumes.h"
-
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include "Platform/Foundation/Volumes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -22,7 +21,8 @@ TEST(VolumesTest, ParsesMountTables) {
 TEST(VolumesTest, VolumesAreMountPointsBelowTheRoots) {
     std::vector<std::string> points = {"/",          "/proc",         "/media/ann/My Disk", "/mnt/usb",
                                        "/mnt/a/b/c", "/media/x/Root", "/run/media/bo/usb"};
-    std::vector<plat::Volume> volumes = plat::VolumesFromMountPoints(points, {"/media", "/mnt", "/run/media"});
+    std::vector<plat::Volume> volumes =
+        plat::VolumesFromMountPoints(points, {"/media", "/mnt", "/run/media"});
     ASSERT_EQ(volumes.size(), 3u);
     EXPECT_EQ(volumes[0].name, plat::kStartupVolumeName);
     EXPECT_EQ(volumes[0].mountPoint, "/");

@@ -1,11 +1,10 @@
-#include "Lib3/LSources/Fs/CMacFileU.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Platform/Foundation/Volumes.h"
 #include "tests/support/SpecTempDir.h"
 
@@ -16,7 +15,9 @@ std::string PathOf(const LFsSpec& spec) {
     return std::string(p.CStr(), p.Length());
 }
 
-LFsSpec Spec(const std::string& text) { return LFsSpec(LString(text.c_str())); }
+LFsSpec Spec(const std::string& text) {
+    return LFsSpec(LString(text.c_str()));
+}
 
 TEST(CMacFileUTest, StartupVolumeIsNamed) {
     EXPECT_EQ(CMacFileU::GetStartupVolumeName(), plat::kStartupVolumeName);

@@ -1,13 +1,16 @@
-#include "Lib3/LSources/Fs/LFsSpec.h"
-
 #include <gtest/gtest.h>
 
 #include "Lib3/LSources/Fs/LFsOpS.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
 
 namespace {
 
-LFsSpec Spec(const char* text) { return LFsSpec(LString(text)); }
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+LFsSpec Spec(const char* text) {
+    return LFsSpec(LString(text));
+}
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 TEST(LFsSpecTest, TextNameAndEquality) {
     LFsSpec a = Spec("file:///Root/home/My%20Notes.txt");

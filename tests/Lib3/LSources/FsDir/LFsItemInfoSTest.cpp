@@ -1,5 +1,3 @@
-#include "Lib3/LSources/FsDir/LFsItemInfoS.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -10,6 +8,7 @@
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/FsDir/LDirCreateS.h"
+#include "Lib3/LSources/FsDir/LFsItemInfoS.h"
 #include "tests/support/SpecTempDir.h"
 
 namespace {

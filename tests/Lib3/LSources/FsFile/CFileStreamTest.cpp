@@ -1,11 +1,10 @@
-#include "Lib3/LSources/FsFile/CFileStream.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <random>
 #include <string>
 
+#include "Lib3/LSources/FsFile/CFileStream.h"
 #include "Lib3/LSources/FsFile/LFileCreate.h"
 #include "tests/support/SpecTempDir.h"
 

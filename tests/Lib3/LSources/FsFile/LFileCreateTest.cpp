@@ -1,9 +1,8 @@
-#include "Lib3/LSources/FsFile/LFileCreate.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Lib3/LSources/FsFile/LFileCreate.h"
 #include "Lib3/LSources/FsFile/LFsDeleteS.h"
 #include "Lib3/LSources/FsFile/LFsOwnedFile.h"
 #include "tests/support/SpecTempDir.h"

@@ -1,11 +1,10 @@
-#include "Lib3/LSources/Mac/CStdFolders.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Lib3/LSources/Mac/UInternetConfig.h"
 #include "Platform/Foundation/URLOpener.h"
 #include "tests/support/EnvOverride.h"
@@ -13,7 +12,9 @@
 
 namespace {
 
-LFsSpec SpecOf(const std::string& path) { return CMacFileU::LFsSpecFromPath(LString(path.c_str())); }
+LFsSpec SpecOf(const std::string& path) {
+    return CMacFileU::LFsSpecFromPath(LString(path.c_str()));
+}
 
 class StdFoldersTest : public ::testing::Test {
 protected:

@@ -1,5 +1,3 @@
-#include "Lib3/LSources/Mac/CVolumeNote.h"
-
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -11,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "Lib3/LSources/Mac/CVolumeNote.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Volumes.h"
 #include "tests/support/TempDir.h"
@@ -28,7 +27,8 @@ protected:
     // The kernel writes blanks in mount points as \040.
     std::string Mount(const char* name) {
         std::string point = fDir.File("media/") + name;
-        for (size_t i = point.find(' '); i != std::string::npos; i = point.find(' ', i)) point.replace(i, 1, "\\040");
+        for (size_t i = point.find(' '); i != std::string::npos; i = point.find(' ', i))
+            point.replace(i, 1, "\\040");
         return "/dev/x " + point + " vfat rw 0 0\n";
     }
 
@@ -93,7 +93,8 @@ TEST(VolumeNoteMountTest, RunLoopDeliversRealMounts) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            _exit(77);
         int result = 1;
         std::thread loopThread([&] {
             plat::SetMountTableForTesting("", {media});

@@ -1,10 +1,9 @@
-#include "Lib3/LSources/Mac/UBundleItems.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
+#include "Lib3/LSources/Mac/UBundleItems.h"
 #include "Platform/Foundation/Bundle.h"
 #include "tests/support/SpecTempDir.h"
 

@@ -1,16 +1,17 @@
-#include "Lib3/LSources/String/CMacUniConv.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Lib3/LSources/String/CCString.h"
 #include "Lib3/LSources/String/CMacStrU.h"
+#include "Lib3/LSources/String/CMacUniConv.h"
 #include "Platform/Foundation/String.h"
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 std::string Bytes(const LVariBuffer<unsigned char>& b, uint32_t n) {
     return std::string(reinterpret_cast<const char*>(b.Data()), n);

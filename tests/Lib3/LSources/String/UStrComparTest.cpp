@@ -1,12 +1,16 @@
-#include "Lib3/LSources/String/UStrCompar.h"
-
 #include <gtest/gtest.h>
+
+#include "Lib3/LSources/String/UStrCompar.h"
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(UStrComparTest, BinaryAndPrefix) {
     struct Case {
@@ -15,8 +19,8 @@ TEST(UStrComparTest, BinaryAndPrefix) {
         int binary;
         int first;
     } cases[] = {
-        {"abc", "ab", 1, 0},  {"ab", "abc", -1, -1}, {"", "", 0, 0},     {"a", "", 1, 1},
-        {"", "a", -1, -1},    {"abd", "abc", 1, 1},  {nullptr, "", 0, 0}, {"abc", "abc", 0, 0},
+        {"abc", "ab", 1, 0}, {"ab", "abc", -1, -1}, {"", "", 0, 0},      {"a", "", 1, 1},
+        {"", "a", -1, -1},   {"abd", "abc", 1, 1},  {nullptr, "", 0, 0}, {"abc", "abc", 0, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Sign(UStrCompar::Binary(U(c.a), U(c.b))), c.binary) << c.a << " " << c.b;

@@ -1,10 +1,9 @@
-#include "Lib3/LSources/String/UUtf8.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UUtf8.h"
 
 namespace {
 
@@ -47,9 +46,14 @@ TEST(UUtf8Test, EncodesCodePoints) {
         bool ok;
         std::string bytes;
     } cases[] = {
-        {0x41, true, "A"},         {0xE9, true, "\xC3\xA9"},         {0x20AC, true, "\xE2\x82\xAC"},
-        {0xD800, false, ""},       {0xDFFF, false, ""},              {0x10FFFF, true, "\xF4\x8F\xBF\xBF"},
-        {0x110000, false, ""},     {0x1F600, true, "\xF0\x9F\x98\x80"},
+        {0x41, true, "A"},
+        {0xE9, true, "\xC3\xA9"},
+        {0x20AC, true, "\xE2\x82\xAC"},
+        {0xD800, false, ""},
+        {0xDFFF, false, ""},
+        {0x10FFFF, true, "\xF4\x8F\xBF\xBF"},
+        {0x110000, false, ""},
+        {0x1F600, true, "\xF0\x9F\x98\x80"},
     };
     for (const Case& c : cases) {
         LVariStr<64> out;

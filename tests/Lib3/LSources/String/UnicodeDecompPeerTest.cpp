@@ -13,7 +13,8 @@ using testsupport::CommandOutput;
 
 // Every code point but surrogates, decomposed by Python, one line each; compared with ours.
 TEST(UnicodeDecompPeerTest, AgreesWithPythonForEveryCodePoint) {
-    std::string version = CommandOutput("python3 -c \"import unicodedata; print(unicodedata.unidata_version, end='')\"");
+    std::string version =
+        CommandOutput("python3 -c \"import unicodedata; print(unicodedata.unidata_version, end='')\"");
     if (version != UnicodeDecomp::Version()) {
         GTEST_SKIP() << "python3 has Unicode " << version << ", the tables " << UnicodeDecomp::Version();
     }

@@ -1,10 +1,9 @@
-#include "Lib3/LSources/String/UnicodeDecomp.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UnicodeDecomp.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ TEST(UnicodeDecompTest, DecomposesAndOrdersMarks) {
         const char* out;
     } cases[] = {
         {"plain ascii", "plain ascii"},
-        {"\xC3\xA9", "e\xCC\x81"},                               // é
+        {"\xC3\xA9", "e\xCC\x81"},                                 // é
         {"\xEA\xB0\x81", "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"},  // AC01: 1100 1161 11A8
         {"\xEA\xB0\x80", "\xE1\x84\x80\xE1\x85\xA1"},              // AC00: no trailing consonant
         {"a\xCC\x81\xCC\xA3", "a\xCC\xA3\xCC\x81"},                // 230 then 220: 220 first
