@@ -1,5 +1,7 @@
 #include "Lib3/LSources/String/UnicodeDecomp.h"
 
+#include <algorithm>
+
 #include "Lib3/LSources/CoreData/LVariBufferBase.h"
 #include "Lib3/LSources/CoreString/LStrBuf.h"
 #include "Lib3/LSources/String/UString.h"
@@ -35,7 +37,7 @@ bool Find(const UnicodeTrieNode* const levels[4], uint32_t cp, uint32_t& leaf, u
 const UnicodeTrieNode* const kDecompLevels[4] = {kDecompLevel0, kDecompLevel1, kDecompLevel2, kDecompLevel3};
 const UnicodeTrieNode* const kClassLevels[4] = {kClassLevel0, kClassLevel1, kClassLevel2, kClassLevel3};
 
-// Pending combining marks: {class << 24 | code point}, kept in canonical order.
+// Pending combining marks: {class << 24 | code point}.
 class Decomposer {
 public:
     explicit Decomposer(LStrBuf& out) : fOut(out) {}
@@ -78,7 +80,13 @@ public:
         Write(cp);
     }
 
+    // Canonical ordering: a stable sort of the pending marks by class (sorting once here keeps long
+    // runs of marks from costing quadratic time).
     void Flush() {
+        if (fCount > 1) {
+            std::stable_sort(fMarks.Data(), fMarks.Data() + fCount,
+                             [](uint32_t a, uint32_t b) { return (a >> 24) < (b >> 24); });
+        }
         for (uint32_t i = 0; i < fCount; ++i) Write(fMarks[i] & 0x1FFFFF);
         fCount = 0;
     }
@@ -89,16 +97,11 @@ private:
     void Write(uint32_t cp) { UUtf8::Append(fOut, cp); }
 
     void AddMark(uint8_t cc, uint32_t cp) {
-        if (fCount == fMarks.Capacity() && !fMarks.SetSize(fCount + 16, true)) {
+        if (fCount == fMarks.Capacity() && !fMarks.SetSize(fCount * 2 + 16, true)) {
             fFailed = true;
             return;
         }
-        // After the last pending mark whose class is not greater: a stable sort by class.
-        uint32_t at = fCount;
-        while (at > 0 && (fMarks[at - 1] >> 24) > cc) --at;
-        for (uint32_t i = fCount; i > at; --i) fMarks[i] = fMarks[i - 1];
-        fMarks[at] = (static_cast<uint32_t>(cc) << 24) | cp;
-        ++fCount;
+        fMarks[fCount++] = (static_cast<uint32_t>(cc) << 24) | cp;
     }
 
     LStrBuf& fOut;

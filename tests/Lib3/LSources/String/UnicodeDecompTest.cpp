@@ -33,6 +33,15 @@ TEST(UnicodeDecompTest, DecomposesAndOrdersMarks) {
     for (const Case& c : cases) EXPECT_EQ(Decompose(c.in), c.out) << c.in;
 }
 
+// A long run of marks of alternating classes is ordered in one stable sort, not mark by mark.
+TEST(UnicodeDecompTest, LongRunsOfMarks) {
+    std::string in = "a", want = "a";
+    for (int i = 0; i < 100000; ++i) in += "\xCC\x81\xCC\xA3";  // classes 230, 220
+    for (int i = 0; i < 100000; ++i) want += "\xCC\xA3";
+    for (int i = 0; i < 100000; ++i) want += "\xCC\x81";
+    EXPECT_EQ(Decompose(in + "b"), want + "b");
+}
+
 TEST(UnicodeDecompTest, StopsAtDecodingErrors) {
     EXPECT_EQ(Decompose("\xC3\xA9x\xFFy", false), "e\xCC\x81x");
     EXPECT_EQ(Decompose("a\xED\xA0\x80", false), "a");  // encoded surrogate
