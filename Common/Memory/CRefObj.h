@@ -1,0 +1,24 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Base of reference-counted objects that are not handle data (GL resources, pools, players).
+// A new object holds one reference for its creator; the last Release deletes it.
+class CRefObj {
+public:
+    CRefObj() = default;
+    CRefObj(const CRefObj&) = delete;
+    CRefObj& operator=(const CRefObj&) = delete;
+    virtual ~CRefObj() = default;
+
+    void Retain() const { fCount.fetch_add(1, std::memory_order_relaxed); }
+    void Release() const;
+    int32_t RetainCount() const { return fCount.load(std::memory_order_relaxed); }
+
+    // Deletes the object whatever its count; nothing for null.
+    static void Free(const CRefObj* obj) { delete obj; }
+
+private:
+    mutable std::atomic<int32_t> fCount{1};
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// A shared data block with an atomic use count. Blocks start at count 0; the handle that adopts
+// one counts it up. Derived blocks add their payload and are treated as immutable once shared.
+class LHandleData {
+public:
+    LHandleData() = default;
+    LHandleData(const LHandleData&) = delete;
+    LHandleData& operator=(const LHandleData&) = delete;
+    virtual ~LHandleData() = default;
+
+    void Retain() const { fCount.fetch_add(1, std::memory_order_relaxed); }
+    // Counts down; true when this was the last use (the count reached zero or less).
+    bool ReleaseIsLast() const { return fCount.fetch_sub(1, std::memory_order_acq_rel) <= 1; }
+    int32_t Count() const { return fCount.load(std::memory_order_relaxed); }
+
+private:
+    mutable std::atomic<int32_t> fCount{0};
+};
+
+// One pointer to a shared LHandleData (or null), copied by value. The last handle to drop a
+// block deletes it. Typed handles derive from this and downcast Data().
+class LHandleBase {
+public:
+    LHandleBase() = default;
+    explicit LHandleBase(LHandleData* data) : fData(data) {
+        if (fData) fData->Retain();
+    }
+    LHandleBase(const LHandleBase& other) : LHandleBase(other.fData) {}
+    LHandleBase(LHandleBase&& other) noexcept : fData(other.fData) { other.fData = nullptr; }
+    ~LHandleBase() { SetData(nullptr); }
+
+    LHandleBase& operator=(const LHandleBase& other) {
+        SetData(other.fData);
+        return *this;
+    }
+    LHandleBase& operator=(LHandleBase&& other) noexcept;
+
+    // Counts the new block up before counting the old one down, so self-assignment is safe.
+    void SetData(LHandleData* data);
+    LHandleData* Data() const { return fData; }
+    // Identity of the blocks, not equality of their contents.
+    bool IsSame(const LHandleBase& other) const { return fData == other.fData; }
+
+private:
+    LHandleData* fData = nullptr;
+};

@@ -1,0 +1,39 @@
+#include "Lib3/LSources/CoreData/LHandler.h"
+
+LHandler::~LHandler() {
+    // By now the object is a plain LHandler again, so no derived Handle sees its own notice.
+    Dispatch(LMessage(LHandler_Destructing, this, fUpper));
+}
+
+LMessage LHandler::Handle(const LMessage& msg) {
+    return msg.Retarget(fUpper ? fUpper : msg.sender);
+}
+
+void LHandler::Dispatch(const LMessage& msg) {
+    LMsgId trackedId = msg.id;
+    LHandler* trackedSender = msg.sender;
+    LMessage current = msg;
+    if (!current.sender) return;
+    while (current.target) {
+        LHandler* handler = current.target;
+        current = handler->Handle(current);
+        if (current.sender != trackedSender) {
+            trackedSender = current.sender;
+            trackedId = current.id;
+        } else if (!(current.id == trackedId)) {
+            trackedId = current.id;
+        } else if (handler == trackedSender) {
+            return;  // back at its sender, which passed it on again
+        }
+        if (!current.sender) return;
+    }
+}
+
+bool LHandler::IsBetween(const LHandler* top, const LHandler* start, const LHandler* candidate) {
+    if (!candidate) return false;
+    if (candidate == top) return true;
+    for (const LHandler* h = start; h && h != top; h = h->fUpper) {
+        if (h == candidate) return true;
+    }
+    return false;
+}
