@@ -17,7 +17,9 @@ const Object* Object::Autorelease() const {
     return this;
 }
 
-AutoreleasePool::AutoreleasePool() : fOuter(tCurrentPool) { tCurrentPool = this; }
+AutoreleasePool::AutoreleasePool() : fOuter(tCurrentPool) {
+    tCurrentPool = this;
+}
 
 AutoreleasePool::~AutoreleasePool() {
     Drain();
@@ -25,7 +27,9 @@ AutoreleasePool::~AutoreleasePool() {
     tCurrentPool = fOuter;
 }
 
-AutoreleasePool* AutoreleasePool::Current() { return tCurrentPool; }
+AutoreleasePool* AutoreleasePool::Current() {
+    return tCurrentPool;
+}
 
 bool AutoreleasePool::Add(const Object* object) {
     AutoreleasePool* pool = tCurrentPool;

@@ -1,0 +1,23 @@
+#include "Common/Mac/CRunLoopSignal.h"
+
+#include "Platform/Foundation/RunLoop.h"
+
+CRunLoopSignal::CRunLoopSignal(void* object, Callback callback)
+    : mObject(object), mCallback(callback), mSource(plat::RunLoopSource::Create(&Perform, this)) {
+    plat::RunLoop::Current()->AddSource(mSource, plat::kRunLoopCommonModes);
+}
+
+CRunLoopSignal::~CRunLoopSignal() {
+    mSource->Invalidate();
+    mSource->Release();
+}
+
+void CRunLoopSignal::Signal() {
+    mSource->Signal();
+}
+
+void CRunLoopSignal::Perform(void* self) {
+    auto* s = static_cast<CRunLoopSignal*>(self);
+    plat::AutoreleasePool pool;
+    if (s->mCallback) s->mCallback(s->mObject);
+}

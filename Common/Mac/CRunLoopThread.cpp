@@ -1,0 +1,106 @@
+#include "Common/Mac/CRunLoopThread.h"
+
+#include <unistd.h>
+
+#include "Platform/Foundation/RunLoop.h"
+
+CRunLoopThread::CRunLoopThread() : mSource(plat::RunLoopSource::Create(nullptr, nullptr)) {}
+
+CRunLoopThread::~CRunLoopThread() {
+    Stop();
+    mSource->Invalidate();
+    mSource->Release();
+}
+
+bool CRunLoopThread::Start(int priorityChange) {
+    return mThread.Start(&Body, this, priorityChange);
+}
+
+void CRunLoopThread::Body(void* self) {
+    static_cast<CRunLoopThread*>(self)->Run();
+}
+
+void CRunLoopThread::Run() {
+    plat::RunLoop* loop = plat::RunLoop::Current();
+    {
+        CPsxMutex::Locker lock(mMutex);
+        if (mStopRequested || mInRun || mAttached) return;
+        mInRun = true;
+        mRunner = pthread_self();
+        loop->Retain();
+        mRunLoop = loop;
+    }
+    // The source keeps the loop from running out of things to wait for.
+    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+    // A stop between the check above and Run is sticky, so it still ends the run.
+    while (!IsStopRequested()) loop->Run();
+    loop->Remove(mSource, plat::kRunLoopCommonModes);
+    {
+        CPsxMutex::Locker lock(mMutex);
+        mRunLoop = nullptr;
+        mInRun = false;
+    }
+    loop->Release();
+}
+
+bool CRunLoopThread::IsStopRequested() {
+    CPsxMutex::Locker lock(mMutex);
+    return mStopRequested;
+}
+
+void CRunLoopThread::Stop() {
+    plat::RunLoop* loop;
+    bool self;
+    {
+        CPsxMutex::Locker lock(mMutex);
+        if (mAttached) return;  // the main loop is not ours to stop
+        mStopRequested = true;
+        loop = mRunLoop;
+        if (loop) loop->Retain();
+        self = mInRun && pthread_equal(mRunner, pthread_self());
+    }
+    if (loop) {
+        loop->Stop();
+        loop->Release();
+    }
+    if (self) return;
+    for (;;) {
+        {
+            CPsxMutex::Locker lock(mMutex);
+            if (!mInRun) break;
+        }
+        usleep(1000);
+    }
+    if (!mThread.IsCurrent()) mThread.Join();
+}
+
+plat::RunLoop* CRunLoopThread::WaitForRunLoop() {
+    for (;;) {
+        {
+            CPsxMutex::Locker lock(mMutex);
+            if (mStopRequested) return nullptr;
+            if (mRunLoop) {
+                mRunLoop->Retain();
+                return mRunLoop;
+            }
+        }
+        usleep(1000);
+    }
+}
+
+void CRunLoopThread::Attach(plat::RunLoop* loop) {
+    CPsxMutex::Locker lock(mMutex);
+    mAttached = true;
+    loop->Retain();
+    mRunLoop = loop;
+    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+}
+
+CMainRunLoopSource::CMainRunLoopSource() {
+    Attach(plat::RunLoop::Main());
+}
+
+CMainRunLoopSource* CMainRunLoopSource::Get() {
+    static CMainRunLoopSource* source = new CMainRunLoopSource;  // kept for the process
+    return source;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "Platform/Video/DisplayLink.h"
+
+// Paces a render thread to the displays' refresh: the rate is learnt at Start, and WaitForVSync
+// blocks until the next refresh, at most about two refresh periods.
+class CDisplayLinkClock {
+public:
+    CDisplayLinkClock();
+    ~CDisplayLinkClock();
+    CDisplayLinkClock(const CDisplayLinkClock&) = delete;
+    CDisplayLinkClock& operator=(const CDisplayLinkClock&) = delete;
+
+    void Start();
+    // True when a refresh came; false without a link, on timeout or while the clock is destroyed.
+    bool WaitForVSync();
+
+    int32_t rate() const { return fRate; }
+    bool hasLink() const { return fLink != nullptr; }
+    plat::DisplayLink* link() const { return fLink; }
+
+    // Frames per second of a refresh period, rounded; a period that is indefinite, zero or
+    // negative leaves the previous rate.
+    static int32_t RateOfPeriod(const plat::VideoTime& period, int32_t previous);
+
+private:
+    static int32_t Callback(plat::DisplayLink* link, uint64_t hostTime, void* context);
+
+    plat::DisplayLink* fLink = nullptr;
+    int32_t fRate = 60;
+    std::mutex fMutex;
+    std::condition_variable fTick;
+    uint64_t fTicks = 0;
+    int32_t fWaiters = 0;
+    bool fClosing = false;
+};

@@ -1,0 +1,115 @@
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLSurface.h"
+
+namespace {
+
+std::mutex gSharedMutex;
+COpenGLContext_Cca* gShared = nullptr;
+
+}  // namespace
+
+COpenGLContext_Cca::COpenGLContext_Cca(plat::GLWindowHost* window, const SOpenGLOp* op) : fWindow(window) {
+    COpenGLContext_Cca* shared = Shared();
+    if (shared) {
+        fLock = shared->fLock;
+        fLockBorrowed = true;
+    } else {
+        fLock = new Mutex;
+    }
+
+    const SOpenGLOp none{0, 0, 0};
+    if (!op) op = &none;
+    plat::GLPixelFormatAttributes attributes;
+    attributes.depthBits = op->depthBits;
+    attributes.samples = op->samples >= 2 ? op->samples : 0;
+    attributes.doubleBuffer = window != nullptr;
+    fFormat = plat::GLPixelFormat::Create(attributes);
+    if (!fFormat) return;
+    fMultisample = fFormat->SampleBuffers() > 0;
+
+    fContext = plat::GLContext::Create(fFormat, shared ? shared->fContext : nullptr);
+    if (fContext && window && op->syncSwap) fContext->SetSwapInterval(1);
+}
+
+COpenGLContext_Cca::COpenGLContext_Cca(plat::GLContext* context, unsigned) : fContext(context) {
+    fLock = new Mutex;
+    if (fContext) {
+        fContext->Retain();
+        fFormat = fContext->PixelFormat();
+        plat::Retain(fFormat);
+        fMultisample = fFormat && fFormat->SampleBuffers() > 0;
+    }
+}
+
+COpenGLContext_Cca::~COpenGLContext_Cca() {
+    if (fContext) {
+        {
+            COpenGLScope_Cca scope(*this);
+            glFinish();
+            fContext->SetSurface(nullptr);
+        }
+        fContext->Release();
+    }
+    plat::Release(fSurface);
+    plat::Release(fFormat);
+    if (!fLockBorrowed) delete fLock;
+}
+
+void COpenGLContext_Cca::SetPlace(const SGLPlace& place) {
+    if (!fContext) return;
+    if (fPlace.IsEmpty() && place.IsEmpty()) return;
+    {
+        COpenGLScope_Cca scope(*this);
+        SetupRect(place);
+    }
+    fPlace = place;
+}
+
+void COpenGLContext_Cca::SetupRect(const SGLPlace& place) {
+    const int32_t width = std::max(0, place.right - place.left);
+    const int32_t height = std::max(0, place.bottom - place.top);
+    if (!fWindow) {
+        glViewport(0, 0, width, height);
+        return;
+    }
+    if (place.IsEmpty()) return;  // the surface keeps its last size while hidden
+    bool changed = false;
+    if (!fSurface) {
+        fSurface = fWindow->CreateGLSurface(fFormat, width, height);
+        if (!fSurface) return;
+        fContext->SetSurface(fSurface);
+        changed = true;
+    } else if (fSurface->Width() != width || fSurface->Height() != height) {
+        if (!fSurface->Resize(width, height)) return;
+        changed = true;
+    }
+    if (changed) glViewport(0, 0, width, height);
+}
+
+void COpenGLContext_Cca::Swap() {
+    if (fContext) fContext->Swap();
+}
+
+void COpenGLContext_Cca::SetShared(COpenGLContext_Cca* context) {
+    std::lock_guard<std::mutex> lock(gSharedMutex);
+    gShared = context;
+}
+
+COpenGLContext_Cca* COpenGLContext_Cca::Shared() {
+    std::lock_guard<std::mutex> lock(gSharedMutex);
+    return gShared;
+}
+
+COpenGLContext_Cca* COpenGLCommonCtx::Use() {
+    static std::unique_ptr<COpenGLContext_Cca> common(new COpenGLContext_Cca(nullptr, nullptr));
+    return common.get();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+namespace plat {
+class GLContext;
+class GLPixelFormat;
+class GLSurface;
+class GLWindowHost;
+}  // namespace plat
+
+// Pixel-format options; a null pointer means all zero.
+struct SOpenGLOp {
+    uint8_t depthBits;  // 0: no depth buffer
+    uint8_t samples;    // 2 or more: multisample with that many samples
+    uint8_t syncSwap;   // non-zero: swap interval 1 (window contexts)
+};
+
+// A window's placement of a context's surface, window coordinates, top-down.
+struct SGLPlace {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    bool IsEmpty() const { return left >= right || top >= bottom; }
+};
+
+// One GL context with its pixel format and lock. Contexts made while a shared context is
+// registered join its share group and borrow its lock, so all GL work is serialised by one lock.
+class COpenGLContext_Cca {
+public:
+    using Mutex = std::recursive_mutex;
+
+    // A window context when window is non-null (its surface comes from the window), else offscreen.
+    COpenGLContext_Cca(plat::GLWindowHost* window, const SOpenGLOp* op);
+    // Wraps a context a host hands over (retained), with a lock of its own.
+    COpenGLContext_Cca(plat::GLContext* context, unsigned unused);
+    virtual ~COpenGLContext_Cca();
+    COpenGLContext_Cca(const COpenGLContext_Cca&) = delete;
+    COpenGLContext_Cca& operator=(const COpenGLContext_Cca&) = delete;
+
+    virtual bool valid() const { return fContext != nullptr; }
+    // True only for a window context whose place is empty.
+    virtual bool empty() const { return fWindow && fPlace.IsEmpty(); }
+    // Places a window context's surface (and sets the viewport); an offscreen one only sets the viewport.
+    virtual void SetPlace(const SGLPlace& place);
+    // Presents the surface; call inside a scope.
+    virtual void Swap();
+
+    plat::GLContext* glcontext() const { return fContext; }
+    plat::GLPixelFormat* pixelformat() const { return fFormat; }
+    bool multisample() const { return fMultisample; }
+    const SGLPlace& place() const { return fPlace; }
+    Mutex& lock() const { return *fLock; }
+    bool lockBorrowed() const { return fLockBorrowed; }
+
+    // Registers the context later contexts share objects and the lock with; null clears it.
+    static void SetShared(COpenGLContext_Cca* context);
+    static COpenGLContext_Cca* Shared();
+
+private:
+    void SetupRect(const SGLPlace& place);
+
+    plat::GLContext* fContext = nullptr;
+    plat::GLPixelFormat* fFormat = nullptr;
+    Mutex* fLock = nullptr;
+    bool fMultisample = false;
+    bool fLockBorrowed = false;
+    SGLPlace fPlace;
+    plat::GLWindowHost* fWindow = nullptr;
+    plat::GLSurface* fSurface = nullptr;
+};
+
+// The process's one offscreen context in whose share group shared GL objects are made and deleted.
+class COpenGLCommonCtx {
+public:
+    // Made on first use, deleted at process exit.
+    static COpenGLContext_Cca* Use();
+};

@@ -1,0 +1,93 @@
+#include "Common/Posix/CPsxThread.h"
+
+#include <sched.h>
+
+#include <algorithm>
+
+namespace {
+
+int Clamp(int policy, int priority) {
+    int lo = sched_get_priority_min(policy);
+    int hi = sched_get_priority_max(policy);
+    if (lo >= 0) priority = std::max(priority, lo);  // a negative answer leaves that side open
+    if (hi >= 0) priority = std::min(priority, hi);
+    return priority;
+}
+
+}  // namespace
+
+CPsxThread::Schedule CPsxThread::ScheduleFor(int callerPolicy, int callerPriority, int priorityChange) {
+    if (priorityChange == kRealTime) return {SCHED_RR, Clamp(SCHED_RR, sched_get_priority_max(SCHED_RR))};
+    return {callerPolicy, Clamp(callerPolicy, callerPriority + priorityChange)};
+}
+
+bool CPsxThread::GetCurrentSchedule(int& policy, int& priority) {
+    sched_param param{};
+    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0) return false;
+    priority = param.sched_priority;
+    return true;
+}
+
+void* CPsxThread::Entry(void* self) {
+    auto* t = static_cast<CPsxThread*>(self);
+    t->mBody(t->mArgument);
+    return nullptr;
+}
+
+bool CPsxThread::Create(const pthread_attr_t* attr) {
+    mRunning = pthread_create(&mThread, attr, &Entry, this) == 0;
+    return mRunning;
+}
+
+bool CPsxThread::Start(Body body, void* argument, int priorityChange) {
+    if (mRunning || !body) return false;
+    mBody = body;
+    mArgument = argument;
+
+    int policy, priority;
+    if (!GetCurrentSchedule(policy, priority)) return Create(nullptr);
+    Schedule s = ScheduleFor(policy, priority, priorityChange);
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    sched_param param{};
+    param.sched_priority = s.priority;
+    // Without EXPLICIT_SCHED Linux ignores the policy and priority and copies the caller's.
+    bool ok = pthread_attr_setinheritsched(&attr, PTHREAD_EXPLICIT_SCHED) == 0 &&
+              pthread_attr_setschedpolicy(&attr, s.policy) == 0 &&
+              pthread_attr_setschedparam(&attr, &param) == 0 && Create(&attr);
+    pthread_attr_destroy(&attr);
+    // EPERM for a real-time policy without privilege: run with the defaults rather than not at all.
+    return ok || Create(nullptr);
+}
+
+void CPsxThread::Join() {
+    if (!mRunning) return;
+    bool self = IsCurrent();
+    mRunning = false;
+    if (self)
+        pthread_detach(mThread);  // a body that destroys its own thread object
+    else
+        pthread_join(mThread, nullptr);
+}
+
+bool CPsxThread::IsCurrent() const {
+    return mRunning && pthread_equal(mThread, pthread_self());
+}
+
+bool CPsxThread::SetCurrentPriority(int policy, int priority) {
+    sched_param param{};
+    param.sched_priority = Clamp(policy, priority);
+    return pthread_setschedparam(pthread_self(), policy, &param) == 0;
+}
+
+bool CPsxThread::ResetCurrentPriority() {
+    static const int defaultPriority = [] {
+        pthread_attr_t attr;
+        pthread_attr_init(&attr);
+        sched_param param{};
+        pthread_attr_getschedparam(&attr, &param);
+        pthread_attr_destroy(&attr);
+        return param.sched_priority;
+    }();
+    return SetCurrentPriority(SCHED_OTHER, defaultPriority);
+}

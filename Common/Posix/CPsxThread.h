@@ -1,0 +1,53 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdint>
+
+// A POSIX thread that runs body(argument). Threads end by returning from their body: the owner tells
+// the body to stop (flag, wake) and then joins; the destructor joins a thread still running.
+class CPsxThread {
+public:
+    using Body = void (*)(void* argument);
+
+    // Priority change that asks for the round-robin policy at its highest priority.
+    static constexpr int kRealTime = 3;
+
+    CPsxThread() = default;
+    ~CPsxThread() { Join(); }
+    CPsxThread(const CPsxThread&) = delete;
+    CPsxThread& operator=(const CPsxThread&) = delete;
+
+    // Starts the thread with a priority relative to the caller's: kRealTime selects round robin at
+    // the top of its range, any other change adds to the caller's priority, clamped to the policy's
+    // range. When the system refuses that schedule (no privilege), the thread starts with default
+    // attributes. False only when no thread could be made or one is already running.
+    bool Start(Body body, void* argument, int priorityChange);
+    // Waits for the body to return; nothing when no thread runs.
+    void Join();
+    bool IsRunning() const { return mRunning; }
+    bool IsCurrent() const;
+
+    // The schedule Start asks for, from the caller's policy and priority.
+    struct Schedule {
+        int policy;
+        int priority;
+    };
+    static Schedule ScheduleFor(int callerPolicy, int callerPriority, int priorityChange);
+
+    // The calling thread's schedule.
+    static bool GetCurrentSchedule(int& policy, int& priority);
+    // Sets the calling thread's policy and priority (clamped to the policy's range); true on success.
+    static bool SetCurrentPriority(int policy, int priority);
+    // Back to time-sharing at the default priority of fresh thread attributes.
+    static bool ResetCurrentPriority();
+
+private:
+    static void* Entry(void* self);
+    bool Create(const pthread_attr_t* attr);
+
+    pthread_t mThread{};
+    Body mBody = nullptr;
+    void* mArgument = nullptr;
+    bool mRunning = false;
+};

@@ -1,0 +1,3 @@
+#include "Lib3/LSources/CoreData/CNamedData.h"
+
+CNamedData::~CNamedData() = default;

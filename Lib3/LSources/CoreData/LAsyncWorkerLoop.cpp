@@ -1,0 +1,114 @@
+#include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
+
+#include <unistd.h>
+
+#include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/Mac/CMacTimer.h"
+#include "Platform/Foundation/RunLoop.h"
+
+namespace {
+int32_t Diff(uint32_t a, uint32_t b) {
+    return int32_t(a - b);
+}
+}  // namespace
+
+LAsyncWorkerLoop::LAsyncWorkerLoop(CMainLoopBase* mainLoop)
+    : mNotifier(mainLoop ? mainLoop->CreateTimer(&Notified, this) : new CMacTimer(&Notified, this)),
+      mSource(plat::RunLoopSource::Create(nullptr, nullptr)) {
+    if (!mThread.Start(&Body, this, 0)) return;
+    while (!mRunLoop.load(std::memory_order_acquire)) usleep(10);
+}
+
+LAsyncWorkerLoop::~LAsyncWorkerLoop() {
+    mStop.store(true, std::memory_order_release);
+    Wake();
+    mThread.Join();
+    mSource->Invalidate();
+    mSource->Release();
+    if (plat::RunLoop* loop = mRunLoop.exchange(nullptr)) loop->Release();
+    CRefObj::Free(mNotifier);
+}
+
+void LAsyncWorkerLoop::Body(void* self) {
+    static_cast<LAsyncWorkerLoop*>(self)->ThreadMain();
+}
+
+void LAsyncWorkerLoop::ThreadMain() {
+    plat::RunLoop* loop = plat::RunLoop::Current();
+    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+    loop->Retain();
+    mRunLoop.store(loop, std::memory_order_release);
+    while (!mStop.load(std::memory_order_acquire)) {
+        plat::AutoreleasePool pool;
+        Lock();
+        DeliverSignals();
+        FireTimers();
+        double wait = SecondsToFirstTimer();
+        Unlock();
+        loop->RunInMode(plat::kRunLoopDefaultMode, wait, true);
+    }
+    loop->Remove(mSource, plat::kRunLoopCommonModes);
+}
+
+void LAsyncWorkerLoop::DeliverSignals() {
+    for (;;) {
+        mSignalMutex.Lock();
+        auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
+        // Cleared before the message, so the owner may raise it again from its handler.
+        if (s) s->fQueued.store(0);
+        mSignalMutex.Unlock();
+        if (!s) return;
+        LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
+    }
+}
+
+void LAsyncWorkerLoop::FireTimers() {
+    uint32_t now = Now();
+    while (!mTimers.IsEmpty()) {
+        auto* t = static_cast<LAsyncTimer*>(mTimers.First());
+        if (Diff(t->fDue, now) > 0) return;
+        mTimers.RemoveFirst();
+        LHandler::Dispatch(LMessage(LAsyncTimer_Expire, t, t->Upper()));
+    }
+}
+
+double LAsyncWorkerLoop::SecondsToFirstTimer() {
+    if (mTimers.IsEmpty()) return 2147483647 * 0.001;
+    int32_t left = Diff(static_cast<LAsyncTimer*>(mTimers.First())->fDue, Now());
+    return left > 0 ? left * 0.001 : 0.0;
+}
+
+void LAsyncWorkerLoop::Wake() {
+    mSource->Signal();
+    if (plat::RunLoop* loop = mRunLoop.load(std::memory_order_acquire)) loop->WakeUp();
+}
+
+void LAsyncWorkerLoop::EventPosted() {
+    if (!mNotified.exchange(true, std::memory_order_acq_rel)) mNotifier->Fire();
+}
+
+void LAsyncWorkerLoop::Notified(void* self, CMacTimer*) {
+    auto* loop = static_cast<LAsyncWorkerLoop*>(self);
+    loop->mNotified.store(false, std::memory_order_release);
+    loop->DrainEvents();
+}
+
+void LAsyncWorkerLoop::RaiseSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
+    mSignals.Append(signal);
+    mSignalMutex.Unlock();
+    Wake();
+}
+
+void LAsyncWorkerLoop::DetachSignal(LAsyncSignal* signal) {
+    Lock();
+    UnqueueSignal(signal);
+    Unlock();
+}
+
+void LAsyncWorkerLoop::UnqueueSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
+    mSignals.Remove(signal);
+    signal->fQueued.store(0);
+    mSignalMutex.Unlock();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+
+#include "Common/Posix/CPsxMutex.h"
+#include "Common/Posix/CPsxThread.h"
+#include "Lib3/LSources/CoreData/LAsyncLoop.h"
+
+class CMacTimer;
+class CMainLoopBase;
+namespace plat {
+class RunLoopSource;
+}
+
+// An LAsyncLoop with a thread and run loop of its own. Device and network code adds its descriptor
+// sources to RunLoop() and runs on that thread with the loop lock held.
+class LAsyncWorkerLoop : public LAsyncLoop {
+public:
+    // The main loop makes the main-thread notifier; without one a plain CMacTimer is used.
+    explicit LAsyncWorkerLoop(CMainLoopBase* mainLoop);
+    // Main thread. Stops the thread cooperatively and joins it.
+    ~LAsyncWorkerLoop() override;
+
+    void Wake() override;
+    void EventPosted() override;
+    void RaiseSignal(LAsyncSignal* signal) override;
+    void DetachSignal(LAsyncSignal* signal) override;
+    void UnqueueSignal(LAsyncSignal* signal) override;
+    void Lock() override { mLoopMutex.Lock(); }
+    void Unlock() override { mLoopMutex.Unlock(); }
+    plat::RunLoop* RunLoop() override { return mRunLoop.load(std::memory_order_acquire); }
+
+private:
+    static void Body(void* self);
+    static void Notified(void* self, CMacTimer* timer);
+    void ThreadMain();
+    void DeliverSignals();
+    void FireTimers();
+    double SecondsToFirstTimer();
+
+    CPsxMutex mLoopMutex;    // held by the thread whenever it runs client code
+    CPsxMutex mSignalMutex;  // the signal list only, so raising never waits for client code
+    std::atomic<bool> mStop{false};
+    std::atomic<bool> mNotified{false};
+    CMacTimer* mNotifier;
+    plat::RunLoopSource* mSource;  // carries no data: only wakes the thread
+    std::atomic<plat::RunLoop*> mRunLoop{nullptr};
+    CPsxThread mThread;
+};

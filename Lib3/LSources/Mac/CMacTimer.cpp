@@ -1,0 +1,33 @@
+#include "Lib3/LSources/Mac/CMacTimer.h"
+
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/RunLoop.h"
+
+namespace {
+constexpr double kParked = 3153600000.0;  // about a century
+}
+
+CMacTimer::CMacTimer(Callback callback, void* context)
+    : mCallback(callback),
+      mContext(context),
+      mTimer(plat::RunLoopTimer::Create(plat::ClockNow() + kParked, kParked, &Expired, this)) {
+    plat::RunLoop::Main()->AddTimer(mTimer, plat::kRunLoopCommonModes);
+}
+
+CMacTimer::~CMacTimer() {
+    mTimer->Invalidate();
+    mTimer->Release();
+}
+
+void CMacTimer::Fire() {
+    if (mArmed.exchange(true, std::memory_order_acq_rel)) return;
+    mTimer->SetNextFireDate(plat::ClockNow());
+}
+
+void CMacTimer::Expired(plat::RunLoopTimer*, void* self) {
+    auto* t = static_cast<CMacTimer*>(self);
+    // Cleared before the call: a Fire during the callback brings another one. An exchange, so that
+    // the callback sees what a Fire that found the flag set had written before.
+    t->mArmed.exchange(false, std::memory_order_acq_rel);
+    if (t->mCallback) t->mCallback(t->mContext, t);
+}

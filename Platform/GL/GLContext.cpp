@@ -1,0 +1,89 @@
+#include "Platform/GL/GLContext.h"
+
+#include <epoxy/egl.h>
+
+#include "Platform/GL/GLDisplay.h"
+#include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLSurface.h"
+
+namespace plat {
+
+namespace {
+
+thread_local GLContext* tCurrent = nullptr;
+
+EGLDisplay Display() {
+    return static_cast<EGLDisplay>(GLDisplay::Get());
+}
+
+}  // namespace
+
+GLContext* GLContext::Create(GLPixelFormat* format, GLContext* shareWith) {
+    EGLDisplay display = Display();
+    if (!display || !format) return nullptr;
+    // No profile request: Mesa then gives the compatibility profile of its highest version.
+    const EGLint attributes[] = {EGL_NONE};
+    EGLContext share = shareWith ? static_cast<EGLContext>(shareWith->fContext) : EGL_NO_CONTEXT;
+    EGLContext context =
+        eglCreateContext(display, static_cast<EGLConfig>(format->NativeConfig()), share, attributes);
+    if (context == EGL_NO_CONTEXT) return nullptr;
+    return new GLContext(format, context);
+}
+
+GLContext::GLContext(GLPixelFormat* format, void* context) : fFormat(format), fContext(context) {
+    plat::Retain(fFormat);
+}
+
+GLContext::~GLContext() {
+    if (tCurrent == this) ClearCurrent();
+    eglDestroyContext(Display(), static_cast<EGLContext>(fContext));
+    plat::Release(fSurface);
+    plat::Release(fFormat);
+}
+
+GLContext* GLContext::Current() {
+    return tCurrent;
+}
+
+bool GLContext::ClearCurrent() {
+    EGLDisplay display = Display();
+    if (!display) return false;
+    tCurrent = nullptr;
+    return eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+}
+
+bool GLContext::MakeCurrent() {
+    EGLDisplay display = Display();
+    if (!display) return false;
+    EGLSurface surface = fSurface ? static_cast<EGLSurface>(fSurface->NativeSurface()) : EGL_NO_SURFACE;
+    if (!eglMakeCurrent(display, surface, surface, static_cast<EGLContext>(fContext))) return false;
+    tCurrent = this;
+    if (fSurface && fIntervalPending) fIntervalPending = eglSwapInterval(display, fSwapInterval) != EGL_TRUE;
+    return true;
+}
+
+bool GLContext::SetSurface(GLSurface* surface) {
+    if (surface == fSurface) return true;
+    plat::Retain(surface);
+    GLSurface* old = fSurface;
+    fSurface = surface;
+    fIntervalPending = true;
+    bool ok = tCurrent == this ? MakeCurrent() : true;
+    plat::Release(old);
+    return ok;
+}
+
+bool GLContext::Swap() {
+    if (!fSurface) return true;
+    return eglSwapBuffers(Display(), static_cast<EGLSurface>(fSurface->NativeSurface())) == EGL_TRUE;
+}
+
+bool GLContext::SetSwapInterval(int32_t interval) {
+    fSwapInterval = interval;
+    fIntervalPending = true;
+    if (tCurrent != this || !fSurface) return true;
+    fIntervalPending = eglSwapInterval(Display(), interval) != EGL_TRUE;
+    return !fIntervalPending;
+}
+
+}  // namespace plat

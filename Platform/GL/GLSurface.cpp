@@ -1,0 +1,55 @@
+#include "Platform/GL/GLSurface.h"
+
+#include <epoxy/egl.h>
+
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLDisplay.h"
+#include "Platform/GL/GLPixelFormat.h"
+
+namespace plat {
+
+namespace {
+
+constexpr int32_t kMaxSide = 16384;
+
+EGLSurface MakePbuffer(GLPixelFormat* format, int32_t width, int32_t height) {
+    auto display = static_cast<EGLDisplay>(GLDisplay::Get());
+    if (!display || !format || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+        return EGL_NO_SURFACE;
+    const EGLint attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    return eglCreatePbufferSurface(display, static_cast<EGLConfig>(format->NativeConfig()), attributes);
+}
+
+}  // namespace
+
+GLSurface* GLSurface::CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height) {
+    EGLSurface surface = MakePbuffer(format, width, height);
+    if (surface == EGL_NO_SURFACE) return nullptr;
+    return new GLSurface(format, surface, width, height);
+}
+
+GLSurface::GLSurface(GLPixelFormat* format, void* surface, int32_t width, int32_t height)
+    : fFormat(format), fSurface(surface), fWidth(width), fHeight(height) {
+    plat::Retain(fFormat);
+}
+
+GLSurface::~GLSurface() {
+    if (fSurface) eglDestroySurface(static_cast<EGLDisplay>(GLDisplay::Get()), fSurface);
+    plat::Release(fFormat);
+}
+
+bool GLSurface::Resize(int32_t width, int32_t height) {
+    if (width == fWidth && height == fHeight) return true;
+    EGLSurface surface = MakePbuffer(fFormat, width, height);
+    if (surface == EGL_NO_SURFACE) return false;
+    EGLSurface old = fSurface;
+    fSurface = surface;
+    fWidth = width;
+    fHeight = height;
+    GLContext* current = GLContext::Current();
+    if (current && current->Surface() == this) current->MakeCurrent();
+    eglDestroySurface(static_cast<EGLDisplay>(GLDisplay::Get()), old);
+    return true;
+}
+
+}  // namespace plat

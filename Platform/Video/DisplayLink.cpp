@@ -1,0 +1,117 @@
+#include "Platform/Video/DisplayLink.h"
+
+#include <chrono>
+
+#include "Platform/Video/HostTime.h"
+
+namespace plat {
+
+namespace {
+
+std::mutex gSettingsMutex;
+DisplayLinkSettings gSettings;
+
+// The tick interval of a period; a missing or nonsensical period ticks at 60 Hz.
+uint64_t IntervalNs(const VideoTime& period) {
+    if ((period.flags & kVideoTimeIsIndefinite) || period.value <= 0 || period.scale <= 0)
+        return kHostTimeFrequency / 60;
+    return static_cast<uint64_t>(period.value) * kHostTimeFrequency / static_cast<uint64_t>(period.scale);
+}
+
+}  // namespace
+
+void SetDisplayLinkSettings(const DisplayLinkSettings& settings) {
+    std::lock_guard<std::mutex> lock(gSettingsMutex);
+    gSettings = settings;
+}
+
+DisplayLinkSettings GetDisplayLinkSettings() {
+    std::lock_guard<std::mutex> lock(gSettingsMutex);
+    return gSettings;
+}
+
+DisplayLink* DisplayLink::CreateWithActiveDisplays() {
+    DisplayLinkSettings settings = GetDisplayLinkSettings();
+    if (!settings.available) return nullptr;
+    return new DisplayLink(settings);
+}
+
+DisplayLink::DisplayLink(const DisplayLinkSettings& settings)
+    : fPeriod(settings.nominalPeriod), fManual(settings.manualTicks) {}
+
+DisplayLink::~DisplayLink() {
+    Stop();
+    if (fThread.joinable()) fThread.detach();  // only when the last release came from the callback
+}
+
+void DisplayLink::SetOutputCallback(DisplayLinkCallback callback, void* context) {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fCallback = callback;
+    fContext = context;
+}
+
+bool DisplayLink::Start() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    if (fRunning) return true;
+    if (fThread.joinable()) {
+        // Stopped from its own callback earlier; that thread has left its loop or is about to.
+        lock.unlock();
+        fThread.join();
+        lock.lock();
+    }
+    fRunning = true;
+    fQuit = false;
+    if (!fManual) fThread = std::thread([this] { Run(); });
+    return true;
+}
+
+void DisplayLink::Stop() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    fRunning = false;
+    fQuit = true;
+    fWake.notify_all();
+    lock.unlock();
+    if (fThread.joinable() && fThread.get_id() != std::this_thread::get_id()) fThread.join();
+}
+
+bool DisplayLink::IsRunning() const {
+    std::lock_guard<std::mutex> lock(fMutex);
+    return fRunning;
+}
+
+bool DisplayLink::Tick() {
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        if (!fRunning) return false;
+    }
+    Fire();
+    return true;
+}
+
+void DisplayLink::Fire() {
+    DisplayLinkCallback callback;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        callback = fCallback;
+        context = fContext;
+    }
+    if (callback) callback(this, HostTimeNow(), context);
+}
+
+void DisplayLink::Run() {
+    const auto interval = std::chrono::nanoseconds(IntervalNs(fPeriod));
+    auto next = std::chrono::steady_clock::now() + interval;
+    std::unique_lock<std::mutex> lock(fMutex);
+    while (!fQuit) {
+        if (fWake.wait_until(lock, next, [this] { return fQuit; })) break;
+        lock.unlock();
+        Fire();
+        lock.lock();
+        next += interval;
+        auto now = std::chrono::steady_clock::now();
+        if (next < now) next = now + interval;  // skip refreshes missed while the callback ran long
+    }
+}
+
+}  // namespace plat

@@ -1,0 +1,123 @@
+#include "Platform/Video/GLTextureCache.h"
+
+#include <epoxy/gl.h>
+
+#include "Platform/GL/GLContext.h"
+#include "Platform/Video/PixelBuffer.h"
+
+namespace plat {
+
+namespace {
+
+void Specify(PixelBuffer* image, bool withContents) {
+    const uint8_t* pixels = nullptr;
+    if (withContents && image->Lock(kPixelBufferLockReadOnly)) pixels = image->BaseAddress();
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA8, image->Width(), image->Height(), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    if (pixels) image->Unlock(kPixelBufferLockReadOnly);
+}
+
+}  // namespace
+
+uint32_t GLTexture::Target() const {
+    return GL_TEXTURE_RECTANGLE_ARB;
+}
+
+GLTexture::GLTexture(GLTextureCache* cache, PixelBuffer* image, uint32_t name)
+    : fCache(cache), fImage(image), fName(name) {
+    fCache->Retain();
+    fImage->Retain();
+}
+
+GLTexture::~GLTexture() {
+    fCache->Discard(fName);
+    fImage->Release();
+    fCache->Release();
+}
+
+GLTextureCache* GLTextureCache::Create(GLContext* context, GLPixelFormat* format) {
+    if (!context || !format) return nullptr;
+    return new GLTextureCache(context);
+}
+
+GLTextureCache::GLTextureCache(GLContext* context) : fContext(context) {
+    fContext->Retain();
+}
+
+GLTextureCache::~GLTextureCache() {
+    // Without a current context the names go with the share group.
+    if (GLContext::Current()) DeletePending();
+    fContext->Release();
+}
+
+GLTexture* GLTextureCache::CreateTexture(PixelBuffer* image) {
+    if (!image || !GLContext::Current()) return nullptr;
+    DeletePending();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    if (!name) return nullptr;
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, name);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    Specify(image, image->HasContents());
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    return new GLTexture(this, image, name);
+}
+
+void GLTextureCache::Flush() {
+    if (GLContext::Current()) DeletePending();
+}
+
+bool GLTextureCache::Download(GLTexture* texture) {
+    if (!texture || !GLContext::Current()) return false;
+    PixelBuffer* image = texture->Image();
+    if (!image->Lock(0)) return false;
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image->BaseAddress());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    image->Unlock(0);
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool GLTextureCache::Upload(GLTexture* texture) {
+    if (!texture || !GLContext::Current()) return false;
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
+    Specify(texture->Image(), true);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    return true;
+}
+
+size_t GLTextureCache::PendingDeletes() const {
+    std::lock_guard<std::mutex> lock(fMutex);
+    return fPending.size();
+}
+
+void GLTextureCache::Discard(uint32_t name) {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fPending.push_back(name);
+}
+
+void GLTextureCache::DeletePending() {
+    std::vector<uint32_t> names;
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        names.swap(fPending);
+    }
+    if (!names.empty()) glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
+}
+
+}  // namespace plat

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "Platform/Foundation/Object.h"
+
+namespace plat {
+
+class GLContext;
+class GLPixelFormat;
+class GLTextureCache;
+class PixelBuffer;
+
+// A rectangle texture over a pixel buffer (which it keeps alive). Released from any thread: the GL
+// name is deleted by the cache at its next use or Flush, with a context current.
+class GLTexture final : public Object {
+public:
+    uint32_t Target() const;
+    uint32_t Name() const { return fName; }
+    PixelBuffer* Image() const { return fImage; }
+    // Row 0 of the texture is the pixel buffer's first (top) row.
+    bool IsFlipped() const { return true; }
+
+private:
+    friend class GLTextureCache;
+    GLTexture(GLTextureCache* cache, PixelBuffer* image, uint32_t name);
+    ~GLTexture() override;
+
+    GLTextureCache* fCache;
+    PixelBuffer* fImage;
+    uint32_t fName;
+};
+
+// Makes GL textures over pixel buffers in the share group of one context. Every call but Create and
+// the release of textures needs a context of that share group current on the calling thread.
+class GLTextureCache final : public Object {
+public:
+    static GLTextureCache* Create(GLContext* context, GLPixelFormat* format);
+
+    // An owned reference, or null without a current context or storage. The texture starts with
+    // the buffer's contents when the buffer has any.
+    GLTexture* CreateTexture(PixelBuffer* image);
+    // Deletes the names of released textures.
+    void Flush();
+    // Copies the texture's pixels into its pixel buffer, top row first.
+    bool Download(GLTexture* texture);
+    // Copies the pixel buffer into the texture.
+    bool Upload(GLTexture* texture);
+
+    size_t PendingDeletes() const;
+
+private:
+    friend class GLTexture;
+    GLTextureCache(GLContext* context);
+    ~GLTextureCache() override;
+    void Discard(uint32_t name);
+    void DeletePending();
+
+    GLContext* fContext;
+    mutable std::mutex fMutex;
+    std::vector<uint32_t> fPending;
+};
+
+}  // namespace plat

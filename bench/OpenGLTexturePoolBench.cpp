@@ -1,0 +1,48 @@
+#include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+#include "Common/OpenGL/COpenGLTexture.h"
+#include "Common/OpenGL/COpenGLTexturePool.h"
+
+namespace {
+
+COpenGLContext_Cca& Common() {
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    return *COpenGLCommonCtx::Use();
+}
+
+// The render threads' hot path: take a texture of the frame size and give it back.
+void BM_TexturePoolCheckoutReturn(benchmark::State& state) {
+    COpenGLContext_Cca& common = Common();
+    auto* pool = new COpenGLTexturePool(GL_TEXTURE_RECTANGLE_ARB);
+    for (auto _ : state) {
+        pool->magic(1920, 1080);
+        COpenGLTexture* texture = pool->AllocTexture(common);
+        benchmark::DoNotOptimize(texture);
+        texture->Release();
+    }
+    pool->Release();
+}
+BENCHMARK(BM_TexturePoolCheckoutReturn);
+
+// Several textures out at once, returned in another order.
+void BM_TexturePoolFourOut(benchmark::State& state) {
+    COpenGLContext_Cca& common = Common();
+    auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
+    pool->magic(256, 256);
+    for (auto _ : state) {
+        COpenGLTexture* out[4];
+        for (auto*& t : out) t = pool->AllocTexture(common);
+        out[1]->Release();
+        out[3]->Release();
+        out[0]->Release();
+        out[2]->Release();
+    }
+    pool->Release();
+}
+BENCHMARK(BM_TexturePoolFourOut);
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "Platform/GL/GLContext.h"
+#include "Platform/Video/GLTextureCache.h"
+#include "Platform/Video/PixelBuffer.h"
+#include "tests/support/GLFixture.h"
+
+namespace {
+
+class GLTextureCacheTest : public testsupport::GLTest {
+protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        fCache = plat::GLTextureCache::Create(Context(), Context()->PixelFormat());
+        ASSERT_NE(fCache, nullptr);
+    }
+    void TearDown() override {
+        fCache->Release();
+        GLTest::TearDown();
+    }
+
+    static void FillRow(plat::PixelBuffer* buffer, int32_t row, uint32_t bgra) {
+        auto* line = reinterpret_cast<uint32_t*>(buffer->BaseAddress() + buffer->BytesPerRow() * row);
+        for (int32_t x = 0; x < buffer->Width(); ++x) line[x] = bgra;
+    }
+    static uint32_t Pixel(plat::PixelBuffer* buffer, int32_t x, int32_t row) {
+        uint32_t value;
+        std::memcpy(&value, buffer->BaseAddress() + buffer->BytesPerRow() * row + 4 * x, 4);
+        return value;
+    }
+    static GLuint Attach(plat::GLTexture* texture) {
+        GLuint fbo = 0;
+        glGenFramebuffersEXT(1, &fbo);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo);
+        glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, texture->Target(),
+                                  texture->Name(), 0);
+        return fbo;
+    }
+
+    plat::GLTextureCache* fCache = nullptr;
+};
+
+TEST_F(GLTextureCacheTest, TextureStartsWithBufferRowsTopFirst) {
+    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(5, 2);
+    ASSERT_TRUE(buffer->Lock(0));
+    FillRow(buffer, 0, 0xFFFF0000);
+    FillRow(buffer, 1, 0xFF00FF00);
+    buffer->Unlock(0);
+    plat::GLTexture* texture = fCache->CreateTexture(buffer);
+    buffer->Release();
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->Target(), static_cast<uint32_t>(GL_TEXTURE_RECTANGLE_ARB));
+    EXPECT_TRUE(texture->IsFlipped());
+    GLuint fbo = Attach(texture);
+    EXPECT_EQ(ReadPixel(4, 0), 0xFFFF0000u);
+    EXPECT_EQ(ReadPixel(0, 1), 0xFF00FF00u);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &fbo);
+    texture->Release();
+}
+
+TEST_F(GLTextureCacheTest, DownloadBringsDrawingIntoTheBuffer) {
+    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(4, 4);
+    plat::GLTexture* texture = fCache->CreateTexture(buffer);
+    ASSERT_NE(texture, nullptr);
+    GLuint fbo = Attach(texture);
+    glViewport(0, 0, 4, 4);
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 4, 1);
+    glClearColor(1, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &fbo);
+    ASSERT_TRUE(fCache->Download(texture));
+    ASSERT_TRUE(buffer->Lock(plat::kPixelBufferLockReadOnly));
+    EXPECT_EQ(Pixel(buffer, 3, 0), 0xFFFFFF00u);
+    EXPECT_EQ(Pixel(buffer, 0, 3), 0xFF0000FFu);
+    buffer->Unlock(plat::kPixelBufferLockReadOnly);
+    texture->Release();
+    buffer->Release();
+}
+
+TEST_F(GLTextureCacheTest, ReleaseOnAnotherThreadDefersDeletionToFlush) {
+    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(2, 2);
+    plat::GLTexture* texture = fCache->CreateTexture(buffer);
+    buffer->Release();
+    ASSERT_NE(texture, nullptr);
+    GLuint name = texture->Name();
+    std::thread([texture] { texture->Release(); }).join();
+    EXPECT_EQ(fCache->PendingDeletes(), 1u);
+    EXPECT_TRUE(glIsTexture(name));
+    fCache->Flush();
+    EXPECT_EQ(fCache->PendingDeletes(), 0u);
+    EXPECT_FALSE(glIsTexture(name));
+}
+
+TEST_F(GLTextureCacheTest, NeedsACurrentContext) {
+    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(2, 2);
+    plat::GLContext::ClearCurrent();
+    EXPECT_EQ(fCache->CreateTexture(buffer), nullptr);
+    EXPECT_EQ(fCache->CreateTexture(nullptr), nullptr);
+    buffer->Release();
+    ASSERT_TRUE(Context()->MakeCurrent());
+}
+
+}  // namespace
