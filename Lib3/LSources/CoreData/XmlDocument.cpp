@@ -34,7 +34,7 @@ namespace {
 
 constexpr uint32_t kNullDomain = Fcc("YUND");
 constexpr uint32_t kNullType = Fcc("UDNL");
-// Strings at least this long, or holding a line end, are written as CDATA field elements.
+// Strings holding a line end and at least this long are written as CDATA field elements.
 constexpr uint32_t kLongText = 33;
 
 // ---- names
@@ -91,7 +91,7 @@ bool HasLineEnd(const LString& s) {
 }
 
 bool IsLongText(const LString& s) {
-    return (HasLineEnd(s) || s.Length() >= kLongText) && !std::strstr(s.CStr(), "]]>");
+    return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
 
 LString DefaultText(const SFieldDesc& f) { return LString(f.def.text); }

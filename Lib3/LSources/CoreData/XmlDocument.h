@@ -10,7 +10,7 @@ class CXmlElementScope;
 
 // The XML document form of record trees. Every record is an element named DOMN_TYPE after its
 // type's codes; value fields that differ from their defaults are attributes named after their
-// tags (long multi-line texts are CDATA field elements); record-valued fields are wrapper
+// tags (multi-line texts of 33 bytes or more are CDATA field elements); record-valued fields are wrapper
 // elements named DOMN_TYPE_tag holding the children. A null record is the element YUND_UDNL.
 
 // Nesting of records deeper than this fails a read.

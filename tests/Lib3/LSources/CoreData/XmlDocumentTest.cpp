@@ -70,10 +70,11 @@ TEST(XmlDocument, LongTextChoosesAttributeOrCData) {
     } cases[] = {
         {line31 + "\n", " titl=\"" + line31 + "&#10;\"/>\n"},
         {line32 + "\n", ">\n<XDOC_ROOT_titl><![CDATA[" + line32 + "\n]]></XDOC_ROOT_titl>\n</XDOC_ROOT>\n"},
-        {"a\r\nb\rc", ">\n<XDOC_ROOT_titl><![CDATA[a\nb\nc]]></XDOC_ROOT_titl>\n</XDOC_ROOT>\n"},
+        {"a\r\nb\rc", " titl=\"a&#10;b&#10;c\"/>\n"},
+        {line32 + "\r\n", ">\n<XDOC_ROOT_titl><![CDATA[" + line32 + "\n]]></XDOC_ROOT_titl>\n</XDOC_ROOT>\n"},
         {std::string(30, 'c') + "\n]]>\n" + std::string(5, 'd'),
          " titl=\"" + std::string(30, 'c') + "&#10;]]>&#10;ddddd\"/>\n"},
-        {std::string(40, 'e'), ">\n<XDOC_ROOT_titl><![CDATA[" + std::string(40, 'e') + "]]></XDOC_ROOT_titl>\n</XDOC_ROOT>\n"},
+        {std::string(40, 'e'), " titl=\"" + std::string(40, 'e') + "\"/>\n"},
     };
     for (const Case& c : cases) {
         Root root;
@@ -238,23 +239,25 @@ TEST(XmlDocument, FindsTheRootElement) {
     }
 }
 
-std::string Nested(int depth) {
+std::string Nested(int depth, bool closed) {
     std::string xml;
     for (int i = 0; i < depth; ++i) xml += "<XDOC_NEST levl=\"" + std::to_string(i) + "\"><XDOC_NEST_next>";
+    for (int i = 0; closed && i < depth; ++i) xml += "</XDOC_NEST_next></XDOC_NEST>";
     return xml;
 }
 
 TEST(XmlDocument, DeepNestingFailsTheLoadCleanly) {
     CRecord* nest = CRecord::New(&gNestType);
     CRecordRef(&nest).SetInt(nullptr, 0, 42);
-    EXPECT_EQ(Read(Nested(100000), &nest), 0);
+    EXPECT_EQ(Read(Nested(100000, false), &nest), 0);
     EXPECT_EQ(nest->GetInt(0), 0);  // reset, nothing half-read
     EXPECT_EQ(nest->GetSubRecord(1), nullptr);
 
-    EXPECT_EQ(Read(Nested(100), &nest), 1);
-    int levels = 0;
+    EXPECT_EQ(Read(Nested(kXmlMaxRecordDepth, true), &nest), 1);
+    uint32_t levels = 0;
     for (const CRecord* r = nest; r; r = r->GetSubRecord(1)) ++levels;
-    EXPECT_EQ(levels, 100);
+    EXPECT_EQ(levels, kXmlMaxRecordDepth);
+    EXPECT_EQ(Read(Nested(kXmlMaxRecordDepth + 1, true), &nest), 0);
     CRecord::Delete(nest);
 }
 
