@@ -9,9 +9,9 @@
 class CMultiMatcher {
 public:
     enum : int {
-        kIdle = -1,       // nothing is held back
-        kInProgress = -2, // the last bytes may begin a pattern and are held back
-        kMatched = -4,    // a pattern was completed (Matched()); nothing is held back
+        kIdle = -1,        // nothing is held back
+        kInProgress = -2,  // the last bytes may begin a pattern and are held back
+        kMatched = -4,     // a pattern was completed (Matched()); nothing is held back
     };
     static constexpr uint32_t kMaxPatterns = 32;
     static constexpr uint32_t kMaxLength = 16;

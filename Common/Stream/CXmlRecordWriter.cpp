@@ -12,4 +12,6 @@ void CXmlRecordWriter::Write(const unsigned char* bytes, uint32_t n) {
     if (n) fStream.Put(bytes, n);
 }
 
-void CXmlRecordWriter::WriteChar(unsigned char c) { fStream.Put(&c, 1); }
+void CXmlRecordWriter::WriteChar(unsigned char c) {
+    fStream.Put(&c, 1);
+}

@@ -15,9 +15,13 @@ void CXmlTagWriter::OpenEndTag() {
     fBlankNeeded = false;
 }
 
-void CXmlTagWriter::CloseTag() { fSink.WriteChar('>'); }
+void CXmlTagWriter::CloseTag() {
+    fSink.WriteChar('>');
+}
 
-void CXmlTagWriter::CloseEmptyTag() { fSink.Write("/>"); }
+void CXmlTagWriter::CloseEmptyTag() {
+    fSink.Write("/>");
+}
 
 void CXmlTagWriter::Name(const unsigned char* text) {
     if (fBlankNeeded) fSink.WriteChar(' ');
@@ -27,7 +31,9 @@ void CXmlTagWriter::Name(const unsigned char* text) {
     fBlankNeeded = true;
 }
 
-void CXmlTagWriter::Name(const LString& text) { Name(text.Text()); }
+void CXmlTagWriter::Name(const LString& text) {
+    Name(text.Text());
+}
 
 void CXmlTagWriter::BeginValue() {
     fSink.Write("=\"");
@@ -56,7 +62,9 @@ void CXmlTagWriter::Escaped(const unsigned char* text, uint32_t n) {
     fBlankNeeded = true;
 }
 
-void CXmlTagWriter::Escaped(const LString& text) { Escaped(text.Text(), text.Length()); }
+void CXmlTagWriter::Escaped(const LString& text) {
+    Escaped(text.Text(), text.Length());
+}
 
 void CXmlTagWriter::Attribute(const LString& value) {
     BeginValue();
@@ -64,7 +72,9 @@ void CXmlTagWriter::Attribute(const LString& value) {
     EndValue();
 }
 
-void CXmlTagWriter::Attribute(const char* value) { Attribute(LString(value)); }
+void CXmlTagWriter::Attribute(const char* value) {
+    Attribute(LString(value));
+}
 
 void CXmlTagWriter::CharRef(uint32_t number) {
     char buf[16];

@@ -13,7 +13,9 @@ constexpr uint32_t kOutsideMask = 1u << kOpenComment | 1u << kOpenPI | 1u << kOp
 
 constexpr uint32_t kMaxReference = 32;
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 bool IsNameByte(unsigned char c) {
     switch (c) {
@@ -31,8 +33,8 @@ bool IsNameByte(unsigned char c) {
 }
 
 bool IsReferenceByte(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' || c == '_' ||
-           c == ':' || c == '.' || c == '-' || c >= 0x80;
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' ||
+           c == '_' || c == ':' || c == '.' || c == '-' || c >= 0x80;
 }
 
 bool IsHexDigit(unsigned char c) {
@@ -175,7 +177,7 @@ bool CXmlTokenizer::SectionByte(unsigned char& c, bool& cdata) {
             DoctypeByte(b);
             continue;
         }
-        uint32_t mask = fSection == kOutside  ? kOutsideMask
+        uint32_t mask = fSection == kOutside   ? kOutsideMask
                         : fSection == kComment ? 1u << kCloseComment
                         : fSection == kPI      ? 1u << kClosePI
                                                : 1u << kCloseCData;
@@ -188,7 +190,9 @@ bool CXmlTokenizer::SectionByte(unsigned char& c, bool& cdata) {
 
 // ---- markup
 
-void CXmlTokenizer::TextByte(unsigned char c) { fRun.Append(c); }
+void CXmlTokenizer::TextByte(unsigned char c) {
+    fRun.Append(c);
+}
 
 void CXmlTokenizer::NameByte(unsigned char c) {
     if (fName.Length() < kMaxName) fName.Append(c);
@@ -469,4 +473,6 @@ LString CXmlTokenizer::ReadValue() {
     return LString(value.Text(), value.Length());
 }
 
-void CXmlTokenizer::TakeText(LStrBuf& out) const { out.Append(fRun.Text(), fRun.Length()); }
+void CXmlTokenizer::TakeText(LStrBuf& out) const {
+    out.Append(fRun.Text(), fRun.Length());
+}

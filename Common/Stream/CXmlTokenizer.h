@@ -47,7 +47,14 @@ public:
 
 private:
     // Markup scanner answers.
-    enum Answer : int { kAnsEnd = 0, kAnsStartTag = 1, kAnsAttrName = 2, kAnsValueEnd = 3, kAnsText = 4, kAnsEndTag = 5 };
+    enum Answer : int {
+        kAnsEnd = 0,
+        kAnsStartTag = 1,
+        kAnsAttrName = 2,
+        kAnsValueEnd = 3,
+        kAnsText = 4,
+        kAnsEndTag = 5
+    };
     enum Section : uint8_t { kOutside = 0, kComment = 2, kPI = 4, kCData = 6, kEnded = 8, kDoctype = 10 };
     enum Markup : uint8_t { kMarkText, kAfterLt, kInTag, kAfterName, kInValue, kAfterEq, kUnquoted };
 

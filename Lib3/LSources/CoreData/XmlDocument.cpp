@@ -94,7 +94,9 @@ bool IsLongText(const LString& s) {
     return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
 
-LString DefaultText(const SFieldDesc& f) { return LString(f.def.text); }
+LString DefaultText(const SFieldDesc& f) {
+    return LString(f.def.text);
+}
 
 bool NeedsQuotes(const LString& s) {
     if (s.Text()[0] == '\'' || s.Text()[0] == '"') return true;  // else read back as a quoted token
@@ -286,8 +288,8 @@ void ReadValue(CRecordRef ref, uint32_t n, const LString& text) {
 
 // A new record of the element's type, filled from it; null (the element consumed) when the type
 // is unknown or the record cannot be made or filled.
-CRecord* NewFromElement(Reader& rd, const CRecord* parent, uint32_t n, const uint32_t codes[2], uint32_t depth,
-                        int& result) {
+CRecord* NewFromElement(Reader& rd, const CRecord* parent, uint32_t n, const uint32_t codes[2],
+                        uint32_t depth, int& result) {
     result = kReadOk;
     const CRecordType* type = rd.holder ? rd.holder->ResolveType(codes[0], codes[1], parent, n)
                                         : CRecordType::Find(codes[0], codes[1]);
@@ -397,7 +399,8 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
             case CXmlTokenizer::kStartTag: {
                 uint32_t codes[3];
                 int n = -1;
-                if (SplitCodes(rd.t.TagName(), codes) >= 3 && codes[0] == type->Domain() && codes[1] == type->Type())
+                if (SplitCodes(rd.t.TagName(), codes) >= 3 && codes[0] == type->Domain() &&
+                    codes[1] == type->Type())
                     n = FindField(type, codes[2]);
                 if (n < 0) {
                     CXmlReader::SkipElement(rd.t);

@@ -5,7 +5,9 @@
 namespace {
 
 // Coordinates are computed in 64 bits and wrap back to 32 like the rest of the geometry.
-int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
+int32_t Wrap(int64_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
 
 int32_t MapCoord(int32_t x, int32_t fromLeft, int64_t fw, int32_t toLeft, int64_t tw) {
     if (fw == 0) return toLeft;

@@ -21,8 +21,12 @@ struct CLRect {
     friend bool operator==(const CLRect&, const CLRect&) = default;
 
     // Wrap instead of overflowing on extreme coordinates.
-    int32_t Width() const { return static_cast<int32_t>(static_cast<uint32_t>(right) - static_cast<uint32_t>(left)); }
-    int32_t Height() const { return static_cast<int32_t>(static_cast<uint32_t>(bottom) - static_cast<uint32_t>(top)); }
+    int32_t Width() const {
+        return static_cast<int32_t>(static_cast<uint32_t>(right) - static_cast<uint32_t>(left));
+    }
+    int32_t Height() const {
+        return static_cast<int32_t>(static_cast<uint32_t>(bottom) - static_cast<uint32_t>(top));
+    }
     bool IsEmpty() const { return left >= right || top >= bottom; }
 
     bool Contain(const CLPoint& p) const { return left <= p.x && p.x < right && top <= p.y && p.y < bottom; }

@@ -10,7 +10,9 @@
 
 namespace {
 
-const char* C(const unsigned char* text) { return reinterpret_cast<const char*>(text); }
+const char* C(const unsigned char* text) {
+    return reinterpret_cast<const char*>(text);
+}
 
 // Reads one double like sscanf "%lg": true when a prefix of the word converts.
 bool ConvertDouble(const char* word, double& value) {

@@ -26,7 +26,9 @@ void AppendFormatted(LStrBuf& out, const char* format, Args... args) {
     out.Append(buf, static_cast<uint32_t>(std::min<int>(n, sizeof buf - 1)));
 }
 
-LString Made(const LStrBuf& buf) { return LString(buf.Text(), buf.Length()); }
+LString Made(const LStrBuf& buf) {
+    return LString(buf.Text(), buf.Length());
+}
 
 }  // namespace
 
@@ -36,7 +38,9 @@ LString UWord::Decimal(long value) {
     return Made(s);
 }
 
-void UWord::Decimal(long value, LStrBuf& out) { AppendFormatted(out, "%ld", value); }
+void UWord::Decimal(long value, LStrBuf& out) {
+    AppendFormatted(out, "%ld", value);
+}
 
 LString UWord::UDecimal(unsigned long value) {
     LVariStr<32> s;
@@ -44,7 +48,9 @@ LString UWord::UDecimal(unsigned long value) {
     return Made(s);
 }
 
-void UWord::UDecimal(unsigned long value, LStrBuf& out) { AppendFormatted(out, "%lu", value); }
+void UWord::UDecimal(unsigned long value, LStrBuf& out) {
+    AppendFormatted(out, "%lu", value);
+}
 
 void UWord::Hex(LStrBuf& out, unsigned long value, bool prefix, bool upper, unsigned digits) {
     if (prefix) out.Append("0x");

@@ -1,9 +1,8 @@
-#include "Common/Stream/CXmlDom.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Common/Stream/CXmlDom.h"
 #include "Common/Stream/CXmlElement.h"
 #include "Common/Stream/CXmlReader.h"
 #include "Common/Stream/CXmlTokenizer.h"

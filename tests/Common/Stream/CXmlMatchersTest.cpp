@@ -31,14 +31,10 @@ TEST(CMultiMatcher, ReleasesDataAndFindsOverlappingMatches) {
         const char* text;
         const char* want;
     } cases[] = {
-        {"plain", "plain"},
-        {"a<!--b-->c", "a{0}b{1}c"},
-        {"x]]]>", "x]{5}"},
-        {"<<?", "<{2}"},
-        {"<!-x", "<!-x"},
-        {"<![CDAT", "<![CDAT"},  // held to the end, then flushed
-        {"?<?>", "?{2}>"},
-        {"abc", "abc"},
+        {"plain", "plain"}, {"a<!--b-->c", "a{0}b{1}c"},
+        {"x]]]>", "x]{5}"}, {"<<?", "<{2}"},
+        {"<!-x", "<!-x"},   {"<![CDAT", "<![CDAT"},  // held to the end, then flushed
+        {"?<?>", "?{2}>"},  {"abc", "abc"},
     };
     for (const Case& c : cases) {
         CMultiMatcher m(patterns, 6);

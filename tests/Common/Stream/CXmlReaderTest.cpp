@@ -1,11 +1,10 @@
-#include "Common/Stream/CXmlReader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Common/Stream/CBomTextStream.h"
 #include "Common/Stream/CMemStream.h"
+#include "Common/Stream/CXmlReader.h"
 #include "Common/Stream/CXmlTokenizer.h"
 #include "Lib3/LSources/CoreString/UCharIn.h"
 #include "tests/Common/Stream/XmlTestUtil.h"

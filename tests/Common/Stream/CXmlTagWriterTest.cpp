@@ -1,5 +1,3 @@
-#include "Common/Stream/CXmlTagWriter.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,7 @@
 #include "Common/Stream/CMemStream.h"
 #include "Common/Stream/CXmlElementScope.h"
 #include "Common/Stream/CXmlRecordWriter.h"
+#include "Common/Stream/CXmlTagWriter.h"
 #include "tests/Common/Stream/XmlTestUtil.h"
 
 namespace {
@@ -60,7 +59,8 @@ TEST(CXmlTagWriter, NamesDropTrailingBlanks) {
 }
 
 TEST(CXmlTagWriter, Declaration) {
-    EXPECT_EQ(Written([](CXmlTagWriter& w) { w.Declaration(); }), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    EXPECT_EQ(Written([](CXmlTagWriter& w) { w.Declaration(); }),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
 }
 
 TEST(CXmlElementScope, WritesOnlyWhatStarted) {

@@ -1,9 +1,8 @@
-#include "Common/Stream/CXmlTokenizer.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Common/Stream/CXmlTokenizer.h"
 #include "tests/Common/Stream/XmlTestUtil.h"
 
 namespace {

@@ -66,7 +66,8 @@ std::vector<std::string> OurEvents(const std::string& bytes) {
         if (e == CXmlTokenizer::kAttribute) {
             LString v = t.ReadValue();
             std::string value(v.CStr(), v.Length());
-            std::replace_if(value.begin(), value.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+            std::replace_if(
+                value.begin(), value.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
             out.push_back(std::string("A ") + t.AttrName().CStr() + "=" + Escape(value));
             continue;
         }
@@ -88,10 +89,12 @@ std::vector<std::string> CandidateFiles() {
     for (const auto& entry : fs::directory_iterator(XML_TEST_DIR "/peer"))
         files.push_back(entry.path().string());
     std::vector<std::string> found;
-    for (const char* root : {"/usr/share/xml", "/usr/share/mime", "/usr/share/dbus-1", "/usr/share/fontconfig",
-                             "/etc/fonts", "/usr/share/metainfo", "/usr/share/doc", "/usr/share/polkit-1"}) {
+    for (const char* root :
+         {"/usr/share/xml", "/usr/share/mime", "/usr/share/dbus-1", "/usr/share/fontconfig", "/etc/fonts",
+          "/usr/share/metainfo", "/usr/share/doc", "/usr/share/polkit-1"}) {
         std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
+        for (auto it =
+                 fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             const fs::path& p = it->path();
             std::string ext = p.extension().string();
@@ -147,8 +150,9 @@ TEST(XmlPeer, TokenizerAgreesWithPythonSax) {
         size_t i = 0;
         while (i < ours.size() && i < expected.size() && ours[i] == expected[i]) ++i;
         EXPECT_TRUE(i == ours.size() && i == expected.size())
-            << path << ": first difference at event " << i << ": ours '" << (i < ours.size() ? ours[i] : "(end)")
-            << "', sax '" << (i < expected.size() ? expected[i] : "(end)") << "'";
+            << path << ": first difference at event " << i << ": ours '"
+            << (i < ours.size() ? ours[i] : "(end)") << "', sax '"
+            << (i < expected.size() ? expected[i] : "(end)") << "'";
         ++compared;
     }
     EXPECT_GE(compared, 2);

@@ -1,5 +1,3 @@
-#include "Lib3/LSources/CoreData/XmlDocument.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +9,7 @@
 
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "tests/Lib3/LSources/CoreData/XmlDocumentTestTypes.h"
 #include "tests/support/TempDir.h"
 
@@ -106,8 +105,9 @@ void FillItem(CRecordRef r) {
     r.SetArray(nullptr, kByts, byts, 3);
     const float flts[] = {0.25f, -3.5f, 100.0f};
     r.SetArray(nullptr, kFlts, flts, 3);
-    const LString strs[] = {LString("a b"), LString(), LString("x"),          LString("'quoted"),
-                            LString("\"dq"), LString("multi\nline"), LString("tab\there"), LString("''")};
+    const LString strs[] = {LString("a b"),       LString(),       LString("x"),
+                            LString("'quoted"),   LString("\"dq"), LString("multi\nline"),
+                            LString("tab\there"), LString("''")};
     r.SetArray(nullptr, kStrs, strs, 8);
 }
 
@@ -173,12 +173,14 @@ TEST(XmlDocument, ArrayTexts) {
     sub.SetArray(nullptr, kStrs, strs, 5);
     std::string xml = Written(root.record);
     EXPECT_NE(xml.find(" byts=\"0aff\""), std::string::npos) << xml;
-    EXPECT_NE(xml.find(" strs=\"&quot;a b&quot; '' x &quot;'q&quot; &quot;say &quot;&quot;hi&quot;&quot;&quot;\""),
-              std::string::npos)
+    EXPECT_NE(
+        xml.find(" strs=\"&quot;a b&quot; '' x &quot;'q&quot; &quot;say &quot;&quot;hi&quot;&quot;&quot;\""),
+        std::string::npos)
         << xml;
 
     Root back;
-    ASSERT_EQ(Read("<XDOC_ROOT><XDOC_ROOT_subr><XDOC_ITEM byts=\"0AfF7\" ints=\"1 x -2\"/></XDOC_ROOT_subr></XDOC_ROOT>",
+    ASSERT_EQ(Read("<XDOC_ROOT><XDOC_ROOT_subr><XDOC_ITEM byts=\"0AfF7\" ints=\"1 x "
+                   "-2\"/></XDOC_ROOT_subr></XDOC_ROOT>",
                    &back.record),
               1);
     const CRecord* item = back.record->GetSubRecord(kSub);
@@ -200,10 +202,11 @@ TEST(XmlDocument, OptionalSubRecordsAndNullElements) {
                        "<XDOC_ROOT_anys>\n<YUND_UDNL/>\n</XDOC_ROOT_anys>\n</XDOC_ROOT>\n");
     // A null element reads back as one only where the field takes any type and optional elements.
     Root back;
-    ASSERT_EQ(Read("<XDOC_ROOT><XDOC_ROOT_anys><YUND_UDNL/></XDOC_ROOT_anys>"
-                   "<XDOC_ROOT_list><YUND_UDNL/><XDOC_OTHR/><XDOC_ITEM ival=\"1\"/></XDOC_ROOT_list></XDOC_ROOT>",
-                   &back.record),
-              1);
+    ASSERT_EQ(
+        Read("<XDOC_ROOT><XDOC_ROOT_anys><YUND_UDNL/></XDOC_ROOT_anys>"
+             "<XDOC_ROOT_list><YUND_UDNL/><XDOC_OTHR/><XDOC_ITEM ival=\"1\"/></XDOC_ROOT_list></XDOC_ROOT>",
+             &back.record),
+        1);
     EXPECT_EQ(back.record->ArrayCount(kAny), 1u);
     EXPECT_EQ(back.record->GetElement(kAny, 0), nullptr);
     ASSERT_EQ(back.record->ArrayCount(kList), 1u);
@@ -224,7 +227,8 @@ TEST(XmlDocument, FindsTheRootElement) {
         {"<A_B_C/><XDOC_ROOT titl=\"x\"/>", 0, ""},
         {"", 0, ""},
         {"\xEF\xBB\xBF<XDOC_ROOT titl=\"bom\"/>", 1, "bom"},
-        {"<XDOC_ROOT zzzz=\"1\" titl=\"t\"><XDOC_OTHR_next><x/></XDOC_OTHR_next><XDOC_ROOT_zzzz>q</XDOC_ROOT_zzzz>"
+        {"<XDOC_ROOT zzzz=\"1\" "
+         "titl=\"t\"><XDOC_OTHR_next><x/></XDOC_OTHR_next><XDOC_ROOT_zzzz>q</XDOC_ROOT_zzzz>"
          "<XDOC_ROOT_titl>u<ignored>no</ignored>v</XDOC_ROOT_titl></XDOC_ROOT>",
          1, "uv"},
         {"<XDOC_ROOT titl=\"cut\"><XDOC_ROOT_list><XDOC_ITEM ival=\"3\"", 1, "cut"},

@@ -12,7 +12,19 @@
 namespace xmldoc {
 
 enum ItemField : uint32_t {
-    kIval, kUval, kBval, kFval, kName, kNote, kInts, kUins, kByts, kFlts, kStrs, kHidden, kItemFieldCount
+    kIval,
+    kUval,
+    kBval,
+    kFval,
+    kName,
+    kNote,
+    kInts,
+    kUins,
+    kByts,
+    kFlts,
+    kStrs,
+    kHidden,
+    kItemFieldCount
 };
 enum RootField : uint32_t { kKey, kValue, kTitle, kSub, kOpt, kList, kAny, kLate, kRootFieldCount };
 

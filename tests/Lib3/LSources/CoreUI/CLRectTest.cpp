@@ -1,8 +1,8 @@
-#include "Lib3/LSources/CoreUI/CLRect.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
+
+#include "Lib3/LSources/CoreUI/CLRect.h"
 
 namespace {
 
@@ -20,11 +20,9 @@ TEST(CLRect, OverlapNeedsASharedPoint) {
         CLRect a, b;
         bool overlap;
     } cases[] = {
-        {{0, 0, 10, 10}, {10, 0, 20, 10}, false},  // touching edges
-        {{0, 0, 10, 10}, {9, 9, 20, 20}, true},
-        {{0, 0, 10, 10}, {2, 2, 2, 8}, false},  // empty inside
-        {{0, 0, 10, 10}, {-5, -5, 0, 20}, false},
-        {{0, 0, 10, 10}, {-5, -5, 1, 1}, true},
+        {{0, 0, 10, 10}, {10, 0, 20, 10}, false},                                         // touching edges
+        {{0, 0, 10, 10}, {9, 9, 20, 20}, true},   {{0, 0, 10, 10}, {2, 2, 2, 8}, false},  // empty inside
+        {{0, 0, 10, 10}, {-5, -5, 0, 20}, false}, {{0, 0, 10, 10}, {-5, -5, 1, 1}, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.a.overlap(c.b), c.overlap);

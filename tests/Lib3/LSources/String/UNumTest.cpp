@@ -1,5 +1,3 @@
-#include "Lib3/LSources/String/UNum.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,11 +5,14 @@
 #include <string>
 
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UWord.h"
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 TEST(UNum, Readers) {
     EXPECT_EQ(UNum::ToInt(static_cast<const unsigned char*>(nullptr)), 0);
@@ -36,7 +37,7 @@ TEST(UNum, IntListDropsFractions) {
     EXPECT_EQ(UNum::ReadIntList(U("1 x 2"), v, 8), 1);
     EXPECT_EQ(UNum::ReadIntList(U("4 5 6 7"), v, 2), 2);
     EXPECT_EQ(UNum::ReadIntList(U("4 5 6 7"), nullptr, 0), 4);  // counts without storing
-    EXPECT_EQ(UNum::ReadIntList(U("1 2\n3"), v, 8), 2);           // one line
+    EXPECT_EQ(UNum::ReadIntList(U("1 2\n3"), v, 8), 2);         // one line
     EXPECT_EQ(UNum::ReadIntList(nullptr, v, 8), 0);
 }
 

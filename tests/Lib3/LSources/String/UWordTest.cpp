@@ -1,5 +1,3 @@
-#include "Lib3/LSources/String/UWord.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,10 +5,13 @@
 #include <string>
 
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UWord.h"
 
 namespace {
 
-std::string S(const LString& s) { return s.CStr(); }
+std::string S(const LString& s) {
+    return s.CStr();
+}
 
 TEST(UWord, DecimalForms) {
     EXPECT_EQ(S(UWord::Decimal(-42)), "-42");
@@ -52,11 +53,12 @@ TEST(UWord, FloatAndSuppress) {
         unsigned decimals;
         const char* suppressed;
     } cases[] = {
-        {2.5, 3, "2.5"},        {2.0, 3, "2"},     {-0.0001, 2, "0"}, {1.0, 20, "1"},
-        {0.1, 20, "0.1"},       {-2.0, 0, "-2"},   {-0.2, 0, "-0"},   {1234.5678, 2, "1234.57"},
-        {100.0, 3, "100"},      {-1.5, 1, "-1.5"}, {1e-20, 15, "0"},  {0.000123, 6, "0.000123"},
+        {2.5, 3, "2.5"},   {2.0, 3, "2"},     {-0.0001, 2, "0"}, {1.0, 20, "1"},
+        {0.1, 20, "0.1"},  {-2.0, 0, "-2"},   {-0.2, 0, "-0"},   {1234.5678, 2, "1234.57"},
+        {100.0, 3, "100"}, {-1.5, 1, "-1.5"}, {1e-20, 15, "0"},  {0.000123, 6, "0.000123"},
     };
-    for (const Case& c : cases) EXPECT_EQ(S(UWord::FloatSuppress(c.value, c.decimals)), c.suppressed) << c.value;
+    for (const Case& c : cases)
+        EXPECT_EQ(S(UWord::FloatSuppress(c.value, c.decimals)), c.suppressed) << c.value;
     EXPECT_EQ(S(UWord::Float(2.5, 3)), "2.500");
     EXPECT_EQ(S(UWord::Float(-1.0, 0)), "-1");
     EXPECT_EQ(S(UWord::FloatSuppress(NAN, 3)).find("nan") != std::string::npos, true);
@@ -87,7 +89,8 @@ TEST(UWord, WritersWithoutFormattedOutput) {
     struct Case {
         int64_t value;
         const char* want;
-    } decimals[] = {{0, "0"}, {-1, "-1"}, {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}};
+    } decimals[] = {
+        {0, "0"}, {-1, "-1"}, {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}};
     for (const Case& c : decimals) {
         LVariStr<64> s;
         UWord::Decimal64(c.value, s);
