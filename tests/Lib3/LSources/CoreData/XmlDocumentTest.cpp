@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "tests/Lib3/LSources/CoreData/XmlDocumentTestTypes.h"
@@ -263,6 +265,31 @@ TEST(XmlDocument, DeepNestingFailsTheLoadCleanly) {
     EXPECT_EQ(levels, kXmlMaxRecordDepth);
     EXPECT_EQ(Read(Nested(kXmlMaxRecordDepth + 1, true), &nest), 0);
     CRecord::Delete(nest);
+}
+
+// A holder that reads every element of a field that takes any type as an item.
+class ItemHolder : public CRecordHolder {
+public:
+    explicit ItemHolder(CRecord* root) : CRecordHolder(root) {}
+    const CRecordType* ResolveType(uint32_t domain, uint32_t type, const CRecord* parent, uint32_t field) override {
+        if (parent && field == kAny) return &gItemType;
+        return CRecordHolder::ResolveType(domain, type, parent, field);
+    }
+};
+
+TEST(XmlDocument, LoadingIntoAHolderIsObservedAndResolvedThroughIt) {
+    ItemHolder holder(CRecord::New(&gRootType));
+    int changes = 0;
+    holder.AddObserver(&changes, [](void* context, const SRecordEvent* e) {
+        if (e->kind == SRecordEvent::kValueChanged && e->editor == nullptr) ++*static_cast<int*>(context);
+    });
+    ASSERT_EQ(Read("<XDOC_ROOT titl=\"t\" late=\"2\"><XDOC_ROOT_anys><XDOC_OTHR levl=\"1\"/></XDOC_ROOT_anys>"
+                   "</XDOC_ROOT>",
+                   holder.RootRef().Address()),
+              1);
+    EXPECT_GE(changes, 2);
+    ASSERT_EQ(holder.Root()->ArrayCount(kAny), 1u);
+    EXPECT_TRUE(holder.Root()->GetElement(kAny, 0)->IsOfType(Fcc("XDOC"), Fcc("ITEM")));
 }
 
 TEST(XmlDocument, SavingReplacesTheFileOrLeavesItAlone) {
