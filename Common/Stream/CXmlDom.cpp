@@ -7,19 +7,31 @@
 
 namespace {
 
-// The buffered text goes after what the element already holds.
-void FlushText(CXmlElement* element, LVariStr<64>& buffer) {
-    if (buffer.Length() == 0) return;
-    if (element->Text().IsEmpty()) {
-        element->SetText(LString(buffer.Text(), buffer.Length()));
-    } else {
-        LVariStr<64> joined;
-        joined.Append(element->Text());
-        joined.Append(buffer.Text(), buffer.Length());
-        element->SetText(LString(joined.Text(), joined.Length()));
+// Text of the open elements, one builder per nesting level, so that text split by many children
+// is joined in linear time.
+class OpenTexts {
+public:
+    OpenTexts() : fTexts(new LVariStr<64>[CXmlDom::kMaxDepth + 1]) {}
+    ~OpenTexts() { delete[] fTexts; }
+    OpenTexts(const OpenTexts&) = delete;
+    OpenTexts& operator=(const OpenTexts&) = delete;
+
+    LVariStr<64>& At(uint32_t depth) { return fTexts[depth]; }
+    // Appends the level's text to the element's and empties the level.
+    void Close(uint32_t depth, CXmlElement* element) {
+        LVariStr<64>& t = fTexts[depth];
+        if (t.Length()) {
+            LVariStr<64> joined;
+            joined.Append(element->Text());
+            joined.Append(t.Text(), t.Length());
+            element->SetText(LString(joined.Text(), joined.Length()));
+        }
+        t.Free();
     }
-    buffer.Reset();
-}
+
+private:
+    LVariStr<64>* fTexts;
+};
 
 }  // namespace
 
@@ -28,10 +40,11 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
     if (!root) return kRefused;
     if (!root->Name().IsEmpty() && !(root->Name() == tokenizer.TagName())) return kRefused;
 
+    OpenTexts texts;
     CXmlElement* current = root;
     uint32_t depth = 0;  // the parent chain is the stack of open elements
-    LVariStr<64> text;
-    for (;;) {
+    int result = kBuilt;
+    for (bool done = false; !done;) {
         switch (tokenizer.Next()) {
             case CXmlTokenizer::kAttribute: {
                 LString value = CStrU::NormalizeEOL(tokenizer.ReadValue());
@@ -39,11 +52,14 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
                 break;
             }
             case CXmlTokenizer::kText:
-                tokenizer.TakeText(text);
+                tokenizer.TakeText(texts.At(depth));
                 break;
             case CXmlTokenizer::kStartTag: {
-                FlushText(current, text);
-                if (depth == kMaxDepth) return kTooDeep;
+                if (depth == kMaxDepth) {
+                    result = kTooDeep;
+                    done = true;
+                    break;
+                }
                 auto* child = new CXmlElement;
                 child->SetTagName(tokenizer.TagName());
                 current->AppendChild(child);
@@ -52,14 +68,23 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
                 break;
             }
             case CXmlTokenizer::kEndTag:
-                FlushText(current, text);
-                if (depth == 0) return kBuilt;
+                if (depth == 0) {
+                    done = true;
+                    break;
+                }
+                texts.Close(depth, current);
                 current = current->Parent();
                 --depth;
                 break;
             default:
-                FlushText(current, text);
-                return kBuilt;
+                done = true;
+                break;
         }
     }
+    // Whatever is still open keeps the text read so far.
+    for (; current; current = current->Parent(), --depth) {
+        texts.Close(depth, current);
+        if (depth == 0) break;
+    }
+    return result;
 }
