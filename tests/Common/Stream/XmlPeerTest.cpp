@@ -12,6 +12,7 @@
 
 #include "Common/Stream/CXmlTokenizer.h"
 #include "tests/Common/Stream/XmlTestUtil.h"
+#include "tests/support/CommandOutput.h"
 
 namespace {
 
@@ -115,13 +116,7 @@ std::map<std::string, std::vector<std::string>> SaxEvents(const std::vector<std:
     std::string command = "python3 " XML_TEST_DIR "/sax_events.py";
     for (const std::string& f : files) command += " '" + f + "'";
     std::map<std::string, std::vector<std::string>> result;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return result;
-    std::string all;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) all.append(buf, n);
-    pclose(p);
+    std::string all = testsupport::CommandOutput(command);
     std::istringstream in(all);
     std::string line, current;
     while (std::getline(in, line)) {
