@@ -61,7 +61,7 @@ TEST(Scrap, ImagesMatchHandCheckedBytes) {
     full.r->InsertElementRaw(kTKids, -1, nullptr);
 
     Owned small(CRecord::New(&gTinyType));
-    small.r->StringSlot(kText) = LString("x\ry");
+    small.r->StringSlot(kText) = LString("x\r\n");
 
     CBytes data;
     {
@@ -76,7 +76,7 @@ TEST(Scrap, ImagesMatchHandCheckedBytes) {
         "  55445041 00000008 696E7473 00000005"
         "  55444152 00000010 6B696473 59554E44 00000004 55444E4C"
         " 53435250 00000014 54494E59"
-        "  55445052 00000007 00000000 780A7900 00");
+        "  55445052 00000007 00000000 780A00 00");
     EXPECT_EQ(Bytes(data), expected);
 
     CScrapReader reader(data.Data(), data.Count());
@@ -92,7 +92,7 @@ TEST(Scrap, ImagesMatchHandCheckedBytes) {
     EXPECT_EQ(back.r->GetElement(kTKids, 0), nullptr);
     Owned second(reader.ReadRecord());
     ASSERT_TRUE(second.r);
-    EXPECT_STREQ(second.r->GetString(kText).CStr(), "x\ny");
+    EXPECT_STREQ(second.r->GetString(kText).CStr(), "x\n");
     EXPECT_EQ(reader.ReadRecord(), nullptr);
 }
 
