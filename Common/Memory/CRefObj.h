@@ -16,8 +16,14 @@ public:
     void Release() const;
     int32_t RetainCount() const { return fCount.load(std::memory_order_relaxed); }
 
-    // Deletes the object whatever its count; nothing for null.
-    static void Free(const CRefObj* obj) { delete obj; }
+    // Disposes of the object whatever its count; nothing for null.
+    static void Free(const CRefObj* obj) {
+        if (obj) obj->Dispose();
+    }
+
+protected:
+    // What the last release does: deletes by default; recycling kinds (pooled textures) override it.
+    virtual void Dispose() const { delete this; }
 
 private:
     mutable std::atomic<int32_t> fCount{1};

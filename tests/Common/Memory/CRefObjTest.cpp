@@ -30,3 +30,25 @@ TEST(CRefObjTest, FreeDeletesThroughTheDerivedDestructorAndIgnoresNull) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Recycled : CRefObj {
+    explicit Recycled(int* recycled) : fRecycled(recycled) {}
+    void Dispose() const override { ++*fRecycled; }
+    int* fRecycled;
+};
+
+TEST(CRefObjTest, LastReleaseAndFreeGoThroughDispose) {
+    int recycled = 0;
+    Recycled r(&recycled);
+    r.Retain();
+    r.Release();
+    EXPECT_EQ(recycled, 0);
+    r.Release();
+    EXPECT_EQ(recycled, 1);
+    CRefObj::Free(&r);
+    EXPECT_EQ(recycled, 2);
+}
+
+}  // namespace
