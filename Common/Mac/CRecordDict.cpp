@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/String/UWord.h"
 
 PrefsDictView PrefsDictView::OpenChild(const char* key) const {
     return PrefsDictView(mNode, IsValid() ? mNode->OpenSub(mHandle, key) : nullptr);
@@ -106,20 +107,6 @@ std::string CRecordDict::TagKey(uint32_t tag) {
     return key;
 }
 
-std::string CRecordDict::FloatText(double value, uint32_t decimals) {
-    char text[512];
-    const int n = std::snprintf(text, sizeof text, "%-.*f", int(decimals > 15 ? 15 : decimals), value);
-    std::string s(text, n > 0 ? size_t(n) : 0);
-    const size_t point = s.find('.');
-    if (point == std::string::npos) return s;
-    size_t end = s.size();
-    while (end > point + 1 && s[end - 1] == '0') --end;
-    if (end == point + 1) end = point;
-    s.resize(end);
-    if (s == "-0") s = "0";
-    return s;
-}
-
 namespace {
 
 void Write(const PrefsDictView& dict, const CRecord* r, uint32_t depth);
@@ -180,8 +167,7 @@ void Write(const PrefsDictView& dict, const CRecord* r, uint32_t depth) {
                 break;
             }
             case kFieldFloat: {
-                const std::string text = CRecordDict::FloatText(r->GetFloat(n), f.decimals);
-                dict.SetText(key.c_str(), LString(text.c_str()));
+                dict.SetText(key.c_str(), UWord::FloatSuppress(r->GetFloat(n), f.decimals));
                 break;
             }
             case kFieldString:

@@ -48,8 +48,6 @@ public:
 
     // The key of a tag: its four characters without leading blanks.
     static std::string TagKey(uint32_t tag);
-    // Floats as texts with at most `decimals` digits (at most 15), trailing zeros and point cut.
-    static std::string FloatText(double value, uint32_t decimals);
 
     static constexpr uint32_t kMaxDepth = 64;
 };

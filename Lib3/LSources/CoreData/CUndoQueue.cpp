@@ -1,21 +1,8 @@
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 
-#include <string>
-
 #include "Lib3/LSources/CoreData/CUndoLogFile.h"
 #include "Lib3/LSources/CoreData/CUndoStrm.h"
-
-namespace {
-
-// The format with the first "%0" replaced by the text.
-LString SubstituteFirst(const LString& format, const LString& text) {
-    std::string s(format.CStr(), format.Length());
-    const size_t at = s.find("%0");
-    if (at != std::string::npos) s.replace(at, 2, text.CStr(), text.Length());
-    return LString(s.data(), uint32_t(s.size()));
-}
-
-}  // namespace
+#include "Lib3/LSources/String/UWord.h"
 
 CUndoQueue::CUndoQueue(uint64_t limit)
     : mTexts("CUNDOQ"), mFile(std::make_unique<CUndoLogFile>()), mBuffer(mFile.get(), limit) {}
@@ -61,7 +48,8 @@ void CUndoQueue::Clear() {
 
 LString CUndoQueue::MenuText(bool redo, const LString& name) {
     if (name.IsEmpty()) return mTexts.GetString(redo ? 1 : 0);
-    return SubstituteFirst(mTexts.GetString(redo ? 3 : 2), name);
+    const unsigned char* texts[] = {name.Text()};
+    return UWord::Substitute(mTexts.GetString(redo ? 3 : 2).Text(), texts, 1);
 }
 
 void CUndoQueue::UpdateTexts() {

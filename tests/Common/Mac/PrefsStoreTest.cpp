@@ -285,15 +285,6 @@ TEST_F(PrefsStoreTest, DictionaryReadingEdges) {
     CRecord::Delete(r);
 }
 
-TEST_F(PrefsStoreTest, FloatTextCutsTrailingZeros) {
-    struct Case {
-        double value;
-        uint32_t decimals;
-        const char* text;
-    } cases[] = {{2.5, 3, "2.5"}, {2.0, 3, "2"}, {-0.0001, 2, "0"}, {1.0, 20, "1"}, {-0.4, 0, "-0"}, {1.25, 1, "1.2"}};
-    for (const Case& c : cases) EXPECT_EQ(CRecordDict::FloatText(c.value, c.decimals), c.text) << c.value;
-}
-
 TEST_F(PrefsStoreTest, BoundRecordLoadsAndSaves) {
     plat::Preferences::SetCurrentApplicationId("bound.app");
     {
