@@ -4,6 +4,7 @@
 
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Resources/ResourceFile.h"
 
 namespace {
@@ -67,4 +68,10 @@ bool ResourceFileProvider::Lookup(LRsrcObject& object, const SRsrcRequest& reque
     const bool loaded = object.Load(mFileRef, request);
     plat::UseResFile(saved);
     return loaded;
+}
+
+int32_t ResourceFileProvider::OpenApplicationFile() {
+    const std::string bundle = plat::MainBundlePath();
+    if (bundle.empty()) return plat::kNoResFile;
+    return plat::OpenResFile(plat::BundleResourcesPath(bundle) + "/" + ApplicationFileName());
 }
