@@ -139,7 +139,8 @@ void WriteArray(const PrefsDictView& dict, const CRecord* r, uint32_t n, const c
             dict.Remove(key);
             const PrefsDictView child = dict.CreateChild(key);
             for (uint32_t i = 0; i < count; ++i)
-                child.SetText(PrefsDictView::IndexedKey("s", i).c_str(), static_cast<const LString*>(data)[i]);
+                child.SetText(PrefsDictView::IndexedKey("s", i).c_str(),
+                              static_cast<const LString*>(data)[i]);
             child.Close();
             break;
         }
@@ -275,12 +276,14 @@ void Read(const PrefsDictView& dict, CRecordRef ref, uint32_t depth) {
             case kFieldUInt:
             case kFieldByte: {
                 std::vector<int64_t> list;
-                if (dict.GetIntList(key.c_str(), list) && !list.empty()) ref.SetScalar(nullptr, n, uint64_t(list[0]));
+                if (dict.GetIntList(key.c_str(), list) && !list.empty())
+                    ref.SetScalar(nullptr, n, uint64_t(list[0]));
                 break;
             }
             case kFieldFloat: {
                 LString text;
-                if (dict.GetText(key.c_str(), text)) ref.SetFloat(nullptr, n, float(std::strtod(text.CStr(), nullptr)));
+                if (dict.GetText(key.c_str(), text))
+                    ref.SetFloat(nullptr, n, float(std::strtod(text.CStr(), nullptr)));
                 break;
             }
             case kFieldString: {
@@ -295,7 +298,8 @@ void Read(const PrefsDictView& dict, CRecordRef ref, uint32_t depth) {
                 const PrefsDictView child = dict.OpenChild(key.c_str());
                 if (!child.IsValid()) break;
                 if (!r->GetSubRecord(n))
-                    ref.DeleteSubRecord(nullptr, n, CRecord::New(CRecordType::Find(f.SubDomain(), f.SubType())));
+                    ref.DeleteSubRecord(nullptr, n,
+                                        CRecord::New(CRecordType::Find(f.SubDomain(), f.SubType())));
                 if (r->GetSubRecord(n)) Read(child, CRecordRef(&r->Slot(n).record), depth + 1);
                 child.Close();
                 break;

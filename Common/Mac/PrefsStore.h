@@ -95,7 +95,9 @@ public:
 
     // The same on the opened section (nothing without one).
     void Remove(const char* key) { Remove(mHandle, key); }
-    bool GetData(const char* key, void* buffer, uint32_t& size) { return GetData(mHandle, key, buffer, size); }
+    bool GetData(const char* key, void* buffer, uint32_t& size) {
+        return GetData(mHandle, key, buffer, size);
+    }
     bool GetString(const char* key, LString& out) { return GetString(mHandle, key, out); }
     void SetData(const char* key, const void* bytes, uint32_t count) { SetData(mHandle, key, bytes, count); }
     void SetString(const char* key, const LString& value) { SetString(mHandle, key, value); }

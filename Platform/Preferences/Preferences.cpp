@@ -97,7 +97,8 @@ plist_t Load(const std::string& path) {
         std::fclose(f);
     }
     plist_t root = nullptr;
-    if (!bytes.empty() && bytes.size() <= kMaxFileSize) plist_from_memory(bytes.data(), uint32_t(bytes.size()), &root);
+    if (!bytes.empty() && bytes.size() <= kMaxFileSize)
+        plist_from_memory(bytes.data(), uint32_t(bytes.size()), &root);
     if (root && (plist_get_node_type(root) != PLIST_DICT || !DepthWithin(root, 0))) {
         plist_free(root);
         root = nullptr;

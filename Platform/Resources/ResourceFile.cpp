@@ -94,7 +94,8 @@ bool ParseResourceFile(const uint8_t* bytes, size_t size, std::vector<ResourceEn
         const uint32_t nameLength = GetBE32(p + 12);
         const uint32_t dataOffset = GetBE32(p + 16);
         const uint32_t dataLength = GetBE32(p + 20);
-        if (nameLength > kMaxName || !InRange(size, nameOffset, nameLength) || !InRange(size, dataOffset, dataLength)) {
+        if (nameLength > kMaxName || !InRange(size, nameOffset, nameLength) ||
+            !InRange(size, dataOffset, dataLength)) {
             out.clear();
             return false;
         }

@@ -165,7 +165,8 @@ CRecord* CParamSet::GetOrCreateSubSet(CRecordRef set, LHandler* editor, const LS
     int index = Find(set, key);
     if (index < 0) {
         group.Open();
-        if (!set.InsertRecord(editor, kSetEntries, CRecordRef::kAppend, NewEntry(key, LString()))) return nullptr;
+        if (!set.InsertRecord(editor, kSetEntries, CRecordRef::kAppend, NewEntry(key, LString())))
+            return nullptr;
         index = int(s->ArrayCount(kSetEntries)) - 1;
     }
     const CRecordRef entry = EntryRef(s, uint32_t(index));
@@ -217,11 +218,13 @@ void CParamSet::PutIntByName(CRecord* set, const char* key, int32_t value) {
     SetString(CRecordRef(&set), nullptr, LString(key), UWord::Decimal(value));
 }
 
-void CParamSet::SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals, double value) {
+void CParamSet::SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals,
+                         double value) {
     SetString(set, editor, key, UWord::FloatSuppress(value, decimals > 15 ? 15 : decimals));
 }
 
-void CParamSet::SetBytes(CRecordRef set, LHandler* editor, const LString& key, const void* bytes, uint32_t n) {
+void CParamSet::SetBytes(CRecordRef set, LHandler* editor, const LString& key, const void* bytes,
+                         uint32_t n) {
     static const char kHex[] = "0123456789abcdef";
     std::string text;
     text.reserve(size_t{n} * 2);
@@ -295,7 +298,8 @@ bool CParamSet::ParseChange(const SRecordEvent& event, Change& change) {
     change.holder = parent;
     change.field = set->FieldInParent();
     // A nested set sits in an entry of an outer set: report the outermost holder.
-    for (uint32_t depth = 0; IsEntry(change.holder) && IsSet(change.holder->Parent()) && depth < 256; ++depth) {
+    for (uint32_t depth = 0; IsEntry(change.holder) && IsSet(change.holder->Parent()) && depth < 256;
+         ++depth) {
         change.outer.push_back(change.holder);
         CRecord* outerSet = change.holder->Parent();
         change.holder = outerSet->Parent();
@@ -371,14 +375,16 @@ private:
 
 }  // namespace
 
-bool CParamTable::GetCell(CRecordRef table, uint32_t column, uint32_t row, const LString& key, LString& value) {
+bool CParamTable::GetCell(CRecordRef table, uint32_t column, uint32_t row, const LString& key,
+                          LString& value) {
     CRecord** cell = CellAddress(table, column, row);
     return cell && CParamSet::Find(CRecordRef(cell), key, &value) >= 0;
 }
 
-void CParamTable::SetCell(CRecordRef table, LHandler* editor, uint32_t column, uint32_t row, const LString& key,
-                          const LString& value) {
-    if (CRecord** cell = CellAddress(table, column, row)) CParamSet::SetString(CRecordRef(cell), editor, key, value);
+void CParamTable::SetCell(CRecordRef table, LHandler* editor, uint32_t column, uint32_t row,
+                          const LString& key, const LString& value) {
+    if (CRecord** cell = CellAddress(table, column, row))
+        CParamSet::SetString(CRecordRef(cell), editor, key, value);
 }
 
 void CParamTable::Trim(CRecordRef table, uint32_t cols, uint32_t rows) {
@@ -404,7 +410,8 @@ void CParamTable::InsertColumn(CRecordRef table, LHandler* editor, uint32_t colu
     GetSize(table, cols, rows);
     if (column > cols) column = cols;
     TableOp op(table, editor, kOpColumn, column, true);
-    for (uint32_t r = 0; r < rows; ++r) table.InsertRecord(editor, kCells, column + r * (cols + 1), NextCell(cells));
+    for (uint32_t r = 0; r < rows; ++r)
+        table.InsertRecord(editor, kCells, column + r * (cols + 1), NextCell(cells));
     table.SetUInt(editor, kCols, cols + 1);
 }
 

@@ -49,7 +49,8 @@ public:
     static void SetInt(CRecordRef set, LHandler* editor, const LString& key, int32_t value);
     static void PutIntByName(CRecord* set, const char* key, int32_t value);
     // At most `decimals` digits (at most 15), trailing zeros and point cut.
-    static void SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals, double value);
+    static void SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals,
+                         double value);
     static void SetBytes(CRecordRef set, LHandler* editor, const LString& key, const void* bytes, uint32_t n);
     // Four blank-separated integers; all zeros unless all four read.
     static CLRect GetRect(CRecordRef set, const LString& key);
@@ -61,12 +62,12 @@ public:
     // What changed, for observers.
     struct Change {
         LString key;
-        CRecord* set = nullptr;      // the set holding the entry
-        CRecord* table = nullptr;    // the table when the set is one of its cells
+        CRecord* set = nullptr;    // the set holding the entry
+        CRecord* table = nullptr;  // the table when the set is one of its cells
         uint32_t column = 0;
         uint32_t row = 0;
-        CRecord* holder = nullptr;   // the record holding the table, or the outermost set
-        uint32_t field = 0;          // and the field of it
+        CRecord* holder = nullptr;    // the record holding the table, or the outermost set
+        uint32_t field = 0;           // and the field of it
         std::vector<CRecord*> outer;  // enclosing entries of a nested set, inner first
     };
     // True for a value change or deletion of an entry, or an insertion into a set.

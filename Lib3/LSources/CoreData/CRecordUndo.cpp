@@ -164,7 +164,8 @@ void ApplyArray(const Edit& e, const Bytes& value) {
     uint32_t count = 0;
     if (!in.Get(count)) return;
     CRecord* r = e.ref.Get();
-    while (r->ArrayCount(e.field) > count) e.ref.RemoveArrayValue(nullptr, e.field, r->ArrayCount(e.field) - 1);
+    while (r->ArrayCount(e.field) > count)
+        e.ref.RemoveArrayValue(nullptr, e.field, r->ArrayCount(e.field) - 1);
     for (uint32_t i = 0; i < count; ++i) {
         T v{};
         if (!in.Get(v)) return;
@@ -331,14 +332,14 @@ void CRecordUndo::ArrayValueSet(LHandler* editor, CRecordHolder* holder, CRecord
                                 uint32_t index, const void* oldValue, const void* newValue, int merge) {
     const Bytes before = Element(ref, field, oldValue);
     const Bytes after = Element(ref, field, newValue);
-    WriteEntry(editor, holder, ArrayValueCallback, SameElementBytes(before, after), merge, Key(ref, field, index),
-               before, after);
+    WriteEntry(editor, holder, ArrayValueCallback, SameElementBytes(before, after), merge,
+               Key(ref, field, index), before, after);
 }
 
 void CRecordUndo::ArrayValueInsert(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,
                                    uint32_t index, const void* value) {
-    WriteEntry(editor, holder, ArrayInsertCallback, false, CUndoStrm::kMergeNew, Key(ref, field, index), Bytes(),
-               Element(ref, field, value));
+    WriteEntry(editor, holder, ArrayInsertCallback, false, CUndoStrm::kMergeNew, Key(ref, field, index),
+               Bytes(), Element(ref, field, value));
 }
 
 void CRecordUndo::ArrayValueRemove(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,
@@ -349,8 +350,8 @@ void CRecordUndo::ArrayValueRemove(LHandler* editor, CRecordHolder* holder, CRec
 
 void CRecordUndo::SubRecordReplace(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,
                                    const CRecord* oldChild, const CRecord* newChild) {
-    WriteEntry(editor, holder, SubRecordCallback, false, CUndoStrm::kMergeNew, Key(ref, field), Flat(oldChild),
-               Flat(newChild));
+    WriteEntry(editor, holder, SubRecordCallback, false, CUndoStrm::kMergeNew, Key(ref, field),
+               Flat(oldChild), Flat(newChild));
 }
 
 void CRecordUndo::RecordInsert(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,

@@ -328,7 +328,8 @@ private:
 
 }  // namespace
 
-CScrapReader::CScrapReader(const void* bytes, size_t length) : mBytes(static_cast<const uint8_t*>(bytes)), mSize(length) {
+CScrapReader::CScrapReader(const void* bytes, size_t length)
+    : mBytes(static_cast<const uint8_t*>(bytes)), mSize(length) {
     if (!mBytes) mSize = 0;
     const Chunk outer = Chunk::At(mBytes, 0, mSize);
     if (outer.id == 0) {

@@ -34,9 +34,9 @@ void PutText(CStream& s, const LString& text) {
 
 void PutFloat(CStream& s, float value, uint8_t decimals) {
     char text[512];
-    const int n = std::snprintf(text, sizeof text, "%-.*f",
-                                int(decimals > scrap::kMaxDecimals ? scrap::kMaxDecimals : decimals),
-                                double(value));
+    const int n =
+        std::snprintf(text, sizeof text, "%-.*f",
+                      int(decimals > scrap::kMaxDecimals ? scrap::kMaxDecimals : decimals), double(value));
     PutText(s, reinterpret_cast<const unsigned char*>(text), n > 0 ? uint32_t(n) : 0);
 }
 

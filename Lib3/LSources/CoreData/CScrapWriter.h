@@ -7,8 +7,8 @@
 class CBytes;
 class CRecord;
 
-// Writes records as a scrap image into a byte array (replacing its contents): one outer chunk whose id is the form type
-// and whose body is the u32 version followed by one chunk per record. Destroying the writer (or
+// Writes records as a scrap image into a byte array (replacing its contents): one outer chunk whose id is the
+// form type and whose body is the u32 version followed by one chunk per record. Destroying the writer (or
 // Close) fills in the outer length.
 class CScrapWriter {
 public:

@@ -42,7 +42,7 @@ CUndoLogFile::~CUndoLogFile() {
 }
 
 void CUndoLogFile::DoSeekEnd() {
-    struct stat st{};
+    struct stat st {};
     if (mFd >= 0 && fstat(mFd, &st) == 0) mPosition = uint64_t(st.st_size);
 }
 

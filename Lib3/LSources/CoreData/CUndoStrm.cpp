@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "Common/Stream/CStream.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CUndoBuffer.h"
-#include "Common/Stream/CStream.h"
 
 namespace {
 

@@ -15,9 +15,9 @@ struct SRsrcRequest {
     LString name;
 
     SRsrcRequest() = default;
-    SRsrcRequest(int32_t i) : id(i) {}                 // NOLINT: ids read naturally
-    SRsrcRequest(const char* n) : name(n) {}           // NOLINT: so do names
-    SRsrcRequest(const LString& n) : name(n) {}        // NOLINT
+    SRsrcRequest(int32_t i) : id(i) {}           // NOLINT: ids read naturally
+    SRsrcRequest(const char* n) : name(n) {}     // NOLINT: so do names
+    SRsrcRequest(const LString& n) : name(n) {}  // NOLINT
 };
 
 // Base of every loadable resource: a provider lets it load itself from a resource file.

@@ -135,7 +135,22 @@ TEST_F(PrefsStoreTest, BadApplicationIdsNameNoFile) {
 
 // ---- dictionary form of records
 
-enum Field : uint32_t { kI, kU, kB, kF, kS, kInts, kBytes, kFloats, kTexts, kSub, kOpt, kList, kAny, kHidden };
+enum Field : uint32_t {
+    kI,
+    kU,
+    kB,
+    kF,
+    kS,
+    kInts,
+    kBytes,
+    kFloats,
+    kTexts,
+    kSub,
+    kOpt,
+    kList,
+    kAny,
+    kHidden
+};
 const SFieldDesc kItemTable[] = {
     SFieldDesc::String(Fcc("name"), "item"),
     SFieldDesc::Int(Fcc("numb"), 4),
@@ -168,15 +183,19 @@ CRecord* Item(const char* name, int32_t n) {
 
 std::string Text(const CRecord* r) {
     std::ostringstream os;
-    os << r->GetInt(kI) << ' ' << r->GetUInt(kU) << ' ' << int(r->GetByte(kB)) << ' ' << r->GetFloat(kF) << ' '
-       << r->GetString(kS).CStr() << " ints";
-    for (uint32_t i = 0; i < r->ArrayCount(kInts); ++i) os << ' ' << static_cast<const int32_t*>(r->ArrayData(kInts))[i];
+    os << r->GetInt(kI) << ' ' << r->GetUInt(kU) << ' ' << int(r->GetByte(kB)) << ' ' << r->GetFloat(kF)
+       << ' ' << r->GetString(kS).CStr() << " ints";
+    for (uint32_t i = 0; i < r->ArrayCount(kInts); ++i)
+        os << ' ' << static_cast<const int32_t*>(r->ArrayData(kInts))[i];
     os << " bytes";
-    for (uint32_t i = 0; i < r->ArrayCount(kBytes); ++i) os << ' ' << int(static_cast<const uint8_t*>(r->ArrayData(kBytes))[i]);
+    for (uint32_t i = 0; i < r->ArrayCount(kBytes); ++i)
+        os << ' ' << int(static_cast<const uint8_t*>(r->ArrayData(kBytes))[i]);
     os << " floats";
-    for (uint32_t i = 0; i < r->ArrayCount(kFloats); ++i) os << ' ' << static_cast<const float*>(r->ArrayData(kFloats))[i];
+    for (uint32_t i = 0; i < r->ArrayCount(kFloats); ++i)
+        os << ' ' << static_cast<const float*>(r->ArrayData(kFloats))[i];
     os << " texts";
-    for (uint32_t i = 0; i < r->ArrayCount(kTexts); ++i) os << " '" << (*r->GetStrArray(kTexts))[i].CStr() << "'";
+    for (uint32_t i = 0; i < r->ArrayCount(kTexts); ++i)
+        os << " '" << (*r->GetStrArray(kTexts))[i].CStr() << "'";
     auto item = [&os](const CRecord* x) {
         if (!x) return void(os << " -");
         os << " (" << x->GetString(0).CStr() << ' ' << x->GetInt(1) << ')';

@@ -155,7 +155,8 @@ TEST_F(ParamTest, TableGeometry) {
     CParamTable::AppendRow(Table(), &editor);
     CParamTable::AppendRow(Table(), &editor);
     const char* ids[] = {"a", "b", "c", "d"};
-    for (uint32_t i = 0; i < 4; ++i) CParamTable::SetCell(Table(), &editor, i % 2, i / 2, LString("id"), LString(ids[i]));
+    for (uint32_t i = 0; i < 4; ++i)
+        CParamTable::SetCell(Table(), &editor, i % 2, i / 2, LString("id"), LString(ids[i]));
     EXPECT_EQ(Cells(), "2x2: a b c d");
 
     CParamTable::AppendColumn(Table(), &editor);
@@ -197,7 +198,8 @@ TEST_F(ParamTest, RowAndColumnOperationsAreReportedWhole) {
     tableChanges.clear();
     Table().SetUInt(nullptr, CParamTable::kCols, 4);
     Table().SetUInt(nullptr, CParamTable::kCols, 3);
-    EXPECT_EQ(tableChanges, (std::vector<P>{{T::kColumnInserted, 2}, {T::kColumnInserted, 3}, {T::kColumnRemoved, 3}}));
+    EXPECT_EQ(tableChanges,
+              (std::vector<P>{{T::kColumnInserted, 2}, {T::kColumnInserted, 3}, {T::kColumnRemoved, 3}}));
 }
 
 TEST_F(ParamTest, CellsComeFromTheScrap) {

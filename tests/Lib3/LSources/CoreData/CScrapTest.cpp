@@ -69,14 +69,14 @@ TEST(Scrap, ImagesMatchHandCheckedBytes) {
         ASSERT_TRUE(writer.WriteRecord(full.r));
         ASSERT_TRUE(writer.WriteRecord(small.r));
     }
-    const std::vector<uint8_t> expected = Hex(
-        "00000001 00000064 00000001"
-        " 53435250 0000003C 54494E59"
-        "  55445052 00000008 01020304 610A6200"
-        "  55445041 00000008 696E7473 00000005"
-        "  55444152 00000010 6B696473 59554E44 00000004 55444E4C"
-        " 53435250 00000014 54494E59"
-        "  55445052 00000007 00000000 780A00 00");
+    const std::vector<uint8_t> expected =
+        Hex("00000001 00000064 00000001"
+            " 53435250 0000003C 54494E59"
+            "  55445052 00000008 01020304 610A6200"
+            "  55445041 00000008 696E7473 00000005"
+            "  55444152 00000010 6B696473 59554E44 00000004 55444E4C"
+            " 53435250 00000014 54494E59"
+            "  55445052 00000007 00000000 780A00 00");
     EXPECT_EQ(Bytes(data), expected);
 
     CScrapReader reader(data.Data(), data.Count());
@@ -203,10 +203,10 @@ TEST(Scrap, ShortAndForeignDataYieldNoRecords) {
     EXPECT_EQ(empty.ReadRecord(), nullptr);
 
     // An unknown type is skipped and the next record still reads.
-    const std::vector<uint8_t> image = Hex(
-        "00000001 00000028 00000001"
-        " 4E4F5045 00000004 4E4F5045"
-        " 53435250 00000010 54494E59 55445052 00000004 0000002A");
+    const std::vector<uint8_t> image =
+        Hex("00000001 00000028 00000001"
+            " 4E4F5045 00000004 4E4F5045"
+            " 53435250 00000010 54494E59 55445052 00000004 0000002A");
     CScrapReader reader(image.data(), image.size());
     EXPECT_EQ(reader.ReadRecord(), nullptr);
     Owned tiny(reader.ReadRecord());

@@ -127,7 +127,8 @@ std::string Dump(const CRecord* r) {
                 break;
             case kFieldRecordArray: {
                 os << '[';
-                for (uint32_t i = 0; i < r->ArrayCount(n); ++i) os << (i ? "," : "") << Dump(r->GetElement(n, i));
+                for (uint32_t i = 0; i < r->ArrayCount(n); ++i)
+                    os << (i ? "," : "") << Dump(r->GetElement(n, i));
                 os << ']';
                 break;
             }

@@ -45,8 +45,10 @@ protected:
 TEST_F(ResourceTest, CompiledStringListsReadBack) {
     LStrListRsrc list("LIST");
     ASSERT_TRUE(list.IsLoaded());
-    const char* expected[] = {"zero",  "one with \\ backslash",       "two\nlines", "",
-                              "four\ttab", "%% five starts with two percent signs", "six ünïcode"};
+    const char* expected[] = {"zero",       "one with \\ backslash",
+                              "two\nlines", "",
+                              "four\ttab",  "%% five starts with two percent signs",
+                              "six ünïcode"};
     ASSERT_EQ(list.Count(), 7u);
     for (uint32_t i : {5u, 2u, 3u, 6u, 0u, 1u, 4u}) EXPECT_STREQ(list.GetString(i).CStr(), expected[i]) << i;
     EXPECT_STREQ(list.GetString(7).CStr(), "");
@@ -127,8 +129,9 @@ TEST(ResourceCompiler, BadSourcesFailTheBuildStep) {
     testsupport::TempDir dir;
     ASSERT_EQ(mkdir(dir.File("Strings").c_str(), 0700), 0);
     dir.Write("Strings/BAD.cst", "bad \\q escape\n");
-    const std::string out = testsupport::CommandOutput("python3 " ORBILUME_RESOURCE_COMPILER " --out " +
-                                                       dir.File("out.rsrc") + " " + dir.Path() + " 2>&1; echo $?");
+    const std::string out =
+        testsupport::CommandOutput("python3 " ORBILUME_RESOURCE_COMPILER " --out " + dir.File("out.rsrc") +
+                                   " " + dir.Path() + " 2>&1; echo $?");
     EXPECT_NE(out.find("BAD.cst:1: unknown escape"), std::string::npos) << out;
     EXPECT_EQ(out.substr(out.size() - 2), "1\n");
 }
