@@ -113,6 +113,23 @@ TEST(ResourceFile, MalformedFilesAreRefused) {
     EXPECT_EQ(plat::OpenResFile("/nonexistent/file.rsrc"), plat::kNoResFile);
 }
 
+TEST(ResourceFile, ShortListsReadEmptyPastTheirStrings) {
+    // The count claims five strings, the data holds two (the second without its 0 byte).
+    const std::vector<uint8_t> image =
+        plat::BuildResourceFile({{LStrListRsrc::kType, 128, "SHORT", {0, 5, 'a', 0, 'b', 'c'}}});
+    testsupport::TempDir dir;
+    dir.Write("short.rsrc", std::string(image.begin(), image.end()));
+    const plat::ResFileRef ref = plat::OpenResFile(dir.File("short.rsrc"));
+    ASSERT_GT(ref, 0);
+    ResourceFileProvider provider(ref);
+    LStrListRsrc list("SHORT", &provider);
+    EXPECT_EQ(list.Count(), 5u);
+    EXPECT_STREQ(list.GetString(1).CStr(), "bc");
+    EXPECT_STREQ(list.GetString(4).CStr(), "");
+    EXPECT_STREQ(list.GetString(0).CStr(), "a");
+    plat::CloseResFile(ref);
+}
+
 TEST(ResourceFile, ApplicationFileIsFoundInTheBundle) {
     const std::string file = ORBILUME_RESOURCE_FILE;
     const std::string bundle = file.substr(0, file.rfind("/Resources/"));
