@@ -169,16 +169,16 @@ TEST_F(UndoTest, ContinuousGestureIsOneEntry) {
 }
 
 TEST_F(UndoTest, GesturesDoNotMergeAcrossFieldsOrAfterAStep) {
-    Root().SetString(&editor, kLabel, LString("a"), CRecordRef::kMergeContinuous);
+    Root().SetUInt(&editor, kUInt, 1, CRecordRef::kMergeContinuous);
     // An unchanged value writes nothing but moves the merge memory to another field...
     Root().SetInt(&editor, kInt, Root()->GetInt(kInt), CRecordRef::kMergeContinuous);
-    // ...so this continuous edit must not extend the label's entry.
+    // ...so this continuous edit must not extend the entry of the other field.
     Root().SetInt(&editor, kInt, 99, CRecordRef::kMergeContinuous);
     ASSERT_TRUE(Queue().Perform(0));
     EXPECT_EQ(Root()->GetInt(kInt), -5);
-    EXPECT_STREQ(Root()->GetString(kLabel).CStr(), "a");
+    EXPECT_EQ(Root()->GetUInt(kUInt), 1u);
     ASSERT_TRUE(Queue().Perform(0));
-    EXPECT_STREQ(Root()->GetString(kLabel).CStr(), "root");
+    EXPECT_EQ(Root()->GetUInt(kUInt), 0xFFFFFFF0u);
 
     // After an undo step the next continuous edit starts a new entry.
     Root().SetString(&editor, kLabel, LString("b"), CRecordRef::kMergeContinuous);
@@ -224,10 +224,15 @@ TEST_F(UndoTest, StepsWriteNoEntriesOfTheirOwn) {
     Root().SetInt(nullptr, kUInt, 0);
     Root().SetInt(&editor, kInt, 3);  // observer bumps kUInt only for editor-less events
     const uint32_t bumps = Root()->GetUInt(kUInt);
+    const uint64_t logEnd = Queue().Buffer().mEnd;
     ASSERT_TRUE(Queue().Perform(0));
     EXPECT_EQ(Root()->GetUInt(kUInt), bumps + 1);
     EXPECT_FALSE(Queue().CanUndo());
     EXPECT_TRUE(Queue().CanRedo());
+    EXPECT_EQ(Queue().Buffer().mEnd, logEnd);
+    ASSERT_TRUE(Queue().Perform(1));
+    EXPECT_EQ(Root()->GetInt(kInt), 3);
+    EXPECT_EQ(Queue().Buffer().mEnd, logEnd);
 }
 
 TEST_F(UndoTest, SmallLogWrapsAndKeepsWhatStillUndoes) {
