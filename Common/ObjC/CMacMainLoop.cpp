@@ -24,8 +24,10 @@ constexpr double kWheelMerge = 0.01;
 
 CMacMainLoop* gMacLoop = nullptr;
 
+// Toward zero, after dropping the rounding noise of summed fractions (ten times 0.4 is 4, not 3).
 int32_t Truncate(double v) {
     if (!(v == v)) return 0;
+    v = std::round(v * 1e6) / 1e6;
     if (v >= 2147483647.0) return 2147483647;
     if (v <= -2147483648.0) return int32_t(-2147483647 - 1);
     return int32_t(std::trunc(v));
@@ -103,13 +105,17 @@ double CMacMainLoop::IdleTimerDelay() const {
 }
 
 // A pass already pending keeps its (sooner) arming. Otherwise a timer that may fire now gives a
-// pass at once; else the next due time, never sooner than 10 ms.
+// pass at once; else the next due time, never sooner than 10 ms; nothing due parks the timer.
 void CMacMainLoop::RearmIdleTimer() {
     if (mPending) return;
     uint32_t ms = LTimer::TimeToNext(ModalTop(), FrontModalOwner(), IsActive());
     if (ms == 0) {
         mPending = true;
         Arm(0);
+        return;
+    }
+    if (ms == LTimer::kForever) {
+        Arm(kParked);
         return;
     }
     Arm(double(std::max(ms, kMinWaitMs)) * 0.001);
