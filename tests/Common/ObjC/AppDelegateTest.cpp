@@ -111,8 +111,9 @@ TEST(AppDelegateRunTest, FileOpenVetoedQuitThenExit) {
     timer->Release();
     app->SetDelegate(nullptr);
     EXPECT_EQ(raised, 2);
-    EXPECT_EQ(Boot::log, (std::vector<std::string>{"create", "destroy", "CExtCmd_Open", "CMainLoopBase_Switch",
-                                                   "CMainLoopBase_Quit", "CMainLoopBase_Quit", "/tmp/a.obm"}));
+    EXPECT_EQ(Boot::log,
+              (std::vector<std::string>{"create", "destroy", "CExtCmd_Open", "CMainLoopBase_Switch",
+                                        "CMainLoopBase_Quit", "CMainLoopBase_Quit", "/tmp/a.obm"}));
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ TEST_F(CMacMainLoopTest, TenWheelEventsMakeOneWheelMessageWithTheFractionsKept) 
         plat::Application* app = plat::Application::Shared();
         for (int i = 0; i < 10; ++i) {
             uint32_t mods = i == 0 ? uint32_t(plat::kShiftKeyMask) : 0u;
-            app->SendEvent(HeadlessBackend::WheelEvent(window.NativeWindow(), {5.0 + i, 7}, 0, c.delta, c.precise, mods));
+            app->SendEvent(HeadlessBackend::WheelEvent(window.NativeWindow(), {5.0 + i, 7}, 0, c.delta,
+                                                       c.precise, mods));
         }
         RunLoopOnce();
         EXPECT_EQ(frame.wheels, 0);  // merged over 10 ms

@@ -12,8 +12,9 @@ TEST(CMacWindowKindTest, KindsGiveTheirStyleAndLevel) {
         int32_t kind;
         uint32_t style;
         int32_t level;
-    } cases[] = {{0, 1, 8},  {1, 9, 8},  {2, 1, 8},   {3, 7, 0},  {4, 5, 0},  {5, 0, 0},  {6, 15, 0},  {7, 13, 0},
-                 {8, 3, 0},  {9, 15, 0}, {10, 0, 0},  {11, 1, 8}, {12, 0, 0}, {13, 3, 0}, {-1, 3, 0}, {99, 3, 0}};
+    } cases[] = {{0, 1, 8},  {1, 9, 8},  {2, 1, 8},  {3, 7, 0},  {4, 5, 0},  {5, 0, 0},
+                 {6, 15, 0}, {7, 13, 0}, {8, 3, 0},  {9, 15, 0}, {10, 0, 0}, {11, 1, 8},
+                 {12, 0, 0}, {13, 3, 0}, {-1, 3, 0}, {99, 3, 0}};
     for (const Case& c : cases) {
         CMacWinKind kind(c.kind);
         plat::Window* w = kind.CreateNativeWindow();
@@ -38,9 +39,10 @@ TEST(CMacWindowKindTest, PanelKindsAndOptions) {
         bool hidesOnDeactivate;
         bool ignoresMouse;
     } cases[] = {
-        {1, 0, 19, 3, true, false, false}, {2, 0, 29, 3, true, false, false}, {3, 0, 31, 3, true, false, false},
-        {4, 2, 31, 4, true, false, false}, {5, 1, 17, 3, false, false, false}, {6, 3, 0, 4, false, false, true},
-        {0, 0, 17, 3, true, false, false}, {7, 0, 17, 3, true, false, false},
+        {1, 0, 19, 3, true, false, false},  {2, 0, 29, 3, true, false, false},
+        {3, 0, 31, 3, true, false, false},  {4, 2, 31, 4, true, false, false},
+        {5, 1, 17, 3, false, false, false}, {6, 3, 0, 4, false, false, true},
+        {0, 0, 17, 3, true, false, false},  {7, 0, 17, 3, true, false, false},
     };
     for (const Case& c : cases) {
         CMacPanelKind kind(c.kind, c.options);

@@ -13,9 +13,17 @@ TEST(MCocoaUTest, RoundsHalvesAwayFromZero) {
         double in;
         int32_t out;
     } cases[] = {
-        {10.5, 11},         {-10.5, -11},      {10.49, 10},          {-10.49, -10},      {0.5, 1},
-        {2.5, 3},           {-0.4, 0},         {1e12, 2147483647},   {-1e12, -2147483647 - 1},
-        {std::numeric_limits<double>::quiet_NaN(), 0},               {std::numeric_limits<double>::infinity(), 2147483647},
+        {10.5, 11},
+        {-10.5, -11},
+        {10.49, 10},
+        {-10.49, -10},
+        {0.5, 1},
+        {2.5, 3},
+        {-0.4, 0},
+        {1e12, 2147483647},
+        {-1e12, -2147483647 - 1},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {std::numeric_limits<double>::infinity(), 2147483647},
     };
     for (const Case& c : cases) EXPECT_EQ(MCocoaU::Round(c.in), c.out) << c.in;
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <chrono>
@@ -78,12 +77,13 @@ protected:
 
 TEST_F(ApplicationTest, LaunchOpensEachFileOrOneUntitled) {
     EXPECT_EQ(Run({"a.obm", "b.obm"}), 0);
-    EXPECT_EQ(rec.calls, (std::vector<std::string>{"will", "open a.obm", "open b.obm", "did", "active", "should",
-                                                   "terminate"}));
+    EXPECT_EQ(rec.calls, (std::vector<std::string>{"will", "open a.obm", "open b.obm", "did", "active",
+                                                   "should", "terminate"}));
     Application::Shared()->Deactivate();
     rec.calls.clear();
     EXPECT_EQ(Run({}), 0);
-    EXPECT_EQ(rec.calls, (std::vector<std::string>{"will", "did", "untitled", "active", "should", "terminate"}));
+    EXPECT_EQ(rec.calls,
+              (std::vector<std::string>{"will", "did", "untitled", "active", "should", "terminate"}));
 }
 
 TEST_F(ApplicationTest, SignalsAskTheDelegateAndAVetoKeepsRunning) {
@@ -110,8 +110,8 @@ TEST_F(ApplicationTest, SignalsAskTheDelegateAndAVetoKeepsRunning) {
 TEST_F(ApplicationTest, UpdateRequestsMakeOneCycle) {
     rec.updatesToAsk = 3;
     EXPECT_EQ(Run({"x"}), 0);
-    EXPECT_EQ(rec.calls, (std::vector<std::string>{"will", "open x", "did", "active", "update", "should",
-                                                   "terminate"}));
+    EXPECT_EQ(rec.calls,
+              (std::vector<std::string>{"will", "open x", "did", "active", "update", "should", "terminate"}));
 }
 
 Event Ev(EventType type, int64_t data = 0) {
@@ -129,11 +129,13 @@ TEST_F(ApplicationTest, QueueOrderMaskAndPeek) {
     double now = plat::ClockNow();
     Event e;
     // Peek for keys: the key stays queued.
-    ASSERT_TRUE(app->NextEvent(plat::EventMaskOf(EventType::kKeyDown), now, plat::kRunLoopDefaultMode, false, &e));
+    ASSERT_TRUE(
+        app->NextEvent(plat::EventMaskOf(EventType::kKeyDown), now, plat::kRunLoopDefaultMode, false, &e));
     EXPECT_EQ(e.data1, 2);
     EXPECT_EQ(app->QueuedEventCount(), 3u);
     std::vector<EventType> order;
-    while (app->NextEvent(plat::kAnyEventMask, now, plat::kRunLoopDefaultMode, true, &e)) order.push_back(e.type);
+    while (app->NextEvent(plat::kAnyEventMask, now, plat::kRunLoopDefaultMode, true, &e))
+        order.push_back(e.type);
     EXPECT_EQ(order, (std::vector<EventType>{EventType::kApplicationDefined, EventType::kLeftMouseDown,
                                              EventType::kKeyDown}));
 }
@@ -141,8 +143,8 @@ TEST_F(ApplicationTest, QueueOrderMaskAndPeek) {
 TEST_F(ApplicationTest, WaitEndsAtTheDeadlineOrWhenAnotherThreadPosts) {
     Application* app = Application::Shared();
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.03, plat::kModalPanelRunLoopMode, true,
-                                nullptr));
+    EXPECT_FALSE(app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.03, plat::kModalPanelRunLoopMode,
+                                true, nullptr));
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
 
     std::thread poster([app] {
@@ -151,7 +153,8 @@ TEST_F(ApplicationTest, WaitEndsAtTheDeadlineOrWhenAnotherThreadPosts) {
     });
     t0 = std::chrono::steady_clock::now();
     Event e;
-    EXPECT_TRUE(app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 10, plat::kRunLoopDefaultMode, true, &e));
+    EXPECT_TRUE(
+        app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 10, plat::kRunLoopDefaultMode, true, &e));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     EXPECT_EQ(e.data1, 7);
     poster.join();

@@ -37,7 +37,8 @@ protected:
         }
     }
     Window* Make(uint32_t style, int32_t level = 0, bool panel = false) {
-        Window* w = panel ? Window::CreatePanel({100, 100, 200, 150}, style) : Window::Create({100, 100, 200, 150}, style);
+        Window* w = panel ? Window::CreatePanel({100, 100, 200, 150}, style)
+                          : Window::Create({100, 100, 200, 150}, style);
         w->SetLevel(level);
         windows.push_back(w);
         return w;
@@ -107,8 +108,9 @@ TEST_F(WindowTest, KeyAndMainMoveWithOrderingAndClosing) {
     b->Close();
     EXPECT_TRUE(a->IsKeyWindow());
     EXPECT_TRUE(a->IsMainWindow());
-    EXPECT_EQ(log, (std::vector<std::string>{"a key", "a main", "a unkey", "b key", "a unmain", "b main", "b unkey",
-                                             "p key", "p unkey", "b key", "b unkey", "b unmain", "a main", "a key"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"a key", "a main", "a unkey", "b key", "a unmain", "b main",
+                                             "b unkey", "p key", "p unkey", "b key", "b unkey", "b unmain",
+                                             "a main", "a key"}));
     for (Window* w : {a, b, panel}) w->SetDelegate(nullptr);
 }
 
@@ -116,7 +118,9 @@ struct Probe : View {
     explicit Probe(const Rect& r) : View(r) {}
     std::vector<std::string> got;
     void MouseDown(const plat::Event&) override { got.push_back("down"); }
-    void ScrollWheel(const plat::Event& e) override { got.push_back("wheel " + std::to_string(int(e.deltaY))); }
+    void ScrollWheel(const plat::Event& e) override {
+        got.push_back("wheel " + std::to_string(int(e.deltaY)));
+    }
     void KeyDown(const plat::Event& e) override { got.push_back("key " + e.characters); }
 };
 

@@ -46,8 +46,8 @@ struct PlacedFrame : LHandler {
 class PlacementTest : public ::testing::Test {
 protected:
     LWindow* Make() {
-        windows.push_back(
-            std::make_unique<LWindow>(&defaultFrame, LWindow::kDocument, CMacWindowKindH(new CMacWinKind(6))));
+        windows.push_back(std::make_unique<LWindow>(&defaultFrame, LWindow::kDocument,
+                                                    CMacWindowKindH(new CMacWinKind(6))));
         defaultFrame.window = windows.back().get();
         return windows.back().get();
     }
@@ -110,13 +110,25 @@ TEST_F(PlacementTest, PlaceWindowCases) {
     static const IntPoint kRel{10, 20};
     const Case cases[] = {
         {"minimum 40 by 40", PlacedFrame::kFree, 0, 0, {100, 100, 110, 110}, nullptr, {100, 100, 140, 140}},
-        {"wider than the screen", PlacedFrame::kFree, 0, 0, {100, 100, 2100, 400}, nullptr, {0, 100, 1440, 400}},
+        {"wider than the screen",
+         PlacedFrame::kFree,
+         0,
+         0,
+         {100, 100, 2100, 400},
+         nullptr,
+         {0, 100, 1440, 400}},
         {"fixed size", PlacedFrame::kFixed, 0, 0, {300, 300, 800, 800}, nullptr, {300, 300, 420, 380}},
         {"frame minimum", PlacedFrame::kMinimum, 0, 0, {300, 300, 350, 350}, nullptr, {300, 300, 500, 450}},
         {"sizing handler", PlacedFrame::kFree, 250, 60, {300, 300, 800, 800}, nullptr, {300, 300, 550, 360}},
         {"relative origin", PlacedFrame::kFree, 0, 0, {100, 100, 200, 200}, &kRel, {110, 120, 210, 220}},
         {"second screen", PlacedFrame::kFree, 0, 0, {1500, 100, 1900, 400}, nullptr, {1500, 100, 1900, 400}},
-        {"past the right edge", PlacedFrame::kFree, 0, 0, {1300, 100, 1500, 200}, nullptr, {1240, 100, 1440, 200}},
+        {"past the right edge",
+         PlacedFrame::kFree,
+         0,
+         0,
+         {1300, 100, 1500, 200},
+         nullptr,
+         {1240, 100, 1440, 200}},
         {"past the bottom", PlacedFrame::kFree, 0, 0, {100, 850, 300, 950}, nullptr, {100, 800, 300, 900}},
         {"under the menu bar", PlacedFrame::kFree, 0, 0, {100, 0, 300, 100}, nullptr, {100, 47, 300, 147}},
     };
@@ -148,8 +160,9 @@ TEST_F(PlacementTest, StaggerModes) {
         IntPoint expected;
         bool moved;
     } cases[] = {
-        {2, 18, 18, 0, {100, 100}, false}, {2, 18, 18, 3, {154, 154}, true}, {0, 18, 18, 3, {118, 100}, true},
-        {1, 18, 18, 3, {100, 118}, true},  {2, 0, 0, 1, {101, 101}, true},   {1, 18, 18, 0, {100, 100}, false},
+        {2, 18, 18, 0, {100, 100}, false}, {2, 18, 18, 3, {154, 154}, true},
+        {0, 18, 18, 3, {118, 100}, true},  {1, 18, 18, 3, {100, 118}, true},
+        {2, 0, 0, 1, {101, 101}, true},    {1, 18, 18, 0, {100, 100}, false},
     };
     for (const Case& c : cases) {
         windows.clear();

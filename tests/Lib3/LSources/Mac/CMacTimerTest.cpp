@@ -74,7 +74,9 @@ TEST(CMacTimerTest, TenThreadsLoseNoFinalWakeUpAndEachCallPostsAnEvent) {
             }
         });
     auto t0 = std::chrono::steady_clock::now();
-    while (w.firesSeen < kThreads * kCalls && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10)) Turn(1);
+    while (w.firesSeen < kThreads * kCalls &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10))
+        Turn(1);
     for (auto& f : firers) f.join();
     Turn(5);
     EXPECT_EQ(w.firesSeen, kThreads * kCalls);
@@ -82,8 +84,8 @@ TEST(CMacTimerTest, TenThreadsLoseNoFinalWakeUpAndEachCallPostsAnEvent) {
     // One application-defined event per callback, so waits for events end.
     EXPECT_EQ(app->QueuedEventCount(), size_t(w.calls.load()));
     plat::Event e;
-    EXPECT_TRUE(app->NextEvent(plat::EventMaskOf(plat::EventType::kApplicationDefined), 0, plat::kRunLoopDefaultMode,
-                               false, &e));
+    EXPECT_TRUE(app->NextEvent(plat::EventMaskOf(plat::EventType::kApplicationDefined), 0,
+                               plat::kRunLoopDefaultMode, false, &e));
     app->DiscardEvents(plat::kAnyEventMask);
     CRefObj::Free(timer);
 }
