@@ -158,7 +158,10 @@ int Application::Run(int argc, char** argv) {
         Event ev;
         if (WaitForEvent(kAnyEventMask, ClockNow() + kDistantFuture, kRunLoopDefaultMode, true, &ev, true))
             SendEvent(ev);
-        for (Window* w : std::vector<Window*>(fOrder)) w->Display();
+        std::vector<Window*> shown(fOrder);
+        for (Window* w : shown) w->Retain();
+        for (Window* w : shown) w->Display();
+        for (Window* w : shown) w->Release();
     }
     {
         AutoreleasePool pool;

@@ -1,9 +1,7 @@
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Window.h"
@@ -25,24 +23,57 @@ Screen HeadlessBackend::MakeScreen(uint32_t displayId, const Rect& frame, double
     return s;
 }
 
+namespace {
+
+constexpr size_t kMaxText = 4096;
+constexpr size_t kMaxScreens = 16;
+constexpr long kMaxExtent = 65536;
+
+// Reads a decimal number (optionally signed) within -limit..limit and moves p past it.
+bool Number(const char*& p, bool allowSign, long limit, long* out) {
+    const char* start = p;
+    bool negative = false;
+    if (allowSign && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    long v = 0;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9') {
+        v = v * 10 + (*p++ - '0');
+        if (v > limit) return false;
+    }
+    if (p == digits) {
+        p = start;
+        return false;
+    }
+    *out = negative ? -v : v;
+    return true;
+}
+
+}  // namespace
+
+// Entries "WxH+X+Y" or "WxH+X+Y/bar" (X and Y signed), separated by ";".
 bool HeadlessBackend::ConfigureScreens(const char* text) {
+    if (!text) return false;
+    size_t length = strnlen(text, kMaxText + 1);
+    if (length > kMaxText) return false;
     std::vector<Screen> screens;
-    std::string all(text ? text : "");
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t end = all.find(';', start);
-        if (end == std::string::npos) end = all.size();
-        std::string item = all.substr(start, end - start);
-        start = end + 1;
-        if (item.empty()) continue;
-        int w = 0, h = 0, x = 0, y = 0, bar = 0, used = 0;
-        int n = std::sscanf(item.c_str(), "%dx%d%d%d%n", &w, &h, &x, &y, &used);
-        if (n != 4 || w <= 0 || h <= 0 || w > 65536 || h > 65536) return false;
-        const char* rest = item.c_str() + used;
-        if (*rest == '/' && std::sscanf(rest + 1, "%d", &bar) != 1) return false;
-        if (bar < 0 || bar >= h) return false;
-        screens.push_back(
-            MakeScreen(uint32_t(screens.size() + 1), {double(x), double(y), double(w), double(h)}, bar));
+    const char* p = text;
+    while (*p) {
+        if (*p == ';') {
+            ++p;
+            continue;
+        }
+        long w, h, x, y, bar = 0;
+        if (!Number(p, false, kMaxExtent, &w) || *p++ != 'x') return false;
+        if (!Number(p, false, kMaxExtent, &h)) return false;
+        if ((*p != '+' && *p != '-') || !Number(p, true, kMaxExtent, &x)) return false;
+        if ((*p != '+' && *p != '-') || !Number(p, true, kMaxExtent, &y)) return false;
+        if (*p == '/') {
+            ++p;
+            if (!Number(p, false, kMaxExtent, &bar)) return false;
+        }
+        if (*p && *p != ';') return false;
+        if (w <= 0 || h <= 0 || bar >= h || screens.size() >= kMaxScreens) return false;
+        screens.push_back(MakeScreen(uint32_t(screens.size() + 1), {double(x), double(y), double(w), double(h)}, double(bar)));
     }
     if (screens.empty()) return false;
     fScreens = std::move(screens);

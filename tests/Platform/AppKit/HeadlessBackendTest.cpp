@@ -22,6 +22,10 @@ TEST(HeadlessBackendTest, ScreenListsParseOrLeaveTheConfigurationAlone) {
         {"800x600+0+0/600", false, 1, {}},
         {"800x600", false, 1, {}},
         {"800x600+0+0/x", false, 1, {}},
+        {"800x600+0+0;;", true, 1, {}},
+        {"99999999999999999999x600+0+0", false, 1, {}},
+        {"800x600+0+0 ", false, 1, {}},
+        {"800x600+-5+0", false, 1, {}},
     };
     for (const Case& c : cases) {
         HeadlessBackend b;
