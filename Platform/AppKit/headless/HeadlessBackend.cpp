@@ -73,7 +73,8 @@ bool HeadlessBackend::ConfigureScreens(const char* text) {
         }
         if (*p && *p != ';') return false;
         if (w <= 0 || h <= 0 || bar >= h || screens.size() >= kMaxScreens) return false;
-        screens.push_back(MakeScreen(uint32_t(screens.size() + 1), {double(x), double(y), double(w), double(h)}, double(bar)));
+        screens.push_back(MakeScreen(uint32_t(screens.size() + 1),
+                                     {double(x), double(y), double(w), double(h)}, double(bar)));
     }
     if (screens.empty()) return false;
     fScreens = std::move(screens);
