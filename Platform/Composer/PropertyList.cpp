@@ -1,0 +1,353 @@
+#include "Platform/Composer/PropertyList.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "Platform/Composer/PropertyListCheck.h"
+
+namespace plat {
+
+namespace {
+
+struct PlistFree {
+    void operator()(plist_t p) const { plist_free(p); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+// Length of the valid UTF-8 sequence at p (no overlongs, surrogates or code points past U+10FFFF),
+// or 0.
+size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
+    unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < n || p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < n; ++i)
+        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+    return n;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (size_t i = 0; i < s.size();) {
+        size_t n = Utf8SequenceLength(p + i, s.size() - i);
+        if (!n) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Text from a list as valid UTF-8: each invalid byte becomes U+FFFD.
+std::string ValidUtf8(const char* chars, size_t length) {
+    std::string_view s(chars, length);
+    if (IsValidUtf8(s)) return std::string(s);
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(chars);
+    for (size_t i = 0; i < length;) {
+        size_t n = Utf8SequenceLength(p + i, length - i);
+        if (n) {
+            out.append(chars + i, n);
+            i += n;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+class Converter {
+public:
+    explicit Converter(const PropertyListLimits& limits) : fLimits(limits) {}
+
+    bool Convert(plist_t node, Value& out, uint32_t depth) {
+        if (depth > fLimits.maxDepth || ++fNodes > fLimits.maxNodes) return false;
+        switch (plist_get_node_type(node)) {
+            case PLIST_BOOLEAN: {
+                uint8_t b = 0;
+                plist_get_bool_val(node, &b);
+                out = Value(b != 0);
+                return true;
+            }
+            case PLIST_UINT: {
+                // libplist keeps negative integers as their two's complement.
+                uint64_t u = 0;
+                plist_get_uint_val(node, &u);
+                out = Value(static_cast<int64_t>(u));
+                return true;
+            }
+            case PLIST_UID: {
+                uint64_t u = 0;
+                plist_get_uid_val(node, &u);
+                out = Value(static_cast<int64_t>(u));
+                return true;
+            }
+            case PLIST_REAL: {
+                double d = 0;
+                plist_get_real_val(node, &d);
+                out = Value(d);
+                return true;
+            }
+            case PLIST_DATE: {
+                int32_t sec = 0, usec = 0;
+                plist_get_date_val(node, &sec, &usec);
+                out = Value(static_cast<double>(sec) + usec / 1e6);
+                return true;
+            }
+            case PLIST_STRING:
+            case PLIST_KEY: {
+                uint64_t length = 0;
+                const char* p = plist_get_string_ptr(node, &length);
+                if (!Account(length)) return false;
+                out = Value(ValidUtf8(p ? p : "", p ? length : 0));
+                return true;
+            }
+            case PLIST_DATA: {
+                uint64_t length = 0;
+                const char* p = plist_get_data_ptr(node, &length);
+                if (!Account(length)) return false;
+                const uint8_t* b = reinterpret_cast<const uint8_t*>(p);
+                out = Value(ByteArray(b, b + (p ? length : 0)));
+                return true;
+            }
+            case PLIST_ARRAY: {
+                uint32_t n = plist_array_get_size(node);
+                if (!Account(uint64_t{n} * sizeof(Value))) return false;
+                ValueArray a;
+                a.reserve(n);
+                for (uint32_t i = 0; i < n; ++i) {
+                    Value v;
+                    if (!Convert(plist_array_get_item(node, i), v, depth + 1)) return false;
+                    a.push_back(std::move(v));
+                }
+                out = Value(std::move(a));
+                return true;
+            }
+            case PLIST_DICT: {
+                Dictionary d;
+                plist_dict_iter it = nullptr;
+                plist_dict_new_iter(node, &it);
+                if (!it) return false;
+                bool ok = true;
+                for (;;) {
+                    char* key = nullptr;
+                    plist_t item = nullptr;
+                    plist_dict_next_item(node, it, &key, &item);
+                    if (!item) {
+                        std::free(key);
+                        break;
+                    }
+                    Value v;
+                    ok = key && Account(std::strlen(key) + sizeof(Value)) && Convert(item, v, depth + 1);
+                    if (ok) d.Set(ValidUtf8(key, std::strlen(key)), std::move(v));
+                    std::free(key);
+                    if (!ok) break;
+                }
+                std::free(it);
+                if (!ok) return false;
+                out = Value(std::move(d));
+                return true;
+            }
+            default:
+                return false;
+        }
+    }
+
+private:
+    bool Account(uint64_t bytes) {
+        if (bytes > fLimits.maxExpandedBytes - fBytes) return false;
+        fBytes += bytes;
+        return true;
+    }
+
+    const PropertyListLimits& fLimits;
+    size_t fNodes = 0;
+    uint64_t fBytes = 0;
+};
+
+plist_t ToPlist(const Value& v, uint32_t depth) {
+    if (depth > 256) return nullptr;
+    switch (v.Kind()) {
+        case ValueKind::Boolean:
+            return plist_new_bool(v.BoolValue());
+        case ValueKind::Number:
+            if (v.IsInteger()) return plist_new_uint(static_cast<uint64_t>(v.IntegerValue()));
+            return plist_new_real(v.NumberValue());
+        case ValueKind::String:
+            return plist_new_string(v.StringValue().c_str());
+        case ValueKind::Data: {
+            const ByteArray& d = v.DataValue();
+            return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
+        }
+        case ValueKind::Color: {
+            Color c = v.ColorValue();
+            Dictionary d;
+            d.Set("red", Value(static_cast<double>(c.red)));
+            d.Set("green", Value(static_cast<double>(c.green)));
+            d.Set("blue", Value(static_cast<double>(c.blue)));
+            d.Set("alpha", Value(static_cast<double>(c.alpha)));
+            return ToPlist(Value(std::move(d)), depth);
+        }
+        case ValueKind::Array: {
+            PlistPtr a(plist_new_array());
+            for (const Value& e : v.ArrayValue()) {
+                plist_t item = ToPlist(e, depth + 1);
+                if (!item) return nullptr;
+                plist_array_append_item(a.get(), item);
+            }
+            return a.release();
+        }
+        case ValueKind::Dictionary: {
+            PlistPtr d(plist_new_dict());
+            for (const auto& [key, e] : v.DictionaryValue()) {
+                plist_t item = ToPlist(e, depth + 1);
+                if (!item) return nullptr;
+                plist_dict_set_item(d.get(), key.c_str(), item);
+            }
+            return d.release();
+        }
+        default:
+            return nullptr;
+    }
+}
+
+bool BadText(std::string_view s) {
+    return s.find('\0') != std::string_view::npos || !IsValidUtf8(s);
+}
+
+// Texts libplist would cut short or mangle: embedded NULs and invalid UTF-8.
+bool ContainsBadText(const Value& v, uint32_t depth) {
+    if (depth > 256) return true;
+    switch (v.Kind()) {
+        case ValueKind::String:
+            return BadText(v.StringValue());
+        case ValueKind::Array:
+            for (const Value& e : v.ArrayValue())
+                if (ContainsBadText(e, depth + 1)) return true;
+            return false;
+        case ValueKind::Dictionary:
+            for (const auto& [key, e] : v.DictionaryValue())
+                if (BadText(key) || ContainsBadText(e, depth + 1)) return true;
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool ReadWholeFile(const std::string& path, size_t maxBytes, ByteArray& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= maxBytes;
+    if (ok) {
+        out.resize(static_cast<size_t>(st.st_size));
+        size_t done = 0;
+        while (done < out.size()) {
+            ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        out.resize(done);
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyListFormat* format,
+                      const PropertyListLimits& limits) {
+    out = Value();
+    if (!data || size == 0 || size > limits.maxInputBytes || size > UINT32_MAX) return false;
+    bool binary = size >= 8 && std::memcmp(data, "bplist00", 8) == 0;
+    if (binary ? !CheckBinaryPropertyList(data, size, limits) : !CheckXmlPropertyList(data, size, limits))
+        return false;
+    plist_t root = nullptr;
+    const char* chars = reinterpret_cast<const char*>(data);
+    if (binary)
+        plist_from_bin(chars, static_cast<uint32_t>(size), &root);
+    else
+        plist_from_xml(chars, static_cast<uint32_t>(size), &root);
+    if (!root) return false;
+    PlistPtr holder(root);
+    Value v;
+    if (!Converter(limits).Convert(root, v, 1)) return false;
+    out = std::move(v);
+    if (format) *format = binary ? PropertyListFormat::Binary : PropertyListFormat::Xml;
+    return true;
+}
+
+bool ReadPropertyListFile(const std::string& path, Value& out, PropertyListFormat* format,
+                          const PropertyListLimits& limits) {
+    out = Value();
+    ByteArray bytes;
+    if (!ReadWholeFile(path, limits.maxInputBytes, bytes)) return false;
+    return ReadPropertyList(bytes.data(), bytes.size(), out, format, limits);
+}
+
+bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out) {
+    out.clear();
+    if (ContainsBadText(value, 0)) return false;
+    PlistPtr root(ToPlist(value, 0));
+    if (!root) return false;
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    if (format == PropertyListFormat::Binary)
+        plist_to_bin(root.get(), &bytes, &length);
+    else
+        plist_to_xml(root.get(), &bytes, &length);
+    if (!bytes) return false;
+    out.assign(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + length);
+    if (format == PropertyListFormat::Binary)
+        plist_to_bin_free(bytes);
+    else
+        plist_to_xml_free(bytes);
+    return true;
+}
+
+bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format) {
+    ByteArray bytes;
+    if (!WritePropertyList(value, format, bytes)) return false;
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = ::fchmod(fd, 0644) == 0;
+    while (ok && done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+}  // namespace plat
