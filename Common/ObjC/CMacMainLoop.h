@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Application.h"
-#include "Platform/AppKit/Geometry.h"
 
 namespace plat {
 struct Event;
@@ -22,7 +22,7 @@ public:
     // The wheel delivered last with "LWindow_Wheel" (read by the mouse state).
     struct SWheel {
         int64_t windowNumber = 0;
-        plat::IntPoint location;  // global coordinates
+        CLPoint location;  // global coordinates
         uint32_t modifiers = 0;
         int32_t deltaX = 0;
         int32_t deltaY = 0;
@@ -71,7 +71,7 @@ private:
     plat::RunLoopTimer* mIdle = nullptr;
     // Wheel accumulator: deltas keep their fraction until delivery.
     int64_t mWheelWindow = 0;
-    plat::IntPoint mWheelLocation;
+    CLPoint mWheelLocation;
     uint32_t mWheelModifiers = 0;
     double mWheelX = 0;
     double mWheelY = 0;

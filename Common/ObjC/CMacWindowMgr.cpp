@@ -175,7 +175,7 @@ LWindow* CMacWindowMgr::FrontWindowOfKind(uint32_t kind) {
     return nullptr;
 }
 
-LWindow* CMacWindowMgr::WindowAt(plat::IntPoint global) {
+LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
     plat::Application* app = plat::Application::Shared();
     plat::Point p{double(global.x), double(global.y)};
     for (int64_t n : WindowNumbers()) {
@@ -186,23 +186,23 @@ LWindow* CMacWindowMgr::WindowAt(plat::IntPoint global) {
     return nullptr;
 }
 
-plat::IntRect CMacWindowMgr::ContentRect(const LWindow* window) const {
+CLRect CMacWindowMgr::ContentRect(const LWindow* window) const {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    return w ? MCocoaU::ToCLRect(w->ContentRect()) : plat::IntRect{};
+    return w ? MCocoaU::ToCLRect(w->ContentRect()) : CLRect{};
 }
 
-plat::IntRect CMacWindowMgr::FrameRect(const LWindow* window) const {
+CLRect CMacWindowMgr::FrameRect(const LWindow* window) const {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    return w ? MCocoaU::ToCLRect(w->Frame()) : plat::IntRect{};
+    return w ? MCocoaU::ToCLRect(w->Frame()) : CLRect{};
 }
 
-void CMacWindowMgr::SetContentRect(LWindow* window, const plat::IntRect& content) {
+void CMacWindowMgr::SetContentRect(LWindow* window, const CLRect& content) {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (!w) return;
     w->SetFrame(w->FrameRectForContentRect(MCocoaU::Convert(content)), true);
 }
 
-plat::IntRect CMacWindowMgr::FrameForContent(const LWindow* window, const plat::IntRect& content) const {
+CLRect CMacWindowMgr::FrameForContent(const LWindow* window, const CLRect& content) const {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (!w) return content;
     return MCocoaU::ToCLRect(w->FrameRectForContentRect(MCocoaU::Convert(content)));
@@ -232,7 +232,7 @@ void CMacWindowMgr::DisplayNow(LWindow* window) {
     if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->Display();
 }
 
-void CMacWindowMgr::InvalidateRect(LWindow* window, const plat::IntRect& area) {
+void CMacWindowMgr::InvalidateRect(LWindow* window, const CLRect& area) {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (w && w->ContentView()) w->ContentView()->SetNeedsDisplayInRect(MCocoaU::Convert(area));
 }
@@ -241,13 +241,13 @@ void CMacWindowMgr::SetTitle(LWindow* window, const char* title) {
     if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->SetTitle(title ? title : "");
 }
 
-plat::IntRect CMacWindowMgr::ScreensUnion() const {
-    plat::IntRect all;
+CLRect CMacWindowMgr::ScreensUnion() const {
+    CLRect all;
     for (const plat::Screen& s : plat::Screens()) all.Union(MCocoaU::ToCLRect(s.visibleFrame));
     return all;
 }
 
-plat::IntRect CMacWindowMgr::MainDisplayBounds() const {
+CLRect CMacWindowMgr::MainDisplayBounds() const {
     plat::Screen s;
-    return plat::FirstScreen(&s) ? MCocoaU::ToCLRect(s.frame) : plat::IntRect{};
+    return plat::FirstScreen(&s) ? MCocoaU::ToCLRect(s.frame) : CLRect{};
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Geometry.h"
 
 class CMacWindowKind;
@@ -46,25 +47,25 @@ public:
     // Framework windows front to back.
     LWindow* NextVisibleWindow(LWindow* after);
     LWindow* FrontWindowOfKind(uint32_t kind);
-    LWindow* WindowAt(plat::IntPoint global);
+    LWindow* WindowAt(CLPoint global);
 
     // Geometry in global coordinates; empty without a native window.
-    plat::IntRect ContentRect(const LWindow* window) const;
-    plat::IntRect FrameRect(const LWindow* window) const;
-    void SetContentRect(LWindow* window, const plat::IntRect& content);
+    CLRect ContentRect(const LWindow* window) const;
+    CLRect FrameRect(const LWindow* window) const;
+    void SetContentRect(LWindow* window, const CLRect& content);
     // The frame of a content rectangle; the rectangle itself without a native window.
-    plat::IntRect FrameForContent(const LWindow* window, const plat::IntRect& content) const;
+    CLRect FrameForContent(const LWindow* window, const CLRect& content) const;
     bool IsVisible(const LWindow* window) const;
     bool IsClosable(const LWindow* window) const;
     bool IsResizable(const LWindow* window) const;
     void MakeKey(LWindow* window);
     void DisplayNow(LWindow* window);
-    void InvalidateRect(LWindow* window, const plat::IntRect& contentArea);
+    void InvalidateRect(LWindow* window, const CLRect& contentArea);
     void SetTitle(LWindow* window, const char* title);
 
     // Union of every screen's visible frame; bounds of the main (first) display.
-    plat::IntRect ScreensUnion() const;
-    plat::IntRect MainDisplayBounds() const;
+    CLRect ScreensUnion() const;
+    CLRect MainDisplayBounds() const;
 
 private:
     static void WindowListMayChange(const char* name, const void* object, void* self);

@@ -24,33 +24,33 @@ int32_t MCocoaU::MainScreenHeight() {
     return int32_t(s.frame.height);
 }
 
-plat::Point MCocoaU::Flip(const plat::IntPoint& p, int32_t height) {
+plat::Point MCocoaU::Flip(const CLPoint& p, int32_t height) {
     return {double(p.x), double(height) - double(p.y)};
 }
 
-plat::IntPoint MCocoaU::FlipToCLPoint(const plat::Point& p, double height) {
+CLPoint MCocoaU::FlipToCLPoint(const plat::Point& p, double height) {
     return {Round(p.x), Round(height - p.y)};
 }
 
-plat::Rect MCocoaU::Flip(const plat::IntRect& r, int32_t height) {
+plat::Rect MCocoaU::Flip(const CLRect& r, int32_t height) {
     return {double(r.left), double(height) - double(r.bottom), double(r.right) - double(r.left),
             double(r.bottom) - double(r.top)};
 }
 
-plat::IntRect MCocoaU::FlipToCLRect(const plat::Rect& r, double height) {
+CLRect MCocoaU::FlipToCLRect(const plat::Rect& r, double height) {
     return {Round(r.x), Round(height - r.y - r.height), Round(r.x + r.width), Round(height - r.y)};
 }
 
-plat::Rect MCocoaU::Convert(const plat::IntRect& r) {
+plat::Rect MCocoaU::Convert(const CLRect& r) {
     return {double(r.left), double(r.top), double(r.right) - double(r.left),
             double(r.bottom) - double(r.top)};
 }
 
-plat::IntRect MCocoaU::ToCLRect(const plat::Rect& r) {
+CLRect MCocoaU::ToCLRect(const plat::Rect& r) {
     return {Round(r.x), Round(r.y), Round(r.x + r.width), Round(r.y + r.height)};
 }
 
-plat::IntPoint MCocoaU::ToCLPoint(const plat::Point& p) {
+CLPoint MCocoaU::ToCLPoint(const plat::Point& p) {
     return {Round(p.x), Round(p.y)};
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Geometry.h"
 
 namespace plat {
@@ -19,14 +20,14 @@ public:
     // The height of the first screen, truncated; 0 when there is no screen.
     static int32_t MainScreenHeight();
 
-    static plat::Point Flip(const plat::IntPoint& p, int32_t height);
-    static plat::IntPoint FlipToCLPoint(const plat::Point& p, double height);
-    static plat::Rect Flip(const plat::IntRect& r, int32_t height);
-    static plat::IntRect FlipToCLRect(const plat::Rect& r, double height);
+    static plat::Point Flip(const CLPoint& p, int32_t height);
+    static CLPoint FlipToCLPoint(const plat::Point& p, double height);
+    static plat::Rect Flip(const CLRect& r, int32_t height);
+    static CLRect FlipToCLRect(const plat::Rect& r, double height);
     // No flip.
-    static plat::Rect Convert(const plat::IntRect& r);
-    static plat::IntRect ToCLRect(const plat::Rect& r);
-    static plat::IntPoint ToCLPoint(const plat::Point& p);
+    static plat::Rect Convert(const CLRect& r);
+    static CLRect ToCLRect(const plat::Rect& r);
+    static CLPoint ToCLPoint(const plat::Point& p);
 
     // Scroller width: 16, or the small size for windows at the floating level.
     static int32_t ScrollerWidth(const plat::Window* window);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 
 namespace plat {
 
@@ -49,55 +48,6 @@ struct Rect {
         return {l, t, std::max(MaxX(), o.MaxX()) - l, std::max(MaxY(), o.MaxY()) - t};
     }
     Rect Offset(double dx, double dy) const { return {x + dx, y + dy, width, height}; }
-};
-
-// Integer point and rectangle (half-open: right and bottom are outside), for the framework's
-// integer coordinates.
-struct IntPoint {
-    int32_t x = 0;
-    int32_t y = 0;
-    friend bool operator==(const IntPoint&, const IntPoint&) = default;
-};
-
-struct IntRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-    friend bool operator==(const IntRect&, const IntRect&) = default;
-
-    int32_t Width() const { return right - left; }
-    int32_t Height() const { return bottom - top; }
-    bool IsEmpty() const { return left >= right || top >= bottom; }
-    bool Overlaps(const IntRect& o) const {
-        return !IsEmpty() && !o.IsEmpty() && left < o.right && o.left < right && top < o.bottom &&
-               o.top < bottom;
-    }
-    // Area of the overlap, 0 when none.
-    int64_t OverlapArea(const IntRect& o) const {
-        if (!Overlaps(o)) return 0;
-        int64_t w = int64_t(std::min(right, o.right)) - std::max(left, o.left);
-        int64_t h = int64_t(std::min(bottom, o.bottom)) - std::max(top, o.top);
-        return w * h;
-    }
-    void Shift(int32_t dx, int32_t dy) {
-        left += dx;
-        right += dx;
-        top += dy;
-        bottom += dy;
-    }
-    // An empty rectangle adds nothing.
-    void Union(const IntRect& o) {
-        if (o.IsEmpty()) return;
-        if (IsEmpty()) {
-            *this = o;
-            return;
-        }
-        left = std::min(left, o.left);
-        top = std::min(top, o.top);
-        right = std::max(right, o.right);
-        bottom = std::max(bottom, o.bottom);
-    }
 };
 
 }  // namespace plat

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreData/LHandler.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Geometry.h"
 
 class LWindow;
@@ -35,7 +36,7 @@ public:
     int32_t MaxWidth() const { return mMaxWidth; }
     int32_t MaxHeight() const { return mMaxHeight; }
     // The largest content rectangle whose frame fits the screen.
-    const plat::IntRect& LargestContent() const { return mLargest; }
+    const CLRect& LargestContent() const { return mLargest; }
 
     // Each value is first limited to the maximum width or height.
     void SetSizeLimits(int32_t minWidth, int32_t minHeight, int32_t maxWidth, int32_t maxHeight);
@@ -50,29 +51,29 @@ private:
     int32_t mWidth = 0, mHeight = 0;
     int32_t mMinWidth = 0, mMinHeight = 0;
     int32_t mMaxWidth = 0, mMaxHeight = 0;
-    plat::IntRect mLargest;
+    CLRect mLargest;
 };
 
 // Screens, in global coordinates. Displays are numbered from 1 in the order of the screen list; the
 // first is the main display.
 // The display whose bounds overlap the rectangle most; 0 when none does.
-uint32_t BestScreen(const plat::IntRect& rect);
+uint32_t BestScreen(const CLRect& rect);
 // Bounds (or visible bounds) of a display; false when there is no such display.
-bool ScreenBounds(uint32_t display, bool visible, plat::IntRect* out);
+bool ScreenBounds(uint32_t display, bool visible, CLRect* out);
 // The bounding rectangle of all displays, without the main one when asked.
-plat::IntRect ScreensUnion(bool skipMain);
+CLRect ScreensUnion(bool skipMain);
 
 // Moves a content rectangle so that the window's frame lies on the screen that the rectangle overlaps
 // most (else the main display), in its visible area; when the frame is larger, the left and top
 // edges win.
-plat::IntRect ConstrainRect(const LWindow* window, const plat::IntRect& content);
+CLRect ConstrainRect(const LWindow* window, const CLRect& content);
 // Constrains the rectangle and sets it as the window's content; answers the content that resulted.
-plat::IntRect SetContentRectOnScreen(LWindow* window, const plat::IntRect& content);
+CLRect SetContentRectOnScreen(LWindow* window, const CLRect& content);
 // Sizes the window within the limits its frame sets and puts its content at rect's top-left (moved by
 // relativeOrigin when given), on screen. Answers the resulting content rectangle (empty without a
 // native window).
-plat::IntRect PlaceWindow(LHandler* frame, LWindow* window, const plat::IntRect& rect,
-                          const plat::IntPoint* relativeOrigin = nullptr);
+CLRect PlaceWindow(LHandler* frame, LWindow* window, const CLRect& rect,
+                   const CLPoint* relativeOrigin = nullptr);
 
 // How new windows cascade: mode 0 rows, 1 columns, else diagonally; steps in pixels.
 struct SStaggerSettings {

@@ -91,7 +91,7 @@ TEST_F(CMacMainLoopTest, TenWheelEventsMakeOneWheelMessageWithTheFractionsKept) 
         EXPECT_EQ(w.windowNumber, window.NativeWindow()->Number());
         EXPECT_EQ(w.modifiers, plat::kShiftKeyMask);
         plat::Rect content = window.NativeWindow()->ContentRect();
-        EXPECT_EQ(w.location, (plat::IntPoint{int32_t(content.x) + 5, int32_t(content.y) + 7}));
+        EXPECT_EQ(w.location, (CLPoint{int32_t(content.x) + 5, int32_t(content.y) + 7}));
     }
 }
 

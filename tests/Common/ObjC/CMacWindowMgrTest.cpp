@@ -84,18 +84,18 @@ TEST_F(CMacWindowMgrTest, CacheFollowsKeyChanges) {
 TEST_F(CMacWindowMgrTest, GeometryInGlobalCoordinates) {
     Frame f(&root);
     LWindow w(&f, LWindow::kDocument, Kind(6));
-    EXPECT_EQ(mgr.ContentRect(&w), (plat::IntRect{40, 40, 160, 120}));
-    EXPECT_EQ(mgr.FrameRect(&w), (plat::IntRect{40, 18, 160, 120}));
+    EXPECT_EQ(mgr.ContentRect(&w), (CLRect{40, 40, 160, 120}));
+    EXPECT_EQ(mgr.FrameRect(&w), (CLRect{40, 18, 160, 120}));
     mgr.SetContentRect(&w, {100, 200, 400, 500});
-    EXPECT_EQ(mgr.ContentRect(&w), (plat::IntRect{100, 200, 400, 500}));
-    EXPECT_EQ(mgr.FrameForContent(&w, {0, 22, 10, 32}), (plat::IntRect{0, 0, 10, 32}));
+    EXPECT_EQ(mgr.ContentRect(&w), (CLRect{100, 200, 400, 500}));
+    EXPECT_EQ(mgr.FrameForContent(&w, {0, 22, 10, 32}), (CLRect{0, 0, 10, 32}));
     EXPECT_TRUE(mgr.IsClosable(&w));
     EXPECT_TRUE(mgr.IsResizable(&w));
     mgr.Show(&w);
     EXPECT_EQ(mgr.WindowAt({150, 250}), &w);
     EXPECT_EQ(mgr.WindowAt({150, 190}), nullptr);  // title bar
-    EXPECT_EQ(mgr.ScreensUnion(), (plat::IntRect{0, 0, 2720, 1024}));
-    EXPECT_EQ(mgr.MainDisplayBounds(), (plat::IntRect{0, 0, 1440, 900}));
+    EXPECT_EQ(mgr.ScreensUnion(), (CLRect{0, 0, 2720, 1024}));
+    EXPECT_EQ(mgr.MainDisplayBounds(), (CLRect{0, 0, 1440, 900}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Common/ObjC/MCocoaU.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "tests/support/HeadlessScreens.h"
 
 namespace {
@@ -29,15 +30,15 @@ TEST(MCocoaUTest, RoundsHalvesAwayFromZero) {
 }
 
 TEST(MCocoaUTest, FlipsAgainstAHeightAndBack) {
-    const plat::IntRect rects[] = {{0, 0, 10, 10}, {-20, 5, 300, 899}, {100, 200, 101, 201}};
-    for (const plat::IntRect& r : rects) {
+    const CLRect rects[] = {{0, 0, 10, 10}, {-20, 5, 300, 899}, {100, 200, 101, 201}};
+    for (const CLRect& r : rects) {
         plat::Rect flipped = MCocoaU::Flip(r, 900);
         EXPECT_EQ(flipped.y, 900 - r.bottom);
         EXPECT_EQ(MCocoaU::FlipToCLRect(flipped, 900), r);
     }
-    EXPECT_EQ(MCocoaU::Flip(plat::IntPoint{3, 0}, 900), (plat::Point{3, 900}));
-    EXPECT_EQ(MCocoaU::FlipToCLPoint({10.5, 889.5}, 900), (plat::IntPoint{11, 11}));
-    EXPECT_EQ(MCocoaU::ToCLRect({-10.5, 0.5, 21, 1}), (plat::IntRect{-11, 1, 11, 2}));
+    EXPECT_EQ(MCocoaU::Flip(CLPoint{3, 0}, 900), (plat::Point{3, 900}));
+    EXPECT_EQ(MCocoaU::FlipToCLPoint({10.5, 889.5}, 900), (CLPoint{11, 11}));
+    EXPECT_EQ(MCocoaU::ToCLRect({-10.5, 0.5, 21, 1}), (CLRect{-11, 1, 11, 2}));
 }
 
 TEST(MCocoaUTest, ScreenHeightAndScrollerMetrics) {

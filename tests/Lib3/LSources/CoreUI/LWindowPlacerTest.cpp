@@ -5,14 +5,12 @@
 
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/CoreUI/LWindowPlacer.h"
 #include "tests/support/HeadlessScreens.h"
 
 namespace {
-
-using plat::IntPoint;
-using plat::IntRect;
 
 // How the frame answers the placer: no limits, a fixed size (no layout), or a minimum; optionally a
 // size forced while sizing.
@@ -26,7 +24,7 @@ struct PlacedFrame : LHandler {
         auto* placer = static_cast<LWindowPlacer*>(msg.sender);
         if (msg.Is(LWindowPlacer_Grow)) {
             if (mode == kFixed) {
-                IntRect c = CMacWindowMgr::Get()->ContentRect(window);
+                CLRect c = CMacWindowMgr::Get()->ContentRect(window);
                 placer->SetSizeLimits(c.Width(), c.Height(), c.Width(), c.Height());
             } else if (mode == kMinimum) {
                 placer->SetMinSize(minW, minH);
@@ -51,7 +49,7 @@ protected:
         defaultFrame.window = windows.back().get();
         return windows.back().get();
     }
-    LWindow* Shown(IntPoint topLeft) {
+    LWindow* Shown(CLPoint topLeft) {
         LWindow* w = Make();
         mgr.SetContentRect(w, {topLeft.x, topLeft.y, topLeft.x + 300, topLeft.y + 200});
         mgr.Show(w);
@@ -68,11 +66,11 @@ TEST_F(PlacementTest, ScreensByOverlap) {
     EXPECT_EQ(BestScreen({1400, 0, 1500, 100}), 2u);
     EXPECT_EQ(BestScreen({1300, 0, 1500, 100}), 1u);
     EXPECT_EQ(BestScreen({5000, 0, 5100, 100}), 0u);
-    EXPECT_EQ(ScreensUnion(false), (IntRect{0, 0, 2720, 1024}));
-    EXPECT_EQ(ScreensUnion(true), (IntRect{1440, 0, 2720, 1024}));
-    IntRect r;
+    EXPECT_EQ(ScreensUnion(false), (CLRect{0, 0, 2720, 1024}));
+    EXPECT_EQ(ScreensUnion(true), (CLRect{1440, 0, 2720, 1024}));
+    CLRect r;
     EXPECT_TRUE(ScreenBounds(1, true, &r));
-    EXPECT_EQ(r, (IntRect{0, 25, 1440, 900}));
+    EXPECT_EQ(r, (CLRect{0, 25, 1440, 900}));
     EXPECT_FALSE(ScreenBounds(3, false, &r));
 }
 
@@ -83,7 +81,7 @@ TEST_F(PlacementTest, PlacerLimitsComeFromTheVisibleArea) {
     EXPECT_EQ(own.MinWidth(), 40);
     EXPECT_EQ(own.MaxWidth(), 1440);
     EXPECT_EQ(own.MaxHeight(), 875 - 22);
-    EXPECT_EQ(own.LargestContent(), (IntRect{0, 47, 1440, 900}));
+    EXPECT_EQ(own.LargestContent(), (CLRect{0, 47, 1440, 900}));
     own.SetSizeLimits(10, 10, 5000, 500);
     EXPECT_EQ(own.MaxWidth(), 1440);
     EXPECT_EQ(own.MaxHeight(), 500);
@@ -103,11 +101,11 @@ TEST_F(PlacementTest, PlaceWindowCases) {
         const char* name;
         PlacedFrame::Mode mode;
         int32_t forceW, forceH;
-        IntRect request;
-        const IntPoint* relative;
-        IntRect expected;
+        CLRect request;
+        const CLPoint* relative;
+        CLRect expected;
     };
-    static const IntPoint kRel{10, 20};
+    static const CLPoint kRel{10, 20};
     const Case cases[] = {
         {"minimum 40 by 40", PlacedFrame::kFree, 0, 0, {100, 100, 110, 110}, nullptr, {100, 100, 140, 140}},
         {"wider than the screen",
@@ -148,16 +146,16 @@ TEST_F(PlacementTest, PlaceWindowCases) {
 
 TEST_F(PlacementTest, ConstrainKeepsLeftAndTopEdgesOfOversizedFrames) {
     LWindow* w = Make();
-    EXPECT_EQ(ConstrainRect(w, {-50, 100, 1550, 300}), (IntRect{0, 100, 1600, 300}));
-    EXPECT_EQ(ConstrainRect(w, {10, 10, 100, 1000}), (IntRect{10, 47, 100, 1037}));
-    EXPECT_EQ(ConstrainRect(w, {5000, 100, 5100, 200}), (IntRect{1340, 100, 1440, 200}));  // off screen: main
+    EXPECT_EQ(ConstrainRect(w, {-50, 100, 1550, 300}), (CLRect{0, 100, 1600, 300}));
+    EXPECT_EQ(ConstrainRect(w, {10, 10, 100, 1000}), (CLRect{10, 47, 100, 1037}));
+    EXPECT_EQ(ConstrainRect(w, {5000, 100, 5100, 200}), (CLRect{1340, 100, 1440, 200}));  // off screen: main
 }
 
 TEST_F(PlacementTest, StaggerModes) {
     struct Case {
         uint32_t mode, dx, dy;
         int others;  // windows at 100,100 then one step further each
-        IntPoint expected;
+        CLPoint expected;
         bool moved;
     } cases[] = {
         {2, 18, 18, 0, {100, 100}, false}, {2, 18, 18, 3, {154, 154}, true},
@@ -171,8 +169,8 @@ TEST_F(PlacementTest, StaggerModes) {
         mgr.SetContentRect(w, {100, 100, 400, 300});
         mgr.Show(w);
         EXPECT_EQ(StaggerWindow({c.mode, c.dx, c.dy}, w), c.moved) << c.mode << " " << c.others;
-        IntRect r = mgr.ContentRect(w);
-        EXPECT_EQ((IntPoint{r.left, r.top}), c.expected) << c.mode << " " << c.others;
+        CLRect r = mgr.ContentRect(w);
+        EXPECT_EQ((CLPoint{r.left, r.top}), c.expected) << c.mode << " " << c.others;
         EXPECT_EQ(r.Width(), 300);
     }
 }
@@ -184,8 +182,8 @@ TEST_F(PlacementTest, StaggerWrapsAtTheScreenEdges) {
     mgr.SetContentRect(w, {100, 600, 400, 870});
     mgr.Show(w);
     EXPECT_TRUE(StaggerWindow({1, 18, 18}, w));
-    IntRect r = mgr.ContentRect(w);
-    EXPECT_EQ((IntPoint{r.left, r.top}), (IntPoint{118, 600}));
+    CLRect r = mgr.ContentRect(w);
+    EXPECT_EQ((CLPoint{r.left, r.top}), (CLPoint{118, 600}));
     // Mode 0 at the right edge, on the last row, gives up.
     windows.clear();
     Shown({1100, 650});
