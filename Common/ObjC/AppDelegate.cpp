@@ -39,7 +39,7 @@ bool AppDelegate::OpenFile(const char* path) {
     mOpened = true;
     if (mMain) {
         CExtCmd cmd;
-        cmd.AddFile(path);
+        cmd.AddFilePath(path);
         LHandler::Dispatch(LMessage(CExtCmd_Open, &cmd, mMain));
     }
     return true;

@@ -5,6 +5,7 @@
 
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
 
 namespace plat {
 class Object;
@@ -21,16 +22,17 @@ class CExtCmd : public LHandler {
 public:
     CExtCmd() : LHandler(nullptr) {}
 
-    // Appends a file; a relative path is taken from the current folder.
-    void AddFile(const char* path);
+    void AddFile(const LFsSpec& spec) { mFiles.push_back(spec); }
+    // A POSIX path, made absolute against the current folder.
+    void AddFilePath(const char* path);
     uint32_t FileCount() const { return uint32_t(mFiles.size()); }
-    // Copies the path of file index into out; false (out unchanged) past the end.
-    bool GetFile(uint32_t index, LString* out) const;
+    // Copies file index into out; false (out unchanged) past the end.
+    bool GetFile(uint32_t index, LFsSpec* out) const;
 
     LString mCommand;
 
 private:
-    std::vector<LString> mFiles;
+    std::vector<LFsSpec> mFiles;
 };
 
 // An Apple event and its reply, with the answered flag: cleared when the message comes back to the

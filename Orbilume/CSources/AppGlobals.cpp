@@ -1,6 +1,8 @@
 #include "Orbilume/CSources/AppGlobals.h"
 
 #include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/Mac/CProcessInfo.h"
+#include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Platform/Foundation/Object.h"
 
@@ -9,6 +11,8 @@ CMainApp* gMainApp = nullptr;
 
 void CreateAppGlobals() {
     plat::AutoreleasePool pool;
+    if (!gProcessInfo) gProcessInfo = new CProcessInfo;
+    if (!gStdFolders) gStdFolders = new CStdFolders(&gProcessInfo->Bundle());
     if (!gWindowMgr) gWindowMgr = new CMacWindowMgr;
     if (!gMainApp) gMainApp = new CMainApp;
 }
@@ -18,4 +22,8 @@ void DeleteAppGlobals() {
     gMainApp = nullptr;
     delete gWindowMgr;
     gWindowMgr = nullptr;
+    delete gStdFolders;
+    gStdFolders = nullptr;
+    delete gProcessInfo;
+    gProcessInfo = nullptr;
 }

@@ -4,7 +4,8 @@ class CMacWindowMgr;
 class CMainApp;
 
 // The process-wide objects, made when launching begins and deleted, in reverse order, when the
-// application terminates.
+// application terminates: process information (gProcessInfo), standard folders (gStdFolders), the
+// window manager and the application object.
 extern CMacWindowMgr* gWindowMgr;
 extern CMainApp* gMainApp;
 

@@ -8,6 +8,7 @@
 
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 
 namespace {
 
@@ -44,8 +45,9 @@ LMessage CMainApp::Handle(const LMessage& msg) {
         // The sender is the external-command record the delegate built.
         auto* cmd = static_cast<const CExtCmd*>(msg.sender);
         if (cmd->FileCount() == 0) Log("CExtCmd_Open", nullptr);
-        LString path;
-        for (uint32_t i = 0; cmd->GetFile(i, &path); ++i) Log("CExtCmd_Open", path.CStr());
+        LFsSpec spec;
+        for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i)
+            Log("CExtCmd_Open", CMacFileU::PathFromLFsSpec(spec).CStr());
         return LMessage();
     }
     if (msg.Is(CMainLoopBase_Quit)) Log("CMainLoopBase_Quit", nullptr);

@@ -1,9 +1,11 @@
 #include "Common/ObjC/AppDelegate.h"
+#include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Platform/AppKit/Application.h"
 
 // Hands over to the application loop; files on the command line are the launch's open requests.
 int main(int argc, char** argv) {
+    ProbeSystemInfo(gSystemInfo);
     AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
     plat::Application* app = plat::Application::Shared();
     app->SetDelegate(&delegate);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Common/ObjC/CExtCmd.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Platform/AppKit/Application.h"
 
 LMessage RecordingRoot::Handle(const LMessage& msg) {
@@ -14,9 +15,10 @@ LMessage RecordingRoot::Handle(const LMessage& msg) {
     }
     if (msg.Is(CExtCmd_Open)) {
         auto* cmd = static_cast<const CExtCmd*>(msg.sender);
-        LString path;
+        LFsSpec spec;
         if (cmd->FileCount() == 0) files.push_back("-");
-        for (uint32_t i = 0; cmd->GetFile(i, &path); ++i) files.push_back(path.CStr());
+        for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i)
+            files.push_back(CMacFileU::PathFromLFsSpec(spec).CStr());
     }
     if (msg.Is("CExtCmd_AE") && takeAppleEvents) return LMessage();
     if (msg.Is(CMainLoopBase_Deferred) && onDeferred) onDeferred();

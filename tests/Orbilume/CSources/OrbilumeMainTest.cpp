@@ -29,8 +29,10 @@ Outcome RunUntilSignal(const testsupport::TempDir& dir, std::vector<std::string>
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string v = *e;
-        if (v.rfind("ORBILUME_", 0) != 0) env.push_back(v);
+        if (v.rfind("ORBILUME_", 0) != 0 && v.rfind("XDG_", 0) != 0 && v.rfind("HOME=", 0) != 0)
+            env.push_back(v);
     }
+    env.push_back("HOME=" + dir.Path());  // the standard folders are made there
     env.push_back("ORBILUME_PLATFORM=headless");
     env.push_back("ORBILUME_TEST_LOG=" + logPath);
     std::vector<char*> envp;
