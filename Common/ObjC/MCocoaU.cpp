@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/Window.h"
 
@@ -59,7 +60,9 @@ int32_t MCocoaU::ScrollerWidth(const plat::Window* window) {
     return window->Level() == plat::kFloatingWindowLevel ? kSmallScroller : kRegularScroller;
 }
 
-int32_t MCocoaU::GrowBoxInset(const plat::Window*) {
-    // Scrollers no longer share a corner with a grow box.
-    return 0;
+int32_t MCocoaU::GrowBoxInset(const plat::Window* window) {
+    // Systems after 10.6 no longer give resizable windows a grow box beside the scrollers.
+    if (!window || !(window->StyleMask() & plat::kResizableWindowMask) || gSystemInfo.version > 4207)
+        return 0;
+    return ScrollerWidth(window);
 }

@@ -31,6 +31,6 @@ public:
 
     // Scroller width: 16, or the small size for windows at the floating level.
     static int32_t ScrollerWidth(const plat::Window* window);
-    // Room a scroller leaves for the grow box: none on current systems.
+    // Room a scroller leaves for the grow box of a resizable window: none on systems after 10.6.
     static int32_t GrowBoxInset(const plat::Window* window);
 };

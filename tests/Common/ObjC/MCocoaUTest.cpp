@@ -5,6 +5,8 @@
 
 #include "Common/ObjC/MCocoaU.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Lib3/LSources/Mac/SystemInfo.h"
+#include "Platform/AppKit/Window.h"
 #include "tests/support/HeadlessScreens.h"
 
 namespace {
@@ -48,6 +50,26 @@ TEST(MCocoaUTest, ScreenHeightAndScrollerMetrics) {
     EXPECT_EQ(MCocoaU::MainScreenHeight(), 900);
     screens.Backend().SetScreens({});
     EXPECT_EQ(MCocoaU::MainScreenHeight(), 0);
+
+    struct Case {
+        uint32_t style;
+        int32_t level;
+        uint32_t version;
+        int32_t scroller, inset;
+    } cases[] = {{plat::kResizableWindowMask, 0, 4207, 16, 16},
+                 {plat::kResizableWindowMask, 3, 4200, 11, 11},
+                 {plat::kResizableWindowMask, 0, 4208, 16, 0},
+                 {plat::kTitledWindowMask, 0, 4100, 16, 0}};
+    uint32_t saved = gSystemInfo.version;
+    for (const Case& c : cases) {
+        plat::Window* w = plat::Window::Create({0, 0, 10, 10}, c.style);
+        w->SetLevel(c.level);
+        gSystemInfo.version = c.version;
+        EXPECT_EQ(MCocoaU::ScrollerWidth(w), c.scroller);
+        EXPECT_EQ(MCocoaU::GrowBoxInset(w), c.inset);
+        w->Release();
+    }
+    gSystemInfo.version = saved;
 }
 
 }  // namespace
