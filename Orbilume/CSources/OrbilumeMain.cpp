@@ -1,9 +1,15 @@
-#include <cstdio>
+#include "Common/ObjC/AppDelegate.h"
+#include "Lib3/LSources/Mac/SystemInfo.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Platform/AppKit/Application.h"
 
-// Start-up stand-in until the application loop exists: boots nothing and says so.
+// Hands over to the application loop; files on the command line are the launch's open requests.
 int main(int argc, char** argv) {
-    std::printf("orbilume: framework libraries linked; %d file argument(s) ignored; no application loop yet\n",
-                argc > 1 ? argc - 1 : 0);
-    (void)argv;
-    return 0;
+    ProbeSystemInfo(gSystemInfo);
+    AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
+    plat::Application* app = plat::Application::Shared();
+    app->SetDelegate(&delegate);
+    int status = app->Run(argc, argv);
+    app->SetDelegate(nullptr);
+    return status;
 }

@@ -1,5 +1,7 @@
 #include "Lib3/LSources/Mac/CMacTimer.h"
 
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
 
@@ -30,4 +32,8 @@ void CMacTimer::Expired(plat::RunLoopTimer*, void* self) {
     // the callback sees what a Fire that found the flag set had written before.
     t->mArmed.exchange(false, std::memory_order_acq_rel);
     if (t->mCallback) t->mCallback(t->mContext, t);
+    // Wakes a modal step that waits for an event.
+    plat::Event wake;
+    wake.type = plat::EventType::kApplicationDefined;
+    plat::Application::Shared()->PostEvent(wake, false);
 }

@@ -10,6 +10,7 @@ class RunLoopTimer;
 
 // A wake-up of the main thread that any thread may trigger: Fire moves a parked timer on the main run
 // loop (common modes) to now, and the callback runs there once however often Fire was called before.
+// After the callback an application-defined event is posted, so that a wait for events returns.
 class CMacTimer : public CRefObj {
 public:
     using Callback = void (*)(void* context, CMacTimer* timer);

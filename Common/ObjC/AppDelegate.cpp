@@ -1,0 +1,101 @@
+#include "Common/ObjC/AppDelegate.h"
+
+#include "Common/ObjC/CExtCmd.h"
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Lib3/LSources/CoreData/CMainLoopUI.h"
+
+namespace {
+
+AppDelegate* gDelegate = nullptr;
+// An update cycle started from inside the deferred pass sends no second "CMainLoopBase_Deferred".
+bool gInUpdate = false;
+
+constexpr LMsgId kMenuBarReady{"LMenuBar_Ready"};
+
+}  // namespace
+
+AppDelegate::AppDelegate(Hook create, Hook destroy) : mCreate(create), mDestroy(destroy) {
+    gDelegate = this;
+}
+
+AppDelegate::~AppDelegate() {
+    if (gDelegate == this) gDelegate = nullptr;
+}
+
+AppDelegate* AppDelegate::Get() {
+    return gDelegate;
+}
+
+void AppDelegate::WillFinishLaunching() {
+    plat::AutoreleasePool pool;
+    if (mCreate) mCreate();
+}
+
+void AppDelegate::WillTerminate() {
+    if (mDestroy) mDestroy();
+}
+
+bool AppDelegate::OpenFile(const char* path) {
+    mOpened = true;
+    if (mMain) {
+        CExtCmd cmd;
+        cmd.AddFilePath(path);
+        LHandler::Dispatch(LMessage(CExtCmd_Open, &cmd, mMain));
+    }
+    return true;
+}
+
+bool AppDelegate::OpenUntitledFile() {
+    if (mOpened || !mMain) return true;
+    mOpened = true;
+    CExtCmd cmd;
+    LHandler::Dispatch(LMessage(CExtCmd_Open, &cmd, mMain));
+    return true;
+}
+
+void AppDelegate::DidFinishLaunching() {
+    OpenUntitledFile();
+}
+
+plat::ApplicationDelegate::TerminateReply AppDelegate::ShouldTerminate() {
+    if (!mMain) return TerminateReply::kNow;
+    mMain->SetQuitPending(true);
+    LHandler::Dispatch(LMessage(CMainLoopBase_Quit, mMain, mMain->Upper()));
+    // The loop clears the flag when the request comes back to it unconsumed.
+    return mMain->QuitPending() ? TerminateReply::kCancel : TerminateReply::kNow;
+}
+
+void AppDelegate::DidBecomeActive() {
+    if (!mMain) return;
+    mMain->SetActive(true);
+    LHandler::Dispatch(LMessage(CMainLoopBase_Switch, mMain, mMain->Upper()));
+}
+
+void AppDelegate::DidResignActive() {
+    if (!mMain) return;
+    mMain->SetActive(false);
+    LHandler::Dispatch(LMessage(CMainLoopBase_Switch, mMain, mMain->Upper()));
+}
+
+void AppDelegate::WillUpdate() {
+    if (!mMain || gInUpdate) return;
+    gInUpdate = true;
+    LHandler::Dispatch(LMessage(CMainLoopBase_Deferred, mMain, mMain->Upper()));
+    gInUpdate = false;
+}
+
+void AppDelegate::HandleAppleEvent(const plat::Object* event, plat::Object* reply) {
+    LHandler* root = CMainLoopBase::AppRoot();
+    if (!root) return;
+    CExtCmdAE cmd(event, reply);
+    LHandler::Dispatch(LMessage(CExtCmd_AE, &cmd, root));
+}
+
+void AppDelegate::MenuBarTrack() {
+    CMainLoopUI* ui = CMainLoopUI::Get();
+    LHandler* bar = ui ? ui->MenuBar() : nullptr;
+    if (!bar) return;
+    LHandler* target = mMain ? mMain->FocusTarget() : nullptr;
+    ui->ResetMenuCommands();
+    LHandler::Dispatch(LMessage(kMenuBarReady, bar, target ? target : bar));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Platform/AppKit/Application.h"
+
+class CMacMainLoop;
+
+// The application's delegate: runs the bootstrap and teardown, and turns launching, opening,
+// activation, update cycles, quit requests and Apple events into messages to the application root
+// (sender the main loop unless said otherwise). One instance, made by main.
+class AppDelegate : public plat::ApplicationDelegate {
+public:
+    using Hook = void (*)();
+
+    // create runs when launching begins, destroy when the application terminates.
+    AppDelegate(Hook create, Hook destroy);
+    ~AppDelegate() override;
+
+    static AppDelegate* Get();
+
+    CMacMainLoop* Main() const { return mMain; }
+    void SetMain(CMacMainLoop* loop) { mMain = loop; }
+    bool Opened() const { return mOpened; }
+
+    void WillFinishLaunching() override;
+    void DidFinishLaunching() override;
+    bool OpenFile(const char* path) override;
+    bool OpenUntitledFile() override;
+    TerminateReply ShouldTerminate() override;
+    void WillTerminate() override;
+    void DidBecomeActive() override;
+    void DidResignActive() override;
+    void WillUpdate() override;
+    void HandleAppleEvent(const plat::Object* event, plat::Object* reply) override;
+
+    // Readies the framework menu bar for the focus target ("LMenuBar_Ready").
+    void MenuBarTrack();
+
+private:
+    Hook mCreate;
+    Hook mDestroy;
+    CMacMainLoop* mMain = nullptr;
+    bool mOpened = false;
+};

@@ -1,0 +1,214 @@
+#include "Common/ObjC/CMacMainLoop.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Common/ObjC/AppDelegate.h"
+#include "Common/ObjC/CMacWindowMgr.h"
+#include "Common/ObjC/MCocoaU.h"
+#include "Common/ObjC/MMainMenu.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Lib3/LSources/Mac/CMacTimer.h"
+#include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/RunLoop.h"
+
+namespace {
+
+constexpr double kParked = 3153600000.0;  // about a century
+constexpr uint32_t kMinWaitMs = 10;
+constexpr uint32_t kMaxModalWaitMs = 1000;
+constexpr double kWheelMerge = 0.01;
+
+CMacMainLoop* gMacLoop = nullptr;
+
+// Toward zero, after dropping the rounding noise of summed fractions (ten times 0.4 is 4, not 3).
+int32_t Truncate(double v) {
+    if (!(v == v)) return 0;
+    v = std::round(v * 1e6) / 1e6;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return int32_t(-2147483647 - 1);
+    return int32_t(std::trunc(v));
+}
+
+// The upper handler of the frontmost modal window, or none.
+LHandler* FrontModalOwner() {
+    CMacWindowMgr* mgr = CMacWindowMgr::Get();
+    LWindow* front = mgr ? mgr->FrontWindowOfKind(LWindow::kModal) : nullptr;
+    return front ? front->Upper() : nullptr;
+}
+
+}  // namespace
+
+CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
+    if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);
+    plat::Application::Shared()->SetKeyEquivalentHook(&KeyEquivalent, this);
+    gMacLoop = this;
+}
+
+CMacMainLoop::~CMacMainLoop() {
+    plat::Application* app = plat::Application::Shared();
+    app->SetKeyEquivalentHook(nullptr, nullptr);
+    if (AppDelegate* d = AppDelegate::Get()) d->SetMain(nullptr);
+    if (mIdle) {
+        mIdle->Invalidate();
+        mIdle->Release();
+        mIdle = nullptr;
+    }
+    for (Session& s : mSessions) app->EndModalSession(s.session);
+    mSessions.clear();
+    if (gMacLoop == this) gMacLoop = nullptr;
+}
+
+CMacMainLoop* CMacMainLoop::Get() {
+    return gMacLoop;
+}
+
+LMessage CMacMainLoop::Handle(const LMessage& msg) {
+    if (msg.Is(CMainLoopBase_Quit) && msg.sender == this) {
+        mQuitPending = false;
+        return LMessage();
+    }
+    return CMainLoopBase::Handle(msg);
+}
+
+bool CMacMainLoop::KeyEquivalent(const plat::Event& event, void*) {
+    return MMainMenu::PerformKeyEquivalent(event);
+}
+
+void CMacMainLoop::Quit() {
+    plat::Application::Shared()->Terminate();
+}
+
+void CMacMainLoop::RequestUpdate() {
+    plat::Application::Shared()->SetWindowsNeedUpdate(true);
+}
+
+CMacTimer* CMacMainLoop::CreateTimer(TimerCallback callback, void* context) {
+    return new CMacTimer(callback, context);
+}
+
+void CMacMainLoop::Arm(double seconds) {
+    if (!mIdle) {
+        mIdle = plat::RunLoopTimer::Create(plat::ClockNow() + kParked, kParked, &IdleFired, this);
+        plat::RunLoop::Main()->AddTimer(mIdle, plat::kRunLoopCommonModes);
+    }
+    mIdle->SetNextFireDate(plat::ClockNow() + seconds);
+}
+
+double CMacMainLoop::IdleTimerDelay() const {
+    if (!mIdle) return -1;
+    double d = mIdle->NextFireDate() - plat::ClockNow();
+    return d >= kParked / 2 ? -1 : d;
+}
+
+// A pass already pending keeps its (sooner) arming. Otherwise a timer that may fire now gives a
+// pass at once; else the next due time, never sooner than 10 ms; nothing due parks the timer.
+void CMacMainLoop::RearmIdleTimer() {
+    if (mPending) return;
+    uint32_t ms = LTimer::TimeToNext(ModalTop(), FrontModalOwner(), IsActive());
+    if (ms == 0) {
+        mPending = true;
+        Arm(0);
+        return;
+    }
+    if (ms == LTimer::kForever) {
+        Arm(kParked);
+        return;
+    }
+    Arm(double(std::max(ms, kMinWaitMs)) * 0.001);
+}
+
+void CMacMainLoop::IdleFired(plat::RunLoopTimer*, void* self) {
+    static_cast<CMacMainLoop*>(self)->IdleCallback();
+}
+
+void CMacMainLoop::IdleCallback() {
+    plat::AutoreleasePool pool;
+    DeliverWheel();
+    mPending = false;
+    IdlePass();
+    mPending = false;
+    RearmIdleTimer();
+}
+
+void CMacMainLoop::DeliverWheel() {
+    if (mWheelX == 0 && mWheelY == 0) return;
+    SWheel wheel{mWheelWindow, mWheelLocation, mWheelModifiers, Truncate(mWheelX), Truncate(mWheelY)};
+    mWheelX = mWheelY = 0;
+    if (wheel.deltaX == 0 && wheel.deltaY == 0) return;
+    LWindow* window = LWindow::FindWindow(plat::Application::Shared()->WindowWithNumber(wheel.windowNumber));
+    if (!window) return;
+    mLastWheel = wheel;
+    LHandler::Dispatch(LMessage(LWindow_Wheel, window, window->Upper()));
+}
+
+void CMacMainLoop::ScrollWheel(const plat::Event& event) {
+    double dx, dy;
+    if (event.hasScrollingDeltas) {
+        dx = event.scrollingDeltaX;
+        dy = event.scrollingDeltaY;
+        if (!event.hasPreciseScrollingDeltas) {
+            dx *= 20;
+            dy *= 20;
+        }
+    } else {
+        dx = event.deltaX * 20;
+        dy = event.deltaY * 20;
+    }
+    if (mWheelX == 0 && mWheelY == 0) {
+        plat::Window* w = plat::Application::Shared()->WindowWithNumber(event.windowNumber);
+        mWheelWindow = w ? w->Number() : 0;
+        mWheelLocation = MCocoaU::ToCLPoint(w ? w->ConvertToScreen(event.location) : event.location);
+        mWheelModifiers = event.modifierFlags;
+    }
+    mWheelX += dx;
+    mWheelY += dy;
+    mPending = true;
+    Arm(kWheelMerge);
+}
+
+void CMacMainLoop::RunModalStep() {
+    plat::Application* app = plat::Application::Shared();
+    plat::Application::ModalSession* session = nullptr;
+    CMacWindowMgr* mgr = CMacWindowMgr::Get();
+    LWindow* front = mgr ? mgr->FrontWindowOfKind(LWindow::kModal) : nullptr;
+    if (front && front->NativeWindow()) {
+        plat::Window* w = front->NativeWindow();
+        for (size_t i = mSessions.size(); i-- > 0;)
+            if (mSessions[i].window == w) {
+                session = mSessions[i].session;
+                break;
+            }
+        if (!session) {
+            session = app->BeginModalSession(w);
+            mSessions.push_back({w, session});
+        }
+    } else if (!mSessions.empty()) {
+        session = mSessions.back().session;
+    }
+
+    uint32_t ms = LTimer::TimeToNext(ModalTop(), front ? front->Upper() : nullptr, IsActive());
+    ms = std::clamp(ms, kMinWaitMs, kMaxModalWaitMs);
+    double until = plat::ClockNow() + double(ms) * 0.001;
+    if (session) {
+        app->NextEvent(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, false, nullptr);
+        app->RunModalSession(session);
+        return;
+    }
+    plat::Event event;
+    if (app->NextEvent(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, true, &event))
+        app->SendEvent(event);
+}
+
+void CMacMainLoop::EndModalSession(plat::Window* window) {
+    if (!window) return;
+    for (size_t i = mSessions.size(); i-- > 0;) {
+        if (mSessions[i].window != window) continue;
+        plat::Application::Shared()->EndModalSession(mSessions[i].session);
+        mSessions.erase(mSessions.begin() + long(i));
+        return;
+    }
+}

@@ -1,0 +1,253 @@
+#include "Common/ObjC/CMacWindowMgr.h"
+
+#include <algorithm>
+
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/MCocoaU.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Lib3/LSources/Mac/GetEventTimeMs.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/Screen.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Clock.h"
+
+namespace {
+
+CMacWindowMgr* gWindowMgr = nullptr;
+LHandler* gViewPrefs = nullptr;
+
+constexpr LMsgId kViewPrefsChanged{"CViewPrefs_Changed"};
+
+const char* const kListNotes[] = {
+    plat::kWindowDidBecomeKeyNotification, plat::kWindowDidBecomeMainNotification,
+    plat::kWindowDidResignKeyNotification, plat::kWindowDidResignMainNotification,
+    plat::kWindowWillCloseNotification,
+};
+
+void EndSession(LWindow* window) {
+    if (auto* loop = CMacMainLoop::Get()) loop->EndModalSession(window->NativeWindow());
+}
+
+void TellViewPrefs(LWindow* window) {
+    if (gViewPrefs) LHandler::Dispatch(LMessage(kViewPrefsChanged, gViewPrefs, window->Upper()));
+}
+
+}  // namespace
+
+CMacWindowMgr::CMacWindowMgr() {
+    gWindowMgr = this;
+    for (const char* note : kListNotes)
+        plat::NotificationCenter::Default().AddObserver(this, &WindowListMayChange, note, nullptr);
+}
+
+CMacWindowMgr::~CMacWindowMgr() {
+    plat::NotificationCenter::Default().RemoveObserver(this);
+    if (gWindowMgr == this) gWindowMgr = nullptr;
+}
+
+CMacWindowMgr* CMacWindowMgr::Get() {
+    return gWindowMgr;
+}
+
+void CMacWindowMgr::SetViewPrefs(LHandler* viewPrefs) {
+    gViewPrefs = viewPrefs;
+}
+
+void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
+    static_cast<CMacWindowMgr*>(self)->EmptyCache();
+}
+
+plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const CMacWindowKind* kind) {
+    EmptyCache();
+    return kind ? kind->CreateNativeWindow() : nullptr;
+}
+
+void CMacWindowMgr::ForgetNativeWindow(LWindow* window) {
+    EndSession(window);
+    EmptyCache();
+}
+
+void CMacWindowMgr::Show(LWindow* window) {
+    plat::Window* w = window->NativeWindow();
+    if (!w) return;
+    plat::Application* app = plat::Application::Shared();
+    if (window->Kind() == 3 && app->IsHidden()) return;
+    if (!w->IsVisible()) TellViewPrefs(window);
+    if (window->Kind() == 2) {
+        w->OrderFront();
+        LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
+    } else if (!w->IsKeyWindow()) {
+        w->MakeKeyAndOrderFront();
+    }
+    EmptyCache();
+    WaitUntilListed(w);
+}
+
+void CMacWindowMgr::ShowBehind(LWindow* window) {
+    plat::Window* w = window->NativeWindow();
+    if (!w || w->IsVisible()) return;
+    TellViewPrefs(window);
+    if (!w->IsMiniaturized()) {
+        LWindow* same = FrontWindowOfKind(window->Kind());
+        if (same && same != window)
+            w->OrderWindow(plat::WindowOrder::kBelow, same->NativeWindow()->Number());
+        else
+            w->OrderFront();
+        if (window->Kind() == 2) LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
+    }
+    EmptyCache();
+    WaitUntilListed(w);
+}
+
+void CMacWindowMgr::Hide(LWindow* window) {
+    plat::Window* w = window->NativeWindow();
+    if (!w) return;
+    EndSession(window);
+    w->OrderOut();
+    EmptyCache();
+}
+
+void CMacWindowMgr::OrderBelow(LWindow* window, LWindow* other) {
+    plat::Window* w = window->NativeWindow();
+    plat::Window* o = other ? other->NativeWindow() : nullptr;
+    if (!w || !o) return;
+    w->OrderWindow(plat::WindowOrder::kBelow, o->Number());
+    EmptyCache();
+    WaitUntilListed(w);
+}
+
+const std::vector<int64_t>& CMacWindowMgr::WindowNumbers() {
+    if (mNumbers.empty()) mNumbers = plat::Application::Shared()->WindowNumbers();
+    return mNumbers;
+}
+
+plat::Window* CMacWindowMgr::FirstNativeWindow() {
+    plat::Application* app = plat::Application::Shared();
+    for (int64_t n : WindowNumbers())
+        if (plat::Window* w = app->WindowWithNumber(n)) return w;
+    return nullptr;
+}
+
+plat::Window* CMacWindowMgr::NextNativeWindow(plat::Window* after) {
+    if (!after) return nullptr;
+    plat::Application* app = plat::Application::Shared();
+    const std::vector<int64_t> numbers = WindowNumbers();
+    size_t i = 0;
+    while (i + 1 < numbers.size() && numbers[i] != after->Number()) ++i;
+    if (i + 1 >= numbers.size()) return nullptr;
+    for (++i; i < numbers.size(); ++i)
+        if (plat::Window* w = app->WindowWithNumber(numbers[i])) return w;
+    return nullptr;
+}
+
+bool CMacWindowMgr::Listed(int64_t number) {
+    EmptyCache();
+    const std::vector<int64_t>& numbers = WindowNumbers();
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
+void CMacWindowMgr::WaitUntilListed(plat::Window* native) {
+    plat::Application* app = plat::Application::Shared();
+    if (!native || native->Number() < 1 || app->IsHidden()) return;
+    int64_t start = GetEventTimeMs();
+    // Also bounded by tries, for clocks that stand still.
+    for (int tries = 0; !Listed(native->Number()); ++tries) {
+        if (GetEventTimeMs() - start >= 1000 || tries >= 1000) return;
+        app->NextEvent(0, plat::ClockNow() + 0.001, plat::kRunLoopDefaultMode, false, nullptr);
+    }
+}
+
+LWindow* CMacWindowMgr::NextVisibleWindow(LWindow* after) {
+    plat::Window* w = after ? NextNativeWindow(after->NativeWindow()) : FirstNativeWindow();
+    for (; w; w = NextNativeWindow(w)) {
+        if (!w->IsVisible()) continue;
+        if (LWindow* lw = LWindow::FindWindow(w)) return lw;
+    }
+    return nullptr;
+}
+
+LWindow* CMacWindowMgr::FrontWindowOfKind(uint32_t kind) {
+    for (LWindow* w = NextVisibleWindow(nullptr); w; w = NextVisibleWindow(w))
+        if (w->Kind() == kind) return w;
+    return nullptr;
+}
+
+LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
+    plat::Application* app = plat::Application::Shared();
+    plat::Point p{double(global.x), double(global.y)};
+    for (int64_t n : WindowNumbers()) {
+        plat::Window* w = app->WindowWithNumber(n);
+        if (!w || w->IgnoresMouseEvents()) continue;
+        if (w->ContentRect().Contains(p)) return LWindow::FindWindow(w);
+    }
+    return nullptr;
+}
+
+CLRect CMacWindowMgr::ContentRect(const LWindow* window) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w ? MCocoaU::ToCLRect(w->ContentRect()) : CLRect{};
+}
+
+CLRect CMacWindowMgr::FrameRect(const LWindow* window) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w ? MCocoaU::ToCLRect(w->Frame()) : CLRect{};
+}
+
+void CMacWindowMgr::SetContentRect(LWindow* window, const CLRect& content) {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    if (!w) return;
+    w->SetFrame(w->FrameRectForContentRect(MCocoaU::Convert(content)), true);
+}
+
+CLRect CMacWindowMgr::FrameForContent(const LWindow* window, const CLRect& content) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    if (!w) return content;
+    return MCocoaU::ToCLRect(w->FrameRectForContentRect(MCocoaU::Convert(content)));
+}
+
+bool CMacWindowMgr::IsVisible(const LWindow* window) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w && w->IsVisible();
+}
+
+bool CMacWindowMgr::IsClosable(const LWindow* window) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w && (w->StyleMask() & plat::kClosableWindowMask);
+}
+
+bool CMacWindowMgr::IsResizable(const LWindow* window) const {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w && (w->StyleMask() & plat::kResizableWindowMask);
+}
+
+void CMacWindowMgr::MakeKey(LWindow* window) {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    if (w && window->Kind() == 2) w->MakeKeyWindow();
+}
+
+void CMacWindowMgr::DisplayNow(LWindow* window) {
+    if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->Display();
+}
+
+void CMacWindowMgr::InvalidateRect(LWindow* window, const CLRect& area) {
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    if (w && w->ContentView()) w->ContentView()->SetNeedsDisplayInRect(MCocoaU::Convert(area));
+}
+
+void CMacWindowMgr::SetTitle(LWindow* window, const char* title) {
+    if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->SetTitle(title ? title : "");
+}
+
+CLRect CMacWindowMgr::ScreensUnion() const {
+    CLRect all;
+    for (const plat::Screen& s : plat::Screens()) all.Union(MCocoaU::ToCLRect(s.visibleFrame));
+    return all;
+}
+
+CLRect CMacWindowMgr::MainDisplayBounds() const {
+    plat::Screen s;
+    return plat::FirstScreen(&s) ? MCocoaU::ToCLRect(s.frame) : CLRect{};
+}

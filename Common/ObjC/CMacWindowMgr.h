@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/AppKit/Geometry.h"
+
+class CMacWindowKind;
+class LHandler;
+class LWindow;
+namespace plat {
+class Window;
+}
+
+// The window system as the portable window code sees it: creates, shows, orders, hides and forgets
+// native windows, keeps a cached front-to-back list of the application's window numbers, and answers
+// window and screen geometry in global coordinates (integers, origin at the top-left of the first
+// screen). One instance, made by the application bootstrap. Main thread only.
+class CMacWindowMgr {
+public:
+    CMacWindowMgr();
+    virtual ~CMacWindowMgr();
+
+    // The instance, null before the bootstrap made it.
+    static CMacWindowMgr* Get();
+
+    // A new native window for the window (count 1 for the caller), or null.
+    virtual plat::Window* CreateNativeWindow(LWindow* window, const CMacWindowKind* kind);
+    virtual void ForgetNativeWindow(LWindow* window);
+    virtual void Show(LWindow* window);
+    virtual void ShowBehind(LWindow* window);
+    virtual void Hide(LWindow* window);
+    void OrderBelow(LWindow* window, LWindow* other);
+
+    // The sender of "CViewPrefs_Changed" before a window first appears (none: not sent).
+    static void SetViewPrefs(LHandler* viewPrefs);
+
+    // Window-number cache.
+    const std::vector<int64_t>& WindowNumbers();
+    void EmptyCache() { mNumbers.clear(); }
+    plat::Window* FirstNativeWindow();
+    plat::Window* NextNativeWindow(plat::Window* after);
+    // Waits (at most a second, running the event loop) until the window server lists the window.
+    void WaitUntilListed(plat::Window* native);
+
+    // Framework windows front to back.
+    LWindow* NextVisibleWindow(LWindow* after);
+    LWindow* FrontWindowOfKind(uint32_t kind);
+    LWindow* WindowAt(CLPoint global);
+
+    // Geometry in global coordinates; empty without a native window.
+    CLRect ContentRect(const LWindow* window) const;
+    CLRect FrameRect(const LWindow* window) const;
+    void SetContentRect(LWindow* window, const CLRect& content);
+    // The frame of a content rectangle; the rectangle itself without a native window.
+    CLRect FrameForContent(const LWindow* window, const CLRect& content) const;
+    bool IsVisible(const LWindow* window) const;
+    bool IsClosable(const LWindow* window) const;
+    bool IsResizable(const LWindow* window) const;
+    void MakeKey(LWindow* window);
+    void DisplayNow(LWindow* window);
+    void InvalidateRect(LWindow* window, const CLRect& contentArea);
+    void SetTitle(LWindow* window, const char* title);
+
+    // Union of every screen's visible frame; bounds of the main (first) display.
+    CLRect ScreensUnion() const;
+    CLRect MainDisplayBounds() const;
+
+private:
+    static void WindowListMayChange(const char* name, const void* object, void* self);
+    bool Listed(int64_t number);
+
+    std::vector<int64_t> mNumbers;  // empty: read again
+};

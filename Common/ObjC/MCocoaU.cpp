@@ -1,0 +1,68 @@
+#include "Common/ObjC/MCocoaU.h"
+
+#include <cmath>
+
+#include "Lib3/LSources/Mac/SystemInfo.h"
+#include "Platform/AppKit/Screen.h"
+#include "Platform/AppKit/Window.h"
+
+namespace {
+constexpr int32_t kRegularScroller = 16;
+constexpr int32_t kSmallScroller = 11;
+}  // namespace
+
+int32_t MCocoaU::Round(double value) {
+    if (std::isnan(value)) return 0;
+    double r = std::round(value);  // halves away from zero
+    if (r >= 2147483647.0) return 2147483647;
+    if (r <= -2147483648.0) return int32_t(-2147483647 - 1);
+    return int32_t(r);
+}
+
+int32_t MCocoaU::MainScreenHeight() {
+    plat::Screen s;
+    if (!plat::FirstScreen(&s)) return 0;
+    return int32_t(s.frame.height);
+}
+
+plat::Point MCocoaU::Flip(const CLPoint& p, int32_t height) {
+    return {double(p.x), double(height) - double(p.y)};
+}
+
+CLPoint MCocoaU::FlipToCLPoint(const plat::Point& p, double height) {
+    return {Round(p.x), Round(height - p.y)};
+}
+
+plat::Rect MCocoaU::Flip(const CLRect& r, int32_t height) {
+    return {double(r.left), double(height) - double(r.bottom), double(r.right) - double(r.left),
+            double(r.bottom) - double(r.top)};
+}
+
+CLRect MCocoaU::FlipToCLRect(const plat::Rect& r, double height) {
+    return {Round(r.x), Round(height - r.y - r.height), Round(r.x + r.width), Round(height - r.y)};
+}
+
+plat::Rect MCocoaU::Convert(const CLRect& r) {
+    return {double(r.left), double(r.top), double(r.right) - double(r.left),
+            double(r.bottom) - double(r.top)};
+}
+
+CLRect MCocoaU::ToCLRect(const plat::Rect& r) {
+    return {Round(r.x), Round(r.y), Round(r.x + r.width), Round(r.y + r.height)};
+}
+
+CLPoint MCocoaU::ToCLPoint(const plat::Point& p) {
+    return {Round(p.x), Round(p.y)};
+}
+
+int32_t MCocoaU::ScrollerWidth(const plat::Window* window) {
+    if (!window) return kRegularScroller;
+    return window->Level() == plat::kFloatingWindowLevel ? kSmallScroller : kRegularScroller;
+}
+
+int32_t MCocoaU::GrowBoxInset(const plat::Window* window) {
+    // Systems after 10.6 no longer give resizable windows a grow box beside the scrollers.
+    if (!window || !(window->StyleMask() & plat::kResizableWindowMask) || gSystemInfo.version > 4207)
+        return 0;
+    return ScrollerWidth(window);
+}

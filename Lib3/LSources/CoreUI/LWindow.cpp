@@ -1,0 +1,73 @@
+#include "Lib3/LSources/CoreUI/LWindow.h"
+
+#include "Common/ObjC/CMacWindowMgr.h"
+#include "Platform/AppKit/Window.h"
+
+namespace {
+
+LSLinkBase& WindowList() {
+    static LSLinkBase* list = new LSLinkBase;
+    return *list;
+}
+
+const LWindow::Bridge* gBridge = nullptr;
+
+}  // namespace
+
+void LWindow::SetBridge(const Bridge* bridge) {
+    gBridge = bridge;
+}
+
+LWindow::LWindow(LHandler* frame, uint32_t kind, const CMacWindowKindH& kindObject, LHandler* menuGroup,
+                 plat::Window*)
+    : LHandler(frame), mKind(kind), mKindObject(kindObject) {
+    if (CMacWindowMgr* mgr = CMacWindowMgr::Get()) mNative = mgr->CreateNativeWindow(this, kindObject.Get());
+    if (mNative) {
+        WindowList().Insert(this);
+        if (gBridge && gBridge->bind) gBridge->bind(this);
+    }
+    mMenuGroup = menuGroup;
+}
+
+LWindow::~LWindow() {
+    SetMenuGroup(nullptr);
+    if (mNative) {
+        if (gBridge && gBridge->unbind) gBridge->unbind(this);
+        mNative->SetContentView(nullptr);
+        mNative->SetDelegate(nullptr);
+    }
+    WindowList().Remove(this);
+    if (CMacWindowMgr* mgr = CMacWindowMgr::Get()) mgr->ForgetNativeWindow(this);
+    if (mNative) {
+        mNative->Close();
+        mNative->Release();
+        mNative = nullptr;
+    }
+    SetBridgeObject(nullptr);
+}
+
+void LWindow::SetMenuGroup(LHandler* group) {
+    if (group == mMenuGroup) return;
+    LHandler* old = mMenuGroup;
+    mMenuGroup = group;
+    delete old;
+}
+
+void LWindow::SetBridgeObject(plat::Object* object) {
+    plat::Retain(object);
+    plat::Release(mBridgeObject);
+    mBridgeObject = object;
+}
+
+LWindow* LWindow::NextWindow(const LWindow* window) {
+    SSLink* n = window ? window->next : WindowList().First();
+    if (!n || n->IsEnd()) return nullptr;
+    return static_cast<LWindow*>(n);
+}
+
+LWindow* LWindow::FindWindow(const plat::Window* native) {
+    if (!native) return nullptr;
+    for (LWindow* w = NextWindow(nullptr); w; w = NextWindow(w))
+        if (w->mNative == native) return w;
+    return nullptr;
+}

@@ -1,0 +1,55 @@
+#include "Orbilume/CSources/CMainApp.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "Common/ObjC/CExtCmd.h"
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+
+namespace {
+
+CMainLoopBase* MakeLoop(CAppBase* root) {
+    return new CMacMainLoop(root);
+}
+
+}  // namespace
+
+CMainApp::CMainApp() : CAppBase(&MakeLoop) {
+    const char* log = std::getenv("ORBILUME_TEST_LOG");
+    if (log && log[0]) mLog = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+}
+
+CMainApp::~CMainApp() {
+    Log("CMainApp_Destructing", nullptr);
+    if (mLog >= 0) close(mLog);
+}
+
+void CMainApp::Log(const char* what, const char* detail) {
+    if (mLog < 0) return;
+    std::string line = what;
+    if (detail) {
+        line += ' ';
+        line += detail;
+    }
+    line += '\n';
+    ssize_t n = write(mLog, line.data(), line.size());
+    (void)n;
+}
+
+LMessage CMainApp::Handle(const LMessage& msg) {
+    if (msg.Is(CExtCmd_Open)) {
+        // The sender is the external-command record the delegate built.
+        auto* cmd = static_cast<const CExtCmd*>(msg.sender);
+        if (cmd->FileCount() == 0) Log("CExtCmd_Open", nullptr);
+        LFsSpec spec;
+        for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i)
+            Log("CExtCmd_Open", CMacFileU::PathFromLFsSpec(spec).CStr());
+        return LMessage();
+    }
+    if (msg.Is(CMainLoopBase_Quit)) Log("CMainLoopBase_Quit", nullptr);
+    return CAppBase::Handle(msg);
+}

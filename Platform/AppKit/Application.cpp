@@ -1,0 +1,486 @@
+#include "Platform/AppKit/Application.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+#include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Clock.h"
+
+namespace plat {
+
+namespace {
+
+constexpr double kDistantFuture = 3153600000.0;
+
+std::mutex& QueueLock() {
+    static std::mutex m;
+    return m;
+}
+
+// Written by the signal handler, read by the run loop.
+int gSignalFd = -1;
+struct sigaction gOldTerm;
+struct sigaction gOldInt;
+
+void OnSignal(int sig) {
+    int saved = errno;
+    if (gSignalFd >= 0) {
+        unsigned char b = static_cast<unsigned char>(sig);
+        ssize_t n = write(gSignalFd, &b, 1);
+        (void)n;
+    }
+    errno = saved;
+}
+
+bool Matches(const Event& e, uint64_t mask) {
+    uint32_t t = uint32_t(e.type);
+    return t < 64 && (mask & (uint64_t(1) << t));
+}
+
+}  // namespace
+
+bool Event::IsMouse() const {
+    switch (type) {
+        case EventType::kLeftMouseDown:
+        case EventType::kLeftMouseUp:
+        case EventType::kRightMouseDown:
+        case EventType::kRightMouseUp:
+        case EventType::kMouseMoved:
+        case EventType::kLeftMouseDragged:
+        case EventType::kRightMouseDragged:
+        case EventType::kOtherMouseDown:
+        case EventType::kOtherMouseUp:
+        case EventType::kOtherMouseDragged:
+        case EventType::kScrollWheel:
+            return true;
+        default:
+            return false;
+    }
+}
+
+Application* Application::Shared() {
+    static Application* app = new Application;
+    return app;
+}
+
+Application::Application() {
+    fWake = RunLoopSource::Create(&WakePerform, this);
+    RunLoop::Main()->AddSource(fWake, kRunLoopCommonModes);
+}
+
+void Application::WakePerform(void*) {
+    // Only wakes the loop; the waiting caller looks at the queue and its flags.
+}
+
+void Application::EnsureSources() {
+    if (!fWake->IsValid()) return;
+    if (!RunLoop::Main()->Contains(fWake, kRunLoopDefaultMode))
+        RunLoop::Main()->AddSource(fWake, kRunLoopCommonModes);
+}
+
+void Application::InstallSignals() {
+    if (fSignalPipe[0] >= 0) return;
+    if (pipe2(fSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    gSignalFd = fSignalPipe[1];
+    fSignalSource = FdSource::Create(fSignalPipe[0], FdSource::kReadable, &SignalReadable, this);
+    RunLoop::Main()->AddFdSource(fSignalSource, kRunLoopCommonModes);
+    struct sigaction sa = {};
+    sa.sa_handler = &OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, &gOldTerm);
+    sigaction(SIGINT, &sa, &gOldInt);
+}
+
+void Application::RemoveSignals() {
+    if (fSignalPipe[0] < 0) return;
+    sigaction(SIGTERM, &gOldTerm, nullptr);
+    sigaction(SIGINT, &gOldInt, nullptr);
+    gSignalFd = -1;
+    fSignalSource->Invalidate();
+    fSignalSource->Release();
+    fSignalSource = nullptr;
+    close(fSignalPipe[0]);
+    close(fSignalPipe[1]);
+    fSignalPipe[0] = fSignalPipe[1] = -1;
+}
+
+void Application::SignalReadable(FdSource*, int fd, uint32_t, void* self) {
+    unsigned char buf[16];
+    bool any = false;
+    while (read(fd, buf, sizeof buf) > 0) any = true;
+    if (any) static_cast<Application*>(self)->Terminate();
+}
+
+void Application::Launch(int argc, char** argv) {
+    if (fDelegate) fDelegate->WillFinishLaunching();
+    bool opened = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!argv[i] || !argv[i][0]) continue;
+        opened = true;
+        if (fDelegate) fDelegate->OpenFile(argv[i]);
+    }
+    if (fDelegate) fDelegate->DidFinishLaunching();
+    if (!opened && fDelegate) fDelegate->OpenUntitledFile();
+    Activate();
+}
+
+int Application::Run(int argc, char** argv) {
+    if (!CurrentBackend()) {
+        fOwnBackend = MakeBackendFromEnvironment();
+        SetBackend(fOwnBackend);
+    }
+    Backend* backend = CurrentBackend();
+    backend->Start();
+    EnsureSources();
+    InstallSignals();
+    fRunning = true;
+    fTerminateAsked = false;
+    {
+        AutoreleasePool pool;
+        Launch(argc, argv);
+    }
+    for (;;) {
+        AutoreleasePool pool;
+        if (fTerminateAsked) {
+            fTerminateAsked = false;
+            if (ApproveTermination()) break;
+        }
+        if (fNeedsUpdate) UpdateWindows();
+        Event ev;
+        if (WaitForEvent(kAnyEventMask, ClockNow() + kDistantFuture, kRunLoopDefaultMode, true, &ev, true))
+            SendEvent(ev);
+        std::vector<Window*> shown(fOrder);
+        for (Window* w : shown) w->Retain();
+        for (Window* w : shown) w->Display();
+        for (Window* w : shown) w->Release();
+    }
+    {
+        AutoreleasePool pool;
+        if (fDelegate) fDelegate->WillTerminate();
+    }
+    fRunning = false;
+    RemoveSignals();
+    backend->Stop();
+    if (fOwnBackend) {
+        SetBackend(nullptr);
+        delete fOwnBackend;
+        fOwnBackend = nullptr;
+    }
+    return 0;
+}
+
+void Application::Terminate() {
+    fTerminateAsked = true;
+    fWake->Signal();
+}
+
+bool Application::ApproveTermination() {
+    if (!fDelegate) return true;
+    return fDelegate->ShouldTerminate() == ApplicationDelegate::TerminateReply::kNow;
+}
+
+void Application::PostEvent(const Event& event, bool atStart) {
+    {
+        std::lock_guard<std::mutex> g(QueueLock());
+        if (atStart)
+            fQueue.push_front(event);
+        else
+            fQueue.push_back(event);
+    }
+    fWake->Signal();
+}
+
+bool Application::TakeEvent(uint64_t mask, bool dequeue, Event* out) {
+    std::lock_guard<std::mutex> g(QueueLock());
+    for (auto it = fQueue.begin(); it != fQueue.end(); ++it) {
+        if (!Matches(*it, mask)) continue;
+        if (out) *out = *it;
+        if (dequeue) fQueue.erase(it);
+        return true;
+    }
+    return false;
+}
+
+size_t Application::QueuedEventCount() const {
+    std::lock_guard<std::mutex> g(QueueLock());
+    return fQueue.size();
+}
+
+void Application::DiscardEvents(uint64_t mask) {
+    std::lock_guard<std::mutex> g(QueueLock());
+    fQueue.erase(
+        std::remove_if(fQueue.begin(), fQueue.end(), [mask](const Event& e) { return Matches(e, mask); }),
+        fQueue.end());
+}
+
+bool Application::NextEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out) {
+    return WaitForEvent(mask, untilDate, mode, dequeue, out, false);
+}
+
+bool Application::WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out,
+                               bool stopForLoop) {
+    bool polled = false;
+    for (;;) {
+        if (TakeEvent(mask, dequeue, out)) return true;
+        if (stopForLoop && (fTerminateAsked || fNeedsUpdate)) return false;
+        double left = untilDate - ClockNow();
+        if (left <= 0) {
+            if (polled) return false;
+            polled = true;
+            RunLoop::Main()->RunInMode(mode, 0, true);
+            continue;
+        }
+        RunLoop::Main()->RunInMode(mode, left, true);
+    }
+}
+
+void Application::SetWindowsNeedUpdate(bool needed) {
+    fNeedsUpdate = needed;
+    if (needed) fWake->Signal();
+}
+
+void Application::UpdateWindows() {
+    fNeedsUpdate = false;
+    if (fDelegate) fDelegate->WillUpdate();
+}
+
+void Application::SendEvent(const Event& event) {
+    const Event* outer = fCurrent;
+    fCurrent = &event;
+    switch (event.type) {
+        case EventType::kKeyDown:
+            if (fKeyHook && fKeyHook(event, fKeyHookContext)) break;
+            if (fKey && fKey->ContentView()) fKey->ContentView()->KeyDown(event);
+            break;
+        case EventType::kKeyUp:
+            if (fKey && fKey->ContentView()) fKey->ContentView()->KeyUp(event);
+            break;
+        case EventType::kFlagsChanged:
+            if (fKey && fKey->ContentView()) fKey->ContentView()->FlagsChanged(event);
+            break;
+        default:
+            if (event.IsMouse()) {
+                if (Window* w = WindowWithNumber(event.windowNumber)) DispatchMouse(w, event);
+            }
+            break;
+    }
+    fCurrent = outer;
+}
+
+void Application::DispatchMouse(Window* w, const Event& event) {
+    if (w->IgnoresMouseEvents() || !w->IsVisible()) return;
+    View* content = w->ContentView();
+    if (!content) return;
+    if ((event.type == EventType::kLeftMouseDown || event.type == EventType::kRightMouseDown) &&
+        !w->IsKeyWindow() && w->CanBecomeKey())
+        w->MakeKeyAndOrderFront();
+    View* target = content->HitTest(event.location);
+    if (!target) return;
+    target->Retain();
+    switch (event.type) {
+        case EventType::kLeftMouseDown:
+            target->MouseDown(event);
+            break;
+        case EventType::kLeftMouseUp:
+            target->MouseUp(event);
+            break;
+        case EventType::kLeftMouseDragged:
+            target->MouseDragged(event);
+            break;
+        case EventType::kMouseMoved:
+            if (w->AcceptsMouseMovedEvents()) target->MouseMoved(event);
+            break;
+        case EventType::kRightMouseDown:
+            target->RightMouseDown(event);
+            break;
+        case EventType::kRightMouseUp:
+            target->RightMouseUp(event);
+            break;
+        case EventType::kScrollWheel:
+            target->ScrollWheel(event);
+            break;
+        default:
+            break;
+    }
+    target->Release();
+}
+
+Application::ModalSession* Application::BeginModalSession(Window* window) {
+    auto* s = new ModalSession{window};
+    fSessions.push_back(s);
+    if (window) window->MakeKeyAndOrderFront();
+    return s;
+}
+
+int32_t Application::RunModalSession(ModalSession* session) {
+    if (!session) return kRunStoppedResponse;
+    RunLoop::Main()->RunInMode(kModalPanelRunLoopMode, 0, false);
+    // Only what is queued now: handlers may post more.
+    size_t n = QueuedEventCount();
+    Event ev;
+    while (n-- > 0 && TakeEvent(kAnyEventMask, true, &ev)) {
+        bool foreign = ev.IsMouse() && session->window && ev.windowNumber != session->window->Number();
+        if (foreign && (ev.type == EventType::kLeftMouseDown || ev.type == EventType::kRightMouseDown)) {
+            if (Backend* b = CurrentBackend()) b->Beep();
+            continue;
+        }
+        if (foreign) continue;
+        SendEvent(ev);
+    }
+    return kRunContinuesResponse;
+}
+
+void Application::EndModalSession(ModalSession* session) {
+    auto it = std::find(fSessions.begin(), fSessions.end(), session);
+    if (it == fSessions.end()) return;
+    fSessions.erase(it);
+    delete session;
+}
+
+Window* Application::ModalWindow() const {
+    return fSessions.empty() ? nullptr : fSessions.back()->window;
+}
+
+void Application::Activate() {
+    if (fActive) return;
+    fActive = true;
+    if (fDelegate) fDelegate->DidBecomeActive();
+}
+
+void Application::Deactivate() {
+    if (!fActive) return;
+    fActive = false;
+    if (fDelegate) fDelegate->DidResignActive();
+}
+
+void Application::Hide() {
+    fHidden = true;
+}
+void Application::Unhide() {
+    fHidden = false;
+}
+
+std::vector<int64_t> Application::WindowNumbers() const {
+    std::vector<int64_t> numbers;
+    if (fHidden) return numbers;
+    for (Window* w : fOrder) numbers.push_back(w->Number());
+    return numbers;
+}
+
+Window* Application::WindowWithNumber(int64_t number) const {
+    if (number <= 0) return nullptr;
+    for (Window* w : fAll)
+        if (w->Number() == number && !w->fClosed) return w;
+    return nullptr;
+}
+
+void Application::DeliverAppleEvent(const Object* event, Object* reply) {
+    if (fDelegate) fDelegate->HandleAppleEvent(event, reply);
+}
+
+Point Application::MouseLocation() const {
+    Backend* b = CurrentBackend();
+    return b ? b->MouseLocation() : Point{};
+}
+
+uint32_t Application::ModifierFlags() const {
+    Backend* b = CurrentBackend();
+    return b ? b->ModifierFlags() : 0;
+}
+
+void Application::Restack(Window* w, WindowOrder place, int64_t relativeTo) {
+    auto it = std::find(fOrder.begin(), fOrder.end(), w);
+    if (it != fOrder.end()) fOrder.erase(it);
+    if (place == WindowOrder::kOut) {
+        w->fVisible = false;
+        if (fKey == w) SetKey(nullptr);
+        if (fMain == w) SetMain(nullptr);
+        PickKeyAndMain();
+    } else {
+        w->fVisible = true;
+        Window* rel = relativeTo > 0 ? WindowWithNumber(relativeTo) : nullptr;
+        auto relIt = rel ? std::find(fOrder.begin(), fOrder.end(), rel) : fOrder.end();
+        if (relIt != fOrder.end()) {
+            fOrder.insert(place == WindowOrder::kAbove ? relIt : relIt + 1, w);
+        } else if (place == WindowOrder::kAbove) {
+            auto pos = std::find_if(fOrder.begin(), fOrder.end(),
+                                    [w](Window* o) { return o->Level() <= w->Level(); });
+            fOrder.insert(pos, w);
+        } else {
+            auto pos = std::find_if(fOrder.begin(), fOrder.end(),
+                                    [w](Window* o) { return o->Level() < w->Level(); });
+            fOrder.insert(pos, w);
+        }
+    }
+    if (Backend* b = CurrentBackend()) b->WindowChanged(w, Backend::kOrdered);
+}
+
+void Application::WindowGone(Window* w) {
+    auto it = std::find(fOrder.begin(), fOrder.end(), w);
+    if (it != fOrder.end()) fOrder.erase(it);
+    it = std::find(fAll.begin(), fAll.end(), w);
+    if (it != fAll.end()) fAll.erase(it);
+    if (fKey == w) fKey = nullptr;
+    if (fMain == w) fMain = nullptr;
+    for (ModalSession* s : fSessions)
+        if (s->window == w) s->window = nullptr;
+}
+
+void Application::SetKey(Window* w) {
+    if (fKey == w) return;
+    Window* old = fKey;
+    fKey = w;
+    if (old) {
+        if (old->Delegate()) old->Delegate()->WindowDidResignKey(old);
+        NotificationCenter::Default().Post(kWindowDidResignKeyNotification, old);
+    }
+    if (w) {
+        if (w->Delegate()) w->Delegate()->WindowDidBecomeKey(w);
+        NotificationCenter::Default().Post(kWindowDidBecomeKeyNotification, w);
+    }
+}
+
+void Application::SetMain(Window* w) {
+    if (fMain == w) return;
+    Window* old = fMain;
+    fMain = w;
+    if (old) {
+        if (old->Delegate()) old->Delegate()->WindowDidResignMain(old);
+        NotificationCenter::Default().Post(kWindowDidResignMainNotification, old);
+    }
+    if (w) {
+        if (w->Delegate()) w->Delegate()->WindowDidBecomeMain(w);
+        NotificationCenter::Default().Post(kWindowDidBecomeMainNotification, w);
+    }
+}
+
+void Application::PickKeyAndMain() {
+    if (!fMain) {
+        for (Window* w : fOrder)
+            if (w->CanBecomeMain()) {
+                SetMain(w);
+                break;
+            }
+    }
+    if (!fKey) {
+        if (fMain)
+            SetKey(fMain);
+        else
+            for (Window* w : fOrder)
+                if (w->CanBecomeKey() && !w->BecomesKeyOnlyIfNeeded()) {
+                    SetKey(w);
+                    break;
+                }
+    }
+}
+
+}  // namespace plat

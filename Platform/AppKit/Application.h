@@ -1,0 +1,159 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "Platform/AppKit/Event.h"
+#include "Platform/Foundation/Object.h"
+#include "Platform/Foundation/RunLoop.h"
+
+namespace plat {
+
+class Backend;
+class FdSource;
+class RunLoopSource;
+class Window;
+enum class WindowOrder : int32_t;
+
+// What the application asks of its delegate. Every callback has a harmless default.
+class ApplicationDelegate {
+public:
+    enum class TerminateReply { kNow, kCancel };
+
+    virtual ~ApplicationDelegate() = default;
+    virtual void WillFinishLaunching() {}
+    virtual void DidFinishLaunching() {}
+    // Once per path given at launch (files on the command line), or later from a backend.
+    virtual bool OpenFile(const char* /*path*/) { return false; }
+    // At launch when no file was given.
+    virtual bool OpenUntitledFile() { return false; }
+    virtual TerminateReply ShouldTerminate() { return TerminateReply::kNow; }
+    virtual void WillTerminate() {}
+    virtual void DidBecomeActive() {}
+    virtual void DidResignActive() {}
+    // Once per event-loop cycle after SetWindowsNeedUpdate(true).
+    virtual void WillUpdate() {}
+    // An Apple event and the reply to fill (descriptors owned by the caller).
+    virtual void HandleAppleEvent(const Object* /*event*/, Object* /*reply*/) {}
+};
+
+// The key-equivalent hook of the main menu: offered every key-down before the key window.
+using KeyEquivalentHook = bool (*)(const Event& event, void* context);
+
+// The application object: launch sequence, event queue, termination, activation, modal sessions
+// and the window list. One per process, main thread only (PostEvent excepted).
+class Application {
+public:
+    static constexpr int32_t kRunContinuesResponse = -1002;
+    static constexpr int32_t kRunStoppedResponse = -1000;
+
+    struct ModalSession {
+        Window* window;
+    };
+
+    static Application* Shared();
+
+    ApplicationDelegate* Delegate() const { return fDelegate; }
+    void SetDelegate(ApplicationDelegate* delegate) { fDelegate = delegate; }
+
+    // Launches (will finish, one OpenFile per argument or OpenUntitledFile, did finish, became
+    // active), runs the event loop until termination is approved, then WillTerminate. SIGTERM and
+    // SIGINT request termination while it runs. Uses the installed backend, or one chosen from the
+    // environment. Returns the exit status.
+    int Run(int argc, char** argv);
+    bool IsRunning() const { return fRunning; }
+    // Asks the delegate (at the top of the event loop) whether to terminate now.
+    void Terminate();
+
+    // Any thread.
+    void PostEvent(const Event& event, bool atStart);
+    // The first queued event matching the mask, waiting in the run-loop mode until the date (run-loop
+    // clock seconds); false when none came.
+    bool NextEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out);
+    void DiscardEvents(uint64_t mask);
+    size_t QueuedEventCount() const;
+    // Dispatches an event to its window and view.
+    void SendEvent(const Event& event);
+    // The event being sent, or null.
+    const Event* CurrentEvent() const { return fCurrent; }
+    int64_t NextEventNumber() { return ++fEventNumber; }
+
+    void SetWindowsNeedUpdate(bool needed);
+    // Runs the update cycle now (WillUpdate to the delegate).
+    void UpdateWindows();
+
+    ModalSession* BeginModalSession(Window* window);
+    // Handles the queued events once in the modal-panel mode; events for other windows are dropped.
+    int32_t RunModalSession(ModalSession* session);
+    void EndModalSession(ModalSession* session);
+    Window* ModalWindow() const;
+
+    bool IsActive() const { return fActive; }
+    void Activate();
+    void Deactivate();
+    bool IsHidden() const { return fHidden; }
+    void Hide();
+    void Unhide();
+
+    // Visible windows of the application, front to back.
+    std::vector<int64_t> WindowNumbers() const;
+    Window* WindowWithNumber(int64_t number) const;
+    Window* KeyWindow() const { return fKey; }
+    Window* MainWindow() const { return fMain; }
+
+    void SetKeyEquivalentHook(KeyEquivalentHook hook, void* context) {
+        fKeyHook = hook;
+        fKeyHookContext = context;
+    }
+    void DeliverAppleEvent(const Object* event, Object* reply);
+
+    Point MouseLocation() const;
+    uint32_t ModifierFlags() const;
+
+private:
+    friend class Window;
+    Application();
+
+    void Launch(int argc, char** argv);
+    bool TakeEvent(uint64_t mask, bool dequeue, Event* out);
+    bool WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out,
+                      bool stopForLoop);
+    bool ApproveTermination();
+    void EnsureSources();
+    void InstallSignals();
+    void RemoveSignals();
+    static void WakePerform(void* self);
+    static void SignalReadable(FdSource* source, int fd, uint32_t ready, void* self);
+
+    // Window server, called by Window.
+    void WindowGone(Window* window);
+    void SetKey(Window* window);
+    void SetMain(Window* window);
+    void PickKeyAndMain();
+    void Restack(Window* window, WindowOrder place, int64_t relativeTo);
+    void DispatchMouse(Window* window, const Event& event);
+
+    ApplicationDelegate* fDelegate = nullptr;
+    Backend* fOwnBackend = nullptr;
+    RunLoopSource* fWake = nullptr;
+    FdSource* fSignalSource = nullptr;
+    int fSignalPipe[2] = {-1, -1};
+    bool fRunning = false;
+    bool fTerminateAsked = false;
+    bool fNeedsUpdate = false;
+    bool fActive = false;
+    bool fHidden = false;
+    const Event* fCurrent = nullptr;
+    int64_t fEventNumber = 0;
+    std::deque<Event> fQueue;     // guarded by the queue lock
+    std::vector<Window*> fOrder;  // visible windows, front to back, not retained
+    std::vector<Window*> fAll;    // every live window, not retained
+    std::vector<ModalSession*> fSessions;
+    Window* fKey = nullptr;
+    Window* fMain = nullptr;
+    KeyEquivalentHook fKeyHook = nullptr;
+    void* fKeyHookContext = nullptr;
+};
+
+}  // namespace plat

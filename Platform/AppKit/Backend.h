@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Platform/AppKit/Geometry.h"
+#include "Platform/AppKit/Screen.h"
+
+namespace plat {
+
+class Window;
+
+// What a window-system backend supplies to the application object: displays, the pointer, and the
+// native side of windows. Window order, key state and event dispatch live in Application and Window,
+// the same for every backend; a backend feeds its native input in through Application::PostEvent.
+class Backend {
+public:
+    enum WindowChange : uint32_t {
+        kCreated,
+        kOrdered,  // shown, hidden or restacked
+        kFrame,
+        kTitle,
+        kStyle,
+        kNeedsDisplay,
+        kDestroyed,
+    };
+
+    virtual ~Backend() = default;
+    virtual const char* Name() const = 0;
+    // Main thread, before launching: adds the backend's run-loop sources.
+    virtual bool Start() { return true; }
+    // Main thread, after termination.
+    virtual void Stop() {}
+
+    virtual std::vector<Screen> Screens() const = 0;
+    virtual Point MouseLocation() const = 0;
+    virtual uint32_t ModifierFlags() const = 0;
+    virtual void WindowChanged(Window* window, WindowChange change) = 0;
+    virtual void Beep() {}
+};
+
+// The installed backend (not owned), null when none.
+Backend* CurrentBackend();
+void SetBackend(Backend* backend);
+
+// "x11" or "headless": ORBILUME_PLATFORM when set, else x11 when DISPLAY is set, else headless.
+const char* BackendNameFromEnvironment();
+// Makes the backend the environment asks for, falling back to headless when that one cannot start.
+// The caller owns the result.
+Backend* MakeBackendFromEnvironment();
+
+}  // namespace plat

@@ -1,0 +1,136 @@
+#include "Platform/AppKit/View.h"
+
+#include <algorithm>
+
+#include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Window.h"
+
+namespace plat {
+
+View* View::Create(const Rect& frame) {
+    return new View(frame);
+}
+
+View::~View() {
+    for (View* v : fSubviews) {
+        v->fSuperview = nullptr;
+        v->Release();
+    }
+}
+
+void View::SetFrame(const Rect& frame) {
+    bool grew = frame.width > fFrame.width || frame.height > fFrame.height;
+    fFrame = frame;
+    if (grew) SetNeedsDisplay(true);
+}
+
+void View::AddSubview(View* view) {
+    if (!view || view == this) return;
+    view->Retain();
+    view->RemoveFromSuperview();
+    view->fSuperview = this;
+    fSubviews.push_back(view);
+}
+
+void View::RemoveFromSuperview() {
+    View* super = fSuperview;
+    if (!super) return;
+    auto it = std::find(super->fSubviews.begin(), super->fSubviews.end(), this);
+    if (it != super->fSubviews.end()) super->fSubviews.erase(it);
+    fSuperview = nullptr;
+    Release();
+}
+
+Window* View::GetWindow() const {
+    const View* v = this;
+    while (v->fSuperview) v = v->fSuperview;
+    return v->fWindow;
+}
+
+Point View::ConvertToContent(Point p) const {
+    for (const View* v = this; v->fSuperview; v = v->fSuperview) {
+        p.x += v->fFrame.x - v->fBoundsOrigin.x;
+        p.y += v->fFrame.y - v->fBoundsOrigin.y;
+    }
+    return p;
+}
+
+Point View::ConvertFromContent(Point p) const {
+    Point zero = ConvertToContent({0, 0});
+    return {p.x - zero.x, p.y - zero.y};
+}
+
+void View::SetNeedsDisplay(bool needs) {
+    if (!needs) {
+        fDirty = {};
+        return;
+    }
+    SetNeedsDisplayInRect(Bounds());
+}
+
+void View::SetNeedsDisplayInRect(const Rect& rect) {
+    Rect r = rect.Intersection(Bounds());
+    if (r.IsEmpty()) return;
+    fDirty = fDirty.Union(r);
+    if (Window* w = GetWindow()) {
+        Point o = ConvertToContent({r.x, r.y});
+        w->ContentNeedsDisplay({o.x, o.y, r.width, r.height});
+    }
+}
+
+void View::DisplayIfNeeded() {
+    Retain();
+    if (NeedsDisplay()) {
+        Rect dirty = fDirty;
+        fDirty = {};
+        DrawRect(dirty);
+    }
+    std::vector<View*> subs(fSubviews);
+    for (View* v : subs) v->DisplayIfNeeded();
+    Release();
+}
+
+View* View::HitTest(Point p) {
+    if (!fFrame.Contains(p)) return nullptr;
+    Point local{p.x - fFrame.x + fBoundsOrigin.x, p.y - fFrame.y + fBoundsOrigin.y};
+    for (auto it = fSubviews.rbegin(); it != fSubviews.rend(); ++it)
+        if (View* hit = (*it)->HitTest(local)) return hit;
+    return this;
+}
+
+void View::DrawRect(const Rect& dirty) {
+    if (fDraw) fDraw(this, dirty, fDrawContext);
+}
+
+void View::MouseDown(const Event& e) {
+    if (fSuperview) fSuperview->MouseDown(e);
+}
+void View::MouseUp(const Event& e) {
+    if (fSuperview) fSuperview->MouseUp(e);
+}
+void View::MouseDragged(const Event& e) {
+    if (fSuperview) fSuperview->MouseDragged(e);
+}
+void View::MouseMoved(const Event& e) {
+    if (fSuperview) fSuperview->MouseMoved(e);
+}
+void View::RightMouseDown(const Event& e) {
+    if (fSuperview) fSuperview->RightMouseDown(e);
+}
+void View::RightMouseUp(const Event& e) {
+    if (fSuperview) fSuperview->RightMouseUp(e);
+}
+void View::ScrollWheel(const Event& e) {
+    if (fSuperview) fSuperview->ScrollWheel(e);
+}
+void View::KeyDown(const Event& e) {
+    if (fSuperview) fSuperview->KeyDown(e);
+}
+void View::KeyUp(const Event& e) {
+    if (fSuperview) fSuperview->KeyUp(e);
+}
+void View::FlagsChanged(const Event& e) {
+    if (fSuperview) fSuperview->FlagsChanged(e);
+}
+
+}  // namespace plat

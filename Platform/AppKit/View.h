@@ -1,0 +1,82 @@
+#pragma once
+
+#include <vector>
+
+#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Object.h"
+
+namespace plat {
+
+struct Event;
+class Window;
+
+// A rectangle of a window's content. The frame is in the superview's coordinates, the bounds in
+// the view's own (origin top-left). Subclasses override the event methods; the defaults pass the
+// event to the superview. Main thread only.
+class View : public Object {
+public:
+    static View* Create(const Rect& frame);  // count 1 for the caller
+
+    Rect Frame() const { return fFrame; }
+    void SetFrame(const Rect& frame);
+    Rect Bounds() const { return {fBoundsOrigin.x, fBoundsOrigin.y, fFrame.width, fFrame.height}; }
+    void SetBoundsOrigin(Point origin) { fBoundsOrigin = origin; }
+
+    View* Superview() const { return fSuperview; }
+    const std::vector<View*>& Subviews() const { return fSubviews; }
+    // Retains the subview; it leaves its former superview first.
+    void AddSubview(View* view);
+    void RemoveFromSuperview();
+    Window* GetWindow() const;
+
+    // Between this view's coordinates and its window's content coordinates.
+    Point ConvertToContent(Point p) const;
+    Point ConvertFromContent(Point p) const;
+
+    bool NeedsDisplay() const { return !fDirty.IsEmpty(); }
+    Rect DirtyRect() const { return fDirty; }
+    void SetNeedsDisplay(bool needs);
+    void SetNeedsDisplayInRect(const Rect& rect);
+    // Draws the dirty part of this view and its subviews (clears the dirty areas).
+    void DisplayIfNeeded();
+
+    // The deepest view containing the point (given in the superview's coordinates), or null.
+    virtual View* HitTest(Point inSuperview);
+    // Draws the area (own coordinates). The default calls the draw callback.
+    virtual void DrawRect(const Rect& dirty);
+    using DrawCallback = void (*)(View* view, const Rect& dirty, void* context);
+    void SetDrawCallback(DrawCallback callback, void* context) {
+        fDraw = callback;
+        fDrawContext = context;
+    }
+
+    virtual void MouseDown(const Event& event);
+    virtual void MouseUp(const Event& event);
+    virtual void MouseDragged(const Event& event);
+    virtual void MouseMoved(const Event& event);
+    virtual void RightMouseDown(const Event& event);
+    virtual void RightMouseUp(const Event& event);
+    virtual void ScrollWheel(const Event& event);
+    virtual void KeyDown(const Event& event);
+    virtual void KeyUp(const Event& event);
+    virtual void FlagsChanged(const Event& event);
+
+protected:
+    explicit View(const Rect& frame) : fFrame(frame) {}
+    ~View() override;
+
+private:
+    friend class Window;
+    void AttachWindow(Window* window) { fWindow = window; }
+
+    Rect fFrame;
+    Point fBoundsOrigin;
+    Rect fDirty;
+    View* fSuperview = nullptr;
+    Window* fWindow = nullptr;  // set on the content view only
+    std::vector<View*> fSubviews;
+    DrawCallback fDraw = nullptr;
+    void* fDrawContext = nullptr;
+};
+
+}  // namespace plat

@@ -1,0 +1,199 @@
+#include "Platform/AppKit/Window.h"
+
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/View.h"
+
+namespace plat {
+
+namespace {
+
+int64_t gNextNumber = 0;
+
+double TitleBar(uint32_t style) {
+    if (!(style & kTitledWindowMask)) return 0;
+    return (style & kUtilityWindowMask) ? kUtilityTitleBarHeight : kTitleBarHeight;
+}
+
+void Tell(Window* w, Backend::WindowChange change) {
+    if (Backend* b = CurrentBackend()) b->WindowChanged(w, change);
+}
+
+}  // namespace
+
+Window* Window::Create(const Rect& contentRect, uint32_t styleMask) {
+    return new Window(contentRect, styleMask, false);
+}
+
+Window* Window::CreatePanel(const Rect& contentRect, uint32_t styleMask) {
+    return new Window(contentRect, styleMask, true);
+}
+
+Window::Window(const Rect& contentRect, uint32_t style, bool panel)
+    : fNumber(++gNextNumber),
+      fPanel(panel),
+      fStyle(style),
+      fFrame(FrameRectForContentRect(contentRect, style)) {
+    Application::Shared()->fAll.push_back(this);
+    Tell(this, Backend::kCreated);
+}
+
+Window::~Window() {
+    Application::Shared()->WindowGone(this);
+    Tell(this, Backend::kDestroyed);
+    if (fContentView) {
+        fContentView->AttachWindow(nullptr);
+        fContentView->Release();
+    }
+}
+
+Rect Window::FrameRectForContentRect(const Rect& content, uint32_t style) {
+    double bar = TitleBar(style);
+    return {content.x, content.y - bar, content.width, content.height + bar};
+}
+
+Rect Window::ContentRectForFrameRect(const Rect& frame, uint32_t style) {
+    double bar = TitleBar(style);
+    double h = frame.height - bar;
+    return {frame.x, frame.y + bar, frame.width, h > 0 ? h : 0};
+}
+
+Point Window::ConvertToScreen(Point p) const {
+    Rect c = ContentRect();
+    return {p.x + c.x, p.y + c.y};
+}
+
+Point Window::ConvertFromScreen(Point p) const {
+    Rect c = ContentRect();
+    return {p.x - c.x, p.y - c.y};
+}
+
+void Window::SetStyleMask(uint32_t style) {
+    Rect content = ContentRect();
+    fStyle = style;
+    fFrame = FrameRectForContentRect(content, style);
+    Tell(this, Backend::kStyle);
+}
+
+void Window::SetLevel(int32_t level) {
+    fLevel = level;
+    if (fVisible) Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
+}
+
+void Window::SetFrame(const Rect& frame, bool display) {
+    Rect old = fFrame;
+    fFrame = frame;
+    if (fContentView) {
+        Rect c = ContentRect();
+        fContentView->SetFrame({0, 0, c.width, c.height});
+    }
+    Tell(this, Backend::kFrame);
+    if (fDelegate && (old.width != frame.width || old.height != frame.height))
+        fDelegate->WindowDidResize(this);
+    if (fDelegate && (old.x != frame.x || old.y != frame.y)) fDelegate->WindowDidMove(this);
+    if (display) Display();
+}
+
+void Window::SetTitle(const std::string& title) {
+    fTitle = title;
+    Tell(this, Backend::kTitle);
+}
+
+void Window::SetMiniaturized(bool miniaturized) {
+    fMiniaturized = miniaturized;
+    if (miniaturized) Application::Shared()->Restack(this, WindowOrder::kOut, 0);
+}
+
+bool Window::IsKeyWindow() const {
+    return Application::Shared()->KeyWindow() == this;
+}
+
+bool Window::IsMainWindow() const {
+    return Application::Shared()->MainWindow() == this;
+}
+
+bool Window::CanBecomeKey() const {
+    return !fClosed && (fStyle & (kTitledWindowMask | kResizableWindowMask)) != 0;
+}
+
+bool Window::CanBecomeMain() const {
+    return !fPanel && CanBecomeKey();
+}
+
+void Window::OrderFront() {
+    if (fClosed) return;
+    fMiniaturized = false;
+    Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
+    Application::Shared()->PickKeyAndMain();
+}
+
+void Window::MakeKeyAndOrderFront() {
+    if (fClosed) return;
+    fMiniaturized = false;
+    Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
+    MakeKeyWindow();
+    MakeMainWindow();
+}
+
+void Window::MakeKeyWindow() {
+    if (fVisible && CanBecomeKey()) Application::Shared()->SetKey(this);
+}
+
+void Window::MakeMainWindow() {
+    if (fVisible && CanBecomeMain()) Application::Shared()->SetMain(this);
+}
+
+void Window::OrderOut() {
+    Application::Shared()->Restack(this, WindowOrder::kOut, 0);
+}
+
+void Window::OrderWindow(WindowOrder place, int64_t relativeTo) {
+    if (fClosed) return;
+    Application::Shared()->Restack(this, place, relativeTo);
+    if (place != WindowOrder::kOut) Application::Shared()->PickKeyAndMain();
+}
+
+void Window::PerformClose() {
+    if (fDelegate && !fDelegate->WindowShouldClose(this)) return;
+    Close();
+}
+
+void Window::Close() {
+    if (fClosed) return;
+    if (fDelegate) fDelegate->WindowWillClose(this);
+    NotificationCenter::Default().Post(kWindowWillCloseNotification, this);
+    OrderOut();
+    fClosed = true;
+}
+
+void Window::SetContentView(View* view) {
+    if (view == fContentView) return;
+    plat::Retain(view);
+    if (fContentView) {
+        fContentView->AttachWindow(nullptr);
+        fContentView->Release();
+    }
+    fContentView = view;
+    if (view) {
+        view->RemoveFromSuperview();
+        view->AttachWindow(this);
+        Rect c = ContentRect();
+        view->SetFrame({0, 0, c.width, c.height});
+    }
+}
+
+void Window::SetFloatingPanel(bool floating) {
+    fFloatingPanel = floating;
+    SetLevel(floating ? kFloatingWindowLevel : kNormalWindowLevel);
+}
+
+void Window::Display() {
+    if (fContentView && fVisible) fContentView->DisplayIfNeeded();
+}
+
+void Window::ContentNeedsDisplay(const Rect&) {
+    Tell(this, Backend::kNeedsDisplay);
+}
+
+}  // namespace plat

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Object.h"
+
+namespace plat {
+
+class View;
+class Window;
+
+enum : uint32_t {
+    kBorderlessWindowMask = 0,
+    kTitledWindowMask = 1u << 0,
+    kClosableWindowMask = 1u << 1,
+    kMiniaturizableWindowMask = 1u << 2,
+    kResizableWindowMask = 1u << 3,
+    kUtilityWindowMask = 1u << 4,
+};
+
+enum : int32_t {
+    kNormalWindowLevel = 0,
+    kFloatingWindowLevel = 3,
+    kTornOffMenuWindowLevel = 3,
+    kModalPanelWindowLevel = 8,
+};
+
+enum class WindowOrder : int32_t { kBelow = -1, kOut = 0, kAbove = 1 };
+
+// Heights of the title bar that a titled window adds above its content.
+inline constexpr double kTitleBarHeight = 22;
+inline constexpr double kUtilityTitleBarHeight = 16;
+
+// Callbacks of one window; every one has a default that does nothing (or agrees).
+class WindowDelegate {
+public:
+    virtual ~WindowDelegate() = default;
+    virtual bool WindowShouldClose(Window*) { return true; }
+    // The frame size the user's resize should get.
+    virtual Size WindowWillResize(Window*, Size proposedFrameSize) { return proposedFrameSize; }
+    virtual void WindowDidResize(Window*) {}
+    virtual void WindowDidMove(Window*) {}
+    virtual void WindowDidBecomeMain(Window*) {}
+    virtual void WindowDidResignMain(Window*) {}
+    virtual void WindowDidBecomeKey(Window*) {}
+    virtual void WindowDidResignKey(Window*) {}
+    virtual void WindowWillClose(Window*) {}
+};
+
+// Window notifications posted to the default notification centre (object: the window).
+inline constexpr const char* kWindowDidBecomeKeyNotification = "WindowDidBecomeKey";
+inline constexpr const char* kWindowDidBecomeMainNotification = "WindowDidBecomeMain";
+inline constexpr const char* kWindowDidResignKeyNotification = "WindowDidResignKey";
+inline constexpr const char* kWindowDidResignMainNotification = "WindowDidResignMain";
+inline constexpr const char* kWindowWillCloseNotification = "WindowWillClose";
+
+// A window or panel of the application. Created hidden; the application's window list keeps
+// the visible ones front to back by level. Main thread only.
+class Window : public Object {
+public:
+    // A new window with the given content rectangle (screen coordinates); count 1 for the caller.
+    static Window* Create(const Rect& contentRect, uint32_t styleMask);
+    static Window* CreatePanel(const Rect& contentRect, uint32_t styleMask);
+
+    int64_t Number() const { return fNumber; }
+    bool IsPanel() const { return fPanel; }
+
+    uint32_t StyleMask() const { return fStyle; }
+    // Keeps the content rectangle; the frame follows the new title bar.
+    void SetStyleMask(uint32_t style);
+    int32_t Level() const { return fLevel; }
+    void SetLevel(int32_t level);
+
+    // Frame and content geometry in screen coordinates.
+    Rect Frame() const { return fFrame; }
+    Rect ContentRect() const { return ContentRectForFrameRect(fFrame, fStyle); }
+    void SetFrame(const Rect& frame, bool display);
+    Rect FrameRectForContentRect(const Rect& content) const {
+        return FrameRectForContentRect(content, fStyle);
+    }
+    Rect ContentRectForFrameRect(const Rect& frame) const { return ContentRectForFrameRect(frame, fStyle); }
+    static Rect FrameRectForContentRect(const Rect& content, uint32_t style);
+    static Rect ContentRectForFrameRect(const Rect& frame, uint32_t style);
+    // Between content coordinates and screen coordinates.
+    Point ConvertToScreen(Point content) const;
+    Point ConvertFromScreen(Point screen) const;
+
+    const std::string& Title() const { return fTitle; }
+    void SetTitle(const std::string& title);
+
+    bool IsVisible() const { return fVisible; }
+    bool IsMiniaturized() const { return fMiniaturized; }
+    void SetMiniaturized(bool miniaturized);
+    bool IsKeyWindow() const;
+    bool IsMainWindow() const;
+    bool CanBecomeKey() const;
+    bool CanBecomeMain() const;
+
+    void OrderFront();
+    void MakeKeyAndOrderFront();
+    void MakeKeyWindow();
+    void MakeMainWindow();
+    void OrderOut();
+    // Places the window above or below another (0: at the front of its level) or takes it out.
+    void OrderWindow(WindowOrder place, int64_t relativeTo);
+    // Asks the delegate, then closes: WindowWillClose, ordered out for good.
+    void PerformClose();
+    void Close();
+
+    WindowDelegate* Delegate() const { return fDelegate; }
+    void SetDelegate(WindowDelegate* delegate) { fDelegate = delegate; }
+    // The content view is retained and sized to the content area.
+    View* ContentView() const { return fContentView; }
+    void SetContentView(View* view);
+
+    bool IgnoresMouseEvents() const { return fIgnoresMouse; }
+    void SetIgnoresMouseEvents(bool ignore) { fIgnoresMouse = ignore; }
+    bool AcceptsMouseMovedEvents() const { return fAcceptsMouseMoved; }
+    void SetAcceptsMouseMovedEvents(bool accept) { fAcceptsMouseMoved = accept; }
+
+    // Panels.
+    bool IsFloatingPanel() const { return fFloatingPanel; }
+    void SetFloatingPanel(bool floating);
+    bool BecomesKeyOnlyIfNeeded() const { return fKeyOnlyIfNeeded; }
+    void SetBecomesKeyOnlyIfNeeded(bool flag) { fKeyOnlyIfNeeded = flag; }
+    bool HidesOnDeactivate() const { return fHidesOnDeactivate; }
+    void SetHidesOnDeactivate(bool flag) { fHidesOnDeactivate = flag; }
+
+    // Draws every view that needs display now.
+    void Display();
+    // Called by views: an area of the content needs drawing.
+    void ContentNeedsDisplay(const Rect& area);
+
+    // Backend data.
+    void* BackendData() const { return fBackendData; }
+    void SetBackendData(void* data) { fBackendData = data; }
+
+private:
+    Window(const Rect& contentRect, uint32_t style, bool panel);
+    ~Window() override;
+    friend class Application;
+
+    int64_t fNumber;
+    bool fPanel;
+    uint32_t fStyle;
+    int32_t fLevel = kNormalWindowLevel;
+    Rect fFrame;
+    std::string fTitle;
+    bool fVisible = false;
+    bool fMiniaturized = false;
+    bool fClosed = false;
+    bool fIgnoresMouse = false;
+    bool fAcceptsMouseMoved = false;
+    bool fFloatingPanel = false;
+    bool fKeyOnlyIfNeeded = false;
+    bool fHidesOnDeactivate = false;
+    WindowDelegate* fDelegate = nullptr;
+    View* fContentView = nullptr;
+    void* fBackendData = nullptr;
+};
+
+}  // namespace plat

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Event.h"
+
+namespace plat {
+class Window;
+}
+
+namespace plat::headless {
+
+// In-memory window system: configured screens, a pointer moved by injected events, counters of what
+// the window server was told. Tests install one with plat::SetBackend and inject events through it.
+class HeadlessBackend : public Backend {
+public:
+    // Screens from ORBILUME_HEADLESS_SCREENS ("WxH+X+Y/bar" entries separated by ";"), else one
+    // 1920×1080 screen with a 25-pixel menu bar.
+    HeadlessBackend();
+
+    const char* Name() const override { return "headless"; }
+    std::vector<Screen> Screens() const override { return fScreens; }
+    Point MouseLocation() const override { return fMouse; }
+    uint32_t ModifierFlags() const override { return fModifiers; }
+    void WindowChanged(Window* window, WindowChange change) override;
+    void Beep() override { ++fBeeps; }
+
+    // A screen whose visible frame leaves out a bar of the given height at its top.
+    static Screen MakeScreen(uint32_t displayId, const Rect& frame, double barHeight);
+    void SetScreens(std::vector<Screen> screens) { fScreens = std::move(screens); }
+    // Parses a screen list; false (and nothing changed) when the text is malformed.
+    bool ConfigureScreens(const char* text);
+
+    void SetMouseLocation(Point screen) { fMouse = screen; }
+    void SetModifierFlags(uint32_t flags) { fModifiers = flags; }
+
+    // Stamps the event (time, number), moves the pointer and modifiers as it says and posts it.
+    void Inject(Event event, bool atStart = false);
+    // Builders of events in a window's content coordinates (window null: screen coordinates).
+    static Event MouseEvent(EventType type, Window* window, Point location, uint32_t modifiers = 0);
+    static Event WheelEvent(Window* window, Point location, double dx, double dy, bool precise,
+                            uint32_t modifiers = 0);
+    static Event KeyEvent(EventType type, Window* window, const char* characters, uint16_t keyCode,
+                          uint32_t modifiers = 0);
+
+    uint32_t ChangeCount(WindowChange change) const { return change < kCount ? fChanges[change] : 0; }
+    uint32_t Beeps() const { return fBeeps; }
+
+private:
+    static constexpr uint32_t kCount = kDestroyed + 1;
+    std::vector<Screen> fScreens;
+    Point fMouse;
+    uint32_t fModifiers = 0;
+    uint32_t fChanges[kCount] = {};
+    uint32_t fBeeps = 0;
+};
+
+}  // namespace plat::headless

@@ -1,0 +1,101 @@
+#include <string>
+#include <vector>
+
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Window.h"
+#include "tests/Common/ObjC/MainLoopFixture.h"
+
+namespace {
+
+struct Frame : LHandler {
+    explicit Frame(LHandler* up) : LHandler(up) {}
+    std::vector<std::string> ids;
+    LMessage Handle(const LMessage& msg) override {
+        ids.push_back(msg.id.Text());
+        return LMessage();
+    }
+};
+
+struct ViewPrefs : LHandler {};
+
+using CMacWindowMgrTest = MainLoopFixture;
+
+CMacWindowKindH Kind(int32_t k) {
+    return CMacWindowKindH(new CMacWinKind(k));
+}
+
+TEST_F(CMacWindowMgrTest, ShowOrdersAndAnnounces) {
+    ViewPrefs prefs;
+    CMacWindowMgr::SetViewPrefs(&prefs);
+    Frame fa(&root), fb(&root), ff(&root);
+    LWindow a(&fa, LWindow::kDocument, Kind(6));
+    LWindow b(&fb, LWindow::kDocument, Kind(6));
+    LWindow floating(&ff, LWindow::kFloating, Kind(3));
+    EXPECT_EQ(mgr.NextVisibleWindow(nullptr), nullptr);
+    mgr.Show(&a);
+    mgr.Show(&floating);
+    mgr.ShowBehind(&b);  // below the front document window
+    EXPECT_EQ(mgr.NextVisibleWindow(nullptr), &floating);
+    EXPECT_EQ(mgr.NextVisibleWindow(&floating), &a);
+    EXPECT_EQ(mgr.NextVisibleWindow(&a), &b);
+    EXPECT_EQ(mgr.NextVisibleWindow(&b), nullptr);
+    EXPECT_EQ(mgr.FrontWindowOfKind(LWindow::kDocument), &a);
+    EXPECT_TRUE(a.NativeWindow()->IsKeyWindow());
+    EXPECT_EQ(fa.ids, (std::vector<std::string>{"CViewPrefs_Changed"}));
+    EXPECT_EQ(ff.ids, (std::vector<std::string>{"CViewPrefs_Changed", "LWindow_Activate"}));
+    EXPECT_EQ(fb.ids, (std::vector<std::string>{"CViewPrefs_Changed"}));
+    mgr.Show(&a);  // visible already: nothing sent
+    EXPECT_EQ(fa.ids.size(), 1u);
+    mgr.OrderBelow(&a, &b);
+    EXPECT_EQ(mgr.NextVisibleWindow(&floating), &b);
+    mgr.Hide(&b);
+    EXPECT_EQ(mgr.NextVisibleWindow(&floating), &a);
+    CMacWindowMgr::SetViewPrefs(nullptr);
+}
+
+TEST_F(CMacWindowMgrTest, ModalWindowStaysHiddenWhileTheApplicationIs) {
+    Frame f(&root);
+    LWindow dialog(&f, LWindow::kModal, Kind(8));
+    plat::Application::Shared()->Hide();
+    mgr.Show(&dialog);
+    EXPECT_FALSE(dialog.NativeWindow()->IsVisible());
+    plat::Application::Shared()->Unhide();
+    mgr.Show(&dialog);
+    EXPECT_TRUE(dialog.NativeWindow()->IsVisible());
+}
+
+TEST_F(CMacWindowMgrTest, CacheFollowsKeyChanges) {
+    Frame fa(&root), fb(&root);
+    LWindow a(&fa, LWindow::kDocument, Kind(6));
+    LWindow b(&fb, LWindow::kDocument, Kind(6));
+    mgr.Show(&a);
+    mgr.Show(&b);
+    ASSERT_EQ(mgr.WindowNumbers().size(), 2u);
+    EXPECT_EQ(mgr.WindowNumbers()[0], b.NativeWindow()->Number());
+    a.NativeWindow()->MakeKeyAndOrderFront();  // the key notification empties the cache
+    EXPECT_EQ(mgr.WindowNumbers()[0], a.NativeWindow()->Number());
+    EXPECT_EQ(mgr.FirstNativeWindow(), a.NativeWindow());
+    EXPECT_EQ(mgr.NextNativeWindow(a.NativeWindow()), b.NativeWindow());
+    EXPECT_EQ(mgr.NextNativeWindow(b.NativeWindow()), nullptr);
+}
+
+TEST_F(CMacWindowMgrTest, GeometryInGlobalCoordinates) {
+    Frame f(&root);
+    LWindow w(&f, LWindow::kDocument, Kind(6));
+    EXPECT_EQ(mgr.ContentRect(&w), (CLRect{40, 40, 160, 120}));
+    EXPECT_EQ(mgr.FrameRect(&w), (CLRect{40, 18, 160, 120}));
+    mgr.SetContentRect(&w, {100, 200, 400, 500});
+    EXPECT_EQ(mgr.ContentRect(&w), (CLRect{100, 200, 400, 500}));
+    EXPECT_EQ(mgr.FrameForContent(&w, {0, 22, 10, 32}), (CLRect{0, 0, 10, 32}));
+    EXPECT_TRUE(mgr.IsClosable(&w));
+    EXPECT_TRUE(mgr.IsResizable(&w));
+    mgr.Show(&w);
+    EXPECT_EQ(mgr.WindowAt({150, 250}), &w);
+    EXPECT_EQ(mgr.WindowAt({150, 190}), nullptr);  // title bar
+    EXPECT_EQ(mgr.ScreensUnion(), (CLRect{0, 0, 2720, 1024}));
+    EXPECT_EQ(mgr.MainDisplayBounds(), (CLRect{0, 0, 1440, 900}));
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/Mac/CProcessInfo.h"
+#include "Lib3/LSources/Mac/CStdFolders.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/HeadlessScreens.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
+    testsupport::TempDir home;  // the standard folders are made there
+    testsupport::EnvOverride homeVar("HOME", home.Path().c_str());
+    testsupport::EnvOverride config("XDG_CONFIG_HOME", nullptr);
+    testsupport::EnvOverride data("XDG_DATA_HOME", nullptr);
+    testsupport::HeadlessScreens screens;
+    CreateAppGlobals();
+    ASSERT_TRUE(gProcessInfo);
+    ASSERT_TRUE(gStdFolders);
+    ASSERT_TRUE(gWindowMgr);
+    ASSERT_TRUE(gMainApp);
+    EXPECT_EQ(CMacWindowMgr::Get(), gWindowMgr);
+    EXPECT_EQ(CMainLoopBase::AppRoot(), gMainApp);
+    EXPECT_EQ(CMacMainLoop::Get(), gMainApp->MainLoop());
+    DeleteAppGlobals();
+    EXPECT_EQ(gWindowMgr, nullptr);
+    EXPECT_EQ(gStdFolders, nullptr);
+    EXPECT_EQ(gProcessInfo, nullptr);
+    EXPECT_EQ(gMainApp, nullptr);
+    EXPECT_EQ(CMacMainLoop::Get(), nullptr);
+    DeleteAppGlobals();  // nothing left: harmless
+}
+
+}  // namespace
