@@ -1,0 +1,478 @@
+#include "Common/Stream/CXmlTokenizer.h"
+
+#include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Lib3/LSources/CoreString/LStrBuf.h"
+#include "Lib3/LSources/String/HexDigitValue.h"
+
+namespace {
+
+// Section delimiters, matched in parallel.
+const char* const kDelimiters[] = {"<!--", "-->", "<?", "?>", "<![CDATA[", "]]>", "<!DOCTYPE"};
+enum : int { kOpenComment, kCloseComment, kOpenPI, kClosePI, kOpenCData, kCloseCData, kOpenDoctype };
+constexpr uint32_t kOutsideMask = 1u << kOpenComment | 1u << kOpenPI | 1u << kOpenCData | 1u << kOpenDoctype;
+
+constexpr uint32_t kMaxReference = 32;
+
+bool IsBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsNameByte(unsigned char c) {
+    switch (c) {
+        case '<':
+        case '>':
+        case '/':
+        case '=':
+        case '\'':
+        case '"':
+        case '&':
+            return false;
+        default:
+            return !IsBlank(c);
+    }
+}
+
+bool IsReferenceByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' ||
+           c == '_' || c == ':' || c == '.' || c == '-' || c >= 0x80;
+}
+
+bool IsHexDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The code point of "#123" or "#x7B"; -1 when the number is empty, malformed or out of range.
+int32_t CharacterNumber(const unsigned char* s, uint32_t n) {
+    if (n < 2 || s[0] != '#') return -1;
+    bool hex = s[1] == 'x';
+    uint32_t i = hex ? 2 : 1;
+    if (i == n) return -1;
+    uint32_t value = 0;
+    for (; i < n; ++i) {
+        unsigned char c = s[i];
+        if (hex ? !IsHexDigit(c) : !(c >= '0' && c <= '9')) return -1;
+        value = value * (hex ? 16 : 10) + static_cast<uint32_t>(HexDigitValue(c));
+        if (value > 0x10FFFF) return -1;
+    }
+    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return -1;
+    return static_cast<int32_t>(value);
+}
+
+uint32_t EncodeUtf8(uint32_t cp, unsigned char* out) {
+    if (cp < 0x80) {
+        out[0] = static_cast<unsigned char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | cp >> 6);
+        out[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<unsigned char>(0xE0 | cp >> 12);
+        out[1] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
+        out[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<unsigned char>(0xF0 | cp >> 18);
+    out[1] = static_cast<unsigned char>(0x80 | (cp >> 12 & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+bool Is(const LVariStrBase& s, const char* text) {
+    uint32_t i = 0;
+    for (; text[i]; ++i)
+        if (i >= s.Length() || s.Text()[i] != static_cast<unsigned char>(text[i])) return false;
+    return i == s.Length();
+}
+
+}  // namespace
+
+CXmlTokenizer::CXmlTokenizer(LCharIn& in)
+    : fIn(in), fMatcher(kDelimiters, sizeof kDelimiters / sizeof kDelimiters[0]) {}
+
+// ---- input and sections
+
+bool CXmlTokenizer::RawByte(unsigned char& c) {
+    if (fPos == fEnd) {
+        if (fInputEnded) return false;
+        fPos = 0;
+        fEnd = fIn.Get(fBuffer, sizeof fBuffer);
+        if (fEnd == 0) {
+            fInputEnded = true;
+            return false;
+        }
+    }
+    c = fBuffer[fPos++];
+    return true;
+}
+
+void CXmlTokenizer::QueueReleased() {
+    uint32_t n;
+    const unsigned char* bytes = fMatcher.Released(n);
+    fQueueHead = 0;
+    fQueueLength = 0;
+    if (fSection != kOutside && fSection != kCData) return;  // comment and PI text is dropped
+    for (uint32_t i = 0; i < n; ++i) fQueue[i] = bytes[i];
+    fQueueLength = n;
+    fQueueCData = fSection == kCData;
+}
+
+void CXmlTokenizer::Delimiter(int pattern) {
+    switch (pattern) {
+        case kOpenComment:
+            fSection = kComment;
+            break;
+        case kOpenPI:
+            fSection = kPI;
+            break;
+        case kOpenCData:
+            fSection = kCData;
+            break;
+        case kOpenDoctype:
+            fSection = kDoctype;
+            fDoctypeQuote = 0;
+            fDoctypeDepth = 0;
+            break;
+        default:
+            fSection = kOutside;
+            break;
+    }
+}
+
+// A document type declaration is skipped: quoted identifiers, then an optional internal subset
+// in brackets, then ">".
+void CXmlTokenizer::DoctypeByte(unsigned char c) {
+    if (fDoctypeQuote) {
+        if (c == fDoctypeQuote) fDoctypeQuote = 0;
+    } else if (c == '[') {
+        ++fDoctypeDepth;
+    } else if (c == ']') {
+        if (fDoctypeDepth) --fDoctypeDepth;
+    } else if (fDoctypeDepth == 0 && (c == '"' || c == '\'')) {
+        fDoctypeQuote = c;
+    } else if (fDoctypeDepth == 0 && c == '>') {
+        fSection = kOutside;
+    }
+}
+
+bool CXmlTokenizer::SectionByte(unsigned char& c, bool& cdata) {
+    for (;;) {
+        if (fQueueHead < fQueueLength) {
+            c = fQueue[fQueueHead++];
+            cdata = fQueueCData;
+            return true;
+        }
+        if (fSection == kEnded) return false;
+        unsigned char b;
+        if (!RawByte(b) || b == 0) {
+            fMatcher.Flush();
+            QueueReleased();
+            fSection = kEnded;
+            continue;
+        }
+        if (fSection == kDoctype) {
+            DoctypeByte(b);
+            continue;
+        }
+        uint32_t mask = fSection == kOutside   ? kOutsideMask
+                        : fSection == kComment ? 1u << kCloseComment
+                        : fSection == kPI      ? 1u << kClosePI
+                                               : 1u << kCloseCData;
+        fMatcher.SetActive(mask);
+        int r = fMatcher.Feed(b);
+        QueueReleased();
+        if (r == CMultiMatcher::kMatched) Delimiter(fMatcher.Matched());
+    }
+}
+
+// ---- markup
+
+void CXmlTokenizer::TextByte(unsigned char c) {
+    fRun.Append(c);
+}
+
+void CXmlTokenizer::NameByte(unsigned char c) {
+    if (fName.Length() < kMaxName) fName.Append(c);
+}
+
+int CXmlTokenizer::AnswerName(int answer) {
+    fAnswered = LString(fName.Text(), fName.Length());
+    fName.Reset();
+    return answer;
+}
+
+int CXmlTokenizer::EndValue() {
+    if (fRun.Length() == 0) return kAnsValueEnd;
+    fValueEndPending = true;
+    fRunAnswered = true;
+    return kAnsText;
+}
+
+void CXmlTokenizer::EndReference() {
+    fInReference = false;
+    const unsigned char* s = fReference.Text();
+    uint32_t n = fReference.Length();
+    if (Is(fReference, "quot"))
+        TextByte('"');
+    else if (Is(fReference, "apos"))
+        TextByte('\'');
+    else if (Is(fReference, "amp"))
+        TextByte('&');
+    else if (Is(fReference, "lt"))
+        TextByte('<');
+    else if (Is(fReference, "gt"))
+        TextByte('>');
+    else if (int32_t cp = CharacterNumber(s, n); cp > 0) {
+        unsigned char utf8[4];
+        fRun.Append(utf8, EncodeUtf8(static_cast<uint32_t>(cp), utf8));
+    } else {
+        TextByte(' ');  // unknown name or invalid number (NUL included)
+    }
+}
+
+// An "&" that does not start a well-formed reference is kept as text.
+void CXmlTokenizer::AbandonReference() {
+    fInReference = false;
+    TextByte('&');
+    fRun.Append(fReference.Text(), fReference.Length());
+}
+
+int CXmlTokenizer::ReferenceByte(unsigned char c, bool& hold) {
+    if (c == ';') {
+        EndReference();
+    } else if (IsReferenceByte(c) && fReference.Length() < kMaxReference) {
+        fReference.Append(c);
+    } else {
+        AbandonReference();
+        hold = true;
+    }
+    return -1;
+}
+
+int CXmlTokenizer::Markup(unsigned char c, bool& hold) {
+    switch (fState) {
+        case kMarkText:
+            if (c == '<') {
+                if (fRun.Length()) {
+                    hold = true;
+                    fRunAnswered = true;
+                    return kAnsText;
+                }
+                fState = kAfterLt;
+                fName.Reset();
+                fEndTag = false;
+            } else if (c == '&') {
+                fInReference = true;
+                fReference.Reset();
+            } else {
+                TextByte(c);
+            }
+            return -1;
+
+        case kAfterLt:
+            if (c == '/' && fName.Length() == 0 && !fEndTag) {
+                fEndTag = true;
+                return -1;
+            }
+            if (IsNameByte(c)) {
+                NameByte(c);
+                return -1;
+            }
+            if (fName.Length() == 0) {  // the "<" was not markup
+                fState = kMarkText;
+                TextByte('<');
+                if (fEndTag) TextByte('/');
+                fEndTag = false;
+                if (c == '<' || c == '&')
+                    hold = true;
+                else
+                    TextByte(c);
+                return -1;
+            }
+            if (c == '>') {
+                fState = kMarkText;
+                if (fEndTag) {
+                    fEndTag = false;
+                    fName.Reset();
+                    return kAnsEndTag;
+                }
+                return AnswerName(kAnsStartTag);
+            }
+            fState = kInTag;
+            if (fEndTag) {
+                fName.Reset();
+                return -1;
+            }
+            if (c == '/') fEndTag = true;  // "<a/": start tag now, end tag at ">"
+            return AnswerName(kAnsStartTag);
+
+        case kInTag:
+            if (IsNameByte(c)) {
+                NameByte(c);
+            } else if (IsBlank(c)) {
+                if (fName.Length()) fState = kAfterName;
+            } else if (c == '=') {
+                if (fName.Length()) fState = kAfterEq;
+            } else if (c == '>') {
+                fName.Reset();
+                fState = kMarkText;
+                if (fEndTag) {
+                    fEndTag = false;
+                    return kAnsEndTag;
+                }
+            } else if (c == '/') {
+                fName.Reset();
+                fEndTag = true;
+            } else {
+                fName.Reset();  // stray quote, "<" or "&": a name before it had no value
+            }
+            return -1;
+
+        case kAfterName:
+            if (IsBlank(c)) return -1;
+            if (c == '=') {
+                fState = kAfterEq;
+                return -1;
+            }
+            fName.Reset();  // an attribute without a value is dropped
+            fState = kInTag;
+            hold = true;
+            return -1;
+
+        case kAfterEq:
+            if (IsBlank(c)) return -1;
+            if (c == '"' || c == '\'') {
+                fQuote = c;
+                fState = kInValue;
+                return AnswerName(kAnsAttrName);
+            }
+            if (c == '>' || c == '/') {
+                fName.Reset();  // "b=" with no value
+                fState = kInTag;
+                hold = true;
+                return -1;
+            }
+            fQuote = 0;
+            fState = kUnquoted;
+            hold = true;
+            return AnswerName(kAnsAttrName);
+
+        case kInValue:
+            if (c == fQuote) {
+                fState = kInTag;
+                return EndValue();
+            }
+            if (c == '&') {
+                fInReference = true;
+                fReference.Reset();
+            } else {
+                TextByte(c);
+            }
+            return -1;
+
+        case kUnquoted:
+            if (IsBlank(c) || c == '>' || c == '/') {
+                fState = kInTag;
+                hold = !IsBlank(c);
+                return EndValue();
+            }
+            if (c == '&') {
+                fInReference = true;
+                fReference.Reset();
+            } else {
+                TextByte(c);
+            }
+            return -1;
+    }
+    return -1;
+}
+
+int CXmlTokenizer::Scan() {
+    if (fRunAnswered) {
+        fRun.Reset();
+        fRunAnswered = false;
+    }
+    if (fValueEndPending) {
+        fValueEndPending = false;
+        return kAnsValueEnd;
+    }
+    for (;;) {
+        unsigned char c;
+        bool cdata;
+        if (fHeld) {
+            c = fHeldByte;
+            cdata = fHeldCData;
+            fHeld = false;
+        } else if (!SectionByte(c, cdata)) {
+            if (fInReference) AbandonReference();
+            if (fRun.Length()) {
+                fRunAnswered = true;
+                return kAnsText;
+            }
+            return kAnsEnd;
+        }
+        bool hold = false;
+        int answer = -1;
+        if (cdata) {
+            if (fInReference) AbandonReference();
+            if (fState == kMarkText) TextByte(c);  // CDATA inside a tag is dropped
+        } else if (fInReference) {
+            answer = ReferenceByte(c, hold);
+        } else {
+            answer = Markup(c, hold);
+        }
+        if (hold) {
+            fHeld = true;
+            fHeldByte = c;
+            fHeldCData = cdata;
+        }
+        if (answer >= 0) return answer;
+        if (fRun.Length() >= kMaxPiece) {
+            fRunAnswered = true;
+            return kAnsText;
+        }
+    }
+}
+
+// ---- events
+
+int CXmlTokenizer::Next() {
+    for (;;) {
+        switch (Scan()) {
+            case kAnsEnd:
+                return kEnd;
+            case kAnsStartTag:
+                fTagName = fAnswered;
+                return kStartTag;
+            case kAnsAttrName:
+                fAttrName = fAnswered;
+                return kAttribute;
+            case kAnsText:
+                return kText;
+            case kAnsEndTag:
+                return kEndTag;
+            default:
+                break;  // the end of a value nobody read
+        }
+    }
+}
+
+LString CXmlTokenizer::ReadValue() {
+    if (fState != kInValue && fState != kUnquoted && !fValueEndPending) return LString();
+    LVariStr<64> value;
+    for (;;) {
+        int a = Scan();
+        if (a == kAnsText)
+            value.Append(fRun.Text(), fRun.Length());
+        else
+            break;  // value end, or the end of the input
+    }
+    return LString(value.Text(), value.Length());
+}
+
+void CXmlTokenizer::TakeText(LStrBuf& out) const {
+    out.Append(fRun.Text(), fRun.Length());
+}

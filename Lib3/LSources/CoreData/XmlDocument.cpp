@@ -1,0 +1,581 @@
+#include "Lib3/LSources/CoreData/XmlDocument.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "Common/Container/CBytes.h"
+#include "Common/Stream/CBomTextStream.h"
+#include "Common/Stream/CMemStream.h"
+#include "Common/Stream/CXmlElementScope.h"
+#include "Common/Stream/CXmlReader.h"
+#include "Common/Stream/CXmlRecordWriter.h"
+#include "Common/Stream/CXmlTagWriter.h"
+#include "Common/Stream/CXmlTokenizer.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/CoreString/ReadQuoted.h"
+#include "Lib3/LSources/CoreString/UCharIn.h"
+#include "Lib3/LSources/String/CCLocaleScope.h"
+#include "Lib3/LSources/String/CStrU.h"
+#include "Lib3/LSources/String/HexDigitValue.h"
+#include "Lib3/LSources/String/UNum.h"
+#include "Lib3/LSources/String/UString.h"
+#include "Lib3/LSources/String/UWord.h"
+
+namespace {
+
+constexpr uint32_t kNullDomain = Fcc("YUND");
+constexpr uint32_t kNullType = Fcc("UDNL");
+// Strings holding a line end and at least this long are written as CDATA field elements.
+constexpr uint32_t kLongText = 33;
+
+// ---- names
+
+// The text of a code without its trailing blanks ("i   " is written "i"; readers pad it back).
+void AppendCode(LStrBuf& out, uint32_t code) {
+    LString s = CStrU::LStringFromFcc(code);
+    uint32_t n = s.Length();
+    while (n && s.Text()[n - 1] == ' ') --n;
+    out.Append(s.Text(), n);
+}
+
+LString ElementName(uint32_t domain, uint32_t type) {
+    LVariStr<64> s;
+    AppendCode(s, domain);
+    s.Append('_');
+    AppendCode(s, type);
+    return LString(s.Text(), s.Length());
+}
+
+LString FieldElementName(const LString& recordName, uint32_t tag) {
+    LVariStr<64> s;
+    s.Append(recordName);
+    s.Append('_');
+    AppendCode(s, tag);
+    return LString(s.Text(), s.Length());
+}
+
+// Splits a name at its underscores into codes (the first three kept); returns the part count.
+uint32_t SplitCodes(const LString& name, uint32_t codes[3]) {
+    uint32_t parts = 0;
+    const char* s = name.CStr();
+    for (;;) {
+        const char* end = std::strchr(s, '_');
+        uint32_t n = end ? static_cast<uint32_t>(end - s) : static_cast<uint32_t>(std::strlen(s));
+        if (parts < 3) codes[parts] = CStrU::FccFromString(LString(s, n).Text());
+        ++parts;
+        if (!end) return parts;
+        s = end + 1;
+    }
+}
+
+int FindField(const CRecordType* type, uint32_t tag) {
+    if (!type || tag == 0) return -1;
+    for (uint32_t i = 0; i < type->FieldCount(); ++i)
+        if (type->Field(i).tag == tag) return static_cast<int>(i);
+    return -1;
+}
+
+// ---- writing
+
+bool HasLineEnd(const LString& s) {
+    return std::strchr(s.CStr(), '\n') || std::strchr(s.CStr(), '\r');
+}
+
+bool IsLongText(const LString& s) {
+    return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
+}
+
+LString DefaultText(const SFieldDesc& f) {
+    return LString(f.def.text);
+}
+
+bool NeedsQuotes(const LString& s) {
+    if (s.Text()[0] == '\'' || s.Text()[0] == '"') return true;  // else read back as a quoted token
+    for (uint32_t i = 0; i < s.Length(); ++i)
+        if (UCharIn::IsSpace(s.Text()[i]) || s.Text()[i] == '"') return true;
+    return false;
+}
+
+void AppendStringElement(LStrBuf& out, const LString& element) {
+    if (element.IsEmpty()) {
+        out.Append("''");
+        return;
+    }
+    LString text = CStrU::NormalizeEOL(element);
+    if (!NeedsQuotes(text)) {
+        out.Append(text);
+        return;
+    }
+    out.Append('"');
+    for (uint32_t i = 0; i < text.Length(); ++i) {
+        if (text.Text()[i] == '"') out.Append('"');
+        out.Append(text.Text()[i]);
+    }
+    out.Append('"');
+}
+
+void ArrayText(const CRecord* r, uint32_t n, LStrBuf& out) {
+    const SFieldDesc& f = r->Field(n);
+    uint32_t count = r->ArrayCount(n);
+    const void* data = r->ArrayData(n);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i && f.elementKind != kElemByte) out.Append(' ');
+        switch (f.elementKind) {
+            case kElemInt:
+                UWord::Decimal(static_cast<const int32_t*>(data)[i], out);
+                break;
+            case kElemUInt:
+                UWord::UDecimal(static_cast<const uint32_t*>(data)[i], out);
+                break;
+            case kElemByte:
+                UWord::Hex(out, static_cast<const uint8_t*>(data)[i], false, false, 2);
+                break;
+            case kElemFloat:
+                UWord::FloatSuppress(static_cast<const float*>(data)[i], f.decimals, out);
+                break;
+            case kElemString:
+                AppendStringElement(out, static_cast<const LString*>(data)[i]);
+                break;
+        }
+    }
+}
+
+// The attribute text of value field n when it differs from its default.
+bool ValueText(const CRecord* r, uint32_t n, LStrBuf& out) {
+    const SFieldDesc& f = r->Field(n);
+    switch (f.kind) {
+        case kFieldInt:
+            if (r->GetUInt(n) == f.def.u32) return false;
+            UWord::Decimal(r->GetInt(n), out);
+            return true;
+        case kFieldUInt:
+            if (r->GetUInt(n) == f.def.u32) return false;
+            UWord::UDecimal(r->GetUInt(n), out);
+            return true;
+        case kFieldByte:
+            if (r->GetByte(n) == f.def.u8) return false;
+            UWord::UDecimal(r->GetByte(n), out);
+            return true;
+        case kFieldFloat:
+            if (r->GetFloat(n) == f.def.f32) return false;  // a NaN always differs
+            UWord::FloatSuppress(r->GetFloat(n), f.decimals, out);
+            return true;
+        case kFieldString:
+            if (UString::IsEqual(r->GetString(n).Text(), DefaultText(f).Text())) return false;
+            CStrU::NormalizeEOL(r->GetString(n).Text(), out);
+            return true;
+        case kFieldArray:
+            if (r->ArrayCount(n) == 0) return false;
+            ArrayText(r, n, out);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
+    CXmlElementScope field(recordScope, FieldElementName(recordScope.Name(), r->Field(n).tag));
+    field.BeginInlineContent();
+    LVariStr<64> text;
+    CStrU::NormalizeEOL(r->GetString(n).Text(), text);
+    CXmlRecordWriter& sink = field.Writer().Sink();
+    sink.Write("<![CDATA[");
+    sink.Write(text.Text(), text.Length());
+    sink.Write("]]>");
+    field.End();
+}
+
+// ---- reading
+
+enum ReadResult : int { kReadOk = 1, kReadEnded = 0, kReadTooDeep = -1 };
+
+struct Reader {
+    CXmlTokenizer& t;
+    CRecordHolder* holder;
+};
+
+int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth);
+
+LString ElementText(CXmlTokenizer& t) {
+    CXmlReader reader(t);
+    LVariStr<64> text;
+    unsigned char c;
+    while (reader.Get(c)) text.Append(c);
+    return LString(text.Text(), text.Length());
+}
+
+bool IsHexDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+template <class T>
+void AppendRaw(CArrayBase* array, T value) {
+    array->Insert(array->Count(), &value);
+}
+
+void ReadArray(CRecordRef ref, uint32_t n, const LString& text) {
+    CRecord* r = ref.Get();
+    const SFieldDesc& f = r->Field(n);
+    LStrCharIn in(text);
+    LVariStr<64> token;
+    if (f.elementKind == kElemString) {
+        CStrArray* strings = r->GetStrArray(n);
+        if (!strings) return;
+        strings->RemoveAll();
+        for (token.Reset(); ReadQuotedToken(in, token, true); token.Reset())
+            strings->Append(LString(token.Text(), token.Length()));
+    } else {
+        CArrayBase* array = r->GetArray(n);
+        if (!array) return;
+        array->RemoveAll();
+        if (f.elementKind == kElemByte) {
+            unsigned char hi, lo;
+            while (in.Get(hi) && IsHexDigit(hi) && in.Get(lo) && IsHexDigit(lo))
+                AppendRaw(array, static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
+        } else {
+            CCLocaleScope c;
+            for (token.Reset(); UCharIn::Read(in, token); token.Reset()) {
+                if (f.elementKind == kElemInt)
+                    AppendRaw(array, static_cast<int32_t>(std::strtol(token.CStr(), nullptr, 10)));
+                else if (f.elementKind == kElemUInt)
+                    AppendRaw(array, static_cast<uint32_t>(std::strtoul(token.CStr(), nullptr, 10)));
+                else if (f.elementKind == kElemFloat)
+                    AppendRaw(array, static_cast<float>(std::strtod(token.CStr(), nullptr)));
+            }
+        }
+    }
+    ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
+}
+
+void ReadValue(CRecordRef ref, uint32_t n, const LString& text) {
+    switch (ref->Field(n).kind) {
+        case kFieldString:
+            ref.SetString(nullptr, n, text);
+            return;
+        case kFieldArray:
+            ReadArray(ref, n, text);
+            return;
+        default:
+            break;
+    }
+    if (text.IsEmpty()) return;
+    switch (ref->Field(n).kind) {
+        case kFieldInt:
+            ref.SetInt(nullptr, n, UNum::ToInt(text.Text()));
+            break;
+        case kFieldUInt:
+            ref.SetUInt(nullptr, n, UNum::ToUInt(text.Text()));
+            break;
+        case kFieldByte:
+            ref.SetByte(nullptr, n, static_cast<uint8_t>(UNum::ToUInt(text.Text())));
+            break;
+        case kFieldFloat:
+            ref.SetFloat(nullptr, n, static_cast<float>(UNum::ToFloat(text.Text())));
+            break;
+        default:
+            break;
+    }
+}
+
+// A new record of the element's type, filled from it; null (the element consumed) when the type
+// is unknown or the record cannot be made or filled.
+CRecord* NewFromElement(Reader& rd, const CRecord* parent, uint32_t n, const uint32_t codes[2],
+                        uint32_t depth, int& result) {
+    result = kReadOk;
+    const CRecordType* type = rd.holder ? rd.holder->ResolveType(codes[0], codes[1], parent, n)
+                                        : CRecordType::Find(codes[0], codes[1]);
+    CRecord* child = type ? CRecord::New(type) : nullptr;
+    if (!child) {
+        CXmlReader::SkipElement(rd.t);
+        return nullptr;
+    }
+    result = ReadRecord(rd, CRecordRef(&child), depth + 1);
+    if (result != kReadOk) {
+        CRecord::Delete(child);
+        return nullptr;
+    }
+    return child;
+}
+
+bool Accepts(const SFieldDesc& f, const uint32_t codes[2]) {
+    return f.AllowsAnyType() || (codes[0] == f.SubDomain() && codes[1] == f.SubType());
+}
+
+int ReadRecordArray(Reader& rd, CRecordRef ref, uint32_t n, uint32_t depth) {
+    for (uint32_t i = ref->ArrayCount(n); i > 0; --i) ref.DeleteElement(nullptr, n, i - 1);
+    const SFieldDesc& f = ref->Field(n);
+    for (;;) {
+        switch (rd.t.Next()) {
+            case CXmlTokenizer::kStartTag: {
+                uint32_t codes[3];
+                if (SplitCodes(rd.t.TagName(), codes) != 2) {
+                    // Not a record element: the array ends here, and so does the field element.
+                    CXmlReader::SkipElement(rd.t);
+                    CXmlReader::SkipElement(rd.t);
+                    return kReadOk;
+                }
+                if (!Accepts(f, codes)) {
+                    CXmlReader::SkipElement(rd.t);
+                    break;
+                }
+                int result;
+                CRecord* child = NewFromElement(rd, ref.Get(), n, codes, depth, result);
+                if (result == kReadTooDeep) return result;
+                if ((child || f.IsOptional()) && !ref.InsertRecord(nullptr, n, CRecordRef::kAppend, child))
+                    return kReadEnded;  // a failed insertion stops the read
+                break;
+            }
+            case CXmlTokenizer::kAttribute:
+                rd.t.ReadValue();
+                break;
+            case CXmlTokenizer::kEndTag:
+                return kReadOk;
+            case CXmlTokenizer::kEnd:
+                return kReadEnded;
+            default:
+                break;
+        }
+    }
+}
+
+int ReadSubRecord(Reader& rd, CRecordRef ref, uint32_t n, uint32_t depth) {
+    const SFieldDesc& f = ref->Field(n);
+    for (;;) {
+        switch (rd.t.Next()) {
+            case CXmlTokenizer::kStartTag: {
+                uint32_t codes[3];
+                CRecord** slot = &ref->Slot(n).record;
+                int result = kReadOk;
+                if (SplitCodes(rd.t.TagName(), codes) != 2) {
+                    CXmlReader::SkipElement(rd.t);
+                } else if (*slot && (*slot)->IsOfType(codes[0], codes[1])) {
+                    result = ReadRecord(rd, CRecordRef(slot), depth + 1);
+                } else if (Accepts(f, codes)) {
+                    CRecord* child = NewFromElement(rd, ref.Get(), n, codes, depth, result);
+                    if (child || f.IsOptional()) ref.DeleteSubRecord(nullptr, n, child);
+                    if (result == kReadEnded) result = kReadOk;  // the element is skipped
+                } else {
+                    CXmlReader::SkipElement(rd.t);
+                }
+                if (result != kReadOk) return result;
+                CXmlReader::SkipElement(rd.t);  // the rest of the field element
+                return kReadOk;
+            }
+            case CXmlTokenizer::kAttribute:
+                rd.t.ReadValue();
+                break;
+            case CXmlTokenizer::kEndTag:
+                return kReadOk;
+            case CXmlTokenizer::kEnd:
+                return kReadEnded;
+            default:
+                break;
+        }
+    }
+}
+
+// Reads the attributes and children of the record element whose start tag was just read.
+int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
+    if (depth >= kXmlMaxRecordDepth) return kReadTooDeep;
+    const CRecordType* type = ref->Type();
+    for (;;) {
+        switch (rd.t.Next()) {
+            case CXmlTokenizer::kAttribute: {
+                LString value = rd.t.ReadValue();
+                int n = FindField(type, CStrU::FccFromString(rd.t.AttrName().Text()));
+                if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
+                    ReadValue(ref, static_cast<uint32_t>(n), value);
+                break;
+            }
+            case CXmlTokenizer::kStartTag: {
+                uint32_t codes[3];
+                int n = -1;
+                if (SplitCodes(rd.t.TagName(), codes) >= 3 && codes[0] == type->Domain() &&
+                    codes[1] == type->Type())
+                    n = FindField(type, codes[2]);
+                if (n < 0) {
+                    CXmlReader::SkipElement(rd.t);
+                    break;
+                }
+                uint32_t field = static_cast<uint32_t>(n);
+                int result = kReadOk;
+                if (type->Field(field).kind == kFieldRecordArray)
+                    result = ReadRecordArray(rd, ref, field, depth);
+                else if (type->Field(field).kind == kFieldRecord)
+                    result = ReadSubRecord(rd, ref, field, depth);
+                else
+                    ReadValue(ref, field, ElementText(rd.t));
+                if (result != kReadOk) return result;
+                break;
+            }
+            case CXmlTokenizer::kEndTag:
+                return kReadOk;
+            case CXmlTokenizer::kEnd:
+                return kReadEnded;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+void WriteXmlRecord(CXmlElementScope& parent, const CRecord* r, bool always) {
+    if (!r || !r->Type()) {
+        if (!always) return;
+        CXmlElementScope null(parent, ElementName(kNullDomain, kNullType));
+        null.Start();
+        null.End();
+        return;
+    }
+    const CRecordType* type = r->Type();
+    CXmlElementScope scope(parent, ElementName(type->Domain(), type->Type()));
+    if (always) scope.Start();
+    CXmlTagWriter& w = scope.Writer();
+
+    // Attributes first: every value field, wherever the type lists it.
+    uint32_t count = type->FieldCount();
+    bool longText = false;
+    for (uint32_t n = 0; n < count; ++n) {
+        const SFieldDesc& f = r->Field(n);
+        if (f.tag == 0 || f.IsRecordValued()) continue;
+        if (f.kind == kFieldString && IsLongText(r->GetString(n))) {
+            longText = longText || !UString::IsEqual(r->GetString(n).Text(), DefaultText(f).Text());
+            continue;
+        }
+        LVariStr<64> text;
+        if (!ValueText(r, n, text)) continue;
+        scope.Start();
+        w.Name(CStrU::LStringFromFcc(f.tag));
+        w.BeginValue();
+        w.Escaped(text.Text(), text.Length());
+        w.EndValue();
+    }
+    for (uint32_t n = 0; longText && n < count; ++n) {
+        const SFieldDesc& f = r->Field(n);
+        if (f.tag && f.kind == kFieldString && IsLongText(r->GetString(n)) &&
+            !UString::IsEqual(r->GetString(n).Text(), DefaultText(f).Text()))
+            WriteCData(scope, r, n);
+    }
+    for (uint32_t n = 0; n < count; ++n) {
+        const SFieldDesc& f = r->Field(n);
+        if (f.tag == 0) continue;
+        if (f.kind == kFieldRecordArray && r->ArrayCount(n)) {
+            CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
+            for (uint32_t i = 0; i < r->ArrayCount(n); ++i) WriteXmlRecord(field, r->GetElement(n, i), true);
+            field.End();
+        } else if (f.kind == kFieldRecord && r->GetSubRecord(n)) {
+            CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
+            WriteXmlRecord(field, r->GetSubRecord(n), f.IsOptional());
+            field.End();
+        }
+    }
+    scope.End();
+}
+
+void WriteXmlDocument(CStream& out, const CRecord* root) {
+    out.SetEnd();
+    CXmlRecordWriter sink(out);
+    CXmlTagWriter w(sink);
+    w.Declaration();
+    CXmlElementScope outer(w);
+    WriteXmlRecord(outer, root, true);
+    outer.End();
+}
+
+int ReadXmlDocument(CStream& in, CRecordRef root) {
+    if (!root) return 0;
+    CBomTextStream text(in);
+    CXmlTokenizer t(text);
+    for (;;) {
+        LString name = CXmlReader::NextStartTag(t);
+        if (name.IsEmpty()) return 0;
+        uint32_t codes[3];
+        if (SplitCodes(name, codes) != 2) return 0;
+        if (!root->IsOfType(codes[0], codes[1])) {
+            CXmlReader::SkipElement(t);
+            continue;
+        }
+        root.Reset();
+        Reader rd{t, root.GetHolder()};
+        if (ReadRecord(rd, root, 0) == kReadTooDeep) {
+            root.Reset();
+            return 0;
+        }
+        return 1;
+    }
+}
+
+namespace {
+
+// Writes the bytes to a new file at tempPath (its X's filled in), flushes it and renames it over
+// path; on failure the new file is removed and path is untouched.
+bool WriteAside(char* tempPath, const char* path, const CBytes& bytes) {
+    int fd = mkstemp(tempPath);
+    if (fd < 0) return false;
+    // Keep the old file's permissions when there is one.
+    struct stat old;
+    if (stat(path, &old) == 0) fchmod(fd, old.st_mode & 07777);
+    const uint8_t* p = bytes.Data();
+    size_t left = bytes.Count();
+    bool ok = true;
+    while (ok && left) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) {
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(tempPath, path) == 0;
+    if (!ok) {
+        unlink(tempPath);
+        return false;
+    }
+    // Make the rename itself durable.
+    LVariStr<256> folder;
+    const char* slash = std::strrchr(path, '/');
+    if (slash)
+        folder.Append(path, static_cast<uint32_t>(slash - path + (slash == path ? 1 : 0)));
+    else
+        folder.Append(".");
+    int dir = open(folder.CStr(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteXmlDocumentFile(const char* path, const CRecord* root) {
+    if (!path || !*path) return false;
+    CBytes bytes;
+    {
+        CMemStream stream(bytes);
+        WriteXmlDocument(stream, root);
+        if (stream.HasError()) return false;
+    }
+    static const char kSuffix[] = ".saving-XXXXXX";
+    size_t length = std::strlen(path);
+    char* tempPath = static_cast<char*>(std::malloc(length + sizeof kSuffix));
+    if (!tempPath) return false;
+    std::memcpy(tempPath, path, length);
+    std::memcpy(tempPath + length, kSuffix, sizeof kSuffix);
+    bool ok = WriteAside(tempPath, path, bytes);
+    std::free(tempPath);
+    return ok;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+
+#include "Lib3/LSources/CoreData/LCallbackList.h"
+#include "Lib3/LSources/CoreData/LHandler.h"
+#include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
+
+namespace plat {
+class FdSource;
+class MountWatcher;
+class RunLoop;
+}  // namespace plat
+
+L_MESSAGE_ID(CVolumeNote_Mount);
+L_MESSAGE_ID(CVolumeNote_Unmount);
+
+// Tells registered callbacks about volumes being mounted and unmounted. The mount observer (Poll,
+// run by the run loop the note is attached to when the mount table changes) sends
+// "CVolumeNote_Mount" or "CVolumeNote_Unmount" to this handler for each change; the handler calls
+// every callback as function(context, 1, const Notice*).
+class CVolumeNote : public LHandler {
+public:
+    struct Notice {
+        bool mounted;
+        LString name;
+        LFsSpec volume;  // the volume's root spec
+    };
+
+    explicit CVolumeNote(LHandler* upper = nullptr);
+    ~CVolumeNote() override;
+
+    LCallbackList& Callbacks() { return fCallbacks; }
+
+    LMessage Handle(const LMessage& msg) override;
+
+    // Watches the mount table from a run loop (in its common modes); false when it cannot. The
+    // watch starts when the loop next runs; a change before that is reported with the next one.
+    bool Attach(plat::RunLoop* loop);
+    // Readable when the mount table changed.
+    int FileDescriptor() const;
+    // Re-reads the mount table and sends one message per volume that appeared or went.
+    void Poll();
+
+private:
+    LCallbackList fCallbacks;
+    std::unique_ptr<plat::MountWatcher> fWatcher;
+    plat::FdSource* fSource = nullptr;
+    Notice fNotice{false, LString(), LFsSpec()};
+};

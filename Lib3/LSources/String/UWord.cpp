@@ -1,0 +1,166 @@
+#include "Lib3/LSources/String/UWord.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "Lib3/LSources/CoreString/LStrBuf.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/CCLocaleScope.h"
+
+namespace {
+
+// Bounds the text of one formatted number; "%f" of 1e308 needs 309 digits before the point.
+constexpr unsigned kMaxDecimals = 100;
+constexpr unsigned kMaxHexDigits = 64;
+
+template <class... Args>
+void AppendFormatted(LStrBuf& out, const char* format, Args... args) {
+    char buf[512];
+    int n;
+    {
+        CCLocaleScope c;
+        n = std::snprintf(buf, sizeof buf, format, args...);
+    }
+    if (n < 0) return;
+    out.Append(buf, static_cast<uint32_t>(std::min<int>(n, sizeof buf - 1)));
+}
+
+LString Made(const LStrBuf& buf) {
+    return LString(buf.Text(), buf.Length());
+}
+
+}  // namespace
+
+LString UWord::Decimal(long value) {
+    LVariStr<32> s;
+    Decimal(value, s);
+    return Made(s);
+}
+
+void UWord::Decimal(long value, LStrBuf& out) {
+    AppendFormatted(out, "%ld", value);
+}
+
+LString UWord::UDecimal(unsigned long value) {
+    LVariStr<32> s;
+    UDecimal(value, s);
+    return Made(s);
+}
+
+void UWord::UDecimal(unsigned long value, LStrBuf& out) {
+    AppendFormatted(out, "%lu", value);
+}
+
+void UWord::Hex(LStrBuf& out, unsigned long value, bool prefix, bool upper, unsigned digits) {
+    if (prefix) out.Append("0x");
+    int precision = static_cast<int>(std::min(digits, kMaxHexDigits));
+    if (digits == 0)
+        AppendFormatted(out, upper ? "%lX" : "%lx", value);
+    else
+        AppendFormatted(out, upper ? "%.*lX" : "%.*lx", precision, value);
+}
+
+LString UWord::Hex(unsigned long value, bool prefix, bool upper, unsigned digits) {
+    // Room for the prefix and all 16 digits of a 64-bit value: nothing is ever cut.
+    LVariStr<32> s;
+    Hex(s, value, prefix, upper, digits);
+    return Made(s);
+}
+
+void UWord::Float(double value, unsigned decimals, LStrBuf& out) {
+    AppendFormatted(out, "%-.*f", static_cast<int>(std::min(decimals, kMaxDecimals)), value);
+}
+
+LString UWord::Float(double value, unsigned decimals) {
+    LVariStr<64> s;
+    Float(value, decimals, s);
+    return Made(s);
+}
+
+void UWord::FloatSuppress(double value, unsigned decimals, LStrBuf& out) {
+    LVariStr<64> s;
+    Float(value, std::min(decimals, 15u), s);
+    const char* text = s.CStr();
+    uint32_t n = s.Length();
+    const char* point = static_cast<const char*>(std::memchr(text, '.', n));
+    if (point) {
+        uint32_t cut = static_cast<uint32_t>(point - text);
+        for (uint32_t i = cut + 1; i < n; ++i)
+            if (text[i] != '0') cut = i + 1;
+        n = cut;
+        if (n == 2 && text[0] == '-' && text[1] == '0') {
+            out.Append("0");
+            return;
+        }
+    }
+    out.Append(text, n);
+}
+
+LString UWord::FloatSuppress(double value, unsigned decimals) {
+    LVariStr<64> s;
+    FloatSuppress(value, decimals, s);
+    return Made(s);
+}
+
+LString UWord::Substitute(const unsigned char* format, const unsigned char* const* texts, uint32_t count) {
+    if (!format) return LString();
+    LVariStr<64> s;
+    for (const unsigned char* p = format; *p; ++p) {
+        if (*p != '%') {
+            s.Append(*p);
+            continue;
+        }
+        unsigned char c = *++p;
+        if (c == 0) break;
+        if (c == '%') {
+            s.Append(c);
+            continue;
+        }
+        uint32_t index = static_cast<uint32_t>(c) - '0';
+        if (index < count && texts) s.Append(texts[index]);
+    }
+    return Made(s);
+}
+
+void UWord::Decimal64(int64_t value, LStrBuf& out) {
+    uint64_t magnitude = static_cast<uint64_t>(value);
+    if (value < 0) {
+        out.Append("-");
+        magnitude = 0 - magnitude;
+    }
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    while (n) out.Append(static_cast<unsigned char>(digits[--n]));
+}
+
+void UWord::Hex64(uint64_t value, uint32_t minDigits, bool upper, LStrBuf& out) {
+    const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char digits[16];
+    uint32_t n = 0;
+    do {
+        digits[n++] = set[value & 15];
+        value >>= 4;
+    } while (value);
+    for (uint32_t i = n; i < minDigits; ++i) out.Append("0");
+    while (n) out.Append(static_cast<unsigned char>(digits[--n]));
+}
+
+void UWord::IntList(const int64_t* values, uint32_t count, LStrBuf& out) {
+    for (uint32_t i = 0; i < count; ++i) AppendFormatted(out, "%ld ", static_cast<long>(values[i]));
+}
+
+void UWord::DoubleList(const double* values, uint32_t count, LStrBuf& out) {
+    for (uint32_t i = 0; i < count; ++i) AppendFormatted(out, "%-g ", values[i]);
+}
+
+LString UWord::NumberedKey(const unsigned char* name, long number) {
+    LVariStr<64> s;
+    s.Append(name);
+    Decimal(number, s);
+    return Made(s);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The platform's text conversions: UTF-8, UTF-16 (host order) and the legacy single-byte
+// encoding, which is Mac Roman.
+namespace plat {
+
+enum class TextEncoding { kUtf8, kUtf16, kMacRoman };
+
+// Strict UTF-8: overlong forms, surrogates and values above 0x10FFFF are refused (false; `out`
+// then holds what was decoded before the error).
+bool DecodeUtf8(const uint8_t* bytes, size_t length, std::u16string& out);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+void EncodeUtf8(const char16_t* units, size_t count, std::string& out);
+
+void DecodeMacRoman(const uint8_t* bytes, size_t length, std::u16string& out);
+
+// Characters Mac Roman cannot hold become `loss`; returns false when any did.
+bool EncodeMacRoman(const char16_t* units, size_t count, std::string& out, char loss = '?');
+
+// The Unicode character of one Mac Roman byte.
+char16_t MacRomanToUnicode(uint8_t byte);
+
+}  // namespace plat

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <string>
+
+#include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UWord.h"
+
+namespace {
+
+std::string S(const LString& s) {
+    return s.CStr();
+}
+
+TEST(UWord, DecimalForms) {
+    EXPECT_EQ(S(UWord::Decimal(-42)), "-42");
+    EXPECT_EQ(S(UWord::Decimal(LONG_MIN)), "-9223372036854775808");
+    EXPECT_EQ(S(UWord::UDecimal(ULONG_MAX)), "18446744073709551615");
+    LVariStr<64> s("x=");
+    UWord::Decimal(7, s);
+    UWord::UDecimal(8, s);
+    EXPECT_STREQ(s.CStr(), "x=78");
+}
+
+TEST(UWord, HexNeverCutsSixtyFourBitValues) {
+    struct Case {
+        unsigned long value;
+        bool prefix, upper;
+        unsigned digits;
+        const char* want;
+    } cases[] = {
+        {255, true, true, 4, "0x00FF"},
+        {255, true, true, 0, "0xFF"},
+        {255, false, false, 2, "ff"},
+        {10, false, false, 2, "0a"},
+        {0, false, false, 0, "0"},
+        {0xFFFFFFFFFFFFFFFFul, true, true, 0, "0xFFFFFFFFFFFFFFFF"},
+        {0x123456789ABCDEF0ul, true, false, 16, "0x123456789abcdef0"},
+        {1, false, true, 20, "00000000000000000001"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(S(UWord::Hex(c.value, c.prefix, c.upper, c.digits)), c.want);
+        LVariStr<8> s;
+        UWord::Hex(s, c.value, c.prefix, c.upper, c.digits);
+        EXPECT_STREQ(s.CStr(), c.want);
+    }
+}
+
+TEST(UWord, FloatAndSuppress) {
+    struct Case {
+        double value;
+        unsigned decimals;
+        const char* suppressed;
+    } cases[] = {
+        {2.5, 3, "2.5"},   {2.0, 3, "2"},     {-0.0001, 2, "0"}, {1.0, 20, "1"},
+        {0.1, 20, "0.1"},  {-2.0, 0, "-2"},   {-0.2, 0, "-0"},   {1234.5678, 2, "1234.57"},
+        {100.0, 3, "100"}, {-1.5, 1, "-1.5"}, {1e-20, 15, "0"},  {0.000123, 6, "0.000123"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(S(UWord::FloatSuppress(c.value, c.decimals)), c.suppressed) << c.value;
+    EXPECT_EQ(S(UWord::Float(2.5, 3)), "2.500");
+    EXPECT_EQ(S(UWord::Float(-1.0, 0)), "-1");
+    EXPECT_EQ(S(UWord::FloatSuppress(NAN, 3)).find("nan") != std::string::npos, true);
+    EXPECT_EQ(S(UWord::FloatSuppress(1e300, 2)).size(), 301u);
+}
+
+TEST(UWord, Substitute) {
+    const unsigned char* texts[] = {reinterpret_cast<const unsigned char*>("zero"),
+                                    reinterpret_cast<const unsigned char*>("one")};
+    struct Case {
+        const char* format;
+        const char* want;
+    } cases[] = {
+        {"%1 before %0", "one before zero"},
+        {"a%5b", "ab"},
+        {"100%%", "100%"},
+        {"end%", "end"},
+        {"%/%:", ""},  // '/' - '0' wraps unsigned and selects nothing
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(S(UWord::Substitute(reinterpret_cast<const unsigned char*>(c.format), texts, 2)), c.want)
+            << c.format;
+    EXPECT_EQ(S(UWord::Substitute(nullptr, texts, 2)), "");
+}
+
+TEST(UWord, WritersWithoutFormattedOutput) {
+    struct Case {
+        int64_t value;
+        const char* want;
+    } decimals[] = {
+        {0, "0"}, {-1, "-1"}, {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}};
+    for (const Case& c : decimals) {
+        LVariStr<64> s;
+        UWord::Decimal64(c.value, s);
+        EXPECT_STREQ(s.CStr(), c.want);
+    }
+    struct HexCase {
+        uint64_t value;
+        uint32_t min;
+        bool upper;
+        const char* want;
+    } hexes[] = {
+        {0, 0, true, "0"},
+        {0, 1, true, "0"},
+        {0xAB, 4, true, "00AB"},
+        {0xAB, 10, false, "00000000ab"},
+        {0x123456789ABCDEF0ull, 10, true, "123456789ABCDEF0"},
+    };
+    for (const HexCase& c : hexes) {
+        LVariStr<64> s;
+        UWord::Hex64(c.value, c.min, c.upper, s);
+        EXPECT_STREQ(s.CStr(), c.want);
+    }
+}
+
+TEST(UWord, NumberLists) {
+    const int64_t ints[] = {1, 2};
+    LVariStr<64> s;
+    UWord::IntList(ints, 2, s);
+    EXPECT_STREQ(s.CStr(), "1 2 ");
+    const double doubles[] = {0.5, -3, 1e20};
+    s.Reset();
+    UWord::DoubleList(doubles, 3, s);
+    EXPECT_STREQ(s.CStr(), "0.5 -3 1e+20 ");
+    EXPECT_EQ(S(UWord::NumberedKey(reinterpret_cast<const unsigned char*>("col"), 12)), "col12");
+}
+
+}  // namespace
