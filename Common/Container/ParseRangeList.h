@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Common/Container/CArray.h"
+
+struct SRangePair {
+    uint32_t first;
+    uint32_t last;
+};
+
+// Empties the array, then reads numbers and ranges ("3", "5-9"; any other character separates
+// items) and appends one pair per item. A range whose first number exceeds its last is skipped.
+// Numbers above the u32 range are clamped to it. A null text leaves the array empty.
+void ParseRangeList(CArray<SRangePair>& ranges, const char* text);

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Common/Container/CRangeList.h"
+#include "Common/Container/ParseRangeList.h"
+
+namespace {
+
+std::string Dump(const CRangeList& list) {
+    std::string s;
+    for (const CRangeList::Entry& e : list.Entries())
+        s +=
+            "[" + std::to_string(e.start) + "," + std::to_string(e.end) + ")" + std::to_string(e.value) + " ";
+    return s;
+}
+
+TEST(CRangeListTest, KeepsExistingValuesAndMergesNeighbours) {
+    CRangeList list;
+    list.Add(10, 20, 1);
+    list.Add(0, 30, 2);
+    EXPECT_EQ(Dump(list), "[0,10)2 [10,20)1 [20,30)2 ");
+    list.Add(25, 40, 2);
+    EXPECT_EQ(Dump(list), "[0,10)2 [10,20)1 [20,40)2 ");
+
+    CRangeList touch;
+    touch.Add(10, 20, 1);
+    touch.Add(20, 25, 1);
+    touch.Add(0, 10, 1);
+    EXPECT_EQ(Dump(touch), "[0,25)1 ");
+    touch.Add(5, 5, 3);
+    touch.Add(30, 40, 0);
+    EXPECT_EQ(Dump(touch), "[0,25)1 ");
+}
+
+TEST(CRangeListTest, LookupEndsAreExclusive) {
+    CRangeList list;
+    list.Add(10, 20, 1);
+    EXPECT_EQ(list.Lookup(9), 0u);
+    EXPECT_EQ(list.Lookup(10), 1u);
+    EXPECT_EQ(list.Lookup(19), 1u);
+    EXPECT_EQ(list.Lookup(20), 0u);
+}
+
+// Against a plain array: first writer wins, every key.
+TEST(CRangeListTest, AgreesWithAnArrayOracle) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 200; ++round) {
+        CRangeList list;
+        std::vector<uint32_t> oracle(64, 0);
+        for (int i = 0; i < 8; ++i) {
+            const uint32_t a = rng() % 64, b = rng() % 65, v = rng() % 3;
+            list.Add(a, b, v);
+            if (v)
+                for (uint32_t k = a; k < b; ++k)
+                    if (!oracle[k]) oracle[k] = v;
+        }
+        for (uint32_t k = 0; k < 64; ++k) ASSERT_EQ(list.Lookup(k), oracle[k]) << Dump(list) << " key " << k;
+        const auto& e = list.Entries();
+        for (uint32_t i = 1; i < e.Count(); ++i) {
+            ASSERT_LE(e[i - 1].end, e[i].start);
+            ASSERT_FALSE(e[i - 1].end == e[i].start && e[i - 1].value == e[i].value) << Dump(list);
+        }
+    }
+}
+
+TEST(ParseRangeListTest, NumbersAndRanges) {
+    struct Case {
+        const char* text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"1,3-5 8", "1-1 3-5 8-8 "}, {"7-2;4", "4-4 "},     {"", ""},       {"abc", ""}, {nullptr, ""},
+        {"2 - 6|9", "2-6 9-9 "},     {"99999999999-1", ""}, {"5-", "5-5 "},
+    };
+    for (const Case& c : cases) {
+        CArray<SRangePair> ranges;
+        ranges.Append({42, 42});
+        ParseRangeList(ranges, c.text);
+        std::string s;
+        for (const SRangePair& r : ranges) s += std::to_string(r.first) + "-" + std::to_string(r.last) + " ";
+        EXPECT_EQ(s, c.expected) << (c.text ? c.text : "(null)");
+    }
+}
+
+}  // namespace
