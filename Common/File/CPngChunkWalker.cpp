@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "Common/Stream/CMemStream.h"
+#include "Common/Stream/CStream.h"
+
 namespace {
 
 const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
@@ -12,40 +15,54 @@ uint32_t ReadBE32(const uint8_t* p) {
 
 }  // namespace
 
-CPngChunkWalker::CPngChunkWalker(const void* data, size_t size)
-    : fData(static_cast<const uint8_t*>(data)), fSize(size) {
-    fFailed = !fData || size < 8 || std::memcmp(fData, kSignature, 8) != 0;
+CPngChunkWalker::CPngChunkWalker(CStream& stream) : fStream(stream) {
+    uint8_t signature[8];
+    fFailed = !fStream.GetExactly(signature, 8) || std::memcmp(signature, kSignature, 8) != 0;
+    fNext = fStream.Position();
 }
 
 bool CPngChunkWalker::NextChunk() {
     if (fFailed) return false;
-    if (fNext > fSize || fSize - fNext < 8) {
+    uint8_t header[8];
+    fStream.Seek(fNext);
+    if (!fStream.GetExactly(header, 8)) {
         fFailed = true;
         return false;
     }
-    fLength = ReadBE32(fData + fNext);
-    fType = ReadBE32(fData + fNext + 4);
-    fDataPos = fNext + 8;
-    fNext = fDataPos + uint64_t{fLength} + 4;
+    fLength = ReadBE32(header);
+    fType = ReadBE32(header + 4);
+    fDataPos = fStream.Position();
+    fNext = fDataPos + uint64_t{fLength} + 4;  // data and CRC
     return true;
 }
 
-size_t CPngChunkWalker::AvailableData() const {
-    if (fDataPos >= fSize) return 0;
-    const uint64_t left = fSize - fDataPos;
-    return static_cast<size_t>(left < fLength ? left : fLength);
+uint32_t CPngChunkWalker::ReadData(void* bytes, uint32_t count) {
+    if (fFailed) return 0;
+    uint64_t n = count < fLength ? count : fLength;
+    fStream.Seek(fDataPos);
+    fStream.Get(bytes, n);
+    return static_cast<uint32_t>(n);
+}
+
+void ReadPngHotSpot(CStream& stream, int32_t& x, int32_t& y) {
+    x = 0;
+    y = 0;
+    CPngChunkWalker walker(stream);
+    while (walker.NextChunk()) {
+        if (walker.Type() != CPngChunkWalker::Code("hsPT")) continue;
+        uint8_t p[4];
+        if (walker.Length() < 4 || walker.ReadData(p, 4) < 4) return;
+        x = p[0] << 8 | p[1];
+        y = p[2] << 8 | p[3];
+        return;
+    }
 }
 
 void ReadPngHotSpot(const void* data, size_t size, int32_t& x, int32_t& y) {
     x = 0;
     y = 0;
-    CPngChunkWalker walker(data, size);
-    while (walker.NextChunk()) {
-        if (walker.Type() != CPngChunkWalker::Code("hsPT")) continue;
-        if (walker.Length() < 4 || walker.AvailableData() < 4) return;
-        const uint8_t* p = walker.Data();
-        x = p[0] << 8 | p[1];
-        y = p[2] << 8 | p[3];
-        return;
-    }
+    if (!data || size > UINT32_MAX) return;
+    // Read only: the memory stream is never written here.
+    CMemStream stream(const_cast<void*>(data), static_cast<uint32_t>(size));
+    ReadPngHotSpot(stream, x, y);
 }

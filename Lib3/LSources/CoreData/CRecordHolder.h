@@ -59,6 +59,10 @@ public:
     // One event through the hook (the owning type's for kinds 0-3, 6 and 7, the record's own for 4
     // and 5) to the observers; false when the hook stopped it.
     static bool Deliver(CRecordHolder* holder, SRecordEvent& event);
+    // Part 0..6 (second, minute, hour, weekday, day, month, year) of a date-time array field,
+    // raised to at least the part's minimum; the minimum alone when the array is too short (or
+    // not an integer array); 0 for a part above 6.
+    static uint32_t GetDateTimePart(CRecordRef ref, uint32_t field, uint32_t part);
 
 private:
     static void NoteElementIndex(int32_t element);

@@ -1,5 +1,7 @@
 #include "Lib3/LSources/CoreUI/CSchEvent.h"
 
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+
 namespace {
 
 // The fields of a kind, most significant first, as (year, month, day, weekday, hour, minute,
@@ -63,6 +65,23 @@ int CSchEvent::Match(const SchDateTime& now) const {
     if (!beforeStart) return kInPeriod;
     if (beforeEnd) return fKind == kEveryWeek ? kInPeriod : kInPreviousCycle;
     return kNoMatch;
+}
+
+void CSchEvent::Load(CRecordRef period) {
+    const CRecord* record = period.Get();
+    const bool hasKind = record && record->Type() && record->Type()->FieldCount() > 0 &&
+                         record->Type()->Field(0).kind == kFieldByte;
+    SchDateTime start, end;
+    ReadDateTime(period, 1, start);
+    ReadDateTime(period, 2, end);
+    Load(hasKind ? record->GetByte(0) : 0, start, end);
+}
+
+void CSchEvent::ReadDateTime(CRecordRef record, uint32_t field, SchDateTime& out) {
+    uint32_t values[7];
+    for (uint32_t part = 0; part < 7; ++part)
+        values[part] = CRecordHolder::GetDateTimePart(record, field, part);
+    ReadDateTime(values, 7, out);
 }
 
 void CSchEvent::ReadDateTime(const uint32_t* values, uint32_t count, SchDateTime& out) {

@@ -41,10 +41,3 @@ void SchDateTime::Normalize(SchDateTime& dt) {
     if (dt.day > days) dt.day = days;
     dt.weekday = WeekdayOf(dt.year, dt.month, dt.day);
 }
-
-uint32_t GetDateTimePart(const uint32_t* values, uint32_t count, uint32_t part) {
-    static const uint32_t kMinimum[7] = {0, 0, 0, 1, 1, 1, 0};
-    if (part > kSchYear) return 0;
-    if (!values || count <= part) return kMinimum[part];
-    return values[part] < kMinimum[part] ? kMinimum[part] : values[part];
-}

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Lib3/LSources/CoreData/DateTimePart.h"
+
 // A schedule date-time: calendar fields with the weekday (0 Sunday ... 6 Saturday).
 struct SchDateTime {
     uint16_t year = 0;
@@ -18,19 +20,3 @@ struct SchDateTime {
     static uint8_t DaysInMonth(uint16_t year, uint8_t month);
     static uint8_t WeekdayOf(uint16_t year, uint8_t month, uint8_t day);
 };
-
-// Parts of a date-time array field, in storage order.
-enum SchDateTimePart : uint32_t {
-    kSchSecond = 0,
-    kSchMinute,
-    kSchHour,
-    kSchWeekday,
-    kSchDay,
-    kSchMonth,
-    kSchYear,
-};
-
-// One part of a record's date-time array (values[part] of count elements), raised to at least the
-// part's minimum (1 for weekday, day and month, else 0); the minimum alone when the array is too
-// short; 0 for a part index above 6.
-uint32_t GetDateTimePart(const uint32_t* values, uint32_t count, uint32_t part);

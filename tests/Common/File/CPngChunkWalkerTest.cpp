@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "Common/File/CPngChunkWalker.h"
+#include "Common/Stream/CMemStream.h"
 #include "tests/Common/File/PngFixture.h"
 
 namespace {
 
 std::vector<std::string> Types(const std::string& png) {
-    CPngChunkWalker w(png.data(), png.size());
+    CMemStream stream(const_cast<char*>(png.data()), static_cast<uint32_t>(png.size()));
+    CPngChunkWalker w(stream);
     std::vector<std::string> types;
     while (w.NextChunk()) {
         const uint32_t t = w.Type();

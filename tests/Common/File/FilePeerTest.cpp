@@ -9,6 +9,7 @@
 
 #include "Common/File/CPngChunkWalker.h"
 #include "Common/File/Crc32.h"
+#include "Common/Stream/CMemStream.h"
 #include "tests/Common/File/PngFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -57,11 +58,12 @@ std::vector<Listed> ByPngcheck(const std::string& path) {
 
 std::vector<Listed> ByWalker(const std::string& png) {
     std::vector<Listed> out;
-    CPngChunkWalker w(png.data(), png.size());
+    CMemStream stream(const_cast<char*>(png.data()), static_cast<uint32_t>(png.size()));
+    CPngChunkWalker w(stream);
     while (w.NextChunk()) {
         const uint32_t t = w.Type();
-        const size_t offset = static_cast<size_t>(w.Data() - reinterpret_cast<const uint8_t*>(png.data())) -
-                              4;  // pngcheck gives the type field's offset
+        // pngcheck gives the offset of the type field.
+        const unsigned long offset = static_cast<unsigned long>(w.DataPosition()) - 4;
         out.push_back({{char(t >> 24), char(t >> 16), char(t >> 8), char(t)}, offset, w.Length()});
     }
     return out;

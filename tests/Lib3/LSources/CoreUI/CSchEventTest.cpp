@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreUI/CSchEvent.h"
 
 namespace {
@@ -85,6 +86,49 @@ TEST(CSchEventTest, ReadDateTimeAppliesMinimaAndWeekdayModulo) {
     EXPECT_EQ(d.weekday, 1);
     EXPECT_EQ(d.year, 0);
     EXPECT_EQ(GetDateTimePart(parts, 7, 7), 0u);
+}
+
+// A period record as the document stores it: kind byte, start and end arrays.
+const SFieldDesc kPeriodFields[] = {
+    SFieldDesc::Byte(Fcc("rang")),
+    SFieldDesc::Array(Fcc("strt"), kElemUInt),
+    SFieldDesc::Array(Fcc("endp"), kElemUInt),
+    SFieldDesc::Array(Fcc("bytv"), kElemByte),
+    SFieldDesc::String(Fcc("name")),
+};
+CRecordType gPeriodType(Fcc("TEST"), Fcc("SCEP"), kPeriodFields);
+
+TEST(CSchEventTest, LoadsAPeriodRecord) {
+    CRecord* record = CRecord::New(&gPeriodType);
+    ASSERT_NE(record, nullptr);
+    CRecordRef ref(&record);
+    const uint32_t start[7] = {0, 0, 22, 9, 0, 0, 2024};
+    const uint32_t end[3] = {0, 0, 2};  // short: the other parts read as their minima
+    ASSERT_TRUE(ref.SetByte(nullptr, 0, CSchEvent::kEveryDay));
+    ASSERT_TRUE(ref.SetArray(nullptr, 1, start, 7));
+    ASSERT_TRUE(ref.SetArray(nullptr, 2, end, 3));
+    CSchEvent e;
+    e.Load(ref);
+    EXPECT_EQ(e.Kind(), CSchEvent::kEveryDay);
+    EXPECT_EQ(e.Start().hour, 22);
+    EXPECT_EQ(e.Start().weekday, 2);
+    EXPECT_EQ(e.End().hour, 2);
+    EXPECT_EQ(e.End().day, 1);
+    EXPECT_TRUE(e.Wraps());
+    EXPECT_FALSE(e.Same());
+
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 2, kSchMonth), 1u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 1, kSchYear), 2024u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 1, 7), 0u);
+    const uint8_t bytes[5] = {1, 2, 3, 0, 0};
+    ASSERT_TRUE(ref.SetArray(nullptr, 3, bytes, 5));
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 3, kSchHour), 3u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 3, kSchDay), 1u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 4, kSchDay), 1u);    // not an array
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 40, kSchHour), 0u);  // no such field
+    CRecord* none = nullptr;
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(CRecordRef(&none), 1, kSchWeekday), 1u);
+    CRecord::Delete(record);
 }
 
 TEST(SchDateTimeTest, NormalizeClampsAndComputesWeekday) {

@@ -5,7 +5,7 @@
 class LCharIn;
 
 // Reads one UTF-8 code point from a byte source.
-struct UUtf8 {
+struct UUtf8Reader {
     enum Result : int {
         kOk = 0,         // one code point delivered
         kExhausted = 1,  // no byte left before the first one

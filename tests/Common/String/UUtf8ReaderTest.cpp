@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/String/UUtf8.h"
+#include "Common/String/UUtf8Reader.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
 
 namespace {
@@ -19,15 +19,15 @@ std::vector<Step> ReadAll(const std::string& bytes) {
     std::vector<Step> steps;
     for (;;) {
         uint32_t cp = 0;
-        const int r = UUtf8::Read(in, cp);
-        if (r == UUtf8::kExhausted) break;
-        steps.push_back({r, r == UUtf8::kOk ? cp : 0});
+        const int r = UUtf8Reader::Read(in, cp);
+        if (r == UUtf8Reader::kExhausted) break;
+        steps.push_back({r, r == UUtf8Reader::kOk ? cp : 0});
     }
     return steps;
 }
 
-TEST(UUtf8Test, Sequences) {
-    const int M = UUtf8::kMalformed;
+TEST(UUtf8ReaderTest, Sequences) {
+    const int M = UUtf8Reader::kMalformed;
     struct Case {
         const char* what;
         std::string bytes;
@@ -55,7 +55,7 @@ TEST(UUtf8Test, Sequences) {
 }
 
 // Every scalar value survives an encode and read; every surrogate is refused.
-TEST(UUtf8Test, EveryCodePointRoundTrips) {
+TEST(UUtf8ReaderTest, EveryCodePointRoundTrips) {
     for (uint32_t cp = 0; cp <= 0x10FFFF; cp += (cp < 0x3000 ? 1 : 97)) {
         std::string s;
         if (cp < 0x80) {
@@ -69,7 +69,7 @@ TEST(UUtf8Test, EveryCodePointRoundTrips) {
                   char(0x80 | (cp & 0x3F))};
         }
         const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-        const std::vector<Step> expected{surrogate ? Step{UUtf8::kMalformed, 0} : Step{0, cp}};
+        const std::vector<Step> expected{surrogate ? Step{UUtf8Reader::kMalformed, 0} : Step{0, cp}};
         if (cp == 0) continue;  // the byte source stops at NUL
         ASSERT_EQ(ReadAll(s), expected) << cp;
     }

@@ -1,8 +1,8 @@
-#include "Common/String/UUtf8.h"
+#include "Common/String/UUtf8Reader.h"
 
 #include "Lib3/LSources/CoreString/LCharIn.h"
 
-int UUtf8::Read(LCharIn& in, uint32_t& codePoint) {
+int UUtf8Reader::Read(LCharIn& in, uint32_t& codePoint) {
     unsigned char c;
     if (!in.Get(c)) return kExhausted;
     if (c < 0x80) {
