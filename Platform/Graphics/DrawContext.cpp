@@ -71,6 +71,24 @@ void DrawContext::ScaleCTM(double sx, double sy) {
     cairo_scale(fCairo, sx, sy);
 }
 
+GfxMatrix DrawContext::CTM() const {
+    cairo_matrix_t m;
+    cairo_get_matrix(fCairo, &m);
+    return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
+
+void DrawContext::SetCTM(const GfxMatrix& g) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, g.xx, g.yx, g.xy, g.yy, g.x0, g.y0);
+    if (cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS) return;  // singular: keep the current one
+    cairo_matrix_init(&m, g.xx, g.yx, g.xy, g.yy, g.x0, g.y0);
+    cairo_set_matrix(fCairo, &m);
+}
+
+void DrawContext::ResetClip() {
+    cairo_reset_clip(fCairo);
+}
+
 void DrawContext::ClipToRects(const GfxRect* rects, uint32_t count) {
     AddRects(fCairo, rects, count);
     cairo_rectangle(fCairo, 0, 0, 0, 0);  // keeps an all-empty set from leaving the clip unchanged

@@ -28,9 +28,13 @@ public:
 
     void TranslateCTM(double dx, double dy);
     void ScaleCTM(double sx, double sy);
+    GfxMatrix CTM() const;
+    void SetCTM(const GfxMatrix& m);
 
     // Intersects the clip with the union of the rectangles; an empty set clips everything away.
     void ClipToRects(const GfxRect* rects, uint32_t count);
+    // Back to no clip at all (state saved earlier keeps its own clip).
+    void ResetClip();
     void FillRects(const GfxRect* rects, uint32_t count);
     void FillRect(const GfxRect& rect) { FillRects(&rect, 1); }
 

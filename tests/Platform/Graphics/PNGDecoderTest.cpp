@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "Platform/Graphics/BitmapImage.h"
-#include "tests/Platform/Graphics/TestPNG.h"
+#include "tests/support/TestPNG.h"
 
 using namespace plat;
+using testsupport::EncodeTestPNG;
 
 namespace {
 std::vector<uint8_t> Pixels() {

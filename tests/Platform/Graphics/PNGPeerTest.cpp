@@ -7,10 +7,11 @@
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PNGDecoder.h"
-#include "tests/Platform/Graphics/TestPNG.h"
+#include "tests/support/TestPNG.h"
 #include "tests/support/TempDir.h"
 
 using namespace plat;
+using testsupport::EncodeTestPNG;
 
 // pngcheck accepts the private-chunk files the decoder is tested with, and the files a context
 // writes decode to the pixels that were drawn.

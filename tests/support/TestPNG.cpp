@@ -1,4 +1,4 @@
-#include "tests/Platform/Graphics/TestPNG.h"
+#include "tests/support/TestPNG.h"
 
 #include <png.h>
 
@@ -9,6 +9,8 @@ void Write(png_structp png, png_bytep data, png_size_t n) {
 }
 void Flush(png_structp) {}
 }  // namespace
+
+namespace testsupport {
 
 std::vector<uint8_t> EncodeTestPNG(int width, int height, const std::vector<uint8_t>& rgba,
                                    const std::vector<TestChunk>& chunks, bool interlaced) {
@@ -29,3 +31,5 @@ std::vector<uint8_t> EncodeTestPNG(int width, int height, const std::vector<uint
     png_destroy_write_struct(&png, &info);
     return out;
 }
+
+}  // namespace testsupport

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace testsupport {
+
 // Encodes straight-alpha RGBA pixels (rows of 4 * width bytes) as a PNG file, with extra chunks
 // written before the image data.
 struct TestChunk {
@@ -12,3 +14,5 @@ struct TestChunk {
 };
 std::vector<uint8_t> EncodeTestPNG(int width, int height, const std::vector<uint8_t>& rgba,
                                    const std::vector<TestChunk>& chunks = {}, bool interlaced = false);
+
+}  // namespace testsupport
