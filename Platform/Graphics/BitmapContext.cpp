@@ -19,9 +19,9 @@ BitmapContext* BitmapContext::Create(int32_t width, int32_t height, PixelFormat 
     if (shadow)
         s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     else
-        s = cairo_image_surface_create_for_data(buffer, format == PixelFormat::kARGB32 ? CAIRO_FORMAT_ARGB32
-                                                                                         : CAIRO_FORMAT_RGB24,
-                                                width, height, static_cast<int>(bpr));
+        s = cairo_image_surface_create_for_data(
+            buffer, format == PixelFormat::kARGB32 ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width, height,
+            static_cast<int>(bpr));
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         std::free(buffer);
@@ -32,8 +32,8 @@ BitmapContext* BitmapContext::Create(int32_t width, int32_t height, PixelFormat 
     return ctx;
 }
 
-BitmapContext::BitmapContext(cairo_surface_t* surface, uint8_t* buffer, int32_t w, int32_t h, PixelFormat format,
-                             ColorSpace space, size_t bytesPerRow, bool shadow)
+BitmapContext::BitmapContext(cairo_surface_t* surface, uint8_t* buffer, int32_t w, int32_t h,
+                             PixelFormat format, ColorSpace space, size_t bytesPerRow, bool shadow)
     : DrawContext(surface),
       fBuffer(buffer),
       fWidth(w),

@@ -50,7 +50,8 @@ cairo_surface_t* BitmapImage::Surface() const {
     if (fSurface) return fSurface;
     if (fFormat == PixelFormat::kARGB32 || fFormat == PixelFormat::kXRGB32) {
         cairo_format_t cf = fFormat == PixelFormat::kARGB32 ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24;
-        fSurface = cairo_image_surface_create_for_data(fBytes, cf, fWidth, fHeight, static_cast<int>(fBytesPerRow));
+        fSurface =
+            cairo_image_surface_create_for_data(fBytes, cf, fWidth, fHeight, static_cast<int>(fBytesPerRow));
     } else {
         fSurface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, fWidth, fHeight);
         if (cairo_surface_status(fSurface) == CAIRO_STATUS_SUCCESS) {

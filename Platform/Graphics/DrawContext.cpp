@@ -180,12 +180,15 @@ void DrawContext::DrawLayer(const GfxRect& rect, const Layer* layer) {
 }
 
 int32_t DrawContext::Width() const {
-    return cairo_surface_get_type(fSurface) == CAIRO_SURFACE_TYPE_IMAGE ? cairo_image_surface_get_width(fSurface) : 0;
+    return cairo_surface_get_type(fSurface) == CAIRO_SURFACE_TYPE_IMAGE
+               ? cairo_image_surface_get_width(fSurface)
+               : 0;
 }
 
 int32_t DrawContext::Height() const {
-    return cairo_surface_get_type(fSurface) == CAIRO_SURFACE_TYPE_IMAGE ? cairo_image_surface_get_height(fSurface)
-                                                                        : 0;
+    return cairo_surface_get_type(fSurface) == CAIRO_SURFACE_TYPE_IMAGE
+               ? cairo_image_surface_get_height(fSurface)
+               : 0;
 }
 
 uint32_t DrawContext::PixelAt(int32_t x, int32_t y) {

@@ -3,7 +3,6 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
-
 #include "Platform/Graphics/PangoShared.h"
 
 namespace plat {

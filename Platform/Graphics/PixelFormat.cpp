@@ -37,8 +37,8 @@ uint32_t PixelToARGB(PixelFormat format, const uint8_t* p) {
             return 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[0]} << 8) | p[0];
         case PixelFormat::kXRGB1555: {
             uint32_t w = uint32_t{p[0]} | (uint32_t{p[1]} << 8);
-            return 0xFF000000u | (uint32_t{Expand5((w >> 10) & 31)} << 16) | (uint32_t{Expand5((w >> 5) & 31)} << 8) |
-                   Expand5(w & 31);
+            return 0xFF000000u | (uint32_t{Expand5((w >> 10) & 31)} << 16) |
+                   (uint32_t{Expand5((w >> 5) & 31)} << 8) | Expand5(w & 31);
         }
         case PixelFormat::kARGB32: {
             uint32_t w;

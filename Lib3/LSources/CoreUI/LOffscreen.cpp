@@ -4,8 +4,8 @@
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/Layer.h"
 
-bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray, uint32_t flags,
-                  const plat::DrawContext* base) {
+bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray,
+                  uint32_t flags, const plat::DrawContext* base) {
     handle.SetData(nullptr);
     auto* buffer = new LOffscreen;
     buffer->fWidth = width;

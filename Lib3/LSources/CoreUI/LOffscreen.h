@@ -30,7 +30,8 @@ public:
     plat::DrawContext* Context() const { return fContext; }
 
 private:
-    friend bool NewOffscreen(class LOffscreenH&, int32_t, int32_t, uint32_t, bool, uint32_t, const plat::DrawContext*);
+    friend bool NewOffscreen(class LOffscreenH&, int32_t, int32_t, uint32_t, bool, uint32_t,
+                             const plat::DrawContext*);
     LOffscreen() = default;
 
     int32_t fWidth = 0;
@@ -52,5 +53,5 @@ public:
 // Makes a new buffer into handle (empty on failure). With a base context the buffer is a layer;
 // otherwise a bitmap: grey with depth bits per pixel (8 only), 16-bit colour for depths up to 16,
 // else 32-bit colour, with alpha when flags has kAlpha.
-bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray, uint32_t flags,
-                  const plat::DrawContext* base = nullptr);
+bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray,
+                  uint32_t flags, const plat::DrawContext* base = nullptr);

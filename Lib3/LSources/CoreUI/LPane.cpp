@@ -11,12 +11,24 @@ struct BitOp {
     bool set;
 };
 constexpr BitOp kBitOps[18] = {
-    {LPane::kShown, true},        {LPane::kShown, false},       {LPane::kEnabled, true},
-    {LPane::kEnabled, false},     {LPane::kChainShown, true},   {LPane::kChainShown, false},
-    {LPane::kChainEnabled, true}, {LPane::kChainEnabled, false}, {0, false},
-    {0, false},                   {LPane::kFocused, true},      {LPane::kFocused, false},
-    {LPane::kLocked, true},       {LPane::kLocked, false},      {LPane::kChainLocked, true},
-    {LPane::kChainLocked, false}, {LPane::kKeyWindow, true},    {LPane::kKeyWindow, false},
+    {LPane::kShown, true},
+    {LPane::kShown, false},
+    {LPane::kEnabled, true},
+    {LPane::kEnabled, false},
+    {LPane::kChainShown, true},
+    {LPane::kChainShown, false},
+    {LPane::kChainEnabled, true},
+    {LPane::kChainEnabled, false},
+    {0, false},
+    {0, false},
+    {LPane::kFocused, true},
+    {LPane::kFocused, false},
+    {LPane::kLocked, true},
+    {LPane::kLocked, false},
+    {LPane::kChainLocked, true},
+    {LPane::kChainLocked, false},
+    {LPane::kKeyWindow, true},
+    {LPane::kKeyWindow, false},
 };
 constexpr uint32_t kFocusField = LPane::kTakesFocus | LPane::kRingOutside;
 }  // namespace
@@ -95,7 +107,8 @@ LPane* LPane::FindFocusable() {
 }
 
 LPane* LPane::FindPaneAt(const CLPoint& p) {
-    bool hit = (fState & (kShown | kEnabled)) == (kShown | kEnabled) && !(fState & kLocked) && fBounds.Contain(p);
+    bool hit =
+        (fState & (kShown | kEnabled)) == (kShown | kEnabled) && !(fState & kLocked) && fBounds.Contain(p);
     return hit ? this : nullptr;
 }
 

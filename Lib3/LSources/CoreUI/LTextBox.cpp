@@ -76,7 +76,8 @@ int32_t LTextBox::WidthOf(const char* text) {
 
 int32_t LTextBox::HeightForWidth(int32_t width) {
     Layout();
-    return static_cast<int32_t>(std::ceil(plat::TextHeightForWidth(*fFont, fText.CStr(), fText.Length(), width)));
+    return static_cast<int32_t>(
+        std::ceil(plat::TextHeightForWidth(*fFont, fText.CStr(), fText.Length(), width)));
 }
 
 int32_t LTextBox::LineHeight() {
@@ -125,7 +126,7 @@ void LTextBox::Draw(LDrawContext& ctx) {
     if (!native) return;
     plat::TextDrawSpec spec;
     spec.box = MCocoaU::Convert(fRect);
-    spec.align = fAlign == kCenter ? plat::TextAlign::kCenter
+    spec.align = fAlign == kCenter  ? plat::TextAlign::kCenter
                  : fAlign == kRight ? plat::TextAlign::kRight
                                     : plat::TextAlign::kLeft;
     spec.colour = LDrawContext::NativeColor(fColor);

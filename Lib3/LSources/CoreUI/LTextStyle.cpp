@@ -68,9 +68,12 @@ plat::Font* LTextStyleData::Font() {
     if (gOverride && gOverride(fKind, overrideName, overrideSize) && !overrideName.IsEmpty())
         fFont = plat::Font::CreateWithName(overrideName.CStr(), overrideSize);
     if (!fFont) fFont = ByKind(fKind, fName);
-    if (fKind == kFixedPitch) Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kFixedPitchTrait); });
-    if (fWords[kWeight] == 2) Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kBoldTrait); });
-    if (fWords[kSlant] == 2) Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kItalicTrait); });
+    if (fKind == kFixedPitch)
+        Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kFixedPitchTrait); });
+    if (fWords[kWeight] == 2)
+        Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kBoldTrait); });
+    if (fWords[kSlant] == 2)
+        Replace(fFont, [](plat::Font* f) { return f->CopyWithTrait(plat::Font::kItalicTrait); });
     // A size or percent of 0 or less keeps the kind's default.
     double size = fWords[kSize] > 0 ? fWords[kSize] : fFont->Size();
     if (fWords[kPercent] > 0) size = size * fWords[kPercent] / 100;

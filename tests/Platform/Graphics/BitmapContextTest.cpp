@@ -1,9 +1,8 @@
-#include "Platform/Graphics/BitmapContext.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "Platform/Graphics/BitmapContext.h"
 #include "Platform/Graphics/BitmapImage.h"
 
 using namespace plat;
@@ -14,9 +13,9 @@ TEST(BitmapContext, RowsArePaddedToSixteenBytes) {
         int32_t width;
         size_t bytesPerRow;
     } cases[] = {
-        {PixelFormat::kGray8, 1, 16},    {PixelFormat::kGray8, 17, 32},     {PixelFormat::kXRGB1555, 8, 16},
-        {PixelFormat::kXRGB1555, 9, 32}, {PixelFormat::kARGB32, 3, 16},     {PixelFormat::kARGB32, 5, 32},
-        {PixelFormat::kXRGB32, 4, 16},   {PixelFormat::kXRGB32, 0, 0},      {PixelFormat::kARGB32, -3, 0},
+        {PixelFormat::kGray8, 1, 16},    {PixelFormat::kGray8, 17, 32}, {PixelFormat::kXRGB1555, 8, 16},
+        {PixelFormat::kXRGB1555, 9, 32}, {PixelFormat::kARGB32, 3, 16}, {PixelFormat::kARGB32, 5, 32},
+        {PixelFormat::kXRGB32, 4, 16},   {PixelFormat::kXRGB32, 0, 0},  {PixelFormat::kARGB32, -3, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PaddedBytesPerRow(c.format, c.width), c.bytesPerRow) << int(c.format) << " " << c.width;

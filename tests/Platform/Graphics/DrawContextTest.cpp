@@ -1,8 +1,7 @@
-#include "Platform/Graphics/DrawContext.h"
-
 #include <gtest/gtest.h>
 
 #include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Layer.h"
 
 using namespace plat;
@@ -52,7 +51,8 @@ TEST(DrawContext, BlendModesOverAGreyBackground) {
         ctx->FillRect({0, 0, 2, 4});
         uint32_t got = Rgb(ctx->PixelAt(1, 1));
         for (int shift = 0; shift < 24; shift += 8)
-            EXPECT_NEAR((got >> shift) & 255, (c.expect >> shift) & 255, 1) << int(c.mode) << " " << std::hex << got;
+            EXPECT_NEAR((got >> shift) & 255, (c.expect >> shift) & 255, 1)
+                << int(c.mode) << " " << std::hex << got;
         EXPECT_EQ(Rgb(ctx->PixelAt(3, 1)), 0x808080u);
     }
 }

@@ -1,9 +1,8 @@
-#include "Platform/Graphics/Font.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "Platform/Graphics/Font.h"
 #include "tests/support/PinnedFonts.h"
 
 using namespace plat;
@@ -66,7 +65,8 @@ TEST(Font, TraitsAndSyntheticSlant) {
     Held bold(user->CopyWithTrait(Font::kBoldTrait));
     EXPECT_NE(bold->Traits() & Font::kBoldTrait, 0u);
     Held boldItalic(bold->CopyWithTrait(Font::kItalicTrait));
-    EXPECT_EQ(boldItalic->Traits() & (Font::kBoldTrait | Font::kItalicTrait), Font::kBoldTrait | Font::kItalicTrait);
+    EXPECT_EQ(boldItalic->Traits() & (Font::kBoldTrait | Font::kItalicTrait),
+              Font::kBoldTrait | Font::kItalicTrait);
     EXPECT_FALSE(boldItalic->SyntheticSlant());  // DejaVu Sans has an oblique face
     Held fixed(user->CopyWithTrait(Font::kFixedPitchTrait));
     EXPECT_EQ(fixed->FamilyName(), "DejaVu Sans Mono");

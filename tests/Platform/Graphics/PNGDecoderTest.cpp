@@ -1,8 +1,7 @@
-#include "Platform/Graphics/PNGDecoder.h"
-
 #include <gtest/gtest.h>
 
 #include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/PNGDecoder.h"
 #include "tests/support/TestPNG.h"
 
 using namespace plat;
@@ -39,7 +38,8 @@ TEST(PNGDecoder, RejectsDamagedAndOversizedInput) {
     EXPECT_TRUE(PNGDecoder::HasSignature(png.data(), png.size()));
     EXPECT_EQ(PNGDecoder::Decode(nullptr, 0), nullptr);
     EXPECT_EQ(PNGDecoder::Decode(png.data(), 7), nullptr);
-    for (size_t cut : {size_t{20}, size_t{40}, png.size() - 13}) EXPECT_EQ(PNGDecoder::Decode(png.data(), cut), nullptr);
+    for (size_t cut : {size_t{20}, size_t{40}, png.size() - 13})
+        EXPECT_EQ(PNGDecoder::Decode(png.data(), cut), nullptr);
     std::vector<uint8_t> bad = png;
     bad[bad.size() - 20] ^= 0xFF;  // inside the image data: CRC fails
     EXPECT_EQ(PNGDecoder::Decode(bad.data(), bad.size()), nullptr);

@@ -7,8 +7,8 @@
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PNGDecoder.h"
-#include "tests/support/TestPNG.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestPNG.h"
 
 using namespace plat;
 using testsupport::EncodeTestPNG;

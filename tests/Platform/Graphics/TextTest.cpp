@@ -1,5 +1,3 @@
-#include "Platform/Graphics/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Font.h"
+#include "Platform/Graphics/Text.h"
 #include "tests/support/PinnedFonts.h"
 
 using namespace plat;
@@ -57,7 +56,7 @@ TEST_F(TextFixture, WidthsOfThePinnedFont) {
     EXPECT_EQ(Width(""), 0);
     EXPECT_NEAR(Width("MM"), 2 * Width("M"), 0.01);
     EXPECT_NEAR(Width("MM\nM"), Width("MM"), 0.01);  // the widest line
-    EXPECT_GT(Width("\xff\xfe"), 0);                  // invalid bytes draw as replacement characters
+    EXPECT_GT(Width("\xff\xfe"), 0);                 // invalid bytes draw as replacement characters
 }
 
 TEST_F(TextFixture, LineBreaksAndWrapping) {
@@ -136,7 +135,8 @@ TEST_F(TextFixture, WrappedDrawingUsesSeveralLinesAndSlantMovesInk) {
         s.colour = {0, 0, 0, 1};
         DrawText(*ctx, *fonts[i], "l", 1, s);
         right[i] = InkColumns(24, 28).second;  // well above the baseline
-        if (getenv("ORBILUME_TEXT_PNG")) ctx->WritePNG((std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str());
+        if (getenv("ORBILUME_TEXT_PNG"))
+            ctx->WritePNG((std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str());
     }
     EXPECT_GT(right[1], right[0] + 2);
     light->Release();

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <limits>
+#include <string>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LOffscreen.h"
@@ -45,7 +45,7 @@ TEST(LPaint, BlendModesOverGrey) {
         LRGB colour;
         uint32_t expect;
     } cases[] = {
-        {LPaint::kNormal, LRGB(255, 0, 0), 0xFF0000},  {4, LRGB(255, 0, 0), 0xFF0000},  // 4: normal too
+        {LPaint::kNormal, LRGB(255, 0, 0), 0xFF0000},       {4, LRGB(255, 0, 0), 0xFF0000},  // 4: normal too
         {LPaint::kDifference, LRGB(255, 255, 0), 0x7F7F80}, {LPaint::kMultiply, LRGB(255, 128, 0), 0x804000},
         {LPaint::kScreen, LRGB(255, 128, 0), 0xFFC080},
     };
@@ -56,7 +56,8 @@ TEST(LPaint, BlendModesOverGrey) {
         LPaint(CRgn(CLRect{0, 0, 30, 40}), LColor(c.colour, 0), c.mode).Fill(ctx);
         uint32_t got = s.At(10, 10);
         for (int shift = 0; shift < 24; shift += 8)
-            EXPECT_NEAR((got >> shift) & 255, (c.expect >> shift) & 255, 1) << c.mode << " " << std::hex << got;
+            EXPECT_NEAR((got >> shift) & 255, (c.expect >> shift) & 255, 1)
+                << c.mode << " " << std::hex << got;
         EXPECT_EQ(s.At(40, 10), 0x808080u);
         // The blend mode does not outlive the fill.
         LPaint(CRgn(CLRect{40, 0, 60, 40}), kBlue).Fill(ctx);
@@ -77,9 +78,9 @@ TEST(LRectFrame, OutlineThicknessFollowsThePen) {
         int x, y;
         bool ink;
     } probes[] = {
-        {10, 20, true}, {11, 20, true}, {12, 20, false}, {39, 20, true}, {38, 20, true}, {37, 20, false},
-        {20, 10, true}, {20, 12, true}, {20, 13, false}, {20, 29, true}, {20, 27, true}, {20, 26, false},
-        {9, 20, false}, {40, 20, false}, {20, 30, false},
+        {10, 20, true},  {11, 20, true},  {12, 20, false}, {39, 20, true},  {38, 20, true},
+        {37, 20, false}, {20, 10, true},  {20, 12, true},  {20, 13, false}, {20, 29, true},
+        {20, 27, true},  {20, 26, false}, {9, 20, false},  {40, 20, false}, {20, 30, false},
     };
     for (const Probe& p : probes) EXPECT_EQ(s.At(p.x, p.y) == 0xFF0000u, p.ink) << p.x << "," << p.y;
 
@@ -142,11 +143,11 @@ TEST(LDrawContext, ScopesRestoreInReverseOrder) {
         EXPECT_EQ(ctx.Origin().x, 10);
     }
     LPaint(CRgn(CLRect{30, 0, 31, 1}), ctx.Color()).Fill(ctx);
-    EXPECT_EQ(s.At(17, 17), 0xFF0000u);   // outer fill covers the inner one but inside its clip...
-    EXPECT_EQ(s.At(29, 29), 0xFF0000u);   // ...up to local (19, 19)
-    EXPECT_EQ(s.At(30, 30), 0xFFFFFFu);   // outer clip ends at local 20
-    EXPECT_EQ(s.At(9, 9), 0xFFFFFFu);     // left of the port origin
-    EXPECT_EQ(s.At(40, 10), 0x000000u);   // the port's colour (none: black), the port's clip
+    EXPECT_EQ(s.At(17, 17), 0xFF0000u);  // outer fill covers the inner one but inside its clip...
+    EXPECT_EQ(s.At(29, 29), 0xFF0000u);  // ...up to local (19, 19)
+    EXPECT_EQ(s.At(30, 30), 0xFFFFFFu);  // outer clip ends at local 20
+    EXPECT_EQ(s.At(9, 9), 0xFFFFFFu);    // left of the port origin
+    EXPECT_EQ(s.At(40, 10), 0x000000u);  // the port's colour (none: black), the port's clip
     EXPECT_EQ(s.At(40, 11), 0xFFFFFFu);
 }
 
@@ -200,8 +201,10 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
         bool made;
         plat::PixelFormat format;
     } cases[] = {
-        {8, true, 0, true, plat::PixelFormat::kGray8},        {4, true, 0, false, plat::PixelFormat::kGray8},
-        {16, false, 0, true, plat::PixelFormat::kXRGB1555},   {32, false, 0, true, plat::PixelFormat::kXRGB32},
+        {8, true, 0, true, plat::PixelFormat::kGray8},
+        {4, true, 0, false, plat::PixelFormat::kGray8},
+        {16, false, 0, true, plat::PixelFormat::kXRGB1555},
+        {32, false, 0, true, plat::PixelFormat::kXRGB32},
         {32, false, LOffscreen::kAlpha, true, plat::PixelFormat::kARGB32},
     };
     for (const Case& c : cases) {

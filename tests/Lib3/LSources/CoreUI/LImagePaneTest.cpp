@@ -1,9 +1,8 @@
-#include "Lib3/LSources/CoreUI/LImagePane.h"
-
 #include <gtest/gtest.h>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LHLockScope.h"
+#include "Lib3/LSources/CoreUI/LImagePane.h"
 #include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
@@ -123,7 +122,8 @@ TEST_F(ImagePaneFixture, TPNGDrawsInEachPlacementMode) {
             EXPECT_EQ(native->PixelAt(r.left - 1, midY), 0u) << c.mode;
         }
         if (getenv("ORBILUME_PANE_PNG"))
-            native->WritePNG((std::string(getenv("ORBILUME_PANE_PNG")) + std::to_string(c.mode) + ".png").c_str());
+            native->WritePNG(
+                (std::string(getenv("ORBILUME_PANE_PNG")) + std::to_string(c.mode) + ".png").c_str());
         native->Release();
     }
 }

@@ -1,10 +1,9 @@
-#include "Lib3/LSources/CoreUI/LPane.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LPane.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 
 namespace {
@@ -93,7 +92,7 @@ TEST_F(PaneFixture, FocusRingBitFollowsItsConditions) {
     Probe p(&owner);
     p.SetBounds({10, 10, 50, 30});
     for (uint32_t op : {4u, 6u, 10u, 20u}) p.ChangeState(op);  // usable, focused, ring outside
-    EXPECT_EQ(p.State() & LPane::kRingShown, 0u);               // not yet the key window
+    EXPECT_EQ(p.State() & LPane::kRingShown, 0u);              // not yet the key window
     owner.invalids.clear();
 
     p.ChangeState(LPane::kKeyOn);

@@ -1,9 +1,8 @@
-#include "Lib3/LSources/CoreUI/LTextPane.h"
-
 #include <gtest/gtest.h>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LFrameSpec.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Font.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
@@ -76,8 +75,9 @@ TEST(LTextStyleH, FontResolution) {
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(f->FamilyName(), c.family);
         EXPECT_EQ(f->Size(), c.size) << c.family;
-        EXPECT_EQ(f->Traits() & (plat::Font::kBoldTrait | plat::Font::kItalicTrait | plat::Font::kFixedPitchTrait),
-                  c.traits)
+        EXPECT_EQ(
+            f->Traits() & (plat::Font::kBoldTrait | plat::Font::kItalicTrait | plat::Font::kFixedPitchTrait),
+            c.traits)
             << c.family << " " << c.size;
     }
 
@@ -216,7 +216,11 @@ TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
         {0, 0, {10, 10, 290, 30}, "Left aligned label", LColorSpec::MakeIndexed(4)},
         {0, 1, {10, 30, 290, 50}, "Centred in red", LColorSpec::MakeRGB(LRGB(200, 0, 0))},
         {0, 2, {10, 50, 290, 70}, "Right aligned", LColorSpec::MakeRGB(LRGB(0, 0, 200))},
-        {2, 0, {10, 72, 150, 118}, "Wrapped text that runs over more than one line", LColorSpec::MakeIndexed(4)},
+        {2,
+         0,
+         {10, 72, 150, 118},
+         "Wrapped text that runs over more than one line",
+         LColorSpec::MakeIndexed(4)},
         {0, 0, {160, 72, 200, 90}, "Clipped at the pane", LColorSpec::MakeIndexed(4)},
     };
     std::vector<std::unique_ptr<LTextPane>> panes;
@@ -235,7 +239,8 @@ TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
         LDrawContext ctx(port, native);
         for (auto& p : panes) p->Draw(ctx);
     }
-    if (getenv("ORBILUME_PANE_PNG")) native->WritePNG((std::string(getenv("ORBILUME_PANE_PNG")) + "text.png").c_str());
+    if (getenv("ORBILUME_PANE_PNG"))
+        native->WritePNG((std::string(getenv("ORBILUME_PANE_PNG")) + "text.png").c_str());
 
     auto ink = [&](const CLRect& r, uint32_t* colour) {
         int n = 0;
@@ -253,14 +258,14 @@ TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
         return n;
     };
     uint32_t seen = 0;
-    EXPECT_GT(ink({10, 10, 40, 30}, nullptr), 20);    // left label starts at the left
+    EXPECT_GT(ink({10, 10, 40, 30}, nullptr), 20);  // left label starts at the left
     EXPECT_EQ(ink({200, 10, 290, 30}, nullptr), 0);
-    EXPECT_GT(ink({120, 30, 180, 50}, &seen), 20);     // centred label around the middle
+    EXPECT_GT(ink({120, 30, 180, 50}, &seen), 20);  // centred label around the middle
     EXPECT_EQ(seen, 0xC80000u);
     EXPECT_EQ(ink({10, 30, 60, 50}, nullptr), 0);
-    EXPECT_GT(ink({250, 50, 290, 70}, &seen), 20);     // right label ends at the right
+    EXPECT_GT(ink({250, 50, 290, 70}, &seen), 20);  // right label ends at the right
     EXPECT_EQ(seen, 0x0000C8u);
-    EXPECT_GT(ink({10, 90, 150, 118}, nullptr), 20);   // the wrapped pane's later lines
-    EXPECT_EQ(ink({200, 72, 290, 90}, nullptr), 0);    // clipped at its bounds
+    EXPECT_GT(ink({10, 90, 150, 118}, nullptr), 20);  // the wrapped pane's later lines
+    EXPECT_EQ(ink({200, 72, 290, 90}, nullptr), 0);   // clipped at its bounds
     native->Release();
 }
