@@ -139,6 +139,16 @@ plat::Font* LTextStyleH::Font() const {
     return fallback.Get()->Font();
 }
 
+LString LTextStyleH::FamilyName() const {
+    if (!Get()) return LString();
+    const std::string& family = Get()->Font()->FamilyName();
+    return LString(family.data(), static_cast<uint32_t>(family.size()));
+}
+
+double LTextStyleH::PointSize() const {
+    return Get() ? Get()->Font()->Size() : 12;
+}
+
 void LTextStyleH::InvalidateFonts() {
     LSLinkBase& list = Records();
     for (SSLink* n = list.First(); !n->IsEnd(); n = n->next) FromLink(n)->fValid = false;

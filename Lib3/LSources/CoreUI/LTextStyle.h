@@ -58,6 +58,9 @@ public:
     std::pair<int32_t, int32_t> GetKindWords() const;
     // The font of the style; the system font for an empty handle. Not retained for the caller.
     plat::Font* Font() const;
+    // The family of the style's font (empty for an empty handle) and its size (12 for an empty one).
+    LString FamilyName() const;
+    double PointSize() const;
 
     // Drops every record's cached font (the fonts are made again on next use).
     static void InvalidateFonts();

@@ -81,6 +81,10 @@ TEST(LTextStyleH, FontResolution) {
             << c.family << " " << c.size;
     }
 
+    EXPECT_TRUE(LTextStyleH().FamilyName().IsEmpty());
+    EXPECT_EQ(LTextStyleH().PointSize(), 12);
+    EXPECT_TRUE(LTextStyleH(LTextStyleData::kFixedPitch).FamilyName() == "DejaVu Sans Mono");
+
     // A font override wins; InvalidateFonts makes fonts again.
     LTextStyleH user(LTextStyleData::kUser);
     plat::Font* before = user.Font();
