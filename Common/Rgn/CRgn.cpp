@@ -15,11 +15,6 @@ int32_t Saturate(int64_t v) {
     return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v);
 }
 
-bool Overlap(const CLRect& a, const CLRect& b) {
-    return !a.IsEmpty() && !b.IsEmpty() && a.left < b.right && b.left < a.right && a.top < b.bottom &&
-           b.top < a.bottom;
-}
-
 // Walks the lines of scan words: y, count, ranges, and the next line's y (INT32_MAX after the last).
 struct LineCursor {
     const int32_t* p;
@@ -79,7 +74,7 @@ bool CRgn::Contain(const CLPoint& pt) const {
 
 bool CRgn::Contain(const CLRect& r) const {
     const CRgnData* d = RgnData();
-    if (!d || !Overlap(d->fBounds, r)) return false;
+    if (!d || !d->fBounds.overlap(r)) return false;
     if (!d->fScan) return true;
     for (LineCursor c(d->fScan); c.More(); c.Step()) {
         if (c.Y() >= r.bottom) break;
@@ -104,7 +99,7 @@ bool CRgn::operator==(const CRgn& other) const {
 CRgn& CRgn::operator&=(const CRgn& other) {
     const CRgnData* a = RgnData();
     const CRgnData* b = other.RgnData();
-    if (!a || !b || !Overlap(a->fBounds, b->fBounds)) {
+    if (!a || !b || !a->fBounds.overlap(b->fBounds)) {
         SetData(nullptr);
         return *this;
     }
@@ -150,7 +145,7 @@ CRgn& CRgn::operator-=(const CRgn& other) {
         SetData(nullptr);
         return *this;
     }
-    if (!Overlap(RgnData()->fBounds, other.RgnData()->fBounds)) return *this;
+    if (!RgnData()->fBounds.overlap(other.RgnData()->fBounds)) return *this;
     Adopt(CRgnOp::Run(RgnData(), other.RgnData(), CRgnLine::kMinus));
     return *this;
 }
