@@ -40,5 +40,7 @@ public:
                            uint32_t from, uint32_t to);
     // Brackets several edits into one undo step; returns a token for EndGroup (null: no group).
     static void* BeginGroup(LHandler* editor);
+    // A named group: the Undo and Redo menu items show the name.
+    static void* BeginGroup(LHandler* editor, const LString& name);
     static void EndGroup(void* group);
 };

@@ -1,6 +1,7 @@
 #include "tests/Lib3/LSources/CoreData/RecordTestTypes.h"
 
 #include <iterator>
+#include <sstream>
 
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
@@ -66,6 +67,78 @@ const CRecordType gNodeType(Fcc("TEST"), Fcc("NODE"), kNodeTable, NodeHook);
 
 std::string Label(const CRecord* r) {
     return r ? r->GetString(4).CStr() : "-";
+}
+
+std::string Dump(const CRecord* r) {
+    if (!r) return "null";
+    std::ostringstream os;
+    const uint32_t domain = r->Type()->Domain();
+    const uint32_t type = r->Type()->Type();
+    os << std::string(reinterpret_cast<const char*>(&domain), 4) << '/'
+       << std::string(reinterpret_cast<const char*>(&type), 4) << '{';
+    for (uint32_t n = 0; n < r->FieldCount(); ++n) {
+        const SFieldDesc& f = r->Field(n);
+        os << n << '=';
+        switch (f.kind) {
+            case kFieldInt:
+                os << r->GetInt(n);
+                break;
+            case kFieldUInt:
+                os << r->GetUInt(n);
+                break;
+            case kFieldByte:
+                os << int(r->GetByte(n));
+                break;
+            case kFieldFloat:
+                os << r->GetFloat(n);
+                break;
+            case kFieldString:
+                os << '"' << r->GetString(n).CStr() << '"';
+                break;
+            case kFieldArray: {
+                os << '[';
+                const uint32_t count = r->ArrayCount(n);
+                const void* data = r->ArrayData(n);
+                for (uint32_t i = 0; i < count; ++i) {
+                    if (i) os << ',';
+                    switch (f.elementKind) {
+                        case kElemInt:
+                            os << static_cast<const int32_t*>(data)[i];
+                            break;
+                        case kElemUInt:
+                            os << static_cast<const uint32_t*>(data)[i];
+                            break;
+                        case kElemByte:
+                            os << int(static_cast<const uint8_t*>(data)[i]);
+                            break;
+                        case kElemFloat:
+                            os << static_cast<const float*>(data)[i];
+                            break;
+                        default:
+                            os << '"' << static_cast<const LString*>(data)[i].CStr() << '"';
+                            break;
+                    }
+                }
+                os << ']';
+                break;
+            }
+            case kFieldRecord:
+                os << Dump(r->GetSubRecord(n));
+                break;
+            case kFieldRecordArray: {
+                os << '[';
+                for (uint32_t i = 0; i < r->ArrayCount(n); ++i)
+                    os << (i ? "," : "") << Dump(r->GetElement(n, i));
+                os << ']';
+                break;
+            }
+            default:
+                break;
+        }
+        os << ';';
+    }
+    os << '}';
+    return os.str();
 }
 
 CRecord* NewLeaf(const char* label) {

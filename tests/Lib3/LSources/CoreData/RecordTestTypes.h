@@ -53,6 +53,9 @@ extern HookState gHook;
 // A record's label (field 4 of both types), "-" for null.
 std::string Label(const CRecord* r);
 
+// Every field of the tree as text (tag 0 fields included), for deep comparisons.
+std::string Dump(const CRecord* r);
+
 // A leaf labelled with text, or a node.
 CRecord* NewLeaf(const char* label);
 CRecord* NewNode(const char* label);

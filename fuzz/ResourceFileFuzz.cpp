@@ -1,0 +1,18 @@
+// Resource files are read from the bundle, which a user can edit.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Platform/Resources/PngImage.h"
+#include "Platform/Resources/ResourceFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<plat::ResourceEntry> entries;
+    if (plat::ParseResourceFile(data, size, entries)) {
+        for (const plat::ResourceEntry& e : entries) {
+            plat::PngImage image;
+            plat::DecodePng(e.data.data(), e.data.size(), image);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Common/Mac/CPrefsRecord.h"
+#include "Common/Mac/CRecordDict.h"
+#include "Common/Mac/PrefsStore.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreData/CStrArray.h"
+#include "tests/Common/Mac/PrefsTestSupport.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+using PrefsStoreTest = PrefsFixture;
+
+TEST_F(PrefsStoreTest, ReadOnlyStoreWithoutValueAnswersAbsent) {
+    PrefsStore store(LString("nothing.here"), PrefsStore::kReadOnly);
+    EXPECT_EQ(store.Root(), nullptr);
+    PrefsSection section(&store, "any");
+    LString text("kept");
+    EXPECT_FALSE(section.GetString("k", text));
+    EXPECT_STREQ(text.CStr(), "kept");
+    uint32_t size = 99;
+    EXPECT_FALSE(section.GetData("k", nullptr, size));
+    EXPECT_EQ(size, 0u);
+    section.SetString("k", LString("ignored"));
+}
+
+TEST_F(PrefsStoreTest, TwoWritableStoresKeepBothEdits) {
+    {
+        PrefsStore first(LString("two.stores"), PrefsStore::kWritable);
+        PrefsStore second(LString("two.stores"), PrefsStore::kWritable);
+        PrefsSection a(&first, "alpha");
+        PrefsSection b(&second, "beta");
+        a.SetString("who", LString("first"));
+        b.SetString("who", LString("second"));
+    }  // second closes last; it must not undo the first's edit
+    plat::Preferences::Reset();
+    PrefsStore store(LString("two.stores"), PrefsStore::kReadOnly);
+    LString a, b;
+    EXPECT_TRUE(PrefsSection(&store, "alpha").GetString("who", a));
+    EXPECT_TRUE(PrefsSection(&store, "beta").GetString("who", b));
+    EXPECT_STREQ(a.CStr(), "first");
+    EXPECT_STREQ(b.CStr(), "second");
+}
+
+TEST_F(PrefsStoreTest, ValuesSurviveReopeningAndTypesAreChecked) {
+    const uint8_t bytes[] = {1, 2, 3, 4, 5};
+    {
+        PrefsStore store(LString("values"), PrefsStore::kWritable);
+        PrefsSection s(&store, "sect");
+        s.SetString("text", LString("héllo"));
+        s.SetData("data", bytes, 5);
+        s.SetString("gone", LString("x"));
+        s.Remove("gone");
+        // A string replaced by a dictionary when opened for writing.
+        PrefsNode::Handle sub = store.OpenSubWritable(store.Root(), "plain");
+        EXPECT_NE(sub, nullptr);
+        store.SetString(store.Root(), "later", LString("s"));
+        EXPECT_NE(store.OpenSubWritable(store.Root(), "later"), nullptr);
+    }
+    plat::Preferences::Reset();
+    PrefsStore store(LString("values"), PrefsStore::kReadOnly);
+    PrefsSection s(&store, "sect");
+    LString text;
+    EXPECT_TRUE(s.GetString("text", text));
+    EXPECT_STREQ(text.CStr(), "héllo");
+    EXPECT_FALSE(s.GetString("data", text));  // data is not a string
+    EXPECT_FALSE(s.GetString("gone", text));
+    uint8_t small[3] = {};
+    uint32_t size = sizeof small;
+    EXPECT_TRUE(s.GetData("data", small, size));
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(small[2], 3);
+    size = 0;
+    EXPECT_TRUE(s.GetData("data", nullptr, size));
+    EXPECT_EQ(size, 5u);
+    EXPECT_NE(store.OpenSub(store.Root(), "later"), nullptr);
+    EXPECT_EQ(store.OpenSubWritable(store.Root(), "sect"), nullptr);  // read-only
+}
+
+TEST_F(PrefsStoreTest, UnchangedWritableStoreStillWrites) {
+    { PrefsStore store(LString("untouched"), PrefsStore::kWritable); }
+    EXPECT_NE(ReadFile(FileOf("untouched")).find("<key>prefs</key>"), std::string::npos);
+}
+
+TEST_F(PrefsStoreTest, FailedWriteKeepsThePreviousFile) {
+    {
+        PrefsStore store(LString("atomic"), PrefsStore::kWritable);
+        PrefsSection(&store, "s").SetString("k", LString("old"));
+    }
+    const std::string before = ReadFile(FileOf("atomic"));
+    ASSERT_FALSE(before.empty());
+
+    // Writes beyond a small file size limit fail (the signal is ignored, so write reports EFBIG).
+    struct sigaction ignore {};
+    struct sigaction saved {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &saved);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &tight);
+    bool written = true;
+    {
+        PrefsStore store(LString("atomic"), PrefsStore::kWritable);
+        PrefsSection(&store, "s").SetString("k", LString(std::string(4096, 'n').c_str()));
+        written = store.Synchronize();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    sigaction(SIGXFSZ, &saved, nullptr);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFile(FileOf("atomic")), before);
+}
+
+TEST_F(PrefsStoreTest, BadApplicationIdsNameNoFile) {
+    for (const char* id : {"..", "a/b", "."}) {
+        EXPECT_TRUE(plat::Preferences::FilePath(id).empty()) << id;
+        PrefsStore store(LString(id), PrefsStore::kWritable);
+        EXPECT_EQ(store.Root(), nullptr);
+    }
+}
+
+// ---- dictionary form of records
+
+enum Field : uint32_t {
+    kI,
+    kU,
+    kB,
+    kF,
+    kS,
+    kInts,
+    kBytes,
+    kFloats,
+    kTexts,
+    kSub,
+    kOpt,
+    kList,
+    kAny,
+    kHidden
+};
+const SFieldDesc kItemTable[] = {
+    SFieldDesc::String(Fcc("name"), "item"),
+    SFieldDesc::Int(Fcc("numb"), 4),
+};
+const CRecordType gItem(Fcc("DICT"), Fcc("ITEM"), kItemTable);
+const SFieldDesc kRootTable[] = {
+    SFieldDesc::Int(Fcc("   i"), -1),
+    SFieldDesc::UInt(Fcc("uint"), 7),
+    SFieldDesc::Byte(Fcc("byte"), 1),
+    SFieldDesc::Float(Fcc("flot"), 0.5f, 2),
+    SFieldDesc::String(Fcc("text"), "def"),
+    SFieldDesc::Array(Fcc("ints"), kElemInt),
+    SFieldDesc::Array(Fcc("byts"), kElemByte),
+    SFieldDesc::Array(Fcc("flts"), kElemFloat),
+    SFieldDesc::Array(Fcc("strs"), kElemString),
+    SFieldDesc::Record(Fcc("subr"), Fcc("DICT"), Fcc("ITEM")),
+    SFieldDesc::Record(Fcc("optl"), Fcc("DICT"), Fcc("ITEM"), kFieldOptional),
+    SFieldDesc::RecordArray(Fcc("list"), Fcc("DICT"), Fcc("ITEM")),
+    SFieldDesc::RecordArray(Fcc("anys"), Fcc("DICT"), Fcc("ITEM"), kFieldAnyType),
+    SFieldDesc::Int(0, 5),
+};
+const CRecordType gRoot(Fcc("DICT"), Fcc("ROOT"), kRootTable);
+
+CRecord* Item(const char* name, int32_t n) {
+    CRecord* r = CRecord::New(&gItem);
+    r->StringSlot(0) = LString(name);
+    r->Slot(1).i32 = n;
+    return r;
+}
+
+std::string Text(const CRecord* r) {
+    std::ostringstream os;
+    os << r->GetInt(kI) << ' ' << r->GetUInt(kU) << ' ' << int(r->GetByte(kB)) << ' ' << r->GetFloat(kF)
+       << ' ' << r->GetString(kS).CStr() << " ints";
+    for (uint32_t i = 0; i < r->ArrayCount(kInts); ++i)
+        os << ' ' << static_cast<const int32_t*>(r->ArrayData(kInts))[i];
+    os << " bytes";
+    for (uint32_t i = 0; i < r->ArrayCount(kBytes); ++i)
+        os << ' ' << int(static_cast<const uint8_t*>(r->ArrayData(kBytes))[i]);
+    os << " floats";
+    for (uint32_t i = 0; i < r->ArrayCount(kFloats); ++i)
+        os << ' ' << static_cast<const float*>(r->ArrayData(kFloats))[i];
+    os << " texts";
+    for (uint32_t i = 0; i < r->ArrayCount(kTexts); ++i)
+        os << " '" << (*r->GetStrArray(kTexts))[i].CStr() << "'";
+    auto item = [&os](const CRecord* x) {
+        if (!x) return void(os << " -");
+        os << " (" << x->GetString(0).CStr() << ' ' << x->GetInt(1) << ')';
+    };
+    os << " sub";
+    item(r->GetSubRecord(kSub));
+    os << " opt";
+    item(r->GetSubRecord(kOpt));
+    os << " list";
+    for (uint32_t i = 0; i < r->ArrayCount(kList); ++i) item(r->GetElement(kList, i));
+    os << " hidden " << r->GetInt(kHidden);
+    return os.str();
+}
+
+CRecord* FullRoot() {
+    CRecord* r = CRecord::New(&gRoot);
+    r->Slot(kI).i32 = -40000;
+    r->Slot(kU).u32 = 0xFFFFFFFE;
+    r->Slot(kB).u8 = 200;
+    r->Slot(kF).f32 = 2.25f;
+    r->StringSlot(kS) = LString("text with\nline");
+    const int32_t ints[] = {-3, 0, 2147483647};
+    r->SetArrayRaw(kInts, ints, 3);
+    const uint8_t bytes[] = {0, 1, 255};
+    r->SetArrayRaw(kBytes, bytes, 3);
+    const float floats[] = {0.125f, -1e6f};
+    r->SetArrayRaw(kFloats, floats, 2);
+    const LString texts[] = {LString("one"), LString(""), LString("three")};
+    r->SetArrayRaw(kTexts, texts, 3);
+    r->GetSubRecord(kSub)->StringSlot(0) = LString("child");
+    r->SetSubRecord(kOpt, Item("optional", 9));
+    r->InsertElementRaw(kList, -1, Item("a", 1));
+    r->InsertElementRaw(kList, -1, Item("b", 2));
+    r->Slot(kHidden).i32 = 99;  // tag 0: never stored
+    return r;
+}
+
+void Save(const char* id, const char* key, CRecord* record) {
+    PrefsStore store(LString(id), PrefsStore::kWritable);
+    const PrefsDictView root(&store, store.Root());
+    CRecordDict::ToDictionary(root.CreateChild(key), CRecordRef(&record));
+}
+
+std::string Load(const char* id, const char* key) {
+    CRecord* r = CRecord::New(&gRoot);
+    {
+        PrefsStore store(LString(id), PrefsStore::kReadOnly);
+        const PrefsDictView root(&store, store.Root());
+        CRecordDict::FromDictionary(root.OpenChild(key), CRecordRef(&r));
+    }
+    std::string text = Text(r);
+    CRecord::Delete(r);
+    return text;
+}
+
+TEST_F(PrefsStoreTest, RecordsRoundTripThroughThePreferencesFile) {
+    CRecord* r = FullRoot();
+    Save("dict.form", "record", r);
+    plat::Preferences::Reset();
+    r->Slot(kHidden).i32 = 5;
+    EXPECT_EQ(Load("dict.form", "record"), Text(r));
+    CRecord::Delete(r);
+    EXPECT_NE(ReadFile(FileOf("dict.form")).find("<key>i</key>"), std::string::npos);  // leading blanks cut
+}
+
+TEST_F(PrefsStoreTest, ShorterListsLeaveNoStaleElements) {
+    CRecord* r = FullRoot();
+    Save("stale", "record", r);
+    r->RemoveElementRaw(kList, 1);
+    const LString one[] = {LString("only")};
+    r->SetArrayRaw(kTexts, one, 1);
+    CRecord::Delete(r->SetSubRecord(kOpt, nullptr));
+    Save("stale", "record", r);
+    plat::Preferences::Reset();
+    r->Slot(kHidden).i32 = 5;
+    EXPECT_EQ(Load("stale", "record"), Text(r));
+    CRecord::Delete(r);
+}
+
+TEST_F(PrefsStoreTest, DictionaryReadingEdges) {
+    {
+        PrefsStore store(LString("edges"), PrefsStore::kWritable);
+        const PrefsDictView root(&store, store.Root());
+        const PrefsDictView rec = root.CreateChild("rec");
+        rec.SetText("ints", LString(""));  // an empty list empties the array
+        const PrefsDictView list = rec.CreateChild("list");
+        for (const char* k : {"a0", "a1", "a3"}) list.CreateChild(k).SetText("name", LString(k));
+        const PrefsDictView any = rec.CreateChild("anys");
+        any.CreateChild("a0").SetText("name", LString("declared type"));
+    }
+    CRecord* r = CRecord::New(&gRoot);
+    const int32_t seed[] = {1, 2};
+    r->SetArrayRaw(kInts, seed, 2);
+    {
+        PrefsStore store(LString("edges"), PrefsStore::kReadOnly);
+        const PrefsDictView root(&store, store.Root());
+        CRecordDict::FromDictionary(root.OpenChild("rec"), CRecordRef(&r));
+    }
+    EXPECT_EQ(r->ArrayCount(kInts), 0u);
+    ASSERT_EQ(r->ArrayCount(kList), 2u);
+    EXPECT_STREQ(r->GetElement(kList, 1)->GetString(0).CStr(), "a1");
+    ASSERT_EQ(r->ArrayCount(kAny), 1u);
+    EXPECT_TRUE(r->GetElement(kAny, 0)->IsOfType(Fcc("DICT"), Fcc("ITEM")));
+    EXPECT_EQ(r->GetInt(kI), -1);  // missing: default
+    EXPECT_STREQ(r->GetString(kS).CStr(), "def");
+    CRecord::Delete(r);
+}
+
+TEST_F(PrefsStoreTest, BoundRecordLoadsAndSaves) {
+    plat::Preferences::SetCurrentApplicationId("bound.app");
+    {
+        CRecordHolder holder(FullRoot());
+        CPrefsRecord bound(&holder, LString("window"));  // nothing stored yet: the record stays
+        EXPECT_EQ(holder.Root()->GetInt(kI), -40000);
+        holder.RootRef().SetInt(nullptr, kI, 12);
+    }
+    plat::Preferences::Reset();
+    CRecordHolder holder(CRecord::New(&gRoot));
+    CPrefsRecord bound(&holder, LString("window"));
+    EXPECT_EQ(holder.Root()->GetInt(kI), 12);
+    EXPECT_STREQ(holder.Root()->GetString(kS).CStr(), "text with\nline");
+    plat::Preferences::SetCurrentApplicationId("orbilume");
+}
+
+}  // namespace
