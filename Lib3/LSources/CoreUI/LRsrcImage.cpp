@@ -1,16 +1,41 @@
 #include "Lib3/LSources/CoreUI/LRsrcImage.h"
 
+#include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/MCocoaU.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PNGDecoder.h"
+#include "Platform/Resources/ResourceFile.h"
 
-LRsrcImage::LRsrcImage(const uint8_t* png, size_t size) : fNative(plat::PNGDecoder::Decode(png, size)) {
-    if (fNative) {
-        fWidth = fNative->Width();
-        fHeight = fNative->Height();
-    }
+namespace {
+constexpr uint32_t kTypePng = Fcc("TPNG");
+}
+
+LRsrcImage::LRsrcImage(const SRsrcRequest& request, ResourceProvider* provider) {
+    URsrc::Fetch(*this, request, provider);
+}
+
+LRsrcImage::LRsrcImage(const uint8_t* png, size_t size) {
+    Decode(png, size);
+}
+
+bool LRsrcImage::Decode(const uint8_t* png, size_t size) {
+    plat::BitmapImage* image = plat::PNGDecoder::Decode(png, size);
+    if (!image) return false;
+    plat::Release(fNative);
+    fNative = image;
+    fWidth = fNative->Width();
+    fHeight = fNative->Height();
+    return true;
+}
+
+bool LRsrcImage::Load(int32_t fileRef, const SRsrcRequest& request) {
+    plat::ResourceHandle* handle = URsrc::Get1Resource(fileRef, kTypePng, request);
+    if (!handle) return false;
+    bool decoded = Decode(handle->Bytes(), handle->Size());
+    handle->Release();  // the picture keeps its own pixels
+    return decoded;
 }
 
 LRsrcImage::~LRsrcImage() {

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "Lib3/LSources/CoreData/ResourceFileProvider.h"
+#include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LHLockScope.h"
 #include "Lib3/LSources/CoreUI/LImagePane.h"
 #include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Platform/Graphics/DrawContext.h"
+#include "Platform/Resources/ResourceFile.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestPNG.h"
 
 namespace {
@@ -26,7 +30,26 @@ LImageH LoadImage() {
     return LImageH(new LRsrcImage(png.data(), png.size()));
 }
 
+// A resource file holding the picture as 'TPNG' "TWOCOLOUR" (id 128), looked up through a provider.
 struct ImagePaneFixture : ::testing::Test {
+    void SetUp() override {
+        plat::ResourceEntry entry;
+        entry.type = Fcc("TPNG");
+        entry.id = 128;
+        entry.name = "TWOCOLOUR";
+        entry.data = TwoColourPNG();
+        std::vector<uint8_t> file = plat::BuildResourceFile({entry});
+        dir.Write("images.rsrc", std::string(file.begin(), file.end()));
+        ref = plat::OpenResFile(dir.File("images.rsrc"));
+        ASSERT_GT(ref, 0);
+        provider = std::make_unique<ResourceFileProvider>(ref);
+    }
+    void TearDown() override { plat::CloseResFile(ref); }
+    LImageH Resource(const SRsrcRequest& request) { return LImageH(new LRsrcImage(request, provider.get())); }
+
+    testsupport::TempDir dir;
+    plat::ResFileRef ref = plat::kNoResFile;
+    std::unique_ptr<ResourceFileProvider> provider;
     MessageLog log;
     FakeOwner owner{&log, {0, 0, 80, 40}};
 };
@@ -90,6 +113,13 @@ TEST_F(ImagePaneFixture, PreferredSizesAndSetImage) {
     EXPECT_TRUE(owner.erases[0] == Rgn({18, 9, 22, 11}));
 }
 
+TEST_F(ImagePaneFixture, TPNGResourcesLoadByNameAndId) {
+    EXPECT_EQ(Resource("TWOCOLOUR").GetSize().width, 4);
+    EXPECT_EQ(Resource(128).GetSize().height, 2);
+    EXPECT_TRUE(Resource("MISSING").IsEmpty());
+    EXPECT_TRUE(Resource(129).IsEmpty());
+}
+
 TEST_F(ImagePaneFixture, TPNGDrawsInEachPlacementMode) {
     struct Case {
         uint32_t mode;
@@ -104,7 +134,7 @@ TEST_F(ImagePaneFixture, TPNGDrawsInEachPlacementMode) {
         pane.ChangeState(LPane::kChainShow);
         pane.SetBounds({0, 0, 40, 30});
         pane.SetPlacement(c.mode);
-        pane.SetImage(LoadImage());
+        pane.SetImage(Resource("TWOCOLOUR"));
         EXPECT_TRUE(pane.PlacementRect() == c.placement) << c.mode;
 
         plat::DrawContext* native = plat::DrawContext::CreateImage(40, 30);
