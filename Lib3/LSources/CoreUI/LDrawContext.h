@@ -57,7 +57,6 @@ private:
     LColor fColor;
     CLPoint fShift;
     CLPoint fOrigin;
-    uint8_t fFlags[2] = {0, 1};
     uint8_t fPending = 0;
     plat::GfxMatrix fBase;  // the native transformation of window coordinates
     int32_t fBaseDepth = 0;
