@@ -82,6 +82,13 @@ PangoLayout* MakeLayout(PangoContext* ctx, const Font& font, const std::string& 
     return layout;
 }
 
+// A wrap width in Pango units; -1 (no wrapping) for widths Pango cannot hold.
+int WrapWidth(double width) {
+    double units = width * PANGO_SCALE;
+    if (!(units >= 1) || units >= 2147483647.0) return -1;
+    return static_cast<int>(units);
+}
+
 double Units(int v) {
     return static_cast<double>(v) / PANGO_SCALE;
 }
@@ -103,8 +110,8 @@ double TextHeightForWidth(const Font& font, const char* text, size_t length, dou
     std::string s = Valid(text, length);
     std::lock_guard<std::mutex> lock(pango::Lock());
     PangoLayout* layout = MakeLayout(pango::MeasuringContext(), font, s);
-    if (width > 0) {
-        pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+    if (WrapWidth(width) > 0) {
+        pango_layout_set_width(layout, WrapWidth(width));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     }
     PangoRectangle logical;
@@ -121,8 +128,8 @@ void DrawText(DrawContext& ctx, const Font& font, const char* text, size_t lengt
     PangoContext* pc = pango::CreateDrawingContext(cr);
     PangoLayout* layout = MakeLayout(pc, font, s);
     if (spec.singleLine) pango_layout_set_single_paragraph_mode(layout, TRUE);
-    if (spec.wrap && !spec.singleLine && spec.box.width > 0) {
-        pango_layout_set_width(layout, static_cast<int>(spec.box.width * PANGO_SCALE));
+    if (spec.wrap && !spec.singleLine && WrapWidth(spec.box.width) > 0) {
+        pango_layout_set_width(layout, WrapWidth(spec.box.width));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     }
 

@@ -66,6 +66,8 @@ TEST_F(TextFixture, LineBreaksAndWrapping) {
     EXPECT_NEAR(Height("a\n\nb", 0), 3 * line, 0.01);
     const char* words = "one two three four five six";
     EXPECT_NEAR(Height(words, 10000), line, 0.01);
+    EXPECT_NEAR(Height(words, 1e12), line, 0.01);  // beyond what Pango holds: unwrapped
+    EXPECT_NEAR(Height(words, std::nan("")), line, 0.01);
     double narrow = Height(words, 40);
     EXPECT_GE(narrow, 3 * line - 0.01);
     EXPECT_NEAR(narrow / line, std::round(narrow / line), 0.01);

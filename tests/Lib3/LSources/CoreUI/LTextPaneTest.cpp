@@ -130,6 +130,7 @@ TEST_F(TextPaneFixture, PreferredSizeHints) {
         {2, "one two three four", false, 0, 14},
         {2, "one two three four", false, 40, 56},
         {2, "one two three four", false, 1000, 14},
+        {2, "one two three four", false, INT32_MAX, 14},
         {2, "one two three four", false, -7, 14},
     };
     for (const Case& c : cases) {
