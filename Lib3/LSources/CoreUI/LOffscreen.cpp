@@ -1,0 +1,67 @@
+#include "Lib3/LSources/CoreUI/LOffscreen.h"
+
+#include "Platform/Graphics/BitmapContext.h"
+#include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/Layer.h"
+
+bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray,
+                  uint32_t flags, const plat::DrawContext* base) {
+    handle.SetData(nullptr);
+    auto* buffer = new LOffscreen;
+    buffer->fWidth = width;
+    buffer->fHeight = height;
+    if (base) {
+        buffer->fLayer = plat::Layer::Create(base, width, height);
+        if (buffer->fLayer) buffer->fContext = buffer->fLayer->Context();
+    } else {
+        plat::PixelFormat format;
+        if (gray)
+            format = plat::PixelFormat::kGray8;
+        else if (depth < 17)
+            format = plat::PixelFormat::kXRGB1555;
+        else
+            format = (flags & LOffscreen::kAlpha) ? plat::PixelFormat::kARGB32 : plat::PixelFormat::kXRGB32;
+        if (!gray || depth == 8)
+            buffer->fBitmap = plat::BitmapContext::Create(
+                width, height, format, gray ? plat::ColorSpace::kGenericGray : plat::ColorSpace::kSRGB);
+        buffer->fContext = buffer->fBitmap;
+    }
+    if (!buffer->fContext) {
+        delete buffer;
+        return false;
+    }
+    handle.SetData(buffer);
+    return true;
+}
+
+LOffscreen::~LOffscreen() {
+    plat::Release(fImage);
+    plat::Release(fBitmap);
+    plat::Release(fLayer);
+}
+
+plat::DrawContext* LOffscreen::Lock() {
+    if (fLocks++ == 0 && fImage) {
+        fImage->Release();
+        fImage = nullptr;
+    }
+    return fContext;
+}
+
+void LOffscreen::Unlock() {
+    if (fLocks) --fLocks;
+}
+
+plat::BitmapImage* LOffscreen::GetImage() {
+    if (fImage) {
+        fImage->Retain();
+        return fImage;
+    }
+    if (!fBitmap) return nullptr;
+    plat::BitmapImage* image = fBitmap->CopyImage();
+    if (image && fLocks == 0) {
+        image->Retain();
+        fImage = image;
+    }
+    return image;
+}
