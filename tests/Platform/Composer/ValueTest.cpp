@@ -19,6 +19,7 @@ using plat::ValueKind;
 struct TestImage : plat::Image {
     explicit TestImage(int* deleted) : fDeleted(deleted) {}
     ~TestImage() override { ++*fDeleted; }
+    plat::ImageKind Kind() const override { return plat::ImageKind::Buffer; }
     uint32_t Width() const override { return 4; }
     uint32_t Height() const override { return 2; }
     int* fDeleted;
