@@ -77,6 +77,40 @@ CompositionRenderer::CompositionRenderer(GLContext* context, GLPixelFormat* pixe
         state.inputs = node.inputValues;
         state.changed.assign(state.inputs.size(), 0);
         for (const PortSpec& out : node.description.outputs) state.outputs.push_back(DefaultForPort(out.type));
+        state.sources.resize(state.inputs.size());
+    }
+    for (const GraphConnection& c : graph.Connections())
+        fNodes[c.destinationNode].sources[c.destinationPort] = {static_cast<long>(c.sourceNode), c.sourcePort};
+    BuildSchedule();
+}
+
+void CompositionRenderer::BuildSchedule() {
+    const CompositionGraph& graph = fComposition->Graph();
+    std::vector<size_t> roots;
+    for (size_t i = 0; i < fNodes.size(); ++i)
+        if (graph.Nodes()[i].description.executionMode == ExecutionMode::Consumer) roots.push_back(i);
+    for (const PublishedPort& out : graph.PublishedOutputs()) roots.push_back(out.node);
+    // Depth first over the sources, without recursion; a node goes in after all its sources.
+    std::vector<uint8_t> seen(fNodes.size(), 0);
+    std::vector<std::pair<size_t, size_t>> stack;  // node, next input to look at
+    for (size_t root : roots) {
+        if (seen[root]) continue;
+        seen[root] = 1;
+        stack.push_back({root, 0});
+        while (!stack.empty()) {
+            auto& [node, next] = stack.back();
+            const std::vector<Source>& sources = fNodes[node].sources;
+            while (next < sources.size() && (sources[next].node < 0 || seen[static_cast<size_t>(sources[next].node)]))
+                ++next;
+            if (next == sources.size()) {
+                fSchedule.push_back(node);
+                stack.pop_back();
+                continue;
+            }
+            auto source = static_cast<size_t>(sources[next].node);
+            seen[source] = 1;
+            stack.push_back({source, 0});
+        }
     }
 }
 
@@ -130,18 +164,14 @@ void CompositionRenderer::StopNodes() {
 
 void CompositionRenderer::Evaluate(size_t index, double time) {
     NodeState& state = fNodes[index];
-    if (state.evaluated == fFrame) return;
-    state.evaluated = fFrame;
-    const CompositionGraph& graph = fComposition->Graph();
-    const GraphNode& node = graph.Nodes()[index];
+    const NodeDescription& d = fComposition->Graph().Nodes()[index].description;
     for (size_t p = 0; p < state.inputs.size(); ++p) {
-        long c = graph.SourceOf(index, p);
-        if (c < 0) continue;
-        const GraphConnection& connection = graph.Connections()[static_cast<size_t>(c)];
-        Evaluate(connection.sourceNode, time);
-        const Value& produced = fNodes[connection.sourceNode].outputs[connection.sourcePort];
+        const Source& source = state.sources[p];
+        if (source.node < 0) continue;
+        const Value& produced = fNodes[static_cast<size_t>(source.node)].outputs[source.port];
+        if (produced == state.inputs[p]) continue;
         Value converted;
-        if (!ConvertForPort(produced, node.description.inputs[p].type, converted)) converted = Value();
+        if (!ConvertForPort(produced, d.inputs[p].type, converted)) converted = Value();
         if (!(converted == state.inputs[p])) {
             state.inputs[p] = std::move(converted);
             state.changed[p] = 1;
@@ -149,7 +179,6 @@ void CompositionRenderer::Evaluate(size_t index, double time) {
         }
     }
     if (!state.running) return;
-    const NodeDescription& d = node.description;
     bool run = d.executionMode == ExecutionMode::Consumer || !state.executed || state.anyChanged || fRerunAll ||
                d.timeMode == TimeMode::Idle || (d.timeMode == TimeMode::TimeBase && time != state.lastTime);
     if (!run) return;
@@ -172,11 +201,7 @@ bool CompositionRenderer::RenderAtTime(double time, const Dictionary* arguments)
         gldraw::StateScope scope;
         if (!fStarted) StartNodes();
         fRerunAll = fRendered && !(fEnvironment.viewport == fLastViewport);
-        ++fFrame;
-        const CompositionGraph& graph = fComposition->Graph();
-        for (size_t i = 0; i < fNodes.size(); ++i)
-            if (graph.Nodes()[i].description.executionMode == ExecutionMode::Consumer) Evaluate(i, time);
-        for (const PublishedPort& out : graph.PublishedOutputs()) Evaluate(out.node, time);
+        for (size_t node : fSchedule) Evaluate(node, time);
     }
     fEnvironment.arguments = nullptr;
     fLastViewport = fEnvironment.viewport;

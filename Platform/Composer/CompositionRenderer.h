@@ -63,12 +63,16 @@ public:
     bool NeedsRender() const;
 
 private:
+    struct Source {
+        long node = -1;
+        size_t port = 0;
+    };
     struct NodeState {
         std::unique_ptr<NodeInstance> instance;
+        std::vector<Source> sources;  // per input
         ValueArray inputs;
         std::vector<uint8_t> changed;
         ValueArray outputs;
-        uint64_t evaluated = 0;
         double lastTime = 0;
         bool started = false;
         bool running = false;
@@ -81,6 +85,7 @@ private:
     ~CompositionRenderer() override;
     void StartNodes();
     void StopNodes();
+    void BuildSchedule();
     void Evaluate(size_t node, double time);
     long FindPublished(bool input, std::string_view key) const;
 
@@ -88,7 +93,9 @@ private:
     RenderEnvironment fEnvironment;
     Dictionary fUserInfo;
     std::vector<NodeState> fNodes;
-    uint64_t fFrame = 0;
+    // The nodes a render evaluates, every source before the nodes it feeds: consumers in file order
+    // with what they need, then what the published outputs need.
+    std::vector<size_t> fSchedule;
     bool fRendered = false;
     bool fInputChanged = false;
     bool fStarted = false;

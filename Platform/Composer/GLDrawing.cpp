@@ -70,14 +70,17 @@ StateScope::~StateScope() {
         Pop(GL_PROJECTION);
         Pop(GL_MODELVIEW);
     }
+    // Framebuffers first: the draw buffers the attributes bring back belong to them.
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(fDrawFramebuffer));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(fReadFramebuffer));
     glPopClientAttrib();
     glPopAttrib();
     glUseProgram(static_cast<GLuint>(fProgram));
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(fDrawFramebuffer));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(fReadFramebuffer));
 }
 
 TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fPreviousDraw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &fPreviousRead);
     glGenFramebuffers(1, &fFramebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, fFramebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture.target, texture.name, 0);
@@ -86,7 +89,8 @@ TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
 }
 
 TextureFramebuffer::~TextureFramebuffer() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(fPreviousDraw));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(fPreviousRead));
     glDeleteFramebuffers(1, &fFramebuffer);
 }
 
@@ -120,6 +124,9 @@ uint32_t CompileProgram(const char* vertexSource, const char* fragmentSource, st
 }
 
 uint32_t NewTexture(uint32_t target, uint32_t width, uint32_t height) {
+    // Only errors of this call count.
+    while (glGetError() != GL_NO_ERROR) {
+    }
     GLint previous = 0;
     glGetIntegerv(target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE : GL_TEXTURE_BINDING_2D, &previous);
     GLuint name = 0;

@@ -26,8 +26,8 @@ private:
     bool fMatrices;
 };
 
-// A framebuffer object around a texture, bound while it lives (inside a StateScope, which
-// restores the previous binding), with the viewport set to the texture.
+// A framebuffer object around a texture, bound while it lives, with the viewport set to the
+// texture (inside a StateScope, which restores the viewport).
 class TextureFramebuffer {
 public:
     explicit TextureFramebuffer(const TextureView& texture);
@@ -38,6 +38,8 @@ public:
 
 private:
     uint32_t fFramebuffer = 0;
+    int32_t fPreviousDraw = 0;
+    int32_t fPreviousRead = 0;
     bool fComplete = false;
 };
 

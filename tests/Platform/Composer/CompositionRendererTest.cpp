@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -130,6 +131,55 @@ TEST_F(CompositionRendererTest, StillCompositionNeedsRenderOnlyAfterAnInputChang
     DeleteRenderTarget(target);
 }
 
+TEST_F(CompositionRendererTest, ConsumersDrawInFileOrderAfterWhatTheyNeed) {
+    plat::Dictionary green;
+    plat::Dictionary values;
+    values.Set("color", Value(Color{0, 1, 0, 1}));
+    green.Set(plat::kNodeInputValues, Value(values));
+    plat::Dictionary stretch;
+    plat::Dictionary mode;
+    mode.Set("mode", Value(1));
+    stretch.Set(plat::kNodeInputValues, Value(mode));
+    struct Case {
+        std::vector<const char*> order;
+        uint32_t pixel;
+    };
+    const Case cases[] = {{{"clear", "draw", "shade"}, 0xFFFF0000u}, {{"draw", "clear", "shade"}, 0xFF00FF00u}};
+    for (const Case& c : cases) {
+        GraphBuilder g;
+        for (const char* key : c.order) {
+            if (std::string(key) == "clear") g.Node(key, plat::kNodeClassClear, green);
+            if (std::string(key) == "draw") g.Node(key, plat::kNodeClassImageDraw, stretch);
+            if (std::string(key) == "shade")
+                g.Node(key, plat::kNodeClassImageShader, ShaderState("void main() { gl_FragColor = vec4(1, 0, 0, 1); }"));
+        }
+        g.Connect("shade", "image", "draw", "image");
+        auto renderer = MakeRenderer(g);
+        ASSERT_TRUE(renderer);
+        RenderTarget target = MakeRenderTarget(GL_TEXTURE_2D, 4, 4);
+        ASSERT_TRUE(renderer->RenderAtTime(0));
+        EXPECT_EQ(ReadPixel(2, 2), c.pixel) << c.order[0];
+        DeleteRenderTarget(target);
+    }
+}
+
+TEST_F(CompositionRendererTest, LongChainsReachPublishedOutputs) {
+    GraphBuilder g;
+    constexpr int kLength = 4000;
+    for (int i = 0; i < kLength; ++i) {
+        g.Node("s" + std::to_string(i), plat::kNodeClassSplitter);
+        if (i > 0) g.Connect("s" + std::to_string(i - 1), "output", "s" + std::to_string(i), "input");
+    }
+    g.PublishInput("In", "s0", "input").PublishOutput("Out", "s" + std::to_string(kLength - 1), "output");
+    auto renderer = MakeRenderer(g);
+    ASSERT_TRUE(renderer);
+    ASSERT_TRUE(renderer->SetInputValue("In", Value(2.5)));
+    ASSERT_TRUE(renderer->RenderAtTime(0));
+    EXPECT_EQ(renderer->OutputValue("Out").NumberValue(), 2.5);
+    Value out;
+    EXPECT_FALSE(renderer->OutputValueOfType("Out", plat::OutputType::Image, out));
+}
+
 TEST_F(CompositionRendererTest, RenderLeavesTheCallersStateAndContext) {
     GraphBuilder g;
     g.Node("gradient", plat::kNodeClassGLSL, ShaderState(kGradient));
@@ -149,6 +199,7 @@ TEST_F(CompositionRendererTest, RenderLeavesTheCallersStateAndContext) {
     ASSERT_TRUE(renderer->RenderAtTime(0.5));
     EXPECT_EQ(GLContext::Current(), other.get());
     ASSERT_TRUE(Context()->MakeCurrent());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
     GLint value = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);

@@ -61,7 +61,7 @@ protected:
         GraphBuilder g;
         g.Node("invert", plat::kNodeClassPlugIn, state).PublishInput("Image", "invert", "inputImage");
         g.PublishInput("Amount", "invert", "inputAmount");
-        for (const char* port : {"outputTexture", "outputBuffer", "outputExecutions", "outputReleased",
+        for (const char* port : {"outputTexture", "outputBuffer", "outputRendered", "outputFloat", "outputExecutions", "outputReleased",
                                  "outputImageChanged", "outputHostContext", "outputTag"})
             g.PublishOutput(port, "invert", port);
         return Ref<plat::Composition>(g.Build(Registry()));
@@ -143,6 +143,24 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
         }
     }
 
+    // Images the host asked to be drawn into its own texture, or filled in as floats.
+    struct Made {
+        const char* key;
+        uint32_t width, height;
+        uint32_t pixel;
+    };
+    const Made made[] = {{"outputRendered", 3, 2, 0xFF4080BFu}, {"outputFloat", 2, 2, 0xFFFF80FFu}};
+    for (const Made& m : made) {
+        SCOPED_TRACE(m.key);
+        const plat::Image* out = renderer->OutputValue(m.key).ImageValue();
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(out->Width(), m.width);
+        EXPECT_EQ(out->Height(), m.height);
+        const plat::BufferImage* result = plat::BufferForImage(*out);
+        ASSERT_NE(result, nullptr);
+        EXPECT_TRUE(PixelNear(BufferPixel(*result, m.width - 1, m.height - 1), m.pixel));
+    }
+
     // A processor whose inputs did not change does not run again.
     ASSERT_TRUE(renderer->RenderAtTime(1));
     EXPECT_EQ(renderer->OutputValue("outputExecutions").ToIndex(), executions);
@@ -158,6 +176,7 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
     ASSERT_TRUE(renderer->SetInputValue("Image", Value()));
     ASSERT_TRUE(renderer->RenderAtTime(1));
     EXPECT_TRUE(renderer->OutputValue("outputTexture").IsNull());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     DeleteRenderTarget(target);
 }
 

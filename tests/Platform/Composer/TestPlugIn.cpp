@@ -69,6 +69,35 @@ private:
     uint32_t fWidth, fHeight;
 };
 
+// Draws itself into the target the host binds.
+class RenderedProvider final : public PlugInImageProvider {
+public:
+    PlugInRect Bounds() const override { return {0, 0, 3, 2}; }
+    bool CanRender(PlugInGLContext*) const override { return true; }
+    bool Render(PlugInGLContext*, const PlugInRect&) override {
+        glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        return true;
+    }
+};
+
+// Fills float buffers only.
+class FloatProvider final : public PlugInImageProvider {
+public:
+    PlugInRect Bounds() const override { return {0, 0, 2, 2}; }
+    std::vector<PlugInBufferFormat> BufferFormats() const override { return {PlugInBufferFormat::RGBAf}; }
+    bool RenderToBuffer(void* address, size_t bytesPerRow, PlugInBufferFormat, const PlugInRect&) override {
+        for (int y = 0; y < 2; ++y) {
+            auto* row = reinterpret_cast<float*>(static_cast<uint8_t*>(address) + bytesPerRow * size_t(y));
+            for (int x = 0; x < 2; ++x) {
+                const float pixel[4] = {1.0f, 0.5f, 2.0f, 1.0f};  // blue beyond 1 is clamped
+                std::memcpy(row + 4 * x, pixel, sizeof(pixel));
+            }
+        }
+        return true;
+    }
+};
+
 // Inverts its input twice: on the GPU through a texture lock (output from a texture) and on the CPU
 // through a buffer lock (output from a buffer).
 class InvertPatch final : public PlugInPatch {
@@ -82,6 +111,8 @@ public:
         ports.SetBoolOutput("outputHostContext",
                             context.UserInfo(kPlugInUserInfoHostContext).PointerValue() == context.GLContext());
         ports.SetStringOutput("outputTag", context.UserInfo("test.tag").StringValue().c_str());
+        ports.SetImageOutput("outputRendered", std::make_unique<RenderedProvider>());
+        ports.SetImageOutput("outputFloat", std::make_unique<FloatProvider>());
         PlugInImageSource* image = ports.ImageInput("inputImage");
         if (!image) {
             ports.SetImageOutput("outputTexture", nullptr);
@@ -194,6 +225,8 @@ public:
                 amount,
                 port("outputTexture", PlugInPortType::Image, true),
                 port("outputBuffer", PlugInPortType::Image, true),
+                port("outputRendered", PlugInPortType::Image, true),
+                port("outputFloat", PlugInPortType::Image, true),
                 port("outputExecutions", PlugInPortType::Index, true),
                 port("outputReleased", PlugInPortType::Index, true),
                 port("outputImageChanged", PlugInPortType::Boolean, true),
