@@ -69,8 +69,8 @@ plat::CompositionRenderer* MakeRenderer(const Setup& setup, const std::string& x
     plat::Composition* composition =
         plat::Composition::CreateFromData(reinterpret_cast<const uint8_t*>(xml.data()), xml.size());
     if (!composition) return nullptr;
-    plat::CompositionRenderer* renderer = plat::CompositionRenderer::Create(
-        setup.context, setup.format, plat::ColorSpace::SRGB, composition);
+    plat::CompositionRenderer* renderer =
+        plat::CompositionRenderer::Create(setup.context, setup.format, plat::ColorSpace::SRGB, composition);
     composition->Release();
     return renderer;
 }
@@ -96,7 +96,9 @@ BENCHMARK(BM_RenderSmallCompositionFrame)->Unit(benchmark::kMicrosecond);
 // The graph walk alone: a value passed through a chain of splitters to a published output.
 void BM_EvaluateSplitterChain(benchmark::State& state) {
     Setup setup(16);
-    std::string xml = "<plist version=\"1.0\"><dict><key>rootPatch</key><dict><key>state</key><dict><key>nodes</key><array>";
+    std::string xml =
+        "<plist "
+        "version=\"1.0\"><dict><key>rootPatch</key><dict><key>state</key><dict><key>nodes</key><array>";
     const int length = 64;
     for (int i = 0; i < length; ++i)
         xml += "<dict><key>key</key><string>s" + std::to_string(i) +
@@ -106,10 +108,12 @@ void BM_EvaluateSplitterChain(benchmark::State& state) {
         xml += "<dict><key>sourceNode</key><string>s" + std::to_string(i - 1) +
                "</string><key>sourcePort</key><string>output</string><key>destinationNode</key><string>s" +
                std::to_string(i) + "</string><key>destinationPort</key><string>input</string></dict>";
-    xml += "</array><key>publishedInputPorts</key><array><dict><key>key</key><string>In</string><key>node</key>"
-           "<string>s0</string><key>port</key><string>input</string></dict></array>"
-           "<key>publishedOutputPorts</key><array><dict><key>key</key><string>Out</string><key>node</key><string>s" +
-           std::to_string(length - 1) + "</string><key>port</key><string>output</string></dict></array>";
+    xml +=
+        "</array><key>publishedInputPorts</key><array><dict><key>key</key><string>In</string><key>node</key>"
+        "<string>s0</string><key>port</key><string>input</string></dict></array>"
+        "<key>publishedOutputPorts</key><array><dict><key>key</key><string>Out</string><key>node</"
+        "key><string>s" +
+        std::to_string(length - 1) + "</string><key>port</key><string>output</string></dict></array>";
     xml += "</dict></dict></dict></plist>";
     plat::CompositionRenderer* renderer = setup.context ? MakeRenderer(setup, xml) : nullptr;
     if (!renderer) {

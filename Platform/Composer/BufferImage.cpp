@@ -26,8 +26,8 @@ BufferImage* BufferImage::Create(uint32_t width, uint32_t height) {
     return new BufferImage(width, height, size_t{width} * 4, data, data, nullptr, nullptr);
 }
 
-BufferImage* BufferImage::CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow, const uint8_t* data,
-                                          ReleaseFunction release, void* info) {
+BufferImage* BufferImage::CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
+                                          const uint8_t* data, ReleaseFunction release, void* info) {
     if (!width || !height || !data || bytesPerRow < size_t{width} * 4) return nullptr;
     return new BufferImage(width, height, bytesPerRow, data, nullptr, release, info);
 }
@@ -42,8 +42,8 @@ BufferImage* BufferImage::CreateFromPixelBuffer(PixelBuffer* buffer) {
     return image;
 }
 
-BufferImage::BufferImage(uint32_t width, uint32_t height, size_t bytesPerRow, const uint8_t* data, uint8_t* owned,
-                         ReleaseFunction release, void* info)
+BufferImage::BufferImage(uint32_t width, uint32_t height, size_t bytesPerRow, const uint8_t* data,
+                         uint8_t* owned, ReleaseFunction release, void* info)
     : fWidth(width),
       fHeight(height),
       fBytesPerRow(bytesPerRow),

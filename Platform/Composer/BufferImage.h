@@ -19,8 +19,8 @@ public:
     // large size. Fill it through MutableData before handing the image to anyone else.
     static BufferImage* Create(uint32_t width, uint32_t height);
     // Over the caller's bytes, which must stay unchanged until release is called.
-    static BufferImage* CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow, const uint8_t* data,
-                                        ReleaseFunction release, void* info);
+    static BufferImage* CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
+                                        const uint8_t* data, ReleaseFunction release, void* info);
     // Over a pixel buffer of Platform/Video (kept locked and alive by the image).
     static BufferImage* CreateFromPixelBuffer(PixelBuffer* buffer);
 

@@ -136,25 +136,31 @@ void Register(NodeClassRegistry& registry, const char* name, DescribeFunction f,
 }  // namespace
 
 void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
-    Register(registry, kNodeClassClear,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
-                 out.executionMode = ExecutionMode::Consumer;
-                 return true;
-             }, MakeClearNode);
-    Register(registry, kNodeClassGLSL,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 out.executionMode = ExecutionMode::Consumer;
-                 return DescribeShader(state, out, error);
-             }, MakeGLSLNode);
-    Register(registry, kNodeClassImageShader,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 out.inputs.push_back(SizePort("width"));
-                 out.inputs.push_back(SizePort("height"));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Processor;
-                 return DescribeShader(state, out, error);
-             }, MakeImageShaderNode);
+    Register(
+        registry, kNodeClassClear,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
+            out.executionMode = ExecutionMode::Consumer;
+            return true;
+        },
+        MakeClearNode);
+    Register(
+        registry, kNodeClassGLSL,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            out.executionMode = ExecutionMode::Consumer;
+            return DescribeShader(state, out, error);
+        },
+        MakeGLSLNode);
+    Register(
+        registry, kNodeClassImageShader,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            out.inputs.push_back(SizePort("width"));
+            out.inputs.push_back(SizePort("height"));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Processor;
+            return DescribeShader(state, out, error);
+        },
+        MakeImageShaderNode);
     Register(
         registry, kNodeClassImageDraw,
         [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
@@ -166,49 +172,60 @@ void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
             out.inputs.push_back(std::move(mode));
             out.executionMode = ExecutionMode::Consumer;
             return true;
-        }, MakeImageDrawNode);
-    Register(registry, kNodeClassSplitter,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 return DescribeSplitter(state, out, error);
-             }, MakeSplitterNode);
-    Register(registry, kNodeClassColorFill,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
-                 out.inputs.push_back(SizePort("width"));
-                 out.inputs.push_back(SizePort("height"));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Provider;
-                 return true;
-             }, MakeColorFillNode);
-    Register(registry, kNodeClassCrossfade,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("source", PortType::Image));
-                 out.inputs.push_back(Port("destination", PortType::Image));
-                 PortSpec progress = Port("progress", PortType::Number, Value(0.0));
-                 progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
-                 progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
-                 out.inputs.push_back(std::move(progress));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Processor;
-                 return true;
-             }, MakeCrossfadeNode);
-    Register(registry, kNodeClassHostDraw,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Consumer;
-                 return true;
-             }, MakeHostDrawNode);
-    Register(registry, kNodeClassPlugIn,
-             [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
-                std::string& error) {
-                 const std::string& name = state[kPlugInStatePatch].StringValue();
-                 const NodeClass* patch = registry.FindPatch(name);
-                 if (!patch) {
-                     error = "no plug-in patch \"" + name + "\"";
-                     return false;
-                 }
-                 return patch->Describe(state, registry, out, error);
-             }, nullptr);
+        },
+        MakeImageDrawNode);
+    Register(
+        registry, kNodeClassSplitter,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            return DescribeSplitter(state, out, error);
+        },
+        MakeSplitterNode);
+    Register(
+        registry, kNodeClassColorFill,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
+            out.inputs.push_back(SizePort("width"));
+            out.inputs.push_back(SizePort("height"));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Provider;
+            return true;
+        },
+        MakeColorFillNode);
+    Register(
+        registry, kNodeClassCrossfade,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("source", PortType::Image));
+            out.inputs.push_back(Port("destination", PortType::Image));
+            PortSpec progress = Port("progress", PortType::Number, Value(0.0));
+            progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
+            progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
+            out.inputs.push_back(std::move(progress));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Processor;
+            return true;
+        },
+        MakeCrossfadeNode);
+    Register(
+        registry, kNodeClassHostDraw,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Consumer;
+            return true;
+        },
+        MakeHostDrawNode);
+    Register(
+        registry, kNodeClassPlugIn,
+        [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
+           std::string& error) {
+            const std::string& name = state[kPlugInStatePatch].StringValue();
+            const NodeClass* patch = registry.FindPatch(name);
+            if (!patch) {
+                error = "no plug-in patch \"" + name + "\"";
+                return false;
+            }
+            return patch->Describe(state, registry, out, error);
+        },
+        nullptr);
 }
 
 }  // namespace plat

@@ -55,8 +55,8 @@ CompositionRenderer* CompositionRenderer::Create(GLContext* context, GLPixelForm
     return new CompositionRenderer(context, pixelFormat, colorSpace, composition);
 }
 
-CompositionRenderer::CompositionRenderer(GLContext* context, GLPixelFormat* pixelFormat, ColorSpace colorSpace,
-                                         Composition* composition)
+CompositionRenderer::CompositionRenderer(GLContext* context, GLPixelFormat* pixelFormat,
+                                         ColorSpace colorSpace, Composition* composition)
     : fComposition(composition) {
     fComposition->Retain();
     context->Retain();
@@ -72,15 +72,18 @@ CompositionRenderer::CompositionRenderer(GLContext* context, GLPixelFormat* pixe
     for (size_t i = 0; i < fNodes.size(); ++i) {
         const GraphNode& node = graph.Nodes()[i];
         NodeState& state = fNodes[i];
-        const NodeClass* maker = node.description.instanceClass ? node.description.instanceClass : node.nodeClass;
+        const NodeClass* maker =
+            node.description.instanceClass ? node.description.instanceClass : node.nodeClass;
         state.instance = maker->CreateInstance(node);
         state.inputs = node.inputValues;
         state.changed.assign(state.inputs.size(), 0);
-        for (const PortSpec& out : node.description.outputs) state.outputs.push_back(DefaultForPort(out.type));
+        for (const PortSpec& out : node.description.outputs)
+            state.outputs.push_back(DefaultForPort(out.type));
         state.sources.resize(state.inputs.size());
     }
     for (const GraphConnection& c : graph.Connections())
-        fNodes[c.destinationNode].sources[c.destinationPort] = {static_cast<long>(c.sourceNode), c.sourcePort};
+        fNodes[c.destinationNode].sources[c.destinationPort] = {static_cast<long>(c.sourceNode),
+                                                                c.sourcePort};
     BuildSchedule();
 }
 
@@ -100,7 +103,8 @@ void CompositionRenderer::BuildSchedule() {
         while (!stack.empty()) {
             auto& [node, next] = stack.back();
             const std::vector<Source>& sources = fNodes[node].sources;
-            while (next < sources.size() && (sources[next].node < 0 || seen[static_cast<size_t>(sources[next].node)]))
+            while (next < sources.size() &&
+                   (sources[next].node < 0 || seen[static_cast<size_t>(sources[next].node)]))
                 ++next;
             if (next == sources.size()) {
                 fSchedule.push_back(node);
@@ -179,8 +183,9 @@ void CompositionRenderer::Evaluate(size_t index, double time) {
         }
     }
     if (!state.running) return;
-    bool run = d.executionMode == ExecutionMode::Consumer || !state.executed || state.anyChanged || fRerunAll ||
-               d.timeMode == TimeMode::Idle || (d.timeMode == TimeMode::TimeBase && time != state.lastTime);
+    bool run = d.executionMode == ExecutionMode::Consumer || !state.executed || state.anyChanged ||
+               fRerunAll || d.timeMode == TimeMode::Idle ||
+               (d.timeMode == TimeMode::TimeBase && time != state.lastTime);
     if (!run) return;
     NodeExecution execution(fEnvironment, time, state.inputs, state.changed, state.outputs, !state.executed);
     state.instance->Execute(execution);

@@ -8,9 +8,9 @@ namespace plat::gldraw {
 
 namespace {
 
-constexpr GLbitfield kAttribBits = GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT |
-                                   GL_SCISSOR_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT | GL_VIEWPORT_BIT |
-                                   GL_POLYGON_BIT;
+constexpr GLbitfield kAttribBits = GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT |
+                                   GL_DEPTH_BUFFER_BIT | GL_SCISSOR_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT |
+                                   GL_VIEWPORT_BIT | GL_POLYGON_BIT;
 
 void PushIdentity(GLenum mode) {
     glMatrixMode(mode);
@@ -40,7 +40,8 @@ bool CompileShader(GLuint shader, const char* source, std::string* log) {
 }
 
 void DisableTextureTargets() {
-    for (GLenum target : {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE, GL_TEXTURE_CUBE_MAP})
+    for (GLenum target :
+         {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE, GL_TEXTURE_CUBE_MAP})
         glDisable(target);
 }
 
@@ -128,7 +129,8 @@ uint32_t NewTexture(uint32_t target, uint32_t width, uint32_t height) {
     while (glGetError() != GL_NO_ERROR) {
     }
     GLint previous = 0;
-    glGetIntegerv(target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE : GL_TEXTURE_BINDING_2D, &previous);
+    glGetIntegerv(target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE : GL_TEXTURE_BINDING_2D,
+                  &previous);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(target, name);

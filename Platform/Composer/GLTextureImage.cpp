@@ -14,8 +14,8 @@ void ReleaseVideoTexture(void* info, const GLTextureImage&) {
 
 }  // namespace
 
-GLTextureImage* GLTextureImage::Create(GLShareGroup* group, const TextureView& texture, ReleaseFunction release,
-                                       void* info) {
+GLTextureImage* GLTextureImage::Create(GLShareGroup* group, const TextureView& texture,
+                                       ReleaseFunction release, void* info) {
     if (!group || !texture.name || !texture.width || !texture.height) return nullptr;
     return new GLTextureImage(group, texture, release, info);
 }

@@ -28,8 +28,8 @@ Image::~Image() {
     delete fDerived;
 }
 
-bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* group, uint32_t target, bool upright,
-                                     TextureView& out) {
+bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* group, uint32_t target,
+                                     bool upright, TextureView& out) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
     if (!image.fDerived) return false;
     for (const Image::Derived::Texture& t : image.fDerived->textures) {
@@ -41,7 +41,8 @@ bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* gro
     return false;
 }
 
-void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright, TextureView& inOut) {
+void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright,
+                                    TextureView& inOut) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
     if (!image.fDerived) image.fDerived = new Image::Derived;
     for (const Image::Derived::Texture& t : image.fDerived->textures) {

@@ -56,8 +56,8 @@ bool Upload(const BufferImage& buffer, bool upright, TextureView& out) {
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     glBindTexture(out.target, out.name);
-    glTexSubImage2D(out.target, 0, 0, 0, static_cast<GLsizei>(out.width), static_cast<GLsizei>(out.height), GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glTexSubImage2D(out.target, 0, 0, 0, static_cast<GLsizei>(out.width), static_cast<GLsizei>(out.height),
+                    GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
     out.flipped = !upright;
     return true;
 }

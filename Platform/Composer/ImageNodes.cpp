@@ -135,7 +135,8 @@ private:
             const float coords[8] = {c[0], c[1], c[0], c[3], c[2], c[1], c[2], c[3]};
             glUseProgram(0);
             glActiveTexture(GL_TEXTURE0);
-            for (GLenum t : {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE, GL_TEXTURE_CUBE_MAP})
+            for (GLenum t :
+                 {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE, GL_TEXTURE_CUBE_MAP})
                 glDisable(t);
             glEnable(view.target);
             glBindTexture(view.target, view.name);

@@ -100,7 +100,9 @@ public:
     double NumberValue() const { return fKind == Kind::Boolean || fKind == Kind::Number ? fNumber : 0; }
     const std::string& StringValue() const { return fString; }
     PlugInColor ColorValue() const { return fKind == Kind::Color ? fColor : PlugInColor{0, 0, 0, 0}; }
-    const PlugInStructure* StructureValue() const { return fKind == Kind::Structure ? fStructure.get() : nullptr; }
+    const PlugInStructure* StructureValue() const {
+        return fKind == Kind::Structure ? fStructure.get() : nullptr;
+    }
     void* PointerValue() const { return fKind == Kind::Pointer ? fPointer : nullptr; }
 
 private:
@@ -136,7 +138,9 @@ public:
         fEntries.emplace_back(std::string(key), std::move(value));
     }
     // Appends under the next index.
-    void Append(PlugInValue value) { fEntries.emplace_back(std::to_string(fEntries.size()), std::move(value)); }
+    void Append(PlugInValue value) {
+        fEntries.emplace_back(std::to_string(fEntries.size()), std::move(value));
+    }
     bool IsArray() const {
         for (size_t i = 0; i < fEntries.size(); ++i)
             if (fEntries[i].first != std::to_string(i)) return false;
@@ -228,8 +232,8 @@ public:
     // its target and orientation; 0 when it has none. The texture must stay valid until
     // ReleaseTexture, which comes from whichever thread releases the image, with no GL context
     // current: hand the name back to your own bookkeeping there, make no GL calls.
-    virtual uint32_t CopyTexture(PlugInGLContext* /*context*/, const PlugInRect& /*bounds*/, uint32_t& /*target*/,
-                                 bool& /*flipped*/) {
+    virtual uint32_t CopyTexture(PlugInGLContext* /*context*/, const PlugInRect& /*bounds*/,
+                                 uint32_t& /*target*/, bool& /*flipped*/) {
         return 0;
     }
     virtual void ReleaseTexture(uint32_t /*name*/) {}

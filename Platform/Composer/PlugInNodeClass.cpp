@@ -179,7 +179,8 @@ uint8_t ToByte(float f) {
 // Asks the provider for its pixels: a texture, else rendering into one of ours, else a buffer.
 Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProvider> provider) {
     PlugInRect bounds = provider->Bounds();
-    if (!(bounds.width >= 1 && bounds.height >= 1 && bounds.width < 65536 && bounds.height < 65536)) return nullptr;
+    if (!(bounds.width >= 1 && bounds.height >= 1 && bounds.width < 65536 && bounds.height < 65536))
+        return nullptr;
     auto width = static_cast<uint32_t>(std::ceil(bounds.width));
     auto height = static_cast<uint32_t>(std::ceil(bounds.height));
     SwitchContext current(env.context);
@@ -431,7 +432,9 @@ Value FromPlugInValue(const PlugInValue& value) {
 }
 
 PlugInNodeClass::PlugInNodeClass(std::unique_ptr<PlugInPatchClass> patchClass)
-    : NodeClass(patchClass->Name()), fPatchClass(std::move(patchClass)), fAttributes(std::make_unique<Dictionary>()) {
+    : NodeClass(patchClass->Name()),
+      fPatchClass(std::move(patchClass)),
+      fAttributes(std::make_unique<Dictionary>()) {
     PlugInAttributes a = fPatchClass->Attributes();
     fAttributes->Set("name", Value(a.name));
     fAttributes->Set("description", Value(a.description));
@@ -454,7 +457,8 @@ bool PlugInNodeClass::Describe(const Dictionary&, const NodeClassRegistry&, Node
         }
         PortSpec spec = MakePortSpec(p.key, type, p.attributes.name);
         const PlugInPortAttributes& a = p.attributes;
-        if (!a.defaultValue.IsNone()) spec.attributes.Set(kPortAttributeDefault, FromPlugInValue(a.defaultValue));
+        if (!a.defaultValue.IsNone())
+            spec.attributes.Set(kPortAttributeDefault, FromPlugInValue(a.defaultValue));
         if (a.hasMinimum) spec.attributes.Set(kPortAttributeMinimum, Value(a.minimum));
         if (a.hasMaximum) spec.attributes.Set(kPortAttributeMaximum, Value(a.maximum));
         if (!a.menuItems.empty()) {

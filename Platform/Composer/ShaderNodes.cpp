@@ -69,7 +69,8 @@ public:
 
     bool Start(RenderEnvironment&) override {
         std::string log;
-        fProgram = gldraw::CompileProgram(fVertex.empty() ? nullptr : fVertex.c_str(), fFragment.c_str(), &log);
+        fProgram =
+            gldraw::CompileProgram(fVertex.empty() ? nullptr : fVertex.c_str(), fFragment.c_str(), &log);
         if (!fProgram) return false;
         uint32_t unit = 0;
         for (Uniform& u : fUniforms) {

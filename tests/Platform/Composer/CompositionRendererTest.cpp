@@ -57,8 +57,8 @@ protected:
         Ref<Composition> composition(graph.Build());
         if (!composition) return nullptr;
         if (!context) context = Context();
-        return Ref<CompositionRenderer>(CompositionRenderer::Create(context, context->PixelFormat(),
-                                                                    plat::ColorSpace::SRGB, composition.get()));
+        return Ref<CompositionRenderer>(CompositionRenderer::Create(
+            context, context->PixelFormat(), plat::ColorSpace::SRGB, composition.get()));
     }
 
     static GraphBuilder InvertFilter() {
@@ -144,14 +144,16 @@ TEST_F(CompositionRendererTest, ConsumersDrawInFileOrderAfterWhatTheyNeed) {
         std::vector<const char*> order;
         uint32_t pixel;
     };
-    const Case cases[] = {{{"clear", "draw", "shade"}, 0xFFFF0000u}, {{"draw", "clear", "shade"}, 0xFF00FF00u}};
+    const Case cases[] = {{{"clear", "draw", "shade"}, 0xFFFF0000u},
+                          {{"draw", "clear", "shade"}, 0xFF00FF00u}};
     for (const Case& c : cases) {
         GraphBuilder g;
         for (const char* key : c.order) {
             if (std::string(key) == "clear") g.Node(key, plat::kNodeClassClear, green);
             if (std::string(key) == "draw") g.Node(key, plat::kNodeClassImageDraw, stretch);
             if (std::string(key) == "shade")
-                g.Node(key, plat::kNodeClassImageShader, ShaderState("void main() { gl_FragColor = vec4(1, 0, 0, 1); }"));
+                g.Node(key, plat::kNodeClassImageShader,
+                       ShaderState("void main() { gl_FragColor = vec4(1, 0, 0, 1); }"));
         }
         g.Connect("shade", "image", "draw", "image");
         auto renderer = MakeRenderer(g);
@@ -252,7 +254,8 @@ TEST_F(CompositionRendererTest, InvertFilterWithEveryInputKind) {
     pixels->Unlock(0);
     Ref<plat::GLTextureCache> cache(plat::GLTextureCache::Create(Context(), Context()->PixelFormat()));
     Ref<plat::GLTexture> videoTexture(cache->CreateTexture(pixels.get()));
-    Ref<GLTextureImage> flipped(GLTextureImage::CreateFromTexture(videoTexture.get(), kPatternWidth, kPatternHeight));
+    Ref<GLTextureImage> flipped(
+        GLTextureImage::CreateFromTexture(videoTexture.get(), kPatternWidth, kPatternHeight));
     ASSERT_TRUE(flipped && flipped->IsFlipped());
     Ref<BufferImage> cpu(BufferImage::CreateFromPixelBuffer(pixels.get()));
 
@@ -291,7 +294,9 @@ TEST_F(CompositionRendererTest, OutputImageFeedsARendererInAnotherContextOfTheGr
     Ref<GLContext> other(GLContext::Create(Context()->PixelFormat(), Context()));
     ASSERT_TRUE(other && other->MakeCurrent());
     GraphBuilder g;
-    g.Node("draw", plat::kNodeClassImageDraw).PublishInput("Image", "draw", "image").PublishInput("Mode", "draw", "mode");
+    g.Node("draw", plat::kNodeClassImageDraw)
+        .PublishInput("Image", "draw", "image")
+        .PublishInput("Mode", "draw", "mode");
     auto consumer = MakeRenderer(g, other.get());
     ASSERT_TRUE(consumer);
     RenderTarget target = MakeRenderTarget(GL_TEXTURE_2D, kPatternWidth, kPatternHeight);
@@ -300,8 +305,9 @@ TEST_F(CompositionRendererTest, OutputImageFeedsARendererInAnotherContextOfTheGr
     ASSERT_TRUE(consumer->RenderAtTime(0));
     for (uint32_t y = 0; y < kPatternHeight; ++y)
         for (uint32_t x = 0; x < kPatternWidth; ++x)
-            EXPECT_TRUE(PixelNear(ReadPixel(static_cast<int32_t>(x), static_cast<int32_t>(kPatternHeight - 1 - y)),
-                                  Inverted(PatternPixel(x, y))));
+            EXPECT_TRUE(
+                PixelNear(ReadPixel(static_cast<int32_t>(x), static_cast<int32_t>(kPatternHeight - 1 - y)),
+                          Inverted(PatternPixel(x, y))));
     DeleteRenderTarget(target);
     consumer.reset();
     ASSERT_TRUE(Context()->MakeCurrent());

@@ -19,7 +19,8 @@ plat::Value Port(const std::string& key, const std::string& node, const std::str
 
 }  // namespace
 
-GraphBuilder& GraphBuilder::Node(const std::string& key, const std::string& nodeClass, plat::Dictionary state) {
+GraphBuilder& GraphBuilder::Node(const std::string& key, const std::string& nodeClass,
+                                 plat::Dictionary state) {
     plat::Dictionary d;
     d.Set(plat::kNodeKey, plat::Value(key));
     d.Set(plat::kNodeClass, plat::Value(nodeClass));
@@ -39,12 +40,14 @@ GraphBuilder& GraphBuilder::Connect(const std::string& sourceNode, const std::st
     return *this;
 }
 
-GraphBuilder& GraphBuilder::PublishInput(const std::string& key, const std::string& node, const std::string& port) {
+GraphBuilder& GraphBuilder::PublishInput(const std::string& key, const std::string& node,
+                                         const std::string& port) {
     fInputs.push_back(Port(key, node, port));
     return *this;
 }
 
-GraphBuilder& GraphBuilder::PublishOutput(const std::string& key, const std::string& node, const std::string& port) {
+GraphBuilder& GraphBuilder::PublishOutput(const std::string& key, const std::string& node,
+                                          const std::string& port) {
     fOutputs.push_back(Port(key, node, port));
     return *this;
 }

@@ -19,7 +19,8 @@ public:
 
     plat::Value PropertyList() const;
     // Owned; fails the test when the graph does not load.
-    plat::Composition* Build(const plat::NodeClassRegistry& registry = plat::NodeClassRegistry::Shared()) const;
+    plat::Composition* Build(
+        const plat::NodeClassRegistry& registry = plat::NodeClassRegistry::Shared()) const;
 
 private:
     plat::ValueArray fNodes, fConnections, fInputs, fOutputs;

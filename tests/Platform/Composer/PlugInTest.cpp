@@ -61,8 +61,9 @@ protected:
         GraphBuilder g;
         g.Node("invert", plat::kNodeClassPlugIn, state).PublishInput("Image", "invert", "inputImage");
         g.PublishInput("Amount", "invert", "inputAmount");
-        for (const char* port : {"outputTexture", "outputBuffer", "outputRendered", "outputFloat", "outputExecutions", "outputReleased",
-                                 "outputImageChanged", "outputHostContext", "outputTag"})
+        for (const char* port :
+             {"outputTexture", "outputBuffer", "outputRendered", "outputFloat", "outputExecutions",
+              "outputReleased", "outputImageChanged", "outputHostContext", "outputTag"})
             g.PublishOutput(port, "invert", port);
         return Ref<plat::Composition>(g.Build(Registry()));
     }
@@ -133,7 +134,7 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
             const plat::Image* out = renderer->OutputValue(key).ImageValue();
             ASSERT_NE(out, nullptr);
             EXPECT_EQ(out->Kind(), std::string(key) == "outputTexture" ? plat::ImageKind::Texture
-                                                                        : plat::ImageKind::Buffer);
+                                                                       : plat::ImageKind::Buffer);
             const plat::BufferImage* result = plat::BufferForImage(*out);
             ASSERT_NE(result, nullptr);
             for (uint32_t y = 0; y < kPatternHeight; ++y)

@@ -31,7 +31,8 @@ void DeleteReleased() {
 
 class TextureProvider final : public PlugInImageProvider {
 public:
-    TextureProvider(GLuint name, uint32_t width, uint32_t height) : fName(name), fWidth(width), fHeight(height) {}
+    TextureProvider(GLuint name, uint32_t width, uint32_t height)
+        : fName(name), fWidth(width), fHeight(height) {}
     PlugInRect Bounds() const override { return {0, 0, double(fWidth), double(fHeight)}; }
     uint32_t CopyTexture(PlugInGLContext*, const PlugInRect&, uint32_t& target, bool& flipped) override {
         target = GL_TEXTURE_2D;
@@ -56,11 +57,12 @@ public:
         : fArgb(std::move(argb)), fWidth(width), fHeight(height) {}
     PlugInRect Bounds() const override { return {0, 0, double(fWidth), double(fHeight)}; }
     std::vector<PlugInBufferFormat> BufferFormats() const override { return {PlugInBufferFormat::ARGB8}; }
-    bool RenderToBuffer(void* address, size_t bytesPerRow, PlugInBufferFormat format, const PlugInRect&) override {
+    bool RenderToBuffer(void* address, size_t bytesPerRow, PlugInBufferFormat format,
+                        const PlugInRect&) override {
         if (format != PlugInBufferFormat::ARGB8) return false;
         for (uint32_t y = 0; y < fHeight; ++y)
-            std::memcpy(static_cast<uint8_t*>(address) + bytesPerRow * y, fArgb.data() + size_t{fWidth} * 4 * y,
-                        size_t{fWidth} * 4);
+            std::memcpy(static_cast<uint8_t*>(address) + bytesPerRow * y,
+                        fArgb.data() + size_t{fWidth} * 4 * y, size_t{fWidth} * 4);
         return true;
     }
 
@@ -108,8 +110,9 @@ public:
         ports.SetIndexOutput("outputExecutions", fExecutions);
         ports.SetIndexOutput("outputReleased", gReleasedCount.load());
         ports.SetBoolOutput("outputImageChanged", ports.InputChanged("inputImage"));
-        ports.SetBoolOutput("outputHostContext",
-                            context.UserInfo(kPlugInUserInfoHostContext).PointerValue() == context.GLContext());
+        ports.SetBoolOutput(
+            "outputHostContext",
+            context.UserInfo(kPlugInUserInfoHostContext).PointerValue() == context.GLContext());
         ports.SetStringOutput("outputTag", context.UserInfo("test.tag").StringValue().c_str());
         ports.SetImageOutput("outputRendered", std::make_unique<RenderedProvider>());
         ports.SetImageOutput("outputFloat", std::make_unique<FloatProvider>());
@@ -125,7 +128,8 @@ public:
     }
 
 private:
-    static std::unique_ptr<PlugInImageProvider> InvertOnGPU(PlugInContext& context, PlugInImageSource& image) {
+    static std::unique_ptr<PlugInImageProvider> InvertOnGPU(PlugInContext& context,
+                                                            PlugInImageSource& image) {
         PlugInTextureInfo info;
         if (!image.LockTexture(info)) return nullptr;
         GLuint texture = 0, framebuffer = 0;
@@ -207,7 +211,9 @@ private:
 class InvertClass final : public PlugInPatchClass {
 public:
     const char* Name() const override { return "TestInvert"; }
-    PlugInAttributes Attributes() const override { return {"Test Invert", "Inverts an image two ways", "Tests"}; }
+    PlugInAttributes Attributes() const override {
+        return {"Test Invert", "Inverts an image two ways", "Tests"};
+    }
     std::vector<PlugInPortDescription> Ports() const override {
         auto port = [](const char* key, PlugInPortType type, bool output, const char* name = "") {
             PlugInPortDescription p;
@@ -240,7 +246,8 @@ public:
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) bool OrbilumeRegisterPlugIn(plat::PlugInRegistrar& registrar) {
+extern "C" __attribute__((visibility("default"))) bool OrbilumeRegisterPlugIn(
+    plat::PlugInRegistrar& registrar) {
     if (registrar.InterfaceVersion() != plat::kPlugInInterfaceVersion) return false;
     return registrar.RegisterPatchClass(std::make_unique<InvertClass>());
 }
