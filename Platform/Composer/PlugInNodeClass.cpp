@@ -457,7 +457,8 @@ bool PlugInNodeClass::Describe(const Dictionary&, const NodeClassRegistry&, Node
         }
         PortSpec spec = MakePortSpec(p.key, type, p.attributes.name);
         const PlugInPortAttributes& a = p.attributes;
-        if (!a.defaultValue.IsNone())
+        // A colour input without a default starts absent.
+        if (!a.defaultValue.IsNone() || (type == PortType::Color && !p.output))
             spec.attributes.Set(kPortAttributeDefault, FromPlugInValue(a.defaultValue));
         if (a.hasMinimum) spec.attributes.Set(kPortAttributeMinimum, Value(a.minimum));
         if (a.hasMaximum) spec.attributes.Set(kPortAttributeMaximum, Value(a.maximum));

@@ -60,10 +60,10 @@ protected:
         state.Set(plat::kPlugInStatePatch, Value("TestInvert"));
         GraphBuilder g;
         g.Node("invert", plat::kNodeClassPlugIn, state).PublishInput("Image", "invert", "inputImage");
-        g.PublishInput("Amount", "invert", "inputAmount");
+        g.PublishInput("Amount", "invert", "inputAmount").PublishInput("Tint", "invert", "inputTint");
         for (const char* port :
              {"outputTexture", "outputBuffer", "outputRendered", "outputFloat", "outputExecutions",
-              "outputReleased", "outputImageChanged", "outputHostContext", "outputTag"})
+              "outputReleased", "outputImageChanged", "outputHostContext", "outputTag", "outputTintAbsent"})
             g.PublishOutput(port, "invert", port);
         return Ref<plat::Composition>(g.Build(Registry()));
     }
@@ -165,10 +165,13 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
     // A processor whose inputs did not change does not run again.
     ASSERT_TRUE(renderer->RenderAtTime(1));
     EXPECT_EQ(renderer->OutputValue("outputExecutions").ToIndex(), executions);
-    // A change of another input runs it, without the image counting as changed; the texture of the
+    EXPECT_TRUE(renderer->OutputValue("outputTintAbsent").BoolValue());
+    // A change of other inputs runs it, without the image counting as changed; the texture of the
     // first run's image has come back to the plug-in by then.
     ASSERT_TRUE(renderer->SetInputValue("Amount", Value(1.0)));
+    ASSERT_TRUE(renderer->SetInputValue("Tint", Value(plat::Color{1, 1, 1, 1})));
     ASSERT_TRUE(renderer->RenderAtTime(1));
+    EXPECT_FALSE(renderer->OutputValue("outputTintAbsent").BoolValue());
     EXPECT_EQ(renderer->OutputValue("outputExecutions").ToIndex(), executions + 1);
     EXPECT_FALSE(renderer->OutputValue("outputImageChanged").BoolValue());
     EXPECT_GE(renderer->OutputValue("outputReleased").ToIndex(), 1u);

@@ -113,6 +113,8 @@ public:
         ports.SetBoolOutput(
             "outputHostContext",
             context.UserInfo(kPlugInUserInfoHostContext).PointerValue() == context.GLContext());
+        PlugInColor tint;
+        ports.SetBoolOutput("outputTintAbsent", !ports.ColorInput("inputTint", tint));
         ports.SetStringOutput("outputTag", context.UserInfo("test.tag").StringValue().c_str());
         ports.SetImageOutput("outputRendered", std::make_unique<RenderedProvider>());
         ports.SetImageOutput("outputFloat", std::make_unique<FloatProvider>());
@@ -229,6 +231,8 @@ public:
         amount.attributes.maximum = 2;
         return {port("inputImage", PlugInPortType::Image, false, "Image"),
                 amount,
+                port("inputTint", PlugInPortType::Color, false),
+                port("outputTintAbsent", PlugInPortType::Boolean, true),
                 port("outputTexture", PlugInPortType::Image, true),
                 port("outputBuffer", PlugInPortType::Image, true),
                 port("outputRendered", PlugInPortType::Image, true),
