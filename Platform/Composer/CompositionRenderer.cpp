@@ -15,27 +15,6 @@ namespace plat {
 
 namespace {
 
-// Makes a context current for a while and puts the previous one back.
-class CurrentContextScope {
-public:
-    explicit CurrentContextScope(GLContext* context) : fPrevious(GLContext::Current()), fContext(context) {
-        fOk = fPrevious == context || context->MakeCurrent();
-    }
-    ~CurrentContextScope() {
-        if (!fOk || fPrevious == fContext) return;
-        if (fPrevious)
-            fPrevious->MakeCurrent();
-        else
-            GLContext::ClearCurrent();
-    }
-    bool Ok() const { return fOk; }
-
-private:
-    GLContext* fPrevious;
-    GLContext* fContext;
-    bool fOk;
-};
-
 const Dictionary& EmptyArguments() {
     static const Dictionary* empty = new Dictionary;
     return *empty;
@@ -120,7 +99,7 @@ void CompositionRenderer::BuildSchedule() {
 
 CompositionRenderer::~CompositionRenderer() {
     {
-        CurrentContextScope current(fEnvironment.context);
+        gldraw::ContextSwitch current(fEnvironment.context);
         if (current.Ok()) {
             StopNodes();
             fNodes.clear();
@@ -196,7 +175,7 @@ void CompositionRenderer::Evaluate(size_t index, double time) {
 }
 
 bool CompositionRenderer::RenderAtTime(double time, const Dictionary* arguments) {
-    CurrentContextScope current(fEnvironment.context);
+    gldraw::ContextSwitch current(fEnvironment.context);
     if (!current.Ok()) return false;
     fEnvironment.shareGroup->Collect();
     fEnvironment.texturePool->Trim();
@@ -283,7 +262,7 @@ bool CompositionRenderer::OutputValueOfType(std::string_view key, OutputType typ
 }
 
 Image* CompositionRenderer::CreateSnapshotImage() {
-    CurrentContextScope current(fEnvironment.context);
+    gldraw::ContextSwitch current(fEnvironment.context);
     if (!current.Ok()) return nullptr;
     Viewport v = CurrentViewport();
     if (v.width <= 0 || v.height <= 0) return nullptr;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "Platform/GL/GLContext.h"
+
 namespace plat::gldraw {
 
 namespace {
@@ -49,6 +51,19 @@ void DisableTextureTargets() {
 
 const char kPassThroughVertexShader[] =
     "void main() { gl_Position = gl_Vertex; gl_TexCoord[0] = gl_MultiTexCoord0; }\n";
+
+ContextSwitch::ContextSwitch(GLContext* context) : fPrevious(GLContext::Current()) {
+    fSwitched = context && context != fPrevious;
+    fOk = !fSwitched || context->MakeCurrent();
+}
+
+ContextSwitch::~ContextSwitch() {
+    if (!fSwitched || !fOk) return;
+    if (fPrevious)
+        fPrevious->MakeCurrent();
+    else
+        GLContext::ClearCurrent();
+}
 
 StateScope::StateScope(bool identityMatrices) : fMatrices(identityMatrices) {
     glGetIntegerv(GL_CURRENT_PROGRAM, &fProgram);

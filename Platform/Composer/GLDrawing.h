@@ -5,9 +5,29 @@
 
 #include "Platform/Composer/Image.h"
 
+namespace plat {
+class GLContext;
+}
+
 // Drawing helpers shared by the renderer, the built-in nodes and the image conversions. Every call
 // needs a GL context current on the calling thread.
 namespace plat::gldraw {
+
+// Makes a context current for a while, when it is not already (null: whatever is current), and
+// makes the previous one current again on destruction.
+class ContextSwitch {
+public:
+    explicit ContextSwitch(GLContext* context);
+    ~ContextSwitch();
+    ContextSwitch(const ContextSwitch&) = delete;
+    ContextSwitch& operator=(const ContextSwitch&) = delete;
+    bool Ok() const { return fOk; }
+
+private:
+    GLContext* fPrevious;
+    bool fSwitched;
+    bool fOk;
+};
 
 // Saves what composition drawing changes (enables, blending, colour, viewport, scissor, texture
 // bindings and environment, client arrays, pixel store, program, framebuffers) and puts it back

@@ -107,16 +107,9 @@ public:
         const Image* image = execution.Input(0).ImageValue();
         auto* host = static_cast<GLContext*>(env.userInfo->Get(kUserInfoHostContext).PointerValue());
         if (!image || !host) return true;
-        GLContext* own = GLContext::Current();
-        if (host != own && !host->MakeCurrent()) return false;
-        bool ok = Draw(*image);
-        if (host != own) {
-            if (own)
-                own->MakeCurrent();
-            else
-                GLContext::ClearCurrent();
-        }
-        return ok;
+        gldraw::ContextSwitch current(host);
+        if (!current.Ok()) return false;
+        return Draw(*image);
     }
 
 private:

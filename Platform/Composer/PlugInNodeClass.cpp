@@ -30,28 +30,6 @@ GLContext* FromHandle(PlugInGLContext* context) {
     return reinterpret_cast<GLContext*>(context);
 }
 
-// Makes a context current for a while (when it is not) and puts the previous one back.
-class SwitchContext {
-public:
-    explicit SwitchContext(GLContext* context) : fPrevious(GLContext::Current()) {
-        fSwitched = context && context != fPrevious;
-        fOk = !context || !fSwitched || context->MakeCurrent();
-    }
-    ~SwitchContext() {
-        if (!fSwitched || !fOk) return;
-        if (fPrevious)
-            fPrevious->MakeCurrent();
-        else
-            GLContext::ClearCurrent();
-    }
-    bool Ok() const { return fOk; }
-
-private:
-    GLContext* fPrevious;
-    bool fSwitched;
-    bool fOk;
-};
-
 PortType ToPortType(PlugInPortType type) {
     uint32_t t = static_cast<uint32_t>(type);
     return t >= 1 && t <= 7 ? static_cast<PortType>(t) : PortType::Other;
@@ -88,7 +66,7 @@ public:
 
     bool LockTexture(PlugInTextureInfo& out) override {
         if (!fLocked) {
-            SwitchContext current(GLContext::Current() ? nullptr : fContext);
+            gldraw::ContextSwitch current(GLContext::Current() ? nullptr : fContext);
             if (!current.Ok() || !TextureForImage(*fImage, 0, false, fTexture)) return false;
             fLocked = true;
         }
@@ -99,7 +77,7 @@ public:
 
     bool BindTexture(PlugInGLContext* context, uint32_t unit, bool normalized) override {
         if (!fLocked) return false;
-        SwitchContext current(FromHandle(context));
+        gldraw::ContextSwitch current(FromHandle(context));
         if (!current.Ok()) return false;
         bool rect = fTexture.target == GL_TEXTURE_RECTANGLE;
         float w = static_cast<float>(fTexture.width), h = static_cast<float>(fTexture.height);
@@ -127,7 +105,7 @@ public:
     }
 
     void UnbindTexture(PlugInGLContext* context, uint32_t unit) override {
-        SwitchContext current(FromHandle(context));
+        gldraw::ContextSwitch current(FromHandle(context));
         if (!current.Ok()) return;
         GLint active = 0, mode = 0;
         glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
@@ -141,7 +119,7 @@ public:
     }
 
     bool LockBuffer(PlugInBufferInfo& out) override {
-        SwitchContext current(GLContext::Current() ? nullptr : fContext);
+        gldraw::ContextSwitch current(GLContext::Current() ? nullptr : fContext);
         const BufferImage* buffer = current.Ok() ? BufferForImage(*fImage) : nullptr;
         if (!buffer) return false;
         out = {buffer->Data(), buffer->BytesPerRow(), buffer->Width(), buffer->Height()};
@@ -183,7 +161,7 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
         return nullptr;
     auto width = static_cast<uint32_t>(std::ceil(bounds.width));
     auto height = static_cast<uint32_t>(std::ceil(bounds.height));
-    SwitchContext current(env.context);
+    gldraw::ContextSwitch current(env.context);
     if (!current.Ok()) return nullptr;
     PlugInGLContext* context = Handle(env.context);
 
