@@ -2,8 +2,10 @@
 
 #include <functional>
 
+#include "Platform/Composer/BuiltinNodeInstances.h"
 #include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Composer/NodeClass.h"
+#include "Platform/Composer/NodeInstance.h"
 
 namespace plat {
 
@@ -11,19 +13,31 @@ namespace {
 
 using DescribeFunction =
     std::function<bool(const Dictionary&, const NodeClassRegistry&, NodeDescription&, std::string&)>;
+using InstanceFunction = std::unique_ptr<NodeInstance> (*)(const GraphNode&);
 
 class FunctionNodeClass : public NodeClass {
 public:
-    FunctionNodeClass(std::string name, DescribeFunction describe)
-        : NodeClass(std::move(name)), fDescribe(std::move(describe)) {}
+    FunctionNodeClass(std::string name, DescribeFunction describe, InstanceFunction make)
+        : NodeClass(std::move(name)), fDescribe(std::move(describe)), fMake(make) {}
     bool Describe(const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
                   std::string& error) const override {
         return fDescribe(state, registry, out, error);
     }
+    std::unique_ptr<NodeInstance> CreateInstance(const GraphNode& node) const override {
+        return fMake ? fMake(node) : nullptr;
+    }
 
 private:
     DescribeFunction fDescribe;
+    InstanceFunction fMake;
 };
+
+std::unique_ptr<NodeInstance> MakeGLSLNode(const GraphNode& node) {
+    return MakeShaderNode(node, false);
+}
+std::unique_ptr<NodeInstance> MakeImageShaderNode(const GraphNode& node) {
+    return MakeShaderNode(node, true);
+}
 
 PortSpec Port(const char* key, PortType type, Value defaultValue = Value()) {
     PortSpec p = MakePortSpec(key, type);
@@ -115,32 +129,38 @@ bool DescribeSplitter(const Dictionary& state, NodeDescription& out, std::string
     return true;
 }
 
-void Register(NodeClassRegistry& registry, const char* name, DescribeFunction f) {
-    registry.Register(std::make_unique<FunctionNodeClass>(name, std::move(f)));
+void Register(NodeClassRegistry& registry, const char* name, DescribeFunction f, InstanceFunction make) {
+    registry.Register(std::make_unique<FunctionNodeClass>(name, std::move(f), make));
 }
 
 }  // namespace
 
 void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
-    Register(registry, kNodeClassClear,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
-                 out.executionMode = ExecutionMode::Consumer;
-                 return true;
-             });
-    Register(registry, kNodeClassGLSL,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 out.executionMode = ExecutionMode::Consumer;
-                 return DescribeShader(state, out, error);
-             });
-    Register(registry, kNodeClassImageShader,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 out.inputs.push_back(SizePort("width"));
-                 out.inputs.push_back(SizePort("height"));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Processor;
-                 return DescribeShader(state, out, error);
-             });
+    Register(
+        registry, kNodeClassClear,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("color", PortType::Color, Value(Color{0, 0, 0, 1})));
+            out.executionMode = ExecutionMode::Consumer;
+            return true;
+        },
+        MakeClearNode);
+    Register(
+        registry, kNodeClassGLSL,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            out.executionMode = ExecutionMode::Consumer;
+            return DescribeShader(state, out, error);
+        },
+        MakeGLSLNode);
+    Register(
+        registry, kNodeClassImageShader,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            out.inputs.push_back(SizePort("width"));
+            out.inputs.push_back(SizePort("height"));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Processor;
+            return DescribeShader(state, out, error);
+        },
+        MakeImageShaderNode);
     Register(
         registry, kNodeClassImageDraw,
         [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
@@ -152,49 +172,60 @@ void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
             out.inputs.push_back(std::move(mode));
             out.executionMode = ExecutionMode::Consumer;
             return true;
-        });
-    Register(registry, kNodeClassSplitter,
-             [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
-                 return DescribeSplitter(state, out, error);
-             });
-    Register(registry, kNodeClassColorFill,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
-                 out.inputs.push_back(SizePort("width"));
-                 out.inputs.push_back(SizePort("height"));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Provider;
-                 return true;
-             });
-    Register(registry, kNodeClassCrossfade,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("source", PortType::Image));
-                 out.inputs.push_back(Port("destination", PortType::Image));
-                 PortSpec progress = Port("progress", PortType::Number, Value(0.0));
-                 progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
-                 progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
-                 out.inputs.push_back(std::move(progress));
-                 out.outputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Processor;
-                 return true;
-             });
-    Register(registry, kNodeClassHostDraw,
-             [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
-                 out.inputs.push_back(Port("image", PortType::Image));
-                 out.executionMode = ExecutionMode::Consumer;
-                 return true;
-             });
-    Register(registry, kNodeClassPlugIn,
-             [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
-                std::string& error) {
-                 const std::string& name = state[kPlugInStatePatch].StringValue();
-                 const NodeClass* patch = registry.FindPatch(name);
-                 if (!patch) {
-                     error = "no plug-in patch \"" + name + "\"";
-                     return false;
-                 }
-                 return patch->Describe(state, registry, out, error);
-             });
+        },
+        MakeImageDrawNode);
+    Register(
+        registry, kNodeClassSplitter,
+        [](const Dictionary& state, const NodeClassRegistry&, NodeDescription& out, std::string& error) {
+            return DescribeSplitter(state, out, error);
+        },
+        MakeSplitterNode);
+    Register(
+        registry, kNodeClassColorFill,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("color", PortType::Color, Value(Color{1, 1, 1, 1})));
+            out.inputs.push_back(SizePort("width"));
+            out.inputs.push_back(SizePort("height"));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Provider;
+            return true;
+        },
+        MakeColorFillNode);
+    Register(
+        registry, kNodeClassCrossfade,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("source", PortType::Image));
+            out.inputs.push_back(Port("destination", PortType::Image));
+            PortSpec progress = Port("progress", PortType::Number, Value(0.0));
+            progress.attributes.Set(kPortAttributeMinimum, Value(0.0));
+            progress.attributes.Set(kPortAttributeMaximum, Value(1.0));
+            out.inputs.push_back(std::move(progress));
+            out.outputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Processor;
+            return true;
+        },
+        MakeCrossfadeNode);
+    Register(
+        registry, kNodeClassHostDraw,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            out.inputs.push_back(Port("image", PortType::Image));
+            out.executionMode = ExecutionMode::Consumer;
+            return true;
+        },
+        MakeHostDrawNode);
+    Register(
+        registry, kNodeClassPlugIn,
+        [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
+           std::string& error) {
+            const std::string& name = state[kPlugInStatePatch].StringValue();
+            const NodeClass* patch = registry.FindPatch(name);
+            if (!patch) {
+                error = "no plug-in patch \"" + name + "\"";
+                return false;
+            }
+            return patch->Describe(state, registry, out, error);
+        },
+        nullptr);
 }
 
 }  // namespace plat

@@ -2,6 +2,7 @@
 
 #include "Platform/Composer/BuiltinNodeClasses.h"
 #include "Platform/Composer/CompositionKeys.h"
+#include "Platform/Composer/NodeInstance.h"
 
 namespace plat {
 
@@ -20,6 +21,10 @@ const PortSpec* NodeDescription::FindInput(std::string_view key) const {
 }
 const PortSpec* NodeDescription::FindOutput(std::string_view key) const {
     return FindPort(outputs, key);
+}
+
+std::unique_ptr<NodeInstance> NodeClass::CreateInstance(const GraphNode&) const {
+    return nullptr;
 }
 
 bool NodeClassRegistry::Register(std::unique_ptr<NodeClass> nodeClass) {

@@ -13,7 +13,10 @@
 
 namespace plat {
 
+class NodeClass;
 class NodeClassRegistry;
+class NodeInstance;
+struct GraphNode;
 
 enum class ExecutionMode : uint8_t { Provider = 1, Processor = 2, Consumer = 3 };
 enum class TimeMode : uint8_t { None = 0, Idle = 1, TimeBase = 2 };
@@ -32,6 +35,9 @@ struct NodeDescription {
     std::vector<PortSpec> outputs;
     ExecutionMode executionMode = ExecutionMode::Processor;
     TimeMode timeMode = TimeMode::None;
+    // The class whose CreateInstance runs the node, when not the node's own (a plug-in node's
+    // patch class).
+    const NodeClass* instanceClass = nullptr;
 
     const PortSpec* FindInput(std::string_view key) const;
     const PortSpec* FindOutput(std::string_view key) const;
@@ -49,6 +55,9 @@ public:
     const std::string& Name() const { return fName; }
     virtual bool Describe(const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
                           std::string& error) const = 0;
+    // The running side of a node of this class in one renderer; null for classes that only
+    // describe (such a node never executes and its outputs keep their defaults).
+    virtual std::unique_ptr<NodeInstance> CreateInstance(const GraphNode& node) const;
 
 private:
     std::string fName;

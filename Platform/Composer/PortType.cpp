@@ -54,6 +54,11 @@ bool ConvertForPort(const Value& in, PortType type, Value& out) {
             out = Value(in.ToText());
             return true;
         case PortType::Color: {
+            // Null is an absent colour.
+            if (in.IsNull()) {
+                out = in;
+                return true;
+            }
             Color c;
             if (!in.ToColor(c)) return false;
             out = Value(c);

@@ -24,7 +24,8 @@ const char* PortTypeName(PortType type);
 PortType PortTypeFromName(std::string_view name);
 
 // A value as a port of that type holds it. Values that do not convert (a string to a colour, a
-// number to an image) give false and leave out unchanged. Other ports take any value as it is.
+// number to an image) give false and leave out unchanged. Null stays null in colour, image and
+// structure ports (absent). Other ports take any value as it is.
 bool ConvertForPort(const Value& in, PortType type, Value& out);
 
 // The value a port of that type holds before anything is set.

@@ -4,6 +4,7 @@
 
 #include "Platform/GL/GLDisplay.h"
 #include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLShareGroup.h"
 #include "Platform/GL/GLSurface.h"
 
 namespace plat {
@@ -27,10 +28,13 @@ GLContext* GLContext::Create(GLPixelFormat* format, GLContext* shareWith) {
     EGLContext context =
         eglCreateContext(display, static_cast<EGLConfig>(format->NativeConfig()), share, attributes);
     if (context == EGL_NO_CONTEXT) return nullptr;
-    return new GLContext(format, context);
+    GLShareGroup* group = shareWith ? shareWith->fShareGroup : GLShareGroup::Create();
+    if (shareWith) group->Retain();
+    return new GLContext(format, context, group);
 }
 
-GLContext::GLContext(GLPixelFormat* format, void* context) : fFormat(format), fContext(context) {
+GLContext::GLContext(GLPixelFormat* format, void* context, GLShareGroup* group)
+    : fFormat(format), fContext(context), fShareGroup(group) {
     plat::Retain(fFormat);
 }
 
@@ -38,6 +42,7 @@ GLContext::~GLContext() {
     if (tCurrent == this) ClearCurrent();
     eglDestroyContext(Display(), static_cast<EGLContext>(fContext));
     plat::Release(fSurface);
+    plat::Release(fShareGroup);
     plat::Release(fFormat);
 }
 

@@ -7,6 +7,7 @@
 namespace plat {
 
 class GLPixelFormat;
+class GLShareGroup;
 class GLSurface;
 
 // A desktop OpenGL context (compatibility profile) on the process's EGL display. Contexts created
@@ -35,14 +36,17 @@ public:
     int32_t SwapInterval() const { return fSwapInterval; }
 
     GLPixelFormat* PixelFormat() const { return fFormat; }
+    // Shared by every context created from this one (and the one it was created from).
+    GLShareGroup* ShareGroup() const { return fShareGroup; }
     void* NativeContext() const { return fContext; }
 
 private:
-    GLContext(GLPixelFormat* format, void* context);
+    GLContext(GLPixelFormat* format, void* context, GLShareGroup* group);
     ~GLContext() override;
 
     GLPixelFormat* fFormat;
     void* fContext;
+    GLShareGroup* fShareGroup;
     GLSurface* fSurface = nullptr;
     int32_t fSwapInterval = 0;
     bool fIntervalPending = false;

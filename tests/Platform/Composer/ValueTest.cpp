@@ -19,6 +19,7 @@ using plat::ValueKind;
 struct TestImage : plat::Image {
     explicit TestImage(int* deleted) : fDeleted(deleted) {}
     ~TestImage() override { ++*fDeleted; }
+    plat::ImageKind Kind() const override { return plat::ImageKind::Buffer; }
     uint32_t Width() const override { return 4; }
     uint32_t Height() const override { return 2; }
     int* fDeleted;
@@ -121,6 +122,7 @@ TEST(ValueTest, PortConversions) {
         {"array to colour", Value(ValueArray{Value(1), Value(0), Value(0)}), PortType::Color, true,
          Value(Color{1, 0, 0, 1})},
         {"string to colour", Value("red"), PortType::Color, false, Value()},
+        {"null colour is absent", Value(), PortType::Color, true, Value()},
         {"number to image", Value(1), PortType::Image, false, Value()},
         {"array to structure", Value(ValueArray{Value(1)}), PortType::Structure, true,
          Value(ValueArray{Value(1)})},

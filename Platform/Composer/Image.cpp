@@ -1,0 +1,75 @@
+#include "Platform/Composer/Image.h"
+
+#include <vector>
+
+#include "Platform/Composer/BufferImage.h"
+#include "Platform/Composer/ImageDerived.h"
+#include "Platform/GL/GLShareGroup.h"
+
+namespace plat {
+
+struct Image::Derived {
+    struct Texture {
+        GLShareGroup* group;
+        bool upright;
+        TextureView view;
+    };
+    std::vector<Texture> textures;
+    BufferImage* buffer = nullptr;
+};
+
+Image::~Image() {
+    if (!fDerived) return;
+    for (Derived::Texture& t : fDerived->textures) {
+        t.group->DeleteTextureLater(t.view.name);
+        t.group->Release();
+    }
+    plat::Release(fDerived->buffer);
+    delete fDerived;
+}
+
+bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* group, uint32_t target,
+                                     bool upright, TextureView& out) {
+    std::lock_guard<std::mutex> lock(image.fDerivedMutex);
+    if (!image.fDerived) return false;
+    for (const Image::Derived::Texture& t : image.fDerived->textures) {
+        if (t.group == group && t.view.target == target && (t.upright || !upright)) {
+            out = t.view;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright,
+                                    TextureView& inOut) {
+    std::lock_guard<std::mutex> lock(image.fDerivedMutex);
+    if (!image.fDerived) image.fDerived = new Image::Derived;
+    for (const Image::Derived::Texture& t : image.fDerived->textures) {
+        if (t.group == group && t.view.target == inOut.target && (t.upright || !upright)) {
+            group->DeleteTextureLater(inOut.name);
+            inOut = t.view;
+            return;
+        }
+    }
+    group->Retain();
+    image.fDerived->textures.push_back({group, upright, inOut});
+}
+
+const BufferImage* ImageDerivedAccess::Buffer(const Image& image) {
+    std::lock_guard<std::mutex> lock(image.fDerivedMutex);
+    return image.fDerived ? image.fDerived->buffer : nullptr;
+}
+
+const BufferImage* ImageDerivedAccess::SetBuffer(const Image& image, BufferImage* buffer) {
+    std::lock_guard<std::mutex> lock(image.fDerivedMutex);
+    if (!image.fDerived) image.fDerived = new Image::Derived;
+    if (image.fDerived->buffer) {
+        Release(buffer);
+        return image.fDerived->buffer;
+    }
+    image.fDerived->buffer = buffer;
+    return buffer;
+}
+
+}  // namespace plat

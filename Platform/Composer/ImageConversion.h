@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Platform/Composer/Image.h"
+
+namespace plat {
+
+class BufferImage;
+
+// A texture holding the image's pixels, usable in the current context: of the given target (0: the
+// image's own target, GL_TEXTURE_2D for buffers) and, when upright is asked, with row 0 the bottom
+// row. Textures made on the way are kept with the image. False without a current context, or for a
+// texture of another share group.
+bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureView& out);
+
+// The image's pixels in CPU memory (BGRA, top row first): the image itself for a buffer image; for
+// a texture image a copy made in the current context (which must share with it), kept with the
+// image. Valid while the image lives; null on failure.
+const BufferImage* BufferForImage(const Image& image);
+
+}  // namespace plat

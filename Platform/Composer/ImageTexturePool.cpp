@@ -1,0 +1,82 @@
+#include "Platform/Composer/ImageTexturePool.h"
+
+#include <epoxy/gl.h>
+
+#include "Platform/Composer/GLDrawing.h"
+#include "Platform/Composer/GLTextureImage.h"
+#include "Platform/GL/GLShareGroup.h"
+
+namespace plat {
+
+namespace {
+
+// Trims a free texture survives unused.
+constexpr uint64_t kKeepTrims = 3;
+
+}  // namespace
+
+ImageTexturePool* ImageTexturePool::Create(GLShareGroup* group) {
+    return group ? new ImageTexturePool(group) : nullptr;
+}
+
+ImageTexturePool::ImageTexturePool(GLShareGroup* group) : fGroup(group) {
+    fGroup->Retain();
+}
+
+ImageTexturePool::~ImageTexturePool() {
+    for (const Entry& e : fFree) fGroup->DeleteTextureLater(e.name);
+    fGroup->Release();
+}
+
+GLTextureImage* ImageTexturePool::CreateImage(uint32_t target, uint32_t width, uint32_t height) {
+    if (!width || !height) return nullptr;
+    uint32_t name = 0;
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        for (size_t i = 0; i < fFree.size(); ++i) {
+            const Entry& e = fFree[i];
+            if (e.target == target && e.width == width && e.height == height) {
+                name = e.name;
+                fFree.erase(fFree.begin() + static_cast<long>(i));
+                break;
+            }
+        }
+    }
+    if (!name) name = gldraw::NewTexture(target, width, height);
+    if (!name) return nullptr;
+    Retain();
+    GLTextureImage* image =
+        GLTextureImage::Create(fGroup, TextureView{name, target, width, height, false}, &Recycle, this);
+    return image;
+}
+
+void ImageTexturePool::Recycle(void* info, const GLTextureImage& image) {
+    auto* pool = static_cast<ImageTexturePool*>(info);
+    {
+        std::lock_guard<std::mutex> lock(pool->fMutex);
+        pool->fFree.push_back({image.Name(), image.Target(), image.Width(), image.Height(), pool->fTrims});
+    }
+    pool->Release();
+}
+
+void ImageTexturePool::Trim() {
+    std::vector<uint32_t> names;
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        ++fTrims;
+        for (size_t i = fFree.size(); i-- > 0;) {
+            if (fFree[i].stamp + kKeepTrims < fTrims) {
+                names.push_back(fFree[i].name);
+                fFree.erase(fFree.begin() + static_cast<long>(i));
+            }
+        }
+    }
+    if (!names.empty()) glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
+}
+
+size_t ImageTexturePool::FreeCount() const {
+    std::lock_guard<std::mutex> lock(fMutex);
+    return fFree.size();
+}
+
+}  // namespace plat

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "Platform/Foundation/Object.h"
+
+namespace plat {
+
+class GLShareGroup;
+class GLTextureImage;
+
+// Textures for the images a renderer makes. An image's texture comes back to the pool when the
+// image is released (from any thread) and is handed out again for the next image of that size.
+class ImageTexturePool final : public Object {
+public:
+    static ImageTexturePool* Create(GLShareGroup* group);
+
+    // An owned image over an RGBA8 texture of that target and size (not flipped, contents
+    // undefined), or null. Needs a context of the group current.
+    GLTextureImage* CreateImage(uint32_t target, uint32_t width, uint32_t height);
+    // Deletes textures that stayed unused over the last few trims. Needs a context of the group.
+    void Trim();
+    size_t FreeCount() const;
+
+private:
+    struct Entry {
+        uint32_t name, target, width, height;
+        uint64_t stamp;
+    };
+
+    explicit ImageTexturePool(GLShareGroup* group);
+    ~ImageTexturePool() override;
+    static void Recycle(void* info, const GLTextureImage& image);
+
+    GLShareGroup* fGroup;
+    mutable std::mutex fMutex;
+    std::vector<Entry> fFree;
+    uint64_t fTrims = 0;
+};
+
+}  // namespace plat

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "Platform/Composer/Composition.h"
+#include "Platform/Composer/Value.h"
+
+namespace composertest {
+
+// Builds a composition's property list in code.
+class GraphBuilder {
+public:
+    GraphBuilder& Node(const std::string& key, const std::string& nodeClass,
+                       plat::Dictionary state = plat::Dictionary());
+    GraphBuilder& Connect(const std::string& sourceNode, const std::string& sourcePort,
+                          const std::string& destinationNode, const std::string& destinationPort);
+    GraphBuilder& PublishInput(const std::string& key, const std::string& node, const std::string& port);
+    GraphBuilder& PublishOutput(const std::string& key, const std::string& node, const std::string& port);
+
+    plat::Value PropertyList() const;
+    // Owned; fails the test when the graph does not load.
+    plat::Composition* Build(
+        const plat::NodeClassRegistry& registry = plat::NodeClassRegistry::Shared()) const;
+
+private:
+    plat::ValueArray fNodes, fConnections, fInputs, fOutputs;
+};
+
+// State of a shader node: fragment source and uniform declarations {key, type}.
+plat::Dictionary ShaderState(const std::string& fragment,
+                             std::initializer_list<std::pair<const char*, const char*>> uniforms = {});
+
+}  // namespace composertest
