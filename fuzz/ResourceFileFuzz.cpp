@@ -3,15 +3,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "Platform/Resources/PngImage.h"
+#include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/PNGDecoder.h"
 #include "Platform/Resources/ResourceFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<plat::ResourceEntry> entries;
     if (plat::ParseResourceFile(data, size, entries)) {
         for (const plat::ResourceEntry& e : entries) {
-            plat::PngImage image;
-            plat::DecodePng(e.data.data(), e.data.size(), image);
+            if (plat::BitmapImage* image = plat::PNGDecoder::Decode(e.data.data(), e.data.size()))
+                image->Release();
         }
     }
     return 0;

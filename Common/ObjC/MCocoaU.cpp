@@ -9,6 +9,12 @@
 namespace {
 constexpr int32_t kRegularScroller = 16;
 constexpr int32_t kSmallScroller = 11;
+
+int32_t ClampEdge(double v) {
+    if (!(v > INT32_MIN)) return INT32_MIN;
+    if (!(v < INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(v);
+}
 }  // namespace
 
 int32_t MCocoaU::Round(double value) {
@@ -45,6 +51,20 @@ CLRect MCocoaU::FlipToCLRect(const plat::Rect& r, double height) {
 plat::Rect MCocoaU::Convert(const CLRect& r) {
     return {double(r.left), double(r.top), double(r.right) - double(r.left),
             double(r.bottom) - double(r.top)};
+}
+
+CLRect MCocoaU::ConvertToCLRect(const plat::Rect& r) {
+    if (!std::isfinite(r.x) || !std::isfinite(r.y) || std::isnan(r.width) || std::isnan(r.height) ||
+        r.width < 0 || r.height < 0)
+        return CLRect();
+    double left = std::floor(r.x), top = std::floor(r.y);
+    double right = std::ceil(r.x + r.width), bottom = std::ceil(r.y + r.height);
+    CLRect out{ClampEdge(left), ClampEdge(top), ClampEdge(right), ClampEdge(bottom)};
+    return out.IsEmpty() ? CLRect() : out;
+}
+
+plat::ColorSpace MCocoaU::GetSRGBColorSpace() {
+    return plat::ColorSpace::kSRGB;
 }
 
 CLRect MCocoaU::ToCLRect(const plat::Rect& r) {

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreUI/CLRect.h"
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
+#include "Platform/Graphics/GraphicsTypes.h"
 
 namespace plat {
 class Window;
@@ -26,8 +27,14 @@ public:
     static CLRect FlipToCLRect(const plat::Rect& r, double height);
     // No flip.
     static plat::Rect Convert(const CLRect& r);
+    // Rounds outwards to whole pixels and clamps every edge into the 32-bit range on both sides; a
+    // rectangle with a NaN or infinite origin (the null rectangle) or a negative size becomes empty.
+    static CLRect ConvertToCLRect(const plat::Rect& r);
     static CLRect ToCLRect(const plat::Rect& r);
     static CLPoint ToCLPoint(const plat::Point& p);
+
+    // The colour space every framework drawing uses.
+    static plat::ColorSpace GetSRGBColorSpace();
 
     // Scroller width: 16, or the small size for windows at the floating level.
     static int32_t ScrollerWidth(const plat::Window* window);

@@ -226,6 +226,14 @@ void CRgn::Map(const CLRect& from, const CLRect& to) {
     *this = result;
 }
 
+void CRgn::GetCGRects(std::vector<plat::Rect>& out) const {
+    CArray<CLRect> rects;
+    GetRects(rects);
+    for (const CLRect& r : rects)
+        out.push_back({double(r.left), double(r.top), double(int64_t{r.right} - r.left),
+                       double(int64_t{r.bottom} - r.top)});
+}
+
 void CRgn::GetRects(CArray<CLRect>& rects) const {
     const CRgnData* d = RgnData();
     if (!d) return;

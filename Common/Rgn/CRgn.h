@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/LHandleBase.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/Foundation/Geometry.h"
 
 template <class T>
 class CArray;
@@ -63,6 +65,8 @@ public:
     void Map(const CLRect& from, const CLRect& to);
     // Appends one rectangle per range of each line; a plain rectangle appends its bounds.
     void GetRects(CArray<CLRect>& rects) const;
+    // The same rectangles in the drawing layer's geometry.
+    void GetCGRects(std::vector<plat::Rect>& rects) const;
 
 private:
     friend class CRgnOp;

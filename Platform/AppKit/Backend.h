@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 #include "Platform/AppKit/Screen.h"
 
 namespace plat {

@@ -1,64 +1,53 @@
 #include "Platform/AppKit/DisplayList.h"
 
 #include <atomic>
-#include <mutex>
+#include <cmath>
+#include <vector>
+
+#include "Platform/AppKit/Screen.h"
 
 namespace plat {
 
 namespace {
 
-struct State {
-    std::mutex lock;
-    DisplayInfo displays[DisplayList::kMaxDisplays] = {{1, 0, 0, 1920, 1080}};
-    uint32_t count = 1;
-    std::atomic<uint32_t> mode{0};
-};
+std::atomic<uint32_t> gPresentationMode{0};
 
-State& Shared() {
-    static State state;
-    return state;
+int32_t Edge(double v) {
+    return static_cast<int32_t>(std::lround(v));
+}
+
+DisplayInfo Info(const Screen& s) {
+    return {s.displayId, Edge(s.frame.x), Edge(s.frame.y), Edge(s.frame.MaxX()), Edge(s.frame.MaxY())};
 }
 
 }  // namespace
 
 uint32_t DisplayList::Count() {
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.count;
+    return static_cast<uint32_t>(Screens().size());
 }
 
 bool DisplayList::Get(uint32_t index, DisplayInfo& out) {
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    if (index >= s.count) return false;
-    out = s.displays[index];
+    std::vector<Screen> all = Screens();
+    if (index >= all.size()) return false;
+    out = Info(all[index]);
     return true;
 }
 
 bool DisplayList::Find(uint32_t id, DisplayInfo& out) {
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    for (uint32_t i = 0; i < s.count; ++i) {
-        if (s.displays[i].id != id) continue;
-        out = s.displays[i];
+    for (const Screen& s : Screens()) {
+        if (s.displayId != id) continue;
+        out = Info(s);
         return true;
     }
     return false;
 }
 
-void DisplayList::Configure(const DisplayInfo* displays, uint32_t count) {
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.count = count < kMaxDisplays ? count : kMaxDisplays;
-    for (uint32_t i = 0; i < s.count; ++i) s.displays[i] = displays[i];
-}
-
 void DisplayList::SetPresentationMode(uint32_t mode) {
-    Shared().mode.store(mode);
+    gPresentationMode.store(mode);
 }
 
 uint32_t DisplayList::PresentationMode() {
-    return Shared().mode.load();
+    return gPresentationMode.load();
 }
 
 }  // namespace plat

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 
 namespace plat {
 

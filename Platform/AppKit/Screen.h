@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 
 namespace plat {
 

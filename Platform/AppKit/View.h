@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {

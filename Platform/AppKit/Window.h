@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {

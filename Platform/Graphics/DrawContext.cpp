@@ -12,7 +12,7 @@ namespace plat {
 namespace {
 constexpr int32_t kMaxSide = 32768;
 
-void AddRects(cairo_t* cr, const GfxRect* rects, uint32_t count) {
+void AddRects(cairo_t* cr, const Rect* rects, uint32_t count) {
     cairo_new_path(cr);
     for (uint32_t i = 0; i < count; ++i)
         if (!rects[i].IsEmpty()) cairo_rectangle(cr, rects[i].x, rects[i].y, rects[i].width, rects[i].height);
@@ -89,13 +89,13 @@ void DrawContext::ResetClip() {
     cairo_reset_clip(fCairo);
 }
 
-void DrawContext::ClipToRects(const GfxRect* rects, uint32_t count) {
+void DrawContext::ClipToRects(const Rect* rects, uint32_t count) {
     AddRects(fCairo, rects, count);
     cairo_rectangle(fCairo, 0, 0, 0, 0);  // keeps an all-empty set from leaving the clip unchanged
     cairo_clip(fCairo);
 }
 
-void DrawContext::FillRects(const GfxRect* rects, uint32_t count) {
+void DrawContext::FillRects(const Rect* rects, uint32_t count) {
     if (!count) return;
     AddRects(fCairo, rects, count);
     SetSource(fCairo, fFill);
@@ -156,7 +156,7 @@ void DrawContext::FillPath() {
 }
 
 namespace {
-void PaintSurface(cairo_t* cr, const GfxRect& rect, cairo_surface_t* s, int32_t w, int32_t h) {
+void PaintSurface(cairo_t* cr, const Rect& rect, cairo_surface_t* s, int32_t w, int32_t h) {
     if (!s || w <= 0 || h <= 0 || rect.IsEmpty()) return;
     cairo_save(cr);
     cairo_translate(cr, rect.x, rect.y);
@@ -169,11 +169,11 @@ void PaintSurface(cairo_t* cr, const GfxRect& rect, cairo_surface_t* s, int32_t 
 }
 }  // namespace
 
-void DrawContext::DrawImage(const GfxRect& rect, const BitmapImage* image) {
+void DrawContext::DrawImage(const Rect& rect, const BitmapImage* image) {
     if (image) PaintSurface(fCairo, rect, image->Surface(), image->Width(), image->Height());
 }
 
-void DrawContext::DrawLayer(const GfxRect& rect, const Layer* layer) {
+void DrawContext::DrawLayer(const Rect& rect, const Layer* layer) {
     if (!layer) return;
     cairo_surface_flush(layer->Context()->Surface());
     PaintSurface(fCairo, rect, layer->Context()->Surface(), layer->Width(), layer->Height());

@@ -32,11 +32,11 @@ public:
     void SetCTM(const GfxMatrix& m);
 
     // Intersects the clip with the union of the rectangles; an empty set clips everything away.
-    void ClipToRects(const GfxRect* rects, uint32_t count);
+    void ClipToRects(const Rect* rects, uint32_t count);
     // Back to no clip at all (state saved earlier keeps its own clip).
     void ResetClip();
-    void FillRects(const GfxRect* rects, uint32_t count);
-    void FillRect(const GfxRect& rect) { FillRects(&rect, 1); }
+    void FillRects(const Rect* rects, uint32_t count);
+    void FillRect(const Rect& rect) { FillRects(&rect, 1); }
 
     void SetFillColor(const GfxColor& colour) { fFill = colour; }
     void SetStrokeColor(const GfxColor& colour) { fStroke = colour; }
@@ -54,8 +54,8 @@ public:
     void FillPath();
 
     // Draws the image scaled into the rectangle, upright.
-    void DrawImage(const GfxRect& rect, const BitmapImage* image);
-    void DrawLayer(const GfxRect& rect, const Layer* layer);
+    void DrawImage(const Rect& rect, const BitmapImage* image);
+    void DrawLayer(const Rect& rect, const Layer* layer);
 
     // Size of the surface in pixels (0 for surfaces without one).
     int32_t Width() const;

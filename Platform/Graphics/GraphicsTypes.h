@@ -2,24 +2,9 @@
 
 #include <cstdint>
 
+#include "Platform/Foundation/Geometry.h"
+
 namespace plat {
-
-// Geometry of the drawing layer, in device-independent units; y grows downwards.
-struct GfxPoint {
-    double x = 0;
-    double y = 0;
-};
-
-struct GfxRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-
-    double MaxX() const { return x + width; }
-    double MaxY() const { return y + height; }
-    bool IsEmpty() const { return !(width > 0) || !(height > 0); }
-};
 
 // Straight (not premultiplied) colour components in 0..1.
 struct GfxColor {

@@ -14,7 +14,7 @@ enum class TextAlign : uint8_t { kLeft, kCenter, kRight };
 
 // How DrawText places UTF-8 text. Lines break at LF, CR and CR LF.
 struct TextDrawSpec {
-    GfxRect box;
+    Rect box;
     TextAlign align = TextAlign::kLeft;
     // Word-wraps at the box width; otherwise lines are clipped at the box's sides.
     bool wrap = false;

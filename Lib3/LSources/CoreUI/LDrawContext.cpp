@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/LPanePort.h"
-#include "Lib3/LSources/CoreUI/MCocoaU.h"
 #include "Platform/Graphics/DrawContext.h"
 
 LDrawContext::LDrawContext(const LPanePort& port, plat::DrawContext* native, const CRgn& area)
@@ -57,8 +56,8 @@ void LDrawContext::ApplyPending() {
         // The clip is set in window coordinates, whatever the current transformation.
         CRgn window = fClip;
         window.Shift(fOrigin.x, fOrigin.y);
-        std::vector<plat::GfxRect> rects;
-        MCocoaU::GetRects(window, rects);
+        std::vector<plat::Rect> rects;
+        window.GetCGRects(rects);
         plat::GfxMatrix ctm = fNative->CTM();
         fNative->SetCTM(fBase);
         fNative->ResetClip();

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/MCocoaU.h"
 #include "Platform/Graphics/DrawContext.h"
 
 namespace {
@@ -30,8 +29,8 @@ void LPaint::Fill(LDrawContext& ctx) const {
     plat::GStateScope state(*native);
     native->SetBlendMode(Blend(mode));
     if (!region.IsEmpty()) {
-        std::vector<plat::GfxRect> rects;
-        MCocoaU::GetRects(region, rects);
+        std::vector<plat::Rect> rects;
+        region.GetCGRects(rects);
         native->FillRects(rects.data(), static_cast<uint32_t>(rects.size()));
     }
     native->SetBlendMode(plat::BlendMode::kNormal);

@@ -2,7 +2,7 @@
 
 #include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/MCocoaU.h"
+#include "Common/ObjC/MCocoaU.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PNGDecoder.h"

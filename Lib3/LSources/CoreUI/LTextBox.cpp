@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/MCocoaU.h"
+#include "Common/ObjC/MCocoaU.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"

@@ -4,7 +4,7 @@
 
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
-#include "Platform/AppKit/Geometry.h"
+#include "Platform/Foundation/Geometry.h"
 
 class LWindow;
 

@@ -60,7 +60,7 @@ TEST(DrawContext, BlendModesOverAGreyBackground) {
 TEST(DrawContext, ClipToRectsAndEmptySet) {
     Ctx ctx(20, 20);
     ctx->SaveGState();
-    GfxRect clips[] = {{0, 0, 5, 5}, {10, 10, 5, 5}};
+    Rect clips[] = {{0, 0, 5, 5}, {10, 10, 5, 5}};
     ctx->ClipToRects(clips, 2);
     ctx->SetFillColor(kRed);
     ctx->FillRect({0, 0, 20, 20});

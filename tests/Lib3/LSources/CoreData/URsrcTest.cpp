@@ -8,7 +8,8 @@
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Resources/PngImage.h"
+#include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/PNGDecoder.h"
 #include "Platform/Resources/ResourceFile.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/TempDir.h"
@@ -84,14 +85,15 @@ TEST_F(ResourceTest, ChainSearchesTheApplicationFileFirst) {
 TEST_F(ResourceTest, PngResourceDecodesToItsSize) {
     LRsrcData png(LRsrcData::kTypePng, "SWATCH");
     ASSERT_TRUE(png.IsLoaded());
-    plat::PngImage image;
-    ASSERT_TRUE(plat::DecodePng(png.Bytes(), png.Size(), image));
-    EXPECT_EQ(image.width, 5u);
-    EXPECT_EQ(image.height, 3u);
-    EXPECT_EQ(image.rgba[4 * (1 * 5 + 2)], 80);  // x 2, y 1: red is 40 * x
-    EXPECT_EQ(image.rgba[4 * (1 * 5 + 2) + 1], 80);
+    plat::BitmapImage* image = plat::PNGDecoder::Decode(png.Bytes(), png.Size());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->Width(), 5);
+    EXPECT_EQ(image->Height(), 3);
+    EXPECT_EQ((image->PixelAt(2, 1) >> 16) & 0xFF, 80u);  // x 2, y 1: red is 40 * x
+    EXPECT_EQ((image->PixelAt(2, 1) >> 8) & 0xFF, 80u);
+    image->Release();
 
-    EXPECT_FALSE(plat::DecodePng(png.Bytes(), png.Size() / 2, image));
+    EXPECT_EQ(plat::PNGDecoder::Decode(png.Bytes(), png.Size() / 2), nullptr);
     LRsrcData none(LRsrcData::kTypePng, "NOSUCH");
     EXPECT_FALSE(none.IsLoaded());
 }

@@ -11,7 +11,6 @@
 #include "Lib3/LSources/CoreUI/LPaneBorder.h"
 #include "Lib3/LSources/CoreUI/LPolyline.h"
 #include "Lib3/LSources/CoreUI/LRectFrame.h"
-#include "Lib3/LSources/CoreUI/MCocoaU.h"
 #include "Lib3/LSources/CoreUI/UMacStr.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
@@ -226,32 +225,6 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
     base->Release();
     LOffscreenH bad;
     EXPECT_FALSE(NewOffscreen(bad, 0, 4, 32, false, 0));
-}
-
-TEST(MCocoaU, ConvertToCLRectClampsBothSides) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Case {
-        plat::GfxRect in;
-        CLRect out;
-    } cases[] = {
-        {{1.5, 2.25, 3, 4}, {1, 2, 5, 7}},
-        {{-1e12, -1e12, 3e12, 3e12}, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}},
-        {{1e12, 1e12, 10, 10}, {}},  // far away: both sides clamp to the same edge, empty
-        {{-1e12, 0, 10, 10}, {}},
-        {{0, 0, inf, 5}, {0, 0, INT32_MAX, 5}},
-        {{inf, inf, 0, 0}, {}},  // the null rectangle
-        {{nan, 0, 10, 10}, {}},
-        {{0, 0, nan, 10}, {}},
-        {{0, 0, -4, 10}, {}},
-    };
-    for (const Case& c : cases) {
-        CLRect r = MCocoaU::ConvertToCLRect(c.in);
-        EXPECT_TRUE(r == c.out) << c.in.x << " " << c.in.width << " -> " << r.left << "," << r.top << ","
-                                << r.right << "," << r.bottom;
-    }
-    plat::GfxRect g = MCocoaU::Convert(CLRect{INT32_MIN, 0, INT32_MAX, 1});
-    EXPECT_EQ(g.width, 4294967295.0);
 }
 
 TEST(UMacStr, CtoPStaysInsideTheBuffer) {

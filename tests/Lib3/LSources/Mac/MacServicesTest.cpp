@@ -11,22 +11,22 @@
 #include "Platform/AppKit/Bell.h"
 #include "Platform/AppKit/DisplayList.h"
 #include "Platform/USB/IORegistry.h"
+#include "tests/support/HeadlessScreens.h"
 
 namespace {
 
-TEST(UDisplayTest, FollowsTheConfiguredList) {
-    const plat::DisplayInfo two[] = {{7, 0, 0, 1440, 900}, {9, 1440, 0, 3360, 1080}};
-    plat::DisplayList::Configure(two, 2);
-    EXPECT_EQ(UDisplay::MainDisplayID(), 7u);
-    EXPECT_EQ(UDisplay::DisplayID(0), 7u);
-    EXPECT_EQ(UDisplay::DisplayID(1), 9u);
+TEST(UDisplayTest, FollowsTheBackendsScreens) {
+    testsupport::HeadlessScreens screens("1440x900+0+0/25;1920x1080+1440+0");
+    EXPECT_EQ(UDisplay::MainDisplayID(), 1u);
+    EXPECT_EQ(UDisplay::DisplayID(0), 1u);
+    EXPECT_EQ(UDisplay::DisplayID(1), 2u);
     EXPECT_EQ(UDisplay::DisplayID(2), 0u);
-    EXPECT_EQ(UDisplay::Bounds(9), (CLRect{1440, 0, 3360, 1080}));
+    EXPECT_EQ(UDisplay::Bounds(2), (CLRect{1440, 0, 3360, 1080}));
     EXPECT_EQ(UDisplay::Bounds(3), CLRect{});
 
-    plat::DisplayList::Configure(two, 1);
-    EXPECT_EQ(UDisplay::DisplayID(1), 9u);  // not refreshed until index 0 is asked
-    EXPECT_EQ(UDisplay::DisplayID(0), 7u);
+    screens.Backend().SetScreens({plat::headless::HeadlessBackend::MakeScreen(1, {0, 0, 1440, 900}, 25)});
+    EXPECT_EQ(UDisplay::DisplayID(1), 2u);  // not refreshed until index 0 is asked
+    EXPECT_EQ(UDisplay::DisplayID(0), 1u);
     EXPECT_EQ(UDisplay::DisplayID(1), 0u);
 
     UDisplay::SetFullScreenMode(1);
