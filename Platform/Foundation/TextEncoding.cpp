@@ -36,52 +36,72 @@ int EncodeMacRomanUnit(char16_t u) {
 }
 
 void AppendUtf8(uint32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    uint8_t b[4];
+    out.append(reinterpret_cast<const char*>(b), EncodeUtf8Char(cp, b));
 }
 
 }  // namespace
 
+bool DecodeUtf8Char(const uint8_t* bytes, size_t length, size_t& pos, uint32_t& cp) {
+    if (pos >= length) return false;
+    uint8_t b = bytes[pos];
+    uint32_t c;
+    size_t extra;
+    uint32_t min;
+    if (b < 0x80) {
+        cp = b;
+        ++pos;
+        return true;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        c = b & 0x1F, extra = 1, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        c = b & 0x0F, extra = 2, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        c = b & 0x07, extra = 3, min = 0x10000;
+    } else {
+        return false;
+    }
+    if (length - pos <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+        uint8_t t = bytes[pos + k];
+        if ((t & 0xC0) != 0x80) return false;
+        c = (c << 6) | (t & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    cp = c;
+    pos += extra + 1;
+    return true;
+}
+
+size_t EncodeUtf8Char(uint32_t cp, uint8_t out[4]) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    if (cp < 0x80) {
+        out[0] = static_cast<uint8_t>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = static_cast<uint8_t>(0xC0 | (cp >> 6));
+        out[1] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<uint8_t>(0xE0 | (cp >> 12));
+        out[1] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<uint8_t>(0xF0 | (cp >> 18));
+    out[1] = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 bool DecodeUtf8(const uint8_t* bytes, size_t length, std::u16string& out) {
     size_t i = 0;
+    uint32_t cp;
     while (i < length) {
-        uint8_t b = bytes[i];
-        uint32_t cp;
-        size_t extra;
-        uint32_t min;
-        if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            cp = b & 0x1F, extra = 1, min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            cp = b & 0x0F, extra = 2, min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            cp = b & 0x07, extra = 3, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (length - i <= extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            uint8_t c = bytes[i + k];
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (!DecodeUtf8Char(bytes, length, i, cp)) return false;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -89,7 +109,6 @@ bool DecodeUtf8(const uint8_t* bytes, size_t length, std::u16string& out) {
         } else {
             out += static_cast<char16_t>(cp);
         }
-        i += extra + 1;
     }
     return true;
 }

@@ -10,6 +10,12 @@ namespace plat {
 
 enum class TextEncoding { kUtf8, kUtf16, kMacRoman };
 
+// One strict UTF-8 character at `pos`; advances `pos` past it. False (nothing moved) at the end or
+// for a malformed, overlong, surrogate or out-of-range sequence.
+bool DecodeUtf8Char(const uint8_t* bytes, size_t length, size_t& pos, uint32_t& cp);
+// Writes the UTF-8 form of `cp`; returns its length, 0 for a surrogate or a value above 0x10FFFF.
+size_t EncodeUtf8Char(uint32_t cp, uint8_t out[4]);
+
 // Strict UTF-8: overlong forms, surrogates and values above 0x10FFFF are refused (false; `out`
 // then holds what was decoded before the error).
 bool DecodeUtf8(const uint8_t* bytes, size_t length, std::u16string& out);
