@@ -189,7 +189,7 @@ void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
     CStrU::NormalizeEOL(r->GetString(n).Text(), text);
     CXmlRecordWriter& sink = field.Writer().Sink();
     sink.Write("<![CDATA[");
-    sink.Write(text.Text(), text.Length());
+    field.Writer().CharData(text.Text(), text.Length());
     sink.Write("]]>");
     field.End();
 }
