@@ -4,6 +4,7 @@
 
 #include "Common/Stream/CXmlRecordWriter.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/String/UUtf8.h"
 
 void CXmlTagWriter::OpenTag() {
@@ -103,6 +104,28 @@ void CXmlTagWriter::Chars(const unsigned char* text, uint32_t n, bool escape) {
         plain = i;
     }
     fSink.Write(text + plain, n - plain);
+}
+
+LString CXmlTagWriter::Writable(const LString& text) {
+    const unsigned char* t = text.Text();
+    const uint32_t n = text.Length();
+    LVariStr<64> out;
+    uint32_t plain = 0;
+    bool replaced = false;
+    for (uint32_t i = 0; i < n;) {
+        bool allowed = false;
+        const uint32_t length = XmlCharLength(t, n, i, allowed);
+        if (!allowed) {
+            out.Append(t + plain, i - plain);
+            out.Append(kReplacement, sizeof kReplacement);
+            plain = i + length;
+            replaced = true;
+        }
+        i += length;
+    }
+    if (!replaced) return text;
+    out.Append(t + plain, n - plain);
+    return LString(out.Text(), out.Length());
 }
 
 void CXmlTagWriter::Escaped(const unsigned char* text, uint32_t n) {

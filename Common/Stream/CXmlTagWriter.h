@@ -28,6 +28,8 @@ public:
     void Escaped(const LString& text);
     // Text written as it is (CDATA content), with the same replacement as Escaped.
     void CharData(const unsigned char* text, uint32_t n);
+    // The text with what XML cannot carry replaced as Escaped does (the same text when nothing is).
+    static LString Writable(const LString& text);
     void Attribute(const LString& value);
     void Attribute(const char* value);
     void CharRef(uint32_t number);  // &#number;

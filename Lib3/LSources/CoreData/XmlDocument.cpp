@@ -90,7 +90,9 @@ bool HasLineEnd(const LString& s) {
     return std::strchr(s.CStr(), '\n') || std::strchr(s.CStr(), '\r');
 }
 
-bool IsLongText(const LString& s) {
+// Measured as written, so that what is read back is written the same way again.
+bool IsLongText(const LString& value) {
+    const LString s = CXmlTagWriter::Writable(value);
     return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
 
@@ -110,7 +112,8 @@ void AppendStringElement(LStrBuf& out, const LString& element) {
         out.Append("''");
         return;
     }
-    LString text = CStrU::NormalizeEOL(element);
+    // Replaced first, so that the quoting decided here is what a reader sees.
+    LString text = CXmlTagWriter::Writable(CStrU::NormalizeEOL(element));
     if (!NeedsQuotes(text)) {
         out.Append(text);
         return;
