@@ -83,7 +83,7 @@ void CXmlTagWriter::Chars(const unsigned char* text, uint32_t n, bool escape) {
         const unsigned char c = text[i];
         bool allowed = false;
         const uint32_t length = XmlCharLength(text, n, i, allowed);
-        const char* entity = !escape ? nullptr
+        const char* entity = !escape    ? nullptr
                              : c == '"' ? "&quot;"
                              : c == '<' ? "&lt;"
                              : c == '&' ? "&amp;"

@@ -182,7 +182,8 @@ LFsSpec CRecordRef::GetFileSpecField(uint32_t field) const {
     return CMacFileU::LFsSpecFromPath(path);
 }
 
-bool CRecordRef::SetFileSpecField(LHandler* editor, uint32_t field, const LFsSpec& spec, uint32_t merge) const {
+bool CRecordRef::SetFileSpecField(LHandler* editor, uint32_t field, const LFsSpec& spec,
+                                  uint32_t merge) const {
     return SetString(editor, field, spec.IsEmpty() ? LString() : CMacFileU::PathFromLFsSpec(spec), merge);
 }
 

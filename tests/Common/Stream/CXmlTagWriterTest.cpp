@@ -43,24 +43,27 @@ TEST(CXmlTagWriter, ReplacesWhatXmlCannotCarry) {
     struct Case {
         std::string in, attribute, cdata;
     } cases[] = {
-        {"a\x01" "b", "a" + r + "b", "a" + r + "b"},
+        {"a\x01"
+         "b",
+         "a" + r + "b", "a" + r + "b"},
         {"\x08\x0B\x0C\x1F", r + r + r + r, r + r + r + r},
         {"t\tl\nc\r", "t&#9;l&#10;c&#13;", "t\tl\nc\r"},
         {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5",
          "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"},
-        {"x\xFFy", "x" + r + "y", "x" + r + "y"},            // a stray byte
-        {"\xC3", r, r},                                      // cut short at the end
-        {"\xE2\x82z", r + r + "z", r + r + "z"},            // cut short before another character
-        {"\xC0\x80", r + r, r + r},                         // overlong NUL
-        {"\xED\xA0\x80", r + r + r, r + r + r},            // surrogate
-        {"\xEF\xBF\xBE\xEF\xBF\xBF", r + r, r + r},      // U+FFFE, U+FFFF
-        {"\xEF\xBF\xBD", r, r},                            // U+FFFD itself stays
+        {"x\xFFy", "x" + r + "y", "x" + r + "y"},    // a stray byte
+        {"\xC3", r, r},                              // cut short at the end
+        {"\xE2\x82z", r + r + "z", r + r + "z"},     // cut short before another character
+        {"\xC0\x80", r + r, r + r},                  // overlong NUL
+        {"\xED\xA0\x80", r + r + r, r + r + r},      // surrogate
+        {"\xEF\xBF\xBE\xEF\xBF\xBF", r + r, r + r},  // U+FFFE, U+FFFF
+        {"\xEF\xBF\xBD", r, r},                      // U+FFFD itself stays
         {"<&\"\x7F", "&lt;&amp;&quot;\x7F", "<&\"\x7F"},
     };
     for (const Case& c : cases) {
         LString text(c.in.data(), static_cast<uint32_t>(c.in.size()));
         EXPECT_EQ(Written([&](CXmlTagWriter& w) { w.Escaped(text); }), c.attribute) << c.in;
-        EXPECT_EQ(Written([&](CXmlTagWriter& w) { w.CharData(text.Text(), text.Length()); }), c.cdata) << c.in;
+        EXPECT_EQ(Written([&](CXmlTagWriter& w) { w.CharData(text.Text(), text.Length()); }), c.cdata)
+            << c.in;
     }
 }
 

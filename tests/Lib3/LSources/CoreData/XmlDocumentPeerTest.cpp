@@ -73,7 +73,9 @@ TEST(XmlDocumentPeer, TextXmlCannotCarryIsReplacedAndOldFilesStillLoad) {
     CRecordRef r(&root);
     r.SetString(nullptr, kKey, LString(controls.c_str()));
     r.SetString(nullptr, kTitle, LString((controls + "\nand a second line long enough for CDATA").c_str()));
-    const LString strs[] = {LString("a\x01" "b"), LString("c d\x02")};
+    const LString strs[] = {LString("a\x01"
+                                    "b"),
+                            LString("c d\x02")};
     CRecordRef(&root->Slot(kSub).record).SetArray(nullptr, kStrs, strs, 2);
     std::string path = dir.File("controls.xml");
     ASSERT_TRUE(WriteXmlDocumentFile(path.c_str(), root));
@@ -85,7 +87,8 @@ TEST(XmlDocumentPeer, TextXmlCannotCarryIsReplacedAndOldFilesStillLoad) {
     CRecord* back = CRecord::New(&gRootType);
     ASSERT_EQ(Read(dir.Read("controls.xml"), &back), 1);
     EXPECT_STREQ(back->GetString(kKey).CStr(), replaced.c_str());
-    EXPECT_STREQ(back->GetString(kTitle).CStr(), (replaced + "\nand a second line long enough for CDATA").c_str());
+    EXPECT_STREQ(back->GetString(kTitle).CStr(),
+                 (replaced + "\nand a second line long enough for CDATA").c_str());
     EXPECT_EQ(Written(back), dir.Read("controls.xml"));
 
     // Files written before kept control characters as references; they load as they were.
