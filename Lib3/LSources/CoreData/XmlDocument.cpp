@@ -432,7 +432,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
 
 }  // namespace
 
-void WriteXmlRecord(CXmlElementScope& parent, const CRecord* r, bool always) {
+void CRecord::WriteXml(CXmlElementScope& parent, const CRecord* r, bool always) {
     if (!r || !r->Type()) {
         if (!always) return;
         CXmlElementScope null(parent, ElementName(kNullDomain, kNullType));
@@ -474,11 +474,12 @@ void WriteXmlRecord(CXmlElementScope& parent, const CRecord* r, bool always) {
         if (f.tag == 0) continue;
         if (f.kind == kFieldRecordArray && r->ArrayCount(n)) {
             CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
-            for (uint32_t i = 0; i < r->ArrayCount(n); ++i) WriteXmlRecord(field, r->GetElement(n, i), true);
+            for (uint32_t i = 0; i < r->ArrayCount(n); ++i)
+                CRecord::WriteXml(field, r->GetElement(n, i), true);
             field.End();
         } else if (f.kind == kFieldRecord && r->GetSubRecord(n)) {
             CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
-            WriteXmlRecord(field, r->GetSubRecord(n), f.IsOptional());
+            CRecord::WriteXml(field, r->GetSubRecord(n), f.IsOptional());
             field.End();
         }
     }
@@ -491,7 +492,7 @@ void WriteXmlDocument(CStream& out, const CRecord* root) {
     CXmlTagWriter w(sink);
     w.Declaration();
     CXmlElementScope outer(w);
-    WriteXmlRecord(outer, root, true);
+    CRecord::WriteXml(outer, root, true);
     outer.End();
 }
 
