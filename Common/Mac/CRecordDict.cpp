@@ -1,10 +1,8 @@
 #include "Common/Mac/CRecordDict.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UWord.h"
 
 PrefsDictView PrefsDictView::OpenChild(const char* key) const {
@@ -42,54 +40,32 @@ bool PrefsDictView::GetBytes(const char* key, std::vector<uint8_t>& bytes) const
     return size == 0 || mNode->GetData(mHandle, key, bytes.data(), size);
 }
 
+// Number lists are the C-locale texts of UWord and UNum, whatever locale the process runs in.
 void PrefsDictView::SetIntList(const char* key, const int64_t* values, uint32_t n) const {
-    std::string text;
-    char number[32];
-    for (uint32_t i = 0; i < n; ++i) {
-        std::snprintf(number, sizeof number, "%lld ", static_cast<long long>(values[i]));
-        text += number;
-    }
-    SetText(key, LString(text.data(), uint32_t(text.size())));
+    LVariStr<64> text;
+    UWord::IntList(values, n, text);
+    SetText(key, LString(text.Text(), text.Length()));
 }
 
 bool PrefsDictView::GetIntList(const char* key, std::vector<int64_t>& values) const {
     LString text;
     if (!GetText(key, text)) return false;
-    values.clear();
-    const char* p = text.CStr();
-    for (;;) {
-        char* end = nullptr;
-        errno = 0;
-        const long long v = std::strtoll(p, &end, 10);
-        if (end == p) break;
-        values.push_back(v);
-        p = end;
-    }
+    values.assign(static_cast<size_t>(UNum::ReadIntList(text.Text(), nullptr, 0)), 0);
+    UNum::ReadIntList(text.Text(), values.data(), static_cast<int32_t>(values.size()));
     return true;
 }
 
 void PrefsDictView::SetFloatList(const char* key, const double* values, uint32_t n) const {
-    std::string text;
-    char number[64];
-    for (uint32_t i = 0; i < n; ++i) {
-        std::snprintf(number, sizeof number, "%-g ", values[i]);
-        text += number;
-    }
-    SetText(key, LString(text.data(), uint32_t(text.size())));
+    LVariStr<64> text;
+    UWord::DoubleList(values, n, text);
+    SetText(key, LString(text.Text(), text.Length()));
 }
 
 bool PrefsDictView::GetFloatList(const char* key, std::vector<double>& values) const {
     LString text;
     if (!GetText(key, text)) return false;
-    values.clear();
-    const char* p = text.CStr();
-    for (;;) {
-        char* end = nullptr;
-        const double v = std::strtod(p, &end);
-        if (end == p) break;
-        values.push_back(v);
-        p = end;
-    }
+    values.assign(static_cast<size_t>(UNum::ReadDoubleList(text.Text(), nullptr, 0)), 0);
+    UNum::ReadDoubleList(text.Text(), values.data(), static_cast<int32_t>(values.size()));
     return true;
 }
 
@@ -283,7 +259,7 @@ void Read(const PrefsDictView& dict, CRecordRef ref, uint32_t depth) {
             case kFieldFloat: {
                 LString text;
                 if (dict.GetText(key.c_str(), text))
-                    ref.SetFloat(nullptr, n, float(std::strtod(text.CStr(), nullptr)));
+                    ref.SetFloat(nullptr, n, float(UNum::ToFloat(text.Text())));
                 break;
             }
             case kFieldString: {

@@ -4,6 +4,8 @@
 
 #include "Common/Stream/CXmlRecordWriter.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/String/UUtf8.h"
 
 void CXmlTagWriter::OpenTag() {
     fSink.WriteChar('<');
@@ -45,21 +47,94 @@ void CXmlTagWriter::EndValue() {
     fBlankNeeded = true;
 }
 
-void CXmlTagWriter::Escaped(const unsigned char* text, uint32_t n) {
+namespace {
+
+constexpr unsigned char kReplacement[] = {0xEF, 0xBF, 0xBD};  // U+FFFD
+
+bool IsXmlWhite(unsigned char c) {
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+// The character at text[i]: its length, and whether XML may carry it (not a control character
+// other than tab, line feed and carriage return, not broken UTF-8, not U+FFFE or U+FFFF). A broken
+// sequence is given up one byte at a time.
+uint32_t XmlCharLength(const unsigned char* text, uint32_t n, uint32_t i, bool& allowed) {
+    const unsigned char c = text[i];
+    if (c < 0x80) {
+        allowed = c >= 32 || IsXmlWhite(c);
+        return 1;
+    }
+    uint32_t end = i;
+    uint32_t cp = 0;
+    if (!UUtf8::Decode(text, n, end, cp)) {
+        allowed = false;
+        return 1;
+    }
+    allowed = cp != 0xFFFE && cp != 0xFFFF;
+    return end - i;
+}
+
+}  // namespace
+
+void CXmlTagWriter::Chars(const unsigned char* text, uint32_t n, bool escape) {
     uint32_t plain = 0;  // start of the run of bytes written as they are
-    for (uint32_t i = 0; i < n; ++i) {
-        unsigned char c = text[i];
-        const char* entity = c == '"' ? "&quot;" : c == '<' ? "&lt;" : c == '&' ? "&amp;" : nullptr;
-        if (!entity && c >= 32) continue;
+    uint32_t i = 0;
+    while (i < n) {
+        const unsigned char c = text[i];
+        bool allowed = false;
+        const uint32_t length = XmlCharLength(text, n, i, allowed);
+        const char* entity = !escape    ? nullptr
+                             : c == '"' ? "&quot;"
+                             : c == '<' ? "&lt;"
+                             : c == '&' ? "&amp;"
+                                        : nullptr;
+        if (allowed && !entity && !(escape && IsXmlWhite(c))) {
+            i += length;
+            continue;
+        }
         fSink.Write(text + plain, i - plain);
-        plain = i + 1;
-        if (entity)
+        if (entity) {
             fSink.Write(entity);
-        else
-            CharRef(c);
+        } else if (allowed) {
+            CharRef(c);  // attribute values keep their blanks only as references
+        } else {
+            fSink.Write(kReplacement, sizeof kReplacement);
+        }
+        i += length;
+        plain = i;
     }
     fSink.Write(text + plain, n - plain);
+}
+
+LString CXmlTagWriter::Writable(const LString& text) {
+    const unsigned char* t = text.Text();
+    const uint32_t n = text.Length();
+    LVariStr<64> out;
+    uint32_t plain = 0;
+    bool replaced = false;
+    for (uint32_t i = 0; i < n;) {
+        bool allowed = false;
+        const uint32_t length = XmlCharLength(t, n, i, allowed);
+        if (!allowed) {
+            out.Append(t + plain, i - plain);
+            out.Append(kReplacement, sizeof kReplacement);
+            plain = i + length;
+            replaced = true;
+        }
+        i += length;
+    }
+    if (!replaced) return text;
+    out.Append(t + plain, n - plain);
+    return LString(out.Text(), out.Length());
+}
+
+void CXmlTagWriter::Escaped(const unsigned char* text, uint32_t n) {
+    Chars(text, n, true);
     fBlankNeeded = true;
+}
+
+void CXmlTagWriter::CharData(const unsigned char* text, uint32_t n) {
+    Chars(text, n, false);
 }
 
 void CXmlTagWriter::Escaped(const LString& text) {

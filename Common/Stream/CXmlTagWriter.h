@@ -21,9 +21,15 @@ public:
     void Name(const LString& text);
     void BeginValue();  // ="
     void EndValue();    // "
-    // Attribute-value escaping: '"' &quot;, '<' &lt;, '&' &amp;, bytes below 32 as &#n;.
+    // Attribute-value escaping: '"' &quot;, '<' &lt;, '&' &amp;, tab, line feed and carriage
+    // return as &#n;. What XML 1.0 cannot carry at all (other control characters, broken UTF-8,
+    // U+FFFE, U+FFFF) is written as U+FFFD, so every XML reader accepts the file.
     void Escaped(const unsigned char* text, uint32_t n);
     void Escaped(const LString& text);
+    // Text written as it is (CDATA content), with the same replacement as Escaped.
+    void CharData(const unsigned char* text, uint32_t n);
+    // The text with what XML cannot carry replaced as Escaped does (the same text when nothing is).
+    static LString Writable(const LString& text);
     void Attribute(const LString& value);
     void Attribute(const char* value);
     void CharRef(uint32_t number);  // &#number;
@@ -34,6 +40,8 @@ public:
     CXmlRecordWriter& Sink() { return fSink; }
 
 private:
+    void Chars(const unsigned char* text, uint32_t n, bool escape);
+
     CXmlRecordWriter& fSink;
     bool fBlankNeeded = false;
 };

@@ -9,6 +9,7 @@
 class CArrayBase;
 class CRecord;
 class CStrArray;
+class CXmlElementScope;
 
 // Storage of a record array field: owned record pointers (null elements are allowed).
 using CRecordArray = CArray<CRecord*>;
@@ -46,6 +47,10 @@ public:
     // record-array elements), else into a new record; a target of another type is deleted. A null
     // source deletes the target. On failure the target is deleted too and the result is null.
     static CRecord* Clone(const CRecord* source, CRecord* target);
+
+    // Writes the record's element inside parent (document XML form, XmlDocument.h): for a null
+    // record the null element when always is set; an all-default record only when always is set.
+    static void WriteXml(CXmlElementScope& parent, const CRecord* record, bool always);
 
     CRecord(const CRecord&) = delete;
     CRecord& operator=(const CRecord&) = delete;

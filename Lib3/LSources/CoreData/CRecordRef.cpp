@@ -6,6 +6,8 @@
 #include "Lib3/LSources/CoreData/CRecordMergeMemory.h"
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 
 namespace {
 
@@ -156,6 +158,33 @@ bool CRecordRef::SetArray(LHandler* editor, uint32_t field, const void* values, 
     if (!r->SetArrayRaw(field, values, count)) return false;
     NotifyValueChanged(editor, holder, field, -1);
     return true;
+}
+
+CLRect CRecordRef::GetRectField(uint32_t field) const {
+    CRecord* r = Checked(field, kFieldArray);
+    if (!r || r->Field(field).elementKind != kElemInt || r->ArrayCount(field) < 4) return CLRect{};
+    const auto* v = static_cast<const int32_t*>(r->ArrayData(field));
+    return CLRect{v[0], v[1], v[2], v[3]};
+}
+
+bool CRecordRef::SetRectField(LHandler* editor, uint32_t field, const CLRect& rect, uint32_t merge) const {
+    CRecord* r = Checked(field, kFieldArray);
+    if (!r || r->Field(field).elementKind != kElemInt) return false;
+    const int32_t values[4] = {rect.left, rect.top, rect.right, rect.bottom};
+    return SetArray(editor, field, values, 4, merge);
+}
+
+LFsSpec CRecordRef::GetFileSpecField(uint32_t field) const {
+    CRecord* r = Checked(field, kFieldString);
+    if (!r) return LFsSpec();
+    const LString& path = r->GetString(field);
+    if (path.Text()[0] != '/') return LFsSpec();
+    return CMacFileU::LFsSpecFromPath(path);
+}
+
+bool CRecordRef::SetFileSpecField(LHandler* editor, uint32_t field, const LFsSpec& spec,
+                                  uint32_t merge) const {
+    return SetString(editor, field, spec.IsEmpty() ? LString() : CMacFileU::PathFromLFsSpec(spec), merge);
 }
 
 bool CRecordRef::SetArrayValueRaw(LHandler* editor, uint32_t field, uint32_t index, const void* value,

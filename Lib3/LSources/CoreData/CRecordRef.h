@@ -6,8 +6,10 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 
 class CRecordHolder;
+class LFsSpec;
 class LHandler;
 class LString;
+struct CLRect;
 
 // The address of a variable holding a CRecord pointer (a member, a local, a parent's slot). The
 // setters (1) write an undo entry when an editing handler is given and the record belongs to a
@@ -76,6 +78,15 @@ public:
     bool PadArray(LHandler* editor, uint32_t field, const T& value, uint32_t n) const {
         return PadArrayRaw(editor, field, &value, ValueClass<T>(), n);
     }
+
+    // A rectangle kept in an int32 array field as left, top, right, bottom; an array of fewer than
+    // four elements (or another field) reads as all 0. Setting goes through SetArray.
+    CLRect GetRectField(uint32_t field) const;
+    bool SetRectField(LHandler* editor, uint32_t field, const CLRect& rect, uint32_t merge = 0) const;
+    // A file spec kept as its POSIX path in a string field; an empty, relative or otherwise
+    // unresolvable path reads as the empty spec. Setting goes through SetString.
+    LFsSpec GetFileSpecField(uint32_t field) const;
+    bool SetFileSpecField(LHandler* editor, uint32_t field, const LFsSpec& spec, uint32_t merge = 0) const;
 
     // Sub-records (kind 6): stores the new child (or none) and returns the previous one, which the
     // caller then owns; null when the slot already held the new child.

@@ -90,7 +90,9 @@ bool HasLineEnd(const LString& s) {
     return std::strchr(s.CStr(), '\n') || std::strchr(s.CStr(), '\r');
 }
 
-bool IsLongText(const LString& s) {
+// Measured as written, so that what is read back is written the same way again.
+bool IsLongText(const LString& value) {
+    const LString s = CXmlTagWriter::Writable(value);
     return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
 
@@ -110,7 +112,8 @@ void AppendStringElement(LStrBuf& out, const LString& element) {
         out.Append("''");
         return;
     }
-    LString text = CStrU::NormalizeEOL(element);
+    // Replaced first, so that the quoting decided here is what a reader sees.
+    LString text = CXmlTagWriter::Writable(CStrU::NormalizeEOL(element));
     if (!NeedsQuotes(text)) {
         out.Append(text);
         return;
@@ -189,7 +192,7 @@ void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
     CStrU::NormalizeEOL(r->GetString(n).Text(), text);
     CXmlRecordWriter& sink = field.Writer().Sink();
     sink.Write("<![CDATA[");
-    sink.Write(text.Text(), text.Length());
+    field.Writer().CharData(text.Text(), text.Length());
     sink.Write("]]>");
     field.End();
 }
@@ -429,7 +432,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
 
 }  // namespace
 
-void WriteXmlRecord(CXmlElementScope& parent, const CRecord* r, bool always) {
+void CRecord::WriteXml(CXmlElementScope& parent, const CRecord* r, bool always) {
     if (!r || !r->Type()) {
         if (!always) return;
         CXmlElementScope null(parent, ElementName(kNullDomain, kNullType));
@@ -471,11 +474,12 @@ void WriteXmlRecord(CXmlElementScope& parent, const CRecord* r, bool always) {
         if (f.tag == 0) continue;
         if (f.kind == kFieldRecordArray && r->ArrayCount(n)) {
             CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
-            for (uint32_t i = 0; i < r->ArrayCount(n); ++i) WriteXmlRecord(field, r->GetElement(n, i), true);
+            for (uint32_t i = 0; i < r->ArrayCount(n); ++i)
+                CRecord::WriteXml(field, r->GetElement(n, i), true);
             field.End();
         } else if (f.kind == kFieldRecord && r->GetSubRecord(n)) {
             CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
-            WriteXmlRecord(field, r->GetSubRecord(n), f.IsOptional());
+            CRecord::WriteXml(field, r->GetSubRecord(n), f.IsOptional());
             field.End();
         }
     }
@@ -488,7 +492,7 @@ void WriteXmlDocument(CStream& out, const CRecord* root) {
     CXmlTagWriter w(sink);
     w.Declaration();
     CXmlElementScope outer(w);
-    WriteXmlRecord(outer, root, true);
+    CRecord::WriteXml(outer, root, true);
     outer.End();
 }
 

@@ -6,7 +6,6 @@
 
 class CRecord;
 class CStream;
-class CXmlElementScope;
 
 // The XML document form of record trees. Every record is an element named DOMN_TYPE after its
 // type's codes; value fields that differ from their defaults are attributes named after their
@@ -18,11 +17,12 @@ constexpr uint32_t kXmlMaxRecordDepth = 256;
 
 // Cuts the stream at its position and writes the declaration and the root's element (present
 // even when everything holds defaults; a null root is the null element). Errors stay in the stream.
+// Text that XML 1.0 cannot carry (control characters other than tab, line feed and carriage return,
+// broken UTF-8) is written as U+FFFD, so every XML reader takes the file; older files that hold
+// such characters as references still read back as they were.
 void WriteXmlDocument(CStream& out, const CRecord* root);
 
-// Writes one record element inside parent: the null element for a null record when always is set,
-// an empty element for an all-default record only when always is set.
-void WriteXmlRecord(CXmlElementScope& parent, const CRecord* record, bool always);
+// One record element inside a parent scope is written by CRecord::WriteXml.
 
 // Finds the first top-level element of the root's type and reads it into the root (which must
 // exist): the root is reset to its defaults, then filled without undo (observers see the changes).

@@ -2,9 +2,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <clocale>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "Common/Mac/CPrefsRecord.h"
 #include "Common/Mac/CRecordDict.h"
@@ -259,6 +261,33 @@ TEST_F(PrefsStoreTest, RecordsRoundTripThroughThePreferencesFile) {
     EXPECT_EQ(Load("dict.form", "record"), Text(r));
     CRecord::Delete(r);
     EXPECT_NE(ReadFile(FileOf("dict.form")).find("<key>i</key>"), std::string::npos);  // leading blanks cut
+}
+
+TEST_F(PrefsStoreTest, NumbersAreStoredInTheCLocaleWhateverTheProcessLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    CRecord* r = FullRoot();
+    Save("german", "record", r);
+    plat::Preferences::Reset();
+    const std::string loaded = Load("german", "record");
+    std::setlocale(LC_ALL, previous.c_str());
+    r->Slot(kHidden).i32 = 5;
+    EXPECT_EQ(loaded, Text(r));
+    const std::string file = ReadFile(FileOf("german"));
+    EXPECT_NE(file.find("<string>2.25</string>"), std::string::npos) << file;
+    EXPECT_NE(file.find("<string>0.125 -1e+06 </string>"), std::string::npos) << file;
+    CRecord::Delete(r);
+
+    // Integer lists drop fractions, as the preferences have always been read.
+    {
+        PrefsStore store(LString("fractions"), PrefsStore::kWritable);
+        const PrefsDictView root(&store, store.Root());
+        root.SetText("ints", LString("1 2.5 3"));
+        std::vector<int64_t> ints;
+        ASSERT_TRUE(root.GetIntList("ints", ints));
+        EXPECT_EQ(ints, (std::vector<int64_t>{1, 2, 3}));
+        EXPECT_FALSE(root.GetIntList("missing", ints));
+    }
 }
 
 TEST_F(PrefsStoreTest, ShorterListsLeaveNoStaleElements) {

@@ -26,21 +26,45 @@ std::string Written(F write) {
 
 TEST(CXmlTagWriter, EscapesAttributeValues) {
     std::string all;
-    for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
-    std::string written = Written([&](CXmlTagWriter& w) {
-        w.OpenTag();
-        w.Name("a");
-        w.Name("v");
-        w.Attribute(LString(all.c_str()));
-        w.CloseEmptyTag();
-    });
-    EXPECT_NE(written.find("&#1;&#2;"), std::string::npos);
+    for (int c = 1; c < 128; ++c) all += static_cast<char>(c);
+    std::string written = Written([&](CXmlTagWriter& w) { w.Escaped(LString(all.c_str())); });
     EXPECT_NE(written.find("&#9;&#10;"), std::string::npos);
+    EXPECT_NE(written.find("&#13;"), std::string::npos);
     EXPECT_NE(written.find(" !&quot;#$%&amp;'"), std::string::npos);
     EXPECT_NE(written.find("&lt;=>?"), std::string::npos);
-    EXPECT_NE(written.find("\x7F\x80"), std::string::npos);  // high bytes pass unchanged
-    // And the tokenizer gives every byte back.
-    EXPECT_EQ(xmltest::Transcript(written), "<a v=" + all + ">");
+    EXPECT_EQ(written.find("&#1;"), std::string::npos);
+    EXPECT_NE(written.find("~\x7F"), std::string::npos);
+}
+
+// XML 1.0 has no form at all for most control characters, nor for broken UTF-8: they become
+// U+FFFD, in attribute values and in CDATA text alike, so that every reader takes the file.
+TEST(CXmlTagWriter, ReplacesWhatXmlCannotCarry) {
+    const std::string r = "\xEF\xBF\xBD";
+    struct Case {
+        std::string in, attribute, cdata;
+    } cases[] = {
+        {"a\x01"
+         "b",
+         "a" + r + "b", "a" + r + "b"},
+        {"\x08\x0B\x0C\x1F", r + r + r + r, r + r + r + r},
+        {"t\tl\nc\r", "t&#9;l&#10;c&#13;", "t\tl\nc\r"},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5",
+         "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"},
+        {"x\xFFy", "x" + r + "y", "x" + r + "y"},    // a stray byte
+        {"\xC3", r, r},                              // cut short at the end
+        {"\xE2\x82z", r + r + "z", r + r + "z"},     // cut short before another character
+        {"\xC0\x80", r + r, r + r},                  // overlong NUL
+        {"\xED\xA0\x80", r + r + r, r + r + r},      // surrogate
+        {"\xEF\xBF\xBE\xEF\xBF\xBF", r + r, r + r},  // U+FFFE, U+FFFF
+        {"\xEF\xBF\xBD", r, r},                      // U+FFFD itself stays
+        {"<&\"\x7F", "&lt;&amp;&quot;\x7F", "<&\"\x7F"},
+    };
+    for (const Case& c : cases) {
+        LString text(c.in.data(), static_cast<uint32_t>(c.in.size()));
+        EXPECT_EQ(Written([&](CXmlTagWriter& w) { w.Escaped(text); }), c.attribute) << c.in;
+        EXPECT_EQ(Written([&](CXmlTagWriter& w) { w.CharData(text.Text(), text.Length()); }), c.cdata)
+            << c.in;
+    }
 }
 
 TEST(CXmlTagWriter, NamesDropTrailingBlanks) {

@@ -10,6 +10,8 @@
 #include "Lib3/LSources/CoreData/CRecordMergeMemory.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "tests/Lib3/LSources/CoreData/RecordTestTypes.h"
 
 using namespace rtest;
@@ -267,6 +269,35 @@ TEST_F(RecordTree, ScalarArrayEditsSendElementEvents) {
     const uint8_t bytes[] = {0x0A, 0xFF};
     EXPECT_TRUE(root.SetArray(&editor, kBytes, bytes, 2));
     EXPECT_EQ(Take(), (std::vector<Row>{{E::kValueChanged, kBytes, -1, 0, "root"}}));
+}
+
+TEST_F(RecordTree, RectAndFileSpecFieldsGoThroughTheSetters) {
+    CRecordRef root = Root();
+    EXPECT_EQ(root.GetRectField(kInts), CLRect{});  // empty array
+    const int32_t three[] = {1, 2, 3};
+    root.SetArray(nullptr, kInts, three, 3);
+    EXPECT_EQ(root.GetRectField(kInts), CLRect{});  // fewer than four elements
+    EXPECT_EQ(root.GetRectField(kFloats), CLRect{});
+    Take();
+    const CLRect rect{-5, 10, 640, 480};
+    EXPECT_TRUE(root.SetRectField(&editor, kInts, rect));
+    EXPECT_FALSE(root.SetRectField(&editor, kFloats, rect));  // not an int32 array
+    EXPECT_EQ(root.GetRectField(kInts), rect);
+    EXPECT_EQ(root->ArrayCount(kInts), 4u);
+    EXPECT_EQ(Take(), (std::vector<Row>{{E::kValueChanged, kInts, -1, 0, "root"}}));
+
+    const LFsSpec spec = CMacFileU::LFsSpecFromPath("/tmp/show files/a:b.obm");
+    ASSERT_FALSE(spec.IsEmpty());
+    EXPECT_TRUE(root.SetFileSpecField(&editor, kLabel, spec));
+    EXPECT_STREQ(root->GetString(kLabel).CStr(), "/tmp/show files/a:b.obm");
+    EXPECT_TRUE(root.GetFileSpecField(kLabel) == spec);
+    EXPECT_EQ(Take(), (std::vector<Row>{{E::kValueChanged, kLabel, 0, 0, "/tmp/show files/a:b.obm"}}));
+    for (const char* path : {"", "relative/show.obm"}) {
+        root.SetString(nullptr, kLabel, LString(path));
+        EXPECT_TRUE(root.GetFileSpecField(kLabel).IsEmpty()) << path;
+    }
+    EXPECT_TRUE(root.SetFileSpecField(nullptr, kLabel, LFsSpec()));
+    EXPECT_TRUE(root->GetString(kLabel).IsEmpty());
 }
 
 TEST_F(RecordTree, HookStopsObserversButNotTheChange) {

@@ -66,4 +66,38 @@ TEST(XmlDocumentPeer, AllDefaultDocumentIsWellFormed) {
     CRecord::Delete(root);
 }
 
+TEST(XmlDocumentPeer, TextXmlCannotCarryIsReplacedAndOldFilesStillLoad) {
+    testsupport::TempDir dir;
+    const std::string controls = "bell\x07 esc\x1B stray\xFF cut\xE2\x82";
+    CRecord* root = CRecord::New(&gRootType);
+    CRecordRef r(&root);
+    r.SetString(nullptr, kKey, LString(controls.c_str()));
+    r.SetString(nullptr, kTitle, LString((controls + "\nand a second line long enough for CDATA").c_str()));
+    const LString strs[] = {LString("a\x01"
+                                    "b"),
+                            LString("c d\x02")};
+    CRecordRef(&root->Slot(kSub).record).SetArray(nullptr, kStrs, strs, 2);
+    std::string path = dir.File("controls.xml");
+    ASSERT_TRUE(WriteXmlDocumentFile(path.c_str(), root));
+    ASSERT_EQ(std::system(("xmllint --noout " + path).c_str()), 0) << dir.Read("controls.xml");
+
+    // Read back, each unwritable character is U+FFFD; saving that again changes nothing.
+    const std::string r3 = "\xEF\xBF\xBD";
+    const std::string replaced = "bell" + r3 + " esc" + r3 + " stray" + r3 + " cut" + r3 + r3;
+    CRecord* back = CRecord::New(&gRootType);
+    ASSERT_EQ(Read(dir.Read("controls.xml"), &back), 1);
+    EXPECT_STREQ(back->GetString(kKey).CStr(), replaced.c_str());
+    EXPECT_STREQ(back->GetString(kTitle).CStr(),
+                 (replaced + "\nand a second line long enough for CDATA").c_str());
+    EXPECT_EQ(Written(back), dir.Read("controls.xml"));
+
+    // Files written before kept control characters as references; they load as they were.
+    CRecord* old = CRecord::New(&gRootType);
+    ASSERT_EQ(Read("<XDOC_ROOT i=\"bell&#7; esc&#27;\"/>", &old), 1);
+    EXPECT_STREQ(old->GetString(kKey).CStr(), "bell\x07 esc\x1B");
+    CRecord::Delete(old);
+    CRecord::Delete(back);
+    CRecord::Delete(root);
+}
+
 }  // namespace
