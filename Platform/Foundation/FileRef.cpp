@@ -94,6 +94,7 @@ std::string URL::Path() const {
     if (end == std::string::npos) end = fText.size();
     std::string path;
     for (size_t i = start; i < end; ++i) {
+        if (fText[i] == '\0') return std::string();
         if (fText[i] != '%') {
             path += fText[i];
             continue;
@@ -104,7 +105,7 @@ std::string URL::Path() const {
         path += char(hi * 16 + lo);
         i += 2;
     }
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
 }
 

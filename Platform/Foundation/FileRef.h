@@ -38,7 +38,7 @@ public:
     bool IsEmpty() const { return fText.empty(); }
     bool IsFileURL() const;
     // The decoded POSIX path of a file URL (the authority empty or "localhost"); empty for other
-    // URLs, bad escapes and escaped NUL bytes. A folder's trailing "/" is dropped.
+    // URLs, bad escapes and NUL bytes, raw or escaped. A folder's trailing "/" (or several) is dropped.
     std::string Path() const;
 
 private:

@@ -58,8 +58,10 @@ TEST(FileRefTest, FileURLs) {
     }
     EXPECT_TRUE(plat::URL::FileURLWithPath("relative").IsEmpty());
     EXPECT_EQ(plat::URL("FILE://localhost/a%2Fb?q#f").Path(), "/a/b");
+    EXPECT_EQ(plat::URL("file:///a//").Path(), "/a");
     EXPECT_EQ(plat::URL("file://host/a").Path(), "");
     EXPECT_EQ(plat::URL("file:///a%00b").Path(), "");
+    EXPECT_EQ(plat::URL(std::string("file:///a\0b", 11)).Path(), "");
     EXPECT_EQ(plat::URL("file:///a%2").Path(), "");
     EXPECT_EQ(plat::URL("file:///a%zz").Path(), "");
     EXPECT_EQ(plat::URL("http://127.0.0.1/a").Path(), "");
