@@ -1,5 +1,5 @@
-// URL text: parse, resolve against a base, write back, walk paths and decompose. The input is a
-// reference and a base separated by the first newline.
+// URL text: parse, resolve against a base, write back, walk paths, read file URLs and decompose. The input is
+// a reference and a base separated by the first newline.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +8,7 @@
 #include "Common/Internet/CURLU.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/String/UnicodeDecomp.h"
+#include "Platform/Foundation/FileRef.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return 0;
@@ -29,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CURLU::GetRelativePath(reinterpret_cast<const unsigned char*>(ref.c_str()),
                            reinterpret_cast<const unsigned char*>(base.c_str()));
     CURLU::StrToAddr(reinterpret_cast<const unsigned char*>(ref.c_str()));
+
+    // A file URL's path makes the same file URL again.
+    const std::string path = plat::URL(ref).Path();
+    if (!path.empty() && plat::URL::FileURLWithPath(path).Path() != path) __builtin_trap();
 
     LVariStr<64> nfd;
     UnicodeDecomp::DecomposeUtf8(data, static_cast<uint32_t>(size), nfd);

@@ -73,14 +73,28 @@ bool PrefsStore::Synchronize() {
     return Root() && plat::Preferences::Synchronize(mAppId);
 }
 
-PrefsSection::PrefsSection(PrefsNode* target, const char* key) : mTarget(target) {
-    if (!mTarget || !mTarget->Root()) return;
-    mHandle = mTarget->Mode() == 1 ? mTarget->OpenSubWritable(mTarget->Root(), key)
-                                   : mTarget->OpenSub(mTarget->Root(), key);
+PrefsSection::PrefsSection(PrefsNode* target, const char* key) : mTarget(target), mKey(key ? key : "") {
+    if (!mTarget || !key) return;
+    Handle root = mTarget->Root();
+    if (!root) return;
+    mOpened =
+        (mTarget->Mode() == 1 ? mTarget->OpenSubWritable(root, key) : mTarget->OpenSub(root, key)) != nullptr;
 }
 
 PrefsSection::~PrefsSection() {
-    if (mTarget && mHandle) mTarget->CloseSub(mHandle);
+    if (Handle h = Root()) mTarget->CloseSub(h);
+}
+
+PrefsNode::Handle PrefsSection::Root() {
+    if (!mOpened) return nullptr;
+    Handle root = mTarget->Root();
+    return root ? mTarget->OpenSub(root, mKey.c_str()) : nullptr;
+}
+
+PrefsNode::Handle PrefsSection::WritableRoot() {
+    if (!mOpened || mTarget->Mode() != 1) return nullptr;
+    Handle root = mTarget->Root();
+    return root ? mTarget->OpenSubWritable(root, mKey.c_str()) : nullptr;
 }
 
 int PrefsSection::Mode() {

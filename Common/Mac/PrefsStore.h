@@ -74,7 +74,9 @@ private:
     int mStoreMode;
 };
 
-// One sub-dictionary of another node, opened (writable when the target is) for its lifetime.
+// One sub-dictionary of another node, opened (writable when the target is) for its lifetime. The
+// section is found again under its key on every use, so removing or replacing the key through any
+// node leaves no dangling handle: reads then answer absent and writes make the section anew.
 class PrefsSection : public PrefsNode {
 public:
     PrefsSection(PrefsNode* target, const char* key);
@@ -91,18 +93,23 @@ public:
     bool GetString(Handle parent, const char* key, LString& out) override;
     void SetData(Handle parent, const char* key, const void* bytes, uint32_t count) override;
     void SetString(Handle parent, const char* key, const LString& value) override;
-    Handle Root() override { return mHandle; }
+    // The section's dictionary as it is now, or null.
+    Handle Root() override;
 
     // The same on the opened section (nothing without one).
-    void Remove(const char* key) { Remove(mHandle, key); }
-    bool GetData(const char* key, void* buffer, uint32_t& size) {
-        return GetData(mHandle, key, buffer, size);
+    void Remove(const char* key) { Remove(Root(), key); }
+    bool GetData(const char* key, void* buffer, uint32_t& size) { return GetData(Root(), key, buffer, size); }
+    bool GetString(const char* key, LString& out) { return GetString(Root(), key, out); }
+    void SetData(const char* key, const void* bytes, uint32_t count) {
+        SetData(WritableRoot(), key, bytes, count);
     }
-    bool GetString(const char* key, LString& out) { return GetString(mHandle, key, out); }
-    void SetData(const char* key, const void* bytes, uint32_t count) { SetData(mHandle, key, bytes, count); }
-    void SetString(const char* key, const LString& value) { SetString(mHandle, key, value); }
+    void SetString(const char* key, const LString& value) { SetString(WritableRoot(), key, value); }
 
 private:
+    // The section's dictionary, made again when a writable target lost it.
+    Handle WritableRoot();
+
     PrefsNode* mTarget;
-    Handle mHandle = nullptr;
+    std::string mKey;
+    bool mOpened = false;
 };

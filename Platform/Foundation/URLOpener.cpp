@@ -45,6 +45,8 @@ bool OpenURL(const std::string& url) {
         context = gContext;
     }
     if (function) return function(url, context);
+    // The opener would read a leading "-" as an option of its own; no URL starts so.
+    if (url.empty() || url[0] == '-') return false;
     return SpawnDetached(program, url);
 }
 

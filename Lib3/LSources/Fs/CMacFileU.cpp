@@ -11,6 +11,7 @@
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/FsDir/LFsItemInfoS.h"
 #include "Lib3/LSources/String/UString.h"
+#include "Platform/Foundation/FileRef.h"
 #include "Platform/Foundation/Volumes.h"
 
 namespace {
@@ -108,6 +109,27 @@ LString CMacFileU::PathFromLFsSpec(const LFsSpec& spec) {
     }
     if (path.empty()) path = "/";
     return LString(path.c_str(), static_cast<uint32_t>(path.size()));
+}
+
+LFsSpec CMacFileU::LFsSpecFromFSRef(const plat::FileRef& ref) {
+    const std::string path = plat::PathOfFileRef(ref);
+    return path.empty() ? LFsSpec() : LFsSpecFromPath(LString(path.c_str()));
+}
+
+LFsSpec CMacFileU::LFsSpecFromNSURL(const plat::URL& url) {
+    const std::string path = url.Path();
+    return path.empty() ? LFsSpec() : LFsSpecFromPath(LString(path.c_str()));
+}
+
+plat::URL CMacFileU::NSURLFromLFsSpec(const LFsSpec& spec) {
+    LString path = PathFromLFsSpec(spec);
+    if (path.IsEmpty()) return plat::URL();
+    const bool folder = spec.Length() > 0 && spec.Text()[spec.Length() - 1] == '/';
+    return plat::URL::FileURLWithPath(std::string(path.CStr(), path.Length()), folder);
+}
+
+plat::URL CMacFileU::CFURLFromLFsSpec(const LFsSpec& spec) {
+    return NSURLFromLFsSpec(spec);
 }
 
 bool CMacFileU::IsMountedVolume(const unsigned char* name) {

@@ -5,6 +5,11 @@
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 
+namespace plat {
+struct FileRef;
+class URL;
+}  // namespace plat
+
 // Conversions between specs and POSIX paths.
 //
 // Volumes (see Platform/Foundation/Volumes.h): a spec's first segment is always a volume name. The
@@ -25,6 +30,15 @@ public:
     // "/" written as ":". Empty for an unknown volume and for a segment that is ".", ".." or holds
     // a NUL byte, so no spec names an item outside its own path.
     static LString PathFromLFsSpec(const LFsSpec& spec);
+
+    // The spec of a file-system reference's item; empty when its path no longer names it.
+    static LFsSpec LFsSpecFromFSRef(const plat::FileRef& ref);
+
+    // Through the POSIX path: the spec of a file URL (empty for other URLs), and the file URL of a
+    // spec (empty when the spec names no POSIX path; a spec ending in "/" gives a folder's URL).
+    static LFsSpec LFsSpecFromNSURL(const plat::URL& url);
+    static plat::URL NSURLFromLFsSpec(const LFsSpec& spec);
+    static plat::URL CFURLFromLFsSpec(const LFsSpec& spec);
 
     // True when the name is a mounted volume's.
     static bool IsMountedVolume(const unsigned char* name);

@@ -57,6 +57,38 @@ TEST_F(PrefsStoreTest, TwoWritableStoresKeepBothEdits) {
     EXPECT_STREQ(b.CStr(), "second");
 }
 
+// A section whose key is removed or replaced through another node (here a second store of the same
+// value) must not keep using the freed dictionary.
+TEST_F(PrefsStoreTest, SectionOutlivesItsKeyBeingRemoved) {
+    PrefsStore first(LString("section.gone"), PrefsStore::kWritable);
+    PrefsStore other(LString("section.gone"), PrefsStore::kWritable);
+    PrefsSection outer(&first, "outer");
+    PrefsSection inner(&outer, "inner");
+    inner.SetString("k", LString("v"));
+    outer.SetString("x", LString("y"));
+
+    other.Remove(other.Root(), "outer");
+    LString text("kept");
+    EXPECT_FALSE(outer.GetString("x", text));
+    EXPECT_FALSE(inner.GetString("k", text));
+    EXPECT_STREQ(text.CStr(), "kept");
+    uint32_t size = 7;
+    EXPECT_FALSE(inner.GetData("k", nullptr, size));
+    EXPECT_EQ(size, 0u);
+
+    other.SetString(other.Root(), "outer", LString("now a string"));
+    EXPECT_FALSE(outer.GetString("x", text));
+    // A write makes the section again under its key.
+    outer.SetString("x", LString("z"));
+    EXPECT_FALSE(inner.GetString("k", text));
+    inner.SetString("k", LString("again"));
+    PrefsSection otherOuter(&other, "outer");
+    EXPECT_TRUE(PrefsSection(&otherOuter, "inner").GetString("k", text));
+    EXPECT_STREQ(text.CStr(), "again");
+    EXPECT_TRUE(otherOuter.GetString("x", text));
+    EXPECT_STREQ(text.CStr(), "z");
+}
+
 TEST_F(PrefsStoreTest, ValuesSurviveReopeningAndTypesAreChecked) {
     const uint8_t bytes[] = {1, 2, 3, 4, 5};
     {

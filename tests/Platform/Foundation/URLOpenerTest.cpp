@@ -25,6 +25,8 @@ TEST(URLOpenerTest, StartsTheOpenerProgramWithTheUrl) {
         seen = dir.Read("opener.url");
     }
     EXPECT_EQ(seen, url);
+    // Texts the program would take for options never reach it.
+    for (const char* bad : {"", "--help", "-x http://127.0.0.1/"}) EXPECT_FALSE(plat::OpenURL(bad)) << bad;
 
     plat::SetURLOpenerProgram(dir.File("no-such-opener"));
     EXPECT_FALSE(plat::OpenURL(url));

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "Lib3/LSources/Fs/CMacFSRef.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Platform/Foundation/FileRef.h"
 #include "Platform/Foundation/Volumes.h"
 #include "tests/support/SpecTempDir.h"
 
@@ -47,6 +49,38 @@ TEST(CMacFileUTest, AwkwardNamesRoundTrip) {
     LFsSpec colon = CMacFileU::LFsSpecFromPath(LString(dir.File("a:b").c_str()));
     EXPECT_EQ(colon.name(), "a/b");
     EXPECT_NE(std::string(colon.CStr()).find("/a%2Fb"), std::string::npos);
+}
+
+TEST(CMacFileUTest, ReferencesAndURLsGoThroughThePosixPath) {
+    testsupport::SpecTempDir dir;
+    dir.Write("a:b \xC3\xA9.txt", "x");
+    ASSERT_EQ(symlink("missing-target", dir.File("dangling").c_str()), 0);
+    const LFsSpec file = dir.Child("a/b \xC3\xA9.txt");
+
+    CMacFSRef ref(file);
+    ASSERT_TRUE(ref.IsValid());
+    EXPECT_EQ(CMacFileU::LFsSpecFromFSRef(ref.Ref()), file);
+    EXPECT_TRUE(CMacFSRef(dir.Child("dangling")).IsValid());  // the link itself, not its target
+    CMacFSRef missing(dir.Child("none"));
+    EXPECT_FALSE(missing.IsValid());
+    EXPECT_EQ(missing.Ref().node, 0u);
+    EXPECT_TRUE(CMacFileU::LFsSpecFromFSRef(missing.Ref()).IsEmpty());
+
+    // The parent form: the folder's reference and the leaf (POSIX name) as UTF-16.
+    CMacFSRef parent = CMacFSRef::ParentAndLeaf(dir.Child("new:\xC3\xA9"));
+    ASSERT_TRUE(parent.IsValid());
+    EXPECT_EQ(CMacFileU::LFsSpecFromFSRef(parent.Ref()), dir.Spec());
+    EXPECT_EQ(parent.Leaf(), u"new:\u00E9");
+    EXPECT_FALSE(CMacFSRef::ParentAndLeaf(LFsDescendS(dir.Child("none"), "x").Spec()).IsValid());
+
+    plat::URL url = CMacFileU::NSURLFromLFsSpec(file);
+    EXPECT_EQ(url.String(), "file://" + dir.Path() + "/a:b%20%C3%A9.txt");
+    EXPECT_EQ(CMacFileU::LFsSpecFromNSURL(url), file);
+    EXPECT_EQ(CMacFileU::CFURLFromLFsSpec(file).String(), url.String());
+    LFsSpec folder(LString((std::string(dir.Spec().CStr()) + "/").c_str()));
+    EXPECT_EQ(CMacFileU::NSURLFromLFsSpec(folder).String(), "file://" + dir.Path() + "/");
+    EXPECT_TRUE(CMacFileU::NSURLFromLFsSpec(Spec("file:///NoSuchVolume/x")).IsEmpty());
+    EXPECT_TRUE(CMacFileU::LFsSpecFromNSURL(plat::URL("http://127.0.0.1/x")).IsEmpty());
 }
 
 // Encoded dot segments decode to "." and ".." and must not climb out of the spec's folder.

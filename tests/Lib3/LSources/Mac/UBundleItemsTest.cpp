@@ -39,4 +39,12 @@ TEST(UBundleItemsTest, ItemsAndVersionOfTheBundle) {
     EXPECT_EQ(CProcessInfo().Signature(), 0x3F3F3F3Fu);  // '????' without a signature
 }
 
+TEST(UBundleItemsTest, BuiltBundleCarriesItsVersion) {
+    plat::SetMainBundlePathForTesting(ORBILUME_BUNDLE_DIR);
+    UBundleItems::Version v = UBundleItems::BundleVersion(UBundleItems::BundleFolder());
+    plat::SetMainBundlePathForTesting("");
+    EXPECT_EQ(v.status, 0u);
+    EXPECT_EQ(v.text, ORBILUME_VERSION);
+}
+
 }  // namespace
