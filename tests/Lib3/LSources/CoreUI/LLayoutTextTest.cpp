@@ -65,7 +65,8 @@ TEST(LayoutText, LoadsCompiledLayoutResources) {
         ASSERT_TRUE(resources.Ok());
         ASSERT_TRUE(LoadLayout("STDLAYOUT", parts));
         ASSERT_EQ(parts.Count(), source.Count());
-        for (uint32_t i = 0; i < parts.Count(); ++i) EXPECT_STREQ(parts.Part(i).CStr(), source.Part(i).CStr()) << i;
+        for (uint32_t i = 0; i < parts.Count(); ++i)
+            EXPECT_STREQ(parts.Part(i).CStr(), source.Part(i).CStr()) << i;
         EXPECT_FALSE(LoadLayout("NOSUCHLAYOUT", parts));
         EXPECT_EQ(parts.Count(), 0u);
         EXPECT_FALSE(LoadLayout("CUNDOQ", parts));  // a string list, not a layout
