@@ -4,15 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "Lib3/LSources/CoreData/LStrListRsrc.h"
+
 namespace {
 
 constexpr uint32_t kMaxFileSize = 1u << 20;
 constexpr uint32_t kMaxParts = 64;
-
-std::string& LayoutFolder() {
-    static std::string folder;
-    return folder;
-}
 
 // Part number of a marker line "%%part N", or -1 when the line is not one.
 long MarkerNumber(const char* line, uint32_t length) {
@@ -94,10 +91,10 @@ bool ReadLayoutFile(const char* folder, const char* name, LLayoutParts& out) {
     return true;
 }
 
-void SetLayoutFolder(const char* folder) {
-    LayoutFolder() = folder ? folder : "";
-}
-
-bool LoadLayout(const char* name, LLayoutParts& out) {
-    return ReadLayoutFile(LayoutFolder().c_str(), name, out);
+bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out, ResourceProvider* provider) {
+    out.Clear();
+    LStrListRsrc list(request, provider, kLayoutRsrcType);
+    if (!list.IsLoaded()) return false;
+    for (uint32_t i = 0; i < list.Count(); ++i) out.Append(list.GetString(i));
+    return true;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "Lib3/LSources/CoreData/SFieldDesc.h"
+#include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreString/LString.h"
 
 // The parts of one layout text: part 0 common definitions, part 1 the preferred size, part 2
@@ -28,7 +30,7 @@ bool ParseLayoutText(const char* bytes, uint32_t size, LLayoutParts& out);
 // Reads "<folder>/<name>.tlyo"; false (and out empty) when it is missing or malformed.
 bool ReadLayoutFile(const char* folder, const char* name, LLayoutParts& out);
 
-// Stand-in for the resource lookup of layout texts: reads the named layout from the folder set
-// here (none at start, so every layout is absent).
-void SetLayoutFolder(const char* folder);
-bool LoadLayout(const char* name, LLayoutParts& out);
+// The layout resource of type 'TLYO' (its parts stored as a string list), from the provider or
+// the global resource chain; false (and out empty) when there is no such resource.
+inline constexpr uint32_t kLayoutRsrcType = Fcc("TLYO");
+bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out, ResourceProvider* provider = nullptr);

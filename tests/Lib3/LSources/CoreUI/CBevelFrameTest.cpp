@@ -1,32 +1,25 @@
-#include "Lib3/LSources/CoreUI/CBevelFrame.h"
-
 #include <gtest/gtest.h>
 
-#include <vector>
+#include "Lib3/LSources/CoreUI/CBevelFrame.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "tests/Lib3/LSources/CoreUI/TestSurface.h"
 
 namespace {
 
-struct Fill {
-    CLRect rect;
-    bool first;
-};
-
 TEST(CBevelFrameTest, EdgesAndColours) {
-    const LColor light = LColor::Grey(4), dark = LColor::Grey(1);
-    CBevelFrame frame(CLRect{10, 20, 50, 40}, light, dark);
-    std::vector<Fill> fills;
-    frame.Draw(
-        [](void* ctx, const CLRect& r, const LColor& c) {
-            static_cast<std::vector<Fill>*>(ctx)->push_back({r, c.IsSame(LColor::Grey(4))});
-        },
-        &fills);
-    ASSERT_EQ(fills.size(), 4u);
-    EXPECT_EQ(fills[0].rect, (CLRect{10, 20, 50, 21}));
-    EXPECT_EQ(fills[1].rect, (CLRect{10, 21, 11, 39}));
-    EXPECT_EQ(fills[2].rect, (CLRect{10, 39, 50, 40}));
-    EXPECT_EQ(fills[3].rect, (CLRect{49, 21, 50, 39}));
-    EXPECT_TRUE(fills[0].first && fills[1].first);
-    EXPECT_FALSE(fills[2].first || fills[3].first);
+    TestSurface s(60, 50);
+    LDrawContext ctx(s.port, s.native);
+    CBevelFrame(CLRect{10, 20, 50, 40}, LColor(LRGB(255, 0, 0), 0), LColor(LRGB(0, 0, 255), 0)).Draw(ctx);
+    struct Case {
+        int x, y;
+        uint32_t rgb;
+    } cases[] = {
+        {10, 20, 0xFF0000}, {49, 20, 0xFF0000}, {10, 38, 0xFF0000},  // top edge, left edge
+        {10, 39, 0x0000FF}, {49, 39, 0x0000FF}, {49, 21, 0x0000FF},  // bottom edge, right edge
+        {11, 21, 0xFFFFFF}, {48, 38, 0xFFFFFF}, {30, 30, 0xFFFFFF},  // inside
+        {9, 20, 0xFFFFFF},  {50, 39, 0xFFFFFF}, {10, 40, 0xFFFFFF},  // outside
+    };
+    for (const Case& c : cases) EXPECT_EQ(s.At(c.x, c.y), c.rgb) << c.x << "," << c.y;
 }
 
 }  // namespace

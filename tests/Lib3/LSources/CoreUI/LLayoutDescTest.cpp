@@ -6,6 +6,7 @@
 
 #include "Lib3/LSources/CoreUI/LLayoutDesc.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/FakeLayoutPanes.h"
 
 namespace {
@@ -176,13 +177,18 @@ TEST_F(LayoutDescTest, PreludeIsEvaluatedWithoutPanes) {
 }
 
 TEST_F(LayoutDescTest, PreludeComesFromTheStandardLayout) {
-    SetLayoutFolder(ORBILUME_LAYOUT_DIR);
-    LLayoutDesc::ResetPrelude();
-    LLayoutDesc desc(&panes);
-    EXPECT_EQ(desc.Evaluate("kStdSpc*100+kGrpSpc"), 816);
+    {
+        BundleResources resources;
+        ASSERT_TRUE(resources.Ok());
+        LLayoutDesc::ResetPrelude();
+        LLayoutDesc desc(&panes);
+        EXPECT_EQ(desc.Evaluate("kStdSpc*100+kGrpSpc"), 816);
+    }
+    // The prelude was kept for the process.
+    LLayoutDesc kept(&panes);
+    EXPECT_EQ(kept.Evaluate("CalcStdIconR(0)"), 48);
 
-    // Without a layout folder the prelude is absent and defines nothing.
-    SetLayoutFolder(nullptr);
+    // Without the resource the prelude is absent and defines nothing.
     LLayoutDesc::ResetPrelude();
     LLayoutDesc bare(&panes);
     EXPECT_EQ(bare.Evaluate("kStdSpc+1"), 1);

@@ -5,6 +5,7 @@
 #include "Lib3/LSources/CoreUI/LLayoutDesc.h"
 #include "Lib3/LSources/CoreUI/LLayoutProgram.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/FakeLayoutPanes.h"
 
 namespace {
@@ -132,13 +133,15 @@ TEST_F(LayoutProgramTest, StandardHelpersAgreeAcrossLanguages) {
     LLayoutDesc::ResetPrelude();
 }
 
-TEST_F(LayoutProgramTest, StandardLayoutFromTheLayoutFolder) {
-    SetLayoutFolder(ORBILUME_LAYOUT_DIR);
+TEST_F(LayoutProgramTest, StandardLayoutFromTheResources) {
     LLayoutProgram program;
-    ASSERT_TRUE(
-        program.Build(Parts({"", "pp(0, 0, 0, kMargin * 2 + CalcTwoButtonW(1, 2), kMargin * 2 + kBtnH);",
-                             "PlaceTwoButton(1, 2, r(0) - kMargin, b(0) - kMargin);"})));
-    SetLayoutFolder(nullptr);
+    {
+        BundleResources resources;
+        ASSERT_TRUE(resources.Ok());
+        ASSERT_TRUE(
+            program.Build(Parts({"", "pp(0, 0, 0, kMargin * 2 + CalcTwoButtonW(1, 2), kMargin * 2 + kBtnH);",
+                                 "PlaceTwoButton(1, 2, r(0) - kMargin, b(0) - kMargin);"})));
+    }
     ASSERT_EQ(program.RunPref(&panes), 1);
     EXPECT_EQ(program.LayoutRect(), (SLayoutRect{0, 0, 228, 60}));
     ASSERT_EQ(program.RunLayo(&panes), 1);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -51,11 +52,27 @@ TEST(LayoutText, ReadsNamedLayoutsFromAFolder) {
     EXPECT_EQ(parts.Count(), 0u);
     EXPECT_FALSE(ReadLayoutFile(dir.Path().c_str(), "MISSING", parts));
     EXPECT_FALSE(ReadLayoutFile(dir.Path().c_str(), "../WIN", parts));
+}
 
-    SetLayoutFolder(dir.Path().c_str());
-    EXPECT_TRUE(LoadLayout("WIN", parts));
-    SetLayoutFolder(nullptr);
-    EXPECT_FALSE(LoadLayout("WIN", parts));
+// The build compiles each source into a 'TLYO' resource holding the same parts.
+TEST(LayoutText, LoadsCompiledLayoutResources) {
+    LLayoutParts source;
+    ASSERT_TRUE(ReadLayoutFile(ORBILUME_LAYOUT_DIR, "STDLAYOUT", source));
+    LLayoutParts parts;
+    EXPECT_FALSE(LoadLayout("STDLAYOUT", parts));  // no resource chain yet
+    {
+        BundleResources resources;
+        ASSERT_TRUE(resources.Ok());
+        ASSERT_TRUE(LoadLayout("STDLAYOUT", parts));
+        ASSERT_EQ(parts.Count(), source.Count());
+        for (uint32_t i = 0; i < parts.Count(); ++i)
+            EXPECT_STREQ(parts.Part(i).CStr(), source.Part(i).CStr()) << i;
+        EXPECT_FALSE(LoadLayout("NOSUCHLAYOUT", parts));
+        EXPECT_EQ(parts.Count(), 0u);
+        EXPECT_FALSE(LoadLayout("CUNDOQ", parts));  // a string list, not a layout
+        EXPECT_TRUE(LoadLayout("STDLAYOUT", parts, resources.Provider()));
+    }
+    EXPECT_FALSE(LoadLayout("STDLAYOUT", parts));
 }
 
 }  // namespace
