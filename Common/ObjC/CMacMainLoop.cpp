@@ -23,6 +23,8 @@ constexpr uint32_t kMaxModalWaitMs = 1000;
 constexpr double kWheelMerge = 0.01;
 
 CMacMainLoop* gMacLoop = nullptr;
+CMacMainLoop::CursorUpdate gCursorUpdate = nullptr;
+bool gCursorSuppressed = false;
 
 // Toward zero, after dropping the rounding noise of summed fractions (ten times 0.4 is 4, not 3).
 int32_t Truncate(double v) {
@@ -132,6 +134,22 @@ void CMacMainLoop::IdleCallback() {
     IdlePass();
     mPending = false;
     RearmIdleTimer();
+    UpdateCursor();
+}
+
+void CMacMainLoop::SetCursorUpdate(CursorUpdate update) {
+    gCursorUpdate = update;
+}
+
+void CMacMainLoop::SuppressCursorUpdates(bool suppress) {
+    gCursorSuppressed = suppress;
+}
+
+void CMacMainLoop::UpdateCursor() {
+    if (gCursorSuppressed || plat::RunLoop::Main()->CurrentMode() == plat::kEventTrackingRunLoopMode) return;
+    // Screen coordinates are global (top-left) already.
+    mMouse = MCocoaU::ToCLPoint(plat::Application::Shared()->MouseLocation());
+    if (gCursorUpdate) gCursorUpdate(mMouse);
 }
 
 void CMacMainLoop::DeliverWheel() {
