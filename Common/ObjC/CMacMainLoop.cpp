@@ -11,6 +11,8 @@
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CMacTimer.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Menu.h"
+#include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
@@ -48,12 +50,18 @@ CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
     if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);
     plat::Application::Shared()->SetKeyEquivalentHook(&KeyEquivalent, this);
     gMacLoop = this;
+    if (AppDelegate* d = AppDelegate::Get())
+        plat::NotificationCenter::Default().AddObserver(d, &AppDelegate::MenuAction,
+                                                        plat::kMenuDidSendActionNotification, nullptr);
 }
 
 CMacMainLoop::~CMacMainLoop() {
     plat::Application* app = plat::Application::Shared();
     app->SetKeyEquivalentHook(nullptr, nullptr);
-    if (AppDelegate* d = AppDelegate::Get()) d->SetMain(nullptr);
+    if (AppDelegate* d = AppDelegate::Get()) {
+        plat::NotificationCenter::Default().RemoveObserver(d);
+        d->SetMain(nullptr);
+    }
     if (mIdle) {
         mIdle->Invalidate();
         mIdle->Release();
