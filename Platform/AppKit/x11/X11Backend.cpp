@@ -57,22 +57,31 @@ std::string KeyText(XKeyEvent* key) {
     KeySym sym = 0;
     int n = XLookupString(key, buf, sizeof buf, &sym, nullptr);
     switch (sym) {
-        case XK_Up: return Utf8(0xF700);
-        case XK_Down: return Utf8(0xF701);
-        case XK_Left: return Utf8(0xF702);
-        case XK_Right: return Utf8(0xF703);
+        case XK_Up:
+            return Utf8(0xF700);
+        case XK_Down:
+            return Utf8(0xF701);
+        case XK_Left:
+            return Utf8(0xF702);
+        case XK_Right:
+            return Utf8(0xF703);
         case XK_Return:
-        case XK_KP_Enter: return "\r";
-        case XK_BackSpace: return "\x7f";
-        case XK_ISO_Left_Tab: return "\x19";
-        default: break;
+        case XK_KP_Enter:
+            return "\r";
+        case XK_BackSpace:
+            return "\x7f";
+        case XK_ISO_Left_Tab:
+            return "\x19";
+        default:
+            break;
     }
     return std::string(buf, size_t(std::max(n, 0)));
 }
 
 Rect ContentOf(const Window* w) {
     Rect c = w->ContentRect();
-    return {std::round(c.x), std::round(c.y), std::max(1.0, std::round(c.width)), std::max(1.0, std::round(c.height))};
+    return {std::round(c.x), std::round(c.y), std::max(1.0, std::round(c.width)),
+            std::max(1.0, std::round(c.height))};
 }
 
 }  // namespace
@@ -267,7 +276,8 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
     XTranslateCoordinates(fDisplay, xwindow, DefaultRootWindow(fDisplay), 0, 0, &x, &y, &child);
     Rect content{double(x), double(y), double(a.width), double(a.height)};
     Rect now = ContentOf(window);
-    if (content.x == now.x && content.y == now.y && content.width == now.width && content.height == now.height)
+    if (content.x == now.x && content.y == now.y && content.width == now.width &&
+        content.height == now.height)
         return;
     fApplyingServerFrame = true;
     window->SetFrame(window->FrameRectForContentRect(content), false);
@@ -329,8 +339,8 @@ void X11Backend::Pump() {
             }
             case Expose:
                 if (View* v = w->ContentView())
-                    v->SetNeedsDisplayInRect({double(x.xexpose.x), double(x.xexpose.y), double(x.xexpose.width),
-                                              double(x.xexpose.height)});
+                    v->SetNeedsDisplayInRect({double(x.xexpose.x), double(x.xexpose.y),
+                                              double(x.xexpose.width), double(x.xexpose.height)});
                 // Wakes the event loop, which draws what needs display after each event.
                 e.type = EventType::kAppKitDefined;
                 break;

@@ -54,7 +54,8 @@ protected:
         x.xany.display = sender;
         XSendEvent(sender, x.xany.window, False, 0, &x);
         XFlush(sender);
-        return Application::Shared()->NextEvent(mask, plat::ClockNow() + wait, plat::kRunLoopDefaultMode, true, out);
+        return Application::Shared()->NextEvent(mask, plat::ClockNow() + wait, plat::kRunLoopDefaultMode,
+                                                true, out);
     }
 
     testsupport::XvfbServer server{"1440x900x24"};
