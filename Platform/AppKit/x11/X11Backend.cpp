@@ -84,9 +84,15 @@ Rect ContentOf(const Window* w) {
             std::max(1.0, std::round(c.height))};
 }
 
+// A request about a window the server no longer has is not fatal (Xlib's own handler exits).
+int IgnoreError(::Display*, XErrorEvent*) {
+    return 0;
+}
+
 }  // namespace
 
 X11Backend* X11Backend::Open(const char* displayName) {
+    XSetErrorHandler(&IgnoreError);
     ::Display* d = XOpenDisplay(displayName);
     return d ? new X11Backend(d) : nullptr;
 }

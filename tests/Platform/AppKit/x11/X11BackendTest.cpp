@@ -177,6 +177,14 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
     EXPECT_EQ(closer.asked, 1);
     EXPECT_TRUE(w->IsVisible());
 
+    // Another client destroys the X window: requests about it fail without ending the process.
+    XDestroyWindow(sender, backend->XWindowOf(w));
+    XSync(sender, False);
+    w->SetTitle("gone");
+    w->SetFrame(w->FrameRectForContentRect({0, 0, 50, 50}), false);
+    XSync(backend->XDisplay(), False);
+    backend->Pump();
+
     w->SetDelegate(nullptr);
     w->Close();
     w->Release();
