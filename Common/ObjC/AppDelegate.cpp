@@ -1,7 +1,10 @@
 #include "Common/ObjC/AppDelegate.h"
 
+#include <cstring>
+
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacMenuBridge.h"
 #include "Lib3/LSources/CoreData/CMainLoopUI.h"
 
 namespace {
@@ -11,6 +14,12 @@ AppDelegate* gDelegate = nullptr;
 bool gInUpdate = false;
 
 constexpr LMsgId kMenuBarReady{"LMenuBar_Ready"};
+constexpr LMsgId kMenuItemSelected{"LMenuItem_Selected"};
+constexpr const char* kChosenAction = "menuitemchoosen:";
+
+bool Is(const char* a, const char* b) {
+    return a && b && std::strcmp(a, b) == 0;
+}
 
 }  // namespace
 
@@ -98,4 +107,28 @@ void AppDelegate::MenuBarTrack() {
     LHandler* target = mMain ? mMain->FocusTarget() : nullptr;
     ui->ResetMenuCommands();
     LHandler::Dispatch(LMessage(kMenuBarReady, bar, target ? target : bar));
+}
+
+bool AppDelegate::RespondsToAction(const char* action) const {
+    return Is(action, kChosenAction) || Is(action, plat::kTerminateAction);
+}
+
+void AppDelegate::PerformAction(const char* action, plat::MenuItem* sender) {
+    if (!Is(action, kChosenAction) || !sender || sender->HasSubmenu()) return;
+    CMacMenuBridge* bridge = CMacMenuBridge::ForMenu(sender->ParentMenu());
+    LHandler* item = bridge ? bridge->ItemFor(sender) : nullptr;
+    CMainLoopBase* loop = CMainLoopBase::Get();
+    if (!item || !loop) return;
+    LHandler::Dispatch(LMessage(kMenuItemSelected, item, loop->FocusTarget()));
+}
+
+int AppDelegate::ValidateMenuItem(const plat::MenuItem* item) {
+    if (!item || !Is(item->Action().c_str(), plat::kTerminateAction)) return 1;
+    CMainLoopUI* ui = CMainLoopUI::Get();
+    return ui && ui->FindEnabledItem("LStdCmd_Quit") ? 1 : 0;
+}
+
+void AppDelegate::MenuAction(const char*, const void* item, void*) {
+    auto* sent = static_cast<const plat::MenuItem*>(item);
+    if (sent && Is(sent->Action().c_str(), plat::kTerminateAction)) plat::Application::Shared()->Terminate();
 }

@@ -35,6 +35,17 @@ public:
     // Readies the framework menu bar for the focus target ("LMenuBar_Ready").
     void MenuBarTrack();
 
+    // Menu actions without a target: "menuitemchoosen:" sends "LMenuItem_Selected" from the
+    // framework item to the focus target (nothing for items with a submenu); "terminate:" does
+    // nothing here, the send-action notice below quits.
+    bool RespondsToAction(const char* action) const override;
+    void PerformAction(const char* action, plat::MenuItem* sender) override;
+    // "terminate:" is enabled only while an enabled framework item carries "LStdCmd_Quit".
+    int ValidateMenuItem(const plat::MenuItem* item) override;
+    // Observer of plat::kMenuDidSendActionNotification: an item whose action is "terminate:" asks the
+    // application to terminate.
+    static void MenuAction(const char* name, const void* item, void* self);
+
 private:
     Hook mCreate;
     Hook mDestroy;

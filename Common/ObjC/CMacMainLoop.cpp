@@ -11,6 +11,8 @@
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CMacTimer.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Menu.h"
+#include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
@@ -23,6 +25,8 @@ constexpr uint32_t kMaxModalWaitMs = 1000;
 constexpr double kWheelMerge = 0.01;
 
 CMacMainLoop* gMacLoop = nullptr;
+CMacMainLoop::CursorUpdate gCursorUpdate = nullptr;
+bool gCursorSuppressed = false;
 
 // Toward zero, after dropping the rounding noise of summed fractions (ten times 0.4 is 4, not 3).
 int32_t Truncate(double v) {
@@ -46,12 +50,18 @@ CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
     if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);
     plat::Application::Shared()->SetKeyEquivalentHook(&KeyEquivalent, this);
     gMacLoop = this;
+    if (AppDelegate* d = AppDelegate::Get())
+        plat::NotificationCenter::Default().AddObserver(d, &AppDelegate::MenuAction,
+                                                        plat::kMenuDidSendActionNotification, nullptr);
 }
 
 CMacMainLoop::~CMacMainLoop() {
     plat::Application* app = plat::Application::Shared();
     app->SetKeyEquivalentHook(nullptr, nullptr);
-    if (AppDelegate* d = AppDelegate::Get()) d->SetMain(nullptr);
+    if (AppDelegate* d = AppDelegate::Get()) {
+        plat::NotificationCenter::Default().RemoveObserver(d);
+        d->SetMain(nullptr);
+    }
     if (mIdle) {
         mIdle->Invalidate();
         mIdle->Release();
@@ -132,6 +142,22 @@ void CMacMainLoop::IdleCallback() {
     IdlePass();
     mPending = false;
     RearmIdleTimer();
+    UpdateCursor();
+}
+
+void CMacMainLoop::SetCursorUpdate(CursorUpdate update) {
+    gCursorUpdate = update;
+}
+
+void CMacMainLoop::SuppressCursorUpdates(bool suppress) {
+    gCursorSuppressed = suppress;
+}
+
+void CMacMainLoop::UpdateCursor() {
+    if (gCursorSuppressed || plat::RunLoop::Main()->CurrentMode() == plat::kEventTrackingRunLoopMode) return;
+    // Screen coordinates are global (top-left) already.
+    mMouse = MCocoaU::ToCLPoint(plat::Application::Shared()->MouseLocation());
+    if (gCursorUpdate) gCursorUpdate(mMouse);
 }
 
 void CMacMainLoop::DeliverWheel() {

@@ -53,6 +53,14 @@ public:
     // Seconds until the idle timer fires next (run-loop clock), or a negative value when parked.
     double IdleTimerDelay() const;
 
+    // The cursor update that each idle pass ends with (outside event tracking and unless the window
+    // bridge suppressed it), given the mouse location in global coordinates; none: nothing runs.
+    using CursorUpdate = void (*)(const CLPoint& global);
+    static void SetCursorUpdate(CursorUpdate update);
+    static void SuppressCursorUpdates(bool suppress);
+    // The mouse location the last idle pass saw.
+    const CLPoint& MouseLocation() const { return mMouse; }
+
 private:
     struct Session {
         plat::Window* window;
@@ -62,6 +70,7 @@ private:
     void Arm(double seconds);
     void IdleCallback();
     void DeliverWheel();
+    void UpdateCursor();
     static void IdleFired(plat::RunLoopTimer* timer, void* self);
     static bool KeyEquivalent(const plat::Event& event, void* self);
 
@@ -76,4 +85,5 @@ private:
     double mWheelX = 0;
     double mWheelY = 0;
     SWheel mLastWheel;
+    CLPoint mMouse;
 };

@@ -2,9 +2,11 @@
 
 #include <cmath>
 
+#include "Lib3/LSources/CoreUI/LImage.h"
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Graphics/BitmapImage.h"
 
 namespace {
 constexpr int32_t kRegularScroller = 16;
@@ -65,6 +67,25 @@ CLRect MCocoaU::ConvertToCLRect(const plat::Rect& r) {
 
 plat::ColorSpace MCocoaU::GetSRGBColorSpace() {
     return plat::ColorSpace::kSRGB;
+}
+
+void MCocoaU::SRGBComponents(const plat::GfxColor& c, float out[4]) {
+    out[0] = float(c.red);
+    out[1] = float(c.green);
+    out[2] = float(c.blue);
+    out[3] = float(c.alpha);
+}
+
+plat::GfxColor MCocoaU::ColorFromComponents(float red, float green, float blue, float alpha) {
+    return {red, green, blue, alpha};
+}
+
+const plat::BitmapImage* MCocoaU::ImageToNSImage(const LImageH& image) {
+    const LImage* data = image.Get();
+    plat::BitmapImage* native = nullptr;
+    if (!data || data->GetNativeImage(native) != LImage::kNativeKind || !native) return nullptr;
+    native->Retain();
+    return static_cast<const plat::BitmapImage*>(native->Autorelease());
 }
 
 CLRect MCocoaU::ToCLRect(const plat::Rect& r) {

@@ -6,9 +6,11 @@
 #include "Platform/Foundation/Geometry.h"
 #include "Platform/Graphics/GraphicsTypes.h"
 
+class LImageH;
 namespace plat {
+class BitmapImage;
 class Window;
-}
+}  // namespace plat
 
 // Conversions between the framework's integer top-down rectangles and floating-point rectangles,
 // and small window metrics. Flip mirrors against a height (usually the first screen's), for data
@@ -35,6 +37,13 @@ public:
 
     // The colour space every framework drawing uses.
     static plat::ColorSpace GetSRGBColorSpace();
+
+    // A native colour's red, green, blue and alpha in sRGB (every native colour is sRGB already).
+    static void SRGBComponents(const plat::GfxColor& colour, float out[4]);
+    static plat::GfxColor ColorFromComponents(float red, float green, float blue, float alpha);
+
+    // The image's native bitmap, autoreleased; null for images without one.
+    static const plat::BitmapImage* ImageToNSImage(const LImageH& image);
 
     // Scroller width: 16, or the small size for windows at the floating level.
     static int32_t ScrollerWidth(const plat::Window* window);

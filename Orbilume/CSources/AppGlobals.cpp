@@ -1,12 +1,18 @@
 #include "Orbilume/CSources/AppGlobals.h"
 
 #include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreData/ResourceFileProvider.h"
+#include "Lib3/LSources/CoreData/ResourceProviderChain.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Platform/Foundation/Object.h"
+#include "Platform/Resources/ResourceFile.h"
 
 CMacWindowMgr* gWindowMgr = nullptr;
+ResourceFileProvider* gSystemRsrcProvider = nullptr;
+ResourceFileProvider* gAppRsrcProvider = nullptr;
+ResourceProviderChain* gRsrcChain = nullptr;
 CMainApp* gMainApp = nullptr;
 
 void CreateAppGlobals() {
@@ -14,12 +20,30 @@ void CreateAppGlobals() {
     if (!gProcessInfo) gProcessInfo = new CProcessInfo;
     if (!gStdFolders) gStdFolders = new CStdFolders(&gProcessInfo->Bundle());
     if (!gWindowMgr) gWindowMgr = new CMacWindowMgr;
+    if (!gSystemRsrcProvider) gSystemRsrcProvider = new ResourceFileProvider(plat::kSystemResFile);
+    if (!gAppRsrcProvider)
+        gAppRsrcProvider = new ResourceFileProvider(ResourceFileProvider::OpenApplicationFile());
+    if (!gRsrcChain) {
+        // Asked last to first: the application's file before the system's.
+        gRsrcChain = new ResourceProviderChain;
+        gRsrcChain->Add(gSystemRsrcProvider);
+        gRsrcChain->Add(gAppRsrcProvider);
+        ResourceProviderChain::SetGlobal(gRsrcChain);
+    }
     if (!gMainApp) gMainApp = new CMainApp;
 }
 
 void DeleteAppGlobals() {
     delete gMainApp;
     gMainApp = nullptr;
+    if (ResourceProviderChain::Global() == gRsrcChain) ResourceProviderChain::SetGlobal(nullptr);
+    delete gRsrcChain;
+    gRsrcChain = nullptr;
+    if (gAppRsrcProvider && gAppRsrcProvider->FileRef() > 0) plat::CloseResFile(gAppRsrcProvider->FileRef());
+    delete gAppRsrcProvider;
+    gAppRsrcProvider = nullptr;
+    delete gSystemRsrcProvider;
+    gSystemRsrcProvider = nullptr;
     delete gWindowMgr;
     gWindowMgr = nullptr;
     delete gStdFolders;

@@ -1,4 +1,5 @@
 #include "Common/ObjC/AppDelegate.h"
+#include "Common/ObjC/MMainMenu.h"
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Platform/AppKit/Application.h"
@@ -9,7 +10,9 @@ int main(int argc, char** argv) {
     AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
     plat::Application* app = plat::Application::Shared();
     app->SetDelegate(&delegate);
+    MMainMenu::InstallDefault();
     int status = app->Run(argc, argv);
     app->SetDelegate(nullptr);
+    app->SetMainMenu(nullptr);
     return status;
 }

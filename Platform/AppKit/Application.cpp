@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
+#include <string_view>
 
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/NotificationCenter.h"
@@ -385,6 +386,31 @@ Window* Application::WindowWithNumber(int64_t number) const {
 
 void Application::DeliverAppleEvent(const Object* event, Object* reply) {
     if (fDelegate) fDelegate->HandleAppleEvent(event, reply);
+}
+
+void Application::SetMainMenu(Menu* menu) {
+    if (menu) menu->Retain();
+    if (fMainMenu) fMainMenu->Release();
+    fMainMenu = menu;
+}
+
+bool Application::RespondsToAction(const char* action) const {
+    if (fDelegate && fDelegate->RespondsToAction(action)) return true;
+    return action && std::string_view(action) == kTerminateAction;
+}
+
+void Application::PerformAction(const char* action, MenuItem* sender) {
+    if (fDelegate && fDelegate->RespondsToAction(action)) {
+        fDelegate->PerformAction(action, sender);
+        return;
+    }
+    if (action && std::string_view(action) == kTerminateAction) Terminate();
+}
+
+int Application::ValidateMenuItem(const MenuItem* item) {
+    if (item && fDelegate && fDelegate->RespondsToAction(item->Action().c_str()))
+        return fDelegate->ValidateMenuItem(item);
+    return -1;
 }
 
 Point Application::MouseLocation() const {

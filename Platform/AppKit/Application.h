@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Object.h"
 #include "Platform/Foundation/RunLoop.h"
 
@@ -16,8 +17,9 @@ class RunLoopSource;
 class Window;
 enum class WindowOrder : int32_t;
 
-// What the application asks of its delegate. Every callback has a harmless default.
-class ApplicationDelegate {
+// What the application asks of its delegate. Every callback has a harmless default. Actions of menu
+// items without a target reach the delegate first (MenuTarget).
+class ApplicationDelegate : public MenuTarget {
 public:
     enum class TerminateReply { kNow, kCancel };
 
@@ -41,9 +43,11 @@ public:
 // The key-equivalent hook of the main menu: offered every key-down before the key window.
 using KeyEquivalentHook = bool (*)(const Event& event, void* context);
 
-// The application object: launch sequence, event queue, termination, activation, modal sessions
-// and the window list. One per process, main thread only (PostEvent excepted).
-class Application {
+// The application object: launch sequence, event queue, termination, activation, modal sessions,
+// the window list and the main menu. One per process, main thread only (PostEvent excepted).
+// As the target of menu items that name none it passes actions to its delegate, and answers
+// "terminate:" itself.
+class Application : public MenuTarget {
 public:
     static constexpr int32_t kRunContinuesResponse = -1002;
     static constexpr int32_t kRunStoppedResponse = -1000;
@@ -65,6 +69,9 @@ public:
     bool IsRunning() const { return fRunning; }
     // Asks the delegate (at the top of the event loop) whether to terminate now.
     void Terminate();
+    // A request not yet put to the delegate; Withdraw drops it (tests, outside Run).
+    bool TerminationRequested() const { return fTerminateAsked; }
+    void WithdrawTermination() { fTerminateAsked = false; }
 
     // Any thread.
     void PostEvent(const Event& event, bool atStart);
@@ -107,6 +114,14 @@ public:
         fKeyHookContext = context;
     }
     void DeliverAppleEvent(const Object* event, Object* reply);
+
+    // The main menu (retained), null when none: its top-level items' submenus are the menu bar.
+    Menu* MainMenu() const { return fMainMenu; }
+    void SetMainMenu(Menu* menu);
+
+    bool RespondsToAction(const char* action) const override;
+    void PerformAction(const char* action, MenuItem* sender) override;
+    int ValidateMenuItem(const MenuItem* item) override;
 
     Point MouseLocation() const;
     uint32_t ModifierFlags() const;
@@ -152,6 +167,7 @@ private:
     std::vector<ModalSession*> fSessions;
     Window* fKey = nullptr;
     Window* fMain = nullptr;
+    Menu* fMainMenu = nullptr;
     KeyEquivalentHook fKeyHook = nullptr;
     void* fKeyHookContext = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "Platform/AppKit/x11/X11Backend.h"
 
 namespace plat {
 
@@ -28,7 +29,8 @@ const char* BackendNameFromEnvironment() {
 }
 
 Backend* MakeBackendFromEnvironment() {
-    // The X11 backend is not built yet; every request gets the headless one.
+    if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0)
+        if (Backend* b = x11::X11Backend::Open()) return b;
     return new headless::HeadlessBackend;
 }
 

@@ -28,6 +28,8 @@ public:
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
     plat::DrawContext* Context() const { return fContext; }
+    // The bitmap behind a bitmap buffer; null for layers.
+    plat::BitmapContext* Bitmap() const { return fBitmap; }
 
 private:
     friend bool NewOffscreen(class LOffscreenH&, int32_t, int32_t, uint32_t, bool, uint32_t,

@@ -167,6 +167,32 @@ TEST_F(CMacMainLoopTest, DueTimersExpireFromTheIdleTimer) {
     EXPECT_LT(loop->IdleTimerDelay(), 0);  // nothing left: parked
 }
 
+TEST_F(CMacMainLoopTest, EachIdlePassEndsWithACursorUpdateUnlessSuppressed) {
+    testsupport::FakeClock clock;
+    static std::vector<CLPoint> seen;
+    seen.clear();
+    CMacMainLoop::SetCursorUpdate([](const CLPoint& p) { seen.push_back(p); });
+    screens.Backend().SetMouseLocation({100.5, 200.4});
+    LTimer timer(&root);
+    timer.StartOnce(0, 0);
+    RunLoopOnce();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], (CLPoint{101, 200}));
+    EXPECT_EQ(loop->MouseLocation(), (CLPoint{101, 200}));
+
+    CMacMainLoop::SuppressCursorUpdates(true);
+    timer.StartOnce(0, 0);
+    RunLoopOnce();
+    EXPECT_EQ(seen.size(), 1u);
+    CMacMainLoop::SuppressCursorUpdates(false);
+
+    // Not while the loop tracks the mouse (menus, live resize).
+    timer.StartOnce(0, 0);
+    plat::RunLoop::Main()->RunInMode(plat::kEventTrackingRunLoopMode, 0, false);
+    EXPECT_EQ(seen.size(), 1u);
+    CMacMainLoop::SetCursorUpdate(nullptr);
+}
+
 TEST_F(CMacMainLoopTest, ModalWindowGetsASessionUntilHidden) {
     Frame frame(&root);
     LWindow dialog(&frame, LWindow::kModal, CMacWindowKindH(new CMacWinKind(8)));

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/CoreData/LStrListRsrc.h"
+#include "Lib3/LSources/CoreData/ResourceFileProvider.h"
+#include "Lib3/LSources/CoreData/ResourceProviderChain.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Resources/ResourceFile.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/TempDir.h"
@@ -19,6 +26,8 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     testsupport::EnvOverride config("XDG_CONFIG_HOME", nullptr);
     testsupport::EnvOverride data("XDG_DATA_HOME", nullptr);
     testsupport::HeadlessScreens screens;
+    const std::string binary = ORBILUME_BINARY;  // <bundle>/bin/orbilume
+    plat::SetMainBundlePathForTesting(binary.substr(0, binary.rfind("/bin/")));
     CreateAppGlobals();
     ASSERT_TRUE(gProcessInfo);
     ASSERT_TRUE(gStdFolders);
@@ -27,13 +36,22 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_EQ(CMacWindowMgr::Get(), gWindowMgr);
     EXPECT_EQ(CMainLoopBase::AppRoot(), gMainApp);
     EXPECT_EQ(CMacMainLoop::Get(), gMainApp->MainLoop());
+    ASSERT_TRUE(gRsrcChain);
+    EXPECT_EQ(ResourceProviderChain::Global(), gRsrcChain);
+    EXPECT_EQ(gSystemRsrcProvider->FileRef(), plat::kSystemResFile);
+    // The bundle's compiled resources are found through the chain.
+    EXPECT_GT(gAppRsrcProvider->FileRef(), 0);
+    EXPECT_STREQ(LStrListRsrcH(SRsrcRequest("CUNDOQ")).GetString(2).CStr(), "Undo %0");
     DeleteAppGlobals();
+    EXPECT_EQ(ResourceProviderChain::Global(), nullptr);
+    EXPECT_EQ(gRsrcChain, nullptr);
     EXPECT_EQ(gWindowMgr, nullptr);
     EXPECT_EQ(gStdFolders, nullptr);
     EXPECT_EQ(gProcessInfo, nullptr);
     EXPECT_EQ(gMainApp, nullptr);
     EXPECT_EQ(CMacMainLoop::Get(), nullptr);
     DeleteAppGlobals();  // nothing left: harmless
+    plat::SetMainBundlePathForTesting("");
 }
 
 }  // namespace

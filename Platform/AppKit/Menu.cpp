@@ -1,0 +1,145 @@
+#include "Platform/AppKit/Menu.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/Graphics/BitmapImage.h"
+
+namespace plat {
+
+namespace {
+
+constexpr uint32_t kKeyMaskBits = kShiftKeyMask | kControlKeyMask | kAlternateKeyMask | kCommandKeyMask;
+
+std::string Lower(const std::string& s) {
+    std::string out(s);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+MenuItem* MenuItem::Create(const std::string& title, const char* action, const std::string& keyEquivalent) {
+    auto* item = new MenuItem;
+    item->fTitle = title;
+    item->SetAction(action);
+    item->fKey = keyEquivalent;
+    item->fKeyMask = kCommandKeyMask;
+    return item;
+}
+
+MenuItem* MenuItem::Separator() {
+    auto* item = new MenuItem;
+    item->fSeparator = true;
+    item->fEnabled = false;
+    return item;
+}
+
+MenuItem::~MenuItem() {
+    if (fSubmenu) {
+        fSubmenu->fSupermenu = nullptr;
+        fSubmenu->Release();
+    }
+    if (fImage) fImage->Release();
+}
+
+void MenuItem::SetImage(const BitmapImage* image) {
+    if (image) image->Retain();
+    if (fImage) fImage->Release();
+    fImage = image;
+}
+
+Menu* Menu::Create(const std::string& title) {
+    auto* menu = new Menu;
+    menu->fTitle = title;
+    return menu;
+}
+
+Menu::~Menu() {
+    for (MenuItem* item : fItems) {
+        item->fMenu = nullptr;
+        item->Release();
+    }
+}
+
+MenuItem* Menu::ItemAtIndex(int32_t index) const {
+    if (index < 0 || index >= NumberOfItems()) return nullptr;
+    return fItems[size_t(index)];
+}
+
+int32_t Menu::IndexOfItem(const MenuItem* item) const {
+    auto it = std::find(fItems.begin(), fItems.end(), item);
+    return it == fItems.end() ? -1 : int32_t(it - fItems.begin());
+}
+
+int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
+    if (!submenu) return -1;
+    for (size_t i = 0; i < fItems.size(); ++i)
+        if (fItems[i]->fSubmenu == submenu) return int32_t(i);
+    return -1;
+}
+
+void Menu::InsertItem(MenuItem* item, int32_t index) {
+    if (!item) return;
+    item->Retain();
+    if (Menu* old = item->fMenu) old->RemoveItemAtIndex(old->IndexOfItem(item));
+    index = std::clamp(index, 0, NumberOfItems());
+    fItems.insert(fItems.begin() + index, item);
+    item->fMenu = this;
+}
+
+void Menu::RemoveItemAtIndex(int32_t index) {
+    MenuItem* item = ItemAtIndex(index);
+    if (!item) return;
+    fItems.erase(fItems.begin() + index);
+    item->fMenu = nullptr;
+    item->Release();
+}
+
+void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
+    if (!item || item->fSubmenu == submenu) return;
+    if (submenu) {
+        submenu->Retain();
+        submenu->fSupermenu = this;
+    }
+    if (Menu* old = item->fSubmenu) {
+        old->fSupermenu = nullptr;
+        old->Release();
+    }
+    item->fSubmenu = submenu;
+}
+
+bool Menu::PerformKeyEquivalent(const Event& event) {
+    if (event.type != EventType::kKeyDown || event.charactersIgnoringModifiers.empty()) return false;
+    const std::string key = Lower(event.charactersIgnoringModifiers);
+    const uint32_t mods = event.modifierFlags & kKeyMaskBits;
+    // Snapshot: an action may change the menu.
+    std::vector<MenuItem*> items(fItems);
+    for (MenuItem* item : items) {
+        if (item->fSeparator) continue;
+        if (Menu* sub = item->fSubmenu) {
+            if (sub->PerformKeyEquivalent(event)) return true;
+            continue;
+        }
+        if (!item->fEnabled || item->fKey.empty()) continue;
+        if (Lower(item->fKey) != key || (item->fKeyMask & kKeyMaskBits) != mods) continue;
+        PerformActionForItemAtIndex(IndexOfItem(item));
+        return true;
+    }
+    return false;
+}
+
+void Menu::PerformActionForItemAtIndex(int32_t index) {
+    MenuItem* item = ItemAtIndex(index);
+    if (!item || item->fSeparator || item->fSubmenu || item->fAction.empty()) return;
+    item->Retain();
+    MenuTarget* target = item->fTarget ? item->fTarget : Application::Shared();
+    if (target->RespondsToAction(item->fAction.c_str())) target->PerformAction(item->fAction.c_str(), item);
+    NotificationCenter::Default().Post(kMenuDidSendActionNotification, item);
+    item->Release();
+}
+
+}  // namespace plat

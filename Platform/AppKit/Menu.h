@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Platform/Foundation/Object.h"
+
+namespace plat {
+
+struct Event;
+class BitmapImage;
+class Menu;
+class MenuItem;
+
+// Posted to the default notification centre after a menu item sent its action (object: the item).
+inline constexpr const char* kMenuDidSendActionNotification = "MenuDidSendAction";
+
+// Standard actions (selector names).
+inline constexpr const char* kTerminateAction = "terminate:";
+inline constexpr const char* kShowHelpAction = "showHelp:";
+
+// An object that menu items send their actions to.
+class MenuTarget {
+public:
+    virtual ~MenuTarget() = default;
+    virtual bool RespondsToAction(const char* /*action*/) const { return false; }
+    virtual void PerformAction(const char* /*action*/, MenuItem* /*sender*/) {}
+    // 1 enabled, 0 disabled, -1 the target does not validate items.
+    virtual int ValidateMenuItem(const MenuItem* /*item*/) { return -1; }
+};
+
+// One entry of a menu: a titled item with an action, key equivalent, state and image, or a separator.
+// Main thread only.
+class MenuItem : public Object {
+public:
+    // Count 1 for the caller. An empty action sends nothing.
+    static MenuItem* Create(const std::string& title, const char* action, const std::string& keyEquivalent);
+    static MenuItem* Separator();
+
+    bool IsSeparator() const { return fSeparator; }
+    const std::string& Title() const { return fTitle; }
+    void SetTitle(const std::string& title) { fTitle = title; }
+    const std::string& Action() const { return fAction; }
+    void SetAction(const char* action) { fAction = action ? action : ""; }
+    // Not retained; null sends the action to the application.
+    MenuTarget* Target() const { return fTarget; }
+    void SetTarget(MenuTarget* target) { fTarget = target; }
+    const std::string& KeyEquivalent() const { return fKey; }
+    void SetKeyEquivalent(const std::string& key) { fKey = key; }
+    // Modifier flag bits of Event (command, shift, option, control).
+    uint32_t KeyEquivalentModifierMask() const { return fKeyMask; }
+    void SetKeyEquivalentModifierMask(uint32_t mask) { fKeyMask = mask; }
+    bool IsEnabled() const { return fEnabled; }
+    void SetEnabled(bool enabled) { fEnabled = enabled; }
+    // 0 off, 1 on.
+    int State() const { return fState; }
+    void SetState(int state) { fState = state; }
+    const BitmapImage* Image() const { return fImage; }
+    void SetImage(const BitmapImage* image);
+
+    Menu* Submenu() const { return fSubmenu; }
+    bool HasSubmenu() const { return fSubmenu != nullptr; }
+    // The menu holding the item (not retained), null when none.
+    Menu* ParentMenu() const { return fMenu; }
+
+private:
+    friend class Menu;
+    MenuItem() = default;
+    ~MenuItem() override;
+
+    bool fSeparator = false;
+    std::string fTitle;
+    std::string fAction;
+    MenuTarget* fTarget = nullptr;
+    std::string fKey;
+    uint32_t fKeyMask = 0;
+    bool fEnabled = true;
+    int fState = 0;
+    const BitmapImage* fImage = nullptr;  // retained
+    Menu* fSubmenu = nullptr;             // retained
+    Menu* fMenu = nullptr;
+};
+
+// A list of menu items; items are retained by the menu, a submenu by its item. Main thread only.
+class Menu : public Object {
+public:
+    static Menu* Create(const std::string& title);
+
+    const std::string& Title() const { return fTitle; }
+    void SetTitle(const std::string& title) { fTitle = title; }
+    bool AutoenablesItems() const { return fAutoenables; }
+    void SetAutoenablesItems(bool autoenables) { fAutoenables = autoenables; }
+
+    int32_t NumberOfItems() const { return int32_t(fItems.size()); }
+    // Null out of range.
+    MenuItem* ItemAtIndex(int32_t index) const;
+    // -1 when not found.
+    int32_t IndexOfItem(const MenuItem* item) const;
+    int32_t IndexOfItemWithSubmenu(const Menu* submenu) const;
+    // The index is clamped into 0..count; an item in another menu is moved here.
+    void InsertItem(MenuItem* item, int32_t index);
+    void AddItem(MenuItem* item) { InsertItem(item, NumberOfItems()); }
+    void RemoveItemAtIndex(int32_t index);
+    void SetSubmenu(Menu* submenu, MenuItem* item);
+    // The menu whose item holds this one as its submenu, or null.
+    Menu* Supermenu() const { return fSupermenu; }
+
+    // The first enabled item (here or in a submenu) whose key equivalent and modifiers match the key
+    // event performs its action; false when none matches.
+    bool PerformKeyEquivalent(const Event& event);
+    // Sends the item's action (to its target, else to the application) and posts
+    // kMenuDidSendActionNotification. Nothing for separators, items with a submenu or no action.
+    void PerformActionForItemAtIndex(int32_t index);
+
+    // Data of the menu's owner (not retained).
+    void* Owner() const { return fOwner; }
+    void SetOwner(void* owner) { fOwner = owner; }
+
+private:
+    friend class MenuItem;
+    Menu() = default;
+    ~Menu() override;
+
+    std::string fTitle;
+    bool fAutoenables = true;
+    std::vector<MenuItem*> fItems;  // retained
+    Menu* fSupermenu = nullptr;
+    void* fOwner = nullptr;
+};
+
+}  // namespace plat

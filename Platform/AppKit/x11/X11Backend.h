@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "Platform/AppKit/Backend.h"
+
+typedef struct _XDisplay Display;
+
+namespace plat {
+class FdSource;
+class RunLoopSource;
+}  // namespace plat
+
+namespace plat::x11 {
+
+// The window system over an X server: one top-level X window per window at its content rectangle,
+// the default screen (its work area as the visible frame), the pointer, and the server's input
+// turned into events posted to the application. Main thread only.
+class X11Backend : public Backend {
+public:
+    // Connects to the named display (null: $DISPLAY); null when no server answers.
+    static X11Backend* Open(const char* displayName = nullptr);
+    ~X11Backend() override;
+
+    const char* Name() const override { return "x11"; }
+    bool Start() override;
+    void Stop() override;
+    std::vector<Screen> Screens() const override;
+    Point MouseLocation() const override;
+    uint32_t ModifierFlags() const override;
+    void WindowChanged(Window* window, WindowChange change) override;
+    void Beep() override;
+
+    ::Display* XDisplay() const { return fDisplay; }
+    // The X window of a window, 0 when it has none.
+    unsigned long XWindowOf(const Window* window) const;
+    // Reads every event the server sent and posts what the application must see.
+    void Pump();
+
+private:
+    explicit X11Backend(::Display* display);
+
+    void Create(Window* window);
+    void Destroy(Window* window);
+    void Restack();
+    void ApplyServerGeometry(Window* window, unsigned long xwindow);
+    Window* WindowOf(unsigned long xwindow) const;
+    // Events may wait in Xlib's queue after any round trip: pump them from the run loop soon.
+    void SchedulePump() const;
+    static void Readable(FdSource* source, int fd, uint32_t ready, void* self);
+    static void PumpPerform(void* self);
+
+    ::Display* fDisplay;
+    unsigned long fDeleteAtom = 0;
+    FdSource* fSource = nullptr;
+    RunLoopSource* fPump = nullptr;
+    std::unordered_map<unsigned long, Window*> fWindows;  // not retained
+    bool fApplyingServerFrame = false;
+};
+
+}  // namespace plat::x11

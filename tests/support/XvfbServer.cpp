@@ -1,0 +1,48 @@
+#include "tests/support/XvfbServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace testsupport {
+
+XvfbServer::XvfbServer(const char* screen) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    fPid = fork();
+    if (fPid == 0) {
+        dup2(fds[1], 3);  // -displayfd: the server writes its display number here when ready
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-nolisten",
+               "local", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (fPid < 0) {
+        close(fds[0]);
+        return;
+    }
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c;
+    while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) fDisplay = ":" + number;
+}
+
+XvfbServer::~XvfbServer() {
+    if (fPid <= 0) return;
+    kill(fPid, SIGTERM);
+    int status = 0;
+    waitpid(fPid, &status, 0);
+}
+
+}  // namespace testsupport
