@@ -172,7 +172,11 @@ TEST_F(LAsyncTest, LoopTimersFireInDueOrderOnTheWorker) {
     std::thread([&] { wasArmed = stopped.Stop(); }).join();
     EXPECT_TRUE(wasArmed);
     EXPECT_FALSE(stopped.Stop());
-    ASSERT_TRUE(WaitFor([&] { return owner.timers == 2; }));
+    // The count goes up before the handler records the order: wait for the record.
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return order.size() == 2;
+    }));
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(order, (std::vector<LHandler*>{&early, &late}));
     EXPECT_EQ(owner.onMain, 0);
