@@ -260,7 +260,13 @@ TEST_F(LAsyncTest, EventCancelledOnTheMainThreadWhileWaiting) {
     Spin(10);
     EXPECT_EQ(owner.notes, 0);
     event.Post();
+    t0 = Steady::now();
+    while (!event.IsWaiting() && SecondsSince(t0) < 5)
+        plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.002, false);
+    event.Post();  // already waiting for the main thread: no second note
     EXPECT_TRUE(RunMainUntil([&] { return owner.notes == 1; }));
+    Spin(10);
+    EXPECT_EQ(owner.notes, 1);
 }
 
 }  // namespace
