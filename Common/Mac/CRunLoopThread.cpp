@@ -13,7 +13,12 @@ CRunLoopThread::~CRunLoopThread() {
 }
 
 bool CRunLoopThread::Start(int priorityChange) {
-    return mThread.Start(&Body, this, priorityChange);
+    if (mThread.IsRunning()) return false;
+    if (mThread.Start(&Body, this, priorityChange)) return true;
+    // No thread will run the loop: waiters for it (FireAfter) must give up, not spin forever.
+    CPsxMutex::Locker lock(mMutex);
+    if (!mInRun && !mAttached) mStopRequested = true;
+    return false;
 }
 
 void CRunLoopThread::Body(void* self) {

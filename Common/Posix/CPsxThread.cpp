@@ -48,16 +48,31 @@ bool CPsxThread::Start(Body body, void* argument, int priorityChange) {
     if (!GetCurrentSchedule(policy, priority)) return Create(nullptr);
     Schedule s = ScheduleFor(policy, priority, priorityChange);
     pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    sched_param param{};
-    param.sched_priority = s.priority;
-    // Without EXPLICIT_SCHED Linux ignores the policy and priority and copies the caller's.
-    bool ok = pthread_attr_setinheritsched(&attr, PTHREAD_EXPLICIT_SCHED) == 0 &&
-              pthread_attr_setschedpolicy(&attr, s.policy) == 0 &&
-              pthread_attr_setschedparam(&attr, &param) == 0 && Create(&attr);
-    pthread_attr_destroy(&attr);
+    AttrInit(attr);
+    bool ok = AttrSetPolicy(attr, s.policy) == 0 && AttrSetPriority(attr, s.priority) == 0 && Create(&attr);
+    AttrDestroy(attr);
     // EPERM for a real-time policy without privilege: run with the defaults rather than not at all.
     return ok || Create(nullptr);
+}
+
+int CPsxThread::AttrSetPolicy(pthread_attr_t& attr, int policy) {
+    // Without EXPLICIT_SCHED Linux ignores the policy and priority and copies the caller's.
+    int rc = pthread_attr_setinheritsched(&attr, PTHREAD_EXPLICIT_SCHED);
+    return rc ? rc : pthread_attr_setschedpolicy(&attr, policy);
+}
+
+int CPsxThread::AttrSetPriority(pthread_attr_t& attr, int priority) {
+    sched_param param{};
+    param.sched_priority = priority;
+    int rc = pthread_attr_setinheritsched(&attr, PTHREAD_EXPLICIT_SCHED);
+    return rc ? rc : pthread_attr_setschedparam(&attr, &param);
+}
+
+int CPsxThread::AttrGetPriority(const pthread_attr_t& attr, int& priority) {
+    sched_param param{};
+    int rc = pthread_attr_getschedparam(&attr, &param);
+    if (rc == 0) priority = param.sched_priority;
+    return rc;
 }
 
 void CPsxThread::Join() {
@@ -83,11 +98,11 @@ bool CPsxThread::SetCurrentPriority(int policy, int priority) {
 bool CPsxThread::ResetCurrentPriority() {
     static const int defaultPriority = [] {
         pthread_attr_t attr;
-        pthread_attr_init(&attr);
-        sched_param param{};
-        pthread_attr_getschedparam(&attr, &param);
-        pthread_attr_destroy(&attr);
-        return param.sched_priority;
+        AttrInit(attr);
+        int priority = 0;
+        AttrGetPriority(attr, priority);
+        AttrDestroy(attr);
+        return priority;
     }();
     return SetCurrentPriority(SCHED_OTHER, defaultPriority);
 }

@@ -42,6 +42,14 @@ public:
     // Back to time-sharing at the default priority of fresh thread attributes.
     static bool ResetCurrentPriority();
 
+    // Thread attributes, one system call each; 0 or an error number. Setting a policy or priority
+    // also asks for it explicitly, since Linux otherwise copies the creating thread's schedule.
+    static int AttrInit(pthread_attr_t& attr) { return pthread_attr_init(&attr); }
+    static int AttrDestroy(pthread_attr_t& attr) { return pthread_attr_destroy(&attr); }
+    static int AttrSetPolicy(pthread_attr_t& attr, int policy);
+    static int AttrSetPriority(pthread_attr_t& attr, int priority);
+    static int AttrGetPriority(const pthread_attr_t& attr, int& priority);
+
 private:
     static void* Entry(void* self);
     bool Create(const pthread_attr_t* attr);

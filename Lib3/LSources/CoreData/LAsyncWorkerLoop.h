@@ -12,8 +12,10 @@ namespace plat {
 class RunLoopSource;
 }
 
-// An LAsyncLoop with a thread and run loop of its own. Device and network code adds its descriptor
-// sources to RunLoop() and runs on that thread with the loop lock held.
+// An LAsyncLoop with a thread and run loop of its own. Signals and loop timers reach their owners
+// with the loop lock held. Device and network code may add descriptor sources to RunLoop(); their
+// callbacks run on that thread while it waits, without the loop lock, so they take it (Lock) around
+// anything they share with other threads.
 class LAsyncWorkerLoop : public LAsyncLoop {
 public:
     // The main loop makes the main-thread notifier; without one a plain CMacTimer is used.

@@ -31,6 +31,23 @@ TEST(CPsxThreadTest, ScheduleRules) {
     }
 }
 
+TEST(CPsxThreadTest, AttributesAskForTheirScheduleExplicitly) {
+    pthread_attr_t attr;
+    ASSERT_EQ(CPsxThread::AttrInit(attr), 0);
+    const int rrMin = sched_get_priority_min(SCHED_RR);
+    EXPECT_EQ(CPsxThread::AttrSetPolicy(attr, SCHED_RR), 0);
+    EXPECT_EQ(CPsxThread::AttrSetPriority(attr, rrMin + 1), 0);
+    // Without the explicit flag Linux would start the thread with the creator's schedule.
+    int inherit = -1, policy = -1, priority = -1;
+    pthread_attr_getinheritsched(&attr, &inherit);
+    pthread_attr_getschedpolicy(&attr, &policy);
+    EXPECT_EQ(inherit, PTHREAD_EXPLICIT_SCHED);
+    EXPECT_EQ(policy, SCHED_RR);
+    EXPECT_EQ(CPsxThread::AttrGetPriority(attr, priority), 0);
+    EXPECT_EQ(priority, rrMin + 1);
+    EXPECT_EQ(CPsxThread::AttrDestroy(attr), 0);
+}
+
 struct Seen {
     std::atomic<bool> ran{false};
     int policy = -1;

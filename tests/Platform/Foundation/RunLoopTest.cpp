@@ -52,6 +52,7 @@ struct LoopThread {
         thread = std::thread([this] {
             RunLoop* l = RunLoop::Current();
             l->AddSource(keepAlive, kRunLoopCommonModes);
+            l->Retain();  // the thread releases its loop as it ends, maybe while Stop still wakes it
             loop = l;
             l->Run();
         });
@@ -60,6 +61,7 @@ struct LoopThread {
     ~LoopThread() {
         loop.load()->Stop();
         thread.join();
+        loop.load()->Release();
     }
 };
 

@@ -172,7 +172,11 @@ TEST_F(LAsyncTest, LoopTimersFireInDueOrderOnTheWorker) {
     std::thread([&] { wasArmed = stopped.Stop(); }).join();
     EXPECT_TRUE(wasArmed);
     EXPECT_FALSE(stopped.Stop());
-    ASSERT_TRUE(WaitFor([&] { return owner.timers == 2; }));
+    // The count goes up before the handler records the order: wait for the record.
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return order.size() == 2;
+    }));
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(order, (std::vector<LHandler*>{&early, &late}));
     EXPECT_EQ(owner.onMain, 0);
@@ -256,7 +260,13 @@ TEST_F(LAsyncTest, EventCancelledOnTheMainThreadWhileWaiting) {
     Spin(10);
     EXPECT_EQ(owner.notes, 0);
     event.Post();
+    t0 = Steady::now();
+    while (!event.IsWaiting() && SecondsSince(t0) < 5)
+        plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.002, false);
+    event.Post();  // already waiting for the main thread: no second note
     EXPECT_TRUE(RunMainUntil([&] { return owner.notes == 1; }));
+    Spin(10);
+    EXPECT_EQ(owner.notes, 1);
 }
 
 }  // namespace
