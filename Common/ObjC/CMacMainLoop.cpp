@@ -37,14 +37,13 @@ int32_t Truncate(double v) {
     return int32_t(std::trunc(v));
 }
 
-// The upper handler of the frontmost modal window, or none.
-LHandler* FrontModalOwner() {
+}  // namespace
+
+LHandler* CMacMainLoop::FrontModalOwner() {
     CMacWindowMgr* mgr = CMacWindowMgr::Get();
     LWindow* front = mgr ? mgr->FrontWindowOfKind(LWindow::kModal) : nullptr;
-    return front ? front->Upper() : nullptr;
+    return front ? front->Upper() : CMainLoopBase::FrontModalOwner();
 }
-
-}  // namespace
 
 CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
     if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);

@@ -40,6 +40,7 @@ public:
     void RequestUpdate() override;
     CMacTimer* CreateTimer(TimerCallback callback, void* context) override;
     void RearmIdleTimer() override;
+    LHandler* FrontModalOwner() override;
 
     // Ends the modal session of the window, if one runs.
     void EndModalSession(plat::Window* window);

@@ -5,6 +5,7 @@
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/MCocoaU.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/GetEventTimeMs.h"
 #include "Platform/AppKit/Application.h"
@@ -56,6 +57,11 @@ void CMacWindowMgr::SetViewPrefs(LHandler* viewPrefs) {
     gViewPrefs = viewPrefs;
 }
 
+void CMacWindowMgr::OrderChanged() {
+    EmptyCache();
+    LTimer::RequestRearm();  // timers held behind a modal window may be free now
+}
+
 void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
     static_cast<CMacWindowMgr*>(self)->EmptyCache();
 }
@@ -67,7 +73,7 @@ plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const CMacWindowKind* 
 
 void CMacWindowMgr::ForgetNativeWindow(LWindow* window) {
     EndSession(window);
-    EmptyCache();
+    OrderChanged();
 }
 
 void CMacWindowMgr::Show(LWindow* window) {
@@ -82,7 +88,7 @@ void CMacWindowMgr::Show(LWindow* window) {
     } else if (!w->IsKeyWindow()) {
         w->MakeKeyAndOrderFront();
     }
-    EmptyCache();
+    OrderChanged();
     WaitUntilListed(w);
 }
 
@@ -98,7 +104,7 @@ void CMacWindowMgr::ShowBehind(LWindow* window) {
             w->OrderFront();
         if (window->Kind() == 2) LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
     }
-    EmptyCache();
+    OrderChanged();
     WaitUntilListed(w);
 }
 
@@ -107,7 +113,7 @@ void CMacWindowMgr::Hide(LWindow* window) {
     if (!w) return;
     EndSession(window);
     w->OrderOut();
-    EmptyCache();
+    OrderChanged();
 }
 
 void CMacWindowMgr::OrderBelow(LWindow* window, LWindow* other) {
@@ -115,7 +121,7 @@ void CMacWindowMgr::OrderBelow(LWindow* window, LWindow* other) {
     plat::Window* o = other ? other->NativeWindow() : nullptr;
     if (!w || !o) return;
     w->OrderWindow(plat::WindowOrder::kBelow, o->Number());
-    EmptyCache();
+    OrderChanged();
     WaitUntilListed(w);
 }
 

@@ -39,6 +39,8 @@ public:
     // Window-number cache.
     const std::vector<int64_t>& WindowNumbers();
     void EmptyCache() { mNumbers.clear(); }
+    // The window order changed: empties the cache and lets held timers be reconsidered.
+    void OrderChanged();
     plat::Window* FirstNativeWindow();
     plat::Window* NextNativeWindow(plat::Window* after);
     // Waits (at most a second, running the event loop) until the window server lists the window.

@@ -1,5 +1,7 @@
 #include "Platform/Foundation/Object.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 namespace plat {
@@ -13,7 +15,11 @@ void Object::Release() const {
 }
 
 const Object* Object::Autorelease() const {
-    if (!AutoreleasePool::Add(this)) Release();
+    if (!AutoreleasePool::Add(this)) {
+        static std::atomic<bool> warned{false};
+        if (!warned.exchange(true))
+            std::fprintf(stderr, "orbilume: object autoreleased with no pool in place; it is kept\n");
+    }
     return this;
 }
 

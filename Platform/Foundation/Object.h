@@ -16,7 +16,8 @@ public:
     void Retain() const { fCount.fetch_add(1, std::memory_order_relaxed); }
     void Release() const;
     // Hands the reference to the innermost AutoreleasePool of this thread (released when it ends).
-    // Without a pool the reference is released at once.
+    // Without a pool (or when the pool cannot grow) the reference is kept and a warning printed
+    // once: the caller may still be using the pointer it gets back.
     const Object* Autorelease() const;
     int32_t RetainCount() const { return fCount.load(std::memory_order_relaxed); }
 

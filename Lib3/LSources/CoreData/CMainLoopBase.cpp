@@ -54,12 +54,22 @@ LHandler* CMainLoopBase::ModalTop() const {
 void CMainLoopBase::IdlePass() {
     uint32_t now = LTimer::Now();
     const LHandler* modal = ModalTop();
-    const LHandler* front = gUI ? gUI->FrontModalOwner() : nullptr;
+    const LHandler* front = FrontModalOwner();
     for (;;) {
         LMessage msg = LTimer::NextExpired(now, modal, front, mActive);
         if (msg.IsEmpty()) return;
         LHandler::Dispatch(msg);
     }
+}
+
+void CMainLoopBase::SetActive(bool active) {
+    if (mActive == active) return;
+    mActive = active;
+    LTimer::RequestRearm();
+}
+
+LHandler* CMainLoopBase::FrontModalOwner() {
+    return gUI ? gUI->FrontModalOwner() : nullptr;
 }
 
 LHandler* CMainLoopBase::FocusTarget() {
@@ -70,7 +80,7 @@ LHandler* CMainLoopBase::FocusTarget() {
 void CMainLoopBase::RunModal(LHandler* handler) {
     if (gUI) {
         LHandler* holder = gUI->CaptureHolder();
-        LHandler* front = gUI->FrontModalOwner();
+        LHandler* front = FrontModalOwner();
         // A capture outside the front dialog's chain would steal its mouse input.
         if (holder && front && !LHandler::IsBetween(holder, holder->Upper(), front)) gUI->ReleaseCapture();
     }

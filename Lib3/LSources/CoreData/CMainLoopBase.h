@@ -37,7 +37,8 @@ public:
 
     LHandler* ModalTop() const;
     bool IsActive() const { return mActive; }
-    void SetActive(bool active) { mActive = active; }
+    // A change lets held timers be reconsidered.
+    void SetActive(bool active);
 
     // The platform half.
     virtual void RunModalStep() = 0;
@@ -47,6 +48,9 @@ public:
     virtual CMacTimer* CreateTimer(TimerCallback callback, void* context) = 0;
     // A timer was started: honour its due time.
     virtual void RearmIdleTimer() {}
+    // The upper handler of the frontmost modal window: the installed interface's answer unless the
+    // platform half knows its windows itself.
+    virtual LHandler* FrontModalOwner();
 
 private:
     static void Rearm(void* self);

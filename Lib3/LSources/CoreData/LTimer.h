@@ -45,12 +45,13 @@ public:
     // Called after every start so the main loop can re-arm its idle timer for the new due time.
     using RearmHook = void (*)(void* context);
     static void SetRearmHook(RearmHook hook, void* context);
+    // Runs the hook; also for changes that may release held timers (a modal window going away).
+    static void RequestRearm();
 
 private:
     void Unlink();
     void Arm(uint32_t now);
     void Rearm();
-    static void RequestRearm();
 
     uint32_t fMode = 0;
     uint32_t fDue = 0;

@@ -44,13 +44,13 @@ protected:
     // fake milliseconds the step took.
     double TimedModalStep(testsupport::FakeClock& clock) {
         std::atomic<bool> done{false};
+        double t0 = clock.Now();  // before the ticker moves the clock past the timers' start
         std::thread ticker([&] {
             while (!done) {
                 clock.AdvanceMs(1);
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
         });
-        double t0 = clock.Now();
         loop->RunModalStep();
         double elapsed = (clock.Now() - t0) * 1000;
         done = true;
@@ -204,6 +204,28 @@ TEST_F(CMacMainLoopTest, ModalWindowGetsASessionUntilHidden) {
     EXPECT_EQ(app->QueuedEventCount(), 0u);
     mgr.Hide(&dialog);
     EXPECT_EQ(app->ModalWindow(), nullptr);
+}
+
+TEST_F(CMacMainLoopTest, TimersBehindTheFrontModalWindowWait) {
+    testsupport::FakeClock clock;
+    struct Owner : LHandler {
+        int expired = 0;
+        LMessage Handle(const LMessage& msg) override {
+            if (msg.Is(LTimer_Expire)) ++expired;
+            return LMessage();
+        }
+    } owner;
+    Frame frame(&root);
+    LWindow dialog(&frame, LWindow::kModal, CMacWindowKindH(new CMacWinKind(8)));
+    mgr.Show(&dialog);
+    loop->SetActive(true);
+    LTimer timer(&owner);
+    timer.StartOnce(0, 3);  // held while another chain's dialog is in front
+    RunLoopOnce();
+    EXPECT_EQ(owner.expired, 0);
+    mgr.Hide(&dialog);
+    RunLoopOnce();
+    EXPECT_EQ(owner.expired, 1);
 }
 
 TEST_F(CMacMainLoopTest, ReentrantUpdateCycleSendsOneDeferred) {

@@ -36,9 +36,13 @@ TEST(ObjectTest, PoolReleasesAtEndOfInnermostScope) {
     EXPECT_EQ(deleted, 41);
 }
 
-TEST(ObjectTest, AutoreleaseWithoutPoolReleasesAtOnce) {
+TEST(ObjectTest, AutoreleaseWithoutPoolKeepsTheObjectUsable) {
     int deleted = 0;
-    (new Counted(&deleted))->Autorelease();
+    Counted* c = new Counted(&deleted);
+    const plat::Object* back = c->Autorelease();
+    EXPECT_EQ(deleted, 0);
+    EXPECT_EQ(back->RetainCount(), 1);
+    c->Release();
     EXPECT_EQ(deleted, 1);
 }
 

@@ -337,6 +337,7 @@ TEST_F(RecordTree, ObserverMayRemoveItselfWhileNotified) {
     Root().SetInt(nullptr, kInt, 2);
     EXPECT_EQ(Take().size(), 1u);
     EXPECT_EQ(other.calls, 2);
+    holder->RemoveObserver(&other, Other::Fn);
 }
 
 TEST_F(RecordTree, DestroyingTheHolderSendsDeletingForTheWholeTreeChildrenFirst) {
