@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <memory>
 
+#include "Common/Container/CArray.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/Rgn/CRgn.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLPixelFormat.h"
 #include "Platform/GL/GLSurface.h"
@@ -64,35 +66,74 @@ COpenGLContext_Cca::~COpenGLContext_Cca() {
     if (!fLockBorrowed) delete fLock;
 }
 
-void COpenGLContext_Cca::SetPlace(const SGLPlace& place) {
+void COpenGLContext_Cca::SetPlace(const CLRect& rect, const CRgn& visible) {
     if (!fContext) return;
-    if (fPlace.IsEmpty() && place.IsEmpty()) return;
+    if (fPlace.IsEmpty() && rect.IsEmpty()) return;
     {
         COpenGLScope_Cca scope(*this);
-        SetupRect(place);
+        SetupRect(rect, visible);
     }
-    fPlace = place;
+    fPlace = rect;
 }
 
-void COpenGLContext_Cca::SetupRect(const SGLPlace& place) {
-    const int32_t width = std::max(0, place.right - place.left);
-    const int32_t height = std::max(0, place.bottom - place.top);
+void COpenGLContext_Cca::SetupRect(const CLRect& rect, const CRgn& visible) {
+    const int32_t width = std::max(0, rect.Width());
+    const int32_t height = std::max(0, rect.Height());
     if (!fWindow) {
         glViewport(0, 0, width, height);
         return;
     }
-    if (place.IsEmpty()) return;  // the surface keeps its last size while hidden
     bool changed = false;
-    if (!fSurface) {
-        fSurface = fWindow->CreateGLSurface(fFormat, width, height);
-        if (!fSurface) return;
-        fContext->SetSurface(fSurface);
-        changed = true;
-    } else if (fSurface->Width() != width || fSurface->Height() != height) {
-        if (!fSurface->Resize(width, height)) return;
-        changed = true;
+    if (!rect.IsEmpty()) {  // a hidden surface keeps its last size and place
+        if (!fSurface) {
+            fSurface = fWindow->CreateGLSurface(fFormat, width, height);
+            if (!fSurface) return;
+            fContext->SetSurface(fSurface);
+            changed = true;
+        } else if (fSurface->Width() != width || fSurface->Height() != height) {
+            if (!fSurface->Resize(width, height)) return;
+            changed = true;
+        }
+        if (fSurface->X() != rect.left || fSurface->Y() != rect.top) {
+            fSurface->SetOrigin(rect.left, rect.top);
+            changed = true;
+        }
     }
+    if (fSurface) SetupClips(rect, visible);
     if (changed) glViewport(0, 0, width, height);
+}
+
+void COpenGLContext_Cca::SetupClips(const CLRect& rect, const CRgn& visible) {
+    const CRgn whole(rect);
+    CRgn shown(visible);
+    shown &= whole;
+    if (shown == whole) {
+        if (!fClipped) return;
+        fClipped = false;
+        fSurface->SetClips({});
+        fSurface->SetOrder(plat::GLSurfaceOrder::kAboveWindow);
+        return;
+    }
+    bool redraw = false;
+    if (!fClipped) {
+        fClipped = true;
+        fSurface->SetOrder(plat::GLSurfaceOrder::kBelowWindow);
+        fWindow->SetGLWindowOpaque(false);
+        redraw = true;
+    }
+    CArray<CLRect> rects;
+    shown.GetRects(rects);
+    std::vector<plat::GLSurfaceRect> clips;
+    clips.reserve(rects.Count());
+    for (uint32_t i = 0; i < rects.Count(); ++i) {
+        const CLRect& r = rects[i];
+        clips.push_back({r.left - rect.left, r.top - rect.top, r.Width(), r.Height()});
+    }
+    if (clips != fSurface->Clips()) {
+        fSurface->SetClips(std::move(clips));
+        redraw = true;
+    }
+    if (redraw) fWindow->GLSurfaceNeedsDisplay(fSurface);
 }
 
 void COpenGLContext_Cca::Swap() {

@@ -2,28 +2,24 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
+
+#include "Lib3/LSources/CoreUI/CLRect.h"
 
 namespace plat {
 class GLContext;
 class GLPixelFormat;
 class GLSurface;
 class GLWindowHost;
+struct GLSurfaceRect;
 }  // namespace plat
+class CRgn;
 
 // Pixel-format options; a null pointer means all zero.
 struct SOpenGLOp {
     uint8_t depthBits;  // 0: no depth buffer
     uint8_t samples;    // 2 or more: multisample with that many samples
     uint8_t syncSwap;   // non-zero: swap interval 1 (window contexts)
-};
-
-// A window's placement of a context's surface, window coordinates, top-down.
-struct SGLPlace {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-    bool IsEmpty() const { return left >= right || top >= bottom; }
 };
 
 // One GL context with its pixel format and lock. Contexts made while a shared context is
@@ -43,15 +39,19 @@ public:
     virtual bool valid() const { return fContext != nullptr; }
     // True only for a window context whose place is empty.
     virtual bool empty() const { return fWindow && fPlace.IsEmpty(); }
-    // Places a window context's surface (and sets the viewport); an offscreen one only sets the viewport.
-    virtual void SetPlace(const SGLPlace& place);
+    // Places a window context's surface at the rectangle (window coordinates, top-down); visible is
+    // the part of the window where the surface may be seen. A surface partly hidden goes below the
+    // window, which clears holes where it shows. An offscreen context only sets the viewport.
+    virtual void SetPlace(const CLRect& rect, const CRgn& visible);
     // Presents the surface; call inside a scope.
     virtual void Swap();
 
     plat::GLContext* glcontext() const { return fContext; }
     plat::GLPixelFormat* pixelformat() const { return fFormat; }
     bool multisample() const { return fMultisample; }
-    const SGLPlace& place() const { return fPlace; }
+    const CLRect& place() const { return fPlace; }
+    // The holes of a surface below its window, in surface coordinates; empty when not overlapped.
+    bool clipped() const { return fClipped; }
     Mutex& lock() const { return *fLock; }
     bool lockBorrowed() const { return fLockBorrowed; }
 
@@ -60,14 +60,16 @@ public:
     static COpenGLContext_Cca* Shared();
 
 private:
-    void SetupRect(const SGLPlace& place);
+    void SetupRect(const CLRect& rect, const CRgn& visible);
+    void SetupClips(const CLRect& rect, const CRgn& visible);
 
     plat::GLContext* fContext = nullptr;
     plat::GLPixelFormat* fFormat = nullptr;
     Mutex* fLock = nullptr;
     bool fMultisample = false;
     bool fLockBorrowed = false;
-    SGLPlace fPlace;
+    bool fClipped = false;
+    CLRect fPlace;
     plat::GLWindowHost* fWindow = nullptr;
     plat::GLSurface* fSurface = nullptr;
 };

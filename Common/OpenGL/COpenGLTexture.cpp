@@ -59,10 +59,7 @@ void COpenGLTexture::Free() {
         // The pool pointer is read and used under the lock: a pool being destroyed detaches its
         // textures under the same lock, so it is either still whole here or already gone from fPool.
         std::lock_guard<std::recursive_mutex> lock(COpenGLTexturePool::Lock());
-        if (fPool) {
-            fPool->ReuseLocked(this);
-            return;
-        }
+        if (fPool && fPool->ReuseLocked(this)) return;
     }
     delete this;
 }

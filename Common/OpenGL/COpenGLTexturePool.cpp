@@ -47,22 +47,23 @@ COpenGLTexture* COpenGLTexturePool::AllocTexture(COpenGLContext_Cca& context, un
 void COpenGLTexturePool::Reuse(COpenGLTexture* texture) {
     {
         std::lock_guard<std::recursive_mutex> lock(Lock());
-        if (texture->fPool) {
-            ReuseLocked(texture);
-            return;
-        }
+        if (texture->fPool && ReuseLocked(texture)) return;
     }
     delete texture;
 }
 
-void COpenGLTexturePool::ReuseLocked(COpenGLTexture* texture) {
+bool COpenGLTexturePool::ReuseLocked(COpenGLTexture* texture) {
     for (uint32_t i = fTextures.Count(); i > fFreeCount; --i) {
         if (fTextures[i - 1] == texture) {
             fTextures.Move(i - 1, fFreeCount);
             ++fFreeCount;
-            return;
+            return true;
         }
     }
+    // Made with the pool but never handed out by it (COpenGLTexture::New with a pool): not the
+    // pool's to keep, so it goes like an unpooled texture rather than leaking its name.
+    texture->fPool = nullptr;
+    return false;
 }
 
 void COpenGLTexturePool::Relinquish() {

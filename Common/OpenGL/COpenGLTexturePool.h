@@ -38,7 +38,8 @@ public:
 
 private:
     friend class COpenGLTexture;
-    void ReuseLocked(COpenGLTexture* texture);
+    // False when the texture is not one the pool handed out; the caller then deletes it.
+    bool ReuseLocked(COpenGLTexture* texture);
 
     CPointerArray<COpenGLTexture> fTextures;
     uint32_t fFreeCount = 0;

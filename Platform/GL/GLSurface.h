@@ -1,12 +1,26 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "Platform/Foundation/Object.h"
 
 namespace plat {
 
 class GLPixelFormat;
+
+// A rectangle in a surface's own pixels, top-down.
+struct GLSurfaceRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    friend bool operator==(const GLSurfaceRect&, const GLSurfaceRect&) = default;
+};
+
+// Whether a window surface is shown over the window's own drawing, or under it with holes.
+enum class GLSurfaceOrder : int32_t { kBelowWindow = -1, kAboveWindow = 1 };
 
 // A drawable a context renders into. The offscreen kind is an EGL pixel-buffer surface; windowing
 // backends derive their window surfaces from this class.
@@ -22,6 +36,20 @@ public:
     // Gives the surface a new size. A context that is current with it on this thread is bound again.
     virtual bool Resize(int32_t width, int32_t height);
 
+    // Placement inside a window, read by the windowing backend when it composes the window: the
+    // top-left corner in window coordinates, the order, and for a surface below the window the
+    // holes the window clears so that the surface shows through.
+    int32_t X() const { return fX; }
+    int32_t Y() const { return fY; }
+    void SetOrigin(int32_t x, int32_t y) {
+        fX = x;
+        fY = y;
+    }
+    GLSurfaceOrder Order() const { return fOrder; }
+    void SetOrder(GLSurfaceOrder order) { fOrder = order; }
+    const std::vector<GLSurfaceRect>& Clips() const { return fClips; }
+    void SetClips(std::vector<GLSurfaceRect> clips) { fClips = std::move(clips); }
+
 protected:
     GLSurface(GLPixelFormat* format, void* surface, int32_t width, int32_t height);
     ~GLSurface() override;
@@ -30,6 +58,10 @@ protected:
     void* fSurface;
     int32_t fWidth;
     int32_t fHeight;
+    int32_t fX = 0;
+    int32_t fY = 0;
+    GLSurfaceOrder fOrder = GLSurfaceOrder::kAboveWindow;
+    std::vector<GLSurfaceRect> fClips;
 };
 
 // What a window offers for GL drawing; the AppKit backends implement it on their windows.
@@ -37,6 +69,10 @@ class GLWindowHost {
 public:
     // An owned reference to a surface of the given size for this window, or null.
     virtual GLSurface* CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) = 0;
+    // A surface below the window needs a window that is not opaque where the holes are.
+    virtual void SetGLWindowOpaque(bool opaque) { (void)opaque; }
+    // The surface's holes changed: the window draws again.
+    virtual void GLSurfaceNeedsDisplay(GLSurface* surface) { (void)surface; }
 
 protected:
     ~GLWindowHost() = default;

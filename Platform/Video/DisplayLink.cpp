@@ -1,7 +1,9 @@
 #include "Platform/Video/DisplayLink.h"
 
 #include <chrono>
+#include <cmath>
 
+#include "Platform/AppKit/Screen.h"
 #include "Platform/Video/HostTime.h"
 
 namespace plat {
@@ -16,6 +18,16 @@ uint64_t IntervalNs(const VideoTime& period) {
     if ((period.flags & kVideoTimeIsIndefinite) || period.value <= 0 || period.scale <= 0)
         return kHostTimeFrequency / 60;
     return static_cast<uint64_t>(period.value) * kHostTimeFrequency / static_cast<uint64_t>(period.scale);
+}
+
+// The first screen's refresh period: whole rates as 1 / rate, others in thousandths (59.94 Hz is
+// 1000 / 59940).
+VideoTime ScreenPeriod() {
+    Screen screen;
+    const double rate = FirstScreen(&screen) ? screen.refreshRate : 0;
+    if (!std::isfinite(rate) || rate < 1 || rate > 1000) return {1, 60, 0};
+    if (rate == std::floor(rate)) return {1, static_cast<int32_t>(rate), 0};
+    return {1000, static_cast<int32_t>(std::llround(rate * 1000)), 0};
 }
 
 }  // namespace
@@ -33,6 +45,8 @@ DisplayLinkSettings GetDisplayLinkSettings() {
 DisplayLink* DisplayLink::CreateWithActiveDisplays() {
     DisplayLinkSettings settings = GetDisplayLinkSettings();
     if (!settings.available) return nullptr;
+    const VideoTime& p = settings.nominalPeriod;
+    if (p.value == 0 && p.scale == 0 && p.flags == 0) settings.nominalPeriod = ScreenPeriod();
     return new DisplayLink(settings);
 }
 

@@ -20,9 +20,10 @@ constexpr uint32_t kVideoTimeIsIndefinite = 1;
 // How display links behave in this process. The real backend ticks on a thread at the displays'
 // nominal rate; tests switch to manual ticks, a chosen period, or no link at all.
 struct DisplayLinkSettings {
-    bool available = true;              // false: creation fails
-    bool manualTicks = false;           // true: no thread; ticks come only from DisplayLink::Tick
-    VideoTime nominalPeriod{1, 60, 0};  // 60 Hz when the display reports nothing better
+    bool available = true;     // false: creation fails
+    bool manualTicks = false;  // true: no thread; ticks come only from DisplayLink::Tick
+    // All zero: the first screen's refresh rate, 60 Hz when there is no screen or it reports none.
+    VideoTime nominalPeriod{};
 };
 void SetDisplayLinkSettings(const DisplayLinkSettings& settings);
 DisplayLinkSettings GetDisplayLinkSettings();
@@ -33,7 +34,8 @@ using DisplayLinkCallback = int32_t (*)(DisplayLink* link, uint64_t hostTime, vo
 
 class DisplayLink final : public Object {
 public:
-    // An owned reference to a link for all active displays, or null when none can be made.
+    // An owned reference to a link for all active displays, or null when none can be made. It reads
+    // the window system's screens, so make it on the main thread.
     static DisplayLink* CreateWithActiveDisplays();
 
     // Set while the link is stopped.

@@ -9,6 +9,7 @@
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/COpenGLTexture.h"
+#include "Common/Rgn/CRgn.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLSurface.h"
 #include "tests/Common/OpenGL/OpenGLFixture.h"
@@ -16,6 +17,11 @@
 namespace {
 
 class COpenGLContextTest : public OpenGLTest {};
+
+// Places a surface that nothing overlaps.
+void Place(COpenGLContext_Cca& context, const CLRect& rect) {
+    context.SetPlace(rect, CRgn(rect));
+}
 
 bool LockFreeElsewhere(COpenGLContext_Cca& context) {
     bool free = false;
@@ -140,7 +146,7 @@ TEST_F(COpenGLContextTest, ScopesOnSharedContextsAreSerialised) {
 TEST_F(COpenGLContextTest, EmptyOnlyForUnplacedWindowContexts) {
     COpenGLContext_Cca offscreen(nullptr, nullptr);
     EXPECT_FALSE(offscreen.empty());
-    offscreen.SetPlace({0, 0, 10, 10});
+    Place(offscreen, {0, 0, 10, 10});
     EXPECT_FALSE(offscreen.empty());
 
     plat::OffscreenGLWindowHost window;
@@ -155,15 +161,17 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
     plat::OffscreenGLWindowHost window;
     COpenGLContext_Cca context(&window, nullptr);
     ASSERT_TRUE(context.valid());
-    context.SetPlace({});  // empty after empty: nothing
+    Place(context, {});  // empty after empty: nothing
     EXPECT_EQ(context.glcontext()->Surface(), nullptr);
 
-    context.SetPlace({10, 20, 110, 70});
+    Place(context, {10, 20, 110, 70});
     EXPECT_FALSE(context.empty());
     plat::GLSurface* surface = context.glcontext()->Surface();
     ASSERT_NE(surface, nullptr);
     EXPECT_EQ(surface->Width(), 100);
     EXPECT_EQ(surface->Height(), 50);
+    EXPECT_EQ(surface->X(), 10);
+    EXPECT_EQ(surface->Y(), 20);
     {
         COpenGLScope_Cca scope(context);
         GLint viewport[4] = {};
@@ -177,11 +185,60 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
         EXPECT_EQ(pixel, 0xFF0000FFu);
         context.Swap();
     }
-    context.SetPlace({0, 0, 40, 30});
+    Place(context, {0, 0, 40, 30});
     EXPECT_EQ(context.glcontext()->Surface()->Width(), 40);
-    context.SetPlace({5, 5, 5, 30});
+    Place(context, {5, 5, 5, 30});
     EXPECT_TRUE(context.empty());
     EXPECT_EQ(context.glcontext()->Surface()->Width(), 40);  // kept while hidden
+}
+
+// A window host that records what the context asks of the window.
+struct RecordingHost : plat::GLWindowHost {
+    plat::GLSurface* CreateGLSurface(plat::GLPixelFormat* format, int32_t width, int32_t height) override {
+        return plat::GLSurface::CreateOffscreen(format, width, height);
+    }
+    void SetGLWindowOpaque(bool value) override { opaque = value; }
+    void GLSurfaceNeedsDisplay(plat::GLSurface*) override { ++redraws; }
+    bool opaque = true;
+    int redraws = 0;
+};
+
+TEST_F(COpenGLContextTest, OverlappedSurfaceGoesBelowTheWindowWithHoles) {
+    RecordingHost window;
+    COpenGLContext_Cca context(&window, nullptr);
+    ASSERT_TRUE(context.valid());
+    const CLRect pane{100, 50, 300, 150};
+    Place(context, pane);
+    plat::GLSurface* surface = context.glcontext()->Surface();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->Order(), plat::GLSurfaceOrder::kAboveWindow);
+    EXPECT_FALSE(context.clipped());
+    EXPECT_EQ(window.redraws, 0);
+
+    // Another pane covers the right half of the top rows: the rest shows through two holes.
+    CRgn visible(CLRect{0, 0, 400, 300});
+    visible -= CRgn(CLRect{200, 0, 400, 100});
+    context.SetPlace(pane, visible);
+    EXPECT_TRUE(context.clipped());
+    EXPECT_EQ(surface->Order(), plat::GLSurfaceOrder::kBelowWindow);
+    EXPECT_FALSE(window.opaque);
+    const std::vector<plat::GLSurfaceRect> holes = {{0, 0, 100, 50}, {0, 50, 200, 50}};
+    EXPECT_EQ(surface->Clips(), holes);
+    EXPECT_EQ(window.redraws, 1);
+
+    context.SetPlace(pane, visible);  // same holes: no redraw
+    EXPECT_EQ(window.redraws, 1);
+
+    visible |= CRgn(CLRect{200, 50, 300, 75});
+    context.SetPlace(pane, visible);
+    EXPECT_NE(surface->Clips(), holes);
+    EXPECT_EQ(window.redraws, 2);
+
+    Place(context, pane);  // the overlap goes away
+    EXPECT_FALSE(context.clipped());
+    EXPECT_EQ(surface->Order(), plat::GLSurfaceOrder::kAboveWindow);
+    EXPECT_TRUE(surface->Clips().empty());
+    EXPECT_EQ(context.glcontext()->Surface(), surface);
 }
 
 }  // namespace
@@ -205,7 +262,7 @@ TEST_F(COpenGLContextTest, SampleContextTellsItsHolderWhenItGoes) {
     holder.held = new CObSampleDC(&holder, &window);
     EXPECT_TRUE(holder.held->context().valid());
     EXPECT_TRUE(holder.held->context().empty());  // a window context, not placed yet
-    holder.held->context().SetPlace({0, 0, 16, 16});
+    Place(holder.held->context(), {0, 0, 16, 16});
     EXPECT_FALSE(holder.held->context().empty());
     delete holder.held;
     EXPECT_EQ(holder.held, nullptr);

@@ -54,6 +54,19 @@ TEST_F(COpenGLTexturePoolTest, MostRecentlyReturnedComesBackFirst) {
     EXPECT_FALSE(IsTexture(nameB));
 }
 
+TEST_F(COpenGLTexturePoolTest, TextureThePoolNeverHandedOutIsDeletedNotLost) {
+    auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
+    COpenGLTexture* stray = COpenGLTexture::New(Common(), GL_TEXTURE_2D, pool);
+    ASSERT_NE(stray, nullptr);
+    const unsigned name = stray->name();
+    EXPECT_TRUE(IsTexture(name));
+    stray->Release();
+    EXPECT_FALSE(IsTexture(name));
+    EXPECT_EQ(pool->count(), 0u);
+    EXPECT_EQ(pool->freeCount(), 0u);
+    pool->Release();
+}
+
 TEST_F(COpenGLTexturePoolTest, NewSizeDropsFreeAndDetachesHandedOut) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
     pool->magic(8, 8);

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "Platform/Video/DisplayLink.h"
 #include "Platform/Video/HostTime.h"
+#include "tests/support/HeadlessScreens.h"
 
 namespace {
 
@@ -40,6 +42,32 @@ TEST_F(DisplayLinkTest, DefaultsToSixtyHertz) {
     EXPECT_EQ(period.scale, 60);
     EXPECT_EQ(period.flags, 0u);
     link->Release();
+}
+
+TEST_F(DisplayLinkTest, PeriodFollowsTheFirstScreen) {
+    struct Case {
+        double rate;  // negative: no screens at all
+        int64_t value;
+        int32_t scale;
+    };
+    const Case cases[] = {
+        {60, 1, 60}, {120, 1, 120}, {59.94, 1000, 59940}, {0, 1, 60}, {1e9, 1, 60}, {-1, 1, 60},
+    };
+    for (const Case& c : cases) {
+        testsupport::HeadlessScreens screens;
+        std::vector<plat::Screen> list;
+        if (c.rate >= 0) {
+            list.push_back(plat::headless::HeadlessBackend::MakeScreen(1, {0, 0, 800, 600}, 0));
+            list.back().refreshRate = c.rate;
+        }
+        screens.Backend().SetScreens(list);
+        plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+        ASSERT_NE(link, nullptr);
+        const plat::VideoTime period = link->NominalOutputVideoRefreshPeriod();
+        EXPECT_EQ(period.value, c.value) << c.rate;
+        EXPECT_EQ(period.scale, c.scale) << c.rate;
+        link->Release();
+    }
 }
 
 TEST_F(DisplayLinkTest, UnavailableLinkIsNotCreated) {
