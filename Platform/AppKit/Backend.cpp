@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "Platform/GL/GLSurface.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 
 namespace plat {
@@ -32,6 +33,10 @@ Backend* MakeBackendFromEnvironment() {
     if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0)
         if (Backend* b = x11::X11Backend::Open()) return b;
     return new headless::HeadlessBackend;
+}
+
+GLSurface* Backend::CreateGLSurface(Window*, GLPixelFormat* format, int32_t width, int32_t height) {
+    return GLSurface::CreateOffscreen(format, width, height);
 }
 
 }  // namespace plat

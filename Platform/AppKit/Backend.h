@@ -8,6 +8,8 @@
 
 namespace plat {
 
+class GLPixelFormat;
+class GLSurface;
 class Window;
 
 // What a window-system backend supplies to the application object: displays, the pointer, and the
@@ -37,6 +39,9 @@ public:
     virtual uint32_t ModifierFlags() const = 0;
     virtual void WindowChanged(Window* window, WindowChange change) = 0;
     virtual void Beep() {}
+    // The GL surface of a window's content (an owned reference), or null. Unless the backend can
+    // draw into its windows, an offscreen surface of that size.
+    virtual GLSurface* CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width, int32_t height);
 };
 
 // The installed backend (not owned), null when none.

@@ -196,4 +196,14 @@ void Window::ContentNeedsDisplay(const Rect&) {
     Tell(this, Backend::kNeedsDisplay);
 }
 
+GLSurface* Window::CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) {
+    Backend* b = CurrentBackend();
+    return b ? b->CreateGLSurface(this, format, width, height) : GLSurface::CreateOffscreen(format, width, height);
+}
+
+void Window::GLSurfaceNeedsDisplay(GLSurface*) {
+    if (fContentView) fContentView->SetNeedsDisplay(true);
+    else ContentNeedsDisplay(Rect{0, 0, fFrame.width, fFrame.height});
+}
+
 }  // namespace plat

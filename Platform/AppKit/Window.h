@@ -5,6 +5,7 @@
 
 #include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
+#include "Platform/GL/GLSurface.h"
 
 namespace plat {
 
@@ -57,8 +58,9 @@ inline constexpr const char* kWindowDidResignMainNotification = "WindowDidResign
 inline constexpr const char* kWindowWillCloseNotification = "WindowWillClose";
 
 // A window or panel of the application. Created hidden; the application's window list keeps
-// the visible ones front to back by level. Main thread only.
-class Window : public Object {
+// the visible ones front to back by level. Main thread only. GL window contexts get their surface
+// from it.
+class Window : public Object, public GLWindowHost {
 public:
     // A new window with the given content rectangle (screen coordinates); count 1 for the caller.
     static Window* Create(const Rect& contentRect, uint32_t styleMask);
@@ -133,6 +135,12 @@ public:
     // Called by views: an area of the content needs drawing.
     void ContentNeedsDisplay(const Rect& area);
 
+    // GL surfaces, made by the backend. A surface placed below the window needs it not opaque.
+    GLSurface* CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override;
+    void SetGLWindowOpaque(bool opaque) override { fOpaque = opaque; }
+    void GLSurfaceNeedsDisplay(GLSurface* surface) override;
+    bool IsOpaque() const { return fOpaque; }
+
     // Backend data.
     void* BackendData() const { return fBackendData; }
     void SetBackendData(void* data) { fBackendData = data; }
@@ -156,6 +164,7 @@ private:
     bool fFloatingPanel = false;
     bool fKeyOnlyIfNeeded = false;
     bool fHidesOnDeactivate = false;
+    bool fOpaque = true;
     WindowDelegate* fDelegate = nullptr;
     View* fContentView = nullptr;
     void* fBackendData = nullptr;

@@ -11,8 +11,11 @@
 #include "Common/OpenGL/COpenGLTexture.h"
 #include "Common/Rgn/CRgn.h"
 #include "Platform/GL/GLContext.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/GL/GLSurface.h"
 #include "tests/Common/OpenGL/OpenGLFixture.h"
+#include "tests/support/HeadlessScreens.h"
 
 namespace {
 
@@ -266,6 +269,33 @@ TEST_F(COpenGLContextTest, SampleContextTellsItsHolderWhenItGoes) {
     EXPECT_FALSE(holder.held->context().empty());
     delete holder.held;
     EXPECT_EQ(holder.held, nullptr);
+}
+
+TEST_F(COpenGLContextTest, AWindowHostsTheSurfaceOfItsSampleContext) {
+    testsupport::HeadlessScreens screens;
+    plat::Window* window = plat::Window::Create({100, 100, 400, 300}, plat::kTitledWindowMask);
+    plat::View* content = plat::View::Create({0, 0, 400, 300});
+    window->SetContentView(content);
+    content->Release();
+    Holder holder;
+    holder.held = new CObSampleDC(&holder, window);
+    COpenGLContext_Cca& context = holder.held->context();
+    ASSERT_TRUE(context.valid());
+    Place(context, {0, 0, 400, 300});
+    ASSERT_NE(context.glcontext()->Surface(), nullptr);
+    EXPECT_EQ(context.glcontext()->Surface()->Width(), 400);
+    EXPECT_TRUE(window->IsOpaque());
+
+    window->Display();
+    EXPECT_FALSE(content->NeedsDisplay());
+    CRgn visible(CLRect{0, 0, 400, 300});
+    visible -= CRgn(CLRect{0, 0, 100, 100});
+    context.SetPlace({0, 0, 400, 300}, visible);
+    EXPECT_FALSE(window->IsOpaque());  // drawn under the window, which clears the holes
+    EXPECT_TRUE(content->NeedsDisplay());
+    delete holder.held;
+    window->Close();
+    window->Release();
 }
 
 }  // namespace
