@@ -14,7 +14,7 @@ BitmapContext* BitmapContext::Create(int32_t width, int32_t height, PixelFormat 
     if (bpr == 0 || height <= 0 || height > 32768 || width > 32768) return nullptr;
     auto* buffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), bpr));
     if (!buffer) return nullptr;
-    bool shadow = format == PixelFormat::kGray8 || format == PixelFormat::kXRGB1555;
+    bool shadow = format != PixelFormat::kARGB32 && format != PixelFormat::kXRGB32;
     cairo_surface_t* s;
     if (shadow)
         s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -54,12 +54,11 @@ void BitmapContext::Flush() {
     if (!fShadow) return;
     const uint8_t* src = cairo_image_surface_get_data(Surface());
     int stride = cairo_image_surface_get_stride(Surface());
-    uint32_t bpp = BytesPerPixel(fFormat);
     for (int32_t y = 0; y < fHeight; ++y)
         for (int32_t x = 0; x < fWidth; ++x) {
             uint32_t argb;
             std::memcpy(&argb, src + y * stride + x * 4, 4);
-            ARGBToPixel(fFormat, argb, fBuffer + y * fBytesPerRow + x * bpp);
+            ARGBToPixel(fFormat, argb, fBuffer + y * fBytesPerRow, x);
         }
 }
 
@@ -76,7 +75,7 @@ BitmapImage* BitmapContext::CopyImage() {
 uint32_t BitmapContext::PixelAt(int32_t x, int32_t y) {
     if (x < 0 || y < 0 || x >= fWidth || y >= fHeight) return 0;
     Flush();
-    return PixelToARGB(fFormat, fBuffer + y * fBytesPerRow + x * BytesPerPixel(fFormat));
+    return PixelToARGB(fFormat, fBuffer + y * fBytesPerRow, x);
 }
 
 }  // namespace plat

@@ -11,8 +11,8 @@ namespace plat {
 class BitmapImage;
 
 // A drawing context over a pixel buffer of its own, rows padded to 16 bytes. 32-bit formats are
-// drawn in place; grey and 16-bit buffers are drawn through a 32-bit shadow and converted into the
-// buffer by Flush (which Bytes and CopyImage call).
+// drawn in place; grey (of any depth) and 16-bit buffers are drawn through a 32-bit shadow and
+// converted into the buffer by Flush (which Bytes and CopyImage call).
 class BitmapContext : public DrawContext {
 public:
     // Null for a bad size or when memory runs out. The buffer starts cleared (transparent black).

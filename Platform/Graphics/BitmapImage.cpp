@@ -15,7 +15,7 @@ BitmapImage* BitmapImage::Create(int32_t width, int32_t height, PixelFormat form
                                  size_t bytesPerRow, ColorSpace space) {
     size_t padded = PaddedBytesPerRow(format, width);
     if (!pixels || padded == 0 || height <= 0 || height > kMaxSide || width > kMaxSide) return nullptr;
-    size_t rowBytes = static_cast<size_t>(width) * BytesPerPixel(format);
+    size_t rowBytes = RowBytes(format, width);
     if (bytesPerRow < rowBytes) return nullptr;
     auto* bytes = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), padded));
     if (!bytes) return nullptr;
@@ -37,7 +37,7 @@ BitmapImage::~BitmapImage() {
 
 uint32_t BitmapImage::PixelAt(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= fWidth || y >= fHeight) return 0;
-    return PixelToARGB(fFormat, fBytes + y * fBytesPerRow + x * BytesPerPixel(fFormat));
+    return PixelToARGB(fFormat, fBytes + y * fBytesPerRow, x);
 }
 
 const PNGChunk* BitmapImage::FindChunk(const char* type) const {

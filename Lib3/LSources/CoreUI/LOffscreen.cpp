@@ -14,14 +14,29 @@ bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t d
         buffer->fLayer = plat::Layer::Create(base, width, height);
         if (buffer->fLayer) buffer->fContext = buffer->fLayer->Context();
     } else {
-        plat::PixelFormat format;
-        if (gray)
-            format = plat::PixelFormat::kGray8;
-        else if (depth < 17)
+        plat::PixelFormat format = plat::PixelFormat::kGray8;
+        bool known = true;
+        if (gray) {
+            switch (depth) {
+                case 1:
+                    format = plat::PixelFormat::kGray1;
+                    break;
+                case 2:
+                    format = plat::PixelFormat::kGray2;
+                    break;
+                case 4:
+                    format = plat::PixelFormat::kGray4;
+                    break;
+                case 8:
+                    break;
+                default:
+                    known = false;
+            }
+        } else if (depth < 17)
             format = plat::PixelFormat::kXRGB1555;
         else
             format = (flags & LOffscreen::kAlpha) ? plat::PixelFormat::kARGB32 : plat::PixelFormat::kXRGB32;
-        if (!gray || depth == 8)
+        if (known)
             buffer->fBitmap = plat::BitmapContext::Create(
                 width, height, format, gray ? plat::ColorSpace::kGenericGray : plat::ColorSpace::kSRGB);
         buffer->fContext = buffer->fBitmap;

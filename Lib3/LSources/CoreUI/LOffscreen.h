@@ -53,7 +53,7 @@ public:
 };
 
 // Makes a new buffer into handle (empty on failure). With a base context the buffer is a layer;
-// otherwise a bitmap: grey with depth bits per pixel (8 only), 16-bit colour for depths up to 16,
+// otherwise a bitmap: grey with depth bits per pixel (1, 2, 4 or 8), 16-bit colour for depths up to 16,
 // else 32-bit colour, with alpha when flags has kAlpha.
 bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t depth, bool gray,
                   uint32_t flags, const plat::DrawContext* base = nullptr);

@@ -201,7 +201,10 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
         plat::PixelFormat format;
     } cases[] = {
         {8, true, 0, true, plat::PixelFormat::kGray8},
-        {4, true, 0, false, plat::PixelFormat::kGray8},
+        {4, true, 0, true, plat::PixelFormat::kGray4},
+        {3, true, 0, false, plat::PixelFormat::kGray8},
+        {16, true, 0, false, plat::PixelFormat::kGray8},
+        {0, true, 0, false, plat::PixelFormat::kGray8},
         {16, false, 0, true, plat::PixelFormat::kXRGB1555},
         {32, false, 0, true, plat::PixelFormat::kXRGB32},
         {32, false, LOffscreen::kAlpha, true, plat::PixelFormat::kARGB32},
@@ -225,6 +228,44 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
     base->Release();
     LOffscreenH bad;
     EXPECT_FALSE(NewOffscreen(bad, 0, 4, 32, false, 0));
+}
+
+TEST(LOffscreen, GreyBuffersOfEachDepthQuantiseAndPadRows) {
+    // 130 pixels a row: (130 x depth + 7) / 8 bytes, rounded up to 16.
+    const uint8_t kLevels[5] = {0, 51, 140, 200, 255};
+    struct Case {
+        uint32_t depth;
+        size_t bytesPerRow;
+        uint8_t expect[5];
+    } cases[] = {
+        {1, 32, {0, 0, 255, 255, 255}},
+        {2, 48, {0, 85, 170, 170, 255}},
+        {4, 80, {0, 51, 136, 204, 255}},
+        {8, 144, {0, 51, 140, 200, 255}},
+    };
+    for (const Case& c : cases) {
+        LOffscreenH buffer;
+        // Grey buffers have no alpha, even when asked for.
+        ASSERT_TRUE(NewOffscreen(buffer, 130, 3, c.depth, true, LOffscreen::kAlpha)) << c.depth;
+        plat::DrawContext* ctx = buffer->Lock();
+        for (int32_t x = 0; x < 130; ++x) {
+            double v = kLevels[x % 5] / 255.0;
+            ctx->SetFillColor({v, v, v, 1});
+            ctx->FillRect({double(x), 0, 1, 3});
+        }
+        buffer->Unlock();
+        plat::BitmapImage* image = buffer->GetImage();
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->BytesPerRow(), c.bytesPerRow) << c.depth;
+        EXPECT_EQ(image->Space(), plat::ColorSpace::kGenericGray);
+        for (int32_t y = 0; y < 3; ++y)
+            for (int32_t x = 0; x < 130; ++x) {
+                uint32_t g = c.expect[x % 5];
+                ASSERT_EQ(image->PixelAt(x, y), 0xFF000000u | g << 16 | g << 8 | g)
+                    << "depth " << c.depth << " at " << x << "," << y;
+            }
+        image->Release();
+    }
 }
 
 TEST(UMacStr, CtoPStaysInsideTheBuffer) {
