@@ -25,7 +25,7 @@ CBitmapDrawContext::CBitmapDrawContext(const LOffscreenH& buffer)
     plat::BitmapContext* bitmap = b ? b->Bitmap() : nullptr;
     if (!bitmap) return;
     fBitmap = true;
-    fBitsPerPixel = plat::BytesPerPixel(bitmap->Format()) * 8;
+    fBitsPerPixel = plat::BitsPerPixel(bitmap->Format());
     fBounds = {0, 0, b->Width(), b->Height()};
 }
 

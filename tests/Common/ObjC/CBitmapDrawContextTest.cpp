@@ -36,6 +36,13 @@ TEST(CBitmapDrawContextTest, DrawsIntoTheBufferWhileHoldingItsLock) {
         image->Release();
     }
 
+    for (uint32_t depth : {1u, 2u, 4u, 8u}) {  // packed grey reports its own depth
+        LOffscreenH grey;
+        ASSERT_TRUE(NewOffscreen(grey, 6, 3, depth, true, 0));
+        CBitmapDrawContext ctx(grey);
+        EXPECT_EQ(ctx.BitsPerPixel(), depth);
+    }
+
     LOffscreenH none;
     CBitmapDrawContext empty(none);
     EXPECT_FALSE(empty.IsBitmap());
