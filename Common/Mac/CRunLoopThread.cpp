@@ -80,8 +80,8 @@ void CRunLoopThread::Stop() {
         self = mInRun && pthread_equal(mRunner, pthread_self());
     }
     if (loop) {
-        mSource->Signal();
         loop->Stop();
+        mSource->Signal();
         loop->Release();
     }
     if (self) return;
