@@ -4,7 +4,7 @@
 
 #include "Platform/Foundation/RunLoop.h"
 
-CRunLoopThread::CRunLoopThread() : mSource(plat::RunLoopSource::Create(nullptr, nullptr)) {}
+CRunLoopThread::CRunLoopThread() : mSource(plat::RunLoopSource::Create(&KeepStopping, this)) {}
 
 CRunLoopThread::~CRunLoopThread() {
     Stop();
@@ -48,6 +48,21 @@ void CRunLoopThread::Run() {
     loop->Release();
 }
 
+// A run nested in a callback takes the loop's stop for itself, and the outer run would then wait
+// on. So while a stop is requested the source keeps itself signalled and stops the loop again on
+// every turn, until the outer run has returned and removed it.
+void CRunLoopThread::KeepStopping(void* self) {
+    auto* t = static_cast<CRunLoopThread*>(self);
+    plat::RunLoop* loop;
+    {
+        CPsxMutex::Locker lock(t->mMutex);
+        if (!t->mStopRequested || !t->mInRun) return;
+        loop = t->mRunLoop;
+    }
+    loop->Stop();
+    t->mSource->Signal();
+}
+
 bool CRunLoopThread::IsStopRequested() {
     CPsxMutex::Locker lock(mMutex);
     return mStopRequested;
@@ -66,6 +81,7 @@ void CRunLoopThread::Stop() {
     }
     if (loop) {
         loop->Stop();
+        mSource->Signal();
         loop->Release();
     }
     if (self) return;

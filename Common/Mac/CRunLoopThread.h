@@ -23,8 +23,9 @@ public:
     // The thread body. Returns at once when Stop came first.
     void Run();
     // Ends the run and waits until the thread has left its loop (and joins the thread that Start
-    // made). Prompt also when issued before the thread began to run. From the loop's own thread it
-    // only asks the loop to end.
+    // made). Prompt also when issued before the thread began to run, and while a callback runs the
+    // loop again inside the run: every run of the loop then ends until the outer one has returned.
+    // From the loop's own thread it only asks the loop to end.
     void Stop();
     bool IsStopRequested();
 
@@ -38,6 +39,7 @@ protected:
 
 private:
     static void Body(void* self);
+    static void KeepStopping(void* self);
 
     CPsxMutex mMutex;
     plat::RunLoopSource* mSource;

@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreData/CRecordMergeMemory.h"
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreData/SameFloat.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 
@@ -15,7 +16,8 @@ constexpr uint32_t kNotInParent = 0xFFFFFFFF;
 
 bool SameElement(uint8_t elementKind, const void* a, const void* b) {
     if (elementKind == kElemString) return *static_cast<const LString*>(a) == *static_cast<const LString*>(b);
-    if (elementKind == kElemFloat) return *static_cast<const float*>(a) == *static_cast<const float*>(b);
+    if (elementKind == kElemFloat)
+        return SameFloat(*static_cast<const float*>(a), *static_cast<const float*>(b));
     return std::memcmp(a, b, elementKind == kElemByte ? 1 : 4) == 0;
 }
 
@@ -123,7 +125,7 @@ bool CRecordRef::SetFloat(LHandler* editor, uint32_t field, float value, uint32_
     if (editor && holder)
         CRecordUndo::FloatSet(editor, holder, *this, field, old, value,
                               CRecordHolder::CanMergeEdit(*this, field, merge));
-    if (!(old == value)) {
+    if (!SameFloat(old, value)) {
         r->Slot(field).f32 = value;
         NotifyValueChanged(editor, holder, field, 0);
     }

@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 #include "Lib3/LSources/CoreData/CUndoStrm.h"
+#include "Lib3/LSources/CoreData/SameFloat.h"
 
 // Every record entry has the body {key, old, new}, three length-prefixed parts: the key is the
 // record path of the field (and, for element edits, the u32 element index); old and new are the
@@ -307,8 +308,8 @@ void CRecordUndo::ScalarSet(LHandler* editor, CRecordHolder* holder, CRecordRef 
 
 void CRecordUndo::FloatSet(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,
                            float oldValue, float newValue, int merge) {
-    WriteEntry(editor, holder, FloatCallback, oldValue == newValue, merge, Key(ref, field), Raw(oldValue),
-               Raw(newValue));
+    WriteEntry(editor, holder, FloatCallback, SameFloat(oldValue, newValue), merge, Key(ref, field),
+               Raw(oldValue), Raw(newValue));
 }
 
 void CRecordUndo::StringSet(LHandler* editor, CRecordHolder* holder, CRecordRef ref, uint32_t field,

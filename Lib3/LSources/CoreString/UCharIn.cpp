@@ -1,13 +1,17 @@
 #include "Lib3/LSources/CoreString/UCharIn.h"
 
+#include <type_traits>
+
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 
 namespace {
 
-bool ReadInt(LCharIn& in, int32_t& value) {
-    uint32_t v = 0;
+template <class Signed>
+bool ReadInt(LCharIn& in, Signed& value) {
+    using Unsigned = std::make_unsigned_t<Signed>;
+    Unsigned v = 0;
     bool negative = false;
     bool digits = false;
     unsigned char c;
@@ -21,10 +25,10 @@ bool ReadInt(LCharIn& in, int32_t& value) {
             in.Unget();
             break;
         }
-        v = v * 10 + static_cast<uint32_t>(c - '0');
+        v = static_cast<Unsigned>(v * 10 + static_cast<Unsigned>(c - '0'));
         digits = true;
     }
-    value = static_cast<int32_t>(negative ? 0u - v : v);
+    value = static_cast<Signed>(negative ? Unsigned{0} - v : v);
     return digits;
 }
 
@@ -97,6 +101,11 @@ bool UCharIn::Read(LCharIn& in, LString& out) {
 }
 
 bool UCharIn::LineRead(LCharIn& in, int32_t& value) {
+    LineSpace(in);
+    return ReadInt(in, value);
+}
+
+bool UCharIn::LineRead(LCharIn& in, int64_t& value) {
     LineSpace(in);
     return ReadInt(in, value);
 }

@@ -28,8 +28,9 @@ public:
     // The next white-space separated word; true when anything was copied.
     static bool Read(LCharIn& in, LStrBuf& out);
     static bool Read(LCharIn& in, LString& out);
-    // As Read, without crossing a line end.
+    // As Read, without crossing a line end (the 64-bit form wraps at 64 bits).
     static bool LineRead(LCharIn& in, int32_t& value);
+    static bool LineRead(LCharIn& in, int64_t& value);
     static bool LineRead(LCharIn& in, LStrBuf& out);
     // Copies up to a line end or the delimiter (consumed when consume is set) without trailing
     // white space; true when a non-space byte was copied.

@@ -64,7 +64,7 @@ int32_t UNum::ReadIntList(const unsigned char* text, int64_t* values, int32_t ma
     if (!values) max = INT32_MAX;
     LCStrCharIn in(C(text));
     int32_t n = 0;
-    int32_t v;
+    int64_t v;
     while (n < max && UCharIn::LineRead(in, v)) {
         if (values) values[n] = v;
         ++n;

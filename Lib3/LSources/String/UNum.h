@@ -17,10 +17,11 @@ public:
     // A signed 64-bit decimal read without the C library (ParseInt64Decimal); 0 on failure.
     static int64_t ToInt64(const unsigned char* text);
 
-    // Number lists as stored in preferences. Integers are read one at a time on the line; a "."
-    // right after one makes the following fraction be read and dropped. Doubles are read one
-    // word at a time until a word does not convert. With null values the numbers are counted
-    // but not stored. Results: the number of values read (at most max).
+    // Number lists as stored in preferences. Integers (64-bit, wrapping past that) are read one
+    // at a time on the line; a "." right after one makes the following fraction be read and
+    // dropped. Doubles are read one word at a time until a word does not convert. With null
+    // values the numbers are counted but not stored. Results: the number of values read (at
+    // most max).
     static int32_t ReadIntList(const unsigned char* text, int64_t* values, int32_t max);
     static int32_t ReadDoubleList(const unsigned char* text, double* values, int32_t max);
 };

@@ -86,6 +86,54 @@ TEST(CRunLoopThreadTest, StopIsPromptWhileRunningAndBeforeRunning) {
     }
 }
 
+// A timer callback that runs the thread's loop again inside itself, as a modal session does.
+struct NestedRun {
+    bool returnAfterSource = false;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> left{false};
+    static void Fire(void* self) {
+        auto* n = static_cast<NestedRun*>(self);
+        n->entered = true;
+        plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 30, n->returnAfterSource);
+        n->left = true;
+    }
+};
+
+TEST(CRunLoopThreadTest, StopEndsTheOuterRunWhenANestedRunTookTheStop) {
+    for (bool returnAfterSource : {false, true}) {
+        SCOPED_TRACE(returnAfterSource);
+        CRunLoopThread t;
+        ASSERT_TRUE(t.Start(0));
+        plat::RunLoop* loop = t.WaitForRunLoop();
+        ASSERT_NE(loop, nullptr);
+        NestedRun nested;
+        nested.returnAfterSource = returnAfterSource;
+        CRunLoopTimer timer(&t, &nested, &NestedRun::Fire);
+        timer.FireAfter(0);
+        auto t0 = Steady::now();
+        while (!nested.entered && SecondsSince(t0) < 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(nested.entered);
+
+        std::atomic<bool> stopped{false};
+        std::thread stopper([&] {
+            t.Stop();
+            stopped = true;
+        });
+        t0 = Steady::now();
+        while (!stopped && SecondsSince(t0) < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_TRUE(stopped) << "Stop is still waiting for the thread's run to end";
+        EXPECT_TRUE(nested.left);
+        // Unsticks a failing run so that the test ends.
+        while (!stopped) {
+            loop->Stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stopper.join();
+        loop->Release();
+    }
+}
+
 struct Rearming {
     CRunLoopTimer* timer = nullptr;
     std::atomic<int> count{0};

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <clocale>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -320,6 +321,38 @@ TEST_F(PrefsStoreTest, NumbersAreStoredInTheCLocaleWhateverTheProcessLocale) {
         EXPECT_EQ(ints, (std::vector<int64_t>{1, 2, 3}));
         EXPECT_FALSE(root.GetIntList("missing", ints));
     }
+}
+
+TEST_F(PrefsStoreTest, IntegerListsKeepSixtyFourBitsThroughTheFile) {
+    const std::vector<int64_t> wide = {5000000000, -5000000000, INT64_MAX, INT64_MIN, 4294967295};
+    {
+        PrefsStore store(LString("wide"), PrefsStore::kWritable);
+        const PrefsDictView root(&store, store.Root());
+        root.SetIntList("wide", wide.data(), uint32_t(wide.size()));
+        // Texts too wide for the 32-bit fields they are read into.
+        const PrefsDictView rec = root.CreateChild("rec");
+        rec.SetText("i", LString("4294967297 "));
+        rec.SetText("uint", LString("-1 "));
+        rec.SetText("ints", LString("4294967295 -2147483649 8589934592 "));
+    }
+    plat::Preferences::Reset();
+    PrefsStore store(LString("wide"), PrefsStore::kReadOnly);
+    const PrefsDictView root(&store, store.Root());
+    std::vector<int64_t> back;
+    ASSERT_TRUE(root.GetIntList("wide", back));
+    EXPECT_EQ(back, wide);
+
+    // 32-bit fields keep the low 32 bits of what is stored.
+    CRecord* r = CRecord::New(&gRoot);
+    CRecordDict::FromDictionary(root.OpenChild("rec"), CRecordRef(&r));
+    EXPECT_EQ(r->GetInt(kI), 1);
+    EXPECT_EQ(r->GetUInt(kU), 0xFFFFFFFFu);
+    ASSERT_EQ(r->ArrayCount(kInts), 3u);
+    const int32_t* ints = static_cast<const int32_t*>(r->ArrayData(kInts));
+    EXPECT_EQ(ints[0], -1);
+    EXPECT_EQ(ints[1], INT32_MAX);
+    EXPECT_EQ(ints[2], 0);
+    CRecord::Delete(r);
 }
 
 TEST_F(PrefsStoreTest, ShorterListsLeaveNoStaleElements) {

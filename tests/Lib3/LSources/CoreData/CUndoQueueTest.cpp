@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +200,44 @@ TEST_F(UndoTest, UnchangedValuesAndEditorsWithoutQueueWriteNothing) {
     Root().SetInt(&orphan, kInt, 12);
     EXPECT_EQ(Root()->GetInt(kInt), 12);
     EXPECT_FALSE(Queue().CanUndo());
+}
+
+// A control that keeps sending NaN must not flood observers and the queue: NaN over NaN is no change.
+TEST_F(UndoTest, NaNSetOverNaNIsNoChange) {
+    int events = 0;
+    RecordObserverFunction* count = [](void* context, const SRecordEvent*) { ++*static_cast<int*>(context); };
+    holder->AddObserver(&events, count);
+    const float one = 1.0f;
+    Root()->SetArrayRaw(kFloats, &one, 1);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* name;
+        std::function<void()> set;
+        std::function<float()> get;
+    } cases[] = {
+        {"float field", [&] { Root().SetFloat(&editor, kFloat, nan); },
+         [&] { return Root()->GetFloat(kFloat); }},
+        {"float element", [&] { Root().SetArrayValue(&editor, kFloats, 0, nan); },
+         [&] { return static_cast<const float*>(Root()->ArrayData(kFloats))[0]; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const float before = c.get();
+        events = 0;
+        for (int i = 0; i < 4; ++i) c.set();
+        EXPECT_TRUE(std::isnan(c.get()));
+        EXPECT_EQ(events, 1);
+        ASSERT_TRUE(Queue().Perform(0));  // one step takes the value back
+        EXPECT_EQ(c.get(), before);
+        EXPECT_FALSE(Queue().CanUndo());
+    }
+    // Zeros of either sign still count as equal.
+    Root().SetFloat(&editor, kFloat, 0.0f);
+    events = 0;
+    Root().SetFloat(&editor, kFloat, -0.0f);
+    EXPECT_EQ(events, 0);
+    EXPECT_FALSE(std::signbit(Root()->GetFloat(kFloat)));
+    holder->RemoveObserver(&events, count);
 }
 
 TEST_F(UndoTest, NewEditAfterUndoDropsRedo) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -39,6 +40,19 @@ TEST(UNum, IntListDropsFractions) {
     EXPECT_EQ(UNum::ReadIntList(U("4 5 6 7"), nullptr, 0), 4);  // counts without storing
     EXPECT_EQ(UNum::ReadIntList(U("1 2\n3"), v, 8), 2);         // one line
     EXPECT_EQ(UNum::ReadIntList(nullptr, v, 8), 0);
+}
+
+TEST(UNum, IntListKeepsSixtyFourBitValues) {
+    int64_t v[4] = {};
+    ASSERT_EQ(UNum::ReadIntList(U("5000000000 -5000000000 9223372036854775807 -9223372036854775808"), v, 4),
+              4);
+    EXPECT_EQ(v[0], 5000000000);
+    EXPECT_EQ(v[1], -5000000000);
+    EXPECT_EQ(v[2], INT64_MAX);
+    EXPECT_EQ(v[3], INT64_MIN);
+    // Past 64 bits the value wraps, as it always has past the reader's width.
+    ASSERT_EQ(UNum::ReadIntList(U("18446744073709551617"), v, 1), 1);
+    EXPECT_EQ(v[0], 1);
 }
 
 TEST(UNum, DoubleListStopsAtFirstNonNumber) {
