@@ -1,5 +1,6 @@
 #include "Platform/AppKit/Backend.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,8 +31,15 @@ const char* BackendNameFromEnvironment() {
 }
 
 Backend* MakeBackendFromEnvironment() {
-    if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0)
+    const char* forced = std::getenv("ORBILUME_PLATFORM");
+    if (forced && forced[0] && std::strcmp(forced, "x11") != 0 && std::strcmp(forced, "headless") != 0)
+        std::fprintf(stderr, "orbilume: unknown ORBILUME_PLATFORM \"%s\" (x11 or headless); ignored\n", forced);
+    if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0) {
         if (Backend* b = x11::X11Backend::Open()) return b;
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "orbilume: no X server answers on \"%s\"; running without a screen\n",
+                     display ? display : "");
+    }
     return new headless::HeadlessBackend;
 }
 
