@@ -83,8 +83,8 @@ public:
     // four elements (or another field) reads as all 0. Setting goes through SetArray.
     CLRect GetRectField(uint32_t field) const;
     bool SetRectField(LHandler* editor, uint32_t field, const CLRect& rect, uint32_t merge = 0) const;
-    // A file spec kept as its POSIX path in a string field; an empty, relative or otherwise
-    // unresolvable path reads as the empty spec. Setting goes through SetString.
+    // An LFsSpec kept as its POSIX path in a string field; an empty, relative or otherwise
+    // unresolvable path reads as the empty LFsSpec. Setting goes through SetString.
     LFsSpec GetFileSpecField(uint32_t field) const;
     bool SetFileSpecField(LHandler* editor, uint32_t field, const LFsSpec& spec, uint32_t merge = 0) const;
 

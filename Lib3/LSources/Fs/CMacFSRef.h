@@ -6,7 +6,7 @@
 
 class LFsSpec;
 
-// A file-system reference of a spec's item (not following a final symbolic link); all zero when
+// A file-system reference of an LFsSpec's item (not following a final symbolic link); all zero when
 // the item does not exist. The parent form holds the reference of the parent folder and the leaf
 // name as UTF-16, which is what making the item needs.
 class CMacFSRef {

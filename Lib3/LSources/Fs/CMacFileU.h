@@ -28,14 +28,14 @@ public:
 
     // The POSIX path of a spec: the volume's mount point, then "/" and each decoded segment with
     // "/" written as ":". Empty for an unknown volume and for a segment that is ".", ".." or holds
-    // a NUL byte, so no spec names an item outside its own path.
+    // a NUL byte, so no LFsSpec names an item outside its own path.
     static LString PathFromLFsSpec(const LFsSpec& spec);
 
-    // The spec of a file-system reference's item; empty when its path no longer names it.
+    // The LFsSpec of a file-system reference's item; empty when its path no longer names it.
     static LFsSpec LFsSpecFromFSRef(const plat::FileRef& ref);
 
-    // Through the POSIX path: the spec of a file URL (empty for other URLs), and the file URL of a
-    // spec (empty when the spec names no POSIX path; a spec ending in "/" gives a folder's URL).
+    // Through the POSIX path: the LFsSpec of a file URL (empty for other URLs), and the file URL of
+    // an LFsSpec (empty when it names no POSIX path; one ending in "/" gives a folder's URL).
     static LFsSpec LFsSpecFromNSURL(const plat::URL& url);
     static plat::URL NSURLFromLFsSpec(const LFsSpec& spec);
     static plat::URL CFURLFromLFsSpec(const LFsSpec& spec);

@@ -37,6 +37,15 @@ struct Frame : LHandler {
     }
 };
 
+// Counts the timer expiries it receives.
+struct ExpiryCounter : LHandler {
+    int expired = 0;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(LTimer_Expire)) ++expired;
+        return LMessage();
+    }
+};
+
 class CMacMainLoopTest : public MainLoopFixture {
 protected:
     void RunLoopOnce() { plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0, false); }
@@ -149,13 +158,7 @@ TEST_F(CMacMainLoopTest, IdleTimerRearmRule) {
 
 TEST_F(CMacMainLoopTest, DueTimersExpireFromTheIdleTimer) {
     testsupport::FakeClock clock;
-    struct Owner : LHandler {
-        int expired = 0;
-        LMessage Handle(const LMessage& msg) override {
-            if (msg.Is(LTimer_Expire)) ++expired;
-            return LMessage();
-        }
-    } owner;
+    ExpiryCounter owner;
     LTimer timer(&owner);
     timer.StartOnce(30, 0);
     clock.AdvanceMs(20);
@@ -208,13 +211,7 @@ TEST_F(CMacMainLoopTest, ModalWindowGetsASessionUntilHidden) {
 
 TEST_F(CMacMainLoopTest, TimersBehindTheFrontModalWindowWait) {
     testsupport::FakeClock clock;
-    struct Owner : LHandler {
-        int expired = 0;
-        LMessage Handle(const LMessage& msg) override {
-            if (msg.Is(LTimer_Expire)) ++expired;
-            return LMessage();
-        }
-    } owner;
+    ExpiryCounter owner;
     Frame frame(&root);
     LWindow dialog(&frame, LWindow::kModal, CMacWindowKindH(new CMacWinKind(8)));
     mgr.Show(&dialog);

@@ -247,11 +247,8 @@ TEST_F(CompositionRendererTest, InvertFilterWithEveryInputKind) {
 
     // A flipped rectangle texture from the video texture cache, over a pixel buffer (top row first),
     // and the same pixel buffer as a CPU image.
-    Ref<plat::PixelBuffer> pixels(plat::PixelBuffer::Create(kPatternWidth, kPatternHeight));
-    ASSERT_TRUE(pixels->Lock(0));
-    for (uint32_t y = 0; y < kPatternHeight; ++y)
-        std::memcpy(pixels->BaseAddress() + pixels->BytesPerRow() * y, pattern->Row(y), 4 * kPatternWidth);
-    pixels->Unlock(0);
+    Ref<plat::PixelBuffer> pixels(PatternPixelBuffer());
+    ASSERT_TRUE(pixels);
     Ref<plat::GLTextureCache> cache(plat::GLTextureCache::Create(Context(), Context()->PixelFormat()));
     Ref<plat::GLTexture> videoTexture(cache->CreateTexture(pixels.get()));
     Ref<GLTextureImage> flipped(

@@ -104,11 +104,8 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
 
     Ref<plat::BufferImage> pattern(PatternBuffer());
     // The same pattern as a flipped rectangle texture.
-    Ref<plat::PixelBuffer> pixels(plat::PixelBuffer::Create(kPatternWidth, kPatternHeight));
-    ASSERT_TRUE(pixels->Lock(0));
-    for (uint32_t y = 0; y < kPatternHeight; ++y)
-        std::memcpy(pixels->BaseAddress() + pixels->BytesPerRow() * y, pattern->Row(y), 4 * kPatternWidth);
-    pixels->Unlock(0);
+    Ref<plat::PixelBuffer> pixels(PatternPixelBuffer());
+    ASSERT_TRUE(pixels);
     Ref<plat::GLTextureCache> cache(plat::GLTextureCache::Create(Context(), Context()->PixelFormat()));
     Ref<plat::GLTexture> video(cache->CreateTexture(pixels.get()));
     Ref<plat::GLTextureImage> flipped(

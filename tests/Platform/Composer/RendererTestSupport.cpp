@@ -36,6 +36,21 @@ plat::BufferImage* PatternBuffer() {
     return image;
 }
 
+plat::PixelBuffer* PatternPixelBuffer() {
+    plat::PixelBuffer* pixels = plat::PixelBuffer::Create(kPatternWidth, kPatternHeight);
+    if (!pixels || !pixels->Lock(0)) {
+        plat::Release(pixels);
+        return nullptr;
+    }
+    for (uint32_t y = 0; y < kPatternHeight; ++y)
+        for (uint32_t x = 0; x < kPatternWidth; ++x) {
+            uint32_t p = PatternPixel(x, y);
+            std::memcpy(pixels->BaseAddress() + pixels->BytesPerRow() * y + 4 * x, &p, 4);
+        }
+    pixels->Unlock(0);
+    return pixels;
+}
+
 uint32_t BufferPixel(const plat::BufferImage& image, uint32_t x, uint32_t y) {
     uint32_t p = 0;
     std::memcpy(&p, image.Row(y) + 4 * x, 4);

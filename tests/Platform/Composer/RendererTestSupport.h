@@ -9,6 +9,7 @@
 #include "Platform/Composer/Composition.h"
 #include "Platform/Composer/CompositionRenderer.h"
 #include "Platform/Composer/Image.h"
+#include "Platform/Video/PixelBuffer.h"
 #include "tests/support/GLFixture.h"
 
 namespace composertest {
@@ -27,6 +28,8 @@ constexpr uint32_t kPatternWidth = 4, kPatternHeight = 3;
 uint32_t PatternPixel(uint32_t x, uint32_t y);
 uint32_t Inverted(uint32_t pixel);
 plat::BufferImage* PatternBuffer();
+// The same pattern in a new pixel buffer (top row first); null when it cannot be locked.
+plat::PixelBuffer* PatternPixelBuffer();
 // A pixel of a buffer image, top row first, as 0xAARRGGBB.
 uint32_t BufferPixel(const plat::BufferImage& image, uint32_t x, uint32_t y);
 
