@@ -4,14 +4,11 @@
 
 #include "Common/Stream/CMemStream.h"
 #include "Common/Stream/CStream.h"
+#include "Platform/Foundation/Bytes.h"
 
 namespace {
 
 const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
-uint32_t ReadBE32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
 
 }  // namespace
 
@@ -29,8 +26,8 @@ bool CPngChunkWalker::NextChunk() {
         fFailed = true;
         return false;
     }
-    fLength = ReadBE32(header);
-    fType = ReadBE32(header + 4);
+    fLength = plat::LoadBE32(header);
+    fType = plat::LoadFourCC(header + 4);
     fDataPos = fStream.Position();
     fNext = fDataPos + uint64_t{fLength} + 4;  // data and CRC
     return true;
@@ -52,8 +49,8 @@ void ReadPngHotSpot(CStream& stream, int32_t& x, int32_t& y) {
         if (walker.Type() != CPngChunkWalker::Code("hsPT")) continue;
         uint8_t p[4];
         if (walker.Length() < 4 || walker.ReadData(p, 4) < 4) return;
-        x = p[0] << 8 | p[1];
-        y = p[2] << 8 | p[3];
+        x = plat::LoadBE16(p);
+        y = plat::LoadBE16(p + 2);
         return;
     }
 }

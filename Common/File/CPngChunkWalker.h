@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Platform/Foundation/Bytes.h"
+
 class CStream;
 
 // Steps through the chunks of a PNG image held in a stream.
@@ -22,10 +24,7 @@ public:
     uint32_t ReadData(void* bytes, uint32_t count);
     bool Failed() const { return fFailed; }
 
-    static constexpr uint32_t Code(const char (&t)[5]) {
-        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 |
-               uint32_t(uint8_t(t[3]));
-    }
+    static constexpr uint32_t Code(const char (&t)[5]) { return plat::FourCC(t); }
 
 private:
     CStream& fStream;

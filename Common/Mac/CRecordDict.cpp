@@ -4,6 +4,7 @@
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UWord.h"
+#include "Platform/Foundation/Bytes.h"
 
 PrefsDictView PrefsDictView::OpenChild(const char* key) const {
     return PrefsDictView(mNode, IsValid() ? mNode->OpenSub(mHandle, key) : nullptr);
@@ -74,9 +75,11 @@ std::string PrefsDictView::IndexedKey(const char* prefix, uint32_t index) {
 }
 
 std::string CRecordDict::TagKey(uint32_t tag) {
+    char text[5];
+    plat::FourCCToText(tag, text);
     std::string key;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = char((tag >> shift) & 0xFF);
+    for (int i = 0; i < 4; ++i) {
+        const char c = text[i];
         if (key.empty() && c == ' ') continue;
         key.push_back(c);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +19,13 @@ inline uint32_t LoadBE32(const void* p) {
 inline uint64_t LoadBE64(const void* p) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
     return (uint64_t(LoadBE32(b)) << 32) | LoadBE32(b + 4);
+}
+// A big-endian unsigned number of n bytes (n at most 8), as variable-width binary formats store them.
+inline uint64_t LoadBE(const void* p, size_t n) {
+    const uint8_t* b = static_cast<const uint8_t*>(p);
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i) v = (v << 8) | b[i];
+    return v;
 }
 inline uint16_t LoadLE16(const void* p) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -68,6 +76,11 @@ inline void StoreLE64(void* p, uint64_t v) {
 }
 
 // Four-character codes are stored big-endian: 'TPNG' is the bytes "TPNG".
+// The code of a four-character literal, usable in constant expressions: FourCC("TPNG").
+constexpr uint32_t FourCC(const char (&text)[5]) {
+    return (uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16) |
+           (uint32_t(uint8_t(text[2])) << 8) | uint32_t(uint8_t(text[3]));
+}
 inline uint32_t LoadFourCC(const void* p) { return LoadBE32(p); }
 inline void StoreFourCC(void* p, uint32_t code) { StoreBE32(p, code); }
 // The code of a four-byte text ("TPNG" -> 'TPNG'); text shorter than four bytes is padded with blanks.

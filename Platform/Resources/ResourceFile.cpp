@@ -5,6 +5,8 @@
 #include <map>
 #include <mutex>
 
+#include "Platform/Foundation/Bytes.h"
+
 namespace plat {
 
 namespace {
@@ -15,15 +17,10 @@ constexpr size_t kHeaderSize = 12;
 constexpr size_t kEntrySize = 24;
 constexpr size_t kMaxName = 255;
 
-uint32_t GetBE32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
-}
-
 void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v >> 24));
-    out.push_back(uint8_t(v >> 16));
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
+    uint8_t b[4];
+    StoreBE32(b, v);
+    out.insert(out.end(), b, b + 4);
 }
 
 bool InRange(size_t size, uint32_t offset, uint32_t length) {
@@ -80,20 +77,20 @@ ResourceHandle* MakeHandle(const ResourceEntry* e) {
 bool ParseResourceFile(const uint8_t* bytes, size_t size, std::vector<ResourceEntry>& out) {
     out.clear();
     if (!bytes || size < kHeaderSize || size > kMaxResourceFileSize || std::memcmp(bytes, kMagic, 4) != 0 ||
-        GetBE32(bytes + 4) != kVersion)
+        LoadBE32(bytes + 4) != kVersion)
         return false;
-    const uint32_t count = GetBE32(bytes + 8);
+    const uint32_t count = LoadBE32(bytes + 8);
     if (count > kMaxResourceCount || (size - kHeaderSize) / kEntrySize < count) return false;
     out.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes + kHeaderSize + size_t{i} * kEntrySize;
         ResourceEntry e;
-        e.type = GetBE32(p);
-        e.id = int32_t(GetBE32(p + 4));
-        const uint32_t nameOffset = GetBE32(p + 8);
-        const uint32_t nameLength = GetBE32(p + 12);
-        const uint32_t dataOffset = GetBE32(p + 16);
-        const uint32_t dataLength = GetBE32(p + 20);
+        e.type = LoadBE32(p);
+        e.id = int32_t(LoadBE32(p + 4));
+        const uint32_t nameOffset = LoadBE32(p + 8);
+        const uint32_t nameLength = LoadBE32(p + 12);
+        const uint32_t dataOffset = LoadBE32(p + 16);
+        const uint32_t dataLength = LoadBE32(p + 20);
         if (nameLength > kMaxName || !InRange(size, nameOffset, nameLength) ||
             !InRange(size, dataOffset, dataLength)) {
             out.clear();

@@ -4,16 +4,13 @@
 #include <memory>
 #include <vector>
 
+#include "Platform/Foundation/Bytes.h"
+
 namespace plat {
 
 using DescType = uint32_t;
 using AEKeyword = uint32_t;
 using OSErr = int16_t;
-
-constexpr DescType FourCC(const char (&c)[5]) {
-    return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 | uint32_t(uint8_t(c[2])) << 8 |
-           uint32_t(uint8_t(c[3]));
-}
 
 constexpr DescType kTypeNull = FourCC("null");
 constexpr DescType kTypeList = FourCC("list");

@@ -8,12 +8,9 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CScrapChunk.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Platform/Foundation/Bytes.h"
 
 namespace {
-
-uint32_t GetBE32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
-}
 
 // A cursor over the body of one chunk.
 struct Cursor {
@@ -26,7 +23,7 @@ struct Cursor {
             pos = end;
             return false;
         }
-        v = GetBE32(bytes + pos);
+        v = plat::LoadBE32(bytes + pos);
         pos += 4;
         return true;
     }
@@ -79,8 +76,8 @@ struct Chunk {
             c.body = c.end = c.next = limit;
             return c;
         }
-        c.id = GetBE32(bytes + pos);
-        const uint32_t length = GetBE32(bytes + pos + 4);
+        c.id = plat::LoadBE32(bytes + pos);
+        const uint32_t length = plat::LoadBE32(bytes + pos + 4);
         c.body = pos + 8;
         c.end = limit - c.body < length ? limit : c.body + length;
         c.next = c.end + ((length & 1) && c.end < limit ? 1 : 0);

@@ -6,11 +6,13 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CScrapChunk.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Platform/Foundation/Bytes.h"
 
 namespace {
 
 void PutBE32(CStream& s, uint32_t v) {
-    const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+    uint8_t b[4];
+    plat::StoreBE32(b, v);
     s.Put(b, 4);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Platform/Foundation/Bytes.h"
 #include "Platform/Resources/ResourceFile.h"
 
 LStrListRsrc::LStrListRsrc(const SRsrcRequest& request, ResourceProvider* provider, uint32_t type)
@@ -19,7 +20,7 @@ bool LStrListRsrc::Load(int32_t fileRef, const SRsrcRequest& request) {
     plat::Release(mHandle);
     mHandle = handle;
     const uint8_t* bytes = handle->Bytes();
-    mCount = handle->Size() >= 2 ? (uint32_t{bytes[0]} << 8) | bytes[1] : 0;
+    mCount = handle->Size() >= 2 ? plat::LoadBE16(bytes) : 0;
     mIndex = 0;
     mOffset = 2;
     return true;

@@ -2,10 +2,11 @@
 
 #include <cstdint>
 
+#include "Platform/Foundation/Bytes.h"
+
 // Four-character code, first character in the most significant byte: Fcc("YUND").
 constexpr uint32_t Fcc(const char (&s)[5]) {
-    return (uint32_t{static_cast<uint8_t>(s[0])} << 24) | (uint32_t{static_cast<uint8_t>(s[1])} << 16) |
-           (uint32_t{static_cast<uint8_t>(s[2])} << 8) | uint32_t{static_cast<uint8_t>(s[3])};
+    return plat::FourCC(s);
 }
 
 // Field kinds; each value lives in one 8-byte slot of the record.

@@ -12,6 +12,7 @@
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Fs/LFsOpS.h"
+#include "Platform/Foundation/Bytes.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ bool StatItem(const std::string& path, struct stat& st) {
 uint32_t ReadCode(const std::string& path, const char* attr) {
     unsigned char b[4];
     if (lgetxattr(path.c_str(), attr, b, 4) != 4) return 0;
-    return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+    return plat::LoadFourCC(b);
 }
 
 bool Unsupported(int err) {
@@ -47,8 +48,8 @@ bool WriteAttr(const std::string& path, const char* attr, const void* value, siz
 }
 
 bool WriteCode(const std::string& path, const char* attr, uint32_t code) {
-    unsigned char b[4] = {static_cast<unsigned char>(code >> 24), static_cast<unsigned char>(code >> 16),
-                          static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code)};
+    unsigned char b[4];
+    plat::StoreFourCC(b, code);
     return WriteAttr(path, attr, b, 4, code == 0);
 }
 

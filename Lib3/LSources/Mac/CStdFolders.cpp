@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Platform/Foundation/Bytes.h"
 #include "Platform/Foundation/StandardFolders.h"
 
 CStdFolders* gStdFolders = nullptr;
@@ -14,20 +15,15 @@ struct FolderType {
     plat::StandardFolder folder;
 };
 
-constexpr uint32_t Fcc(char a, char b, char c, char d) {
-    return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) |
-           uint8_t(d);
-}
-
 constexpr FolderType kTypes[CStdFolders::kCount] = {
-    {Fcc('d', 'e', 's', 'k'), plat::StandardFolder::kDesktop},
-    {Fcc('u', 't', 'm', 'p'), plat::StandardFolder::kUserTemporary},
-    {Fcc('m', 'a', 'c', 's'), plat::StandardFolder::kSystem},
-    {Fcc('a', 'p', 'p', 's'), plat::StandardFolder::kApplications},
-    {Fcc('c', 'u', 's', 'r'), plat::StandardFolder::kCurrentUser},
-    {Fcc('d', 'o', 'c', 's'), plat::StandardFolder::kDocuments},
-    {Fcc('a', 's', 'u', 'p'), plat::StandardFolder::kApplicationSupport},
-    {Fcc('t', 'r', 's', 'h'), plat::StandardFolder::kTrash},
+    {plat::FourCC("desk"), plat::StandardFolder::kDesktop},
+    {plat::FourCC("utmp"), plat::StandardFolder::kUserTemporary},
+    {plat::FourCC("macs"), plat::StandardFolder::kSystem},
+    {plat::FourCC("apps"), plat::StandardFolder::kApplications},
+    {plat::FourCC("cusr"), plat::StandardFolder::kCurrentUser},
+    {plat::FourCC("docs"), plat::StandardFolder::kDocuments},
+    {plat::FourCC("asup"), plat::StandardFolder::kApplicationSupport},
+    {plat::FourCC("trsh"), plat::StandardFolder::kTrash},
 };
 
 LFsSpec SpecOf(plat::StandardFolder folder, bool create) {

@@ -1,13 +1,10 @@
 #include "Lib3/LSources/Mac/SystemInfo.h"
 
+#include "Platform/Foundation/Bytes.h"
+
 SSystemInfo gSystemInfo;
 
 namespace {
-
-uint32_t FccOf(const char* s) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-           (uint32_t(uint8_t(s[2])) << 8) | uint8_t(s[3]);
-}
 
 struct Answer {
     const char* fcc;
@@ -46,7 +43,7 @@ constexpr SlotSelector kLastSlots[] = {
 };
 
 bool Ask(SystemQuery query, const char* fcc, int32_t& response) {
-    return query(FccOf(fcc), response) == 0;
+    return query(plat::LoadFourCC(fcc), response) == 0;
 }
 
 void AskSlots(SSystemInfo& info, SystemQuery query, const SlotSelector* list, int count) {
@@ -60,7 +57,7 @@ void AskSlots(SSystemInfo& info, SystemQuery query, const SlotSelector* list, in
 
 int QuerySystem(uint32_t selector, int32_t& response) {
     for (const Answer& a : kAnswers) {
-        if (FccOf(a.fcc) == selector) {
+        if (plat::LoadFourCC(a.fcc) == selector) {
             response = a.response;
             return 0;
         }

@@ -5,18 +5,14 @@
 #include "Lib3/LSources/CoreString/UCharIn.h"
 #include "Lib3/LSources/String/UString.h"
 #include "Lib3/LSources/String/UUtf8.h"
+#include "Platform/Foundation/Bytes.h"
 #include "Platform/Foundation/TextEncoding.h"
 
 namespace {
 
+// Text shorter than four characters is padded with blanks.
 uint32_t PackFcc(const unsigned char* text) {
-    uint32_t code = 0;
-    bool ended = false;
-    for (int i = 0; i < 4; ++i) {
-        if (!ended && !text[i]) ended = true;
-        code = (code << 8) | (ended ? ' ' : text[i]);
-    }
-    return code;
+    return plat::FourCCFromText(reinterpret_cast<const char*>(text));
 }
 
 }  // namespace
@@ -40,10 +36,12 @@ LString CStrU::LStringFromAsciiString(const char* text) {
 }
 
 LString CStrU::LStringFromFcc(uint32_t code) {
+    char text[5];
+    plat::FourCCToText(code, text);
     unsigned char bytes[4];
     uint32_t n = 0;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const unsigned char c = static_cast<unsigned char>(code >> shift);
+    for (int i = 0; i < 4; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == 0) break;
         if (c == ' ' && n == 0) continue;
         bytes[n++] = c;

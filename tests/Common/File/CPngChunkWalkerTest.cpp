@@ -5,6 +5,7 @@
 
 #include "Common/File/CPngChunkWalker.h"
 #include "Common/Stream/CMemStream.h"
+#include "Platform/Foundation/Bytes.h"
 #include "tests/Common/File/PngFixture.h"
 
 namespace {
@@ -14,8 +15,9 @@ std::vector<std::string> Types(const std::string& png) {
     CPngChunkWalker w(stream);
     std::vector<std::string> types;
     while (w.NextChunk()) {
-        const uint32_t t = w.Type();
-        types.push_back({char(t >> 24), char(t >> 16), char(t >> 8), char(t)});
+        char type[5];
+        plat::FourCCToText(w.Type(), type);
+        types.push_back(type);
     }
     return types;
 }

@@ -10,6 +10,7 @@
 #include "Common/File/CPngChunkWalker.h"
 #include "Common/File/Crc32.h"
 #include "Common/Stream/CMemStream.h"
+#include "Platform/Foundation/Bytes.h"
 #include "tests/Common/File/PngFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -61,10 +62,11 @@ std::vector<Listed> ByWalker(const std::string& png) {
     CMemStream stream(const_cast<char*>(png.data()), static_cast<uint32_t>(png.size()));
     CPngChunkWalker w(stream);
     while (w.NextChunk()) {
-        const uint32_t t = w.Type();
+        char type[5];
+        plat::FourCCToText(w.Type(), type);
         // pngcheck gives the offset of the type field.
         const unsigned long offset = static_cast<unsigned long>(w.DataPosition()) - 4;
-        out.push_back({{char(t >> 24), char(t >> 16), char(t >> 8), char(t)}, offset, w.Length()});
+        out.push_back({type, offset, w.Length()});
     }
     return out;
 }

@@ -35,4 +35,15 @@ TEST(Bytes, FourCharacterCodes) {
     plat::StoreFourCC(b, 0x544C594Fu);
     EXPECT_EQ('T', b[0]);
     EXPECT_EQ(0x544C594Fu, plat::LoadFourCC(b));
+    static_assert(plat::FourCC("TPNG") == 0x54504E47u);
+    EXPECT_EQ(plat::FourCC("\xFF\x80 a"), 0xFF802061u);
+}
+
+TEST(Bytes, VariableWidthBigEndian) {
+    const uint8_t b[9] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0xFF};
+    EXPECT_EQ(0u, plat::LoadBE(b, 0));
+    EXPECT_EQ(0x01u, plat::LoadBE(b, 1));
+    EXPECT_EQ(0x010203u, plat::LoadBE(b, 3));
+    EXPECT_EQ(plat::LoadBE64(b), plat::LoadBE(b, 8));
+    EXPECT_EQ(0x02030405060708FFull, plat::LoadBE(b + 1, 8));
 }

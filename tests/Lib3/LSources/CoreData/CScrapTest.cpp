@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreData/CScrapReader.h"
 #include "Lib3/LSources/CoreData/CScrapWriter.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Platform/Foundation/Bytes.h"
 #include "tests/Lib3/LSources/CoreData/RecordTestTypes.h"
 
 using namespace rtest;
@@ -176,7 +177,9 @@ TEST(Scrap, DepthIsBoundedBothWays) {
     // The same nesting made by hand is refused by the reader without harm.
     std::vector<uint8_t> image;
     auto be32 = [&image](uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8) image.push_back(uint8_t(v >> s));
+        uint8_t b[4];
+        plat::StoreBE32(b, v);
+        image.insert(image.end(), b, b + 4);
     };
     const int depth = 1000;
     be32(1);
@@ -191,8 +194,7 @@ TEST(Scrap, DepthIsBoundedBothWays) {
         be32(Fcc("optl"));
     }
     const uint32_t outer = uint32_t(image.size() - 8);
-    image[4] = uint8_t(outer >> 24), image[5] = uint8_t(outer >> 16), image[6] = uint8_t(outer >> 8),
-    image[7] = uint8_t(outer);
+    plat::StoreBE32(image.data() + 4, outer);
     CScrapReader reader(image.data(), image.size());
     EXPECT_EQ(reader.ReadRecord(), nullptr);
 }

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Lib3/LSources/Mac/SystemInfo.h"
+#include "Platform/Foundation/Bytes.h"
 
 namespace {
 
 uint32_t Fcc(const char* s) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-           (uint32_t(uint8_t(s[2])) << 8) | uint8_t(s[3]);
+    return plat::LoadFourCC(s);
 }
 
 TEST(SystemInfoTest, ReportsAModernSystem) {
