@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform/Foundation/Bytes.h"
+
 namespace plat {
 
 namespace {
 
 uint64_t ReadBigEndian(const uint8_t* p, unsigned n) {
-    uint64_t v = 0;
-    for (unsigned i = 0; i < n; ++i) v = (v << 8) | p[i];
-    return v;
+    return LoadBE(p, n);
 }
 
 class BinaryChecker {
