@@ -9,6 +9,7 @@
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Platform/Foundation/FileIO.h"
 
 namespace {
 
@@ -36,8 +37,8 @@ void CMainApp::Log(const char* what, const char* detail) {
         line += detail;
     }
     line += '\n';
-    ssize_t n = write(mLog, line.data(), line.size());
-    (void)n;
+    // The log is best effort: a failed write loses the line.
+    (void)plat::WriteAllToFd(mLog, line.data(), line.size());
 }
 
 LMessage CMainApp::Handle(const LMessage& msg) {

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "Platform/Composer/PropertyListCheck.h"
+#include "Platform/Foundation/FileIO.h"
 
 namespace plat {
 
@@ -332,22 +333,7 @@ bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray&
 bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format) {
     ByteArray bytes;
     if (!WritePropertyList(value, format, bytes)) return false;
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = ::fchmod(fd, 0644) == 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), {.mode = 0644});
 }
 
 }  // namespace plat

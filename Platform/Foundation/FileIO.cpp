@@ -85,6 +85,23 @@ bool WriteAllToFd(int fd, const void* bytes, size_t size) {
     return true;
 }
 
+bool WriteAllAt(int fd, const void* bytes, size_t size, uint64_t offset, size_t* written) {
+    const char* p = static_cast<const char*>(bytes);
+    size_t done = 0;
+    bool ok = true;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, p + done, size - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += size_t(n);
+    }
+    if (written) *written = done;
+    return ok;
+}
+
 bool MakeFolders(const std::string& folder, mode_t mode) {
     if (folder.empty()) return false;
     for (size_t at = 1; at <= folder.size(); ++at) {

@@ -17,6 +17,10 @@ enum class ReadFileResult { kOk, kNotFound, kTooLarge, kError };
 
 // Writes all bytes to fd, retrying after EINTR and short writes. False on any other error.
 [[nodiscard]] bool WriteAllToFd(int fd, const void* bytes, size_t size);
+// The same at a file offset (pwrite; the file position does not move). `written`, when given, is
+// how many bytes reached the file, also after a failure.
+[[nodiscard]] bool WriteAllAt(int fd, const void* bytes, size_t size, uint64_t offset,
+                              size_t* written = nullptr);
 
 // How WriteFileAtomically sets the new file's permission bits.
 struct AtomicWriteOptions {

@@ -1,17 +1,15 @@
 #include "Platform/Preferences/Preferences.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
+
+#include "Platform/Foundation/FileIO.h"
 
 namespace plat {
 
@@ -114,47 +112,8 @@ plist_t Value(Registry& r, const std::string& appId) {
     return root;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool MakeFolders(const std::string& folder) {
-    for (size_t at = 1; at <= folder.size(); ++at) {
-        if (at < folder.size() && folder[at] != '/') continue;
-        const std::string part = folder.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
-}
-
-bool WriteFileAtomically(const std::string& path, const char* bytes, size_t size) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = path.substr(0, slash);
-    if (!MakeFolders(folder)) return false;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes, size) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(temp.c_str());
-        return false;
-    }
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
-}
+// Preferences are private to the user: 0600 files in 0700 folders.
+constexpr AtomicWriteOptions kPreferencesWrite{.mode = 0600, .makeFolders = true, .folderMode = 0700};
 
 }  // namespace
 
@@ -202,7 +161,7 @@ bool Preferences::Synchronize(const std::string& appId) {
         plist_to_xml(Value(r, id), &xml, &length);
     }
     if (!xml) return false;
-    const bool ok = WriteFileAtomically(path, xml, length);
+    const bool ok = WriteFileAtomically(path, xml, length, kPreferencesWrite);
     plist_to_xml_free(xml);
     return ok;
 }

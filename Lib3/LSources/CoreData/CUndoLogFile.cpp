@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "Platform/Foundation/FileIO.h"
+
 namespace {
 
 uint64_t MilliClock() {
@@ -51,15 +53,10 @@ void CUndoLogFile::DoSetEnd() {
 }
 
 void CUndoLogFile::DoPut(const void* bytes, uint64_t count) {
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (count > 0) {
-        const ssize_t n = pwrite(mFd, p, count, off_t(mPosition));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return SetError(kErrFull);
-        p += n;
-        count -= uint64_t(n);
-        mPosition += uint64_t(n);
-    }
+    size_t written = 0;
+    const bool ok = plat::WriteAllAt(mFd, bytes, size_t(count), mPosition, &written);
+    mPosition += written;
+    if (!ok) SetError(kErrFull);
 }
 
 void CUndoLogFile::DoGet(void* bytes, uint64_t& count) {

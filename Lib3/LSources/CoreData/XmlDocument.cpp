@@ -1,10 +1,5 @@
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +24,7 @@
 #include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UString.h"
 #include "Lib3/LSources/String/UWord.h"
+#include "Platform/Foundation/FileIO.h"
 
 namespace {
 
@@ -519,52 +515,6 @@ int ReadXmlDocument(CStream& in, CRecordRef root) {
     }
 }
 
-namespace {
-
-// Writes the bytes to a new file at tempPath (its X's filled in), flushes it and renames it over
-// path; on failure the new file is removed and path is untouched.
-bool WriteAside(char* tempPath, const char* path, const CBytes& bytes) {
-    int fd = mkstemp(tempPath);
-    if (fd < 0) return false;
-    // Keep the old file's permissions when there is one.
-    struct stat old;
-    if (stat(path, &old) == 0) fchmod(fd, old.st_mode & 07777);
-    const uint8_t* p = bytes.Data();
-    size_t left = bytes.Count();
-    bool ok = true;
-    while (ok && left) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tempPath, path) == 0;
-    if (!ok) {
-        unlink(tempPath);
-        return false;
-    }
-    // Make the rename itself durable.
-    LVariStr<256> folder;
-    const char* slash = std::strrchr(path, '/');
-    if (slash)
-        folder.Append(path, static_cast<uint32_t>(slash - path + (slash == path ? 1 : 0)));
-    else
-        folder.Append(".");
-    int dir = open(folder.CStr(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
-}  // namespace
-
 bool WriteXmlDocumentFile(const char* path, const CRecord* root) {
     if (!path || !*path) return false;
     CBytes bytes;
@@ -573,13 +523,7 @@ bool WriteXmlDocumentFile(const char* path, const CRecord* root) {
         WriteXmlDocument(stream, root);
         if (stream.HasError()) return false;
     }
-    static const char kSuffix[] = ".saving-XXXXXX";
-    size_t length = std::strlen(path);
-    char* tempPath = static_cast<char*>(std::malloc(length + sizeof kSuffix));
-    if (!tempPath) return false;
-    std::memcpy(tempPath, path, length);
-    std::memcpy(tempPath + length, kSuffix, sizeof kSuffix);
-    bool ok = WriteAside(tempPath, path, bytes);
-    std::free(tempPath);
-    return ok;
+    // A new file is private to the user; a replaced one keeps its permissions.
+    return plat::WriteFileAtomically(path, bytes.Data(), bytes.Count(),
+                                     {.mode = 0600, .keepExistingMode = true});
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Platform/Foundation/FileIO.h"
 
 CMacForkStream::CMacForkStream(const LFsSpec& spec, uint32_t mode, uint32_t flags)
     : CStream(mode == kModeWritable ? kModeWritable : kModeRead), fFlags(flags) {
@@ -39,19 +40,9 @@ void CMacForkStream::CloseFork() {
 }
 
 bool CMacForkStream::ForkWrite(uint64_t offset, const void* bytes, uint64_t count) {
-    const char* p = static_cast<const char*>(bytes);
-    while (count > 0) {
-        ssize_t n = pwrite(fFd, p, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            SetError(kErrWrite);
-            return false;
-        }
-        p += n;
-        offset += static_cast<uint64_t>(n);
-        count -= static_cast<uint64_t>(n);
-    }
-    return true;
+    if (plat::WriteAllAt(fFd, bytes, static_cast<size_t>(count), offset)) return true;
+    SetError(kErrWrite);
+    return false;
 }
 
 bool CMacForkStream::ForkRead(uint64_t offset, void* bytes, uint64_t& count) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <clocale>
 #include <cstdint>
@@ -128,6 +129,15 @@ TEST_F(PrefsStoreTest, ValuesSurviveReopeningAndTypesAreChecked) {
 TEST_F(PrefsStoreTest, UnchangedWritableStoreStillWrites) {
     { PrefsStore store(LString("untouched"), PrefsStore::kWritable); }
     EXPECT_NE(ReadFile(FileOf("untouched")).find("<key>prefs</key>"), std::string::npos);
+}
+
+TEST_F(PrefsStoreTest, FilesArePrivateToTheUser) {
+    { PrefsStore store(LString("private"), PrefsStore::kWritable); }
+    struct stat st {};
+    ASSERT_EQ(stat(FileOf("private").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(stat((dir.Path() + "/orbilume").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
 
 TEST_F(PrefsStoreTest, FailedWriteKeepsThePreviousFile) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,26 @@ TEST(FileIO, AtomicWriteReplacesAndSetsTheMode) {
     EXPECT_EQ(0640u, ModeOf(path));
     ASSERT_TRUE(plat::WriteFileAtomically(path, "3", 1, {.mode = 0644}));
     EXPECT_EQ(0644u, ModeOf(path));
+}
+
+TEST(FileIO, WritesAtAnOffsetWithoutMovingTheFilePosition) {
+    testsupport::TempDir dir;
+    dir.Write("f", "0123456789");
+    const int fd = ::open(dir.File("f").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    size_t written = 99;
+    EXPECT_TRUE(plat::WriteAllAt(fd, "abc", 3, 4, &written));
+    EXPECT_EQ(3u, written);
+    EXPECT_EQ(0, ::lseek(fd, 0, SEEK_CUR));
+    EXPECT_TRUE(plat::WriteAllAt(fd, "XY", 2, 12));  // past the end: the gap reads as zeros
+    ::close(fd);
+    EXPECT_EQ(std::string("0123abc789\0\0XY", 14), dir.Read("f"));
+    // A read-only descriptor takes nothing.
+    const int ro = ::open(dir.File("f").c_str(), O_RDONLY | O_CLOEXEC);
+    written = 99;
+    EXPECT_FALSE(plat::WriteAllAt(ro, "z", 1, 0, &written));
+    EXPECT_EQ(0u, written);
+    ::close(ro);
 }
 
 TEST(FileIO, FailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {

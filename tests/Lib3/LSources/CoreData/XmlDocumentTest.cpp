@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -318,6 +319,12 @@ TEST(XmlDocument, SavingReplacesTheFileOrLeavesItAlone) {
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // A new document is private to the user.
+    const std::string fresh = dir.File("fresh.obm");
+    ASSERT_TRUE(WriteXmlDocumentFile(fresh.c_str(), root.record));
+    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    std::remove(fresh.c_str());
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
     EXPECT_EQ(files, 1);  // no temporary left behind
