@@ -5,6 +5,7 @@
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/UGLError.h"
 #include "Common/OpenGL/UGLQuad.h"
+#include "Platform/GL/GLBindingScope.h"
 #include "Platform/Video/GLTextureCache.h"
 
 CGLTexTarget::CGLTexTarget() : fContext(nullptr, nullptr), fCopyContext(nullptr, nullptr) {
@@ -57,7 +58,7 @@ bool CGLTexTarget::MakeTexture(uint32_t width, uint32_t height) {
             texture->Release();
             return false;
         }
-        COpenGLFBScope bind(fFBO.name());
+        plat::GLFramebufferBindingScope bind(fFBO.name());
         glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
                                   texture->name(), 0);
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -82,7 +83,7 @@ void CGLTexTarget::Release() {
     }
     if (fTexture && fContext.valid()) {
         COpenGLScope_Cca scope(fContext);
-        COpenGLFBScope bind(fFBO.name());
+        plat::GLFramebufferBindingScope bind(fFBO.name());
         glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, 0, 0);
     }
     fTexture.Clear();
@@ -91,7 +92,7 @@ void CGLTexTarget::Release() {
 void CGLTexTarget::Clear() {
     if (!fTexture) return;
     COpenGLScope_Cca scope(fContext);
-    COpenGLFBScope bind(fFBO.name());
+    plat::GLFramebufferBindingScope bind(fFBO.name());
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -107,7 +108,7 @@ void CGLTexTarget::CopyToPixelBuffer() {
         glFinish();  // the copy context samples what this one drew
     }
     COpenGLScope_Cca scope(fCopyContext);
-    COpenGLFBScope bind(fCopyFBO.name());
+    plat::GLFramebufferBindingScope bind(fCopyFBO.name());
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_RECTANGLE_ARB,
                               texture->Name(), 0);
     glViewport(0, 0, static_cast<GLsizei>(fWidth), static_cast<GLsizei>(fHeight));

@@ -18,15 +18,3 @@ public:
 private:
     uint32_t fName = 0;
 };
-
-// Saves the framebuffer binding, binds a framebuffer object and restores the binding at the end.
-class COpenGLFBScope {
-public:
-    explicit COpenGLFBScope(uint32_t framebuffer);
-    ~COpenGLFBScope();
-    COpenGLFBScope(const COpenGLFBScope&) = delete;
-    COpenGLFBScope& operator=(const COpenGLFBScope&) = delete;
-
-private:
-    int32_t fSaved = 0;
-};

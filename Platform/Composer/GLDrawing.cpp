@@ -67,8 +67,6 @@ ContextSwitch::~ContextSwitch() {
 
 StateScope::StateScope(bool identityMatrices) : fMatrices(identityMatrices) {
     glGetIntegerv(GL_CURRENT_PROGRAM, &fProgram);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fDrawFramebuffer);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &fReadFramebuffer);
     glPushAttrib(kAttribBits);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     if (fMatrices) {
@@ -87,16 +85,13 @@ StateScope::~StateScope() {
         Pop(GL_MODELVIEW);
     }
     // Framebuffers first: the draw buffers the attributes bring back belong to them.
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(fDrawFramebuffer));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(fReadFramebuffer));
+    fFramebuffers.Restore();
     glPopClientAttrib();
     glPopAttrib();
     glUseProgram(static_cast<GLuint>(fProgram));
 }
 
 TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fPreviousDraw);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &fPreviousRead);
     glGenFramebuffers(1, &fFramebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, fFramebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture.target, texture.name, 0);
@@ -105,8 +100,7 @@ TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
 }
 
 TextureFramebuffer::~TextureFramebuffer() {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(fPreviousDraw));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(fPreviousRead));
+    fPrevious.Restore();
     glDeleteFramebuffers(1, &fFramebuffer);
 }
 
@@ -143,20 +137,19 @@ uint32_t NewTexture(uint32_t target, uint32_t width, uint32_t height) {
     // Only errors of this call count.
     while (glGetError() != GL_NO_ERROR) {
     }
-    GLint previous = 0;
-    glGetIntegerv(target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE : GL_TEXTURE_BINDING_2D,
-                  &previous);
     GLuint name = 0;
     glGenTextures(1, &name);
-    glBindTexture(target, name);
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(target, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(target, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(target, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-    bool ok = glGetError() == GL_NO_ERROR;
-    glBindTexture(target, static_cast<GLuint>(previous));
+    bool ok;
+    {
+        GLTextureBindingScope bind(target, name);
+        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(target, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(target, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(target, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+                     GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        ok = glGetError() == GL_NO_ERROR;
+    }
     if (!ok) {
         glDeleteTextures(1, &name);
         return 0;

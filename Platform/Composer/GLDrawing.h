@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Platform/Composer/Image.h"
+#include "Platform/GL/GLBindingScope.h"
 
 namespace plat {
 class GLContext;
@@ -41,8 +42,7 @@ public:
 
 private:
     int32_t fProgram = 0;
-    int32_t fDrawFramebuffer = 0;
-    int32_t fReadFramebuffer = 0;
+    GLFramebufferBindingScope fFramebuffers;
     bool fMatrices;
 };
 
@@ -57,9 +57,8 @@ public:
     bool Complete() const { return fComplete; }
 
 private:
+    GLFramebufferBindingScope fPrevious;
     uint32_t fFramebuffer = 0;
-    int32_t fPreviousDraw = 0;
-    int32_t fPreviousRead = 0;
     bool fComplete = false;
 };
 

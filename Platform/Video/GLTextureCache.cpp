@@ -2,6 +2,7 @@
 
 #include <epoxy/gl.h>
 
+#include "Platform/GL/GLBindingScope.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/Video/PixelBuffer.h"
 
@@ -59,15 +60,14 @@ GLTexture* GLTextureCache::CreateTexture(PixelBuffer* image) {
     GLuint name = 0;
     glGenTextures(1, &name);
     if (!name) return nullptr;
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, name);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    Specify(image, image->HasContents());
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    {
+        GLTextureBindingScope bind(GL_TEXTURE_RECTANGLE_ARB, name);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        Specify(image, image->HasContents());
+    }
     return new GLTexture(this, image, name);
 }
 
@@ -79,25 +79,24 @@ bool GLTextureCache::Download(GLTexture* texture) {
     if (!texture || !GLContext::Current()) return false;
     PixelBuffer* image = texture->Image();
     if (!image->Lock(0)) return false;
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
-    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image->BaseAddress());
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    {
+        GLTextureBindingScope bind(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
+        glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                      image->BaseAddress());
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    }
     image->Unlock(0);
     return glGetError() == GL_NO_ERROR;
 }
 
 bool GLTextureCache::Upload(GLTexture* texture) {
     if (!texture || !GLContext::Current()) return false;
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
-    Specify(texture->Image(), true);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(previous));
+    {
+        GLTextureBindingScope bind(GL_TEXTURE_RECTANGLE_ARB, texture->Name());
+        Specify(texture->Image(), true);
+    }
     return true;
 }
 
