@@ -1,6 +1,7 @@
 #include "Common/String/UUtf8Reader.h"
 
 #include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 int UUtf8Reader::Read(LCharIn& in, uint32_t& codePoint) {
     unsigned char c;
@@ -9,33 +10,25 @@ int UUtf8Reader::Read(LCharIn& in, uint32_t& codePoint) {
         codePoint = c;
         return kOk;
     }
-    int more;
-    uint32_t value;
-    uint32_t minimum;
-    if (c >= 0xC0 && c <= 0xDF) {
-        more = 1;
-        value = c & 0x1F;
-        minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        more = 2;
-        value = c & 0x0F;
-        minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF7) {
-        more = 3;
-        value = c & 0x07;
-        minimum = 0x10000;
-    } else {
+    // The lead byte says how many continuation bytes to take; the codec judges the sequence.
+    size_t length;
+    if (c >= 0xC0 && c <= 0xDF)
+        length = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+        length = 3;
+    else if (c >= 0xF0 && c <= 0xF7)
+        length = 4;
+    else
         return kMalformed;
-    }
-    for (int i = 0; i < more; ++i) {
+    uint8_t bytes[4] = {c};
+    for (size_t i = 1; i < length; ++i) {
         if (!in.Get(c)) return kMalformed;
         if ((c & 0xC0) != 0x80) {
             in.Unget();
             return kMalformed;
         }
-        value = (value << 6) | (c & 0x3F);
+        bytes[i] = c;
     }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return kMalformed;
-    codePoint = value;
-    return kOk;
+    size_t pos = 0;
+    return plat::DecodeUtf8Char(bytes, length, pos, codePoint) ? kOk : kMalformed;
 }

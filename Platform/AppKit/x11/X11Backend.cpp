@@ -15,6 +15,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 namespace plat::x11 {
 
@@ -34,20 +35,10 @@ uint32_t Flags(unsigned int state) {
     return f;
 }
 
-// UTF-8 of one code point below 0x10000.
+// UTF-8 of one code point.
 std::string Utf8(uint32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += char(c);
-    } else if (c < 0x800) {
-        s += char(0xC0 | (c >> 6));
-        s += char(0x80 | (c & 0x3F));
-    } else {
-        s += char(0xE0 | (c >> 12));
-        s += char(0x80 | ((c >> 6) & 0x3F));
-        s += char(0x80 | (c & 0x3F));
-    }
-    return s;
+    uint8_t b[4];
+    return std::string(reinterpret_cast<const char*>(b), EncodeUtf8Char(c, b));
 }
 
 // The characters of a key the way the application expects them (function keys in the private
