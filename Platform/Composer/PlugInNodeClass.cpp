@@ -30,6 +30,18 @@ GLContext* FromHandle(PlugInGLContext* context) {
     return reinterpret_cast<GLContext*>(context);
 }
 
+// Plug-in port types are numbered as the engine's port types, so they convert by value.
+constexpr bool SameNumber(PlugInPortType a, PortType b) {
+    return static_cast<uint32_t>(a) == static_cast<uint32_t>(b);
+}
+static_assert(SameNumber(PlugInPortType::Boolean, PortType::Boolean));
+static_assert(SameNumber(PlugInPortType::Index, PortType::Index));
+static_assert(SameNumber(PlugInPortType::Number, PortType::Number));
+static_assert(SameNumber(PlugInPortType::String, PortType::String));
+static_assert(SameNumber(PlugInPortType::Color, PortType::Color));
+static_assert(SameNumber(PlugInPortType::Image, PortType::Image));
+static_assert(SameNumber(PlugInPortType::Structure, PortType::Structure));
+
 PortType ToPortType(PlugInPortType type) {
     uint32_t t = static_cast<uint32_t>(type);
     return t >= 1 && t <= 7 ? static_cast<PortType>(t) : PortType::Other;
