@@ -70,7 +70,7 @@ plat::CompositionRenderer* MakeRenderer(const Setup& setup, const std::string& x
         plat::Composition::CreateFromData(reinterpret_cast<const uint8_t*>(xml.data()), xml.size());
     if (!composition) return nullptr;
     plat::CompositionRenderer* renderer =
-        plat::CompositionRenderer::Create(setup.context, setup.format, plat::ColorSpace::SRGB, composition);
+        plat::CompositionRenderer::Create(setup.context, setup.format, plat::ColorSpace::kSRGB, composition);
     composition->Release();
     return renderer;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/Composer/Value.h"
+#include "Platform/Graphics/GraphicsTypes.h"
 
 namespace plat {
 
@@ -12,9 +13,6 @@ class GLContext;
 class GLPixelFormat;
 class GLShareGroup;
 class ImageTexturePool;
-
-// Colour spaces a renderer can be asked to render in. Pixels are passed through unchanged.
-enum class ColorSpace : uint8_t { SRGB = 1 };
 
 struct Viewport {
     int32_t x = 0, y = 0, width = 0, height = 0;
@@ -27,7 +25,8 @@ struct RenderEnvironment {
     GLPixelFormat* pixelFormat = nullptr;
     GLShareGroup* shareGroup = nullptr;
     ImageTexturePool* texturePool = nullptr;
-    ColorSpace colorSpace = ColorSpace::SRGB;
+    // A label: pixels are passed through unchanged.
+    ColorSpace colorSpace = ColorSpace::kSRGB;
     Dictionary* userInfo = nullptr;
     // Arguments of the current render (never null while rendering).
     const Dictionary* arguments = nullptr;

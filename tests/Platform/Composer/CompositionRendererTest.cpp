@@ -58,7 +58,7 @@ protected:
         if (!composition) return nullptr;
         if (!context) context = Context();
         return Ref<CompositionRenderer>(CompositionRenderer::Create(
-            context, context->PixelFormat(), plat::ColorSpace::SRGB, composition.get()));
+            context, context->PixelFormat(), plat::ColorSpace::kSRGB, composition.get()));
     }
 
     static GraphBuilder InvertFilter() {

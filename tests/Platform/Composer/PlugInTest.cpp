@@ -97,7 +97,7 @@ TEST_F(PlugInTest, PatchRunsInsideACompositionWithImagesBothWays) {
     auto composition = InvertComposition();
     ASSERT_TRUE(composition);
     Ref<plat::CompositionRenderer> renderer(plat::CompositionRenderer::Create(
-        Context(), Context()->PixelFormat(), plat::ColorSpace::SRGB, composition.get()));
+        Context(), Context()->PixelFormat(), plat::ColorSpace::kSRGB, composition.get()));
     ASSERT_TRUE(renderer);
     renderer->UserInfo().Set(plat::kUserInfoHostContext, Value::FromPointer(Context()));
     renderer->UserInfo().Set("test.tag", Value("seen"));
