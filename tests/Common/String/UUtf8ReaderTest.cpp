@@ -50,6 +50,9 @@ TEST(UUtf8ReaderTest, Sequences) {
          "a",
          {{M, 0}, {0, 'a'}}},
         {"truncated at the end", "\xE2\x82", {{M, 0}}},
+        // Leads that never start a valid sequence still take their continuation bytes.
+        {"lead above F4 with its continuations", "\xF5\x80\x80\x80z", {{M, 0}, {0, 'z'}}},
+        {"overlong C1 lead", "\xC1\xBFz", {{M, 0}, {0, 'z'}}},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadAll(c.bytes), c.expected) << c.what;
 }
