@@ -1,5 +1,6 @@
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 
+#include <cstdio>
 #include <string>
 
 #include "Common/OpenGL/COpenGLRequirement.h"
@@ -7,7 +8,11 @@
 int COpenGLCheckDialog::Check(LHandler*, COpenGLContext_Cca& context, const COpenGLRequirement& requirement,
                               COpenGLShortfall* shortfall) {
     COpenGLShortfall found;
-    if (requirement.Test(context, shortfall ? shortfall : &found)) return kMet;
+    COpenGLShortfall* record = shortfall ? shortfall : &found;
+    if (requirement.Test(context, record)) return kMet;
+    // Until the dialog exists the shortfall goes to standard error, so it never passes silently.
+    const LString text = ShortfallText(requirement, *record, "OpenGL version ", "GLSL version ");
+    std::fprintf(stderr, "The OpenGL implementation falls short; carrying on without:\n%s", text.CStr());
     return kContinue;
 }
 

@@ -8,7 +8,8 @@ struct COpenGLShortfall;
 class LHandler;
 
 // The start-up check of the GL implementation. The dialog that lets the operator continue or quit
-// needs the dialog framework; until it exists a shortfall is answered as "continue".
+// needs the dialog framework; until it exists a shortfall is printed to standard error and answered
+// as "continue".
 class COpenGLCheckDialog {
 public:
     enum { kQuit = 0, kContinue = 1, kMet = 2 };

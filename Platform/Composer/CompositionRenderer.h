@@ -25,7 +25,8 @@ enum class OutputType : uint8_t {
 };
 
 // Renders one composition in one GL context. Used from one thread at a time; images it hands out
-// may be released from any thread.
+// may be released from any thread. It switches contexts without taking any lock: callers that share
+// the context with other threads hold their GL lock around every call.
 class CompositionRenderer final : public Object {
 public:
     // An owned reference, or null without a context, pixel format or composition.

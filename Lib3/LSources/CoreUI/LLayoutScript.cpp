@@ -997,9 +997,10 @@ void LLayoutScript::Loop() {
 }
 
 void LLayoutScript::ProcDefinition(const LString& name) {
-    // Listed before its body is compiled, so that the body can call it.
-    fProgram->procs.push_back(std::make_unique<SProc>());
-    SProc* proc = fProgram->procs.back().get();
+    // Listed only after its body is compiled: in the body the name still means an earlier
+    // procedure of that name (or a built-in), so a redefinition can wrap what it replaces.
+    auto made = std::make_unique<SProc>();
+    SProc* proc = made.get();
     proc->name = name;
     SUnit unit{proc, true, {}, {}, 0, 0};
     SUnit* outer = fUnit;
@@ -1011,6 +1012,7 @@ void LLayoutScript::ProcDefinition(const LString& name) {
     proc->maxDepth = uint32_t(unit.maxDepth);
     fUnit = outer;
     if (proc->maxDepth >= kMaxStack) RaiseError(kMemory);
+    fProgram->procs.push_back(std::move(made));
     EmitConst(0);
 }
 

@@ -62,8 +62,20 @@ TEST_F(COpenGLRequirementTest, ShortfallListsWhatIsMissingInOrder) {
 
     const LString text = COpenGLCheckDialog::ShortfallText(requirement, shortfall, "GL ", "GLSL ");
     EXPECT_EQ(std::string(text.CStr()), "GL 99.0\nGLSL 9\nGL_fake_b\nGL_ARB_texture\nGL_fake_a\n");
-    // Without the dialog framework a shortfall is answered as "continue".
+    // Without the dialog framework a shortfall is printed to standard error and answered as "continue".
+    testing::internal::CaptureStderr();
     EXPECT_EQ(COpenGLCheckDialog::Check(nullptr, Common(), requirement), COpenGLCheckDialog::kContinue);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("falls short"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("OpenGL version 99.0\nGLSL version 9\nGL_fake_b\nGL_ARB_texture\nGL_fake_a\n"),
+              std::string::npos)
+        << printed;
+
+    // A met requirement prints nothing.
+    COpenGLRequirement empty;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(COpenGLCheckDialog::Check(nullptr, Common(), empty), COpenGLCheckDialog::kMet);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // Run by CTest with MESA_EXTENSION_OVERRIDE=-GL_ARB_texture_rectangle (Mesa then reports GL 3.0).

@@ -222,14 +222,22 @@ TEST(LayoutScript, RunFindsProceduresByExactName) {
 TEST(LayoutScript, RunawayProgramsEnd) {
     using Clock = std::chrono::steady_clock;
     struct Case {
-        const char* text;
+        std::string text;
         int ran;
         int32_t value;
-    } cases[] = {
-        // A procedure that calls itself: the call past the depth limit answers 0.
-        {"f#(f() + 1); f()", 1, int32_t(LLayoutScript::kMaxCallDepth) - 1},
+    };
+    // A body calls the previous definition of its own name, so deep or costly calls come from
+    // chains of redefinitions.
+    auto chain = [](const char* body, int count) {
+        std::string text = "f#(0);";
+        for (int i = 0; i < count; ++i) text += std::string("f#(") + body + ");";
+        return text + "f()";
+    };
+    const Case cases[] = {
+        // Calls past the depth limit answer 0.
+        {chain("f() + 1", int(LLayoutScript::kMaxCallDepth) + 100), 1, int32_t(LLayoutScript::kMaxCallDepth) - 1},
         // Work past the limit stops the run.
-        {"f#(f() + f() + 1); f()", 0, 0},
+        {chain("f() + f() + 1", 40), 0, 0},
         {"@ 1 0", 0, 0},
         {"i = 0; @ 1 i++", 0, 0},
     };
@@ -247,6 +255,33 @@ TEST(LayoutScript, RunawayProgramsEnd) {
         CompileText(program, "1 + 2");
         EXPECT_EQ(program.Run(LString(), 0, nullptr, v), 1);
         EXPECT_EQ(v, 3);
+    }
+}
+
+TEST(LayoutScript, BodyNamesTheEarlierProcedureOfItsName) {
+    struct Case {
+        const char* text;
+        int code;
+        int32_t value;
+    } cases[] = {
+        // Not yet defined inside its own body.
+        {"f#(f(1))", LLayoutScript::kNoMethod, 0},
+        {"f#($0 * 2); f#(f($0) + 1); f(5)", 0, 11},
+        {"f#($0 * 2); f#(f($0) + 1); f#(f($0) + 10); f(5)", 0, 21},
+        // A procedure named like a built-in calls the built-in inside, and replaces it after.
+        {"min#(min($0, $1) - 1); min(3, 4)", 0, 2},
+        {"abs#(abs($0) * 10); abs(0 - 3)", 0, 30},
+        // Procedures defined inside a body are callable from later code of that body and after.
+        {"f#(g#($0 + 1); g($0) * 2); f(3) + g(1)", 0, 10},
+    };
+    for (const Case& c : cases) {
+        LLayoutProgram program;
+        CompileText(program, c.text);
+        EXPECT_EQ(program.ErrorCode(), c.code) << c.text;
+        if (c.code) continue;
+        int32_t v = -1;
+        EXPECT_EQ(program.Run(LString(), 0, nullptr, v), 1) << c.text;
+        EXPECT_EQ(v, c.value) << c.text;
     }
 }
 
