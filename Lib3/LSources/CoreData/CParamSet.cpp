@@ -11,6 +11,7 @@
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/CScrapReader.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UWord.h"
 
 namespace {
@@ -193,7 +194,7 @@ int32_t CParamSet::GetIntOr(CRecordRef set, const LString& key, int32_t fallback
 int CParamSet::GetFloat(CRecordRef set, const LString& key, double& value) {
     LString text;
     const int index = Find(set, key, &text);
-    if (index >= 0) value = std::strtod(text.CStr(), nullptr);
+    if (index >= 0) value = UNum::ToFloat(text.Text());  // C locale
     return index;
 }
 

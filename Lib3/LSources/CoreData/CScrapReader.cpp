@@ -1,6 +1,5 @@
 #include "Lib3/LSources/CoreData/CScrapReader.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CScrapChunk.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/String/UNum.h"
 #include "Platform/Foundation/Bytes.h"
 
 namespace {
@@ -58,7 +58,7 @@ struct Cursor {
     bool GetFloat(float& value) {
         LString text;
         if (!GetText(text)) return false;
-        value = float(std::strtod(text.CStr(), nullptr));
+        value = float(UNum::ToFloat(text.Text()));  // C locale
         return true;
     }
 };

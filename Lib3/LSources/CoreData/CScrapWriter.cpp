@@ -1,11 +1,10 @@
 #include "Lib3/LSources/CoreData/CScrapWriter.h"
 
-#include <cstdio>
-
 #include "Common/Container/CBytes.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CScrapChunk.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/String/UWord.h"
 #include "Platform/Foundation/Bytes.h"
 
 namespace {
@@ -34,12 +33,9 @@ void PutText(CStream& s, const LString& text) {
     PutText(s, text.Text(), text.Length());
 }
 
+// Always with a full stop, whatever the process locale.
 void PutFloat(CStream& s, float value, uint8_t decimals) {
-    char text[512];
-    const int n =
-        std::snprintf(text, sizeof text, "%-.*f",
-                      int(decimals > scrap::kMaxDecimals ? scrap::kMaxDecimals : decimals), double(value));
-    PutText(s, reinterpret_cast<const unsigned char*>(text), n > 0 ? uint32_t(n) : 0);
+    PutText(s, UWord::Float(double(value), decimals > scrap::kMaxDecimals ? scrap::kMaxDecimals : decimals));
 }
 
 class Chunk {
