@@ -4,8 +4,10 @@ namespace {
 
 // States: 0 line start, 1 in the name, 2 after the colon, 3 in the value, 4 after a CR that ends a
 // line, 5 after a LF that ends a line, 6 at the start of a continuation line, 7 after a CR at the
-// start of a line. A line ended in states 4 and 5 is reported only once the next byte shows it is
-// not folded. The value starts at the first non-blank byte after the colon, a colon included.
+// start of a line, 8 after blanks that ended the name. A line ended in states 4 and 5 is reported
+// only once the next byte shows it is not folded. A colon after the name's blanks is the separator
+// ("Name : v" gives "v"); the value starts at the first non-blank byte after the separator, a
+// colon included ("X: ::1" gives "::1").
 enum Action : uint8_t {
     kNothing = 0,
     kToName = 1,
@@ -21,12 +23,12 @@ constexpr uint8_t E(uint8_t action, uint8_t next) {
 }
 
 // [class][state]; classes: other, ':', LF, CR, blank.
-constexpr uint8_t kTable[5][8] = {
-    {E(1, 1), E(1, 1), E(2, 3), E(2, 3), E(5, 1), E(5, 1), E(3, 3), E(1, 1)},
-    {E(0, 2), E(0, 2), E(2, 3), E(2, 3), E(4, 2), E(4, 2), E(3, 3), E(0, 2)},
-    {E(4, 0), E(0, 5), E(0, 5), E(0, 5), E(0, 5), E(6, 0), E(0, 5), E(4, 0)},
-    {E(0, 7), E(0, 4), E(0, 4), E(0, 4), E(4, 7), E(4, 7), E(0, 4), E(0, 7)},
-    {E(0, 0), E(0, 2), E(0, 2), E(2, 3), E(0, 6), E(0, 6), E(0, 6), E(0, 0)},
+constexpr uint8_t kTable[5][9] = {
+    {E(1, 1), E(1, 1), E(2, 3), E(2, 3), E(5, 1), E(5, 1), E(3, 3), E(1, 1), E(2, 3)},
+    {E(0, 2), E(0, 2), E(2, 3), E(2, 3), E(4, 2), E(4, 2), E(3, 3), E(0, 2), E(0, 2)},
+    {E(4, 0), E(0, 5), E(0, 5), E(0, 5), E(0, 5), E(6, 0), E(0, 5), E(4, 0), E(0, 5)},
+    {E(0, 7), E(0, 4), E(0, 4), E(0, 4), E(4, 7), E(4, 7), E(0, 4), E(0, 7), E(0, 4)},
+    {E(0, 0), E(0, 8), E(0, 2), E(2, 3), E(0, 6), E(0, 6), E(0, 6), E(0, 0), E(0, 8)},
 };
 
 int Classify(uint8_t byte) {

@@ -32,9 +32,11 @@ bool ReadName(LCharIn& in, LStrBuf& out) {
 
 bool ReadNameValuePair(LCharIn& in, LString& name, LString& value) {
     LVariStr<64> buf;
-    const bool gotName = ReadName(in, buf) && buf.Length() > 0;
+    if (!ReadName(in, buf) || buf.Length() == 0) {
+        name = LString();  // no name, not the part read before the line end
+        return false;
+    }
     name = LString(buf);
-    if (!gotName) return false;
     ReadQuotedValue(in, buf, ';', true);
     value = LString(buf);
     return true;

@@ -34,7 +34,8 @@ public:
 
     // Writers without the C library's formatted output (for the web server's pages).
     static void Decimal64(int64_t value, LStrBuf& out);
-    // Upper or lower case hexadecimal with at least minDigits digits.
+    // Upper or lower case hexadecimal with at least minDigits digits in all (leading zeros only up
+    // to that width, whatever the value's length).
     static void Hex64(uint64_t value, uint32_t minDigits, bool upper, LStrBuf& out);
 
     // Number lists as stored in preferences: each value as "%ld" or "%-g" followed by a blank.

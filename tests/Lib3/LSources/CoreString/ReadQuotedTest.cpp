@@ -36,14 +36,14 @@ TEST(ReadNameValuePair, Cases) {
         {"no pair here\r\nx=1", false, "", "untouched", "\r\nx=1"},
         {"=value;", false, "", "untouched", "value;"},
         {"", false, "", "untouched", ""},
+        {"  partial name", false, "", "untouched", ""},
     };
     for (const Case& c : cases) {
         LCStrCharIn in(c.input);
-        LString name, value("untouched");
+        LString name("stale"), value("untouched");
         EXPECT_EQ(ReadNameValuePair(in, name, value), c.result) << c.input;
-        if (c.result) {
-            EXPECT_EQ(name, c.name) << c.input;
-        }
+        // A failed read leaves no name behind, not even the part before the line end.
+        EXPECT_EQ(name, c.name) << c.input;
         EXPECT_EQ(value, c.value) << c.input;
         EXPECT_EQ(Rest(in), c.rest) << c.input;
     }

@@ -107,11 +107,17 @@ TEST(UWord, WritersWithoutFormattedOutput) {
         {0xAB, 4, true, "00AB"},
         {0xAB, 10, false, "00000000ab"},
         {0x123456789ABCDEF0ull, 10, true, "123456789ABCDEF0"},
+        // The minimum is the whole width, also for values of more than eight digits: no zeros
+        // beyond it.
+        {0x123456789Aull, 10, true, "123456789A"},
+        {0x123456789Aull, 12, true, "00123456789A"},
+        {0x1234, 16, false, "0000000000001234"},
+        {UINT64_MAX, 16, false, "ffffffffffffffff"},
     };
     for (const HexCase& c : hexes) {
         LVariStr<64> s;
         UWord::Hex64(c.value, c.min, c.upper, s);
-        EXPECT_STREQ(s.CStr(), c.want);
+        EXPECT_STREQ(s.CStr(), c.want) << c.min;
     }
 }
 
