@@ -32,6 +32,10 @@ struct Registry {
     std::mutex mutex;
     std::map<std::string, plist_t> values;
     std::string current = "orbilume";
+    // At exit: a process need not call Reset for its values to be freed.
+    ~Registry() {
+        for (auto& [id, value] : values) plist_free(value);
+    }
 };
 
 Registry& Values() {
