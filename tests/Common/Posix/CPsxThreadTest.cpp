@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include "Common/Posix/CPsxMutex.h"
@@ -70,6 +76,63 @@ TEST(CPsxThreadTest, RealTimeRequestRunsRoundRobinOrFallsBackToDefaults) {
         EXPECT_EQ(seen.priority, sched_get_priority_max(SCHED_RR));
     else
         EXPECT_EQ(seen.policy, SCHED_OTHER);
+}
+
+// Takes real-time scheduling away from the calling thread: no real-time priority allowed by the
+// limit, and no CAP_SYS_NICE to pass over it (root in a container usually holds it).
+bool DropRealTime() {
+    const rlimit none{0, 0};
+    if (setrlimit(RLIMIT_RTPRIO, &none) != 0) return false;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, data) != 0) return false;
+    const unsigned word = CAP_SYS_NICE / 32, bit = 1u << (CAP_SYS_NICE % 32);
+    data[word].effective &= ~bit;
+    data[word].permitted &= ~bit;
+    data[word].inheritable &= ~bit;
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+// Whether making a round-robin thread is refused with EPERM.
+bool RealTimeRefused() {
+    pthread_attr_t attr;
+    CPsxThread::AttrInit(attr);
+    CPsxThread::AttrSetPolicy(attr, SCHED_RR);
+    CPsxThread::AttrSetPriority(attr, sched_get_priority_max(SCHED_RR));
+    pthread_t thread;
+    const int rc = pthread_create(
+        &thread, &attr, [](void*) -> void* { return nullptr; }, nullptr);
+    CPsxThread::AttrDestroy(attr);
+    if (rc == 0) pthread_join(thread, nullptr);
+    return rc == EPERM;
+}
+
+// The refused path, forced in a child process whatever the test runs as.
+TEST(CPsxThreadTest, RefusedRealTimeFallsBackToDefaults) {
+    enum Code { kOk, kCannotDrop, kNotRefused, kNotStarted, kDidNotRun, kWrongSchedule };
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!DropRealTime()) _exit(kCannotDrop);
+        if (!RealTimeRefused()) _exit(kNotRefused);
+        Seen seen;
+        CPsxThread t;
+        if (!t.Start(&Seen::Body, &seen, CPsxThread::kRealTime)) _exit(kNotStarted);
+        t.Join();
+        if (!seen.ran) _exit(kDidNotRun);
+        _exit(seen.policy == SCHED_OTHER && seen.priority == 0 ? kOk : kWrongSchedule);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+    const char* const what[] = {"",
+                                "could not drop real-time rights",
+                                "real-time scheduling was still granted",
+                                "the thread did not start",
+                                "the thread did not run",
+                                "the thread did not run with the default schedule"};
+    const int code = WEXITSTATUS(status);
+    EXPECT_EQ(code, kOk) << (code >= 0 && code <= kWrongSchedule ? what[code] : "unexpected exit");
 }
 
 TEST(CPsxThreadTest, StartsOnceAndJoinsInDestructor) {
