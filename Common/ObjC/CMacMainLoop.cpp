@@ -14,6 +14,7 @@
 #include "Platform/AppKit/Menu.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
 
@@ -46,6 +47,7 @@ LHandler* CMacMainLoop::FrontModalOwner() {
 }
 
 CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);
     plat::Application::Shared()->SetKeyEquivalentHook(&KeyEquivalent, this);
     gMacLoop = this;
@@ -76,6 +78,7 @@ CMacMainLoop* CMacMainLoop::Get() {
 }
 
 LMessage CMacMainLoop::Handle(const LMessage& msg) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (msg.Is(CMainLoopBase_Quit) && msg.sender == this) {
         mQuitPending = false;
         return LMessage();
@@ -88,10 +91,12 @@ bool CMacMainLoop::KeyEquivalent(const plat::Event& event, void*) {
 }
 
 void CMacMainLoop::Quit() {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application::Shared()->Terminate();
 }
 
 void CMacMainLoop::RequestUpdate() {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application::Shared()->SetWindowsNeedUpdate(true);
 }
 
@@ -116,6 +121,7 @@ double CMacMainLoop::IdleTimerDelay() const {
 // A pass already pending keeps its (sooner) arming. Otherwise a timer that may fire now gives a
 // pass at once; else the next due time, never sooner than 10 ms; nothing due parks the timer.
 void CMacMainLoop::RearmIdleTimer() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (mPending) return;
     uint32_t ms = LTimer::TimeToNext(ModalTop(), FrontModalOwner(), IsActive());
     if (ms == 0) {
@@ -145,14 +151,17 @@ void CMacMainLoop::IdleCallback() {
 }
 
 void CMacMainLoop::SetCursorUpdate(CursorUpdate update) {
+    PLAT_DCHECK_MAIN_THREAD();
     gCursorUpdate = update;
 }
 
 void CMacMainLoop::SuppressCursorUpdates(bool suppress) {
+    PLAT_DCHECK_MAIN_THREAD();
     gCursorSuppressed = suppress;
 }
 
 void CMacMainLoop::UpdateCursor() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (gCursorSuppressed || plat::RunLoop::Main()->CurrentMode() == plat::kEventTrackingRunLoopMode) return;
     // Screen coordinates are global (top-left) already.
     mMouse = MCocoaU::ToCLPoint(plat::Application::Shared()->MouseLocation());
@@ -171,6 +180,7 @@ void CMacMainLoop::DeliverWheel() {
 }
 
 void CMacMainLoop::ScrollWheel(const plat::Event& event) {
+    PLAT_DCHECK_MAIN_THREAD();
     double dx, dy;
     if (event.hasScrollingDeltas) {
         dx = event.scrollingDeltaX;
@@ -196,6 +206,7 @@ void CMacMainLoop::ScrollWheel(const plat::Event& event) {
 }
 
 void CMacMainLoop::RunModalStep() {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     plat::Application::ModalSession* session = nullptr;
     CMacWindowMgr* mgr = CMacWindowMgr::Get();
@@ -229,6 +240,7 @@ void CMacMainLoop::RunModalStep() {
 }
 
 void CMacMainLoop::EndModalSession(plat::Window* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!window) return;
     for (size_t i = mSessions.size(); i-- > 0;) {
         if (mSessions[i].window != window) continue;

@@ -9,6 +9,7 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Check.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ LString CMacMenuBridge::ApplicationName() {
 }
 
 CMacMenuBridge::CMacMenuBridge(const LString& title) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (title.Length() == 1 && title.CStr()[0] == kAppMenuTitle) {
         const LString name = ApplicationName();
         fMenu = TakeApplicationMenu();
@@ -89,6 +91,7 @@ CMacMenuBridge* CMacMenuBridge::ForMenu(const plat::Menu* menu) {
 }
 
 void CMacMenuBridge::InsertItem(uint32_t index, const SMacMenuItem& item) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::MenuItem* native = NewItem(item.title);
     if (item.command == "LStdCmd_Help") {
         native->SetTarget(plat::Application::Shared());
@@ -101,12 +104,14 @@ void CMacMenuBridge::InsertItem(uint32_t index, const SMacMenuItem& item) {
 }
 
 void CMacMenuBridge::RemoveItem(uint32_t index) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (index >= fItems.size()) return;
     fMenu->RemoveItemAtIndex(int32_t(index));
     fItems.erase(fItems.begin() + index);
 }
 
 void CMacMenuBridge::UpdateItem(uint32_t index, const SMacMenuItem& item) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::MenuItem* native = fMenu->ItemAtIndex(int32_t(index));
     if (!native || index >= fItems.size()) return;
     fItems[index] = item.item;
@@ -145,6 +150,7 @@ LHandler* CMacMenuBridge::ItemFor(const plat::MenuItem* native) const {
 }
 
 void CMacMenuBridge::ValidateForeignItems() const {
+    PLAT_DCHECK_MAIN_THREAD();
     for (int32_t i = int32_t(fItems.size()); i < fMenu->NumberOfItems(); ++i) {
         plat::MenuItem* item = fMenu->ItemAtIndex(i);
         if (item->IsSeparator()) continue;
@@ -158,6 +164,7 @@ void CMacMenuBridge::ValidateForeignItems() const {
 }
 
 void CMacMenuBridge::InstallInMenuBar(const CMacMenuBridge* before) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     plat::Menu* bar = app->MainMenu();
     if (!bar) {
@@ -174,6 +181,7 @@ void CMacMenuBridge::InstallInMenuBar(const CMacMenuBridge* before) {
 }
 
 void CMacMenuBridge::RemoveFromMenuBar() {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Menu* super = fMenu->Supermenu();
     if (!super) return;
     int32_t index = super->IndexOfItemWithSubmenu(fMenu);

@@ -13,6 +13,7 @@
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 
 namespace {
@@ -39,6 +40,7 @@ void TellViewPrefs(LWindow* window) {
 }  // namespace
 
 CMacWindowMgr::CMacWindowMgr() {
+    PLAT_DCHECK_MAIN_THREAD();
     gWindowMgr = this;
     for (const char* note : kListNotes)
         plat::NotificationCenter::Default().AddObserver(this, &WindowListMayChange, note, nullptr);
@@ -54,29 +56,35 @@ CMacWindowMgr* CMacWindowMgr::Get() {
 }
 
 void CMacWindowMgr::SetViewPrefs(LHandler* viewPrefs) {
+    PLAT_DCHECK_MAIN_THREAD();
     gViewPrefs = viewPrefs;
 }
 
 void CMacWindowMgr::OrderChanged() {
+    PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
     LTimer::RequestRearm();  // timers held behind a modal window may be free now
 }
 
 void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
+    PLAT_DCHECK_MAIN_THREAD();
     static_cast<CMacWindowMgr*>(self)->EmptyCache();
 }
 
 plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const CMacWindowKind* kind) {
+    PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
     return kind ? kind->CreateNativeWindow() : nullptr;
 }
 
 void CMacWindowMgr::ForgetNativeWindow(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     EndSession(window);
     OrderChanged();
 }
 
 void CMacWindowMgr::Show(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window->NativeWindow();
     if (!w) return;
     plat::Application* app = plat::Application::Shared();
@@ -93,6 +101,7 @@ void CMacWindowMgr::Show(LWindow* window) {
 }
 
 void CMacWindowMgr::ShowBehind(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window->NativeWindow();
     if (!w || w->IsVisible()) return;
     TellViewPrefs(window);
@@ -109,6 +118,7 @@ void CMacWindowMgr::ShowBehind(LWindow* window) {
 }
 
 void CMacWindowMgr::Hide(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window->NativeWindow();
     if (!w) return;
     EndSession(window);
@@ -117,6 +127,7 @@ void CMacWindowMgr::Hide(LWindow* window) {
 }
 
 void CMacWindowMgr::OrderBelow(LWindow* window, LWindow* other) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window->NativeWindow();
     plat::Window* o = other ? other->NativeWindow() : nullptr;
     if (!w || !o) return;
@@ -126,11 +137,13 @@ void CMacWindowMgr::OrderBelow(LWindow* window, LWindow* other) {
 }
 
 const std::vector<int64_t>& CMacWindowMgr::WindowNumbers() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (mNumbers.empty()) mNumbers = plat::Application::Shared()->WindowNumbers();
     return mNumbers;
 }
 
 plat::Window* CMacWindowMgr::FirstNativeWindow() {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     for (int64_t n : WindowNumbers())
         if (plat::Window* w = app->WindowWithNumber(n)) return w;
@@ -138,6 +151,7 @@ plat::Window* CMacWindowMgr::FirstNativeWindow() {
 }
 
 plat::Window* CMacWindowMgr::NextNativeWindow(plat::Window* after) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!after) return nullptr;
     plat::Application* app = plat::Application::Shared();
     const std::vector<int64_t> numbers = WindowNumbers();
@@ -150,12 +164,14 @@ plat::Window* CMacWindowMgr::NextNativeWindow(plat::Window* after) {
 }
 
 bool CMacWindowMgr::Listed(int64_t number) {
+    PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
     const std::vector<int64_t>& numbers = WindowNumbers();
     return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
 }
 
 void CMacWindowMgr::WaitUntilListed(plat::Window* native) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     if (!native || native->Number() < 1 || app->IsHidden()) return;
     int64_t start = GetEventTimeMs();
@@ -167,6 +183,7 @@ void CMacWindowMgr::WaitUntilListed(plat::Window* native) {
 }
 
 LWindow* CMacWindowMgr::NextVisibleWindow(LWindow* after) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = after ? NextNativeWindow(after->NativeWindow()) : FirstNativeWindow();
     for (; w; w = NextNativeWindow(w)) {
         if (!w->IsVisible()) continue;
@@ -176,12 +193,14 @@ LWindow* CMacWindowMgr::NextVisibleWindow(LWindow* after) {
 }
 
 LWindow* CMacWindowMgr::FrontWindowOfKind(uint32_t kind) {
+    PLAT_DCHECK_MAIN_THREAD();
     for (LWindow* w = NextVisibleWindow(nullptr); w; w = NextVisibleWindow(w))
         if (w->Kind() == kind) return w;
     return nullptr;
 }
 
 LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     plat::Point p{double(global.x), double(global.y)};
     for (int64_t n : WindowNumbers()) {
@@ -193,16 +212,19 @@ LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
 }
 
 CLRect CMacWindowMgr::ContentRect(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     return w ? MCocoaU::ToCLRect(w->ContentRect()) : CLRect{};
 }
 
 CLRect CMacWindowMgr::FrameRect(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     return w ? MCocoaU::ToCLRect(w->Frame()) : CLRect{};
 }
 
 void CMacWindowMgr::SetContentRect(LWindow* window, const CLRect& content) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (!w) return;
     w->SetFrame(w->FrameRectForContentRect(MCocoaU::Convert(content)), true);
@@ -215,35 +237,42 @@ CLRect CMacWindowMgr::FrameForContent(const LWindow* window, const CLRect& conte
 }
 
 bool CMacWindowMgr::IsVisible(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     return w && w->IsVisible();
 }
 
 bool CMacWindowMgr::IsClosable(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     return w && (w->StyleMask() & plat::kClosableWindowMask);
 }
 
 bool CMacWindowMgr::IsResizable(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     return w && (w->StyleMask() & plat::kResizableWindowMask);
 }
 
 void CMacWindowMgr::MakeKey(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (w && window->Kind() == 2) w->MakeKeyWindow();
 }
 
 void CMacWindowMgr::DisplayNow(LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->Display();
 }
 
 void CMacWindowMgr::InvalidateRect(LWindow* window, const CLRect& area) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (w && w->ContentView()) w->ContentView()->SetNeedsDisplayInRect(MCocoaU::Convert(area));
 }
 
 void CMacWindowMgr::SetTitle(LWindow* window, const char* title) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (plat::Window* w = window ? window->NativeWindow() : nullptr) w->SetTitle(title ? title : "");
 }
 

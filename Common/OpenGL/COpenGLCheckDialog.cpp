@@ -12,7 +12,8 @@ int COpenGLCheckDialog::Check(LHandler*, COpenGLContext_Cca& context, const COpe
     if (requirement.Test(context, record)) return kMet;
     // Until the dialog exists the shortfall goes to standard error, so it never passes silently.
     const LString text = ShortfallText(requirement, *record, "OpenGL version ", "GLSL version ");
-    std::fprintf(stderr, "The OpenGL implementation falls short; carrying on without:\n%s", text.CStr());
+    std::fprintf(stderr, "orbilume: the OpenGL implementation falls short; carrying on without:\n%s",
+                 text.CStr());
     return kContinue;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Object.h"
 
 CWorkerThread::CWorkerThread() : mFinishSignal(this, &Completed) {}
@@ -12,6 +13,7 @@ CWorkerThread::~CWorkerThread() {
 }
 
 void CWorkerThread::Begin(int64_t interval) {
+    PLAT_DCHECK_MAIN_THREAD();
     mCost8.store(80, std::memory_order_relaxed);
     {
         CPsxMutex::Locker lock(mQueueMutex);
@@ -24,6 +26,7 @@ void CWorkerThread::Begin(int64_t interval) {
 }
 
 void CWorkerThread::Tick(void* argument) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (GetState() != kRunning) return;
     if (int32_t(LTimer::Now() - mLastTick) < int32_t(mCost8.load(std::memory_order_relaxed) / 8)) return;
     uint32_t now = 0;

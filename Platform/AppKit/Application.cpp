@@ -13,6 +13,7 @@
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 
 namespace plat {
@@ -135,6 +136,7 @@ void Application::Launch(int argc, char** argv) {
 }
 
 int Application::Run(int argc, char** argv) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!CurrentBackend()) {
         fOwnBackend = MakeBackendFromEnvironment();
         SetBackend(fOwnBackend);
@@ -180,6 +182,7 @@ int Application::Run(int argc, char** argv) {
 }
 
 void Application::Terminate() {
+    PLAT_DCHECK_MAIN_THREAD();
     fTerminateAsked = true;
     fWake->Signal();
 }
@@ -217,6 +220,7 @@ size_t Application::QueuedEventCount() const {
 }
 
 void Application::DiscardEvents(uint64_t mask) {
+    PLAT_DCHECK_MAIN_THREAD();
     std::lock_guard<std::mutex> g(QueueLock());
     fQueue.erase(
         std::remove_if(fQueue.begin(), fQueue.end(), [mask](const Event& e) { return Matches(e, mask); }),
@@ -224,6 +228,7 @@ void Application::DiscardEvents(uint64_t mask) {
 }
 
 bool Application::NextEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out) {
+    PLAT_DCHECK_MAIN_THREAD();
     return WaitForEvent(mask, untilDate, mode, dequeue, out, false);
 }
 
@@ -245,16 +250,19 @@ bool Application::WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode
 }
 
 void Application::SetWindowsNeedUpdate(bool needed) {
+    PLAT_DCHECK_MAIN_THREAD();
     fNeedsUpdate = needed;
     if (needed) fWake->Signal();
 }
 
 void Application::UpdateWindows() {
+    PLAT_DCHECK_MAIN_THREAD();
     fNeedsUpdate = false;
     if (fDelegate) fDelegate->WillUpdate();
 }
 
 void Application::SendEvent(const Event& event) {
+    PLAT_DCHECK_MAIN_THREAD();
     const Event* outer = fCurrent;
     fCurrent = &event;
     switch (event.type) {
@@ -316,6 +324,7 @@ void Application::DispatchMouse(Window* w, const Event& event) {
 }
 
 Application::ModalSession* Application::BeginModalSession(Window* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     auto* s = new ModalSession{window};
     fSessions.push_back(s);
     if (window) window->MakeKeyAndOrderFront();
@@ -323,6 +332,7 @@ Application::ModalSession* Application::BeginModalSession(Window* window) {
 }
 
 int32_t Application::RunModalSession(ModalSession* session) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!session) return kRunStoppedResponse;
     RunLoop::Main()->RunInMode(kModalPanelRunLoopMode, 0, false);
     // Only what is queued now: handlers may post more.
@@ -341,6 +351,7 @@ int32_t Application::RunModalSession(ModalSession* session) {
 }
 
 void Application::EndModalSession(ModalSession* session) {
+    PLAT_DCHECK_MAIN_THREAD();
     auto it = std::find(fSessions.begin(), fSessions.end(), session);
     if (it == fSessions.end()) return;
     fSessions.erase(it);
@@ -348,29 +359,35 @@ void Application::EndModalSession(ModalSession* session) {
 }
 
 Window* Application::ModalWindow() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return fSessions.empty() ? nullptr : fSessions.back()->window;
 }
 
 void Application::Activate() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fActive) return;
     fActive = true;
     if (fDelegate) fDelegate->DidBecomeActive();
 }
 
 void Application::Deactivate() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!fActive) return;
     fActive = false;
     if (fDelegate) fDelegate->DidResignActive();
 }
 
 void Application::Hide() {
+    PLAT_DCHECK_MAIN_THREAD();
     fHidden = true;
 }
 void Application::Unhide() {
+    PLAT_DCHECK_MAIN_THREAD();
     fHidden = false;
 }
 
 std::vector<int64_t> Application::WindowNumbers() const {
+    PLAT_DCHECK_MAIN_THREAD();
     std::vector<int64_t> numbers;
     if (fHidden) return numbers;
     for (Window* w : fOrder) numbers.push_back(w->Number());
@@ -378,6 +395,7 @@ std::vector<int64_t> Application::WindowNumbers() const {
 }
 
 Window* Application::WindowWithNumber(int64_t number) const {
+    PLAT_DCHECK_MAIN_THREAD();
     if (number <= 0) return nullptr;
     for (Window* w : fAll)
         if (w->Number() == number && !w->fClosed) return w;
@@ -385,21 +403,25 @@ Window* Application::WindowWithNumber(int64_t number) const {
 }
 
 void Application::DeliverAppleEvent(const Object* event, Object* reply) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fDelegate) fDelegate->HandleAppleEvent(event, reply);
 }
 
 void Application::SetMainMenu(Menu* menu) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (menu) menu->Retain();
     if (fMainMenu) fMainMenu->Release();
     fMainMenu = menu;
 }
 
 bool Application::RespondsToAction(const char* action) const {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fDelegate && fDelegate->RespondsToAction(action)) return true;
     return action && std::string_view(action) == kTerminateAction;
 }
 
 void Application::PerformAction(const char* action, MenuItem* sender) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fDelegate && fDelegate->RespondsToAction(action)) {
         fDelegate->PerformAction(action, sender);
         return;
@@ -408,17 +430,20 @@ void Application::PerformAction(const char* action, MenuItem* sender) {
 }
 
 int Application::ValidateMenuItem(const MenuItem* item) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (item && fDelegate && fDelegate->RespondsToAction(item->Action().c_str()))
         return fDelegate->ValidateMenuItem(item);
     return -1;
 }
 
 Point Application::MouseLocation() const {
+    PLAT_DCHECK_MAIN_THREAD();
     Backend* b = CurrentBackend();
     return b ? b->MouseLocation() : Point{};
 }
 
 uint32_t Application::ModifierFlags() const {
+    PLAT_DCHECK_MAIN_THREAD();
     Backend* b = CurrentBackend();
     return b ? b->ModifierFlags() : 0;
 }

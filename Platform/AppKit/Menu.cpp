@@ -6,6 +6,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/BitmapImage.h"
 
 namespace plat {
@@ -23,6 +24,7 @@ std::string Lower(const std::string& s) {
 }  // namespace
 
 MenuItem* MenuItem::Create(const std::string& title, const char* action, const std::string& keyEquivalent) {
+    PLAT_DCHECK_MAIN_THREAD();
     auto* item = new MenuItem;
     item->fTitle = title;
     item->SetAction(action);
@@ -32,6 +34,7 @@ MenuItem* MenuItem::Create(const std::string& title, const char* action, const s
 }
 
 MenuItem* MenuItem::Separator() {
+    PLAT_DCHECK_MAIN_THREAD();
     auto* item = new MenuItem;
     item->fSeparator = true;
     item->fEnabled = false;
@@ -47,12 +50,14 @@ MenuItem::~MenuItem() {
 }
 
 void MenuItem::SetImage(const BitmapImage* image) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (image) image->Retain();
     if (fImage) fImage->Release();
     fImage = image;
 }
 
 Menu* Menu::Create(const std::string& title) {
+    PLAT_DCHECK_MAIN_THREAD();
     auto* menu = new Menu;
     menu->fTitle = title;
     return menu;
@@ -66,16 +71,19 @@ Menu::~Menu() {
 }
 
 MenuItem* Menu::ItemAtIndex(int32_t index) const {
+    PLAT_DCHECK_MAIN_THREAD();
     if (index < 0 || index >= NumberOfItems()) return nullptr;
     return fItems[size_t(index)];
 }
 
 int32_t Menu::IndexOfItem(const MenuItem* item) const {
+    PLAT_DCHECK_MAIN_THREAD();
     auto it = std::find(fItems.begin(), fItems.end(), item);
     return it == fItems.end() ? -1 : int32_t(it - fItems.begin());
 }
 
 int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!submenu) return -1;
     for (size_t i = 0; i < fItems.size(); ++i)
         if (fItems[i]->fSubmenu == submenu) return int32_t(i);
@@ -83,6 +91,7 @@ int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
 }
 
 void Menu::InsertItem(MenuItem* item, int32_t index) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!item) return;
     item->Retain();
     if (Menu* old = item->fMenu) old->RemoveItemAtIndex(old->IndexOfItem(item));
@@ -92,6 +101,7 @@ void Menu::InsertItem(MenuItem* item, int32_t index) {
 }
 
 void Menu::RemoveItemAtIndex(int32_t index) {
+    PLAT_DCHECK_MAIN_THREAD();
     MenuItem* item = ItemAtIndex(index);
     if (!item) return;
     fItems.erase(fItems.begin() + index);
@@ -100,6 +110,7 @@ void Menu::RemoveItemAtIndex(int32_t index) {
 }
 
 void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!item || item->fSubmenu == submenu) return;
     if (submenu) {
         submenu->Retain();
@@ -113,6 +124,7 @@ void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
 }
 
 bool Menu::PerformKeyEquivalent(const Event& event) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (event.type != EventType::kKeyDown || event.charactersIgnoringModifiers.empty()) return false;
     const std::string key = Lower(event.charactersIgnoringModifiers);
     const uint32_t mods = event.modifierFlags & kKeyMaskBits;
@@ -133,6 +145,7 @@ bool Menu::PerformKeyEquivalent(const Event& event) {
 }
 
 void Menu::PerformActionForItemAtIndex(int32_t index) {
+    PLAT_DCHECK_MAIN_THREAD();
     MenuItem* item = ItemAtIndex(index);
     if (!item || item->fSeparator || item->fSubmenu || item->fAction.empty()) return;
     item->Retain();

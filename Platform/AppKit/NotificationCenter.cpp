@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Platform/Foundation/Check.h"
+
 namespace plat {
 
 NotificationCenter& NotificationCenter::Default() {
@@ -11,10 +13,12 @@ NotificationCenter& NotificationCenter::Default() {
 
 void NotificationCenter::AddObserver(void* observer, Callback callback, const char* name,
                                      const void* object) {
+    PLAT_DCHECK_MAIN_THREAD();
     fEntries.push_back({observer, callback, name ? name : "", name == nullptr, object, false});
 }
 
 void NotificationCenter::RemoveObserver(void* observer) {
+    PLAT_DCHECK_MAIN_THREAD();
     for (Entry& e : fEntries)
         if (e.observer == observer) e.removed = true;
     if (fPosting) return;
@@ -23,6 +27,7 @@ void NotificationCenter::RemoveObserver(void* observer) {
 }
 
 void NotificationCenter::Post(const char* name, const void* object) {
+    PLAT_DCHECK_MAIN_THREAD();
     ++fPosting;
     // By index: observers may register more while this runs; those wait for the next post.
     size_t n = fEntries.size();

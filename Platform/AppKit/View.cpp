@@ -4,10 +4,12 @@
 
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 
 namespace plat {
 
 View* View::Create(const Rect& frame) {
+    PLAT_DCHECK_MAIN_THREAD();
     return new View(frame);
 }
 
@@ -19,12 +21,14 @@ View::~View() {
 }
 
 void View::SetFrame(const Rect& frame) {
+    PLAT_DCHECK_MAIN_THREAD();
     bool grew = frame.width > fFrame.width || frame.height > fFrame.height;
     fFrame = frame;
     if (grew) SetNeedsDisplay(true);
 }
 
 void View::AddSubview(View* view) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!view || view == this) return;
     view->Retain();
     view->RemoveFromSuperview();
@@ -33,6 +37,7 @@ void View::AddSubview(View* view) {
 }
 
 void View::RemoveFromSuperview() {
+    PLAT_DCHECK_MAIN_THREAD();
     View* super = fSuperview;
     if (!super) return;
     auto it = std::find(super->fSubviews.begin(), super->fSubviews.end(), this);
@@ -61,6 +66,7 @@ Point View::ConvertFromContent(Point p) const {
 }
 
 void View::SetNeedsDisplay(bool needs) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!needs) {
         fDirty = {};
         return;
@@ -69,6 +75,7 @@ void View::SetNeedsDisplay(bool needs) {
 }
 
 void View::SetNeedsDisplayInRect(const Rect& rect) {
+    PLAT_DCHECK_MAIN_THREAD();
     Rect r = rect.Intersection(Bounds());
     if (r.IsEmpty()) return;
     fDirty = fDirty.Union(r);
@@ -79,6 +86,7 @@ void View::SetNeedsDisplayInRect(const Rect& rect) {
 }
 
 void View::DisplayIfNeeded() {
+    PLAT_DCHECK_MAIN_THREAD();
     Retain();
     if (NeedsDisplay()) {
         Rect dirty = fDirty;
@@ -91,6 +99,7 @@ void View::DisplayIfNeeded() {
 }
 
 View* View::HitTest(Point p) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!fFrame.Contains(p)) return nullptr;
     Point local{p.x - fFrame.x + fBoundsOrigin.x, p.y - fFrame.y + fBoundsOrigin.y};
     for (auto it = fSubviews.rbegin(); it != fSubviews.rend(); ++it)

@@ -4,6 +4,7 @@
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
+#include "Platform/Foundation/Check.h"
 
 namespace plat {
 
@@ -23,10 +24,12 @@ void Tell(Window* w, Backend::WindowChange change) {
 }  // namespace
 
 Window* Window::Create(const Rect& contentRect, uint32_t styleMask) {
+    PLAT_DCHECK_MAIN_THREAD();
     return new Window(contentRect, styleMask, false);
 }
 
 Window* Window::CreatePanel(const Rect& contentRect, uint32_t styleMask) {
+    PLAT_DCHECK_MAIN_THREAD();
     return new Window(contentRect, styleMask, true);
 }
 
@@ -35,6 +38,7 @@ Window::Window(const Rect& contentRect, uint32_t style, bool panel)
       fPanel(panel),
       fStyle(style),
       fFrame(FrameRectForContentRect(contentRect, style)) {
+    PLAT_DCHECK_MAIN_THREAD();
     Application::Shared()->fAll.push_back(this);
     Tell(this, Backend::kCreated);
 }
@@ -70,6 +74,7 @@ Point Window::ConvertFromScreen(Point p) const {
 }
 
 void Window::SetStyleMask(uint32_t style) {
+    PLAT_DCHECK_MAIN_THREAD();
     Rect content = ContentRect();
     fStyle = style;
     fFrame = FrameRectForContentRect(content, style);
@@ -77,11 +82,13 @@ void Window::SetStyleMask(uint32_t style) {
 }
 
 void Window::SetLevel(int32_t level) {
+    PLAT_DCHECK_MAIN_THREAD();
     fLevel = level;
     if (fVisible) Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
 }
 
 void Window::SetFrame(const Rect& frame, bool display) {
+    PLAT_DCHECK_MAIN_THREAD();
     Rect old = fFrame;
     fFrame = frame;
     if (fContentView) {
@@ -96,32 +103,39 @@ void Window::SetFrame(const Rect& frame, bool display) {
 }
 
 void Window::SetTitle(const std::string& title) {
+    PLAT_DCHECK_MAIN_THREAD();
     fTitle = title;
     Tell(this, Backend::kTitle);
 }
 
 void Window::SetMiniaturized(bool miniaturized) {
+    PLAT_DCHECK_MAIN_THREAD();
     fMiniaturized = miniaturized;
     if (miniaturized) Application::Shared()->Restack(this, WindowOrder::kOut, 0);
 }
 
 bool Window::IsKeyWindow() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return Application::Shared()->KeyWindow() == this;
 }
 
 bool Window::IsMainWindow() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return Application::Shared()->MainWindow() == this;
 }
 
 bool Window::CanBecomeKey() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return !fClosed && (fStyle & (kTitledWindowMask | kResizableWindowMask)) != 0;
 }
 
 bool Window::CanBecomeMain() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return !fPanel && CanBecomeKey();
 }
 
 void Window::OrderFront() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fClosed) return;
     fMiniaturized = false;
     Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
@@ -129,6 +143,7 @@ void Window::OrderFront() {
 }
 
 void Window::MakeKeyAndOrderFront() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fClosed) return;
     fMiniaturized = false;
     Application::Shared()->Restack(this, WindowOrder::kAbove, 0);
@@ -137,29 +152,35 @@ void Window::MakeKeyAndOrderFront() {
 }
 
 void Window::MakeKeyWindow() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fVisible && CanBecomeKey()) Application::Shared()->SetKey(this);
 }
 
 void Window::MakeMainWindow() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fVisible && CanBecomeMain()) Application::Shared()->SetMain(this);
 }
 
 void Window::OrderOut() {
+    PLAT_DCHECK_MAIN_THREAD();
     Application::Shared()->Restack(this, WindowOrder::kOut, 0);
 }
 
 void Window::OrderWindow(WindowOrder place, int64_t relativeTo) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fClosed) return;
     Application::Shared()->Restack(this, place, relativeTo);
     if (place != WindowOrder::kOut) Application::Shared()->PickKeyAndMain();
 }
 
 void Window::PerformClose() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fDelegate && !fDelegate->WindowShouldClose(this)) return;
     Close();
 }
 
 void Window::Close() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fClosed) return;
     if (fDelegate) fDelegate->WindowWillClose(this);
     NotificationCenter::Default().Post(kWindowWillCloseNotification, this);
@@ -168,6 +189,7 @@ void Window::Close() {
 }
 
 void Window::SetContentView(View* view) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (view == fContentView) return;
     plat::Retain(view);
     if (fContentView) {
@@ -184,26 +206,32 @@ void Window::SetContentView(View* view) {
 }
 
 void Window::SetFloatingPanel(bool floating) {
+    PLAT_DCHECK_MAIN_THREAD();
     fFloatingPanel = floating;
     SetLevel(floating ? kFloatingWindowLevel : kNormalWindowLevel);
 }
 
 void Window::Display() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fContentView && fVisible) fContentView->DisplayIfNeeded();
 }
 
 void Window::ContentNeedsDisplay(const Rect&) {
+    PLAT_DCHECK_MAIN_THREAD();
     Tell(this, Backend::kNeedsDisplay);
 }
 
 GLSurface* Window::CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) {
     Backend* b = CurrentBackend();
-    return b ? b->CreateGLSurface(this, format, width, height) : GLSurface::CreateOffscreen(format, width, height);
+    return b ? b->CreateGLSurface(this, format, width, height)
+             : GLSurface::CreateOffscreen(format, width, height);
 }
 
 void Window::GLSurfaceNeedsDisplay(GLSurface*) {
-    if (fContentView) fContentView->SetNeedsDisplay(true);
-    else ContentNeedsDisplay(Rect{0, 0, fFrame.width, fFrame.height});
+    if (fContentView)
+        fContentView->SetNeedsDisplay(true);
+    else
+        ContentNeedsDisplay(Rect{0, 0, fFrame.width, fFrame.height});
 }
 
 }  // namespace plat

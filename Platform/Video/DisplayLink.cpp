@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Platform/AppKit/Screen.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Video/HostTime.h"
 
 namespace plat {
@@ -43,6 +44,7 @@ DisplayLinkSettings GetDisplayLinkSettings() {
 }
 
 DisplayLink* DisplayLink::CreateWithActiveDisplays() {
+    PLAT_DCHECK_MAIN_THREAD();
     DisplayLinkSettings settings = GetDisplayLinkSettings();
     if (!settings.available) return nullptr;
     const VideoTime& p = settings.nominalPeriod;

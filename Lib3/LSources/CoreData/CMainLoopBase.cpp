@@ -3,6 +3,7 @@
 #include "Lib3/LSources/CoreData/CMainLoopUI.h"
 #include "Lib3/LSources/CoreData/LCallbackList.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Platform/Foundation/Check.h"
 
 namespace {
 CMainLoopBase* gMainLoop = nullptr;
@@ -18,6 +19,7 @@ CMainLoopUI* CMainLoopUI::Get() {
 }
 
 CMainLoopBase::CMainLoopBase(LHandler* root) : LHandler(root) {
+    PLAT_DCHECK_MAIN_THREAD();
     gMainLoop = this;
     gAppRoot = root;
     LTimer::SetRearmHook(&Rearm, this);
@@ -44,14 +46,17 @@ LCallbackList& CMainLoopBase::CursorHooks() {
 }
 
 void CMainLoopBase::Rearm(void* self) {
+    PLAT_DCHECK_MAIN_THREAD();
     static_cast<CMainLoopBase*>(self)->RearmIdleTimer();
 }
 
 LHandler* CMainLoopBase::ModalTop() const {
+    PLAT_DCHECK_MAIN_THREAD();
     return mModal.Count() ? mModal[mModal.Count() - 1] : nullptr;
 }
 
 void CMainLoopBase::IdlePass() {
+    PLAT_DCHECK_MAIN_THREAD();
     uint32_t now = LTimer::Now();
     const LHandler* modal = ModalTop();
     const LHandler* front = FrontModalOwner();
@@ -63,21 +68,25 @@ void CMainLoopBase::IdlePass() {
 }
 
 void CMainLoopBase::SetActive(bool active) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (mActive == active) return;
     mActive = active;
     LTimer::RequestRearm();
 }
 
 LHandler* CMainLoopBase::FrontModalOwner() {
+    PLAT_DCHECK_MAIN_THREAD();
     return gUI ? gUI->FrontModalOwner() : nullptr;
 }
 
 LHandler* CMainLoopBase::FocusTarget() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!gUI || !gUI->HasKeyWindow()) return Upper();
     return gUI->KeyWindowTarget();
 }
 
 void CMainLoopBase::RunModal(LHandler* handler) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (gUI) {
         LHandler* holder = gUI->CaptureHolder();
         LHandler* front = FrontModalOwner();

@@ -1,6 +1,7 @@
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
 
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/RunLoop.h"
 
 // The main-thread timer of an event. It outlives its event when the event is destroyed off the main
@@ -72,6 +73,7 @@ void LAsyncLoop::UnqueueSignal(LAsyncSignal* signal) {
 }
 
 void LAsyncLoop::DrainEvents() {
+    PLAT_DCHECK_MAIN_THREAD();
     Lock();
     while (SSLink* n = mEvents.RemoveFirst()) {
         auto* e = static_cast<LAsyncEvent*>(n);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "Lib3/LSources/Mac/GetEventTimeMs.h"
+#include "Platform/Foundation/Check.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ void LTimer::Rearm() {
 }
 
 void LTimer::StartOnce(uint32_t delayMs, uint32_t mode) {
+    PLAT_DCHECK_MAIN_THREAD();
     Unlink();
     uint32_t now = Now();
     fMode = mode;
@@ -88,6 +90,7 @@ void LTimer::StartOnce(uint32_t delayMs, uint32_t mode) {
 }
 
 void LTimer::StartRepeat(uint32_t periodMs) {
+    PLAT_DCHECK_MAIN_THREAD();
     Unlink();
     uint32_t now = Now();
     fMode = 0;
@@ -98,6 +101,7 @@ void LTimer::StartRepeat(uint32_t periodMs) {
 }
 
 void LTimer::Stop() {
+    PLAT_DCHECK_MAIN_THREAD();
     Unlink();
 }
 
@@ -124,6 +128,7 @@ bool LTimer::IsBlocked(const LHandler* modal, const LHandler* front, bool active
 }
 
 LMessage LTimer::NextExpired(uint32_t now, const LHandler* modal, const LHandler* front, bool active) {
+    PLAT_DCHECK_MAIN_THREAD();
     for (SSLink* n = HeldList().First(); !n->IsEnd(); n = n->next) {
         LTimer* t = TimerOf(n);
         if (t->IsBlocked(modal, front, active)) continue;
@@ -146,6 +151,7 @@ LMessage LTimer::NextExpired(uint32_t now, const LHandler* modal, const LHandler
 }
 
 uint32_t LTimer::TimeToNext(const LHandler* modal, const LHandler* front, bool active) {
+    PLAT_DCHECK_MAIN_THREAD();
     for (SSLink* n = HeldList().First(); !n->IsEnd(); n = n->next)
         if (!TimerOf(n)->IsBlocked(modal, front, active)) return 0;
     if (DueList().IsEmpty()) return kForever;

@@ -1,5 +1,6 @@
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
 
+#include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/Font.h"
 
 namespace {
@@ -93,6 +94,7 @@ LTextStyleH::LTextStyleH(uint32_t kind, int32_t weight, int32_t size, int32_t sl
 }
 
 void LTextStyleH::Intern(uint32_t kind, const int32_t* words, const LString& name) {
+    PLAT_DCHECK_MAIN_THREAD();
     LSLinkBase& list = Records();
     for (SSLink* n = list.First(); !n->IsEnd(); n = n->next) {
         if (FromLink(n)->SameStyle(kind, words, name)) {
@@ -150,11 +152,13 @@ double LTextStyleH::PointSize() const {
 }
 
 void LTextStyleH::InvalidateFonts() {
+    PLAT_DCHECK_MAIN_THREAD();
     LSLinkBase& list = Records();
     for (SSLink* n = list.First(); !n->IsEnd(); n = n->next) FromLink(n)->fValid = false;
 }
 
 void LTextStyleH::SetFontOverride(FontOverride hook) {
+    PLAT_DCHECK_MAIN_THREAD();
     gOverride = hook;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 
 namespace {
 
@@ -15,12 +16,14 @@ const LWindow::Bridge* gBridge = nullptr;
 }  // namespace
 
 void LWindow::SetBridge(const Bridge* bridge) {
+    PLAT_DCHECK_MAIN_THREAD();
     gBridge = bridge;
 }
 
 LWindow::LWindow(LHandler* frame, uint32_t kind, const CMacWindowKindH& kindObject, LHandler* menuGroup,
                  plat::Window*)
     : LHandler(frame), mKind(kind), mKindObject(kindObject) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (CMacWindowMgr* mgr = CMacWindowMgr::Get()) mNative = mgr->CreateNativeWindow(this, kindObject.Get());
     if (mNative) {
         WindowList().Insert(this);
@@ -47,6 +50,7 @@ LWindow::~LWindow() {
 }
 
 void LWindow::SetMenuGroup(LHandler* group) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (group == mMenuGroup) return;
     LHandler* old = mMenuGroup;
     mMenuGroup = group;
@@ -54,18 +58,21 @@ void LWindow::SetMenuGroup(LHandler* group) {
 }
 
 void LWindow::SetBridgeObject(plat::Object* object) {
+    PLAT_DCHECK_MAIN_THREAD();
     plat::Retain(object);
     plat::Release(mBridgeObject);
     mBridgeObject = object;
 }
 
 LWindow* LWindow::NextWindow(const LWindow* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     SSLink* n = window ? window->next : WindowList().First();
     if (!n || n->IsEnd()) return nullptr;
     return static_cast<LWindow*>(n);
 }
 
 LWindow* LWindow::FindWindow(const plat::Window* native) {
+    PLAT_DCHECK_MAIN_THREAD();
     if (!native) return nullptr;
     for (LWindow* w = NextWindow(nullptr); w; w = NextWindow(w))
         if (w->mNative == native) return w;

@@ -13,6 +13,7 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/TextEncoding.h"
@@ -102,6 +103,7 @@ X11Backend::~X11Backend() {
 }
 
 bool X11Backend::Start() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fSource) return true;
     fSource = FdSource::Create(ConnectionNumber(fDisplay), FdSource::kReadable, &Readable, this);
     RunLoop::Main()->AddFdSource(fSource, kRunLoopCommonModes);
@@ -112,6 +114,7 @@ bool X11Backend::Start() {
 }
 
 void X11Backend::Stop() {
+    PLAT_DCHECK_MAIN_THREAD();
     if (fSource) {
         fSource->Invalidate();
         fSource->Release();
@@ -179,6 +182,7 @@ uint32_t X11Backend::ModifierFlags() const {
 }
 
 void X11Backend::Beep() {
+    PLAT_DCHECK_MAIN_THREAD();
     XBell(fDisplay, 0);
     XFlush(fDisplay);
 }
@@ -195,6 +199,7 @@ Window* X11Backend::WindowOf(unsigned long xwindow) const {
 }
 
 void X11Backend::Create(Window* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     Rect c = ContentOf(window);
     XSetWindowAttributes attrs = {};
     attrs.event_mask = kInputMask;
@@ -216,6 +221,7 @@ void X11Backend::Create(Window* window) {
 }
 
 void X11Backend::Destroy(Window* window) {
+    PLAT_DCHECK_MAIN_THREAD();
     unsigned long xw = XWindowOf(window);
     if (!xw) return;
     fWindows.erase(xw);
@@ -224,6 +230,7 @@ void X11Backend::Destroy(Window* window) {
 
 // The server's stacking follows the application's order of visible windows.
 void X11Backend::Restack() {
+    PLAT_DCHECK_MAIN_THREAD();
     Application* app = Application::Shared();
     std::vector<::Window> order;
     for (int64_t n : app->WindowNumbers())
@@ -232,6 +239,7 @@ void X11Backend::Restack() {
 }
 
 void X11Backend::WindowChanged(Window* window, WindowChange change) {
+    PLAT_DCHECK_MAIN_THREAD();
     switch (change) {
         case kCreated:
             Create(window);
