@@ -31,19 +31,21 @@ std::string ReadFile(const std::string& path) {
 
 using PrefsStoreTest = PrefsFixture;
 
+// Makes values in the registry and keeps no pointer to them on the caller's stack.
+__attribute__((noinline)) bool MakeValues() {
+    plat::PrefNode* dict = plat::Preferences::AppDictionary("exit.test", "settings", true);
+    plat::DictSetString(dict, "name", std::string(100, 'x'));
+    plat::DictSetDictionary(dict, "nested");
+    return plat::Preferences::Synchronize("exit.test") &&
+           plat::Preferences::AppDictionary("exit.test", "settings", false) == dict;
+}
+
 // A process that ends without Reset frees the values it read or made: the sanitizer build's leak
 // check at exit fails the child otherwise.
 TEST_F(PrefsStoreTest, ValuesAreFreedAtExit) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        plat::PrefNode* dict = plat::Preferences::AppDictionary("exit.test", "settings", true);
-        plat::DictSetString(dict, "name", std::string(100, 'x'));
-        plat::DictSetDictionary(dict, "nested");
-        const bool ok = plat::Preferences::Synchronize("exit.test") &&
-                        plat::Preferences::AppDictionary("exit.test", "settings", false) == dict;
-        std::exit(ok ? 0 : 3);  // runs the static destructors and the leak check
-    }
+    if (child == 0) std::exit(MakeValues() ? 0 : 3);  // runs the static destructors and the leak check
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);

@@ -53,15 +53,13 @@ TEST_F(GermanLocaleNumbers, ScrapParameterSetsAndDocumentsUseAFullStop) {
     node.r->Slot(rtest::kFloat).f32 = 1.25f;
     const float floats[] = {0.125f, -3.5f};
     node.r->SetArrayRaw(rtest::kFloats, floats, 2);
-    auto scrap = [&] {
-        CBytes data;
+    auto scrap = [&](CBytes& data) {
         CScrapWriter writer(1, 1, data);
         EXPECT_TRUE(writer.WriteRecord(node.r));
-        return data;
     };
-    CBytes inC;
-    InC([&] { inC = scrap(); });
-    const CBytes inGerman = scrap();
+    CBytes inC, inGerman;
+    InC([&] { scrap(inC); });
+    scrap(inGerman);
     EXPECT_EQ(Text(inGerman), Text(inC));
     EXPECT_NE(Text(inGerman).find("1.25"), std::string::npos);
     EXPECT_EQ(Text(inGerman).find("1,25"), std::string::npos);
