@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Menu.h"
+#include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "tests/support/HeadlessScreens.h"
@@ -188,5 +191,17 @@ TEST_F(WindowTest, NeedsDisplayDrawsOnceOnDisplay) {
     EXPECT_EQ(last, (Rect{10, 10, 5, 5}));
     v->Release();
 }
+
+#ifndef NDEBUG
+// Main-thread-only classes stop a debug build that calls them from another thread.
+TEST(MainThreadOnly, EntryPointsStopOtherThreads) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* off = "called off the main thread";
+    EXPECT_DEATH(std::thread([] { Window::Create({0, 0, 10, 10}, 0); }).join(), off);
+    EXPECT_DEATH(std::thread([] { plat::Menu::Create("menu"); }).join(), off);
+    EXPECT_DEATH(std::thread([] { plat::NotificationCenter::Default().Post("note", nullptr); }).join(), off);
+    EXPECT_DEATH(std::thread([] { Application::Shared()->UpdateWindows(); }).join(), off);
+}
+#endif
 
 }  // namespace
