@@ -10,6 +10,7 @@
 #include "Common/Container/CU32Array.h"
 #include "Lib3/LSources/CoreUI/CLayoutScriptSource.h"
 #include "Lib3/LSources/CoreUI/LLayoutPanes.h"
+#include "Platform/Foundation/Check.h"
 
 static_assert(sizeof(SLayoutInstr) == 24 || sizeof(void*) != 8, "instructions are 24 bytes");
 
@@ -1110,6 +1111,7 @@ bool LLayoutScript::Reserve(uint64_t size) {
 }
 
 void LLayoutScript::Invoke(const SProc& proc, uint32_t count) {
+    PLAT_DCHECK(fSp >= count);  // the compiler's stack accounting put the arguments there
     const uint32_t base = fSp - count;
     CU32Array frame;
     bool ok = fCallDepth < kMaxCallDepth && Reserve(uint64_t{fSp} + proc.maxDepth + 1);
