@@ -8,57 +8,161 @@ namespace {
 
 using SRange = SRgnData::SRange;
 
-bool Apply(bool a, bool b, CRgnLine::Op op) {
-    switch (op) {
-        case CRgnLine::kAnd:
-            return a && b;
-        case CRgnLine::kOr:
-            return a || b;
-        case CRgnLine::kXor:
-            return a != b;
-        default:
-            return a && !b;
+template <CRgnLine::Op op>
+constexpr bool Apply(bool a, bool b) {
+    if constexpr (op == CRgnLine::kAnd) return a && b;
+    if constexpr (op == CRgnLine::kOr) return a || b;
+    if constexpr (op == CRgnLine::kXor) return a != b;
+    return a && !b;
+}
+
+// Sweeps the range ends of both lines; coverage of each side toggles at its ends because ranges
+// of one line never touch, so an odd count of ends passed means inside. Output ends are emitted
+// only where the combined coverage changes, so touching results merge. Once one line is used up
+// the rest of the other is either kept as it is or dropped, depending on the operation.
+template <CRgnLine::Op op>
+uint32_t CombineEndsAs(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
+    uint32_t i = 0, j = 0, w = 0;
+    bool in = false;
+    while (i < na && j < nb) {
+        // Branch-free: the end is always stored and kept only where coverage changes.
+        const int32_t xa = a[i], xb = b[j];
+        const int32_t x = xa < xb ? xa : xb;
+        i += xa == x;
+        j += xb == x;
+        const bool now = Apply<op>(i & 1, j & 1);
+        out[w] = x;
+        w += now != in;
+        in = now;
     }
+    if (op == CRgnLine::kAnd) return w;
+    if (i < na) {
+        std::memcpy(out + w, a + i, (na - i) * sizeof(int32_t));
+        w += na - i;
+    } else if (op != CRgnLine::kMinus && j < nb) {
+        std::memcpy(out + w, b + j, (nb - j) * sizeof(int32_t));
+        w += nb - j;
+    }
+    return w;
+}
+
+// The per-range forms below take ranges as (x1, x2) pairs and walk a range per step.
+
+// Ranges in order of x1, each merged into the open one when it overlaps or touches it.
+uint32_t UnionEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
+    if (na == 0 || nb == 0) {
+        const int32_t* from = na ? a : b;
+        const uint32_t n = na ? na : nb;
+        std::memcpy(out, from, n * sizeof(int32_t));
+        return n;
+    }
+    uint32_t i = 0, j = 0, w = 0;
+    int32_t x1, x2;
+    if (a[0] < b[0]) {
+        x1 = a[0], x2 = a[1], i = 2;
+    } else {
+        x1 = b[0], x2 = b[1], j = 2;
+    }
+    for (;;) {
+        const int32_t* r;
+        if (i < na && (j >= nb || a[i] < b[j])) {
+            r = a + i;
+            i += 2;
+        } else if (j < nb) {
+            r = b + j;
+            j += 2;
+        } else {
+            break;
+        }
+        if (r[0] <= x2) {
+            if (r[1] > x2) x2 = r[1];
+        } else {
+            out[w] = x1;
+            out[w + 1] = x2;
+            w += 2;
+            x1 = r[0];
+            x2 = r[1];
+        }
+    }
+    out[w] = x1;
+    out[w + 1] = x2;
+    return w + 2;
+}
+
+uint32_t IntersectEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
+    uint32_t i = 0, j = 0, w = 0;
+    while (i < na && j < nb) {
+        const int32_t lo = a[i] > b[j] ? a[i] : b[j];
+        const int32_t hi = a[i + 1] < b[j + 1] ? a[i + 1] : b[j + 1];
+        out[w] = lo;
+        out[w + 1] = hi;
+        w += lo < hi ? 2 : 0;
+        const int32_t ea = a[i + 1], eb = b[j + 1];
+        i += ea <= eb ? 2 : 0;
+        j += eb <= ea ? 2 : 0;
+    }
+    return w;
+}
+
+// Each range of a, cut by the ranges of b that reach into it.
+uint32_t MinusEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
+    uint32_t j = 0, w = 0;
+    for (uint32_t i = 0; i < na; i += 2) {
+        int32_t x1 = a[i];
+        const int32_t x2 = a[i + 1];
+        while (j < nb && b[j + 1] <= x1) j += 2;
+        while (j < nb && b[j] < x2) {
+            if (b[j] > x1) {
+                out[w] = x1;
+                out[w + 1] = b[j];
+                w += 2;
+            }
+            if (b[j + 1] >= x2) {
+                x1 = x2;
+                break;
+            }
+            x1 = b[j + 1];
+            j += 2;
+        }
+        if (x1 < x2) {
+            out[w] = x1;
+            out[w + 1] = x2;
+            w += 2;
+        }
+    }
+    return w;
 }
 
 int32_t Saturate(int64_t v) {
     return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v);
 }
 
+const int32_t* Ends(const SRange* r) {
+    return reinterpret_cast<const int32_t*>(r);
+}
+
 }  // namespace
 
-// Sweeps the range ends of both lines; coverage of each side toggles at its ends because ranges
-// of one line never touch. Output ends are emitted only where the combined coverage changes, so
-// touching results merge.
-bool CRgnLine::Combine(const SRange* b, uint32_t nb, Op op) {
-    const uint32_t na = Count();
-    const SRange* a = Data();
-    CArray<SRange> out;
-    uint32_t ia = 0, ib = 0;  // edge indices: 2 * range + (0 start, 1 end)
-    bool inA = false, inB = false, in = false;
-    int32_t start = 0;
-    while (ia < 2 * na || ib < 2 * nb) {
-        const int64_t xa = ia < 2 * na ? (ia & 1 ? a[ia / 2].x2 : a[ia / 2].x1) : INT64_MAX;
-        const int64_t xb = ib < 2 * nb ? (ib & 1 ? b[ib / 2].x2 : b[ib / 2].x1) : INT64_MAX;
-        const int64_t x = xa < xb ? xa : xb;
-        if (xa == x) {
-            inA = !inA;
-            ++ia;
-        }
-        if (xb == x) {
-            inB = !inB;
-            ++ib;
-        }
-        const bool now = Apply(inA, inB, op);
-        if (now == in) continue;
-        in = now;
-        if (in) {
-            start = static_cast<int32_t>(x);
-        } else if (!out.Append(SRange{start, static_cast<int32_t>(x)})) {
-            return false;
-        }
+uint32_t CRgnLine::CombineEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out,
+                               Op op) {
+    switch (op) {
+        case kAnd:
+            return IntersectEnds(a, na, b, nb, out);
+        case kOr:
+            return UnionEnds(a, na, b, nb, out);
+        case kXor:
+            return CombineEndsAs<kXor>(a, na, b, nb, out);
+        default:
+            return MinusEnds(a, na, b, nb, out);
     }
-    return SetElements(out.Data(), out.Count());
+}
+
+bool CRgnLine::Combine(const SRange* b, uint32_t nb, Op op) {
+    CArray<SRange> out;
+    if (!out.SetElements(nullptr, Count() + nb)) return false;
+    const uint32_t ends =
+        CombineEnds(Ends(Data()), 2 * Count(), Ends(b), 2 * nb, reinterpret_cast<int32_t*>(out.Data()), op);
+    return SetElements(out.Data(), ends / 2);
 }
 
 bool CRgnLine::ShiftLine(int32_t dx) {
@@ -112,7 +216,6 @@ bool CRgnOp::Next() {
         s.next += 2 + 2 * s.n;
     }
     fY = static_cast<int32_t>(y);
-    if (!fLine.LoadLine(fSrc[0].ranges, fSrc[0].n)) fFailed = true;
     return true;
 }
 
@@ -121,38 +224,117 @@ const SRange* CRgnOp::Ranges(int source, uint32_t& n) const {
     return fSrc[source].ranges;
 }
 
-bool CRgnOp::Put(const int32_t* words, uint32_t n) {
-    if (n == 0) return true;
-    if (fOutCount + n > fOutCapacity) {
-        uint32_t capacity = fOutCapacity ? fOutCapacity : 1024;  // 4096 bytes
-        while (capacity < fOutCount + n) {
-            if (capacity > 0x3FFFFFFF) return false;
-            capacity *= 2;
+int32_t* CRgnOp::ReserveWords(uint64_t words) {
+    if (fFailed) return nullptr;
+    const uint64_t need = uint64_t{fOutCount} + words;
+    if (need > fOutCapacity) {
+        uint64_t capacity = fOutCapacity ? fOutCapacity : 1024;  // 4096 bytes
+        while (capacity < need) capacity *= 2;
+        if (capacity > 0x3FFFFFFF) {
+            fFailed = true;
+            return nullptr;
         }
         int32_t* grown = static_cast<int32_t*>(std::realloc(fOut, capacity * sizeof(int32_t)));
-        if (!grown) return false;
+        if (!grown) {
+            fFailed = true;
+            return nullptr;
+        }
         fOut = grown;
-        fOutCapacity = capacity;
+        fOutCapacity = static_cast<uint32_t>(capacity);
     }
-    std::memcpy(fOut + fOutCount, words, n * sizeof(int32_t));
-    fOutCount += n;
-    return true;
+    return fOut + fOutCount;
 }
 
-void CRgnOp::WriteLine(int32_t y) {
-    if (fFailed || fLine.SameAs(fPrev)) return;
-    const int32_t head[2] = {y, static_cast<int32_t>(fLine.Count())};
-    if (!Put(head, 2) || !Put(reinterpret_cast<const int32_t*>(fLine.Data()), 2 * fLine.Count())) {
-        fFailed = true;
-        return;
+int32_t* CRgnOp::Reserve(uint32_t n) {
+    int32_t* line = ReserveWords(2 + 2 * uint64_t{n});
+    return line ? line + 2 : nullptr;
+}
+
+void CRgnOp::Commit(int32_t y, uint32_t n) {
+    if (fFailed) return;
+    int32_t* line = fOut + fOutCount;
+    if (fPrevLine) {
+        const int32_t* prev = fOut + fPrevLine;
+        if (static_cast<uint32_t>(prev[1]) == n) {
+            uint32_t i = 2;
+            while (i < 2 + 2 * n && prev[i] == line[i]) ++i;
+            if (i == 2 + 2 * n) return;
+        }
+    } else if (n == 0) {
+        return;  // no empty lines ahead of the first
     }
-    if (fLine.Count() > 0) {
-        if (fLine[0].x1 < fBounds.left) fBounds.left = fLine[0].x1;
-        if (fLine[fLine.Count() - 1].x2 > fBounds.right) fBounds.right = fLine[fLine.Count() - 1].x2;
+    line[0] = y;
+    line[1] = static_cast<int32_t>(n);
+    if (n > 0) {
+        if (line[2] < fBounds.left) fBounds.left = line[2];
+        if (line[1 + 2 * n] > fBounds.right) fBounds.right = line[1 + 2 * n];
     }
     if (y < fBounds.top) fBounds.top = y;
     if (y > fBounds.bottom) fBounds.bottom = y;
-    if (!fPrev.LoadLine(fLine.Data(), fLine.Count())) fFailed = true;
+    fPrevLine = fOutCount;
+    fOutCount += 2 + 2 * n;
+}
+
+// The source's lines are canonical, so of those copied only the first can repeat the line before it.
+void CRgnOp::CopyLines(Source& s, int64_t limit) {
+    const int32_t* p = s.next;
+    if (p >= s.end || p[0] >= limit) return;
+    const uint32_t n0 = static_cast<uint32_t>(p[1]);
+    int32_t* first = Reserve(n0);
+    if (!first) return;
+    std::memcpy(first, p + 2, n0 * sizeof(SRange));
+    Commit(p[0], n0);
+    s.n = n0;
+    s.ranges = reinterpret_cast<const SRange*>(p + 2);
+    p += 2 + 2 * n0;
+    const int32_t* from = p;
+    const int32_t* last = nullptr;
+    int32_t left = fBounds.left, right = fBounds.right;
+    while (p < s.end && p[0] < limit) {
+        const uint32_t n = static_cast<uint32_t>(p[1]);
+        if (n) {
+            if (p[2] < left) left = p[2];
+            if (p[1 + 2 * n] > right) right = p[1 + 2 * n];
+        }
+        last = p;
+        p += 2 + 2 * n;
+    }
+    s.next = p;
+    if (!last) return;
+    const auto words = static_cast<uint32_t>(p - from);
+    int32_t* out = ReserveWords(words);
+    if (!out) return;
+    std::memcpy(out, from, words * sizeof(int32_t));
+    fPrevLine = fOutCount + static_cast<uint32_t>(last - from);
+    fOutCount += words;
+    fBounds.left = left;
+    fBounds.right = right;
+    if (from[0] < fBounds.top) fBounds.top = from[0];
+    if (last[0] > fBounds.bottom) fBounds.bottom = last[0];
+    s.n = static_cast<uint32_t>(last[1]);
+    s.ranges = reinterpret_cast<const SRange*>(last + 2);
+}
+
+// Passes the source's lines that start above limit; the result has no ranges there.
+void CRgnOp::SkipLines(Source& s, int64_t limit) {
+    const int32_t* p = s.next;
+    if (p >= s.end || p[0] >= limit) return;
+    if (Reserve(0)) Commit(p[0], 0);
+    const int32_t* last = p;
+    while (p < s.end && p[0] < limit) {
+        last = p;
+        p += 2 + 2 * static_cast<uint32_t>(p[1]);
+    }
+    s.next = p;
+    s.n = static_cast<uint32_t>(last[1]);
+    s.ranges = reinterpret_cast<const SRange*>(last + 2);
+}
+
+void CRgnOp::WriteLine(int32_t y) {
+    int32_t* ranges = Reserve(fLine.Count());
+    if (!ranges) return;
+    if (fLine.Count()) std::memcpy(ranges, fLine.Data(), fLine.Count() * sizeof(SRange));
+    Commit(y, fLine.Count());
 }
 
 CRgnData* CRgnOp::MakeRgnData() {
@@ -173,14 +355,34 @@ CRgnData* CRgnOp::MakeRgnData() {
 
 CRgnData* CRgnOp::Run(const CRgnData* a, const CRgnData* b, CRgnLine::Op op) {
     CRgnOp walk(a, b);
+    Source& sa = walk.fSrc[0];
+    Source& sb = walk.fSrc[1];
+    // Most results are about as large as the sources together.
+    const uint64_t guess =
+        uint64_t(sa.end - sa.next) + (op == CRgnLine::kOr || op == CRgnLine::kXor ? sb.end - sb.next : 0);
+    if (!walk.ReserveWords(guess + 16)) return nullptr;
+    const bool keepA = op != CRgnLine::kAnd;
+    const bool keepB = op == CRgnLine::kOr || op == CRgnLine::kXor;
     while (walk.Next()) {
-        uint32_t n;
-        const SRange* r = walk.Ranges(1, n);
-        if (!walk.Line().Combine(r, n, op)) {
-            walk.Fail();
-            break;
+        int32_t* out = walk.Reserve(sa.n + sb.n);
+        if (!out) break;
+        const uint32_t ends =
+            CRgnLine::CombineEnds(Ends(sa.ranges), 2 * sa.n, Ends(sb.ranges), 2 * sb.n, out, op);
+        walk.Commit(walk.fY, ends / 2);
+        // Where one side has no ranges until its next line, the other's lines pass whole or go.
+        const int64_t ya = sa.next < sa.end ? sa.next[0] : INT64_MAX;
+        const int64_t yb = sb.next < sb.end ? sb.next[0] : INT64_MAX;
+        if (sb.n == 0 && ya < yb) {
+            if (keepA)
+                walk.CopyLines(sa, yb);
+            else
+                walk.SkipLines(sa, yb);
+        } else if (sa.n == 0 && yb < ya) {
+            if (keepB)
+                walk.CopyLines(sb, ya);
+            else
+                walk.SkipLines(sb, ya);
         }
-        walk.WriteLine(walk.BandY());
     }
     return walk.MakeRgnData();
 }
