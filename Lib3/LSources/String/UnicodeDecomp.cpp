@@ -47,6 +47,42 @@ bool Find(const UnicodeTrieNode* const levels[4], uint32_t cp, uint32_t& leaf, u
 const UnicodeTrieNode* const kDecompLevels[4] = {kDecompLevel0, kDecompLevel1, kDecompLevel2, kDecompLevel3};
 const UnicodeTrieNode* const kClassLevels[4] = {kClassLevel0, kClassLevel1, kClassLevel2, kClassLevel3};
 
+// Classes and decomposition flags of the code points most text uses (the alphabets, the
+// combining marks, kana), read once from the tries.
+constexpr uint32_t kQuickLimit = 0x3100;
+
+struct QuickTable {
+    uint8_t classes[kQuickLimit];
+    uint8_t decomposes[kQuickLimit / 8];
+};
+
+const QuickTable& Quick() {
+    static const QuickTable table = [] {
+        QuickTable t{};
+        for (uint32_t cp = 0; cp < kQuickLimit; ++cp) {
+            uint32_t leaf, rank;
+            if (Find(kClassLevels, cp, leaf, rank)) t.classes[cp] = kClassLeaves[leaf][rank];
+            if (Find(kDecompLevels, cp, leaf, rank))
+                t.decomposes[cp >> 3] |= static_cast<uint8_t>(1u << (cp & 7));
+        }
+        return t;
+    }();
+    return table;
+}
+
+uint8_t ClassOf(uint32_t cp) {
+    if (cp < kQuickLimit) return Quick().classes[cp];
+    uint32_t leaf, rank;
+    if (cp >= 0x100000 || !Find(kClassLevels, cp, leaf, rank)) return 0;
+    return kClassLeaves[leaf][rank];
+}
+
+// True with the table entry when cp has a canonical decomposition (Hangul syllables aside).
+bool FindDecomposition(uint32_t cp, uint32_t& leaf, uint32_t& rank) {
+    if (cp < kQuickLimit && !(Quick().decomposes[cp >> 3] & (1u << (cp & 7)))) return false;
+    return Find(kDecompLevels, cp, leaf, rank);
+}
+
 bool IsHangulSyllable(uint32_t cp) {
     return cp >= kHangulBase && cp < kHangulBase + kHangulCount;
 }
@@ -81,27 +117,32 @@ public:
             return;
         }
         uint32_t leaf, rank;
-        if (Find(kDecompLevels, cp, leaf, rank)) {
-            const DecompLeaf& block = kDecompLeaves[leaf];
-            uint32_t from = block.base + (rank ? block.ends[rank - 1] : 0);
-            uint32_t to = block.base + block.ends[rank];
-            for (uint32_t i = from; i < to; ++i) {
-                uint32_t u = kDecompPool[i];
-                if (u >= 0xD800 && u <= 0xDBFF && i + 1 < to) {
-                    u = 0x10000 + ((u - 0xD800) << 10) + (kDecompPool[i + 1] - 0xDC00);
-                    ++i;
-                }
-                Put(u);
-            }
+        if (FindDecomposition(cp, leaf, rank)) {
+            Expand(leaf, rank);
             return;
         }
-        uint8_t cc = UnicodeDecomp::CombiningClass(cp);
+        uint8_t cc = ClassOf(cp);
         if (cc) {
             AddMark(cc, cp);
             return;
         }
         Flush();
         Write(cp);
+    }
+
+    // Puts each code point of one decomposition table entry.
+    void Expand(uint32_t leaf, uint32_t rank) {
+        const DecompLeaf& block = kDecompLeaves[leaf];
+        uint32_t from = block.base + (rank ? block.ends[rank - 1] : 0);
+        uint32_t to = block.base + block.ends[rank];
+        for (uint32_t i = from; i < to; ++i) {
+            uint32_t u = kDecompPool[i];
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < to) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (kDecompPool[i + 1] - 0xDC00);
+                ++i;
+            }
+            Put(u);
+        }
     }
 
     void AddMark(uint8_t cc, uint32_t cp) {
@@ -181,9 +222,7 @@ private:
 }  // namespace
 
 uint8_t UnicodeDecomp::CombiningClass(uint32_t cp) {
-    uint32_t leaf, rank;
-    if (cp >= 0x100000 || !Find(kClassLevels, cp, leaf, rank)) return 0;
-    return kClassLeaves[leaf][rank];
+    return ClassOf(cp);
 }
 
 // Text that needs no change is copied in runs: starters that do not decompose, and combining
@@ -202,7 +241,7 @@ bool UnicodeDecomp::DecomposeUtf8(const unsigned char* text, uint32_t length, LS
         for (uint32_t at = marks; at < end;) {
             uint32_t cp;
             UUtf8::Decode(text, length, at, cp);  // decoded once already
-            d.AddMark(CombiningClass(cp), cp);
+            d.AddMark(ClassOf(cp), cp);
         }
         lastClass = 0;
     };
@@ -223,11 +262,11 @@ bool UnicodeDecomp::DecomposeUtf8(const unsigned char* text, uint32_t length, LS
             pos = start;
             break;
         }
-        uint32_t leaf, rank;
+        uint32_t leaf = 0, rank = 0;
         const bool decomposes =
-            !IsPlainStarter(cp) && (IsHangulSyllable(cp) || Find(kDecompLevels, cp, leaf, rank));
+            !IsPlainStarter(cp) && (IsHangulSyllable(cp) || FindDecomposition(cp, leaf, rank));
         if (!decomposes) {
-            const uint8_t cc = IsPlainStarter(cp) ? 0 : CombiningClass(cp);
+            const uint8_t cc = IsPlainStarter(cp) ? 0 : ClassOf(cp);
             if (cc == 0) {
                 if (d.HasMarks()) {
                     d.Flush();
@@ -248,15 +287,17 @@ bool UnicodeDecomp::DecomposeUtf8(const unsigned char* text, uint32_t length, LS
             run = pos;
             continue;
         }
-        if (d.HasMarks()) {
-            d.Put(cp);
-        } else {
+        if (!d.HasMarks()) {
             if (lastClass) {
                 spill(start);
             } else {
                 d.Copy(text + run, start - run);
             }
+        }
+        if (IsHangulSyllable(cp)) {
             d.Put(cp);
+        } else {
+            d.Expand(leaf, rank);
         }
         run = pos;
         lastClass = 0;
