@@ -8,52 +8,36 @@ namespace {
 
 using SRange = SRgnData::SRange;
 
-template <CRgnLine::Op op>
-constexpr bool Apply(bool a, bool b) {
-    if constexpr (op == CRgnLine::kAnd) return a && b;
-    if constexpr (op == CRgnLine::kOr) return a || b;
-    if constexpr (op == CRgnLine::kXor) return a != b;
-    return a && !b;
-}
-
-// Sweeps the range ends of both lines; coverage of each side toggles at its ends because ranges
-// of one line never touch, so an odd count of ends passed means inside. Output ends are emitted
-// only where the combined coverage changes, so touching results merge. Once one line is used up
-// the rest of the other is either kept as it is or dropped, depending on the operation.
-template <CRgnLine::Op op>
-uint32_t CombineEndsAs(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
+// Coverage of each side toggles at its range ends (ranges of one line never touch), so the xor
+// toggles at every end of either line but those both share.
+uint32_t XorEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
     uint32_t i = 0, j = 0, w = 0;
-    bool in = false;
     while (i < na && j < nb) {
-        // Branch-free: the end is always stored and kept only where coverage changes.
+        // Branch-free: the end is always stored and kept unless both lines have it.
         const int32_t xa = a[i], xb = b[j];
-        const int32_t x = xa < xb ? xa : xb;
-        i += xa == x;
-        j += xb == x;
-        const bool now = Apply<op>(i & 1, j & 1);
-        out[w] = x;
-        w += now != in;
-        in = now;
+        out[w] = xa < xb ? xa : xb;
+        w += xa != xb;
+        i += xa <= xb;
+        j += xb <= xa;
     }
-    if (op == CRgnLine::kAnd) return w;
     if (i < na) {
         std::memcpy(out + w, a + i, (na - i) * sizeof(int32_t));
         w += na - i;
-    } else if (op != CRgnLine::kMinus && j < nb) {
+    } else if (j < nb) {
         std::memcpy(out + w, b + j, (nb - j) * sizeof(int32_t));
         w += nb - j;
     }
     return w;
 }
 
-// The per-range forms below take ranges as (x1, x2) pairs and walk a range per step.
+// The forms below walk a range, an (x1, x2) pair, per step.
 
 // Ranges in order of x1, each merged into the open one when it overlaps or touches it.
 uint32_t UnionEnds(const int32_t* a, uint32_t na, const int32_t* b, uint32_t nb, int32_t* out) {
     if (na == 0 || nb == 0) {
         const int32_t* from = na ? a : b;
         const uint32_t n = na ? na : nb;
-        std::memcpy(out, from, n * sizeof(int32_t));
+        if (n) std::memcpy(out, from, n * sizeof(int32_t));
         return n;
     }
     uint32_t i = 0, j = 0, w = 0;
@@ -151,7 +135,7 @@ uint32_t CRgnLine::CombineEnds(const int32_t* a, uint32_t na, const int32_t* b, 
         case kOr:
             return UnionEnds(a, na, b, nb, out);
         case kXor:
-            return CombineEndsAs<kXor>(a, na, b, nb, out);
+            return XorEnds(a, na, b, nb, out);
         default:
             return MinusEnds(a, na, b, nb, out);
     }
