@@ -167,6 +167,7 @@ public:
 
     // Text that is already in decomposed form, as it is.
     void Copy(const unsigned char* bytes, uint32_t n) {
+        if (n == 0) return;
         if (n > sizeof fBuf - fLength) {
             Drain();
             if (n > sizeof fBuf / 2) {
