@@ -31,7 +31,11 @@ class CMacWindowKindH : public LHandleBase {
 public:
     CMacWindowKindH() = default;
     explicit CMacWindowKindH(CMacWindowKind* kind) : LHandleBase(kind) {}
-    const CMacWindowKind* Get() const { return static_cast<const CMacWindowKind*>(Data()); }
+    const CMacWindowKind* Get() const { return From(*this); }
+    // The kind in a handle that holds a window kind object (LFrameSpec, LWindow), or null.
+    static const CMacWindowKind* From(const LHandleBase& h) {
+        return static_cast<const CMacWindowKind*>(h.Data());
+    }
     bool IsEmpty() const { return Data() == nullptr; }
 };
 

@@ -4,8 +4,8 @@
 
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
-#include "Common/ObjC/MCocoaU.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/GetEventTimeMs.h"
 #include "Platform/AppKit/Application.h"
@@ -42,6 +42,7 @@ void TellViewPrefs(LWindow* window) {
 CMacWindowMgr::CMacWindowMgr() {
     PLAT_DCHECK_MAIN_THREAD();
     gWindowMgr = this;
+    LWindowServices::Install(this);
     for (const char* note : kListNotes)
         plat::NotificationCenter::Default().AddObserver(this, &WindowListMayChange, note, nullptr);
 }
@@ -49,6 +50,7 @@ CMacWindowMgr::CMacWindowMgr() {
 CMacWindowMgr::~CMacWindowMgr() {
     plat::NotificationCenter::Default().RemoveObserver(this);
     if (gWindowMgr == this) gWindowMgr = nullptr;
+    if (LWindowServices::Get() == this) LWindowServices::Install(nullptr);
 }
 
 CMacWindowMgr* CMacWindowMgr::Get() {
@@ -71,9 +73,11 @@ void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
     static_cast<CMacWindowMgr*>(self)->EmptyCache();
 }
 
-plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const CMacWindowKind* kind) {
+plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const LHandleBase& kindObject) {
     PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
+    // Window kind objects are CMacWindowKind blocks (see LFrameSpec).
+    const CMacWindowKind* kind = CMacWindowKindH::From(kindObject);
     return kind ? kind->CreateNativeWindow() : nullptr;
 }
 
@@ -214,26 +218,26 @@ LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
 CLRect CMacWindowMgr::ContentRect(const LWindow* window) const {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    return w ? MCocoaU::ToCLRect(w->ContentRect()) : CLRect{};
+    return w ? ToCLRect(w->ContentRect()) : CLRect{};
 }
 
 CLRect CMacWindowMgr::FrameRect(const LWindow* window) const {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    return w ? MCocoaU::ToCLRect(w->Frame()) : CLRect{};
+    return w ? ToCLRect(w->Frame()) : CLRect{};
 }
 
 void CMacWindowMgr::SetContentRect(LWindow* window, const CLRect& content) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (!w) return;
-    w->SetFrame(w->FrameRectForContentRect(MCocoaU::Convert(content)), true);
+    w->SetFrame(w->FrameRectForContentRect(ToPlatRect(content)), true);
 }
 
 CLRect CMacWindowMgr::FrameForContent(const LWindow* window, const CLRect& content) const {
     plat::Window* w = window ? window->NativeWindow() : nullptr;
     if (!w) return content;
-    return MCocoaU::ToCLRect(w->FrameRectForContentRect(MCocoaU::Convert(content)));
+    return ToCLRect(w->FrameRectForContentRect(ToPlatRect(content)));
 }
 
 bool CMacWindowMgr::IsVisible(const LWindow* window) const {
@@ -268,7 +272,7 @@ void CMacWindowMgr::DisplayNow(LWindow* window) {
 void CMacWindowMgr::InvalidateRect(LWindow* window, const CLRect& area) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    if (w && w->ContentView()) w->ContentView()->SetNeedsDisplayInRect(MCocoaU::Convert(area));
+    if (w && w->ContentView()) w->ContentView()->SetNeedsDisplayInRect(ToPlatRect(area));
 }
 
 void CMacWindowMgr::SetTitle(LWindow* window, const char* title) {
@@ -278,11 +282,11 @@ void CMacWindowMgr::SetTitle(LWindow* window, const char* title) {
 
 CLRect CMacWindowMgr::ScreensUnion() const {
     CLRect all;
-    for (const plat::Screen& s : plat::Screens()) all.Union(MCocoaU::ToCLRect(s.visibleFrame));
+    for (const plat::Screen& s : plat::Screens()) all.Union(ToCLRect(s.visibleFrame));
     return all;
 }
 
 CLRect CMacWindowMgr::MainDisplayBounds() const {
     plat::Screen s;
-    return plat::FirstScreen(&s) ? MCocoaU::ToCLRect(s.frame) : CLRect{};
+    return plat::FirstScreen(&s) ? ToCLRect(s.frame) : CLRect{};
 }

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/Foundation/Geometry.h"
 
-class CMacWindowKind;
 class LHandler;
 class LWindow;
 namespace plat {
@@ -16,18 +16,19 @@ class Window;
 // The window system as the portable window code sees it: creates, shows, orders, hides and forgets
 // native windows, keeps a cached front-to-back list of the application's window numbers, and answers
 // window and screen geometry in global coordinates (integers, origin at the top-left of the first
-// screen). One instance, made by the application bootstrap. Main thread only.
-class CMacWindowMgr {
+// screen). One instance, made by the application bootstrap, which it installs as the window services
+// of the portable window code. Main thread only.
+class CMacWindowMgr : public LWindowServices {
 public:
     CMacWindowMgr();
-    virtual ~CMacWindowMgr();
+    ~CMacWindowMgr() override;
 
     // The instance, null before the bootstrap made it.
     static CMacWindowMgr* Get();
 
-    // A new native window for the window (count 1 for the caller), or null.
-    virtual plat::Window* CreateNativeWindow(LWindow* window, const CMacWindowKind* kind);
-    virtual void ForgetNativeWindow(LWindow* window);
+    // A new native window from the kind object, a CMacWindowKindH (count 1 for the caller), or null.
+    plat::Window* CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) override;
+    void ForgetNativeWindow(LWindow* window) override;
     virtual void Show(LWindow* window);
     virtual void ShowBehind(LWindow* window);
     virtual void Hide(LWindow* window);
@@ -47,16 +48,16 @@ public:
     void WaitUntilListed(plat::Window* native);
 
     // Framework windows front to back.
-    LWindow* NextVisibleWindow(LWindow* after);
+    LWindow* NextVisibleWindow(LWindow* after) override;
     LWindow* FrontWindowOfKind(uint32_t kind);
     LWindow* WindowAt(CLPoint global);
 
     // Geometry in global coordinates; empty without a native window.
-    CLRect ContentRect(const LWindow* window) const;
-    CLRect FrameRect(const LWindow* window) const;
-    void SetContentRect(LWindow* window, const CLRect& content);
+    CLRect ContentRect(const LWindow* window) const override;
+    CLRect FrameRect(const LWindow* window) const override;
+    void SetContentRect(LWindow* window, const CLRect& content) override;
     // The frame of a content rectangle; the rectangle itself without a native window.
-    CLRect FrameForContent(const LWindow* window, const CLRect& content) const;
+    CLRect FrameForContent(const LWindow* window, const CLRect& content) const override;
     bool IsVisible(const LWindow* window) const;
     bool IsClosable(const LWindow* window) const;
     bool IsResizable(const LWindow* window) const;
@@ -66,7 +67,7 @@ public:
     void SetTitle(LWindow* window, const char* title);
 
     // Union of every screen's visible frame; bounds of the main (first) display.
-    CLRect ScreensUnion() const;
+    CLRect ScreensUnion() const override;
     CLRect MainDisplayBounds() const;
 
 private:

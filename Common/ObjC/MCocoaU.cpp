@@ -1,7 +1,6 @@
 #include "Common/ObjC/MCocoaU.h"
 
-#include <cmath>
-
+#include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LImage.h"
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Platform/AppKit/Screen.h"
@@ -11,20 +10,10 @@
 namespace {
 constexpr int32_t kRegularScroller = 16;
 constexpr int32_t kSmallScroller = 11;
-
-int32_t ClampEdge(double v) {
-    if (!(v > INT32_MIN)) return INT32_MIN;
-    if (!(v < INT32_MAX)) return INT32_MAX;
-    return static_cast<int32_t>(v);
-}
 }  // namespace
 
 int32_t MCocoaU::Round(double value) {
-    if (std::isnan(value)) return 0;
-    double r = std::round(value);  // halves away from zero
-    if (r >= 2147483647.0) return 2147483647;
-    if (r <= -2147483648.0) return int32_t(-2147483647 - 1);
-    return int32_t(r);
+    return RoundToInt32(value);
 }
 
 int32_t MCocoaU::MainScreenHeight() {
@@ -51,18 +40,11 @@ CLRect MCocoaU::FlipToCLRect(const plat::Rect& r, double height) {
 }
 
 plat::Rect MCocoaU::Convert(const CLRect& r) {
-    return {double(r.left), double(r.top), double(r.right) - double(r.left),
-            double(r.bottom) - double(r.top)};
+    return ToPlatRect(r);
 }
 
 CLRect MCocoaU::ConvertToCLRect(const plat::Rect& r) {
-    if (!std::isfinite(r.x) || !std::isfinite(r.y) || std::isnan(r.width) || std::isnan(r.height) ||
-        r.width < 0 || r.height < 0)
-        return CLRect();
-    double left = std::floor(r.x), top = std::floor(r.y);
-    double right = std::ceil(r.x + r.width), bottom = std::ceil(r.y + r.height);
-    CLRect out{ClampEdge(left), ClampEdge(top), ClampEdge(right), ClampEdge(bottom)};
-    return out.IsEmpty() ? CLRect() : out;
+    return ToCLRectOutward(r);
 }
 
 plat::ColorSpace MCocoaU::GetSRGBColorSpace() {
@@ -89,11 +71,11 @@ const plat::BitmapImage* MCocoaU::ImageToNSImage(const LImageH& image) {
 }
 
 CLRect MCocoaU::ToCLRect(const plat::Rect& r) {
-    return {Round(r.x), Round(r.y), Round(r.x + r.width), Round(r.y + r.height)};
+    return ::ToCLRect(r);
 }
 
 CLPoint MCocoaU::ToCLPoint(const plat::Point& p) {
-    return {Round(p.x), Round(p.y)};
+    return ::ToCLPoint(p);
 }
 
 int32_t MCocoaU::ScrollerWidth(const plat::Window* window) {

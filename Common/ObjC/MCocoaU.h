@@ -12,9 +12,9 @@ class BitmapImage;
 class Window;
 }  // namespace plat
 
-// Conversions between the framework's integer top-down rectangles and floating-point rectangles,
-// and small window metrics. Flip mirrors against a height (usually the first screen's), for data
-// kept bottom-up.
+// Conversions between the framework's integer top-down rectangles and floating-point rectangles (the
+// unflipped ones are those of CLRectConvert.h), and small window metrics. Flip mirrors against a height
+// (usually the first screen's), for data kept bottom-up.
 class MCocoaU {
 public:
     // Nearest integer, halves away from zero; NaN gives 0, values beyond int32 are clamped.

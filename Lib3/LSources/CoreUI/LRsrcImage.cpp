@@ -1,8 +1,8 @@
 #include "Lib3/LSources/CoreUI/LRsrcImage.h"
 
 #include "Lib3/LSources/CoreData/SFieldDesc.h"
+#include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Common/ObjC/MCocoaU.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PNGDecoder.h"
@@ -66,5 +66,5 @@ void LRsrcImage::Draw(LDrawContext& ctx, const CLRect& rect) {
         n->TranslateCTM(0, 2.0 * rect.top + (int64_t{rect.bottom} - rect.top));
         n->ScaleCTM(1, -1);
     }
-    n->DrawImage(MCocoaU::Convert(rect), fNative);
+    n->DrawImage(ToPlatRect(rect), fNative);
 }

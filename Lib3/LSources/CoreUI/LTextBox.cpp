@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Common/ObjC/MCocoaU.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
@@ -125,7 +125,7 @@ void LTextBox::Draw(LDrawContext& ctx) {
     plat::DrawContext* native = ctx.Native();
     if (!native) return;
     plat::TextDrawSpec spec;
-    spec.box = MCocoaU::Convert(fRect);
+    spec.box = ToPlatRect(fRect);
     spec.align = fAlign == kCenter  ? plat::TextAlign::kCenter
                  : fAlign == kRight ? plat::TextAlign::kRight
                                     : plat::TextAlign::kLeft;

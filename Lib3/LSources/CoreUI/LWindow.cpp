@@ -1,6 +1,6 @@
 #include "Lib3/LSources/CoreUI/LWindow.h"
 
-#include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 
@@ -20,11 +20,12 @@ void LWindow::SetBridge(const Bridge* bridge) {
     gBridge = bridge;
 }
 
-LWindow::LWindow(LHandler* frame, uint32_t kind, const CMacWindowKindH& kindObject, LHandler* menuGroup,
+LWindow::LWindow(LHandler* frame, uint32_t kind, const LHandleBase& kindObject, LHandler* menuGroup,
                  plat::Window*)
     : LHandler(frame), mKind(kind), mKindObject(kindObject) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (CMacWindowMgr* mgr = CMacWindowMgr::Get()) mNative = mgr->CreateNativeWindow(this, kindObject.Get());
+    if (LWindowServices* services = LWindowServices::Get())
+        mNative = services->CreateNativeWindow(this, kindObject);
     if (mNative) {
         WindowList().Insert(this);
         if (gBridge && gBridge->bind) gBridge->bind(this);
@@ -40,7 +41,7 @@ LWindow::~LWindow() {
         mNative->SetDelegate(nullptr);
     }
     WindowList().Remove(this);
-    if (CMacWindowMgr* mgr = CMacWindowMgr::Get()) mgr->ForgetNativeWindow(this);
+    if (LWindowServices* services = LWindowServices::Get()) services->ForgetNativeWindow(this);
     if (mNative) {
         mNative->Close();
         mNative->Release();

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Common/ObjC/CMacWindowKind.h"
+#include "Lib3/LSources/CoreData/LHandleBase.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LSLinkBase.h"
 
@@ -39,16 +39,16 @@ public:
     };
     static void SetBridge(const Bridge* bridge);
 
-    // kind: 1 document, 2 floating, 3 modal. The window manager makes the native window from the kind
-    // object; menuGroup (may be null) is adopted.
-    LWindow(LHandler* frame, uint32_t kind, const CMacWindowKindH& kindObject, LHandler* menuGroup = nullptr,
+    // kind: 1 document, 2 floating, 3 modal. The window services make the native window from the kind
+    // object (the bridge's window kind, CMacWindowKindH); menuGroup (may be null) is adopted.
+    LWindow(LHandler* frame, uint32_t kind, const LHandleBase& kindObject, LHandler* menuGroup = nullptr,
             plat::Window* parent = nullptr);
     ~LWindow() override;
 
     uint32_t Kind() const { return mKind; }
     // Null when creation failed.
     plat::Window* NativeWindow() const { return mNative; }
-    const CMacWindowKindH& KindObject() const { return mKindObject; }
+    const LHandleBase& KindObject() const { return mKindObject; }
 
     // The window's menu group, owned: replacing it deletes the old one.
     LHandler* MenuGroup() const { return mMenuGroup; }
@@ -64,7 +64,7 @@ public:
 
 private:
     uint32_t mKind;
-    CMacWindowKindH mKindObject;
+    LHandleBase mKindObject;
     plat::Window* mNative = nullptr;  // retained
     plat::Object* mBridgeObject = nullptr;
     LHandler* mMenuGroup = nullptr;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "Common/ObjC/CMacWindowMgr.h"
-#include "Common/ObjC/MCocoaU.h"
+#include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/AppKit/Screen.h"
 
 namespace {
@@ -31,20 +31,20 @@ CLRect VisibleScreenFor(const CLRect& rect) {
 
 // Width and height the frame adds around the content.
 void Borders(const LWindow* window, const CLRect& content, CLRect* frame) {
-    CMacWindowMgr* mgr = CMacWindowMgr::Get();
-    *frame = mgr ? mgr->FrameForContent(window, content) : content;
+    LWindowServices* services = LWindowServices::Get();
+    *frame = services ? services->FrameForContent(window, content) : content;
 }
 
 }  // namespace
 
 LWindowPlacer::LWindowPlacer(LWindow* window, bool allScreens) : LHandler(nullptr), mWindow(window) {
-    CMacWindowMgr* mgr = CMacWindowMgr::Get();
-    if (!window || !window->NativeWindow() || !mgr) return;
-    CLRect content = mgr->ContentRect(window);
-    CLRect frame = mgr->FrameRect(window);
+    LWindowServices* services = LWindowServices::Get();
+    if (!window || !window->NativeWindow() || !services) return;
+    CLRect content = services->ContentRect(window);
+    CLRect frame = services->FrameRect(window);
     mWidth = content.Width();
     mHeight = content.Height();
-    CLRect screen = allScreens ? mgr->ScreensUnion() : VisibleScreenFor(content);
+    CLRect screen = allScreens ? services->ScreensUnion() : VisibleScreenFor(content);
     mLargest = {screen.left + (content.left - frame.left), screen.top + (content.top - frame.top),
                 screen.right - (frame.right - content.right),
                 screen.bottom - (frame.bottom - content.bottom)};
@@ -79,7 +79,7 @@ uint32_t BestScreen(const CLRect& rect) {
     uint32_t best = 0;
     int64_t bestArea = 0;
     for (const plat::Screen& s : AllScreens()) {
-        int64_t area = OverlapArea(MCocoaU::ToCLRect(s.frame), rect);
+        int64_t area = OverlapArea(ToCLRect(s.frame), rect);
         if (area > bestArea) {
             bestArea = area;
             best = s.displayId;
@@ -91,7 +91,7 @@ uint32_t BestScreen(const CLRect& rect) {
 bool ScreenBounds(uint32_t display, bool visible, CLRect* out) {
     for (const plat::Screen& s : AllScreens()) {
         if (s.displayId != display) continue;
-        if (out) *out = MCocoaU::ToCLRect(visible ? s.visibleFrame : s.frame);
+        if (out) *out = ToCLRect(visible ? s.visibleFrame : s.frame);
         return true;
     }
     return false;
@@ -100,7 +100,7 @@ bool ScreenBounds(uint32_t display, bool visible, CLRect* out) {
 CLRect ScreensUnion(bool skipMain) {
     CLRect all;
     std::vector<plat::Screen> screens = AllScreens();
-    for (size_t i = skipMain ? 1 : 0; i < screens.size(); ++i) all.Union(MCocoaU::ToCLRect(screens[i].frame));
+    for (size_t i = skipMain ? 1 : 0; i < screens.size(); ++i) all.Union(ToCLRect(screens[i].frame));
     return all;
 }
 
@@ -120,23 +120,23 @@ CLRect ConstrainRect(const LWindow* window, const CLRect& content) {
 }
 
 CLRect SetContentRectOnScreen(LWindow* window, const CLRect& content) {
-    CMacWindowMgr* mgr = CMacWindowMgr::Get();
-    if (!mgr || !window || !window->NativeWindow()) return {};
+    LWindowServices* services = LWindowServices::Get();
+    if (!services || !window || !window->NativeWindow()) return {};
     CLRect r = ConstrainRect(window, content);
-    mgr->SetContentRect(window, r);
-    CLRect result = mgr->ContentRect(window);
+    services->SetContentRect(window, r);
+    CLRect result = services->ContentRect(window);
     if (result == r) return result;
     // The window system moved it: give up the part of the frame that still overflows.
     CLRect screen = VisibleScreenFor(r);
-    CLRect frame = mgr->FrameRect(window);
+    CLRect frame = services->FrameRect(window);
     int32_t overX = std::max(0, frame.right - screen.right) + std::max(0, screen.left - frame.left);
     int32_t overY = std::max(0, frame.bottom - screen.bottom) + std::max(0, screen.top - frame.top);
     if (overX == 0 && overY == 0) return result;
     r.right -= std::min(overX, r.Width());
     r.bottom -= std::min(overY, r.Height());
     r = ConstrainRect(window, r);
-    mgr->SetContentRect(window, r);
-    return mgr->ContentRect(window);
+    services->SetContentRect(window, r);
+    return services->ContentRect(window);
 }
 
 CLRect PlaceWindow(LHandler* frame, LWindow* window, const CLRect& rect, const CLPoint* relativeOrigin) {
@@ -163,13 +163,13 @@ CLPoint TopLeft(const CLRect& r) {
 }  // namespace
 
 bool StaggerWindow(const SStaggerSettings& settings, LWindow* window) {
-    CMacWindowMgr* mgr = CMacWindowMgr::Get();
-    if (!mgr || !window || !window->NativeWindow()) return false;
+    LWindowServices* services = LWindowServices::Get();
+    if (!services || !window || !window->NativeWindow()) return false;
     // A step of 0 would never move the candidate.
     const int32_t dx = int32_t(std::clamp<uint32_t>(settings.dx, 1, 4096));
     const int32_t dy = int32_t(std::clamp<uint32_t>(settings.dy, 1, 4096));
-    const CLRect content = mgr->ContentRect(window);
-    const CLRect frame = mgr->FrameRect(window);
+    const CLRect content = services->ContentRect(window);
+    const CLRect frame = services->FrameRect(window);
     CLRect screen;
     if (!ScreenBounds(1, true, &screen)) return false;
     const CLPoint start = TopLeft(content);
@@ -180,9 +180,9 @@ bool StaggerWindow(const SStaggerSettings& settings, LWindow* window) {
     // Every move lands on a grid point inside the screen, so the walk ends; the cap guards odd setups.
     for (int moves = 0; moves < 100000; ++moves) {
         bool collided = false;
-        for (LWindow* w = mgr->NextVisibleWindow(nullptr); w; w = mgr->NextVisibleWindow(w)) {
+        for (LWindow* w = services->NextVisibleWindow(nullptr); w; w = services->NextVisibleWindow(w)) {
             if (w == window) continue;
-            if (Probe(TopLeft(mgr->ContentRect(w)), dx, dy).overlap(Probe(cand, dx, dy))) {
+            if (Probe(TopLeft(services->ContentRect(w)), dx, dy).overlap(Probe(cand, dx, dy))) {
                 collided = true;
                 break;
             }
@@ -191,7 +191,7 @@ bool StaggerWindow(const SStaggerSettings& settings, LWindow* window) {
             if (cand == start) return false;
             CLRect moved = content;
             moved.Shift(cand.x - start.x, cand.y - start.y);
-            mgr->SetContentRect(window, moved);
+            services->SetContentRect(window, moved);
             return true;
         }
         CLPoint next = cand;
