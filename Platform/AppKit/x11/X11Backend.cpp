@@ -91,6 +91,8 @@ X11Backend* X11Backend::Open(const char* displayName) {
 
 X11Backend::X11Backend(::Display* display) : fDisplay(display) {
     fDeleteAtom = XInternAtom(fDisplay, "WM_DELETE_WINDOW", False);
+    fNameAtom = XInternAtom(fDisplay, "_NET_WM_NAME", False);
+    fUtf8Atom = XInternAtom(fDisplay, "UTF8_STRING", False);
 }
 
 X11Backend::~X11Backend() {
@@ -216,8 +218,15 @@ void X11Backend::Create(Window* window) {
     hints.width = int(c.width);
     hints.height = int(c.height);
     XSetWMNormalHints(fDisplay, xw, &hints);
-    XStoreName(fDisplay, xw, window->Title().c_str());
+    StoreTitle(xw, window->Title());
     fWindows[xw] = window;
+}
+
+// Window managers show the UTF-8 _NET_WM_NAME; WM_NAME is for those that do not read it.
+void X11Backend::StoreTitle(unsigned long xwindow, const std::string& title) {
+    XStoreName(fDisplay, xwindow, title.c_str());
+    XChangeProperty(fDisplay, xwindow, fNameAtom, fUtf8Atom, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
 }
 
 void X11Backend::Destroy(Window* window) {
@@ -264,7 +273,7 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
             }
             break;
         case kTitle:
-            if (unsigned long xw = XWindowOf(window)) XStoreName(fDisplay, xw, window->Title().c_str());
+            if (unsigned long xw = XWindowOf(window)) StoreTitle(xw, window->Title());
             break;
         default:
             break;
@@ -336,7 +345,11 @@ void X11Backend::Pump() {
                 e.type = x.type == KeyPress ? EventType::kKeyDown : EventType::kKeyUp;
                 e.modifierFlags = Flags(x.xkey.state);
                 e.keyCode = uint16_t(x.xkey.keycode);
-                e.characters = KeyText(&x.xkey);
+                // Command (Ctrl) leaves the text as it is; Control (Super) makes control characters.
+                XKeyEvent typed = x.xkey;
+                typed.state &= ~unsigned(ControlMask);
+                if (x.xkey.state & Mod4Mask) typed.state |= ControlMask;
+                e.characters = KeyText(&typed);
                 XKeyEvent plain = x.xkey;
                 plain.state &= ShiftMask | LockMask;
                 e.charactersIgnoringModifiers = KeyText(&plain);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -44,6 +45,7 @@ private:
 
     void Create(Window* window);
     void Destroy(Window* window);
+    void StoreTitle(unsigned long xwindow, const std::string& title);
     void Restack();
     void ApplyServerGeometry(Window* window, unsigned long xwindow);
     Window* WindowOf(unsigned long xwindow) const;
@@ -54,6 +56,8 @@ private:
 
     ::Display* fDisplay;
     unsigned long fDeleteAtom = 0;
+    unsigned long fNameAtom = 0;
+    unsigned long fUtf8Atom = 0;
     FdSource* fSource = nullptr;
     RunLoopSource* fPump = nullptr;
     std::unordered_map<unsigned long, Window*> fWindows;  // not retained

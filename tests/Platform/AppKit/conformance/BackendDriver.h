@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform/AppKit/Event.h"
+#include "Platform/Foundation/Geometry.h"
+
+namespace plat {
+class Window;
+}
+
+namespace conformance {
+
+// A key as a keyboard sends it: the X keysym (for the x11 backend) and the text the application
+// must see (what the headless backend is given).
+struct Key {
+    unsigned long keysym;
+    uint32_t modifiers;
+    const char* characters;
+    const char* charactersIgnoringModifiers;
+};
+
+// One window-system backend as the conformance suite drives it: installs it for its lifetime, feeds it
+// input from outside the application and reads back what the window system shows.
+class BackendDriver {
+public:
+    virtual ~BackendDriver() = default;
+
+    // False when the backend could not be set up (the reason in Failure()).
+    virtual bool Ok() const = 0;
+    virtual std::string Failure() const { return {}; }
+
+    // Input arriving from the window system (mouse locations in the window's content coordinates).
+    virtual void Mouse(plat::Window* window, plat::EventType type, plat::Point location,
+                       uint32_t modifiers) = 0;
+    // Wheel: one notch; dy 1 up, -1 down.
+    virtual void Wheel(plat::Window* window, plat::Point location, double dy) = 0;
+    virtual void PressKey(plat::Window* window, const Key& key, bool down) = 0;
+
+    // What the window system shows of a window.
+    virtual bool Shown(const plat::Window* window) = 0;
+    virtual plat::Rect ShownContent(const plat::Window* window) = 0;
+    virtual std::string ShownTitle(const plat::Window* window) = 0;
+    // The shown windows among the given ones, front to back as the window system stacks them.
+    virtual std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) = 0;
+};
+
+std::unique_ptr<BackendDriver> MakeHeadlessDriver();
+std::unique_ptr<BackendDriver> MakeX11Driver();
+
+}  // namespace conformance

@@ -1,0 +1,162 @@
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+#include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/x11/X11Backend.h"
+#include "tests/Platform/AppKit/conformance/BackendDriver.h"
+#include "tests/support/XvfbServer.h"
+
+namespace conformance {
+
+namespace {
+
+using plat::x11::X11Backend;
+
+// Command is Ctrl, Option is Alt, Control is Super.
+unsigned XState(uint32_t modifiers) {
+    unsigned s = 0;
+    if (modifiers & plat::kShiftKeyMask) s |= ShiftMask;
+    if (modifiers & plat::kAlphaShiftKeyMask) s |= LockMask;
+    if (modifiers & plat::kCommandKeyMask) s |= ControlMask;
+    if (modifiers & plat::kAlternateKeyMask) s |= Mod1Mask;
+    if (modifiers & plat::kControlKeyMask) s |= Mod4Mask;
+    return s;
+}
+
+// The backend on a private X server; input comes from a second client, as another program's would.
+class X11Driver : public BackendDriver {
+public:
+    X11Driver() : fPrevious(plat::CurrentBackend()) {
+        if (!fServer.Ok()) {
+            fFailure = "Xvfb did not start";
+            return;
+        }
+        fBackend = X11Backend::Open(fServer.Display().c_str());
+        fSender = XOpenDisplay(fServer.Display().c_str());
+        if (!fBackend || !fSender) {
+            fFailure = "no connection to " + fServer.Display();
+            return;
+        }
+        plat::SetBackend(fBackend);
+        if (!fBackend->Start()) fFailure = "the backend did not start";
+    }
+    ~X11Driver() override {
+        if (fSender) XCloseDisplay(fSender);
+        if (fBackend) {
+            plat::SetBackend(fPrevious);
+            delete fBackend;
+        }
+    }
+
+    bool Ok() const override { return fFailure.empty(); }
+    std::string Failure() const override { return fFailure; }
+
+    void Mouse(plat::Window* w, plat::EventType type, plat::Point location, uint32_t modifiers) override {
+        XEvent x = {};
+        if (type == plat::EventType::kMouseMoved) {
+            x.type = MotionNotify;
+            x.xmotion.x = int(location.x);
+            x.xmotion.y = int(location.y);
+            x.xmotion.state = XState(modifiers);
+        } else {
+            const bool down =
+                type == plat::EventType::kLeftMouseDown || type == plat::EventType::kRightMouseDown;
+            const bool right =
+                type == plat::EventType::kRightMouseDown || type == plat::EventType::kRightMouseUp;
+            x.type = down ? ButtonPress : ButtonRelease;
+            x.xbutton.button = right ? 3 : 1;
+            x.xbutton.x = int(location.x);
+            x.xbutton.y = int(location.y);
+            x.xbutton.state = XState(modifiers);
+        }
+        Send(w, x);
+    }
+    void Wheel(plat::Window* w, plat::Point location, double dy) override {
+        XEvent x = {};
+        x.type = ButtonPress;
+        x.xbutton.button = dy > 0 ? 4 : 5;
+        x.xbutton.x = int(location.x);
+        x.xbutton.y = int(location.y);
+        Send(w, x);
+    }
+    void PressKey(plat::Window* w, const Key& key, bool down) override {
+        XEvent x = {};
+        x.type = down ? KeyPress : KeyRelease;
+        x.xkey.keycode = XKeysymToKeycode(fSender, key.keysym);
+        x.xkey.state = XState(key.modifiers);
+        Send(w, x);
+    }
+
+    bool Shown(const plat::Window* w) override { return Attributes(w).map_state == IsViewable; }
+    plat::Rect ShownContent(const plat::Window* w) override {
+        XWindowAttributes a = Attributes(w);
+        ::Window child;
+        int x = 0, y = 0;
+        XTranslateCoordinates(fBackend->XDisplay(), fBackend->XWindowOf(w),
+                              DefaultRootWindow(fBackend->XDisplay()), 0, 0, &x, &y, &child);
+        return {double(x), double(y), double(a.width), double(a.height)};
+    }
+    // The UTF-8 title a window manager shows (_NET_WM_NAME).
+    std::string ShownTitle(const plat::Window* w) override {
+        ::Display* d = fBackend->XDisplay();
+        XSync(d, False);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string title = "(no _NET_WM_NAME)";
+        if (XGetWindowProperty(d, fBackend->XWindowOf(w), XInternAtom(d, "_NET_WM_NAME", False), 0, 1024,
+                               False, XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after,
+                               &data) == Success &&
+            data && format == 8)
+            title.assign(reinterpret_cast<const char*>(data), count);
+        if (data) XFree(data);
+        return title;
+    }
+    std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) override {
+        ::Display* d = fBackend->XDisplay();
+        XSync(d, False);
+        ::Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        std::vector<const plat::Window*> out;
+        if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return out;
+        for (unsigned i = n; i-- > 0;) {  // children come bottom to top
+            for (const plat::Window* w : among)
+                if (fBackend->XWindowOf(w) == children[i] && Shown(w)) out.push_back(w);
+        }
+        if (children) XFree(children);
+        return out;
+    }
+
+private:
+    XWindowAttributes Attributes(const plat::Window* w) {
+        XSync(fBackend->XDisplay(), False);
+        XWindowAttributes a = {};
+        XGetWindowAttributes(fBackend->XDisplay(), fBackend->XWindowOf(w), &a);
+        return a;
+    }
+    void Send(plat::Window* w, XEvent x) {
+        x.xany.window = fBackend->XWindowOf(w);
+        x.xany.display = fSender;
+        XSendEvent(fSender, x.xany.window, False, 0, &x);
+        XFlush(fSender);
+    }
+
+    testsupport::XvfbServer fServer{"1440x900x24"};
+    plat::Backend* fPrevious;
+    X11Backend* fBackend = nullptr;
+    ::Display* fSender = nullptr;
+    std::string fFailure;
+};
+
+}  // namespace
+
+std::unique_ptr<BackendDriver> MakeX11Driver() {
+    return std::make_unique<X11Driver>();
+}
+
+}  // namespace conformance
