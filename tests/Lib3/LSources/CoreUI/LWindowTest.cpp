@@ -3,6 +3,7 @@
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/AppKit/Window.h"
 #include "tests/support/HeadlessScreens.h"
 
@@ -61,6 +62,49 @@ TEST(LWindowTest, OwnsItsMenuGroup) {
         EXPECT_EQ(deleted, 1);
     }
     EXPECT_EQ(deleted, 2);
+}
+
+// Window services of a window system other than the native bridge's.
+struct FakeServices : LWindowServices {
+    LHandleBase lastKind;
+    int created = 0, forgotten = 0;
+    plat::Window* CreateNativeWindow(LWindow*, const LHandleBase& kindObject) override {
+        ++created;
+        lastKind = kindObject;
+        return kindObject.Data() ? plat::Window::Create({10, 10, 100, 100}, 0) : nullptr;
+    }
+    void ForgetNativeWindow(LWindow*) override { ++forgotten; }
+    CLRect ContentRect(const LWindow*) const override { return {}; }
+    CLRect FrameRect(const LWindow*) const override { return {}; }
+    void SetContentRect(LWindow*, const CLRect&) override {}
+    CLRect FrameForContent(const LWindow*, const CLRect& content) const override { return content; }
+    CLRect ScreensUnion() const override { return {}; }
+    LWindow* NextVisibleWindow(LWindow*) override { return nullptr; }
+};
+
+TEST(LWindowTest, NativeWindowsComeFromTheInstalledServices) {
+    testsupport::HeadlessScreens screens;
+    {
+        CMacWindowMgr mgr;
+        EXPECT_EQ(LWindowServices::Get(), &mgr);
+    }
+    EXPECT_EQ(LWindowServices::Get(), nullptr);
+
+    FakeServices services;
+    LWindowServices::Install(&services);
+    LHandler frame;
+    CMacWindowKindH kind = Kind(6);
+    {
+        LWindow w(&frame, LWindow::kDocument, kind);
+        EXPECT_EQ(services.created, 1);
+        EXPECT_TRUE(services.lastKind.IsSame(kind));
+        EXPECT_TRUE(w.KindObject().IsSame(kind));
+        ASSERT_NE(w.NativeWindow(), nullptr);
+        EXPECT_EQ(LWindow::NextWindow(nullptr), &w);
+    }
+    EXPECT_EQ(services.forgotten, 1);
+    EXPECT_EQ(LWindow::NextWindow(nullptr), nullptr);
+    LWindowServices::Install(nullptr);
 }
 
 }  // namespace

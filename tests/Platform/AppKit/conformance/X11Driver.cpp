@@ -27,18 +27,24 @@ unsigned XState(uint32_t modifiers) {
     return s;
 }
 
+// One private X server for every test of the process, stopped at exit.
+testsupport::XvfbServer& Server() {
+    static testsupport::XvfbServer server{"1440x900x24"};
+    return server;
+}
+
 // The backend on a private X server; input comes from a second client, as another program's would.
 class X11Driver : public BackendDriver {
 public:
     X11Driver() : fPrevious(plat::CurrentBackend()) {
-        if (!fServer.Ok()) {
+        if (!Server().Ok()) {
             fFailure = "Xvfb did not start";
             return;
         }
-        fBackend = X11Backend::Open(fServer.Display().c_str());
-        fSender = XOpenDisplay(fServer.Display().c_str());
+        fBackend = X11Backend::Open(Server().Display().c_str());
+        fSender = XOpenDisplay(Server().Display().c_str());
         if (!fBackend || !fSender) {
-            fFailure = "no connection to " + fServer.Display();
+            fFailure = "no connection to " + Server().Display();
             return;
         }
         plat::SetBackend(fBackend);
@@ -146,7 +152,6 @@ private:
         XFlush(fSender);
     }
 
-    testsupport::XvfbServer fServer{"1440x900x24"};
     plat::Backend* fPrevious;
     X11Backend* fBackend = nullptr;
     ::Display* fSender = nullptr;
