@@ -21,8 +21,10 @@ XvfbServer::XvfbServer(const char* screen) {
             dup2(null, 1);
             dup2(null, 2);
         }
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-nolisten",
-               "local", static_cast<char*>(nullptr));
+        // Clients reach it through its abstract socket too: the socket file under /tmp/.X11-unix
+        // can be removed by servers that other processes start and stop.
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
