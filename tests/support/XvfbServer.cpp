@@ -22,8 +22,9 @@ XvfbServer::XvfbServer(const char* screen) {
             dup2(null, 2);
         }
         // Clients reach it through its abstract socket too: the socket file under /tmp/.X11-unix
-        // can be removed by servers that other processes start and stop.
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
+        // can be removed by servers that other processes start and stop. -noreset: the server does
+        // not reset (refusing connections meanwhile) each time its last client leaves.
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset",
                static_cast<char*>(nullptr));
         _exit(127);
     }
