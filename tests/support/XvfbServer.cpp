@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,9 @@ XvfbServer::XvfbServer(const char* screen) {
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     fPid = fork();
     if (fPid == 0) {
+        // A server that outlived a killed test would keep its abstract socket and answer later
+        // tests given the same display number.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(fds[1], 3);  // -displayfd: the server writes its display number here when ready
         int null = open("/dev/null", O_WRONLY);
         if (null >= 0) {
