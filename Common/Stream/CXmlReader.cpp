@@ -52,6 +52,24 @@ void CXmlReader::SkipElement(CXmlTokenizer& tokenizer) {
     }
 }
 
+void CXmlReader::AppendText(CXmlTokenizer& tokenizer, LStrBuf& out) {
+    for (;;) {
+        switch (tokenizer.Next()) {
+            case CXmlTokenizer::kStartTag:
+                SkipElement(tokenizer);
+                break;
+            case CXmlTokenizer::kAttribute:
+                tokenizer.ReadValue();
+                break;
+            case CXmlTokenizer::kText:
+                tokenizer.TakeText(out);
+                break;
+            default:  // end tag or end of input
+                return;
+        }
+    }
+}
+
 LString CXmlReader::NextStartTag(CXmlTokenizer& tokenizer) {
     for (;;) {
         int e = tokenizer.Next();

@@ -22,6 +22,8 @@ public:
 
     // Skips the element whose start tag was just read, up to and including its end tag.
     static void SkipElement(CXmlTokenizer& tokenizer);
+    // Appends the text of the current element as Get reads it, up to and including its end tag.
+    static void AppendText(CXmlTokenizer& tokenizer, LStrBuf& out);
     // The name of the next start tag, skipping every other event; "" at the end of the input.
     static LString NextStartTag(CXmlTokenizer& tokenizer);
 

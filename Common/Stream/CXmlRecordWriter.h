@@ -4,12 +4,13 @@
 
 class CStream;
 
-// Output sink of the XML writers: bytes go straight to the stream's Put (errors stay in the
-// stream, whose error state makes later writes do nothing).
+// Output sink of the XML writers: bytes are gathered and go to the stream's Put in large blocks;
+// Flush, and the destructor, hand over the rest. Errors stay in the stream, whose error state makes
+// later writes do nothing.
 class CXmlRecordWriter {
 public:
     explicit CXmlRecordWriter(CStream& stream) : fStream(stream) {}
-    virtual ~CXmlRecordWriter() = default;
+    virtual ~CXmlRecordWriter();
     CXmlRecordWriter(const CXmlRecordWriter&) = delete;
     CXmlRecordWriter& operator=(const CXmlRecordWriter&) = delete;
 
@@ -20,8 +21,18 @@ public:
 
     void Write(const char* text) { Write(reinterpret_cast<const unsigned char*>(text)); }
     void Write(const unsigned char* bytes, uint32_t n);
-    CStream& Stream() { return fStream; }
+    // Hands the gathered bytes to the stream.
+    void Flush();
+    // The stream, with every byte written so far handed to it.
+    CStream& Stream() {
+        Flush();
+        return fStream;
+    }
 
 private:
+    static constexpr uint32_t kBlock = 16384;
+
     CStream& fStream;
+    uint32_t fLength = 0;
+    unsigned char fBuffer[kBlock];
 };

@@ -81,6 +81,10 @@ void CXmlTagWriter::Chars(const unsigned char* text, uint32_t n, bool escape) {
     uint32_t i = 0;
     while (i < n) {
         const unsigned char c = text[i];
+        if (c >= 0x20 && c < 0x80 && !(escape && (c == '"' || c == '<' || c == '&'))) {
+            ++i;  // printable ASCII that needs no reference: the common case
+            continue;
+        }
         bool allowed = false;
         const uint32_t length = XmlCharLength(text, n, i, allowed);
         const char* entity = !escape    ? nullptr
@@ -113,6 +117,10 @@ LString CXmlTagWriter::Writable(const LString& text) {
     uint32_t plain = 0;
     bool replaced = false;
     for (uint32_t i = 0; i < n;) {
+        if (t[i] >= 0x20 && t[i] < 0x80) {
+            ++i;
+            continue;
+        }
         bool allowed = false;
         const uint32_t length = XmlCharLength(t, n, i, allowed);
         if (!allowed) {

@@ -1,8 +1,12 @@
 #include "Common/Stream/CXmlTokenizer.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LStrBuf.h"
 #include "Lib3/LSources/String/HexDigitValue.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 namespace {
 
@@ -58,28 +62,37 @@ int32_t CharacterNumber(const unsigned char* s, uint32_t n) {
     return static_cast<int32_t>(value);
 }
 
-uint32_t EncodeUtf8(uint32_t cp, unsigned char* out) {
-    if (cp < 0x80) {
-        out[0] = static_cast<unsigned char>(cp);
-        return 1;
+// Stop sets of the bulk runs: a byte of the run's set ends the run (a NUL byte ends every run, as
+// it ends the input).
+enum : uint8_t {
+    kStopText = 1,      // text: "<" may open markup or a section, "&" a reference
+    kStopDouble = 2,    // a value in double quotes
+    kStopSingle = 4,    // a value in single quotes
+    kStopUnquoted = 8,  // an unquoted value
+    kStopName = 16,     // a name: any byte that is not a name byte
+    kStopCData = 32,    // CDATA content: "]" may close it
+    kStopComment = 64,  // comment content: "-" may close it
+    kStopPI = 128,      // processing-instruction content: "?" may close it
+};
+
+struct StopTable {
+    uint8_t stops[256] = {};
+    constexpr StopTable() {
+        auto add = [this](const char* bytes, uint8_t set) {
+            for (; *bytes; ++bytes) stops[static_cast<unsigned char>(*bytes)] |= set;
+        };
+        stops[0] = 0xFF;
+        add("<&", kStopText);
+        add("\"<&", kStopDouble);
+        add("'<&", kStopSingle);
+        add(" \t\n\r>/<&", kStopUnquoted);
+        add(" \t\n\r<>/='\"&", kStopName);
+        add("]", kStopCData);
+        add("-", kStopComment);
+        add("?", kStopPI);
     }
-    if (cp < 0x800) {
-        out[0] = static_cast<unsigned char>(0xC0 | cp >> 6);
-        out[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<unsigned char>(0xE0 | cp >> 12);
-        out[1] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
-        out[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<unsigned char>(0xF0 | cp >> 18);
-    out[1] = static_cast<unsigned char>(0x80 | (cp >> 12 & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
-    out[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-    return 4;
-}
+};
+constexpr StopTable kStops;
 
 bool Is(const LVariStrBase& s, const char* text) {
     uint32_t i = 0;
@@ -95,16 +108,19 @@ CXmlTokenizer::CXmlTokenizer(LCharIn& in)
 
 // ---- input and sections
 
-bool CXmlTokenizer::RawByte(unsigned char& c) {
-    if (fPos == fEnd) {
-        if (fInputEnded) return false;
-        fPos = 0;
-        fEnd = fIn.Get(fBuffer, sizeof fBuffer);
-        if (fEnd == 0) {
-            fInputEnded = true;
-            return false;
-        }
+bool CXmlTokenizer::Refill() {
+    if (fInputEnded) return false;
+    fPos = 0;
+    fEnd = fIn.Get(fBuffer, sizeof fBuffer);
+    if (fEnd == 0) {
+        fInputEnded = true;
+        return false;
     }
+    return true;
+}
+
+bool CXmlTokenizer::RawByte(unsigned char& c) {
+    if (fPos == fEnd && !Refill()) return false;
     c = fBuffer[fPos++];
     return true;
 }
@@ -177,6 +193,17 @@ bool CXmlTokenizer::SectionByte(unsigned char& c, bool& cdata) {
             DoctypeByte(b);
             continue;
         }
+        // A byte that cannot begin a delimiter of the section, with none begun, is data.
+        const unsigned char first = fSection == kOutside   ? '<'
+                                    : fSection == kComment ? '-'
+                                    : fSection == kPI      ? '?'
+                                                           : ']';
+        if (b != first && !fMatcher.InProgress()) {
+            if (fSection == kComment || fSection == kPI) continue;  // comment and PI text is dropped
+            c = b;
+            cdata = fSection == kCData;
+            return true;
+        }
         uint32_t mask = fSection == kOutside   ? kOutsideMask
                         : fSection == kComment ? 1u << kCloseComment
                         : fSection == kPI      ? 1u << kClosePI
@@ -198,8 +225,16 @@ void CXmlTokenizer::NameByte(unsigned char c) {
     if (fName.Length() < kMaxName) fName.Append(c);
 }
 
+const LString& CXmlTokenizer::CachedName(const unsigned char* text, uint32_t n) {
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (uint32_t i = 0; i < n; ++i) hash = (hash ^ text[i]) * 16777619u;
+    LString& slot = fNames[hash % kNameCacheSize];
+    if (slot.Length() != n || std::memcmp(slot.Text(), text, n) != 0) slot = LString(text, n);
+    return slot;
+}
+
 int CXmlTokenizer::AnswerName(int answer) {
-    fAnswered = LString(fName.Text(), fName.Length());
+    fAnswered = CachedName(fName.Text(), fName.Length());
     fName.Reset();
     return answer;
 }
@@ -226,8 +261,8 @@ void CXmlTokenizer::EndReference() {
     else if (Is(fReference, "gt"))
         TextByte('>');
     else if (int32_t cp = CharacterNumber(s, n); cp > 0) {
-        unsigned char utf8[4];
-        fRun.Append(utf8, EncodeUtf8(static_cast<uint32_t>(cp), utf8));
+        uint8_t utf8[4];
+        fRun.Append(utf8, static_cast<uint32_t>(plat::EncodeUtf8Char(static_cast<uint32_t>(cp), utf8)));
     } else {
         TextByte(' ');  // unknown name or invalid number (NUL included)
     }
@@ -390,6 +425,75 @@ int CXmlTokenizer::Markup(unsigned char c, bool& hold) {
     return -1;
 }
 
+// Only a few bytes can change anything: a delimiter's first byte, "&", a quote, a blank, a tag's
+// punctuation, a NUL. Between them the bytes only go to the text or the name, or are dropped, so
+// runs of them are taken in bulk here; the byte that ends a run is left to the byte-at-a-time path.
+// Called only when no byte is held or queued, no delimiter is part-way matched and no reference is
+// open. kAnsText when the piece became full, else -1.
+int CXmlTokenizer::Run() {
+    enum Target { kToText, kToName, kDropped };
+    uint8_t stop;
+    Target target = kToText;
+    switch (fSection) {
+        case kOutside:
+            switch (fState) {
+                case kMarkText:
+                    stop = kStopText;
+                    break;
+                case kInValue:
+                    stop = fQuote == '"' ? kStopDouble : kStopSingle;
+                    break;
+                case kUnquoted:
+                    stop = kStopUnquoted;
+                    break;
+                case kAfterLt:
+                case kInTag:
+                    stop = kStopName;
+                    target = kToName;
+                    break;
+                default:
+                    return -1;
+            }
+            break;
+        case kCData:
+            stop = kStopCData;
+            if (fState != kMarkText) target = kDropped;  // CDATA inside a tag is dropped
+            break;
+        case kComment:
+            stop = kStopComment;
+            target = kDropped;
+            break;
+        case kPI:
+            stop = kStopPI;
+            target = kDropped;
+            break;
+        default:
+            return -1;
+    }
+    if (fPos == fEnd && !Refill()) return -1;
+    uint32_t room = fEnd - fPos;
+    if (target == kToText) {
+        if (fRun.Length() >= kMaxPiece) return -1;
+        room = std::min(room, kMaxPiece - fRun.Length());
+    }
+    const unsigned char* begin = fBuffer + fPos;
+    const unsigned char* end = begin + room;
+    const unsigned char* p = begin;
+    while (p < end && !(kStops.stops[*p] & stop)) ++p;
+    const uint32_t n = static_cast<uint32_t>(p - begin);
+    fPos += n;
+    if (target == kToText) {
+        fRun.Append(begin, n);
+        if (fRun.Length() >= kMaxPiece) {
+            fRunAnswered = true;
+            return kAnsText;
+        }
+    } else if (target == kToName && fName.Length() < kMaxName) {
+        fName.Append(begin, std::min(n, kMaxName - fName.Length()));
+    }
+    return -1;
+}
+
 int CXmlTokenizer::Scan() {
     if (fRunAnswered) {
         fRun.Reset();
@@ -400,6 +504,9 @@ int CXmlTokenizer::Scan() {
         return kAnsValueEnd;
     }
     for (;;) {
+        if (!fHeld && fQueueHead == fQueueLength && !fInReference && !fMatcher.InProgress()) {
+            if (int answer = Run(); answer >= 0) return answer;
+        }
         unsigned char c;
         bool cdata;
         if (fHeld) {
@@ -460,16 +567,20 @@ int CXmlTokenizer::Next() {
     }
 }
 
-LString CXmlTokenizer::ReadValue() {
-    if (fState != kInValue && fState != kUnquoted && !fValueEndPending) return LString();
-    LVariStr<64> value;
+void CXmlTokenizer::ReadValue(LStrBuf& out) {
+    if (fState != kInValue && fState != kUnquoted && !fValueEndPending) return;
     for (;;) {
         int a = Scan();
         if (a == kAnsText)
-            value.Append(fRun.Text(), fRun.Length());
+            out.Append(fRun.Text(), fRun.Length());
         else
             break;  // value end, or the end of the input
     }
+}
+
+LString CXmlTokenizer::ReadValue() {
+    LVariStr<64> value;
+    ReadValue(value);
     return LString(value.Text(), value.Length());
 }
 

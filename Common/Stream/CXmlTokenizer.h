@@ -40,6 +40,8 @@ public:
     const LString& AttrName() const { return fAttrName; }
     // After kAttribute: the whole value (its pieces up to the value's end).
     LString ReadValue();
+    // The same, appended to out.
+    void ReadValue(LStrBuf& out);
     // Appends the current text piece.
     void TakeText(LStrBuf& out) const;
     const unsigned char* PieceText() const { return fRun.Text(); }
@@ -59,6 +61,7 @@ private:
     enum Markup : uint8_t { kMarkText, kAfterLt, kInTag, kAfterName, kInValue, kAfterEq, kUnquoted };
 
     // Input and section scanner.
+    bool Refill();
     bool RawByte(unsigned char& c);
     bool SectionByte(unsigned char& c, bool& cdata);
     void QueueReleased();
@@ -67,17 +70,19 @@ private:
 
     // Markup scanner.
     int Scan();
+    int Run();
     int Markup(unsigned char c, bool& hold);
     int ReferenceByte(unsigned char c, bool& hold);
     void EndReference();
     void AbandonReference();
     int AnswerName(int answer);
+    const LString& CachedName(const unsigned char* text, uint32_t n);
     int EndValue();
     void TextByte(unsigned char c);
     void NameByte(unsigned char c);
 
     LCharIn& fIn;
-    unsigned char fBuffer[1024];
+    unsigned char fBuffer[8192];
     uint32_t fPos = 0;
     uint32_t fEnd = 0;
     bool fInputEnded = false;
@@ -104,6 +109,9 @@ private:
     LVariStr<32> fReference;
     LVariStr<256> fRun;
     LString fAnswered;
+    // Names met recently: the repeated tag and attribute names of a document are made once.
+    static constexpr uint32_t kNameCacheSize = 64;
+    LString fNames[kNameCacheSize];
 
     LString fTagName;
     LString fAttrName;

@@ -35,12 +35,27 @@ constexpr uint32_t kLongText = 33;
 
 // ---- names
 
+// The text of a code as CStrU::LStringFromFcc makes it, without a string of its own.
+struct CodeText {
+    explicit CodeText(uint32_t code) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            const unsigned char c = static_cast<unsigned char>(code >> shift);
+            if (c == 0) break;
+            if (c == ' ' && length == 0) continue;
+            bytes[length++] = c;
+        }
+        bytes[length] = 0;
+    }
+    unsigned char bytes[5];
+    uint32_t length = 0;
+};
+
 // The text of a code without its trailing blanks ("i   " is written "i"; readers pad it back).
 void AppendCode(LStrBuf& out, uint32_t code) {
-    LString s = CStrU::LStringFromFcc(code);
-    uint32_t n = s.Length();
-    while (n && s.Text()[n - 1] == ' ') --n;
-    out.Append(s.Text(), n);
+    const CodeText s(code);
+    uint32_t n = s.length;
+    while (n && s.bytes[n - 1] == ' ') --n;
+    out.Append(s.bytes, n);
 }
 
 LString ElementName(uint32_t domain, uint32_t type) {
@@ -200,17 +215,10 @@ enum ReadResult : int { kReadOk = 1, kReadEnded = 0, kReadTooDeep = -1 };
 struct Reader {
     CXmlTokenizer& t;
     CRecordHolder* holder;
+    LVariStr<256> value;  // of the attribute being read
 };
 
 int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth);
-
-LString ElementText(CXmlTokenizer& t) {
-    CXmlReader reader(t);
-    LVariStr<64> text;
-    unsigned char c;
-    while (reader.Get(c)) text.Append(c);
-    return LString(text.Text(), text.Length());
-}
 
 bool IsHexDigit(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -221,10 +229,10 @@ void AppendRaw(CArrayBase* array, T value) {
     array->Insert(array->Count(), &value);
 }
 
-void ReadArray(CRecordRef ref, uint32_t n, const LString& text) {
+void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
-    LStrCharIn in(text);
+    LCStrCharIn in(text.Text(), text.Length());
     LVariStr<64> token;
     if (f.elementKind == kElemString) {
         CStrArray* strings = r->GetStrArray(n);
@@ -241,24 +249,30 @@ void ReadArray(CRecordRef ref, uint32_t n, const LString& text) {
             while (in.Get(hi) && IsHexDigit(hi) && in.Get(lo) && IsHexDigit(lo))
                 AppendRaw(array, static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
         } else {
+            // Words split at white space up to the first NUL, each number read where it stands
+            // (a number never reaches past its word).
             CCLocaleScope c;
-            for (token.Reset(); UCharIn::Read(in, token); token.Reset()) {
+            for (const unsigned char* p = text.Text();;) {
+                while (*p && UCharIn::IsSpace(*p)) ++p;
+                if (!*p) break;
+                const char* word = reinterpret_cast<const char*>(p);
+                while (*p && !UCharIn::IsSpace(*p)) ++p;
                 if (f.elementKind == kElemInt)
-                    AppendRaw(array, static_cast<int32_t>(std::strtol(token.CStr(), nullptr, 10)));
+                    AppendRaw(array, static_cast<int32_t>(std::strtol(word, nullptr, 10)));
                 else if (f.elementKind == kElemUInt)
-                    AppendRaw(array, static_cast<uint32_t>(std::strtoul(token.CStr(), nullptr, 10)));
+                    AppendRaw(array, static_cast<uint32_t>(std::strtoul(word, nullptr, 10)));
                 else if (f.elementKind == kElemFloat)
-                    AppendRaw(array, static_cast<float>(std::strtod(token.CStr(), nullptr)));
+                    AppendRaw(array, static_cast<float>(std::strtod(word, nullptr)));
             }
         }
     }
     ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
 }
 
-void ReadValue(CRecordRef ref, uint32_t n, const LString& text) {
+void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text) {
     switch (ref->Field(n).kind) {
         case kFieldString:
-            ref.SetString(nullptr, n, text);
+            ref.SetString(nullptr, n, LString(text));
             return;
         case kFieldArray:
             ReadArray(ref, n, text);
@@ -266,7 +280,7 @@ void ReadValue(CRecordRef ref, uint32_t n, const LString& text) {
         default:
             break;
     }
-    if (text.IsEmpty()) return;
+    if (text.Length() == 0) return;
     switch (ref->Field(n).kind) {
         case kFieldInt:
             ref.SetInt(nullptr, n, UNum::ToInt(text.Text()));
@@ -283,6 +297,13 @@ void ReadValue(CRecordRef ref, uint32_t n, const LString& text) {
         default:
             break;
     }
+}
+
+// A value field written as an element: its text.
+void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n) {
+    LVariStr<64> text;
+    CXmlReader::AppendText(rd.t, text);
+    ReadValue(ref, n, text);
 }
 
 // A new record of the element's type, filled from it; null (the element consumed) when the type
@@ -389,10 +410,11 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
     for (;;) {
         switch (rd.t.Next()) {
             case CXmlTokenizer::kAttribute: {
-                LString value = rd.t.ReadValue();
+                rd.value.Reset();
+                rd.t.ReadValue(rd.value);
                 int n = FindField(type, CStrU::FccFromString(rd.t.AttrName().Text()));
                 if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
-                    ReadValue(ref, static_cast<uint32_t>(n), value);
+                    ReadValue(ref, static_cast<uint32_t>(n), rd.value);
                 break;
             }
             case CXmlTokenizer::kStartTag: {
@@ -412,7 +434,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
                 else if (type->Field(field).kind == kFieldRecord)
                     result = ReadSubRecord(rd, ref, field, depth);
                 else
-                    ReadValue(ref, field, ElementText(rd.t));
+                    ReadElementValue(rd, ref, field);
                 if (result != kReadOk) return result;
                 break;
             }
@@ -454,7 +476,7 @@ void CRecord::WriteXml(CXmlElementScope& parent, const CRecord* r, bool always) 
         LVariStr<64> text;
         if (!ValueText(r, n, text)) continue;
         scope.Start();
-        w.Name(CStrU::LStringFromFcc(f.tag));
+        w.Name(CodeText(f.tag).bytes);
         w.BeginValue();
         w.Escaped(text.Text(), text.Length());
         w.EndValue();
@@ -506,7 +528,7 @@ int ReadXmlDocument(CStream& in, CRecordRef root) {
             continue;
         }
         root.Reset();
-        Reader rd{t, root.GetHolder()};
+        Reader rd{t, root.GetHolder(), {}};
         if (ReadRecord(rd, root, 0) == kReadTooDeep) {
             root.Reset();
             return 0;
