@@ -198,11 +198,16 @@ bool CXmlTokenizer::SectionByte(unsigned char& c, bool& cdata) {
                                     : fSection == kComment ? '-'
                                     : fSection == kPI      ? '?'
                                                            : ']';
-        if (b != first && !fMatcher.InProgress()) {
-            if (fSection == kComment || fSection == kPI) continue;  // comment and PI text is dropped
-            c = b;
-            cdata = fSection == kCData;
-            return true;
+        if (!fMatcher.InProgress()) {
+            // Outside, every delimiter begins "<!" or "<?": a "<" followed by anything else is data.
+            const bool plainLt = fSection == kOutside && b == '<' && fPos < fEnd && fBuffer[fPos] != '!' &&
+                                 fBuffer[fPos] != '?';
+            if (b != first || plainLt) {
+                if (fSection == kComment || fSection == kPI) continue;  // comment and PI text is dropped
+                c = b;
+                cdata = fSection == kCData;
+                return true;
+            }
         }
         uint32_t mask = fSection == kOutside   ? kOutsideMask
                         : fSection == kComment ? 1u << kCloseComment

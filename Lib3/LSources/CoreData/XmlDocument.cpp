@@ -1,5 +1,6 @@
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -97,6 +98,23 @@ int FindField(const CRecordType* type, uint32_t tag) {
 
 // ---- writing
 
+// CStrU::NormalizeEOL; text without a CR is appended as it is (nothing in it would change).
+void AppendNormalizedEOL(const unsigned char* text, LStrBuf& out) {
+    if (!std::strchr(reinterpret_cast<const char*>(text), '\r')) {
+        out.Append(text);
+        return;
+    }
+    CStrU::NormalizeEOL(text, out);
+}
+
+// The decimal text of a number, as "%ld" / "%lu" write it in the C locale.
+template <class T>
+void AppendDecimal(LStrBuf& out, T value) {
+    char digits[24];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+    out.Append(digits, static_cast<uint32_t>(r.ptr - digits));
+}
+
 bool HasLineEnd(const LString& s) {
     return std::strchr(s.CStr(), '\n') || std::strchr(s.CStr(), '\r');
 }
@@ -145,10 +163,10 @@ void ArrayText(const CRecord* r, uint32_t n, LStrBuf& out) {
         if (i && f.elementKind != kElemByte) out.Append(' ');
         switch (f.elementKind) {
             case kElemInt:
-                UWord::Decimal(static_cast<const int32_t*>(data)[i], out);
+                AppendDecimal(out, static_cast<const int32_t*>(data)[i]);
                 break;
             case kElemUInt:
-                UWord::UDecimal(static_cast<const uint32_t*>(data)[i], out);
+                AppendDecimal(out, static_cast<const uint32_t*>(data)[i]);
                 break;
             case kElemByte:
                 UWord::Hex(out, static_cast<const uint8_t*>(data)[i], false, false, 2);
@@ -169,15 +187,15 @@ bool ValueText(const CRecord* r, uint32_t n, LStrBuf& out) {
     switch (f.kind) {
         case kFieldInt:
             if (r->GetUInt(n) == f.def.u32) return false;
-            UWord::Decimal(r->GetInt(n), out);
+            AppendDecimal(out, r->GetInt(n));
             return true;
         case kFieldUInt:
             if (r->GetUInt(n) == f.def.u32) return false;
-            UWord::UDecimal(r->GetUInt(n), out);
+            AppendDecimal(out, r->GetUInt(n));
             return true;
         case kFieldByte:
             if (r->GetByte(n) == f.def.u8) return false;
-            UWord::UDecimal(r->GetByte(n), out);
+            AppendDecimal(out, static_cast<uint32_t>(r->GetByte(n)));
             return true;
         case kFieldFloat:
             if (r->GetFloat(n) == f.def.f32) return false;  // a NaN always differs
@@ -185,7 +203,7 @@ bool ValueText(const CRecord* r, uint32_t n, LStrBuf& out) {
             return true;
         case kFieldString:
             if (UString::IsEqual(r->GetString(n).Text(), DefaultText(f).Text())) return false;
-            CStrU::NormalizeEOL(r->GetString(n).Text(), out);
+            AppendNormalizedEOL(r->GetString(n).Text(), out);
             return true;
         case kFieldArray:
             if (r->ArrayCount(n) == 0) return false;
@@ -200,7 +218,7 @@ void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
     CXmlElementScope field(recordScope, FieldElementName(recordScope.Name(), r->Field(n).tag));
     field.BeginInlineContent();
     LVariStr<64> text;
-    CStrU::NormalizeEOL(r->GetString(n).Text(), text);
+    AppendNormalizedEOL(r->GetString(n).Text(), text);
     CXmlRecordWriter& sink = field.Writer().Sink();
     sink.Write("<![CDATA[");
     field.Writer().CharData(text.Text(), text.Length());
