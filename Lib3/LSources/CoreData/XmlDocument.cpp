@@ -119,9 +119,16 @@ bool HasLineEnd(const LString& s) {
     return std::strchr(s.CStr(), '\n') || std::strchr(s.CStr(), '\r');
 }
 
-// Measured as written, so that what is read back is written the same way again.
+// CStrU::NormalizeEOL of the string; the same string when it holds no CR and no NUL.
+LString NormalizedEOL(const LString& s) {
+    if (!std::strchr(s.CStr(), '\r') && std::strlen(s.CStr()) == s.Length()) return s;
+    return CStrU::NormalizeEOL(s);
+}
+
+// Measured as written (line ends made LF, what XML cannot carry replaced), so that what is read
+// back is written the same way again.
 bool IsLongText(const LString& value) {
-    const LString s = CXmlTagWriter::Writable(value);
+    const LString s = CXmlTagWriter::Writable(NormalizedEOL(value));
     return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
 

@@ -93,6 +93,30 @@ TEST(XmlDocument, LongTextChoosesAttributeOrCData) {
     }
 }
 
+// A CR LF is written as one line feed: the length that chooses CDATA is the length written, so that
+// what is read back is written the same way again.
+TEST(XmlDocument, LongTextIsMeasuredAsWritten) {
+    const std::string line30(30, 'a'), line31(31, 'b');
+    const struct {
+        std::string value;
+        bool cdata;
+    } cases[] = {
+        {line31 + "\r\n", false},    // 32 written
+        {line30 + "\r\r\n", false},  // 32 written
+        {line31 + "\r\r\n", true},   // 33 written
+        {line31 + "\n\r", false},    // LF CR is one line end
+    };
+    for (const auto& c : cases) {
+        Root root;
+        root.Ref().SetString(nullptr, kTitle, LString(c.value.c_str()));
+        const std::string xml = Written(root.record);
+        EXPECT_EQ(xml.find("<![CDATA[") != std::string::npos, c.cdata) << xml;
+        Root back;
+        ASSERT_EQ(Read(xml, &back.record), 1);
+        EXPECT_EQ(Written(back.record), xml);
+    }
+}
+
 void FillItem(CRecordRef r) {
     r.SetInt(nullptr, kIval, INT_MIN);
     r.SetUInt(nullptr, kUval, 4000000000u);
