@@ -11,23 +11,55 @@
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "Platform/Foundation/Clock.h"
 
 namespace plat {
 
+// A loop's wake-up descriptor, counted apart from the loop so that a thread that found the loop
+// under an item's lock may still write it after letting go of every lock. The pending flag makes
+// one write per wake-up: set by whoever writes, cleared by the loop once it read the descriptor.
+class RunLoopWaker : public Object {
+public:
+    RunLoopWaker() : fFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+    int Fd() const { return fFd; }
+    // True when the caller has to write: no wake-up was pending.
+    bool Claim() { return !fPending.exchange(true); }
+    void Write() const {
+        uint64_t one = 1;
+        ssize_t n = write(fFd, &one, sizeof one);
+        (void)n;  // EAGAIN only when the counter is already full: the loop is woken anyway
+    }
+    void Drain() {
+        uint64_t count;
+        ssize_t n = read(fFd, &count, sizeof count);
+        (void)n;
+        // After the read: a claim made since then writes again.
+        fPending.store(false);
+    }
+
+private:
+    ~RunLoopWaker() override {
+        if (fFd >= 0) close(fFd);
+    }
+
+    int fFd;
+    std::atomic<bool> fPending{false};
+};
+
 namespace {
 
-// One lock for every loop's item lists, timer dates and source flags: item calls from other threads
-// then need no lock order, and callbacks always run without it.
-std::mutex& Lock() {
-    static std::mutex m;
-    return m;
-}
+// Every loop's waker (retained), for WakeAll.
+struct WakerList {
+    std::mutex lock;
+    std::vector<RunLoopWaker*> wakers;
+};
 
-std::vector<RunLoop*>& AllLoops() {
-    static std::vector<RunLoop*>* loops = new std::vector<RunLoop*>;
-    return *loops;
+WakerList& Wakers() {
+    static WakerList* list = new WakerList;
+    return *list;
 }
 
 std::atomic<RunLoop*> gMain{nullptr};
@@ -61,32 +93,40 @@ uint32_t ReadyEvents(uint32_t e) {
     return r;
 }
 
+constexpr size_t kNotFound = size_t(-1);
+
 }  // namespace
 
 // ---- items
 
 bool RunLoopItem::IsValid() const {
-    std::lock_guard<std::mutex> g(Lock());
-    return fValid;
+    return fValid.load();
 }
 
 void RunLoopItem::Invalidate() {
-    RunLoop* loop;
+    RunLoopWaker* waker;
+    bool dropped = false;
     {
-        std::lock_guard<std::mutex> g(Lock());
-        fValid = false;
-        loop = fLoop;
+        std::lock_guard<std::mutex> g(fItemLock);
+        fValid.store(false);
+        RunLoop* loop = fLoop.load();
         if (!loop) return;
-        loop->Retain();
-        for (size_t i = 0; i < loop->fEntries.size(); ++i) {
-            if (loop->fEntries[i].item == this) {
-                loop->Drop(i);
-                break;
+        {
+            std::lock_guard<std::mutex> lg(loop->fLock);
+            size_t i = loop->Find(this);
+            // Not found when the loop is going away: it releases the item itself.
+            if (i != kNotFound) {
+                loop->Erase(i);
+                dropped = true;
             }
+            fLoop.store(nullptr);
+            fModes.store(0);
         }
+        waker = loop->fWaker->Claim() ? loop->fWaker : nullptr;
+        if (waker) waker->Retain();
     }
-    loop->WakeUp();
-    loop->Release();
+    RunLoop::Wake(waker);
+    if (dropped) Release();  // the loop's reference; may be the last
 }
 
 RunLoopSource* RunLoopSource::Create(Perform perform, void* info) {
@@ -94,15 +134,20 @@ RunLoopSource* RunLoopSource::Create(Perform perform, void* info) {
 }
 
 void RunLoopSource::Signal() {
-    std::lock_guard<std::mutex> g(Lock());
-    if (!fValid) return;
-    fSignalled = true;
-    if (fLoop) fLoop->WakeUp();
+    if (!fValid.load()) return;
+    // An exchange even when set, so that the loop's clearing exchange orders what the caller wrote
+    // before it ahead of the perform.
+    if (fSignalled.exchange(true)) return;
+    RunLoopWaker* waker;
+    {
+        std::lock_guard<std::mutex> g(fItemLock);
+        waker = RunLoop::ClaimWake(this);
+    }
+    RunLoop::Wake(waker);
 }
 
 bool RunLoopSource::IsSignalled() const {
-    std::lock_guard<std::mutex> g(Lock());
-    return fSignalled;
+    return fSignalled.load();
 }
 
 RunLoopTimer* RunLoopTimer::Create(double fireDate, double interval, Callback callback, void* info) {
@@ -110,15 +155,18 @@ RunLoopTimer* RunLoopTimer::Create(double fireDate, double interval, Callback ca
 }
 
 void RunLoopTimer::SetNextFireDate(double fireDate) {
-    std::lock_guard<std::mutex> g(Lock());
-    fFireDate = fireDate;
-    ++fDateChanges;
-    if (fLoop) fLoop->WakeUp();
+    RunLoopWaker* waker;
+    {
+        std::lock_guard<std::mutex> g(fItemLock);
+        fFireDate.store(fireDate);
+        fDateChanges.fetch_add(1);
+        waker = RunLoop::ClaimWake(this);
+    }
+    RunLoop::Wake(waker);
 }
 
 double RunLoopTimer::NextFireDate() const {
-    std::lock_guard<std::mutex> g(Lock());
-    return fFireDate;
+    return fFireDate.load();
 }
 
 FdSource* FdSource::Create(int fd, uint32_t events, Callback callback, void* info) {
@@ -126,40 +174,66 @@ FdSource* FdSource::Create(int fd, uint32_t events, Callback callback, void* inf
 }
 
 void FdSource::SetEvents(uint32_t events) {
-    std::lock_guard<std::mutex> g(Lock());
-    fEvents = events;
-    if (fLoop) fLoop->WakeUp();
+    RunLoopWaker* waker;
+    {
+        std::lock_guard<std::mutex> g(fItemLock);
+        RunLoop* loop = fLoop.load();
+        if (loop) {
+            std::lock_guard<std::mutex> lg(loop->fLock);
+            fEvents.store(events);
+            loop->fFdChanges.fetch_add(1);
+        } else {
+            fEvents.store(events);
+        }
+        waker = RunLoop::ClaimWake(this);
+    }
+    RunLoop::Wake(waker);
 }
 
 // ---- loops
 
-RunLoop::RunLoop() {
+RunLoop::RunLoop() : fWaker(new RunLoopWaker) {
     fEpoll = epoll_create1(EPOLL_CLOEXEC);
-    fWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (fEpoll < 0 || fWake < 0) std::abort();  // out of descriptors: nothing can run
+    if (fEpoll < 0 || fWaker->Fd() < 0) std::abort();  // out of descriptors: nothing can run
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.ptr = nullptr;
-    epoll_ctl(fEpoll, EPOLL_CTL_ADD, fWake, &ev);
-    std::lock_guard<std::mutex> g(Lock());
-    AllLoops().push_back(this);
+    epoll_ctl(fEpoll, EPOLL_CTL_ADD, fWaker->Fd(), &ev);
+    WakerList& list = Wakers();
+    std::lock_guard<std::mutex> g(list.lock);
+    fWaker->Retain();
+    list.wakers.push_back(fWaker);
 }
 
 RunLoop::~RunLoop() {
     {
-        std::lock_guard<std::mutex> g(Lock());
-        auto& all = AllLoops();
-        all.erase(std::remove(all.begin(), all.end(), this), all.end());
-        for (Entry& e : fEntries) {
-            e.item->fLoop = nullptr;
-            e.item->fModes = 0;
-            e.item->Release();
+        WakerList& list = Wakers();
+        std::lock_guard<std::mutex> g(list.lock);
+        auto it = std::find(list.wakers.begin(), list.wakers.end(), fWaker);
+        if (it != list.wakers.end()) {
+            list.wakers.erase(it);
+            fWaker->Release();
         }
-        fEntries.clear();
+    }
+    std::vector<Entry> entries;
+    {
+        std::lock_guard<std::mutex> g(fLock);
+        entries.swap(fEntries);
+    }
+    // An item call that found this loop under the item's lock is done with it once the lock is ours.
+    for (Entry& e : entries) {
+        {
+            std::lock_guard<std::mutex> g(e.item->fItemLock);
+            if (e.item->fLoop.load() == this) {
+                e.item->fLoop.store(nullptr);
+                e.item->fModes.store(0);
+            }
+        }
+        e.item->Release();
     }
     for (Registered& r : fInEpoll) r.source->Release();
-    close(fWake);
     close(fEpoll);
+    fWaker->Release();
 }
 
 RunLoop* RunLoop::Make() {
@@ -181,83 +255,103 @@ RunLoop* RunLoop::Main() {
     return loop;
 }
 
-bool RunLoop::IsMainThread() { return OnMainThread(); }
+bool RunLoop::IsMainThread() {
+    return OnMainThread();
+}
 
 void RunLoop::WakeAll() {
-    std::lock_guard<std::mutex> g(Lock());
-    for (RunLoop* loop : AllLoops()) loop->WakeUp();
+    std::vector<RunLoopWaker*> claimed;
+    {
+        WakerList& list = Wakers();
+        std::lock_guard<std::mutex> g(list.lock);
+        claimed.reserve(list.wakers.size());
+        for (RunLoopWaker* w : list.wakers) {
+            if (!w->Claim()) continue;
+            w->Retain();
+            claimed.push_back(w);
+        }
+    }
+    for (RunLoopWaker* w : claimed) Wake(w);
+}
+
+RunLoopWaker* RunLoop::ClaimWake(const RunLoopItem* item) {
+    RunLoop* loop = item->fLoop.load();
+    if (!loop || !loop->fWaker->Claim()) return nullptr;
+    loop->fWaker->Retain();
+    return loop->fWaker;
+}
+
+void RunLoop::Wake(RunLoopWaker* waker) {
+    if (!waker) return;
+    waker->Write();
+    waker->Release();
+}
+
+void RunLoop::WakeUp() {
+    if (fWaker->Claim()) fWaker->Write();
+}
+
+size_t RunLoop::Find(const RunLoopItem* item) const {
+    for (size_t i = 0; i < fEntries.size(); ++i)
+        if (fEntries[i].item == item) return i;
+    return kNotFound;
+}
+
+void RunLoop::Erase(size_t index) {
+    if (fEntries[index].kind == kFd) fFdChanges.fetch_add(1);
+    fEntries.erase(fEntries.begin() + std::ptrdiff_t(index));
 }
 
 bool RunLoop::Add(RunLoopItem* item, Kind kind, uint32_t modes) {
     if (!item) return false;
     modes &= kRunLoopCommonModes;
     {
-        std::lock_guard<std::mutex> g(Lock());
-        if (!item->fValid || (item->fLoop && item->fLoop != this)) return false;
-        if (!item->fLoop) {
-            if (!modes) return true;
+        std::lock_guard<std::mutex> g(item->fItemLock);
+        RunLoop* loop = item->fLoop.load();
+        if (!item->fValid.load() || (loop && loop != this)) return false;
+        if (!loop && !modes) return true;
+        std::lock_guard<std::mutex> lg(fLock);
+        if (!loop) {
             item->Retain();
-            item->fLoop = this;
             fEntries.push_back({item, kind});
+            item->fLoop.store(this);
         }
-        item->fModes |= modes;
+        item->fModes.store(item->fModes.load() | modes);
+        if (kind == kFd) fFdChanges.fetch_add(1);
     }
     WakeUp();
     return true;
-}
-
-void RunLoop::Drop(size_t index) {
-    RunLoopItem* item = fEntries[index].item;
-    fEntries.erase(fEntries.begin() + index);
-    item->fLoop = nullptr;
-    item->fModes = 0;
-    item->Release();
 }
 
 void RunLoop::Remove(RunLoopItem* item, uint32_t modes) {
     if (!item) return;
     {
-        std::lock_guard<std::mutex> g(Lock());
-        if (item->fLoop != this) return;
-        item->fModes &= ~modes;
-        if (item->fModes) return;
-        for (size_t i = 0; i < fEntries.size(); ++i) {
-            if (fEntries[i].item == item) {
-                Drop(i);
-                break;
-            }
-        }
+        std::lock_guard<std::mutex> g(item->fItemLock);
+        if (item->fLoop.load() != this) return;
+        std::lock_guard<std::mutex> lg(fLock);
+        uint32_t left = item->fModes.load() & ~modes;
+        item->fModes.store(left);
+        size_t i = Find(item);
+        if (i != kNotFound && fEntries[i].kind == kFd) fFdChanges.fetch_add(1);
+        if (left) return;
+        if (i != kNotFound) Erase(i);
+        item->fLoop.store(nullptr);
     }
     WakeUp();
+    item->Release();
 }
 
 bool RunLoop::Contains(const RunLoopItem* item, uint32_t mode) const {
-    std::lock_guard<std::mutex> g(Lock());
-    return item && item->fLoop == this && (item->fModes & mode) == mode && mode != 0;
-}
-
-bool RunLoop::ModeEmpty(RunLoopMode mode) const {
-    std::lock_guard<std::mutex> g(Lock());
-    for (const Entry& e : fEntries)
-        if (e.item->fModes & mode) return false;
-    return true;
+    return item && mode != 0 && item->fLoop.load() == this && (item->fModes.load() & mode) == mode;
 }
 
 void RunLoop::Stop() {
-    fStopped.store(true, std::memory_order_release);
+    fStopped.store(true);
     WakeUp();
 }
 
-void RunLoop::WakeUp() {
-    uint64_t one = 1;
-    ssize_t n = write(fWake, &one, sizeof one);
-    (void)n;  // EAGAIN only when the counter is already full: the loop is woken anyway
-}
-
 void RunLoop::Drain() {
-    uint64_t count;
-    ssize_t n = read(fWake, &count, sizeof count);
-    (void)n;
+    fWaker->Drain();
 }
 
 void RunLoop::Run() {
@@ -267,48 +361,87 @@ void RunLoop::Run() {
     }
 }
 
-// Fires each timer of the mode whose date has come, at most once per call. True when one fired.
-bool RunLoop::FireTimers(RunLoopMode mode) {
-    double now = ClockNow();
-    struct Due {
-        double date;
-        RunLoopTimer* timer;
-    };
-    std::vector<Due> due;
-    {
-        std::lock_guard<std::mutex> g(Lock());
-        for (const Entry& e : fEntries) {
-            if (e.kind != kTimer || !(e.item->fModes & mode)) continue;
-            auto* t = static_cast<RunLoopTimer*>(e.item);
-            if (t->fFireDate <= now) {
-                t->Retain();
-                due.push_back({t->fFireDate, t});
-            }
+RunLoop::Look RunLoop::Collect(RunLoopMode mode, double now, bool onlyOne, Turn& turn) {
+    Look look{true, INFINITY, false};
+    std::lock_guard<std::mutex> g(fLock);
+    for (const Entry& e : fEntries) {
+        if (!(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
+        look.empty = false;
+        if (e.kind != kTimer) continue;
+        auto* t = static_cast<RunLoopTimer*>(e.item);
+        double date = t->fFireDate.load();
+        if (date <= now) {
+            t->Retain();
+            turn.due.push_back({date, t});
+        } else {
+            look.nextTimer = std::min(look.nextTimer, date);
         }
     }
-    std::stable_sort(due.begin(), due.end(), [](const Due& a, const Due& b) { return a.date < b.date; });
+    // Sources signalled by a timer callback run in the same turn: take them after the timers.
+    if (turn.due.empty()) {
+        look.sourcesTaken = true;
+        for (const Entry& e : fEntries) {
+            if (e.kind != kSource || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
+            auto* s = static_cast<RunLoopSource*>(e.item);
+            if (!s->fSignalled.load() || !s->fSignalled.exchange(false)) continue;
+            s->Retain();
+            turn.ready.push_back(s);
+            if (onlyOne) break;
+        }
+    }
+    return look;
+}
+
+void RunLoop::TakeSources(RunLoopMode mode, bool onlyOne, Turn& turn) {
+    std::lock_guard<std::mutex> g(fLock);
+    for (const Entry& e : fEntries) {
+        if (e.kind != kSource || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
+        auto* s = static_cast<RunLoopSource*>(e.item);
+        if (!s->fSignalled.load() || !s->fSignalled.exchange(false)) continue;
+        s->Retain();
+        turn.ready.push_back(s);
+        if (onlyOne) break;
+    }
+}
+
+RunLoop::Look RunLoop::Inspect(RunLoopMode mode) const {
+    Look look{true, INFINITY, true};
+    std::lock_guard<std::mutex> g(fLock);
+    for (const Entry& e : fEntries) {
+        if (!(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
+        look.empty = false;
+        if (e.kind == kTimer)
+            look.nextTimer = std::min(look.nextTimer, static_cast<RunLoopTimer*>(e.item)->fFireDate.load());
+    }
+    return look;
+}
+
+// Fires the collected timers in date order, each at most once; callbacks may change the others.
+void RunLoop::FireTimers(RunLoopMode mode, double now, Turn& turn) {
+    std::vector<Due>& due = turn.due;
+    // Insertion sort: stable, in place, and the list is short.
+    for (size_t i = 1; i < due.size(); ++i) {
+        Due d = due[i];
+        size_t j = i;
+        for (; j > 0 && due[j - 1].date > d.date; --j) due[j] = due[j - 1];
+        due[j] = d;
+    }
     for (const Due& d : due) {
         RunLoopTimer* t = d.timer;
-        uint32_t changes;
-        double date;
-        bool fire;
-        {
-            std::lock_guard<std::mutex> g(Lock());
-            fire = t->fLoop == this && (t->fModes & mode) && t->fFireDate <= now;
-            changes = t->fDateChanges;
-            date = t->fFireDate;
-        }
+        uint32_t changes = t->fDateChanges.load();
+        double date = t->fFireDate.load();
+        bool fire = t->fLoop.load() == this && (t->fModes.load() & mode) && date <= now;
         if (fire && t->fCallback) t->fCallback(t, t->fInfo);
         bool invalidate = false;
         if (fire) {
-            std::lock_guard<std::mutex> g(Lock());
-            if (t->fDateChanges == changes && t->fValid) {
+            double after = ClockNow();
+            std::lock_guard<std::mutex> g(t->fItemLock);
+            if (t->fDateChanges.load() == changes && t->fValid.load()) {
                 if (t->fInterval > 0) {
-                    double after = ClockNow();
                     double next = date + t->fInterval;
                     if (next <= after) next += std::ceil((after - next) / t->fInterval + 1e-9) * t->fInterval;
                     if (next <= after) next = after + t->fInterval;
-                    t->fFireDate = next;
+                    t->fFireDate.store(next);
                 } else {
                     invalidate = true;
                 }
@@ -317,71 +450,48 @@ bool RunLoop::FireTimers(RunLoopMode mode) {
         if (invalidate) t->Invalidate();
         t->Release();
     }
-    return !due.empty();
+    due.clear();
 }
 
-// Performs the signalled sources of the mode (only the first one when onlyOne). True when any ran.
-bool RunLoop::PerformSources(RunLoopMode mode, bool onlyOne) {
-    std::vector<RunLoopSource*> ready;
-    {
-        std::lock_guard<std::mutex> g(Lock());
-        for (const Entry& e : fEntries) {
-            if (e.kind != kSource || !(e.item->fModes & mode)) continue;
-            auto* s = static_cast<RunLoopSource*>(e.item);
-            if (!s->fSignalled) continue;
-            s->fSignalled = false;
-            s->Retain();
-            ready.push_back(s);
-            if (onlyOne) break;
-        }
-    }
-    for (RunLoopSource* s : ready) {
-        bool run;
-        {
-            std::lock_guard<std::mutex> g(Lock());
-            run = s->fValid;
-        }
-        if (run && s->fPerform) s->fPerform(s->fInfo);
+// Performs the collected sources. True when there was any.
+bool RunLoop::PerformSources(Turn& turn) {
+    bool any = !turn.ready.empty();
+    for (RunLoopSource* s : turn.ready) {
+        if (s->fValid.load() && s->fPerform) s->fPerform(s->fInfo);
         s->Release();
     }
-    return !ready.empty();
-}
-
-double RunLoop::NextTimerDate(RunLoopMode mode) const {
-    double next = INFINITY;
-    std::lock_guard<std::mutex> g(Lock());
-    for (const Entry& e : fEntries) {
-        if (e.kind != kTimer || !(e.item->fModes & mode)) continue;
-        next = std::min(next, static_cast<RunLoopTimer*>(e.item)->fFireDate);
-    }
-    return next;
+    turn.ready.clear();
+    return any;
 }
 
 // Brings the epoll set in line with the descriptors that the mode watches.
 void RunLoop::SyncDescriptors(RunLoopMode mode) {
-    std::vector<Registered> want;
+    fWant.clear();
     {
-        std::lock_guard<std::mutex> g(Lock());
+        std::lock_guard<std::mutex> g(fLock);
+        fSyncedChanges = fFdChanges.load();
+        fSyncedMode = mode;
         for (const Entry& e : fEntries) {
-            if (e.kind != kFd || !(e.item->fModes & mode)) continue;
+            if (e.kind != kFd || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
             auto* s = static_cast<FdSource*>(e.item);
-            if (s->fEvents) want.push_back({s, s->fEvents});
+            uint32_t events = s->fEvents.load();
+            if (events) fWant.push_back({s, events});
         }
     }
     for (size_t i = 0; i < fInEpoll.size();) {
         Registered& r = fInEpoll[i];
-        auto it =
-            std::find_if(want.begin(), want.end(), [&](const Registered& w) { return w.source == r.source; });
-        if (it != want.end() && it->events == r.events) {
-            want.erase(it);
+        auto it = std::find_if(fWant.begin(), fWant.end(),
+                               [&](const Registered& w) { return w.source == r.source; });
+        if (it != fWant.end() && it->events == r.events) {
+            fWant.erase(it);
             ++i;
             continue;
         }
         epoll_ctl(fEpoll, EPOLL_CTL_DEL, r.source->fFd, nullptr);  // EBADF when closed already: fine
         r.source->Release();
-        fInEpoll.erase(fInEpoll.begin() + i);
+        fInEpoll.erase(fInEpoll.begin() + std::ptrdiff_t(i));
     }
-    for (const Registered& w : want) {
+    for (const Registered& w : fWant) {
         epoll_event ev{};
         ev.events = EpollEvents(w.events);
         ev.data.ptr = w.source;
@@ -391,12 +501,13 @@ void RunLoop::SyncDescriptors(RunLoopMode mode) {
         w.source->Retain();
         fInEpoll.push_back(w);
     }
+    fWant.clear();
 }
 
 // Waits up to seconds for a wake-up or a ready descriptor and dispatches the descriptors.
 // True when a descriptor callback ran.
 bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne) {
-    SyncDescriptors(mode);
+    if (mode != fSyncedMode || fFdChanges.load() != fSyncedChanges) SyncDescriptors(mode);
     int ms = 0;
     if (seconds > 0) {
         double m = std::ceil(seconds * 1000.0);
@@ -414,12 +525,11 @@ bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne) {
             continue;
         }
         if (handled && onlyOne) continue;  // level-triggered: reported again next time
-        bool run;
-        {
-            std::lock_guard<std::mutex> g(Lock());
-            run = s->fLoop == this && (s->fModes & mode) && s->fEvents;
-        }
-        if (!run) continue;
+        // A run nested in an earlier callback may have dropped the source from the set.
+        if (handled && std::none_of(fInEpoll.begin(), fInEpoll.end(),
+                                    [s](const Registered& r) { return r.source == s; }))
+            continue;
+        if (s->fLoop.load() != this || !(s->fModes.load() & mode) || !s->fEvents.load()) continue;
         s->Retain();
         if (s->fCallback) s->fCallback(s, s->fFd, ReadyEvents(events[i].events), s->fInfo);
         s->Release();
@@ -429,46 +539,61 @@ bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne) {
 }
 
 RunLoopResult RunLoop::RunInMode(RunLoopMode mode, double seconds, bool returnAfterSourceHandled) {
-    if (fStopped.exchange(false, std::memory_order_acq_rel)) return RunLoopResult::kStopped;
+    if (fStopped.exchange(false)) return RunLoopResult::kStopped;
     if (mode == kRunLoopNoMode || (mode & (mode - 1)) != 0) return RunLoopResult::kFinished;
-    if (ModeEmpty(mode)) return RunLoopResult::kFinished;
+    bool onlyOne = returnAfterSourceHandled;
+    if (fTurns.size() <= fDepth) fTurns.push_back(std::make_unique<Turn>());
+    Turn& turn = *fTurns[fDepth];
 
-    double deadline = ClockNow() + (seconds > 0 ? seconds : 0);
+    double now = ClockNow();
+    Look look = Collect(mode, now, onlyOne, turn);
+    if (look.empty) return RunLoopResult::kFinished;
+    ++fDepth;
+    double deadline = now + (seconds > 0 ? seconds : 0);
     uint32_t outer = fMode.exchange(mode, std::memory_order_acq_rel);
     RunLoopResult result;
     for (;;) {
-        FireTimers(mode);
-        if (PerformSources(mode, returnAfterSourceHandled) && returnAfterSourceHandled) {
+        bool ran = !turn.due.empty();
+        FireTimers(mode, now, turn);
+        if (!look.sourcesTaken) TakeSources(mode, onlyOne, turn);
+        bool performed = PerformSources(turn);
+        ran = ran || performed;
+        if (performed && onlyOne) {
             result = RunLoopResult::kHandledSource;
             break;
         }
-        if (fStopped.exchange(false, std::memory_order_acq_rel)) {
+        if (fStopped.exchange(false)) {
             result = RunLoopResult::kStopped;
             break;
         }
-        if (ModeEmpty(mode)) {
+        // Callbacks may have added, removed or re-armed items.
+        if (ran) look = Inspect(mode);
+        if (look.empty) {
             result = RunLoopResult::kFinished;
             break;
         }
-        double now = ClockNow();
+        now = ClockNow();
         if (now >= deadline && seconds > 0) {
             result = RunLoopResult::kTimedOut;
             break;
         }
-        double until = std::min(deadline, NextTimerDate(mode));
-        if (WaitAndDispatch(mode, until - now, returnAfterSourceHandled) && returnAfterSourceHandled) {
+        double until = std::min(deadline, look.nextTimer);
+        if (WaitAndDispatch(mode, until - now, onlyOne) && onlyOne) {
             result = RunLoopResult::kHandledSource;
             break;
         }
+        now = ClockNow();
+        look = Collect(mode, now, onlyOne, turn);
         if (seconds <= 0) {
             // A poll: one more look at timers and sources that the wait may have made ready.
-            FireTimers(mode);
-            result = PerformSources(mode, returnAfterSourceHandled) && returnAfterSourceHandled
-                         ? RunLoopResult::kHandledSource
-                         : RunLoopResult::kTimedOut;
+            FireTimers(mode, now, turn);
+            if (!look.sourcesTaken) TakeSources(mode, onlyOne, turn);
+            result =
+                PerformSources(turn) && onlyOne ? RunLoopResult::kHandledSource : RunLoopResult::kTimedOut;
             break;
         }
     }
+    --fDepth;
     fMode.store(outer, std::memory_order_release);
     return result;
 }

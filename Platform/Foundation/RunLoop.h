@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Platform/Foundation/Object.h"
@@ -25,6 +27,7 @@ enum class RunLoopResult {
 };
 
 class RunLoop;
+class RunLoopWaker;
 
 // Common part of everything a run loop holds. An item lives in at most one loop at a time.
 class RunLoopItem : public Object {
@@ -37,9 +40,12 @@ protected:
     RunLoopItem() = default;
 
     friend class RunLoop;
-    RunLoop* fLoop = nullptr;  // all fields guarded by the run-loop lock
-    uint32_t fModes = 0;
-    bool fValid = true;
+    // Taken before the lock of the item's loop. Holds the loop alive for whoever holds it while
+    // fLoop names it: the loop detaches its items under their locks as it goes.
+    mutable std::mutex fItemLock;
+    std::atomic<RunLoop*> fLoop{nullptr};  // changed under the item lock and the loop's lock
+    std::atomic<uint32_t> fModes{0};       // the same
+    std::atomic<bool> fValid{true};
 };
 
 // A source that carries no data: signalling it (from any thread) makes its loop call perform once,
@@ -58,7 +64,7 @@ private:
     friend class RunLoop;
     Perform fPerform;
     void* fInfo;
-    bool fSignalled = false;
+    std::atomic<bool> fSignalled{false};
 };
 
 // A timer on the run-loop clock (seconds, see Clock.h). interval 0 makes a one-shot timer that is
@@ -81,8 +87,8 @@ private:
     Callback fCallback;
     void* fInfo;
     double fInterval;
-    double fFireDate;
-    uint32_t fDateChanges = 0;
+    std::atomic<double> fFireDate;          // changed under the item lock
+    std::atomic<uint32_t> fDateChanges{0};  // the same
 };
 
 // Readiness of a file descriptor (level-triggered). The descriptor stays the caller's to close;
@@ -104,7 +110,7 @@ private:
     Callback fCallback;
     void* fInfo;
     int fFd;
-    uint32_t fEvents;
+    std::atomic<uint32_t> fEvents;  // changed under the item lock (and the loop's, while in one)
 };
 
 // One loop per thread, created on first use. Items are added from any thread; the loop retains
@@ -152,17 +158,36 @@ private:
         FdSource* source;
         uint32_t events;
     };
-
+    struct Due {
+        double date;
+        RunLoopTimer* timer;
+    };
+    // What one run (one nesting level) collected in a turn; kept to be reused by later turns.
+    struct Turn {
+        std::vector<Due> due;               // retained
+        std::vector<RunLoopSource*> ready;  // retained
+    };
+    struct Look {
+        bool empty;
+        double nextTimer;  // of the timers not collected
+        bool sourcesTaken;
+    };
     RunLoop();
     ~RunLoop() override;
     static RunLoop* Make();
 
     bool Add(RunLoopItem* item, Kind kind, uint32_t modes);
-    void Drop(size_t index);  // lock held
-    bool ModeEmpty(RunLoopMode mode) const;
-    bool FireTimers(RunLoopMode mode);
-    bool PerformSources(RunLoopMode mode, bool onlyOne);
-    double NextTimerDate(RunLoopMode mode) const;
+    size_t Find(const RunLoopItem* item) const;  // lock held
+    void Erase(size_t index);                    // lock held; the caller releases the item
+    // The waker of the item's loop, retained, when the caller has to write it (item lock held).
+    static RunLoopWaker* ClaimWake(const RunLoopItem* item);
+    static void Wake(RunLoopWaker* waker);  // writes and releases; null does nothing
+    // Takes the due timers and, when none is due, the signalled sources.
+    Look Collect(RunLoopMode mode, double now, bool onlyOne, Turn& turn);
+    void TakeSources(RunLoopMode mode, bool onlyOne, Turn& turn);
+    Look Inspect(RunLoopMode mode) const;
+    void FireTimers(RunLoopMode mode, double now, Turn& turn);
+    bool PerformSources(Turn& turn);
     void SyncDescriptors(RunLoopMode mode);
     bool WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne);
     void Drain();
@@ -172,13 +197,22 @@ private:
     friend class RunLoopTimer;
     friend class FdSource;
 
-    std::vector<Entry> fEntries;       // guarded by the run-loop lock
-    std::vector<Registered> fInEpoll;  // loop thread only; each source retained
+    mutable std::mutex fLock;             // this loop's entries and the modes of its items
+    std::vector<Entry> fEntries;          // fLock
+    std::atomic<uint32_t> fFdChanges{0};  // bumped under fLock when descriptor sources change
+    // Loop thread only.
+    std::vector<Registered> fInEpoll;  // each source retained
+    std::vector<Registered> fWant;
+    uint32_t fSyncedChanges = 0;
+    RunLoopMode fSyncedMode = kRunLoopNoMode;
+    std::vector<std::unique_ptr<Turn>> fTurns;  // one per nesting level
+    size_t fDepth = 0;
+
     std::atomic<uint32_t> fMode{kRunLoopNoMode};
     std::atomic<bool> fStopped{false};
     std::atomic<bool> fWaiting{false};
+    RunLoopWaker* fWaker = nullptr;  // retained
     int fEpoll = -1;
-    int fWake = -1;
 };
 
 }  // namespace plat

@@ -79,8 +79,8 @@ double LAsyncWorkerLoop::SecondsToFirstTimer() {
 }
 
 void LAsyncWorkerLoop::Wake() {
+    // The source is in the loop before the thread publishes it; signalling it is the wake-up.
     mSource->Signal();
-    if (plat::RunLoop* loop = mRunLoop.load(std::memory_order_acquire)) loop->WakeUp();
 }
 
 void LAsyncWorkerLoop::EventPosted() {
