@@ -18,26 +18,35 @@
 namespace plat {
 
 // A loop's wake-up descriptor, counted apart from the loop so that a thread that found the loop
-// under an item's lock may still write it after letting go of every lock. The pending flag makes
-// one write per wake-up: set by whoever writes, cleared by the loop once it read the descriptor.
+// under an item's lock may still write it after letting go of every lock. The pending flag stands
+// while the loop is awake or a write is on its way, so there is at most one write per sleep: the
+// loop clears it just before it sleeps and then checks the epoch, which every claim advances.
 class RunLoopWaker : public Object {
 public:
     RunLoopWaker() : fFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
     int Fd() const { return fFd; }
-    // True when the caller has to write: no wake-up was pending.
-    bool Claim() { return !fPending.exchange(true); }
+    uint32_t Epoch() const { return fEpoch.load(); }
+    // Notes a change for the loop; true when the caller has to write: the loop may be asleep.
+    bool Claim() {
+        fEpoch.fetch_add(1);
+        return !fPending.exchange(true);
+    }
     void Write() const {
         uint64_t one = 1;
         ssize_t n = write(fFd, &one, sizeof one);
         (void)n;  // EAGAIN only when the counter is already full: the loop is woken anyway
     }
-    void Drain() {
+    // Before sleeping: false when a change came after the loop read epoch, so it must not sleep.
+    bool MaySleep(uint32_t epoch) {
+        fPending.store(false);
+        return fEpoch.load() == epoch;
+    }
+    void Awake() { fPending.store(true); }
+    void Drain() const {
         uint64_t count;
         ssize_t n = read(fFd, &count, sizeof count);
         (void)n;
-        // After the read: a claim made since then writes again.
-        fPending.store(false);
     }
 
 private:
@@ -46,6 +55,7 @@ private:
     }
 
     int fFd;
+    std::atomic<uint32_t> fEpoch{0};
     std::atomic<bool> fPending{false};
 };
 
@@ -506,17 +516,20 @@ void RunLoop::SyncDescriptors(RunLoopMode mode) {
 
 // Waits up to seconds for a wake-up or a ready descriptor and dispatches the descriptors.
 // True when a descriptor callback ran.
-bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne) {
+bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne, uint32_t epoch) {
     if (mode != fSyncedMode || fFdChanges.load() != fSyncedChanges) SyncDescriptors(mode);
     int ms = 0;
-    if (seconds > 0) {
+    bool sleeps = seconds > 0;
+    if (sleeps) {
         double m = std::ceil(seconds * 1000.0);
         ms = m >= double(INT_MAX) ? INT_MAX : int(m);
+        if (!fWaker->MaySleep(epoch)) ms = 0;
     }
     epoll_event events[16];
     fWaiting.store(true, std::memory_order_release);
     int n = epoll_wait(fEpoll, events, 16, ms);
     fWaiting.store(false, std::memory_order_release);
+    if (sleeps) fWaker->Awake();
     bool handled = false;
     for (int i = 0; i < n; ++i) {
         auto* s = static_cast<FdSource*>(events[i].data.ptr);
@@ -546,6 +559,7 @@ RunLoopResult RunLoop::RunInMode(RunLoopMode mode, double seconds, bool returnAf
     Turn& turn = *fTurns[fDepth];
 
     double now = ClockNow();
+    uint32_t epoch = fWaker->Epoch();  // before looking at anything
     Look look = Collect(mode, now, onlyOne, turn);
     if (look.empty) return RunLoopResult::kFinished;
     ++fDepth;
@@ -578,11 +592,12 @@ RunLoopResult RunLoop::RunInMode(RunLoopMode mode, double seconds, bool returnAf
             break;
         }
         double until = std::min(deadline, look.nextTimer);
-        if (WaitAndDispatch(mode, until - now, onlyOne) && onlyOne) {
+        if (WaitAndDispatch(mode, until - now, onlyOne, epoch) && onlyOne) {
             result = RunLoopResult::kHandledSource;
             break;
         }
         now = ClockNow();
+        epoch = fWaker->Epoch();
         look = Collect(mode, now, onlyOne, turn);
         if (seconds <= 0) {
             // A poll: one more look at timers and sources that the wait may have made ready.

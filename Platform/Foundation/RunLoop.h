@@ -189,7 +189,8 @@ private:
     void FireTimers(RunLoopMode mode, double now, Turn& turn);
     bool PerformSources(Turn& turn);
     void SyncDescriptors(RunLoopMode mode);
-    bool WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne);
+    // epoch: the waker's, read before the state that made the caller decide to wait.
+    bool WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne, uint32_t epoch);
     void Drain();
 
     friend class RunLoopItem;
