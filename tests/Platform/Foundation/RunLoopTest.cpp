@@ -299,4 +299,33 @@ TEST(RunLoopTest, ItemsBelongToOneLoop) {
     EXPECT_FALSE(RunLoop::Current()->AddSource(s, kRunLoopDefaultMode));
 }
 
+TEST(RunLoopTest, ItemsCalledFromOtherThreadsWhileTheirLoopsThreadEnds) {
+    // Each round a thread adds the items to its loop and ends, which frees the loop, while this
+    // thread keeps signalling, re-dating and invalidating them.
+    for (int round = 0; round < 50; ++round) {
+        Ref<RunLoopSource> s(RunLoopSource::Create(nullptr, nullptr));
+        Ref<RunLoopTimer> t(RunLoopTimer::Create(ClockNow() + 1e9, 0, nullptr, nullptr));
+        std::atomic<bool> added{false};
+        std::thread th([&] {
+            RunLoop::Current()->AddSource(s, kRunLoopDefaultMode);
+            RunLoop::Current()->AddTimer(t, kRunLoopDefaultMode);
+            added = true;
+            RunLoop::Current()->RunInMode(kRunLoopDefaultMode, 0, false);
+        });
+        while (!added) std::this_thread::yield();
+        for (int i = 0; i < 200; ++i) {
+            s->Signal();
+            t->SetNextFireDate(ClockNow() + 1e9 + i);
+            if (i == 150 && round % 2) s->Invalidate();
+        }
+        th.join();
+        // The loop is gone: its items are free again.
+        EXPECT_EQ(s->IsValid(), round % 2 == 0);
+        EXPECT_EQ(RunLoop::Current()->AddTimer(t, kRunLoopDefaultMode), true);
+        EXPECT_TRUE(RunLoop::Current()->Contains(t, kRunLoopDefaultMode));
+        t->Invalidate();
+        s->Invalidate();
+    }
+}
+
 }  // namespace
