@@ -131,9 +131,10 @@ void RunLoopItem::Invalidate() {
             }
             fLoop.store(nullptr);
             fModes.store(0);
+            // Still under the loop's lock: with the entry gone, its end no longer waits for this item.
+            waker = loop->fWaker->Claim() ? loop->fWaker : nullptr;
+            if (waker) waker->Retain();
         }
-        waker = loop->fWaker->Claim() ? loop->fWaker : nullptr;
-        if (waker) waker->Retain();
     }
     RunLoop::Wake(waker);
     if (dropped) Release();  // the loop's reference; may be the last
