@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 
 namespace {
 
@@ -105,7 +105,8 @@ void Write(benchmark::State& state, plat::PropertyListFormat format) {
     plat::ByteArray binary;
     plist_t tree = nullptr;
     if (plat::WritePropertyList(list, plat::PropertyListFormat::Binary, binary))
-        plist_from_bin(reinterpret_cast<const char*>(binary.data()), static_cast<uint32_t>(binary.size()), &tree);
+        plist_from_bin(reinterpret_cast<const char*>(binary.data()), static_cast<uint32_t>(binary.size()),
+                       &tree);
     if (!tree) {
         state.SkipWithError("libplist cannot read the list");
         return;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "Platform/Composer/Composition.h"
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plat::Value root;

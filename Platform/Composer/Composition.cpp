@@ -1,7 +1,7 @@
 #include "Platform/Composer/Composition.h"
 
 #include "Platform/Composer/CompositionKeys.h"
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 
 namespace plat {
 

@@ -8,7 +8,7 @@
 
 #include "Platform/Composer/CompositionGraph.h"
 #include "Platform/Composer/NodeClass.h"
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {

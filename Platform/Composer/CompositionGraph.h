@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Platform/Composer/NodeClass.h"
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 namespace plat {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Platform/Composer/NodeInstance.h"
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Platform/Composer/PortType.h"
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 namespace plat {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 #include "Platform/Graphics/GraphicsTypes.h"
 
 namespace plat {

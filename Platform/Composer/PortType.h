@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 namespace plat {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Platform/Composer/Composition.h"
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 namespace composertest {
 

@@ -1,10 +1,8 @@
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
-
-#include "Platform/Composer/Image.h"
 
 namespace plat {
 
@@ -65,7 +63,7 @@ Value::Value(Dictionary d)
 Value::Value(ByteArray bytes)
     : fKind(ValueKind::Data), fReal(0), fShared(std::make_shared<ByteArray>(std::move(bytes))) {}
 
-Value::Value(const Image* image) {
+Value::Value(const Object* image, ImageTag) {
     if (!image) return;
     image->Retain();
     fKind = ValueKind::Image;

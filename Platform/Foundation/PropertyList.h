@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Platform/Composer/Value.h"
+#include "Platform/Foundation/Value.h"
 
 namespace plat {
 

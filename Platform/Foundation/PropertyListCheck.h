@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 
 namespace plat {
 

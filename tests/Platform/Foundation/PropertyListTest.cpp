@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Platform/Composer/Image.h"
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "Platform/Composer/PropertyList.h"
+#include "Platform/Foundation/PropertyList.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>
@@ -13,8 +13,8 @@
 #include <memory>
 #include <string_view>
 
-#include "Platform/Composer/PropertyListCheck.h"
 #include "Platform/Foundation/FileIO.h"
+#include "Platform/Foundation/PropertyListCheck.h"
 
 namespace plat {
 

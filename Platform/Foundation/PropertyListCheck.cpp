@@ -1,4 +1,4 @@
-#include "Platform/Composer/PropertyListCheck.h"
+#include "Platform/Foundation/PropertyListCheck.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,8 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 
+// Platform/Composer's image. A value holds it as a plat::Object; the image-typed calls below are
+// templates, so that only code that sees the whole Image type instantiates them.
 class Image;
 class Value;
 class Dictionary;
@@ -57,7 +61,9 @@ public:
     Value(Dictionary d);
     Value(ByteArray bytes);
     // Holds one reference to the image (none for null, which gives a null value).
-    explicit Value(const Image* image);
+    template <typename I>
+    requires std::is_base_of_v<Image, I>
+    explicit Value(const I* image) : Value(static_cast<const Object*>(image), ImageTag{}) {}
     static Value FromPointer(void* pointer);
     // Other pointers would silently become booleans.
     template <typename T>
@@ -84,7 +90,10 @@ public:
     const ValueArray& ArrayValue() const;
     const Dictionary& DictionaryValue() const;
     const ByteArray& DataValue() const;
-    const Image* ImageValue() const { return fKind == ValueKind::Image ? fImage : nullptr; }
+    template <typename I = Image>
+    const I* ImageValue() const {
+        return fKind == ValueKind::Image ? static_cast<const I*>(fImage) : nullptr;
+    }
     void* PointerValue() const { return fKind == ValueKind::Pointer ? fPointer : nullptr; }
 
     // Mutable containers, copied first when shared. The wrong kind makes the value empty of that kind.
@@ -112,6 +121,8 @@ public:
     static const Value& Null();
 
 private:
+    struct ImageTag {};
+    Value(const Object* image, ImageTag);
     void Reset();
     void CopyFrom(const Value& other);
 
@@ -122,7 +133,7 @@ private:
         double fReal;
         int64_t fInt;
         Color fColor{};
-        const Image* fImage;
+        const Object* fImage;
         void* fPointer;
     };
     std::shared_ptr<void> fShared;  // string, array, dictionary or data
