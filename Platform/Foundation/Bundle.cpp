@@ -1,13 +1,11 @@
 #include "Platform/Foundation/Bundle.h"
 
-#include <plist/plist.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
-#include <vector>
+
+#include "Platform/Foundation/PropertyList.h"
 
 namespace plat {
 namespace {
@@ -24,18 +22,6 @@ std::string Parent(const std::string& path) {
 std::string Leaf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<char>& out) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char buf[4096];
-    size_t n;
-    // Information lists are small; refuse anything absurd.
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out.size() < (1u << 20))
-        out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out.size() < (1u << 20);
 }
 
 }  // namespace
@@ -73,23 +59,14 @@ std::string BundlePlugInsPath(const std::string& bundle) {
 }
 
 std::string BundleInfoValue(const std::string& bundle, const char* key) {
-    std::vector<char> bytes;
-    if (bundle.empty() || !ReadWholeFile(BundleResourcesPath(bundle) + "/Info.plist", bytes) || bytes.empty())
+    if (bundle.empty() || !key) return std::string();
+    // Information lists are small; refuse anything absurd.
+    PropertyListLimits limits;
+    limits.maxInputBytes = (size_t{1} << 20) - 1;
+    Value root;
+    if (!ReadPropertyListFile(BundleResourcesPath(bundle) + "/Info.plist", root, nullptr, limits))
         return std::string();
-    plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    std::string value;
-    if (root && plist_get_node_type(root) == PLIST_DICT) {
-        plist_t node = plist_dict_get_item(root, key);
-        if (node && plist_get_node_type(node) == PLIST_STRING) {
-            char* s = nullptr;
-            plist_get_string_val(node, &s);
-            if (s) value = s;
-            std::free(s);
-        }
-    }
-    if (root) plist_free(root);
-    return value;
+    return root[key].StringValue();
 }
 
 }  // namespace plat

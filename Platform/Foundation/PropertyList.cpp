@@ -1,13 +1,7 @@
 #include "Platform/Foundation/PropertyList.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -15,6 +9,7 @@
 
 #include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/PropertyListCheck.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 namespace plat {
 
@@ -24,61 +19,6 @@ struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
-
-// Length of the valid UTF-8 sequence at p (no overlongs, surrogates or code points past U+10FFFF),
-// or 0.
-size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
-    unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    size_t n;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF)
-        n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < n || p[1] < lo || p[1] > hi) return 0;
-    for (size_t i = 2; i < n; ++i)
-        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
-    return n;
-}
-
-bool IsValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    for (size_t i = 0; i < s.size();) {
-        size_t n = Utf8SequenceLength(p + i, s.size() - i);
-        if (!n) return false;
-        i += n;
-    }
-    return true;
-}
-
-// Text from a list as valid UTF-8: each invalid byte becomes U+FFFD.
-std::string ValidUtf8(const char* chars, size_t length) {
-    std::string_view s(chars, length);
-    if (IsValidUtf8(s)) return std::string(s);
-    std::string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(chars);
-    for (size_t i = 0; i < length;) {
-        size_t n = Utf8SequenceLength(p + i, length - i);
-        if (n) {
-            out.append(chars + i, n);
-            i += n;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
 
 class Converter {
 public:
@@ -123,7 +63,7 @@ public:
                 uint64_t length = 0;
                 const char* p = plist_get_string_ptr(node, &length);
                 if (!Account(length)) return false;
-                out = Value(ValidUtf8(p ? p : "", p ? length : 0));
+                out = Value(ValidUtf8(std::string_view(p ? p : "", p ? length : 0)));
                 return true;
             }
             case PLIST_DATA: {
@@ -139,11 +79,21 @@ public:
                 if (!Account(uint64_t{n} * sizeof(Value))) return false;
                 ValueArray a;
                 a.reserve(n);
-                for (uint32_t i = 0; i < n; ++i) {
+                // Arrays parsed from binary lists have no index: going by position would walk the
+                // list from its start for every element.
+                plist_array_iter it = nullptr;
+                plist_array_new_iter(node, &it);
+                if (!it) return false;
+                bool ok = true;
+                for (uint32_t i = 0; ok && i < n; ++i) {
+                    plist_t item = nullptr;
+                    plist_array_next_item(node, it, &item);
                     Value v;
-                    if (!Convert(plist_array_get_item(node, i), v, depth + 1)) return false;
-                    a.push_back(std::move(v));
+                    ok = item && Convert(item, v, depth + 1);
+                    if (ok) a.push_back(std::move(v));
                 }
+                std::free(it);
+                if (!ok) return false;
                 out = Value(std::move(a));
                 return true;
             }
@@ -163,7 +113,7 @@ public:
                     }
                     Value v;
                     ok = key && Account(std::strlen(key) + sizeof(Value)) && Convert(item, v, depth + 1);
-                    if (ok) d.Set(ValidUtf8(key, std::strlen(key)), std::move(v));
+                    if (ok) d.Set(ValidUtf8(key), std::move(v));
                     std::free(key);
                     if (!ok) break;
                 }
@@ -258,26 +208,6 @@ bool ContainsBadText(const Value& v, uint32_t depth) {
     }
 }
 
-bool ReadWholeFile(const std::string& path, size_t maxBytes, ByteArray& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= maxBytes;
-    if (ok) {
-        out.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < out.size()) {
-            ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        out.resize(done);
-    }
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyListFormat* format,
@@ -305,9 +235,10 @@ bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyList
 bool ReadPropertyListFile(const std::string& path, Value& out, PropertyListFormat* format,
                           const PropertyListLimits& limits) {
     out = Value();
-    ByteArray bytes;
-    if (!ReadWholeFile(path, limits.maxInputBytes, bytes)) return false;
-    return ReadPropertyList(bytes.data(), bytes.size(), out, format, limits);
+    std::string bytes;
+    if (ReadWholeFile(path, limits.maxInputBytes, bytes) != ReadFileResult::kOk) return false;
+    return ReadPropertyList(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, format,
+                            limits);
 }
 
 bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out) {
@@ -333,7 +264,9 @@ bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray&
 bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format) {
     ByteArray bytes;
     if (!WritePropertyList(value, format, bytes)) return false;
-    return WriteFileAtomically(path, bytes.data(), bytes.size(), {.mode = 0644});
+    AtomicWriteOptions options;
+    options.mode = 0644;
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), options);
 }
 
 }  // namespace plat

@@ -73,6 +73,38 @@ bool DecodeUtf8Char(const uint8_t* bytes, size_t length, size_t& pos, uint32_t& 
     return true;
 }
 
+bool IsValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    uint32_t cp;
+    for (size_t i = 0; i < s.size();) {
+        if (p[i] < 0x80) {
+            ++i;
+        } else if (!DecodeUtf8Char(p, s.size(), i, cp)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ValidUtf8(std::string_view s) {
+    const char* chars = s.data();
+    const size_t length = s.size();
+    if (IsValidUtf8(s)) return std::string(s);
+    std::string out;
+    const auto* p = reinterpret_cast<const uint8_t*>(chars);
+    uint32_t cp;
+    for (size_t i = 0; i < length;) {
+        size_t start = i;
+        if (DecodeUtf8Char(p, length, i, cp)) {
+            out.append(chars + start, i - start);
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 size_t EncodeUtf8Char(uint32_t cp, uint8_t out[4]) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     if (cp < 0x80) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The platform's text conversions: UTF-8, UTF-16 (host order) and the legacy single-byte
 // encoding, which is Mac Roman.
@@ -15,6 +16,11 @@ enum class TextEncoding { kUtf8, kUtf16, kMacRoman };
 bool DecodeUtf8Char(const uint8_t* bytes, size_t length, size_t& pos, uint32_t& cp);
 // Writes the UTF-8 form of `cp`; returns its length, 0 for a surrogate or a value above 0x10FFFF.
 size_t EncodeUtf8Char(uint32_t cp, uint8_t out[4]);
+
+// True when the whole text is strict UTF-8.
+bool IsValidUtf8(std::string_view text);
+// The text as strict UTF-8: each byte that starts no valid character becomes U+FFFD.
+std::string ValidUtf8(std::string_view text);
 
 // Strict UTF-8: overlong forms, surrogates and values above 0x10FFFF are refused (false; `out`
 // then holds what was decoded before the error).

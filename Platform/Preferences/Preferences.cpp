@@ -1,36 +1,38 @@
 #include "Platform/Preferences/Preferences.h"
 
-#include <plist/plist.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "Platform/Foundation/FileIO.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/TextEncoding.h"
 
 namespace plat {
+
+// A node of an application's value. Dictionaries hold their entries in order, each child at a fixed
+// address until it is replaced or removed; any other value is held whole.
+struct PrefNode {
+    bool dictionary = false;
+    Value value;
+    std::vector<std::pair<std::string, std::unique_ptr<PrefNode>>> entries;
+};
 
 namespace {
 
 constexpr size_t kMaxFileSize = size_t{16} << 20;
-constexpr int kMaxDepth = 64;
+// The root and 64 levels below it.
+constexpr uint32_t kMaxDepth = 65;
 
-plist_t Node(PrefNode* n) {
-    return reinterpret_cast<plist_t>(n);
-}
-plist_t Node(const PrefNode* n) {
-    return reinterpret_cast<plist_t>(const_cast<PrefNode*>(n));
-}
-PrefNode* Pref(plist_t n) {
-    return reinterpret_cast<PrefNode*>(n);
-}
+using NodePtr = std::unique_ptr<PrefNode>;
 
 struct Registry {
     std::mutex mutex;
-    std::map<std::string, plist_t> values;
+    std::map<std::string, NodePtr> values;
     std::string current = "orbilume";
     // At exit: a process need not call Reset for its values to be freed.
     ~Registry() {
@@ -58,66 +60,77 @@ std::string ConfigFolder() {
     return std::string(home && *home ? home : "/tmp") + "/.config/orbilume";
 }
 
-bool DepthWithin(plist_t node, int depth) {
-    if (depth > kMaxDepth) return false;
-    switch (plist_get_node_type(node)) {
-        case PLIST_DICT: {
-            plist_dict_iter it = nullptr;
-            plist_dict_new_iter(node, &it);
-            bool ok = true;
-            for (;;) {
-                char* key = nullptr;
-                plist_t value = nullptr;
-                plist_dict_next_item(node, it, &key, &value);
-                std::free(key);
-                if (!value) break;
-                if (!DepthWithin(value, depth + 1)) {
-                    ok = false;
-                    break;
-                }
-            }
-            std::free(it);
-            return ok;
-        }
-        case PLIST_ARRAY:
-            for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-                if (!DepthWithin(plist_array_get_item(node, i), depth + 1)) return false;
-            return true;
-        default:
-            return true;
+NodePtr NewDictionary() {
+    auto node = std::make_unique<PrefNode>();
+    node->dictionary = true;
+    return node;
+}
+
+NodePtr FromValue(const Value& value) {
+    if (value.Kind() != ValueKind::Dictionary) {
+        auto node = std::make_unique<PrefNode>();
+        node->value = value;
+        return node;
     }
+    NodePtr node = NewDictionary();
+    for (const auto& [key, item] : value.DictionaryValue()) node->entries.emplace_back(key, FromValue(item));
+    return node;
+}
+
+Value ToValue(const PrefNode& node) {
+    if (!node.dictionary) return node.value;
+    Dictionary d;
+    for (const auto& [key, child] : node.entries) d.Set(key, ToValue(*child));
+    return Value(std::move(d));
 }
 
 // The file's dictionary, or a new empty one when it is missing or unreadable.
-plist_t Load(const std::string& path) {
-    std::vector<char> bytes;
-    if (std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0 && bytes.size() + got <= kMaxFileSize)
-            bytes.insert(bytes.end(), buffer, buffer + got);
-        std::fclose(f);
-    }
-    plist_t root = nullptr;
-    if (!bytes.empty() && bytes.size() <= kMaxFileSize)
-        plist_from_memory(bytes.data(), uint32_t(bytes.size()), &root);
-    if (root && (plist_get_node_type(root) != PLIST_DICT || !DepthWithin(root, 0))) {
-        plist_free(root);
-        root = nullptr;
-    }
-    return root ? root : plist_new_dict();
+NodePtr Load(const std::string& path) {
+    PropertyListLimits limits;
+    limits.maxInputBytes = kMaxFileSize;
+    limits.maxDepth = kMaxDepth;
+    Value root;
+    if (path.empty() || !ReadPropertyListFile(path, root, nullptr, limits) ||
+        root.Kind() != ValueKind::Dictionary)
+        return NewDictionary();
+    return FromValue(root);
 }
 
-plist_t Value(Registry& r, const std::string& appId) {
+PrefNode* AppValue(Registry& r, const std::string& appId) {
     auto it = r.values.find(appId);
-    if (it != r.values.end()) return it->second;
-    plist_t root = Load(Preferences::FilePath(appId));
-    r.values[appId] = root;
-    return root;
+    if (it != r.values.end()) return it->second.get();
+    NodePtr& root = r.values[appId];
+    root = Load(Preferences::FilePath(appId));
+    return root.get();
 }
 
-// Preferences are private to the user: 0600 files in 0700 folders.
-constexpr AtomicWriteOptions kPreferencesWrite{.mode = 0600, .makeFolders = true, .folderMode = 0700};
+// Keys are stored as UTF-8 (invalid bytes replaced), so that every value can be written.
+std::string KeyOf(const char* key) {
+    return ValidUtf8(key);
+}
+
+std::unique_ptr<PrefNode>* Find(PrefNode* dict, const char* key) {
+    const std::string k = KeyOf(key);
+    for (auto& [name, child] : dict->entries)
+        if (name == k) return &child;
+    return nullptr;
+}
+
+// Replaces the value under key in place, or appends it.
+PrefNode* Set(PrefNode* dict, const char* key, NodePtr node) {
+    PrefNode* raw = node.get();
+    if (std::unique_ptr<PrefNode>* slot = Find(dict, key))
+        *slot = std::move(node);
+    else
+        dict->entries.emplace_back(KeyOf(key), std::move(node));
+    return raw;
+}
+
+NodePtr Scalar(Value value) {
+    auto node = std::make_unique<PrefNode>();
+    node->value = std::move(value);
+    return node;
+}
 
 }  // namespace
 
@@ -144,47 +157,43 @@ PrefNode* Preferences::AppDictionary(const std::string& appId, const char* key, 
     if (!ValidId(id) || !key) return nullptr;
     Registry& r = Values();
     std::lock_guard<std::mutex> lock(r.mutex);
-    plist_t root = Value(r, id);
-    plist_t value = plist_dict_get_item(root, key);
-    if (value && plist_get_node_type(value) == PLIST_DICT) return Pref(value);
+    PrefNode* root = AppValue(r, id);
+    if (std::unique_ptr<PrefNode>* value = Find(root, key); value && (*value)->dictionary)
+        return value->get();
     if (!create) return nullptr;
-    value = plist_new_dict();
-    plist_dict_set_item(root, key, value);
-    return Pref(value);
+    return Set(root, key, NewDictionary());
 }
 
 bool Preferences::Synchronize(const std::string& appId) {
     const std::string id = appId.empty() ? CurrentApplicationId() : appId;
     const std::string path = FilePath(id);
     if (path.empty()) return false;
-    char* xml = nullptr;
-    uint32_t length = 0;
+    ByteArray bytes;
     {
         Registry& r = Values();
         std::lock_guard<std::mutex> lock(r.mutex);
-        plist_to_xml(Value(r, id), &xml, &length);
+        if (!WritePropertyList(ToValue(*AppValue(r, id)), PropertyListFormat::Xml, bytes)) return false;
     }
-    if (!xml) return false;
-    const bool ok = WriteFileAtomically(path, xml, length, kPreferencesWrite);
-    plist_to_xml_free(xml);
-    return ok;
+    AtomicWriteOptions options;
+    options.mode = 0600;
+    options.makeFolders = true;
+    options.folderMode = 0700;
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), options);
 }
 
 void Preferences::Reset() {
     Registry& r = Values();
     std::lock_guard<std::mutex> lock(r.mutex);
-    for (auto& [id, value] : r.values) plist_free(value);
     r.values.clear();
 }
 
 PrefType TypeOf(const PrefNode* node) {
     if (!node) return PrefType::None;
-    switch (plist_get_node_type(Node(node))) {
-        case PLIST_DICT:
-            return PrefType::Dictionary;
-        case PLIST_STRING:
+    if (node->dictionary) return PrefType::Dictionary;
+    switch (node->value.Kind()) {
+        case ValueKind::String:
             return PrefType::String;
-        case PLIST_DATA:
+        case ValueKind::Data:
             return PrefType::Data;
         default:
             return PrefType::Other;
@@ -193,46 +202,50 @@ PrefType TypeOf(const PrefNode* node) {
 
 PrefNode* DictGet(PrefNode* dict, const char* key) {
     if (TypeOf(dict) != PrefType::Dictionary || !key) return nullptr;
-    return Pref(plist_dict_get_item(Node(dict), key));
+    std::unique_ptr<PrefNode>* slot = Find(dict, key);
+    return slot ? slot->get() : nullptr;
 }
 
 PrefNode* DictSetDictionary(PrefNode* dict, const char* key) {
     if (TypeOf(dict) != PrefType::Dictionary || !key) return nullptr;
-    plist_t child = plist_new_dict();
-    plist_dict_set_item(Node(dict), key, child);
-    return Pref(child);
+    return Set(dict, key, NewDictionary());
 }
 
 void DictSetString(PrefNode* dict, const char* key, const std::string& text) {
     if (TypeOf(dict) != PrefType::Dictionary || !key) return;
-    plist_dict_set_item(Node(dict), key, plist_new_string(text.c_str()));
+    // Text ends at its first NUL, as a C string would.
+    Set(dict, key, Scalar(Value(ValidUtf8(std::string_view(text.c_str())))));
 }
 
 void DictSetData(PrefNode* dict, const char* key, const void* bytes, size_t size) {
     if (TypeOf(dict) != PrefType::Dictionary || !key) return;
-    plist_dict_set_item(Node(dict), key, plist_new_data(static_cast<const char*>(bytes), size));
+    const auto* b = static_cast<const uint8_t*>(bytes);
+    Set(dict, key, Scalar(Value(b ? ByteArray(b, b + size) : ByteArray())));
 }
 
 void DictRemove(PrefNode* dict, const char* key) {
     if (TypeOf(dict) != PrefType::Dictionary || !key) return;
-    if (plist_dict_get_item(Node(dict), key)) plist_dict_remove_item(Node(dict), key);
+    const std::string k = KeyOf(key);
+    auto& entries = dict->entries;
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (it->first == k) {
+            entries.erase(it);
+            return;
+        }
+    }
 }
 
 bool GetString(const PrefNode* node, std::string& out) {
     if (TypeOf(node) != PrefType::String) return false;
-    uint64_t length = 0;
-    const char* text = plist_get_string_ptr(Node(node), &length);
-    if (!text) return false;
-    out.assign(text, length);
+    out = node->value.StringValue();
     return true;
 }
 
 bool GetData(const PrefNode* node, const uint8_t*& bytes, size_t& size) {
     if (TypeOf(node) != PrefType::Data) return false;
-    uint64_t length = 0;
-    const char* data = plist_get_data_ptr(Node(node), &length);
-    bytes = reinterpret_cast<const uint8_t*>(data);
-    size = data ? size_t(length) : 0;
+    const ByteArray& data = node->value.DataValue();
+    bytes = data.data();
+    size = data.size();
     return true;
 }
 

@@ -82,4 +82,22 @@ TEST(TextEncodingTest, StringObjectRefusesInvalidUtf8) {
     e2->Release();
 }
 
+TEST(TextEncodingTest, InvalidUtf8BytesAreReplaced) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"plain", "plain"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+        {"caf\xE9!", "caf\xEF\xBF\xBD!"},
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                    // overlong: each byte replaced
+        {"\xED\xA0\x80x", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx"},  // surrogate
+        {"\xF0\x9F\x98", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},    // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(plat::ValidUtf8(c.in), c.out) << c.in;
+        EXPECT_EQ(plat::IsValidUtf8(c.in), c.in == c.out) << c.in;
+    }
+}
+
 }  // namespace
