@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "Platform/Foundation/BinaryPropertyListReader.h"
 #include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/PropertyListCheck.h"
 #include "Platform/Foundation/TextEncoding.h"
@@ -215,18 +216,17 @@ bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyList
     out = Value();
     if (!data || size == 0 || size > limits.maxInputBytes || size > UINT32_MAX) return false;
     bool binary = size >= 8 && std::memcmp(data, "bplist00", 8) == 0;
-    if (binary ? !CheckBinaryPropertyList(data, size, limits) : !CheckXmlPropertyList(data, size, limits))
-        return false;
-    plist_t root = nullptr;
-    const char* chars = reinterpret_cast<const char*>(data);
-    if (binary)
-        plist_from_bin(chars, static_cast<uint32_t>(size), &root);
-    else
-        plist_from_xml(chars, static_cast<uint32_t>(size), &root);
-    if (!root) return false;
-    PlistPtr holder(root);
     Value v;
-    if (!Converter(limits).Convert(root, v, 1)) return false;
+    if (binary) {
+        if (!BinaryPropertyListReader(data, size, limits).Read(v)) return false;
+    } else {
+        if (!CheckXmlPropertyList(data, size, limits)) return false;
+        plist_t root = nullptr;
+        plist_from_xml(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), &root);
+        if (!root) return false;
+        PlistPtr holder(root);
+        if (!Converter(limits).Convert(root, v, 1)) return false;
+    }
     out = std::move(v);
     if (format) *format = binary ? PropertyListFormat::Binary : PropertyListFormat::Xml;
     return true;
