@@ -10,6 +10,7 @@
 #include "Platform/Foundation/BinaryPropertyListReader.h"
 #include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/PropertyListCheck.h"
+#include "Platform/Foundation/PropertyListWriter.h"
 #include "Platform/Foundation/TextEncoding.h"
 
 namespace plat {
@@ -140,52 +141,6 @@ private:
     uint64_t fBytes = 0;
 };
 
-plist_t ToPlist(const Value& v, uint32_t depth) {
-    if (depth > 256) return nullptr;
-    switch (v.Kind()) {
-        case ValueKind::Boolean:
-            return plist_new_bool(v.BoolValue());
-        case ValueKind::Number:
-            if (v.IsInteger()) return plist_new_uint(static_cast<uint64_t>(v.IntegerValue()));
-            return plist_new_real(v.NumberValue());
-        case ValueKind::String:
-            return plist_new_string(v.StringValue().c_str());
-        case ValueKind::Data: {
-            const ByteArray& d = v.DataValue();
-            return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
-        }
-        case ValueKind::Color: {
-            Color c = v.ColorValue();
-            Dictionary d;
-            d.Set("red", Value(static_cast<double>(c.red)));
-            d.Set("green", Value(static_cast<double>(c.green)));
-            d.Set("blue", Value(static_cast<double>(c.blue)));
-            d.Set("alpha", Value(static_cast<double>(c.alpha)));
-            return ToPlist(Value(std::move(d)), depth);
-        }
-        case ValueKind::Array: {
-            PlistPtr a(plist_new_array());
-            for (const Value& e : v.ArrayValue()) {
-                plist_t item = ToPlist(e, depth + 1);
-                if (!item) return nullptr;
-                plist_array_append_item(a.get(), item);
-            }
-            return a.release();
-        }
-        case ValueKind::Dictionary: {
-            PlistPtr d(plist_new_dict());
-            for (const auto& [key, e] : v.DictionaryValue()) {
-                plist_t item = ToPlist(e, depth + 1);
-                if (!item) return nullptr;
-                plist_dict_set_item(d.get(), key.c_str(), item);
-            }
-            return d.release();
-        }
-        default:
-            return nullptr;
-    }
-}
-
 bool BadText(std::string_view s) {
     return s.find('\0') != std::string_view::npos || !IsValidUtf8(s);
 }
@@ -244,21 +199,8 @@ bool ReadPropertyListFile(const std::string& path, Value& out, PropertyListForma
 bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out) {
     out.clear();
     if (ContainsBadText(value, 0)) return false;
-    PlistPtr root(ToPlist(value, 0));
-    if (!root) return false;
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    if (format == PropertyListFormat::Binary)
-        plist_to_bin(root.get(), &bytes, &length);
-    else
-        plist_to_xml(root.get(), &bytes, &length);
-    if (!bytes) return false;
-    out.assign(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + length);
-    if (format == PropertyListFormat::Binary)
-        plist_to_bin_free(bytes);
-    else
-        plist_to_xml_free(bytes);
-    return true;
+    return format == PropertyListFormat::Binary ? WriteBinaryPropertyList(value, out)
+                                                : WriteXmlPropertyList(value, out);
 }
 
 bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format) {
