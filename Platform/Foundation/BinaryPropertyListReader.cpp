@@ -69,7 +69,7 @@ uint64_t BinaryPropertyListReader::ReadSized(size_t pos, unsigned bytes) const {
 
 bool BinaryPropertyListReader::Read(Value& out) {
     constexpr size_t kTrailer = 32;
-    if (!CheckBinaryPropertyList(fData, fSize, fLimits)) return false;
+    if (!CheckBinaryPropertyList(fData, fSize, fLimits, &fShared)) return false;
     const uint8_t* t = fData + fSize - kTrailer;
     fOffsetSize = t[6];
     fRefSize = t[7];
@@ -77,29 +77,31 @@ bool BinaryPropertyListReader::Read(Value& out) {
     const uint64_t top = LoadBE64(t + 16);
     fTableOffset = static_cast<size_t>(LoadBE64(t + 24));
     if (top >= fCount) return false;
-    fDone.assign(fCount, Value());
-    fCost.assign(fCount, Cost());
-    fDecoded.assign(fCount, 0);
     Cost cost;
     return Decode(static_cast<size_t>(top), 1, out, cost);
 }
 
 bool BinaryPropertyListReader::Decode(size_t index, uint32_t depth, Value& out, Cost& cost) {
     if (index >= fCount) return false;
-    if (!fDecoded[index]) {
-        Cost own;
-        if (!DecodeObject(index, depth, fDone[index], own)) return false;
-        fCost[index] = own;
-        fDecoded[index] = 1;
+    Cost own;
+    if (!fShared[index]) {
+        if (!DecodeObject(index, depth, out, own)) return false;
+    } else {
+        auto it = fDone.find(index);
+        if (it == fDone.end()) {
+            Value v;
+            if (!DecodeObject(index, depth, v, own)) return false;
+            it = fDone.emplace(index, std::make_pair(std::move(v), own)).first;
+        }
+        out = it->second.first;
+        own = it->second.second;
     }
-    const Cost& c = fCost[index];
-    if (depth + c.height - 1 > fLimits.maxDepth) return false;
-    if (c.nodes > fLimits.maxNodes - cost.nodes || c.bytes > fLimits.maxExpandedBytes - cost.bytes)
+    if (depth + own.height - 1 > fLimits.maxDepth) return false;
+    if (own.nodes > fLimits.maxNodes - cost.nodes || own.bytes > fLimits.maxExpandedBytes - cost.bytes)
         return false;
-    cost.nodes += c.nodes;
-    cost.bytes += c.bytes;
-    cost.height = std::max(cost.height, c.height + 1);
-    out = fDone[index];
+    cost.nodes += own.nodes;
+    cost.bytes += own.bytes;
+    cost.height = std::max(cost.height, own.height + 1);
     return true;
 }
 
@@ -227,6 +229,7 @@ bool BinaryPropertyListReader::DecodeObject(size_t index, uint32_t depth, Value&
             if (!Length(pos, low, length)) return false;
             if (length > fTableOffset || length * 2 > (fTableOffset - pos) / fRefSize) return false;
             Dictionary d;
+            d.Reserve(static_cast<size_t>(length));
             std::string key;
             for (size_t i = 0; i < length; ++i) {
                 size_t k = static_cast<size_t>(ReadSized(pos + i * fRefSize, fRefSize));

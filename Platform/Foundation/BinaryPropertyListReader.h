@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Platform/Foundation/PropertyList.h"
@@ -35,9 +37,9 @@ private:
     const PropertyListLimits& fLimits;
     unsigned fOffsetSize = 0, fRefSize = 0;
     size_t fCount = 0, fTableOffset = 0;
-    std::vector<Value> fDone;
-    std::vector<Cost> fCost;
-    std::vector<uint8_t> fDecoded;
+    std::vector<uint8_t> fShared;
+    // Objects referenced from several places, once decoded.
+    std::unordered_map<size_t, std::pair<Value, Cost>> fDone;
 };
 
 }  // namespace plat

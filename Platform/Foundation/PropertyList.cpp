@@ -101,6 +101,7 @@ public:
             }
             case PLIST_DICT: {
                 Dictionary d;
+                d.Reserve(plist_dict_get_size(node));
                 plist_dict_iter it = nullptr;
                 plist_dict_new_iter(node, &it);
                 if (!it) return false;

@@ -18,8 +18,9 @@ uint64_t ReadBigEndian(const uint8_t* p, unsigned n) {
 
 class BinaryChecker {
 public:
-    BinaryChecker(const uint8_t* data, size_t size, const PropertyListLimits& limits)
-        : fData(data), fSize(size), fLimits(limits) {}
+    BinaryChecker(const uint8_t* data, size_t size, const PropertyListLimits& limits,
+                  std::vector<uint8_t>* shared)
+        : fData(data), fSize(size), fLimits(limits), fShared(shared) {}
 
     bool Run() {
         constexpr size_t kHeader = 8, kTrailer = 32;
@@ -41,6 +42,7 @@ public:
         fDepth.assign(fCount, 0);
         fNodes.assign(fCount, 0);
         fBytes.assign(fCount, 0);
+        if (fShared) fShared->assign(fCount, 0);
         return Visit(static_cast<size_t>(top));
     }
 
@@ -150,6 +152,7 @@ private:
                 size_t child = Child(f.obj, f.next++);
                 if (child >= fCount || fState[child] == 1) return false;  // out of range or a cycle
                 if (fState[child] == 0 && !push(child)) return false;
+                if (fState[child] == 2 && fShared) (*fShared)[child] = 1;
                 continue;
             }
             // All children done: sum them up.
@@ -174,6 +177,7 @@ private:
     const uint8_t* fData;
     size_t fSize;
     const PropertyListLimits& fLimits;
+    std::vector<uint8_t>* fShared;
     unsigned fOffsetSize = 0, fRefSize = 0;
     size_t fObjectEnd = 0, fCount = 0;
     const uint8_t* fTable = nullptr;
@@ -192,9 +196,10 @@ bool IsNameChar(char c) {
 
 }  // namespace
 
-bool CheckBinaryPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits) {
+bool CheckBinaryPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits,
+                             std::vector<uint8_t>* shared) {
     if (!data || size > limits.maxInputBytes) return false;
-    return BinaryChecker(data, size, limits).Run();
+    return BinaryChecker(data, size, limits, shared).Run();
 }
 
 bool CheckXmlPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits) {

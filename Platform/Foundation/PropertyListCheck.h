@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "Platform/Foundation/PropertyList.h"
 
@@ -12,8 +13,9 @@ namespace plat {
 
 // Binary lists: trailer and offset table in range, every reachable object inside the object area, no
 // reference cycles, no NUL characters in strings, and the expanded tree within the depth, node and
-// byte limits.
-bool CheckBinaryPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits);
+// byte limits. With shared, marks (1) each object referenced from more than one place.
+bool CheckBinaryPropertyList(const uint8_t* data, size_t size, const PropertyListLimits& limits,
+                             std::vector<uint8_t>* shared = nullptr);
 
 // XML lists: nesting of array and dict elements (outside comments, CDATA and declarations) within the
 // depth limit, and no more element tags than the node limit.

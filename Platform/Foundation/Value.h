@@ -155,6 +155,8 @@ public:
 
     // Replaces in place, or appends a new key at the end.
     void Set(std::string_view key, Value value);
+    // Room for count entries, for callers that know how many will come.
+    void Reserve(size_t count) { fEntries.reserve(count); }
     bool Remove(std::string_view key);
     void Clear();
 
