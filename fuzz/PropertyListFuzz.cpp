@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -159,13 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 8 && std::memcmp(data, "bplist00", 8) == 0) {
         plat::Value theirs;
         const bool theirsOk = plat::ReadWithLibplist(data, size, limits, theirs);
-        if (ok != theirsOk || !(root == theirs)) {
-            FILE* f = fopen("/tmp/plist-perf/mismatch.bin", "wb");
-            fwrite(data, 1, size, f);
-            fclose(f);
-            fprintf(stderr, "ours %d theirs %d\n", ok, theirsOk);
-            std::abort();
-        }
+        if (ok != theirsOk || !(root == theirs)) std::abort();
     }
     if (!ok) return 0;
     for (plat::PropertyListFormat format :
