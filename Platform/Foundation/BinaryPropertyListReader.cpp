@@ -59,11 +59,8 @@ uint64_t BinaryPropertyListReader::ReadSized(size_t pos, unsigned bytes) const {
             return LoadBE32(fData + pos);
         case 8:
             return LoadBE64(fData + pos);
-        default: {
-            uint64_t v = 0;
-            for (unsigned i = 0; i < bytes; ++i) v = (v << 8) | fData[pos + i];
-            return v;
-        }
+        default:
+            return LoadBE(fData + pos, bytes);
     }
 }
 

@@ -207,9 +207,7 @@ bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray&
 bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format) {
     ByteArray bytes;
     if (!WritePropertyList(value, format, bytes)) return false;
-    AtomicWriteOptions options;
-    options.mode = 0644;
-    return WriteFileAtomically(path, bytes.data(), bytes.size(), options);
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), {.mode = 0644});
 }
 
 }  // namespace plat

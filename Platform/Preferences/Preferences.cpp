@@ -28,6 +28,9 @@ constexpr size_t kMaxFileSize = size_t{16} << 20;
 // The root and 64 levels below it.
 constexpr uint32_t kMaxDepth = 65;
 
+// Preferences are private to the user: 0600 files in 0700 folders.
+constexpr AtomicWriteOptions kPreferencesWrite{.mode = 0600, .makeFolders = true, .folderMode = 0700};
+
 using NodePtr = std::unique_ptr<PrefNode>;
 
 struct Registry {
@@ -174,11 +177,7 @@ bool Preferences::Synchronize(const std::string& appId) {
         std::lock_guard<std::mutex> lock(r.mutex);
         if (!WritePropertyList(ToValue(*AppValue(r, id)), PropertyListFormat::Xml, bytes)) return false;
     }
-    AtomicWriteOptions options;
-    options.mode = 0600;
-    options.makeFolders = true;
-    options.folderMode = 0700;
-    return WriteFileAtomically(path, bytes.data(), bytes.size(), options);
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), kPreferencesWrite);
 }
 
 void Preferences::Reset() {
