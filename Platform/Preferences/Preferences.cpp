@@ -35,12 +35,9 @@ using NodePtr = std::unique_ptr<PrefNode>;
 
 struct Registry {
     std::mutex mutex;
+    // Owned here, so a process need not call Reset for its values to be freed at exit.
     std::map<std::string, NodePtr> values;
     std::string current = "orbilume";
-    // At exit: a process need not call Reset for its values to be freed.
-    ~Registry() {
-        for (auto& [id, value] : values) plist_free(value);
-    }
 };
 
 Registry& Values() {
