@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LVariStr<64> out;
         LString s;
         int32_t value;
-        switch ((program + pass) % 7) {
+        switch ((program + pass) % 9) {
             case 0:
                 UCharIn::Read(in, value);
                 break;
@@ -42,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case 6:
                 UCharIn::ReadChar(in);
+                break;
+            case 7:
+                UCharIn::ReadQuotedField(in, out, ',', pass & 2);
+                break;
+            case 8:
+                UCharIn::ReadQuotedBody(in, out, pass & 2);
                 break;
         }
         // Single-byte reads stop at a NUL, so built text never holds one.

@@ -216,3 +216,70 @@ bool UCharIn::ReadRestOfLine(LCharIn& in, LString& out) {
     const bool passed = LineNext(in);
     return any || passed;
 }
+
+namespace {
+
+bool IsQuote(unsigned char c) {
+    return c == '\'' || c == '"';
+}
+
+// Skips up to and past the delimiter; a line end is left in place.
+void SkipToDelimiter(LCharIn& in, unsigned char delimiter) {
+    unsigned char c;
+    while (in.Get(c)) {
+        if (c == delimiter) return;
+        if (UCharIn::IsLineEnd(c)) {
+            in.Unget();
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+bool UCharIn::ReadQuotedField(LCharIn& in, LStrBuf& out, unsigned char delimiter, bool multiLine) {
+    LineSpace(in);
+    unsigned char c;
+    if (!in.Get(c)) return false;
+    in.Unget();
+    if (!IsQuote(c)) return LineReadUntil(in, out, delimiter, true);
+    const bool any = ReadQuotedBody(in, out, multiLine);
+    SkipToDelimiter(in, delimiter);
+    return any;
+}
+
+bool UCharIn::ReadQuotedBody(LCharIn& in, LStrBuf& out, bool multiLine) {
+    unsigned char close = 0;
+    bool any = false;
+    unsigned char c;
+    while (in.Get(c)) {
+        if (!close) {
+            if (IsQuote(c)) {
+                close = c;
+            } else if (IsLineEnd(c)) {
+                if (!multiLine) {
+                    in.Unget();
+                    return false;
+                }
+            } else {
+                in.Unget();
+                return LineRest(in, out);
+            }
+            continue;
+        }
+        if (c == close) {
+            unsigned char next;
+            if (!in.Get(next)) return true;
+            if (next != close) {
+                in.Unget();
+                return true;
+            }
+        } else if (IsLineEnd(c) && !multiLine) {
+            in.Unget();
+            return any;
+        }
+        out.Append(c);
+        any = true;
+    }
+    return any;
+}

@@ -47,4 +47,14 @@ public:
     static unsigned char ReadChar(LCharIn& in);
     // The rest of the line, then past its line end; true when text or a line end was read.
     static bool ReadRestOfLine(LCharIn& in, LString& out);
+
+    // One field of a delimited line: after blanks on the line, a field opening with ' or " is read
+    // by ReadQuotedBody and the rest up to the delimiter is skipped; any other field is read as
+    // LineReadUntil does. The delimiter is consumed, a line end is not.
+    static bool ReadQuotedField(LCharIn& in, LStrBuf& out, unsigned char delimiter, bool multiLine);
+    // A quoted text: the opening quote is the closing one, doubled it stands for one, the other
+    // quote kind is ordinary. A line end ends the reading (put back) unless multiLine is set, when
+    // it is kept. Unquoted text reads as LineRest. True once a character was appended or a closing
+    // quote was read.
+    static bool ReadQuotedBody(LCharIn& in, LStrBuf& out, bool multiLine);
 };

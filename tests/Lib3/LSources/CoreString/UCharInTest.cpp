@@ -145,3 +145,76 @@ TEST(UCharInTest, ReadRestOfLineWalksLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UCharInTest, QuotedFields) {
+    struct Case {
+        const char* text;
+        bool multiLine;
+        bool ok;
+        const char* out;
+        const char* rest;
+    } cases[] = {
+        {"  plain text ,next", false, true, "plain text", "next"},
+        {"'it''s',next", false, true, "it's", "next"},          // doubled closing quote is one
+        {"'say \"hi\"' , b", false, true, "say \"hi\"", " b"},  // the other kind is ordinary
+        {"\"a\"\"\"x, b", false, true, "a\"", " b"},            // rest after the quote skipped
+        {"'',b", false, true, "", "b"},                         // empty quoted field is read
+        {"'ab\ncd',x", false, true, "ab", "\ncd',x"},           // line end ends the field
+        {"'ab\ncd',x", true, true, "ab\ncd", "x"},              // kept when multi-line
+        {"'ab", false, true, "ab", ""},                         // unterminated
+        {"'", false, false, "", ""},                            // a lone quote reads nothing
+        {"'a'", false, true, "a", ""},                          // closing quote at the end
+        {"   ", false, false, "", ""},
+        {",x", false, false, "", "x"},         // empty plain field
+        {"\n'x'", false, false, "", "\n'x'"},  // the field lies on this line
+        {"'a\rb'", false, true, "a", "\rb'"},  // a lone CR is a line end too
+    };
+    for (const Case& c : cases) {
+        LCStrCharIn in(c.text);
+        LVariStr<64> out;
+        EXPECT_EQ(UCharIn::ReadQuotedField(in, out, ',', c.multiLine), c.ok) << c.text;
+        EXPECT_STREQ(out.CStr(), c.out) << c.text;
+        EXPECT_EQ(Rest(in), c.rest) << c.text;
+    }
+}
+
+TEST(UCharInTest, QuotedBody) {
+    struct Case {
+        const char* text;
+        bool multiLine;
+        bool ok;
+        const char* out;
+        const char* rest;
+    } cases[] = {
+        {"\"a''b\" tail", false, true, "a''b", " tail"},
+        {"plain rest\nnext", false, true, "plain rest", "\nnext"},  // unquoted: the rest of the line
+        {"\n\n'x'y", true, true, "x", "y"},                         // multi-line skips empty lines
+        {"\n'x'", false, false, "", "\n'x'"},
+        {"''''", false, true, "'", ""},
+    };
+    for (const Case& c : cases) {
+        LCStrCharIn in(c.text);
+        LVariStr<64> out;
+        EXPECT_EQ(UCharIn::ReadQuotedBody(in, out, c.multiLine), c.ok) << c.text;
+        EXPECT_STREQ(out.CStr(), c.out) << c.text;
+        EXPECT_EQ(Rest(in), c.rest) << c.text;
+    }
+}
+
+TEST(UCharInTest, QuotedFieldStopsAtNulAndReadsLongFields) {
+    const unsigned char text[] = {'\'', 'a', 0, 'b', '\''};
+    LCStrCharIn in(text, sizeof text);
+    LVariStr<64> out;
+    EXPECT_TRUE(UCharIn::ReadQuotedField(in, out, ',', false));
+    EXPECT_STREQ(out.CStr(), "a");
+
+    std::string longField = "'" + std::string(100000, 'x') + "'";
+    LCStrCharIn big(longField.c_str());
+    LVariStr<64> bigOut;
+    EXPECT_TRUE(UCharIn::ReadQuotedField(big, bigOut, ',', false));
+    EXPECT_EQ(bigOut.Length(), 100000u);
+}
+
+}  // namespace
