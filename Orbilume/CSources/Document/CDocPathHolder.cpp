@@ -12,7 +12,7 @@ namespace {
 
 LFsSpec DocumentsFolder() {
     if (gStdFolders) return gStdFolders->Find(plat::FourCC("docs"));
-    const std::string path = plat::StandardFolderPath(plat::StandardFolder::kDocuments, false);
+    const std::string path = plat::StandardFolderPath(plat::StandardFolder::kDocuments, true);
     return path.empty() ? LFsSpec() : CMacFileU::LFsSpecFromPath(LString(path.c_str()));
 }
 

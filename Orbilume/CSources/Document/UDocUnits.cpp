@@ -216,8 +216,12 @@ int32_t UDocUnits::AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint
     const LString stored = holder.MakeStoredPath(file);
     if (HasQtzExtension(file)) return AddCompositionLayer(mix, editor, index, stored);
 
+    CRecord* fresh = NewUnitRecord(mix, LString("obImageInput.qtz"));
+    if (!fresh) return -1;
+    if (NewItemsSilent()) AppendRawInput(fresh, "_oblayer_Blend", "0");
+    // The group opens only once nothing can fail, so a refused layer leaves no undo entry.
     UndoGroup group(editor);
-    const int32_t at = AddCompositionLayer(mix, editor, index, LString("obImageInput.qtz"));
+    const int32_t at = InsertLayer(mix, editor, index, fresh, false);
     if (at < 0) return -1;
     CRecord* layer = mix->GetElement(T::kMixsLayers, static_cast<uint32_t>(at));
     CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
