@@ -19,16 +19,16 @@ public:
     static constexpr uint32_t kDCPF = Fcc("DCPF");
 
     enum DcpfField : uint32_t {
-        kDocPath,           // 'docf' POSIX path of the document
-        kDocDivider1,       // 'dvps' console divider, fraction
-        kDocSyncSource,     // 'tmsc' sequence timer sync source
-        kDocReopen,         // 'lsop' reopen at the next start
-        kDocDivider2,       // 'sdps'
-        kDocSeqWinOpen,     // 'sqop'
-        kDocConsoleRect,    // 'cswp'
-        kDocMonitorRect,    // 'mnwp'
-        kDocSeqWinRect,     // 'sqwp'
-        kDocOpenNow,        // run-time: the document is open
+        kDocPath,         // 'docf' POSIX path of the document
+        kDocDivider1,     // 'dvps' console divider, fraction
+        kDocSyncSource,   // 'tmsc' sequence timer sync source
+        kDocReopen,       // 'lsop' reopen at the next start
+        kDocDivider2,     // 'sdps'
+        kDocSeqWinOpen,   // 'sqop'
+        kDocConsoleRect,  // 'cswp'
+        kDocMonitorRect,  // 'mnwp'
+        kDocSeqWinRect,   // 'sqwp'
+        kDocOpenNow,      // run-time: the document is open
         kDocRunTime10,
         kDocRunTime11,
         kDocRunTime12,

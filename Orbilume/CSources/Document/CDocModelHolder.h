@@ -18,7 +18,8 @@ public:
 
     void Notify(const SRecordEvent& event) override;
     // Saved layers are read as the hookless layer type, so they hold the inputs they were saved with.
-    const CRecordType* ResolveType(uint32_t domain, uint32_t type, const CRecord* parent, uint32_t field) override;
+    const CRecordType* ResolveType(uint32_t domain, uint32_t type, const CRecord* parent,
+                                   uint32_t field) override;
 
     const LFsSpec& DocumentPath() const { return mPath; }
     void SetDocumentPath(const LFsSpec& path) { mPath = path; }
@@ -40,7 +41,6 @@ public:
     // Stored-path texts of files named in the document (see UFsPath).
     LString MakeStoredPath(const LFsSpec& file) const;
     LFsSpec ResolveStoredPath(const LString& text) const;
-
 
 private:
     CRecordRef Sub(uint32_t field);

@@ -32,10 +32,25 @@ public:
     static constexpr uint32_t kSCEV = Fcc("SCEV");
     static constexpr uint32_t kSCHD = Fcc("SCHD");
 
-    enum ObmxField : uint32_t { kObmxMix, kObmxScenes, kObmxBlendCtl, kObmxSceneCtl, kObmxSeqCtl, kObmxSchedule };
+    enum ObmxField : uint32_t {
+        kObmxMix,
+        kObmxScenes,
+        kObmxBlendCtl,
+        kObmxSceneCtl,
+        kObmxSeqCtl,
+        kObmxSchedule
+    };
     enum MixsField : uint32_t { kMixsLastUnitId, kMixsLayers };
     enum LayrField : uint32_t { kLayrName, kLayrUnit };
-    enum UnitField : uint32_t { kUnitId, kUnitSpec, kUnitInputs, kUnitFilters, kUnitRun0, kUnitRun1, kUnitRun2 };
+    enum UnitField : uint32_t {
+        kUnitId,
+        kUnitSpec,
+        kUnitInputs,
+        kUnitFilters,
+        kUnitRun0,
+        kUnitRun1,
+        kUnitRun2
+    };
     // kInptDirect: while set, values go straight to the engine, not into the model or scenes.
     enum InptField : uint32_t { kInptKey, kInptValue, kInptImage, kInptAnim, kInptCtl, kInptDirect };
     enum CtrlField : uint32_t { kCtrlType, kCtrlDmxCh, kCtrlMidiCh, kCtrlMidiCc };

@@ -12,7 +12,8 @@ namespace {
 
 constexpr const char* kControllers[] = {"dmx", "osc", "mcc", "mnt", "mpg"};
 constexpr const char* kUsages[] = {"sel", "step", "trig", "fade", "mix"};
-constexpr const char* kInputTypes[] = {"dmx", "dmx2", "midic", "midin", "midiv", "osc", "spect", "rgb", "hsv", "loc"};
+constexpr const char* kInputTypes[] = {"dmx", "dmx2",  "midic", "midin", "midiv",
+                                       "osc", "spect", "rgb",   "hsv",   "loc"};
 constexpr const char* kMixFuncs[] = {"max", "add", "sub", "rep"};
 constexpr const char* kNoteNames[] = {"C ", "C#", "D ", "D#", "E ", "F ", "F#", "G ", "G#", "A ", "A#", "B "};
 

@@ -117,7 +117,8 @@ void UDocScenes::SetSceneValue(CRecord* scene, LHandler* editor, uint32_t unitId
     if (!scene || !scene->IsOfType(T::kDomain, T::kSCNE)) return;
     const int32_t at = UDocModel::FindSceneValue(scene, unitId, key);
     if (at < 0) {
-        Ref(scene).InsertRecord(editor, T::kScneValues, CRecordRef::kAppend, NewSceneValue(unitId, key, value));
+        Ref(scene).InsertRecord(editor, T::kScneValues, CRecordRef::kAppend,
+                                NewSceneValue(unitId, key, value));
     } else if (!addOnly) {
         CRecord* v = scene->GetElement(T::kScneValues, static_cast<uint32_t>(at));
         Ref(v).SetString(editor, T::kPrmtValue, value);
@@ -129,7 +130,8 @@ void UDocScenes::RemoveSceneValue(CRecord* scene, LHandler* editor, uint32_t uni
     if (at >= 0) Ref(scene).DeleteElement(editor, T::kScneValues, static_cast<uint32_t>(at));
 }
 
-void UDocScenes::RemoveSceneValueFromAll(CRecordRef scns, LHandler* editor, uint32_t unitId, const LString& key) {
+void UDocScenes::RemoveSceneValueFromAll(CRecordRef scns, LHandler* editor, uint32_t unitId,
+                                         const LString& key) {
     for (uint32_t s = UDocModel::GetSceneCount(scns.Get()); s-- > 0;)
         RemoveSceneValue(UDocModel::GetSceneAt(scns.Get(), s), editor, unitId, key);
 }

@@ -28,7 +28,8 @@ public:
     static void SetSceneValue(CRecord* scene, LHandler* editor, uint32_t unitId, const LString& key,
                               const LString& value, bool addOnly);
     static void RemoveSceneValue(CRecord* scene, LHandler* editor, uint32_t unitId, const LString& key);
-    static void RemoveSceneValueFromAll(CRecordRef scns, LHandler* editor, uint32_t unitId, const LString& key);
+    static void RemoveSceneValueFromAll(CRecordRef scns, LHandler* editor, uint32_t unitId,
+                                        const LString& key);
 
     // Recall request: position and fade time overrides stored directly, field 8 reset silently and
     // then set to n with a broadcast, so that selecting the same scene again recalls it again.

@@ -172,7 +172,8 @@ bool UDocUnits::ReassignUnitIds(CRecordRef mix, CRecord* tree, const CRecord* ot
     return true;
 }
 
-int32_t UDocUnits::InsertLayer(CRecordRef mix, LHandler* editor, uint32_t index, CRecord* record, bool reassign) {
+int32_t UDocUnits::InsertLayer(CRecordRef mix, LHandler* editor, uint32_t index, CRecord* record,
+                               bool reassign) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!IsMix(mix) || !record) {
         CRecord::Delete(record);
@@ -201,14 +202,16 @@ int32_t UDocUnits::InsertLayer(CRecordRef mix, LHandler* editor, uint32_t index,
     return layer->ArrayIndex();
 }
 
-int32_t UDocUnits::AddCompositionLayer(CRecordRef mix, LHandler* editor, uint32_t index, const LString& path) {
+int32_t UDocUnits::AddCompositionLayer(CRecordRef mix, LHandler* editor, uint32_t index,
+                                       const LString& path) {
     CRecord* unit = NewUnitRecord(mix, path);
     if (!unit) return -1;
     if (NewItemsSilent()) AppendRawInput(unit, "_oblayer_Blend", "0");
     return InsertLayer(mix, editor, index, unit, false);
 }
 
-int32_t UDocUnits::AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint32_t index, const LFsSpec& file) {
+int32_t UDocUnits::AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint32_t index,
+                                 const LFsSpec& file) {
     CRecordRef mix = holder.Mix();
     if (!IsMix(mix)) return -1;
     const uint32_t count = mix->ArrayCount(T::kMixsLayers);
@@ -228,7 +231,8 @@ int32_t UDocUnits::AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint
     // The engine adds the composition's inputs when it sees the layer; without one yet the input is
     // made here, so that the file is never lost.
     CRecord* input = FindOrAddUnitInput(unit, editor, LString("_protocolInput_Image"), stored);
-    if (input && !(input->GetString(T::kInptValue) == stored)) Ref(input).SetString(editor, T::kInptValue, stored);
+    if (input && !(input->GetString(T::kInptValue) == stored))
+        Ref(input).SetString(editor, T::kInptValue, stored);
     return at;
 }
 
@@ -258,8 +262,8 @@ void UDocUnits::DeleteLayer(CDocModelHolder& holder, LHandler* editor, uint32_t 
     mix.DeleteElement(editor, T::kMixsLayers, n);
 }
 
-bool UDocUnits::InsertFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index, CRecord* record,
-                                 bool reassign) {
+bool UDocUnits::InsertFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index,
+                                 CRecord* record, bool reassign) {
     PLAT_DCHECK_MAIN_THREAD();
     CRecord* target = UDocModel::FindUnitById(mix.Get(), unitId);
     if (!target || !IsUnit(record) || (reassign && !ReassignUnitIds(mix, record))) {
@@ -270,7 +274,8 @@ bool UDocUnits::InsertFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unit
     return Ref(target).InsertRecord(editor, T::kUnitFilters, index, record);
 }
 
-bool UDocUnits::AddFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index, const LString& path) {
+bool UDocUnits::AddFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index,
+                              const LString& path) {
     if (!UDocModel::FindUnitById(mix.Get(), unitId)) return false;
     CRecord* unit = NewUnitRecord(mix, path);
     if (!unit) return false;

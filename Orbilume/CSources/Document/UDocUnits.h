@@ -27,22 +27,25 @@ public:
 
     // Inserts a LAYR, or a UNIT wrapped into a new layer, at index (clamped); other records are
     // deleted. The index inserted at, or -1.
-    static int32_t InsertLayer(CRecordRef mix, LHandler* editor, uint32_t index, CRecord* record, bool reassign);
+    static int32_t InsertLayer(CRecordRef mix, LHandler* editor, uint32_t index, CRecord* record,
+                               bool reassign);
     // A new layer on a new unit for the composition path; with PREF 'slad' set it starts with
     // "_oblayer_Blend" "0". The index or -1.
     static int32_t AddCompositionLayer(CRecordRef mix, LHandler* editor, uint32_t index, const LString& path);
     // A layer for a file: a ".qtz" is a composition layer; any other file plays through
     // "obImageInput.qtz" with its stored path in "_protocolInput_Image". The index or -1.
-    static int32_t AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint32_t index, const LFsSpec& file);
+    static int32_t AddMediaLayer(CDocModelHolder& holder, LHandler* editor, uint32_t index,
+                                 const LFsSpec& file);
     // Deletes layer n and, in the same undo group, the scene values of its units.
     static void DeleteLayer(CDocModelHolder& holder, LHandler* editor, uint32_t n);
 
     // Inserts a UNIT into the filter chain of the unit with that id; false (record deleted) when
     // there is no such unit or ids run out.
-    static bool InsertFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index, CRecord* record,
-                                 bool reassign);
+    static bool InsertFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index,
+                                 CRecord* record, bool reassign);
     // A new filter for the path; with 'slad' set it starts bypassed ("_obunit_Bypass" "1").
-    static bool AddFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index, const LString& path);
+    static bool AddFilterUnit(CRecordRef mix, LHandler* editor, uint32_t unitId, uint32_t index,
+                              const LString& path);
     // Removes the unit's scene values, then the unit when it is a filter or an animator (a unit in
     // an image slot stays: SetUnitInput removes those).
     static void DeleteUnitById(CDocModelHolder& holder, LHandler* editor, uint32_t id);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Common/Mac/CPrefsRecord.h"
+#include "Common/Mac/PrefsStore.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "tests/Common/Mac/PrefsTestSupport.h"
@@ -87,7 +88,8 @@ TEST_F(AppPrefsStore, BoundRecordStoresAndReadsBack) {
         CRecordRef root = prefs.RootRef();
         root.SetUInt(nullptr, P::kPrefOscPort, 9000);
         root.SetByte(nullptr, P::kPrefSilentAdd, 1);
-        CParamSet::SetString(CRecordRef(&root->Slot(P::kPrefMisc).record), nullptr, LString("schctl"), LString("1"));
+        CParamSet::SetString(CRecordRef(&root->Slot(P::kPrefMisc).record), nullptr, LString("schctl"),
+                             LString("1"));
         CRecord* doc = prefs.AppendDocument();
         CRecordRef(&doc).SetFileSpecField(nullptr, P::kDocPath, CMacFileU::LFsSpecFromPath("/srv/show.obm"));
         const int32_t rect[] = {1, 2, 300, 400};
@@ -100,6 +102,28 @@ TEST_F(AppPrefsStore, BoundRecordStoresAndReadsBack) {
     CAppPrefs back;
     CPrefsRecord bound(&back, LString());
     EXPECT_EQ(Flat(back.Root()), original);
+}
+
+}  // namespace
+
+namespace {
+
+// A hand-edited file: a missing field keeps its default, a value of another kind reads as the default.
+TEST_F(AppPrefsStore, HandEditedValuesOfTheWrongKindKeepDefaults) {
+    {
+        PrefsStore store(LString(), PrefsStore::kWritable);
+        PrefsSection section(&store, "");
+        const uint8_t blob[] = {1, 2};
+        section.SetData("ospt", blob, 2);  // bytes where text is expected
+        section.SetString("rsdv", LString("2 "));
+        section.SetString("unknown", LString("x"));
+    }
+    plat::Preferences::Reset();
+    CAppPrefs prefs;
+    CPrefsRecord bound(&prefs, LString());
+    EXPECT_EQ(prefs.Root()->GetUInt(CAppPrefs::kPrefOscPort), 51000u);
+    EXPECT_EQ(prefs.Root()->GetUInt(CAppPrefs::kPrefSacnUniverse), 1u);
+    EXPECT_EQ(prefs.Root()->GetUInt(CAppPrefs::kPrefResolution), 2u);
 }
 
 }  // namespace

@@ -26,10 +26,12 @@ TEST(DocModelSchema, TypesAndFieldTables) {
         uint32_t type;
         uint32_t fields;
     } cases[] = {
-        {T::kDomain, T::kCTRL, 4},  {T::kDomain, T::kINPT, 6},         {T::kDomain, T::kUNIT, 7},
-        {T::kDomain, T::kLAYR, 2},  {T::kDomain, T::kMIXS, 2},         {T::kDomain, T::kPRMT, 3},
-        {T::kDomain, T::kSCNE, 5},  {T::kDomain, T::kSQNC, 3},         {T::kDomain, T::kSCEX, 1},
-        {T::kDomain, T::kSCNS, 18}, {T::kDomain, T::kOBMX, 6},         {T::kScheduleDomain, T::kSCEP, 3},
+        {T::kDomain, T::kCTRL, 4},          {T::kDomain, T::kINPT, 6},
+        {T::kDomain, T::kUNIT, 7},          {T::kDomain, T::kLAYR, 2},
+        {T::kDomain, T::kMIXS, 2},          {T::kDomain, T::kPRMT, 3},
+        {T::kDomain, T::kSCNE, 5},          {T::kDomain, T::kSQNC, 3},
+        {T::kDomain, T::kSCEX, 1},          {T::kDomain, T::kSCNS, 18},
+        {T::kDomain, T::kOBMX, 6},          {T::kScheduleDomain, T::kSCEP, 3},
         {T::kScheduleDomain, T::kSCEV, 10}, {T::kScheduleDomain, T::kSCHD, 1},
     };
     for (const Case& c : cases) {
@@ -149,8 +151,10 @@ TEST_F(ShowFile, BadInputLoadsWithoutHarm) {
     const std::string xml =
         "<?xml version=\"1.0\"?><YOBM_OBMX bogus=\"1\"><unknown><YOBM_LAYR/></unknown>"
         "<YOBM_OBMX_mixs><YOBM_MIXS luid=\"banana\"><YOBM_MIXS_lyrs>"
-        "<YOBM_LAYR name=\"a\"><YOBM_LAYR_unit><YOBM_UNIT unid=\"7\" spec=\"x.qtz\"/></YOBM_LAYR_unit></YOBM_LAYR>"
-        "<YOBM_LAYR name=\"b\"><YOBM_LAYR_unit><YOBM_UNIT unid=\"7\" spec=\"y.qtz\"/></YOBM_LAYR_unit></YOBM_LAYR>"
+        "<YOBM_LAYR name=\"a\"><YOBM_LAYR_unit><YOBM_UNIT unid=\"7\" "
+        "spec=\"x.qtz\"/></YOBM_LAYR_unit></YOBM_LAYR>"
+        "<YOBM_LAYR name=\"b\"><YOBM_LAYR_unit><YOBM_UNIT unid=\"7\" "
+        "spec=\"y.qtz\"/></YOBM_LAYR_unit></YOBM_LAYR>"
         "<YOBM_LAYR name=\"c\"><YOBM_LAYR_unit><YOBM_UNIT unid=\"99999\"/></YOBM_LAYR_unit></YOBM_LAYR>"
         "</YOBM_MIXS_lyrs></YOBM_MIXS></YOBM_OBMX_mixs>"
         "<YOBM_OBMX_lyrs><YOBM_SCNS tmmd=\"x\"><YOBM_SCNS_sqns>"
@@ -186,14 +190,17 @@ TEST_F(ShowFile, BadInputLoadsWithoutHarm) {
 }
 
 TEST_F(ShowFile, NestingBeyondTheReaderBoundIsRefused) {
-    std::string deep = "<?xml version=\"1.0\"?><YOBM_OBMX><YOBM_OBMX_mixs><YOBM_MIXS><YOBM_MIXS_lyrs>"
-                       "<YOBM_LAYR><YOBM_LAYR_unit><YOBM_UNIT>";
+    std::string deep =
+        "<?xml version=\"1.0\"?><YOBM_OBMX><YOBM_OBMX_mixs><YOBM_MIXS><YOBM_MIXS_lyrs>"
+        "<YOBM_LAYR><YOBM_LAYR_unit><YOBM_UNIT>";
     std::string close;
     for (int i = 0; i < 400; ++i) {
         deep += "<YOBM_UNIT_flts><YOBM_UNIT>";
         close = "</YOBM_UNIT></YOBM_UNIT_flts>" + close;
     }
-    deep += close + "</YOBM_UNIT></YOBM_LAYR_unit></YOBM_LAYR></YOBM_MIXS_lyrs></YOBM_MIXS></YOBM_OBMX_mixs></YOBM_OBMX>";
+    deep +=
+        close +
+        "</YOBM_UNIT></YOBM_LAYR_unit></YOBM_LAYR></YOBM_MIXS_lyrs></YOBM_MIXS></YOBM_OBMX_mixs></YOBM_OBMX>";
     CDocModelHolder h;
     EXPECT_FALSE(ReadXml(h, deep));
     EXPECT_EQ(h.Mix()->ArrayCount(T::kMixsLayers), 0u);

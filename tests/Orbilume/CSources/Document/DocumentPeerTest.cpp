@@ -55,7 +55,8 @@ TEST_F(PrefsPeer, PlistlibReadsThePreferencesWithoutRunTimeFields) {
         CPrefsRecord bound(&prefs, LString());
         prefs.RootRef().SetUInt(nullptr, CAppPrefs::kPrefOscPort, 9000);
         CRecord* doc = prefs.AppendDocument();
-        CRecordRef(&doc).SetFileSpecField(nullptr, CAppPrefs::kDocPath, CMacFileU::LFsSpecFromPath("/srv/a b.obm"));
+        CRecordRef(&doc).SetFileSpecField(nullptr, CAppPrefs::kDocPath,
+                                          CMacFileU::LFsSpecFromPath("/srv/a b.obm"));
         doc->Slot(CAppPrefs::kDocOpenNow).u8 = 1;
     }
     const std::string script =

@@ -76,7 +76,8 @@ inline std::string InputKeys(const CRecord* unit) {
     std::string out;
     for (uint32_t i = 0; unit && i < unit->ArrayCount(T::kUnitInputs); ++i) {
         const CRecord* input = unit->GetElement(T::kUnitInputs, i);
-        out += std::string(input->GetString(T::kInptKey).CStr()) + "=" + input->GetString(T::kInptValue).CStr() + ";";
+        out += std::string(input->GetString(T::kInptKey).CStr()) + "=" +
+               input->GetString(T::kInptValue).CStr() + ";";
     }
     return out;
 }
@@ -88,7 +89,9 @@ inline std::string InputKeys(const CRecord* unit) {
 inline void BuildShow(CDocModelHolder& h, LHandler* editor, const std::string& folder) {
     h.SetDocumentPath(CMacFileU::LFsSpecFromPath(LString((folder + "/show.obm").c_str())));
     CRecordRef mix = h.Mix();
-    auto file = [&](const char* name) { return CMacFileU::LFsSpecFromPath(LString((folder + "/" + name).c_str())); };
+    auto file = [&](const char* name) {
+        return CMacFileU::LFsSpecFromPath(LString((folder + "/" + name).c_str()));
+    };
 
     ASSERT_EQ(UDocUnits::AddMediaLayer(h, editor, 0, file("fill.qtz")), 0);
     CRecord* fill = LayerUnit(h, 0);
@@ -105,7 +108,8 @@ inline void BuildShow(CDocModelHolder& h, LHandler* editor, const std::string& f
     CRecord* layer1 = Layer(h, 1);
     Ref(layer1).SetString(editor, T::kLayrName, LString("Picture & <more>"));
     CRecord* picture = LayerUnit(h, 1);
-    ASSERT_TRUE(UDocUnits::SetUnitInput(mix, editor, picture, LString("_protocolInput_Image"), LString(), true));
+    ASSERT_TRUE(
+        UDocUnits::SetUnitInput(mix, editor, picture, LString("_protocolInput_Image"), LString(), true));
     CRecord* image = UDocModel::FindUnitInput(picture, LString("_protocolInput_Image"));
     CRecord* source = image->GetSubRecord(T::kInptImage);
     Ref(source).SetString(editor, T::kUnitSpec, LString("source.qtz"));
@@ -129,8 +133,10 @@ inline void BuildShow(CDocModelHolder& h, LHandler* editor, const std::string& f
     bright->Slot(T::kScneFade).f32 = 2.5f;
     ASSERT_EQ(UDocScenes::InsertSceneByTime(scns, editor, 4.25f, bright), 1);
     bright = UDocModel::GetSceneAt(scns.Get(), 1);
-    UDocScenes::SetSceneValue(bright, editor, fill->GetUInt(T::kUnitId), LString("_oblayer_Blend"), LString("1"), false);
-    UDocScenes::SetSceneValue(bright, editor, tint->GetUInt(T::kUnitId), LString("Amount"), LString("0.5"), false);
+    UDocScenes::SetSceneValue(bright, editor, fill->GetUInt(T::kUnitId), LString("_oblayer_Blend"),
+                              LString("1"), false);
+    UDocScenes::SetSceneValue(bright, editor, tint->GetUInt(T::kUnitId), LString("Amount"), LString("0.5"),
+                              false);
 
     ASSERT_EQ(UDocScenes::AppendSequence(scns, editor), 0);
     ASSERT_EQ(UDocScenes::AppendSequence(scns, editor), 1);

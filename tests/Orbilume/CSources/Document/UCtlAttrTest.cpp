@@ -63,7 +63,7 @@ TEST_F(CtlAttr, TablesAreExactAndCaseSensitive) {
 
 TEST_F(CtlAttr, DefaultsAndClampsOnlyForPresentKeys) {
     Put({});
-    EXPECT_EQ(UCtlAttr::GetCtlMidiNn(Set()), 48);  // an assignment's default note
+    EXPECT_EQ(UCtlAttr::GetCtlMidiNn(Set()), 48);    // an assignment's default note
     EXPECT_EQ(UCtlAttr::GetInCtlMidiNn(Set()), 60);  // an input control's
     EXPECT_EQ(UCtlAttr::GetCtlMidiCc(Set()), 7);
     EXPECT_EQ(UCtlAttr::GetInCtlMidiCc(Set()), 7);
@@ -76,17 +76,26 @@ TEST_F(CtlAttr, DefaultsAndClampsOnlyForPresentKeys) {
         int32_t (*read)(CRecordRef);
         int32_t expected;
     } cases[] = {
-        {"dmxch", "600", UCtlAttr::GetInCtlDmxCh, 511},  {"dmxch", "-3", UCtlAttr::GetInCtlDmxCh, 0},
-        {"dmxch", "600", UCtlAttr::GetCtlDmxCh, 600},    {"midich", "16", UCtlAttr::GetInCtlMidiCh, 15},
-        {"midicc", "200", UCtlAttr::GetInCtlMidiCc, 127}, {"midinn", "-1", UCtlAttr::GetInCtlMidiNn, 0},
-        {"midinn", "x", UCtlAttr::GetInCtlMidiNn, 0},     {"midinn", "72", UCtlAttr::GetCtlMidiNn, 72},
+        {"dmxch", "600", UCtlAttr::GetInCtlDmxCh, 511},
+        {"dmxch", "-3", UCtlAttr::GetInCtlDmxCh, 0},
+        {"dmxch", "600", UCtlAttr::GetCtlDmxCh, 600},
+        {"midich", "16", UCtlAttr::GetInCtlMidiCh, 15},
+        {"midicc", "200", UCtlAttr::GetInCtlMidiCc, 127},
+        {"midinn", "-1", UCtlAttr::GetInCtlMidiNn, 0},
+        {"midinn", "x", UCtlAttr::GetInCtlMidiNn, 0},
+        {"midinn", "72", UCtlAttr::GetCtlMidiNn, 72},
         {"midicc", "99999999999", UCtlAttr::GetInCtlMidiCc, 127},
     };
     for (const Case& c : cases) {
         Put({{c.key, c.value}});
         EXPECT_EQ(c.read(Set()), c.expected) << c.key << "=" << c.value;
     }
-    Put({{"range", "1"}, {"min", "-2"}, {"max", "rgba(1,2,3,1)"}, {"midins", "0"}, {"miding", "2"}, {"oscadr", "/a"}});
+    Put({{"range", "1"},
+         {"min", "-2"},
+         {"max", "rgba(1,2,3,1)"},
+         {"midins", "0"},
+         {"miding", "2"},
+         {"oscadr", "/a"}});
     EXPECT_TRUE(UCtlAttr::GetInCtlRange(Set()));
     EXPECT_STREQ(UCtlAttr::GetInCtlMin(Set()).CStr(), "-2");
     EXPECT_STREQ(UCtlAttr::GetInCtlMax(Set()).CStr(), "rgba(1,2,3,1)");

@@ -57,7 +57,8 @@ TEST_F(Scenes, InsertByTimeGoesAfterEqualTimes) {
         float t;
         uint32_t expected;
     } bounds[] = {{0, 1, 1}, {4, 1, 1}, {99, 2, 3}, {2, 2.5f, 5}, {3, -1, 0}, {1, 0, 0}};
-    for (const Case& c : bounds) EXPECT_EQ(UDocModel::SceneLowerBound(S().Get(), c.hint, c.t), c.expected) << c.t;
+    for (const Case& c : bounds)
+        EXPECT_EQ(UDocModel::SceneLowerBound(S().Get(), c.hint, c.t), c.expected) << c.t;
 }
 
 TEST_F(Scenes, RetimingKeepsTheListOrdered) {

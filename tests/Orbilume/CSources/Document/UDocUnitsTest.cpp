@@ -47,10 +47,10 @@ TEST_F(Units, IdsRunRoundRobinAndWrapSkippingUsedOnes) {
         {5, {}, 6},
         {5, {6, 7}, 8},
         {32766, {}, 32767},
-        {32767, {}, 1},           // wraps to 1
-        {32767, {1, 2}, 3},       // and skips used ids
+        {32767, {}, 1},      // wraps to 1
+        {32767, {1, 2}, 3},  // and skips used ids
         {32760, {32761, 32767, 1}, 32762},
-        {40000, {1}, 2},          // an out-of-range 'luid' from a file wraps too
+        {40000, {1}, 2},  // an out-of-range 'luid' from a file wraps too
         {0xFFFFFFFF, {}, 1},
     };
     for (const Case& c : cases) {
@@ -154,7 +154,8 @@ TEST_F(Units, AddMediaLayerForACompositionAndAMovie) {
     ASSERT_EQ(UDocUnits::AddMediaLayer(h, &editor, 5, CMacFileU::LFsSpecFromPath("/srv/show/c/x.QTZ")), 0);
     EXPECT_STREQ(LayerUnit(h, 0)->GetString(T::kUnitSpec).CStr(), "c/x.QTZ");
     EXPECT_EQ(InputKeys(LayerUnit(h, 0)), "");
-    ASSERT_EQ(UDocUnits::AddMediaLayer(h, &editor, 0, CMacFileU::LFsSpecFromPath("/srv/show/m/clip 1.mov")), 0);
+    ASSERT_EQ(UDocUnits::AddMediaLayer(h, &editor, 0, CMacFileU::LFsSpecFromPath("/srv/show/m/clip 1.mov")),
+              0);
     EXPECT_STREQ(LayerUnit(h, 0)->GetString(T::kUnitSpec).CStr(), "obImageInput.qtz");
     EXPECT_EQ(InputKeys(LayerUnit(h, 0)), "_protocolInput_Image=m/clip%201.mov;");
     // One undo step takes the movie layer with its input away.
