@@ -96,11 +96,29 @@ void CDocModelHolder::ResetRunTimeFields() {
     if (!scns) return;
     for (uint32_t n = T::kScnsRecall; n <= T::kScnsFaderLevels; ++n) {
         const SFieldDesc& f = scns->Field(n);
-        if (f.kind == kFieldArray) {
-            scns->SetArrayRaw(n, nullptr, 0);
-        } else {
-            scns->Slot(n).cell = 0;
-            scns->Slot(n).u32 = f.def.u32;
+        SRecordSlot& slot = scns->Slot(n);
+        switch (f.kind) {
+            case kFieldInt:
+                slot.cell = 0;
+                slot.i32 = f.def.i32;
+                break;
+            case kFieldUInt:
+                slot.cell = 0;
+                slot.u32 = f.def.u32;
+                break;
+            case kFieldByte:
+                slot.cell = 0;
+                slot.u8 = f.def.u8;
+                break;
+            case kFieldFloat:
+                slot.cell = 0;
+                slot.f32 = f.def.f32;
+                break;
+            case kFieldArray:
+                scns->SetArrayRaw(n, nullptr, 0);
+                break;
+            default:
+                break;
         }
     }
 }
