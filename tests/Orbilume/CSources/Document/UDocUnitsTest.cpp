@@ -210,8 +210,13 @@ TEST_F(Units, DeleteUnitByIdAndInputs) {
     EXPECT_EQ(img->GetSubRecord(T::kInptAnim), nullptr);
     UDocUnits::DeleteUnitById(h, &editor, filterId);
     EXPECT_EQ(unit->ArrayCount(T::kUnitFilters), 0u);
+    CRecord* scene = UDocScenes::NewScene();
+    ASSERT_EQ(UDocScenes::InsertSceneByTime(h.Scenes(), &editor, 0, scene), 0);
+    scene = UDocModel::GetSceneAt(h.Scenes().Get(), 0);
+    UDocScenes::SetSceneValue(scene, &editor, imageId, LString("Color"), LString("1"), false);
     ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), &editor, unit, LString("img"), LString("y"), false));
     EXPECT_EQ(img->GetSubRecord(T::kInptImage), nullptr);
+    EXPECT_EQ(scene->ArrayCount(T::kScneValues), 0u);  // the removed image unit's values go with it
     EXPECT_STREQ(img->GetString(T::kInptValue).CStr(), "y");
 
     CRecord* layer = Layer(h, 0);
