@@ -8,24 +8,22 @@
 #include "Common/Internet/CURL.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
-#include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Lib3/LSources/String/UString.h"
 #include "Platform/Foundation/StandardFolders.h"
 
 namespace {
 
-LFsSpec StandardBase(uint32_t index, plat::StandardFolder folder) {
-    if (gStdFolders) return gStdFolders->Get(index);
+LFsSpec StandardBase(plat::StandardFolder folder) {
     const std::string path = plat::StandardFolderPath(folder, false);
     return path.empty() ? LFsSpec() : CMacFileU::LFsSpecFromPath(LString(path.c_str()));
 }
 
 LFsSpec Documents() {
-    return StandardBase(CStdFolders::kDocuments, plat::StandardFolder::kDocuments);
+    return StandardBase(plat::StandardFolder::kDocuments);
 }
 
 LFsSpec Home() {
-    return StandardBase(CStdFolders::kCurrentUser, plat::StandardFolder::kCurrentUser);
+    return StandardBase(plat::StandardFolder::kCurrentUser);
 }
 
 bool Exists(const LFsSpec& spec) {

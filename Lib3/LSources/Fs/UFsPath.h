@@ -10,7 +10,7 @@
 // "Documents").
 class UFsPath {
 public:
-    // The standard bases are taken from gStdFolders, else from the platform's standard folders.
+    // The standard bases are the platform's Documents and home folders.
     static LString MakeDocRelative(const LFsSpec& file, const LFsSpec& document);
     static LString MakeDocRelative(const LFsSpec& file, const LFsSpec& document, const LFsSpec& documents,
                                    const LFsSpec& home);
