@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -12,6 +13,10 @@ int Clamp(int policy, int priority) {
     if (lo >= 0) priority = std::max(priority, lo);  // a negative answer leaves that side open
     if (hi >= 0) priority = std::min(priority, hi);
     return priority;
+}
+
+bool IsRealTime(int policy) {
+    return policy == SCHED_RR || policy == SCHED_FIFO;
 }
 
 }  // namespace
@@ -47,6 +52,7 @@ bool CPsxThread::Start(Body body, void* argument, int priorityChange) {
     int policy, priority;
     if (!GetCurrentSchedule(policy, priority)) return Create(nullptr);
     Schedule s = ScheduleFor(policy, priority, priorityChange);
+    if (IsRealTime(s.policy) && !RealTimeAllowed()) return Create(nullptr);
     pthread_attr_t attr;
     AttrInit(attr);
     bool ok = AttrSetPolicy(attr, s.policy) == 0 && AttrSetPriority(attr, s.priority) == 0 && Create(&attr);
@@ -89,7 +95,13 @@ bool CPsxThread::IsCurrent() const {
     return mRunning && pthread_equal(mThread, pthread_self());
 }
 
+bool CPsxThread::RealTimeAllowed() {
+    const char* off = std::getenv("ORBILUME_NO_REALTIME");
+    return !off || !*off || (off[0] == '0' && !off[1]);
+}
+
 bool CPsxThread::SetCurrentPriority(int policy, int priority) {
+    if (IsRealTime(policy) && !RealTimeAllowed()) return false;
     sched_param param{};
     param.sched_priority = Clamp(policy, priority);
     return pthread_setschedparam(pthread_self(), policy, &param) == 0;

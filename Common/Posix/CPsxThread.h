@@ -39,6 +39,9 @@ public:
     static bool GetCurrentSchedule(int& policy, int& priority);
     // Sets the calling thread's policy and priority (clamped to the policy's range); true on success.
     static bool SetCurrentPriority(int policy, int priority);
+    // False when the environment sets ORBILUME_NO_REALTIME (to anything but "0"): real-time requests
+    // then fall back to the defaults, so that a spinning thread cannot take a small machine over.
+    static bool RealTimeAllowed();
     // Back to time-sharing at the default priority of fresh thread attributes.
     static bool ResetCurrentPriority();
 

@@ -96,6 +96,7 @@ public:
 private:
     friend class LAsyncLoop;
     friend class LAsyncWorkerLoop;
+    friend class LAsyncMainLoop;
     LAsyncLoop* fLoop;
     std::atomic<uint32_t> fQueued{0};
 };
@@ -114,6 +115,7 @@ public:
 private:
     friend class LAsyncLoop;
     friend class LAsyncWorkerLoop;
+    friend class LAsyncMainLoop;
     LAsyncLoop* fLoop;
     uint32_t fDue = 0;  // loop lock
 };

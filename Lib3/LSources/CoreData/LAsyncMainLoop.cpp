@@ -1,0 +1,107 @@
+#include "Lib3/LSources/CoreData/LAsyncMainLoop.h"
+
+#include "Platform/Foundation/Check.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/RunLoop.h"
+
+namespace {
+int32_t Diff(uint32_t a, uint32_t b) {
+    return int32_t(a - b);
+}
+constexpr double kFarAway = 1e9;
+}  // namespace
+
+LAsyncMainLoop::LAsyncMainLoop()
+    : mSource(plat::RunLoopSource::Create(&Perform, this)),
+      mTimer(plat::RunLoopTimer::Create(plat::ClockNow() + kFarAway, kFarAway, &TimerFired, this)) {
+    PLAT_DCHECK_MAIN_THREAD();
+    plat::RunLoop::Main()->AddSource(mSource, plat::kRunLoopCommonModes);
+    plat::RunLoop::Main()->AddTimer(mTimer, plat::kRunLoopCommonModes);
+}
+
+LAsyncMainLoop::~LAsyncMainLoop() {
+    PLAT_DCHECK_MAIN_THREAD();
+    mTimer->Invalidate();
+    mTimer->Release();
+    mSource->Invalidate();
+    mSource->Release();
+}
+
+plat::RunLoop* LAsyncMainLoop::RunLoop() {
+    return plat::RunLoop::Main();
+}
+
+void LAsyncMainLoop::Wake() {
+    mSource->Signal();
+}
+
+void LAsyncMainLoop::EventPosted() {
+    if (!mEventsPosted.exchange(true, std::memory_order_acq_rel)) Wake();
+}
+
+void LAsyncMainLoop::RaiseSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
+    mSignals.Append(signal);
+    mSignalMutex.Unlock();
+    Wake();
+}
+
+void LAsyncMainLoop::DetachSignal(LAsyncSignal* signal) {
+    Lock();
+    UnqueueSignal(signal);
+    Unlock();
+}
+
+void LAsyncMainLoop::UnqueueSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
+    mSignals.Remove(signal);
+    signal->fQueued.store(0);
+    mSignalMutex.Unlock();
+}
+
+void LAsyncMainLoop::Perform(void* self) {
+    static_cast<LAsyncMainLoop*>(self)->Pass();
+}
+
+void LAsyncMainLoop::TimerFired(plat::RunLoopTimer*, void* self) {
+    static_cast<LAsyncMainLoop*>(self)->Pass();
+}
+
+void LAsyncMainLoop::Pass() {
+    Lock();
+    DeliverSignals();
+    FireTimers();
+    ArmTimer();
+    Unlock();
+    if (mEventsPosted.exchange(false, std::memory_order_acq_rel)) DrainEvents();
+}
+
+void LAsyncMainLoop::DeliverSignals() {
+    for (;;) {
+        mSignalMutex.Lock();
+        auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
+        if (s) s->fQueued.store(0);
+        mSignalMutex.Unlock();
+        if (!s) return;
+        LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
+    }
+}
+
+void LAsyncMainLoop::FireTimers() {
+    uint32_t now = Now();
+    while (!mTimers.IsEmpty()) {
+        auto* t = static_cast<LAsyncTimer*>(mTimers.First());
+        if (Diff(t->fDue, now) > 0) return;
+        mTimers.RemoveFirst();
+        LHandler::Dispatch(LMessage(LAsyncTimer_Expire, t, t->Upper()));
+    }
+}
+
+void LAsyncMainLoop::ArmTimer() {
+    double wait = kFarAway;
+    if (!mTimers.IsEmpty()) {
+        int32_t left = Diff(static_cast<LAsyncTimer*>(mTimers.First())->fDue, Now());
+        wait = left > 0 ? left * 0.001 : 0.0;
+    }
+    mTimer->SetNextFireDate(plat::ClockNow() + wait);
+}
