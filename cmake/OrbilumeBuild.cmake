@@ -40,3 +40,20 @@ endfunction()
 if(ORBILUME_LIBFUZZER)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# A test that runs inside a private network namespace (tests/support/netns-run); it skips when the
+# system refuses the namespace. VETH adds a veth pair into a second private namespace.
+#   orbilume_add_net_test(NAME n [VETH] LABELS l... SOURCES s... [LIBS lib...])
+function(orbilume_add_net_test)
+  cmake_parse_arguments(T "VETH" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} orbilume-test-support GTest::gtest GTest::gmock)
+  set(wrapper ${PROJECT_SOURCE_DIR}/tests/support/netns-run)
+  if(T_VETH)
+    add_test(NAME ${T_NAME} COMMAND ${wrapper} --veth $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${wrapper} $<TARGET_FILE:${T_NAME}>)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "net;${T_LABELS}" SKIP_RETURN_CODE 77
+                       ENVIRONMENT "ORBILUME_NO_REALTIME=1")
+endfunction()
