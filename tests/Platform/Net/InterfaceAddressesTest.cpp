@@ -1,5 +1,3 @@
-#include "Platform/Net/InterfaceAddresses.h"
-
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -9,6 +7,7 @@
 
 #include <cstring>
 
+#include "Platform/Net/InterfaceAddresses.h"
 #include "tests/support/NetNamespace.h"
 
 namespace {

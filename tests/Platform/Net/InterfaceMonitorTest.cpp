@@ -1,11 +1,10 @@
-#include "Platform/Net/InterfaceMonitor.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <vector>
 
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Net/InterfaceMonitor.h"
 #include "tests/Platform/Net/NetlinkBuilder.h"
 #include "tests/support/NetNamespace.h"
 

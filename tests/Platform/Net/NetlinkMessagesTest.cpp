@@ -1,9 +1,8 @@
-#include "Platform/Net/NetlinkMessages.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Platform/Net/NetlinkMessages.h"
 #include "tests/Platform/Net/NetlinkBuilder.h"
 
 namespace {
@@ -57,12 +56,22 @@ TEST(NetlinkMessages, RouteDumpKeepsDefaultRoutesOfTheMainTable) {
     rtmsg bigTable = DefaultRouteMsg();
     bigTable.rtm_table = RT_TABLE_UNSPEC;  // tables above 255 come as an attribute
     auto bytes = NetlinkBuilder()
-                     .Message(RTM_NEWROUTE, def).Attr(RTA_OIF, 3).Attr(RTA_PRIORITY, 100)
-                     .Message(RTM_NEWROUTE, subnet).Attr(RTA_OIF, 4)
-                     .Message(RTM_NEWROUTE, local).Attr(RTA_OIF, 5)
-                     .Message(RTM_NEWROUTE, v6).Attr(RTA_OIF, 6).Attr(RTA_PRIORITY, 1024)
-                     .Message(RTM_NEWROUTE, bigTable).Attr(RTA_TABLE, 1000).Attr(RTA_OIF, 7)
-                     .Message(RTM_NEWROUTE, def).Attr(0x7ff0, 9).Attr(RTA_OIF, 8)
+                     .Message(RTM_NEWROUTE, def)
+                     .Attr(RTA_OIF, 3)
+                     .Attr(RTA_PRIORITY, 100)
+                     .Message(RTM_NEWROUTE, subnet)
+                     .Attr(RTA_OIF, 4)
+                     .Message(RTM_NEWROUTE, local)
+                     .Attr(RTA_OIF, 5)
+                     .Message(RTM_NEWROUTE, v6)
+                     .Attr(RTA_OIF, 6)
+                     .Attr(RTA_PRIORITY, 1024)
+                     .Message(RTM_NEWROUTE, bigTable)
+                     .Attr(RTA_TABLE, 1000)
+                     .Attr(RTA_OIF, 7)
+                     .Message(RTM_NEWROUTE, def)
+                     .Attr(0x7ff0, 9)
+                     .Attr(RTA_OIF, 8)
                      .Message(RTM_NEWROUTE, def)  // no interface
                      .Done()
                      .Bytes();
