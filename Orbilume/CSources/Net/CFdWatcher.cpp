@@ -5,10 +5,12 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <vector>
 
+#include "Common/Posix/CPsxCond.h"
 #include "Common/Posix/CPsxMutex.h"
 #include "Common/Posix/CPsxThread.h"
 
@@ -63,6 +65,12 @@ public:
     uint64_t fNextSerial = 1;
     bool fStop = false;      // process mutex
     bool fDetached = false;  // the thread frees the watcher itself
+    // The descriptors of the poll in progress: a closed socket stays alive while poll holds it, so
+    // Unregister waits for that poll to end before the owner closes the descriptor.
+    std::vector<int> fPolledFds;  // process mutex
+    bool fInPoll = false;         // process mutex
+    uint64_t fPolls = 0;          // polls ended; process mutex
+    CPsxCond fPollEnded;
     CPsxThread fThread;
 
 private:
@@ -125,6 +133,11 @@ void CFdWatcher::Unregister(int fd) {
                 finished = w;
         } else {
             w->Wake();
+            bool polled = std::find(w->fPolledFds.begin(), w->fPolledFds.end(), fd) != w->fPolledFds.end();
+            if (w->fInPoll && polled && !w->fThread.IsCurrent()) {
+                for (uint64_t polls = w->fPolls; w->fPolls == polls && w->fInPoll;)
+                    w->fPollEnded.Wait(Mutex().Native());
+            }
         }
     }
     Mutex().Unlock();
@@ -140,11 +153,14 @@ void CFdWatcher::Watcher::Run() {
     while (!fStop) {
         polled.assign(1, pollfd{fPipe[0], POLLIN, 0});
         serials.assign(1, 0);
+        fPolledFds.clear();
         for (const Entry& e : fEntries) {
             if (!e.armed) continue;
             polled.push_back(pollfd{e.fd, short(e.kind == kRead ? POLLIN : POLLOUT), 0});
             serials.push_back(e.serial);
+            fPolledFds.push_back(e.fd);
         }
+        fInPoll = true;
         Mutex().Unlock();
         int n = poll(polled.data(), polled.size(), -1);
         if (n < 0 && errno != EINTR) usleep(100000);  // ENOMEM: try again later
@@ -152,6 +168,9 @@ void CFdWatcher::Watcher::Run() {
         while (fPipe[0] >= 0 && read(fPipe[0], drain, sizeof drain) > 0) {
         }
         Mutex().Lock();
+        fInPoll = false;
+        ++fPolls;
+        fPollEnded.Broadcast();
         if (n > 0 && !fStop) Report(polled, serials);
     }
     bool detached = fDetached;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
@@ -83,6 +84,10 @@ void CSocketSelector::Unregister(int fd) {
     }
     // The thread may be waiting on this descriptor: let it rebuild its set before the close.
     s->Wake();
+    if (s->fInPoll && std::find(s->fPolledFds.begin(), s->fPolledFds.end(), fd) != s->fPolledFds.end()) {
+        for (uint64_t polls = s->fPolls; s->fPolls == polls && s->fInPoll;)
+            s->fPollEnded.Wait(s->fMutex.Native());
+    }
 }
 
 void CSocketSelector::Arm(int fd, int operation) {
@@ -127,14 +132,20 @@ void CSocketSelector::Run() {
         }
         polled.assign(1, pollfd{fPipe[0], POLLIN, 0});
         serials.assign(1, 0);
+        fPolledFds.clear();
         for (const Entry& e : fEntries) {
             if (e.state != State::kArmed) continue;
             polled.push_back(pollfd{e.fd, short(e.operation == kRead ? POLLIN : POLLOUT), 0});
             serials.push_back(e.serial);
+            fPolledFds.push_back(e.fd);
         }
+        fInPoll = true;
         fMutex.Unlock();
         int n = poll(polled.data(), polled.size(), -1);
         fMutex.Lock();
+        fInPoll = false;
+        ++fPolls;
+        fPollEnded.Broadcast();
         if (n < 0 && errno != EINTR) {
             fMutex.Unlock();
             usleep(100000);  // ENOMEM: try again later

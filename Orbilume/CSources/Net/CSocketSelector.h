@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Common/Posix/CPsxCond.h"
 #include "Common/Posix/CPsxMutex.h"
 #include "Common/Posix/CPsxThread.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
@@ -60,7 +61,13 @@ private:
     std::vector<uint64_t> fFired;  // serials in firing order; fMutex
     uint64_t fNextSerial = 1;
     int fPipe[2] = {-1, -1};
-    bool fStop = false;         // fMutex
+    bool fStop = false;  // fMutex
+    // The descriptors of the poll in progress: a closed socket stays alive while poll holds it, so
+    // Unregister waits for that poll to end before the owner closes the descriptor.
+    std::vector<int> fPolledFds;  // fMutex
+    bool fInPoll = false;         // fMutex
+    uint64_t fPolls = 0;          // polls ended; fMutex
+    CPsxCond fPollEnded;
     bool fDispatching = false;  // main thread: a callback may release the last user
     bool fDoomed = false;       // released during dispatch; freed when it ends
     CPsxMutex fMutex;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -166,6 +167,18 @@ TEST_F(CUDPPortTest, CloseWithAReceiveArmedGivesNoCallback) {
     main.Spin(0.05);
     EXPECT_EQ(owner.Count(CUDPPort_Read), 0);
     EXPECT_EQ(port->Open(p, 0, 0, kLoopback), CUDPPort::kOk);  // reopens on the same port
+}
+
+TEST_F(CUDPPortTest, ClosedPortCanBeReopenedAtOnceWhileTheSelectorWaits) {
+    // The service thread's poll holds the socket open until it returns: Close must wait for that.
+    uint16_t p = port->LocalPort();
+    char buf[8];
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_FALSE(port->Receive(buf, sizeof buf));
+        usleep(200);  // let the thread enter poll with this descriptor
+        port->Close();
+        ASSERT_EQ(port->Open(p, 0, 0, kLoopback), CUDPPort::kOk) << i;
+    }
 }
 
 TEST_F(CUDPPortTest, EchoBetweenTwoPorts) {

@@ -57,6 +57,23 @@ TEST(CUdpSocket, PortZeroReportsTheChosenPortAndOpenTwiceChangesNothing) {
     EXPECT_EQ(s.SendTo(from, buf, 1), -1);
 }
 
+TEST(CUdpSocket, ClosedSocketCanBeReopenedAtOnceWhileTheWatcherWaits) {
+    Events ev;
+    CUdpSocket keep(&ev, &Events::Callback), s(&ev, &Events::Callback);
+    CNetAddress local = Loopback();
+    ASSERT_EQ(keep.Open(0, CUdpSocket::kFamilyIPv4, 0, 0, &local), 0);  // keeps the watcher alive
+    ASSERT_EQ(s.Open(0, CUdpSocket::kFamilyIPv4, 0, 0, &local), 0);
+    uint16_t p = s.LocalPort();
+    char buf[8];
+    CNetAddress from;
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(s.RecvFrom(from, buf, sizeof buf), 0);  // arms the read watch
+        std::this_thread::sleep_for(200us);
+        s.Close();
+        ASSERT_EQ(s.Open(p, CUdpSocket::kFamilyIPv4, 0, 0, &local), 0) << i;
+    }
+}
+
 TEST(CUdpSocket, EmptyDatagramIsConsumedAndLaterOnesAreReported) {
     Events ev;
     CUdpSocket s(&ev, &Events::Callback);
