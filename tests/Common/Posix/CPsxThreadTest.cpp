@@ -12,6 +12,7 @@
 
 #include "Common/Posix/CPsxMutex.h"
 #include "Common/Posix/CPsxThread.h"
+#include "tests/support/EnvOverride.h"
 
 namespace {
 
@@ -76,6 +77,25 @@ TEST(CPsxThreadTest, RealTimeRequestRunsRoundRobinOrFallsBackToDefaults) {
         EXPECT_EQ(seen.priority, sched_get_priority_max(SCHED_RR));
     else
         EXPECT_EQ(seen.policy, SCHED_OTHER);
+}
+
+TEST(CPsxThreadTest, EnvironmentTurnsRealTimeRequestsOff) {
+    struct Case {
+        const char* value;
+        bool allowed;
+    } cases[] = {{nullptr, true}, {"", true}, {"0", true}, {"1", false}, {"yes", false}};
+    for (const Case& c : cases) {
+        testsupport::EnvOverride env("ORBILUME_NO_REALTIME", c.value);
+        EXPECT_EQ(CPsxThread::RealTimeAllowed(), c.allowed) << (c.value ? c.value : "(unset)");
+    }
+    testsupport::EnvOverride env("ORBILUME_NO_REALTIME", "1");
+    EXPECT_FALSE(CPsxThread::SetCurrentPriority(SCHED_RR, 1));
+    Seen seen;
+    CPsxThread t;
+    ASSERT_TRUE(t.Start(&Seen::Body, &seen, CPsxThread::kRealTime));
+    t.Join();
+    EXPECT_TRUE(seen.ran);
+    EXPECT_EQ(seen.policy, SCHED_OTHER);
 }
 
 // Takes real-time scheduling away from the calling thread: no real-time priority allowed by the
