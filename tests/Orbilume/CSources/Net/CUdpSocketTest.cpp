@@ -142,6 +142,22 @@ TEST(CUdpSocket, BindToInterfaceByIndex) {
     EXPECT_FALSE(s.BindToInterface(999999));
 }
 
+TEST(CUdpSocket, IPv6SocketBindsToThePrimaryInterfaceForIndexZero) {
+    std::string veth = NetNamespace::Veth();
+    if (veth.empty()) GTEST_SKIP() << "needs netns-run --veth";
+    Events ev;
+    CUdpSocket s(&ev, &Events::Callback);
+    if (s.Open(0, CUdpSocket::kFamilyIPv6, 0, 0) != 0) GTEST_SKIP() << "no IPv6";
+    EXPECT_FALSE(s.BindToInterface(0));  // no default route: no primary interface
+    ASSERT_TRUE(NetNamespace::Ip("route add default via 10.99.0.2 dev " + veth));
+    EXPECT_TRUE(s.BindToInterface(0));
+    char name[IF_NAMESIZE] = {};
+    socklen_t len = sizeof name;
+    ASSERT_EQ(getsockopt(s.Fd(), SOL_SOCKET, SO_BINDTODEVICE, name, &len), 0);
+    EXPECT_EQ(std::string(name), veth);
+    ASSERT_TRUE(NetNamespace::Ip("route del default via 10.99.0.2 dev " + veth));
+}
+
 TEST(CUdpSocket, WouldBlockArmsTheWriteWatch) {
     Events ev;
     CUdpSocket s(&ev, &Events::Callback);
