@@ -45,6 +45,22 @@ void LAsyncLoop::InsertTimer(LAsyncTimer* timer, uint32_t now) {
     mTimers.InsertAfter(timer, after);
 }
 
+void LAsyncLoop::FireDueTimers() {
+    uint32_t now = Now();
+    while (!mTimers.IsEmpty()) {
+        auto* t = static_cast<LAsyncTimer*>(mTimers.First());
+        if (Diff(t->fDue, now) > 0) return;
+        mTimers.RemoveFirst();
+        LHandler::Dispatch(LMessage(LAsyncTimer_Expire, t, t->Upper()));
+    }
+}
+
+double LAsyncLoop::SecondsToFirstTimer() {
+    if (mTimers.IsEmpty()) return 2147483647 * 0.001;
+    int32_t left = Diff(static_cast<LAsyncTimer*>(mTimers.First())->fDue, Now());
+    return left > 0 ? left * 0.001 : 0.0;
+}
+
 void LAsyncLoop::StartTimer(LAsyncTimer* timer, uint32_t delayMs) {
     Lock();
     mTimers.Remove(timer);

@@ -64,6 +64,10 @@ protected:
     };
 
     void InsertTimer(LAsyncTimer* timer, uint32_t now);
+    // Loop thread, loop lock held: sends "LAsyncTimer_Expire" for every timer that is due.
+    void FireDueTimers();
+    // Seconds until the first loop timer is due (0 when overdue, about 24 days when none is armed).
+    double SecondsToFirstTimer();
 
     LSLinkBase mTimers;   // by due time; loop lock
     LSLinkBase mEvents;   // in order of posting; loop lock

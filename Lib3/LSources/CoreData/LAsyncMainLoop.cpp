@@ -5,9 +5,6 @@
 #include "Platform/Foundation/RunLoop.h"
 
 namespace {
-int32_t Diff(uint32_t a, uint32_t b) {
-    return int32_t(a - b);
-}
 constexpr double kFarAway = 1e9;
 }  // namespace
 
@@ -70,7 +67,7 @@ void LAsyncMainLoop::TimerFired(plat::RunLoopTimer*, void* self) {
 void LAsyncMainLoop::Pass() {
     Lock();
     DeliverSignals();
-    FireTimers();
+    FireDueTimers();
     ArmTimer();
     Unlock();
     if (mEventsPosted.exchange(false, std::memory_order_acq_rel)) DrainEvents();
@@ -87,21 +84,7 @@ void LAsyncMainLoop::DeliverSignals() {
     }
 }
 
-void LAsyncMainLoop::FireTimers() {
-    uint32_t now = Now();
-    while (!mTimers.IsEmpty()) {
-        auto* t = static_cast<LAsyncTimer*>(mTimers.First());
-        if (Diff(t->fDue, now) > 0) return;
-        mTimers.RemoveFirst();
-        LHandler::Dispatch(LMessage(LAsyncTimer_Expire, t, t->Upper()));
-    }
-}
-
 void LAsyncMainLoop::ArmTimer() {
-    double wait = kFarAway;
-    if (!mTimers.IsEmpty()) {
-        int32_t left = Diff(static_cast<LAsyncTimer*>(mTimers.First())->fDue, Now());
-        wait = left > 0 ? left * 0.001 : 0.0;
-    }
+    double wait = mTimers.IsEmpty() ? kFarAway : SecondsToFirstTimer();
     mTimer->SetNextFireDate(plat::ClockNow() + wait);
 }

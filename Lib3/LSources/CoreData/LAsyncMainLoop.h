@@ -33,7 +33,6 @@ private:
     static void TimerFired(plat::RunLoopTimer* timer, void* self);
     void Pass();
     void DeliverSignals();
-    void FireTimers();
     void ArmTimer();
 
     CPsxMutex mLoopMutex;    // held while client code runs from a pass

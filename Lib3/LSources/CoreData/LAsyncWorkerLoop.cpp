@@ -6,12 +6,6 @@
 #include "Lib3/LSources/Mac/CMacTimer.h"
 #include "Platform/Foundation/RunLoop.h"
 
-namespace {
-int32_t Diff(uint32_t a, uint32_t b) {
-    return int32_t(a - b);
-}
-}  // namespace
-
 LAsyncWorkerLoop::LAsyncWorkerLoop(CMainLoopBase* mainLoop)
     : mNotifier(mainLoop ? mainLoop->CreateTimer(&Notified, this) : new CMacTimer(&Notified, this)),
       mSource(plat::RunLoopSource::Create(nullptr, nullptr)) {
@@ -42,7 +36,7 @@ void LAsyncWorkerLoop::ThreadMain() {
         plat::AutoreleasePool pool;
         Lock();
         DeliverSignals();
-        FireTimers();
+        FireDueTimers();
         double wait = SecondsToFirstTimer();
         Unlock();
         loop->RunInMode(plat::kRunLoopDefaultMode, wait, true);
@@ -60,22 +54,6 @@ void LAsyncWorkerLoop::DeliverSignals() {
         if (!s) return;
         LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
     }
-}
-
-void LAsyncWorkerLoop::FireTimers() {
-    uint32_t now = Now();
-    while (!mTimers.IsEmpty()) {
-        auto* t = static_cast<LAsyncTimer*>(mTimers.First());
-        if (Diff(t->fDue, now) > 0) return;
-        mTimers.RemoveFirst();
-        LHandler::Dispatch(LMessage(LAsyncTimer_Expire, t, t->Upper()));
-    }
-}
-
-double LAsyncWorkerLoop::SecondsToFirstTimer() {
-    if (mTimers.IsEmpty()) return 2147483647 * 0.001;
-    int32_t left = Diff(static_cast<LAsyncTimer*>(mTimers.First())->fDue, Now());
-    return left > 0 ? left * 0.001 : 0.0;
 }
 
 void LAsyncWorkerLoop::Wake() {

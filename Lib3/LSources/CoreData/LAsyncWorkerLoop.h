@@ -37,8 +37,6 @@ private:
     static void Notified(void* self, CMacTimer* timer);
     void ThreadMain();
     void DeliverSignals();
-    void FireTimers();
-    double SecondsToFirstTimer();
 
     CPsxMutex mLoopMutex;    // held by the thread whenever it runs client code
     CPsxMutex mSignalMutex;  // the signal list only, so raising never waits for client code

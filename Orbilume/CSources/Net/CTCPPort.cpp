@@ -243,11 +243,7 @@ bool CTCPPort::Send(const void* data, uint32_t length) {
     fInCall = true;
     bool done = TrySend();
     fInCall = false;
-    if (done) {
-        fLoop->Lock();
-        fSendTimer->Start(0);
-        fLoop->Unlock();
-    }
+    if (done) fSendTimer->Start(0);  // the completion comes from the loop, never from here
     return done;
 }
 
@@ -280,11 +276,7 @@ bool CTCPPort::Receive(void* buffer, uint32_t size) {
     fInCall = true;
     bool done = TryReceive();
     fInCall = false;
-    if (done) {
-        fLoop->Lock();
-        fReceiveTimer->Start(0);
-        fLoop->Unlock();
-    }
+    if (done) fReceiveTimer->Start(0);  // the completion comes from the loop, never from here
     return done;
 }
 
