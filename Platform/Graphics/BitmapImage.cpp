@@ -30,6 +30,24 @@ BitmapImage* BitmapImage::Create(int32_t width, int32_t height, PixelFormat form
     return image;
 }
 
+Ref<BitmapImage> BitmapImage::CreateOwning(int32_t width, int32_t height, PixelFormat format, uint8_t* bytes,
+                                           size_t bytesPerRow, ColorSpace space) {
+    size_t rowBytes = RowBytes(format, width);
+    if (!bytes || rowBytes == 0 || height <= 0 || height > kMaxSide || width > kMaxSide ||
+        bytesPerRow < rowBytes || bytesPerRow % 4 != 0) {
+        std::free(bytes);
+        return nullptr;
+    }
+    auto* image = new BitmapImage;
+    image->fWidth = width;
+    image->fHeight = height;
+    image->fFormat = format;
+    image->fSpace = space;
+    image->fBytesPerRow = bytesPerRow;
+    image->fBytes = bytes;
+    return Adopt(image);
+}
+
 BitmapImage::~BitmapImage() {
     if (fSurface) cairo_surface_destroy(fSurface);
     std::free(fBytes);
