@@ -49,12 +49,20 @@ struct Resources {
     }
 };
 
+// Refuses frames beyond the side limit before the decoder allocates their pixels (max_pixels bounds
+// the area the same way).
+int GetBuffer(AVCodecContext* codec, AVFrame* frame, int flags) {
+    if (frame->width > PNGDecoder::kMaxSide || frame->height > PNGDecoder::kMaxSide) return AVERROR(EINVAL);
+    return avcodec_default_get_buffer2(codec, frame, flags);
+}
+
 bool DecodeFrame(Resources& r, AVCodecID id, const uint8_t* data, size_t size) {
     const AVCodec* codec = avcodec_find_decoder(id);
     if (!codec || size == 0 || size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE) return false;
     if (!(r.codec = avcodec_alloc_context3(codec))) return false;
     r.codec->max_pixels = static_cast<int64_t>(PNGDecoder::kMaxPixels);
     r.codec->thread_count = 1;
+    r.codec->get_buffer2 = GetBuffer;
     if (avcodec_open2(r.codec, codec, nullptr) < 0) return false;
     if (!(r.packet = av_packet_alloc()) || !(r.frame = av_frame_alloc())) return false;
     if (av_new_packet(r.packet, static_cast<int>(size)) < 0) return false;

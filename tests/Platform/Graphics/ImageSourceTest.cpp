@@ -314,6 +314,8 @@ TEST(ImageSource, DamagedAndOversizedFilesFailQuickly) {
             break;
         }
     std::vector<uint8_t> hugeTGA = MakeTGA(65535, 65535, std::vector<uint8_t>(300, 7));
+    // Within the pixel count but beyond the side limit.
+    std::vector<uint8_t> wideTGA = MakeTGA(20000, 2, std::vector<uint8_t>(20000 * 2 * 3, 7));
     std::vector<uint8_t> hugeBMP = MakeBMP(100000, 100000, std::vector<uint8_t>(300, 7));
     std::vector<uint8_t> bogusTGA = MakeTGA(4, 4, std::vector<uint8_t>(10, 7));
     std::vector<uint8_t> hugeGIF = {'G',  'I',  'F', '8', '9', 'a',  0xFF, 0xFF, 0xFF, 0xFF,
@@ -331,6 +333,7 @@ TEST(ImageSource, DamagedAndOversizedFilesFailQuickly) {
         {"JPEG of 60000 x 60000", hugeJpeg, nullptr},
         {"TGA of 65535 x 65535", hugeTGA, "big.tga"},
         {"TGA with too few pixels", bogusTGA, "short.tga"},
+        {"TGA of 20000 x 2", wideTGA, "wide.tga"},
         {"BMP of 100000 x 100000", hugeBMP, nullptr},
         {"truncated BMP", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 60), nullptr},
         {"GIF of 65535 x 65535", hugeGIF, nullptr},
