@@ -49,6 +49,47 @@ struct Resources {
     }
 };
 
+// Skips a chain of GIF data sub-blocks at p; the position after the terminator, or 0 when it runs out.
+size_t SkipSubBlocks(const uint8_t* data, size_t size, size_t p) {
+    while (p < size) {
+        uint8_t n = data[p];
+        p += 1 + size_t{n};
+        if (n == 0) return p <= size ? p : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool LibavImageDecoder::GIFHasCompleteImage(const uint8_t* data, size_t size) {
+    // Header, logical screen descriptor and global colour table, then extensions up to the first
+    // image, whose descriptor, local colour table and LZW data must all be there. The decoder
+    // allocates the whole logical screen before it looks at the data, so a cut file stops here.
+    if (!data || size < 13) return false;
+    size_t p = 13;
+    if (data[10] & 0x80) p += 3 * (size_t{2} << (data[10] & 7));
+    while (p < size) {
+        uint8_t kind = data[p];
+        if (kind == 0x21) {
+            if (p + 2 > size) return false;
+            p = SkipSubBlocks(data, size, p + 2);
+            if (p == 0) return false;
+        } else if (kind == 0x2C) {
+            if (p + 10 > size) return false;
+            uint8_t flags = data[p + 9];
+            p += 10;
+            if (flags & 0x80) p += 3 * (size_t{2} << (flags & 7));
+            if (p + 1 > size) return false;
+            return SkipSubBlocks(data, size, p + 1) != 0;  // after the LZW minimum code size
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+namespace {
+
 // Refuses frames beyond the side limit before the decoder allocates their pixels (max_pixels bounds
 // the area the same way).
 int GetBuffer(AVCodecContext* codec, AVFrame* frame, int flags) {
@@ -92,6 +133,7 @@ void Premultiply(uint8_t* row, int32_t width) {
 Ref<BitmapImage> LibavImageDecoder::Decode(ImageFileType type, const uint8_t* data, size_t size) {
     AVCodecID id = CodecFor(type);
     if (id == AV_CODEC_ID_NONE || !data) return nullptr;
+    if (type == ImageFileType::kGIF && !GIFHasCompleteImage(data, size)) return nullptr;
     Resources r;
     if (!DecodeFrame(r, id, data, size)) return nullptr;
     int w = r.frame->width, h = r.frame->height;

@@ -16,6 +16,8 @@ enum class ImageFileType : uint8_t;
 class LibavImageDecoder {
 public:
     static Ref<BitmapImage> Decode(ImageFileType type, const uint8_t* data, size_t size);
+    // Whether a GIF file holds its first image whole (blocks walked, bounded by the size).
+    static bool GIFHasCompleteImage(const uint8_t* data, size_t size);
 };
 
 }  // namespace plat

@@ -337,6 +337,10 @@ TEST(ImageSource, DamagedAndOversizedFilesFailQuickly) {
         {"BMP of 100000 x 100000", hugeBMP, nullptr},
         {"truncated BMP", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 60), nullptr},
         {"GIF of 65535 x 65535", hugeGIF, nullptr},
+        {"GIF of 7967 x 7967 without an image",
+         {'G', 'I', 'F', '8', '7', 'a', 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F,
+          0x1F, 0x1F},
+         nullptr},
         {"corrupt JPEG",
          [&] {
              std::vector<uint8_t> b = jpeg;
