@@ -118,7 +118,10 @@ TEST_F(DisplayLinkTest, ThreadTicksAtNominalRateAndStopsCleanly) {
     EXPECT_EQ(counter.ticks.load(), afterStop);
     // Restartable after a stop.
     ASSERT_TRUE(link->Start());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // A loaded machine may take a while to schedule the restarted thread.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (counter.ticks.load() == afterStop && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     link->Release();  // stops and joins
     EXPECT_GT(counter.ticks.load(), afterStop);
 }
