@@ -1,6 +1,17 @@
-// Property lists from outside: our reader against libplist's reading of the same bytes (binary
-// lists are read without libplist, and must give what it gives), and the round trip through the
-// writer.
+// Property lists from outside: our readers against libplist's reading of the same bytes, and the
+// round trip through the writer. Whatever we read, libplist must read too, to the same value.
+//
+// Where libplist reads on past what a property list can hold, ours refuses, and the input is not
+// compared further: NUL bytes; text or elements after the value (libplist appends elements after
+// </plist> to a root array); keys outside dictionaries or twice in a row (libplist makes them
+// strings); "<plist/>" or a second plist element; entities named by a prefix ("&ltx;" is '<' to
+// libplist); a '&' without ';' before more text; junk after numbers or in booleans (libplist reads
+// the leading number or ignores it); dates not in "YYYY-MM-DDTHH:MM:SSZ"; base64 with stray
+// characters, short groups or padding inside (libplist reads the bytes before its table for
+// characters above 0x7F, and reads past the data element when it starts with a comment);
+// comments or CDATA inside numbers, dates and data; a "CF$UID" dictionary whose value is not an
+// integer (libplist gives 0); unterminated comments or declarations after the value. Our limits
+// also count values that a repeated key replaces.
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -8,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/PropertyListCheck.h"
@@ -146,6 +159,28 @@ bool ReadWithLibplist(const uint8_t* data, size_t size, const PropertyListLimits
     return ok;
 }
 
+// libplist's XML parser recurses once per nested plist element without a bound: such input is not
+// given to it.
+bool SafeForLibplistXml(const uint8_t* data, size_t size, const PropertyListLimits& limits) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    size_t plists = 0;
+    for (size_t at = text.find("<plist"); at != std::string_view::npos; at = text.find("<plist", at + 1))
+        if (++plists > limits.maxDepth) return false;
+    return true;
+}
+
+// It also reads one byte past the end at times; a NUL stops it there.
+bool ReadXmlWithLibplist(const uint8_t* data, size_t size, const PropertyListLimits& limits, Value& out) {
+    if (!CheckXmlPropertyList(data, size, limits)) return false;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    plist_t root = nullptr;
+    plist_from_xml(text.c_str(), static_cast<uint32_t>(size), &root);
+    if (!root) return false;
+    bool ok = Converter(limits).Convert(root, out, 1);
+    plist_free(root);
+    return ok;
+}
+
 }  // namespace
 }  // namespace plat
 
@@ -159,6 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         plat::Value theirs;
         const bool theirsOk = plat::ReadWithLibplist(data, size, limits, theirs);
         if (ok != theirsOk || !(root == theirs)) std::abort();
+    } else if (ok && plat::SafeForLibplistXml(data, size, limits)) {
+        plat::Value theirs;
+        if (!plat::ReadXmlWithLibplist(data, size, limits, theirs) || !(root == theirs)) std::abort();
     }
     if (!ok) return 0;
     for (plat::PropertyListFormat format :

@@ -6,32 +6,12 @@
 
 #include "Platform/Foundation/Bytes.h"
 #include "Platform/Foundation/PropertyListCheck.h"
+#include "Platform/Foundation/PropertyListDate.h"
 #include "Platform/Foundation/TextEncoding.h"
 
 namespace plat {
 
 namespace {
-
-// Conversions as the x86 truncating instructions make them: out of range (or NaN) gives the
-// lowest value.
-int32_t TruncateTo32(double d) {
-    if (!(d > -2147483649.0 && d < 2147483648.0)) return INT32_MIN;
-    return static_cast<int32_t>(d);
-}
-
-int64_t TruncateTo64(double d) {
-    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return INT64_MIN;
-    return static_cast<int64_t>(d);
-}
-
-// A date as seconds and microseconds, put together again as one number: dates read this way keep
-// the values they always had.
-double DateValue(double seconds) {
-    int32_t sec = TruncateTo32(seconds);
-    double fraction = std::fabs((seconds - static_cast<double>(TruncateTo64(seconds))) * 1000000);
-    int32_t usec = TruncateTo32(fraction);
-    return static_cast<double>(sec) + usec / 1e6;
-}
 
 void AppendUnit(uint32_t cp, std::string& out) {
     uint8_t b[4];
@@ -181,7 +161,7 @@ bool BinaryPropertyListReader::DecodeObject(size_t index, uint32_t depth, Value&
                 uint64_t bits = LoadBE64(fData + pos);
                 std::memcpy(&d, &bits, sizeof d);
             }
-            out = Value(type == 0x3 ? DateValue(d) : d);
+            out = Value(type == 0x3 ? PropertyListDateValue(d) : d);
             return true;
         }
         case 0x4: {
