@@ -1,18 +1,24 @@
 // Property-list reading and writing beside raw libplist on the same bytes. Each iteration times our
-// call and the peer's call back to back; the counters give both times per iteration, their ratio
-// (ours / libplist) and our time per element, which stays flat when reading is linear.
+// call and the peer's call back to back, in CPU time of the thread; the counters give both times per
+// iteration, their ratio (ours / libplist) and our time per element, which stays flat when reading
+// is linear.
 #include <benchmark/benchmark.h>
 #include <plist/plist.h>
 
-#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "Platform/Foundation/PropertyList.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// CPU time of this thread, so that other work on a shared machine does not count.
+double ThreadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 // A composition-like list: a dictionary of a few keys and an array of `elements` items, every
 // fourth a small dictionary, the others strings, integers and reals.
@@ -58,8 +64,8 @@ void Report(benchmark::State& state, const Sample& s, int elements) {
     state.counters["ours_ns_per_element"] = s.ours / n * 1e9 / elements;
 }
 
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
+double Seconds(double a, double b) {
+    return b - a;
 }
 
 void Read(benchmark::State& state, plat::PropertyListFormat format) {
@@ -73,13 +79,13 @@ void Read(benchmark::State& state, plat::PropertyListFormat format) {
     const auto size = static_cast<uint32_t>(bytes.size());
     Sample s;
     for (auto _ : state) {
-        auto t0 = Clock::now();
+        const double t0 = ThreadSeconds();
         {
             plat::Value v;
             if (!plat::ReadPropertyList(bytes.data(), bytes.size(), v)) state.SkipWithError("read failed");
             benchmark::DoNotOptimize(v);
         }
-        auto t1 = Clock::now();
+        const double t1 = ThreadSeconds();
         {
             plist_t root = nullptr;
             if (format == plat::PropertyListFormat::Binary)
@@ -89,7 +95,7 @@ void Read(benchmark::State& state, plat::PropertyListFormat format) {
             benchmark::DoNotOptimize(root);
             plist_free(root);
         }
-        auto t2 = Clock::now();
+        const double t2 = ThreadSeconds();
         s.ours += Seconds(t0, t1);
         s.peer += Seconds(t1, t2);
         state.SetIterationTime(Seconds(t0, t2));
@@ -113,13 +119,13 @@ void Write(benchmark::State& state, plat::PropertyListFormat format) {
     }
     Sample s;
     for (auto _ : state) {
-        auto t0 = Clock::now();
+        const double t0 = ThreadSeconds();
         {
             plat::ByteArray out;
             if (!plat::WritePropertyList(list, format, out)) state.SkipWithError("write failed");
             benchmark::DoNotOptimize(out.data());
         }
-        auto t1 = Clock::now();
+        const double t1 = ThreadSeconds();
         {
             char* out = nullptr;
             uint32_t length = 0;
@@ -133,7 +139,7 @@ void Write(benchmark::State& state, plat::PropertyListFormat format) {
                 plist_to_xml_free(out);
             }
         }
-        auto t2 = Clock::now();
+        const double t2 = ThreadSeconds();
         s.ours += Seconds(t0, t1);
         s.peer += Seconds(t1, t2);
         state.SetIterationTime(Seconds(t0, t2));

@@ -9,8 +9,8 @@
 // the leading number or ignores it); dates not in "YYYY-MM-DDTHH:MM:SSZ"; base64 with stray
 // characters, short groups or padding inside (libplist reads the bytes before its table for
 // characters above 0x7F, and reads past the data element when it starts with a comment);
-// comments or CDATA inside numbers, dates and data; a "CF$UID" dictionary whose value is not an
-// integer (libplist gives 0); unterminated comments or declarations after the value. Our limits
+// comments or CDATA inside numbers, dates and data; unterminated comments or declarations after
+// the value. Our limits
 // also count values that a repeated key replaces.
 #include <plist/plist.h>
 

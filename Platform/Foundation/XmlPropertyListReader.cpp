@@ -367,7 +367,6 @@ bool XmlPropertyListReader::ReadArray(uint32_t depth, Value& out) {
 bool XmlPropertyListReader::ReadDictionary(uint32_t depth, Value& out) {
     Dictionary d;
     std::string key;
-    Kind lastKind = Kind::Other;
     for (;;) {
         if (!SkipMisc() || fPos >= fEnd || *fPos != '<') return false;
         Tag tag;
@@ -380,25 +379,18 @@ bool XmlPropertyListReader::ReadDictionary(uint32_t depth, Value& out) {
         if (!Account(key.size() + sizeof(Value))) return false;
         if (!SkipMisc() || fPos >= fEnd || *fPos != '<' || !ReadTag(tag)) return false;
         Value v;
-        if (!ReadValue(tag, depth + 1, v, &lastKind)) return false;
+        if (!ReadValue(tag, depth + 1, v)) return false;
         if (IsValidUtf8(key))
             d.Set(key, std::move(v));
         else
             d.Set(ValidUtf8(key), std::move(v));
     }
-    // A lone "CF$UID" holding an integer is a UID, read as that integer.
-    if (d.Count() == 1 && d.KeyAt(0) == "CF$UID") {
-        if (lastKind != Kind::Integer) return false;
-        out = d.ValueAt(0);
-        return true;
-    }
     out = Value(std::move(d));
     return true;
 }
 
-bool XmlPropertyListReader::ReadValue(const Tag& tag, uint32_t depth, Value& out, Kind* kind) {
+bool XmlPropertyListReader::ReadValue(const Tag& tag, uint32_t depth, Value& out) {
     if (tag.closing || depth > fLimits.maxDepth || ++fNodes > fLimits.maxNodes) return false;
-    if (kind) *kind = Kind::Other;
     const std::string_view name = tag.name;
     std::string text;
     if (name == "string") {
@@ -433,7 +425,6 @@ bool XmlPropertyListReader::ReadValue(const Tag& tag, uint32_t depth, Value& out
         int64_t v = 0;
         if (!tag.empty && !OnlySpace(text) && !ParseInteger(text, v)) return false;
         out = Value(v);
-        if (kind) *kind = Kind::Integer;
         return true;
     }
     if (name == "real") {

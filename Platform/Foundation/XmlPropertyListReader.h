@@ -28,12 +28,10 @@ private:
         bool closing = false;
         bool empty = false;
     };
-    enum class Kind : uint8_t { Other, Integer };
-
     bool SkipMisc();
     bool SkipUntil(std::string_view end, bool quotes);
     bool ReadTag(Tag& tag);
-    bool ReadValue(const Tag& tag, uint32_t depth, Value& out, Kind* kind = nullptr);
+    bool ReadValue(const Tag& tag, uint32_t depth, Value& out);
     bool ReadArray(uint32_t depth, Value& out);
     bool ReadDictionary(uint32_t depth, Value& out);
     // Text up to the closing tag of name; entities decoded when asked. parts counts the runs of

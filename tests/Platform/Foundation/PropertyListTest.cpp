@@ -247,46 +247,57 @@ std::vector<XmlCase> XmlCases() {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n";
     auto in = [](const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; };
+    Dictionary uid;
+    uid.Set("CF$UID", Value(7));
     Dictionary uidParent;
-    uidParent.Set("u", Value(7));
+    uidParent.Set("u", Value(uid));
     Dictionary keys;
     keys.Set("a&b", Value(1));
     keys.Set("c", Value(3));  // a repeated key keeps its first place
     keys.Set("d", Value(""));
     return {
-        {"declarations and comments", prolog + "<!-- c --><plist version=\"1.0\"><!-- c --><true/></plist>\n<!-- c -->",
-         Value(true)},
+        {"declarations and comments",
+         prolog + "<!-- c --><plist version=\"1.0\"><!-- c --><true/></plist>\n<!-- c -->", Value(true)},
         {"no plist element", "<string>x</string>", Value("x")},
-        {"DOCTYPE with an internal subset", "<!DOCTYPE plist [<!ENTITY x \"]\">]>" + in("<false/>"), Value(false)},
-        {"attributes with quoted '>'", "<plist version=\"1>0\"><array a=\"<>\"><integer>1</integer></array ></plist>",
+        {"DOCTYPE with an internal subset", "<!DOCTYPE plist [<!ENTITY x \"]\">]>" + in("<false/>"),
+         Value(false)},
+        {"attributes with quoted '>'",
+         "<plist version=\"1>0\"><array a=\"<>\"><integer>1</integer></array ></plist>",
          Value(ValueArray{Value(1)})},
-        {"integers", in("<array><integer> 42 </integer><integer>-0x10</integer><integer>010</integer>"
-                        "<integer>+7</integer><integer></integer><integer/>"
-                        "<integer>99999999999999999999</integer><integer>-9223372036854775809</integer>"
-                        "<integer>18446744073709551615</integer></array>"),
-         Value(ValueArray{Value(42), Value(-16), Value(8), Value(7), Value(0), Value(0),
-                          Value(int64_t{-1}), Value(INT64_MAX), Value(int64_t{-1})})},
-        {"reals", in("<array><real> 1.5e3 </real><real>0x1p3</real><real>+2</real><real/><real>-0</real></array>"),
+        {"integers",
+         in("<array><integer> 42 </integer><integer>-0x10</integer><integer>010</integer>"
+            "<integer>+7</integer><integer></integer><integer/>"
+            "<integer>99999999999999999999</integer><integer>-9223372036854775809</integer>"
+            "<integer>18446744073709551615</integer></array>"),
+         Value(ValueArray{Value(42), Value(-16), Value(8), Value(7), Value(0), Value(0), Value(int64_t{-1}),
+                          Value(INT64_MAX), Value(int64_t{-1})})},
+        {"reals",
+         in("<array><real> 1.5e3 </real><real>0x1p3</real><real>+2</real><real/><real>-0</real></array>"),
          Value(ValueArray{Value(1500.0), Value(8.0), Value(2.0), Value(0.0), Value(-0.0)})},
-        {"dates", in("<array><date>2001-01-02T00:00:00Z</date><date>1970-01-01T00:00:01Z </date>"
-                     "<date/><date> </date><date>2001-02-30T00:00:00Z</date></array>"),
+        {"dates",
+         in("<array><date>2001-01-02T00:00:00Z</date><date>1970-01-01T00:00:01Z </date>"
+            "<date/><date> </date><date>2001-02-30T00:00:00Z</date></array>"),
          Value(ValueArray{Value(86400.0), Value(-978307199.0), Value(0.0), Value(-978307200.0),
                           Value(86400.0 * 60)})},
         {"data", in("<data>\n\tQUJD\n\tRA==\n</data>"), Value(ByteArray{'A', 'B', 'C', 'D'})},
         {"empty data", in("<data>  </data>"), Value(ByteArray{})},
-        {"text", in("<string>&lt;&gt;&quot;&apos;&amp;&#65;&#x20AC;&#X1F600;<![CDATA[<&>]]><!-- x -->! &</string>"),
+        {"text",
+         in("<string>&lt;&gt;&quot;&apos;&amp;&#65;&#x20AC;&#X1F600;<![CDATA[<&>]]><!-- x -->! &</string>"),
          Value("<>\"'&A\xE2\x82\xAC\xF0\x9F\x98\x80<&>! &")},
         {"space is kept in text", in("<string>\r\n a \t</string>"), Value("\r\n a \t")},
-        {"surrogate reference", in("<string>&#xD800;x</string>"), Value("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx")},
-        {"keys", in("<dict><key>a&amp;b</key><integer>1</integer><key>c</key><integer>2</integer>"
-                    "<key>d</key><string/><key>c</key><integer>3</integer></dict>"),
+        {"surrogate reference", in("<string>&#xD800;x</string>"),
+         Value("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx")},
+        {"keys",
+         in("<dict><key>a&amp;b</key><integer>1</integer><key>c</key><integer>2</integer>"
+            "<key>d</key><string/><key>c</key><integer>3</integer></dict>"),
          Value(keys)},
         {"booleans with content", in("<array><true> </true><false><!-- x --></false></array>"),
          Value(ValueArray{Value(true), Value(false)})},
-        {"UID", in("<dict><key>u</key><dict><key>CF$UID</key><integer>7</integer></dict></dict>"),
-         Value(uidParent)},
+        {"UID dictionaries stay dictionaries",
+         in("<dict><key>u</key><dict><key>CF$UID</key><integer>7</integer></dict></dict>"), Value(uidParent)},
         {"empty containers", in("<array><array/><dict/><array></array><dict></dict></array>"),
-         Value(ValueArray{Value(ValueArray{}), Value(Dictionary{}), Value(ValueArray{}), Value(Dictionary{})})},
+         Value(
+             ValueArray{Value(ValueArray{}), Value(Dictionary{}), Value(ValueArray{}), Value(Dictionary{})})},
     };
 }
 
@@ -303,21 +314,20 @@ TEST(PropertyListTest, XmlReadsWhatLibplistReads) {
 TEST(PropertyListTest, XmlRefusesWhatLibplistReadsOddly) {
     const std::string cases[] = {
         std::string("<plist><string>a\0b</string></plist>", 36),
-        "<plist><array/></plist><string>x</string>",    // libplist appends it to the array
+        "<plist><array/></plist><string>x</string>",  // libplist appends it to the array
         "<plist><true/></plist>junk",
-        "<plist><array><key>k</key></array></plist>",   // a string to libplist
+        "<plist><array><key>k</key></array></plist>",  // a string to libplist
         "<plist><dict><key>a</key><key>b</key></dict></plist>",
         "<plist><plist><true/></plist></plist>",
-        "<plist><string>&ltx;</string></plist>",         // '<' to libplist
+        "<plist><string>&ltx;</string></plist>",  // '<' to libplist
         "<plist><string>a&b c</string></plist>",
-        "<plist><integer>12abc</integer></plist>",       // 12 to libplist
+        "<plist><integer>12abc</integer></plist>",  // 12 to libplist
         "<plist><true>yes</true></plist>",
         "<plist><date>2020-1-02T03:04:05Z</date></plist>",
-        "<plist><data>QUJ</data></plist>",               // nothing to libplist
+        "<plist><data>QUJ</data></plist>",  // nothing to libplist
         "<plist><data>QQ==QUJD</data></plist>",
-        "<plist><data>QU\xC3\xA9JD</data></plist>",      // libplist reads before its table
-        "<plist><data><!--x-->QUJD</data></plist>",      // empty to libplist
-        "<plist><dict><key>CF$UID</key><string>x</string></dict></plist>",  // 0 to libplist
+        "<plist><data>QU\xC3\xA9JD</data></plist>",  // libplist reads before its table
+        "<plist><data><!--x-->QUJD</data></plist>",  // empty to libplist
         "<plist><true/><!-- unterminated",
     };
     for (const std::string& c : cases) {
@@ -373,8 +383,8 @@ TEST(PropertyListTest, PeerPlistutilReadsXmlAsWeDo) {
     testsupport::TempDir dir;
     for (const XmlCase& c : XmlCases()) {
         SCOPED_TRACE(c.name);
-        // libplist's binary writer changes these two: invalid UTF-8 and UIDs.
-        if (std::string(c.name) == "surrogate reference" || std::string(c.name) == "UID") continue;
+        // libplist's binary writer changes invalid UTF-8.
+        if (std::string(c.name) == "surrogate reference") continue;
         dir.Write("in.plist", c.xml);
         std::string cmd = "plistutil -i " + dir.File("in.plist") + " -o " + dir.File("out.plist") + " -f bin";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
