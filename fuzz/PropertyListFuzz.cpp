@@ -7,11 +7,10 @@
 // strings); "<plist/>" or a second plist element; entities named by a prefix ("&ltx;" is '<' to
 // libplist); a '&' without ';' before more text; junk after numbers or in booleans (libplist reads
 // the leading number or ignores it); dates not in "YYYY-MM-DDTHH:MM:SSZ"; base64 with stray
-// characters, short groups or padding inside (libplist reads the bytes before its table for
-// characters above 0x7F, and reads past the data element when it starts with a comment);
-// comments or CDATA inside numbers, dates and data; unterminated comments or declarations after
-// the value. Our limits
-// also count values that a repeated key replaces.
+// characters, short groups or padding inside (libplist drops short groups, and indexes its table
+// with bytes above 0x7F as negative numbers); comments or CDATA inside numbers, dates and data
+// (data that starts with a comment is empty to libplist); unterminated comments or declarations
+// after the value. Our limits also count values that a repeated key replaces.
 #include <plist/plist.h>
 
 #include <cstddef>
