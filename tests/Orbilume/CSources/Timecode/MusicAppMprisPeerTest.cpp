@@ -1,0 +1,156 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/LAsyncLoop.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
+#include "Orbilume/CSources/Timecode/MusicAppSource.h"
+#include "Platform/Foundation/RunLoop.h"
+#include "Platform/Scripting/mpris/MprisPlayer.h"
+#include "tests/support/CommandOutput.h"
+#include "tests/support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using testsupport::CommandOutput;
+
+bool Have(const char* program) {
+    return !CommandOutput(std::string("command -v ") + program + " 2>/dev/null").empty();
+}
+
+pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void Stop(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+// mpv with its MPRIS plugin on a private session bus, playing two 20 s tones.
+class MprisPeerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
+            if (!Have(p)) GTEST_SKIP() << p << " is not installed";
+        if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
+        std::ofstream(dir.File("bus.conf"))
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:path="
+            << dir.File("bus")
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
+        bus = Spawn({"dbus-daemon", "--nofork", "--config-file=" + dir.File("bus.conf")});
+        ASSERT_GT(bus, 0);
+        for (int i = 0; i < 200 && access(dir.File("bus").c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        if (old) oldAddress = old;
+        hadAddress = old != nullptr;
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.File("bus")).c_str(), 1);
+        for (const char* name : {"a", "b"})
+            CommandOutput("sox -n -r 8000 -c 1 " + dir.File(std::string(name) + ".wav") +
+                          " synth 20 sine 440");
+        mpv = Spawn({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
+                     std::string("--script=") + kPlugin, dir.File("a.wav"), dir.File("b.wav")});
+        ASSERT_GT(mpv, 0);
+        for (int i = 0; i < 500 && Ctl("status") != "Playing"; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(Ctl("status"), "Playing");
+    }
+    void TearDown() override {
+        Stop(mpv);
+        Stop(bus);
+        if (hadAddress)
+            setenv("DBUS_SESSION_BUS_ADDRESS", oldAddress.c_str(), 1);
+        else
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    std::string Ctl(const std::string& what) {
+        std::string out = CommandOutput("playerctl -p mpv " + what + " 2>/dev/null");
+        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+        return out;
+    }
+    // Runs the main loop and its timers for a while (real time).
+    void RunFor(int ms) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
+            uint32_t now = LTimer::Now();
+            for (LMessage m = LTimer::NextExpired(now, nullptr, nullptr, true); !m.IsEmpty();
+                 m = LTimer::NextExpired(now, nullptr, nullptr, true))
+                LHandler::Dispatch(m);
+        }
+    }
+    static void Seen(void* context, TimecodeSource*) { ++*static_cast<int*>(context); }
+    static int Seconds(const Timecode& t) { return t.hours * 3600 + t.minutes * 60 + t.seconds; }
+
+    static constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
+    testsupport::TempDir dir;
+    pid_t bus = -1, mpv = -1;
+    std::string oldAddress;
+    bool hadAddress = false;
+};
+
+TEST_F(MprisPeerTest, FollowsThePositionAndCommandsReachThePlayer) {
+    std::unique_ptr<plat::MprisPlayer> player = plat::MprisPlayer::Open("mpv");
+    ASSERT_TRUE(player);
+    LAsyncLoop lock;
+    MusicAppSource source(&lock, player.get());
+    int notes = 0;
+    source.AddListener(&notes, Seen);
+    RunFor(2500);
+    EXPECT_GT(notes, 1);
+    double position = std::atof(Ctl("position").c_str());
+    EXPECT_NEAR(Seconds(source.GetTime()), position, 1.0);
+    EXPECT_EQ(source.CurrentMode(), MusicAppSource::kTracking);
+
+    source.Pause();
+    RunFor(300);
+    EXPECT_EQ(Ctl("status"), "Paused");
+    source.Play();
+    RunFor(300);
+    EXPECT_EQ(Ctl("status"), "Playing");
+
+    // No track list: the playlist is the current track, so 00:00:30 lies one track on.
+    Timecode t;
+    t.Init(30);
+    t.Set(0, 0, 30, 0);
+    source.Locate(t);
+    RunFor(800);
+    EXPECT_NE(Ctl("metadata xesam:url").find("b.wav"), std::string::npos);
+    t.Set(0, 0, 12, 0);
+    source.Locate(t);
+    RunFor(800);
+    EXPECT_NEAR(std::atof(Ctl("position").c_str()), 12.5, 1.0);
+    RunFor(1500);
+    EXPECT_NEAR(Seconds(source.GetTime()), std::atof(Ctl("position").c_str()), 1.0);
+    source.RemoveListener(&notes, Seen);
+}
+
+}  // namespace
