@@ -129,5 +129,5 @@ void OscServer::Pong(const CNetAddress& source) {
     OscWriter writer;
     writer.WriteMessage(stream, "/pong", fArgs.data(), uint32_t(fArgs.size()));
     if (stream.HasError()) return;  // would not fit: no half reply
-    if (fSocket->IsOpen()) (void)fSocket->SendTo(source, out, uint32_t(stream.End()));
+    if (fSocket->IsOpen()) (void)fSocket->SendTo(source, out, uint32_t(stream.Position()));
 }
