@@ -30,7 +30,13 @@ int COSCSender::Open(uint32_t localAddress) {
     return result;
 }
 
-void COSCSender::Close() { fPort->Close(); }
+void COSCSender::Close() {
+    fPort->Close();
+    fLoop->Lock();
+    fQueue.clear();
+    fInFlight = false;
+    fLoop->Unlock();
+}
 
 bool COSCSender::IsOpen() const { return fPort->IsOpen(); }
 
@@ -58,8 +64,11 @@ void COSCSender::SendMessage(const CNetAddress& to, const char* address, const O
 }
 
 void COSCSender::SendNext() {
-    if (fQueue.empty() || !fPort->CanSend()) return;
+    // The port is free again as soon as a send went out at once, but the packet stays first in the
+    // queue until its completion arrives: never send it twice.
+    if (fInFlight || fQueue.empty() || !fPort->CanSend()) return;
     const Packet& p = fQueue.front();
+    fInFlight = true;
     (void)fPort->Send(p.to, p.bytes.data(), uint32_t(p.bytes.size()));
 }
 
@@ -67,7 +76,8 @@ LMessage COSCSender::Handle(const LMessage& msg) {
     if (msg.sender == fPort.get()) {
         if (msg.Is(CUDPPort_Sent)) {
             fLoop->Lock();
-            if (!fQueue.empty()) fQueue.pop_front();
+            if (fInFlight && !fQueue.empty()) fQueue.pop_front();
+            fInFlight = false;
             SendNext();
             fLoop->Unlock();
             Send(COSCSender_UDP_SentA);

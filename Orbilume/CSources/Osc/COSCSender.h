@@ -52,4 +52,5 @@ private:
     std::unique_ptr<CUDPPort> fPort;
     std::deque<Packet> fQueue;  // the first is in flight
     uint64_t fDropped = 0;
+    bool fInFlight = false;
 };
