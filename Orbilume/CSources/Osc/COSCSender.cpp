@@ -38,12 +38,16 @@ void COSCSender::Close() {
     fLoop->Unlock();
 }
 
-bool COSCSender::IsOpen() const { return fPort->IsOpen(); }
+bool COSCSender::IsOpen() const {
+    return fPort->IsOpen();
+}
 
-uint16_t COSCSender::LocalPort() const { return fPort->LocalPort(); }
+uint16_t COSCSender::LocalPort() const {
+    return fPort->LocalPort();
+}
 
-void COSCSender::SendMessage(const CNetAddress& to, const char* address, const OscArg* args,
-                             uint32_t count, bool callerHoldsLock) {
+void COSCSender::SendMessage(const CNetAddress& to, const char* address, const OscArg* args, uint32_t count,
+                             bool callerHoldsLock) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!fPort->IsOpen()) return;
     if (!callerHoldsLock) fLoop->Lock();

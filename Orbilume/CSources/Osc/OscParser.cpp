@@ -42,7 +42,9 @@ void OscParser::Reset() {
     fEnclosingEnds.clear();
 }
 
-int32_t OscParser::Int() const { return int32_t(plat::LoadBE32(fBytes)); }
+int32_t OscParser::Int() const {
+    return int32_t(plat::LoadBE32(fBytes));
+}
 
 float OscParser::Float() const {
     uint32_t bits = plat::LoadBE32(fBytes);
@@ -51,7 +53,9 @@ float OscParser::Float() const {
     return f;
 }
 
-uint64_t OscParser::TimeTag() const { return plat::LoadBE64(fBytes); }
+uint64_t OscParser::TimeTag() const {
+    return plat::LoadBE64(fBytes);
+}
 
 // The element (or the bundle being read) whose end the position has reached is finished: go on
 // with the next element of the enclosing bundle.

@@ -12,12 +12,12 @@
 class OscParser {
 public:
     enum : int {
-        kNeedMore = 0,     // bytes up to the limit used up (or the packet is finished)
-        kBadMessage = 1,   // no type-tag string, an unknown tag, or bundles nested too deep
-        kMessageStart = 2, // address and type tags complete
-        kArgument = 3,     // one argument ready; for 's' and 'b' the cursor is at its first byte
-        kMessageEnd = 4,   // the message is complete
-        kBundle = 5,       // "#bundle" and its time tag read
+        kNeedMore = 0,      // bytes up to the limit used up (or the packet is finished)
+        kBadMessage = 1,    // no type-tag string, an unknown tag, or bundles nested too deep
+        kMessageStart = 2,  // address and type tags complete
+        kArgument = 3,      // one argument ready; for 's' and 'b' the cursor is at its first byte
+        kMessageEnd = 4,    // the message is complete
+        kBundle = 5,        // "#bundle" and its time tag read
     };
     static constexpr uint32_t kMaxDepth = 128;
 
@@ -58,6 +58,6 @@ private:
     uint8_t fState = 0;
     uint8_t fTag = 0;
     uint8_t fCollected = 0;
-    uint32_t fNextTag = 0;  // index of the next type tag (a type-tag string may exceed 255)
+    uint32_t fNextTag = 0;                 // index of the next type tag (a type-tag string may exceed 255)
     std::vector<uint64_t> fEnclosingEnds;  // ends of the bundles whose elements are being read
 };

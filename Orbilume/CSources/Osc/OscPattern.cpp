@@ -5,7 +5,9 @@
 namespace {
 constexpr int kEnd = -1;
 
-bool IsSpecial(uint8_t c) { return c && std::strchr("!#*,-/?[]{}", c) != nullptr; }
+bool IsSpecial(uint8_t c) {
+    return c && std::strchr("!#*,-/?[]{}", c) != nullptr;
+}
 }  // namespace
 
 class OscPattern::Compiler {
@@ -206,8 +208,7 @@ void OscPattern::Compile(const char* pattern) {
 
 bool OscPattern::BracketPasses(const State& s, uint8_t c) const {
     bool in = std::memchr(s.text.data(), c, s.text.size()) != nullptr;
-    for (size_t i = 0; !in && i + 1 < s.ranges.size(); i += 2)
-        in = c >= s.ranges[i] && c <= s.ranges[i + 1];
+    for (size_t i = 0; !in && i + 1 < s.ranges.size(); i += 2) in = c >= s.ranges[i] && c <= s.ranges[i + 1];
     return s.kind == '[' ? in : !in;
 }
 

@@ -32,17 +32,25 @@ int OscServer::Open(uint16_t port, uint32_t localAddress) {
     return 0;
 }
 
-void OscServer::Close() { fSocket->Close(); }
+void OscServer::Close() {
+    fSocket->Close();
+}
 
-bool OscServer::IsOpen() const { return fSocket->IsOpen(); }
+bool OscServer::IsOpen() const {
+    return fSocket->IsOpen();
+}
 
-uint16_t OscServer::LocalPort() const { return fSocket->LocalPort(); }
+uint16_t OscServer::LocalPort() const {
+    return fSocket->LocalPort();
+}
 
 void OscServer::Ready(void* self, int event) {
     if (event == CUdpSocket::kReadable) static_cast<OscServer*>(self)->fSignal->Signal();
 }
 
-void OscServer::Perform(void* self) { static_cast<OscServer*>(self)->ReceivePass(); }
+void OscServer::Perform(void* self) {
+    static_cast<OscServer*>(self)->ReceivePass();
+}
 
 void OscServer::ReceivePass() {
     for (uint32_t i = 0; i < kDatagramsPerPass; ++i) {

@@ -20,9 +20,13 @@ void OscWriter::WriteString(const char* text) {
     fStream->Put(kZeros, 4 - n % 4);
 }
 
-void OscWriter::WriteTagStart() { fStream->PutU8(','); }
+void OscWriter::WriteTagStart() {
+    fStream->PutU8(',');
+}
 
-void OscWriter::WriteTag(char tag) { fStream->PutU8(uint8_t(tag)); }
+void OscWriter::WriteTag(char tag) {
+    fStream->PutU8(uint8_t(tag));
+}
 
 void OscWriter::PadTags() {
     fStream->PutU8(0);

@@ -25,7 +25,6 @@ public:
     void WriteMessage(CStream& stream, const char* address, const OscArg* args, uint32_t count);
 
 private:
-
     CStream* fStream = nullptr;
     uint64_t fStart = 0;
 };

@@ -7,7 +7,9 @@
 // Hand-made OSC bytes for the tests.
 namespace osctest {
 
-inline std::string B(const char* bytes, size_t n) { return std::string(bytes, n); }
+inline std::string B(const char* bytes, size_t n) {
+    return std::string(bytes, n);
+}
 
 inline std::string BE32(uint32_t v) {
     char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};

@@ -108,14 +108,13 @@ TEST(OscParser, EventsOfPackets) {
         {"bad message in a bundle drops only itself",
          osctest::Bundle(5, {B("/x\0\0,d\0\0", 8) + osctest::BE32(0) + osctest::BE32(0), ai1}),
          "5 2:/x,d 1 2:/a,i i=1 4"},
-        {"element cut at its enclosing end",
-         osctest::Bundle(5, {osctest::Bundle(9, {ai1}, 0, 8), pingIfs}),
+        {"element cut at its enclosing end", osctest::Bundle(5, {osctest::Bundle(9, {ai1}, 0, 8), pingIfs}),
          "5 5 2:/a,i i=1 4 2:/ping,ifs i=1 f=2.5 s=x 4"},
         {"blob longer than its element never completes",
          osctest::Bundle(5, {B("/d\0\0,b\0\0", 8) + osctest::BE32(0xfffffff0u) + "abcd", ai1}),
          "5 2:/d,b b4294967280 2:/a,i i=1 4"},
-        {"string running past its element",
-         osctest::Bundle(5, {B("/s\0\0,s\0\0abcd", 12), ai1}), "5 2:/s,s s=abcd 2:/a,i i=1 4"},
+        {"string running past its element", osctest::Bundle(5, {B("/s\0\0,s\0\0abcd", 12), ai1}),
+         "5 2:/s,s s=abcd 2:/a,i i=1 4"},
         {"element size zero", osctest::Bundle(5, {std::string(), ai1}), "5 2:/a,i i=1 4"},
     };
     for (const auto& c : cases) {
@@ -179,11 +178,13 @@ TEST(OscWriter, BytesOfMessages) {
         {"/b", {OscArg::Blob(eight, 8)}, B("/b\0\0,b\0\0\0\0\0\x08\1\2\3\4\5\6\7\x08", 20)},
         {"/f", {OscArg::Float(1.0f)}, B("/f\0\0,f\0\0\x3f\x80\0\0", 12)},
         {"/s", {OscArg::Text("abcd")}, B("/s\0\0,s\0\0abcd\0\0\0\0", 16)},
-        {"/x", {OscArg::Flag('T'), OscArg::Flag('F'), OscArg::Flag('N'), OscArg::Flag('I')},
+        {"/x",
+         {OscArg::Flag('T'), OscArg::Flag('F'), OscArg::Flag('N'), OscArg::Flag('I')},
          B("/x\0\0,TFNI\0\0\0", 12)},
         {"/t", {OscArg::TimeTag(0x0102030405060708ull)}, B("/t\0\0,t\0\0\1\2\3\4\5\6\7\x08", 16)},
     };
-    for (const auto& c : cases) EXPECT_EQ(osctest::Hex(Message(c.address, c.args)), osctest::Hex(c.bytes)) << c.address;
+    for (const auto& c : cases)
+        EXPECT_EQ(osctest::Hex(Message(c.address, c.args)), osctest::Hex(c.bytes)) << c.address;
 }
 
 TEST(OscWriter, PaddingCountsFromThePacketStart) {

@@ -51,8 +51,11 @@ TEST(OscPeer, WriterBytesEqualOscsendOutput) {
         {"/neg i -7", "/neg", {OscArg::Int(-7)}},
         {"/layer/1/opacity f 0.5", "/layer/1/opacity", {OscArg::Float(0.5f)}},
         {"/text s abcd", "/text", {OscArg::Text("abcd")}},
-        {"/flags TFNI", "/flags", {OscArg::Flag('T'), OscArg::Flag('F'), OscArg::Flag('N'), OscArg::Flag('I')}},
-        {"/mix ifsT 3 -2.25 hello", "/mix",
+        {"/flags TFNI",
+         "/flags",
+         {OscArg::Flag('T'), OscArg::Flag('F'), OscArg::Flag('N'), OscArg::Flag('I')}},
+        {"/mix ifsT 3 -2.25 hello",
+         "/mix",
          {OscArg::Int(3), OscArg::Float(-2.25f), OscArg::Text("hello"), OscArg::Flag('T')}},
     };
     for (const auto& c : cases) {

@@ -99,8 +99,8 @@ TEST_F(OscServerTest, BlobRunningPastItsElementIsNeverDelivered) {
 
 TEST_F(OscServerTest, MalformedDatagramsAreDroppedAndTheNextIsRead) {
     const std::string bad[] = {
-        B("/x\0\0", 4) + BE32(1),        // no type tags
-        B("/x\0\0,i\0\0\0\0", 10),       // cut short
+        B("/x\0\0", 4) + BE32(1),                               // no type tags
+        B("/x\0\0,i\0\0\0\0", 10),                              // cut short
         B("#bundle\0\0\0\0\0\0\0\0\1", 16) + BE32(0x7fffffff),  // element size past the end
         std::string(1536, '\xff'),
     };
