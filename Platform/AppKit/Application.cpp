@@ -161,10 +161,7 @@ int Application::Run(int argc, char** argv) {
         Event ev;
         if (WaitForEvent(kAnyEventMask, ClockNow() + kDistantFuture, kRunLoopDefaultMode, true, &ev, true))
             SendEvent(ev);
-        std::vector<Window*> shown(fOrder);
-        for (Window* w : shown) w->Retain();
-        for (Window* w : shown) w->Display();
-        for (Window* w : shown) w->Release();
+        DisplayWindowsIfNeeded();
     }
     {
         AutoreleasePool pool;
@@ -238,6 +235,8 @@ bool Application::WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode
     for (;;) {
         if (TakeEvent(mask, dequeue, out)) return true;
         if (stopForLoop && (fTerminateAsked || fNeedsUpdate)) return false;
+        // What timers and handlers invalidated appears before the wait.
+        DisplayWindowsIfNeeded();
         double left = untilDate - ClockNow();
         if (left <= 0) {
             if (polled) return false;
@@ -247,6 +246,14 @@ bool Application::WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode
         }
         RunLoop::Main()->RunInMode(mode, left, true);
     }
+}
+
+void Application::DisplayWindowsIfNeeded() {
+    PLAT_DCHECK_MAIN_THREAD();
+    std::vector<Ref<Window>> shown;
+    for (Window* w : fOrder)
+        if (w->NeedsDisplay()) shown.push_back(RetainRef(w));
+    for (const Ref<Window>& w : shown) w->Display();
 }
 
 void Application::SetWindowsNeedUpdate(bool needed) {
@@ -267,15 +274,20 @@ void Application::SendEvent(const Event& event) {
     fCurrent = &event;
     switch (event.type) {
         case EventType::kKeyDown:
-            if (fKeyHook && fKeyHook(event, fKeyHookContext)) break;
-            if (fKey && fKey->ContentView()) fKey->ContentView()->KeyDown(event);
-            break;
         case EventType::kKeyUp:
-            if (fKey && fKey->ContentView()) fKey->ContentView()->KeyUp(event);
+        case EventType::kFlagsChanged: {
+            if (event.type == EventType::kKeyDown && fKeyHook && fKeyHook(event, fKeyHookContext)) break;
+            View* responder = fKey ? fKey->FirstResponder() : nullptr;
+            if (!responder) break;
+            Ref<View> keep = RetainRef(responder);
+            if (event.type == EventType::kKeyDown)
+                responder->KeyDown(event);
+            else if (event.type == EventType::kKeyUp)
+                responder->KeyUp(event);
+            else
+                responder->FlagsChanged(event);
             break;
-        case EventType::kFlagsChanged:
-            if (fKey && fKey->ContentView()) fKey->ContentView()->FlagsChanged(event);
-            break;
+        }
         default:
             if (event.IsMouse()) {
                 if (Window* w = WindowWithNumber(event.windowNumber)) DispatchMouse(w, event);
@@ -289,12 +301,26 @@ void Application::DispatchMouse(Window* w, const Event& event) {
     if (w->IgnoresMouseEvents() || !w->IsVisible()) return;
     View* content = w->ContentView();
     if (!content) return;
-    if ((event.type == EventType::kLeftMouseDown || event.type == EventType::kRightMouseDown) &&
-        !w->IsKeyWindow() && w->CanBecomeKey())
-        w->MakeKeyAndOrderFront();
+    const bool press = event.type == EventType::kLeftMouseDown || event.type == EventType::kRightMouseDown;
     View* target = content->HitTest(event.location);
+    Ref<View> keep = RetainRef(target);
+    if (press && !w->IsKeyWindow() && w->CanBecomeKey()) {
+        // A press in a window that is not key activates it; the view decides whether the window comes
+        // to the front and whether the press also goes on.
+        if (target && target->ShouldDelayWindowOrdering(event)) {
+            w->MakeKeyWindow();
+            w->MakeMainWindow();
+        } else {
+            w->MakeKeyAndOrderFront();
+        }
+        if (!target || !target->AcceptsFirstMouse(event)) return;
+    }
     if (!target) return;
-    target->Retain();
+    const bool context = event.type == EventType::kRightMouseDown ||
+                         (event.type == EventType::kLeftMouseDown && (event.modifierFlags & kControlKeyMask));
+    // Pop-up menus come later; the press is delivered as usual either way.
+    if (context) (void)target->MenuForEvent(event);
+    if (target->GetWindow() != w) return;
     switch (event.type) {
         case EventType::kLeftMouseDown:
             target->MouseDown(event);
@@ -320,7 +346,6 @@ void Application::DispatchMouse(Window* w, const Event& event) {
         default:
             break;
     }
-    target->Release();
 }
 
 Application::ModalSession* Application::BeginModalSession(Window* window) {

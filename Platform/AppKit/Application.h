@@ -86,6 +86,8 @@ public:
     const Event* CurrentEvent() const { return fCurrent; }
     int64_t NextEventNumber() { return ++fEventNumber; }
 
+    // Draws the visible windows that need it (nothing inside a draw pass).
+    void DisplayWindowsIfNeeded();
     void SetWindowsNeedUpdate(bool needed);
     // Runs the update cycle now (WillUpdate to the delegate).
     void UpdateWindows();

@@ -8,6 +8,7 @@
 
 namespace plat {
 
+class Cursor;
 class GLPixelFormat;
 class GLSurface;
 class Window;
@@ -39,6 +40,10 @@ public:
     virtual uint32_t ModifierFlags() const = 0;
     virtual void WindowChanged(Window* window, WindowChange change) = 0;
     virtual void Beep() {}
+    // Shows the cursor over the application's windows (null: the arrow).
+    virtual void SetCursor(const Cursor* /*cursor*/) {}
+    // Seconds within which a second press counts as a double click.
+    virtual double DoubleClickInterval() const { return 0.5; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
     // draw into its windows, an offscreen surface of that size.
     virtual GLSurface* CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width, int32_t height);

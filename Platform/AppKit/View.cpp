@@ -5,8 +5,29 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
+#include "Platform/Graphics/DrawContext.h"
 
 namespace plat {
+
+namespace {
+// The draw pass running now (one at a time, on the main thread).
+View* gFocusView = nullptr;
+Rect gBeingDrawn;
+DrawContext* gPassContext = nullptr;
+}  // namespace
+
+DrawContext* CurrentDrawContext() {
+    return gPassContext;
+}
+
+View* View::FocusView() {
+    return gFocusView;
+}
+
+std::vector<Rect> View::RectsBeingDrawn() const {
+    if (gFocusView != this || gBeingDrawn.IsEmpty()) return {};
+    return {gBeingDrawn};
+}
 
 View* View::Create(const Rect& frame) {
     PLAT_DCHECK_MAIN_THREAD();
@@ -87,14 +108,54 @@ void View::SetNeedsDisplayInRect(const Rect& rect) {
 
 void View::DisplayIfNeeded() {
     PLAT_DCHECK_MAIN_THREAD();
+    Window* w = GetWindow();
+    DrawContext* ctx = w ? w->BackingStore() : nullptr;
+    // The part of this view its ancestors leave visible, in content coordinates.
+    auto frameInContent = [](const View* v) -> Rect {
+        if (!v->fSuperview) return {0, 0, v->fFrame.width, v->fFrame.height};
+        Point p = v->fSuperview->ConvertToContent({v->fFrame.x, v->fFrame.y});
+        return {p.x, p.y, v->fFrame.width, v->fFrame.height};
+    };
+    Rect visible = frameInContent(this);
+    for (const View* v = fSuperview; v; v = v->fSuperview) visible = visible.Intersection(frameInContent(v));
+    DrawPass(ctx, visible);
+}
+
+void View::DrawPass(DrawContext* ctx, const Rect& visible) {
     Retain();
+    Point o = ConvertToContent({0, 0});
     if (NeedsDisplay()) {
         Rect dirty = fDirty;
         fDirty = {};
-        DrawRect(dirty);
+        Rect shown = Rect{dirty.x + o.x, dirty.y + o.y, dirty.width, dirty.height}.Intersection(visible);
+        if (!shown.IsEmpty()) {
+            Rect own{shown.x - o.x, shown.y - o.y, shown.width, shown.height};
+            View* outerView = gFocusView;
+            Rect outerRect = gBeingDrawn;
+            DrawContext* outerCtx = gPassContext;
+            gFocusView = this;
+            gBeingDrawn = own;
+            gPassContext = ctx;
+            if (ctx) {
+                ctx->SaveGState();
+                ctx->ClipToRects(&shown, 1);
+                ctx->TranslateCTM(o.x, o.y);
+            }
+            DrawRect(own);
+            if (ctx) ctx->RestoreGState();
+            gFocusView = outerView;
+            gBeingDrawn = outerRect;
+            gPassContext = outerCtx;
+        }
     }
     std::vector<View*> subs(fSubviews);
-    for (View* v : subs) v->DisplayIfNeeded();
+    for (View* v : subs) {
+        v->Retain();
+        Rect f = v->fFrame;
+        Rect inContent{f.x + o.x, f.y + o.y, f.width, f.height};
+        if (v->fSuperview == this) v->DrawPass(ctx, inContent.Intersection(visible));
+        v->Release();
+    }
     Release();
 }
 
@@ -140,6 +201,9 @@ void View::KeyUp(const Event& e) {
 }
 void View::FlagsChanged(const Event& e) {
     if (fSuperview) fSuperview->FlagsChanged(e);
+}
+void View::DoCommandBySelector(const char* selector) {
+    if (fSuperview) fSuperview->DoCommandBySelector(selector);
 }
 
 }  // namespace plat

@@ -7,7 +7,9 @@
 
 namespace plat {
 
+class DrawContext;
 struct Event;
+class Menu;
 class Window;
 
 // A rectangle of a window's content. The frame is in the superview's coordinates, the bounds in
@@ -37,8 +39,14 @@ public:
     Rect DirtyRect() const { return fDirty; }
     void SetNeedsDisplay(bool needs);
     void SetNeedsDisplayInRect(const Rect& rect);
-    // Draws the dirty part of this view and its subviews (clears the dirty areas).
+    // Draws the dirty part of this view and its subviews (clears the dirty areas): in a window, into
+    // its backing store, each view clipped to its frame and its ancestors'.
     void DisplayIfNeeded();
+
+    // During a draw pass (inside DrawRect): the view being drawn, its rectangles being drawn (own
+    // coordinates) and the context drawn into (its transformation maps the view's own coordinates).
+    static View* FocusView();
+    std::vector<Rect> RectsBeingDrawn() const;
 
     // The deepest view containing the point (given in the superview's coordinates), or null.
     virtual View* HitTest(Point inSuperview);
@@ -60,6 +68,14 @@ public:
     virtual void KeyDown(const Event& event);
     virtual void KeyUp(const Event& event);
     virtual void FlagsChanged(const Event& event);
+    // A command of the text system ("insertNewline:", ...); the default passes it to the superview.
+    virtual void DoCommandBySelector(const char* selector);
+    // A press in a window that is not key: true keeps the window where it is in the order.
+    virtual bool ShouldDelayWindowOrdering(const Event&) { return false; }
+    // A press in a window that is not key: false only activates the window.
+    virtual bool AcceptsFirstMouse(const Event&) { return false; }
+    // A context press (right, or left with Control): the menu to pop up, or null.
+    virtual Menu* MenuForEvent(const Event&) { return nullptr; }
 
 protected:
     explicit View(const Rect& frame) : fFrame(frame) {}
@@ -68,6 +84,7 @@ protected:
 private:
     friend class Window;
     void AttachWindow(Window* window) { fWindow = window; }
+    void DrawPass(DrawContext* ctx, const Rect& visible);
 
     Rect fFrame;
     Point fBoundsOrigin;
@@ -78,5 +95,8 @@ private:
     DrawCallback fDraw = nullptr;
     void* fDrawContext = nullptr;
 };
+
+// The context of the draw pass running now, null outside one.
+DrawContext* CurrentDrawContext();
 
 }  // namespace plat

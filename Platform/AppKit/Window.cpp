@@ -5,12 +5,22 @@
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/Foundation/Check.h"
+#include "Platform/Graphics/DrawContext.h"
+
+#include <cmath>
+#include <vector>
 
 namespace plat {
 
 namespace {
 
 int64_t gNextNumber = 0;
+bool gInPass = false;
+
+int32_t Pixels(double v) {
+    double c = std::ceil(v);
+    return c < 1 ? 1 : c > 16384 ? 16384 : int32_t(c);
+}
 
 double TitleBar(uint32_t style) {
     if (!(style & kTitledWindowMask)) return 0;
@@ -46,6 +56,7 @@ Window::Window(const Rect& contentRect, uint32_t style, bool panel)
 Window::~Window() {
     Application::Shared()->WindowGone(this);
     Tell(this, Backend::kDestroyed);
+    fFirstResponder = nullptr;
     if (fContentView) {
         fContentView->AttachWindow(nullptr);
         fContentView->Release();
@@ -94,6 +105,13 @@ void Window::SetFrame(const Rect& frame, bool display) {
     if (fContentView) {
         Rect c = ContentRect();
         fContentView->SetFrame({0, 0, c.width, c.height});
+    }
+    if (fBacking) {
+        Rect c = ContentRect();
+        if (fBacking->Width() != Pixels(c.width) || fBacking->Height() != Pixels(c.height)) {
+            fBacking = nullptr;
+            if (fContentView) fContentView->SetNeedsDisplay(true);
+        }
     }
     Tell(this, Backend::kFrame);
     if (fDelegate && (old.width != frame.width || old.height != frame.height))
@@ -213,7 +231,55 @@ void Window::SetFloatingPanel(bool floating) {
 
 void Window::Display() {
     PLAT_DCHECK_MAIN_THREAD();
-    if (fContentView && fVisible) fContentView->DisplayIfNeeded();
+    if (!fContentView || !fVisible || gInPass) return;
+    Ref<Window> keep = RetainRef(this);
+    gInPass = true;
+    fContentView->DisplayIfNeeded();
+    gInPass = false;
+}
+
+bool Window::NeedsDisplay() const {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!fContentView) return false;
+    std::vector<const View*> stack{fContentView};
+    while (!stack.empty()) {
+        const View* v = stack.back();
+        stack.pop_back();
+        if (v->NeedsDisplay()) return true;
+        for (const View* s : v->Subviews()) stack.push_back(s);
+    }
+    return false;
+}
+
+DrawContext* Window::BackingStore() {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!fBacking) {
+        Rect c = ContentRect();
+        fBacking = Adopt(DrawContext::CreateImage(Pixels(c.width), Pixels(c.height)));
+    }
+    return fBacking.get();
+}
+
+View* Window::FirstResponder() const {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (fFirstResponder && fFirstResponder->GetWindow() == this) return fFirstResponder.get();
+    return fContentView;
+}
+
+bool Window::MakeFirstResponder(View* view) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (view && view->GetWindow() != this) return false;
+    fFirstResponder = RetainRef(view);
+    return true;
+}
+
+Size Window::ResizeByUser(Size proposed) {
+    PLAT_DCHECK_MAIN_THREAD();
+    Size size = fDelegate ? fDelegate->WindowWillResize(this, proposed) : proposed;
+    if (!(size.width >= 0)) size.width = 0;
+    if (!(size.height >= 0)) size.height = 0;
+    SetFrame({fFrame.x, fFrame.y, size.width, size.height}, false);
+    return size;
 }
 
 void Window::ContentNeedsDisplay(const Rect&) {

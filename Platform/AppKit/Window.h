@@ -9,6 +9,7 @@
 
 namespace plat {
 
+class DrawContext;
 class View;
 class Window;
 
@@ -130,8 +131,21 @@ public:
     bool HidesOnDeactivate() const { return fHidesOnDeactivate; }
     void SetHidesOnDeactivate(bool flag) { fHidesOnDeactivate = flag; }
 
-    // Draws every view that needs display now.
+    // Draws every view that needs display now, into the backing store (never inside another pass).
     void Display();
+    bool NeedsDisplay() const;
+    // The image of the content area that draw passes paint into, sized with the content (at least
+    // 1×1); made on first use.
+    DrawContext* BackingStore();
+
+    // The view that key events reach: the content view unless another view of the window was made
+    // first responder. False when the view is not in this window.
+    View* FirstResponder() const;
+    bool MakeFirstResponder(View* view);
+
+    // A size change the user made (the backend saw it): the delegate's WindowWillResize answer is
+    // applied, keeping the frame's top-left. Answers the frame size applied.
+    Size ResizeByUser(Size proposedFrameSize);
     // Called by views: an area of the content needs drawing.
     void ContentNeedsDisplay(const Rect& area);
 
@@ -167,6 +181,8 @@ private:
     bool fOpaque = true;
     WindowDelegate* fDelegate = nullptr;
     View* fContentView = nullptr;
+    Ref<View> fFirstResponder;
+    Ref<DrawContext> fBacking;
     void* fBackendData = nullptr;
 };
 

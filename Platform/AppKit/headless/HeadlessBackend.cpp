@@ -85,6 +85,15 @@ void HeadlessBackend::WindowChanged(Window*, WindowChange change) {
     if (change < kCount) ++fChanges[change];
 }
 
+void HeadlessBackend::SetCursor(const Cursor* cursor) {
+    fCursor = cursor ? RetainRef(cursor) : Ref<const Cursor>(Cursor::Arrow());
+    ++fCursorSets;
+}
+
+void HeadlessBackend::UserResize(Window* window, Size frameSize) {
+    if (window) window->ResizeByUser(frameSize);
+}
+
 void HeadlessBackend::Inject(Event e, bool atStart) {
     Application* app = Application::Shared();
     e.timestamp = ClockNow();

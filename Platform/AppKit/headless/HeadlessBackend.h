@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Event.h"
 
 namespace plat {
@@ -26,6 +27,8 @@ public:
     uint32_t ModifierFlags() const override { return fModifiers; }
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override { ++fBeeps; }
+    void SetCursor(const Cursor* cursor) override;
+    double DoubleClickInterval() const override { return fDoubleClick; }
 
     // A screen whose visible frame leaves out a bar of the given height at its top.
     static Screen MakeScreen(uint32_t displayId, const Rect& frame, double barHeight);
@@ -48,6 +51,14 @@ public:
     uint32_t ChangeCount(WindowChange change) const { return change < kCount ? fChanges[change] : 0; }
     uint32_t Beeps() const { return fBeeps; }
 
+    // The cursor set last (null before any), and how many times one was set.
+    const Cursor* CurrentCursor() const { return fCursor.get(); }
+    uint32_t CursorSets() const { return fCursorSets; }
+    void SetDoubleClickInterval(double seconds) { fDoubleClick = seconds; }
+
+    // A resize by the user: the window's delegate is asked (WindowWillResize) and its answer applied.
+    static void UserResize(Window* window, Size frameSize);
+
 private:
     static constexpr uint32_t kCount = kDestroyed + 1;
     std::vector<Screen> fScreens;
@@ -55,6 +66,9 @@ private:
     uint32_t fModifiers = 0;
     uint32_t fChanges[kCount] = {};
     uint32_t fBeeps = 0;
+    Ref<const Cursor> fCursor;
+    uint32_t fCursorSets = 0;
+    double fDoubleClick = 0.5;
 };
 
 }  // namespace plat::headless

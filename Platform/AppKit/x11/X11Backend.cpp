@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
@@ -42,32 +43,112 @@ std::string Utf8(uint32_t c) {
     return std::string(reinterpret_cast<const char*>(b), EncodeUtf8Char(c, b));
 }
 
-// The characters of a key the way the application expects them (function keys in the private
-// range, Return as CR, BackSpace as DEL).
+// The Unicode character of a keysym, 0 when it has none: Latin-1 keysyms are their code points,
+// 0x01000000 + c is c, and a few legacy keysyms are mapped by hand.
+uint32_t KeysymCharacter(KeySym sym) {
+    if ((sym >= 0x20 && sym <= 0x7e) || (sym >= 0xa0 && sym <= 0xff)) return uint32_t(sym);
+    if (sym >= 0x01000100 && sym <= 0x0110ffff) return uint32_t(sym - 0x01000000);
+    if (sym >= XK_KP_0 && sym <= XK_KP_9) return uint32_t('0' + (sym - XK_KP_0));
+    switch (sym) {
+        case XK_EuroSign:
+            return 0x20ac;
+        case XK_KP_Space:
+            return ' ';
+        case XK_KP_Multiply:
+            return '*';
+        case XK_KP_Add:
+            return '+';
+        case XK_KP_Subtract:
+            return '-';
+        case XK_KP_Decimal:
+            return '.';
+        case XK_KP_Divide:
+            return '/';
+        case XK_KP_Equal:
+            return '=';
+        default:
+            return 0;
+    }
+}
+
+// The characters of a key the way the application expects them: UTF-8 from the keysym whatever the
+// process locale, function keys in the private range, Return as CR, BackSpace as DEL.
 std::string KeyText(XKeyEvent* key) {
     char buf[32];
     KeySym sym = 0;
     int n = XLookupString(key, buf, sizeof buf, &sym, nullptr);
+    if (sym >= XK_F1 && sym <= XK_F12) return Utf8(0xF704 + uint32_t(sym - XK_F1));
     switch (sym) {
         case XK_Up:
+        case XK_KP_Up:
             return Utf8(0xF700);
         case XK_Down:
+        case XK_KP_Down:
             return Utf8(0xF701);
         case XK_Left:
+        case XK_KP_Left:
             return Utf8(0xF702);
         case XK_Right:
+        case XK_KP_Right:
             return Utf8(0xF703);
+        case XK_Delete:
+        case XK_KP_Delete:
+            return Utf8(0xF728);
+        case XK_Home:
+        case XK_KP_Home:
+            return Utf8(0xF729);
+        case XK_End:
+        case XK_KP_End:
+            return Utf8(0xF72B);
+        case XK_Prior:
+        case XK_KP_Prior:
+            return Utf8(0xF72C);
+        case XK_Next:
+        case XK_KP_Next:
+            return Utf8(0xF72D);
         case XK_Return:
-        case XK_KP_Enter:
             return "\r";
+        case XK_KP_Enter:
+            return "\x03";
         case XK_BackSpace:
             return "\x7f";
+        case XK_Escape:
+            return "\x1b";
+        case XK_Tab:
+            return "\t";
         case XK_ISO_Left_Tab:
             return "\x19";
         default:
             break;
     }
-    return std::string(buf, size_t(std::max(n, 0)));
+    // Control characters (Control held) come from Xlib; everything else from the keysym.
+    if (n == 1 && (uint8_t(buf[0]) < 0x20 || buf[0] == 0x7f)) return std::string(buf, 1);
+    uint32_t c = KeysymCharacter(sym);
+    return c ? Utf8(c) : std::string();
+}
+
+// The modifier mask a modifier key changes, 0 for other keys.
+unsigned ModifierOfKey(KeySym sym) {
+    switch (sym) {
+        case XK_Shift_L:
+        case XK_Shift_R:
+            return ShiftMask;
+        case XK_Control_L:
+        case XK_Control_R:
+            return ControlMask;
+        case XK_Alt_L:
+        case XK_Alt_R:
+        case XK_Meta_L:
+        case XK_Meta_R:
+            return Mod1Mask;
+        case XK_Super_L:
+        case XK_Super_R:
+            return Mod4Mask;
+        case XK_Caps_Lock:
+            return LockMask;
+        default:
+            return 0;
+    }
 }
 
 Rect ContentOf(const Window* w) {
@@ -183,6 +264,11 @@ uint32_t X11Backend::ModifierFlags() const {
     return Flags(mask);
 }
 
+void X11Backend::SetCursor(const Cursor* cursor) {
+    PLAT_DCHECK_MAIN_THREAD();
+    fCursor = cursor ? RetainRef(cursor) : Ref<const Cursor>(Cursor::Arrow());
+}
+
 void X11Backend::Beep() {
     PLAT_DCHECK_MAIN_THREAD();
     XBell(fDisplay, 0);
@@ -220,6 +306,7 @@ void X11Backend::Create(Window* window) {
     XSetWMNormalHints(fDisplay, xw, &hints);
     StoreTitle(xw, window->Title());
     fWindows[xw] = window;
+    fAskedSizes[xw] = {c.width, c.height};
 }
 
 // Window managers show the UTF-8 _NET_WM_NAME; WM_NAME is for those that do not read it.
@@ -234,6 +321,7 @@ void X11Backend::Destroy(Window* window) {
     unsigned long xw = XWindowOf(window);
     if (!xw) return;
     fWindows.erase(xw);
+    fAskedSizes.erase(xw);
     XDestroyWindow(fDisplay, xw);
 }
 
@@ -269,6 +357,7 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
         case kFrame:
             if (unsigned long xw = XWindowOf(window); xw && !fApplyingServerFrame) {
                 Rect c = ContentOf(window);
+                fAskedSizes[xw] = {c.width, c.height};
                 XMoveResizeWindow(fDisplay, xw, int(c.x), int(c.y), unsigned(c.width), unsigned(c.height));
             }
             break;
@@ -293,8 +382,25 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
     if (content.x == now.x && content.y == now.y && content.width == now.width &&
         content.height == now.height)
         return;
+    const bool resized = content.width != now.width || content.height != now.height;
+    auto asked = fAskedSizes.find(xwindow);
+    const bool ours = asked != fAskedSizes.end() && asked->second.width == content.width &&
+                      asked->second.height == content.height;
     fApplyingServerFrame = true;
-    window->SetFrame(window->FrameRectForContentRect(content), false);
+    if (resized && !ours) {
+        // The user's resize: the delegate has its say, and the server gets the answer when it differs.
+        Rect frame = window->FrameRectForContentRect(content);
+        window->SetFrame({frame.x, frame.y, now.width, now.height + (frame.height - content.height)}, false);
+        window->ResizeByUser({frame.width, frame.height});
+        Rect applied = ContentOf(window);
+        if (applied.width != content.width || applied.height != content.height) {
+            fAskedSizes[xwindow] = {applied.width, applied.height};
+            XResizeWindow(fDisplay, xwindow, unsigned(applied.width), unsigned(applied.height));
+            XFlush(fDisplay);
+        }
+    } else {
+        window->SetFrame(window->FrameRectForContentRect(content), false);
+    }
     fApplyingServerFrame = false;
 }
 
@@ -342,6 +448,15 @@ void X11Backend::Pump() {
                 break;
             case KeyPress:
             case KeyRelease: {
+                if (unsigned mask = ModifierOfKey(XLookupKeysym(&x.xkey, 0))) {
+                    // The state of the event is the one before the key: apply the key to it.
+                    unsigned state = x.type == KeyPress ? (x.xkey.state | mask) : (x.xkey.state & ~mask);
+                    if (mask == LockMask) state = x.xkey.state ^ LockMask;
+                    e.type = EventType::kFlagsChanged;
+                    e.modifierFlags = Flags(state);
+                    e.keyCode = uint16_t(x.xkey.keycode);
+                    break;
+                }
                 e.type = x.type == KeyPress ? EventType::kKeyDown : EventType::kKeyUp;
                 e.modifierFlags = Flags(x.xkey.state);
                 e.keyCode = uint16_t(x.xkey.keycode);
@@ -364,6 +479,8 @@ void X11Backend::Pump() {
                 break;
             case ConfigureNotify:
                 ApplyServerGeometry(w, x.xany.window);
+                continue;
+            case DestroyNotify:
                 continue;
             case ClientMessage:
                 if (Atom(x.xclient.data.l[0]) == fDeleteAtom) w->PerformClose();

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Cursor.h"
+#include "Platform/Foundation/Geometry.h"
 
 typedef struct _XDisplay Display;
 
@@ -33,6 +35,10 @@ public:
     uint32_t ModifierFlags() const override;
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override;
+    // Kept for the window system to show (Xcursor comes later); the desktop's double-click setting is
+    // not read yet.
+    void SetCursor(const Cursor* cursor) override;
+    const Cursor* CurrentCursor() const { return fCursor.get(); }
 
     ::Display* XDisplay() const { return fDisplay; }
     // The X window of a window, 0 when it has none.
@@ -62,6 +68,9 @@ private:
     RunLoopSource* fPump = nullptr;
     std::unordered_map<unsigned long, Window*> fWindows;  // not retained
     bool fApplyingServerFrame = false;
+    // The content size last asked of the server per window: other sizes it reports are the user's.
+    std::unordered_map<unsigned long, Size> fAskedSizes;
+    Ref<const Cursor> fCursor;
 };
 
 }  // namespace plat::x11

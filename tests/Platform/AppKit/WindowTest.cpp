@@ -121,6 +121,7 @@ struct Probe : View {
     explicit Probe(const Rect& r) : View(r) {}
     std::vector<std::string> got;
     void MouseDown(const plat::Event&) override { got.push_back("down"); }
+    bool AcceptsFirstMouse(const plat::Event&) override { return true; }
     void ScrollWheel(const plat::Event& e) override {
         got.push_back("wheel " + std::to_string(int(e.deltaY)));
     }
