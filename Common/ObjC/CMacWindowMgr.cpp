@@ -4,17 +4,20 @@
 
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/MCocoaU.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/GetEventTimeMs.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Graphics/DrawContext.h"
 
 namespace {
 
@@ -196,13 +199,6 @@ LWindow* CMacWindowMgr::NextVisibleWindow(LWindow* after) {
     return nullptr;
 }
 
-LWindow* CMacWindowMgr::FrontWindowOfKind(uint32_t kind) {
-    PLAT_DCHECK_MAIN_THREAD();
-    for (LWindow* w = NextVisibleWindow(nullptr); w; w = NextVisibleWindow(w))
-        if (w->Kind() == kind) return w;
-    return nullptr;
-}
-
 LWindow* CMacWindowMgr::WindowAt(CLPoint global) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
@@ -289,4 +285,42 @@ CLRect CMacWindowMgr::ScreensUnion() const {
 CLRect CMacWindowMgr::MainDisplayBounds() const {
     plat::Screen s;
     return plat::FirstScreen(&s) ? ToCLRect(s.frame) : CLRect{};
+}
+
+bool CMacWindowMgr::IsKey(const LWindow* window) const {
+    PLAT_DCHECK_MAIN_THREAD();
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    return w && w->IsKeyWindow();
+}
+
+LWindow* CMacWindowMgr::KeyWindow() {
+    PLAT_DCHECK_MAIN_THREAD();
+    return LWindow::FindWindow(plat::Application::Shared()->KeyWindow());
+}
+
+void CMacWindowMgr::SetResizable(LWindow* window, bool resizable) {
+    PLAT_DCHECK_MAIN_THREAD();
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    if (!w) return;
+    uint32_t style = w->StyleMask() & ~uint32_t(plat::kResizableWindowMask);
+    w->SetStyleMask(resizable ? style | plat::kResizableWindowMask : style);
+}
+
+// The pass's context with the clip of the rectangles being drawn, when the window's content view is
+// the one being drawn.
+bool CMacWindowMgr::DrawingOf(LWindow* window, plat::DrawContext** native, CRgn* area) {
+    PLAT_DCHECK_MAIN_THREAD();
+    plat::Window* w = window ? window->NativeWindow() : nullptr;
+    plat::View* focus = plat::View::FocusView();
+    if (!w || !focus || focus != w->ContentView() || !plat::CurrentDrawContext()) return false;
+    CRgn rgn;
+    for (const plat::Rect& r : focus->RectsBeingDrawn()) rgn |= CRgn(MCocoaU::ConvertToCLRect(r));
+    *native = plat::CurrentDrawContext();
+    *area = rgn;
+    return true;
+}
+
+void CMacWindowMgr::SetArrowCursor() {
+    PLAT_DCHECK_MAIN_THREAD();
+    plat::Cursor::Arrow()->Set();
 }

@@ -29,9 +29,9 @@ public:
     // A new native window from the kind object, a CMacWindowKindH (count 1 for the caller), or null.
     plat::Window* CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) override;
     void ForgetNativeWindow(LWindow* window) override;
-    virtual void Show(LWindow* window);
-    virtual void ShowBehind(LWindow* window);
-    virtual void Hide(LWindow* window);
+    void Show(LWindow* window) override;
+    void ShowBehind(LWindow* window) override;
+    void Hide(LWindow* window) override;
     void OrderBelow(LWindow* window, LWindow* other);
 
     // The sender of "CViewPrefs_Changed" before a window first appears (none: not sent).
@@ -49,8 +49,7 @@ public:
 
     // Framework windows front to back.
     LWindow* NextVisibleWindow(LWindow* after) override;
-    LWindow* FrontWindowOfKind(uint32_t kind);
-    LWindow* WindowAt(CLPoint global);
+    LWindow* WindowAt(CLPoint global) override;
 
     // Geometry in global coordinates; empty without a native window.
     CLRect ContentRect(const LWindow* window) const override;
@@ -58,13 +57,20 @@ public:
     void SetContentRect(LWindow* window, const CLRect& content) override;
     // The frame of a content rectangle; the rectangle itself without a native window.
     CLRect FrameForContent(const LWindow* window, const CLRect& content) const override;
-    bool IsVisible(const LWindow* window) const;
-    bool IsClosable(const LWindow* window) const;
-    bool IsResizable(const LWindow* window) const;
-    void MakeKey(LWindow* window);
-    void DisplayNow(LWindow* window);
-    void InvalidateRect(LWindow* window, const CLRect& contentArea);
-    void SetTitle(LWindow* window, const char* title);
+    bool IsVisible(const LWindow* window) const override;
+    bool IsClosable(const LWindow* window) const override;
+    bool IsResizable(const LWindow* window) const override;
+    void MakeKey(LWindow* window) override;
+    bool IsKey(const LWindow* window) const override;
+    void DisplayNow(LWindow* window) override;
+    void InvalidateRect(LWindow* window, const CLRect& contentArea) override;
+    void SetTitle(LWindow* window, const char* title) override;
+    bool DrawingOf(LWindow* window, plat::DrawContext** native, CRgn* area) override;
+    void SetArrowCursor() override;
+    // Sets or clears resizability (the style's resizable bit).
+    void SetResizable(LWindow* window, bool resizable);
+    // The framework window that is key, or null.
+    LWindow* KeyWindow();
 
     // Union of every screen's visible frame; bounds of the main (first) display.
     CLRect ScreensUnion() const override;

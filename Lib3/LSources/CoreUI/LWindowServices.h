@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
+
+#include "Common/Rgn/CRgn.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
 
 class LHandleBase;
 class LWindow;
 namespace plat {
+class DrawContext;
 class Window;
 }
 
@@ -36,4 +40,34 @@ public:
     virtual CLRect ScreensUnion() const = 0;
     // Visible framework windows front to back, after the given one (null: the frontmost).
     virtual LWindow* NextVisibleWindow(LWindow* after) = 0;
+
+    // Window operations of frames; without a native window they do nothing or answer false.
+    virtual bool IsVisible(const LWindow*) const { return false; }
+    virtual bool IsClosable(const LWindow*) const { return false; }
+    virtual bool IsResizable(const LWindow*) const { return false; }
+    virtual void Show(LWindow*) {}
+    virtual void ShowBehind(LWindow*) {}
+    virtual void Hide(LWindow*) {}
+    // Windows of kind 2 only.
+    virtual void MakeKey(LWindow*) {}
+    virtual bool IsKey(const LWindow*) const { return false; }
+    virtual void DisplayNow(LWindow*) {}
+    // Marks an area of the content (content coordinates) as needing display.
+    virtual void InvalidateRect(LWindow*, const CLRect&) {}
+    virtual void SetTitle(LWindow*, const char*) {}
+    // The framework window whose content lies under a global point (windows that ignore the mouse are
+    // skipped), or null.
+    virtual LWindow* WindowAt(CLPoint) { return nullptr; }
+    // The draw pass of the window running now: its context and the area being drawn (content
+    // coordinates); false outside a pass of that window.
+    virtual bool DrawingOf(LWindow*, plat::DrawContext** native, CRgn* area) {
+        (void)native;
+        (void)area;
+        return false;
+    }
+    // The arrow cursor.
+    virtual void SetArrowCursor() {}
+
+    // The frontmost visible window of the kind, or null.
+    LWindow* FrontWindowOfKind(uint32_t kind);
 };
