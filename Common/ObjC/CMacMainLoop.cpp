@@ -8,6 +8,7 @@
 #include "Common/ObjC/MCocoaU.h"
 #include "Common/ObjC/MMainMenu.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CMacTimer.h"
 #include "Platform/AppKit/Event.h"
@@ -166,6 +167,10 @@ void CMacMainLoop::UpdateCursor() {
     // Screen coordinates are global (top-left) already.
     mMouse = MCocoaU::ToCLPoint(plat::Application::Shared()->MouseLocation());
     if (gCursorUpdate) gCursorUpdate(mMouse);
+    if (LMouse* mouse = LMouse::Get()) {
+        mouse->SetLocation(mMouse);
+        mouse->UpdateCursor(AppRoot());
+    }
 }
 
 void CMacMainLoop::DeliverWheel() {
@@ -176,6 +181,8 @@ void CMacMainLoop::DeliverWheel() {
     LWindow* window = LWindow::FindWindow(plat::Application::Shared()->WindowWithNumber(wheel.windowNumber));
     if (!window) return;
     mLastWheel = wheel;
+    if (LMouse* mouse = LMouse::Get())
+        mouse->SetWheel(wheel.location, wheel.deltaX, wheel.deltaY, wheel.modifiers);
     LHandler::Dispatch(LMessage(LWindow_Wheel, window, window->Upper()));
 }
 

@@ -4,7 +4,9 @@
 
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/CMacMainLoopUI.h"
 #include "Common/ObjC/MCocoaU.h"
+#include "Common/ObjC/MWindowBridge.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
@@ -46,6 +48,11 @@ CMacWindowMgr::CMacWindowMgr() {
     PLAT_DCHECK_MAIN_THREAD();
     gWindowMgr = this;
     LWindowServices::Install(this);
+    InstallWindowBridge();
+    if (!CMainLoopUI::Get()) {
+        mUI = std::make_unique<CMacMainLoopUI>();
+        CMainLoopUI::Install(mUI.get());
+    }
     for (const char* note : kListNotes)
         plat::NotificationCenter::Default().AddObserver(this, &WindowListMayChange, note, nullptr);
 }
@@ -54,6 +61,7 @@ CMacWindowMgr::~CMacWindowMgr() {
     plat::NotificationCenter::Default().RemoveObserver(this);
     if (gWindowMgr == this) gWindowMgr = nullptr;
     if (LWindowServices::Get() == this) LWindowServices::Install(nullptr);
+    if (mUI && CMainLoopUI::Get() == mUI.get()) CMainLoopUI::Install(nullptr);
 }
 
 CMacWindowMgr* CMacWindowMgr::Get() {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/Foundation/Geometry.h"
 
+class CMacMainLoopUI;
 class LHandler;
 class LWindow;
 namespace plat {
@@ -81,4 +83,5 @@ private:
     bool Listed(int64_t number);
 
     std::vector<int64_t> mNumbers;  // empty: read again
+    std::unique_ptr<CMacMainLoopUI> mUI;  // installed unless another was
 };

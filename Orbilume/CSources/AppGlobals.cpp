@@ -3,12 +3,16 @@
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Platform/Foundation/Object.h"
 #include "Platform/Resources/ResourceFile.h"
 
+LMouse* gMouse = nullptr;
+LKeyboard* gKeyboard = nullptr;
 CMacWindowMgr* gWindowMgr = nullptr;
 ResourceFileProvider* gSystemRsrcProvider = nullptr;
 ResourceFileProvider* gAppRsrcProvider = nullptr;
@@ -19,6 +23,8 @@ void CreateAppGlobals() {
     plat::AutoreleasePool pool;
     if (!gProcessInfo) gProcessInfo = new CProcessInfo;
     if (!gStdFolders) gStdFolders = new CStdFolders(&gProcessInfo->Bundle());
+    if (!gMouse) gMouse = new LMouse;
+    if (!gKeyboard) gKeyboard = new LKeyboard;
     if (!gWindowMgr) gWindowMgr = new CMacWindowMgr;
     if (!gSystemRsrcProvider) gSystemRsrcProvider = new ResourceFileProvider(plat::kSystemResFile);
     if (!gAppRsrcProvider)
@@ -46,6 +52,10 @@ void DeleteAppGlobals() {
     gSystemRsrcProvider = nullptr;
     delete gWindowMgr;
     gWindowMgr = nullptr;
+    delete gKeyboard;
+    gKeyboard = nullptr;
+    delete gMouse;
+    gMouse = nullptr;
     delete gStdFolders;
     gStdFolders = nullptr;
     delete gProcessInfo;

@@ -305,15 +305,17 @@ void Application::DispatchMouse(Window* w, const Event& event) {
     View* target = content->HitTest(event.location);
     Ref<View> keep = RetainRef(target);
     if (press && !w->IsKeyWindow() && w->CanBecomeKey()) {
-        // A press in a window that is not key activates it; the view decides whether the window comes
-        // to the front and whether the press also goes on.
-        if (target && target->ShouldDelayWindowOrdering(event)) {
+        // A press in a window that is not key activates it; the view decides, before that, whether the
+        // window comes to the front and whether the press also goes on.
+        const bool delay = target && target->ShouldDelayWindowOrdering(event);
+        const bool accept = target && target->AcceptsFirstMouse(event);
+        if (delay) {
             w->MakeKeyWindow();
             w->MakeMainWindow();
         } else {
             w->MakeKeyAndOrderFront();
         }
-        if (!target || !target->AcceptsFirstMouse(event)) return;
+        if (!accept) return;
     }
     if (!target) return;
     const bool context = event.type == EventType::kRightMouseDown ||

@@ -65,6 +65,7 @@ LFrame::LFrame(LHandler* upper, LPane* owner, const LFrameSpec& spec)
     if (!spec.windowKind.Data()) return;
     // The menu group joins with the menus.
     mWindow = new LWindow(this, spec.kind, spec.windowKind, nullptr);
+    mWindow->SetRootPane(this);
     Dispatch(LMessage(LFrame_Constructing, this, Upper()));
 }
 
@@ -77,6 +78,7 @@ LFrame::~LFrame() {
     while (SSLink* link = mChildren.RemoveFirst()) delete Child(link);
     while (SSLink* link = mOwnedWindows.RemoveFirst()) delete static_cast<LFrame*>(link);
     mFocus = nullptr;
+    if (mWindow) mWindow->SetRootPane(nullptr);
     delete mWindow;
     mWindow = nullptr;
 }

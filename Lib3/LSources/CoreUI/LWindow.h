@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LSLinkBase.h"
 
+class LPane;
 namespace plat {
 class Object;
 class Window;
@@ -58,6 +59,10 @@ public:
     plat::Object* BridgeObject() const { return mBridgeObject; }
     void SetBridgeObject(plat::Object* object);
 
+    // The root pane (the frame that owns the window), null until the frame names itself.
+    LPane* RootPane() const { return mRootPane; }
+    void SetRootPane(LPane* pane) { mRootPane = pane; }
+
     // The window after the given one in the global list (the first for null); null at the end.
     static LWindow* NextWindow(const LWindow* window);
     static LWindow* FindWindow(const plat::Window* native);
@@ -68,4 +73,5 @@ private:
     plat::Window* mNative = nullptr;  // retained
     plat::Object* mBridgeObject = nullptr;
     LHandler* mMenuGroup = nullptr;
+    LPane* mRootPane = nullptr;
 };

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Object.h"
+
+class LPane;
+class LWindow;
+
+// The native side of every framework window: the window delegate MWindowDelegate and the content view
+// MWindowView turn window, mouse and key callbacks into framework messages (sender the LWindow, or the
+// mouse and keyboard records) and fill LMouse and LKeyboard from each event. Bound to a window by
+// LWindow through the bridge that InstallWindowBridge registers; unbinding detaches both, so nothing
+// reaches a destroyed LWindow. Main thread only.
+class MWindowDelegate : public plat::Object, public plat::WindowDelegate {
+public:
+    static plat::Ref<MWindowDelegate> Create(LWindow* owner);
+
+    LWindow* Owner() const { return mOwner; }
+    void Detach() { mOwner = nullptr; }
+    // Run-loop clock seconds of the last time the window became main; negative before that.
+    double ActivationDate() const { return mActivated; }
+
+    bool WindowShouldClose(plat::Window*) override;
+    plat::Size WindowWillResize(plat::Window*, plat::Size proposedFrameSize) override;
+    void WindowDidResize(plat::Window*) override;
+    void WindowDidMove(plat::Window*) override;
+    void WindowDidBecomeMain(plat::Window*) override;
+    void WindowDidResignMain(plat::Window*) override;
+    void WindowDidBecomeKey(plat::Window* window) override;
+    void WindowDidResignKey(plat::Window*) override;
+
+private:
+    explicit MWindowDelegate(LWindow* owner) : mOwner(owner) {}
+    void Send(const char* id);
+
+    LWindow* mOwner;
+    double mActivated = -1;
+};
+
+class MWindowView : public plat::View {
+public:
+    static plat::Ref<MWindowView> Create(LWindow* owner);
+
+    void Detach() { mOwner = nullptr; }
+
+    plat::View* HitTest(plat::Point inSuperview) override;
+    void DrawRect(const plat::Rect& dirty) override;
+    bool ShouldDelayWindowOrdering(const plat::Event& event) override;
+    bool AcceptsFirstMouse(const plat::Event& event) override;
+    void MouseDown(const plat::Event& event) override;
+    void MouseDragged(const plat::Event& event) override;
+    void MouseUp(const plat::Event& event) override;
+    void MouseMoved(const plat::Event& event) override;
+    void ScrollWheel(const plat::Event& event) override;
+    void KeyDown(const plat::Event& event) override;
+    void KeyUp(const plat::Event& event) override;
+    void FlagsChanged(const plat::Event& event) override;
+    void DoCommandBySelector(const char* selector) override;
+    plat::Menu* MenuForEvent(const plat::Event& event) override;
+
+    // The global point of an event (top-left screen coordinates).
+    static CLPoint GlobalLocation(const plat::Event& event);
+
+private:
+    explicit MWindowView(LWindow* owner) : plat::View({0, 0, 1, 1}), mOwner(owner) {}
+    void FillMouse(const plat::Event& event);
+    LPane* KeyTarget() const;
+    void RefreshCursor();
+
+    LWindow* mOwner;
+    uint8_t mMouseDown = 0;
+    uint32_t mKeyEv = 0;
+};
+
+// Registers the binding with LWindow (done by the window manager).
+void InstallWindowBridge();
+// The first-mouse delay: a press sooner after activation only activates.
+inline constexpr double kFirstMouseDelay = 0.1;
