@@ -26,17 +26,18 @@ void Bind(LWindow* window) {
     window->SetBridgeObject(delegate.get());
     native->SetDelegate(delegate.get());
     plat::Ref<MWindowView> view = MWindowView::Create(window);
+    delegate->SetView(view.get());
     native->SetContentView(view.get());
     native->SetAcceptsMouseMovedEvents(true);
 }
 
 void Unbind(LWindow* window) {
     plat::Window* native = window->NativeWindow();
-    if (auto* delegate = static_cast<MWindowDelegate*>(window->BridgeObject())) delegate->Detach();
-    if (!native) return;
-    if (auto* view = static_cast<MWindowView*>(native->ContentView())) view->Detach();
-    native->SetContentView(nullptr);
-    native->SetDelegate(nullptr);
+    auto* delegate = static_cast<MWindowDelegate*>(window->BridgeObject());
+    MWindowView* view = delegate ? delegate->View() : nullptr;
+    if (native && view && native->ContentView() == view) native->SetContentView(nullptr);
+    if (native && delegate && native->Delegate() == delegate) native->SetDelegate(nullptr);
+    if (delegate) delegate->Detach();
 }
 
 const LWindow::Bridge kBridge = {&Bind, &Unbind};
@@ -51,6 +52,16 @@ void InstallWindowBridge() {
 
 plat::Ref<MWindowDelegate> MWindowDelegate::Create(LWindow* owner) {
     return plat::Adopt(new MWindowDelegate(owner));
+}
+
+void MWindowDelegate::SetView(MWindowView* view) {
+    mView = plat::RetainRef(view);
+}
+
+void MWindowDelegate::Detach() {
+    mOwner = nullptr;
+    if (mView) mView->Detach();
+    mView = nullptr;
 }
 
 void MWindowDelegate::Send(const char* id) {

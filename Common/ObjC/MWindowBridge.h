@@ -9,6 +9,7 @@
 
 class LPane;
 class LWindow;
+class MWindowView;
 
 // The native side of every framework window: the window delegate MWindowDelegate and the content view
 // MWindowView turn window, mouse and key callbacks into framework messages (sender the LWindow, or the
@@ -20,7 +21,11 @@ public:
     static plat::Ref<MWindowDelegate> Create(LWindow* owner);
 
     LWindow* Owner() const { return mOwner; }
-    void Detach() { mOwner = nullptr; }
+    // The content view made with it.
+    MWindowView* View() const { return mView.get(); }
+    void SetView(MWindowView* view);
+    // Detaches both from the window.
+    void Detach();
     // Run-loop clock seconds of the last time the window became main; negative before that.
     double ActivationDate() const { return mActivated; }
 
@@ -38,6 +43,7 @@ private:
     void Send(const char* id);
 
     LWindow* mOwner;
+    plat::Ref<MWindowView> mView;
     double mActivated = -1;
 };
 

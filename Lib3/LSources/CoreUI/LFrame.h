@@ -92,6 +92,10 @@ public:
     // A fixed order is used as it stands (1-based child positions).
     void SetTabOrder(std::vector<uint32_t> order, bool fixed);
 
+protected:
+    // Runs the layout over the children in the frame's current bounds.
+    void ApplyLayout(LDrawContext& ctx, bool withPreference);
+
 private:
     LMessage HandleWindowMessage(const LMessage& msg);
     LMessage HandleOwnMessage(const LMessage& msg);
@@ -102,7 +106,6 @@ private:
     void RestoreFocus();
     // Preferred rectangle of the layout (preference step included); false without one.
     bool PreferredRect(LDrawContext& ctx, CLRect& out);
-    void ApplyLayout(LDrawContext& ctx, bool withPreference);
     void EnsureScript();
     CLRect LocalBounds() const;
     CLPoint MouseInFrame() const;
