@@ -33,18 +33,24 @@ bool ReadPngHotSpot(const uint8_t* png, size_t size, int32_t* x, int32_t* y) {
 
 bool CMacCursor::Load(const SRsrcRequest& request, ResourceProvider* provider) {
     PLAT_DCHECK_MAIN_THREAD();
-    mCursor = nullptr;
     LRsrcData data(LRsrcData::kTypePng, request, provider);
-    if (data.IsLoaded()) {
-        plat::Ref<plat::BitmapImage> image = plat::Adopt(plat::PNGDecoder::Decode(data.Bytes(), data.Size()));
+    if (data.IsLoaded()) return LoadFromBytes(data.Bytes(), data.Size(), request.name.CStr());
+    return LoadFromBytes(nullptr, 0, request.name.CStr());
+}
+
+bool CMacCursor::LoadFromBytes(const uint8_t* png, size_t size, const char* name) {
+    PLAT_DCHECK_MAIN_THREAD();
+    mCursor = nullptr;
+    if (png) {
+        plat::Ref<plat::BitmapImage> image = plat::Adopt(plat::PNGDecoder::Decode(png, size));
         if (image) {
             int32_t x = 0, y = 0;
-            (void)ReadPngHotSpot(data.Bytes(), data.Size(), &x, &y);
+            (void)ReadPngHotSpot(png, size, &x, &y);
             mCursor = plat::Cursor::WithImage(image.get(), {double(x), double(y)});
             return true;
         }
     }
-    mCursor = plat::Cursor::Named(request.name.CStr());
+    mCursor = plat::Cursor::Named(name);
     return bool(mCursor);
 }
 

@@ -18,6 +18,8 @@ class CMacCursor {
 public:
     // Answers whether a cursor was made.
     bool Load(const SRsrcRequest& request, ResourceProvider* provider = nullptr);
+    // The same from the resource's bytes (null when missing) and its name.
+    bool LoadFromBytes(const uint8_t* png, size_t size, const char* name);
     bool IsValid() const { return bool(mCursor); }
     const plat::Cursor* Native() const { return mCursor.get(); }
     // Sets this cursor (the arrow when none was made).
