@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 
 namespace {
@@ -191,6 +195,20 @@ TEST_P(AppKitConformance, KeyEventsReachTheApplication) {
         {XK_Return, 0, "\r", "\r"},
         {XK_BackSpace, 0, "\x7f", "\x7f"},
         {XK_1, plat::kShiftKeyMask, "!", "!"},
+        // UTF-8 from the keysym whatever the locale; function keys in the private range.
+        {XK_eacute, 0, "\xc3\xa9", "\xc3\xa9"},
+        {XK_EuroSign, 0, "\xe2\x82\xac", "\xe2\x82\xac"},
+        {XK_F1, 0, "\xef\x9c\x84", "\xef\x9c\x84"},    // U+F704
+        {XK_F12, 0, "\xef\x9c\x8f", "\xef\x9c\x8f"},   // U+F70F
+        {XK_Delete, 0, "\xef\x9c\xa8", "\xef\x9c\xa8"},  // U+F728
+        {XK_Home, 0, "\xef\x9c\xa9", "\xef\x9c\xa9"},
+        {XK_End, 0, "\xef\x9c\xab", "\xef\x9c\xab"},
+        {XK_Prior, 0, "\xef\x9c\xac", "\xef\x9c\xac"},
+        {XK_Next, 0, "\xef\x9c\xad", "\xef\x9c\xad"},
+        {XK_KP_Enter, 0, "\x03", "\x03"},
+        {XK_Escape, 0, "\x1b", "\x1b"},
+        {XK_Tab, 0, "\t", "\t"},
+        {XK_ISO_Left_Tab, plat::kShiftKeyMask, "\x19", "\x19"},
     };
     for (const conformance::Key& k : keys) {
         SCOPED_TRACE(k.characters);
@@ -204,6 +222,112 @@ TEST_P(AppKitConformance, KeyEventsReachTheApplication) {
             EXPECT_EQ(e.charactersIgnoringModifiers, k.charactersIgnoringModifiers);
         }
     }
+}
+
+TEST_P(AppKitConformance, ModifierKeysArriveAsFlagsChanged) {
+    Window* w = Make({100, 100, 300, 200});
+    w->MakeKeyAndOrderFront();
+    driver->PressModifier(w, XK_Shift_L, plat::kShiftKeyMask, true);
+    plat::Event e;
+    ASSERT_TRUE(Next(EventType::kFlagsChanged, &e));
+    EXPECT_EQ(e.modifierFlags, plat::kShiftKeyMask);
+    driver->PressModifier(w, XK_Shift_L, 0, false);
+    ASSERT_TRUE(Next(EventType::kFlagsChanged, &e));
+    EXPECT_EQ(e.modifierFlags, 0u);
+}
+
+// A delegate that holds the content at least 300 wide.
+struct MinimumWidth : plat::WindowDelegate {
+    plat::Size WindowWillResize(Window* w, plat::Size proposed) override {
+        ++asked;
+        plat::Rect c = w->ContentRectForFrameRect({0, 0, proposed.width, proposed.height});
+        return {std::max(c.width, 300.0), proposed.height};
+    }
+    int asked = 0;
+};
+
+TEST_P(AppKitConformance, UserResizesAskTheDelegateAndItsAnswerReachesTheWindowSystem) {
+    Window* w = Make({100, 100, 400, 200}, plat::kTitledWindowMask | plat::kResizableWindowMask);
+    MinimumWidth delegate;
+    w->SetDelegate(&delegate);
+    w->MakeKeyAndOrderFront();
+    driver->UserResize(w, {200, 150});
+    const double until = plat::ClockNow() + 5;
+    while ((delegate.asked == 0 || driver->ShownContent(w).width != 300) && plat::ClockNow() < until)
+        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.05, plat::kRunLoopDefaultMode,
+                                         true, nullptr);
+    EXPECT_GE(delegate.asked, 1);
+    EXPECT_EQ(w->ContentRect().width, 300);
+    EXPECT_EQ(w->ContentRect().height, 150);
+    EXPECT_EQ(driver->ShownContent(w).width, 300);
+    w->SetDelegate(nullptr);
+}
+
+// Draws its area in one colour and records what the pass reports.
+struct Painter : plat::View {
+    explicit Painter(const Rect& r, plat::GfxColor c) : plat::View(r), colour(c) {}
+    void DrawRect(const Rect& dirty) override {
+        ++draws;
+        focus = plat::View::FocusView() == this;
+        rects = RectsBeingDrawn();
+        plat::DrawContext* ctx = plat::CurrentDrawContext();
+        ASSERT_TRUE(ctx);
+        ctx->SetFillColor(colour);
+        ctx->FillRect({Bounds().x, Bounds().y, Bounds().width, Bounds().height});
+        (void)dirty;
+    }
+    void KeyDown(const plat::Event& e) override { keys += e.characters; }
+    plat::GfxColor colour;
+    int draws = 0;
+    bool focus = false;
+    std::vector<Rect> rects;
+    std::string keys;
+};
+
+TEST_P(AppKitConformance, ViewsDrawIntoTheBackingStoreClippedToTheirAncestors) {
+    Window* w = Make({100, 100, 200, 100});
+    auto* content = new Painter({0, 0, 1, 1}, {0, 0, 1, 1});
+    auto* clip = new Painter({20, 20, 60, 40}, {0, 1, 0, 1});
+    auto* inner = new Painter({-10, -10, 200, 200}, {1, 0, 0, 1});  // larger than its superview
+    w->SetContentView(content);
+    content->AddSubview(clip);
+    clip->AddSubview(inner);
+    clip->SetBoundsOrigin({5, 5});
+    w->MakeKeyAndOrderFront();
+    content->SetNeedsDisplay(true);
+    clip->SetNeedsDisplay(true);
+    inner->SetNeedsDisplay(true);
+    // Drawn before the application waits for the next event.
+    plat::Event e;
+    Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.01, plat::kRunLoopDefaultMode,
+                                     false, &e);
+    EXPECT_EQ(inner->draws, 1);
+    EXPECT_TRUE(inner->focus);
+    ASSERT_EQ(inner->rects.size(), 1u);
+    plat::DrawContext* store = w->BackingStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->Width(), 200);
+    EXPECT_EQ(store->Height(), 100);
+    auto rgb = [store](int x, int y) { return store->PixelAt(x, y) & 0xFFFFFF; };
+    EXPECT_EQ(rgb(5, 5), 0x0000FFu);    // content
+    EXPECT_EQ(rgb(30, 30), 0xFF0000u);  // inner, inside the clip view
+    EXPECT_EQ(rgb(85, 30), 0x0000FFu);  // inner leaves the clip view's frame alone outside it
+    // A resize gives a store of the new size.
+    w->SetFrame(w->FrameRectForContentRect({100, 100, 120, 80}), true);
+    EXPECT_EQ(w->BackingStore()->Width(), 120);
+    EXPECT_EQ(w->BackingStore()->Height(), 80);
+
+    // Keys reach the first responder.
+    EXPECT_EQ(w->FirstResponder(), content);
+    EXPECT_TRUE(w->MakeFirstResponder(inner));
+    driver->PressKey(w, {XK_a, 0, "a", "a"}, true);
+    ASSERT_TRUE(Next(EventType::kKeyDown, &e));
+    Application::Shared()->SendEvent(e);
+    EXPECT_EQ(inner->keys, "a");
+    EXPECT_EQ(content->keys, "");
+    content->Release();
+    clip->Release();
+    inner->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppKitConformance, ::testing::Values("headless", "x11"),

@@ -39,6 +39,10 @@ public:
     // Wheel: one notch; dy 1 up, -1 down.
     virtual void Wheel(plat::Window* window, plat::Point location, double dy) = 0;
     virtual void PressKey(plat::Window* window, const Key& key, bool down) = 0;
+    // A modifier key (its keysym); flags are the modifiers held after it.
+    virtual void PressModifier(plat::Window* window, unsigned long keysym, uint32_t flags, bool down) = 0;
+    // The user resizes the window's content to the size (not asked for by the application).
+    virtual void UserResize(plat::Window* window, plat::Size content) = 0;
 
     // What the window system shows of a window.
     virtual bool Shown(const plat::Window* window) = 0;

@@ -29,6 +29,15 @@ public:
         fScreens.Backend().Inject(e);
     }
 
+    void PressModifier(plat::Window* w, unsigned long, uint32_t flags, bool) override {
+        plat::Event e = HeadlessBackend::KeyEvent(plat::EventType::kFlagsChanged, w, "", 0, flags);
+        fScreens.Backend().Inject(e);
+    }
+    void UserResize(plat::Window* w, plat::Size content) override {
+        plat::Rect frame = w->FrameRectForContentRect({0, 0, content.width, content.height});
+        HeadlessBackend::UserResize(w, {frame.width, frame.height});
+    }
+
     bool Shown(const plat::Window* w) override { return w->IsVisible(); }
     plat::Rect ShownContent(const plat::Window* w) override { return w->ContentRect(); }
     std::string ShownTitle(const plat::Window* w) override { return w->Title(); }

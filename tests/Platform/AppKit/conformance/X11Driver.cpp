@@ -92,9 +92,22 @@ public:
     void PressKey(plat::Window* w, const Key& key, bool down) override {
         XEvent x = {};
         x.type = down ? KeyPress : KeyRelease;
-        x.xkey.keycode = XKeysymToKeycode(fSender, key.keysym);
+        x.xkey.keycode = Keycode(key.keysym);
         x.xkey.state = XState(key.modifiers);
         Send(w, x);
+    }
+    // The state of the event is the one before the key, as a server reports it.
+    void PressModifier(plat::Window* w, unsigned long keysym, uint32_t flags, bool down) override {
+        XEvent x = {};
+        x.type = down ? KeyPress : KeyRelease;
+        x.xkey.keycode = Keycode(keysym);
+        unsigned mask = XState(flags);
+        x.xkey.state = down ? 0 : mask | ShiftMask;
+        Send(w, x);
+    }
+    void UserResize(plat::Window* w, plat::Size content) override {
+        XResizeWindow(fSender, fBackend->XWindowOf(w), unsigned(content.width), unsigned(content.height));
+        XFlush(fSender);
     }
 
     bool Shown(const plat::Window* w) override { return Attributes(w).map_state == IsViewable; }
@@ -139,6 +152,26 @@ public:
     }
 
 private:
+    // The key for a keysym; one the keyboard map lacks is put on a spare key first, as typing tools do.
+    unsigned Keycode(unsigned long keysym) {
+        KeyCode code = XKeysymToKeycode(fSender, keysym);
+        if (code) return code;
+        int min = 0, max = 0, per = 0;
+        XDisplayKeycodes(fSender, &min, &max);
+        KeySym* map = XGetKeyboardMapping(fSender, KeyCode(min), max - min + 1, &per);
+        for (int k = max; k >= min && map; --k) {
+            bool empty = true;
+            for (int i = 0; i < per; ++i) empty = empty && map[(k - min) * per + i] == NoSymbol;
+            if (!empty) continue;
+            KeySym syms[2] = {KeySym(keysym), KeySym(keysym)};
+            XChangeKeyboardMapping(fSender, k, 2, syms, 1);
+            XSync(fSender, False);
+            code = KeyCode(k);
+            break;
+        }
+        if (map) XFree(map);
+        return code;
+    }
     XWindowAttributes Attributes(const plat::Window* w) {
         XSync(fBackend->XDisplay(), False);
         XWindowAttributes a = {};
