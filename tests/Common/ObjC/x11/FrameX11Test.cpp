@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/Foundation/Clock.h"
+#include "tests/support/CommandOutput.h"
+#include "tests/support/XvfbServer.h"
+
+namespace {
+
+struct Root : LHandler {
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(LPane_ReqFocus) || msg.Is(LPane_Defer) || msg.Is(LMouse_Cursor) || msg.Is(LFrame_Place))
+            return LMessage();
+        return LHandler::Handle(msg);
+    }
+};
+
+// A pane that takes the focus on a click and records what reaches it.
+struct Pane : LPane {
+    Pane(LFrame* f) : LPane(f, f) { ChangeState(kRingInside); }
+    LMessage Handle(const LMessage& msg) override {
+        ids.push_back(msg.id.Text());
+        LMouse* mouse = LMouse::Get();
+        if (msg.Is(LMouse_Click)) {
+            CLPoint origin = GetOriginIn(nullptr);
+            CLRect content = static_cast<LFrame*>(Owner())->GetWindowRect();
+            clicks.push_back({mouse->Location().x - content.left - origin.x - Bounds().left,
+                              mouse->Location().y - content.top - origin.y - Bounds().top});
+            TakeFocus(0, true);
+            return LMessage();
+        }
+        if (msg.Is(LKeyboard_Down) && LKeyboard::Get()->Char() != 9) {
+            unicodes.push_back(LKeyboard::Get()->Unicode());
+            return LMessage();
+        }
+        if (msg.Is(LMouse_Wheel)) {
+            ++wheels;
+            return LMessage();
+        }
+        return LPane::Handle(msg);
+    }
+    std::vector<std::string> ids;
+    std::vector<CLPoint> clicks;
+    std::vector<uint32_t> unicodes;
+    int wheels = 0;
+};
+
+class FrameX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (testsupport::CommandOutput("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+        ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
+        backend = plat::x11::X11Backend::Open(server.Display().c_str());
+        ASSERT_TRUE(backend);
+        previous = plat::CurrentBackend();
+        plat::SetBackend(backend);
+        backend->Start();
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        mgr = new CMacWindowMgr;
+        mouse = new LMouse;
+        keyboard = new LKeyboard;
+        loop = new CMacMainLoop(&root);
+    }
+    void TearDown() override {
+        delete frame;
+        delete loop;
+        delete keyboard;
+        delete mouse;
+        delete mgr;
+        if (backend) {
+            plat::SetBackend(previous);
+            delete backend;
+        }
+    }
+    // Runs the application's event loop until the condition holds (at most five seconds).
+    bool RunUntil(const std::function<bool()>& done, double wait = 5) {
+        plat::Application* app = plat::Application::Shared();
+        const double until = plat::ClockNow() + wait;
+        while (!done() && plat::ClockNow() < until) {
+            plat::Event e;
+            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true, &e))
+                app->SendEvent(e);
+        }
+        return done();
+    }
+    // Puts the keysyms on spare keys of the server's keyboard map, as a layout that has them would.
+    void MapKeysyms(std::vector<KeySym> syms) {
+        ::Display* d = XOpenDisplay(server.Display().c_str());
+        ASSERT_TRUE(d);
+        int min = 0, max = 0, per = 0;
+        XDisplayKeycodes(d, &min, &max);
+        KeySym* map = XGetKeyboardMapping(d, KeyCode(min), max - min + 1, &per);
+        for (int k = max; k >= min && map && !syms.empty(); --k) {
+            bool empty = true;
+            for (int i = 0; i < per; ++i) empty = empty && map[(k - min) * per + i] == NoSymbol;
+            if (!empty) continue;
+            KeySym pair[2] = {syms.back(), syms.back()};
+            XChangeKeyboardMapping(d, k, 2, pair, 1);
+            syms.pop_back();
+        }
+        if (map) XFree(map);
+        XSync(d, False);
+        XCloseDisplay(d);
+        EXPECT_TRUE(syms.empty());
+    }
+    void Xdotool(const std::string& args) {
+        std::string window = std::to_string(backend->XWindowOf(frame->Window()->NativeWindow()));
+        std::string cmd = "DISPLAY=" + server.Display() + " xdotool " + args;
+        size_t at;
+        while ((at = cmd.find("%W")) != std::string::npos) cmd.replace(at, 2, window);
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+
+    testsupport::XvfbServer server{"1024x768x24"};
+    plat::x11::X11Backend* backend = nullptr;
+    plat::Backend* previous = nullptr;
+    CMacWindowMgr* mgr = nullptr;
+    LMouse* mouse = nullptr;
+    LKeyboard* keyboard = nullptr;
+    CMacMainLoop* loop = nullptr;
+    Root root;
+    LFrame* frame = nullptr;
+};
+
+TEST_F(FrameX11Test, RealInputReachesThePanesOfAFrame) {
+    frame = new LFrame(&root, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6))));
+    LLayoutParts layout;
+    layout.Append("");
+    layout.Append("pp(0,0,0,200,60)");
+    layout.Append("pp(1,10,10,w(0)/2-5,50);pp(2,w(0)/2+5,10,w(0)-10,50)");
+    frame->SetLayout(layout, LFrame::kDescriptionMode);
+    auto* left = new Pane(frame);
+    auto* right = new Pane(frame);
+    frame->SetWindowFrame({100, 100, 400, 200});
+    frame->ShowWindow();
+    ASSERT_TRUE(RunUntil([&] { return frame->Bounds().Width() == 300; }))
+        << frame->Bounds().left << "," << frame->Bounds().top << " " << frame->Bounds().Width() << "x"
+        << frame->Bounds().Height() << " content " << frame->GetWindowRect().Width();
+    frame->UpdateLayout();
+    ASSERT_EQ(left->Bounds(), (CLRect{10, 10, 145, 50}));
+    Xdotool("windowfocus --sync %W");
+
+    // A click: the local point and the focus.
+    Xdotool("mousemove --sync --window %W 200 30 click 1");
+    ASSERT_TRUE(RunUntil([&] { return !right->clicks.empty(); }));
+    EXPECT_EQ(right->clicks[0].x, 200 - 155);
+    EXPECT_EQ(right->clicks[0].y, 30 - 10);
+    EXPECT_EQ(frame->FocusPane(), right);
+
+    // Tab and Shift-Tab move the focus.
+    Xdotool("key Tab");
+    ASSERT_TRUE(RunUntil([&] { return frame->FocusPane() == left; }));
+    Xdotool("key shift+Tab");
+    ASSERT_TRUE(RunUntil([&] { return frame->FocusPane() == right; }));
+
+    // Typed text arrives as Unicode characters.
+    MapKeysyms({XK_eacute, XK_EuroSign});
+    RunUntil([] { return false; }, 0.2);
+    Xdotool("type --delay 50 '\xc3\xa9\xe2\x82\xac'");
+    ASSERT_TRUE(RunUntil([&] { return right->unicodes.size() >= 2; }));
+    EXPECT_EQ(right->unicodes, (std::vector<uint32_t>{0xE9, 0x20AC}));
+
+    // The wheel goes to the pane under the pointer.
+    Xdotool("mousemove --sync --window %W 40 30 click 4");
+    ASSERT_TRUE(RunUntil([&] { return left->wheels > 0; }));
+    EXPECT_EQ(right->wheels, 0);
+
+    // A size change by another program re-places the children through the layout.
+    Xdotool("windowsize --sync %W 500 150");
+    ASSERT_TRUE(RunUntil([&] { return frame->Bounds().Width() == 500; }));
+    EXPECT_EQ(left->Bounds(), (CLRect{10, 10, 245, 50}));
+    EXPECT_EQ(right->Bounds(), (CLRect{255, 10, 490, 50}));
+}
+
+}  // namespace
