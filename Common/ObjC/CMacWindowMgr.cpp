@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "Common/ObjC/CMacMainLoop.h"
-#include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacMainLoopUI.h"
+#include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/MCocoaU.h"
 #include "Common/ObjC/MWindowBridge.h"
 #include "Lib3/LSources/CoreData/LTimer.h"

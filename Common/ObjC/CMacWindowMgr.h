@@ -82,6 +82,6 @@ private:
     static void WindowListMayChange(const char* name, const void* object, void* self);
     bool Listed(int64_t number);
 
-    std::vector<int64_t> mNumbers;  // empty: read again
+    std::vector<int64_t> mNumbers;        // empty: read again
     std::unique_ptr<CMacMainLoopUI> mUI;  // installed unless another was
 };

@@ -11,8 +11,9 @@ class ResourceProviderChain;
 
 // The process-wide objects, made when launching begins and deleted, in reverse order, when the
 // application terminates: process information (gProcessInfo), standard folders (gStdFolders), the mouse
-// and keyboard records (gMouse, gKeyboard), the window manager, the resource providers of the system file and of the application's own file with
-// the chain that asks them (also ResourceProviderChain::Global), and the application object.
+// and keyboard records (gMouse, gKeyboard), the window manager, the resource providers of the system file and
+// of the application's own file with the chain that asks them (also ResourceProviderChain::Global), and the
+// application object.
 extern LMouse* gMouse;
 extern LKeyboard* gKeyboard;
 extern CMacWindowMgr* gWindowMgr;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "Platform/Foundation/Geometry.h"
 #include "Platform/AppKit/Screen.h"
+#include "Platform/Foundation/Geometry.h"
 
 namespace plat {
 

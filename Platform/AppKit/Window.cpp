@@ -1,14 +1,14 @@
 #include "Platform/AppKit/Window.h"
 
+#include <cmath>
+#include <vector>
+
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/DrawContext.h"
-
-#include <cmath>
-#include <vector>
 
 namespace plat {
 

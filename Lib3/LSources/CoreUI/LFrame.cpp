@@ -225,7 +225,7 @@ LMessage LFrame::HandleWindowMessage(const LMessage& msg) {
         LMsgId mouse;
     };
     static const MouseRoute kRoutes[] = {
-        {LWindow_Cursor, LMouse_Cursor}, {LWindow_Click, LMouse_Click}, {LWindow_Bkgnd, LMouse_Bkgnd},
+        {LWindow_Cursor, LMouse_Cursor}, {LWindow_Click, LMouse_Click},     {LWindow_Bkgnd, LMouse_Bkgnd},
         {LWindow_Wheel, LMouse_Wheel},   {LWindow_Context, LMouse_Context},
     };
     for (const MouseRoute& r : kRoutes) {
@@ -689,7 +689,8 @@ void LFrame::UpdateLayout() {
             if (Bounds().IsEmpty()) {
                 ::PlaceWindow(this, mWindow, pref);
             } else if (content.Width() < pref.Width() || content.Height() < pref.Height()) {
-                CLRect grown{content.left, content.top, content.left + std::max(content.Width(), pref.Width()),
+                CLRect grown{content.left, content.top,
+                             content.left + std::max(content.Width(), pref.Width()),
                              content.top + std::max(content.Height(), pref.Height())};
                 ::PlaceWindow(this, mWindow, grown);
             }

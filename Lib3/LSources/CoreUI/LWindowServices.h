@@ -10,7 +10,7 @@ class LWindow;
 namespace plat {
 class DrawContext;
 class Window;
-}
+}  // namespace plat
 
 // What the portable window code (LWindow, the window placer) needs of the window system: native
 // windows made and forgotten, window geometry and the front-to-back order, in global coordinates

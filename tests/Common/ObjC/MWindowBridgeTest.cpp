@@ -246,10 +246,11 @@ TEST_F(MWindowBridgeTest, CaptureReleasesOnlyAnotherTracker) {
     EXPECT_EQ(a->ids, (Ids{"LMouse_Release"}));
     // Ten queued drags give one move, at the newest point.
     for (int i = 1; i <= 10; ++i)
-        screens.Backend().Inject(HeadlessBackend::MouseEvent(EventType::kLeftMouseDragged, Native(f), {double(i), 5}));
+        screens.Backend().Inject(
+            HeadlessBackend::MouseEvent(EventType::kLeftMouseDragged, Native(f), {double(i), 5}));
     plat::Event first;
-    ASSERT_TRUE(plat::Application::Shared()->NextEvent(plat::kAnyEventMask, 0, plat::kRunLoopDefaultMode, true,
-                                                       &first));
+    ASSERT_TRUE(plat::Application::Shared()->NextEvent(plat::kAnyEventMask, 0, plat::kRunLoopDefaultMode,
+                                                       true, &first));
     plat::Application::Shared()->SendEvent(first);
     EXPECT_EQ(b->moves.size(), 1u);
     CLRect c = f->GetWindowRect();

@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
@@ -65,7 +64,8 @@ struct Pane : LPane {
 class FrameX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (testsupport::CommandOutput("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+        if (testsupport::CommandOutput("command -v xdotool").empty())
+            GTEST_SKIP() << "xdotool is not installed";
         ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
         backend = plat::x11::X11Backend::Open(server.Display().c_str());
         ASSERT_TRUE(backend);
@@ -95,7 +95,8 @@ protected:
         const double until = plat::ClockNow() + wait;
         while (!done() && plat::ClockNow() < until) {
             plat::Event e;
-            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true, &e))
+            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true,
+                               &e))
                 app->SendEvent(e);
         }
         return done();

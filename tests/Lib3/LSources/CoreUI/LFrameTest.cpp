@@ -25,8 +25,8 @@ using Ids = std::vector<std::string>;
 // The top of the chain: records every id with its sender's name, consumes what it is told to.
 struct Root : LHandler {
     std::vector<std::string> ids;
-    std::set<std::string> consume{"LPane_Defer", "LFrame_Close", "LPane_ReqFocus", "LFrame_Activate",
-                                  "LFrame_Deactivate", "LFrame_Place"};
+    std::set<std::string> consume{"LPane_Defer",     "LFrame_Close",      "LPane_ReqFocus",
+                                  "LFrame_Activate", "LFrame_Deactivate", "LFrame_Place"};
     LMessage Handle(const LMessage& msg) override {
         ids.push_back(msg.id.Text());
         if (consume.count(msg.id.Text())) return LMessage();
@@ -225,7 +225,7 @@ TEST_F(LFrameTest, TabOrderRunsByRowsAndWraps) {
         {"\t", 0, top},
         {"\t", 0, left},
         {"\t", 0, right},
-        {"\t", 0, top},  // wraps
+        {"\t", 0, top},                        // wraps
         {"\x19", plat::kShiftKeyMask, right},  // Shift-Tab goes back (back-tab arrives as tab)
         {"\t", plat::kShiftKeyMask, left},
         {"\t", plat::kControlKeyMask, left},  // Control-Tab is no navigation

@@ -3,11 +3,10 @@
 // Keysyms only: plain constants, none of Xlib's macros.
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <algorithm>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/View.h"
@@ -198,8 +197,8 @@ TEST_P(AppKitConformance, KeyEventsReachTheApplication) {
         // UTF-8 from the keysym whatever the locale; function keys in the private range.
         {XK_eacute, 0, "\xc3\xa9", "\xc3\xa9"},
         {XK_EuroSign, 0, "\xe2\x82\xac", "\xe2\x82\xac"},
-        {XK_F1, 0, "\xef\x9c\x84", "\xef\x9c\x84"},    // U+F704
-        {XK_F12, 0, "\xef\x9c\x8f", "\xef\x9c\x8f"},   // U+F70F
+        {XK_F1, 0, "\xef\x9c\x84", "\xef\x9c\x84"},      // U+F704
+        {XK_F12, 0, "\xef\x9c\x8f", "\xef\x9c\x8f"},     // U+F70F
         {XK_Delete, 0, "\xef\x9c\xa8", "\xef\x9c\xa8"},  // U+F728
         {XK_Home, 0, "\xef\x9c\xa9", "\xef\x9c\xa9"},
         {XK_End, 0, "\xef\x9c\xab", "\xef\x9c\xab"},
@@ -254,8 +253,8 @@ TEST_P(AppKitConformance, UserResizesAskTheDelegateAndItsAnswerReachesTheWindowS
     driver->UserResize(w, {200, 150});
     const double until = plat::ClockNow() + 5;
     while ((delegate.asked == 0 || driver->ShownContent(w).width != 300) && plat::ClockNow() < until)
-        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.05, plat::kRunLoopDefaultMode,
-                                         true, nullptr);
+        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.05,
+                                         plat::kRunLoopDefaultMode, true, nullptr);
     EXPECT_GE(delegate.asked, 1);
     EXPECT_EQ(w->ContentRect().width, 300);
     EXPECT_EQ(w->ContentRect().height, 150);
