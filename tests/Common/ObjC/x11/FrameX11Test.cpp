@@ -1,5 +1,3 @@
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +18,12 @@
 #include "Platform/Foundation/Clock.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/XvfbServer.h"
+
+// Xlib last: its macros (None, Bool, Status) must not reach the headers above.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+// clang-format on
 
 namespace {
 
