@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/Graphics/DrawContext.h"
 
 LDrawContext::LDrawContext(const LPanePort& port, plat::DrawContext* native, const CRgn& area)
-    : fNative(native), fClip(port.clip) {
+    : fNative(native), fWindow(port.contentView ? port.window : nullptr), fClip(port.clip) {
     if (fNative) {
         fNative->Retain();
         fBaseDepth = fNative->GStateDepth();
@@ -27,6 +28,18 @@ LDrawContext::~LDrawContext() {
     fNative->SetStrokeColor({0, 0, 0, 0});
     while (fNative->GStateDepth() > fBaseDepth) fNative->RestoreGState();
     fNative->Release();
+}
+
+CLPoint LDrawContext::GlobalToLocal(const CLPoint& p) const {
+    if (!fWindow) return p;
+    const plat::Rect c = fWindow->ContentRect();
+    return {p.x - int32_t(c.x) - fOrigin.x, p.y - int32_t(c.y) - fOrigin.y};
+}
+
+CLPoint LDrawContext::LocalToGlobal(const CLPoint& p) const {
+    if (!fWindow) return p;
+    const plat::Rect c = fWindow->ContentRect();
+    return {p.x + int32_t(c.x) + fOrigin.x, p.y + int32_t(c.y) + fOrigin.y};
 }
 
 void LDrawContext::FoldShift() {

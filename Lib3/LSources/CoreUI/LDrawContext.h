@@ -9,7 +9,8 @@
 
 namespace plat {
 class DrawContext;
-}
+class Window;
+}  // namespace plat
 class LPanePort;
 
 // The drawing context panes draw through: the native context, the current clip, colour and origin.
@@ -43,6 +44,11 @@ public:
 
     static plat::GfxColor NativeColor(const LColor& colour);
 
+    // Between global coordinates and this context's local ones (the content's top-left in global
+    // coordinates and the origin); unchanged for a context of no window.
+    CLPoint GlobalToLocal(const CLPoint& global) const;
+    CLPoint LocalToGlobal(const CLPoint& local) const;
+
 private:
     friend class LClipScope;
     friend class LOriginScope;
@@ -53,6 +59,7 @@ private:
     void FoldShift();
 
     plat::DrawContext* fNative;
+    plat::Window* fWindow = nullptr;  // borrowed: the port's window
     CRgn fClip;
     LColor fColor;
     CLPoint fShift;

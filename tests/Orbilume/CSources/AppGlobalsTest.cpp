@@ -5,9 +5,12 @@
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/CoreData/CMainLoopUI.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/AppGlobals.h"
@@ -34,6 +37,13 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     ASSERT_TRUE(gWindowMgr);
     ASSERT_TRUE(gMainApp);
     EXPECT_EQ(CMacWindowMgr::Get(), gWindowMgr);
+    ASSERT_TRUE(gMouse);
+    EXPECT_EQ(LMouse::Get(), gMouse);
+    EXPECT_EQ(LKeyboard::Get(), gKeyboard);
+    // The real main-loop interface answers with the records.
+    ASSERT_TRUE(CMainLoopUI::Get());
+    EXPECT_EQ(CMainLoopUI::Get()->MouseRecord(), gMouse);
+    EXPECT_EQ(CMainLoopUI::Get()->KeyboardRecord(), gKeyboard);
     EXPECT_EQ(CMainLoopBase::AppRoot(), gMainApp);
     EXPECT_EQ(CMacMainLoop::Get(), gMainApp->MainLoop());
     ASSERT_TRUE(gRsrcChain);
@@ -43,6 +53,9 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_GT(gAppRsrcProvider->FileRef(), 0);
     EXPECT_STREQ(LStrListRsrcH(SRsrcRequest("CUNDOQ")).GetString(2).CStr(), "Undo %0");
     DeleteAppGlobals();
+    EXPECT_EQ(LMouse::Get(), nullptr);
+    EXPECT_EQ(LKeyboard::Get(), nullptr);
+    EXPECT_EQ(CMainLoopUI::Get(), nullptr);
     EXPECT_EQ(ResourceProviderChain::Global(), nullptr);
     EXPECT_EQ(gRsrcChain, nullptr);
     EXPECT_EQ(gWindowMgr, nullptr);

@@ -8,10 +8,12 @@
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/CAppBase.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/AppKit/Window.h"
@@ -324,6 +326,26 @@ TEST_F(LFrameTest, AWindowFrameDrawsItsBackgroundChildrenAndRingButNotTheNoErase
     EXPECT_EQ(rgb(175, 65), 0xFFFF00u);
     EXPECT_EQ(rgb(165, 65), 0x0000FFu);
     EXPECT_TRUE(f->NoEraseRegion().IsEmpty());
+    delete f;
+}
+
+TEST_F(LFrameTest, DrawingContextsConvertBetweenGlobalAndLocalPoints) {
+    LFrame* f = MakeWindowFrame();
+    auto* nested = new LFrame(&root, f);
+    nested->SetBounds({20, 30, 120, 90});
+    auto* child = new Leaf(nested, {5, 5, 10, 10});
+    LPanePort port(child);
+    LDrawContext ctx(port);
+    const CLRect content = f->GetWindowRect();
+    const CLPoint local = ctx.GlobalToLocal({content.left + 25, content.top + 40});
+    EXPECT_EQ(local.x, 5);
+    EXPECT_EQ(local.y, 10);
+    const CLPoint back = ctx.LocalToGlobal(local);
+    EXPECT_EQ(back.x, content.left + 25);
+    EXPECT_EQ(back.y, content.top + 40);
+    LPanePort none;
+    LDrawContext unbound(none);
+    EXPECT_EQ(unbound.GlobalToLocal({7, 8}).x, 7);
     delete f;
 }
 
