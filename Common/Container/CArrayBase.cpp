@@ -83,8 +83,12 @@ bool CArrayBase::PutElements(uint32_t index, const void* source, uint32_t n) {
         return copy.Get() && PutElements(index, copy.Get(), n);
     }
     if (end > mCount) {
-        if (!mBuffer.Ready(end, 0, true)) return false;
-        std::memset(At(mCount), 0, size_t{end - mCount} * ElementSize());
+        // Room for as much again, so that writing piece by piece at the end is linear; only
+        // what is needed when that much cannot be had.
+        if (mCapacity < end && !mBuffer.Ready(end, end, true) && !mBuffer.Ready(end, 0, true)) return false;
+        // Only the gap before the written range is zeroed.
+        const uint32_t gapEnd = source ? index : end;
+        if (gapEnd > mCount) std::memset(At(mCount), 0, size_t{gapEnd - mCount} * ElementSize());
         mCount = end;
     }
     if (source && n) std::memcpy(At(index), source, size_t{n} * ElementSize());

@@ -32,7 +32,9 @@ public:
     bool InsertElements(uint32_t index, const void* source, uint32_t n);
     // Makes the array exactly n elements long (zeroed when source is null); old contents are dropped.
     bool SetElements(const void* source, uint32_t n);
-    // Writes n elements at index, extending the array to max(count, index + n); gaps are zeroed.
+    // Writes n elements at index, extending the array to max(count, index + n); gaps are zeroed
+    // (and so are the n elements when source is null). Growth doubles the needed size, so
+    // repeated writes at the end take amortised constant time.
     bool PutElements(uint32_t index, const void* source, uint32_t n);
     // Removes n elements at index; cuts the tail when the range reaches past the end. Never shrinks.
     void Remove(uint32_t index, uint32_t n = 1);

@@ -16,6 +16,7 @@ public:
 
     // Grows with zeroed bytes at the end or cuts the tail; false only when growing fails.
     bool SetSize(uint32_t n);
-    bool Append(const void* bytes, uint32_t n) { return InsertElements(Count(), bytes, n); }
+    // Appends n bytes (zeroes when bytes is null); the buffer grows geometrically.
+    bool Append(const void* bytes, uint32_t n) { return PutElements(Count(), bytes, n); }
     bool PutElements(uint32_t index, const void* source, uint32_t n);
 };

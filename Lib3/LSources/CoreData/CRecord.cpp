@@ -1,5 +1,6 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
@@ -12,14 +13,26 @@ namespace {
 constexpr int kMaxCreateDepth = 64;
 thread_local int gCreateDepth = 0;
 
-CArrayBase* NewScalarArray(uint8_t elementKind) {
+// The array objects of a record live in its block, after the slots: one allocation for the
+// record and its containers (their elements are allocated as they grow).
+constexpr size_t Rounded(size_t bytes) {
+    return (bytes + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+}
+
+size_t ContainerBytes(const SFieldDesc& f) {
+    if (f.kind == kFieldArray) return Rounded(f.elementKind == kElemString ? sizeof(CStrArray) : sizeof(CArrayBase));
+    if (f.kind == kFieldRecordArray) return Rounded(sizeof(CRecordArray));
+    return 0;
+}
+
+CArrayBase* NewScalarArray(uint8_t elementKind, void* at) {
     switch (elementKind) {
         case kElemInt:
         case kElemUInt:
         case kElemFloat:
-            return new CArrayBase(4);
+            return new (at) CArrayBase(4);
         case kElemByte:
-            return new CArrayBase(1);
+            return new (at) CArrayBase(1);
         default:
             return nullptr;
     }
@@ -30,7 +43,10 @@ CArrayBase* NewScalarArray(uint8_t elementKind) {
 CRecord* CRecord::New(const CRecordType* type) {
     if (!type || !type->IsRegistered() || type->FieldCount() > CRecordType::kMaxFields) return nullptr;
     if (gCreateDepth >= kMaxCreateDepth) return nullptr;
-    void* block = std::malloc(sizeof(CRecord) + sizeof(SRecordSlot) * (type->FieldCount() & 0xFF));
+    const uint32_t count = type->FieldCount();
+    size_t bytes = Rounded(sizeof(CRecord) + sizeof(SRecordSlot) * count);
+    for (uint32_t n = 0; n < count; ++n) bytes += ContainerBytes(type->Field(n));
+    void* block = std::malloc(bytes);
     if (!block) return nullptr;
     auto* record = new (block) CRecord(type);
     ++gCreateDepth;
@@ -53,8 +69,12 @@ void CRecord::Delete(CRecord* record) {
 
 bool CRecord::Fill() {
     const uint32_t count = FieldCount();
+    unsigned char* containers =
+        reinterpret_cast<unsigned char*>(this) + Rounded(sizeof(CRecord) + sizeof(SRecordSlot) * count);
     for (uint32_t n = 0; n < count; ++n) {
-        if (!FillField(n)) {
+        void* at = containers;
+        containers += ContainerBytes(Field(n));
+        if (!FillField(n, at)) {
             DestroyFields(n);
             return false;
         }
@@ -62,7 +82,7 @@ bool CRecord::Fill() {
     return true;
 }
 
-bool CRecord::FillField(uint32_t n) {
+bool CRecord::FillField(uint32_t n, void* container) {
     const SFieldDesc& f = Field(n);
     SRecordSlot& slot = Slot(n);
     slot.cell = 0;
@@ -82,10 +102,10 @@ bool CRecord::FillField(uint32_t n) {
             return true;
         case kFieldArray:
             if (f.elementKind == kElemString) {
-                slot.strings = new CStrArray;
+                slot.strings = new (container) CStrArray;
                 return true;
             }
-            slot.array = NewScalarArray(f.elementKind);
+            slot.array = NewScalarArray(f.elementKind, container);
             return slot.array != nullptr;
         case kFieldRecord: {
             if (f.IsOptional()) return true;
@@ -96,7 +116,7 @@ bool CRecord::FillField(uint32_t n) {
             return true;
         }
         case kFieldRecordArray:
-            slot.records = new CRecordArray;
+            slot.records = new (container) CRecordArray;
             return true;
         default:
             return true;
@@ -118,9 +138,9 @@ void CRecord::DestroyField(uint32_t n) {
             break;
         case kFieldArray:
             if (f.elementKind == kElemString) {
-                delete slot.strings;
-            } else {
-                delete slot.array;
+                if (slot.strings) slot.strings->~CStrArray();
+            } else if (slot.array) {
+                slot.array->~CArrayBase();
             }
             break;
         case kFieldRecord:
@@ -129,7 +149,7 @@ void CRecord::DestroyField(uint32_t n) {
         case kFieldRecordArray:
             if (slot.records) {
                 DeleteAllElements(slot.records);
-                delete slot.records;
+                slot.records->~CRecordArray();
             }
             break;
         default:

@@ -28,7 +28,8 @@ union SRecordSlot {
 };
 static_assert(sizeof(SRecordSlot) == 8);
 
-// A typed record: one block holding this 32-byte header and one slot per field of its type.
+// A typed record: one block holding this 32-byte header, one slot per field of its type and the
+// array objects of its array fields (their elements are allocated apart).
 // Records are made with New and destroyed with Delete (never new/delete). A record owns its
 // strings, arrays, sub-records and record-array elements.
 //
@@ -129,7 +130,8 @@ private:
         return reinterpret_cast<LString*>(const_cast<SRecordSlot*>(&Slots()[n]));
     }
     bool Fill();
-    bool FillField(uint32_t n);
+    // container: room in the block for the field's array object, if it has one.
+    bool FillField(uint32_t n, void* container);
     void DestroyField(uint32_t n);
     bool CloneFields(const CRecord* source);
 

@@ -128,6 +128,8 @@ LString NormalizedEOL(const LString& s) {
 // Measured as written (line ends made LF, what XML cannot carry replaced), so that what is read
 // back is written the same way again.
 bool IsLongText(const LString& value) {
+    // Making line ends LF and replacing what XML cannot carry adds no line end.
+    if (!HasLineEnd(value)) return false;
     const LString s = CXmlTagWriter::Writable(NormalizedEOL(value));
     return HasLineEnd(s) && s.Length() >= kLongText && !std::strstr(s.CStr(), "]]>");
 }
@@ -149,7 +151,7 @@ void AppendStringElement(LStrBuf& out, const LString& element) {
         return;
     }
     // Replaced first, so that the quoting decided here is what a reader sees.
-    LString text = CXmlTagWriter::Writable(CStrU::NormalizeEOL(element));
+    LString text = CXmlTagWriter::Writable(NormalizedEOL(element));
     if (!NeedsQuotes(text)) {
         out.Append(text);
         return;
@@ -237,10 +239,31 @@ void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
 
 enum ReadResult : int { kReadOk = 1, kReadEnded = 0, kReadTooDeep = -1 };
 
+// Short texts read before, shared instead of allocated again (strings are immutable and
+// shared by count): a document repeats its names, modes and array words many times.
+class CTextCache {
+public:
+    LString Text(const unsigned char* text, uint32_t length) {
+        if (length == 0 || length > kMaxLength) return LString(text, length);
+        uint32_t hash = 2166136261u;
+        for (uint32_t i = 0; i < length; ++i) hash = (hash ^ text[i]) * 16777619u;
+        LString& entry = fEntries[hash % kEntries];
+        if (entry.Length() != length || std::memcmp(entry.Text(), text, length) != 0)
+            entry = LString(text, length);
+        return entry;
+    }
+
+private:
+    static constexpr uint32_t kMaxLength = 24;
+    static constexpr uint32_t kEntries = 509;
+    LString fEntries[kEntries];
+};
+
 struct Reader {
     CXmlTokenizer& t;
     CRecordHolder* holder;
     LVariStr<256> value;  // of the attribute being read
+    CTextCache texts;
 };
 
 int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth);
@@ -249,75 +272,144 @@ bool IsHexDigit(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-template <class T>
-void AppendRaw(CArrayBase* array, T value) {
-    array->Insert(array->Count(), &value);
+// The number at the start of a word as strtol / strtoul / strtod read it in the C locale. Plain
+// decimal forms are read here; anything else (a '+', hex, inf, overflow, ...) by the C library.
+int32_t IntOfWord(const char* word) {
+    const char* p = word + (*word == '-');
+    uint64_t v = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9' && digits < 18; ++p, ++digits) v = v * 10 + static_cast<uint64_t>(*p - '0');
+    if (digits == 0 || digits == 18) {
+        CCLocaleScope c;
+        return static_cast<int32_t>(std::strtol(word, nullptr, 10));
+    }
+    const auto value = static_cast<long>(v);
+    return static_cast<int32_t>(*word == '-' ? -value : value);
 }
 
-void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text) {
+uint32_t UIntOfWord(const char* word) {
+    const char* p = word;
+    uint64_t v = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9' && digits < 18; ++p, ++digits) v = v * 10 + static_cast<uint64_t>(*p - '0');
+    if (digits == 0 || digits == 18) {
+        CCLocaleScope c;
+        return static_cast<uint32_t>(std::strtoul(word, nullptr, 10));
+    }
+    return static_cast<uint32_t>(v);
+}
+
+float FloatOfWord(const char* word, const char* end) {
+    // std::from_chars reads the decimal forms of strtod exactly (correctly rounded, no locale).
+    const char* p = word + (*word == '-');
+    if (*p >= '0' && *p <= '9' && !(p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
+        double value;
+        if (std::from_chars(word, end, value).ec == std::errc()) return static_cast<float>(value);
+    }
+    CCLocaleScope c;
+    return static_cast<float>(std::strtod(word, nullptr));
+}
+
+// Gathers elements in blocks and stores them in the array: a short array gets exactly its size.
+template <class T>
+class CArrayFiller {
+public:
+    explicit CArrayFiller(CArrayBase* array) : fArray(array) { fArray->RemoveAll(); }
+    ~CArrayFiller() {
+        if (fArray->Count() == 0)
+            (void)fArray->SetElements(fBlock, fCount);
+        else
+            Flush();
+    }
+    void Add(T value) {
+        if (fCount == kBlock) Flush();
+        fBlock[fCount++] = value;
+    }
+
+private:
+    void Flush() {
+        (void)fArray->PutElements(fArray->Count(), fBlock, fCount);
+        fCount = 0;
+    }
+    static constexpr uint32_t kBlock = 256;
+    CArrayBase* fArray;
+    uint32_t fCount = 0;
+    T fBlock[kBlock];
+};
+
+template <class T, class Read>
+void ReadWords(CArrayBase* array, const LStrBuf& text, Read read) {
+    // Words split at white space up to the first NUL, each number read where it stands (a number
+    // never reaches past its word).
+    CArrayFiller<T> filler(array);
+    for (const unsigned char* p = text.Text();;) {
+        while (*p && UCharIn::IsSpace(*p)) ++p;
+        if (!*p) break;
+        const char* word = reinterpret_cast<const char*>(p);
+        while (*p && !UCharIn::IsSpace(*p)) ++p;
+        filler.Add(read(word, reinterpret_cast<const char*>(p)));
+    }
+}
+
+void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& texts) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
-    LCStrCharIn in(text.Text(), text.Length());
-    LVariStr<64> token;
     if (f.elementKind == kElemString) {
         CStrArray* strings = r->GetStrArray(n);
         if (!strings) return;
         strings->RemoveAll();
+        LCStrCharIn in(text.Text(), text.Length());
+        LVariStr<64> token;
         for (token.Reset(); ReadQuotedToken(in, token, true); token.Reset())
-            strings->Append(LString(token.Text(), token.Length()));
+            strings->Append(texts.Text(token.Text(), token.Length()));
     } else {
         CArrayBase* array = r->GetArray(n);
         if (!array) return;
-        array->RemoveAll();
         if (f.elementKind == kElemByte) {
+            CArrayFiller<uint8_t> filler(array);
+            LCStrCharIn in(text.Text(), text.Length());
             unsigned char hi, lo;
             while (in.Get(hi) && IsHexDigit(hi) && in.Get(lo) && IsHexDigit(lo))
-                AppendRaw(array, static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
+                filler.Add(static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
+        } else if (f.elementKind == kElemInt) {
+            ReadWords<int32_t>(array, text, [](const char* word, const char*) { return IntOfWord(word); });
+        } else if (f.elementKind == kElemUInt) {
+            ReadWords<uint32_t>(array, text, [](const char* word, const char*) { return UIntOfWord(word); });
+        } else if (f.elementKind == kElemFloat) {
+            ReadWords<float>(array, text, FloatOfWord);
         } else {
-            // Words split at white space up to the first NUL, each number read where it stands
-            // (a number never reaches past its word).
-            CCLocaleScope c;
-            for (const unsigned char* p = text.Text();;) {
-                while (*p && UCharIn::IsSpace(*p)) ++p;
-                if (!*p) break;
-                const char* word = reinterpret_cast<const char*>(p);
-                while (*p && !UCharIn::IsSpace(*p)) ++p;
-                if (f.elementKind == kElemInt)
-                    AppendRaw(array, static_cast<int32_t>(std::strtol(word, nullptr, 10)));
-                else if (f.elementKind == kElemUInt)
-                    AppendRaw(array, static_cast<uint32_t>(std::strtoul(word, nullptr, 10)));
-                else if (f.elementKind == kElemFloat)
-                    AppendRaw(array, static_cast<float>(std::strtod(word, nullptr)));
-            }
+            array->RemoveAll();
         }
     }
     ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
 }
 
-void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text) {
+void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& texts) {
     switch (ref->Field(n).kind) {
         case kFieldString:
-            ref.SetString(nullptr, n, LString(text));
+            ref.SetString(nullptr, n, texts.Text(text.Text(), text.Length()));
             return;
         case kFieldArray:
-            ReadArray(ref, n, text);
+            ReadArray(ref, n, text, texts);
             return;
         default:
             break;
     }
     if (text.Length() == 0) return;
+    // As UNum::ToInt, ToUInt and ToFloat read them.
+    const char* word = reinterpret_cast<const char*>(text.Text());
     switch (ref->Field(n).kind) {
         case kFieldInt:
-            ref.SetInt(nullptr, n, UNum::ToInt(text.Text()));
+            ref.SetInt(nullptr, n, IntOfWord(word));
             break;
         case kFieldUInt:
-            ref.SetUInt(nullptr, n, UNum::ToUInt(text.Text()));
+            ref.SetUInt(nullptr, n, UIntOfWord(word));
             break;
         case kFieldByte:
-            ref.SetByte(nullptr, n, static_cast<uint8_t>(UNum::ToUInt(text.Text())));
+            ref.SetByte(nullptr, n, static_cast<uint8_t>(UIntOfWord(word)));
             break;
         case kFieldFloat:
-            ref.SetFloat(nullptr, n, static_cast<float>(UNum::ToFloat(text.Text())));
+            ref.SetFloat(nullptr, n, FloatOfWord(word, word + text.Length()));
             break;
         default:
             break;
@@ -328,7 +420,7 @@ void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text) {
 void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n) {
     LVariStr<64> text;
     CXmlReader::AppendText(rd.t, text);
-    ReadValue(ref, n, text);
+    ReadValue(ref, n, text, rd.texts);
 }
 
 // A new record of the element's type, filled from it; null (the element consumed) when the type
@@ -439,7 +531,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
                 rd.t.ReadValue(rd.value);
                 int n = FindField(type, CStrU::FccFromString(rd.t.AttrName().Text()));
                 if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
-                    ReadValue(ref, static_cast<uint32_t>(n), rd.value);
+                    ReadValue(ref, static_cast<uint32_t>(n), rd.value, rd.texts);
                 break;
             }
             case CXmlTokenizer::kStartTag: {
@@ -553,7 +645,7 @@ int ReadXmlDocument(CStream& in, CRecordRef root) {
             continue;
         }
         root.Reset();
-        Reader rd{t, root.GetHolder(), {}};
+        Reader rd{t, root.GetHolder(), {}, {}};
         if (ReadRecord(rd, root, 0) == kReadTooDeep) {
             root.Reset();
             return 0;

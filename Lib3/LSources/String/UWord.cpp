@@ -1,6 +1,7 @@
 #include "Lib3/LSources/String/UWord.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,20 @@ void AppendFormatted(LStrBuf& out, const char* format, Args... args) {
     out.Append(buf, static_cast<uint32_t>(std::min<int>(n, sizeof buf - 1)));
 }
 
+// "%-.*f" in the C locale, written into buf (room for any double at kMaxDecimals); the length.
+// std::to_chars gives the same text as printf without the locale switch and the format parsing.
+uint32_t FixedText(char (&buf)[512], double value, unsigned decimals) {
+    const int precision = static_cast<int>(std::min(decimals, kMaxDecimals));
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    if (r.ec == std::errc()) return static_cast<uint32_t>(r.ptr - buf);
+    int n;
+    {
+        CCLocaleScope c;
+        n = std::snprintf(buf, sizeof buf, "%-.*f", precision, value);
+    }
+    return n < 0 ? 0 : static_cast<uint32_t>(std::min<int>(n, sizeof buf - 1));
+}
+
 LString Made(const LStrBuf& buf) {
     return LString(buf.Text(), buf.Length());
 }
@@ -39,7 +54,9 @@ LString UWord::Decimal(long value) {
 }
 
 void UWord::Decimal(long value, LStrBuf& out) {
-    AppendFormatted(out, "%ld", value);
+    char buf[24];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+    out.Append(buf, static_cast<uint32_t>(r.ptr - buf));
 }
 
 LString UWord::UDecimal(unsigned long value) {
@@ -49,16 +66,21 @@ LString UWord::UDecimal(unsigned long value) {
 }
 
 void UWord::UDecimal(unsigned long value, LStrBuf& out) {
-    AppendFormatted(out, "%lu", value);
+    char buf[24];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+    out.Append(buf, static_cast<uint32_t>(r.ptr - buf));
 }
 
 void UWord::Hex(LStrBuf& out, unsigned long value, bool prefix, bool upper, unsigned digits) {
     if (prefix) out.Append("0x");
-    int precision = static_cast<int>(std::min(digits, kMaxHexDigits));
-    if (digits == 0)
-        AppendFormatted(out, upper ? "%lX" : "%lx", value);
-    else
-        AppendFormatted(out, upper ? "%.*lX" : "%.*lx", precision, value);
+    // As "%.*lx": at least `digits` digits (at most kMaxHexDigits), leading zeros.
+    char buf[kMaxHexDigits + 24];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value, 16);
+    const auto n = static_cast<unsigned>(r.ptr - buf);
+    for (unsigned i = n; i < std::min(digits, kMaxHexDigits); ++i) out.Append("0");
+    if (upper)
+        for (char* p = buf; p < r.ptr; ++p) *p = static_cast<char>(*p >= 'a' ? *p - 'a' + 'A' : *p);
+    out.Append(buf, n);
 }
 
 LString UWord::Hex(unsigned long value, bool prefix, bool upper, unsigned digits) {
@@ -69,7 +91,8 @@ LString UWord::Hex(unsigned long value, bool prefix, bool upper, unsigned digits
 }
 
 void UWord::Float(double value, unsigned decimals, LStrBuf& out) {
-    AppendFormatted(out, "%-.*f", static_cast<int>(std::min(decimals, kMaxDecimals)), value);
+    char buf[512];
+    out.Append(buf, FixedText(buf, value, decimals));
 }
 
 LString UWord::Float(double value, unsigned decimals) {
@@ -79,10 +102,9 @@ LString UWord::Float(double value, unsigned decimals) {
 }
 
 void UWord::FloatSuppress(double value, unsigned decimals, LStrBuf& out) {
-    LVariStr<64> s;
-    Float(value, std::min(decimals, 15u), s);
-    const char* text = s.CStr();
-    uint32_t n = s.Length();
+    char buf[512];
+    const char* text = buf;
+    uint32_t n = FixedText(buf, value, std::min(decimals, 15u));
     const char* point = static_cast<const char*>(std::memchr(text, '.', n));
     if (point) {
         uint32_t cut = static_cast<uint32_t>(point - text);

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <string>
 
 #include "Lib3/LSources/CoreString/LVariStr.h"
@@ -131,6 +137,92 @@ TEST(UWord, NumberLists) {
     UWord::DoubleList(doubles, 3, s);
     EXPECT_STREQ(s.CStr(), "0.5 -3 1e+20 ");
     EXPECT_EQ(S(UWord::NumberedKey(reinterpret_cast<const unsigned char*>("col"), 12)), "col12");
+}
+
+// The formatted-output forms the writers must match byte for byte ("%-.*f", "%.*lx", "%ld").
+std::string Printf(const char* format, int precision, double value) {
+    char buf[600];
+    std::snprintf(buf, sizeof buf, format, precision, value);
+    return buf;
+}
+
+std::string SuppressedPrintf(double value, unsigned decimals) {
+    std::string s = Printf("%-.*f", static_cast<int>(std::min(decimals, 15u)), value);
+    const size_t point = s.find('.');
+    if (point == std::string::npos) return s;
+    size_t cut = point;
+    for (size_t i = point + 1; i < s.size(); ++i)
+        if (s[i] != '0') cut = i + 1;
+    s.resize(cut);
+    return s == "-0" ? "0" : s;
+}
+
+void ExpectFloatsAsPrintf(double value, unsigned decimals) {
+    EXPECT_EQ(S(UWord::Float(value, decimals)), Printf("%-.*f", static_cast<int>(std::min(decimals, 100u)), value))
+        << value << " " << decimals;
+    EXPECT_EQ(S(UWord::FloatSuppress(value, decimals)), SuppressedPrintf(value, decimals))
+        << value << " " << decimals;
+}
+
+TEST(UWord, FloatTextIsPrintfText) {
+    const double d = std::numeric_limits<double>::denorm_min();
+    const double values[] = {0.0,     -0.0,   0.5,     -0.5,   1.5,      2.5,      0.125,   0.0625,
+                             1e-5,    -1e-5,  0.05,    0.005,  0.0005,   1.005,    2.675,   1e15,
+                             1e16,    1e17,   1e22,    1e23,   9.5,      99.5,     0.95,    123456.789,
+                             1e300,   -1e308, DBL_MAX, d,      DBL_MIN,  INFINITY, -INFINITY, NAN,
+                             -NAN,    1.0f / 3.0f,     0.1f,   0.3f,     16777217.0f, 3.4e38f};
+    for (double v : values)
+        for (unsigned decimals : {0u, 1u, 2u, 3u, 4u, 6u, 9u, 15u, 16u, 17u, 20u, 40u, 100u, 150u})
+            ExpectFloatsAsPrintf(v, decimals);
+}
+
+TEST(UWord, FloatTextIsPrintfTextForRandomValues) {
+    std::mt19937_64 random(20261210);
+    for (int i = 0; i < 100000; ++i) {
+        double v;
+        const uint64_t bits = random();
+        switch (i % 4) {
+            case 0:  // any bit pattern: every exponent, subnormals, infinities and NaNs
+                std::memcpy(&v, &bits, sizeof v);
+                break;
+            case 1: {  // floats as the records store them
+                const auto b32 = static_cast<uint32_t>(bits);
+                float f;
+                std::memcpy(&f, &b32, sizeof f);
+                v = f;
+                break;
+            }
+            case 2:  // halfway cases: short decimals of a few digits
+                v = static_cast<double>(static_cast<int64_t>(bits % 2000001) - 1000000) / 1000.0;
+                break;
+            default:  // everyday magnitudes
+                v = std::ldexp(static_cast<double>(bits >> 11) / 9007199254740992.0 - 0.5,
+                               static_cast<int>(bits % 80) - 40);
+                break;
+        }
+        ExpectFloatsAsPrintf(v, static_cast<unsigned>(random() % 24));
+        if (HasFailure()) break;
+    }
+}
+
+TEST(UWord, HexAndDecimalTextIsPrintfText) {
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const unsigned long value = i % 3 == 0 ? random() : random() >> (random() % 64);
+        const unsigned digits = static_cast<unsigned>(random() % 70);
+        const bool upper = i % 2 == 0;
+        char want[128];
+        if (digits == 0)
+            std::snprintf(want, sizeof want, upper ? "%lX" : "%lx", value);
+        else
+            std::snprintf(want, sizeof want, upper ? "%.*lX" : "%.*lx", static_cast<int>(std::min(digits, 64u)), value);
+        EXPECT_EQ(S(UWord::Hex(value, false, upper, digits)), want) << value << " " << digits;
+        std::snprintf(want, sizeof want, "%ld", static_cast<long>(value));
+        EXPECT_EQ(S(UWord::Decimal(static_cast<long>(value))), want);
+        std::snprintf(want, sizeof want, "%lu", value);
+        EXPECT_EQ(S(UWord::UDecimal(value)), want);
+        if (HasFailure()) break;
+    }
 }
 
 }  // namespace
