@@ -40,7 +40,12 @@ public:
     LHandleBase& operator=(LHandleBase&& other) noexcept;
 
     // Counts the new block up before counting the old one down, so self-assignment is safe.
-    void SetData(LHandleData* data);
+    void SetData(LHandleData* data) {
+        if (data) data->Retain();
+        LHandleData* old = fData;
+        fData = data;
+        if (old && old->ReleaseIsLast()) delete old;
+    }
     LHandleData* Data() const { return fData; }
     // Identity of the blocks, not equality of their contents.
     bool IsSame(const LHandleBase& other) const { return fData == other.fData; }

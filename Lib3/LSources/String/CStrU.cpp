@@ -1,5 +1,7 @@
 #include "Lib3/LSources/String/CStrU.h"
 
+#include <cstring>
+
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreString/UCharIn.h"
@@ -67,15 +69,28 @@ const unsigned char* CStrU::NextRChar(const unsigned char* text) {
 }
 
 void CStrU::NormalizeEOL(const unsigned char* text, LStrBuf& out, const unsigned char* eol) {
-    LCStrCharIn in(text, UString::LengthOf(text));
-    UCharIn::LineRest(in, out);
-    while (UCharIn::LineNext(in)) {
+    if (!text) return;
+    // Runs without a line end go out whole; a line end is one byte or a pair of different ones.
+    const unsigned char* run = text;
+    const unsigned char* p = text;
+    for (;; ++p) {
+        const unsigned char c = *p;
+        if (c == 0) break;
+        if (!UCharIn::IsLineEnd(c)) continue;
+        out.Append(run, static_cast<uint32_t>(p - run));
         out.Append(eol);
-        UCharIn::LineRest(in, out);
+        if (UCharIn::IsLineEnd(p[1]) && p[1] != c) ++p;
+        run = p + 1;
     }
+    out.Append(run, static_cast<uint32_t>(p - run));
 }
 
 LString CStrU::NormalizeEOL(const LString& text, const unsigned char* eol) {
+    // LF line ends stay as they are: without a CR (and a NUL, which ends the text) nothing changes.
+    const unsigned char* t = text.Text();
+    if (eol && eol[0] == '\n' && eol[1] == 0 && !std::memchr(t, '\r', text.Length()) &&
+        !std::memchr(t, 0, text.Length()))
+        return text;
     LVariStr<64> out;
     NormalizeEOL(text.Text(), out, eol);
     if (out.Length() == text.Length() && UString::IsEqual(out.Text(), text.Text())) return text;

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/CoreString/UCharIn.h"
 #include "Lib3/LSources/String/CStrU.h"
 
 namespace {
@@ -75,6 +81,37 @@ TEST(CStrUTest, NormalizeEOL) {
     EXPECT_TRUE(CStrU::NormalizeEOL(unchanged).IsSame(unchanged));
     LString changed("one\r\ntwo");
     EXPECT_STREQ(CStrU::NormalizeEOL(changed).CStr(), "one\ntwo");
+}
+
+// Line ends made one by one with the line reader, as the rewrite is defined.
+std::string LineByLine(const std::string& text, const char* eol) {
+    LCStrCharIn in(U(text.c_str()), static_cast<uint32_t>(std::strlen(text.c_str())));
+    LVariStr<64> out;
+    UCharIn::LineRest(in, out);
+    while (UCharIn::LineNext(in)) {
+        out.Append(eol);
+        UCharIn::LineRest(in, out);
+    }
+    return std::string(out.CStr(), out.Length());
+}
+
+TEST(CStrUTest, NormalizeEOLIsTheLineReadersRewrite) {
+    std::mt19937 random(42);
+    const char alphabet[] = {'a', 'b', '\r', '\n', '\0', ' '};
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(random() % 12, 'a');
+        for (char& c : text) c = alphabet[random() % sizeof alphabet];
+        for (const char* eol : {"\n", "\r\n", ""}) {
+            LVariStr<8> out;
+            CStrU::NormalizeEOL(U(text.c_str()), out, U(eol));
+            ASSERT_EQ(std::string(out.CStr(), out.Length()), LineByLine(text, eol));
+        }
+        const LString s(text.data(), static_cast<uint32_t>(text.size()));
+        const LString normalized = CStrU::NormalizeEOL(s);
+        ASSERT_EQ(std::string(normalized.CStr(), normalized.Length()), LineByLine(text, "\n"));
+        const bool same = LineByLine(text, "\n") == text;
+        EXPECT_EQ(normalized.IsSame(s), same);
+    }
 }
 
 }  // namespace
