@@ -2,6 +2,7 @@
 
 #include "Common/Stream/CXmlElement.h"
 #include "Common/Stream/CXmlTokenizer.h"
+#include "Lib3/LSources/CoreString/LTextCache.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/String/CStrU.h"
 
@@ -41,13 +42,17 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
     if (!root->Name().IsEmpty() && !(root->Name() == tokenizer.TagName())) return kRefused;
 
     OpenTexts texts;
+    LVariStr<256> valueText;
+    LTextCache values;  // attribute values repeat
     CXmlElement* current = root;
     uint32_t depth = 0;  // the parent chain is the stack of open elements
     int result = kBuilt;
     for (bool done = false; !done;) {
         switch (tokenizer.Next()) {
             case CXmlTokenizer::kAttribute: {
-                LString value = CStrU::NormalizeEOL(tokenizer.ReadValue());
+                valueText.Reset();
+                tokenizer.ReadValue(valueText);
+                LString value = CStrU::NormalizeEOL(values.Text(valueText.Text(), valueText.Length()));
                 current->AppendAttribute(new CXmlAttribute(tokenizer.AttrName(), value));
                 break;
             }

@@ -20,7 +20,8 @@ constexpr size_t Rounded(size_t bytes) {
 }
 
 size_t ContainerBytes(const SFieldDesc& f) {
-    if (f.kind == kFieldArray) return Rounded(f.elementKind == kElemString ? sizeof(CStrArray) : sizeof(CArrayBase));
+    if (f.kind == kFieldArray)
+        return Rounded(f.elementKind == kElemString ? sizeof(CStrArray) : sizeof(CArrayBase));
     if (f.kind == kFieldRecordArray) return Rounded(sizeof(CRecordArray));
     return 0;
 }

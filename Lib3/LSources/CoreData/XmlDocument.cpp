@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "Common/Container/CBytes.h"
 #include "Common/Stream/CBomTextStream.h"
@@ -16,13 +17,13 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Lib3/LSources/CoreString/LTextCache.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreString/ReadQuoted.h"
 #include "Lib3/LSources/CoreString/UCharIn.h"
 #include "Lib3/LSources/String/CCLocaleScope.h"
 #include "Lib3/LSources/String/CStrU.h"
 #include "Lib3/LSources/String/HexDigitValue.h"
-#include "Lib3/LSources/String/UNum.h"
 #include "Lib3/LSources/String/UString.h"
 #include "Lib3/LSources/String/UWord.h"
 #include "Platform/Foundation/FileIO.h"
@@ -239,31 +240,11 @@ void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
 
 enum ReadResult : int { kReadOk = 1, kReadEnded = 0, kReadTooDeep = -1 };
 
-// Short texts read before, shared instead of allocated again (strings are immutable and
-// shared by count): a document repeats its names, modes and array words many times.
-class CTextCache {
-public:
-    LString Text(const unsigned char* text, uint32_t length) {
-        if (length == 0 || length > kMaxLength) return LString(text, length);
-        uint32_t hash = 2166136261u;
-        for (uint32_t i = 0; i < length; ++i) hash = (hash ^ text[i]) * 16777619u;
-        LString& entry = fEntries[hash % kEntries];
-        if (entry.Length() != length || std::memcmp(entry.Text(), text, length) != 0)
-            entry = LString(text, length);
-        return entry;
-    }
-
-private:
-    static constexpr uint32_t kMaxLength = 24;
-    static constexpr uint32_t kEntries = 509;
-    LString fEntries[kEntries];
-};
-
 struct Reader {
     CXmlTokenizer& t;
     CRecordHolder* holder;
     LVariStr<256> value;  // of the attribute being read
-    CTextCache texts;
+    LTextCache texts;     // strings of the document repeat
 };
 
 int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth);
@@ -351,7 +332,7 @@ void ReadWords(CArrayBase* array, const LStrBuf& text, Read read) {
     }
 }
 
-void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& texts) {
+void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& texts) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
     if (f.elementKind == kElemString) {
@@ -360,8 +341,26 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& text
         strings->RemoveAll();
         LCStrCharIn in(text.Text(), text.Length());
         LVariStr<64> token;
-        for (token.Reset(); ReadQuotedToken(in, token, true); token.Reset())
-            strings->Append(texts.Text(token.Text(), token.Length()));
+        // The first strings are gathered and stored at once, in a block of exactly their count.
+        constexpr uint32_t kGathered = 16;
+        alignas(LString) unsigned char room[kGathered * sizeof(LString)];
+        auto* gathered = reinterpret_cast<LString*>(room);
+        uint32_t count = 0;
+        bool appending = false;
+        for (token.Reset(); ReadQuotedToken(in, token, true); token.Reset()) {
+            LString s = texts.Text(token.Text(), token.Length());
+            if (appending) {
+                strings->Append(s);
+            } else if (count < kGathered) {
+                new (&gathered[count++]) LString(s);
+            } else {
+                (void)strings->Assign(gathered, count);
+                strings->Append(s);
+                appending = true;
+            }
+        }
+        if (!appending) (void)strings->Assign(gathered, count);
+        while (count) gathered[--count].~LString();
     } else {
         CArrayBase* array = r->GetArray(n);
         if (!array) return;
@@ -384,7 +383,7 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& text
     ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
 }
 
-void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, CTextCache& texts) {
+void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& texts) {
     switch (ref->Field(n).kind) {
         case kFieldString:
             ref.SetString(nullptr, n, texts.Text(text.Text(), text.Length()));

@@ -31,7 +31,8 @@ void AppendFormatted(LStrBuf& out, const char* format, Args... args) {
 // std::to_chars gives the same text as printf without the locale switch and the format parsing.
 uint32_t FixedText(char (&buf)[512], double value, unsigned decimals) {
     const int precision = static_cast<int>(std::min(decimals, kMaxDecimals));
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    const std::to_chars_result r =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
     if (r.ec == std::errc()) return static_cast<uint32_t>(r.ptr - buf);
     int n;
     {

@@ -158,7 +158,8 @@ std::string SuppressedPrintf(double value, unsigned decimals) {
 }
 
 void ExpectFloatsAsPrintf(double value, unsigned decimals) {
-    EXPECT_EQ(S(UWord::Float(value, decimals)), Printf("%-.*f", static_cast<int>(std::min(decimals, 100u)), value))
+    EXPECT_EQ(S(UWord::Float(value, decimals)),
+              Printf("%-.*f", static_cast<int>(std::min(decimals, 100u)), value))
         << value << " " << decimals;
     EXPECT_EQ(S(UWord::FloatSuppress(value, decimals)), SuppressedPrintf(value, decimals))
         << value << " " << decimals;
@@ -166,11 +167,11 @@ void ExpectFloatsAsPrintf(double value, unsigned decimals) {
 
 TEST(UWord, FloatTextIsPrintfText) {
     const double d = std::numeric_limits<double>::denorm_min();
-    const double values[] = {0.0,     -0.0,   0.5,     -0.5,   1.5,      2.5,      0.125,   0.0625,
-                             1e-5,    -1e-5,  0.05,    0.005,  0.0005,   1.005,    2.675,   1e15,
-                             1e16,    1e17,   1e22,    1e23,   9.5,      99.5,     0.95,    123456.789,
-                             1e300,   -1e308, DBL_MAX, d,      DBL_MIN,  INFINITY, -INFINITY, NAN,
-                             -NAN,    1.0f / 3.0f,     0.1f,   0.3f,     16777217.0f, 3.4e38f};
+    const double values[] = {0.0,   -0.0,        0.5,     -0.5,  1.5,         2.5,      0.125,     0.0625,
+                             1e-5,  -1e-5,       0.05,    0.005, 0.0005,      1.005,    2.675,     1e15,
+                             1e16,  1e17,        1e22,    1e23,  9.5,         99.5,     0.95,      123456.789,
+                             1e300, -1e308,      DBL_MAX, d,     DBL_MIN,     INFINITY, -INFINITY, NAN,
+                             -NAN,  1.0f / 3.0f, 0.1f,    0.3f,  16777217.0f, 3.4e38f};
     for (double v : values)
         for (unsigned decimals : {0u, 1u, 2u, 3u, 4u, 6u, 9u, 15u, 16u, 17u, 20u, 40u, 100u, 150u})
             ExpectFloatsAsPrintf(v, decimals);
@@ -215,7 +216,8 @@ TEST(UWord, HexAndDecimalTextIsPrintfText) {
         if (digits == 0)
             std::snprintf(want, sizeof want, upper ? "%lX" : "%lx", value);
         else
-            std::snprintf(want, sizeof want, upper ? "%.*lX" : "%.*lx", static_cast<int>(std::min(digits, 64u)), value);
+            std::snprintf(want, sizeof want, upper ? "%.*lX" : "%.*lx",
+                          static_cast<int>(std::min(digits, 64u)), value);
         EXPECT_EQ(S(UWord::Hex(value, false, upper, digits)), want) << value << " " << digits;
         std::snprintf(want, sizeof want, "%ld", static_cast<long>(value));
         EXPECT_EQ(S(UWord::Decimal(static_cast<long>(value))), want);
