@@ -5,13 +5,16 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
-#include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "tests/Lib3/LSources/CoreData/XmlDocumentTestTypes.h"
 #include "tests/support/TempDir.h"
@@ -219,6 +222,95 @@ TEST(XmlDocument, ArrayTexts) {
     EXPECT_EQ(static_cast<const int32_t*>(item->ArrayData(kInts))[2], -2);
 }
 
+// Every number word is read as strtol / strtoul / strtod read it in the C locale, whatever its form.
+TEST(XmlDocument, NumbersReadAsTheCLibraryReadsThem) {
+    const char* words[] = {"0",
+                           "-0",
+                           "+7",
+                           "12abc",
+                           "0x1A",
+                           "0X1p3",
+                           "1e3",
+                           "1.5e-3",
+                           ".5",
+                           "-.25",
+                           "1.",
+                           "1e",
+                           "1e+",
+                           "-",
+                           "--3",
+                           "inf",
+                           "-INF",
+                           "nan",
+                           "infinity",
+                           "1e-50",
+                           "1e50",
+                           "3.4e38",
+                           "3.5e38",
+                           "4e-46",
+                           "1e-45",
+                           "123456789",
+                           "2147483648",
+                           "-2147483649",
+                           "4294967296",
+                           "99999999999999999",
+                           "999999999999999999",
+                           "9999999999999999999",
+                           "-9223372036854775809",
+                           "18446744073709551616",
+                           "0.1",
+                           "16777217",
+                           "0.30000001192092896",
+                           "1.0000000596046448",
+                           "abc"};
+    for (const char* word : words) {
+        const std::string xml = std::string("<XDOC_ROOT><XDOC_ROOT_subr><XDOC_ITEM ival=\"") + word +
+                                "\" uval=\"" + word + "\" fval=\"" + word + "\" ints=\"" + word +
+                                " 1\" uins=\"" + word + " 1\" flts=\"" + word +
+                                " 1\"/></XDOC_ROOT_subr></XDOC_ROOT>";
+        Root back;
+        ASSERT_EQ(Read(xml, &back.record), 1) << word;
+        const CRecord* item = back.record->GetSubRecord(kSub);
+        const auto i = static_cast<int32_t>(std::strtol(word, nullptr, 10));
+        const auto u = static_cast<uint32_t>(std::strtoul(word, nullptr, 10));
+        const auto f = static_cast<float>(std::strtod(word, nullptr));
+        EXPECT_EQ(item->GetInt(kIval), i) << word;
+        EXPECT_EQ(item->GetUInt(kUval), u) << word;
+        EXPECT_EQ(std::memcmp(&f, &item->Slot(kFval).f32, sizeof f), 0) << word;  // NaNs alike
+        ASSERT_EQ(item->ArrayCount(kInts), 2u) << word;
+        EXPECT_EQ(static_cast<const int32_t*>(item->ArrayData(kInts))[0], i) << word;
+        EXPECT_EQ(static_cast<const uint32_t*>(item->ArrayData(kUins))[0], u) << word;
+        EXPECT_EQ(std::memcmp(&f, item->ArrayData(kFlts), sizeof f), 0) << word;
+    }
+}
+
+// Arrays longer than the blocks the reader gathers come back whole and in order.
+TEST(XmlDocument, LongArraysReadWhole) {
+    for (uint32_t count : {15u, 16u, 17u, 255u, 256u, 257u, 1000u}) {
+        Root root;
+        CRecordRef sub(&root.record->Slot(kSub).record);
+        std::vector<int32_t> ints(count);
+        std::vector<LString> strs(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            ints[i] = static_cast<int32_t>(i * 7) - 100;
+            strs[i] = LString(("s" + std::to_string(i % 40)).c_str());
+        }
+        sub.SetArray(nullptr, kInts, ints.data(), count);
+        sub.SetArray(nullptr, kStrs, strs.data(), count);
+        const std::string xml = Written(root.record);
+        Root back;
+        ASSERT_EQ(Read(xml, &back.record), 1);
+        const CRecord* item = back.record->GetSubRecord(kSub);
+        ASSERT_EQ(item->ArrayCount(kInts), count);
+        ASSERT_EQ(item->ArrayCount(kStrs), count);
+        for (uint32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(static_cast<const int32_t*>(item->ArrayData(kInts))[i], ints[i]);
+            EXPECT_TRUE(static_cast<const LString*>(item->ArrayData(kStrs))[i] == strs[i]);
+        }
+        EXPECT_EQ(Written(back.record), xml);
+    }
+}
+
 TEST(XmlDocument, OptionalSubRecordsAndNullElements) {
     Root root;
     root.Ref().DetachSubRecord(nullptr, kOpt, CRecord::New(&gItemType));
@@ -296,7 +388,8 @@ TEST(XmlDocument, DeepNestingFailsTheLoadCleanly) {
 class ItemHolder : public CRecordHolder {
 public:
     explicit ItemHolder(CRecord* root) : CRecordHolder(root) {}
-    const CRecordType* ResolveType(uint32_t domain, uint32_t type, const CRecord* parent, uint32_t field) override {
+    const CRecordType* ResolveType(uint32_t domain, uint32_t type, const CRecord* parent,
+                                   uint32_t field) override {
         if (parent && field == kAny) return &gItemType;
         return CRecordHolder::ResolveType(domain, type, parent, field);
     }
