@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "Common/Container/CRangeList.h"
+#include "Common/Posix/CPsxMutex.h"
+
+class NetInterfaceWatcher;
+
+// One universe/address record: universes univ .. univ + flws go to the dotted IPv4 text ipad.
+struct UvAdRecord {
+    int32_t univ = 0;
+    int32_t flws = 0;
+    const char* ipad = "";
+};
+
+// The network destination of each DMX universe: a listed address, else the E1.31 group of the
+// universe when multicast is on, else the default broadcast address. The default follows the
+// network interfaces. Created and rebuilt on the main thread; Lookup from any thread.
+class CUvAdTable {
+public:
+    // watchInterfaces false leaves the default to RefreshDefault (tests).
+    explicit CUvAdTable(bool watchInterfaces = true);
+    virtual ~CUvAdTable();
+    CUvAdTable(const CUvAdTable&) = delete;
+    CUvAdTable& operator=(const CUvAdTable&) = delete;
+
+    // IPv4 destination (host order) of a universe. True when it is a broadcast or multicast
+    // address (or a listed address equal to one), false for a listed unicast address.
+    virtual bool Lookup(uint32_t universe, uint32_t& address);
+    virtual void SetMulticast(bool on) { fMulticast.store(on); }
+
+    // Replaces the ranges from records in order; earlier records win on overlap; texts that do not
+    // parse or give 0.0.0.0 are skipped. False when memory ran out (the old ranges then stay).
+    bool Rebuild(const UvAdRecord* records, uint32_t count);
+    // Recomputes the default from the current interfaces.
+    void RefreshDefault();
+    uint32_t DefaultAddress() const { return fDefault.load(); }
+
+    // The broadcast address of the first running Ethernet interface (not loopback, not
+    // point-to-point) with one; 255.255.255.255 when there is none.
+    static uint32_t ComputeDefaultAddress();
+
+private:
+    static int InterfacesChanged(void* self, int selector, void* argument);
+
+    CPsxMutex fMutex;
+    std::unique_ptr<CRangeList> fRanges;  // swapped whole on rebuild
+    std::atomic<bool> fMulticast{false};
+    std::atomic<uint32_t> fDefault{0xFFFFFFFF};
+    std::unique_ptr<NetInterfaceWatcher> fWatcher;
+};
