@@ -102,4 +102,21 @@ bool CheckE131(const uint8_t* data, size_t n, E131View* out) {
     return true;
 }
 
+bool AcceptE131(const uint8_t* data, size_t n, int32_t universe, E131View* out) {
+    E131View v;
+    if (!CheckE131(data, n, &v)) return false;
+    if (universe < 0 || v.universe != uint32_t(universe)) return false;
+    if (v.count == 0 || v.values[0] != 0) return false;
+    if (out) *out = v;
+    return true;
+}
+
+bool AcceptArtDmx(const uint8_t* data, size_t n, uint16_t portAddress, ArtDmxView* out) {
+    ArtDmxView v;
+    if (!CheckArtDmx(data, n, &v)) return false;
+    if (v.portAddress != (portAddress & 0x7FFF)) return false;
+    if (out) *out = v;
+    return true;
+}
+
 }  // namespace dmxpkt

@@ -55,4 +55,10 @@ struct E131View {
 // The ten layer checks of an E1.31 data packet of n received bytes.
 [[nodiscard]] bool CheckE131(const uint8_t* data, size_t n, E131View* out = nullptr);
 
+// What the sACN receiver hands on: a checked packet of the selected universe with a zero start code.
+[[nodiscard]] bool AcceptE131(const uint8_t* data, size_t n, int32_t universe, E131View* out);
+
+// What the application offers from Art-Net: a checked ArtDmx of the configured port address.
+[[nodiscard]] bool AcceptArtDmx(const uint8_t* data, size_t n, uint16_t portAddress, ArtDmxView* out);
+
 }  // namespace dmxpkt
