@@ -1,10 +1,10 @@
-#include "Orbilume/CSources/Net/CFramedStream.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
 #include <vector>
+
+#include "Orbilume/CSources/Net/CFramedStream.h"
 
 namespace {
 
@@ -38,8 +38,13 @@ struct MemoryIO : CStreamIO {
 };
 
 std::vector<uint8_t> Frame(uint32_t ip, uint16_t port, const std::string& payload) {
-    std::vector<uint8_t> f = {uint8_t(ip >> 24), uint8_t(ip >> 16), uint8_t(ip >> 8), uint8_t(ip),
-                              uint8_t(port >> 8), uint8_t(port), uint8_t(payload.size() >> 8),
+    std::vector<uint8_t> f = {uint8_t(ip >> 24),
+                              uint8_t(ip >> 16),
+                              uint8_t(ip >> 8),
+                              uint8_t(ip),
+                              uint8_t(port >> 8),
+                              uint8_t(port),
+                              uint8_t(payload.size() >> 8),
                               uint8_t(payload.size())};
     f.insert(f.end(), payload.begin(), payload.end());
     return f;
