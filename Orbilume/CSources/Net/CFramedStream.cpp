@@ -4,7 +4,7 @@
 
 #include "Platform/Foundation/Bytes.h"
 
-CFramedStream::CFramedStream(CStreamIO* io) : fIo(io), fRing(new uint8_t[kRingSize]) {
+CFramedStream::CFramedStream(CStreamIO* io) : fIo(io) {
     fIn.reserve(2048);
     fIn.resize(kHeader);
 }
@@ -35,6 +35,8 @@ int32_t CFramedStream::SendFrame(const CNetAddress& address, const void* data, u
     if (Flush() < 0) return kError;
     if (n == 0 || n > 65535) return 0;
     if (kRingSize - (fWrite - fRead) < kHeader + n) return 0;
+    // The ring is made with the first frame sent: reading streams never need it.
+    if (!fRing) fRing.reset(new uint8_t[kRingSize]);
     uint8_t header[kHeader];
     plat::StoreBE32(header, address.IPv4Address());
     plat::StoreBE16(header + 4, address.port);
