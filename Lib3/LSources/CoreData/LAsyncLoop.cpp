@@ -73,7 +73,9 @@ void LAsyncLoop::StartTimer(LAsyncTimer* timer, uint32_t delayMs) {
 }
 
 void LAsyncLoop::RaiseSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
     mSignals.Append(signal);
+    mSignalMutex.Unlock();
     Wake();
 }
 
@@ -84,8 +86,22 @@ void LAsyncLoop::DetachSignal(LAsyncSignal* signal) {
 }
 
 void LAsyncLoop::UnqueueSignal(LAsyncSignal* signal) {
+    mSignalMutex.Lock();
     mSignals.Remove(signal);
     signal->fQueued.store(0);
+    mSignalMutex.Unlock();
+}
+
+void LAsyncLoop::DeliverSignals() {
+    for (;;) {
+        mSignalMutex.Lock();
+        auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
+        // Cleared before the message, so the owner may raise it again from its handler.
+        if (s) s->fQueued.store(0);
+        mSignalMutex.Unlock();
+        if (!s) return;
+        LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
+    }
 }
 
 void LAsyncLoop::DrainEvents() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Common/Container/CPointerArray.h"
+#include "Common/Posix/CPsxMutex.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LSLinkBase.h"
 
@@ -71,7 +72,11 @@ protected:
 
     LSLinkBase mTimers;   // by due time; loop lock
     LSLinkBase mEvents;   // in order of posting; loop lock
-    LSLinkBase mSignals;  // in order of raising; the implementation's signal lock
+    // Loop thread: sends "LAsyncSignal_X" for each raised signal, in order of raising.
+    void DeliverSignals();
+
+    LSLinkBase mSignals;  // in order of raising; mSignalMutex
+    CPsxMutex mSignalMutex;  // the signal list only, so raising never waits for client code
     // Relays of events destroyed off the main thread while armed there; freed on the main thread.
     CPointerArray<LAsyncEventRelay> mOrphans;  // loop lock
     Hub mHub;

@@ -36,25 +36,8 @@ void LAsyncMainLoop::EventPosted() {
     if (!mEventsPosted.exchange(true, std::memory_order_acq_rel)) Wake();
 }
 
-void LAsyncMainLoop::RaiseSignal(LAsyncSignal* signal) {
-    mSignalMutex.Lock();
-    mSignals.Append(signal);
-    mSignalMutex.Unlock();
-    Wake();
-}
 
-void LAsyncMainLoop::DetachSignal(LAsyncSignal* signal) {
-    Lock();
-    UnqueueSignal(signal);
-    Unlock();
-}
 
-void LAsyncMainLoop::UnqueueSignal(LAsyncSignal* signal) {
-    mSignalMutex.Lock();
-    mSignals.Remove(signal);
-    signal->fQueued.store(0);
-    mSignalMutex.Unlock();
-}
 
 void LAsyncMainLoop::Perform(void* self) {
     static_cast<LAsyncMainLoop*>(self)->Pass();
@@ -73,16 +56,6 @@ void LAsyncMainLoop::Pass() {
     if (mEventsPosted.exchange(false, std::memory_order_acq_rel)) DrainEvents();
 }
 
-void LAsyncMainLoop::DeliverSignals() {
-    for (;;) {
-        mSignalMutex.Lock();
-        auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
-        if (s) s->fQueued.store(0);
-        mSignalMutex.Unlock();
-        if (!s) return;
-        LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
-    }
-}
 
 void LAsyncMainLoop::ArmTimer() {
     double wait = mTimers.IsEmpty() ? kFarAway : SecondsToFirstTimer();

@@ -21,9 +21,6 @@ public:
 
     void Wake() override;
     void EventPosted() override;
-    void RaiseSignal(LAsyncSignal* signal) override;
-    void DetachSignal(LAsyncSignal* signal) override;
-    void UnqueueSignal(LAsyncSignal* signal) override;
     void Lock() override { mLoopMutex.Lock(); }
     void Unlock() override { mLoopMutex.Unlock(); }
     plat::RunLoop* RunLoop() override;
@@ -32,11 +29,9 @@ private:
     static void Perform(void* self);
     static void TimerFired(plat::RunLoopTimer* timer, void* self);
     void Pass();
-    void DeliverSignals();
     void ArmTimer();
 
     CPsxMutex mLoopMutex;    // held while client code runs from a pass
-    CPsxMutex mSignalMutex;  // the signal list only
     std::atomic<bool> mEventsPosted{false};
     plat::RunLoopSource* mSource;
     plat::RunLoopTimer* mTimer;

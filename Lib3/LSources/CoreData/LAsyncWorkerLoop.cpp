@@ -44,17 +44,6 @@ void LAsyncWorkerLoop::ThreadMain() {
     loop->Remove(mSource, plat::kRunLoopCommonModes);
 }
 
-void LAsyncWorkerLoop::DeliverSignals() {
-    for (;;) {
-        mSignalMutex.Lock();
-        auto* s = static_cast<LAsyncSignal*>(mSignals.RemoveFirst());
-        // Cleared before the message, so the owner may raise it again from its handler.
-        if (s) s->fQueued.store(0);
-        mSignalMutex.Unlock();
-        if (!s) return;
-        LHandler::Dispatch(LMessage(LAsyncSignal_X, s, s->Upper()));
-    }
-}
 
 void LAsyncWorkerLoop::Wake() {
     // The source is in the loop before the thread publishes it; signalling it is the wake-up.
@@ -71,22 +60,5 @@ void LAsyncWorkerLoop::Notified(void* self, CMacTimer*) {
     loop->DrainEvents();
 }
 
-void LAsyncWorkerLoop::RaiseSignal(LAsyncSignal* signal) {
-    mSignalMutex.Lock();
-    mSignals.Append(signal);
-    mSignalMutex.Unlock();
-    Wake();
-}
 
-void LAsyncWorkerLoop::DetachSignal(LAsyncSignal* signal) {
-    Lock();
-    UnqueueSignal(signal);
-    Unlock();
-}
 
-void LAsyncWorkerLoop::UnqueueSignal(LAsyncSignal* signal) {
-    mSignalMutex.Lock();
-    mSignals.Remove(signal);
-    signal->fQueued.store(0);
-    mSignalMutex.Unlock();
-}

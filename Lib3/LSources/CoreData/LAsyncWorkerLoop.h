@@ -25,9 +25,6 @@ public:
 
     void Wake() override;
     void EventPosted() override;
-    void RaiseSignal(LAsyncSignal* signal) override;
-    void DetachSignal(LAsyncSignal* signal) override;
-    void UnqueueSignal(LAsyncSignal* signal) override;
     void Lock() override { mLoopMutex.Lock(); }
     void Unlock() override { mLoopMutex.Unlock(); }
     plat::RunLoop* RunLoop() override { return mRunLoop.load(std::memory_order_acquire); }
@@ -36,10 +33,8 @@ private:
     static void Body(void* self);
     static void Notified(void* self, CMacTimer* timer);
     void ThreadMain();
-    void DeliverSignals();
 
     CPsxMutex mLoopMutex;    // held by the thread whenever it runs client code
-    CPsxMutex mSignalMutex;  // the signal list only, so raising never waits for client code
     std::atomic<bool> mStop{false};
     std::atomic<bool> mNotified{false};
     CMacTimer* mNotifier;
