@@ -89,14 +89,19 @@ std::unique_ptr<MprisPlayer> MprisPlayer::Open(const std::string& suffix) {
     PLAT_DCHECK_MAIN_THREAD();
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0 || !bus) return nullptr;
-    return std::unique_ptr<MprisPlayer>(new MprisPlayer(bus, suffix));
+    std::unique_ptr<MprisPlayer> player(new MprisPlayer(bus, suffix));
+    if (!player->fFdSource || !player->fTimer || !player->fLaterSource) return nullptr;
+    return player;
 }
 
 MprisPlayer::MprisPlayer(sd_bus* bus, const std::string& suffix) : fBus(bus), fSuffix(suffix) {
     if (!suffix.empty()) fName = kPrefix + suffix;
-    fFdSource = Adopt(FdSource::Create(sd_bus_get_fd(fBus), FdSource::kReadable, FdReady, this));
+    int fd = sd_bus_get_fd(fBus);
+    if (fd >= 0) fFdSource = Adopt(FdSource::Create(fd, FdSource::kReadable, FdReady, this));
     fTimer = Adopt(RunLoopTimer::Create(ClockNow() + 1e9, 1e9, TimerFired, this));
     fLaterSource = Adopt(RunLoopSource::Create(PerformLater, this));
+    // Open refuses a player whose run-loop sources could not be made.
+    if (!fFdSource || !fTimer || !fLaterSource) return;
     RunLoop::Main()->AddFdSource(fFdSource.get(), kRunLoopCommonModes);
     RunLoop::Main()->AddTimer(fTimer.get(), kRunLoopCommonModes);
     RunLoop::Main()->AddSource(fLaterSource.get(), kRunLoopCommonModes);
@@ -105,9 +110,9 @@ MprisPlayer::MprisPlayer(sd_bus* bus, const std::string& suffix) : fBus(bus), fS
 
 MprisPlayer::~MprisPlayer() {
     fAlive.reset();
-    fFdSource->Invalidate();
-    fTimer->Invalidate();
-    fLaterSource->Invalidate();
+    if (fFdSource) fFdSource->Invalidate();
+    if (fTimer) fTimer->Invalidate();
+    if (fLaterSource) fLaterSource->Invalidate();
     // Outstanding calls are cancelled with the bus; their handlers see the owner gone.
     sd_bus_flush_close_unref(fBus);
 }
