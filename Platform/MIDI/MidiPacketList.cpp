@@ -49,7 +49,8 @@ size_t MidiPacketListWriter::Room() const {
 }
 
 bool MidiPacketListWriter::Add(uint64_t timeStamp, const uint8_t* data, uint16_t length) {
-    if (fSize == 0 || Room() < length || (length && !data)) return false;
+    if (fSize == 0 || fCapacity - fSize < kMidiPacketHeaderSize || Room() < length || (length && !data))
+        return false;
     uint8_t* p = fBuffer + fSize;
     StoreLE64(p, timeStamp);
     StoreLE16(p + 8, length);
