@@ -1,10 +1,11 @@
-# Opens a virtual JACK MIDI output with mido (rtmidi's JACK API), says "ready", and on each line of
-# standard input sends the named burst, one message per call; "quit" ends it.
+# Opens a virtual MIDI output with mido over the rtmidi API named second (JACK or ALSA), says
+# "ready", and on each line of standard input sends the named burst, one message per call; "quit"
+# ends it.
 import sys
 
 import mido
 
-mido.set_backend("mido.backends.rtmidi/UNIX_JACK")
+mido.set_backend(sys.argv[2])
 out = mido.open_output(sys.argv[1], virtual=True)
 
 

@@ -1,6 +1,7 @@
-// A mido JACK output (rtmidi) on a private jackd with the dummy driver: it shows up as a row of the
-// MIDI input table and, switched on, delivers its messages split as sent; its MIDI Time Code
-// brings MtcSource to the encoded time plus two frames.
+// A mido output (rtmidi) through JACK (a private jackd with the dummy driver) and through the ALSA
+// sequencer (only where the kernel offers it): it shows up as a row of the MIDI input table and,
+// switched on, delivers its messages split as sent; its MIDI Time Code brings MtcSource to the
+// encoded time plus two frames.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -21,6 +22,7 @@
 #include "Orbilume/CSources/Midi/CMidiInManager.h"
 #include "Orbilume/CSources/Midi/MtcSource.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/MIDI/alsa/AlsaMidiSystem.h"
 #include "Platform/MIDI/jack/JackMidiSystem.h"
 #include "tests/support/JackServer.h"
 
@@ -29,7 +31,7 @@ namespace {
 // The Python sender, talked to over its standard input and output.
 class MidoSender {
 public:
-    explicit MidoSender(const std::string& port) {
+    MidoSender(const std::string& port, const char* api) {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0) return;
         fPid = fork();
@@ -39,7 +41,8 @@ public:
             dup2(out[1], 1);
             close(in[1]);
             close(out[0]);
-            execl("/usr/bin/python3", "python3", ORBILUME_MIDO_SENDER, port.c_str(), static_cast<char*>(nullptr));
+            execl("/usr/bin/python3", "python3", ORBILUME_MIDO_SENDER, port.c_str(), api,
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         close(in[0]);
@@ -114,15 +117,25 @@ bool TurnUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-TEST(MidiJackPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
+class MidiPeerTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     if (!PythonHasMido()) GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
-    testsupport::JackServer server;
-    if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
+    const bool alsa = std::string(GetParam()) == "alsa";
+    std::unique_ptr<testsupport::JackServer> server;
+    std::unique_ptr<plat::MidiSystem> system;
+    if (alsa) {
+        if (!plat::AlsaMidiSystem::Available()) GTEST_SKIP() << "the kernel offers no ALSA sequencer (/dev/snd/seq)";
+        system = plat::AlsaMidiSystem::Open("orbilume");
+    } else {
+        server = std::make_unique<testsupport::JackServer>();
+        if (!server->Problem().empty()) GTEST_SKIP() << server->Problem();
+        system = plat::JackMidiSystem::Open("orbilume");
+    }
+    ASSERT_TRUE(system);
 
     CAppPrefs prefs;
-    auto jack = plat::JackMidiSystem::Open("orbilume");
-    ASSERT_TRUE(jack);
-    CMidiClient client("orbilume", std::move(jack));
+    CMidiClient client("orbilume", std::move(system));
     LAsyncMainLoop loop;
     MtcSource mtc(&loop);
     App app;
@@ -130,7 +143,7 @@ TEST(MidiJackPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
                            CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &app, App::OnMidi);
 
-    MidoSender sender("mido out");
+    MidoSender sender("mido out", alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
     auto row = [&] {
@@ -158,5 +171,7 @@ TEST(MidiJackPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     EXPECT_EQ(mtc.GetTime().Format(), "01:02:03:06");
     mtc.RemoveListener(&notes, CountNote);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backend, MidiPeerTest, ::testing::Values("jack", "alsa"));
 
 }  // namespace
