@@ -31,7 +31,9 @@ std::vector<uint8_t> List() {
     return plat::MakeMidiPacketList(packets);
 }
 
-void Sum(void* context, const MidiInMessage* m) { *static_cast<uint32_t*>(context) += m->data1 + m->data2; }
+void Sum(void* context, const MidiInMessage* m) {
+    *static_cast<uint32_t*>(context) += m->data1 + m->data2;
+}
 
 void BM_MidiSplit(benchmark::State& state) {
     const std::vector<uint8_t> list = List();

@@ -23,7 +23,8 @@ void Check(void* context, const MidiInMessage* m) {
     }
     if (m->status == 0xF1 && !m->run) {
         Timecode t;
-        if (s->frames.Feed(m->data1, t) && (t.hours > 23 || t.minutes > 59 || t.seconds > 59 || t.frames > 29))
+        if (s->frames.Feed(m->data1, t) &&
+            (t.hours > 23 || t.minutes > 59 || t.seconds > 59 || t.frames > 29))
             abort();
     }
 }

@@ -8,9 +8,12 @@
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Midi/CMidiClient.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Object.h"
 #include "Platform/Resources/ResourceFile.h"
 
+CMidiClient* gMidiClient = nullptr;
 LMouse* gMouse = nullptr;
 LKeyboard* gKeyboard = nullptr;
 CMacWindowMgr* gWindowMgr = nullptr;
@@ -21,6 +24,10 @@ CMainApp* gMainApp = nullptr;
 
 void CreateAppGlobals() {
     plat::AutoreleasePool pool;
+    if (!gMidiClient) {
+        std::string name = plat::BundleInfoValue(plat::MainBundlePath(), "CFBundleName");
+        gMidiClient = new CMidiClient(name.empty() ? std::string("Orbilume") : name);
+    }
     if (!gProcessInfo) gProcessInfo = new CProcessInfo;
     if (!gStdFolders) gStdFolders = new CStdFolders(&gProcessInfo->Bundle());
     if (!gMouse) gMouse = new LMouse;
@@ -60,4 +67,6 @@ void DeleteAppGlobals() {
     gStdFolders = nullptr;
     delete gProcessInfo;
     gProcessInfo = nullptr;
+    delete gMidiClient;
+    gMidiClient = nullptr;
 }

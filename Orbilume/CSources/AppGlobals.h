@@ -3,6 +3,7 @@
 #include <cstdint>
 
 class CMacWindowMgr;
+class CMidiClient;
 class CMainApp;
 class LKeyboard;
 class LMouse;
@@ -10,10 +11,11 @@ class ResourceFileProvider;
 class ResourceProviderChain;
 
 // The process-wide objects, made when launching begins and deleted, in reverse order, when the
-// application terminates: process information (gProcessInfo), standard folders (gStdFolders), the mouse
-// and keyboard records (gMouse, gKeyboard), the window manager, the resource providers of the system file and
-// of the application's own file with the chain that asks them (also ResourceProviderChain::Global), and the
-// application object.
+// application terminates: the MIDI client named with the bundle's name (gMidiClient), process information
+// (gProcessInfo), standard folders (gStdFolders), the mouse and keyboard records (gMouse, gKeyboard), the
+// window manager, the resource providers of the system file and of the application's own file with the chain
+// that asks them (also ResourceProviderChain::Global), and the application object.
+extern CMidiClient* gMidiClient;
 extern LMouse* gMouse;
 extern LKeyboard* gKeyboard;
 extern CMacWindowMgr* gWindowMgr;

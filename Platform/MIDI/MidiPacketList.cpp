@@ -6,7 +6,8 @@
 
 namespace plat {
 
-MidiPacketListReader::MidiPacketListReader(const uint8_t* list, size_t byteSize) : fList(list), fSize(byteSize) {
+MidiPacketListReader::MidiPacketListReader(const uint8_t* list, size_t byteSize)
+    : fList(list), fSize(byteSize) {
     if (fList && fSize >= kMidiPacketListHeaderSize) fCount = LoadLE32(fList);
 }
 
@@ -30,7 +31,8 @@ bool MidiPacketListReader::Next(MidiPacket& packet) {
     return true;
 }
 
-MidiPacketListWriter::MidiPacketListWriter(uint8_t* buffer, size_t capacity) : fBuffer(buffer), fCapacity(capacity) {
+MidiPacketListWriter::MidiPacketListWriter(uint8_t* buffer, size_t capacity)
+    : fBuffer(buffer), fCapacity(capacity) {
     Clear();
 }
 
@@ -60,7 +62,8 @@ bool MidiPacketListWriter::Add(uint64_t timeStamp, const uint8_t* data, uint16_t
     return true;
 }
 
-std::vector<uint8_t> MakeMidiPacketList(const std::vector<std::vector<uint8_t>>& packets, uint64_t timeStamp) {
+std::vector<uint8_t> MakeMidiPacketList(const std::vector<std::vector<uint8_t>>& packets,
+                                        uint64_t timeStamp) {
     size_t size = kMidiPacketListHeaderSize;
     for (const auto& p : packets) size += kMidiPacketHeaderSize + p.size();
     std::vector<uint8_t> out(size);

@@ -58,6 +58,7 @@ private:
 };
 
 // A list of the given packets (tests and tools).
-std::vector<uint8_t> MakeMidiPacketList(const std::vector<std::vector<uint8_t>>& packets, uint64_t timeStamp = 0);
+std::vector<uint8_t> MakeMidiPacketList(const std::vector<std::vector<uint8_t>>& packets,
+                                        uint64_t timeStamp = 0);
 
 }  // namespace plat

@@ -19,7 +19,8 @@ std::unique_ptr<MidiSystem> MakeMidiSystemFromEnvironment(const std::string& cli
         std::fprintf(stderr, "orbilume: unknown ORBILUME_MIDI \"%s\"; MIDI has no sources\n", choice);
     if (any || alsa) {
         if (auto system = AlsaMidiSystem::Open(clientName)) return system;
-        if (alsa) std::fprintf(stderr, "orbilume: the kernel offers no ALSA sequencer; MIDI has no sources\n");
+        if (alsa)
+            std::fprintf(stderr, "orbilume: the kernel offers no ALSA sequencer; MIDI has no sources\n");
     }
     if (any || jack) {
         if (auto system = JackMidiSystem::Open(clientName)) return system;

@@ -5,7 +5,9 @@
 
 namespace plat {
 
-MidiSystemBase::~MidiSystemBase() { DisposeAll(); }
+MidiSystemBase::~MidiSystemBase() {
+    DisposeAll();
+}
 
 void MidiSystemBase::DisposeAll() {
     std::vector<MidiObjectId> ports;
@@ -43,7 +45,8 @@ void MidiSystemBase::DisposeClient(MidiObjectId client) {
     Ref<RunLoopSource> source;
     {
         std::lock_guard<std::mutex> lock(fMutex);
-        auto it = std::find_if(fClients.begin(), fClients.end(), [&](const Client& c) { return c.id == client; });
+        auto it =
+            std::find_if(fClients.begin(), fClients.end(), [&](const Client& c) { return c.id == client; });
         if (it == fClients.end()) return;
         source = it->source;
         fClients.erase(it);

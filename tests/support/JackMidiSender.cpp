@@ -27,13 +27,16 @@ JackMidiSender::~JackMidiSender() {
     if (fRing) jack_ringbuffer_free(fRing);
 }
 
-std::string JackMidiSender::ClientName() const { return fClient ? jack_get_client_name(fClient) : ""; }
+std::string JackMidiSender::ClientName() const {
+    return fClient ? jack_get_client_name(fClient) : "";
+}
 
 int JackMidiSender::AddPort(const std::string& name) {
     if (!fClient) return -1;
     for (int i = 0; i < kMaxPorts; ++i) {
         if (fPorts[i].load()) continue;
-        jack_port_t* p = jack_port_register(fClient, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_port_t* p =
+            jack_port_register(fClient, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         if (!p) return -1;
         fPorts[i].store(p);
         return i;
@@ -62,7 +65,8 @@ bool JackMidiSender::Send(int port, const std::vector<std::vector<uint8_t>>& mes
 }
 
 void JackMidiSender::Drain() {
-    while (fRing && jack_ringbuffer_read_space(fRing) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (fRing && jack_ringbuffer_read_space(fRing) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const uint32_t start = fCycles.load();
     while (fCycles.load() - start < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -85,7 +89,8 @@ int JackMidiSender::Process(jack_nframes_t frames, void* arg) {
         if (jack_ringbuffer_read_space(self->fRing) < 3 + size || size > sizeof data) break;
         jack_ringbuffer_read_advance(self->fRing, 3);
         jack_ringbuffer_read(self->fRing, reinterpret_cast<char*>(data), size);
-        if (header[0] < kMaxPorts && buffers[header[0]]) jack_midi_event_write(buffers[header[0]], time, data, size);
+        if (header[0] < kMaxPorts && buffers[header[0]])
+            jack_midi_event_write(buffers[header[0]], time, data, size);
         ++time;
     }
     self->fCycles.fetch_add(1);

@@ -44,8 +44,8 @@ JackServer::JackServer() {
             dup2(null, 1);
             dup2(null, 2);
         }
-        execl("/usr/bin/jackd", "jackd", "--no-realtime", "-n", fName.c_str(), "-d", "dummy", "-r", "48000", "-p",
-              "1024", static_cast<char*>(nullptr));
+        execl("/usr/bin/jackd", "jackd", "--no-realtime", "-n", fName.c_str(), "-d", "dummy", "-r", "48000",
+              "-p", "1024", static_cast<char*>(nullptr));
         _exit(127);
     }
     if (fPid < 0) {

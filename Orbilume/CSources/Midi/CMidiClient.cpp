@@ -8,7 +8,8 @@ CMidiClient* gClient = nullptr;
 
 }  // namespace
 
-CMidiClient::CMidiClient(const std::string& name) : CMidiClient(name, plat::MakeMidiSystemFromEnvironment(name)) {}
+CMidiClient::CMidiClient(const std::string& name)
+    : CMidiClient(name, plat::MakeMidiSystemFromEnvironment(name)) {}
 
 CMidiClient::CMidiClient(const std::string& name, std::unique_ptr<plat::MidiSystem> system)
     : fSystem(std::move(system)) {
@@ -22,7 +23,9 @@ CMidiClient::~CMidiClient() {
     if (gClient == this) gClient = nullptr;
 }
 
-CMidiClient* CMidiClient::Get() { return gClient; }
+CMidiClient* CMidiClient::Get() {
+    return gClient;
+}
 
 void CMidiClient::NotifyProc(int32_t notification, void* context) {
     auto* self = static_cast<CMidiClient*>(context);

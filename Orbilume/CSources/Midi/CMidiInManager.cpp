@@ -55,7 +55,8 @@ CMidiInPort* CMidiInManager::PortAt(uint32_t row) {
 }
 
 void CMidiInManager::OnMidiNotify(int32_t notification, void* context) {
-    if (notification == plat::kMidiNotifySetupChanged) static_cast<CMidiInManager*>(context)->RefreshSources();
+    if (notification == plat::kMidiNotifySetupChanged)
+        static_cast<CMidiInManager*>(context)->RefreshSources();
 }
 
 void CMidiInManager::RefreshSources() {
@@ -133,7 +134,8 @@ void CMidiInManager::SyncRow(uint32_t row) {
     const LString name = fTable.GetName(row);
     if (use) {
         const int result = port->Connect(name.CStr(), fContext, fFunction);
-        fTable.SetStat(row, result == CMidiInPort::kConnected ? MidiInTable::kStatConnected : MidiInTable::kStatFailed);
+        fTable.SetStat(
+            row, result == CMidiInPort::kConnected ? MidiInTable::kStatConnected : MidiInTable::kStatFailed);
         if (!name.IsEmpty()) CParamSet::SetString(fEnabled, nullptr, name, LString("1"));
     } else {
         port->Disconnect();

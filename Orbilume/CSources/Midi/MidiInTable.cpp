@@ -52,7 +52,9 @@ void MidiInTable::AppendRow(const LString& name, LHandler* editor) const {
     SetName(RowCount() - 1, name, editor);
 }
 
-void MidiInTable::DeleteRow(uint32_t row, LHandler* editor) const { CParamTable::DeleteRow(fTable, editor, row); }
+void MidiInTable::DeleteRow(uint32_t row, LHandler* editor) const {
+    CParamTable::DeleteRow(fTable, editor, row);
+}
 
 void MidiInTable::Clear() const {
     if (!fTable.Get()) return;

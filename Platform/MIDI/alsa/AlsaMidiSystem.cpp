@@ -10,7 +10,9 @@
 
 namespace plat {
 
-bool AlsaMidiSystem::Available() { return access("/dev/snd/seq", R_OK | W_OK) == 0; }
+bool AlsaMidiSystem::Available() {
+    return access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
 
 std::unique_ptr<AlsaMidiSystem> AlsaMidiSystem::Open(const std::string& clientName) {
     if (!Available()) return nullptr;
@@ -20,10 +22,10 @@ std::unique_ptr<AlsaMidiSystem> AlsaMidiSystem::Open(const std::string& clientNa
     system->fSeq = seq;
     snd_seq_set_client_name(seq, clientName.c_str());
     system->fClientNumber = snd_seq_client_id(seq);
-    system->fAnnouncePort = snd_seq_create_simple_port(seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
-                                                       SND_SEQ_PORT_TYPE_APPLICATION);
-    if (system->fAnnouncePort < 0 ||
-        snd_seq_connect_from(seq, system->fAnnouncePort, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0)
+    system->fAnnouncePort = snd_seq_create_simple_port(
+        seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT, SND_SEQ_PORT_TYPE_APPLICATION);
+    if (system->fAnnouncePort < 0 || snd_seq_connect_from(seq, system->fAnnouncePort, SND_SEQ_CLIENT_SYSTEM,
+                                                          SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0)
         return nullptr;
     system->fStopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (system->fStopFd < 0) return nullptr;
@@ -220,7 +222,8 @@ bool AlsaMidiSystem::GetName(MidiObjectId object, std::string& name) {
 bool AlsaMidiSystem::GetOffline(MidiObjectId object, int32_t& offline) {
     std::lock_guard<std::mutex> lock(fSourcesMutex);
     RefreshLocked();
-    if (!FindSourceLocked(object) && !FindDeviceLocked(object, false) && !FindDeviceLocked(object, true)) return false;
+    if (!FindSourceLocked(object) && !FindDeviceLocked(object, false) && !FindDeviceLocked(object, true))
+        return false;
     offline = 0;
     return true;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "Platform/Foundation/Bytes.h"
@@ -17,11 +18,24 @@ namespace {
 
 constexpr size_t kEventHeader = 4 + 4 + 2;  // port id, frame time, length
 
+// libjack reports a missing server on stderr; asking whether one runs is no error.
+std::atomic<bool> gQuiet{false};
+
+void ReportError(const char* message) {
+    if (!gQuiet.load()) std::fprintf(stderr, "jack: %s\n", message);
+}
+
+void ReportInfo(const char*) {}
+
 }  // namespace
 
 std::unique_ptr<JackMidiSystem> JackMidiSystem::Open(const std::string& clientName) {
+    jack_set_error_function(ReportError);
+    jack_set_info_function(ReportInfo);
     jack_status_t status{};
+    gQuiet = true;
     jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    gQuiet = false;
     if (!client) return nullptr;
     std::unique_ptr<JackMidiSystem> system(new JackMidiSystem());
     system->fClient = client;
@@ -56,7 +70,9 @@ JackMidiSystem::~JackMidiSystem() {
     if (fRing) jack_ringbuffer_free(fRing);
 }
 
-std::string JackMidiSystem::ClientName() const { return fClient ? jack_get_client_name(fClient) : ""; }
+std::string JackMidiSystem::ClientName() const {
+    return fClient ? jack_get_client_name(fClient) : "";
+}
 
 // JACK's real-time thread: copies events into the ring; no lock, no allocation.
 int JackMidiSystem::Process(jack_nframes_t frames, void* arg) {
@@ -132,13 +148,17 @@ void JackMidiSystem::Changed() {
     NotifySetupChanged();
 }
 
-void JackMidiSystem::PortRegistered(jack_port_id_t, int, void* arg) { static_cast<JackMidiSystem*>(arg)->Changed(); }
+void JackMidiSystem::PortRegistered(jack_port_id_t, int, void* arg) {
+    static_cast<JackMidiSystem*>(arg)->Changed();
+}
 
 void JackMidiSystem::PortRenamed(jack_port_id_t, const char*, const char*, void* arg) {
     static_cast<JackMidiSystem*>(arg)->Changed();
 }
 
-void JackMidiSystem::ClientRegistered(const char*, int, void* arg) { static_cast<JackMidiSystem*>(arg)->Changed(); }
+void JackMidiSystem::ClientRegistered(const char*, int, void* arg) {
+    static_cast<JackMidiSystem*>(arg)->Changed();
+}
 
 void JackMidiSystem::ShutDown(void* arg) {
     auto* self = static_cast<JackMidiSystem*>(arg);
@@ -219,7 +239,8 @@ uint32_t JackMidiSystem::EntitySourceCount(MidiObjectId entity) {
     RefreshLocked();
     const Device* d = FindDeviceLocked(entity, true);
     if (!d) return 0;
-    return uint32_t(std::count_if(fSources.begin(), fSources.end(), [&](const Source& s) { return s.device == d->id; }));
+    return uint32_t(
+        std::count_if(fSources.begin(), fSources.end(), [&](const Source& s) { return s.device == d->id; }));
 }
 
 MidiObjectId JackMidiSystem::GetEntitySource(MidiObjectId entity, uint32_t index) {
@@ -249,7 +270,8 @@ bool JackMidiSystem::GetName(MidiObjectId object, std::string& name) {
 bool JackMidiSystem::GetOffline(MidiObjectId object, int32_t& offline) {
     std::lock_guard<std::mutex> lock(fSourcesMutex);
     RefreshLocked();
-    if (!FindSourceLocked(object) && !FindDeviceLocked(object, false) && !FindDeviceLocked(object, true)) return false;
+    if (!FindSourceLocked(object) && !FindDeviceLocked(object, false) && !FindDeviceLocked(object, true))
+        return false;
     offline = 0;
     return true;
 }

@@ -64,9 +64,10 @@ void VirtualMidiSystem::RenameSource(MidiObjectId source, const std::string& nam
 void VirtualMidiSystem::RemoveSource(MidiObjectId source) {
     {
         std::lock_guard<std::mutex> lock(fObjectsMutex);
-        fObjects.erase(std::remove_if(fObjects.begin(), fObjects.end(),
-                                      [&](const Item& o) { return o.id == source && o.kind == Item::kSource; }),
-                       fObjects.end());
+        fObjects.erase(
+            std::remove_if(fObjects.begin(), fObjects.end(),
+                           [&](const Item& o) { return o.id == source && o.kind == Item::kSource; }),
+            fObjects.end());
     }
     NotifySetupChanged();
 }

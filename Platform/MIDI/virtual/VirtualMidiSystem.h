@@ -24,7 +24,8 @@ public:
 
     // A source of a device with one entity. An empty device name makes a source that belongs to
     // no device; an empty entity name gives an entity without a name.
-    MidiObjectId AddSource(const std::string& name, const std::string& device = "", const std::string& entity = "");
+    MidiObjectId AddSource(const std::string& name, const std::string& device = "",
+                           const std::string& entity = "");
     void RenameSource(MidiObjectId source, const std::string& name);
     void RemoveSource(MidiObjectId source);
     void SetOffline(MidiObjectId source, bool offline);

@@ -15,6 +15,7 @@
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Midi/CMidiClient.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Resources/ResourceFile.h"
 #include "tests/support/EnvOverride.h"
@@ -31,7 +32,11 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     testsupport::HeadlessScreens screens;
     const std::string binary = ORBILUME_BINARY;  // <bundle>/bin/orbilume
     plat::SetMainBundlePathForTesting(binary.substr(0, binary.rfind("/bin/")));
+    testsupport::EnvOverride midi("ORBILUME_MIDI", "virtual");
     CreateAppGlobals();
+    ASSERT_TRUE(gMidiClient);
+    EXPECT_EQ(CMidiClient::Get(), gMidiClient);
+    EXPECT_NE(gMidiClient->ClientRef(), 0u);
     ASSERT_TRUE(gProcessInfo);
     ASSERT_TRUE(gStdFolders);
     ASSERT_TRUE(gWindowMgr);
@@ -53,6 +58,7 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_GT(gAppRsrcProvider->FileRef(), 0);
     EXPECT_STREQ(LStrListRsrcH(SRsrcRequest("CUNDOQ")).GetString(2).CStr(), "Undo %0");
     DeleteAppGlobals();
+    EXPECT_EQ(CMidiClient::Get(), nullptr);
     EXPECT_EQ(LMouse::Get(), nullptr);
     EXPECT_EQ(LKeyboard::Get(), nullptr);
     EXPECT_EQ(CMainLoopUI::Get(), nullptr);

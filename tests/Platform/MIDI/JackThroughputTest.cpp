@@ -59,7 +59,8 @@ TEST(JackThroughputTest, ThousandMessagesASecondForFiveSecondsNoneLost) {
         ASSERT_TRUE(sender.Send(out, {{0xB0, uint8_t((n >> 7) & 0x7F), uint8_t(n & 0x7F)}}));
     }
     sender.Drain();
-    for (int i = 0; i < 200 && count.next.load() < kTotal; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 200 && count.next.load() < kTotal; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(count.next.load(), kTotal);
     EXPECT_EQ(count.wrong.load(), 0u);
     EXPECT_EQ(system->DroppedEvents(), 0u);

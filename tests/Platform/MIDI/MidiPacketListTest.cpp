@@ -36,9 +36,10 @@ TEST(MidiPacketListTest, WriterStaysInItsBufferAndReaderReadsItBack) {
 TEST(MidiPacketListTest, ReaderEndsAtTheFirstPacketThatRunsPastTheList) {
     const std::vector<uint8_t> good = plat::MakeMidiPacketList({{1, 2}, {3}, {4, 5, 6}});
     struct Case {
-        size_t cut;       // bytes of the list given to the reader
+        size_t cut;        // bytes of the list given to the reader
         uint32_t packets;  // packets read
-    } cases[] = {{good.size(), 3}, {good.size() - 1, 2}, {4 + 10 + 2, 1}, {4 + 10 + 1, 0}, {4 + 9, 0}, {3, 0}, {0, 0}};
+    } cases[] = {
+        {good.size(), 3}, {good.size() - 1, 2}, {4 + 10 + 2, 1}, {4 + 10 + 1, 0}, {4 + 9, 0}, {3, 0}, {0, 0}};
     for (const Case& c : cases) {
         plat::MidiPacketListReader reader(good.data(), c.cut);
         plat::MidiPacket p;

@@ -47,7 +47,9 @@ protected:
     }
     CRecordRef Table() { return CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record); }
     CRecordRef Enabled() { return CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record); }
-    void Start() { manager = std::make_unique<CMidiInManager>(client.get(), Table(), Enabled(), &inbox, Inbox::Receive); }
+    void Start() {
+        manager = std::make_unique<CMidiInManager>(client.get(), Table(), Enabled(), &inbox, Inbox::Receive);
+    }
     // Delivers the system's notifications.
     void Turn() {
         for (int i = 0; i < 3; ++i) plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0, false);
@@ -82,8 +84,8 @@ protected:
 
 TEST_F(CMidiInManagerTest, ComposedNames) {
     const auto a = midi->AddSource("Port 1", "Keys", "Main");
-    const auto b = midi->AddSource("Out", "Box", "");    // an entity without a name
-    const auto c = midi->AddSource("Loose");             // no device, no entity
+    const auto b = midi->AddSource("Out", "Box", "");  // an entity without a name
+    const auto c = midi->AddSource("Loose");           // no device, no entity
     EXPECT_EQ(MidiSourceName(*midi, a), "Keys Main Port 1");
     EXPECT_EQ(MidiSourceName(*midi, b), "Box Out");
     EXPECT_EQ(MidiSourceName(*midi, c), "Loose");
@@ -161,7 +163,8 @@ TEST_F(CMidiInManagerTest, SameNamedSourcesGetDistinctRowsAndOnlyTheirOwnMessage
     const auto second = midi->AddSource("MIDI", "Twin", "");
     const auto third = midi->AddSource("MIDI", "Twin", "");
     Start();
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"Twin MIDI off 0", "Twin MIDI 2 off 0", "Twin MIDI 3 off 0"}));
+    EXPECT_EQ(Rows(),
+              (std::vector<std::string>{"Twin MIDI off 0", "Twin MIDI 2 off 0", "Twin MIDI 3 off 0"}));
     manager->Table().SetUse(1, true);
     EXPECT_EQ(manager->PortAt(1)->ConnectedSource(), second);
     Send(first, {{0x90, 0x01, 0x01}});
@@ -207,7 +210,8 @@ TEST_F(CMidiInManagerTest, BurstArrivesInOrderWithNoneLost) {
                                           }),
               CMidiInPort::kConnected);
     for (uint32_t n = 0; n < 10000; ++n)
-        ASSERT_TRUE(midi->Send(s, plat::MakeMidiPacketList({{0xB0, uint8_t((n >> 7) & 0x7F), uint8_t(n & 0x7F)}})));
+        ASSERT_TRUE(
+            midi->Send(s, plat::MakeMidiPacketList({{0xB0, uint8_t((n >> 7) & 0x7F), uint8_t(n & 0x7F)}})));
     midi->Flush();
     EXPECT_EQ(next.load(), 10000u);
     EXPECT_EQ(wrong.load(), 0u);

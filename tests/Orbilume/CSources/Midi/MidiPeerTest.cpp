@@ -106,7 +106,9 @@ struct App {
     }
 };
 
-void CountNote(void* context, TimecodeSource*) { ++*static_cast<int*>(context); }
+void CountNote(void* context, TimecodeSource*) {
+    ++*static_cast<int*>(context);
+}
 
 bool TurnUntil(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -125,7 +127,8 @@ TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     std::unique_ptr<testsupport::JackServer> server;
     std::unique_ptr<plat::MidiSystem> system;
     if (alsa) {
-        if (!plat::AlsaMidiSystem::Available()) GTEST_SKIP() << "the kernel offers no ALSA sequencer (/dev/snd/seq)";
+        if (!plat::AlsaMidiSystem::Available())
+            GTEST_SKIP() << "the kernel offers no ALSA sequencer (/dev/snd/seq)";
         system = plat::AlsaMidiSystem::Open("orbilume");
     } else {
         server = std::make_unique<testsupport::JackServer>();
@@ -143,7 +146,8 @@ TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
                            CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &app, App::OnMidi);
 
-    MidoSender sender("mido out", alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
+    MidoSender sender("mido out",
+                      alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
     auto row = [&] {
