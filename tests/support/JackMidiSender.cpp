@@ -13,6 +13,7 @@ JackMidiSender::JackMidiSender(const std::string& clientName) {
     if (!fClient) return;
     fRing = jack_ringbuffer_create(1 << 20);
     jack_set_process_callback(fClient, Process, this);
+    jack_set_xrun_callback(fClient, Xrun, this);
     if (jack_activate(fClient) != 0) {
         jack_client_close(fClient);
         fClient = nullptr;
@@ -94,6 +95,11 @@ int JackMidiSender::Process(jack_nframes_t frames, void* arg) {
         ++time;
     }
     self->fCycles.fetch_add(1);
+    return 0;
+}
+
+int JackMidiSender::Xrun(void* arg) {
+    static_cast<JackMidiSender*>(arg)->fXruns.fetch_add(1);
     return 0;
 }
 

@@ -28,15 +28,19 @@ public:
     bool Send(int port, const std::vector<std::vector<uint8_t>>& messages);
     // Waits until the queue is empty and one more period ran.
     void Drain();
+    // Periods the server reported as overrun (its events of those periods may be lost).
+    uint32_t Xruns() const { return fXruns.load(); }
 
 private:
     static int Process(jack_nframes_t frames, void* arg);
+    static int Xrun(void* arg);
 
     jack_client_t* fClient = nullptr;
     jack_ringbuffer_t* fRing = nullptr;
     static constexpr int kMaxPorts = 8;
     std::atomic<jack_port_t*> fPorts[kMaxPorts] = {};
     std::atomic<uint32_t> fCycles{0};
+    std::atomic<uint32_t> fXruns{0};
 };
 
 }  // namespace testsupport
