@@ -25,7 +25,7 @@ auto Guarded(const std::shared_ptr<int>& alive, V valid, F f) {
 }  // namespace
 
 MusicAppSource::MusicAppSource(LAsyncLoop* lock, plat::MediaPlayer* player)
-    : TimecodeSource(lock), LHandler(nullptr), fPlayer(player), fTimer(this), fLaunchTimer(this) {}
+    : MediaTimecodeSource(lock), LHandler(nullptr), fPlayer(player), fTimer(this), fLaunchTimer(this) {}
 
 MusicAppSource::~MusicAppSource() {
     fTimer.Stop();

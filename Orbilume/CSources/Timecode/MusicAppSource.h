@@ -8,7 +8,7 @@
 
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
-#include "Orbilume/CSources/Timecode/TimecodeSource.h"
+#include "Orbilume/CSources/Timecode/MediaTimecodeSource.h"
 
 namespace plat {
 class MediaPlayer;
@@ -17,7 +17,7 @@ class MediaPlayer;
 // Follows the playing position of a desktop media player as a time in its current playlist, and
 // starts, pauses and locates that player. Main thread: polls on an LTimer while the source has
 // listeners; every player request is asynchronous, so a slow or hung player never blocks the loop.
-class MusicAppSource : public TimecodeSource, public LHandler {
+class MusicAppSource : public MediaTimecodeSource, public LHandler {
 public:
     enum Mode : uint8_t { kIdle = 0, kStarting = 1, kTracking = 2 };
     static constexpr uint32_t kIdleMs = 500;
@@ -32,10 +32,10 @@ public:
     void RemoveListener(void* context, Listener function) override;
     LMessage Handle(const LMessage& msg) override;
 
-    void Play();
-    void Pause();
+    void Play() override;
+    void Pause() override;
     // Moves the player to that time of its playlist (Previous/Next, then the position).
-    void Locate(const Timecode& time);
+    void Locate(const Timecode& time) override;
 
     Mode CurrentMode() const { return fMode; }
     uint32_t Interval() const { return fInterval; }
