@@ -171,8 +171,12 @@ void CSeqcTimer::Play() {
             if (fSources.music) fSources.music->Play();
             break;
         case kInternal:
-            fStopEvent.Cancel();
-            fEndEvent.Cancel();
+            // Stale requests must not stop a new start; while running, a pending end or stop is
+            // current, and without it the ticks would not be armed again.
+            if (TransportState() != kRunning) {
+                fStopEvent.Cancel();
+                fEndEvent.Cancel();
+            }
             OnTransportEvent(kEventStart);
             break;
         default:

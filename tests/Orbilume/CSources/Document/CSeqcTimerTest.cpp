@@ -172,6 +172,34 @@ TEST_F(SeqcTimerTest, EndOfTheRangeLoopsOrStopsAndReturns) {
     }
 }
 
+// Play while running, with the end of the range (or of the day) reached but not yet handled: the
+// pending event is kept, so the end is still handled and the ticks go on.
+TEST_F(SeqcTimerTest, PlayWhileRunningKeepsAPendingEnd) {
+    timer.SetRange(10000, 20000);
+    timer.SetEndMode(CSeqcTimer::kLoop);
+    timer.Locate(19990);
+    timer.Play();
+    upper.Clear();
+    loop.AdvanceWorkerOnly(33);  // the tick at 20,023 ms posts the end
+    timer.Play();
+    loop.Settle();
+    EXPECT_EQ(upper.Ids(),
+              (Ids{"CSeqcTimer_Stop", "CSeqcTimer_Located@10000", "CSeqcTimer_Loop", "CSeqcTimer_Start"}));
+    upper.Clear();
+    loop.Advance(66);
+    EXPECT_EQ(upper.Ticks(), (std::vector<int32_t>{10033, 10066}));
+
+    timer.SetEndMode(CSeqcTimer::kPlayOn);
+    timer.Locate(86399966);
+    timer.Play();
+    upper.Clear();
+    loop.AdvanceWorkerOnly(33);  // the tick at 86,399,999 ms posts the stop
+    timer.Play();
+    loop.Settle();
+    EXPECT_EQ(upper.Ids(), Ids{"CSeqcTimer_Stop"});
+    EXPECT_EQ(timer.TransportState(), CSeqcTimer::kStopped);
+}
+
 // An empty or reversed range (the defaults 0..0 with looping on) has no end: play goes on, with no
 // stop, locate, loop and restart on every start.
 TEST_F(SeqcTimerTest, EmptyOrReversedRangePlaysOnWithoutAStorm) {

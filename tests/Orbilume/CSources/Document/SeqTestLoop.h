@@ -36,6 +36,11 @@ public:
     void Advance(uint32_t ms, uint32_t step = 11) {
         Advance(ms, step, [](uint32_t) {});
     }
+    // Moves the clock and lets only the worker run: what it posts waits for the next Settle.
+    void AdvanceWorkerOnly(uint32_t ms) {
+        fClock.AdvanceMs(ms);
+        SyncWorker();
+    }
 
 private:
     class Base : public CMainLoopBase {
