@@ -406,6 +406,17 @@ TEST_F(SeqcTimerTest, WildTimecodeKeepsThePositionWithinTheDay) {
     loop.Settle();
     EXPECT_EQ(timer.Position(), 0);
 
+    // Time running backwards within the tolerance is followed, but the position never goes back.
+    loop.Advance(100);
+    int32_t last = timer.Position();
+    for (uint32_t i = 0; i < 40; ++i) {
+        ltc.FeedMs(30, 3000 + 2000 - i * 33);
+        loop.Advance(33);
+        EXPECT_GE(timer.Position(), last);
+        last = timer.Position();
+    }
+    EXPECT_LT(last, 2000 + 40 * 33);
+
     // A burst of jumps back and forth costs one pending locate, not one each.
     upper.Clear();
     for (int i = 0; i < 5000; ++i) ltc.FeedMs(30, (i % 2) ? 50000000u : 1000000u);
