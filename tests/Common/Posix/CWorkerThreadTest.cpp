@@ -73,10 +73,11 @@ TEST(CWorkerThreadTest, SamplingSlowsToTheConsumersPace) {
     }
     ASSERT_GE(made.size(), 12u);
     double mean = double(made.back() - made[made.size() - 11]) / 10.0;
+    // Upper bounds leave room for a loaded machine stretching the 40 ms of work.
     EXPECT_GT(mean, 30.0);
-    EXPECT_LT(mean, 70.0);
+    EXPECT_LT(mean, 160.0);
     EXPECT_GE(w.TickInterval(), 30u);
-    EXPECT_LE(w.TickInterval(), 70u);
+    EXPECT_LE(w.TickInterval(), 160u);
 }
 
 TEST(CWorkerThreadTest, TickAndFinishOnlyWhileRunning) {
