@@ -49,7 +49,8 @@ uint32_t MakeLocationId(uint8_t bus, const uint8_t* ports, int count);
 // The location id as 8 uppercase hexadecimal digits.
 std::string FormatLocationId(uint32_t locationId);
 // "usb:<bus>-<p1>.<p2>...", and ":<config>.<interface>" when interface >= 0.
-std::string MakeUsbPath(uint8_t bus, const uint8_t* ports, int count, int configuration = -1, int interface = -1);
+std::string MakeUsbPath(uint8_t bus, const uint8_t* ports, int count, int configuration = -1,
+                        int interface = -1);
 
 // A parsed device path. interface < 0 when the path names the whole device.
 struct UsbPath {
@@ -108,8 +109,8 @@ public:
     // False when the transfer was refused; then no completion follows.
     [[nodiscard]] virtual bool Read(uint8_t pipe, uint8_t* buffer, uint32_t length, UsbCallback callback,
                                     void* context) = 0;
-    [[nodiscard]] virtual bool Write(uint8_t pipe, const uint8_t* buffer, uint32_t length, UsbCallback callback,
-                                     void* context) = 0;
+    [[nodiscard]] virtual bool Write(uint8_t pipe, const uint8_t* buffer, uint32_t length,
+                                     UsbCallback callback, void* context) = 0;
     // On the default pipe; data holds setup.length bytes (sent, or filled by a device-to-host request).
     [[nodiscard]] virtual bool Control(const UsbSetup& setup, uint8_t* data, UsbCallback callback,
                                        void* context) = 0;

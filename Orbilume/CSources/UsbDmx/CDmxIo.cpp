@@ -3,7 +3,9 @@
 #include "Platform/Foundation/Bytes.h"
 
 CDmxIo::CDmxIo(LHandler* upper, LAsyncLoop* loop, plat::UsbHost* host)
-    : CDmxPort(upper, loop), fUsb(std::make_unique<CMacUSBInterface>(this, loop, host)), fControlDone(this, loop) {
+    : CDmxPort(upper, loop),
+      fUsb(std::make_unique<CMacUSBInterface>(this, loop, host)),
+      fControlDone(this, loop) {
     fControlRequest = fUsb->NewRequest();
     fWriteRequest = fUsb->NewRequest();
     for (auto& r : fReadRequests) r = fUsb->NewRequest();
@@ -173,14 +175,16 @@ void CDmxIo::ControlStep() {
         fControlBusy = true;
         fControlDirection = 0;
         fCurrent = r;
-        fUsb->ControlRequestAsync(fControlRequest.get(), setup, fSetBytes, sizeof fSetBytes, this, &ControlDone);
+        fUsb->ControlRequestAsync(fControlRequest.get(), setup, fSetBytes, sizeof fSetBytes, this,
+                                  &ControlDone);
     } else if (!fGets.IsEmpty()) {
         auto* r = static_cast<CDmxTimingRequest*>(fGets.First());
         setup = {0xC2, 0x00, 0, fInEndpoint};
         fControlBusy = true;
         fControlDirection = 1;
         fCurrent = r;
-        fUsb->ControlRequestAsync(fControlRequest.get(), setup, fGetBytes, sizeof fGetBytes, this, &ControlDone);
+        fUsb->ControlRequestAsync(fControlRequest.get(), setup, fGetBytes, sizeof fGetBytes, this,
+                                  &ControlDone);
     }
 }
 

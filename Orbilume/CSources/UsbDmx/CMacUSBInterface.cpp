@@ -24,17 +24,22 @@ int CMacUSBInterface::Open(const char* path) {
     if (IsOpen()) return kOpenOk;
     std::unique_ptr<plat::UsbDevice> device;
     switch (Host().Open(path, device)) {
-    case plat::UsbOpenResult::kOk: break;
-    case plat::UsbOpenResult::kNoDevice: return kOpenNoDevice;
-    case plat::UsbOpenResult::kExclusive: return kOpenExclusive;
-    default: return kOpenFailed;
+        case plat::UsbOpenResult::kOk:
+            break;
+        case plat::UsbOpenResult::kNoDevice:
+            return kOpenNoDevice;
+        case plat::UsbOpenResult::kExclusive:
+            return kOpenExclusive;
+        default:
+            return kOpenFailed;
     }
     uint8_t number = 0;
     if (device->NamedInterface() >= 0) {
         number = uint8_t(device->NamedInterface());
     } else {
         uint8_t configuration = 0;
-        if (!device->FirstConfiguration(configuration) || !device->SetConfiguration(configuration)) return kOpenFailed;
+        if (!device->FirstConfiguration(configuration) || !device->SetConfiguration(configuration))
+            return kOpenFailed;
         // A device that has just been configured may take a moment to show its interfaces.
         bool found = false;
         for (int attempt = 0; attempt < 10 && !found; ++attempt) {
@@ -46,10 +51,14 @@ int CMacUSBInterface::Open(const char* path) {
     plat::RunLoop* runLoop = fLoop->RunLoop() ? fLoop->RunLoop() : plat::RunLoop::Main();
     std::unique_ptr<plat::UsbInterface> claimed;
     switch (device->ClaimInterface(number, runLoop, claimed)) {
-    case plat::UsbOpenResult::kOk: break;
-    case plat::UsbOpenResult::kExclusive: return kOpenExclusive;
-    case plat::UsbOpenResult::kNoDevice: return kOpenNoDevice;
-    default: return kOpenFailed;
+        case plat::UsbOpenResult::kOk:
+            break;
+        case plat::UsbOpenResult::kExclusive:
+            return kOpenExclusive;
+        case plat::UsbOpenResult::kNoDevice:
+            return kOpenNoDevice;
+        default:
+            return kOpenFailed;
     }
     fLoop->Lock();
     fInterface = std::move(claimed);
@@ -107,7 +116,8 @@ std::unique_ptr<CMacUSBRequest> CMacUSBInterface::NewRequest() {
     return std::make_unique<CMacUSBRequest>(this);
 }
 
-bool CMacUSBInterface::FindPipe(uint8_t type, uint8_t direction, uint32_t index, uint8_t& pipe, uint8_t& endpoint) {
+bool CMacUSBInterface::FindPipe(uint8_t type, uint8_t direction, uint32_t index, uint8_t& pipe,
+                                uint8_t& endpoint) {
     fLoop->Lock();
     bool found = false;
     if (fInterface) {
@@ -129,8 +139,8 @@ void CMacUSBInterface::ReadPipeAsync(CMacUSBRequest* request, uint8_t pipe, void
     Start(kRead, request, pipe, buffer, length, context, function, nullptr);
 }
 
-void CMacUSBInterface::WritePipeAsync(CMacUSBRequest* request, uint8_t pipe, const void* buffer, uint32_t length,
-                                      void* context, USBCompletion function) {
+void CMacUSBInterface::WritePipeAsync(CMacUSBRequest* request, uint8_t pipe, const void* buffer,
+                                      uint32_t length, void* context, USBCompletion function) {
     Start(kWrite, request, pipe, const_cast<void*>(buffer), length, context, function, nullptr);
 }
 
@@ -148,8 +158,8 @@ void CMacUSBInterface::Start(Kind kind, CMacUSBRequest* request, uint8_t pipe, v
     request->fStatus = CMacUSBRequest::kFailed;
     request->fDone.store(false, std::memory_order_relaxed);
     if (setup) {
-        request->fDevRequest = SUSBDevRequest{setup->bmRequestType, setup->bRequest, setup->wValue,
-                                              setup->wIndex, uint16_t(length), buffer, 0};
+        request->fDevRequest = SUSBDevRequest{
+            setup->bmRequestType, setup->bRequest, setup->wValue, setup->wIndex, uint16_t(length), buffer, 0};
     }
     // The loop lock keeps a refused call's completion and the loop's dispatch from walking the lists
     // at the same time.
@@ -163,7 +173,8 @@ void CMacUSBInterface::Start(Kind kind, CMacUSBRequest* request, uint8_t pipe, v
         } else if (kind == kWrite) {
             started = fInterface->Write(pipe, bytes, length, &Completed, request);
         } else {
-            plat::UsbSetup s{setup->bmRequestType, setup->bRequest, setup->wValue, setup->wIndex, uint16_t(length)};
+            plat::UsbSetup s{setup->bmRequestType, setup->bRequest, setup->wValue, setup->wIndex,
+                             uint16_t(length)};
             started = fInterface->Control(s, bytes, &Completed, request);
         }
     }

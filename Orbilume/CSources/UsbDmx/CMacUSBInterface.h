@@ -47,12 +47,12 @@ public:
     // The index-th (0 = first) pipe of the transfer type and direction, with its endpoint number.
     [[nodiscard]] virtual bool FindPipe(uint8_t type, uint8_t direction, uint32_t index, uint8_t& pipe,
                                         uint8_t& endpoint);
-    virtual void ReadPipeAsync(CMacUSBRequest* request, uint8_t pipe, void* buffer, uint32_t length, void* context,
-                               USBCompletion function);
+    virtual void ReadPipeAsync(CMacUSBRequest* request, uint8_t pipe, void* buffer, uint32_t length,
+                               void* context, USBCompletion function);
     virtual void WritePipeAsync(CMacUSBRequest* request, uint8_t pipe, const void* buffer, uint32_t length,
                                 void* context, USBCompletion function);
-    virtual void ControlRequestAsync(CMacUSBRequest* request, const SUSBSetup& setup, void* data, uint16_t length,
-                                     void* context, USBCompletion function);
+    virtual void ControlRequestAsync(CMacUSBRequest* request, const SUSBSetup& setup, void* data,
+                                     uint16_t length, void* context, USBCompletion function);
     virtual void AbortPipe(uint8_t pipe);
     // bcdDevice; non-zero result when closed.
     [[nodiscard]] virtual int GetDeviceReleaseNumber(uint32_t& out);

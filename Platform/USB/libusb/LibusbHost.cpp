@@ -35,22 +35,32 @@ std::string SysfsAttribute(const std::string& device, const char* attribute) {
 
 UsbOpenResult MapOpenError(int rc) {
     switch (rc) {
-    case LIBUSB_SUCCESS: return UsbOpenResult::kOk;
-    case LIBUSB_ERROR_ACCESS: return UsbOpenResult::kAccessDenied;
-    case LIBUSB_ERROR_BUSY: return UsbOpenResult::kExclusive;
-    case LIBUSB_ERROR_NO_DEVICE:
-    case LIBUSB_ERROR_NOT_FOUND: return UsbOpenResult::kNoDevice;
-    default: return UsbOpenResult::kFailed;
+        case LIBUSB_SUCCESS:
+            return UsbOpenResult::kOk;
+        case LIBUSB_ERROR_ACCESS:
+            return UsbOpenResult::kAccessDenied;
+        case LIBUSB_ERROR_BUSY:
+            return UsbOpenResult::kExclusive;
+        case LIBUSB_ERROR_NO_DEVICE:
+        case LIBUSB_ERROR_NOT_FOUND:
+            return UsbOpenResult::kNoDevice;
+        default:
+            return UsbOpenResult::kFailed;
     }
 }
 
 UsbStatus MapStatus(libusb_transfer_status s) {
     switch (s) {
-    case LIBUSB_TRANSFER_COMPLETED: return UsbStatus::kDone;
-    case LIBUSB_TRANSFER_CANCELLED: return UsbStatus::kAborted;
-    case LIBUSB_TRANSFER_STALL: return UsbStatus::kStalled;
-    case LIBUSB_TRANSFER_NO_DEVICE: return UsbStatus::kNoDevice;
-    default: return UsbStatus::kFailed;
+        case LIBUSB_TRANSFER_COMPLETED:
+            return UsbStatus::kDone;
+        case LIBUSB_TRANSFER_CANCELLED:
+            return UsbStatus::kAborted;
+        case LIBUSB_TRANSFER_STALL:
+            return UsbStatus::kStalled;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return UsbStatus::kNoDevice;
+        default:
+            return UsbStatus::kFailed;
     }
 }
 
@@ -75,7 +85,11 @@ class LibusbInterface : public UsbInterface {
 public:
     LibusbInterface(std::unique_ptr<Session> session, uint8_t number, std::vector<UsbPipeInfo> pipes,
                     uint16_t release, RunLoop* loop)
-        : fSession(std::move(session)), fNumber(number), fPipes(std::move(pipes)), fRelease(release), fLoop(loop) {
+        : fSession(std::move(session)),
+          fNumber(number),
+          fPipes(std::move(pipes)),
+          fRelease(release),
+          fLoop(loop) {
         if (const libusb_pollfd** fds = libusb_get_pollfds(fSession->context)) {
             for (const libusb_pollfd** p = fds; *p; ++p) Added((*p)->fd, (*p)->events, this);
             libusb_free_pollfds(fds);
@@ -95,7 +109,8 @@ public:
     bool Read(uint8_t pipe, uint8_t* buffer, uint32_t length, UsbCallback callback, void* context) override {
         return SubmitPipe(pipe, kUsbIn, buffer, length, callback, context);
     }
-    bool Write(uint8_t pipe, const uint8_t* buffer, uint32_t length, UsbCallback callback, void* context) override {
+    bool Write(uint8_t pipe, const uint8_t* buffer, uint32_t length, UsbCallback callback,
+               void* context) override {
         return SubmitPipe(pipe, kUsbOut, const_cast<uint8_t*>(buffer), length, callback, context);
     }
     bool Control(const UsbSetup& setup, uint8_t* data, UsbCallback callback, void* context) override {
@@ -104,8 +119,8 @@ public:
         Slot* s = TakeSlot();
         if (!s) return false;
         s->control.assign(LIBUSB_CONTROL_SETUP_SIZE + setup.length, 0);
-        libusb_fill_control_setup(s->control.data(), setup.requestType, setup.request, setup.value, setup.index,
-                                  setup.length);
+        libusb_fill_control_setup(s->control.data(), setup.requestType, setup.request, setup.value,
+                                  setup.index, setup.length);
         if (!(setup.requestType & 0x80) && setup.length)
             std::memcpy(s->control.data() + LIBUSB_CONTROL_SETUP_SIZE, data, setup.length);
         libusb_fill_control_transfer(s->transfer, fSession->handle, s->control.data(), &Done, s, 0);
@@ -196,9 +211,11 @@ private:
         s->endpoint = uint8_t(info.endpoint | (direction == kUsbIn ? 0x80 : 0));
         s->data = nullptr;
         if (info.type == kUsbInterrupt)
-            libusb_fill_interrupt_transfer(s->transfer, fSession->handle, s->endpoint, buffer, int(length), &Done, s, 0);
+            libusb_fill_interrupt_transfer(s->transfer, fSession->handle, s->endpoint, buffer, int(length),
+                                           &Done, s, 0);
         else
-            libusb_fill_bulk_transfer(s->transfer, fSession->handle, s->endpoint, buffer, int(length), &Done, s, 0);
+            libusb_fill_bulk_transfer(s->transfer, fSession->handle, s->endpoint, buffer, int(length), &Done,
+                                      s, 0);
         return Start(s, callback, context);
     }
     // fLock held.
@@ -256,7 +273,9 @@ private:
                 return;
             }
     }
-    static void Ready(FdSource*, int, uint32_t, void* user) { static_cast<LibusbInterface*>(user)->HandleEvents(0); }
+    static void Ready(FdSource*, int, uint32_t, void* user) {
+        static_cast<LibusbInterface*>(user)->HandleEvents(0);
+    }
 
     std::unique_ptr<Session> fSession;
     uint8_t fNumber;
@@ -264,7 +283,7 @@ private:
     uint16_t fRelease;
     RunLoop* fLoop;
     std::recursive_mutex fLock;  // slots, sources, closed flag; held while a callback runs
-    std::mutex fEventLock;  // event handling against the end of the context
+    std::mutex fEventLock;       // event handling against the end of the context
     bool fClosed = false;
     bool fEnded = false;
     std::vector<std::unique_ptr<Slot>> fSlots;
@@ -293,13 +312,15 @@ public:
         if (!fSession) return false;
         int current = -1;
         // Setting the active configuration again would reset the device under its other users.
-        if (libusb_get_configuration(fSession->handle, &current) == LIBUSB_SUCCESS && current == value) return true;
+        if (libusb_get_configuration(fSession->handle, &current) == LIBUSB_SUCCESS && current == value)
+            return true;
         return libusb_set_configuration(fSession->handle, value) == LIBUSB_SUCCESS;
     }
     bool FirstInterface(uint8_t& number) override {
         if (!fSession) return false;
         libusb_config_descriptor* config = nullptr;
-        if (libusb_get_active_config_descriptor(libusb_get_device(fSession->handle), &config) != LIBUSB_SUCCESS)
+        if (libusb_get_active_config_descriptor(libusb_get_device(fSession->handle), &config) !=
+            LIBUSB_SUCCESS)
             return false;
         const bool found = config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0;
         if (found) number = config->interface[0].altsetting[0].bInterfaceNumber;
@@ -312,15 +333,16 @@ public:
         if (!Pipes(number, pipes)) return UsbOpenResult::kFailed;
         const UsbOpenResult claimed = MapOpenError(libusb_claim_interface(fSession->handle, number));
         if (claimed != UsbOpenResult::kOk) return claimed;
-        out = std::make_unique<LibusbInterface>(std::move(fSession), number, std::move(pipes), fInfo.releaseNumber,
-                                                loop);
+        out = std::make_unique<LibusbInterface>(std::move(fSession), number, std::move(pipes),
+                                                fInfo.releaseNumber, loop);
         return UsbOpenResult::kOk;
     }
 
 private:
     bool Pipes(uint8_t number, std::vector<UsbPipeInfo>& out) {
         libusb_config_descriptor* config = nullptr;
-        if (libusb_get_active_config_descriptor(libusb_get_device(fSession->handle), &config) != LIBUSB_SUCCESS)
+        if (libusb_get_active_config_descriptor(libusb_get_device(fSession->handle), &config) !=
+            LIBUSB_SUCCESS)
             return false;
         bool found = false;
         for (int i = 0; i < config->bNumInterfaces && !found; ++i) {
@@ -365,19 +387,21 @@ public:
         const int events = LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
         auto field = [](uint16_t v) { return v == kUsbAny ? LIBUSB_HOTPLUG_MATCH_ANY : int(v); };
         fRegistered = libusb_hotplug_register_callback(fHost->fContext, events, flags, field(fMatch.vendor),
-                                                       field(fMatch.product), field(fMatch.deviceClass), &Hotplug,
-                                                       this, &fHandle) == LIBUSB_SUCCESS;
+                                                       field(fMatch.product), field(fMatch.deviceClass),
+                                                       &Hotplug, this, &fHandle) == LIBUSB_SUCCESS;
         return fRegistered;
     }
 
 private:
-    static int LIBUSB_CALL Hotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event, void* self) {
+    static int LIBUSB_CALL Hotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
+                                   void* self) {
         auto* w = static_cast<LibusbWatch*>(self);
         UsbDeviceInfo info;
         if (!Describe(device, info) || !Matches(w->fMatch, info)) return 0;
         {
             std::lock_guard<std::mutex> guard(w->fLock);
-            w->fQueue.push_back({event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? kArrived : kLeft, std::move(info)});
+            w->fQueue.push_back(
+                {event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? kArrived : kLeft, std::move(info)});
         }
         w->fSource->Signal();
         return 0;
@@ -470,7 +494,8 @@ UsbOpenResult LibusbHost::Open(const char* path, std::unique_ptr<UsbDevice>& out
     UsbOpenResult result = UsbOpenResult::kNoDevice;
     if (found) result = MapOpenError(libusb_open(found, &session->handle));
     if (list) libusb_free_device_list(list, 1);
-    if (result == UsbOpenResult::kAccessDenied) std::fprintf(stderr, "orbilume: %s: %s\n", path, UsbAccessHint());
+    if (result == UsbOpenResult::kAccessDenied)
+        std::fprintf(stderr, "orbilume: %s: %s\n", path, UsbAccessHint());
     if (result != UsbOpenResult::kOk) return result;
     out = std::make_unique<LibusbDevice>(std::move(session), info, want.interface);
     return UsbOpenResult::kOk;

@@ -122,7 +122,8 @@ void SimDmxInterface::FeedLocked() {
     }
 }
 
-std::vector<std::vector<uint8_t>> SimDmxInterface::EncodeFrames(const std::vector<std::vector<uint8_t>>& frames) {
+std::vector<std::vector<uint8_t>> SimDmxInterface::EncodeFrames(
+    const std::vector<std::vector<uint8_t>>& frames) {
     std::vector<std::vector<uint8_t>> reports;
     std::vector<uint8_t>* report = nullptr;
     uint32_t flagAt = 0, inGroup = 8;

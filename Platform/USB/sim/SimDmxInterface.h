@@ -23,7 +23,8 @@ public:
     static constexpr uint8_t kOutEndpoint = 2;
 
     // A device at path "usb:<bus>-<port>"; an empty serial makes one that reports none.
-    static Ref<SimDmxInterface> Make(uint8_t bus, uint8_t port, const char* serial, uint16_t release = 0x0104);
+    static Ref<SimDmxInterface> Make(uint8_t bus, uint8_t port, const char* serial,
+                                     uint16_t release = 0x0104);
 
     // Frames decoded from every OUT transfer so far, and the transfers' raw bytes.
     std::vector<std::vector<uint8_t>> Frames() const;
@@ -47,7 +48,8 @@ public:
     static std::vector<std::vector<uint8_t>> EncodeFrames(const std::vector<std::vector<uint8_t>>& frames);
 
 protected:
-    SimDmxInterface(const UsbDeviceInfo& info, std::vector<UsbPipeInfo> pipes) : SimUsbDevice(info, std::move(pipes)) {}
+    SimDmxInterface(const UsbDeviceInfo& info, std::vector<UsbPipeInfo> pipes)
+        : SimUsbDevice(info, std::move(pipes)) {}
     void OnWrite(uint8_t endpoint, const uint8_t* data, uint32_t length) override;
     UsbStatus OnControl(const UsbSetup& setup, uint8_t* data, uint32_t& transferred) override;
     void OnReadQueued() override;

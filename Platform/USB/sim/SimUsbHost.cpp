@@ -28,7 +28,8 @@ public:
     }
     bool Write(uint8_t pipe, const uint8_t* buffer, uint32_t length, UsbCallback callback,
                void* context) override {
-        return Submit(SimUsbDevice::kWrite, pipe, const_cast<uint8_t*>(buffer), length, {}, callback, context);
+        return Submit(SimUsbDevice::kWrite, pipe, const_cast<uint8_t*>(buffer), length, {}, callback,
+                      context);
     }
     bool Control(const UsbSetup& setup, uint8_t* data, UsbCallback callback, void* context) override {
         return Submit(SimUsbDevice::kControl, 0, data, setup.length, setup, callback, context);
@@ -69,8 +70,8 @@ private:
         void* context;
         UsbCompletion completion;
     };
-    bool Submit(SimUsbDevice::Kind kind, uint8_t pipe, uint8_t* buffer, uint32_t length, const UsbSetup& setup,
-                UsbCallback callback, void* context) {
+    bool Submit(SimUsbDevice::Kind kind, uint8_t pipe, uint8_t* buffer, uint32_t length,
+                const UsbSetup& setup, UsbCallback callback, void* context) {
         if (fClosed) return false;
         if (kind != SimUsbDevice::kControl) {
             UsbPipeInfo info;
@@ -192,7 +193,8 @@ bool SimUsbDevice::IsClaimed() const {
 }
 
 size_t SimUsbDevice::CountLocked(Kind kind) const {
-    return size_t(std::count_if(fPending.begin(), fPending.end(), [kind](const Transfer& t) { return t.kind == kind; }));
+    return size_t(std::count_if(fPending.begin(), fPending.end(),
+                                [kind](const Transfer& t) { return t.kind == kind; }));
 }
 size_t SimUsbDevice::PendingReads() const {
     std::lock_guard<std::mutex> guard(fLock);

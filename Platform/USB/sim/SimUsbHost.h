@@ -49,7 +49,8 @@ public:
     size_t PendingControls() const;
     // Completes the pending transfer at position (0 = oldest) of its kind. For reads the bytes are
     // copied into the buffer (cut to its length); transferred is their count.
-    bool CompleteRead(size_t position, const std::vector<uint8_t>& bytes, UsbStatus status = UsbStatus::kDone);
+    bool CompleteRead(size_t position, const std::vector<uint8_t>& bytes,
+                      UsbStatus status = UsbStatus::kDone);
     bool CompleteWrite(size_t position, UsbStatus status = UsbStatus::kDone);
     bool CompleteControl(size_t position, UsbStatus status = UsbStatus::kDone);
     // Number of transfers submitted since plugging (refused ones included).

@@ -1,5 +1,3 @@
-#include "Platform/USB/UsbHost.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/USB/UsbHost.h"
 #include "Platform/USB/libusb/LibusbHost.h"
 #include "Platform/USB/sim/SimDmxInterface.h"
 
@@ -120,7 +119,8 @@ TEST(LibusbHostTest, StartsAndLists) {
     const auto devices = host.Devices(dmx);
     const bool testbed = std::getenv("ORBILUME_UMOCKDEV_TESTBED") != nullptr;
     if (!testbed) {
-        for (const auto& d : host.Devices(plat::UsbMatch{})) std::printf("  %s %04x:%04x\n", d.path.c_str(), d.vendor, d.product);
+        for (const auto& d : host.Devices(plat::UsbMatch{}))
+            std::printf("  %s %04x:%04x\n", d.path.c_str(), d.vendor, d.product);
         std::unique_ptr<plat::UsbDevice> none;
         EXPECT_EQ(host.Open("usb:250-9.9", none), plat::UsbOpenResult::kNoDevice);
         return;
@@ -132,6 +132,28 @@ TEST(LibusbHostTest, StartsAndLists) {
     EXPECT_EQ(plat::FormatLocationId(devices[0].locationId), "03240000");
     EXPECT_EQ(devices[0].releaseNumber, 0x0104);
     EXPECT_EQ(devices[0].deviceSubClass, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The permission hint names a rules file that exists and grants the interface's ids to the seat user.
+TEST(UsbAccessHintTest, NamesTheShippedRulesFile) {
+    const std::string hint = plat::UsbAccessHint();
+    const std::string name = "packaging/udev/60-orbilume-usbdmx.rules";
+    ASSERT_NE(hint.find(name), std::string::npos);
+    std::FILE* f = std::fopen((std::string(ORBILUME_SOURCE_DIR) + "/" + name).c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    std::string rules;
+    char line[512];
+    while (std::fgets(line, sizeof line, f))
+        if (line[0] != '#') rules += line;
+    std::fclose(f);
+    EXPECT_NE(rules.find("ATTR{idVendor}==\"0ad5\""), std::string::npos);
+    EXPECT_NE(rules.find("ATTR{idProduct}==\"0004\""), std::string::npos);
+    EXPECT_NE(rules.find("TAG+=\"uaccess\""), std::string::npos);
+    EXPECT_EQ(hint.find('\n'), std::string::npos);  // one line
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include "Orbilume/CSources/UsbDmx/CDmxIo.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "Orbilume/CSources/UsbDmx/CDmxIo.h"
 #include "Platform/USB/sim/SimDmxInterface.h"
 #include "tests/Orbilume/CSources/UsbDmx/UsbDmxTestLoop.h"
 

@@ -1,5 +1,3 @@
-#include "Orbilume/CSources/UsbDmx/CMacUSBInterface.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "Orbilume/CSources/UsbDmx/CMacUSBInterface.h"
 #include "Platform/USB/sim/SimDmxInterface.h"
 #include "tests/Orbilume/CSources/UsbDmx/UsbDmxTestLoop.h"
 

@@ -1,9 +1,8 @@
-#include "Orbilume/CSources/UsbDmx/UsbDmxReports.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "Orbilume/CSources/UsbDmx/UsbDmxReports.h"
 #include "Platform/USB/sim/SimDmxInterface.h"
 
 namespace {
@@ -46,7 +45,8 @@ TEST(UsbDmxReportsTest, PackingTable) {
                 if (g != 1) {
                     EXPECT_EQ(packed[g], 0x00);
                 }
-                for (size_t i = g + 1; i < std::min({packed.size(), g + 9, r + 64}); ++i) data.push_back(packed[i]);
+                for (size_t i = g + 1; i < std::min({packed.size(), g + 9, r + 64}); ++i)
+                    data.push_back(packed[i]);
             }
         }
         EXPECT_EQ(data, Bytes(frame.begin(), frame.begin() + std::min<uint32_t>(c.n, 513)));
@@ -103,9 +103,12 @@ TEST(UsbDmxReportsTest, DecodingTable) {
         {"bytes before the first set bit are dropped",
          {{0x00, 0x00, 1, 2, 3}, {0x00, 0x04, 4, 5, 6, 7}, {0x00, 0x01, 9}},
          {{6, 7}}},
-        {"a 513-byte frame with start code 0 completes at once", plat::sim::SimDmxInterface::EncodeFrames({sc0full}),
+        {"a 513-byte frame with start code 0 completes at once",
+         plat::sim::SimDmxInterface::EncodeFrames({sc0full}),
          {sc0full}},
-        {"with start code 0xCC it waits for the next flag", plat::sim::SimDmxInterface::EncodeFrames({scCCfull}), {}},
+        {"with start code 0xCC it waits for the next flag",
+         plat::sim::SimDmxInterface::EncodeFrames({scCCfull}),
+         {}},
         {"then completes there",
          [&] {
              auto r = plat::sim::SimDmxInterface::EncodeFrames({scCCfull});
@@ -121,10 +124,13 @@ TEST(UsbDmxReportsTest, DecodingTable) {
          }(),
          {scCCfull}},
         {"a frame continues over reports split anywhere, partial groups included",
-         {{0x00, 0x01, 0x10, 0x11}, {0x00, 0x00, 0x12}, {0x00, 0x00, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A},
+         {{0x00, 0x01, 0x10, 0x11},
+          {0x00, 0x00, 0x12},
+          {0x00, 0x00, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A},
           {0x00, 0x02, 0x1B, 0x20}},
          {{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B}}},
-        {"reports of 0..2 bytes carry no data", {{}, {0x00}, {0x00, 0x01}, {0x00, 0x01, 7}, {0x00, 0x01}, {0x00, 0x01, 8}},
+        {"reports of 0..2 bytes carry no data",
+         {{}, {0x00}, {0x00, 0x01}, {0x00, 0x01, 7}, {0x00, 0x01}, {0x00, 0x01, 8}},
          {{7}}},
         {"a report is never read past 64 bytes",
          [&] {
@@ -143,7 +149,8 @@ TEST(UsbDmxReportsTest, DecodingTable) {
 }
 
 TEST(UsbDmxReportsTest, ThreeFramesWithoutATakerKeepTheLastTwo) {
-    const Bytes a = Concat({0x00}, Ramp(512, 1)), b = Concat({0x00}, Ramp(512, 2)), c = Concat({0x00}, Ramp(512, 3));
+    const Bytes a = Concat({0x00}, Ramp(512, 1)), b = Concat({0x00}, Ramp(512, 2)),
+                c = Concat({0x00}, Ramp(512, 3));
     EXPECT_EQ(Decode(plat::sim::SimDmxInterface::EncodeFrames({a, b, c}), false), (std::vector<Bytes>{b, c}));
     // A fourth frame that has only begun already takes the oldest one's slot.
     auto reports = plat::sim::SimDmxInterface::EncodeFrames({{0x00, 1}, {0x00, 2}, {0x00, 3}, {0x00}});
