@@ -10,14 +10,20 @@ constexpr uint32_t kReport = 64;
 }
 
 Ref<SimDmxInterface> SimDmxInterface::Make(uint8_t bus, uint8_t port, const char* serial, uint16_t release) {
+    return Make(bus, std::vector<uint8_t>{port}, serial, release);
+}
+
+Ref<SimDmxInterface> SimDmxInterface::Make(uint8_t bus, const std::vector<uint8_t>& ports, const char* serial,
+                                           uint16_t release) {
+    const int count = int(ports.size());
     UsbDeviceInfo info;
-    info.path = MakeUsbPath(bus, &port, 1);
+    info.path = MakeUsbPath(bus, ports.data(), count);
     info.vendor = kVendor;
     info.product = kProduct;
     info.deviceSubClass = 2;
     info.releaseNumber = release;
     info.serial = serial ? serial : "";
-    info.locationId = MakeLocationId(bus, &port, 1);
+    info.locationId = MakeLocationId(bus, ports.data(), count);
     std::vector<UsbPipeInfo> pipes = {{kUsbInterrupt, kUsbIn, kInEndpoint, 64},
                                       {kUsbInterrupt, kUsbOut, kOutEndpoint, 64}};
     return Adopt(new SimDmxInterface(info, std::move(pipes)));

@@ -25,6 +25,9 @@ public:
     // A device at path "usb:<bus>-<port>"; an empty serial makes one that reports none.
     static Ref<SimDmxInterface> Make(uint8_t bus, uint8_t port, const char* serial,
                                      uint16_t release = 0x0104);
+    // The same behind hubs: "usb:<bus>-<p1>.<p2>...".
+    static Ref<SimDmxInterface> Make(uint8_t bus, const std::vector<uint8_t>& ports, const char* serial,
+                                     uint16_t release = 0x0104);
 
     // Frames decoded from every OUT transfer so far, and the transfers' raw bytes.
     std::vector<std::vector<uint8_t>> Frames() const;

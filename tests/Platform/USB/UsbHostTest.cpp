@@ -108,30 +108,14 @@ TEST(SimUsbHostTest, MatchingAndWatches) {
 }
 
 // The real backend on this machine: it starts, lists and says whether it has hot-plug, without error.
-// Under umockdev-run with tests/Platform/USB/fixtures/usbdmx.umockdev it sees the test-bed interface.
 TEST(LibusbHostTest, StartsAndLists) {
     plat::LibusbHost host;
     if (!host.IsAvailable()) GTEST_SKIP() << "libusb could not start here (no USB support in this system)";
     std::printf("libusb hot-plug: %s\n", host.HasHotplug() ? "yes" : "no");
-    plat::UsbMatch dmx;
-    dmx.vendor = 0x0AD5;
-    dmx.product = 4;
-    const auto devices = host.Devices(dmx);
-    const bool testbed = std::getenv("ORBILUME_UMOCKDEV_TESTBED") != nullptr;
-    if (!testbed) {
-        for (const auto& d : host.Devices(plat::UsbMatch{}))
-            std::printf("  %s %04x:%04x\n", d.path.c_str(), d.vendor, d.product);
-        std::unique_ptr<plat::UsbDevice> none;
-        EXPECT_EQ(host.Open("usb:250-9.9", none), plat::UsbOpenResult::kNoDevice);
-        return;
-    }
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0].path, "usb:3-2.4");
-    EXPECT_EQ(devices[0].serial, "ODE00042");
-    EXPECT_EQ(devices[0].locationId, 0x03240000u);
-    EXPECT_EQ(plat::FormatLocationId(devices[0].locationId), "03240000");
-    EXPECT_EQ(devices[0].releaseNumber, 0x0104);
-    EXPECT_EQ(devices[0].deviceSubClass, 2);
+    for (const auto& d : host.Devices(plat::UsbMatch{}))
+        std::printf("  %s %04x:%04x\n", d.path.c_str(), d.vendor, d.product);
+    std::unique_ptr<plat::UsbDevice> none;
+    EXPECT_EQ(host.Open("usb:250-9.9", none), plat::UsbOpenResult::kNoDevice);
 }
 
 }  // namespace
