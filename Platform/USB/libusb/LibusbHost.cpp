@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -159,6 +160,7 @@ public:
             for (auto& s : fSources) s->Invalidate();
             fSources.clear();
         }
+        WaitForLoop();
         std::lock_guard<std::mutex> events(fEventLock);
         fEnded = true;
         libusb_release_interface(fSession->handle, fNumber);
@@ -275,6 +277,35 @@ private:
     }
     static void Ready(FdSource*, int, uint32_t, void* user) {
         static_cast<LibusbInterface*>(user)->HandleEvents(0);
+    }
+
+    // Off the loop's thread: returns once a descriptor callback that was already under way when the
+    // sources were invalidated has returned (the loop runs one callback at a time), at most a second.
+    struct Barrier {
+        std::mutex lock;
+        std::condition_variable passed;
+        bool done = false;
+    };
+    static void Pass(void* self) {
+        auto* b = static_cast<Barrier*>(self);
+        std::lock_guard<std::mutex> guard(b->lock);
+        b->done = true;
+        b->passed.notify_all();
+    }
+    void WaitForLoop() {
+        if (!fLoop || RunLoop::Current() == fLoop || fLoop->CurrentMode() == kRunLoopNoMode) return;
+        auto* barrier = new Barrier;
+        Ref<RunLoopSource> source = Adopt(RunLoopSource::Create(&Pass, barrier));
+        fLoop->AddSource(source.get(), kRunLoopCommonModes);
+        source->Signal();
+        bool done = false;
+        {
+            std::unique_lock<std::mutex> lock(barrier->lock);
+            done =
+                barrier->passed.wait_for(lock, std::chrono::seconds(1), [barrier] { return barrier->done; });
+        }
+        source->Invalidate();
+        if (done) delete barrier;  // otherwise the source may still run: the barrier stays
     }
 
     std::unique_ptr<Session> fSession;
