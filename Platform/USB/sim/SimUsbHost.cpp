@@ -122,6 +122,7 @@ public:
     }
     bool SetConfiguration(uint8_t value) override { return value == 1; }
     bool FirstInterface(uint8_t& number) override {
+        if (!fDevice) return false;  // spent by a claim
         std::lock_guard<std::mutex> guard(fDevice->fLock);
         if (fDevice->fInterfaceDelay > 0) {
             --fDevice->fInterfaceDelay;
