@@ -333,8 +333,9 @@ uint32_t SoundInput::GetVolume() {
         }
         scalar = read == 0 ? 0.5f : best;
     }
-    // Truncated, with room for the float's rounding (a stored 0.57 reads as 57, not 56).
-    double percent = double(scalar) * 100.0 + 1e-4;
+    // Truncated, with room for the rounding of the stored scalar (a float, or 1/65536 steps on
+    // PulseAudio): 57 set reads 57, not 56.
+    double percent = double(scalar) * 100.0 + 0.005;
     fVolume = percent <= 0 ? 0 : percent >= 4294967295.0 ? 4294967295u : uint32_t(percent);
     return fVolume;
 }
