@@ -152,7 +152,7 @@ AudioDeviceID FakeAudioSystem::DefaultDevice(AudioScope scope) {
 }
 
 bool FakeAudioSystem::SetDefaultDevice(AudioScope scope, AudioDeviceID device) {
-    if (!Find(device)) return false;
+    if (StreamCount(device, scope) == 0) return false;
     (scope == AudioScope::kInput ? fDefaultInput : fDefaultOutput) = device;
     return true;
 }
@@ -220,7 +220,7 @@ int FakeCaptureUnit::Deliver(uint32_t frames) {
 }
 
 bool FakeCaptureUnit::SetDevice(AudioDeviceID id) {
-    if (fSystem->refuseCurrentDevice || !fSystem->Find(id)) return false;
+    if (fSystem->refuseCurrentDevice || fSystem->StreamCount(id, AudioScope::kInput) == 0) return false;
     device = id;
     return true;
 }
@@ -299,7 +299,8 @@ int FakeOutputUnit::Pull(uint32_t frames) {
 }
 
 bool FakeOutputUnit::SetDevice(AudioDeviceID id) {
-    if (id != 0 && (fSystem->refuseCurrentDevice || !fSystem->Find(id))) return false;
+    if (id != 0 && (fSystem->refuseCurrentDevice || fSystem->StreamCount(id, AudioScope::kOutput) == 0))
+        return false;
     device = id;
     return true;
 }
