@@ -27,6 +27,8 @@ public:
     // Runs the capture until done() or a time-out; false on time-out.
     virtual bool RunCapture(plat::AudioCaptureUnit& unit, const std::function<bool()>& done) = 0;
     virtual bool RunOutput(plat::AudioOutputUnit& unit, const std::function<bool()>& done) = 0;
+    // Changes a device's rate from outside; false when the backend's world cannot.
+    virtual bool ChangeRate(const std::string& name, double rate) = 0;
     // Gives a stopped unit its chance to call back (it must not).
     virtual void Idle(plat::AudioCaptureUnit& unit) = 0;
 };

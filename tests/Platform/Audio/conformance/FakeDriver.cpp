@@ -45,6 +45,12 @@ public:
         for (int i = 0; i < 1000 && !done(); ++i) fake.Pull(fSystem.maxFramesPerSlice);
         return done();
     }
+    bool ChangeRate(const std::string& name, double rate) override {
+        plat::AudioDeviceID id = plat::FindAudioDevice(fSystem, name);
+        if (!id) return false;
+        fSystem.ChangeRate(id, rate);
+        return true;
+    }
     void Idle(plat::AudioCaptureUnit& unit) override {
         static_cast<plat::FakeCaptureUnit&>(unit).Deliver(441);
     }

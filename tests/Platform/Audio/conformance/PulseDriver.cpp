@@ -54,6 +54,8 @@ public:
     bool RunOutput(plat::AudioOutputUnit&, const std::function<bool()>& done) override {
         return WaitFor(done);
     }
+    // A server device's rate is fixed while it exists.
+    bool ChangeRate(const std::string&, double) override { return false; }
     void Idle(plat::AudioCaptureUnit&) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
