@@ -79,7 +79,7 @@ TEST_F(CheckIncludesTest, EachRuleNamesTheIncludeThatBreaksIt) {
         {"Platform/Graphics/Wrong.cpp", "Platform/GL/GLContext.h", "Platform/Graphics includes only"},
         {"Platform/Video/Wrong.cpp", "Platform/Composer/Value.h", "Platform/Video includes only"},
         {"Platform/GL/Wrong.cpp", "Lib3/LSources/CoreData/LHandler.h", "Platform/ includes nothing above it"},
-        {"Platform/Audio/Wrong.cpp", "Platform/Foundation/RunLoop.h", "Platform/Audio has no level"},
+        {"Platform/Nowhere/Wrong.cpp", "Platform/Foundation/RunLoop.h", "Platform/Nowhere has no level"},
         {"Platform/AppKit/x11/Wrong.cpp", "Platform/AppKit/headless/HeadlessBackend.h",
          "backend x11 includes the sibling backend headless"},
         {"Common/Container/Wrong.cpp", "Orbilume/CSources/CMainApp.h", "the framework (Lib3/, Common/)"},
