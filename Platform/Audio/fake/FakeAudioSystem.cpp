@@ -231,6 +231,7 @@ bool FakeCaptureUnit::SetClientFormat(const AudioFormat& format) {
     if (!e) return false;
     if (e->device.acceptsFormat && !e->device.acceptsFormat(format)) return false;
     fFormat = format;
+    if (e->device.adjustsFormat) e->device.adjustsFormat(fFormat);
     fHasFormat = true;
     return true;
 }

@@ -29,6 +29,8 @@ struct FakeAudioDevice {
     std::vector<AudioDeviceID> subDevices;
     // Formats the device delivers; empty accepts every integer format of 1..32 bits.
     std::function<bool(const AudioFormat&)> acceptsFormat;
+    // What it makes of an accepted client format (read back as the actual one); empty keeps it.
+    std::function<void(AudioFormat&)> adjustsFormat;
 };
 
 class FakeCaptureUnit;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -214,6 +215,34 @@ TEST_F(SoundInputTest, TheActualFormatGivesTheFrameSizeAndOversizedFramesAreRefu
     }
 }
 
+TEST_F(SoundInputTest, TheFormatReadBackIsTheActualOneAndIsCheckedToo) {
+    struct Case {
+        const char* name;
+        std::function<void(plat::AudioFormat&)> adjust;
+        int result;
+        SoundFormat actual;
+    } cases[] = {
+        {"more channels", [](plat::AudioFormat& f) { f.channels = 4; }, 0, Format(48000, 4, 16)},
+        {"a fractional rate is truncated", [](plat::AudioFormat& f) { f.rate = 44099.9; }, 0,
+         Format(44099, 2, 16)},
+        {"big-endian unsigned", [](plat::AudioFormat& f) { f.isSigned = false, f.bigEndian = true; }, 0,
+         Format(48000, 2, 16, 0, 1)},
+        {"frames too large", [](plat::AudioFormat& f) { f.channels = 24, f.bits = 32; }, 1, SoundFormat()},
+        {"no channels", [](plat::AudioFormat& f) { f.channels = 0; }, 1, SoundFormat()},
+        {"bits past 32", [](plat::AudioFormat& f) { f.bits = 40; }, 1, SoundFormat()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sys.Device(mic)->adjustsFormat = c.adjust;
+        SoundInput in(nullptr, &sys);
+        ASSERT_EQ(in.Open(Spec(""), Format(0, 2, 16)), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(in.Format(), c.actual);
+            EXPECT_EQ(in.BytesPerFrame(), c.actual.BytesPerFrame());
+        }
+    }
+}
+
 TEST_F(SoundInputTest, SelectsTheDataSourceByName) {
     {
         SoundInput in(nullptr, &sys);
@@ -272,6 +301,11 @@ TEST_F(SoundInputTest, WithoutALoopTheConsumerGetsEachCallbackOnTheAudioThread) 
         EXPECT_EQ(Unit()->Deliver(frames), 0);
     EXPECT_EQ(c.callSizes, (std::vector<uint32_t>{4, 480 * 4, 4096 * 4, 20000 * 4}));
     EXPECT_TRUE(Consecutive(c.Numbers(), 0, 1ull << 32));
+    // Beyond what the scratch buffer may grow to (16 MiB): dropped whole, no error.
+    EXPECT_EQ(Unit()->Deliver(5000000), 0);
+    EXPECT_EQ(c.callSizes.size(), 4u);
+    EXPECT_EQ(Unit()->Deliver(1), 0);
+    EXPECT_EQ(c.callSizes.size(), 5u);
 }
 
 TEST_F(SoundInputTest, ThreeByteStereoFramesNeverStraddleTheRingsEnd) {

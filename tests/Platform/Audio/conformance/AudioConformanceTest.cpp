@@ -214,6 +214,10 @@ TEST_P(AudioConformance, RateListenersHearChangesUntilRemoved) {
     EXPECT_FALSE(Sys().AddRateListener(0, RateCalls::Changed, &calls));
     ASSERT_TRUE(Sys().AddRateListener(in, RateCalls::Changed, &calls));
     ASSERT_TRUE(Sys().AddRateListener(in, RateCalls::Changed, &calls));  // once only
+    // Other changes of the device call nobody.
+    ASSERT_TRUE(Sys().SetVolume(in, AudioScope::kInput, 1, 0.5f));
+    driver->Idle(*Sys().NewCaptureUnit());
+    EXPECT_EQ(calls.calls, 0);
     if (!driver->ChangeRate("ConfIn", 96000)) {
         Sys().RemoveRateListener(in, RateCalls::Changed, &calls);
         GTEST_SKIP() << "this backend's devices keep their rate";
