@@ -96,6 +96,9 @@ int HttpRequestReader::EndRequestLine() {
         return count < 3;
     });
     HttpRequest& r = fRequest;
+    // The version first, so that a refused method on a 1.1 connection is answered as 1.1.
+    const int version = count == 3 ? ParseVersion(words[2]) : -1;
+    if (version >= 1001 && version < 2000) r.Set(HttpRequest::kHttp11);
     if (EqualsLower(words[0], "get"))
         r.method = HttpRequest::kGet;
     else if (EqualsLower(words[0], "head"))
@@ -118,7 +121,6 @@ int HttpRequestReader::EndRequestLine() {
             r.Fail(HttpRequest::kNotImplemented);
         return kHeadDone;
     }
-    const int version = ParseVersion(words[2]);
     if (version < 0) {
         r.Fail(HttpRequest::kBadRequest);
         return kHeadDone;
@@ -127,7 +129,6 @@ int HttpRequestReader::EndRequestLine() {
         r.Fail(HttpRequest::kBadVersion);
         return kHeadDone;
     }
-    if (version % 1000 >= 1) r.Set(HttpRequest::kHttp11);
     fPhase = 1;
     fHeaders.emplace();
     return kMore;
