@@ -165,11 +165,12 @@ void HttpServer::WriteDone(HttpConnection& c) {
 
 HttpConnection* HttpServer::Find(const LHandler* port) const {
     for (const auto& c : fConnections)
-        if (c->fPort.get() == port) return c.get();
+        if (c && c->fPort.get() == port) return c.get();
     return nullptr;
 }
 
 LMessage HttpServer::Handle(const LMessage& msg) {
+    if (msg.Is(LHandler_Destructing)) return LMessage();  // our own ports and timers going
     if (fListener && msg.sender == fListener.get()) {
         if (msg.Is(CTCPPort_Request)) return Accept(msg);
         if (msg.Is(CTCPPort_Close) && fPort >= 0)
@@ -223,9 +224,12 @@ LMessage HttpServer::Accept(const LMessage& msg) {
 }
 
 void HttpServer::Service() {
-    fConnections.erase(std::remove_if(fConnections.begin(), fConnections.end(),
-                                      [](const std::unique_ptr<HttpConnection>& c) { return c->fDead; }),
-                       fConnections.end());
+    // Out of the list first: a port's destructor sends a message here.
+    std::vector<std::unique_ptr<HttpConnection>> dead;
+    for (auto& c : fConnections)
+        if (c->fDead) dead.push_back(std::move(c));
+    fConnections.erase(std::remove(fConnections.begin(), fConnections.end(), nullptr), fConnections.end());
+    dead.clear();
     // Running may close connections, never add or remove them.
     for (size_t i = 0; i < fConnections.size(); ++i) Run(*fConnections[i]);
 }
