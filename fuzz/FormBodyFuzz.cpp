@@ -8,23 +8,26 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "Orbilume/CSources/Http/FormFieldReader.h"
 #include "Orbilume/CSources/Http/FormPostHandlers.h"
 #include "Orbilume/CSources/Http/UrlFormParser.h"
+#include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscListener.h"
 
 namespace {
 
-class CountingListener : public OscListener {
+// Keeps the values sent: for stored files, their paths.
+class RecordingListener : public OscListener {
 public:
-    void NotifyOsc(OscPattern&, const OscArg*, uint32_t count) override {
-        if (count != 1) std::abort();
-        ++messages;
+    void NotifyOsc(OscPattern&, const OscArg* args, uint32_t count) override {
+        if (count != 1 || args[0].tag != 's') std::abort();
+        values.insert(args[0].value.s);
     }
-    uint64_t messages = 0;
+    std::set<std::string> values;
 };
 
 const std::string& Root() {
@@ -51,8 +54,9 @@ std::vector<std::string> Entries(const std::string& folder) {
     return names;
 }
 
-// Only "Upload" in the root, only safe regular files in it; then empties it.
-void CheckAndClear() {
+// Only "Upload" in the root, only safe regular files in it that were announced (no temporary file
+// stays); then empties it.
+void CheckAndClear(const std::set<std::string>& announced) {
     const std::string root = Root();
     for (const auto& n : Entries(root))
         if (n != "Upload") std::abort();
@@ -61,21 +65,41 @@ void CheckAndClear() {
         struct stat st;
         const std::string path = upload + "/" + n;
         if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) std::abort();
-        if (FormPostHandler::SafeUploadName(n) != n || n.compare(0, 8, ".upload-") == 0) std::abort();
+        if (FormPostHandler::SafeUploadName(n) != n || !announced.count(path)) std::abort();
         unlink(path.c_str());
     }
 }
 
-void Drain(FormFieldReader& reader, const uint8_t* data, size_t size) {
-    std::string scratch;
-    for (size_t i = 0; i <= size; ++i) {
-        const int r = i < size ? reader.Feed(data[i]) : reader.Finish();
-        if (r == FormFieldReader::kField && reader.FileName().empty() &&
-            (reader.Value().size() > FormFieldReader::kMaxField || reader.Name().size() > FormFieldReader::kMaxField))
-            std::abort();
-        if (r == FormFieldReader::kData && !reader.FileName().empty()) reader.TakeData(scratch);
+// The fields and file data the reader yields, fed byte by byte or (runs) through FeedDataRun too.
+std::string Trace(FormFieldReader& reader, const uint8_t* data, size_t size, bool runs) {
+    std::string trace, scratch;
+    for (size_t i = 0; i <= size;) {
+        int r;
+        if (i == size) {
+            r = reader.Finish();
+            ++i;
+        } else if (const uint32_t n = runs ? reader.FeedDataRun(data + i, uint32_t(size - i)) : 0) {
+            if (reader.FileName().empty()) std::abort();
+            i += n;
+            r = FormFieldReader::kData;
+        } else {
+            r = reader.Feed(data[i++]);
+        }
         if (r < 0 || r > 2) std::abort();
+        if (r == FormFieldReader::kField && reader.FileName().empty() &&
+            (reader.Value().size() > FormFieldReader::kMaxField ||
+             reader.Name().size() > FormFieldReader::kMaxField))
+            std::abort();
+        if (r == FormFieldReader::kData && !reader.FileName().empty()) {
+            reader.TakeData(scratch);
+            trace += scratch;
+        } else if (r == FormFieldReader::kField) {
+            trace += "|" + reader.Name() + "@" + reader.FileName() + "=";
+            reader.TakeData(scratch);
+            trace += scratch + "|";
+        }
     }
+    return trace;
 }
 
 }  // namespace
@@ -90,11 +114,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = size - from;
 
     UrlFormParser url;
-    Drain(url, body, length);
+    (void)Trace(url, body, length, true);
     const std::string type = "multipart/form-data; boundary=\"" + boundary + "\"";
-    if (auto multipart = FormFieldReader::ForContentType(type)) Drain(*multipart, body, length);
+    auto bytewise = FormFieldReader::ForContentType(type);
+    auto runs = FormFieldReader::ForContentType(type);
+    // Taking runs of file data yields exactly what byte-by-byte feeding yields.
+    if (bytewise && Trace(*bytewise, body, length, false) != Trace(*runs, body, length, true)) std::abort();
 
-    CountingListener listener;
+    RecordingListener listener;
     OsceqPostHandler handler(Root(), &listener, nullptr);
     for (const std::string& t : {type, std::string("application/x-www-form-urlencoded")}) {
         auto receiver = handler.Begin(t);
@@ -104,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string redirect;
         handler.Finish(*receiver, redirect);
         receiver.reset();
-        CheckAndClear();
+        CheckAndClear(listener.values);
     }
     return 0;
 }

@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (c->IsWriting()) {
             const std::string& out = c->Output();
             const bool simple = c->Request().Has(HttpRequest::kSimple);
-            if (out.empty() || (!simple && output.empty() && out.compare(0, 9, "HTTP/1.1 ") != 0)) std::abort();
+            if (out.empty() || (!simple && output.empty() && out.compare(0, 9, "HTTP/1.1 ") != 0))
+                std::abort();
             output += out;
             server.WriteDone(*c);
             continue;

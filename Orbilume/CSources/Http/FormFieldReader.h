@@ -16,6 +16,13 @@ public:
 
     virtual ~FormFieldReader() = default;
     virtual int Feed(uint8_t byte) = 0;
+    // Takes a leading run of bytes that are all file data of the current part (as if each was fed
+    // and answered kData); 0 when the next byte must go through Feed.
+    virtual uint32_t FeedDataRun(const uint8_t* bytes, uint32_t length) {
+        (void)bytes;
+        (void)length;
+        return 0;
+    }
     // The body ended: kField when that completes a last field.
     virtual int Finish() = 0;
 

@@ -53,8 +53,13 @@ void FormPostHandler::Feed(HttpBodyReceiver& receiver, const uint8_t* bytes, uin
     auto& form = static_cast<FormReceiver&>(receiver);
     FormFieldReader* reader = form.Reader();
     if (!reader) return;
-    for (uint32_t i = 0; i < length; ++i) {
-        const int result = reader->Feed(bytes[i]);
+    for (uint32_t i = 0; i < length;) {
+        if (const uint32_t run = reader->FeedDataRun(bytes + i, length - i)) {
+            i += run;
+            Act(form, FormFieldReader::kData);
+            continue;
+        }
+        const int result = reader->Feed(bytes[i++]);
         if (result != FormFieldReader::kNothing) Act(form, result);
     }
 }

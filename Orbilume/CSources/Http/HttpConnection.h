@@ -48,11 +48,12 @@ private:
     std::unique_ptr<HttpBodyReceiver> fReceiver;
     HttpPostHandler* fHandler = nullptr;  // of the receiver
     std::string fOut;                     // the bytes of the write in flight, or being assembled
-    int64_t fResponseLength = -1;  // of the response body, -1 unknown
+    int64_t fResponseLength = -1;         // of the response body, -1 unknown
     uint64_t fTransferred = 0;
     uint32_t fCount = 0;
     uint32_t fIndex = 0;
     uint32_t fLastByteMs = 0;  // loop time of the last received bytes
+    uint32_t fReadsInARow = 0;
     uint8_t fPhase = kRequestLine;
     bool fBodyDone = false;
     bool fWriting = false;

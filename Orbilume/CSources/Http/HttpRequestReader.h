@@ -10,11 +10,11 @@
 struct HttpRequest {
     enum Method : uint8_t { kNone = 0, kGet = 1, kHead = 2, kPost = 3 };
     enum Flags : uint8_t {
-        kSimple = 1,      // no version: the answer is the body alone
-        kHttp11 = 2,      // the connection may persist
-        kClose = 4,       // close after the response
-        kExpect100 = 8,   // "Expect: 100-..." seen
-        kChunked = 32,    // the response is sent chunked
+        kSimple = 1,     // no version: the answer is the body alone
+        kHttp11 = 2,     // the connection may persist
+        kClose = 4,      // close after the response
+        kExpect100 = 8,  // "Expect: 100-..." seen
+        kChunked = 32,   // the response is sent chunked
     };
     // Status codes and their lines are in HttpServer.
     enum Status : uint8_t {

@@ -11,8 +11,15 @@
 namespace {
 
 constexpr uint32_t kIdleCheckMs = 1000;
-// A response is assembled up to about this size before it is written.
-constexpr size_t kAssembleBytes = 16384;
+// A response is assembled up to about this size before it is written, so that a small file goes
+// out in one write, its end included.
+constexpr size_t kAssembleBytes = 65536;
+// Accepted connections get this send buffer, which also turns off the small-segment delay: the
+// last piece of a response must not wait for the client's delayed acknowledgement.
+constexpr uint32_t kSendBuffer = 256 * 1024;
+// Reads done at once in a row before a connection waits for a read completion from the loop, so
+// that a fast client cannot hold the main thread.
+constexpr uint32_t kReadsInARow = 16;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -120,9 +127,11 @@ bool HttpServer::CheckAccess(HttpConnection& connection) {
     return true;
 }
 
-std::unique_ptr<HttpBodyReceiver> HttpServer::BeginPost(HttpConnection& connection, HttpPostHandler& handler) {
+std::unique_ptr<HttpBodyReceiver> HttpServer::BeginPost(HttpConnection& connection,
+                                                        HttpPostHandler& handler) {
     if (!CheckAccess(connection)) {
-        if (connection.Request().status == HttpRequest::kOk) connection.Request().status = HttpRequest::kForbidden;
+        if (connection.Request().status == HttpRequest::kOk)
+            connection.Request().status = HttpRequest::kForbidden;
         return nullptr;
     }
     return handler.Begin(connection.Request().contentType);
@@ -194,6 +203,9 @@ LMessage HttpServer::Handle(const LMessage& msg) {
                 c->fIndex = 0;
                 if (c->fCount > 0) c->fLastByteMs = fLoop->Now();
                 Run(*c);
+            } else if (msg.Is(CTCPPort_RcvA)) {
+                c->fReadsInARow = 0;
+                Run(*c);
             } else if (msg.Is(CTCPPort_Sent)) {
                 WriteDone(*c);
             } else if (msg.Is(CTCPPort_Close)) {
@@ -214,8 +226,9 @@ LMessage HttpServer::Accept(const LMessage& msg) {
         return LMessage();
     }
     CTCPPort* port = nullptr;
-    if (fListener->Accept(this, &port, 0) != 0 || !port) return LHandler::Handle(msg);
-    fConnections.push_back(std::make_unique<HttpConnection>(std::unique_ptr<CTCPPort>(port), fLimits.maxBody));
+    if (fListener->Accept(this, &port, kSendBuffer) != 0 || !port) return LHandler::Handle(msg);
+    fConnections.push_back(
+        std::make_unique<HttpConnection>(std::unique_ptr<CTCPPort>(port), fLimits.maxBody));
     HttpConnection& c = *fConnections.back();
     c.fLastByteMs = fLoop->Now();
     ArmIdleTimer();
@@ -253,23 +266,31 @@ void HttpServer::CheckIdle() {
 }
 
 bool HttpServer::NextRequestByte(HttpConnection& c, uint8_t& byte) {
-    if (c.fIndex < c.fCount) {
-        byte = c.fBuffer[c.fIndex++];
-        return true;
-    }
-    StartReceive(c);
-    return false;
+    if (c.fIndex >= c.fCount && !Refill(c)) return false;
+    byte = c.fBuffer[c.fIndex++];
+    return true;
 }
 
-void HttpServer::StartReceive(HttpConnection& c) {
-    if (!c.fPort) return;
+bool HttpServer::Refill(HttpConnection& c) {
+    if (!c.fPort) return false;
+    bool got = false;
     fLoop->Lock();
     if (c.fPort->CanReceive()) {
         c.fCount = 0;
         c.fIndex = 0;
-        c.fPort->Receive(c.fBuffer, HttpConnection::kBufferSize);
+        if (c.fReadsInARow < kReadsInARow) {
+            ++c.fReadsInARow;
+            // Nothing waiting: the port arms its read watch and "CTCPPort_RcvA" follows.
+            c.fCount = c.fPort->ReceiveNow(c.fBuffer, HttpConnection::kBufferSize);
+            got = c.fCount > 0;
+            if (got) c.fLastByteMs = fLoop->Now();
+        } else {
+            c.fReadsInARow = 0;
+            c.fPort->Receive(c.fBuffer, HttpConnection::kBufferSize);
+        }
     }
     fLoop->Unlock();
+    return got;
 }
 
 void HttpServer::Write(HttpConnection& c) {
@@ -397,10 +418,7 @@ void HttpServer::DispatchPost(HttpConnection& c) {
 bool HttpServer::ReadBody(HttpConnection& c) {
     const uint64_t length = uint64_t(c.Request().contentLength);
     while (c.fTransferred < length) {
-        if (c.fIndex >= c.fCount) {
-            StartReceive(c);
-            return false;
-        }
+        if (c.fIndex >= c.fCount && !Refill(c)) return false;
         const uint32_t n = uint32_t(std::min<uint64_t>(c.fCount - c.fIndex, length - c.fTransferred));
         if (c.fReceiver) c.fHandler->Feed(*c.fReceiver, c.fBuffer + c.fIndex, n);
         c.fIndex += n;
@@ -472,7 +490,8 @@ void HttpServer::PumpBody(HttpConnection& c) {
             c.fBodyDone = true;
             if (chunked) c.fOut += c.fTransferred > 0 ? "\r\n0\r\n\r\n" : "0\r\n\r\n";
             // Fewer bytes than announced: only a close tells the client.
-            if (c.fResponseLength >= 0 && c.fTransferred != uint64_t(c.fResponseLength)) r.Set(HttpRequest::kClose);
+            if (c.fResponseLength >= 0 && c.fTransferred != uint64_t(c.fResponseLength))
+                r.Set(HttpRequest::kClose);
             return;
         }
         if (chunked) {

@@ -25,8 +25,8 @@ class HttpServer : public LHandler {
 public:
     struct Limits {
         uint64_t maxBody = uint64_t(1) << 30;  // largest POST body; more is answered 400 unread
-        uint32_t idleMs = 30000;  // a connection waiting this long for request bytes is closed
-        uint32_t maxConnections = 64;  // more are closed at accept
+        uint32_t idleMs = 30000;               // a connection waiting this long for request bytes is closed
+        uint32_t maxConnections = 64;          // more are closed at accept
         int backlog = 16;
     };
 
@@ -78,7 +78,8 @@ private:
     LMessage Accept(const LMessage& msg);
     HttpConnection* Find(const LHandler* port) const;
     bool NextRequestByte(HttpConnection& c, uint8_t& byte);
-    void StartReceive(HttpConnection& c);
+    // Bytes into the empty buffer: true when some arrived at once.
+    bool Refill(HttpConnection& c);
     void Write(HttpConnection& c);
     void HeadDone(HttpConnection& c);
     void Dispatch(HttpConnection& c);

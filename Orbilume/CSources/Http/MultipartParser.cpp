@@ -1,5 +1,7 @@
 #include "Orbilume/CSources/Http/MultipartParser.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -63,6 +65,15 @@ int MultipartParser::Feed(uint8_t byte) {
         default:
             return kNothing;
     }
+}
+
+uint32_t MultipartParser::FeedDataRun(const uint8_t* bytes, uint32_t length) {
+    // In file data with nothing held, only a CR can begin a boundary line.
+    if (fEnded || fPartEnded || !fInData || fFileName.empty() || fScanner.State() != 0) return 0;
+    const void* cr = std::memchr(bytes, '\r', length);
+    const uint32_t run = cr ? uint32_t(static_cast<const uint8_t*>(cr) - bytes) : length;
+    fValue.append(reinterpret_cast<const char*>(bytes), run);
+    return run;
 }
 
 int MultipartParser::DataByte(uint8_t byte) {

@@ -16,6 +16,7 @@ public:
 
     explicit MultipartParser(const std::string& boundary);
     int Feed(uint8_t byte) override;
+    uint32_t FeedDataRun(const uint8_t* bytes, uint32_t length) override;
     int Finish() override { return kNothing; }
     // The closing boundary arrived.
     bool Ended() const { return fEnded; }

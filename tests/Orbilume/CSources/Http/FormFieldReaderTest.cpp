@@ -1,10 +1,9 @@
-#include "Orbilume/CSources/Http/FormFieldReader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "Orbilume/CSources/Http/FormFieldReader.h"
 #include "Orbilume/CSources/Http/MultipartParser.h"
 #include "Orbilume/CSources/Http/UrlFormParser.h"
 
@@ -42,10 +41,10 @@ TEST(UrlFormParserTest, Fields) {
     };
     const Case cases[] = {
         {"a=1&b=x+y%21", {"a=1", "b=x y!"}},
-        {"a=%4g1", {"a=1"}},                  // the broken escape and the 'g' are dropped
+        {"a=%4g1", {"a=1"}},  // the broken escape and the 'g' are dropped
         {"a=%7e%7E", {"a=~~"}},
-        {"a=b=c", {"a=b=c"}},                 // only the first '=' separates
-        {"", {}},                             // no field with an empty name
+        {"a=b=c", {"a=b=c"}},  // only the first '=' separates
+        {"", {}},              // no field with an empty name
         {"a=1&", {"a=1"}},
         {"&&=x&b", {"b="}},
         {"%2Fx%2Fy=1", {"/x/y=1"}},
@@ -90,14 +89,17 @@ TEST(FormFieldReaderTest, BoundaryFromContentType) {
         EXPECT_EQ(FormFieldReader::BoundaryOf(c.type, b), c.multipart);
         EXPECT_EQ(b, c.boundary);
     }
-    EXPECT_EQ(FormFieldReader::ForContentType("multipart/form-data; boundary=" + std::string(71, 'b')), nullptr);
+    EXPECT_EQ(FormFieldReader::ForContentType("multipart/form-data; boundary=" + std::string(71, 'b')),
+              nullptr);
     EXPECT_EQ(FormFieldReader::ForContentType("multipart/form-data"), nullptr);
-    EXPECT_NE(FormFieldReader::ForContentType("multipart/form-data; boundary=" + std::string(70, 'b')), nullptr);
+    EXPECT_NE(FormFieldReader::ForContentType("multipart/form-data; boundary=" + std::string(70, 'b')),
+              nullptr);
     EXPECT_NE(FormFieldReader::ForContentType("text/plain"), nullptr);
 }
 
 std::string Part(const std::string& disposition, const std::string& data) {
-    return "--XyZ\r\nContent-Disposition: form-data; " + disposition + "\r\nContent-Type: x/y\r\n\r\n" + data + "\r\n";
+    return "--XyZ\r\nContent-Disposition: form-data; " + disposition + "\r\nContent-Type: x/y\r\n\r\n" +
+           data + "\r\n";
 }
 
 TEST(MultipartParserTest, Parts) {
@@ -109,12 +111,14 @@ TEST(MultipartParserTest, Parts) {
     const std::string end = "--XyZ--\r\n";
     const Case cases[] = {
         {"text and file",
-         Part("name=\"/layer/1/opacity\"", "0.5") + Part("name=\"/layer/1/image\"; filename=\"pic.png\"", "PNG\r\n--Xy") +
-             end,
+         Part("name=\"/layer/1/opacity\"", "0.5") +
+             Part("name=\"/layer/1/image\"; filename=\"pic.png\"", "PNG\r\n--Xy") + end,
          {"/layer/1/opacity=0.5", "/layer/1/image@pic.png=PNG\r\n--Xy"}},
         {"no name", Part("filename=\"a\"", "1") + Part("name=b", "2") + end, {"b=2"}},
         {"preamble and epilogue", "junk\r\n" + Part("name=a", "1") + end + Part("name=late", "x"), {"a=1"}},
-        {"cut short", Part("name=a", "1") + "--XyZ\r\nContent-Disposition: form-data; name=b\r\n\r\nhalf", {"a=1"}},
+        {"cut short",
+         Part("name=a", "1") + "--XyZ\r\nContent-Disposition: form-data; name=b\r\n\r\nhalf",
+         {"a=1"}},
         {"quoted semicolon", Part("name=\"a;b\"; filename=\"c\\\"d\"", "") + end, {"a;b@c\"d="}},
         {"unquoted", Part("NAME=a ; FileName=f.txt", "z") + end, {"a@f.txt=z"}},
         {"empty", "", {}},
@@ -129,8 +133,8 @@ TEST(MultipartParserTest, Parts) {
 TEST(MultipartParserTest, OversizedTextPartIsDroppedButFilesAreNot) {
     const std::string big(FormFieldReader::kMaxField + 10, 'v');
     MultipartParser p("XyZ");
-    const auto fields =
-        Fields(p, Part("name=a", big) + Part("name=f; filename=g", big) + Part("name=c", "3") + "--XyZ--\r\n");
+    const auto fields = Fields(
+        p, Part("name=a", big) + Part("name=f; filename=g", big) + Part("name=c", "3") + "--XyZ--\r\n");
     ASSERT_EQ(fields.size(), 2u);
     EXPECT_EQ(fields[0], "f@g=" + big);
     EXPECT_EQ(fields[1], "c=3");

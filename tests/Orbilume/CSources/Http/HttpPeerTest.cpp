@@ -150,8 +150,10 @@ TEST_F(HttpPeerTest, HandWrittenRequestsWithNetcat) {
     NEED("nc");
     EXPECT_EQ(Nc("GET /known\\r\\n"), "hello");
     EXPECT_EQ(Nc("GET / HTTP/2.0\\r\\n\\r\\n"), "HTTP/1.1 500 Internal Server Error.\r\n\r\n");
-    EXPECT_EQ(Nc("POST /.Osceq HTTP/1.1\\r\\n\\r\\n"), "HTTP/1.1 400 Bad Request.\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(Nc("GET /known HTTP/1.0\\r\\n\\r\\n"), "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\n\r\nhello");
+    EXPECT_EQ(Nc("POST /.Osceq HTTP/1.1\\r\\n\\r\\n"),
+              "HTTP/1.1 400 Bad Request.\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(Nc("GET /known HTTP/1.0\\r\\n\\r\\n"),
+              "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\n\r\nhello");
 }
 
 TEST_F(HttpPeerTest, FormPostsWithCurl) {
@@ -192,14 +194,16 @@ TEST_F(HttpPeerTest, CredentialsWithColonsWithCurl) {
     EXPECT_NE(out.find("< HTTP/1.1 200 OK."), std::string::npos) << out;
     out = Curl("-u 'u:abc' " + base + "/known");
     EXPECT_NE(out.find("< HTTP/1.1 401 Unauthorized."), std::string::npos) << out;
-    EXPECT_NE(out.find("< WWW-Authenticate: Basic realm=\"Orbilume Operation Panel\""), std::string::npos) << out;
+    EXPECT_NE(out.find("< WWW-Authenticate: Basic realm=\"Orbilume Operation Panel\""), std::string::npos)
+        << out;
 }
 
 TEST_F(HttpPeerTest, RefusedKeepAlivePostBodyNeverRunsAsARequest) {
     Client c(uint16_t(server.Port()));
     ASSERT_TRUE(c.connected);
     const std::string smuggled = "GET /known HTTP/1.1\r\n\r\n";
-    c.Send("POST /nowhere HTTP/1.1\r\nContent-Length: " + std::to_string(smuggled.size()) + "\r\n\r\n" + smuggled);
+    c.Send("POST /nowhere HTTP/1.1\r\nContent-Length: " + std::to_string(smuggled.size()) + "\r\n\r\n" +
+           smuggled);
     std::string got;
     ASSERT_TRUE(main.RunUntil([&] {
         got += c.ReadSome();

@@ -1,8 +1,8 @@
-#include "Orbilume/CSources/Http/HttpRequestReader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "Orbilume/CSources/Http/HttpRequestReader.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ TEST(HttpRequestReaderTest, RequestLinesAndHeaders) {
         {"close ignored on 1.0", "GET / HTTP/1.0\r\nConnection: close\r\n\r\n", R::kOk, R::kGet, 0, -1},
         {"expect", "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 0\r\n\r\n", R::kOk, R::kPost,
          R::kHttp11 | R::kExpect100, 0},
-        {"length with blanks", "POST / HTTP/1.1\r\nContent-Length:  12 \r\n\r\n", R::kOk, R::kPost, R::kHttp11, 12},
+        {"length with blanks", "POST / HTTP/1.1\r\nContent-Length:  12 \r\n\r\n", R::kOk, R::kPost,
+         R::kHttp11, 12},
         {"same length twice", "POST / HTTP/1.1\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\n", R::kOk,
          R::kPost, R::kHttp11, 5},
         {"signed length", "POST / HTTP/1.1\r\nContent-Length: +5\r\n\r\n", R::kBadRequest, R::kPost,
@@ -54,14 +55,14 @@ TEST(HttpRequestReaderTest, RequestLinesAndHeaders) {
          R::kHttp11 | R::kClose, -1},
         {"length with letters", "POST / HTTP/1.1\r\nContent-Length: 5x\r\n\r\n", R::kBadRequest, R::kPost,
          R::kHttp11 | R::kClose, -1},
-        {"differing lengths", "POST / HTTP/1.1\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n", R::kBadRequest,
-         R::kPost, R::kHttp11 | R::kClose, 5},
+        {"differing lengths", "POST / HTTP/1.1\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n",
+         R::kBadRequest, R::kPost, R::kHttp11 | R::kClose, 5},
         {"length over the limit", "POST / HTTP/1.1\r\nContent-Length: 1001\r\n\r\n", R::kBadRequest, R::kPost,
          R::kHttp11 | R::kClose, -1},
         {"huge length", "POST / HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n", R::kBadRequest,
          R::kPost, R::kHttp11 | R::kClose, -1},
-        {"transfer encoding", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", R::kBadRequest, R::kPost,
-         R::kHttp11 | R::kClose, -1},
+        {"transfer encoding", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", R::kBadRequest,
+         R::kPost, R::kHttp11 | R::kClose, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,8 +98,9 @@ TEST(HttpRequestReaderTest, BasicCredentialsSplitAtTheFirstColonOnly) {
     for (const Cred& c : cases) {
         SCOPED_TRACE(c.encoded);
         HttpRequestReader reader;
-        ASSERT_NE(FeedHead(reader, std::string("GET / HTTP/1.1\r\nAuthorization: bAsIc ") + c.encoded + "\r\n\r\n"),
-                  std::string::npos);
+        ASSERT_NE(
+            FeedHead(reader, std::string("GET / HTTP/1.1\r\nAuthorization: bAsIc ") + c.encoded + "\r\n\r\n"),
+            std::string::npos);
         EXPECT_EQ(reader.Request().user, c.user);
         EXPECT_EQ(reader.Request().password, c.password);
     }

@@ -1,10 +1,9 @@
-#include "Orbilume/CSources/Http/HttpServer.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "Orbilume/CSources/Http/HttpServer.h"
 #include "tests/Orbilume/CSources/Http/HttpTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -73,20 +72,23 @@ TEST_F(HttpServerTest, AnswersOfTheRequestLine) {
     };
     const Case cases[] = {
         {"GET / HTTP/1.1\r\n\r\n",
-         "HTTP/1.1 302 Moved Temporarily.\r\nLocation: http://0.0.0.0/index.html\r\nContent-Length:0\r\n\r\n", false},
+         "HTTP/1.1 302 Moved Temporarily.\r\nLocation: http://0.0.0.0/index.html\r\nContent-Length:0\r\n\r\n",
+         false},
         {"GET /known\r\n", "hello", true},
         {"PUT / HTTP/1.1\r\n\r\n", "HTTP/1.1 501 Not Implemented.\r\nConnection: close\r\n\r\n", true},
         {"GET / HTTP/2.0\r\n\r\n", "HTTP/1.1 500 Internal Server Error.\r\n\r\n", true},
         {"GET /known HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\n\r\nhello", true},
-        {"GET /known HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nContent-Length:5\r\n\r\nhello",
-         false},
+        {"GET /known HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nContent-Length:5\r\n\r\nhello", false},
         {"GET /unknown HTTP/1.1\r\n\r\n",
-         "HTTP/1.1 200 OK.\r\nTransfer-Encoding: chunked\r\n\r\n7\r\n0123456\r\n7\r\n789abcd\r\n6\r\nefghij\r\n0\r\n\r\n",
+         "HTTP/1.1 200 OK.\r\nTransfer-Encoding: "
+         "chunked\r\n\r\n7\r\n0123456\r\n7\r\n789abcd\r\n6\r\nefghij\r\n0\r\n\r\n",
          false},
         {"GET /unknown HTTP/1.1\r\nConnection: close\r\n\r\n",
          "HTTP/1.1 200 OK.\r\nConnection: close\r\n\r\n0123456789abcdefghij", true},
         {"GET /missing HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
-        {"GET /none HTTP/1.1\r\n\r\n", "HTTP/1.1 503 Service Unavailable.\r\nContent-Length:0\r\n\r\n", false},
+        {"GET /none HTTP/1.1\r\n\r\n", "HTTP/1.1 503 Service Unavailable.\r\nContent-Length:0\r\n\r\n",
+         false},
         {"GET /kn%00own HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"GET /kn%0aown HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"GET /kn%6Fwn?x=1 HTTP/1.1\r\n\r\n",
@@ -94,10 +96,10 @@ TEST_F(HttpServerTest, AnswersOfTheRequestLine) {
         {"GET /kn%6 HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"GET known HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"POST /post HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request.\r\nConnection: close\r\n\r\n", true},
-        {"POST /post HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.1 204 No Content.\r\nContent-Length:0\r\n\r\n",
-         false},
-        {"POST /other HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n",
-         false},
+        {"POST /post HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc",
+         "HTTP/1.1 204 No Content.\r\nContent-Length:0\r\n\r\n", false},
+        {"POST /other HTTP/1.1\r\nContent-Length: 0\r\n\r\n",
+         "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"GET /known HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
          "HTTP/1.1 400 Bad Request.\r\nConnection: close\r\n\r\n", true},
     };
@@ -120,15 +122,18 @@ TEST_F(HttpServerTest, HeadGetsTheHeadersOfTheGetAndNoBody) {
 }
 
 TEST_F(HttpServerTest, PipelinedRequestsOnOneConnectionInSmallPieces) {
-    const std::string two = "GET /known HTTP/1.1\r\n\r\nPOST /post HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcd"
-                            "GET /known HTTP/1.1\r\nConnection: close\r\n\r\n";
+    const std::string two =
+        "GET /known HTTP/1.1\r\n\r\nPOST /post HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcd"
+        "GET /known HTTP/1.1\r\nConnection: close\r\n\r\n";
     for (size_t chunk : {size_t(1), size_t(3), size_t(16384)}) {
         SCOPED_TRACE(chunk);
         handler.bodies.clear();
         const auto e = Drive(server, two, chunk);
-        const std::string ok = "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nContent-Length:5\r\n\r\nhello";
-        EXPECT_EQ(e.output, ok + "HTTP/1.1 204 No Content.\r\nContent-Length:0\r\n\r\n" +
-                                "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\nhello");
+        const std::string ok =
+            "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nContent-Length:5\r\n\r\nhello";
+        EXPECT_EQ(e.output,
+                  ok + "HTTP/1.1 204 No Content.\r\nContent-Length:0\r\n\r\n" +
+                      "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\nhello");
         EXPECT_EQ(handler.bodies, std::vector<std::string>{"abcd"});
         EXPECT_TRUE(e.closed);
     }
@@ -156,10 +161,10 @@ TEST_F(HttpServerTest, RefusedBodiesNeverRunAsRequests) {
     const std::string length = "Content-Length: " + std::to_string(smuggled.size()) + "\r\n";
     handler.refuse = true;
     const std::string requests[] = {
-        "POST /post HTTP/1.1\r\n" + length + "\r\n" + smuggled,          // handler refuses
-        "POST /other HTTP/1.1\r\n" + length + "\r\n" + smuggled,         // no handler
-        "GET /known HTTP/1.1\r\n" + length + "\r\n" + smuggled,          // GET with a body
-        "HEAD /missing HTTP/1.1\r\n" + length + "\r\n" + smuggled,       // HEAD with a body
+        "POST /post HTTP/1.1\r\n" + length + "\r\n" + smuggled,            // handler refuses
+        "POST /other HTTP/1.1\r\n" + length + "\r\n" + smuggled,           // no handler
+        "GET /known HTTP/1.1\r\n" + length + "\r\n" + smuggled,            // GET with a body
+        "HEAD /missing HTTP/1.1\r\n" + length + "\r\n" + smuggled,         // HEAD with a body
         "POST /post HTTP/1.1\r\nContent-Length: 2000\r\n\r\n" + smuggled,  // over the body limit
     };
     HttpServer::Limits limits;
@@ -196,8 +201,9 @@ TEST_F(HttpServerTest, PostAnswers) {
     handler.answer.clear();
     handler.redirect = "/next.html";
     e = Drive(server, "POST /post HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
-    EXPECT_EQ(e.output,
-              "HTTP/1.1 302 Moved Temporarily.\r\nLocation: http://0.0.0.0/next.html\r\nContent-Length:0\r\n\r\n");
+    EXPECT_EQ(
+        e.output,
+        "HTTP/1.1 302 Moved Temporarily.\r\nLocation: http://0.0.0.0/next.html\r\nContent-Length:0\r\n\r\n");
     handler.redirect.clear();
     handler.refuse = true;
     e = Drive(server, "POST /post HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
@@ -211,8 +217,9 @@ TEST(HttpServerAccessTest, CredentialsWithColonsInThePassword) {
     auto e = Drive(server, "GET /known HTTP/1.1\r\nAuthorization: Basic dTphOmI6Yw==\r\n\r\n");
     EXPECT_EQ(e.output.substr(0, 17), "HTTP/1.1 200 OK.\r");
     e = Drive(server, "GET /known HTTP/1.1\r\nAuthorization: Basic dTphYmM=\r\n\r\n");
-    EXPECT_EQ(e.output,
-              "HTTP/1.1 401 Unauthorized.\r\nWWW-Authenticate: Basic realm=\"x\"\r\nContent-Length:0\r\n\r\n");
+    EXPECT_EQ(
+        e.output,
+        "HTTP/1.1 401 Unauthorized.\r\nWWW-Authenticate: Basic realm=\"x\"\r\nContent-Length:0\r\n\r\n");
 }
 
 TEST_F(HttpServerTest, FileBodiesAreChunkedInPieces) {
@@ -223,9 +230,9 @@ TEST_F(HttpServerTest, FileBodiesAreChunkedInPieces) {
     const auto e = Drive(server, "GET /file HTTP/1.1\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(e.output, "HTTP/1.1 200 OK.\r\nConnection: close\r\n\r\n" + bytes);
     const auto chunked = Drive(server, "GET /file HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(chunked.output, "HTTP/1.1 200 OK.\r\nTransfer-Encoding: chunked\r\n\r\n4000\r\n" + bytes.substr(0, 16384) +
-                                  "\r\n4000\r\n" + bytes.substr(0, 16384) + "\r\n1C40\r\n" + bytes.substr(0, 7232) +
-                                  "\r\n0\r\n\r\n");
+    EXPECT_EQ(chunked.output, "HTTP/1.1 200 OK.\r\nTransfer-Encoding: chunked\r\n\r\n4000\r\n" +
+                                  bytes.substr(0, 16384) + "\r\n4000\r\n" + bytes.substr(0, 16384) +
+                                  "\r\n1C40\r\n" + bytes.substr(0, 7232) + "\r\n0\r\n\r\n");
 }
 
 }  // namespace
