@@ -86,6 +86,9 @@ TEST_F(HttpServerTest, AnswersOfTheRequestLine) {
          false},
         {"GET /unknown HTTP/1.1\r\nConnection: close\r\n\r\n",
          "HTTP/1.1 200 OK.\r\nConnection: close\r\n\r\n0123456789abcdefghij", true},
+        // No interim response and no request body read for a GET.
+        {"GET /known HTTP/1.1\r\nExpect: 100-continue\r\n\r\n",
+         "HTTP/1.1 200 OK.\r\nContent-Type: text/plain\r\nContent-Length:5\r\n\r\nhello", false},
         {"GET /missing HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found.\r\nContent-Length:0\r\n\r\n", false},
         {"GET /none HTTP/1.1\r\n\r\n", "HTTP/1.1 503 Service Unavailable.\r\nContent-Length:0\r\n\r\n",
          false},
