@@ -17,7 +17,7 @@
 
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Scripting/mpris/MprisPlayer.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/DbusSession.h"
 
 extern char** environ;
 
@@ -106,36 +106,8 @@ private:
 class MprisPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (access("/usr/bin/dbus-daemon", X_OK) != 0) GTEST_SKIP() << "dbus-daemon is not installed";
-        std::ofstream(dir.File("bus.conf"))
-            << "<busconfig><type>session</type><listen>unix:path=" << dir.File("bus")
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
-        std::string config = "--config-file=" + dir.File("bus.conf");
-        char* argv[] = {const_cast<char*>("dbus-daemon"), const_cast<char*>("--nofork"), config.data(),
-                        nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        ASSERT_EQ(posix_spawn(&fDaemon, "/usr/bin/dbus-daemon", &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        for (int i = 0; i < 200 && access(dir.File("bus").c_str(), F_OK) != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        address = "unix:path=" + dir.File("bus");
-        const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        hadAddress = old != nullptr;
-        if (old) oldAddress = old;
-        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
-    void TearDown() override {
-        if (fDaemon > 0) {
-            kill(fDaemon, SIGTERM);
-            waitpid(fDaemon, nullptr, 0);
-        }
-        if (hadAddress)
-            setenv("DBUS_SESSION_BUS_ADDRESS", oldAddress.c_str(), 1);
-        else
-            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (!bus.Ok()) GTEST_SKIP() << bus.Why();
+        address = bus.Address();
     }
     // Runs the main loop until done() or 3 s; returns the time it took in ms.
     int64_t RunUntil(const std::function<bool()>& done) {
@@ -146,10 +118,8 @@ protected:
             .count();
     }
 
-    testsupport::TempDir dir;
-    pid_t fDaemon = -1;
-    std::string address, oldAddress;
-    bool hadAddress = false;
+    testsupport::DbusSession bus;
+    std::string address;
 };
 
 TEST_F(MprisPlayerTest, GoodAndBadAnswers) {

@@ -19,6 +19,7 @@
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Scripting/mpris/MprisPlayer.h"
 #include "tests/support/CommandOutput.h"
+#include "tests/support/DbusSession.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -58,39 +59,18 @@ protected:
         for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
             if (!Have(p)) GTEST_SKIP() << p << " is not installed";
         if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
-        std::ofstream(dir.File("bus.conf"))
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig><type>session</type><listen>unix:path="
-            << dir.File("bus")
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
-        bus = Spawn({"dbus-daemon", "--nofork", "--config-file=" + dir.File("bus.conf")});
-        ASSERT_GT(bus, 0);
-        for (int i = 0; i < 200 && access(dir.File("bus").c_str(), F_OK) != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        if (old) oldAddress = old;
-        hadAddress = old != nullptr;
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.File("bus")).c_str(), 1);
+        if (!bus.Ok()) GTEST_SKIP() << bus.Why();
         for (const char* name : {"a", "b"})
             CommandOutput("sox -n -r 8000 -c 1 " + dir.File(std::string(name) + ".wav") +
                           " synth 20 sine 440");
         mpv = Spawn({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
                      std::string("--script=") + kPlugin, dir.File("a.wav"), dir.File("b.wav")});
         ASSERT_GT(mpv, 0);
-        for (int i = 0; i < 500 && Ctl("status") != "Playing"; ++i)
+        for (int i = 0; i < 2000 && Ctl("status") != "Playing"; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_EQ(Ctl("status"), "Playing");
     }
-    void TearDown() override {
-        Stop(mpv);
-        Stop(bus);
-        if (hadAddress)
-            setenv("DBUS_SESSION_BUS_ADDRESS", oldAddress.c_str(), 1);
-        else
-            unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
+    void TearDown() override { Stop(mpv); }
     std::string Ctl(const std::string& what) {
         std::string out = CommandOutput("playerctl -p mpv " + what + " 2>/dev/null");
         while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
@@ -121,10 +101,9 @@ protected:
     }
 
     static constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
+    testsupport::DbusSession bus;
     testsupport::TempDir dir;
-    pid_t bus = -1, mpv = -1;
-    std::string oldAddress;
-    bool hadAddress = false;
+    pid_t mpv = -1;
 };
 
 TEST_F(MprisPeerTest, FollowsThePositionAndCommandsReachThePlayer) {
