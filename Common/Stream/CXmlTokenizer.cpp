@@ -230,16 +230,19 @@ void CXmlTokenizer::NameByte(unsigned char c) {
     if (fName.Length() < kMaxName) fName.Append(c);
 }
 
-const LString& CXmlTokenizer::CachedName(const unsigned char* text, uint32_t n) {
+const LString& CXmlTokenizer::CachedName(LString* cache, const unsigned char* text, uint32_t n) {
     uint32_t hash = 2166136261u;  // FNV-1a
     for (uint32_t i = 0; i < n; ++i) hash = (hash ^ text[i]) * 16777619u;
-    LString& slot = fNames[hash % kNameCacheSize];
+    LString& slot = cache[hash % kNameCacheSize];
     if (slot.Length() != n || std::memcmp(slot.Text(), text, n) != 0) slot = LString(text, n);
     return slot;
 }
 
 int CXmlTokenizer::AnswerName(int answer) {
-    fAnswered = CachedName(fName.Text(), fName.Length());
+    if (answer == kAnsStartTag)
+        fTagName = &CachedName(fTagNames, fName.Text(), fName.Length());
+    else
+        fAttrName = &CachedName(fAttrNames, fName.Text(), fName.Length());
     fName.Reset();
     return answer;
 }
@@ -430,6 +433,147 @@ int CXmlTokenizer::Markup(unsigned char c, bool& hold) {
     return -1;
 }
 
+namespace {
+
+// The byte after a name that starts at p, or end when the name reaches it.
+const unsigned char* NameEnd(const unsigned char* p, const unsigned char* end) {
+    while (p < end && !(kStops.stops[*p] & kStopName)) ++p;
+    return p;
+}
+
+const unsigned char* SkipBlanks(const unsigned char* p, const unsigned char* end) {
+    while (p < end && IsBlank(*p)) ++p;
+    return p;
+}
+
+// The byte of a predefined entity whose name and ";" follow an "&" at p (the "&" excluded), and
+// its length with the ";"; 0 when there is none complete before end.
+uint32_t PredefinedEntity(const unsigned char* p, const unsigned char* end, unsigned char& c) {
+    const auto n = static_cast<size_t>(end - p);
+    auto is = [&](const char* name, size_t length) { return n >= length && std::memcmp(p, name, length) == 0; };
+    if (is("amp;", 4)) return (c = '&', 4);
+    if (is("lt;", 3)) return (c = '<', 3);
+    if (is("gt;", 3)) return (c = '>', 3);
+    if (is("quot;", 5)) return (c = '"', 5);
+    if (is("apos;", 5)) return (c = '\'', 5);
+    return 0;
+}
+
+}  // namespace
+
+// Markup whose every byte is in the buffer is read here straight from it: a start tag's name, an
+// end tag, the blanks and "/" between attributes, an attribute's name up to its opening quote.
+// The state after each step is the one the byte-at-a-time path reaches; whatever is unusual (a
+// delimiter, a reference, an unquoted value, a NUL, the buffer's end part-way) is left to that
+// path, from a state it knows. Called in the same conditions as Run, outside sections.
+int CXmlTokenizer::Fast() {
+    for (;;) {
+        if (fPos == fEnd && !Refill()) return -1;
+        const unsigned char* const begin = fBuffer + fPos;
+        const unsigned char* const end = fBuffer + fEnd;
+        const unsigned char* p = begin;
+        if (fState == kMarkText) {
+            // "<" and a byte that opens no section, both in the buffer.
+            if (*p != '<' || end - p < 2 || p[1] == '!' || p[1] == '?') return -1;
+            if (fRun.Length()) {
+                fRunAnswered = true;  // the text before the tag; the "<" is read again
+                return kAnsText;
+            }
+            if (p[1] == '/') {
+                const unsigned char* nameEnd = NameEnd(p + 2, end);
+                if (nameEnd == p + 2 || nameEnd == end || *nameEnd != '>') return -1;
+                fPos = static_cast<uint32_t>(nameEnd + 1 - fBuffer);
+                fEndTag = false;
+                return kAnsEndTag;
+            }
+            const unsigned char* nameEnd = NameEnd(p + 1, end);
+            if (nameEnd == p + 1 || nameEnd == end) return -1;
+            const unsigned char c = *nameEnd;
+            if (c == '>') {
+                fEndTag = false;
+            } else if (IsBlank(c) || c == '/') {
+                fState = kInTag;
+                fEndTag = c == '/';
+            } else {
+                return -1;
+            }
+            fPos = static_cast<uint32_t>(nameEnd + 1 - fBuffer);
+            const auto n = static_cast<uint32_t>(nameEnd - (p + 1));
+            fTagName = &CachedName(fTagNames, p + 1, std::min(n, kMaxName));
+            return kAnsStartTag;
+        }
+        if (fState == kInValue && *p == fQuote) {
+            ++fPos;
+            fState = kInTag;
+            return EndValue();
+        }
+        if (fState != kInTag || fName.Length()) return -1;
+        p = SkipBlanks(p, end);
+        if (p == end) {
+            fPos = fEnd;
+            continue;
+        }
+        if (*p == '>') {
+            fPos = static_cast<uint32_t>(p + 1 - fBuffer);
+            fState = kMarkText;
+            if (fEndTag) {
+                fEndTag = false;
+                return kAnsEndTag;
+            }
+            continue;
+        }
+        if (*p == '/') {
+            fPos = static_cast<uint32_t>(p + 1 - fBuffer);
+            fEndTag = true;
+            continue;
+        }
+        // name, blanks, "=", blanks, quote
+        const unsigned char* nameEnd = NameEnd(p, end);
+        if (nameEnd == p) return (fPos = static_cast<uint32_t>(p - fBuffer), -1);
+        const unsigned char* q = SkipBlanks(nameEnd, end);
+        if (q == end || *q != '=') return (fPos = static_cast<uint32_t>(p - fBuffer), -1);
+        q = SkipBlanks(q + 1, end);
+        if (q == end || (*q != '"' && *q != '\'')) return (fPos = static_cast<uint32_t>(p - fBuffer), -1);
+        fQuote = *q;
+        fState = kInValue;
+        fPos = static_cast<uint32_t>(q + 1 - fBuffer);
+        const auto n = static_cast<uint32_t>(nameEnd - p);
+        fAttrName = &CachedName(fAttrNames, p, std::min(n, kMaxName));
+        return kAnsAttrName;
+    }
+}
+
+// A quoted value read straight from the buffer into out, references to the predefined entities
+// decoded. True when the value ended here; false, with the state the byte-at-a-time path knows,
+// at anything else (another reference, "<", a NUL, a reference split by the buffer's end).
+bool CXmlTokenizer::FastValue(LStrBuf& out) {
+    if (fState != kInValue || fValueEndPending || fHeld || fQueueHead != fQueueLength || fInReference ||
+        fMatcher.InProgress() || fSection != kOutside || fRun.Length())
+        return false;
+    const uint8_t stop = fQuote == '"' ? kStopDouble : kStopSingle;
+    for (;;) {
+        if (fPos == fEnd && !Refill()) return false;
+        const unsigned char* const begin = fBuffer + fPos;
+        const unsigned char* const end = fBuffer + fEnd;
+        const unsigned char* p = begin;
+        while (p < end && !(kStops.stops[*p] & stop)) ++p;
+        out.Append(begin, static_cast<uint32_t>(p - begin));
+        fPos = static_cast<uint32_t>(p - fBuffer);
+        if (p == end) continue;
+        if (*p == fQuote) {
+            ++fPos;
+            fState = kInTag;
+            return true;
+        }
+        if (*p != '&') return false;
+        unsigned char c;
+        const uint32_t n = PredefinedEntity(p + 1, end, c);
+        if (n == 0) return false;
+        out.Append(c);
+        fPos += 1 + n;
+    }
+}
+
 // Only a few bytes can change anything: a delimiter's first byte, "&", a quote, a blank, a tag's
 // punctuation, a NUL. Between them the bytes only go to the text or the name, or are dropped, so
 // runs of them are taken in bulk here; the byte that ends a run is left to the byte-at-a-time path.
@@ -510,6 +654,9 @@ int CXmlTokenizer::Scan() {
     }
     for (;;) {
         if (!fHeld && fQueueHead == fQueueLength && !fInReference && !fMatcher.InProgress()) {
+            if (fSection == kOutside) {
+                if (int answer = Fast(); answer >= 0) return answer;
+            }
             if (int answer = Run(); answer >= 0) return answer;
         }
         unsigned char c;
@@ -557,10 +704,8 @@ int CXmlTokenizer::Next() {
             case kAnsEnd:
                 return kEnd;
             case kAnsStartTag:
-                fTagName = fAnswered;
                 return kStartTag;
             case kAnsAttrName:
-                fAttrName = fAnswered;
                 return kAttribute;
             case kAnsText:
                 return kText;
@@ -574,6 +719,11 @@ int CXmlTokenizer::Next() {
 
 void CXmlTokenizer::ReadValue(LStrBuf& out) {
     if (fState != kInValue && fState != kUnquoted && !fValueEndPending) return;
+    if (fRunAnswered) {
+        fRun.Reset();
+        fRunAnswered = false;
+    }
+    if (FastValue(out)) return;
     for (;;) {
         int a = Scan();
         if (a == kAnsText)

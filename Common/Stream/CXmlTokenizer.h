@@ -36,8 +36,9 @@ public:
 
     int Next();
 
-    const LString& TagName() const { return fTagName; }
-    const LString& AttrName() const { return fAttrName; }
+    // Valid until the next start tag (TagName) or attribute (AttrName).
+    const LString& TagName() const { return *fTagName; }
+    const LString& AttrName() const { return *fAttrName; }
     // After kAttribute: the whole value (its pieces up to the value's end).
     LString ReadValue();
     // The same, appended to out.
@@ -70,13 +71,15 @@ private:
 
     // Markup scanner.
     int Scan();
+    int Fast();
+    bool FastValue(LStrBuf& out);
     int Run();
     int Markup(unsigned char c, bool& hold);
     int ReferenceByte(unsigned char c, bool& hold);
     void EndReference();
     void AbandonReference();
     int AnswerName(int answer);
-    const LString& CachedName(const unsigned char* text, uint32_t n);
+    static const LString& CachedName(LString* cache, const unsigned char* text, uint32_t n);
     int EndValue();
     void TextByte(unsigned char c);
     void NameByte(unsigned char c);
@@ -108,11 +111,13 @@ private:
     LVariStr<64> fName;
     LVariStr<32> fReference;
     LVariStr<256> fRun;
-    LString fAnswered;
-    // Names met recently: the repeated tag and attribute names of a document are made once.
+    // Names met recently: the repeated tag and attribute names of a document are made once. Tags
+    // and attributes apart, so that an attribute never replaces the name of its element.
     static constexpr uint32_t kNameCacheSize = 64;
-    LString fNames[kNameCacheSize];
+    LString fTagNames[kNameCacheSize];
+    LString fAttrNames[kNameCacheSize];
+    LString fNoName;
 
-    LString fTagName;
-    LString fAttrName;
+    const LString* fTagName = &fNoName;
+    const LString* fAttrName = &fNoName;
 };
