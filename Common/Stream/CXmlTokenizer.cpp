@@ -472,6 +472,27 @@ int CXmlTokenizer::Fast() {
         const unsigned char* const begin = fBuffer + fPos;
         const unsigned char* const end = fBuffer + fEnd;
         const unsigned char* p = begin;
+        const uint8_t runStop = fState == kMarkText  ? kStopText
+                                : fState != kInValue ? 0
+                                : fQuote == '"'      ? kStopDouble
+                                                     : kStopSingle;
+        if (runStop && !(kStops.stops[*p] & runStop)) {
+            if (int answer = Run(); answer >= 0) return answer;  // takes one byte at least
+            continue;
+        }
+        if (*p == '&' && runStop) {
+            // A reference to a predefined entity, whole in the buffer; the piece has room for it.
+            unsigned char c;
+            const uint32_t n = PredefinedEntity(p + 1, end, c);
+            if (n == 0 || fRun.Length() >= kMaxPiece) return -1;
+            fRun.Append(c);
+            fPos += 1 + n;
+            if (fRun.Length() >= kMaxPiece) {
+                fRunAnswered = true;
+                return kAnsText;
+            }
+            continue;
+        }
         if (fState == kMarkText) {
             // "<" and a byte that opens no section, both in the buffer.
             if (*p != '<' || end - p < 2 || p[1] == '!' || p[1] == '?') return -1;
