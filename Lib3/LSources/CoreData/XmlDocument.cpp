@@ -19,13 +19,13 @@
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LTextCache.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
-#include "Lib3/LSources/CoreString/ReadQuoted.h"
 #include "Lib3/LSources/CoreString/UCharIn.h"
 #include "Lib3/LSources/String/CCLocaleScope.h"
 #include "Lib3/LSources/String/CStrU.h"
 #include "Lib3/LSources/String/HexDigitValue.h"
 #include "Lib3/LSources/String/UString.h"
 #include "Lib3/LSources/String/UWord.h"
+#include "Platform/Foundation/Bytes.h"
 #include "Platform/Foundation/FileIO.h"
 
 namespace {
@@ -76,17 +76,26 @@ LString FieldElementName(const LString& recordName, uint32_t tag) {
     return LString(s.Text(), s.Length());
 }
 
+// CStrU::FccFromString of the n bytes at s: 0 when empty, else the first four padded with blanks.
+uint32_t FccOf(const char* s, uint32_t n) {
+    if (n == 0 || *s == 0) return 0;
+    char b[4] = {' ', ' ', ' ', ' '};
+    for (uint32_t i = 0; i < 4 && i < n && s[i]; ++i) b[i] = s[i];
+    return plat::LoadBE32(b);
+}
+
 // Splits a name at its underscores into codes (the first three kept); returns the part count.
 uint32_t SplitCodes(const LString& name, uint32_t codes[3]) {
     uint32_t parts = 0;
     const char* s = name.CStr();
+    const char* const end = s + name.Length();
     for (;;) {
-        const char* end = std::strchr(s, '_');
-        uint32_t n = end ? static_cast<uint32_t>(end - s) : static_cast<uint32_t>(std::strlen(s));
-        if (parts < 3) codes[parts] = CStrU::FccFromString(LString(s, n).Text());
+        const auto* found = static_cast<const char*>(std::memchr(s, '_', static_cast<size_t>(end - s)));
+        const char* partEnd = found ? found : end;
+        if (parts < 3) codes[parts] = FccOf(s, static_cast<uint32_t>(partEnd - s));
         ++parts;
-        if (!end) return parts;
-        s = end + 1;
+        if (!found) return parts;
+        s = found + 1;
     }
 }
 
@@ -332,6 +341,52 @@ void ReadWords(CArrayBase* array, const LStrBuf& text, Read read) {
     }
 }
 
+// ReadQuotedToken (line ends kept) over the bytes from p up to end or a NUL: the next token is
+// [text, text + length), in `unquoted` when a doubled quote had to be made one. False at the end.
+class QuotedTokens {
+public:
+    QuotedTokens(const unsigned char* p, uint32_t n) : fP(p), fEnd(p + n) {
+        if (const void* nul = std::memchr(p, 0, n)) fEnd = static_cast<const unsigned char*>(nul);
+    }
+    bool Next(const unsigned char*& text, uint32_t& length) {
+        while (fP < fEnd && UCharIn::IsSpace(*fP)) ++fP;
+        if (fP == fEnd) return false;
+        const unsigned char quote = *fP;
+        if (quote != '"' && quote != '\'') {
+            text = fP;
+            while (fP < fEnd && !UCharIn::IsSpace(*fP)) ++fP;
+            length = static_cast<uint32_t>(fP - text);
+            return true;
+        }
+        const unsigned char* start = ++fP;
+        const unsigned char* close = start;
+        while (close < fEnd && *close != quote) ++close;
+        if (close + 1 >= fEnd || close[1] != quote) {  // no doubled quote: the text as it stands
+            text = start;
+            length = static_cast<uint32_t>(close - start);
+            fP = close < fEnd ? close + 1 : close;
+            return true;
+        }
+        fUnquoted.Reset();
+        for (fP = start; fP < fEnd;) {
+            const unsigned char c = *fP++;
+            if (c == quote) {
+                if (fP == fEnd || *fP != quote) break;
+                ++fP;
+            }
+            fUnquoted.Append(c);
+        }
+        text = fUnquoted.Text();
+        length = fUnquoted.Length();
+        return true;
+    }
+
+private:
+    const unsigned char* fP;
+    const unsigned char* fEnd;
+    LVariStr<64> fUnquoted;
+};
+
 void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& texts) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
@@ -339,16 +394,17 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
         CStrArray* strings = r->GetStrArray(n);
         if (!strings) return;
         strings->RemoveAll();
-        LCStrCharIn in(text.Text(), text.Length());
-        LVariStr<64> token;
+        QuotedTokens tokens(text.Text(), text.Length());
         // The first strings are gathered and stored at once, in a block of exactly their count.
         constexpr uint32_t kGathered = 16;
         alignas(LString) unsigned char room[kGathered * sizeof(LString)];
         auto* gathered = reinterpret_cast<LString*>(room);
         uint32_t count = 0;
         bool appending = false;
-        for (token.Reset(); ReadQuotedToken(in, token, true); token.Reset()) {
-            LString s = texts.Text(token.Text(), token.Length());
+        const unsigned char* token;
+        uint32_t length;
+        while (tokens.Next(token, length)) {
+            LString s = texts.Text(token, length);
             if (appending) {
                 strings->Append(s);
             } else if (count < kGathered) {
@@ -528,7 +584,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
             case CXmlTokenizer::kAttribute: {
                 rd.value.Reset();
                 rd.t.ReadValue(rd.value);
-                int n = FindField(type, CStrU::FccFromString(rd.t.AttrName().Text()));
+                int n = FindField(type, FccOf(rd.t.AttrName().CStr(), rd.t.AttrName().Length()));
                 if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
                     ReadValue(ref, static_cast<uint32_t>(n), rd.value, rd.texts);
                 break;
