@@ -116,7 +116,7 @@ uint32_t OursTreeRead(const std::string& xml) {
     CXmlTokenizer t(in);
     CXmlRootHolder holder;
     if (!CXmlReader::NextStartTag(t).IsEmpty()) {
-        holder.Root()->SetTagName(t.TagName());
+        if (!holder.Root()->SetTagName(t.TagName())) return 0;
         CXmlDom::Build(holder, t);
     }
     return holder.Root()->ChildCount();

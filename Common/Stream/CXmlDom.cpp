@@ -1,8 +1,9 @@
 #include "Common/Stream/CXmlDom.h"
 
+#include <cstring>
+
 #include "Common/Stream/CXmlElement.h"
 #include "Common/Stream/CXmlTokenizer.h"
-#include "Lib3/LSources/CoreString/LTextCache.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/String/CStrU.h"
 
@@ -18,16 +19,22 @@ public:
     OpenTexts& operator=(const OpenTexts&) = delete;
 
     LVariStr<64>& At(uint32_t depth) { return fTexts[depth]; }
-    // Appends the level's text to the element's and empties the level.
-    void Close(uint32_t depth, CXmlElement* element) {
+    // Appends the level's text to the element's and empties the level; false when memory ran out.
+    bool Close(uint32_t depth, CXmlElement* element) {
         LVariStr<64>& t = fTexts[depth];
+        bool stored = true;
         if (t.Length()) {
-            LVariStr<64> joined;
-            joined.Append(element->Text());
-            joined.Append(t.Text(), t.Length());
-            element->SetText(LString(joined.Text(), joined.Length()));
+            if (element->Text().IsEmpty()) {
+                stored = element->SetText(t.Text(), t.Length());
+            } else {
+                LVariStr<64> joined;
+                joined.Append(element->Text().Text(), element->Text().Length());
+                joined.Append(t.Text(), t.Length());
+                stored = element->SetText(joined.Text(), joined.Length());
+            }
         }
-        t.Free();
+        t.Reset();
+        return stored;
     }
 
 private:
@@ -43,7 +50,7 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
 
     OpenTexts texts;
     LVariStr<256> valueText;
-    LTextCache values;  // attribute values repeat
+    LVariStr<256> normalized;
     CXmlElement* current = root;
     uint32_t depth = 0;  // the parent chain is the stack of open elements
     int result = kBuilt;
@@ -52,8 +59,17 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
             case CXmlTokenizer::kAttribute: {
                 valueText.Reset();
                 tokenizer.ReadValue(valueText);
-                LString value = CStrU::NormalizeEOL(values.Text(valueText.Text(), valueText.Length()));
-                current->AppendAttribute(new CXmlAttribute(tokenizer.AttrName(), value));
+                const LStrBuf* value = &valueText;
+                if (std::memchr(valueText.Text(), '\r', valueText.Length())) {
+                    normalized.Reset();
+                    CStrU::NormalizeEOL(valueText.Text(), normalized);
+                    value = &normalized;
+                }
+                const LString& name = tokenizer.AttrName();
+                if (!current->AddAttribute(name.Text(), name.Length(), value->Text(), value->Length())) {
+                    result = kNoMemory;
+                    done = true;
+                }
                 break;
             }
             case CXmlTokenizer::kText:
@@ -65,9 +81,18 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
                     done = true;
                     break;
                 }
-                auto* child = new CXmlElement;
-                child->SetTagName(tokenizer.TagName());
+                CXmlElement* child = CXmlElement::New(holder.Arena());
+                if (!child) {
+                    result = kNoMemory;
+                    done = true;
+                    break;
+                }
                 current->AppendChild(child);
+                if (!child->SetTagName(tokenizer.TagName())) {
+                    result = kNoMemory;
+                    done = true;
+                    break;
+                }
                 current = child;
                 ++depth;
                 break;
@@ -77,7 +102,11 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
                     done = true;
                     break;
                 }
-                texts.Close(depth, current);
+                if (!texts.Close(depth, current)) {
+                    result = kNoMemory;
+                    done = true;
+                    break;
+                }
                 current = current->Parent();
                 --depth;
                 break;
@@ -88,7 +117,7 @@ int CXmlDom::Build(CXmlRootHolder& holder, CXmlTokenizer& tokenizer) {
     }
     // Whatever is still open keeps the text read so far.
     for (; current; current = current->Parent(), --depth) {
-        texts.Close(depth, current);
+        if (!texts.Close(depth, current)) result = kNoMemory;
         if (depth == 0) break;
     }
     return result;

@@ -450,7 +450,9 @@ const unsigned char* SkipBlanks(const unsigned char* p, const unsigned char* end
 // its length with the ";"; 0 when there is none complete before end.
 uint32_t PredefinedEntity(const unsigned char* p, const unsigned char* end, unsigned char& c) {
     const auto n = static_cast<size_t>(end - p);
-    auto is = [&](const char* name, size_t length) { return n >= length && std::memcmp(p, name, length) == 0; };
+    auto is = [&](const char* name, size_t length) {
+        return n >= length && std::memcmp(p, name, length) == 0;
+    };
     if (is("amp;", 4)) return (c = '&', 4);
     if (is("lt;", 3)) return (c = '<', 3);
     if (is("gt;", 3)) return (c = '>', 3);

@@ -55,7 +55,7 @@ TEST(CXmlDom, RefusesAnotherRootAndBoundsDepth) {
     CXmlTokenizer t(in);
     CXmlReader::NextStartTag(t);
     CXmlRootHolder holder;
-    holder.Root()->SetTagName(LString("other"));
+    ASSERT_TRUE(holder.Root()->SetTagName(LString("other")));
     EXPECT_EQ(CXmlDom::Build(holder, t), CXmlDom::kRefused);
 
     std::string deep;
@@ -76,7 +76,7 @@ TEST(CXmlElement, AttachmentsAndChildDeletion) {
         CXmlRootHolder holder;
         CXmlElement* root = holder.Root();
         auto* child = new CXmlElement;
-        child->SetTagName(LString("c"));
+        ASSERT_TRUE(child->SetTagName(LString("c")));
         root->AppendChild(child);
         auto* p = new Probe(&deaths);
         child->Attach(p);
