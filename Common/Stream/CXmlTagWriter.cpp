@@ -74,17 +74,29 @@ uint32_t XmlCharLength(const unsigned char* text, uint32_t n, uint32_t i, bool& 
     return end - i;
 }
 
+// The bytes that end a run written as it stands: kLookRaw in character data, kLookEscaped in
+// attribute values (what is not printable ASCII, and the bytes that become references).
+enum : uint8_t { kLookRaw = 1, kLookEscaped = 2 };
+struct LookTable {
+    uint8_t look[256] = {};
+    constexpr LookTable() {
+        for (int c = 0; c < 256; ++c)
+            if (c < 0x20 || c >= 0x80) look[c] = kLookRaw | kLookEscaped;
+        look['"'] = look['<'] = look['&'] = kLookEscaped;
+    }
+};
+constexpr LookTable kLook;
+
 }  // namespace
 
 void CXmlTagWriter::Chars(const unsigned char* text, uint32_t n, bool escape) {
+    const uint8_t mask = escape ? kLookEscaped : kLookRaw;
     uint32_t plain = 0;  // start of the run of bytes written as they are
     uint32_t i = 0;
     while (i < n) {
+        while (i < n && !(kLook.look[text[i]] & mask)) ++i;  // printable ASCII needing no reference
+        if (i == n) break;
         const unsigned char c = text[i];
-        if (c >= 0x20 && c < 0x80 && !(escape && (c == '"' || c == '<' || c == '&'))) {
-            ++i;  // printable ASCII that needs no reference: the common case
-            continue;
-        }
         bool allowed = false;
         const uint32_t length = XmlCharLength(text, n, i, allowed);
         const char* entity = !escape    ? nullptr

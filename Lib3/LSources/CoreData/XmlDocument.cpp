@@ -68,12 +68,34 @@ LString ElementName(uint32_t domain, uint32_t type) {
     return LString(s.Text(), s.Length());
 }
 
-LString FieldElementName(const LString& recordName, uint32_t tag) {
-    LVariStr<64> s;
-    s.Append(recordName);
-    s.Append('_');
-    AppendCode(s, tag);
-    return LString(s.Text(), s.Length());
+// The name of a record's element (tag 0) or of one of its field elements, made once per thread
+// for each type and field met and shared after.
+const LString& CachedElementName(uint32_t domain, uint32_t type, uint32_t tag) {
+    struct Entry {
+        uint32_t domain = 0, type = 0, tag = 0;
+        bool made = false;
+        LString name;
+    };
+    static constexpr uint32_t kEntries = 64;
+    thread_local Entry entries[kEntries];
+    const uint32_t hash = (domain * 2654435761u) ^ (type * 40503u) ^ (tag * 2246822519u);
+    Entry& e = entries[(hash ^ hash >> 16) % kEntries];
+    if (!e.made || e.domain != domain || e.type != type || e.tag != tag) {
+        LVariStr<64> s;
+        AppendCode(s, domain);
+        s.Append('_');
+        AppendCode(s, type);
+        if (tag) {
+            s.Append('_');
+            AppendCode(s, tag);
+        }
+        e.name = LString(s.Text(), s.Length());
+        e.domain = domain;
+        e.type = type;
+        e.tag = tag;
+        e.made = true;
+    }
+    return e.name;
 }
 
 // CStrU::FccFromString of the n bytes at s: 0 when empty, else the first four padded with blanks.
@@ -234,7 +256,8 @@ bool ValueText(const CRecord* r, uint32_t n, LStrBuf& out) {
 }
 
 void WriteCData(CXmlElementScope& recordScope, const CRecord* r, uint32_t n) {
-    CXmlElementScope field(recordScope, FieldElementName(recordScope.Name(), r->Field(n).tag));
+    CXmlElementScope field(recordScope,
+                           CachedElementName(r->Type()->Domain(), r->Type()->Type(), r->Field(n).tag));
     field.BeginInlineContent();
     LVariStr<64> text;
     AppendNormalizedEOL(r->GetString(n).Text(), text);
@@ -631,7 +654,7 @@ void CRecord::WriteXml(CXmlElementScope& parent, const CRecord* r, bool always) 
         return;
     }
     const CRecordType* type = r->Type();
-    CXmlElementScope scope(parent, ElementName(type->Domain(), type->Type()));
+    CXmlElementScope scope(parent, CachedElementName(type->Domain(), type->Type(), 0));
     if (always) scope.Start();
     CXmlTagWriter& w = scope.Writer();
 
@@ -663,12 +686,12 @@ void CRecord::WriteXml(CXmlElementScope& parent, const CRecord* r, bool always) 
         const SFieldDesc& f = r->Field(n);
         if (f.tag == 0) continue;
         if (f.kind == kFieldRecordArray && r->ArrayCount(n)) {
-            CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
+            CXmlElementScope field(scope, CachedElementName(type->Domain(), type->Type(), f.tag));
             for (uint32_t i = 0; i < r->ArrayCount(n); ++i)
                 CRecord::WriteXml(field, r->GetElement(n, i), true);
             field.End();
         } else if (f.kind == kFieldRecord && r->GetSubRecord(n)) {
-            CXmlElementScope field(scope, FieldElementName(scope.Name(), f.tag));
+            CXmlElementScope field(scope, CachedElementName(type->Domain(), type->Type(), f.tag));
             CRecord::WriteXml(field, r->GetSubRecord(n), f.IsOptional());
             field.End();
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -29,8 +30,60 @@ void AppendFormatted(LStrBuf& out, const char* format, Args... args) {
 
 // "%-.*f" in the C locale, written into buf (room for any double at kMaxDecimals); the length.
 // std::to_chars gives the same text as printf without the locale switch and the format parsing.
+// FixedText exactly, for the values whose significand times 10^decimals fits 64 bits (every float
+// at a few decimals): the scaled value is an integer shifted right, rounded half to even as printf
+// rounds; the text is written from it. False for the rest.
+bool ShortFixedText(char (&buf)[512], double value, unsigned decimals, uint32_t& length) {
+    static constexpr uint64_t kPowers[] = {1,           10,           100,          1000,      10000,
+                                           100000,      1000000,      10000000,     100000000, 1000000000,
+                                           10000000000, 100000000000, 1000000000000};
+    if (decimals >= sizeof kPowers / sizeof kPowers[0] || !std::isfinite(value)) return false;
+    int exponent;
+    const double fraction = std::frexp(std::fabs(value), &exponent);  // [0.5, 1) * 2^exponent
+    auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));  // exact
+    exponent -= 53;
+    if (mantissa == 0) {
+        exponent = 0;
+    } else {
+        const int zeros = __builtin_ctzll(mantissa);
+        mantissa >>= zeros;
+        exponent += zeros;
+    }
+    uint64_t scaled;
+    if (__builtin_mul_overflow(mantissa, kPowers[decimals], &scaled)) return false;
+    uint64_t q;
+    if (exponent >= 0) {
+        if (exponent >= 64 || (scaled >> (63 - exponent)) != 0) return false;
+        q = scaled << exponent;
+    } else {
+        const int shift = -exponent;
+        if (shift >= 64) return false;
+        q = scaled >> shift;
+        const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
+        const uint64_t half = uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (q & 1))) ++q;
+    }
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    } while (q);
+    while (n <= static_cast<int>(decimals)) digits[n++] = '0';  // a digit before the point
+    uint32_t k = 0;
+    if (std::signbit(value)) buf[k++] = '-';
+    while (n > static_cast<int>(decimals)) buf[k++] = digits[--n];
+    if (decimals) {
+        buf[k++] = '.';
+        while (n) buf[k++] = digits[--n];
+    }
+    length = k;
+    return true;
+}
+
 uint32_t FixedText(char (&buf)[512], double value, unsigned decimals) {
     const int precision = static_cast<int>(std::min(decimals, kMaxDecimals));
+    if (uint32_t n; ShortFixedText(buf, value, static_cast<unsigned>(precision), n)) return n;
     const std::to_chars_result r =
         std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
     if (r.ec == std::errc()) return static_cast<uint32_t>(r.ptr - buf);
