@@ -82,7 +82,8 @@ struct LookTable {
     constexpr LookTable() {
         for (int c = 0; c < 256; ++c)
             if (c < 0x20 || c >= 0x80) look[c] = kLookRaw | kLookEscaped;
-        look['"'] = look['<'] = look['&'] = kLookEscaped;
+        look[static_cast<unsigned char>('"')] = look[static_cast<unsigned char>('<')] =
+            look[static_cast<unsigned char>('&')] = kLookEscaped;
     }
 };
 constexpr LookTable kLook;

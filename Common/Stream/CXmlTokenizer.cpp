@@ -231,8 +231,10 @@ void CXmlTokenizer::NameByte(unsigned char c) {
 }
 
 const LString& CXmlTokenizer::CachedName(LString* cache, const unsigned char* text, uint32_t n) {
-    uint32_t hash = 2166136261u;  // FNV-1a
-    for (uint32_t i = 0; i < n; ++i) hash = (hash ^ text[i]) * 16777619u;
+    // The length and the first and last bytes tell apart the names of a document well enough.
+    uint32_t hash = n * 2654435761u;
+    if (n) hash ^= (uint32_t{text[0]} << 8 | text[n - 1]) * 40503u ^ uint32_t { text[n / 2] } * 2246822519u;
+    hash ^= hash >> 15;
     LString& slot = cache[hash % kNameCacheSize];
     if (slot.Length() != n || std::memcmp(slot.Text(), text, n) != 0) slot = LString(text, n);
     return slot;
@@ -467,13 +469,27 @@ uint32_t PredefinedEntity(const unsigned char* p, const unsigned char* end, unsi
 // end tag, the blanks and "/" between attributes, an attribute's name up to its opening quote.
 // The state after each step is the one the byte-at-a-time path reaches; whatever is unusual (a
 // delimiter, a reference, an unquoted value, a NUL, the buffer's end part-way) is left to that
-// path, from a state it knows. Called in the same conditions as Run, outside sections.
+// path, from a state it knows. Called in the same conditions as Run, outside sections and in
+// CDATA sections.
 int CXmlTokenizer::Fast() {
     for (;;) {
         if (fPos == fEnd && !Refill()) return -1;
         const unsigned char* const begin = fBuffer + fPos;
         const unsigned char* const end = fBuffer + fEnd;
         const unsigned char* p = begin;
+        if (fSection == kCData) {
+            // Element content up to a "]]>" whole in the buffer; the rest is left to the matcher.
+            if (fState != kMarkText) return -1;
+            if (*p == ']') {
+                if (end - p < 3 || p[1] != ']' || p[2] != '>') return -1;
+                fPos += 3;
+                fSection = kOutside;
+                continue;
+            }
+            if (kStops.stops[*p] & kStopCData) return -1;
+            if (int answer = Run(); answer >= 0) return answer;
+            continue;
+        }
         const uint8_t runStop = fState == kMarkText  ? kStopText
                                 : fState != kInValue ? 0
                                 : fQuote == '"'      ? kStopDouble
@@ -496,6 +512,11 @@ int CXmlTokenizer::Fast() {
             continue;
         }
         if (fState == kMarkText) {
+            if (*p == '<' && end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
+                fPos += 9;
+                fSection = kCData;
+                continue;
+            }
             // "<" and a byte that opens no section, both in the buffer.
             if (*p != '<' || end - p < 2 || p[1] == '!' || p[1] == '?') return -1;
             if (fRun.Length()) {
@@ -677,7 +698,7 @@ int CXmlTokenizer::Scan() {
     }
     for (;;) {
         if (!fHeld && fQueueHead == fQueueLength && !fInReference && !fMatcher.InProgress()) {
-            if (fSection == kOutside) {
+            if (fSection == kOutside || fSection == kCData) {
                 if (int answer = Fast(); answer >= 0) return answer;
             }
             if (int answer = Run(); answer >= 0) return answer;
