@@ -427,14 +427,13 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
         const unsigned char* token;
         uint32_t length;
         while (tokens.Next(token, length)) {
-            LString s = texts.Text(token, length);
             if (appending) {
-                strings->Append(s);
+                strings->Append(texts.Text(token, length));
             } else if (count < kGathered) {
-                new (&gathered[count++]) LString(s);
+                new (&gathered[count++]) LString(texts.Text(token, length));
             } else {
                 (void)strings->Assign(gathered, count);
-                strings->Append(s);
+                strings->Append(texts.Text(token, length));
                 appending = true;
             }
         }
