@@ -20,9 +20,9 @@ void BM_TexturePoolCheckoutReturn(benchmark::State& state) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_RECTANGLE_ARB);
     for (auto _ : state) {
         pool->magic(1920, 1080);
-        COpenGLTexture* texture = pool->AllocTexture(common);
+        plat::Ref<COpenGLTexture> texture = pool->AllocTexture(common);
         benchmark::DoNotOptimize(texture);
-        texture->Release();
+        texture = nullptr;
     }
     pool->Release();
 }
@@ -34,12 +34,12 @@ void BM_TexturePoolFourOut(benchmark::State& state) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
     pool->magic(256, 256);
     for (auto _ : state) {
-        COpenGLTexture* out[4];
-        for (auto*& t : out) t = pool->AllocTexture(common);
-        out[1]->Release();
-        out[3]->Release();
-        out[0]->Release();
-        out[2]->Release();
+        plat::Ref<COpenGLTexture> out[4];
+        for (plat::Ref<COpenGLTexture>& t : out) t = pool->AllocTexture(common);
+        out[1] = nullptr;
+        out[3] = nullptr;
+        out[0] = nullptr;
+        out[2] = nullptr;
     }
     pool->Release();
 }

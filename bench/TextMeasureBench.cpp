@@ -9,10 +9,10 @@
 
 // Layouts measure every label's preferred size; the text box caches its width between changes.
 static void BM_TextWidth(benchmark::State& state) {
-    plat::Font* font = plat::Font::CreateUser(12);
+    plat::Ref<plat::Font> font = plat::Font::CreateUser(12);
     const char* text = "Scene 12: crossfade to the next cue";
     for (auto _ : state) benchmark::DoNotOptimize(plat::TextWidth(*font, text, std::strlen(text)));
-    font->Release();
+    font = nullptr;
 }
 BENCHMARK(BM_TextWidth);
 
@@ -25,15 +25,15 @@ static void BM_TextBoxCachedWidth(benchmark::State& state) {
 BENCHMARK(BM_TextBoxCachedWidth);
 
 static void BM_DrawLabel(benchmark::State& state) {
-    plat::Font* font = plat::Font::CreateUser(12);
-    plat::DrawContext* ctx = plat::DrawContext::CreateImage(300, 20);
+    plat::Ref<plat::Font> font = plat::Font::CreateUser(12);
+    plat::Ref<plat::DrawContext> ctx = plat::DrawContext::CreateImage(300, 20);
     plat::TextDrawSpec spec;
     spec.box = {0, 0, 300, 20};
     spec.singleLine = true;
     spec.baseline = 14;
     const char* text = "Scene 12: crossfade to the next cue";
     for (auto _ : state) plat::DrawText(*ctx, *font, text, std::strlen(text), spec);
-    ctx->Release();
-    font->Release();
+    ctx = nullptr;
+    font = nullptr;
 }
 BENCHMARK(BM_DrawLabel);

@@ -20,10 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!plat::ReadPropertyList(bytes.data(), bytes.size(), back) || !(back == root)) std::abort();
     }
 
-    if (plat::Composition* c = plat::Composition::CreateFromPropertyList(root)) {
+    if (plat::Ref<plat::Composition> c = plat::Composition::CreateFromPropertyList(root)) {
         for (const std::string& key : c->InputKeys())
             if (!c->PortAttributes(key)) std::abort();
-        c->Release();
     }
     return 0;
 }

@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<plat::ResourceEntry> entries;
     if (plat::ParseResourceFile(data, size, entries)) {
         for (const plat::ResourceEntry& e : entries) {
-            if (plat::BitmapImage* image = plat::PNGDecoder::Decode(e.data.data(), e.data.size()))
-                image->Release();
+            plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(e.data.data(), e.data.size());
         }
     }
     return 0;

@@ -1,31 +1,20 @@
 #pragma once
 
-namespace plat {
-class Object;
-}
+#include "Platform/Foundation/Object.h"
 
 // Holds one retained reference to a mutable platform object, or null.
 class CMacNsHBase {
 public:
-    CMacNsHBase() = default;
-    CMacNsHBase(const CMacNsHBase& other) { Hold(other.fObj); }
-    CMacNsHBase(CMacNsHBase&& other) noexcept : fObj(other.fObj) { other.fObj = nullptr; }
-    ~CMacNsHBase();
-    CMacNsHBase& operator=(const CMacNsHBase& other) {
-        Hold(other.fObj);
-        return *this;
-    }
-
     // Retains the new object, then releases the old one.
-    void Hold(plat::Object* obj);
+    void Hold(plat::Object* obj) { fRef.reset(obj); }
     // Takes over an owned reference (no extra retain).
-    void HoldNew(plat::Object* obj);
+    void HoldNew(plat::Object* obj) { fRef = plat::Adopt(obj); }
     // Releases and clears the held object; returns the slot for an out-parameter.
-    plat::Object** Prepare();
+    plat::Object** Prepare() { return fRef.put(); }
 
-    plat::Object* Get() const { return fObj; }
-    explicit operator bool() const { return fObj != nullptr; }
+    plat::Object* Get() const { return fRef.get(); }
+    explicit operator bool() const { return static_cast<bool>(fRef); }
 
 private:
-    plat::Object* fObj = nullptr;
+    plat::Ref<plat::Object> fRef;
 };

@@ -4,12 +4,11 @@
 
 CRunLoopSignal::CRunLoopSignal(void* object, Callback callback)
     : mObject(object), mCallback(callback), mSource(plat::RunLoopSource::Create(&Perform, this)) {
-    plat::RunLoop::Current()->AddSource(mSource, plat::kRunLoopCommonModes);
+    (void)plat::RunLoop::Current()->AddSource(mSource.get(), plat::kRunLoopCommonModes);  // new: cannot fail
 }
 
 CRunLoopSignal::~CRunLoopSignal() {
     mSource->Invalidate();
-    mSource->Release();
 }
 
 void CRunLoopSignal::Signal() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 class RunLoopSource;
 }
@@ -22,5 +24,5 @@ private:
 
     void* mObject;
     Callback mCallback;
-    plat::RunLoopSource* mSource;
+    plat::Ref<plat::RunLoopSource> mSource;
 };

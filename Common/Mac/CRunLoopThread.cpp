@@ -9,7 +9,6 @@ CRunLoopThread::CRunLoopThread() : mSource(plat::RunLoopSource::Create(&KeepStop
 CRunLoopThread::~CRunLoopThread() {
     Stop();
     mSource->Invalidate();
-    mSource->Release();
 }
 
 bool CRunLoopThread::Start(int priorityChange) {
@@ -36,10 +35,10 @@ void CRunLoopThread::Run() {
         mRunLoop = loop;
     }
     // The source keeps the loop from running out of things to wait for.
-    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+    (void)loop->AddSource(mSource.get(), plat::kRunLoopCommonModes);  // valid until destruction
     // A stop between the check above and Run is sticky, so it still ends the run.
     while (!IsStopRequested()) loop->Run();
-    loop->Remove(mSource, plat::kRunLoopCommonModes);
+    loop->Remove(mSource.get(), plat::kRunLoopCommonModes);
     {
         CPsxMutex::Locker lock(mMutex);
         mRunLoop = nullptr;
@@ -114,7 +113,7 @@ void CRunLoopThread::Attach(plat::RunLoop* loop) {
     mAttached = true;
     loop->Retain();
     mRunLoop = loop;
-    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+    (void)loop->AddSource(mSource.get(), plat::kRunLoopCommonModes);  // valid until destruction
 }
 
 CMainRunLoopSource::CMainRunLoopSource() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <pthread.h>
 
 #include "Common/Posix/CPsxMutex.h"
@@ -42,7 +44,7 @@ private:
     static void KeepStopping(void* self);
 
     CPsxMutex mMutex;
-    plat::RunLoopSource* mSource;
+    plat::Ref<plat::RunLoopSource> mSource;
     plat::RunLoop* mRunLoop = nullptr;  // retained while set
     pthread_t mRunner{};
     bool mInRun = false;

@@ -16,7 +16,6 @@ CRunLoopTimer::CRunLoopTimer(CRunLoopThread* thread, void* context, Callback cal
 
 CRunLoopTimer::~CRunLoopTimer() {
     mTimer->Invalidate();
-    mTimer->Release();
 }
 
 void CRunLoopTimer::FireAfter(double ms) {
@@ -25,7 +24,7 @@ void CRunLoopTimer::FireAfter(double ms) {
         if (!mAdded) {
             plat::RunLoop* loop = mThread->WaitForRunLoop();
             if (!loop) return;
-            loop->AddTimer(mTimer, plat::kRunLoopCommonModes);
+            (void)loop->AddTimer(mTimer.get(), plat::kRunLoopCommonModes);  // valid, in no loop yet
             loop->Release();
             mAdded = true;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include "Common/Posix/CPsxMutex.h"
 
 class CRunLoopThread;
@@ -27,7 +29,7 @@ private:
     CRunLoopThread* mThread;
     void* mContext;
     Callback mCallback;
-    plat::RunLoopTimer* mTimer;
+    plat::Ref<plat::RunLoopTimer> mTimer;
     CPsxMutex mMutex;
     bool mAdded = false;
 };

@@ -4,7 +4,8 @@
 #include <cstdint>
 
 // Base of reference-counted objects that are not handle data (GL resources, pools, players).
-// A new object holds one reference for its creator; the last Release deletes it.
+// A new object holds one reference for its creator (count 1, as plat::Object, so plat::Ref and
+// plat::Adopt hold both alike); the last Release deletes it.
 class CRefObj {
 public:
     CRefObj() = default;

@@ -66,7 +66,6 @@ CMacMainLoop::~CMacMainLoop() {
     }
     if (mIdle) {
         mIdle->Invalidate();
-        mIdle->Release();
         mIdle = nullptr;
     }
     for (Session& s : mSessions) app->EndModalSession(s.session);
@@ -108,7 +107,7 @@ CMacTimer* CMacMainLoop::CreateTimer(TimerCallback callback, void* context) {
 void CMacMainLoop::Arm(double seconds) {
     if (!mIdle) {
         mIdle = plat::RunLoopTimer::Create(plat::ClockNow() + kParked, kParked, &IdleFired, this);
-        plat::RunLoop::Main()->AddTimer(mIdle, plat::kRunLoopCommonModes);
+        (void)plat::RunLoop::Main()->AddTimer(mIdle.get(), plat::kRunLoopCommonModes);  // new: cannot fail
     }
     mIdle->SetNextFireDate(plat::ClockNow() + seconds);
 }

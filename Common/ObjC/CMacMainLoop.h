@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -78,7 +80,7 @@ private:
     bool mPending = false;
     bool mQuitPending = false;
     std::vector<Session> mSessions;
-    plat::RunLoopTimer* mIdle = nullptr;
+    plat::Ref<plat::RunLoopTimer> mIdle;
     // Wheel accumulator: deltas keep their fraction until delivery.
     int64_t mWheelWindow = 0;
     CLPoint mWheelLocation;

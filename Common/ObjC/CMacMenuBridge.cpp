@@ -28,18 +28,17 @@ bool WithAppName(const std::string& title, const LString& name, std::string* out
     return true;
 }
 
-// The main menu's first submenu, taken out of the main menu (retained for the caller), or null.
-plat::Menu* TakeApplicationMenu() {
+// The main menu's first submenu, taken out of the main menu, or null.
+plat::Ref<plat::Menu> TakeApplicationMenu() {
     plat::Menu* main = plat::Application::Shared()->MainMenu();
     plat::MenuItem* first = main ? main->ItemAtIndex(0) : nullptr;
-    plat::Menu* menu = first ? first->Submenu() : nullptr;
+    plat::Ref<plat::Menu> menu(first ? first->Submenu() : nullptr);
     if (!menu) return nullptr;
-    menu->Retain();
     main->RemoveItemAtIndex(0);
     return menu;
 }
 
-plat::MenuItem* NewItem(const LString& title) {
+plat::Ref<plat::MenuItem> NewItem(const LString& title) {
     return plat::MenuItem::Create(title.CStr(), kChosenAction, "");
 }
 
@@ -83,7 +82,6 @@ CMacMenuBridge::CMacMenuBridge(const LString& title) {
 
 CMacMenuBridge::~CMacMenuBridge() {
     if (fMenu->Owner() == this) fMenu->SetOwner(nullptr);
-    fMenu->Release();
 }
 
 CMacMenuBridge* CMacMenuBridge::ForMenu(const plat::Menu* menu) {
@@ -92,14 +90,13 @@ CMacMenuBridge* CMacMenuBridge::ForMenu(const plat::Menu* menu) {
 
 void CMacMenuBridge::InsertItem(uint32_t index, const SMacMenuItem& item) {
     PLAT_DCHECK_MAIN_THREAD();
-    plat::MenuItem* native = NewItem(item.title);
+    plat::Ref<plat::MenuItem> native = NewItem(item.title);
     if (item.command == "LStdCmd_Help") {
         native->SetTarget(plat::Application::Shared());
         native->SetAction(plat::kShowHelpAction);
     }
     index = std::min<uint32_t>(index, uint32_t(fItems.size()));
-    fMenu->InsertItem(native, int32_t(index));
-    native->Release();
+    fMenu->InsertItem(native.get(), int32_t(index));
     fItems.insert(fItems.begin() + index, item.item);
 }
 
@@ -117,11 +114,10 @@ void CMacMenuBridge::UpdateItem(uint32_t index, const SMacMenuItem& item) {
     fItems[index] = item.item;
     const bool separator = item.title.IsEmpty();
     if (native->IsSeparator() != separator) {
-        plat::MenuItem* replacement = separator ? plat::MenuItem::Separator() : NewItem(item.title);
+        plat::Ref<plat::MenuItem> replacement = separator ? plat::MenuItem::Separator() : NewItem(item.title);
         fMenu->RemoveItemAtIndex(int32_t(index));
-        fMenu->InsertItem(replacement, int32_t(index));
-        replacement->Release();
-        native = replacement;
+        fMenu->InsertItem(replacement.get(), int32_t(index));
+        native = replacement.get();
     } else if (!separator) {
         native->SetTitle(item.title.CStr());
     }
@@ -168,22 +164,20 @@ void CMacMenuBridge::InstallInMenuBar(const CMacMenuBridge* before) {
     plat::Application* app = plat::Application::Shared();
     plat::Menu* bar = app->MainMenu();
     if (!bar) {
-        bar = plat::Menu::Create("");
-        app->SetMainMenu(bar);
-        bar->Release();
+        app->SetMainMenu(plat::Menu::Create("").get());
+        bar = app->MainMenu();
     }
-    int32_t index = before ? bar->IndexOfItemWithSubmenu(before->fMenu) : -1;
+    int32_t index = before ? bar->IndexOfItemWithSubmenu(before->fMenu.get()) : -1;
     if (index < 0) index = bar->NumberOfItems();
-    plat::MenuItem* holder = plat::MenuItem::Create(fMenu->Title(), "", "");
-    bar->InsertItem(holder, index);
-    bar->SetSubmenu(fMenu, holder);
-    holder->Release();
+    plat::Ref<plat::MenuItem> holder = plat::MenuItem::Create(fMenu->Title(), "", "");
+    bar->InsertItem(holder.get(), index);
+    bar->SetSubmenu(fMenu.get(), holder.get());
 }
 
 void CMacMenuBridge::RemoveFromMenuBar() {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Menu* super = fMenu->Supermenu();
     if (!super) return;
-    int32_t index = super->IndexOfItemWithSubmenu(fMenu);
+    int32_t index = super->IndexOfItemWithSubmenu(fMenu.get());
     if (index >= 0) super->RemoveItemAtIndex(index);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -42,7 +44,7 @@ public:
     CMacMenuBridge(const CMacMenuBridge&) = delete;
     CMacMenuBridge& operator=(const CMacMenuBridge&) = delete;
 
-    plat::Menu* NativeMenu() const { return fMenu; }
+    plat::Menu* NativeMenu() const { return fMenu.get(); }
     // The bridge of a native menu, or null.
     static CMacMenuBridge* ForMenu(const plat::Menu* menu);
     // The bundle's display name, else its name, else "App".
@@ -64,6 +66,6 @@ public:
     void RemoveFromMenuBar();
 
 private:
-    plat::Menu* fMenu = nullptr;    // retained
+    plat::Ref<plat::Menu> fMenu;
     std::vector<LHandler*> fItems;  // the framework items, in native order
 };

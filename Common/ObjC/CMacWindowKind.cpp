@@ -33,9 +33,9 @@ int32_t CMacWinKind::LevelFor(int32_t kind) {
 }
 
 plat::Window* CMacWinKind::CreateNativeWindow() const {
-    plat::Window* w = plat::Window::Create(kNewContent, StyleMaskFor(mKind));
+    plat::Ref<plat::Window> w = plat::Window::Create(kNewContent, StyleMaskFor(mKind));
     w->SetLevel(LevelFor(mKind));
-    return w;
+    return w.release();  // the window manager owns it
 }
 
 uint32_t CMacPanelKind::StyleMaskFor(int32_t panelKind) {
@@ -44,7 +44,7 @@ uint32_t CMacPanelKind::StyleMaskFor(int32_t panelKind) {
 }
 
 plat::Window* CMacPanelKind::CreateNativeWindow() const {
-    plat::Window* w = plat::Window::CreatePanel(kNewContent, StyleMaskFor(mKind));
+    plat::Ref<plat::Window> w = plat::Window::CreatePanel(kNewContent, StyleMaskFor(mKind));
     w->SetFloatingPanel(true);
     if (mOptions & kStaysOnDeactivate)
         w->SetHidesOnDeactivate(false);
@@ -52,5 +52,5 @@ plat::Window* CMacPanelKind::CreateNativeWindow() const {
         w->SetBecomesKeyOnlyIfNeeded(true);
     if (mOptions & kAboveFloating) w->SetLevel(4);
     if (mKind == 6) w->SetIgnoresMouseEvents(true);
-    return w;
+    return w.release();  // the window manager owns it
 }

@@ -103,9 +103,9 @@ void CMacWindowMgr::Show(LWindow* window) {
     plat::Window* w = window->NativeWindow();
     if (!w) return;
     plat::Application* app = plat::Application::Shared();
-    if (window->Kind() == 3 && app->IsHidden()) return;
+    if (window->Kind() == LWindow::kModal && app->IsHidden()) return;
     if (!w->IsVisible()) TellViewPrefs(window);
-    if (window->Kind() == 2) {
+    if (window->Kind() == LWindow::kFloating) {
         w->OrderFront();
         LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
     } else if (!w->IsKeyWindow()) {
@@ -126,7 +126,7 @@ void CMacWindowMgr::ShowBehind(LWindow* window) {
             w->OrderWindow(plat::WindowOrder::kBelow, same->NativeWindow()->Number());
         else
             w->OrderFront();
-        if (window->Kind() == 2) LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
+        if (window->Kind() == LWindow::kFloating) LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
     }
     OrderChanged();
     WaitUntilListed(w);
@@ -265,7 +265,7 @@ bool CMacWindowMgr::IsResizable(const LWindow* window) const {
 void CMacWindowMgr::MakeKey(LWindow* window) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;
-    if (w && window->Kind() == 2) w->MakeKeyWindow();
+    if (w && window->Kind() == LWindow::kFloating) w->MakeKeyWindow();
 }
 
 void CMacWindowMgr::DisplayNow(LWindow* window) {

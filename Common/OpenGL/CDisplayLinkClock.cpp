@@ -13,8 +13,6 @@ CDisplayLinkClock::~CDisplayLinkClock() {
     fClosing = true;
     fTick.notify_all();
     fTick.wait(lock, [this] { return fWaiters == 0; });
-    lock.unlock();
-    if (fLink) fLink->Release();
 }
 
 int32_t CDisplayLinkClock::RateOfPeriod(const plat::VideoTime& period, int32_t previous) {
@@ -27,7 +25,7 @@ int32_t CDisplayLinkClock::RateOfPeriod(const plat::VideoTime& period, int32_t p
 void CDisplayLinkClock::Start() {
     if (!fLink) return;
     fRate = RateOfPeriod(fLink->NominalOutputVideoRefreshPeriod(), fRate);
-    fLink->Start();
+    if (!fLink->Start()) fLink = nullptr;
 }
 
 bool CDisplayLinkClock::WaitForVSync() {

@@ -15,13 +15,14 @@ public:
     CDisplayLinkClock(const CDisplayLinkClock&) = delete;
     CDisplayLinkClock& operator=(const CDisplayLinkClock&) = delete;
 
+    // A link that cannot start is dropped: WaitForVSync then returns false at once.
     void Start();
     // True when a refresh came; false without a link, on timeout or while the clock is destroyed.
     bool WaitForVSync();
 
     int32_t rate() const { return fRate; }
     bool hasLink() const { return fLink != nullptr; }
-    plat::DisplayLink* link() const { return fLink; }
+    plat::DisplayLink* link() const { return fLink.get(); }
 
     // Frames per second of a refresh period, rounded; a period that is indefinite, zero or
     // negative leaves the previous rate.
@@ -30,7 +31,7 @@ public:
 private:
     static int32_t Callback(plat::DisplayLink* link, uint64_t hostTime, void* context);
 
-    plat::DisplayLink* fLink = nullptr;
+    plat::Ref<plat::DisplayLink> fLink;
     int32_t fRate = 60;
     std::mutex fMutex;
     std::condition_variable fTick;

@@ -2,6 +2,8 @@
 
 #include <epoxy/gl.h>
 
+#include <utility>
+
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/UGLError.h"
 #include "Common/OpenGL/UGLQuad.h"
@@ -44,7 +46,7 @@ void CGLTexTarget::Prepare(uint32_t width, uint32_t height, bool enable) {
 
 bool CGLTexTarget::MakeTexture(uint32_t width, uint32_t height) {
     COpenGLScope_Cca scope(fContext);
-    COpenGLTexture* texture = COpenGLTexture::New(fContext, GL_TEXTURE_2D, nullptr);
+    plat::Ref<COpenGLTexture> texture = COpenGLTexture::New(fContext, GL_TEXTURE_2D, nullptr);
     if (!texture) return false;
     {
         UGLError::Clear();
@@ -55,14 +57,13 @@ bool CGLTexTarget::MakeTexture(uint32_t width, uint32_t height) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         if (!UGLError::Ok()) {
             glBindTexture(GL_TEXTURE_2D, 0);
-            texture->Release();
             return false;
         }
         plat::GLFramebufferBindingScope bind(fFBO.name());
         glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
                                   texture->name(), 0);
         glBindTexture(GL_TEXTURE_2D, 0);
-        fTexture.HoldNew(texture);
+        fTexture.HoldNew(std::move(texture));
         fWidth = width;
         fHeight = height;
     }
@@ -77,10 +78,7 @@ void CGLTexTarget::End() {
 }
 
 void CGLTexTarget::Release() {
-    if (fPixBufTexture) {
-        fPixBufTexture->Release();
-        fPixBufTexture = nullptr;
-    }
+    fPixBufTexture = nullptr;
     if (fTexture && fContext.valid()) {
         COpenGLScope_Cca scope(fContext);
         plat::GLFramebufferBindingScope bind(fFBO.name());
@@ -99,9 +97,8 @@ void CGLTexTarget::Clear() {
 void CGLTexTarget::CopyToPixelBuffer() {
     if (!fTexture) return;
     fPixBuf.SetSize(fWidth, fHeight);
-    plat::GLTexture* texture = fPixBuf.Get();
-    if (fPixBufTexture) fPixBufTexture->Release();
-    fPixBufTexture = texture;
+    fPixBufTexture = fPixBuf.Get();
+    plat::GLTexture* texture = fPixBufTexture.get();
     if (!texture || !fCopyContext.valid()) return;
     {
         COpenGLScope_Cca scope(fContext);
@@ -124,8 +121,7 @@ void CGLTexTarget::CopyToPixelBuffer() {
     fPixBuf.Download(texture);
 }
 
-plat::GLTexture* CGLTexTarget::CopyPixelBufferTexture() {
-    if (fPixBufTexture) fPixBufTexture->Retain();
+plat::Ref<plat::GLTexture> CGLTexTarget::CopyPixelBufferTexture() {
     return fPixBufTexture;
 }
 

@@ -8,10 +8,6 @@
 #include "Common/OpenGL/CPixBufTarget.h"
 #include "Common/OpenGL/CRefH.h"
 
-namespace plat {
-class GLTexture;
-}
-
 // The engine's mix buffer: a 2D texture behind a framebuffer object, with a copy into a pixel
 // buffer (top row first) for compositions that take the mix as an image.
 class CGLTexTarget {
@@ -28,8 +24,8 @@ public:
     void Release();
     void Clear();
     void CopyToPixelBuffer();
-    // The last pixel-buffer texture with one more reference for the caller, or null.
-    plat::GLTexture* CopyPixelBufferTexture();
+    // The last pixel-buffer texture, or null.
+    plat::Ref<plat::GLTexture> CopyPixelBufferTexture();
     void BindTexture(COpenGLContext_Cca& context);
     void UnbindTexture(COpenGLContext_Cca& context);
 
@@ -50,7 +46,7 @@ private:
     uint32_t fWidth = 0;
     uint32_t fHeight = 0;
     CPixBufTarget fPixBuf;
-    plat::GLTexture* fPixBufTexture = nullptr;
+    plat::Ref<plat::GLTexture> fPixBufTexture;
     COpenGLFBO fCopyFBO;
     COpenGLContext_Cca fCopyContext;
 };

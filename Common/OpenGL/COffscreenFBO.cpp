@@ -48,7 +48,6 @@ COffscreenFBO::~COffscreenFBO() {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     }
     fPool.Relinquish();
-    if (fOutput) fOutput->Release();
 }
 
 void COffscreenFBO::SetSize(uint32_t width, uint32_t height) {
@@ -56,10 +55,7 @@ void COffscreenFBO::SetSize(uint32_t width, uint32_t height) {
     fWidth = width;
     fHeight = height;
     Allocate();
-    if (fOutput) {
-        fOutput->Release();
-        fOutput = nullptr;
-    }
+    fOutput = nullptr;
     fColour.Clear();
 }
 
@@ -96,24 +92,17 @@ void COffscreenFBO::Allocate() {
     }
     glDisable(GL_MULTISAMPLE);
     fPool.magic(fWidth, fHeight);
-    COpenGLTexture* texture = fPool.AllocTexture(fContext);
+    plat::Ref<COpenGLTexture> texture = fPool.AllocTexture(fContext);
     if (!texture) return;
-    if (!SpecifyColour(texture->name(), fWidth, fHeight)) {
-        texture->Release();
-        return;
-    }
+    if (!SpecifyColour(texture->name(), fWidth, fHeight)) return;
     AttachColourTexture(GL_FRAMEBUFFER_EXT, texture->name());
     AttachDepth(false);
     AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
-    texture->Release();
     fMultisampling = false;
 }
 
 bool COffscreenFBO::Begin() {
-    if (fOutput) {
-        fOutput->Release();
-        fOutput = nullptr;
-    }
+    fOutput = nullptr;
     if (!fContext.valid()) return false;
     COpenGLScope_Cca scope(fContext);
     fPool.magic(fWidth, fHeight);
@@ -148,18 +137,11 @@ void COffscreenFBO::Resolve() {
     glFinish();  // the copy context samples the result
 }
 
-plat::GLTexture* COffscreenFBO::GetTexture() {
-    if (fOutput) {
-        fOutput->Retain();
-        return fOutput;
-    }
+plat::Ref<plat::GLTexture> COffscreenFBO::GetTexture() {
+    if (fOutput) return fOutput;
     if (!fColour) return nullptr;
-    plat::GLTexture* texture = fPixBuf.Get();
-    if (!texture) return nullptr;
-    if (!fCopyContext.valid()) {
-        texture->Release();
-        return nullptr;
-    }
+    plat::Ref<plat::GLTexture> texture = fPixBuf.Get();
+    if (!texture || !fCopyContext.valid()) return nullptr;
     {
         COpenGLScope_Cca scope(fCopyContext);
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fCopyFBO.Prepare(fCopyContext));
@@ -174,9 +156,8 @@ plat::GLTexture* COffscreenFBO::GetTexture() {
         glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
         glFlush();
         AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
-        fPixBuf.Download(texture);
+        fPixBuf.Download(texture.get());
     }
     fOutput = texture;
-    fOutput->Retain();
-    return fOutput;
+    return texture;
 }

@@ -28,7 +28,7 @@ public:
     bool Begin();
     void Resolve();
     // The copy of the last frame with one reference for the caller (top row first), or null.
-    plat::GLTexture* GetTexture();
+    plat::Ref<plat::GLTexture> GetTexture();
 
     COpenGLContext_Cca& context() { return fContext; }
     bool multisampling() const { return fMultisampling; }
@@ -43,7 +43,7 @@ private:
 
     COpenGLContext_Cca fContext;
     CPixBufTarget fPixBuf;
-    plat::GLTexture* fOutput = nullptr;
+    plat::Ref<plat::GLTexture> fOutput;
     COpenGLFBO fCopyFBO;
     COpenGLContext_Cca fCopyContext;
     COpenGLFBO fMultisampleFBO;

@@ -38,16 +38,15 @@ COpenGLContext_Cca::COpenGLContext_Cca(plat::GLWindowHost* window, const SOpenGL
     if (!fFormat) return;
     fMultisample = fFormat->SampleBuffers() > 0;
 
-    fContext = plat::GLContext::Create(fFormat, shared ? shared->fContext : nullptr);
-    if (fContext && window && op->syncSwap) fContext->SetSwapInterval(1);
+    fContext = plat::GLContext::Create(fFormat.get(), shared ? shared->fContext.get() : nullptr);
+    // A refused interval is kept and tried again when the surface is attached.
+    if (fContext && window && op->syncSwap) (void)fContext->SetSwapInterval(1);
 }
 
 COpenGLContext_Cca::COpenGLContext_Cca(plat::GLContext* context, unsigned) : fContext(context) {
     fLock = new Mutex;
     if (fContext) {
-        fContext->Retain();
-        fFormat = fContext->PixelFormat();
-        plat::Retain(fFormat);
+        fFormat.reset(fContext->PixelFormat());
         fMultisample = fFormat && fFormat->SampleBuffers() > 0;
     }
 }
@@ -57,12 +56,10 @@ COpenGLContext_Cca::~COpenGLContext_Cca() {
         {
             COpenGLScope_Cca scope(*this);
             glFinish();
-            fContext->SetSurface(nullptr);
+            (void)fContext->SetSurface(nullptr);  // going away: only the detach matters
         }
-        fContext->Release();
+        fContext = nullptr;
     }
-    plat::Release(fSurface);
-    plat::Release(fFormat);
     if (!fLockBorrowed) delete fLock;
 }
 
@@ -86,9 +83,9 @@ void COpenGLContext_Cca::SetupRect(const CLRect& rect, const CRgn& visible) {
     bool changed = false;
     if (!rect.IsEmpty()) {  // a hidden surface keeps its last size and place
         if (!fSurface) {
-            fSurface = fWindow->CreateGLSurface(fFormat, width, height);
+            fSurface = fWindow->CreateGLSurface(fFormat.get(), width, height);
             if (!fSurface) return;
-            fContext->SetSurface(fSurface);
+            (void)fContext->SetSurface(fSurface.get());  // a failed bind is retried by the next scope
             changed = true;
         } else if (fSurface->Width() != width || fSurface->Height() != height) {
             if (!fSurface->Resize(width, height)) return;
@@ -133,11 +130,11 @@ void COpenGLContext_Cca::SetupClips(const CLRect& rect, const CRgn& visible) {
         fSurface->SetClips(std::move(clips));
         redraw = true;
     }
-    if (redraw) fWindow->GLSurfaceNeedsDisplay(fSurface);
+    if (redraw) fWindow->GLSurfaceNeedsDisplay(fSurface.get());
 }
 
 void COpenGLContext_Cca::Swap() {
-    if (fContext) fContext->Swap();
+    if (fContext) (void)fContext->Swap();  // a refused swap loses one frame; the next one shows
 }
 
 void COpenGLContext_Cca::SetShared(COpenGLContext_Cca* context) {

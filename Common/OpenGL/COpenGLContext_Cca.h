@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class GLContext;
@@ -46,8 +47,8 @@ public:
     // Presents the surface; call inside a scope.
     virtual void Swap();
 
-    plat::GLContext* glcontext() const { return fContext; }
-    plat::GLPixelFormat* pixelformat() const { return fFormat; }
+    plat::GLContext* glcontext() const { return fContext.get(); }
+    plat::GLPixelFormat* pixelformat() const { return fFormat.get(); }
     bool multisample() const { return fMultisample; }
     const CLRect& place() const { return fPlace; }
     // The holes of a surface below its window, in surface coordinates; empty when not overlapped.
@@ -63,15 +64,15 @@ private:
     void SetupRect(const CLRect& rect, const CRgn& visible);
     void SetupClips(const CLRect& rect, const CRgn& visible);
 
-    plat::GLContext* fContext = nullptr;
-    plat::GLPixelFormat* fFormat = nullptr;
+    plat::Ref<plat::GLContext> fContext;
+    plat::Ref<plat::GLPixelFormat> fFormat;
     Mutex* fLock = nullptr;
     bool fMultisample = false;
     bool fLockBorrowed = false;
     bool fClipped = false;
     CLRect fPlace;
     plat::GLWindowHost* fWindow = nullptr;
-    plat::GLSurface* fSurface = nullptr;
+    plat::Ref<plat::GLSurface> fSurface;
 };
 
 // The process's one offscreen context in whose share group shared GL objects are made and deleted.

@@ -27,19 +27,16 @@ COpenGLFBOTarget::~COpenGLFBOTarget() {
                                   0);
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     }
-    plat::Release(fDrawing);
 }
 
 void COpenGLFBOTarget::SetDrawingSlot(plat::Object* object) {
-    plat::Retain(object);
-    plat::Release(fDrawing);
-    fDrawing = object;
+    fDrawing.reset(object);
 }
 
 void COpenGLFBOTarget::SetSize(uint32_t width, uint32_t height) {
     if ((width == fWidth && height == fHeight) || !fContext.valid()) return;
     COpenGLScope_Cca scope(fContext);
-    COpenGLTexture* texture = COpenGLTexture::New(fContext, GL_TEXTURE_RECTANGLE_ARB, nullptr);
+    plat::Ref<COpenGLTexture> texture = COpenGLTexture::New(fContext, GL_TEXTURE_RECTANGLE_ARB, nullptr);
     if (!texture) return;
     const GLsizei w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
     UGLError::Clear();
@@ -47,14 +44,11 @@ void COpenGLFBOTarget::SetSize(uint32_t width, uint32_t height) {
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
-    if (!UGLError::Ok()) {
-        texture->Release();  // a size GL refuses: keep the old texture and size
-        return;
-    }
+    if (!UGLError::Ok()) return;  // a size GL refuses: keep the old texture and size
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fFBO.name());
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_RECTANGLE_ARB,
                               texture->name(), 0);
-    fTexture.HoldNew(texture);
+    fTexture.HoldNew(std::move(texture));
     fWidth = width;
     fHeight = height;
     if (fDepthWanted) {

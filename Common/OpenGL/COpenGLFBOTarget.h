@@ -32,7 +32,7 @@ public:
     bool depthWanted() const { return fDepthWanted; }
 
     // One retained object the composition renderer keeps with the target (its drawing renderer).
-    plat::Object* drawingSlot() const { return fDrawing; }
+    plat::Object* drawingSlot() const { return fDrawing.get(); }
     void SetDrawingSlot(plat::Object* object);
 
 private:
@@ -44,5 +44,5 @@ private:
     uint32_t fWidth = 0;
     uint32_t fHeight = 0;
     bool fDepthWanted;
-    plat::Object* fDrawing = nullptr;
+    plat::Ref<plat::Object> fDrawing;
 };

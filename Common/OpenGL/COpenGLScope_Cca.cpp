@@ -10,15 +10,16 @@ COpenGLScope_Cca::COpenGLScope_Cca(COpenGLContext_Cca& context)
     fLocked = true;
     // A context that cannot be made current (it is current on another thread) leaves none current,
     // so the scope's GL calls go nowhere rather than into the previous context.
-    if (!context.glcontext() || !context.glcontext()->MakeCurrent()) plat::GLContext::ClearCurrent();
+    if (!context.glcontext() || !context.glcontext()->MakeCurrent()) (void)plat::GLContext::ClearCurrent();
 }
 
 COpenGLScope_Cca::~COpenGLScope_Cca() {
     if (!fLocked) return;
+    // Best effort: a scope ending has no one to report a failed restore to.
     if (fPrevious) {
-        fPrevious->MakeCurrent();
+        (void)fPrevious->MakeCurrent();
     } else {
-        plat::GLContext::ClearCurrent();
+        (void)plat::GLContext::ClearCurrent();
     }
     fContext->lock().unlock();
 }

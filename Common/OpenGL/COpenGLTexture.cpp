@@ -20,14 +20,14 @@ GLuint MakeName(GLenum target) {
 
 }  // namespace
 
-COpenGLTexture* COpenGLTexture::New(COpenGLContext_Cca&, unsigned target, COpenGLTexturePool* pool) {
+plat::Ref<COpenGLTexture> COpenGLTexture::New(COpenGLContext_Cca&, unsigned target, COpenGLTexturePool* pool) {
     GLuint name;
     {
         COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
         name = MakeName(target);
     }
     if (!name) return nullptr;
-    return new COpenGLTexture(target, name, pool);
+    return plat::Adopt(new COpenGLTexture(target, name, pool));
 }
 
 COpenGLTexture::~COpenGLTexture() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Common/Memory/CRefObj.h"
+#include "Platform/Foundation/Object.h"
 
 class COpenGLContext_Cca;
 class COpenGLTexturePool;
@@ -11,8 +12,8 @@ class COpenGLTexturePool;
 // Owner of one texture name; a pooled texture goes back to its pool on its last release.
 class COpenGLTexture : public CRefObj {
 public:
-    // A new texture (count 1) with a fresh name made on the common context, or null.
-    static COpenGLTexture* New(COpenGLContext_Cca& context, unsigned target, COpenGLTexturePool* pool);
+    // A new texture with a fresh name made on the common context, or null.
+    static plat::Ref<COpenGLTexture> New(COpenGLContext_Cca& context, unsigned target, COpenGLTexturePool* pool);
     ~COpenGLTexture() override;
 
     // The name for this target; a texture asked for another target gets a new name.

@@ -13,7 +13,7 @@ std::recursive_mutex& COpenGLTexturePool::Lock() {
     return *lock;
 }
 
-COpenGLTexture* COpenGLTexturePool::New(COpenGLContext_Cca& context) {
+plat::Ref<COpenGLTexture> COpenGLTexturePool::New(COpenGLContext_Cca& context) {
     return COpenGLTexture::New(context, fTarget, this);
 }
 
@@ -28,19 +28,16 @@ int COpenGLTexturePool::magic(unsigned width, unsigned height) {
     return 0;
 }
 
-COpenGLTexture* COpenGLTexturePool::AllocTexture(COpenGLContext_Cca& context, unsigned) {
+plat::Ref<COpenGLTexture> COpenGLTexturePool::AllocTexture(COpenGLContext_Cca& context, unsigned) {
     {
         std::lock_guard<std::recursive_mutex> lock(Lock());
-        if (fFreeCount > 0) {
-            COpenGLTexture* texture = fTextures[--fFreeCount];
-            texture->Retain();
-            return texture;
-        }
+        // A free texture's count is 0: the reference handed out is its first again.
+        if (fFreeCount > 0) return plat::RetainRef(fTextures[--fFreeCount]);
     }
-    COpenGLTexture* texture = New(context);
+    plat::Ref<COpenGLTexture> texture = New(context);
     if (!texture) return nullptr;
     std::lock_guard<std::recursive_mutex> lock(Lock());
-    if (!fTextures.Append(texture)) texture->fPool = nullptr;  // unpooled: deleted at its release
+    if (!fTextures.Append(texture.get())) texture->fPool = nullptr;  // unpooled: deleted at its release
     return texture;
 }
 

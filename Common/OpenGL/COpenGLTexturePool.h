@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <cstdint>
 #include <mutex>
 
@@ -17,13 +19,12 @@ public:
     explicit COpenGLTexturePool(unsigned target);
     ~COpenGLTexturePool() override;
 
-    virtual COpenGLTexture* New(COpenGLContext_Cca& context);
+    virtual plat::Ref<COpenGLTexture> New(COpenGLContext_Cca& context);
 
     // Sets the size of the pool's textures; a new size drops the free ones and detaches the others.
     int magic(unsigned width, unsigned height);
-    // A texture with one reference for the caller, or null. Callers specify its storage at the
-    // pool's size every time they take one.
-    COpenGLTexture* AllocTexture(COpenGLContext_Cca& context, unsigned unused = 0);
+    // A texture, or null. Callers specify its storage at the pool's size every time they take one.
+    plat::Ref<COpenGLTexture> AllocTexture(COpenGLContext_Cca& context, unsigned unused = 0);
     // Takes back a texture whose count reached 0.
     void Reuse(COpenGLTexture* texture);
     // Deletes the free textures and detaches the handed-out ones (deleted at their last release).

@@ -9,11 +9,9 @@
 #include "Platform/Video/PixelBuffer.h"
 
 CPixBufTarget::~CPixBufTarget() {
-    if (fCache) {
-        COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
-        fCache->Release();  // deletes the names of textures released before
-    }
-    plat::Release(fPool);
+    if (!fCache) return;
+    COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
+    fCache = nullptr;  // deletes the names of textures released before
 }
 
 void CPixBufTarget::SetSize(uint32_t width, uint32_t height) {
@@ -21,23 +19,21 @@ void CPixBufTarget::SetSize(uint32_t width, uint32_t height) {
     fWantedHeight = height;
 }
 
-plat::GLTexture* CPixBufTarget::GetTexture(uint32_t width, uint32_t height) {
+plat::Ref<plat::GLTexture> CPixBufTarget::GetTexture(uint32_t width, uint32_t height) {
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return nullptr;
     COpenGLContext_Cca& common = *COpenGLCommonCtx::Use();
     if (width != fWidth || height != fHeight) {
         fWidth = fHeight = 0;
-        plat::Release(fPool);
         fPool = plat::PixelBufferPool::Create(static_cast<int32_t>(width), static_cast<int32_t>(height));
         if (fPool && !fCache) fCache = plat::GLTextureCache::Create(common.glcontext(), common.pixelformat());
         if (!fPool || !fCache) return nullptr;
         fWidth = width;
         fHeight = height;
     }
-    plat::PixelBuffer* buffer = fPool->CreatePixelBuffer();
+    plat::Ref<plat::PixelBuffer> buffer = fPool->CreatePixelBuffer();
     if (!buffer) return nullptr;
     COpenGLScope_Cca scope(common);
-    plat::GLTexture* texture = fCache->CreateTexture(buffer);
-    buffer->Release();  // the texture keeps it
+    plat::Ref<plat::GLTexture> texture = fCache->CreateTexture(buffer.get());  // keeps the buffer
     fCache->Flush();
     return texture;
 }

@@ -1,37 +1,28 @@
 #pragma once
 
-// Holds one reference to a counted object (CRefObj or a class with the same Retain/Release).
-// Holding retains the new object before releasing the old, so holding the same object is safe.
+#include <utility>
+
+#include "Platform/Foundation/Object.h"
+
+// Holds one reference to a counted object (CRefObj or a class with the same Retain/Release): the
+// framework's name for plat::Ref. Holding retains the new object before releasing the old, so
+// holding the same object is safe.
 template <class T>
 class CRefH {
 public:
     CRefH() = default;
-    CRefH(const CRefH& other) { Hold(other.fObj); }
-    CRefH& operator=(const CRefH& other) {
-        Hold(other.fObj);
-        return *this;
-    }
-    ~CRefH() { Hold(nullptr); }
 
     // Retains obj and releases the previous one.
-    void Hold(T* obj) {
-        if (obj) obj->Retain();
-        T* old = fObj;
-        fObj = obj;
-        if (old) old->Release();
-    }
+    void Hold(T* obj) { fRef.reset(obj); }
     // Takes over a reference the caller owns (from New or AllocTexture).
-    void HoldNew(T* obj) {
-        T* old = fObj;
-        fObj = obj;
-        if (old) old->Release();
-    }
-    void Clear() { Hold(nullptr); }
+    void HoldNew(T* obj) { fRef = plat::Adopt(obj); }
+    void HoldNew(plat::Ref<T> obj) { fRef = std::move(obj); }
+    void Clear() { fRef.reset(); }
 
-    T* Get() const { return fObj; }
-    T* operator->() const { return fObj; }
-    explicit operator bool() const { return fObj != nullptr; }
+    T* Get() const { return fRef.get(); }
+    T* operator->() const { return fRef.get(); }
+    explicit operator bool() const { return static_cast<bool>(fRef); }
 
 private:
-    T* fObj = nullptr;
+    plat::Ref<T> fRef;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 #include <string_view>
 
@@ -75,7 +76,7 @@ Application* Application::Shared() {
 
 Application::Application() {
     fWake = RunLoopSource::Create(&WakePerform, this);
-    RunLoop::Main()->AddSource(fWake, kRunLoopCommonModes);
+    (void)RunLoop::Main()->AddSource(fWake.get(), kRunLoopCommonModes);  // new and valid: cannot fail
 }
 
 void Application::WakePerform(void*) {
@@ -84,8 +85,8 @@ void Application::WakePerform(void*) {
 
 void Application::EnsureSources() {
     if (!fWake->IsValid()) return;
-    if (!RunLoop::Main()->Contains(fWake, kRunLoopDefaultMode))
-        RunLoop::Main()->AddSource(fWake, kRunLoopCommonModes);
+    if (!RunLoop::Main()->Contains(fWake.get(), kRunLoopDefaultMode))
+        (void)RunLoop::Main()->AddSource(fWake.get(), kRunLoopCommonModes);  // valid, checked above
 }
 
 void Application::InstallSignals() {
@@ -93,7 +94,7 @@ void Application::InstallSignals() {
     if (pipe2(fSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     gSignalFd = fSignalPipe[1];
     fSignalSource = FdSource::Create(fSignalPipe[0], FdSource::kReadable, &SignalReadable, this);
-    RunLoop::Main()->AddFdSource(fSignalSource, kRunLoopCommonModes);
+    (void)RunLoop::Main()->AddFdSource(fSignalSource.get(), kRunLoopCommonModes);  // new: cannot fail
     struct sigaction sa = {};
     sa.sa_handler = &OnSignal;
     sigemptyset(&sa.sa_mask);
@@ -108,7 +109,6 @@ void Application::RemoveSignals() {
     sigaction(SIGINT, &gOldInt, nullptr);
     gSignalFd = -1;
     fSignalSource->Invalidate();
-    fSignalSource->Release();
     fSignalSource = nullptr;
     close(fSignalPipe[0]);
     close(fSignalPipe[1]);
@@ -139,10 +139,17 @@ int Application::Run(int argc, char** argv) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!CurrentBackend()) {
         fOwnBackend = MakeBackendFromEnvironment();
-        SetBackend(fOwnBackend);
+        SetBackend(fOwnBackend.get());
     }
     Backend* backend = CurrentBackend();
-    backend->Start();
+    if (!backend->Start()) {
+        std::fprintf(stderr, "orbilume: the %s window system did not start\n", backend->Name());
+        if (fOwnBackend) {
+            SetBackend(nullptr);
+            fOwnBackend.reset();
+        }
+        return 1;
+    }
     EnsureSources();
     InstallSignals();
     fRunning = true;
@@ -172,8 +179,7 @@ int Application::Run(int argc, char** argv) {
     backend->Stop();
     if (fOwnBackend) {
         SetBackend(nullptr);
-        delete fOwnBackend;
-        fOwnBackend = nullptr;
+        fOwnBackend.reset();
     }
     return 0;
 }
@@ -436,9 +442,7 @@ void Application::DeliverAppleEvent(const Object* event, Object* reply) {
 
 void Application::SetMainMenu(Menu* menu) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (menu) menu->Retain();
-    if (fMainMenu) fMainMenu->Release();
-    fMainMenu = menu;
+    fMainMenu.reset(menu);
 }
 
 bool Application::RespondsToAction(const char* action) const {

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
+#include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Object.h"
@@ -118,7 +120,7 @@ public:
     void DeliverAppleEvent(const Object* event, Object* reply);
 
     // The main menu (retained), null when none: its top-level items' submenus are the menu bar.
-    Menu* MainMenu() const { return fMainMenu; }
+    Menu* MainMenu() const { return fMainMenu.get(); }
     void SetMainMenu(Menu* menu);
 
     bool RespondsToAction(const char* action) const override;
@@ -152,9 +154,9 @@ private:
     void DispatchMouse(Window* window, const Event& event);
 
     ApplicationDelegate* fDelegate = nullptr;
-    Backend* fOwnBackend = nullptr;
-    RunLoopSource* fWake = nullptr;
-    FdSource* fSignalSource = nullptr;
+    std::unique_ptr<Backend> fOwnBackend;
+    Ref<RunLoopSource> fWake;
+    Ref<FdSource> fSignalSource;
     int fSignalPipe[2] = {-1, -1};
     bool fRunning = false;
     bool fTerminateAsked = false;
@@ -169,7 +171,7 @@ private:
     std::vector<ModalSession*> fSessions;
     Window* fKey = nullptr;
     Window* fMain = nullptr;
-    Menu* fMainMenu = nullptr;
+    Ref<Menu> fMainMenu;
     KeyEquivalentHook fKeyHook = nullptr;
     void* fKeyHookContext = nullptr;
 };

@@ -30,20 +30,20 @@ const char* BackendNameFromEnvironment() {
     return display && display[0] ? "x11" : "headless";
 }
 
-Backend* MakeBackendFromEnvironment() {
+std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     const char* forced = std::getenv("ORBILUME_PLATFORM");
     if (forced && forced[0] && std::strcmp(forced, "x11") != 0 && std::strcmp(forced, "headless") != 0)
         std::fprintf(stderr, "orbilume: unknown ORBILUME_PLATFORM \"%s\" (x11 or headless); ignored\n", forced);
     if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0) {
-        if (Backend* b = x11::X11Backend::Open()) return b;
+        if (std::unique_ptr<x11::X11Backend> b = x11::X11Backend::Open()) return b;
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr, "orbilume: no X server answers on \"%s\"; running without a screen\n",
                      display ? display : "");
     }
-    return new headless::HeadlessBackend;
+    return std::make_unique<headless::HeadlessBackend>();
 }
 
-GLSurface* Backend::CreateGLSurface(Window*, GLPixelFormat* format, int32_t width, int32_t height) {
+Ref<GLSurface> Backend::CreateGLSurface(Window*, GLPixelFormat* format, int32_t width, int32_t height) {
     return GLSurface::CreateOffscreen(format, width, height);
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "Platform/AppKit/Screen.h"
 #include "Platform/Foundation/Geometry.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 
@@ -31,7 +33,7 @@ public:
     virtual ~Backend() = default;
     virtual const char* Name() const = 0;
     // Main thread, before launching: adds the backend's run-loop sources.
-    virtual bool Start() { return true; }
+    [[nodiscard]] virtual bool Start() { return true; }
     // Main thread, after termination.
     virtual void Stop() {}
 
@@ -46,7 +48,7 @@ public:
     virtual double DoubleClickInterval() const { return 0.5; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
     // draw into its windows, an offscreen surface of that size.
-    virtual GLSurface* CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width, int32_t height);
+    virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width, int32_t height);
 };
 
 // The installed backend (not owned), null when none.
@@ -56,7 +58,6 @@ void SetBackend(Backend* backend);
 // "x11" or "headless": ORBILUME_PLATFORM when set, else x11 when DISPLAY is set, else headless.
 const char* BackendNameFromEnvironment();
 // Makes the backend the environment asks for, falling back to headless when that one cannot start.
-// The caller owns the result.
-Backend* MakeBackendFromEnvironment();
+std::unique_ptr<Backend> MakeBackendFromEnvironment();
 
 }  // namespace plat

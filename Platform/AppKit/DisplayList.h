@@ -19,8 +19,8 @@ class DisplayList {
 public:
     static uint32_t Count();
     // False when the index is out of range.
-    static bool Get(uint32_t index, DisplayInfo& out);
-    static bool Find(uint32_t id, DisplayInfo& out);
+    [[nodiscard]] static bool Get(uint32_t index, DisplayInfo& out);
+    [[nodiscard]] static bool Find(uint32_t id, DisplayInfo& out);
 
     // Presentation mode: 0 normal, 3 all system interface hidden.
     static void SetPresentationMode(uint32_t mode);

@@ -23,9 +23,9 @@ std::string Lower(const std::string& s) {
 
 }  // namespace
 
-MenuItem* MenuItem::Create(const std::string& title, const char* action, const std::string& keyEquivalent) {
+Ref<MenuItem> MenuItem::Create(const std::string& title, const char* action, const std::string& keyEquivalent) {
     PLAT_DCHECK_MAIN_THREAD();
-    auto* item = new MenuItem;
+    Ref<MenuItem> item = Adopt(new MenuItem);
     item->fTitle = title;
     item->SetAction(action);
     item->fKey = keyEquivalent;
@@ -33,47 +33,38 @@ MenuItem* MenuItem::Create(const std::string& title, const char* action, const s
     return item;
 }
 
-MenuItem* MenuItem::Separator() {
+Ref<MenuItem> MenuItem::Separator() {
     PLAT_DCHECK_MAIN_THREAD();
-    auto* item = new MenuItem;
+    Ref<MenuItem> item = Adopt(new MenuItem);
     item->fSeparator = true;
     item->fEnabled = false;
     return item;
 }
 
 MenuItem::~MenuItem() {
-    if (fSubmenu) {
-        fSubmenu->fSupermenu = nullptr;
-        fSubmenu->Release();
-    }
-    if (fImage) fImage->Release();
+    if (fSubmenu) fSubmenu->fSupermenu = nullptr;
 }
 
 void MenuItem::SetImage(const BitmapImage* image) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (image) image->Retain();
-    if (fImage) fImage->Release();
-    fImage = image;
+    fImage.reset(image);
 }
 
-Menu* Menu::Create(const std::string& title) {
+Ref<Menu> Menu::Create(const std::string& title) {
     PLAT_DCHECK_MAIN_THREAD();
-    auto* menu = new Menu;
+    Ref<Menu> menu = Adopt(new Menu);
     menu->fTitle = title;
     return menu;
 }
 
 Menu::~Menu() {
-    for (MenuItem* item : fItems) {
-        item->fMenu = nullptr;
-        item->Release();
-    }
+    for (const Ref<MenuItem>& item : fItems) item->fMenu = nullptr;
 }
 
 MenuItem* Menu::ItemAtIndex(int32_t index) const {
     PLAT_DCHECK_MAIN_THREAD();
     if (index < 0 || index >= NumberOfItems()) return nullptr;
-    return fItems[size_t(index)];
+    return fItems[size_t(index)].get();
 }
 
 int32_t Menu::IndexOfItem(const MenuItem* item) const {
@@ -93,34 +84,27 @@ int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
 void Menu::InsertItem(MenuItem* item, int32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!item) return;
-    item->Retain();
+    Ref<MenuItem> keep(item);
     if (Menu* old = item->fMenu) old->RemoveItemAtIndex(old->IndexOfItem(item));
     index = std::clamp(index, 0, NumberOfItems());
-    fItems.insert(fItems.begin() + index, item);
+    fItems.insert(fItems.begin() + index, std::move(keep));
     item->fMenu = this;
 }
 
 void Menu::RemoveItemAtIndex(int32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
-    MenuItem* item = ItemAtIndex(index);
-    if (!item) return;
+    if (index < 0 || index >= NumberOfItems()) return;
+    Ref<MenuItem> item = std::move(fItems[size_t(index)]);
     fItems.erase(fItems.begin() + index);
     item->fMenu = nullptr;
-    item->Release();
 }
 
 void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!item || item->fSubmenu == submenu) return;
-    if (submenu) {
-        submenu->Retain();
-        submenu->fSupermenu = this;
-    }
-    if (Menu* old = item->fSubmenu) {
-        old->fSupermenu = nullptr;
-        old->Release();
-    }
-    item->fSubmenu = submenu;
+    if (submenu) submenu->fSupermenu = this;
+    if (Menu* old = item->fSubmenu.get()) old->fSupermenu = nullptr;
+    item->fSubmenu.reset(submenu);
 }
 
 bool Menu::PerformKeyEquivalent(const Event& event) {
@@ -129,16 +113,16 @@ bool Menu::PerformKeyEquivalent(const Event& event) {
     const std::string key = Lower(event.charactersIgnoringModifiers);
     const uint32_t mods = event.modifierFlags & kKeyMaskBits;
     // Snapshot: an action may change the menu.
-    std::vector<MenuItem*> items(fItems);
-    for (MenuItem* item : items) {
+    std::vector<Ref<MenuItem>> items(fItems);
+    for (const Ref<MenuItem>& item : items) {
         if (item->fSeparator) continue;
-        if (Menu* sub = item->fSubmenu) {
+        if (Menu* sub = item->fSubmenu.get()) {
             if (sub->PerformKeyEquivalent(event)) return true;
             continue;
         }
         if (!item->fEnabled || item->fKey.empty()) continue;
         if (Lower(item->fKey) != key || (item->fKeyMask & kKeyMaskBits) != mods) continue;
-        PerformActionForItemAtIndex(IndexOfItem(item));
+        PerformActionForItemAtIndex(IndexOfItem(item.get()));
         return true;
     }
     return false;
@@ -148,11 +132,10 @@ void Menu::PerformActionForItemAtIndex(int32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
     MenuItem* item = ItemAtIndex(index);
     if (!item || item->fSeparator || item->fSubmenu || item->fAction.empty()) return;
-    item->Retain();
+    Ref<MenuItem> keep(item);  // the action may remove the item
     MenuTarget* target = item->fTarget ? item->fTarget : Application::Shared();
     if (target->RespondsToAction(item->fAction.c_str())) target->PerformAction(item->fAction.c_str(), item);
     NotificationCenter::Default().Post(kMenuDidSendActionNotification, item);
-    item->Release();
 }
 
 }  // namespace plat

@@ -34,9 +34,9 @@ public:
 // Main thread only.
 class MenuItem : public Object {
 public:
-    // Count 1 for the caller. An empty action sends nothing.
-    static MenuItem* Create(const std::string& title, const char* action, const std::string& keyEquivalent);
-    static MenuItem* Separator();
+    // An empty action sends nothing.
+    static Ref<MenuItem> Create(const std::string& title, const char* action, const std::string& keyEquivalent);
+    static Ref<MenuItem> Separator();
 
     bool IsSeparator() const { return fSeparator; }
     const std::string& Title() const { return fTitle; }
@@ -56,10 +56,10 @@ public:
     // 0 off, 1 on.
     int State() const { return fState; }
     void SetState(int state) { fState = state; }
-    const BitmapImage* Image() const { return fImage; }
+    const BitmapImage* Image() const { return fImage.get(); }
     void SetImage(const BitmapImage* image);
 
-    Menu* Submenu() const { return fSubmenu; }
+    Menu* Submenu() const { return fSubmenu.get(); }
     bool HasSubmenu() const { return fSubmenu != nullptr; }
     // The menu holding the item (not retained), null when none.
     Menu* ParentMenu() const { return fMenu; }
@@ -77,15 +77,15 @@ private:
     uint32_t fKeyMask = 0;
     bool fEnabled = true;
     int fState = 0;
-    const BitmapImage* fImage = nullptr;  // retained
-    Menu* fSubmenu = nullptr;             // retained
+    Ref<const BitmapImage> fImage;
+    Ref<Menu> fSubmenu;
     Menu* fMenu = nullptr;
 };
 
 // A list of menu items; items are retained by the menu, a submenu by its item. Main thread only.
 class Menu : public Object {
 public:
-    static Menu* Create(const std::string& title);
+    static Ref<Menu> Create(const std::string& title);
 
     const std::string& Title() const { return fTitle; }
     void SetTitle(const std::string& title) { fTitle = title; }
@@ -124,7 +124,7 @@ private:
 
     std::string fTitle;
     bool fAutoenables = true;
-    std::vector<MenuItem*> fItems;  // retained
+    std::vector<Ref<MenuItem>> fItems;
     Menu* fSupermenu = nullptr;
     void* fOwner = nullptr;
 };

@@ -19,6 +19,6 @@ struct Screen {
 // The displays as the window-system backend reports them (empty before a backend is installed).
 std::vector<Screen> Screens();
 // The first screen; false when there is none.
-bool FirstScreen(Screen* out);
+[[nodiscard]] bool FirstScreen(Screen* out);
 
 }  // namespace plat

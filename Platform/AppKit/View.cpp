@@ -1,6 +1,7 @@
 #include "Platform/AppKit/View.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Window.h"
@@ -29,16 +30,13 @@ std::vector<Rect> View::RectsBeingDrawn() const {
     return {gBeingDrawn};
 }
 
-View* View::Create(const Rect& frame) {
+Ref<View> View::Create(const Rect& frame) {
     PLAT_DCHECK_MAIN_THREAD();
-    return new View(frame);
+    return Adopt(new View(frame));
 }
 
 View::~View() {
-    for (View* v : fSubviews) {
-        v->fSuperview = nullptr;
-        v->Release();
-    }
+    for (const Ref<View>& v : fSubviews) v->fSuperview = nullptr;
 }
 
 void View::SetFrame(const Rect& frame) {
@@ -51,20 +49,20 @@ void View::SetFrame(const Rect& frame) {
 void View::AddSubview(View* view) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!view || view == this) return;
-    view->Retain();
+    Ref<View> keep(view);
     view->RemoveFromSuperview();
     view->fSuperview = this;
-    fSubviews.push_back(view);
+    fSubviews.push_back(std::move(keep));
 }
 
 void View::RemoveFromSuperview() {
     PLAT_DCHECK_MAIN_THREAD();
     View* super = fSuperview;
     if (!super) return;
-    auto it = std::find(super->fSubviews.begin(), super->fSubviews.end(), this);
+    Ref<View> keep(this);  // the superview's reference may be the last
+    auto it = std::find(super->fSubviews.begin(), super->fSubviews.end(), keep);
     if (it != super->fSubviews.end()) super->fSubviews.erase(it);
     fSuperview = nullptr;
-    Release();
 }
 
 Window* View::GetWindow() const {
@@ -122,7 +120,7 @@ void View::DisplayIfNeeded() {
 }
 
 void View::DrawPass(DrawContext* ctx, const Rect& visible) {
-    Retain();
+    Ref<View> keep(this);  // drawing may remove this view from its superview
     Point o = ConvertToContent({0, 0});
     if (NeedsDisplay()) {
         Rect dirty = fDirty;
@@ -148,15 +146,12 @@ void View::DrawPass(DrawContext* ctx, const Rect& visible) {
             gPassContext = outerCtx;
         }
     }
-    std::vector<View*> subs(fSubviews);
-    for (View* v : subs) {
-        v->Retain();
+    std::vector<Ref<View>> subs(fSubviews);
+    for (const Ref<View>& v : subs) {
         Rect f = v->fFrame;
         Rect inContent{f.x + o.x, f.y + o.y, f.width, f.height};
         if (v->fSuperview == this) v->DrawPass(ctx, inContent.Intersection(visible));
-        v->Release();
     }
-    Release();
 }
 
 View* View::HitTest(Point p) {

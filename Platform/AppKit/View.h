@@ -17,7 +17,7 @@ class Window;
 // event to the superview. Main thread only.
 class View : public Object {
 public:
-    static View* Create(const Rect& frame);  // count 1 for the caller
+    static Ref<View> Create(const Rect& frame);
 
     Rect Frame() const { return fFrame; }
     void SetFrame(const Rect& frame);
@@ -25,7 +25,7 @@ public:
     void SetBoundsOrigin(Point origin) { fBoundsOrigin = origin; }
 
     View* Superview() const { return fSuperview; }
-    const std::vector<View*>& Subviews() const { return fSubviews; }
+    const std::vector<Ref<View>>& Subviews() const { return fSubviews; }
     // Retains the subview; it leaves its former superview first.
     void AddSubview(View* view);
     void RemoveFromSuperview();
@@ -91,7 +91,7 @@ private:
     Rect fDirty;
     View* fSuperview = nullptr;
     Window* fWindow = nullptr;  // set on the content view only
-    std::vector<View*> fSubviews;
+    std::vector<Ref<View>> fSubviews;
     DrawCallback fDraw = nullptr;
     void* fDrawContext = nullptr;
 };

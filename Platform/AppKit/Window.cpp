@@ -33,14 +33,14 @@ void Tell(Window* w, Backend::WindowChange change) {
 
 }  // namespace
 
-Window* Window::Create(const Rect& contentRect, uint32_t styleMask) {
+Ref<Window> Window::Create(const Rect& contentRect, uint32_t styleMask) {
     PLAT_DCHECK_MAIN_THREAD();
-    return new Window(contentRect, styleMask, false);
+    return Adopt(new Window(contentRect, styleMask, false));
 }
 
-Window* Window::CreatePanel(const Rect& contentRect, uint32_t styleMask) {
+Ref<Window> Window::CreatePanel(const Rect& contentRect, uint32_t styleMask) {
     PLAT_DCHECK_MAIN_THREAD();
-    return new Window(contentRect, styleMask, true);
+    return Adopt(new Window(contentRect, styleMask, true));
 }
 
 Window::Window(const Rect& contentRect, uint32_t style, bool panel)
@@ -57,10 +57,7 @@ Window::~Window() {
     Application::Shared()->WindowGone(this);
     Tell(this, Backend::kDestroyed);
     fFirstResponder = nullptr;
-    if (fContentView) {
-        fContentView->AttachWindow(nullptr);
-        fContentView->Release();
-    }
+    if (fContentView) fContentView->AttachWindow(nullptr);
 }
 
 Rect Window::FrameRectForContentRect(const Rect& content, uint32_t style) {
@@ -209,12 +206,9 @@ void Window::Close() {
 void Window::SetContentView(View* view) {
     PLAT_DCHECK_MAIN_THREAD();
     if (view == fContentView) return;
-    plat::Retain(view);
-    if (fContentView) {
-        fContentView->AttachWindow(nullptr);
-        fContentView->Release();
-    }
-    fContentView = view;
+    Ref<View> keep(view);
+    if (fContentView) fContentView->AttachWindow(nullptr);
+    fContentView = std::move(keep);
     if (view) {
         view->RemoveFromSuperview();
         view->AttachWindow(this);
@@ -287,7 +281,7 @@ void Window::ContentNeedsDisplay(const Rect&) {
     Tell(this, Backend::kNeedsDisplay);
 }
 
-GLSurface* Window::CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) {
+Ref<GLSurface> Window::CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) {
     Backend* b = CurrentBackend();
     return b ? b->CreateGLSurface(this, format, width, height)
              : GLSurface::CreateOffscreen(format, width, height);

@@ -63,9 +63,9 @@ inline constexpr const char* kWindowWillCloseNotification = "WindowWillClose";
 // from it.
 class Window : public Object, public GLWindowHost {
 public:
-    // A new window with the given content rectangle (screen coordinates); count 1 for the caller.
-    static Window* Create(const Rect& contentRect, uint32_t styleMask);
-    static Window* CreatePanel(const Rect& contentRect, uint32_t styleMask);
+    // A new window with the given content rectangle (screen coordinates).
+    static Ref<Window> Create(const Rect& contentRect, uint32_t styleMask);
+    static Ref<Window> CreatePanel(const Rect& contentRect, uint32_t styleMask);
 
     int64_t Number() const { return fNumber; }
     bool IsPanel() const { return fPanel; }
@@ -115,7 +115,7 @@ public:
     WindowDelegate* Delegate() const { return fDelegate; }
     void SetDelegate(WindowDelegate* delegate) { fDelegate = delegate; }
     // The content view is retained and sized to the content area.
-    View* ContentView() const { return fContentView; }
+    View* ContentView() const { return fContentView.get(); }
     void SetContentView(View* view);
 
     bool IgnoresMouseEvents() const { return fIgnoresMouse; }
@@ -150,7 +150,7 @@ public:
     void ContentNeedsDisplay(const Rect& area);
 
     // GL surfaces, made by the backend. A surface placed below the window needs it not opaque.
-    GLSurface* CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override;
+    Ref<GLSurface> CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override;
     void SetGLWindowOpaque(bool opaque) override { fOpaque = opaque; }
     void GLSurfaceNeedsDisplay(GLSurface* surface) override;
     bool IsOpaque() const { return fOpaque; }
@@ -180,7 +180,7 @@ private:
     bool fHidesOnDeactivate = false;
     bool fOpaque = true;
     WindowDelegate* fDelegate = nullptr;
-    View* fContentView = nullptr;
+    Ref<View> fContentView;
     Ref<View> fFirstResponder;
     Ref<DrawContext> fBacking;
     void* fBackendData = nullptr;

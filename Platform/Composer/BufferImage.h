@@ -17,12 +17,12 @@ public:
 
     // An owned reference over storage of its own, zero-filled, or null for an empty or too
     // large size. Fill it through MutableData before handing the image to anyone else.
-    static BufferImage* Create(uint32_t width, uint32_t height);
+    static Ref<BufferImage> Create(uint32_t width, uint32_t height);
     // Over the caller's bytes, which must stay unchanged until release is called.
-    static BufferImage* CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
+    static Ref<BufferImage> CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
                                         const uint8_t* data, ReleaseFunction release, void* info);
     // Over a pixel buffer of Platform/Video (kept locked and alive by the image).
-    static BufferImage* CreateFromPixelBuffer(PixelBuffer* buffer);
+    static Ref<BufferImage> CreateFromPixelBuffer(PixelBuffer* buffer);
 
     ImageKind Kind() const override { return ImageKind::Buffer; }
     uint32_t Width() const override { return fWidth; }

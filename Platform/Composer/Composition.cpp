@@ -20,8 +20,8 @@ std::string FileStem(const std::string& path) {
 
 }  // namespace
 
-Composition* Composition::CreateFromFile(const std::string& path, const NodeClassRegistry& registry,
-                                         std::string* error) {
+Ref<Composition> Composition::CreateFromFile(const std::string& path, const NodeClassRegistry& registry,
+                                              std::string* error) {
     if (path.empty()) {
         SetError(error, "no path");
         return nullptr;
@@ -31,11 +31,10 @@ Composition* Composition::CreateFromFile(const std::string& path, const NodeClas
         SetError(error, "not a readable property list: " + path);
         return nullptr;
     }
-    auto* c = new Composition;
+    Ref<Composition> c = Adopt(new Composition);
     c->fPath = path;
     std::string why;
     if (!c->Load(root, registry, why)) {
-        c->Release();
         SetError(error, why);
         return nullptr;
     }
@@ -44,8 +43,8 @@ Composition* Composition::CreateFromFile(const std::string& path, const NodeClas
     return c;
 }
 
-Composition* Composition::CreateFromData(const uint8_t* data, size_t size, const NodeClassRegistry& registry,
-                                         std::string* error) {
+Ref<Composition> Composition::CreateFromData(const uint8_t* data, size_t size,
+                                              const NodeClassRegistry& registry, std::string* error) {
     Value root;
     if (!ReadPropertyList(data, size, root)) {
         SetError(error, "not a readable property list");
@@ -54,12 +53,11 @@ Composition* Composition::CreateFromData(const uint8_t* data, size_t size, const
     return CreateFromPropertyList(root, registry, error);
 }
 
-Composition* Composition::CreateFromPropertyList(const Value& root, const NodeClassRegistry& registry,
-                                                 std::string* error) {
-    auto* c = new Composition;
+Ref<Composition> Composition::CreateFromPropertyList(const Value& root, const NodeClassRegistry& registry,
+                                                      std::string* error) {
+    Ref<Composition> c = Adopt(new Composition);
     std::string why;
     if (!c->Load(root, registry, why)) {
-        c->Release();
         SetError(error, why);
         return nullptr;
     }

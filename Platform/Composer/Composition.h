@@ -20,15 +20,15 @@ class Repository;
 // composition may be shared between threads and renderers.
 class Composition : public Object {
 public:
-    // Owned reference, or null when the file is missing, unreadable or not a valid composition
+    // A new composition, or null when the file is missing, unreadable or not a valid composition
     // (error, when given, says why).
-    static Composition* CreateFromFile(const std::string& path,
-                                       const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
-                                       std::string* error = nullptr);
-    static Composition* CreateFromData(const uint8_t* data, size_t size,
-                                       const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
-                                       std::string* error = nullptr);
-    static Composition* CreateFromPropertyList(
+    static Ref<Composition> CreateFromFile(const std::string& path,
+                                            const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
+                                            std::string* error = nullptr);
+    static Ref<Composition> CreateFromData(const uint8_t* data, size_t size,
+                                            const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
+                                            std::string* error = nullptr);
+    static Ref<Composition> CreateFromPropertyList(
         const Value& root, const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
         std::string* error = nullptr);
 

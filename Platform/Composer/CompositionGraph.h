@@ -49,7 +49,7 @@ struct PublishedPort {
 class CompositionGraph {
 public:
     // From the "rootPatch" dictionary. False with a reason otherwise.
-    static bool Build(const Value& rootPatch, const NodeClassRegistry& registry, CompositionGraph& out,
+    [[nodiscard]] static bool Build(const Value& rootPatch, const NodeClassRegistry& registry, CompositionGraph& out,
                       std::string& error, const GraphLimits& limits = {});
 
     const std::vector<GraphNode>& Nodes() const { return fNodes; }

@@ -28,22 +28,22 @@ Viewport CurrentViewport() {
 
 }  // namespace
 
-CompositionRenderer* CompositionRenderer::Create(GLContext* context, GLPixelFormat* pixelFormat,
-                                                 ColorSpace colorSpace, Composition* composition) {
+Ref<CompositionRenderer> CompositionRenderer::Create(GLContext* context, GLPixelFormat* pixelFormat,
+                                                     ColorSpace colorSpace, Composition* composition) {
     if (!context || !pixelFormat || !composition) return nullptr;
-    return new CompositionRenderer(context, pixelFormat, colorSpace, composition);
+    return Adopt(new CompositionRenderer(context, pixelFormat, colorSpace, composition));
 }
 
 CompositionRenderer::CompositionRenderer(GLContext* context, GLPixelFormat* pixelFormat,
                                          ColorSpace colorSpace, Composition* composition)
-    : fComposition(composition) {
-    fComposition->Retain();
-    context->Retain();
-    pixelFormat->Retain();
+    : fComposition(composition),
+      fContext(context),
+      fPixelFormat(pixelFormat),
+      fTexturePool(ImageTexturePool::Create(context->ShareGroup())) {
     fEnvironment.context = context;
     fEnvironment.pixelFormat = pixelFormat;
     fEnvironment.shareGroup = context->ShareGroup();
-    fEnvironment.texturePool = ImageTexturePool::Create(fEnvironment.shareGroup);
+    fEnvironment.texturePool = fTexturePool.get();
     fEnvironment.colorSpace = colorSpace;
     fEnvironment.userInfo = &fUserInfo;
     const CompositionGraph& graph = fComposition->Graph();
@@ -109,10 +109,6 @@ CompositionRenderer::~CompositionRenderer() {
         // Without the context the nodes go without their GL cleanup (the names stay with the group).
         fNodes.clear();
     }
-    fEnvironment.texturePool->Release();
-    fEnvironment.pixelFormat->Release();
-    fEnvironment.context->Release();
-    fComposition->Release();
 }
 
 bool CompositionRenderer::IsTimeDependent() const {
@@ -261,12 +257,12 @@ bool CompositionRenderer::OutputValueOfType(std::string_view key, OutputType typ
     return false;
 }
 
-Image* CompositionRenderer::CreateSnapshotImage() {
+Ref<Image> CompositionRenderer::CreateSnapshotImage() {
     gldraw::ContextSwitch current(fEnvironment.context);
     if (!current.Ok()) return nullptr;
     Viewport v = CurrentViewport();
     if (v.width <= 0 || v.height <= 0) return nullptr;
-    GLTextureImage* image = fEnvironment.texturePool->CreateImage(
+    Ref<GLTextureImage> image = fEnvironment.texturePool->CreateImage(
         GL_TEXTURE_2D, static_cast<uint32_t>(v.width), static_cast<uint32_t>(v.height));
     if (!image) return nullptr;
     gldraw::StateScope scope;
@@ -275,10 +271,7 @@ Image* CompositionRenderer::CreateSnapshotImage() {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, image->Name());
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, v.x, v.y, v.width, v.height);
-    if (glGetError() != GL_NO_ERROR) {
-        image->Release();
-        return nullptr;
-    }
+    if (glGetError() != GL_NO_ERROR) return nullptr;
     return image;
 }
 

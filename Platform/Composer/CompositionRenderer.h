@@ -30,16 +30,16 @@ enum class OutputType : uint8_t {
 class CompositionRenderer final : public Object {
 public:
     // An owned reference, or null without a context, pixel format or composition.
-    static CompositionRenderer* Create(GLContext* context, GLPixelFormat* pixelFormat, ColorSpace colorSpace,
+    static Ref<CompositionRenderer> Create(GLContext* context, GLPixelFormat* pixelFormat, ColorSpace colorSpace,
                                        Composition* composition);
 
     // Makes the context current, draws into the framebuffer bound in it at its current viewport
     // (binding nothing else for good), and makes the previous context current again. Nodes that
     // feed published outputs run too. False when the context cannot be made current.
-    bool RenderAtTime(double time, const Dictionary* arguments = nullptr);
+    [[nodiscard]] bool RenderAtTime(double time, const Dictionary* arguments = nullptr);
 
     // False for an unknown key or a value that does not fit the port. Null resets an image input.
-    bool SetInputValue(std::string_view key, const Value& value);
+    [[nodiscard]] bool SetInputValue(std::string_view key, const Value& value);
     // Null for an unknown key.
     const Value& InputValue(std::string_view key) const;
     // The value of a published output after the last render (null for an unknown key).
@@ -49,13 +49,13 @@ public:
 
     // An owned image of the pixels of the framebuffer now bound in the renderer's context, at its
     // viewport; null on failure.
-    Image* CreateSnapshotImage();
+    Ref<Image> CreateSnapshotImage();
 
     // Free for the host; nodes read it (the host context under kUserInfoHostContext).
     Dictionary& UserInfo() { return fUserInfo; }
     const Dictionary& UserInfo() const { return fUserInfo; }
 
-    Composition* GetComposition() const { return fComposition; }
+    Composition* GetComposition() const { return fComposition.get(); }
     GLContext* Context() const { return fEnvironment.context; }
     GLPixelFormat* PixelFormat() const { return fEnvironment.pixelFormat; }
     bool IsTimeDependent() const;
@@ -90,8 +90,11 @@ private:
     void Evaluate(size_t node, double time);
     long FindPublished(bool input, std::string_view key) const;
 
-    Composition* fComposition;
-    RenderEnvironment fEnvironment;
+    Ref<Composition> fComposition;
+    Ref<GLContext> fContext;
+    Ref<GLPixelFormat> fPixelFormat;
+    Ref<ImageTexturePool> fTexturePool;
+    RenderEnvironment fEnvironment;  // borrows the four above
     Dictionary fUserInfo;
     std::vector<NodeState> fNodes;
     // The nodes a render evaluates, every source before the nodes it feeds: consumers in file order

@@ -59,10 +59,11 @@ ContextSwitch::ContextSwitch(GLContext* context) : fPrevious(GLContext::Current(
 
 ContextSwitch::~ContextSwitch() {
     if (!fSwitched || !fOk) return;
+    // Best effort: a scope ending has no one to report a failed restore to.
     if (fPrevious)
-        fPrevious->MakeCurrent();
+        (void)fPrevious->MakeCurrent();
     else
-        GLContext::ClearCurrent();
+        (void)GLContext::ClearCurrent();
 }
 
 StateScope::StateScope(bool identityMatrices) : fMatrices(identityMatrices) {

@@ -9,39 +9,36 @@ namespace plat {
 namespace {
 
 void ReleaseVideoTexture(void* info, const GLTextureImage&) {
-    static_cast<GLTexture*>(info)->Release();
+    Ref<GLTexture> texture = Adopt(static_cast<GLTexture*>(info));  // the image's reference
 }
 
 }  // namespace
 
-GLTextureImage* GLTextureImage::Create(GLShareGroup* group, const TextureView& texture,
-                                       ReleaseFunction release, void* info) {
+Ref<GLTextureImage> GLTextureImage::Create(GLShareGroup* group, const TextureView& texture,
+                                            ReleaseFunction release, void* info) {
     if (!group || !texture.name || !texture.width || !texture.height) return nullptr;
-    return new GLTextureImage(group, texture, release, info);
+    return Adopt(new GLTextureImage(group, texture, release, info));
 }
 
-GLTextureImage* GLTextureImage::CreateFromTexture(GLTexture* texture, uint32_t width, uint32_t height) {
+Ref<GLTextureImage> GLTextureImage::CreateFromTexture(GLTexture* texture, uint32_t width, uint32_t height) {
     GLContext* current = GLContext::Current();
     if (!texture || !current) return nullptr;
     TextureView view{texture->Name(), texture->Target(), width, height, texture->IsFlipped()};
-    texture->Retain();
-    GLTextureImage* image = Create(current->ShareGroup(), view, &ReleaseVideoTexture, texture);
-    if (!image) texture->Release();
+    Ref<GLTexture> kept = RetainRef(texture);
+    Ref<GLTextureImage> image = Create(current->ShareGroup(), view, &ReleaseVideoTexture, kept.get());
+    if (image) (void)kept.release();  // the image gives it back through ReleaseVideoTexture
     return image;
 }
 
 GLTextureImage::GLTextureImage(GLShareGroup* group, const TextureView& texture, ReleaseFunction release,
                                void* info)
-    : fGroup(group), fTexture(texture), fRelease(release), fInfo(info) {
-    fGroup->Retain();
-}
+    : fGroup(group), fTexture(texture), fRelease(release), fInfo(info) {}
 
 GLTextureImage::~GLTextureImage() {
     if (fRelease)
         fRelease(fInfo, *this);
     else
         fGroup->DeleteTextureLater(fTexture.name);
-    fGroup->Release();
 }
 
 }  // namespace plat

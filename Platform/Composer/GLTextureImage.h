@@ -17,11 +17,11 @@ public:
 
     // An owned reference over the texture, or null for a zero name or size. With no release
     // function the image owns the texture: it is deleted later in a context of the group.
-    static GLTextureImage* Create(GLShareGroup* group, const TextureView& texture,
+    static Ref<GLTextureImage> Create(GLShareGroup* group, const TextureView& texture,
                                   ReleaseFunction release = nullptr, void* info = nullptr);
     // Over a texture of the video texture cache (kept alive by the image), in the share group of
     // the current context; null without one.
-    static GLTextureImage* CreateFromTexture(GLTexture* texture, uint32_t width, uint32_t height);
+    static Ref<GLTextureImage> CreateFromTexture(GLTexture* texture, uint32_t width, uint32_t height);
 
     ImageKind Kind() const override { return ImageKind::Texture; }
     uint32_t Width() const override { return fTexture.width; }
@@ -31,13 +31,13 @@ public:
     uint32_t Name() const { return fTexture.name; }
     uint32_t Target() const { return fTexture.target; }
     bool IsFlipped() const { return fTexture.flipped; }
-    GLShareGroup* ShareGroup() const { return fGroup; }
+    GLShareGroup* ShareGroup() const { return fGroup.get(); }
 
 private:
     GLTextureImage(GLShareGroup* group, const TextureView& texture, ReleaseFunction release, void* info);
     ~GLTextureImage() override;
 
-    GLShareGroup* fGroup;
+    Ref<GLShareGroup> fGroup;
     TextureView fTexture;
     ReleaseFunction fRelease;
     void* fInfo;

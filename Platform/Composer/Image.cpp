@@ -10,21 +10,17 @@ namespace plat {
 
 struct Image::Derived {
     struct Texture {
-        GLShareGroup* group;
+        Ref<GLShareGroup> group;
         bool upright;
         TextureView view;
     };
     std::vector<Texture> textures;
-    BufferImage* buffer = nullptr;
+    Ref<BufferImage> buffer;
 };
 
 Image::~Image() {
     if (!fDerived) return;
-    for (Derived::Texture& t : fDerived->textures) {
-        t.group->DeleteTextureLater(t.view.name);
-        t.group->Release();
-    }
-    plat::Release(fDerived->buffer);
+    for (Derived::Texture& t : fDerived->textures) t.group->DeleteTextureLater(t.view.name);
     delete fDerived;
 }
 
@@ -52,24 +48,19 @@ void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, boo
             return;
         }
     }
-    group->Retain();
-    image.fDerived->textures.push_back({group, upright, inOut});
+    image.fDerived->textures.push_back({RetainRef(group), upright, inOut});
 }
 
 const BufferImage* ImageDerivedAccess::Buffer(const Image& image) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
-    return image.fDerived ? image.fDerived->buffer : nullptr;
+    return image.fDerived ? image.fDerived->buffer.get() : nullptr;
 }
 
-const BufferImage* ImageDerivedAccess::SetBuffer(const Image& image, BufferImage* buffer) {
+const BufferImage* ImageDerivedAccess::SetBuffer(const Image& image, Ref<BufferImage> buffer) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
     if (!image.fDerived) image.fDerived = new Image::Derived;
-    if (image.fDerived->buffer) {
-        Release(buffer);
-        return image.fDerived->buffer;
-    }
-    image.fDerived->buffer = buffer;
-    return buffer;
+    if (!image.fDerived->buffer) image.fDerived->buffer = std::move(buffer);
+    return image.fDerived->buffer.get();
 }
 
 }  // namespace plat

@@ -99,7 +99,7 @@ const BufferImage* BufferForImage(const Image& image) {
     const auto& texture = static_cast<const GLTextureImage&>(image);
     GLContext* current = GLContext::Current();
     if (!current || current->ShareGroup() != texture.ShareGroup()) return nullptr;
-    BufferImage* buffer = BufferImage::Create(texture.Width(), texture.Height());
+    Ref<BufferImage> buffer = BufferImage::Create(texture.Width(), texture.Height());
     if (!buffer) return nullptr;
     const TextureView& view = texture.Texture();
     {
@@ -123,7 +123,7 @@ const BufferImage* BufferForImage(const Image& image) {
             std::memcpy(data + row * bottom, swap.data(), row);
         }
     }
-    return ImageDerivedAccess::SetBuffer(image, buffer);
+    return ImageDerivedAccess::SetBuffer(image, std::move(buffer));
 }
 
 }  // namespace plat

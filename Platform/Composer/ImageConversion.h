@@ -12,7 +12,7 @@ class BufferImage;
 // image's own target, GL_TEXTURE_2D for buffers) and, when upright is asked, with row 0 the bottom
 // row. Textures made on the way are kept with the image. False without a current context, or for a
 // texture of another share group.
-bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureView& out);
+[[nodiscard]] bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureView& out);
 
 // The image's pixels in CPU memory (BGRA, top row first): the image itself for a buffer image; for
 // a texture image a copy made in the current context (which must share with it), kept with the

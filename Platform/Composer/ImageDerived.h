@@ -13,8 +13,8 @@ struct ImageDerivedAccess {
     // new texture is given up and the kept one returned in out.
     static void AddTexture(const Image& image, GLShareGroup* group, bool upright, TextureView& inOut);
     static const BufferImage* Buffer(const Image& image);
-    // Takes the reference; returns the kept buffer (the other one when another thread was quicker).
-    static const BufferImage* SetBuffer(const Image& image, BufferImage* buffer);
+    // Returns the kept buffer (the other one when another thread was quicker).
+    static const BufferImage* SetBuffer(const Image& image, Ref<BufferImage> buffer);
 };
 
 }  // namespace plat

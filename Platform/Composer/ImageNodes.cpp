@@ -83,7 +83,7 @@ public:
         uint32_t height = execution.Input(2).ToIndex();
         if (!width) width = static_cast<uint32_t>(std::max(env.viewport.width, 1));
         if (!height) height = static_cast<uint32_t>(std::max(env.viewport.height, 1));
-        GLTextureImage* image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
+        Ref<GLTextureImage> image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
         if (image) {
             gldraw::StateScope scope;
             gldraw::TextureFramebuffer framebuffer(image->Texture());
@@ -91,8 +91,7 @@ public:
             glClearColor(c.red * c.alpha, c.green * c.alpha, c.blue * c.alpha, c.alpha);
             glClear(GL_COLOR_BUFFER_BIT);
         }
-        execution.SetOutput(0, Value(image));
-        Release(image);
+        execution.SetOutput(0, Value(image.get()));
         return image != nullptr;
     }
 };

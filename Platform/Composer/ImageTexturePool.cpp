@@ -15,20 +15,17 @@ constexpr uint64_t kKeepTrims = 3;
 
 }  // namespace
 
-ImageTexturePool* ImageTexturePool::Create(GLShareGroup* group) {
-    return group ? new ImageTexturePool(group) : nullptr;
+Ref<ImageTexturePool> ImageTexturePool::Create(GLShareGroup* group) {
+    return group ? Adopt(new ImageTexturePool(group)) : nullptr;
 }
 
-ImageTexturePool::ImageTexturePool(GLShareGroup* group) : fGroup(group) {
-    fGroup->Retain();
-}
+ImageTexturePool::ImageTexturePool(GLShareGroup* group) : fGroup(group) {}
 
 ImageTexturePool::~ImageTexturePool() {
     for (const Entry& e : fFree) fGroup->DeleteTextureLater(e.name);
-    fGroup->Release();
 }
 
-GLTextureImage* ImageTexturePool::CreateImage(uint32_t target, uint32_t width, uint32_t height) {
+Ref<GLTextureImage> ImageTexturePool::CreateImage(uint32_t target, uint32_t width, uint32_t height) {
     if (!width || !height) return nullptr;
     uint32_t name = 0;
     {
@@ -44,19 +41,19 @@ GLTextureImage* ImageTexturePool::CreateImage(uint32_t target, uint32_t width, u
     }
     if (!name) name = gldraw::NewTexture(target, width, height);
     if (!name) return nullptr;
-    Retain();
-    GLTextureImage* image =
-        GLTextureImage::Create(fGroup, TextureView{name, target, width, height, false}, &Recycle, this);
+    Ref<ImageTexturePool> self(this);
+    Ref<GLTextureImage> image = GLTextureImage::Create(fGroup.get(), TextureView{name, target, width, height, false},
+                                                       &Recycle, self.get());
+    if (image) (void)self.release();  // given back through Recycle
     return image;
 }
 
 void ImageTexturePool::Recycle(void* info, const GLTextureImage& image) {
-    auto* pool = static_cast<ImageTexturePool*>(info);
+    Ref<ImageTexturePool> pool = Adopt(static_cast<ImageTexturePool*>(info));  // the image's reference
     {
         std::lock_guard<std::mutex> lock(pool->fMutex);
         pool->fFree.push_back({image.Name(), image.Target(), image.Width(), image.Height(), pool->fTrims});
     }
-    pool->Release();
 }
 
 void ImageTexturePool::Trim() {

@@ -16,11 +16,11 @@ class GLTextureImage;
 // image is released (from any thread) and is handed out again for the next image of that size.
 class ImageTexturePool final : public Object {
 public:
-    static ImageTexturePool* Create(GLShareGroup* group);
+    static Ref<ImageTexturePool> Create(GLShareGroup* group);
 
     // An owned image over an RGBA8 texture of that target and size (not flipped, contents
     // undefined), or null. Needs a context of the group current.
-    GLTextureImage* CreateImage(uint32_t target, uint32_t width, uint32_t height);
+    Ref<GLTextureImage> CreateImage(uint32_t target, uint32_t width, uint32_t height);
     // Deletes textures that stayed unused over the last few trims. Needs a context of the group.
     void Trim();
     size_t FreeCount() const;
@@ -35,7 +35,7 @@ private:
     ~ImageTexturePool() override;
     static void Recycle(void* info, const GLTextureImage& image);
 
-    GLShareGroup* fGroup;
+    Ref<GLShareGroup> fGroup;
     mutable std::mutex fMutex;
     std::vector<Entry> fFree;
     uint64_t fTrims = 0;

@@ -72,8 +72,8 @@ public:
     NodeClassRegistry& operator=(const NodeClassRegistry&) = delete;
 
     // False when a class of that name is already registered (the new one is dropped).
-    bool Register(std::unique_ptr<NodeClass> nodeClass);
-    bool RegisterPatch(std::unique_ptr<NodeClass> patchClass);
+    [[nodiscard]] bool Register(std::unique_ptr<NodeClass> nodeClass);
+    [[nodiscard]] bool RegisterPatch(std::unique_ptr<NodeClass> patchClass);
     const NodeClass* Find(std::string_view name) const;
     const NodeClass* FindPatch(std::string_view name) const;
 
@@ -90,6 +90,6 @@ private:
 PortSpec MakePortSpec(std::string key, PortType type, std::string name = std::string());
 // A port declaration as written in a file: a dictionary with "key" and "type" and optional
 // attributes. False with a reason when it is not one.
-bool PortSpecFromDeclaration(const Value& declaration, PortSpec& out, std::string& error);
+[[nodiscard]] bool PortSpecFromDeclaration(const Value& declaration, PortSpec& out, std::string& error);
 
 }  // namespace plat

@@ -14,7 +14,7 @@ public:
     // Every "*.so" file directly in the folder, in name order. Returns how many modules registered
     // at least one patch class; the others are passed over.
     static size_t LoadFolder(const std::string& folder, NodeClassRegistry& registry);
-    static bool LoadModule(const std::string& path, NodeClassRegistry& registry);
+    [[nodiscard]] static bool LoadModule(const std::string& path, NodeClassRegistry& registry);
 };
 
 }  // namespace plat

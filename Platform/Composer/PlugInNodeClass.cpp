@@ -167,7 +167,7 @@ uint8_t ToByte(float f) {
 }
 
 // Asks the provider for its pixels: a texture, else rendering into one of ours, else a buffer.
-Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProvider> provider) {
+Ref<Image> ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProvider> provider) {
     PlugInRect bounds = provider->Bounds();
     if (!(bounds.width >= 1 && bounds.height >= 1 && bounds.width < 65536 && bounds.height < 65536))
         return nullptr;
@@ -181,8 +181,8 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
     bool flipped = false;
     if (uint32_t name = provider->CopyTexture(context, bounds, target, flipped)) {
         auto* info = new ProviderTexture{provider.release()};
-        GLTextureImage* image = GLTextureImage::Create(env.shareGroup, {name, target, width, height, flipped},
-                                                       &ReleaseProviderTexture, info);
+        Ref<GLTextureImage> image = GLTextureImage::Create(
+            env.shareGroup, {name, target, width, height, flipped}, &ReleaseProviderTexture, info);
         if (!image) {
             info->provider->ReleaseTexture(name);
             delete info->provider;
@@ -191,7 +191,7 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
         return image;
     }
     if (provider->CanRender(context)) {
-        GLTextureImage* image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
+        Ref<GLTextureImage> image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
         if (image) {
             gldraw::StateScope scope(true);
             gldraw::TextureFramebuffer framebuffer(image->Texture());
@@ -199,7 +199,6 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
             glClearColor(0, 0, 0, 0);
             glClear(GL_COLOR_BUFFER_BIT);
             if (framebuffer.Complete() && provider->Render(context, bounds)) return image;
-            image->Release();
         }
     }
     std::vector<PlugInBufferFormat> formats = provider->BufferFormats();
@@ -207,7 +206,7 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
     PlugInBufferFormat format = formats.front();
     for (PlugInBufferFormat f : formats)
         if (f == PlugInBufferFormat::BGRA8) format = f;
-    BufferImage* image = BufferImage::Create(width, height);
+    Ref<BufferImage> image = BufferImage::Create(width, height);
     if (!image) return nullptr;
     uint8_t* out = image->MutableData();
     size_t pixels = size_t{width} * height;
@@ -231,10 +230,7 @@ Image* ImageFromProvider(RenderEnvironment& env, std::unique_ptr<PlugInImageProv
             d[0] = ToByte(s[2]), d[1] = ToByte(s[1]), d[2] = ToByte(s[0]), d[3] = ToByte(s[3]);
         }
     }
-    if (!ok) {
-        image->Release();
-        return nullptr;
-    }
+    if (!ok) return nullptr;
     return image;
 }
 
@@ -289,7 +285,8 @@ private:
         return reinterpret_cast<PlugInGLPixelFormat*>(fEnvironment->pixelFormat);
     }
     PlugInGLContext* CreateSharingContext() override {
-        return Handle(plat::GLContext::Create(fEnvironment->pixelFormat, fEnvironment->context));
+        // The plug-in owns the reference until DestroyContext.
+        return Handle(plat::GLContext::Create(fEnvironment->pixelFormat, fEnvironment->context).release());
     }
     void DestroyContext(PlugInGLContext* context) override { plat::Release(FromHandle(context)); }
     bool MakeCurrent(PlugInGLContext* context) override {
@@ -361,9 +358,8 @@ private:
     }
     void SetImageOutput(const char* key, std::unique_ptr<PlugInImageProvider> provider) override {
         if (FindPort(fOutputs, key) < 0 || !fExecution) return;
-        Image* image = provider ? ImageFromProvider(*fEnvironment, std::move(provider)) : nullptr;
-        Out(key, Value(image));
-        plat::Release(image);
+        Ref<Image> image = provider ? ImageFromProvider(*fEnvironment, std::move(provider)) : nullptr;
+        Out(key, Value(image.get()));
     }
 
     std::unique_ptr<PlugInPatch> fPatch;

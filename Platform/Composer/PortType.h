@@ -26,7 +26,7 @@ PortType PortTypeFromName(std::string_view name);
 // A value as a port of that type holds it. Values that do not convert (a string to a colour, a
 // number to an image) give false and leave out unchanged. Null stays null in colour, image and
 // structure ports (absent). Other ports take any value as it is.
-bool ConvertForPort(const Value& in, PortType type, Value& out);
+[[nodiscard]] bool ConvertForPort(const Value& in, PortType type, Value& out);
 
 // The value a port of that type holds before anything is set.
 Value DefaultForPort(PortType type);

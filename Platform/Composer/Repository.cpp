@@ -52,26 +52,24 @@ Repository::Repository(std::vector<std::string> folders, const NodeClassRegistry
     Scan(registry);
 }
 
-Repository::~Repository() {
-    for (Composition* c : fCompositions) c->Release();
-}
+Repository::~Repository() = default;
 
 void Repository::Scan(const NodeClassRegistry& registry) {
     for (const std::string& folder : fFolders) {
         for (const std::string& name : CompositionFiles(folder)) {
             std::string identifier = "/" + name.substr(0, name.size() - kExtension.size());
             if (FindComposition(identifier)) continue;
-            Composition* c = Composition::CreateFromFile(folder + "/" + name, registry);
+            Ref<Composition> c = Composition::CreateFromFile(folder + "/" + name, registry);
             if (!c) continue;
             c->fIdentifier = identifier;
-            fCompositions.push_back(c);
+            fCompositions.push_back(std::move(c));
         }
     }
 }
 
 Composition* Repository::FindComposition(std::string_view identifier) const {
-    for (Composition* c : fCompositions)
-        if (c->Identifier() == identifier) return c;
+    for (const Ref<Composition>& c : fCompositions)
+        if (c->Identifier() == identifier) return c.get();
     return nullptr;
 }
 

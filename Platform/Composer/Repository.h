@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 
 class Composition;
@@ -25,7 +27,7 @@ public:
 
     const std::vector<std::string>& Folders() const { return fFolders; }
     // Borrowed; callers that keep one retain it.
-    const std::vector<Composition*>& AllCompositions() const { return fCompositions; }
+    const std::vector<Ref<Composition>>& AllCompositions() const { return fCompositions; }
     Composition* FindComposition(std::string_view identifier) const;
 
     // The system folder "repository" in the bundle's SharedSupport (the bundle being the folder above
@@ -40,7 +42,7 @@ private:
     void Scan(const NodeClassRegistry& registry);
 
     std::vector<std::string> fFolders;
-    std::vector<Composition*> fCompositions;
+    std::vector<Ref<Composition>> fCompositions;
 };
 
 }  // namespace plat

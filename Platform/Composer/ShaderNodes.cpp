@@ -43,15 +43,12 @@ void BindImage(const Value& value, uint32_t unit, uint32_t target) {
 
 // An image of the renderer's pool drawn through a framebuffer around it: the output of image
 // shaders and crossfades.
-GLTextureImage* RenderIntoNewImage(RenderEnvironment& env, uint32_t width, uint32_t height,
-                                   const std::function<void()>& draw) {
-    GLTextureImage* image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
+Ref<GLTextureImage> RenderIntoNewImage(RenderEnvironment& env, uint32_t width, uint32_t height,
+                                       const std::function<void()>& draw) {
+    Ref<GLTextureImage> image = env.texturePool->CreateImage(GL_TEXTURE_2D, width, height);
     if (!image) return nullptr;
     gldraw::TextureFramebuffer framebuffer(image->Texture());
-    if (!framebuffer.Complete()) {
-        image->Release();
-        return nullptr;
-    }
+    if (!framebuffer.Complete()) return nullptr;
     draw();
     return image;
 }
@@ -100,11 +97,10 @@ public:
         uint32_t width = execution.Input(0).ToIndex();
         uint32_t height = execution.Input(1).ToIndex();
         if (!width || !height) OutputSize(execution, width, height);
-        GLTextureImage* image = RenderIntoNewImage(env, width, height, [&] {
+        Ref<GLTextureImage> image = RenderIntoNewImage(env, width, height, [&] {
             Draw(execution, static_cast<int32_t>(width), static_cast<int32_t>(height));
         });
-        execution.SetOutput(0, Value(image));
-        Release(image);
+        execution.SetOutput(0, Value(image.get()));
         return image != nullptr;
     }
 
@@ -225,7 +221,7 @@ public:
             return true;
         }
         gldraw::StateScope scope(true);
-        GLTextureImage* image =
+        Ref<GLTextureImage> image =
             RenderIntoNewImage(execution.Environment(), sized->Width(), sized->Height(), [&] {
                 PrepareFullFrameDraw();
                 glUseProgram(fProgram);
@@ -241,8 +237,7 @@ public:
                             static_cast<float>(execution.Input(2).ToNumber()));
                 gldraw::DrawQuad(kFullQuad, kUnitCoordinates);
             });
-        execution.SetOutput(0, Value(image));
-        Release(image);
+        execution.SetOutput(0, Value(image.get()));
         return image != nullptr;
     }
 

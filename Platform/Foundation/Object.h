@@ -100,6 +100,12 @@ public:
     // Gives up ownership without releasing; the caller now owns the reference.
     [[nodiscard]] T* release() { return std::exchange(fPtr, nullptr); }
     void swap(Ref& other) noexcept { std::swap(fPtr, other.fPtr); }
+    // Releases the held reference and returns the empty slot, for an out-parameter that delivers
+    // an owned reference.
+    T** put() {
+        reset();
+        return &fPtr;
+    }
 
     T* get() const { return fPtr; }
     T* operator->() const { return fPtr; }

@@ -140,8 +140,8 @@ void RunLoopItem::Invalidate() {
     if (dropped) Release();  // the loop's reference; may be the last
 }
 
-RunLoopSource* RunLoopSource::Create(Perform perform, void* info) {
-    return new RunLoopSource(perform, info);
+Ref<RunLoopSource> RunLoopSource::Create(Perform perform, void* info) {
+    return Adopt(new RunLoopSource(perform, info));
 }
 
 void RunLoopSource::Signal() {
@@ -161,8 +161,8 @@ bool RunLoopSource::IsSignalled() const {
     return fSignalled.load();
 }
 
-RunLoopTimer* RunLoopTimer::Create(double fireDate, double interval, Callback callback, void* info) {
-    return new RunLoopTimer(fireDate, interval < 0 ? 0 : interval, callback, info);
+Ref<RunLoopTimer> RunLoopTimer::Create(double fireDate, double interval, Callback callback, void* info) {
+    return Adopt(new RunLoopTimer(fireDate, interval < 0 ? 0 : interval, callback, info));
 }
 
 void RunLoopTimer::SetNextFireDate(double fireDate) {
@@ -180,8 +180,8 @@ double RunLoopTimer::NextFireDate() const {
     return fFireDate.load();
 }
 
-FdSource* FdSource::Create(int fd, uint32_t events, Callback callback, void* info) {
-    return new FdSource(fd, events, callback, info);
+Ref<FdSource> FdSource::Create(int fd, uint32_t events, Callback callback, void* info) {
+    return Adopt(new FdSource(fd, events, callback, info));
 }
 
 void FdSource::SetEvents(uint32_t events) {

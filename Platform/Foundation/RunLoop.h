@@ -53,7 +53,7 @@ protected:
 class RunLoopSource : public RunLoopItem {
 public:
     using Perform = void (*)(void* info);
-    static RunLoopSource* Create(Perform perform, void* info);
+    static Ref<RunLoopSource> Create(Perform perform, void* info);
 
     // Marks the source and wakes the loop it is in.
     void Signal();
@@ -72,7 +72,7 @@ private:
 class RunLoopTimer : public RunLoopItem {
 public:
     using Callback = void (*)(RunLoopTimer* timer, void* info);
-    static RunLoopTimer* Create(double fireDate, double interval, Callback callback, void* info);
+    static Ref<RunLoopTimer> Create(double fireDate, double interval, Callback callback, void* info);
 
     // Any thread; wakes the timer's loop so that it waits for the new date. A date set from inside
     // the callback replaces the automatic re-arm.
@@ -97,7 +97,7 @@ class FdSource : public RunLoopItem {
 public:
     enum : uint32_t { kReadable = 1, kWritable = 2, kHangUp = 4, kError = 8 };
     using Callback = void (*)(FdSource* source, int fd, uint32_t ready, void* info);
-    static FdSource* Create(int fd, uint32_t events, Callback callback, void* info);
+    static Ref<FdSource> Create(int fd, uint32_t events, Callback callback, void* info);
 
     int Fd() const { return fFd; }
     // Any thread: the events to watch (kReadable, kWritable); 0 pauses the source.
@@ -128,9 +128,9 @@ public:
     static bool IsMainThread();
 
     // False when the item is invalid or belongs to another loop.
-    bool AddSource(RunLoopSource* source, uint32_t modes) { return Add(source, kSource, modes); }
-    bool AddTimer(RunLoopTimer* timer, uint32_t modes) { return Add(timer, kTimer, modes); }
-    bool AddFdSource(FdSource* source, uint32_t modes) { return Add(source, kFd, modes); }
+    [[nodiscard]] bool AddSource(RunLoopSource* source, uint32_t modes) { return Add(source, kSource, modes); }
+    [[nodiscard]] bool AddTimer(RunLoopTimer* timer, uint32_t modes) { return Add(timer, kTimer, modes); }
+    [[nodiscard]] bool AddFdSource(FdSource* source, uint32_t modes) { return Add(source, kFd, modes); }
     void Remove(RunLoopItem* item, uint32_t modes);
     bool Contains(const RunLoopItem* item, uint32_t mode) const;
 

@@ -4,7 +4,7 @@
 
 namespace plat {
 
-String* String::Create(const uint8_t* bytes, size_t length, TextEncoding encoding) {
+Ref<String> String::Create(const uint8_t* bytes, size_t length, TextEncoding encoding) {
     std::u16string text;
     switch (encoding) {
         case TextEncoding::kUtf8:
@@ -19,17 +19,16 @@ String* String::Create(const uint8_t* bytes, size_t length, TextEncoding encodin
             DecodeMacRoman(bytes, length, text);
             break;
     }
-    return new String(std::move(text));
+    return Adopt(new String(std::move(text)));
 }
 
-String* String::CreateWithCharacters(const char16_t* units, size_t count) {
-    return new String(std::u16string(units, count));
+Ref<String> String::CreateWithCharacters(const char16_t* units, size_t count) {
+    return Adopt(new String(std::u16string(units, count)));
 }
 
-String* String::CreateEmpty() {
-    static String* const empty = new String(std::u16string());
-    empty->Retain();
-    return empty;
+Ref<String> String::CreateEmpty() {
+    static String* const empty = new String(std::u16string());  // kept for the process
+    return RetainRef(empty);
 }
 
 bool String::GetBytes(TextEncoding encoding, std::string& out, char loss) const {

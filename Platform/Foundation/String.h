@@ -14,10 +14,10 @@ namespace plat {
 class String : public Object {
 public:
     // Null when the bytes are not valid in the encoding (only UTF-8 and UTF-16 can be invalid).
-    static String* Create(const uint8_t* bytes, size_t length, TextEncoding encoding);
-    static String* CreateWithCharacters(const char16_t* units, size_t count);
+    static Ref<String> Create(const uint8_t* bytes, size_t length, TextEncoding encoding);
+    static Ref<String> CreateWithCharacters(const char16_t* units, size_t count);
     // The shared empty string, retained for the caller.
-    static String* CreateEmpty();
+    static Ref<String> CreateEmpty();
 
     const char16_t* Characters() const { return fText.data(); }
     size_t Length() const { return fText.size(); }

@@ -8,7 +8,7 @@ namespace plat {
 // Hands the URL to the opener: by default the program `xdg-open`, started in the background with
 // the URL as its only argument. True when the opener was started; an empty text or one starting with
 // "-" (which the program would take for an option) is refused.
-bool OpenURL(const std::string& url);
+[[nodiscard]] bool OpenURL(const std::string& url);
 
 // Tests replace the opener: a program looked up like xdg-open (an empty name restores it), or a
 // function that receives the URL in place of any program (null restores the program).

@@ -2,6 +2,8 @@
 
 #include <epoxy/egl.h>
 
+#include <utility>
+
 #include "Platform/GL/GLDisplay.h"
 #include "Platform/GL/GLPixelFormat.h"
 #include "Platform/GL/GLShareGroup.h"
@@ -19,7 +21,7 @@ EGLDisplay Display() {
 
 }  // namespace
 
-GLContext* GLContext::Create(GLPixelFormat* format, GLContext* shareWith) {
+Ref<GLContext> GLContext::Create(GLPixelFormat* format, GLContext* shareWith) {
     EGLDisplay display = Display();
     if (!display || !format) return nullptr;
     // No profile request: Mesa then gives the compatibility profile of its highest version.
@@ -28,22 +30,16 @@ GLContext* GLContext::Create(GLPixelFormat* format, GLContext* shareWith) {
     EGLContext context =
         eglCreateContext(display, static_cast<EGLConfig>(format->NativeConfig()), share, attributes);
     if (context == EGL_NO_CONTEXT) return nullptr;
-    GLShareGroup* group = shareWith ? shareWith->fShareGroup : GLShareGroup::Create();
-    if (shareWith) group->Retain();
-    return new GLContext(format, context, group);
+    Ref<GLShareGroup> group = shareWith ? shareWith->fShareGroup : GLShareGroup::Create();
+    return Adopt(new GLContext(format, context, std::move(group)));
 }
 
-GLContext::GLContext(GLPixelFormat* format, void* context, GLShareGroup* group)
-    : fFormat(format), fContext(context), fShareGroup(group) {
-    plat::Retain(fFormat);
-}
+GLContext::GLContext(GLPixelFormat* format, void* context, Ref<GLShareGroup> group)
+    : fFormat(format), fContext(context), fShareGroup(std::move(group)) {}
 
 GLContext::~GLContext() {
-    if (tCurrent == this) ClearCurrent();
+    if (tCurrent == this) (void)ClearCurrent();  // going away: nothing to report to
     eglDestroyContext(Display(), static_cast<EGLContext>(fContext));
-    plat::Release(fSurface);
-    plat::Release(fShareGroup);
-    plat::Release(fFormat);
 }
 
 GLContext* GLContext::Current() {
@@ -69,13 +65,9 @@ bool GLContext::MakeCurrent() {
 
 bool GLContext::SetSurface(GLSurface* surface) {
     if (surface == fSurface) return true;
-    plat::Retain(surface);
-    GLSurface* old = fSurface;
-    fSurface = surface;
+    Ref<GLSurface> old = std::exchange(fSurface, Ref<GLSurface>(surface));
     fIntervalPending = true;
-    bool ok = tCurrent == this ? MakeCurrent() : true;
-    plat::Release(old);
-    return ok;
+    return tCurrent == this ? MakeCurrent() : true;
 }
 
 bool GLContext::Swap() {

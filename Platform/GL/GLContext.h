@@ -15,39 +15,39 @@ class GLSurface;
 class GLContext final : public Object {
 public:
     // An owned reference, or null when EGL refuses.
-    static GLContext* Create(GLPixelFormat* format, GLContext* shareWith);
+    static Ref<GLContext> Create(GLPixelFormat* format, GLContext* shareWith);
 
     // The context current on the calling thread (made current through this class), or null.
     static GLContext* Current();
     // Makes no context current on the calling thread.
-    static bool ClearCurrent();
+    [[nodiscard]] static bool ClearCurrent();
 
-    bool MakeCurrent();
+    [[nodiscard]] bool MakeCurrent();
     bool IsCurrent() const { return Current() == this; }
 
     // Attaches a surface (retained) or, with null, detaches it; rebinds when current on this thread.
-    bool SetSurface(GLSurface* surface);
-    GLSurface* Surface() const { return fSurface; }
+    [[nodiscard]] bool SetSurface(GLSurface* surface);
+    GLSurface* Surface() const { return fSurface.get(); }
 
     // Presents the attached surface; nothing to do without one.
-    bool Swap();
+    [[nodiscard]] bool Swap();
     // Swap interval for the attached surface; kept and applied again when the surface changes.
-    bool SetSwapInterval(int32_t interval);
+    [[nodiscard]] bool SetSwapInterval(int32_t interval);
     int32_t SwapInterval() const { return fSwapInterval; }
 
-    GLPixelFormat* PixelFormat() const { return fFormat; }
+    GLPixelFormat* PixelFormat() const { return fFormat.get(); }
     // Shared by every context created from this one (and the one it was created from).
-    GLShareGroup* ShareGroup() const { return fShareGroup; }
+    GLShareGroup* ShareGroup() const { return fShareGroup.get(); }
     void* NativeContext() const { return fContext; }
 
 private:
-    GLContext(GLPixelFormat* format, void* context, GLShareGroup* group);
+    GLContext(GLPixelFormat* format, void* context, Ref<GLShareGroup> group);
     ~GLContext() override;
 
-    GLPixelFormat* fFormat;
+    Ref<GLPixelFormat> fFormat;
     void* fContext;
-    GLShareGroup* fShareGroup;
-    GLSurface* fSurface = nullptr;
+    Ref<GLShareGroup> fShareGroup;
+    Ref<GLSurface> fSurface;
     int32_t fSwapInterval = 0;
     bool fIntervalPending = false;
 };

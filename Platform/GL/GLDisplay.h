@@ -9,7 +9,7 @@ public:
     // The initialised display with the desktop OpenGL API bound on the calling thread, or null.
     static void* Get();
     // Installs a display the windowing backend has opened; only before the first Get.
-    static bool Install(void* eglDisplay);
+    [[nodiscard]] static bool Install(void* eglDisplay);
     // Binds desktop OpenGL as the calling thread's EGL API (done once per thread).
     static void BindAPI();
 };

@@ -6,7 +6,7 @@
 
 namespace plat {
 
-GLPixelFormat* GLPixelFormat::Create(const GLPixelFormatAttributes& attributes) {
+Ref<GLPixelFormat> GLPixelFormat::Create(const GLPixelFormatAttributes& attributes) {
     auto display = static_cast<EGLDisplay>(GLDisplay::Get());
     if (!display) return nullptr;
     const EGLint wanted[] = {EGL_SURFACE_TYPE,
@@ -28,7 +28,7 @@ GLPixelFormat* GLPixelFormat::Create(const GLPixelFormatAttributes& attributes) 
     EGLint count = 0;
     if (!eglChooseConfig(display, wanted, &config, 1, &count) || count < 1) return nullptr;
 
-    auto* format = new GLPixelFormat;
+    Ref<GLPixelFormat> format = Adopt(new GLPixelFormat);
     format->fConfig = config;
     EGLint depth = 0;
     eglGetConfigAttrib(display, config, EGL_DEPTH_SIZE, &depth);

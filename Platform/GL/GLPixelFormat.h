@@ -17,7 +17,7 @@ struct GLPixelFormatAttributes {
 class GLPixelFormat final : public Object {
 public:
     // An owned reference, or null when no configuration fits.
-    static GLPixelFormat* Create(const GLPixelFormatAttributes& attributes);
+    static Ref<GLPixelFormat> Create(const GLPixelFormatAttributes& attributes);
 
     int32_t DepthBits() const { return fDepthBits; }
     int32_t SampleBuffers() const { return fSamples >= 2 ? 1 : 0; }

@@ -13,7 +13,7 @@ namespace plat {
 // without a context of the group are queued here and deleted by the next Collect.
 class GLShareGroup final : public Object {
 public:
-    static GLShareGroup* Create() { return new GLShareGroup; }
+    static Ref<GLShareGroup> Create() { return Adopt(new GLShareGroup); }
 
     // Any thread.
     void DeleteTextureLater(uint32_t name);

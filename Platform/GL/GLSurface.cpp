@@ -22,34 +22,31 @@ EGLSurface MakePbuffer(GLPixelFormat* format, int32_t width, int32_t height) {
 
 }  // namespace
 
-GLSurface* GLSurface::CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height) {
+Ref<GLSurface> GLSurface::CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height) {
     EGLSurface surface = MakePbuffer(format, width, height);
     if (surface == EGL_NO_SURFACE) return nullptr;
-    return new GLSurface(format, surface, width, height);
+    return Adopt(new GLSurface(format, surface, width, height));
 }
 
 GLSurface::GLSurface(GLPixelFormat* format, void* surface, int32_t width, int32_t height)
-    : fFormat(format), fSurface(surface), fWidth(width), fHeight(height) {
-    plat::Retain(fFormat);
-}
+    : fFormat(format), fSurface(surface), fWidth(width), fHeight(height) {}
 
 GLSurface::~GLSurface() {
     if (fSurface) eglDestroySurface(static_cast<EGLDisplay>(GLDisplay::Get()), fSurface);
-    plat::Release(fFormat);
 }
 
 bool GLSurface::Resize(int32_t width, int32_t height) {
     if (width == fWidth && height == fHeight) return true;
-    EGLSurface surface = MakePbuffer(fFormat, width, height);
+    EGLSurface surface = MakePbuffer(fFormat.get(), width, height);
     if (surface == EGL_NO_SURFACE) return false;
     EGLSurface old = fSurface;
     fSurface = surface;
     fWidth = width;
     fHeight = height;
     GLContext* current = GLContext::Current();
-    if (current && current->Surface() == this) current->MakeCurrent();
+    bool bound = !(current && current->Surface() == this) || current->MakeCurrent();
     eglDestroySurface(static_cast<EGLDisplay>(GLDisplay::Get()), old);
-    return true;
+    return bound;
 }
 
 }  // namespace plat

@@ -27,14 +27,14 @@ enum class GLSurfaceOrder : int32_t { kBelowWindow = -1, kAboveWindow = 1 };
 class GLSurface : public Object {
 public:
     // An owned reference, or null when the size is not positive or EGL refuses.
-    static GLSurface* CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height);
+    static Ref<GLSurface> CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height);
 
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
     void* NativeSurface() const { return fSurface; }
 
     // Gives the surface a new size. A context that is current with it on this thread is bound again.
-    virtual bool Resize(int32_t width, int32_t height);
+    [[nodiscard]] virtual bool Resize(int32_t width, int32_t height);
 
     // Placement inside a window, read by the windowing backend when it composes the window: the
     // top-left corner in window coordinates, the order, and for a surface below the window the
@@ -54,7 +54,7 @@ protected:
     GLSurface(GLPixelFormat* format, void* surface, int32_t width, int32_t height);
     ~GLSurface() override;
 
-    GLPixelFormat* fFormat;
+    Ref<GLPixelFormat> fFormat;
     void* fSurface;
     int32_t fWidth;
     int32_t fHeight;
@@ -68,7 +68,7 @@ protected:
 class GLWindowHost {
 public:
     // An owned reference to a surface of the given size for this window, or null.
-    virtual GLSurface* CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) = 0;
+    virtual Ref<GLSurface> CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) = 0;
     // A surface below the window needs a window that is not opaque where the holes are.
     virtual void SetGLWindowOpaque(bool opaque) { (void)opaque; }
     // The surface's holes changed: the window draws again.
@@ -81,7 +81,7 @@ protected:
 // The headless window host: every window surface is an offscreen surface.
 class OffscreenGLWindowHost final : public GLWindowHost {
 public:
-    GLSurface* CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override {
+    Ref<GLSurface> CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override {
         return GLSurface::CreateOffscreen(format, width, height);
     }
 };

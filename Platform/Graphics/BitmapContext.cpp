@@ -9,7 +9,7 @@
 
 namespace plat {
 
-BitmapContext* BitmapContext::Create(int32_t width, int32_t height, PixelFormat format, ColorSpace space) {
+Ref<BitmapContext> BitmapContext::Create(int32_t width, int32_t height, PixelFormat format, ColorSpace space) {
     size_t bpr = PaddedBytesPerRow(format, width);
     if (bpr == 0 || height <= 0 || height > 32768 || width > 32768) return nullptr;
     auto* buffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), bpr));
@@ -27,7 +27,7 @@ BitmapContext* BitmapContext::Create(int32_t width, int32_t height, PixelFormat 
         std::free(buffer);
         return nullptr;
     }
-    auto* ctx = new BitmapContext(s, buffer, width, height, format, space, bpr, shadow);
+    Ref<BitmapContext> ctx = Adopt(new BitmapContext(s, buffer, width, height, format, space, bpr, shadow));
     cairo_surface_destroy(s);
     return ctx;
 }
@@ -67,7 +67,7 @@ const uint8_t* BitmapContext::Bytes() {
     return fBuffer;
 }
 
-BitmapImage* BitmapContext::CopyImage() {
+Ref<BitmapImage> BitmapContext::CopyImage() {
     Flush();
     return BitmapImage::Create(fWidth, fHeight, fFormat, fBuffer, fBytesPerRow, fSpace);
 }

@@ -3,12 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/PixelFormat.h"
 
 namespace plat {
-
-class BitmapImage;
 
 // A drawing context over a pixel buffer of its own, rows padded to 16 bytes. 32-bit formats are
 // drawn in place; grey (of any depth) and 16-bit buffers are drawn through a 32-bit shadow and
@@ -16,7 +15,7 @@ class BitmapImage;
 class BitmapContext : public DrawContext {
 public:
     // Null for a bad size or when memory runs out. The buffer starts cleared (transparent black).
-    static BitmapContext* Create(int32_t width, int32_t height, PixelFormat format,
+    static Ref<BitmapContext> Create(int32_t width, int32_t height, PixelFormat format,
                                  ColorSpace space = ColorSpace::kSRGB);
 
     PixelFormat Format() const { return fFormat; }
@@ -25,8 +24,8 @@ public:
     // The buffer with every drawing so far.
     const uint8_t* Bytes();
     void Flush();
-    // A new image over a copy of the buffer (count 1 for the caller).
-    BitmapImage* CopyImage();
+    // A new image over a copy of the buffer.
+    Ref<BitmapImage> CopyImage();
     uint32_t PixelAt(int32_t x, int32_t y) override;
 
 private:

@@ -11,7 +11,7 @@ namespace {
 constexpr int32_t kMaxSide = 32768;
 }
 
-BitmapImage* BitmapImage::Create(int32_t width, int32_t height, PixelFormat format, const uint8_t* pixels,
+Ref<BitmapImage> BitmapImage::Create(int32_t width, int32_t height, PixelFormat format, const uint8_t* pixels,
                                  size_t bytesPerRow, ColorSpace space) {
     size_t padded = PaddedBytesPerRow(format, width);
     if (!pixels || padded == 0 || height <= 0 || height > kMaxSide || width > kMaxSide) return nullptr;
@@ -20,7 +20,7 @@ BitmapImage* BitmapImage::Create(int32_t width, int32_t height, PixelFormat form
     auto* bytes = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), padded));
     if (!bytes) return nullptr;
     for (int32_t y = 0; y < height; ++y) std::memcpy(bytes + y * padded, pixels + y * bytesPerRow, rowBytes);
-    auto* image = new BitmapImage;
+    Ref<BitmapImage> image = Adopt(new BitmapImage);
     image->fWidth = width;
     image->fHeight = height;
     image->fFormat = format;

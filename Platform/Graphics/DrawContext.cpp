@@ -23,21 +23,21 @@ void SetSource(cairo_t* cr, const GfxColor& c) {
 }
 }  // namespace
 
-DrawContext* DrawContext::CreateImage(int32_t width, int32_t height) {
+Ref<DrawContext> DrawContext::CreateImage(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return nullptr;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
     }
-    auto* ctx = new DrawContext(s);
+    Ref<DrawContext> ctx = Adopt(new DrawContext(s));
     cairo_surface_destroy(s);
     return ctx;
 }
 
-DrawContext* DrawContext::CreateForSurface(cairo_surface_t* surface) {
+Ref<DrawContext> DrawContext::CreateForSurface(cairo_surface_t* surface) {
     if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return nullptr;
-    return new DrawContext(surface);
+    return Adopt(new DrawContext(surface));
 }
 
 DrawContext::DrawContext(cairo_surface_t* surface)

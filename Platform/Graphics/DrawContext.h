@@ -18,9 +18,9 @@ class Layer;
 class DrawContext : public Object {
 public:
     // A context over a new transparent 32-bit image of that size; null for a bad size.
-    static DrawContext* CreateImage(int32_t width, int32_t height);
+    static Ref<DrawContext> CreateImage(int32_t width, int32_t height);
     // A context drawing into an existing surface (retained).
-    static DrawContext* CreateForSurface(cairo_surface_t* surface);
+    static Ref<DrawContext> CreateForSurface(cairo_surface_t* surface);
 
     void SaveGState();
     void RestoreGState();
@@ -63,7 +63,7 @@ public:
     // Premultiplied 0xAARRGGBB of one pixel of an image surface; 0 elsewhere.
     virtual uint32_t PixelAt(int32_t x, int32_t y);
     // Writes the surface as a PNG file (for looking at test output).
-    bool WritePNG(const char* path);
+    [[nodiscard]] bool WritePNG(const char* path);
 
     cairo_t* Cairo() const { return fCairo; }
     cairo_surface_t* Surface() const { return fSurface; }

@@ -44,13 +44,13 @@ bool ListByName(const char* object, const char* name, std::string& family, uint3
 }
 }  // namespace
 
-Font* Font::Make(const char* family, double size, uint32_t traits) {
+Ref<Font> Font::Make(const char* family, double size, uint32_t traits) {
     PangoFontDescription* desc = pango_font_description_new();
     pango_font_description_set_family(desc, family);
     pango_font_description_set_size(desc, static_cast<gint>(size * PANGO_SCALE + 0.5));
     if (traits & kBoldTrait) pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
     if (traits & kItalicTrait) pango_font_description_set_style(desc, PANGO_STYLE_ITALIC);
-    return new Font(desc, size, traits & kItalicTrait);
+    return Adopt(new Font(desc, size, traits & kItalicTrait));
 }
 
 Font::Font(PangoFontDescription* desc, double size, bool wantItalic) : fDesc(desc), fSize(size) {
@@ -88,19 +88,19 @@ Font::~Font() {
     pango_font_description_free(fDesc);
 }
 
-Font* Font::CreateUser(double size) {
+Ref<Font> Font::CreateUser(double size) {
     return Make(kSansFamily, SizeOr(size, UserFontSize()), 0);
 }
 
-Font* Font::CreateSystem(double size) {
+Ref<Font> Font::CreateSystem(double size) {
     return Make(kSansFamily, SizeOr(size, SystemFontSize()), 0);
 }
 
-Font* Font::CreateUserFixedPitch(double size) {
+Ref<Font> Font::CreateUserFixedPitch(double size) {
     return Make(kFixedFamily, SizeOr(size, FixedPitchFontSize()), 0);
 }
 
-Font* Font::CreateWithName(const char* name, double size) {
+Ref<Font> Font::CreateWithName(const char* name, double size) {
     if (!name || !*name) return nullptr;
     std::string family;
     uint32_t traits = 0;
@@ -118,7 +118,7 @@ Font* Font::CreateWithName(const char* name, double size) {
     return Make(family.c_str(), SizeOr(size, UserFontSize()), traits);
 }
 
-Font* Font::CopyWithTrait(uint32_t trait) const {
+Ref<Font> Font::CopyWithTrait(uint32_t trait) const {
     const char* family = pango_font_description_get_family(fDesc);
     uint32_t traits = 0;
     if (pango_font_description_get_weight(fDesc) >= PANGO_WEIGHT_SEMIBOLD) traits |= kBoldTrait;
@@ -128,11 +128,11 @@ Font* Font::CopyWithTrait(uint32_t trait) const {
     return Make(family ? family : kSansFamily, fSize, traits);
 }
 
-Font* Font::CopyWithSize(double size) const {
+Ref<Font> Font::CopyWithSize(double size) const {
     PangoFontDescription* desc = pango_font_description_copy(fDesc);
     double s = SizeOr(size, fSize);
     pango_font_description_set_size(desc, static_cast<gint>(s * PANGO_SCALE + 0.5));
-    return new Font(desc, s, pango_font_description_get_style(fDesc) != PANGO_STYLE_NORMAL);
+    return Adopt(new Font(desc, s, pango_font_description_get_style(fDesc) != PANGO_STYLE_NORMAL));
 }
 
 }  // namespace plat

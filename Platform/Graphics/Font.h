@@ -20,17 +20,17 @@ public:
     static double SmallSystemFontSize() { return 11; }
     static double FixedPitchFontSize() { return 10; }
 
-    // A size of 0 or less means the kind's default. Each returns count 1.
-    static Font* CreateUser(double size);
-    static Font* CreateSystem(double size);
-    static Font* CreateUserFixedPitch(double size);
+    // A size of 0 or less means the kind's default.
+    static Ref<Font> CreateUser(double size);
+    static Ref<Font> CreateSystem(double size);
+    static Ref<Font> CreateUserFixedPitch(double size);
     // A family, PostScript or full name of an installed font; null when none has that name.
-    static Font* CreateWithName(const char* name, double size);
+    static Ref<Font> CreateWithName(const char* name, double size);
 
-    // The same font with a trait added (count 1). Italic that the family cannot give is slanted
+    // The same font with a trait added. Italic that the family cannot give is slanted
     // synthetically (SyntheticSlant).
-    Font* CopyWithTrait(uint32_t trait) const;
-    Font* CopyWithSize(double size) const;
+    Ref<Font> CopyWithTrait(uint32_t trait) const;
+    Ref<Font> CopyWithSize(double size) const;
 
     double Size() const { return fSize; }
     const std::string& FamilyName() const { return fFamily; }
@@ -48,7 +48,7 @@ public:
 private:
     Font(PangoFontDescription* desc, double size, bool wantItalic);
     ~Font() override;
-    static Font* Make(const char* family, double size, uint32_t traits);
+    static Ref<Font> Make(const char* family, double size, uint32_t traits);
 
     PangoFontDescription* fDesc;
     double fSize;

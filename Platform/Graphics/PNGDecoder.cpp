@@ -79,7 +79,7 @@ bool PNGDecoder::HasSignature(const uint8_t* data, size_t size) {
     return data && size >= 8 && png_sig_cmp(data, 0, 8) == 0;
 }
 
-BitmapImage* PNGDecoder::Decode(const uint8_t* data, size_t size) {
+Ref<BitmapImage> PNGDecoder::Decode(const uint8_t* data, size_t size) {
     if (!HasSignature(data, size)) return nullptr;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
     if (!png) return nullptr;
@@ -96,7 +96,7 @@ BitmapImage* PNGDecoder::Decode(const uint8_t* data, size_t size) {
     png_set_read_fn(png, &src, ReadBytes);
 
     Raw raw;
-    BitmapImage* image = nullptr;
+    Ref<BitmapImage> image;
     if (DecodeInto(png, info, &raw)) {
         for (uint32_t y = 0; y < raw.height; ++y) {
             uint8_t* p = raw.pixels + y * raw.bytesPerRow;

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 
 class BitmapImage;
@@ -16,8 +18,8 @@ public:
     static constexpr uint32_t kMaxChunks = 64;
     static constexpr size_t kMaxChunkBytes = size_t{1} << 20;
 
-    // Count 1 for the caller; null when the data is not a PNG file or breaks a bound.
-    static BitmapImage* Decode(const uint8_t* data, size_t size);
+    // A new image; null when the data is not a PNG file or breaks a bound.
+    static Ref<BitmapImage> Decode(const uint8_t* data, size_t size);
     static bool HasSignature(const uint8_t* data, size_t size);
 };
 

@@ -22,7 +22,7 @@ public:
     static PrefNode* AppDictionary(const std::string& appId, const char* key, bool create);
     // Writes the application's value to its file: a temporary file next to it, flushed to disk and
     // renamed over it. False when that failed; the previous file then stays as it was.
-    static bool Synchronize(const std::string& appId);
+    [[nodiscard]] static bool Synchronize(const std::string& appId);
     // The file of an application id; empty for an id that cannot name a file.
     static std::string FilePath(const std::string& appId);
     // The id used for an empty id ("orbilume" unless set).

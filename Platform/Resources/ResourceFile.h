@@ -45,14 +45,14 @@ inline constexpr uint32_t kMaxResourceCount = 65536;
 
 // Reads a file image; false for anything malformed (bad magic or version, a table or a range
 // outside the image, a name longer than 255 bytes, more than kMaxResourceCount entries).
-bool ParseResourceFile(const uint8_t* bytes, size_t size, std::vector<ResourceEntry>& out);
+[[nodiscard]] bool ParseResourceFile(const uint8_t* bytes, size_t size, std::vector<ResourceEntry>& out);
 // The image of a file holding the entries, in their order.
 std::vector<uint8_t> BuildResourceFile(const std::vector<ResourceEntry>& entries);
 
 // Opens a file and makes it current; its reference number (above 0), or kNoResFile.
 ResFileRef OpenResFile(const std::string& path);
 // Opens a file as the system file (reference 0), replacing any earlier one.
-bool OpenSystemResFile(const std::string& path);
+[[nodiscard]] bool OpenSystemResFile(const std::string& path);
 void CloseResFile(ResFileRef ref);
 // The current file (kNoResFile when none was opened) and the change of it; an unknown reference
 // makes lookups find nothing.

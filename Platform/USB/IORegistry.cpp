@@ -70,7 +70,7 @@ uint32_t IORegistry::LiveCount() {
     return n;
 }
 
-uint32_t IORegistry::GetMatchingServices(const MatchingDict* dict) {
+uint32_t IORegistry::GetMatchingServices(Ref<const MatchingDict> dict) {
     if (!dict) return 0;
     uint32_t it = 0;
     {
@@ -86,7 +86,6 @@ uint32_t IORegistry::GetMatchingServices(const MatchingDict* dict) {
             }
         }
     }
-    dict->Release();
     return it;
 }
 

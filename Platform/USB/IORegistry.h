@@ -23,9 +23,9 @@ public:
     static void Release(uint32_t object);
     // Objects alive (count above zero).
     static uint32_t LiveCount();
-    // Consumes one reference of the dictionary; returns an iterator over the matching devices
-    // (0 when none could be made).
-    static uint32_t GetMatchingServices(const MatchingDict* dict);
+    // Takes the dictionary's reference; returns an iterator over the matching devices (0 when
+    // none could be made).
+    static uint32_t GetMatchingServices(Ref<const MatchingDict> dict);
     // The next object of an iterator, retained for the caller; 0 at the end.
     static uint32_t IteratorNext(uint32_t iterator);
 };

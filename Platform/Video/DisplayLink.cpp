@@ -43,13 +43,13 @@ DisplayLinkSettings GetDisplayLinkSettings() {
     return gSettings;
 }
 
-DisplayLink* DisplayLink::CreateWithActiveDisplays() {
+Ref<DisplayLink> DisplayLink::CreateWithActiveDisplays() {
     PLAT_DCHECK_MAIN_THREAD();
     DisplayLinkSettings settings = GetDisplayLinkSettings();
     if (!settings.available) return nullptr;
     const VideoTime& p = settings.nominalPeriod;
     if (p.value == 0 && p.scale == 0 && p.flags == 0) settings.nominalPeriod = ScreenPeriod();
-    return new DisplayLink(settings);
+    return Adopt(new DisplayLink(settings));
 }
 
 DisplayLink::DisplayLink(const DisplayLinkSettings& settings)

@@ -36,13 +36,13 @@ class DisplayLink final : public Object {
 public:
     // An owned reference to a link for all active displays, or null when none can be made. It reads
     // the window system's screens, so make it on the main thread.
-    static DisplayLink* CreateWithActiveDisplays();
+    static Ref<DisplayLink> CreateWithActiveDisplays();
 
     // Set while the link is stopped.
     void SetOutputCallback(DisplayLinkCallback callback, void* context);
     VideoTime NominalOutputVideoRefreshPeriod() const { return fPeriod; }
 
-    bool Start();
+    [[nodiscard]] bool Start();
     // Stops ticking and waits until no callback runs (unless called from the callback itself).
     void Stop();
     bool IsRunning() const;

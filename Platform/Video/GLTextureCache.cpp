@@ -28,33 +28,25 @@ uint32_t GLTexture::Target() const {
 }
 
 GLTexture::GLTexture(GLTextureCache* cache, PixelBuffer* image, uint32_t name)
-    : fCache(cache), fImage(image), fName(name) {
-    fCache->Retain();
-    fImage->Retain();
-}
+    : fCache(cache), fImage(image), fName(name) {}
 
 GLTexture::~GLTexture() {
     fCache->Discard(fName);
-    fImage->Release();
-    fCache->Release();
 }
 
-GLTextureCache* GLTextureCache::Create(GLContext* context, GLPixelFormat* format) {
+Ref<GLTextureCache> GLTextureCache::Create(GLContext* context, GLPixelFormat* format) {
     if (!context || !format) return nullptr;
-    return new GLTextureCache(context);
+    return Adopt(new GLTextureCache(context));
 }
 
-GLTextureCache::GLTextureCache(GLContext* context) : fContext(context) {
-    fContext->Retain();
-}
+GLTextureCache::GLTextureCache(GLContext* context) : fContext(context) {}
 
 GLTextureCache::~GLTextureCache() {
     // Without a current context the names go with the share group.
     if (GLContext::Current()) DeletePending();
-    fContext->Release();
 }
 
-GLTexture* GLTextureCache::CreateTexture(PixelBuffer* image) {
+Ref<GLTexture> GLTextureCache::CreateTexture(PixelBuffer* image) {
     if (!image || !GLContext::Current()) return nullptr;
     DeletePending();
     GLuint name = 0;
@@ -68,7 +60,7 @@ GLTexture* GLTextureCache::CreateTexture(PixelBuffer* image) {
         glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         Specify(image, image->HasContents());
     }
-    return new GLTexture(this, image, name);
+    return Adopt(new GLTexture(this, image, name));
 }
 
 void GLTextureCache::Flush() {

@@ -19,7 +19,7 @@ class GLTexture final : public Object {
 public:
     uint32_t Target() const;
     uint32_t Name() const { return fName; }
-    PixelBuffer* Image() const { return fImage; }
+    PixelBuffer* Image() const { return fImage.get(); }
     // Row 0 of the texture is the pixel buffer's first (top) row.
     bool IsFlipped() const { return true; }
 
@@ -28,8 +28,8 @@ private:
     GLTexture(GLTextureCache* cache, PixelBuffer* image, uint32_t name);
     ~GLTexture() override;
 
-    GLTextureCache* fCache;
-    PixelBuffer* fImage;
+    Ref<GLTextureCache> fCache;
+    Ref<PixelBuffer> fImage;
     uint32_t fName;
 };
 
@@ -37,17 +37,17 @@ private:
 // the release of textures needs a context of that share group current on the calling thread.
 class GLTextureCache final : public Object {
 public:
-    static GLTextureCache* Create(GLContext* context, GLPixelFormat* format);
+    static Ref<GLTextureCache> Create(GLContext* context, GLPixelFormat* format);
 
-    // An owned reference, or null without a current context or storage. The texture starts with
+    // A new texture, or null without a current context or storage. The texture starts with
     // the buffer's contents when the buffer has any.
-    GLTexture* CreateTexture(PixelBuffer* image);
+    Ref<GLTexture> CreateTexture(PixelBuffer* image);
     // Deletes the names of released textures.
     void Flush();
     // Copies the texture's pixels into its pixel buffer, top row first.
-    bool Download(GLTexture* texture);
+    [[nodiscard]] bool Download(GLTexture* texture);
     // Copies the pixel buffer into the texture.
-    bool Upload(GLTexture* texture);
+    [[nodiscard]] bool Upload(GLTexture* texture);
 
     size_t PendingDeletes() const;
 
@@ -58,7 +58,7 @@ private:
     void Discard(uint32_t name);
     void DeletePending();
 
-    GLContext* fContext;
+    Ref<GLContext> fContext;
     mutable std::mutex fMutex;
     std::vector<uint32_t> fPending;
 };

@@ -28,27 +28,21 @@ uint8_t* Allocate(size_t bytesPerRow, int32_t height) {
 
 }  // namespace
 
-PixelBuffer* PixelBuffer::Create(int32_t width, int32_t height, uint32_t pixelFormat) {
+Ref<PixelBuffer> PixelBuffer::Create(int32_t width, int32_t height, uint32_t pixelFormat) {
     size_t bytesPerRow = 0;
     if (!RowBytes(width, height, pixelFormat, &bytesPerRow)) return nullptr;
     uint8_t* data = Allocate(bytesPerRow, height);
     if (!data) return nullptr;
-    return new PixelBuffer(width, height, bytesPerRow, data, nullptr);
+    return Adopt(new PixelBuffer(width, height, bytesPerRow, data, nullptr));
 }
 
 PixelBuffer::PixelBuffer(int32_t width, int32_t height, size_t bytesPerRow, uint8_t* data,
                          PixelBufferPool* pool)
-    : fWidth(width), fHeight(height), fBytesPerRow(bytesPerRow), fData(data), fPool(pool) {
-    plat::Retain(fPool);
-}
+    : fWidth(width), fHeight(height), fBytesPerRow(bytesPerRow), fData(data), fPool(pool) {}
 
 PixelBuffer::~PixelBuffer() {
-    if (fPool) {
-        fPool->Recycle(fData);
-        fPool->Release();
-    } else {
-        std::free(fData);
-    }
+    if (fPool) fPool->Recycle(fData);
+    else std::free(fData);
 }
 
 bool PixelBuffer::Lock(uint32_t flags) {
@@ -63,10 +57,10 @@ void PixelBuffer::Unlock(uint32_t) {
     }
 }
 
-PixelBufferPool* PixelBufferPool::Create(int32_t width, int32_t height, uint32_t pixelFormat) {
+Ref<PixelBufferPool> PixelBufferPool::Create(int32_t width, int32_t height, uint32_t pixelFormat) {
     size_t bytesPerRow = 0;
     if (!RowBytes(width, height, pixelFormat, &bytesPerRow)) return nullptr;
-    return new PixelBufferPool(width, height, bytesPerRow);
+    return Adopt(new PixelBufferPool(width, height, bytesPerRow));
 }
 
 PixelBufferPool::PixelBufferPool(int32_t width, int32_t height, size_t bytesPerRow)
@@ -76,7 +70,7 @@ PixelBufferPool::~PixelBufferPool() {
     Flush();
 }
 
-PixelBuffer* PixelBufferPool::CreatePixelBuffer() {
+Ref<PixelBuffer> PixelBufferPool::CreatePixelBuffer() {
     uint8_t* data = nullptr;
     {
         std::lock_guard<std::mutex> lock(fMutex);
@@ -87,7 +81,7 @@ PixelBuffer* PixelBufferPool::CreatePixelBuffer() {
     }
     if (!data) data = Allocate(fBytesPerRow, fHeight);
     if (!data) return nullptr;
-    return new PixelBuffer(fWidth, fHeight, fBytesPerRow, data, this);
+    return Adopt(new PixelBuffer(fWidth, fHeight, fBytesPerRow, data, this));
 }
 
 void PixelBufferPool::Recycle(uint8_t* data) {

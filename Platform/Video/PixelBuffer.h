@@ -20,7 +20,7 @@ class PixelBufferPool;
 class PixelBuffer final : public Object {
 public:
     // An owned reference, or null for a size that is not positive, too large or not allocatable.
-    static PixelBuffer* Create(int32_t width, int32_t height, uint32_t pixelFormat = kPixelFormat32BGRA);
+    static Ref<PixelBuffer> Create(int32_t width, int32_t height, uint32_t pixelFormat = kPixelFormat32BGRA);
 
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
@@ -28,7 +28,7 @@ public:
     size_t DataSize() const { return fBytesPerRow * static_cast<size_t>(fHeight); }
     uint32_t PixelFormatType() const { return kPixelFormat32BGRA; }
 
-    bool Lock(uint32_t flags);
+    [[nodiscard]] bool Lock(uint32_t flags);
     void Unlock(uint32_t flags);
     // Null while not locked.
     uint8_t* BaseAddress() const { return fLocks.load() > 0 ? fData : nullptr; }
@@ -44,7 +44,7 @@ private:
     int32_t fHeight;
     size_t fBytesPerRow;
     uint8_t* fData;
-    PixelBufferPool* fPool;  // retained; takes the storage back
+    Ref<PixelBufferPool> fPool;  // takes the storage back
     std::atomic<int32_t> fLocks{0};
     std::atomic<bool> fWritten{false};
 };
@@ -52,10 +52,10 @@ private:
 // Hands out pixel buffers of one size and takes their storage back when they are released.
 class PixelBufferPool final : public Object {
 public:
-    static PixelBufferPool* Create(int32_t width, int32_t height, uint32_t pixelFormat = kPixelFormat32BGRA);
+    static Ref<PixelBufferPool> Create(int32_t width, int32_t height, uint32_t pixelFormat = kPixelFormat32BGRA);
 
-    // An owned reference, or null when storage cannot be had.
-    PixelBuffer* CreatePixelBuffer();
+    // A new buffer, or null when storage cannot be had.
+    Ref<PixelBuffer> CreatePixelBuffer();
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
     // Frees the storage kept for reuse.

@@ -18,15 +18,15 @@ void GLTest::SetUp() {
     UseSoftwareGL();
     fFormat = plat::GLPixelFormat::Create({});
     ASSERT_NE(fFormat, nullptr) << "no EGL configuration";
-    fContext = plat::GLContext::Create(fFormat, nullptr);
+    fContext = plat::GLContext::Create(fFormat.get(), nullptr);
     ASSERT_NE(fContext, nullptr) << "no GL context";
     ASSERT_TRUE(fContext->MakeCurrent());
 }
 
 void GLTest::TearDown() {
-    plat::GLContext::ClearCurrent();
-    plat::Release(fContext);
-    plat::Release(fFormat);
+    EXPECT_TRUE(plat::GLContext::ClearCurrent());
+    fContext = nullptr;
+    fFormat = nullptr;
 }
 
 uint32_t GLTest::ReadPixel(int32_t x, int32_t y) {

@@ -4,10 +4,8 @@
 
 #include <cstdint>
 
-namespace plat {
-class GLContext;
-class GLPixelFormat;
-}  // namespace plat
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLPixelFormat.h"
 
 namespace testsupport {
 
@@ -21,7 +19,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    plat::GLContext* Context() const { return fContext; }
+    plat::GLContext* Context() const { return fContext.get(); }
 
     // One pixel of the bound read framebuffer as 0xAARRGGBB.
     static uint32_t ReadPixel(int32_t x, int32_t y);
@@ -29,8 +27,8 @@ protected:
     static uint32_t MakeBoundFramebuffer(int32_t width, int32_t height, uint32_t* texture);
 
 private:
-    plat::GLPixelFormat* fFormat = nullptr;
-    plat::GLContext* fContext = nullptr;
+    plat::Ref<plat::GLPixelFormat> fFormat;
+    plat::Ref<plat::GLContext> fContext;
 };
 
 }  // namespace testsupport

@@ -18,7 +18,6 @@ LAsyncWorkerLoop::~LAsyncWorkerLoop() {
     Wake();
     mThread.Join();
     mSource->Invalidate();
-    mSource->Release();
     if (plat::RunLoop* loop = mRunLoop.exchange(nullptr)) loop->Release();
     CRefObj::Free(mNotifier);
 }
@@ -29,7 +28,7 @@ void LAsyncWorkerLoop::Body(void* self) {
 
 void LAsyncWorkerLoop::ThreadMain() {
     plat::RunLoop* loop = plat::RunLoop::Current();
-    loop->AddSource(mSource, plat::kRunLoopCommonModes);
+    (void)loop->AddSource(mSource.get(), plat::kRunLoopCommonModes);  // new and valid: cannot fail
     loop->Retain();
     mRunLoop.store(loop, std::memory_order_release);
     while (!mStop.load(std::memory_order_acquire)) {
@@ -41,7 +40,7 @@ void LAsyncWorkerLoop::ThreadMain() {
         Unlock();
         loop->RunInMode(plat::kRunLoopDefaultMode, wait, true);
     }
-    loop->Remove(mSource, plat::kRunLoopCommonModes);
+    loop->Remove(mSource.get(), plat::kRunLoopCommonModes);
 }
 
 

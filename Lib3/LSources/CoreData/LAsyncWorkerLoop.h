@@ -5,6 +5,7 @@
 #include "Common/Posix/CPsxMutex.h"
 #include "Common/Posix/CPsxThread.h"
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
+#include "Platform/Foundation/Object.h"
 
 class CMacTimer;
 class CMainLoopBase;
@@ -38,7 +39,7 @@ private:
     std::atomic<bool> mStop{false};
     std::atomic<bool> mNotified{false};
     CMacTimer* mNotifier;
-    plat::RunLoopSource* mSource;  // carries no data: only wakes the thread
+    plat::Ref<plat::RunLoopSource> mSource;  // carries no data: only wakes the thread
     std::atomic<plat::RunLoop*> mRunLoop{nullptr};
     CPsxThread mThread;
 };

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cstdint>
 
-// A shared data block with an atomic use count. Blocks start at count 0; the handle that adopts
-// one counts it up. Derived blocks add their payload and are treated as immutable once shared.
+// A shared data block with an atomic use count. Blocks start at count 0, unlike plat::Object and
+// CRefObj (1, the creator's reference): a block is only ever owned through handles, and the
+// handle that adopts it counts it up. Derived blocks add their payload and are treated as
+// immutable once shared.
 class LHandleData {
 public:
     LHandleData() = default;

@@ -39,7 +39,7 @@ bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t d
         if (known)
             buffer->fBitmap = plat::BitmapContext::Create(
                 width, height, format, gray ? plat::ColorSpace::kGenericGray : plat::ColorSpace::kSRGB);
-        buffer->fContext = buffer->fBitmap;
+        buffer->fContext = buffer->fBitmap.get();
     }
     if (!buffer->fContext) {
         delete buffer;
@@ -49,17 +49,10 @@ bool NewOffscreen(LOffscreenH& handle, int32_t width, int32_t height, uint32_t d
     return true;
 }
 
-LOffscreen::~LOffscreen() {
-    plat::Release(fImage);
-    plat::Release(fBitmap);
-    plat::Release(fLayer);
-}
+LOffscreen::~LOffscreen() = default;
 
 plat::DrawContext* LOffscreen::Lock() {
-    if (fLocks++ == 0 && fImage) {
-        fImage->Release();
-        fImage = nullptr;
-    }
+    if (fLocks++ == 0) fImage = nullptr;
     return fContext;
 }
 
@@ -67,16 +60,10 @@ void LOffscreen::Unlock() {
     if (fLocks) --fLocks;
 }
 
-plat::BitmapImage* LOffscreen::GetImage() {
-    if (fImage) {
-        fImage->Retain();
-        return fImage;
-    }
+plat::Ref<plat::BitmapImage> LOffscreen::GetImage() {
+    if (fImage) return fImage;
     if (!fBitmap) return nullptr;
-    plat::BitmapImage* image = fBitmap->CopyImage();
-    if (image && fLocks == 0) {
-        image->Retain();
-        fImage = image;
-    }
+    plat::Ref<plat::BitmapImage> image = fBitmap->CopyImage();
+    if (fLocks == 0) fImage = image;
     return image;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreData/LHandleBase.h"
+#include "Platform/Graphics/BitmapContext.h"
+#include "Platform/Graphics/Layer.h"
 
 namespace plat {
 class BitmapContext;
@@ -24,12 +26,12 @@ public:
     void Unlock();
     uint32_t LockCount() const { return fLocks; }
     // Count 1 for the caller, or null (layers, empty buffers). Cached while unlocked.
-    plat::BitmapImage* GetImage();
+    plat::Ref<plat::BitmapImage> GetImage();
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
     plat::DrawContext* Context() const { return fContext; }
     // The bitmap behind a bitmap buffer; null for layers.
-    plat::BitmapContext* Bitmap() const { return fBitmap; }
+    plat::BitmapContext* Bitmap() const { return fBitmap.get(); }
 
 private:
     friend bool NewOffscreen(class LOffscreenH&, int32_t, int32_t, uint32_t, bool, uint32_t,
@@ -39,9 +41,9 @@ private:
     int32_t fWidth = 0;
     int32_t fHeight = 0;
     plat::DrawContext* fContext = nullptr;
-    plat::BitmapImage* fImage = nullptr;
-    plat::BitmapContext* fBitmap = nullptr;
-    plat::Layer* fLayer = nullptr;
+    plat::Ref<plat::BitmapImage> fImage;
+    plat::Ref<plat::BitmapContext> fBitmap;
+    plat::Ref<plat::Layer> fLayer;
     uint32_t fLocks = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "Lib3/LSources/CoreUI/LRsrcImage.h"
 
+#include <utility>
+
 #include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreUI/CLRectConvert.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
@@ -21,10 +23,9 @@ LRsrcImage::LRsrcImage(const uint8_t* png, size_t size) {
 }
 
 bool LRsrcImage::Decode(const uint8_t* png, size_t size) {
-    plat::BitmapImage* image = plat::PNGDecoder::Decode(png, size);
+    plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(png, size);
     if (!image) return false;
-    plat::Release(fNative);
-    fNative = image;
+    fNative = std::move(image);
     fWidth = fNative->Width();
     fHeight = fNative->Height();
     return true;
@@ -38,9 +39,7 @@ bool LRsrcImage::Load(int32_t fileRef, const SRsrcRequest& request) {
     return decoded;
 }
 
-LRsrcImage::~LRsrcImage() {
-    plat::Release(fNative);
-}
+LRsrcImage::~LRsrcImage() = default;
 
 CRgn LRsrcImage::ComputeShape(const CLRect& rect) {
     // The whole picture, scaled to the rectangle.
@@ -51,7 +50,7 @@ CRgn LRsrcImage::ComputeShape(const CLRect& rect) {
 }
 
 uint32_t LRsrcImage::GetNativeImage(plat::BitmapImage*& out) const {
-    out = fNative;
+    out = fNative.get();
     return fNative ? kNativeKind : 0;
 }
 
@@ -66,5 +65,5 @@ void LRsrcImage::Draw(LDrawContext& ctx, const CLRect& rect) {
         n->TranslateCTM(0, 2.0 * rect.top + (int64_t{rect.bottom} - rect.top));
         n->ScaleCTM(1, -1);
     }
-    n->DrawImage(ToPlatRect(rect), fNative);
+    n->DrawImage(ToPlatRect(rect), fNative.get());
 }

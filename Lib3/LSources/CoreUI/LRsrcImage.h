@@ -5,6 +5,7 @@
 
 #include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreUI/LImage.h"
+#include "Platform/Graphics/BitmapImage.h"
 
 // A picture decoded from the bytes of a 'TPNG' resource. Drawn upright unless the no-flip flag
 // asks for the image mirrored vertically (the raw orientation of a bottom-up context).
@@ -34,6 +35,6 @@ private:
 
     int32_t fWidth = 0;
     int32_t fHeight = 0;
-    plat::BitmapImage* fNative = nullptr;
+    plat::Ref<plat::BitmapImage> fNative;
     bool fNoFlip = false;
 };

@@ -1,5 +1,7 @@
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
 
+#include <utility>
+
 #include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/Font.h"
 
@@ -16,7 +18,7 @@ LTextStyleData* FromLink(SSLink* n) {
     return static_cast<LTextStyleData*>(n);
 }
 
-plat::Font* ByKind(uint32_t kind, const LString& name) {
+plat::Ref<plat::Font> ByKind(uint32_t kind, const LString& name) {
     switch (kind) {
         case LTextStyleData::kUser:
             return plat::Font::CreateUser(0);
@@ -25,7 +27,7 @@ plat::Font* ByKind(uint32_t kind, const LString& name) {
         case LTextStyleData::kFixedPitch:
             return plat::Font::CreateUserFixedPitch(0);
         case LTextStyleData::kNamed: {
-            plat::Font* f = plat::Font::CreateWithName(name.CStr(), 0);
+            plat::Ref<plat::Font> f = plat::Font::CreateWithName(name.CStr(), 0);
             return f ? f : plat::Font::CreateUser(0);
         }
         default:
@@ -35,11 +37,9 @@ plat::Font* ByKind(uint32_t kind, const LString& name) {
 
 // Replaces *font by a copy made with the function, when the copy could be made.
 template <class Make>
-void Replace(plat::Font*& font, Make make) {
-    plat::Font* next = make(font);
-    if (!next) return;
-    font->Release();
-    font = next;
+void Replace(plat::Ref<plat::Font>& font, Make make) {
+    plat::Ref<plat::Font> next = make(font.get());
+    if (next) font = std::move(next);
 }
 }  // namespace
 
@@ -50,7 +50,6 @@ LTextStyleData::LTextStyleData(uint32_t kind, const int32_t* words, const LStrin
 
 LTextStyleData::~LTextStyleData() {
     Records().Remove(this);
-    plat::Release(fFont);
 }
 
 bool LTextStyleData::SameStyle(uint32_t kind, const int32_t* words, const LString& name) const {
@@ -61,8 +60,7 @@ bool LTextStyleData::SameStyle(uint32_t kind, const int32_t* words, const LStrin
 }
 
 plat::Font* LTextStyleData::Font() {
-    if (fValid && fFont) return fFont;
-    plat::Release(fFont);
+    if (fValid && fFont) return fFont.get();
     fFont = nullptr;
     LString overrideName;
     double overrideSize = 0;
@@ -80,7 +78,7 @@ plat::Font* LTextStyleData::Font() {
     if (fWords[kPercent] > 0) size = size * fWords[kPercent] / 100;
     if (size != fFont->Size()) Replace(fFont, [size](plat::Font* f) { return f->CopyWithSize(size); });
     fValid = true;
-    return fFont;
+    return fFont.get();
 }
 
 LTextStyleH::LTextStyleH(uint32_t kind) {

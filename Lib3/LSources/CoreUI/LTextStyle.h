@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <cstdint>
 #include <utility>
 
@@ -34,7 +36,7 @@ private:
     friend bool Equal(const class LTextStyleH& a, const class LTextStyleH& b);
     LTextStyleData(uint32_t kind, const int32_t* words, const LString& name);
 
-    plat::Font* fFont = nullptr;
+    plat::Ref<plat::Font> fFont;
     bool fValid = false;
     uint32_t fKind;
     int32_t fWords[4];

@@ -24,8 +24,7 @@ void CIOObjectH::Release() {
 
 CIOIterator::CIOIterator(const plat::MatchingDict* dict) {
     if (!dict) return;
-    dict->Retain();
-    fIterator = plat::IORegistry::GetMatchingServices(dict);
+    fIterator = plat::IORegistry::GetMatchingServices(plat::RetainRef(dict));
 }
 
 CIOIterator::~CIOIterator() {

@@ -13,12 +13,11 @@ CMacTimer::CMacTimer(Callback callback, void* context)
     : mCallback(callback),
       mContext(context),
       mTimer(plat::RunLoopTimer::Create(plat::ClockNow() + kParked, kParked, &Expired, this)) {
-    plat::RunLoop::Main()->AddTimer(mTimer, plat::kRunLoopCommonModes);
+    (void)plat::RunLoop::Main()->AddTimer(mTimer.get(), plat::kRunLoopCommonModes);  // new: cannot fail
 }
 
 CMacTimer::~CMacTimer() {
     mTimer->Invalidate();
-    mTimer->Release();
 }
 
 void CMacTimer::Fire() {

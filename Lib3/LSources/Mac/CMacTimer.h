@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <atomic>
 
 #include "Common/Memory/CRefObj.h"
@@ -25,6 +27,6 @@ private:
 
     Callback mCallback;
     void* mContext;
-    plat::RunLoopTimer* mTimer;
+    plat::Ref<plat::RunLoopTimer> mTimer;
     std::atomic<bool> mArmed{false};
 };

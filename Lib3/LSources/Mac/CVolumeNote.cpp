@@ -21,10 +21,7 @@ LFsSpec VolumeSpec(const std::string& name) {
 CVolumeNote::CVolumeNote(LHandler* upper) : LHandler(upper), fWatcher(new plat::MountWatcher()) {}
 
 CVolumeNote::~CVolumeNote() {
-    if (fSource) {
-        fSource->Invalidate();
-        fSource->Release();
-    }
+    if (fSource) fSource->Invalidate();
 }
 
 bool CVolumeNote::Attach(plat::RunLoop* loop) {
@@ -32,7 +29,7 @@ bool CVolumeNote::Attach(plat::RunLoop* loop) {
     fSource = plat::FdSource::Create(
         FileDescriptor(), plat::FdSource::kReadable,
         [](plat::FdSource*, int, uint32_t, void* info) { static_cast<CVolumeNote*>(info)->Poll(); }, this);
-    return loop->AddFdSource(fSource, plat::kRunLoopCommonModes);
+    return loop->AddFdSource(fSource.get(), plat::kRunLoopCommonModes);
 }
 
 LMessage CVolumeNote::Handle(const LMessage& msg) {

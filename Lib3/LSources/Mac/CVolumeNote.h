@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 #include <memory>
 
 #include "Lib3/LSources/CoreData/LCallbackList.h"
@@ -46,6 +48,6 @@ public:
 private:
     LCallbackList fCallbacks;
     std::unique_ptr<plat::MountWatcher> fWatcher;
-    plat::FdSource* fSource = nullptr;
+    plat::Ref<plat::FdSource> fSource;
     Notice fNotice{false, LString(), LFsSpec()};
 };

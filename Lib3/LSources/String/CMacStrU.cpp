@@ -10,11 +10,11 @@
 #include "Lib3/LSources/String/UUtf8.h"
 #include "Platform/Foundation/String.h"
 
-plat::String* CMacStrU::CFStringFromRString(const unsigned char* text) {
+plat::Ref<plat::String> CMacStrU::CFStringFromRString(const unsigned char* text) {
     uint32_t n = UString::LengthOf(text);
     if (!text || !isValidUtf8(text, n)) return plat::String::CreateEmpty();
     // The structural check lets overlong forms and surrogates through; the conversion does not.
-    plat::String* s = plat::String::Create(text, n, plat::TextEncoding::kUtf8);
+    plat::Ref<plat::String> s = plat::String::Create(text, n, plat::TextEncoding::kUtf8);
     return s ? s : plat::String::CreateEmpty();
 }
 

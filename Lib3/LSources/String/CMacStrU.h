@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Platform/Foundation/String.h"
 
 namespace plat {
 class String;
@@ -13,7 +14,7 @@ class CMacStrU {
 public:
     // An owned platform string of UTF-8 text; the shared empty string (retained) for null or
     // invalid text.
-    static plat::String* CFStringFromRString(const unsigned char* text);
+    static plat::Ref<plat::String> CFStringFromRString(const unsigned char* text);
     // The UTF-8 bytes of a platform string; empty for null.
     static LString LStringFromCFString(const plat::String* const& s);
     // UTF-16 to UTF-8.

@@ -14,11 +14,10 @@ CMacUniConv& CMacUniConv::Shared() {
 uint32_t CMacUniConv::Convert(const void* bytes, uint32_t length, plat::TextEncoding from,
                               plat::TextEncoding to, LVariBuffer<unsigned char>& out) const {
     out.SetSize(0, false);
-    plat::String* s = plat::String::Create(static_cast<const uint8_t*>(bytes), length, from);
+    plat::Ref<plat::String> s = plat::String::Create(static_cast<const uint8_t*>(bytes), length, from);
     if (!s) return 0;
     std::string result;
     s->GetBytes(to, result, '?');
-    s->Release();
     uint32_t n = static_cast<uint32_t>(result.size());
     if (n == 0 || !out.SetSize(n, false)) return 0;
     std::memcpy(out.Data(), result.data(), n);

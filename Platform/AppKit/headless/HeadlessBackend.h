@@ -34,7 +34,7 @@ public:
     static Screen MakeScreen(uint32_t displayId, const Rect& frame, double barHeight);
     void SetScreens(std::vector<Screen> screens) { fScreens = std::move(screens); }
     // Parses a screen list; false (and nothing changed) when the text is malformed.
-    bool ConfigureScreens(const char* text);
+    [[nodiscard]] bool ConfigureScreens(const char* text);
 
     void SetMouseLocation(Point screen) { fMouse = screen; }
     void SetModifierFlags(uint32_t flags) { fModifiers = flags; }

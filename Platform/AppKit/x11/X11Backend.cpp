@@ -164,10 +164,10 @@ int IgnoreError(::Display*, XErrorEvent*) {
 
 }  // namespace
 
-X11Backend* X11Backend::Open(const char* displayName) {
+std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName) {
     XSetErrorHandler(&IgnoreError);
     ::Display* d = XOpenDisplay(displayName);
-    return d ? new X11Backend(d) : nullptr;
+    return d ? std::unique_ptr<X11Backend>(new X11Backend(d)) : nullptr;
 }
 
 X11Backend::X11Backend(::Display* display) : fDisplay(display) {
@@ -189,9 +189,12 @@ bool X11Backend::Start() {
     PLAT_DCHECK_MAIN_THREAD();
     if (fSource) return true;
     fSource = FdSource::Create(ConnectionNumber(fDisplay), FdSource::kReadable, &Readable, this);
-    RunLoop::Main()->AddFdSource(fSource, kRunLoopCommonModes);
     fPump = RunLoopSource::Create(&PumpPerform, this);
-    RunLoop::Main()->AddSource(fPump, kRunLoopCommonModes);
+    if (!RunLoop::Main()->AddFdSource(fSource.get(), kRunLoopCommonModes) ||
+        !RunLoop::Main()->AddSource(fPump.get(), kRunLoopCommonModes)) {
+        Stop();
+        return false;
+    }
     SchedulePump();
     return true;
 }
@@ -200,12 +203,10 @@ void X11Backend::Stop() {
     PLAT_DCHECK_MAIN_THREAD();
     if (fSource) {
         fSource->Invalidate();
-        fSource->Release();
         fSource = nullptr;
     }
     if (fPump) {
         fPump->Invalidate();
-        fPump->Release();
         fPump = nullptr;
     }
 }

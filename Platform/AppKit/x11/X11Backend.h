@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,11 +25,11 @@ namespace plat::x11 {
 class X11Backend : public Backend {
 public:
     // Connects to the named display (null: $DISPLAY); null when no server answers.
-    static X11Backend* Open(const char* displayName = nullptr);
+    static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
     ~X11Backend() override;
 
     const char* Name() const override { return "x11"; }
-    bool Start() override;
+    [[nodiscard]] bool Start() override;
     void Stop() override;
     std::vector<Screen> Screens() const override;
     Point MouseLocation() const override;
@@ -64,8 +65,8 @@ private:
     unsigned long fDeleteAtom = 0;
     unsigned long fNameAtom = 0;
     unsigned long fUtf8Atom = 0;
-    FdSource* fSource = nullptr;
-    RunLoopSource* fPump = nullptr;
+    Ref<FdSource> fSource;
+    Ref<RunLoopSource> fPump;
     std::unordered_map<unsigned long, Window*> fWindows;  // not retained
     bool fApplyingServerFrame = false;
     // The content size last asked of the server per window: other sizes it reports are the user's.

@@ -97,18 +97,18 @@ TEST(AppDelegateRunTest, FileOpenVetoedQuitThenExit) {
     app->Deactivate();
     app->SetDelegate(&delegate);
     int raised = 0;
-    auto* timer = plat::RunLoopTimer::Create(
+    auto timer = plat::RunLoopTimer::Create(
         plat::ClockNow() + 0.03, 0.03,
         [](plat::RunLoopTimer*, void* info) {
             int& n = *static_cast<int*>(info);
             raise(n++ == 0 ? SIGTERM : SIGINT);
         },
         &raised);
-    plat::RunLoop::Main()->AddTimer(timer, plat::kRunLoopCommonModes);
+    EXPECT_TRUE(plat::RunLoop::Main()->AddTimer(timer.get(), plat::kRunLoopCommonModes));
     const char* argv[] = {"orbilume", "/tmp/a.obm", nullptr};
     EXPECT_EQ(app->Run(2, const_cast<char**>(argv)), 0);
     timer->Invalidate();
-    timer->Release();
+    timer = nullptr;
     app->SetDelegate(nullptr);
     EXPECT_EQ(raised, 2);
     EXPECT_EQ(Boot::log,

@@ -29,11 +29,11 @@ TEST(CBitmapDrawContextTest, DrawsIntoTheBufferWhileHoldingItsLock) {
             LPaint(CRgn(CLRect{2, 0, 40, 40}), LColor(LRGB(255, 0, 0), 0)).Fill(ctx);
         }
         EXPECT_EQ(buffer->LockCount(), 0u);
-        plat::BitmapImage* image = buffer->GetImage();
+        plat::Ref<plat::BitmapImage> image = buffer->GetImage();
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->PixelAt(1, 1) & 0xFFFFFF, 0u) << c.depth;
         EXPECT_EQ(image->PixelAt(5, 2) & 0xFFFFFF, 0xFF0000u) << c.depth;
-        image->Release();
+        image = nullptr;
     }
 
     for (uint32_t depth : {1u, 2u, 4u, 8u}) {  // packed grey reports its own depth

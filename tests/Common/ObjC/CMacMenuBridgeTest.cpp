@@ -188,15 +188,15 @@ TEST_F(CMacMenuBridgeTest, SystemItemsAreValidatedAndQuitGoesThroughTheApplicati
     CMacMenuBridge app(LString("\x14"));
     app.InsertItem(0, Item(&fileItem, "About"));
     Menu* native = app.NativeMenu();
-    Menu* sub = Menu::Create("Services");
-    MenuItem* services = MenuItem::Create("Services", "unknown:", "");
-    native->AddItem(services);
-    native->SetSubmenu(sub, services);
-    sub->Release();
-    services->Release();
-    MenuItem* other = MenuItem::Create("Other", "unknown:", "");
-    native->AddItem(other);
-    other->Release();
+    plat::Ref<Menu> sub = Menu::Create("Services");
+    plat::Ref<MenuItem> services = MenuItem::Create("Services", "unknown:", "");
+    native->AddItem(services.get());
+    native->SetSubmenu(sub.get(), services.get());
+    sub = nullptr;
+    services = nullptr;
+    plat::Ref<MenuItem> other = MenuItem::Create("Other", "unknown:", "");
+    native->AddItem(other.get());
+    other = nullptr;
     MenuItem* quit = native->ItemAtIndex(1);
     ASSERT_EQ(quit->Action(), plat::kTerminateAction);
     EXPECT_EQ(app.ItemFor(quit), nullptr);  // not one of the framework's

@@ -17,14 +17,14 @@ TEST(CMacWindowKindTest, KindsGiveTheirStyleAndLevel) {
                  {12, 0, 0}, {13, 3, 0}, {-1, 3, 0}, {99, 3, 0}};
     for (const Case& c : cases) {
         CMacWinKind kind(c.kind);
-        plat::Window* w = kind.CreateNativeWindow();
+        plat::Ref<plat::Window> w = plat::Adopt(kind.CreateNativeWindow());
         ASSERT_TRUE(w);
         EXPECT_FALSE(w->IsPanel());
         EXPECT_EQ(w->StyleMask(), c.style) << c.kind;
         EXPECT_EQ(w->Level(), c.level) << c.kind;
         EXPECT_EQ(w->ContentRect(), (plat::Rect{40, 40, 120, 80})) << c.kind;
         EXPECT_FALSE(w->IsVisible());
-        w->Release();
+        w = nullptr;
     }
 }
 
@@ -46,7 +46,7 @@ TEST(CMacWindowKindTest, PanelKindsAndOptions) {
     };
     for (const Case& c : cases) {
         CMacPanelKind kind(c.kind, c.options);
-        plat::Window* w = kind.CreateNativeWindow();
+        plat::Ref<plat::Window> w = plat::Adopt(kind.CreateNativeWindow());
         ASSERT_TRUE(w);
         EXPECT_TRUE(w->IsPanel());
         EXPECT_TRUE(w->IsFloatingPanel());
@@ -55,7 +55,7 @@ TEST(CMacWindowKindTest, PanelKindsAndOptions) {
         EXPECT_EQ(w->BecomesKeyOnlyIfNeeded(), c.keyOnlyIfNeeded) << c.kind;
         EXPECT_EQ(w->HidesOnDeactivate(), c.hidesOnDeactivate) << c.kind;
         EXPECT_EQ(w->IgnoresMouseEvents(), c.ignoresMouse) << c.kind;
-        w->Release();
+        w = nullptr;
     }
 }
 

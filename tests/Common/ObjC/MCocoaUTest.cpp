@@ -62,12 +62,12 @@ TEST(MCocoaUTest, ScreenHeightAndScrollerMetrics) {
                  {plat::kTitledWindowMask, 0, 4100, 16, 0}};
     uint32_t saved = gSystemInfo.version;
     for (const Case& c : cases) {
-        plat::Window* w = plat::Window::Create({0, 0, 10, 10}, c.style);
+        plat::Ref<plat::Window> w = plat::Window::Create({0, 0, 10, 10}, c.style);
         w->SetLevel(c.level);
         gSystemInfo.version = c.version;
-        EXPECT_EQ(MCocoaU::ScrollerWidth(w), c.scroller);
-        EXPECT_EQ(MCocoaU::GrowBoxInset(w), c.inset);
-        w->Release();
+        EXPECT_EQ(MCocoaU::ScrollerWidth(w.get()), c.scroller);
+        EXPECT_EQ(MCocoaU::GrowBoxInset(w.get()), c.inset);
+        w = nullptr;
     }
     gSystemInfo.version = saved;
 }

@@ -68,10 +68,10 @@ TEST_F(COpenGLContextTest, ContextBusyOnAnotherThreadLeavesNoneCurrent) {
     COpenGLContext_Cca mine(nullptr, nullptr);
     std::atomic<int> step{0};
     std::thread holder([&] {
-        busy.glcontext()->MakeCurrent();  // outside any scope, as a careless user would
+        EXPECT_TRUE(busy.glcontext()->MakeCurrent());  // outside any scope, as a careless user would
         step = 1;
         while (step != 2) std::this_thread::yield();
-        plat::GLContext::ClearCurrent();
+        EXPECT_TRUE(plat::GLContext::ClearCurrent());
     });
     while (step != 1) std::this_thread::yield();
     EXPECT_FALSE(busy.glcontext()->MakeCurrent()) << "EGL lets a context be current on one thread only";
@@ -94,7 +94,7 @@ TEST_F(COpenGLContextTest, SharedContextsShareOneLockAndTheirObjects) {
     EXPECT_EQ(&a->lock(), &Common().lock());
     EXPECT_EQ(&b.lock(), &a->lock());
 
-    COpenGLTexture* texture = COpenGLTexture::New(*a, GL_TEXTURE_2D, nullptr);
+    plat::Ref<COpenGLTexture> texture = COpenGLTexture::New(*a, GL_TEXTURE_2D, nullptr);
     ASSERT_NE(texture, nullptr);
     {
         COpenGLScope_Cca scope(*a);
@@ -106,7 +106,7 @@ TEST_F(COpenGLContextTest, SharedContextsShareOneLockAndTheirObjects) {
         EXPECT_TRUE(glIsTexture(texture->name()));
     }
     const unsigned name = texture->name();
-    texture->Release();
+    texture = nullptr;
     COpenGLScope_Cca scope(b);
     EXPECT_FALSE(glIsTexture(name));
 }
@@ -197,7 +197,7 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
 
 // A window host that records what the context asks of the window.
 struct RecordingHost : plat::GLWindowHost {
-    plat::GLSurface* CreateGLSurface(plat::GLPixelFormat* format, int32_t width, int32_t height) override {
+    plat::Ref<plat::GLSurface> CreateGLSurface(plat::GLPixelFormat* format, int32_t width, int32_t height) override {
         return plat::GLSurface::CreateOffscreen(format, width, height);
     }
     void SetGLWindowOpaque(bool value) override { opaque = value; }
@@ -273,12 +273,12 @@ TEST_F(COpenGLContextTest, SampleContextTellsItsHolderWhenItGoes) {
 
 TEST_F(COpenGLContextTest, AWindowHostsTheSurfaceOfItsSampleContext) {
     testsupport::HeadlessScreens screens;
-    plat::Window* window = plat::Window::Create({100, 100, 400, 300}, plat::kTitledWindowMask);
-    plat::View* content = plat::View::Create({0, 0, 400, 300});
-    window->SetContentView(content);
-    content->Release();
+    plat::Ref<plat::Window> window = plat::Window::Create({100, 100, 400, 300}, plat::kTitledWindowMask);
+    plat::Ref<plat::View> content = plat::View::Create({0, 0, 400, 300});
+    window->SetContentView(content.get());
+    content = nullptr;
     Holder holder;
-    holder.held = new CObSampleDC(&holder, window);
+    holder.held = new CObSampleDC(&holder, window.get());
     COpenGLContext_Cca& context = holder.held->context();
     ASSERT_TRUE(context.valid());
     Place(context, {0, 0, 400, 300});
@@ -295,7 +295,7 @@ TEST_F(COpenGLContextTest, AWindowHostsTheSurfaceOfItsSampleContext) {
     EXPECT_TRUE(content->NeedsDisplay());
     delete holder.held;
     window->Close();
-    window->Release();
+    window = nullptr;
 }
 
 }  // namespace

@@ -27,28 +27,28 @@ protected:
 TEST_F(COpenGLTexturePoolTest, MostRecentlyReturnedComesBackFirst) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_RECTANGLE_ARB);
     pool->magic(16, 16);
-    COpenGLTexture* a = pool->AllocTexture(Common());
-    COpenGLTexture* b = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> a = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> b = pool->AllocTexture(Common());
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(a->target(), static_cast<unsigned>(GL_TEXTURE_RECTANGLE_ARB));
     EXPECT_EQ(a->pool(), pool);
     const unsigned nameA = a->name(), nameB = b->name();
-    a->Release();
-    b->Release();
+    a = nullptr;
+    b = nullptr;
     EXPECT_EQ(pool->freeCount(), 2u);
     EXPECT_EQ(b->RetainCount(), 0);
 
-    COpenGLTexture* first = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> first = pool->AllocTexture(Common());
     EXPECT_EQ(first, b);
     EXPECT_EQ(first->name(), nameB);
     EXPECT_EQ(first->RetainCount(), 1);
-    COpenGLTexture* second = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> second = pool->AllocTexture(Common());
     EXPECT_EQ(second, a);
     EXPECT_EQ(second->name(), nameA);
     EXPECT_EQ(pool->freeCount(), 0u);
-    first->Release();
-    second->Release();
+    first = nullptr;
+    second = nullptr;
     pool->Release();
     EXPECT_FALSE(IsTexture(nameA));
     EXPECT_FALSE(IsTexture(nameB));
@@ -56,11 +56,11 @@ TEST_F(COpenGLTexturePoolTest, MostRecentlyReturnedComesBackFirst) {
 
 TEST_F(COpenGLTexturePoolTest, TextureThePoolNeverHandedOutIsDeletedNotLost) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
-    COpenGLTexture* stray = COpenGLTexture::New(Common(), GL_TEXTURE_2D, pool);
+    plat::Ref<COpenGLTexture> stray = COpenGLTexture::New(Common(), GL_TEXTURE_2D, pool);
     ASSERT_NE(stray, nullptr);
     const unsigned name = stray->name();
     EXPECT_TRUE(IsTexture(name));
-    stray->Release();
+    stray = nullptr;
     EXPECT_FALSE(IsTexture(name));
     EXPECT_EQ(pool->count(), 0u);
     EXPECT_EQ(pool->freeCount(), 0u);
@@ -72,9 +72,9 @@ TEST_F(COpenGLTexturePoolTest, NewSizeDropsFreeAndDetachesHandedOut) {
     pool->magic(8, 8);
     CRefH<COpenGLTexture> held;
     held.HoldNew(pool->AllocTexture(Common()));
-    COpenGLTexture* spare = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> spare = pool->AllocTexture(Common());
     const unsigned spareName = spare->name(), heldName = held->name();
-    spare->Release();
+    spare = nullptr;
 
     pool->magic(8, 8);  // same size keeps the free one
     EXPECT_EQ(pool->freeCount(), 1u);
@@ -97,7 +97,7 @@ TEST_F(COpenGLTexturePoolTest, ReleasesRacingThePoolsDestruction) {
         auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
         pool->magic(4, 4);
         std::vector<COpenGLTexture*> textures;
-        for (int i = 0; i < 8; ++i) textures.push_back(pool->AllocTexture(Common()));
+        for (int i = 0; i < 8; ++i) textures.push_back(pool->AllocTexture(Common()).release());  // released by hand below
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&, t] {
@@ -110,7 +110,7 @@ TEST_F(COpenGLTexturePoolTest, ReleasesRacingThePoolsDestruction) {
 }
 
 TEST_F(COpenGLTexturePoolTest, PrepareForAnotherTargetMakesANewName) {
-    COpenGLTexture* texture = COpenGLTexture::New(Common(), GL_TEXTURE_2D, nullptr);
+    plat::Ref<COpenGLTexture> texture = COpenGLTexture::New(Common(), GL_TEXTURE_2D, nullptr);
     ASSERT_NE(texture, nullptr);
     const unsigned first = texture->name();
     EXPECT_EQ(texture->Prepare(Common(), GL_TEXTURE_2D), first);
@@ -119,7 +119,7 @@ TEST_F(COpenGLTexturePoolTest, PrepareForAnotherTargetMakesANewName) {
     EXPECT_NE(second, first);
     EXPECT_EQ(texture->target(), static_cast<unsigned>(GL_TEXTURE_RECTANGLE_ARB));
     EXPECT_FALSE(IsTexture(first));
-    texture->Release();
+    texture = nullptr;
     EXPECT_FALSE(IsTexture(second));
 }
 

@@ -102,14 +102,14 @@ TEST_F(RenderTargetTest, MixCopyPutsTheTopRowFirst) {
     EXPECT_EQ(mixPixels[0], kGreen);  // GL row 0 is the bottom
 
     mix.CopyToPixelBuffer();
-    plat::GLTexture* copy = mix.CopyPixelBufferTexture();
+    plat::Ref<plat::GLTexture> copy = mix.CopyPixelBufferTexture();
     ASSERT_NE(copy, nullptr);
-    std::vector<uint32_t> image = Image(copy);
+    std::vector<uint32_t> image = Image(copy.get());
     EXPECT_EQ(image.front(), kRed);
     EXPECT_EQ(image[6 * 1 + 5], kRed);
     EXPECT_EQ(image[6 * 2], kGreen);
     EXPECT_EQ(image.back(), kGreen);
-    copy->Release();
+    copy = nullptr;
 
     mix.Prepare(6, 4, false);
     EXPECT_EQ(mix.texture(), nullptr);
@@ -122,26 +122,26 @@ TEST_F(RenderTargetTest, PixelBufferTargetKeepsItsPoolForTheSameSize) {
     EXPECT_EQ(target.GetTexture(5, 0), nullptr);
     EXPECT_EQ(target.pool(), nullptr);
 
-    plat::GLTexture* a = target.GetTexture(4, 3);
+    plat::Ref<plat::GLTexture> a = target.GetTexture(4, 3);
     ASSERT_NE(a, nullptr);
     plat::PixelBufferPool* pool = target.pool();
     ASSERT_NE(pool, nullptr);
     EXPECT_EQ(a->Image()->Width(), 4);
     EXPECT_EQ(a->Image()->Height(), 3);
-    a->Release();
+    a = nullptr;
     EXPECT_EQ(pool->FreeCount(), 1u);
     target.SetSize(4, 3);
-    plat::GLTexture* b = target.Get();
+    plat::Ref<plat::GLTexture> b = target.Get();
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(target.pool(), pool);
     EXPECT_EQ(pool->FreeCount(), 0u) << "the released buffer's storage was reused";
 
-    plat::GLTexture* c = target.GetTexture(8, 2);
+    plat::Ref<plat::GLTexture> c = target.GetTexture(8, 2);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(target.width(), 8u);
     EXPECT_EQ(c->Image()->Width(), 8);
-    b->Release();
-    c->Release();
+    b = nullptr;
+    c = nullptr;
 }
 
 // Left half red in front, the rest blue behind it, the top right green in front of all.
@@ -186,18 +186,18 @@ TEST_F(RenderTargetTest, MultisampleAndPlainOffscreenPathsAgree) {
             DrawDepthScene();
         }
         target.Resolve();
-        plat::GLTexture* first = target.GetTexture();
+        plat::Ref<plat::GLTexture> first = target.GetTexture();
         ASSERT_NE(first, nullptr);
-        plat::GLTexture* again = target.GetTexture();
+        plat::Ref<plat::GLTexture> again = target.GetTexture();
         EXPECT_EQ(again, first);
-        images.push_back(Image(first));
-        first->Release();
-        again->Release();
+        images.push_back(Image(first.get()));
+        first = nullptr;
+        again = nullptr;
 
         // The next frame hands out a fresh copy.
         ASSERT_TRUE(target.Begin());
         target.Resolve();
-        plat::GLTexture* next = target.GetTexture();
+        plat::Ref<plat::GLTexture> next = target.GetTexture();
         EXPECT_NE(next, nullptr);
         if (next) next->Release();
     }

@@ -91,17 +91,17 @@ TEST_F(ApplicationTest, SignalsAskTheDelegateAndAVetoKeepsRunning) {
     rec.vetoes = 1;
     int raised = 0;
     // SIGTERM first (vetoed), then SIGINT.
-    auto* timer = plat::RunLoopTimer::Create(
+    auto timer = plat::RunLoopTimer::Create(
         plat::ClockNow() + 0.02, 0.02,
         [](plat::RunLoopTimer*, void* info) {
             int& n = *static_cast<int*>(info);
             raise(n++ == 0 ? SIGTERM : SIGINT);
         },
         &raised);
-    plat::RunLoop::Main()->AddTimer(timer, plat::kRunLoopCommonModes);
+    EXPECT_TRUE(plat::RunLoop::Main()->AddTimer(timer.get(), plat::kRunLoopCommonModes));
     EXPECT_EQ(Run({}), 0);
     timer->Invalidate();
-    timer->Release();
+    timer = nullptr;
     EXPECT_EQ(raised, 2);
     EXPECT_EQ(rec.calls, (std::vector<std::string>{"will", "did", "untitled", "active", "should", "should",
                                                    "terminate"}));

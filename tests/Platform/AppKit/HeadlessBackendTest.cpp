@@ -40,7 +40,7 @@ TEST(HeadlessBackendTest, ScreenListsParseOrLeaveTheConfigurationAlone) {
         }
     }
     HeadlessBackend b;
-    b.ConfigureScreens("1440x900+0+0/25");
+    EXPECT_TRUE(b.ConfigureScreens("1440x900+0+0/25"));
     EXPECT_EQ(b.Screens()[0].visibleFrame, (Rect{0, 25, 1440, 875}));
 }
 

@@ -28,26 +28,26 @@ plat::Event Key(const char* chars, uint32_t mods) {
 }
 
 MenuItem* Add(Menu* menu, const char* title, const char* action, const char* key, Target* target) {
-    MenuItem* item = MenuItem::Create(title, action, key);
+    plat::Ref<MenuItem> item = MenuItem::Create(title, action, key);
     item->SetTarget(target);
-    menu->AddItem(item);
-    item->Release();
-    return item;
+    menu->AddItem(item.get());
+    item = nullptr;
+    return item.get();
 }
 
 TEST(MenuTest, KeyEquivalentsMatchKeyAndModifiersThroughSubmenus) {
     Target target;
-    Menu* top = Menu::Create("File");
-    Add(top, "Open", "open:", "o", &target);
-    MenuItem* off = Add(top, "Off", "off:", "d", &target);
+    plat::Ref<Menu> top = Menu::Create("File");
+    Add(top.get(), "Open", "open:", "o", &target);
+    MenuItem* off = Add(top.get(), "Off", "off:", "d", &target);
     off->SetEnabled(false);
-    MenuItem* holder = Add(top, "More", "", "", &target);
-    Menu* sub = Menu::Create("More");
-    Add(sub, "Export", "export:", "e", &target)
+    MenuItem* holder = Add(top.get(), "More", "", "", &target);
+    plat::Ref<Menu> sub = Menu::Create("More");
+    Add(sub.get(), "Export", "export:", "e", &target)
         ->SetKeyEquivalentModifierMask(plat::kCommandKeyMask | plat::kShiftKeyMask);
-    top->SetSubmenu(sub, holder);
+    top->SetSubmenu(sub.get(), holder);
     EXPECT_EQ(sub->Supermenu(), top);
-    sub->Release();
+    sub = nullptr;
 
     struct Case {
         const char* chars;
@@ -73,7 +73,7 @@ TEST(MenuTest, KeyEquivalentsMatchKeyAndModifiersThroughSubmenus) {
             EXPECT_TRUE(target.performed.empty()) << c.chars;
         }
     }
-    top->Release();
+    top = nullptr;
 }
 
 TEST(MenuTest, ActionsGoToTheTargetOrTheApplicationAndAreAnnounced) {
@@ -84,15 +84,15 @@ TEST(MenuTest, ActionsGoToTheTargetOrTheApplicationAndAreAnnounced) {
         &observer, [](const char*, const void* item, void*) { sent.push_back(item); },
         plat::kMenuDidSendActionNotification, nullptr);
     Target target;
-    Menu* menu = Menu::Create("M");
-    MenuItem* own = Add(menu, "Own", "own:", "", &target);
-    MenuItem* quit = Add(menu, "Quit", plat::kTerminateAction, "q", nullptr);
-    menu->AddItem(MenuItem::Separator());
+    plat::Ref<Menu> menu = Menu::Create("M");
+    MenuItem* own = Add(menu.get(), "Own", "own:", "", &target);
+    MenuItem* quit = Add(menu.get(), "Quit", plat::kTerminateAction, "q", nullptr);
+    menu->AddItem(MenuItem::Separator().get());
     menu->ItemAtIndex(2)->Release();
-    MenuItem* holder = Add(menu, "Sub", "sub:", "", &target);
-    Menu* sub = Menu::Create("Sub");
-    menu->SetSubmenu(sub, holder);
-    sub->Release();
+    MenuItem* holder = Add(menu.get(), "Sub", "sub:", "", &target);
+    plat::Ref<Menu> sub = Menu::Create("Sub");
+    menu->SetSubmenu(sub.get(), holder);
+    sub = nullptr;
 
     plat::Application* app = plat::Application::Shared();
     menu->PerformActionForItemAtIndex(0);
@@ -108,13 +108,13 @@ TEST(MenuTest, ActionsGoToTheTargetOrTheApplicationAndAreAnnounced) {
     EXPECT_EQ(target.performed.size(), 1u);
 
     // Moving an item to another menu takes it out of the first.
-    Menu* other = Menu::Create("O");
+    plat::Ref<Menu> other = Menu::Create("O");
     other->InsertItem(own, 5);
     EXPECT_EQ(other->IndexOfItem(own), 0);
     EXPECT_EQ(menu->IndexOfItem(own), -1);
     EXPECT_EQ(own->ParentMenu(), other);
-    other->Release();
-    menu->Release();
+    other = nullptr;
+    menu = nullptr;
     plat::NotificationCenter::Default().RemoveObserver(&observer);
 }
 

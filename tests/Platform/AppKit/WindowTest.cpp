@@ -34,17 +34,14 @@ struct Log : plat::WindowDelegate {
 class WindowTest : public ::testing::Test {
 protected:
     ~WindowTest() override {
-        for (Window* w : windows) {
-            w->Close();
-            w->Release();
-        }
+        for (const plat::Ref<Window>& w : windows) w->Close();
     }
     Window* Make(uint32_t style, int32_t level = 0, bool panel = false) {
-        Window* w = panel ? Window::CreatePanel({100, 100, 200, 150}, style)
+        plat::Ref<Window> w = panel ? Window::CreatePanel({100, 100, 200, 150}, style)
                           : Window::Create({100, 100, 200, 150}, style);
         w->SetLevel(level);
         windows.push_back(w);
-        return w;
+        return w.get();
     }
     static std::vector<int64_t> Numbers(std::initializer_list<Window*> ws) {
         std::vector<int64_t> n;
@@ -53,7 +50,7 @@ protected:
     }
 
     testsupport::HeadlessScreens screens;
-    std::vector<Window*> windows;
+    std::vector<plat::Ref<Window>> windows;
 };
 
 TEST_F(WindowTest, FrameAddsTheTitleBarAboveTheContent) {
@@ -167,7 +164,7 @@ TEST_F(WindowTest, EventsReachTheViewUnderTheMouseAndModalSessionsDropForeignCli
 
 TEST_F(WindowTest, NeedsDisplayDrawsOnceOnDisplay) {
     Window* w = Make(plat::kTitledWindowMask);
-    View* v = View::Create({0, 0, 1, 1});
+    plat::Ref<View> v = View::Create({0, 0, 1, 1});
     int draws = 0;
     Rect last;
     struct Ctx {
@@ -180,7 +177,7 @@ TEST_F(WindowTest, NeedsDisplayDrawsOnceOnDisplay) {
             *static_cast<Ctx*>(c)->last = r;
         },
         &ctx);
-    w->SetContentView(v);
+    w->SetContentView(v.get());
     w->OrderFront();
     w->Display();
     EXPECT_EQ(draws, 1);
@@ -190,7 +187,7 @@ TEST_F(WindowTest, NeedsDisplayDrawsOnceOnDisplay) {
     w->Display();
     EXPECT_EQ(draws, 2);
     EXPECT_EQ(last, (Rect{10, 10, 5, 5}));
-    v->Release();
+    v = nullptr;
 }
 
 #ifndef NDEBUG

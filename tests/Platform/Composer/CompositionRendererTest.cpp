@@ -320,7 +320,7 @@ TEST_F(CompositionRendererTest, CrossfadeMixesByProgress) {
     auto renderer = MakeRenderer(g);
     ASSERT_TRUE(renderer);
     auto solid = [](uint32_t pixel) {
-        BufferImage* image = BufferImage::Create(6, 4);
+        plat::Ref<BufferImage> image = BufferImage::Create(6, 4);
         for (uint32_t i = 0; i < 24; ++i) std::memcpy(image->MutableData() + 4 * i, &pixel, 4);
         return image;
     };
@@ -345,13 +345,13 @@ TEST_F(CompositionRendererTest, HostDrawUsesTheHostContextsStatePremultiplied) {
     g.Node("host", plat::kNodeClassHostDraw).PublishInput("Image", "host", "image");
     auto renderer = MakeRenderer(g);
     ASSERT_TRUE(renderer);
-    BufferImage* opaque = BufferImage::Create(2, 2);
+    plat::Ref<BufferImage> opaque = BufferImage::Create(2, 2);
     for (uint32_t i = 0; i < 4; ++i) {
         uint32_t p = 0xFFC86432u;
         std::memcpy(opaque->MutableData() + 4 * i, &p, 4);
     }
     ASSERT_TRUE(renderer->SetInputValue("Image", Value(opaque)));
-    opaque->Release();
+    opaque = nullptr;
 
     // The host: another context of the group with its own target, vertex array, blending and colour.
     Ref<GLContext> host(GLContext::Create(Context()->PixelFormat(), Context()));

@@ -21,10 +21,7 @@ using plat::Dictionary;
 using plat::Value;
 using plat::ValueArray;
 
-struct Releaser {
-    void operator()(Composition* c) const { c->Release(); }
-};
-using CompositionPtr = std::unique_ptr<Composition, Releaser>;
+using CompositionPtr = plat::Ref<Composition>;
 
 std::string Fixture(const std::string& name) {
     return std::string(COMPOSER_FIXTURES) + "/" + name;

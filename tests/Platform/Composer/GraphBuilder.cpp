@@ -68,9 +68,9 @@ plat::Value GraphBuilder::PropertyList() const {
 
 plat::Composition* GraphBuilder::Build(const plat::NodeClassRegistry& registry) const {
     std::string error;
-    plat::Composition* c = plat::Composition::CreateFromPropertyList(PropertyList(), registry, &error);
+    plat::Ref<plat::Composition> c = plat::Composition::CreateFromPropertyList(PropertyList(), registry, &error);
     EXPECT_NE(c, nullptr) << error;
-    return c;
+    return c.get();
 }
 
 plat::Dictionary ShaderState(const std::string& fragment,

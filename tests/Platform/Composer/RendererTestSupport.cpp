@@ -27,19 +27,19 @@ uint32_t Inverted(uint32_t pixel) {
 }
 
 plat::BufferImage* PatternBuffer() {
-    plat::BufferImage* image = plat::BufferImage::Create(kPatternWidth, kPatternHeight);
+    plat::Ref<plat::BufferImage> image = plat::BufferImage::Create(kPatternWidth, kPatternHeight);
     for (uint32_t y = 0; y < kPatternHeight; ++y)
         for (uint32_t x = 0; x < kPatternWidth; ++x) {
             uint32_t p = PatternPixel(x, y);
             std::memcpy(image->MutableData() + image->BytesPerRow() * y + 4 * x, &p, 4);
         }
-    return image;
+    return image.get();
 }
 
 plat::PixelBuffer* PatternPixelBuffer() {
-    plat::PixelBuffer* pixels = plat::PixelBuffer::Create(kPatternWidth, kPatternHeight);
+    plat::Ref<plat::PixelBuffer> pixels = plat::PixelBuffer::Create(kPatternWidth, kPatternHeight);
     if (!pixels || !pixels->Lock(0)) {
-        plat::Release(pixels);
+        pixels = nullptr;
         return nullptr;
     }
     for (uint32_t y = 0; y < kPatternHeight; ++y)
@@ -48,7 +48,7 @@ plat::PixelBuffer* PatternPixelBuffer() {
             std::memcpy(pixels->BaseAddress() + pixels->BytesPerRow() * y + 4 * x, &p, 4);
         }
     pixels->Unlock(0);
-    return pixels;
+    return pixels.get();
 }
 
 uint32_t BufferPixel(const plat::BufferImage& image, uint32_t x, uint32_t y) {

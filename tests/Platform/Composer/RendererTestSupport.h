@@ -14,11 +14,7 @@
 
 namespace composertest {
 
-struct Releaser {
-    void operator()(const plat::Object* o) const { plat::Release(o); }
-};
-template <typename T>
-using Ref = std::unique_ptr<T, Releaser>;
+using plat::Ref;
 
 // Per-channel comparison of two 0xAARRGGBB pixels.
 testing::AssertionResult PixelNear(uint32_t actual, uint32_t expected, int tolerance = 1);

@@ -16,7 +16,7 @@ std::string Fixture(const std::string& name) {
 
 std::vector<std::string> Identifiers(const plat::Repository& r) {
     std::vector<std::string> ids;
-    for (const plat::Composition* c : r.AllCompositions()) ids.push_back(c->Identifier());
+    for (const plat::Ref<plat::Composition>& c : r.AllCompositions()) ids.push_back(c->Identifier());
     return ids;
 }
 

@@ -20,15 +20,7 @@ double SecondsSince(Steady::time_point t) {
     return std::chrono::duration<double>(Steady::now() - t).count();
 }
 
-// Keeps one owned reference and releases it at scope end.
-template <class T>
-struct Ref {
-    T* p;
-    explicit Ref(T* o) : p(o) {}
-    ~Ref() { Release(p); }
-    T* operator->() const { return p; }
-    operator T*() const { return p; }
-};
+using plat::Ref;
 
 struct Counter {
     std::atomic<int> count{0};
@@ -51,7 +43,7 @@ struct LoopThread {
     LoopThread() {
         thread = std::thread([this] {
             RunLoop* l = RunLoop::Current();
-            l->AddSource(keepAlive, kRunLoopCommonModes);
+            EXPECT_TRUE(l->AddSource(keepAlive.get(), kRunLoopCommonModes));
             l->Retain();  // the thread releases its loop as it ends, maybe while Stop still wakes it
             loop = l;
             l->Run();
@@ -88,7 +80,7 @@ TEST(RunLoopTest, EmptyModeFinishesAtOnce) {
 TEST(RunLoopTest, StopBeforeRunIsSticky) {
     auto* loop = RunLoop::Current();
     Ref<RunLoopSource> s(RunLoopSource::Create(nullptr, nullptr));
-    loop->AddSource(s, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddSource(s.get(), kRunLoopDefaultMode));
     loop->Stop();
     auto t0 = Steady::now();
     EXPECT_EQ(loop->RunInMode(kRunLoopDefaultMode, 5.0, false), RunLoopResult::kStopped);
@@ -102,7 +94,7 @@ TEST(RunLoopTest, StopFromAnotherThreadEndsRunPromptly) {
     std::atomic<RunLoop*> loop{nullptr};
     Ref<RunLoopSource> s(RunLoopSource::Create(nullptr, nullptr));
     std::thread th([&] {
-        RunLoop::Current()->AddSource(s, kRunLoopDefaultMode);
+        EXPECT_TRUE(RunLoop::Current()->AddSource(s.get(), kRunLoopDefaultMode));
         loop = RunLoop::Current();
         RunLoop::Current()->Run();
     });
@@ -117,7 +109,7 @@ TEST(RunLoopTest, SignalsFromManyThreadsCoalesceAndRunOnTheLoopThread) {
     Counter c;
     Ref<RunLoopSource> s(RunLoopSource::Create(&Counter::Perform, &c));
     auto* loop = RunLoop::Current();
-    loop->AddSource(s, kRunLoopCommonModes);
+    EXPECT_TRUE(loop->AddSource(s.get(), kRunLoopCommonModes));
     for (int i = 0; i < 10; ++i) s->Signal();
     EXPECT_EQ(loop->RunInMode(kRunLoopDefaultMode, 1.0, true), RunLoopResult::kHandledSource);
     EXPECT_EQ(c.count, 1);
@@ -152,10 +144,10 @@ TEST(RunLoopTest, ModesGateSourcesAndTimers) {
     Counter inDefault, inCommon;
     Ref<RunLoopTimer> t1(RunLoopTimer::Create(clock.Now(), 0, &Counter::Fire, &inDefault));
     Ref<RunLoopTimer> t2(RunLoopTimer::Create(clock.Now(), 0, &Counter::Fire, &inCommon));
-    loop->AddTimer(t1, kRunLoopDefaultMode);
-    loop->AddTimer(t2, kRunLoopCommonModes);
-    EXPECT_TRUE(loop->Contains(t2, kModalPanelRunLoopMode));
-    EXPECT_FALSE(loop->Contains(t1, kModalPanelRunLoopMode));
+    EXPECT_TRUE(loop->AddTimer(t1.get(), kRunLoopDefaultMode));
+    EXPECT_TRUE(loop->AddTimer(t2.get(), kRunLoopCommonModes));
+    EXPECT_TRUE(loop->Contains(t2.get(), kModalPanelRunLoopMode));
+    EXPECT_FALSE(loop->Contains(t1.get(), kModalPanelRunLoopMode));
 
     loop->RunInMode(kModalPanelRunLoopMode, 0, false);
     EXPECT_EQ(inDefault.count, 0);
@@ -173,7 +165,7 @@ TEST(RunLoopTest, RepeatingTimerSkipsMissedFirings) {
     auto* loop = RunLoop::Current();
     Counter c;
     Ref<RunLoopTimer> t(RunLoopTimer::Create(100.5, 1.0, &Counter::Fire, &c));
-    loop->AddTimer(t, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddTimer(t.get(), kRunLoopDefaultMode));
     loop->RunInMode(kRunLoopDefaultMode, 0, false);
     EXPECT_EQ(c.count, 0);
     clock.Set(105.7);  // five periods late
@@ -189,7 +181,7 @@ TEST(RunLoopTest, FireDateMovedFromAnotherThreadWakesTheLoop) {
     LoopThread lt;
     Counter c;
     Ref<RunLoopTimer> t(RunLoopTimer::Create(ClockNow() + 1e9, 1e9, &Counter::Fire, &c));
-    lt.loop.load()->AddTimer(t, kRunLoopCommonModes);
+    EXPECT_TRUE(lt.loop.load()->AddTimer(t.get(), kRunLoopCommonModes));
     auto t0 = Steady::now();
     t->SetNextFireDate(ClockNow());
     while (c.count == 0 && SecondsSince(t0) < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -210,7 +202,7 @@ TEST(RunLoopTest, TimerSetFromItsOwnCallbackKeepsThatDate) {
     } ctx;
     auto* loop = RunLoop::Current();
     Ref<RunLoopTimer> t(RunLoopTimer::Create(10.0, 0, &Ctx::Fire, &ctx));
-    loop->AddTimer(t, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddTimer(t.get(), kRunLoopDefaultMode));
     loop->RunInMode(kRunLoopDefaultMode, 0, false);
     EXPECT_EQ(ctx.fired, 1);
     EXPECT_TRUE(t->IsValid());  // not ended: the callback re-armed it
@@ -222,7 +214,7 @@ TEST(RunLoopTest, RunInModeTimesOutOnTheClock) {
     testsupport::FakeClock clock(50.0);
     auto* loop = RunLoop::Current();
     Ref<RunLoopSource> s(RunLoopSource::Create(nullptr, nullptr));
-    loop->AddSource(s, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddSource(s.get(), kRunLoopDefaultMode));
     std::thread mover([&] {
         while (!loop->IsWaiting()) std::this_thread::yield();
         clock.Advance(2.0);
@@ -250,9 +242,9 @@ TEST(RunLoopTest, DescriptorSourceReportsReadinessInItsModes) {
     } ctx;
     auto* loop = RunLoop::Current();
     Ref<FdSource> s(FdSource::Create(fds[0], FdSource::kReadable, &Ctx::Ready, &ctx));
-    loop->AddFdSource(s, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddFdSource(s.get(), kRunLoopDefaultMode));
     Ref<RunLoopSource> other(RunLoopSource::Create(nullptr, nullptr));
-    loop->AddSource(other, kModalPanelRunLoopMode);
+    EXPECT_TRUE(loop->AddSource(other.get(), kModalPanelRunLoopMode));
 
     ASSERT_EQ(write(fds[1], "x", 1), 1);
     EXPECT_EQ(loop->RunInMode(kModalPanelRunLoopMode, 0.02, true), RunLoopResult::kTimedOut);
@@ -275,8 +267,8 @@ TEST(RunLoopTest, ReturnAfterSourceHandlesOneSourceAtATime) {
     Counter a, b;
     Ref<RunLoopSource> sa(RunLoopSource::Create(&Counter::Perform, &a));
     Ref<RunLoopSource> sb(RunLoopSource::Create(&Counter::Perform, &b));
-    loop->AddSource(sa, kRunLoopDefaultMode);
-    loop->AddSource(sb, kRunLoopDefaultMode);
+    EXPECT_TRUE(loop->AddSource(sa.get(), kRunLoopDefaultMode));
+    EXPECT_TRUE(loop->AddSource(sb.get(), kRunLoopDefaultMode));
     sa->Signal();
     sb->Signal();
     EXPECT_EQ(loop->RunInMode(kRunLoopDefaultMode, 1.0, true), RunLoopResult::kHandledSource);
@@ -291,12 +283,12 @@ TEST(RunLoopTest, ReturnAfterSourceHandlesOneSourceAtATime) {
 TEST(RunLoopTest, ItemsBelongToOneLoop) {
     LoopThread lt;
     Ref<RunLoopSource> s(RunLoopSource::Create(nullptr, nullptr));
-    EXPECT_TRUE(lt.loop.load()->AddSource(s, kRunLoopDefaultMode));
-    EXPECT_FALSE(RunLoop::Current()->AddSource(s, kRunLoopDefaultMode));
-    lt.loop.load()->Remove(s, kRunLoopDefaultMode);
-    EXPECT_TRUE(RunLoop::Current()->AddSource(s, kRunLoopDefaultMode));
+    EXPECT_TRUE(lt.loop.load()->AddSource(s.get(), kRunLoopDefaultMode));
+    EXPECT_FALSE(RunLoop::Current()->AddSource(s.get(), kRunLoopDefaultMode));
+    lt.loop.load()->Remove(s.get(), kRunLoopDefaultMode);
+    EXPECT_TRUE(RunLoop::Current()->AddSource(s.get(), kRunLoopDefaultMode));
     s->Invalidate();
-    EXPECT_FALSE(RunLoop::Current()->AddSource(s, kRunLoopDefaultMode));
+    EXPECT_FALSE(RunLoop::Current()->AddSource(s.get(), kRunLoopDefaultMode));
 }
 
 TEST(RunLoopTest, ItemsCalledFromOtherThreadsWhileTheirLoopsThreadEnds) {

@@ -67,19 +67,19 @@ TEST(TextEncodingTest, StringObjectRefusesInvalidUtf8) {
     const uint8_t bad[] = {0xED, 0xA0, 0x80};
     EXPECT_EQ(plat::String::Create(bad, 3, plat::TextEncoding::kUtf8), nullptr);
     const uint8_t good[] = {'c', 0xC3, 0xA9};
-    plat::String* s = plat::String::Create(good, 3, plat::TextEncoding::kUtf8);
+    plat::Ref<plat::String> s = plat::String::Create(good, 3, plat::TextEncoding::kUtf8);
     ASSERT_NE(s, nullptr);
     std::string roman;
     EXPECT_TRUE(s->GetBytes(plat::TextEncoding::kMacRoman, roman));
     EXPECT_EQ(roman, "c\x8E");
-    s->Release();
+    s = nullptr;
 
-    plat::String* e1 = plat::String::CreateEmpty();
-    plat::String* e2 = plat::String::CreateEmpty();
+    plat::Ref<plat::String> e1 = plat::String::CreateEmpty();
+    plat::Ref<plat::String> e2 = plat::String::CreateEmpty();
     EXPECT_EQ(e1, e2);
     EXPECT_EQ(e1->Length(), 0u);
-    e1->Release();
-    e2->Release();
+    e1 = nullptr;
+    e2 = nullptr;
 }
 
 TEST(TextEncodingTest, InvalidUtf8BytesAreReplaced) {

@@ -29,7 +29,7 @@ TEST_F(GLContextTest, CurrentContextIsPerThread) {
     plat::GLContext* seen = Context();
     std::thread([&] { seen = plat::GLContext::Current(); }).join();
     EXPECT_EQ(seen, nullptr);
-    plat::GLContext::ClearCurrent();
+    EXPECT_TRUE(plat::GLContext::ClearCurrent());
     EXPECT_EQ(plat::GLContext::Current(), nullptr);
     EXPECT_TRUE(Context()->MakeCurrent());
 }
@@ -46,7 +46,7 @@ TEST_F(GLContextTest, PixelFormatAnswers) {
         {{0, 2, false}, 0, 1, 2}, {{24, 4, true}, 24, 1, 4},
     };
     for (const Case& c : cases) {
-        plat::GLPixelFormat* format = plat::GLPixelFormat::Create(c.asked);
+        plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create(c.asked);
         ASSERT_NE(format, nullptr);
         if (c.minDepth == 0) {
             EXPECT_EQ(format->DepthBits(), 0);
@@ -56,13 +56,13 @@ TEST_F(GLContextTest, PixelFormatAnswers) {
         EXPECT_EQ(format->SampleBuffers(), c.sampleBuffers);
         EXPECT_EQ(format->Samples(), c.samples);
         EXPECT_EQ(format->DoubleBuffer(), c.asked.doubleBuffer);
-        format->Release();
+        format = nullptr;
     }
 }
 
 // Textures and EXT framebuffer objects made in one context are usable in another of its share group.
 TEST_F(GLContextTest, ShareGroupSharesTexturesAndFramebuffers) {
-    plat::GLContext* other = plat::GLContext::Create(Context()->PixelFormat(), Context());
+    plat::Ref<plat::GLContext> other = plat::GLContext::Create(Context()->PixelFormat(), Context());
     ASSERT_NE(other, nullptr);
     GLuint texture = 0;
     GLuint fbo = MakeBoundFramebuffer(8, 8, &texture);
@@ -86,19 +86,19 @@ TEST_F(GLContextTest, ShareGroupSharesTexturesAndFramebuffers) {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glDeleteFramebuffersEXT(1, &fbo);
     glDeleteTextures(1, &texture);
-    other->Release();
+    other = nullptr;
 }
 
 TEST_F(GLContextTest, OffscreenSurfaceDrawsResizesAndSwaps) {
-    plat::GLPixelFormat* format = plat::GLPixelFormat::Create({0, 0, true});
+    plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create({0, 0, true});
     ASSERT_NE(format, nullptr);
-    plat::GLContext* context = plat::GLContext::Create(format, Context());
+    plat::Ref<plat::GLContext> context = plat::GLContext::Create(format.get(), Context());
     ASSERT_NE(context, nullptr);
     plat::OffscreenGLWindowHost host;
-    plat::GLSurface* surface = host.CreateGLSurface(format, 32, 16);
+    plat::Ref<plat::GLSurface> surface = host.CreateGLSurface(format.get(), 32, 16);
     ASSERT_NE(surface, nullptr);
     EXPECT_TRUE(context->SetSwapInterval(1));
-    ASSERT_TRUE(context->SetSurface(surface));
+    ASSERT_TRUE(context->SetSurface(surface.get()));
     ASSERT_TRUE(context->MakeCurrent());
 
     glClearColor(1, 0, 0, 1);
@@ -117,22 +117,22 @@ TEST_F(GLContextTest, OffscreenSurfaceDrawsResizesAndSwaps) {
     EXPECT_TRUE(context->SetSurface(nullptr));
     EXPECT_EQ(context->Surface(), nullptr);
     EXPECT_TRUE(context->Swap());
-    surface->Release();
-    context->Release();
-    format->Release();
+    surface = nullptr;
+    context = nullptr;
+    format = nullptr;
     EXPECT_EQ(plat::GLContext::Current(), nullptr);  // destroying the current context cleared it
     ASSERT_TRUE(Context()->MakeCurrent());
 }
 
 TEST(GLSurfaceTest, RefusesBadSizes) {
     testsupport::UseSoftwareGL();
-    plat::GLPixelFormat* format = plat::GLPixelFormat::Create({});
+    plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create({});
     ASSERT_NE(format, nullptr);
-    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format, 0, 10), nullptr);
-    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format, 10, -1), nullptr);
+    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format.get(), 0, 10), nullptr);
+    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format.get(), 10, -1), nullptr);
     EXPECT_EQ(plat::GLSurface::CreateOffscreen(nullptr, 10, 10), nullptr);
-    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format, 1 << 20, 10), nullptr);
-    format->Release();
+    EXPECT_EQ(plat::GLSurface::CreateOffscreen(format.get(), 1 << 20, 10), nullptr);
+    format = nullptr;
 }
 
 }  // namespace

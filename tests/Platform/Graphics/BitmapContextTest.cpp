@@ -23,14 +23,14 @@ TEST(BitmapContext, RowsArePaddedToSixteenBytes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PaddedBytesPerRow(c.format, c.width), c.bytesPerRow) << int(c.format) << " " << c.width;
-        BitmapContext* ctx = BitmapContext::Create(c.width, 2, c.format);
+        plat::Ref<BitmapContext> ctx = BitmapContext::Create(c.width, 2, c.format);
         if (!c.bytesPerRow) {
             EXPECT_EQ(ctx, nullptr);
             continue;
         }
         ASSERT_NE(ctx, nullptr);
         EXPECT_EQ(ctx->BytesPerRow(), c.bytesPerRow);
-        ctx->Release();
+        ctx = nullptr;
     }
 }
 
@@ -46,7 +46,7 @@ TEST(BitmapContext, DrawingReachesTheBufferInEachFormat) {
         {PixelFormat::kXRGB32, {0, 0, 255, 255}, 4},
     };
     for (const Case& c : cases) {
-        BitmapContext* ctx = BitmapContext::Create(4, 2, c.format, ColorSpace::kSRGB);
+        plat::Ref<BitmapContext> ctx = BitmapContext::Create(4, 2, c.format, ColorSpace::kSRGB);
         ASSERT_NE(ctx, nullptr);
         ctx->SetFillColor({1, 0, 0, 1});
         ctx->FillRect({1, 0, 1, 1});
@@ -54,7 +54,7 @@ TEST(BitmapContext, DrawingReachesTheBufferInEachFormat) {
         EXPECT_EQ(std::memcmp(bytes + c.nbytes, c.expect, c.nbytes), 0) << int(c.format);
         EXPECT_EQ(bytes[0], 0) << int(c.format);
 
-        BitmapImage* image = ctx->CopyImage();
+        plat::Ref<BitmapImage> image = ctx->CopyImage();
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->Format(), c.format);
         EXPECT_EQ(image->BytesPerRow(), ctx->BytesPerRow());
@@ -62,8 +62,8 @@ TEST(BitmapContext, DrawingReachesTheBufferInEachFormat) {
         ctx->SetFillColor({0, 0, 1, 1});
         ctx->FillRect({0, 0, 4, 2});
         EXPECT_EQ(std::memcmp(image->Bytes() + c.nbytes, c.expect, c.nbytes), 0);
-        image->Release();
-        ctx->Release();
+        image = nullptr;
+        ctx = nullptr;
     }
 }
 
@@ -89,7 +89,7 @@ TEST(BitmapContext, PackedGreyPixelsShareBytesMostSignificantFirst) {
     };
     constexpr int32_t kWidth = 21;
     for (const Case& c : cases) {
-        BitmapContext* ctx = BitmapContext::Create(kWidth, 2, c.format, ColorSpace::kGenericGray);
+        plat::Ref<BitmapContext> ctx = BitmapContext::Create(kWidth, 2, c.format, ColorSpace::kGenericGray);
         ASSERT_NE(ctx, nullptr);
         for (int32_t x = 0; x < kWidth; ++x) {
             double v = kLevels[x % 5] / 255;
@@ -103,7 +103,7 @@ TEST(BitmapContext, PackedGreyPixelsShareBytesMostSignificantFirst) {
         size_t used = RowBytes(c.format, kWidth);
         EXPECT_EQ(bytes[used], 0) << int(c.format);
 
-        BitmapImage* image = ctx->CopyImage();
+        plat::Ref<BitmapImage> image = ctx->CopyImage();
         ASSERT_NE(image, nullptr);
         for (int32_t y = 0; y < 2; ++y)
             for (int32_t x = 0; x < kWidth; ++x) {
@@ -112,13 +112,13 @@ TEST(BitmapContext, PackedGreyPixelsShareBytesMostSignificantFirst) {
                     << int(c.format) << " at " << x << "," << y;
             }
         // Drawn elsewhere, the image shows the same levels.
-        DrawContext* out = DrawContext::CreateImage(kWidth, 2);
-        out->DrawImage({0, 0, kWidth, 2}, image);
+        plat::Ref<DrawContext> out = DrawContext::CreateImage(kWidth, 2);
+        out->DrawImage({0, 0, kWidth, 2}, image.get());
         EXPECT_EQ(out->PixelAt(3, 1) & 0xFF, c.expect[3]) << int(c.format);
         EXPECT_EQ(out->PixelAt(kWidth - 1, 1) & 0xFF, c.expect[(kWidth - 1) % 5]) << int(c.format);
-        out->Release();
-        image->Release();
-        ctx->Release();
+        out = nullptr;
+        image = nullptr;
+        ctx = nullptr;
     }
 }
 

@@ -121,23 +121,23 @@ TEST(DrawContext, QuadraticPathFillAndStroke) {
 
 TEST(DrawContext, ImagesAndLayersScaleIntoRect) {
     uint32_t px[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};  // 2 x 2
-    BitmapImage* image = BitmapImage::Create(2, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 8);
+    plat::Ref<BitmapImage> image = BitmapImage::Create(2, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 8);
     ASSERT_NE(image, nullptr);
     Ctx ctx(20, 20);
-    ctx->DrawImage({0, 0, 20, 20}, image);
+    ctx->DrawImage({0, 0, 20, 20}, image.get());
     EXPECT_EQ(ctx->PixelAt(2, 2), 0xFFFF0000u);
     EXPECT_EQ(ctx->PixelAt(17, 2), 0xFF00FF00u);
     EXPECT_EQ(ctx->PixelAt(2, 17), 0xFF0000FFu);  // upright: the first row stays on top
-    image->Release();
+    image = nullptr;
 
-    Layer* layer = Layer::Create(ctx.c, 4, 4);
+    plat::Ref<Layer> layer = Layer::Create(ctx.c, 4, 4);
     ASSERT_NE(layer, nullptr);
     layer->Context()->SetFillColor({0, 0, 1, 1});
     layer->Context()->FillRect({0, 0, 4, 4});
-    ctx->DrawLayer({10, 10, 2, 2}, layer);
+    ctx->DrawLayer({10, 10, 2, 2}, layer.get());
     EXPECT_EQ(ctx->PixelAt(11, 11), 0xFF0000FFu);
     EXPECT_EQ(ctx->PixelAt(17, 17), 0xFFFFFFFFu);
     EXPECT_EQ(ctx->PixelAt(12, 11), ctx->PixelAt(12, 11) | 0xFF000000u);  // the image beside it, untouched
-    layer->Release();
+    layer = nullptr;
     EXPECT_EQ(Layer::Create(nullptr, 0, 4), nullptr);
 }

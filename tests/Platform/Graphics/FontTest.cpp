@@ -10,20 +10,13 @@ using namespace plat;
 namespace {
 const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
-struct Held {
-    explicit Held(Font* f) : font(f) {}
-    ~Held() {
-        if (font) font->Release();
-    }
-    Font* operator->() const { return font; }
-    Font* font;
-};
+using Held = plat::Ref<Font>;
 }  // namespace
 
 TEST(Font, KindsResolveToThePinnedFamilies) {
     ASSERT_TRUE(kFontsPinned);
     struct Case {
-        Font* (*make)(double);
+        plat::Ref<Font> (*make)(double);
         double size;
         const char* family;
         double expectSize;
@@ -45,12 +38,12 @@ TEST(Font, KindsResolveToThePinnedFamilies) {
 
 TEST(Font, NamesFindFamiliesAndFacesOrNothing) {
     Held serif(Font::CreateWithName("dejavu serif", 14));
-    ASSERT_NE(serif.font, nullptr);
+    ASSERT_NE(serif, nullptr);
     EXPECT_EQ(serif->FamilyName(), "DejaVu Serif");
     EXPECT_EQ(serif->Traits() & Font::kBoldTrait, 0u);
 
     Held bold(Font::CreateWithName("DejaVuSans-Bold", 0));
-    ASSERT_NE(bold.font, nullptr);
+    ASSERT_NE(bold, nullptr);
     EXPECT_EQ(bold->FamilyName(), "DejaVu Sans");
     EXPECT_NE(bold->Traits() & Font::kBoldTrait, 0u);
     EXPECT_EQ(bold->Size(), Font::UserFontSize());
@@ -73,7 +66,7 @@ TEST(Font, TraitsAndSyntheticSlant) {
 
     // The light family has no slanted face: italic is synthesised.
     Held light(Font::CreateWithName("DejaVu Sans Light", 12));
-    ASSERT_NE(light.font, nullptr);
+    ASSERT_NE(light, nullptr);
     Held lightItalic(light->CopyWithTrait(Font::kItalicTrait));
     EXPECT_TRUE(lightItalic->SyntheticSlant());
 

@@ -17,7 +17,7 @@ std::vector<uint8_t> Pixels() {
 TEST(PNGDecoder, DecodesPremultipliedPixelsAndKeepsPrivateChunks) {
     for (bool interlaced : {false, true}) {
         std::vector<uint8_t> png = EncodeTestPNG(2, 2, Pixels(), {{"hsPT", {0, 5, 0, 9}}}, interlaced);
-        BitmapImage* image = PNGDecoder::Decode(png.data(), png.size());
+        plat::Ref<BitmapImage> image = PNGDecoder::Decode(png.data(), png.size());
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->Width(), 2);
         EXPECT_EQ(image->Height(), 2);
@@ -29,7 +29,7 @@ TEST(PNGDecoder, DecodesPremultipliedPixelsAndKeepsPrivateChunks) {
         ASSERT_NE(hot, nullptr);
         EXPECT_EQ(hot->data, (std::vector<uint8_t>{0, 5, 0, 9}));
         EXPECT_EQ(image->FindChunk("abCD"), nullptr);
-        image->Release();
+        image = nullptr;
     }
 }
 

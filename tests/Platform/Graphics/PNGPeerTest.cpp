@@ -22,18 +22,18 @@ TEST(PNGPeer, PrivateChunkFilesAreValidAndDrawnFilesDecode) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
     EXPECT_EQ(std::system(("pngcheck -q " + path + " >/dev/null").c_str()), 0);
 
-    DrawContext* ctx = DrawContext::CreateImage(3, 3);
+    plat::Ref<DrawContext> ctx = DrawContext::CreateImage(3, 3);
     ctx->SetFillColor({0, 1, 0, 1});
     ctx->FillRect({1, 1, 1, 1});
     std::string drawn = dir.Path() + "/drawn.png";
     ASSERT_TRUE(ctx->WritePNG(drawn.c_str()));
-    ctx->Release();
+    ctx = nullptr;
     EXPECT_EQ(std::system(("pngcheck -q " + drawn + " >/dev/null").c_str()), 0);
     std::ifstream in(drawn, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    BitmapImage* image = PNGDecoder::Decode(bytes.data(), bytes.size());
+    plat::Ref<BitmapImage> image = PNGDecoder::Decode(bytes.data(), bytes.size());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->PixelAt(1, 1), 0xFF00FF00u);
     EXPECT_EQ(image->PixelAt(0, 0), 0u);
-    image->Release();
+    image = nullptr;
 }

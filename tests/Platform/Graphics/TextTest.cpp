@@ -122,11 +122,11 @@ TEST_F(TextFixture, WrappedDrawingUsesSeveralLinesAndSlantMovesInk) {
     DrawText(*ctx, *font, "MM MM MM", 8, spec);
     EXPECT_GT(InkRows(), 20);  // at least two lines of capitals
 
-    Font* light = Font::CreateWithName("DejaVu Sans Light", 24);
-    Font* slanted = light->CopyWithTrait(Font::kItalicTrait);
+    plat::Ref<Font> light = Font::CreateWithName("DejaVu Sans Light", 24);
+    plat::Ref<Font> slanted = light->CopyWithTrait(Font::kItalicTrait);
     ASSERT_TRUE(slanted->SyntheticSlant());
     int right[2];
-    Font* fonts[2] = {light, slanted};
+    Font* fonts[2] = {light.get(), slanted.get()};
     for (int i = 0; i < 2; ++i) {
         ctx->SetFillColor({1, 1, 1, 1});
         ctx->FillRect({0, 0, 120, 60});
@@ -137,10 +137,11 @@ TEST_F(TextFixture, WrappedDrawingUsesSeveralLinesAndSlantMovesInk) {
         s.colour = {0, 0, 0, 1};
         DrawText(*ctx, *fonts[i], "l", 1, s);
         right[i] = InkColumns(24, 28).second;  // well above the baseline
-        if (getenv("ORBILUME_TEXT_PNG"))
-            ctx->WritePNG((std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str());
+        if (getenv("ORBILUME_TEXT_PNG")) {
+            EXPECT_TRUE(ctx->WritePNG((std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str()));
+        }
     }
     EXPECT_GT(right[1], right[0] + 2);
-    light->Release();
-    slanted->Release();
+    light = nullptr;
+    slanted = nullptr;
 }

@@ -35,13 +35,13 @@ TEST_F(DisplayLinkTest, HostTimeIsMonotonicNanoseconds) {
 }
 
 TEST_F(DisplayLinkTest, DefaultsToSixtyHertz) {
-    plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+    plat::Ref<plat::DisplayLink> link = plat::DisplayLink::CreateWithActiveDisplays();
     ASSERT_NE(link, nullptr);
     plat::VideoTime period = link->NominalOutputVideoRefreshPeriod();
     EXPECT_EQ(period.value, 1);
     EXPECT_EQ(period.scale, 60);
     EXPECT_EQ(period.flags, 0u);
-    link->Release();
+    link = nullptr;
 }
 
 TEST_F(DisplayLinkTest, PeriodFollowsTheFirstScreen) {
@@ -61,12 +61,12 @@ TEST_F(DisplayLinkTest, PeriodFollowsTheFirstScreen) {
             list.back().refreshRate = c.rate;
         }
         screens.Backend().SetScreens(list);
-        plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+        plat::Ref<plat::DisplayLink> link = plat::DisplayLink::CreateWithActiveDisplays();
         ASSERT_NE(link, nullptr);
         const plat::VideoTime period = link->NominalOutputVideoRefreshPeriod();
         EXPECT_EQ(period.value, c.value) << c.rate;
         EXPECT_EQ(period.scale, c.scale) << c.rate;
-        link->Release();
+        link = nullptr;
     }
 }
 
@@ -81,7 +81,7 @@ TEST_F(DisplayLinkTest, ManualTicksRunOnlyWhileStarted) {
     plat::DisplayLinkSettings settings;
     settings.manualTicks = true;
     plat::SetDisplayLinkSettings(settings);
-    plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+    plat::Ref<plat::DisplayLink> link = plat::DisplayLink::CreateWithActiveDisplays();
     ASSERT_NE(link, nullptr);
     Counter counter;
     link->SetOutputCallback(&Counter::Callback, &counter);
@@ -93,14 +93,14 @@ TEST_F(DisplayLinkTest, ManualTicksRunOnlyWhileStarted) {
     link->Stop();
     EXPECT_FALSE(link->Tick());
     EXPECT_EQ(counter.ticks.load(), 2);
-    link->Release();
+    link = nullptr;
 }
 
 TEST_F(DisplayLinkTest, ThreadTicksAtNominalRateAndStopsCleanly) {
     plat::DisplayLinkSettings settings;
     settings.nominalPeriod = {1, 500, 0};
     plat::SetDisplayLinkSettings(settings);
-    plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+    plat::Ref<plat::DisplayLink> link = plat::DisplayLink::CreateWithActiveDisplays();
     ASSERT_NE(link, nullptr);
     Counter counter;
     link->SetOutputCallback(&Counter::Callback, &counter);
@@ -122,7 +122,7 @@ TEST_F(DisplayLinkTest, ThreadTicksAtNominalRateAndStopsCleanly) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (counter.ticks.load() == afterStop && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    link->Release();  // stops and joins
+    link = nullptr;  // stops and joins
     EXPECT_GT(counter.ticks.load(), afterStop);
 }
 
@@ -139,7 +139,7 @@ TEST_F(DisplayLinkTest, StopFromCallbackDoesNotDeadlock) {
     plat::DisplayLinkSettings settings;
     settings.nominalPeriod = {1, 1000, 0};
     plat::SetDisplayLinkSettings(settings);
-    plat::DisplayLink* link = plat::DisplayLink::CreateWithActiveDisplays();
+    plat::Ref<plat::DisplayLink> link = plat::DisplayLink::CreateWithActiveDisplays();
     ASSERT_NE(link, nullptr);
     SelfStopper stopper;
     link->SetOutputCallback(&SelfStopper::Callback, &stopper);
@@ -147,7 +147,7 @@ TEST_F(DisplayLinkTest, StopFromCallbackDoesNotDeadlock) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(link->IsRunning());
     EXPECT_EQ(stopper.ticks.load(), 3);
-    link->Release();
+    link = nullptr;
 }
 
 }  // namespace

@@ -45,29 +45,29 @@ protected:
 };
 
 TEST_F(GLTextureCacheTest, TextureStartsWithBufferRowsTopFirst) {
-    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(5, 2);
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(5, 2);
     ASSERT_TRUE(buffer->Lock(0));
-    FillRow(buffer, 0, 0xFFFF0000);
-    FillRow(buffer, 1, 0xFF00FF00);
+    FillRow(buffer.get(), 0, 0xFFFF0000);
+    FillRow(buffer.get(), 1, 0xFF00FF00);
     buffer->Unlock(0);
-    plat::GLTexture* texture = fCache->CreateTexture(buffer);
-    buffer->Release();
+    plat::Ref<plat::GLTexture> texture = fCache->CreateTexture(buffer.get());
+    buffer = nullptr;
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->Target(), static_cast<uint32_t>(GL_TEXTURE_RECTANGLE_ARB));
     EXPECT_TRUE(texture->IsFlipped());
-    GLuint fbo = Attach(texture);
+    GLuint fbo = Attach(texture.get());
     EXPECT_EQ(ReadPixel(4, 0), 0xFFFF0000u);
     EXPECT_EQ(ReadPixel(0, 1), 0xFF00FF00u);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glDeleteFramebuffersEXT(1, &fbo);
-    texture->Release();
+    texture = nullptr;
 }
 
 TEST_F(GLTextureCacheTest, DownloadBringsDrawingIntoTheBuffer) {
-    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(4, 4);
-    plat::GLTexture* texture = fCache->CreateTexture(buffer);
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(4, 4);
+    plat::Ref<plat::GLTexture> texture = fCache->CreateTexture(buffer.get());
     ASSERT_NE(texture, nullptr);
-    GLuint fbo = Attach(texture);
+    GLuint fbo = Attach(texture.get());
     glViewport(0, 0, 4, 4);
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -78,19 +78,19 @@ TEST_F(GLTextureCacheTest, DownloadBringsDrawingIntoTheBuffer) {
     glDisable(GL_SCISSOR_TEST);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glDeleteFramebuffersEXT(1, &fbo);
-    ASSERT_TRUE(fCache->Download(texture));
+    ASSERT_TRUE(fCache->Download(texture.get()));
     ASSERT_TRUE(buffer->Lock(plat::kPixelBufferLockReadOnly));
-    EXPECT_EQ(Pixel(buffer, 3, 0), 0xFFFFFF00u);
-    EXPECT_EQ(Pixel(buffer, 0, 3), 0xFF0000FFu);
+    EXPECT_EQ(Pixel(buffer.get(), 3, 0), 0xFFFFFF00u);
+    EXPECT_EQ(Pixel(buffer.get(), 0, 3), 0xFF0000FFu);
     buffer->Unlock(plat::kPixelBufferLockReadOnly);
-    texture->Release();
-    buffer->Release();
+    texture = nullptr;
+    buffer = nullptr;
 }
 
 TEST_F(GLTextureCacheTest, ReleaseOnAnotherThreadDefersDeletionToFlush) {
-    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(2, 2);
-    plat::GLTexture* texture = fCache->CreateTexture(buffer);
-    buffer->Release();
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(2, 2);
+    plat::Ref<plat::GLTexture> texture = fCache->CreateTexture(buffer.get());
+    buffer = nullptr;
     ASSERT_NE(texture, nullptr);
     GLuint name = texture->Name();
     std::thread([texture] { texture->Release(); }).join();
@@ -102,11 +102,11 @@ TEST_F(GLTextureCacheTest, ReleaseOnAnotherThreadDefersDeletionToFlush) {
 }
 
 TEST_F(GLTextureCacheTest, NeedsACurrentContext) {
-    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(2, 2);
-    plat::GLContext::ClearCurrent();
-    EXPECT_EQ(fCache->CreateTexture(buffer), nullptr);
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(2, 2);
+    EXPECT_TRUE(plat::GLContext::ClearCurrent());
+    EXPECT_EQ(fCache->CreateTexture(buffer.get()), nullptr);
     EXPECT_EQ(fCache->CreateTexture(nullptr), nullptr);
-    buffer->Release();
+    buffer = nullptr;
     ASSERT_TRUE(Context()->MakeCurrent());
 }
 

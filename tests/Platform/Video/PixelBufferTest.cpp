@@ -7,7 +7,7 @@
 namespace {
 
 TEST(PixelBufferTest, RowsAreAlignedAndLockGatesTheAddress) {
-    plat::PixelBuffer* buffer = plat::PixelBuffer::Create(3, 2);
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(3, 2);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(buffer->PixelFormatType(), plat::kPixelFormat32BGRA);
     EXPECT_GE(buffer->BytesPerRow(), 12u);
@@ -25,7 +25,7 @@ TEST(PixelBufferTest, RowsAreAlignedAndLockGatesTheAddress) {
     buffer->Unlock(0);  // an unbalanced unlock is ignored
     EXPECT_TRUE(buffer->HasContents());
     EXPECT_EQ(buffer->BaseAddress(), nullptr);
-    buffer->Release();
+    buffer = nullptr;
 }
 
 TEST(PixelBufferTest, RefusesBadSizesAndFormats) {
@@ -44,25 +44,25 @@ TEST(PixelBufferTest, RefusesBadSizesAndFormats) {
 }
 
 TEST(PixelBufferTest, PoolReusesStorageAndOutlivesItsOwner) {
-    plat::PixelBufferPool* pool = plat::PixelBufferPool::Create(16, 8);
+    plat::Ref<plat::PixelBufferPool> pool = plat::PixelBufferPool::Create(16, 8);
     ASSERT_NE(pool, nullptr);
-    plat::PixelBuffer* first = pool->CreatePixelBuffer();
+    plat::Ref<plat::PixelBuffer> first = pool->CreatePixelBuffer();
     ASSERT_NE(first, nullptr);
-    first->Lock(0);
+    EXPECT_TRUE(first->Lock(0));
     uint8_t* storage = first->BaseAddress();
     first->Unlock(0);
     // Released on another thread: the storage goes back to the pool.
     std::thread([first] { first->Release(); }).join();
     EXPECT_EQ(pool->FreeCount(), 1u);
-    plat::PixelBuffer* second = pool->CreatePixelBuffer();
-    second->Lock(plat::kPixelBufferLockReadOnly);
+    plat::Ref<plat::PixelBuffer> second = pool->CreatePixelBuffer();
+    EXPECT_TRUE(second->Lock(plat::kPixelBufferLockReadOnly));
     EXPECT_EQ(second->BaseAddress(), storage);
     second->Unlock(plat::kPixelBufferLockReadOnly);
     EXPECT_EQ(second->Width(), 16);
     EXPECT_EQ(second->Height(), 8);
     // The buffer keeps its pool alive after the owner lets go.
-    pool->Release();
-    second->Release();
+    pool = nullptr;
+    second = nullptr;
 }
 
 }  // namespace

@@ -85,13 +85,13 @@ TEST_F(ResourceTest, ChainSearchesTheApplicationFileFirst) {
 TEST_F(ResourceTest, PngResourceDecodesToItsSize) {
     LRsrcData png(LRsrcData::kTypePng, "SWATCH");
     ASSERT_TRUE(png.IsLoaded());
-    plat::BitmapImage* image = plat::PNGDecoder::Decode(png.Bytes(), png.Size());
+    plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(png.Bytes(), png.Size());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->Width(), 5);
     EXPECT_EQ(image->Height(), 3);
     EXPECT_EQ((image->PixelAt(2, 1) >> 16) & 0xFF, 80u);  // x 2, y 1: red is 40 * x
     EXPECT_EQ((image->PixelAt(2, 1) >> 8) & 0xFF, 80u);
-    image->Release();
+    image = nullptr;
 
     EXPECT_EQ(plat::PNGDecoder::Decode(png.Bytes(), png.Size() / 2), nullptr);
     LRsrcData none(LRsrcData::kTypePng, "NOSUCH");

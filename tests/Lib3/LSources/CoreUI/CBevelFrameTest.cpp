@@ -8,7 +8,7 @@ namespace {
 
 TEST(CBevelFrameTest, EdgesAndColours) {
     TestSurface s(60, 50);
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     CBevelFrame(CLRect{10, 20, 50, 40}, LColor(LRGB(255, 0, 0), 0), LColor(LRGB(0, 0, 255), 0)).Draw(ctx);
     struct Case {
         int x, y;

@@ -30,9 +30,8 @@ struct Surface {
         port.clip = CRgn(CLRect{0, 0, 60, 40});
         port.origin = {offset, offset};
     }
-    ~Surface() { native->Release(); }
     uint32_t At(int x, int y) { return native->PixelAt(x, y) & 0xFFFFFF; }
-    plat::DrawContext* native;
+    plat::Ref<plat::DrawContext> native;
     LPanePort port;
 };
 
@@ -50,7 +49,7 @@ TEST(LPaint, BlendModesOverGrey) {
     };
     for (const Case& c : cases) {
         Surface s;
-        LDrawContext ctx(s.port, s.native);
+        LDrawContext ctx(s.port, s.native.get());
         LPaint(CRgn(CLRect{0, 0, 60, 40}), kGrey).Fill(ctx);
         LPaint(CRgn(CLRect{0, 0, 30, 40}), LColor(c.colour, 0), c.mode).Fill(ctx);
         uint32_t got = s.At(10, 10);
@@ -66,7 +65,7 @@ TEST(LPaint, BlendModesOverGrey) {
 
 TEST(LRectFrame, OutlineThicknessFollowsThePen) {
     Surface s;
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     LRectFrame frame;
     frame.rect = {10, 10, 40, 30};
     frame.penWidth = 2;
@@ -91,7 +90,7 @@ TEST(LRectFrame, OutlineThicknessFollowsThePen) {
 
 TEST(LRoundRectStroke, CornersAreRounded) {
     Surface s;
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     LRoundRectStroke stroke;
     stroke.rect = {10, 5, 50, 35};
     stroke.penWidth = stroke.penHeight = 2;
@@ -106,7 +105,7 @@ TEST(LRoundRectStroke, CornersAreRounded) {
 
 TEST(LPolyline, StrokeFillAndTooFewPoints) {
     Surface s;
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     LPolyline one;
     one.colour = kRed;
     one.AddPoint({5, 5});
@@ -126,7 +125,7 @@ TEST(LPolyline, StrokeFillAndTooFewPoints) {
 
 TEST(LDrawContext, ScopesRestoreInReverseOrder) {
     Surface s(10);  // local (0, 0) is window (10, 10)
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     {
         LColorScope red(ctx, kRed);
         LClipScope clip(ctx, CLRect{0, 0, 20, 20});
@@ -152,7 +151,7 @@ TEST(LDrawContext, ScopesRestoreInReverseOrder) {
 
 TEST(LDrawContext, InnerFillLandsInTheMovedClip) {
     Surface s(10);
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     LColorScope red(ctx, kRed);
     LClipScope clip(ctx, CLRect{0, 0, 20, 20});
     {
@@ -175,10 +174,10 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
     plat::DrawContext* ctx = buffer->Lock();
     ctx->SetFillColor({1, 0, 0, 1});
     ctx->FillRect({0, 0, 8, 4});
-    plat::BitmapImage* whileLocked = buffer->GetImage();
+    plat::Ref<plat::BitmapImage> whileLocked = buffer->GetImage();
     buffer->Unlock();
-    plat::BitmapImage* first = buffer->GetImage();
-    plat::BitmapImage* again = buffer->GetImage();
+    plat::Ref<plat::BitmapImage> first = buffer->GetImage();
+    plat::Ref<plat::BitmapImage> again = buffer->GetImage();
     EXPECT_NE(first, whileLocked);  // taken while locked: not cached
     EXPECT_EQ(first, again);
     EXPECT_EQ(first->PixelAt(3, 2), 0xFFFF0000u);
@@ -187,11 +186,10 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
     ctx->SetFillColor({0, 0, 1, 1});
     ctx->FillRect({0, 0, 8, 4});
     buffer->Unlock();
-    plat::BitmapImage* rebuilt = buffer->GetImage();
+    plat::Ref<plat::BitmapImage> rebuilt = buffer->GetImage();
     EXPECT_NE(rebuilt, first);
     EXPECT_EQ(rebuilt->PixelAt(3, 2), 0xFF0000FFu);
     EXPECT_EQ(first->PixelAt(3, 2), 0xFFFF0000u);
-    for (plat::BitmapImage* i : {whileLocked, first, again, rebuilt}) i->Release();
 
     struct Case {
         uint32_t depth;
@@ -213,19 +211,19 @@ TEST(LOffscreen, ImageIsCachedUntilTheNextLock) {
         LOffscreenH h;
         EXPECT_EQ(NewOffscreen(h, 5, 5, c.depth, c.gray, c.flags), c.made) << c.depth;
         if (!c.made) continue;
-        plat::BitmapImage* image = h->GetImage();
+        plat::Ref<plat::BitmapImage> image = h->GetImage();
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->Format(), c.format);
         EXPECT_EQ(image->BytesPerRow() % 16, 0u);
-        image->Release();
+        image = nullptr;
     }
 
     // A layer has no image of its own.
-    plat::DrawContext* base = plat::DrawContext::CreateImage(4, 4);
+    plat::Ref<plat::DrawContext> base = plat::DrawContext::CreateImage(4, 4);
     LOffscreenH layered;
-    ASSERT_TRUE(NewOffscreen(layered, 4, 4, 32, false, 0, base));
+    ASSERT_TRUE(NewOffscreen(layered, 4, 4, 32, false, 0, base.get()));
     EXPECT_EQ(layered->GetImage(), nullptr);
-    base->Release();
+    base = nullptr;
     LOffscreenH bad;
     EXPECT_FALSE(NewOffscreen(bad, 0, 4, 32, false, 0));
 }
@@ -254,7 +252,7 @@ TEST(LOffscreen, GreyBuffersOfEachDepthQuantiseAndPadRows) {
             ctx->FillRect({double(x), 0, 1, 3});
         }
         buffer->Unlock();
-        plat::BitmapImage* image = buffer->GetImage();
+        plat::Ref<plat::BitmapImage> image = buffer->GetImage();
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->BytesPerRow(), c.bytesPerRow) << c.depth;
         EXPECT_EQ(image->Space(), plat::ColorSpace::kGenericGray);
@@ -264,7 +262,7 @@ TEST(LOffscreen, GreyBuffersOfEachDepthQuantiseAndPadRows) {
                 ASSERT_EQ(image->PixelAt(x, y), 0xFF000000u | g << 16 | g << 8 | g)
                     << "depth " << c.depth << " at " << x << "," << y;
             }
-        image->Release();
+        image = nullptr;
     }
 }
 
@@ -318,7 +316,7 @@ TEST(LPaneBorder, RingsAndFrameRings) {
     EXPECT_FALSE(FrameRingContains(none, Rgn({21, 21, 30, 30}), {10, 10, 20, 20}));
 
     Surface s;
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     three.Draw(ctx, {10, 10, 20, 20}, 7);
     EXPECT_NE(s.At(8, 15), 0xFFFFFFu);
     EXPECT_EQ(s.At(15, 15), 0xFFFFFFu);

@@ -137,10 +137,10 @@ TEST_F(ImagePaneFixture, TPNGDrawsInEachPlacementMode) {
         pane.SetImage(Resource("TWOCOLOUR"));
         EXPECT_TRUE(pane.PlacementRect() == c.placement) << c.mode;
 
-        plat::DrawContext* native = plat::DrawContext::CreateImage(40, 30);
+        plat::Ref<plat::DrawContext> native = plat::DrawContext::CreateImage(40, 30);
         LPanePort port(&pane);
         {
-            LDrawContext ctx(port, native);
+            LDrawContext ctx(port, native.get());
             pane.Draw(ctx);
         }
         const CLRect& r = c.placement;
@@ -151,10 +151,11 @@ TEST_F(ImagePaneFixture, TPNGDrawsInEachPlacementMode) {
         if (r.left > 0) {
             EXPECT_EQ(native->PixelAt(r.left - 1, midY), 0u) << c.mode;
         }
-        if (getenv("ORBILUME_PANE_PNG"))
-            native->WritePNG(
-                (std::string(getenv("ORBILUME_PANE_PNG")) + std::to_string(c.mode) + ".png").c_str());
-        native->Release();
+        if (getenv("ORBILUME_PANE_PNG")) {
+            EXPECT_TRUE(native->WritePNG(
+                (std::string(getenv("ORBILUME_PANE_PNG")) + std::to_string(c.mode) + ".png").c_str()));
+        }
+        native = nullptr;
     }
 }
 

@@ -209,7 +209,7 @@ TEST(LColorSpec, Equality) {
 }
 
 TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
-    plat::DrawContext* native = plat::DrawContext::CreateImage(300, 120);
+    plat::Ref<plat::DrawContext> native = plat::DrawContext::CreateImage(300, 120);
     native->SetFillColor({1, 1, 1, 1});
     native->FillRect({0, 0, 300, 120});
     struct Item {
@@ -241,11 +241,12 @@ TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
     }
     {
         LPanePort port(&owner);
-        LDrawContext ctx(port, native);
+        LDrawContext ctx(port, native.get());
         for (auto& p : panes) p->Draw(ctx);
     }
-    if (getenv("ORBILUME_PANE_PNG"))
-        native->WritePNG((std::string(getenv("ORBILUME_PANE_PNG")) + "text.png").c_str());
+    if (getenv("ORBILUME_PANE_PNG")) {
+        EXPECT_TRUE(native->WritePNG((std::string(getenv("ORBILUME_PANE_PNG")) + "text.png").c_str()));
+    }
 
     auto ink = [&](const CLRect& r, uint32_t* colour) {
         int n = 0;
@@ -272,5 +273,5 @@ TEST_F(TextPaneFixture, DrawsInItsBoundsWithItsColour) {
     EXPECT_EQ(seen, 0x0000C8u);
     EXPECT_GT(ink({10, 90, 150, 118}, nullptr), 20);  // the wrapped pane's later lines
     EXPECT_EQ(ink({200, 72, 290, 90}, nullptr), 0);   // clipped at its bounds
-    native->Release();
+    native = nullptr;
 }

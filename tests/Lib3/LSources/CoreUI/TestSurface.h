@@ -12,12 +12,11 @@ struct TestSurface {
         native->FillRect({0, 0, double(width), double(height)});
         port.clip = CRgn(CLRect{0, 0, width, height});
     }
-    ~TestSurface() { native->Release(); }
     TestSurface(const TestSurface&) = delete;
     TestSurface& operator=(const TestSurface&) = delete;
     // The pixel as 0xRRGGBB.
     uint32_t At(int x, int y) const { return native->PixelAt(x, y) & 0xFFFFFF; }
 
-    plat::DrawContext* native;
+    plat::Ref<plat::DrawContext> native;
     LPanePort port;
 };

@@ -29,7 +29,7 @@ TEST(UDropHighlightTest, RingIsInsideThePane) {
 
 TEST(UDropHighlightTest, DrawFillsTheRing) {
     TestSurface s(60, 50);
-    LDrawContext ctx(s.port, s.native);
+    LDrawContext ctx(s.port, s.native.get());
     UDropHighlight::Draw(ctx, {10, 10, 50, 40}, 1, LColor(LRGB(0, 0, 255), 0));
     EXPECT_EQ(s.At(10, 10), 0x0000FFu);
     EXPECT_EQ(s.At(11, 25), 0x0000FFu);

@@ -46,15 +46,14 @@ TEST(CMacUniConvTest, ConvertsBetweenUtf8Utf16AndLegacy) {
 }
 
 TEST(CMacUniConvTest, PlatformStringsAndPascalStrings) {
-    plat::String* empty = CMacStrU::CFStringFromRString(nullptr);
-    plat::String* invalid = CMacStrU::CFStringFromRString(U("\xFF"));
-    plat::String* overlong = CMacStrU::CFStringFromRString(U("\xC0\xAF"));  // structurally fine
+    plat::Ref<plat::String> empty = CMacStrU::CFStringFromRString(nullptr);
+    plat::Ref<plat::String> invalid = CMacStrU::CFStringFromRString(U("\xFF"));
+    plat::Ref<plat::String> overlong = CMacStrU::CFStringFromRString(U("\xC0\xAF"));  // structurally fine
     EXPECT_EQ(empty->Length(), 0u);
     EXPECT_EQ(invalid, empty);
     EXPECT_EQ(overlong, empty);
-    plat::String* s = CMacStrU::CFStringFromRString(U("caf\xC3\xA9"));
-    EXPECT_EQ(CMacStrU::LStringFromCFString(s), "caf\xC3\xA9");
-    for (plat::String* p : {empty, invalid, overlong, s}) p->Release();
+    plat::Ref<plat::String> s = CMacStrU::CFStringFromRString(U("caf\xC3\xA9"));
+    EXPECT_EQ(CMacStrU::LStringFromCFString(s.get()), "caf\xC3\xA9");
     EXPECT_EQ(CMacStrU::LStringFromCFString(nullptr), "");
 
     const unsigned char utf8Pascal[] = {3, 'a', 0xC3, 0xA9};

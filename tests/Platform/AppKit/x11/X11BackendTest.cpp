@@ -29,8 +29,8 @@ protected:
         ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
         backend = X11Backend::Open(server.Display().c_str());
         ASSERT_NE(backend, nullptr);
-        plat::SetBackend(backend);
-        backend->Start();
+        plat::SetBackend(backend.get());
+        ASSERT_TRUE(backend->Start());
         sender = XOpenDisplay(server.Display().c_str());
         ASSERT_NE(sender, nullptr);
         Application::Shared()->DiscardEvents(plat::kAnyEventMask);
@@ -38,7 +38,7 @@ protected:
     void TearDown() override {
         if (sender) XCloseDisplay(sender);
         plat::SetBackend(nullptr);
-        delete backend;
+        backend.reset();
         Application::Shared()->DiscardEvents(plat::kAnyEventMask);
     }
     XWindowAttributes Attributes(const Window* w) {
@@ -59,7 +59,7 @@ protected:
     }
 
     testsupport::XvfbServer server{"1440x900x24"};
-    X11Backend* backend = nullptr;
+    std::unique_ptr<X11Backend> backend;
     ::Display* sender = nullptr;
 };
 
@@ -73,45 +73,43 @@ TEST_F(X11BackendTest, ScreensAndTheChoiceOfBackend) {
     testsupport::EnvOverride platform("ORBILUME_PLATFORM", "x11");
     {
         testsupport::EnvOverride display("DISPLAY", server.Display().c_str());
-        plat::Backend* chosen = plat::MakeBackendFromEnvironment();
+        std::unique_ptr<plat::Backend> chosen = plat::MakeBackendFromEnvironment();
         EXPECT_STREQ(chosen->Name(), "x11");
-        delete chosen;
     }
     testsupport::EnvOverride display("DISPLAY", ":9999");  // no server: headless after all
-    plat::Backend* fallback = plat::MakeBackendFromEnvironment();
+    std::unique_ptr<plat::Backend> fallback = plat::MakeBackendFromEnvironment();
     EXPECT_STREQ(fallback->Name(), "headless");
-    delete fallback;
 }
 
 TEST_F(X11BackendTest, WindowsFollowTheirNativeSide) {
-    Window* w = Window::Create({100, 120, 300, 200}, plat::kTitledWindowMask | plat::kClosableWindowMask);
-    ASSERT_NE(backend->XWindowOf(w), 0u);
-    XWindowAttributes a = Attributes(w);
+    plat::Ref<Window> w = Window::Create({100, 120, 300, 200}, plat::kTitledWindowMask | plat::kClosableWindowMask);
+    ASSERT_NE(backend->XWindowOf(w.get()), 0u);
+    XWindowAttributes a = Attributes(w.get());
     EXPECT_EQ(a.width, 300);
     EXPECT_EQ(a.height, 200);
     EXPECT_EQ(a.map_state, IsUnmapped);
 
     w->MakeKeyAndOrderFront();
-    EXPECT_EQ(Attributes(w).map_state, IsViewable);
+    EXPECT_EQ(Attributes(w.get()).map_state, IsViewable);
     w->SetTitle("Monitor");
     char* name = nullptr;
-    XFetchName(backend->XDisplay(), backend->XWindowOf(w), &name);
+    XFetchName(backend->XDisplay(), backend->XWindowOf(w.get()), &name);
     ASSERT_NE(name, nullptr);
     EXPECT_STREQ(name, "Monitor");
     XFree(name);
 
     w->SetFrame(w->FrameRectForContentRect({50, 60, 400, 250}), false);
-    a = Attributes(w);
+    a = Attributes(w.get());
     EXPECT_EQ(a.width, 400);
     EXPECT_EQ(a.height, 250);
     EXPECT_EQ(a.x, 50);
     EXPECT_EQ(a.y, 60);
 
     w->OrderOut();
-    EXPECT_EQ(Attributes(w).map_state, IsUnmapped);
+    EXPECT_EQ(Attributes(w.get()).map_state, IsUnmapped);
     w->Close();
-    w->Release();
-    EXPECT_EQ(backend->XWindowOf(w), 0u);
+    w = nullptr;
+    EXPECT_EQ(backend->XWindowOf(w.get()), 0u);
 }
 
 TEST_F(X11BackendTest, ServerInputBecomesEvents) {
@@ -122,7 +120,7 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
             return false;
         }
     } closer;
-    Window* w = Window::Create({10, 10, 200, 100}, plat::kTitledWindowMask);
+    plat::Ref<Window> w = Window::Create({10, 10, 200, 100}, plat::kTitledWindowMask);
     w->SetDelegate(&closer);
     w->OrderFront();
 
@@ -133,7 +131,7 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
     press.xbutton.y = 34;
     press.xbutton.state = ControlMask;
     plat::Event e;
-    ASSERT_TRUE(Deliver(w, press, plat::EventMaskOf(EventType::kLeftMouseDown), &e));
+    ASSERT_TRUE(Deliver(w.get(), press, plat::EventMaskOf(EventType::kLeftMouseDown), &e));
     EXPECT_EQ(e.windowNumber, w->Number());
     EXPECT_EQ(e.location.x, 12);
     EXPECT_EQ(e.location.y, 34);
@@ -141,7 +139,7 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
 
     XEvent wheel = press;
     wheel.xbutton.button = 5;
-    ASSERT_TRUE(Deliver(w, wheel, plat::EventMaskOf(EventType::kScrollWheel), &e));
+    ASSERT_TRUE(Deliver(w.get(), wheel, plat::EventMaskOf(EventType::kScrollWheel), &e));
     EXPECT_EQ(e.deltaY, -1);
 
     struct KeyCase {
@@ -160,7 +158,7 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
         key.type = KeyPress;
         key.xkey.keycode = XKeysymToKeycode(sender, k.sym);
         key.xkey.state = k.state;
-        ASSERT_TRUE(Deliver(w, key, plat::EventMaskOf(EventType::kKeyDown), &e)) << k.chars;
+        ASSERT_TRUE(Deliver(w.get(), key, plat::EventMaskOf(EventType::kKeyDown), &e)) << k.chars;
         EXPECT_EQ(e.characters, k.chars);
         EXPECT_EQ(e.charactersIgnoringModifiers, k.plain);
     }
@@ -171,14 +169,14 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
     close.xclient.message_type = XInternAtom(sender, "WM_PROTOCOLS", False);
     close.xclient.format = 32;
     close.xclient.data.l[0] = long(XInternAtom(sender, "WM_DELETE_WINDOW", False));
-    Deliver(w, close, plat::EventMaskOf(EventType::kApplicationDefined), nullptr, 0);
+    Deliver(w.get(), close, plat::EventMaskOf(EventType::kApplicationDefined), nullptr, 0);
     for (double end = plat::ClockNow() + 5; closer.asked == 0 && plat::ClockNow() < end;)
         plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.05, true);
     EXPECT_EQ(closer.asked, 1);
     EXPECT_TRUE(w->IsVisible());
 
     // Another client destroys the X window: requests about it fail without ending the process.
-    XDestroyWindow(sender, backend->XWindowOf(w));
+    XDestroyWindow(sender, backend->XWindowOf(w.get()));
     XSync(sender, False);
     w->SetTitle("gone");
     w->SetFrame(w->FrameRectForContentRect({0, 0, 50, 50}), false);
@@ -187,7 +185,7 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
 
     w->SetDelegate(nullptr);
     w->Close();
-    w->Release();
+    w = nullptr;
 }
 
 }  // namespace
