@@ -61,12 +61,13 @@ void PrefsDictNode::SetString(Handle parent, const char* key, const LString& val
 
 PrefsStore::PrefsStore(const LString& appId, int mode)
     : PrefsDictNode(plat::Preferences::AppDictionary(appId.CStr(), "prefs", mode == kWritable),
-                    mode == kWritable ? 1 : 0),
+                    mode == kWritable ? kWritable : kReadOnly),
       mAppId(appId.CStr()),
       mStoreMode(mode) {}
 
 PrefsStore::~PrefsStore() {
-    if (mStoreMode == kWritable && Root()) Synchronize();
+    // A destructor has no one to tell: a failed write leaves the file as it was.
+    if (mStoreMode == kWritable && Root()) (void)Synchronize();
 }
 
 bool PrefsStore::Synchronize() {
@@ -78,7 +79,7 @@ PrefsSection::PrefsSection(PrefsNode* target, const char* key) : mTarget(target)
     Handle root = mTarget->Root();
     if (!root) return;
     mOpened =
-        (mTarget->Mode() == 1 ? mTarget->OpenSubWritable(root, key) : mTarget->OpenSub(root, key)) != nullptr;
+        (mTarget->Mode() == kWritable ? mTarget->OpenSubWritable(root, key) : mTarget->OpenSub(root, key)) != nullptr;
 }
 
 PrefsSection::~PrefsSection() {
@@ -92,13 +93,13 @@ PrefsNode::Handle PrefsSection::Root() {
 }
 
 PrefsNode::Handle PrefsSection::WritableRoot() {
-    if (!mOpened || mTarget->Mode() != 1) return nullptr;
+    if (!mOpened || mTarget->Mode() != kWritable) return nullptr;
     Handle root = mTarget->Root();
     return root ? mTarget->OpenSubWritable(root, mKey.c_str()) : nullptr;
 }
 
 int PrefsSection::Mode() {
-    return mTarget ? mTarget->Mode() : 0;
+    return mTarget ? mTarget->Mode() : kReadOnly;
 }
 
 PrefsNode::Handle PrefsSection::OpenSubWritable(Handle parent, const char* key) {

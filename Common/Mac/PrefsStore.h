@@ -11,8 +11,11 @@ class PrefsNode {
 public:
     using Handle = void*;
 
+    static constexpr int kReadOnly = 0;
+    static constexpr int kWritable = 1;
+
     virtual ~PrefsNode() = default;
-    // 1 when writable.
+    // kWritable or kReadOnly.
     virtual int Mode() = 0;
     // The dictionary under the key, made (empty) when missing or not a dictionary; null when the
     // node is read-only or the parent is null.
@@ -58,16 +61,13 @@ private:
 // absent.
 class PrefsStore : public PrefsDictNode {
 public:
-    static constexpr int kReadOnly = 0;
-    static constexpr int kWritable = 1;
-
     PrefsStore(const LString& appId, int mode);
     ~PrefsStore() override;
     PrefsStore(const PrefsStore&) = delete;
     PrefsStore& operator=(const PrefsStore&) = delete;
 
     // Writes the value now; false when the file could not be written (it then stays as it was).
-    bool Synchronize();
+    [[nodiscard]] bool Synchronize();
 
 private:
     std::string mAppId;

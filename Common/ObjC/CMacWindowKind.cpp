@@ -32,10 +32,10 @@ int32_t CMacWinKind::LevelFor(int32_t kind) {
     return kKinds[kind].level;
 }
 
-plat::Window* CMacWinKind::CreateNativeWindow() const {
+plat::Ref<plat::Window> CMacWinKind::CreateNativeWindow() const {
     plat::Ref<plat::Window> w = plat::Window::Create(kNewContent, StyleMaskFor(mKind));
     w->SetLevel(LevelFor(mKind));
-    return w.release();  // the window manager owns it
+    return w;
 }
 
 uint32_t CMacPanelKind::StyleMaskFor(int32_t panelKind) {
@@ -43,7 +43,7 @@ uint32_t CMacPanelKind::StyleMaskFor(int32_t panelKind) {
     return kPanelStyles[panelKind - 1];
 }
 
-plat::Window* CMacPanelKind::CreateNativeWindow() const {
+plat::Ref<plat::Window> CMacPanelKind::CreateNativeWindow() const {
     plat::Ref<plat::Window> w = plat::Window::CreatePanel(kNewContent, StyleMaskFor(mKind));
     w->SetFloatingPanel(true);
     if (mOptions & kStaysOnDeactivate)
@@ -52,5 +52,5 @@ plat::Window* CMacPanelKind::CreateNativeWindow() const {
         w->SetBecomesKeyOnlyIfNeeded(true);
     if (mOptions & kAboveFloating) w->SetLevel(4);
     if (mKind == 6) w->SetIgnoresMouseEvents(true);
-    return w.release();  // the window manager owns it
+    return w;
 }

@@ -4,6 +4,7 @@
 
 #include "Lib3/LSources/CoreData/LHandleBase.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class Window;
@@ -18,8 +19,8 @@ public:
     uint32_t Options() const { return mOptions; }
 
     virtual LString Name() const { return LString(); }
-    // A new native window (count 1 for the caller), or null.
-    virtual plat::Window* CreateNativeWindow() const = 0;
+    // A new native window, or null.
+    virtual plat::Ref<plat::Window> CreateNativeWindow() const = 0;
     virtual int32_t Extra() const { return 0; }
 
 protected:
@@ -43,7 +44,7 @@ public:
 class CMacWinKind : public CMacWindowKind {
 public:
     explicit CMacWinKind(int32_t kind) : CMacWindowKind(kind, 0) {}
-    plat::Window* CreateNativeWindow() const override;
+    plat::Ref<plat::Window> CreateNativeWindow() const override;
 
     static uint32_t StyleMaskFor(int32_t kind);
     static int32_t LevelFor(int32_t kind);
@@ -56,7 +57,7 @@ public:
     enum : uint32_t { kStaysOnDeactivate = 1, kAboveFloating = 2 };
 
     CMacPanelKind(int32_t panelKind, uint32_t options) : CMacWindowKind(panelKind, options) {}
-    plat::Window* CreateNativeWindow() const override;
+    plat::Ref<plat::Window> CreateNativeWindow() const override;
 
     static uint32_t StyleMaskFor(int32_t panelKind);
 };

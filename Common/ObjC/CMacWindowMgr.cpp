@@ -84,12 +84,13 @@ void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
     static_cast<CMacWindowMgr*>(self)->EmptyCache();
 }
 
-plat::Window* CMacWindowMgr::CreateNativeWindow(LWindow*, const LHandleBase& kindObject) {
+plat::Ref<plat::Window> CMacWindowMgr::CreateNativeWindow(LWindow*, const LHandleBase& kindObject) {
     PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
     // Window kind objects are CMacWindowKind blocks (see LFrameSpec).
     const CMacWindowKind* kind = CMacWindowKindH::From(kindObject);
-    return kind ? kind->CreateNativeWindow() : nullptr;
+    if (!kind) return nullptr;
+    return kind->CreateNativeWindow();
 }
 
 void CMacWindowMgr::ForgetNativeWindow(LWindow* window) {

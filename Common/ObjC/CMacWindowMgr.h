@@ -29,7 +29,7 @@ public:
     static CMacWindowMgr* Get();
 
     // A new native window from the kind object, a CMacWindowKindH (count 1 for the caller), or null.
-    plat::Window* CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) override;
+    plat::Ref<plat::Window> CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) override;
     void ForgetNativeWindow(LWindow* window) override;
     void Show(LWindow* window) override;
     void ShowBehind(LWindow* window) override;

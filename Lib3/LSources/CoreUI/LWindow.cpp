@@ -44,7 +44,6 @@ LWindow::~LWindow() {
     if (LWindowServices* services = LWindowServices::Get()) services->ForgetNativeWindow(this);
     if (mNative) {
         mNative->Close();
-        mNative->Release();
         mNative = nullptr;
     }
     SetBridgeObject(nullptr);
@@ -60,9 +59,7 @@ void LWindow::SetMenuGroup(LHandler* group) {
 
 void LWindow::SetBridgeObject(plat::Object* object) {
     PLAT_DCHECK_MAIN_THREAD();
-    plat::Retain(object);
-    plat::Release(mBridgeObject);
-    mBridgeObject = object;
+    mBridgeObject.reset(object);
 }
 
 LWindow* LWindow::NextWindow(const LWindow* window) {
@@ -76,6 +73,6 @@ LWindow* LWindow::FindWindow(const plat::Window* native) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!native) return nullptr;
     for (LWindow* w = NextWindow(nullptr); w; w = NextWindow(w))
-        if (w->mNative == native) return w;
+        if (w->mNative.get() == native) return w;
     return nullptr;
 }

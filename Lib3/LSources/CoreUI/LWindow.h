@@ -5,6 +5,7 @@
 #include "Lib3/LSources/CoreData/LHandleBase.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LSLinkBase.h"
+#include "Platform/Foundation/Object.h"
 
 class LPane;
 namespace plat {
@@ -48,7 +49,7 @@ public:
 
     uint32_t Kind() const { return mKind; }
     // Null when creation failed.
-    plat::Window* NativeWindow() const { return mNative; }
+    plat::Window* NativeWindow() const { return mNative.get(); }
     const LHandleBase& KindObject() const { return mKindObject; }
 
     // The window's menu group, owned: replacing it deletes the old one.
@@ -56,7 +57,7 @@ public:
     void SetMenuGroup(LHandler* group);
 
     // The bridge's objects, released with the window.
-    plat::Object* BridgeObject() const { return mBridgeObject; }
+    plat::Object* BridgeObject() const { return mBridgeObject.get(); }
     void SetBridgeObject(plat::Object* object);
 
     // The root pane (the frame that owns the window), null until the frame names itself.
@@ -70,8 +71,8 @@ public:
 private:
     uint32_t mKind;
     LHandleBase mKindObject;
-    plat::Window* mNative = nullptr;  // retained
-    plat::Object* mBridgeObject = nullptr;
+    plat::Ref<plat::Window> mNative;
+    plat::Ref<plat::Object> mBridgeObject;
     LHandler* mMenuGroup = nullptr;
     LPane* mRootPane = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include "Common/Rgn/CRgn.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/Foundation/Object.h"
 
 class LHandleBase;
 class LWindow;
@@ -25,9 +26,9 @@ public:
     // Installs the services (not owned); null removes them.
     static void Install(LWindowServices* services);
 
-    // A new native window for the window (count 1 for the caller), or null. kindObject is the window
+    // A new native window for the window, or null. kindObject is the window
     // kind object the window was made with (a handle the bridge filled; empty: no window).
-    virtual plat::Window* CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) = 0;
+    virtual plat::Ref<plat::Window> CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) = 0;
     virtual void ForgetNativeWindow(LWindow* window) = 0;
 
     // Empty without a native window.

@@ -78,9 +78,7 @@ TEST_F(CMacMainLoopTest, TenWheelEventsMakeOneWheelMessageWithTheFractionsKept) 
     for (const Case& c : cases) {
         Frame frame(&root);
         LWindow window(&frame, 1, CMacWindowKindH(new CMacWinKind(6)));
-        auto* view = new WheelView;
-        window.NativeWindow()->SetContentView(view);
-        view->Release();
+        window.NativeWindow()->SetContentView(plat::Adopt(new WheelView).get());
         window.NativeWindow()->OrderFront();
         plat::Application* app = plat::Application::Shared();
         for (int i = 0; i < 10; ++i) {
@@ -241,8 +239,8 @@ TEST_F(CMacMainLoopTest, MenusSeeKeyDownsBeforeTheKeyWindow) {
     };
     Frame frame(&root);
     LWindow window(&frame, 1, CMacWindowKindH(new CMacWinKind(6)));
-    auto* view = new KeyView;
-    window.NativeWindow()->SetContentView(view);
+    plat::Ref<KeyView> view = plat::Adopt(new KeyView);
+    window.NativeWindow()->SetContentView(view.get());
     mgr.Show(&window);
     MMainMenu::SetLookup([](const plat::Event& e) { return (e.modifierFlags & plat::kCommandKeyMask) != 0; });
     plat::Application* app = plat::Application::Shared();
@@ -251,7 +249,6 @@ TEST_F(CMacMainLoopTest, MenusSeeKeyDownsBeforeTheKeyWindow) {
     app->SendEvent(HeadlessBackend::KeyEvent(EventType::kKeyDown, window.NativeWindow(), "a", 0));
     MMainMenu::SetLookup(nullptr);
     EXPECT_EQ(view->keys, "a");
-    view->Release();
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST(CMacWindowKindTest, KindsGiveTheirStyleAndLevel) {
                  {12, 0, 0}, {13, 3, 0}, {-1, 3, 0}, {99, 3, 0}};
     for (const Case& c : cases) {
         CMacWinKind kind(c.kind);
-        plat::Ref<plat::Window> w = plat::Adopt(kind.CreateNativeWindow());
+        plat::Ref<plat::Window> w = kind.CreateNativeWindow();
         ASSERT_TRUE(w);
         EXPECT_FALSE(w->IsPanel());
         EXPECT_EQ(w->StyleMask(), c.style) << c.kind;
@@ -46,7 +46,7 @@ TEST(CMacWindowKindTest, PanelKindsAndOptions) {
     };
     for (const Case& c : cases) {
         CMacPanelKind kind(c.kind, c.options);
-        plat::Ref<plat::Window> w = plat::Adopt(kind.CreateNativeWindow());
+        plat::Ref<plat::Window> w = kind.CreateNativeWindow();
         ASSERT_TRUE(w);
         EXPECT_TRUE(w->IsPanel());
         EXPECT_TRUE(w->IsFloatingPanel());

@@ -12,11 +12,10 @@ TEST(RendererColorSpaceTest, CocoaUtilitiesAndRendererShareOneColorSpace) {
     plat::RenderEnvironment environment;
     EXPECT_EQ(environment.colorSpace, MCocoaU::GetSRGBColorSpace());
     // A renderer's colour space labels bitmaps drawn for it.
-    plat::BitmapContext* context =
+    plat::Ref<plat::BitmapContext> context =
         plat::BitmapContext::Create(2, 2, plat::PixelFormat::kARGB32, environment.colorSpace);
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(context->Space(), plat::ColorSpace::kSRGB);
-    context->Release();
 }
 
 }  // namespace

@@ -88,7 +88,6 @@ TEST(MenuTest, ActionsGoToTheTargetOrTheApplicationAndAreAnnounced) {
     MenuItem* own = Add(menu.get(), "Own", "own:", "", &target);
     MenuItem* quit = Add(menu.get(), "Quit", plat::kTerminateAction, "q", nullptr);
     menu->AddItem(MenuItem::Separator().get());
-    menu->ItemAtIndex(2)->Release();
     MenuItem* holder = Add(menu.get(), "Sub", "sub:", "", &target);
     plat::Ref<Menu> sub = Menu::Create("Sub");
     menu->SetSubmenu(sub.get(), holder);

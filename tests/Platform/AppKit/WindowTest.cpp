@@ -130,10 +130,10 @@ TEST_F(WindowTest, EventsReachTheViewUnderTheMouseAndModalSessionsDropForeignCli
     HeadlessBackend& hb = screens.Backend();
     Window* w = Make(plat::kTitledWindowMask);
     Window* dialog = Make(plat::kTitledWindowMask);
-    auto* content = new Probe({0, 0, 1, 1});
-    auto* child = new Probe({10, 10, 20, 20});
-    content->AddSubview(child);
-    w->SetContentView(content);
+    plat::Ref<Probe> content = plat::Adopt(new Probe({0, 0, 1, 1}));
+    plat::Ref<Probe> child = plat::Adopt(new Probe({10, 10, 20, 20}));
+    content->AddSubview(child.get());
+    w->SetContentView(content.get());
     EXPECT_EQ(content->Frame(), (Rect{0, 0, 200, 150}));
     w->OrderFront();
 
@@ -158,8 +158,6 @@ TEST_F(WindowTest, EventsReachTheViewUnderTheMouseAndModalSessionsDropForeignCli
     EXPECT_EQ(content->got.size(), 2u);
     EXPECT_EQ(hb.Beeps(), beeps + 1);
     app->EndModalSession(s);
-    content->Release();
-    child->Release();
 }
 
 TEST_F(WindowTest, NeedsDisplayDrawsOnceOnDisplay) {

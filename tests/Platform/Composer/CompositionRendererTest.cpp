@@ -350,7 +350,7 @@ TEST_F(CompositionRendererTest, HostDrawUsesTheHostContextsStatePremultiplied) {
         uint32_t p = 0xFFC86432u;
         std::memcpy(opaque->MutableData() + 4 * i, &p, 4);
     }
-    ASSERT_TRUE(renderer->SetInputValue("Image", Value(opaque)));
+    ASSERT_TRUE(renderer->SetInputValue("Image", Value(opaque.get())));
     opaque = nullptr;
 
     // The host: another context of the group with its own target, vertex array, blending and colour.

@@ -54,17 +54,15 @@ TEST(RepositoryTest, EarlierFoldersWinAndCompositionsOutliveTheRepository) {
     const std::string cmd = "sed 's/Invert/Mine/' " + filter + " > " + user.File("filter.qtz") +
                             " && sed 's/Invert/Extra/' " + filter + " > " + user.File("extra.qtz");
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    plat::Composition* kept = nullptr;
+    plat::Ref<plat::Composition> kept;
     {
         plat::Repository r({Fixture("xml"), user.Path()});
         EXPECT_EQ(Identifiers(r), (std::vector<std::string>{"/animation", "/filter", "/extra"}));
         EXPECT_EQ(r.FindComposition("/filter")->Name(), "Invert");
-        kept = r.FindComposition("/extra");
+        kept = plat::RetainRef(r.FindComposition("/extra"));
         ASSERT_NE(kept, nullptr);
-        kept->Retain();
     }
     EXPECT_EQ(kept->Name(), "Extra");
-    kept->Release();
 }
 
 TEST(RepositoryTest, DefaultFoldersFollowTheEnvironment) {

@@ -10,10 +10,9 @@ namespace {
 
 struct Ctx {
     explicit Ctx(int w = 40, int h = 40) : c(DrawContext::CreateImage(w, h)) {}
-    ~Ctx() { c->Release(); }
-    DrawContext* operator->() { return c; }
+    DrawContext* operator->() { return c.get(); }
     DrawContext& operator*() { return *c; }
-    DrawContext* c;
+    Ref<DrawContext> c;
 };
 
 constexpr GfxColor kRed{1, 0, 0, 1};
@@ -130,7 +129,7 @@ TEST(DrawContext, ImagesAndLayersScaleIntoRect) {
     EXPECT_EQ(ctx->PixelAt(2, 17), 0xFF0000FFu);  // upright: the first row stays on top
     image = nullptr;
 
-    plat::Ref<Layer> layer = Layer::Create(ctx.c, 4, 4);
+    plat::Ref<Layer> layer = Layer::Create(ctx.c.get(), 4, 4);
     ASSERT_NE(layer, nullptr);
     layer->Context()->SetFillColor({0, 0, 1, 1});
     layer->Context()->FillRect({0, 0, 4, 4});

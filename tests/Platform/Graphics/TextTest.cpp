@@ -22,10 +22,6 @@ struct TextFixture : ::testing::Test {
         ctx->SetFillColor({1, 1, 1, 1});
         ctx->FillRect({0, 0, 120, 60});
     }
-    void TearDown() override {
-        font->Release();
-        ctx->Release();
-    }
     double Width(const char* s) { return TextWidth(*font, s, std::strlen(s)); }
     double Height(const char* s, double w) { return TextHeightForWidth(*font, s, std::strlen(s), w); }
     // Leftmost and rightmost columns with dark ink between rows y0 and y1.
@@ -46,8 +42,8 @@ struct TextFixture : ::testing::Test {
                 }
         return rows;
     }
-    Font* font = nullptr;
-    DrawContext* ctx = nullptr;
+    Ref<Font> font;
+    Ref<DrawContext> ctx;
 };
 }  // namespace
 

@@ -19,7 +19,7 @@ protected:
         ASSERT_NE(fCache, nullptr);
     }
     void TearDown() override {
-        fCache->Release();
+        fCache = nullptr;
         GLTest::TearDown();
     }
 
@@ -41,7 +41,7 @@ protected:
         return fbo;
     }
 
-    plat::GLTextureCache* fCache = nullptr;
+    plat::Ref<plat::GLTextureCache> fCache;
 };
 
 TEST_F(GLTextureCacheTest, TextureStartsWithBufferRowsTopFirst) {
@@ -93,7 +93,7 @@ TEST_F(GLTextureCacheTest, ReleaseOnAnotherThreadDefersDeletionToFlush) {
     buffer = nullptr;
     ASSERT_NE(texture, nullptr);
     GLuint name = texture->Name();
-    std::thread([texture] { texture->Release(); }).join();
+    std::thread([last = std::move(texture)]() mutable { last = nullptr; }).join();
     EXPECT_EQ(fCache->PendingDeletes(), 1u);
     EXPECT_TRUE(glIsTexture(name));
     fCache->Flush();

@@ -68,7 +68,7 @@ TEST(LWindowTest, OwnsItsMenuGroup) {
 struct FakeServices : LWindowServices {
     LHandleBase lastKind;
     int created = 0, forgotten = 0;
-    plat::Window* CreateNativeWindow(LWindow*, const LHandleBase& kindObject) override {
+    plat::Ref<plat::Window> CreateNativeWindow(LWindow*, const LHandleBase& kindObject) override {
         ++created;
         lastKind = kindObject;
         return kindObject.Data() ? plat::Window::Create({10, 10, 100, 100}, 0) : nullptr;

@@ -12,6 +12,7 @@
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/Object.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
@@ -44,18 +45,14 @@ protected:
         Application::Shared()->DiscardEvents(plat::kAnyEventMask);
     }
     void TearDown() override {
-        for (Window* w : windows) {
-            w->Close();
-            w->Release();
-        }
+        for (const plat::Ref<Window>& w : windows) w->Close();
         windows.clear();
         Application::Shared()->DiscardEvents(plat::kAnyEventMask);
         driver.reset();
     }
     Window* Make(const Rect& content, uint32_t style = plat::kTitledWindowMask | plat::kClosableWindowMask) {
-        Window* w = Window::Create(content, style);
-        windows.push_back(w);
-        return w;
+        windows.push_back(Window::Create(content, style));
+        return windows.back().get();
     }
     // The next event of the type that reaches the application.
     bool Next(EventType type, plat::Event* out) {
@@ -64,7 +61,7 @@ protected:
     }
 
     std::unique_ptr<BackendDriver> driver;
-    std::vector<Window*> windows;
+    std::vector<plat::Ref<Window>> windows;
 };
 
 TEST_P(AppKitConformance, NewWindowsAppearOnlyWhenOrderedFront) {

@@ -3,6 +3,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Window.h"
@@ -47,14 +48,14 @@ public:
             fFailure = "no connection to " + Server().Display();
             return;
         }
-        plat::SetBackend(fBackend);
+        plat::SetBackend(fBackend.get());
         if (!fBackend->Start()) fFailure = "the backend did not start";
     }
     ~X11Driver() override {
         if (fSender) XCloseDisplay(fSender);
         if (fBackend) {
             plat::SetBackend(fPrevious);
-            delete fBackend;
+            fBackend.reset();
         }
     }
 
@@ -186,7 +187,7 @@ private:
     }
 
     plat::Backend* fPrevious;
-    X11Backend* fBackend = nullptr;
+    std::unique_ptr<X11Backend> fBackend;
     ::Display* fSender = nullptr;
     std::string fFailure;
 };
