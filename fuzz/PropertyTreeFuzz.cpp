@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     LCStrCharIn in(data, static_cast<uint32_t>(size));
     PropertyTreeObject root;
-    PropertyTreeReader::Parse(in, root);
+    (void)PropertyTreeReader::Parse(in, root);
     PropertyTreeObject copy(root);
     if (PropertyTreeMember* m = copy.FindMember("a")) {
         m->ObjectAt(0);

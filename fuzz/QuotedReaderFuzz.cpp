@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (pairs.Remaining() > 0) {
         const unsigned char* before = pairs.Cursor();
         LString name, value;
-        ReadNameValuePair(pairs, name, value);
+        (void)ReadNameValuePair(pairs, name, value);
         if (pairs.Cursor() == before) {
             unsigned char c;
             if (!UCharIn::LineNext(pairs) && !pairs.Get(c)) break;

@@ -36,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!path.empty() && plat::URL::FileURLWithPath(path).Path() != path) __builtin_trap();
 
     LVariStr<64> nfd;
-    UnicodeDecomp::DecomposeUtf8(data, static_cast<uint32_t>(size), nfd);
+    (void)UnicodeDecomp::DecomposeUtf8(data, static_cast<uint32_t>(size), nfd);
     return 0;
 }

@@ -43,7 +43,7 @@ void ReadWrite(const void* data, size_t size, CBytes& out) {
     CRecord* root = CRecord::New(&gRoot);
     {
         CMemStream in(const_cast<void*>(data), static_cast<uint32_t>(size));
-        ReadXmlDocument(in, CRecordRef(&root));
+        (void)ReadXmlDocument(in, CRecordRef(&root));
     }
     {
         CMemStream stream(out);

@@ -21,7 +21,7 @@ public:
     CRunLoopThread(const CRunLoopThread&) = delete;
     CRunLoopThread& operator=(const CRunLoopThread&) = delete;
 
-    bool Start(int priorityChange);
+    [[nodiscard]] bool Start(int priorityChange);
     // The thread body. Returns at once when Stop came first.
     void Run();
     // Ends the run and waits until the thread has left its loop (and joins the thread that Start

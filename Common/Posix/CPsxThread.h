@@ -22,7 +22,7 @@ public:
     // the top of its range, any other change adds to the caller's priority, clamped to the policy's
     // range. When the system refuses that schedule (no privilege), the thread starts with default
     // attributes. False only when no thread could be made or one is already running.
-    bool Start(Body body, void* argument, int priorityChange);
+    [[nodiscard]] bool Start(Body body, void* argument, int priorityChange);
     // Waits for the body to return; nothing when no thread runs.
     void Join();
     bool IsRunning() const { return mRunning; }
@@ -55,7 +55,7 @@ public:
 
 private:
     static void* Entry(void* self);
-    bool Create(const pthread_attr_t* attr);
+    [[nodiscard]] bool Create(const pthread_attr_t* attr);
 
     pthread_t mThread{};
     Body mBody = nullptr;

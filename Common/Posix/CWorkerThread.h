@@ -29,7 +29,7 @@ public:
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
-    bool StartThread() { return mThread.Start(&Body, this, -2); }
+    [[nodiscard]] bool StartThread() { return mThread.Start(&Body, this, -2); }
 
     // Main thread.
     void Begin(int64_t interval);

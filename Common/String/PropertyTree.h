@@ -79,8 +79,8 @@ public:
     explicit PropertyTreeReader(LCharIn& in) : fIn(in) {}
 
     // Reads members into root; stops at the first error, keeping what was built.
-    int Parse(PropertyTreeObject& root);
-    static int Parse(LCharIn& in, PropertyTreeObject& root) { return PropertyTreeReader(in).Parse(root); }
+    [[nodiscard]] int Parse(PropertyTreeObject& root);
+    [[nodiscard]] static int Parse(LCharIn& in, PropertyTreeObject& root) { return PropertyTreeReader(in).Parse(root); }
 
 private:
     enum Kind : int { kEnd = 0, kWord = 1 };

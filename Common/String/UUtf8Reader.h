@@ -12,5 +12,5 @@ struct UUtf8Reader {
         kMalformed = 2,  // bad lead or continuation byte, truncated, overlong, surrogate, > U+10FFFF
     };
     // A byte that cannot continue the sequence is put back, so the next read starts at it.
-    static int Read(LCharIn& in, uint32_t& codePoint);
+    [[nodiscard]] static int Read(LCharIn& in, uint32_t& codePoint);
 };

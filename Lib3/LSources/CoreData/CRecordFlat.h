@@ -18,8 +18,8 @@ public:
     static bool Flatten(std::string& out, const CRecord* record);
     // Reads one record at pos; record is null for a flat null. False when the bytes are short, a
     // type is not registered or creation fails; nothing leaks.
-    static bool Unflatten(const uint8_t* data, size_t size, size_t& pos, CRecord*& record);
-    static bool Unflatten(const std::string& bytes, CRecord*& record);
+    [[nodiscard]] static bool Unflatten(const uint8_t* data, size_t size, size_t& pos, CRecord*& record);
+    [[nodiscard]] static bool Unflatten(const std::string& bytes, CRecord*& record);
 
     // Scalar array elements, encoded as in the flat form.
     static void PutElement(std::string& out, uint8_t elementKind, const void* value);

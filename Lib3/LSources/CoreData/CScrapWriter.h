@@ -19,7 +19,7 @@ public:
 
     // Appends one record chunk (a null record gives the empty-element chunk). False, with nothing
     // appended, for a tree nested deeper than the image allows or a full buffer.
-    bool WriteRecord(const CRecord* record);
+    [[nodiscard]] bool WriteRecord(const CRecord* record);
     void Close();
 
 private:

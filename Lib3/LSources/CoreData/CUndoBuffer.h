@@ -25,10 +25,12 @@ public:
     bool CanUndo() const { return mCurrent != mOldest; }
     bool CanRedo() const { return mCurrent != mEnd; }
 
-    // Writes n bytes at p, first dropping the oldest entries that the write would overwrite.
+    // Writes n bytes at p, first dropping the oldest entries that the write would overwrite. False
+    // when the stream has failed; the failure also stays in the stream, where the entry being
+    // written checks it when it closes.
     bool WriteAt(uint64_t p, const void* bytes, uint64_t n);
-    bool ReadAt(uint64_t p, void* bytes, uint64_t n) const;
-    bool ReadU32(uint64_t p, uint32_t& v) const { return ReadAt(p, &v, sizeof v); }
+    [[nodiscard]] bool ReadAt(uint64_t p, void* bytes, uint64_t n) const;
+    [[nodiscard]] bool ReadU32(uint64_t p, uint32_t& v) const { return ReadAt(p, &v, sizeof v); }
 
     // Called before a top-level entry is opened at `current`: wraps when the limit is reached.
     void PrepareTopLevel();

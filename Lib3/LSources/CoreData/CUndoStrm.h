@@ -91,7 +91,7 @@ public:
     static bool ReplayEntry(CUndoBuffer* buffer, uint64_t start, uint32_t length, int direction,
                             LString* name = nullptr);
     // The name of the entry at start.
-    static bool ReadName(CUndoBuffer* buffer, uint64_t start, LString& name);
+    [[nodiscard]] static bool ReadName(CUndoBuffer* buffer, uint64_t start, LString& name);
 
 private:
     bool Find(LHandler* editor);

@@ -20,7 +20,7 @@ public:
     CValueProvider(void* context, Function function) : fContext(context), fFunction(function) {}
 
     // True when an object came back (its text in text); otherwise value is the integer read.
-    bool Read(intptr_t& value, LString& text) const;
+    [[nodiscard]] bool Read(intptr_t& value, LString& text) const;
     // Operation 1 or 2; the function's answer, false without a function.
     bool Hand(uint32_t operation, void* data) const;
 

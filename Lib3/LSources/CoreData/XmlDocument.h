@@ -29,9 +29,9 @@ void WriteXmlDocument(CStream& out, const CRecord* root);
 // 1 when the element was found and read (also when the input ended early: what was read stays);
 // 0 when none was found, the scan met an element whose name is not two codes, or records nested
 // deeper than kXmlMaxRecordDepth (the root is then reset to its defaults again).
-int ReadXmlDocument(CStream& in, CRecordRef root);
+[[nodiscard]] int ReadXmlDocument(CStream& in, CRecordRef root);
 
 // Saves the document to a file without ever destroying the previous one: the text goes to a new
 // file in the same folder, which is flushed to disk and then renamed over the old one. False, with
 // the old file untouched, when anything fails.
-bool WriteXmlDocumentFile(const char* path, const CRecord* root);
+[[nodiscard]] bool WriteXmlDocumentFile(const char* path, const CRecord* root);

@@ -37,7 +37,7 @@ bool ReadNameValuePair(LCharIn& in, LString& name, LString& value) {
         return false;
     }
     name = LString(buf);
-    ReadQuotedValue(in, buf, ';', true);
+    (void)ReadQuotedValue(in, buf, ';', true);  // an empty value is still a pair
     value = LString(buf);
     return true;
 }

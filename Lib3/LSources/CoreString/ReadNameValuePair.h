@@ -7,4 +7,4 @@ class LString;
 // runs to '=' without surrounding blanks; the value to ';' (see ReadQuotedValue). Neither crosses a
 // line end. True when a non-empty name followed by '=' was read; only then is value set. On
 // false the name is empty, however much of one came before the line end.
-bool ReadNameValuePair(LCharIn& in, LString& name, LString& value);
+[[nodiscard]] bool ReadNameValuePair(LCharIn& in, LString& name, LString& value);

@@ -8,10 +8,10 @@ class LStrBuf;
 // set, a backslash takes the next byte literally), and the rest up to the stop byte is skipped;
 // any other value runs to the stop byte without its trailing blanks. The stop byte is consumed; a
 // line end (CR or LF) is not. True when a quoted value, or a non-empty plain one, was read.
-bool ReadQuotedValue(LCharIn& in, LStrBuf& out, unsigned char stop, bool escapes);
+[[nodiscard]] bool ReadQuotedValue(LCharIn& in, LStrBuf& out, unsigned char stop, bool escapes);
 
 // Reads one white-space separated token into out (reset first). A token may be enclosed in double
 // quotes or apostrophes; inside, a doubled quote stands for one, and CR and LF belong to the token
 // only with keepLineEnds (otherwise they are dropped). The enclosing quotes are not copied. True
 // when a token, possibly the empty quoted one, was read.
-bool ReadQuotedToken(LCharIn& in, LStrBuf& out, bool keepLineEnds);
+[[nodiscard]] bool ReadQuotedToken(LCharIn& in, LStrBuf& out, bool keepLineEnds);

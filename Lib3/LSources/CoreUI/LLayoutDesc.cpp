@@ -33,7 +33,7 @@ LLayoutDesc::LLayoutDesc(LLayoutPanes* panes) : LLayoutDesc(panes, SNoPrelude{})
     SPreludeStore& store = Prelude();
     if (!store.done) {
         LLayoutParts parts;
-        LoadLayout("STDLAYOUT", parts);
+        (void)LoadLayout("STDLAYOUT", parts);  // without it the prelude is empty
         InstallPrelude(parts.Part(0));
     }
     fVariables = store.variables;

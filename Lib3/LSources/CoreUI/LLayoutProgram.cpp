@@ -40,7 +40,7 @@ void LLayoutProgram::InstallBuiltins() {
 
 bool LLayoutProgram::Build(const LLayoutParts& frameParts) {
     LLayoutParts stdLayout;
-    LoadLayout("STDLAYOUT", stdLayout);
+    (void)LoadLayout("STDLAYOUT", stdLayout);  // without it the program has no standard part
     return Build(stdLayout, frameParts);
 }
 

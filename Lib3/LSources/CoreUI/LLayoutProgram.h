@@ -16,7 +16,7 @@ public:
 
     // Compiles the program and runs its main procedure once; false after a compile error (the
     // program then runs nothing). The first form takes "STDLAYOUT" from LoadLayout.
-    bool Build(const LLayoutParts& frameParts);
+    [[nodiscard]] bool Build(const LLayoutParts& frameParts);
     bool Build(const LLayoutParts& stdLayout, const LLayoutParts& frameParts);
 
     // Run "PREF" or "LAYO" (no arguments) over the panes; 1 when it ran.

@@ -25,12 +25,12 @@ private:
 // "%%part N" (N decimal, ascending; skipped numbers are empty parts). Other lines that start
 // with "%%" are comments; before the first marker only comments and blank lines may stand.
 // Line ends (LF or CR LF) are kept in the parts as LF. NUL bytes are refused.
-bool ParseLayoutText(const char* bytes, uint32_t size, LLayoutParts& out);
+[[nodiscard]] bool ParseLayoutText(const char* bytes, uint32_t size, LLayoutParts& out);
 
 // Reads "<folder>/<name>.tlyo"; false (and out empty) when it is missing or malformed.
-bool ReadLayoutFile(const char* folder, const char* name, LLayoutParts& out);
+[[nodiscard]] bool ReadLayoutFile(const char* folder, const char* name, LLayoutParts& out);
 
 // The layout resource of type 'TLYO' (its parts stored as a string list), from the provider or
 // the global resource chain; false (and out empty) when there is no such resource.
 inline constexpr uint32_t kLayoutRsrcType = Fcc("TLYO");
-bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out, ResourceProvider* provider = nullptr);
+[[nodiscard]] bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out, ResourceProvider* provider = nullptr);

@@ -19,7 +19,7 @@ LRsrcImage::LRsrcImage(const SRsrcRequest& request, ResourceProvider* provider) 
 }
 
 LRsrcImage::LRsrcImage(const uint8_t* png, size_t size) {
-    Decode(png, size);
+    (void)Decode(png, size);  // bad data leaves the image empty
 }
 
 bool LRsrcImage::Decode(const uint8_t* png, size_t size) {

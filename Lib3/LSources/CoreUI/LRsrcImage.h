@@ -31,7 +31,7 @@ public:
     bool Load(int32_t fileRef, const SRsrcRequest& request) override;
 
 private:
-    bool Decode(const uint8_t* png, size_t size);
+    [[nodiscard]] bool Decode(const uint8_t* png, size_t size);
 
     int32_t fWidth = 0;
     int32_t fHeight = 0;

@@ -14,7 +14,7 @@ CFileStream::~CFileStream() {
 void CFileStream::Flush() {
     if (!fDirty || HasError()) return;
     fDirty = false;
-    ForkWrite(fBufferPosition, fBlock.Data(), fValid);
+    (void)ForkWrite(fBufferPosition, fBlock.Data(), fValid);  // a failure stays in the stream's error
 }
 
 // The block holding the position; bytes between the end of the file and the position (a gap

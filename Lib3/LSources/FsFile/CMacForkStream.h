@@ -28,10 +28,10 @@ protected:
     void DoGet(void* bytes, uint64_t& count) override;
 
     // Direct file access at an offset; each sets the stream error on failure.
-    bool ForkWrite(uint64_t offset, const void* bytes, uint64_t count);
+    [[nodiscard]] bool ForkWrite(uint64_t offset, const void* bytes, uint64_t count);
     // Reads up to count bytes (fewer at the end of the file); false on a read error.
-    bool ForkRead(uint64_t offset, void* bytes, uint64_t& count);
-    bool ForkSize(uint64_t& size);
+    [[nodiscard]] bool ForkRead(uint64_t offset, void* bytes, uint64_t& count);
+    [[nodiscard]] bool ForkSize(uint64_t& size);
     bool ForkTruncate(uint64_t size);
     void CloseFork();
 

@@ -39,7 +39,7 @@ public:
 
     // Watches the mount table from a run loop (in its common modes); false when it cannot. The
     // watch starts when the loop next runs; a change before that is reported with the next one.
-    bool Attach(plat::RunLoop* loop);
+    [[nodiscard]] bool Attach(plat::RunLoop* loop);
     // Readable when the mount table changed.
     int FileDescriptor() const;
     // Re-reads the mount table and sends one message per volume that appeared or went.

@@ -241,7 +241,7 @@ bool UnicodeDecomp::DecomposeUtf8(const unsigned char* text, uint32_t length, LS
         d.Copy(text + run, marks - run);
         for (uint32_t at = marks; at < end;) {
             uint32_t cp;
-            UUtf8::Decode(text, length, at, cp);  // decoded once already
+            (void)UUtf8::Decode(text, length, at, cp);  // decoded once already
             d.AddMark(ClassOf(cp), cp);
         }
         lastClass = 0;

@@ -9,7 +9,7 @@ class UnicodeDecomp {
 public:
     // Appends the decomposed form of the text to out; false when a decoding error stopped it (out
     // then holds what was done).
-    static bool DecomposeUtf8(const unsigned char* text, uint32_t length, LStrBuf& out);
+    [[nodiscard]] static bool DecomposeUtf8(const unsigned char* text, uint32_t length, LStrBuf& out);
     static bool DecomposeUtf8(const unsigned char* text, LStrBuf& out);
 
     // The canonical combining class of a code point (0 for starters).

@@ -193,10 +193,8 @@ TEST_F(CMacMenuBridgeTest, SystemItemsAreValidatedAndQuitGoesThroughTheApplicati
     native->AddItem(services.get());
     native->SetSubmenu(sub.get(), services.get());
     sub = nullptr;
-    services = nullptr;
     plat::Ref<MenuItem> other = MenuItem::Create("Other", "unknown:", "");
     native->AddItem(other.get());
-    other = nullptr;
     MenuItem* quit = native->ItemAtIndex(1);
     ASSERT_EQ(quit->Action(), plat::kTerminateAction);
     EXPECT_EQ(app.ItemFor(quit), nullptr);  // not one of the framework's

@@ -276,7 +276,6 @@ TEST_F(COpenGLContextTest, AWindowHostsTheSurfaceOfItsSampleContext) {
     plat::Ref<plat::Window> window = plat::Window::Create({100, 100, 400, 300}, plat::kTitledWindowMask);
     plat::Ref<plat::View> content = plat::View::Create({0, 0, 400, 300});
     window->SetContentView(content.get());
-    content = nullptr;
     Holder holder;
     holder.held = new CObSampleDC(&holder, window.get());
     COpenGLContext_Cca& context = holder.held->context();

@@ -34,17 +34,19 @@ TEST_F(COpenGLTexturePoolTest, MostRecentlyReturnedComesBackFirst) {
     EXPECT_EQ(a->target(), static_cast<unsigned>(GL_TEXTURE_RECTANGLE_ARB));
     EXPECT_EQ(a->pool(), pool);
     const unsigned nameA = a->name(), nameB = b->name();
+    COpenGLTexture* const returnedA = a.get();
+    COpenGLTexture* const returnedB = b.get();
     a = nullptr;
     b = nullptr;
     EXPECT_EQ(pool->freeCount(), 2u);
-    EXPECT_EQ(b->RetainCount(), 0);
+    EXPECT_EQ(returnedB->RetainCount(), 0);  // pooled, not deleted
 
     plat::Ref<COpenGLTexture> first = pool->AllocTexture(Common());
-    EXPECT_EQ(first, b);
+    EXPECT_EQ(first, returnedB);
     EXPECT_EQ(first->name(), nameB);
     EXPECT_EQ(first->RetainCount(), 1);
     plat::Ref<COpenGLTexture> second = pool->AllocTexture(Common());
-    EXPECT_EQ(second, a);
+    EXPECT_EQ(second, returnedA);
     EXPECT_EQ(second->name(), nameA);
     EXPECT_EQ(pool->freeCount(), 0u);
     first = nullptr;

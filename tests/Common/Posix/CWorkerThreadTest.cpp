@@ -21,7 +21,7 @@ using Steady = std::chrono::steady_clock;
 // Samples the millisecond clock as media time; each job takes fJobMs to consume.
 class TestWorker : public CWorkerThread {
 public:
-    explicit TestWorker(uint32_t jobMs) : fJobMs(jobMs) { StartThread(); }
+    explicit TestWorker(uint32_t jobMs) : fJobMs(jobMs) { EXPECT_TRUE(StartThread()); }
     ~TestWorker() override { Stop(); }
 
     void Go(int64_t interval) {

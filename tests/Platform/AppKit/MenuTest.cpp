@@ -31,8 +31,7 @@ MenuItem* Add(Menu* menu, const char* title, const char* action, const char* key
     plat::Ref<MenuItem> item = MenuItem::Create(title, action, key);
     item->SetTarget(target);
     menu->AddItem(item.get());
-    item = nullptr;
-    return item.get();
+    return item.get();  // the menu keeps it
 }
 
 TEST(MenuTest, KeyEquivalentsMatchKeyAndModifiersThroughSubmenus) {

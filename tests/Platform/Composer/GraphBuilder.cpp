@@ -66,11 +66,11 @@ plat::Value GraphBuilder::PropertyList() const {
     return plat::Value(std::move(file));
 }
 
-plat::Composition* GraphBuilder::Build(const plat::NodeClassRegistry& registry) const {
+plat::Ref<plat::Composition> GraphBuilder::Build(const plat::NodeClassRegistry& registry) const {
     std::string error;
     plat::Ref<plat::Composition> c = plat::Composition::CreateFromPropertyList(PropertyList(), registry, &error);
     EXPECT_NE(c, nullptr) << error;
-    return c.get();
+    return c;
 }
 
 plat::Dictionary ShaderState(const std::string& fragment,

@@ -18,8 +18,8 @@ public:
     GraphBuilder& PublishOutput(const std::string& key, const std::string& node, const std::string& port);
 
     plat::Value PropertyList() const;
-    // Owned; fails the test when the graph does not load.
-    plat::Composition* Build(
+    // Fails the test when the graph does not load.
+    plat::Ref<plat::Composition> Build(
         const plat::NodeClassRegistry& registry = plat::NodeClassRegistry::Shared()) const;
 
 private:

@@ -26,29 +26,26 @@ uint32_t Inverted(uint32_t pixel) {
     return (pixel & 0xFF000000u) | (~pixel & 0x00FFFFFFu);
 }
 
-plat::BufferImage* PatternBuffer() {
+plat::Ref<plat::BufferImage> PatternBuffer() {
     plat::Ref<plat::BufferImage> image = plat::BufferImage::Create(kPatternWidth, kPatternHeight);
     for (uint32_t y = 0; y < kPatternHeight; ++y)
         for (uint32_t x = 0; x < kPatternWidth; ++x) {
             uint32_t p = PatternPixel(x, y);
             std::memcpy(image->MutableData() + image->BytesPerRow() * y + 4 * x, &p, 4);
         }
-    return image.get();
+    return image;
 }
 
-plat::PixelBuffer* PatternPixelBuffer() {
+plat::Ref<plat::PixelBuffer> PatternPixelBuffer() {
     plat::Ref<plat::PixelBuffer> pixels = plat::PixelBuffer::Create(kPatternWidth, kPatternHeight);
-    if (!pixels || !pixels->Lock(0)) {
-        pixels = nullptr;
-        return nullptr;
-    }
+    if (!pixels || !pixels->Lock(0)) return nullptr;
     for (uint32_t y = 0; y < kPatternHeight; ++y)
         for (uint32_t x = 0; x < kPatternWidth; ++x) {
             uint32_t p = PatternPixel(x, y);
             std::memcpy(pixels->BaseAddress() + pixels->BytesPerRow() * y + 4 * x, &p, 4);
         }
     pixels->Unlock(0);
-    return pixels.get();
+    return pixels;
 }
 
 uint32_t BufferPixel(const plat::BufferImage& image, uint32_t x, uint32_t y) {

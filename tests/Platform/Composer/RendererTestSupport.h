@@ -23,9 +23,9 @@ testing::AssertionResult PixelNear(uint32_t actual, uint32_t expected, int toler
 constexpr uint32_t kPatternWidth = 4, kPatternHeight = 3;
 uint32_t PatternPixel(uint32_t x, uint32_t y);
 uint32_t Inverted(uint32_t pixel);
-plat::BufferImage* PatternBuffer();
+plat::Ref<plat::BufferImage> PatternBuffer();
 // The same pattern in a new pixel buffer (top row first); null when it cannot be locked.
-plat::PixelBuffer* PatternPixelBuffer();
+plat::Ref<plat::PixelBuffer> PatternPixelBuffer();
 // A pixel of a buffer image, top row first, as 0xAARRGGBB.
 uint32_t BufferPixel(const plat::BufferImage& image, uint32_t x, uint32_t y);
 

@@ -52,7 +52,7 @@ TEST(PixelBufferTest, PoolReusesStorageAndOutlivesItsOwner) {
     uint8_t* storage = first->BaseAddress();
     first->Unlock(0);
     // Released on another thread: the storage goes back to the pool.
-    std::thread([first] { first->Release(); }).join();
+    std::thread([last = std::move(first)]() mutable { last = nullptr; }).join();
     EXPECT_EQ(pool->FreeCount(), 1u);
     plat::Ref<plat::PixelBuffer> second = pool->CreatePixelBuffer();
     EXPECT_TRUE(second->Lock(plat::kPixelBufferLockReadOnly));

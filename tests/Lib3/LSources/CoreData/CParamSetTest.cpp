@@ -209,8 +209,8 @@ TEST_F(ParamTest, CellsComeFromTheScrap) {
     CBytes data;
     {
         CScrapWriter writer(1, 1, data);
-        writer.WriteRecord(stranger);
-        writer.WriteRecord(cell);
+        ASSERT_TRUE(writer.WriteRecord(stranger));
+        ASSERT_TRUE(writer.WriteRecord(cell));
     }
     Table().SetUInt(nullptr, CParamTable::kCols, 2);
     CScrapReader reader(data.Data(), data.Count());

@@ -142,7 +142,7 @@ TEST(Scrap, FillingInPlaceMakesAHeldRecordEqualAndBroadcasts) {
     CBytes data;
     {
         CScrapWriter writer(1, 1, data);
-        writer.WriteRecord(source.r);
+        ASSERT_TRUE(writer.WriteRecord(source.r));
     }
     CRecord* target = NewNode("old");
     target->InsertElementRaw(kKids, -1, NewLeaf("a"));

@@ -108,8 +108,9 @@ TEST_F(X11BackendTest, WindowsFollowTheirNativeSide) {
     w->OrderOut();
     EXPECT_EQ(Attributes(w.get()).map_state, IsUnmapped);
     w->Close();
+    const plat::Window* closed = w.get();
     w = nullptr;
-    EXPECT_EQ(backend->XWindowOf(w.get()), 0u);
+    EXPECT_EQ(backend->XWindowOf(closed), 0u);
 }
 
 TEST_F(X11BackendTest, ServerInputBecomesEvents) {
