@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <pthread.h>
 
 #include "Common/Posix/CPsxMutex.h"
 #include "Common/Posix/CPsxThread.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class RunLoop;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include "Common/Posix/CPsxMutex.h"
+#include "Platform/Foundation/Object.h"
 
 class CRunLoopThread;
 namespace plat {

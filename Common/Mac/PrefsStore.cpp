@@ -78,8 +78,8 @@ PrefsSection::PrefsSection(PrefsNode* target, const char* key) : mTarget(target)
     if (!mTarget || !key) return;
     Handle root = mTarget->Root();
     if (!root) return;
-    mOpened =
-        (mTarget->Mode() == kWritable ? mTarget->OpenSubWritable(root, key) : mTarget->OpenSub(root, key)) != nullptr;
+    mOpened = (mTarget->Mode() == kWritable ? mTarget->OpenSubWritable(root, key)
+                                            : mTarget->OpenSub(root, key)) != nullptr;
 }
 
 PrefsSection::~PrefsSection() {

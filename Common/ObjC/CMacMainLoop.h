@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <cstdint>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 struct Event;

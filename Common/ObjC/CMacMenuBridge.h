@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <cstdint>
 #include <vector>
 
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Platform/Foundation/Object.h"
 
 class LHandler;
 namespace plat {

@@ -127,7 +127,8 @@ void CMacWindowMgr::ShowBehind(LWindow* window) {
             w->OrderWindow(plat::WindowOrder::kBelow, same->NativeWindow()->Number());
         else
             w->OrderFront();
-        if (window->Kind() == LWindow::kFloating) LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
+        if (window->Kind() == LWindow::kFloating)
+            LHandler::Dispatch(LMessage(LWindow_Activate, window, window->Upper()));
     }
     OrderChanged();
     WaitUntilListed(w);

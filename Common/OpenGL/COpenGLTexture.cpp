@@ -20,7 +20,8 @@ GLuint MakeName(GLenum target) {
 
 }  // namespace
 
-plat::Ref<COpenGLTexture> COpenGLTexture::New(COpenGLContext_Cca&, unsigned target, COpenGLTexturePool* pool) {
+plat::Ref<COpenGLTexture> COpenGLTexture::New(COpenGLContext_Cca&, unsigned target,
+                                              COpenGLTexturePool* pool) {
     GLuint name;
     {
         COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());

@@ -13,7 +13,8 @@ class COpenGLTexturePool;
 class COpenGLTexture : public CRefObj {
 public:
     // A new texture with a fresh name made on the common context, or null.
-    static plat::Ref<COpenGLTexture> New(COpenGLContext_Cca& context, unsigned target, COpenGLTexturePool* pool);
+    static plat::Ref<COpenGLTexture> New(COpenGLContext_Cca& context, unsigned target,
+                                         COpenGLTexturePool* pool);
     ~COpenGLTexture() override;
 
     // The name for this target; a texture asked for another target gets a new name.

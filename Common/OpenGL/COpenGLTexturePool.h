@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <cstdint>
 #include <mutex>
 
 #include "Common/Container/CPointerArray.h"
 #include "Common/Memory/CRefObj.h"
+#include "Platform/Foundation/Object.h"
 
 class COpenGLContext_Cca;
 class COpenGLTexture;

@@ -80,7 +80,9 @@ public:
 
     // Reads members into root; stops at the first error, keeping what was built.
     [[nodiscard]] int Parse(PropertyTreeObject& root);
-    [[nodiscard]] static int Parse(LCharIn& in, PropertyTreeObject& root) { return PropertyTreeReader(in).Parse(root); }
+    [[nodiscard]] static int Parse(LCharIn& in, PropertyTreeObject& root) {
+        return PropertyTreeReader(in).Parse(root);
+    }
 
 private:
     enum Kind : int { kEnd = 0, kWord = 1 };

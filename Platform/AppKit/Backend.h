@@ -48,7 +48,8 @@ public:
     virtual double DoubleClickInterval() const { return 0.5; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
     // draw into its windows, an offscreen surface of that size.
-    virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width, int32_t height);
+    virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
+                                           int32_t height);
 };
 
 // The installed backend (not owned), null when none.

@@ -23,7 +23,8 @@ std::string Lower(const std::string& s) {
 
 }  // namespace
 
-Ref<MenuItem> MenuItem::Create(const std::string& title, const char* action, const std::string& keyEquivalent) {
+Ref<MenuItem> MenuItem::Create(const std::string& title, const char* action,
+                               const std::string& keyEquivalent) {
     PLAT_DCHECK_MAIN_THREAD();
     Ref<MenuItem> item = Adopt(new MenuItem);
     item->fTitle = title;

@@ -35,7 +35,8 @@ public:
 class MenuItem : public Object {
 public:
     // An empty action sends nothing.
-    static Ref<MenuItem> Create(const std::string& title, const char* action, const std::string& keyEquivalent);
+    static Ref<MenuItem> Create(const std::string& title, const char* action,
+                                const std::string& keyEquivalent);
     static Ref<MenuItem> Separator();
 
     bool IsSeparator() const { return fSeparator; }

@@ -26,7 +26,7 @@ Ref<BufferImage> BufferImage::Create(uint32_t width, uint32_t height) {
 }
 
 Ref<BufferImage> BufferImage::CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
-                                               const uint8_t* data, ReleaseFunction release, void* info) {
+                                              const uint8_t* data, ReleaseFunction release, void* info) {
     if (!width || !height || !data || bytesPerRow < size_t{width} * 4) return nullptr;
     return Adopt(new BufferImage(width, height, bytesPerRow, data, nullptr, release, info));
 }

@@ -20,7 +20,7 @@ public:
     static Ref<BufferImage> Create(uint32_t width, uint32_t height);
     // Over the caller's bytes, which must stay unchanged until release is called.
     static Ref<BufferImage> CreateWithBytes(uint32_t width, uint32_t height, size_t bytesPerRow,
-                                        const uint8_t* data, ReleaseFunction release, void* info);
+                                            const uint8_t* data, ReleaseFunction release, void* info);
     // Over a pixel buffer of Platform/Video (kept locked and alive by the image).
     static Ref<BufferImage> CreateFromPixelBuffer(PixelBuffer* buffer);
 

@@ -21,7 +21,7 @@ std::string FileStem(const std::string& path) {
 }  // namespace
 
 Ref<Composition> Composition::CreateFromFile(const std::string& path, const NodeClassRegistry& registry,
-                                              std::string* error) {
+                                             std::string* error) {
     if (path.empty()) {
         SetError(error, "no path");
         return nullptr;
@@ -44,7 +44,7 @@ Ref<Composition> Composition::CreateFromFile(const std::string& path, const Node
 }
 
 Ref<Composition> Composition::CreateFromData(const uint8_t* data, size_t size,
-                                              const NodeClassRegistry& registry, std::string* error) {
+                                             const NodeClassRegistry& registry, std::string* error) {
     Value root;
     if (!ReadPropertyList(data, size, root)) {
         SetError(error, "not a readable property list");
@@ -54,7 +54,7 @@ Ref<Composition> Composition::CreateFromData(const uint8_t* data, size_t size,
 }
 
 Ref<Composition> Composition::CreateFromPropertyList(const Value& root, const NodeClassRegistry& registry,
-                                                      std::string* error) {
+                                                     std::string* error) {
     Ref<Composition> c = Adopt(new Composition);
     std::string why;
     if (!c->Load(root, registry, why)) {

@@ -23,11 +23,11 @@ public:
     // A new composition, or null when the file is missing, unreadable or not a valid composition
     // (error, when given, says why).
     static Ref<Composition> CreateFromFile(const std::string& path,
-                                            const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
-                                            std::string* error = nullptr);
+                                           const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
+                                           std::string* error = nullptr);
     static Ref<Composition> CreateFromData(const uint8_t* data, size_t size,
-                                            const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
-                                            std::string* error = nullptr);
+                                           const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
+                                           std::string* error = nullptr);
     static Ref<Composition> CreateFromPropertyList(
         const Value& root, const NodeClassRegistry& registry = NodeClassRegistry::Shared(),
         std::string* error = nullptr);

@@ -49,8 +49,9 @@ struct PublishedPort {
 class CompositionGraph {
 public:
     // From the "rootPatch" dictionary. False with a reason otherwise.
-    [[nodiscard]] static bool Build(const Value& rootPatch, const NodeClassRegistry& registry, CompositionGraph& out,
-                      std::string& error, const GraphLimits& limits = {});
+    [[nodiscard]] static bool Build(const Value& rootPatch, const NodeClassRegistry& registry,
+                                    CompositionGraph& out, std::string& error,
+                                    const GraphLimits& limits = {});
 
     const std::vector<GraphNode>& Nodes() const { return fNodes; }
     const std::vector<GraphConnection>& Connections() const { return fConnections; }

@@ -30,8 +30,8 @@ enum class OutputType : uint8_t {
 class CompositionRenderer final : public Object {
 public:
     // An owned reference, or null without a context, pixel format or composition.
-    static Ref<CompositionRenderer> Create(GLContext* context, GLPixelFormat* pixelFormat, ColorSpace colorSpace,
-                                       Composition* composition);
+    static Ref<CompositionRenderer> Create(GLContext* context, GLPixelFormat* pixelFormat,
+                                           ColorSpace colorSpace, Composition* composition);
 
     // Makes the context current, draws into the framebuffer bound in it at its current viewport
     // (binding nothing else for good), and makes the previous context current again. Nodes that

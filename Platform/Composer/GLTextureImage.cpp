@@ -15,7 +15,7 @@ void ReleaseVideoTexture(void* info, const GLTextureImage&) {
 }  // namespace
 
 Ref<GLTextureImage> GLTextureImage::Create(GLShareGroup* group, const TextureView& texture,
-                                            ReleaseFunction release, void* info) {
+                                           ReleaseFunction release, void* info) {
     if (!group || !texture.name || !texture.width || !texture.height) return nullptr;
     return Adopt(new GLTextureImage(group, texture, release, info));
 }

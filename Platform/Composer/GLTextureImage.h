@@ -18,7 +18,7 @@ public:
     // An owned reference over the texture, or null for a zero name or size. With no release
     // function the image owns the texture: it is deleted later in a context of the group.
     static Ref<GLTextureImage> Create(GLShareGroup* group, const TextureView& texture,
-                                  ReleaseFunction release = nullptr, void* info = nullptr);
+                                      ReleaseFunction release = nullptr, void* info = nullptr);
     // Over a texture of the video texture cache (kept alive by the image), in the share group of
     // the current context; null without one.
     static Ref<GLTextureImage> CreateFromTexture(GLTexture* texture, uint32_t width, uint32_t height);

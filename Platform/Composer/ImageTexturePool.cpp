@@ -42,8 +42,8 @@ Ref<GLTextureImage> ImageTexturePool::CreateImage(uint32_t target, uint32_t widt
     if (!name) name = gldraw::NewTexture(target, width, height);
     if (!name) return nullptr;
     Ref<ImageTexturePool> self(this);
-    Ref<GLTextureImage> image = GLTextureImage::Create(fGroup.get(), TextureView{name, target, width, height, false},
-                                                       &Recycle, self.get());
+    Ref<GLTextureImage> image = GLTextureImage::Create(
+        fGroup.get(), TextureView{name, target, width, height, false}, &Recycle, self.get());
     if (image) (void)self.release();  // given back through Recycle
     return image;
 }

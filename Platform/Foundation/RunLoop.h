@@ -128,7 +128,9 @@ public:
     static bool IsMainThread();
 
     // False when the item is invalid or belongs to another loop.
-    [[nodiscard]] bool AddSource(RunLoopSource* source, uint32_t modes) { return Add(source, kSource, modes); }
+    [[nodiscard]] bool AddSource(RunLoopSource* source, uint32_t modes) {
+        return Add(source, kSource, modes);
+    }
     [[nodiscard]] bool AddTimer(RunLoopTimer* timer, uint32_t modes) { return Add(timer, kTimer, modes); }
     [[nodiscard]] bool AddFdSource(FdSource* source, uint32_t modes) { return Add(source, kFd, modes); }
     void Remove(RunLoopItem* item, uint32_t modes);

@@ -9,7 +9,8 @@
 
 namespace plat {
 
-Ref<BitmapContext> BitmapContext::Create(int32_t width, int32_t height, PixelFormat format, ColorSpace space) {
+Ref<BitmapContext> BitmapContext::Create(int32_t width, int32_t height, PixelFormat format,
+                                         ColorSpace space) {
     size_t bpr = PaddedBytesPerRow(format, width);
     if (bpr == 0 || height <= 0 || height > 32768 || width > 32768) return nullptr;
     auto* buffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), bpr));

@@ -16,7 +16,7 @@ class BitmapContext : public DrawContext {
 public:
     // Null for a bad size or when memory runs out. The buffer starts cleared (transparent black).
     static Ref<BitmapContext> Create(int32_t width, int32_t height, PixelFormat format,
-                                 ColorSpace space = ColorSpace::kSRGB);
+                                     ColorSpace space = ColorSpace::kSRGB);
 
     PixelFormat Format() const { return fFormat; }
     ColorSpace Space() const { return fSpace; }

@@ -12,7 +12,7 @@ constexpr int32_t kMaxSide = 32768;
 }
 
 Ref<BitmapImage> BitmapImage::Create(int32_t width, int32_t height, PixelFormat format, const uint8_t* pixels,
-                                 size_t bytesPerRow, ColorSpace space) {
+                                     size_t bytesPerRow, ColorSpace space) {
     size_t padded = PaddedBytesPerRow(format, width);
     if (!pixels || padded == 0 || height <= 0 || height > kMaxSide || width > kMaxSide) return nullptr;
     size_t rowBytes = RowBytes(format, width);

@@ -24,7 +24,7 @@ class BitmapImage : public Object {
 public:
     // Copies height rows of bytesPerRow bytes; null for bad geometry or when memory runs out.
     static Ref<BitmapImage> Create(int32_t width, int32_t height, PixelFormat format, const uint8_t* pixels,
-                               size_t bytesPerRow, ColorSpace space = ColorSpace::kSRGB);
+                                   size_t bytesPerRow, ColorSpace space = ColorSpace::kSRGB);
     // Takes over a malloc'd buffer of height rows of bytesPerRow (a multiple of 4 holding width
     // pixels); the buffer is freed when the image goes, or at once when the geometry is bad.
     static Ref<BitmapImage> CreateOwning(int32_t width, int32_t height, PixelFormat format, uint8_t* bytes,

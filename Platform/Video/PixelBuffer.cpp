@@ -41,8 +41,10 @@ PixelBuffer::PixelBuffer(int32_t width, int32_t height, size_t bytesPerRow, uint
     : fWidth(width), fHeight(height), fBytesPerRow(bytesPerRow), fData(data), fPool(pool) {}
 
 PixelBuffer::~PixelBuffer() {
-    if (fPool) fPool->Recycle(fData);
-    else std::free(fData);
+    if (fPool)
+        fPool->Recycle(fData);
+    else
+        std::free(fData);
 }
 
 bool PixelBuffer::Lock(uint32_t flags) {

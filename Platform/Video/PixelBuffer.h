@@ -52,7 +52,8 @@ private:
 // Hands out pixel buffers of one size and takes their storage back when they are released.
 class PixelBufferPool final : public Object {
 public:
-    static Ref<PixelBufferPool> Create(int32_t width, int32_t height, uint32_t pixelFormat = kPixelFormat32BGRA);
+    static Ref<PixelBufferPool> Create(int32_t width, int32_t height,
+                                       uint32_t pixelFormat = kPixelFormat32BGRA);
 
     // A new buffer, or null when storage cannot be had.
     Ref<PixelBuffer> CreatePixelBuffer();

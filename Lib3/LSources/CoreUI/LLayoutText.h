@@ -33,4 +33,5 @@ private:
 // The layout resource of type 'TLYO' (its parts stored as a string list), from the provider or
 // the global resource chain; false (and out empty) when there is no such resource.
 inline constexpr uint32_t kLayoutRsrcType = Fcc("TLYO");
-[[nodiscard]] bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out, ResourceProvider* provider = nullptr);
+[[nodiscard]] bool LoadLayout(const SRsrcRequest& request, LLayoutParts& out,
+                              ResourceProvider* provider = nullptr);

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <cstdint>
 #include <utility>
 
 #include "Lib3/LSources/CoreData/LHandleBase.h"
 #include "Lib3/LSources/CoreData/LSLinkBase.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class Font;

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <atomic>
 
 #include "Common/Memory/CRefObj.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class RunLoopTimer;

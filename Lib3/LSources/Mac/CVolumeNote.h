@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Platform/Foundation/Object.h"
-
 #include <memory>
 
 #include "Lib3/LSources/CoreData/LCallbackList.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Platform/Foundation/Object.h"
 
 namespace plat {
 class FdSource;

@@ -17,7 +17,8 @@ public:
 
     // Decodes one code point at text[*pos] (strict: no overlong forms, surrogates or values above
     // 0x10FFFF) and advances *pos; false at a decoding error.
-    [[nodiscard]] static bool Decode(const unsigned char* text, uint32_t length, uint32_t& pos, uint32_t& codePoint);
+    [[nodiscard]] static bool Decode(const unsigned char* text, uint32_t length, uint32_t& pos,
+                                     uint32_t& codePoint);
 };
 
 inline bool isValidUtf8(const unsigned char* text, uint32_t length) {

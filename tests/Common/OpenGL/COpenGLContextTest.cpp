@@ -197,7 +197,8 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
 
 // A window host that records what the context asks of the window.
 struct RecordingHost : plat::GLWindowHost {
-    plat::Ref<plat::GLSurface> CreateGLSurface(plat::GLPixelFormat* format, int32_t width, int32_t height) override {
+    plat::Ref<plat::GLSurface> CreateGLSurface(plat::GLPixelFormat* format, int32_t width,
+                                               int32_t height) override {
         return plat::GLSurface::CreateOffscreen(format, width, height);
     }
     void SetGLWindowOpaque(bool value) override { opaque = value; }

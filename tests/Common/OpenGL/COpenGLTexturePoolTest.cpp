@@ -99,7 +99,8 @@ TEST_F(COpenGLTexturePoolTest, ReleasesRacingThePoolsDestruction) {
         auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
         pool->magic(4, 4);
         std::vector<COpenGLTexture*> textures;
-        for (int i = 0; i < 8; ++i) textures.push_back(pool->AllocTexture(Common()).release());  // released by hand below
+        for (int i = 0; i < 8; ++i)
+            textures.push_back(pool->AllocTexture(Common()).release());  // released by hand below
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&, t] {

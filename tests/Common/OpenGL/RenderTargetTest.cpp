@@ -199,7 +199,6 @@ TEST_F(RenderTargetTest, MultisampleAndPlainOffscreenPathsAgree) {
         target.Resolve();
         plat::Ref<plat::GLTexture> next = target.GetTexture();
         EXPECT_NE(next, nullptr);
-        if (next) next->Release();
     }
     ASSERT_EQ(images.size(), 2u);
     const std::vector<uint32_t>& plain = images[0];

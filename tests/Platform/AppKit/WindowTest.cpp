@@ -38,7 +38,7 @@ protected:
     }
     Window* Make(uint32_t style, int32_t level = 0, bool panel = false) {
         plat::Ref<Window> w = panel ? Window::CreatePanel({100, 100, 200, 150}, style)
-                          : Window::Create({100, 100, 200, 150}, style);
+                                    : Window::Create({100, 100, 200, 150}, style);
         w->SetLevel(level);
         windows.push_back(w);
         return w.get();

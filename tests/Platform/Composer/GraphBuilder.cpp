@@ -68,7 +68,8 @@ plat::Value GraphBuilder::PropertyList() const {
 
 plat::Ref<plat::Composition> GraphBuilder::Build(const plat::NodeClassRegistry& registry) const {
     std::string error;
-    plat::Ref<plat::Composition> c = plat::Composition::CreateFromPropertyList(PropertyList(), registry, &error);
+    plat::Ref<plat::Composition> c =
+        plat::Composition::CreateFromPropertyList(PropertyList(), registry, &error);
     EXPECT_NE(c, nullptr) << error;
     return c;
 }

@@ -120,7 +120,8 @@ TEST(DrawContext, QuadraticPathFillAndStroke) {
 
 TEST(DrawContext, ImagesAndLayersScaleIntoRect) {
     uint32_t px[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};  // 2 x 2
-    plat::Ref<BitmapImage> image = BitmapImage::Create(2, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 8);
+    plat::Ref<BitmapImage> image =
+        BitmapImage::Create(2, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 8);
     ASSERT_NE(image, nullptr);
     Ctx ctx(20, 20);
     ctx->DrawImage({0, 0, 20, 20}, image.get());

@@ -134,7 +134,8 @@ TEST_F(TextFixture, WrappedDrawingUsesSeveralLinesAndSlantMovesInk) {
         DrawText(*ctx, *fonts[i], "l", 1, s);
         right[i] = InkColumns(24, 28).second;  // well above the baseline
         if (getenv("ORBILUME_TEXT_PNG")) {
-            EXPECT_TRUE(ctx->WritePNG((std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str()));
+            EXPECT_TRUE(ctx->WritePNG(
+                (std::string(getenv("ORBILUME_TEXT_PNG")) + std::to_string(i) + ".png").c_str()));
         }
     }
     EXPECT_GT(right[1], right[0] + 2);

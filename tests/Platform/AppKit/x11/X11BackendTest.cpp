@@ -82,7 +82,8 @@ TEST_F(X11BackendTest, ScreensAndTheChoiceOfBackend) {
 }
 
 TEST_F(X11BackendTest, WindowsFollowTheirNativeSide) {
-    plat::Ref<Window> w = Window::Create({100, 120, 300, 200}, plat::kTitledWindowMask | plat::kClosableWindowMask);
+    plat::Ref<Window> w =
+        Window::Create({100, 120, 300, 200}, plat::kTitledWindowMask | plat::kClosableWindowMask);
     ASSERT_NE(backend->XWindowOf(w.get()), 0u);
     XWindowAttributes a = Attributes(w.get());
     EXPECT_EQ(a.width, 300);
