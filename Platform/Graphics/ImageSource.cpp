@@ -62,7 +62,7 @@ Ref<BitmapImage> ImageSource::CreateImage(const ImageDecodeOptions& options) con
     size_t size = fBytes.size();
     switch (fType) {
         case ImageFileType::kPNG:
-            return Adopt(PNGDecoder::Decode(data, size));
+            return PNGDecoder::Decode(data, size);
         case ImageFileType::kJPEG: {
             Ref<BitmapImage> image = JPEGDecoder::Decode(data, size);
             if (!image || !options.applyOrientation) return image;

@@ -28,12 +28,11 @@ std::unique_ptr<InterfaceMonitor> InterfaceMonitor::Create(Callback callback, vo
 InterfaceMonitor::InterfaceMonitor(int fd, Callback callback, void* info)
     : fFd(fd), fCallback(callback), fInfo(info) {
     fSource = FdSource::Create(fd, FdSource::kReadable, &Readable, this);
-    RunLoop::Current()->AddFdSource(fSource, kRunLoopCommonModes);
+    (void)RunLoop::Current()->AddFdSource(fSource.get(), kRunLoopCommonModes);  // new: cannot fail
 }
 
 InterfaceMonitor::~InterfaceMonitor() {
     fSource->Invalidate();
-    fSource->Release();
     close(fFd);
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 
 class FdSource;
@@ -35,7 +37,7 @@ private:
     int fFd;
     Callback fCallback;
     void* fInfo;
-    FdSource* fSource = nullptr;  // retained; on the creating thread's run loop
+    Ref<FdSource> fSource;  // on the creating thread's run loop
 };
 
 }  // namespace plat

@@ -12,16 +12,15 @@ LAsyncMainLoop::LAsyncMainLoop()
     : mSource(plat::RunLoopSource::Create(&Perform, this)),
       mTimer(plat::RunLoopTimer::Create(plat::ClockNow() + kFarAway, kFarAway, &TimerFired, this)) {
     PLAT_DCHECK_MAIN_THREAD();
-    plat::RunLoop::Main()->AddSource(mSource, plat::kRunLoopCommonModes);
-    plat::RunLoop::Main()->AddTimer(mTimer, plat::kRunLoopCommonModes);
+    (void)plat::RunLoop::Main()->AddSource(mSource.get(),
+                                           plat::kRunLoopCommonModes);  // new and valid: cannot fail
+    (void)plat::RunLoop::Main()->AddTimer(mTimer.get(), plat::kRunLoopCommonModes);  // new: cannot fail
 }
 
 LAsyncMainLoop::~LAsyncMainLoop() {
     PLAT_DCHECK_MAIN_THREAD();
     mTimer->Invalidate();
-    mTimer->Release();
     mSource->Invalidate();
-    mSource->Release();
 }
 
 plat::RunLoop* LAsyncMainLoop::RunLoop() {

@@ -4,11 +4,7 @@
 
 #include "Common/Posix/CPsxMutex.h"
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
-
-namespace plat {
-class RunLoopSource;
-class RunLoopTimer;
-}  // namespace plat
+#include "Platform/Foundation/RunLoop.h"
 
 // The LAsyncLoop of the main thread: signals raised anywhere and loop timers reach their owners on
 // the main thread, from the main run loop (common modes) with the loop lock held, never from inside
@@ -33,6 +29,6 @@ private:
 
     CPsxMutex mLoopMutex;    // held while client code runs from a pass
     std::atomic<bool> mEventsPosted{false};
-    plat::RunLoopSource* mSource;
-    plat::RunLoopTimer* mTimer;
+    plat::Ref<plat::RunLoopSource> mSource;
+    plat::Ref<plat::RunLoopTimer> mTimer;
 };

@@ -28,7 +28,7 @@ plat::Ref<plat::GLTextureImage> MCIImageTex::Create(COpenGLTexture* texture, uin
     view.height = height;
     view.flipped = false;
     texture->Retain();
-    plat::GLTextureImage* image = plat::GLTextureImage::Create(group, view, DropTexture, texture);
+    plat::Ref<plat::GLTextureImage> image = plat::GLTextureImage::Create(group, view, DropTexture, texture);
     if (!image) texture->Release();
-    return plat::Adopt(image);
+    return image;
 }

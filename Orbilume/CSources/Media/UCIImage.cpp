@@ -28,7 +28,7 @@ plat::Ref<plat::Image> UCIImage::Scale(const plat::Image* image, float sx, float
     const plat::BufferImage* source = plat::BufferForImage(*image);
     if (!source) return nullptr;
     plat::Ref<plat::BufferImage> scaled =
-        plat::Adopt(plat::BufferImage::Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h)));
+        plat::BufferImage::Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     if (!scaled) return nullptr;
     plat::DrawPixelsScaled(source->Data(), static_cast<int32_t>(source->Width()),
                            static_cast<int32_t>(source->Height()), source->BytesPerRow(),
@@ -42,8 +42,7 @@ plat::Ref<plat::Image> UCIImage::Rasterize(const plat::Image* image, bool needDa
     if (!image) return nullptr;
     const plat::BufferImage* source = plat::BufferForImage(*image);
     if (!source) return nullptr;
-    plat::Ref<plat::BufferImage> copy =
-        plat::Adopt(plat::BufferImage::Create(source->Width(), source->Height()));
+    plat::Ref<plat::BufferImage> copy = plat::BufferImage::Create(source->Width(), source->Height());
     if (!copy) return nullptr;
     for (uint32_t y = 0; y < source->Height(); ++y)
         std::memcpy(copy->MutableData() + y * copy->BytesPerRow(), source->Row(y),

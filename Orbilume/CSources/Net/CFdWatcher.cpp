@@ -38,7 +38,7 @@ class CFdWatcher::Watcher {
 public:
     Watcher() {
         if (pipe2(fPipe, O_NONBLOCK | O_CLOEXEC) != 0) fPipe[0] = fPipe[1] = -1;
-        fThread.Start(&Body, this, 0);
+        (void)fThread.Start(&Body, this, 0);  // a thread that did not start shows in IsRunning()
     }
     ~Watcher() {
         fThread.Join();

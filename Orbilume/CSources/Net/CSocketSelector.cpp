@@ -27,7 +27,8 @@ CSocketSelector::CSocketSelector(LAsyncLoop* loop)
     : LHandler(nullptr), fSignal(new LAsyncSignal(this, loop)) {
     if (pipe2(fPipe, O_NONBLOCK | O_CLOEXEC) != 0) fPipe[0] = fPipe[1] = -1;
     // A real-time request: refused (no privilege, or turned off), the thread runs at normal priority.
-    fThread.Start(&Body, this, CPsxThread::kRealTime);
+    // A thread that did not start at all shows in IsRunning().
+    (void)fThread.Start(&Body, this, CPsxThread::kRealTime);
 }
 
 CSocketSelector::~CSocketSelector() {

@@ -97,14 +97,15 @@ std::unique_ptr<MprisPlayer> MprisPlayer::Open(const std::string& suffix) {
 MprisPlayer::MprisPlayer(sd_bus* bus, const std::string& suffix) : fBus(bus), fSuffix(suffix) {
     if (!suffix.empty()) fName = kPrefix + suffix;
     int fd = sd_bus_get_fd(fBus);
-    if (fd >= 0) fFdSource = Adopt(FdSource::Create(fd, FdSource::kReadable, FdReady, this));
-    fTimer = Adopt(RunLoopTimer::Create(ClockNow() + 1e9, 1e9, TimerFired, this));
-    fLaterSource = Adopt(RunLoopSource::Create(PerformLater, this));
+    if (fd >= 0) fFdSource = FdSource::Create(fd, FdSource::kReadable, FdReady, this);
+    fTimer = RunLoopTimer::Create(ClockNow() + 1e9, 1e9, TimerFired, this);
+    fLaterSource = RunLoopSource::Create(PerformLater, this);
     // Open refuses a player whose run-loop sources could not be made.
     if (!fFdSource || !fTimer || !fLaterSource) return;
-    RunLoop::Main()->AddFdSource(fFdSource.get(), kRunLoopCommonModes);
-    RunLoop::Main()->AddTimer(fTimer.get(), kRunLoopCommonModes);
-    RunLoop::Main()->AddSource(fLaterSource.get(), kRunLoopCommonModes);
+    // New and valid: adding cannot fail.
+    (void)RunLoop::Main()->AddFdSource(fFdSource.get(), kRunLoopCommonModes);
+    (void)RunLoop::Main()->AddTimer(fTimer.get(), kRunLoopCommonModes);
+    (void)RunLoop::Main()->AddSource(fLaterSource.get(), kRunLoopCommonModes);
     Rearm();
 }
 

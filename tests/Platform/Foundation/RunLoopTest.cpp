@@ -299,8 +299,8 @@ TEST(RunLoopTest, ItemsCalledFromOtherThreadsWhileTheirLoopsThreadEnds) {
         Ref<RunLoopTimer> t(RunLoopTimer::Create(ClockNow() + 1e9, 0, nullptr, nullptr));
         std::atomic<bool> added{false};
         std::thread th([&] {
-            RunLoop::Current()->AddSource(s, kRunLoopDefaultMode);
-            RunLoop::Current()->AddTimer(t, kRunLoopDefaultMode);
+            EXPECT_TRUE(RunLoop::Current()->AddSource(s.get(), kRunLoopDefaultMode));
+            EXPECT_TRUE(RunLoop::Current()->AddTimer(t.get(), kRunLoopDefaultMode));
             added = true;
             RunLoop::Current()->RunInMode(kRunLoopDefaultMode, 0, false);
         });
@@ -313,8 +313,8 @@ TEST(RunLoopTest, ItemsCalledFromOtherThreadsWhileTheirLoopsThreadEnds) {
         th.join();
         // The loop is gone: its items are free again.
         EXPECT_EQ(s->IsValid(), round % 2 == 0);
-        EXPECT_EQ(RunLoop::Current()->AddTimer(t, kRunLoopDefaultMode), true);
-        EXPECT_TRUE(RunLoop::Current()->Contains(t, kRunLoopDefaultMode));
+        EXPECT_EQ(RunLoop::Current()->AddTimer(t.get(), kRunLoopDefaultMode), true);
+        EXPECT_TRUE(RunLoop::Current()->Contains(t.get(), kRunLoopDefaultMode));
         t->Invalidate();
         s->Invalidate();
     }

@@ -224,7 +224,7 @@ TEST(ImageSource, OrientationsTurnAndMirror) {
     // 3 x 2: pixel value = index + 1, so the new top-left and top-right pixels tell the transform.
     uint32_t px[6] = {1, 2, 3, 4, 5, 6};
     Ref<BitmapImage> image =
-        Adopt(BitmapImage::Create(3, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 12));
+        BitmapImage::Create(3, 2, PixelFormat::kARGB32, reinterpret_cast<uint8_t*>(px), 12);
     struct Case {
         int32_t orientation;
         int32_t w, h;

@@ -43,7 +43,7 @@ TEST(PNGEncoder, EncodesEitherByteOrderAndRoundTrips) {
         ++i;
     }
     EXPECT_EQ(files[0], files[1]);
-    Ref<BitmapImage> decoded = Adopt(PNGDecoder::Decode(files[0].data(), files[0].size()));
+    Ref<BitmapImage> decoded = PNGDecoder::Decode(files[0].data(), files[0].size());
     ASSERT_TRUE(decoded);
     ASSERT_EQ(decoded->Width(), 3);
     ASSERT_EQ(decoded->Height(), 2);
@@ -95,7 +95,7 @@ TEST(ImageScaling, ScalesBilinearlyAndFlips) {
     EXPECT_EQ(flipped[0], 200);
     EXPECT_EQ(flipped[8], 0);
 
-    Ref<BitmapImage> image = Adopt(BitmapImage::Create(2, 2, PixelFormat::kARGB32, src, 8));
+    Ref<BitmapImage> image = BitmapImage::Create(2, 2, PixelFormat::kARGB32, src, 8);
     Ref<BitmapImage> scaled = ScaleImage(*image, 5, 3);
     ASSERT_TRUE(scaled);
     EXPECT_EQ(scaled->Width(), 5);

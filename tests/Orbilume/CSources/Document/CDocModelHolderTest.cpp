@@ -104,8 +104,8 @@ TEST_F(ShowFile, FixtureNamesCompositionsThatLoadAndHaveThosePorts) {
             const LFsSpec spec = h.ResolveStoredPath(unit->GetString(T::kUnitSpec));
             const LString path = CMacFileU::PathFromLFsSpec(spec);
             std::string error;
-            plat::Ref<plat::Composition> c = plat::Adopt(
-                plat::Composition::CreateFromFile(path.CStr(), plat::NodeClassRegistry::Shared(), &error));
+            plat::Ref<plat::Composition> c =
+                plat::Composition::CreateFromFile(path.CStr(), plat::NodeClassRegistry::Shared(), &error);
             EXPECT_TRUE(c) << unit->GetString(T::kUnitSpec).CStr() << ": " << error;
             if (!c) return true;
             for (uint32_t i = 0; i < unit->ArrayCount(T::kUnitInputs); ++i) {

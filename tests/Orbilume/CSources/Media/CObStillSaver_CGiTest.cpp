@@ -155,7 +155,7 @@ TEST_F(CObStillSaverTest, FileSaverWritesTheViewportTopRowFirst) {
         EXPECT_EQ(std::system(("pngcheck -q " + dir.File("still.png") + " >/dev/null").c_str()), 0);
     }
     std::vector<uint8_t> png = ReadBytes(dir.File("still.png"));
-    plat::Ref<plat::BitmapImage> image = plat::Adopt(plat::PNGDecoder::Decode(png.data(), png.size()));
+    plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(png.data(), png.size());
     ASSERT_TRUE(image);
     ASSERT_EQ(image->Width(), 16);
     ASSERT_EQ(image->Height(), 8);
@@ -258,7 +258,7 @@ protected:
         w = h = 0;
         if (size == 0) return;
         plat::Ref<plat::BitmapImage> image =
-            plat::Adopt(plat::PNGDecoder::Decode(buffer.Data(), static_cast<size_t>(size)));
+            plat::PNGDecoder::Decode(buffer.Data(), static_cast<size_t>(size));
         ASSERT_TRUE(image);
         w = image->Width();
         h = image->Height();

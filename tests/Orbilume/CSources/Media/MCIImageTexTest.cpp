@@ -17,14 +17,14 @@ class MCIImageTexTest : public OpenGLTest {};
 TEST_F(MCIImageTexTest, ReleasedOnAnotherThreadReturnsTheTextureToItsPool) {
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
     pool->magic(8, 4);
-    COpenGLTexture* texture = pool->AllocTexture(Common());
+    plat::Ref<COpenGLTexture> texture = pool->AllocTexture(Common());
     ASSERT_NE(texture, nullptr);
-    plat::Ref<plat::GLTextureImage> image = MCIImageTex::Create(texture, 8, 4);
+    plat::Ref<plat::GLTextureImage> image = MCIImageTex::Create(texture.get(), 8, 4);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->Name(), texture->name());
     EXPECT_FALSE(image->IsFlipped());
     EXPECT_EQ(image->Width(), 8u);
-    texture->Release();
+    texture = nullptr;
     EXPECT_EQ(pool->freeCount(), 0u) << "the image still holds the texture";
     std::thread([image = std::move(image)]() mutable { image = nullptr; }).join();
     EXPECT_EQ(pool->freeCount(), 1u);
@@ -36,10 +36,10 @@ TEST_F(MCIImageTexTest, RefusesMissingTexturesAndSizes) {
     EXPECT_FALSE(MCIImageTex::Create(nullptr, 8, 8));
     auto* pool = new COpenGLTexturePool(GL_TEXTURE_2D);
     pool->magic(8, 8);
-    COpenGLTexture* texture = pool->AllocTexture(Common());
-    EXPECT_FALSE(MCIImageTex::Create(texture, 0, 8));
+    plat::Ref<COpenGLTexture> texture = pool->AllocTexture(Common());
+    EXPECT_FALSE(MCIImageTex::Create(texture.get(), 0, 8));
     EXPECT_EQ(texture->RetainCount(), 1) << "a refused image takes no reference";
-    texture->Release();
+    texture = nullptr;
     pool->Relinquish();
     pool->Release();
 }

@@ -9,7 +9,7 @@
 namespace {
 
 plat::Ref<plat::BufferImage> Filled(uint32_t w, uint32_t h, uint8_t value) {
-    plat::Ref<plat::BufferImage> image = plat::Adopt(plat::BufferImage::Create(w, h));
+    plat::Ref<plat::BufferImage> image = plat::BufferImage::Create(w, h);
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w * 4; ++x) image->MutableData()[y * image->BytesPerRow() + x] = value;
     return image;
