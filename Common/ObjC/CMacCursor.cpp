@@ -42,7 +42,7 @@ bool CMacCursor::LoadFromBytes(const uint8_t* png, size_t size, const char* name
     PLAT_DCHECK_MAIN_THREAD();
     mCursor = nullptr;
     if (png) {
-        plat::Ref<plat::BitmapImage> image = plat::Adopt(plat::PNGDecoder::Decode(png, size));
+        plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(png, size);
         if (image) {
             int32_t x = 0, y = 0;
             (void)ReadPngHotSpot(png, size, &x, &y);

@@ -235,12 +235,12 @@ void Window::Display() {
 bool Window::NeedsDisplay() const {
     PLAT_DCHECK_MAIN_THREAD();
     if (!fContentView) return false;
-    std::vector<const View*> stack{fContentView};
+    std::vector<const View*> stack{fContentView.get()};
     while (!stack.empty()) {
         const View* v = stack.back();
         stack.pop_back();
         if (v->NeedsDisplay()) return true;
-        for (const View* s : v->Subviews()) stack.push_back(s);
+        for (const Ref<View>& s : v->Subviews()) stack.push_back(s.get());
     }
     return false;
 }
@@ -249,7 +249,7 @@ DrawContext* Window::BackingStore() {
     PLAT_DCHECK_MAIN_THREAD();
     if (!fBacking) {
         Rect c = ContentRect();
-        fBacking = Adopt(DrawContext::CreateImage(Pixels(c.width), Pixels(c.height)));
+        fBacking = DrawContext::CreateImage(Pixels(c.width), Pixels(c.height));
     }
     return fBacking.get();
 }
@@ -257,7 +257,7 @@ DrawContext* Window::BackingStore() {
 View* Window::FirstResponder() const {
     PLAT_DCHECK_MAIN_THREAD();
     if (fFirstResponder && fFirstResponder->GetWindow() == this) return fFirstResponder.get();
-    return fContentView;
+    return fContentView.get();
 }
 
 bool Window::MakeFirstResponder(View* view) {

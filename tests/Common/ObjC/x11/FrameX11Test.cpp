@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,8 +75,8 @@ protected:
         backend = plat::x11::X11Backend::Open(server.Display().c_str());
         ASSERT_TRUE(backend);
         previous = plat::CurrentBackend();
-        plat::SetBackend(backend);
-        backend->Start();
+        plat::SetBackend(backend.get());
+        ASSERT_TRUE(backend->Start());
         plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
         mgr = new CMacWindowMgr;
         mouse = new LMouse;
@@ -90,7 +91,7 @@ protected:
         delete mgr;
         if (backend) {
             plat::SetBackend(previous);
-            delete backend;
+            backend.reset();
         }
     }
     // Runs the application's event loop until the condition holds (at most five seconds).
@@ -134,7 +135,7 @@ protected:
     }
 
     testsupport::XvfbServer server{"1024x768x24"};
-    plat::x11::X11Backend* backend = nullptr;
+    std::unique_ptr<plat::x11::X11Backend> backend;
     plat::Backend* previous = nullptr;
     CMacWindowMgr* mgr = nullptr;
     LMouse* mouse = nullptr;

@@ -133,12 +133,11 @@ TEST_F(OscServerTest, FloodYieldsToTheLoopBetweenPasses) {
     static osctest::OscRecorder* rec = nullptr;
     rec = &listener;
     atTimer = 0;
-    auto* timer = plat::RunLoopTimer::Create(
+    plat::Ref<plat::RunLoopTimer> timer = plat::RunLoopTimer::Create(
         plat::ClockNow(), 0, [](plat::RunLoopTimer*, void*) { atTimer = rec->messages.size() + 1; }, nullptr);
-    plat::RunLoop::Main()->AddTimer(timer, plat::kRunLoopCommonModes);
+    ASSERT_TRUE(plat::RunLoop::Main()->AddTimer(timer.get(), plat::kRunLoopCommonModes));
     ASSERT_TRUE(main.RunUntil([&] { return listener.messages.size() >= 1000 && atTimer != 0; }, 10));
     timer->Invalidate();
-    timer->Release();
     EXPECT_EQ(listener.messages.size(), 1000u);
     EXPECT_LT(atTimer - 1, 1000u) << "the timer waited for the whole flood";
     EXPECT_EQ(server.DatagramCount(), 1000u);
