@@ -27,26 +27,26 @@ public:
     }
 
     // Inserts one element; single inserts grow by 32 while small and by doubling beyond.
-    bool Insert(uint32_t index, const void* element);
+    [[nodiscard]] bool Insert(uint32_t index, const void* element);
     // Inserts n elements (zeroed when source is null), growing to exactly the new count.
-    bool InsertElements(uint32_t index, const void* source, uint32_t n);
+    [[nodiscard]] bool InsertElements(uint32_t index, const void* source, uint32_t n);
     // Makes the array exactly n elements long (zeroed when source is null); old contents are dropped.
-    bool SetElements(const void* source, uint32_t n);
+    [[nodiscard]] bool SetElements(const void* source, uint32_t n);
     // Writes n elements at index, extending the array to max(count, index + n); gaps are zeroed
     // (and so are the n elements when source is null). Growth doubles the needed size, so
     // repeated writes at the end take amortised constant time.
-    bool PutElements(uint32_t index, const void* source, uint32_t n);
+    [[nodiscard]] bool PutElements(uint32_t index, const void* source, uint32_t n);
     // Removes n elements at index; cuts the tail when the range reaches past the end. Never shrinks.
     void Remove(uint32_t index, uint32_t n = 1);
     void RemoveAll() { mCount = 0; }
     // Moves one element from `from` to `to`, shifting those in between; scratch holds one element.
-    bool Move(uint32_t from, uint32_t to, void* scratch);
+    [[nodiscard]] bool Move(uint32_t from, uint32_t to, void* scratch);
     // Copies the elements of an array with the same element size.
-    bool Copy(const CArrayBase& other);
+    [[nodiscard]] bool Copy(const CArrayBase& other);
 
 private:
     bool Overlaps(const void* p) const;
-    bool InsertRaw(uint32_t index, const void* source, uint32_t n, uint32_t extra);
+    [[nodiscard]] bool InsertRaw(uint32_t index, const void* source, uint32_t n, uint32_t extra);
 
     uint32_t mCount = 0;
     uint32_t mCapacity = 0;

@@ -15,8 +15,8 @@ public:
     uint8_t operator[](uint32_t i) const { return Data()[i]; }
 
     // Grows with zeroed bytes at the end or cuts the tail; false only when growing fails.
-    bool SetSize(uint32_t n);
+    [[nodiscard]] bool SetSize(uint32_t n);
     // Appends n bytes (zeroes when bytes is null); the buffer grows geometrically.
-    bool Append(const void* bytes, uint32_t n) { return PutElements(Count(), bytes, n); }
-    bool PutElements(uint32_t index, const void* source, uint32_t n);
+    [[nodiscard]] bool Append(const void* bytes, uint32_t n) { return PutElements(Count(), bytes, n); }
+    [[nodiscard]] bool PutElements(uint32_t index, const void* source, uint32_t n);
 };

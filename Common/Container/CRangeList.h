@@ -15,7 +15,7 @@ public:
 
     // Stores the value over the parts of [start, end) no entry covers yet; neighbours of the same
     // value that touch are merged. Ignored for value 0 or an empty range. False when memory ran out.
-    bool Add(uint32_t start, uint32_t end, uint32_t value);
+    [[nodiscard]] bool Add(uint32_t start, uint32_t end, uint32_t value);
     // The value of the entry holding the key, else 0.
     uint32_t Lookup(uint32_t key) const;
 

@@ -19,7 +19,7 @@ public:
 
     // Inserts at min(index, count). A full array moves to a zeroed block of count * 2 + 2 elements.
     // False only when that block cannot be allocated; the array is then unchanged.
-    bool Insert(uint32_t index, uint32_t value);
+    [[nodiscard]] bool Insert(uint32_t index, uint32_t value);
 
 private:
     uint32_t mCount = 0;

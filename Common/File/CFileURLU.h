@@ -14,5 +14,5 @@ public:
     // a volume when it is "Volumes" (then the next one is), or a mounted volume's name, else the
     // start-up volume holds the path. With createFolders, every parent folder of the item is made.
     // False for empty text and when any step failed.
-    static bool GetFileSpec(const unsigned char* text, LFsSpec& spec, bool createFolders);
+    [[nodiscard]] static bool GetFileSpec(const unsigned char* text, LFsSpec& spec, bool createFolders);
 };

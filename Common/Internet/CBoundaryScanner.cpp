@@ -27,7 +27,12 @@ int Classify(uint8_t byte) {
 }  // namespace
 
 int CBoundaryScanner::MatchBoundary(uint8_t byte) {
-    fHeld.Append(&byte, 1);
+    if (!fHeld.Append(&byte, 1)) {
+        // Memory ran out: no boundary here; the held bytes go out as data (this byte is lost).
+        fState = 0;
+        fDiscard = true;
+        return kFlush;
+    }
     const uint32_t prefix = fHeld[0] == '-' ? 2 : 4;
     const uint32_t length = fBoundary.Length();
     const uint32_t held = fHeld.Count();
@@ -53,7 +58,8 @@ int CBoundaryScanner::Feed(uint8_t byte) {
     if (fReinsertCR) {
         fReinsertCR = false;
         const uint8_t cr = '\r';
-        fHeld.Append(&cr, 1);
+        // Held bytes are at most a boundary line; an append fails only when memory ran out.
+        (void)fHeld.Append(&cr, 1);
     }
     const uint8_t entry = kTable[Classify(byte)][fState];
     fState = entry & 0x0F;
@@ -63,12 +69,12 @@ int CBoundaryScanner::Feed(uint8_t byte) {
         case 1:
             return kHeld;
         case 2:
-            fHeld.Append(&byte, 1);
+            (void)fHeld.Append(&byte, 1);  // fails only when memory ran out
             return kHeld;
         case 3:
             return MatchBoundary(byte);
         case 4:
-            fHeld.Append(&byte, 1);
+            (void)fHeld.Append(&byte, 1);  // fails only when memory ran out
             fDiscard = true;
             return kFlush;
         case 5:

@@ -13,7 +13,7 @@ plat::PrefNode* Dict(PrefsNode::Handle h) {
 }  // namespace
 
 PrefsNode::Handle PrefsDictNode::OpenSubWritable(Handle parent, const char* key) {
-    if (mMode != 1 || !parent) return nullptr;
+    if (mMode != kWritable || !parent) return nullptr;
     plat::PrefNode* child = plat::DictGet(Dict(parent), key);
     if (plat::TypeOf(child) == plat::PrefType::Dictionary) return child;
     return plat::DictSetDictionary(Dict(parent), key);
@@ -25,7 +25,7 @@ PrefsNode::Handle PrefsDictNode::OpenSub(Handle parent, const char* key) {
 }
 
 void PrefsDictNode::Remove(Handle parent, const char* key) {
-    if (mMode == 1) plat::DictRemove(Dict(parent), key);
+    if (mMode == kWritable) plat::DictRemove(Dict(parent), key);
 }
 
 bool PrefsDictNode::GetData(Handle parent, const char* key, void* buffer, uint32_t& size) {
@@ -52,11 +52,11 @@ bool PrefsDictNode::GetString(Handle parent, const char* key, LString& out) {
 }
 
 void PrefsDictNode::SetData(Handle parent, const char* key, const void* bytes, uint32_t count) {
-    if (mMode == 1) plat::DictSetData(Dict(parent), key, bytes, count);
+    if (mMode == kWritable) plat::DictSetData(Dict(parent), key, bytes, count);
 }
 
 void PrefsDictNode::SetString(Handle parent, const char* key, const LString& value) {
-    if (mMode == 1) plat::DictSetString(Dict(parent), key, std::string(value.CStr(), value.Length()));
+    if (mMode == kWritable) plat::DictSetString(Dict(parent), key, std::string(value.CStr(), value.Length()));
 }
 
 PrefsStore::PrefsStore(const LString& appId, int mode)

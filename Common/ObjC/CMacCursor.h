@@ -10,16 +10,16 @@ class ResourceProvider;
 
 // The hot spot of a cursor PNG: the first chunk of type "hsPT" holds x and y as big-endian 16-bit
 // values. False (and 0, 0) when the bytes are not a PNG, are cut, or the chunk is missing or short.
-bool ReadPngHotSpot(const uint8_t* png, size_t size, int32_t* x, int32_t* y);
+[[nodiscard]] bool ReadPngHotSpot(const uint8_t* png, size_t size, int32_t* x, int32_t* y);
 
 // A cursor from a 'TPNG' resource with its "hsPT" hot spot, else the standard cursor named like the
 // resource ("IBeamCursor", ...), else none. Main thread only.
 class CMacCursor {
 public:
     // Answers whether a cursor was made.
-    bool Load(const SRsrcRequest& request, ResourceProvider* provider = nullptr);
+    [[nodiscard]] bool Load(const SRsrcRequest& request, ResourceProvider* provider = nullptr);
     // The same from the resource's bytes (null when missing) and its name.
-    bool LoadFromBytes(const uint8_t* png, size_t size, const char* name);
+    [[nodiscard]] bool LoadFromBytes(const uint8_t* png, size_t size, const char* name);
     bool IsValid() const { return bool(mCursor); }
     const plat::Cursor* Native() const { return mCursor.get(); }
     // Sets this cursor (the arrow when none was made).

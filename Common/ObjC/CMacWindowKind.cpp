@@ -12,23 +12,48 @@ struct KindRow {
     int32_t level;
 };
 
+constexpr uint32_t kT = plat::kTitledWindowMask;
+constexpr uint32_t kC = plat::kClosableWindowMask;
+constexpr uint32_t kM = plat::kMiniaturizableWindowMask;
+constexpr uint32_t kR = plat::kResizableWindowMask;
+constexpr uint32_t kU = plat::kUtilityWindowMask;
+constexpr uint32_t kNone = plat::kBorderlessWindowMask;
+constexpr int32_t kModalLevel = plat::kModalPanelWindowLevel;
+constexpr int32_t kNormal = plat::kNormalWindowLevel;
+
 // Kinds 0-12.
 constexpr KindRow kKinds[] = {
-    {1, 8}, {9, 8}, {1, 8}, {7, 0}, {5, 0}, {0, 0}, {15, 0}, {13, 0}, {3, 0}, {15, 0}, {0, 0}, {1, 8}, {0, 0},
+    {kT, kModalLevel},
+    {kT | kR, kModalLevel},
+    {kT, kModalLevel},
+    {kT | kC | kM, kNormal},
+    {kT | kM, kNormal},
+    {kNone, kNormal},
+    {kT | kC | kM | kR, kNormal},
+    {kT | kM | kR, kNormal},
+    {kT | kC, kNormal},
+    {kT | kC | kM | kR, kNormal},
+    {kNone, kNormal},
+    {kT, kModalLevel},
+    {kNone, kNormal},
 };
 
 // Panel kinds 1-6.
-constexpr uint32_t kPanelStyles[] = {19, 29, 31, 31, 17, 0};
+constexpr uint32_t kPanelStyles[] = {kU | kT | kC,           kU | kR | kM | kT, kU | kT | kC | kM | kR,
+                                     kU | kT | kC | kM | kR, kU | kT,           kNone};
+
+// The panel kind that lets mouse events through to the windows below.
+constexpr int32_t kClickThroughPanel = 6;
 
 }  // namespace
 
 uint32_t CMacWinKind::StyleMaskFor(int32_t kind) {
-    if (kind < 0 || kind >= int32_t(sizeof kKinds / sizeof kKinds[0])) return 3;
+    if (kind < 0 || kind >= int32_t(sizeof kKinds / sizeof kKinds[0])) return kT | kC;
     return kKinds[kind].style;
 }
 
 int32_t CMacWinKind::LevelFor(int32_t kind) {
-    if (kind < 0 || kind >= int32_t(sizeof kKinds / sizeof kKinds[0])) return 0;
+    if (kind < 0 || kind >= int32_t(sizeof kKinds / sizeof kKinds[0])) return kNormal;
     return kKinds[kind].level;
 }
 
@@ -39,7 +64,7 @@ plat::Ref<plat::Window> CMacWinKind::CreateNativeWindow() const {
 }
 
 uint32_t CMacPanelKind::StyleMaskFor(int32_t panelKind) {
-    if (panelKind < 1 || panelKind > 6) return 17;
+    if (panelKind < 1 || panelKind > 6) return kU | kT;
     return kPanelStyles[panelKind - 1];
 }
 
@@ -50,7 +75,7 @@ plat::Ref<plat::Window> CMacPanelKind::CreateNativeWindow() const {
         w->SetHidesOnDeactivate(false);
     else
         w->SetBecomesKeyOnlyIfNeeded(true);
-    if (mOptions & kAboveFloating) w->SetLevel(4);
-    if (mKind == 6) w->SetIgnoresMouseEvents(true);
+    if (mOptions & kAboveFloating) w->SetLevel(plat::kFloatingWindowLevel + 1);
+    if (mKind == kClickThroughPanel) w->SetIgnoresMouseEvents(true);
     return w;
 }

@@ -44,22 +44,24 @@ bool COpenGLRequirement::VersionTooLow(const char* required, const char* reporte
 bool COpenGLRequirement::Test(COpenGLContext_Cca& context, COpenGLShortfall* shortfall) const {
     std::string version, glslVersion;
     CPointerArray<const char> missing;
+    bool listed = true;
     {
         COpenGLScope_Cca scope(context);
         version = Text(GL_VERSION);
         glslVersion = Text(GL_SHADING_LANGUAGE_VERSION);
         if (extensions.Count() > 0) {
-            missing.Copy(extensions);
-            StrikeReported(Text(GL_EXTENSIONS), missing);
+            // Without the list (memory ran out) the test cannot pass.
+            listed = missing.Copy(extensions);
+            if (listed) StrikeReported(Text(GL_EXTENSIONS), missing);
         }
     }
     const bool glLow = VersionTooLow(glVersion, version.c_str());
     const bool glslLow = VersionTooLow(this->glslVersion, glslVersion.c_str());
-    if (!glLow && !glslLow && missing.Count() == 0) return true;
+    if (!glLow && !glslLow && listed && missing.Count() == 0) return true;
     if (shortfall) {
         shortfall->glVersionLow = glLow;
         shortfall->glslVersionLow = glslLow;
-        shortfall->missing.Copy(missing);
+        (void)shortfall->missing.Copy(missing);  // memory ran out: fewer names, still a shortfall
     }
     return false;
 }

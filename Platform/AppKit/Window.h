@@ -141,7 +141,7 @@ public:
     // The view that key events reach: the content view unless another view of the window was made
     // first responder. False when the view is not in this window.
     View* FirstResponder() const;
-    bool MakeFirstResponder(View* view);
+    [[nodiscard]] bool MakeFirstResponder(View* view);
 
     // A size change the user made (the backend saw it): the delegate's WindowWillResize answer is
     // applied, keeping the frame's top-left. Answers the frame size applied.

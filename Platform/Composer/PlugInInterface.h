@@ -334,7 +334,7 @@ class PlugInRegistrar {
 public:
     virtual uint32_t InterfaceVersion() const = 0;
     // False when a patch class of that name is registered already.
-    virtual bool RegisterPatchClass(std::unique_ptr<PlugInPatchClass> patchClass) = 0;
+    [[nodiscard]] virtual bool RegisterPatchClass(std::unique_ptr<PlugInPatchClass> patchClass) = 0;
 
 protected:
     ~PlugInRegistrar() = default;

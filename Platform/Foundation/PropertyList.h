@@ -22,15 +22,17 @@ struct PropertyListLimits {
 // Reads an XML or binary property list (told apart by the "bplist00" header). Integers become
 // integer numbers, reals numbers, dates numbers (seconds since 2001-01-01 UTC), UIDs integers, data
 // byte arrays. False, with out null, for anything malformed or beyond the limits.
-bool ReadPropertyList(const uint8_t* data, size_t size, Value& out, PropertyListFormat* format = nullptr,
-                      const PropertyListLimits& limits = {});
+[[nodiscard]] bool ReadPropertyList(const uint8_t* data, size_t size, Value& out,
+                                    PropertyListFormat* format = nullptr,
+                                    const PropertyListLimits& limits = {});
 bool ReadPropertyListFile(const std::string& path, Value& out, PropertyListFormat* format = nullptr,
                           const PropertyListLimits& limits = {});
 
 // Writes booleans, numbers, strings, arrays, dictionaries and data; a colour is written as a
 // dictionary of "red", "green", "blue", "alpha". Null, images and pointers cannot be written (false).
-bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out);
+[[nodiscard]] bool WritePropertyList(const Value& value, PropertyListFormat format, ByteArray& out);
 // Writes next to the file and renames over it, so a failed save leaves the previous file.
-bool WritePropertyListFile(const std::string& path, const Value& value, PropertyListFormat format);
+[[nodiscard]] bool WritePropertyListFile(const std::string& path, const Value& value,
+                                         PropertyListFormat format);
 
 }  // namespace plat

@@ -48,17 +48,20 @@ using AEHandler = OSErr (*)(const AEDesc& event, AEDesc* reply, void* context);
 
 class AppleEvents {
 public:
-    static OSErr CreateEvent(const AEDesc& target, uint32_t eventClass, uint32_t eventID, AEDesc& out);
-    static OSErr PutParamPtr(AEDesc& event, AEKeyword key, DescType type, const void* data, uint32_t size);
-    static OSErr PutParamDesc(AEDesc& event, AEKeyword key, const AEDesc& desc);
+    [[nodiscard]] static OSErr CreateEvent(const AEDesc& target, uint32_t eventClass, uint32_t eventID,
+                                           AEDesc& out);
+    [[nodiscard]] static OSErr PutParamPtr(AEDesc& event, AEKeyword key, DescType type, const void* data,
+                                           uint32_t size);
+    [[nodiscard]] static OSErr PutParamDesc(AEDesc& event, AEKeyword key, const AEDesc& desc);
     // The parameter as `type` (a plain value becomes a one-item list when asked for a list).
-    static OSErr GetParamDesc(const AEDesc& event, AEKeyword key, DescType type, AEDesc& out);
+    [[nodiscard]] static OSErr GetParamDesc(const AEDesc& event, AEKeyword key, DescType type, AEDesc& out);
     // Copies up to bufferSize bytes; size receives the whole value's size, 0 on error.
-    static OSErr GetParamPtr(const AEDesc& event, AEKeyword key, DescType& type, void* buffer,
-                             uint32_t bufferSize, uint32_t& size);
+    [[nodiscard]] static OSErr GetParamPtr(const AEDesc& event, AEKeyword key, DescType& type, void* buffer,
+                                           uint32_t bufferSize, uint32_t& size);
     // Delivers an event addressed to this process to its installed handler; other targets fail
     // with kErrProcNotFound. The idle callback runs while a reply is awaited.
-    static OSErr Send(const AEDesc& event, AEDesc* reply, int32_t timeout, void (*idle)() = nullptr);
+    [[nodiscard]] static OSErr Send(const AEDesc& event, AEDesc* reply, int32_t timeout,
+                                    void (*idle)() = nullptr);
 
     static void InstallHandler(uint32_t eventClass, uint32_t eventID, AEHandler handler, void* context);
     static void RemoveHandler(uint32_t eventClass, uint32_t eventID);

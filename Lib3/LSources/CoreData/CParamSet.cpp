@@ -203,7 +203,7 @@ int CParamSet::GetBytes(CRecordRef set, const LString& key, CBytes& bytes) {
     const int index = Find(set, key, &text);
     if (index < 0) return index;
     const uint32_t n = text.Length() / 2;
-    bytes.SetSize(n);
+    if (!bytes.SetSize(n)) return -1;  // memory ran out: read as absent
     for (uint32_t i = 0; i < n; ++i) {
         const char pair[3] = {text.CStr()[2 * i], text.CStr()[2 * i + 1], 0};
         bytes[i] = uint8_t(std::strtoul(pair, nullptr, 16));

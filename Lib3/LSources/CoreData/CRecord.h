@@ -98,7 +98,7 @@ public:
     void* ArrayData(uint32_t n);
     const void* ArrayData(uint32_t n) const;
     // Makes a scalar array hold exactly the n values, given as its elements are stored.
-    bool SetArrayRaw(uint32_t n, const void* values, uint32_t count);
+    [[nodiscard]] bool SetArrayRaw(uint32_t n, const void* values, uint32_t count);
 
     // Stores the child (parent and position set) and returns the previous one with its links
     // cleared; null and no change when the child is already there.
@@ -107,7 +107,7 @@ public:
     CRecord* SwapSubRecord(uint32_t n, CRecord* child);
 
     // Inserts into a record array (index clamped; -1 appends), links the child, renumbers.
-    bool InsertElementRaw(uint32_t n, int32_t index, CRecord* child);
+    [[nodiscard]] bool InsertElementRaw(uint32_t n, int32_t index, CRecord* child);
     // Removes element index and deletes it; nothing when out of range.
     void RemoveElementRaw(uint32_t n, uint32_t index);
     // Removes element index and hands it back with its array index -1 (links left as they were).
@@ -129,11 +129,11 @@ private:
     LString* StringAt(uint32_t n) const {
         return reinterpret_cast<LString*>(const_cast<SRecordSlot*>(&Slots()[n]));
     }
-    bool Fill();
+    [[nodiscard]] bool Fill();
     // container: room in the block for the field's array object, if it has one.
-    bool FillField(uint32_t n, void* container);
+    [[nodiscard]] bool FillField(uint32_t n, void* container);
     void DestroyField(uint32_t n);
-    bool CloneFields(const CRecord* source);
+    [[nodiscard]] bool CloneFields(const CRecord* source);
 
     const CRecordType* mType;
     CRecord* mParent = nullptr;

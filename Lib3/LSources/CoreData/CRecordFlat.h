@@ -15,7 +15,7 @@ public:
     static constexpr uint32_t kMaxDepth = 256;
 
     // False (out then unusable) for a tree deeper than kMaxDepth.
-    static bool Flatten(std::string& out, const CRecord* record);
+    [[nodiscard]] static bool Flatten(std::string& out, const CRecord* record);
     // Reads one record at pos; record is null for a flat null. False when the bytes are short, a
     // type is not registered or creation fails; nothing leaks.
     [[nodiscard]] static bool Unflatten(const uint8_t* data, size_t size, size_t& pos, CRecord*& record);

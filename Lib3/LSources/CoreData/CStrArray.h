@@ -29,7 +29,7 @@ public:
     // Grows the count to n (never shrinks); a new block gets n + extra slots.
     bool SetCount(uint32_t n, uint32_t extra = 0);
     // Makes this array equal to the other; false when an insertion failed.
-    bool Assign(const CStrArray& other);
+    [[nodiscard]] bool Assign(const CStrArray& other);
     // Makes this array hold exactly the n given strings.
     bool Assign(const LString* texts, uint32_t n);
     // Releases every slot and the block.

@@ -73,7 +73,7 @@ public:
     }
     static constexpr uint32_t kMaxPart = 1u << 24;
     // Resolves a path read from the stream against the holder's tree; false when it no longer does.
-    bool GetPath(CRecordHolder* holder, CRecordRef& ref, uint32_t& field);
+    [[nodiscard]] bool GetPath(CRecordHolder* holder, CRecordRef& ref, uint32_t& field);
     // The same over path bytes held in memory; pos advances past the path.
     static bool ResolvePath(CRecordHolder* holder, const uint8_t* bytes, size_t size, size_t& pos,
                             CRecordRef& ref, uint32_t& field);

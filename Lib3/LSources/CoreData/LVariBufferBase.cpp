@@ -8,7 +8,7 @@ LVariBufferBase::LVariBufferBase(void*& data, uint32_t& capacity, uint16_t eleme
     : mData(data), mCapacity(capacity), mElementSize(elementSize) {
     mData = nullptr;
     mCapacity = 0;
-    SetSize(initialCapacity, false);
+    (void)SetSize(initialCapacity, false);  // failing leaves it empty; growing later reports it
 }
 
 LVariBufferBase::~LVariBufferBase() {

@@ -15,7 +15,7 @@ public:
 
     // n == 0 frees. Contents survive when keep is set or the size does not change.
     // On failure returns false with data and capacity untouched.
-    bool SetSize(uint32_t n, bool keep);
+    [[nodiscard]] bool SetSize(uint32_t n, bool keep);
     // Grows to need + extra only when capacity < need.
     bool Ready(uint32_t need, uint32_t extra, bool keep);
     // Resizes to exactly n (contents dropped) and copies n elements from source.
@@ -40,7 +40,7 @@ public:
     explicit LVariBuffer(uint32_t initialCapacity = 0)
         : mEngine(mData, mCapacity, sizeof(T), initialCapacity) {}
 
-    bool SetSize(uint32_t n, bool keep) { return mEngine.SetSize(n, keep); }
+    [[nodiscard]] bool SetSize(uint32_t n, bool keep) { return mEngine.SetSize(n, keep); }
     bool Ready(uint32_t need, uint32_t extra = 0, bool keep = true) {
         return mEngine.Ready(need, extra, keep);
     }

@@ -14,7 +14,7 @@ public:
     // The compiled resource file of the application bundle, "Resources/Orbilume.rsrc".
     static const char* ApplicationFileName() { return "Orbilume.rsrc"; }
     // Opens that file (it becomes current); its reference number, or -1 when it cannot be read.
-    static int32_t OpenApplicationFile();
+    [[nodiscard]] static int32_t OpenApplicationFile();
 
 private:
     int32_t mFileRef;

@@ -15,7 +15,7 @@ void LVariStrBase::Reset() {
 
 void LVariStrBase::Free() {
     Reset();
-    fHeap.SetSize(0, false);
+    (void)fHeap.SetSize(0, false);  // size 0 only frees
 }
 
 void LVariStrBase::Append(const unsigned char* bytes, uint32_t n) {

@@ -26,8 +26,8 @@ public:
     virtual ~LScrapData() { fItems.DeleteAll(); }
 
     // Appends an item with a copy of the bytes; false when memory ran out.
-    bool AddFlavor(const LString& typeName, uint32_t typeCode, const void* bytes, uint32_t size,
-                   uint32_t flags);
+    [[nodiscard]] bool AddFlavor(const LString& typeName, uint32_t typeCode, const void* bytes, uint32_t size,
+                                 uint32_t flags);
     const LSLinkBase& Items() const { return fItems; }
 
 private:

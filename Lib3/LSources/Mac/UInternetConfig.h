@@ -4,5 +4,5 @@
 class UInternetConfig {
 public:
     // Hands the whole text to the platform's URL opener; false when it could not be started.
-    static bool LaunchURL(const unsigned char* url);
+    [[nodiscard]] static bool LaunchURL(const unsigned char* url);
 };

@@ -13,7 +13,7 @@ CMacUniConv& CMacUniConv::Shared() {
 
 uint32_t CMacUniConv::Convert(const void* bytes, uint32_t length, plat::TextEncoding from,
                               plat::TextEncoding to, LVariBuffer<unsigned char>& out) const {
-    out.SetSize(0, false);
+    (void)out.SetSize(0, false);  // size 0 only frees
     plat::Ref<plat::String> s = plat::String::Create(static_cast<const uint8_t*>(bytes), length, from);
     if (!s) return 0;
     std::string result;

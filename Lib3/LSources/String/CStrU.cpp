@@ -24,7 +24,7 @@ LString CStrU::LStringFromCString(const char* text, uint32_t length) {
     LVariStr<64> utf8;
     for (uint32_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        UUtf8::Append(utf8, plat::MacRomanToUnicode(c));
+        (void)UUtf8::Append(utf8, plat::MacRomanToUnicode(c));  // Mac Roman maps into the BMP, no surrogates
     }
     return LString(utf8);
 }

@@ -13,7 +13,7 @@ public:
 
     // Appends the standard form of one code point; refuses surrogates and values above 0x10FFFF
     // (false, nothing written).
-    static bool Append(LStrBuf& out, uint32_t codePoint);
+    [[nodiscard]] static bool Append(LStrBuf& out, uint32_t codePoint);
 
     // Decodes one code point at text[*pos] (strict: no overlong forms, surrogates or values above
     // 0x10FFFF) and advances *pos; false at a decoding error.

@@ -115,7 +115,7 @@ void CDocModelHolder::ResetRunTimeFields() {
                 slot.f32 = f.def.f32;
                 break;
             case kFieldArray:
-                scns->SetArrayRaw(n, nullptr, 0);
+                (void)scns->SetArrayRaw(n, nullptr, 0);  // emptying an array field allocates nothing
                 break;
             default:
                 break;

@@ -72,7 +72,9 @@ void CTCPPort::LocalAddresses(CU32Array& out) const {
     for (const ifaddrs* a = list.First(); a; a = a->ifa_next) {
         if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || !(a->ifa_flags & IFF_UP)) continue;
         CNetAddress addr;
-        if (addr.FromSockaddr(a->ifa_addr, sizeof(sockaddr_in))) out.Insert(out.Count(), addr.IPv4Address());
+        if (addr.FromSockaddr(a->ifa_addr, sizeof(sockaddr_in)) &&
+            !out.Insert(out.Count(), addr.IPv4Address()))
+            return;  // memory ran out: the list stays short
     }
 }
 

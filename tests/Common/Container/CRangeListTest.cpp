@@ -19,25 +19,25 @@ std::string Dump(const CRangeList& list) {
 
 TEST(CRangeListTest, KeepsExistingValuesAndMergesNeighbours) {
     CRangeList list;
-    list.Add(10, 20, 1);
-    list.Add(0, 30, 2);
+    EXPECT_TRUE(list.Add(10, 20, 1));
+    EXPECT_TRUE(list.Add(0, 30, 2));
     EXPECT_EQ(Dump(list), "[0,10)2 [10,20)1 [20,30)2 ");
-    list.Add(25, 40, 2);
+    EXPECT_TRUE(list.Add(25, 40, 2));
     EXPECT_EQ(Dump(list), "[0,10)2 [10,20)1 [20,40)2 ");
 
     CRangeList touch;
-    touch.Add(10, 20, 1);
-    touch.Add(20, 25, 1);
-    touch.Add(0, 10, 1);
+    EXPECT_TRUE(touch.Add(10, 20, 1));
+    EXPECT_TRUE(touch.Add(20, 25, 1));
+    EXPECT_TRUE(touch.Add(0, 10, 1));
     EXPECT_EQ(Dump(touch), "[0,25)1 ");
-    touch.Add(5, 5, 3);
-    touch.Add(30, 40, 0);
+    EXPECT_TRUE(touch.Add(5, 5, 3));
+    EXPECT_TRUE(touch.Add(30, 40, 0));
     EXPECT_EQ(Dump(touch), "[0,25)1 ");
 }
 
 TEST(CRangeListTest, LookupEndsAreExclusive) {
     CRangeList list;
-    list.Add(10, 20, 1);
+    EXPECT_TRUE(list.Add(10, 20, 1));
     EXPECT_EQ(list.Lookup(9), 0u);
     EXPECT_EQ(list.Lookup(10), 1u);
     EXPECT_EQ(list.Lookup(19), 1u);
@@ -52,7 +52,7 @@ TEST(CRangeListTest, AgreesWithAnArrayOracle) {
         std::vector<uint32_t> oracle(64, 0);
         for (int i = 0; i < 8; ++i) {
             const uint32_t a = rng() % 64, b = rng() % 65, v = rng() % 3;
-            list.Add(a, b, v);
+            EXPECT_TRUE(list.Add(a, b, v));
             if (v)
                 for (uint32_t k = a; k < b; ++k)
                     if (!oracle[k]) oracle[k] = v;

@@ -287,17 +287,17 @@ CRecord* FullRoot() {
     r->Slot(kF).f32 = 2.25f;
     r->StringSlot(kS) = LString("text with\nline");
     const int32_t ints[] = {-3, 0, 2147483647};
-    r->SetArrayRaw(kInts, ints, 3);
+    EXPECT_TRUE(r->SetArrayRaw(kInts, ints, 3));
     const uint8_t bytes[] = {0, 1, 255};
-    r->SetArrayRaw(kBytes, bytes, 3);
+    EXPECT_TRUE(r->SetArrayRaw(kBytes, bytes, 3));
     const float floats[] = {0.125f, -1e6f};
-    r->SetArrayRaw(kFloats, floats, 2);
+    EXPECT_TRUE(r->SetArrayRaw(kFloats, floats, 2));
     const LString texts[] = {LString("one"), LString(""), LString("three")};
-    r->SetArrayRaw(kTexts, texts, 3);
+    EXPECT_TRUE(r->SetArrayRaw(kTexts, texts, 3));
     r->GetSubRecord(kSub)->StringSlot(0) = LString("child");
     r->SetSubRecord(kOpt, Item("optional", 9));
-    r->InsertElementRaw(kList, -1, Item("a", 1));
-    r->InsertElementRaw(kList, -1, Item("b", 2));
+    EXPECT_TRUE(r->InsertElementRaw(kList, -1, Item("a", 1)));
+    EXPECT_TRUE(r->InsertElementRaw(kList, -1, Item("b", 2)));
     r->Slot(kHidden).i32 = 99;  // tag 0: never stored
     return r;
 }
@@ -394,7 +394,7 @@ TEST_F(PrefsStoreTest, ShorterListsLeaveNoStaleElements) {
     Save("stale", "record", r);
     r->RemoveElementRaw(kList, 1);
     const LString one[] = {LString("only")};
-    r->SetArrayRaw(kTexts, one, 1);
+    EXPECT_TRUE(r->SetArrayRaw(kTexts, one, 1));
     CRecord::Delete(r->SetSubRecord(kOpt, nullptr));
     Save("stale", "record", r);
     plat::Preferences::Reset();
@@ -416,7 +416,7 @@ TEST_F(PrefsStoreTest, DictionaryReadingEdges) {
     }
     CRecord* r = CRecord::New(&gRoot);
     const int32_t seed[] = {1, 2};
-    r->SetArrayRaw(kInts, seed, 2);
+    EXPECT_TRUE(r->SetArrayRaw(kInts, seed, 2));
     {
         PrefsStore store(LString("edges"), PrefsStore::kReadOnly);
         const PrefsDictView root(&store, store.Root());

@@ -113,7 +113,7 @@ TEST(CMemStream, SeekPastEndReadsNothingAndWritingThereGrows) {
 
 TEST(CMemStream, BytesTargetEndsAsLongAsWhatWasWritten) {
     CBytes bytes;
-    bytes.Append("previous content", 16);
+    EXPECT_TRUE(bytes.Append("previous content", 16));
     {
         CMemStream s(bytes);
         s.Put("new", 3);

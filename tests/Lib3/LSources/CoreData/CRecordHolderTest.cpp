@@ -66,9 +66,9 @@ protected:
 
 TEST_F(RecordTree, InsertSendsInsertingAttachedForTheSubtreeThenInserted) {
     CRecord* inner = NewNode("inner");
-    inner->InsertElementRaw(kKids, -1, NewLeaf("k0"));
-    inner->InsertElementRaw(kKids, -1, NewLeaf("k1"));
-    inner->InsertElementRaw(kHush, -1, NewLeaf("hushed"));  // silent: no events below it
+    EXPECT_TRUE(inner->InsertElementRaw(kKids, -1, NewLeaf("k0")));
+    EXPECT_TRUE(inner->InsertElementRaw(kKids, -1, NewLeaf("k1")));
+    EXPECT_TRUE(inner->InsertElementRaw(kHush, -1, NewLeaf("hushed")));  // silent: no events below it
     inner->GetSubRecord(kLeaf)->StringSlot(kLLabel) = LString("sub");
     inner->GetSubRecord(kHidden)->StringSlot(kLLabel) = LString("hidden");
 
@@ -89,8 +89,8 @@ TEST_F(RecordTree, InsertSendsInsertingAttachedForTheSubtreeThenInserted) {
 
 TEST_F(RecordTree, RemoveSendsRemovingRemovedThenDeletingChildrenFirst) {
     CRecord* inner = NewNode("inner");
-    inner->InsertElementRaw(kKids, -1, NewLeaf("k0"));
-    inner->InsertElementRaw(kKids, -1, NewLeaf("k1"));
+    EXPECT_TRUE(inner->InsertElementRaw(kKids, -1, NewLeaf("k0")));
+    EXPECT_TRUE(inner->InsertElementRaw(kKids, -1, NewLeaf("k1")));
     inner->GetSubRecord(kLeaf)->StringSlot(kLLabel) = LString("sub");
     inner->GetSubRecord(kHidden)->StringSlot(kLLabel) = LString("hidden");
     Root().InsertRecord(nullptr, kNodes, 0, NewNode("first"));

@@ -214,7 +214,8 @@ TEST_F(CRecordTest, CloneReusesTargetAndItsElements) {
     target->SetArrayIndex(7);
     CRecord* keptKid = NewLeaf("old0");
     ASSERT_TRUE(target->InsertElementRaw(kKids, -1, keptKid));
-    for (const char* label : {"old1", "old2", "old3"}) target->InsertElementRaw(kKids, -1, NewLeaf(label));
+    for (const char* label : {"old1", "old2", "old3"})
+        EXPECT_TRUE(target->InsertElementRaw(kKids, -1, NewLeaf(label)));
     CArrayBase* keptArray = target->GetArray(kInts);
 
     CRecord* result = CRecord::Clone(source, target);

@@ -57,9 +57,9 @@ TEST(Scrap, ImagesMatchHandCheckedBytes) {
     full.r->StringSlot(kText) = LString("a\r\nb");
     full.r->Slot(kSecret).i32 = 77;  // tag 0: never written
     const int32_t five = 5;
-    full.r->SetArrayRaw(kTInts, &five, 1);
+    EXPECT_TRUE(full.r->SetArrayRaw(kTInts, &five, 1));
     full.r->Slot(kLate).i32 = 9;  // after the first array: not part of the image
-    full.r->InsertElementRaw(kTKids, -1, nullptr);
+    EXPECT_TRUE(full.r->InsertElementRaw(kTKids, -1, nullptr));
 
     Owned small(CRecord::New(&gTinyType));
     small.r->StringSlot(kText) = LString("x\r\n");
@@ -106,22 +106,23 @@ TEST(Scrap, TreesRoundTrip) {
     r->Slot(kByte).u8 = 0;
     r->Slot(kFloat).f32 = 2.25f;
     const int32_t ints[] = {-1, 0, 7};
-    r->SetArrayRaw(kInts, ints, 3);
+    EXPECT_TRUE(r->SetArrayRaw(kInts, ints, 3));
     const uint8_t bytes[] = {0, 10, 13, 255};
-    r->SetArrayRaw(kBytes, bytes, 4);
+    EXPECT_TRUE(r->SetArrayRaw(kBytes, bytes, 4));
     const float floats[] = {0.125f, -3.5f};
-    r->SetArrayRaw(kFloats, floats, 2);
+    EXPECT_TRUE(r->SetArrayRaw(kFloats, floats, 2));
     const LString strings[] = {LString(""), LString("two words"), LString("line\nend")};
-    r->SetArrayRaw(kStrings, strings, 3);
+    EXPECT_TRUE(r->SetArrayRaw(kStrings, strings, 3));
     r->GetSubRecord(kLeaf)->StringSlot(kLLabel) = LString("sub leaf");
     r->SetSubRecord(kOptional, NewLeaf("optional"));
-    r->InsertElementRaw(kKids, -1, NewLeaf("k0"));
-    r->InsertElementRaw(kKids, -1, NewLeaf("k1"));
-    r->InsertElementRaw(kAny, -1, NewNode("any node"));  // another type where any type is allowed
-    r->InsertElementRaw(kAny, -1, nullptr);
+    EXPECT_TRUE(r->InsertElementRaw(kKids, -1, NewLeaf("k0")));
+    EXPECT_TRUE(r->InsertElementRaw(kKids, -1, NewLeaf("k1")));
+    EXPECT_TRUE(
+        r->InsertElementRaw(kAny, -1, NewNode("any node")));  // another type where any type is allowed
+    EXPECT_TRUE(r->InsertElementRaw(kAny, -1, nullptr));
     CRecord* inner = NewNode("inner");
-    inner->InsertElementRaw(kNodes, -1, NewNode("innermost"));
-    r->InsertElementRaw(kNodes, -1, inner);
+    EXPECT_TRUE(inner->InsertElementRaw(kNodes, -1, NewNode("innermost")));
+    EXPECT_TRUE(r->InsertElementRaw(kNodes, -1, inner));
 
     CBytes data;
     {
@@ -138,15 +139,15 @@ TEST(Scrap, TreesRoundTrip) {
 TEST(Scrap, FillingInPlaceMakesAHeldRecordEqualAndBroadcasts) {
     gHook = HookState();
     Owned source(NewNode("pasted"));
-    source.r->InsertElementRaw(kKids, -1, NewLeaf("only kid"));
+    EXPECT_TRUE(source.r->InsertElementRaw(kKids, -1, NewLeaf("only kid")));
     CBytes data;
     {
         CScrapWriter writer(1, 1, data);
         ASSERT_TRUE(writer.WriteRecord(source.r));
     }
     CRecord* target = NewNode("old");
-    target->InsertElementRaw(kKids, -1, NewLeaf("a"));
-    target->InsertElementRaw(kKids, -1, NewLeaf("b"));
+    EXPECT_TRUE(target->InsertElementRaw(kKids, -1, NewLeaf("a")));
+    EXPECT_TRUE(target->InsertElementRaw(kKids, -1, NewLeaf("b")));
     target->SetSubRecord(kOptional, NewLeaf("goes"));
     CRecordHolder holder(target);
     int events = 0;

@@ -37,15 +37,15 @@ public:
     void SetUp() override {
         gHook = HookState();
         CRecord* root = NewNode("root");
-        root->InsertElementRaw(kKids, -1, NewLeaf("k0"));
-        root->InsertElementRaw(kKids, -1, NewLeaf("k1"));
+        EXPECT_TRUE(root->InsertElementRaw(kKids, -1, NewLeaf("k0")));
+        EXPECT_TRUE(root->InsertElementRaw(kKids, -1, NewLeaf("k1")));
         CRecord* sub = NewNode("sub");
-        sub->InsertElementRaw(kKids, -1, NewLeaf("deep"));
-        root->InsertElementRaw(kNodes, -1, sub);
+        EXPECT_TRUE(sub->InsertElementRaw(kKids, -1, NewLeaf("deep")));
+        EXPECT_TRUE(root->InsertElementRaw(kNodes, -1, sub));
         const int32_t ints[] = {1, 2, 3};
-        root->SetArrayRaw(kInts, ints, 3);
+        EXPECT_TRUE(root->SetArrayRaw(kInts, ints, 3));
         const LString strings[] = {LString("a"), LString("b")};
-        root->SetArrayRaw(kStrings, strings, 2);
+        EXPECT_TRUE(root->SetArrayRaw(kStrings, strings, 2));
         holder = std::make_unique<CRecordHolder>(root);
     }
     void TearDown() override {
@@ -125,7 +125,7 @@ TEST_F(UndoTest, EveryEditKindUndoesAndRedoesToEqualTrees) {
         {"subtree insert",
          [](UndoTest& t, LHandler* e) {
              CRecord* n = NewNode("branch");
-             n->InsertElementRaw(kKids, -1, NewLeaf("twig"));
+             EXPECT_TRUE(n->InsertElementRaw(kKids, -1, NewLeaf("twig")));
              t.Root().InsertRecord(e, kNodes, 0, n);
          }},
         {"record remove", [](UndoTest& t, LHandler* e) { t.Root().DeleteElement(e, kKids, 0); }},
@@ -208,7 +208,7 @@ TEST_F(UndoTest, NaNSetOverNaNIsNoChange) {
     RecordObserverFunction* count = [](void* context, const SRecordEvent*) { ++*static_cast<int*>(context); };
     holder->AddObserver(&events, count);
     const float one = 1.0f;
-    Root()->SetArrayRaw(kFloats, &one, 1);
+    EXPECT_TRUE(Root()->SetArrayRaw(kFloats, &one, 1));
     const float nan = std::numeric_limits<float>::quiet_NaN();
     struct Case {
         const char* name;

@@ -52,7 +52,7 @@ TEST_F(GermanLocaleNumbers, ScrapParameterSetsAndDocumentsUseAFullStop) {
     Owned node(rtest::NewNode("node"));
     node.r->Slot(rtest::kFloat).f32 = 1.25f;
     const float floats[] = {0.125f, -3.5f};
-    node.r->SetArrayRaw(rtest::kFloats, floats, 2);
+    EXPECT_TRUE(node.r->SetArrayRaw(rtest::kFloats, floats, 2));
     auto scrap = [&](CBytes& data) {
         CScrapWriter writer(1, 1, data);
         EXPECT_TRUE(writer.WriteRecord(node.r));

@@ -46,7 +46,10 @@ plat::OSErr Echo(const plat::AEDesc& event, plat::AEDesc* reply, void*) {
     const plat::OSErr err =
         plat::AppleEvents::GetParamDesc(event, plat::kKeyDirectObject, plat::FourCC("TEXT"), value);
     if (err) return err;
-    if (reply) plat::AppleEvents::PutParamDesc(*reply, plat::kKeyDirectObject, value);
+    if (reply) {
+        const plat::OSErr put = plat::AppleEvents::PutParamDesc(*reply, plat::kKeyDirectObject, value);
+        if (put) return put;
+    }
     return plat::kNoErr;
 }
 

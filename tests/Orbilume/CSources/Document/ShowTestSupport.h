@@ -175,9 +175,9 @@ inline void BuildShow(CDocModelHolder& h, LHandler* editor, const std::string& f
     period->Slot(T::kScepRange).u8 = 1;
     const uint32_t start[] = {0, 0, 20, 0, 1, 12, 2026};
     const uint32_t end[] = {0, 0, 23, 0, 31, 12, 2026};
-    period->SetArrayRaw(T::kScepStart, start, 7);
-    period->SetArrayRaw(T::kScepEnd, end, 7);
-    entry->InsertElementRaw(T::kScevPeriods, -1, period);
+    EXPECT_TRUE(period->SetArrayRaw(T::kScepStart, start, 7));
+    EXPECT_TRUE(period->SetArrayRaw(T::kScepEnd, end, 7));
+    EXPECT_TRUE(entry->InsertElementRaw(T::kScevPeriods, -1, period));
     CRecord* command = UDocScenes::NewSequenceRef();
     command->Slot(T::kScexSeqId).u32 = intro->GetUInt(T::kSqncId);
     CRecord::Delete(entry->SetSubRecord(T::kScevCommand, command));

@@ -32,7 +32,7 @@ void FillIds(CRecordRef mix, const std::vector<uint32_t>& skip) {
         }
         CRecord* filter = CRecord::New(T::Type(T::kUNIT));
         filter->Slot(T::kUnitId).u32 = id;
-        unit->InsertElementRaw(T::kUnitFilters, -1, filter);
+        EXPECT_TRUE(unit->InsertElementRaw(T::kUnitFilters, -1, filter));
     }
     mix.InsertRecord(nullptr, T::kMixsLayers, 0, layer);
 }
@@ -81,12 +81,12 @@ TEST_F(Units, PastedTreeRenumbersOnlyItsCollidingUnits) {
     tree->Slot(T::kUnitId).u32 = 2;  // collides
     CRecord* filter = CRecord::New(T::Type(T::kUNIT));
     filter->Slot(T::kUnitId).u32 = 40;  // free
-    tree->InsertElementRaw(T::kUnitFilters, -1, filter);
+    EXPECT_TRUE(tree->InsertElementRaw(T::kUnitFilters, -1, filter));
     CRecord* input = CRecord::New(T::Type(T::kINPT));
     CRecord* anim = CRecord::New(T::Type(T::kUNIT));
     anim->Slot(T::kUnitId).u32 = 1;  // collides
     CRecord::Delete(input->SetSubRecord(T::kInptAnim, anim));
-    tree->InsertElementRaw(T::kUnitInputs, -1, input);
+    EXPECT_TRUE(tree->InsertElementRaw(T::kUnitInputs, -1, input));
     ASSERT_EQ(UDocUnits::InsertLayer(Mix(), &editor, 1, tree, true), 1);
     const CRecord* unit = LayerUnit(h, 1);
     EXPECT_EQ(unit->GetUInt(T::kUnitId), 3u);
@@ -121,14 +121,14 @@ TEST_F(Units, FullMixRefusesNewUnits) {
     CRecord* layer = CRecord::New(T::Type(T::kLAYR));  // its unit has id 0: needs a fresh one
     CRecord* filter = CRecord::New(T::Type(T::kUNIT));
     filter->Slot(T::kUnitId).u32 = 9;  // collides, and the layer unit takes the last free id
-    layer->GetSubRecord(T::kLayrUnit)->InsertElementRaw(T::kUnitFilters, -1, filter);
+    EXPECT_TRUE(layer->GetSubRecord(T::kLayrUnit)->InsertElementRaw(T::kUnitFilters, -1, filter));
     const std::string beforeInsert = Flat(h.Root());
     EXPECT_EQ(UDocUnits::InsertLayer(Mix(), &editor, 0, layer, true), -1);
     CRecord* chain = CRecord::New(T::Type(T::kUNIT));
     chain->Slot(T::kUnitId).u32 = 3;
     CRecord* more = CRecord::New(T::Type(T::kUNIT));
     more->Slot(T::kUnitId).u32 = 4;
-    chain->InsertElementRaw(T::kUnitFilters, -1, more);
+    EXPECT_TRUE(chain->InsertElementRaw(T::kUnitFilters, -1, more));
     EXPECT_FALSE(UDocUnits::InsertFilterUnit(Mix(), &editor, 1, 0, chain, true));
     EXPECT_EQ(Flat(h.Root()), beforeInsert);
     EXPECT_EQ(UndoPosition(), undo);
