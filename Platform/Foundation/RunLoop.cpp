@@ -61,10 +61,10 @@ private:
 
 namespace {
 
-// Every loop's waker (retained), for WakeAll.
+// Every loop's waker, for WakeAll.
 struct WakerList {
     std::mutex lock;
-    std::vector<RunLoopWaker*> wakers;
+    std::vector<Ref<RunLoopWaker>> wakers;
 };
 
 WakerList& Wakers() {
@@ -78,12 +78,10 @@ bool OnMainThread() {
     return syscall(SYS_gettid) == getpid();
 }
 
-// Releases the thread's loop when the thread ends.
+// The thread's loop; one made for a thread other than the main one is dropped when the thread ends.
 struct ThreadLoop {
     RunLoop* loop = nullptr;
-    ~ThreadLoop() {
-        if (loop && loop != gMain.load()) loop->Release();
-    }
+    Ref<RunLoop> owned;
 };
 thread_local ThreadLoop tLoop;
 
@@ -114,8 +112,8 @@ bool RunLoopItem::IsValid() const {
 }
 
 void RunLoopItem::Invalidate() {
-    RunLoopWaker* waker;
-    bool dropped = false;
+    Ref<RunLoopWaker> waker;
+    Ref<RunLoopItem> dropped;  // the loop's reference; may be the last
     {
         std::lock_guard<std::mutex> g(fItemLock);
         fValid.store(false);
@@ -125,19 +123,14 @@ void RunLoopItem::Invalidate() {
             std::lock_guard<std::mutex> lg(loop->fLock);
             size_t i = loop->Find(this);
             // Not found when the loop is going away: it releases the item itself.
-            if (i != kNotFound) {
-                loop->Erase(i);
-                dropped = true;
-            }
+            if (i != kNotFound) dropped = loop->Erase(i);
             fLoop.store(nullptr);
             fModes.store(0);
             // Still under the loop's lock: with the entry gone, its end no longer waits for this item.
-            waker = loop->fWaker->Claim() ? loop->fWaker : nullptr;
-            if (waker) waker->Retain();
+            if (loop->fWaker->Claim()) waker = loop->fWaker;
         }
     }
-    RunLoop::Wake(waker);
-    if (dropped) Release();  // the loop's reference; may be the last
+    RunLoop::Wake(std::move(waker));
 }
 
 Ref<RunLoopSource> RunLoopSource::Create(Perform perform, void* info) {
@@ -149,12 +142,12 @@ void RunLoopSource::Signal() {
     // An exchange even when set, so that the loop's clearing exchange orders what the caller wrote
     // before it ahead of the perform.
     if (fSignalled.exchange(true)) return;
-    RunLoopWaker* waker;
+    Ref<RunLoopWaker> waker;
     {
         std::lock_guard<std::mutex> g(fItemLock);
         waker = RunLoop::ClaimWake(this);
     }
-    RunLoop::Wake(waker);
+    RunLoop::Wake(std::move(waker));
 }
 
 bool RunLoopSource::IsSignalled() const {
@@ -166,14 +159,14 @@ Ref<RunLoopTimer> RunLoopTimer::Create(double fireDate, double interval, Callbac
 }
 
 void RunLoopTimer::SetNextFireDate(double fireDate) {
-    RunLoopWaker* waker;
+    Ref<RunLoopWaker> waker;
     {
         std::lock_guard<std::mutex> g(fItemLock);
         fFireDate.store(fireDate);
         fDateChanges.fetch_add(1);
         waker = RunLoop::ClaimWake(this);
     }
-    RunLoop::Wake(waker);
+    RunLoop::Wake(std::move(waker));
 }
 
 double RunLoopTimer::NextFireDate() const {
@@ -185,7 +178,7 @@ Ref<FdSource> FdSource::Create(int fd, uint32_t events, Callback callback, void*
 }
 
 void FdSource::SetEvents(uint32_t events) {
-    RunLoopWaker* waker;
+    Ref<RunLoopWaker> waker;
     {
         std::lock_guard<std::mutex> g(fItemLock);
         RunLoop* loop = fLoop.load();
@@ -198,12 +191,12 @@ void FdSource::SetEvents(uint32_t events) {
         }
         waker = RunLoop::ClaimWake(this);
     }
-    RunLoop::Wake(waker);
+    RunLoop::Wake(std::move(waker));
 }
 
 // ---- loops
 
-RunLoop::RunLoop() : fWaker(new RunLoopWaker) {
+RunLoop::RunLoop() : fWaker(Adopt(new RunLoopWaker)) {
     fEpoll = epoll_create1(EPOLL_CLOEXEC);
     if (fEpoll < 0 || fWaker->Fd() < 0) std::abort();  // out of descriptors: nothing can run
     epoll_event ev{};
@@ -212,7 +205,6 @@ RunLoop::RunLoop() : fWaker(new RunLoopWaker) {
     epoll_ctl(fEpoll, EPOLL_CTL_ADD, fWaker->Fd(), &ev);
     WakerList& list = Wakers();
     std::lock_guard<std::mutex> g(list.lock);
-    fWaker->Retain();
     list.wakers.push_back(fWaker);
 }
 
@@ -221,10 +213,7 @@ RunLoop::~RunLoop() {
         WakerList& list = Wakers();
         std::lock_guard<std::mutex> g(list.lock);
         auto it = std::find(list.wakers.begin(), list.wakers.end(), fWaker);
-        if (it != list.wakers.end()) {
-            list.wakers.erase(it);
-            fWaker->Release();
-        }
+        if (it != list.wakers.end()) list.wakers.erase(it);
     }
     std::vector<Entry> entries;
     {
@@ -240,11 +229,10 @@ RunLoop::~RunLoop() {
                 e.item->fModes.store(0);
             }
         }
-        e.item->Release();
+        e.item = nullptr;
     }
-    for (Registered& r : fInEpoll) r.source->Release();
+    fInEpoll.clear();
     close(fEpoll);
-    fWaker->Release();
 }
 
 RunLoop* RunLoop::Make() {
@@ -253,16 +241,20 @@ RunLoop* RunLoop::Make() {
 
 RunLoop* RunLoop::Current() {
     if (tLoop.loop) return tLoop.loop;
-    tLoop.loop = OnMainThread() ? Main() : Make();
+    if (OnMainThread()) {
+        tLoop.loop = Main();
+    } else {
+        tLoop.owned = Adopt(Make());
+        tLoop.loop = tLoop.owned.get();
+    }
     return tLoop.loop;
 }
 
 RunLoop* RunLoop::Main() {
     RunLoop* loop = gMain.load(std::memory_order_acquire);
     if (loop) return loop;
-    RunLoop* made = Make();
-    if (gMain.compare_exchange_strong(loop, made)) return made;
-    made->Release();
+    Ref<RunLoop> made = Adopt(Make());
+    if (gMain.compare_exchange_strong(loop, made.get())) return made.release();  // kept for the process
     return loop;
 }
 
@@ -271,31 +263,25 @@ bool RunLoop::IsMainThread() {
 }
 
 void RunLoop::WakeAll() {
-    std::vector<RunLoopWaker*> claimed;
+    std::vector<Ref<RunLoopWaker>> claimed;
     {
         WakerList& list = Wakers();
         std::lock_guard<std::mutex> g(list.lock);
         claimed.reserve(list.wakers.size());
-        for (RunLoopWaker* w : list.wakers) {
-            if (!w->Claim()) continue;
-            w->Retain();
-            claimed.push_back(w);
-        }
+        for (const Ref<RunLoopWaker>& w : list.wakers)
+            if (w->Claim()) claimed.push_back(w);
     }
-    for (RunLoopWaker* w : claimed) Wake(w);
+    for (Ref<RunLoopWaker>& w : claimed) Wake(std::move(w));
 }
 
-RunLoopWaker* RunLoop::ClaimWake(const RunLoopItem* item) {
+Ref<RunLoopWaker> RunLoop::ClaimWake(const RunLoopItem* item) {
     RunLoop* loop = item->fLoop.load();
     if (!loop || !loop->fWaker->Claim()) return nullptr;
-    loop->fWaker->Retain();
     return loop->fWaker;
 }
 
-void RunLoop::Wake(RunLoopWaker* waker) {
-    if (!waker) return;
-    waker->Write();
-    waker->Release();
+void RunLoop::Wake(Ref<RunLoopWaker> waker) {
+    if (waker) waker->Write();
 }
 
 void RunLoop::WakeUp() {
@@ -308,9 +294,11 @@ size_t RunLoop::Find(const RunLoopItem* item) const {
     return kNotFound;
 }
 
-void RunLoop::Erase(size_t index) {
+Ref<RunLoopItem> RunLoop::Erase(size_t index) {
     if (fEntries[index].kind == kFd) fFdChanges.fetch_add(1);
+    Ref<RunLoopItem> item = std::move(fEntries[index].item);
     fEntries.erase(fEntries.begin() + std::ptrdiff_t(index));
+    return item;
 }
 
 bool RunLoop::Add(RunLoopItem* item, Kind kind, uint32_t modes) {
@@ -323,8 +311,7 @@ bool RunLoop::Add(RunLoopItem* item, Kind kind, uint32_t modes) {
         if (!loop && !modes) return true;
         std::lock_guard<std::mutex> lg(fLock);
         if (!loop) {
-            item->Retain();
-            fEntries.push_back({item, kind});
+            fEntries.push_back({RetainRef(item), kind});
             item->fLoop.store(this);
         }
         item->fModes.store(item->fModes.load() | modes);
@@ -336,6 +323,7 @@ bool RunLoop::Add(RunLoopItem* item, Kind kind, uint32_t modes) {
 
 void RunLoop::Remove(RunLoopItem* item, uint32_t modes) {
     if (!item) return;
+    Ref<RunLoopItem> dropped;  // the loop's reference, dropped after the locks
     {
         std::lock_guard<std::mutex> g(item->fItemLock);
         if (item->fLoop.load() != this) return;
@@ -345,11 +333,11 @@ void RunLoop::Remove(RunLoopItem* item, uint32_t modes) {
         size_t i = Find(item);
         if (i != kNotFound && fEntries[i].kind == kFd) fFdChanges.fetch_add(1);
         if (left) return;
-        if (i != kNotFound) Erase(i);
+        // Not found when the loop is going away: it drops the item itself.
+        if (i != kNotFound) dropped = Erase(i);
         item->fLoop.store(nullptr);
     }
     WakeUp();
-    item->Release();
 }
 
 bool RunLoop::Contains(const RunLoopItem* item, uint32_t mode) const {
@@ -379,11 +367,10 @@ RunLoop::Look RunLoop::Collect(RunLoopMode mode, double now, bool onlyOne, Turn&
         if (!(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
         look.empty = false;
         if (e.kind != kTimer) continue;
-        auto* t = static_cast<RunLoopTimer*>(e.item);
+        auto* t = static_cast<RunLoopTimer*>(e.item.get());
         double date = t->fFireDate.load();
         if (date <= now) {
-            t->Retain();
-            turn.due.push_back({date, t});
+            turn.due.push_back({date, RetainRef(t)});
         } else {
             look.nextTimer = std::min(look.nextTimer, date);
         }
@@ -393,10 +380,9 @@ RunLoop::Look RunLoop::Collect(RunLoopMode mode, double now, bool onlyOne, Turn&
         look.sourcesTaken = true;
         for (const Entry& e : fEntries) {
             if (e.kind != kSource || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
-            auto* s = static_cast<RunLoopSource*>(e.item);
+            auto* s = static_cast<RunLoopSource*>(e.item.get());
             if (!s->fSignalled.load() || !s->fSignalled.exchange(false)) continue;
-            s->Retain();
-            turn.ready.push_back(s);
+            turn.ready.push_back(RetainRef(s));
             if (onlyOne) break;
         }
     }
@@ -407,10 +393,9 @@ void RunLoop::TakeSources(RunLoopMode mode, bool onlyOne, Turn& turn) {
     std::lock_guard<std::mutex> g(fLock);
     for (const Entry& e : fEntries) {
         if (e.kind != kSource || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
-        auto* s = static_cast<RunLoopSource*>(e.item);
+        auto* s = static_cast<RunLoopSource*>(e.item.get());
         if (!s->fSignalled.load() || !s->fSignalled.exchange(false)) continue;
-        s->Retain();
-        turn.ready.push_back(s);
+        turn.ready.push_back(RetainRef(s));
         if (onlyOne) break;
     }
 }
@@ -422,7 +407,8 @@ RunLoop::Look RunLoop::Inspect(RunLoopMode mode) const {
         if (!(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
         look.empty = false;
         if (e.kind == kTimer)
-            look.nextTimer = std::min(look.nextTimer, static_cast<RunLoopTimer*>(e.item)->fFireDate.load());
+            look.nextTimer =
+                std::min(look.nextTimer, static_cast<RunLoopTimer*>(e.item.get())->fFireDate.load());
     }
     return look;
 }
@@ -432,13 +418,13 @@ void RunLoop::FireTimers(RunLoopMode mode, double now, Turn& turn) {
     std::vector<Due>& due = turn.due;
     // Insertion sort: stable, in place, and the list is short.
     for (size_t i = 1; i < due.size(); ++i) {
-        Due d = due[i];
+        Due d = std::move(due[i]);
         size_t j = i;
-        for (; j > 0 && due[j - 1].date > d.date; --j) due[j] = due[j - 1];
-        due[j] = d;
+        for (; j > 0 && due[j - 1].date > d.date; --j) due[j] = std::move(due[j - 1]);
+        due[j] = std::move(d);
     }
-    for (const Due& d : due) {
-        RunLoopTimer* t = d.timer;
+    for (Due& d : due) {
+        RunLoopTimer* t = d.timer.get();
         uint32_t changes = t->fDateChanges.load();
         double date = t->fFireDate.load();
         bool fire = t->fLoop.load() == this && (t->fModes.load() & mode) && date <= now;
@@ -459,7 +445,7 @@ void RunLoop::FireTimers(RunLoopMode mode, double now, Turn& turn) {
             }
         }
         if (invalidate) t->Invalidate();
-        t->Release();
+        d.timer = nullptr;
     }
     due.clear();
 }
@@ -467,9 +453,9 @@ void RunLoop::FireTimers(RunLoopMode mode, double now, Turn& turn) {
 // Performs the collected sources. True when there was any.
 bool RunLoop::PerformSources(Turn& turn) {
     bool any = !turn.ready.empty();
-    for (RunLoopSource* s : turn.ready) {
+    for (Ref<RunLoopSource>& s : turn.ready) {
         if (s->fValid.load() && s->fPerform) s->fPerform(s->fInfo);
-        s->Release();
+        s = nullptr;
     }
     turn.ready.clear();
     return any;
@@ -484,9 +470,9 @@ void RunLoop::SyncDescriptors(RunLoopMode mode) {
         fSyncedMode = mode;
         for (const Entry& e : fEntries) {
             if (e.kind != kFd || !(e.item->fModes.load(std::memory_order_relaxed) & mode)) continue;
-            auto* s = static_cast<FdSource*>(e.item);
+            auto* s = static_cast<FdSource*>(e.item.get());
             uint32_t events = s->fEvents.load();
-            if (events) fWant.push_back({s, events});
+            if (events) fWant.push_back({RetainRef(s), events});
         }
     }
     for (size_t i = 0; i < fInEpoll.size();) {
@@ -499,17 +485,15 @@ void RunLoop::SyncDescriptors(RunLoopMode mode) {
             continue;
         }
         epoll_ctl(fEpoll, EPOLL_CTL_DEL, r.source->fFd, nullptr);  // EBADF when closed already: fine
-        r.source->Release();
         fInEpoll.erase(fInEpoll.begin() + std::ptrdiff_t(i));
     }
     for (const Registered& w : fWant) {
         epoll_event ev{};
         ev.events = EpollEvents(w.events);
-        ev.data.ptr = w.source;
+        ev.data.ptr = w.source.get();
         if (epoll_ctl(fEpoll, EPOLL_CTL_ADD, w.source->fFd, &ev) != 0 &&
             (errno != EEXIST || epoll_ctl(fEpoll, EPOLL_CTL_MOD, w.source->fFd, &ev) != 0))
             continue;
-        w.source->Retain();
         fInEpoll.push_back(w);
     }
     fWant.clear();
@@ -544,9 +528,8 @@ bool RunLoop::WaitAndDispatch(RunLoopMode mode, double seconds, bool onlyOne, ui
                                     [s](const Registered& r) { return r.source == s; }))
             continue;
         if (s->fLoop.load() != this || !(s->fModes.load() & mode) || !s->fEvents.load()) continue;
-        s->Retain();
+        Ref<FdSource> keep = RetainRef(s);
         if (s->fCallback) s->fCallback(s, s->fFd, ReadyEvents(events[i].events), s->fInfo);
-        s->Release();
         handled = true;
     }
     return handled;

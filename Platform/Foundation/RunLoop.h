@@ -153,21 +153,21 @@ public:
 private:
     enum Kind { kSource, kTimer, kFd };
     struct Entry {
-        RunLoopItem* item;
+        Ref<RunLoopItem> item;
         Kind kind;
     };
     struct Registered {
-        FdSource* source;
+        Ref<FdSource> source;
         uint32_t events;
     };
     struct Due {
         double date;
-        RunLoopTimer* timer;
+        Ref<RunLoopTimer> timer;
     };
     // What one run (one nesting level) collected in a turn; kept to be reused by later turns.
     struct Turn {
-        std::vector<Due> due;               // retained
-        std::vector<RunLoopSource*> ready;  // retained
+        std::vector<Due> due;
+        std::vector<Ref<RunLoopSource>> ready;
     };
     struct Look {
         bool empty;
@@ -180,10 +180,11 @@ private:
 
     bool Add(RunLoopItem* item, Kind kind, uint32_t modes);
     size_t Find(const RunLoopItem* item) const;  // lock held
-    void Erase(size_t index);                    // lock held; the caller releases the item
-    // The waker of the item's loop, retained, when the caller has to write it (item lock held).
-    static RunLoopWaker* ClaimWake(const RunLoopItem* item);
-    static void Wake(RunLoopWaker* waker);  // writes and releases; null does nothing
+    // Lock held; hands back the loop's reference, for the caller to drop after letting go of the locks.
+    [[nodiscard]] Ref<RunLoopItem> Erase(size_t index);
+    // The waker of the item's loop when the caller has to write it (item lock held), else null.
+    static Ref<RunLoopWaker> ClaimWake(const RunLoopItem* item);
+    static void Wake(Ref<RunLoopWaker> waker);  // writes and drops it; null does nothing
     // Takes the due timers and, when none is due, the signalled sources.
     Look Collect(RunLoopMode mode, double now, bool onlyOne, Turn& turn);
     void TakeSources(RunLoopMode mode, bool onlyOne, Turn& turn);
@@ -204,7 +205,7 @@ private:
     std::vector<Entry> fEntries;          // fLock
     std::atomic<uint32_t> fFdChanges{0};  // bumped under fLock when descriptor sources change
     // Loop thread only.
-    std::vector<Registered> fInEpoll;  // each source retained
+    std::vector<Registered> fInEpoll;
     std::vector<Registered> fWant;
     uint32_t fSyncedChanges = 0;
     RunLoopMode fSyncedMode = kRunLoopNoMode;
@@ -214,7 +215,7 @@ private:
     std::atomic<uint32_t> fMode{kRunLoopNoMode};
     std::atomic<bool> fStopped{false};
     std::atomic<bool> fWaiting{false};
-    RunLoopWaker* fWaker = nullptr;  // retained
+    Ref<RunLoopWaker> fWaker;
     int fEpoll = -1;
 };
 
