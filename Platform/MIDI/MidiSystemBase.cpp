@@ -26,7 +26,7 @@ MidiObjectId MidiSystemBase::CreateClient(const std::string& /*name*/, MidiNotif
     if (!loop) return 0;
     const MidiObjectId id = NewId();
     auto info = std::make_unique<NotifyInfo>(NotifyInfo{this, id});
-    Ref<RunLoopSource> source = Adopt(RunLoopSource::Create(PerformNotify, info.get()));
+    Ref<RunLoopSource> source = RunLoopSource::Create(PerformNotify, info.get());
     if (!source || !loop->AddSource(source.get(), kRunLoopCommonModes)) return 0;
     std::lock_guard<std::mutex> lock(fMutex);
     fClients.push_back(Client{id, notify, context, source});
