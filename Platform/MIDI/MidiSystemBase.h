@@ -24,7 +24,7 @@ public:
     MidiObjectId CreateInputPort(MidiObjectId client, const std::string& name, MidiReadProc read,
                                  void* context) override;
     void DisposePort(MidiObjectId port) override;
-    bool ConnectSource(MidiObjectId port, MidiObjectId source) override;
+    [[nodiscard]] bool ConnectSource(MidiObjectId port, MidiObjectId source) override;
     void DisconnectSource(MidiObjectId port, MidiObjectId source) override;
 
     // Ports that exist now (tests).
@@ -45,9 +45,11 @@ protected:
     void DisposeAll();
 
     // Hooks, called without the base's lock. A source the backend does not know fails the connect.
-    virtual bool BackendCreatePort(MidiObjectId /*port*/, const std::string& /*name*/) { return true; }
+    [[nodiscard]] virtual bool BackendCreatePort(MidiObjectId /*port*/, const std::string& /*name*/) {
+        return true;
+    }
     virtual void BackendDisposePort(MidiObjectId /*port*/) {}
-    virtual bool BackendConnect(MidiObjectId port, MidiObjectId source) = 0;
+    [[nodiscard]] virtual bool BackendConnect(MidiObjectId port, MidiObjectId source) = 0;
     virtual void BackendDisconnect(MidiObjectId /*port*/, MidiObjectId /*source*/) {}
 
 private:

@@ -47,13 +47,13 @@ public:
     MidiObjectId GetEntity(MidiObjectId device, uint32_t index) override;
     uint32_t EntitySourceCount(MidiObjectId entity) override;
     MidiObjectId GetEntitySource(MidiObjectId entity, uint32_t index) override;
-    bool GetName(MidiObjectId object, std::string& name) override;
-    bool GetOffline(MidiObjectId object, int32_t& offline) override;
+    [[nodiscard]] bool GetName(MidiObjectId object, std::string& name) override;
+    [[nodiscard]] bool GetOffline(MidiObjectId object, int32_t& offline) override;
 
 protected:
-    bool BackendCreatePort(MidiObjectId port, const std::string& name) override;
+    [[nodiscard]] bool BackendCreatePort(MidiObjectId port, const std::string& name) override;
     void BackendDisposePort(MidiObjectId port) override;
-    bool BackendConnect(MidiObjectId port, MidiObjectId source) override;
+    [[nodiscard]] bool BackendConnect(MidiObjectId port, MidiObjectId source) override;
     void BackendDisconnect(MidiObjectId port, MidiObjectId source) override;
 
 private:

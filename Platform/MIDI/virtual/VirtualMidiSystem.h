@@ -30,7 +30,7 @@ public:
     void RemoveSource(MidiObjectId source);
     void SetOffline(MidiObjectId source, bool offline);
     // Queues the list for delivery; false for an unknown source.
-    bool Send(MidiObjectId source, std::vector<uint8_t> packetList);
+    [[nodiscard]] bool Send(MidiObjectId source, std::vector<uint8_t> packetList);
     // Waits until everything sent so far has been delivered.
     void Flush();
 
@@ -41,11 +41,11 @@ public:
     MidiObjectId GetEntity(MidiObjectId device, uint32_t index) override;
     uint32_t EntitySourceCount(MidiObjectId entity) override;
     MidiObjectId GetEntitySource(MidiObjectId entity, uint32_t index) override;
-    bool GetName(MidiObjectId object, std::string& name) override;
-    bool GetOffline(MidiObjectId object, int32_t& offline) override;
+    [[nodiscard]] bool GetName(MidiObjectId object, std::string& name) override;
+    [[nodiscard]] bool GetOffline(MidiObjectId object, int32_t& offline) override;
 
 protected:
-    bool BackendConnect(MidiObjectId port, MidiObjectId source) override;
+    [[nodiscard]] bool BackendConnect(MidiObjectId port, MidiObjectId source) override;
 
 private:
     struct Item {
