@@ -260,8 +260,10 @@ private:
 
     static void LIBUSB_CALL Added(int fd, short events, void* user) {
         auto* self = static_cast<LibusbInterface*>(user);
-        Ref<FdSource> source = Adopt(FdSource::Create(fd, ToEvents(events), &Ready, self));
-        if (self->fLoop) self->fLoop->AddFdSource(source.get(), kRunLoopCommonModes);
+        Ref<FdSource> source = FdSource::Create(fd, ToEvents(events), &Ready, self);
+        if (self->fLoop)
+            (void)self->fLoop->AddFdSource(source.get(),
+                                           kRunLoopCommonModes);  // new and valid: adding cannot fail
         std::lock_guard<std::recursive_mutex> guard(self->fLock);
         self->fSources.push_back(std::move(source));
     }
@@ -295,8 +297,8 @@ private:
     void WaitForLoop() {
         if (!fLoop || RunLoop::Current() == fLoop || fLoop->CurrentMode() == kRunLoopNoMode) return;
         auto* barrier = new Barrier;
-        Ref<RunLoopSource> source = Adopt(RunLoopSource::Create(&Pass, barrier));
-        fLoop->AddSource(source.get(), kRunLoopCommonModes);
+        Ref<RunLoopSource> source = RunLoopSource::Create(&Pass, barrier);
+        (void)fLoop->AddSource(source.get(), kRunLoopCommonModes);  // new and valid: adding cannot fail
         source->Signal();
         bool done = false;
         {
@@ -405,8 +407,8 @@ class LibusbHost::LibusbWatch : public UsbWatch {
 public:
     LibusbWatch(LibusbHost* host, const UsbMatch& match, RunLoop* loop, Callback callback, void* context)
         : fHost(host), fMatch(match), fCallback(callback), fContext(context) {
-        fSource = Adopt(RunLoopSource::Create(&Perform, this));
-        loop->AddSource(fSource.get(), kRunLoopCommonModes);
+        fSource = RunLoopSource::Create(&Perform, this);
+        (void)loop->AddSource(fSource.get(), kRunLoopCommonModes);  // new and valid: adding cannot fail
     }
     ~LibusbWatch() override {
         if (fRegistered) libusb_hotplug_deregister_callback(fHost->fContext, fHandle);
@@ -543,8 +545,8 @@ void LibusbHost::AttachEvents(RunLoop* loop) {
     // libusb's own descriptors for hot-plug (its event and timer fds) stay fixed for the context.
     if (const libusb_pollfd** fds = libusb_get_pollfds(fContext)) {
         for (const libusb_pollfd** p = fds; *p; ++p) {
-            Ref<FdSource> s = Adopt(FdSource::Create((*p)->fd, ToEvents((*p)->events), &EventsReady, this));
-            loop->AddFdSource(s.get(), kRunLoopCommonModes);
+            Ref<FdSource> s = FdSource::Create((*p)->fd, ToEvents((*p)->events), &EventsReady, this);
+            (void)loop->AddFdSource(s.get(), kRunLoopCommonModes);  // new and valid: adding cannot fail
             fSources.push_back(std::move(s));
         }
         libusb_free_pollfds(fds);

@@ -10,8 +10,9 @@ namespace plat::sim {
 class SimUsbInterface : public UsbInterface {
 public:
     SimUsbInterface(SimUsbDevice* device, RunLoop* loop) : fDevice(device) {
-        fSource = Adopt(RunLoopSource::Create(&Perform, this));
-        if (loop) loop->AddSource(fSource.get(), kRunLoopCommonModes);
+        fSource = RunLoopSource::Create(&Perform, this);
+        if (loop)
+            (void)loop->AddSource(fSource.get(), kRunLoopCommonModes);  // new and valid: adding cannot fail
     }
     ~SimUsbInterface() override { Close(); }
 
@@ -308,8 +309,8 @@ class SimUsbHost::SimWatch : public UsbWatch {
 public:
     SimWatch(SimUsbHost* host, const UsbMatch& match, RunLoop* loop, Callback callback, void* context)
         : fHost(host), fMatch(match), fCallback(callback), fContext(context) {
-        fSource = Adopt(RunLoopSource::Create(&Perform, this));
-        loop->AddSource(fSource.get(), kRunLoopCommonModes);
+        fSource = RunLoopSource::Create(&Perform, this);
+        (void)loop->AddSource(fSource.get(), kRunLoopCommonModes);  // new and valid: adding cannot fail
     }
     ~SimWatch() override {
         fSource->Invalidate();
