@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreUI/CLRect.h"
 #include "Platform/AppKit/Application.h"
 
+class LMenuBar;
 namespace plat {
 struct Event;
 class RunLoopTimer;
@@ -32,6 +33,9 @@ public:
     ~CMacMainLoop() override;
 
     static CMacMainLoop* Get();
+
+    // The framework menu bar built from the 'TMNB' resource "APP" (the main menu bar), owned.
+    LMenuBar* MenuBar() const { return mMenuBar; }
 
     LMessage Handle(const LMessage& msg) override;
 
@@ -75,6 +79,7 @@ private:
     static void IdleFired(plat::RunLoopTimer* timer, void* self);
     static bool KeyEquivalent(const plat::Event& event, void* self);
 
+    LMenuBar* mMenuBar = nullptr;
     bool mPending = false;
     bool mQuitPending = false;
     std::vector<Session> mSessions;

@@ -149,6 +149,7 @@ void Menu::PerformActionForItemAtIndex(int32_t index) {
     MenuItem* item = ItemAtIndex(index);
     if (!item || item->fSeparator || item->fSubmenu || item->fAction.empty()) return;
     item->Retain();
+    NotificationCenter::Default().Post(kMenuWillSendActionNotification, item);
     MenuTarget* target = item->fTarget ? item->fTarget : Application::Shared();
     if (target->RespondsToAction(item->fAction.c_str())) target->PerformAction(item->fAction.c_str(), item);
     NotificationCenter::Default().Post(kMenuDidSendActionNotification, item);

@@ -13,8 +13,11 @@ class BitmapImage;
 class Menu;
 class MenuItem;
 
-// Posted to the default notification centre after a menu item sent its action (object: the item).
+// Posted to the default notification centre before and after a menu item sends its action (object:
+// the item), and before a menu of the menu bar opens (object: the main menu).
+inline constexpr const char* kMenuWillSendActionNotification = "MenuWillSendAction";
 inline constexpr const char* kMenuDidSendActionNotification = "MenuDidSendAction";
+inline constexpr const char* kMenuDidBeginTrackingNotification = "MenuDidBeginTracking";
 
 // Standard actions (selector names).
 inline constexpr const char* kTerminateAction = "terminate:";
@@ -53,6 +56,9 @@ public:
     void SetKeyEquivalentModifierMask(uint32_t mask) { fKeyMask = mask; }
     bool IsEnabled() const { return fEnabled; }
     void SetEnabled(bool enabled) { fEnabled = enabled; }
+    // The owner's number for the item (0 unless set).
+    int32_t Tag() const { return fTag; }
+    void SetTag(int32_t tag) { fTag = tag; }
     // 0 off, 1 on.
     int State() const { return fState; }
     void SetState(int state) { fState = state; }
@@ -76,6 +82,7 @@ private:
     std::string fKey;
     uint32_t fKeyMask = 0;
     bool fEnabled = true;
+    int32_t fTag = 0;
     int fState = 0;
     const BitmapImage* fImage = nullptr;  // retained
     Menu* fSubmenu = nullptr;             // retained
@@ -109,8 +116,9 @@ public:
     // The first enabled item (here or in a submenu) whose key equivalent and modifiers match the key
     // event performs its action; false when none matches.
     bool PerformKeyEquivalent(const Event& event);
-    // Sends the item's action (to its target, else to the application) and posts
-    // kMenuDidSendActionNotification. Nothing for separators, items with a submenu or no action.
+    // Posts kMenuWillSendActionNotification, sends the item's action (to its target, else to the
+    // application) and posts kMenuDidSendActionNotification. Nothing for separators, items with a
+    // submenu or without action.
     void PerformActionForItemAtIndex(int32_t index);
 
     // Data of the menu's owner (not retained).

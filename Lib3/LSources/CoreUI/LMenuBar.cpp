@@ -60,7 +60,8 @@ LMenuBar::LMenuBar(LHandler* upper, const SRsrcRequest& names, ResourceProvider*
         if (!menu->Parent()) menu->SetParent(this);
         AddMenu(menu, -1);
     }
-    fTimer.StartOnce(0, 0);
+    // Announced once the loop runs, so that the menu-key registry can apply its keys.
+    if (!fMenus.IsEmpty()) fTimer.StartOnce(0, 0);
 }
 
 LMenuBar::~LMenuBar() {
