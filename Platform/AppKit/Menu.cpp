@@ -5,7 +5,10 @@
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/BitmapImage.h"
 
@@ -90,6 +93,25 @@ int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
     return -1;
 }
 
+Ref<MenuItem> Menu::PopUp(MenuItem* positioned, Point screen, Window*) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (positioned && positioned->fMenu != this) positioned = nullptr;
+    return MenuTracker::Track(this, positioned, screen);
+}
+
+Ref<MenuItem> Menu::PopUpContextMenu(const Event& event, View* view) {
+    PLAT_DCHECK_MAIN_THREAD();
+    Window* window = view ? view->GetWindow() : nullptr;
+    if (!window) window = Application::Shared()->WindowWithNumber(event.windowNumber);
+    const Point screen = window ? window->ConvertToScreen(event.location) : event.location;
+    return PopUp(nullptr, screen, window);
+}
+
+void Menu::Changed() {
+    Application* app = Application::Shared();
+    if (app->MainMenu() == this) app->MainMenuChanged();
+}
+
 void Menu::InsertItem(MenuItem* item, int32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!item) return;
@@ -98,6 +120,7 @@ void Menu::InsertItem(MenuItem* item, int32_t index) {
     index = std::clamp(index, 0, NumberOfItems());
     fItems.insert(fItems.begin() + index, item);
     item->fMenu = this;
+    Changed();
 }
 
 void Menu::RemoveItemAtIndex(int32_t index) {
@@ -107,6 +130,7 @@ void Menu::RemoveItemAtIndex(int32_t index) {
     fItems.erase(fItems.begin() + index);
     item->fMenu = nullptr;
     item->Release();
+    Changed();
 }
 
 void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
@@ -121,6 +145,7 @@ void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
         old->Release();
     }
     item->fSubmenu = submenu;
+    Changed();
 }
 
 bool Menu::PerformKeyEquivalent(const Event& event) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {
@@ -12,6 +13,8 @@ struct Event;
 class BitmapImage;
 class Menu;
 class MenuItem;
+class View;
+class Window;
 
 // Posted to the default notification centre before and after a menu item sends its action (object:
 // the item), and before a menu of the menu bar opens (object: the main menu).
@@ -121,6 +124,13 @@ public:
     // submenu or without action.
     void PerformActionForItemAtIndex(int32_t index);
 
+    // Shows the menu in a pop-up window (the item's row under the screen point, or the menu's top-left
+    // there when null) and tracks it until a choice or a dismissal; the chosen item's action is sent.
+    // The chosen item, or null. `window` is the window it pops up over (may be null).
+    Ref<MenuItem> PopUp(MenuItem* positioned, Point screen, Window* window);
+    // The same at the location of a context press in the view's window.
+    Ref<MenuItem> PopUpContextMenu(const Event& event, View* view);
+
     // Data of the menu's owner (not retained).
     void* Owner() const { return fOwner; }
     void SetOwner(void* owner) { fOwner = owner; }
@@ -128,6 +138,8 @@ public:
 private:
     friend class MenuItem;
     Menu() = default;
+    // Tells the application when the main menu's items change (its strips draw again).
+    void Changed();
     ~Menu() override;
 
     std::string fTitle;
