@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreString/ReadQuoted.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMenuNative.h"
 #include "Lib3/LSources/CoreUI/LMenuTracer.h"
@@ -58,6 +59,7 @@ LMenu::LMenu(LHandler* upper, const LString& title) : LHandler(upper), fTitle(ti
 
 LMenu::~LMenu() {
     Send(LMenu_Destructing);
+    LMenuBar::MenuDestroyed(this);
     RemoveAllItems();
     auto& all = AllMenus();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());

@@ -13,6 +13,11 @@
 namespace {
 
 LMenuBar* gMain = nullptr;
+
+std::vector<LMenuBar*>& AllBars() {
+    static std::vector<LMenuBar*> bars;
+    return bars;
+}
 LHandler* gCommandTarget = nullptr;
 
 bool Same(const LString& a, const char* b) {
@@ -45,10 +50,17 @@ LMenuItem* Search(LMenu* menu, F& match) {
 LMenuBar::LMenuBar(LHandler* upper) : LHandler(upper), fTimer(this) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!gMain) gMain = this;
+    AllBars().push_back(this);
 }
 
 LMenuBar::LMenuBar(LHandler* upper, Private) : LHandler(upper), fTimer(this) {
     PLAT_DCHECK_MAIN_THREAD();
+    AllBars().push_back(this);
+}
+
+void LMenuBar::MenuDestroyed(LMenu* menu) {
+    for (LMenuBar* bar : AllBars())
+        if (bar->Contains(menu)) bar->RemoveMenu(menu);
 }
 
 LMenuBar::LMenuBar(LHandler* upper, const SRsrcRequest& names, ResourceProvider* module) : LMenuBar(upper) {
@@ -73,6 +85,8 @@ LMenuBar::~LMenuBar() {
         if (owned) delete menu;
     }
     if (gMain == this) gMain = nullptr;
+    auto& all = AllBars();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
 }
 
 LMenuBar* LMenuBar::Main() {

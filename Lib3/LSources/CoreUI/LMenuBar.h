@@ -76,6 +76,8 @@ public:
     // A handler that receives every selection made through the Select operations; null clears.
     static void SetCommandTarget(LHandler* handler);
     static LHandler* CommandTarget();
+    // A menu being destroyed leaves every bar that holds it.
+    static void MenuDestroyed(LMenu* menu);
 
 protected:
     // A bar that never becomes the main bar (temporary bars of pop-up menus).
