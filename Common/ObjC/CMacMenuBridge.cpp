@@ -78,6 +78,7 @@ CMacMenuBridge::CMacMenuBridge(const LString& title) {
     PLAT_DCHECK_MAIN_THREAD();
     if (title.Length() == 1 && title.CStr()[0] == kAppMenuTitle) {
         const LString name = ApplicationName();
+        fAppName = name;
         fMenu = TakeApplicationMenu();
         if (!fMenu) fMenu = plat::Adopt(plat::Menu::Create("%0"));
         std::string text;
@@ -106,10 +107,18 @@ plat::Menu* CMacMenuBridge::NativeMenuOf(const LMenu* menu) {
     return bridge ? bridge->NativeMenu() : nullptr;
 }
 
+// The application menu's own items show the application's name too.
+LString CMacMenuBridge::Title(const LMenuItem* item) const {
+    std::string text;
+    if (!fAppName.IsEmpty() && WithAppName(item->Text().CStr(), fAppName, &text))
+        return LString(text.c_str());
+    return item->Text();
+}
+
 void CMacMenuBridge::InsertItem(uint32_t index, LMenuItem* item) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!item) return;
-    plat::Ref<plat::MenuItem> native = NewItem(item->Text(), item->AssignTag());
+    plat::Ref<plat::MenuItem> native = NewItem(Title(item), item->AssignTag());
     if (item->HasCommand("LStdCmd_Help")) {
         native->SetTarget(plat::Application::Shared());
         native->SetAction(plat::kShowHelpAction);
@@ -133,13 +142,13 @@ void CMacMenuBridge::UpdateItem(uint32_t index, LMenuItem* item) {
     const bool separator = item->Text().IsEmpty();
     if (native->IsSeparator() != separator) {
         plat::Ref<plat::MenuItem> replacement =
-            separator ? plat::Adopt(plat::MenuItem::Separator()) : NewItem(item->Text(), 0);
+            separator ? plat::Adopt(plat::MenuItem::Separator()) : NewItem(Title(item), 0);
         replacement->SetTag(item->AssignTag());
         fMenu->RemoveItemAtIndex(int32_t(index));
         fMenu->InsertItem(replacement.get(), int32_t(index));
         native = replacement.get();
     } else if (!separator) {
-        native->SetTitle(item->Text().CStr());
+        native->SetTitle(Title(item).CStr());
     }
     native->SetTag(item->AssignTag());
     if (separator) return;

@@ -54,6 +54,9 @@ public:
     static uint32_t ModifierMask(uint32_t modifiers);
 
 private:
+    LString Title(const LMenuItem* item) const;
+
     plat::Ref<plat::Menu> fMenu;
+    LString fAppName;  // the application menu's: put into its items' titles
     uint32_t fOwn = 0;
 };
