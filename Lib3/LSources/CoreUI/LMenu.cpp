@@ -18,6 +18,8 @@ namespace {
 constexpr const char* kCmdQuit = "LStdCmd_Quit";
 constexpr uint32_t kMaxItemTokens = 4;
 
+uint64_t gGeneration = 1;
+
 std::vector<LMenu*>& AllMenus() {
     static std::vector<LMenu*> menus;
     return menus;
@@ -58,6 +60,7 @@ LMenu::LMenu(LHandler* upper, const LString& title) : LHandler(upper), fTitle(ti
 }
 
 LMenu::~LMenu() {
+    Touch();
     Send(LMenu_Destructing);
     LMenuBar::MenuDestroyed(this);
     RemoveAllItems();
@@ -68,6 +71,14 @@ LMenu::~LMenu() {
 
 void LMenu::Register() {
     AllMenus().push_back(this);
+}
+
+uint64_t LMenu::Generation() {
+    return gGeneration;
+}
+
+void LMenu::Touch() {
+    ++gGeneration;
 }
 
 uint32_t LMenu::LiveCount() {
@@ -151,6 +162,7 @@ void LMenu::InsertItem(LMenuItem* item, uint32_t position) {
     item->SetUpper(this);
     item->fDirty = true;
     item->AssignTag();
+    Touch();
     if (fNative && IsNative(item)) fNative->InsertItem(NativeIndex(item), item);
     Send(LMenu_ItemAdded);
 }
@@ -161,6 +173,7 @@ void LMenu::RemoveItem(LMenuItem* item) {
     if (fNative && IsNative(item)) fNative->RemoveItem(NativeIndex(item));
     fItems.Remove(item);
     item->fMenu = nullptr;
+    Touch();
 }
 
 void LMenu::RemoveItemAt(uint32_t index) {
@@ -237,6 +250,7 @@ LMessage LMenu::Handle(const LMessage& msg) {
     if (msg.Is(LMenu_Destructing) && msg.sender && msg.sender != this) {
         for (LMenuItem* i = FirstItem(); i; i = NextItem(i))
             if (i->fSubmenu == msg.sender) i->fSubmenu = nullptr;
+        Touch();
     }
     return LHandler::Handle(msg);
 }

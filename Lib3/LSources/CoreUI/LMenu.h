@@ -82,6 +82,10 @@ public:
 
     // All menus alive.
     static uint32_t LiveCount();
+    // Changes whenever an item joins or leaves a menu, a menu a bar, or an item's commands or
+    // submenu change (bars keep indexes of their commands).
+    static uint64_t Generation();
+    static void Touch();
 
 private:
     void LoadItems(const SRsrcRequest& resource, ResourceProvider* module, uint32_t depth);

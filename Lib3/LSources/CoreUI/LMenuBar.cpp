@@ -133,6 +133,7 @@ void LMenuBar::AddMenu(LMenu* menu, int32_t index) {
             if (i == index) before = m;
     }
     fMenus.Append(menu);
+    LMenu::Touch();
     if (IsMain() && menu->Native()) menu->Native()->InstallInMenuBar(before ? before->Native() : nullptr);
 }
 
@@ -146,6 +147,7 @@ void LMenuBar::InsertMenuBefore(LMenu* menu, LMenu* before) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!menu || menu->IsLinked()) return;
     fMenus.Append(menu);
+    LMenu::Touch();
     if (IsMain()) {
         if (menu->Native()) menu->Native()->InstallInMenuBar(before ? before->Native() : nullptr);
         fTimer.StartOnce(0, 0);
@@ -156,6 +158,7 @@ void LMenuBar::RemoveMenu(LMenu* menu) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!menu || !Contains(menu)) return;
     fMenus.Remove(menu);
+    LMenu::Touch();
     if (menu->Parent() == this) menu->SetParent(nullptr);
     if (IsMain() && menu->Native()) menu->Native()->RemoveFromMenuBar();
 }
@@ -164,16 +167,41 @@ void LMenuBar::ResetItemStates() {
     for (LMenu* m = FirstMenu(); m; m = NextMenu(m)) m->ResetItemStates();
 }
 
+const std::vector<LMenuItem*>* LMenuBar::ItemsFor(const char* command) {
+    if (fIndexGeneration != LMenu::Generation()) {
+        fIndex.clear();
+        struct Context {
+            std::unordered_map<std::string, std::vector<LMenuItem*>>* index;
+            LMenuItem* item;
+        } ctx{&fIndex, nullptr};
+        auto f = [&](LMenuItem* i) {
+            ctx.item = i;
+            i->ForEachCommand(
+                [](void* c, const LString& id) {
+                    auto* x = static_cast<Context*>(c);
+                    (*x->index)[id.CStr()].push_back(x->item);
+                },
+                &ctx);
+            return false;
+        };
+        for (LMenu* m = FirstMenu(); m; m = NextMenu(m)) Walk(m, f);
+        fIndexGeneration = LMenu::Generation();
+    }
+    auto it = fIndex.find(command ? command : "");
+    return it == fIndex.end() ? nullptr : &it->second;
+}
+
+// Through the command index: the pass before every key equivalent stays linear in the bar's size.
 void LMenuBar::EnableCommand(const char* command, const char* newText, bool keepDisabled) {
+    const std::vector<LMenuItem*>* items = ItemsFor(command);
+    if (!items) return;
     const bool replace = newText && *newText;
     LString text = replace ? LString(newText) : LString();
-    auto f = [&](LMenuItem* i) {
-        if (i->IsEnabled() || !i->HasCommand(command)) return false;
+    for (LMenuItem* i : *items) {
+        if (i->IsEnabled()) continue;
         if (!keepDisabled) i->SetEnabled(true);
         if (replace) i->SetText(text);
-        return false;
-    };
-    for (LMenu* m = FirstMenu(); m; m = NextMenu(m)) Walk(m, f);
+    }
 }
 
 bool LMenuBar::CheckCommand(const char* command, const char* text) {
@@ -323,6 +351,7 @@ LOwningMenuBar::~LOwningMenuBar() {
 void LOwningMenuBar::InsertIntoMain() {
     LMenuBar* main = Main();
     if (!main || main == this || fMenus.IsEmpty()) return;
+    LMenu::Touch();
     LMenu* before = main->FindMenu(LString("WINDOW"));
     if (!before) before = main->FindMenu(LString("HELP"));
     if (before && !main->Contains(before)) before = nullptr;
@@ -335,6 +364,7 @@ void LOwningMenuBar::InsertIntoMain() {
 
 void LOwningMenuBar::RemoveFromMain() {
     LMenuBar* main = Main();
+    if (!fLent.empty()) LMenu::Touch();
     while (!fLent.empty()) {
         LMenu* menu = fLent.back();
         fLent.pop_back();

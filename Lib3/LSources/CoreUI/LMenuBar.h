@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/LHandler.h"
@@ -88,8 +90,12 @@ protected:
 
 private:
     LMenuItem* Select(LMenuItem* item);
+    // The items bound to a command, from the index (rebuilt after any change to the menus).
+    const std::vector<LMenuItem*>* ItemsFor(const char* command);
 
     LTimer fTimer;
+    std::unordered_map<std::string, std::vector<LMenuItem*>> fIndex;
+    uint64_t fIndexGeneration = 0;
 };
 
 // A window's menu group: its menus join the main bar while the window is active.

@@ -29,11 +29,13 @@ void LMenuItem::SetSubmenu(LMenu* submenu) {
     if (OwnsSubmenu()) delete fSubmenu;
     fSubmenu = submenu;
     fDirty = true;
+    LMenu::Touch();
 }
 
 LMenu* LMenuItem::TakeSubmenu() {
     LMenu* menu = fSubmenu;
     fSubmenu = nullptr;
+    LMenu::Touch();
     return menu;
 }
 
@@ -72,6 +74,7 @@ int32_t LMenuItem::AssignTag() {
 
 void LMenuItem::SetCommand(const char* id) {
     while (SSLink* n = fCommands.RemoveFirst()) delete static_cast<SCommand*>(n);
+    LMenu::Touch();
     AddCommand(id);
 }
 
@@ -80,6 +83,7 @@ void LMenuItem::AddCommand(const char* id) {
     auto* node = new SCommand;
     node->id = LString(id);
     fCommands.Append(node);
+    LMenu::Touch();
 }
 
 bool LMenuItem::HasCommand(const char* id) const {
@@ -92,4 +96,8 @@ bool LMenuItem::HasCommand(const char* id) const {
 LString LMenuItem::GetFirstCommand() const {
     SSLink* n = fCommands.First();
     return n->IsEnd() ? LString() : static_cast<SCommand*>(n)->id;
+}
+
+void LMenuItem::ForEachCommand(void (*f)(void*, const LString&), void* context) const {
+    for (SSLink* n = fCommands.First(); !n->IsEnd(); n = n->next) f(context, static_cast<SCommand*>(n)->id);
 }

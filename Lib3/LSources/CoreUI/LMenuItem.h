@@ -71,6 +71,8 @@ public:
     // The first command id, empty when none.
     LString GetFirstCommand() const;
     bool HasCommands() const { return !fCommands.IsEmpty(); }
+    // Calls f(context, id) for each command id.
+    void ForEachCommand(void (*f)(void* context, const LString& id), void* context) const;
 
 private:
     friend class LMenu;
