@@ -4,6 +4,7 @@
 
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacMenuBridge.h"
 #include "Lib3/LSources/CoreData/CMainLoopUI.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -108,6 +109,11 @@ void AppDelegate::MenuBarTrack() {
     LHandler* target = mMain ? mMain->FocusTarget() : nullptr;
     ui->ResetMenuCommands();
     LHandler::Dispatch(LMessage(kMenuBarReady, bar, target ? target : bar));
+    // The system's items in the framework's menus (Quit) follow what the pass enabled.
+    if (plat::Menu* main = plat::Application::Shared()->MainMenu())
+        for (int32_t i = 0; i < main->NumberOfItems(); ++i)
+            if (CMacMenuBridge* bridge = CMacMenuBridge::ForMenu(main->ItemAtIndex(i)->Submenu()))
+                bridge->ValidateForeignItems();
 }
 
 bool AppDelegate::RespondsToAction(const char* action) const {

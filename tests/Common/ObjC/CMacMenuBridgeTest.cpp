@@ -209,8 +209,12 @@ TEST_F(CMacMenuBridgeTest, SystemItemsAreValidatedAndQuitGoesThroughTheApplicati
     bridge->ValidateForeignItems();
     EXPECT_TRUE(quit->IsEnabled());
 
-    // Command-Q: the menu sends "terminate:", the send-action notice asks the application to quit.
+    // Command-Q: readied first, so only while the focus chain enables Quit; then the menu sends
+    // "terminate:" and the send-action notice asks the application to quit.
     plat::Application* application = plat::Application::Shared();
+    EXPECT_FALSE(MMainMenu::PerformKeyEquivalent(Key("q", plat::kCommandKeyMask)));
+    EXPECT_FALSE(application->TerminationRequested());
+    root.enable = {"LStdCmd_Quit"};
     EXPECT_TRUE(MMainMenu::PerformKeyEquivalent(Key("q", plat::kCommandKeyMask)));
     EXPECT_TRUE(application->TerminationRequested());
     application->WithdrawTermination();

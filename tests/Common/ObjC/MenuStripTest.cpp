@@ -46,7 +46,9 @@ struct Pane : LPane {
             return LPane::Handle(msg);
         }
         if (msg.Is(LMenuItem_Selected)) {
-            chosen.push_back(static_cast<LMenuItem*>(msg.sender)->GetFirstCommand().CStr());
+            const std::string command = static_cast<LMenuItem*>(msg.sender)->GetFirstCommand().CStr();
+            if (command == "LStdCmd_Close") return LPane::Handle(msg);
+            chosen.push_back(command);
             return LMessage();
         }
         if (msg.Is(LMouse_Context) && context) {
@@ -177,6 +179,49 @@ TEST_F(MenuStripTest, KeyEquivalentsReachTheFocusedPane) {
     Key("z", plat::kCommandKeyMask | plat::kShiftKeyMask);  // Redo is not enabled
     Drain();
     EXPECT_EQ(pane->chosen, std::vector<std::string>{"LStdCmd_Undo"});
+}
+
+TEST_F(MenuStripTest, FramesCloseByMenuAndLendTheirMenuGroup) {
+    ASSERT_GT(fRef, 0);
+    LMenuBar* bar = loop->MenuBar();
+    delegate.MenuBarTrack();
+    EXPECT_TRUE(bar->FindCommand("LStdCmd_Close"));  // a closable window enables Close
+    // The system Quit follows the framework's Quit.
+    plat::Menu* app = plat::Application::Shared()->MainMenu()->ItemAtIndex(0)->Submenu();
+    plat::MenuItem* quit = app->ItemAtIndex(app->NumberOfItems() - 1);
+    EXPECT_FALSE(quit->IsEnabled());
+    root.enable = {"LStdCmd_Quit"};
+    delegate.MenuBarTrack();
+    EXPECT_TRUE(quit->IsEnabled());
+
+    // A frame with a menu group: its menus join the main bar before "WINDOW" while it is active.
+    auto* group = new LOwningMenuBar(nullptr);
+    auto* tools = new LMenu(group, LString("Tools"));
+    tools->SetName(LString("TOOLS"));
+    group->AppendMenu(tools);
+    auto* other = new LFrame(&root, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6)), group));
+    other->SetWindowFrame({600, 100, 900, 300});
+    other->ShowWindow();
+    other->Window()->NativeWindow()->MakeKeyAndOrderFront();
+    plat::Menu* main = plat::Application::Shared()->MainMenu();
+    auto titles = [&] {
+        std::string s;
+        for (int32_t i = 1; i < main->NumberOfItems(); ++i) s += main->ItemAtIndex(i)->Submenu()->Title() + " ";
+        return s;
+    };
+    EXPECT_EQ(titles(), "File Edit Tools Window Help ");
+    Native()->MakeKeyAndOrderFront();
+    EXPECT_EQ(titles(), "File Edit Window Help ");
+    other->Window()->NativeWindow()->MakeKeyAndOrderFront();
+    EXPECT_EQ(titles(), "File Edit Tools Window Help ");
+    delete other;
+    EXPECT_EQ(titles(), "File Edit Window Help ");
+
+    // Command-W closes the key window through its frame.
+    Native()->MakeKeyAndOrderFront();
+    Key("w", plat::kCommandKeyMask);
+    Drain();
+    EXPECT_FALSE(Native()->IsVisible());
 }
 
 TEST_F(MenuStripTest, ContextMenusAnswerAndSendOnlyWithSend) {
