@@ -6,6 +6,8 @@
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacMenuBridge.h"
 #include "Lib3/LSources/CoreData/CMainLoopUI.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 
 namespace {
 
@@ -13,8 +15,8 @@ AppDelegate* gDelegate = nullptr;
 // An update cycle started from inside the deferred pass sends no second "CMainLoopBase_Deferred".
 bool gInUpdate = false;
 
-constexpr LMsgId kMenuBarReady{"LMenuBar_Ready"};
-constexpr LMsgId kMenuItemSelected{"LMenuItem_Selected"};
+constexpr LMsgId kMenuBarReady = LMenuBar_Ready;
+constexpr LMsgId kMenuItemSelected = LMenuItem_Selected;
 constexpr const char* kChosenAction = "menuitemchoosen:";
 
 bool Is(const char* a, const char* b) {
@@ -107,6 +109,11 @@ void AppDelegate::MenuBarTrack() {
     LHandler* target = mMain ? mMain->FocusTarget() : nullptr;
     ui->ResetMenuCommands();
     LHandler::Dispatch(LMessage(kMenuBarReady, bar, target ? target : bar));
+    // The system's items in the framework's menus (Quit) follow what the pass enabled.
+    if (plat::Menu* main = plat::Application::Shared()->MainMenu())
+        for (int32_t i = 0; i < main->NumberOfItems(); ++i)
+            if (CMacMenuBridge* bridge = CMacMenuBridge::ForMenu(main->ItemAtIndex(i)->Submenu()))
+                bridge->ValidateForeignItems();
 }
 
 bool AppDelegate::RespondsToAction(const char* action) const {
@@ -114,18 +121,26 @@ bool AppDelegate::RespondsToAction(const char* action) const {
 }
 
 void AppDelegate::PerformAction(const char* action, plat::MenuItem* sender) {
-    if (!Is(action, kChosenAction) || !sender || sender->HasSubmenu()) return;
-    CMacMenuBridge* bridge = CMacMenuBridge::ForMenu(sender->ParentMenu());
-    LHandler* item = bridge ? bridge->ItemFor(sender) : nullptr;
+    if (!Is(action, kChosenAction) || !sender || sender->HasSubmenu() || mPopups > 0) return;
+    LMenuBar* bar = LMenuBar::Main();
     CMainLoopBase* loop = CMainLoopBase::Get();
-    if (!item || !loop) return;
-    LHandler::Dispatch(LMessage(kMenuItemSelected, item, loop->FocusTarget()));
+    if (!bar || !loop) return;
+    // By tag: items that stay out of the native menu shift no index.
+    LMenuItem* item = bar->SelectNativeItem(sender->Tag());
+    if (!item) return;
+    LHandler* target = loop->FocusTarget();
+    LHandler::Dispatch(LMessage(kMenuItemSelected, item, target ? target : bar));
 }
 
 int AppDelegate::ValidateMenuItem(const plat::MenuItem* item) {
     if (!item || !Is(item->Action().c_str(), plat::kTerminateAction)) return 1;
-    CMainLoopUI* ui = CMainLoopUI::Get();
-    return ui && ui->FindEnabledItem("LStdCmd_Quit") ? 1 : 0;
+    LMenuBar* bar = LMenuBar::Main();
+    return bar && bar->FindCommand("LStdCmd_Quit") ? 1 : 0;
+}
+
+void AppDelegate::MenuBarTracking(const char*, const void* menu, void* self) {
+    if (menu && menu == plat::Application::Shared()->MainMenu())
+        static_cast<AppDelegate*>(self)->MenuBarTrack();
 }
 
 void AppDelegate::MenuAction(const char*, const void* item, void*) {

@@ -45,10 +45,16 @@ public:
     // Observer of plat::kMenuDidSendActionNotification: an item whose action is "terminate:" asks the
     // application to terminate.
     static void MenuAction(const char* name, const void* item, void* self);
+    // Observer of plat::kMenuDidBeginTrackingNotification of the main menu: MenuBarTrack.
+    static void MenuBarTracking(const char* name, const void* menu, void* self);
+    // While a pop-up menu runs, its items' actions are answered by the pop-up, not sent here.
+    void BeginPopup() { ++mPopups; }
+    void EndPopup() { --mPopups; }
 
 private:
     Hook mCreate;
     Hook mDestroy;
     CMacMainLoop* mMain = nullptr;
     bool mOpened = false;
+    int mPopups = 0;
 };

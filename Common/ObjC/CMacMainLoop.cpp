@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "Common/ObjC/AppDelegate.h"
+#include "Common/ObjC/CMacMenuBridge.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Common/ObjC/MCocoaU.h"
 #include "Common/ObjC/MMainMenu.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CMacTimer.h"
@@ -39,6 +41,15 @@ int32_t Truncate(double v) {
     return int32_t(std::trunc(v));
 }
 
+// F1 to F35 (U+F704 to U+F726 in the key's text).
+bool IsFunctionKey(const plat::Event& event) {
+    const std::string& t = event.charactersIgnoringModifiers;
+    if (t.size() != 3 || uint8_t(t[0]) != 0xEF) return false;
+    const uint32_t c =
+        ((uint8_t(t[0]) & 0x0F) << 12) | ((uint8_t(t[1]) & 0x3F) << 6) | (uint8_t(t[2]) & 0x3F);
+    return c >= 0xF704 && c <= 0xF726;
+}
+
 }  // namespace
 
 LHandler* CMacMainLoop::FrontModalOwner() {
@@ -52,9 +63,14 @@ CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
     if (AppDelegate* d = AppDelegate::Get()) d->SetMain(this);
     plat::Application::Shared()->SetKeyEquivalentHook(&KeyEquivalent, this);
     gMacLoop = this;
-    if (AppDelegate* d = AppDelegate::Get())
+    CMacMenuBridge::InstallFactory(true);
+    mMenuBar = new LMenuBar(this, SRsrcRequest("APP"));
+    if (AppDelegate* d = AppDelegate::Get()) {
         plat::NotificationCenter::Default().AddObserver(d, &AppDelegate::MenuAction,
                                                         plat::kMenuDidSendActionNotification, nullptr);
+        plat::NotificationCenter::Default().AddObserver(d, &AppDelegate::MenuBarTracking,
+                                                        plat::kMenuDidBeginTrackingNotification, nullptr);
+    }
 }
 
 CMacMainLoop::~CMacMainLoop() {
@@ -64,6 +80,9 @@ CMacMainLoop::~CMacMainLoop() {
         plat::NotificationCenter::Default().RemoveObserver(d);
         d->SetMain(nullptr);
     }
+    delete mMenuBar;
+    mMenuBar = nullptr;
+    CMacMenuBridge::InstallFactory(false);
     if (mIdle) {
         mIdle->Invalidate();
         mIdle = nullptr;
@@ -87,6 +106,9 @@ LMessage CMacMainLoop::Handle(const LMessage& msg) {
 }
 
 bool CMacMainLoop::KeyEquivalent(const plat::Event& event, void*) {
+    // Only keys with Command, Control or Option, and function keys: plain typing goes to the window.
+    const uint32_t menuMods = plat::kCommandKeyMask | plat::kControlKeyMask | plat::kAlternateKeyMask;
+    if (!(event.modifierFlags & menuMods) && !IsFunctionKey(event)) return false;
     return MMainMenu::PerformKeyEquivalent(event);
 }
 

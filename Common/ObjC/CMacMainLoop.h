@@ -8,6 +8,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/Foundation/Object.h"
 
+class LMenuBar;
 namespace plat {
 struct Event;
 class RunLoopTimer;
@@ -33,6 +34,9 @@ public:
     ~CMacMainLoop() override;
 
     static CMacMainLoop* Get();
+
+    // The framework menu bar built from the 'TMNB' resource "APP" (the main menu bar), owned.
+    LMenuBar* MenuBar() const { return mMenuBar; }
 
     LMessage Handle(const LMessage& msg) override;
 
@@ -76,6 +80,7 @@ private:
     static void IdleFired(plat::RunLoopTimer* timer, void* self);
     static bool KeyEquivalent(const plat::Event& event, void* self);
 
+    LMenuBar* mMenuBar = nullptr;
     bool mPending = false;
     bool mQuitPending = false;
     std::vector<Session> mSessions;

@@ -1,6 +1,10 @@
 #include "Common/ObjC/CMacMainLoopUI.h"
 
+#include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LMenuKeySpec.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPane.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
@@ -75,4 +79,34 @@ void CMacMainLoopUI::ClearKeyHandled() {
 
 void CMacMainLoopUI::TakeFocus(LHandler* pane) {
     if (pane) static_cast<LPane*>(pane)->ChangeState(LPane::kFocus);
+}
+
+LHandler* CMacMainLoopUI::MenuBar() {
+    return LMenuBar::Main();
+}
+
+void CMacMainLoopUI::ResetMenuCommands() {
+    if (LMenuBar* bar = LMenuBar::Main()) bar->ResetItemStates();
+}
+
+void CMacMainLoopUI::EnableCommand(const char* command, const char* itemText) {
+    if (LMenuBar* bar = LMenuBar::Main()) bar->EnableCommand(command, itemText, false);
+}
+
+LHandler* CMacMainLoopUI::FindEnabledItem(const char* command) {
+    LMenuBar* bar = LMenuBar::Main();
+    return bar ? bar->SelectCommand(command) : nullptr;
+}
+
+LHandler* CMacMainLoopUI::FindEnabledKeyItem() {
+    LMenuBar* bar = LMenuBar::Main();
+    LKeyboard* kb = LKeyboard::Get();
+    if (!bar || !kb) return nullptr;
+    LVariStr<64> spec;
+    if (!LMenuKeySpec::WriteKeySpec(*kb, spec)) return nullptr;
+    return bar->SelectItemByKey(spec.CStr());
+}
+
+bool CMacMainLoopUI::ItemHasCommand(LHandler* item, const char* command) {
+    return item && static_cast<LMenuItem*>(item)->HasCommand(command);
 }

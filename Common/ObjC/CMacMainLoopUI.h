@@ -5,8 +5,8 @@
 #include "Lib3/LSources/CoreData/CMainLoopUI.h"
 
 // What the main loop and the application root need of windows, the mouse and the keyboard, answered
-// from the window manager and the LMouse and LKeyboard records. The menu operations answer "no menu
-// bar" until the menus arrive. Installed by the window manager. Main thread only.
+// from the window manager, the main menu bar and the LMouse and LKeyboard records. Installed by the window
+// manager. Main thread only.
 class CMacMainLoopUI : public CMainLoopUI {
 public:
     LHandler* FrontModalOwner() override;
@@ -24,12 +24,13 @@ public:
     uint32_t KeyModifiers() override;
     void ClearKeyHandled() override;
 
-    LHandler* MenuBar() override { return nullptr; }
-    void ResetMenuCommands() override {}
-    void EnableCommand(const char*, const char*) override {}
-    LHandler* FindEnabledItem(const char*) override { return nullptr; }
-    LHandler* FindEnabledKeyItem() override { return nullptr; }
-    bool ItemHasCommand(LHandler*, const char*) override { return false; }
+    // Over the main menu bar (LMenuBar::Main).
+    LHandler* MenuBar() override;
+    void ResetMenuCommands() override;
+    void EnableCommand(const char* command, const char* itemText) override;
+    LHandler* FindEnabledItem(const char* command) override;
+    LHandler* FindEnabledKeyItem() override;
+    bool ItemHasCommand(LHandler* item, const char* command) override;
 
     void TakeFocus(LHandler* pane) override;
 

@@ -4,12 +4,16 @@
 #include <cctype>
 #include <string>
 
+#include "Lib3/LSources/CoreUI/LImage.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/String/UWord.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Check.h"
+#include "Platform/Graphics/BitmapImage.h"
 
 namespace {
 
@@ -32,17 +36,28 @@ bool WithAppName(const std::string& title, const LString& name, std::string* out
 plat::Ref<plat::Menu> TakeApplicationMenu() {
     plat::Menu* main = plat::Application::Shared()->MainMenu();
     plat::MenuItem* first = main ? main->ItemAtIndex(0) : nullptr;
-    plat::Ref<plat::Menu> menu(first ? first->Submenu() : nullptr);
-    if (!menu) return nullptr;
-    main->RemoveItemAtIndex(0);
+    plat::Ref<plat::Menu> menu = plat::RetainRef(first ? first->Submenu() : nullptr);
+    if (menu) main->RemoveItemAtIndex(0);
     return menu;
 }
 
-plat::Ref<plat::MenuItem> NewItem(const LString& title) {
-    return plat::MenuItem::Create(title.CStr(), kChosenAction, "");
+plat::Ref<plat::MenuItem> NewItem(const LString& title, int32_t tag) {
+    plat::Ref<plat::MenuItem> item = plat::MenuItem::Create(title.CStr(), kChosenAction, "");
+    item->SetTag(tag);
+    return item;
 }
 
-uint32_t ModifierMask(uint8_t modifiers) {
+LMenuNative* MakeBridge(LMenu* menu) {
+    return new CMacMenuBridge(menu->Title());
+}
+
+}  // namespace
+
+void CMacMenuBridge::InstallFactory(bool install) {
+    LMenuNative::SetFactory(install ? &MakeBridge : nullptr);
+}
+
+uint32_t CMacMenuBridge::ModifierMask(uint32_t modifiers) {
     if (modifiers & 0x80) return plat::kCommandKeyMask;
     uint32_t mask = plat::kCommandKeyMask;
     if (modifiers & 1) mask |= plat::kShiftKeyMask;
@@ -51,8 +66,6 @@ uint32_t ModifierMask(uint8_t modifiers) {
     if (modifiers & 8) mask &= ~uint32_t(plat::kCommandKeyMask);
     return mask;
 }
-
-}  // namespace
 
 LString CMacMenuBridge::ApplicationName() {
     const std::string bundle = plat::MainBundlePath();
@@ -65,6 +78,7 @@ CMacMenuBridge::CMacMenuBridge(const LString& title) {
     PLAT_DCHECK_MAIN_THREAD();
     if (title.Length() == 1 && title.CStr()[0] == kAppMenuTitle) {
         const LString name = ApplicationName();
+        fAppName = name;
         fMenu = TakeApplicationMenu();
         if (!fMenu) fMenu = plat::Menu::Create("%0");
         std::string text;
@@ -88,66 +102,79 @@ CMacMenuBridge* CMacMenuBridge::ForMenu(const plat::Menu* menu) {
     return menu ? static_cast<CMacMenuBridge*>(menu->Owner()) : nullptr;
 }
 
-void CMacMenuBridge::InsertItem(uint32_t index, const SMacMenuItem& item) {
+plat::Menu* CMacMenuBridge::NativeMenuOf(const LMenu* menu) {
+    auto* bridge = menu ? static_cast<CMacMenuBridge*>(menu->Native()) : nullptr;
+    return bridge ? bridge->NativeMenu() : nullptr;
+}
+
+// The application menu's own items show the application's name too.
+LString CMacMenuBridge::Title(const LMenuItem* item) const {
+    std::string text;
+    if (!fAppName.IsEmpty() && WithAppName(item->Text().CStr(), fAppName, &text))
+        return LString(text.c_str());
+    return item->Text();
+}
+
+void CMacMenuBridge::InsertItem(uint32_t index, LMenuItem* item) {
     PLAT_DCHECK_MAIN_THREAD();
-    plat::Ref<plat::MenuItem> native = NewItem(item.title);
-    if (item.command == "LStdCmd_Help") {
+    if (!item) return;
+    plat::Ref<plat::MenuItem> native = NewItem(Title(item), item->AssignTag());
+    if (item->HasCommand("LStdCmd_Help")) {
         native->SetTarget(plat::Application::Shared());
         native->SetAction(plat::kShowHelpAction);
     }
-    index = std::min<uint32_t>(index, uint32_t(fItems.size()));
+    index = std::min(index, fOwn);
     fMenu->InsertItem(native.get(), int32_t(index));
-    fItems.insert(fItems.begin() + index, item.item);
+    ++fOwn;
 }
 
 void CMacMenuBridge::RemoveItem(uint32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (index >= fItems.size()) return;
+    if (index >= fOwn) return;
     fMenu->RemoveItemAtIndex(int32_t(index));
-    fItems.erase(fItems.begin() + index);
+    --fOwn;
 }
 
-void CMacMenuBridge::UpdateItem(uint32_t index, const SMacMenuItem& item) {
+void CMacMenuBridge::UpdateItem(uint32_t index, LMenuItem* item) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::MenuItem* native = fMenu->ItemAtIndex(int32_t(index));
-    if (!native || index >= fItems.size()) return;
-    fItems[index] = item.item;
-    const bool separator = item.title.IsEmpty();
+    if (!native || !item || index >= fOwn) return;
+    const bool separator = item->Text().IsEmpty();
     if (native->IsSeparator() != separator) {
-        plat::Ref<plat::MenuItem> replacement = separator ? plat::MenuItem::Separator() : NewItem(item.title);
+        plat::Ref<plat::MenuItem> replacement =
+            separator ? plat::MenuItem::Separator() : NewItem(Title(item), 0);
+        replacement->SetTag(item->AssignTag());
         fMenu->RemoveItemAtIndex(int32_t(index));
         fMenu->InsertItem(replacement.get(), int32_t(index));
         native = replacement.get();
     } else if (!separator) {
-        native->SetTitle(item.title.CStr());
+        native->SetTitle(Title(item).CStr());
     }
+    native->SetTag(item->AssignTag());
     if (separator) return;
-    native->SetEnabled(item.enabled);
-    if (item.submenu) {
-        fMenu->SetSubmenu(item.submenu->NativeMenu(), native);
+    native->SetEnabled(item->IsEnabled());
+    if (plat::Menu* sub = NativeMenuOf(item->Submenu())) {
+        fMenu->SetSubmenu(sub, native);
     } else {
         if (native->HasSubmenu()) {
             fMenu->SetSubmenu(nullptr, native);
             native->SetAction(kChosenAction);
         }
-        const bool noKey = item.modifiers & 0x80;
-        char key = char(std::tolower(static_cast<unsigned char>(item.key)));
-        native->SetKeyEquivalent(noKey || !key ? std::string() : std::string(1, key));
-        native->SetKeyEquivalentModifierMask(ModifierMask(item.modifiers));
-        native->SetState(item.checked ? 1 : 0);
+        const uint32_t mods = item->KeyModifiers();
+        const bool noKey = (mods & 0x80) || !item->KeyChar();
+        char key = char(std::tolower(item->KeyChar()));
+        native->SetKeyEquivalent(noKey ? std::string() : std::string(1, key));
+        native->SetKeyEquivalentModifierMask(ModifierMask(noKey ? 0x80 : mods));
+        native->SetState(item->IsMarked() ? 1 : 0);
     }
-    native->SetImage(item.image);
-}
-
-LHandler* CMacMenuBridge::ItemFor(const plat::MenuItem* native) const {
-    int32_t index = fMenu->IndexOfItem(native);
-    if (index < 0 || size_t(index) >= fItems.size()) return nullptr;
-    return fItems[size_t(index)];
+    plat::BitmapImage* image = nullptr;
+    if (!item->Image().IsEmpty()) item->Image()->GetNativeImage(image);
+    native->SetImage(image);
 }
 
 void CMacMenuBridge::ValidateForeignItems() const {
     PLAT_DCHECK_MAIN_THREAD();
-    for (int32_t i = int32_t(fItems.size()); i < fMenu->NumberOfItems(); ++i) {
+    for (int32_t i = int32_t(fOwn); i < fMenu->NumberOfItems(); ++i) {
         plat::MenuItem* item = fMenu->ItemAtIndex(i);
         if (item->IsSeparator()) continue;
         plat::MenuTarget* target = item->Target() ? item->Target() : plat::Application::Shared();
@@ -159,15 +186,17 @@ void CMacMenuBridge::ValidateForeignItems() const {
     }
 }
 
-void CMacMenuBridge::InstallInMenuBar(const CMacMenuBridge* before) {
+void CMacMenuBridge::InstallInMenuBar(const LMenuNative* before) {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Application* app = plat::Application::Shared();
     plat::Menu* bar = app->MainMenu();
     if (!bar) {
-        app->SetMainMenu(plat::Menu::Create("").get());
-        bar = app->MainMenu();
+        plat::Ref<plat::Menu> made = plat::Menu::Create("");
+        app->SetMainMenu(made.get());
+        bar = made.get();
     }
-    int32_t index = before ? bar->IndexOfItemWithSubmenu(before->fMenu.get()) : -1;
+    auto* other = static_cast<const CMacMenuBridge*>(before);
+    int32_t index = other ? bar->IndexOfItemWithSubmenu(other->fMenu.get()) : -1;
     if (index < 0) index = bar->NumberOfItems();
     plat::Ref<plat::MenuItem> holder = plat::MenuItem::Create(fMenu->Title(), "", "");
     bar->InsertItem(holder.get(), index);

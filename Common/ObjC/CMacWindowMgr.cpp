@@ -84,13 +84,16 @@ void CMacWindowMgr::WindowListMayChange(const char*, const void*, void* self) {
     static_cast<CMacWindowMgr*>(self)->EmptyCache();
 }
 
-plat::Ref<plat::Window> CMacWindowMgr::CreateNativeWindow(LWindow*, const LHandleBase& kindObject) {
+plat::Ref<plat::Window> CMacWindowMgr::CreateNativeWindow(LWindow* window, const LHandleBase& kindObject) {
     PLAT_DCHECK_MAIN_THREAD();
     EmptyCache();
     // Window kind objects are CMacWindowKind blocks (see LFrameSpec).
     const CMacWindowKind* kind = CMacWindowKindH::From(kindObject);
     if (!kind) return nullptr;
-    return kind->CreateNativeWindow();
+    plat::Ref<plat::Window> native = kind->CreateNativeWindow();
+    // Document windows show the menu bar as a strip above their content.
+    if (native && window && window->Kind() == LWindow::kDocument) native->SetHasMenuStrip(true);
+    return native;
 }
 
 void CMacWindowMgr::ForgetNativeWindow(LWindow* window) {

@@ -8,7 +8,10 @@
 
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Platform/AppKit/Application.h"
 #include "Platform/Foundation/FileIO.h"
 
 namespace {
@@ -52,5 +55,12 @@ LMessage CMainApp::Handle(const LMessage& msg) {
         return LMessage();
     }
     if (msg.Is(CMainLoopBase_Quit)) Log("CMainLoopBase_Quit", nullptr);
+    // Of the application's commands only Quit exists yet (the system Quit item follows it).
+    if (msg.Is(LMenuBar_Ready) && msg.sender) static_cast<LMenuBar*>(msg.sender)->EnableCommand("LStdCmd_Quit");
+    if (msg.Is(LMenuItem_Selected) && msg.sender &&
+        static_cast<LMenuItem*>(msg.sender)->HasCommand("LStdCmd_Quit")) {
+        plat::Application::Shared()->Terminate();
+        return LMessage();
+    }
     return CAppBase::Handle(msg);
 }

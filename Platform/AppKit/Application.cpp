@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/MenuStrip.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
@@ -283,6 +284,10 @@ void Application::SendEvent(const Event& event) {
         case EventType::kKeyUp:
         case EventType::kFlagsChanged: {
             if (event.type == EventType::kKeyDown && fKeyHook && fKeyHook(event, fKeyHookContext)) break;
+            // F10 opens the key window's menu strip when no menu item took it.
+            if (event.type == EventType::kKeyDown && event.charactersIgnoringModifiers == "\xEF\x9C\x8D" &&
+                fKey && fKey->Strip() && fKey->Strip()->OpenFirst())
+                break;
             View* responder = fKey ? fKey->FirstResponder() : nullptr;
             if (!responder) break;
             Ref<View> keep = RetainRef(responder);
@@ -305,9 +310,16 @@ void Application::SendEvent(const Event& event) {
 
 void Application::DispatchMouse(Window* w, const Event& event) {
     if (w->IgnoresMouseEvents() || !w->IsVisible()) return;
+    const bool press = event.type == EventType::kLeftMouseDown || event.type == EventType::kRightMouseDown;
+    if (event.location.y < 0 && w->Strip()) {
+        if (press) {
+            if (!w->IsKeyWindow() && w->CanBecomeKey()) w->MakeKeyAndOrderFront();
+            if (event.type == EventType::kLeftMouseDown) w->Strip()->MouseDown(event);
+        }
+        return;
+    }
     View* content = w->ContentView();
     if (!content) return;
-    const bool press = event.type == EventType::kLeftMouseDown || event.type == EventType::kRightMouseDown;
     View* target = content->HitTest(event.location);
     Ref<View> keep = RetainRef(target);
     if (press && !w->IsKeyWindow() && w->CanBecomeKey()) {
@@ -326,8 +338,9 @@ void Application::DispatchMouse(Window* w, const Event& event) {
     if (!target) return;
     const bool context = event.type == EventType::kRightMouseDown ||
                          (event.type == EventType::kLeftMouseDown && (event.modifierFlags & kControlKeyMask));
-    // Pop-up menus come later; the press is delivered as usual either way.
-    if (context) (void)target->MenuForEvent(event);
+    // A view's context menu pops up; the press is delivered as usual either way.
+    if (context)
+        if (Menu* menu = target->MenuForEvent(event)) (void)menu->PopUpContextMenu(event, target);
     if (target->GetWindow() != w) return;
     switch (event.type) {
         case EventType::kLeftMouseDown:
@@ -443,6 +456,16 @@ void Application::DeliverAppleEvent(const Object* event, Object* reply) {
 void Application::SetMainMenu(Menu* menu) {
     PLAT_DCHECK_MAIN_THREAD();
     fMainMenu.reset(menu);
+    MainMenuChanged();
+}
+
+void Application::MainMenuChanged() {
+    PLAT_DCHECK_MAIN_THREAD();
+    for (Window* w : fAll)
+        if (MenuStrip* strip = w->Strip()) {
+            strip->SetNeedsDisplay();
+            w->ContentNeedsDisplay({0, -w->StripHeight(), w->ContentRect().width, w->StripHeight()});
+        }
 }
 
 bool Application::RespondsToAction(const char* action) const {

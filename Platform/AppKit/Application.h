@@ -122,6 +122,8 @@ public:
     // The main menu (retained), null when none: its top-level items' submenus are the menu bar.
     Menu* MainMenu() const { return fMainMenu.get(); }
     void SetMainMenu(Menu* menu);
+    // The main menu or its top-level items changed: every menu strip draws again.
+    void MainMenuChanged();
 
     bool RespondsToAction(const char* action) const override;
     void PerformAction(const char* action, MenuItem* sender) override;

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "Platform/AppKit/headless/HeadlessBackend.h"
-#include "Platform/GL/GLSurface.h"
 #include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/GL/GLSurface.h"
 
 namespace plat {
 
@@ -33,7 +33,8 @@ const char* BackendNameFromEnvironment() {
 std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     const char* forced = std::getenv("ORBILUME_PLATFORM");
     if (forced && forced[0] && std::strcmp(forced, "x11") != 0 && std::strcmp(forced, "headless") != 0)
-        std::fprintf(stderr, "orbilume: unknown ORBILUME_PLATFORM \"%s\" (x11 or headless); ignored\n", forced);
+        std::fprintf(stderr, "orbilume: unknown ORBILUME_PLATFORM \"%s\" (x11 or headless); ignored\n",
+                     forced);
     if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0) {
         if (std::unique_ptr<x11::X11Backend> b = x11::X11Backend::Open()) return b;
         const char* display = std::getenv("DISPLAY");

@@ -5,7 +5,10 @@
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/BitmapImage.h"
 
@@ -82,6 +85,25 @@ int32_t Menu::IndexOfItemWithSubmenu(const Menu* submenu) const {
     return -1;
 }
 
+Ref<MenuItem> Menu::PopUp(MenuItem* positioned, Point screen, Window*) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (positioned && positioned->fMenu != this) positioned = nullptr;
+    return MenuTracker::Track(this, positioned, screen);
+}
+
+Ref<MenuItem> Menu::PopUpContextMenu(const Event& event, View* view) {
+    PLAT_DCHECK_MAIN_THREAD();
+    Window* window = view ? view->GetWindow() : nullptr;
+    if (!window) window = Application::Shared()->WindowWithNumber(event.windowNumber);
+    const Point screen = window ? window->ConvertToScreen(event.location) : event.location;
+    return PopUp(nullptr, screen, window);
+}
+
+void Menu::Changed() {
+    Application* app = Application::Shared();
+    if (app->MainMenu() == this) app->MainMenuChanged();
+}
+
 void Menu::InsertItem(MenuItem* item, int32_t index) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!item) return;
@@ -90,6 +112,7 @@ void Menu::InsertItem(MenuItem* item, int32_t index) {
     index = std::clamp(index, 0, NumberOfItems());
     fItems.insert(fItems.begin() + index, std::move(keep));
     item->fMenu = this;
+    Changed();
 }
 
 void Menu::RemoveItemAtIndex(int32_t index) {
@@ -98,6 +121,7 @@ void Menu::RemoveItemAtIndex(int32_t index) {
     Ref<MenuItem> item = std::move(fItems[size_t(index)]);
     fItems.erase(fItems.begin() + index);
     item->fMenu = nullptr;
+    Changed();
 }
 
 void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
@@ -106,6 +130,7 @@ void Menu::SetSubmenu(Menu* submenu, MenuItem* item) {
     if (submenu) submenu->fSupermenu = this;
     if (Menu* old = item->fSubmenu.get()) old->fSupermenu = nullptr;
     item->fSubmenu.reset(submenu);
+    Changed();
 }
 
 bool Menu::PerformKeyEquivalent(const Event& event) {
@@ -134,6 +159,7 @@ void Menu::PerformActionForItemAtIndex(int32_t index) {
     MenuItem* item = ItemAtIndex(index);
     if (!item || item->fSeparator || item->fSubmenu || item->fAction.empty()) return;
     Ref<MenuItem> keep(item);  // the action may remove the item
+    NotificationCenter::Default().Post(kMenuWillSendActionNotification, item);
     MenuTarget* target = item->fTarget ? item->fTarget : Application::Shared();
     if (target->RespondsToAction(item->fAction.c_str())) target->PerformAction(item->fAction.c_str(), item);
     NotificationCenter::Default().Post(kMenuDidSendActionNotification, item);

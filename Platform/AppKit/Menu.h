@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 
 namespace plat {
@@ -12,9 +13,14 @@ struct Event;
 class BitmapImage;
 class Menu;
 class MenuItem;
+class View;
+class Window;
 
-// Posted to the default notification centre after a menu item sent its action (object: the item).
+// Posted to the default notification centre before and after a menu item sends its action (object:
+// the item), and before a menu of the menu bar opens (object: the main menu).
+inline constexpr const char* kMenuWillSendActionNotification = "MenuWillSendAction";
 inline constexpr const char* kMenuDidSendActionNotification = "MenuDidSendAction";
+inline constexpr const char* kMenuDidBeginTrackingNotification = "MenuDidBeginTracking";
 
 // Standard actions (selector names).
 inline constexpr const char* kTerminateAction = "terminate:";
@@ -54,6 +60,9 @@ public:
     void SetKeyEquivalentModifierMask(uint32_t mask) { fKeyMask = mask; }
     bool IsEnabled() const { return fEnabled; }
     void SetEnabled(bool enabled) { fEnabled = enabled; }
+    // The owner's number for the item (0 unless set).
+    int32_t Tag() const { return fTag; }
+    void SetTag(int32_t tag) { fTag = tag; }
     // 0 off, 1 on.
     int State() const { return fState; }
     void SetState(int state) { fState = state; }
@@ -77,6 +86,7 @@ private:
     std::string fKey;
     uint32_t fKeyMask = 0;
     bool fEnabled = true;
+    int32_t fTag = 0;
     int fState = 0;
     Ref<const BitmapImage> fImage;
     Ref<Menu> fSubmenu;
@@ -110,9 +120,17 @@ public:
     // The first enabled item (here or in a submenu) whose key equivalent and modifiers match the key
     // event performs its action; false when none matches.
     bool PerformKeyEquivalent(const Event& event);
-    // Sends the item's action (to its target, else to the application) and posts
-    // kMenuDidSendActionNotification. Nothing for separators, items with a submenu or no action.
+    // Posts kMenuWillSendActionNotification, sends the item's action (to its target, else to the
+    // application) and posts kMenuDidSendActionNotification. Nothing for separators, items with a
+    // submenu or without action.
     void PerformActionForItemAtIndex(int32_t index);
+
+    // Shows the menu in a pop-up window (the item's row under the screen point, or the menu's top-left
+    // there when null) and tracks it until a choice or a dismissal; the chosen item's action is sent.
+    // The chosen item, or null. `window` is the window it pops up over (may be null).
+    Ref<MenuItem> PopUp(MenuItem* positioned, Point screen, Window* window);
+    // The same at the location of a context press in the view's window.
+    Ref<MenuItem> PopUpContextMenu(const Event& event, View* view);
 
     // Data of the menu's owner (not retained).
     void* Owner() const { return fOwner; }
@@ -121,6 +139,8 @@ public:
 private:
     friend class MenuItem;
     Menu() = default;
+    // Tells the application when the main menu's items change (its strips draw again).
+    void Changed();
     ~Menu() override;
 
     std::string fTitle;

@@ -5,6 +5,8 @@
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/MenuDrawing.h"
+#include "Platform/AppKit/MenuStrip.h"
 #include "Platform/AppKit/NotificationCenter.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/Foundation/Check.h"
@@ -60,6 +62,41 @@ Window::~Window() {
     if (fContentView) fContentView->AttachWindow(nullptr);
 }
 
+Rect Window::FrameRectForContentRect(const Rect& content) const {
+    Rect f = FrameRectForContentRect(content, fStyle);
+    const double strip = StripHeight();
+    return {f.x, f.y - strip, f.width, f.height + strip};
+}
+
+Rect Window::ContentRectForFrameRect(const Rect& frame) const {
+    const double strip = StripHeight();
+    Rect c = ContentRectForFrameRect({frame.x, frame.y + strip, frame.width, frame.height - strip}, fStyle);
+    if (!(c.height > 0)) c.height = 0;
+    return c;
+}
+
+double Window::StripHeight() const {
+    return fStrip ? kMenuStripHeight : 0;
+}
+
+Rect Window::NativeRect() const {
+    Rect c = ContentRect();
+    const double strip = StripHeight();
+    return {c.x, c.y - strip, c.width, c.height + strip};
+}
+
+void Window::SetHasMenuStrip(bool has) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (has == bool(fStrip)) return;
+    const Rect content = ContentRect();
+    if (has)
+        fStrip = std::make_unique<MenuStrip>(this);
+    else
+        fStrip.reset();
+    fFrame = FrameRectForContentRect(content);
+    Tell(this, Backend::kFrame);
+}
+
 Rect Window::FrameRectForContentRect(const Rect& content, uint32_t style) {
     double bar = TitleBar(style);
     return {content.x, content.y - bar, content.width, content.height + bar};
@@ -85,7 +122,7 @@ void Window::SetStyleMask(uint32_t style) {
     PLAT_DCHECK_MAIN_THREAD();
     Rect content = ContentRect();
     fStyle = style;
-    fFrame = FrameRectForContentRect(content, style);
+    fFrame = FrameRectForContentRect(content);
     Tell(this, Backend::kStyle);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Platform/Foundation/Geometry.h"
@@ -10,6 +11,7 @@
 namespace plat {
 
 class DrawContext;
+class MenuStrip;
 class View;
 class Window;
 
@@ -78,12 +80,11 @@ public:
 
     // Frame and content geometry in screen coordinates.
     Rect Frame() const { return fFrame; }
-    Rect ContentRect() const { return ContentRectForFrameRect(fFrame, fStyle); }
+    Rect ContentRect() const { return ContentRectForFrameRect(fFrame); }
     void SetFrame(const Rect& frame, bool display);
-    Rect FrameRectForContentRect(const Rect& content) const {
-        return FrameRectForContentRect(content, fStyle);
-    }
-    Rect ContentRectForFrameRect(const Rect& frame) const { return ContentRectForFrameRect(frame, fStyle); }
+    // These two count the menu strip as part of the frame; the static ones do not.
+    Rect FrameRectForContentRect(const Rect& content) const;
+    Rect ContentRectForFrameRect(const Rect& frame) const;
     static Rect FrameRectForContentRect(const Rect& content, uint32_t style);
     static Rect ContentRectForFrameRect(const Rect& frame, uint32_t style);
     // Between content coordinates and screen coordinates.
@@ -122,6 +123,14 @@ public:
     void SetIgnoresMouseEvents(bool ignore) { fIgnoresMouse = ignore; }
     bool AcceptsMouseMovedEvents() const { return fAcceptsMouseMoved; }
     void SetAcceptsMouseMovedEvents(bool accept) { fAcceptsMouseMoved = accept; }
+
+    // The in-window menu strip above the content (document windows): the content rectangle stays, the
+    // frame grows by its height. Null when none.
+    void SetHasMenuStrip(bool has);
+    MenuStrip* Strip() const { return fStrip.get(); }
+    double StripHeight() const;
+    // The content rectangle with the strip above it (screen): what a backend's native window covers.
+    Rect NativeRect() const;
 
     // Panels.
     bool IsFloatingPanel() const { return fFloatingPanel; }
@@ -183,6 +192,7 @@ private:
     Ref<View> fContentView;
     Ref<View> fFirstResponder;
     Ref<DrawContext> fBacking;
+    std::unique_ptr<MenuStrip> fStrip;
     void* fBackendData = nullptr;
 };
 

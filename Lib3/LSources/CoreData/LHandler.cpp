@@ -1,6 +1,28 @@
 #include "Lib3/LSources/CoreData/LHandler.h"
 
+namespace {
+thread_local LHandlerWatch* gWatches = nullptr;
+}
+
+LHandlerWatch::LHandlerWatch(LHandler* handler) : fHandler(handler), fNext(gWatches) {
+    gWatches = this;
+}
+
+LHandlerWatch::~LHandlerWatch() {
+    for (LHandlerWatch** w = &gWatches; *w; w = &(*w)->fNext) {
+        if (*w != this) continue;
+        *w = fNext;
+        break;
+    }
+}
+
+void LHandlerWatch::Forget(const LHandler* handler) {
+    for (LHandlerWatch* w = gWatches; w; w = w->fNext)
+        if (w->fHandler == handler) w->fHandler = nullptr;
+}
+
 LHandler::~LHandler() {
+    if (gWatches) LHandlerWatch::Forget(this);
     // By now the object is a plain LHandler again, so no derived Handle sees its own notice.
     Dispatch(LMessage(LHandler_Destructing, this, fUpper));
 }

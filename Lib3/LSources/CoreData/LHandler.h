@@ -81,3 +81,24 @@ public:
 private:
     LHandler* fUpper;
 };
+
+// Tells whether a handler was destroyed while the watch lived (a nested loop may run timers that
+// delete it). Watches belong to the thread that made them and see handlers destroyed on it.
+class LHandlerWatch {
+public:
+    explicit LHandlerWatch(LHandler* handler);
+    ~LHandlerWatch();
+    LHandlerWatch(const LHandlerWatch&) = delete;
+    LHandlerWatch& operator=(const LHandlerWatch&) = delete;
+
+    // The handler, null once it is gone.
+    LHandler* Get() const { return fHandler; }
+    bool IsGone() const { return fHandler == nullptr; }
+
+private:
+    friend class LHandler;
+    static void Forget(const LHandler* handler);
+
+    LHandler* fHandler;
+    LHandlerWatch* fNext = nullptr;
+};

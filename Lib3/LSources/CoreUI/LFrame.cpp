@@ -8,6 +8,8 @@
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LLayoutDesc.h"
 #include "Lib3/LSources/CoreUI/LLayoutProgram.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
 #include "Lib3/LSources/CoreUI/LPaneListLayout.h"
@@ -57,14 +59,20 @@ int64_t Distance(const CLPoint& p, const CLRect& r) {
     return std::max(dx, dy);
 }
 
+constexpr const char* kCmdClose = "LStdCmd_Close";
+
 }  // namespace
+
+bool LFrame::IsClosableWindow() const {
+    LWindowServices* s = Services();
+    return mWindow && s && s->IsClosable(mWindow);
+}
 
 LFrame::LFrame(LHandler* upper, LPane* owner, const LFrameSpec& spec)
     : LPane(upper, spec.windowKind.Data() ? nullptr : owner) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!spec.windowKind.Data()) return;
-    // The menu group joins with the menus.
-    mWindow = new LWindow(this, spec.kind, spec.windowKind, nullptr);
+    mWindow = new LWindow(this, spec.kind, spec.windowKind, spec.menus);
     mWindow->SetRootPane(this);
     Dispatch(LMessage(LFrame_Constructing, this, Upper()));
 }
@@ -88,6 +96,12 @@ LFrame::~LFrame() {
 LMessage LFrame::Handle(const LMessage& msg) {
     LHandler* sender = msg.sender;
     if (mWindow && sender == mWindow) return HandleWindowMessage(msg);
+
+    if (msg.Is(LMenuBar_Ready) && sender && IsClosableWindow())
+        static_cast<LMenuBar*>(sender)->EnableCommand(kCmdClose);
+    if (msg.Is(LMenuItem_Selected) && sender && IsClosableWindow() &&
+        static_cast<LMenuItem*>(sender)->HasCommand(kCmdClose))
+        return LMessage(LFrame_Close, this, Upper());
 
     if (msg.Is(LPane_Pref)) {
         if (sender == this) return LMessage();
@@ -241,11 +255,17 @@ LMessage LFrame::HandleWindowMessage(const LMessage& msg) {
         return LMessage(r.mouse, mouse, target);
     }
     if (msg.Is(LWindow_Activate)) {
+        if (auto* group = static_cast<LOwningMenuBar*>(mWindow->MenuGroup())) group->InsertIntoMain();
         ChangeState(kChainEnable);
         return LMessage(LFrame_Activate, this, Upper());
     }
     if (msg.Is(LWindow_Deativate)) {
         ChangeState(kChainDisable);
+        if (auto* group = static_cast<LOwningMenuBar*>(mWindow->MenuGroup())) {
+            LWindowServices* s = Services();
+            LWindow* front = s ? s->NextVisibleWindow(nullptr) : nullptr;
+            if (!front || front->Kind() != LWindow::kModal) group->RemoveFromMain();
+        }
         return LMessage(LFrame_Deactivate, this, Upper());
     }
     if (msg.Is(LWindow_Focus)) {

@@ -97,6 +97,7 @@ protected:
     void ApplyLayout(LDrawContext& ctx, bool withPreference);
 
 private:
+    bool IsClosableWindow() const;
     LMessage HandleWindowMessage(const LMessage& msg);
     LMessage HandleOwnMessage(const LMessage& msg);
     LMessage Default(const LMessage& msg);

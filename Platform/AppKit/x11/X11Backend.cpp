@@ -151,8 +151,9 @@ unsigned ModifierOfKey(KeySym sym) {
     }
 }
 
+// The X window covers the menu strip and the content.
 Rect ContentOf(const Window* w) {
-    Rect c = w->ContentRect();
+    Rect c = w->NativeRect();
     return {std::round(c.x), std::round(c.y), std::max(1.0, std::round(c.width)),
             std::max(1.0, std::round(c.height))};
 }
@@ -378,15 +379,18 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
     int x = 0, y = 0;
     if (!XGetWindowAttributes(fDisplay, xwindow, &a)) return;
     XTranslateCoordinates(fDisplay, xwindow, DefaultRootWindow(fDisplay), 0, 0, &x, &y, &child);
-    Rect content{double(x), double(y), double(a.width), double(a.height)};
+    const Rect native{double(x), double(y), double(a.width), double(a.height)};
     Rect now = ContentOf(window);
-    if (content.x == now.x && content.y == now.y && content.width == now.width &&
-        content.height == now.height)
+    if (native.x == now.x && native.y == now.y && native.width == now.width && native.height == now.height)
         return;
+    const double strip = window->StripHeight();
+    const Rect content{native.x, native.y + strip, native.width, std::max(0.0, native.height - strip)};
+    now.y += strip;
+    now.height -= strip;
     const bool resized = content.width != now.width || content.height != now.height;
     auto asked = fAskedSizes.find(xwindow);
-    const bool ours = asked != fAskedSizes.end() && asked->second.width == content.width &&
-                      asked->second.height == content.height;
+    const bool ours = asked != fAskedSizes.end() && asked->second.width == native.width &&
+                      asked->second.height == native.height;
     fApplyingServerFrame = true;
     if (resized && !ours) {
         // The user's resize: the delegate has its say, and the server gets the answer when it differs.
@@ -394,7 +398,7 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
         window->SetFrame({frame.x, frame.y, now.width, now.height + (frame.height - content.height)}, false);
         window->ResizeByUser({frame.width, frame.height});
         Rect applied = ContentOf(window);
-        if (applied.width != content.width || applied.height != content.height) {
+        if (applied.width != native.width || applied.height != native.height) {
             fAskedSizes[xwindow] = {applied.width, applied.height};
             XResizeWindow(fDisplay, xwindow, unsigned(applied.width), unsigned(applied.height));
             XFlush(fDisplay);
@@ -423,7 +427,7 @@ void X11Backend::Pump() {
             case ButtonRelease: {
                 const bool down = x.type == ButtonPress;
                 const unsigned b = x.xbutton.button;
-                e.location = {double(x.xbutton.x), double(x.xbutton.y)};
+                e.location = {double(x.xbutton.x), double(x.xbutton.y) - w->StripHeight()};
                 e.modifierFlags = Flags(x.xbutton.state);
                 if (b >= 4 && b <= 7) {
                     if (!down) continue;
@@ -441,7 +445,7 @@ void X11Backend::Pump() {
                 break;
             }
             case MotionNotify:
-                e.location = {double(x.xmotion.x), double(x.xmotion.y)};
+                e.location = {double(x.xmotion.x), double(x.xmotion.y) - w->StripHeight()};
                 e.modifierFlags = Flags(x.xmotion.state);
                 e.type = (x.xmotion.state & Button1Mask)   ? EventType::kLeftMouseDragged
                          : (x.xmotion.state & Button3Mask) ? EventType::kRightMouseDragged

@@ -2,7 +2,9 @@
 
 #include "Common/ObjC/CMacMenuBridge.h"
 #include "Common/ObjC/MMainMenu.h"
-#include "Lib3/LSources/CoreData/CMainLoopUI.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
@@ -28,22 +30,34 @@ struct NamedBundle {
     testsupport::TempDir dir;
 };
 
+LMenuItem* AddItem(LMenu* menu, const char* command, const char* text, const char* key = nullptr) {
+    auto* item = new LMenuItem(menu);
+    item->SetCommand(command);
+    item->SetTexts(LString(text));
+    if (key) item->SetKeySpec(LString(key));
+    menu->AppendItem(item);
+    return item;
+}
+
+Menu* NativeOf(LMenu* menu) {
+    return CMacMenuBridge::NativeMenuOf(menu);
+}
+
+plat::Event Key(const char* key, uint32_t mods) {
+    plat::Event e;
+    e.type = plat::EventType::kKeyDown;
+    e.characters = e.charactersIgnoringModifiers = key;
+    e.modifierFlags = mods;
+    return e;
+}
+
 class CMacMenuBridgeTest : public MainLoopFixture {
 protected:
     CMacMenuBridgeTest() { MMainMenu::InstallDefault(); }
     ~CMacMenuBridgeTest() override { plat::Application::Shared()->SetMainMenu(nullptr); }
 
-    static SMacMenuItem Item(LHandler* handler, const char* title, const char* command = "") {
-        SMacMenuItem item;
-        item.item = handler;
-        item.title = title;
-        item.command = command;
-        return item;
-    }
     Menu* Bar() { return plat::Application::Shared()->MainMenu(); }
-
-    LHandler fileItem{nullptr};
-    LHandler quitItem{nullptr};
+    LMenuBar* MainBar() { return loop->MenuBar(); }
 };
 
 TEST_F(CMacMenuBridgeTest, ApplicationMenuTakesOverTheSystemOneWithTheBundleName) {
@@ -57,137 +71,121 @@ TEST_F(CMacMenuBridgeTest, ApplicationMenuTakesOverTheSystemOneWithTheBundleName
         {"<key>CFBundleName</key><string>Orbi</string>", "Orbi"},
         {"", "App"},
     };
+    ASSERT_EQ(LMenuBar::Main(), MainBar());
     for (const Case& c : cases) {
         MMainMenu::InstallDefault();
         NamedBundle bundle(c.entries);
         Menu* system = Bar()->ItemAtIndex(0)->Submenu();
-        CMacMenuBridge app(LString("\x14"));
-        EXPECT_EQ(app.NativeMenu(), system);
+        LMenu app(nullptr, LString("\x14"));
+        EXPECT_EQ(NativeOf(&app), system);
         EXPECT_EQ(Bar()->NumberOfItems(), 0);  // taken out of the bar
         EXPECT_EQ(system->Title(), c.name);
         EXPECT_EQ(system->ItemAtIndex(0)->Title(), std::string("Quit ") + c.name);
         EXPECT_FALSE(system->AutoenablesItems());
     }
-    CMacMenuBridge plain(LString("Edit %0"));
-    EXPECT_EQ(plain.NativeMenu()->Title(), "Edit %0");  // only the application menu is named
+    LMenu plain(nullptr, LString("Edit %0"));
+    EXPECT_EQ(NativeOf(&plain)->Title(), "Edit %0");  // only the application menu is named
 }
 
 TEST_F(CMacMenuBridgeTest, ItemsFollowTheFrameworkMenu) {
-    CMacMenuBridge menu(LString("File"));
-    LHandler help{nullptr};
-    menu.InsertItem(0, Item(&fileItem, "Open"));
-    menu.InsertItem(1, Item(&help, "Help", "LStdCmd_Help"));
-    Menu* native = menu.NativeMenu();
+    LMenu file(nullptr, LString("File"));
+    LMenuItem* open = AddItem(&file, "Open", "Open…");
+    AddItem(&file, "LStdCmd_Help", "Help");
+    Menu* native = NativeOf(&file);
     ASSERT_EQ(native->NumberOfItems(), 2);
     EXPECT_EQ(native->ItemAtIndex(0)->Action(), "menuitemchoosen:");
     EXPECT_EQ(native->ItemAtIndex(0)->KeyEquivalent(), "");
+    EXPECT_EQ(native->ItemAtIndex(0)->Tag(), open->Tag());
     EXPECT_EQ(native->ItemAtIndex(1)->Action(), plat::kShowHelpAction);
     EXPECT_EQ(native->ItemAtIndex(1)->Target(), plat::Application::Shared());
-    EXPECT_EQ(menu.ItemFor(native->ItemAtIndex(1)), &help);
-    EXPECT_EQ(CMacMenuBridge::ForMenu(native), &menu);
+    EXPECT_EQ(CMacMenuBridge::ForMenu(native), file.Native());
 
+    // The key spec's modifiers reach the native mask; bits 3 and 0 give Shift alone.
     struct Case {
-        uint8_t modifiers;
+        const char* spec;
         const char* key;
         uint32_t mask;
     } cases[] = {
-        {0, "o", plat::kCommandKeyMask},
-        {0x80, "", plat::kCommandKeyMask},
-        {0x01, "o", plat::kCommandKeyMask | plat::kShiftKeyMask},
-        {0x09, "o", plat::kShiftKeyMask},
-        {0x06, "o", plat::kCommandKeyMask | plat::kAlternateKeyMask | plat::kControlKeyMask},
+        {"O", "o", plat::kCommandKeyMask},
+        {"", "", plat::kCommandKeyMask},
+        {"sO", "o", plat::kCommandKeyMask | plat::kShiftKeyMask},
+        {"nsO", "o", plat::kShiftKeyMask},
+        {"coO", "o", plat::kCommandKeyMask | plat::kAlternateKeyMask | plat::kControlKeyMask},
     };
     for (const Case& c : cases) {
-        SMacMenuItem item = Item(&fileItem, "Open…");
-        item.key = 'O';
-        item.modifiers = c.modifiers;
-        item.checked = true;
-        item.enabled = false;
-        menu.UpdateItem(0, item);
+        open->SetKeySpec(LString(c.spec));
+        open->SetMarked(true);
+        open->SetEnabled(false);
+        file.SyncToNative();
         MenuItem* n = native->ItemAtIndex(0);
         EXPECT_EQ(n->Title(), "Open…");
-        EXPECT_EQ(n->KeyEquivalent(), c.key) << int(c.modifiers);
-        EXPECT_EQ(n->KeyEquivalentModifierMask(), c.mask) << int(c.modifiers);
+        EXPECT_EQ(n->KeyEquivalent(), c.key) << c.spec;
+        EXPECT_EQ(n->KeyEquivalentModifierMask(), c.mask) << c.spec;
         EXPECT_EQ(n->State(), 1);
         EXPECT_FALSE(n->IsEnabled());
     }
+    EXPECT_EQ(CMacMenuBridge::ModifierMask(0x89), plat::kCommandKeyMask);
+    EXPECT_EQ(CMacMenuBridge::ModifierMask(0x09), plat::kShiftKeyMask);
 
     // An empty title turns the slot into a separator and back.
-    menu.UpdateItem(0, Item(&fileItem, ""));
+    open->SetTexts(LString());
+    file.SyncToNative();
     EXPECT_TRUE(native->ItemAtIndex(0)->IsSeparator());
-    menu.UpdateItem(0, Item(&fileItem, "Close"));
+    open->SetTexts(LString("Close"));
+    file.SyncToNative();
     EXPECT_FALSE(native->ItemAtIndex(0)->IsSeparator());
     EXPECT_EQ(native->ItemAtIndex(0)->Action(), "menuitemchoosen:");
+    EXPECT_EQ(native->ItemAtIndex(0)->Tag(), open->Tag());
 
     // A submenu, then none again.
-    CMacMenuBridge sub(LString("Recent"));
-    SMacMenuItem holder = Item(&fileItem, "Recent");
-    holder.submenu = &sub;
-    menu.UpdateItem(0, holder);
-    EXPECT_EQ(native->ItemAtIndex(0)->Submenu(), sub.NativeMenu());
-    menu.UpdateItem(0, Item(&fileItem, "Recent"));
+    LMenu* sub = file.MakeSubmenu(0);
+    file.SyncToNative();
+    EXPECT_EQ(native->ItemAtIndex(0)->Submenu(), NativeOf(sub));
+    open->SetSubmenu(nullptr);
+    file.SyncToNative();
     EXPECT_FALSE(native->ItemAtIndex(0)->HasSubmenu());
-    EXPECT_EQ(sub.NativeMenu()->Supermenu(), nullptr);
 
-    menu.UpdateItem(7, Item(&fileItem, "Nothing"));  // out of range
-    menu.RemoveItem(0);
+    delete open;
     EXPECT_EQ(native->NumberOfItems(), 1);
-    EXPECT_EQ(menu.ItemFor(native->ItemAtIndex(0)), &help);
+    EXPECT_EQ(native->ItemAtIndex(0)->Action(), plat::kShowHelpAction);
 }
 
 TEST_F(CMacMenuBridgeTest, MenuBarPlacement) {
     Bar()->RemoveItemAtIndex(0);
-    CMacMenuBridge file(LString("File")), edit(LString("Edit")), window(LString("Window"));
-    CMacMenuBridge absent(LString("Absent"));
-    file.InstallInMenuBar(nullptr);
-    window.InstallInMenuBar(&absent);  // not in the bar: appended
-    edit.InstallInMenuBar(&window);
+    auto* file = new LMenu(MainBar(), LString("File"));
+    auto* window = new LMenu(MainBar(), LString("Window"));
+    auto* edit = new LMenu(MainBar(), LString("Edit"));
+    LMenu absent(nullptr, LString("Absent"));
+    MainBar()->AppendMenu(file);
+    MainBar()->InsertMenuBefore(window, &absent);  // not in the bar: appended
+    MainBar()->InsertMenuBefore(edit, window);
     ASSERT_EQ(Bar()->NumberOfItems(), 3);
-    EXPECT_EQ(Bar()->ItemAtIndex(0)->Submenu(), file.NativeMenu());
-    EXPECT_EQ(Bar()->ItemAtIndex(1)->Submenu(), edit.NativeMenu());
+    EXPECT_EQ(Bar()->ItemAtIndex(0)->Submenu(), NativeOf(file));
+    EXPECT_EQ(Bar()->ItemAtIndex(1)->Submenu(), NativeOf(edit));
     EXPECT_EQ(Bar()->ItemAtIndex(1)->Title(), "Edit");
-    EXPECT_EQ(Bar()->ItemAtIndex(2)->Submenu(), window.NativeMenu());
-    edit.RemoveFromMenuBar();
-    absent.RemoveFromMenuBar();
+    EXPECT_EQ(Bar()->ItemAtIndex(2)->Submenu(), NativeOf(window));
+    MainBar()->RemoveMenu(edit);
+    delete edit;
     ASSERT_EQ(Bar()->NumberOfItems(), 2);
-    EXPECT_EQ(Bar()->ItemAtIndex(1)->Submenu(), window.NativeMenu());
+    EXPECT_EQ(Bar()->ItemAtIndex(1)->Submenu(), NativeOf(window));
+    delete window;  // its notice takes it out of the bar
+    EXPECT_EQ(Bar()->NumberOfItems(), 1);
+    // A bar that is not the main one installs nothing.
+    LPopupMenuBar popup(nullptr);
+    LMenu other(nullptr, LString("Other"));
+    popup.AppendMenu(&other);
+    EXPECT_EQ(Bar()->NumberOfItems(), 1);
+    popup.RemoveMenu(&other);
 }
 
-// A user-interface layer whose only framework item is Quit, enabled or not.
-struct QuitUI : CMainLoopUI {
-    LHandler* quit = nullptr;
-    LHandler* FrontModalOwner() override { return nullptr; }
-    bool HasKeyWindow() override { return false; }
-    LHandler* KeyWindowTarget() override { return nullptr; }
-    LHandler* MouseRecord() override { return nullptr; }
-    LHandler* CaptureHolder() override { return nullptr; }
-    void ReleaseCapture() override {}
-    void SetCaptureHolder(LHandler*) override {}
-    void SetArrowCursor() override {}
-    LHandler* KeyboardRecord() override { return nullptr; }
-    uint32_t KeyChar() override { return 0; }
-    uint32_t KeyModifiers() override { return 0; }
-    void ClearKeyHandled() override {}
-    LHandler* MenuBar() override { return nullptr; }
-    void ResetMenuCommands() override {}
-    void EnableCommand(const char*, const char*) override {}
-    LHandler* FindEnabledItem(const char* command) override {
-        return std::string(command) == "LStdCmd_Quit" ? quit : nullptr;
-    }
-    LHandler* FindEnabledKeyItem() override { return nullptr; }
-    bool ItemHasCommand(LHandler*, const char*) override { return false; }
-    void TakeFocus(LHandler*) override {}
-    void RunAboutBox(LHandler*) override {}
-    LHandler* MakeViewPrefsWindow(LHandler*) override { return nullptr; }
-    void ShowWindow(LHandler*) override {}
-};
-
 TEST_F(CMacMenuBridgeTest, SystemItemsAreValidatedAndQuitGoesThroughTheApplication) {
-    QuitUI ui;
-    CMainLoopUI::Install(&ui);
-    CMacMenuBridge app(LString("\x14"));
-    app.InsertItem(0, Item(&fileItem, "About"));
-    Menu* native = app.NativeMenu();
+    auto* app = new LMenu(MainBar(), LString("\x14"));
+    MainBar()->AppendMenu(app);
+    AddItem(app, "LStdCmd_About", "About");
+    LMenuItem* quitItem = AddItem(app, "LStdCmd_Quit", "Quit");
+    Menu* native = NativeOf(app);
+    // Quit stays out of the native menu: the system's own Quit follows the framework's items.
+    ASSERT_EQ(native->NumberOfItems(), 2);
     plat::Ref<Menu> sub = Menu::Create("Services");
     plat::Ref<MenuItem> services = MenuItem::Create("Services", "unknown:", "");
     native->AddItem(services.get());
@@ -197,42 +195,89 @@ TEST_F(CMacMenuBridgeTest, SystemItemsAreValidatedAndQuitGoesThroughTheApplicati
     native->AddItem(other.get());
     MenuItem* quit = native->ItemAtIndex(1);
     ASSERT_EQ(quit->Action(), plat::kTerminateAction);
-    EXPECT_EQ(app.ItemFor(quit), nullptr);  // not one of the framework's
+    EXPECT_EQ(MainBar()->FindNativeItem(quit->Tag()), nullptr);  // not one of the framework's
 
-    app.ValidateForeignItems();
+    auto* bridge = static_cast<CMacMenuBridge*>(app->Native());
+    EXPECT_EQ(bridge->OwnItemCount(), 1u);
+    bridge->ValidateForeignItems();
     EXPECT_FALSE(quit->IsEnabled());  // no enabled framework Quit
     EXPECT_TRUE(services->IsEnabled());
     EXPECT_FALSE(other->IsEnabled());
-    ui.quit = &quitItem;
-    app.ValidateForeignItems();
+    quitItem->SetEnabled(true);
+    bridge->ValidateForeignItems();
     EXPECT_TRUE(quit->IsEnabled());
 
-    // Command-Q: the menu sends "terminate:", the send-action notice asks the application to quit.
-    app.InstallInMenuBar(nullptr);
+    // Command-Q: readied first, so only while the focus chain enables Quit; then the menu sends
+    // "terminate:" and the send-action notice asks the application to quit.
     plat::Application* application = plat::Application::Shared();
-    plat::Event key;
-    key.type = plat::EventType::kKeyDown;
-    key.characters = key.charactersIgnoringModifiers = "q";
-    key.modifierFlags = plat::kCommandKeyMask;
-    EXPECT_TRUE(MMainMenu::PerformKeyEquivalent(key));
+    EXPECT_FALSE(MMainMenu::PerformKeyEquivalent(Key("q", plat::kCommandKeyMask)));
+    EXPECT_FALSE(application->TerminationRequested());
+    root.enable = {"LStdCmd_Quit"};
+    EXPECT_TRUE(MMainMenu::PerformKeyEquivalent(Key("q", plat::kCommandKeyMask)));
     EXPECT_TRUE(application->TerminationRequested());
     application->WithdrawTermination();
-    CMainLoopUI::Install(nullptr);
+}
+
+// Items after one bound to Quit map back to themselves, chosen by click and by key.
+TEST_F(CMacMenuBridgeTest, ItemsAfterQuitMapToThemselves) {
+    auto* menu = new LMenu(MainBar(), LString("File"));
+    MainBar()->AppendMenu(menu);
+    LMenuItem* first = AddItem(menu, "First", "First");
+    AddItem(menu, "LStdCmd_Quit", "Quit", "Q");
+    LMenuItem* after = AddItem(menu, "After", "After", "K");
+    LMenuItem* last = AddItem(menu, "Last", "Last");
+    root.enable = {"First", "After", "Last", "LStdCmd_Quit"};
+    delegate.MenuBarTrack();
+    Menu* native = NativeOf(menu);
+    ASSERT_EQ(native->NumberOfItems(), 3);
+    EXPECT_EQ(native->ItemAtIndex(1)->Title(), "After");
+
+    root.ids.clear();
+    root.senders.clear();
+    native->PerformActionForItemAtIndex(1);
+    native->PerformActionForItemAtIndex(2);
+    native->PerformActionForItemAtIndex(0);
+    ASSERT_EQ(root.Count("LMenuItem_Selected"), 3);
+    std::vector<LHandler*> chosen;
+    for (size_t i = 0; i < root.ids.size(); ++i)
+        if (root.ids[i] == "LMenuItem_Selected") chosen.push_back(root.senders[i]);
+    EXPECT_EQ(chosen, (std::vector<LHandler*>{after, last, first}));
+
+    root.ids.clear();
+    root.senders.clear();
+    EXPECT_TRUE(MMainMenu::PerformKeyEquivalent(Key("k", plat::kCommandKeyMask)));
+    ASSERT_EQ(root.Count("LMenuItem_Selected"), 1);
+    for (size_t i = 0; i < root.ids.size(); ++i)
+        if (root.ids[i] == "LMenuItem_Selected") {
+            EXPECT_EQ(root.senders[i], after);
+        }
+    // Inserting before After keeps the native order.
+    auto* between = new LMenuItem(menu);
+    between->SetTexts(LString("Between"));
+    menu->InsertItem(between, 2);
+    EXPECT_EQ(native->ItemAtIndex(1)->Title(), "Between");
+    EXPECT_EQ(native->ItemAtIndex(2)->Title(), "After");
 }
 
 TEST_F(CMacMenuBridgeTest, ChosenItemsReachTheFocusTargetUnlessTheyHoldASubmenu) {
-    CMacMenuBridge menu(LString("File"));
-    menu.InsertItem(0, Item(&fileItem, "Open"));
-    menu.InsertItem(1, Item(&quitItem, "Recent"));
-    CMacMenuBridge sub(LString("Recent"));
-    SMacMenuItem holder = Item(&quitItem, "Recent");
-    holder.submenu = &sub;
-    menu.UpdateItem(1, holder);
-    menu.NativeMenu()->PerformActionForItemAtIndex(0);
+    auto* menu = new LMenu(MainBar(), LString("File"));
+    MainBar()->AppendMenu(menu);
+    LMenuItem* open = AddItem(menu, "Open", "Open");
+    AddItem(menu, "Recent", "Recent");
+    menu->MakeSubmenu(1);
+    root.enable = {"Open", "Recent"};
+    delegate.MenuBarTrack();
+    root.ids.clear();
+    root.senders.clear();
+    NativeOf(menu)->PerformActionForItemAtIndex(0);
     ASSERT_EQ(root.Count("LMenuItem_Selected"), 1);
-    EXPECT_EQ(root.senders.back(), &fileItem);
-    delegate.PerformAction("menuitemchoosen:", menu.NativeMenu()->ItemAtIndex(1));
+    EXPECT_EQ(root.senders.back(), open);
+    delegate.PerformAction("menuitemchoosen:", NativeOf(menu)->ItemAtIndex(1));
     EXPECT_EQ(root.Count("LMenuItem_Selected"), 1);
+    // Plain typing is not offered to the menus.
+    open->SetKeySpec(LString("nO"));
+    delegate.MenuBarTrack();
+    EXPECT_FALSE(plat::Application::Shared()->QueuedEventCount());
 }
 
 }  // namespace

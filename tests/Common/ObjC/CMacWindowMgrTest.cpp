@@ -88,10 +88,13 @@ TEST_F(CMacWindowMgrTest, GeometryInGlobalCoordinates) {
     Frame f(&root);
     LWindow w(&f, LWindow::kDocument, Kind(6));
     EXPECT_EQ(mgr.ContentRect(&w), (CLRect{40, 40, 160, 120}));
-    EXPECT_EQ(mgr.FrameRect(&w), (CLRect{40, 18, 160, 120}));
+    // A document window's frame holds the title bar and the menu strip (20) above the content.
+    EXPECT_EQ(mgr.FrameRect(&w), (CLRect{40, -2, 160, 120}));
     mgr.SetContentRect(&w, {100, 200, 400, 500});
     EXPECT_EQ(mgr.ContentRect(&w), (CLRect{100, 200, 400, 500}));
-    EXPECT_EQ(mgr.FrameForContent(&w, {0, 22, 10, 32}), (CLRect{0, 0, 10, 32}));
+    EXPECT_EQ(mgr.FrameForContent(&w, {0, 42, 10, 52}), (CLRect{0, 0, 10, 52}));
+    LWindow floating(&f, LWindow::kFloating, Kind(6));
+    EXPECT_EQ(mgr.FrameForContent(&floating, {0, 22, 10, 32}), (CLRect{0, 0, 10, 32}));
     EXPECT_TRUE(mgr.IsClosable(&w));
     EXPECT_TRUE(mgr.IsResizable(&w));
     mgr.Show(&w);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Common/ObjC/CExtCmd.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Platform/AppKit/Application.h"
 
@@ -20,6 +21,8 @@ LMessage RecordingRoot::Handle(const LMessage& msg) {
         for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i)
             files.push_back(CMacFileU::PathFromLFsSpec(spec).CStr());
     }
+    if (msg.Is(LMenuBar_Ready))
+        for (const std::string& c : enable) static_cast<LMenuBar*>(msg.sender)->EnableCommand(c.c_str());
     if (msg.Is("CExtCmd_AE") && takeAppleEvents) return LMessage();
     if (msg.Is(CMainLoopBase_Deferred) && onDeferred) onDeferred();
     return LHandler::Handle(msg);

@@ -18,6 +18,7 @@ struct RecordingRoot : LHandler {
     std::vector<std::string> files;  // of every "CExtCmd_Open", "-" for none
     int vetoes = 0;                  // quit requests still to consume
     bool takeAppleEvents = false;
+    std::vector<std::string> enable;  // commands enabled on each "LMenuBar_Ready"
     void (*onDeferred)() = nullptr;
 
     LMessage Handle(const LMessage& msg) override;

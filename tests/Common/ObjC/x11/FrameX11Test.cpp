@@ -163,8 +163,8 @@ TEST_F(FrameX11Test, RealInputReachesThePanesOfAFrame) {
     ASSERT_EQ(left->Bounds(), (CLRect{10, 10, 145, 50}));
     Xdotool("windowfocus --sync %W");
 
-    // A click: the local point and the focus.
-    Xdotool("mousemove --sync --window %W 200 30 click 1");
+    // A click: the local point and the focus. The X window holds the menu strip (20) above the content.
+    Xdotool("mousemove --sync --window %W 200 50 click 1");
     ASSERT_TRUE(RunUntil([&] { return !right->clicks.empty(); }));
     EXPECT_EQ(right->clicks[0].x, 200 - 155);
     EXPECT_EQ(right->clicks[0].y, 30 - 10);
@@ -184,7 +184,7 @@ TEST_F(FrameX11Test, RealInputReachesThePanesOfAFrame) {
     EXPECT_EQ(right->unicodes, (std::vector<uint32_t>{0xE9, 0x20AC}));
 
     // The wheel goes to the pane under the pointer.
-    Xdotool("mousemove --sync --window %W 40 30 click 4");
+    Xdotool("mousemove --sync --window %W 40 50 click 4");
     ASSERT_TRUE(RunUntil([&] { return left->wheels > 0; }));
     EXPECT_EQ(right->wheels, 0);
 

@@ -80,8 +80,9 @@ TEST_F(PlacementTest, PlacerLimitsComeFromTheVisibleArea) {
     EXPECT_EQ(own.Width(), 120);
     EXPECT_EQ(own.MinWidth(), 40);
     EXPECT_EQ(own.MaxWidth(), 1440);
-    EXPECT_EQ(own.MaxHeight(), 875 - 22);
-    EXPECT_EQ(own.LargestContent(), (CLRect{0, 47, 1440, 900}));
+    // Document windows: title bar (22) and menu strip (20) above the content.
+    EXPECT_EQ(own.MaxHeight(), 875 - 42);
+    EXPECT_EQ(own.LargestContent(), (CLRect{0, 67, 1440, 900}));
     own.SetSizeLimits(10, 10, 5000, 500);
     EXPECT_EQ(own.MaxWidth(), 1440);
     EXPECT_EQ(own.MaxHeight(), 500);
@@ -90,7 +91,7 @@ TEST_F(PlacementTest, PlacerLimitsComeFromTheVisibleArea) {
     EXPECT_EQ(own.ClampWidth(100), 1440);  // the minimum wins when limits cross
     LWindowPlacer all(w, true);
     EXPECT_EQ(all.MaxWidth(), 2720);
-    EXPECT_EQ(all.MaxHeight(), 1024 - 22);
+    EXPECT_EQ(all.MaxHeight(), 1024 - 42);
     LWindowPlacer none(nullptr, false);
     EXPECT_EQ(none.MaxWidth(), 0);
     EXPECT_EQ(none.MinWidth(), 0);
@@ -128,7 +129,7 @@ TEST_F(PlacementTest, PlaceWindowCases) {
          nullptr,
          {1240, 100, 1440, 200}},
         {"past the bottom", PlacedFrame::kFree, 0, 0, {100, 850, 300, 950}, nullptr, {100, 800, 300, 900}},
-        {"under the menu bar", PlacedFrame::kFree, 0, 0, {100, 0, 300, 100}, nullptr, {100, 47, 300, 147}},
+        {"under the menu bar", PlacedFrame::kFree, 0, 0, {100, 0, 300, 100}, nullptr, {100, 67, 300, 167}},
     };
     for (const Case& c : cases) {
         PlacedFrame frame;
@@ -147,7 +148,7 @@ TEST_F(PlacementTest, PlaceWindowCases) {
 TEST_F(PlacementTest, ConstrainKeepsLeftAndTopEdgesOfOversizedFrames) {
     LWindow* w = Make();
     EXPECT_EQ(ConstrainRect(w, {-50, 100, 1550, 300}), (CLRect{0, 100, 1600, 300}));
-    EXPECT_EQ(ConstrainRect(w, {10, 10, 100, 1000}), (CLRect{10, 47, 100, 1037}));
+    EXPECT_EQ(ConstrainRect(w, {10, 10, 100, 1000}), (CLRect{10, 67, 100, 1057}));
     EXPECT_EQ(ConstrainRect(w, {5000, 100, 5100, 200}), (CLRect{1340, 100, 1440, 200}));  // off screen: main
 }
 
