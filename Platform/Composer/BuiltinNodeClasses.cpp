@@ -215,6 +215,46 @@ void RegisterBuiltinNodeClasses(NodeClassRegistry& registry) {
         },
         MakeHostDrawNode);
     Register(
+        registry, kNodeClassLfo,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            PortSpec type = Port("type", PortType::Index, Value(uint32_t{0}));
+            type.attributes.Set(kPortAttributeMinimum, Value(0));
+            type.attributes.Set(kPortAttributeMaximum, Value(4));
+            type.attributes.Set(kPortAttributeMenuItems,
+                                Value(ValueArray{Value("Sine"), Value("Triangle"), Value("Square"),
+                                                 Value("Sawtooth"), Value("Random")}));
+            out.inputs.push_back(std::move(type));
+            out.inputs.push_back(Port("period", PortType::Number, Value(1.0)));
+            PortSpec phase = Port("phase", PortType::Number, Value(0.0));
+            phase.attributes.Set(kPortAttributeMinimum, Value(0.0));
+            phase.attributes.Set(kPortAttributeMaximum, Value(1.0));
+            out.inputs.push_back(std::move(phase));
+            out.inputs.push_back(Port("amplitude", PortType::Number, Value(1.0)));
+            out.inputs.push_back(Port("offset", PortType::Number, Value(0.0)));
+            out.outputs.push_back(Port("value", PortType::Number));
+            out.executionMode = ExecutionMode::Provider;
+            out.timeMode = TimeMode::TimeBase;
+            return true;
+        },
+        MakeLfoNode);
+    Register(
+        registry, kNodeClassColorCompose,
+        [](const Dictionary&, const NodeClassRegistry&, NodeDescription& out, std::string&) {
+            PortSpec model = Port("model", PortType::Index, Value(uint32_t{0}));
+            model.attributes.Set(kPortAttributeMinimum, Value(0));
+            model.attributes.Set(kPortAttributeMaximum, Value(1));
+            model.attributes.Set(kPortAttributeMenuItems, Value(ValueArray{Value("RGB"), Value("HSV")}));
+            out.inputs.push_back(std::move(model));
+            out.inputs.push_back(Port("value1", PortType::Number, Value(1.0)));
+            out.inputs.push_back(Port("value2", PortType::Number, Value(1.0)));
+            out.inputs.push_back(Port("value3", PortType::Number, Value(1.0)));
+            out.inputs.push_back(Port("alpha", PortType::Number, Value(1.0)));
+            out.outputs.push_back(Port("color", PortType::Color));
+            out.executionMode = ExecutionMode::Processor;
+            return true;
+        },
+        MakeColorComposeNode);
+    Register(
         registry, kNodeClassPlugIn,
         [](const Dictionary& state, const NodeClassRegistry& registry, NodeDescription& out,
            std::string& error) {

@@ -14,6 +14,8 @@ inline constexpr char kNodeClassColorFill[] = "colorFill";
 inline constexpr char kNodeClassCrossfade[] = "crossfade";
 inline constexpr char kNodeClassHostDraw[] = "hostDraw";
 inline constexpr char kNodeClassPlugIn[] = "plugin";
+inline constexpr char kNodeClassLfo[] = "lfo";
+inline constexpr char kNodeClassColorCompose[] = "colorCompose";
 
 // State keys of the built-in classes.
 inline constexpr char kShaderStateFragment[] = "fragment";
@@ -25,7 +27,8 @@ inline constexpr char kSplitterStateInputMin[] = "inputMin";
 inline constexpr char kSplitterStateInputMax[] = "inputMax";
 inline constexpr char kPlugInStatePatch[] = "patch";
 
-// Registers clear, glsl, imageShader, imageDraw, splitter, colorFill, crossfade, hostDraw and plugin.
+// Registers clear, glsl, imageShader, imageDraw, splitter, colorFill, crossfade, hostDraw, lfo,
+// colorCompose and plugin.
 void RegisterBuiltinNodeClasses(NodeClassRegistry& registry);
 
 }  // namespace plat

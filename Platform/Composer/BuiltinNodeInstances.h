@@ -15,5 +15,7 @@ std::unique_ptr<NodeInstance> MakeSplitterNode(const GraphNode& node);
 std::unique_ptr<NodeInstance> MakeColorFillNode(const GraphNode& node);
 std::unique_ptr<NodeInstance> MakeCrossfadeNode(const GraphNode& node);
 std::unique_ptr<NodeInstance> MakeHostDrawNode(const GraphNode& node);
+std::unique_ptr<NodeInstance> MakeLfoNode(const GraphNode& node);
+std::unique_ptr<NodeInstance> MakeColorComposeNode(const GraphNode& node);
 
 }  // namespace plat
