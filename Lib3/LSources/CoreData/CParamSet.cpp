@@ -219,6 +219,10 @@ void CParamSet::PutIntByName(CRecord* set, const char* key, int32_t value) {
     SetString(CRecordRef(&set), nullptr, LString(key), UWord::Decimal(value));
 }
 
+void CParamSet::PutIntAt(CRecordRef set, const LString& key, int32_t value) {
+    SetInt(set, nullptr, key, value);
+}
+
 void CParamSet::SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals,
                          double value) {
     SetString(set, editor, key, UWord::FloatSuppress(value, decimals > 15 ? 15 : decimals));

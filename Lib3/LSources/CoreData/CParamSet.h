@@ -48,6 +48,8 @@ public:
     static int GetBytes(CRecordRef set, const LString& key, CBytes& bytes);
     static void SetInt(CRecordRef set, LHandler* editor, const LString& key, int32_t value);
     static void PutIntByName(CRecord* set, const char* key, int32_t value);
+    // SetInt without an editing handler: no undo entry (observers still see the change).
+    static void PutIntAt(CRecordRef set, const LString& key, int32_t value);
     // At most `decimals` digits (at most 15), trailing zeros and point cut.
     static void SetFloat(CRecordRef set, LHandler* editor, const LString& key, uint32_t decimals,
                          double value);

@@ -237,3 +237,22 @@ TEST_F(ParamTest, SetsRoundTripThroughTheScrap) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ParamTest, PutIntAtMakesNoUndoEntry) {
+    CParamSet::SetString(Set(), &editor, LString("other"), LString("x"));
+    ASSERT_TRUE(doc.queue.CanUndo());
+    ASSERT_TRUE(doc.queue.Perform(0));
+    ASSERT_FALSE(doc.queue.CanUndo());
+    setChanges.clear();
+    CParamSet::PutIntAt(Set(), LString("usb0"), 1);
+    CParamSet::PutIntAt(Set(), LString("usb0"), 0);
+    CParamSet::PutIntAt(Set(), LString("usb1"), -7);
+    EXPECT_EQ(Value("usb0"), "0");
+    EXPECT_EQ(Value("usb1"), "-7");
+    EXPECT_FALSE(doc.queue.CanUndo());
+    EXPECT_EQ(setChanges.size(), 3u);  // observers still hear of it
+}
+
+}  // namespace
