@@ -143,7 +143,12 @@ void CCompoRepository::Scan(plat::Repository* repository, const std::string& sha
 void CCompoRepository::ReadInfo(const std::string& path) {
     std::string bytes;
     if (plat::ReadWholeFile(path, kMaxInfoBytes, bytes) != plat::ReadFileResult::kOk) return;
-    LCStrCharIn in(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+    ApplyInfo(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+void CCompoRepository::ApplyInfo(const uint8_t* data, size_t size) {
+    if (!data || size > kMaxInfoBytes) return;
+    LCStrCharIn in(data, static_cast<uint32_t>(size));
     CXmlTokenizer tokenizer(in);
     if (!(CXmlReader::NextStartTag(tokenizer) == LString(kInfoFile))) return;
     CXmlRootHolder holder;

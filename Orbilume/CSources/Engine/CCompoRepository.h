@@ -65,6 +65,10 @@ public:
     // The given repository (none when null) and SharedSupport folder.
     void Scan(plat::Repository* repository, const std::string& sharedSupport);
 
+    // Applies an "obexinfo" document to the entries listed so far (Scan reads the file; the fuzz
+    // target hands bytes).
+    void ApplyInfo(const uint8_t* data, size_t size);
+
     const std::vector<CompoRepoEntry>& List(uint32_t category) const;
     // In category order, the first entry with exactly that identifier; null when none.
     const CompoRepoEntry* FindEntry(const LString& identifier) const;
