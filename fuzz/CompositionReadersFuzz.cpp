@@ -12,10 +12,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PickLocalText(data, static_cast<uint32_t>(size > 4096 ? 4096 : size));
-    plat::Composition* composition = plat::Composition::CreateFromData(data, size);
+    plat::Ref<plat::Composition> composition = plat::Composition::CreateFromData(data, size);
     if (!composition) return 0;
-    MQcComposition_* c = MQcComposition_::FromComposition(composition);
-    composition->Release();
+    MQcComposition_* c = MQcComposition_::FromComposition(composition.get());
+    composition = nullptr;
 
     CStrArray keys;
     MQcComposition_::InputKeys(c, keys);

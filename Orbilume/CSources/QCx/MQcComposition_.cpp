@@ -79,7 +79,7 @@ MQcComposition_::MQcComposition_(plat::Composition* composition, std::string pat
 
 MQcComposition_* MQcComposition_::FromFile(const std::string& path) {
     if (path.empty()) return nullptr;
-    plat::Ref<plat::Composition> c = plat::Adopt(plat::Composition::CreateFromFile(path));
+    plat::Ref<plat::Composition> c = plat::Composition::CreateFromFile(path);
     if (!c) return nullptr;
     return new MQcComposition_(c.get(), path);
 }
@@ -92,7 +92,7 @@ void MQcComposition_::AllRepositoryCompositions(std::vector<MQcComposition_*>& o
                                                 plat::Repository* repository) {
     if (!repository) repository = plat::Repository::Shared();
     if (!repository) return;
-    for (plat::Composition* c : repository->AllCompositions()) out.push_back(FromComposition(c));
+    for (const auto& c : repository->AllCompositions()) out.push_back(FromComposition(c.get()));
 }
 
 void MQcComposition_::ReleaseAll(std::vector<MQcComposition_*>& list) {

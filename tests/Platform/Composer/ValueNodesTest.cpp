@@ -52,11 +52,11 @@ TEST_F(ValueNodesTest, LfoValuesAtGivenTimes) {
         {0, -3, 0.25, 1, 0, 1000, 1}, {1, 1, 0, 1, 0, -0.25, -1}, {0, 1, 0, 1, 5, 1e300, 5},
     };
     for (const Row& r : rows) {
-        renderer->SetInputValue("type", Value(r.type));
-        renderer->SetInputValue("period", Value(r.period));
-        renderer->SetInputValue("phase", Value(r.phase));
-        renderer->SetInputValue("amplitude", Value(r.amplitude));
-        renderer->SetInputValue("offset", Value(r.offset));
+        EXPECT_TRUE(renderer->SetInputValue("type", Value(r.type)));
+        EXPECT_TRUE(renderer->SetInputValue("period", Value(r.period)));
+        EXPECT_TRUE(renderer->SetInputValue("phase", Value(r.phase)));
+        EXPECT_TRUE(renderer->SetInputValue("amplitude", Value(r.amplitude)));
+        EXPECT_TRUE(renderer->SetInputValue("offset", Value(r.offset)));
         ASSERT_TRUE(renderer->RenderAtTime(r.time));
         EXPECT_NEAR(renderer->OutputValue("value").NumberValue(), r.value, 1e-9)
             << "type " << r.type << " period " << r.period << " at " << r.time;
@@ -66,8 +66,8 @@ TEST_F(ValueNodesTest, LfoValuesAtGivenTimes) {
 TEST_F(ValueNodesTest, RandomIsHeldForAPeriodAndChangesBetweenPeriods) {
     auto renderer = MakeRenderer(Lfo());
     ASSERT_TRUE(renderer);
-    renderer->SetInputValue("type", Value(4));
-    renderer->SetInputValue("period", Value(2.0));
+    EXPECT_TRUE(renderer->SetInputValue("type", Value(4)));
+    EXPECT_TRUE(renderer->SetInputValue("period", Value(2.0)));
     auto at = [&](double t) {
         EXPECT_TRUE(renderer->RenderAtTime(t));
         return renderer->OutputValue("value").NumberValue();
@@ -104,11 +104,11 @@ TEST_F(ValueNodesTest, ColorComposeInBothModels) {
         {1, 1.5, 0, 0.8, 1, {0.8f, 0.8f, 0.8f, 1}},       {1, -0.5, 1, 1, 1, {0, 1, 1, 1}},
     };
     for (const Row& r : rows) {
-        renderer->SetInputValue("model", Value(r.model));
-        renderer->SetInputValue("value1", Value(r.a));
-        renderer->SetInputValue("value2", Value(r.b));
-        renderer->SetInputValue("value3", Value(r.c));
-        renderer->SetInputValue("alpha", Value(r.alpha));
+        EXPECT_TRUE(renderer->SetInputValue("model", Value(r.model)));
+        EXPECT_TRUE(renderer->SetInputValue("value1", Value(r.a)));
+        EXPECT_TRUE(renderer->SetInputValue("value2", Value(r.b)));
+        EXPECT_TRUE(renderer->SetInputValue("value3", Value(r.c)));
+        EXPECT_TRUE(renderer->SetInputValue("alpha", Value(r.alpha)));
         ASSERT_TRUE(renderer->RenderAtTime(0));
         Color c = renderer->OutputValue("color").ColorValue();
         EXPECT_NEAR(c.red, r.want.red, 1e-5) << r.model << " " << r.a;

@@ -17,8 +17,8 @@ protected:
         plat::Ref<MQcComposition_> c =
             plat::Adopt(MQcComposition_::FromFile(std::string(SHARED_SUPPORT_DIR) + "/animators/" + file));
         if (!c) return nullptr;
-        return plat::Adopt(plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(),
-                                                             plat::ColorSpace::kSRGB, c->compo()));
+        return plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(), plat::ColorSpace::kSRGB,
+                                                 c->compo());
     }
 };
 

@@ -203,7 +203,7 @@ TEST(MQcComposition_, PortWithoutTypeIsKindZero) {
     root.Set("rootPatch", plat::Value(patch));
     std::string error;
     Ref<plat::Composition> composition =
-        plat::Adopt(plat::Composition::CreateFromPropertyList(plat::Value(root), registry, &error));
+        plat::Composition::CreateFromPropertyList(plat::Value(root), registry, &error);
     ASSERT_TRUE(composition) << error;
     Ref<MQcComposition_> c = plat::Adopt(MQcComposition_::FromComposition(composition.get()));
     CQcPortDesc d;
