@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Orbilume/CSources/Models/CBitTrie.h"
+
+class CColladaElement;
+class CColladaMaterial;
+class CColladaSurface;
+class CXmlElement;
+class CXmlRootHolder;
+class LCharIn;
+
+// A COLLADA document: its element tree, the id index over it and what the element objects share
+// (surfaces, bounds, view). The media loader parses the file into the tree (ReadXml) and loads it on
+// its thread; afterwards one render thread uses it. No lock of its own.
+//
+// The file is outside input: instance references copy subtrees, so the document keeps a budget of
+// copied elements and a bound on the tree's depth; references beyond them resolve to nothing.
+class CColladaDoc {
+public:
+    static constexpr uint64_t kCopyBudget = 1000000;
+    static constexpr uint32_t kMaxTreeDepth = 1024;
+
+    // Keeps the file's location; builds nothing.
+    explicit CColladaDoc(const LFsSpec& spec);
+    // A new, empty material object; a derived document may supply its own class.
+    virtual CColladaMaterial* NewMaterial();
+    virtual ~CColladaDoc();
+    CColladaDoc(const CColladaDoc&) = delete;
+    CColladaDoc& operator=(const CColladaDoc&) = delete;
+
+    // Parses XML text into the tree (replacing any tree); false when the text holds no element or
+    // nests too deep (the tree read so far is then dropped).
+    [[nodiscard]] bool ReadXml(LCharIn& in);
+    // The document's root element ("COLLADA"), or null.
+    CXmlElement* root() const;
+
+    // Load steps the framework gives: unlinks "profile_CG" and "profile_GLES" children of effects,
+    // and enters every element with a non-empty id, breadth first (a later one wins).
+    void DropUnsupportedProfiles();
+    void BuildIdIndex();
+
+    // The element with exactly this id (no leading "#"), or null.
+    CXmlElement* FindById(const LString& id) const;
+    // Data reference: the element a URL's fragment names, used in place.
+    CXmlElement* ResolveUrl(const LString& url) const;
+    // Instance reference: the referrer's attribute names an element of the expected name, a deep copy
+    // of which is appended as the referrer's last child and returned. Null when the URL does not
+    // resolve, names another element, or the copy budget or depth bound would be exceeded.
+    CXmlElement* ResolveInstance(CXmlElement* referrer, const char* attribute, const char* expected);
+    uint64_t copyBudgetLeft() const { return fCopyBudget; }
+
+    // The element whose sid is the text in the nearest scope: the subtrees of start's children other
+    // than leftOut (breadth first, in order), then the same one level up, up to the root.
+    CXmlElement* FindSidInScope(CXmlElement* start, CXmlElement* leftOut, const LString& sid) const;
+    // The root's "scene", or null; and the first element below it (breadth first) with the id.
+    CXmlElement* scene() const;
+    CXmlElement* FindIdBelowScene(const LString& id) const;
+
+    // A URL text resolved against the document's location, as a file spec; false when it names no
+    // file.
+    [[nodiscard]] bool ResolveFile(const LString& text, LFsSpec& out) const;
+
+    void SetViewMatrix(const float* m);
+
+    // The document's shared surfaces, in order of creation (borrowed: their elements own them).
+    std::vector<CColladaSurface*>& surfaces() { return fSurfaces; }
+    const LFsSpec& spec() const { return fSpec; }
+    bool loaded() const { return fVisualScene != nullptr; }
+    const float* bounds() const { return fBounds; }
+    uint32_t upAxis() const { return fUpAxis; }
+    float unitMeters() const { return fUnitMeters; }
+    const float* viewMatrix() const { return fViewMatrix; }
+    bool viewMatrixSet() const { return fViewMatrixSet; }
+
+protected:
+    struct IdEntry : CBitTrieNode {
+        IdEntry(const LString& key, CXmlElement* e) : CBitTrieNode(key), element(e) {}
+        CXmlElement* element;
+    };
+
+    std::unique_ptr<CXmlRootHolder> fXml;
+    LFsSpec fSpec;
+    CColladaElement* fVisualScene = nullptr;  // attached to its element
+    CBitTrieNode fIdIndex;
+    uint32_t fFlag = 1;  // kept from construction; nothing reads it
+    uint32_t fReleaseFlag = 0;
+    uint32_t fUpAxis = 0;  // 0 Y up, 1 Z up, 2 X up
+    float fUnitMeters = 1.0f;
+    std::vector<CColladaSurface*> fSurfaces;
+    float fBounds[6];
+    bool fHasLights = false;
+    CXmlElement* fCameraNode = nullptr;
+    float fLongestDuration = 0;
+    uint32_t fFrameCounter = 0;
+    float fViewMatrix[16];
+    bool fViewMatrixSet = false;
+    uint64_t fCopyBudget = kCopyBudget;
+};
