@@ -34,8 +34,10 @@ bool CColladaDoc::ReadXml(LCharIn& in) {
     fSurfaces.clear();
     fXml.reset();
     CXmlTokenizer tokenizer(in);
-    if (CXmlReader::NextStartTag(tokenizer).IsEmpty()) return false;
+    LString tag = CXmlReader::NextStartTag(tokenizer);
+    if (tag.IsEmpty()) return false;
     auto holder = std::make_unique<CXmlRootHolder>();
+    if (!UColladaXml::SetTagName(holder->Root(), tag)) return false;
     if (CXmlDom::Build(*holder, tokenizer) != CXmlDom::kBuilt) return false;
     fXml = std::move(holder);
     return true;

@@ -54,6 +54,8 @@ public:
     // resolve, names another element, or the copy budget or depth bound would be exceeded.
     CXmlElement* ResolveInstance(CXmlElement* referrer, const char* attribute, const char* expected);
     uint64_t copyBudgetLeft() const { return fCopyBudget; }
+    // A tighter budget for callers that load many documents at once.
+    void SetCopyBudget(uint64_t elements) { fCopyBudget = elements; }
 
     // The element whose sid is the text in the nearest scope: the subtrees of start's children other
     // than leftOut (breadth first, in order), then the same one level up, up to the root.

@@ -16,6 +16,10 @@ template <class T>
 LString ToLString(const T& text) {
     return LString(text.Text(), text.Length());
 }
+// Trees that keep strings share them.
+inline LString ToLString(const LString& text) {
+    return text;
+}
 
 // Attribute name and value, whichever way the tree exposes them.
 template <class A>
@@ -113,6 +117,10 @@ LString UColladaXml::FirstToken(const CXmlElement* e) {
     LVariStr<64> token;
     if (!UCharIn::Read(in, token)) return LString();
     return LString(token);
+}
+
+bool UColladaXml::SetTagName(CXmlElement* e, const LString& tag) {
+    return SetTag(e, tag, 0);
 }
 
 CXmlElement* UColladaXml::FirstChild(const CXmlElement* e) {

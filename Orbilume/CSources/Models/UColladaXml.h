@@ -16,6 +16,9 @@ public:
     // The first token of the element's text ("" when none).
     static LString FirstToken(const CXmlElement* e);
 
+    // Sets the tag name (split at its first colon); false when memory runs out.
+    [[nodiscard]] static bool SetTagName(CXmlElement* e, const LString& tag);
+
     static CXmlElement* FirstChild(const CXmlElement* e);
     // The sibling after e, or null at the end.
     static CXmlElement* Next(const CXmlElement* e);
