@@ -103,7 +103,7 @@ CXmlElement* CColladaDoc::ResolveInstance(CXmlElement* referrer, const char* att
     if (!found || !UColladaXml::NameIs(found, expected)) return nullptr;
     uint32_t depth = UColladaXml::Depth(referrer) + 1;
     if (depth >= kMaxTreeDepth) return nullptr;
-    CXmlElement* copy = UColladaXml::CopyTree(found, fCopyBudget, kMaxTreeDepth - depth);
+    CXmlElement* copy = UColladaXml::CopyTree(found, fCopyBudget, fCopyBytes, kMaxTreeDepth - depth);
     if (!copy) {
         fCopyBudget = 0;  // a refused copy ends all copying: the file asks for too much
         return nullptr;

@@ -20,10 +20,12 @@ class LCharIn;
 // its thread; afterwards one render thread uses it. No lock of its own.
 //
 // The file is outside input: instance references copy subtrees, so the document keeps a budget of
-// copied elements and a bound on the tree's depth; references beyond them resolve to nothing.
+// copied elements (and of their text bytes) and a bound on the tree's depth; references beyond them resolve
+// to nothing.
 class CColladaDoc {
 public:
     static constexpr uint64_t kCopyBudget = 1000000;
+    static constexpr uint64_t kCopyByteBudget = uint64_t{256} << 20;
     static constexpr uint32_t kMaxTreeDepth = 1024;
 
     // Keeps the file's location; builds nothing.
@@ -55,7 +57,10 @@ public:
     CXmlElement* ResolveInstance(CXmlElement* referrer, const char* attribute, const char* expected);
     uint64_t copyBudgetLeft() const { return fCopyBudget; }
     // A tighter budget for callers that load many documents at once.
-    void SetCopyBudget(uint64_t elements) { fCopyBudget = elements; }
+    void SetCopyBudget(uint64_t elements, uint64_t bytes) {
+        fCopyBudget = elements;
+        fCopyBytes = bytes;
+    }
 
     // The element whose sid is the text in the nearest scope: the subtrees of start's children other
     // than leftOut (breadth first, in order), then the same one level up, up to the root.
@@ -103,4 +108,5 @@ protected:
     float fViewMatrix[16];
     bool fViewMatrixSet = false;
     uint64_t fCopyBudget = kCopyBudget;
+    uint64_t fCopyBytes = kCopyByteBudget;
 };

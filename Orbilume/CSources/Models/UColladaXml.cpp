@@ -71,8 +71,15 @@ bool SetTxt(E* e, const LString& t, long) {
     return true;
 }
 
-// A shallow copy: tag, text and attributes.
-CXmlElement* CopyOne(const CXmlElement* src) {
+// A shallow copy: tag, text and attributes; null when memory or the byte budget runs out.
+CXmlElement* CopyOne(const CXmlElement* src, uint64_t& bytes) {
+    uint64_t size = src->Name().Length() + src->Prefix().Length() + src->Text().Length();
+    for (SSLink* n = src->Attributes().First(); !n->IsEnd(); n = n->next) {
+        auto* a = static_cast<const CXmlAttribute*>(n);
+        size += AttrName(a, 0).Length() + AttrValue(a, 0).Length();
+    }
+    if (size > bytes) return nullptr;
+    bytes -= size;
     auto* e = new CXmlElement;
     LString tag = ToLString(src->Name());
     if (!src->Prefix().IsEmpty()) {
@@ -146,9 +153,10 @@ uint32_t UColladaXml::Depth(const CXmlElement* e) {
     return d;
 }
 
-CXmlElement* UColladaXml::CopyTree(const CXmlElement* src, uint64_t& budget, uint32_t maxDepth) {
+CXmlElement* UColladaXml::CopyTree(const CXmlElement* src, uint64_t& budget, uint64_t& bytes,
+                                   uint32_t maxDepth) {
     if (!src || budget == 0) return nullptr;
-    CXmlElement* root = CopyOne(src);
+    CXmlElement* root = CopyOne(src, bytes);
     if (!root) return nullptr;
     --budget;
     struct Pending {
@@ -161,7 +169,7 @@ CXmlElement* UColladaXml::CopyTree(const CXmlElement* src, uint64_t& budget, uin
         Pending p = stack.back();
         stack.pop_back();
         for (CXmlElement* c = FirstChild(p.from); c; c = Next(c)) {
-            CXmlElement* copy = (budget > 0 && p.depth < maxDepth) ? CopyOne(c) : nullptr;
+            CXmlElement* copy = (budget > 0 && p.depth < maxDepth) ? CopyOne(c, bytes) : nullptr;
             if (!copy) {
                 CXmlElement::DeleteChild(nullptr, root);
                 return nullptr;

@@ -28,8 +28,9 @@ public:
     // The number of ancestors of e.
     static uint32_t Depth(const CXmlElement* e);
     // Copies name, prefix, text, attributes and children of src (not the attachments), taking one
-    // unit of budget per element; null, with nothing left behind, when the budget runs out or memory
-    // does. Iterative, so deep trees copy without deep recursion. maxDepth bounds the copy's own
-    // depth (levels below src); deeper trees are refused.
-    static CXmlElement* CopyTree(const CXmlElement* src, uint64_t& budget, uint32_t maxDepth);
+    // element and its text and attribute bytes from the budgets; null, with nothing left behind, when
+    // a budget runs out or memory does. Iterative, so deep trees copy without deep recursion. maxDepth bounds
+    // the copy's own depth (levels below src); deeper trees are refused.
+    static CXmlElement* CopyTree(const CXmlElement* src, uint64_t& budget, uint64_t& bytes,
+                                 uint32_t maxDepth);
 };

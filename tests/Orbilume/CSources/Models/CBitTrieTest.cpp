@@ -1,10 +1,10 @@
-#include "Orbilume/CSources/Models/CBitTrie.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 #include <string>
+
+#include "Orbilume/CSources/Models/CBitTrie.h"
 
 namespace {
 

@@ -74,7 +74,8 @@ TEST(CColladaValue, TextRulesPerType) {
         EXPECT_EQ(std::vector<int32_t>(out, out + 4), c.ints) << c.text;
     }
     CColladaValue v;
-    for (uint32_t code : {0u, 1u, 17u, 18u, 19u, 20u, 21u, 22u, 23u, 99u}) EXPECT_FALSE(v.ParseText("1", code));
+    for (uint32_t code : {0u, 1u, 17u, 18u, 19u, 20u, 21u, 22u, 23u, 99u})
+        EXPECT_FALSE(v.ParseText("1", code));
     ASSERT_TRUE(v.ParseText("1e30 nan", CColladaValueType::kFloat + 1));
     EXPECT_EQ(v.SingleFloat(), 1e30f);
     float m[9];
@@ -164,8 +165,14 @@ TEST(CColladaDoc, IdIndexLaterBreadthFirstWinsAnyBytesAndEmpty) {
     struct Case {
         const char* url;
         const char* n;
-    } cases[] = {{"#a", "a"},       {"#", nullptr},         {"", nullptr},         {"a", nullptr},
-                 {"x.dae#a", nullptr}, {"file:///x#a", nullptr}, {"http://h/#a", nullptr}, {"\\x#a", nullptr}};
+    } cases[] = {{"#a", "a"},
+                 {"#", nullptr},
+                 {"", nullptr},
+                 {"a", nullptr},
+                 {"x.dae#a", nullptr},
+                 {"file:///x#a", nullptr},
+                 {"http://h/#a", nullptr},
+                 {"\\x#a", nullptr}};
     for (const Case& c : cases) {
         CXmlElement* e = doc->ResolveUrl(c.url);
         std::string got = e ? e->GetAttribute("n").CStr() : "<none>";
@@ -222,7 +229,7 @@ TEST(CColladaDoc, CopyBudgetStopsTheDoublingFile) {
     auto doc = Parse(xml);
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->copyBudgetLeft(), 1000000u);
-    doc->SetCopyBudget(100000);
+    doc->SetCopyBudget(100000, CColladaDoc::kCopyByteBudget);
     // Resolve every instance, in copies too, as the node builder does.
     std::vector<CXmlElement*> work{doc->scene()->FindChild("instance_node")};
     uint64_t copies = 0, refused = 0;
@@ -242,6 +249,19 @@ TEST(CColladaDoc, CopyBudgetStopsTheDoublingFile) {
     EXPECT_EQ(doc->copyBudgetLeft(), 0u);
     EXPECT_LE(copies, 100000u);
     EXPECT_GT(refused, 0u);
+}
+
+TEST(CColladaDoc, CopyByteBudgetStopsCopiesOfLargeTexts) {
+    std::string big(100000, '1');
+    auto doc =
+        Parse("<r><geometry id=\"g\"><float_array>" + big + "</float_array></geometry><i url=\"#g\"/></r>");
+    ASSERT_TRUE(doc);
+    doc->SetCopyBudget(1000, 350000);
+    CXmlElement* i = doc->root()->FindChild("i");
+    int copies = 0;
+    while (doc->ResolveInstance(i, "url", "geometry")) ++copies;
+    EXPECT_EQ(copies, 3);
+    EXPECT_EQ(doc->copyBudgetLeft(), 0u) << "a refused copy ends all copying";
 }
 
 TEST(CColladaDoc, DepthBoundRefusesCopiesTooDeep) {
@@ -289,10 +309,18 @@ TEST(CColladaTargetPath, PathsMembersAndIndices) {
         const char* member;
         uint32_t indices;
     } cases[] = {
-        {"n/rot.ANGLE", "rotate", "ANGLE", 0}, {"n/mat(3)(1)", "m", "", 2}, {"n/mat(2)", "m", "", 1},
-        {"n", "node", "", 0},                  {"n.X", "node", "X", 0},     {"/n/rot", nullptr, "", 0},
-        {"lib/q", nullptr, "", 0},             {"./q", "p", "", 0},         {"n/mat(x)", nullptr, "", 0},
-        {"n/mat(1", nullptr, "", 0},           {"n//rot", nullptr, "", 0},  {"", nullptr, "", 0},
+        {"n/rot.ANGLE", "rotate", "ANGLE", 0},
+        {"n/mat(3)(1)", "m", "", 2},
+        {"n/mat(2)", "m", "", 1},
+        {"n", "node", "", 0},
+        {"n.X", "node", "X", 0},
+        {"/n/rot", nullptr, "", 0},
+        {"lib/q", nullptr, "", 0},
+        {"./q", "p", "", 0},
+        {"n/mat(x)", nullptr, "", 0},
+        {"n/mat(1", nullptr, "", 0},
+        {"n//rot", nullptr, "", 0},
+        {"", nullptr, "", 0},
         {"n/rot(1)(2)(3)", nullptr, "", 0},
     };
     for (const Case& c : cases) {

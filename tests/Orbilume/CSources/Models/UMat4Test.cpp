@@ -1,8 +1,8 @@
-#include "Orbilume/CSources/Models/UMat4.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "Orbilume/CSources/Models/UMat4.h"
 
 namespace {
 
