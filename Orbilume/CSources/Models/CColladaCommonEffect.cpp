@@ -54,6 +54,7 @@ const CColladaShadingModel* CColladaShadingModel::Table(uint32_t& count) {
     return kModels;
 }
 
+CColladaCommonEffect::CColladaCommonEffect() = default;
 CColladaCommonEffect::~CColladaCommonEffect() = default;
 
 bool CColladaCommonEffect::Read(CColladaDoc& doc, CXmlElement* profile) {

@@ -44,6 +44,7 @@ public:
     enum Answer : uint32_t { kOpaque = 0, kBlended = 1, kInvisible = 2 };
     enum Opaque : uint32_t { kOpaqueNone = 0, kOpaqueAlpha = 1, kOpaqueRgbZero = 2 };
 
+    CColladaCommonEffect();
     ~CColladaCommonEffect() override;
 
     // Reads the profile; on success the effect is attached to it.
