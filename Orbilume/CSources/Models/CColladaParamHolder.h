@@ -26,6 +26,6 @@ private:
 bool AttachHolder(CXmlElement* element, CColladaParamHolder* holder);
 
 // Attaches the holder to the param element and binds it to the newparam its "ref" names (a target
-// path resolved with the scope where a channel's own element stands); otherwise it keeps its own
-// value.
+// path resolved with the scope where a channel's own element stands, or a plain sid of a newparam in
+// the enclosing scopes); otherwise it keeps its own value.
 void ResolveParamRef(CColladaDoc& doc, CXmlElement* scope, CXmlElement* param, CColladaParamHolder* holder);

@@ -307,11 +307,15 @@ TEST_F(ColladaGl, MaterialsOfTheCommonProfileSetTheFixedFunctionState) {
         TexEffect("unresolved", "",
                   "<blinn><diffuse><texture texture=\"nothing\" texcoord=\"UV0\"/></diffuse>"
                   "<ambient><param ref=\"nothing\"/></ambient></blinn>") +
+        "<effect id=\"paramref\"><profile_COMMON><newparam sid=\"amb\"><float4>0.25 0.5 0.75 1</float4></newparam>"
+        "<newparam sid=\"spec\"><float4>0 0.5 0 1</float4></newparam><technique sid=\"t\"><phong>"
+        "<ambient><param ref=\"./amb\"/></ambient><diffuse><param ref=\"amb\"/></diffuse>"
+        "<specular><param ref=\"spec.X\"/></specular></phong></technique></profile_COMMON></effect>"
         "<effect id=\"sided\"><profile_COMMON><technique sid=\"t\"><constant/></technique></profile_COMMON>"
         "<extra><technique profile=\"MAYA\"><double_sided>1</double_sided></technique></extra></effect>";
     Load("materials.dae",
          Wrap(std::string(kImages) + "<library_effects>" + fx + "</library_effects>" +
-              Materials({"phong", "constant", "tex", "unresolved", "sided"})),
+              Materials({"phong", "constant", "tex", "unresolved", "sided", "paramref"})),
          true);
     CColladaDrawState state;
     state.context = &Common();
@@ -351,6 +355,12 @@ TEST_F(ColladaGl, MaterialsOfTheCommonProfileSetTheFixedFunctionState) {
     pop();
     EXPECT_EQ(rgba(r.ambient), (std::vector<float>{0, 0, 0, 1}));
     EXPECT_EQ(rgba(r.diffuse), (std::vector<float>{0, 0, 0, 1}));
+
+    r = apply(Material("m-paramref"));
+    pop();
+    EXPECT_EQ(rgba(r.ambient), (std::vector<float>{0.25f, 0.5f, 0.75f, 1})) << "a path to the newparam";
+    EXPECT_EQ(rgba(r.diffuse), (std::vector<float>{0.25f, 0.5f, 0.75f, 1})) << "a plain sid";
+    EXPECT_EQ(rgba(r.specular), (std::vector<float>{0, 0, 0, 0})) << "a member part a newparam refuses";
 
     CColladaMaterial* sided = Material("m-sided");
     ASSERT_TRUE(sided);
