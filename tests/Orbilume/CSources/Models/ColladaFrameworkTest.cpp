@@ -194,11 +194,9 @@ TEST(CColladaDoc, NoRootAndUnsupportedProfiles) {
 
 TEST(CColladaDoc, InstanceCopiesAreLastChildrenAndTheIndexKeepsTheLibrary) {
     auto doc = Parse(R"(<r><library_nodes><node id="n" a="1"><x:child sid="s">text</x:child></node>
-        <camera id="c"/></library_nodes><holder><first/></holder></r>)");
+        <camera id="c"/></library_nodes><holder url="#n" cam="#c"><first/></holder></r>)");
     ASSERT_TRUE(doc);
     CXmlElement* holder = doc->root()->FindChild("holder");
-    holder->AppendAttribute(new CXmlAttribute("url", "#n"));
-    holder->AppendAttribute(new CXmlAttribute("cam", "#c"));
     uint64_t before = doc->copyBudgetLeft();
     EXPECT_EQ(doc->ResolveInstance(holder, "cam", "node"), nullptr) << "wrong element name";
     EXPECT_EQ(doc->ResolveInstance(holder, "none", "node"), nullptr);
