@@ -1,0 +1,78 @@
+#include "tests/Platform/Media/MovieFixtures.h"
+
+#include <cstdlib>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "Platform/Video/PixelBuffer.h"
+
+namespace testsupport {
+
+namespace {
+
+const char* const kBars =
+    "-f lavfi -i \"nullsrc=s=128x32:r=30,geq=lum='235*mod(floor(N/pow(2\\,floor(X/16)))\\,2)+16':cb=128:cr=128\"";
+const char* const kTone = "-f lavfi -i sine=frequency=1000:sample_rate=48000";
+
+}  // namespace
+
+bool HaveProgram(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool Shell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+const MovieFixtures& MovieFixtures::Get() {
+    static const MovieFixtures* fixtures = new MovieFixtures();
+    return *fixtures;
+}
+
+MovieFixtures::MovieFixtures() {
+    av_log_set_level(AV_LOG_QUIET);  // damaged fixtures are expected to complain
+    if (!HaveProgram("ffmpeg") || !HaveProgram("ffprobe")) {
+        fProblem = "ffmpeg or ffprobe is not installed";
+        return;
+    }
+    const std::string ff = "ffmpeg -nostdin -v error -y ";
+    const std::string bars = std::string(kBars) + " -t 3 ";
+    struct Make {
+        const char* name;
+        std::string options;
+    } makes[] = {
+        {"bars.mp4", bars + kTone + " -t 3 -c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p -c:a aac -map 0:v -map 1:a"},
+        {"bars.mov", bars + "-c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p"},
+        {"faststart.mp4", bars + "-c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p -movflags +faststart"},
+        {"mjpeg.avi", bars + "-c:v mjpeg -q:v 2 -pix_fmt yuvj420p"},
+        {"intra.mp4", bars + "-c:v libx264 -g 1 -pix_fmt yuv420p"},
+        {"still.png", std::string(kBars) + " -frames:v 1"},
+        {"still.jpg", std::string(kBars) + " -frames:v 1 -q:v 2"},
+    };
+    for (const Make& m : makes) {
+        if (!Shell(ff + m.options + " " + Path(m.name))) {
+            fProblem = std::string("ffmpeg could not make ") + m.name;
+            return;
+        }
+    }
+}
+
+int BarsNumberFromRow(const uint8_t* gray, int step) {
+    int n = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (gray[(bit * 16 + 8) * step] > 128) n |= 1 << bit;
+    return n;
+}
+
+int BarsNumber(plat::PixelBuffer* buffer) {
+    if (!buffer || buffer->Width() != 128 || buffer->Height() != 32) return -1;
+    if (!buffer->Lock(plat::kPixelBufferLockReadOnly)) return -1;
+    // Green of the middle row.
+    int n = BarsNumberFromRow(buffer->BaseAddress() + 16 * buffer->BytesPerRow() + 1, 4);
+    buffer->Unlock(plat::kPixelBufferLockReadOnly);
+    return n;
+}
+
+}  // namespace testsupport
