@@ -90,7 +90,8 @@ MovieDecoder::~MovieDecoder() {
 std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& path, const Options& options) {
     // Only regular files: opening a FIFO without a writer would block where no interrupt reaches.
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return nullptr;
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return nullptr;
     std::unique_ptr<MovieDecoder> decoder(new MovieDecoder());
     if (!decoder->Open("file:" + path, options)) return nullptr;
     return decoder;
@@ -103,8 +104,8 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenSource(std::unique_ptr<MovieByte
     decoder->fSource = std::move(source);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIOBufferSize));
     if (!buffer) return nullptr;
-    decoder->fIO = avio_alloc_context(buffer, kIOBufferSize, 0, decoder->fSource.get(), ReadSource, nullptr,
-                                      SeekSource);
+    decoder->fIO =
+        avio_alloc_context(buffer, kIOBufferSize, 0, decoder->fSource.get(), ReadSource, nullptr, SeekSource);
     if (!decoder->fIO) {
         av_free(buffer);
         return nullptr;
@@ -302,8 +303,10 @@ void MovieDecoder::DecodeSpan(double t, size_t maxBytes, std::vector<Ref<MovieFr
         size_t first = 0;
         while (Ref<MovieFrame> frame = Next()) {
             if (frame->Time() > t + slack) {
-                if (out.size() == first && (attempt == 1 || t <= 0)) out.push_back(std::move(frame));
-                else fPending = std::move(frame);
+                if (out.size() == first && (attempt == 1 || t <= 0))
+                    out.push_back(std::move(frame));
+                else
+                    fPending = std::move(frame);
                 break;
             }
             bytes += frame->ByteSize();

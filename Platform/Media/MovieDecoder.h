@@ -52,7 +52,8 @@ public:
 
 private:
     friend class MovieDecoder;
-    MovieFrame(AVFrame* frame, double time, double duration) : fFrame(frame), fTime(time), fDuration(duration) {}
+    MovieFrame(AVFrame* frame, double time, double duration)
+        : fFrame(frame), fTime(time), fDuration(duration) {}
     ~MovieFrame() override;
     AVFrame* fFrame;
     double fTime;
@@ -73,7 +74,8 @@ public:
 
     // Null for a path that is not a regular file, a file libavformat does not take, and on cancel.
     static std::unique_ptr<MovieDecoder> OpenFile(const std::string& path, const Options& options);
-    static std::unique_ptr<MovieDecoder> OpenSource(std::unique_ptr<MovieByteSource> source, const Options& options);
+    static std::unique_ptr<MovieDecoder> OpenSource(std::unique_ptr<MovieByteSource> source,
+                                                    const Options& options);
     ~MovieDecoder();
     MovieDecoder(const MovieDecoder&) = delete;
     MovieDecoder& operator=(const MovieDecoder&) = delete;
@@ -106,9 +108,9 @@ private:
     AVPacket* fPacket = nullptr;
     int fVideo = -1;
     int fAudio = -1;
-    double fStart = 0;        // stream start in seconds
+    double fStart = 0;  // stream start in seconds
     double fFrameDuration = 0;
-    bool fDrained = false;    // flush packet sent
+    bool fDrained = false;  // flush packet sent
     bool fAtEnd = false;
     Ref<MovieFrame> fPending;  // decoded past a seek target, handed out by the next Next
     MovieInfo fInfo;

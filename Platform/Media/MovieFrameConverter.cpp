@@ -65,12 +65,13 @@ MovieFrameConverter::~MovieFrameConverter() {
 
 Ref<PixelBuffer> MovieFrameConverter::Convert(const MovieFrame& movieFrame) {
     const AVFrame* frame = movieFrame.Frame();
-    if (frame->width <= 0 || frame->height <= 0 || frame->width > MovieDecoder::kMaxDimension || frame->height > MovieDecoder::kMaxDimension)
+    if (frame->width <= 0 || frame->height <= 0 || frame->width > MovieDecoder::kMaxDimension ||
+        frame->height > MovieDecoder::kMaxDimension)
         return nullptr;
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     AVPixelFormat format = Unjayed(static_cast<AVPixelFormat>(frame->format), fullRange);
     fSws = sws_getCachedContext(fSws, frame->width, frame->height, format, frame->width, frame->height,
-                                 AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!fSws) return nullptr;
     sws_setColorspaceDetails(fSws, sws_getCoefficients(Matrix(frame)), fullRange ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);

@@ -221,12 +221,15 @@ void MovieItem::Worker::ReadAhead(std::unique_lock<std::mutex>& lock) {
     const bool end = decoder->AtEnd();
     lock.lock();
     if (mine != generation || resync) return;
-    if (frame) ahead.push_back(std::move(frame));
-    else decoderEnd = true;
+    if (frame)
+        ahead.push_back(std::move(frame));
+    else
+        decoderEnd = true;
     (void)end;
 }
 
-MovieItem* MovieItem::Create(const std::string& path, StatusCallback callback, void* info, size_t cacheBytes) {
+MovieItem* MovieItem::Create(const std::string& path, StatusCallback callback, void* info,
+                             size_t cacheBytes) {
     auto worker = std::make_shared<Worker>();
     worker->path = path;
     worker->cacheBytes = cacheBytes;

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -45,8 +44,9 @@ protected:
     }
     // ffmpeg's own frame at t, read from its gray output.
     static int ReferenceNumber(const std::string& path, double t) {
-        std::string out = testsupport::CommandOutput("ffmpeg -nostdin -v error -ss " + std::to_string(t) + " -i " +
-                                                     path + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+        std::string out =
+            testsupport::CommandOutput("ffmpeg -nostdin -v error -ss " + std::to_string(t) + " -i " + path +
+                                       " -frames:v 1 -f rawvideo -pix_fmt gray -");
         if (out.size() < 128 * 32) return -1;
         return testsupport::BarsNumberFromRow(reinterpret_cast<const uint8_t*>(out.data()) + 16 * 128, 1);
     }
@@ -119,8 +119,10 @@ TEST_F(MovieDecoderTest, SpanHoldsFramesFromKeyFrameAndDropsEarliestOverBound) {
     std::vector<Ref<MovieFrame>> span;
     decoder->DecodeSpan(1.5, size_t{1} << 30, span);
     // From ffprobe's last key frame at or before 1.5 s up to frame 45.
-    std::string keys = testsupport::CommandOutput("ffprobe -v error -select_streams v -skip_frame nokey "
-                                                  "-show_entries frame=pts_time -of csv=p=0 " + Path("bars.mp4"));
+    std::string keys = testsupport::CommandOutput(
+        "ffprobe -v error -select_streams v -skip_frame nokey "
+        "-show_entries frame=pts_time -of csv=p=0 " +
+        Path("bars.mp4"));
     int key = -1;
     for (const char* p = keys.c_str(); *p;) {
         double t = std::strtod(p, nullptr);
@@ -186,7 +188,8 @@ TEST_F(MovieDecoderTest, BadInputFailsOrEndsCleanly) {
 
     // Flipped bits in the packets: decoding goes on to the end.
     std::string flipped = fast;
-    for (size_t i = fast.size() / 4; i < fast.size(); i += 997) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
+    for (size_t i = fast.size() / 4; i < fast.size(); i += 997)
+        flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
     dir.Write("flipped.mp4", flipped);
     decoder = Open(dir.File("flipped.mp4"));
     ASSERT_TRUE(decoder);
@@ -200,8 +203,10 @@ TEST_F(MovieDecoderTest, BadInputFailsOrEndsCleanly) {
 TEST_F(MovieDecoderTest, OversizedPicturesAreRefused) {
     testsupport::TempDir dir;
     // A valid stream header that claims 20000 x 16: refused before the decoder allocates it.
-    ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -v error -y -f lavfi -i color=s=20000x16:r=1 -frames:v 1 "
-                                   "-c:v mjpeg " + dir.File("wide.avi")));
+    ASSERT_TRUE(
+        testsupport::Shell("ffmpeg -nostdin -v error -y -f lavfi -i color=s=20000x16:r=1 -frames:v 1 "
+                           "-c:v mjpeg " +
+                           dir.File("wide.avi")));
     EXPECT_FALSE(Open(dir.File("wide.avi")));
 }
 

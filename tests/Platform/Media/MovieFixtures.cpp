@@ -13,7 +13,8 @@ namespace testsupport {
 namespace {
 
 const char* const kBars =
-    "-f lavfi -i \"nullsrc=s=128x32:r=30,geq=lum='235*mod(floor(N/pow(2\\,floor(X/16)))\\,2)+16':cb=128:cr=128\"";
+    "-f lavfi -i "
+    "\"nullsrc=s=128x32:r=30,geq=lum='235*mod(floor(N/pow(2\\,floor(X/16)))\\,2)+16':cb=128:cr=128\"";
 const char* const kTone = "-f lavfi -i sine=frequency=1000:sample_rate=48000";
 
 }  // namespace
@@ -43,7 +44,8 @@ MovieFixtures::MovieFixtures() {
         const char* name;
         std::string options;
     } makes[] = {
-        {"bars.mp4", bars + kTone + " -t 3 -c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p -c:a aac -map 0:v -map 1:a"},
+        {"bars.mp4",
+         bars + kTone + " -t 3 -c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p -c:a aac -map 0:v -map 1:a"},
         {"bars.mov", bars + "-c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p"},
         {"faststart.mp4", bars + "-c:v libx264 -g 30 -bf 2 -pix_fmt yuv420p -movflags +faststart"},
         {"mjpeg.avi", bars + "-c:v mjpeg -q:v 2 -pix_fmt yuvj420p"},

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -92,7 +91,8 @@ struct StatusLog {
 
 TEST_F(MoviePlayerTest, ItemsReportStatusOnceAndReleaseAtOnceWhileOpening) {
     StatusLog ready;
-    Ref<MovieItem> item = Adopt(MovieItem::Create(MovieFixtures::Get().Path("bars.mp4"), StatusLog::Changed, &ready));
+    Ref<MovieItem> item =
+        Adopt(MovieItem::Create(MovieFixtures::Get().Path("bars.mp4"), StatusLog::Changed, &ready));
     ASSERT_TRUE(WaitFor([&] { return ready.calls.load() > 0; }));
     EXPECT_EQ(ready.status.load(), static_cast<int>(MovieItem::Status::kReady));
     MovieInfo info = item->Info();
@@ -200,9 +200,9 @@ TEST_F(MoviePlayerTest, RateTwoMovesTwiceAsFast) {
 
 TEST_F(MoviePlayerTest, ReversePlayDescendsToTheStartAndEnds) {
     Ref<MoviePlayer> player = Adopt(MoviePlayer::Create());
-    player->ReplaceCurrentItem(Adopt(MovieItem::Create(MovieFixtures::Get().Path("bars.mp4"), nullptr, nullptr,
-                                                       size_t{40} * 1024))
-                                   .get());
+    player->ReplaceCurrentItem(
+        Adopt(MovieItem::Create(MovieFixtures::Get().Path("bars.mp4"), nullptr, nullptr, size_t{40} * 1024))
+            .get());
     Ref<MovieItem> item = player->CurrentItem();
     ASSERT_TRUE(WaitFor([&] { return item->GetStatus() == MovieItem::Status::kReady; }));
     int ends = 0;
