@@ -95,6 +95,14 @@ bool CPsxThread::IsCurrent() const {
     return mRunning && pthread_equal(mThread, pthread_self());
 }
 
+bool CPsxThread::GetSchedule(int& policy, int& priority) const {
+    if (!mRunning) return false;
+    sched_param param{};
+    if (pthread_getschedparam(mThread, &policy, &param) != 0) return false;
+    priority = param.sched_priority;
+    return true;
+}
+
 bool CPsxThread::RealTimeAllowed() {
     const char* off = std::getenv("ORBILUME_NO_REALTIME");
     return !off || !*off || (off[0] == '0' && !off[1]);

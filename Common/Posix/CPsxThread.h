@@ -27,6 +27,8 @@ public:
     void Join();
     bool IsRunning() const { return mRunning; }
     bool IsCurrent() const;
+    // The running thread's policy and priority; false when no thread runs.
+    bool GetSchedule(int& policy, int& priority) const;
 
     // The schedule Start asks for, from the caller's policy and priority.
     struct Schedule {
