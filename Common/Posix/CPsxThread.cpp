@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -101,6 +102,13 @@ bool CPsxThread::GetSchedule(int& policy, int& priority) const {
     if (pthread_getschedparam(mThread, &policy, &param) != 0) return false;
     priority = param.sched_priority;
     return true;
+}
+
+double CPsxThread::CpuSeconds() const {
+    clockid_t clock;
+    timespec t;
+    if (!mRunning || pthread_getcpuclockid(mThread, &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 bool CPsxThread::RealTimeAllowed() {

@@ -29,6 +29,8 @@ public:
     bool IsCurrent() const;
     // The running thread's policy and priority; false when no thread runs.
     bool GetSchedule(int& policy, int& priority) const;
+    // CPU time the running thread has used, in seconds; -1 when no thread runs.
+    double CpuSeconds() const;
 
     // The schedule Start asks for, from the caller's policy and priority.
     struct Schedule {

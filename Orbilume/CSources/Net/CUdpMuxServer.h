@@ -33,6 +33,8 @@ public:
     uint32_t ClientCount();
     // The relay thread's policy and priority.
     bool RelaySchedule(int& policy, int& priority) const { return fThread.GetSchedule(policy, priority); }
+    // CPU time the relay thread has used, in seconds.
+    double RelayCpuSeconds() const { return fThread.CpuSeconds(); }
 
 private:
     struct Client {
