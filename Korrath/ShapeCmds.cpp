@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -19,14 +21,37 @@ bool Type(const plat::PlugInStructure& entry, uint32_t& type) {
     return true;
 }
 
+// Values of a structure by decimal index: at their position in an array, else through a map of
+// the keys made on the first miss, so that reading every index stays linear.
+class IndexedEntries {
+public:
+    explicit IndexedEntries(const plat::PlugInStructure& s) : fS(s) {}
+    const plat::PlugInValue* At(size_t i) {
+        std::string key = std::to_string(i);
+        if (i < fS.Count() && fS.KeyAt(i) == key) return &fS.ValueAt(i);
+        if (!fIndexed) {
+            for (size_t k = 0; k < fS.Count(); ++k) fKeys.emplace(fS.KeyAt(k), k);
+            fIndexed = true;
+        }
+        auto it = fKeys.find(key);
+        return it == fKeys.end() ? nullptr : &fS.ValueAt(it->second);
+    }
+
+private:
+    const plat::PlugInStructure& fS;
+    std::unordered_map<std::string_view, size_t> fKeys;
+    bool fIndexed = false;
+};
+
 }  // namespace
 
 void CShapeCmds::Parse(const plat::PlugInStructure* command) {
     fCmds.clear();
     if (!command) return;
     size_t count = std::min(command->Count(), kMaxEntries);
+    IndexedEntries entries(*command);
     for (size_t i = 0; i < count; ++i) {
-        const plat::PlugInValue* value = command->Find(std::to_string(i));
+        const plat::PlugInValue* value = entries.At(i);
         const plat::PlugInStructure* entry = value ? value->StructureValue() : nullptr;
         SCmd cmd;
         if (!entry) {
@@ -44,8 +69,9 @@ void CShapeCmds::Parse(const plat::PlugInStructure* command) {
             case kPolygon:
                 if (const plat::PlugInValue* vtc = entry->Find("vtc")) {
                     if (const plat::PlugInStructure* vertices = vtc->StructureValue()) {
+                        IndexedEntries byIndex(*vertices);
                         for (size_t j = 0; j < kMaxVertices; ++j) {
-                            const plat::PlugInValue* vertex = vertices->Find(std::to_string(j));
+                            const plat::PlugInValue* vertex = byIndex.At(j);
                             if (!vertex) break;
                             SVtx p;
                             if (const plat::PlugInStructure* xy = vertex->StructureValue()) {

@@ -89,6 +89,16 @@ TEST(ShapeCmdsTest, EntryAndVertexCountsAreCapped) {
     for (size_t i = 0; i < CShapeCmds::kMaxEntries + 10; ++i) many.Append(PlugInValue());
     shapes.Parse(&many);
     EXPECT_EQ(shapes.Cmds().size(), CShapeCmds::kMaxEntries);
+
+    // Keys out of order are found too (each index once, not by a search per index).
+    PlugInStructure reversed;
+    constexpr size_t kReversed = 5000;
+    for (size_t i = kReversed; i-- > 0;)
+        reversed.Set(std::to_string(i), PlugInValue::Structure(Entry({{"typ", N(2)}, {"r", N(double(i))}})));
+    shapes.Parse(&reversed);
+    ASSERT_EQ(shapes.Cmds().size(), kReversed);
+    EXPECT_EQ(shapes.Cmds()[7].type, CShapeCmds::kCircle);
+    EXPECT_FLOAT_EQ(shapes.Cmds()[7].v[2], 7);
 }
 
 TEST(PolygonTrianglesTest, KeepsTheHalvingTrianglesOfFourAndSixVertices) {
