@@ -67,14 +67,14 @@ protected:
         state.Set(plat::kPlugInStatePatch, Value("Dunmire"));
         GraphBuilder g;
         g.Node("d", plat::kNodeClassPlugIn, state).PublishInput("Image", "d", "inputImage");
-        fComposition.reset(g.Build(testsupport::PlugInFolderRegistry()));
+        fComposition = g.Build(testsupport::PlugInFolderRegistry());
         ASSERT_TRUE(fComposition);
-        fRenderer.reset(plat::CompositionRenderer::Create(fRendererContext, Context()->PixelFormat(),
-                                                          plat::ColorSpace::kSRGB, fComposition.get()));
+        fRenderer = plat::CompositionRenderer::Create(fRendererContext.get(), Context()->PixelFormat(),
+                                                      plat::ColorSpace::kSRGB, fComposition.get());
         ASSERT_TRUE(fRenderer);
 
         // A red 8 x 8 image.
-        fImage.reset(plat::BufferImage::Create(8, 8));
+        fImage = plat::BufferImage::Create(8, 8);
         ASSERT_TRUE(fImage);
         for (uint32_t i = 0; i < 64; ++i) std::memcpy(fImage->MutableData() + 4 * i, "\0\0\xFF\xFF", 4);
         ASSERT_TRUE(fRenderer->SetInputValue("Image", Value(fImage.get())));
@@ -88,7 +88,7 @@ protected:
             glDeleteFramebuffersEXT(1, &fRendererFramebuffer);
             glDeleteTextures(1, &fRendererTexture);
             (void)Context()->MakeCurrent();
-            plat::Release(fRendererContext);
+            fRendererContext.reset();
         }
         glDeleteFramebuffersEXT(1, &fHostFramebuffer);
         glDeleteTextures(1, &fHostTexture);
@@ -109,7 +109,7 @@ protected:
 
     using Dictionary = plat::Dictionary;
     GLuint fHostFramebuffer = 0, fHostTexture = 0, fRendererFramebuffer = 0, fRendererTexture = 0;
-    plat::GLContext* fRendererContext = nullptr;
+    plat::Ref<plat::GLContext> fRendererContext;
     Ref<plat::Composition> fComposition;
     Ref<plat::CompositionRenderer> fRenderer;
     Ref<plat::BufferImage> fImage;

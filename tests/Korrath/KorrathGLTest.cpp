@@ -65,10 +65,10 @@ protected:
             .PublishInput("H", "k", "inputH")
             .PublishInput("Command", "k", "inputCmd")
             .PublishOutput("Image", "k", "outputImage");
-        fComposition.reset(g.Build(testsupport::PlugInFolderRegistry()));
+        fComposition = g.Build(testsupport::PlugInFolderRegistry());
         ASSERT_TRUE(fComposition);
-        fRenderer.reset(plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(),
-                                                          plat::ColorSpace::kSRGB, fComposition.get()));
+        fRenderer = plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(),
+                                                      plat::ColorSpace::kSRGB, fComposition.get());
         ASSERT_TRUE(fRenderer);
     }
     void TearDown() override {
