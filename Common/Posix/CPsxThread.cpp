@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -93,6 +94,21 @@ void CPsxThread::Join() {
 
 bool CPsxThread::IsCurrent() const {
     return mRunning && pthread_equal(mThread, pthread_self());
+}
+
+bool CPsxThread::GetSchedule(int& policy, int& priority) const {
+    if (!mRunning) return false;
+    sched_param param{};
+    if (pthread_getschedparam(mThread, &policy, &param) != 0) return false;
+    priority = param.sched_priority;
+    return true;
+}
+
+double CPsxThread::CpuSeconds() const {
+    clockid_t clock;
+    timespec t;
+    if (!mRunning || pthread_getcpuclockid(mThread, &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 bool CPsxThread::RealTimeAllowed() {

@@ -27,6 +27,10 @@ public:
     void Join();
     bool IsRunning() const { return mRunning; }
     bool IsCurrent() const;
+    // The running thread's policy and priority; false when no thread runs.
+    bool GetSchedule(int& policy, int& priority) const;
+    // CPU time the running thread has used, in seconds; -1 when no thread runs.
+    double CpuSeconds() const;
 
     // The schedule Start asks for, from the caller's policy and priority.
     struct Schedule {

@@ -7,7 +7,12 @@
 #include "Common/Container/CRangeList.h"
 #include "Common/Posix/CPsxMutex.h"
 
+class CRecord;
+class CRecordHolder;
+class CRunLoopTimer;
+class CRunLoopThread;
 class NetInterfaceWatcher;
+struct SRecordEvent;
 
 // One universe/address record: universes univ .. univ + flws go to the dotted IPv4 text ipad.
 struct UvAdRecord {
@@ -21,8 +26,9 @@ struct UvAdRecord {
 // network interfaces. Created and rebuilt on the main thread; Lookup from any thread.
 class CUvAdTable {
 public:
-    // watchInterfaces false leaves the default to RefreshDefault (tests).
-    explicit CUvAdTable(bool watchInterfaces = true);
+    // watchInterfaces false leaves the default to RefreshDefault (tests). Record rebuilds run on
+    // loop (the main run loop when null).
+    explicit CUvAdTable(bool watchInterfaces = true, CRunLoopThread* loop = nullptr);
     virtual ~CUvAdTable();
     CUvAdTable(const CUvAdTable&) = delete;
     CUvAdTable& operator=(const CUvAdTable&) = delete;
@@ -35,6 +41,13 @@ public:
     // Replaces the ranges from records in order; earlier records win on overlap; texts that do not
     // parse or give 0.0.0.0 are skipped. False when memory ran out (the old ranges then stay).
     bool Rebuild(const UvAdRecord* records, uint32_t count);
+    // Follows a UVAS record (CUvAdTypes) of holder: rebuilds from its 'uvas' list on the loop at
+    // 0 ms, coalesced, now and after every change of the list or of one of its UVAD records. The
+    // table stops following (and empties) when the record leaves the tree; null stops following.
+    void Follow(CRecordHolder* holder, CRecord* uvas);
+    // Rebuilds from the followed record at once.
+    bool RebuildFromRecord();
+
     // Recomputes the default from the current interfaces.
     void RefreshDefault();
     uint32_t DefaultAddress() const { return fDefault.load(); }
@@ -45,10 +58,15 @@ public:
 
 private:
     static int InterfacesChanged(void* self, int selector, void* argument);
+    static void RecordChanged(void* self, const SRecordEvent* event);
+    static void RebuildTimer(void* self);
 
     CPsxMutex fMutex;
     std::unique_ptr<CRangeList> fRanges;  // swapped whole on rebuild
     std::atomic<bool> fMulticast{false};
     std::atomic<uint32_t> fDefault{0xFFFFFFFF};
     std::unique_ptr<NetInterfaceWatcher> fWatcher;
+    std::unique_ptr<CRunLoopTimer> fTimer;
+    CRecordHolder* fHolder = nullptr;
+    CRecord* fUvas = nullptr;
 };

@@ -3,18 +3,18 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Common/Posix/CEventFlag.h"
 #include "Common/Posix/CPsxMutex.h"
+#include "Common/Posix/CPsxThread.h"
 #include "Orbilume/CSources/Net/CFramedStream.h"
 #include "Orbilume/CSources/Net/CNamedStream.h"
 #include "Orbilume/CSources/Net/CUdpSocket.h"
 
 // The multiplexer's server: the process that holds the UDP port relays each datagram to every local
 // client as a frame and sends the clients' frames out of the port. Its relay thread starts at
-// construction and serves while the port is held.
+// construction, one priority step above its creator's, and serves while the port is held.
 class CUdpMuxServer {
 public:
     static constexpr uint32_t kMaxClients = 32;
@@ -31,6 +31,10 @@ public:
     void Stop();
     bool IsServing();
     uint32_t ClientCount();
+    // The relay thread's policy and priority.
+    bool RelaySchedule(int& policy, int& priority) const { return fThread.GetSchedule(policy, priority); }
+    // CPU time the relay thread has used, in seconds.
+    double RelayCpuSeconds() const { return fThread.CpuSeconds(); }
 
 private:
     struct Client {
@@ -40,6 +44,7 @@ private:
         Client(CUdpMuxServer* s, CNamedStream* n) : server(s), stream(n), framed(n) {}
     };
     static void Wake(void* self, int event);
+    static void Body(void* self) { static_cast<CUdpMuxServer*>(self)->Run(); }
     void Run();
     void Turn();
     void RemoveClient(size_t index);
@@ -52,5 +57,5 @@ private:
     std::vector<Client*> fClients;
     uint32_t fNext = 0;
     uint8_t fDatagram[2048];
-    std::thread fThread;
+    CPsxThread fThread;
 };
