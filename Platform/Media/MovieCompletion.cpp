@@ -35,7 +35,7 @@ void PerformFinished(void* info) {
 bool PostToRunLoop(RunLoop* loop, void (*callback)(void* info), void* info) {
     if (!loop || !callback) return false;
     auto* d = new Delivery{callback, info, nullptr};
-    d->source = Adopt(RunLoopSource::Create(Perform, d));
+    d->source = RunLoopSource::Create(Perform, d);
     if (!d->source || !loop->AddSource(d->source.get(), kRunLoopCommonModes)) {
         delete d;
         return false;

@@ -76,9 +76,9 @@ Ref<PixelBuffer> MovieFrameConverter::Convert(const MovieFrame& movieFrame) {
     sws_setColorspaceDetails(fSws, sws_getCoefficients(Matrix(frame)), fullRange ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     if (!fPool || fPool->Width() != frame->width || fPool->Height() != frame->height)
-        fPool = Adopt(PixelBufferPool::Create(frame->width, frame->height));
+        fPool = PixelBufferPool::Create(frame->width, frame->height);
     if (!fPool) return nullptr;
-    Ref<PixelBuffer> buffer = Adopt(fPool->CreatePixelBuffer());
+    Ref<PixelBuffer> buffer = fPool->CreatePixelBuffer();
     if (!buffer || !buffer->Lock(0)) return nullptr;
     uint8_t* dst[4] = {buffer->BaseAddress(), nullptr, nullptr, nullptr};
     int dstStride[4] = {static_cast<int>(buffer->BytesPerRow()), 0, 0, 0};
