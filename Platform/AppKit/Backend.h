@@ -46,6 +46,9 @@ public:
     virtual void SetCursor(const Cursor* /*cursor*/) {}
     // Seconds within which a second press counts as a double click.
     virtual double DoubleClickInterval() const { return 0.5; }
+    // Key-repeat thresholds in ticks of 1/60 s: the delay before the first repeat and between repeats.
+    virtual int32_t KeyRepeatDelayTicks() const { return 15; }
+    virtual int32_t KeyRepeatIntervalTicks() const { return 2; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
     // draw into its windows, an offscreen surface of that size.
     virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,

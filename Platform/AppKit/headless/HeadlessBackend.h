@@ -29,6 +29,12 @@ public:
     void Beep() override { ++fBeeps; }
     void SetCursor(const Cursor* cursor) override;
     double DoubleClickInterval() const override { return fDoubleClick; }
+    int32_t KeyRepeatDelayTicks() const override { return fRepeatDelay; }
+    int32_t KeyRepeatIntervalTicks() const override { return fRepeatInterval; }
+    void SetKeyRepeatTicks(int32_t delay, int32_t interval) {
+        fRepeatDelay = delay;
+        fRepeatInterval = interval;
+    }
 
     // A screen whose visible frame leaves out a bar of the given height at its top.
     static Screen MakeScreen(uint32_t displayId, const Rect& frame, double barHeight);
@@ -69,6 +75,8 @@ private:
     Ref<const Cursor> fCursor;
     uint32_t fCursorSets = 0;
     double fDoubleClick = 0.5;
+    int32_t fRepeatDelay = 15;
+    int32_t fRepeatInterval = 2;
 };
 
 }  // namespace plat::headless
