@@ -80,7 +80,12 @@ void Control::SetControlSize(ControlSize size) {
 }
 
 const Font& Control::ControlFont() const {
-    return FontOfSize(fSize);
+    return fFont ? *fFont : FontOfSize(fSize);
+}
+
+void Control::SetFont(Font* font) {
+    fFont = RetainRef(font);
+    SetNeedsDisplay(true);
 }
 
 void Control::SetTitle(const std::string& title) {

@@ -60,8 +60,9 @@ public:
     void SetEnabled(bool enabled);
     ControlSize Size() const { return fSize; }
     void SetControlSize(ControlSize size);
-    // The font of the control size (shared, never null).
+    // The font given, else the system font of the control size (never null).
     const Font& ControlFont() const;
+    void SetFont(Font* font);
 
     void SetTarget(ControlTarget* target) { fTarget = target; }
     ControlTarget* Target() const { return fTarget; }
@@ -150,6 +151,7 @@ private:
     bool fFocus = false;
     bool fHighlighted = false;
     int32_t fState = 0;
+    Ref<Font> fFont;
     ControlTarget* fTarget = nullptr;
     std::string fAction;
     std::string fTitle;

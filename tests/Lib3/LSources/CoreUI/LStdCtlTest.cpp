@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/CoreUI/LStdCtl.h"
+#include "PaneTestSupport.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "tests/support/HeadlessScreens.h"
+#include "tests/support/NestedLoopGuard.h"
+#include "tests/support/PinnedFonts.h"
+
+namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
+
+using plat::headless::HeadlessBackend;
+using Ids = std::vector<std::string>;
+
+// An owner in a real (headless) window: its port is the window's content, clipped to a settable
+// rectangle.
+class WindowOwner : public FakeOwner {
+public:
+    WindowOwner(LHandler* upper, plat::Window* w) : FakeOwner(upper, {0, 0, 300, 200}), window(w) {}
+    void FillPort(LPanePort& port) override {
+        FakeOwner::FillPort(port);
+        port.window = window;
+        port.contentView = window->ContentView();
+        port.clip = CRgn(clip);
+    }
+    plat::Window* window;
+    CLRect clip{0, 0, 300, 200};
+};
+
+class LStdCtlTest : public ::testing::Test {
+protected:
+    LStdCtlTest() {
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        plat::Application::Shared()->Activate();
+        window = plat::Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
+        plat::View* content = plat::View::Create({0, 0, 300, 200});
+        window->SetContentView(content);
+        content->Release();
+        window->OrderFront();
+        owner = std::make_unique<WindowOwner>(&log, window);
+    }
+    ~LStdCtlTest() override {
+        for (LPane* p : panes) delete p;
+        owner.reset();
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        window->Close();
+        window->Release();
+    }
+    template <class T>
+    T* Make(const CLRect& r) {
+        auto* p = new T(owner.get(), LStdCtlSpec{});
+        p->ChangeState(LPane::kChainShow);  // as a frame does for its children
+        p->ChangeState(LPane::kChainEnable);
+        p->SetBounds(r);
+        panes.push_back(p);
+        return p;
+    }
+    // A press in the pane's control delivered as the framework does, with the release queued.
+    void Click(LStdCtl* pane, int32_t x, int32_t y, int32_t releaseX, int32_t releaseY) {
+        testsupport::NestedLoopGuard guard;
+        screens.Backend().Inject(HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseUp, window,
+                                                             {double(releaseX), double(releaseY)}));
+        const plat::Event press =
+            HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDown, window, {double(x), double(y)});
+        const plat::Point screen = window->ConvertToScreen(press.location);
+        mouse.Fill(press, {int32_t(screen.x), int32_t(screen.y)});
+        LHandler::Dispatch(LMessage(LMouse_Click, &mouse, pane));
+        EXPECT_FALSE(guard.Fired());
+    }
+    Ids Messages() const {
+        Ids out;
+        for (const std::string& id : log.ids)
+            if (id.rfind("LStd", 0) == 0 || id.rfind("LScrollBar", 0) == 0) out.push_back(id);
+        return out;
+    }
+
+    testsupport::HeadlessScreens screens;
+    LMouse mouse;
+    MessageLog log;
+    plat::Window* window = nullptr;
+    std::unique_ptr<WindowOwner> owner;
+    std::vector<LPane*> panes;  // the fake owner does not own its children
+};
+
+TEST_F(LStdCtlTest, CheckBoxTogglesOnceAndSendsOneChange) {
+    auto* check = Make<LStdCheck>({10, 10, 100, 30});
+    ASSERT_TRUE(check->Control());
+    ASSERT_TRUE(window->ContentView());
+    EXPECT_TRUE(check->Control()->IsEnabled()) << check->State();
+    EXPECT_EQ(check->Control()->Superview(), window->ContentView());
+    Click(check, 15, 20, 16, 20);
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected", "LStdCheck_Change"}));
+    EXPECT_TRUE(check->GetValue());
+    log.ids.clear();
+    check->Control()->PerformClick();
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected", "LStdCheck_Change"}));
+    EXPECT_FALSE(check->GetValue());
+    // Released outside: nothing.
+    log.ids.clear();
+    Click(check, 15, 20, 250, 150);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(check->GetValue());
+}
+
+TEST_F(LStdCtlTest, RadioRingsSwitchAndTheOneOnSendsNothing) {
+    auto* a = Make<LStdRadio>({10, 10, 100, 30});
+    auto* b = Make<LStdRadio>({10, 40, 100, 60});
+    auto* c = Make<LStdRadio>({10, 70, 100, 90});
+    a->LinkTo(b);
+    b->LinkTo(c);
+    c->LinkTo(a);
+    a->SetGroupValue(1);
+    EXPECT_EQ(a->GroupValue(), 1);
+    EXPECT_EQ(c->GroupValue(), 2);
+    b->Control()->PerformClick();
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected"}));
+    EXPECT_TRUE(b->GetValue());
+    log.ids.clear();
+    c->Control()->PerformClick();
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected", "LStdCheck_Change"}));
+    EXPECT_FALSE(b->GetValue());
+    EXPECT_TRUE(c->GetValue());
+    EXPECT_EQ(a->GroupValue(), 2);
+    // Rings that do not close: a chain ending nowhere, and one that loops back past its start.
+    c->LinkTo(nullptr);
+    EXPECT_EQ(a->Ring().size(), 3u);
+    c->LinkTo(b);
+    EXPECT_EQ(a->Ring().size(), 3u);
+    a->SetGroupValue(0);
+    EXPECT_EQ(a->GroupValue(), 0);
+    EXPECT_EQ(a->GetOuterRect({0, 0, 10, 10}), (CLRect{0, -1, 10, 11}));
+}
+
+TEST_F(LStdCtlTest, ButtonPreferredSizesAndDefault) {
+    auto* b = Make<LStdButton>({10, 10, 100, 32});
+    LPanePort port(b);
+    LDrawContext ctx(port);
+    b->SetTitle("OK");
+    EXPECT_GE(b->PreferredWidth(ctx, 0), 58);
+    EXPECT_LT(b->PreferredWidth(ctx, 1), 58);
+    EXPECT_EQ(b->PreferredWidth(ctx, -11), 8);
+    EXPECT_GT(b->PreferredWidth(ctx, -13), 0);
+    b->SetTitle("A much longer button title");
+    EXPECT_GT(b->PreferredWidth(ctx, 0), 58);
+    EXPECT_GT(b->PreferredHeight(ctx, 0), 0);
+    b->SetDefault(true);
+    EXPECT_EQ(b->Control()->KeyEquivalent(), "\r");
+    EXPECT_TRUE(b->Control()->IsDefault());
+    b->SetDefault(false);
+    EXPECT_EQ(b->Control()->KeyEquivalent(), "");
+    b->Control()->PerformClick();
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected"}));
+}
+
+TEST_F(LStdCtlTest, PlacementFollowsVisibilityAndClip) {
+    auto* b = Make<LStdButton>({10, 10, 110, 32});
+    plat::Control* c = b->Control();
+    EXPECT_EQ(c->Superview(), window->ContentView());
+    EXPECT_EQ(c->Frame(), (plat::Rect{10, 10, 100, 22}));
+    EXPECT_EQ(b->ClipView(), nullptr);
+    // Half scrolled out: in a clip view over the visible part.
+    owner->clip = {60, 0, 300, 200};
+    b->Replace();
+    ASSERT_NE(b->ClipView(), nullptr);
+    EXPECT_EQ(c->Superview(), b->ClipView());
+    EXPECT_EQ(b->ClipView()->Frame(), (plat::Rect{60, 10, 50, 22}));
+    EXPECT_EQ(c->Frame(), (plat::Rect{-50, 0, 100, 22}));
+    // Fully visible again, then hidden, then wholly outside.
+    owner->clip = {0, 0, 300, 200};
+    b->Replace();
+    EXPECT_EQ(b->ClipView(), nullptr);
+    EXPECT_EQ(c->Superview(), window->ContentView());
+    b->ChangeState(LPane::kHide);
+    EXPECT_EQ(c->Superview(), nullptr);
+    b->ChangeState(LPane::kShow);
+    EXPECT_EQ(c->Superview(), window->ContentView());
+    owner->clip = {200, 0, 300, 200};
+    b->Replace();
+    EXPECT_EQ(c->Superview(), nullptr);
+    // Disabled panes disable their control.
+    b->ChangeState(LPane::kDisable);
+    EXPECT_FALSE(c->IsEnabled());
+    b->ChangeState(LPane::kEnable);
+    EXPECT_TRUE(c->IsEnabled());
+}
+
+}  // namespace
