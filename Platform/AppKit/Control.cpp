@@ -137,7 +137,7 @@ Size Control::CellSize() const {
         case ControlKind::kScroller:
             return {ScrollerWidth(fSize), ScrollerWidth(fSize)};
         case ControlKind::kSlider:
-            return {theme::Metric(45), theme::Metric(45) + 6};
+            return {theme::Metric(45), theme::Metric(41)};
     }
     return {};
 }
@@ -277,7 +277,7 @@ void Control::SetRange(int32_t minimum, int32_t maximum) {
 
 Rect Control::KnobRect() const {
     const Rect b = Bounds();
-    const double knob = theme::Metric(45);
+    const double knob = theme::kSliderKnob;
     const double range = double(fMax) - double(fMin);
     const double t = range > 0 ? (double(fInt) - fMin) / range : 0;
     if (IsVertical()) {
@@ -291,7 +291,7 @@ Rect Control::KnobRect() const {
 
 int32_t Control::SliderValueAt(Point p, double grab) const {
     const Rect b = Bounds();
-    const double knob = theme::Metric(45);
+    const double knob = theme::kSliderKnob;
     const bool v = IsVertical();
     const double travel = std::max(0.0, (v ? b.height : b.width) - knob);
     if (travel <= 0) return fMin;
@@ -368,17 +368,20 @@ void Control::TrackButton(Point start) {
 void Control::TrackSlider(Point start) {
     Application* app = Application::Shared();
     const Rect knob = KnobRect();
-    double grab = theme::Metric(45) / 2;
+    double grab = theme::kSliderKnob / 2;
     if (knob.Contains(start)) grab = IsVertical() ? start.y - knob.y : start.x - knob.x;
     Highlight(true);
-    auto follow = [&](Point p) {
+    Point last = start;
+    auto follow = [&](Point p, bool force) {
+        if (!force && p.x == last.x && p.y == last.y) return;  // the pointer did not move
+        last = p;
         const int32_t v = SliderValueAt(p, grab);
         if (v != fInt) {
             SetIntValue(v);
             Fire();
         }
     };
-    if (!knob.Contains(start)) follow(start);
+    if (!knob.Contains(start)) follow(start, true);
     for (;;) {
         Event e;
         if (!app->NextEvent(kAnyEventMask, ClockNow() + kPoll, kEventTrackingRunLoopMode, true, &e)) {
@@ -387,9 +390,9 @@ void Control::TrackSlider(Point start) {
         }
         if (Cancels(e)) break;
         if (IsDrag(e)) {
-            follow(LocalPoint(e));
+            follow(LocalPoint(e), false);
         } else if (IsRelease(e)) {
-            follow(LocalPoint(e));
+            follow(LocalPoint(e), false);
             break;
         }
     }
@@ -542,7 +545,7 @@ void Control::Draw(DrawContext& ctx) {
             break;
         }
         case ControlKind::kSlider: {
-            const double t = theme::Metric(41);
+            const double t = theme::kSliderTrack;
             const Rect track = IsVertical() ? Rect{b.x + (b.width - t) / 2, b.y, t, b.height}
                                             : Rect{b.x, b.y + (b.height - t) / 2, b.width, t};
             theme::DrawTrack(ctx, track);

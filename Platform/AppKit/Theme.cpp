@@ -56,9 +56,9 @@ const Palette& Colours() {
 double Metric(int32_t id) {
     switch (id) {
         case 41:
-            return 5;  // slider track thickness
+            return 21;  // horizontal slider height
         case 45:
-            return 15;  // slider knob length
+            return 21;  // vertical slider width
         default:
             return 0;
     }

@@ -32,8 +32,11 @@ struct Palette {
 };
 const Palette& Colours();
 
-// Theme metrics: 41 the slider's track thickness, 45 the slider knob's length.
+// Theme metrics: 41 the height of a horizontal slider, 45 the width of a vertical one; 0 for others.
 double Metric(int32_t id);
+// The slider's track thickness and its knob's length along the track.
+inline constexpr double kSliderTrack = 5;
+inline constexpr double kSliderKnob = 15;
 
 enum class BezelState : uint8_t { kNormal, kPressed, kDefault, kDisabled };
 

@@ -293,8 +293,8 @@ TEST_F(ControlTest, TitlesAreSafeAndCellSizesFollowTheFont) {
     b->SetControlSize(plat::ControlSize::kMini);
     EXPECT_LT(b->CellSize().width, regular.width);
     EXPECT_LT(b->CellSize().height, regular.height);
-    EXPECT_EQ(plat::theme::Metric(41), 5);
-    EXPECT_EQ(plat::theme::Metric(45), 15);
+    EXPECT_EQ(plat::theme::Metric(41), 21);
+    EXPECT_EQ(plat::theme::Metric(45), 21);
 }
 
 TEST_F(ControlTest, KeyRepeatThresholdsAreSettableHeadless) {

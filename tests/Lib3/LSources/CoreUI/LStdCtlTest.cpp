@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LScrollBar.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
@@ -58,9 +61,9 @@ protected:
         window->Close();
         window->Release();
     }
-    template <class T>
-    T* Make(const CLRect& r) {
-        auto* p = new T(owner.get(), LStdCtlSpec{});
+    template <class T, class... Args>
+    T* Make(const CLRect& r, Args... args) {
+        auto* p = new T(owner.get(), LStdCtlSpec{}, args...);
         p->ChangeState(LPane::kChainShow);  // as a frame does for its children
         p->ChangeState(LPane::kChainEnable);
         p->SetBounds(r);
@@ -68,8 +71,12 @@ protected:
         return p;
     }
     // A press in the pane's control delivered as the framework does, with the release queued.
-    void Click(LStdCtl* pane, int32_t x, int32_t y, int32_t releaseX, int32_t releaseY) {
+    void Click(LStdCtl* pane, int32_t x, int32_t y, int32_t releaseX, int32_t releaseY,
+               std::vector<plat::Point> drags = {}) {
         testsupport::NestedLoopGuard guard;
+        for (plat::Point d : drags)
+            screens.Backend().Inject(
+                HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDragged, window, d));
         screens.Backend().Inject(HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseUp, window,
                                                              {double(releaseX), double(releaseY)}));
         const plat::Event press =
@@ -82,7 +89,8 @@ protected:
     Ids Messages() const {
         Ids out;
         for (const std::string& id : log.ids)
-            if (id.rfind("LStd", 0) == 0 || id.rfind("LScrollBar", 0) == 0) out.push_back(id);
+            if (id.rfind("LStd", 0) == 0 || id.rfind("LScrollBar", 0) == 0 || id.rfind("CSlider", 0) == 0)
+                out.push_back(id);
         return out;
     }
 
@@ -194,6 +202,84 @@ TEST_F(LStdCtlTest, PlacementFollowsVisibilityAndClip) {
     EXPECT_FALSE(c->IsEnabled());
     b->ChangeState(LPane::kEnable);
     EXPECT_TRUE(c->IsEnabled());
+}
+
+TEST_F(LStdCtlTest, ScrollBarArrowsStepByOneAndStopAtTheEnds) {
+    auto* bar = Make<LScrollBar>({10, 10, 26, 170}, true, true);
+    EXPECT_FALSE(bar->Control()->IsEnabled());  // no range yet
+    bar->SetRange(5, 0, 10, 2);
+    EXPECT_TRUE(bar->Control()->IsEnabled());
+    EXPECT_EQ(bar->GetValue(), 5);
+    struct Case {
+        int32_t y;  // in the bar
+        int32_t start;
+        Ids messages;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {155, 5, {"LScrollBar_Dw", "LScrollBar_Change"}, 6},
+        {155, 10, {"LScrollBar_Dw"}, 10},
+        {3, 5, {"LScrollBar_Up", "LScrollBar_Change"}, 4},
+        {3, 0, {"LScrollBar_Up"}, 0},
+        {30, 8, {"LScrollBar_PgUp", "LScrollBar_Change"}, 6},
+        {140, 2, {"LScrollBar_PgDw", "LScrollBar_Change"}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.y);
+        bar->SetValue(c.start);
+        log.ids.clear();
+        Click(bar, 18, 10 + c.y, 18, 10 + c.y);
+        EXPECT_EQ(Messages(), c.messages);
+        EXPECT_EQ(bar->GetValue(), c.value);
+    }
+    // An empty range disables the bar, also against a later enable.
+    bar->SetRange(3, 10, 10, 1);
+    EXPECT_FALSE(bar->Control()->IsEnabled());
+    EXPECT_EQ(bar->GetValue(), 10);
+    bar->ChangeState(LPane::kDisable);
+    bar->ChangeState(LPane::kEnable);
+    EXPECT_FALSE(bar->Control()->IsEnabled());
+    LPanePort port(bar);
+    LDrawContext ctx(port);
+    EXPECT_EQ(bar->PreferredWidth(ctx, 0), 16);
+    EXPECT_EQ(bar->PreferredHeight(ctx, 0), 64);
+}
+
+TEST_F(LStdCtlTest, SliderPressesThatBarelyMoveKeepTheValueAndDragsRise) {
+    auto* s = Make<CSlider>({10, 50, 125, 71});  // travel 100 + knob 15 + 10 of margin
+    s->SetRange(0, 110);
+    s->SetValue(50);
+    const plat::Rect k = s->Control()->KnobRect();
+    const int32_t kx = int32_t(10 + k.x + k.width / 2);
+    // A press on the knob moving a point: restored, no change.
+    Click(s, kx, 60, kx + 1, 60, {{double(kx + 1), 60}});
+    EXPECT_EQ(Messages(), (Ids{"CSlider_Click"}));
+    EXPECT_EQ(s->GetValue(), 50);
+    // A drag: rising changes.
+    log.ids.clear();
+    std::vector<int32_t> values;
+    Click(s, kx, 60, kx + 30, 60, {{double(kx + 10), 60}, {double(kx + 20), 60}, {double(kx + 30), 60}});
+    const Ids got = Messages();
+    ASSERT_GE(got.size(), 3u);
+    EXPECT_EQ(got[0], "CSlider_Click");
+    EXPECT_EQ(std::count(got.begin(), got.end(), std::string("CSlider_Change")), 3);
+    EXPECT_GT(s->GetValue(), 75);
+    // A switch slider jumps between its ends without tracking.
+    s->SetSwitchMode(true);
+    s->SetValue(110);
+    log.ids.clear();
+    Click(s, kx, 60, kx, 60);
+    EXPECT_EQ(Messages(), (Ids{"CSlider_Click", "CSlider_Change"}));
+    EXPECT_EQ(s->GetValue(), 0);
+    plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+    log.ids.clear();
+    Click(s, kx, 60, kx, 60);
+    EXPECT_EQ(s->GetValue(), 110);
+    plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+    LPanePort port(s);
+    LDrawContext ctx(port);
+    EXPECT_EQ(s->PreferredWidth(ctx, 0), 21);
+    EXPECT_EQ(s->PreferredHeight(ctx, 0), 21);
 }
 
 }  // namespace
