@@ -185,6 +185,30 @@ void Control::AddSeparator() {
     fItems.push_back(kSeparatorItem);
 }
 
+void Control::InsertItem(const std::string& title, int32_t index) {
+    index = std::clamp(index, 0, NumberOfItems());
+    fItems.insert(fItems.begin() + index, title.empty() ? std::string(kSeparatorItem) : MenuSafeText(title));
+    if (fSelected < 0)
+        fSelected = 0;
+    else if (index <= fSelected)
+        ++fSelected;
+    SetNeedsDisplay(true);
+}
+
+void Control::RemoveItemAt(int32_t index) {
+    if (index < 0 || index >= NumberOfItems()) return;
+    fItems.erase(fItems.begin() + index);
+    if (fItems.empty())
+        fSelected = -1;
+    else if (index < fSelected || fSelected >= NumberOfItems())
+        --fSelected;
+    SetNeedsDisplay(true);
+}
+
+bool Control::IsSeparatorItem(int32_t index) const {
+    return index >= 0 && index < NumberOfItems() && fItems[size_t(index)] == kSeparatorItem;
+}
+
 std::string Control::ItemTitle(int32_t index) const {
     if (index < 0 || index >= NumberOfItems() || fItems[size_t(index)] == kSeparatorItem) return {};
     return fItems[size_t(index)];

@@ -96,6 +96,11 @@ public:
     void RemoveAllItems();
     void AddItem(const std::string& title);
     void AddSeparator();
+    // Inserts before the index (clamped to the end); an empty title inserts a separator. The
+    // selection stays on its item.
+    void InsertItem(const std::string& title, int32_t index);
+    void RemoveItemAt(int32_t index);
+    bool IsSeparatorItem(int32_t index) const;
     int32_t NumberOfItems() const { return int32_t(fItems.size()); }
     std::string ItemTitle(int32_t index) const;
     void SelectItem(int32_t index);

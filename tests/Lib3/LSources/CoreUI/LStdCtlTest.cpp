@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LScrollBar.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
@@ -89,7 +90,8 @@ protected:
     Ids Messages() const {
         Ids out;
         for (const std::string& id : log.ids)
-            if (id.rfind("LStd", 0) == 0 || id.rfind("LScrollBar", 0) == 0 || id.rfind("CSlider", 0) == 0)
+            if (id.rfind("LStd", 0) == 0 || id.rfind("LPopupList", 0) == 0 ||
+                id.rfind("LScrollBar", 0) == 0 || id.rfind("CSlider", 0) == 0)
                 out.push_back(id);
         return out;
     }
@@ -280,6 +282,56 @@ TEST_F(LStdCtlTest, SliderPressesThatBarelyMoveKeepTheValueAndDragsRise) {
     LDrawContext ctx(port);
     EXPECT_EQ(s->PreferredWidth(ctx, 0), 21);
     EXPECT_EQ(s->PreferredHeight(ctx, 0), 21);
+}
+
+TEST_F(LStdCtlTest, PopupListItemsIndicesAndTheEmptyList) {
+    auto* p = Make<LPopupList>({10, 10, 150, 32});
+    // An empty list has no item to report.
+    EXPECT_EQ(p->SetValue(0), -1);
+    EXPECT_EQ(p->SetValue(5), -1);
+    EXPECT_EQ(p->GetValue(), -1);
+    EXPECT_EQ(p->ItemTitle(0), "");
+    p->AddItem("Beta");
+    p->AddItem("");
+    p->AddItem("Alpha");
+    EXPECT_EQ(p->Count(), 3);
+    EXPECT_TRUE(p->IsSeparator(1));
+    EXPECT_FALSE(p->IsSeparator(7));
+    EXPECT_EQ(p->FindItem("Alpha"), 2);
+    EXPECT_EQ(p->FindItem("Gamma"), -1);
+    EXPECT_EQ(p->SetValue(9), 2);
+    EXPECT_EQ(p->SetValue(-4), 0);
+    p->InsertItem(0, "First");
+    EXPECT_EQ(p->GetValue(), 1);  // stays on its item
+    EXPECT_EQ(p->Control()->SelectedItem(), 1);
+    p->RemoveItem(0);
+    EXPECT_EQ(p->GetValue(), 0);
+    p->RemoveAll();
+    EXPECT_EQ(p->GetValue(), -1);
+    EXPECT_EQ(p->SetValue(0), -1);
+
+    auto* sorted = Make<LPopupList>({10, 40, 150, 62}, uint32_t(LPopupList::kSorted));
+    for (const char* t : {"b", "d", "a", "c"}) sorted->AddItem(t);
+    EXPECT_EQ(sorted->ItemTitle(0), "a");
+    EXPECT_EQ(sorted->ItemTitle(3), "d");
+
+    // A choice through the menu: Down, Down, Return picks the second item.
+    sorted->SetValue(0);
+    log.ids.clear();
+    testsupport::NestedLoopGuard guard;
+    for (const char* k : {"\xEF\x9C\x81", "\xEF\x9C\x81", "\r"})
+        screens.Backend().Inject(HeadlessBackend::KeyEvent(plat::EventType::kKeyDown, nullptr, k, 0));
+    sorted->Control()->MouseDown(
+        HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDown, window, {20, 50}));
+    EXPECT_FALSE(guard.Fired());
+    EXPECT_EQ(sorted->GetValue(), 1);
+    EXPECT_EQ(Messages(), (Ids{"LStdCtl_Selected", "LPopupList_Changed"}));
+
+    LPanePort port(p);
+    LDrawContext ctx(port);
+    EXPECT_EQ(p->PreferredWidth(ctx, 0), 36);  // no items
+    EXPECT_EQ(p->PreferredWidth(ctx, -3), 36);
+    EXPECT_EQ(p->GetOuterRect({0, 0, 10, 10}), (CLRect{-1, -2, 11, 12}));
 }
 
 }  // namespace
