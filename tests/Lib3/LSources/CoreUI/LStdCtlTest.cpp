@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/CSlider.h"
+#include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
@@ -91,7 +92,8 @@ protected:
         Ids out;
         for (const std::string& id : log.ids)
             if (id.rfind("LStd", 0) == 0 || id.rfind("LPopupList", 0) == 0 ||
-                id.rfind("LScrollBar", 0) == 0 || id.rfind("CSlider", 0) == 0)
+                id.rfind("LScrollBar", 0) == 0 || id.rfind("CSlider", 0) == 0 ||
+                id.rfind("CStateButton", 0) == 0 || id == "LPane_ReqCapture")
                 out.push_back(id);
         return out;
     }
@@ -332,6 +334,37 @@ TEST_F(LStdCtlTest, PopupListItemsIndicesAndTheEmptyList) {
     EXPECT_EQ(p->PreferredWidth(ctx, 0), 36);  // no items
     EXPECT_EQ(p->PreferredWidth(ctx, -3), 36);
     EXPECT_EQ(p->GetOuterRect({0, 0, 10, 10}), (CLRect{-1, -2, 11, 12}));
+}
+
+TEST_F(LStdCtlTest, StateButtonsTrackThroughTheCapture) {
+    auto* b = Make<CStateButton>({10, 10, 60, 40});
+    auto mouseAt = [&](int32_t x, int32_t y) {
+        const plat::Point g = window->ConvertToScreen({double(x), double(y)});
+        mouse.SetLocation({int32_t(g.x), int32_t(g.y)});
+    };
+    struct Case {
+        int32_t releaseX;
+        Ids messages;
+    };
+    const Case cases[] = {
+        {20, {"CStateButton_Push", "LPane_ReqCapture", "CStateButton_Unpush", "LStdCtl_Selected"}},
+        {200, {"CStateButton_Push", "LPane_ReqCapture", "CStateButton_Unpush"}},
+    };
+    for (const Case& c : cases) {
+        log.ids.clear();
+        mouseAt(20, 20);
+        mouse.Fill(HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDown, window, {20, 20}),
+                   mouse.Location());
+        LHandler::Dispatch(LMessage(LMouse_Click, &mouse, b));
+        EXPECT_TRUE(b->IsHighlighted());
+        mouseAt(c.releaseX, 20);
+        LHandler::Dispatch(LMessage(LMouse_Move, &mouse, b));
+        LHandler::Dispatch(LMessage(LMouse_Release, &mouse, b));
+        EXPECT_EQ(Messages(), c.messages) << c.releaseX;
+        EXPECT_FALSE(b->IsHighlighted());
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        screens.Backend().SetDoubleClickInterval(0);  // keep the presses apart
+    }
 }
 
 }  // namespace
