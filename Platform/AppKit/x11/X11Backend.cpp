@@ -1,5 +1,6 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -269,6 +270,29 @@ uint32_t X11Backend::ModifierFlags() const {
 void X11Backend::SetCursor(const Cursor* cursor) {
     PLAT_DCHECK_MAIN_THREAD();
     fCursor = cursor ? RetainRef(cursor) : Ref<const Cursor>(Cursor::Arrow());
+}
+
+namespace {
+
+// The server's auto-repeat delay and interval in ticks of 1/60 s; false when it reports none.
+bool RepeatTicks(::Display* display, int32_t* delay, int32_t* interval) {
+    unsigned int delayMs = 0, intervalMs = 0;
+    if (!display || !XkbGetAutoRepeatRate(display, XkbUseCoreKbd, &delayMs, &intervalMs)) return false;
+    *delay = std::max(1, int32_t(std::lround(delayMs * 60.0 / 1000)));
+    *interval = std::max(1, int32_t(std::lround(intervalMs * 60.0 / 1000)));
+    return true;
+}
+
+}  // namespace
+
+int32_t X11Backend::KeyRepeatDelayTicks() const {
+    int32_t delay = 0, interval = 0;
+    return RepeatTicks(fDisplay, &delay, &interval) ? delay : Backend::KeyRepeatDelayTicks();
+}
+
+int32_t X11Backend::KeyRepeatIntervalTicks() const {
+    int32_t delay = 0, interval = 0;
+    return RepeatTicks(fDisplay, &delay, &interval) ? interval : Backend::KeyRepeatIntervalTicks();
 }
 
 void X11Backend::Beep() {

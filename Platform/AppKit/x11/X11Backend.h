@@ -36,6 +36,9 @@ public:
     uint32_t ModifierFlags() const override;
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override;
+    // From the server's keyboard auto-repeat rate (the defaults when it has none).
+    int32_t KeyRepeatDelayTicks() const override;
+    int32_t KeyRepeatIntervalTicks() const override;
     // Kept for the window system to show (Xcursor comes later); the desktop's double-click setting is
     // not read yet.
     void SetCursor(const Cursor* cursor) override;

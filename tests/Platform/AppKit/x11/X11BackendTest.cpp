@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 // After gtest: Xlib defines None and Bool as macros.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -79,6 +80,13 @@ TEST_F(X11BackendTest, ScreensAndTheChoiceOfBackend) {
     testsupport::EnvOverride display("DISPLAY", ":9999");  // no server: headless after all
     std::unique_ptr<plat::Backend> fallback = plat::MakeBackendFromEnvironment();
     EXPECT_STREQ(fallback->Name(), "headless");
+}
+
+TEST_F(X11BackendTest, KeyRepeatTicksFollowTheServer) {
+    ASSERT_TRUE(XkbSetAutoRepeatRate(sender, XkbUseCoreKbd, 500, 50));
+    XSync(sender, False);
+    EXPECT_EQ(backend->KeyRepeatDelayTicks(), 30);
+    EXPECT_EQ(backend->KeyRepeatIntervalTicks(), 3);
 }
 
 TEST_F(X11BackendTest, WindowsFollowTheirNativeSide) {
