@@ -39,9 +39,9 @@ bool IsDrag(const Event& e) {
 }
 
 const Font& FontOfSize(ControlSize size) {
-    static Font* regular = Font::CreateSystem(Font::SystemFontSize());
-    static Font* small = Font::CreateSystem(Font::SmallSystemFontSize());
-    static Font* mini = Font::CreateSystem(9);
+    static Font* regular = Font::CreateSystem(Font::SystemFontSize()).release();     // kept for the process
+    static Font* small = Font::CreateSystem(Font::SmallSystemFontSize()).release();  // kept for the process
+    static Font* mini = Font::CreateSystem(9).release();                             // kept for the process
     return size == ControlSize::kRegular ? *regular : size == ControlSize::kSmall ? *small : *mini;
 }
 
@@ -61,9 +61,9 @@ bool Cancels(const Event& e) {
 
 }  // namespace
 
-Control* Control::Create(ControlKind kind, const Rect& frame) {
+Ref<Control> Control::Create(ControlKind kind, const Rect& frame) {
     PLAT_DCHECK_MAIN_THREAD();
-    return new Control(kind, frame);
+    return Adopt(new Control(kind, frame));
 }
 
 Control::Control(ControlKind kind, const Rect& frame) : View(frame), fKind(kind) {}
@@ -160,11 +160,11 @@ void Control::PerformClick() {
 Ref<BitmapImage> Control::CacheDisplayInRect(const Rect& rect) {
     const int32_t w = int32_t(std::ceil(rect.width)), h = int32_t(std::ceil(rect.height));
     if (w <= 0 || h <= 0) return nullptr;
-    Ref<BitmapContext> ctx = Adopt(BitmapContext::Create(w, h, PixelFormat::kARGB32));
+    Ref<BitmapContext> ctx = BitmapContext::Create(w, h, PixelFormat::kARGB32);
     if (!ctx) return nullptr;
     ctx->TranslateCTM(-rect.x, -rect.y);
     Draw(*ctx);
-    return Adopt(ctx->CopyImage());
+    return ctx->CopyImage();
 }
 
 // Pop-up items.
@@ -478,12 +478,12 @@ void Control::TrackScroller(Point start) {
 void Control::TrackPopUp() {
     Window* w = GetWindow();
     if (fItems.empty() || !w) return;
-    Ref<Menu> menu = Adopt(Menu::Create(fTitle));
+    Ref<Menu> menu = Menu::Create(fTitle);
     menu->SetAutoenablesItems(false);
     std::vector<MenuItem*> items;
     for (size_t i = 0; i < fItems.size(); ++i) {
         Ref<MenuItem> item =
-            Adopt(fItems[i] == kSeparatorItem ? MenuItem::Separator() : MenuItem::Create(fItems[i], "", ""));
+            fItems[i] == kSeparatorItem ? MenuItem::Separator() : MenuItem::Create(fItems[i], "", "");
         menu->AddItem(item.get());
         items.push_back(item.get());
     }

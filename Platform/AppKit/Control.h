@@ -52,7 +52,7 @@ enum ScrollerPart : int32_t {
 // backend's key-repeat delays; pop-ups open their menu. Main thread only.
 class Control : public View {
 public:
-    static Control* Create(ControlKind kind, const Rect& frame);  // count 1 for the caller
+    static Ref<Control> Create(ControlKind kind, const Rect& frame);
 
     ControlKind Kind() const { return fKind; }
 

@@ -8,7 +8,7 @@
 LStdCtlSpec MakeStdCtlSpec(const LStdCtlSpec& spec, plat::ControlKind kind) {
     if (spec.control) return spec;
     LStdCtlSpec made = spec;
-    made.control = plat::Control::Create(kind, {0, 0, 1, 1});  // the pane retains it; released below
+    made.control = plat::Control::Create(kind, {0, 0, 1, 1}).release();  // the pane retains it; released below
     return made;
 }
 

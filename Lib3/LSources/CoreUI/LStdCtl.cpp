@@ -212,7 +212,7 @@ void LStdCtl::Replace() {
         }
         return;
     }
-    if (!fClip) fClip = plat::Adopt(plat::View::Create(ToRect(visible)));
+    if (!fClip) fClip = plat::View::Create(ToRect(visible));
     fClip->SetFrame(ToRect(visible));
     if (fClip->Superview() != fHost) fHost->AddSubview(fClip.get());
     if (fControl->Superview() != fClip.get()) fClip->AddSubview(fControl.get());

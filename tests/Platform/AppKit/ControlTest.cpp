@@ -66,8 +66,8 @@ protected:
     ControlTest() {
         app->DiscardEvents(plat::kAnyEventMask);
         app->Activate();
-        window = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
-        content = plat::View::Create({0, 0, 300, 200});
+        window = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask).release();
+        content = plat::View::Create({0, 0, 300, 200}).release();
         window->SetContentView(content);
         content->Release();
         window->OrderFront();
@@ -79,7 +79,7 @@ protected:
     }
 
     Control* Add(ControlKind kind, const Rect& frame) {
-        Control* c = Control::Create(kind, frame);
+        Control* c = Control::Create(kind, frame).release();
         c->SetTarget(&rec);
         c->SetAction("act");
         content->AddSubview(c);
@@ -275,8 +275,7 @@ TEST_F(ControlTest, SnapshotsOfEveryControlInEveryStateAreWritten) {
             c->SetEnabled(st != 4);
             Ref<plat::BitmapImage> img = c->CacheDisplayInRect(c->Bounds());
             ASSERT_TRUE(img);
-            Ref<plat::DrawContext> ctx =
-                plat::Adopt(plat::DrawContext::CreateImage(img->Width(), img->Height()));
+            Ref<plat::DrawContext> ctx = plat::DrawContext::CreateImage(img->Width(), img->Height());
             ctx->DrawImage({0, 0, double(img->Width()), double(img->Height())}, img.get());
             EXPECT_TRUE(ctx->WritePNG(
                 (std::string("control-snapshots/") + names[i] + "-" + std::to_string(st) + ".png").c_str()));

@@ -49,8 +49,8 @@ protected:
     LStdCtlTest() {
         plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
         plat::Application::Shared()->Activate();
-        window = plat::Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
-        plat::View* content = plat::View::Create({0, 0, 300, 200});
+        window = plat::Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask).release();
+        plat::View* content = plat::View::Create({0, 0, 300, 200}).release();
         window->SetContentView(content);
         content->Release();
         window->OrderFront();
