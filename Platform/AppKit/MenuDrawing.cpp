@@ -4,6 +4,7 @@
 
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
+#include "Platform/Foundation/TextEncoding.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
@@ -58,28 +59,13 @@ const Font& MenuFont() {
 }
 
 std::string MenuSafeText(const std::string& text) {
+    // A NUL would end the text for the drawing layer: it shows as U+FFFD like malformed bytes.
     std::string out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool ok = len > 0 && i + len <= n && c != 0;
-        for (size_t k = 1; ok && k < len; ++k) ok = (p[i + k] & 0xC0) == 0x80;
-        if (ok && len > 1) {
-            uint32_t cp = c & (0xFF >> (len + 1));
-            for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (p[i + k] & 0x3F);
-            const uint32_t min = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-            ok = cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-        }
-        if (!ok) {
+    for (char c : ValidUtf8(text)) {
+        if (c == '\0')
             out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        out.append(text, i, len);
-        i += len;
+        else
+            out += c;
     }
     return out;
 }
