@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/MIDI/MidiSystemBase.h"
+#include "Platform/MIDI/MidiListedSystem.h"
 
 // MIDI through the ALSA sequencer. Sources are the readable, subscribable MIDI ports of other
 // clients: device = client name (one entity without a name), source = port name. Each input port
@@ -19,7 +19,21 @@
 // (snd_midi_event_decode), one packet per event, and delivers them.
 namespace plat {
 
-class AlsaMidiSystem : public MidiSystemBase {
+struct AlsaMidiSource {
+    MidiObjectId id;
+    MidiObjectId device;
+    int client;
+    int port;
+    std::string name;
+};
+struct AlsaMidiDevice {
+    MidiObjectId id;
+    MidiObjectId entity;
+    int client;
+    std::string name;
+};
+
+class AlsaMidiSystem : public MidiListedSystem<AlsaMidiSource, AlsaMidiDevice> {
 public:
     static constexpr size_t kMaxEventBytes = 8192;
 
@@ -32,16 +46,6 @@ public:
     const char* BackendName() const override { return "alsa"; }
     int ClientNumber() const { return fClientNumber; }
 
-    MidiObjectId GetSource(uint32_t index) override;
-    uint32_t DeviceCount() override;
-    MidiObjectId GetDevice(uint32_t index) override;
-    uint32_t EntityCount(MidiObjectId device) override;
-    MidiObjectId GetEntity(MidiObjectId device, uint32_t index) override;
-    uint32_t EntitySourceCount(MidiObjectId entity) override;
-    MidiObjectId GetEntitySource(MidiObjectId entity, uint32_t index) override;
-    [[nodiscard]] bool GetName(MidiObjectId object, std::string& name) override;
-    [[nodiscard]] bool GetOffline(MidiObjectId object, int32_t& offline) override;
-
 protected:
     [[nodiscard]] bool BackendCreatePort(MidiObjectId port, const std::string& name) override;
     void BackendDisposePort(MidiObjectId port) override;
@@ -49,24 +53,11 @@ protected:
     void BackendDisconnect(MidiObjectId port, MidiObjectId source) override;
 
 private:
+    using Source = AlsaMidiSource;
+    using Device = AlsaMidiDevice;
     AlsaMidiSystem() = default;
-    struct Source {
-        MidiObjectId id;
-        MidiObjectId device;
-        int client;
-        int port;
-        std::string name;
-    };
-    struct Device {
-        MidiObjectId id;
-        MidiObjectId entity;
-        int client;
-        std::string name;
-    };
     void Run();
-    void RefreshLocked();
-    const Source* FindSourceLocked(MidiObjectId id) const;
-    const Device* FindDeviceLocked(MidiObjectId id, bool byEntity) const;
+    void RefreshLocked() override;
     MidiObjectId PortIdOf(int alsaPort);
     int AlsaPortOf(MidiObjectId port);
 
@@ -80,10 +71,6 @@ private:
     std::mutex fPortsMutex;
     std::map<MidiObjectId, int> fPorts;  // our ports -> ALSA port numbers
 
-    std::mutex fSourcesMutex;
-    std::atomic<bool> fDirty{true};
-    std::vector<Source> fSources;  // client then port order
-    std::vector<Device> fDevices;
     std::map<int, MidiObjectId> fSourceIds;  // client << 8 | port
     std::map<int, MidiObjectId> fDeviceIds;  // client
     std::map<int, MidiObjectId> fEntityIds;  // client

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/MIDI/MidiSystemBase.h"
+#include "Platform/MIDI/MidiListedSystem.h"
 
 // MIDI through a JACK server that is already running (never starts one). Sources are the MIDI
 // output ports of other JACK clients: device = client name (one entity without a name), source =
@@ -22,7 +22,19 @@
 // (one packet per event) and delivers them. Port registration, rename and client changes notify.
 namespace plat {
 
-class JackMidiSystem : public MidiSystemBase {
+struct JackMidiSource {
+    MidiObjectId id;
+    MidiObjectId device;
+    std::string fullName;
+    std::string name;  // the port's short name
+};
+struct JackMidiDevice {
+    MidiObjectId id;
+    MidiObjectId entity;
+    std::string name;
+};
+
+class JackMidiSystem : public MidiListedSystem<JackMidiSource, JackMidiDevice> {
 public:
     static constexpr uint32_t kMaxPorts = 64;
     static constexpr size_t kRingBytes = 1 << 18;
@@ -40,16 +52,6 @@ public:
     // The full JACK name of one of our ports; empty when unknown.
     std::string PortFullName(MidiObjectId port);
 
-    MidiObjectId GetSource(uint32_t index) override;
-    uint32_t DeviceCount() override;
-    MidiObjectId GetDevice(uint32_t index) override;
-    uint32_t EntityCount(MidiObjectId device) override;
-    MidiObjectId GetEntity(MidiObjectId device, uint32_t index) override;
-    uint32_t EntitySourceCount(MidiObjectId entity) override;
-    MidiObjectId GetEntitySource(MidiObjectId entity, uint32_t index) override;
-    [[nodiscard]] bool GetName(MidiObjectId object, std::string& name) override;
-    [[nodiscard]] bool GetOffline(MidiObjectId object, int32_t& offline) override;
-
 protected:
     [[nodiscard]] bool BackendCreatePort(MidiObjectId port, const std::string& name) override;
     void BackendDisposePort(MidiObjectId port) override;
@@ -57,21 +59,12 @@ protected:
     void BackendDisconnect(MidiObjectId port, MidiObjectId source) override;
 
 private:
+    using Source = JackMidiSource;
+    using Device = JackMidiDevice;
     JackMidiSystem() = default;
     struct Slot {
         std::atomic<jack_port_t*> port{nullptr};
         std::atomic<MidiObjectId> id{0};
-    };
-    struct Source {
-        MidiObjectId id;
-        MidiObjectId device;
-        std::string fullName;
-        std::string shortName;
-    };
-    struct Device {
-        MidiObjectId id;
-        MidiObjectId entity;
-        std::string name;
     };
     static int Process(jack_nframes_t frames, void* arg);
     static void PortRegistered(jack_port_id_t, int, void* arg);
@@ -80,9 +73,7 @@ private:
     static void ShutDown(void* arg);
     void Changed();
     void Run();
-    void RefreshLocked();
-    const Source* FindSourceLocked(MidiObjectId id) const;
-    const Device* FindDeviceLocked(MidiObjectId id, bool byEntity) const;
+    void RefreshLocked() override;
     Slot* FindSlot(MidiObjectId port);
     void WaitCycles();
 
@@ -97,10 +88,6 @@ private:
     std::atomic<bool> fDead{false};
     std::thread fThread;
 
-    std::mutex fSourcesMutex;
-    std::atomic<bool> fDirty{true};
-    std::vector<Source> fSources;  // in the server's order
-    std::vector<Device> fDevices;
     std::map<std::string, MidiObjectId> fIds;  // full port names and "client:" names seen so far
     std::map<std::string, MidiObjectId> fEntityIds;
 };
