@@ -55,12 +55,9 @@ bool PulseCaptureUnit::Initialize() {
     if (!fHasFormat || fSource.empty() || !fConnection->CanWait()) return false;
     pa_threaded_mainloop* loop = fConnection->Loop();
     pa_threaded_mainloop_lock(loop);
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, fSpec.channels, PA_CHANNEL_MAP_DEFAULT);
-    fStream = pa_stream_new(fConnection->Context(), "Orbilume sound input", &fSpec, &map);
+    fStream = fConnection->NewStream("Orbilume sound input", fSpec);
     bool ready = false;
     if (fStream) {
-        pa_stream_set_state_callback(fStream, StateCallback, this);
         pa_stream_set_read_callback(fStream, ReadCallback, this);
         pa_buffer_attr attr;
         attr.maxlength = uint32_t(-1);
@@ -68,12 +65,8 @@ bool PulseCaptureUnit::Initialize() {
         attr.fragsize = uint32_t(pa_usec_to_bytes(kFragmentUs, &fSpec));
         auto flags =
             pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-        if (pa_stream_connect_record(fStream, fSource.c_str(), &attr, flags) == 0) {
-            pa_stream_state_t state;
-            while ((state = pa_stream_get_state(fStream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state))
-                pa_threaded_mainloop_wait(loop);
-            ready = state == PA_STREAM_READY;
-        }
+        ready = pa_stream_connect_record(fStream, fSource.c_str(), &attr, flags) == 0 &&
+                fConnection->WaitStreamReady(fStream);
     }
     pa_threaded_mainloop_unlock(loop);
     if (!ready) Uninitialize();
@@ -84,11 +77,7 @@ void PulseCaptureUnit::Uninitialize() {
     if (!fStream) return;
     pa_threaded_mainloop_lock(fConnection->Loop());
     fRunning = false;
-    pa_stream_set_state_callback(fStream, nullptr, nullptr);
-    pa_stream_set_read_callback(fStream, nullptr, nullptr);
-    pa_stream_disconnect(fStream);
-    pa_stream_unref(fStream);
-    fStream = nullptr;
+    PulseConnection::CloseStream(fStream);
     fCarryBytes = 0;
     pa_threaded_mainloop_unlock(fConnection->Loop());
 }
@@ -113,11 +102,6 @@ void PulseCaptureUnit::Stop() {
         fRunning = false;
         pa_threaded_mainloop_unlock(fConnection->Loop());
     }
-}
-
-void PulseCaptureUnit::StateCallback(pa_stream*, void* self) {
-    auto* u = static_cast<PulseCaptureUnit*>(self);
-    pa_threaded_mainloop_signal(u->fConnection->Loop(), 0);
 }
 
 void PulseCaptureUnit::ReadCallback(pa_stream* stream, size_t, void* self) {

@@ -30,7 +30,6 @@ public:
     int Render(void* out, uint32_t frames) override;
 
 private:
-    static void StateCallback(pa_stream* stream, void* self);
     static void ReadCallback(pa_stream* stream, size_t bytes, void* self);
     void Deliver(const uint8_t* data, size_t bytes);
     void Callback(const uint8_t* data, uint32_t frames);

@@ -172,6 +172,37 @@ void PulseConnection::StreamSuccessCallback(pa_stream*, int success, void* userd
     SuccessCallback(nullptr, success, userdata);
 }
 
+pa_stream* PulseConnection::NewStream(const char* name, const pa_sample_spec& spec) {
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    pa_stream* stream = pa_stream_new(fContext, name, &spec, &map);
+    if (stream)
+        pa_stream_set_state_callback(
+            stream,
+            [](pa_stream*, void* loop) {
+                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+            },
+            fLoop);
+    return stream;
+}
+
+bool PulseConnection::WaitStreamReady(pa_stream* stream) {
+    pa_stream_state_t state;
+    while ((state = pa_stream_get_state(stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state))
+        pa_threaded_mainloop_wait(fLoop);
+    return state == PA_STREAM_READY;
+}
+
+void PulseConnection::CloseStream(pa_stream*& stream) {
+    if (!stream) return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
 bool PulseConnection::Snapshot(PulseSnapshot& out) {
     out = PulseSnapshot();
     if (!CanWait()) return false;

@@ -96,6 +96,13 @@ public:
     static void SuccessCallback(pa_context* context, int success, void* userdata);
     static void StreamSuccessCallback(pa_stream* stream, int success, void* userdata);
 
+    // Loop locked: a new stream whose state changes wake the loop's waiters; null on failure.
+    pa_stream* NewStream(const char* name, const pa_sample_spec& spec);
+    // Loop locked: waits until a connecting stream is ready (true) or has failed (false).
+    bool WaitStreamReady(pa_stream* stream);
+    // Loop locked: clears the stream's callbacks, disconnects and drops it, and nulls the pointer.
+    static void CloseStream(pa_stream*& stream);
+
     // The subscription's change note: called on the main-loop thread (lock held) for sink,
     // source and server changes.
     void SetChangeCallback(void (*callback)(void* context), void* context);

@@ -76,12 +76,9 @@ bool PulseOutputUnit::Initialize() {
     if (!fHasFormat || !fConnection->CanWait()) return false;
     pa_threaded_mainloop* loop = fConnection->Loop();
     pa_threaded_mainloop_lock(loop);
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, fSpec.channels, PA_CHANNEL_MAP_DEFAULT);
-    fStream = pa_stream_new(fConnection->Context(), "Orbilume sound output", &fSpec, &map);
+    fStream = fConnection->NewStream("Orbilume sound output", fSpec);
     bool ready = false;
     if (fStream) {
-        pa_stream_set_state_callback(fStream, StateCallback, this);
         pa_stream_set_write_callback(fStream, WriteCallback, this);
         pa_buffer_attr attr;
         attr.maxlength = uint32_t(-1);
@@ -91,13 +88,9 @@ bool PulseOutputUnit::Initialize() {
         attr.fragsize = uint32_t(-1);
         auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                        (fSink.empty() ? 0 : PA_STREAM_DONT_MOVE));
-        if (pa_stream_connect_playback(fStream, fSink.empty() ? nullptr : fSink.c_str(), &attr, flags,
-                                       nullptr, nullptr) == 0) {
-            pa_stream_state_t state;
-            while ((state = pa_stream_get_state(fStream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state))
-                pa_threaded_mainloop_wait(loop);
-            ready = state == PA_STREAM_READY;
-        }
+        ready = pa_stream_connect_playback(fStream, fSink.empty() ? nullptr : fSink.c_str(), &attr, flags,
+                                           nullptr, nullptr) == 0 &&
+                fConnection->WaitStreamReady(fStream);
     }
     pa_threaded_mainloop_unlock(loop);
     if (!ready) Uninitialize();
@@ -108,11 +101,7 @@ void PulseOutputUnit::Uninitialize() {
     if (!fStream) return;
     pa_threaded_mainloop_lock(fConnection->Loop());
     fRunning = false;
-    pa_stream_set_state_callback(fStream, nullptr, nullptr);
-    pa_stream_set_write_callback(fStream, nullptr, nullptr);
-    pa_stream_disconnect(fStream);
-    pa_stream_unref(fStream);
-    fStream = nullptr;
+    PulseConnection::CloseStream(fStream);
     pa_threaded_mainloop_unlock(fConnection->Loop());
 }
 
@@ -141,10 +130,6 @@ void PulseOutputUnit::Stop() {
         fRunning = false;
         pa_threaded_mainloop_unlock(fConnection->Loop());
     }
-}
-
-void PulseOutputUnit::StateCallback(pa_stream*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseOutputUnit*>(self)->fConnection->Loop(), 0);
 }
 
 void PulseOutputUnit::WriteCallback(pa_stream*, size_t bytes, void* self) {

@@ -32,7 +32,6 @@ public:
     void Stop() override;
 
 private:
-    static void StateCallback(pa_stream* stream, void* self);
     static void WriteCallback(pa_stream* stream, size_t bytes, void* self);
     void Write(size_t bytes);
     bool Cork(bool cork);
