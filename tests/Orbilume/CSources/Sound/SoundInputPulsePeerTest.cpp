@@ -271,11 +271,11 @@ TEST_F(PulsePeerTest, ThruPlaysTheCapturedToneOnTheDefaultOutput) {
 
     // Record what reaches the loopback sink while the tone plays on Speakers.
     const std::string recorded = server.Dir().File("thru.raw");
-    const std::string rec = "timeout 2.5 parec --device=loopback.monitor --format=s16le --rate=44100 "
+    const std::string rec = "timeout 3.5 parec --device=loopback.monitor --format=s16le --rate=44100 "
                             "--channels=1 --raw " + recorded;
     std::thread recorder([&] { (void)std::system(rec.c_str()); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    bool played = PlayTone("speakers", 440, 1.0);
+    bool played = PlayTone("speakers", 440, 2.0);
     recorder.join();
     holder.Close();
     ASSERT_TRUE(played);
@@ -285,7 +285,7 @@ TEST_F(PulsePeerTest, ThruPlaysTheCapturedToneOnTheDefaultOutput) {
     Capture heard;
     Capture::Consume(&heard, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size() & ~size_t(1)));
     std::vector<int16_t> tone = heard.Loud(4000);
-    ASSERT_GT(tone.size(), 30000u);
+    ASSERT_GT(tone.size(), 30000u) << "loud samples of the 2 s tone that came through";
     std::vector<int16_t> middle(tone.begin() + 2000, tone.end() - 2000);
     const std::string raw = server.Dir().File("thru-middle.raw");
     WriteRaw(raw, middle);
