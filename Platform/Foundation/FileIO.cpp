@@ -28,7 +28,8 @@ void SyncFolder(const std::string& folder) {
 
 ReadFileResult ReadWholeFile(const std::string& path, size_t maxBytes, std::string& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open: a FIFO or device must not stall the caller before the type check refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadFileResult::kNotFound : ReadFileResult::kError;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -29,6 +29,9 @@ TEST(FileIO, ReadsWholeFilesWithinTheLimit) {
     EXPECT_EQ(plat::ReadFileResult::kError, plat::ReadWholeFile(dir.Path(), 10, out));
     dir.Write("empty", "");
     EXPECT_EQ(plat::ReadFileResult::kOk, plat::ReadWholeFile(dir.File("empty"), 0, out));
+    // A FIFO without a writer is refused at once instead of blocking the reader.
+    ASSERT_EQ(0, ::mkfifo(dir.File("fifo").c_str(), 0600));
+    EXPECT_EQ(plat::ReadFileResult::kError, plat::ReadWholeFile(dir.File("fifo"), 10, out));
 }
 
 TEST(FileIO, AtomicWriteReplacesAndSetsTheMode) {
