@@ -185,13 +185,13 @@ void DrawKnob(DrawContext& ctx, const Rect& r, bool pressed, bool enabled) {
     FillAndStroke(ctx, fill, enabled ? p.border : Dim(p.border));
 }
 
-void DrawSeparator(DrawContext& ctx, const Rect& r, bool vertical) {
+void DrawSeparator(DrawContext& ctx, const Rect& r, bool vertical, double thickness) {
     GStateScope g(ctx);
     ctx.SetFillColor(Colours().separator);
     if (vertical)
-        ctx.FillRect({r.x + std::floor(r.width / 2), r.y, 1, r.height});
+        ctx.FillRect({r.x + std::floor((r.width - thickness) / 2), r.y, thickness, r.height});
     else
-        ctx.FillRect({r.x, r.y + std::floor(r.height / 2), r.width, 1});
+        ctx.FillRect({r.x, r.y + std::floor((r.height - thickness) / 2), r.width, thickness});
 }
 
 void DrawFieldFrame(DrawContext& ctx, const Rect& r, bool focused) {

@@ -48,7 +48,8 @@ void DrawPopUpArrows(DrawContext& ctx, const Rect& r, bool enabled);
 void DrawArrow(DrawContext& ctx, const Rect& r, int32_t direction, bool pressed, bool enabled);
 void DrawTrack(DrawContext& ctx, const Rect& r);
 void DrawKnob(DrawContext& ctx, const Rect& r, bool pressed, bool enabled);
-void DrawSeparator(DrawContext& ctx, const Rect& r, bool vertical);
+// A line of the given thickness across the middle of the rectangle.
+void DrawSeparator(DrawContext& ctx, const Rect& r, bool vertical, double thickness = 1);
 void DrawFieldFrame(DrawContext& ctx, const Rect& r, bool focused);
 void DrawFocusRing(DrawContext& ctx, const Rect& r);
 // One line of text, vertically centred in the box.

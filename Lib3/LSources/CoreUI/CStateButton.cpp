@@ -1,9 +1,7 @@
 #include "Lib3/LSources/CoreUI/CStateButton.h"
 
 #include "Lib3/LSources/CoreUI/LMouse.h"
-#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
-#include "Platform/AppKit/Window.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
 
@@ -42,18 +40,6 @@ LMessage CStateButton::Track(const CLPoint&) {
     return LMessage(LPane_ReqCapture, this, Upper());
 }
 
-CLPoint CStateButton::MouseLocal() const {
-    LMouse* mouse = LMouse::Get();
-    if (!mouse) return {};
-    LPanePort port(const_cast<CStateButton*>(this));
-    CLPoint p = mouse->Location();
-    if (port.window) {
-        const plat::Point content = port.window->ConvertFromScreen({double(p.x), double(p.y)});
-        p = {int32_t(content.x), int32_t(content.y)};
-    }
-    return {p.x - port.origin.x, p.y - port.origin.y};
-}
-
 LMessage CStateButton::Handle(const LMessage& msg) {
     LMouse* mouse = LMouse::Get();
     if (msg.Is(LMouse_Click) && mouse) {
@@ -61,11 +47,11 @@ LMessage CStateButton::Handle(const LMessage& msg) {
         return LStdCtl::Handle(msg);
     }
     if (msg.Is(LMouse_Move)) {
-        SetHighlight(Bounds().Contain(MouseLocal()), true);
+        SetHighlight(Bounds().Contain(MouseInOwner()), true);
         return LMessage();
     }
     if (msg.Is(LMouse_Release)) {
-        const bool inside = Bounds().Contain(MouseLocal());
+        const bool inside = Bounds().Contain(MouseInOwner());
         SetHighlight(false, true);
         if (inside) return LMessage(LStdCtl_Selected, this, Upper());
         return LMessage();

@@ -27,8 +27,6 @@ public:
     void SetState(int32_t state);
 
 private:
-    CLPoint MouseLocal() const;
-
     bool fSmall;
     bool fHighlight = false;
     uint32_t fClickStamp = 0;

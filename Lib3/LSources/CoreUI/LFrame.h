@@ -93,6 +93,8 @@ public:
     void SetTabOrder(std::vector<uint32_t> order, bool fixed);
 
 protected:
+    // Drops the region that the next background fill leaves alone.
+    void ClearNoErase() { mNoErase = CRgn(); }
     // Runs the layout over the children in the frame's current bounds.
     void ApplyLayout(LDrawContext& ctx, bool withPreference);
 

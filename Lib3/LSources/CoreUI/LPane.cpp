@@ -1,8 +1,10 @@
 #include "Lib3/LSources/CoreUI/LPane.h"
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Platform/AppKit/Window.h"
 
 namespace {
 // Ops 0-17: the bit each one sets or clears (ops 8 and 9 change none).
@@ -214,6 +216,18 @@ CLPoint LPane::GetOriginIn(LPane* other) {
     if (!other) return mine.origin;
     LPanePort theirs(other);
     return {mine.origin.x - theirs.origin.x, mine.origin.y - theirs.origin.y};
+}
+
+CLPoint LPane::MouseInOwner() {
+    LMouse* mouse = LMouse::Get();
+    if (!mouse) return {};
+    LPanePort port(this);
+    CLPoint p = mouse->Location();
+    if (port.window) {
+        const plat::Point content = port.window->ConvertFromScreen({double(p.x), double(p.y)});
+        p = {int32_t(content.x), int32_t(content.y)};
+    }
+    return {p.x - port.origin.x, p.y - port.origin.y};
 }
 
 void LPane::ReplaceFocusRef(LPane*& slot, LPane* p) {

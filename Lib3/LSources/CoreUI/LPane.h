@@ -110,6 +110,8 @@ public:
     plat::Window* GetWindow();
     // This pane's origin (its owner's origin) in the coordinates of another pane, or of the window.
     CLPoint GetOriginIn(LPane* other);
+    // The mouse's current location in the coordinates of this pane's bounds (its owner's).
+    CLPoint MouseInOwner();
     // The band of the focus ring around a rectangle in the current focus mode; empty without one.
     CRgn RingRegion(const CLRect& r) const;
     static CRgn RingBand(const CLRect& r, bool outside);
@@ -123,6 +125,9 @@ public:
 protected:
     // Bit 10 is kept by the pane, bit 12 by frames.
     void SetOwnBackgroundBit(bool on);
+    // Sets or clears a state bit without the state-change handling (for drawing through a borrowed
+    // port, where showing must not invalidate anything).
+    void SetStateBitQuietly(uint32_t bit, bool on) { fState = on ? fState | bit : fState & ~bit; }
 
 private:
     void SendOwn(LMsgId id) { Dispatch(LMessage(id, this, Upper())); }

@@ -2,10 +2,9 @@
 
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
+#include "Lib3/LSources/CoreUI/LTitlePane.h"
 
 L_MESSAGE_ID(LPopupList_Changed);
-L_MESSAGE_ID(LTitlePane_Constructing);
-L_MESSAGE_ID(LTitlePane_Destructing);
 
 // A pop-up menu pane. It keeps the current index itself (-1 when there are no items) and answers
 // "LPopupList_Changed" when a choice moves it. It remembers the first title pane announced to it.

@@ -2,7 +2,9 @@
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 
-LTextPane::LTextPane(LPane* owner, uint32_t lineMode) : LPane(owner, owner) {
+LTextPane::LTextPane(LPane* owner, uint32_t lineMode) : LTextPane(owner, owner, lineMode) {}
+
+LTextPane::LTextPane(LHandler* upper, LPane* owner, uint32_t lineMode) : LPane(upper, owner) {
     fBox.SetMode(lineMode);
     ChangeState(kLock);
 }

@@ -33,6 +33,10 @@ public:
     int32_t PreferredHeight(LDrawContext& ctx, int32_t hint) override;
     void Draw(LDrawContext& ctx) override;
 
+protected:
+    // A label whose messages go to upper rather than to its owner.
+    LTextPane(LHandler* upper, LPane* owner, uint32_t lineMode);
+
 private:
     void Redraw();
 

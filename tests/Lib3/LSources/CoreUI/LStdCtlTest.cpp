@@ -13,6 +13,7 @@
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
+#include "Lib3/LSources/CoreUI/LTitlePane.h"
 #include "PaneTestSupport.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/View.h"
@@ -334,6 +335,13 @@ TEST_F(LStdCtlTest, PopupListItemsIndicesAndTheEmptyList) {
     EXPECT_EQ(p->PreferredWidth(ctx, 0), 36);  // no items
     EXPECT_EQ(p->PreferredWidth(ctx, -3), 36);
     EXPECT_EQ(p->GetOuterRect({0, 0, 10, 10}), (CLRect{-1, -2, 11, 12}));
+
+    // The first title pane announced to the list is its title until it goes.
+    auto* title = new LTitlePane(p, owner.get());
+    LTitlePane second(p, owner.get());
+    EXPECT_EQ(p->TitlePane(), title);
+    delete title;
+    EXPECT_EQ(p->TitlePane(), nullptr);
 }
 
 TEST_F(LStdCtlTest, StateButtonsTrackThroughTheCapture) {
