@@ -221,7 +221,7 @@ CLPoint LPane::GetOriginIn(LPane* other) {
 CLPoint LPane::MouseInOwner() {
     LMouse* mouse = LMouse::Get();
     if (!mouse) return {};
-    LPanePort port(this);
+    LPanePort port(this, LPanePort::Surroundings{});
     CLPoint p = mouse->Location();
     if (port.window) {
         const plat::Point content = port.window->ConvertFromScreen({double(p.x), double(p.y)});
