@@ -36,6 +36,8 @@ public:
 protected:
     // A label whose messages go to upper rather than to its owner.
     LTextPane(LHandler* upper, LPane* owner, uint32_t lineMode);
+    // Changes the colour without invalidating anything.
+    void SetTextColorQuietly(const LColorSpec& colour) { fColor = colour; }
 
 private:
     void Redraw();
