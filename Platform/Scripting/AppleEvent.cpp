@@ -49,6 +49,55 @@ AEDesc CurrentProcessAddress() {
     return d;
 }
 
+OSErr AppleEvents::CreateDesc(DescType type, const void* data, uint32_t size, AEDesc& out) {
+    out = AEDesc{};
+    if (size && !data) return kErrParam;
+    out.type = type;
+    if (size) out.data.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return kNoErr;
+}
+
+void AppleEvents::DisposeDesc(AEDesc& desc) {
+    desc = AEDesc{};
+}
+
+OSErr AppleEvents::CreateList(AEDesc& out) {
+    out = AEDesc{};
+    out.type = kTypeList;
+    return kNoErr;
+}
+
+uint32_t AppleEvents::CountItems(const AEDesc& list) {
+    return list.type == kTypeList ? static_cast<uint32_t>(list.items.size()) : 0;
+}
+
+OSErr AppleEvents::PutPtr(AEDesc& list, uint32_t index, DescType type, const void* data, uint32_t size) {
+    if (list.type != kTypeList) return kErrAEWrongDataType;
+    if (index > list.items.size()) return kErrAEDescNotFound;
+    AEDesc item;
+    if (OSErr err = CreateDesc(type, data, size, item)) return err;
+    if (index == 0)
+        list.items.push_back(std::move(item));
+    else
+        list.items[index - 1] = std::move(item);
+    return kNoErr;
+}
+
+OSErr AppleEvents::GetNthPtr(const AEDesc& list, uint32_t index, DescType& type, void* buffer,
+                             uint32_t bufferSize, uint32_t& size) {
+    size = 0;
+    if (list.type != kTypeList) return kErrAEWrongDataType;
+    if (index < 1 || index > list.items.size()) return kErrAEDescNotFound;
+    const AEDesc& item = list.items[index - 1];
+    if (type != item.type && type != kTypeWildCard) return kErrAECoercionFail;
+    if (bufferSize && !buffer) return kErrParam;
+    type = item.type;
+    size = static_cast<uint32_t>(item.data.size());
+    const uint32_t n = size < bufferSize ? size : bufferSize;
+    if (n) std::memcpy(buffer, item.data.data(), n);
+    return kNoErr;
+}
+
 OSErr AppleEvents::CreateEvent(const AEDesc& target, uint32_t eventClass, uint32_t eventID, AEDesc& out) {
     out = AEDesc{};
     out.type = kTypeAppleEvent;
@@ -102,7 +151,7 @@ OSErr AppleEvents::GetParamPtr(const AEDesc& event, AEKeyword key, DescType& typ
         size = 0;
         return kErrAEDescNotFound;
     }
-    if (type != p->type && type != FourCC("****")) {
+    if (type != p->type && type != kTypeWildCard) {
         size = 0;
         return kErrAECoercionFail;
     }

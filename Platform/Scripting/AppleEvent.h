@@ -13,6 +13,7 @@ using AEKeyword = uint32_t;
 using OSErr = int16_t;
 
 constexpr DescType kTypeNull = FourCC("null");
+constexpr DescType kTypeWildCard = FourCC("****");
 constexpr DescType kTypeList = FourCC("list");
 constexpr DescType kTypeAppleEvent = FourCC("aevt");
 constexpr DescType kTypeProcessSerialNumber = FourCC("psn ");
@@ -48,6 +49,20 @@ using AEHandler = OSErr (*)(const AEDesc& event, AEDesc* reply, void* context);
 
 class AppleEvents {
 public:
+    // A plain descriptor holding a copy of the bytes.
+    [[nodiscard]] static OSErr CreateDesc(DescType type, const void* data, uint32_t size, AEDesc& out);
+    // Frees what the descriptor holds; it becomes the null descriptor.
+    static void DisposeDesc(AEDesc& desc);
+    [[nodiscard]] static OSErr CreateList(AEDesc& out);
+    static uint32_t CountItems(const AEDesc& list);
+    // Appends (index 0) or replaces the 1-based item of a list.
+    [[nodiscard]] static OSErr PutPtr(AEDesc& list, uint32_t index, DescType type, const void* data,
+                                      uint32_t size);
+    // The 1-based item as `type` (kTypeWildCard takes any): copies up to bufferSize bytes; size receives
+    // the item's whole size, 0 on error.
+    [[nodiscard]] static OSErr GetNthPtr(const AEDesc& list, uint32_t index, DescType& type, void* buffer,
+                                         uint32_t bufferSize, uint32_t& size);
+
     [[nodiscard]] static OSErr CreateEvent(const AEDesc& target, uint32_t eventClass, uint32_t eventID,
                                            AEDesc& out);
     [[nodiscard]] static OSErr PutParamPtr(AEDesc& event, AEKeyword key, DescType type, const void* data,

@@ -12,6 +12,7 @@
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LNativeSpec.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
 #include "Lib3/LSources/CoreUI/LTitlePane.h"
 #include "PaneTestSupport.h"
@@ -288,6 +289,18 @@ TEST_F(SmallPanesTest, ColourButtonClickTakenAboveDoesNotPress) {
     mouse.SetLocation({5, 5});
     LHandler::Dispatch(LMessage(LMouse_Click, &mouse, &btn));
     EXPECT_FALSE(btn.IsPressed());
+}
+
+TEST(LNativeSpecTest, NativeSpecsCreateOrAdoptAView) {
+    LNativeSpec make(3, LString("ok"));
+    EXPECT_EQ(make.kind, LNativeSpec::kCreate);
+    EXPECT_EQ(make.view, nullptr);
+    EXPECT_EQ(make.style, 3u);
+    plat::Ref<plat::View> view = plat::View::Create({0, 0, 10, 10});
+    LNativeSpec adopt(view.get(), 1, LString("field"));
+    EXPECT_EQ(adopt.kind, LNativeSpec::kAdopt);
+    EXPECT_EQ(adopt.view.get(), view.get());
+    EXPECT_EQ(adopt.name, "field");
 }
 
 }  // namespace
