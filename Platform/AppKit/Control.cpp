@@ -109,6 +109,12 @@ void Control::Highlight(bool on) {
     SetNeedsDisplay(true);
 }
 
+void Control::SetImage(const BitmapImage* image) {
+    if (fImage.get() == image) return;
+    fImage = RetainRef(image);
+    SetNeedsDisplay(true);
+}
+
 void Control::SetState(int32_t state) {
     state = state ? 1 : 0;
     if (fState == state) return;
@@ -523,6 +529,12 @@ void Control::Draw(DrawContext& ctx) {
                                   : fDefault ? theme::BezelState::kDefault
                                              : theme::BezelState::kNormal;
             theme::DrawBezel(ctx, b, s, fKind == ControlKind::kPushButton);
+            if (fImage) {
+                const double w = fImage->Width(), h = fImage->Height();
+                ctx.DrawImage(
+                    {std::floor(b.x + (b.width - w) / 2), std::floor(b.y + (b.height - h) / 2), w, h},
+                    fImage.get());
+            }
             const GfxColor& tc = s == theme::BezelState::kDefault ? pal.accentText : text;
             theme::DrawLabel(ctx, f, fTitle, b, 1, tc);
             break;

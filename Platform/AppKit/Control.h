@@ -72,6 +72,9 @@ public:
     // Any UTF-8; broken bytes are shown as U+FFFD.
     void SetTitle(const std::string& title);
     const std::string& Title() const { return fTitle; }
+    // Buttons draw the image centred on their bezel (under the title when both are set); null for none.
+    void SetImage(const BitmapImage* image);
+    const BitmapImage* Image() const { return fImage.get(); }
     void SetKeyEquivalent(const std::string& key) { fKeyEquivalent = key; }
     const std::string& KeyEquivalent() const { return fKeyEquivalent; }
     // A default push button is drawn with the accent.
@@ -160,6 +163,7 @@ private:
     ControlTarget* fTarget = nullptr;
     std::string fAction;
     std::string fTitle;
+    Ref<const BitmapImage> fImage;
     std::string fKeyEquivalent;
     std::vector<std::string> fItems;  // "\x01" marks a separator
     int32_t fSelected = -1;

@@ -32,7 +32,22 @@ void CStateButton::SetHighlight(bool on, bool notify) {
 }
 
 void CStateButton::SetState(int32_t state) {
-    if (Control()) Control()->SetState(state == 1 ? 1 : 0);
+    if (!Control()) return;
+    Control()->SetState(state == 1 ? 1 : 0);
+    InvalidateOffscreen();
+}
+
+void CStateButton::SetImage(const LImageH& image) {
+    if (image.Get() == fImage.Get()) return;
+    fImage = image;
+    plat::BitmapImage* native = nullptr;
+    if (image.Get()->GetNativeImage(native) != LImage::kNativeKind) native = nullptr;
+    if (Control()) Control()->SetImage(native);
+    InvalidateOffscreen();
+}
+
+void CStateButton::InvalidateOffscreen() {
+    if (!GetWindow()) Invalidate(CRgn(Bounds()), CRgn(Bounds()));
 }
 
 LMessage CStateButton::Track(const CLPoint&) {
@@ -66,12 +81,13 @@ int32_t CStateButton::PreferredWidth(LDrawContext&, int32_t kind) {
     if (kind == -13) return f ? int32_t(plat::TextWidth(*f, "M", 1)) : 0;
     if (kind == -11) return fSmall ? 2 : 5;
     if (!GetTitle().IsEmpty()) return CellSize().Width();
-    return fSmall ? 4 : 10;  // no image: its width is 0
+    return fImage.GetSize().width + (fSmall ? 4 : 10);
 }
 
 int32_t CStateButton::PreferredHeight(LDrawContext& ctx, int32_t kind) {
     if (kind == -12) return BaselineFor(Bounds().Height());
     if (kind == -10) return BaselineFor(PreferredHeight(ctx, 0));
+    if (!fImage.IsEmpty()) return fImage.GetSize().height + (fSmall ? 4 : 10);
     const plat::Font* f = Style().Font();
     const int32_t line = f ? int32_t(f->LineHeight()) : 0;
     return line + 4 + (fSmall ? 0 : 2);

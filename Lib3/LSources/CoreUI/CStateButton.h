@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Lib3/LSources/CoreUI/LImage.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
 
 L_MESSAGE_ID(CStateButton_Push);
@@ -25,9 +26,16 @@ public:
     void SetPushed(bool on) { SetHighlight(on, false); }
     bool IsHighlighted() const { return fHighlight; }
     void SetState(int32_t state);
+    // Shown on the face; only a change reaches the control.
+    void SetImage(const LImageH& image);
+    const LImageH& Image() const { return fImage; }
 
 private:
+    // Out of a window nothing redraws the control by itself.
+    void InvalidateOffscreen();
+
     bool fSmall;
+    LImageH fImage;
     bool fHighlight = false;
     uint32_t fClickStamp = 0;
 };

@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Lib3/LSources/CoreUI/LScrollBar.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
@@ -19,9 +20,11 @@
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "Platform/Graphics/BitmapImage.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/NestedLoopGuard.h"
 #include "tests/support/PinnedFonts.h"
+#include "tests/support/TestPNG.h"
 
 namespace {
 
@@ -373,6 +376,31 @@ TEST_F(LStdCtlTest, StateButtonsTrackThroughTheCapture) {
         plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
         screens.Backend().SetDoubleClickInterval(0);  // keep the presses apart
     }
+}
+
+TEST_F(LStdCtlTest, StateButtonImagesSizeTheButtonAndShowOnItsFace) {
+    auto* b = Make<CStateButton>({10, 10, 40, 40});
+    auto* small = Make<CStateButton>({50, 10, 80, 40}, uint32_t(CStateButton::kSmall));
+    LPanePort port(b);
+    LDrawContext ctx(port);
+    EXPECT_EQ(b->PreferredWidth(ctx, 0), 10);  // no image, no title
+    // A 12 x 8 red picture.
+    std::vector<uint8_t> rgba(12 * 8 * 4);
+    for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = rgba[i + 3] = 255;
+    const std::vector<uint8_t> png = testsupport::EncodeTestPNG(12, 8, rgba);
+    const LImageH image(new LRsrcImage(png.data(), png.size()));
+    b->SetImage(image);
+    small->SetImage(image);
+    EXPECT_EQ(b->PreferredWidth(ctx, 0), 22);
+    EXPECT_EQ(b->PreferredHeight(ctx, 0), 18);
+    EXPECT_EQ(small->PreferredWidth(ctx, 0), 16);
+    EXPECT_EQ(small->PreferredHeight(ctx, 0), 12);
+    ASSERT_TRUE(b->Control()->Image());
+    plat::Ref<plat::BitmapImage> face = b->Control()->CacheDisplayInRect(b->Control()->Bounds());
+    ASSERT_TRUE(face);
+    EXPECT_EQ(face->PixelAt(15, 15) & 0xFFFFFF, 0xFF0000u);  // the picture's middle
+    b->SetImage(LImageH());
+    EXPECT_EQ(b->Control()->Image(), nullptr);
 }
 
 }  // namespace
