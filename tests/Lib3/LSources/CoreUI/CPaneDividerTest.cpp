@@ -231,6 +231,23 @@ TEST_F(CPaneDividerTest, TheCursorOverABandIsTheResizeCursorOfTheOrientation) {
     EXPECT_STREQ(screens.Backend().CurrentCursor()->Name(), "resizeUpDown");
 }
 
+TEST_F(CPaneDividerTest, AChildsNewPreferenceIsDeferredThenMetWhereTheOthersHaveRoom) {
+    Make({50, 50}, 205);
+    ASSERT_EQ(Widths(), (Sizes{100, 100}));
+    kids[0]->pref = 120;
+    log.ids.clear();
+    LHandler::Dispatch(LMessage(LPane_Pref, kids[0], divider));
+    EXPECT_EQ(Count("LPane_Defer"), 1);
+    EXPECT_EQ(Count("LPane_Pref"), 0);
+    LHandler::Dispatch(LMessage(LPane_Deferred, divider, divider));
+    EXPECT_EQ(Widths(), (Sizes{120, 80}));
+    ExpectGaps();
+    // A preference the frame cannot meet leaves the sizes alone.
+    kids[1]->pref = 100;
+    LHandler::Dispatch(LMessage(LPane_Deferred, divider, divider));
+    EXPECT_EQ(Widths(), (Sizes{120, 80}));
+}
+
 TEST_F(CPaneDividerTest, BandsAreDrawnOverTheChildren) {
     Make({50, 50}, 105);
     TestSurface surface(200, 100);

@@ -14,10 +14,12 @@
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LNativeSpec.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
+#include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Lib3/LSources/CoreUI/LTitlePane.h"
 #include "PaneTestSupport.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "TestSurface.h"
+#include "tests/support/TestPNG.h"
 
 namespace {
 
@@ -201,6 +203,40 @@ TEST_F(SmallPanesTest, ColourButtonShowsTheColourOverBlackAndWhite) {
     LDrawContext ctx(surface.port, surface.native.get());
     btn.Draw(ctx);
     EXPECT_NE(Rgb(surface, 0, 10), 0x000000u) << "a disabled frame is grey";
+}
+
+TEST_F(SmallPanesTest, ColourButtonImagesAreCentredOrFittedIntoTheFace) {
+    std::vector<uint8_t> rgba(4 * 2 * 4);
+    for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = rgba[i + 3] = 255;
+    const std::vector<uint8_t> png = testsupport::EncodeTestPNG(4, 2, rgba);
+    const LImageH image(new LRsrcImage(png.data(), png.size()));
+    CColorBtn btn(&owner);
+    btn.SetBounds({0, 0, 20, 14});  // face 1, 1, 18, 12
+    btn.SetColor(0, 0, 1, 1);
+    LPanePort port(&btn);
+    LDrawContext measure(port);
+    btn.SetImage(image, CColorBtn::kCentre);
+    EXPECT_EQ(btn.PreferredWidth(measure, 0), 9);
+    EXPECT_EQ(btn.PreferredHeight(measure, 0), 7);
+    struct Case {
+        uint32_t placement;
+        int x, y;
+        uint32_t rgb;
+    } cases[] = {
+        {CColorBtn::kCentre, 8, 5, 0xFF0000},  // 4 x 2 at 7, 5
+        {CColorBtn::kCentre, 3, 3, 0x0000FF},
+        {CColorBtn::kCentreOrFit, 8, 5, 0xFF0000},  // it fits: centred
+        {CColorBtn::kCentreOrFit, 3, 3, 0x0000FF},
+        {CColorBtn::kFit, 3, 3, 0xFF0000},  // 17 x 8 at 1, 2
+        {CColorBtn::kFit, 16, 9, 0xFF0000},
+    };
+    for (const Case& c : cases) {
+        btn.SetImage(image, c.placement);
+        TestSurface surface(20, 14);
+        LDrawContext ctx(surface.port, surface.native.get());
+        btn.Draw(ctx);
+        EXPECT_EQ(surface.At(c.x, c.y), c.rgb) << c.placement << " " << c.x << "," << c.y;
+    }
 }
 
 TEST_F(SmallPanesTest, ColourButtonClampsWhatItDrawsAndKeepsWhatItWasGiven) {
