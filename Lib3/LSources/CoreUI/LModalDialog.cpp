@@ -41,6 +41,11 @@ LMessage LModalDialog::Handle(const LMessage& msg) {
             mResult = 2;
             return LMessage();
         }
+        // No main loop took the modal step: nothing would ever answer, so the run ends cancelled.
+        if (msg.Is(kHandlerMode) && mResult == 0) {
+            mResult = 2;
+            return LMessage();
+        }
         // Closed by its close box without buttons to answer for it: nothing else would end the run.
         if (msg.Is(LFrame_Close) && !DefaultButton() && !CancelButton() && mResult == 0) mResult = 2;
     }

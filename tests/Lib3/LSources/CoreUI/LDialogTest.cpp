@@ -253,4 +253,10 @@ TEST_F(LDialogTest, AModalDialogWithoutButtonsEndsWhenItsCloseBoxHidesIt) {
     EXPECT_FALSE(d->Window()->NativeWindow()->IsVisible());
 }
 
+TEST_F(LDialogTest, WithoutAMainLoopToStepItAModalRunEndsCancelledInsteadOfSpinning) {
+    LHandler top;  // no application root above
+    LModalDialog d(&top, nullptr);
+    EXPECT_EQ(d.RunUntilResult(), 2u);
+}
+
 }  // namespace
