@@ -10,6 +10,7 @@
 
 namespace plat {
 
+class BitmapImage;
 class Cursor;
 class GLPixelFormat;
 class GLSurface;
@@ -44,6 +45,11 @@ public:
     virtual void Beep() {}
     // Shows the cursor over the application's windows (null: the arrow).
     virtual void SetCursor(const Cursor* /*cursor*/) {}
+    // The image of a running drag: shown with its top-left at a screen point, moved, hidden (sliding
+    // back to where it started after a refused drop).
+    virtual void ShowDragImage(const BitmapImage* /*image*/, Point /*screen*/) {}
+    virtual void MoveDragImage(Point /*screen*/) {}
+    virtual void HideDragImage(bool /*slideBack*/) {}
     // Seconds within which a second press counts as a double click.
     virtual double DoubleClickInterval() const { return 0.5; }
     // Key-repeat thresholds in ticks of 1/60 s: the delay before the first repeat and between repeats.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
@@ -199,6 +200,20 @@ void View::FlagsChanged(const Event& e) {
 }
 void View::DoCommandBySelector(const char* selector) {
     if (fSuperview) fSuperview->DoCommandBySelector(selector);
+}
+
+}  // namespace plat
+
+namespace plat {
+
+uint32_t View::DragImage(const BitmapImage* image, Point at, Size offset, const Event& mouseDown,
+                         Pasteboard* pasteboard, DraggingSource* source, bool slideBack) {
+    PLAT_DCHECK_MAIN_THREAD();
+    Ref<View> keep = RetainRef(this);
+    Window* w = GetWindow();
+    const Point content = ConvertToContent({at.x + offset.width, at.y + offset.height});
+    const Point screen = w ? w->ConvertToScreen(content) : content;
+    return RunDragLoop(image, screen, mouseDown, pasteboard, source, slideBack);
 }
 
 }  // namespace plat

@@ -7,7 +7,10 @@
 
 namespace plat {
 
+class BitmapImage;
+class DraggingSource;
 class DrawContext;
+class Pasteboard;
 struct Event;
 class Menu;
 class Window;
@@ -76,6 +79,11 @@ public:
     virtual bool AcceptsFirstMouse(const Event&) { return false; }
     // A context press (right, or left with Control): the menu to pop up, or null.
     virtual Menu* MenuForEvent(const Event&) { return nullptr; }
+
+    // Drags the image from a point of this view (its top-left, own coordinates, plus the offset) in a
+    // nested loop until the button comes up or Escape; the source learns the operation done.
+    uint32_t DragImage(const BitmapImage* image, Point at, Size offset, const Event& mouseDown,
+                       Pasteboard* pasteboard, DraggingSource* source, bool slideBack);
 
 protected:
     explicit View(const Rect& frame) : fFrame(frame) {}

@@ -108,6 +108,15 @@ Rect Window::ContentRectForFrameRect(const Rect& frame, uint32_t style) {
     return {frame.x, frame.y + bar, frame.width, h > 0 ? h : 0};
 }
 
+void Window::RegisterForDraggedTypes(const std::vector<std::string>& types) {
+    PLAT_DCHECK_MAIN_THREAD();
+    for (const std::string& t : types) {
+        bool held = false;
+        for (const std::string& h : fDraggedTypes) held = held || h == t;
+        if (!held && !t.empty()) fDraggedTypes.push_back(t);
+    }
+}
+
 Point Window::ConvertToScreen(Point p) const {
     Rect c = ContentRect();
     return {p.x + c.x, p.y + c.y};

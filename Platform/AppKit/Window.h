@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
@@ -11,6 +12,7 @@
 namespace plat {
 
 class DrawContext;
+struct DraggingInfo;
 class MenuStrip;
 class View;
 class Window;
@@ -51,6 +53,15 @@ public:
     virtual void WindowDidBecomeKey(Window*) {}
     virtual void WindowDidResignKey(Window*) {}
     virtual void WindowWillClose(Window*) {}
+    // Drags over a window registered for dragged types: the operation the window would do (bits of
+    // Dragging.h, none by default); prepare and perform agree to the drop.
+    virtual uint32_t DraggingEntered(Window*, const DraggingInfo&) { return 0; }
+    virtual uint32_t DraggingUpdated(Window*, const DraggingInfo&) { return 0; }
+    virtual void DraggingExited(Window*, const DraggingInfo&) {}
+    virtual bool PrepareForDragOperation(Window*, const DraggingInfo&) { return false; }
+    virtual bool PerformDragOperation(Window*, const DraggingInfo&) { return false; }
+    virtual void ConcludeDragOperation(Window*, const DraggingInfo&) {}
+    virtual void DraggingEnded(Window*, const DraggingInfo&) {}
 };
 
 // Window notifications posted to the default notification centre (object: the window).
@@ -118,6 +129,11 @@ public:
     // The content view is retained and sized to the content area.
     View* ContentView() const { return fContentView.get(); }
     void SetContentView(View* view);
+
+    // Drag destinations: a registered window is offered every drag over it.
+    void RegisterForDraggedTypes(const std::vector<std::string>& types);
+    void UnregisterDraggedTypes() { fDraggedTypes.clear(); }
+    const std::vector<std::string>& RegisteredDraggedTypes() const { return fDraggedTypes; }
 
     bool IgnoresMouseEvents() const { return fIgnoresMouse; }
     void SetIgnoresMouseEvents(bool ignore) { fIgnoresMouse = ignore; }
@@ -194,6 +210,7 @@ private:
     Ref<DrawContext> fBacking;
     std::unique_ptr<MenuStrip> fStrip;
     void* fBackendData = nullptr;
+    std::vector<std::string> fDraggedTypes;
 };
 
 }  // namespace plat

@@ -6,6 +6,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Graphics/BitmapImage.h"
 
 namespace plat::headless {
 
@@ -138,6 +139,19 @@ Event HeadlessBackend::KeyEvent(EventType type, Window* window, const char* char
     e.keyCode = keyCode;
     e.modifierFlags = modifiers;
     return e;
+}
+
+void HeadlessBackend::ShowDragImage(const BitmapImage* image, Point screen) {
+    const Size size = image ? Size{double(image->Width()), double(image->Height())} : Size{};
+    fDragImages.push_back({DragImageRecord::Kind::kShow, screen, size, false});
+}
+
+void HeadlessBackend::MoveDragImage(Point screen) {
+    fDragImages.push_back({DragImageRecord::Kind::kMove, screen, {}, false});
+}
+
+void HeadlessBackend::HideDragImage(bool slideBack) {
+    fDragImages.push_back({DragImageRecord::Kind::kHide, {}, {}, slideBack});
 }
 
 }  // namespace plat::headless

@@ -28,6 +28,9 @@ public:
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override { ++fBeeps; }
     void SetCursor(const Cursor* cursor) override;
+    void ShowDragImage(const BitmapImage* image, Point screen) override;
+    void MoveDragImage(Point screen) override;
+    void HideDragImage(bool slideBack) override;
     double DoubleClickInterval() const override { return fDoubleClick; }
     int32_t KeyRepeatDelayTicks() const override { return fRepeatDelay; }
     int32_t KeyRepeatIntervalTicks() const override { return fRepeatInterval; }
@@ -62,6 +65,16 @@ public:
     uint32_t CursorSets() const { return fCursorSets; }
     void SetDoubleClickInterval(double seconds) { fDoubleClick = seconds; }
 
+    // What the drag image did, in order.
+    struct DragImageRecord {
+        enum class Kind { kShow, kMove, kHide } kind;
+        Point at;        // show and move: the image's top-left
+        Size size;       // show: the image's size
+        bool slideBack;  // hide
+    };
+    const std::vector<DragImageRecord>& DragImageRecords() const { return fDragImages; }
+    void ClearDragImageRecords() { fDragImages.clear(); }
+
     // A resize by the user: the window's delegate is asked (WindowWillResize) and its answer applied.
     static void UserResize(Window* window, Size frameSize);
 
@@ -77,6 +90,7 @@ private:
     double fDoubleClick = 0.5;
     int32_t fRepeatDelay = 15;
     int32_t fRepeatInterval = 2;
+    std::vector<DragImageRecord> fDragImages;
 };
 
 }  // namespace plat::headless
