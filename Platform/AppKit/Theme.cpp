@@ -208,6 +208,24 @@ void DrawFieldFrame(DrawContext& ctx, const Rect& r, bool focused) {
     if (focused) DrawFocusRing(ctx, r);
 }
 
+void DrawListBoxFrame(DrawContext& ctx, const Rect& r, bool active, bool focused) {
+    const Palette& p = Colours();
+    {
+        GStateScope g(ctx);
+        ctx.SetStrokeColor(active ? p.border : p.separator);
+        ctx.SetLineWidth(1);
+        const Rect i = Inset(r, 0.5);
+        ctx.BeginPath();
+        ctx.MoveTo(i.x, i.y);
+        ctx.LineTo(i.MaxX(), i.y);
+        ctx.LineTo(i.MaxX(), i.MaxY());
+        ctx.LineTo(i.x, i.MaxY());
+        ctx.ClosePath();
+        ctx.StrokePath();
+    }
+    if (focused) DrawFocusRing(ctx, r);
+}
+
 void DrawFocusRing(DrawContext& ctx, const Rect& r) {
     GStateScope g(ctx);
     RoundRectPath(ctx, Inset(r, 1), 3);

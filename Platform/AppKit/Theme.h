@@ -52,6 +52,8 @@ void DrawKnob(DrawContext& ctx, const Rect& r, bool pressed, bool enabled);
 void DrawSeparator(DrawContext& ctx, const Rect& r, bool vertical, double thickness = 1);
 void DrawFieldFrame(DrawContext& ctx, const Rect& r, bool focused);
 void DrawFocusRing(DrawContext& ctx, const Rect& r);
+// The frame of a list box (a one-pixel border, darker while active) with the focus ring when focused.
+void DrawListBoxFrame(DrawContext& ctx, const Rect& r, bool active, bool focused);
 // One line of text, vertically centred in the box.
 void DrawLabel(DrawContext& ctx, const Font& font, const std::string& text, const Rect& box, int32_t align,
                const GfxColor& colour);
