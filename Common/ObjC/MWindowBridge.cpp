@@ -1,5 +1,6 @@
 #include "Common/ObjC/MWindowBridge.h"
 
+#include "Common/ObjC/CMacCursor.h"
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/MCocoaU.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
@@ -8,7 +9,9 @@
 #include "Lib3/LSources/CoreUI/LPane.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/CoreUI/LWindowPlacer.h"
+#include "Lib3/LSources/Mac/LDrop.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
@@ -44,11 +47,55 @@ const LWindow::Bridge kBridge = {&Bind, &Unbind};
 
 }  // namespace
 
+namespace {
+
+void RegisterDropWithBridge(plat::Window* native, LDrop* drop) {
+    LWindow* window = LWindow::FindWindow(native);
+    auto* delegate = window ? static_cast<MWindowDelegate*>(window->BridgeObject()) : nullptr;
+    if (delegate) delegate->RegisterDrop(drop);
+}
+
+const plat::Cursor* AddCursor() {
+    static CMacCursor* const cursor = new CMacCursor;  // kept for the process once loaded
+    if (!cursor->IsValid()) (void)cursor->Load("kPlusCursor");
+    return cursor->Native();
+}
+
+bool DragOverApplication() {
+    return LDropTargetList::AnyActive();
+}
+
+}  // namespace
+
 void InstallWindowBridge() {
     LWindow::SetBridge(&kBridge);
+    LDropTargetList::SetRegisterHook(&RegisterDropWithBridge);
+    LDrop::SetAddCursorLoader(&AddCursor);
+    LMouse::SetDragInProgressHook(&DragOverApplication);
 }
 
 // MWindowDelegate -----------------------------------------------------------------------------------
+
+// Dragging: a window without drop object answers none.
+uint32_t MWindowDelegate::DraggingEntered(plat::Window*, const plat::DraggingInfo& info) {
+    return mDrop ? mDrop->DraggingEntered(info) : 0;
+}
+
+uint32_t MWindowDelegate::DraggingUpdated(plat::Window*, const plat::DraggingInfo& info) {
+    return mDrop ? mDrop->DraggingUpdated(info) : 0;
+}
+
+void MWindowDelegate::DraggingExited(plat::Window*, const plat::DraggingInfo& info) {
+    if (mDrop) mDrop->DraggingExited(info);
+}
+
+bool MWindowDelegate::PrepareForDragOperation(plat::Window*, const plat::DraggingInfo& info) {
+    return mDrop && mDrop->PrepareForDragOperation(info);
+}
+
+bool MWindowDelegate::PerformDragOperation(plat::Window*, const plat::DraggingInfo& info) {
+    return mDrop && mDrop->PerformDragOperation(info);
+}
 
 plat::Ref<MWindowDelegate> MWindowDelegate::Create(LWindow* owner) {
     return plat::Adopt(new MWindowDelegate(owner));

@@ -7,6 +7,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Object.h"
 
+class LDrop;
 class LPane;
 class LWindow;
 class MWindowView;
@@ -38,6 +39,15 @@ public:
     void WindowDidBecomeKey(plat::Window* window) override;
     void WindowDidResignKey(plat::Window*) override;
 
+    // The window's drop object (null: the window takes no drags); its dragging callbacks go to it.
+    void RegisterDrop(LDrop* drop) { mDrop = drop; }
+    LDrop* Drop() const { return mDrop; }
+    uint32_t DraggingEntered(plat::Window*, const plat::DraggingInfo& info) override;
+    uint32_t DraggingUpdated(plat::Window*, const plat::DraggingInfo& info) override;
+    void DraggingExited(plat::Window*, const plat::DraggingInfo& info) override;
+    bool PrepareForDragOperation(plat::Window*, const plat::DraggingInfo& info) override;
+    bool PerformDragOperation(plat::Window*, const plat::DraggingInfo& info) override;
+
 private:
     explicit MWindowDelegate(LWindow* owner) : mOwner(owner) {}
     void Send(const char* id);
@@ -45,6 +55,7 @@ private:
     LWindow* mOwner;
     plat::Ref<MWindowView> mView;
     double mActivated = -1;
+    LDrop* mDrop = nullptr;
 };
 
 class MWindowView : public plat::View {

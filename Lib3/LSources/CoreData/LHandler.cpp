@@ -1,5 +1,8 @@
 #include "Lib3/LSources/CoreData/LHandler.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace {
 thread_local LHandlerWatch* gWatches = nullptr;
 }
@@ -31,7 +34,49 @@ LMessage LHandler::Handle(const LMessage& msg) {
     return msg.Retarget(fUpper ? fUpper : msg.sender);
 }
 
+namespace {
+
+thread_local uint32_t tDepth = 0;
+thread_local std::vector<LHandler*>* tDoomed = nullptr;
+
+// Counts the Dispatch calls on the stack; the outermost one deletes the handlers left to it.
+class DispatchDepth {
+public:
+    DispatchDepth() { ++tDepth; }
+    ~DispatchDepth() {
+        if (--tDepth != 0 || !tDoomed) return;
+        ++tDepth;  // deletions dispatch their own notices
+        while (tDoomed && !tDoomed->empty()) {
+            std::vector<LHandler*> now;
+            now.swap(*tDoomed);
+            for (LHandler* h : now) delete h;
+        }
+        delete tDoomed;
+        tDoomed = nullptr;
+        --tDepth;
+    }
+};
+
+}  // namespace
+
+bool LHandler::InDispatch() {
+    return tDepth > 0;
+}
+
+void LHandler::DeleteAfterDispatch(LHandler* handler) {
+    if (!handler) return;
+    if (tDepth == 0) {
+        delete handler;
+        return;
+    }
+    if (!tDoomed) tDoomed = new std::vector<LHandler*>;
+    for (LHandler* h : *tDoomed)
+        if (h == handler) return;
+    tDoomed->push_back(handler);
+}
+
 void LHandler::Dispatch(const LMessage& msg) {
+    DispatchDepth depth;
     LMsgId trackedId = msg.id;
     LHandler* trackedSender = msg.sender;
     LMessage current = msg;

@@ -74,6 +74,12 @@ public:
     // Sends a message from this handler to its upper handler.
     void Send(LMsgId id) { Dispatch(LMessage(id, this, fUpper)); }
 
+    // Deletes the handler once the outermost Dispatch running on this thread has returned, so that a
+    // message still on its way to or from it finds it alive; at once outside any Dispatch.
+    static void DeleteAfterDispatch(LHandler* handler);
+    // A Dispatch runs on this thread.
+    static bool InDispatch();
+
     // True when the candidate is the top itself or is met walking upper links from start
     // (inclusive) before reaching the top or the end of the chain.
     static bool IsBetween(const LHandler* top, const LHandler* start, const LHandler* candidate);
