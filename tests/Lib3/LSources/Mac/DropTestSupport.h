@@ -15,11 +15,16 @@
 #include "Platform/AppKit/Window.h"
 #include "tests/support/HeadlessScreens.h"
 
-// Records the id of every message that reaches it, then passes it on.
+// Records the id of every message that reaches it, then passes it on; gives the mouse to a pane
+// that asks to capture it, as the application does.
 class IdLog : public LHandler {
 public:
     LMessage Handle(const LMessage& msg) override {
         ids.push_back(msg.id.Text());
+        if (msg.Is(LPane_ReqCapture) && LMouse::Get()) {
+            LMouse::Get()->SetTracker(msg.sender);
+            return LMessage();
+        }
         return LHandler::Handle(msg);
     }
     std::vector<std::string> ids;
