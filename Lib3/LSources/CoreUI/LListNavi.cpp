@@ -94,7 +94,9 @@ void LListNavi::UpdateScrollBars() {
 }
 
 void LListNavi::LayOut() {
-    CLRect work = Bounds();
+    // Children lie in the frame's own coordinates.
+    const CLRect local{0, 0, Bounds().Width(), Bounds().Height()};
+    CLRect work = local;
     work.Inset(1, 1);
     LPanePort port(this);
     LDrawContext ctx(port);
@@ -107,8 +109,8 @@ void LListNavi::LayOut() {
     int32_t winRight = INT32_MAX, winBottom = INT32_MAX;
     if (port.window) {
         const plat::Rect c = port.window->ContentRect();
-        winRight = int32_t(c.width) - port.origin.x;
-        winBottom = int32_t(c.height) - port.origin.y;
+        winRight = int32_t(c.width) - port.origin.x - Bounds().left;
+        winBottom = int32_t(c.height) - port.origin.y - Bounds().top;
     }
     CLRect area = work;
     if (fHBar) {
@@ -119,7 +121,7 @@ void LListNavi::LayOut() {
         } else {
             r.top = r.bottom - hBarH;
             area.bottom -= hBarH;
-            if (Bounds().bottom > winBottom - (t - 1)) r.right = std::max(winRight, Bounds().right) - t;
+            if (local.bottom > winBottom - (t - 1)) r.right = std::max(winRight, local.right) - t;
         }
         if (fVBar && !(fOptions & kVerticalBarLeft)) r.right = std::min(r.right, work.right - vBarW);
         if (fVBar && (fOptions & kVerticalBarLeft)) r.left = work.left + vBarW;
@@ -133,7 +135,7 @@ void LListNavi::LayOut() {
         } else {
             r.left = r.right - vBarW;
             area.right -= vBarW;
-            if (Bounds().right > winRight - (t - 1)) r.bottom = std::max(winBottom, Bounds().bottom) - t;
+            if (local.right > winRight - (t - 1)) r.bottom = std::max(winBottom, local.bottom) - t;
         }
         if (fHBar && !(fOptions & kHorizontalBarTop)) r.bottom = std::min(r.bottom, work.bottom - hBarH);
         if (fHBar && (fOptions & kHorizontalBarTop)) r.top = work.top + hBarH;
@@ -296,8 +298,8 @@ LMessage LListNavi::Handle(const LMessage& msg) {
     return LFrame::Handle(msg);
 }
 
-CRgn LListNavi::FrameRing(int32_t style) const {
-    CLRect r = Bounds();
+CRgn LListNavi::FrameRing(int32_t style, bool local) const {
+    CLRect r = local ? CLRect{0, 0, Bounds().Width(), Bounds().Height()} : Bounds();
     r.Inset(1, 1);
     if (style == 7) {
         CRgn ring = RingBand(r, true);
@@ -319,7 +321,7 @@ CRgn LListNavi::FrameRing(int32_t style) const {
 
 void LListNavi::Invalidate(const CRgn& invalid, const CRgn& erase) {
     CRgn onRing = invalid;
-    onRing &= FrameRing(6);
+    onRing &= FrameRing(6, true);
     if (onRing.IsEmpty()) return LFrame::Invalidate(invalid, erase);
     CRgn e = erase;
     e |= onRing;
@@ -330,10 +332,10 @@ void LListNavi::StateChanged(uint32_t op) {
     LFrame::StateChanged(op);
     const bool focusOps = op == kFocus || op == kUnfocus || op == kKeyOn || op == kKeyOff;
     if (focusOps && fFocusFrame) {
-        const CRgn ring = FrameRing(7);
+        const CRgn ring = FrameRing(7, true);
         LFrame::Invalidate(ring, ring);
     } else if ((op == kShow || op == kHide) && GetWindow() && GetWindow()->IsVisible()) {
-        const CRgn ring = FrameRing(6);
+        const CRgn ring = FrameRing(6, true);
         LFrame::Invalidate(ring, ring);
     } else if (op == kRelayout && (fColumnHeader || fRowHeader)) {
         LayOut();
@@ -342,7 +344,7 @@ void LListNavi::StateChanged(uint32_t op) {
 }
 
 void LListNavi::BoundsChanged(const CLRect& old) {
-    CRgn rings = FrameRing(fFocusFrame ? 7 : 6);
+    CRgn rings = FrameRing(fFocusFrame ? 7 : 6, true);
     LFrame::Invalidate(rings, rings);
     LayOut();
     UpdateScrollBars();
@@ -351,7 +353,7 @@ void LListNavi::BoundsChanged(const CLRect& old) {
 
 bool LListNavi::IntersectsRegion(const CRgn& region) {
     if (!(State() & kShown)) return false;
-    CRgn ring = FrameRing(6);
+    CRgn ring = FrameRing(6, false);
     ring &= region;
     return !ring.IsEmpty();
 }

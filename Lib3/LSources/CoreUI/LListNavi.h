@@ -57,7 +57,8 @@ private:
     LListPane* ColumnReference() const;
     LListPane* RowReference() const;
     int32_t ScrollerWidth();
-    CRgn FrameRing(int32_t style) const;
+    // The frame ring in the owner's coordinates, or in the frame's own.
+    CRgn FrameRing(int32_t style, bool local) const;
     LMessage HandleBar(const LMessage& msg, bool horizontal);
     LMessage HandleWheel(const LMessage& msg);
 

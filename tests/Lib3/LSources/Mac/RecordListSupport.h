@@ -9,6 +9,8 @@
 #include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPaint.h"
 #include "Lib3/LSources/Mac/CDragger.h"
@@ -52,6 +54,20 @@ public:
 
     LMessage Handle(const LMessage& msg) override {
         if (!fHelper) return LListPane::Handle(msg);
+        if (msg.Is(LMenuBar_Ready)) {
+            UListScrap::EnableEditCommands(static_cast<LMenuBar*>(msg.sender), Selection(), fType,
+                                           fPasteboard);
+            return LListPane::Handle(msg);
+        }
+        if (msg.Is(LMenuItem_Selected)) {
+            const LString command = static_cast<LMenuItem*>(msg.sender)->GetFirstCommand();
+            uint32_t index = FocusIndex();
+            const int32_t r = UListScrap::DoEditCommand(fEditor, fRecord, fField, Selection(), 1, fType,
+                                                        LMsgId(command.CStr()), &index, fPasteboard);
+            SyncRows();
+            if (r != 0) return LMessage();
+            return LListPane::Handle(msg);
+        }
         if (msg.Is(LMsgId("LStdCmd_Cut")) || msg.Is(LMsgId("LStdCmd_Copy")) ||
             msg.Is(LMsgId("LStdCmd_Paste")) || msg.Is(LMsgId("LStdCmd_Delete"))) {
             uint32_t index = FocusIndex();
