@@ -9,8 +9,8 @@
 #include <string>
 
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
+#include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Platform/AppKit/Backend.h"
@@ -24,9 +24,9 @@ constexpr int32_t kCellWidth = 100;
 constexpr int32_t kCellHeight = 20;
 
 // A cell: a frame holding one line of text.
-class TextCell : public LFrame {
+class TextCell : public CTabFocusPane {
 public:
-    explicit TextCell(LPane* grid) : LFrame(grid, grid), text(new LTextPane(this, 0)) {
+    explicit TextCell(LPane* grid) : CTabFocusPane(grid, grid), text(new LTextPane(this, 0)) {
         text->ChangeState(kChainShow);
         text->SetBounds({2, 2, kCellWidth - 2, kCellHeight - 2});
     }
@@ -42,7 +42,7 @@ public:
         ChangeState(kChainEnable);
     }
     ~TextGrid() override { SetGridSize(0, 0); }
-    LFrame* CreateCellPane() override { return new TextCell(this); }
+    CTabFocusPane* CreateCellPane() override { return new TextCell(this); }
     bool BindCell(LPane* pane, const CLPoint& cell) override {
         const std::string s = "row " + std::to_string(cell.y) + " col " + std::to_string(cell.x);
         return static_cast<TextCell*>(pane)->text->SetText(LString(s.c_str()));

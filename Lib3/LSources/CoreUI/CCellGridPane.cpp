@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"

@@ -8,7 +8,7 @@
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 
-class LFrame;
+class CTabFocusPane;
 
 // Collects the invalidations of a pane (and of everything that draws through its port) while it is
 // open, and hands them to the pane at once when the outermost batch closes.
@@ -68,8 +68,9 @@ public:
     void InvalidateCells(const CRgn& pixels) override;
     void CellSizeChanged(int32_t width, int32_t height) override;
 
-    // Makes a new cell frame owned by the grid (null: the cell stays a placeholder).
-    virtual LFrame* CreateCellPane() = 0;
+    // Makes a new cell pane owned by the grid (null: the cell stays a placeholder). The prototype
+    // draws through its borrowed port.
+    virtual CTabFocusPane* CreateCellPane() = 0;
     // Fills the pane with the cell; false when the cell shows nothing.
     virtual bool BindCell(LPane* pane, const CLPoint& cell) = 0;
     virtual void PrepareCellPane(LPane* /*pane*/) {}

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
-#include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 
 // A cell frame that records what it is asked: it takes the focus at any point and counts focus steps.
-class TestCell : public LFrame {
+class TestCell : public CTabFocusPane {
 public:
-    TestCell(LPane* grid, int32_t width) : LFrame(grid, grid), fWidth(width) {}
+    TestCell(LPane* grid, int32_t width) : CTabFocusPane(grid, grid), fWidth(width) {}
     int32_t PreferredWidth(LDrawContext&, int32_t kind) override { return kind >= 0 ? fWidth : 0; }
     int32_t PreferredHeight(LDrawContext&, int32_t kind) override { return kind >= 0 ? 20 : 0; }
     bool FocusNearest(const CLPoint&) override {
@@ -39,7 +39,7 @@ public:
         ChangeState(kChainEnable);
     }
     ~TestGrid() override { SetGridSize(0, 0); }
-    LFrame* CreateCellPane() override {
+    CTabFocusPane* CreateCellPane() override {
         ++made;
         return new TestCell(this, fCellWidth);
     }
