@@ -23,7 +23,7 @@ public:
     static Ref<View> Create(const Rect& frame);
 
     Rect Frame() const { return fFrame; }
-    void SetFrame(const Rect& frame);
+    virtual void SetFrame(const Rect& frame);
     Rect Bounds() const { return {fBoundsOrigin.x, fBoundsOrigin.y, fFrame.width, fFrame.height}; }
     void SetBoundsOrigin(Point origin) { fBoundsOrigin = origin; }
 
@@ -77,6 +77,11 @@ public:
     virtual bool ShouldDelayWindowOrdering(const Event&) { return false; }
     // A press in a window that is not key: false only activates the window.
     virtual bool AcceptsFirstMouse(const Event&) { return false; }
+    // Asked when the window makes this view its first responder: the view that takes the place (the
+    // view itself by default; a text field answers its field editor), or null to refuse.
+    virtual View* BecomeFirstResponder() { return this; }
+    // Asked when this view stops being its window's first responder; false keeps it.
+    virtual bool ResignFirstResponder() { return true; }
     // A context press (right, or left with Control): the menu to pop up, or null.
     virtual Menu* MenuForEvent(const Event&) { return nullptr; }
 

@@ -8,6 +8,7 @@
 #include "Platform/AppKit/MenuDrawing.h"
 #include "Platform/AppKit/MenuStrip.h"
 #include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/TextView.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Graphics/DrawContext.h"
@@ -309,8 +310,25 @@ View* Window::FirstResponder() const {
 bool Window::MakeFirstResponder(View* view) {
     PLAT_DCHECK_MAIN_THREAD();
     if (view && view->GetWindow() != this) return false;
-    fFirstResponder = RetainRef(view);
+    if (view && view == fFirstResponder.get()) return true;
+    Ref<View> old = fFirstResponder;
+    if (old && old->GetWindow() == this && !old->ResignFirstResponder()) return false;
+    if (fFirstResponder == old) fFirstResponder = nullptr;
+    View* taker = view ? view->BecomeFirstResponder() : nullptr;
+    if (view && !taker) return false;
+    fFirstResponder = RetainRef(taker);
     return true;
+}
+
+TextView* Window::FieldEditor(bool create, View* client) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (fDelegate)
+        if (TextView* editor = fDelegate->WindowWillReturnFieldEditor(this, client)) return editor;
+    if (!fFieldEditor && create) {
+        fFieldEditor = TextView::Create({0, 0, 1, 1});
+        fFieldEditor->SetFieldEditor(true);
+    }
+    return fFieldEditor.get();
 }
 
 Size Window::ResizeByUser(Size proposed) {

@@ -14,6 +14,7 @@ namespace plat {
 class DrawContext;
 struct DraggingInfo;
 class MenuStrip;
+class TextView;
 class View;
 class Window;
 
@@ -62,6 +63,8 @@ public:
     virtual bool PerformDragOperation(Window*, const DraggingInfo&) { return false; }
     virtual void ConcludeDragOperation(Window*, const DraggingInfo&) {}
     virtual void DraggingEnded(Window*, const DraggingInfo&) {}
+    // The field editor for a text field of the window that starts editing; null: the window's own.
+    virtual TextView* WindowWillReturnFieldEditor(Window*, View* /*client*/) { return nullptr; }
 };
 
 // Window notifications posted to the default notification centre (object: the window).
@@ -167,6 +170,9 @@ public:
     // first responder. False when the view is not in this window.
     View* FirstResponder() const;
     [[nodiscard]] bool MakeFirstResponder(View* view);
+    // The text view that edits a text field of this window: the delegate's answer, else the
+    // window's own (made when create is true). Null when none.
+    TextView* FieldEditor(bool create, View* client);
 
     // A size change the user made (the backend saw it): the delegate's WindowWillResize answer is
     // applied, keeping the frame's top-left. Answers the frame size applied.
@@ -207,6 +213,7 @@ private:
     WindowDelegate* fDelegate = nullptr;
     Ref<View> fContentView;
     Ref<View> fFirstResponder;
+    Ref<TextView> fFieldEditor;
     Ref<DrawContext> fBacking;
     std::unique_ptr<MenuStrip> fStrip;
     void* fBackendData = nullptr;
