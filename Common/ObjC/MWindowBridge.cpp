@@ -1,6 +1,8 @@
 #include "Common/ObjC/MWindowBridge.h"
 
 #include "Common/ObjC/CMacCursor.h"
+#include <cstring>
+
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/MCocoaU.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
@@ -13,6 +15,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/TextField.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 
@@ -154,6 +157,23 @@ void MWindowDelegate::WindowDidResignMain(plat::Window*) {
 void MWindowDelegate::WindowDidBecomeKey(plat::Window* window) {
     Send("LWindow_Focus");
     if (window && !window->FirstResponder()) (void)window->MakeFirstResponder(window->ContentView());
+}
+
+plat::TextView* MWindowDelegate::WindowWillReturnFieldEditor(plat::Window*, plat::TextField* client) {
+    if (!client || std::strcmp(client->ClassName(), "MTextField") != 0) return nullptr;
+    if (!mFieldEditor) mFieldEditor = MTextView::Create();
+    mFieldEditor->SetFieldEditor(client->IsSingleLine());
+    return mFieldEditor.get();
+}
+
+plat::Ref<MTextView> MTextView::Create() {
+    PLAT_DCHECK_MAIN_THREAD();
+    return plat::Adopt(new MTextView());
+}
+
+void MTextView::MouseMoved(const plat::Event& event) {
+    plat::Window* w = GetWindow();
+    if (w && w->ContentView()) w->ContentView()->MouseMoved(event);
 }
 
 void MWindowDelegate::WindowDidResignKey(plat::Window*) {

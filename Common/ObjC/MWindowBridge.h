@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Lib3/LSources/CoreUI/CLRect.h"
+#include "Platform/AppKit/TextView.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Object.h"
@@ -10,6 +11,7 @@
 class LDrop;
 class LPane;
 class LWindow;
+class MTextView;
 class MWindowView;
 
 // The native side of every framework window: the window delegate MWindowDelegate and the content view
@@ -38,6 +40,8 @@ public:
     void WindowDidResignMain(plat::Window*) override;
     void WindowDidBecomeKey(plat::Window* window) override;
     void WindowDidResignKey(plat::Window*) override;
+    // The window's shared MTextView for an MTextField client; null (the default) for others.
+    plat::TextView* WindowWillReturnFieldEditor(plat::Window*, plat::TextField* client) override;
 
     // The window's drop object (null: the window takes no drags); its dragging callbacks go to it.
     void RegisterDrop(LDrop* drop) { mDrop = drop; }
@@ -56,6 +60,17 @@ private:
     plat::Ref<MWindowView> mView;
     double mActivated = -1;
     LDrop* mDrop = nullptr;
+    plat::Ref<MTextView> mFieldEditor;
+};
+
+// The shared field editor of a framework window: mouse moves go on to the content view, so the
+// framework keeps seeing them while a field is edited.
+class MTextView : public plat::TextView {
+public:
+    static plat::Ref<MTextView> Create();
+    void MouseMoved(const plat::Event& event) override;
+private:
+    MTextView() : plat::TextView({0, 0, 1, 1}) {}
 };
 
 class MWindowView : public plat::View {

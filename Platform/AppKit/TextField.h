@@ -57,6 +57,8 @@ public:
     void SetUsesSingleLineMode(bool single) { fSingleLine = single; }
     // Whether the field editor should keep one line (Return and Tab end up with the delegate).
     virtual bool IsSingleLine() const { return fSingleLine; }
+    // The class a window delegate may ask about to pick the field editor.
+    virtual const char* ClassName() const { return "TextField"; }
     void SetAllowsEditingTextAttributes(bool allows) { fRich = allows; }
     bool AllowsEditingTextAttributes() const { return fRich; }
 

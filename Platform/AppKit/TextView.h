@@ -36,6 +36,10 @@ class TextPasteboardAccess {
 public:
     virtual ~TextPasteboardAccess() = default;
     virtual bool ReadString(std::string& out) = 0;
+    virtual bool HasString() {
+        std::string ignored;
+        return ReadString(ignored);
+    }
     virtual void WriteString(const std::string& text) = 0;
 };
 void SetTextPasteboardAccess(TextPasteboardAccess* access);

@@ -320,7 +320,7 @@ bool Window::MakeFirstResponder(View* view) {
     return true;
 }
 
-TextView* Window::FieldEditor(bool create, View* client) {
+TextView* Window::FieldEditor(bool create, TextField* client) {
     PLAT_DCHECK_MAIN_THREAD();
     if (fDelegate)
         if (TextView* editor = fDelegate->WindowWillReturnFieldEditor(this, client)) return editor;

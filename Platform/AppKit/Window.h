@@ -14,6 +14,7 @@ namespace plat {
 class DrawContext;
 struct DraggingInfo;
 class MenuStrip;
+class TextField;
 class TextView;
 class View;
 class Window;
@@ -64,7 +65,7 @@ public:
     virtual void ConcludeDragOperation(Window*, const DraggingInfo&) {}
     virtual void DraggingEnded(Window*, const DraggingInfo&) {}
     // The field editor for a text field of the window that starts editing; null: the window's own.
-    virtual TextView* WindowWillReturnFieldEditor(Window*, View* /*client*/) { return nullptr; }
+    virtual TextView* WindowWillReturnFieldEditor(Window*, TextField* /*client*/) { return nullptr; }
 };
 
 // Window notifications posted to the default notification centre (object: the window).
@@ -172,7 +173,7 @@ public:
     [[nodiscard]] bool MakeFirstResponder(View* view);
     // The text view that edits a text field of this window: the delegate's answer, else the
     // window's own (made when create is true). Null when none.
-    TextView* FieldEditor(bool create, View* client);
+    TextView* FieldEditor(bool create, TextField* client);
 
     // A size change the user made (the backend saw it): the delegate's WindowWillResize answer is
     // applied, keeping the frame's top-left. Answers the frame size applied.
