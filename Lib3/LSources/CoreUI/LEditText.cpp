@@ -130,6 +130,8 @@ void LEditText::MakeEditor() {
     const int32_t x = fHBar ? fHBar->GetValue() : 0;
     const int32_t y = fVBar ? fVBar->GetValue() : 0;
     fEditor.reset(CreateEditor());
+    // Outside a window there is nothing to edit in.
+    if (fEditor && !fEditor->Field()) fEditor.reset();
     if (!fEditor) return;
     ActivateEditor();
     fEditor->SetScrollPosition(x, y);

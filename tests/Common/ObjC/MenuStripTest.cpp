@@ -206,7 +206,8 @@ TEST_F(MenuStripTest, FramesCloseByMenuAndLendTheirMenuGroup) {
     plat::Menu* main = plat::Application::Shared()->MainMenu();
     auto titles = [&] {
         std::string s;
-        for (int32_t i = 1; i < main->NumberOfItems(); ++i) s += main->ItemAtIndex(i)->Submenu()->Title() + " ";
+        for (int32_t i = 1; i < main->NumberOfItems(); ++i)
+            s += main->ItemAtIndex(i)->Submenu()->Title() + " ";
         return s;
     };
     EXPECT_EQ(titles(), "File Edit Tools Window Help ");
