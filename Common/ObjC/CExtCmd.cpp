@@ -7,9 +7,7 @@ void CExtCmd::AddFilePath(const char* path) {
 }
 
 bool CExtCmd::GetFile(uint32_t index, LFsSpec* out) const {
-    if (index >= mFiles.size()) return false;
-    if (out) *out = mFiles[index];
-    return true;
+    return mFiles.Get(index, out);
 }
 
 LMessage CExtCmdAE::Handle(const LMessage& msg) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Lib3/LSources/Fs/LFsSpecList.h"
 
 namespace plat {
 class Object;
@@ -22,17 +22,17 @@ class CExtCmd : public LHandler {
 public:
     CExtCmd() : LHandler(nullptr) {}
 
-    void AddFile(const LFsSpec& spec) { mFiles.push_back(spec); }
+    void AddFile(const LFsSpec& spec) { (void)mFiles.Append(spec); }
     // A POSIX path, made absolute against the current folder.
     void AddFilePath(const char* path);
-    uint32_t FileCount() const { return uint32_t(mFiles.size()); }
+    uint32_t FileCount() const { return mFiles.Count(); }
     // Copies file index into out; false (out unchanged) past the end.
     bool GetFile(uint32_t index, LFsSpec* out) const;
 
     LString mCommand;
 
 private:
-    std::vector<LFsSpec> mFiles;
+    LFsSpecList mFiles;
 };
 
 // An Apple event and its reply, with the answered flag: cleared when the message comes back to the

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Common/ObjC/CEditText.h"
+#include "Lib3/LSources/CoreUI/CLatentEditText.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LEditText.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
@@ -231,6 +232,80 @@ TEST_F(LEditTextTest, DestroyingAFocusedFieldTellsTheUpperHandler) {
     DeleteField();
     EXPECT_EQ(upper.Count("LEditText_Unfocused"), 1);
     EXPECT_EQ(native->FirstResponder(), native->ContentView());
+}
+
+}  // namespace
+
+namespace {
+
+class LatentTest : public ::testing::Test {
+protected:
+    LatentTest() {
+        field.ChangeState(LPane::kChainShow);
+        field.ChangeState(LPane::kChainEnable);
+        field.SetBounds({10, 10, 110, 30});
+        clock.AdvanceMs(5000);
+    }
+    void Press() {
+        plat::Event e;
+        e.type = plat::EventType::kLeftMouseDown;
+        e.timestamp = plat::ClockNow();
+        e.eventNumber = plat::Application::Shared()->NextEventNumber();
+        mouse.Fill(e, {20, 20});
+    }
+    void Click() {
+        Press();
+        LHandler::Dispatch(LMessage(LMouse_Click, &mouse, &field));
+    }
+    void Wait(uint32_t ms) {
+        clock.AdvanceMs(ms);
+        for (LMessage m = LTimer::NextExpired(LTimer::Now(), nullptr, nullptr, true); !m.IsEmpty();
+             m = LTimer::NextExpired(LTimer::Now(), nullptr, nullptr, true))
+            LHandler::Dispatch(m);
+    }
+
+    testsupport::HeadlessScreens screens;
+    testsupport::FakeClock clock;
+    LMouse mouse;
+    UpperRecorder upper{nullptr};
+    FakeOwner owner{&upper, {0, 0, 300, 100}};
+    CLatentEditText field{&owner, LEditText::kSingleLine};
+};
+
+TEST_F(LatentTest, OneClickLeftAloneStartsEditingAfterHalfASecond) {
+    Click();
+    EXPECT_EQ(upper.Count("LMouse_Click"), 1);  // the click goes on
+    EXPECT_TRUE(field.IsPending());
+    Wait(CLatentEditText::kLatentDelayMs - 1);
+    EXPECT_EQ(upper.Count("LPane_ReqFocus"), 0);
+    Wait(1);
+    EXPECT_EQ(upper.Count("LPane_ReqFocus"), 1);
+}
+
+TEST_F(LatentTest, ADoubleClickNeverEdits) {
+    Click();
+    Wait(50);
+    Click();
+    EXPECT_FALSE(field.IsPending());
+    Wait(2000);
+    EXPECT_EQ(upper.Count("LPane_ReqFocus"), 0);
+    EXPECT_EQ(upper.Count("LMouse_Click"), 2);
+}
+
+TEST_F(LatentTest, AClickElsewhereCancelsThePendingEdit) {
+    Click();
+    Wait(200);
+    Press();  // somewhere else
+    Wait(400);
+    EXPECT_EQ(upper.Count("LPane_ReqFocus"), 0);
+}
+
+TEST_F(LatentTest, TheFieldTakesNoFocusByItselfAndShowsNoIBeam) {
+    EXPECT_FALSE(field.TakeFocus(0, true));
+    EXPECT_EQ(upper.Count("LPane_ReqFocus"), 0);
+    LHandler::Dispatch(LMessage(LMouse_Cursor, &mouse, &field));
+    EXPECT_EQ(upper.Count("LMouse_Cursor"), 0);
+    EXPECT_FALSE(field.State() & LPane::kOwnBackground);
 }
 
 }  // namespace
