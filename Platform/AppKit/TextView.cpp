@@ -7,6 +7,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/ClipView.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Theme.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
@@ -25,7 +26,6 @@ constexpr double kPad = 2;  // room left of the text, as the framework draws sto
 constexpr double kPoll = 0.05;
 constexpr char kBullet[] = "\xE2\x80\xA2";
 constexpr size_t kBulletLength = 3;
-const GfxColor kSelection{0.71, 0.84, 1.0, 1};
 
 uint32_t FirstCodePoint(const std::string& s) {
     size_t pos = 0;
@@ -754,7 +754,7 @@ void TextView::DrawRect(const Rect& dirty) {
             const Rect a = CaretRectAt(std::max(fSelStart, p.start8));
             const Rect b = CaretRectAt(std::min(fSelEnd, end));
             const double right = std::max(Bounds().width, layout.Width() + kPad);
-            ctx->SetFillColor(kSelection);
+            ctx->SetFillColor(theme::Colours().selectedTextBackground);
             if (a.y == b.y) {
                 ctx->FillRect({a.x, a.y, std::max(1.0, b.x - a.x), a.height});
             } else {

@@ -29,6 +29,9 @@ struct Palette {
     GfxColor knob{0.60, 0.60, 0.62, 1};
     GfxColor separator{0.80, 0.80, 0.80, 1};
     GfxColor focus{0.35, 0.58, 0.95, 1};
+    // Selected text and its background, in text views and lists.
+    GfxColor selectedText{0, 0, 0, 1};
+    GfxColor selectedTextBackground{0.71, 0.84, 1.0, 1};
 };
 const Palette& Colours();
 
