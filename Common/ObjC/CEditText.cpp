@@ -13,6 +13,7 @@
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Platform/AppKit/ClipView.h"
 #include "Platform/AppKit/NotificationCenter.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/TextView.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
@@ -149,8 +150,8 @@ bool CEditText::HandleEditMessage(const LMessage& msg) {
         auto* bar = static_cast<LMenuBar*>(msg.sender);
         if (!bar) return false;
         const bool editable = mField->IsEditable();
-        plat::TextPasteboardAccess* board = plat::GetTextPasteboardAccess();
-        if (editable && board && board->HasString()) bar->EnableCommand("LStdCmd_Paste");
+        if (editable && plat::Pasteboard::General()->HasType(plat::Pasteboard::kTypeString))
+            bar->EnableCommand("LStdCmd_Paste");
         if (HasSelection()) {
             bar->EnableCommand("LStdCmd_Copy");
             if (editable) {

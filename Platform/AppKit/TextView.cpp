@@ -7,6 +7,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/ClipView.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Theme.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
@@ -19,8 +20,6 @@
 namespace plat {
 
 namespace {
-
-TextPasteboardAccess* gPasteboard = nullptr;
 
 constexpr double kPad = 2;  // room left of the text, as the framework draws stored text
 constexpr double kPoll = 0.05;
@@ -52,14 +51,6 @@ size_t AfterCodePoints(std::string_view s, size_t count) {
 }
 
 }  // namespace
-
-void SetTextPasteboardAccess(TextPasteboardAccess* access) {
-    gPasteboard = access;
-}
-
-TextPasteboardAccess* GetTextPasteboardAccess() {
-    return gPasteboard;
-}
 
 Ref<TextView> TextView::Create(const Rect& frame) {
     PLAT_DCHECK_MAIN_THREAD();
@@ -449,8 +440,10 @@ void TextView::Redo() {
 // Pasteboard.
 
 void TextView::Copy() {
-    if (fSecure || fSelStart == fSelEnd || !gPasteboard) return;
-    gPasteboard->WriteString(fText.substr(fSelStart, fSelEnd - fSelStart));
+    if (fSecure || fSelStart == fSelEnd) return;
+    Pasteboard* board = Pasteboard::General();
+    board->DeclareTypes({Pasteboard::kTypeString}, nullptr);
+    board->SetString(fText.substr(fSelStart, fSelEnd - fSelStart));
 }
 
 void TextView::Cut() {
@@ -461,9 +454,9 @@ void TextView::Cut() {
 }
 
 void TextView::Paste() {
-    if (!fEditable || !gPasteboard) return;
+    if (!fEditable) return;
     std::string text;
-    if (!gPasteboard->ReadString(text)) return;
+    if (!Pasteboard::General()->StringForType(Pasteboard::kTypeString, &text)) return;
     const std::string clean = SanitizeText(text, fFieldEditor);
     if (clean.empty()) return;
     fCoalescing = false;

@@ -31,25 +31,12 @@ public:
     virtual void TextDidEndEditing(TextView*) {}
 };
 
-// Reaches the general pasteboard's string type; installed once by whoever owns the pasteboard.
-class TextPasteboardAccess {
-public:
-    virtual ~TextPasteboardAccess() = default;
-    virtual bool ReadString(std::string& out) = 0;
-    virtual bool HasString() {
-        std::string ignored;
-        return ReadString(ignored);
-    }
-    virtual void WriteString(const std::string& text) = 0;
-};
-void SetTextPasteboardAccess(TextPasteboardAccess* access);
-TextPasteboardAccess* GetTextPasteboardAccess();
-
 // Editable UTF-8 text: a window's field editor or a multi-line text view. Keeps the text, the
 // selection and its own undo steps; lays it out one paragraph at a time (only changed paragraphs
 // are laid out again, only visible ones drawn) and sizes its frame to the document inside a clip
 // view. Keys become typed text (InsertText) or command selectors offered to the delegate first.
-// Secure views draw bullets and never give their text to the pasteboard. Main thread only.
+// Cut, copy and paste use the general pasteboard's string type;
+// secure views draw bullets and never give their text to the pasteboard. Main thread only.
 class TextView : public View {
 public:
     static Ref<TextView> Create(const Rect& frame);

@@ -169,7 +169,7 @@ TEST_F(CEditTextTest, TheMenuBarGetsWhatTheSelectionAndTheFieldAllow) {
         CEditText* e = Make(nullptr, false, c.readOnly);
         e->SetText("text");
         e->SetSelection(0, c.selection ? 2 : 0);
-        board.has = c.clipboard;
+        board.SetHas(c.clipboard);
         EXPECT_FALSE(e->HandleEditMessage(LMessage(LMenuBar_Ready, &bar, owner)));
         EXPECT_EQ(enabled(), c.want);
         editor.reset();
@@ -181,7 +181,7 @@ TEST_F(CEditTextTest, TheMenuBarGetsWhatTheSelectionAndTheFieldAllow) {
     auto* item = new LMenuItem(menu);
     item->SetCommand("LStdCmd_Copy");
     EXPECT_TRUE(e->HandleEditMessage(LMessage(LMenuItem_Selected, item, owner)));
-    EXPECT_EQ(board.text, "ell");
+    EXPECT_EQ(board.Text(), "ell");
     delete item;
 }
 

@@ -18,6 +18,7 @@
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/MainLoopFixture.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/GeneralPasteboardText.h"
 #include "tests/support/PinnedFonts.h"
 
 // Sits between a field and its frame: records the ids and senders going up, consumes what it is told.
@@ -35,22 +36,6 @@ struct UpperRecorder : LHandler {
     }
     std::vector<std::string> ids;
     std::set<std::string> consume;
-};
-
-// The pasteboard's string type as the text system sees it.
-struct TestPasteboard : plat::TextPasteboardAccess {
-    std::string text;
-    bool has = false;
-    int writes = 0;
-    bool ReadString(std::string& out) override {
-        if (has) out = text;
-        return has;
-    }
-    void WriteString(const std::string& t) override {
-        text = t;
-        has = true;
-        ++writes;
-    }
 };
 
 struct EditFrame : LFrame {
@@ -76,12 +61,8 @@ protected:
         native = frame->Window()->NativeWindow();
         native->MakeKeyAndOrderFront();
         if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
-        plat::SetTextPasteboardAccess(&board);
     }
-    ~EditFieldFixture() override {
-        plat::SetTextPasteboardAccess(nullptr);
-        delete frame;
-    }
+    ~EditFieldFixture() override { delete frame; }
     void Send(plat::Event e) {
         e.timestamp = plat::ClockNow();
         if (!e.eventNumber) e.eventNumber = plat::Application::Shared()->NextEventNumber();
@@ -102,7 +83,7 @@ protected:
     testsupport::FakeClock clock;
     LMouse mouse;
     LKeyboard keyboard;
-    TestPasteboard board;
+    testsupport::GeneralPasteboardText board;
     EditFrame* frame = nullptr;
     plat::Window* native = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/GeneralPasteboardText.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/NestedLoopGuard.h"
 #include "tests/support/PinnedFonts.h"
@@ -39,21 +40,6 @@ const char* const kDown = "\xEF\x9C\x81";
 const char* const kForwardDelete = "\xEF\x9C\xA8";
 const char* const kHome = "\xEF\x9C\xA9";
 const char* const kEnd = "\xEF\x9C\xAB";
-
-struct FakePasteboard : plat::TextPasteboardAccess {
-    std::string text;
-    bool has = false;
-    int writes = 0;
-    bool ReadString(std::string& out) override {
-        if (has) out = text;
-        return has;
-    }
-    void WriteString(const std::string& t) override {
-        text = t;
-        has = true;
-        ++writes;
-    }
-};
 
 // Records what the field tells, and answers selectors as told.
 struct Watcher : plat::TextFieldDelegate {
@@ -99,10 +85,8 @@ protected:
         window->SetContentView(content);
         content->Release();
         window->MakeKeyAndOrderFront();
-        plat::SetTextPasteboardAccess(&board);
     }
     ~TextFieldTest() override {
-        plat::SetTextPasteboardAccess(nullptr);
         app->DiscardEvents(plat::kAnyEventMask);
         window->Close();
         window->Release();
@@ -135,7 +119,7 @@ protected:
     Application* app = Application::Shared();
     Window* window = nullptr;
     plat::View* content = nullptr;
-    FakePasteboard board;
+    testsupport::GeneralPasteboardText board;
     Watcher watcher;
 };
 
@@ -344,13 +328,13 @@ TEST_F(TextFieldTest, SecureFieldsShowBulletsAndNeverReachThePasteboard) {
     TextView* editor = Focus(f);
     EXPECT_TRUE(editor->IsSecure());
     board.WriteString("kept");
-    board.writes = 0;
+    board.Mark();
     editor->SetSelectedRange({0, 6});
     Key("c", kCmd);
     Key("x", kCmd);
     editor->DoCommandBySelector("copy:");
-    EXPECT_EQ(board.writes, 0);
-    EXPECT_EQ(board.text, "kept");
+    EXPECT_EQ(board.Changes(), 0);
+    EXPECT_EQ(board.Text(), "kept");
     EXPECT_EQ(f->StringValue(), "secret");
     Key(kRight);
     Key("\x7f");
@@ -362,7 +346,7 @@ TEST_F(TextFieldTest, SecureFieldsShowBulletsAndNeverReachThePasteboard) {
     EXPECT_FALSE(e2->IsSecure());
     e2->SetSelectedRange({0, 4});
     Key("c", kCmd);
-    EXPECT_EQ(board.text, "open");
+    EXPECT_EQ(board.Text(), "open");
 }
 
 TEST_F(TextFieldTest, PastedTextFromOutsideIsCleaned) {

@@ -166,10 +166,11 @@ TEST_F(LEditTextTest, PasswordFieldsEditSecurelyAndMeasureStars) {
     stars.SetText("********");
     EXPECT_EQ(f->MeasureText(measure).width, stars.Width());
     Focus(f);
+    board.Mark();
     EXPECT_TRUE(f->Editor()->Field()->IsSecure());
     Editor()->PerformSelector("selectAll:");
     Editor()->PerformSelector("copy:");
-    EXPECT_EQ(board.writes, 0);
+    EXPECT_EQ(board.Changes(), 0);
 }
 
 TEST_F(LEditTextTest, ModesBuildTheirScrollBarsAndGeometry) {
