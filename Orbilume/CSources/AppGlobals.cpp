@@ -1,5 +1,6 @@
 #include "Orbilume/CSources/AppGlobals.h"
 
+#include "Common/ObjC/CClipboardHolder.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
@@ -20,6 +21,7 @@ CMacWindowMgr* gWindowMgr = nullptr;
 ResourceFileProvider* gSystemRsrcProvider = nullptr;
 ResourceFileProvider* gAppRsrcProvider = nullptr;
 ResourceProviderChain* gRsrcChain = nullptr;
+CClipboardHolder* gClipboardHolder = nullptr;
 CMainApp* gMainApp = nullptr;
 
 void CreateAppGlobals() {
@@ -43,12 +45,15 @@ void CreateAppGlobals() {
         gRsrcChain->Add(gAppRsrcProvider);
         ResourceProviderChain::SetGlobal(gRsrcChain);
     }
+    if (!gClipboardHolder) gClipboardHolder = new CClipboardHolder;
     if (!gMainApp) gMainApp = new CMainApp;
 }
 
 void DeleteAppGlobals() {
     delete gMainApp;
     gMainApp = nullptr;
+    delete gClipboardHolder;
+    gClipboardHolder = nullptr;
     if (ResourceProviderChain::Global() == gRsrcChain) ResourceProviderChain::SetGlobal(nullptr);
     delete gRsrcChain;
     gRsrcChain = nullptr;

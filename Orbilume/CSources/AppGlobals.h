@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+class CClipboardHolder;
 class CMacWindowMgr;
 class CMidiClient;
 class CMainApp;
@@ -14,7 +15,7 @@ class ResourceProviderChain;
 // application terminates: the MIDI client named with the bundle's name (gMidiClient), process information
 // (gProcessInfo), standard folders (gStdFolders), the mouse and keyboard records (gMouse, gKeyboard), the
 // window manager, the resource providers of the system file and of the application's own file with the chain
-// that asks them (also ResourceProviderChain::Global), and the application object.
+// that asks them (also ResourceProviderChain::Global), the clipboard holder, and the application object.
 extern CMidiClient* gMidiClient;
 extern LMouse* gMouse;
 extern LKeyboard* gKeyboard;
@@ -22,6 +23,7 @@ extern CMacWindowMgr* gWindowMgr;
 extern ResourceFileProvider* gSystemRsrcProvider;
 extern ResourceFileProvider* gAppRsrcProvider;
 extern ResourceProviderChain* gRsrcChain;
+extern CClipboardHolder* gClipboardHolder;
 extern CMainApp* gMainApp;
 
 void CreateAppGlobals();

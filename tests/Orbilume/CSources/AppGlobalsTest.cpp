@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
+#include "Common/ObjC/CClipboardHolder.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
@@ -41,6 +42,8 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     ASSERT_TRUE(gStdFolders);
     ASSERT_TRUE(gWindowMgr);
     ASSERT_TRUE(gMainApp);
+    ASSERT_TRUE(gClipboardHolder);
+    EXPECT_EQ(CClipboardHolder::Get(), gClipboardHolder);
     EXPECT_EQ(CMacWindowMgr::Get(), gWindowMgr);
     ASSERT_TRUE(gMouse);
     EXPECT_EQ(LMouse::Get(), gMouse);
@@ -68,6 +71,7 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_EQ(gStdFolders, nullptr);
     EXPECT_EQ(gProcessInfo, nullptr);
     EXPECT_EQ(gMainApp, nullptr);
+    EXPECT_EQ(CClipboardHolder::Get(), nullptr);
     EXPECT_EQ(CMacMainLoop::Get(), nullptr);
     DeleteAppGlobals();  // nothing left: harmless
     plat::SetMainBundlePathForTesting("");
