@@ -16,7 +16,8 @@ bool CPasteboardReader::Read(LScrapData& target) const {
         std::vector<uint8_t> bytes;
         if (!fBoard->DataForType(type, &bytes)) continue;
         const LString name(type.data(), uint32_t(type.size()));
-        if (!target.AddFlavor(name, plat::Pasteboard::CodeForType(type), bytes.data(), uint32_t(bytes.size()), 0))
+        if (!target.AddFlavor(name, plat::Pasteboard::CodeForType(type), bytes.data(), uint32_t(bytes.size()),
+                              0))
             return any;
         any = true;
     }

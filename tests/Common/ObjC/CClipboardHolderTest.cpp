@@ -1,10 +1,9 @@
-#include "Common/ObjC/CClipboardHolder.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CClipboardHolder.h"
 #include "Lib3/LSources/Mac/LTextScrap.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "tests/support/GeneralPasteboardText.h"
@@ -17,7 +16,8 @@ struct Owner : CClipboardOwner {
     explicit Owner(const char* n, const char* t = "") : name(n), text(t) {}
     void ClipboardTaken() override { gLog->push_back(name + " taken"); }
     void ClipboardLost(const CClipboardOwner* next) override {
-        gLog->push_back(name + " lost to " + (next ? static_cast<const Owner*>(next)->name : std::string("none")));
+        gLog->push_back(name + " lost to " +
+                        (next ? static_cast<const Owner*>(next)->name : std::string("none")));
     }
     LString ClipboardText() const override { return LString(text.c_str()); }
     bool PasteboardHasText() const override { return pasteboardText; }
@@ -67,7 +67,8 @@ TEST_F(CClipboardHolderTest, AScrapIsWrittenAndReadBackAndDropsTheOwner) {
     bool found = false;
     for (const SSLink* l = read.Items().First(); !l->IsEnd(); l = l->next) {
         const auto* f = static_cast<const LScrapFlavor*>(l);
-        if (f->typeName == "org.orbilume.cue") found = f->size == 4 && std::string(reinterpret_cast<char*>(f->bytes), 4) == "cue!";
+        if (f->typeName == "org.orbilume.cue")
+            found = f->size == 4 && std::string(reinterpret_cast<char*>(f->bytes), 4) == "cue!";
     }
     EXPECT_TRUE(found);
     holder.SetOwner(&a);
