@@ -12,6 +12,7 @@
 #include "Lib3/LSources/CoreUI/LTextBox.h"
 #include "PaneTestSupport.h"
 #include "Platform/AppKit/TextField.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "tests/Common/ObjC/EditFieldFixture.h"
 
 namespace {
@@ -171,6 +172,27 @@ TEST_F(LEditTextTest, PasswordFieldsEditSecurelyAndMeasureStars) {
     Editor()->PerformSelector("selectAll:");
     Editor()->PerformSelector("copy:");
     EXPECT_EQ(board.Changes(), 0);
+}
+
+TEST_F(LEditTextTest, APasswordFieldDrawsOneStarPerCharacter) {
+    // The same place in two windows' worth of drawing: the password, then its stars as plain text.
+    auto draw = [&](uint32_t options, const char* text) {
+        LEditText* f = Add(LEditText::kSingleLine, options, {10, 10, 210, 40});
+        f->SetText(text);
+        frame->Invalidate(CRgn(CLRect{0, 0, 300, 100}), CRgn(CLRect{0, 0, 300, 100}));
+        native->Display();
+        plat::DrawContext* store = native->BackingStore();
+        std::vector<uint32_t> pixels;
+        for (int y = 12; y < 38; ++y)
+            for (int x = 12; x < 208; ++x) pixels.push_back(store->PixelAt(x, y));
+        DeleteField();
+        return pixels;
+    };
+    const std::vector<uint32_t> password = draw(LEditText::kPassword, "p\xC3\xA4ss");
+    const std::vector<uint32_t> stars = draw(0, "****");
+    const std::vector<uint32_t> plain = draw(0, "p\xC3\xA4ss");
+    EXPECT_EQ(password, stars);
+    EXPECT_NE(password, plain);
 }
 
 TEST_F(LEditTextTest, ModesBuildTheirScrollBarsAndGeometry) {
