@@ -81,6 +81,12 @@ TEST_F(CEditTextTest, TheFieldSitsOverThePaneAndEditsThroughTheWindowsTextView) 
     // The window's shared field editor forwards mouse moves to the content view.
     EXPECT_EQ(e->CurrentEditor(), native->Delegate()->WindowWillReturnFieldEditor(native, e->Field()));
     EXPECT_EQ(native->FirstResponder(), e->CurrentEditor());
+    const CLPoint before = mouse.Location();
+    e->CurrentEditor()->MouseMoved(
+        plat::headless::HeadlessBackend::MouseEvent(plat::EventType::kMouseMoved, native, {57, 23}));
+    EXPECT_NE(mouse.Location(), before);
+    EXPECT_EQ(mouse.Location(), MWindowView::GlobalLocation(plat::headless::HeadlessBackend::MouseEvent(
+                                    plat::EventType::kMouseMoved, native, {57, 23})));
 }
 
 TEST_F(CEditTextTest, AFilterThatChangesTheTextRunsOncePerChange) {
