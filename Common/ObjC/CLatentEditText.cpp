@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/CLatentEditText.h"
+#include "Common/ObjC/CLatentEditText.h"
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"

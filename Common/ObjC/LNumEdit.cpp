@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/LNumEdit.h"
+#include "Common/ObjC/LNumEdit.h"
 
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "Common/ObjC/CEditText.h"
+#include "Common/ObjC/CNumVol.h"
+#include "Common/ObjC/LNumEdit.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/CGenCtlEv.h"
-#include "Lib3/LSources/CoreUI/CNumVol.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/LNumEdit.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LTextBox.h"
-#include "PaneTestSupport.h"
 #include "Platform/AppKit/InputSource.h"
 #include "tests/Common/ObjC/EditFieldFixture.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 
 namespace {
 

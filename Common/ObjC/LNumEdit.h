@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Lib3/LSources/CoreUI/CAsciiEditText.h"
+#include "Common/ObjC/CAsciiEditText.h"
 
 // The user entered a number: Return or Enter after typing, or the focus left a changed field.
 L_MESSAGE_ID(LNumEdit_Enter);

@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/LEditText.h"
+#include "Common/ObjC/LEditText.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/CAsciiEditText.h"
+#include "Common/ObjC/CAsciiEditText.h"
 
 CAsciiEditText::CAsciiEditText(LPane* owner, uint32_t mode, uint32_t options)
     : LEditText(owner, mode, options), fWindow(GetWindow()) {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
-#include "Lib3/LSources/CoreUI/LEditText.h"
 
 // A single click was made on the unfocused field (sender the field).
 L_MESSAGE_ID(CLatentEditText_Click);

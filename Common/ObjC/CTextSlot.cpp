@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/CTextSlot.h"
+#include "Common/ObjC/CTextSlot.h"
 
 #include "Common/ObjC/CClipboardHolder.h"
 #include "Lib3/LSources/CoreUI/CBevelFrame.h"

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "Common/ObjC/CClipboardHolder.h"
-#include "Lib3/LSources/CoreUI/CTextSlot.h"
+#include "Common/ObjC/CTextSlot.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
-#include "PaneTestSupport.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 #include "tests/support/GeneralPasteboardText.h"
 #include "tests/support/HeadlessScreens.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Lib3/LSources/CoreUI/LEditText.h"
+#include "Common/ObjC/LEditText.h"
 #include "Platform/AppKit/InputSource.h"
 #include "Platform/Foundation/Object.h"
 

@@ -1,4 +1,4 @@
-#include "Lib3/LSources/CoreUI/CNumVol.h"
+#include "Common/ObjC/CNumVol.h"
 
 #include <algorithm>
 #include <cfloat>

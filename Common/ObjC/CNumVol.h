@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "Common/ObjC/LNumEdit.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
-#include "Lib3/LSources/CoreUI/LNumEdit.h"
 
 // A change made by the mouse, still in progress; a settled value.
 L_MESSAGE_ID(CNumVol_Move);

@@ -4,16 +4,16 @@
 #include <vector>
 
 #include "Common/ObjC/CEditText.h"
-#include "Lib3/LSources/CoreUI/CLatentEditText.h"
+#include "Common/ObjC/CLatentEditText.h"
+#include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
-#include "Lib3/LSources/CoreUI/LEditText.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LScrollBar.h"
 #include "Lib3/LSources/CoreUI/LTextBox.h"
-#include "PaneTestSupport.h"
 #include "Platform/AppKit/TextField.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Common/ObjC/EditFieldFixture.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 
 namespace {
 
