@@ -256,7 +256,7 @@ void CUnitParam::DeleteAnimator() {
 }
 
 void CUnitParam::SetAnimator(LHandler* editor, CRecord* anim, CUnitHost* host, uint32_t depth) {
-    if (!anim || depth >= CUnit::kMaxDepth) {
+    if (!anim || depth + 1 >= CUnit::kMaxDepth) {
         fAnimator.reset();
         return;
     }
