@@ -19,5 +19,5 @@ uint32_t CLayer::MixFunc() const {
 
 float CLayer::Blend() const {
     const CUnitParam* p = Param("_oblayer_Blend");
-    return p ? static_cast<float>(CUnitParam::ReadNumber(p->fValue)) : 0;
+    return p ? CUnitParam::ReadFloat(p->fValue) : 0;
 }

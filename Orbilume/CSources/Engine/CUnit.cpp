@@ -325,7 +325,7 @@ void CUnit::RemoveParamGroup(const char* groupId) {
 float CUnit::Progress() const {
     if (!fTransition) return 0;
     const CUnitParam* progress = Param(kProgress);
-    return progress ? static_cast<float>(CUnitParam::ReadNumber(progress->fValue)) : 0;
+    return progress ? CUnitParam::ReadFloat(progress->fValue) : 0;
 }
 
 float CUnit::FaderWeight(const LString& key, float progress) {

@@ -1,5 +1,7 @@
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,12 @@ constexpr uint32_t kProtocolInputPrefixLength = sizeof kProtocolInputPrefix - 1;
 
 double Finite(double value) {
     return std::isfinite(value) ? value : 0;
+}
+
+// Narrowed without overflowing to infinity.
+float ToFloat(double value) {
+    return static_cast<float>(
+        std::clamp(Finite(value), -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
 // Reads a number in the C locale at p; the end is where reading stopped (p when nothing was read).
@@ -56,6 +64,10 @@ double CUnitParam::ReadNumber(const LString& text) {
     return ReadAt(text.CStr(), &end);
 }
 
+float CUnitParam::ReadFloat(const LString& text) {
+    return ToFloat(ReadNumber(text));
+}
+
 int32_t CUnitParam::ReadInt(const LString& text) {
     return UNum::ToInt(text.Text());
 }
@@ -79,7 +91,7 @@ void CUnitParam::ParseRgba(const LString& text, float rgba[4]) {
         const char* end;
         const double value = ReadAt(p, &end);
         if (end == p) return;
-        rgba[i] = static_cast<float>(value);
+        rgba[i] = ToFloat(value);
         if (*end != ',') return;
         p = end + 1;
     }
@@ -219,7 +231,7 @@ void CUnitParam::PushIfDirty(CUnitHost* host, MQcRenderer_* renderer) {
         case kBoolean:
         case kIndex:
         case kNumber:
-            renderer->SetNumber(key, static_cast<float>(ReadNumber(text)));
+            renderer->SetNumber(key, ReadFloat(text));
             break;
         case kString:
             renderer->SetString(key, text);

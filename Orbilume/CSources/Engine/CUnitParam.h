@@ -48,6 +48,8 @@ public:
     static LString FormatRgba(const float rgba[4]);
     // A value text as a number in the C locale; unparsable and non-finite texts give 0.
     static double ReadNumber(const LString& text);
+    // The same narrowed to a float, kept finite.
+    static float ReadFloat(const LString& text);
     // A value text as an integer (strtol in the C locale).
     static int32_t ReadInt(const LString& text);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <string>
@@ -47,7 +48,8 @@ TEST(CUnitParam, ColourTextsReadAndWrite) {
         {"rgba(1,0.5,0,0.5,9)", 1, 0.5f, 0, 0.5f},
         {"rgba(0.5;1)", 0.5f, 0, 0, 1},  // stops at the first character that is not ","
         {"rgba 1,1", 0, 0, 0, 1},
-        {"rgba(nan,inf,0.5)", 0, 0, 0.5f, 1},  // non-finite numbers read as 0
+        {"rgba(nan,inf,0.5)", 0, 0, 0.5f, 1},               // non-finite numbers read as 0
+        {"rgba(1e99,-1e99,0,1)", FLT_MAX, -FLT_MAX, 0, 1},  // and float overflow is kept finite
         {"", 0, 0, 0, 1},
         {"zz", 0, 0, 0, 1},
     };
@@ -55,8 +57,8 @@ TEST(CUnitParam, ColourTextsReadAndWrite) {
         for (const Case& c : cases) {
             float rgba[4];
             CUnitParam::ParseRgba(c.text, rgba);
-            EXPECT_NEAR(rgba[0], c.r, 1e-6) << c.text << " " << locale;
-            EXPECT_NEAR(rgba[1], c.g, 1e-6) << c.text << " " << locale;
+            EXPECT_NEAR(rgba[0], c.r, std::fabs(c.r) * 1e-6 + 1e-6) << c.text << " " << locale;
+            EXPECT_NEAR(rgba[1], c.g, std::fabs(c.g) * 1e-6 + 1e-6) << c.text << " " << locale;
             EXPECT_NEAR(rgba[2], c.b, 1e-6) << c.text << " " << locale;
             EXPECT_NEAR(rgba[3], c.a, 1e-6) << c.text << " " << locale;
         }
