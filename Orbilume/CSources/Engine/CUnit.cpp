@@ -12,6 +12,7 @@
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/String/UWord.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
@@ -104,8 +105,8 @@ plat::Ref<MQcComposition_> CUnit::LoadComposition(CUnitHost* host, const LString
         if (MQcComposition_* c = repository->Load(storedPath)) return plat::Adopt(c);
     std::string path(storedPath.CStr(), storedPath.Length());
     if (CDocModelHolder* document = host ? host->Document() : nullptr) {
-        const LFsSpec spec = document->ResolveStoredPath(storedPath);
-        path.assign(spec.CStr(), spec.Length());
+        const LString resolved = CMacFileU::PathFromLFsSpec(document->ResolveStoredPath(storedPath));
+        path.assign(resolved.CStr(), resolved.Length());
     }
     struct stat st {};
     if (path.empty() || (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) return nullptr;

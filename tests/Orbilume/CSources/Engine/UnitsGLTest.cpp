@@ -1,5 +1,6 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "Common/OpenGL/COpenGLFBOTarget.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
@@ -83,7 +85,7 @@ class UnitsTest : public QcGLTest {
 protected:
     void SetUp() override {
         QcGLTest::SetUp();
-        doc.SetDocumentPath(LFsSpec(LString(dir.File("show.obm").c_str())));
+        doc.SetDocumentPath(CMacFileU::LFsSpecFromPath(dir.File("show.obm").c_str()));
         host.document = &doc;
         host.shared = new COpenGLFBOTarget(64, 32, nullptr);
 
@@ -447,6 +449,95 @@ TEST_F(UnitsTest, DeepAnimatorTreesStopAtTheDepthLimit) {
     info.engine = &host;
     CUnit* out = nullptr;
     (void)layer->Evaluate(info, out);
+}
+
+TEST_F(UnitsTest, ChainChangesPassTheImageAgain) {
+    CRecord* unit = AddLayer("gen.qtz", {"gain.qtz", "blue.qtz"});
+    SetInput(unit, "Color", "rgba(1,0,0,1)");
+    SetInput(Filter(0, 0), "Gain", "0.5");
+    SetInput(Filter(0, 1), "Blue", "1");
+    CLayer* layer = Load(unit);
+    ASSERT_TRUE(PixelNear(Frame(layer), 0xFF8000FF, 2));
+    // Bypassing the last filter live: the image comes from the one before it.
+    CUnit* blue = layer->ChainAt(1);
+    blue->Param("_obunit_Bypass")->SetValue(&host, "1", nullptr, false);
+    blue->UpdateBypass();
+    layer->RefreshFrom(2, &host);
+    EXPECT_TRUE(PixelNear(Frame(layer, 1), 0xFF800000, 2));
+    EXPECT_EQ(lastOut, layer->ChainAt(0));
+    // Removing the first filter: the generator's image goes straight to the next one.
+    blue->Param("_obunit_Bypass")->SetValue(&host, "0", nullptr, false);
+    blue->UpdateBypass();
+    layer->RemoveChainUnit(0, &host);
+    layer->RemoveChainUnit(5, &host);  // out of range: nothing
+    ASSERT_EQ(layer->ChainCount(), 1u);
+    EXPECT_TRUE(PixelNear(Frame(layer, 2), 0xFFFF00FF, 2));
+    EXPECT_EQ(layer->FindById(blue->id()), blue);
+    EXPECT_EQ(host.FindUnit(blue->id()), blue);
+}
+
+TEST_F(UnitsTest, TapUnitIsNotRenderedByItsOwnEvaluation) {
+    GraphBuilder tap;
+    tap.Node("c", plat::kNodeClassColorFill)
+        .PublishInput("Color", "c", "color")
+        .PublishOutput("obprivate_Tap", "c", "image");
+    Write("tap.qtz", tap);
+    CLayer* layer = Load(AddLayer("tap.qtz"));
+    EXPECT_TRUE(layer->HasTapPort());
+    EXPECT_TRUE(layer->outputKey().IsEmpty());
+    SFrameInfo info;
+    info.engine = &host;
+    info.tapSlot = &layer->tapUnit();
+    CUnit* out = nullptr;
+    EXPECT_FALSE(layer->Evaluate(info, out));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(layer->tapUnit(), layer);
+    EXPECT_TRUE(layer->renderer()->NeedsRender());
+}
+
+TEST_F(UnitsTest, ChangedMonitorValuesAreWrittenBack) {
+    GraphBuilder g;
+    g.Node("n", plat::kNodeClassSplitter, Splitter("number", 0, 100))
+        .Node("clear", plat::kNodeClassClear)
+        .PublishInput("Level", "n", "input")
+        .PublishOutput("Shown", "n", "output");
+    Dictionary monitor;
+    monitor.Set("monk", Value("Shown"));
+    Dictionary portex;
+    portex.Set("Level", Value(monitor));
+    Write("mon.qtz", g, {{"lumetra.portex", Value(portex)}});
+    CRecord* unit = AddLayer("mon.qtz");
+    SetInput(unit, "Level", "12.5");
+    CLayer* layer = Load(unit);
+    CUnitParam* level = layer->Param("Level");
+    ASSERT_EQ(level->monitorKey, "Shown");
+    // A monitored input takes no stored value at load and marks its input for the engine.
+    EXPECT_EQ(UDocModel::FindUnitInput(unit, LString("Level"))->GetByte(T::kInptDirect), 1);
+    level->SetValue(&host, "42", nullptr, false);
+    level->fWriteBack = 0;
+    host.signals = 0;
+    (void)Frame(layer);
+    EXPECT_EQ(level->MonitorValue(&host), "42");
+    EXPECT_EQ(level->fWriteBack, 1);
+    EXPECT_EQ(host.signals, 1u);
+    level->fWriteBack = 0;
+    (void)Frame(layer, 1);
+    EXPECT_EQ(level->fWriteBack, 0);  // unchanged: nothing to write
+}
+
+TEST_F(UnitsTest, StoredPathsResolveAgainstTheDocument) {
+    ASSERT_EQ(mkdir(dir.File("folder.qtz").c_str(), 0700), 0);
+    EXPECT_TRUE(CUnit::LoadComposition(&host, "gen.qtz"));
+    EXPECT_TRUE(CUnit::LoadComposition(&host, LString(dir.File("gen.qtz").c_str())));
+    EXPECT_FALSE(CUnit::LoadComposition(&host, "folder.qtz"));
+    EXPECT_FALSE(CUnit::LoadComposition(&host, "missing.qtz"));
+    EXPECT_FALSE(CUnit::LoadComposition(&host, ""));
+    // A unit whose composition is missing is an empty unit named "?" without output.
+    CLayer* layer = Load(AddLayer("missing.qtz"));
+    EXPECT_EQ(layer->name(), "?");
+    EXPECT_EQ(layer->renderer(), nullptr);
+    EXPECT_EQ(layer->ParamCount(), 2u);
+    EXPECT_EQ(Frame(layer), 0xDEADBEEF);
 }
 
 TEST_F(UnitsTest, SizeGLRefusesLeavesTheUnitWithoutOutput) {
