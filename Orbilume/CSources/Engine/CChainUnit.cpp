@@ -53,7 +53,7 @@ void CChainUnit::LoadTreeFromRecord(LHandler* editor, CRecord* record, CUnitHost
 }
 
 void CChainUnit::BuildParamChains(CUnit* unit, CRecord* record, CUnitHost* host) {
-    if (!unit || !record) return;
+    if (!unit || !record || unit->depth() + 1 >= kMaxDepth) return;
     for (uint32_t i = 0; i < unit->ParamCount(); ++i) {
         CUnitParam* param = unit->ParamAt(i);
         CRecord* input = UDocModel::FindUnitInput(record, param->key);

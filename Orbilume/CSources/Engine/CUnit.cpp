@@ -281,7 +281,7 @@ void CUnit::LoadFromRecord(LHandler* editor, CRecord* record, CUnitHost* host) {
             }
             input->Slot(T::kInptDirect).u8 = param.monitorKey.IsEmpty() ? 0 : 1;
             CRecord* image = input->GetSubRecord(T::kInptImage);
-            if (param.mediaUnit() && image) {
+            if (param.mediaUnit() && image && fDepth + 1 < kMaxDepth) {
                 param.mediaUnit()->LoadTreeFromRecord(editor, image, host);
                 if (host) host->AddMediaCacheEntry(image->GetUInt(T::kUnitId));
             }
