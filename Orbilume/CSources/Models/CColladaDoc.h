@@ -4,13 +4,19 @@
 #include <memory>
 #include <vector>
 
+#include "Common/OpenGL/COpenGLBuffer.h"
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/Models/CBitTrie.h"
 
+class CColladaCamera;
 class CColladaElement;
 class CColladaMaterial;
+class CColladaMeshBuffer;
+class CColladaNode;
 class CColladaSurface;
+class CColladaVisualScene;
+class COpenGLContext_Cca;
 class CXmlElement;
 class CXmlRootHolder;
 class LCharIn;
@@ -27,6 +33,10 @@ public:
     static constexpr uint64_t kCopyBudget = 1000000;
     static constexpr uint64_t kCopyByteBudget = uint64_t{256} << 20;
     static constexpr uint32_t kMaxTreeDepth = 1024;
+    // Files above this size are not opened.
+    static constexpr uint64_t kMaxFileBytes = uint64_t{256} << 20;
+    // Floats of vertex data all mesh buffers of a document may hold (1 GB).
+    static constexpr uint64_t kMeshFloatBudget = uint64_t{256} << 20;
 
     // Keeps the file's location; builds nothing.
     explicit CColladaDoc(const LFsSpec& spec);
@@ -35,6 +45,16 @@ public:
     virtual ~CColladaDoc();
     CColladaDoc(const CColladaDoc&) = delete;
     CColladaDoc& operator=(const CColladaDoc&) = delete;
+
+    // The media loader's step: reads the file (at most kMaxFileBytes; a UTF-8 byte-order mark is
+    // skipped), parses it and loads it. True when the document is loaded.
+    [[nodiscard]] bool LoadFile();
+    // Builds the scene graph, uploads the vertex data on the common context, works out bounds and
+    // the default camera. Loader thread; a second call after success does nothing.
+    void Load();
+    // Draws the loaded scene into the current framebuffer of the context at the media time. Nothing
+    // before a successful load. Render thread.
+    void Render(COpenGLContext_Cca& context, double seconds);
 
     // Parses XML text into the tree (replacing any tree); false when the text holds no element or
     // nests too deep (the tree read so far is then dropped).
@@ -83,9 +103,24 @@ public:
     uint32_t upAxis() const { return fUpAxis; }
     float unitMeters() const { return fUnitMeters; }
     const float* viewMatrix() const { return fViewMatrix; }
+    CColladaVisualScene* visualScene() const { return fVisualScene; }
+    CColladaNode* cameraNode() const { return fCameraNode; }
+    CColladaCamera* defaultCamera() const { return fDefaultCamera.get(); }
+    bool hasLights() const { return fHasLights; }
+    uint32_t vertexBuffer() const { return fBuffer.name(); }
+
+    // Mesh buffers, sorted by geometry id. Keep takes a new buffer: an equal unskinned one of the same
+    // geometry is returned in its place, else it is inserted after the last one with an id not greater.
+    CColladaMeshBuffer* KeepMeshBuffer(std::unique_ptr<CColladaMeshBuffer> buffer);
+    const std::vector<std::unique_ptr<CColladaMeshBuffer>>& meshBuffers() const { return fMeshBuffers; }
+    uint64_t meshFloatsLeft() const { return fMeshFloatsLeft; }
     bool viewMatrixSet() const { return fViewMatrixSet; }
 
 protected:
+    // Puts the vertex stream into the buffer object on the common context; false when GL reports an
+    // error (the buffer's name is then deleted).
+    [[nodiscard]] virtual bool UploadVertexData(const std::vector<uint8_t>& stream);
+
     struct IdEntry : CBitTrieNode {
         IdEntry(const LString& key, CXmlElement* e) : CBitTrieNode(key), element(e) {}
         CXmlElement* element;
@@ -93,20 +128,30 @@ protected:
 
     std::unique_ptr<CXmlRootHolder> fXml;
     LFsSpec fSpec;
-    CColladaElement* fVisualScene = nullptr;  // attached to its element
+    CColladaVisualScene* fVisualScene = nullptr;  // attached to its element
     CBitTrieNode fIdIndex;
     uint32_t fFlag = 1;  // kept from construction; nothing reads it
     uint32_t fReleaseFlag = 0;
     uint32_t fUpAxis = 0;  // 0 Y up, 1 Z up, 2 X up
     float fUnitMeters = 1.0f;
+    COpenGLBuffer fBuffer;
     std::vector<CColladaSurface*> fSurfaces;
+    std::vector<std::unique_ptr<CColladaMeshBuffer>> fMeshBuffers;
+    uint64_t fMeshFloatsLeft = kMeshFloatBudget;
     float fBounds[6];
     bool fHasLights = false;
-    CXmlElement* fCameraNode = nullptr;
+    CColladaNode* fCameraNode = nullptr;
+    std::unique_ptr<CColladaCamera> fDefaultCamera;
     float fLongestDuration = 0;
     uint32_t fFrameCounter = 0;
     float fViewMatrix[16];
     bool fViewMatrixSet = false;
+
+private:
+    void Upload();
+    void BoundsAndCamera(const std::vector<CColladaNode*>& nodes, uint32_t depth);
+    void SetUpLights(const std::vector<CColladaNode*>& nodes, struct CColladaDrawState& state,
+                     uint32_t depth);
     uint64_t fCopyBudget = kCopyBudget;
     uint64_t fCopyBytes = kCopyByteBudget;
 };

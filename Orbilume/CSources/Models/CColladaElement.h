@@ -30,6 +30,17 @@ public:
         kCommonEffect,
         kMaterial,
         kVisualScene,
+        kFloatParam,
+        kCamera,
+        kLight,
+        kDataArray,
+        kAccessor,
+        kBindMaterial,
+        kGeometry,
+        kNode,
+        kTransform,
+        kController,
+        kSkin,
     };
 
     // Whether the target names something in this object; stores the value index into the record.

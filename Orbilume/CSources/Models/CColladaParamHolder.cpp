@@ -17,7 +17,8 @@ void ResolveParamRef(CColladaDoc& doc, CXmlElement* scope, CXmlElement* param, C
     CColladaElement* found = CColladaTargetPath::Resolve(doc, scope, ref, target);
     // A plain sid (the usual form) names a newparam in the enclosing scopes; as a path its first
     // segment would be looked up as an id below the scene and never find it.
-    if (!found) found = CColladaElement::AttachedAs<CColladaNewParam>(doc.FindSidInScope(scope, nullptr, ref));
+    if (!found)
+        found = CColladaElement::AttachedAs<CColladaNewParam>(doc.FindSidInScope(scope, nullptr, ref));
     if (found && found->kind() == CColladaNewParam::kKind)
         holder->Use(&static_cast<CColladaNewParam*>(found)->value());
 }
