@@ -1,6 +1,7 @@
 // A COLLADA file as the media loader reads it: the element tree, the id index, then every material,
 // effect, newparam and surface built on a surfaceless software GL context, materials applied, target
-// paths of channels resolved. The first call also replays assimp's Collada files in place (package
+// paths of channels resolved; then, in a second document, Load and one Render into a 64 x 64
+// framebuffer object. The first call also replays assimp's Collada files in place (package
 // assimp-testmodels); with libFuzzer pass their folder as a second corpus to mutate them too:
 //   fuzz_Collada fuzz/corpus/Collada /usr/share/assimp/models/Collada
 #include <cstddef>
@@ -94,6 +95,35 @@ void BuildAll(const uint8_t* data, size_t size, const LFsSpec& spec) {
     }
 }
 
+// Loads a fresh document and renders it once into a 64 x 64 framebuffer object.
+void LoadAndRender(const uint8_t* data, size_t size, const LFsSpec& spec) {
+    CColladaDoc doc(spec);
+    LCStrCharIn in(data, static_cast<uint32_t>(size));
+    if (!doc.ReadXml(in)) return;
+    doc.SetCopyBudget(100000, uint64_t{16} << 20);
+    doc.Load();
+    COpenGLScope_Cca scope(*Context());
+    GLuint fbo = 0, rb[2] = {0, 0};
+    glGenFramebuffers(1, &fbo);
+    glGenRenderbuffers(2, rb);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 64, 64);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, 64, 64);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, rb[1]);
+    glViewport(0, 0, 64, 64);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    doc.Render(*Context(), 0.5);
+    glFinish();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteRenderbuffers(2, rb);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
 void ReplayAssimp() {
     const std::filesystem::path dir = "/usr/share/assimp/models/Collada";
     std::error_code ec;
@@ -102,8 +132,9 @@ void ReplayAssimp() {
         if (ext != ".dae" && ext != ".DAE") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        BuildAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                 CMacFileU::LFsSpecFromPath(entry.path().c_str()));
+        LFsSpec spec = CMacFileU::LFsSpecFromPath(entry.path().c_str());
+        BuildAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), spec);
+        LoadAndRender(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), spec);
     }
 }
 
@@ -118,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Relative image references resolve into a folder that does not exist.
     static const LFsSpec spec = CMacFileU::LFsSpecFromPath("/nonexistent-orbilume-fuzz/model.dae");
     BuildAll(data, size, spec);
+    LoadAndRender(data, size, spec);
     return 0;
 }
