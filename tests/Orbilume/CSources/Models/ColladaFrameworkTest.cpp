@@ -3,16 +3,21 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "Common/Stream/CXmlElement.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/Models/CColladaCamera.h"
 #include "Orbilume/CSources/Models/CColladaDoc.h"
+#include "Orbilume/CSources/Models/CColladaLight.h"
 #include "Orbilume/CSources/Models/CColladaNewParam.h"
+#include "Orbilume/CSources/Models/CColladaNode.h"
 #include "Orbilume/CSources/Models/CColladaTargetPath.h"
 #include "Orbilume/CSources/Models/CColladaTreeWalker.h"
 #include "Orbilume/CSources/Models/CColladaValue.h"
+#include "Orbilume/CSources/Models/UColladaNumbers.h"
 #include "Orbilume/CSources/Models/UColladaXml.h"
 #include "tests/Orbilume/CSources/Models/ColladaTestDoc.h"
 #include "tests/support/TempDir.h"
@@ -371,6 +376,137 @@ TEST(CColladaDoc, ResolveFileAgainstTheDocument) {
     if (doc.ResolveFile("..\\a b.png", out)) {
         EXPECT_NE(std::string(CMacFileU::PathFromLFsSpec(out).CStr()), dir.Path() + "/a b.png");
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CColladaTransform, TargetsResolveToTheirValueIndices) {
+    auto doc =
+        Parse(Wrap("<library_nodes><node id=\"n\"><translate>1 2 3</translate><rotate>0 0 1 90</rotate>"
+                   "<matrix>1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16</matrix><scale>2 2 2</scale>"
+                   "<skew>10 1 0 0 0 1 0</skew></node></library_nodes>"));
+    ASSERT_TRUE(doc);
+    std::vector<CColladaTransform*> t;
+    for (CXmlElement* c = UColladaXml::FirstChild(doc->FindById("n")); c; c = UColladaXml::Next(c))
+        t.push_back(CColladaTransform::Build(c));
+    ASSERT_EQ(t.size(), 5u);
+    struct Case {
+        size_t transform;
+        const char* member;
+        std::vector<int32_t> indices;
+        bool resolves;
+        int32_t index;
+    };
+    const Case cases[] = {
+        {0, "", {}, true, -1},     {0, "Y", {}, true, 1},     {0, "ANGLE", {}, false, 0},
+        {1, "ANGLE", {}, true, 3}, {1, "X", {}, true, 0},     {2, "", {1, 3}, true, 7},
+        {2, "", {4, 0}, false, 0}, {2, "", {15}, true, 15},   {2, "", {16}, false, 0},
+        {3, "Z", {}, true, 2},     {4, "ANGLE", {}, true, 0}, {4, "X", {}, false, 0},
+    };
+    for (const Case& c : cases) {
+        SColladaTarget target;
+        target.member = c.member;
+        for (int32_t i : c.indices) target.indices[target.indexCount++] = i;
+        EXPECT_EQ(t[c.transform]->ResolveTarget(target), c.resolves) << c.transform << c.member;
+        if (c.resolves) {
+            EXPECT_EQ(target.valueIndex, c.index) << c.transform << c.member;
+        }
+    }
+    // The matrix keeps its values in reading order; value 7 is row 1, column 3.
+    EXPECT_EQ(t[2]->values()[7], 8.0f);
+    // A single animated value fills an unindexed target; an index takes one value.
+    SColladaTarget all;
+    ASSERT_TRUE(t[0]->ResolveTarget(all));
+    const float five = 5;
+    t[0]->SetAnimated(all, 1, &five);
+    EXPECT_EQ(t[0]->values(), (std::vector<float>{5, 5, 5}));
+    SColladaTarget y;
+    y.member = "Y";
+    ASSERT_TRUE(t[0]->ResolveTarget(y));
+    const float seven = 7;
+    t[0]->SetAnimated(y, 1, &seven);
+    EXPECT_EQ(t[0]->values(), (std::vector<float>{5, 7, 5}));
+}
+
+TEST(CColladaLight, KindsDefaultsAndColourMembers) {
+    auto doc =
+        Parse(Wrap("<library_lights><light id=\"p\"><technique_common><point><color>0.1 0.2 0.3</color>"
+                   "</point></technique_common></light><light id=\"s\"><technique_common><spot/>"
+                   "</technique_common></light><light id=\"x\"><technique_common><laser/>"
+                   "</technique_common></light></library_lights>"));
+    ASSERT_TRUE(doc);
+    CColladaLight* point = CColladaLight::Build(*doc, doc->FindById("p"));
+    CColladaLight* spot = CColladaLight::Build(*doc, doc->FindById("s"));
+    CColladaLight* unknown = CColladaLight::Build(*doc, doc->FindById("x"));
+    ASSERT_TRUE(point && spot && unknown);
+    EXPECT_EQ(point->type(), static_cast<uint32_t>(CColladaLight::kPoint));
+    EXPECT_EQ(point->params().size(), 4u);
+    EXPECT_FLOAT_EQ(point->params().value(1), 1.0f) << "constant attenuation";
+    EXPECT_EQ(spot->type(), static_cast<uint32_t>(CColladaLight::kSpot));
+    EXPECT_EQ(spot->params().value(4), 180.0f) << "no cone without falloff_angle";
+    EXPECT_EQ(spot->params().value(0, 2), 1.0f);
+    EXPECT_EQ(unknown->type(), static_cast<uint32_t>(CColladaLight::kNone));
+    // "G" of the colour changes value 1 only.
+    SColladaTarget g;
+    g.member = "G";
+    ASSERT_TRUE(point->params()[0]->ResolveTarget(g));
+    const float one = 1;
+    point->params()[0]->SetAnimated(g, 1, &one);
+    EXPECT_EQ(point->params()[0]->values(), (std::vector<float>{0.1f, 1, 0.3f}));
+    SColladaTarget bad;
+    bad.member = "Q";
+    EXPECT_FALSE(point->params()[0]->ResolveTarget(bad));
+    EXPECT_FALSE(point->params()[1]->ResolveTarget(g)) << "a float parameter has no members";
+}
+
+TEST(CColladaCamera, ReadsItsOpticsOnceAndDefaultsWithoutThem) {
+    auto doc =
+        Parse(Wrap("<library_cameras><camera id=\"c\"><optics><technique_common><perspective>"
+                   "<yfov>45</yfov><aspect_ratio>0</aspect_ratio></perspective></technique_common></optics>"
+                   "</camera><camera id=\"none\"/></library_cameras>"));
+    ASSERT_TRUE(doc);
+    CColladaCamera* c = CColladaCamera::Build(*doc, doc->FindById("c"));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->projectionKind(), static_cast<uint32_t>(CColladaCamera::kPerspective));
+    ASSERT_EQ(c->params().size(), 5u);
+    EXPECT_FALSE(c->params()[0]->present());
+    EXPECT_TRUE(c->params()[1]->present());
+    EXPECT_EQ(c->params().value(4), 2.0f) << "zfar default";
+    // xfov animated without a member: the whole list.
+    SColladaTarget all;
+    ASSERT_TRUE(c->params()[0]->ResolveTarget(all));
+    EXPECT_EQ(all.valueIndex, -1);
+    CColladaCamera* none = CColladaCamera::Build(*doc, doc->FindById("none"));
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->projectionKind(), static_cast<uint32_t>(CColladaCamera::kNone));
+}
+
+TEST(UColladaNumbers, TokensReadAsNumbersOrZero) {
+    struct Case {
+        const char* text;
+        float f;
+        int32_t i;
+    };
+    const Case cases[] = {
+        {"1.5", 1.5f, 1},
+        {"+2", 2, 2},
+        {"-3e2", -300, -3},
+        {"abc", 0, 0},
+        {"1e999", HUGE_VALF, 1},
+        {"-1e999", -HUGE_VALF, -1},
+        {"1e-999", 0, 1},
+        {"99999999999", 1e11f, INT32_MAX},
+        {"-99999999999", -1e11f, INT32_MIN},
+    };
+    for (const Case& c : cases) {
+        const char* e = c.text + std::strlen(c.text);
+        EXPECT_EQ(UColladaNumbers::ToFloat(c.text, e), c.f) << c.text;
+        EXPECT_EQ(UColladaNumbers::ToInt(c.text, e), c.i) << c.text;
+    }
+    const char* nan = "nan";
+    EXPECT_TRUE(std::isnan(UColladaNumbers::ToFloat(nan, nan + 3)));
 }
 
 }  // namespace
