@@ -14,13 +14,17 @@
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/Models/CColladaCamera.h"
+#include "Orbilume/CSources/Models/CColladaCommonEffect.h"
 #include "Orbilume/CSources/Models/CColladaDoc.h"
 #include "Orbilume/CSources/Models/CColladaDrawState.h"
 #include "Orbilume/CSources/Models/CColladaGeometry.h"
 #include "Orbilume/CSources/Models/CColladaLight.h"
+#include "Orbilume/CSources/Models/CColladaMaterial.h"
 #include "Orbilume/CSources/Models/CColladaMeshBuffer.h"
 #include "Orbilume/CSources/Models/CColladaNode.h"
+#include "Orbilume/CSources/Models/CColladaParamHolder.h"
 #include "Orbilume/CSources/Models/CColladaSkin.h"
+#include "Orbilume/CSources/Models/CColladaSurface.h"
 #include "Orbilume/CSources/Models/CColladaTreeWalker.h"
 #include "Orbilume/CSources/Models/CColladaVisualScene.h"
 #include "Orbilume/CSources/Models/UColladaXml.h"
@@ -155,6 +159,10 @@ TEST_F(ColladaScene, UnitCubeRendersAsTheProjectedSquare) {
     EXPECT_EQ(doc.bounds()[0], -0.5f);
     EXPECT_EQ(doc.bounds()[5], 0.5f);
     ASSERT_NE(doc.defaultCamera(), nullptr);
+    // Without a camera the default view sits 5r (r = 0.5) in front of the middle of the bounds.
+    EXPECT_TRUE(doc.viewMatrixSet());
+    EXPECT_FLOAT_EQ(doc.viewMatrix()[14], -2.5f);
+    EXPECT_FLOAT_EQ(doc.viewMatrix()[12], 0.0f);
     ViewFromFront(doc, 4);
     std::vector<uint32_t> p = Render(doc, 256, 256);
     // The front face lies 3.5 in front of the eye; the default camera sees 30 degrees each way.
@@ -653,6 +661,26 @@ std::vector<const CColladaBatch*> Batches(CColladaDoc& doc) {
     return out;
 }
 
+// The number of bound materials whose parameters hold a texture.
+int Textures(CColladaDoc& doc) {
+    int n = 0;
+    for (CColladaTreeWalker w(doc.root(), doc.scene()); w.Next();) {
+        CColladaGeometry* g = CColladaElement::AttachedAs<CColladaGeometry>(w.current());
+        if (!g) continue;
+        for (CColladaMaterial* m : g->materials()) {
+            if (!m || !m->common()) continue;
+            for (const CColladaCommonEffect::Param& p : m->common()->params()) {
+                const CColladaValue* v = p.holder->inUse();
+                if (v && v->surface() && v->surface()->texture()) {
+                    ++n;
+                    break;
+                }
+            }
+        }
+    }
+    return n;
+}
+
 TEST_F(ColladaScene, AssimpStripsPolygonsTexturesAndSkins) {
     if (!std::filesystem::exists(kAssimp)) GTEST_SKIP() << "assimp-testmodels is not installed";
     auto open = [&](const char* name) {
@@ -690,7 +718,13 @@ TEST_F(ColladaScene, AssimpStripsPolygonsTexturesAndSkins) {
     bool textured = false;
     for (const CColladaBatch* batch : Batches(*duck)) textured = textured || (batch->mask & 4);
     EXPECT_TRUE(textured);
+    EXPECT_EQ(Textures(*duck), 1);
     (void)Render(*duck, 64, 64);
+    for (const char* name : {"regr01.dae", "teapots.DAE", "earthCylindrical.DAE"}) {
+        CColladaDoc* doc = open(name);
+        EXPECT_EQ(Textures(*doc), 0) << name;
+        (void)Render(*doc, 64, 64);
+    }
     // The nested box's skin in its bind pose: finite bounds around the model.
     CColladaDoc* box = open("box_nested_animation.dae");
     EXPECT_TRUE(UBox3::IsFilled(box->bounds()));
