@@ -32,7 +32,8 @@ const std::vector<int16_t>& Signal() {
         };
         for (uint32_t n = 0; n < 250; ++n) {
             const uint32_t f = n % 25, s = n / 25;
-            const uint8_t b[8] = {uint8_t(f % 10), uint8_t(f / 10), uint8_t(s % 10), uint8_t(s / 10), 0, 0, 0, 0};
+            const uint8_t b[8] = {
+                uint8_t(f % 10), uint8_t(f / 10), uint8_t(s % 10), uint8_t(s / 10), 0, 0, 0, 0};
             for (int k = 0; k < 64; ++k) bit((b[k / 8] >> (k % 8)) & 1);
             for (int k = 0; k < 16; ++k) bit((LtcDecoder::kSyncWord >> k) & 1);
         }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "Orbilume/CSources/Sound/CLoopbackCapture.h"
 #include "Orbilume/CSources/Sound/SoundInputHolder.h"
 #include "Platform/Audio/pulse/PulseAudioSystem.h"
 #include "tests/support/CommandOutput.h"
@@ -49,7 +50,8 @@ struct Capture {
         auto* c = static_cast<Capture*>(self);
         std::lock_guard<std::mutex> lock(c->mutex);
         if (count % 2) ++c->partial;
-        for (uint32_t i = 0; i + 1 < count; i += 2) c->samples.push_back(int16_t(bytes[i] | (bytes[i + 1] << 8)));
+        for (uint32_t i = 0; i + 1 < count; i += 2)
+            c->samples.push_back(int16_t(bytes[i] | (bytes[i + 1] << 8)));
     }
     size_t Count() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -72,8 +74,8 @@ struct Stats {
     double amplitude = 0;
 };
 Stats SoxStats(const std::string& rawFile, uint32_t rate) {
-    std::string out = CommandOutput("sox -t raw -r " + std::to_string(rate) +
-                                    " -e signed -b 16 -c 1 -L " + rawFile + " -n stat 2>&1");
+    std::string out = CommandOutput("sox -t raw -r " + std::to_string(rate) + " -e signed -b 16 -c 1 -L " +
+                                    rawFile + " -n stat 2>&1");
     Stats s;
     std::istringstream in(out);
     std::string line;
@@ -98,13 +100,16 @@ void WriteRaw(const std::string& path, const std::vector<int16_t>& samples) {
 bool WaitFor(const std::function<bool()>& done, double seconds = 5) {
     auto t0 = std::chrono::steady_clock::now();
     while (!done()) {
-        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > seconds) return false;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > seconds)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }
 
-bool HaveSoxAndPaplay() { return std::system("command -v sox >/dev/null && command -v paplay >/dev/null") == 0; }
+bool HaveSoxAndPaplay() {
+    return std::system("command -v sox >/dev/null && command -v paplay >/dev/null") == 0;
+}
 
 struct PulsePeerTest : ::testing::Test {
     testsupport::PulseServer server;
@@ -119,8 +124,8 @@ struct PulsePeerTest : ::testing::Test {
     // A tone of `seconds` at `hz` and half of full scale, played on a sink with paplay.
     bool PlayTone(const char* sink, int hz, double seconds) {
         const std::string wav = server.Dir().File("tone.wav");
-        std::string make = "sox -n -r 44100 -c 1 -b 16 " + wav + " synth " + std::to_string(seconds) + " sine " +
-                           std::to_string(hz) + " vol 0.5";
+        std::string make = "sox -n -r 44100 -c 1 -b 16 " + wav + " synth " + std::to_string(seconds) +
+                           " sine " + std::to_string(hz) + " vol 0.5";
         if (std::system(make.c_str()) != 0) return false;
         return std::system(("paplay --device=" + std::string(sink) + " " + wav).c_str()) == 0;
     }
@@ -224,7 +229,7 @@ TEST_F(PulsePeerTest, FormatsPulseCannotDeliverAreRefused) {
         SoundFormat format;
         int result;
     } cases[] = {
-        {Format(1, 16), 0}, {Format(2, 24), 0}, {Format(2, 32), 0}, {Format(1, 8, 0), 0},
+        {Format(1, 16), 0},   {Format(2, 24), 0},    {Format(2, 32), 0}, {Format(1, 8, 0), 0},
         {Format(1, 8, 1), 1}, {Format(1, 16, 0), 1}, {Format(1, 12), 1},
     };
     for (const Case& c : cases) {
@@ -271,8 +276,10 @@ TEST_F(PulsePeerTest, ThruPlaysTheCapturedToneOnTheDefaultOutput) {
 
     // Record what reaches the loopback sink while the tone plays on Speakers.
     const std::string recorded = server.Dir().File("thru.raw");
-    const std::string rec = "timeout 3.5 parec --device=loopback.monitor --format=s16le --rate=44100 "
-                            "--channels=1 --raw " + recorded;
+    const std::string rec =
+        "timeout 3.5 parec --device=loopback.monitor --format=s16le --rate=44100 "
+        "--channels=1 --raw " +
+        recorded;
     std::thread recorder([&] { (void)std::system(rec.c_str()); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     bool played = PlayTone("speakers", 440, 2.0);
@@ -283,7 +290,8 @@ TEST_F(PulsePeerTest, ThruPlaysTheCapturedToneOnTheDefaultOutput) {
     std::ifstream f(recorded, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     Capture heard;
-    Capture::Consume(&heard, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size() & ~size_t(1)));
+    Capture::Consume(&heard, reinterpret_cast<const uint8_t*>(bytes.data()),
+                     uint32_t(bytes.size() & ~size_t(1)));
     std::vector<int16_t> tone = heard.Loud(4000);
     ASSERT_GT(tone.size(), 30000u) << "loud samples of the 2 s tone that came through";
     std::vector<int16_t> middle(tone.begin() + 2000, tone.end() - 2000);
@@ -292,6 +300,50 @@ TEST_F(PulsePeerTest, ThruPlaysTheCapturedToneOnTheDefaultOutput) {
     Stats s = SoxStats(raw, 44100);
     EXPECT_NEAR(s.frequency, 440, 15);
     EXPECT_NEAR(s.amplitude, 0.5, 0.03);
+}
+
+// The loopback capture: Start makes the loopback sink the default, what plays to the default sink
+// comes out on Speakers (its monitor recorded by parec), and Stop puts Speakers back.
+TEST_F(PulsePeerTest, LoopbackCaptureRoutesTheDefaultOutputThroughToSpeakers) {
+    if (!HaveSoxAndPaplay() || std::system("command -v parec >/dev/null") != 0)
+        GTEST_SKIP() << "sox, paplay or parec is not installed";
+    CLoopbackCapture capture(sys.get());
+    capture.Start();
+    ASSERT_TRUE(capture.IsCapturing());
+    EXPECT_EQ(capture.PreviousOutputName(), "Speakers");
+    std::string info = Pactl("info");
+    EXPECT_NE(info.find("Default Sink: loopback"), std::string::npos) << info;
+
+    const std::string recorded = server.Dir().File("loopback.raw");
+    const std::string rec =
+        "timeout 3.5 parec --device=speakers.monitor --format=s16le --rate=44100 "
+        "--channels=1 --raw " +
+        recorded;
+    std::thread recorder([&] { (void)std::system(rec.c_str()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // To the default sink, whatever it is.
+    const std::string wav = server.Dir().File("tone-default.wav");
+    bool played =
+        std::system(("sox -n -r 44100 -c 1 -b 16 " + wav + " synth 2 sine 660 vol 0.5").c_str()) == 0 &&
+        std::system(("paplay " + wav).c_str()) == 0;
+    recorder.join();
+    capture.Stop();
+    ASSERT_TRUE(played);
+    info = Pactl("info");
+    EXPECT_NE(info.find("Default Sink: speakers"), std::string::npos) << info;
+
+    std::ifstream f(recorded, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    Capture heard;
+    Capture::Consume(&heard, reinterpret_cast<const uint8_t*>(bytes.data()),
+                     uint32_t(bytes.size() & ~size_t(1)));
+    std::vector<int16_t> tone = heard.Loud(4000);
+    ASSERT_GT(tone.size(), 30000u) << "loud samples of the 2 s tone that came through";
+    std::vector<int16_t> middle(tone.begin() + 2000, tone.end() - 2000);
+    const std::string raw = server.Dir().File("loopback-middle.raw");
+    WriteRaw(raw, middle);
+    Stats st = SoxStats(raw, 44100);
+    EXPECT_NEAR(st.frequency, 660, 20);
 }
 
 }  // namespace
