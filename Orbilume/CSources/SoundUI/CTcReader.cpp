@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Platform/Foundation/Check.h"
 
 CTcReader::CTcReader(LtcSource* source, LAsyncLoop* mainLoop, CTcReaderView* view)
@@ -27,6 +28,21 @@ LMessage CTcReader::Handle(const LMessage& msg) {
         return LMessage();
     }
     return LHandler::Handle(msg);
+}
+
+void CTcReader::SetUpMeter(CLevelMeter& meter) {
+    PLAT_DCHECK_MAIN_THREAD();
+    // Kept for the program's life once both loaded.
+    static LImageH* images = nullptr;
+    if (!images) {
+        LImageH off(new LRsrcImage(SRsrcRequest("LMOF")));
+        LImageH on(new LRsrcImage(SRsrcRequest("LMON")));
+        if (!off.IsEmpty() && !on.IsEmpty()) images = new LImageH[2]{off, on};
+        meter.SetImages(off, on, 1);
+    } else {
+        meter.SetImages(images[0], images[1], 1);
+    }
+    meter.SetMaximum(kMeterSteps);
 }
 
 uint32_t CTcReader::MeterValue(int levelDb) {

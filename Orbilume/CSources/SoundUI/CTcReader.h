@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
 #include "Orbilume/CSources/Sound/LtcSource.h"
+#include "Orbilume/CSources/SoundUI/CLevelMeter.h"
 #include "Orbilume/CSources/SoundUI/CTcReaderView.h"
 
 // The logic of the LTC reader window: switches the LTC source on and off, sets its gain and
@@ -25,6 +26,10 @@ public:
 
     // "LAsyncEvent_Note" of the time event: shows the source's time.
     LMessage Handle(const LMessage& msg) override;
+
+    // Gives a meter the reader's look: the images "LMOF" (off) and "LMON" (on) from the resources
+    // (loaded once for the program's life), inset 1, 15 steps.
+    static void SetUpMeter(CLevelMeter& meter);
 
     // The meter step for a level: LevelDb / 2 + 15, computed signed and clamped to 0..15, so
     // silence (the lowest integer) is 0 and full scale 15.

@@ -8,7 +8,12 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LAsyncMainLoop.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Orbilume/CSources/SoundUI/CTcReader.h"
+#include "Platform/Graphics/DrawContext.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 #include "Platform/Audio/fake/FakeAudioSystem.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/Sound/LtcTestSignal.h"
@@ -246,6 +251,49 @@ TEST_F(TcReaderTest, DecodedTimeReachesTheWindowThroughTheMainLoop) {
     Turn();
     ASSERT_EQ(view.calls.size(), 1u);
     EXPECT_EQ(view.calls[0], "time 10:20:30:11");
+}
+
+// The meter with the bundle's own images: silence shows every step dark, full scale every step lit.
+TEST_F(TcReaderTest, BundleMeterImagesShowSilenceEmptyAndFullScaleFull) {
+    BundleResources resources;
+    ASSERT_TRUE(resources.Ok());
+    MessageLog log;
+    FakeOwner owner{&log, {0, 0, 100, 100}};
+    CLevelMeter meter(&owner);
+    CTcReader::SetUpMeter(meter);
+    LPanePort measurePort(&meter);
+    LDrawContext measure(measurePort);
+    ASSERT_EQ(meter.PreferredWidth(measure, 0), 12);
+    ASSERT_EQ(meter.PreferredHeight(measure, 0), 61);
+    EXPECT_EQ(meter.Maximum(), 15u);
+    EXPECT_EQ(meter.Inset(), 1u);
+    meter.SetBounds({0, 0, 12, 61});
+
+    LtcSource src(&mainLoop, &sys);
+    CTcReader reader(&src, &mainLoop, &view);
+    auto draw = [&](uint32_t value) {
+        meter.SetValue(value);
+        plat::Ref<plat::DrawContext> px = plat::DrawContext::CreateImage(12, 61);
+        LPanePort port(&meter);
+        LDrawContext ctx(port, px.get());
+        meter.Draw(ctx);
+        return px;
+    };
+    // Step k (1..15) has its middle row at 61 - 1 - (4k - 2); lit colours are bright.
+    auto brightSteps = [](plat::DrawContext& px) {
+        int lit = 0;
+        for (int k = 1; k <= 15; ++k) {
+            const uint32_t p = px.PixelAt(6, 60 - (4 * k - 2));
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF;
+            if (r >= 200 || g >= 200) ++lit;
+        }
+        return lit;
+    };
+    reader.OnMeterTimer();  // silence
+    ASSERT_EQ(view.calls[0], "meter 0");
+    EXPECT_EQ(brightSteps(*draw(0)), 0);
+    EXPECT_EQ(brightSteps(*draw(15)), 15);
+    EXPECT_EQ(brightSteps(*draw(7)), 7);
 }
 
 }  // namespace
