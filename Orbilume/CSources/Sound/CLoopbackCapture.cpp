@@ -5,7 +5,7 @@
 using plat::AudioScope;
 
 CLoopbackCapture::CLoopbackCapture(plat::AudioSystem* system)
-    : fSystem(system ? system : plat::CurrentAudioSystem()), fInput(nullptr, fSystem), fOutput(fSystem) {}
+    : fGivenSystem(system), fInput(nullptr, system), fOutput(system) {}
 
 CLoopbackCapture::~CLoopbackCapture() {
     Stop();
@@ -24,7 +24,10 @@ CLoopbackCapture& CLoopbackCapture::Shared() {
 
 void CLoopbackCapture::Start() {
     std::lock_guard<std::mutex> lock(fControl);
-    if (fActive || !fSystem) return;
+    if (fActive) return;
+    // The process's system is asked again at each Start (no server may have answered before).
+    fSystem = fGivenSystem ? fGivenSystem : plat::CurrentAudioSystem();
+    if (!fSystem) return;
     const plat::AudioDeviceID loopback = plat::FindAudioDevice(*fSystem, kLoopbackDeviceName);
     if (loopback == 0) {
         fLoopbackName.clear();

@@ -26,7 +26,7 @@ class CLoopbackCapture {
 public:
     static constexpr const char* kLoopbackDeviceName = "tessaro Audio Loopback";
 
-    // system: borrowed, outlives the capture; null takes plat::CurrentAudioSystem().
+    // system: borrowed, outlives the capture; null takes plat::CurrentAudioSystem() at each Start.
     explicit CLoopbackCapture(plat::AudioSystem* system = nullptr);
     ~CLoopbackCapture();
     CLoopbackCapture(const CLoopbackCapture&) = delete;
@@ -61,7 +61,8 @@ private:
     void RestoreDefault();
     void RestartThread();
 
-    plat::AudioSystem* fSystem;
+    plat::AudioSystem* fGivenSystem;
+    plat::AudioSystem* fSystem = nullptr;  // the one of the last Start
     std::mutex fControl;  // Start, Stop, restarts and the fields below
     std::string fLoopbackName;
     std::string fPreviousName;

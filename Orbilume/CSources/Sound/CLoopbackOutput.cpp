@@ -1,7 +1,6 @@
 #include "Orbilume/CSources/Sound/CLoopbackOutput.h"
 
-CLoopbackOutput::CLoopbackOutput(plat::AudioSystem* system)
-    : fSystem(system ? system : plat::CurrentAudioSystem()) {}
+CLoopbackOutput::CLoopbackOutput(plat::AudioSystem* system) : fSystem(system) {}
 
 CLoopbackOutput::~CLoopbackOutput() {
     Close();
@@ -13,11 +12,12 @@ void CLoopbackOutput::SetPull(void* context, Pull pull) {
 }
 
 int CLoopbackOutput::Open(const std::string& deviceName, const SoundFormat& format) {
-    if (!fSystem || fUnit) return 1;
-    plat::AudioDeviceID device = deviceName.empty() ? 0 : plat::FindAudioDevice(*fSystem, deviceName);
-    if (device == 0) device = fSystem->DefaultDevice(plat::AudioScope::kOutput);
+    plat::AudioSystem* system = fSystem ? fSystem : plat::CurrentAudioSystem();
+    if (!system || fUnit) return 1;
+    plat::AudioDeviceID device = deviceName.empty() ? 0 : plat::FindAudioDevice(*system, deviceName);
+    if (device == 0) device = system->DefaultDevice(plat::AudioScope::kOutput);
     if (device == 0) return 1;
-    std::unique_ptr<plat::AudioOutputUnit> unit = fSystem->NewOutputUnit();
+    std::unique_ptr<plat::AudioOutputUnit> unit = system->NewOutputUnit();
     if (!unit || !unit->SetDevice(device)) return 1;
 
     plat::AudioFormat deviceFormat;

@@ -15,7 +15,7 @@ public:
     static constexpr int kNoData = -39;
     static constexpr uint32_t kDefaultMaxFrames = 512;
 
-    // system: borrowed; null takes plat::CurrentAudioSystem().
+    // system: borrowed; null takes plat::CurrentAudioSystem() at each Open.
     explicit CLoopbackOutput(plat::AudioSystem* system = nullptr);
     virtual ~CLoopbackOutput();
     CLoopbackOutput(const CLoopbackOutput&) = delete;
@@ -37,7 +37,7 @@ public:
 private:
     static int Render(void* self, plat::AudioBuffer& buffer, uint32_t frames);
 
-    plat::AudioSystem* fSystem;
+    plat::AudioSystem* fSystem;  // null: the current one
     void* fPullContext = nullptr;
     Pull fPull = nullptr;
     std::unique_ptr<plat::AudioOutputUnit> fUnit;
