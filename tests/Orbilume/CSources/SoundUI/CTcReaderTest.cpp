@@ -11,11 +11,11 @@
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Orbilume/CSources/SoundUI/CTcReader.h"
+#include "Platform/Audio/fake/FakeAudioSystem.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
-#include "Platform/Audio/fake/FakeAudioSystem.h"
-#include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/Sound/LtcTestSignal.h"
 
 namespace {
