@@ -2,6 +2,8 @@
 
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -17,6 +19,7 @@ enum : uint32_t {
 };
 constexpr uint32_t kLabelTextSize = 2;
 constexpr uint32_t kTimeTextSize = 3;
+constexpr const char* kCmdClose = "LStdCmd_Close";
 
 }  // namespace
 
@@ -78,6 +81,14 @@ LMessage CTcReaderWin::Handle(const LMessage& msg) {
     }
     if (msg.Is(LTimer_Expire) && msg.sender == &fMeterTimer) {
         fReader->OnMeterTimer();
+        return LMessage();
+    }
+    // Close in the menu hides the window while it exists, as its close box does.
+    if (msg.Is(LMenuBar_Ready) && msg.sender && Window())
+        static_cast<LMenuBar*>(msg.sender)->EnableCommand(kCmdClose);  // and on up the chain
+    if (msg.Is(LMenuItem_Selected) && msg.sender && Window() &&
+        static_cast<LMenuItem*>(msg.sender)->HasCommand(kCmdClose)) {
+        ShowWindow(false);
         return LMessage();
     }
     if (msg.Is(LFrame_Close) && msg.sender == this) {

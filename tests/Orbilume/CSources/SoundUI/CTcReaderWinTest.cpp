@@ -90,6 +90,12 @@ TEST_F(TcReaderWinTest, PaneMessagesDriveTheSource) {
     EXPECT_TRUE(src.IsOpen());
     EXPECT_EQ(sys.LastCaptureUnit()->device, lineIn);
 
+    // The close box hides the window; the input stays as it is.
+    win.ShowWindow(true);
+    Send(LFrame_Close, &win, &win);
+    EXPECT_FALSE(win.IsWindowShown());
+    EXPECT_TRUE(src.IsOpen());
+
     Send(LStdCtl_Selected, win.UseButton(), &win);
     EXPECT_FALSE(src.IsOpen());
     EXPECT_FALSE(win.IsUseOn());
