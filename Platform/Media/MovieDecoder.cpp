@@ -3,6 +3,8 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
 }
 
 #include <sys/stat.h>
@@ -17,6 +19,8 @@ namespace {
 constexpr int64_t kProbeSize = 8 * 1024 * 1024;
 constexpr int64_t kAnalyzeDuration = 5 * int64_t{AV_TIME_BASE};
 constexpr int kIOBufferSize = 32768;
+constexpr int kMaxSoundChannels = 8;
+constexpr int kMaxSoundFrames = 1 << 20;  // per decoded frame, after resampling
 
 int Interrupt(void* opaque) {
     auto* cancel = static_cast<const std::atomic<bool>*>(opaque);
@@ -78,6 +82,8 @@ MovieDecoder::MovieDecoder() = default;
 
 MovieDecoder::~MovieDecoder() {
     fPending = nullptr;
+    swr_free(&fSwr);
+    avcodec_free_context(&fSoundCodec);
     avcodec_free_context(&fCodec);
     av_packet_free(&fPacket);
     avformat_close_input(&fFormat);
@@ -139,10 +145,16 @@ bool MovieDecoder::Open(const std::string& url, const Options& options) {
 
     fVideo = ChooseStream(fFormat, AVMEDIA_TYPE_VIDEO);
     fAudio = ChooseStream(fFormat, AVMEDIA_TYPE_AUDIO);
+    const bool sound = options.soundRate > 0;
+    const int used = sound ? fAudio : fVideo;
     for (unsigned i = 0; i < fFormat->nb_streams; ++i)
-        if (static_cast<int>(i) != fVideo) fFormat->streams[i]->discard = AVDISCARD_ALL;
+        if (static_cast<int>(i) != used) fFormat->streams[i]->discard = AVDISCARD_ALL;
     if (fVideo < 0 && fAudio < 0) return false;
-    if (fVideo >= 0 && !OpenVideo(options.threads)) return false;
+    if (sound) {
+        if (!OpenSound(options)) return false;
+    } else if (fVideo >= 0 && !OpenVideo(options.threads)) {
+        return false;
+    }
     FillInfo();
     return true;
 }
@@ -164,6 +176,136 @@ bool MovieDecoder::OpenVideo(int threads) {
     fCodec->pkt_timebase = stream->time_base;
     if (avcodec_open2(fCodec, codec, nullptr) < 0) return false;
     if (stream->start_time != AV_NOPTS_VALUE) fStart = stream->start_time * av_q2d(stream->time_base);
+    return true;
+}
+
+bool MovieDecoder::OpenSound(const Options& options) {
+    if (fAudio < 0 || !(options.soundRate >= 8000 && options.soundRate <= 384000) ||
+        options.soundChannels < 1 || options.soundChannels > kMaxSoundChannels)
+        return false;
+    const AVStream* stream = fFormat->streams[fAudio];
+    const AVCodecParameters* par = stream->codecpar;
+    if (par->sample_rate <= 0 || par->sample_rate > 384000 || par->ch_layout.nb_channels <= 0 ||
+        par->ch_layout.nb_channels > 64)
+        return false;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec) return false;
+    fSoundCodec = avcodec_alloc_context3(codec);
+    if (!fSoundCodec || avcodec_parameters_to_context(fSoundCodec, par) < 0) return false;
+    fSoundCodec->pkt_timebase = stream->time_base;
+    if (avcodec_open2(fSoundCodec, codec, nullptr) < 0) return false;
+    AVChannelLayout in{};
+    if (fSoundCodec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || fSoundCodec->ch_layout.nb_channels <= 0)
+        av_channel_layout_default(&in, fSoundCodec->ch_layout.nb_channels > 0
+                                           ? fSoundCodec->ch_layout.nb_channels
+                                           : par->ch_layout.nb_channels);
+    else if (av_channel_layout_copy(&in, &fSoundCodec->ch_layout) < 0)
+        return false;
+    AVChannelLayout out{};
+    av_channel_layout_default(&out, options.soundChannels);
+    const int rate = static_cast<int>(options.soundRate);
+    const int made = swr_alloc_set_opts2(&fSwr, &out, AV_SAMPLE_FMT_S16, rate, &in, fSoundCodec->sample_fmt,
+                                         fSoundCodec->sample_rate, 0, nullptr);
+    const bool mono = in.nb_channels == 1;
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+    if (made < 0 || !fSwr) return false;
+    if (mono) {
+        // Mono plays at its own level on every output channel.
+        const double gains[kMaxSoundChannels] = {1, 1, 1, 1, 1, 1, 1, 1};
+        if (swr_set_matrix(fSwr, gains, 1) < 0) return false;
+    }
+    if (swr_init(fSwr) < 0) return false;
+    fSoundRate = rate;
+    fSoundChannels = options.soundChannels;
+    if (stream->start_time != AV_NOPTS_VALUE) fSoundStart = stream->start_time * Seconds(stream->time_base);
+    return true;
+}
+
+bool MovieDecoder::DecodeSound(MovieSoundChunk& chunk) {
+    AVFrame* frame = av_frame_alloc();
+    if (!frame) return false;
+    bool got = false;
+    while (!got && !Interrupt(fFormat->interrupt_callback.opaque)) {
+        int received = avcodec_receive_frame(fSoundCodec, frame);
+        if (received == 0) {
+            got = true;
+            break;
+        }
+        if (received != AVERROR(EAGAIN) || fDrained) break;
+        int read = av_read_frame(fFormat, fPacket);
+        if (read == AVERROR(EAGAIN)) continue;
+        if (read < 0) {
+            avcodec_send_packet(fSoundCodec, nullptr);
+            fDrained = true;
+            continue;
+        }
+        if (fPacket->stream_index == fAudio) (void)avcodec_send_packet(fSoundCodec, fPacket);
+        av_packet_unref(fPacket);
+    }
+    if (!got) {
+        av_frame_free(&frame);
+        fAtEnd = true;
+        return false;
+    }
+    const double tb = Seconds(fFormat->streams[fAudio]->time_base);
+    const int64_t ts = frame->best_effort_timestamp;
+    double time = ts != AV_NOPTS_VALUE && tb > 0 ? ts * tb - fSoundStart : fSoundPos;
+    if (!std::isfinite(time)) time = fSoundPos;
+    // Follow the stream's times across gaps; small jitter keeps the running position.
+    if (fSoundPos < 0 || (time >= 0 && std::fabs(time - fSoundPos) > 0.1)) fSoundPos = time < 0 ? 0 : time;
+    int room = swr_get_out_samples(fSwr, frame->nb_samples);
+    if (room > kMaxSoundFrames) room = kMaxSoundFrames;
+    chunk.samples.clear();
+    if (room > 0) {
+        chunk.samples.resize(static_cast<size_t>(room) * fSoundChannels);
+        uint8_t* out[1] = {reinterpret_cast<uint8_t*>(chunk.samples.data())};
+        int n = swr_convert(fSwr, out, room, const_cast<const uint8_t**>(frame->extended_data),
+                            frame->nb_samples);
+        chunk.samples.resize(n > 0 ? static_cast<size_t>(n) * fSoundChannels : 0);
+    }
+    av_frame_free(&frame);
+    chunk.time = fSoundPos;
+    const size_t frames = chunk.samples.size() / fSoundChannels;
+    fSoundPos += frames / fSoundRate;
+    if (fSoundFrom > chunk.time && frames > 0) {
+        size_t drop = static_cast<size_t>(std::llround((fSoundFrom - chunk.time) * fSoundRate));
+        if (drop > frames) drop = frames;
+        chunk.samples.erase(chunk.samples.begin(),
+                            chunk.samples.begin() + static_cast<std::ptrdiff_t>(drop * fSoundChannels));
+        chunk.time += drop / fSoundRate;
+        if (drop < frames) fSoundFrom = -1;
+    }
+    return true;
+}
+
+bool MovieDecoder::NextSound(MovieSoundChunk& chunk) {
+    chunk.samples.clear();
+    if (!fSoundCodec) return false;
+    while (!fAtEnd) {
+        if (!DecodeSound(chunk)) return false;
+        if (!chunk.samples.empty()) return true;
+    }
+    return false;
+}
+
+bool MovieDecoder::SeekSound(double t) {
+    if (!fSoundCodec) return false;
+    if (!std::isfinite(t) || t < 0) t = 0;
+    const double tb = Seconds(fFormat->streams[fAudio]->time_base);
+    if (tb <= 0) return false;
+    const double target = (t + fSoundStart) / tb;
+    if (!(target < 9e18)) return false;
+    if (av_seek_frame(fFormat, fAudio, static_cast<int64_t>(std::floor(target)), AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(fFormat, fAudio, 0, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    avcodec_flush_buffers(fSoundCodec);
+    swr_close(fSwr);
+    if (swr_init(fSwr) < 0) return false;
+    fDrained = false;
+    fAtEnd = false;
+    fSoundPos = -1;
+    fSoundFrom = t;
     return true;
 }
 
@@ -215,7 +357,7 @@ Ref<MovieFrame> MovieDecoder::Wrap(AVFrame* frame) {
 
 Ref<MovieFrame> MovieDecoder::Next() {
     if (fPending) return std::move(fPending);
-    if (fVideo < 0 || fAtEnd) return nullptr;
+    if (fVideo < 0 || !fCodec || fAtEnd) return nullptr;
     while (!Interrupt(fFormat->interrupt_callback.opaque)) {
         AVFrame* frame = av_frame_alloc();
         if (!frame) return nullptr;
@@ -257,7 +399,7 @@ bool MovieDecoder::SeekToStart(double t) {
 }
 
 Ref<MovieFrame> MovieDecoder::SeekExact(double t) {
-    if (fVideo < 0) return nullptr;
+    if (fVideo < 0 || !fCodec) return nullptr;
     if (!std::isfinite(t) || t < 0) t = 0;
     if (fInfo.isImage) {
         if (!fPending) {
@@ -290,7 +432,7 @@ Ref<MovieFrame> MovieDecoder::SeekExact(double t) {
 
 void MovieDecoder::DecodeSpan(double t, size_t maxBytes, std::vector<Ref<MovieFrame>>& out) {
     out.clear();
-    if (fVideo < 0) return;
+    if (fVideo < 0 || !fCodec) return;
     if (!std::isfinite(t) || t < 0) t = 0;
     if (fInfo.isImage || fInfo.intraOnly) {
         if (Ref<MovieFrame> frame = SeekExact(t)) out.push_back(std::move(frame));

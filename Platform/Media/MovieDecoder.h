@@ -14,6 +14,7 @@ struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 struct AVIOContext;
+struct SwrContext;
 
 namespace plat {
 
@@ -60,7 +61,14 @@ private:
     double fDuration;
 };
 
-// Demuxes and decodes the first video stream of one movie on the calling thread. Sizes, probing and
+// A run of decoded sound, resampled to the decoder's output format: interleaved signed 16-bit.
+struct MovieSoundChunk {
+    double time = 0;  // of the first frame
+    std::vector<int16_t> samples;
+};
+
+// Demuxes and decodes the first video stream of one movie on the calling thread (or, in sound mode,
+// its first audio stream, resampled). Sizes, probing and
 // streams are bounded; a set cancel flag makes blocking reads give up.
 class MovieDecoder {
 public:
@@ -70,6 +78,10 @@ public:
     struct Options {
         int threads = 0;  // decoder frame threads, 0 = automatic
         const std::atomic<bool>* cancel = nullptr;
+        // Above 0: sound mode. The audio stream is decoded and resampled to this rate and channel
+        // count (no video is decoded); the open fails without an audio stream.
+        double soundRate = 0;
+        int soundChannels = 2;
     };
 
     // Null for a path that is not a regular file, a file libavformat does not take, and on cancel.
@@ -93,10 +105,17 @@ public:
     // True once Next reached the end of the stream.
     bool AtEnd() const { return fAtEnd; }
 
+    // Sound mode: the next chunk (false at the end or on a read failure), and a seek after which
+    // chunks start at t (samples before t dropped).
+    bool NextSound(MovieSoundChunk& chunk);
+    bool SeekSound(double t);
+
 private:
     MovieDecoder();
     bool Open(const std::string& url, const Options& options);
     bool OpenVideo(int threads);
+    bool OpenSound(const Options& options);
+    bool DecodeSound(MovieSoundChunk& chunk);
     void FillInfo();
     bool SeekToStart(double t);
     Ref<MovieFrame> Wrap(AVFrame* frame);
@@ -108,7 +127,14 @@ private:
     AVPacket* fPacket = nullptr;
     int fVideo = -1;
     int fAudio = -1;
-    double fStart = 0;  // stream start in seconds
+    AVCodecContext* fSoundCodec = nullptr;
+    SwrContext* fSwr = nullptr;
+    double fSoundRate = 0;
+    int fSoundChannels = 0;
+    double fSoundStart = 0;
+    double fSoundPos = -1;   // time of the next resampled frame, -1 until the first decoded one
+    double fSoundFrom = -1;  // frames before this time are dropped (after a seek)
+    double fStart = 0;       // stream start in seconds
     double fFrameDuration = 0;
     bool fDrained = false;  // flush packet sent
     bool fAtEnd = false;

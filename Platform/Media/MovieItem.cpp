@@ -269,6 +269,10 @@ MovieItem::~MovieItem() {
     w.thread.join();
 }
 
+const std::string& MovieItem::Path() const {
+    return fWorker->path;
+}
+
 MovieItem::Status MovieItem::GetStatus() const {
     std::lock_guard<std::mutex> lock(fWorker->mutex);
     return fWorker->status;

@@ -26,6 +26,7 @@ public:
     static MovieItem* Create(const std::string& path, StatusCallback callback, void* info,
                              size_t cacheBytes = kDefaultCacheBytes);
 
+    const std::string& Path() const;
     Status GetStatus() const;
     // What the file holds; all zero until ready.
     MovieInfo Info() const;

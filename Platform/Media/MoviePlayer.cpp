@@ -37,6 +37,7 @@ MoviePlayer* MoviePlayer::Create() {
 MoviePlayer::MoviePlayer() : fBaseClock(ClockNow()), fAlive(std::make_shared<std::atomic<bool>>(true)) {}
 
 MoviePlayer::~MoviePlayer() {
+    fSound.reset();
     fAlive->store(false);
     CompleteSeekLocked();
     if (fItem) fItem->SetPlayDirection(0);
@@ -58,6 +59,9 @@ void MoviePlayer::ReplaceCurrentItem(MovieItem* item) {
         fFollowFrame = false;
         SetBaseLocked(0, ClockNow());
         if (fItem) fItem->SetPlayDirection(Direction(fRate));
+        if (fItem && !fSound) fSound = std::make_unique<MovieSound>(&fVolume);
+        if (fSound) fSound->SetItem(fItem.get());
+        PublishLocked();
     }
     if (old) old->SetPlayDirection(0);
 }
@@ -70,6 +74,17 @@ Ref<MovieItem> MoviePlayer::CurrentItem() const {
 void MoviePlayer::SetBaseLocked(double t, double now) {
     fBaseTime = t;
     fBaseClock = now;
+    PublishLocked();
+}
+
+void MoviePlayer::PublishLocked() {
+    if (!fSound) return;
+    MovieSound::Timing timing;
+    timing.baseTime = fBaseTime;
+    timing.baseClock = fBaseClock;
+    timing.rate = fRate;
+    timing.seek = fSeek;
+    fSound->SetTiming(timing);
 }
 
 double MoviePlayer::TimeLocked(double now) const {
@@ -132,6 +147,7 @@ void MoviePlayer::SetRate(double rate) {
     fFollowFrame = false;
     fRate = rate;
     if (fItem) fItem->SetPlayDirection(Direction(rate));
+    PublishLocked();
 }
 
 double MoviePlayer::Rate() const {
@@ -163,7 +179,7 @@ void MoviePlayer::SeekToTime(double t, MovieCompletion::Callback completion, voi
     t = std::max(t, 0.0);
     fSeek = request;
     fFollowFrame = false;
-    SetBaseLocked(t, ClockNow());
+    SetBaseLocked(t, ClockNow());  // publishes the pending seek too
     fItem->RequestSeek(t, std::move(request));
 }
 
@@ -175,6 +191,7 @@ void MoviePlayer::StepByCount(int frames) {
     fItem->SetPlayDirection(0);
     fItem->RequestStep(frames);
     fFollowFrame = true;
+    PublishLocked();
 }
 
 void MoviePlayer::SetForwardPlaybackEndTime(double t) {

@@ -7,6 +7,7 @@
 #include "Platform/Foundation/Object.h"
 #include "Platform/Media/MovieCompletion.h"
 #include "Platform/Media/MovieFrameConverter.h"
+#include "Platform/Media/MovieSound.h"
 
 namespace plat {
 
@@ -50,6 +51,9 @@ public:
     // The last frame whose time is not after t; null when there is none. displayTime gets its time.
     Ref<PixelBuffer> CopyPixelBufferForItemTime(double t, double* displayTime);
 
+    // The sound's state (tests): null before the first item.
+    const MovieSound* Sound() const { return fSound.get(); }
+
 private:
     MoviePlayer();
     ~MoviePlayer() override;
@@ -62,6 +66,7 @@ private:
     double ReverseEndLocked() const;
     void PostEndLocked();
     void CompleteSeekLocked();
+    void PublishLocked();
 
     mutable std::mutex fMutex;
     Ref<MovieItem> fItem;
@@ -78,6 +83,7 @@ private:
     Ref<RunLoop> fEndLoop;
     std::shared_ptr<std::atomic<bool>> fAlive;
     Ref<MovieFrame> fLastHanded;
+    std::unique_ptr<MovieSound> fSound;
     std::mutex fConvertMutex;
     MovieFrameConverter fConverter;
 };

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "Platform/Audio/fake/FakeAudioSystem.h"
+#include "Platform/Foundation/RunLoop.h"
+#include "Platform/Media/MovieItem.h"
+#include "Platform/Media/MoviePlayer.h"
+#include "Platform/Media/MovieSound.h"
+#include "tests/Platform/Media/MovieFixtures.h"
+#include "tests/support/FakeClock.h"
+
+using namespace plat;
+using testsupport::MovieFixtures;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        RunLoop::Current()->RunInMode(kRunLoopDefaultMode, 0, false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void SeekDone(bool finished, void* info) {
+    *static_cast<int*>(info) = finished ? 1 : 2;
+}
+
+// The fixture's tone: ffmpeg's sine at its default amplitude of 1/8.
+constexpr double kToneRms = 32767.0 / 8 / std::sqrt(2.0);
+constexpr uint32_t kSlice = 480;  // 10 ms at 48 kHz
+constexpr double kSliceSeconds = 0.01;
+
+class MovieSoundTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!MovieFixtures::Get().Problem().empty()) GTEST_SKIP() << MovieFixtures::Get().Problem();
+        FakeAudioDevice speakers;
+        speakers.name = "Speakers";
+        speakers.inputStreams = 0;
+        speakers.outputStreams = 1;
+        ASSERT_TRUE(fAudio.SetDefaultDevice(AudioScope::kOutput, fAudio.Add(speakers)));
+        SetAudioSystem(&fAudio);
+    }
+    void TearDown() override { SetAudioSystem(nullptr); }
+
+    Ref<MoviePlayer> Player(const char* name) {
+        Ref<MoviePlayer> player = Adopt(MoviePlayer::Create());
+        Ref<MovieItem> item = Adopt(MovieItem::Create(MovieFixtures::Get().Path(name), nullptr, nullptr));
+        player->ReplaceCurrentItem(item.get());
+        EXPECT_TRUE(WaitFor([&] { return item->GetStatus() == MovieItem::Status::kReady; }));
+        return player;
+    }
+    static void Seek(MoviePlayer* player, double t) {
+        int done = 0;
+        player->SeekToTime(t, SeekDone, &done);
+        ASSERT_TRUE(WaitFor([&] { return done != 0; }));
+        ASSERT_EQ(done, 1);
+    }
+    // Pulls `slices` slices of 10 ms as the clock moves on; the RMS of what was played.
+    double Play(MoviePlayer* player, FakeOutputUnit* unit, int slices) {
+        const size_t first = unit->played.size();
+        for (int i = 0; i < slices; ++i) {
+            const double t = player->CurrentTime();
+            if (player->Rate() == 1) {
+                EXPECT_TRUE(WaitFor([&] { return player->Sound()->DecodedEnd() >= t + kSliceSeconds; })) << i;
+            }
+            EXPECT_EQ(unit->Pull(kSlice), 0);
+            fClock.Advance(kSliceSeconds);
+        }
+        std::vector<int16_t> samples((unit->played.size() - first) / 2);
+        std::memcpy(samples.data(), unit->played.data() + first, samples.size() * 2);
+        double sum = 0;
+        for (int16_t s : samples) sum += double(s) * s;
+        return samples.empty() ? -1 : std::sqrt(sum / samples.size());
+    }
+
+    testsupport::FakeClock fClock;
+    FakeAudioSystem fAudio;
+};
+
+TEST_F(MovieSoundTest, ToneIsAudibleAtRateOneWithTheVolumeAndSilentOtherwise) {
+    Ref<MoviePlayer> player = Player("bars.mp4");
+    ASSERT_TRUE(WaitFor([&] { return player->Sound()->HasOutput(); }));
+    FakeOutputUnit* unit = fAudio.LastOutputUnit();
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(unit->format.bits, 16u);
+    EXPECT_EQ(unit->format.channels, 2u);
+    EXPECT_EQ(unit->format.rate, 48000);
+
+    Seek(player.get(), 0.5);
+    EXPECT_EQ(Play(player.get(), unit, 5), 0) << "paused";
+    player->SetRate(1);
+    EXPECT_NEAR(Play(player.get(), unit, 50), kToneRms, kToneRms * 0.1);
+    player->SetVolume(0.5f);
+    EXPECT_NEAR(Play(player.get(), unit, 50), kToneRms * 0.5, kToneRms * 0.05);
+    EXPECT_NEAR(player->Sound()->NextFrameTime(), player->CurrentTime(), MovieSound::kSyncTolerance);
+    player->SetRate(2);
+    EXPECT_EQ(Play(player.get(), unit, 20), 0) << "rate 2";
+    player->SetRate(0);
+    EXPECT_EQ(Play(player.get(), unit, 20), 0) << "paused again";
+    player->SetRate(1);
+    EXPECT_NEAR(Play(player.get(), unit, 50), kToneRms * 0.5, kToneRms * 0.05);
+    // A seek pending mutes it.
+    int done = 0;
+    player->SeekToTime(2.0, SeekDone, &done);
+    unit->Pull(kSlice);
+    ASSERT_TRUE(WaitFor([&] { return done != 0; }));
+    EXPECT_NEAR(Play(player.get(), unit, 30), kToneRms * 0.5, kToneRms * 0.05);
+}
+
+TEST_F(MovieSoundTest, SoundFollowsTheClockWithinFortyMilliseconds) {
+    Ref<MoviePlayer> player = Player("bars.mp4");
+    ASSERT_TRUE(WaitFor([&] { return player->Sound()->HasOutput(); }));
+    FakeOutputUnit* unit = fAudio.LastOutputUnit();
+    Seek(player.get(), 0.2);
+    player->SetRate(1);
+    (void)Play(player.get(), unit, 10);
+    // The output fell behind (the clock moved on without pulls), then ran ahead of it.
+    for (double jump : {0.1, 0.03, 0.15}) {
+        SCOPED_TRACE(jump);
+        fClock.Advance(jump);
+        (void)Play(player.get(), unit, 3);
+        EXPECT_NEAR(player->Sound()->NextFrameTime(), player->CurrentTime(), MovieSound::kSyncTolerance);
+    }
+    for (int extra : {2, 4}) {
+        SCOPED_TRACE(extra);
+        for (int i = 0; i < extra; ++i) unit->Pull(kSlice);  // pulled faster than the clock
+        (void)Play(player.get(), unit, 3);
+        EXPECT_NEAR(player->Sound()->NextFrameTime(), player->CurrentTime(), MovieSound::kSyncTolerance);
+    }
+}
+
+TEST_F(MovieSoundTest, WithoutAnOutputDeviceTheSoundIsDecodedAndDropped) {
+    SetAudioSystem(nullptr);
+    FakeAudioSystem empty;  // no devices: no output unit initialises
+    SetAudioSystem(&empty);
+    Ref<MoviePlayer> player = Player("bars.mp4");
+    Seek(player.get(), 0.5);
+    player->SetRate(1);
+    for (int i = 0; i < 40; ++i) {
+        fClock.Advance(0.05);
+        const double t = player->CurrentTime();
+        // Decoded on, and what is due is not kept.
+        ASSERT_TRUE(WaitFor([&] {
+            const double next = player->Sound()->NextFrameTime();
+            return player->Sound()->DecodedEnd() >= t && next > t - 0.1;
+        })) << t;
+    }
+    EXPECT_FALSE(player->Sound()->HasOutput());
+    player = nullptr;
+    SetAudioSystem(&fAudio);
+}
+
+}  // namespace
