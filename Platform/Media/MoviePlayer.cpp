@@ -205,10 +205,14 @@ void MoviePlayer::SetReversePlaybackEndTime(double t) {
 }
 
 void MoviePlayer::SetEndCallback(EndCallback callback, void* info) {
+    SetEndCallback(callback, info, nullptr);
+}
+
+void MoviePlayer::SetEndCallback(EndCallback callback, void* info, RunLoop* loop) {
     std::lock_guard<std::mutex> lock(fMutex);
     fEndCallback = callback;
     fEndInfo = info;
-    fEndLoop.reset(callback ? RunLoop::Current() : nullptr);
+    fEndLoop = callback ? RetainRef(loop ? loop : RunLoop::Current()) : nullptr;
 }
 
 bool MoviePlayer::HasNewPixelBufferForItemTime(double t) {

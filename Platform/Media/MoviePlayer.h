@@ -45,6 +45,8 @@ public:
     void SetReversePlaybackEndTime(double t);
     // Posted to the run loop of the thread that sets it; never after the player's last release.
     void SetEndCallback(EndCallback callback, void* info);
+    // As above, posted to `loop` (null: the calling thread's).
+    void SetEndCallback(EndCallback callback, void* info, RunLoop* loop);
 
     // Whether a frame other than the last one handed out is due at item time t.
     bool HasNewPixelBufferForItemTime(double t);
