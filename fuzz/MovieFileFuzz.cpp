@@ -1,5 +1,5 @@
 // Input: a movie file's bytes, read through a memory byte source: open, info, the first frames, one
-// exact seek and one step back.
+// exact seek and one step back; then the sound: open, the first chunks, one seek.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto decoder = plat::MovieDecoder::OpenSource(std::make_unique<MemorySource>(data, size), options);
     if (!decoder) return 0;
     const plat::MovieInfo info = decoder->Info();
+    if (info.hasAudio) {
+        plat::MovieDecoder::Options sound = options;
+        sound.soundRate = 48000;
+        if (auto audio = plat::MovieDecoder::OpenSource(std::make_unique<MemorySource>(data, size), sound)) {
+            plat::MovieSoundChunk chunk;
+            for (int i = 0; i < 4 && audio->NextSound(chunk); ++i) {
+            }
+            if (audio->SeekSound(info.duration / 2)) (void)audio->NextSound(chunk);
+        }
+    }
     if (!info.hasVideo) return 0;
     plat::MovieFrameConverter converter;
     plat::Ref<plat::MovieFrame> last;

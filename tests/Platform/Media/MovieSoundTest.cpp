@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "Platform/Media/MovieSound.h"
 #include "tests/Platform/Media/MovieFixtures.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/PulseServer.h"
 
 using namespace plat;
 using testsupport::MovieFixtures;
@@ -158,6 +162,59 @@ TEST_F(MovieSoundTest, WithoutAnOutputDeviceTheSoundIsDecodedAndDropped) {
     EXPECT_FALSE(player->Sound()->HasOutput());
     player = nullptr;
     SetAudioSystem(&fAudio);
+}
+
+// The real thing: the player's sound on a private PulseAudio server's default sink, recorded from
+// its monitor with parec.
+TEST(MovieSoundPulseTest, TheToneReachesTheDefaultSinkAtTheVolumesLevel) {
+    if (!MovieFixtures::Get().Problem().empty()) GTEST_SKIP() << MovieFixtures::Get().Problem();
+    if (!testsupport::HaveProgram("parec")) GTEST_SKIP() << "parec is not installed";
+    testsupport::PulseServer server;
+    if (!server.Ok()) GTEST_SKIP() << server.Why();
+    SetAudioSystem(nullptr);
+    Ref<MoviePlayer> player = Adopt(MoviePlayer::Create());
+    Ref<MovieItem> item = Adopt(MovieItem::Create(MovieFixtures::Get().Path("bars.mp4"), nullptr, nullptr));
+    player->ReplaceCurrentItem(item.get());
+    ASSERT_TRUE(WaitFor([&] { return player->Sound()->HasOutput(); }));
+    int done = 0;
+    player->SeekToTime(0, SeekDone, &done);
+    ASSERT_TRUE(WaitFor([&] { return done != 0; }));
+    player->SetVolume(0.5f);
+
+    const std::string recorded = server.Dir().File("movie.raw");
+    const std::string rec = std::string("timeout 3.8 parec --device=") + testsupport::PulseServer::kSpeakers +
+                            ".monitor --format=s16le --rate=48000 --channels=1 --raw " + recorded;
+    std::thread recorder([&] { (void)std::system(rec.c_str()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    player->SetRate(1);
+    // Read the time as a display link would, so that the end is noticed.
+    while (player->Rate() != 0) {
+        (void)player->CurrentTime();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    recorder.join();
+    player = nullptr;
+
+    std::ifstream f(recorded, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    // 10 ms blocks that carry the tone; their level and the tone's pitch.
+    constexpr size_t kBlock = 480;
+    double sum = 0;
+    size_t loud = 0;
+    size_t crossings = 0;
+    for (size_t b = 0; b + kBlock <= samples.size(); b += kBlock) {
+        double block = 0;
+        for (size_t i = b; i < b + kBlock; ++i) block += double(samples[i]) * samples[i];
+        if (std::sqrt(block / kBlock) < kToneRms * 0.25) continue;
+        ++loud;
+        sum += block;
+        for (size_t i = b + 1; i < b + kBlock; ++i) crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+    }
+    ASSERT_GT(loud, 150u) << "blocks of the 3 s tone heard";
+    EXPECT_NEAR(std::sqrt(sum / (loud * kBlock)), kToneRms * 0.5, kToneRms * 0.08);
+    EXPECT_NEAR(crossings / (loud * (kBlock - 1) / 48000.0) / 2, 1000, 30);
 }
 
 }  // namespace
