@@ -43,8 +43,8 @@ struct Setup {
     explicit Setup(int32_t size) {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
         setenv("EGL_PLATFORM", "surfaceless", 0);
-        format = plat::GLPixelFormat::Create({});
-        context = format ? plat::GLContext::Create(format, nullptr) : nullptr;
+        format = plat::GLPixelFormat::Create({}).release();
+        context = format ? plat::GLContext::Create(format, nullptr).release() : nullptr;
         if (!context || !context->MakeCurrent()) return;
         glGenTextures(1, &texture);
         glBindTexture(GL_TEXTURE_2D, texture);
@@ -59,7 +59,7 @@ struct Setup {
             glDeleteFramebuffers(1, &framebuffer);
             glDeleteTextures(1, &texture);
         }
-        plat::GLContext::ClearCurrent();
+        (void)plat::GLContext::ClearCurrent();
         plat::Release(context);
         plat::Release(format);
     }
@@ -67,10 +67,10 @@ struct Setup {
 
 plat::CompositionRenderer* MakeRenderer(const Setup& setup, const std::string& xml) {
     plat::Composition* composition =
-        plat::Composition::CreateFromData(reinterpret_cast<const uint8_t*>(xml.data()), xml.size());
+        plat::Composition::CreateFromData(reinterpret_cast<const uint8_t*>(xml.data()), xml.size()).release();
     if (!composition) return nullptr;
     plat::CompositionRenderer* renderer =
-        plat::CompositionRenderer::Create(setup.context, setup.format, plat::ColorSpace::kSRGB, composition);
+        plat::CompositionRenderer::Create(setup.context, setup.format, plat::ColorSpace::kSRGB, composition).release();
     composition->Release();
     return renderer;
 }
@@ -85,7 +85,7 @@ void BM_RenderSmallCompositionFrame(benchmark::State& state) {
     }
     double time = 0;
     for (auto _ : state) {
-        renderer->RenderAtTime(time);
+        (void)renderer->RenderAtTime(time);
         glFinish();
         time += 1.0 / 60;
     }

@@ -83,7 +83,7 @@ struct LoopThread {
     plat::Ref<plat::RunLoopSource> source;
     std::thread thread;
     LoopThread(plat::RunLoopSource::Perform perform, void* info)
-        : source(plat::Adopt(plat::RunLoopSource::Create(perform, info))) {
+        : source(plat::RunLoopSource::Create(perform, info)) {
         thread = std::thread([this] {
             plat::RunLoop* l = plat::RunLoop::Current();
             l->AddSource(source.get(), plat::kRunLoopCommonModes);
@@ -116,7 +116,7 @@ struct PingPong {
 
 void BM_RunLoopPingPong(benchmark::State& state) {
     PingPong pp;
-    pp.home = plat::Adopt(plat::RunLoopSource::Create(&PingPong::Pong, &pp));
+    pp.home = plat::RunLoopSource::Create(&PingPong::Pong, &pp);
     plat::RunLoop* loop = plat::RunLoop::Current();
     loop->AddSource(pp.home.get(), plat::kRunLoopDefaultMode);
     LoopThread remote(&PingPong::Echo, &pp);
