@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Object.h"
+#include "Platform/Video/PixelBuffer.h"
 
 struct AVFormatContext;
 struct AVCodecContext;
@@ -43,13 +44,16 @@ public:
     virtual int64_t Size() = 0;
 };
 
-// A decoded video frame (YUV as decoded) with its time; converted to BGRA when handed out.
+// A decoded video frame (YUV as decoded) with its time; converted to BGRA when handed out, or ahead
+// of that by the decoding thread (set once, before the frame is shared).
 class MovieFrame final : public Object {
 public:
     double Time() const { return fTime; }
     double Duration() const { return fDuration; }
     const AVFrame* Frame() const { return fFrame; }
     size_t ByteSize() const;
+    PixelBuffer* Converted() const { return fConverted.get(); }
+    void SetConverted(Ref<PixelBuffer> buffer) { fConverted = std::move(buffer); }
 
 private:
     friend class MovieDecoder;
@@ -59,6 +63,7 @@ private:
     AVFrame* fFrame;
     double fTime;
     double fDuration;
+    Ref<PixelBuffer> fConverted;
 };
 
 // A run of decoded sound, resampled to the decoder's output format: interleaved signed 16-bit.

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "Platform/Media/MovieCompletion.h"
+#include "Platform/Media/MovieFrameConverter.h"
+#include "Platform/Video/PixelBuffer.h"
 
 namespace plat {
 
@@ -37,6 +39,7 @@ struct MovieItem::Worker {
     Status status = Status::kUnknown;
     MovieInfo info;
     std::unique_ptr<MovieDecoder> decoder;
+    MovieFrameConverter converter;  // read-ahead frames are converted on this thread
 
     bool seekWanted = false;
     double seekTime = 0;
@@ -219,6 +222,8 @@ void MovieItem::Worker::ReadAhead(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     Ref<MovieFrame> frame = decoder->Next();
     const bool end = decoder->AtEnd();
+    // Converted here, so that handing it out costs the render thread no conversion.
+    if (frame) frame->SetConverted(converter.Convert(*frame));
     lock.lock();
     if (mine != generation || resync) return;
     if (frame)

@@ -233,6 +233,7 @@ Ref<PixelBuffer> MoviePlayer::CopyPixelBufferForItemTime(double t, double* displ
         fLastHanded = frame;
     }
     if (displayTime) *displayTime = frame->Time();
+    if (PixelBuffer* ready = frame->Converted()) return RetainRef(ready);
     std::lock_guard<std::mutex> lock(fConvertMutex);
     return fConverter.Convert(*frame);
 }
