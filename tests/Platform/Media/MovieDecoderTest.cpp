@@ -210,4 +210,32 @@ TEST_F(MovieDecoderTest, OversizedPicturesAreRefused) {
     EXPECT_FALSE(Open(dir.File("wide.avi")));
 }
 
+TEST_F(MovieDecoderTest, SoundModeResamplesTheToneAndSeeksToTheSample) {
+    MovieDecoder::Options options;
+    options.soundRate = 44100;
+    options.soundChannels = 2;
+    std::unique_ptr<MovieDecoder> sound = MovieDecoder::OpenFile(Path("bars.mp4"), options);
+    ASSERT_TRUE(sound);
+    EXPECT_FALSE(sound->Next()) << "no video in sound mode";
+    MovieSoundChunk chunk;
+    double next = 0;
+    size_t frames = 0;
+    while (sound->NextSound(chunk)) {
+        ASSERT_EQ(chunk.samples.size() % 2, 0u);
+        EXPECT_NEAR(chunk.time, next, 1e-3) << "chunks follow each other";
+        next = chunk.time + chunk.samples.size() / 2 / 44100.0;
+        frames += chunk.samples.size() / 2;
+    }
+    EXPECT_NEAR(frames / 44100.0, 3.0, 0.05);
+
+    ASSERT_TRUE(sound->SeekSound(1.5));
+    ASSERT_TRUE(sound->NextSound(chunk));
+    EXPECT_NEAR(chunk.time, 1.5, 1.0 / 44100);
+
+    // Without an audio stream, or asked for an impossible format: no sound decoder.
+    EXPECT_FALSE(MovieDecoder::OpenFile(Path("bars.mov"), options));
+    options.soundRate = 1;
+    EXPECT_FALSE(MovieDecoder::OpenFile(Path("bars.mp4"), options));
+}
+
 }  // namespace
