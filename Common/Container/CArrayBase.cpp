@@ -20,8 +20,56 @@ private:
 
 }  // namespace
 
-CArrayBase::CArrayBase(uint16_t elementSize, uint32_t initialCapacity)
-    : mBuffer(mData, mCapacity, elementSize, initialCapacity) {}
+CArrayBase::CArrayBase(uint16_t elementSize, uint32_t initialCapacity) : mElementSize(elementSize) {
+    (void)SetCapacity(initialCapacity, false);
+}
+
+CArrayBase::CArrayBase(uint16_t elementSize, void* local, uint16_t localCapacity)
+    : mLocal(localCapacity ? local : nullptr),
+      mElementSize(elementSize),
+      mLocalCapacity(local ? localCapacity : 0) {}
+
+CArrayBase::~CArrayBase() {
+    if (!IsLocal()) std::free(mData);
+}
+
+bool CArrayBase::SetCapacity(uint32_t n, bool keep) {
+    const size_t size = ElementSize();
+    if (mLocal && n <= mLocalCapacity) {
+        if (IsLocal()) return true;
+        if (keep && mData && n) std::memcpy(mLocal, mData, size_t{n < mCapacity ? n : mCapacity} * size);
+        std::free(mData);
+        mData = mLocal;
+        mCapacity = mLocalCapacity;
+        return true;
+    }
+    if (n == 0) {
+        if (!IsLocal()) std::free(mData);
+        mData = nullptr;
+        mCapacity = 0;
+        return true;
+    }
+    const size_t bytes = size_t{n} * size;
+    void* block;
+    if (mData && !IsLocal() && (keep || mCapacity == n)) {
+        block = std::realloc(mData, bytes);
+        if (!block) return false;
+    } else {
+        block = std::malloc(bytes);
+        if (!block) return false;
+        if (keep && mData) std::memcpy(block, mData, size_t{n < mCapacity ? n : mCapacity} * size);
+        if (!IsLocal()) std::free(mData);
+    }
+    mData = block;
+    mCapacity = n;
+    return true;
+}
+
+bool CArrayBase::Ready(uint32_t need, uint32_t extra) {
+    if (mCapacity >= need) return true;
+    const uint64_t want = uint64_t{need} + extra;
+    return SetCapacity(want > UINT32_MAX ? need : static_cast<uint32_t>(want), true);
+}
 
 bool CArrayBase::Overlaps(const void* p) const {
     const auto* b = static_cast<const char*>(mData);
@@ -46,7 +94,7 @@ bool CArrayBase::InsertRaw(uint32_t index, const void* source, uint32_t n, uint3
         SourceCopy copy(source, size_t{n} * size);
         return copy.Get() && InsertRaw(index, copy.Get(), n, extra);
     }
-    if (!mBuffer.Ready(mCount + n, extra, true)) return false;
+    if (!Ready(mCount + n, extra)) return false;
     if (index > mCount) index = mCount;
     char* at = static_cast<char*>(At(index));
     std::memmove(at + n * size, at, (mCount - index) * size);
@@ -64,7 +112,7 @@ bool CArrayBase::SetElements(const void* source, uint32_t n) {
         SourceCopy copy(source, size_t{n} * ElementSize());
         return copy.Get() && SetElements(copy.Get(), n);
     }
-    if (!mBuffer.SetSize(n, false)) return false;
+    if (!SetCapacity(n, false)) return false;
     mCount = n;
     if (n == 0) return true;
     if (source) {
@@ -85,7 +133,7 @@ bool CArrayBase::PutElements(uint32_t index, const void* source, uint32_t n) {
     if (end > mCount) {
         // Room for as much again, so that writing piece by piece at the end is linear; only
         // what is needed when that much cannot be had.
-        if (mCapacity < end && !mBuffer.Ready(end, end, true) && !mBuffer.Ready(end, 0, true)) return false;
+        if (mCapacity < end && !Ready(end, end) && !Ready(end, 0)) return false;
         // Only the gap before the written range is zeroed.
         const uint32_t gapEnd = source ? index : end;
         if (gapEnd > mCount) std::memset(At(mCount), 0, size_t{gapEnd - mCount} * ElementSize());

@@ -1,22 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-
-#include "Lib3/LSources/CoreData/LVariBufferBase.h"
 
 // Growable array of fixed-size elements on malloc'd storage. Indices are 0-based; operations that
 // take an index clamp it to the count where that makes sense. A source may lie inside the array.
 class CArrayBase {
 public:
     CArrayBase(uint16_t elementSize, uint32_t initialCapacity = 0);
-    virtual ~CArrayBase() = default;
+    // Keeps up to localCapacity elements in the owner's room at local (which outlives the array,
+    // aligned for the elements) and allocates only beyond that.
+    CArrayBase(uint16_t elementSize, void* local, uint16_t localCapacity);
+    virtual ~CArrayBase();
 
     CArrayBase(const CArrayBase&) = delete;
     CArrayBase& operator=(const CArrayBase&) = delete;
 
     uint32_t Count() const { return mCount; }
     uint32_t Capacity() const { return mCapacity; }
-    uint16_t ElementSize() const { return mBuffer.ElementSize(); }
+    uint16_t ElementSize() const { return mElementSize; }
     bool IsEmpty() const { return mCount == 0; }
     void* Data() { return mData; }
     const void* Data() const { return mData; }
@@ -47,9 +49,17 @@ public:
 private:
     bool Overlaps(const void* p) const;
     [[nodiscard]] bool InsertRaw(uint32_t index, const void* source, uint32_t n, uint32_t extra);
+    // Capacity exactly n (the local room when n fits in it; n == 0 without room frees); the
+    // elements survive when keep is set. On failure nothing changes.
+    [[nodiscard]] bool SetCapacity(uint32_t n, bool keep);
+    // Grows to need + extra only when the capacity is below need.
+    [[nodiscard]] bool Ready(uint32_t need, uint32_t extra);
+    bool IsLocal() const { return mData && mData == mLocal; }
 
     uint32_t mCount = 0;
     uint32_t mCapacity = 0;
     void* mData = nullptr;
-    LVariBufferBase mBuffer;
+    void* mLocal = nullptr;
+    uint16_t mElementSize;
+    uint16_t mLocalCapacity = 0;
 };

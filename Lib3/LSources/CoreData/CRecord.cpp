@@ -19,21 +19,28 @@ constexpr size_t Rounded(size_t bytes) {
     return (bytes + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
 }
 
+// A scalar array keeps this many bytes of elements in the record's block: short arrays, the
+// common case, need no allocation of their own.
+constexpr size_t kLocalArrayBytes = 32;
+constexpr uint16_t kLocalStrings = 4;
+
 size_t ContainerBytes(const SFieldDesc& f) {
     if (f.kind == kFieldArray)
-        return Rounded(f.elementKind == kElemString ? sizeof(CStrArray) : sizeof(CArrayBase));
+        return f.elementKind == kElemString ? Rounded(sizeof(CStrArray)) + kLocalStrings * sizeof(LString)
+                                            : Rounded(sizeof(CArrayBase)) + kLocalArrayBytes;
     if (f.kind == kFieldRecordArray) return Rounded(sizeof(CRecordArray));
     return 0;
 }
 
 CArrayBase* NewScalarArray(uint8_t elementKind, void* at) {
+    void* local = static_cast<unsigned char*>(at) + Rounded(sizeof(CArrayBase));
     switch (elementKind) {
         case kElemInt:
         case kElemUInt:
         case kElemFloat:
-            return new (at) CArrayBase(4);
+            return new (at) CArrayBase(4, local, kLocalArrayBytes / 4);
         case kElemByte:
-            return new (at) CArrayBase(1);
+            return new (at) CArrayBase(1, local, kLocalArrayBytes);
         default:
             return nullptr;
     }
@@ -103,7 +110,8 @@ bool CRecord::FillField(uint32_t n, void* container) {
             return true;
         case kFieldArray:
             if (f.elementKind == kElemString) {
-                slot.strings = new (container) CStrArray;
+                slot.strings = new (container) CStrArray(
+                    static_cast<unsigned char*>(container) + Rounded(sizeof(CStrArray)), kLocalStrings);
                 return true;
             }
             slot.array = NewScalarArray(f.elementKind, container);

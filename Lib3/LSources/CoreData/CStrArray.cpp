@@ -6,17 +6,48 @@ CStrArray::CStrArray(uint32_t capacity) {
     Reallocate(capacity);
 }
 
+CStrArray::CStrArray(void* local, uint16_t localCapacity) {
+    if (!local || !localCapacity) return;
+    mLocal = static_cast<LString*>(local);
+    for (uint32_t i = 0; i < localCapacity; ++i) new (&mLocal[i]) LString;
+    mLocalCapacity = localCapacity;
+}
+
+CStrArray::~CStrArray() {
+    DestroyAll();
+    for (uint32_t i = 0; i < mLocalCapacity; ++i) mLocal[i].~LString();
+}
+
+LString* CStrArray::NewBlock(uint32_t capacity, uint32_t& made) {
+    if (mLocal && mData != mLocal && capacity <= mLocalCapacity) {
+        made = mLocalCapacity;
+        return mLocal;
+    }
+    made = capacity;
+    return new (std::nothrow) LString[capacity];
+}
+
+void CStrArray::FreeBlock(LString* block) {
+    if (block && block == mLocal) {
+        for (uint32_t i = 0; i < mLocalCapacity; ++i) mLocal[i] = LString();
+        return;
+    }
+    delete[] block;
+}
+
 // A new block of the given capacity holding the current elements (capacity >= count).
 bool CStrArray::Reallocate(uint32_t capacity) {
+    if (mData && mData == mLocal && capacity <= mLocalCapacity) return true;
     LString* block = nullptr;
+    uint32_t made = 0;
     if (capacity > 0) {
-        block = new (std::nothrow) LString[capacity];
+        block = NewBlock(capacity, made);
         if (!block) return false;
         for (uint32_t i = 0; i < mCount; ++i) block[i] = mData[i];
     }
-    delete[] mData;
+    FreeBlock(mData);
     mData = block;
-    mCapacity = capacity;
+    mCapacity = made;
     return true;
 }
 
@@ -25,14 +56,15 @@ bool CStrArray::Insert(uint32_t index, const LString& text) {
     if (mCapacity <= mCount) {
         const uint64_t capacity = uint64_t{mCount} * 2 + 2;
         if (capacity > UINT32_MAX) return false;
-        LString* block = new (std::nothrow) LString[capacity];
+        uint32_t made = 0;
+        LString* block = NewBlock(static_cast<uint32_t>(capacity), made);
         if (!block) return false;
         for (uint32_t i = 0; i < index; ++i) block[i] = mData[i];
         block[index] = text;
         for (uint32_t i = index; i < mCount; ++i) block[i + 1] = mData[i];
-        delete[] mData;
+        FreeBlock(mData);
         mData = block;
-        mCapacity = static_cast<uint32_t>(capacity);
+        mCapacity = made;
     } else {
         for (uint32_t i = mCount; i > index; --i) mData[i] = mData[i - 1];
         mData[index] = text;
@@ -84,7 +116,7 @@ bool CStrArray::Assign(const LString* texts, uint32_t n) {
 }
 
 void CStrArray::DestroyAll() {
-    delete[] mData;
+    FreeBlock(mData);
     mData = nullptr;
     mCount = 0;
     mCapacity = 0;

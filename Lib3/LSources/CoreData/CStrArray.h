@@ -8,7 +8,10 @@
 class CStrArray {
 public:
     explicit CStrArray(uint32_t capacity = 0);
-    ~CStrArray() { DestroyAll(); }
+    // Keeps up to localCapacity strings in the owner's room at local (which outlives the array,
+    // aligned for LString) and allocates a block only beyond that.
+    CStrArray(void* local, uint16_t localCapacity);
+    ~CStrArray();
 
     CStrArray(const CStrArray&) = delete;
     CStrArray& operator=(const CStrArray&) = delete;
@@ -37,8 +40,14 @@ public:
 
 private:
     bool Reallocate(uint32_t capacity);
+    // A block of at least capacity empty slots (the local room when it fits and is free).
+    LString* NewBlock(uint32_t capacity, uint32_t& made);
+    // Empties the local room or deletes an allocated block.
+    void FreeBlock(LString* block);
 
     uint32_t mCount = 0;
     uint32_t mCapacity = 0;
     LString* mData = nullptr;
+    LString* mLocal = nullptr;
+    uint32_t mLocalCapacity = 0;
 };

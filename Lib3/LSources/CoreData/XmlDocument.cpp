@@ -316,6 +316,22 @@ float FloatOfWord(const char* word, const char* end) {
     // std::from_chars reads the decimal forms of strtod exactly (correctly rounded, no locale).
     const char* p = word + (*word == '-');
     if (*p >= '0' && *p <= '9' && !(p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
+        // Up to 15 digits without an exponent: the mantissa and the power of ten are exact
+        // doubles, so their quotient is the correctly rounded double from_chars gives.
+        static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        uint64_t mantissa = 0;
+        int digits = 0, decimals = 0;
+        const char* q = p;
+        for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+        if (q < end && *q == '.')
+            for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, ++decimals)
+                mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+        if (digits <= 15 && !(q < end && (*q == 'e' || *q == 'E'))) {
+            const double value = static_cast<double>(mantissa) / kTens[decimals];
+            return static_cast<float>(*word == '-' ? -value : value);
+        }
         double value;
         if (std::from_chars(word, end, value).ec == std::errc()) return static_cast<float>(value);
     }
