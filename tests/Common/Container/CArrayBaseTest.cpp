@@ -21,6 +21,36 @@ CArray<int>& Fill(CArray<int>& a, int n) {
     return a;
 }
 
+std::vector<int> Ints(const CArrayBase& a) {
+    const int* p = static_cast<const int*>(a.Data());
+    return std::vector<int>(p, p + a.Count());
+}
+
+TEST(CArrayBaseTest, LocalRoomHoldsShortArraysAndSpillsOver) {
+    alignas(int) unsigned char room[4 * sizeof(int)];
+    CArrayBase a(sizeof(int), room, 4);
+    EXPECT_EQ(a.Capacity(), 0u);
+    const int three[] = {1, 2, 3};
+    ASSERT_TRUE(a.SetElements(three, 3));
+    EXPECT_EQ(a.Data(), room);
+    EXPECT_EQ(a.Capacity(), 4u);
+    ASSERT_TRUE(a.Insert(3, a.At(0)));  // fills the room
+    EXPECT_EQ(a.Data(), room);
+    ASSERT_TRUE(a.Insert(0, a.At(3)));  // its own element, moved out of the room
+    EXPECT_NE(a.Data(), room);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 1, 2, 3, 1}));
+    const int more[] = {7, 8, 9, 10, 11, 12};
+    ASSERT_TRUE(a.PutElements(5, more, 6));
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 1, 2, 3, 1, 7, 8, 9, 10, 11, 12}));
+    ASSERT_TRUE(a.SetElements(more, 2));  // short again: back in the room
+    EXPECT_EQ(a.Data(), room);
+    EXPECT_EQ(Ints(a), (std::vector<int>{7, 8}));
+    ASSERT_TRUE(a.SetElements(nullptr, 0));
+    EXPECT_TRUE(a.IsEmpty());
+    ASSERT_TRUE(a.InsertElements(0, more, 6));
+    EXPECT_EQ(Ints(a), (std::vector<int>{7, 8, 9, 10, 11, 12}));
+}
+
 TEST(CArrayBaseTest, SingleInsertsGrowBy32ThenDouble) {
     CArray<int> a;
     EXPECT_EQ(a.Capacity(), 0u);

@@ -284,6 +284,29 @@ TEST_F(CRecordTest, RecordArrayRawOperationsKeepIndicesAndLinks) {
     CRecord::Delete(n);
 }
 
+TEST(CStrArray, LocalRoomHoldsShortArraysAndSpillsOver) {
+    alignas(LString) unsigned char room[2 * sizeof(LString)];
+    const auto* local = reinterpret_cast<const LString*>(room);
+    {
+        CStrArray a(room, 2);
+        EXPECT_EQ(a.Capacity(), 0u);
+        ASSERT_TRUE(a.Append(LString("one")));
+        ASSERT_TRUE(a.Append(LString("two")));
+        EXPECT_EQ(a.Data(), local);
+        ASSERT_TRUE(a.Insert(0, a[1]));  // its own element, moved out of the room
+        EXPECT_NE(a.Data(), local);
+        ASSERT_EQ(a.Count(), 3u);
+        EXPECT_EQ(a[0], "two");
+        EXPECT_EQ(a[2], "two");
+        EXPECT_TRUE(local[0].IsEmpty());  // the room lets its strings go
+        a.DestroyAll();
+        const LString two[] = {LString("a"), LString("b")};
+        ASSERT_TRUE(a.Assign(two, 2));
+        EXPECT_EQ(a.Data(), local);
+        EXPECT_EQ(a[1], "b");
+    }
+}
+
 TEST(CStrArray, GrowsFromTheCountAndNeverShrinksByCount) {
     CStrArray a;
     EXPECT_EQ(a.Capacity(), 0u);
