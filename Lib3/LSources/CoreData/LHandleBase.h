@@ -14,12 +14,24 @@ public:
     LHandleData& operator=(const LHandleData&) = delete;
     virtual ~LHandleData() = default;
 
-    void Retain() const { fCount.fetch_add(1, std::memory_order_relaxed); }
+    void Retain() const {
+        if (!IsPermanent()) fCount.fetch_add(1, std::memory_order_relaxed);
+    }
     // Counts down; true when this was the last use (the count reached zero or less).
-    bool ReleaseIsLast() const { return fCount.fetch_sub(1, std::memory_order_acq_rel) <= 1; }
+    bool ReleaseIsLast() const {
+        return !IsPermanent() && fCount.fetch_sub(1, std::memory_order_acq_rel) <= 1;
+    }
     int32_t Count() const { return fCount.load(std::memory_order_relaxed); }
 
+    // For a block that lives as long as the program (a shared constant such as the empty string):
+    // handles leave its count alone from then on, so that the many handles to it never write one
+    // shared counter, and it is never deleted. Make it so before any other thread can see it.
+    void MakePermanent() { fCount.store(kPermanent, std::memory_order_relaxed); }
+    bool IsPermanent() const { return fCount.load(std::memory_order_relaxed) == kPermanent; }
+
 private:
+    static constexpr int32_t kPermanent = INT32_MAX;
+
     mutable std::atomic<int32_t> fCount{0};
 };
 

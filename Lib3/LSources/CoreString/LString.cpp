@@ -32,7 +32,7 @@ LStringData* LString::GetNullData() {
     static LStringData* const empty = [] {
         LStringData* data = ::new (static_cast<void*>(storage)) LStringData(0);
         storage[sizeof(LStringData)] = 0;
-        data->Retain();  // the permanent reference
+        data->MakePermanent();
         return data;
     }();
     return empty;

@@ -54,7 +54,7 @@ public:
     friend bool operator==(const LString& a, const LString& b);
     friend bool operator==(const LString& a, const char* b);
 
-    // The shared empty block; it holds one permanent reference and is never freed.
+    // The shared empty block; permanent (LHandleData::MakePermanent): never counted, never freed.
     static LStringData* GetNullData();
     // Data for a constructor: kMeasure means strlen; null or zero length gives the empty block.
     static LStringData* MakeStrDesc(const unsigned char* text, uint32_t length);

@@ -78,4 +78,29 @@ TEST(LHandleBaseTest, CopiesOnManyThreadsDeleteOnce) {
     EXPECT_EQ(deleted, 1);
 }
 
+TEST(LHandleBaseTest, PermanentBlockIsNeitherCountedNorDeleted) {
+    int deleted = 0;
+    Block block(&deleted);
+    block.MakePermanent();
+    const int32_t count = block.Count();
+    {
+        LHandleBase a(&block);
+        LHandleBase b(a);
+        LHandleBase c;
+        c = b;
+        b.SetData(nullptr);
+        EXPECT_TRUE(a.IsSame(c));
+        EXPECT_EQ(block.Count(), count);
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&block] {
+            for (int i = 0; i < 1000; ++i) LHandleBase h(&block);
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_TRUE(block.IsPermanent());
+    EXPECT_EQ(block.Count(), count);
+    EXPECT_EQ(deleted, 0);
+}
+
 }  // namespace
