@@ -822,6 +822,25 @@ void CXmlTokenizer::ReadValue(LStrBuf& out) {
     }
 }
 
+bool CXmlTokenizer::ValueInPlace(const unsigned char*& text, uint32_t& length) {
+    if (fRunAnswered) {
+        fRun.Reset();
+        fRunAnswered = false;
+    }
+    if (fState != kInValue || fValueEndPending || fHeld || fQueueHead != fQueueLength || fInReference ||
+        fMatcher.InProgress() || fSection != kOutside || fRun.Length())
+        return false;
+    if (fPos == fEnd && !Refill()) return false;
+    const unsigned char* const begin = fBuffer + fPos;
+    const unsigned char* const p = RunEnd(begin, fBuffer + fEnd, fQuote == '"' ? kStopDouble : kStopSingle);
+    if (p == fBuffer + fEnd || *p != fQuote) return false;
+    text = begin;
+    length = static_cast<uint32_t>(p - begin);
+    fPos = static_cast<uint32_t>(p + 1 - fBuffer);
+    fState = kInTag;
+    return true;
+}
+
 LString CXmlTokenizer::ReadValue() {
     LVariStr<64> value;
     ReadValue(value);

@@ -366,16 +366,23 @@ private:
     T fBlock[kBlock];
 };
 
+// The end of the n bytes at text, or their first NUL.
+const unsigned char* TextEnd(const unsigned char* text, uint32_t n) {
+    const void* nul = std::memchr(text, 0, n);
+    return nul ? static_cast<const unsigned char*>(nul) : text + n;
+}
+
 template <class T, class Read>
-void ReadWords(CArrayBase* array, const LStrBuf& text, Read read) {
+void ReadWords(CArrayBase* array, const unsigned char* text, uint32_t n, Read read) {
     // Words split at white space up to the first NUL, each number read where it stands (a number
     // never reaches past its word).
     CArrayFiller<T> filler(array);
-    for (const unsigned char* p = text.Text();;) {
-        while (*p && UCharIn::IsSpace(*p)) ++p;
-        if (!*p) break;
+    const unsigned char* const end = TextEnd(text, n);
+    for (const unsigned char* p = text;;) {
+        while (p < end && UCharIn::IsSpace(*p)) ++p;
+        if (p == end) break;
         const char* word = reinterpret_cast<const char*>(p);
-        while (*p && !UCharIn::IsSpace(*p)) ++p;
+        while (p < end && !UCharIn::IsSpace(*p)) ++p;
         filler.Add(read(word, reinterpret_cast<const char*>(p)));
     }
 }
@@ -426,14 +433,14 @@ private:
     LVariStr<64> fUnquoted;
 };
 
-void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& texts) {
+void ReadArray(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
     if (f.elementKind == kElemString) {
         CStrArray* strings = r->GetStrArray(n);
         if (!strings) return;
         strings->RemoveAll();
-        QuotedTokens tokens(text.Text(), text.Length());
+        QuotedTokens tokens(text, length);
         // The first strings are gathered and stored at once, in a block of exactly their count.
         constexpr uint32_t kGathered = 16;
         alignas(LString) unsigned char room[kGathered * sizeof(LString)];
@@ -441,15 +448,15 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
         uint32_t count = 0;
         bool appending = false;
         const unsigned char* token;
-        uint32_t length;
-        while (tokens.Next(token, length)) {
+        uint32_t tokenLength;
+        while (tokens.Next(token, tokenLength)) {
             if (appending) {
-                strings->Append(texts.Text(token, length));
+                strings->Append(texts.Text(token, tokenLength));
             } else if (count < kGathered) {
-                new (&gathered[count++]) LString(texts.Text(token, length));
+                new (&gathered[count++]) LString(texts.Text(token, tokenLength));
             } else {
                 (void)strings->Assign(gathered, count);
-                strings->Append(texts.Text(token, length));
+                strings->Append(texts.Text(token, tokenLength));
                 appending = true;
             }
         }
@@ -460,16 +467,18 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
         if (!array) return;
         if (f.elementKind == kElemByte) {
             CArrayFiller<uint8_t> filler(array);
-            LCStrCharIn in(text.Text(), text.Length());
+            LCStrCharIn in(text, length);
             unsigned char hi, lo;
             while (in.Get(hi) && IsHexDigit(hi) && in.Get(lo) && IsHexDigit(lo))
                 filler.Add(static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
         } else if (f.elementKind == kElemInt) {
-            ReadWords<int32_t>(array, text, [](const char* word, const char*) { return IntOfWord(word); });
+            ReadWords<int32_t>(array, text, length,
+                               [](const char* word, const char*) { return IntOfWord(word); });
         } else if (f.elementKind == kElemUInt) {
-            ReadWords<uint32_t>(array, text, [](const char* word, const char*) { return UIntOfWord(word); });
+            ReadWords<uint32_t>(array, text, length,
+                                [](const char* word, const char*) { return UIntOfWord(word); });
         } else if (f.elementKind == kElemFloat) {
-            ReadWords<float>(array, text, FloatOfWord);
+            ReadWords<float>(array, text, length, FloatOfWord);
         } else {
             array->RemoveAll();
         }
@@ -477,20 +486,22 @@ void ReadArray(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
     ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
 }
 
-void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& texts) {
+// The text of a value: length bytes, followed by a byte that ends every number (a NUL or the
+// closing quote of the value where it lies in the input).
+void ReadValue(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts) {
     switch (ref->Field(n).kind) {
         case kFieldString:
-            ref.SetString(nullptr, n, texts.Text(text.Text(), text.Length()));
+            ref.SetString(nullptr, n, texts.Text(text, length));
             return;
         case kFieldArray:
-            ReadArray(ref, n, text, texts);
+            ReadArray(ref, n, text, length, texts);
             return;
         default:
             break;
     }
-    if (text.Length() == 0) return;
+    if (length == 0) return;
     // As UNum::ToInt, ToUInt and ToFloat read them.
-    const char* word = reinterpret_cast<const char*>(text.Text());
+    const char* word = reinterpret_cast<const char*>(text);
     switch (ref->Field(n).kind) {
         case kFieldInt:
             ref.SetInt(nullptr, n, IntOfWord(word));
@@ -502,7 +513,7 @@ void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
             ref.SetByte(nullptr, n, static_cast<uint8_t>(UIntOfWord(word)));
             break;
         case kFieldFloat:
-            ref.SetFloat(nullptr, n, FloatOfWord(word, word + text.Length()));
+            ref.SetFloat(nullptr, n, FloatOfWord(word, word + length));
             break;
         default:
             break;
@@ -513,7 +524,7 @@ void ReadValue(CRecordRef ref, uint32_t n, const LStrBuf& text, LTextCache& text
 void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n) {
     LVariStr<64> text;
     CXmlReader::AppendText(rd.t, text);
-    ReadValue(ref, n, text, rd.texts);
+    ReadValue(ref, n, text.Text(), text.Length(), rd.texts);
 }
 
 // A new record of the element's type, filled from it; null (the element consumed) when the type
@@ -620,11 +631,17 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
     for (;;) {
         switch (rd.t.Next()) {
             case CXmlTokenizer::kAttribute: {
-                rd.value.Reset();
-                rd.t.ReadValue(rd.value);
-                int n = FindField(type, FccOf(rd.t.AttrName().CStr(), rd.t.AttrName().Length()));
+                const int n = FindField(type, FccOf(rd.t.AttrName().CStr(), rd.t.AttrName().Length()));
+                const unsigned char* text;
+                uint32_t length;
+                if (!rd.t.ValueInPlace(text, length)) {
+                    rd.value.Reset();
+                    rd.t.ReadValue(rd.value);
+                    text = rd.value.Text();
+                    length = rd.value.Length();
+                }
                 if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
-                    ReadValue(ref, static_cast<uint32_t>(n), rd.value, rd.texts);
+                    ReadValue(ref, static_cast<uint32_t>(n), text, length, rd.texts);
                 break;
             }
             case CXmlTokenizer::kStartTag: {

@@ -59,6 +59,25 @@ TEST(CXmlTokenizer, BlockBoundariesChangeNothing) {
         for (uint32_t chunk : {1u, 2u, 3u, 7u}) EXPECT_EQ(Transcript(c.xml, true, chunk), c.events) << c.name;
 }
 
+TEST(CXmlTokenizer, ValuesReadInPlaceAreTheValues) {
+    for (const Case& c : kCases)
+        for (uint32_t chunk : {1u, 3u, 1024u})
+            EXPECT_EQ(Transcript(c.xml, true, chunk, true), c.events) << c.name;
+    // Stop bytes at every place of the bulk scan, and values that reach past a block.
+    for (size_t at = 0; at < 40; ++at) {
+        for (const char* stop : {"&amp;", "<", "'"}) {
+            std::string value(40, 'v');
+            value.insert(at, stop);
+            const std::string decoded =
+                stop[0] == '&' ? value.substr(0, at) + "&" + value.substr(at + 5) : value;
+            const std::string xml = "<a x=\"" + value + "\" y='" + std::string(at, 'w') + "'/>";
+            const std::string events = "<a x=" + decoded + " y=" + std::string(at, 'w') + ">";
+            for (uint32_t chunk : {16u, 29u, 1024u})
+                EXPECT_EQ(Transcript(xml, true, chunk, true), events) << at << stop << chunk;
+        }
+    }
+}
+
 TEST(CXmlTokenizer, UnreadValuesBecomeText) {
     EXPECT_EQ(Transcript("<a b=\"x&amp;y\" c=z>t</a>", false), "<a b=[x&y] c=[zt]>");
 }

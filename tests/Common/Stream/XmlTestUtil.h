@@ -36,8 +36,10 @@ private:
 };
 
 // The event stream as text: "<name" start tag, " name=value" attribute (value read when
-// readValues is set), "[text]" text (adjacent pieces joined), ">" end tag.
-inline std::string Transcript(const std::string& xml, bool readValues = true, uint32_t chunk = 1024) {
+// readValues is set, where it lies in the input when inPlace is set and it can be), "[text]" text
+// (adjacent pieces joined), ">" end tag.
+inline std::string Transcript(const std::string& xml, bool readValues = true, uint32_t chunk = 1024,
+                              bool inPlace = false) {
     ChunkedIn in(xml, chunk);
     CXmlTokenizer t(in);
     std::string out, text;
@@ -59,7 +61,11 @@ inline std::string Transcript(const std::string& xml, bool readValues = true, ui
         if (e == CXmlTokenizer::kEndTag) out += ">";
         if (e == CXmlTokenizer::kAttribute) {
             out += std::string(" ") + t.AttrName().CStr() + "=";
-            if (readValues) {
+            const unsigned char* bytes;
+            uint32_t length;
+            if (readValues && inPlace && t.ValueInPlace(bytes, length)) {
+                out.append(reinterpret_cast<const char*>(bytes), length);
+            } else if (readValues) {
                 LString v = t.ReadValue();
                 out += std::string(v.CStr(), v.Length());
             }
