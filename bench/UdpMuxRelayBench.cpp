@@ -1,9 +1,11 @@
 // The multiplexer's relay under a show's load: 32 universes of ArtDmx at 44 Hz (1,408 datagrams a
 // second) on 127.0.0.1 reach two client processes through the Unix socket, beside its peer, a bare
 // loop that reads the UDP socket and writes the same frames to both clients with nothing else.
+// On the multiplexer's row one client is the application's own road in this process: CArtNetIn on
+// the main run loop, the DMX input merge and a sink stub following universe 5.
 // Counters: datagrams sent, frames lost over both clients, the relay thread's share of one core,
-// and (on the multiplexer's row) that share as a ratio to the bare loop's. Traffic stays on loopback
-// on a free port, never 6454 of the host.
+// and (on the multiplexer's row) that share as a ratio to the bare loop's and the sink's calls a
+// second. Traffic stays on loopback on a free port, never 6454 of the host.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -19,11 +21,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "Orbilume/CSources/DmxIn/CArtNetIn.h"
+#include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
 #include "Orbilume/CSources/DmxIn/DmxPackets.h"
 #include "Orbilume/CSources/Net/CUdpMuxServer.h"
+#include "tests/Orbilume/CSources/Net/NetTestLoop.h"
 
 namespace {
 
@@ -31,7 +37,31 @@ constexpr int kUniverses = 32;
 constexpr int kRate = 44;
 const char* const kName = "tessaroudpmuxsvran";
 
+constexpr uint16_t kFollowed = 5;
+
 double gBareCpuShare = 0;
+
+// The in-process client: every datagram counted, the followed universe offered to the merge.
+struct AppClient {
+    uint64_t datagrams = 0;
+    uint64_t sinkCalls = 0;
+    CDmxInMerge merge{this, &AppClient::Sink};
+
+    static void Sink(void* self, const DmxInSource&, const uint8_t*, uint32_t) {
+        ++static_cast<AppClient*>(self)->sinkCalls;
+    }
+    static void Frame(void* self, const CNetAddress& from, uint32_t length, const uint8_t* datagram) {
+        auto* c = static_cast<AppClient*>(self);
+        ++c->datagrams;
+        dmxpkt::ArtDmxView v;
+        if (!dmxpkt::AcceptArtDmx(datagram, length, kFollowed, &v)) return;
+        DmxInSource s;
+        s.kind = DmxInSource::kArtNet;
+        s.priority = 100;
+        s.address = from;
+        c->merge.Offer(s, v.length, v.slots);
+    }
+};
 
 uint16_t FreePort() {
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
@@ -167,29 +197,50 @@ void Relay(benchmark::State& state, bool bare) {
             state.SkipWithError("no pipe");
             break;
         }
-        pid_t children[2];
+        // The bare loop serves two client processes; the multiplexer one process and the application.
+        const int processes = bare ? 2 : 1;
+        pid_t children[2] = {-1, -1};
         BareRelay peer;
         std::thread peerThread;
-        CUdpMuxServer* server = nullptr;
+        std::unique_ptr<CUdpMuxServer> server;
+        nettest::MainLoop main;
+        LHandler root{nullptr};
+        AppClient app;
+        std::unique_ptr<CArtNetIn> in;
         if (bare) {
             peerThread = std::thread([&] { peer.Run(port, path); });
             usleep(50000);  // the listener first
         }
-        for (pid_t& child : children) {
-            child = fork();
-            if (child == 0) ClientProcess(path, results[1]);
+        for (int i = 0; i < processes; ++i) {
+            children[i] = fork();
+            if (children[i] == 0) ClientProcess(path, results[1]);
         }
         double cpu0 = 0;
         if (!bare) {
-            server = new CUdpMuxServer;
+            server = std::make_unique<CUdpMuxServer>();
             if (!server->Start(port, folder, kName, INADDR_LOOPBACK)) {
                 state.SkipWithError("the multiplexer did not start");
             }
-            for (int i = 0; i < 500 && server->ClientCount() < 2; ++i) usleep(10000);
+            CUdpMuxLink::Config c;
+            c.port = port;
+            c.folder = folder;
+            c.name = kName;
+            c.bindAddress = INADDR_LOOPBACK;
+            in = std::make_unique<CArtNetIn>(&root, main.Loop(), &app, &AppClient::Frame, c);
+            (void)in->Start();
+            main.RunUntil([&] { return server->ClientCount() >= 2 && in->IsConnected(); }, 5);
             cpu0 = server->RelayCpuSeconds();
         }
-        uint64_t sent = SendLoad(port, seconds);
-        usleep(200000);  // the last frames drain
+        std::atomic<bool> sending{true};
+        uint64_t sent = 0;
+        std::thread sender([&] {
+            sent = SendLoad(port, seconds);
+            sending.store(false);
+        });
+        main.RunUntil([&] { return !sending.load(); }, seconds + 30);
+        sender.join();
+        const uint64_t sinkCalls = app.sinkCalls;
+        main.Spin(0.2);  // the last frames drain
         double cpu;
         if (bare) {
             peer.stop.store(true);
@@ -197,15 +248,17 @@ void Relay(benchmark::State& state, bool bare) {
             cpu = peer.cpu;
         } else {
             cpu = server->RelayCpuSeconds() - cpu0;
+            in->Stop();
             server->Stop();  // the clients see the end of their streams
         }
-        uint64_t received = 0;
-        for (pid_t child : children) {
+        uint64_t received = app.datagrams;
+        for (int i = 0; i < processes; ++i) {
             uint64_t n = 0;
             if (read(results[0], &n, sizeof n) == sizeof n) received += n;
-            waitpid(child, nullptr, 0);
+            waitpid(children[i], nullptr, 0);
         }
-        delete server;
+        in.reset();
+        server.reset();
         close(results[0]);
         close(results[1]);
         unlink(path.c_str());
@@ -213,10 +266,12 @@ void Relay(benchmark::State& state, bool bare) {
         state.counters["sent"] = double(sent);
         state.counters["lost"] = double(2 * sent) - double(received);
         state.counters["relay_cpu_pct"] = share;
-        if (bare)
+        if (bare) {
             gBareCpuShare = share;
-        else if (gBareCpuShare > 0)
-            state.counters["cpu_ratio_to_bare"] = share / gBareCpuShare;
+        } else {
+            state.counters["sink_per_s"] = double(sinkCalls) / seconds;
+            if (gBareCpuShare > 0) state.counters["cpu_ratio_to_bare"] = share / gBareCpuShare;
+        }
     }
     rmdir(folder);
 }
