@@ -122,8 +122,8 @@ void BM_EvaluateSplitterChain(benchmark::State& state) {
     }
     double value = 0;
     for (auto _ : state) {
-        renderer->SetInputValue("In", plat::Value(value));
-        renderer->RenderAtTime(0);
+        (void)renderer->SetInputValue("In", plat::Value(value));
+        (void)renderer->RenderAtTime(0);
         benchmark::DoNotOptimize(renderer->OutputValue("Out").NumberValue());
         value += 1;
     }

@@ -86,7 +86,7 @@ struct LoopThread {
         : source(plat::RunLoopSource::Create(perform, info)) {
         thread = std::thread([this] {
             plat::RunLoop* l = plat::RunLoop::Current();
-            l->AddSource(source.get(), plat::kRunLoopCommonModes);
+            (void)l->AddSource(source.get(), plat::kRunLoopCommonModes);
             l->Retain();
             loop.store(l, std::memory_order_release);
             l->Run();
@@ -118,7 +118,7 @@ void BM_RunLoopPingPong(benchmark::State& state) {
     PingPong pp;
     pp.home = plat::RunLoopSource::Create(&PingPong::Pong, &pp);
     plat::RunLoop* loop = plat::RunLoop::Current();
-    loop->AddSource(pp.home.get(), plat::kRunLoopDefaultMode);
+    (void)loop->AddSource(pp.home.get(), plat::kRunLoopDefaultMode);
     LoopThread remote(&PingPong::Echo, &pp);
 
     BareWaiter bareHome;
