@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -12,12 +13,54 @@ constexpr size_t Rounded(size_t n) {
     return (n + kAlign - 1) & ~(kAlign - 1);
 }
 
+// Largest blocks given back by arenas of any thread, linked through their headers.
+struct Spares {
+    std::mutex mutex;
+    void* first = nullptr;
+    int count = 0;
+};
+
+Spares& TheSpares() {
+    static Spares* spares = new Spares;  // never destroyed: arenas may go during exit
+    return *spares;
+}
+
 }  // namespace
+
+CXmlArena::Block* CXmlArena::NewBlock(size_t size) {
+    if (size == kLargestBlock) {
+        Spares& s = TheSpares();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.first) {
+            auto* block = static_cast<Block*>(s.first);
+            s.first = block->previous;
+            --s.count;
+            return block;
+        }
+    }
+    auto* block = static_cast<Block*>(std::malloc(size));
+    if (block) block->size = size;
+    return block;
+}
+
+void CXmlArena::GiveBack(Block* block) {
+    if (block->size == kLargestBlock) {
+        Spares& s = TheSpares();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.count < kSpareBlocks) {
+            block->previous = static_cast<Block*>(s.first);
+            s.first = block;
+            ++s.count;
+            return;
+        }
+    }
+    std::free(block);
+}
 
 CXmlArena::~CXmlArena() {
     while (fBlocks) {
         Block* previous = fBlocks->previous;
-        std::free(fBlocks);
+        GiveBack(fBlocks);
         fBlocks = previous;
     }
 }
@@ -39,7 +82,7 @@ void* CXmlArena::Take(size_t n, size_t align) {
     if (n > fBlockSize / 4) {
         // A large piece gets a block of its own, behind the current one.
         if (n > SIZE_MAX - header) return nullptr;
-        auto* block = static_cast<Block*>(std::malloc(header + n));
+        auto* block = NewBlock(header + n);
         if (!block) return nullptr;
         if (fBlocks) {
             block->previous = fBlocks->previous;
@@ -51,7 +94,7 @@ void* CXmlArena::Take(size_t n, size_t align) {
         }
         return reinterpret_cast<unsigned char*>(block) + header;
     }
-    auto* block = static_cast<Block*>(std::malloc(fBlockSize));
+    auto* block = NewBlock(fBlockSize);
     if (!block) return nullptr;
     block->previous = fBlocks;
     fBlocks = block;

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 // Storage of an element tree: objects and texts are carved from large blocks, and the blocks are
-// given back together when the arena goes. Nothing is freed one by one.
+// given back together when the arena goes. Nothing is freed one by one. Up to kSpareBlocks blocks of
+// the largest size are kept for the next tree of the process, so that reading a document again
+// (a show reloaded, a scene recalled) writes to memory already mapped.
 class CXmlArena {
 public:
     CXmlArena() = default;
@@ -22,9 +24,13 @@ private:
 
     struct Block {
         Block* previous;
+        size_t size;
     };
+    static Block* NewBlock(size_t size);
+    static void GiveBack(Block* block);
     static constexpr size_t kFirstBlock = 16384;
     static constexpr size_t kLargestBlock = size_t{1} << 20;
+    static constexpr int kSpareBlocks = 48;
 
     Block* fBlocks = nullptr;
     unsigned char* fNext = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Common/Stream/CXmlArena.h"
@@ -39,6 +40,32 @@ TEST(CXmlArena, PiecesStayAlignedAndApart) {
         pieces.push_back({copy, text});
     }
     for (const Piece& p : pieces) EXPECT_EQ(std::memcmp(p.at, p.bytes.data(), p.bytes.size()), 0);
+}
+
+// Arenas of several threads, one after another in each, pass their largest blocks on to later
+// arenas: every arena's pieces keep what it wrote, whichever arena's memory they reuse.
+TEST(CXmlArena, LaterArenasReuseBlocksSafely) {
+    auto work = [](unsigned char seed, bool* intact) {
+        for (int round = 0; round < 4; ++round) {
+            CXmlArena arena;
+            std::vector<unsigned char*> pieces;
+            for (int i = 0; i < 600; ++i) {  // about 6 MB: blocks grow to the largest size
+                auto* p = static_cast<unsigned char*>(arena.Allocate(10000));
+                if (!p) return;
+                std::memset(p, seed + round, 10000);
+                pieces.push_back(p);
+            }
+            for (unsigned char* p : pieces)
+                if (p[0] != seed + round || p[9999] != seed + round) return;
+        }
+        *intact = true;
+    };
+    bool intact[3] = {};
+    std::thread a(work, 10, &intact[0]), b(work, 60, &intact[1]);
+    work(110, &intact[2]);
+    a.join();
+    b.join();
+    EXPECT_TRUE(intact[0] && intact[1] && intact[2]);
 }
 
 // Elements and attributes made in a holder's arena sit beside ones made on the heap; both kinds
