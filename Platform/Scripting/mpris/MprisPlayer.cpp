@@ -67,6 +67,8 @@ struct MprisPlayer::Call {
     std::function<void(Call*)> done;
     sd_bus_message* reply = nullptr;  // null when the call failed
     sd_bus_slot* slot = nullptr;
+    // A nested class may reach the owner's list of outstanding calls.
+    void Forget() { owner->fCalls.erase(this); }
 };
 
 namespace {
@@ -74,6 +76,7 @@ namespace {
 int OnReply(sd_bus_message* m, void* userdata, sd_bus_error*) {
     auto* call = static_cast<MprisPlayer::Call*>(userdata);
     if (!call->alive.expired()) {
+        call->Forget();
         call->reply = sd_bus_message_is_method_error(m, nullptr) ? nullptr : m;
         call->done(call);
     }
@@ -114,7 +117,12 @@ MprisPlayer::~MprisPlayer() {
     if (fFdSource) fFdSource->Invalidate();
     if (fTimer) fTimer->Invalidate();
     if (fLaterSource) fLaterSource->Invalidate();
-    // Outstanding calls are cancelled with the bus; their handlers see the owner gone.
+    // Closing the bus calls no handler of an outstanding call: each is cancelled and freed here.
+    for (Call* call : fCalls) {
+        sd_bus_slot_unref(call->slot);
+        delete call;
+    }
+    fCalls.clear();
     sd_bus_flush_close_unref(fBus);
 }
 
@@ -139,6 +147,12 @@ void MprisPlayer::PerformLater(void* self) {
 void MprisPlayer::Later(std::function<void()> f) {
     fLater.push_back(std::move(f));
     fLaterSource->Signal();
+}
+
+bool MprisPlayer::Send(sd_bus_message* m, Call* call) {
+    if (sd_bus_call_async(fBus, &call->slot, m, OnReply, call, kTimeoutUsec) < 0) return false;
+    fCalls.insert(call);
+    return true;
 }
 
 void MprisPlayer::Pump() {
@@ -179,7 +193,7 @@ void MprisPlayer::WithName(std::function<void(bool ok)> next) {
                               }
                               next(!fName.empty());
                           }};
-    if (sd_bus_call_async(fBus, &call->slot, m, OnReply, call, kTimeoutUsec) < 0) {
+    if (!Send(m, call)) {
         delete call;
         Later([next] { next(false); });
     }
@@ -203,7 +217,7 @@ void MprisPlayer::GetProperty(const char* interface, const char* property, std::
                                   if (!c->reply && fSuffix.empty()) fName.clear();  // look again next time
                                   done(c);
                               }};
-        if (sd_bus_call_async(fBus, &call->slot, m, OnReply, call, kTimeoutUsec) < 0) {
+        if (!Send(m, call)) {
             delete call;
             done(&failed);
         }
@@ -269,7 +283,7 @@ void MprisPlayer::IsRunning(std::function<void(bool running)> reply) {
                               int has = 0;
                               reply(c->reply && sd_bus_message_read(c->reply, "b", &has) > 0 && has);
                           }};
-    if (sd_bus_call_async(fBus, &call->slot, m, OnReply, call, kTimeoutUsec) < 0) {
+    if (!Send(m, call)) {
         delete call;
         Later([reply] { reply(false); });
     }

@@ -4,11 +4,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "Platform/Foundation/Object.h"
 #include "Platform/Scripting/MediaPlayer.h"
 
 struct sd_bus;
+struct sd_bus_message;
 
 namespace plat {
 
@@ -48,6 +50,8 @@ private:
     void GetProperty(const char* interface, const char* property, std::function<void(Call* reply)> done);
     void Command(const char* member);
     void Later(std::function<void()> f);
+    // Sends m with call as its reply's handler; false (call not taken) when it could not be sent.
+    bool Send(sd_bus_message* m, Call* call);
     void Pump();
     void Rearm();
     static void FdReady(FdSource*, int, uint32_t, void* self);
@@ -61,6 +65,7 @@ private:
     Ref<RunLoopTimer> fTimer;
     Ref<RunLoopSource> fLaterSource;
     std::deque<std::function<void()>> fLater;
+    std::unordered_set<Call*> fCalls;  // awaiting their replies; cancelled when the player goes
     std::shared_ptr<int> fAlive = std::make_shared<int>(0);
 };
 

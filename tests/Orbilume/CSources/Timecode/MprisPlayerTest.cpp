@@ -200,4 +200,23 @@ TEST_F(MprisPlayerTest, GoodAndBadAnswers) {
     EXPECT_LT(took, 2000);
 }
 
+// A player dropped while its requests await answers cancels them: no handler runs afterwards, and
+// nothing is left behind (the leak checker of the sanitized build sees the calls and their handlers).
+TEST_F(MprisPlayerTest, DroppedWhileRequestsAwaitAnswers) {
+    ServedPlayer served(address);
+    ASSERT_TRUE(served.ok);
+    served.answer = Answer::kSilent;
+    std::unique_ptr<plat::MprisPlayer> player = plat::MprisPlayer::Open("fake");
+    ASSERT_TRUE(player);
+    int answers = 0;
+    player->GetPosition([&](bool, uint32_t) { ++answers; });
+    player->GetCurrentTrack([&](bool, const std::string&) { ++answers; });
+    // The requests go out and wait (the time-out is a second away); then the player goes.
+    auto t0 = std::chrono::steady_clock::now();
+    RunUntil([&] { return std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(200); });
+    player.reset();
+    RunUntil([&] { return std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(1500); });
+    EXPECT_EQ(answers, 0);
+}
+
 }  // namespace
