@@ -95,6 +95,14 @@ void CChainUnit::RemoveChainUnit(uint32_t index, CUnitHost* host) {
     RefreshFrom(index, host);
 }
 
+bool CChainUnit::MoveChainUnit(uint32_t from, uint32_t to) {
+    if (from >= fChain.size() || to >= fChain.size()) return false;
+    auto unit = std::move(fChain[from]);
+    fChain.erase(fChain.begin() + from);
+    fChain.insert(fChain.begin() + to, std::move(unit));
+    return true;
+}
+
 void CChainUnit::RefreshFrom(uint32_t index, CUnitHost* host) {
     if (index <= fChain.size()) {
         for (uint32_t i = index; i-- > 0;) {

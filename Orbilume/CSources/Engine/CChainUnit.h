@@ -26,6 +26,8 @@ public:
     // has no such element.
     CUnit* CreateChainUnit(uint32_t index, const LString& path, CRecord* record, CUnitHost* host);
     void RemoveChainUnit(uint32_t index, CUnitHost* host);
+    // Moves filter from to index to; false when either is out of range.
+    bool MoveChainUnit(uint32_t from, uint32_t to);
     // After the chain changed at index (or a filter's bypass changed): the image is passed again.
     void RefreshFrom(uint32_t index, CUnitHost* host);
 

@@ -120,8 +120,9 @@ void CUnit::Clear() {
     fOutputKey = LString();
     fCompo = nullptr;
     fWidth = fHeight = 0;
-    fConsumer = fTimed = fTransition = fScenePort = fFaderPort = fBypassed = fTapPort = fChanged =
-        fReloadRequest = false;
+    fConsumer = fTimed = fTransition = fScenePort = fFaderPort = fBypassed = fTapPort = fReloadRequest =
+        false;
+    SetChanged(false);
 }
 
 void CUnit::BuildParams(MQcComposition_* composition, CUnitHost* host, uint32_t wantedKind) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -98,8 +99,10 @@ public:
     bool IsBypassed() const { return fBypassed; }
     void SetBypassed(bool bypassed) { fBypassed = bypassed; }
     bool HasTapPort() const { return fTapPort; }
-    bool changed() const { return fChanged; }
-    void SetChanged(bool changed) { fChanged = changed; }
+    // Set while rendering, cleared by the engine's service on the main thread.
+    bool changed() const { return fChanged.load(std::memory_order_relaxed); }
+    void SetChanged(bool changed) { fChanged.store(changed, std::memory_order_relaxed); }
+    bool TakeChanged() { return fChanged.exchange(false, std::memory_order_relaxed); }
     // Whether the unit stands for an image: a consumer or a unit with an output key.
     bool HasImage() const { return fConsumer || !fOutputKey.IsEmpty(); }
 
@@ -127,6 +130,6 @@ protected:
     bool fFaderPort = false;
     bool fBypassed = false;
     bool fTapPort = false;
-    bool fChanged = false;
+    std::atomic<bool> fChanged{false};
     bool fReloadRequest = false;
 };

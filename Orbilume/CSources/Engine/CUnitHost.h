@@ -6,11 +6,14 @@
 #include <string>
 
 class CCompoRepository;
+class CGLTexTarget;
+class CMediaCache;
 class CDocModelHolder;
 class CMediaUnit;
 class COpenGLContext_Cca;
 class COpenGLFBOTarget;
 class CUnit;
+class MQcComposition_;
 
 // A monitor request: draw the unit with that id into the requester's context.
 struct SMonitorRequest {
@@ -55,4 +58,12 @@ public:
     // composition repository; either may be null.
     virtual CDocModelHolder* Document() = 0;
     virtual const CCompoRepository* Repository() const = 0;
+
+    // What media units use of the mix engine; a host without a mix answers none.
+    // The internal composition of a clip slot (CMediaUnit::Slot), the mix buffer, the media cache.
+    virtual MQcComposition_* InternalComposition(uint32_t /*slot*/) { return nullptr; }
+    virtual CGLTexTarget* MixBuffer() { return nullptr; }
+    virtual CMediaCache* MediaCache() { return nullptr; }
+    // Users that need the mix as a texture (a ".mixbuffer" clip): +1 or -1, frame lock held.
+    virtual void AddReadBackUsers(int32_t /*delta*/) {}
 };

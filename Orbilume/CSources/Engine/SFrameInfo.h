@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-class COpenGLFBOTarget;
+class CGLTexTarget;
 class CUnit;
 class CUnitHost;
 
 // The engine's mix buffer as media units that read the mix see it.
 struct SMixFeed {
-    COpenGLFBOTarget* target = nullptr;
+    CGLTexTarget* target = nullptr;
     uint8_t cleared = 0;
     uint8_t copied = 0;
 };
