@@ -16,6 +16,7 @@ public:
     float Blend() const;
 
     uint32_t start() const { return fStart; }
+    void SetStart(uint32_t start) { fStart = start; }
     // Raised on the main thread without the frame lock (scene recall), read while rendering.
     uint32_t sceneCounter() const { return fSceneCounter.load(std::memory_order_relaxed); }
     void SetSceneCounter(uint32_t counter) { fSceneCounter.store(counter, std::memory_order_relaxed); }

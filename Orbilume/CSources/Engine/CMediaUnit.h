@@ -55,6 +55,9 @@ public:
     // The slot now playing, or kSlotCount for none; the video capture slot bound (-1 none).
     uint32_t CurrentSlot() const { return fCurrent; }
     int32_t VideoSource() const { return fVideoSource; }
+    MQcRenderer_* SlotRenderer(uint32_t slot) const {
+        return slot < kSlotCount ? fSlots[slot].renderer.get() : nullptr;
+    }
 
     // Loads the clip with the media unit's record; frame lock held, main thread.
     void LoadClip(CUnitHost* host, const LString& clip, CRecord* record);
