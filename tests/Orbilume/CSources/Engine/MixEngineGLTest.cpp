@@ -1,8 +1,12 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Common/Container/CBytes.h"
@@ -541,6 +545,92 @@ TEST_F(MixEngineTest, AfterFrameCallbacksCountAsReadBackUsers) {
     // The output adjustment: brightness halves the frame.
     engine->ApplyOutputKey(LString("brt"), LString("0.5"));
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF800000, 3));
+}
+
+}  // namespace
+
+namespace {
+
+// A filter that offers a colour on its tap, and a filter that shows its "Image" input: a
+// ".localtap" clip on the second shows the first's tap.
+TEST_F(MixEngineTest, LocalTapShowsTheTapUnitOfTheLayer) {
+    Dictionary fill;
+    GraphBuilder tap;
+    tap.Node("c", plat::kNodeClassColorFill, fill)
+        .PublishInput("Color", "c", "color")
+        .PublishOutput("obprivate_Tap", "c", "image");
+    Write("tap.qtz", tap);
+    Dictionary state;
+    state.Set(plat::kShaderStateFragment,
+              Value("uniform sampler2D src; uniform sampler2D image; uniform vec2 resolution;"
+                    "void main() { gl_FragColor = texture2D(image, gl_FragCoord.xy / resolution); }"));
+    state.Set(plat::kShaderStateUniforms,
+              Value(plat::ValueArray{Uniform("src", "image"), Uniform("image", "image")}));
+    GraphBuilder show;
+    show.Node("f", plat::kNodeClassImageShader, state)
+        .PublishInput(plat::kProtocolInputImage, "f", "src")
+        .PublishInput("Image", "f", "image")
+        .PublishOutput(plat::kProtocolOutputImage, "f", "image");
+    Write("showf.qtz", show);
+    CRecord* unit = AddLayer("solid.qtz", "rgba(1,0,0,1)");
+    const uint32_t id = unit->GetUInt(T::kUnitId);
+    ASSERT_TRUE(UDocUnits::AddFilterUnit(Mix(), nullptr, id, 0, LString("tap.qtz")));
+    ASSERT_TRUE(UDocUnits::AddFilterUnit(Mix(), nullptr, id, 1, LString("showf.qtz")));
+    SetInput(unit->GetElement(T::kUnitFilters, 0), "Color", "rgba(0,1,0,1)");
+    Start();
+    ASSERT_EQ(engine->LayerAt(0)->ChainCount(), 2u);
+    SetInput(unit->GetElement(T::kUnitFilters, 1), "Image", ".localtap");
+    (void)Frame();
+    EXPECT_EQ(engine->LayerAt(0)->tapUnit(), engine->LayerAt(0)->ChainAt(0));
+    EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF00FF00, 3));
+    // Removing the tap unit makes the layer forget it; the clip shows its default image.
+    UDocUnits::DeleteUnitById(*doc, nullptr, unit->GetElement(T::kUnitFilters, 0)->GetUInt(T::kUnitId));
+    EXPECT_EQ(engine->LayerAt(0)->tapUnit(), nullptr);
+    EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF000000, 3));
+}
+
+}  // namespace
+
+namespace {
+
+// A render thread renders for two seconds while the main thread edits values and structure and
+// asks for captures; every edit shows up without deadlock, and the engine ends cleanly.
+TEST_F(MixEngineTest, StressRenderWhileTheMainThreadEdits) {
+    CRecord* unit = AddLayer("solid.qtz", "rgba(1,0,0,1)");
+    AddLayer("clock.qtz", nullptr, "add", "1");
+    Start();
+    COpenGLFBOTarget* monitor = new COpenGLFBOTarget(16, 16, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> frames{0};
+    std::thread render([&] {
+        while (!stop.load()) {
+            engine->RenderFrame(window->context(), CMixEngine::SFrameRequest{0});
+            frames.fetch_add(1);
+        }
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    uint32_t i = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        char value[64];
+        snprintf(value, sizeof value, "rgba(%.2f,0,0,1)", (i % 100) / 100.0);
+        SetInput(unit, "Color", value);
+        if (i % 50 == 10) AddLayer("solid.qtz", "rgba(0,0,1,1)", "add", "0.5");
+        if (i % 50 == 30 && Mix()->ArrayCount(T::kMixsLayers) > 2) UDocUnits::DeleteLayer(*doc, nullptr, 2);
+        if (i % 20 == 0) engine->RequestMixCapture(&monitor->context());
+        if (i % 20 == 5) engine->RequestCapture(unit->GetUInt(T::kUnitId), &monitor->context(), i % 40 == 5);
+        if (i % 30 == 0) engine->BumpSceneCounters();
+        if (i % 25 == 0) engine->ServiceSignal();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++i;
+    }
+    stop.store(true);
+    render.join();
+    EXPECT_GT(frames.load(), 5u);
+    engine->CancelCaptures(&monitor->context());
+    SetInput(unit, "Color", "rgba(0,1,0,1)");
+    while (Mix()->ArrayCount(T::kMixsLayers) > 1) UDocUnits::DeleteLayer(*doc, nullptr, 1);
+    EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF00FF00, 2));
+    monitor->Release();
 }
 
 }  // namespace
