@@ -23,6 +23,7 @@
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 // The mix engine's frame beside the same work in plain GL (the floor): N layers of a
 // time-dependent full-frame shader, each rendered into its own target and blended into the
@@ -251,6 +252,7 @@ void RunMix(benchmark::State& state, bool adjusted) {
             nullptr, +[](void*, CMixEngine*) { afterFrames.fetch_add(1); });
     }
     for (int i = 0; i < 10; ++i) mix.Frame();
+    const uint64_t objects = plat::GLCreated().Total();
     double totalMs = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -263,6 +265,10 @@ void RunMix(benchmark::State& state, bool adjusted) {
     state.counters["ms_per_layer"] = frameMs / n;
     state.counters["floor_ms"] = floorMs;
     state.counters["ratio_to_floor"] = floorMs > 0 ? frameMs / floorMs : 0;
+    state.counters["gl_objects_per_frame"] = state.iterations()
+                                                 ? static_cast<double>(plat::GLCreated().Total() - objects) /
+                                                       static_cast<double>(state.iterations())
+                                                 : 0;
 }
 
 void BM_MixFrame(benchmark::State& state) {

@@ -4,6 +4,7 @@
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 COpenGLFBO::~COpenGLFBO() {
     if (!fName) return;
@@ -12,6 +13,9 @@ COpenGLFBO::~COpenGLFBO() {
 }
 
 uint32_t COpenGLFBO::Prepare(COpenGLContext_Cca&) {
-    if (!fName) glGenFramebuffersEXT(1, &fName);
+    if (!fName) {
+        glGenFramebuffersEXT(1, &fName);
+        plat::CountGLFramebuffers();
+    }
     return fName;
 }

@@ -8,6 +8,7 @@
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ std::string gLogBuf;
 COpenGLProgram::COpenGLProgram() {
     COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
     fProgram = glCreateProgram();
+    plat::CountGLPrograms();
 }
 
 COpenGLProgram::~COpenGLProgram() {

@@ -4,6 +4,7 @@
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 COpenGLRenderbuffer::~COpenGLRenderbuffer() {
     if (!fName) return;
@@ -15,6 +16,7 @@ uint32_t COpenGLRenderbuffer::Prepare(COpenGLContext_Cca& context) {
     if (!fName) {
         COpenGLScope_Cca scope(context);
         glGenRenderbuffersEXT(1, &fName);
+        plat::CountGLRenderbuffers();
     }
     return fName;
 }

@@ -5,6 +5,7 @@
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/COpenGLTexturePool.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 namespace {
 
@@ -12,6 +13,7 @@ namespace {
 GLuint MakeName(GLenum target) {
     GLuint name = 0;
     glGenTextures(1, &name);
+    plat::CountGLTextures();
     if (!name) return 0;
     glBindTexture(target, name);
     glBindTexture(target, 0);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLObjectCounts.h"
 
 namespace plat::gldraw {
 
@@ -93,7 +94,15 @@ StateScope::~StateScope() {
 }
 
 TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
-    glGenFramebuffers(1, &fFramebuffer);
+    // The context keeps one framebuffer per texture; the texture is attached again at every use,
+    // since a name may have been deleted and given to another texture meanwhile.
+    GLContext* context = GLContext::Current();
+    fFramebuffer = context ? context->TextureFramebuffer(texture.name) : 0;
+    if (!fFramebuffer) {
+        glGenFramebuffers(1, &fFramebuffer);
+        CountGLFramebuffers();
+        fOwned = true;
+    }
     glBindFramebuffer(GL_FRAMEBUFFER, fFramebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture.target, texture.name, 0);
     fComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -101,8 +110,10 @@ TextureFramebuffer::TextureFramebuffer(const TextureView& texture) {
 }
 
 TextureFramebuffer::~TextureFramebuffer() {
+    // Detached, so that a kept framebuffer holds no deleted texture's storage.
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     fPrevious.Restore();
-    glDeleteFramebuffers(1, &fFramebuffer);
+    if (fOwned) glDeleteFramebuffers(1, &fFramebuffer);
 }
 
 uint32_t CompileProgram(const char* vertexSource, const char* fragmentSource, std::string* log) {
@@ -112,6 +123,7 @@ uint32_t CompileProgram(const char* vertexSource, const char* fragmentSource, st
     if (CompileShader(vertex, vertexSource ? vertexSource : kPassThroughVertexShader, log) &&
         CompileShader(fragment, fragmentSource, log)) {
         program = glCreateProgram();
+        CountGLPrograms();
         glAttachShader(program, vertex);
         glAttachShader(program, fragment);
         glLinkProgram(program);
@@ -140,6 +152,7 @@ uint32_t NewTexture(uint32_t target, uint32_t width, uint32_t height) {
     }
     GLuint name = 0;
     glGenTextures(1, &name);
+    CountGLTextures();
     bool ok;
     {
         GLTextureBindingScope bind(target, name);

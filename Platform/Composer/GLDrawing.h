@@ -60,6 +60,7 @@ private:
     GLFramebufferBindingScope fPrevious;
     uint32_t fFramebuffer = 0;
     bool fComplete = false;
+    bool fOwned = false;
 };
 
 // Passes the vertex through and texture coordinate 0 on (gl_TexCoord[0]).

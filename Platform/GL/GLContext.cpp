@@ -1,10 +1,12 @@
 #include "Platform/GL/GLContext.h"
 
 #include <epoxy/egl.h>
+#include <epoxy/gl.h>
 
 #include <utility>
 
 #include "Platform/GL/GLDisplay.h"
+#include "Platform/GL/GLObjectCounts.h"
 #include "Platform/GL/GLPixelFormat.h"
 #include "Platform/GL/GLShareGroup.h"
 #include "Platform/GL/GLSurface.h"
@@ -40,6 +42,23 @@ GLContext::GLContext(GLPixelFormat* format, void* context, Ref<GLShareGroup> gro
 GLContext::~GLContext() {
     if (tCurrent == this) (void)ClearCurrent();  // going away: nothing to report to
     eglDestroyContext(Display(), static_cast<EGLContext>(fContext));
+}
+
+uint32_t GLContext::TextureFramebuffer(uint32_t texture) {
+    for (const SFramebuffer& f : fFramebuffers)
+        if (f.texture == texture) return f.framebuffer;
+    // Bounded: past this many textures the oldest framebuffer goes.
+    constexpr size_t kMax = 64;
+    if (fFramebuffers.size() >= kMax) {
+        glDeleteFramebuffers(1, &fFramebuffers.front().framebuffer);
+        fFramebuffers.erase(fFramebuffers.begin());
+    }
+    GLuint name = 0;
+    glGenFramebuffers(1, &name);
+    if (!name) return 0;
+    CountGLFramebuffers();
+    fFramebuffers.push_back({texture, name});
+    return name;
 }
 
 GLContext* GLContext::Current() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "Platform/Foundation/Object.h"
 
@@ -40,6 +41,11 @@ public:
     GLShareGroup* ShareGroup() const { return fShareGroup.get(); }
     void* NativeContext() const { return fContext; }
 
+    // This context's framebuffer object for drawing into the texture of that name: made on first
+    // use and kept while the context lives (framebuffers are not shared with the group's other
+    // contexts). Call with the context current; 0 when none can be made.
+    uint32_t TextureFramebuffer(uint32_t texture);
+
 private:
     GLContext(GLPixelFormat* format, void* context, Ref<GLShareGroup> group);
     ~GLContext() override;
@@ -50,6 +56,11 @@ private:
     Ref<GLSurface> fSurface;
     int32_t fSwapInterval = 0;
     bool fIntervalPending = false;
+    struct SFramebuffer {
+        uint32_t texture;
+        uint32_t framebuffer;
+    };
+    std::vector<SFramebuffer> fFramebuffers;
 };
 
 }  // namespace plat

@@ -4,6 +4,7 @@
 
 #include "Platform/GL/GLBindingScope.h"
 #include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLObjectCounts.h"
 #include "Platform/Video/PixelBuffer.h"
 
 namespace plat {
@@ -51,6 +52,7 @@ Ref<GLTexture> GLTextureCache::CreateTexture(PixelBuffer* image) {
     DeletePending();
     GLuint name = 0;
     glGenTextures(1, &name);
+    CountGLTextures();
     if (!name) return nullptr;
     {
         GLTextureBindingScope bind(GL_TEXTURE_RECTANGLE_ARB, name);

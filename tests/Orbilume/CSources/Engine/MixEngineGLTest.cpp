@@ -30,6 +30,7 @@
 #include "Platform/Composer/BuiltinNodeClasses.h"
 #include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "Platform/GL/GLObjectCounts.h"
 #include "tests/Orbilume/CSources/QCx/QcTestSupport.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
 #include "tests/support/TempDir.h"
@@ -630,6 +631,31 @@ TEST_F(MixEngineTest, StressRenderWhileTheMainThreadEdits) {
     SetInput(unit, "Color", "rgba(0,1,0,1)");
     while (Mix()->ArrayCount(T::kMixsLayers) > 1) UDocUnits::DeleteLayer(*doc, nullptr, 1);
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF00FF00, 2));
+    // After warm-up, frames (with filters, an off-screen mix and captures) make no GL objects.
+    AddLayer("solid.qtz", "rgba(0,0,1,1)", "add", "0.5");
+    Dictionary state;
+    state.Set(
+        plat::kShaderStateFragment,
+        Value("uniform sampler2D image; uniform vec2 resolution; uniform float time;"
+              "void main() { gl_FragColor = texture2D(image, gl_FragCoord.xy / resolution) * (0.5 + 0.5 * "
+              "sin(time)); }"));
+    state.Set(plat::kShaderStateUniforms, Value(plat::ValueArray{Uniform("image", "image")}));
+    GraphBuilder filter;
+    filter.Node("f", plat::kNodeClassImageShader, state)
+        .PublishInput(plat::kProtocolInputImage, "f", "image")
+        .PublishOutput(plat::kProtocolOutputImage, "f", "image");
+    Write("pulse.qtz", filter);
+    CRecord* timed = AddLayer("clock.qtz", nullptr, "add", "1");
+    ASSERT_TRUE(
+        UDocUnits::AddFilterUnit(Mix(), nullptr, timed->GetUInt(T::kUnitId), 0, LString("pulse.qtz")));
+    engine->ApplyOutputKey(LString("rotz"), LString("10"));
+    for (int k = 0; k < 10; ++k) (void)Frame();
+    const uint64_t before = plat::GLCreated().Total();
+    for (int k = 0; k < 10; ++k) {
+        engine->RequestMixCapture(&monitor->context());
+        (void)Frame();
+    }
+    EXPECT_EQ(plat::GLCreated().Total(), before);
     monitor->Release();
 }
 

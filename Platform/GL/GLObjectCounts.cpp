@@ -1,0 +1,10 @@
+#include "Platform/GL/GLObjectCounts.h"
+
+namespace plat {
+
+GLObjectCounts& GLCreated() {
+    static GLObjectCounts counts;
+    return counts;
+}
+
+}  // namespace plat
