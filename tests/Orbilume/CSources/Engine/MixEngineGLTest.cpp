@@ -660,3 +660,67 @@ TEST_F(MixEngineTest, StressRenderWhileTheMainThreadEdits) {
 }
 
 }  // namespace
+
+namespace {
+
+// Scene recall bumps counters inside its own mutex while a render thread may hold the frame lock
+// and wait for that mutex: bumping must not take the frame lock.
+TEST_F(MixEngineTest, SceneCountersBumpWhileAFrameHoldsTheLock) {
+    AddLayer("solid.qtz", "rgba(1,0,0,1)");
+    Start();
+    const uint32_t before = engine->LayerAt(0)->sceneCounter();
+    std::atomic<bool> locked{false}, done{false};
+    std::thread frame([&] {
+        std::lock_guard<std::recursive_mutex> lock(engine->FrameLock());
+        locked.store(true);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done.load() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    while (!locked.load()) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    engine->BumpSceneCounters();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    done.store(true);
+    frame.join();
+    EXPECT_LT(waited, std::chrono::seconds(1));
+    EXPECT_EQ(engine->LayerAt(0)->sceneCounter(), before + 1);
+}
+
+// A capture of a layer that does not draw (opacity 0) stays queued, once, frame after frame; its
+// blank request clears the monitor.
+TEST_F(MixEngineTest, CaptureOfAHiddenLayerIsQueuedAgainEachFrame) {
+    CRecord* unit = AddLayer("solid.qtz", "rgba(1,0,0,1)", "max", "0");
+    Start();
+    COpenGLFBOTarget* monitor = new COpenGLFBOTarget(16, 16, nullptr);
+    {
+        COpenGLScope_Cca scope(monitor->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, monitor->fbo());
+        glViewport(0, 0, 16, 16);
+        glClearColor(1, 1, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    engine->RequestCapture(unit->GetUInt(T::kUnitId), &monitor->context(), true);
+    ASSERT_EQ(engine->QueuedCaptures(), 1u);
+    for (int i = 0; i < 5; ++i) {
+        (void)Frame();
+        EXPECT_EQ(engine->QueuedCaptures(), 1u);
+    }
+    {
+        COpenGLScope_Cca scope(monitor->context());
+        glFinish();
+        EXPECT_EQ(Rgb(BoundPixel(8, 8)), 0xFF000000u);
+    }
+    // Made visible, the next frame serves it.
+    SetInput(unit, "_oblayer_Blend", "1");
+    (void)Frame();
+    EXPECT_EQ(engine->QueuedCaptures(), 0u);
+    {
+        COpenGLScope_Cca scope(monitor->context());
+        glFinish();
+        EXPECT_TRUE(PixelNear(Rgb(BoundPixel(8, 8)), 0xFFFF0000, 2));
+    }
+    monitor->Release();
+}
+
+}  // namespace
