@@ -47,12 +47,13 @@ TEST(ShippedContent, EveryCompositionLoadsAndIsListed) {
                 filterKinds.insert(e.filterKind);
             if (e.kind == CCompoRepository::kAnimator) animatorKinds.insert(e.animatorKind);
         }
-    // The engine's internal compositions are not for the operator's menus.
+    // The engine's internal compositions (drawer, transition and the five clip compositions) are
+    // not for the operator's menus.
     const size_t internal =
         static_cast<size_t>(std::count_if(files.begin(), files.end(), [](const std::string& f) {
             return f.find("/privatecompo/") != std::string::npos;
         }));
-    EXPECT_EQ(internal, 2u);
+    EXPECT_EQ(internal, 7u);
     EXPECT_EQ(entries, files.size() - internal);
     EXPECT_GE(makerCategories.size(), 2u);
     EXPECT_EQ(filterKinds, (std::set<uint32_t>{1, 2, 3}));
