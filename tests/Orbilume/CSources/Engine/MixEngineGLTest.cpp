@@ -230,8 +230,11 @@ TEST_F(MixEngineTest, LagShiftsLayerTimesAndResolutionDividesTheSize) {
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF000000, 2));
     // Resolution 2 at 1920 × 1080 renders layers at 480 × 270.
     CRecord* pref = prefs.Root();
+    const uint8_t note = pref->Slot(CAppPrefs::kPrefRunTime53).u8;
     (void)CRecordRef(&pref).SetUInt(nullptr, CAppPrefs::kPrefResolution, 2);
+    EXPECT_NE(pref->Slot(CAppPrefs::kPrefRunTime53).u8, note);  // observers hear of the new size
     engine->SetOutputSize(1920, 1080);
+    EXPECT_EQ(pref->Slot(CAppPrefs::kPrefRunTime53).u8, note);
     uint32_t w = 0, h = 0;
     engine->RenderSize(w, h);
     EXPECT_EQ(w, 480u);
@@ -320,6 +323,13 @@ TEST_F(MixEngineTest, FiltersInsertedMovedAndRemovedThroughTheRecords) {
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF800080, 3));
     SetInput(unit->GetElement(T::kUnitFilters, 0), "P", "1");
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFFFF0000, 3));
+    // Bypassed through its record and back.
+    SetInput(unit->GetElement(T::kUnitFilters, 0), "P", "0.5");
+    SetInput(unit->GetElement(T::kUnitFilters, 0), "_obunit_Bypass", "1");
+    EXPECT_TRUE(engine->LayerAt(0)->ChainAt(0)->IsBypassed());
+    EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFFFF0000, 3));
+    SetInput(unit->GetElement(T::kUnitFilters, 0), "_obunit_Bypass", "0");
+    EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFF800080, 3));
     UDocUnits::DeleteUnitById(*doc, nullptr, unit->GetElement(T::kUnitFilters, 0)->GetUInt(T::kUnitId));
     EXPECT_EQ(engine->LayerAt(0)->ChainCount(), 0u);
     EXPECT_TRUE(PixelNear(Rgb(Frame()), 0xFFFF0000, 2));
