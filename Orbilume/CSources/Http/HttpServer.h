@@ -26,7 +26,8 @@ public:
     struct Limits {
         uint64_t maxBody = uint64_t(1) << 30;  // largest POST body; more is answered 400 unread
         uint32_t idleMs = 30000;               // a connection waiting this long for request bytes is closed
-        uint32_t maxConnections = 64;          // more are closed at accept
+        uint32_t writeMs = 30000;      // a connection whose write makes no progress this long is closed
+        uint32_t maxConnections = 64;  // more are closed at accept
         int backlog = 16;
     };
 
@@ -87,6 +88,8 @@ private:
     void DispatchPost(HttpConnection& c);
     bool ReadBody(HttpConnection& c);
     void EndBody(HttpConnection& c);
+    // The body's readiness before the head: false while it waits; sets the length (HEAD drops the body).
+    bool PrepareBody(HttpConnection& c);
     void WriteHead(HttpConnection& c);
     void PumpBody(HttpConnection& c);
     void FinishResponse(HttpConnection& c);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -267,6 +268,40 @@ TEST_F(HttpPeerTest, IdleConnectionClosesAfterItsTimeOut) {
     stop = true;
     ticker.join();
     EXPECT_EQ(got, "<eof>");
+    EXPECT_GE(closedAfter, 29.0);
+    EXPECT_LT(closedAfter, 33.0);
+}
+
+TEST_F(HttpPeerTest, ClientThatStopsReadingIsClosedAfterTheWriteTimeOut) {
+    // A body far larger than both socket buffers: the server's write stalls once they are full.
+    server.filePath = root.Path() + "/big.bin";
+    {
+        FILE* f = std::fopen(server.filePath.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string block(1 << 20, 'x');
+        for (int i = 0; i < 32; ++i) std::fwrite(block.data(), 1, block.size(), f);
+        std::fclose(f);
+    }
+    testsupport::FakeClock clock;
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            clock.AdvanceMs(10);
+            usleep(1000);
+        }
+    });
+    Client c(uint16_t(server.Port()));
+    ASSERT_TRUE(c.connected);
+    const int small = 4096;
+    (void)setsockopt(c.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    c.Send("GET /file HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(main.RunUntil([&] { return server.ConnectionCount() == 1; }));
+    const double start = clock.Now();
+    // The client never reads; the server gives the connection up.
+    EXPECT_TRUE(main.RunUntil([&] { return server.ConnectionCount() == 0; }, 20));
+    const double closedAfter = clock.Now() - start;
+    stop = true;
+    ticker.join();
     EXPECT_GE(closedAfter, 29.0);
     EXPECT_LT(closedAfter, 33.0);
 }
