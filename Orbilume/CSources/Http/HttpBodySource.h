@@ -8,7 +8,12 @@
 // the connection ends.
 class HttpBodySource {
 public:
+    enum Readiness : uint8_t { kReady, kWait, kFail };
+
     virtual ~HttpBodySource() = default;
+    // Asked before the response head is written: kWait holds the head back (the owner calls
+    // HttpServer::WakeConnections when that changes), kFail answers 503 without a body.
+    virtual Readiness Prepare() { return kReady; }
     // Bytes of the whole body, or -1 when unknown (sent chunked to HTTP/1.1 clients).
     virtual int64_t Length() const = 0;
     // The next piece in *out: its length, 0 at the end, below 0 when it is not ready yet (the owner

@@ -261,6 +261,9 @@ void HttpServer::CheckIdle() {
         any = true;
         const bool waitsForClient = c->fPhase <= HttpConnection::kBody && !c->fWriting;
         if (waitsForClient && now - c->fLastByteMs >= fLimits.idleMs) CloseConnection(*c);
+        // A client that stops reading stalls the write in flight; its bytes are never taken.
+        else if (c->fWriting && now - c->fWriteMs >= fLimits.writeMs)
+            CloseConnection(*c);
     }
     if (any) ArmIdleTimer();
 }
@@ -296,6 +299,7 @@ bool HttpServer::Refill(HttpConnection& c) {
 void HttpServer::Write(HttpConnection& c) {
     c.fWriting = true;
     if (!c.fPort) return;
+    c.fWriteMs = fLoop->Now();
     fLoop->Lock();
     if (c.fPort->CanSend()) c.fPort->Send(c.fOut.data(), uint32_t(c.fOut.size()));
     fLoop->Unlock();
@@ -327,6 +331,7 @@ void HttpServer::Run(HttpConnection& c) {
                 break;
             case HttpConnection::kWriteHead:
                 if (c.fWriting) return;
+                if (!PrepareBody(c)) return;
                 c.fOut.clear();
                 WriteHead(c);
                 c.fPhase = HttpConnection::kWriteBody;
@@ -390,9 +395,7 @@ void HttpServer::DispatchGet(HttpConnection& c) {
         r.status = HttpRequest::kUnavailable;
         return;
     }
-    c.fResponseLength = body->Length();
-    // HEAD gets the GET's headers and no body.
-    if (r.method == HttpRequest::kGet) c.fBody = std::move(body);
+    c.fBody = std::move(body);
 }
 
 void HttpServer::DispatchPost(HttpConnection& c) {
@@ -445,6 +448,25 @@ void HttpServer::EndBody(HttpConnection& c) {
     } else {
         r.status = HttpRequest::kNoContent;
     }
+}
+
+bool HttpServer::PrepareBody(HttpConnection& c) {
+    if (!c.fBody || c.fResponseLength >= 0) return true;
+    HttpRequest& r = c.Request();
+    switch (c.fBody->Prepare()) {
+        case HttpBodySource::kWait:
+            return false;
+        case HttpBodySource::kFail:
+            c.fBody.reset();
+            r.status = HttpRequest::kUnavailable;
+            return true;
+        case HttpBodySource::kReady:
+            break;
+    }
+    c.fResponseLength = c.fBody->Length();
+    // HEAD gets the GET's headers and no body.
+    if (r.method == HttpRequest::kHead) c.fBody.reset();
+    return true;
 }
 
 void HttpServer::WriteHead(HttpConnection& c) {

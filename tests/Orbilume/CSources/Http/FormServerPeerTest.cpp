@@ -1,0 +1,301 @@
+// The operation panel on 127.0.0.1 (inside the test's own network namespace) against curl,
+// pngcheck and xmllint, with raw sockets where time matters.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Orbilume/CSources/Http/FormServer.h"
+#include "Platform/Foundation/URLOpener.h"
+#include "tests/Orbilume/CSources/Http/FormTestDocuments.h"
+#include "tests/Orbilume/CSources/Net/NetTestLoop.h"
+#include "tests/Orbilume/CSources/Osc/OscRecorder.h"
+#include "tests/support/CommandOutput.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using nettest::kLoopback;
+
+bool HaveProgram(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+#define NEED(program) \
+    if (!HaveProgram(program)) GTEST_SKIP() << program " is not installed"
+
+// A monitor source that delivers only when told.
+class HeldMonitor : public FormMonitorSource {
+public:
+    bool Capture(uint32_t size, Done done) override {
+        ++captures;
+        lastSize = size;
+        fDone = std::move(done);
+        return true;
+    }
+    void Cancel() override { fDone = nullptr; }
+    void Deliver() {
+        if (!fDone) return;
+        FixedPictureMonitorSource fixed;
+        Done done = std::move(fDone);
+        (void)fixed.Capture(lastSize, std::move(done));
+    }
+    int captures = 0;
+    uint32_t lastSize = 0;
+
+private:
+    Done fDone;
+};
+
+struct Opened {
+    std::vector<std::string> urls;
+    static bool Record(const std::string& url, void* context) {
+        static_cast<Opened*>(context)->urls.push_back(url);
+        return true;
+    }
+};
+
+struct FormServerPeerTest : ::testing::Test {
+    nettest::MainLoop main;
+    testsupport::TempDir root;
+    testsupport::TempDir outside;
+    osctest::OscRecorder listener;
+    formtest::Documents documents;
+    FixedPictureMonitorSource fixed;
+    Opened opened;
+    std::unique_ptr<CFormServer> server;
+    std::string base;
+
+    void SetUp() override {
+        ASSERT_EQ(mkdir(root.File("Upload").c_str(), 0755), 0);
+        FormServerSettings settings;
+        settings.root = root.Path();
+        server = std::make_unique<CFormServer>(main.Loop(), &listener, &documents, settings);
+        server->SetFragments(formtest::Fragments());
+        server->SetFormFolder(formtest::FormFolder());
+        server->SetMonitorSource(&fixed);
+        ASSERT_EQ(server->Listen(0, kLoopback), 0);
+        base = "http://127.0.0.1:" + std::to_string(server->Port());
+        plat::SetURLOpenerFunction(&Opened::Record, &opened);
+    }
+    void TearDown() override { plat::SetURLOpenerFunction(nullptr, nullptr); }
+
+    void SetPassword(const std::string& password) {
+        FormServerSettings s = server->Settings();
+        s.pass = FormPassword::Store(password);
+        server->SetSettings(s);
+    }
+    std::string Serve(const std::string& command) {
+        std::atomic<bool> done{false};
+        std::string out;
+        std::thread t([&] {
+            out = testsupport::CommandOutput(command);
+            done = true;
+        });
+        EXPECT_TRUE(main.RunUntil([&] { return done.load(); }, 20));
+        t.join();
+        return out;
+    }
+    // Status line and headers on stderr (-v), the body on stdout.
+    std::string Curl(const std::string& args) {
+        return Serve("curl -sv --noproxy '*' --max-time 10 " + args + " 2>&1");
+    }
+    std::string Body(const std::string& args) { return Serve("curl -s --noproxy '*' --max-time 10 " + args); }
+};
+
+TEST_F(FormServerPeerTest, PasswordPerAddress) {
+    NEED("curl");
+    root.Write("index.html", "<p>home</p>");
+    // No password: served, nobody remembered.
+    EXPECT_EQ(Body(base + "/index.html"), "<p>home</p>");
+    EXPECT_EQ(server->Access().AuthorisedCount(), 0u);
+
+    SetPassword("ab12");
+    std::string out = Curl(base + "/index.html");
+    EXPECT_NE(out.find("< HTTP/1.1 401 Unauthorized."), std::string::npos) << out;
+    EXPECT_NE(out.find("< WWW-Authenticate: Basic realm=\"Orbilume Operation Panel\""), std::string::npos)
+        << out;
+    out = Curl("-u a:b12 " + base + "/index.html");  // "b12" is not "ab12"
+    EXPECT_NE(out.find("401"), std::string::npos) << out;
+    EXPECT_EQ(Body("-u anyone:ab12 " + base + "/index.html"), "<p>home</p>");
+    // Later requests from the same address need no credentials.
+    EXPECT_EQ(Body(base + "/index.html"), "<p>home</p>");
+    // A new password forgets the address.
+    SetPassword("cd34");
+    EXPECT_NE(Curl(base + "/index.html").find("401"), std::string::npos);
+}
+
+TEST_F(FormServerPeerTest, RefusedClientOpensNothing) {
+    NEED("curl");
+    root.Write("show.obm", "doc");
+    root.Write("show.mov", "movie");
+    FormServerSettings s = server->Settings();
+    s.opensame = true;
+    s.pass = FormPassword::Store("ab12");
+    server->SetSettings(s);
+    EXPECT_NE(Curl(base + "/show.html").find("401"), std::string::npos);
+    EXPECT_TRUE(documents.opened.empty());
+    EXPECT_TRUE(opened.urls.empty());
+    // With the password: the document and its same-named files are opened, the form served.
+    const std::string page = Body("-u x:ab12 " + base + "/show.html");
+    ASSERT_EQ(documents.opened.size(), 1u);
+    EXPECT_EQ(documents.opened[0], root.File("show.obm"));
+    ASSERT_EQ(opened.urls.size(), 1u);
+    EXPECT_EQ(opened.urls[0], "file://" + root.File("show.mov"));
+    EXPECT_NE(page.find("class=\"params\""), std::string::npos);
+    // The provider's refusal fails the page.
+    documents.answer = FormDocumentProvider::kRefused;
+    EXPECT_NE(Curl(base + "/show.html").find("404"), std::string::npos);
+}
+
+TEST_F(FormServerPeerTest, PagesFilesAndLists) {
+    NEED("curl");
+    outside.Write("notes.txt", "secret");
+    root.Write("notes.txt", "inside");
+    root.Write("show.obm", "doc");
+    std::string out = Curl("--path-as-is " + base + "/../notes.txt");
+    EXPECT_NE(out.find("404"), std::string::npos) << out;
+    EXPECT_EQ(out.find("secret"), std::string::npos);
+    EXPECT_EQ(Body("--path-as-is '" + base + "/%2e%2e/%2E%2E/x/../notes.txt'").find("secret"),
+              std::string::npos);
+    EXPECT_EQ(Body(base + "//notes.txt"), "inside");
+    out = Curl(base + "/notes%00.txt");
+    EXPECT_NE(out.find("404"), std::string::npos);
+    // A page beside its document is opened and served as it stands.
+    root.Write("show.html", "<p>show page</p>");
+    EXPECT_EQ(Body(base + "/show.html"), "<p>show page</p>");
+    ASSERT_EQ(documents.opened.size(), 1u);
+    // A missing page without a document: the "Not Found." page with status 200.
+    out = Curl(base + "/nothing.html");
+    EXPECT_NE(out.find("< HTTP/1.1 200 OK."), std::string::npos);
+    EXPECT_NE(out.find("Not Found."), std::string::npos);
+    EXPECT_NE(Curl(base + "/nothing.txt").find("404 Not Found."), std::string::npos);
+
+    root.Write("Upload/b.png", "b");
+    root.Write("Upload/a.png", "a");
+    out = Curl(base + "/.upload");
+    EXPECT_NE(out.find("< Content-Type: text/plain; charset=utf-8\r\n< Cache-Control: no-cache, no-store, "
+                       "must-revalidate\r\n< Pragma: no-cache"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Body(base + "/.upload"), "a.png=Upload/a.png&b.png=Upload/b.png");
+    EXPECT_EQ(Body(base + "/.osceq"), "/mode=1&/count=3&/gain=0.50&/title=%3Cb%3E%20%26&/movie=");
+}
+
+TEST_F(FormServerPeerTest, GeneratedPageIsValidHtml) {
+    NEED("curl");
+    NEED("xmllint");
+    root.Write("show.obm", "doc");
+    const std::string page = Body(base + "/show.html");
+    root.Write("page.html", page);
+    EXPECT_NE(page.find("&lt;b&gt;&#32;&amp;"), std::string::npos);
+    const std::string lint = testsupport::CommandOutput("xmllint --html --noout '" + root.File("page.html") +
+                                                        "' 2>&1; echo rc=$?");
+    EXPECT_EQ(lint, "rc=0\n") << lint;
+}
+
+TEST_F(FormServerPeerTest, MonitorImageIsAPng) {
+    NEED("curl");
+    NEED("pngcheck");
+    const std::string out = Curl(base + "/.monitor");
+    EXPECT_NE(
+        out.find("< Content-Type: image/png\r\n< Cache-Control: no-cache, no-store, must-revalidate\r\n< "
+                 "Pragma: no-cache"),
+        std::string::npos)
+        << out;
+    (void)Serve("curl -s --noproxy '*' --max-time 10 -o '" + root.File("m.png") + "' " + base + "/.monitor");
+    const std::string check =
+        testsupport::CommandOutput("pngcheck '" + root.File("m.png") + "' 2>&1; echo rc=$?");
+    EXPECT_NE(check.find("160x90"), std::string::npos) << check;
+    EXPECT_NE(check.find("rc=0"), std::string::npos) << check;
+    // Without a document: 503 at once.
+    documents.hasDocument = false;
+    EXPECT_NE(Curl(base + "/.monitor").find("503 Service Unavailable."), std::string::npos);
+}
+
+// A blocking client on 127.0.0.1.
+struct Client {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    explicit Client(int port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(kLoopback);
+        connected = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~Client() { close(fd); }
+    void Send(const std::string& s) { (void)!send(fd, s.data(), s.size(), MSG_NOSIGNAL); }
+    std::string ReadSome() {
+        std::string out;
+        for (;;) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 0) != 1) return out;
+            char buf[4096];
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) return out + "<eof>";
+            out.append(buf, size_t(n));
+        }
+    }
+    bool connected = false;
+};
+
+TEST_F(FormServerPeerTest, MonitorWaitersShareOneCaptureAndGiveUpAfterTwoSeconds) {
+    HeldMonitor held;
+    server->SetMonitorSource(&held);
+    testsupport::FakeClock clock;
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            clock.AdvanceMs(2);
+            usleep(1000);
+        }
+    });
+    // Two requests wait for one capture, which then arrives.
+    Client a(server->Port()), b(server->Port());
+    a.Send("GET /.monitor HTTP/1.0\r\n\r\n");
+    b.Send("GET /.monitor HTTP/1.0\r\n\r\n");
+    std::string ga, gb;
+    ASSERT_TRUE(main.RunUntil([&] { return held.captures == 1 && server->ConnectionCount() == 2; }));
+    main.Spin(0.05);
+    ga += a.ReadSome();
+    EXPECT_EQ(ga, "");
+    EXPECT_EQ(held.captures, 1);
+    held.Deliver();
+    EXPECT_TRUE(main.RunUntil([&] {
+        ga += a.ReadSome();
+        gb += b.ReadSome();
+        return ga.find("<eof>") != std::string::npos && gb.find("<eof>") != std::string::npos;
+    }));
+    EXPECT_EQ(ga.rfind("HTTP/1.1 200 OK.", 0), 0u) << ga;
+    EXPECT_NE(gb.find("\x89PNG"), std::string::npos);
+
+    // Nothing rendering: nothing before 2 s, 503 then.
+    Client c(server->Port());
+    c.Send("GET /.monitor HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(main.RunUntil([&] { return held.captures == 2; }));
+    const double start = clock.Now();
+    std::string gc;
+    EXPECT_TRUE(main.RunUntil(
+        [&] {
+            gc += c.ReadSome();
+            return !gc.empty();
+        },
+        20));
+    const double after = clock.Now() - start;
+    stop = true;
+    ticker.join();
+    EXPECT_EQ(gc.rfind("HTTP/1.1 503 Service Unavailable.", 0), 0u) << gc;
+    EXPECT_GE(after, 1.9);
+    EXPECT_LT(after, 2.5);
+}
+
+}  // namespace
