@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
 #include "Orbilume/CSources/Http/FormHtml.h"
+#include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/StandardFolders.h"
 #include "Platform/Foundation/URLOpener.h"
 
@@ -92,6 +94,46 @@ std::string FileURL(const std::string& path) {
 std::string FormServerSettings::DefaultRoot() {
     const std::string documents = plat::StandardFolderPath(plat::StandardFolder::kDocuments, false);
     return documents.empty() ? std::string() : documents + "/Orbilume Server";
+}
+
+namespace {
+
+struct FlagKey {
+    const char* key;
+    bool FormServerSettings::*flag;
+};
+const FlagKey kFlags[] = {
+    {"opensame", &FormServerSettings::opensame}, {"monimg", &FormServerSettings::monimg},
+    {"valnum", &FormServerSettings::valnum},     {"valsld", &FormServerSettings::valsld},
+    {"upld", &FormServerSettings::upld},         {"uplddel", &FormServerSettings::uplddel},
+    {"upldsel", &FormServerSettings::upldsel},   {"gohome", &FormServerSettings::gohome},
+};
+
+}  // namespace
+
+FormServerSettings FormServerSettings::Read(CRecordRef set) {
+    FormServerSettings s;
+    s.port = uint16_t(std::clamp<int32_t>(CParamSet::GetIntOr(set, LString("port"), s.port), 1, 65535));
+    s.monsz =
+        uint32_t(std::clamp<int32_t>(CParamSet::GetIntOr(set, LString("monsz"), int32_t(s.monsz)), 32, 512));
+    LString text;
+    if (CParamSet::Find(set, LString("root"), &text) >= 0) s.root = text.CStr();
+    if (CParamSet::Find(set, LString("pass"), &text) >= 0) s.pass = text.CStr();
+    for (const FlagKey& f : kFlags) s.*f.flag = CParamSet::GetIntOr(set, LString(f.key), s.*f.flag) != 0;
+    return s;
+}
+
+bool FormServerSettings::Write(CRecordRef set, LHandler* editor) const {
+    const std::string folder = Root();
+    const bool made = !folder.empty() && plat::MakeFolders(folder + "/" + kUploadFolder, 0755);
+    CParamSet::SetInt(set, editor, LString("port"), port);
+    CParamSet::SetString(set, editor, LString("root"), LString(root.c_str()));
+    // An empty value removes the entry: no password.
+    CParamSet::SetString(set, editor, LString("pass"),
+                         LString(FormPassword::IsSet(pass) ? pass.c_str() : ""));
+    CParamSet::SetInt(set, editor, LString("monsz"), int32_t(monsz));
+    for (const FlagKey& f : kFlags) CParamSet::SetInt(set, editor, LString(f.key), this->*f.flag ? 1 : 0);
+    return made;
 }
 
 CFormServer::CFormServer(LAsyncLoop* loop, OscListener* listener, FormDocumentProvider* documents,

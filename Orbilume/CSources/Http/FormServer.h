@@ -10,8 +10,11 @@
 #include "Orbilume/CSources/Http/FormPostHandlers.h"
 #include "Orbilume/CSources/Http/HttpServer.h"
 
+class CRecord;
+class CRecordRef;
 class CValueProvider;
 class LAsyncTimer;
+class LHandler;
 class OscListener;
 
 // One OSC-controlled parameter of the current document on the panel's form. Kinds: 0 integer
@@ -62,6 +65,13 @@ struct FormServerSettings {
     // "Orbilume Server" in the user's documents folder.
     static std::string DefaultRoot();
     std::string Root() const { return root.empty() ? DefaultRoot() : root; }
+
+    // From a parameter set: absent or unreadable keys keep their defaults, numbers are clamped
+    // (port 1-65535, monsz 32-512).
+    static FormServerSettings Read(CRecordRef set);
+    // Every key into the set (the password entry is removed when there is none), after making
+    // the root and its "Upload" folder; false when they could not be made (the keys are stored).
+    [[nodiscard]] bool Write(CRecordRef set, LHandler* editor) const;
 };
 
 // The browser operation panel on an HttpServer: files of the root folder, pages that open the

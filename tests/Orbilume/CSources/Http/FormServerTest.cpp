@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
 #include "Orbilume/CSources/Http/FormHtml.h"
 #include "Orbilume/CSources/Http/FormPassword.h"
@@ -87,14 +89,14 @@ TEST(FormAccessTest, AuthorisedAddressesAndGuessing) {
     EXPECT_TRUE(access.Check(3, true, "ab12", 8 * 20000));
 
     // At most 256 addresses, the oldest dropped.
-    for (uint32_t a = 100; a < 100 + 300; ++a) ASSERT_TRUE(access.Check(a, true, "ab12", 200000));
+    for (uint32_t a = 100; a < 100 + 260; ++a) ASSERT_TRUE(access.Check(a, true, "ab12", 200000));
     EXPECT_EQ(access.AuthorisedCount(), FormAccess::kMaxAuthorised);
     EXPECT_FALSE(access.Check(100, false, "", 200000));
-    EXPECT_TRUE(access.Check(399, false, "", 200000));
+    EXPECT_TRUE(access.Check(359, false, "", 200000));
     // A new password forgets them all.
     access.SetStored(FormPassword::Store("cd34"));
     EXPECT_EQ(access.AuthorisedCount(), 0u);
-    EXPECT_FALSE(access.Check(399, false, "", 200000));
+    EXPECT_FALSE(access.Check(359, false, "", 200000));
 }
 
 TEST(FormServerPathTest, ResolvesInsideTheRootOnly) {
@@ -122,6 +124,51 @@ TEST(FormServerPathTest, ResolvesInsideTheRootOnly) {
             EXPECT_EQ(file, c.file) << c.path;
         }
     }
+}
+
+TEST(FormServerSettingsTest, RoundTripAndDefaults) {
+    CRecord* set = CRecord::New(&CParamSet::SetType());
+    CRecordRef ref(&set);
+    const FormServerSettings defaults = FormServerSettings::Read(ref);
+    EXPECT_EQ(defaults.port, 51000);
+    EXPECT_EQ(defaults.monsz, 160u);
+    EXPECT_FALSE(defaults.opensame);
+    EXPECT_TRUE(defaults.monimg && defaults.valnum && defaults.valsld && defaults.upld && defaults.uplddel &&
+                defaults.upldsel && defaults.gohome);
+    EXPECT_EQ(defaults.pass, "");
+    EXPECT_NE(defaults.Root().find("/Orbilume Server"), std::string::npos);
+
+    testsupport::TempDir dir;
+    FormServerSettings s;
+    s.port = 8080;
+    s.root = dir.File("panel root");
+    s.pass = FormPassword::Store("abcd1");
+    s.monsz = 320;
+    s.opensame = true;
+    s.valsld = false;
+    s.gohome = false;
+    ASSERT_TRUE(s.Write(ref, nullptr));
+    struct stat st {};
+    EXPECT_EQ(stat((s.root + "/Upload").c_str(), &st), 0);
+    const FormServerSettings back = FormServerSettings::Read(ref);
+    EXPECT_EQ(back.port, 8080);
+    EXPECT_EQ(back.root, s.root);
+    EXPECT_EQ(FormPassword::Verify(back.pass, "abcd1"), FormPassword::kMatch);
+    EXPECT_EQ(back.monsz, 320u);
+    EXPECT_TRUE(back.opensame);
+    EXPECT_FALSE(back.valsld);
+    EXPECT_FALSE(back.gohome);
+    EXPECT_TRUE(back.upldsel);
+
+    // No password removes the entry; out-of-range numbers are clamped.
+    s.pass = "";
+    ASSERT_TRUE(s.Write(ref, nullptr));
+    EXPECT_LT(CParamSet::Find(ref, LString("pass")), 0);
+    CParamSet::SetInt(ref, nullptr, LString("port"), 70000);
+    CParamSet::SetInt(ref, nullptr, LString("monsz"), 4);
+    EXPECT_EQ(FormServerSettings::Read(ref).port, 65535);
+    EXPECT_EQ(FormServerSettings::Read(ref).monsz, 32u);
+    CRecord::Delete(set);
 }
 
 struct FormPageTest : ::testing::Test {
