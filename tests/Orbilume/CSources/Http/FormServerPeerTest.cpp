@@ -9,18 +9,25 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Lib3/LSources/CoreData/CValueProvider.h"
 #include "Orbilume/CSources/Http/FormServer.h"
 #include "Platform/Foundation/URLOpener.h"
+#include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/PNGDecoder.h"
 #include "tests/Orbilume/CSources/Http/FormTestDocuments.h"
 #include "tests/Orbilume/CSources/Net/NetTestLoop.h"
 #include "tests/Orbilume/CSources/Osc/OscRecorder.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestPNG.h"
 
 namespace {
 
@@ -72,6 +79,13 @@ struct FormServerPeerTest : ::testing::Test {
     formtest::Documents documents;
     FixedPictureMonitorSource fixed;
     Opened opened;
+    std::vector<std::string> announced;
+    CValueProvider uploads{this, [](void* self, uint32_t op, void* data) {
+                               if (op != CValueProvider::kHandOther) return false;
+                               static_cast<FormServerPeerTest*>(self)->announced.push_back(
+                                   static_cast<CValueProvider::SObject*>(data)->text.CStr());
+                               return true;
+                           }};
     std::unique_ptr<CFormServer> server;
     std::string base;
 
@@ -79,7 +93,7 @@ struct FormServerPeerTest : ::testing::Test {
         ASSERT_EQ(mkdir(root.File("Upload").c_str(), 0755), 0);
         FormServerSettings settings;
         settings.root = root.Path();
-        server = std::make_unique<CFormServer>(main.Loop(), &listener, &documents, settings);
+        server = std::make_unique<CFormServer>(main.Loop(), &listener, &documents, settings, &uploads);
         server->SetFragments(formtest::Fragments());
         server->SetFormFolder(formtest::FormFolder());
         server->SetMonitorSource(&fixed);
@@ -296,6 +310,60 @@ TEST_F(FormServerPeerTest, MonitorWaitersShareOneCaptureAndGiveUpAfterTwoSeconds
     EXPECT_EQ(gc.rfind("HTTP/1.1 503 Service Unavailable.", 0), 0u) << gc;
     EXPECT_GE(after, 1.9);
     EXPECT_LT(after, 2.5);
+}
+
+// The panel in headless Chromium, driven by puppeteer-core (tests/support/node): the page renders
+// with the monitor image and a slider, a moved slider and an uploaded file reach the listener and
+// the Upload folder. The screenshot is kept beside the test binary.
+TEST_F(FormServerPeerTest, PanelInHeadlessChromium) {
+    NEED("node");
+    const std::string chromium = std::getenv("CHROMIUM") ? std::getenv("CHROMIUM") : "/usr/bin/chromium";
+    if (access(chromium.c_str(), X_OK) != 0) GTEST_SKIP() << "chromium is not installed";
+    const std::string node = std::string(ORBILUME_SOURCE_DIR) + "/tests/support/node";
+    if (access((node + "/node_modules/puppeteer-core").c_str(), R_OK) != 0)
+        GTEST_SKIP() << "puppeteer-core is not installed (npm ci in " << node << ")";
+    root.Write("show.obm", "doc");
+    // A 4 x 4 image to upload.
+    const std::vector<uint8_t> png = testsupport::EncodeTestPNG(4, 4, std::vector<uint8_t>(64, 200));
+    root.Write("pic.png", std::string(png.begin(), png.end()));
+    listener.addresses = {"/gain", "/movie"};
+    const std::string shot = "form-panel-chromium.png";
+    const std::string out = Serve("HOME='" + root.Path() + "' node '" + node + "/panel-browser.js' " + base +
+                                  " '" + shot + "' '" + root.File("pic.png") + "' 2>&1");
+    ASSERT_NE(out.find("done"), std::string::npos) << out;
+    EXPECT_NE(out.find("post 204\npost 204"), std::string::npos) << out;
+
+    // Pixel probes of the screenshot: the monitor's first bar is white, its sixth red; the
+    // slider is drawn (not the page background).
+    int mx = 0, my = 0, mw = 0, mh = 0, sx = 0, sy = 0, sw = 0, sh = 0;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("monitor "), "monitor %d %d %d %d", &mx, &my, &mw, &mh), 4);
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("slider "), "slider %d %d %d %d", &sx, &sy, &sw, &sh), 4);
+    std::ifstream in(shot, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    plat::Ref<plat::BitmapImage> image = plat::PNGDecoder::Decode(bytes.data(), bytes.size());
+    ASSERT_TRUE(image);
+    const uint32_t white = image->PixelAt(mx + mw / 16, my + mh / 2) & 0xFFFFFF;
+    const uint32_t red = image->PixelAt(mx + mw * 11 / 16, my + mh / 2) & 0xFFFFFF;
+    EXPECT_GE(white & 0xFF, 0xE0u) << std::hex << white;
+    EXPECT_GE(red >> 16, 0xE0u) << std::hex << red;
+    EXPECT_LE(red & 0xFFFF, 0x2020u) << std::hex << red;
+    const uint32_t background = image->PixelAt(2, image->Height() - 2) & 0xFFFFFF;
+    bool sliderDrawn = false;
+    for (int x = sx; x < sx + sw && !sliderDrawn; ++x)
+        sliderDrawn = (image->PixelAt(x, sy + sh / 2) & 0xFFFFFF) != background;
+    EXPECT_TRUE(sliderDrawn);
+
+    // The slider's value and the uploaded file reached the listener; the file lies in Upload and
+    // the provider was told its path.
+    std::string all;
+    for (const std::string& m : listener.messages) all += m + "\n";
+    EXPECT_NE(all.find("/gain ,s 0.75"), std::string::npos) << all;
+    EXPECT_NE(all.find("/movie ,s " + root.File("Upload/pic.png")), std::string::npos) << all;
+    EXPECT_EQ(testsupport::CommandOutput("cmp '" + root.File("pic.png") + "' '" +
+                                         root.File("Upload/pic.png") + "' && echo same"),
+              "same\n");
+    ASSERT_FALSE(announced.empty());
+    EXPECT_EQ(announced.back(), root.File("Upload/pic.png"));
 }
 
 }  // namespace
