@@ -21,7 +21,7 @@ bool Ready() {
 }  // namespace
 
 std::string FormPassword::Store(const std::string& password) {
-    if (password.size() < kMinLength || !Ready()) return std::string();
+    if (password.empty() || !Ready()) return std::string();
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(out, password.data(), password.size(), kOpsLimit, kMemLimit) != 0)
         return std::string();

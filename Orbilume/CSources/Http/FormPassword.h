@@ -12,8 +12,8 @@ public:
     static constexpr size_t kMinLength = 4;
     enum Result : uint8_t { kNoPassword, kMatch, kMismatch };
 
-    // The value to store for a password typed by the operator: empty for a password shorter than
-    // kMinLength (no password) or when hashing fails. Two calls give different values.
+    // The value to store for a password typed by the operator: empty for the empty password (no
+    // password) or when hashing fails. Two calls give different values.
     static std::string Store(const std::string& password);
     static bool IsSet(const std::string& stored) { return stored.size() >= kMinLength; }
     // Compares in constant time through the hash. A stored value that is no valid hash refuses

@@ -136,6 +136,12 @@ bool FormServerSettings::Write(CRecordRef set, LHandler* editor) const {
     return made;
 }
 
+bool FormServerSettings::ShowRoot() const {
+    const std::string folder = Root();
+    if (folder.empty() || !plat::MakeFolders(folder + "/" + kUploadFolder, 0755)) return false;
+    return plat::OpenURL(FileURL(folder));
+}
+
 CFormServer::CFormServer(LAsyncLoop* loop, OscListener* listener, FormDocumentProvider* documents,
                          const FormServerSettings& settings, const CValueProvider* uploads)
     : HttpServer(loop),

@@ -72,6 +72,9 @@ struct FormServerSettings {
     // Every key into the set (the password entry is removed when there is none), after making
     // the root and its "Upload" folder; false when they could not be made (the keys are stored).
     [[nodiscard]] bool Write(CRecordRef set, LHandler* editor) const;
+    // Makes the root and its "Upload" folder and opens the root with the system's file browser
+    // (the settings' "show" button); false when the folders could not be made or nothing opened.
+    [[nodiscard]] bool ShowRoot() const;
 };
 
 // The browser operation panel on an HttpServer: files of the root folder, pages that open the

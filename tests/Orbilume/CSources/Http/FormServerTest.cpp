@@ -14,6 +14,7 @@
 #include "Orbilume/CSources/Http/FormHtml.h"
 #include "Orbilume/CSources/Http/FormPassword.h"
 #include "Orbilume/CSources/Http/FormServer.h"
+#include "Platform/Foundation/URLOpener.h"
 #include "tests/Orbilume/CSources/Http/FormTestDocuments.h"
 #include "tests/support/TempDir.h"
 
@@ -55,8 +56,9 @@ TEST(FormPasswordTest, StoredValuesAreSaltedHashes) {
     EXPECT_EQ(FormPassword::Verify(b, "ab12"), FormPassword::kMatch);
     EXPECT_EQ(FormPassword::Verify(a, "ab13"), FormPassword::kMismatch);
     EXPECT_EQ(FormPassword::Verify(a, std::string("ab12\0", 5)), FormPassword::kMismatch);
-    // Too short to be a password: none stored, and a 3-byte stored value means none.
-    EXPECT_EQ(FormPassword::Store("abc"), "");
+    // Short passwords are hashed too; the empty one is none, and a 3-byte stored value means none.
+    EXPECT_EQ(FormPassword::Verify(FormPassword::Store("ab"), "ab"), FormPassword::kMatch);
+    EXPECT_EQ(FormPassword::Store(""), "");
     EXPECT_EQ(FormPassword::Verify("xyz", "anything"), FormPassword::kNoPassword);
     EXPECT_EQ(FormPassword::Verify("", ""), FormPassword::kNoPassword);
     // A value that is no hash (such as an old scrambled one) opens nothing.
@@ -169,6 +171,25 @@ TEST(FormServerSettingsTest, RoundTripAndDefaults) {
     EXPECT_EQ(FormServerSettings::Read(ref).port, 65535);
     EXPECT_EQ(FormServerSettings::Read(ref).monsz, 32u);
     CRecord::Delete(set);
+}
+
+TEST(FormServerSettingsTest, ShowMakesTheFoldersAndOpensTheRoot) {
+    testsupport::TempDir dir;
+    std::vector<std::string> urls;
+    plat::SetURLOpenerFunction(
+        [](const std::string& url, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(url);
+            return true;
+        },
+        &urls);
+    FormServerSettings s;
+    s.root = dir.File("my panel");
+    EXPECT_TRUE(s.ShowRoot());
+    plat::SetURLOpenerFunction(nullptr, nullptr);
+    struct stat st {};
+    EXPECT_EQ(stat((s.root + "/Upload").c_str(), &st), 0);
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0], "file://" + dir.Path() + "/my%20panel");
 }
 
 struct FormPageTest : ::testing::Test {
