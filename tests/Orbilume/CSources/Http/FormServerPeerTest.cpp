@@ -78,6 +78,7 @@ struct FormServerPeerTest : ::testing::Test {
     osctest::OscRecorder listener;
     formtest::Documents documents;
     FixedPictureMonitorSource fixed;
+    HeldMonitor held;  // outlives the server
     Opened opened;
     std::vector<std::string> announced;
     CValueProvider uploads{this, [](void* self, uint32_t op, void* data) {
@@ -263,7 +264,6 @@ struct Client {
 };
 
 TEST_F(FormServerPeerTest, MonitorWaitersShareOneCaptureAndGiveUpAfterTwoSeconds) {
-    HeldMonitor held;
     server->SetMonitorSource(&held);
     testsupport::FakeClock clock;
     std::atomic<bool> stop{false};
