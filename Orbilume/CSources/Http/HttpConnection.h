@@ -53,7 +53,7 @@ private:
     uint32_t fCount = 0;
     uint32_t fIndex = 0;
     uint32_t fLastByteMs = 0;  // loop time of the last received bytes
-    uint32_t fWriteMs = 0;     // loop time the write in flight was started
+    uint32_t fWriteMs = 0;     // loop time the response last made progress (head due, a write started)
     uint32_t fReadsInARow = 0;
     uint8_t fPhase = kRequestLine;
     bool fBodyDone = false;

@@ -261,8 +261,9 @@ void HttpServer::CheckIdle() {
         any = true;
         const bool waitsForClient = c->fPhase <= HttpConnection::kBody && !c->fWriting;
         if (waitsForClient && now - c->fLastByteMs >= fLimits.idleMs) CloseConnection(*c);
-        // A client that stops reading stalls the write in flight; its bytes are never taken.
-        else if (c->fWriting && now - c->fWriteMs >= fLimits.writeMs)
+        // A response that makes no progress: a client that stops reading never takes the write in
+        // flight, a body source may never become ready.
+        else if (c->fPhase >= HttpConnection::kWriteHead && now - c->fWriteMs >= fLimits.writeMs)
             CloseConnection(*c);
     }
     if (any) ArmIdleTimer();
@@ -327,6 +328,7 @@ void HttpServer::Run(HttpConnection& c) {
             case HttpConnection::kBody:
                 if (!ReadBody(c)) return;
                 c.fPhase = HttpConnection::kWriteHead;
+                c.fWriteMs = fLoop->Now();
                 EndBody(c);
                 break;
             case HttpConnection::kWriteHead:
@@ -361,6 +363,7 @@ void HttpServer::HeadDone(HttpConnection& c) {
         return;
     }
     c.fPhase = HttpConnection::kWriteHead;
+    c.fWriteMs = fLoop->Now();
     // A body left in the stream would be read as the next request.
     if (r.contentLength > 0) r.Set(HttpRequest::kClose);
 }
@@ -538,6 +541,7 @@ void HttpServer::FinishResponse(HttpConnection& c) {
     }
     c.fReader.Reset();
     c.fPhase = HttpConnection::kRequestLine;
+    c.fLastByteMs = fLoop->Now();  // the next request is awaited from now on
     c.fResponseLength = -1;
     c.fTransferred = 0;
     c.fBodyDone = false;

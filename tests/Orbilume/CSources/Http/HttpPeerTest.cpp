@@ -306,6 +306,37 @@ TEST_F(HttpPeerTest, ClientThatStopsReadingIsClosedAfterTheWriteTimeOut) {
     EXPECT_LT(closedAfter, 33.0);
 }
 
+TEST_F(HttpPeerTest, ResponseWhoseBodyNeverComesIsClosedAfterTheWriteTimeOut) {
+    testsupport::FakeClock clock;
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            clock.AdvanceMs(10);
+            usleep(1000);
+        }
+    });
+    Client c(uint16_t(server.Port()));
+    ASSERT_TRUE(c.connected);
+    c.Send("GET /stall HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(main.RunUntil([&] { return server.ConnectionCount() == 1; }));
+    main.Spin(0.05);
+    const double start = clock.Now();
+    std::string got;
+    EXPECT_TRUE(main.RunUntil(
+        [&] {
+            got += c.ReadSome();
+            return got.find("<eof>") != std::string::npos;
+        },
+        20));
+    const double closedAfter = clock.Now() - start;
+    stop = true;
+    ticker.join();
+    // The head went out; the body never did.
+    EXPECT_EQ(got.rfind("HTTP/1.1 200 OK.", 0), 0u) << got;
+    EXPECT_GE(closedAfter, 29.0);
+    EXPECT_LT(closedAfter, 33.0);
+}
+
 TEST(HttpPeerPort80Test, RedirectOnPort80HasNoPort) {
     if (!HaveProgram("curl")) GTEST_SKIP() << "curl is not installed";
     nettest::MainLoop main;

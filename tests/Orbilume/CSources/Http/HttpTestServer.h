@@ -28,9 +28,19 @@ private:
     size_t fAt = 0;
 };
 
+// A body that never becomes ready.
+class StalledBody : public HttpBodySource {
+public:
+    int64_t Length() const override { return -1; }
+    int32_t NextChunk(const uint8_t** out) override {
+        (void)out;
+        return -1;
+    }
+};
+
 // Routes: "/known" a memory body, "/unknown" a body of unknown length in pieces, "/file" the file
-// at filePath, "/none" a route without a body; everything else is not found. Counts the routes
-// asked and remembers the last path.
+// at filePath, "/stall" a body never ready, "/none" a route without a body; everything else is not found.
+// Counts the routes asked and remembers the last path.
 class TestServer : public HttpServer {
 public:
     explicit TestServer(LAsyncLoop* loop) : HttpServer(loop) {}
@@ -58,6 +68,10 @@ public:
         if (path == "/file") {
             body->reset(HttpFileBody::Open(filePath));
             return bool(*body);
+        }
+        if (path == "/stall") {
+            body->reset(new StalledBody);
+            return true;
         }
         return path == "/none";
     }
