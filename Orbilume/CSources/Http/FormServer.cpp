@@ -8,7 +8,9 @@
 
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
+#include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Orbilume/CSources/Http/FormHtml.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/StandardFolders.h"
 #include "Platform/Foundation/URLOpener.h"
@@ -154,6 +156,12 @@ CFormServer::CFormServer(LAsyncLoop* loop, OscListener* listener, FormDocumentPr
       fOsceq(fRoot, listener, uploads),
       fCmd(fRoot) {
     fAccess.SetStored(fSettings.pass);
+    fFragments = LoadFragments();
+    const std::string bundle = plat::MainBundlePath();
+    if (!bundle.empty()) {
+        fFormFolder = plat::BundleSharedSupportPath(bundle) + "/form";
+        fVersion = plat::BundleInfoValue(bundle, plat::kBundleVersionKey);
+    }
     AddPostHandler(&fOsceq);
     AddPostHandler(&fCmd);
 }
@@ -161,6 +169,16 @@ CFormServer::CFormServer(LAsyncLoop* loop, OscListener* listener, FormDocumentPr
 CFormServer::~CFormServer() {
     fMonitorTimer->Stop();
     fMonitor.SetSource(nullptr);
+}
+
+std::vector<std::string> CFormServer::LoadFragments() {
+    std::vector<std::string> out;
+    const LStrListRsrcH list{SRsrcRequest("FORMSVR")};
+    for (uint32_t i = 0; i < list.Count(); ++i) {
+        const LString s = list.GetString(i);
+        out.emplace_back(s.CStr(), s.Length());
+    }
+    return out;
 }
 
 void CFormServer::SetSettings(const FormServerSettings& settings) {

@@ -95,7 +95,8 @@ public:
     // The root stays the one given at construction; the rest applies at once.
     void SetSettings(const FormServerSettings& settings);
     const FormServerSettings& Settings() const { return fSettings; }
-    // The 22 page fragments ("FORMSVR") and the folder of "form_pre.txt" and "form_post.txt".
+    // The 22 page fragments (by default the string list "FORMSVR" of the resources) and the folder
+    // of "form_pre.txt" and "form_post.txt" (by default "form" in the bundle's SharedSupport).
     void SetFragments(std::vector<std::string> fragments) { fFragments = std::move(fragments); }
     void SetFormFolder(std::string folder) { fFormFolder = std::move(folder); }
     void SetVersion(std::string version) { fVersion = std::move(version); }
@@ -105,6 +106,7 @@ public:
     // The file a request path names inside the root, normalised; false when it climbs out.
     [[nodiscard]] static bool ResolvePath(const std::string& root, const std::string& path,
                                           std::string& file);
+    static std::vector<std::string> LoadFragments();
     std::string FormPage() const;
     std::string NotFoundPage() const;
     std::string UploadList() const;

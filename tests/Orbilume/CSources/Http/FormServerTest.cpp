@@ -201,6 +201,7 @@ struct FormPageTest : ::testing::Test {
     void SetUp() override {
         settings.root = root.Path();
         server = std::make_unique<CFormServer>(&loop, nullptr, &documents, settings);
+        ASSERT_EQ(formtest::Fragments().size(), CFormServer::kFragmentCount);
         server->SetFragments(formtest::Fragments());
         server->SetFormFolder(formtest::FormFolder());
     }
