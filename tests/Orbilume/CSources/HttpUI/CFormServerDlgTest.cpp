@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "Common/ObjC/CNumVol.h"
+#include "Common/ObjC/LEditText.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/Mac/LDropPane.h"
+#include "Orbilume/CSources/HttpUI/CFormServerDlg.h"
+#include "Orbilume/CSources/HttpUI/CPassField.h"
+#include "Platform/Foundation/URLOpener.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
+#include "tests/support/PinnedFonts.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
+
+std::string Str(const LString& s) {
+    return std::string(s.CStr(), s.Length());
+}
+
+struct FormServerDlgTest : ::testing::Test {
+    BundleResources resources;
+    MessageLog log;
+    FakeOwner owner{&log, {0, 0, 500, 600}};
+    testsupport::TempDir dir;
+    void SetUp() override { ASSERT_TRUE(resources.Ok()); }
+};
+
+TEST_F(FormServerDlgTest, BuildsFromItsResources) {
+    CFormServerDlg dlg(&owner, &owner);
+    EXPECT_TRUE(dlg.HasLayout());
+    EXPECT_EQ(Str(dlg.ChooseButton()->GetTitle()), "Choose…");
+    EXPECT_EQ(Str(dlg.FlagBox(0)->GetTitle()), "Open same-named files");
+    EXPECT_EQ(Str(dlg.FlagBox(7)->GetTitle()), "Link to the home page");
+    EXPECT_EQ(Str(dlg.DefaultButton()->GetTitle()), "OK");
+    // Defaults before any load.
+    EXPECT_EQ(dlg.PortField()->GetValue(), 51000.0f);
+    EXPECT_EQ(dlg.MonitorSizeField()->GetValue(), 160.0f);
+    dlg.SetBounds({0, 0, 480, 560});
+    dlg.UpdateLayout();
+    EXPECT_LT(dlg.PortField()->Bounds().bottom, dlg.RootField()->Bounds().top);
+    EXPECT_LT(dlg.FlagBox(1)->Bounds().bottom, dlg.FlagBox(7)->Bounds().top);
+}
+
+TEST_F(FormServerDlgTest, RoundTripsEverySetting) {
+    CFormServerDlg dlg(&owner, &owner);
+    FormServerSettings s;
+    s.port = 8123;
+    s.root = dir.Path();
+    s.pass = FormPassword::Store("old1");
+    s.monsz = 256;
+    s.opensame = true;
+    s.monimg = false;
+    s.valnum = true;
+    s.valsld = false;
+    s.upld = true;
+    s.uplddel = false;
+    s.upldsel = true;
+    s.gohome = false;
+    dlg.Load(s);
+    EXPECT_STREQ(dlg.PasswordField()->Placeholder(), CPassField::kPlaceholder);
+    FormServerSettings back = dlg.Result();
+    EXPECT_EQ(back.port, 8123);
+    EXPECT_EQ(back.root, s.root);
+    EXPECT_EQ(back.pass, s.pass);  // an empty field keeps the stored password
+    EXPECT_EQ(back.monsz, 256u);
+    const bool FormServerSettings::*flags[] = {&FormServerSettings::opensame, &FormServerSettings::monimg,
+                                               &FormServerSettings::valnum,   &FormServerSettings::valsld,
+                                               &FormServerSettings::upld,     &FormServerSettings::uplddel,
+                                               &FormServerSettings::upldsel,  &FormServerSettings::gohome};
+    for (auto f : flags) EXPECT_EQ(back.*f, s.*f);
+
+    // Edits come back; a typed password is stored anew.
+    dlg.PortField()->SetValue(80);
+    dlg.MonitorSizeField()->SetValue(2000);  // clamped
+    dlg.FlagBox(0)->SetValue(0);
+    dlg.PasswordField()->SetTextByProgram(LString("new2"));
+    back = dlg.Result();
+    EXPECT_EQ(back.port, 80);
+    EXPECT_EQ(back.monsz, 512u);
+    EXPECT_FALSE(back.opensame);
+    EXPECT_EQ(FormPassword::Verify(back.pass, "new2"), FormPassword::kMatch);
+}
+
+TEST_F(FormServerDlgTest, RootFromDropChooserAndShow) {
+    CFormServerDlg dlg(&owner, &owner);
+    EXPECT_FALSE(dlg.DropFolder(dir.File("missing")));
+    dir.Write("file.txt", "x");
+    EXPECT_FALSE(dlg.DropFolder(dir.File("file.txt")));
+    EXPECT_TRUE(dlg.DropFolder(dir.Path()));
+    EXPECT_EQ(Str(dlg.RootField()->GetText()), dir.Path());
+
+    std::string chosen = dir.Path() + "/sub";
+    ASSERT_EQ(mkdir(chosen.c_str(), 0755), 0);
+    dlg.SetChooseFolder(
+        [](std::string& path, void* context) {
+            path = *static_cast<std::string*>(context);
+            return true;
+        },
+        &chosen);
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, dlg.ChooseButton(), &dlg));
+    EXPECT_EQ(Str(dlg.RootField()->GetText()), chosen);
+
+    std::vector<std::string> urls;
+    plat::SetURLOpenerFunction(
+        [](const std::string& url, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(url);
+            return true;
+        },
+        &urls);
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, dlg.ShowButton(), &dlg));
+    plat::SetURLOpenerFunction(nullptr, nullptr);
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0], "file://" + chosen);
+    struct stat st {};
+    EXPECT_EQ(stat((chosen + "/Upload").c_str(), &st), 0);
+}
+
+}  // namespace
