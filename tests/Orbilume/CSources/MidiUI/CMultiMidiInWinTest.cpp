@@ -6,24 +6,39 @@
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/AppDelegate.h"
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Midi/CMidiClient.h"
 #include "Orbilume/CSources/Midi/CMidiInManager.h"
 #include "Orbilume/CSources/MidiUI/CMidiInCell.h"
 #include "Orbilume/CSources/MidiUI/CMultiMidiInStates.h"
 #include "Orbilume/CSources/MidiUI/CMultiMidiInWin.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Control.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Graphics/BitmapImage.h"
 #include "Platform/MIDI/MidiPacketList.h"
 #include "Platform/MIDI/virtual/VirtualMidiSystem.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
+#include "tests/support/HeadlessScreens.h"
+#include "tests/support/NestedLoopGuard.h"
 #include "tests/support/PinnedFonts.h"
 
 namespace {
+
+using plat::headless::HeadlessBackend;
 
 const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
@@ -174,6 +189,94 @@ TEST_F(MidiInWinTest, SizeLimitsComeFromTheLayoutAndTheCloseBoxOnlyHides) {
     // The close box only hides the window: the close never reaches the application.
     LHandler::Dispatch(LMessage(LFrame_Close, win.get(), win.get()));
     EXPECT_EQ(std::count(log.ids.begin(), log.ids.end(), std::string("LFrame_Close")), 0);
+}
+
+// The window shown on the headless backend; the check box pressed with the mouse as the framework
+// delivers it, its face read back as pixels.
+class MidiInWinShownTest : public MidiInWinTest {
+protected:
+    struct Root : LHandler {
+        LMessage Handle(const LMessage& msg) override {
+            for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
+                                   "LFrame_Deactivate", "LPane_ReqCapture"})
+                if (msg.Is(id)) return LMessage();
+            return LHandler::Handle(msg);
+        }
+    };
+    MidiInWinShownTest() {
+        plat::Application::Shared()->SetDelegate(&delegate);
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        plat::Application::Shared()->Activate();  // a button tracks only in the active application
+    }
+    ~MidiInWinShownTest() override {
+        win.reset();
+        plat::Application::Shared()->SetDelegate(nullptr);
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+    }
+    void Show() {
+        manager = std::make_unique<CMidiInManager>(client.get(), Table(), Enabled(), &inbox, Inbox::Receive);
+        win = std::make_unique<CMultiMidiInWin>(&root, nullptr, Table(),
+                                                LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6))));
+        win->SetWindowFrame({100, 100, 580, 300});
+        LHandler::Dispatch(LMessage(LWindow_Place, win->Window(), win.get()));
+        win->ShowWindow();
+        win->Window()->NativeWindow()->MakeKeyAndOrderFront();
+    }
+    // Dark pixels of the check box's face.
+    static int DarkPixels(LStdCheck* box) {
+        plat::Ref<plat::BitmapImage> face = box->Control()->CacheDisplayInRect(box->Control()->Bounds());
+        if (!face) return -1;
+        int n = 0;
+        for (int32_t y = 0; y < face->Height(); ++y)
+            for (int32_t x = 0; x < face->Width(); ++x) {
+                const uint32_t p = face->PixelAt(x, y);
+                const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+                n += (r + g + b) < 3 * 110;
+            }
+        return n;
+    }
+    void Press(LStdCheck* box) {
+        plat::Window* w = win->Window()->NativeWindow();
+        const plat::Rect r = box->Control()->Frame();
+        plat::Point at{r.x + 6, r.y + r.height / 2};
+        if (plat::View* parent = box->Control()->Superview()) at = parent->ConvertToContent(at);
+        testsupport::NestedLoopGuard guard;
+        screens.Backend().Inject(HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseUp, w, at));
+        const plat::Event press = HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDown, w, at);
+        const plat::Point screen = w->ConvertToScreen(press.location);
+        mouse.Fill(press, {int32_t(screen.x), int32_t(screen.y)});
+        LHandler::Dispatch(LMessage(LMouse_Click, &mouse, box));
+        EXPECT_FALSE(guard.Fired());
+    }
+
+    testsupport::HeadlessScreens screens;
+    CMacWindowMgr mgr;
+    AppDelegate delegate{nullptr, nullptr};
+    LMouse mouse;
+    LKeyboard keyboard;
+    Root root;
+};
+
+TEST_F(MidiInWinShownTest, PressingTheCheckBoxSwitchesUseAndShowsTheMark) {
+    ASSERT_TRUE(resources.Ok());
+    midi->AddSource("Port 1", "Keys", "Main");
+    Show();
+    ASSERT_EQ(win->List()->Rows(), 1);
+    CMidiInCell* cell = Cell(0);
+    ASSERT_NE(cell, nullptr);
+    LStdCheck* box = cell->UseBox();
+    ASSERT_NE(box->Control(), nullptr);
+    const int before = DarkPixels(box);
+    ASSERT_GE(before, 0);
+    Press(box);
+    EXPECT_TRUE(manager->Table().GetUse(0));
+    EXPECT_EQ(manager->Table().GetStat(0), 1);
+    EXPECT_GE(CParamSet::Find(Enabled(), LString("Keys Main Port 1")), 0);
+    // The cell rebound from the table still shows the mark.
+    cell = Cell(0);
+    EXPECT_TRUE(cell->UseBox()->GetValue());
+    EXPECT_EQ(Str(cell->StateText()->Text()), "Connected");
+    EXPECT_GT(DarkPixels(cell->UseBox()), before);
 }
 
 }  // namespace
