@@ -234,4 +234,17 @@ TEST_F(TimecodeEditTyping, TypedTimesSeparatorsAndFieldSelection) {
     delete tc;
 }
 
+TEST_F(TimecodeEditTyping, ClosingTheWindowWithATypedTimeRunsClean) {
+    CTimecodeEdit* tc = Add({10, 10, 200, 30}, 29, true);
+    tc->TakeFocus(0, true);
+    ASSERT_NE(tc->Editor(), nullptr);
+    Type("-1:2");
+    EXPECT_TRUE(tc->IsDirty());
+    upper.ids.clear();
+    delete frame;  // deletes its children, the field among them
+    frame = nullptr;
+    upper.SetUpper(&root);
+    EXPECT_EQ(upper.Count("LNumEdit_Enter"), 1);
+}
+
 }  // namespace
