@@ -179,6 +179,17 @@ TEST_F(MidiInWinTest, RowsFollowTheSourcesAndTheCheckBoxSwitchesUse) {
     EXPECT_EQ(win->List()->Rows(), 0);
 }
 
+TEST_F(MidiInWinTest, AnEnabledSourceShowsConnectedWhenItComes) {
+    ASSERT_TRUE(resources.Ok());
+    midi->AddSource("First");
+    Start();
+    CParamSet::SetString(Enabled(), nullptr, LString("Later"), LString("1"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"First off Off"});
+    midi->AddSource("Later");
+    Turn();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"First off Off", "Later on Connected"}));
+}
+
 TEST_F(MidiInWinTest, SizeLimitsComeFromTheLayoutAndTheCloseBoxOnlyHides) {
     ASSERT_TRUE(resources.Ok());
     Start();
