@@ -4,6 +4,7 @@
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Orbilume/CSources/SoundUI/CSoundInSel.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -146,5 +147,5 @@ void CTcReaderWin::StopMeterTimer() {
 }
 
 bool CTcReaderWin::RunSoundInputDialog(SoundInputSpec& spec) {
-    return fDialog ? fDialog(spec) : false;
+    return fDialog ? fDialog(spec) : CSoundInSel::Run(this, spec, fAudio);
 }

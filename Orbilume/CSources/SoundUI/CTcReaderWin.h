@@ -26,8 +26,10 @@ public:
     ~CTcReaderWin() override;
 
     LMessage Handle(const LMessage& msg) override;
-    // Until the dialog classes arrive the sound-input button runs this (none: cancelled).
+    // The sound-input button runs this instead of the CSoundInSel dialog (tests).
     void SetDialogRunner(DialogRunner runner) { fDialog = std::move(runner); }
+    // The audio system the dialog lists (borrowed; null: the current one).
+    void SetAudioSystem(plat::AudioSystem* system) { fAudio = system; }
 
     CTcReader& Reader() { return *fReader; }
     CLevelMeter* Meter() const { return fMeter; }
@@ -64,6 +66,7 @@ private:
     CStateButton* fSoundIn;
     LTimer fMeterTimer;
     DialogRunner fDialog;
+    plat::AudioSystem* fAudio = nullptr;
     std::unique_ptr<CTcReader> fReader;
     bool fShown = false;
     bool fUseOn = false;
