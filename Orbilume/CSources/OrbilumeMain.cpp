@@ -1,5 +1,6 @@
 #include "Common/ObjC/AppDelegate.h"
 #include "Common/ObjC/MMainMenu.h"
+#include "Lib3/LSources/CoreUI/CSeparatorPane.h"
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Platform/AppKit/Application.h"
@@ -7,6 +8,8 @@
 // Hands over to the application loop; files on the command line are the launch's open requests.
 int main(int argc, char** argv) {
     ProbeSystemInfo(gSystemInfo);
+    // Bit 0 of the first flag word asks for thick separator lines.
+    CSeparatorPane::SetThickLines(gSystemInfo.flagWords[0] & 1);
     AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
     plat::Application* app = plat::Application::Shared();
     app->SetDelegate(&delegate);

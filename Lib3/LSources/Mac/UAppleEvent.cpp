@@ -2,9 +2,18 @@
 
 #include <atomic>
 
+#include "Lib3/LSources/Mac/LAEDesc.h"
+
 namespace {
 
-std::atomic<void (*)()> gIdle{nullptr};
+// The framework's wait routine, run on the null event while a reply is awaited.
+void WaitIdle() {
+    uint32_t sleepTicks = 0;
+    CRgn* mouseRegion = nullptr;
+    (void)AEWaitIdle(nullptr, &sleepTicks, &mouseRegion);
+}
+
+std::atomic<void (*)()> gIdle{&WaitIdle};
 
 }  // namespace
 
@@ -40,5 +49,5 @@ plat::OSErr UAppleEvent::Send(const plat::AEDesc& event, plat::AEDesc* reply, in
 }
 
 void UAppleEvent::SetIdleRoutine(void (*idle)()) {
-    gIdle.store(idle);
+    gIdle.store(idle ? idle : &WaitIdle);
 }

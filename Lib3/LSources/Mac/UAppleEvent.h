@@ -20,6 +20,6 @@ struct UAppleEvent {
                                    void* buffer, uint32_t& size);
     // With a reply descriptor the call waits for the reply, running the idle routine meanwhile.
     static plat::OSErr Send(const plat::AEDesc& event, plat::AEDesc* reply, int32_t timeout);
-    // The framework's idle routine, run while a reply is awaited.
+    // The idle routine run while a reply is awaited; null restores the framework's (AEWaitIdle).
     static void SetIdleRoutine(void (*idle)());
 };

@@ -53,6 +53,31 @@ plat::OSErr Echo(const plat::AEDesc& event, plat::AEDesc* reply, void*) {
     return plat::kNoErr;
 }
 
+int gIdleRuns = 0;
+void CountIdle() {
+    ++gIdleRuns;
+}
+
+TEST(UAppleEventTest, TheIdleRoutineRunsOnlyWhileAReplyIsAwaited) {
+    const uint32_t cls = plat::FourCC("test"), id = plat::FourCC("idle");
+    plat::AppleEvents::InstallHandler(cls, id, Echo, nullptr);
+    plat::AEDesc event;
+    ASSERT_EQ(UAppleEvent::Create(event, plat::CurrentProcessAddress(), cls, id), plat::kNoErr);
+    ASSERT_EQ(UAppleEvent::PutParamPtr(event, plat::kKeyDirectObject, plat::FourCC("TEXT"), "x", 1),
+              plat::kNoErr);
+    gIdleRuns = 0;
+    UAppleEvent::SetIdleRoutine(CountIdle);
+    plat::AEDesc reply;
+    EXPECT_EQ(UAppleEvent::Send(event, &reply, UAppleEvent::kNoTimeOut), plat::kNoErr);
+    EXPECT_EQ(UAppleEvent::Send(event, nullptr, 60), plat::kNoErr);
+    EXPECT_EQ(gIdleRuns, 1);
+    // Null puts the framework's wait routine back; a send still waits and answers.
+    UAppleEvent::SetIdleRoutine(nullptr);
+    EXPECT_EQ(UAppleEvent::Send(event, &reply, UAppleEvent::kNoTimeOut), plat::kNoErr);
+    EXPECT_EQ(gIdleRuns, 1);
+    plat::AppleEvents::RemoveHandler(cls, id);
+}
+
 TEST(UAppleEventTest, InProcessEventsAndCleanFailureElsewhere) {
     const uint32_t cls = plat::FourCC("test"), id = plat::FourCC("echo");
     plat::AppleEvents::InstallHandler(cls, id, Echo, nullptr);
