@@ -20,13 +20,12 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/PinnedFonts.h"
 #include "tests/support/XvfbServer.h"
 
 namespace {
-
-const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 // The application root: runs the modal steps and records the controls' messages.
 struct Root : LHandler {
@@ -48,36 +47,16 @@ struct Root : LHandler {
     int Count(const char* id) const { return int(std::count(ids.begin(), ids.end(), std::string(id))); }
 };
 
-class DialogX11Test : public ::testing::Test {
+class DialogX11Test : public X11FrameworkTest {
 protected:
     void SetUp() override {
-        if (testsupport::CommandOutput("command -v Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
-        if (testsupport::CommandOutput("command -v xdotool").empty())
-            GTEST_SKIP() << "xdotool is not installed";
-        server = std::make_unique<testsupport::XvfbServer>("1024x768x24");
-        ASSERT_TRUE(server->Ok()) << "Xvfb did not start";
-        backend = plat::x11::X11Backend::Open(server->Display().c_str());
-        ASSERT_TRUE(backend);
-        previous = plat::CurrentBackend();
-        plat::SetBackend(backend.get());
-        ASSERT_TRUE(backend->Start());
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-        mgr = new CMacWindowMgr;
-        mouse = new LMouse;
-        keyboard = new LKeyboard;
-        loop = new CMacMainLoop(&root);
+        StartSession(&root);
+        if (IsSkipped() || HasFatalFailure()) return;
         root.loop = loop;
     }
     void TearDown() override {
         delete dialog;
-        delete loop;
-        delete keyboard;
-        delete mouse;
-        delete mgr;
-        if (backend) {
-            plat::SetBackend(previous);
-            backend.reset();
-        }
+        X11FrameworkTest::TearDown();
     }
     // Runs modal steps of the dialog until the condition holds (at most `wait` seconds).
     bool StepUntil(const std::function<bool()>& done, double wait = 5) {
@@ -85,13 +64,9 @@ protected:
         while (!done() && plat::ClockNow() < until) (void)dialog->Run(20);
         return done();
     }
-    // xdotool with %W the dialog's X window.
+    // xdotool with %W the window's X window.
     void Xdotool(const std::string& args) {
-        std::string window = std::to_string(backend->XWindowOf(dialog->Window()->NativeWindow()));
-        std::string cmd = "DISPLAY=" + server->Display() + " xdotool " + args;
-        size_t at;
-        while ((at = cmd.find("%W")) != std::string::npos) cmd.replace(at, 2, window);
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        X11FrameworkTest::Xdotool(args, dialog->Window()->NativeWindow());
     }
     // A point of a pane in screen coordinates.
     std::string At(LPane* pane, int32_t dx, int32_t dy) {
@@ -100,13 +75,6 @@ protected:
                std::to_string(content.top + pane->Bounds().top + dy);
     }
 
-    std::unique_ptr<testsupport::XvfbServer> server;
-    std::unique_ptr<plat::x11::X11Backend> backend;
-    plat::Backend* previous = nullptr;
-    CMacWindowMgr* mgr = nullptr;
-    LMouse* mouse = nullptr;
-    LKeyboard* keyboard = nullptr;
-    CMacMainLoop* loop = nullptr;
     Root root;
     LModalDialog* dialog = nullptr;
 };

@@ -11,15 +11,16 @@
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Common/ObjC/LEditText.h"
+#include "Common/ObjC/LNumEdit.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
-#include "Common/ObjC/LNumEdit.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/PinnedFonts.h"
 #include "tests/support/XvfbServer.h"
@@ -54,80 +55,21 @@ struct Root : LHandler {
     std::vector<std::string> entered;
 };
 
-class EditTextX11Test : public ::testing::Test {
+class EditTextX11Test : public X11FrameworkTest {
 protected:
     void SetUp() override {
-        if (testsupport::CommandOutput("command -v xdotool").empty())
-            GTEST_SKIP() << "xdotool is not installed";
-        ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
-        testsupport::PinFontsToDejaVu();
-        backend = plat::x11::X11Backend::Open(server.Display().c_str());
-        ASSERT_TRUE(backend);
-        previous = plat::CurrentBackend();
-        plat::SetBackend(backend.get());
-        ASSERT_TRUE(backend->Start());
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-        mgr = new CMacWindowMgr;
-        mouse = new LMouse;
-        keyboard = new LKeyboard;
-        loop = new CMacMainLoop(&root);
+        StartSession(&root);
+        if (IsSkipped() || HasFatalFailure()) return;
     }
     void TearDown() override {
         delete frame;
-        delete loop;
-        delete keyboard;
-        delete mouse;
-        delete mgr;
-        if (backend) {
-            plat::SetBackend(previous);
-            backend.reset();
-        }
+        X11FrameworkTest::TearDown();
     }
-    bool RunUntil(const std::function<bool()>& done, double wait = 5) {
-        plat::Application* app = plat::Application::Shared();
-        const double until = plat::ClockNow() + wait;
-        while (!done() && plat::ClockNow() < until) {
-            plat::Event e;
-            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true,
-                               &e))
-                app->SendEvent(e);
-        }
-        return done();
-    }
-    void MapKeysyms(std::vector<KeySym> syms) {
-        ::Display* d = XOpenDisplay(server.Display().c_str());
-        ASSERT_TRUE(d);
-        int min = 0, max = 0, per = 0;
-        XDisplayKeycodes(d, &min, &max);
-        KeySym* map = XGetKeyboardMapping(d, KeyCode(min), max - min + 1, &per);
-        for (int k = max; k >= min && map && !syms.empty(); --k) {
-            bool empty = true;
-            for (int i = 0; i < per; ++i) empty = empty && map[(k - min) * per + i] == NoSymbol;
-            if (!empty) continue;
-            KeySym pair[2] = {syms.back(), syms.back()};
-            XChangeKeyboardMapping(d, k, 2, pair, 1);
-            syms.pop_back();
-        }
-        if (map) XFree(map);
-        XSync(d, False);
-        XCloseDisplay(d);
-        EXPECT_TRUE(syms.empty());
-    }
+    // xdotool with %W the window's X window.
     void Xdotool(const std::string& args) {
-        std::string window = std::to_string(backend->XWindowOf(frame->Window()->NativeWindow()));
-        std::string cmd = "DISPLAY=" + server.Display() + " xdotool " + args;
-        size_t at;
-        while ((at = cmd.find("%W")) != std::string::npos) cmd.replace(at, 2, window);
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        X11FrameworkTest::Xdotool(args, frame->Window()->NativeWindow());
     }
 
-    testsupport::XvfbServer server{"1024x768x24"};
-    std::unique_ptr<plat::x11::X11Backend> backend;
-    plat::Backend* previous = nullptr;
-    CMacWindowMgr* mgr = nullptr;
-    LMouse* mouse = nullptr;
-    LKeyboard* keyboard = nullptr;
-    CMacMainLoop* loop = nullptr;
     Root root;
     LFrame* frame = nullptr;
 };

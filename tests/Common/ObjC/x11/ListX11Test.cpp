@@ -24,6 +24,7 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Resources/ResourceFile.h"
+#include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/Lib3/LSources/Mac/RecordListSupport.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/NestedLoopGuard.h"
@@ -34,7 +35,6 @@ using namespace rtest;
 
 namespace {
 
-const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 const LScrapType kLeafScrap{LString(), 0x4F524C66};  // 'ORLf'
 using Strings = std::vector<std::string>;
 
@@ -60,31 +60,11 @@ CRecord* Six(const char* prefix) {
     return root;
 }
 
-class ListX11Test : public ::testing::Test {
+class ListX11Test : public X11FrameworkTest {
 protected:
     void SetUp() override {
-        if (testsupport::CommandOutput("command -v xdotool").empty())
-            GTEST_SKIP() << "xdotool is not installed";
-        ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
-        backend = plat::x11::X11Backend::Open(server.Display().c_str());
-        ASSERT_TRUE(backend);
-        previous = plat::CurrentBackend();
-        plat::SetBackend(backend.get());
-        ASSERT_TRUE(backend->Start());
-        fRef = plat::OpenResFile(ORBILUME_RESOURCE_FILE);
-        ASSERT_GT(fRef, 0);
-        fProvider = std::make_unique<ResourceFileProvider>(fRef);
-        fChain.Add(fProvider.get());
-        ResourceProviderChain::SetGlobal(&fChain);
-        plat::Application* app = plat::Application::Shared();
-        app->SetDelegate(&delegate);
-        app->DiscardEvents(plat::kAnyEventMask);
-        app->Activate();
-        MMainMenu::InstallDefault();
-        mgr = new CMacWindowMgr;
-        mouse = new LMouse;
-        keyboard = new LKeyboard;
-        loop = new CMacMainLoop(&root);
+        StartSession(&root, kResources);
+        if (IsSkipped() || HasFatalFailure()) return;
         editor.SetUpper(&doc);
         left = std::make_unique<CRecordHolder>(Six("a"));
         right = std::make_unique<CRecordHolder>(Six("b"));
@@ -102,39 +82,11 @@ protected:
     }
     void TearDown() override {
         delete frame;
-        delete loop;
-        delete keyboard;
-        delete mouse;
-        delete mgr;
-        plat::Application::Shared()->SetMainMenu(nullptr);
-        plat::Application::Shared()->SetDelegate(nullptr);
-        if (fRef > 0) {
-            ResourceProviderChain::SetGlobal(nullptr);
-            fProvider.reset();
-            plat::CloseResFile(fRef);
-        }
-        if (backend) {
-            plat::SetBackend(previous);
-            backend.reset();
-        }
+        X11FrameworkTest::TearDown();
     }
-    bool RunUntil(const std::function<bool()>& done, double wait = 5) {
-        plat::Application* app = plat::Application::Shared();
-        const double until = plat::ClockNow() + wait;
-        while (!done() && plat::ClockNow() < until) {
-            plat::Event e;
-            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true,
-                               &e))
-                app->SendEvent(e);
-        }
-        return done();
-    }
+    // xdotool with %W the window's X window.
     void Xdotool(const std::string& args) {
-        std::string window = std::to_string(backend->XWindowOf(frame->Window()->NativeWindow()));
-        std::string cmd = "DISPLAY=" + server.Display() + " xdotool " + args;
-        size_t at;
-        while ((at = cmd.find("%W")) != std::string::npos) cmd.replace(at, 2, window);
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        X11FrameworkTest::Xdotool(args, frame->Window()->NativeWindow());
     }
     // A point of a pane of the frame, in the X window (the strip lies above the content).
     std::string At(LPane* pane, int32_t x, int32_t y) {
@@ -146,17 +98,6 @@ protected:
     Strings Left() { return Labels(left->Root(), kKids); }
     Strings Right() { return Labels(right->Root(), kKids); }
 
-    testsupport::XvfbServer server{"1024x768x24"};
-    std::unique_ptr<plat::x11::X11Backend> backend;
-    plat::Backend* previous = nullptr;
-    plat::ResFileRef fRef = 0;
-    std::unique_ptr<ResourceFileProvider> fProvider;
-    ResourceProviderChain fChain;
-    AppDelegate delegate{nullptr, nullptr};
-    CMacWindowMgr* mgr = nullptr;
-    LMouse* mouse = nullptr;
-    LKeyboard* keyboard = nullptr;
-    CMacMainLoop* loop = nullptr;
     Root root;
     UndoDocument doc;
     LHandler editor;

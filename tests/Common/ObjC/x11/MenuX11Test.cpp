@@ -27,6 +27,7 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Resources/ResourceFile.h"
+#include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/MenuPixels.h"
 #include "tests/support/NestedLoopGuard.h"
@@ -34,8 +35,6 @@
 #include "tests/support/XvfbServer.h"
 
 namespace {
-
-const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 struct Root : LHandler {
     LMessage Handle(const LMessage& msg) override {
@@ -64,31 +63,11 @@ struct Pane : LPane {
     std::vector<std::string> chosen;
 };
 
-class MenuX11Test : public ::testing::Test {
+class MenuX11Test : public X11FrameworkTest {
 protected:
     void SetUp() override {
-        if (testsupport::CommandOutput("command -v xdotool").empty())
-            GTEST_SKIP() << "xdotool is not installed";
-        ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
-        backend = plat::x11::X11Backend::Open(server.Display().c_str());
-        ASSERT_TRUE(backend);
-        previous = plat::CurrentBackend();
-        plat::SetBackend(backend.get());
-        ASSERT_TRUE(backend->Start());
-        fRef = plat::OpenResFile(ORBILUME_RESOURCE_FILE);
-        ASSERT_GT(fRef, 0);
-        fProvider = std::make_unique<ResourceFileProvider>(fRef);
-        fChain.Add(fProvider.get());
-        ResourceProviderChain::SetGlobal(&fChain);
-        plat::Application* app = plat::Application::Shared();
-        app->SetDelegate(&delegate);
-        app->DiscardEvents(plat::kAnyEventMask);
-        app->Activate();
-        MMainMenu::InstallDefault();
-        mgr = new CMacWindowMgr;
-        mouse = new LMouse;
-        keyboard = new LKeyboard;
-        loop = new CMacMainLoop(&root);
+        StartSession(&root, kResources);
+        if (IsSkipped() || HasFatalFailure()) return;
         frame = new LFrame(&root, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6)), nullptr));
         frame->SetWindowFrame({100, 100, 500, 300});
         frame->ShowWindow();
@@ -99,52 +78,13 @@ protected:
     }
     void TearDown() override {
         delete frame;
-        delete loop;
-        delete keyboard;
-        delete mouse;
-        delete mgr;
-        plat::Application::Shared()->SetMainMenu(nullptr);
-        plat::Application::Shared()->SetDelegate(nullptr);
-        if (fRef > 0) {
-            ResourceProviderChain::SetGlobal(nullptr);
-            fProvider.reset();
-            plat::CloseResFile(fRef);
-        }
-        if (backend) {
-            plat::SetBackend(previous);
-            backend.reset();
-        }
+        X11FrameworkTest::TearDown();
     }
-    bool RunUntil(const std::function<bool()>& done, double wait = 5) {
-        plat::Application* app = plat::Application::Shared();
-        const double until = plat::ClockNow() + wait;
-        while (!done() && plat::ClockNow() < until) {
-            plat::Event e;
-            if (app->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode, true,
-                               &e))
-                app->SendEvent(e);
-        }
-        return done();
-    }
+    // xdotool with %W the window's X window.
     void Xdotool(const std::string& args) {
-        std::string window = std::to_string(backend->XWindowOf(frame->Window()->NativeWindow()));
-        std::string cmd = "DISPLAY=" + server.Display() + " xdotool " + args;
-        size_t at;
-        while ((at = cmd.find("%W")) != std::string::npos) cmd.replace(at, 2, window);
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        X11FrameworkTest::Xdotool(args, frame->Window()->NativeWindow());
     }
 
-    testsupport::XvfbServer server{"1024x768x24"};
-    std::unique_ptr<plat::x11::X11Backend> backend;
-    plat::Backend* previous = nullptr;
-    plat::ResFileRef fRef = 0;
-    std::unique_ptr<ResourceFileProvider> fProvider;
-    ResourceProviderChain fChain;
-    AppDelegate delegate{nullptr, nullptr};
-    CMacWindowMgr* mgr = nullptr;
-    LMouse* mouse = nullptr;
-    LKeyboard* keyboard = nullptr;
-    CMacMainLoop* loop = nullptr;
     Root root;
     LFrame* frame = nullptr;
     Pane* pane = nullptr;
