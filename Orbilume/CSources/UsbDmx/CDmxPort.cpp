@@ -27,6 +27,13 @@ int CDmxPort::Open(const char* path) {
     return OpenTransport(path);
 }
 
+bool CDmxPort::IsWorking() {
+    fLoop->Lock();
+    const bool working = IsOpen() && !fBroken;
+    fLoop->Unlock();
+    return working;
+}
+
 void CDmxPort::Close() {
     fLoop->Lock();
     if (IsOpen()) {

@@ -37,6 +37,8 @@ public:
     // stay queued.
     void Close();
     bool IsOpen() const { return fOpen.load(std::memory_order_acquire); }
+    // Open and no transfer has failed since.
+    bool IsWorking();
     void QueueInput(CDmxRequest* request);
     // Completes at once when closed.
     void QueueOutput(CDmxRequest* request);
