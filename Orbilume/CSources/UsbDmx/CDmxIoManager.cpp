@@ -1,9 +1,81 @@
 #include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
 
+#include <cstring>
 #include <utility>
 
 #include "Orbilume/CSources/UsbDmx/CDmxIoFinder.h"
 #include "Platform/Foundation/Check.h"
+
+CDmxIO::CDmxIO(LHandler* upper, LAsyncLoop* loop, plat::UsbHost* host)
+    : fLoop(loop), fIo(std::make_unique<CDmxIo>(upper, loop, host)) {
+    fOut.SetCompletion(this, &CDmxIO::SentDone);
+    for (CDmxRequest& in : fIn) {
+        in.SetCompletion(this, &CDmxIO::InputDone);
+        fIo->QueueInput(&in);
+    }
+}
+
+CDmxIO::~CDmxIO() {
+    fIo->CancelSetTiming(&fTiming);
+    for (CDmxRequest& in : fIn) (void)fIo->CancelInput(&in);
+    fIo.reset();
+}
+
+int CDmxIO::Send(const uint8_t* data, uint32_t count) {
+    if (!fIo->IsOpen()) return kSendClosed;
+    if (count == 0) return kSendQueued;
+    if (count > CDmxRequest::kMaxSize) count = CDmxRequest::kMaxSize;
+    fLoop->Lock();
+    if (fOutQueued) {
+        fLoop->Unlock();
+        return kSendBusy;
+    }
+    fOutQueued = true;
+    fOut.SetSize(count);
+    std::memcpy(fOut.Data(), data, count);
+    fIo->QueueOutput(&fOut);
+    fLoop->Unlock();
+    return kSendQueued;
+}
+
+void CDmxIO::SentDone(void* self, CDmxRequest*) {
+    static_cast<CDmxIO*>(self)->fOutQueued = false;
+}
+
+void CDmxIO::SetInputCallback(void* context, InputCallback callback) {
+    fLoop->Lock();
+    fInputContext = context;
+    fInput = callback;
+    fLoop->Unlock();
+}
+
+void CDmxIO::InputDone(void* self, CDmxRequest* request) {
+    auto* io = static_cast<CDmxIO*>(self);
+    if (io->fInput) io->fInput(io->fInputContext, request->Data(), request->Size(), 0);
+    io->fIo->QueueInput(request);
+}
+
+void CDmxIO::SetTiming(uint32_t brk, uint32_t mab, uint32_t mbs) {
+    fLoop->Lock();
+    if (fTimingBusy) {
+        fNext[0] = brk;
+        fNext[1] = mab;
+        fNext[2] = mbs;
+        fTimingWaiting = true;
+    } else {
+        fTimingBusy = true;
+        fIo->QueueSetTiming(&fTiming, this, &CDmxIO::TimingDone, brk, mab, mbs);
+    }
+    fLoop->Unlock();
+}
+
+void CDmxIO::TimingDone(void* self, CDmxTimingRequest*, uint32_t) {
+    auto* io = static_cast<CDmxIO*>(self);
+    io->fTimingBusy = false;
+    if (!io->fTimingWaiting) return;
+    io->fTimingWaiting = false;
+    io->SetTiming(io->fNext[0], io->fNext[1], io->fNext[2]);
+}
 
 CDmxIoManager::CDmxIoManager(LAsyncLoop* inputLoop, plat::RunLoop* mainLoop, StateWriter writer,
                              void* context, plat::UsbHost* host)
@@ -21,13 +93,13 @@ CDmxIoManager::~CDmxIoManager() {
     fWatch.reset();
     if (fRefresh) fMainLoop->Remove(fRefresh.get(), plat::kRunLoopCommonModes);
     while (!fEntries.empty()) {
-        std::unique_ptr<CDmxIo> io = std::move(fEntries.back().io);
+        std::unique_ptr<CDmxIO> io = std::move(fEntries.back().io);
         fEntries.pop_back();
         Discard(std::move(io));
     }
 }
 
-CDmxIo* CDmxIoManager::Acquire(const std::string& key, Side side) {
+CDmxIO* CDmxIoManager::Acquire(const std::string& key, Side side) {
     PLAT_DCHECK_MAIN_THREAD();
     if (key.empty()) return nullptr;
     for (Entry& entry : fEntries) {
@@ -39,7 +111,7 @@ CDmxIo* CDmxIoManager::Acquire(const std::string& key, Side side) {
     }
     Entry entry;
     entry.key = key.substr(0, CDmxIoFinder::kMaxKey);
-    entry.io = std::make_unique<CDmxIo>(this, fInputLoop, fHost);
+    entry.io = std::make_unique<CDmxIO>(this, fInputLoop, fHost);
     (side == kInput ? entry.input : entry.output) = true;
     const int opened = OpenEntry(entry);
     fWriter(fContext, entry.key, opened == CDmxPort::kOpenOk ? 1 : 0);
@@ -47,7 +119,7 @@ CDmxIo* CDmxIoManager::Acquire(const std::string& key, Side side) {
     return fEntries.back().io.get();
 }
 
-void CDmxIoManager::Release(CDmxIo* io, Side side) {
+void CDmxIoManager::Release(CDmxIO* io, Side side) {
     PLAT_DCHECK_MAIN_THREAD();
     for (size_t i = 0; i < fEntries.size(); ++i) {
         Entry& entry = fEntries[i];
@@ -55,7 +127,7 @@ void CDmxIoManager::Release(CDmxIo* io, Side side) {
         (side == kInput ? entry.input : entry.output) = false;
         if (entry.input || entry.output) return;
         // The entry goes at once; the interface after its transfers are back.
-        std::unique_ptr<CDmxIo> gone = std::move(entry.io);
+        std::unique_ptr<CDmxIO> gone = std::move(entry.io);
         const std::string key = std::move(entry.key);
         fEntries.erase(fEntries.begin() + static_cast<std::ptrdiff_t>(i));
         Discard(std::move(gone));
@@ -68,7 +140,7 @@ void CDmxIoManager::Refresh() {
     PLAT_DCHECK_MAIN_THREAD();
     for (size_t i = fEntries.size(); i-- > 0;) {
         Entry& entry = fEntries[i];
-        int open = entry.io->IsWorking() ? 1 : 0;
+        int open = entry.io->Port().IsWorking() ? 1 : 0;
         if (!open) open = OpenEntry(entry) == CDmxPort::kOpenOk ? 1 : 0;
         fWriter(fContext, entry.key, open);
     }
@@ -83,15 +155,15 @@ bool CDmxIoManager::StartWatching() {
 
 int CDmxIoManager::OpenEntry(Entry& entry) {
     // A port that broke stays so until it is closed and opened again.
-    entry.io->Close();
+    entry.io->Port().Close();
     const std::string path = CDmxIoFinder::FindPath(*fHost, entry.key);
     if (path.empty()) return CDmxPort::kOpenFailed;
-    return entry.io->Open(path.c_str());
+    return entry.io->Port().Open(path.c_str());
 }
 
-void CDmxIoManager::Discard(std::unique_ptr<CDmxIo> io) {
+void CDmxIoManager::Discard(std::unique_ptr<CDmxIO> io) {
     // Close returns once pending transfers completed; the lock keeps out what still runs on the loop.
-    io->Close();
+    io->Port().Close();
     fInputLoop->Lock();
     io.reset();
     fInputLoop->Unlock();

@@ -19,6 +19,44 @@
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/USB/UsbHost.h"
 
+// What the users of an interface hold: sending with at most one frame waiting behind the one on the
+// wire, input frames to a callback on the input loop, and coalesced timing sets.
+class CDmxIO {
+public:
+    // On the input loop's thread: a received frame (start code and slots, 1..513 bytes), status 0.
+    using InputCallback = void (*)(void* context, const uint8_t* data, uint32_t count, uint32_t status);
+    enum : int { kSendQueued = 0, kSendClosed = 1, kSendBusy = 2 };
+
+    CDmxIO(LHandler* upper, LAsyncLoop* loop, plat::UsbHost* host);
+    ~CDmxIO();
+
+    // 0 queued, 1 closed, 2 busy (the frame is dropped). At most 513 bytes are taken; count 0 queues
+    // nothing.
+    int Send(const uint8_t* data, uint32_t count);
+    // One set in flight; then the latest values given meanwhile, the ones in between skipped.
+    void SetTiming(uint32_t brk, uint32_t mab, uint32_t mbs);
+    void SetInputCallback(void* context, InputCallback callback);
+    bool IsOpen() const { return fIo->IsOpen(); }
+    CDmxIo& Port() { return *fIo; }
+
+private:
+    static void SentDone(void* self, CDmxRequest* request);
+    static void InputDone(void* self, CDmxRequest* request);
+    static void TimingDone(void* self, CDmxTimingRequest* request, uint32_t status);
+
+    LAsyncLoop* fLoop;
+    std::unique_ptr<CDmxIo> fIo;
+    CDmxRequest fOut;
+    CDmxRequest fIn[2];
+    bool fOutQueued = false;  // loop lock
+    CDmxTimingRequest fTiming;
+    bool fTimingBusy = false;  // loop lock
+    bool fTimingWaiting = false;
+    uint32_t fNext[3] = {};
+    void* fInputContext = nullptr;  // loop lock
+    InputCallback fInput = nullptr;
+};
+
 class CDmxIoManager : public LHandler {
 public:
     enum Side : uint8_t { kInput, kOutput };
@@ -33,8 +71,8 @@ public:
 
     // The interface of the key with that side claimed; null when the side is already claimed or the
     // key is empty. The interface is opened when it is made (it may stay closed until plugged).
-    CDmxIo* Acquire(const std::string& key, Side side);
-    void Release(CDmxIo* io, Side side);
+    CDmxIO* Acquire(const std::string& key, Side side);
+    void Release(CDmxIO* io, Side side);
     // Last entry first: keeps an open interface, else opens it again; writes 1 or 0 under its key.
     void Refresh();
     // Starts hot-plug reports (false when the backend cannot watch).
@@ -45,13 +83,13 @@ public:
 
 private:
     struct Entry {
-        std::unique_ptr<CDmxIo> io;
+        std::unique_ptr<CDmxIO> io;
         std::string key;
         bool input = false;
         bool output = false;
     };
     int OpenEntry(Entry& entry);
-    void Discard(std::unique_ptr<CDmxIo> io);
+    void Discard(std::unique_ptr<CDmxIO> io);
     static void RefreshNow(void* self);
     static void Plugged(void* self, plat::UsbWatch::Event event, const plat::UsbDeviceInfo& device);
 
