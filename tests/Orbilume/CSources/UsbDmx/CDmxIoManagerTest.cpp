@@ -233,3 +233,18 @@ TEST_F(DmxIoManagerTest, InputFramesReachTheMerge) {
 }
 
 }  // namespace
+
+namespace {
+
+// The libusb backend registers its hot-plug callback for the manager.
+TEST(DmxIoManagerLibusbTest, HotPlugRegistrationSucceeds) {
+    plat::UsbHost& host = plat::UsbHost::Current();
+    if (!host.IsAvailable()) GTEST_SKIP() << "libusb could not start here";
+    if (!host.HasHotplug()) GTEST_SKIP() << "libusb has no hot-plug here";
+    usbdmxtest::TestLoop loop;
+    CDmxIoManager manager(
+        loop.Loop(), plat::RunLoop::Current(), [](void*, const std::string&, int32_t) {}, nullptr, &host);
+    EXPECT_TRUE(manager.StartWatching());
+}
+
+}  // namespace
