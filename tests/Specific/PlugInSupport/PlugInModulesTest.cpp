@@ -22,7 +22,7 @@ std::string RunCommand(const std::string& command) {
     return out;
 }
 
-constexpr const char* kModules[] = {"Dunmire", "Korrath"};
+constexpr const char* kModules[] = {"Dunmire", "Korrath", "Melquor"};
 
 TEST(PlugInModulesPeerTest, EachModuleExportsOnlyTheRegistrationFunction) {
     if (RunCommand("command -v nm").empty()) GTEST_SKIP() << "nm is not installed";
@@ -50,6 +50,11 @@ TEST(PlugInModulesTest, TheFolderRegistersEveryPatchClassWithItsModes) {
          plat::PlugInExecutionMode::Provider,
          plat::PlugInTimeMode::None,
          {"inputW", "inputH", "inputCmd", "outputImage"}},
+        {"Melquor",
+         plat::PlugInExecutionMode::Processor,
+         plat::PlugInTimeMode::None,
+         {"inputString", "inputFont", "inputSize", "inputLine", "inputWidth", "inputAlign", "inputVertical",
+          "inputColor", "outputImage", "outputLines"}},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.name);
