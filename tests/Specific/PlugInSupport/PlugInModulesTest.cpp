@@ -22,7 +22,7 @@ std::string RunCommand(const std::string& command) {
     return out;
 }
 
-constexpr const char* kModules[] = {"Dunmire", "Korrath", "Melquor"};
+constexpr const char* kModules[] = {"Dunmire", "Korrath", "Melquor", "NDIPlugIn"};
 
 TEST(PlugInModulesPeerTest, EachModuleExportsOnlyTheRegistrationFunction) {
     if (RunCommand("command -v nm").empty()) GTEST_SKIP() << "nm is not installed";
@@ -55,6 +55,15 @@ TEST(PlugInModulesTest, TheFolderRegistersEveryPatchClassWithItsModes) {
          plat::PlugInTimeMode::None,
          {"inputString", "inputFont", "inputSize", "inputLine", "inputWidth", "inputAlign", "inputVertical",
           "inputColor", "outputImage", "outputLines"}},
+        {"NDIFind", plat::PlugInExecutionMode::Provider, plat::PlugInTimeMode::Idle, {"outputNames"}},
+        {"NDISend",
+         plat::PlugInExecutionMode::Processor,
+         plat::PlugInTimeMode::None,
+         {"inputName", "inputImage", "outputDrive"}},
+        {"NDIRcv",
+         plat::PlugInExecutionMode::Provider,
+         plat::PlugInTimeMode::Idle,
+         {"inputName", "outputImage"}},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.name);

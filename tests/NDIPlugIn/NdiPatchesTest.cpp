@@ -1,0 +1,246 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "NDIPlugIn/NdiPatches.h"
+
+namespace {
+
+// The stand-in runtime's hooks, found in the same loaded copy the patches open.
+struct StandIn {
+    void* handle = dlopen(NDI_STANDIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    template <class F>
+    F Get(const char* name) {
+        return reinterpret_cast<F>(dlsym(handle, name));
+    }
+    void Reset() { Get<void (*)()>("NdiStandIn_Reset")(); }
+    void FailCreate(bool f) { Get<void (*)(bool)>("NdiStandIn_SetFailCreate")(f); }
+    int Sends(const char* name) { return Get<int (*)(const char*)>("NdiStandIn_SendCount")(name); }
+    void Publish(const char* name, uint32_t fourcc, int w, int h, int stride,
+                 const std::vector<uint8_t>& data) {
+        Get<void (*)(const char*, uint32_t, int, int, int, const uint8_t*, size_t)>("NdiStandIn_Publish")(
+            name, fourcc, w, h, stride, data.data(), data.size());
+    }
+    ~StandIn() {
+        if (handle) dlclose(handle);
+    }
+};
+
+class BufferSource final : public plat::PlugInImageSource {
+public:
+    BufferSource(uint32_t w, uint32_t h) : width(w), height(h), pixels(size_t(w) * h * 4) {
+        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 + i / 256);
+    }
+    plat::PlugInRect Bounds() const override { return {0, 0, double(width), double(height)}; }
+    bool LockTexture(plat::PlugInTextureInfo&) override { return false; }
+    void UnlockTexture() override {}
+    bool BindTexture(plat::PlugInGLContext*, uint32_t, bool) override { return false; }
+    void UnbindTexture(plat::PlugInGLContext*, uint32_t) override {}
+    bool LockBuffer(plat::PlugInBufferInfo& out) override {
+        out = {pixels.data(), size_t(width) * 4, width, height};
+        return true;
+    }
+    void UnlockBuffer() override {}
+    uint32_t width, height;
+    std::vector<uint8_t> pixels;
+};
+
+class FakePorts final : public plat::PlugInPorts {
+public:
+    bool BoolInput(const char*) const override { return false; }
+    uint32_t IndexInput(const char*) const override { return 0; }
+    double NumberInput(const char*) const override { return 0; }
+    const char* StringInput(const char* key) const override {
+        auto it = strings.find(key);
+        return it == strings.end() ? nullptr : it->second.c_str();
+    }
+    bool ColorInput(const char*, plat::PlugInColor&) const override { return false; }
+    const plat::PlugInStructure* StructureInput(const char*) const override { return nullptr; }
+    plat::PlugInImageSource* ImageInput(const char*) override { return image; }
+    bool InputChanged(const char* key) const override { return changed.count(key) > 0; }
+    void SetBoolOutput(const char*, bool) override {}
+    void SetIndexOutput(const char*, uint32_t) override {}
+    void SetNumberOutput(const char*, double) override {}
+    void SetStringOutput(const char*, const char*) override {}
+    void SetColorOutput(const char*, const plat::PlugInColor*) override {}
+    void SetStructureOutput(const char* key, const plat::PlugInStructure* value) override {
+        structures[key] = value ? std::optional(*value) : std::nullopt;
+    }
+    void SetImageOutput(const char* key, std::unique_ptr<plat::PlugInImageProvider> provider) override {
+        ++imageSets;
+        images[key] = std::move(provider);
+    }
+    std::map<std::string, std::string> strings;
+    std::set<std::string> changed;
+    plat::PlugInImageSource* image = nullptr;
+    std::map<std::string, std::optional<plat::PlugInStructure>> structures;
+    std::map<std::string, std::unique_ptr<plat::PlugInImageProvider>> images;
+    int imageSets = 0;
+};
+
+class NullContext final : public plat::PlugInContext {
+public:
+    plat::PlugInGLContext* GLContext() const override { return nullptr; }
+    plat::PlugInGLPixelFormat* PixelFormat() const override { return nullptr; }
+    plat::PlugInGLContext* CreateSharingContext() override { return nullptr; }
+    void DestroyContext(plat::PlugInGLContext*) override {}
+    bool MakeCurrent(plat::PlugInGLContext*) override { return false; }
+    plat::PlugInGLContext* CurrentContext() const override { return nullptr; }
+    plat::PlugInValue UserInfo(const char*) const override { return {}; }
+    void SetUserInfo(const char*, const plat::PlugInValue&) override {}
+};
+
+class NdiPatchesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(standIn.handle, nullptr) << dlerror();
+        setenv("ORBILUME_NDI_LIBRARY", NDI_STANDIN_PATH, 1);
+        standIn.Reset();
+    }
+    void TearDown() override { unsetenv("ORBILUME_NDI_LIBRARY"); }
+    bool Run(plat::PlugInPatch& patch, FakePorts& ports) {
+        bool ok = patch.Execute(context, 0, ports, arguments);
+        ports.changed.clear();
+        return ok;
+    }
+    std::vector<uint8_t> Read(plat::PlugInImageProvider& image) {
+        plat::PlugInRect b = image.Bounds();
+        std::vector<uint8_t> out(size_t(b.width * b.height * 4));
+        EXPECT_TRUE(
+            image.RenderToBuffer(out.data(), size_t(b.width) * 4, plat::PlugInBufferFormat::BGRA8, b));
+        return out;
+    }
+    StandIn standIn;
+    NullContext context;
+    plat::PlugInStructure arguments;
+};
+
+TEST_F(NdiPatchesTest, SenderToReceiverCarriesTheImageFirstRowOnTop) {
+    BufferSource image(64, 32);
+    NDISendPlugIn sender;
+    FakePorts send;
+    send.strings["inputName"] = "Stage";
+    send.image = &image;
+    send.changed = {"inputName", "inputImage"};
+    ASSERT_TRUE(Run(sender, send));
+    EXPECT_EQ(standIn.Sends("Stage"), 1);
+    // Nothing changed: nothing is sent.
+    ASSERT_TRUE(Run(sender, send));
+    EXPECT_EQ(standIn.Sends("Stage"), 1);
+    send.changed = {"inputImage"};
+    ASSERT_TRUE(Run(sender, send));
+    EXPECT_EQ(standIn.Sends("Stage"), 2);
+
+    NDIRcvPlugIn receiver;
+    FakePorts rcv;
+    rcv.strings["inputName"] = "Stage";
+    ASSERT_TRUE(Run(receiver, rcv));
+    ASSERT_TRUE(rcv.images["outputImage"]);
+    plat::PlugInRect b = rcv.images["outputImage"]->Bounds();
+    EXPECT_EQ(b.width, 64);
+    EXPECT_EQ(b.height, 32);
+    EXPECT_EQ(Read(*rcv.images["outputImage"]), image.pixels);
+    // A band at the bottom of the image (y up) is the last rows of the frame.
+    std::vector<uint8_t> bottom(64 * 4);
+    ASSERT_TRUE(rcv.images["outputImage"]->RenderToBuffer(bottom.data(), 256, plat::PlugInBufferFormat::BGRA8,
+                                                          {0, 0, 64, 1}));
+    EXPECT_TRUE(std::equal(bottom.begin(), bottom.end(), image.pixels.end() - 256));
+}
+
+TEST_F(NdiPatchesTest, ReceiverSkipsFramesItCannotShow) {
+    NDIRcvPlugIn receiver;
+    FakePorts rcv;
+    rcv.strings["inputName"] = "Cam";
+    ASSERT_TRUE(Run(receiver, rcv));
+    const int setsAfterConnect = rcv.imageSets;
+    std::vector<uint8_t> good(8 * 4 * 4, 200);
+    standIn.Publish("Cam", ndi::kFourCCBGRX, 8, 4, 32, good);
+    ASSERT_TRUE(Run(receiver, rcv));
+    ASSERT_TRUE(rcv.images["outputImage"]);
+    EXPECT_EQ(Read(*rcv.images["outputImage"])[3], 255);  // BGRX made opaque
+    struct Bad {
+        const char* what;
+        uint32_t fourcc;
+        int w, h, stride;
+        size_t bytes;
+    };
+    const Bad bad[] = {
+        {"UYVY", ndi::kFourCCUYVY, 8, 4, 16, 64},
+        {"short stride", ndi::kFourCCBGRA, 8, 4, 16, 64},
+        {"no data", ndi::kFourCCBGRA, 8, 4, 32, 0},
+        {"too wide", ndi::kFourCCBGRA, 100000, 1, 400000, 16},
+        {"negative size", ndi::kFourCCBGRA, -8, 4, 32, 128},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        standIn.Publish("Cam", b.fourcc, b.w, b.h, b.stride, std::vector<uint8_t>(b.bytes, 1));
+        ASSERT_TRUE(Run(receiver, rcv));
+        EXPECT_EQ(rcv.imageSets, setsAfterConnect + 1);
+    }
+    // A new size gives a new image.
+    standIn.Publish("Cam", ndi::kFourCCBGRA, 2, 2, 8, std::vector<uint8_t>(16, 9));
+    ASSERT_TRUE(Run(receiver, rcv));
+    EXPECT_EQ(rcv.images["outputImage"]->Bounds().width, 2);
+}
+
+TEST_F(NdiPatchesTest, FinderListsSendersThenNothing) {
+    NDIFindPlugIn finder;
+    FakePorts find;
+    {
+        NDISendPlugIn sender;
+        FakePorts send;
+        send.strings["inputName"] = "Projector";
+        send.changed = {"inputName"};
+        ASSERT_TRUE(Run(sender, send));
+        ASSERT_TRUE(Run(finder, find));
+        ASSERT_TRUE(find.structures["outputNames"]);
+        ASSERT_EQ(find.structures["outputNames"]->Count(), 1u);
+        EXPECT_EQ(find.structures["outputNames"]->ValueAt(0).StringValue(), "Projector");
+    }
+    ASSERT_TRUE(Run(finder, find));
+    ASSERT_TRUE(find.structures["outputNames"]);
+    EXPECT_EQ(find.structures["outputNames"]->Count(), 0u);
+}
+
+TEST_F(NdiPatchesTest, FailedCreationIsRetriedAtMostOnceASecond) {
+    standIn.FailCreate(true);
+    BufferSource image(4, 4);
+    NDISendPlugIn sender;
+    FakePorts send;
+    send.strings["inputName"] = "Late";
+    send.image = &image;
+    send.changed = {"inputName", "inputImage"};
+    ASSERT_TRUE(Run(sender, send));
+    standIn.FailCreate(false);
+    send.changed = {"inputImage"};
+    ASSERT_TRUE(Run(sender, send));
+    EXPECT_EQ(standIn.Sends("Late"), 0);  // within the second: not retried
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_TRUE(Run(sender, send));
+    EXPECT_EQ(standIn.Sends("Late"), 1);
+}
+
+TEST_F(NdiPatchesTest, WithoutTheLibraryAllRunAndOutputNothing) {
+    setenv("ORBILUME_NDI_LIBRARY", "/nonexistent/libndi.so.5", 1);
+    BufferSource image(4, 4);
+    NDIFindPlugIn finder;
+    NDISendPlugIn sender;
+    NDIRcvPlugIn receiver;
+    FakePorts ports;
+    ports.strings["inputName"] = "X";
+    ports.image = &image;
+    ports.changed = {"inputName", "inputImage"};
+    EXPECT_TRUE(finder.Execute(context, 0, ports, arguments));
+    EXPECT_TRUE(sender.Execute(context, 0, ports, arguments));
+    EXPECT_TRUE(receiver.Execute(context, 0, ports, arguments));
+    EXPECT_TRUE(ports.structures.empty());
+    EXPECT_EQ(ports.imageSets, 0);
+}
+
+}  // namespace
