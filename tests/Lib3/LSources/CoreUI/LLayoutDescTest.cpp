@@ -186,7 +186,7 @@ TEST_F(LayoutDescTest, PreludeComesFromTheStandardLayout) {
     }
     // The prelude was kept for the process.
     LLayoutDesc kept(&panes);
-    EXPECT_EQ(kept.Evaluate("CalcStdIconR(0)"), 48);
+    EXPECT_EQ(kept.Evaluate("CalcStdIconR(0)"), 56);
 
     // Without the resource the prelude is absent and defines nothing.
     LLayoutDesc::ResetPrelude();

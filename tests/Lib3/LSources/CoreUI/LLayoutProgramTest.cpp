@@ -100,12 +100,11 @@ TEST_F(LayoutProgramTest, StandardHelpersAgreeAcrossLanguages) {
     } cases[] = {
         {"kStdSpc * 1000 + kGrpSpc * 100 + kMargin", 9620, {1, 1, 2, 2}, {3, 3, 4, 4}},
         {"CalcTwoButtonW(1, 2)", 188, {1, 1, 2, 2}, {3, 3, 4, 4}},
-        {"PlaceTwoButton(1, 2, 208, 40)", 20, {20, 20, 110, 40}, {118, 20, 208, 40}},
-        {"CalcTextBoxW(1, 2, 100)", 158, {1, 1, 2, 2}, {3, 3, 4, 4}},
-        {"PlaceTextBoxLTR(1, 2, 20, 10, 300)", 30, {20, 11, 70, 29}, {78, 10, 300, 30}},
-        {"CalcStdIconR(10)", 58, {1, 1, 2, 2}, {3, 3, 4, 4}},
-        {"GetStdIconR()", 68, {1, 1, 2, 2}, {3, 3, 4, 4}},
-        {"PlaceStdIcon(2, 20, 24)", 56, {1, 1, 2, 2}, {20, 24, 52, 56}},
+        {"pp(0, 0, 0, 300, 100); PlaceTwoButton(1, 2)", 104, {202, 72, 292, 92}, {104, 72, 194, 92}},
+        {"CalcTextBoxW(2) * 1000 + CalcTextW(1, 20)", 90666, {1, 1, 2, 2}, {3, 3, 4, 4}},
+        {"PlaceTextBoxLTR(1, 20, 10, 300)", 290, {20, 10, 300, 290}, {3, 3, 4, 4}},
+        {"CalcStdIconR(2)", 56, {1, 1, 2, 2}, {3, 3, 4, 4}},
+        {"PlaceStdIcon(2) * 1000 + GetStdIconR(2)", 40056, {1, 1, 2, 2}, {8, 8, 40, 40}},
     };
     for (const Case& c : cases) {
         std::string blanks = c.expr;
@@ -140,13 +139,13 @@ TEST_F(LayoutProgramTest, StandardLayoutFromTheResources) {
         ASSERT_TRUE(resources.Ok());
         ASSERT_TRUE(
             program.Build(Parts({"", "pp(0, 0, 0, kMargin * 2 + CalcTwoButtonW(1, 2), kMargin * 2 + kBtnH);",
-                                 "PlaceTwoButton(1, 2, r(0) - kMargin, b(0) - kMargin);"})));
+                                 "PlaceTwoButton(1, 2);"})));
     }
     ASSERT_EQ(program.RunPref(&panes), 1);
     EXPECT_EQ(program.LayoutRect(), (SLayoutRect{0, 0, 228, 60}));
     ASSERT_EQ(program.RunLayo(&panes), 1);
-    EXPECT_EQ(panes.panes[0].bounds, (SLayoutRect{20, 20, 110, 40}));
-    EXPECT_EQ(panes.panes[1].bounds, (SLayoutRect{118, 20, 208, 40}));
+    EXPECT_EQ(panes.panes[0].bounds, (SLayoutRect{130, 32, 220, 52}));
+    EXPECT_EQ(panes.panes[1].bounds, (SLayoutRect{32, 32, 122, 52}));
 }
 
 }  // namespace
