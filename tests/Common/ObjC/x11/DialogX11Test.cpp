@@ -9,6 +9,7 @@
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacWindowMgr.h"
+#include "Common/ObjC/CSaveChangesDialog.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
@@ -21,6 +22,7 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/PinnedFonts.h"
 #include "tests/support/XvfbServer.h"
@@ -122,6 +124,22 @@ TEST_F(DialogX11Test, RealInputDrivesTheControlsOfAModalDialog) {
     // Return ends the run with the default answer.
     Xdotool("key Return");
     EXPECT_EQ(dialog->RunUntilResult(), 1u);
+}
+
+// Escape typed into the save-changes dialog's window cancels the close.
+TEST_F(DialogX11Test, EscapeInTheSaveChangesDialogCancels) {
+    BundleResources resources;
+    ASSERT_TRUE(resources.Ok());
+    auto* d = new CSaveChangesDialog(&root, nullptr);
+    dialog = d;
+    d->SetDocumentName(LString("set.obs"));
+    d->UpdateLayout();
+    d->ShowWindow();
+    ASSERT_TRUE(StepUntil([&] { return d->Bounds().Width() > 0; }));
+    Xdotool("windowfocus --sync %W");
+    StepUntil([] { return false; }, 0.3);  // settle: map, expose, focus
+    Xdotool("key --window %W Escape");
+    EXPECT_EQ(d->Run(1), CSaveChangesDialog::kCancel);
 }
 
 }  // namespace
