@@ -4,6 +4,7 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -96,9 +97,6 @@ const SFieldDesc kPrefFields[] = {
 static_assert(sizeof kPrefFields / sizeof kPrefFields[0] == CAppPrefs::kPrefFieldCount);
 static_assert(sizeof kDcpfFields / sizeof kDcpfFields[0] == 14);
 
-// Stand-in for the LED layout record until the dimmer records exist: an empty YOBM DTLY, so that
-// a PREF record can be made. Remove it when the dimmer code registers the real DTLY.
-CRecordType gLedLayoutStandIn(kYOBM, Fcc("DTLY"), 0, nullptr);
 CRecordType gDcpfType(kYOBM, CAppPrefs::kDCPF, kDcpfFields);
 CRecordType gPrefType(kYOBM, CAppPrefs::kPREF, kPrefFields);
 
@@ -115,6 +113,9 @@ const CRecordType& CAppPrefs::DocType() {
 CAppPrefs::CAppPrefs() : CRecordHolder(CRecord::New(&gPrefType)) {
     // 'oaun' is a show unit: its type must be linked in.
     PLAT_DCHECK(CDocModelTypes::Type(CDocModelTypes::kUNIT) != nullptr);
+    // 'dmtx' is an LED layout: referencing its type keeps it linked in.
+    [[maybe_unused]] const CRecordType* layout = CDimTypes::Dtly();
+    PLAT_DCHECK(layout != nullptr);
     gAppPrefs = this;
 }
 

@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Orbilume/CSources/Engine/FormatArtNetAddress.h"
 #include "Orbilume/CSources/Engine/SnapshotDevicePlacement.h"
+#include "Orbilume/CSources/Led/CDimTypes.h"
 
 namespace {
 
@@ -25,33 +26,11 @@ TEST(FormatArtNetAddress, Table) {
     }
 }
 
-// A record of the device record's layout: placement floats 1-5, selection byte 11, run-time
-// floats 12-16 without tags.
-const SFieldDesc kDeviceFields[] = {
-    SFieldDesc::String(Fcc("name")),
-    SFieldDesc::Float(Fcc("posx")),
-    SFieldDesc::Float(Fcc("posy")),
-    SFieldDesc::Float(Fcc("sizw")),
-    SFieldDesc::Float(Fcc("sizh")),
-    SFieldDesc::Float(Fcc("rota")),
-    SFieldDesc::Int(Fcc("f006")),
-    SFieldDesc::Int(Fcc("f007")),
-    SFieldDesc::Int(Fcc("f008")),
-    SFieldDesc::Int(Fcc("f009")),
-    SFieldDesc::Int(Fcc("f010")),
-    SFieldDesc::Byte(0),
-    SFieldDesc::Float(0),
-    SFieldDesc::Float(0),
-    SFieldDesc::Float(0),
-    SFieldDesc::Float(0),
-    SFieldDesc::Float(0),
-};
-const CRecordType gDeviceType(Fcc("TDIM"), Fcc("DEVC"), kDeviceFields);
 const SFieldDesc kShortFields[] = {SFieldDesc::Float(Fcc("posx")), SFieldDesc::Float(Fcc("posy"))};
 const CRecordType gShortType(Fcc("TDIM"), Fcc("SHRT"), kShortFields);
 
 TEST(SnapshotDevicePlacement, CopiesWithoutUndoOrBroadcast) {
-    auto holder = std::make_unique<CRecordHolder>(CRecord::New(&gDeviceType));
+    auto holder = std::make_unique<CRecordHolder>(CRecord::New(CDimTypes::Didv()));
     int events = 0;
     holder->AddObserver(&events, [](void* c, const SRecordEvent*) { ++*static_cast<int*>(c); });
     CRecordRef device = holder->RootRef();
