@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+
+class LHandler;
+
+// Every known fixture definition ('DIDF'), kept in one 'DIDS' root sorted by name in plain byte
+// order (the empty name first). Main thread only.
+class CDimDefStore : public CRecordHolder {
+public:
+    CDimDefStore();
+
+    // The definition of that name, or null.
+    CRecord* Find(std::string_view name) const;
+    uint32_t Count() const;
+    CRecord* At(uint32_t index) const;
+    // A reference to the definition at index for edits (valid until the array changes).
+    CRecordRef RefAt(uint32_t index) const;
+    CRecordRef RefOf(std::string_view name) const;
+
+    // Takes the record and puts it at its sorted place; when a definition of that name exists the
+    // new record is deleted and the existing one kept (false). No undo entry.
+    bool Add(CRecord* definition);
+    // A new empty definition of that name with the user flag.
+    bool AddNew(std::string_view name, bool user);
+    // A definition that came with a dimmer document: user and embedded flags set.
+    bool AddEmbedded(CRecord* definition);
+    // Removes the named definition, undoable through the editor; false when there is none.
+    bool Delete(LHandler* editor, std::string_view name);
+
+    // Derived values of a definition.
+    static uint32_t PreChannels(const CRecord* def);
+    static uint32_t PostChannels(const CRecord* def);
+    static uint32_t ChannelsPerDot(const CRecord* def);
+    static uint32_t CodeChannels(const CRecord* def);
+    static uint64_t Footprint(const CRecord* def);
+    static int32_t DotOrder(const CRecord* def, uint32_t index);
+    static int32_t ChannelCode(const CRecord* def, uint32_t index);
+    static uint32_t CodeArrayLength(const CRecord* def);
+
+    // Edits of a definition, each one undo group of the editor.
+    static bool SetDotOrder(LHandler* editor, CRecordRef def, uint32_t index, int32_t value);
+    static void Normalize(LHandler* editor, CRecordRef def);
+    static void SetPreChannels(LHandler* editor, CRecordRef def, uint32_t n);
+    static void SetPostChannels(LHandler* editor, CRecordRef def, uint32_t n);
+    static void SetCodeChannels(LHandler* editor, CRecordRef def, uint32_t n);
+    static bool SetChannelCode(LHandler* editor, CRecordRef def, uint32_t index, int32_t value);
+
+private:
+    // Index of the first definition whose name sorts after name.
+    uint32_t UpperBound(std::string_view name) const;
+};
