@@ -1,12 +1,19 @@
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <string>
 
 #include "Common/Container/CArray.h"
+#include "Common/Stream/CMemStream.h"
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
+#include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Platform/Foundation/Check.h"
+#include "Platform/Foundation/FileIO.h"
 
 namespace {
 
@@ -38,7 +45,128 @@ private:
     void* mToken;
 };
 
+// True when the text holds one closed DIDF root element and nothing but blanks after it.
+bool RootClosed(std::string_view text) {
+    size_t end = text.size();
+    while (end > 0 &&
+           (text[end - 1] == ' ' || text[end - 1] == '\n' || text[end - 1] == '\r' || text[end - 1] == '\t'))
+        --end;
+    text = text.substr(0, end);
+    if (text.ends_with("</YOBM_DIDF>")) return true;
+    if (!text.ends_with("/>")) return false;
+    const size_t open = text.rfind('<');
+    return open != std::string_view::npos && text.substr(open).starts_with("<YOBM_DIDF") &&
+           (text.size() > open + 10 && (text[open + 10] == ' ' || text[open + 10] == '/' ||
+                                        text[open + 10] == '\t' || text[open + 10] == '\n'));
+}
+
 }  // namespace
+
+CRecord* CDimDefStore::ReadDefinition(std::string_view text, std::string& reason) {
+    if (text.size() > kMaxFileBytes) {
+        reason = "too large";
+        return nullptr;
+    }
+    if (!RootClosed(text) || text.find("<YOBM_DIDF") == std::string_view::npos) {
+        reason = "not a closed definition document";
+        return nullptr;
+    }
+    std::string copy(text);
+    CRecord* def = CRecord::New(CDimTypes::Didf());
+    if (!def) {
+        reason = "out of memory";
+        return nullptr;
+    }
+    CMemStream in(copy.data(), static_cast<uint32_t>(copy.size()));
+    if (ReadXmlDocument(in, CRecordRef(&def)) != 1) {
+        CRecord::Delete(def);
+        reason = "not a definition document";
+        return nullptr;
+    }
+    const uint32_t columns = def->GetUInt(T::kDidfColumns), rows = def->GetUInt(T::kDidfRows);
+    if (columns == 0 || rows == 0 || columns > kMaxDots || rows > kMaxDots) {
+        CRecord::Delete(def);
+        reason = "dot grid out of range";
+        return nullptr;
+    }
+    return def;
+}
+
+CRecord* CDimDefStore::ReadDefinitionFile(const std::string& path, std::string& reason) {
+    std::string text;
+    switch (plat::ReadWholeFile(path, kMaxFileBytes, text)) {
+        case plat::ReadFileResult::kOk:
+            break;
+        case plat::ReadFileResult::kTooLarge:
+            reason = "too large";
+            return nullptr;
+        default:
+            reason = "unreadable";
+            return nullptr;
+    }
+    return ReadDefinition(text, reason);
+}
+
+void CDimDefStore::LoadAll(const std::string& builtInFolder, const std::string& userFolder) {
+    if (!builtInFolder.empty()) LoadFolder(builtInFolder, false);
+    if (!userFolder.empty()) LoadFolder(userFolder, true);
+}
+
+void CDimDefStore::LoadFolder(const std::string& folder, bool user) {
+    PLAT_DCHECK_MAIN_THREAD();
+    uint32_t entries = 0;
+    Walk(folder, user, 0, entries);
+}
+
+void CDimDefStore::Walk(const std::string& folder, bool user, uint32_t depth, uint32_t& entries) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(dir)) {
+        if (++entries > kMaxEntries) break;
+        if (e->d_name[0] == '.') continue;  // hidden, "." and ".."
+        names.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string path = folder + "/" + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (depth + 1 < kMaxDepth && entries <= kMaxEntries) Walk(path, user, depth + 1, entries);
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // A link to a file is read; one to a folder is never entered.
+            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        } else if (!S_ISREG(st.st_mode)) {
+            continue;
+        }
+        std::string reason;
+        CRecord* def = ReadDefinitionFile(path, reason);
+        if (!def) {
+            mReport.push_back({path, reason});
+            continue;
+        }
+        // The definition is named after its file, whatever its 'dfid' says.
+        def->StringSlot(T::kDidfName) = LString(name.c_str(), static_cast<uint32_t>(name.size()));
+        def->Slot(T::kDidfUser).u8 = user ? 1 : 0;
+        if (Add(def) && user) mFiles[name] = path;
+    }
+}
+
+std::string CDimDefStore::FileOf(std::string_view name) const {
+    auto it = mFiles.find(std::string(name));
+    return it == mFiles.end() ? std::string() : it->second;
+}
+
+void CDimDefStore::SetFileOf(std::string_view name, const std::string& path) {
+    if (path.empty())
+        mFiles.erase(std::string(name));
+    else
+        mFiles[std::string(name)] = path;
+}
 
 CDimDefStore::CDimDefStore() : CRecordHolder(CRecord::New(CDimTypes::Dids())) {}
 

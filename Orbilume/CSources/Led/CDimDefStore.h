@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 
@@ -32,6 +35,35 @@ public:
     // Removes the named definition, undoable through the editor; false when there is none.
     bool Delete(LHandler* editor, std::string_view name);
 
+    // Folder walks enter no symbolic link to a folder, skip hidden items, go at most this deep and
+    // stop after this many entries.
+    static constexpr uint32_t kMaxDepth = 8;
+    static constexpr uint32_t kMaxEntries = 10000;
+    static constexpr size_t kMaxFileBytes = 1 << 20;
+    static constexpr uint32_t kMaxDots = 170;  // per side
+
+    struct LoadProblem {
+        std::string path;
+        std::string reason;
+    };
+
+    // The built-in folder with user flag 0, then the user folder with 1 (a user file named like a
+    // built-in definition is ignored). Either path may be empty.
+    void LoadAll(const std::string& builtInFolder, const std::string& userFolder);
+    // Every file below the folder becomes a definition named after the file.
+    void LoadFolder(const std::string& folder, bool user);
+    // The files that were refused, with the reason; shown once after start-up.
+    const std::vector<LoadProblem>& LoadReport() const { return mReport; }
+    void ClearLoadReport() { mReport.clear(); }
+    // The file a user definition was loaded from, or empty.
+    std::string FileOf(std::string_view name) const;
+    void SetFileOf(std::string_view name, const std::string& path);
+
+    // Reads one definition file; null, with the reason, when it is refused.
+    static CRecord* ReadDefinitionFile(const std::string& path, std::string& reason);
+    // A definition of data: well-formed, its root a DIDF, its grid 1..170 dots on each side.
+    static CRecord* ReadDefinition(std::string_view text, std::string& reason);
+
     // Derived values of a definition.
     static uint32_t PreChannels(const CRecord* def);
     static uint32_t PostChannels(const CRecord* def);
@@ -53,4 +85,8 @@ public:
 private:
     // Index of the first definition whose name sorts after name.
     uint32_t UpperBound(std::string_view name) const;
+    void Walk(const std::string& folder, bool user, uint32_t depth, uint32_t& entries);
+
+    std::vector<LoadProblem> mReport;
+    std::unordered_map<std::string, std::string> mFiles;
 };
