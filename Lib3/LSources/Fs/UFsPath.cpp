@@ -1,9 +1,13 @@
 #include "Lib3/LSources/Fs/UFsPath.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Common/Internet/CURL.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
@@ -39,7 +43,98 @@ LFsSpec Against(const LString& relative, const LString& folderText) {
     return LFsSpec(url.GetString());
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The last segment of a URL path text, %-decoded (a query or fragment is not part of it).
+std::string LastSegment(const LString& stored) {
+    std::string text(stored.CStr(), stored.Length());
+    text = text.substr(0, text.find_first_of("?#"));
+    while (!text.empty() && text.back() == '/') text.pop_back();
+    const size_t slash = text.rfind('/');
+    if (slash != std::string::npos) text.erase(0, slash + 1);
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        int hi, lo;
+        if (text[i] == '%' && i + 2 < text.size() && (hi = HexDigit(text[i + 1])) >= 0 &&
+            (lo = HexDigit(text[i + 2])) >= 0) {
+            out.push_back(static_cast<char>(hi * 16 + lo));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// Breadth-first search below folder for an item of that name; empty on a miss.
+std::string SearchBelow(const std::string& folder, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) return {};
+    std::deque<std::pair<std::string, uint32_t>> queue{{folder, 0}};
+    uint32_t entries = 0;
+    while (!queue.empty()) {
+        auto [dirPath, depth] = std::move(queue.front());
+        queue.pop_front();
+        DIR* dir = opendir(dirPath.c_str());
+        if (!dir) continue;
+        std::vector<std::string> names;
+        while (const dirent* e = readdir(dir)) {
+            if (++entries > UFsPath::kSearchEntries) break;
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        }
+        closedir(dir);
+        for (const std::string& item : names) {
+            const std::string path = dirPath + "/" + item;
+            if (item == name) return path;
+            struct stat st;
+            if (depth + 1 < UFsPath::kSearchDepth && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                queue.emplace_back(path, depth + 1);
+        }
+        if (entries > UFsPath::kSearchEntries) return {};
+    }
+    return {};
+}
+
 }  // namespace
+
+bool UFsPath::ResolveDocRelative(const LString& stored, const LFsSpec& document, LFsSpec& out,
+                                 int* foundBySearch) {
+    return ResolveDocRelative(stored, document, Documents(), Home(), out, foundBySearch);
+}
+
+bool UFsPath::ResolveDocRelative(const LString& stored, const LFsSpec& document, const LFsSpec& documents,
+                                 const LFsSpec& home, LFsSpec& out, int* foundBySearch) {
+    out = LFsSpec();
+    if (stored.IsEmpty()) return false;
+    if (stored.Text()[0] == '/') {
+        out = CMacFileU::LFsSpecFromPath(stored);
+        if (Exists(out)) return true;
+    } else {
+        const LString bases[] = {ParentFolderText(document), FolderText(documents), FolderText(home)};
+        for (const LString& base : bases) {
+            LFsSpec candidate = Against(stored, base);
+            if (candidate.IsEmpty()) continue;
+            out = candidate;
+            if (Exists(candidate)) return true;
+        }
+    }
+    if (!foundBySearch) return false;
+    const LString folderText = ParentFolderText(document);
+    if (folderText.IsEmpty()) return false;
+    const LString folder = CMacFileU::PathFromLFsSpec(LFsSpec(folderText));
+    if (folder.IsEmpty()) return false;
+    std::string start(folder.CStr(), folder.Length());
+    while (start.size() > 1 && start.back() == '/') start.pop_back();
+    const std::string found = SearchBelow(start, LastSegment(stored));
+    if (found.empty()) return false;
+    out = CMacFileU::LFsSpecFromPath(LString(found.c_str()));
+    *foundBySearch = 1;
+    return true;
+}
 
 LString UFsPath::FolderText(const LFsSpec& folder) {
     if (folder.IsEmpty()) return LString();

@@ -22,6 +22,19 @@ public:
     static LFsSpec ResolveDocRelative(const LString& stored, const LFsSpec& document,
                                       const LFsSpec& documents, const LFsSpec& home);
 
+    // As above, answering whether an existing item was found. When no candidate exists and
+    // foundBySearch is given, the document's folder is searched breadth-first for an item named as
+    // the text's %-decoded last segment (hidden items skipped, links to folders not entered, at
+    // most kSearchDepth levels and kSearchEntries entries); a hit sets *foundBySearch to 1. On a miss
+    // out holds the last candidate tried (empty when none could be formed).
+    static constexpr uint32_t kSearchDepth = 8;
+    static constexpr uint32_t kSearchEntries = 10000;
+    [[nodiscard]] static bool ResolveDocRelative(const LString& stored, const LFsSpec& document,
+                                                 const LFsSpec& documents, const LFsSpec& home, LFsSpec& out,
+                                                 int* foundBySearch);
+    [[nodiscard]] static bool ResolveDocRelative(const LString& stored, const LFsSpec& document, LFsSpec& out,
+                                                 int* foundBySearch);
+
     // The spec text of the folder holding the item, with a trailing "/"; empty for an empty spec.
     static LString ParentFolderText(const LFsSpec& spec);
     // The spec text of a folder with a trailing "/".

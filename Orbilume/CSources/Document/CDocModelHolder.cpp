@@ -144,5 +144,8 @@ LString CDocModelHolder::MakeStoredPath(const LFsSpec& file) const {
 }
 
 LFsSpec CDocModelHolder::ResolveStoredPath(const LString& text) const {
-    return UFsPath::ResolveDocRelative(text, mPath);
+    LFsSpec file;
+    int foundBySearch = 0;
+    (void)UFsPath::ResolveDocRelative(text, mPath, file, &foundBySearch);
+    return file;
 }

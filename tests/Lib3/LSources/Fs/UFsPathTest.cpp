@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -62,6 +63,50 @@ TEST(UFsPathTest, ResolveTakesTheFirstBaseThatHoldsTheFile) {
               At(dir.File("show/missing.qtz")));
     EXPECT_EQ(UFsPath::ResolveDocRelative(LString("sub/../a.obm"), document, documents, home), document);
     EXPECT_TRUE(UFsPath::ResolveDocRelative(LString(), document, documents, home).IsEmpty());
+}
+
+TEST(UFsPathTest, ResolveSearchesTheDocumentFolderForAMovedFile) {
+    testsupport::SpecTempDir dir;
+    for (const char* sub : {"show", "show/media", "show/media/old clips", "show/.cache", "docs", "home"})
+        ASSERT_EQ(::mkdir(dir.File(sub).c_str(), 0700), 0);
+    dir.Write("show/a.obm", "");
+    dir.Write("show/beside.mov", "");
+    dir.Write("docs/in-docs.mov", "");
+    dir.Write("home/at-home.mov", "");
+    dir.Write("show/media/old clips/moved clip.mov", "");
+    dir.Write("show/.cache/hidden.mov", "");
+    ASSERT_EQ(::symlink(dir.File("show").c_str(), dir.File("show/media/loop").c_str()), 0);
+    const LFsSpec document = At(dir.File("show/a.obm"));
+    const LFsSpec documents = At(dir.File("docs"));
+    const LFsSpec home = At(dir.File("home"));
+    struct Case {
+        std::string stored;
+        bool found;
+        int flag;
+        std::string file;
+    } cases[] = {
+        {dir.File("docs/in-docs.mov"), true, 0, dir.File("docs/in-docs.mov")},  // absolute
+        {"beside.mov", true, 0, dir.File("show/beside.mov")},
+        {"in-docs.mov", true, 0, dir.File("docs/in-docs.mov")},
+        {"at-home.mov", true, 0, dir.File("home/at-home.mov")},
+        {"elsewhere/moved%20clip.mov", true, 1, dir.File("show/media/old clips/moved clip.mov")},
+        {"hidden.mov", false, 0, dir.File("home/hidden.mov")},    // a hidden folder is not entered
+        {"missing.mov", false, 0, dir.File("home/missing.mov")},  // the last candidate
+    };
+    for (const Case& c : cases) {
+        LFsSpec out;
+        int flag = 0;
+        EXPECT_EQ(
+            UFsPath::ResolveDocRelative(LString(c.stored.c_str()), document, documents, home, out, &flag),
+            c.found)
+            << c.stored;
+        EXPECT_EQ(flag, c.flag) << c.stored;
+        EXPECT_EQ(out, At(c.file)) << c.stored;
+    }
+    // Without the flag no search is made.
+    LFsSpec out;
+    EXPECT_FALSE(
+        UFsPath::ResolveDocRelative(LString("moved%20clip.mov"), document, documents, home, out, nullptr));
 }
 
 }  // namespace
