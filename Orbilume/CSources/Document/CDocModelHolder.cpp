@@ -146,6 +146,7 @@ LString CDocModelHolder::MakeStoredPath(const LFsSpec& file) const {
 LFsSpec CDocModelHolder::ResolveStoredPath(const LString& text) const {
     LFsSpec file;
     int foundBySearch = 0;
-    (void)UFsPath::ResolveDocRelative(text, mPath, file, &foundBySearch);
-    return file;
+    if (UFsPath::ResolveDocRelative(text, mPath, file, &foundBySearch)) return file;
+    // A miss still proposes the place beside the document, where a relinked file would go.
+    return UFsPath::ResolveDocRelative(text, mPath);
 }
