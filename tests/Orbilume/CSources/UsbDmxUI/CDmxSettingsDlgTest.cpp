@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Common/ObjC/AppDelegate.h"
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/CMacWindowMgr.h"
+#include "Common/ObjC/CNumVol.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "tests/Lib3/LSources/CoreData/ParamTestTypes.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/HeadlessScreens.h"
+#include "tests/support/NestedLoopGuard.h"
+#include "tests/support/PinnedFonts.h"
+
+namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
+
+using plat::headless::HeadlessBackend;
+
+std::string Str(const LString& s) {
+    return std::string(s.CStr(), s.Length());
+}
+
+struct Root : LHandler {
+    CMacMainLoop* loop = nullptr;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is("LHandler_Mode")) {
+            if (loop && msg.sender) loop->RunModal(msg.sender);
+            return LMessage();
+        }
+        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
+                               "LFrame_Deactivate", "LPane_ReqCapture"})
+            if (msg.Is(id)) return LMessage();
+        return LHandler::Handle(msg);
+    }
+};
+
+void NoSleep(uint32_t) {}
+
+struct Timing {
+    uint32_t brk, mab, mbs;
+    bool operator==(const Timing&) const = default;
+};
+
+void Record(void* context, uint32_t brk, uint32_t mab, uint32_t mbs) {
+    static_cast<std::vector<Timing>*>(context)->push_back({brk, mab, mbs});
+}
+
+class DmxDialogTest : public ::testing::Test {
+protected:
+    DmxDialogTest() {
+        plat::Application::Shared()->SetDelegate(&delegate);
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        loop = new CMacMainLoop(&root);
+        root.loop = loop;
+        LDialog::SetSleepFunction(NoSleep);
+        holder = std::make_unique<CRecordHolder>(CRecord::New(&ptest::gHolderType));
+    }
+    ~DmxDialogTest() override {
+        holder.reset();
+        LDialog::SetSleepFunction(nullptr);
+        delete loop;
+        plat::Application::Shared()->SetDelegate(nullptr);
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+    }
+    CRecordRef Set() { return CRecordRef(&holder->Root()->Slot(ptest::kSets).record); }
+    std::string Value(const char* key) {
+        LString v;
+        return CParamSet::Find(Set(), LString(key), &v) >= 0 ? Str(v) : "<none>";
+    }
+    static LFrameSpec ModalSpec() {
+        return LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(8)));
+    }
+    void Show(LFrame* d) {
+        d->SetWindowFrame({100, 100, 500, 300});
+        LHandler::Dispatch(LMessage(LWindow_Place, d->Window(), d));
+        d->ShowWindow();
+        d->Window()->NativeWindow()->MakeKeyAndOrderFront();
+        if (!(d->State() & LPane::kFocused)) d->ChangeState(LPane::kFocus);
+    }
+    void Inject(LFrame* d, const char* key) {
+        screens.Backend().Inject(
+            HeadlessBackend::KeyEvent(plat::EventType::kKeyDown, d->Window()->NativeWindow(), key, 0));
+    }
+    // A knob committed with a value, as the knob reports it to its dialog.
+    static void Commit(CDmxSettingsDlg& d, uint32_t n, int32_t value) {
+        d.KnobPane(n)->SetValue(float(value));
+        LHandler::Dispatch(LMessage(CNumVol_Fix, d.KnobPane(n), &d));
+    }
+    // At its preferred size every pane lies inside the dialog and no two overlap.
+    static void ExpectTidy(CDmxSettingsDlg& d) {
+        std::vector<LPane*> panes = {d.OkButton(), d.CancelButton()};
+        for (uint32_t n = 0; n < d.KnobCount(); ++n) {
+            panes.push_back(d.Label(n));
+            panes.push_back(d.KnobPane(n));
+        }
+        d.SetBounds({0, 0, 400, 200});
+        d.UpdateLayout();
+        for (size_t i = 0; i < panes.size(); ++i) {
+            const CLRect a = panes[i]->Bounds();
+            EXPECT_LT(a.left, a.right) << i;
+            EXPECT_LT(a.top, a.bottom) << i;
+            EXPECT_GE(a.left, 0) << i;
+            EXPECT_GE(a.top, 0) << i;
+            EXPECT_LE(a.right, 400) << i;
+            EXPECT_LE(a.bottom, 200) << i;
+            for (size_t j = i + 1; j < panes.size(); ++j) {
+                const CLRect b = panes[j]->Bounds();
+                const bool apart =
+                    a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+                EXPECT_TRUE(apart) << "panes " << i << " and " << j;
+            }
+        }
+        for (uint32_t n = 0; n < d.KnobCount(); ++n)
+            EXPECT_GE(d.KnobPane(n)->Bounds().left, d.Label(n)->Bounds().right) << n;
+    }
+
+    BundleResources resources;
+    testsupport::HeadlessScreens screens;
+    testsupport::FakeClock clock;
+    CMacWindowMgr mgr;
+    AppDelegate delegate{nullptr, nullptr};
+    LMouse mouse;
+    LKeyboard keyboard;
+    Root root;
+    CMacMainLoop* loop = nullptr;
+    std::unique_ptr<CRecordHolder> holder;
+};
+
+TEST_F(DmxDialogTest, TheThreeDialogsBuildFromTheirResources) {
+    ASSERT_TRUE(resources.Ok());
+    CArtNetDlg art(&root, nullptr);
+    CSAcnDlg sacn(&root, nullptr);
+    CSigParamDlg sig(&root, nullptr, Set());
+    const struct {
+        CDmxSettingsDlg* dialog;
+        std::vector<std::string> labels;
+        std::vector<std::tuple<float, float>> ranges;
+    } cases[] = {
+        {&art, {"Net:", "Sub-Net:", "Universe:"}, {{0, 127}, {0, 15}, {0, 15}}},
+        {&sacn, {"Universe:"}, {{1, 63999}}},
+        {&sig, {"Break (us):", "MAB (us):", "MBS (us):"}, {{92, 347}, {12, 267}, {0, 255}}},
+    };
+    for (const auto& c : cases) {
+        CDmxSettingsDlg& d = *c.dialog;
+        SCOPED_TRACE(c.labels[0]);
+        EXPECT_TRUE(d.HasLayout());
+        EXPECT_EQ(Str(d.OkButton()->GetTitle()), "OK");
+        EXPECT_EQ(Str(d.CancelButton()->GetTitle()), "Cancel");
+        EXPECT_EQ(d.DefaultButton(), d.OkButton());
+        EXPECT_EQ(d.LDialog::CancelButton(), d.CancelButton());
+        ASSERT_EQ(d.KnobCount(), c.labels.size());
+        for (uint32_t n = 0; n < d.KnobCount(); ++n) {
+            EXPECT_EQ(Str(d.Label(n)->Text()), c.labels[n]);
+            EXPECT_EQ(d.KnobPane(n)->Minimum(), std::get<0>(c.ranges[n]));
+            EXPECT_EQ(d.KnobPane(n)->Maximum(), std::get<1>(c.ranges[n]));
+            EXPECT_EQ(d.KnobPane(n)->Step(), 1.0f);
+        }
+        ExpectTidy(d);
+    }
+}
+
+TEST_F(DmxDialogTest, KnobsClampToTheirRanges) {
+    CArtNetDlg art(&root, nullptr);
+    CSAcnDlg sacn(&root, nullptr);
+    CSigParamDlg sig(&root, nullptr, Set());
+    const struct {
+        CDmxSettingsDlg* dialog;
+        uint32_t knob;
+        int32_t in, out;
+    } cases[] = {
+        {&art, 0, 127, 127},  {&art, 0, 128, 127}, {&art, 0, -1, 0},         {&art, 1, 16, 15},
+        {&art, 2, 99, 15},    {&sacn, 0, 0, 1},    {&sacn, 0, 63999, 63999}, {&sacn, 0, 64000, 63999},
+        {&sacn, 0, 300, 300}, {&sig, 0, 91, 92},   {&sig, 0, 348, 347},      {&sig, 1, 0, 12},
+        {&sig, 1, 268, 267},  {&sig, 2, -5, 0},    {&sig, 2, 256, 255},
+    };
+    for (const auto& c : cases) {
+        c.dialog->SetKnob(c.knob, c.in);
+        EXPECT_EQ(c.dialog->Knob(c.knob), c.out) << c.knob << " " << c.in;
+    }
+    // What was typed but not yet entered reads clamped too.
+    sacn.KnobPane(0)->SetText(LString("99999"));
+    EXPECT_EQ(sacn.Knob(0), 63999);
+    sacn.KnobPane(0)->SetText(LString("-3"));
+    EXPECT_EQ(sacn.Knob(0), 1);
+}
+
+TEST_F(DmxDialogTest, ArtNetAddressAndTheWholeSAcnUniverse) {
+    CArtNetDlg art(&root, nullptr);
+    art.SetKnob(CArtNetDlg::kNet, 1);
+    art.SetKnob(CArtNetDlg::kSubNet, 2);
+    art.SetKnob(CArtNetDlg::kUniverse, 3);
+    EXPECT_EQ(art.SubUni(), 0x23);
+    EXPECT_EQ(art.PortAddress(), 0x0123);
+    art.SetAddress(127, 0xFE);
+    EXPECT_EQ(art.Knob(CArtNetDlg::kSubNet), 15);
+    EXPECT_EQ(art.Knob(CArtNetDlg::kUniverse), 14);
+    EXPECT_EQ(art.PortAddress(), 0x7FFE);
+
+    CSAcnDlg sacn(&root, nullptr);
+    sacn.SetUniverse(63999);
+    EXPECT_EQ(sacn.Universe(), 63999);
+    sacn.SetUniverse(0xFFFFFFFFu);
+    EXPECT_EQ(sacn.Universe(), 63999);
+}
+
+TEST_F(DmxDialogTest, TimingIsEditedLiveAndFollowsTheSet) {
+    std::vector<Timing> sent;
+    CSigParamDlg sig(&root, nullptr, Set());
+    sig.SetTimingTarget(&sent, Record);
+    // An empty set shows the defaults.
+    EXPECT_EQ(sig.Knob(CSigParamDlg::kBreak), 176);
+    EXPECT_EQ(sig.Knob(CSigParamDlg::kMab), 12);
+    EXPECT_EQ(sig.Knob(CSigParamDlg::kMbs), 0);
+
+    Commit(sig, CSigParamDlg::kBreak, 100);
+    EXPECT_EQ(Value("break"), "8");
+    Commit(sig, CSigParamDlg::kMab, 267);
+    EXPECT_EQ(Value("mab"), "255");
+    Commit(sig, CSigParamDlg::kMbs, 3);
+    EXPECT_EQ(Value("mbs"), "3");
+    EXPECT_EQ(sent, (std::vector<Timing>{{8, 0, 0}, {8, 255, 0}, {8, 255, 3}}));
+
+    // Changed elsewhere: the knobs follow and the interface is told.
+    CParamSet::PutIntAt(Set(), LString("break"), 40);
+    EXPECT_EQ(sig.Knob(CSigParamDlg::kBreak), 132);
+    EXPECT_EQ(sent.back(), (Timing{40, 255, 3}));
+    // Stored values outside a byte are shown and sent clamped.
+    CParamSet::PutIntAt(Set(), LString("mbs"), 9999);
+    EXPECT_EQ(sig.Knob(CSigParamDlg::kMbs), 255);
+    EXPECT_EQ(sent.back(), (Timing{40, 255, 255}));
+    // Another key of the set does not count as timing, but does not hurt either.
+    CParamSet::PutIntAt(Set(), LString("other"), 1);
+    EXPECT_EQ(Value("other"), "1");
+}
+
+TEST_F(DmxDialogTest, DestroyedDialogStopsListening) {
+    std::vector<Timing> sent;
+    {
+        CSigParamDlg sig(&root, nullptr, Set());
+        sig.SetTimingTarget(&sent, Record);
+    }
+    CParamSet::PutIntAt(Set(), LString("break"), 1);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(DmxDialogTest, ReturnKeepsTheLiveEditsAndCancelRestoresThem) {
+    ASSERT_TRUE(resources.Ok());
+    CParamSet::PutIntAt(Set(), LString("break"), 20);
+    std::vector<Timing> sent;
+
+    auto* ok = new CSigParamDlg(&root, nullptr, Set(), ModalSpec());
+    ok->SetTimingTarget(&sent, Record);
+    Show(ok);
+    Commit(*ok, CSigParamDlg::kBreak, 150);
+    {
+        testsupport::NestedLoopGuard guard;
+        Inject(ok, "\r");
+        EXPECT_EQ(ok->RunUntilResult(), 1u);
+        EXPECT_FALSE(guard.Fired());
+    }
+    delete ok;
+    EXPECT_EQ(Value("break"), "58");
+    EXPECT_EQ(sent.back(), (Timing{58, 0, 0}));
+
+    auto* cancel = new CSigParamDlg(&root, nullptr, Set(), ModalSpec());
+    cancel->SetTimingTarget(&sent, Record);
+    Show(cancel);
+    Commit(*cancel, CSigParamDlg::kBreak, 300);
+    Commit(*cancel, CSigParamDlg::kMab, 20);
+    EXPECT_EQ(sent.back(), (Timing{208, 8, 0}));
+    {
+        testsupport::NestedLoopGuard guard;
+        Inject(cancel, "\x1b");
+        EXPECT_EQ(cancel->RunUntilResult(), 2u);
+    }
+    // The edited value comes back, the key that was absent goes again, and the interface is told.
+    EXPECT_EQ(Value("break"), "58");
+    EXPECT_EQ(Value("mab"), "<none>");
+    EXPECT_EQ(sent.back(), (Timing{58, 0, 0}));
+    EXPECT_EQ(cancel->Knob(CSigParamDlg::kBreak), 150);
+    delete cancel;
+
+    auto* art = new CArtNetDlg(&root, nullptr, ModalSpec());
+    Show(art);
+    {
+        testsupport::NestedLoopGuard guard;
+        Inject(art, "\r");
+        EXPECT_EQ(art->RunUntilResult(), 1u);
+    }
+    delete art;
+}
+
+}  // namespace
