@@ -17,12 +17,15 @@
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "Platform/USB/sim/SimDmxInterface.h"
 #include "tests/Lib3/LSources/CoreData/ParamTestTypes.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Orbilume/CSources/UsbDmx/UsbDmxTestLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/NestedLoopGuard.h"
@@ -306,6 +309,44 @@ TEST_F(DmxDialogTest, ReturnKeepsTheLiveEditsAndCancelRestoresThem) {
         EXPECT_EQ(art->RunUntilResult(), 1u);
     }
     delete art;
+}
+
+void NoWrite(void*, const std::string&, int32_t) {}
+
+// Through the simulated interface: each committed knob reaches the device, and Cancel sends the
+// timing the dialog opened with.
+TEST_F(DmxDialogTest, LiveTimingReachesTheInterfaceAndCancelSendsTheOldOne) {
+    usbdmxtest::TestLoop usbLoop;
+    plat::sim::SimUsbHost host;
+    plat::Ref<plat::sim::SimDmxInterface> device = plat::sim::SimDmxInterface::Make(2, 3, "A");
+    host.Plug(device.get());
+    auto manager =
+        std::make_unique<CDmxIoManager>(usbLoop.Loop(), plat::RunLoop::Current(), &NoWrite, nullptr, &host);
+    CDmxIO* io = manager->Acquire("A", CDmxIoManager::kOutput);
+    ASSERT_NE(io, nullptr);
+    auto pump = [&](size_t n) {
+        for (int i = 0; i < 200 && device->ControlData().size() < n; ++i)
+            plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
+        return device->ControlData().size() >= n;
+    };
+
+    auto* sig = new CSigParamDlg(&root, nullptr, Set(), ModalSpec());
+    sig->SetTimingTarget(io, &CSigParamDlg::ToInterface);
+    Show(sig);
+    Commit(*sig, CSigParamDlg::kBreak, 100);
+    ASSERT_TRUE(pump(1));
+    EXPECT_EQ(device->ControlData()[0], (std::vector<uint8_t>{8, 0, 0, 0}));
+    {
+        testsupport::NestedLoopGuard guard;
+        Inject(sig, "\x1b");
+        EXPECT_EQ(sig->RunUntilResult(), 2u);
+    }
+    ASSERT_TRUE(pump(2));
+    EXPECT_EQ(device->ControlData()[1], (std::vector<uint8_t>{84, 0, 0, 0}));
+    EXPECT_EQ(Value("break"), "<none>");
+    delete sig;
+    manager->Release(io, CDmxIoManager::kOutput);
+    manager.reset();
 }
 
 }  // namespace
