@@ -151,7 +151,7 @@ CFormServer::CFormServer(LAsyncLoop* loop, OscListener* listener, FormDocumentPr
       fDocuments(documents),
       fSettings(settings),
       fRoot(settings.Root()),
-      fMonitor(nullptr, [this] { WakeConnections(); }),
+      fMonitor(&fFixed, [this] { WakeConnections(); }),
       fMonitorTimer(new LAsyncTimer(this, loop)),
       fOsceq(fRoot, listener, uploads),
       fCmd(fRoot) {

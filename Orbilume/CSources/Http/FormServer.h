@@ -100,8 +100,8 @@ public:
     void SetFragments(std::vector<std::string> fragments) { fFragments = std::move(fragments); }
     void SetFormFolder(std::string folder) { fFormFolder = std::move(folder); }
     void SetVersion(std::string version) { fVersion = std::move(version); }
-    // Borrowed; null: no monitor image.
-    void SetMonitorSource(FormMonitorSource* source) { fMonitor.SetSource(source); }
+    // Borrowed (an engine's capture); null: the fixed picture, while there is no engine.
+    void SetMonitorSource(FormMonitorSource* source) { fMonitor.SetSource(source ? source : &fFixed); }
 
     // The file a request path names inside the root, normalised; false when it climbs out.
     [[nodiscard]] static bool ResolvePath(const std::string& root, const std::string& path,
@@ -136,6 +136,7 @@ private:
     std::string fFormFolder;
     std::string fVersion;
     FormAccess fAccess;
+    FixedPictureMonitorSource fFixed;
     FormMonitor fMonitor;
     std::unique_ptr<LAsyncTimer> fMonitorTimer;
     OsceqPostHandler fOsceq;
