@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <vector>
 
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
@@ -11,8 +12,11 @@
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/LDrop.h"
 #include "Lib3/LSources/Mac/LDropPane.h"
 #include "Orbilume/CSources/HttpUI/CPassField.h"
+#include "Platform/AppKit/Pasteboard.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -109,14 +113,54 @@ FormServerSettings CFormServerDlg::Result() const {
     return s;
 }
 
-bool CFormServerDlg::DropFolder(const std::string& path) {
+namespace {
+
+bool IsFolder(const std::string& path) {
     struct stat st {};
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool CFormServerDlg::DropFolder(const std::string& path) {
+    if (!IsFolder(path)) return false;
     fRoot->SetText(LString(path.c_str()));
     return true;
 }
 
+std::string CFormServerDlg::DraggedFolder(plat::Pasteboard* pasteboard) {
+    std::vector<std::string> paths;
+    if (!pasteboard || !pasteboard->FileNames(&paths) || paths.size() != 1 || !IsFolder(paths[0])) return {};
+    return paths[0];
+}
+
 LMessage CFormServerDlg::Handle(const LMessage& msg) {
+    if (msg.Is(LDrop_Sense) && fDrop && fDrop->IsUsable()) {
+        // The path field lies over the drop pane and takes no drags: the pane claims them there.
+        auto* drop = static_cast<LDrop*>(msg.sender);
+        if (drop && drop->Window()) {
+            const plat::Point p = drop->Window()->ConvertFromScreen(
+                {double(drop->MouseLocation().x), double(drop->MouseLocation().y)});
+            const CLRect r = fDrop->Bounds();
+            if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return fDrop->Handle(msg);
+        }
+    }
+    if (msg.sender == fDrop && fDrop) {
+        // A drag over the root pane: taken only when it carries one existing folder.
+        if (msg.Is(LDropPane_Enter) || msg.Is(LDropPane_Drag)) {
+            LDrop* drop = fDrop->Drop();
+            fDrop->SetFeedback(drop && !DraggedFolder(drop->Pasteboard()).empty() ? LDrop::kDefault
+                                                                                  : LDrop::kRefuse);
+            return LMessage();
+        }
+        if (msg.Is(LDropPane_Drop)) {
+            LDrop* drop = fDrop->Drop();
+            const bool taken = drop && DropFolder(DraggedFolder(drop->Pasteboard()));
+            fDrop->SetFeedback(taken ? LDrop::kDefault : LDrop::kRefuse);
+            return LMessage();
+        }
+        if (msg.Is(LDropPane_Leave)) return LMessage();
+    }
     if (msg.Is(LStdCtl_Selected) && msg.sender == fChooseButton) {
         std::string path;
         if (fChoose && fChoose(path, fChooseContext)) (void)DropFolder(path);

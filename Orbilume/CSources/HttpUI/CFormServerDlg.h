@@ -13,6 +13,9 @@ class LEditText;
 class LStdButton;
 class LStdCheck;
 class LTextPane;
+namespace plat {
+class Pasteboard;
+}
 
 // The operation panel's settings dialog ("FORMSVRDLG": layout and titles): port, root folder (a
 // drop pane over its path, choose and show buttons), password, monitor size, same-named files and
@@ -33,6 +36,8 @@ public:
     FormServerSettings Result() const;
     // A folder dropped on the root pane: only an existing folder becomes the root.
     bool DropFolder(const std::string& path);
+    // The one existing folder a drag carries (its file names); empty for anything else.
+    static std::string DraggedFolder(plat::Pasteboard* pasteboard);
     void SetChooseFolder(ChooseFolderFunction choose, void* context) {
         fChoose = choose;
         fChooseContext = context;

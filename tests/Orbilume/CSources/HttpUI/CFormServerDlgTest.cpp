@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,16 @@
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/Mac/LDrop.h"
 #include "Lib3/LSources/Mac/LDropPane.h"
 #include "Orbilume/CSources/HttpUI/CFormServerDlg.h"
 #include "Orbilume/CSources/HttpUI/CPassField.h"
+#include "Platform/AppKit/Dragging.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/Foundation/URLOpener.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
+#include "tests/Lib3/LSources/Mac/DropTestSupport.h"
 #include "tests/support/PinnedFonts.h"
 #include "tests/support/TempDir.h"
 
@@ -124,3 +129,38 @@ TEST_F(FormServerDlgTest, RootFromDropChooserAndShow) {
 }
 
 }  // namespace
+
+// Real drags through the window's drop object: only one existing folder is taken, and it becomes
+// the root.
+TEST_F(FormServerDlgTest, ADraggedFolderBecomesTheRoot) {
+    DropWindow w;
+    auto* dlg = w.root->Adopt(new CFormServerDlg(&w.log, w.root.get()));
+    std::unique_ptr<LPane> hold(dlg);
+    dlg->SetBounds({0, 0, 400, 300});
+    const CLRect r = dlg->RootDrop()->Bounds();
+    const plat::Point at = w.Screen((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const std::string before = Str(dlg->RootField()->GetText());
+    dir.Write("file.txt", "x");
+    const std::string other = dir.Path() + "/other";
+    ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+    struct Case {
+        const char* name;
+        std::vector<std::string> paths;
+        bool taken;
+    } cases[] = {
+        {"a file", {dir.File("file.txt")}, false},
+        {"a missing folder", {dir.File("missing")}, false},
+        {"two folders", {dir.Path(), other}, false},
+        {"one folder", {other}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+        ASSERT_TRUE(pb->SetFileURLs(c.paths));
+        plat::ForeignDrag drag(pb.get(), plat::kDragOperationCopy | plat::kDragOperationLink);
+        EXPECT_EQ(drag.MoveTo(at) != 0, c.taken);
+        EXPECT_EQ(dlg->RootDrop()->IsHighlighted(), c.taken);
+        EXPECT_EQ(drag.Drop() != 0, c.taken);
+        EXPECT_EQ(Str(dlg->RootField()->GetText()), c.taken ? other : before);
+    }
+}
