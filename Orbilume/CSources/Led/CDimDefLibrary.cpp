@@ -1,13 +1,20 @@
 #include "Orbilume/CSources/Led/CDimDefLibrary.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
+#include "Orbilume/CSources/Led/CDimDefStore.h"
+#include "Platform/Foundation/Check.h"
 
 CDimDefLibrary::CDimDefLibrary(CDimDefStore* store, std::string documentsFolder)
     : mStore(store), mDocuments(std::move(documentsFolder)) {}
@@ -37,4 +44,45 @@ int CDimDefLibrary::RemoveFolder(const std::string& path) {
     if (lstat(path.c_str(), &st) != 0) return 2;
     if (!S_ISDIR(st.st_mode)) return 1;
     return rmdir(path.c_str()) == 0 ? 0 : 1;
+}
+
+namespace {
+
+void Scan(const std::string& folder, LMenu* menu, const char* command, bool recurse, uint32_t depth,
+          uint32_t& entries) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(dir)) {
+        if (++entries > CDimDefStore::kMaxEntries) break;
+        if (e->d_name[0] == '.') continue;  // hidden, "." and ".."
+        names.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        auto* item = new LMenuItem(menu);
+        item->SetTexts(LString(name.c_str(), static_cast<uint32_t>(name.size())));
+        item->SetCommand(command);
+        menu->AppendItem(item);
+        if (!recurse) continue;
+        const std::string path = folder + "/" + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;  // links are not entered
+        if (depth + 1 >= CDimDefStore::kMaxDepth || entries > CDimDefStore::kMaxEntries) continue;
+        auto* sub = new LMenu(menu, item->Text());
+        sub->SetParent(menu);
+        item->SetSubmenu(sub);
+        Scan(path, sub, command, recurse, depth + 1, entries);
+    }
+}
+
+}  // namespace
+
+uint32_t CDimDefLibrary::ScanFolder(const std::string& folder, LMenu* menu, const char* command,
+                                    bool recurse) {
+    PLAT_DCHECK_MAIN_THREAD();
+    uint32_t entries = 0;
+    if (menu && command) Scan(folder, menu, command, recurse, 0, entries);
+    return entries;
 }

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
@@ -119,6 +121,49 @@ TEST(DimDefLoad, EveryShippedDefinitionLoads) {
         EXPECT_EQ(CDimDefStore::Footprint(def), row.footprint) << row.name;
     }
     EXPECT_EQ(CDimDefStore::DotOrder(store.Find("Matrix-RGB-16x16"), 16), 32);
+}
+
+// Titles of the menu, a submenu's in brackets after its item.
+std::string Titles(const LMenu& menu) {
+    std::string out;
+    for (uint32_t i = 0; i < menu.ItemCount(); ++i) {
+        const LMenuItem* item = menu.ItemAt(i);
+        if (!out.empty()) out += ", ";
+        out += item->Text().CStr();
+        if (!item->HasCommand(CDimDefLibrary::kCommand)) out += "!";
+        if (item->Submenu()) out += " [" + Titles(*item->Submenu()) + "]";
+    }
+    return out;
+}
+
+TEST(DimDefLibrary, FolderScanListsBuiltInThenUserSkippingHidden) {
+    testsupport::TempDir dir;
+    const std::string builtIn = dir.File("builtin"), user = dir.File("user");
+    ASSERT_EQ(mkdir(builtIn.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(user.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((user + "/sub").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((user + "/.hidden").c_str(), 0755), 0);
+    dir.Write("builtin/Strip", DefText("Strip", 8, 1));
+    dir.Write("builtin/Pixel", DefText("Pixel", 1, 1));
+    dir.Write("user/Mine", DefText("Mine", 2, 2));
+    dir.Write("user/.secret", DefText("secret", 1, 1));
+    dir.Write("user/.hidden/Inner", DefText("Inner", 1, 1));
+    dir.Write("user/sub/Deep", DefText("Deep", 3, 3));
+    ASSERT_EQ(symlink(user.c_str(), (user + "/sub/loop").c_str()), 0);
+
+    LMenu menu(nullptr, LString("Definitions"));
+    CDimDefLibrary::ScanFolder(builtIn, &menu, CDimDefLibrary::kCommand, false);
+    CDimDefLibrary::ScanFolder(user, &menu, CDimDefLibrary::kCommand, true);
+    EXPECT_EQ(Titles(menu), "Pixel, Strip, Mine, sub [Deep, loop]");
+
+    // Without recursion a folder is a plain item.
+    LMenu flat(nullptr, LString("Flat"));
+    CDimDefLibrary::ScanFolder(user, &flat, CDimDefLibrary::kCommand, false);
+    EXPECT_EQ(Titles(flat), "Mine, sub");
+    // A missing folder lists nothing.
+    LMenu none(nullptr, LString("None"));
+    EXPECT_EQ(CDimDefLibrary::ScanFolder(dir.File("missing"), &none, CDimDefLibrary::kCommand, true), 0u);
+    EXPECT_EQ(none.ItemCount(), 0u);
 }
 
 TEST(DimDefLibrary, PathsOnlyForPlainNames) {
