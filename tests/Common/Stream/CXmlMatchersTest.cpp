@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "Common/Stream/CCodeCounter.h"
 #include "Common/Stream/CMultiMatcher.h"
@@ -39,6 +40,37 @@ TEST(CMultiMatcher, ReleasesDataAndFindsOverlappingMatches) {
     for (const Case& c : cases) {
         CMultiMatcher m(patterns, 6);
         EXPECT_EQ(Matches(m, c.text), c.want) << c.text;
+    }
+}
+
+// Feed results byte by byte: a whole pattern, a start that fails at its second byte (both bytes
+// released as data), and a failed start whose breaking byte begins the pattern again.
+TEST(CMultiMatcher, FeedResultsByteByByte) {
+    const char* const patterns[] = {"<!--", "-->"};
+    struct Case {
+        const char* text;
+        std::vector<int> results;
+        const char* released;  // over the whole feed
+    } cases[] = {
+        {"<!--", {-2, -2, -2, -4}, ""},
+        {"<a", {-2, -1}, "<a"},
+        {"<<!--", {-2, -2, -2, -2, -4}, "<"},
+    };
+    for (const Case& c : cases) {
+        CMultiMatcher m(patterns, 2);
+        std::vector<int> results;
+        std::string released;
+        for (const char* p = c.text; *p; ++p) {
+            results.push_back(m.Feed(static_cast<unsigned char>(*p)));
+            uint32_t n;
+            const unsigned char* bytes = m.Released(n);
+            released.append(reinterpret_cast<const char*>(bytes), n);
+        }
+        EXPECT_EQ(results, c.results) << c.text;
+        EXPECT_EQ(released, c.released) << c.text;
+        if (c.results.back() == CMultiMatcher::kMatched) {
+            EXPECT_EQ(m.MatchedText(), std::string("<!--")) << c.text;
+        }
     }
 }
 
