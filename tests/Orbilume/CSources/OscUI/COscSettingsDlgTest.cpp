@@ -21,6 +21,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/HeadlessDialogTest.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/HeadlessScreens.h"
@@ -29,99 +30,13 @@
 
 namespace {
 
-const bool kFontsPinned = testsupport::PinFontsToDejaVu();
-
 using plat::headless::HeadlessBackend;
 
 std::string Str(const LString& s) {
     return std::string(s.CStr(), s.Length());
 }
 
-// The application root: runs modal steps, swallows what a real application would take.
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
-                               "LFrame_Deactivate", "LPane_ReqCapture"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
-
-void NoSleep(uint32_t) {}
-
-class OscDialogTest : public ::testing::Test {
-protected:
-    OscDialogTest() {
-        plat::Application::Shared()->SetDelegate(&delegate);
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-        loop = new CMacMainLoop(&root);
-        root.loop = loop;
-        LDialog::SetSleepFunction(NoSleep);
-    }
-    ~OscDialogTest() override {
-        LDialog::SetSleepFunction(nullptr);
-        delete loop;
-        plat::Application::Shared()->SetDelegate(nullptr);
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-    }
-    static LFrameSpec ModalSpec() {
-        return LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(8)));
-    }
-    // Shown as the application would show it, laid out at its preferred size.
-    void Show(LFrame* d) {
-        d->SetWindowFrame({100, 100, 500, 300});
-        LHandler::Dispatch(LMessage(LWindow_Place, d->Window(), d));
-        d->ShowWindow();
-        d->Window()->NativeWindow()->MakeKeyAndOrderFront();
-        if (!(d->State() & LPane::kFocused)) d->ChangeState(LPane::kFocus);
-    }
-    void Inject(LFrame* d, const char* key) {
-        screens.Backend().Inject(
-            HeadlessBackend::KeyEvent(plat::EventType::kKeyDown, d->Window()->NativeWindow(), key, 0));
-    }
-    // A key sent through the application as the window system delivers it.
-    void Type(LFrame* d, const char* key) {
-        plat::Event e =
-            HeadlessBackend::KeyEvent(plat::EventType::kKeyDown, d->Window()->NativeWindow(), key, 0);
-        e.timestamp = plat::ClockNow();
-        e.eventNumber = plat::Application::Shared()->NextEventNumber();
-        plat::Application::Shared()->SendEvent(e);
-    }
-    // No two panes overlap and every pane lies inside the dialog.
-    static void ExpectTidy(LFrame& d, const std::vector<LPane*>& panes) {
-        d.SetBounds({0, 0, 400, 200});
-        d.UpdateLayout();
-        for (size_t i = 0; i < panes.size(); ++i) {
-            const CLRect a = panes[i]->Bounds();
-            EXPECT_LT(a.left, a.right) << i;
-            EXPECT_LT(a.top, a.bottom) << i;
-            EXPECT_GE(a.left, 0) << i;
-            EXPECT_LE(a.right, 400) << i;
-            EXPECT_LE(a.bottom, 200) << i;
-            for (size_t j = i + 1; j < panes.size(); ++j) {
-                const CLRect b = panes[j]->Bounds();
-                const bool apart =
-                    a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
-                EXPECT_TRUE(apart) << "panes " << i << " and " << j;
-            }
-        }
-    }
-
-    BundleResources resources;
-    testsupport::HeadlessScreens screens;
-    testsupport::FakeClock clock;
-    CMacWindowMgr mgr;
-    AppDelegate delegate{nullptr, nullptr};
-    LMouse mouse;
-    LKeyboard keyboard;
-    Root root;
-    CMacMainLoop* loop = nullptr;
-};
+class OscDialogTest : public dialogtest::HeadlessDialogTest {};
 
 TEST_F(OscDialogTest, BothDialogsBuildFromTheirResources) {
     ASSERT_TRUE(resources.Ok());

@@ -23,6 +23,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/USB/sim/SimDmxInterface.h"
+#include "tests/Common/ObjC/HeadlessDialogTest.h"
 #include "tests/Lib3/LSources/CoreData/ParamTestTypes.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Orbilume/CSources/UsbDmx/UsbDmxTestLoop.h"
@@ -33,29 +34,11 @@
 
 namespace {
 
-const bool kFontsPinned = testsupport::PinFontsToDejaVu();
-
 using plat::headless::HeadlessBackend;
 
 std::string Str(const LString& s) {
     return std::string(s.CStr(), s.Length());
 }
-
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
-                               "LFrame_Deactivate", "LPane_ReqCapture"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
-
-void NoSleep(uint32_t) {}
 
 struct Timing {
     uint32_t brk, mab, mbs;
@@ -66,84 +49,33 @@ void Record(void* context, uint32_t brk, uint32_t mab, uint32_t mbs) {
     static_cast<std::vector<Timing>*>(context)->push_back({brk, mab, mbs});
 }
 
-class DmxDialogTest : public ::testing::Test {
+class DmxDialogTest : public dialogtest::HeadlessDialogTest {
 protected:
-    DmxDialogTest() {
-        plat::Application::Shared()->SetDelegate(&delegate);
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-        loop = new CMacMainLoop(&root);
-        root.loop = loop;
-        LDialog::SetSleepFunction(NoSleep);
-        holder = std::make_unique<CRecordHolder>(CRecord::New(&ptest::gHolderType));
-    }
-    ~DmxDialogTest() override {
-        holder.reset();
-        LDialog::SetSleepFunction(nullptr);
-        delete loop;
-        plat::Application::Shared()->SetDelegate(nullptr);
-        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
-    }
+    DmxDialogTest() { holder = std::make_unique<CRecordHolder>(CRecord::New(&ptest::gHolderType)); }
+    ~DmxDialogTest() override { holder.reset(); }
     CRecordRef Set() { return CRecordRef(&holder->Root()->Slot(ptest::kSets).record); }
     std::string Value(const char* key) {
         LString v;
         return CParamSet::Find(Set(), LString(key), &v) >= 0 ? Str(v) : "<none>";
-    }
-    static LFrameSpec ModalSpec() {
-        return LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(8)));
-    }
-    void Show(LFrame* d) {
-        d->SetWindowFrame({100, 100, 500, 300});
-        LHandler::Dispatch(LMessage(LWindow_Place, d->Window(), d));
-        d->ShowWindow();
-        d->Window()->NativeWindow()->MakeKeyAndOrderFront();
-        if (!(d->State() & LPane::kFocused)) d->ChangeState(LPane::kFocus);
-    }
-    void Inject(LFrame* d, const char* key) {
-        screens.Backend().Inject(
-            HeadlessBackend::KeyEvent(plat::EventType::kKeyDown, d->Window()->NativeWindow(), key, 0));
     }
     // A knob committed with a value, as the knob reports it to its dialog.
     static void Commit(CDmxSettingsDlg& d, uint32_t n, int32_t value) {
         d.KnobPane(n)->SetValue(float(value));
         LHandler::Dispatch(LMessage(CNumVol_Fix, d.KnobPane(n), &d));
     }
-    // At its preferred size every pane lies inside the dialog and no two overlap.
+    // At its preferred size every pane lies inside the dialog, no two overlap, and each knob sits
+    // right of its label.
     static void ExpectTidy(CDmxSettingsDlg& d) {
         std::vector<LPane*> panes = {d.OkButton(), d.CancelButton()};
         for (uint32_t n = 0; n < d.KnobCount(); ++n) {
             panes.push_back(d.Label(n));
             panes.push_back(d.KnobPane(n));
         }
-        d.SetBounds({0, 0, 400, 200});
-        d.UpdateLayout();
-        for (size_t i = 0; i < panes.size(); ++i) {
-            const CLRect a = panes[i]->Bounds();
-            EXPECT_LT(a.left, a.right) << i;
-            EXPECT_LT(a.top, a.bottom) << i;
-            EXPECT_GE(a.left, 0) << i;
-            EXPECT_GE(a.top, 0) << i;
-            EXPECT_LE(a.right, 400) << i;
-            EXPECT_LE(a.bottom, 200) << i;
-            for (size_t j = i + 1; j < panes.size(); ++j) {
-                const CLRect b = panes[j]->Bounds();
-                const bool apart =
-                    a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
-                EXPECT_TRUE(apart) << "panes " << i << " and " << j;
-            }
-        }
+        HeadlessDialogTest::ExpectTidy(d, panes);
         for (uint32_t n = 0; n < d.KnobCount(); ++n)
             EXPECT_GE(d.KnobPane(n)->Bounds().left, d.Label(n)->Bounds().right) << n;
     }
 
-    BundleResources resources;
-    testsupport::HeadlessScreens screens;
-    testsupport::FakeClock clock;
-    CMacWindowMgr mgr;
-    AppDelegate delegate{nullptr, nullptr};
-    LMouse mouse;
-    LKeyboard keyboard;
-    Root root;
-    CMacMainLoop* loop = nullptr;
     std::unique_ptr<CRecordHolder> holder;
 };
 
