@@ -5,6 +5,7 @@
 #include <new>
 
 #include "Lib3/LSources/CoreData/CRecordMergeMemory.h"
+#include "Lib3/LSources/CoreData/CRecordSlab.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 
 namespace {
@@ -46,17 +47,25 @@ CArrayBase* NewScalarArray(uint8_t elementKind, void* at) {
     }
 }
 
+// The record's block: header, slots and the array objects.
+size_t BlockBytes(const CRecordType* type) {
+    if (!type) return sizeof(CRecord);
+    const uint32_t count = type->FieldCount();
+    size_t bytes = Rounded(sizeof(CRecord) + sizeof(SRecordSlot) * count);
+    for (uint32_t n = 0; n < count; ++n) bytes += ContainerBytes(type->Field(n));
+    return bytes;
+}
+
 }  // namespace
 
 CRecord* CRecord::New(const CRecordType* type) {
     if (!type || !type->IsRegistered() || type->FieldCount() > CRecordType::kMaxFields) return nullptr;
     if (gCreateDepth >= kMaxCreateDepth) return nullptr;
-    const uint32_t count = type->FieldCount();
-    size_t bytes = Rounded(sizeof(CRecord) + sizeof(SRecordSlot) * count);
-    for (uint32_t n = 0; n < count; ++n) bytes += ContainerBytes(type->Field(n));
-    void* block = std::malloc(bytes);
+    bool fromSlab = false;
+    void* block = CRecordSlab::Allocate(BlockBytes(type), fromSlab);
     if (!block) return nullptr;
     auto* record = new (block) CRecord(type);
+    record->mFromSlab = fromSlab;
     ++gCreateDepth;
     const bool filled = record->Fill();
     --gCreateDepth;
@@ -70,9 +79,11 @@ CRecord* CRecord::New(const CRecordType* type) {
 void CRecord::Delete(CRecord* record) {
     if (!record) return;
     CRecordMergeMemory::Forget(record);
+    const size_t bytes = BlockBytes(record->mType);
+    const bool fromSlab = record->mFromSlab;
     record->DestroyFields(record->FieldCount());
     record->~CRecord();
-    std::free(record);
+    CRecordSlab::Free(record, bytes, fromSlab);
 }
 
 bool CRecord::Fill() {

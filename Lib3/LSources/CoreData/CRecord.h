@@ -139,5 +139,6 @@ private:
     CRecord* mParent = nullptr;
     uintptr_t mPosition = 0;
     int32_t mArrayIndex = -1;
+    bool mFromSlab = false;
 };
 static_assert(sizeof(CRecord) == 32);

@@ -14,6 +14,7 @@
 #include "Common/Stream/CXmlTagWriter.h"
 #include "Common/Stream/CXmlTokenizer.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordSlab.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
@@ -755,6 +756,7 @@ int ReadXmlDocument(CStream& in, CRecordRef root) {
             continue;
         }
         root.Reset();
+        CRecordSlab::Scope slab;
         Reader rd{t, root.GetHolder(), {}, {}};
         if (ReadRecord(rd, root, 0) == kReadTooDeep) {
             root.Reset();
