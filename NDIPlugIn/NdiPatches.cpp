@@ -1,9 +1,12 @@
 #include "NDIPlugIn/NdiPatches.h"
 
+#include <epoxy/gl.h>
+
 #include <cstring>
 #include <vector>
 
-#include "NDIPlugIn/NdiFrameImage.h"
+#include "NDIPlugIn/NdiTextureOutput.h"
+#include "Specific/PlugInSupport/PlugInContextScope.h"
 
 namespace {
 
@@ -82,7 +85,48 @@ bool NDISendPlugIn::Execute(plat::PlugInContext&, double, plat::PlugInPorts& por
     return true;
 }
 
-NDIRcvPlugIn::NDIRcvPlugIn() : fLib(CNdiLib::Open()) {}
+NDIRcvPlugIn::NDIRcvPlugIn() : fLib(CNdiLib::Open()), fPool(GL_TEXTURE_RECTANGLE) {}
+
+bool NDIRcvPlugIn::Start(plat::PlugInContext& context) {
+    // Without a context frames are received and dropped; the patch still runs.
+    if (fLib) (void)fContext.Create(context);
+    return true;
+}
+
+void NDIRcvPlugIn::Stop(plat::PlugInContext& context) {
+    if (fContext.Get()) {
+        plugin::PlugInContextScope scope(context, fContext.Get());
+        if (scope.Ok()) fPool.Purge();
+    }
+    fContext.Destroy(context);
+}
+
+plugin::PlugInTextureRef NDIRcvPlugIn::Upload(plat::PlugInContext& context,
+                                              const NDIlib_video_frame_v2_t& f) {
+    if (!fContext.Get()) return {};
+    plugin::PlugInContextScope scope(context, fContext.Get());
+    if (!scope.Ok()) return {};
+    // Textures of another size go back to GL here: a new size starts a new set.
+    plugin::PlugInTextureRef texture = fPool.Acquire(uint32_t(f.xres), uint32_t(f.yres));
+    if (!texture) return {};
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE, &previous);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, f.line_stride_in_bytes / 4);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    glBindTexture(GL_TEXTURE_RECTANGLE, texture.Get()->Name());
+    // BGRX frames carry no alpha: shown opaque.
+    glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_SWIZZLE_A,
+                    f.FourCC == ndi::kFourCCBGRX ? GL_ONE : GL_ALPHA);
+    glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, 0, 0, f.xres, f.yres, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    f.p_data);
+    glBindTexture(GL_TEXTURE_RECTANGLE, GLuint(previous));
+    glPopClientAttrib();
+    // The renderer's context reads it next, maybe on another thread.
+    glFinish();
+    return texture;
+}
 
 bool NdiFrameUsable(const NDIlib_video_frame_v2_t& f) {
     if (f.FourCC != ndi::kFourCCBGRA && f.FourCC != ndi::kFourCCBGRX) return false;
@@ -92,7 +136,7 @@ bool NdiFrameUsable(const NDIlib_video_frame_v2_t& f) {
     return int64_t(f.line_stride_in_bytes) >= int64_t(f.xres) * 4;
 }
 
-bool NDIRcvPlugIn::Execute(plat::PlugInContext&, double, plat::PlugInPorts& ports,
+bool NDIRcvPlugIn::Execute(plat::PlugInContext& context, double, plat::PlugInPorts& ports,
                            const plat::PlugInStructure&) {
     if (!fLib) return true;
     const std::string name = StringOr(ports.StringInput("inputName"));
@@ -115,10 +159,8 @@ bool NDIRcvPlugIn::Execute(plat::PlugInContext&, double, plat::PlugInPorts& port
     if (!fRcv->Rcv(frame)) return true;
     // Frames of another format, without data or with a short stride are skipped: the previous image stays.
     if (NdiFrameUsable(frame)) {
-        ports.SetImageOutput("outputImage",
-                             std::make_unique<NdiFrameImage>(frame.p_data, size_t(frame.line_stride_in_bytes),
-                                                             uint32_t(frame.xres), uint32_t(frame.yres),
-                                                             frame.FourCC == ndi::kFourCCBGRX));
+        if (plugin::PlugInTextureRef texture = Upload(context, frame))
+            ports.SetImageOutput("outputImage", std::make_unique<NdiTextureOutput>(std::move(texture)));
     }
     fRcv->Free(frame);
     return true;

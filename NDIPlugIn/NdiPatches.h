@@ -8,6 +8,8 @@
 #include "Specific/NDI5/NdiFind.h"
 #include "Specific/NDI5/NdiRcv.h"
 #include "Specific/NDI5/NdiSend.h"
+#include "Specific/PlugInSupport/PlugInSharingContext.h"
+#include "Specific/PlugInSupport/PlugInTexturePool.h"
 
 // "NDIFind": the names of the NDI sources seen, as an array (empty when none).
 class NDIFindPlugIn final : public plat::PlugInPatch {
@@ -36,20 +38,27 @@ private:
     NdiRetry fRetry;
 };
 
-// "NDIRcv": the last BGRA or BGRX frame of source "Name" as an image, first row on top.
+// "NDIRcv": the last BGRA or BGRX frame of source "Name" as an image, first row on top, in a pooled
+// rectangle texture made in a context of its own sharing the renderer's objects.
 class NDIRcvPlugIn final : public plat::PlugInPatch {
 public:
     NDIRcvPlugIn();
+    bool Start(plat::PlugInContext& context) override;
     bool Execute(plat::PlugInContext& context, double time, plat::PlugInPorts& ports,
                  const plat::PlugInStructure& arguments) override;
-
+    void Stop(plat::PlugInContext& context) override;
     // Largest frame side accepted.
     static constexpr int kMaxSide = 16384;
 
 private:
+    // The frame in a texture of the pool (empty when it cannot be made).
+    plugin::PlugInTextureRef Upload(plat::PlugInContext& context, const NDIlib_video_frame_v2_t& frame);
+
     std::unique_ptr<CNdiLib> fLib;
     std::unique_ptr<CNdiRcv> fRcv;
     NdiRetry fRetry;
+    plugin::PlugInSharingContext fContext;
+    plugin::PlugInTexturePool fPool;
 };
 
 // True when a received frame can be shown: BGRA or BGRX with data, a stride of at least four bytes a

@@ -109,19 +109,13 @@ protected:
         ports.changed.clear();
         return ok;
     }
-    std::vector<uint8_t> Read(plat::PlugInImageProvider& image) {
-        plat::PlugInRect b = image.Bounds();
-        std::vector<uint8_t> out(size_t(b.width * b.height * 4));
-        EXPECT_TRUE(
-            image.RenderToBuffer(out.data(), size_t(b.width) * 4, plat::PlugInBufferFormat::BGRA8, b));
-        return out;
-    }
     StandIn standIn;
     NullContext context;
     plat::PlugInStructure arguments;
 };
 
-TEST_F(NdiPatchesTest, SenderToReceiverCarriesTheImageFirstRowOnTop) {
+// What a receiver makes of the frames is checked with GL in NdiGLTest.
+TEST_F(NdiPatchesTest, SenderSendsOnlyWhenAnInputChanged) {
     BufferSource image(64, 32);
     NDISendPlugIn sender;
     FakePorts send;
@@ -130,63 +124,23 @@ TEST_F(NdiPatchesTest, SenderToReceiverCarriesTheImageFirstRowOnTop) {
     send.changed = {"inputName", "inputImage"};
     ASSERT_TRUE(Run(sender, send));
     EXPECT_EQ(standIn.Sends("Stage"), 1);
-    // Nothing changed: nothing is sent.
     ASSERT_TRUE(Run(sender, send));
     EXPECT_EQ(standIn.Sends("Stage"), 1);
     send.changed = {"inputImage"};
     ASSERT_TRUE(Run(sender, send));
     EXPECT_EQ(standIn.Sends("Stage"), 2);
-
-    NDIRcvPlugIn receiver;
-    FakePorts rcv;
-    rcv.strings["inputName"] = "Stage";
-    ASSERT_TRUE(Run(receiver, rcv));
-    ASSERT_TRUE(rcv.images["outputImage"]);
-    plat::PlugInRect b = rcv.images["outputImage"]->Bounds();
-    EXPECT_EQ(b.width, 64);
-    EXPECT_EQ(b.height, 32);
-    EXPECT_EQ(Read(*rcv.images["outputImage"]), image.pixels);
-    // A band at the bottom of the image (y up) is the last rows of the frame.
-    std::vector<uint8_t> bottom(64 * 4);
-    ASSERT_TRUE(rcv.images["outputImage"]->RenderToBuffer(bottom.data(), 256, plat::PlugInBufferFormat::BGRA8,
-                                                          {0, 0, 64, 1}));
-    EXPECT_TRUE(std::equal(bottom.begin(), bottom.end(), image.pixels.end() - 256));
 }
 
-TEST_F(NdiPatchesTest, ReceiverSkipsFramesItCannotShow) {
+TEST_F(NdiPatchesTest, ReceiverWithoutAGLContextDropsFramesAndStillRuns) {
     NDIRcvPlugIn receiver;
+    EXPECT_TRUE(receiver.Start(context));
     FakePorts rcv;
     rcv.strings["inputName"] = "Cam";
     ASSERT_TRUE(Run(receiver, rcv));
-    const int setsAfterConnect = rcv.imageSets;
-    std::vector<uint8_t> good(8 * 4 * 4, 200);
-    standIn.Publish("Cam", ndi::kFourCCBGRX, 8, 4, 32, good);
-    ASSERT_TRUE(Run(receiver, rcv));
-    ASSERT_TRUE(rcv.images["outputImage"]);
-    EXPECT_EQ(Read(*rcv.images["outputImage"])[3], 255);  // BGRX made opaque
-    struct Bad {
-        const char* what;
-        uint32_t fourcc;
-        int w, h, stride;
-        size_t bytes;
-    };
-    const Bad bad[] = {
-        {"UYVY", ndi::kFourCCUYVY, 8, 4, 16, 64},
-        {"short stride", ndi::kFourCCBGRA, 8, 4, 16, 64},
-        {"no data", ndi::kFourCCBGRA, 8, 4, 32, 0},
-        {"too wide", ndi::kFourCCBGRA, 100000, 1, 400000, 16},
-        {"negative size", ndi::kFourCCBGRA, -8, 4, 32, 128},
-    };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.what);
-        standIn.Publish("Cam", b.fourcc, b.w, b.h, b.stride, std::vector<uint8_t>(b.bytes, 1));
-        ASSERT_TRUE(Run(receiver, rcv));
-        EXPECT_EQ(rcv.imageSets, setsAfterConnect + 1);
-    }
-    // A new size gives a new image.
     standIn.Publish("Cam", ndi::kFourCCBGRA, 2, 2, 8, std::vector<uint8_t>(16, 9));
     ASSERT_TRUE(Run(receiver, rcv));
-    EXPECT_EQ(rcv.images["outputImage"]->Bounds().width, 2);
+    EXPECT_FALSE(rcv.images["outputImage"]);
+    receiver.Stop(context);
 }
 
 TEST_F(NdiPatchesTest, FinderListsSendersThenNothing) {
