@@ -21,6 +21,10 @@ if(ORBILUME_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(ORBILUME_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 
 # Product code: no exceptions.
 function(orbilume_product_target target)
