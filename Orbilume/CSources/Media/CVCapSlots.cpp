@@ -212,20 +212,20 @@ int CVCapLink::Update(MQcRenderer_* renderer) {
     if (serial == fLastSerial.load()) return changed;
     fLastSerial = serial;
     plat::Ref<plat::GLTextureImage> image;
-    if (serial != 0) {
+    if (serial != 0 && renderer->Target()) {
         const bool stretch = renderer->GetInputUInt(LString("Stretch")) != 0;
         const USize fitted = USize::AspectFit(
             USize{int32_t(width), int32_t(height)},
             USize{int32_t(renderer->TargetWidth()), int32_t(renderer->TargetHeight())}, stretch);
+        // The texture is made and wrapped in the renderer's share group; the capture draws into it
+        // on its own context.
+        COpenGLScope_Cca scope(renderer->Target()->context());
         fTarget.SetSize(uint32_t(fitted.width), uint32_t(fitted.height));
         plat::Ref<plat::GLTexture> texture = fTarget.Get();
         if (texture) {
             slot->DrawFrame(texture.get());
-            if (renderer->Target()) {
-                COpenGLScope_Cca scope(renderer->Target()->context());
-                image = plat::GLTextureImage::CreateFromTexture(texture.get(), uint32_t(fitted.width),
-                                                                uint32_t(fitted.height));
-            }
+            image = plat::GLTextureImage::CreateFromTexture(texture.get(), uint32_t(fitted.width),
+                                                            uint32_t(fitted.height));
         }
     }
     renderer->SetImage(kImageIn, image.get());

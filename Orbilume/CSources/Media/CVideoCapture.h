@@ -37,6 +37,8 @@ public:
     void DrawFrame(plat::GLTexture* texture) override;
 
     uint32_t runCount() const { return mRunCount; }
+    // The capture's own context (where DrawFrame draws).
+    COpenGLContext_Cca& context() const { return *mContext; }
     // Tests: the serial goes on from this value.
     void SetSerialForTest(uint32_t serial);
 
