@@ -322,15 +322,17 @@ TEST_F(DmxIoTest, FailuresAfterCloseSendNothing) {
 TEST_F(DmxIoTest, RefusedTransfersStopTheTrafficAndReportOnce) {
     Open();
     device->SetRefuseTransfers(true);
-    CDmxRequest out;
-    io->QueueOutput(&out);  // refused: the port is broken until closed
-    io->QueueOutput(&out);
+    // Requests live until they complete: the interface goes before them.
+    CDmxRequest out[2];
+    io->QueueOutput(&out[0]);  // refused: the port is broken until closed
+    io->QueueOutput(&out[1]);
     ASSERT_TRUE(WaitFor([&] { return owner.closes.load() == 1; }));
     loop.Run([] {});
     EXPECT_EQ(owner.closes.load(), 1);
     const uint32_t submitted = device->Submitted();
     loop.Run([] {});
     EXPECT_EQ(device->Submitted(), submitted);
+    io.reset();
 }
 
 TEST_F(DmxIoTest, DestructionCompletesWhatIsQueued) {
