@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "Common/Memory/CSpareBlocks.h"
 
 namespace {
 
@@ -13,47 +14,24 @@ constexpr size_t Rounded(size_t n) {
     return (n + kAlign - 1) & ~(kAlign - 1);
 }
 
-// Largest blocks given back by arenas of any thread, linked through their headers.
-struct Spares {
-    std::mutex mutex;
-    void* first = nullptr;
-    int count = 0;
-};
-
-Spares& TheSpares() {
-    static Spares* spares = new Spares;  // never destroyed: arenas may go during exit
+// Largest blocks given back by arenas of any thread.
+CSpareBlocks& TheSpares() {
+    static CSpareBlocks* spares =
+        new CSpareBlocks(CXmlArena::kSpareBlocks);  // never destroyed: arenas may go during exit
     return *spares;
 }
 
 }  // namespace
 
 CXmlArena::Block* CXmlArena::NewBlock(size_t size) {
-    if (size == kLargestBlock) {
-        Spares& s = TheSpares();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.first) {
-            auto* block = static_cast<Block*>(s.first);
-            s.first = block->previous;
-            --s.count;
-            return block;
-        }
-    }
-    auto* block = static_cast<Block*>(std::malloc(size));
+    auto* block = static_cast<Block*>(size == kLargestBlock ? TheSpares().Take() : nullptr);
+    if (!block) block = static_cast<Block*>(std::malloc(size));
     if (block) block->size = size;
     return block;
 }
 
 void CXmlArena::GiveBack(Block* block) {
-    if (block->size == kLargestBlock) {
-        Spares& s = TheSpares();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.count < kSpareBlocks) {
-            block->previous = static_cast<Block*>(s.first);
-            s.first = block;
-            ++s.count;
-            return;
-        }
-    }
+    if (block->size == kLargestBlock && TheSpares().Give(block)) return;
     std::free(block);
 }
 

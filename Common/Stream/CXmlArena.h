@@ -9,6 +9,7 @@
 // (a show reloaded, a scene recalled) writes to memory already mapped.
 class CXmlArena {
 public:
+    static constexpr int kSpareBlocks = 48;
     CXmlArena() = default;
     ~CXmlArena();
     CXmlArena(const CXmlArena&) = delete;
@@ -30,7 +31,6 @@ private:
     static void GiveBack(Block* block);
     static constexpr size_t kFirstBlock = 16384;
     static constexpr size_t kLargestBlock = size_t{1} << 20;
-    static constexpr int kSpareBlocks = 48;
 
     Block* fBlocks = nullptr;
     unsigned char* fNext = nullptr;

@@ -57,14 +57,8 @@ class KorrathTest : public testsupport::GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        Dictionary state;
-        state.Set(plat::kPlugInStatePatch, Value("Korrath"));
-        GraphBuilder g;
-        g.Node("k", plat::kNodeClassPlugIn, state)
-            .PublishInput("W", "k", "inputW")
-            .PublishInput("H", "k", "inputH")
-            .PublishInput("Command", "k", "inputCmd")
-            .PublishOutput("Image", "k", "outputImage");
+        GraphBuilder g = PatchGraph("Korrath", {{"W", "inputW"}, {"H", "inputH"}, {"Command", "inputCmd"}},
+                                    {{"Image", "outputImage"}});
         fComposition = g.Build(testsupport::PlugInFolderRegistry());
         ASSERT_TRUE(fComposition);
         fRenderer = plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(),

@@ -24,16 +24,12 @@ protected:
     void SetUp() override {
         GLTest::SetUp();
         ASSERT_TRUE(kFontsPinned);
-        plat::Dictionary state;
-        state.Set(plat::kPlugInStatePatch, Value("Melquor"));
-        GraphBuilder g;
-        g.Node("m", plat::kNodeClassPlugIn, state)
-            .PublishInput("String", "m", "inputString")
-            .PublishInput("Size", "m", "inputSize")
-            .PublishInput("Line", "m", "inputLine")
-            .PublishInput("Color", "m", "inputColor")
-            .PublishOutput("Image", "m", "outputImage")
-            .PublishOutput("Lines", "m", "outputLines");
+        GraphBuilder g = PatchGraph("Melquor",
+                                    {{"String", "inputString"},
+                                     {"Size", "inputSize"},
+                                     {"Line", "inputLine"},
+                                     {"Color", "inputColor"}},
+                                    {{"Image", "outputImage"}, {"Lines", "outputLines"}});
         fComposition = g.Build(testsupport::PlugInFolderRegistry());
         ASSERT_TRUE(fComposition);
         fRenderer = plat::CompositionRenderer::Create(Context(), Context()->PixelFormat(),

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "Platform/Composer/ImageConversion.h"
 #include "Platform/GL/GLContext.h"
 #include "Specific/NDI5/NdiTypes.h"
+#include "tests/NDIPlugIn/NdiStandInHooks.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
 #include "tests/Platform/Composer/RendererTestSupport.h"
 #include "tests/support/GLFixture.h"
@@ -21,24 +21,7 @@ namespace {
 
 using plat::Value;
 
-// The stand-in runtime as the module loads it (the same file, so the same copy).
-struct StandIn {
-    void* handle = dlopen(NDI_STANDIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    template <class F>
-    F Get(const char* name) {
-        return reinterpret_cast<F>(dlsym(handle, name));
-    }
-    void Reset() { Get<void (*)()>("NdiStandIn_Reset")(); }
-    int Sends(const char* name) { return Get<int (*)(const char*)>("NdiStandIn_SendCount")(name); }
-    void Publish(const char* name, uint32_t fourcc, int w, int h, int stride,
-                 const std::vector<uint8_t>& data) {
-        Get<void (*)(const char*, uint32_t, int, int, int, const uint8_t*, size_t)>("NdiStandIn_Publish")(
-            name, fourcc, w, h, stride, data.data(), data.size());
-    }
-    ~StandIn() {
-        if (handle) dlclose(handle);
-    }
-};
+using StandIn = NdiStandInHooks;
 
 // An opaque image, distinct in every pixel and row.
 plat::Ref<plat::BufferImage> Pattern(uint32_t w, uint32_t h) {
@@ -62,9 +45,11 @@ protected:
         // The receiver renders in another context of the sender's share group.
         fOther = plat::GLContext::Create(Context()->PixelFormat(), Context());
         ASSERT_TRUE(fOther);
-        fSender = Renderer("NDISend", Context(), {{"Name", "inputName"}, {"Image", "inputImage"}},
-                           {{"Drive", "outputDrive"}});
-        fReceiver = Renderer("NDIRcv", fOther.get(), {{"Name", "inputName"}}, {{"Image", "outputImage"}});
+        fSender = Renderer(PatchGraph("NDISend", {{"Name", "inputName"}, {"Image", "inputImage"}},
+                                      {{"Drive", "outputDrive"}}),
+                           Context());
+        fReceiver =
+            Renderer(PatchGraph("NDIRcv", {{"Name", "inputName"}}, {{"Image", "outputImage"}}), fOther.get());
         ASSERT_TRUE(fSender && fReceiver);
     }
     void TearDown() override {
@@ -76,15 +61,7 @@ protected:
         GLTest::TearDown();
     }
 
-    using Ports = std::vector<std::pair<const char*, const char*>>;
-    plat::Ref<plat::CompositionRenderer> Renderer(const char* patch, plat::GLContext* context,
-                                                  const Ports& inputs, const Ports& outputs) {
-        plat::Dictionary state;
-        state.Set(plat::kPlugInStatePatch, Value(patch));
-        GraphBuilder g;
-        g.Node("p", plat::kNodeClassPlugIn, state);
-        for (auto& [name, key] : inputs) g.PublishInput(name, "p", key);
-        for (auto& [name, key] : outputs) g.PublishOutput(name, "p", key);
+    plat::Ref<plat::CompositionRenderer> Renderer(const GraphBuilder& g, plat::GLContext* context) {
         fCompositions.push_back(g.Build(testsupport::PlugInFolderRegistry()));
         if (!fCompositions.back()) return nullptr;
         return plat::CompositionRenderer::Create(context, context->PixelFormat(), plat::ColorSpace::kSRGB,

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,28 +8,11 @@
 #include <thread>
 
 #include "NDIPlugIn/NdiPatches.h"
+#include "tests/NDIPlugIn/NdiStandInHooks.h"
 
 namespace {
 
-// The stand-in runtime's hooks, found in the same loaded copy the patches open.
-struct StandIn {
-    void* handle = dlopen(NDI_STANDIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    template <class F>
-    F Get(const char* name) {
-        return reinterpret_cast<F>(dlsym(handle, name));
-    }
-    void Reset() { Get<void (*)()>("NdiStandIn_Reset")(); }
-    void FailCreate(bool f) { Get<void (*)(bool)>("NdiStandIn_SetFailCreate")(f); }
-    int Sends(const char* name) { return Get<int (*)(const char*)>("NdiStandIn_SendCount")(name); }
-    void Publish(const char* name, uint32_t fourcc, int w, int h, int stride,
-                 const std::vector<uint8_t>& data) {
-        Get<void (*)(const char*, uint32_t, int, int, int, const uint8_t*, size_t)>("NdiStandIn_Publish")(
-            name, fourcc, w, h, stride, data.data(), data.size());
-    }
-    ~StandIn() {
-        if (handle) dlclose(handle);
-    }
-};
+using StandIn = NdiStandInHooks;
 
 class BufferSource final : public plat::PlugInImageSource {
 public:

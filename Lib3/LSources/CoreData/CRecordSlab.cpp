@@ -3,8 +3,9 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <new>
+
+#include "Common/Memory/CSpareBlocks.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -32,31 +33,14 @@ constexpr size_t kFirstBlock = (sizeof(ChunkHeader) + kAlign - 1) & ~(kAlign - 1
 
 std::atomic<size_t> gLiveChunks{0};
 
-// Emptied chunks kept for the next read, linked through their first word: a fresh chunk costs its
-// page faults again.
-constexpr int kSpareChunks = 64;
-struct Spares {
-    std::mutex mutex;
-    void* first = nullptr;
-    int count = 0;
-};
-
-Spares& TheSpares() {
-    static Spares* spares = new Spares;  // never destroyed: records may go during exit
+// Emptied chunks kept for the next read: a fresh chunk costs its page faults again.
+CSpareBlocks& TheSpares() {
+    static CSpareBlocks* spares = new CSpareBlocks(64);  // never destroyed: records may go during exit
     return *spares;
 }
 
 void* NewChunk() {
-    {
-        Spares& s = TheSpares();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (void* chunk = s.first) {
-            SLAB_UNPOISON(chunk, sizeof(void*));
-            s.first = *static_cast<void**>(chunk);
-            --s.count;
-            return chunk;
-        }
-    }
+    if (void* chunk = TheSpares().Take()) return chunk;
     return std::aligned_alloc(kChunkBytes, kChunkBytes);
 }
 
@@ -64,18 +48,9 @@ void Release(ChunkHeader* chunk) {
     if (chunk->live.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     chunk->~ChunkHeader();
     gLiveChunks.fetch_sub(1, std::memory_order_relaxed);
-    {
-        Spares& s = TheSpares();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.count < kSpareChunks) {
-            SLAB_UNPOISON(chunk, sizeof(void*));
-            *reinterpret_cast<void**>(chunk) = s.first;
-            SLAB_POISON(reinterpret_cast<unsigned char*>(chunk) + sizeof(void*), kChunkBytes - sizeof(void*));
-            s.first = chunk;
-            ++s.count;
-            return;
-        }
-    }
+    // Poisoned before it is kept: another thread may take it at once.
+    SLAB_POISON(chunk, kChunkBytes);
+    if (TheSpares().Give(chunk)) return;
     SLAB_UNPOISON(chunk, kChunkBytes);
     std::free(chunk);
 }

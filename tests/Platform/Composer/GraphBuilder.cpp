@@ -89,4 +89,14 @@ plat::Dictionary ShaderState(const std::string& fragment,
     return state;
 }
 
+GraphBuilder PatchGraph(const char* patch, PortKeys inputs, PortKeys outputs) {
+    plat::Dictionary state;
+    state.Set(plat::kPlugInStatePatch, plat::Value(patch));
+    GraphBuilder g;
+    g.Node("p", plat::kNodeClassPlugIn, state);
+    for (const auto& [name, key] : inputs) g.PublishInput(name, "p", key);
+    for (const auto& [name, key] : outputs) g.PublishOutput(name, "p", key);
+    return g;
+}
+
 }  // namespace composertest

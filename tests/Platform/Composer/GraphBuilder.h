@@ -30,4 +30,8 @@ private:
 plat::Dictionary ShaderState(const std::string& fragment,
                              std::initializer_list<std::pair<const char*, const char*>> uniforms = {});
 
+// One node "p" of class "plugin" running the patch, its ports published as {name, port key}.
+using PortKeys = std::initializer_list<std::pair<const char*, const char*>>;
+GraphBuilder PatchGraph(const char* patch, PortKeys inputs, PortKeys outputs);
+
 }  // namespace composertest
