@@ -14,6 +14,7 @@ class BitmapImage;
 class Cursor;
 class GLPixelFormat;
 class GLSurface;
+class HotKeys;
 class Window;
 
 // What a window-system backend supplies to the application object: displays, the pointer, and the
@@ -59,6 +60,8 @@ public:
     // draw into its windows, an offscreen surface of that size.
     virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                            int32_t height);
+    // System-wide hot keys (owned by the backend), null when the window system has none.
+    virtual HotKeys* GlobalHotKeys() { return nullptr; }
 };
 
 // The installed backend (not owned), null when none.

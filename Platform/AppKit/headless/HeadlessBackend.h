@@ -6,6 +6,7 @@
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/headless/HeadlessHotKeys.h"
 
 namespace plat {
 class Window;
@@ -34,6 +35,8 @@ public:
     double DoubleClickInterval() const override { return fDoubleClick; }
     int32_t KeyRepeatDelayTicks() const override { return fRepeatDelay; }
     int32_t KeyRepeatIntervalTicks() const override { return fRepeatInterval; }
+    HotKeys* GlobalHotKeys() override { return &fHotKeys; }
+    HeadlessHotKeys& HotKeyService() { return fHotKeys; }
     void SetKeyRepeatTicks(int32_t delay, int32_t interval) {
         fRepeatDelay = delay;
         fRepeatInterval = interval;
@@ -91,6 +94,7 @@ private:
     int32_t fRepeatDelay = 15;
     int32_t fRepeatInterval = 2;
     std::vector<DragImageRecord> fDragImages;
+    HeadlessHotKeys fHotKeys;
 };
 
 }  // namespace plat::headless

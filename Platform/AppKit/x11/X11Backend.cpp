@@ -15,6 +15,7 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/x11/X11HotKeys.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
@@ -180,6 +181,7 @@ X11Backend::X11Backend(::Display* display) : fDisplay(display) {
 
 X11Backend::~X11Backend() {
     Stop();
+    fHotKeys.reset();
     for (auto& [xw, w] : fWindows) {
         XDestroyWindow(fDisplay, xw);
         w->SetBackendData(nullptr);
@@ -265,6 +267,12 @@ uint32_t X11Backend::ModifierFlags() const {
     XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
     SchedulePump();
     return Flags(mask);
+}
+
+HotKeys* X11Backend::GlobalHotKeys() {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!fHotKeys) fHotKeys = std::make_unique<X11HotKeys>(fDisplay);
+    return fHotKeys.get();
 }
 
 void X11Backend::SetCursor(const Cursor* cursor) {
@@ -438,6 +446,7 @@ void X11Backend::Pump() {
     while (XPending(fDisplay) > 0) {
         XEvent x;
         XNextEvent(fDisplay, &x);
+        if (fHotKeys && x.type == KeyPress && fHotKeys->HandleKeyPress(x)) continue;
         Window* w = WindowOf(x.xany.window);
         if (!w) {
             if (x.type == MappingNotify) XRefreshKeyboardMapping(&x.xmapping);

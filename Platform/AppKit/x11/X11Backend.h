@@ -19,6 +19,8 @@ class RunLoopSource;
 
 namespace plat::x11 {
 
+class X11HotKeys;
+
 // The window system over an X server: one top-level X window per window at its content rectangle,
 // the default screen (its work area as the visible frame), the pointer, and the server's input
 // turned into events posted to the application. Main thread only.
@@ -43,6 +45,8 @@ public:
     // not read yet.
     void SetCursor(const Cursor* cursor) override;
     const Cursor* CurrentCursor() const { return fCursor.get(); }
+    // Grabs on the root window, made on first use.
+    HotKeys* GlobalHotKeys() override;
 
     ::Display* XDisplay() const { return fDisplay; }
     // The X window of a window, 0 when it has none.
@@ -75,6 +79,7 @@ private:
     // The content size last asked of the server per window: other sizes it reports are the user's.
     std::unordered_map<unsigned long, Size> fAskedSizes;
     Ref<const Cursor> fCursor;
+    std::unique_ptr<X11HotKeys> fHotKeys;
 };
 
 }  // namespace plat::x11
