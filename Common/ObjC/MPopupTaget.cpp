@@ -30,19 +30,23 @@ int32_t MPopupTaget::ChosenTag() const {
     return fChosen ? fChosen->Tag() : -1;
 }
 
-LMenuItem* LMenu::PopupContextMenu(LPane* owner, LMenu* menu, bool send) {
-    PLAT_DCHECK_MAIN_THREAD();
+namespace {
+
+// Pops the framework menu up over the owner's window, below `at` (screen) when given, else at the
+// owner's press or the pointer. With ready the items are enabled by the owner's chain (else by the
+// caller beforehand); with send the chosen item goes to the owner.
+LMenuItem* PopUp(LPane* owner, LMenu* menu, bool ready, bool send, const CLRect* at) {
     plat::Menu* native = CMacMenuBridge::NativeMenuOf(menu);
     if (!owner || !menu || !native) return nullptr;
     LHandlerWatch watch(owner);
     LHandlerWatch menuWatch(menu);
     LPopupMenuBar bar(nullptr);
     bar.AddMenu(menu, 0);
-    if (send) {
+    if (ready) {
         bar.ResetItemStates();
-        Dispatch(LMessage(LMenuBar_Ready, &bar, owner));
+        LHandler::Dispatch(LMessage(LMenuBar_Ready, &bar, owner));
     } else {
-        Dispatch(LMessage(LMenuBar_Ready, &bar, &bar));
+        LHandler::Dispatch(LMessage(LMenuBar_Ready, &bar, &bar));
     }
     LMenuItem* found = nullptr;
     {
@@ -50,21 +54,37 @@ LMenuItem* LMenu::PopupContextMenu(LPane* owner, LMenu* menu, bool send) {
         AppDelegate* delegate = AppDelegate::Get();
         if (delegate) delegate->BeginPopup();
         plat::Window* window = owner->GetWindow();
-        LMouse* mouse = LMouse::Get();
-        plat::Event event;
-        if (mouse) event = mouse->CurrentEvent();
-        if (window && (!mouse || event.windowNumber != window->Number())) {
-            // No press of this window to place it at: the pointer.
-            event.windowNumber = window->Number();
-            event.location = window->ConvertFromScreen(plat::Application::Shared()->MouseLocation());
+        if (at) {
+            (void)native->PopUp(nullptr, {double(at->left), double(at->bottom)}, window);
+        } else {
+            LMouse* mouse = LMouse::Get();
+            plat::Event event;
+            if (mouse) event = mouse->CurrentEvent();
+            if (window && (!mouse || event.windowNumber != window->Number())) {
+                // No press of this window to place it at: the pointer.
+                event.windowNumber = window->Number();
+                event.location = window->ConvertFromScreen(plat::Application::Shared()->MouseLocation());
+            }
+            (void)native->PopUpContextMenu(event, window ? window->ContentView() : nullptr);
         }
-        (void)native->PopUpContextMenu(event, window ? window->ContentView() : nullptr);
         if (delegate) delegate->EndPopup();
         if (target.ChosenTag() >= 0) found = bar.FindNativeItem(target.ChosenTag());
     }
     if (menuWatch.IsGone()) found = nullptr;
     // Timers of the nested loop may have destroyed the owner: then nothing is sent.
-    if (send && found && !watch.IsGone()) Dispatch(LMessage(LMenuItem_Selected, found, owner));
+    if (send && found && !watch.IsGone()) LHandler::Dispatch(LMessage(LMenuItem_Selected, found, owner));
     bar.RemoveMenu(menu);  // a menu destroyed meanwhile left the bar already
     return found;
+}
+
+}  // namespace
+
+LMenuItem* LMenu::PopupContextMenu(LPane* owner, LMenu* menu, bool send) {
+    PLAT_DCHECK_MAIN_THREAD();
+    return PopUp(owner, menu, send, send, nullptr);
+}
+
+LMenuItem* LMenu::PopupMenuAt(LPane* owner, LMenu* menu, const CLRect& screenRect) {
+    PLAT_DCHECK_MAIN_THREAD();
+    return PopUp(owner, menu, true, false, &screenRect);
 }

@@ -8,6 +8,7 @@
 #include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
 
 class LMenuItem;
 class LMenuNative;
@@ -79,6 +80,9 @@ public:
     // Pops the menu up at the pointer over the pane's window; readies it for the pane's chain and,
     // with send, sends the chosen item's "LMenuItem_Selected" to the pane. The chosen item, or null.
     static LMenuItem* PopupContextMenu(LPane* owner, LMenu* menu, bool send);
+    // Pops the menu up below a rectangle (screen coordinates, its top-left at the rectangle's
+    // bottom-left), readied for the pane's chain; nothing is sent. The chosen item, or null.
+    static LMenuItem* PopupMenuAt(LPane* owner, LMenu* menu, const CLRect& screenRect);
 
     // All menus alive.
     static uint32_t LiveCount();
