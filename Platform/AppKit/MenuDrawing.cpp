@@ -71,14 +71,17 @@ std::string MenuSafeText(const std::string& text) {
 }
 
 std::string MenuKeyText(const MenuItem& item) {
-    if (item.KeyEquivalent().empty()) return {};
-    const uint32_t m = item.KeyEquivalentModifierMask();
+    return MenuKeyText(item.KeyEquivalent(), item.KeyEquivalentModifierMask());
+}
+
+std::string MenuKeyText(const std::string& key, uint32_t m) {
+    if (key.empty()) return {};
     std::string s;
     if (m & kCommandKeyMask) s += "Ctrl+";
     if (m & kShiftKeyMask) s += "Shift+";
     if (m & kAlternateKeyMask) s += "Alt+";
     if (m & kControlKeyMask) s += "Super+";
-    return s + KeyName(item.KeyEquivalent());
+    return s + KeyName(key);
 }
 
 bool IsMenuItemSelectable(const MenuItem* item) {

@@ -23,6 +23,8 @@ std::string MenuSafeText(const std::string& text);
 // A key equivalent as "Ctrl+Shift+Alt+Super+K" (Command, Shift, Option, Control, then the key);
 // empty without a key.
 std::string MenuKeyText(const MenuItem& item);
+// The same for a key and a modifier mask.
+std::string MenuKeyText(const std::string& key, uint32_t modifierMask);
 // Whether the item can be chosen: enabled and not a separator.
 bool IsMenuItemSelectable(const MenuItem* item);
 
