@@ -19,6 +19,7 @@
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Resources/ResourceFile.h"
 #include "tests/Common/ObjC/MainLoopFixture.h"
@@ -133,14 +134,24 @@ TEST_F(CDropDownCmdBtnTest, AChoiceIsSentADismissalIsNot) {
     testsupport::NestedLoopGuard guard;
     {
         bool pressedMeanwhile = false;
+        plat::Rect menuFrame;
         testsupport::RunLater probe(0.02, [&] {
             pressedMeanwhile = button->IsPressed();
+            plat::Application* app = plat::Application::Shared();
+            for (int64_t n : app->WindowNumbers()) {
+                plat::Window* w = app->WindowWithNumber(n);
+                if (w && w->Level() == plat::kPopUpMenuWindowLevel && w->IsVisible()) menuFrame = w->Frame();
+            }
             Key("\x1b");
         });
         Click();
         Drain();
         ASSERT_TRUE(probe.Ran());
         EXPECT_TRUE(pressedMeanwhile);
+        // The menu opened below the button: its top-left at the button's bottom-left on screen.
+        const plat::Point below = Native()->ConvertToScreen({20, 40});
+        EXPECT_DOUBLE_EQ(menuFrame.x, below.x);
+        EXPECT_DOUBLE_EQ(menuFrame.y, below.y);
         EXPECT_FALSE(button->IsPressed());
         EXPECT_EQ(SelectedSender(), nullptr);
     }
