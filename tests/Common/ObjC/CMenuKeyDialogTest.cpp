@@ -1,7 +1,13 @@
+#include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Common/ObjC/CMenuKeyDialog.h"
 #include "Common/ObjC/CSimpleMessageDialog.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Platform/AppKit/Event.h"
@@ -15,6 +21,7 @@ using plat::headless::HeadlessBackend;
 class CMenuKeyDialogTest : public HeadlessDialogTest {
 public:
     void Press(LFrame* d, const char* key) { Inject(d, key); }
+    void Type(LFrame* d, const char* chars, uint32_t mods) { Key(d, chars, mods); }
 
 protected:
     void Key(LFrame* d, const char* chars, uint32_t mods) {
@@ -132,6 +139,64 @@ LMessage MessageRoot::Handle(const LMessage& msg) {
         return LMessage();
     }
     return ModalRoot::Handle(msg);
+}
+
+// The registry with the real dialogs: a key that is another item's fixed key is refused with
+// message 1 and asked again; the next key is registered.
+struct ScriptRoot : dialogtest::ModalRoot {
+    CMenuKeyDialogTest* test = nullptr;
+    // Per modal dialog, in order: the keys typed (chars, modifiers).
+    std::deque<std::vector<std::pair<const char*, uint32_t>>> script;
+    std::vector<std::string> titles;
+    LHandler* last = nullptr;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is("LHandler_Mode") && msg.sender) {
+            auto* d = static_cast<LFrame*>(msg.sender);
+            if (d != last && !script.empty()) {
+                last = d;
+                titles.push_back(d->Window()->NativeWindow()->Title());
+                for (const auto& [chars, mods] : script.front()) test->Type(d, chars, mods);
+                script.pop_front();
+            }
+        }
+        return ModalRoot::Handle(msg);
+    }
+};
+
+TEST_F(CMenuKeyDialogTest, TheRegistryAsksAgainAfterAFixedKey) {
+    ASSERT_TRUE(resources.Ok());
+    LMenuBar bar(nullptr);
+    auto* menu = new LMenu(&bar, LString("Edit"));
+    bar.AppendMenu(menu);
+    auto add = [&](const char* cmd, const char* text) {
+        auto* item = new LMenuItem(menu);
+        item->SetCommand(cmd);
+        item->SetTexts(LString(text));
+        menu->AppendItem(item);
+        return item;
+    };
+    LMenuItem* alpha = add("CmdA", "Alpha");
+    LMenuItem* undo = add("CmdU", "Undo");
+    undo->SetKeySpec(LString("Z"));
+
+    ScriptRoot scripted;
+    scripted.test = this;
+    scripted.loop = loop;
+    CMenuKeyDialogs ui(&scripted);
+    CMenuKeyRegistry registry(&scripted, &ui);
+    scripted.script = {{{"z", plat::kCommandKeyMask}, {"\r", 0}},  // Undo's key
+                       {{"\r", 0}},                                // the message box
+                       {{"k", plat::kCommandKeyMask}, {"\r", 0}}};
+    registry.RegisterItem(alpha);
+    EXPECT_TRUE(scripted.script.empty());
+    ASSERT_EQ(scripted.titles.size(), 3u);
+    EXPECT_EQ(scripted.titles[0], "Menu Key");
+    EXPECT_NE(scripted.titles[1], "Menu Key");
+    EXPECT_EQ(scripted.titles[2], "Menu Key");
+    EXPECT_STREQ(alpha->KeySpec().CStr(), "K");
+    EXPECT_STREQ(undo->KeySpec().CStr(), "Z");
+    ASSERT_EQ(registry.RowCount(), 1u);
+    EXPECT_STREQ(registry.Cell(0, "key").CStr(), "K");
 }
 
 }  // namespace
