@@ -271,7 +271,9 @@ uint32_t X11Backend::ModifierFlags() const {
 
 HotKeys* X11Backend::GlobalHotKeys() {
     PLAT_DCHECK_MAIN_THREAD();
-    if (!fHotKeys) fHotKeys = std::make_unique<X11HotKeys>(fDisplay);
+    if (!fHotKeys)
+        fHotKeys = std::make_unique<X11HotKeys>(
+            fDisplay, [](void* self) { static_cast<X11Backend*>(self)->SchedulePump(); }, this);
     return fHotKeys.get();
 }
 

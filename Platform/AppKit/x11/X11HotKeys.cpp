@@ -66,7 +66,8 @@ unsigned MaskOf(::Display* d, const XModifierKeymap* map, std::initializer_list<
 
 }  // namespace
 
-X11HotKeys::X11HotKeys(::Display* display) : fDisplay(display) {}
+X11HotKeys::X11HotKeys(::Display* display, RoundTrip roundTrip, void* context)
+    : fDisplay(display), fRoundTrip(roundTrip), fContext(context) {}
 
 X11HotKeys::~X11HotKeys() {
     for (const Grab& g : fGrabs) Ungrab(g);
@@ -124,6 +125,7 @@ uint32_t X11HotKeys::Register(uint32_t keyCode, uint32_t modifiers, HotKeyID id)
     const int keycode = XKeysymToKeycode(fDisplay, sym);
     if (!keycode) return 0;
     const Masks masks = ReadMasks(fDisplay);
+    RoundTripped();
     const unsigned xmods = XModifiers(modifiers, masks);
     for (const Grab& g : fGrabs)
         if (g.keycode == keycode && g.modifiers == xmods) return 0;  // ours already
@@ -136,9 +138,11 @@ uint32_t X11HotKeys::Register(uint32_t keyCode, uint32_t modifiers, HotKeyID id)
             // Another client holds one of the combinations: release those that were granted.
             for (unsigned m : variants) XUngrabKey(fDisplay, keycode, m, root);
             (void)trap.Error();
+            RoundTripped();
             return 0;
         }
     }
+    RoundTripped();
     const uint32_t ref = fNextRef++;
     fGrabs.push_back({ref, keycode, xmods, variants, id});
     return ref;
@@ -157,6 +161,7 @@ bool X11HotKeys::HandleKeyPress(const XEvent& event) {
     PLAT_DCHECK_MAIN_THREAD();
     if (event.type != KeyPress) return false;
     const Masks masks = ReadMasks(fDisplay);
+    RoundTripped();
     const unsigned state = event.xkey.state & ~(masks.capsLock | masks.numLock) & 0xFF;
     for (const Grab& g : fGrabs) {
         if (g.keycode == int(event.xkey.keycode) && g.modifiers == state) {

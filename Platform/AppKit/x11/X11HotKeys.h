@@ -16,7 +16,10 @@ namespace plat::x11 {
 // backend hands root key presses to HandleKeyPress. Main thread only.
 class X11HotKeys final : public HotKeys {
 public:
-    explicit X11HotKeys(::Display* display);
+    // After each round trip to the server, roundTrip(context) is called: events may then wait in
+    // Xlib's queue, which the backend must read soon.
+    using RoundTrip = void (*)(void* context);
+    explicit X11HotKeys(::Display* display, RoundTrip roundTrip = nullptr, void* context = nullptr);
     ~X11HotKeys() override;  // releases every grab
     X11HotKeys(const X11HotKeys&) = delete;
     X11HotKeys& operator=(const X11HotKeys&) = delete;
@@ -53,7 +56,13 @@ private:
     };
     void Ungrab(const Grab& grab);
 
+    void RoundTripped() const {
+        if (fRoundTrip) fRoundTrip(fContext);
+    }
+
     ::Display* fDisplay;
+    RoundTrip fRoundTrip;
+    void* fContext;
     std::vector<Grab> fGrabs;
     uint32_t fNextRef = 1;
 };
