@@ -254,9 +254,10 @@ void CCtlInBinder::MappingRange(const CRecord* control, float& min, float& max) 
 }
 
 LString CCtlInBinder::IntegerText(double value) {
-    if (!std::isfinite(value)) value = 0;
-    value = std::clamp(value + std::copysign(0.49999997, value), -2147483648.0, 2147483647.0);
-    return UWord::FloatSuppress(std::trunc(value), 0);
+    // In single precision, as the values are: 2.5 rounds to 3.
+    float f = std::isfinite(value) ? static_cast<float>(value) : 0.0f;
+    f += std::copysign(0.49999997f, f);
+    return UWord::FloatSuppress(std::trunc(std::clamp(static_cast<double>(f), -2147483648.0, 2147483647.0)), 0);
 }
 
 void CCtlInBinder::RgbToHsv(const float rgb[3], float hsv[3]) {
