@@ -132,8 +132,9 @@ void CCtlInBinder::RemoveLocked(uint32_t unitId, const LString& key) {
 
 void CCtlInBinder::RemoveUnit(uint32_t unitId) {
     auto lock = Guard(fLock);
-    fUnits.erase(std::remove_if(fUnits.begin(), fUnits.end(), [&](const auto& u) { return u->unitId == unitId; }),
-                 fUnits.end());
+    fUnits.erase(
+        std::remove_if(fUnits.begin(), fUnits.end(), [&](const auto& u) { return u->unitId == unitId; }),
+        fUnits.end());
     fUnitCount.store(static_cast<uint32_t>(fUnits.size()), std::memory_order_relaxed);
 }
 
@@ -257,7 +258,8 @@ LString CCtlInBinder::IntegerText(double value) {
     // In single precision, as the values are: 2.5 rounds to 3.
     float f = std::isfinite(value) ? static_cast<float>(value) : 0.0f;
     f += std::copysign(0.49999997f, f);
-    return UWord::FloatSuppress(std::trunc(std::clamp(static_cast<double>(f), -2147483648.0, 2147483647.0)), 0);
+    return UWord::FloatSuppress(std::trunc(std::clamp(static_cast<double>(f), -2147483648.0, 2147483647.0)),
+                                0);
 }
 
 void CCtlInBinder::RgbToHsv(const float rgb[3], float hsv[3]) {
@@ -283,9 +285,10 @@ void CCtlInBinder::RgbToHsv(const float rgb[3], float hsv[3]) {
 
 void CCtlInBinder::HsvToRgb(const float hsv[3], float rgb[3]) {
     const float h = hsv[0], s = hsv[1], v = hsv[2];
-    int i = 6 * h < 6 ? static_cast<int>(std::floor(6 * h)) : 0;
-    if (i < 0) i = 0;
-    const float f = 6 * h - static_cast<float>(i);
+    // A hue of 1 (or beyond) is hue 0 again.
+    const bool wraps = !(6 * h < 6) || !(h >= 0);
+    const int i = wraps ? 0 : static_cast<int>(std::floor(6 * h));
+    const float f = wraps ? 0.0f : 6 * h - static_cast<float>(i);
     const float p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
     const float table[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
     for (int c = 0; c < 3; ++c) rgb[c] = table[i][c];

@@ -59,7 +59,13 @@ public:
         kHsv = 9,
         kLocal = 10
     };
-    enum Kind : uint32_t { kNotBindable = 0, kNumberKind = 1, kIntegerKind = 2, kColorKind = 3, kTextKind = 4 };
+    enum Kind : uint32_t {
+        kNotBindable = 0,
+        kNumberKind = 1,
+        kIntegerKind = 2,
+        kColorKind = 3,
+        kTextKind = 4
+    };
 
     // Adds the OSC handler to the hub's list (a null hub: no input at all).
     explicit CCtlInBinder(CCtlInHub* hub);
@@ -70,7 +76,8 @@ public:
     virtual LString CurrentText(CtlUnitBindings& unit, CtlBinding& binding) = 0;
     virtual uint32_t ValueKind(CtlUnitBindings& unit, CtlBinding& binding, float& min, float& max,
                                uint8_t& decimals) = 0;
-    virtual void SetValue(CtlUnitBindings& unit, CtlBinding& binding, const LString& text, bool firstOnly) = 0;
+    virtual void SetValue(CtlUnitBindings& unit, CtlBinding& binding, const LString& text,
+                          bool firstOnly) = 0;
     virtual float LocalValue(uint32_t source);
 
     // From an INPT record: its control set replaces the binding's copy (and resets it), or without

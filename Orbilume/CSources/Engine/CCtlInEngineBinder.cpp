@@ -78,12 +78,16 @@ void CCtlInEngineBinder::OnRecordChange(const SRecordEvent& event) {
             if (IsType(record, T::kUNIT)) RemoveUnit(record->GetUInt(T::kUnitId));
             return;
         case SRecordEvent::kInserted:
-            if (IsType(record, T::kUNIT) && event.field == T::kUnitInputs && event.index1 >= 0)
+            if (IsType(record, T::kUNIT) && event.field == T::kUnitInputs && event.index1 >= 0) {
                 UpdateFromInput(record->GetElement(T::kUnitInputs, static_cast<uint32_t>(event.index1)));
-            return;
+                return;
+            }
+            break;
         case SRecordEvent::kRemoving:
             if (IsType(record, T::kUNIT) && event.field == T::kUnitInputs && event.index1 >= 0)
                 RemoveInput(record->GetElement(T::kUnitInputs, static_cast<uint32_t>(event.index1)));
+            return;
+        case SRecordEvent::kInserting:
             return;
         default:
             break;
@@ -166,7 +170,8 @@ void CCtlInEngineBinder::SetValue(CtlUnitBindings& unit, CtlBinding& binding, co
     binding.moved = true;
     CUnit* owner = nullptr;
     uint32_t index = 0;
-    if (FindParam(unit.unitId, binding.key, &owner, &index)) fEngine->SetUnitParam(owner, index, text, nullptr);
+    if (FindParam(unit.unitId, binding.key, &owner, &index))
+        fEngine->SetUnitParam(owner, index, text, nullptr);
 }
 
 float CCtlInEngineBinder::LocalValue(uint32_t) {

@@ -12,8 +12,9 @@ constexpr uint32_t kYUND = CParamSet::kDomain;
 constexpr uint32_t kPRMS = CParamSet::kSet;
 
 const SFieldDesc kPortFields[] = {
-    SFieldDesc::String(Fcc("key ")),  SFieldDesc::String(Fcc("name")), SFieldDesc::String(Fcc("type")),
-    SFieldDesc::Float(Fcc("min ")),   SFieldDesc::Float(Fcc("max ")),  SFieldDesc::Array(Fcc("labs"), kElemString),
+    SFieldDesc::String(Fcc("key ")), SFieldDesc::String(Fcc("name")),
+    SFieldDesc::String(Fcc("type")), SFieldDesc::Float(Fcc("min ")),
+    SFieldDesc::Float(Fcc("max ")),  SFieldDesc::Array(Fcc("labs"), kElemString),
 };
 const SFieldDesc kPatchFields[] = {
     SFieldDesc::String(Fcc("spec")),

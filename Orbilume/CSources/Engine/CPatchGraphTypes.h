@@ -11,8 +11,8 @@ class CRecordType;
 // reads and writes them (saved documents keep them as they were).
 //
 //   MCMP { info: YUND PRMS, root: MCPT, (tag 0): string }
-//   MCPT { spec, id, setn: any, ival: YUND PRMS }     MCMC { in, out: [MCPR], pats: [MCPT], cons: [MCCN], setn: any }
-//   MCPR { key, name, type, min, max, labs: [string] }   MCCN { si, sp, di, dp }
+//   MCPT { spec, id, setn: any, ival: YUND PRMS }     MCMC { in, out: [MCPR], pats: [MCPT], cons: [MCCN],
+//   setn: any } MCPR { key, name, type, min, max, labs: [string] }   MCCN { si, sp, di, dp }
 class CPatchGraphTypes {
 public:
     static constexpr uint32_t kMCPR = Fcc("MCPR");

@@ -250,7 +250,8 @@ int32_t CSceneCtlIn::Poll(uint32_t n) {
                 fTimeOverride = fPendingTime;
                 r = fPendingScene;
                 if (fSource == kMidiCc && fUsage == kFade) {
-                    fFadeChannel = static_cast<int32_t>(fModeFlag ? fChannel : fChannel + static_cast<uint32_t>(r));
+                    fFadeChannel =
+                        static_cast<int32_t>(fModeFlag ? fChannel : fChannel + static_cast<uint32_t>(r));
                     fFadeNumber = fModeFlag ? fNumber + static_cast<uint32_t>(r) : fNumber;
                 }
             }
@@ -303,5 +304,6 @@ void CSceneCtlIn::MirrorLevels() {
     bool same = count == levels.size();
     for (uint32_t i = 0; same && i < count; ++i) same = stored && stored[i] == levels[i];
     if (!same)
-        (void)fScenes.SetArray(nullptr, T::kScnsFaderLevels, levels.data(), static_cast<uint32_t>(levels.size()));
+        (void)fScenes.SetArray(nullptr, T::kScnsFaderLevels, levels.data(),
+                               static_cast<uint32_t>(levels.size()));
 }

@@ -47,7 +47,8 @@ int32_t SceneRecallEntry::Find(const LString& key) const {
     return -1;
 }
 
-CSceneRecall::CSceneRecall(CMixEngine* engine, CCtlInEngineBinder* binder) : fEngine(engine), fBinder(binder) {
+CSceneRecall::CSceneRecall(CMixEngine* engine, CCtlInEngineBinder* binder)
+    : fEngine(engine), fBinder(binder) {
     if (fEngine) fEngine->AddPreRenderCallback(this, &CSceneRecall::PreRender);
 }
 
@@ -106,7 +107,8 @@ void CSceneRecall::Start(const CRecord* scene, uint32_t mode, float positionOver
             entry->items[static_cast<size_t>(n)].value = prmt->GetString(T::kPrmtValue);
             entry->items[static_cast<size_t>(n)].active = true;
         } else {
-            if (entry->items.size() == entry->items.capacity()) entry->items.reserve(2 * entry->items.size() + 2);
+            if (entry->items.size() == entry->items.capacity())
+                entry->items.reserve(2 * entry->items.size() + 2);
             entry->items.push_back({key, prmt->GetString(T::kPrmtValue), true});
         }
     }
@@ -232,10 +234,11 @@ void CSceneRecall::ApplyToUnit(CUnit* unit, uint32_t flag) {
                 const double to = CUnitParam::ReadNumber(target);
                 const double from = CUnitParam::ReadNumber(param->Value(fEngine));
                 if (to == from) break;
-                const unsigned d =
-                    param->decimals >= 0 ? static_cast<unsigned>(std::min(param->decimals, 14))
-                                         : CUnitParam::DecimalsForRange(param->min, param->max);
-                fEngine->SetUnitParam(unit, i, UWord::FloatSuppress(from + (to - from) * factor, d + 1), nullptr);
+                const unsigned d = param->decimals >= 0
+                                       ? static_cast<unsigned>(std::min(param->decimals, 14))
+                                       : CUnitParam::DecimalsForRange(param->min, param->max);
+                fEngine->SetUnitParam(unit, i, UWord::FloatSuppress(from + (to - from) * factor, d + 1),
+                                      nullptr);
                 break;
             }
             case CUnitParam::kColor: {

@@ -47,7 +47,8 @@ void Midi(CCtlInHub& hub, uint8_t status, uint8_t d1, uint8_t d2) {
 class SceneCtlInTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (uint32_t i = 0; i < 8; ++i) ASSERT_TRUE(UDocScenes::InsertScene(doc.Scenes(), nullptr, i, UDocScenes::NewScene()));
+        for (uint32_t i = 0; i < 8; ++i)
+            ASSERT_TRUE(UDocScenes::InsertScene(doc.Scenes(), nullptr, i, UDocScenes::NewScene()));
         ctl = std::make_unique<CSceneCtlIn>(doc.Scenes(), &hub);
         (void)doc.AddObserver(this, [](void* c, const SRecordEvent* e) {
             auto* self = static_cast<SceneCtlInTest*>(c);
@@ -119,7 +120,8 @@ TEST_F(SceneCtlInTest, DmxStepControlsStopAtBothEnds) {
 }
 
 TEST_F(SceneCtlInTest, MidiNoteWithVelocityTimeAndPendingBeyondTheListDropped) {
-    Setup({{"ctlr", "mnt"}, {"midich", "2"}, {"midinn", "48"}, {"midivlt", "1"}, {"tmin", "1"}, {"tmax", "5"}});
+    Setup(
+        {{"ctlr", "mnt"}, {"midich", "2"}, {"midinn", "48"}, {"midivlt", "1"}, {"tmin", "1"}, {"tmax", "5"}});
     Midi(hub, 0x92, 50, 64);
     ctl->Step();
     ASSERT_EQ(recalls, std::vector<int32_t>{2});
@@ -169,7 +171,11 @@ TEST_F(SceneCtlInTest, MidiMixLeavesNothingPendingAndMirrorsLevels) {
 }
 
 TEST_F(SceneCtlInTest, MidiSelectStepAndProgram) {
-    Setup({{"ctlr", "mcc"}, {"usage", "step"}, {"midich", "0"}, {"midicc", "30"}, {"midicno", "1"},
+    Setup({{"ctlr", "mcc"},
+           {"usage", "step"},
+           {"midich", "0"},
+           {"midicc", "30"},
+           {"midicno", "1"},
            {"stepback", "1"}});
     SetCurrent(3);
     Midi(hub, 0xB0, 31, 127);  // forward (after back at 30)
@@ -233,7 +239,7 @@ TEST(CtlInBinder, ColourConversions) {
         float rgb[3];
         float hsv[3];
     } cases[] = {
-        {{1, 0, 0}, {0, 1, 1}},         {{0, 1, 0}, {1 / 3.0f, 1, 1}}, {{0, 0, 1}, {2 / 3.0f, 1, 1}},
+        {{1, 0, 0}, {0, 1, 1}},        {{0, 1, 0}, {1 / 3.0f, 1, 1}},      {{0, 0, 1}, {2 / 3.0f, 1, 1}},
         {{1, 0, 1}, {5 / 6.0f, 1, 1}}, {{0.5f, 0.5f, 0.5f}, {0, 0, 0.5f}}, {{0, 0, 0}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -244,9 +250,11 @@ TEST(CtlInBinder, ColourConversions) {
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(rgb[i], c.rgb[i], 1e-6) << i;
     }
     float rgb[3];
-    const float wrap[3] = {1.0f, 1, 1};  // hue 1 is sector 0
+    const float wrap[3] = {1.0f, 1, 1};  // hue 1 is red again
     CCtlInBinder::HsvToRgb(wrap, rgb);
     EXPECT_EQ(rgb[0], 1.0f);
+    EXPECT_EQ(rgb[1], 0.0f);
+    EXPECT_EQ(rgb[2], 0.0f);
     EXPECT_EQ(CCtlInBinder::IntegerText(2.5), "3");
     EXPECT_EQ(CCtlInBinder::IntegerText(-2.5), "-3");
     EXPECT_EQ(CCtlInBinder::IntegerText(2.49), "2");
