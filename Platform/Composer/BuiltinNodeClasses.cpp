@@ -84,7 +84,8 @@ bool DescribeShader(const Dictionary& state, NodeDescription& out, std::string& 
     for (const Value& u : uniforms.ArrayValue()) {
         PortSpec p;
         if (!PortSpecFromDeclaration(u, p, error)) return false;
-        if (p.type == PortType::String || p.type == PortType::Structure) {
+        // A structure feeds a float array uniform (float name[N], N <= 64).
+        if (p.type == PortType::String) {
             error = "uniform \"" + p.key + "\" cannot be a " + PortTypeName(p.type);
             return false;
         }

@@ -1,6 +1,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -72,6 +73,7 @@ public:
         uint32_t unit = 0;
         for (Uniform& u : fUniforms) {
             u.location = glGetUniformLocation(fProgram, u.key.c_str());
+            if (u.type == PortType::Structure) u.count = ArraySize(u.key);
             if (u.type == PortType::Image) {
                 u.unit = unit++;
                 u.target = SamplerTarget(u.key);
@@ -105,11 +107,14 @@ public:
     }
 
 private:
+    static constexpr GLint kMaxArray = 64;
+
     struct Uniform {
         size_t port;
         std::string key;
         PortType type;
         GLint location = -1;
+        GLint count = 0;  // elements of a float array uniform
         uint32_t unit = 0;
         uint32_t target = GL_TEXTURE_2D;
     };
@@ -125,6 +130,38 @@ private:
             if (key == name) return type == GL_SAMPLER_2D_RECT ? GL_TEXTURE_RECTANGLE : GL_TEXTURE_2D;
         }
         return GL_TEXTURE_2D;
+    }
+
+    // The element count of a float array uniform (at most kMaxArray); 0 for anything else.
+    GLint ArraySize(const std::string& key) const {
+        GLint count = 0;
+        glGetProgramiv(fProgram, GL_ACTIVE_UNIFORMS, &count);
+        for (GLint i = 0; i < count; ++i) {
+            char name[256];
+            GLint size = 0;
+            GLenum type = 0;
+            glGetActiveUniform(fProgram, static_cast<GLuint>(i), sizeof(name), nullptr, &size, &type, name);
+            const std::string n(name);
+            if (type == GL_FLOAT && (n == key || n == key + "[0]")) return std::min(size, kMaxArray);
+        }
+        return 0;
+    }
+
+    // Numbers of an array, or of a dictionary in its order; missing and non-finite entries 0.
+    static void StructureNumbers(const Value& v, float* out, GLint count) {
+        std::fill(out, out + count, 0.0f);
+        if (v.Kind() == ValueKind::Array) {
+            const ValueArray& a = v.ArrayValue();
+            for (GLint i = 0; i < count && static_cast<size_t>(i) < a.size(); ++i)
+                out[i] = static_cast<float>(a[static_cast<size_t>(i)].ToNumber());
+        } else if (v.Kind() == ValueKind::Dictionary) {
+            const Dictionary& d = v.DictionaryValue();
+            for (GLint i = 0; i < count && static_cast<size_t>(i) < d.Count(); ++i)
+                out[i] = static_cast<float>(d.ValueAt(static_cast<size_t>(i)).ToNumber());
+        }
+        for (GLint i = 0; i < count; ++i) {
+            if (!std::isfinite(out[i])) out[i] = 0;
+        }
     }
 
     // The size of the first image input, else the viewport's.
@@ -166,6 +203,13 @@ private:
                 case PortType::Color: {
                     Color c = v.ColorValue();
                     glUniform4f(u.location, c.red, c.green, c.blue, c.alpha);
+                    break;
+                }
+                case PortType::Structure: {
+                    if (u.count <= 0) break;
+                    float values[kMaxArray];
+                    StructureNumbers(v, values, u.count);
+                    glUniform1fv(u.location, u.count, values);
                     break;
                 }
                 default:

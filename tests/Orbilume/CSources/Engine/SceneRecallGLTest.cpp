@@ -35,6 +35,7 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "tests/Orbilume/CSources/QCx/QcTestSupport.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
+#include "tests/support/FakeSoundSource.h"
 #include "tests/support/TempDir.h"
 
 using composertest::GraphBuilder;
@@ -159,11 +160,15 @@ public:
         const uint8_t m[3] = {status, d1, d2};
         hub.MidiIn(m);
     }
-    uint32_t Frame() {
+    uint32_t Frame(int32_t x = kW / 2, int32_t y = kH / 2) {
         engine->RenderFrame(window->context(), CMixEngine::SFrameRequest{0});
         COpenGLScope_Cca scope(window->context());
         glFinish();
-        return BoundPixel(kW / 2, kH / 2) | 0xFF000000u;
+        return BoundPixel(x, y) | 0xFF000000u;
+    }
+    uint32_t Pixel(int32_t x, int32_t y) {
+        COpenGLScope_Cca scope(window->context());
+        return BoundPixel(x, y) | 0xFF000000u;
     }
     // A scene of this show's list with the values and fade time.
     CRecord* Scene(std::vector<std::pair<const char*, const char*>> values, float fade, uint32_t id = 0) {
@@ -178,7 +183,8 @@ public:
 
     testsupport::TempDir dir;
     CAppPrefs prefs;
-    CCtlInHub hub;
+    testsupport::FakeSoundSource sound;
+    CCtlInHub hub{&sound};
     std::unique_ptr<CDocModelHolder> doc;
     std::unique_ptr<CMixEngine> engine;
     std::unique_ptr<CCtlInEngineBinder> binder;
@@ -486,6 +492,35 @@ TEST_F(SceneRecallTest, ADmxFrameChangesTheNextFramesPixels) {
     EXPECT_TRUE(PixelNear(Frame(), 0xFFFF0000, 2));
     Dmx(0, 128);
     EXPECT_TRUE(PixelNear(Frame(), 0xFF800000, 3));
+}
+
+// The shipped spectrum visualizer, its spectrum input bound to the sound level, draws a bar for
+// the band of a sine and follows it to another band.
+TEST_F(SceneRecallTest, SpectrumBarsFollowASine) {
+    const std::string shipped = std::string(SHARED_SUPPORT_DIR) + "/compositions/generators/SpectrumBars.qtz";
+    plat::Value plist;
+    ASSERT_TRUE(plat::ReadPropertyListFile(shipped, plist));
+    ASSERT_TRUE(plat::WritePropertyListFile(dir.File("bars.qtz"), plist, plat::PropertyListFormat::Xml));
+    const int32_t n = UDocUnits::AddCompositionLayer(doc->Mix(), nullptr, 99, LString("bars.qtz"));
+    ASSERT_EQ(n, 1);
+    ASSERT_EQ(engine->LayerCount(), 2u);
+    CRecord* bars = doc->Mix()->GetElement(T::kMixsLayers, 1)->GetSubRecord(T::kLayrUnit);
+    CRecord* input = UDocModel::FindUnitInput(bars, LString(plat::kProtocolInputAudioSpectrum));
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(engine->LayerAt(1)->Param(plat::kProtocolInputAudioSpectrum), nullptr);
+    EXPECT_EQ(engine->LayerAt(1)->Param(plat::kProtocolInputAudioSpectrum)->audioSpectrum, 1);
+    Put(input->GetSubRecord(T::kInptCtl), "type", "spect");
+    auto lit = [&](int band) { return Pixel(band * kW / 16 + 1, 3) != 0xFF000000u; };
+    sound.WriteSine(1, 20, 256);  // bin 20: band 5 (bins 16-21)
+    (void)Frame();
+    EXPECT_TRUE(lit(5));
+    EXPECT_FALSE(lit(9));
+    EXPECT_FALSE(lit(0));
+    sound.Consume();
+    sound.WriteSine(1, 50, 256);  // bin 50: band 9 (bins 46-55)
+    (void)Frame();
+    EXPECT_FALSE(lit(5));
+    EXPECT_TRUE(lit(9));
 }
 
 // Recalls, resets and OSC messages on the main thread while another thread renders.
