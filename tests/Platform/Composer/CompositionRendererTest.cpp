@@ -131,6 +131,48 @@ TEST_F(CompositionRendererTest, StillCompositionNeedsRenderOnlyAfterAnInputChang
     DeleteRenderTarget(target);
 }
 
+// A structure input feeds a float array uniform: numbers of an array or, in order, of a
+// dictionary; missing and unreadable entries 0; at most 64 elements.
+TEST_F(CompositionRendererTest, StructureInputsFillFloatArrayUniforms) {
+    GraphBuilder g;
+    g.Node("bars", plat::kNodeClassGLSL,
+           ShaderState("uniform float v[3]; uniform float w[100];"
+                       "void main() { gl_FragColor = vec4(v[0], v[1], v[2] + w[63] * 0.25 + w[64], 1.0); }",
+                       {{"v", "structure"}, {"w", "structure"}}))
+        .PublishInput("V", "bars", "v")
+        .PublishInput("W", "bars", "w");
+    auto renderer = MakeRenderer(g);
+    ASSERT_TRUE(renderer);
+    RenderTarget target = MakeRenderTarget(GL_TEXTURE_2D, 4, 4);
+    plat::Dictionary ordered;
+    ordered.Set("z", Value(1.0));
+    ordered.Set("a", Value(0.0));
+    ordered.Set("m", Value(0.5));
+    struct Case {
+        const char* name;
+        Value value;
+        uint32_t expected;
+    } cases[] = {
+        {"short array", Value(plat::ValueArray{Value(0.5), Value(1.0)}), 0xFF80FF00u},
+        {"dictionary in order", Value(ordered), 0xFFFF0080u},
+        {"texts and nothing", Value(plat::ValueArray{Value("0.25"), Value(), Value(std::nan(""))}),
+         0xFF400000u},
+        {"long array", Value(plat::ValueArray(10, Value(1.0))), 0xFFFFFFFFu},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(renderer->SetInputValue("V", c.value));
+        ASSERT_TRUE(renderer->RenderAtTime(0));
+        EXPECT_TRUE(PixelNear(ReadPixel(1, 1), c.expected));
+    }
+    // Past 64 elements nothing is set: w[63] counts, w[64] stays 0.
+    ASSERT_TRUE(renderer->SetInputValue("V", Value(plat::ValueArray{Value(0.0), Value(0.0), Value(0.0)})));
+    ASSERT_TRUE(renderer->SetInputValue("W", Value(plat::ValueArray(100, Value(1.0)))));
+    ASSERT_TRUE(renderer->RenderAtTime(0));
+    EXPECT_TRUE(PixelNear(ReadPixel(1, 1), 0xFF000040u));
+    DeleteRenderTarget(target);
+}
+
 TEST_F(CompositionRendererTest, ConsumersDrawInFileOrderAfterWhatTheyNeed) {
     plat::Dictionary green;
     plat::Dictionary values;

@@ -6,13 +6,18 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Orbilume/CSources/DmxIn/CArtNetIn.h"
+#include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
+#include "Orbilume/CSources/DmxIn/DmxPackets.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Engine/CCtlInDocBinder.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Net/CUdpSocket.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
 #include "tests/Orbilume/CSources/Net/NetTestLoop.h"
 #include "tests/support/CommandOutput.h"
+#include "tests/support/TempDir.h"
 
 // oscsend, on loopback inside the test's own namespace, drives a bound output-adjustment input
 // through the OSC server and the hub.
@@ -51,6 +56,65 @@ TEST(BinderPeer, OscsendDrivesABoundInput) {
     ASSERT_EQ(std::system(("oscsend 127.0.0.1 " + port + " /out/zoom sTN x").c_str()), 0);
     ASSERT_EQ(std::system(("oscsend 127.0.0.1 " + port + " /out/zoom f 0.5").c_str()), 0);
     ASSERT_TRUE(main.RunUntil([&] { return bound->GetString(T::kInptValue) == "5"; }));
+}
+
+// ArtDmx on loopback (port 6454 is the namespace's own) reaches a bound input through the Art-Net
+// receiver, the DMX merge and the hub; the binder evaluates on the main loop when the hub signals.
+struct ArtNetOwner {
+    CDmxInMerge* merge = nullptr;
+    static void Callback(void* self, const CNetAddress& from, uint32_t length, const uint8_t* d) {
+        dmxpkt::ArtDmxView v;
+        if (!dmxpkt::AcceptArtDmx(d, length, 0, &v)) return;
+        DmxInSource s;
+        s.kind = DmxInSource::kArtNet;
+        s.priority = 100;
+        s.address = from;
+        static_cast<ArtNetOwner*>(self)->merge->Offer(s, v.length, v.slots);
+    }
+};
+
+TEST(BinderPeer, ArtNetFramesDriveABoundInput) {
+    nettest::MainLoop main;
+    LHandler root{nullptr};
+    testsupport::TempDir dir;
+    CAppPrefs prefs;
+    CRecord* unit = prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
+    ASSERT_NE(unit, nullptr);
+    CRecord* input = CRecord::New(T::Type(T::kINPT));
+    input->StringSlot(T::kInptKey) = LString("fade");
+    ASSERT_TRUE(CRecordRef(&unit).InsertRecord(nullptr, T::kUnitInputs, 0, input));
+    CCtlInHub hub;
+    CCtlInDocBinder binder(unit, &hub);
+    binder.AddRange(LString("fade"), 0, 10);
+    CRecord* ctrl = unit->GetElement(T::kUnitInputs, 0)->GetSubRecord(T::kInptCtl);
+    Put(ctrl, "type", "dmx2");
+    Put(ctrl, "dmxch", "510");  // channels 511 and 512
+    CDmxInMerge merge(&hub, &CCtlInHub::DmxSink);
+    ArtNetOwner owner{&merge};
+    CUdpMuxLink::Config config;
+    config.folder = dir.Path();
+    CArtNetIn in(&root, main.Loop(), &owner, &ArtNetOwner::Callback, config);
+    ASSERT_TRUE(in.Start());
+    CUdpSocket sender{nullptr, nullptr};
+    ASSERT_EQ(sender.Open(0, CUdpSocket::kFamilyIPv4, 0, 0, nullptr), 0);
+    const CRecord* bound = unit->GetElement(T::kUnitInputs, 0);
+    // Every channel changes in every frame; the binder follows the last.
+    for (uint8_t high : {0, 64, 128, 255}) {
+        uint8_t slots[512];
+        for (int i = 0; i < 512; ++i) slots[i] = static_cast<uint8_t>(high + i);
+        slots[510] = high;
+        slots[511] = 0;
+        uint8_t packet[dmxpkt::kArtDmxSize];
+        dmxpkt::BuildArtDmx(packet, 0, slots);
+        ASSERT_GT(sender.SendTo(CNetAddress::IPv4(nettest::kLoopback, dmxpkt::kArtNetPort), packet,
+                                dmxpkt::kArtDmxSize),
+                  0);
+        const std::string want = high == 0 ? "0" : high == 64 ? "2.5" : high == 128 ? "5" : "9.96";
+        ASSERT_TRUE(main.RunUntil([&] {
+            return std::string(bound->GetString(T::kInptValue).CStr()) == want;
+        })) << want
+            << " / " << bound->GetString(T::kInptValue).CStr();
+    }
 }
 
 }  // namespace
