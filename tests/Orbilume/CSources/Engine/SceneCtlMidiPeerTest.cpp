@@ -1,0 +1,179 @@
+// A mido output (rtmidi) through a private jackd with the dummy driver, and through the ALSA
+// sequencer where the kernel offers one, reaches the hub through the MIDI input: its program change
+// recalls a scene through the scene control and its controller drives a bound input.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocScenes.h"
+#include "Orbilume/CSources/Engine/CCtlInDocBinder.h"
+#include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Engine/CSceneCtlIn.h"
+#include "Orbilume/CSources/Midi/CMidiClient.h"
+#include "Orbilume/CSources/Midi/CMidiInManager.h"
+#include "Platform/Foundation/RunLoop.h"
+#include "Platform/MIDI/alsa/AlsaMidiSystem.h"
+#include "Platform/MIDI/jack/JackMidiSystem.h"
+#include "tests/support/JackServer.h"
+
+namespace {
+
+using T = CDocModelTypes;
+
+// The Python sender of the MIDI tests, talked to over its standard input and output.
+class MidoSender {
+public:
+    MidoSender(const std::string& port, const char* api) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        fPid = fork();
+        if (fPid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            close(in[1]);
+            close(out[0]);
+            execl("/usr/bin/python3", "python3", ORBILUME_MIDO_SENDER, port.c_str(), api,
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        fIn = fdopen(in[1], "w");
+        fOut = fdopen(out[0], "r");
+    }
+    ~MidoSender() {
+        if (fIn) {
+            std::fputs("quit\n", fIn);
+            std::fclose(fIn);
+        }
+        if (fOut) std::fclose(fOut);
+        if (fPid > 0) {
+            int status = 0;
+            waitpid(fPid, &status, 0);
+        }
+    }
+    std::string ReadLine() {
+        char line[256];
+        if (!fOut || !std::fgets(line, sizeof line, fOut)) return "";
+        std::string s(line);
+        while (!s.empty() && s.back() == '\n') s.pop_back();
+        return s;
+    }
+    bool Send(const char* burst) {
+        std::fprintf(fIn, "%s\n", burst);
+        std::fflush(fIn);
+        return ReadLine() == "sent";
+    }
+
+private:
+    pid_t fPid = -1;
+    FILE* fIn = nullptr;
+    FILE* fOut = nullptr;
+};
+
+bool TurnUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
+    }
+    return true;
+}
+
+void Put(CRecord* set, const char* key, const char* value) {
+    CParamSet::SetString(CRecordRef(&set), nullptr, LString(key), LString(value));
+}
+
+class SceneCtlMidiPeer : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
+    if (std::system("/usr/bin/python3 -c 'import mido, rtmidi' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
+    const bool alsa = std::string(GetParam()) == "alsa";
+    std::unique_ptr<testsupport::JackServer> server;
+    std::unique_ptr<plat::MidiSystem> system;
+    if (alsa) {
+        if (!plat::AlsaMidiSystem::Available())
+            GTEST_SKIP() << "the kernel offers no ALSA sequencer (/dev/snd/seq)";
+        system = plat::AlsaMidiSystem::Open("orbilume");
+    } else {
+        server = std::make_unique<testsupport::JackServer>();
+        if (!server->Problem().empty()) GTEST_SKIP() << server->Problem();
+        system = plat::JackMidiSystem::Open("orbilume");
+    }
+    ASSERT_TRUE(system);
+
+    CDocModelHolder doc;
+    for (uint32_t i = 0; i < 8; ++i)
+        ASSERT_TRUE(UDocScenes::InsertScene(doc.Scenes(), nullptr, i, UDocScenes::NewScene()));
+    std::vector<int32_t> recalls;
+    RecordObserverFunction* note = [](void* c, const SRecordEvent* e) {
+        if (e->field == T::kScnsRecall && e->kind == SRecordEvent::kValueChanged &&
+            e->record->GetInt(T::kScnsRecall) >= 0)
+            static_cast<std::vector<int32_t>*>(c)->push_back(e->record->GetInt(T::kScnsRecall));
+    };
+    (void)doc.AddObserver(&recalls, note);
+    CCtlInHub hub;
+    CSceneCtlIn control(doc.Scenes(), &hub);
+    CRecord* assignment = doc.SceneControl().Get();
+    Put(assignment, "ctlr", "mpg");
+    Put(assignment, "midich", "5");
+    control.Setup(assignment);
+
+    CAppPrefs prefs;
+    CRecord* unit = prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
+    CRecord* input = CRecord::New(T::Type(T::kINPT));
+    input->StringSlot(T::kInptKey) = LString("fade");
+    ASSERT_TRUE(CRecordRef(&unit).InsertRecord(nullptr, T::kUnitInputs, 0, input));
+    CCtlInDocBinder binder(unit, &hub);
+    binder.AddRange(LString("fade"), 0, 10);
+    CRecord* ctrl = unit->GetElement(T::kUnitInputs, 0)->GetSubRecord(T::kInptCtl);
+    Put(ctrl, "type", "midic");
+    Put(ctrl, "midicc", "7");
+
+    CMidiClient client("orbilume", std::move(system));
+    CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
+                           CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &hub,
+                           &CCtlInHub::MidiProc);
+    MidoSender sender("mido out",
+                      alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
+    ASSERT_EQ(sender.ReadLine(), "ready");
+    const std::string name = "RtMidiOut Client mido out";
+    auto row = [&] {
+        for (uint32_t r = 0; r < manager.Table().RowCount(); ++r)
+            if (manager.Table().GetName(r) == name.c_str()) return int(r);
+        return -1;
+    };
+    ASSERT_TRUE(TurnUntil([&] { return row() >= 0; })) << "no row named " << name;
+    manager.Table().SetUse(uint32_t(row()), true);
+    // Note 60 on and off, CC 7 = 127 on channel 1, program 7 on channel 6.
+    ASSERT_TRUE(sender.Send("messages"));
+    ASSERT_TRUE(TurnUntil([&] { return !recalls.empty(); }));
+    EXPECT_EQ(recalls, std::vector<int32_t>{7});
+    const CRecord* bound = unit->GetElement(T::kUnitInputs, 0);
+    ASSERT_TRUE(TurnUntil([&] { return bound->GetString(T::kInptValue) == "10"; }));
+    EXPECT_EQ(hub.MidiHeldCount(0), 0);
+    (void)doc.RemoveObserver(&recalls, note);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backend, SceneCtlMidiPeer, ::testing::Values("jack", "alsa"));
+
+}  // namespace
