@@ -94,13 +94,16 @@ void CSceneRecall::Start(const CRecord* scene, uint32_t mode, float positionOver
     // while it takes the recall's mutex.
     std::lock_guard<std::recursive_mutex> frame(fEngine->FrameLock());
     std::lock_guard<std::mutex> lock(fMutex);
+    // Every entry waits for its unit; units made during the fade ask for theirs.
     for (auto& e : fEntries) {
         for (SceneRecallItem& item : e->items) item.active = false;
+        e->pending = true;
     }
     for (uint32_t i = 0; i < scene->ArrayCount(T::kScneValues); ++i) {
         const CRecord* prmt = scene->GetElement(T::kScneValues, i);
         if (!prmt) continue;
         SceneRecallEntry* entry = FindOrAddEntry(prmt->GetUInt(T::kPrmtUnitId));
+        entry->pending = true;
         const LString& key = prmt->GetString(T::kPrmtKey);
         const int32_t n = entry->Find(key);
         if (n >= 0) {

@@ -322,9 +322,24 @@ TEST_F(SceneRecallTest, PendingValuesReachAUnitOnDemandOnce) {
     SetInput("Level", "1");
     recall->ApplyPendingToUnit(unitRecord);  // no longer pending
     EXPECT_EQ(Text("Level"), "1");
-    // Values for a unit the engine does not have wait in their entry.
-    recall->Start(Scene({{"Level", "4"}}, 1.0f, 999), 0, -1, -1);
+    // Values for a unit the engine does not have yet wait in their entry until it is made.
+    const uint32_t next = doc->Mix()->GetUInt(T::kMixsLastUnitId) + 1;
+    recall->Start(Scene({{"Level", "4"}, {"Amount", "5"}}, 1.0f, next), 0, -1, -1);
     EXPECT_EQ(Text("Level"), "1");
+    gNow += 500;
+    recall->Step();
+    ASSERT_EQ(UDocUnits::AddCompositionLayer(doc->Mix(), nullptr, 99, LString("params.qtz")), 1);
+    CRecord* made = doc->Mix()->GetElement(T::kMixsLayers, 1)->GetSubRecord(T::kLayrUnit);
+    ASSERT_EQ(made->GetUInt(T::kUnitId), next);
+    CLayer* layer = engine->LayerAt(1);
+    EXPECT_EQ(layer->Param("Level")->Value(engine.get()), "0");
+    recall->ApplyPendingToUnit(made);
+    EXPECT_EQ(layer->Param("Level")->Value(engine.get()), "4");
+    // Numbers take the share of the fade done: half way from 0 to 5.
+    EXPECT_EQ(layer->Param("Amount")->Value(engine.get()), "2.5");
+    gNow += 500;
+    recall->Step();
+    EXPECT_EQ(layer->Param("Amount")->Value(engine.get()), "5");
 }
 
 TEST_F(SceneRecallTest, BlendOverridesSetEveryLayer) {
