@@ -19,6 +19,7 @@
 #include "Orbilume/CSources/Engine/CLayer.h"
 #include "Orbilume/CSources/Engine/CMediaCache.h"
 #include "Orbilume/CSources/Engine/CMediaUnit.h"
+#include "Orbilume/CSources/Engine/CPatchGraphTypes.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 #include "Orbilume/CSources/Engine/SFrameInfo.h"
 #include "Orbilume/CSources/QCx/MQcComposition_.h"
@@ -79,6 +80,8 @@ CMixEngine::CMixEngine(CDocModelHolder* document, CAppPrefs* prefs)
       fSignal(std::make_unique<CRunLoopSignal>(this, &CMixEngine::SignalPerformed)),
       fClock(&EventClock) {
     PLAT_DCHECK_MAIN_THREAD();
+    // Documents may hold patch-graph records: their types are linked in with the engine.
+    (void)CPatchGraphTypes::Type(CPatchGraphTypes::kMCMP);
     const SOpenGLOp op{24, 0, 0};
     fShared = new COpenGLFBOTarget(16, 16, &op);
     if (fShared->context().valid()) {
