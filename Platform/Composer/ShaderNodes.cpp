@@ -119,32 +119,30 @@ private:
         uint32_t target = GL_TEXTURE_2D;
     };
 
-    uint32_t SamplerTarget(const std::string& key) const {
+    // The size and type of the active uniform of that name (an array's name or its "[0]").
+    bool ActiveUniform(const std::string& key, GLint& size, GLenum& type) const {
         GLint count = 0;
         glGetProgramiv(fProgram, GL_ACTIVE_UNIFORMS, &count);
         for (GLint i = 0; i < count; ++i) {
             char name[256];
-            GLint size = 0;
-            GLenum type = 0;
             glGetActiveUniform(fProgram, static_cast<GLuint>(i), sizeof(name), nullptr, &size, &type, name);
-            if (key == name) return type == GL_SAMPLER_2D_RECT ? GL_TEXTURE_RECTANGLE : GL_TEXTURE_2D;
+            if (key == name || key + "[0]" == name) return true;
         }
-        return GL_TEXTURE_2D;
+        return false;
+    }
+
+    uint32_t SamplerTarget(const std::string& key) const {
+        GLint size = 0;
+        GLenum type = 0;
+        return ActiveUniform(key, size, type) && type == GL_SAMPLER_2D_RECT ? GL_TEXTURE_RECTANGLE
+                                                                            : GL_TEXTURE_2D;
     }
 
     // The element count of a float array uniform (at most kMaxArray); 0 for anything else.
     GLint ArraySize(const std::string& key) const {
-        GLint count = 0;
-        glGetProgramiv(fProgram, GL_ACTIVE_UNIFORMS, &count);
-        for (GLint i = 0; i < count; ++i) {
-            char name[256];
-            GLint size = 0;
-            GLenum type = 0;
-            glGetActiveUniform(fProgram, static_cast<GLuint>(i), sizeof(name), nullptr, &size, &type, name);
-            const std::string n(name);
-            if (type == GL_FLOAT && (n == key || n == key + "[0]")) return std::min(size, kMaxArray);
-        }
-        return 0;
+        GLint size = 0;
+        GLenum type = 0;
+        return ActiveUniform(key, size, type) && type == GL_FLOAT ? std::min(size, kMaxArray) : 0;
     }
 
     // Numbers of an array, or of a dictionary in its order; missing and non-finite entries 0.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "Lib3/LSources/CoreData/CParamSet.h"
@@ -29,33 +30,45 @@ void Put(CRecord* set, const char* key, const char* value) {
     CParamSet::SetString(CRecordRef(&set), nullptr, LString(key), LString(value));
 }
 
+// The output adjustment's unit record with one input on 0..10, bound through a document binder.
+struct BoundOutput {
+    explicit BoundOutput(const char* key) {
+        unit = prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
+        CRecord* input = CRecord::New(T::Type(T::kINPT));
+        input->StringSlot(T::kInptKey) = LString(key);
+        (void)CRecordRef(&unit).InsertRecord(nullptr, T::kUnitInputs, 0, input);
+        binder = std::make_unique<CCtlInDocBinder>(unit, &hub);
+        binder->AddRange(LString(key), 0, 10);
+        ctrl = unit->GetElement(T::kUnitInputs, 0)->GetSubRecord(T::kInptCtl);
+    }
+    std::string Value() const { return unit->GetElement(T::kUnitInputs, 0)->GetString(T::kInptValue).CStr(); }
+
+    CAppPrefs prefs;
+    CCtlInHub hub;
+    CRecord* unit = nullptr;
+    CRecord* ctrl = nullptr;
+    std::unique_ptr<CCtlInDocBinder> binder;
+};
+
 TEST(BinderPeer, OscsendDrivesABoundInput) {
     if (testsupport::CommandOutput("command -v oscsend 2>/dev/null").empty())
         GTEST_SKIP() << "oscsend is not installed (Debian liblo-tools)";
     nettest::MainLoop main;
-    CAppPrefs prefs;
-    CRecord* unit = prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
-    ASSERT_NE(unit, nullptr);
-    CRecord* input = CRecord::New(T::Type(T::kINPT));
-    input->StringSlot(T::kInptKey) = LString("zoom");
-    ASSERT_TRUE(CRecordRef(&unit).InsertRecord(nullptr, T::kUnitInputs, 0, input));
-    CCtlInHub hub;
-    CCtlInDocBinder binder(unit, &hub);
-    binder.AddRange(LString("zoom"), 0, 10);
-    CRecord* ctrl = unit->GetElement(T::kUnitInputs, 0)->GetSubRecord(T::kInptCtl);
+    BoundOutput out("zoom");
+    CCtlInHub& hub = out.hub;
+    CRecord* ctrl = out.ctrl;
     Put(ctrl, "type", "osc");
     Put(ctrl, "oscadr", "/out/zoom");
     OscServer server(&hub);
     ASSERT_EQ(server.Open(0, nettest::kLoopback), 0);
     const std::string port = std::to_string(server.LocalPort());
-    const CRecord* bound = unit->GetElement(T::kUnitInputs, 0);
     ASSERT_EQ(std::system(("oscsend 127.0.0.1 " + port + " /out/zoom f 0.25").c_str()), 0);
-    ASSERT_TRUE(main.RunUntil([&] { return bound->GetString(T::kInptValue) == "0.25"; }));
+    ASSERT_TRUE(main.RunUntil([&] { return out.Value() == "0.25"; }));
     Put(ctrl, "range", "1");
     // Every type tag reaches the binder; only numbers it can read change the value.
     ASSERT_EQ(std::system(("oscsend 127.0.0.1 " + port + " /out/zoom sTN x").c_str()), 0);
     ASSERT_EQ(std::system(("oscsend 127.0.0.1 " + port + " /out/zoom f 0.5").c_str()), 0);
-    ASSERT_TRUE(main.RunUntil([&] { return bound->GetString(T::kInptValue) == "5"; }));
+    ASSERT_TRUE(main.RunUntil([&] { return out.Value() == "5"; }));
 }
 
 // ArtDmx on loopback (port 6454 is the namespace's own) reaches a bound input through the Art-Net
@@ -77,16 +90,9 @@ TEST(BinderPeer, ArtNetFramesDriveABoundInput) {
     nettest::MainLoop main;
     LHandler root{nullptr};
     testsupport::TempDir dir;
-    CAppPrefs prefs;
-    CRecord* unit = prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
-    ASSERT_NE(unit, nullptr);
-    CRecord* input = CRecord::New(T::Type(T::kINPT));
-    input->StringSlot(T::kInptKey) = LString("fade");
-    ASSERT_TRUE(CRecordRef(&unit).InsertRecord(nullptr, T::kUnitInputs, 0, input));
-    CCtlInHub hub;
-    CCtlInDocBinder binder(unit, &hub);
-    binder.AddRange(LString("fade"), 0, 10);
-    CRecord* ctrl = unit->GetElement(T::kUnitInputs, 0)->GetSubRecord(T::kInptCtl);
+    BoundOutput out("fade");
+    CCtlInHub& hub = out.hub;
+    CRecord* ctrl = out.ctrl;
     Put(ctrl, "type", "dmx2");
     Put(ctrl, "dmxch", "510");  // channels 511 and 512
     CDmxInMerge merge(&hub, &CCtlInHub::DmxSink);
@@ -97,7 +103,6 @@ TEST(BinderPeer, ArtNetFramesDriveABoundInput) {
     ASSERT_TRUE(in.Start());
     CUdpSocket sender{nullptr, nullptr};
     ASSERT_EQ(sender.Open(0, CUdpSocket::kFamilyIPv4, 0, 0, nullptr), 0);
-    const CRecord* bound = unit->GetElement(T::kUnitInputs, 0);
     // Every channel changes in every frame; the binder follows the last.
     for (uint8_t high : {0, 64, 128, 255}) {
         uint8_t slots[512];
@@ -110,10 +115,7 @@ TEST(BinderPeer, ArtNetFramesDriveABoundInput) {
                                 dmxpkt::kArtDmxSize),
                   0);
         const std::string want = high == 0 ? "0" : high == 64 ? "2.5" : high == 128 ? "5" : "9.96";
-        ASSERT_TRUE(main.RunUntil([&] {
-            return std::string(bound->GetString(T::kInptValue).CStr()) == want;
-        })) << want
-            << " / " << bound->GetString(T::kInptValue).CStr();
+        ASSERT_TRUE(main.RunUntil([&] { return out.Value() == want; })) << want << " / " << out.Value();
     }
 }
 

@@ -2,10 +2,6 @@
 // sequencer where the kernel offers one, reaches the hub through the MIDI input: its program change
 // recalls a scene through the scene control and its controller drives a bound input.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -32,62 +28,11 @@
 #include "Platform/MIDI/alsa/AlsaMidiSystem.h"
 #include "Platform/MIDI/jack/JackMidiSystem.h"
 #include "tests/support/JackServer.h"
+#include "tests/support/MidoSender.h"
 
 namespace {
 
 using T = CDocModelTypes;
-
-// The Python sender of the MIDI tests, talked to over its standard input and output.
-class MidoSender {
-public:
-    MidoSender(const std::string& port, const char* api) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        fPid = fork();
-        if (fPid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            execl("/usr/bin/python3", "python3", ORBILUME_MIDO_SENDER, port.c_str(), api,
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        fIn = fdopen(in[1], "w");
-        fOut = fdopen(out[0], "r");
-    }
-    ~MidoSender() {
-        if (fIn) {
-            std::fputs("quit\n", fIn);
-            std::fclose(fIn);
-        }
-        if (fOut) std::fclose(fOut);
-        if (fPid > 0) {
-            int status = 0;
-            waitpid(fPid, &status, 0);
-        }
-    }
-    std::string ReadLine() {
-        char line[256];
-        if (!fOut || !std::fgets(line, sizeof line, fOut)) return "";
-        std::string s(line);
-        while (!s.empty() && s.back() == '\n') s.pop_back();
-        return s;
-    }
-    bool Send(const char* burst) {
-        std::fprintf(fIn, "%s\n", burst);
-        std::fflush(fIn);
-        return ReadLine() == "sent";
-    }
-
-private:
-    pid_t fPid = -1;
-    FILE* fIn = nullptr;
-    FILE* fOut = nullptr;
-};
 
 bool TurnUntil(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -105,7 +50,7 @@ void Put(CRecord* set, const char* key, const char* value) {
 class SceneCtlMidiPeer : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
-    if (std::system("/usr/bin/python3 -c 'import mido, rtmidi' >/dev/null 2>&1") != 0)
+    if (!testsupport::MidoSender::Available())
         GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
     const bool alsa = std::string(GetParam()) == "alsa";
     std::unique_ptr<testsupport::JackServer> server;
@@ -153,8 +98,9 @@ TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
                            CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &hub,
                            &CCtlInHub::MidiProc);
-    MidoSender sender("mido out",
-                      alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
+    testsupport::MidoSender sender(
+        ORBILUME_MIDO_SENDER, "mido out",
+        alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
     auto row = [&] {

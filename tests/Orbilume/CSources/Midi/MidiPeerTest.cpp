@@ -3,10 +3,6 @@
 // switched on, delivers its messages split as sent; its MIDI Time Code brings MtcSource to the
 // encoded time plus two frames.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -25,65 +21,9 @@
 #include "Platform/MIDI/alsa/AlsaMidiSystem.h"
 #include "Platform/MIDI/jack/JackMidiSystem.h"
 #include "tests/support/JackServer.h"
+#include "tests/support/MidoSender.h"
 
 namespace {
-
-// The Python sender, talked to over its standard input and output.
-class MidoSender {
-public:
-    MidoSender(const std::string& port, const char* api) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        fPid = fork();
-        if (fPid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            execl("/usr/bin/python3", "python3", ORBILUME_MIDO_SENDER, port.c_str(), api,
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        fIn = fdopen(in[1], "w");
-        fOut = fdopen(out[0], "r");
-    }
-    ~MidoSender() {
-        if (fIn) {
-            std::fputs("quit\n", fIn);
-            std::fclose(fIn);
-        }
-        if (fOut) std::fclose(fOut);
-        if (fPid > 0) {
-            int status = 0;
-            waitpid(fPid, &status, 0);
-        }
-    }
-    std::string ReadLine() {
-        char line[256];
-        if (!fOut || !std::fgets(line, sizeof line, fOut)) return "";
-        std::string s(line);
-        while (!s.empty() && s.back() == '\n') s.pop_back();
-        return s;
-    }
-    bool Send(const char* burst) {
-        std::fprintf(fIn, "%s\n", burst);
-        std::fflush(fIn);
-        return ReadLine() == "sent";
-    }
-
-private:
-    pid_t fPid = -1;
-    FILE* fIn = nullptr;
-    FILE* fOut = nullptr;
-};
-
-bool PythonHasMido() {
-    return access("/usr/bin/python3", X_OK) == 0 &&
-           std::system("/usr/bin/python3 -c 'import mido, rtmidi' >/dev/null 2>&1") == 0;
-}
 
 struct App {
     std::mutex mutex;
@@ -122,7 +62,8 @@ bool TurnUntil(const std::function<bool()>& condition) {
 class MidiPeerTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
-    if (!PythonHasMido()) GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
+    if (!testsupport::MidoSender::Available())
+        GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
     const bool alsa = std::string(GetParam()) == "alsa";
     std::unique_ptr<testsupport::JackServer> server;
     std::unique_ptr<plat::MidiSystem> system;
@@ -146,8 +87,9 @@ TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
                            CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &app, App::OnMidi);
 
-    MidoSender sender("mido out",
-                      alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
+    testsupport::MidoSender sender(
+        ORBILUME_MIDO_SENDER, "mido out",
+        alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
     auto row = [&] {
