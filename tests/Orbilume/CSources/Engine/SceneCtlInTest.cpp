@@ -198,6 +198,33 @@ TEST_F(SceneCtlInTest, MidiSelectStepAndProgram) {
     EXPECT_EQ(recalls, std::vector<int32_t>{5});
 }
 
+// Assignments from documents hold any text: channels are clamped, times finite.
+TEST_F(SceneCtlInTest, OutOfRangeAssignmentsStayInsideTheInputs) {
+    Setup({{"ctlr", "dmx"}, {"usage", "trig"}, {"dmxch", "9999"}});
+    Dmx(hub, 511, 255);  // the last channel is scene 0 now; nothing beyond it is read
+    ctl->Step();
+    EXPECT_EQ(recalls, std::vector<int32_t>{0});
+    recalls.clear();
+    Setup({{"ctlr", "mnt"},
+           {"midich", "99"},
+           {"midinn", "-4"},
+           {"midivlt", "1"},
+           {"tmin", "nan"},
+           {"tmax", "inf"}});
+    Midi(hub, 0x9F, 3, 1);  // channel 16, note 3 above note 0
+    ctl->Step();
+    EXPECT_EQ(recalls, std::vector<int32_t>{3});
+    EXPECT_TRUE(std::isfinite(doc.Scenes()->GetFloat(T::kScnsFadeTime)));
+    recalls.clear();
+    Setup({{"ctlr", "dmx"}, {"usage", "step"}, {"dmxch", "511"}, {"stepsub", "1"}});
+    Dmx(hub, 511, 0);
+    ctl->Step();
+    SetCurrent(2);
+    Dmx(hub, 511, 9);  // forward on the last channel; the second forward would be past the end
+    ctl->Step();
+    EXPECT_EQ(recalls, std::vector<int32_t>{3});
+}
+
 // --- the document binder ---------------------------------------------------------------------
 
 TEST(CtlInDocBinder, DrivesTheOutputAdjustmentWithoutUndo) {
