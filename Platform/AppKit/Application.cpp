@@ -29,6 +29,14 @@ std::mutex& QueueLock() {
     return m;
 }
 
+// Guards Application::fModalRun and the runs' stop fields against StopModal from other threads.
+std::mutex& ModalLock() {
+    static std::mutex m;
+    return m;
+}
+
+constexpr double kModalStepSeconds = 1.0;
+
 // Written by the signal handler, read by the run loop.
 int gSignalFd = -1;
 struct sigaction gOldTerm;
@@ -404,6 +412,57 @@ void Application::EndModalSession(ModalSession* session) {
     delete session;
 }
 
+struct Application::ModalRun {
+    ModalRun* outer;
+    bool stopped;
+    int32_t code;
+};
+
+int32_t Application::RunModalForWindow(Window* window) {
+    PLAT_DCHECK_MAIN_THREAD();
+    EnsureSources();
+    ModalRun run{nullptr, false, kRunStoppedResponse};
+    {
+        std::lock_guard<std::mutex> g(ModalLock());
+        run.outer = fModalRun;
+        fModalRun = &run;
+    }
+    ModalSession* session = BeginModalSession(window);
+    int32_t answer = kRunAbortedResponse;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> g(ModalLock());
+            if (run.stopped) {
+                answer = run.code;
+                break;
+            }
+        }
+        if (fTerminateAsked) break;
+        AutoreleasePool pool;
+        // Any source handled (a posted event, a stop's wake) ends the wait.
+        DisplayWindowsIfNeeded();
+        if (QueuedEventCount() == 0) RunLoop::Main()->RunInMode(kModalPanelRunLoopMode, kModalStepSeconds, true);
+        RunModalSession(session);
+        DisplayWindowsIfNeeded();
+    }
+    EndModalSession(session);
+    {
+        std::lock_guard<std::mutex> g(ModalLock());
+        fModalRun = run.outer;
+    }
+    return answer;
+}
+
+void Application::StopModalWithCode(int32_t code) {
+    {
+        std::lock_guard<std::mutex> g(ModalLock());
+        if (!fModalRun) return;
+        fModalRun->stopped = true;
+        fModalRun->code = code;
+    }
+    fWake->Signal();
+}
+
 Window* Application::ModalWindow() const {
     PLAT_DCHECK_MAIN_THREAD();
     return fSessions.empty() ? nullptr : fSessions.back()->window;
@@ -468,26 +527,58 @@ void Application::MainMenuChanged() {
         }
 }
 
+namespace {
+
+MenuTarget* WindowChainTarget(Window* w, const char* action) {
+    if (!w) return nullptr;
+    for (View* v = w->FirstResponder(); v; v = v->Superview())
+        if (v->RespondsToAction(action)) return v;
+    if (WindowDelegate* d = w->Delegate())
+        if (d->RespondsToAction(action)) return d;
+    return nullptr;
+}
+
+}  // namespace
+
+MenuTarget* Application::TargetForAction(const char* action, MenuTarget* to) const {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!action || !*action) return nullptr;
+    if (to && to != this) return to->RespondsToAction(action) ? to : nullptr;
+    if (MenuTarget* t = WindowChainTarget(fKey, action)) return t;
+    if (fMain != fKey)
+        if (MenuTarget* t = WindowChainTarget(fMain, action)) return t;
+    if (fNextResponder && fNextResponder->RespondsToAction(action)) return fNextResponder;
+    if (fDelegate && fDelegate->RespondsToAction(action)) return fDelegate;
+    if (std::string_view(action) == kTerminateAction) return const_cast<Application*>(this);
+    return nullptr;
+}
+
+bool Application::SendAction(const char* action, MenuTarget* to, MenuItem* sender) {
+    PLAT_DCHECK_MAIN_THREAD();
+    MenuTarget* target = TargetForAction(action, to);
+    if (!target) return false;
+    if (target == this)
+        Terminate();
+    else
+        target->PerformAction(action, sender);
+    return true;
+}
+
 bool Application::RespondsToAction(const char* action) const {
     PLAT_DCHECK_MAIN_THREAD();
-    if (fDelegate && fDelegate->RespondsToAction(action)) return true;
-    return action && std::string_view(action) == kTerminateAction;
+    return TargetForAction(action) != nullptr;
 }
 
 void Application::PerformAction(const char* action, MenuItem* sender) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (fDelegate && fDelegate->RespondsToAction(action)) {
-        fDelegate->PerformAction(action, sender);
-        return;
-    }
-    if (action && std::string_view(action) == kTerminateAction) Terminate();
+    (void)SendAction(action, nullptr, sender);
 }
 
 int Application::ValidateMenuItem(const MenuItem* item) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (item && fDelegate && fDelegate->RespondsToAction(item->Action().c_str()))
-        return fDelegate->ValidateMenuItem(item);
-    return -1;
+    MenuTarget* target = item ? TargetForAction(item->Action().c_str()) : nullptr;
+    if (!target || target == this) return -1;
+    return target->ValidateMenuItem(item);
 }
 
 Point Application::MouseLocation() const {

@@ -46,13 +46,17 @@ public:
 using KeyEquivalentHook = bool (*)(const Event& event, void* context);
 
 // The application object: launch sequence, event queue, termination, activation, modal sessions,
-// the window list and the main menu. One per process, main thread only (PostEvent excepted).
-// As the target of menu items that name none it passes actions to its delegate, and answers
-// "terminate:" itself.
+// the window list and the main menu. One per process, main thread only (PostEvent and the modal
+// stops excepted).
+// As the target of actions that name none (menu items, "changeFont:") it passes each along the
+// responder chain: the key window's first responder and its superviews, the key window's delegate,
+// the same for the main window when it is another, the next responder, the delegate, and last
+// itself ("terminate:").
 class Application : public MenuTarget {
 public:
     static constexpr int32_t kRunContinuesResponse = -1002;
     static constexpr int32_t kRunStoppedResponse = -1000;
+    static constexpr int32_t kRunAbortedResponse = -1001;
 
     struct ModalSession {
         Window* window;
@@ -99,6 +103,14 @@ public:
     int32_t RunModalSession(ModalSession* session);
     void EndModalSession(ModalSession* session);
     Window* ModalWindow() const;
+    // Runs a modal session for the window until StopModal or StopModalWithCode (kRunStoppedResponse
+    // or the code), or a termination request (kRunAbortedResponse; the request stays pending).
+    // Each step waits at most a second in the modal-panel mode, so a stop from another thread is
+    // seen within a second even without a wake.
+    int32_t RunModalForWindow(Window* window);
+    // End the innermost RunModalForWindow; nothing outside one. Any thread.
+    void StopModal() { StopModalWithCode(kRunStoppedResponse); }
+    void StopModalWithCode(int32_t code);
 
     bool IsActive() const { return fActive; }
     void Activate();
@@ -124,6 +136,16 @@ public:
     void SetMainMenu(Menu* menu);
     // The main menu or its top-level items changed: every menu strip draws again.
     void MainMenuChanged();
+
+    // Follows the delegate in the responder chain (not retained); null by default.
+    MenuTarget* NextResponder() const { return fNextResponder; }
+    void SetNextResponder(MenuTarget* responder) { fNextResponder = responder == this ? nullptr : responder; }
+    // The target the action goes to: `to` when given and it responds, else the first responder of
+    // the chain that does; null when none.
+    MenuTarget* TargetForAction(const char* action, MenuTarget* to = nullptr) const;
+    // Sends the action to TargetForAction; false when nothing took it. The sender is the menu item,
+    // or null when a panel or the font manager sends (the target asks the shared one).
+    bool SendAction(const char* action, MenuTarget* to, MenuItem* sender);
 
     bool RespondsToAction(const char* action) const override;
     void PerformAction(const char* action, MenuItem* sender) override;
@@ -171,6 +193,9 @@ private:
     std::vector<Window*> fOrder;  // visible windows, front to back, not retained
     std::vector<Window*> fAll;    // every live window, not retained
     std::vector<ModalSession*> fSessions;
+    struct ModalRun;
+    ModalRun* fModalRun = nullptr;  // innermost RunModalForWindow
+    MenuTarget* fNextResponder = nullptr;
     Window* fKey = nullptr;
     Window* fMain = nullptr;
     Ref<Menu> fMainMenu;

@@ -34,6 +34,9 @@ public:
     virtual void PerformAction(const char* /*action*/, MenuItem* /*sender*/) {}
     // 1 enabled, 0 disabled, -1 the target does not validate items.
     virtual int ValidateMenuItem(const MenuItem* /*item*/) { return -1; }
+    // Asked of the "changeFont:" target when the font panel shows: the parts it wants (FontPanel's
+    // mode bits), all by default.
+    virtual uint32_t ValidModesForFontPanel() const { return 0xFFFFFFFFu; }
 };
 
 // One entry of a menu: a titled item with an action, key equivalent, state and image, or a separator.

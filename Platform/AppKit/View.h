@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 
@@ -17,8 +18,9 @@ class Window;
 
 // A rectangle of a window's content. The frame is in the superview's coordinates, the bounds in
 // the view's own (origin top-left). Subclasses override the event methods; the defaults pass the
-// event to the superview. Main thread only.
-class View : public Object {
+// event to the superview. As a responder a view takes the actions it answers for (MenuTarget):
+// target-less actions reach the first responder, then its superviews. Main thread only.
+class View : public Object, public MenuTarget {
 public:
     static Ref<View> Create(const Rect& frame);
 

@@ -247,7 +247,7 @@ void Window::Close() {
     if (fDelegate) fDelegate->WindowWillClose(this);
     NotificationCenter::Default().Post(kWindowWillCloseNotification, this);
     OrderOut();
-    fClosed = true;
+    fClosed = fReleasedWhenClosed;
 }
 
 void Window::SetContentView(View* view) {

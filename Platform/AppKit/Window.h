@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/AppKit/Menu.h"
 #include "Platform/Foundation/Geometry.h"
 #include "Platform/Foundation/Object.h"
 #include "Platform/GL/GLSurface.h"
@@ -41,8 +42,9 @@ enum class WindowOrder : int32_t { kBelow = -1, kOut = 0, kAbove = 1 };
 inline constexpr double kTitleBarHeight = 22;
 inline constexpr double kUtilityTitleBarHeight = 16;
 
-// Callbacks of one window; every one has a default that does nothing (or agrees).
-class WindowDelegate {
+// Callbacks of one window; every one has a default that does nothing (or agrees). The delegate
+// follows the window's views in the responder chain (MenuTarget).
+class WindowDelegate : public MenuTarget {
 public:
     virtual ~WindowDelegate() = default;
     virtual bool WindowShouldClose(Window*) { return true; }
@@ -127,6 +129,9 @@ public:
     // Asks the delegate, then closes: WindowWillClose, ordered out for good.
     void PerformClose();
     void Close();
+    // False (panels that are shown again): Close only orders the window out.
+    bool IsReleasedWhenClosed() const { return fReleasedWhenClosed; }
+    void SetReleasedWhenClosed(bool released) { fReleasedWhenClosed = released; }
 
     WindowDelegate* Delegate() const { return fDelegate; }
     void SetDelegate(WindowDelegate* delegate) { fDelegate = delegate; }
@@ -205,6 +210,7 @@ private:
     bool fVisible = false;
     bool fMiniaturized = false;
     bool fClosed = false;
+    bool fReleasedWhenClosed = true;
     bool fIgnoresMouse = false;
     bool fAcceptsMouseMoved = false;
     bool fFloatingPanel = false;
