@@ -18,7 +18,10 @@ LFsSpec VolumeSpec(const std::string& name) {
 
 }  // namespace
 
-CVolumeNote::CVolumeNote(LHandler* upper) : LHandler(upper), fWatcher(new plat::MountWatcher()) {}
+CVolumeNote::CVolumeNote(LHandler* upper) : LHandler(upper), fWatcher(new plat::MountWatcher()) {
+    // Without a readable mount table there is nothing to watch; the note still answers Poll.
+    if (upper && plat::RunLoop::IsMainThread()) (void)Attach(plat::RunLoop::Main());
+}
 
 CVolumeNote::~CVolumeNote() {
     if (fSource) fSource->Invalidate();
@@ -35,6 +38,7 @@ bool CVolumeNote::Attach(plat::RunLoop* loop) {
 LMessage CVolumeNote::Handle(const LMessage& msg) {
     if (msg.target == this && (msg.Is(CVolumeNote_Mount) || msg.Is(CVolumeNote_Unmount))) {
         fCallbacks.Call(&fNotice);
+        if (Upper()) Dispatch(LMessage(msg.id, this, Upper()));
         return LMessage();
     }
     return LHandler::Handle(msg);

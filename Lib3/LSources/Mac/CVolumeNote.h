@@ -20,7 +20,9 @@ L_MESSAGE_ID(CVolumeNote_Unmount);
 // Tells registered callbacks about volumes being mounted and unmounted. The mount observer (Poll,
 // run by the run loop the note is attached to when the mount table changes) sends
 // "CVolumeNote_Mount" or "CVolumeNote_Unmount" to this handler for each change; the handler calls
-// every callback as function(context, 1, const Notice*).
+// every callback as function(context, 1, const Notice*), then passes the message on from the note
+// to its upper handler (Notice() says which volume while it is handled). Made with an upper handler
+// on the main thread, the note attaches itself to the main run loop.
 class CVolumeNote : public LHandler {
 public:
     struct Notice {
@@ -33,6 +35,8 @@ public:
     ~CVolumeNote() override;
 
     LCallbackList& Callbacks() { return fCallbacks; }
+    // The change being reported.
+    const Notice& CurrentNotice() const { return fNotice; }
 
     LMessage Handle(const LMessage& msg) override;
 
