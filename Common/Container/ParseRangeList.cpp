@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -17,13 +18,9 @@ uint32_t ReadNumber(const char*& p) {
     return (errno == ERANGE || v > 0xFFFFFFFFull) ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
 }
 
-}  // namespace
-
-void ParseRangeList(CArray<SRangePair>& ranges, const char* text) {
-    ranges.RemoveAll();
-    if (!text) return;
-    const char* p = text;
-    while (*p) {
+// Reads up to end (a character that is no digit, blank or "-", or the terminating NUL).
+void ParseSpan(CArray<SRangePair>& ranges, const char* p, const char* end) {
+    while (p < end && *p) {
         if (!IsDigit(*p)) {
             ++p;
             continue;
@@ -42,4 +39,25 @@ void ParseRangeList(CArray<SRangePair>& ranges, const char* text) {
         }
         if (r.first <= r.last) ranges.Append(r);
     }
+}
+
+}  // namespace
+
+void ParseRangeList(CArray<SRangePair>& ranges, const char* text) {
+    ranges.RemoveAll();
+    if (!text) return;
+    ParseSpan(ranges, text, text + std::strlen(text));
+}
+
+void ParseRangeListPair(SRangeListPair& pair, const char* text) {
+    pair.first.RemoveAll();
+    pair.second.RemoveAll();
+    if (!text) return;
+    const char* bar = std::strchr(text, '|');
+    if (!bar) {
+        ParseSpan(pair.first, text, text + std::strlen(text));
+        return;
+    }
+    ParseSpan(pair.first, text, bar);
+    ParseRangeList(pair.second, bar + 1);
 }

@@ -85,4 +85,35 @@ TEST(ParseRangeListTest, NumbersAndRanges) {
     }
 }
 
+TEST(ParseRangeListTest, PairsSplitAtTheFirstBar) {
+    struct Case {
+        const char* text;
+        std::string first, second;
+    };
+    const Case cases[] = {
+        {"22-23|0-5", "22-23 ", "0-5 "},
+        {"1-5,7", "1-5 7-7 ", ""},
+        {"|3", "", "3-3 "},
+        {"4|", "4-4 ", ""},
+        {"1|2|3", "1-1 ", "2-2 3-3 "},  // a later bar only separates
+        {"3-|5", "3-3 ", "5-5 "},       // a range does not run across the bar
+        {"9 -|- 2", "9-9 ", "2-2 "},
+        {"", "", ""},
+        {nullptr, "", ""},
+    };
+    auto dump = [](const CArray<SRangePair>& ranges) {
+        std::string s;
+        for (const SRangePair& r : ranges) s += std::to_string(r.first) + "-" + std::to_string(r.last) + " ";
+        return s;
+    };
+    for (const Case& c : cases) {
+        SRangeListPair pair;
+        pair.first.Append({42, 42});
+        pair.second.Append({42, 42});
+        ParseRangeListPair(pair, c.text);
+        EXPECT_EQ(dump(pair.first), c.first) << (c.text ? c.text : "(null)");
+        EXPECT_EQ(dump(pair.second), c.second) << (c.text ? c.text : "(null)");
+    }
+}
+
 }  // namespace
