@@ -44,8 +44,8 @@ MMachFontPanel* UMachPanel::FontTarget() {
     return FontTargetRef().get();
 }
 
-int32_t UMachPanel::ChooseColor(bool modal, LRGB& colour, void* owner, MMachColorPanel::Callback callback, bool,
-                                bool showAlpha) {
+int32_t UMachPanel::ChooseColor(bool modal, LRGB& colour, void* owner, MMachColorPanel::Callback callback,
+                                bool, bool showAlpha) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!plat::CurrentBackend()) return 1;
     plat::Ref<MMachColorPanel>& target = ColorTargetRef();
@@ -88,8 +88,8 @@ void UMachPanel::CloseColorPanel(void* owner, MMachColorPanel::Callback callback
     target = nullptr;
 }
 
-int32_t UMachPanel::ChooseFont(bool modal, SFontDesc& description, void* owner, MMachFontPanel::Callback callback,
-                               bool, uint32_t options) {
+int32_t UMachPanel::ChooseFont(bool modal, SFontDesc& description, void* owner,
+                               MMachFontPanel::Callback callback, bool, uint32_t options) {
     PLAT_DCHECK_MAIN_THREAD();
     if (!plat::CurrentBackend()) return 1;
     plat::Ref<MMachFontPanel>& target = FontTargetRef();

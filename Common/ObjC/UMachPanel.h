@@ -28,8 +28,8 @@ public:
 
     // The panel opens on the description's font name, else its family name, at its size (the
     // default size for 0 or less or NaN); on the user font when no installed font has the name.
-    static int32_t ChooseFont(bool modal, SFontDesc& description, void* owner, MMachFontPanel::Callback callback,
-                              bool unused, uint32_t options);
+    static int32_t ChooseFont(bool modal, SFontDesc& description, void* owner,
+                              MMachFontPanel::Callback callback, bool unused, uint32_t options);
     // Only for exactly that owner and callback: puts the application's next responder back, orders
     // the panel out and releases the target.
     static void CloseFontPanel(void* owner, MMachFontPanel::Callback callback);

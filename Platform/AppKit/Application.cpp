@@ -441,7 +441,8 @@ int32_t Application::RunModalForWindow(Window* window) {
         AutoreleasePool pool;
         // Any source handled (a posted event, a stop's wake) ends the wait.
         DisplayWindowsIfNeeded();
-        if (QueuedEventCount() == 0) RunLoop::Main()->RunInMode(kModalPanelRunLoopMode, kModalStepSeconds, true);
+        if (QueuedEventCount() == 0)
+            RunLoop::Main()->RunInMode(kModalPanelRunLoopMode, kModalStepSeconds, true);
         RunModalSession(session);
         DisplayWindowsIfNeeded();
     }

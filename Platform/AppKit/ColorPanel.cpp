@@ -46,7 +46,8 @@ int HexDigit(char c) {
 // A slider that tells the panel when the press that moved it ends (for non-continuous panels).
 class ColorPanel::SliderControl final : public Control {
 public:
-    SliderControl(ColorPanel* panel, const Rect& frame) : Control(ControlKind::kSlider, frame), fPanel(panel) {}
+    SliderControl(ColorPanel* panel, const Rect& frame)
+        : Control(ControlKind::kSlider, frame), fPanel(panel) {}
     void MouseDown(const Event& event) override {
         Ref<View> keep = RetainRef(this);
         Control::MouseDown(event);
@@ -68,7 +69,8 @@ bool ColorPanel::SharedExists() {
 }
 
 ColorPanel::ColorPanel() {
-    const double height = kMargin + kSwatchHeight + double(kChannelCount) * kRowHeight + kFieldHeight + 2 * kMargin;
+    const double height =
+        kMargin + kSwatchHeight + double(kChannelCount) * kRowHeight + kFieldHeight + 2 * kMargin;
     fWindow = Window::CreatePanel({200, 200, kWidth, height},
                                   kTitledWindowMask | kClosableWindowMask | kUtilityWindowMask);
     fWindow->SetTitle("Colours");
@@ -84,7 +86,8 @@ ColorPanel::ColorPanel() {
     content->AddSubview(fSwatch.get());
     double y = kMargin + kSwatchHeight + 6;
     for (int32_t i = 0; i < kChannelCount; ++i, y += kRowHeight) {
-        fSliders[i] = Adopt<Control>(static_cast<Control*>(new SliderControl(this, {kMargin, y, kWidth - 2 * kMargin, 20})));
+        fSliders[i] = Adopt<Control>(
+            static_cast<Control*>(new SliderControl(this, {kMargin, y, kWidth - 2 * kMargin, 20})));
         fSliders[i]->SetRange(0, 255);
         fSliders[i]->SetTarget(this);
         fSliders[i]->SetAction(kSliderAction);
@@ -125,7 +128,8 @@ void ColorPanel::SetShowsAlpha(bool shows) {
 
 void ColorPanel::ShowColor() {
     const double parts[kChannelCount] = {fColor.red, fColor.green, fColor.blue, fColor.alpha};
-    for (int32_t i = 0; i < kChannelCount; ++i) fSliders[i]->SetIntValue(int32_t(std::lround(parts[i] * 255)));
+    for (int32_t i = 0; i < kChannelCount; ++i)
+        fSliders[i]->SetIntValue(int32_t(std::lround(parts[i] * 255)));
     if (!fHex->CurrentEditor()) fHex->SetStringValue(HexText(fColor, fShowsAlpha));
     fSwatch->SetNeedsDisplay(true);
 }
@@ -171,8 +175,8 @@ void ColorPanel::TakeHex() {
         return;
     }
     if (!fShowsAlpha) c.alpha = 1;
-    const bool changed = c.red != fColor.red || c.green != fColor.green || c.blue != fColor.blue ||
-                         c.alpha != fColor.alpha;
+    const bool changed =
+        c.red != fColor.red || c.green != fColor.green || c.blue != fColor.blue || c.alpha != fColor.alpha;
     SetColor(c);
     if (changed) SendAction();
 }

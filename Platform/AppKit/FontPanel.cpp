@@ -274,7 +274,8 @@ void FontPanel::ControlTextDidEndEditing(TextField* field) {
 }
 
 bool FontPanel::ControlDoCommandBySelector(TextField* field, TextView*, const char* selector) {
-    if (field != fSizeField.get() || !selector || std::string_view(selector) != "insertNewline:") return false;
+    if (field != fSizeField.get() || !selector || std::string_view(selector) != "insertNewline:")
+        return false;
     TakeSizeField();
     fSizeField->SetStringValue(SizeText(fSize));
     return true;

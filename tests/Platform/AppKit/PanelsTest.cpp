@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,16 +33,17 @@ using plat::EventType;
 using plat::FontManager;
 using plat::FontPanel;
 using plat::GfxColor;
-using plat::headless::HeadlessBackend;
 using plat::MenuItem;
 using plat::MenuTarget;
 using plat::Ref;
 using plat::View;
 using plat::Window;
+using plat::headless::HeadlessBackend;
 
 // A responder that records the actions it takes (only the one it answers for).
 struct Taker : MenuTarget {
-    Taker(std::string n, std::string a, std::vector<std::string>* l) : name(std::move(n)), answers(std::move(a)), log(l) {}
+    Taker(std::string n, std::string a, std::vector<std::string>* l)
+        : name(std::move(n)), answers(std::move(a)), log(l) {}
     std::string name;
     std::string answers;
     std::vector<std::string>* log;
@@ -78,7 +79,9 @@ struct DelegateTaker : plat::WindowDelegate {
     std::vector<std::string>* log;
     int closes = 0;
     bool RespondsToAction(const char* action) const override { return action && answers == action; }
-    void PerformAction(const char* action, MenuItem*) override { log->push_back(std::string("window ") + action); }
+    void PerformAction(const char* action, MenuItem*) override {
+        log->push_back(std::string("window ") + action);
+    }
     void WindowWillClose(Window*) override { ++closes; }
 };
 
@@ -86,7 +89,9 @@ struct AppTaker : plat::ApplicationDelegate {
     std::string answers;
     std::vector<std::string>* log;
     bool RespondsToAction(const char* action) const override { return action && answers == action; }
-    void PerformAction(const char* action, MenuItem*) override { log->push_back(std::string("app ") + action); }
+    void PerformAction(const char* action, MenuItem*) override {
+        log->push_back(std::string("app ") + action);
+    }
 };
 
 class PanelsTest : public ::testing::Test {
@@ -278,8 +283,8 @@ TEST_F(PanelsTest, ColourPanelSendsChangeColorForEachSliderStepWhenContinuous) {
                                                              {left + travel, f.y + f.height / 2}));
         screens.Backend().Inject(
             HeadlessBackend::MouseEvent(EventType::kLeftMouseUp, w, {left + travel, f.y + f.height / 2}));
-        app->SendEvent(
-            HeadlessBackend::MouseEvent(EventType::kLeftMouseDown, w, {left + travel / 2, f.y + f.height / 2}));
+        app->SendEvent(HeadlessBackend::MouseEvent(EventType::kLeftMouseDown, w,
+                                                   {left + travel / 2, f.y + f.height / 2}));
         EXPECT_FALSE(guard.Fired());
     };
     panel->SetContinuous(true);
@@ -306,10 +311,14 @@ TEST_F(PanelsTest, ColourPanelHexFieldAlphaAndClose) {
         GfxColor colour;
     };
     const Case cases[] = {
-        {"FF8000", true, {1, 128 / 255.0, 0, 1}}, {"#00ff0080", true, {0, 1, 0, 128 / 255.0}},
-        {" 0000FF ", true, {0, 0, 1, 1}},         {"F80", false, {}},
-        {"GG0000", false, {}},                     {"#1234567", false, {}},
-        {"", false, {}},                           {"##FF0000", false, {}},
+        {"FF8000", true, {1, 128 / 255.0, 0, 1}},
+        {"#00ff0080", true, {0, 1, 0, 128 / 255.0}},
+        {" 0000FF ", true, {0, 0, 1, 1}},
+        {"F80", false, {}},
+        {"GG0000", false, {}},
+        {"#1234567", false, {}},
+        {"", false, {}},
+        {"##FF0000", false, {}},
     };
     for (const Case& c : cases) {
         GfxColor got{9, 9, 9, 9};
@@ -330,7 +339,9 @@ TEST_F(PanelsTest, ColourPanelHexFieldAlphaAndClose) {
     panel->HexField()->SetStringValue("nonsense");
     panel->ControlTextDidEndEditing(panel->HexField());
     EXPECT_TRUE(taker.seen.empty());
-    EXPECT_EQ(panel->HexField()->StringValue(), "336699" "80");
+    EXPECT_EQ(panel->HexField()->StringValue(),
+              "336699"
+              "80");
     panel->HexField()->SetStringValue("#102030");
     panel->ControlTextDidEndEditing(panel->HexField());
     ASSERT_EQ(taker.seen.size(), 1u);
@@ -384,8 +395,10 @@ TEST_F(PanelsTest, FontCatalogListsThePinnedFamiliesAndFaces) {
         const bool ai = a.traits & plat::Font::kItalicTrait, bi = b.traits & plat::Font::kItalicTrait;
         return ai != bi ? bi : a.weight < b.weight;
     }));
-    EXPECT_TRUE(std::any_of(faces.begin(), faces.end(), [](auto& t) { return t.fontName == "DejaVuSans" && !t.traits; }));
-    auto bold = std::find_if(faces.begin(), faces.end(), [](auto& t) { return t.fontName == "DejaVuSans-Bold"; });
+    EXPECT_TRUE(std::any_of(faces.begin(), faces.end(),
+                            [](auto& t) { return t.fontName == "DejaVuSans" && !t.traits; }));
+    auto bold =
+        std::find_if(faces.begin(), faces.end(), [](auto& t) { return t.fontName == "DejaVuSans-Bold"; });
     ASSERT_NE(bold, faces.end());
     EXPECT_EQ(bold->traits, uint32_t(plat::Font::kBoldTrait));
     EXPECT_TRUE(plat::FontCatalog::Typefaces("No Such Family").empty());

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,7 +140,8 @@ struct UpperRecorder : LHandler {
 
 int LogCallback(void* context, int, void* argument) {
     auto* upper = static_cast<UpperRecorder*>(context);
-    upper->log.push_back(std::string("callback ") + static_cast<const CVolumeNote::Notice*>(argument)->name.CStr());
+    upper->log.push_back(std::string("callback ") +
+                         static_cast<const CVolumeNote::Notice*>(argument)->name.CStr());
     return 0;
 }
 
@@ -164,7 +164,8 @@ TEST_F(VolumeNoteTest, AnUpperHandlerHearsEachChangeAfterTheCallbacks) {
 TEST(VolumeNoteUpperMountChild, Body) {
     const char* media = std::getenv("ORBILUME_VOLUME_NOTE_CHILD");
     if (!media) GTEST_SKIP() << "runs only as the child of UpperHandlerHearsARealMountFromTheMainLoop";
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        _exit(77);
     const std::string disk = std::string(media) + "/Disk";
     plat::SetMountTableForTesting("", {media});
     UpperRecorder upper;
