@@ -130,8 +130,21 @@ void ColorPanel::ShowColor() {
     const double parts[kChannelCount] = {fColor.red, fColor.green, fColor.blue, fColor.alpha};
     for (int32_t i = 0; i < kChannelCount; ++i)
         fSliders[i]->SetIntValue(int32_t(std::lround(parts[i] * 255)));
-    if (!fHex->CurrentEditor()) fHex->SetStringValue(HexText(fColor, fShowsAlpha));
+    ShowHex();
     fSwatch->SetNeedsDisplay(true);
+}
+
+void ColorPanel::ShowHex() {
+    const std::string text = HexText(fColor, fShowsAlpha);
+    if (fHex->StringValue() == text) return;
+    // A colour set from elsewhere ends the typing (the typed text is dropped); the field's own
+    // callbacks leave its editor alone and the field takes the text when editing ends.
+    if (fHex->CurrentEditor() && !fInField) {
+        fInField = true;
+        fHex->AbortEditing();
+        fInField = false;
+    }
+    fHex->SetStringValue(text);
 }
 
 void ColorPanel::SendAction() {
@@ -154,7 +167,7 @@ void ColorPanel::ControlAction(const char* action, Control* sender) {
         double* parts[kChannelCount] = {&fColor.red, &fColor.green, &fColor.blue, &fColor.alpha};
         *parts[i] = v;
     }
-    if (!fHex->CurrentEditor()) fHex->SetStringValue(HexText(fColor, fShowsAlpha));
+    ShowHex();
     fSwatch->SetNeedsDisplay(true);
     if (fContinuous)
         SendAction();
@@ -182,13 +195,18 @@ void ColorPanel::TakeHex() {
 }
 
 void ColorPanel::ControlTextDidEndEditing(TextField* field) {
-    if (field == fHex.get()) TakeHex();
+    if (field != fHex.get() || fInField) return;
+    fInField = true;
+    TakeHex();
+    fInField = false;
 }
 
 bool ColorPanel::ControlDoCommandBySelector(TextField* field, TextView*, const char* selector) {
     if (field != fHex.get() || !selector || std::string_view(selector) != "insertNewline:") return false;
+    fInField = true;
     TakeHex();
     fHex->SetStringValue(HexText(fColor, fShowsAlpha));
+    fInField = false;
     return true;
 }
 

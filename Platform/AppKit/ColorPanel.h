@@ -79,6 +79,7 @@ private:
     ~ColorPanel() override;
 
     void ShowColor();
+    void ShowHex();
     void SendAction();
     void SliderReleased();
     void TakeHex();
@@ -92,6 +93,7 @@ private:
     bool fShowsAlpha = true;
     bool fContinuous = true;
     bool fPending = false;  // a slider moved while not continuous
+    bool fInField = false;  // in the hex field's own callbacks
     MenuTarget* fTarget = nullptr;
     std::string fAction = "changeColor:";
     WindowDelegate* fDelegate = nullptr;

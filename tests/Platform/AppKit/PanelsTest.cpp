@@ -347,6 +347,20 @@ TEST_F(PanelsTest, ColourPanelHexFieldAlphaAndClose) {
     ASSERT_EQ(taker.seen.size(), 1u);
     EXPECT_NEAR(taker.seen[0].green, 0x20 / 255.0, 1e-9);
 
+    // Typed into the field with the keyboard and confirmed with Return.
+    taker.seen.clear();
+    panel->OrderFront();
+    panel->PanelWindow()->MakeKeyWindow();
+    ASSERT_TRUE(panel->PanelWindow()->IsKeyWindow());
+    panel->HexField()->SelectText();
+    ASSERT_NE(panel->HexField()->CurrentEditor(), nullptr);
+    for (const char* key : {"0", "0", "f", "F", "0", "0", "4", "0", "\r"})
+        app->SendEvent(HeadlessBackend::KeyEvent(EventType::kKeyDown, panel->PanelWindow(), key, 0));
+    ASSERT_EQ(taker.seen.size(), 1u);
+    EXPECT_EQ(taker.seen[0].green, 1.0);
+    EXPECT_NEAR(taker.seen[0].alpha, 0x40 / 255.0, 1e-9);
+    EXPECT_EQ(panel->HexField()->StringValue(), "00FF0040");
+
     // Hiding alpha takes the slider out and makes the colour opaque.
     panel->SetShowsAlpha(false);
     EXPECT_EQ(panel->Slider(ColorPanel::kAlpha)->Superview(), nullptr);
