@@ -21,8 +21,8 @@ L_MESSAGE_ID(CVolumeNote_Unmount);
 // run by the run loop the note is attached to when the mount table changes) sends
 // "CVolumeNote_Mount" or "CVolumeNote_Unmount" to this handler for each change; the handler calls
 // every callback as function(context, 1, const Notice*), then passes the message on from the note
-// to its upper handler (Notice() says which volume while it is handled). Made with an upper handler
-// on the main thread, the note attaches itself to the main run loop.
+// to its upper handler (CurrentNotice() says which volume while it is handled). Made with an upper
+// handler on the main thread, the note attaches itself to the main run loop.
 class CVolumeNote : public LHandler {
 public:
     struct Notice {
@@ -40,8 +40,9 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
 
-    // Watches the mount table from a run loop (in its common modes); false when it cannot. The
-    // watch starts when the loop next runs; a change before that is reported with the next one.
+    // Watches the mount table from a run loop (in its common modes); false when it cannot or already
+    // watches one. The watch starts when the loop next runs; a change before that is reported with
+    // the next one.
     [[nodiscard]] bool Attach(plat::RunLoop* loop);
     // Readable when the mount table changed.
     int FileDescriptor() const;
