@@ -39,4 +39,21 @@ int Collate(const char16_t* a, size_t na, const char16_t* b, size_t nb, uint32_t
     }
 }
 
+std::string CollationKey(const char16_t* text, size_t length, uint32_t options) {
+    UCollator* c = CollatorFor(options);
+    if (!c) return {};
+    std::string key(64, '\0');
+    for (;;) {
+        const int32_t n =
+            ucol_getSortKey(c, text, static_cast<int32_t>(length), reinterpret_cast<uint8_t*>(key.data()),
+                            static_cast<int32_t>(key.size()));
+        if (n <= 0) return {};
+        if (static_cast<size_t>(n) <= key.size()) {
+            key.resize(static_cast<size_t>(n) - 1);  // without the terminating 0
+            return key;
+        }
+        key.resize(static_cast<size_t>(n));
+    }
+}
+
 }  // namespace plat

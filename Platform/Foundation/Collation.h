@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace plat {
 
@@ -14,5 +15,9 @@ enum : uint32_t {
 // Compares two UTF-16 texts with the default (root) collation: negative, 0 or positive. Without
 // kCollatePunctuationSignificant, punctuation and blanks are ignored at the first levels.
 int Collate(const char16_t* a, size_t na, const char16_t* b, size_t nb, uint32_t options);
+
+// The sort key of a text under the same collation: two keys compare bytewise (memcmp, then length)
+// as Collate compares their texts. For sorting many texts.
+std::string CollationKey(const char16_t* text, size_t length, uint32_t options);
 
 }  // namespace plat
