@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "Common/ObjC/CFileDialog.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
@@ -12,6 +13,7 @@
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/LDrop.h"
 #include "Lib3/LSources/Mac/LDropPane.h"
 #include "Orbilume/CSources/HttpUI/CPassField.h"
@@ -128,6 +130,17 @@ bool CFormServerDlg::DropFolder(const std::string& path) {
     return true;
 }
 
+void CFormServerDlg::ChooseRoot() {
+    PLAT_DCHECK_MAIN_THREAD();
+    CFolderDialog chooser;
+    const std::string root = Text(fRoot);
+    chooser.SetStartSpec(CMacFileU::LFsSpecFromPath(root.empty() ? "/" : root.c_str()));
+    chooser.Run();
+    if (!chooser.WasConfirmed()) return;
+    const LString path = CMacFileU::PathFromLFsSpec(chooser.GetChosenSpec());
+    if (!path.IsEmpty()) (void)DropFolder(std::string(path.CStr(), path.Length()));
+}
+
 std::string CFormServerDlg::DraggedFolder(plat::Pasteboard* pasteboard) {
     std::vector<std::string> paths;
     if (!pasteboard || !pasteboard->FileNames(&paths) || paths.size() != 1 || !IsFolder(paths[0])) return {};
@@ -162,8 +175,7 @@ LMessage CFormServerDlg::Handle(const LMessage& msg) {
         if (msg.Is(LDropPane_Leave)) return LMessage();
     }
     if (msg.Is(LStdCtl_Selected) && msg.sender == fChooseButton) {
-        std::string path;
-        if (fChoose && fChoose(path, fChooseContext)) (void)DropFolder(path);
+        ChooseRoot();
         return LMessage();
     }
     if (msg.Is(LStdCtl_Selected) && msg.sender == fShow) {

@@ -18,12 +18,10 @@ class Pasteboard;
 }
 
 // The operation panel's settings dialog ("FORMSVRDLG": layout and titles): port, root folder (a
-// drop pane over its path, choose and show buttons), password, monitor size, same-named files and
+// drop pane over its path, the folder chooser and show buttons), password, monitor size, same-named files and
 // the seven page-content check boxes. Load fills the controls, Result reads them back. Main thread.
 class CFormServerDlg : public LDialog {
 public:
-    // Asks the user for a folder (the folder chooser): true with the path when one was chosen.
-    using ChooseFolderFunction = bool (*)(std::string& path, void* context);
     static constexpr uint32_t kFlagCount = 8;
 
     CFormServerDlg(LHandler* upper, LPane* owner, const LFrameSpec& spec = LFrameSpec::Default());
@@ -38,10 +36,8 @@ public:
     bool DropFolder(const std::string& path);
     // The one existing folder a drag carries (its file names); empty for anything else.
     static std::string DraggedFolder(plat::Pasteboard* pasteboard);
-    void SetChooseFolder(ChooseFolderFunction choose, void* context) {
-        fChoose = choose;
-        fChooseContext = context;
-    }
+    // The folder chooser, starting in the root shown: a chosen folder becomes the root.
+    void ChooseRoot();
 
     CNumVol* PortField() const { return fPort; }
     LEditText* RootField() const { return fRoot; }
@@ -63,6 +59,4 @@ private:
     CPassField* fPass;
     CNumVol* fMonsz;
     LStdCheck* fFlags[kFlagCount];
-    ChooseFolderFunction fChoose = nullptr;
-    void* fChooseContext = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CFileDialog.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
@@ -23,6 +24,31 @@
 #include "tests/support/TempDir.h"
 
 namespace {
+
+// A folder chooser that records where it started and answers a folder, or cancels when none is set.
+struct ChooserScript {
+    std::string answer;
+    std::string startedIn;
+    bool choseFiles = true;
+    int runs = 0;
+};
+
+struct ScriptedChooser : MFilePanelBase {
+    ScriptedChooser(Kind kind, ChooserScript* s) : MFilePanelBase(kind), script(s) {}
+    int32_t RunModal(const std::string& folder, const std::string&) override {
+        ++script->runs;
+        script->startedIn = folder;
+        script->choseFiles = CanChooseFiles();
+        if (script->answer.empty()) return kCancelButton;
+        SetChosenPath(script->answer);
+        return kOKButton;
+    }
+    ChooserScript* script;
+};
+
+std::unique_ptr<MFilePanelBase> MakeChooser(MFilePanelBase::Kind kind, void* context) {
+    return std::make_unique<ScriptedChooser>(kind, static_cast<ChooserScript*>(context));
+}
 
 const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
@@ -104,14 +130,24 @@ TEST_F(FormServerDlgTest, RootFromDropChooserAndShow) {
 
     std::string chosen = dir.Path() + "/sub";
     ASSERT_EQ(mkdir(chosen.c_str(), 0755), 0);
-    dlg.SetChooseFolder(
-        [](std::string& path, void* context) {
-            path = *static_cast<std::string*>(context);
-            return true;
-        },
-        &chosen);
+    // The choose button runs the folder chooser from the root shown; its folder becomes the root, a
+    // cancel or a file changes nothing.
+    ChooserScript script;
+    CFileDialog::SetPanelFactory(MakeChooser, &script);
+    script.answer = chosen;
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, dlg.ChooseButton(), &dlg));
+    EXPECT_EQ(script.runs, 1);
+    EXPECT_FALSE(script.choseFiles);
+    EXPECT_EQ(script.startedIn, dir.Path());
+    EXPECT_EQ(Str(dlg.RootField()->GetText()), chosen);
+    script.answer.clear();
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, dlg.ChooseButton(), &dlg));
+    EXPECT_EQ(script.startedIn, chosen);
+    EXPECT_EQ(Str(dlg.RootField()->GetText()), chosen);
+    script.answer = dir.File("file.txt");
     LHandler::Dispatch(LMessage(LStdCtl_Selected, dlg.ChooseButton(), &dlg));
     EXPECT_EQ(Str(dlg.RootField()->GetText()), chosen);
+    CFileDialog::SetPanelFactory(nullptr, nullptr);
 
     std::vector<std::string> urls;
     plat::SetURLOpenerFunction(
