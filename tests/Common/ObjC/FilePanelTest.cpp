@@ -17,10 +17,12 @@
 #include "Common/ObjC/LEditText.h"
 #include "Common/ObjC/MFilePanel.h"
 #include "Common/ObjC/MOpenDelegete.h"
+#include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Platform/AppKit/FilePackage.h"
 #include "Platform/AppKit/Menu.h"
@@ -457,6 +459,48 @@ TEST_F(FilePanelTest, OpenPanelKeysAndRefilter) {
     EXPECT_EQ(Settle(q), MFilePanelBase::kCancelButton);
     EXPECT_TRUE(q.ChosenPath().empty());
     q.End();
+}
+
+// A double click on a folder enters it, on a file confirms; the arrows move the selection; the
+// accessory view sits in the panel's window below the list.
+TEST_F(FilePanelTest, DoubleClicksArrowsAndTheAccessoryArea) {
+    Folder("inner");
+    Touch("one.obs");
+    Touch("two.obs");
+    MFilePanel p(&root, MFilePanelBase::kOpenPanel);
+    CEmbeddedFrame accessory(nullptr, p.HostWindow());
+    accessory.SetBounds({0, 0, 200, 40});
+    p.SetAccessoryView(&accessory);
+    p.Begin(folder, "two.obs");
+    EXPECT_EQ(p.SelectedRow(), 2);  // the offered name
+    ASSERT_EQ(accessory.View()->Superview(), p.HostWindow()->ContentView());
+    EXPECT_TRUE(accessory.IsVisible());
+    EXPECT_GE(accessory.View()->Frame().y, double(p.ListNavi()->Bounds().bottom));
+    EXPECT_LE(accessory.View()->Frame().y + 40, double(p.OKButton()->Bounds().top));
+
+    Key(p, "\xEF\x9C\x80");  // Up
+    EXPECT_EQ(p.SelectedRow(), 1);
+    Key(p, "\xEF\x9C\x81");  // Down
+    Key(p, "\xEF\x9C\x81");
+    EXPECT_EQ(p.SelectedRow(), 2);
+
+    auto doubleClick = [&](int32_t row) {
+        p.SelectRow(row);
+        plat::Event e;
+        e.type = plat::EventType::kLeftMouseDown;
+        e.clickCount = 2;
+        mouse.Fill(e, CLPoint{0, 0});
+        LHandler::Dispatch(LMessage(LListPane_Clicked, p.Grid(), &p));
+    };
+    doubleClick(0);
+    EXPECT_EQ(p.Folder(), folder + "/inner");
+    p.GoUp();
+    doubleClick(1);
+    EXPECT_EQ(Settle(p), MFilePanelBase::kOKButton);
+    EXPECT_EQ(p.ChosenPath(), folder + "/one.obs");
+    p.End();
+    p.SetAccessoryView(nullptr);
+    EXPECT_EQ(accessory.View()->Superview(), nullptr);
 }
 
 // The folder chooser lists folders only and answers the selected folder, else the one shown.
