@@ -25,4 +25,22 @@ TEST(CollationTest, CaseInsensitiveWithPunctuation) {
     EXPECT_EQ(Collate(u"e\u0301", u"\u00E9", options), 0);
 }
 
+// Sort keys compare as the texts do, pair by pair, under both option sets.
+TEST(CollationTest, SortKeysOrderAsTheTexts) {
+    const std::u16string texts[] = {u"apple",  u"Banana",  u"a",          u"A",      u"e",
+                                    u"\u00E9", u"e\u0301", u"re-cord",    u"record", u"show 10",
+                                    u"show 9", u"",        u"\uFFFD.obs", u"Zeta"};
+    for (uint32_t options : {0u, plat::kCollateCaseInsensitive | plat::kCollatePunctuationSignificant}) {
+        for (const auto& a : texts) {
+            const std::string ka = plat::CollationKey(a.data(), a.size(), options);
+            for (const auto& b : texts) {
+                const std::string kb = plat::CollationKey(b.data(), b.size(), options);
+                const int byText = Collate(a, b, options);
+                const int byKey = ka < kb ? -1 : ka > kb ? 1 : 0;
+                EXPECT_EQ(byKey, byText < 0 ? -1 : byText > 0 ? 1 : 0) << options;
+            }
+        }
+    }
+}
+
 }  // namespace
