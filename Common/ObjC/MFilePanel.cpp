@@ -237,8 +237,13 @@ void MFilePanel::FillLocations() {
         if (p == "/") break;
     }
     const std::string home = plat::StandardFolderPath(plat::StandardFolder::kCurrentUser, false);
-    const std::string places[] = {home, plat::StandardFolderPath(plat::StandardFolder::kDesktop, false),
-                                  plat::StandardFolderPath(plat::StandardFolder::kDocuments, false)};
+    const std::string places[] = {home,
+                                  plat::StandardFolderPath(plat::StandardFolder::kDesktop, false),
+                                  plat::StandardFolderPath(plat::StandardFolder::kDocuments, false),
+                                  plat::StandardFolderPath(plat::StandardFolder::kDownloads, false),
+                                  plat::StandardFolderPath(plat::StandardFolder::kMusic, false),
+                                  plat::StandardFolderPath(plat::StandardFolder::kPictures, false),
+                                  plat::StandardFolderPath(plat::StandardFolder::kMovies, false)};
     bool separated = false;
     for (const std::string& p : places) {
         if (p.empty() || !IsFolder(p) ||

@@ -99,6 +99,18 @@ std::string StandardFolderPath(StandardFolder folder, bool create) {
         case StandardFolder::kDocuments:
             path = UserDir("DOCUMENTS", "Documents");
             break;
+        case StandardFolder::kDownloads:
+            path = UserDir("DOWNLOAD", "Downloads");
+            break;
+        case StandardFolder::kMusic:
+            path = UserDir("MUSIC", "Music");
+            break;
+        case StandardFolder::kPictures:
+            path = UserDir("PICTURES", "Pictures");
+            break;
+        case StandardFolder::kMovies:
+            path = UserDir("VIDEOS", "Videos");
+            break;
         case StandardFolder::kUserTemporary:
         case StandardFolder::kTemporary:
             path = TempDir();

@@ -15,6 +15,10 @@ enum class StandardFolder {
     kApplicationSupport,  // $XDG_DATA_HOME, else ~/.local/share
     kTrash,               // $XDG_DATA_HOME/Trash/files
     kTemporary,           // $TMPDIR, else /tmp
+    kDownloads,           // XDG_DOWNLOAD_DIR, else ~/Downloads
+    kMusic,               // XDG_MUSIC_DIR, else ~/Music
+    kPictures,            // XDG_PICTURES_DIR, else ~/Pictures
+    kMovies,              // XDG_VIDEOS_DIR, else ~/Videos
 };
 
 // The folder's absolute path; empty when it cannot be determined. With `create`, a missing folder

@@ -279,6 +279,7 @@ TEST_F(FilePanelTest, OpenDialogPreparesThePanelAndRefiltersOnAChosenType) {
     ASSERT_NE(script.made, nullptr);
     ScriptedPanel& p = *script.made;
     EXPECT_EQ(script.kind, MFilePanelBase::kOpenPanel);
+    EXPECT_EQ(d.AllowedTypes(), (std::vector<std::string>{"obs", "txt", "*"}));
     EXPECT_EQ(p.ranIn, folder);
     EXPECT_EQ(p.Message(), "Pick a show");
     EXPECT_NE(p.Delegate(), nullptr);
@@ -501,6 +502,42 @@ TEST_F(FilePanelTest, DoubleClicksArrowsAndTheAccessoryArea) {
     p.End();
     p.SetAccessoryView(nullptr);
     EXPECT_EQ(accessory.View()->Superview(), nullptr);
+}
+
+// The location pop-up: the folder and its parents, then home and the user folders that exist.
+TEST_F(FilePanelTest, LocationsAreTheParentsThenHomeAndUserFolders) {
+    Folder("home");
+    Folder("home/Desktop");
+    Folder("home/Tunes");
+    Folder("home/.config");
+    Folder("work");
+    dir.Write("home/.config/user-dirs.dirs", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
+    const char* oldHome = std::getenv("HOME");
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedHome = oldHome ? oldHome : "", savedConfig = oldConfig ? oldConfig : "";
+    ::setenv("HOME", (folder + "/home").c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    MFilePanel p(&root, MFilePanelBase::kOpenPanel);
+    p.Begin(folder + "/work", "");
+    std::vector<std::string> expected;
+    for (std::string f = folder + "/work";; f = f.substr(0, std::max<size_t>(f.rfind('/'), 1))) {
+        expected.push_back(f);
+        if (f == "/") break;
+    }
+    expected.push_back("");  // the separator
+    for (const char* place : {"/home", "/home/Desktop", "/home/Tunes"}) expected.push_back(folder + place);
+    EXPECT_EQ(p.Locations(), expected);
+    EXPECT_EQ(p.LocationPopup()->Count(), int32_t(expected.size()));
+    // Choosing a place goes there.
+    p.LocationPopup()->SetValue(int32_t(expected.size()) - 1);
+    LHandler::Dispatch(LMessage(LPopupList_Changed, p.LocationPopup(), &p));
+    EXPECT_EQ(p.Folder(), folder + "/home/Tunes");
+    p.End();
+    if (oldHome)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+    if (oldConfig) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
 }
 
 // The folder chooser lists folders only and answers the selected folder, else the one shown.
