@@ -540,6 +540,46 @@ TEST_F(FilePanelTest, LocationsAreTheParentsThenHomeAndUserFolders) {
     if (oldConfig) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
 }
 
+// The save dialog over the real panel: the type pop-up sits in the panel's accessory area, keys
+// typed into the panel name the file, and the dialog answers it.
+struct RealPanelScript {
+    testsupport::HeadlessScreens* screens = nullptr;
+    LHandler* upper = nullptr;
+    MFilePanel* made = nullptr;
+    bool typePopupHosted = false;
+};
+
+std::unique_ptr<MFilePanelBase> MakeRealTyped(MFilePanelBase::Kind kind, void* context) {
+    auto* script = static_cast<RealPanelScript*>(context);
+    auto panel = std::make_unique<MFilePanel>(script->upper, kind);
+    script->made = panel.get();
+    for (const char* key : {"s", "e", "t", ".", "o", "b", "s", "\r"})
+        script->screens->Backend().Inject(plat::headless::HeadlessBackend::KeyEvent(
+            plat::EventType::kKeyDown, panel->Window()->NativeWindow(), key, 0));
+    return panel;
+}
+
+TEST_F(FilePanelTest, SaveDialogOverTheRealPanel) {
+    const LString types[] = {"OBSD\nOBLM\nobs\nShow", "****\nOBLM\n*\nAll files"};
+    CFileTypeList list(types, 2);
+    RealPanelScript real{&screens, &root};
+    CFileDialog::SetPanelFactory(MakeRealTyped, &real);
+    {
+        CSaveFileDialog d;
+        d.SetTypes(&list);
+        d.SetStartSpec(CMacFileU::LFsSpecFromPath((folder + "/untitled.obs").c_str()));
+        d.Run();
+        ASSERT_NE(real.made, nullptr);
+        ASSERT_NE(d.TypeFrame(), nullptr);
+        EXPECT_EQ(d.AccessoryPane()->View()->Superview(), real.made->HostWindow()->ContentView());
+        EXPECT_EQ(d.TypeFrame()->Popup()->GetValue(), 0);
+        EXPECT_EQ(real.made->AllowedFileTypes(), std::vector<std::string>{"obs"});
+        EXPECT_TRUE(d.WasConfirmed());
+        EXPECT_EQ(std::string(CMacFileU::PathFromLFsSpec(d.GetChosenSpec()).CStr()), folder + "/set.obs");
+    }
+    CFileDialog::SetPanelFactory(MakeScripted, &script);
+}
+
 // The folder chooser lists folders only and answers the selected folder, else the one shown.
 TEST_F(FilePanelTest, FolderChooserAnswersFolders) {
     Folder("media");
