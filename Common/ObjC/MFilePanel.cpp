@@ -136,7 +136,10 @@ bool MFileGrid::BindCell(LPane* pane, const CLPoint& cell) {
 // MFilePanel.
 
 LHandler* MFilePanel::DefaultUpper() {
-    return gUpper ? gUpper : CMacMainLoop::Get();
+    if (gUpper) return gUpper;
+    // The application root, above the main loop: it runs the modal steps.
+    CMacMainLoop* loop = CMacMainLoop::Get();
+    return loop ? (loop->Upper() ? loop->Upper() : loop) : nullptr;
 }
 
 void MFilePanel::SetDefaultUpper(LHandler* upper) {

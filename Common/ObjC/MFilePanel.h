@@ -56,7 +56,7 @@ public:
     MFilePanel(LHandler* upper, Kind kind);
     ~MFilePanel() override;
 
-    // The upper handler of panels CFileDialog makes (the main loop unless set).
+    // The upper handler of panels CFileDialog makes (the application root unless set).
     static LHandler* DefaultUpper();
     static void SetDefaultUpper(LHandler* upper);
     // Null restores the question box.

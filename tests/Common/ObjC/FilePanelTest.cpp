@@ -562,6 +562,10 @@ std::unique_ptr<MFilePanelBase> MakeRealTyped(MFilePanelBase::Kind kind, void* c
 TEST_F(FilePanelTest, SaveDialogOverTheRealPanel) {
     const LString types[] = {"OBSD\nOBLM\nobs\nShow", "****\nOBLM\n*\nAll files"};
     CFileTypeList list(types, 2);
+    // Panels run under the application root, above the main loop.
+    MFilePanel::SetDefaultUpper(nullptr);
+    EXPECT_EQ(MFilePanel::DefaultUpper(), &root);
+    MFilePanel::SetDefaultUpper(&root);
     RealPanelScript real{&screens, &root};
     CFileDialog::SetPanelFactory(MakeRealTyped, &real);
     {
