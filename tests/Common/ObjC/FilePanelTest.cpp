@@ -199,6 +199,11 @@ TEST_F(FilePanelTest, ListingOrderHiddenFilesBadNamesAndLinkLoops) {
 }
 
 TEST_F(FilePanelTest, UnreadableFolderListsEmpty) {
+    // Folders that cannot be opened at all list empty too.
+    Touch("plain.obs");
+    ScriptedPanel any(MFilePanelBase::kOpenPanel);
+    EXPECT_TRUE(any.List(dir.File("plain.obs")).empty());
+    EXPECT_TRUE(any.List(dir.File("missing")).empty());
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
     Folder("locked");
     dir.Write("locked/file.obs", "x");
