@@ -15,6 +15,7 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Engine/CMediaCache.h"
 #include "Orbilume/CSources/Engine/CUnitHost.h"
+#include "Orbilume/CSources/Engine/DriveMediaIn.h"
 #include "Orbilume/CSources/Engine/SFrameInfo.h"
 #include "Orbilume/CSources/Engine/UClipName.h"
 #include "Orbilume/CSources/QCx/CQcPortDesc.h"
@@ -127,6 +128,9 @@ void CMediaUnit::ResizeTo(uint32_t width, uint32_t height, bool) {
     // The slot renderers stay on the shared target: only the chain gets renderers of its own.
     for (const auto& c : fChain) c->Prepare(width, height, fHost, false);
     CChainUnit::Resize(width, height);
+    // The file composition learns what kind of medium it shows.
+    if (fCurrent == kFileSlot && fRenderer)
+        (void)DriveMediaIn(fHost ? fHost->MediaCache() : nullptr, fId, fRenderer.get(), false, true, width, height);
 }
 
 void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record) {
@@ -136,7 +140,7 @@ void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record)
     if (static_cast<int32_t>(w) < 1 || static_cast<int32_t>(h) < 1) w = h = 32;
     if (fClip == ".mixbuffer" && fHost) fHost->AddReadBackUsers(-1);
     CMediaCache* cache = fHost ? fHost->MediaCache() : nullptr;
-    if (cache) (void)cache->SetMedia(fId, std::string());
+    if (cache) (void)cache->SetMedia(fId, LFsSpec());
     fClip = clip;
     const SClipKind kind = ClassifyClip(clip);
     switch (kind.kind) {
@@ -156,11 +160,8 @@ void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record)
             SelectSlot(kLocalTapSlot, w, h);
             break;
         case SClipKind::kFile: {
-            std::string path(clip.CStr(), clip.Length());
-            if (CDocModelHolder* document = fHost ? fHost->Document() : nullptr) {
-                const LString resolved = CMacFileU::PathFromLFsSpec(document->ResolveStoredPath(clip));
-                path.assign(resolved.CStr(), resolved.Length());
-            }
+            CDocModelHolder* document = fHost ? fHost->Document() : nullptr;
+            const LFsSpec path = document ? document->ResolveStoredPath(clip) : CMacFileU::LFsSpecFromPath(clip);
             const uint32_t id = record ? record->GetUInt(T::kUnitId) : fId;
             if (cache && cache->SetMedia(id, path) == 0) return;
             SelectSlot(kFileSlot, w, h);
@@ -199,8 +200,7 @@ bool CMediaUnit::Render(double time) {
     if (!fRenderer) return false;
     if (fCurrent == kFileSlot) {
         CMediaCache* cache = fHost ? fHost->MediaCache() : nullptr;
-        // Nothing loaded yet: the driver has no medium to show.
-        if (!cache || !cache->DriveMediaIn(fId, fRenderer.get(), fIdle)) return fRenderer->RenderAtTime(time);
+        (void)DriveMediaIn(cache, fId, fRenderer.get(), fIdle, false, fWidth, fHeight);
     }
     return fRenderer->RenderAtTime(time);
 }

@@ -76,7 +76,7 @@ uint32_t ChainIndex(CChainUnit* owner, const CUnit* unit) {
 CMixEngine::CMixEngine(CDocModelHolder* document, CAppPrefs* prefs)
     : fDocument(document),
       fPrefs(prefs),
-      fCache(std::make_unique<CMediaCache>(document)),
+      fCache(std::make_unique<CMediaCache>(document, prefs)),
       fSignal(std::make_unique<CRunLoopSignal>(this, &CMixEngine::SignalPerformed)),
       fClock(&EventClock) {
     PLAT_DCHECK_MAIN_THREAD();
