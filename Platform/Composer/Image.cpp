@@ -4,6 +4,7 @@
 
 #include "Platform/Composer/BufferImage.h"
 #include "Platform/Composer/ImageDerived.h"
+#include "Platform/Composer/ImageTexturePool.h"
 #include "Platform/GL/GLShareGroup.h"
 
 namespace plat {
@@ -13,6 +14,7 @@ struct Image::Derived {
         Ref<GLShareGroup> group;
         bool upright;
         TextureView view;
+        Ref<ImageTexturePool> pool;  // null: deleted through the group
     };
     std::vector<Texture> textures;
     Ref<BufferImage> buffer;
@@ -20,7 +22,12 @@ struct Image::Derived {
 
 Image::~Image() {
     if (!fDerived) return;
-    for (Derived::Texture& t : fDerived->textures) t.group->DeleteTextureLater(t.view.name);
+    for (Derived::Texture& t : fDerived->textures) {
+        if (t.pool)
+            t.pool->GiveBack(t.view.name, t.view.target, t.view.width, t.view.height);
+        else
+            t.group->DeleteTextureLater(t.view.name);
+    }
     delete fDerived;
 }
 
@@ -38,17 +45,20 @@ bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* gro
 }
 
 void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright,
-                                    TextureView& inOut) {
+                                    TextureView& inOut, ImageTexturePool* pool) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
     if (!image.fDerived) image.fDerived = new Image::Derived;
     for (const Image::Derived::Texture& t : image.fDerived->textures) {
         if (t.group == group && t.view.target == inOut.target && (t.upright || !upright)) {
-            group->DeleteTextureLater(inOut.name);
+            if (pool)
+                pool->GiveBack(inOut.name, inOut.target, inOut.width, inOut.height);
+            else
+                group->DeleteTextureLater(inOut.name);
             inOut = t.view;
             return;
         }
     }
-    image.fDerived->textures.push_back({RetainRef(group), upright, inOut});
+    image.fDerived->textures.push_back({RetainRef(group), upright, inOut, RetainRef(pool)});
 }
 
 const BufferImage* ImageDerivedAccess::Buffer(const Image& image) {

@@ -9,6 +9,7 @@
 #include "Platform/Composer/GLDrawing.h"
 #include "Platform/Composer/GLTextureImage.h"
 #include "Platform/Composer/ImageDerived.h"
+#include "Platform/Composer/ImageTexturePool.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLShareGroup.h"
 
@@ -35,8 +36,9 @@ bool RenderCopy(const TextureView& source, TextureView& destination) {
     return true;
 }
 
-bool Upload(const BufferImage& buffer, bool upright, TextureView& out) {
-    out.name = gldraw::NewTexture(out.target, out.width, out.height);
+bool Upload(const BufferImage& buffer, bool upright, TextureView& out, ImageTexturePool* pool) {
+    out.name = pool ? pool->TakeTexture(out.target, out.width, out.height)
+                    : gldraw::NewTexture(out.target, out.width, out.height);
     if (!out.name) return false;
     gldraw::StateScope scope;
     const uint8_t* pixels = buffer.Data();
@@ -64,7 +66,8 @@ bool Upload(const BufferImage& buffer, bool upright, TextureView& out) {
 
 }  // namespace
 
-bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureView& out) {
+bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureView& out,
+                     ImageTexturePool* pool) {
     GLContext* current = GLContext::Current();
     if (!current) return false;
     GLShareGroup* group = current->ShareGroup();
@@ -85,10 +88,11 @@ bool TextureForImage(const Image& image, uint32_t target, bool upright, TextureV
         return true;
     }
     uint32_t wanted = target ? target : GL_TEXTURE_2D;
+    if (pool && pool->Group() != group) pool = nullptr;
     if (ImageDerivedAccess::FindTexture(image, group, wanted, upright, out)) return true;
     TextureView uploaded{0, wanted, image.Width(), image.Height(), false};
-    if (!Upload(static_cast<const BufferImage&>(image), upright, uploaded)) return false;
-    ImageDerivedAccess::AddTexture(image, group, upright, uploaded);
+    if (!Upload(static_cast<const BufferImage&>(image), upright, uploaded, pool)) return false;
+    ImageDerivedAccess::AddTexture(image, group, upright, uploaded, pool);
     out = uploaded;
     return true;
 }

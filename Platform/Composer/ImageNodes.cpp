@@ -43,7 +43,7 @@ public:
         if (!image || v.width <= 0 || v.height <= 0) return true;
         gldraw::StateScope scope(true);
         TextureView view;
-        if (!TextureForImage(*image, 0, false, view)) return false;
+        if (!TextureForImage(*image, 0, false, view, execution.Environment().texturePool)) return false;
         float quad[4] = {-1, -1, 1, 1};
         if (execution.Input(1).ToIndex() == 0) {
             float imageAspect = static_cast<float>(image->Width()) / static_cast<float>(image->Height());
@@ -108,11 +108,11 @@ public:
         if (!image || !host) return true;
         gldraw::ContextSwitch current(host);
         if (!current.Ok()) return false;
-        return Draw(*image);
+        return Draw(*image, env.texturePool);
     }
 
 private:
-    static bool Draw(const Image& image) {
+    static bool Draw(const Image& image, ImageTexturePool* pool) {
         GLint program = 0;
         GLint arrayBuffer = 0;
         glGetIntegerv(GL_CURRENT_PROGRAM, &program);
@@ -120,7 +120,7 @@ private:
         glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         TextureView view;
-        bool ok = TextureForImage(image, 0, false, view);
+        bool ok = TextureForImage(image, 0, false, view, pool);
         if (ok) {
             float c[4];
             gldraw::UprightCoordinates(view, c);

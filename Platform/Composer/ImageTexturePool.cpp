@@ -25,21 +25,29 @@ ImageTexturePool::~ImageTexturePool() {
     for (const Entry& e : fFree) fGroup->DeleteTextureLater(e.name);
 }
 
-Ref<GLTextureImage> ImageTexturePool::CreateImage(uint32_t target, uint32_t width, uint32_t height) {
-    if (!width || !height) return nullptr;
-    uint32_t name = 0;
+uint32_t ImageTexturePool::TakeTexture(uint32_t target, uint32_t width, uint32_t height) {
+    if (!width || !height) return 0;
     {
         std::lock_guard<std::mutex> lock(fMutex);
         for (size_t i = 0; i < fFree.size(); ++i) {
             const Entry& e = fFree[i];
             if (e.target == target && e.width == width && e.height == height) {
-                name = e.name;
+                const uint32_t name = e.name;
                 fFree.erase(fFree.begin() + static_cast<long>(i));
-                break;
+                return name;
             }
         }
     }
-    if (!name) name = gldraw::NewTexture(target, width, height);
+    return gldraw::NewTexture(target, width, height);
+}
+
+void ImageTexturePool::GiveBack(uint32_t name, uint32_t target, uint32_t width, uint32_t height) {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fFree.push_back({name, target, width, height, fTrims});
+}
+
+Ref<GLTextureImage> ImageTexturePool::CreateImage(uint32_t target, uint32_t width, uint32_t height) {
+    const uint32_t name = TakeTexture(target, width, height);
     if (!name) return nullptr;
     Ref<ImageTexturePool> self(this);
     Ref<GLTextureImage> image = GLTextureImage::Create(
@@ -50,10 +58,7 @@ Ref<GLTextureImage> ImageTexturePool::CreateImage(uint32_t target, uint32_t widt
 
 void ImageTexturePool::Recycle(void* info, const GLTextureImage& image) {
     Ref<ImageTexturePool> pool = Adopt(static_cast<ImageTexturePool*>(info));  // the image's reference
-    {
-        std::lock_guard<std::mutex> lock(pool->fMutex);
-        pool->fFree.push_back({image.Name(), image.Target(), image.Width(), image.Height(), pool->fTrims});
-    }
+    pool->GiveBack(image.Name(), image.Target(), image.Width(), image.Height());
 }
 
 void ImageTexturePool::Trim() {

@@ -21,8 +21,13 @@ public:
     // An owned image over an RGBA8 texture of that target and size (not flipped, contents
     // undefined), or null. Needs a context of the group current.
     Ref<GLTextureImage> CreateImage(uint32_t target, uint32_t width, uint32_t height);
+    // A texture of that target and size for the caller to fill (a free one when there is one),
+    // or 0; it comes back through GiveBack (any thread). Needs a context of the group current.
+    uint32_t TakeTexture(uint32_t target, uint32_t width, uint32_t height);
+    void GiveBack(uint32_t name, uint32_t target, uint32_t width, uint32_t height);
     // Deletes textures that stayed unused over the last few trims. Needs a context of the group.
     void Trim();
+    GLShareGroup* Group() const { return fGroup.get(); }
     size_t FreeCount() const;
 
 private:

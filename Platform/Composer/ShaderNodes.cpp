@@ -31,11 +31,11 @@ void PrepareFullFrameDraw() {
 }
 
 // Binds an image (or nothing) to a texture unit as the given target, upright.
-void BindImage(const Value& value, uint32_t unit, uint32_t target) {
+void BindImage(const Value& value, uint32_t unit, uint32_t target, ImageTexturePool* pool) {
     glActiveTexture(GL_TEXTURE0 + unit);
     TextureView view;
     const Image* image = value.ImageValue();
-    if (image && TextureForImage(*image, target, true, view)) {
+    if (image && TextureForImage(*image, target, true, view, pool)) {
         glBindTexture(target, view.name);
     } else {
         glBindTexture(target, 0);
@@ -183,7 +183,7 @@ private:
         for (const Uniform& u : fUniforms) {
             const Value& v = execution.Input(u.port);
             if (u.type == PortType::Image) {
-                BindImage(v, u.unit, u.target);
+                BindImage(v, u.unit, u.target, execution.Environment().texturePool);
                 glUniform1i(u.location, static_cast<GLint>(u.unit));
                 continue;
             }
@@ -267,8 +267,8 @@ public:
             RenderIntoNewImage(execution.Environment(), sized->Width(), sized->Height(), [&] {
                 PrepareFullFrameDraw();
                 glUseProgram(fProgram);
-                BindImage(source, 0, GL_TEXTURE_2D);
-                BindImage(destination, 1, GL_TEXTURE_2D);
+                BindImage(source, 0, GL_TEXTURE_2D, execution.Environment().texturePool);
+                BindImage(destination, 1, GL_TEXTURE_2D, execution.Environment().texturePool);
                 glActiveTexture(GL_TEXTURE0);
                 glUniform1i(glGetUniformLocation(fProgram, "source"), 0);
                 glUniform1i(glGetUniformLocation(fProgram, "destination"), 1);

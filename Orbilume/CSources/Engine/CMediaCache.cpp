@@ -252,8 +252,9 @@ void CMediaCache::Rebuild(CMediaEntry& entry) {
     if (!IsOfType(owner, T::kUNIT)) return;
     SCollect collect{owner->GetUInt(T::kUnitId), input->GetString(T::kInptKey), {}};
     (void)UDocModel::ForEachScene(fDocument->Scenes().Get(), &CollectSceneValue, &collect);
-    for (const LString& n : collect.names) {
-        const LFsSpec file = fDocument->ResolveStoredPath(n);
+    // Requests go from the end: the first scene's clip loads first.
+    for (auto it = collect.names.rbegin(); it != collect.names.rend(); ++it) {
+        const LFsSpec file = fDocument->ResolveStoredPath(*it);
         if (file.IsEmpty()) continue;
         SMediaRef ref;
         ref.name = file;

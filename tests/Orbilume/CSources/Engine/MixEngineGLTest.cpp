@@ -461,7 +461,7 @@ TEST_F(MixEngineTest, ImageProxyPrunesGroupsByMediaKind) {
     EXPECT_EQ(media->Param("Brightness"), nullptr);
     EXPECT_EQ(media->Param("Volume"), nullptr);
     EXPECT_EQ(media->Param("Rate"), nullptr);
-    EXPECT_EQ(media->Param("ModelAngle"), nullptr);
+    EXPECT_EQ(media->Param("Turn"), nullptr);
     EXPECT_EQ(media->Param("MovieTime"), nullptr);
     // What the media-in driver would have set: flags 1 image, 2 sound, 4 model, and a duration.
     struct Case {
@@ -482,7 +482,7 @@ TEST_F(MixEngineTest, ImageProxyPrunesGroupsByMediaKind) {
         EXPECT_EQ(media->Param("Brightness") != nullptr, c.image);
         EXPECT_EQ(media->Param("Volume") != nullptr, c.audio);
         EXPECT_EQ(media->Param("Rate") != nullptr, c.movie);
-        EXPECT_EQ(media->Param("ModelAngle") != nullptr, c.model);
+        EXPECT_EQ(media->Param("Turn") != nullptr, c.model);
     }
 }
 
