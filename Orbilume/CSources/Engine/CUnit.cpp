@@ -262,6 +262,15 @@ void CUnit::LoadFromRecord(LHandler* editor, CRecord* record, CUnitHost* host) {
             CUnitParam& param = *p;
             CRecord* input = UDocModel::FindUnitInput(record, param.key);
             const bool existed = input != nullptr;
+            if (existed && param.mediaUnit() && !input->GetSubRecord(T::kInptImage)) {
+                // A stored input without its image unit (a file layer made before the engine saw
+                // it) gets one, or its clip would never play.
+                CDocModelHolder* document = host ? host->Document() : nullptr;
+                const LString value = input->GetString(T::kInptValue);
+                if (document)
+                    (void)UDocUnits::SetUnitInput(document->Mix(), editor, record, param.key, value, true);
+                input = UDocModel::FindUnitInput(record, param.key);
+            }
             if (!existed) {
                 const LString value = param.ValueText(fRenderer.get());
                 CDocModelHolder* document = host ? host->Document() : nullptr;
