@@ -221,6 +221,36 @@ TEST_F(MediaCacheTest, AStillIsFittedOnTheLoaderAndShownOnceItArrives) {
     EXPECT_EQ(out->Height(), 8u);
 }
 
+// The render thread fetches while fitted copies arrive on the main thread (run under
+// ThreadSanitizer too): both sides go through the cache lock.
+TEST_F(MediaCacheTest, FitsArriveWhileTheRenderThreadFetches) {
+    const uint32_t id = show.AddMediaLayer();
+    cache->AddEntry(id);
+    const LFsSpec png = Spec(dir.File("a.png"));
+    (void)cache->SetMedia(id, png);
+    ASSERT_TRUE(Pump([&] { return Idle(); }));
+    ASSERT_EQ(cache->SetMedia(id, png), 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> pushed{0};
+    std::thread render([&] {
+        for (uint32_t i = 0; !stop.load(); ++i) {
+            {
+                std::lock_guard<std::mutex> lock(cache->Lock());
+                CMediaEntry* entry = cache->FindEntry(id);
+                entry->imageSource.SetBox(2 + i / 20 % 4, 2 + i / 20 % 4, false);
+                plat::Ref<plat::Image> out;
+                (void)entry->imageSource.GetImage(out);
+                if (out) ++pushed;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const bool ok = Pump([&] { return pushed.load() >= 10; });
+    stop.store(true);
+    render.join();
+    EXPECT_TRUE(ok) << pushed.load();
+}
+
 // A movie whose status never resolves keeps the loader thread busy for the bound of its wait.
 int32_t NeverReady(const CAVMovie*) {
     return CAVMovie::kPending;
