@@ -21,9 +21,15 @@
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Engine/CLayer.h"
+#include "Orbilume/CSources/Engine/CMediaCache.h"
+#include "Orbilume/CSources/Engine/CMediaUnit.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Orbilume/CSources/Media/CAVMovie.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/GL/GLObjectCounts.h"
+#include "Platform/Video/PixelBuffer.h"
 
 // The mix engine's frame beside the same work in plain GL (the floor): N layers of a
 // time-dependent full-frame shader, each rendered into its own target and blended into the
@@ -63,6 +69,10 @@ struct Env {
             std::fwrite(xml.data(), 1, xml.size(), f);
             std::fclose(f);
         }
+        // The file layer's composition, beside the show.
+        const std::string copy = "cp " + std::string(ORBILUME_SOURCE_DIR) +
+                                 "/SharedSupport/compositions/obImageInput.qtz " + dir + "/";
+        if (std::system(copy.c_str()) != 0) std::fprintf(stderr, "no obImageInput.qtz\n");
     }
     COpenGLContext_Cca* common = nullptr;
     std::string dir;
@@ -189,9 +199,10 @@ double FloorMs(int32_t w, int32_t h, int32_t n) {
            kFrames;
 }
 
-// A document of n plasma layers, modes alternating, and its engine at w × h.
+// A document of n plasma layers, modes alternating (and, with movie, a file layer on top), and
+// its engine at w × h.
 struct Mix {
-    Mix(int32_t w, int32_t h, int32_t n) {
+    Mix(int32_t w, int32_t h, int32_t n, bool movie = false) {
         Env& env = Environment();
         doc.SetDocumentPath(CMacFileU::LFsSpecFromPath((env.dir + "/show.obm").c_str()));
         static const char* const kModes[] = {"add", "max"};
@@ -203,6 +214,14 @@ struct Mix {
                                           LString(kModes[i % 2]), false);
             (void)UDocUnits::SetUnitInput(doc.Mix(), nullptr, unit, LString("_oblayer_Blend"), LString("1"),
                                           false);
+        }
+        if (movie) {
+            const int32_t at = UDocUnits::AddMediaLayer(
+                doc, nullptr, 99, CMacFileU::LFsSpecFromPath((env.dir + "/movie.mov").c_str()));
+            CRecord* layer = at >= 0 ? doc.Mix()->GetElement(T::kMixsLayers, static_cast<uint32_t>(at)) : nullptr;
+            if (CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr)
+                (void)UDocUnits::SetUnitInput(doc.Mix(), nullptr, unit, LString("_oblayer_Blend"), LString("1"),
+                                              false);
         }
         engine = std::make_unique<CMixEngine>(&doc, &env.prefs);
         engine->SetOutputSize(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
@@ -269,6 +288,131 @@ void RunMix(benchmark::State& state, bool adjusted) {
     state.counters["ms_per_layer"] = frameMs / n;
     state.counters["floor_ms"] = floorMs;
     state.counters["ratio_to_floor"] = floorMs > 0 ? frameMs / floorMs : 0;
+    state.counters["gl_objects_per_frame"] = state.iterations()
+                                                 ? static_cast<double>(plat::GLCreated().Total() - objects) /
+                                                       static_cast<double>(state.iterations())
+                                                 : 0;
+}
+
+// A movie that hands out a new frame (BGRA, three buffers filled beforehand, in turn) whenever
+// asked while playing: the decoder's side of playback at no cost.
+class FrameSource final : public CAVMovie {
+public:
+    FrameSource(int32_t w, int32_t h) : CAVMovie(LFsSpec()) {
+        for (auto& frame : fFrames) {
+            frame = plat::PixelBuffer::Create(w, h);
+            if (frame && frame->Lock(0)) {
+                std::fill(frame->BaseAddress(), frame->BaseAddress() + frame->DataSize(), uint8_t{0x80});
+                frame->Unlock(0);
+            }
+        }
+    }
+    int32_t GetStatus() override { return kReady; }
+    bool HasVideo() override { return true; }
+    bool HasAudio() override { return false; }
+    float GetDuration() override { return 1000; }
+    float GetTime() override { return 0; }
+    float GetRate() override { return 1; }
+    void GetRange(float& s, float& e) override { s = 0, e = 1000; }
+    void SetRange(float, float) override {}
+    void SetLoop(bool) override {}
+    void SetVolume(float) override {}
+    void QueueRate(float) override {}
+    void QueueSeek(float, float) override {}
+    void QueueStep(bool, float) override {}
+    plat::Ref<plat::PixelBuffer> CopyFrame() override {
+        if (!playing) return nullptr;
+        fNext = (fNext + 1) % 3;
+        return fFrames[fNext];
+    }
+    bool playing = false;
+
+private:
+    plat::Ref<plat::PixelBuffer> fFrames[3];
+    size_t fNext = 0;
+};
+
+// Milliseconds of one w × h BGRA upload into an existing texture in plain GL (the peer of a
+// movie frame), with the same one-pixel wait.
+double UploadMs(int32_t w, int32_t h) {
+    COpenGLFBOTarget* window = MakeWindow(w, h);
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4, 0x80);
+    double ms = 0;
+    {
+        COpenGLScope_Cca scope(window->context());
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        constexpr int kFrames = 8;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kFrames; ++i) {
+            pixels[0] = static_cast<uint8_t>(i);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+            ReadOnePixel(window->context());
+        }
+        ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+             kFrames;
+        glDeleteTextures(1, &texture);
+    }
+    window->Release();
+    return ms;
+}
+
+// n plasma layers and a file layer whose movie hands over a new w × h frame every render, beside
+// the same mix with the movie standing still: what playing adds per frame against a plain upload.
+void BM_MixFrameMovie(benchmark::State& state) {
+    const auto w = static_cast<int32_t>(state.range(0)), h = static_cast<int32_t>(state.range(1));
+    const auto n = static_cast<int32_t>(state.range(2));
+    (void)Environment();
+    const double uploadMs = UploadMs(w, h);
+    Mix mix(w, h, n, true);
+    CUnitParam* param = mix.engine->LayerAt(static_cast<uint32_t>(n))
+                            ? mix.engine->LayerAt(static_cast<uint32_t>(n))->Param("_protocolInput_Image")
+                            : nullptr;
+    CMediaUnit* media = param ? param->mediaUnit() : nullptr;
+    CMediaCache* cache = mix.engine->MediaCache();
+    if (!media || !cache) {
+        state.SkipWithError("no file layer");
+        return;
+    }
+    plat::Ref<FrameSource> movie = plat::Adopt(new FrameSource(w, h));
+    {
+        std::lock_guard<std::mutex> lock(cache->Lock());
+        CMediaEntry* entry = cache->FindEntry(media->id());
+        if (!entry) {
+            state.SkipWithError("no cache entry");
+            return;
+        }
+        entry->current.movie = movie;
+        entry->movieSource.SetMovie(movie);
+    }
+    auto timeFrames = [&](int frames) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < frames; ++i) mix.Frame();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+               frames;
+    };
+    movie->playing = true;
+    (void)timeFrames(10);  // warm-up: textures of the frame size join the pool
+    movie->playing = false;
+    (void)timeFrames(2);
+    const double stillMs = timeFrames(8);
+    movie->playing = true;
+    (void)timeFrames(2);
+    const uint64_t objects = plat::GLCreated().Total();
+    double totalMs = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        mix.Frame();
+        totalMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double frameMs = state.iterations() ? totalMs / static_cast<double>(state.iterations()) : 0;
+    state.counters["frame_ms"] = frameMs;
+    state.counters["still_ms"] = stillMs;
+    state.counters["upload_ms"] = uploadMs;
+    state.counters["added_to_upload"] = uploadMs > 0 ? (frameMs - stillMs) / uploadMs : 0;
     state.counters["gl_objects_per_frame"] = state.iterations()
                                                  ? static_cast<double>(plat::GLCreated().Total() - objects) /
                                                        static_cast<double>(state.iterations())
@@ -350,5 +494,6 @@ BENCHMARK(BM_MixFrame)
     ->Args({1920, 1080, 8})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_MixFrameMovie)->Args({1280, 720, 4})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MixFrameAdjusted)->Args({1280, 720, 4})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MainThreadEdits)->Iterations(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
