@@ -218,10 +218,11 @@ struct Mix {
         if (movie) {
             const int32_t at = UDocUnits::AddMediaLayer(
                 doc, nullptr, 99, CMacFileU::LFsSpecFromPath((env.dir + "/movie.mov").c_str()));
-            CRecord* layer = at >= 0 ? doc.Mix()->GetElement(T::kMixsLayers, static_cast<uint32_t>(at)) : nullptr;
+            CRecord* layer =
+                at >= 0 ? doc.Mix()->GetElement(T::kMixsLayers, static_cast<uint32_t>(at)) : nullptr;
             if (CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr)
-                (void)UDocUnits::SetUnitInput(doc.Mix(), nullptr, unit, LString("_oblayer_Blend"), LString("1"),
-                                              false);
+                (void)UDocUnits::SetUnitInput(doc.Mix(), nullptr, unit, LString("_oblayer_Blend"),
+                                              LString("1"), false);
         }
         engine = std::make_unique<CMixEngine>(&doc, &env.prefs);
         engine->SetOutputSize(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
@@ -348,7 +349,8 @@ double UploadMs(int32_t w, int32_t h) {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < kFrames; ++i) {
             pixels[0] = static_cast<uint8_t>(i);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                            pixels.data());
             ReadOnePixel(window->context());
         }
         ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /

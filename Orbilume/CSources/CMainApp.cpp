@@ -11,6 +11,7 @@
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/Engine/CMediaLoader.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/Foundation/FileIO.h"
 
@@ -22,7 +23,7 @@ CMainLoopBase* MakeLoop(CAppBase* root) {
 
 }  // namespace
 
-CMainApp::CMainApp() : CAppBase(&MakeLoop) {
+CMainApp::CMainApp() : CAppBase(&MakeLoop), mMediaLoader(std::make_unique<CMediaLoader>()) {
     const char* log = std::getenv("ORBILUME_TEST_LOG");
     if (log && log[0]) mLog = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
 }
@@ -56,7 +57,8 @@ LMessage CMainApp::Handle(const LMessage& msg) {
     }
     if (msg.Is(CMainLoopBase_Quit)) Log("CMainLoopBase_Quit", nullptr);
     // Of the application's commands only Quit exists yet (the system Quit item follows it).
-    if (msg.Is(LMenuBar_Ready) && msg.sender) static_cast<LMenuBar*>(msg.sender)->EnableCommand("LStdCmd_Quit");
+    if (msg.Is(LMenuBar_Ready) && msg.sender)
+        static_cast<LMenuBar*>(msg.sender)->EnableCommand("LStdCmd_Quit");
     if (msg.Is(LMenuItem_Selected) && msg.sender &&
         static_cast<LMenuItem*>(msg.sender)->HasCommand("LStdCmd_Quit")) {
         plat::Application::Shared()->Terminate();

@@ -44,8 +44,8 @@ bool ImageDerivedAccess::FindTexture(const Image& image, const GLShareGroup* gro
     return false;
 }
 
-void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright,
-                                    TextureView& inOut, ImageTexturePool* pool) {
+void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, bool upright, TextureView& inOut,
+                                    ImageTexturePool* pool) {
     std::lock_guard<std::mutex> lock(image.fDerivedMutex);
     if (!image.fDerived) image.fDerived = new Image::Derived;
     for (const Image::Derived::Texture& t : image.fDerived->textures) {

@@ -7,7 +7,8 @@
 namespace {
 
 USize SizeOf(const plat::Image* image) {
-    return image ? USize{static_cast<int32_t>(image->Width()), static_cast<int32_t>(image->Height())} : USize{};
+    return image ? USize{static_cast<int32_t>(image->Width()), static_cast<int32_t>(image->Height())}
+                 : USize{};
 }
 
 }  // namespace
@@ -21,7 +22,8 @@ CMediaLoader* CImageSource::Loader() const {
 }
 
 void CImageSource::CancelFits() {
-    if (CMediaLoader* loader = Loader()) loader->Cancel(this, reinterpret_cast<CMediaRequest::AnyCallback>(&CImageSource::OnFitted));
+    if (CMediaLoader* loader = Loader())
+        loader->Cancel(this, reinterpret_cast<CMediaRequest::AnyCallback>(&CImageSource::OnFitted));
 }
 
 void CImageSource::SetImage(plat::Ref<CMediaImage> image) {
@@ -71,7 +73,7 @@ bool CImageSource::GetImage(plat::Ref<plat::Image>& out) {
     fFitPending = true;
     if (CMediaLoader* loader = Loader())
         loader->PostFit(this, &CImageSource::OnFitted, image, static_cast<uint32_t>(target.width),
-                         static_cast<uint32_t>(target.height));
+                        static_cast<uint32_t>(target.height));
     return changed;
 }
 

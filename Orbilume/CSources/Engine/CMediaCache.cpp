@@ -18,7 +18,8 @@ namespace {
 using T = CDocModelTypes;
 
 bool IsOfType(const CRecord* record, uint32_t type) {
-    return record && record->Type() && record->Type()->Domain() == T::kDomain && record->Type()->Type() == type;
+    return record && record->Type() && record->Type()->Domain() == T::kDomain &&
+           record->Type()->Type() == type;
 }
 
 bool Has(const std::vector<SMediaRef>& list, const LFsSpec& name) {
@@ -288,7 +289,8 @@ void CMediaCache::OnRecordChange(const SRecordEvent& event) {
     if (!record) return;
     if (event.kind == SRecordEvent::kValueChanged) {
         if (IsOfType(record, T::kINPT) && event.field == T::kInptValue) {
-            if (const CRecord* image = record->GetSubRecord(T::kInptImage)) MarkDirty(image->GetUInt(T::kUnitId));
+            if (const CRecord* image = record->GetSubRecord(T::kInptImage))
+                MarkDirty(image->GetUInt(T::kUnitId));
             return;
         }
         if ((IsOfType(record, T::kPRMT) && event.field == T::kPrmtValue) ||

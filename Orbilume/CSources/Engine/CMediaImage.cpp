@@ -20,7 +20,8 @@ int32_t CMediaImage::RegisteredCount() {
     return Registry::Get().Count();
 }
 
-CMediaImage::CMediaImage(const LFsSpec& file, plat::Image* image) : fFile(file), fImage(plat::RetainRef(image)) {}
+CMediaImage::CMediaImage(const LFsSpec& file, plat::Image* image)
+    : fFile(file), fImage(plat::RetainRef(image)) {}
 
 CMediaImage::~CMediaImage() = default;
 

@@ -7,7 +7,6 @@
 #include "Platform/Composer/Image.h"
 #include "Platform/Foundation/Object.h"
 
-
 // A still image shared by every media cache of the process: the file and its decoded image. It
 // joins the process-wide registry when made and leaves it on its last release, which may come on
 // any thread; Find (main thread) hands out a new reference only to an image that is still alive.

@@ -73,7 +73,8 @@ public:
     // The scaled image, or null.
     using FittedCallback = void (*)(void* context, plat::Image* fitted);
 
-    CImageFitRequest(void* context, FittedCallback callback, plat::Image* image, uint32_t width, uint32_t height);
+    CImageFitRequest(void* context, FittedCallback callback, plat::Image* image, uint32_t width,
+                     uint32_t height);
     ~CImageFitRequest() override;
 
     void RunOnLoader() override;

@@ -130,7 +130,8 @@ void CMediaUnit::ResizeTo(uint32_t width, uint32_t height, bool) {
     CChainUnit::Resize(width, height);
     // The file composition learns what kind of medium it shows.
     if (fCurrent == kFileSlot && fRenderer)
-        (void)DriveMediaIn(fHost ? fHost->MediaCache() : nullptr, fId, fRenderer.get(), false, true, width, height);
+        (void)DriveMediaIn(fHost ? fHost->MediaCache() : nullptr, fId, fRenderer.get(), false, true, width,
+                           height);
 }
 
 void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record) {
@@ -161,7 +162,8 @@ void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record)
             break;
         case SClipKind::kFile: {
             CDocModelHolder* document = fHost ? fHost->Document() : nullptr;
-            const LFsSpec path = document ? document->ResolveStoredPath(clip) : CMacFileU::LFsSpecFromPath(clip);
+            const LFsSpec path =
+                document ? document->ResolveStoredPath(clip) : CMacFileU::LFsSpecFromPath(clip);
             const uint32_t id = record ? record->GetUInt(T::kUnitId) : fId;
             if (cache && cache->SetMedia(id, path) == 0) return;
             SelectSlot(kFileSlot, w, h);

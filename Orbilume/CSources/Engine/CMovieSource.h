@@ -19,7 +19,7 @@ class PixelBuffer;
 class CMovieSource {
 public:
     enum Flag : uint32_t {
-        kRangeChanged = 2,    // start, end or scene
+        kRangeChanged = 2,  // start, end or scene
         kLoopChanged = 4,
         kRateChanged = 8,     // rate or sync
         kVolumeChanged = 16,  // volume or fader

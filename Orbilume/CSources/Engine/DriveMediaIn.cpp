@@ -57,7 +57,8 @@ int32_t DriveMovie(CMediaEntry& entry, MQcRenderer_* renderer, bool force, bool 
     }
     if (setup) {
         renderer->SetNumber(kDurationIn, source.GetDuration());
-        renderer->SetNumber(kMediaIn, static_cast<float>((source.HasVideo() ? 1 : 0) + (source.HasAudio() ? 2 : 0)));
+        renderer->SetNumber(kMediaIn,
+                            static_cast<float>((source.HasVideo() ? 1 : 0) + (source.HasAudio() ? 2 : 0)));
         return 0;
     }
     bool jumped = false;

@@ -1,5 +1,3 @@
-#include "Orbilume/CSources/Engine/CMediaCache.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "Orbilume/CSources/Engine/CMediaCache.h"
 #include "Orbilume/CSources/Engine/CMediaImage.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
 #include "Orbilume/CSources/Engine/CMediaModel.h"

@@ -1,5 +1,3 @@
-#include "Orbilume/CSources/Engine/CMovieSource.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Orbilume/CSources/Engine/CMovieSource.h"
 #include "Orbilume/CSources/Engine/UTimeText.h"
 #include "Platform/Video/PixelBuffer.h"
 

@@ -52,11 +52,12 @@ private:
         std::string in, chain;
         const char* colours[] = {"red", "lime", "blue"};
         for (int i = 0; i < 3; ++i) {
-            in += std::string("-f lavfi -i color=c=") + colours[i] + ":s=" + size + ":r=10:d=" +
-                  std::to_string(seconds) + " ";
+            in += std::string("-f lavfi -i color=c=") + colours[i] + ":s=" + size +
+                  ":r=10:d=" + std::to_string(seconds) + " ";
             chain += "[" + std::to_string(i) + "]";
         }
-        return in + "-filter_complex \"" + chain + "concat=n=3:v=1:a=0\" -c:v libx264 -g 10 -pix_fmt yuv420p ";
+        return in + "-filter_complex \"" + chain +
+               "concat=n=3:v=1:a=0\" -c:v libx264 -g 10 -pix_fmt yuv420p ";
     }
     Fixtures() {
         if (!testsupport::HaveProgram("ffmpeg") || !testsupport::HaveProgram("ffprobe")) {
@@ -66,8 +67,9 @@ private:
         const std::string ff = "ffmpeg -nostdin -v error -y ";
         const bool made =
             testsupport::Shell(ff + Colours("64x32", 1) + dir.File("colours.mp4")) &&
-            testsupport::Shell(ff + "-f lavfi -i color=c=yellow:s=64x32:r=20 -frames:v 1 -c:v libx264 "
-                                    "-pix_fmt yuv420p " +
+            testsupport::Shell(ff +
+                               "-f lavfi -i color=c=yellow:s=64x32:r=20 -frames:v 1 -c:v libx264 "
+                               "-pix_fmt yuv420p " +
                                dir.File("one.mp4")) &&
             testsupport::Shell(ff + "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 1 -c:a aac " +
                                dir.File("tone.m4a")) &&
@@ -169,8 +171,8 @@ TEST_F(MediaLayerTest, AColourPerSecondMoviePlaysAndTimeShowsItsFrame) {
     show.doc.Mix();
     CRecord* unitRecord = UDocModel::FindUnitById(show.doc.Mix().Get(), media->id());
     ASSERT_NE(unitRecord, nullptr);
-    ASSERT_TRUE(UDocUnits::SetUnitInput(show.doc.Mix(), nullptr, unitRecord, LString("Time"), LString("2.5"),
-                                        false));
+    ASSERT_TRUE(
+        UDocUnits::SetUnitInput(show.doc.Mix(), nullptr, unitRecord, LString("Time"), LString("2.5"), false));
     EXPECT_TRUE(FramesUntil(0xFF0000FF));
     // Held there while the clock runs on.
     PlayFor(clock, 1000);
