@@ -13,6 +13,7 @@
 #include "Platform/Composer/CompositionRenderer.h"
 #include "Platform/Composer/GLTextureImage.h"
 #include "Platform/Composer/ImageConversion.h"
+#include "Platform/GL/GLObjectCounts.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLShareGroup.h"
 #include "Platform/Video/GLTextureCache.h"
@@ -350,6 +351,32 @@ TEST_F(CompositionRendererTest, OutputImageFeedsARendererInAnotherContextOfTheGr
     DeleteRenderTarget(target);
     consumer.reset();
     ASSERT_TRUE(Context()->MakeCurrent());
+}
+
+// A new CPU image every render (a playing movie) uploads into a texture the renderer's pool
+// takes back when the image goes: after the first frames no GL object is made.
+TEST_F(CompositionRendererTest, NewCpuImagesEveryRenderReuseTexturesBySize) {
+    GraphBuilder g;
+    g.Node("draw", plat::kNodeClassImageDraw)
+        .PublishInput("Image", "draw", "image")
+        .PublishInput("Mode", "draw", "mode");
+    auto renderer = MakeRenderer(g);
+    ASSERT_TRUE(renderer);
+    RenderTarget target = MakeRenderTarget(GL_TEXTURE_2D, 6, 4);
+    ASSERT_TRUE(renderer->SetInputValue("Mode", Value(1)));
+    uint64_t before = 0;
+    for (uint32_t frame = 0; frame < 12; ++frame) {
+        if (frame == 4) before = plat::GLCreated().Total();
+        const uint32_t pixel = 0xFF000000u | (frame * 20u) << 16;
+        plat::Ref<BufferImage> image = BufferImage::Create(6, 4);
+        for (uint32_t i = 0; i < 24; ++i) std::memcpy(image->MutableData() + 4 * i, &pixel, 4);
+        ASSERT_TRUE(renderer->SetInputValue("Image", Value(image.get())));
+        image = nullptr;  // the renderer holds the only reference
+        ASSERT_TRUE(renderer->RenderAtTime(frame * 0.04));
+        EXPECT_TRUE(PixelNear(ReadPixel(3, 2), pixel, 2)) << frame;
+    }
+    EXPECT_EQ(plat::GLCreated().Total(), before);
+    DeleteRenderTarget(target);
 }
 
 TEST_F(CompositionRendererTest, CrossfadeMixesByProgress) {
