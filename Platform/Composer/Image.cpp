@@ -1,5 +1,6 @@
 #include "Platform/Composer/Image.h"
 
+#include <memory>
 #include <vector>
 
 #include "Platform/Composer/BufferImage.h"
@@ -14,7 +15,7 @@ struct Image::Derived {
         Ref<GLShareGroup> group;
         bool upright;
         TextureView view;
-        Ref<ImageTexturePool> pool;  // null: deleted through the group
+        std::shared_ptr<TexturePoolLink> pool;  // null, or the pool gone: deleted through the group
     };
     std::vector<Texture> textures;
     Ref<BufferImage> buffer;
@@ -23,9 +24,7 @@ struct Image::Derived {
 Image::~Image() {
     if (!fDerived) return;
     for (Derived::Texture& t : fDerived->textures) {
-        if (t.pool)
-            t.pool->GiveBack(t.view.name, t.view.target, t.view.width, t.view.height);
-        else
+        if (!t.pool || !t.pool->GiveBack(t.view.name, t.view.target, t.view.width, t.view.height))
             t.group->DeleteTextureLater(t.view.name);
     }
     delete fDerived;
@@ -58,7 +57,8 @@ void ImageDerivedAccess::AddTexture(const Image& image, GLShareGroup* group, boo
             return;
         }
     }
-    image.fDerived->textures.push_back({RetainRef(group), upright, inOut, RetainRef(pool)});
+    image.fDerived->textures.push_back(
+        {RetainRef(group), upright, inOut, pool ? pool->Link() : std::shared_ptr<TexturePoolLink>()});
 }
 
 const BufferImage* ImageDerivedAccess::Buffer(const Image& image) {

@@ -19,9 +19,23 @@ Ref<ImageTexturePool> ImageTexturePool::Create(GLShareGroup* group) {
     return group ? Adopt(new ImageTexturePool(group)) : nullptr;
 }
 
-ImageTexturePool::ImageTexturePool(GLShareGroup* group) : fGroup(group) {}
+bool TexturePoolLink::GiveBack(uint32_t name, uint32_t target, uint32_t width, uint32_t height) {
+    std::lock_guard<std::mutex> lock(fMutex);
+    if (!fPool) return false;
+    fPool->GiveBack(name, target, width, height);
+    return true;
+}
+
+ImageTexturePool::ImageTexturePool(GLShareGroup* group)
+    : fGroup(group), fLink(std::make_shared<TexturePoolLink>()) {
+    fLink->fPool = this;
+}
 
 ImageTexturePool::~ImageTexturePool() {
+    {
+        std::lock_guard<std::mutex> lock(fLink->fMutex);
+        fLink->fPool = nullptr;
+    }
     for (const Entry& e : fFree) fGroup->DeleteTextureLater(e.name);
 }
 

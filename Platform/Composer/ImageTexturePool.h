@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -11,6 +12,20 @@ namespace plat {
 
 class GLShareGroup;
 class GLTextureImage;
+class ImageTexturePool;
+
+// A link to a pool that does not keep it alive: textures uploaded for images go back through it
+// while the pool lives, and are deleted through their group once it is gone.
+class TexturePoolLink {
+public:
+    // False when the pool is gone.
+    bool GiveBack(uint32_t name, uint32_t target, uint32_t width, uint32_t height);
+
+private:
+    friend class ImageTexturePool;
+    std::mutex fMutex;
+    ImageTexturePool* fPool = nullptr;
+};
 
 // Textures for the images a renderer makes. An image's texture comes back to the pool when the
 // image is released (from any thread) and is handed out again for the next image of that size.
@@ -28,6 +43,7 @@ public:
     // Deletes textures that stayed unused over the last few trims. Needs a context of the group.
     void Trim();
     GLShareGroup* Group() const { return fGroup.get(); }
+    const std::shared_ptr<TexturePoolLink>& Link() const { return fLink; }
     size_t FreeCount() const;
 
 private:
@@ -41,6 +57,7 @@ private:
     static void Recycle(void* info, const GLTextureImage& image);
 
     Ref<GLShareGroup> fGroup;
+    std::shared_ptr<TexturePoolLink> fLink;
     mutable std::mutex fMutex;
     std::vector<Entry> fFree;
     uint64_t fTrims = 0;
