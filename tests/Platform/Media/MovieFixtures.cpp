@@ -1,5 +1,6 @@
 #include "tests/Platform/Media/MovieFixtures.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 extern "C" {
@@ -74,6 +75,41 @@ int BarsNumber(plat::PixelBuffer* buffer) {
     // Green of the middle row.
     int n = BarsNumberFromRow(buffer->BaseAddress() + 16 * buffer->BytesPerRow() + 1, 4);
     buffer->Unlock(plat::kPixelBufferLockReadOnly);
+    return n;
+}
+
+void DrawBars(uint8_t* bgra, int width, int height, size_t bytesPerRow, int number) {
+    const int bar = std::min(16, width / 8);
+    uint32_t noise = 0x12345678u + uint32_t(number) * 2654435761u;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = bgra + size_t(y) * bytesPerRow;
+        for (int x = 0; x < width; ++x) {
+            uint8_t v;
+            if (bar > 0 && x < 8 * bar) {
+                v = (number >> (x / bar)) & 1 ? 255 : 0;
+            } else {
+                noise = noise * 1664525u + 1013904223u;
+                v = uint8_t(112 + (noise >> 28));
+            }
+            row[x * 4] = row[x * 4 + 1] = row[x * 4 + 2] = v;
+            row[x * 4 + 3] = 255;
+        }
+    }
+}
+
+void DrawBars(plat::PixelBuffer* buffer, int number) {
+    if (!buffer || !buffer->Lock(0)) return;
+    DrawBars(buffer->BaseAddress(), buffer->Width(), buffer->Height(), buffer->BytesPerRow(), number);
+    buffer->Unlock(0);
+}
+
+int BarsNumberIn(const uint8_t* bgra, int width, int height, size_t bytesPerRow) {
+    const int bar = std::min(16, width / 8);
+    if (bar < 2 || height < 1) return -1;
+    const uint8_t* row = bgra + size_t(height / 2) * bytesPerRow;
+    int n = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (row[(bit * bar + bar / 2) * 4 + 1] > 128) n |= 1 << bit;
     return n;
 }
 

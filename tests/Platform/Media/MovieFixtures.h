@@ -35,5 +35,11 @@ bool Shell(const std::string& command);
 int BarsNumber(plat::PixelBuffer* buffer);
 // The number read from gray pixels of one 128-wide row.
 int BarsNumberFromRow(const uint8_t* gray, int strideBytesPerPixel);
+// Any size of BGRA picture: the number drawn as eight bars of min(16, width / 8) pixels from the left
+// (white = 1, black = 0), full height; the rest of each row a mid grey with a little noise.
+void DrawBars(plat::PixelBuffer* buffer, int number);
+void DrawBars(uint8_t* bgra, int width, int height, size_t bytesPerRow, int number);
+// The number read from the middle row of such a picture (lossy tolerance: green above 128 is 1).
+int BarsNumberIn(const uint8_t* bgra, int width, int height, size_t bytesPerRow);
 
 }  // namespace testsupport
