@@ -26,7 +26,6 @@ void CWorkerThread::Begin(int64_t interval) {
 }
 
 void CWorkerThread::Tick(void* argument) {
-    PLAT_DCHECK_MAIN_THREAD();
     if (GetState() != kRunning) return;
     if (int32_t(LTimer::Now() - mLastTick) < int32_t(mCost8.load(std::memory_order_relaxed) / 8)) return;
     uint32_t now = 0;
@@ -54,9 +53,14 @@ void CWorkerThread::Queue(const Item& item) {
     mWake.Set();
 }
 
+uint32_t CWorkerThread::QueuedCount() {
+    CPsxMutex::Locker lock(mQueueMutex);
+    return mQueue.Count();
+}
+
 void CWorkerThread::Finish() {
-    if (GetState() != kRunning) return;
-    SetState(kFinishRequested);
+    uint32_t running = kRunning;
+    if (!mState.compare_exchange_strong(running, kFinishRequested, std::memory_order_acq_rel)) return;
     mFinishAt = LTimer::Now();
     mWake.Set();
 }

@@ -33,7 +33,9 @@ public:
 
     // Main thread.
     void Begin(int64_t interval);
+    // The producer's thread (the main thread or a render thread; one thread at a time).
     void Tick(void* argument);
+    // Any thread: asks the worker to finish once the queue is empty.
     void Finish();
     // Any thread but the worker: ends the worker thread and joins it.
     void Stop();
@@ -41,6 +43,8 @@ public:
     State GetState() const { return State(mState.load(std::memory_order_acquire)); }
     // Milliseconds the producer waits between samples.
     uint32_t TickInterval() const { return mCost8.load(std::memory_order_relaxed) / 8; }
+    // Jobs queued and not yet taken by the worker.
+    uint32_t QueuedCount();
 
 protected:
     void SetState(State s) { mState.store(s, std::memory_order_release); }

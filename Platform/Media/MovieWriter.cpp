@@ -154,14 +154,21 @@ std::string MovieWriter::Error() const {
     return fError;
 }
 
+bool MovieWriter::Refuse(const std::string& error) {
+    std::lock_guard<std::mutex> lock(fErrorMutex);
+    fError = error;
+    return false;
+}
+
 bool MovieWriter::Fail(const std::string& error) {
-    {
-        std::lock_guard<std::mutex> lock(fErrorMutex);
-        if (fError.empty()) fError = error;
-    }
+    // The first failure's text stays.
     Status s = GetStatus();
-    while ((s == Status::kSettingUp || s == Status::kWriting) &&
-           !fStatus.compare_exchange_weak(s, Status::kFailed, std::memory_order_acq_rel)) {
+    while (s == Status::kSettingUp || s == Status::kWriting) {
+        if (fStatus.compare_exchange_weak(s, Status::kFailed, std::memory_order_acq_rel)) {
+            std::lock_guard<std::mutex> lock(fErrorMutex);
+            fError = error;
+            break;
+        }
     }
     return false;
 }
@@ -176,23 +183,31 @@ int32_t MovieWriter::EncodedHeight() const {
 
 bool MovieWriter::AddVideoInput(const MovieVideoSettings& s) {
     Impl& m = *fImpl;
-    if (GetStatus() != Status::kSettingUp) return Fail("the writer has started");
-    if (m.video) return Fail("a second video input");
+    if (GetStatus() != Status::kSettingUp) return Refuse("the writer has started");
+    if (m.video) return Refuse("a second video input");
+    // A refused input leaves the writer as it was.
+    struct Reset {
+        AVCodecContext*& c;
+        bool keep = false;
+        ~Reset() {
+            if (!keep) avcodec_free_context(&c);
+        }
+    } reset{m.video};
     const char* encoderName = VideoEncoderName(s.codec);
-    if (!encoderName) return Fail("unknown video codec \"" + s.codec + "\"");
+    if (!encoderName) return Refuse("unknown video codec \"" + s.codec + "\"");
     const AVCodec* codec = avcodec_find_encoder_by_name(encoderName);
-    if (!codec) return Fail(std::string("no encoder ") + encoderName);
+    if (!codec) return Refuse(std::string("no encoder ") + encoderName);
     if (s.width < 1 || s.height < 1 || s.width > kMovieMaxSide || s.height > kMovieMaxSide)
-        return Fail("movie size " + std::to_string(s.width) + " x " + std::to_string(s.height) +
-                    " is not within 1..8192");
+        return Refuse("movie size " + std::to_string(s.width) + " x " + std::to_string(s.height) +
+                      " is not within 1..8192");
     const bool h264 = s.codec == kMovieCodecH264;
     // 4:2:0 H.264 takes even sizes: the last odd column or row is dropped.
     const int width = h264 ? s.width & ~1 : s.width;
     const int height = h264 ? s.height & ~1 : s.height;
-    if (width < 2 || height < 2) return Fail("movie size too small for the codec");
+    if (width < 2 || height < 2) return Refuse("movie size too small for the codec");
 
     AVCodecContext* c = avcodec_alloc_context3(codec);
-    if (!c) return Fail("out of memory");
+    if (!c) return Refuse("out of memory");
     m.video = c;
     c->width = width;
     c->height = height;
@@ -221,8 +236,9 @@ bool MovieWriter::AddVideoInput(const MovieVideoSettings& s) {
     }
     int r = avcodec_open2(c, codec, &options);
     av_dict_free(&options);
-    if (r < 0) return Fail(AVError("video encoder", r));
+    if (r < 0) return Refuse(AVError("video encoder", r));
 
+    reset.keep = true;
     m.videoStream = avformat_new_stream(m.format, nullptr);
     if (!m.videoStream) return Fail("out of memory");
     m.videoStream->time_base = c->time_base;
@@ -251,17 +267,24 @@ bool MovieWriter::AddVideoInput(const MovieVideoSettings& s) {
 
 bool MovieWriter::AddAudioInput(const MovieAudioSettings& s) {
     Impl& m = *fImpl;
-    if (GetStatus() != Status::kSettingUp) return Fail("the writer has started");
-    if (m.audio) return Fail("a second audio input");
+    if (GetStatus() != Status::kSettingUp) return Refuse("the writer has started");
+    if (m.audio) return Refuse("a second audio input");
+    struct Reset {
+        AVCodecContext*& c;
+        bool keep = false;
+        ~Reset() {
+            if (!keep) avcodec_free_context(&c);
+        }
+    } reset{m.audio};
     const AudioCodec* entry = FindAudioCodec(s.formatID);
-    if (!entry) return Fail("unknown audio format " + std::to_string(s.formatID));
+    if (!entry) return Refuse("unknown audio format " + std::to_string(s.formatID));
     const AVCodec* codec = avcodec_find_encoder_by_name(entry->encoder);
-    if (!codec) return Fail(std::string("no encoder ") + entry->encoder);
-    if (s.channels < 1 || s.channels > 2) return Fail("audio takes 1 or 2 channels");
-    if (s.sampleRate < 8000 || s.sampleRate > 192000) return Fail("unsupported sample rate");
+    if (!codec) return Refuse(std::string("no encoder ") + entry->encoder);
+    if (s.channels < 1 || s.channels > 2) return Refuse("audio takes 1 or 2 channels");
+    if (s.sampleRate < 8000 || s.sampleRate > 192000) return Refuse("unsupported sample rate");
 
     AVCodecContext* c = avcodec_alloc_context3(codec);
-    if (!c) return Fail("out of memory");
+    if (!c) return Refuse("out of memory");
     m.audio = c;
     c->sample_rate = int(s.sampleRate);
     av_channel_layout_default(&c->ch_layout, int(s.channels));
@@ -275,9 +298,10 @@ bool MovieWriter::AddAudioInput(const MovieAudioSettings& s) {
     if (s.formatID == kMovieAudioAAC) c->bit_rate = 64000 * int64_t(s.channels);
     if (m.format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     int r = avcodec_open2(c, codec, nullptr);
-    if (r < 0) return Fail(AVError("audio encoder", r));
+    if (r < 0) return Refuse(AVError("audio encoder", r));
     m.audioFrameSize = c->frame_size > 0 ? c->frame_size : kLPCMFrameSize;
 
+    reset.keep = true;
     m.audioStream = avformat_new_stream(m.format, nullptr);
     if (!m.audioStream) return Fail("out of memory");
     m.audioStream->time_base = c->time_base;
@@ -312,8 +336,6 @@ bool MovieWriter::StartWriting(int64_t time) {
     int r = avio_open(&m.format->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) return Fail(AVError(("cannot open " + fPath).c_str(), r));
     m.opened = true;
-    // Every packet goes to the file at once, so a failing write ends the recording where it happens.
-    m.format->flush_packets = 1;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movie_timescale", "600", 0);
     av_dict_set(&options, "video_track_timescale", "600", 0);
@@ -324,6 +346,9 @@ bool MovieWriter::StartWriting(int64_t time) {
         CloseAndRemove();
         return false;
     }
+    // The header waits in the buffer; from here every packet goes to the file at once, so a failing
+    // write ends the recording where it happens.
+    m.format->flush_packets = 1;
     m.startTime = time;
     Status expected = Status::kSettingUp;
     return fStatus.compare_exchange_strong(expected, Status::kWriting, std::memory_order_acq_rel);

@@ -75,7 +75,8 @@ public:
     static Ref<MovieWriter> Create(const std::string& path, std::string* error);
 
     // Before StartWriting. False with the error text for an unknown codec or format, a missing
-    // encoder, a size not in 1..8192 (H.264: the even size below, at least 2), or a second input.
+    // encoder, a size not in 1..8192 (H.264: the even size below, at least 2), or a second input;
+    // such a refusal leaves the writer as it was.
     [[nodiscard]] bool AddVideoInput(const MovieVideoSettings& settings);
     [[nodiscard]] bool AddAudioInput(const MovieAudioSettings& settings);
     // Opens the file and writes the header; the movie's time starts at `time` (1/600 s).
@@ -109,6 +110,7 @@ private:
     struct Impl;
     explicit MovieWriter(const std::string& path);
     ~MovieWriter() override;
+    bool Refuse(const std::string& error);
     bool Fail(const std::string& error);
     void CloseAndRemove();
 

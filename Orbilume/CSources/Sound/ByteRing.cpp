@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-uint32_t ByteRing::Write(const uint8_t* bytes, uint32_t count) {
+template <uint32_t Size>
+uint32_t BasicByteRing<Size>::Write(const uint8_t* bytes, uint32_t count) {
     const uint32_t write = fWrite.load(std::memory_order_relaxed);
     const uint32_t n = std::min(count, kSize - (write - fRead.load(std::memory_order_acquire)));
     const uint32_t at = write & kMask;
@@ -14,7 +15,8 @@ uint32_t ByteRing::Write(const uint8_t* bytes, uint32_t count) {
     return n;
 }
 
-bool ByteRing::Read(uint8_t* out, uint32_t count) {
+template <uint32_t Size>
+bool BasicByteRing<Size>::Read(uint8_t* out, uint32_t count) {
     const uint32_t read = fRead.load(std::memory_order_relaxed);
     if (fWrite.load(std::memory_order_acquire) - read < count) return false;
     const uint32_t at = read & kMask;
@@ -25,8 +27,9 @@ bool ByteRing::Read(uint8_t* out, uint32_t count) {
     return true;
 }
 
-void ByteRing::PendingSpans(const uint8_t*& first, uint32_t& firstCount, const uint8_t*& second,
-                            uint32_t& secondCount) const {
+template <uint32_t Size>
+void BasicByteRing<Size>::PendingSpans(const uint8_t*& first, uint32_t& firstCount, const uint8_t*& second,
+                                       uint32_t& secondCount) const {
     const uint32_t read = fRead.load(std::memory_order_relaxed);
     const uint32_t held = fWrite.load(std::memory_order_acquire) - read;
     const uint32_t at = read & kMask;
@@ -35,3 +38,6 @@ void ByteRing::PendingSpans(const uint8_t*& first, uint32_t& firstCount, const u
     second = fData;
     secondCount = held - firstCount;
 }
+
+template class BasicByteRing<32768>;
+template class BasicByteRing<262144>;

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cstdint>
 
-// A 32 KiB byte ring with free-running 32-bit write and read counts: one writer thread and one
-// reader thread, each owning its count.
-class ByteRing {
+// A byte ring of Size bytes (a power of two) with free-running 32-bit write and read counts: one
+// writer thread and one reader thread, each owning its count. ByteRing.cpp instantiates the sizes in
+// use.
+template <uint32_t Size>
+class BasicByteRing {
 public:
-    static constexpr uint32_t kSize = 32768;
+    static_assert(Size >= 2 && (Size & (Size - 1)) == 0);
+    static constexpr uint32_t kSize = Size;
     static constexpr uint32_t kMask = kSize - 1;
 
     uint32_t Available() const {
@@ -33,3 +36,8 @@ private:
     std::atomic<uint32_t> fRead{0};
     uint8_t fData[kSize] = {};
 };
+
+// 32 KiB: the loopback capture's.
+using ByteRing = BasicByteRing<32768>;
+// 256 KiB: the movie recorder's sound.
+using MovieByteRing = BasicByteRing<262144>;

@@ -48,6 +48,13 @@ std::string MovieProbe::Audio(const std::string& key) const {
     return Get(fAudio, key);
 }
 
+std::string MovieProbe::Duration() const {
+    std::string out =
+        CommandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(fPath));
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
 namespace {
 
 std::vector<bool> KeyFlags(const std::string& path) {

@@ -17,6 +17,8 @@ public:
     // A stream field ("codec_name", "time_base", "nb_read_frames", ...); "" when absent.
     std::string Video(const std::string& key) const;
     std::string Audio(const std::string& key) const;
+    // The container's duration in seconds, as text ("" when there is none).
+    std::string Duration() const;
     // The largest distance between key packets (and from the last one to the end), in packets.
     int MaxKeyFrameDistance() const;
     int KeyPackets() const;
