@@ -53,6 +53,14 @@ void CWorkerThread::Queue(const Item& item) {
     mWake.Set();
 }
 
+bool CWorkerThread::TakeQueued(Item& item) {
+    CPsxMutex::Locker lock(mQueueMutex);
+    if (mQueue.Count() == 0) return false;
+    item = mQueue[0];
+    mQueue.Remove(0);
+    return true;
+}
+
 uint32_t CWorkerThread::QueuedCount() {
     CPsxMutex::Locker lock(mQueueMutex);
     return mQueue.Count();

@@ -62,6 +62,9 @@ protected:
     virtual void FinishWork() {}
 
     void Queue(const Item& item);
+    // Takes the first queued job (false when none): for jobs queued after the finish, which the
+    // worker no longer consumes.
+    bool TakeQueued(Item& item);
 
 private:
     static void Body(void* self);

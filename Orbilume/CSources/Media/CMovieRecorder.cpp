@@ -212,14 +212,29 @@ void CMovieRecorder::AudioFailed(void* self) {
     r->Finish();
 }
 
+void CMovieRecorder::Offer(COpenGLContext_Cca* context) {
+    std::lock_guard<std::mutex> lock(fOfferMutex);
+    Tick(context);
+}
+
 void CMovieRecorder::CompleteFinish() {
     PLAT_DCHECK_MAIN_THREAD();
-    if (!fWriter) return;
+    plat::Ref<plat::MovieWriter> writer;
+    {
+        std::lock_guard<std::mutex> lock(fOfferMutex);
+        writer = std::move(fWriter);
+        // Frames offered while the worker finished are not part of the movie.
+        Item item;
+        while (TakeQueued(item)) {
+            plat::Ref<plat::PixelBuffer> dropped =
+                plat::Adopt(reinterpret_cast<plat::PixelBuffer*>(uintptr_t(item.job)));
+        }
+    }
+    if (!writer) return;
     if (fAudioStarted) (void)fAudio->Stop();
     fAudioStarted = false;
-    const bool ok = fWriter->Finish() && !fAppendFailed.load();
-    if (!ok && LastError().empty()) SetError(fWriter->Error());
-    fWriter = nullptr;
+    const bool ok = writer->Finish() && !fAppendFailed.load();
+    if (!ok && LastError().empty()) SetError(writer->Error());
     if (fFinished) fFinished(ok, ok ? std::string() : LastError());
 }
 

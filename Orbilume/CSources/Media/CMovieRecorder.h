@@ -39,7 +39,7 @@ class AudioSystem;
 // decimals) and "avasetn" ("afmtid", the four-character id as a decimal number).
 //
 // Threads: construction, Start, Finish, settings, dialogs and the finished callback on the main
-// thread; Tick on one render thread at a time.
+// thread; Offer on one render thread at a time. Lock order: the offer lock, then the GL lock.
 class CMovieRecorder : public CWorkerThread {
 public:
     static constexpr int32_t kMaxFrameRate = 60;
@@ -49,6 +49,10 @@ public:
     // audio: borrowed, outlives the recorder; null takes plat::CurrentAudioSystem().
     explicit CMovieRecorder(plat::AudioSystem* audio = nullptr);
     ~CMovieRecorder() override;
+
+    // Render thread: offers the frame just rendered in the context (Tick under the offer lock, so a
+    // recording that ends meanwhile takes no more frames).
+    void Offer(COpenGLContext_Cca* context);
 
     // Main thread: starts a recording of width x height into the file. False, with LastError(), when
     // the recorder is not idle, the size or codec is refused, or the file cannot be written.
@@ -129,6 +133,7 @@ private:
     int32_t fKeyFrameInterval = 100;
     float fJpegQuality = 0.5f;
     uint32_t fStartMs = 0;
+    std::mutex fOfferMutex;  // an offer against the end of a recording
     std::atomic<bool> fAppendFailed{false};
     std::atomic<uint32_t> fTaken{0};
     std::atomic<uint32_t> fAppended{0};

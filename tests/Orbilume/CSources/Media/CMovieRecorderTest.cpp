@@ -26,12 +26,14 @@ extern "C" {
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/Media/CMovieAudioWriter.h"
 #include "Platform/Audio/fake/FakeAudioSystem.h"
+#include "Platform/Audio/pulse/PulseAudioSystem.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Common/OpenGL/OpenGLFixture.h"
 #include "tests/Platform/Media/MovieFixtures.h"
 #include "tests/Platform/Media/MovieProbe.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/PulseServer.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -56,6 +58,9 @@ public:
         }
         fGate.notify_all();
     }
+
+    // A frame that reaches the queue after the worker finished (an offer racing the end).
+    void QueueLate() { Queue({100000, reinterpret_cast<uintptr_t>(GrabFrame(nullptr))}); }
 
 protected:
     plat::PixelBuffer* GrabFrame(COpenGLContext_Cca*) override {
@@ -200,6 +205,22 @@ TEST_F(RecorderTest, DestroyingARecordingRecorderFinishesTheMovieWithItsQueue) {
     }
     MovieProbe p(path);
     EXPECT_EQ(p.Video("nb_read_frames"), std::to_string(taken));
+}
+
+TEST_F(RecorderTest, AFrameQueuedAfterTheWorkerFinishedIsDropped) {
+    TestRecorder r;
+    const std::string path = dir.File("late.mov");
+    ASSERT_TRUE(r.Start(Spec(path), 64, 32, false));
+    clock.AdvanceMs(40);
+    Offer(r);
+    r.Finish();
+    for (int i = 0; i < 5000 && r.GetState() != CWorkerThread::kFinishDone; ++i) usleep(1000);
+    ASSERT_EQ(r.GetState(), CWorkerThread::kFinishDone);
+    r.QueueLate();
+    EXPECT_EQ(r.QueuedCount(), 1u);
+    ASSERT_TRUE(RunUntil([&] { return r.GetState() == CWorkerThread::kIdle; }));
+    EXPECT_EQ(r.QueuedCount(), 0u);
+    EXPECT_EQ(MovieProbe(path).Video("nb_read_frames"), "1");
 }
 
 TEST_F(RecorderTest, FailuresAreReportedAndLeaveNoMovie) {
@@ -485,6 +506,56 @@ TEST_F(AudioRecorderTest, WithoutAnInputTheMovieHasNoSound) {
     EXPECT_EQ(p.Audio("codec_name"), "");
 }
 
+// A tone played into a private PulseAudio server's null sink, recorded from its monitor.
+TEST(PulseRecorderTest, RecordsAToneFromTheSpeakersMonitor) {
+    testsupport::PulseServer server;
+    if (!server.Ok()) GTEST_SKIP() << server.Why();
+    if (std::system("command -v paplay >/dev/null && command -v ffmpeg >/dev/null") != 0)
+        GTEST_SKIP() << "paplay or ffmpeg is not installed";
+    av_log_set_level(AV_LOG_ERROR);
+    std::unique_ptr<plat::PulseAudioSystem> sys = plat::PulseAudioSystem::Connect("orbilume-test");
+    ASSERT_NE(sys, nullptr);
+    testsupport::TempDir dir;
+    const std::string wav = dir.File("tone.wav");
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=1000:sample_rate=44100 -t 1 "
+                           "-af volume=0.5 " +
+                           wav)
+                              .c_str()),
+              0);
+    TestRecorder r(sys.get());
+    r.SetSoundInputSpec(SoundInputSpec{LString("Speakers"), LString()});
+    const std::string path = dir.File("tone.mov");
+    ASSERT_TRUE(r.Start(Spec(path), 64, 32, true)) << r.LastError();
+    ASSERT_TRUE(r.HasAudio());
+    ASSERT_EQ(std::system(("paplay --device=speakers " + wav).c_str()), 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < until) {
+        r.Tick(nullptr);
+        plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0, false);
+        usleep(5000);
+    }
+    r.Finish();
+    ASSERT_TRUE(RunUntil([&] { return r.GetState() == CWorkerThread::kIdle; }));
+
+    MovieProbe p(path);
+    EXPECT_EQ(p.Audio("codec_name"), "pcm_s16le");
+    EXPECT_EQ(p.Audio("sample_rate"), "44100");
+    const std::vector<int16_t> mono = p.DecodedAudio(1);
+    // The loud part: about a second, crossing zero about 2000 times.
+    size_t first = mono.size(), last = 0;
+    for (size_t i = 0; i < mono.size(); ++i)
+        if (std::abs(int(mono[i])) > 4000) {
+            first = std::min(first, i);
+            last = i;
+        }
+    ASSERT_LT(first, last);
+    const double seconds = double(last - first) / 44100;
+    EXPECT_NEAR(seconds, 1.0, 0.1);
+    int crossings = 0;
+    for (size_t i = first + 1; i <= last; ++i) crossings += (mono[i - 1] < 0) != (mono[i] < 0);
+    EXPECT_NEAR(crossings / 2.0 / seconds, 1000, 30);
+}
+
 // Offscreen GL: the framebuffer read back.
 
 class GLRecorderTest : public OpenGLTest {
@@ -566,7 +637,7 @@ TEST_F(GLRecorderTest, TwoSecondsAtThirtyFramesPerSecond) {
         for (int k = 1; k <= 120; ++k) {
             clock.Set(start + k / 60.0 + 1e-6);
             Draw(int(r.FramesTaken()));
-            r.Tick(&Common());
+            r.Offer(&Common());
             ASSERT_TRUE(RunUntil([&] { return r.QueuedCount() == 0; }));
         }
         EXPECT_EQ(r.FramesTaken(), 60u);
@@ -597,7 +668,7 @@ TEST_F(GLRecorderTest, RowsAreTurnedTopFirst) {
     ASSERT_TRUE(r.Start(CMacFileU::LFsSpecFromPath(path.c_str()), kWidth, kHeight, false));
     clock.AdvanceMs(40);
     Draw(0x5A);
-    r.Tick(&Common());
+    r.Offer(&Common());
     r.Finish();
     ASSERT_TRUE(RunUntil([&] { return r.GetState() == CWorkerThread::kIdle; }));
     const std::string raw = testsupport::CommandOutput("ffmpeg -nostdin -v error -i '" + path +
