@@ -194,6 +194,9 @@ plat::PixelBuffer* CMovieRecorder::GrabFrame(COpenGLContext_Cca* context) {
 void CMovieRecorder::ConsumeJob(const Item& item) {
     plat::Ref<plat::PixelBuffer> buffer =
         plat::Adopt(reinterpret_cast<plat::PixelBuffer*>(uintptr_t(item.job)));
+    // A frame offered while the recording ended comes after the finish: it is not part of the movie.
+    const State state = GetState();
+    if (state != kRunning && state != kFinishRequested) return;
     if (fAppendFailed.load(std::memory_order_acquire)) return;
     if (!fWriter->AppendPixelBuffer(buffer.get(), item.time)) {
         // The file is broken from here on: end the recording.
