@@ -9,9 +9,12 @@ struct SRangePair {
     uint32_t last;
 };
 
-// Empties the array, then reads numbers and ranges ("3", "5-9"; any other character separates
-// items) and appends one pair per item. A range whose first number exceeds its last is skipped.
-// Numbers above the u32 range are clamped to it. A null text leaves the array empty.
+// Empties the array, then reads numbers and ranges: digit runs are decimal numbers (saturating at
+// 2^32 - 1), "-" joins them and every other character (blanks too) separates. A range opens with
+// its first number; a number after "-" first adds first..previous number, and a separator or the
+// end adds first..last number; reversed pieces are not added. So "1-2-3" is 1..3, "5-3" is 5,
+// "3-" is 3 and "3 - 5" is 3 and 5. One pair per opened range that added anything. A null text
+// leaves the array empty. Linear in the text's length.
 void ParseRangeList(CArray<SRangePair>& ranges, const char* text);
 
 // Two range lists written as one text, "keep|shift" (a schedule condition).

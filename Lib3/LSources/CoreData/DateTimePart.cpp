@@ -1,6 +1,7 @@
 #include "Lib3/LSources/CoreData/DateTimePart.h"
 
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreData/CRecordUndo.h"
 
 uint32_t GetDateTimePart(const uint32_t* values, uint32_t count, uint32_t part) {
     static const uint32_t kMinimum[7] = {0, 0, 0, 1, 1, 1, 0};
@@ -31,4 +32,18 @@ uint32_t CRecordHolder::GetDateTimePart(CRecordRef ref, uint32_t field, uint32_t
         }
     }
     return ::GetDateTimePart(values, count, part);
+}
+
+bool CRecordHolder::SetDateTimePart(CRecordRef ref, LHandler* editor, uint32_t field, uint32_t part,
+                                    uint32_t value) {
+    const CRecord* record = ref.Get();
+    const CRecordType* type = record ? record->Type() : nullptr;
+    if (part > kSchYear || !type || field >= type->FieldCount() || type->Field(field).kind != kFieldArray ||
+        type->Field(field).elementKind != kElemUInt)
+        return false;
+    void* group = CRecordUndo::BeginGroup(editor);
+    bool ok = ref.PadArray(editor, field, 0u, part + 1);
+    if (ok) ok = ref.SetArrayValue(editor, field, part, value);
+    CRecordUndo::EndGroup(group);
+    return ok;
 }

@@ -41,3 +41,46 @@ void SchDateTime::Normalize(SchDateTime& dt) {
     if (dt.day > days) dt.day = days;
     dt.weekday = WeekdayOf(dt.year, dt.month, dt.day);
 }
+
+void SchDateTime::DecYear(SchDateTime& dt) {
+    dt.year = static_cast<uint16_t>(dt.year - 1);
+    Normalize(dt);
+}
+
+void SchDateTime::DecMonth(SchDateTime& dt) {
+    if (dt.month <= 1) {
+        dt.month = 12;
+        DecYear(dt);  // normalises
+        return;
+    }
+    dt.month = static_cast<uint8_t>(dt.month - 1);
+    Normalize(dt);
+}
+
+void SchDateTime::DecDay(SchDateTime& dt) {
+    if (dt.day <= 1) {
+        dt.day = 31;
+        DecMonth(dt);  // normalises to the month's length
+        return;
+    }
+    dt.day = static_cast<uint8_t>(dt.day - 1);
+    Normalize(dt);
+}
+
+void SchDateTime::DecHour(SchDateTime& dt) {
+    if (dt.hour == 0) {
+        dt.hour = 23;
+        DecDay(dt);
+        return;
+    }
+    dt.hour = static_cast<uint8_t>(dt.hour - 1);
+}
+
+void SchDateTime::DecMinute(SchDateTime& dt) {
+    if (dt.minute == 0) {
+        dt.minute = 59;
+        DecHour(dt);
+        return;
+    }
+    dt.minute = static_cast<uint8_t>(dt.minute - 1);
+}

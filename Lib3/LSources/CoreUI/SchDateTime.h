@@ -18,5 +18,14 @@ struct SchDateTime {
     // then recomputes the weekday.
     static void Normalize(SchDateTime& dt);
     static uint8_t DaysInMonth(uint16_t year, uint8_t month);
+    static uint8_t DaysInMonth(const SchDateTime& dt) { return DaysInMonth(dt.year, dt.month); }
+    // One unit earlier. Minute 0 becomes 59 of the hour before, hour 0 23 of the day before, day 1
+    // the last day of the month before, month 1 December of the year before. DecDay, DecMonth and
+    // DecYear normalise (recomputing the weekday); DecMinute and DecHour only when they reach DecDay.
+    static void DecMinute(SchDateTime& dt);
+    static void DecHour(SchDateTime& dt);
+    static void DecDay(SchDateTime& dt);
+    static void DecMonth(SchDateTime& dt);
+    static void DecYear(SchDateTime& dt);
     static uint8_t WeekdayOf(uint16_t year, uint8_t month, uint8_t day);
 };

@@ -23,7 +23,7 @@ public:
 
     // Bytes and size point into the item (valid while the scrap lives); false without the type, for
     // an index past the end or a non-data element.
-    bool GetData(const LScrapType& type, uint32_t index, const uint8_t** bytes, uint32_t* size);
+    virtual bool GetData(const LScrapType& type, uint32_t index, const uint8_t** bytes, uint32_t* size);
     LDrop* Drop() const { return fDrop; }
 
     // The pasteboard type a scrap type names on a pasteboard: equal to the name, else the type whose

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "Lib3/LSources/CoreString/LStrBuf.h"
+#include "Platform/Foundation/WallClock.h"
 
 namespace {
 
@@ -35,9 +36,7 @@ void AppendPadded(LStrBuf& out, int64_t value, int width) {
 }  // namespace
 
 double UDate::Now() {
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) - kUnixEpochOffset + ts.tv_nsec / 1e9;
+    return plat::WallClockNow() - kUnixEpochOffset;
 }
 
 double UDate::ToLocal(double t) {

@@ -19,6 +19,7 @@ struct SGregorianDate {
 struct UDate {
     static constexpr double kUnixEpochOffset = 978307200.0;  // 2001 minus 1970, in seconds
 
+    // Now on the installed wall clock (plat::WallClockNow).
     static double Now();
     // The time plus the local time zone's offset from GMT at that time (daylight saving included).
     static double ToLocal(double t);

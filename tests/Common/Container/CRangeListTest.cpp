@@ -72,8 +72,26 @@ TEST(ParseRangeListTest, NumbersAndRanges) {
         std::string expected;
     };
     const Case cases[] = {
-        {"1,3-5 8", "1-1 3-5 8-8 "}, {"7-2;4", "4-4 "},     {"", ""},       {"abc", ""}, {nullptr, ""},
-        {"2 - 6|9", "2-6 9-9 "},     {"99999999999-1", ""}, {"5-", "5-5 "},
+        {"1,3-5 8", "1-1 3-5 8-8 "},
+        {"1-5,7", "1-5 7-7 "},
+        {"7-2;4", "7-7 4-4 "},  // a reversed range keeps its opening number
+        {"5-3", "5-5 "},
+        {"1-2-3", "1-3 "},
+        {"5-3-7", "5-7 "},
+        {"3-", "3-3 "},
+        {"-3", "3-3 "},  // a "-" after no number is ignored
+        {"007", "7-7 "},
+        {"9-17", "9-17 "},
+        {"3 - 5", "3-3 5-5 "},  // blanks separate
+        {"2 - 6|9", "2-2 6-6 9-9 "},
+        {"22-23|0-5", "22-23 0-5 "},
+        {"1|", "1-1 "},
+        {"", ""},
+        {"abc", ""},
+        {nullptr, ""},
+        {"99999999999-1", "4294967295-4294967295 "},
+        {"1-99999999999999999999999", "1-4294967295 "},
+        {"5-", "5-5 "},
     };
     for (const Case& c : cases) {
         CArray<SRangePair> ranges;
@@ -113,6 +131,20 @@ TEST(ParseRangeListTest, PairsSplitAtTheFirstBar) {
         ParseRangeListPair(pair, c.text);
         EXPECT_EQ(dump(pair.first), c.first) << (c.text ? c.text : "(null)");
         EXPECT_EQ(dump(pair.second), c.second) << (c.text ? c.text : "(null)");
+    }
+}
+
+// Any text reads in one pass and yields at most one pair per number in it.
+TEST(ParseRangeListTest, ArbitraryTextStaysBounded) {
+    std::mt19937 rng(5);
+    const char alphabet[] = "0123456789--, |x";
+    for (int round = 0; round < 500; ++round) {
+        std::string text(rng() % 200, ' ');
+        for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
+        CArray<SRangePair> ranges;
+        ParseRangeList(ranges, text.c_str());
+        ASSERT_LE(ranges.Count(), text.size() / 2 + 1) << text;
+        for (const SRangePair& r : ranges) ASSERT_LE(r.first, r.last) << text;
     }
 }
 

@@ -131,6 +131,31 @@ TEST(CSchEventTest, LoadsAPeriodRecord) {
     CRecord::Delete(record);
 }
 
+// Writing a part grows a short array with zeros first; other fields and parts are refused.
+TEST(CSchEventTest, SetDateTimePartGrowsTheArray) {
+    CRecord* record = CRecord::New(&gPeriodType);
+    ASSERT_NE(record, nullptr);
+    CRecordRef ref(&record);
+    const uint32_t two[2] = {5, 6};
+    ASSERT_TRUE(ref.SetArray(nullptr, 2, two, 2));
+    ASSERT_TRUE(CRecordHolder::SetDateTimePart(ref, nullptr, 2, kSchMonth, 9));
+    ASSERT_EQ(record->ArrayCount(2), 6u);
+    const auto* v = static_cast<const uint32_t*>(record->ArrayData(2));
+    EXPECT_EQ(v[0], 5u);
+    EXPECT_EQ(v[1], 6u);
+    EXPECT_EQ(v[2], 0u);
+    EXPECT_EQ(v[4], 0u);
+    EXPECT_EQ(v[5], 9u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 2, kSchDay), 1u);  // the zero reads as its minimum
+    ASSERT_TRUE(CRecordHolder::SetDateTimePart(ref, nullptr, 2, kSchMinute, 30));
+    EXPECT_EQ(record->ArrayCount(2), 6u);
+    EXPECT_EQ(CRecordHolder::GetDateTimePart(ref, 2, kSchMinute), 30u);
+    EXPECT_FALSE(CRecordHolder::SetDateTimePart(ref, nullptr, 2, 7, 1));  // no part 7
+    EXPECT_FALSE(CRecordHolder::SetDateTimePart(ref, nullptr, 3, 0, 1));  // a byte array
+    EXPECT_FALSE(CRecordHolder::SetDateTimePart(ref, nullptr, 0, 0, 1));  // not an array
+    CRecord::Delete(record);
+}
+
 TEST(SchDateTimeTest, NormalizeClampsAndComputesWeekday) {
     struct Case {
         SchDateTime in;
