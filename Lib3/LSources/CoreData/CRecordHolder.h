@@ -66,7 +66,8 @@ public:
     // Writes part n of a uint32 date-time array field, first growing the array with zeros to n + 1
     // elements; one undo group with an editor. False for a part above 6 or a field that is not a
     // uint32 array.
-    static bool SetDateTimePart(CRecordRef ref, LHandler* editor, uint32_t field, uint32_t part, uint32_t value);
+    static bool SetDateTimePart(CRecordRef ref, LHandler* editor, uint32_t field, uint32_t part,
+                                uint32_t value);
 
 private:
     static void NoteElementIndex(int32_t element);

@@ -106,6 +106,7 @@ void CSchMatcher::Follow(const SRecordEvent& event) {
     // An entry, or a record below it (a period): recompile the owning entry.
     const CRecord* entry = record;
     while (entry->Parent() && entry->Parent() != schedule) entry = entry->Parent();
-    if (entry->Parent() != schedule || entry->FieldInParent() != T::kSchdEntries || entry->ArrayIndex() < 0) return;
+    if (entry->Parent() != schedule || entry->FieldInParent() != T::kSchdEntries || entry->ArrayIndex() < 0)
+        return;
     Recompile(static_cast<uint32_t>(entry->ArrayIndex()));
 }

@@ -105,8 +105,7 @@ LMessage CSchCtl::Handle(const LMessage& msg) {
 
 void CSchCtl::OpenEditor() {
     PLAT_DCHECK_MAIN_THREAD();
-    if (!fEditor)
-        fEditor = gEditorFactory ? gEditorFactory->make(this, &fLink) : new CWindowlessEditor(this);
+    if (!fEditor) fEditor = gEditorFactory ? gEditorFactory->make(this, &fLink) : new CWindowlessEditor(this);
     if (!fEditor) return;
     if (gEditorFactory && gEditorFactory->show) gEditorFactory->show(fEditor);
     if (!fTimer.IsRunning()) fTimer.StartRepeat(kTickMs);
@@ -190,7 +189,8 @@ void CSchCtl::Answer(SSchRequest& request) {
             if (!entry || !CommandId(entry.Get(), id)) break;
             const CRecord* scns = fModel->Scenes().Get();
             const int32_t s = scns ? UDocModel::FindSequenceById(scns, id) : -1;
-            const CRecord* sequence = s >= 0 ? scns->GetElement(T::kScnsSequences, static_cast<uint32_t>(s)) : nullptr;
+            const CRecord* sequence =
+                s >= 0 ? scns->GetElement(T::kScnsSequences, static_cast<uint32_t>(s)) : nullptr;
             request.text = sequence ? sequence->GetString(T::kSqncName) : LString("?");
             break;
         }

@@ -12,11 +12,11 @@ struct SchDateTime;
 
 // One request of a schedule editor to the runner; the runner fills in the answer.
 struct SSchRequest {
-    uint32_t operation = 0;                // CSchLink::Operation
-    int32_t index = -1;                    // the entry, and the answer of 1, 3, 4 and 6
-    LString text;                          // the answer of 2
-    LHandler* editor = nullptr;            // the editing handler of 4 and 5 (undo)
-    CDragScrap* drag = nullptr;            // the drop of 3 and 4; none for 4 deletes the command
+    uint32_t operation = 0;                 // CSchLink::Operation
+    int32_t index = -1;                     // the entry, and the answer of 1, 3, 4 and 6
+    LString text;                           // the answer of 2
+    LHandler* editor = nullptr;             // the editing handler of 4 and 5 (undo)
+    CDragScrap* drag = nullptr;             // the drop of 3 and 4; none for 4 deletes the command
     const SchDateTime* dateTime = nullptr;  // the date-time of 6
 };
 

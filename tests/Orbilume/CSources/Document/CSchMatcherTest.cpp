@@ -103,12 +103,13 @@ TEST(CSchFilterTest, DayConditions) {
     leap.month = "2";
     leap.day = "29";
     leap.hour = "|0";
-    RunTable(NewEntry(leap), {
-                                 {"1 March 00:30 of a leap year", At(2024, 3, 1, 0, 30), true},
-                                 {"1 March 00:30 of a common year", At(2023, 3, 1, 0, 30), false},
-                                 {"29 February 00:30 itself", At(2024, 2, 29, 0, 30), false},  // shifts to the 28th
-                                 {"1 March 01:00", At(2024, 3, 1, 1), false},
-                             });
+    RunTable(NewEntry(leap),
+             {
+                 {"1 March 00:30 of a leap year", At(2024, 3, 1, 0, 30), true},
+                 {"1 March 00:30 of a common year", At(2023, 3, 1, 0, 30), false},
+                 {"29 February 00:30 itself", At(2024, 2, 29, 0, 30), false},  // shifts to the 28th
+                 {"1 March 01:00", At(2024, 3, 1, 1), false},
+             });
 }
 
 TEST(CSchFilterTest, ShiftListsOfEachField) {
@@ -164,13 +165,14 @@ TEST(CSchFilterTest, Periods) {
                                                                   {"12:00", At(2024, 6, 3, 12), false},
                                                               });
     // Weekly from Friday 22:00 to Monday 06:00 (weekday parts 1 Monday ... 7 Sunday).
-    RunTable(NewEntry({}, {Period{3, {0, 0, 22, 5}, {0, 0, 6, 1}}}), {
-                                                                        {"Saturday noon", At(2024, 6, 8, 12), true},
-                                                                        {"Sunday", At(2024, 6, 9, 12), true},
-                                                                        {"Monday 05:00", At(2024, 6, 10, 5), true},
-                                                                        {"Monday 07:00", At(2024, 6, 10, 7), false},
-                                                                        {"Wednesday", At(2024, 6, 5, 12), false},
-                                                                    });
+    RunTable(NewEntry({}, {Period{3, {0, 0, 22, 5}, {0, 0, 6, 1}}}),
+             {
+                 {"Saturday noon", At(2024, 6, 8, 12), true},
+                 {"Sunday", At(2024, 6, 9, 12), true},
+                 {"Monday 05:00", At(2024, 6, 10, 5), true},
+                 {"Monday 07:00", At(2024, 6, 10, 7), false},
+                 {"Wednesday", At(2024, 6, 5, 12), false},
+             });
     // Once, over a year end.
     RunTable(NewEntry({}, {Period{6, {0, 0, 23, 0, 31, 12, 2024}, {0, 0, 1, 0, 1, 1, 2025}}}),
              {
@@ -196,9 +198,9 @@ TEST(CSchFilterTest, Periods) {
              });
     // Missing parts read as their minimum: a daily period stored as hour only.
     RunTable(NewEntry({}, {Period{2, {}, {0, 0, 1}}}), {
-                                                          {"00:30", At(2024, 6, 3, 0, 30), true},
-                                                          {"01:00", At(2024, 6, 3, 1), false},
-                                                      });
+                                                           {"00:30", At(2024, 6, 3, 0, 30), true},
+                                                           {"01:00", At(2024, 6, 3, 1), false},
+                                                       });
 }
 
 TEST(SchDateTimeTest, DecrementsAcrossBoundaries) {
@@ -241,7 +243,9 @@ TEST(SchDateTimeTest, DecrementsAcrossBoundaries) {
 class Matcher : public ::testing::Test {
 protected:
     CRecordRef Schedule() { return h.Schedule(); }
-    void Insert(uint32_t at, CRecord* entry) { ASSERT_TRUE(Schedule().InsertRecord(&editor, T::kSchdEntries, at, entry)); }
+    void Insert(uint32_t at, CRecord* entry) {
+        ASSERT_TRUE(Schedule().InsertRecord(&editor, T::kSchdEntries, at, entry));
+    }
     CRecordRef Entry(uint32_t n) { return CRecordRef(&(*Schedule()->GetRecordArray(T::kSchdEntries))[n]); }
     // The matcher agrees with one compiled afresh at each time.
     void ExpectFresh(const CSchMatcher& m, const char* what) {
@@ -358,11 +362,13 @@ TEST_F(Matcher, RandomEditsAgreeWithAFreshCompile) {
                 if (count) Schedule().DeleteElement(&editor, T::kSchdEntries, rng() % count);
                 break;
             case 3:
-                if (count) Schedule().MoveRecord(&editor, T::kSchdEntries, rng() % count, rng() % (count + 1));
+                if (count)
+                    Schedule().MoveRecord(&editor, T::kSchdEntries, rng() % count, rng() % (count + 1));
                 break;
             case 4:
                 if (count) {
-                    ASSERT_TRUE(Entry(rng() % count).SetString(&editor, T::kScevWeekday, LString(weekdays[rng() % 5])));
+                    ASSERT_TRUE(Entry(rng() % count)
+                                    .SetString(&editor, T::kScevWeekday, LString(weekdays[rng() % 5])));
                 }
                 break;
             default:

@@ -48,19 +48,21 @@ inline CRecord* NewPeriod(const Period& p) {
     CRecord* period = USchedule::NewPeriod();
     CRecordRef ref(&period);
     (void)ref.SetByte(nullptr, CDocModelTypes::kScepRange, p.kind);
-    (void)ref.SetArray(nullptr, CDocModelTypes::kScepStart, p.start.data(), static_cast<uint32_t>(p.start.size()));
+    (void)ref.SetArray(nullptr, CDocModelTypes::kScepStart, p.start.data(),
+                       static_cast<uint32_t>(p.start.size()));
     (void)ref.SetArray(nullptr, CDocModelTypes::kScepEnd, p.end.data(), static_cast<uint32_t>(p.end.size()));
     return period;
 }
 
-inline CRecord* NewEntry(const Conditions& c, std::initializer_list<Period> periods = {}, const char* name = "") {
+inline CRecord* NewEntry(const Conditions& c, std::initializer_list<Period> periods = {},
+                         const char* name = "") {
     CRecord* entry = USchedule::NewEntry();
     const char* texts[7] = {c.year, c.month, c.day, c.weekday, c.hour, c.minute, c.second};
     entry->StringSlot(CDocModelTypes::kScevName) = LString(name);
     for (uint32_t i = 0; i < 7; ++i) entry->StringSlot(CDocModelTypes::kScevYear + i) = LString(texts[i]);
     for (const Period& p : periods)
-        (void)entry->InsertElementRaw(CDocModelTypes::kScevPeriods, entry->ArrayCount(CDocModelTypes::kScevPeriods),
-                                      NewPeriod(p));
+        (void)entry->InsertElementRaw(CDocModelTypes::kScevPeriods,
+                                      entry->ArrayCount(CDocModelTypes::kScevPeriods), NewPeriod(p));
     return entry;
 }
 
