@@ -54,6 +54,7 @@ public:
     LHandler* Editor() const { return fEditor; }
     int32_t LastIndex() const { return fLast; }
     CSchLink& Link() { return fLink; }
+    CDocModelHolder* Model() const { return fModel; }
     const CSchMatcher& Matcher() const { return fMatcher; }
     const LTimer& Timer() const { return fTimer; }
 

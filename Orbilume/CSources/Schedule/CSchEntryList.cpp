@@ -1,0 +1,206 @@
+#include "Orbilume/CSources/Schedule/CSchEntryList.h"
+
+#include "Common/ObjC/LEditText.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreData/CRecordUndo.h"
+#include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
+#include "Lib3/LSources/CoreUI/LColorSpec.h"
+#include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Schedule/CSchLink.h"
+#include "Platform/Foundation/Check.h"
+
+namespace {
+
+using T = CDocModelTypes;
+
+constexpr const char* kCmdDelete = "LStdCmd_Delete";
+
+}  // namespace
+
+CSchEntryList::CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder)
+    : CCellGridPane(owner, kSelectMultiple, false, false), fLink(link), fHolder(holder) {
+    PLAT_DCHECK_MAIN_THREAD();
+    const CRecord* schedule = fLink->Schedule().Get();
+    SetGridSize(1, schedule ? static_cast<int32_t>(schedule->ArrayCount(T::kSchdEntries)) : 0);
+    if (fHolder) (void)fHolder->AddObserver(this, &CSchEntryList::Observe);
+    (void)fLink->AddListener(this, &CSchEntryList::Listen);
+    UpdateCurrent();
+}
+
+CSchEntryList::~CSchEntryList() {
+    (void)fLink->RemoveListener(this, &CSchEntryList::Listen);
+    if (fHolder) (void)fHolder->RemoveObserver(this, &CSchEntryList::Observe);
+    SetGridSize(0, 0);
+}
+
+void CSchEntryList::BoundsChanged(const CLRect& old) {
+    CCellGridPane::BoundsChanged(old);
+    if (Bounds().Width() == old.Width()) return;
+    GetPrototypeCell();
+    ChangeState(kRelayout);  // the cells follow the list's width
+}
+
+CRecord* CSchEntryList::EntryAt(int32_t row) const {
+    const CRecord* schedule = fLink->Schedule().Get();
+    if (!schedule || row < 0 || static_cast<uint32_t>(row) >= schedule->ArrayCount(T::kSchdEntries))
+        return nullptr;
+    return schedule->GetElement(T::kSchdEntries, static_cast<uint32_t>(row));
+}
+
+CTabFocusPane* CSchEntryList::CreateCellPane() {
+    return new CSchEntryCell(this);
+}
+
+bool CSchEntryList::BindCell(LPane* pane, const CLPoint& cell) {
+    if (cell.x != 0 || !EntryAt(cell.y)) return false;
+    static_cast<CSchEntryCell*>(pane)->Bind(cell.y, cell.y == fCurrent);
+    return true;
+}
+
+void CSchEntryList::UpdateCurrent() {
+    SSchRequest request;
+    request.operation = fTesting ? CSchLink::kMatchAt : CSchLink::kLastMatch;
+    request.dateTime = fTesting ? &fTest : nullptr;
+    fLink->Request(request);
+    const int32_t current = request.index < Rows() ? request.index : -1;
+    if (current == fCurrent) return;
+    const int32_t old = fCurrent;
+    fCurrent = current;
+    if (old >= 0 && old < Rows()) RefreshCell({0, old});
+    if (current >= 0) RefreshCell({0, current});
+}
+
+void CSchEntryList::SetTestDateTime(const SchDateTime& dt) {
+    fTesting = true;
+    fTest = dt;
+    UpdateCurrent();
+}
+
+void CSchEntryList::ClearTestDateTime() {
+    fTesting = false;
+    UpdateCurrent();
+}
+
+void CSchEntryList::DeleteSelection() {
+    CRecordRef schedule = fLink->Schedule();
+    if (!schedule) return;
+    void* group = CRecordUndo::BeginGroup(this);
+    for (int32_t row = Rows() - 1; row >= 0; --row)
+        if (IsSelected({0, row})) schedule.DeleteElement(this, T::kSchdEntries, static_cast<uint32_t>(row));
+    CRecordUndo::EndGroup(group);
+}
+
+LMessage CSchEntryList::Handle(const LMessage& msg) {
+    if (msg.Is(LMenuBar_Ready) && msg.sender && !Selection().IsEmpty())
+        static_cast<LMenuBar*>(msg.sender)->EnableCommand(kCmdDelete);
+    if (msg.Is(LMenuItem_Selected) && msg.sender &&
+        static_cast<LMenuItem*>(msg.sender)->HasCommand(kCmdDelete)) {
+        DeleteSelection();
+        return LMessage();
+    }
+    return CCellGridPane::Handle(msg);
+}
+
+void CSchEntryList::Listen(void* context, uint32_t notice) {
+    auto* self = static_cast<CSchEntryList*>(context);
+    if (notice == CSchLink::kMatchChanged) self->UpdateCurrent();
+    if (notice == CSchLink::kSequencesChanged) self->RefreshAllCells();
+}
+
+void CSchEntryList::Observe(void* context, const SRecordEvent* event) {
+    static_cast<CSchEntryList*>(context)->OnRecordChange(*event);
+}
+
+void CSchEntryList::OnRecordChange(const SRecordEvent& event) {
+    const CRecord* schedule = fLink->Schedule().Get();
+    const CRecord* record = event.record.Get();
+    if (!schedule || !record || event.kind > SRecordEvent::kMoved || !event.record.HasAncestor(schedule))
+        return;
+    if (record == schedule && event.field == T::kSchdEntries) {
+        ResetFocusRecords();
+        const int32_t count = static_cast<int32_t>(schedule->ArrayCount(T::kSchdEntries));
+        switch (event.kind) {
+            case SRecordEvent::kInserted:
+                if (Rows() + 1 == count) {
+                    InsertRows(event.index1, 1);
+                    break;
+                }
+                SetGridSize(1, count);
+                break;
+            case SRecordEvent::kRemoved:
+                if (Rows() == count + 1) {
+                    RemoveRows(event.index1, 1);
+                    break;
+                }
+                SetGridSize(1, count);
+                break;
+            case SRecordEvent::kMoved:
+                RemoveRows(event.index1, 1);
+                InsertRows(event.index2, 1);
+                RefreshAllCells();
+                break;
+            default:
+                SetGridSize(1, count);
+                RefreshAllCells();
+                break;
+        }
+        fCurrent = -1;  // rows moved under it: mark anew
+    } else {
+        // An entry's values, or its periods: refresh its row.
+        const CRecord* entry = record;
+        while (entry->Parent() && entry->Parent() != schedule) entry = entry->Parent();
+        if (entry->Parent() == schedule && entry->ArrayIndex() >= 0 && entry->ArrayIndex() < Rows())
+            RefreshCell({0, entry->ArrayIndex()});
+    }
+    UpdateCurrent();
+}
+
+CSchEntryCell::CSchEntryCell(CSchEntryList* list) : CTabFocusPane(list, list), fList(list) {
+    // Panes in layout order: 1 marker, 2 fire button, 3 name, 4 command.
+    fMarker = new LTextPane(this, 0);
+    fMarker->SetTextColor(LColorSpec::MakeRGB(LRGB(0, 191, 0)));
+    fFire = new LStdButton(this, LStdCtlSpec());
+    fName = new LEditText(this, LEditText::kSingleLine, 0);
+    fCommand = new LTextPane(this, 0);
+    LLayoutParts layout;
+    if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
+}
+
+void CSchEntryCell::Bind(int32_t row, bool current) {
+    fRow = row;
+    const CRecord* entry = fList->EntryAt(row);
+    fMarker->SetText(current ? LString(kMarker) : LString());
+    const LString name = entry ? entry->GetString(T::kScevName) : LString();
+    if (!(fName->GetText() == name)) fName->SetText(name);
+    SSchRequest request;
+    request.operation = CSchLink::kCommandName;
+    request.index = row;
+    fList->Link()->Request(request);
+    fCommand->SetText(request.text);
+}
+
+LMessage CSchEntryCell::Handle(const LMessage& msg) {
+    if (msg.Is(LStdCtl_Selected) && msg.sender == fFire) {
+        SSchRequest request;
+        request.operation = CSchLink::kFire;
+        request.index = fRow;
+        fList->Link()->Request(request);
+        fList->SelectCell({0, fRow});
+        return LMessage();
+    }
+    if (msg.Is(LEditText_Change) && msg.sender == fName) {
+        CRecord* entry = fList->EntryAt(fRow);
+        if (entry)
+            (void)CRecordRef(&entry).SetString(fList, T::kScevName, fName->GetText(),
+                                               CRecordRef::kMergeContinuous);
+        return LMessage();
+    }
+    return CTabFocusPane::Handle(msg);
+}

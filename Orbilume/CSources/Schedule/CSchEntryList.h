@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Lib3/LSources/CoreUI/CCellGridPane.h"
+#include "Lib3/LSources/CoreUI/CTabFocusPane.h"
+#include "Lib3/LSources/CoreUI/SchDateTime.h"
+
+class CRecord;
+class CRecordHolder;
+class CSchLink;
+class LEditText;
+class LStdButton;
+class LTextPane;
+struct SRecordEvent;
+
+// The entries of a schedule in the editor: one row ("QLTSCHCELL") per entry of 'flts', with the
+// marker of the current entry, a fire button, the name and the name of the command's sequence.
+// The current entry is the one that matches the test date-time while one is set, else the one the
+// runner matched at its last tick. Rows follow inserts, removes and moves of the entries; Delete
+// removes the selected entries as one undo group. Main thread only.
+class CSchEntryList : public CCellGridPane {
+public:
+    CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder);
+    ~CSchEntryList() override;
+
+    LMessage Handle(const LMessage& msg) override;
+    void BoundsChanged(const CLRect& old) override;
+    CTabFocusPane* CreateCellPane() override;
+    bool BindCell(LPane* pane, const CLPoint& cell) override;
+    uint32_t CellSizeMode() override { return 3; }
+
+    // The row of the current entry, -1 when none.
+    int32_t Current() const { return fCurrent; }
+    void SetTestDateTime(const SchDateTime& dt);
+    void ClearTestDateTime();
+    bool HasTestDateTime() const { return fTesting; }
+    // Deletes the selected entries (one undo group, the list as editing handler).
+    void DeleteSelection();
+
+    CSchLink* Link() const { return fLink; }
+    CRecord* EntryAt(int32_t row) const;
+
+private:
+    static void Observe(void* context, const SRecordEvent* event);
+    static void Listen(void* context, uint32_t notice);
+    void OnRecordChange(const SRecordEvent& event);
+    void UpdateCurrent();
+
+    CSchLink* fLink;
+    CRecordHolder* fHolder;
+    int32_t fCurrent = -1;
+    bool fTesting = false;
+    SchDateTime fTest;
+};
+
+// One entry's row.
+class CSchEntryCell : public CTabFocusPane {
+public:
+    static constexpr const char* kName = "QLTSCHCELL";
+    static constexpr const char* kMarker = "\xE2\x96\xB6";  // ▶
+
+    explicit CSchEntryCell(CSchEntryList* list);
+    LMessage Handle(const LMessage& msg) override;
+
+    void Bind(int32_t row, bool current);
+    int32_t Row() const { return fRow; }
+    LTextPane* Marker() const { return fMarker; }
+    LStdButton* FireButton() const { return fFire; }
+    LEditText* NameField() const { return fName; }
+    LTextPane* CommandText() const { return fCommand; }
+
+private:
+    CSchEntryList* fList;
+    LTextPane* fMarker;
+    LStdButton* fFire;
+    LEditText* fName;
+    LTextPane* fCommand;
+    int32_t fRow = -1;
+};

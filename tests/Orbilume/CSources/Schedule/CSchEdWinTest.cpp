@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Common/ObjC/LEditText.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Lib3/LSources/CoreUI/CStateButton.h"
+#include "Lib3/LSources/CoreUI/LListPane.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Schedule/CSchCtl.h"
+#include "Orbilume/CSources/Schedule/CSchEdWin.h"
+#include "Orbilume/CSources/Schedule/CSchEntryList.h"
+#include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
+#include "Orbilume/CSources/Schedule/CWeekList.h"
+#include "Platform/Foundation/WallClock.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
+#include "tests/Orbilume/CSources/Document/ScheduleTestSupport.h"
+#include "tests/Orbilume/CSources/Document/ShowTestSupport.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/PinnedFonts.h"
+
+using namespace showtest;
+using namespace schedtest;
+
+namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
+
+std::string Str(const LString& s) {
+    return std::string(s.CStr(), s.Length());
+}
+
+class FakeWallClock : public plat::WallClock {
+public:
+    double Now() const override { return seconds; }
+    double seconds = 0;
+};
+
+// The editor as a frame without window (cells get live panes), its runner without a window of its own.
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(resources.Ok());
+        tzset();
+        plat::SetWallClock(&wall);
+        misc = CRecord::New(&CParamSet::SetType());
+        for (const char* name : {"intro", "main"}) {
+            const int32_t n = UDocScenes::AppendSequence(h.Scenes(), &editor);
+            ASSERT_TRUE(Seq(static_cast<uint32_t>(n)).SetString(&editor, T::kSqncName, LString(name)));
+        }
+        UDocScenes::SetSequenceEditing(h.Scenes(), true);
+        runner = std::make_unique<CSchCtl>(&doc, &h, CRecordRef(&misc));
+    }
+    void TearDown() override {
+        win.reset();
+        runner.reset();
+        CRecord::Delete(misc);
+        plat::SetWallClock(nullptr);
+        tzset();
+    }
+    void Open() {
+        win = std::make_unique<CSchEdWin>(runner.get(), &owner, &runner->Link(), &h);
+        win->ChangeState(LPane::kChainShow);
+        win->ChangeState(LPane::kChainEnable);
+        win->SetBounds({0, 0, 900, 400});
+        win->UpdateLayout();
+    }
+    CRecordRef Seq(uint32_t n) { return CRecordRef(&(*h.Scenes()->GetRecordArray(T::kScnsSequences))[n]); }
+    CRecordRef Entry(uint32_t n) { return CRecordRef(&(*h.Schedule()->GetRecordArray(T::kSchdEntries))[n]); }
+    void AddEntry(const Conditions& c, const char* name) {
+        const uint32_t count = h.Schedule()->ArrayCount(T::kSchdEntries);
+        ASSERT_TRUE(h.Schedule().InsertRecord(&editor, T::kSchdEntries, count, NewEntry(c, {}, name)));
+    }
+    CSchEntryCell* Cell(int32_t row) {
+        CCellRef ref(win->List(), {0, row}, false);
+        return static_cast<CSchEntryCell*>(ref.Pane());
+    }
+    CWeekCell* Day(int32_t day) {
+        CCellRef ref(win->Conditions()->WeekList(), {day, 0}, false);
+        return static_cast<CWeekCell*>(ref.Pane());
+    }
+    // Each row as shown: marker, name and command ("▶ name [command]").
+    std::vector<std::string> Shown() {
+        std::vector<std::string> out;
+        for (int32_t r = 0; r < win->List()->Rows(); ++r) {
+            CSchEntryCell* c = Cell(r);
+            out.push_back(Str(c->Marker()->Text()) + "|" + Str(c->NameField()->GetText()) + "|" +
+                          Str(c->CommandText()->Text()));
+        }
+        return out;
+    }
+    void Command(const char* id) {
+        LMenuItem item(nullptr);
+        item.AddCommand(id);
+        LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, win.get()));
+    }
+    static double Local(int y, int mo, int d, int hr, int mi, int s) {
+        std::tm t{};
+        t.tm_year = y - 1900;
+        t.tm_mon = mo - 1;
+        t.tm_mday = d;
+        t.tm_hour = hr;
+        t.tm_min = mi;
+        t.tm_sec = s;
+        t.tm_isdst = -1;
+        return static_cast<double>(std::mktime(&t));
+    }
+
+    BundleResources resources;
+    testsupport::EnvOverride tz{"TZ", "Europe/Berlin"};
+    FakeWallClock wall;
+    UndoDocument doc;
+    LHandler editor{&doc};
+    CDocModelHolder h;
+    CRecord* misc = nullptr;
+    MessageLog log;
+    FakeOwner owner{&log, {0, 0, 1000, 600}};
+    std::unique_ptr<CSchCtl> runner;
+    std::unique_ptr<CSchEdWin> win;
+};
+
+TEST_F(EditorTest, ListsTheEntriesWithTheMarkerOnTheLiveOne) {
+    Conditions nine, weekend;
+    nine.hour = "9-17";
+    weekend.weekday = "6-7";
+    AddEntry(nine, "office");
+    AddEntry(weekend, "weekend");
+    CRecord* command = CRecord::New(T::Type(T::kSCEX));
+    command->Slot(T::kScexSeqId).u32 = Seq(1)->GetUInt(T::kSqncId);
+    Entry(1).DeleteSubRecord(&editor, T::kScevCommand, command);
+    Open();
+    EXPECT_TRUE(win->HasLayout());
+    const CLRect list = win->List()->Bounds(), conditions = win->Conditions()->Bounds();
+    EXPECT_FALSE(list.IsEmpty());
+    EXPECT_FALSE(conditions.IsEmpty());
+    EXPECT_LE(list.right, conditions.left);
+    EXPECT_EQ(win->List()->CellWidth(), list.Width());
+    EXPECT_GT(Cell(0)->NameField()->Bounds().Width(), 100);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"|office|", "|weekend|main"}));
+    wall.seconds = Local(2024, 6, 3, 10, 0, 0);  // Monday
+    runner->Tick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"\xE2\x96\xB6|office|", "|weekend|main"}));
+    EXPECT_EQ(Cell(0)->Marker()->TextColor().Get()->rgb, LRGB(0, 191, 0));
+    // The test date-time marks what would match then; clearing it returns to the live match.
+    win->SetTestDateTime(At(2024, 6, 8, 3, 0, 0));  // Saturday 03:00
+    EXPECT_EQ(win->List()->Current(), 1);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"|office|", "\xE2\x96\xB6|weekend|main"}));
+    runner->Tick();  // the live match does not move the test marker
+    EXPECT_EQ(win->List()->Current(), 1);
+    win->ClearTestDateTime();
+    EXPECT_EQ(win->List()->Current(), 0);
+    // Renaming the command's sequence redraws the command names.
+    ASSERT_TRUE(Seq(1).SetString(&editor, T::kSqncName, LString("encore")));
+    EXPECT_EQ(Shown()[1], "|weekend|encore");
+}
+
+// Adding an event puts it at the top and selects it; the conditions then show it, empty.
+TEST_F(EditorTest, AddEventSelectsTheNewTopEntry) {
+    Conditions nine;
+    nine.hour = "9";
+    AddEntry(nine, "first");
+    Open();
+    EXPECT_EQ(win->Conditions()->Entry(), nullptr);
+    Command("CSchEdWin_AddEvent");
+    ASSERT_EQ(win->List()->Rows(), 2);
+    EXPECT_TRUE(win->List()->IsSelected({0, 0}));
+    EXPECT_FALSE(win->List()->IsSelected({0, 1}));
+    EXPECT_EQ(win->Conditions()->Entry(), Entry(0).Get());
+    for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(Str(win->Conditions()->Field(i)->GetText()), "") << i;
+    EXPECT_EQ(win->Conditions()->WeekList()->Mask(), 0);
+    EXPECT_EQ(Shown()[1], "|first|");
+    // A period for the shown entry.
+    Command("CSchEdWin_AddPeriod");
+    EXPECT_EQ(Entry(0)->ArrayCount(T::kScevPeriods), 1u);
+    // Selecting the other row shows its conditions.
+    win->List()->SelectCell({0, 1});
+    EXPECT_EQ(Str(win->Conditions()->Field(3)->GetText()), "9");
+}
+
+// Checking Friday alone stores "5,"; a condition typed as 1-5 shows Monday to Friday.
+TEST_F(EditorTest, WeekListEditsTheWeekdayCondition) {
+    AddEntry({}, "e");
+    Open();
+    win->List()->SelectCell({0, 0});
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, Day(4)->Button(), Day(4)));
+    EXPECT_EQ(Str(Entry(0)->GetString(T::kScevWeekday)), "5,");
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, Day(0)->Button(), Day(0)));
+    EXPECT_EQ(Str(Entry(0)->GetString(T::kScevWeekday)), "1,5,");
+    ASSERT_TRUE(Entry(0).SetString(&editor, T::kScevWeekday, LString("1-5")));
+    EXPECT_EQ(win->Conditions()->WeekList()->Mask(), 0x1F);
+    EXPECT_EQ(Str(Day(0)->Button()->GetTitle()), "Mon");
+    // Typing into a condition field stores the text; undo takes it back.
+    win->Conditions()->Field(3)->SetText(LString("22-23|0-5"));
+    LHandler::Dispatch(LMessage(LEditText_Change, win->Conditions()->Field(3), win->Conditions()));
+    EXPECT_EQ(Str(Entry(0)->GetString(T::kScevHour)), "22-23|0-5");
+    // Removing the shown entry leaves the frame empty.
+    h.Schedule().DeleteElement(&editor, T::kSchdEntries, 0);
+    EXPECT_EQ(win->Conditions()->Entry(), nullptr);
+    EXPECT_EQ(win->List()->Rows(), 0);
+}
+
+// The fire button fires its entry's sequence and selects the row; names are stored as typed;
+// moving entries moves their rows and the marker.
+TEST_F(EditorTest, RowsFireRenameAndMove) {
+    Conditions nine;
+    nine.hour = "9";
+    AddEntry({}, "a");
+    AddEntry(nine, "b");
+    Open();
+    LHandler::Dispatch(LMessage(LStdCtl_Selected, Cell(1)->FireButton(), Cell(1)));
+    EXPECT_EQ(h.Scenes()->GetInt(T::kScnsEdited), 1);  // entry 1 without command: sequence 1
+    EXPECT_TRUE(win->List()->IsSelected({0, 1}));
+    Cell(1)->NameField()->SetText(LString("nine"));
+    LHandler::Dispatch(LMessage(LEditText_Change, Cell(1)->NameField(), Cell(1)));
+    EXPECT_EQ(Str(Entry(1)->GetString(T::kScevName)), "nine");
+    wall.seconds = Local(2024, 6, 3, 12, 0, 0);
+    runner->Tick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"\xE2\x96\xB6|a|", "|nine|"}));
+    h.Schedule().MoveRecord(&editor, T::kSchdEntries, 0, 2);
+    runner->Tick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"|nine|", "\xE2\x96\xB6|a|"}));
+    // Delete of the selection is one undo step.
+    win->List()->ClearSelection();
+    win->List()->SelectCell({0, 0});
+    win->List()->AddToSelection({0, 1});
+    win->List()->DeleteSelection();
+    EXPECT_EQ(win->List()->Rows(), 0);
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(win->List()->Rows(), 2);
+    runner->Tick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"|nine|", "\xE2\x96\xB6|a|"}));
+}
+
+}  // namespace
