@@ -14,6 +14,7 @@
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
 #include "Orbilume/CSources/Schedule/CSchLink.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
+#include "Orbilume/CSources/Schedule/CSchTestWin.h"
 #include "Orbilume/CSources/Schedule/USchEdit.h"
 #include "Platform/Foundation/Check.h"
 
@@ -25,6 +26,7 @@ constexpr const char* kCmdAddEvent = "CSchEdWin_AddEvent";
 constexpr const char* kCmdAddPeriod = "CSchEdWin_AddPeriod";
 constexpr const char* kCmdTest = "CSchEdWin_Test";
 constexpr int32_t kDocumentWindowKind = 0;
+constexpr int32_t kTestPanelKind = 1;
 
 LHandler* MakeWindow(CSchCtl* runner, CSchLink* link) {
     auto* menus = new LOwningMenuBar(nullptr, SRsrcRequest(CSchEdWin::kMenuBarName));
@@ -62,6 +64,25 @@ CSchEdWin::CSchEdWin(LHandler* upper, LPane* owner, CSchLink* link, CRecordHolde
 
 CSchEdWin::~CSchEdWin() {
     if (Window()) USchEdit::StorePlace(fLink->Settings().Get(), kPlaceKey, GetWindowFrame());
+    if (fTest && fTest->Window())
+        USchEdit::StorePlace(fLink->Settings().Get(), kTestPlaceKey, fTest->GetWindowFrame());
+    delete fTest;
+}
+
+void CSchEdWin::OpenTest() {
+    if (!fTest) {
+        if (Window()) {
+            const LFrameSpec spec(LFrameSpec::kFloating,
+                                  CMacWindowKindH(new CMacPanelKind(kTestPanelKind, 0)));
+            fTest = new CSchTestWin(this, nullptr, spec);
+            CLRect place;
+            if (USchEdit::ReadPlace(fLink->Settings(), kTestPlaceKey, place)) fTest->SetWindowFrame(place);
+        } else {
+            fTest = new CSchTestWin(this, this);  // a frame without window of its own
+        }
+    }
+    fTest->ShowWindow();
+    SetTestDateTime(fTest->DateTime());
 }
 
 void CSchEdWin::SetTestDateTime(const SchDateTime& dt) {
@@ -117,9 +138,18 @@ LMessage CSchEdWin::Handle(const LMessage& msg) {
             return LMessage();
         }
         if (item->HasCommand(kCmdTest)) {
-            SetTestDateTime(CSchCtl::LocalNow());
+            OpenTest();
             return LMessage();
         }
+    }
+    if (msg.Is(CSchTestWin_Change) && fTest && msg.sender == fTest) {
+        SetTestDateTime(fTest->DateTime());
+        return LMessage();
+    }
+    if (msg.Is(LFrame_Close) && fTest && msg.sender == fTest) {
+        fTest->HideWindow();
+        ClearTestDateTime();
+        return LMessage();
     }
     if (msg.Is(LListPane_SelChange) && msg.sender == fList) {
         ShowSelected();

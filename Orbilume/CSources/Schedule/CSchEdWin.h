@@ -9,18 +9,21 @@ class CRecordHolder;
 class CSchEntryList;
 class CSchLink;
 class CSchPrmFrame;
+class CSchTestWin;
 
 // The schedule editor ("QLTSCHWIN": layout, title string 0, menu bar "SCHEW"): the entry list
 // beside the conditions of its first selected entry. Menu commands: "CSchEdWin_AddEvent" (a new
 // entry at the top, selected), "CSchEdWin_AddPeriod" (a period appended to the shown entry) and
-// "CSchEdWin_Test" (the entry list marks what matches at the test date-time). Its place is kept as
-// "schplc" in the link's settings (an empty or inverted one is ignored). "LFrame_Close" goes up to
+// "CSchEdWin_Test" (the test window; while it is open the entry list marks what matches at its
+// date-time). The places are kept as "schplc" and "tstplc" in the link's settings (an empty or
+// inverted one is ignored). "LFrame_Close" goes up to
 // the runner, which deletes it. Main thread only.
 class CSchEdWin : public LFrame {
 public:
     static constexpr const char* kName = "QLTSCHWIN";
     static constexpr const char* kMenuBarName = "SCHEW";
     static constexpr const char* kPlaceKey = "schplc";
+    static constexpr const char* kTestPlaceKey = "tstplc";
 
     CSchEdWin(LHandler* upper, LPane* owner, CSchLink* link, CRecordHolder* holder,
               const LFrameSpec& spec = LFrameSpec::Default());
@@ -37,13 +40,17 @@ public:
 
     CSchEntryList* List() const { return fList; }
     CSchPrmFrame* Conditions() const { return fConditions; }
+    // The test window, made by the first "CSchEdWin_Test"; it lives as long as the editor.
+    CSchTestWin* TestWindow() const { return fTest; }
 
 private:
     void ShowSelected();
     void AddEvent();
     void AddPeriod();
+    void OpenTest();
 
     CSchLink* fLink;
     CSchEntryList* fList;
     CSchPrmFrame* fConditions;
+    CSchTestWin* fTest = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
@@ -18,6 +19,7 @@
 #include "Orbilume/CSources/Schedule/CSchEdWin.h"
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
+#include "Orbilume/CSources/Schedule/CSchTestWin.h"
 #include "Orbilume/CSources/Schedule/CWeekList.h"
 #include "Platform/Foundation/WallClock.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
@@ -237,6 +239,48 @@ TEST_F(EditorTest, RowsFireRenameAndMove) {
     EXPECT_EQ(win->List()->Rows(), 2);
     runner->Tick();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"|nine|", "\xE2\x96\xB6|a|"}));
+}
+
+// The test window set to a Saturday 03:00 marks the entry that would match then; closing it returns
+// the marker to the live entry.
+TEST_F(EditorTest, TestWindowMarksTheEntryForItsDate) {
+    Conditions office, night;
+    office.hour = "9-17";
+    night.hour = "22-23|0-5";
+    night.weekday = "5";
+    AddEntry(office, "office");
+    AddEntry(night, "friday night");
+    Open();
+    wall.seconds = Local(2024, 6, 3, 10, 0, 0);
+    runner->Tick();
+    EXPECT_EQ(win->List()->Current(), 0);
+    Command("CSchEdWin_Test");
+    CSchTestWin* test = win->TestWindow();
+    ASSERT_NE(test, nullptr);
+    EXPECT_EQ(test->Field(0)->GetValue(), 2024.0f);  // starts at the local date and time
+    EXPECT_EQ(test->Field(3)->GetValue(), 10.0f);
+    EXPECT_EQ(Str(test->WeekdayText()->Text()), "Monday");
+    EXPECT_EQ(win->List()->Current(), 0);
+    auto commit = [&](uint32_t field, float value) {
+        test->Field(field)->SetValue(value);
+        LHandler::Dispatch(LMessage(CNumVol_Fix, test->Field(field), test));
+    };
+    commit(2, 8);  // Saturday 8 June
+    commit(3, 3);  // 03:00
+    EXPECT_EQ(Str(test->WeekdayText()->Text()), "Saturday");
+    EXPECT_EQ(win->List()->Current(), 1);
+    EXPECT_EQ(Shown()[1].substr(0, 3), "\xE2\x96\xB6");
+    // The day is limited to the month, the weekday follows.
+    commit(1, 2);
+    commit(2, 31);
+    EXPECT_EQ(test->Field(2)->GetValue(), 29.0f);
+    EXPECT_EQ(Str(test->WeekdayText()->Text()), "Thursday");
+    EXPECT_EQ(win->List()->Current(), -1);
+    LHandler::Dispatch(LMessage(LFrame_Close, test, win.get()));
+    EXPECT_EQ(win->List()->Current(), 0);
+    EXPECT_EQ(win->TestWindow(), test);  // kept for the next time
+    Command("CSchEdWin_Test");
+    EXPECT_EQ(win->List()->Current(), -1);  // its date again
 }
 
 }  // namespace
