@@ -13,6 +13,7 @@
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
 #include "Orbilume/CSources/Schedule/CSchLink.h"
+#include "Orbilume/CSources/Schedule/CSchPrdList.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
 #include "Orbilume/CSources/Schedule/CSchTestWin.h"
 #include "Orbilume/CSources/Schedule/USchEdit.h"
@@ -51,9 +52,10 @@ CSchEdWin::CSchEdWin(LHandler* upper, LPane* owner, CSchLink* link, CRecordHolde
                      const LFrameSpec& spec)
     : LFrame(upper, owner, spec), fLink(link) {
     PLAT_DCHECK_MAIN_THREAD();
-    // Panes in layout order: 1 the entry list, 2 the condition frame.
+    // Panes in layout order: 1 the entry list, 2 the condition frame, 3 the period list.
     fList = new CSchEntryList(this, link, holder);
     fConditions = new CSchPrmFrame(this, this, holder);
+    fPeriods = new CSchPrdList(this, holder);
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     SetWindowTitle(strings.GetString(0));
     LLayoutParts layout;
@@ -100,6 +102,7 @@ void CSchEdWin::ShowSelected() {
         if (fList->IsSelected({0, row})) entry = fList->EntryAt(row);
     (void)selection;
     fConditions->Show(entry);
+    fPeriods->Show(entry);
 }
 
 void CSchEdWin::AddEvent() {
@@ -117,7 +120,10 @@ void CSchEdWin::AddEvent() {
 void CSchEdWin::AddPeriod() {
     CRecord* entry = fConditions->Entry();
     if (!entry) return;
-    (void)USchedule::AppendPeriod(CRecordRef(&entry), this, USchedule::NewPeriod());
+    const int32_t row = USchedule::AppendPeriod(CRecordRef(&entry), this, USchedule::NewPeriod());
+    if (row < 0 || row >= fPeriods->Rows()) return;
+    fPeriods->SelectCell({0, row});
+    fPeriods->RevealCell({0, row});
 }
 
 LMessage CSchEdWin::Handle(const LMessage& msg) {
@@ -125,7 +131,7 @@ LMessage CSchEdWin::Handle(const LMessage& msg) {
         auto* bar = static_cast<LMenuBar*>(msg.sender);
         bar->EnableCommand(kCmdAddEvent);
         bar->EnableCommand(kCmdTest);
-        if (fConditions->Entry()) bar->EnableCommand(kCmdAddPeriod);
+        if (fConditions && fConditions->Entry()) bar->EnableCommand(kCmdAddPeriod);
     }
     if (msg.Is(LMenuItem_Selected) && msg.sender) {
         auto* item = static_cast<LMenuItem*>(msg.sender);
@@ -151,7 +157,7 @@ LMessage CSchEdWin::Handle(const LMessage& msg) {
         ClearTestDateTime();
         return LMessage();
     }
-    if (msg.Is(LListPane_SelChange) && msg.sender == fList) {
+    if (msg.Is(LListPane_SelChange) && fList && msg.sender == fList) {
         ShowSelected();
         return LMessage();
     }

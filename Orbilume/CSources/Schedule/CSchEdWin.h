@@ -8,12 +8,13 @@
 class CRecordHolder;
 class CSchEntryList;
 class CSchLink;
+class CSchPrdList;
 class CSchPrmFrame;
 class CSchTestWin;
 
 // The schedule editor ("QLTSCHWIN": layout, title string 0, menu bar "SCHEW"): the entry list
-// beside the conditions of its first selected entry. Menu commands: "CSchEdWin_AddEvent" (a new
-// entry at the top, selected), "CSchEdWin_AddPeriod" (a period appended to the shown entry) and
+// beside the conditions and the periods of its first selected entry. Menu commands: "CSchEdWin_AddEvent" (a
+// new entry at the top, selected), "CSchEdWin_AddPeriod" (a period appended to the shown entry) and
 // "CSchEdWin_Test" (the test window; while it is open the entry list marks what matches at its
 // date-time). The places are kept as "schplc" and "tstplc" in the link's settings (an empty or
 // inverted one is ignored). "LFrame_Close" goes up to
@@ -40,6 +41,7 @@ public:
 
     CSchEntryList* List() const { return fList; }
     CSchPrmFrame* Conditions() const { return fConditions; }
+    CSchPrdList* Periods() const { return fPeriods; }
     // The test window, made by the first "CSchEdWin_Test"; it lives as long as the editor.
     CSchTestWin* TestWindow() const { return fTest; }
 
@@ -50,7 +52,8 @@ private:
     void OpenTest();
 
     CSchLink* fLink;
-    CSchEntryList* fList;
-    CSchPrmFrame* fConditions;
+    CSchEntryList* fList = nullptr;
+    CSchPrmFrame* fConditions = nullptr;
+    CSchPrdList* fPeriods = nullptr;
     CSchTestWin* fTest = nullptr;
 };

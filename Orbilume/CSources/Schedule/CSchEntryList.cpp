@@ -187,7 +187,7 @@ void CSchEntryCell::Bind(int32_t row, bool current) {
 }
 
 LMessage CSchEntryCell::Handle(const LMessage& msg) {
-    if (msg.Is(LStdCtl_Selected) && msg.sender == fFire) {
+    if (msg.Is(LStdCtl_Selected) && fFire && msg.sender == fFire) {
         SSchRequest request;
         request.operation = CSchLink::kFire;
         request.index = fRow;
@@ -195,7 +195,7 @@ LMessage CSchEntryCell::Handle(const LMessage& msg) {
         fList->SelectCell({0, fRow});
         return LMessage();
     }
-    if (msg.Is(LEditText_Change) && msg.sender == fName) {
+    if (msg.Is(LEditText_Change) && fName && msg.sender == fName) {
         CRecord* entry = fList->EntryAt(fRow);
         if (entry)
             (void)CRecordRef(&entry).SetString(fList, T::kScevName, fName->GetText(),

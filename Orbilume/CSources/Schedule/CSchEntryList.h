@@ -72,9 +72,9 @@ public:
 
 private:
     CSchEntryList* fList;
-    LTextPane* fMarker;
-    LStdButton* fFire;
-    LEditText* fName;
-    LTextPane* fCommand;
+    LTextPane* fMarker = nullptr;
+    LStdButton* fFire = nullptr;
+    LEditText* fName = nullptr;
+    LTextPane* fCommand = nullptr;
     int32_t fRow = -1;
 };

@@ -55,7 +55,7 @@ void CSchPrmFrame::Refresh() {
 }
 
 LMessage CSchPrmFrame::Handle(const LMessage& msg) {
-    if (msg.Is(LEditText_Change) && fEntry) {
+    if (msg.Is(LEditText_Change) && fEntry && msg.sender) {
         for (uint32_t i = 0; i < 6; ++i) {
             if (msg.sender != fFields[i]) continue;
             fStoring = true;
@@ -65,7 +65,7 @@ LMessage CSchPrmFrame::Handle(const LMessage& msg) {
             return LMessage();
         }
     }
-    if (msg.Is(CWeekList_Changed) && msg.sender == fWeek) {
+    if (msg.Is(CWeekList_Changed) && fWeek && msg.sender == fWeek) {
         if (fEntry)
             (void)CRecordRef(&fEntry).SetString(this, T::kScevWeekday, USchEdit::WeekTextOf(fWeek->Mask()));
         return LMessage();

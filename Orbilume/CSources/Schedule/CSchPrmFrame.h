@@ -41,7 +41,7 @@ private:
 
     CRecordHolder* fHolder;
     CRecord* fEntry = nullptr;
-    LEditText* fFields[6];
-    CWeekList* fWeek;
+    LEditText* fFields[6] = {};
+    CWeekList* fWeek = nullptr;
     bool fStoring = false;
 };

@@ -59,7 +59,7 @@ void CSchTestWin::Apply() {
 }
 
 LMessage CSchTestWin::Handle(const LMessage& msg) {
-    if (msg.Is(CNumVol_Fix)) {
+    if (msg.Is(CNumVol_Fix) && msg.sender) {
         for (CNumVol* field : fFields) {
             if (msg.sender != field) continue;
             Apply();

@@ -35,7 +35,7 @@ public:
     LTextPane* WeekdayText() const { return fWeekday; }
 
 private:
-    CNumVol* fFields[6];
-    LTextPane* fWeekday;
+    CNumVol* fFields[6] = {};
+    LTextPane* fWeekday = nullptr;
     SchDateTime fDateTime;
 };

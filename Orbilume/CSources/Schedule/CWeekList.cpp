@@ -54,7 +54,7 @@ void CWeekCell::Bind(uint32_t day, const LString& title, bool checked) {
 }
 
 LMessage CWeekCell::Handle(const LMessage& msg) {
-    if (msg.Is(LStdCtl_Selected) && msg.sender == fButton) {
+    if (msg.Is(LStdCtl_Selected) && fButton && msg.sender == fButton) {
         fList->Toggle(fDay);
         return LMessage();
     }

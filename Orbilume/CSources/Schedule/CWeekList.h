@@ -46,6 +46,6 @@ public:
 
 private:
     CWeekList* fList;
-    CStateButton* fButton;
+    CStateButton* fButton = nullptr;
     uint32_t fDay = 0;
 };

@@ -9,15 +9,18 @@
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Lib3/LSources/CoreUI/CHeaderFrame.h"
 #include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Orbilume/CSources/Schedule/CSchEdWin.h"
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
+#include "Orbilume/CSources/Schedule/CSchPrdList.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
 #include "Orbilume/CSources/Schedule/CSchTestWin.h"
 #include "Orbilume/CSources/Schedule/CWeekList.h"
@@ -281,6 +284,77 @@ TEST_F(EditorTest, TestWindowMarksTheEntryForItsDate) {
     EXPECT_EQ(win->TestWindow(), test);  // kept for the next time
     Command("CSchEdWin_Test");
     EXPECT_EQ(win->List()->Current(), -1);  // its date again
+}
+
+// Periods: a new one is selected; choosing a kind rewrites start and end in one undo step; the day
+// is limited per kind; the fields shown follow the kind.
+TEST_F(EditorTest, PeriodRowsEditKindsAndEnds) {
+    Open();
+    Command("CSchEdWin_AddEvent");
+    Command("CSchEdWin_AddPeriod");
+    CSchPrdList* periods = win->Periods();
+    ASSERT_EQ(periods->Rows(), 1);
+    EXPECT_TRUE(periods->IsSelected({0, 0}));
+    CCellRef ref(periods, {0, 0}, false);
+    auto* cell = static_cast<CSchPrdCell*>(ref.Pane());
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->KindHeader()->ItemCount(), 7);
+    EXPECT_EQ(cell->KindHeader()->Selected(), 6);  // a new period repeats every minute
+    CRecord* period = Entry(0)->GetElement(T::kScevPeriods, 0);
+    auto stored = [&](uint32_t field) {
+        std::string out;
+        const auto* v = static_cast<const uint32_t*>(period->ArrayData(field));
+        for (uint32_t i = 0; i < period->ArrayCount(field); ++i) out += std::to_string(v[i]) + " ";
+        return out;
+    };
+    auto commit = [&](CSchDateTimeFrame* frame, uint32_t field, float value) {
+        frame->Field(field)->SetValue(value);
+        LHandler::Dispatch(LMessage(CNumVol_Fix, frame->Field(field), frame));
+    };
+    // The start as 31 September 2024 22:00 and the end 1 October 06:00, then "once" chosen.
+    commit(cell->Start(), 0, 2024);
+    commit(cell->Start(), 1, 9);
+    commit(cell->Start(), 2, 31);
+    commit(cell->Start(), 3, 22);
+    EXPECT_EQ(stored(T::kScepStart), "0 0 22 0 31 9 2024 ");  // kind 0 keeps the day as typed
+    commit(cell->End(), 0, 2024);
+    commit(cell->End(), 1, 10);
+    commit(cell->End(), 2, 1);
+    commit(cell->End(), 3, 6);
+    ASSERT_TRUE(cell->KindHeader()->Select(0));
+    LHandler::Dispatch(LMessage(CHeaderFrame_Selected, cell->KindHeader(), cell));
+    EXPECT_EQ(period->GetByte(T::kScepRange), 6);
+    EXPECT_EQ(stored(T::kScepStart), "0 0 22 0 30 9 2024 ");
+    EXPECT_EQ(stored(T::kScepEnd), "0 0 6 0 1 10 2024 ");
+    // One undo step takes the kind and both ends back.
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(period->GetByte(T::kScepRange), 0);
+    EXPECT_EQ(stored(T::kScepStart), "0 0 22 0 31 9 2024 ");
+    ASSERT_TRUE(doc.queue.Perform(1));
+    // Every year: 31 February stores the 29th.
+    CCellRef again(periods, {0, 0}, false);
+    cell = static_cast<CSchPrdCell*>(again.Pane());
+    ASSERT_TRUE(cell->KindHeader()->Select(1));
+    LHandler::Dispatch(LMessage(CHeaderFrame_Selected, cell->KindHeader(), cell));
+    EXPECT_EQ(period->GetByte(T::kScepRange), 5);
+    commit(cell->End(), 1, 2);
+    commit(cell->End(), 2, 31);
+    EXPECT_EQ(stored(T::kScepEnd), "0 0 6 0 29 2 2024 ");
+    // The fields shown follow the kind: weekly shows the weekday popup and no date.
+    ASSERT_TRUE(cell->KindHeader()->Select(3));
+    LHandler::Dispatch(LMessage(CHeaderFrame_Selected, cell->KindHeader(), cell));
+    CCellRef weekly(periods, {0, 0}, false);
+    cell = static_cast<CSchPrdCell*>(weekly.Pane());
+    EXPECT_TRUE(cell->End()->Weekday()->IsVisible());
+    EXPECT_FALSE(cell->End()->Field(0)->IsVisible());
+    EXPECT_FALSE(cell->End()->Field(2)->IsVisible());
+    EXPECT_TRUE(cell->End()->Field(3)->IsVisible());
+    (void)cell->End()->Weekday()->SetValue(4);
+    LHandler::Dispatch(LMessage(LPopupList_Changed, cell->End()->Weekday(), cell->End()));
+    EXPECT_EQ(stored(T::kScepEnd), "0 0 6 5 29 2 2024 ");
+    // Another entry shown: its (no) periods.
+    Command("CSchEdWin_AddEvent");
+    EXPECT_EQ(periods->Rows(), 0);
 }
 
 }  // namespace
