@@ -60,8 +60,10 @@ CSchEdWin::CSchEdWin(LHandler* upper, LPane* owner, CSchLink* link, CRecordHolde
     SetWindowTitle(strings.GetString(0));
     LLayoutParts layout;
     if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
+    if (!Window()) return;
+    FitWindowToLayout();
     CLRect place;
-    if (Window() && USchEdit::ReadPlace(fLink->Settings(), kPlaceKey, place)) SetWindowFrame(place);
+    if (USchEdit::ReadPlace(fLink->Settings(), kPlaceKey, place)) SetWindowFrame(place);
 }
 
 CSchEdWin::~CSchEdWin() {
@@ -77,6 +79,7 @@ void CSchEdWin::OpenTest() {
             const LFrameSpec spec(LFrameSpec::kFloating,
                                   CMacWindowKindH(new CMacPanelKind(kTestPanelKind, 0)));
             fTest = new CSchTestWin(this, nullptr, spec);
+            fTest->FitWindowToLayout();
             CLRect place;
             if (USchEdit::ReadPlace(fLink->Settings(), kTestPlaceKey, place)) fTest->SetWindowFrame(place);
         } else {

@@ -28,6 +28,7 @@ CSchEntryList::CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder
     : CCellGridPane(owner, kSelectMultiple, false, false), fLink(link), fHolder(holder) {
     PLAT_DCHECK_MAIN_THREAD();
     const CRecord* schedule = fLink->Schedule().Get();
+    SetBackColor(LColor::System(0));  // rows are drawn over the window colour, so a row redraws clean
     SetGridSize(1, schedule ? static_cast<int32_t>(schedule->ArrayCount(T::kSchdEntries)) : 0);
     if (fHolder) (void)fHolder->AddObserver(this, &CSchEntryList::Observe);
     (void)fLink->AddListener(this, &CSchEntryList::Listen);

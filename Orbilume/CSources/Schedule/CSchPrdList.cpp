@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
@@ -138,6 +139,7 @@ LMessage CSchPrdCell::Handle(const LMessage& msg) {
 CSchPrdList::CSchPrdList(LPane* owner, CRecordHolder* holder)
     : CCellGridPane(owner, kSelectMultiple, false, false), fHolder(holder) {
     PLAT_DCHECK_MAIN_THREAD();
+    SetBackColor(LColor::System(0));  // rows are drawn over the window colour, so a row redraws clean
     if (fHolder) (void)fHolder->AddObserver(this, &CSchPrdList::Observe);
 }
 
