@@ -12,6 +12,7 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Schedule/CSchLink.h"
 #include "Platform/Foundation/Check.h"
@@ -20,7 +21,7 @@ namespace {
 
 using T = CDocModelTypes;
 
-constexpr const char* kCmdDelete = "LStdCmd_Delete";
+constexpr const char* kScrapName = "lumetra.scraptype.quillantorn.schedule";
 
 }  // namespace
 
@@ -98,13 +99,24 @@ void CSchEntryList::DeleteSelection() {
     CRecordUndo::EndGroup(group);
 }
 
+LScrapType CSchEntryList::ScrapType() {
+    return LScrapType{LString(kScrapName), 0};
+}
+
 LMessage CSchEntryList::Handle(const LMessage& msg) {
-    if (msg.Is(LMenuBar_Ready) && msg.sender && !Selection().IsEmpty())
-        static_cast<LMenuBar*>(msg.sender)->EnableCommand(kCmdDelete);
-    if (msg.Is(LMenuItem_Selected) && msg.sender &&
-        static_cast<LMenuItem*>(msg.sender)->HasCommand(kCmdDelete)) {
-        DeleteSelection();
-        return LMessage();
+    if (msg.Is(LMenuBar_Ready) && msg.sender)
+        UListScrap::EnableEditCommands(static_cast<LMenuBar*>(msg.sender), Selection(), ScrapType(),
+                                       fPasteboard);
+    if (msg.Is(LMenuItem_Selected) && msg.sender) {
+        const LString command = static_cast<LMenuItem*>(msg.sender)->GetFirstCommand();
+        const CLRect selected = Selection().bounds();
+        uint32_t index = static_cast<uint32_t>(Selection().IsEmpty() ? 0 : selected.bottom);
+        const int32_t r = UListScrap::DoEditCommand(this, fLink->Schedule(), T::kSchdEntries, Selection(), 1,
+                                                    ScrapType(), LMsgId(command.CStr()), &index, fPasteboard);
+        // Pasted rows stand from the insertion point on.
+        if (r > 0)
+            SetSelection(CRgn(CLRect{0, static_cast<int32_t>(index), 1, static_cast<int32_t>(index) + r}));
+        if (r != 0) return LMessage();
     }
     return CCellGridPane::Handle(msg);
 }

@@ -5,6 +5,8 @@
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/SchDateTime.h"
+#include "Lib3/LSources/Mac/LScrapType.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 
 class CRecord;
 class CRecordHolder;
@@ -17,8 +19,9 @@ struct SRecordEvent;
 // The entries of a schedule in the editor: one row ("QLTSCHCELL") per entry of 'flts', with the
 // marker of the current entry, a fire button, the name and the name of the command's sequence.
 // The current entry is the one that matches the test date-time while one is set, else the one the
-// runner matched at its last tick. Rows follow inserts, removes and moves of the entries; Delete
-// removes the selected entries as one undo group. Main thread only.
+// runner matched at its last tick. Rows follow inserts, removes and moves of the entries; Cut,
+// Copy, Paste and Delete work on the selected entries as list scraps of ScrapType(), each one undo
+// group. Main thread only.
 class CSchEntryList : public CCellGridPane {
 public:
     CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder);
@@ -37,6 +40,8 @@ public:
     bool HasTestDateTime() const { return fTesting; }
     // Deletes the selected entries (one undo group, the list as editing handler).
     void DeleteSelection();
+    // The pasteboard type of copied entries.
+    static LScrapType ScrapType();
 
     CSchLink* Link() const { return fLink; }
     CRecord* EntryAt(int32_t row) const;
@@ -52,6 +57,7 @@ private:
     int32_t fCurrent = -1;
     bool fTesting = false;
     SchDateTime fTest;
+    CPasteboardU fPasteboard;
 };
 
 // One entry's row.

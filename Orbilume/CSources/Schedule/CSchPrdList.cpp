@@ -9,9 +9,12 @@
 #include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Platform/Foundation/Check.h"
 
@@ -141,6 +144,29 @@ CSchPrdList::CSchPrdList(LPane* owner, CRecordHolder* holder)
     PLAT_DCHECK_MAIN_THREAD();
     SetBackColor(LColor::System(0));  // rows are drawn over the window colour, so a row redraws clean
     if (fHolder) (void)fHolder->AddObserver(this, &CSchPrdList::Observe);
+}
+
+LScrapType CSchPrdList::ScrapType() {
+    return LScrapType{LString("lumetra.scraptype.quillantorn.schperiod"), 0};
+}
+
+LMessage CSchPrdList::Handle(const LMessage& msg) {
+    if (msg.Is(LMenuBar_Ready) && msg.sender && fEntry)
+        UListScrap::EnableEditCommands(static_cast<LMenuBar*>(msg.sender), Selection(), ScrapType(),
+                                       fPasteboard);
+    if (msg.Is(LMenuItem_Selected) && msg.sender && fEntry) {
+        const LString command = static_cast<LMenuItem*>(msg.sender)->GetFirstCommand();
+        const CLRect selected = Selection().bounds();
+        uint32_t index = static_cast<uint32_t>(Selection().IsEmpty() ? Rows() : selected.bottom);
+        const int32_t r =
+            UListScrap::DoEditCommand(this, CRecordRef(&fEntry), T::kScevPeriods, Selection(), 1, ScrapType(),
+                                      LMsgId(command.CStr()), &index, fPasteboard);
+        // Pasted rows stand from the insertion point on.
+        if (r > 0)
+            SetSelection(CRgn(CLRect{0, static_cast<int32_t>(index), 1, static_cast<int32_t>(index) + r}));
+        if (r != 0) return LMessage();
+    }
+    return CCellGridPane::Handle(msg);
 }
 
 CSchPrdList::~CSchPrdList() {

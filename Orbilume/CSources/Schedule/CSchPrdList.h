@@ -5,6 +5,8 @@
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/Mac/LScrapType.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 #include "Orbilume/CSources/Schedule/USchEdit.h"
 
 class CHeaderFrame;
@@ -68,11 +70,15 @@ private:
 };
 
 // The periods of the shown schedule entry, one row each; rows follow inserts, removes and moves of
-// the entry's 'prds', and a row is refreshed when its period changes. Main thread only.
+// the entry's 'prds', and a row is refreshed when its period changes. Cut, Copy, Paste and Delete
+// work on the selected periods as list scraps of ScrapType(). Main thread only.
 class CSchPrdList : public CCellGridPane {
 public:
     CSchPrdList(LPane* owner, CRecordHolder* holder);
     ~CSchPrdList() override;
+
+    LMessage Handle(const LMessage& msg) override;
+    static LScrapType ScrapType();
 
     void BoundsChanged(const CLRect& old) override;
     CTabFocusPane* CreateCellPane() override;
@@ -90,4 +96,5 @@ private:
 
     CRecordHolder* fHolder;
     CRecord* fEntry = nullptr;
+    CPasteboardU fPasteboard;
 };

@@ -357,4 +357,50 @@ TEST_F(EditorTest, PeriodRowsEditKindsAndEnds) {
     EXPECT_EQ(periods->Rows(), 0);
 }
 
+// Copy and paste of entries and periods through the general pasteboard, each one undo step.
+TEST_F(EditorTest, EntriesAndPeriodsCopyAndPaste) {
+    Conditions nine;
+    nine.hour = "9";
+    AddEntry({}, "a");
+    AddEntry(nine, "b");
+    Open();
+    auto command = [&](LHandler* target, const char* id) {
+        LMenuItem item(nullptr);
+        item.AddCommand(id);
+        LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, target));
+    };
+    win->List()->SelectCell({0, 1});
+    command(win->List(), "LStdCmd_Copy");
+    command(win->List(), "LStdCmd_Paste");
+    ASSERT_EQ(win->List()->Rows(), 3);
+    EXPECT_EQ(Str(Entry(2)->GetString(T::kScevName)), "b");
+    EXPECT_EQ(Str(Entry(2)->GetString(T::kScevHour)), "9");
+    EXPECT_TRUE(win->List()->IsSelected({0, 2}));
+    EXPECT_FALSE(win->List()->IsSelected({0, 1}));
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(win->List()->Rows(), 2);
+    // Periods of the shown entry.
+    win->List()->SelectCell({0, 0});
+    Command("CSchEdWin_AddPeriod");
+    ASSERT_EQ(win->Periods()->Rows(), 1);
+    command(win->Periods(), "LStdCmd_Copy");
+    command(win->Periods(), "LStdCmd_Paste");
+    EXPECT_EQ(win->Periods()->Rows(), 2);
+    EXPECT_EQ(Entry(0)->ArrayCount(T::kScevPeriods), 2u);
+    win->Periods()->SelectCell({0, 0});
+    win->Periods()->AddToSelection({0, 1});
+    command(win->Periods(), "LStdCmd_Delete");
+    EXPECT_EQ(win->Periods()->Rows(), 0);
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(win->Periods()->Rows(), 2);
+    // Cutting both entries takes them out in one step.
+    win->List()->SelectCell({0, 0});
+    win->List()->AddToSelection({0, 1});
+    command(win->List(), "LStdCmd_Cut");
+    EXPECT_EQ(win->List()->Rows(), 0);
+    EXPECT_EQ(win->Periods()->Rows(), 0);
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(win->List()->Rows(), 2);
+}
+
 }  // namespace
