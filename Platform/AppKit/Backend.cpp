@@ -7,6 +7,7 @@
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/GL/GLSurface.h"
+#include "Platform/Graphics/DrawContext.h"
 
 namespace plat {
 
@@ -42,6 +43,10 @@ std::unique_ptr<Backend> MakeBackendFromEnvironment() {
                      display ? display : "");
     }
     return std::make_unique<headless::HeadlessBackend>();
+}
+
+Ref<DrawContext> Backend::CreateBackingStore(Window*, int32_t width, int32_t height) {
+    return DrawContext::CreateImage(width, height);
 }
 
 Ref<GLSurface> Backend::CreateGLSurface(Window*, GLPixelFormat* format, int32_t width, int32_t height) {

@@ -12,6 +12,7 @@ namespace plat {
 
 class BitmapImage;
 class Cursor;
+class DrawContext;
 class GLPixelFormat;
 class GLSurface;
 class HotKeys;
@@ -58,6 +59,12 @@ public:
     virtual int32_t KeyRepeatIntervalTicks() const { return 2; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
     // draw into its windows, an offscreen surface of that size.
+    // The image a window's draw passes paint into, width × height pixels (a Cairo image surface
+    // whatever the backend, so every backend holds the same pixels).
+    virtual Ref<DrawContext> CreateBackingStore(Window* window, int32_t width, int32_t height);
+    // After a draw pass: the area of the window that changed (content coordinates; y below 0 is the
+    // menu strip) is shown from its backing store.
+    virtual void PresentWindow(Window* /*window*/, const Rect& /*damage*/) {}
     virtual Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                            int32_t height);
     // System-wide hot keys (owned by the backend), null when the window system has none.

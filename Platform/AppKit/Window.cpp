@@ -155,6 +155,7 @@ void Window::SetFrame(const Rect& frame, bool display) {
         if (fBacking->Width() != Pixels(c.width) || fBacking->Height() != Pixels(c.height)) {
             fBacking = nullptr;
             if (fContentView) fContentView->SetNeedsDisplay(true);
+            ContentNeedsDisplay({0, -StripHeight(), c.width, c.height + StripHeight()});
         }
     }
     Tell(this, Backend::kFrame);
@@ -272,15 +273,22 @@ void Window::SetFloatingPanel(bool floating) {
 
 void Window::Display() {
     PLAT_DCHECK_MAIN_THREAD();
-    if (!fContentView || !fVisible || gInPass) return;
+    if (!fVisible || gInPass) return;
     Ref<Window> keep = RetainRef(this);
     gInPass = true;
-    fContentView->DisplayIfNeeded();
+    if (fContentView) fContentView->DisplayIfNeeded();
     gInPass = false;
+    if (fStrip && fStrip->NeedsDisplay())
+        fDamage = fDamage.Union({0, -StripHeight(), ContentRect().width, StripHeight()});
+    const Rect damage = fDamage;
+    fDamage = {};
+    if (!damage.IsEmpty())
+        if (Backend* b = CurrentBackend()) b->PresentWindow(this, damage);
 }
 
 bool Window::NeedsDisplay() const {
     PLAT_DCHECK_MAIN_THREAD();
+    if (!fDamage.IsEmpty() || (fStrip && fStrip->NeedsDisplay())) return true;
     if (!fContentView) return false;
     std::vector<const View*> stack{fContentView.get()};
     while (!stack.empty()) {
@@ -296,7 +304,9 @@ DrawContext* Window::BackingStore() {
     PLAT_DCHECK_MAIN_THREAD();
     if (!fBacking) {
         Rect c = ContentRect();
-        fBacking = DrawContext::CreateImage(Pixels(c.width), Pixels(c.height));
+        Backend* b = CurrentBackend();
+        fBacking = b ? b->CreateBackingStore(this, Pixels(c.width), Pixels(c.height))
+                     : DrawContext::CreateImage(Pixels(c.width), Pixels(c.height));
     }
     return fBacking.get();
 }
@@ -340,8 +350,9 @@ Size Window::ResizeByUser(Size proposed) {
     return size;
 }
 
-void Window::ContentNeedsDisplay(const Rect&) {
+void Window::ContentNeedsDisplay(const Rect& area) {
     PLAT_DCHECK_MAIN_THREAD();
+    if (!area.IsEmpty()) fDamage = fDamage.Union(area);
     Tell(this, Backend::kNeedsDisplay);
 }
 

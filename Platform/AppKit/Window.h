@@ -183,8 +183,11 @@ public:
     // A size change the user made (the backend saw it): the delegate's WindowWillResize answer is
     // applied, keeping the frame's top-left. Answers the frame size applied.
     Size ResizeByUser(Size proposedFrameSize);
-    // Called by views: an area of the content needs drawing.
+    // Called by views: an area of the content needs drawing (y below 0: the menu strip). The areas
+    // collected since the last pass reach the backend's PresentWindow after the next one.
     void ContentNeedsDisplay(const Rect& area);
+    // What the next pass presents (content coordinates), empty when nothing.
+    Rect Damage() const { return fDamage; }
 
     // GL surfaces, made by the backend. A surface placed below the window needs it not opaque.
     Ref<GLSurface> CreateGLSurface(GLPixelFormat* format, int32_t width, int32_t height) override;
@@ -222,6 +225,7 @@ private:
     Ref<View> fFirstResponder;
     Ref<TextView> fFieldEditor;
     Ref<DrawContext> fBacking;
+    Rect fDamage;
     std::unique_ptr<MenuStrip> fStrip;
     void* fBackendData = nullptr;
     std::vector<std::string> fDraggedTypes;

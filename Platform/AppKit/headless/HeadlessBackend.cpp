@@ -86,6 +86,11 @@ void HeadlessBackend::WindowChanged(Window*, WindowChange change) {
     if (change < kCount) ++fChanges[change];
 }
 
+void HeadlessBackend::PresentWindow(Window* window, const Rect& damage) {
+    if (fPresented.size() >= 4096) fPresented.erase(fPresented.begin());
+    fPresented.push_back({window->Number(), damage});
+}
+
 void HeadlessBackend::SetCursor(const Cursor* cursor) {
     fCursor = cursor ? RetainRef(cursor) : Ref<const Cursor>(Cursor::Arrow());
     ++fCursorSets;

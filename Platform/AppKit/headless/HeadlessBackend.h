@@ -28,6 +28,7 @@ public:
     uint32_t ModifierFlags() const override { return fModifiers; }
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override { ++fBeeps; }
+    void PresentWindow(Window* window, const Rect& damage) override;
     void SetCursor(const Cursor* cursor) override;
     void ShowDragImage(const BitmapImage* image, Point screen) override;
     void MoveDragImage(Point screen) override;
@@ -62,6 +63,13 @@ public:
 
     uint32_t ChangeCount(WindowChange change) const { return change < kCount ? fChanges[change] : 0; }
     uint32_t Beeps() const { return fBeeps; }
+    // The areas presented, in order (window number and content rectangle).
+    struct Presented {
+        int64_t window;
+        Rect area;
+    };
+    const std::vector<Presented>& PresentedAreas() const { return fPresented; }
+    void ClearPresentedAreas() { fPresented.clear(); }
 
     // The cursor set last (null before any), and how many times one was set.
     const Cursor* CurrentCursor() const { return fCursor.get(); }
@@ -95,6 +103,7 @@ private:
     int32_t fRepeatInterval = 2;
     std::vector<DragImageRecord> fDragImages;
     HeadlessHotKeys fHotKeys;
+    std::vector<Presented> fPresented;
 };
 
 }  // namespace plat::headless

@@ -4,189 +4,141 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/AppKit/MenuStrip.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11HotKeys.h"
+#include "Platform/AppKit/x11/X11Cursors.h"
+#include "Platform/AppKit/x11/X11ErrorTrap.h"
+#include "Platform/AppKit/x11/X11Keyboard.h"
+#include "Platform/AppKit/x11/X11Presenter.h"
+#include "Platform/AppKit/x11/X11Screens.h"
+#include "Platform/AppKit/x11/X11Selections.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
-#include "Platform/Foundation/TextEncoding.h"
+#include "Platform/Graphics/BitmapImage.h"
+#include "Platform/Graphics/DrawContext.h"
 
 namespace plat::x11 {
+
+struct X11Backend::XWin {
+    Window* window;  // not retained
+    ::Window xw;
+    XIC ic = nullptr;
+    Size asked;    // the size last asked of the server: other sizes it reports are the user's
+    Rect exposed;  // X pixels, collected during a pump
+    bool configured = false;
+    bool presented = false;  // the backing store holds a pass
+    bool grabbed = false;
+};
 
 namespace {
 
 constexpr long kInputMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask;
-
-// Ctrl is Command, Alt is Option, Super is Control.
-uint32_t Flags(unsigned int state) {
-    uint32_t f = 0;
-    if (state & ShiftMask) f |= kShiftKeyMask;
-    if (state & LockMask) f |= kAlphaShiftKeyMask;
-    if (state & ControlMask) f |= kCommandKeyMask;
-    if (state & Mod1Mask) f |= kAlternateKeyMask;
-    if (state & Mod4Mask) f |= kControlKeyMask;
-    return f;
-}
-
-// UTF-8 of one code point.
-std::string Utf8(uint32_t c) {
-    uint8_t b[4];
-    return std::string(reinterpret_cast<const char*>(b), EncodeUtf8Char(c, b));
-}
-
-// The Unicode character of a keysym, 0 when it has none: Latin-1 keysyms are their code points,
-// 0x01000000 + c is c, and a few legacy keysyms are mapped by hand.
-uint32_t KeysymCharacter(KeySym sym) {
-    if ((sym >= 0x20 && sym <= 0x7e) || (sym >= 0xa0 && sym <= 0xff)) return uint32_t(sym);
-    if (sym >= 0x01000100 && sym <= 0x0110ffff) return uint32_t(sym - 0x01000000);
-    if (sym >= XK_KP_0 && sym <= XK_KP_9) return uint32_t('0' + (sym - XK_KP_0));
-    switch (sym) {
-        case XK_EuroSign:
-            return 0x20ac;
-        case XK_KP_Space:
-            return ' ';
-        case XK_KP_Multiply:
-            return '*';
-        case XK_KP_Add:
-            return '+';
-        case XK_KP_Subtract:
-            return '-';
-        case XK_KP_Decimal:
-            return '.';
-        case XK_KP_Divide:
-            return '/';
-        case XK_KP_Equal:
-            return '=';
-        default:
-            return 0;
-    }
-}
-
-// The characters of a key the way the application expects them: UTF-8 from the keysym whatever the
-// process locale, function keys in the private range, Return as CR, BackSpace as DEL.
-std::string KeyText(XKeyEvent* key) {
-    char buf[32];
-    KeySym sym = 0;
-    int n = XLookupString(key, buf, sizeof buf, &sym, nullptr);
-    if (sym >= XK_F1 && sym <= XK_F12) return Utf8(0xF704 + uint32_t(sym - XK_F1));
-    switch (sym) {
-        case XK_Up:
-        case XK_KP_Up:
-            return Utf8(0xF700);
-        case XK_Down:
-        case XK_KP_Down:
-            return Utf8(0xF701);
-        case XK_Left:
-        case XK_KP_Left:
-            return Utf8(0xF702);
-        case XK_Right:
-        case XK_KP_Right:
-            return Utf8(0xF703);
-        case XK_Delete:
-        case XK_KP_Delete:
-            return Utf8(0xF728);
-        case XK_Home:
-        case XK_KP_Home:
-            return Utf8(0xF729);
-        case XK_End:
-        case XK_KP_End:
-            return Utf8(0xF72B);
-        case XK_Prior:
-        case XK_KP_Prior:
-            return Utf8(0xF72C);
-        case XK_Next:
-        case XK_KP_Next:
-            return Utf8(0xF72D);
-        case XK_Return:
-            return "\r";
-        case XK_KP_Enter:
-            return "\x03";
-        case XK_BackSpace:
-            return "\x7f";
-        case XK_Escape:
-            return "\x1b";
-        case XK_Tab:
-            return "\t";
-        case XK_ISO_Left_Tab:
-            return "\x19";
-        default:
-            break;
-    }
-    // Control characters (Control held) come from Xlib; everything else from the keysym.
-    if (n == 1 && (uint8_t(buf[0]) < 0x20 || buf[0] == 0x7f)) return std::string(buf, 1);
-    uint32_t c = KeysymCharacter(sym);
-    return c ? Utf8(c) : std::string();
-}
-
-// The modifier mask a modifier key changes, 0 for other keys.
-unsigned ModifierOfKey(KeySym sym) {
-    switch (sym) {
-        case XK_Shift_L:
-        case XK_Shift_R:
-            return ShiftMask;
-        case XK_Control_L:
-        case XK_Control_R:
-            return ControlMask;
-        case XK_Alt_L:
-        case XK_Alt_R:
-        case XK_Meta_L:
-        case XK_Meta_R:
-            return Mod1Mask;
-        case XK_Super_L:
-        case XK_Super_R:
-            return Mod4Mask;
-        case XK_Caps_Lock:
-            return LockMask;
-        default:
-            return 0;
-    }
-}
+                            KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask |
+                            EnterWindowMask | LeaveWindowMask;
 
 // The X window covers the menu strip and the content.
-Rect ContentOf(const Window* w) {
+Rect NativeOf(const Window* w) {
     Rect c = w->NativeRect();
     return {std::round(c.x), std::round(c.y), std::max(1.0, std::round(c.width)),
             std::max(1.0, std::round(c.height))};
 }
 
-// A request about a window the server no longer has is not fatal (Xlib's own handler exits).
-int IgnoreError(::Display*, XErrorEvent*) {
-    return 0;
+bool IsPopUp(const Window* w) {
+    return w->Level() >= kPopUpMenuWindowLevel && !(w->StyleMask() & kTitledWindowMask);
 }
+
+X11Backend* gLostWatch = nullptr;
 
 }  // namespace
 
 std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName) {
-    XSetErrorHandler(&IgnoreError);
-    ::Display* d = XOpenDisplay(displayName);
-    return d ? std::unique_ptr<X11Backend>(new X11Backend(d)) : nullptr;
+    return Open(displayName, Options{});
 }
 
-X11Backend::X11Backend(::Display* display) : fDisplay(display) {
-    fDeleteAtom = XInternAtom(fDisplay, "WM_DELETE_WINDOW", False);
-    fNameAtom = XInternAtom(fDisplay, "_NET_WM_NAME", False);
-    fUtf8Atom = XInternAtom(fDisplay, "UTF8_STRING", False);
+std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName, const Options& options) {
+    InstallErrorHandlers(&Lost);
+    // Render threads swap GL surfaces of our windows.
+    static const bool threads = XInitThreads() != 0;
+    (void)threads;
+    ::Display* d = XOpenDisplay(displayName);
+    if (!d) return nullptr;
+    InstallIOExitHandler(d);
+    return std::unique_ptr<X11Backend>(new X11Backend(d, options));
+}
+
+X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(display) {
+    fPresenter = std::make_unique<X11Presenter>(fDisplay, options.sharedMemory);
+    fKeyboard = std::make_unique<X11Keyboard>(fDisplay);
+    fCursors = std::make_unique<X11Cursors>(fDisplay);
+    fSelections = std::make_unique<X11Selections>(fDisplay);
+    fSelections->SetAfterWait([](void* self) { static_cast<X11Backend*>(self)->SchedulePump(); }, this);
+    int error = 0;
+    fRandR = XRRQueryExtension(fDisplay, &fRandREvent, &error);
+    if (fRandR)
+        XRRSelectInput(fDisplay, DefaultRootWindow(fDisplay), RRScreenChangeNotifyMask);
+    else
+        std::fprintf(stderr, "orbilume: the X server has no RandR; one screen\n");
+    ::Window root, child;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
+    fMouse = {double(rx), double(ry)};
+    fModifiers = fKeyboard->Flags(mask);
+    gLostWatch = this;
 }
 
 X11Backend::~X11Backend() {
     Stop();
     fHotKeys.reset();
-    for (auto& [xw, w] : fWindows) {
+    if (gLostWatch == this) gLostWatch = nullptr;
+    HideDragImage(false);
+    fSelections->HandOverAtExit();
+    for (auto& [xw, s] : fWindows) {
+        fKeyboard->Forget(s->ic);
         XDestroyWindow(fDisplay, xw);
-        w->SetBackendData(nullptr);
+        s->window->SetBackendData(nullptr);
     }
+    fWindows.clear();
+    fSelections.reset();
+    fCursors.reset();
+    fKeyboard.reset();
+    fPresenter.reset();
     XCloseDisplay(fDisplay);
+}
+
+// The server is gone: every later call on the connection does nothing; the application ends
+// through its own path and reports a failure.
+void X11Backend::Lost(::Display* display) {
+    X11Backend* b = gLostWatch;
+    if (!b || b->fDisplay != display || b->fLost) return;
+    b->fLost = true;
+    std::fprintf(stderr, "orbilume: lost the connection to the X server\n");
+    if (b->fSource) b->fSource->Invalidate();
+    Application::Shared()->Terminate();
+}
+
+unsigned long X11Backend::Intern(const char* name) {
+    auto it = fAtoms.find(name);
+    if (it != fAtoms.end()) return it->second;
+    return fAtoms[name] = XInternAtom(fDisplay, name, False);
 }
 
 bool X11Backend::Start() {
@@ -199,6 +151,7 @@ bool X11Backend::Start() {
         Stop();
         return false;
     }
+    fSelections->Start();
     SchedulePump();
     return true;
 }
@@ -213,10 +166,11 @@ void X11Backend::Stop() {
         fPump->Invalidate();
         fPump = nullptr;
     }
+    if (fSelections) fSelections->Stop();
 }
 
 void X11Backend::SchedulePump() const {
-    if (fPump && XQLength(fDisplay) > 0) fPump->Signal();
+    if (fPump && !fLost && XQLength(fDisplay) > 0) fPump->Signal();
 }
 
 void X11Backend::Readable(FdSource*, int, uint32_t, void* self) {
@@ -228,45 +182,22 @@ void X11Backend::PumpPerform(void* self) {
 }
 
 std::vector<Screen> X11Backend::Screens() const {
-    int n = DefaultScreen(fDisplay);
-    Screen s;
-    s.displayId = 1;
-    s.frame = {0, 0, double(DisplayWidth(fDisplay, n)), double(DisplayHeight(fDisplay, n))};
-    s.visibleFrame = s.frame;
-    // The window manager's work area, when it publishes one.
-    Atom area = XInternAtom(fDisplay, "_NET_WORKAREA", True);
-    Atom type = None;
+    Rect work;
+    ::Atom area = XInternAtom(fDisplay, "_NET_WORKAREA", True);
+    ::Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     if (area != None &&
-        XGetWindowProperty(fDisplay, RootWindow(fDisplay, n), area, 0, 4, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
+        XGetWindowProperty(fDisplay, DefaultRootWindow(fDisplay), area, 0, 4, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
         data && format == 32 && count == 4) {
         const long* v = reinterpret_cast<const long*>(data);
-        if (v[2] > 0 && v[3] > 0) s.visibleFrame = {double(v[0]), double(v[1]), double(v[2]), double(v[3])};
+        if (v[2] > 0 && v[3] > 0) work = {double(v[0]), double(v[1]), double(v[2]), double(v[3])};
     }
     if (data) XFree(data);
     SchedulePump();
-    return {s};
-}
-
-Point X11Backend::MouseLocation() const {
-    ::Window root, child;
-    int rx = 0, ry = 0, wx = 0, wy = 0;
-    unsigned int mask = 0;
-    XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
-    SchedulePump();
-    return {double(rx), double(ry)};
-}
-
-uint32_t X11Backend::ModifierFlags() const {
-    ::Window root, child;
-    int rx = 0, ry = 0, wx = 0, wy = 0;
-    unsigned int mask = 0;
-    XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
-    SchedulePump();
-    return Flags(mask);
+    return ScreensFromMonitors(QueryMonitors(fDisplay), work);
 }
 
 HotKeys* X11Backend::GlobalHotKeys() {
@@ -280,6 +211,10 @@ HotKeys* X11Backend::GlobalHotKeys() {
 void X11Backend::SetCursor(const Cursor* cursor) {
     PLAT_DCHECK_MAIN_THREAD();
     fCursor = cursor ? RetainRef(cursor) : Ref<const Cursor>(Cursor::Arrow());
+    fCursorX = fCursors->CursorFor(fCursor.get());
+    for (auto& [xw, s] : fWindows) XDefineCursor(fDisplay, xw, fCursorX);
+    XFlush(fDisplay);
+    SchedulePump();
 }
 
 namespace {
@@ -311,53 +246,130 @@ void X11Backend::Beep() {
     XFlush(fDisplay);
 }
 
-unsigned long X11Backend::XWindowOf(const Window* window) const {
-    for (const auto& [xw, w] : fWindows)
-        if (w == window) return xw;
-    return 0;
+X11Backend::XWin* X11Backend::StateOf(unsigned long xwindow) const {
+    auto it = fWindows.find(xwindow);
+    return it == fWindows.end() ? nullptr : it->second.get();
 }
 
-Window* X11Backend::WindowOf(unsigned long xwindow) const {
-    auto it = fWindows.find(xwindow);
-    return it == fWindows.end() ? nullptr : it->second;
+X11Backend::XWin* X11Backend::StateOf(const Window* window) const {
+    if (!window) return nullptr;
+    auto* s = static_cast<XWin*>(window->BackendData());
+    return s && StateOf(s->xw) == s ? s : nullptr;
+}
+
+// Callers may ask about a window already gone: only compared, never read.
+unsigned long X11Backend::XWindowOf(const Window* window) const {
+    for (const auto& [xw, s] : fWindows)
+        if (s->window == window) return xw;
+    return 0;
 }
 
 void X11Backend::Create(Window* window) {
     PLAT_DCHECK_MAIN_THREAD();
-    Rect c = ContentOf(window);
+    Rect c = NativeOf(window);
     XSetWindowAttributes attrs = {};
     attrs.event_mask = kInputMask;
-    attrs.background_pixel = WhitePixel(fDisplay, DefaultScreen(fDisplay));
-    ::Window xw = XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(c.x), int(c.y), unsigned(c.width),
-                                unsigned(c.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                CWEventMask | CWBackPixel, &attrs);
-    XSetWMProtocols(fDisplay, xw, &fDeleteAtom, 1);
-    // The application places its windows itself.
-    XSizeHints hints = {};
-    hints.flags = USPosition | USSize;
-    hints.x = int(c.x);
-    hints.y = int(c.y);
-    hints.width = int(c.width);
-    hints.height = int(c.height);
-    XSetWMNormalHints(fDisplay, xw, &hints);
+    // Nothing is cleared on exposure: the backing store paints it.
+    attrs.background_pixmap = None;
+    attrs.bit_gravity = NorthWestGravity;
+    attrs.override_redirect = IsPopUp(window);
+    attrs.cursor = fCursorX;
+    ::Window xw =
+        XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(c.x), int(c.y), unsigned(c.width),
+                      unsigned(c.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWEventMask | CWBackPixmap | CWBitGravity | CWOverrideRedirect | CWCursor, &attrs);
+    auto s = std::make_unique<XWin>();
+    s->window = window;
+    s->xw = xw;
+    s->asked = {c.width, c.height};
+    s->ic = fKeyboard->ContextFor(xw);
+    window->SetBackendData(s.get());
+    fWindows[xw] = std::move(s);
+    ::Atom protocols[] = {Intern("WM_DELETE_WINDOW"), Intern("_NET_WM_PING")};
+    XSetWMProtocols(fDisplay, xw, protocols, 2);
+    StoreHints(window, xw);
     StoreTitle(xw, window->Title());
-    fWindows[xw] = window;
-    fAskedSizes[xw] = {c.width, c.height};
 }
 
-// Window managers show the UTF-8 _NET_WM_NAME; WM_NAME is for those that do not read it.
+// Class, process, type, placement and decoration hints for the window manager.
+void X11Backend::StoreHints(Window* window, unsigned long xw) {
+    Rect c = NativeOf(window);
+    XSizeHints* size = XAllocSizeHints();
+    // The application places its windows itself; the content lands where it asked.
+    size->flags = USPosition | USSize | PWinGravity;
+    size->x = int(c.x);
+    size->y = int(c.y);
+    size->width = int(c.width);
+    size->height = int(c.height);
+    size->win_gravity = StaticGravity;
+    if (!(window->StyleMask() & kResizableWindowMask) && (window->StyleMask() & kTitledWindowMask)) {
+        size->flags |= PMinSize | PMaxSize;
+        size->min_width = size->max_width = int(c.width);
+        size->min_height = size->max_height = int(c.height);
+    }
+    XClassHint* cls = XAllocClassHint();
+    char name[] = "orbilume", klass[] = "Orbilume";
+    cls->res_name = name;
+    cls->res_class = klass;
+    XWMHints* wm = XAllocWMHints();
+    wm->flags = InputHint;
+    wm->input = !IsPopUp(window);
+    Xutf8SetWMProperties(fDisplay, xw, nullptr, nullptr, nullptr, 0, size, wm, cls);
+    XFree(size);
+    XFree(cls);
+    XFree(wm);
+
+    const long pid = long(getpid());
+    XChangeProperty(fDisplay, xw, Intern("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    const char* type = "_NET_WM_WINDOW_TYPE_NORMAL";
+    if (IsPopUp(window))
+        type = "_NET_WM_WINDOW_TYPE_POPUP_MENU";
+    else if (window->IsFloatingPanel() || (window->StyleMask() & kUtilityWindowMask))
+        type = "_NET_WM_WINDOW_TYPE_UTILITY";
+    else if (window->IsPanel() && window->Level() >= kModalPanelWindowLevel)
+        type = "_NET_WM_WINDOW_TYPE_DIALOG";
+    const long typeAtom = long(Intern(type));
+    XChangeProperty(fDisplay, xw, Intern("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&typeAtom), 1);
+    std::vector<long> states;
+    if (window->Level() > kNormalWindowLevel && !IsPopUp(window))
+        states.push_back(long(Intern("_NET_WM_STATE_ABOVE")));
+    if (window->Level() >= kModalPanelWindowLevel && !IsPopUp(window))
+        states.push_back(long(Intern("_NET_WM_STATE_MODAL")));
+    XChangeProperty(fDisplay, xw, Intern("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
+    // Borderless windows get no decoration from window managers that read the Motif hints.
+    struct {
+        long flags, functions, decorations, inputMode, status;
+    } motif = {2, 0, (window->StyleMask() & kTitledWindowMask) ? 1 : 0, 0, 0};
+    XChangeProperty(fDisplay, xw, Intern("_MOTIF_WM_HINTS"), Intern("_MOTIF_WM_HINTS"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&motif), 5);
+}
+
+// WM_NAME through Xutf8SetWMProperties (compound text where Latin-1 cannot hold it) and the UTF-8
+// _NET_WM_NAME that window managers show.
 void X11Backend::StoreTitle(unsigned long xwindow, const std::string& title) {
-    XStoreName(fDisplay, xwindow, title.c_str());
-    XChangeProperty(fDisplay, xwindow, fNameAtom, fUtf8Atom, 8, PropModeReplace,
+    Xutf8SetWMProperties(fDisplay, xwindow, title.c_str(), title.c_str(), nullptr, 0, nullptr, nullptr,
+                         nullptr);
+    XChangeProperty(fDisplay, xwindow, Intern("_NET_WM_NAME"), Intern("UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+    XChangeProperty(fDisplay, xwindow, Intern("_NET_WM_ICON_NAME"), Intern("UTF8_STRING"), 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
 }
 
 void X11Backend::Destroy(Window* window) {
     PLAT_DCHECK_MAIN_THREAD();
-    unsigned long xw = XWindowOf(window);
-    if (!xw) return;
+    XWin* s = StateOf(window);
+    if (!s) return;
+    const ::Window xw = s->xw;
+    if (s->grabbed) {
+        XUngrabPointer(fDisplay, CurrentTime);
+        XUngrabKeyboard(fDisplay, CurrentTime);
+    }
+    fKeyboard->Forget(s->ic);
+    window->SetBackendData(nullptr);
     fWindows.erase(xw);
-    fAskedSizes.erase(xw);
     XDestroyWindow(fDisplay, xw);
 }
 
@@ -371,8 +383,39 @@ void X11Backend::Restack() {
     if (order.size() > 1) XRestackWindows(fDisplay, order.data(), int(order.size()));
 }
 
+// A pop-up holds the pointer and keyboard while it shows; a refused grab dismisses it.
+void X11Backend::Mapped(Window* window, XWin* s) {
+    if (!IsPopUp(window) || s->grabbed) return;
+    XSync(fDisplay, False);
+    const unsigned mask =
+        ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask;
+    int pointer = GrabNotViewable, keyboard = GrabNotViewable;
+    for (int attempt = 0; attempt < 20 && (pointer != GrabSuccess || keyboard != GrabSuccess); ++attempt) {
+        if (pointer != GrabSuccess)
+            pointer = XGrabPointer(fDisplay, s->xw, True, mask, GrabModeAsync, GrabModeAsync, None, None,
+                                   CurrentTime);
+        if (keyboard != GrabSuccess)
+            keyboard = XGrabKeyboard(fDisplay, s->xw, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (pointer != GrabSuccess || keyboard != GrabSuccess) usleep(5000);
+    }
+    s->grabbed = pointer == GrabSuccess && keyboard == GrabSuccess;
+    if (!s->grabbed) {
+        if (pointer == GrabSuccess) XUngrabPointer(fDisplay, CurrentTime);
+        if (keyboard == GrabSuccess) XUngrabKeyboard(fDisplay, CurrentTime);
+        std::fprintf(stderr, "orbilume: a pop-up could not take the pointer and keyboard; dismissed\n");
+        Event e;
+        e.type = EventType::kKeyDown;
+        e.windowNumber = window->Number();
+        e.characters = e.charactersIgnoringModifiers = "\x1b";
+        e.timestamp = ClockNow();
+        e.eventNumber = Application::Shared()->NextEventNumber();
+        Application::Shared()->PostEvent(e, false);
+    }
+}
+
 void X11Backend::WindowChanged(Window* window, WindowChange change) {
     PLAT_DCHECK_MAIN_THREAD();
+    if (fLost) return;
     switch (change) {
         case kCreated:
             Create(window);
@@ -381,24 +424,33 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
             Destroy(window);
             break;
         case kOrdered:
-            if (unsigned long xw = XWindowOf(window)) {
+            if (XWin* s = StateOf(window)) {
                 if (window->IsVisible()) {
-                    XMapWindow(fDisplay, xw);
+                    XMapWindow(fDisplay, s->xw);
                     Restack();
+                    Mapped(window, s);
                 } else {
-                    XUnmapWindow(fDisplay, xw);
+                    if (s->grabbed) {
+                        XUngrabPointer(fDisplay, CurrentTime);
+                        XUngrabKeyboard(fDisplay, CurrentTime);
+                        s->grabbed = false;
+                    }
+                    XUnmapWindow(fDisplay, s->xw);
                 }
             }
             break;
         case kFrame:
-            if (unsigned long xw = XWindowOf(window); xw && !fApplyingServerFrame) {
-                Rect c = ContentOf(window);
-                fAskedSizes[xw] = {c.width, c.height};
-                XMoveResizeWindow(fDisplay, xw, int(c.x), int(c.y), unsigned(c.width), unsigned(c.height));
+            if (XWin* s = StateOf(window); s && !fApplyingServerFrame) {
+                Rect c = NativeOf(window);
+                s->asked = {c.width, c.height};
+                XMoveResizeWindow(fDisplay, s->xw, int(c.x), int(c.y), unsigned(c.width), unsigned(c.height));
             }
             break;
         case kTitle:
-            if (unsigned long xw = XWindowOf(window)) StoreTitle(xw, window->Title());
+            if (XWin* s = StateOf(window)) StoreTitle(s->xw, window->Title());
+            break;
+        case kStyle:
+            if (XWin* s = StateOf(window)) StoreHints(window, s->xw);
             break;
         default:
             break;
@@ -407,14 +459,70 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
     SchedulePump();
 }
 
-void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
+Ref<DrawContext> X11Backend::CreateBackingStore(Window*, int32_t width, int32_t height) {
+    Ref<DrawContext> store = fPresenter->CreateImage(width, height);
+    return store ? store : DrawContext::CreateImage(width, height);
+}
+
+// area: X pixels of the window (the strip above the content).
+void X11Backend::Present(Window* w, XWin* s, const Rect& area) {
+    if (fLost) return;
+    const double strip = w->StripHeight();
+    if (MenuStrip* m = w->Strip(); m && area.y < strip) {
+        const Rect part = area.Intersection({0, 0, area.x + area.width, strip});
+        if (!part.IsEmpty()) {
+            fPresenter->Present(s->xw, m->Image(), part, 0, 0);
+            fStats.presented.push_back(part);
+        }
+    }
+    const Rect content = area.Intersection({0, strip, 1e9, 1e9});
+    if (content.IsEmpty()) return;
+    fPresenter->Present(s->xw, w->BackingStore(),
+                        {content.x, content.y - strip, content.width, content.height}, 0, int32_t(strip));
+    fStats.presented.push_back(content);
+}
+
+void X11Backend::PresentWindow(Window* window, const Rect& damage) {
+    PLAT_DCHECK_MAIN_THREAD();
+    XWin* s = StateOf(window);
+    if (!s) return;
+    s->presented = true;
+    const double strip = window->StripHeight();
+    Rect area{std::floor(damage.x), std::floor(damage.y + strip), 0, 0};
+    area.width = std::ceil(damage.x + damage.width) - area.x;
+    area.height = std::ceil(damage.y + strip + damage.height) - area.y;
+    Present(window, s, area);
+    XFlush(fDisplay);
+    SchedulePump();
+}
+
+// Exposed parts come from the backing store; the framework draws only a window it never drew or
+// whose store is being replaced.
+void X11Backend::Exposed(Window* w, XWin* s) {
+    const Rect area = s->exposed;
+    s->exposed = {};
+    if (area.IsEmpty() || !w->IsVisible()) return;
+    const double strip = w->StripHeight();
+    if (!s->presented || !w->Damage().IsEmpty() || w->NeedsDisplay()) {
+        ++fStats.exposesToFramework;
+        w->ContentNeedsDisplay({area.x, area.y - strip, area.width, area.height});
+        if (View* v = w->ContentView())
+            v->SetNeedsDisplayInRect({area.x, area.y - strip, area.width, area.height});
+        return;
+    }
+    ++fStats.exposesFromStore;
+    Present(w, s, area);
+}
+
+void X11Backend::ApplyServerGeometry(Window* window, XWin* s) {
+    s->configured = false;
     XWindowAttributes a;
     ::Window child;
     int x = 0, y = 0;
-    if (!XGetWindowAttributes(fDisplay, xwindow, &a)) return;
-    XTranslateCoordinates(fDisplay, xwindow, DefaultRootWindow(fDisplay), 0, 0, &x, &y, &child);
+    if (!XGetWindowAttributes(fDisplay, s->xw, &a)) return;
+    XTranslateCoordinates(fDisplay, s->xw, DefaultRootWindow(fDisplay), 0, 0, &x, &y, &child);
     const Rect native{double(x), double(y), double(a.width), double(a.height)};
-    Rect now = ContentOf(window);
+    Rect now = NativeOf(window);
     if (native.x == now.x && native.y == now.y && native.width == now.width && native.height == now.height)
         return;
     const double strip = window->StripHeight();
@@ -422,19 +530,17 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
     now.y += strip;
     now.height -= strip;
     const bool resized = content.width != now.width || content.height != now.height;
-    auto asked = fAskedSizes.find(xwindow);
-    const bool ours = asked != fAskedSizes.end() && asked->second.width == native.width &&
-                      asked->second.height == native.height;
+    const bool ours = s->asked.width == native.width && s->asked.height == native.height;
     fApplyingServerFrame = true;
     if (resized && !ours) {
         // The user's resize: the delegate has its say, and the server gets the answer when it differs.
         Rect frame = window->FrameRectForContentRect(content);
         window->SetFrame({frame.x, frame.y, now.width, now.height + (frame.height - content.height)}, false);
         window->ResizeByUser({frame.width, frame.height});
-        Rect applied = ContentOf(window);
+        Rect applied = NativeOf(window);
         if (applied.width != native.width || applied.height != native.height) {
-            fAskedSizes[xwindow] = {applied.width, applied.height};
-            XResizeWindow(fDisplay, xwindow, unsigned(applied.width), unsigned(applied.height));
+            s->asked = {applied.width, applied.height};
+            XResizeWindow(fDisplay, s->xw, unsigned(applied.width), unsigned(applied.height));
             XFlush(fDisplay);
         }
     } else {
@@ -443,98 +549,223 @@ void X11Backend::ApplyServerGeometry(Window* window, unsigned long xwindow) {
     fApplyingServerFrame = false;
 }
 
-void X11Backend::Pump() {
+// Turns one X event of a window into the application's event; false when it posts none.
+bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
     Application* app = Application::Shared();
-    while (XPending(fDisplay) > 0) {
+    Event e;
+    e.windowNumber = w->Number();
+    e.timestamp = ClockNow();
+    const double strip = w->StripHeight();
+    switch (x->type) {
+        case ButtonPress:
+        case ButtonRelease: {
+            const bool down = x->type == ButtonPress;
+            const unsigned b = x->xbutton.button;
+            fMouse = {double(x->xbutton.x_root), double(x->xbutton.y_root)};
+            e.location = {double(x->xbutton.x), double(x->xbutton.y) - strip};
+            e.modifierFlags = fModifiers = fKeyboard->Flags(x->xbutton.state);
+            if (b >= 4 && b <= 7) {
+                if (!down) return false;
+                // A line a notch, as the framework scrolls it.
+                e.type = EventType::kScrollWheel;
+                (b <= 5 ? e.deltaY : e.deltaX) = (b == 4 || b == 6) ? 1 : -1;
+                break;
+            }
+            if (down) {
+                const double interval = DoubleClickInterval() * 1000;
+                const bool near = std::fabs(e.location.x - fLastPressAt.x) <= 4 &&
+                                  std::fabs(e.location.y - fLastPressAt.y) <= 4;
+                const bool again = fClicks > 0 && b == fLastButton && near &&
+                                   x->xbutton.time - fLastPressTime <= static_cast<unsigned long>(interval);
+                fClicks = again ? fClicks + 1 : 1;
+                fLastButton = b;
+                fLastPressTime = x->xbutton.time;
+                fLastPressAt = e.location;
+                e.clickCount = fClicks;
+            } else {
+                e.clickCount = 0;
+            }
+            if (b == 1)
+                e.type = down ? EventType::kLeftMouseDown : EventType::kLeftMouseUp;
+            else if (b == 3)
+                e.type = down ? EventType::kRightMouseDown : EventType::kRightMouseUp;
+            else
+                e.type = down ? EventType::kOtherMouseDown : EventType::kOtherMouseUp;
+            if (down && b == 2) fSelections->NoteMiddleClick(x->xbutton.time);
+            break;
+        }
+        case MotionNotify:
+            fMouse = {double(x->xmotion.x_root), double(x->xmotion.y_root)};
+            e.location = {double(x->xmotion.x), double(x->xmotion.y) - strip};
+            e.modifierFlags = fModifiers = fKeyboard->Flags(x->xmotion.state);
+            e.type = (x->xmotion.state & Button1Mask)   ? EventType::kLeftMouseDragged
+                     : (x->xmotion.state & Button3Mask) ? EventType::kRightMouseDragged
+                     : (x->xmotion.state & Button2Mask) ? EventType::kOtherMouseDragged
+                                                        : EventType::kMouseMoved;
+            break;
+        case EnterNotify:
+        case LeaveNotify:
+            fMouse = {double(x->xcrossing.x_root), double(x->xcrossing.y_root)};
+            return false;
+        case KeyPress:
+        case KeyRelease: {
+            const bool down = x->type == KeyPress;
+            fSelections->NoteTime(x->xkey.time);
+            e.keyCode = uint16_t(x->xkey.keycode);
+            KeySym sym = x->xkey.keycode ? XkbKeycodeToKeysym(fDisplay, KeyCode(x->xkey.keycode), 0, 0) : 0;
+            if (unsigned mask = fKeyboard->MaskOfKey(sym)) {
+                // The state of the event is the one before the key: apply the key to it.
+                unsigned state = down ? (x->xkey.state | mask) : (x->xkey.state & ~mask);
+                if (mask == LockMask) state = x->xkey.state ^ LockMask;
+                e.type = EventType::kFlagsChanged;
+                e.modifierFlags = fModifiers = fKeyboard->Flags(state);
+                break;
+            }
+            e.type = down ? EventType::kKeyDown : EventType::kKeyUp;
+            e.modifierFlags = fModifiers = fKeyboard->Flags(x->xkey.state);
+            auto held = std::find(fKeysDown.begin(), fKeysDown.end(), x->xkey.keycode);
+            if (down) {
+                e.isRepeat = held != fKeysDown.end() && x->xkey.keycode != 0;
+                if (!e.isRepeat && x->xkey.keycode && fKeysDown.size() < 64)
+                    fKeysDown.push_back(x->xkey.keycode);
+            } else if (held != fKeysDown.end()) {
+                fKeysDown.erase(held);
+            }
+            e.characters = fKeyboard->Text(x, s->ic, false);
+            e.charactersIgnoringModifiers = fKeyboard->Text(x, s->ic, true);
+            if (x->xkey.keycode == 0) e.charactersIgnoringModifiers = e.characters;
+            break;
+        }
+        default:
+            return false;
+    }
+    e.eventNumber = app->NextEventNumber();
+    app->PostEvent(e, false);
+    return true;
+}
+
+void X11Backend::Pump() {
+    if (fLost) return;
+    Application* app = Application::Shared();
+    std::vector<XWin*> touched;
+    auto touch = [&touched](XWin* s) {
+        if (std::find(touched.begin(), touched.end(), s) == touched.end()) touched.push_back(s);
+    };
+    while (!fLost && XPending(fDisplay) > 0) {
         XEvent x;
         XNextEvent(fDisplay, &x);
         if (fHotKeys && x.type == KeyPress && fHotKeys->HandleKeyPress(x)) continue;
-        Window* w = WindowOf(x.xany.window);
-        if (!w) {
-            if (x.type == MappingNotify) XRefreshKeyboardMapping(&x.xmapping);
+        // The input method takes the keys it composes (dead keys, Compose) and sends the result back.
+        if (XFilterEvent(&x, None)) continue;
+        if (fSelections->HandleEvent(&x)) continue;
+        if (x.type == MappingNotify) {
+            XRefreshKeyboardMapping(&x.xmapping);
+            fKeyboard->RefreshModifiers();
             continue;
         }
-        Event e;
-        e.windowNumber = w->Number();
-        e.timestamp = ClockNow();
+        if (fRandR && x.type == fRandREvent + RRScreenChangeNotify) {
+            XRRUpdateConfiguration(&x);
+            continue;
+        }
+        XWin* s = StateOf(x.xany.window);
+        if (!s) continue;  // windows already gone, or another client's
+        Window* w = s->window;
         switch (x.type) {
-            case ButtonPress:
-            case ButtonRelease: {
-                const bool down = x.type == ButtonPress;
-                const unsigned b = x.xbutton.button;
-                e.location = {double(x.xbutton.x), double(x.xbutton.y) - w->StripHeight()};
-                e.modifierFlags = Flags(x.xbutton.state);
-                if (b >= 4 && b <= 7) {
-                    if (!down) continue;
-                    e.type = EventType::kScrollWheel;
-                    (b <= 5 ? e.deltaY : e.deltaX) = (b == 4 || b == 6) ? 1 : -1;
-                    break;
-                }
-                e.clickCount = down ? 1 : 0;
-                if (b == 1)
-                    e.type = down ? EventType::kLeftMouseDown : EventType::kLeftMouseUp;
-                else if (b == 3)
-                    e.type = down ? EventType::kRightMouseDown : EventType::kRightMouseUp;
-                else
-                    e.type = down ? EventType::kOtherMouseDown : EventType::kOtherMouseUp;
-                break;
-            }
-            case MotionNotify:
-                e.location = {double(x.xmotion.x), double(x.xmotion.y) - w->StripHeight()};
-                e.modifierFlags = Flags(x.xmotion.state);
-                e.type = (x.xmotion.state & Button1Mask)   ? EventType::kLeftMouseDragged
-                         : (x.xmotion.state & Button3Mask) ? EventType::kRightMouseDragged
-                                                           : EventType::kMouseMoved;
-                break;
-            case KeyPress:
-            case KeyRelease: {
-                if (unsigned mask = ModifierOfKey(XLookupKeysym(&x.xkey, 0))) {
-                    // The state of the event is the one before the key: apply the key to it.
-                    unsigned state = x.type == KeyPress ? (x.xkey.state | mask) : (x.xkey.state & ~mask);
-                    if (mask == LockMask) state = x.xkey.state ^ LockMask;
-                    e.type = EventType::kFlagsChanged;
-                    e.modifierFlags = Flags(state);
-                    e.keyCode = uint16_t(x.xkey.keycode);
-                    break;
-                }
-                e.type = x.type == KeyPress ? EventType::kKeyDown : EventType::kKeyUp;
-                e.modifierFlags = Flags(x.xkey.state);
-                e.keyCode = uint16_t(x.xkey.keycode);
-                // Command (Ctrl) leaves the text as it is; Control (Super) makes control characters.
-                XKeyEvent typed = x.xkey;
-                typed.state &= ~unsigned(ControlMask);
-                if (x.xkey.state & Mod4Mask) typed.state |= ControlMask;
-                e.characters = KeyText(&typed);
-                XKeyEvent plain = x.xkey;
-                plain.state &= ShiftMask | LockMask;
-                e.charactersIgnoringModifiers = KeyText(&plain);
-                break;
-            }
             case Expose:
-                if (View* v = w->ContentView())
-                    v->SetNeedsDisplayInRect({double(x.xexpose.x), double(x.xexpose.y),
-                                              double(x.xexpose.width), double(x.xexpose.height)});
-                // Wakes the event loop, which draws what needs display after each event.
-                e.type = EventType::kAppKitDefined;
-                break;
-            case ConfigureNotify:
-                ApplyServerGeometry(w, x.xany.window);
+                s->exposed = s->exposed.Union({double(x.xexpose.x), double(x.xexpose.y),
+                                               double(x.xexpose.width), double(x.xexpose.height)});
+                touch(s);
                 continue;
-            case DestroyNotify:
+            case ConfigureNotify:
+                s->configured = true;
+                touch(s);
                 continue;
             case ClientMessage:
-                if (Atom(x.xclient.data.l[0]) == fDeleteAtom) w->PerformClose();
+                if (::Atom(x.xclient.data.l[0]) == Intern("_NET_WM_PING") &&
+                    ::Atom(x.xclient.message_type) == Intern("WM_PROTOCOLS")) {
+                    XEvent reply = x;
+                    reply.xclient.window = DefaultRootWindow(fDisplay);
+                    XSendEvent(fDisplay, reply.xclient.window, False,
+                               SubstructureNotifyMask | SubstructureRedirectMask, &reply);
+                } else if (::Atom(x.xclient.data.l[0]) == Intern("WM_DELETE_WINDOW")) {
+                    // The close box is the framework's close request.
+                    w->PerformClose();
+                }
                 continue;
             case FocusIn:
+                if (s->ic) XSetICFocus(s->ic);
                 app->Activate();
                 if (!w->IsKeyWindow() && w->CanBecomeKey()) w->MakeKeyWindow();
                 continue;
+            case FocusOut:
+                if (s->ic) XUnsetICFocus(s->ic);
+                fKeysDown.clear();
+                continue;
             default:
+                Translate(&x, w, s);
                 continue;
         }
-        e.eventNumber = app->NextEventNumber();
-        app->PostEvent(e, false);
     }
+    // Once per window and pump, however many the server sent.
+    for (XWin* s : touched) {
+        if (StateOf(s->xw) != s) continue;
+        if (s->configured) ApplyServerGeometry(s->window, s);
+        if (StateOf(s->xw) == s && !s->exposed.IsEmpty()) Exposed(s->window, s);
+    }
+    if (!touched.empty()) {
+        // Wakes the event loop, which draws what needs display.
+        app->SetWindowsNeedUpdate(true);
+        XFlush(fDisplay);
+    }
+    SchedulePump();
+}
+
+void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
+    PLAT_DCHECK_MAIN_THREAD();
+    HideDragImage(false);
+    if (!image || image->Width() <= 0 || image->Height() <= 0 || fLost) return;
+    XSetWindowAttributes attrs = {};
+    attrs.override_redirect = True;
+    attrs.background_pixmap = None;
+    const int32_t w = image->Width(), h = image->Height();
+    fDragWindow = XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(screen.x), int(screen.y),
+                                unsigned(w), unsigned(h), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                CWOverrideRedirect | CWBackPixmap, &attrs);
+    fDragOrigin = screen;
+    const long type = long(Intern("_NET_WM_WINDOW_TYPE_DND"));
+    XChangeProperty(fDisplay, fDragWindow, Intern("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&type), 1);
+    // Input passes through it to the window under the pointer.
+    int event = 0, error = 0;
+    if (XFixesQueryExtension(fDisplay, &event, &error)) {
+        XserverRegion empty = XFixesCreateRegion(fDisplay, nullptr, 0);
+        XFixesSetWindowShapeRegion(fDisplay, fDragWindow, ShapeInput, 0, 0, empty);
+        XFixesDestroyRegion(fDisplay, empty);
+    }
+    XMapRaised(fDisplay, fDragWindow);
+    Ref<DrawContext> store = fPresenter->CreateImage(w, h);
+    if (store) {
+        store->DrawImage({0, 0, double(w), double(h)}, image);
+        fPresenter->Present(fDragWindow, store.get(), {0, 0, double(w), double(h)}, 0, 0);
+    }
+    XFlush(fDisplay);
+    SchedulePump();
+}
+
+void X11Backend::MoveDragImage(Point screen) {
+    if (!fDragWindow || fLost) return;
+    XMoveWindow(fDisplay, fDragWindow, int(screen.x), int(screen.y));
+    XFlush(fDisplay);
+}
+
+void X11Backend::HideDragImage(bool slideBack) {
+    if (!fDragWindow) return;
+    if (!fLost) {
+        if (slideBack) MoveDragImage(fDragOrigin);
+        XDestroyWindow(fDisplay, fDragWindow);
+        XFlush(fDisplay);
+    }
+    fDragWindow = 0;
 }
 
 }  // namespace plat::x11

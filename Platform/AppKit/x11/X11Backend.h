@@ -11,6 +11,7 @@
 #include "Platform/Foundation/Geometry.h"
 
 typedef struct _XDisplay Display;
+union _XEvent;
 
 namespace plat {
 class FdSource;
@@ -19,67 +20,115 @@ class RunLoopSource;
 
 namespace plat::x11 {
 
+class X11Cursors;
 class X11HotKeys;
-
-// The window system over an X server: one top-level X window per window at its content rectangle,
-// the default screen (its work area as the visible frame), the pointer, and the server's input
-// turned into events posted to the application. Main thread only.
+class X11Keyboard;
+class X11Presenter;
+class X11Selections;
+// The window system over an X server: one top-level X window per window at its content rectangle
+// (menu strip included), showing the window's backing store (only what a pass changed; Expose from
+// the store), window-manager hints, the server's monitors, input through XKB and an input method,
+// cursors, the clipboard and primary selection, pop-ups above everything. Main thread only.
 class X11Backend : public Backend {
 public:
+    struct Options {
+        bool sharedMemory = true;  // false: never MIT-SHM (tests of the plain path)
+    };
     // Connects to the named display (null: $DISPLAY); null when no server answers.
     static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
+    static std::unique_ptr<X11Backend> Open(const char* displayName, const Options& options);
     ~X11Backend() override;
 
     const char* Name() const override { return "x11"; }
     [[nodiscard]] bool Start() override;
     void Stop() override;
     std::vector<Screen> Screens() const override;
-    Point MouseLocation() const override;
-    uint32_t ModifierFlags() const override;
+    // From the last events the server sent (no round trip).
+    Point MouseLocation() const override { return fMouse; }
+    uint32_t ModifierFlags() const override { return fModifiers; }
     void WindowChanged(Window* window, WindowChange change) override;
     void Beep() override;
-    // From the server's keyboard auto-repeat rate (the defaults when it has none).
     int32_t KeyRepeatDelayTicks() const override;
     int32_t KeyRepeatIntervalTicks() const override;
-    // Kept for the window system to show (Xcursor comes later); the desktop's double-click setting is
-    // not read yet.
     void SetCursor(const Cursor* cursor) override;
     const Cursor* CurrentCursor() const { return fCursor.get(); }
     // Grabs on the root window, made on first use.
     HotKeys* GlobalHotKeys() override;
+    Ref<DrawContext> CreateBackingStore(Window* window, int32_t width, int32_t height) override;
+    void PresentWindow(Window* window, const Rect& damage) override;
+    void ShowDragImage(const BitmapImage* image, Point screen) override;
+    void MoveDragImage(Point screen) override;
+    void HideDragImage(bool slideBack) override;
 
     ::Display* XDisplay() const { return fDisplay; }
     // The X window of a window, 0 when it has none.
     unsigned long XWindowOf(const Window* window) const;
     // Reads every event the server sent and posts what the application must see.
     void Pump();
+    // The server went away: the application was asked to end.
+    bool ConnectionLost() const { return fLost; }
+    X11Presenter* Presenter() const { return fPresenter.get(); }
+    X11Selections* Selections() const { return fSelections.get(); }
+
+    // What presenting did, for tests: the X pixel rectangles sent, and the passes of the framework
+    // an Expose caused (none when the backing store answers).
+    struct Stats {
+        std::vector<Rect> presented;
+        uint32_t exposesFromStore = 0;
+        uint32_t exposesToFramework = 0;
+    };
+    Stats& PresentStats() { return fStats; }
+
+    struct XWin;
 
 private:
-    explicit X11Backend(::Display* display);
+    X11Backend(::Display* display, const Options& options);
 
     void Create(Window* window);
     void Destroy(Window* window);
     void StoreTitle(unsigned long xwindow, const std::string& title);
+    void StoreHints(Window* window, unsigned long xwindow);
     void Restack();
-    void ApplyServerGeometry(Window* window, unsigned long xwindow);
-    Window* WindowOf(unsigned long xwindow) const;
-    // Events may wait in Xlib's queue after any round trip: pump them from the run loop soon.
+    void Mapped(Window* window, XWin* x);
+    void ApplyServerGeometry(Window* window, XWin* x);
+    void Exposed(Window* window, XWin* x);
+    void Present(Window* window, XWin* x, const Rect& area);
+    XWin* StateOf(unsigned long xwindow) const;
+    XWin* StateOf(const Window* window) const;
+    bool Translate(_XEvent* x, Window* window, XWin* state);
     void SchedulePump() const;
     static void Readable(FdSource* source, int fd, uint32_t ready, void* self);
     static void PumpPerform(void* self);
+    static void Lost(::Display* display);
 
     ::Display* fDisplay;
-    unsigned long fDeleteAtom = 0;
-    unsigned long fNameAtom = 0;
-    unsigned long fUtf8Atom = 0;
+    std::unique_ptr<X11Presenter> fPresenter;
+    std::unique_ptr<X11Keyboard> fKeyboard;
+    std::unique_ptr<X11Cursors> fCursors;
+    std::unique_ptr<X11Selections> fSelections;
+    std::unordered_map<unsigned long, std::unique_ptr<XWin>> fWindows;
     Ref<FdSource> fSource;
     Ref<RunLoopSource> fPump;
-    std::unordered_map<unsigned long, Window*> fWindows;  // not retained
     bool fApplyingServerFrame = false;
-    // The content size last asked of the server per window: other sizes it reports are the user's.
-    std::unordered_map<unsigned long, Size> fAskedSizes;
+    bool fLost = false;
+    bool fRandR = false;
+    int fRandREvent = 0;
     Ref<const Cursor> fCursor;
     std::unique_ptr<X11HotKeys> fHotKeys;
+    unsigned long fCursorX = 0;
+    Point fMouse;
+    uint32_t fModifiers = 0;
+    // Click counting: the last press.
+    unsigned fLastButton = 0;
+    unsigned long fLastPressTime = 0;
+    Point fLastPressAt;
+    int32_t fClicks = 0;
+    std::vector<unsigned> fKeysDown;  // keycodes, for auto-repeat
+    unsigned long fDragWindow = 0;
+    Point fDragOrigin;
+    Stats fStats;
+    std::unordered_map<std::string, unsigned long> fAtoms;
+    unsigned long Intern(const char* name);
 };
 
 }  // namespace plat::x11
