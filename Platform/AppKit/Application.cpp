@@ -171,7 +171,7 @@ int Application::Run(int argc, char** argv) {
         AutoreleasePool pool;
         if (fTerminateAsked) {
             fTerminateAsked = false;
-            if (ApproveTermination()) break;
+            if (backend->ConnectionLost() || ApproveTermination()) break;
         }
         if (fNeedsUpdate) UpdateWindows();
         Event ev;
@@ -186,11 +186,12 @@ int Application::Run(int argc, char** argv) {
     fRunning = false;
     RemoveSignals();
     backend->Stop();
+    const int status = backend->ConnectionLost() ? 1 : 0;
     if (fOwnBackend) {
         SetBackend(nullptr);
         fOwnBackend.reset();
     }
-    return 0;
+    return status;
 }
 
 void Application::Terminate() {

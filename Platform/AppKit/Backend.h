@@ -39,6 +39,8 @@ public:
     [[nodiscard]] virtual bool Start() { return true; }
     // Main thread, after termination.
     virtual void Stop() {}
+    // The window system went away: the application ends without asking (Run answers 1).
+    virtual bool ConnectionLost() const { return false; }
 
     virtual std::vector<Screen> Screens() const = 0;
     virtual Point MouseLocation() const = 0;

@@ -154,7 +154,15 @@ void Window::SetFrame(const Rect& frame, bool display) {
         Rect c = ContentRect();
         if (fBacking->Width() != Pixels(c.width) || fBacking->Height() != Pixels(c.height)) {
             fBacking = nullptr;
-            if (fContentView) fContentView->SetNeedsDisplay(true);
+            // The new store is blank: every view draws again, not only the content view.
+            std::vector<View*> stack;
+            if (fContentView) stack.push_back(fContentView.get());
+            while (!stack.empty()) {
+                View* v = stack.back();
+                stack.pop_back();
+                v->SetNeedsDisplay(true);
+                for (const Ref<View>& sub : v->Subviews()) stack.push_back(sub.get());
+            }
             ContentNeedsDisplay({0, -StripHeight(), c.width, c.height + StripHeight()});
         }
     }

@@ -66,7 +66,7 @@ public:
     // Reads every event the server sent and posts what the application must see.
     void Pump();
     // The server went away: the application was asked to end.
-    bool ConnectionLost() const { return fLost; }
+    bool ConnectionLost() const override { return fLost; }
     X11Presenter* Presenter() const { return fPresenter.get(); }
     X11Selections* Selections() const { return fSelections.get(); }
 

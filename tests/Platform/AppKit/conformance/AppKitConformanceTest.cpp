@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
@@ -324,6 +325,75 @@ TEST_P(AppKitConformance, ViewsDrawIntoTheBackingStoreClippedToTheirAncestors) {
     content->Release();
     clip->Release();
     inner->Release();
+}
+
+// Turns the event loop (drawing what needs display) until the condition holds or a second passed.
+template <typename F>
+bool Settle(F done) {
+    const double until = plat::ClockNow() + 2;
+    while (!done() && plat::ClockNow() < until)
+        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode,
+                                         true, nullptr);
+    return done();
+}
+
+TEST_P(AppKitConformance, TheWindowSystemShowsTheBackingStoreAndOnlyWhatChanged) {
+    Window* w = Make({100, 100, 200, 100});
+    auto* content = new Painter({0, 0, 1, 1}, {0.2, 0.4, 0.6, 1});
+    auto* left = new Painter({20, 20, 60, 40}, {1, 0, 0, 1});
+    auto* right = new Painter({120, 20, 60, 40}, {0, 0.5, 0, 1});
+    w->SetContentView(content);
+    content->AddSubview(left);
+    content->AddSubview(right);
+    w->MakeKeyAndOrderFront();
+    for (plat::View* v : {static_cast<plat::View*>(content), static_cast<plat::View*>(left),
+                          static_cast<plat::View*>(right)})
+        v->SetNeedsDisplay(true);
+    ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 30, 30) == 0xFF0000; }))
+        << std::hex << driver->ShownPixel(w, 30, 30);
+    // Every pixel the window system shows is the store's.
+    plat::DrawContext* store = w->BackingStore();
+    for (int y = 0; y < 100; y += 7)
+        for (int x = 0; x < 200; x += 9)
+            ASSERT_EQ(driver->ShownPixel(w, x, y), store->PixelAt(x, y) & 0xFFFFFF) << x << "," << y;
+
+    // One pane changes: only its rectangle goes out.
+    driver->TakePresented(w);
+    right->colour = {1, 1, 0, 1};
+    right->SetNeedsDisplay(true);
+    ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 130, 30) == 0xFFFF00; }));
+    const std::vector<Rect> presented = driver->TakePresented(w);
+    ASSERT_EQ(presented.size(), 1u);
+    EXPECT_TRUE(SameRect(presented[0], {120, 20, 60, 40})) << Text(presented[0]);
+    EXPECT_EQ(driver->ShownPixel(w, 30, 30), 0xFF0000u);
+    EXPECT_EQ(left->draws, 1);
+
+    // A resize draws the whole new store before it shows.
+    w->SetFrame(w->FrameRectForContentRect({100, 100, 260, 120}), false);
+    ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 250, 110) == 0x336699; }))
+        << std::hex << driver->ShownPixel(w, 250, 110);
+    EXPECT_EQ(driver->ShownPixel(w, 130, 30), 0xFFFF00u);
+    content->Release();
+    left->Release();
+    right->Release();
+}
+
+TEST_P(AppKitConformance, ClipboardTextGoesToAndComesFromOtherPrograms) {
+    Window* w = Make({100, 100, 100, 100});
+    w->MakeKeyAndOrderFront();
+    plat::Pasteboard* pb = plat::Pasteboard::General();
+    const std::string copied = "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac copied";
+    pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+    ASSERT_TRUE(pb->SetString(copied));
+    std::string outside, skip;
+    if (!driver->ReadClipboardOutside(&outside, &skip) && !skip.empty()) GTEST_SKIP() << skip;
+    EXPECT_EQ(outside, copied);
+
+    const std::string given = "from another program \xe2\x9c\x93\nsecond line";
+    ASSERT_TRUE(driver->PutClipboardOutside(given, &skip)) << skip;
+    std::string pasted;
+    ASSERT_TRUE(pb->StringForType(plat::Pasteboard::kTypeString, &pasted));
+    EXPECT_EQ(pasted, given);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppKitConformance, ::testing::Values("headless", "x11"),

@@ -50,6 +50,15 @@ public:
     virtual std::string ShownTitle(const plat::Window* window) = 0;
     // The shown windows among the given ones, front to back as the window system stacks them.
     virtual std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) = 0;
+    // The colour (0xRRGGBB) the window system shows at a pixel of the window's content.
+    virtual uint32_t ShownPixel(const plat::Window* window, int32_t x, int32_t y) = 0;
+    // The content rectangles presented since the last call.
+    virtual std::vector<plat::Rect> TakePresented(const plat::Window* window) = 0;
+
+    // Another program puts text on the clipboard, or reads the clipboard's text; false with the
+    // reason in *skip when it cannot run here. Both keep the application's event loop turning.
+    virtual bool PutClipboardOutside(const std::string& text, std::string* skip) = 0;
+    virtual bool ReadClipboardOutside(std::string* text, std::string* skip) = 0;
 };
 
 std::unique_ptr<BackendDriver> MakeHeadlessDriver();

@@ -1,6 +1,8 @@
 #include <algorithm>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Pasteboard.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "Platform/AppKit/Window.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 #include "tests/support/HeadlessScreens.h"
@@ -49,6 +51,26 @@ public:
             if (std::find(among.begin(), among.end(), w) != among.end()) out.push_back(w);
         }
         return out;
+    }
+
+    uint32_t ShownPixel(const plat::Window* w, int32_t x, int32_t y) override {
+        return const_cast<plat::Window*>(w)->BackingStore()->PixelAt(x, y) & 0xFFFFFF;
+    }
+    std::vector<plat::Rect> TakePresented(const plat::Window* w) override {
+        std::vector<plat::Rect> out;
+        for (const HeadlessBackend::Presented& p : fScreens.Backend().PresentedAreas())
+            if (p.window == w->Number()) out.push_back(p.area);
+        fScreens.Backend().ClearPresentedAreas();
+        return out;
+    }
+    // The other program is the pasteboard itself.
+    bool PutClipboardOutside(const std::string& text, std::string*) override {
+        plat::Pasteboard* pb = plat::Pasteboard::General();
+        pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+        return pb->SetString(text);
+    }
+    bool ReadClipboardOutside(std::string* text, std::string*) override {
+        return plat::Pasteboard::General()->StringForType(plat::Pasteboard::kTypeString, text);
     }
 
 private:

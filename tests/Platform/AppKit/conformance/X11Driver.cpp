@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <memory>
 
+#include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Pasteboard.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/XvfbServer.h"
 
 namespace conformance {
@@ -152,7 +157,61 @@ public:
         return out;
     }
 
+    uint32_t ShownPixel(const plat::Window* w, int32_t x, int32_t y) override {
+        ::Display* d = fBackend->XDisplay();
+        XSync(d, False);
+        XImage* image = XGetImage(d, fBackend->XWindowOf(w), x, y + int32_t(w->StripHeight()), 1, 1, AllPlanes,
+                                  ZPixmap);
+        if (!image) return 0xDEADBEEF;
+        const unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return uint32_t(p & 0xFFFFFF);
+    }
+    std::vector<plat::Rect> TakePresented(const plat::Window* w) override {
+        std::vector<plat::Rect> out;
+        for (plat::Rect r : fBackend->PresentStats().presented) {
+            r.y -= w->StripHeight();
+            out.push_back(r);
+        }
+        fBackend->PresentStats().presented.clear();
+        return out;
+    }
+    // xclip plays the other program.
+    bool PutClipboardOutside(const std::string& text, std::string* skip) override {
+        if (!testsupport::HaveProgram("xclip")) {
+            *skip = "xclip is not installed";
+            return false;
+        }
+        testsupport::BackgroundCommand put("DISPLAY=" + Server().Display() + " xclip -selection clipboard -i", text);
+        plat::Pasteboard* pb = plat::Pasteboard::General();
+        const int64_t before = pb->ChangeCount();
+        // Until the new owner's types arrived.
+        return Pump([&] { return put.Done() && pb->ChangeCount() != before && pb->HasType(plat::Pasteboard::kTypeString); });
+    }
+    bool ReadClipboardOutside(std::string* text, std::string* skip) override {
+        if (!testsupport::HaveProgram("xclip")) {
+            *skip = "xclip is not installed";
+            return false;
+        }
+        testsupport::BackgroundCommand read("DISPLAY=" + Server().Display() + " xclip -selection clipboard -o");
+        int status = -1;
+        if (!Pump([&] { return read.Done(&status); }) || status != 0) return false;
+        *text = read.Output();
+        return true;
+    }
+
 private:
+    // Turns the application's event loop until done() holds (at most 5 s).
+    template <typename F>
+    bool Pump(F done) {
+        const double until = plat::ClockNow() + 5;
+        while (!done()) {
+            if (plat::ClockNow() > until) return false;
+            plat::Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                                   plat::kRunLoopDefaultMode, true, nullptr);
+        }
+        return true;
+    }
     // The key for a keysym; one the keyboard map lacks is put on a spare key first, as typing tools do.
     unsigned Keycode(unsigned long keysym) {
         KeyCode code = XKeysymToKeycode(fSender, keysym);
