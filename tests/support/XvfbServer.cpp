@@ -45,6 +45,13 @@ XvfbServer::XvfbServer(const char* screen) {
     if (!number.empty()) fDisplay = ":" + number;
 }
 
+void XvfbServer::Kill() {
+    if (fPid <= 0) return;
+    kill(fPid, SIGKILL);
+    waitpid(fPid, nullptr, 0);
+    fPid = -1;
+}
+
 XvfbServer::~XvfbServer() {
     if (fPid <= 0) return;
     kill(fPid, SIGTERM);

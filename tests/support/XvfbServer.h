@@ -18,6 +18,8 @@ public:
     bool Ok() const { return !fDisplay.empty(); }
     // ":N", empty when the server did not start.
     const std::string& Display() const { return fDisplay; }
+    // Ends the server at once, as a crash would (its clients lose their connection).
+    void Kill();
 
 private:
     pid_t fPid = -1;

@@ -3,7 +3,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
-#include <cairo-xlib.h>
 #include <cairo.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Platform/AppKit/x11/X11ErrorTrap.h"
 #include "Platform/Graphics/DrawContext.h"
@@ -69,7 +69,7 @@ X11Presenter::X11Presenter(::Display* display, bool allowSharedMemory)
     fDepth = DefaultDepth(fDisplay, screen);
     fGC = reinterpret_cast<unsigned long>(XCreateGC(fDisplay, RootWindow(fDisplay, screen), 0, nullptr));
     if (!MatchesCairo(fDisplay, visual, fDepth)) {
-        fPath = Path::kCairoXlib;
+        fPath = Path::kConverted;
         return;
     }
     fPath = Path::kPutImage;
@@ -89,6 +89,7 @@ X11Presenter::X11Presenter(::Display* display, bool allowSharedMemory)
 
 X11Presenter::~X11Presenter() {
     *fAlive = false;
+
     XFreeGC(fDisplay, reinterpret_cast<GC>(fGC));
 }
 
@@ -162,7 +163,7 @@ void X11Presenter::Present(unsigned long drawable, DrawContext* image, const Rec
         XSync(fDisplay, False);
         return;
     }
-    if (fPath != Path::kCairoXlib) {
+    if (fPath != Path::kConverted) {
         XImage* xi = XCreateImage(fDisplay, static_cast<Visual*>(fVisual), unsigned(fDepth), ZPixmap, 0,
                                   reinterpret_cast<char*>(cairo_image_surface_get_data(surface)), unsigned(w),
                                   unsigned(h), 32, cairo_image_surface_get_stride(surface));
@@ -175,17 +176,40 @@ void X11Presenter::Present(unsigned long drawable, DrawContext* image, const Rec
         XFlush(fDisplay);
         return;
     }
-    // Any other visual: Cairo converts the pixels.
-    cairo_surface_t* target =
-        cairo_xlib_surface_create(fDisplay, drawable, static_cast<Visual*>(fVisual), x + x1, y + y1);
-    cairo_t* cr = cairo_create(target);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, surface, x, y);
-    cairo_rectangle(cr, x + x0, y + y0, x1 - x0, y1 - y0);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(target);
-    cairo_surface_destroy(target);
+    // Any other TrueColor visual (depth 16, 15, ...): the pixels converted to its masks.
+    Visual* v = static_cast<Visual*>(fVisual);
+    XImage* xi = XCreateImage(fDisplay, v, unsigned(fDepth), ZPixmap, 0, nullptr, unsigned(x1 - x0),
+                              unsigned(y1 - y0), 32, 0);
+    if (!xi) return;
+    xi->data = static_cast<char*>(std::calloc(size_t(xi->bytes_per_line), size_t(y1 - y0)));
+    if (!xi->data) {
+        XDestroyImage(xi);
+        return;
+    }
+    auto shiftOf = [](unsigned long mask) {
+        int shift = 0;
+        while (mask && !(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return shift;
+    };
+    const int rs = shiftOf(v->red_mask), gs = shiftOf(v->green_mask), bs = shiftOf(v->blue_mask);
+    const unsigned long rm = v->red_mask >> rs, gm = v->green_mask >> gs, bm = v->blue_mask >> bs;
+    const uint8_t* base = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int32_t row = y0; row < y1; ++row) {
+        const uint32_t* src = reinterpret_cast<const uint32_t*>(base + size_t(row) * size_t(stride));
+        for (int32_t col = x0; col < x1; ++col) {
+            const uint32_t p = src[col];
+            const unsigned long pixel = (((((p >> 16) & 0xFF) * rm + 127) / 255) << rs) |
+                                        (((((p >> 8) & 0xFF) * gm + 127) / 255) << gs) |
+                                        ((((p & 0xFF) * bm + 127) / 255) << bs);
+            XPutPixel(xi, col - x0, row - y0, pixel);
+        }
+    }
+    XPutImage(fDisplay, drawable, gc, xi, 0, 0, x + x0, y + y0, unsigned(x1 - x0), unsigned(y1 - y0));
+    XDestroyImage(xi);
     XFlush(fDisplay);
 }
 

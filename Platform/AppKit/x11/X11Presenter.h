@@ -16,13 +16,13 @@ namespace plat::x11 {
 
 // Shows client-side Cairo images in X drawables. On a 24/32-bit TrueColor visual laid out as Cairo's
 // ARGB32 the images live in shared memory and go out with XShmPutImage (plain XPutImage from the
-// same bytes when MIT-SHM does not work); any other visual (depth 16, ...) through a Cairo-Xlib
-// surface. Main thread only.
+// same bytes when MIT-SHM does not work); any other TrueColor visual (depth 16, ...) gets the
+// pixels converted to its masks. Main thread only.
 class X11Presenter {
 public:
-    enum class Path { kSharedMemory, kPutImage, kCairoXlib };
+    enum class Path { kSharedMemory, kPutImage, kConverted };
 
-    // quiet: no line on stderr when shared memory is unavailable (tests that force it off).
+    // allowSharedMemory false: plain images even where MIT-SHM works.
     explicit X11Presenter(::Display* display, bool allowSharedMemory = true);
     ~X11Presenter();
     X11Presenter(const X11Presenter&) = delete;
@@ -40,7 +40,7 @@ public:
 
 private:
     ::Display* fDisplay;
-    Path fPath = Path::kCairoXlib;
+    Path fPath = Path::kConverted;
     void* fVisual = nullptr;  // Visual*
     int fDepth = 0;
     unsigned long fGC = 0;         // GC

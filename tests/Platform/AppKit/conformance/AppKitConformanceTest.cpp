@@ -332,8 +332,8 @@ template <typename F>
 bool Settle(F done) {
     const double until = plat::ClockNow() + 2;
     while (!done() && plat::ClockNow() < until)
-        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02, plat::kRunLoopDefaultMode,
-                                         true, nullptr);
+        Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                         plat::kRunLoopDefaultMode, true, nullptr);
     return done();
 }
 
@@ -346,8 +346,8 @@ TEST_P(AppKitConformance, TheWindowSystemShowsTheBackingStoreAndOnlyWhatChanged)
     content->AddSubview(left);
     content->AddSubview(right);
     w->MakeKeyAndOrderFront();
-    for (plat::View* v : {static_cast<plat::View*>(content), static_cast<plat::View*>(left),
-                          static_cast<plat::View*>(right)})
+    for (plat::View* v :
+         {static_cast<plat::View*>(content), static_cast<plat::View*>(left), static_cast<plat::View*>(right)})
         v->SetNeedsDisplay(true);
     ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 30, 30) == 0xFF0000; }))
         << std::hex << driver->ShownPixel(w, 30, 30);
@@ -382,7 +382,9 @@ TEST_P(AppKitConformance, ClipboardTextGoesToAndComesFromOtherPrograms) {
     Window* w = Make({100, 100, 100, 100});
     w->MakeKeyAndOrderFront();
     plat::Pasteboard* pb = plat::Pasteboard::General();
-    const std::string copied = "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac copied";
+    const std::string copied =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x82\xac copied";
     pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
     ASSERT_TRUE(pb->SetString(copied));
     std::string outside, skip;

@@ -2,8 +2,8 @@
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Pasteboard.h"
-#include "Platform/Graphics/DrawContext.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 #include "tests/support/HeadlessScreens.h"
 

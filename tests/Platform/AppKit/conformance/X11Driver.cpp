@@ -8,10 +8,10 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Pasteboard.h"
-#include "Platform/Foundation/Clock.h"
-#include "Platform/Foundation/RunLoop.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 #include "tests/support/BackgroundCommand.h"
 #include "tests/support/XvfbServer.h"
@@ -160,8 +160,8 @@ public:
     uint32_t ShownPixel(const plat::Window* w, int32_t x, int32_t y) override {
         ::Display* d = fBackend->XDisplay();
         XSync(d, False);
-        XImage* image = XGetImage(d, fBackend->XWindowOf(w), x, y + int32_t(w->StripHeight()), 1, 1, AllPlanes,
-                                  ZPixmap);
+        XImage* image =
+            XGetImage(d, fBackend->XWindowOf(w), x, y + int32_t(w->StripHeight()), 1, 1, AllPlanes, ZPixmap);
         if (!image) return 0xDEADBEEF;
         const unsigned long p = XGetPixel(image, 0, 0);
         XDestroyImage(image);
@@ -182,18 +182,22 @@ public:
             *skip = "xclip is not installed";
             return false;
         }
-        testsupport::BackgroundCommand put("DISPLAY=" + Server().Display() + " xclip -selection clipboard -i", text);
+        testsupport::BackgroundCommand put("DISPLAY=" + Server().Display() + " xclip -selection clipboard -i",
+                                           text);
         plat::Pasteboard* pb = plat::Pasteboard::General();
         const int64_t before = pb->ChangeCount();
         // Until the new owner's types arrived.
-        return Pump([&] { return put.Done() && pb->ChangeCount() != before && pb->HasType(plat::Pasteboard::kTypeString); });
+        return Pump([&] {
+            return put.Done() && pb->ChangeCount() != before && pb->HasType(plat::Pasteboard::kTypeString);
+        });
     }
     bool ReadClipboardOutside(std::string* text, std::string* skip) override {
         if (!testsupport::HaveProgram("xclip")) {
             *skip = "xclip is not installed";
             return false;
         }
-        testsupport::BackgroundCommand read("DISPLAY=" + Server().Display() + " xclip -selection clipboard -o");
+        testsupport::BackgroundCommand read("DISPLAY=" + Server().Display() +
+                                            " xclip -selection clipboard -o");
         int status = -1;
         if (!Pump([&] { return read.Done(&status); }) || status != 0) return false;
         *text = read.Output();
