@@ -341,6 +341,10 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
     XEvent e;
     if (!WaitFor(SelectionNotify, fWindow, 0, ClockNow() + kChunkTimeout, &e)) return false;
     if (e.xselection.property == None) return false;
+    // Changes of the property before the answer (the owner writing it) are no chunks.
+    XEvent stale;
+    while (XCheckTypedWindowEvent(fDisplay, fWindow, PropertyNotify, &stale)) {
+    }
     ::Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
@@ -358,6 +362,10 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
             if (XGetWindowProperty(fDisplay, fWindow, property, 0, long(kMaxTransfer / 4), True,
                                    AnyPropertyType, &type, &format, &count, &after, &data) != Success)
                 return false;
+            if (type == None) {  // not written yet
+                if (data) XFree(data);
+                continue;
+            }
             if (format != 8 && format != 16 && format != 32) count = 0;
             if (!data || count == 0) {
                 if (data) XFree(data);
@@ -388,6 +396,19 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
 
 void X11Selections::Serve(XEvent* request) {
     const XSelectionRequestEvent& r = request->xselectionrequest;
+    // Transfers whose requestor stopped taking chunks (or vanished) are abandoned.
+    const double now = ClockNow();
+    for (auto it = fOutgoing.begin(); it != fOutgoing.end();) {
+        if ((*it)->deadline >= now) {
+            ++it;
+            continue;
+        }
+        X11ErrorTrap trap(fDisplay);
+        XSelectInput(fDisplay, (*it)->requestor, NoEventMask);
+        (void)trap.Failed();
+        delete *it;
+        it = fOutgoing.erase(it);
+    }
     XEvent reply = {};
     reply.xselection.type = SelectionNotify;
     reply.xselection.requestor = r.requestor;
