@@ -415,7 +415,15 @@ void X11Backend::Mapped(Window* window, XWin* s) {
 
 void X11Backend::WindowChanged(Window* window, WindowChange change) {
     PLAT_DCHECK_MAIN_THREAD();
-    if (fLost) return;
+    if (fLost) {
+        // Nothing reaches the server any more; a window going still leaves the books.
+        if (change == kDestroyed)
+            if (XWin* s = StateOf(window)) {
+                window->SetBackendData(nullptr);
+                fWindows.erase(s->xw);
+            }
+        return;
+    }
     switch (change) {
         case kCreated:
             Create(window);
