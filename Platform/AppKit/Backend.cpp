@@ -37,7 +37,9 @@ std::unique_ptr<Backend> MakeBackendFromEnvironment() {
         std::fprintf(stderr, "orbilume: unknown ORBILUME_PLATFORM \"%s\" (x11 or headless); ignored\n",
                      forced);
     if (std::strcmp(BackendNameFromEnvironment(), "x11") == 0) {
-        if (std::unique_ptr<x11::X11Backend> b = x11::X11Backend::Open()) return b;
+        x11::X11Backend::Options options;
+        options.glWindows = true;
+        if (std::unique_ptr<x11::X11Backend> b = x11::X11Backend::Open(nullptr, options)) return b;
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr, "orbilume: no X server answers on \"%s\"; running without a screen\n",
                      display ? display : "");

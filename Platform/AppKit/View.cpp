@@ -123,10 +123,12 @@ void View::DisplayIfNeeded() {
 void View::DrawPass(DrawContext* ctx, const Rect& visible) {
     Ref<View> keep(this);  // drawing may remove this view from its superview
     Point o = ConvertToContent({0, 0});
+    Rect drawn;  // content coordinates
     if (NeedsDisplay()) {
         Rect dirty = fDirty;
         fDirty = {};
         Rect shown = Rect{dirty.x + o.x, dirty.y + o.y, dirty.width, dirty.height}.Intersection(visible);
+        drawn = shown;
         if (!shown.IsEmpty()) {
             Rect own{shown.x - o.x, shown.y - o.y, shown.width, shown.height};
             View* outerView = gFocusView;
@@ -151,7 +153,14 @@ void View::DrawPass(DrawContext* ctx, const Rect& visible) {
     for (const Ref<View>& v : subs) {
         Rect f = v->fFrame;
         Rect inContent{f.x + o.x, f.y + o.y, f.width, f.height};
-        if (v->fSuperview == this) v->DrawPass(ctx, inContent.Intersection(visible));
+        if (v->fSuperview != this) continue;
+        // What this view painted over a subview is drawn again by the subview.
+        const Rect over = inContent.Intersection(drawn);
+        if (!over.IsEmpty()) {
+            const Point so = v->ConvertToContent({0, 0});
+            v->fDirty = v->fDirty.Union({over.x - so.x, over.y - so.y, over.width, over.height});
+        }
+        v->DrawPass(ctx, inContent.Intersection(visible));
     }
 }
 

@@ -11,6 +11,7 @@ namespace {
 std::mutex gMutex;
 EGLDisplay gDisplay = EGL_NO_DISPLAY;
 bool gTried = false;
+bool gWindows = false;
 
 EGLDisplay OpenSurfaceless() {
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -37,14 +38,20 @@ void* GLDisplay::Get() {
     return gDisplay;
 }
 
-bool GLDisplay::Install(void* eglDisplay) {
+bool GLDisplay::Install(void* eglDisplay, bool windowSurfaces) {
     std::lock_guard<std::mutex> lock(gMutex);
     if (gTried || !eglDisplay) return false;
     EGLint major = 0, minor = 0;
     if (!eglInitialize(static_cast<EGLDisplay>(eglDisplay), &major, &minor)) return false;
     gTried = true;
     gDisplay = static_cast<EGLDisplay>(eglDisplay);
+    gWindows = windowSurfaces;
     return true;
+}
+
+bool GLDisplay::WindowSurfaces() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    return gWindows;
 }
 
 void GLDisplay::BindAPI() {

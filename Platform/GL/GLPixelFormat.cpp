@@ -9,8 +9,9 @@ namespace plat {
 Ref<GLPixelFormat> GLPixelFormat::Create(const GLPixelFormatAttributes& attributes) {
     auto display = static_cast<EGLDisplay>(GLDisplay::Get());
     if (!display) return nullptr;
+    const EGLint surfaces = GLDisplay::WindowSurfaces() ? EGL_PBUFFER_BIT | EGL_WINDOW_BIT : EGL_PBUFFER_BIT;
     const EGLint wanted[] = {EGL_SURFACE_TYPE,
-                             EGL_PBUFFER_BIT,
+                             surfaces,
                              EGL_RENDERABLE_TYPE,
                              EGL_OPENGL_BIT,
                              EGL_RED_SIZE,

@@ -8,6 +8,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
+#include <epoxy/egl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "Platform/AppKit/x11/X11HotKeys.h"
 #include "Platform/AppKit/x11/X11Cursors.h"
 #include "Platform/AppKit/x11/X11ErrorTrap.h"
+#include "Platform/AppKit/x11/X11GLSurface.h"
 #include "Platform/AppKit/x11/X11Keyboard.h"
 #include "Platform/AppKit/x11/X11Presenter.h"
 #include "Platform/AppKit/x11/X11Screens.h"
@@ -32,6 +34,7 @@
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/GL/GLDisplay.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 
@@ -67,6 +70,21 @@ bool IsPopUp(const Window* w) {
 
 X11Backend* gLostWatch = nullptr;
 
+// The process's EGL display on the X11 platform, over a connection of its own that lives as long as
+// the process (GL objects outlive backends in tests).
+void InstallGLDisplay(const char* displayName) {
+    static ::Display* connection = nullptr;
+    if (connection) return;
+    connection = XOpenDisplay(displayName);
+    if (!connection) return;
+    EGLDisplay egl = EGL_NO_DISPLAY;
+    if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_KHR_platform_x11") ||
+        epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_EXT_platform_x11"))
+        egl = eglGetPlatformDisplayEXT(EGL_PLATFORM_X11_KHR, connection, nullptr);
+    if (egl == EGL_NO_DISPLAY || !GLDisplay::Install(egl, true))
+        std::fprintf(stderr, "orbilume: no EGL display on the X server; GL panes draw offscreen\n");
+}
+
 }  // namespace
 
 std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName) {
@@ -81,6 +99,7 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName, const Opti
     ::Display* d = XOpenDisplay(displayName);
     if (!d) return nullptr;
     InstallIOExitHandler(d);
+    if (options.glWindows) InstallGLDisplay(displayName);
     return std::unique_ptr<X11Backend>(new X11Backend(d, options));
 }
 
@@ -121,6 +140,7 @@ X11Backend::~X11Backend() {
     fCursors.reset();
     fKeyboard.reset();
     fPresenter.reset();
+    *fAlive = false;
     XCloseDisplay(fDisplay);
 }
 
@@ -500,8 +520,19 @@ void X11Backend::PresentWindow(Window* window, const Rect& damage) {
     area.width = std::ceil(damage.x + damage.width) - area.x;
     area.height = std::ceil(damage.y + strip + damage.height) - area.y;
     Present(window, s, area);
+    X11GLSurface::PlaceAll(s->xw, int32_t(strip));
     XFlush(fDisplay);
     SchedulePump();
+}
+
+Ref<GLSurface> X11Backend::CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
+                                           int32_t height) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (XWin* s = StateOf(window); s && !fLost)
+        if (Ref<X11GLSurface> surface = X11GLSurface::Create(
+                fDisplay, fAlive, s->xw, int32_t(window->StripHeight()), format, width, height))
+            return surface;
+    return Backend::CreateGLSurface(window, format, width, height);
 }
 
 // Exposed parts come from the backing store; the framework draws only a window it never drew or

@@ -33,6 +33,9 @@ class X11Backend : public Backend {
 public:
     struct Options {
         bool sharedMemory = true;  // false: never MIT-SHM (tests of the plain path)
+        // Installs the process's EGL display on this server (before any GL use) so that GL
+        // surfaces of windows are child windows; the display stays for the process.
+        bool glWindows = false;
     };
     // Connects to the named display (null: $DISPLAY); null when no server answers.
     static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
@@ -59,6 +62,8 @@ public:
     void ShowDragImage(const BitmapImage* image, Point screen) override;
     void MoveDragImage(Point screen) override;
     void HideDragImage(bool slideBack) override;
+    Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
+                                   int32_t height) override;
 
     ::Display* XDisplay() const { return fDisplay; }
     // The X window of a window, 0 when it has none.
@@ -128,6 +133,7 @@ private:
     Point fDragOrigin;
     Stats fStats;
     std::unordered_map<std::string, unsigned long> fAtoms;
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
     unsigned long Intern(const char* name);
 };
 

@@ -368,6 +368,13 @@ TEST_P(AppKitConformance, TheWindowSystemShowsTheBackingStoreAndOnlyWhatChanged)
     EXPECT_EQ(driver->ShownPixel(w, 30, 30), 0xFF0000u);
     EXPECT_EQ(left->draws, 1);
 
+    // The content view draws again: the panes over it draw again too, not painted over.
+    content->SetNeedsDisplay(true);
+    const int leftDraws = left->draws;
+    ASSERT_TRUE(Settle([&] { return left->draws > leftDraws; }));
+    EXPECT_EQ(driver->ShownPixel(w, 30, 30), 0xFF0000u);
+    EXPECT_EQ(driver->ShownPixel(w, 130, 30), 0xFFFF00u);
+
     // A resize draws the whole new store before it shows.
     w->SetFrame(w->FrameRectForContentRect({100, 100, 260, 120}), false);
     ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 250, 110) == 0x336699; }))

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+// After gtest: Xlib defines None and Bool as macros.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <epoxy/gl.h>
+
+#include <memory>
+
+#include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/View.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLDisplay.h"
+#include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLSurface.h"
+#include "Platform/Graphics/DrawContext.h"
+#include "tests/support/XvfbServer.h"
+
+namespace {
+
+using plat::Application;
+using plat::Window;
+using plat::x11::X11Backend;
+
+struct Fill : plat::View {
+    Fill(const plat::Rect& r, plat::GfxColor c) : plat::View(r), colour(c) {}
+    void DrawRect(const plat::Rect&) override {
+        plat::DrawContext* ctx = plat::CurrentDrawContext();
+        ctx->SetFillColor(colour);
+        ctx->FillRect(Bounds());
+    }
+    plat::GfxColor colour;
+};
+
+// One server for the process: the EGL display installed on it stays for the process.
+testsupport::XvfbServer& Server() {
+    static testsupport::XvfbServer server{"800x600x24"};
+    return server;
+}
+
+uint32_t ScreenPixel(::Display* d, int x, int y) {
+    XSync(d, False);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xDEADBEEF;
+    const uint32_t p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+    XDestroyImage(image);
+    return p;
+}
+
+TEST(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace) {
+    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
+    X11Backend::Options options;
+    options.glWindows = true;
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
+    ASSERT_NE(backend, nullptr);
+    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
+    plat::SetBackend(backend.get());
+    ASSERT_TRUE(backend->Start());
+    ::Display* d = backend->XDisplay();
+    {
+        plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
+        auto* content = new Fill({0, 0, 1, 1}, {0.5, 0.5, 0.5, 1});
+        auto* corner = new Fill({50, 40, 60, 40}, {1, 0, 0, 1});  // a sibling pane over the GL pane's corner
+        w->SetContentView(content);
+        content->AddSubview(corner);
+        content->SetNeedsDisplay(true);
+        corner->SetNeedsDisplay(true);
+        w->MakeKeyAndOrderFront();
+
+        plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create({});
+        ASSERT_TRUE(format);
+        plat::Ref<plat::GLSurface> surface = w->CreateGLSurface(format.get(), 200, 120);
+        ASSERT_TRUE(surface);
+        ASSERT_NE(surface->NativeSurface(), nullptr);
+        surface->SetOrigin(50, 40);
+        surface->SetOrder(plat::GLSurfaceOrder::kBelowWindow);
+        // The window leaves the surface's area open except under the sibling pane.
+        surface->SetClips({{60, 0, 140, 120}, {0, 40, 60, 80}});
+        plat::Ref<plat::GLContext> context = plat::GLContext::Create(format.get(), nullptr);
+        ASSERT_TRUE(context);
+        ASSERT_TRUE(context->SetSurface(surface.get()));
+        ASSERT_TRUE(context->MakeCurrent());
+        auto render = [&] {
+            glViewport(0, 0, 200, 120);
+            glClearColor(51 / 255.0f, 153 / 255.0f, 230 / 255.0f, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            ASSERT_TRUE(context->Swap());
+            glFinish();
+        };
+        render();
+        auto settle = [&](auto done) {
+            const double until = plat::ClockNow() + 3;
+            while (!done() && plat::ClockNow() < until)
+                Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                                 plat::kRunLoopDefaultMode, true, nullptr);
+            return done();
+        };
+        // Surface centre (150, 100) of the content, at 100 + 150, 100 + 100 on the screen.
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, 250, 200) == 0x3399E6; }))
+            << std::hex << ScreenPixel(d, 250, 200);
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, 160, 145) == 0xFF0000; }))
+            << std::hex << ScreenPixel(d, 160, 145);
+        EXPECT_EQ(ScreenPixel(d, 120, 120), 0x808080u);  // the window's own drawing beside the pane
+
+        // The pane moves: the surface follows.
+        surface->SetOrigin(90, 70);
+        surface->SetClips({{0, 0, 200, 120}});
+        w->GLSurfaceNeedsDisplay(surface.get());
+        settle([] { return false; });
+        render();
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, 100 + 90 + 190, 100 + 70 + 110) == 0x3399E6; }))
+            << std::hex << ScreenPixel(d, 380, 280);
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, 150, 145) == 0xFF0000; }));
+        (void)plat::GLContext::ClearCurrent();
+        context = nullptr;
+        surface = nullptr;
+        w->Close();
+        content->Release();
+        corner->Release();
+    }
+    plat::SetBackend(nullptr);
+    backend.reset();
+}
+
+}  // namespace
