@@ -322,11 +322,17 @@ bool X11Selections::WaitFor(int type, unsigned long window, unsigned long atom, 
         return False;
     };
     for (;;) {
-        if (XCheckIfEvent(fDisplay, out, predicate, reinterpret_cast<XPointer>(&match))) return true;
+        if (type == PropertyNotify) {
+            // Our own deletions notify too: taken off the queue here, or it grows by one a chunk.
+            while (XCheckTypedWindowEvent(fDisplay, window, PropertyNotify, out))
+                if (predicate(fDisplay, out, reinterpret_cast<XPointer>(&match))) return true;
+        } else if (XCheckIfEvent(fDisplay, out, predicate, reinterpret_cast<XPointer>(&match))) {
+            return true;
+        }
         const double left = until - ClockNow();
         if (left <= 0) return false;
         pollfd p{ConnectionNumber(fDisplay), POLLIN, 0};
-        poll(&p, 1, int(std::min(left, 0.1) * 1000) + 1);
+        poll(&p, 1, int(std::min(left, 0.02) * 1000) + 1);
         if (p.revents & (POLLHUP | POLLERR)) return false;
         if (XEventsQueued(fDisplay, QueuedAfterReading) < 0) return false;
     }
