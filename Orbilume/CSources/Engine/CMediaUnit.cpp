@@ -18,6 +18,7 @@
 #include "Orbilume/CSources/Engine/DriveMediaIn.h"
 #include "Orbilume/CSources/Engine/SFrameInfo.h"
 #include "Orbilume/CSources/Engine/UClipName.h"
+#include "Orbilume/CSources/Media/CVCapSlots.h"
 #include "Orbilume/CSources/QCx/CQcPortDesc.h"
 #include "Orbilume/CSources/QCx/MQcComposition_.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
@@ -144,6 +145,7 @@ void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record)
     if (cache) (void)cache->SetMedia(fId, LFsSpec());
     fClip = clip;
     const SClipKind kind = ClassifyClip(clip);
+    if (fVideoLink && kind.kind != SClipKind::kVideoInput) fVideoLink->SetSource(nullptr);
     switch (kind.kind) {
         case SClipKind::kColorFill:
             SelectSlot(kColorFillSlot, w, h);
@@ -154,8 +156,12 @@ void CMediaUnit::LoadClip(CUnitHost* host, const LString& clip, CRecord* record)
             break;
         case SClipKind::kVideoInput:
             SelectSlot(kVideoInputSlot, w, h);
-            // Without a video link the slot shows its default image; out-of-range slots bind nothing.
+            // Without capture slots the composition shows its default image; out-of-range slots bind nothing.
             fVideoSource = kind.videoSlot >= 0 && kind.videoSlot < kVideoSlots ? kind.videoSlot : -1;
+            if (!fVideoLink) fVideoLink = std::make_unique<CVCapLink>();
+            fVideoLink->SetSource(CVCapSlots::Get() && fVideoSource >= 0
+                                      ? CVCapSlots::Get()->GetSlot(uint32_t(fVideoSource))
+                                      : nullptr);
             break;
         case SClipKind::kLocalTap:
             SelectSlot(kLocalTapSlot, w, h);
@@ -208,6 +214,7 @@ bool CMediaUnit::Render(double time) {
 }
 
 bool CMediaUnit::EvaluateMedia(SFrameInfo& info, CUnit*& out) {
+    if (fRenderer && fCurrent == kVideoInputSlot && fVideoLink) (void)fVideoLink->Update(fRenderer.get());
     if (fRenderer && fClip == ".mixbuffer") {
         SMixFeed* feed = info.mixFeed;
         CGLTexTarget* mix = feed ? feed->target : nullptr;

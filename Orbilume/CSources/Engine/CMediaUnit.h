@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "Lib3/LSources/CoreString/LString.h"
@@ -28,6 +29,8 @@ struct SCompoSlot {
 // a video input, another unit's tap in the same layer) played through one of the engine's
 // internal compositions. Clips load on the main thread under the frame lock; evaluation runs on
 // the render thread under it.
+class CVCapLink;
+
 class CMediaUnit : public CChainUnit {
 public:
     enum Slot : uint32_t {
@@ -76,6 +79,8 @@ private:
     SCompoSlot fSlots[kSlotCount];
     uint32_t fCurrent = kSlotCount;
     int32_t fVideoSource = -1;
+    // The capture slot a video-input clip shows; made on the main thread, updated on the render one.
+    std::unique_ptr<CVCapLink> fVideoLink;
     LString fClip;
     std::atomic<bool> fReload{false};
     bool fIdle = false;
