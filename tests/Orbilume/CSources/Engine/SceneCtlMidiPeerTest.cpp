@@ -25,9 +25,7 @@
 #include "Orbilume/CSources/Midi/CMidiClient.h"
 #include "Orbilume/CSources/Midi/CMidiInManager.h"
 #include "Platform/Foundation/RunLoop.h"
-#include "Platform/MIDI/alsa/AlsaMidiSystem.h"
-#include "Platform/MIDI/jack/JackMidiSystem.h"
-#include "tests/support/JackServer.h"
+#include "tests/support/MidiTestSystem.h"
 #include "tests/support/MidoSender.h"
 
 namespace {
@@ -53,18 +51,10 @@ TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
     if (!testsupport::MidoSender::Available())
         GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
     const bool alsa = std::string(GetParam()) == "alsa";
-    std::unique_ptr<testsupport::JackServer> server;
-    std::unique_ptr<plat::MidiSystem> system;
-    if (alsa) {
-        if (!plat::AlsaMidiSystem::Available())
-            GTEST_SKIP() << "the kernel offers no ALSA sequencer (/dev/snd/seq)";
-        system = plat::AlsaMidiSystem::Open("orbilume");
-    } else {
-        server = std::make_unique<testsupport::JackServer>();
-        if (!server->Problem().empty()) GTEST_SKIP() << server->Problem();
-        system = plat::JackMidiSystem::Open("orbilume");
-    }
-    ASSERT_TRUE(system);
+    testsupport::MidiTestSystem midi = testsupport::MidiTestSystem::Open(GetParam());
+    if (!midi.skip.empty()) GTEST_SKIP() << midi.skip;
+    ASSERT_TRUE(midi.system);
+    std::unique_ptr<plat::MidiSystem>& system = midi.system;
 
     CDocModelHolder doc;
     for (uint32_t i = 0; i < 8; ++i)
