@@ -19,27 +19,13 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/PinnedFonts.h"
 
 namespace dialogtest {
-
-// The application root: runs modal steps, swallows what a real application would take.
-struct ModalRoot : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
-                               "LFrame_Deactivate", "LPane_ReqCapture"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
 
 inline void NoSleep(uint32_t) {}
 

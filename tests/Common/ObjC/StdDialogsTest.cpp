@@ -22,6 +22,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Foundation/Bundle.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/HeadlessScreens.h"
@@ -31,21 +32,7 @@ namespace {
 
 const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 using plat::headless::HeadlessBackend;
-
-// The application root: runs the modal steps.
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
-                               "LFrame_Deactivate", "LPane_ReqCapture"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
+using Root = dialogtest::ModalRoot;
 
 // Calls a function from the main loop after a delay, under any modal handler.
 struct Later : LHandler {

@@ -12,24 +12,13 @@
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        for (const char* id : {"LPane_Defer", "LPane_ReqFocus", "LFrame_Place", "LFrame_Activate",
-                               "LFrame_Deactivate", "LPane_ReqCapture", "LMouse_Cursor"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
+using Root = dialogtest::ModalRoot;
 
 class FilePanelX11Test : public X11FrameworkTest {
 protected:
