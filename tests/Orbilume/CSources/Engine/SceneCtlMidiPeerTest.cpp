@@ -48,9 +48,6 @@ void Put(CRecord* set, const char* key, const char* value) {
 class SceneCtlMidiPeer : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
-    if (!testsupport::MidoSender::Available())
-        GTEST_SKIP() << "python3-mido and python3-rtmidi are not installed";
-    const bool alsa = std::string(GetParam()) == "alsa";
     testsupport::MidiTestSystem midi = testsupport::MidiTestSystem::Open(GetParam());
     if (!midi.skip.empty()) GTEST_SKIP() << midi.skip;
     ASSERT_TRUE(midi.system);
@@ -88,9 +85,7 @@ TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
                            CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &hub,
                            &CCtlInHub::MidiProc);
-    testsupport::MidoSender sender(
-        ORBILUME_MIDO_SENDER, "mido out",
-        alsa ? "mido.backends.rtmidi/LINUX_ALSA" : "mido.backends.rtmidi/UNIX_JACK");
+    testsupport::MidoSender sender(ORBILUME_MIDO_SENDER, "mido out", midi.midoBackend);
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
     auto row = [&] {
