@@ -26,13 +26,13 @@ CVideoCapture* CVideoCapture::OpenCapture(CVCapSourceList* owner, const LString&
         capture->Release();
         return nullptr;
     }
+    // Made only for a device that opened: slots retry missing names on every rebind.
+    capture->mContext = std::make_unique<COpenGLContext_Cca>(nullptr, nullptr);
     return capture;
 }
 
 CVideoCapture::CVideoCapture(CVCapSourceList* owner, const LString& name)
-    : CVCapSource(owner, name),
-      mContext(std::make_unique<COpenGLContext_Cca>(nullptr, nullptr)),
-      mFbo(new COpenGLFBO) {}
+    : CVCapSource(owner, name), mFbo(new COpenGLFBO) {}
 
 CVideoCapture::~CVideoCapture() {
     // No callback runs once the stream is gone.
@@ -89,7 +89,7 @@ void CVideoCapture::SetSerialForTest(uint32_t serial) {
 }
 
 void CVideoCapture::DrawFrame(plat::GLTexture* texture) {
-    if (!texture || !texture->Image() || !mContext->valid()) return;
+    if (!texture || !texture->Image() || !mContext || !mContext->valid()) return;
     std::lock_guard<std::mutex> lock(mFrameLock);
     plat::PixelBuffer* frame = mLatest.get();
     if (!frame) return;
