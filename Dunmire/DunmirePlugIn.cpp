@@ -6,6 +6,7 @@
 
 #include "Dunmire/DunmireHostState.h"
 #include "Specific/PlugInSupport/PlugInContextScope.h"
+#include "Specific/PlugInSupport/PlugInTexturedStrip.h"
 
 namespace {
 
@@ -48,15 +49,7 @@ bool DunmirePlugIn::Execute(plat::PlugInContext& context, double, plat::PlugInPo
             glTexParameteri(texture.target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
             glBindBuffer(GL_ARRAY_BUFFER, 0);
-            for (GLenum array : {GL_COLOR_ARRAY, GL_NORMAL_ARRAY, GL_SECONDARY_COLOR_ARRAY,
-                                 GL_FOG_COORD_ARRAY, GL_INDEX_ARRAY, GL_EDGE_FLAG_ARRAY})
-                glDisableClientState(array);
-            glClientActiveTexture(GL_TEXTURE0);
-            glEnableClientState(GL_VERTEX_ARRAY);
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glVertexPointer(2, GL_FLOAT, 0, kVertices);
-            glTexCoordPointer(2, GL_INT, 0, kTexCoords);
-            glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+            plugin::DrawTexturedStrip(kVertices, GL_INT, kTexCoords);
 
             glMatrixMode(GL_MODELVIEW);
             glPopMatrix();

@@ -2,6 +2,8 @@
 
 #include <epoxy/gl.h>
 
+#include "Specific/PlugInSupport/PlugInTexturedStrip.h"
+
 plat::PlugInRect NdiTextureOutput::Bounds() const {
     const plugin::PlugInTexture* t = fTexture.Get();
     return t ? plat::PlugInRect{0, 0, double(t->Width()), double(t->Height())} : plat::PlugInRect{};
@@ -37,14 +39,7 @@ bool NdiTextureOutput::Render(plat::PlugInGLContext* context, const plat::PlugIn
     glBindTexture(GL_TEXTURE_RECTANGLE, t.Name());
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glColor4f(1, 1, 1, 1);
-    for (GLenum array : {GL_COLOR_ARRAY, GL_NORMAL_ARRAY, GL_SECONDARY_COLOR_ARRAY, GL_FOG_COORD_ARRAY,
-                         GL_INDEX_ARRAY, GL_EDGE_FLAG_ARRAY})
-        glDisableClientState(array);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, vertices);
-    glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    plugin::DrawTexturedStrip(vertices, GL_FLOAT, texCoords);
     glFlush();
     glPopClientAttrib();
     glPopAttrib();
