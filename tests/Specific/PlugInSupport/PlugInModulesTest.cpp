@@ -22,7 +22,7 @@ std::string RunCommand(const std::string& command) {
     return out;
 }
 
-constexpr const char* kModules[] = {"Dunmire", "Korrath", "Melquor", "NDIPlugIn"};
+constexpr const char* kModules[] = {"Dunmire", "Korrath", "Melquor", "NDIPlugIn", "Pelvane"};
 
 TEST(PlugInModulesPeerTest, EachModuleExportsOnlyTheRegistrationFunction) {
     if (RunCommand("command -v nm").empty()) GTEST_SKIP() << "nm is not installed";
@@ -64,6 +64,24 @@ TEST(PlugInModulesTest, TheFolderRegistersEveryPatchClassWithItsModes) {
          plat::PlugInExecutionMode::Provider,
          plat::PlugInTimeMode::Idle,
          {"inputName", "outputImage"}},
+        {"Pelvane",
+         plat::PlugInExecutionMode::Provider,
+         plat::PlugInTimeMode::TimeBase,
+         {"inputW",    "inputH",   "inputJr",     "inputDt",  "inputKv",  "inputFgX", "inputFgY",
+          "inputPxL",  "inputPxR", "inputPxB",    "inputPxT", "inputBcL", "inputBcR", "inputBcB",
+          "inputBcT",  "inputPrL", "inputPrR",    "inputPrB", "inputPrT", "inputVlL", "inputVlR",
+          "inputVlB",  "inputVlT", "inputFrcDim", "inputFoX", "inputFoY", "inputFmX", "inputFmY",
+          "inputPrsM", "inputFrc", "inputObs",    "inputPrs", "outputU",  "outputP"}},
+        {"VORed",
+         plat::PlugInExecutionMode::Provider,
+         plat::PlugInTimeMode::TimeBase,
+         {"inputFrz", "inputStep", "inputW",   "inputH",    "inputJr",    "inputDt",     "inputR0",
+          "inputR1",  "inputKv0",  "inputKv1", "inputSfc",  "inputFgX",   "inputFgY",    "inputPxL",
+          "inputPxR", "inputPxB",  "inputPxT", "inputBcL",  "inputBcR",   "inputBcB",    "inputBcT",
+          "inputPrL", "inputPrR",  "inputPrB", "inputPrT",  "inputVlL",   "inputVlR",    "inputVlB",
+          "inputVlT", "inputPhL",  "inputPhR", "inputPhB",  "inputPhT",   "inputFrcDim", "inputFoX",
+          "inputFoY", "inputFmX",  "inputFmY", "inputPrsM", "inputSetPh", "inputVc",     "inputFrc",
+          "inputObs", "inputPrs",  "inputPhs", "outputU",   "outputP",    "outputD"}},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.name);
