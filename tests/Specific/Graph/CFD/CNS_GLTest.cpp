@@ -212,6 +212,13 @@ TEST_F(CNS_GLTest, AllWhiteObstacleStillsEveryCalculationCell) {
         const Field dr = ReadField(fSolver.DrName());
         for (uint32_t y = 3; y < 8; ++y)
             for (uint32_t x = 3; x < 9; ++x) EXPECT_EQ(dr.At(x, y)[1], 0);
+        // An image that does not bind reads as black: every cell is fluid again.
+        NoImage none;
+        fSolver.SetObstacle(none);
+        ASSERT_TRUE(Context()->MakeCurrent());
+        const Field open = ReadField(fSolver.WtName());
+        for (uint32_t y = 0; y < 10; ++y)
+            for (uint32_t x = 0; x < 12; ++x) EXPECT_EQ(open.At(x, y)[0], 1) << x << "," << y;
         for (auto& side : fSolver.fSide) side = {};
         fSolver.fFg[0] = 0;
     }
