@@ -163,7 +163,8 @@ TEST_F(FluidPatchGLTest, TwoPhasesWithZeroDensityStayFinite) {
           {"BcT", "inputBcT"},
           {"SetPh", "inputSetPh"},
           {"Vc", "inputVc"},
-          {"Phase", "inputPhs"}},
+          {"Phase", "inputPhs"},
+          {"Frz", "inputFrz"}},
          {{"U", "outputU"}, {"P", "outputP"}, {"D", "outputD"}});
     Set("W", Value(16.0));
     Set("H", Value(16.0));
@@ -187,6 +188,13 @@ TEST_F(FluidPatchGLTest, TwoPhasesWithZeroDensityStayFinite) {
     const Texels d = Read(Name("D"));
     EXPECT_GT(d.At(8, 3)[0], 0);
     EXPECT_LT(d.At(8, 12)[0], 0);
+
+    // Frozen, an execution leaves the fields and the outputs as they are.
+    const uint32_t name = Name("D");
+    Set("Frz", Value(true));
+    ASSERT_TRUE(fRenderer->RenderAtTime(0.5));
+    EXPECT_EQ(Name("D"), name);
+    EXPECT_EQ(Read(name).data, d.data);
 }
 
 }  // namespace
