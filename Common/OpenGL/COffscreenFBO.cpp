@@ -137,6 +137,11 @@ void COffscreenFBO::Resolve() {
     glFinish();  // the copy context samples the result
 }
 
+void COffscreenFBO::DropPicture() {
+    fOutput = nullptr;
+    fColour.Clear();
+}
+
 plat::Ref<plat::GLTexture> COffscreenFBO::GetTexture() {
     if (fOutput) return fOutput;
     if (!fColour) return nullptr;

@@ -29,6 +29,8 @@ public:
     void Resolve();
     // The copy of the last frame with one reference for the caller (top row first), or null.
     plat::Ref<plat::GLTexture> GetTexture();
+    // Forgets the last frame: GetTexture gives null until the next frame is resolved.
+    void DropPicture();
 
     COpenGLContext_Cca& context() { return fContext; }
     bool multisampling() const { return fMultisampling; }

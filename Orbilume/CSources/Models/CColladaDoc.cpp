@@ -18,6 +18,7 @@
 #include "Common/Stream/CXmlTokenizer.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/FsFile/CMacForkStream.h"
+#include "Orbilume/CSources/Models/CColladaAnimation.h"
 #include "Orbilume/CSources/Models/CColladaCamera.h"
 #include "Orbilume/CSources/Models/CColladaDrawState.h"
 #include "Orbilume/CSources/Models/CColladaGeometry.h"
@@ -322,6 +323,17 @@ void CColladaDoc::Load() {
         float view[16];
         if (ColladaFinite(place, 16) && UMat4::Invert(place, view)) SetViewMatrix(view);
     }
+    if (CXmlElement* library = root()->FindChild("library_animations")) {
+        double longest = 0;
+        for (CXmlElement* a = UColladaXml::FindChild(library, "animation"); a;
+             a = UColladaXml::FindChild(library, "animation", a)) {
+            CColladaAnimation* animation = CColladaAnimation::Build(*this, a);
+            if (!animation) continue;
+            fAnimations.push_back(animation);
+            longest = std::max(longest, animation->LongestDuration());
+        }
+        fLongestDuration = static_cast<float>(longest);
+    }
     if (CXmlElement* asset = root()->FindChild("asset")) {
         if (CXmlElement* up = asset->FindChild("up_axis")) {
             LString axis = UColladaXml::FirstToken(up);
@@ -358,8 +370,11 @@ void CColladaDoc::SetUpLights(const std::vector<CColladaNode*>& nodes, CColladaD
     }
 }
 
+void CColladaDoc::Animate(double seconds) {
+    for (CColladaAnimation* a : fAnimations) a->Apply(seconds);
+}
+
 void CColladaDoc::Render(COpenGLContext_Cca& context, double seconds) {
-    (void)seconds;  // animations apply here once they are read
     if (!loaded()) return;
     COpenGLScope_Cca scope(context);
     glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_POLYGON_BIT | GL_LIGHTING_BIT | GL_DEPTH_BUFFER_BIT |
@@ -384,6 +399,7 @@ void CColladaDoc::Render(COpenGLContext_Cca& context, double seconds) {
     glEnable(GL_CULL_FACE);
     glAlphaFunc(GL_GREATER, 0.5f);
     glEnable(GL_DEPTH_TEST);
+    Animate(seconds);
 
     // A scene without any position has nothing to frame or draw.
     if (UBox3::IsFilled(fBounds)) {

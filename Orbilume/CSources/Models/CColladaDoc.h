@@ -9,6 +9,7 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/Models/CBitTrie.h"
 
+class CColladaAnimation;
 class CColladaCamera;
 class CColladaElement;
 class CColladaMaterial;
@@ -55,6 +56,8 @@ public:
     // Draws the loaded scene into the current framebuffer of the context at the media time. Nothing
     // before a successful load. Render thread.
     void Render(COpenGLContext_Cca& context, double seconds);
+    // Applies every animation at the media time (Render does it first).
+    void Animate(double seconds);
 
     // Parses XML text into the tree (replacing any tree); false when the text holds no element or
     // nests too deep (the tree read so far is then dropped).
@@ -107,6 +110,9 @@ public:
     CColladaNode* cameraNode() const { return fCameraNode; }
     CColladaCamera* defaultCamera() const { return fDefaultCamera.get(); }
     bool hasLights() const { return fHasLights; }
+    // The longest sampler duration of the animations, in seconds (0 without animations).
+    float longestDuration() const { return fLongestDuration; }
+    const std::vector<CColladaAnimation*>& animations() const { return fAnimations; }
     uint32_t vertexBuffer() const { return fBuffer.name(); }
 
     // Mesh buffers, sorted by geometry id. Keep takes a new buffer: an equal unskinned one of the same
@@ -143,6 +149,7 @@ protected:
     CColladaNode* fCameraNode = nullptr;
     std::unique_ptr<CColladaCamera> fDefaultCamera;
     float fLongestDuration = 0;
+    std::vector<CColladaAnimation*> fAnimations;  // attached to their elements
     uint32_t fFrameCounter = 0;
     float fViewMatrix[16];
     bool fViewMatrixSet = false;

@@ -41,6 +41,14 @@ public:
         kTransform,
         kController,
         kSkin,
+        kSampler,
+        kChannel,
+        kAnimation,
+        kGlslEffect,
+        kTechnique,
+        kPass,
+        kRenderState,
+        kShaderBind,
     };
 
     // Whether the target names something in this object; stores the value index into the record.

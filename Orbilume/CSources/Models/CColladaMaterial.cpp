@@ -8,7 +8,9 @@
 #include "Orbilume/CSources/Models/CColladaCommonEffect.h"
 #include "Orbilume/CSources/Models/CColladaDoc.h"
 #include "Orbilume/CSources/Models/CColladaDrawState.h"
+#include "Orbilume/CSources/Models/CColladaGlslEffect.h"
 #include "Orbilume/CSources/Models/CColladaParamHolder.h"
+#include "Orbilume/CSources/Models/CColladaPass.h"
 #include "Orbilume/CSources/Models/CColladaTreeWalker.h"
 #include "Orbilume/CSources/Models/UColladaXml.h"
 
@@ -35,7 +37,11 @@ bool CColladaMaterial::Build(CColladaDoc& doc) {
             fFlags = 1;
         break;
     }
-    // Effects of the GLSL profile do not build yet: the common profile is read.
+    if (CColladaGlslEffect* glsl = CColladaGlslEffect::Build(doc, effect->FindChild("profile_GLSL"))) {
+        fGlsl = glsl;
+        if (glsl->UsesCubeSampler()) fFlags = 1;
+        return true;
+    }
     CXmlElement* profile = effect->FindChild("profile_COMMON");
     if (!profile) return false;
     if (!profile->Attached()) {
@@ -50,6 +56,10 @@ bool CColladaMaterial::Build(CColladaDoc& doc) {
 }
 
 void CColladaMaterial::Apply(CColladaDrawState& state) {
+    if (fGlsl) {
+        if (CColladaPass* pass = fGlsl->FirstPass()) pass->Apply(state);
+        return;
+    }
     if (!fCommon || !state.context) return;
     {
         COpenGLScope_Cca scope(*state.context);
@@ -59,6 +69,7 @@ void CColladaMaterial::Apply(CColladaDrawState& state) {
 }
 
 int32_t CColladaMaterial::TextureUnitOf(uint32_t n) const {
+    if (fGlsl) return static_cast<int32_t>(n);
     if (!fCommon) return -1;
     for (const CColladaCommonEffect::Param& p : fCommon->params()) {
         if (p.unit < 0) continue;

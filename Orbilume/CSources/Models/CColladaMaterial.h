@@ -5,11 +5,12 @@
 #include "Orbilume/CSources/Models/CColladaElement.h"
 
 class CColladaCommonEffect;
+class CColladaGlslEffect;
 class CColladaDoc;
 struct CColladaDrawState;
 
 // The object of a material copy: the effect it instances (by copy, below its "instance_effect") and
-// whether it draws both faces. Until effects of the GLSL profile build, the common profile is read.
+// whether it draws both faces. A GLSL profile that builds is preferred to the common profile.
 class CColladaMaterial : public CColladaElement {
 public:
     static constexpr Kind kKind = kMaterial;
@@ -26,10 +27,12 @@ public:
     int32_t TextureUnitOf(uint32_t n) const;
 
     CColladaCommonEffect* common() const { return fCommon; }
+    CColladaGlslEffect* glsl() const { return fGlsl; }
     // Non-zero: double-sided or a cube sampler; the geometry draw then draws both faces.
     uint8_t flags() const { return fFlags; }
 
 private:
+    CColladaGlslEffect* fGlsl = nullptr;      // attached to its profile element
     CColladaCommonEffect* fCommon = nullptr;  // attached to its profile element
     uint8_t fFlags = 0;
 };

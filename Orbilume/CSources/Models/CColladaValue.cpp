@@ -137,7 +137,12 @@ bool CColladaValue::ReadElement(CColladaDoc& doc, CXmlElement* element, const CC
             int32_t m = row.MemberIndex(name.CStr(), name.Length());
             if (m < 0) continue;
             auto value = std::make_unique<CColladaValue>();
-            if (!value->ReadElement(doc, c, row.members[m])) continue;
+            // A member may give its value as a "value" attribute (render states) or as its text.
+            const CColladaValueType& mrow = row.members[m];
+            LString attribute = mrow.memberCount ? LString() : c->GetAttribute("value");
+            if (!attribute.IsEmpty() ? !value->ParseTyped(attribute, mrow)
+                                     : !value->ReadElement(doc, c, mrow))
+                continue;
             if (fMembers.size() <= static_cast<size_t>(m)) fMembers.resize(static_cast<size_t>(m) + 1);
             if (!fMembers[static_cast<size_t>(m)]) fMembers[static_cast<size_t>(m)] = std::move(value);
         }
