@@ -131,6 +131,7 @@ void CMediaCache::ApplyCurrent(CMediaEntry& entry, const SMediaRef& record, SMed
     const int32_t kind = record.Kind();
     if (kind != kMediaImage) entry.imageSource.Clear();
     if (kind != kMediaMovie) entry.movieSource.ReleaseMovie();
+    if (kind != kMediaModel && entry.modelView.model()) entry.modelView.SetModel(nullptr);
     entry.current.Clear();
     entry.current.name = record.name;
     switch (kind) {
@@ -143,8 +144,9 @@ void CMediaCache::ApplyCurrent(CMediaEntry& entry, const SMediaRef& record, SMed
             entry.movieSource.SetMovie(record.movie);
             break;
         case kMediaModel:
-            // Shown by the model view (with the preferences' 'ql3d' multisampling) once it exists.
             entry.current.model = record.model;
+            entry.modelView.SetModel(record.model.get());
+            entry.modelView.SetMultisample(Multisample());
             break;
         default:
             break;
@@ -164,6 +166,10 @@ void CMediaCache::MarkAllDirty() {
 
 void CMediaCache::OnLoaded(void* self, const SMediaRef& loaded, int32_t kind) {
     static_cast<CMediaCache*>(self)->Loaded(loaded, kind);
+}
+
+bool CMediaCache::Multisample() const {
+    return fPrefs && fPrefs->Root() && fPrefs->Root()->GetBool(CAppPrefs::kPrefBetter3D);
 }
 
 CRecord* CMediaCache::FindUnit(uint32_t id) const {
@@ -291,6 +297,13 @@ void CMediaCache::OnRecordChange(const SRecordEvent& event) {
         if (IsOfType(record, T::kINPT) && event.field == T::kInptValue) {
             if (const CRecord* image = record->GetSubRecord(T::kInptImage))
                 MarkDirty(image->GetUInt(T::kUnitId));
+            return;
+        }
+        if (record->IsOfType(CAppPrefs::kDomain, CAppPrefs::kPREF) &&
+            event.field == CAppPrefs::kPrefBetter3D) {
+            const bool on = Multisample();
+            std::lock_guard<std::mutex> lock(fLock);
+            for (auto& e : fEntries) e->modelView.SetMultisample(on);
             return;
         }
         if ((IsOfType(record, T::kPRMT) && event.field == T::kPrmtValue) ||

@@ -11,6 +11,7 @@
 #include "Orbilume/CSources/Engine/CImageSource.h"
 #include "Orbilume/CSources/Engine/CMovieSource.h"
 #include "Orbilume/CSources/Engine/SMediaRef.h"
+#include "Orbilume/CSources/Models/CModelView.h"
 
 class CAppPrefs;
 class CDocModelHolder;
@@ -31,6 +32,7 @@ struct CMediaEntry {
     SMediaRef current;
     CImageSource imageSource;
     CMovieSource movieSource;
+    CModelView modelView;
     bool shown = false;  // an empty picture was pushed
 };
 
@@ -80,6 +82,8 @@ private:
     // Lock held: makes the record current and hands back the one it replaces.
     void ApplyCurrent(CMediaEntry& entry, const SMediaRef& record, SMediaRef& old);
     CRecord* FindUnit(uint32_t id) const;
+    // The preferences' better-3D choice: the model views multisample.
+    bool Multisample() const;
 
     CDocModelHolder* fDocument;
     CAppPrefs* fPrefs;

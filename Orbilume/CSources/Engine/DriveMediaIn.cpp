@@ -2,9 +2,13 @@
 
 #include <mutex>
 
+#include "Common/OpenGL/COpenGLFBOTarget.h"
+#include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Orbilume/CSources/Engine/CMediaCache.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/Composer/BufferImage.h"
+#include "Platform/Composer/GLTextureImage.h"
+#include "Platform/Video/GLTextureCache.h"
 #include "Platform/Video/PixelBuffer.h"
 
 namespace {
@@ -24,6 +28,11 @@ const LString kRate("Rate");
 const LString kVolume("Volume");
 const LString kTime("Time");
 const LString kRemain("Remain");
+const LString kTurn("Turn");
+const LString kTilt("Tilt");
+const LString kX("X");
+const LString kY("Y");
+const LString kZ("Z");
 
 int32_t DriveImage(CMediaEntry& entry, MQcRenderer_* renderer, bool force, bool setup, uint32_t width,
                    uint32_t height) {
@@ -73,6 +82,38 @@ int32_t DriveMovie(CMediaEntry& entry, MQcRenderer_* renderer, bool force, bool 
     return 1;
 }
 
+int32_t DriveModel(CMediaEntry& entry, MQcRenderer_* renderer, bool force, bool setup, uint32_t width,
+                   uint32_t height) {
+    CModelView& view = entry.modelView;
+    if (renderer->NeedsRender()) {
+        view.SetSize(width, height);
+        view.SetPlaying(renderer->GetInputFloat(kFader) > 0);
+        view.SetTurn(renderer->GetInputFloat(kTurn));
+        view.Invalidate();
+        view.SetTilt(renderer->GetInputFloat(kTilt));
+        view.Invalidate();
+        view.SetPosition(renderer->GetInputFloat(kX), renderer->GetInputFloat(kY),
+                         renderer->GetInputFloat(kZ));
+        view.Invalidate();
+    }
+    if (setup) {
+        renderer->SetNumber(kDurationIn, view.Duration());
+        renderer->SetNumber(kMediaIn, 4);
+        return 0;
+    }
+    bool changed = false;
+    plat::Ref<plat::GLTexture> picture = view.Render(changed);
+    if (!changed && !force) return 0;
+    plat::Ref<plat::GLTextureImage> image;
+    // The image joins the share group of the composition's context.
+    if (picture && renderer->Target()) {
+        COpenGLScope_Cca scope(renderer->Target()->context());
+        image = plat::GLTextureImage::CreateFromTexture(picture.get(), view.width(), view.height());
+    }
+    PushImage(renderer, image.get());
+    return 1;
+}
+
 }  // namespace
 
 void PushImage(MQcRenderer_* renderer, const plat::Image* image) {
@@ -87,7 +128,8 @@ int32_t DriveMediaIn(CMediaCache* cache, uint32_t id, MQcRenderer_* renderer, bo
     if (!entry) return 0;
     if (entry->imageSource.HasImage()) return DriveImage(*entry, renderer, force, setup, width, height);
     if (entry->movieSource.Movie()) return DriveMovie(*entry, renderer, force, setup);
-    // Nothing loaded (a model waits for its view): clear the picture once.
+    if (entry->modelView.model()) return DriveModel(*entry, renderer, force, setup, width, height);
+    // Nothing loaded: clear the picture once.
     if (entry->shown) return 0;
     entry->shown = true;
     PushImage(renderer, nullptr);
