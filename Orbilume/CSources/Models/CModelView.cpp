@@ -82,7 +82,7 @@ plat::Ref<plat::GLTexture> CModelView::Render(bool& changed) {
     changed = false;
     // A medium without a document has nothing to frame.
     CColladaDoc* doc = fModel ? fModel->Document() : nullptr;
-    if (!doc || !fWidth || !fHeight) return nullptr;
+    if (!doc || !doc->loaded() || !fWidth || !fHeight) return nullptr;
     if (!(fPlaying && doc->longestDuration() != 0) && fTarget)
         if (plat::Ref<plat::GLTexture> kept = fTarget->GetTexture()) return kept;
     if (!fTarget) {

@@ -70,8 +70,8 @@ std::string Code(const std::string& sid, const std::string& text) {
     return "<code sid=\"" + sid + "\">" + text + "</code>";
 }
 std::string Shader(const char* stage, const std::string& source, const std::string& binds = "") {
-    return std::string("<shader stage=\"") + stage + "\"><name source=\"" + source + "\">main</name>" + binds +
-           "</shader>";
+    return std::string("<shader stage=\"") + stage + "\"><name source=\"" + source + "\">main</name>" +
+           binds + "</shader>";
 }
 std::string Bind(const std::string& symbol, const std::string& ref) {
     return "<bind symbol=\"" + symbol + "\"><param ref=\"" + ref + "\"/></bind>";
@@ -88,8 +88,9 @@ std::string Material(const std::string& id, const std::string& effect) {
 // A pass with the vertex shader and a fragment shader of the given code and bindings.
 std::string OnePass(const std::string& fragment, const std::string& binds, const std::string& states = "",
                     const std::string& params = "") {
-    return Code("vs", kVertex) + Code("fs", fragment) + params + "<technique sid=\"t\"><pass sid=\"p\">" + states +
-           Shader("VERTEXPROGRAM", "vs") + Shader("FRAGMENTPROGRAM", "fs", binds) + "</pass></technique>";
+    return Code("vs", kVertex) + Code("fs", fragment) + params + "<technique sid=\"t\"><pass sid=\"p\">" +
+           states + Shader("VERTEXPROGRAM", "vs") + Shader("FRAGMENTPROGRAM", "fs", binds) +
+           "</pass></technique>";
 }
 const std::string kTint = "<newparam sid=\"tintParam\"><float4>1 0 0 1</float4></newparam>";
 
@@ -102,10 +103,10 @@ protected:
     // Effects and materials parsed (no scene), located in the temporary folder.
     CColladaDoc& Parse(const std::string& effects, const std::string& materials) {
         fDir.Write("fx.dae", "");
-        fDoc = colladatest::Parse(colladatest::Wrap("<library_effects>" + effects +
-                                                    "</library_effects><library_materials>" + materials +
-                                                    "</library_materials>"),
-                                  CMacFileU::LFsSpecFromPath(fDir.File("fx.dae").c_str()));
+        fDoc = colladatest::Parse(
+            colladatest::Wrap("<library_effects>" + effects + "</library_effects><library_materials>" +
+                              materials + "</library_materials>"),
+            CMacFileU::LFsSpecFromPath(fDir.File("fx.dae").c_str()));
         EXPECT_TRUE(fDoc);
         return *fDoc;
     }
@@ -119,11 +120,13 @@ protected:
         std::string geometry = CubeTriangles("box");
         const std::string plain = "<triangles count=\"12\">";
         geometry.replace(geometry.find(plain), plain.size(), "<triangles count=\"12\" material=\"m\">");
-        const std::string binding = "<bind_material><technique_common><instance_material symbol=\"m\" target=\"#" +
-                                    std::string(material) + "\"/></technique_common></bind_material>";
-        fDir.Write("cube.dae", Document("<library_effects>" + effects + "</library_effects><library_materials>" +
-                                            materials + "</library_materials>" + Geometries(geometry),
-                                        GeometryNode("cube", "box", "", binding)));
+        const std::string binding =
+            "<bind_material><technique_common><instance_material symbol=\"m\" target=\"#" +
+            std::string(material) + "\"/></technique_common></bind_material>";
+        fDir.Write("cube.dae",
+                   Document("<library_effects>" + effects + "</library_effects><library_materials>" +
+                                materials + "</library_materials>" + Geometries(geometry),
+                            GeometryNode("cube", "box", "", binding)));
         fDoc = std::make_unique<CColladaDoc>(CMacFileU::LFsSpecFromPath(fDir.File("cube.dae").c_str()));
         EXPECT_TRUE(fDoc->LoadFile());
         float view[16];
@@ -149,7 +152,8 @@ protected:
 
 TEST_F(ColladaEffects, AUniformColourFromANewparamDrawsThatColour) {
     for (const char* symbol : {"tint", kLongName}) {
-        const std::string fragment = std::string("uniform vec4 ") + symbol + "; void main() { gl_FragColor = " + symbol + "; }";
+        const std::string fragment =
+            std::string("uniform vec4 ") + symbol + "; void main() { gl_FragColor = " + symbol + "; }";
         CColladaDoc& doc = LoadCube(Effect("fx", OnePass(fragment, Bind(symbol, "tintParam"), "", kTint)),
                                     Material("mat", "fx"), "mat");
         GLenum error = GL_NO_ERROR;
@@ -173,7 +177,8 @@ TEST_F(ColladaEffects, APassWithoutALinkedProgramSelectsNoneAndKeepsItsStates) {
     const std::string good = "uniform vec4 tint; void main() { gl_FragColor = tint; }";
     const std::string broken = "void main() { gl_FragColor = no_such_thing; }";
     Parse(Effect("good", OnePass(good, Bind("tint", "tintParam"), "", kTint)) +
-              Effect("bad", OnePass(broken, Bind("tint", "tintParam"), "<blend_enable value=\"true\"/>", kTint)),
+              Effect("bad",
+                     OnePass(broken, Bind("tint", "tintParam"), "<blend_enable value=\"true\"/>", kTint)),
           Material("m-good", "good") + Material("m-bad", "bad"));
     CColladaPass* goodPass = PassOf("m-good");
     CColladaPass* badPass = PassOf("m-bad");
@@ -203,7 +208,8 @@ TEST_F(ColladaEffects, TwoSamplersTakeUnitsZeroAndOneInBindingOrder) {
     const std::string fragment =
         "uniform sampler2D zeta; uniform sampler2D alpha;"
         "void main() { gl_FragColor = texture2D(zeta, vec2(0.5)) + texture2D(alpha, vec2(0.5)); }";
-    const std::string params = "<newparam sid=\"smp\"><sampler2D><source>nothing</source></sampler2D></newparam>";
+    const std::string params =
+        "<newparam sid=\"smp\"><sampler2D><source>nothing</source></sampler2D></newparam>";
     Parse(Effect("fx", OnePass(fragment, Bind("zeta", "smp") + Bind("alpha", "smp"), "", params)),
           Material("mat", "fx"));
     CColladaPass* pass = PassOf("mat");
@@ -235,14 +241,16 @@ TEST_F(ColladaEffects, PassesReadTheirStatesShadersAndFallBack) {
         "<polygon_mode><face value=\"FRONT_AND_BACK\"/><mode value=\"LINE\"/></polygon_mode>"
         "<blend_equation value=\"MAX\"/><alpha_test_enable value=\"true\"/>";
     // Two vertex shaders: the first one's code is used (the second would not compile).
-    const std::string twoVertex = Code("vs", kVertex) + Code("vs2", "not a shader") + Code("fs", tint) + kTint +
-                                  "<technique sid=\"t\"><pass sid=\"p\">" + states +
-                                  Shader("VERTEXPROGRAM", "vs") + Shader("VERTEXPROGRAM", "vs2") +
-                                  Shader("FRAGMENTPROGRAM", "fs", Bind("tint", "tintParam") + Bind("gone", "tintParam")) +
-                                  "</pass></technique>";
-    const std::string cube = OnePass("uniform samplerCube env; void main() { gl_FragColor = textureCube(env, vec3(1.0)); }",
-                                     Bind("env", "cubeParam"), "",
-                                     "<newparam sid=\"cubeParam\"><samplerCUBE><source>x</source></samplerCUBE></newparam>");
+    const std::string twoVertex =
+        Code("vs", kVertex) + Code("vs2", "not a shader") + Code("fs", tint) + kTint +
+        "<technique sid=\"t\"><pass sid=\"p\">" + states + Shader("VERTEXPROGRAM", "vs") +
+        Shader("VERTEXPROGRAM", "vs2") +
+        Shader("FRAGMENTPROGRAM", "fs", Bind("tint", "tintParam") + Bind("gone", "tintParam")) +
+        "</pass></technique>";
+    const std::string cube =
+        OnePass("uniform samplerCube env; void main() { gl_FragColor = textureCube(env, vec3(1.0)); }",
+                Bind("env", "cubeParam"), "",
+                "<newparam sid=\"cubeParam\"><samplerCUBE><source>x</source></samplerCUBE></newparam>");
     Parse(Effect("two", twoVertex) + Effect("nopass", "<technique sid=\"t\"/>") + Effect("cube", cube),
           Material("m-two", "two") + Material("m-nopass", "nopass") + Material("m-cube", "cube"));
     CColladaPass* pass = PassOf("m-two");
@@ -299,12 +307,16 @@ TEST_F(ColladaEffects, IncludesAreReadFromRegularFilesOfAtMostAMegabyte) {
         const char* url;
         bool read;
     };
-    const Case cases[] = {{"tint.glsl", true}, {"pipe.glsl", false}, {"huge.glsl", false}, {"missing.glsl", false},
+    const Case cases[] = {{"tint.glsl", true},
+                          {"pipe.glsl", false},
+                          {"huge.glsl", false},
+                          {"missing.glsl", false},
                           {".", false}};
     for (const Case& c : cases) {
         const std::string glsl = Code("vs", kVertex) + "<include sid=\"fs\" url=\"" + c.url + "\"/>" + kTint +
                                  "<technique sid=\"t\"><pass sid=\"p\">" + Shader("VERTEXPROGRAM", "vs") +
-                                 Shader("FRAGMENTPROGRAM", "fs", Bind("tint", "tintParam")) + "</pass></technique>";
+                                 Shader("FRAGMENTPROGRAM", "fs", Bind("tint", "tintParam")) +
+                                 "</pass></technique>";
         Parse(Effect("fx", glsl), Material("mat", "fx"));
         CColladaPass* pass = PassOf("mat");
         ASSERT_NE(pass, nullptr) << c.url;
@@ -317,7 +329,8 @@ TEST_F(ColladaEffects, IncludesAreReadFromRegularFilesOfAtMostAMegabyte) {
 // Animation targets in the instantiated scene.
 class ColladaChannels : public ColladaEffects {
 protected:
-    static std::string Animation(const std::string& target, const std::vector<float>& values, uint32_t lanes) {
+    static std::string Animation(const std::string& target, const std::vector<float>& values,
+                                 uint32_t lanes) {
         std::string id = "a" + std::to_string(++fCount);
         std::vector<float> times(values.size() / lanes);
         for (size_t i = 0; i < times.size(); ++i) times[i] = static_cast<float>(i);
@@ -325,11 +338,13 @@ protected:
                           std::to_string(values.size()) + "\">" + Floats(values) +
                           "</float_array><technique_common><accessor source=\"#" + id + "-oa\" count=\"" +
                           std::to_string(times.size()) + "\" stride=\"" + std::to_string(lanes) + "\">";
-        for (uint32_t k = 0; k < lanes; ++k) out += "<param name=\"V" + std::to_string(k) + "\" type=\"float\"/>";
+        for (uint32_t k = 0; k < lanes; ++k)
+            out += "<param name=\"V" + std::to_string(k) + "\" type=\"float\"/>";
         out += "</accessor></technique_common></source>";
         return "<animation id=\"" + id + "\">" + Source(id + "-i", times, "T") + out + "<sampler id=\"" + id +
-               "-s\"><input semantic=\"INPUT\" source=\"#" + id + "-i\"/><input semantic=\"OUTPUT\" source=\"#" + id +
-               "-o\"/></sampler><channel source=\"#" + id + "-s\" target=\"" + target + "\"/></animation>";
+               "-s\"><input semantic=\"INPUT\" source=\"#" + id +
+               "-i\"/><input semantic=\"OUTPUT\" source=\"#" + id + "-o\"/></sampler><channel source=\"#" +
+               id + "-s\" target=\"" + target + "\"/></animation>";
     }
     static inline int fCount = 0;
 };
@@ -338,14 +353,15 @@ TEST_F(ColladaChannels, TargetsTakeTheirValues) {
     const std::string lights =
         "<library_lights><light id=\"lamp\"><technique_common><point><color sid=\"color\">0.1 0.2 "
         "0.3</color></point></technique_common></light></library_lights>";
-    const std::string animations =
-        "<library_animations>" + Animation("lamp/color.G", {0.9f}, 1) + Animation("cube/t", {7}, 1) +
-        Animation("cube/r.ANGLE", {0, 90}, 1) + Animation("/cube/t", {5}, 1) + Animation("cube/t(5)", {5}, 1) +
-        "<animation id=\"outer\">" + Animation("cube/s", {2, 3, 4, 4, 5, 6}, 3) + "</animation>" +
-        "</library_animations>";
-    const std::string node =
-        "<node id=\"lit\"><instance_light url=\"#lamp\"/></node>" +
-        GeometryNode("cube", "box", "<translate sid=\"t\">1 2 3</translate><rotate sid=\"r\">0 0 1 0</rotate><scale sid=\"s\">1 1 1</scale>");
+    const std::string animations = "<library_animations>" + Animation("lamp/color.G", {0.9f}, 1) +
+                                   Animation("cube/t", {7}, 1) + Animation("cube/r.ANGLE", {0, 90}, 1) +
+                                   Animation("/cube/t", {5}, 1) + Animation("cube/t(5)", {5}, 1) +
+                                   "<animation id=\"outer\">" + Animation("cube/s", {2, 3, 4, 4, 5, 6}, 3) +
+                                   "</animation>" + "</library_animations>";
+    const std::string node = "<node id=\"lit\"><instance_light url=\"#lamp\"/></node>" +
+                             GeometryNode("cube", "box",
+                                          "<translate sid=\"t\">1 2 3</translate><rotate sid=\"r\">0 0 1 "
+                                          "0</rotate><scale sid=\"s\">1 1 1</scale>");
     fDir.Write("anim.dae", Document(lights + animations + Geometries(CubeTriangles("box")), node));
     colladatest::Validate(fDir.File("anim.dae"));
     CColladaDoc doc(CMacFileU::LFsSpecFromPath(fDir.File("anim.dae").c_str()));
@@ -357,7 +373,8 @@ TEST_F(ColladaChannels, TargetsTakeTheirValues) {
     EXPECT_EQ(doc.animations().size(), 6u);
     EXPECT_FLOAT_EQ(doc.longestDuration(), 1.0f);
     doc.Animate(0.5);
-    CXmlElement* color = doc.FindIdBelowScene("lamp")->FindChild("technique_common")->FindChild("point")->FindChild("color");
+    CXmlElement* color =
+        doc.FindIdBelowScene("lamp")->FindChild("technique_common")->FindChild("point")->FindChild("color");
     auto* param = CColladaElement::AttachedAs<CColladaFloatParam>(color);
     ASSERT_NE(param, nullptr);
     EXPECT_EQ(param->values(), (std::vector<float>{0.1f, 0.9f, 0.3f}));
