@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "Common/OpenGL/COffscreenFBO.h"
 #include "Common/OpenGL/COpenGLFBOTarget.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Engine/CLayer.h"
@@ -215,6 +217,62 @@ TEST_F(MediaLayerTest, AModelClipShowsNothingAndSaysNothing) {
     EXPECT_EQ(Entry()->current.movie, nullptr);
     EXPECT_EQ(media->SlotRenderer(CMediaUnit::kFileSlot)->GetInputFloat(LString("obprivate_MediaIn")), 0.0f);
     EXPECT_TRUE(PixelNear(Frame(), 0xFF000000, 2));
+}
+
+// The whole window after a frame (0xAARRGGBB, GL rows).
+std::vector<uint32_t> WindowPixels(CMixEngine& engine, COpenGLFBOTarget& window) {
+    engine.RenderFrame(window.context(), CMixEngine::SFrameRequest{0});
+    COpenGLScope_Cca scope(window.context());
+    glFinish();
+    std::vector<uint32_t> p(static_cast<size_t>(kW) * kH);
+    glReadPixels(0, 0, kW, kH, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, p.data());
+    return p;
+}
+
+size_t LitPixels(const std::vector<uint32_t>& p) {
+    size_t n = 0;
+    for (uint32_t v : p) n += (v & 0xFFFFFF) != 0;
+    return n;
+}
+
+TEST_F(MediaLayerTest, AnAnimatedModelClipDrawsAndMoves) {
+    const std::string file = "/usr/share/assimp/models/Collada/box_nested_animation.dae";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << "assimp-testmodels is not installed";
+    testsupport::FakeClock clock;
+    ASSERT_NE(Play(file), nullptr);
+    ASSERT_EQ(media->CurrentSlot(), CMediaUnit::kFileSlot);
+    ASSERT_NE(Entry()->current.model, nullptr);
+    EXPECT_EQ(Entry()->modelView.model(), Entry()->current.model.get());
+    MQcRenderer_* renderer = media->SlotRenderer(CMediaUnit::kFileSlot);
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_EQ(renderer->GetInputFloat(LString("obprivate_MediaIn")), 4.0f);
+    EXPECT_GT(renderer->GetInputFloat(LString("obprivate_DurationIn")), 1.0f);
+    EXPECT_NE(media->Param("Turn"), nullptr);
+    // Far enough back for the box to stay in the picture while the file's animation carries it.
+    CRecord* unitRecord = UDocModel::FindUnitById(show.doc.Mix().Get(), media->id());
+    ASSERT_NE(unitRecord, nullptr);
+    ASSERT_TRUE(
+        UDocUnits::SetUnitInput(show.doc.Mix(), nullptr, unitRecord, LString("Z"), LString("-12"), false));
+    std::vector<uint32_t> first;
+    ASSERT_TRUE(Pump([&] {
+        first = WindowPixels(*engine, *window);
+        return LitPixels(first) > 0;
+    }));
+    EXPECT_EQ(Entry()->modelView.position()[2], -12.0f);
+    EXPECT_TRUE(Entry()->modelView.playing());
+    clock.AdvanceMs(800);
+    std::vector<uint32_t> later = WindowPixels(*engine, *window);
+    EXPECT_GT(LitPixels(later), 0u);
+    EXPECT_NE(later, first);
+    // The better-3D preference turns multisampling on for the views it already made.
+    EXPECT_FALSE(Entry()->modelView.multisample());
+    CRecord* root = prefs.Root();
+    ASSERT_TRUE(CRecordRef(&root).SetByte(nullptr, CAppPrefs::kPrefBetter3D, 1));
+    EXPECT_TRUE(Entry()->modelView.multisample());
+    clock.AdvanceMs(100);
+    EXPECT_GT(LitPixels(WindowPixels(*engine, *window)), 0u);
+    ASSERT_NE(Entry()->modelView.target(), nullptr);
+    EXPECT_TRUE(Entry()->modelView.target()->multisampling());
 }
 
 TEST_F(MediaLayerTest, TwoUnitsOnOneMovieGetTwoMovies) {
