@@ -1,7 +1,8 @@
 // A COLLADA file as the media loader reads it: the element tree, the id index, then every material,
-// effect, newparam and surface built on a surfaceless software GL context, materials applied, target
-// paths of channels resolved; then, in a second document, Load and one Render into a 64 x 64
-// framebuffer object. The first call also replays assimp's Collada files in place (package
+// effect (GLSL passes with their programs included), newparam and surface built on a surfaceless
+// software GL context, materials and passes applied, target paths of channels resolved and samplers
+// evaluated; then, in a second document, Load, animations at a few times (negative and huge ones
+// too) and Renders into a 64 x 64 framebuffer object. The first call also replays assimp's Collada files in place (package
 // assimp-testmodels); with libFuzzer pass their folder as a second corpus to mutate them too:
 //   fuzz_Collada fuzz/corpus/Collada /usr/share/assimp/models/Collada
 #include <cstddef>
@@ -25,17 +26,22 @@ extern "C" {
 #include "Common/Stream/CXmlElement.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/Models/CColladaAnimation.h"
 #include "Orbilume/CSources/Models/CColladaCommonEffect.h"
 #include "Orbilume/CSources/Models/CColladaDoc.h"
 #include "Orbilume/CSources/Models/CColladaDrawState.h"
 #include "Orbilume/CSources/Models/CColladaMaterial.h"
 #include "Orbilume/CSources/Models/CColladaNewParam.h"
+#include "Orbilume/CSources/Models/CColladaPass.h"
 #include "Orbilume/CSources/Models/CColladaSurface.h"
 #include "Orbilume/CSources/Models/CColladaTargetPath.h"
 #include "Orbilume/CSources/Models/CColladaTreeWalker.h"
 #include "Orbilume/CSources/Models/UColladaXml.h"
 
 namespace {
+
+// Media times the animations are asked for.
+constexpr double kTimes[] = {0.0, 0.37, -2.5, 1e9, -1e300};
 
 COpenGLContext_Cca* Context() {
     static COpenGLContext_Cca* common = [] {
@@ -55,7 +61,7 @@ void BuildAll(const uint8_t* data, size_t size, const LFsSpec& spec) {
     if (!doc.ReadXml(in)) return;
     doc.DropUnsupportedProfiles();
     doc.BuildIdIndex();
-    std::vector<CXmlElement*> materials, profiles, newparams, surfaces, channels;
+    std::vector<CXmlElement*> materials, profiles, newparams, surfaces, channels, passes, samplers;
     for (CColladaTreeWalker w(doc.root(), nullptr); w.Next();) {
         CXmlElement* e = w.current();
         if (UColladaXml::NameIs(e, "material")) materials.push_back(e);
@@ -63,6 +69,8 @@ void BuildAll(const uint8_t* data, size_t size, const LFsSpec& spec) {
         if (UColladaXml::NameIs(e, "newparam")) newparams.push_back(e);
         if (UColladaXml::NameIs(e, "surface")) surfaces.push_back(e);
         if (UColladaXml::NameIs(e, "channel")) channels.push_back(e);
+        if (UColladaXml::NameIs(e, "pass")) passes.push_back(e);
+        if (UColladaXml::NameIs(e, "sampler")) samplers.push_back(e);
     }
     CColladaDrawState state;
     state.context = Context();
@@ -90,6 +98,21 @@ void BuildAll(const uint8_t* data, size_t size, const LFsSpec& spec) {
         SColladaTarget target;
         (void)CColladaTargetPath::Resolve(doc, e, e->GetAttribute("target"), target);
     }
+    for (CXmlElement* e : passes) {
+        CColladaPass* pass = CColladaPass::Build(doc, e);
+        if (!pass) continue;
+        COpenGLScope_Cca scope(*Context());
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        pass->Apply(state);
+        glUseProgram(0);
+        glPopAttrib();
+    }
+    for (CXmlElement* e : samplers) {
+        CColladaSampler* sampler = CColladaSampler::Build(doc, e);
+        if (!sampler) continue;
+        float values[CColladaSampler::kMaxValues];
+        for (double t : kTimes) (void)sampler->Evaluate(t, values);
+    }
     COpenGLScope_Cca scope(*Context());
     while (glGetError() != GL_NO_ERROR) {
     }
@@ -116,6 +139,8 @@ void LoadAndRender(const uint8_t* data, size_t size, const LFsSpec& spec) {
     glViewport(0, 0, 64, 64);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     doc.Render(*Context(), 0.5);
+    for (double t : kTimes) doc.Animate(t);
+    if (!doc.animations().empty()) doc.Render(*Context(), -1.5);
     glFinish();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDeleteFramebuffers(1, &fbo);
