@@ -11,10 +11,18 @@ namespace {
 
 constexpr GLsizei kSamples = 2;
 
-// False when GL refuses storage of this size.
+// False when GL refuses storage of this size. A pooled texture that already has the size keeps its
+// storage: new storage would be allocated and cleared every frame.
 bool SpecifyColour(GLuint name, uint32_t width, uint32_t height) {
     UGLError::Clear();
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, name);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_HEIGHT, &h);
+    if (w > 0 && static_cast<uint32_t>(w) == width && static_cast<uint32_t>(h) == height) {
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
+        return UGLError::Ok();
+    }
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA8, static_cast<GLsizei>(width),
                  static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAX_LEVEL, 0);
