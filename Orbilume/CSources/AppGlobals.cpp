@@ -1,7 +1,10 @@
 #include "Orbilume/CSources/AppGlobals.h"
 
+#include "Common/Mach/CMachObjCLocalPool.h"
 #include "Common/ObjC/CClipboardHolder.h"
 #include "Common/ObjC/CMacWindowMgr.h"
+#include "Lib3/LSources/CoreData/CEventWaker.h"
+#include "Lib3/LSources/CoreData/LTimerRoot.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
@@ -10,68 +13,89 @@
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Midi/CMidiClient.h"
-#include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Object.h"
 #include "Platform/Resources/ResourceFile.h"
 
 CMidiClient* gMidiClient = nullptr;
 LMouse* gMouse = nullptr;
 LKeyboard* gKeyboard = nullptr;
+LTimerRoot* gTimerRoot = nullptr;
 CMacWindowMgr* gWindowMgr = nullptr;
 ResourceFileProvider* gSystemRsrcProvider = nullptr;
 ResourceFileProvider* gAppRsrcProvider = nullptr;
 ResourceProviderChain* gRsrcChain = nullptr;
+CEventWaker* gEventWaker = nullptr;
 CClipboardHolder* gClipboardHolder = nullptr;
 CMainApp* gMainApp = nullptr;
 
+LFsSpec gLastDocFolder;
+LFsSpec gLastCompoFolder;
+LFsSpec gLastMovieFolder;
+
+namespace {
+
+AppGlobalsTrace gTrace = nullptr;
+
+template <typename T, typename Make>
+void Create(T*& global, const char* name, Make make) {
+    if (global) return;
+    global = make();
+    if (gTrace) gTrace(name, true);
+}
+
+template <typename T>
+void Delete(T*& global, const char* name) {
+    if (!global) return;
+    if (gTrace) gTrace(name, false);
+    delete global;
+    global = nullptr;
+}
+
+}  // namespace
+
+void SetAppGlobalsTrace(AppGlobalsTrace trace) {
+    gTrace = trace;
+}
+
 void CreateAppGlobals() {
-    plat::AutoreleasePool pool;
-    if (!gMidiClient) {
-        std::string name = plat::BundleInfoValue(plat::MainBundlePath(), "CFBundleName");
-        gMidiClient = new CMidiClient(name.empty() ? std::string("Orbilume") : name);
-    }
-    if (!gProcessInfo) gProcessInfo = new CProcessInfo;
-    if (!gStdFolders) gStdFolders = new CStdFolders(&gProcessInfo->Bundle());
-    if (!gMouse) gMouse = new LMouse;
-    if (!gKeyboard) gKeyboard = new LKeyboard;
-    if (!gWindowMgr) gWindowMgr = new CMacWindowMgr;
-    if (!gSystemRsrcProvider) gSystemRsrcProvider = new ResourceFileProvider(plat::kSystemResFile);
-    if (!gAppRsrcProvider)
-        gAppRsrcProvider = new ResourceFileProvider(ResourceFileProvider::OpenApplicationFile());
-    if (!gRsrcChain) {
+    CMachObjCLocalPool pool;
+    Create(gMidiClient, "CMidiClient", [] { return new CMidiClient("Orbilume"); });
+    Create(gProcessInfo, "CProcessInfo", [] { return new CProcessInfo; });
+    Create(gStdFolders, "CStdFolders", [] { return new CStdFolders(&gProcessInfo->Bundle()); });
+    Create(gMouse, "LMouse", [] { return new LMouse; });
+    Create(gKeyboard, "LKeyboard", [] { return new LKeyboard; });
+    Create(gTimerRoot, "LTimerRoot", [] { return new LTimerRoot; });
+    Create(gWindowMgr, "CMacWindowMgr", [] { return new CMacWindowMgr; });
+    Create(gSystemRsrcProvider, "ResourceFileProvider(system)",
+           [] { return new ResourceFileProvider(plat::kSystemResFile); });
+    Create(gAppRsrcProvider, "ResourceFileProvider(application)",
+           [] { return new ResourceFileProvider(ResourceFileProvider::OpenApplicationFile()); });
+    Create(gRsrcChain, "ResourceProviderChain", [] {
         // Asked last to first: the application's file before the system's.
-        gRsrcChain = new ResourceProviderChain;
-        gRsrcChain->Add(gSystemRsrcProvider);
-        gRsrcChain->Add(gAppRsrcProvider);
-        ResourceProviderChain::SetGlobal(gRsrcChain);
-    }
-    if (!gClipboardHolder) gClipboardHolder = new CClipboardHolder;
-    if (!gMainApp) gMainApp = new CMainApp;
+        auto* chain = new ResourceProviderChain;
+        chain->Add(gSystemRsrcProvider);
+        chain->Add(gAppRsrcProvider);
+        ResourceProviderChain::SetGlobal(chain);
+        return chain;
+    });
+    Create(gEventWaker, "CEventWaker", [] { return new CEventWaker; });
+    Create(gClipboardHolder, "CClipboardHolder", [] { return new CClipboardHolder; });
+    Create(gMainApp, "CMainApp", [] { return new CMainApp; });
 }
 
 void DeleteAppGlobals() {
-    delete gMainApp;
-    gMainApp = nullptr;
-    delete gClipboardHolder;
-    gClipboardHolder = nullptr;
-    if (ResourceProviderChain::Global() == gRsrcChain) ResourceProviderChain::SetGlobal(nullptr);
-    delete gRsrcChain;
-    gRsrcChain = nullptr;
+    Delete(gMainApp, "CMainApp");
+    Delete(gClipboardHolder, "CClipboardHolder");
+    Delete(gEventWaker, "CEventWaker");
+    if (gRsrcChain && ResourceProviderChain::Global() == gRsrcChain) ResourceProviderChain::SetGlobal(nullptr);
+    Delete(gRsrcChain, "ResourceProviderChain");
     if (gAppRsrcProvider && gAppRsrcProvider->FileRef() > 0) plat::CloseResFile(gAppRsrcProvider->FileRef());
-    delete gAppRsrcProvider;
-    gAppRsrcProvider = nullptr;
-    delete gSystemRsrcProvider;
-    gSystemRsrcProvider = nullptr;
-    delete gWindowMgr;
-    gWindowMgr = nullptr;
-    delete gKeyboard;
-    gKeyboard = nullptr;
-    delete gMouse;
-    gMouse = nullptr;
-    delete gStdFolders;
-    gStdFolders = nullptr;
-    delete gProcessInfo;
-    gProcessInfo = nullptr;
-    delete gMidiClient;
-    gMidiClient = nullptr;
+    Delete(gAppRsrcProvider, "ResourceFileProvider(application)");
+    Delete(gSystemRsrcProvider, "ResourceFileProvider(system)");
+    Delete(gWindowMgr, "CMacWindowMgr");
+    Delete(gTimerRoot, "LTimerRoot");
+    Delete(gKeyboard, "LKeyboard");
+    Delete(gMouse, "LMouse");
+    Delete(gStdFolders, "CStdFolders");
+    Delete(gProcessInfo, "CProcessInfo");
+    Delete(gMidiClient, "CMidiClient");
 }

@@ -1,35 +1,142 @@
 #include "Orbilume/CSources/CMainApp.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "Common/Mac/CPrefsRecord.h"
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMenuKeyDialog.h"
+#include "Common/OpenGL/COpenGLCheckDialog.h"
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+#include "Common/OpenGL/COpenGLRequirement.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
+#include "Lib3/LSources/CoreUI/CMenuKeyRegistry.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/DocDialogs.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Engine/CCompoRepository.h"
+#include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
+#include "Orbilume/CSources/Media/CVCapSlots.h"
+#include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Event.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/FileIO.h"
 
 namespace {
+
+using P = CAppPrefs;
 
 CMainLoopBase* MakeLoop(CAppBase* root) {
     return new CMacMainLoop(root);
 }
 
+int RealGLCheck(LHandler* upper, COpenGLContext_Cca& context, const COpenGLRequirement& requirement) {
+    return COpenGLCheckDialog::Check(upper, context, requirement);
+}
+
+CMainApp::GLCheckFunction gGLCheck = &RealGLCheck;
+
+std::string PathText(const LFsSpec& spec) {
+    return spec.IsEmpty() ? std::string() : std::string(CMacFileU::PathFromLFsSpec(spec).CStr());
+}
+
+// The path with symbolic links and ".." resolved; a missing file resolves through its folder.
+std::string Canonical(const std::string& path) {
+    if (path.empty()) return path;
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        std::string out = real;
+        free(real);
+        return out;
+    }
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return path;
+    if (char* real = realpath(path.substr(0, slash).c_str(), nullptr)) {
+        std::string out = std::string(real) + path.substr(slash);
+        free(real);
+        return out;
+    }
+    return path;
+}
+
+const char* const kToggles[][2] = {
+    {"cFaderDigital", nullptr}, {"cShowLyrName", nullptr}, {"cSilentAdd", nullptr},
+    {"cMvTimeMon", nullptr},    {"cMvTimeRem", nullptr},   {"cScnClrImg", nullptr},
+    {"cScnClrPrm", nullptr},    {"cScnClrByp", nullptr},   {"cAdjUpdRate", nullptr},
+    {"CAppCmd_Better3D", nullptr},
+};
+const uint32_t kToggleFields[] = {P::kPrefFaderDigital,    P::kPrefShowLayerNames,   P::kPrefSilentAdd,
+                                  P::kPrefMovieTimeMon,    P::kPrefMovieTimeRem,     P::kPrefSceneClearImage,
+                                  P::kPrefSceneClearParam, P::kPrefSceneClearBypass, P::kPrefAdjUpdRate,
+                                  P::kPrefBetter3D};
+const char* const kControlModes[] = {"cCtlBoth", "cCtlSwitch", "cCtlExternal"};
+const char* const kResolutions[] = {"CAppCmd_ResoFull", "CAppCmd_ResoHalf", "CAppCmd_ResoQuater",
+                                    "CAppCmd_ResoEighth"};
+
+void SetFolderFromPref(LFsSpec& folder, CRecord* prefs, uint32_t field) {
+    const LString& text = prefs->GetString(field);
+    folder = text.IsEmpty() ? LFsSpec() : CMacFileU::LFsSpecFromPath(text);
+}
+
 }  // namespace
 
-CMainApp::CMainApp() : CAppBase(&MakeLoop), mMediaLoader(std::make_unique<CMediaLoader>()) {
+void CMainApp::SetGLCheck(GLCheckFunction check) {
+    gGLCheck = check ? check : &RealGLCheck;
+}
+
+CMainApp::CMainApp() : CAppBase(&MakeLoop) {
+    PLAT_DCHECK_MAIN_THREAD();
     const char* log = std::getenv("ORBILUME_TEST_LOG");
     if (log && log[0]) mLog = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Every context made from now on shares objects with the common one.
+    COpenGLContext_Cca::SetShared(COpenGLCommonCtx::Use());
+    mWorker = std::make_unique<LAsyncWorkerLoop>(MainLoop());
+    mPrefs = std::make_unique<CAppPrefs>();
+    mPrefsBinding = std::make_unique<CPrefsRecord>(mPrefs.get(), LString("prefs"));
+    mMediaLoader = std::make_unique<CMediaLoader>();
+    mMenuKeyUI = std::make_unique<CMenuKeyDialogs>(this);
+    mMenuKeys = std::make_unique<CMenuKeyRegistry>(this, mMenuKeyUI.get());
+    mHub = std::make_unique<CCtlInHub>();
+    mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
+    mRepository = std::make_unique<CCompoRepository>();
 }
 
 CMainApp::~CMainApp() {
+    PLAT_DCHECK_MAIN_THREAD();
     Log("CMainApp_Destructing", nullptr);
+    mScreenTimer.Stop();
+    StoreSettings();
+    // Last to first.
+    while (!mDocs.empty()) mDocs.pop_back();
+    if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
+    if (CCtlInHub::Global() == mHub.get()) CCtlInHub::SetGlobal(nullptr);
+    mRepository.reset();
+    mCapSlots.reset();
+    mHub.reset();
+    mMenuKeys.reset();
+    mMenuKeyUI.reset();
+    mMediaLoader.reset();
+    mPrefsBinding.reset();  // writes "prefs"
+    mPrefs.reset();
+    mWorker.reset();
+    COpenGLContext_Cca::SetShared(nullptr);
     if (mLog >= 0) close(mLog);
 }
 
@@ -45,24 +152,264 @@ void CMainApp::Log(const char* what, const char* detail) {
     (void)plat::WriteAllToFd(mLog, line.data(), line.size());
 }
 
+// ---- messages
+
 LMessage CMainApp::Handle(const LMessage& msg) {
-    if (msg.Is(CExtCmd_Open)) {
+    if (mMenuKeys && mMenuKeys->HandleMenuMessage(msg)) return LMessage();
+    if (msg.Is(LMenuBar_Ready) && msg.sender) {
+        MenuReady(msg.sender);
+        return CAppBase::Handle(msg);
+    }
+    if (msg.Is(LMenuItem_Selected) && msg.sender) {
+        if (HandleCommand(msg.sender)) return LMessage();
+        return CAppBase::Handle(msg);
+    }
+    if (msg.Is(CExtCmd_Open) && msg.sender) {
         // The sender is the external-command record the delegate built.
         auto* cmd = static_cast<const CExtCmd*>(msg.sender);
-        if (cmd->FileCount() == 0) Log("CExtCmd_Open", nullptr);
+        std::vector<LFsSpec> files;
         LFsSpec spec;
-        for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i)
-            Log("CExtCmd_Open", CMacFileU::PathFromLFsSpec(spec).CStr());
+        for (uint32_t i = 0; cmd->GetFile(i, &spec); ++i) files.push_back(spec);
+        if (files.empty()) Log("CExtCmd_Open", nullptr);
+        for (const LFsSpec& f : files) Log("CExtCmd_Open", CMacFileU::PathFromLFsSpec(f).CStr());
+        OpenRequest(files);
         return LMessage();
     }
-    if (msg.Is(CMainLoopBase_Quit)) Log("CMainLoopBase_Quit", nullptr);
-    // Of the application's commands only Quit exists yet (the system Quit item follows it).
-    if (msg.Is(LMenuBar_Ready) && msg.sender)
-        static_cast<LMenuBar*>(msg.sender)->EnableCommand("LStdCmd_Quit");
-    if (msg.Is(LMenuItem_Selected) && msg.sender &&
-        static_cast<LMenuItem*>(msg.sender)->HasCommand("LStdCmd_Quit")) {
-        plat::Application::Shared()->Terminate();
+    if (msg.Is(LTimer_Expire) && msg.sender == &mScreenTimer) return LMessage();
+    if (msg.Is(CObDoc_Front) && msg.sender) {
+        FrontDocument(static_cast<CObDoc*>(msg.sender));
         return LMessage();
+    }
+    if (msg.Is(CObDoc_Close) && msg.sender) {
+        CloseDocument(static_cast<CObDoc*>(msg.sender));
+        return LMessage();
+    }
+    if (msg.Is(CMainLoopBase_Quit)) {
+        if (msg.sender == MainLoop() && !CanQuit()) return LMessage();
+        Log("CMainLoopBase_Quit", nullptr);
     }
     return CAppBase::Handle(msg);
+}
+
+void CMainApp::MenuReady(LHandler* sender) {
+    auto* bar = static_cast<LMenuBar*>(sender);
+    static const char* const kAlways[] = {"CAppCmd_MenuKey", "LStdCmd_New", "LStdCmd_Open", "LStdCmd_Quit",
+                                          "cCtlBoth", "cCtlSwitch", "cCtlExternal"};
+    for (const char* c : kAlways) bar->EnableCommand(c);
+    CRecord* prefs = mPrefs->Root();
+    for (size_t i = 0; i < std::size(kToggleFields); ++i) {
+        bar->EnableCommand(kToggles[i][0]);
+        if (prefs->GetByte(kToggleFields[i])) bar->CheckCommand(kToggles[i][0]);
+    }
+    const uint8_t mode = prefs->GetByte(P::kPrefExtControl);
+    if (mode < 3) bar->CheckCommand(kControlModes[mode]);
+    for (const char* c : kResolutions) bar->EnableCommand(c);
+    const uint32_t reso = prefs->GetUInt(P::kPrefResolution);
+    bar->CheckCommand(kResolutions[reso >= 1 && reso <= 3 ? reso : 0]);
+}
+
+bool CMainApp::HandleCommand(LHandler* sender) {
+    auto* item = static_cast<LMenuItem*>(sender);
+    if (item->HasCommand("CAppCmd_MenuKey")) {
+        mMenuKeys->Arm();
+        return true;
+    }
+    if (item->HasCommand("LStdCmd_New")) {
+        NewDocument();
+        return true;
+    }
+    if (item->HasCommand("LStdCmd_Open")) {
+        OpenDocumentDialog();
+        return true;
+    }
+    if (item->HasCommand("LStdCmd_Quit")) {
+        plat::Application::Shared()->Terminate();
+        return true;
+    }
+    CRecordRef prefs = mPrefs->RootRef();
+    for (size_t i = 0; i < std::size(kToggleFields); ++i)
+        if (item->HasCommand(kToggles[i][0])) {
+            (void)prefs.SetByte(nullptr, kToggleFields[i], prefs->GetByte(kToggleFields[i]) ? 0 : 1);
+            return true;
+        }
+    for (uint8_t m = 0; m < 3; ++m)
+        if (item->HasCommand(kControlModes[m])) {
+            (void)prefs.SetByte(nullptr, P::kPrefExtControl, m);
+            return true;
+        }
+    for (uint32_t r = 0; r < 4; ++r)
+        if (item->HasCommand(kResolutions[r])) {
+            (void)prefs.SetUInt(nullptr, P::kPrefResolution, r);
+            return true;
+        }
+    return false;
+}
+
+// ---- start-up
+
+bool CMainApp::StartUp() {
+    std::unique_ptr<IDocWindow> startup = MakeAppWindow(EAppWindow::kStartup, this);
+    if (startup) startup->Show();
+    CCtlInHub::SetGlobal(mHub.get());
+    LoadPlugIns();
+    mRepository->Scan();
+    CCompoRepository::SetGlobal(mRepository.get());
+    ApplyInputSettings();
+    // The start-up window's hold is skipped: it closes once start-up is done.
+    return true;
+}
+
+void CMainApp::LoadPlugIns() {
+    const std::string folder = plat::BundlePlugInsPath(plat::MainBundlePath()) + "/privatepatch";
+    // Modules of the folder, then of each folder inside it; failures are ignored.
+    (void)MQcRenderer_::LoadPlugIn(folder);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> subfolders;
+    while (dirent* e = readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        const std::string path = folder + "/" + e->d_name;
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) subfolders.push_back(path);
+    }
+    closedir(dir);
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const std::string& path : subfolders) (void)MQcRenderer_::LoadPlugIn(path);
+}
+
+void CMainApp::ApplyInputSettings() {
+    CRecord* prefs = mPrefs->Root();
+    SetFolderFromPref(gLastDocFolder, prefs, P::kPrefDocFolder);
+    SetFolderFromPref(gLastCompoFolder, prefs, P::kPrefCompoFolder);
+    SetFolderFromPref(gLastMovieFolder, prefs, P::kPrefMovieFolder);
+    mMenuKeys->Load(mPrefs->RootRef(), P::kPrefMenuKeys);
+}
+
+void CMainApp::StoreSettings() {
+    CRecord* prefs = mPrefs->Root();
+    prefs->StringSlot(P::kPrefDocFolder) = LString(PathText(gLastDocFolder).c_str());
+    prefs->StringSlot(P::kPrefCompoFolder) = LString(PathText(gLastCompoFolder).c_str());
+    prefs->StringSlot(P::kPrefMovieFolder) = LString(PathText(gLastMovieFolder).c_str());
+    if (mStarted) mMenuKeys->Save(mPrefs->RootRef(), P::kPrefMenuKeys);
+    for (auto& doc : mDocs) doc->StoreWindowState();
+    const uint32_t n = prefs->ArrayCount(P::kPrefDocs);
+    for (uint32_t i = n; i > 0; --i) {
+        CRecord* d = prefs->GetElement(P::kPrefDocs, i - 1);
+        if (d) d->Slot(P::kDocReopen).u8 = d->GetByte(P::kDocOpenNow);
+    }
+}
+
+void CMainApp::OpenRequest(const std::vector<LFsSpec>& files) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!mStarted) {
+        mStarted = true;
+        COpenGLRequirement requirement;
+        COpenGLRequirement::MakeStartup(requirement);
+        if (gGLCheck(this, *COpenGLCommonCtx::Use(), requirement) == COpenGLCheckDialog::kQuit) {
+            Log("CMainApp_GLRefused", nullptr);
+            plat::Application::Shared()->Terminate();
+            return;
+        }
+        (void)StartUp();
+    }
+    if (!files.empty()) {
+        for (const LFsSpec& f : files) (void)OpenDocument(f, nullptr);
+    } else if (!(plat::Application::Shared()->ModifierFlags() & plat::kShiftKeyMask)) {
+        // Collected first: opening reorders the list.
+        std::vector<CRecord*> reopen;
+        CRecord* prefs = mPrefs->Root();
+        for (uint32_t i = 0; i < prefs->ArrayCount(P::kPrefDocs); ++i) {
+            CRecord* d = prefs->GetElement(P::kPrefDocs, i);
+            if (d && d->GetByte(P::kDocReopen) && !d->GetString(P::kDocPath).IsEmpty()) reopen.push_back(d);
+        }
+        for (CRecord* d : reopen)
+            (void)OpenDocument(CMacFileU::LFsSpecFromPath(d->GetString(P::kDocPath)), d);
+    }
+    mScreenTimer.StartOnce(1000, 0);
+}
+
+// ---- documents
+
+CObDoc* CMainApp::FindOpen(const LFsSpec& spec) const {
+    const std::string want = Canonical(PathText(spec));
+    if (want.empty()) return nullptr;
+    for (const auto& doc : mDocs)
+        if (!doc->Path().IsEmpty() && Canonical(PathText(doc->Path())) == want) return doc.get();
+    return nullptr;
+}
+
+int CMainApp::OpenDocument(const LFsSpec& spec, CRecord* docPrefs) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (CObDoc* open = FindOpen(spec)) {
+        if (open->Monitor()) open->Monitor()->Select();
+        FrontDocument(open);
+        return 1;
+    }
+    if (!docPrefs) {
+        docPrefs = mPrefs->FindDocument(spec);
+        if (!docPrefs) docPrefs = mPrefs->AppendDocument();
+    }
+    auto doc = std::make_unique<CObDoc>(this, mWorker.get(), mTimecode, docPrefs, spec);
+    doc->RestoreWindowState();
+    int result = 0;
+    if (!spec.IsEmpty()) result = doc->LoadFromFile(spec) ? 1 : 0;
+    CObDoc* raw = doc.get();
+    mDocs.push_back(std::move(doc));
+    raw->ShowWindows();
+    return result;
+}
+
+void CMainApp::NewDocument() {
+    LFsSpec chosen;
+    if (CObDoc::AskNewPath(chosen)) (void)OpenDocument(chosen, nullptr);
+}
+
+void CMainApp::OpenDocumentDialog() {
+    LFsSpec chosen;
+    if (DocDialogs().askOpenPath(gLastDocFolder, chosen)) (void)OpenDocument(chosen, nullptr);
+}
+
+void CMainApp::FrontDocument(CObDoc* doc) {
+    auto it = std::find_if(mDocs.begin(), mDocs.end(), [doc](const auto& d) { return d.get() == doc; });
+    if (it == mDocs.end()) return;
+    std::unique_ptr<CObDoc> moved = std::move(*it);
+    mDocs.erase(it);
+    mDocs.insert(mDocs.begin(), std::move(moved));
+    for (size_t i = 1; i < mDocs.size(); ++i)
+        if (mDocs[i]->Console()) mDocs[i]->Console()->Hide();
+}
+
+void CMainApp::CloseDocument(CObDoc* doc) {
+    auto it = std::find_if(mDocs.begin(), mDocs.end(), [doc](const auto& d) { return d.get() == doc; });
+    if (it == mDocs.end()) return;
+    // The message that asked for it may still be on its way through the document.
+    LHandler::DeleteAfterDispatch(it->release());
+    mDocs.erase(it);
+}
+
+bool CMainApp::CanQuit() {
+    for (auto& doc : mDocs)
+        if (!doc->CanClose()) return false;
+    return true;
+}
+
+int CMainApp::OnPanelDocument(uint32_t operation, void* argument) {
+    if (operation == 0) {
+        if (argument) *static_cast<CObDoc**>(argument) = mDocs.empty() ? nullptr : mDocs.front().get();
+        return mDocs.empty() ? 0 : 1;
+    }
+    if (operation != 1 || !argument) return 0;
+    const LFsSpec& spec = *static_cast<const LFsSpec*>(argument);
+    CObDoc* same = FindOpen(spec);
+    // A remote request never discards unsaved changes.
+    for (const auto& doc : mDocs)
+        if (doc.get() != same && doc->IsDirty()) return 0;
+    for (size_t i = mDocs.size(); i > 0; --i)
+        if (mDocs[i - 1].get() != same) mDocs.erase(mDocs.begin() + static_cast<ptrdiff_t>(i - 1));
+    if (same) return 2;
+    if (OpenDocument(spec, nullptr) == 0) {
+        if (!mDocs.empty()) mDocs.erase(mDocs.begin() + static_cast<ptrdiff_t>(mDocs.size() - 1));
+        return 0;
+    }
+    return 1;
 }

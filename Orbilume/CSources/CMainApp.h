@@ -1,14 +1,36 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CAppBase.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Orbilume/CSources/CJsCostPatch.h"
+#include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
 
+class CAppPrefs;
+class CCompoRepository;
+class CCtlInHub;
 class CMediaLoader;
+class CMenuKeyDialogs;
+class CMenuKeyRegistry;
+class CObDoc;
+class CPrefsRecord;
+class CRecord;
+class CVCapSlots;
+class COpenGLContext_Cca;
+class COpenGLRequirement;
+class LAsyncWorkerLoop;
 
-// The application object: root of the main-thread handler chain, owner of the main loop.
-// It owns the media loader that every document's engine loads clips on (made first, gone last).
+// The application object: root of the main-thread handler chain, owner of the main loop, of the
+// application-wide services (preferences, worker loop, media loader, control-input hub, video
+// capture slots, composition repository, menu keys) and of the open documents (front first). The
+// first open request checks OpenGL and starts up; quitting asks every document before changes are
+// lost and remembers which shows were open, so that the next start reopens them.
 // With ORBILUME_TEST_LOG naming a file, it appends one line per request it receives (for tests).
+// Main thread only.
 class CMainApp : public CAppBase {
 public:
     CMainApp();
@@ -16,9 +38,58 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
 
+    // The open request of the launch or the system: start-up on the first, then the files, or the
+    // shows marked to reopen (unless Shift is held).
+    void OpenRequest(const std::vector<LFsSpec>& files);
+    // 1 when the file is open (loaded now, or already open and brought to the front), 0 when it
+    // could not be loaded (the document stays open, empty).
+    int OpenDocument(const LFsSpec& spec, CRecord* docPrefs);
+    void NewDocument();
+    void OpenDocumentDialog();
+    // The close checks of every document, in list order; false at the first refusal.
+    bool CanQuit();
+    // The HTTP panel's document operations: 0 the front document into *(CObDoc**)argument (1, or 0
+    // without documents); 1 open the file *(const LFsSpec*)argument as the only document: 2 when it
+    // was open, 1 opened, 0 failed or refused because a document it would close has unsaved changes.
+    int OnPanelDocument(uint32_t operation, void* argument);
+
+    uint32_t DocumentCount() const { return static_cast<uint32_t>(mDocs.size()); }
+    CObDoc* DocumentAt(uint32_t i) const { return i < mDocs.size() ? mDocs[i].get() : nullptr; }
+    CAppPrefs& Prefs() { return *mPrefs; }
+    bool IsStarted() const { return mStarted; }
+    const LTimer& ScreenModeTimer() const { return mScreenTimer; }
+
+    // How the start-up GL check answers (COpenGLCheckDialog::Check unless a test sets its own):
+    // 0 quit, 1 continue, 2 met.
+    using GLCheckFunction = int (*)(LHandler* upper, COpenGLContext_Cca& context,
+                                    const COpenGLRequirement& requirement);
+    static void SetGLCheck(GLCheckFunction check);
+
 private:
     void Log(const char* what, const char* detail);
+    bool StartUp();
+    void LoadPlugIns();
+    void ApplyInputSettings();
+    void StoreSettings();
+    void MenuReady(LHandler* bar);
+    bool HandleCommand(LHandler* item);
+    void FrontDocument(CObDoc* doc);
+    void CloseDocument(CObDoc* doc);
+    CObDoc* FindOpen(const LFsSpec& spec) const;
 
     int mLog = -1;
-    std::unique_ptr<CMediaLoader> mMediaLoader;
+    CJsCostPatch mJsCostPatch;                        // 1
+    std::unique_ptr<LAsyncWorkerLoop> mWorker;        // 2
+    std::unique_ptr<CAppPrefs> mPrefs;                // 3
+    std::unique_ptr<CPrefsRecord> mPrefsBinding;      // 4
+    std::unique_ptr<CMediaLoader> mMediaLoader;       // 5
+    std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;      // 6
+    std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
+    std::unique_ptr<CCtlInHub> mHub;                  // 7
+    TimecodeSourceGroup mTimecode;                    // 8 (sources not built here yet)
+    std::unique_ptr<CVCapSlots> mCapSlots;            // 14
+    std::unique_ptr<CCompoRepository> mRepository;    // 19
+    std::vector<std::unique_ptr<CObDoc>> mDocs;       // 26
+    bool mStarted = false;                            // 28
+    LTimer mScreenTimer{this};                        // 33
 };

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Lib3/LSources/CoreData/CUndoQueue.h"
+#include "Lib3/LSources/CoreData/LHandler.h"
+#include "Lib3/LSources/CoreData/LStrListRsrc.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/Document/CDocPathHolder.h"
+#include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
+
+class CCtlInEngineBinder;
+class CDocModelHolder;
+class CMixEngine;
+class CMovieRecorder;
+class CObStillSaver_CGi_File;
+class CRecord;
+class CSceneCtlIn;
+class CSceneRecall;
+class CSchCtl;
+class CSeqPlayer;
+class COpenGLContext_Cca;
+class LAsyncLoop;
+class LPane;
+struct SRecordEvent;
+
+// Sent by a document to its upper handler (the application): its monitor window came to the front,
+// or it may be closed now.
+L_MESSAGE_ID(CObDoc_Front);
+L_MESSAGE_ID(CObDoc_Close);
+
+// One open show: its record tree, the engine that renders it, the sequence player, control binder,
+// scene recall and scene-control input, the schedule runner, and its windows (reached through the
+// window factories; absent kinds are skipped). It saves and loads its file as XML, asks before
+// changes are lost, records stills and movies of its output and keeps its window places in its DCPF
+// record. A file that cannot be read as a show leaves the document empty, untitled and clean, with
+// a message naming the file. Main thread only.
+class CObDoc : public LHandler {
+public:
+    // The document's path holders remember the last document and movie folders (statics of the
+    // bootstrap). docPrefs is the DCPF record of this document (borrowed from the preferences).
+    CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& sources, CRecord* docPrefs,
+           const LFsSpec& spec);
+    ~CObDoc() override;
+
+    LMessage Handle(const LMessage& msg) override;
+
+    // Writes the show to the file through a new file renamed over it; false (path, title and dirty
+    // flag unchanged, the old file untouched) on failure.
+    [[nodiscard]] bool SaveToFile(const LFsSpec& spec);
+    // The save panel, then SaveToFile; false when cancelled or failed.
+    bool SaveAs();
+    // The save panel with no owner, from the last document folder with "untitled.obm".
+    static bool AskNewPath(LFsSpec& chosen);
+    // Reads the show. A missing file is a new show bound to that path (true). A damaged one (not
+    // readable, not well-formed, cut short, no show root) gives the message, an empty untitled
+    // clean document, and false.
+    bool LoadFromFile(const LFsSpec& spec);
+    // True when the document may close: clean, or the user saved or discarded.
+    bool CanClose();
+
+    void StoreWindowState();
+    void RestoreWindowState();
+    void ShowWindows();
+    // Gives each layer's blend input its control from the CTRL record (type, first channel or
+    // controller), counting up per layer.
+    void SpreadBlendControls();
+
+    // A still of the next rendered frame into the capture folder; the path, or empty.
+    std::string CaptureStill();
+    bool StartRecording();
+    void StopRecording();
+    bool IsRecording() const;
+
+    bool IsDirty() const;
+    const LFsSpec& Path() const { return mPath; }
+    LString DisplayName() const { return mPathHolder.DisplayName(); }
+    LString Title() const;
+    CRecord* DocPrefs() const { return mDocPrefs; }
+    CDocModelHolder& Model() { return *mModel; }
+    CMixEngine& Engine() { return *mEngine; }
+    CSeqPlayer& Player() { return *mPlayer; }
+    CSchCtl& ScheduleRunner() { return *mSchedule; }
+    CUndoQueue& Undo() { return mUndo; }
+    IMonitorWin* Monitor() const { return mMonitor.get(); }
+    IConsoleWin* Console() const { return mConsole.get(); }
+    CObStillSaver_CGi_File* StillSaver() const { return mStill.get(); }
+
+    static constexpr uint32_t kUndoBytes = 1048576;
+    static constexpr uint32_t kFileType = 0x4F424D46;  // 'OBMF'
+
+private:
+    static void ModelObserver(void* context, const SRecordEvent* event);
+    static void PrefsObserver(void* context, const SRecordEvent* event);
+    void OnModelChange(const SRecordEvent& event);
+    static void StillCapture(void* context, CMixEngine* engine, COpenGLContext_Cca* draw);
+    void UpdateTitles();
+    void BindPath(const LFsSpec& spec);
+    void ResetToEmpty();
+    void ReportDamaged(const LFsSpec& spec, uint32_t line, const char* reason);
+    LMessage HandleCommand(const LMessage& msg);
+    void MenuReady(LHandler* bar);
+    void ApplyMonitorRect();
+    void ApplyTimerSettings();
+    LPane* ConsolePane() const;
+
+    LAsyncLoop* mWorker;                  // 1
+    LStrListRsrcH mStrings;               // 2 "CONSOLEWIN"
+    CRecord* mDocPrefs;                   // 3
+    CDocPathHolder mPathHolder;           // 4
+    CDocPathHolder mMoviePathHolder;      // 5
+    CUndoQueue mUndo;                     // 6
+    std::unique_ptr<CDocModelHolder> mModel;  // 7
+    LFsSpec mPath;                        // 8
+    std::unique_ptr<CMixEngine> mEngine;  // 9
+    std::unique_ptr<CSeqPlayer> mPlayer;  // 10 (with its timer)
+    std::unique_ptr<CCtlInEngineBinder> mBinder;  // 11
+    std::unique_ptr<CSceneRecall> mRecall;        // 12
+    std::unique_ptr<CSceneCtlIn> mSceneCtlIn;     // 13
+    std::unique_ptr<CSchCtl> mSchedule;           // 15
+    bool mConsoleClosed = false;                  // 16
+    // 17: the windows.
+    std::unique_ptr<IMonitorWin> mMonitor;
+    std::unique_ptr<IConsoleWin> mConsole;
+    std::unique_ptr<IDocWindow> mSeqList;
+    std::unique_ptr<CMovieRecorder> mRecorder;
+    std::unique_ptr<CObStillSaver_CGi_File> mStill;
+    bool mStillPending = false;
+    bool mRecordingCallback = false;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/CoreUI/CLRect.h"
+
+class CMixEngine;
+class CRecord;
+class CDocModelHolder;
+class LHandler;
+
+// The windows a document and the application show, reached through small interfaces whose
+// factories the areas that build them install (the engine's monitor window, the editors' console
+// and sequence list windows, the application's tool windows). A kind without a factory is absent:
+// nothing is made, and the commands that need it stay disabled. Main thread only.
+
+// One window: its handler (the sender of the window's "LFrame_*" messages to its upper handler),
+// visibility, frame in global coordinates (left, top, right, bottom of the whole window) and title.
+class IDocWindow {
+public:
+    virtual ~IDocWindow() = default;
+    virtual LHandler* Handler() = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    virtual bool IsVisible() const = 0;
+    virtual void Select() = 0;  // to the front
+    virtual CLRect Frame() const = 0;
+    virtual void SetFrame(const CLRect& frame) = 0;
+    virtual void SetTitle(const LString& title) = 0;
+};
+
+// The window that shows the rendered mix of one document.
+class IMonitorWin : public IDocWindow {
+public:
+    virtual bool IsFullScreen() const = 0;
+    virtual void SetFixedSize(bool fixed) = 0;
+    virtual void ContentSize(uint32_t& width, uint32_t& height) const = 0;
+    virtual void SetContentSize(uint32_t width, uint32_t height) = 0;
+};
+
+// The console: layer channels, scene list, parameters; two dividers kept as fractions.
+class IConsoleWin : public IDocWindow {
+public:
+    virtual float Divider(uint32_t index) const = 0;  // 0 or 1: position ÷ range
+    virtual void SetDivider(uint32_t index, float fraction) = 0;
+};
+
+struct SDocWindowArgs {
+    LHandler* upper = nullptr;  // the document
+    CMixEngine* engine = nullptr;
+    CDocModelHolder* model = nullptr;
+    CRecord* docPrefs = nullptr;  // the document's DCPF record
+    IConsoleWin* console = nullptr;  // for the sequence list window
+    bool fullScreen = false;  // monitor only
+};
+
+struct SDocWindowFactories {
+    std::unique_ptr<IMonitorWin> (*monitor)(const SDocWindowArgs& args) = nullptr;
+    std::unique_ptr<IConsoleWin> (*console)(const SDocWindowArgs& args) = nullptr;
+    std::unique_ptr<IDocWindow> (*sequenceList)(const SDocWindowArgs& args) = nullptr;
+};
+
+// Application windows without a document, made by the application object when present.
+enum class EAppWindow : uint32_t {
+    kStartup,       // start-up window ("Orbilume" on its first line, kept up 5 s)
+    kTextEdit,      // text-edit window
+    kVideoDevices,  // video devices window ("cVideoIn")
+    kViewPrefs,     // view preferences
+    kDimmer,        // LED dimmer component window ("CAppCmd_DMatx")
+    kDimDefinitions,  // fixture definitions library
+    kMidiInput,     // MIDI input window ("cMidiIn")
+    kTimecode,      // timecode window ("cSMPTEIn")
+    kCount
+};
+using AppWindowFactory = std::unique_ptr<IDocWindow> (*)(LHandler* upper);
+
+// The installed factories (copied); null arguments restore "absent".
+void SetDocWindowFactories(const SDocWindowFactories* factories);
+const SDocWindowFactories& DocWindowFactories();
+void SetAppWindowFactory(EAppWindow kind, AppWindowFactory factory);
+// The new window, or null when its kind is absent.
+std::unique_ptr<IDocWindow> MakeAppWindow(EAppWindow kind, LHandler* upper);
