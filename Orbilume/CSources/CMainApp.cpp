@@ -326,6 +326,7 @@ void CMainApp::OpenRequest(const std::vector<LFsSpec>& files) {
             (void)OpenDocument(CMacFileU::LFsSpecFromPath(d->GetString(P::kDocPath)), d);
     }
     mScreenTimer.StartOnce(1000, 0);
+    Log("CMainApp_Documents", std::to_string(mDocs.size()).c_str());
 }
 
 // ---- documents

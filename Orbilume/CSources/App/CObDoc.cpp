@@ -356,7 +356,9 @@ bool CObDoc::AskNewPath(LFsSpec& chosen) {
 
 void CObDoc::ResetToEmpty() {
     // The engine, binder and recall follow the root's reset through the change broadcasts.
+    mLoading = true;
     mModel->RootRef().Reset();
+    mLoading = false;
     mModel->SetModified(false);
     mUndo.Clear();
     BindPath(LFsSpec());
@@ -403,7 +405,10 @@ bool CObDoc::LoadFromFile(const LFsSpec& spec) {
             reason = "it holds no show";
         } else {
             CMemStream in(bytes.data(), static_cast<uint32_t>(bytes.size()));
-            if (!mModel->ReadXml(in)) reason = "its records cannot be read";
+            mLoading = true;
+            const bool read = mModel->ReadXml(in);
+            mLoading = false;
+            if (!read) reason = "its records cannot be read";
         }
     }
     if (reason) {
@@ -495,7 +500,7 @@ void CObDoc::OnModelChange(const SRecordEvent& event) {
     CRecord* record = event.record.Get();
     const bool change = event.kind == SRecordEvent::kValueChanged || event.kind == SRecordEvent::kInserted ||
                         event.kind == SRecordEvent::kRemoved || event.kind == SRecordEvent::kMoved;
-    if (!record || !change) return;
+    if (!record || !change || mLoading) return;
     if (record == mDocPrefs && event.field == P::kDocSyncSource) {
         mPlayer->Timer().SetSyncSource(record->GetByte(P::kDocSyncSource));
     } else if (record->IsOfType(T::kDomain, T::kMIXS) && event.field == T::kMixsLayers) {

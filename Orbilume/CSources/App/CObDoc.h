@@ -129,5 +129,6 @@ private:
     std::unique_ptr<CMovieRecorder> mRecorder;
     std::unique_ptr<CObStillSaver_CGi_File> mStill;
     bool mStillPending = false;
+    bool mLoading = false;  // the reader fills the model: no reactions until it is done
     bool mRecordingCallback = false;
 };

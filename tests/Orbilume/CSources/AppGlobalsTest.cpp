@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowMgr.h"
@@ -20,10 +22,32 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Resources/ResourceFile.h"
 #include "tests/support/EnvOverride.h"
+#include "tests/support/GLFixture.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/TempDir.h"
 
 namespace {
+
+std::vector<std::string>& Trace() {
+    static std::vector<std::string> events;
+    return events;
+}
+
+void Record(const char* name, bool created) {
+    Trace().push_back(std::string(created ? "+" : "-") + name);
+}
+
+// Mappings of the process that are writable and executable at once.
+std::vector<std::string> WritableExecutableMappings() {
+    std::vector<std::string> out;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const size_t space = line.find(' ');
+        if (space != std::string::npos && line.compare(space + 1, 4, "rwxp") == 0) out.push_back(line);
+        if (space != std::string::npos && line.compare(space + 1, 4, "rwxs") == 0) out.push_back(line);
+    }
+    return out;
+}
 
 TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     testsupport::TempDir home;  // the standard folders are made there
@@ -34,7 +58,18 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     const std::string binary = ORBILUME_BINARY;  // <bundle>/bin/orbilume
     plat::SetMainBundlePathForTesting(binary.substr(0, binary.rfind("/bin/")));
     testsupport::EnvOverride midi("ORBILUME_MIDI", "virtual");
+    testsupport::UseSoftwareGL();
+    Trace().clear();
+    SetAppGlobalsTrace(&Record);
     CreateAppGlobals();
+    EXPECT_EQ(Trace(), (std::vector<std::string>{
+                           "+CMidiClient", "+CProcessInfo", "+CStdFolders", "+LMouse", "+LKeyboard", "+LTimerRoot",
+                           "+CMacWindowMgr", "+ResourceFileProvider(system)", "+ResourceFileProvider(application)",
+                           "+ResourceProviderChain", "+CEventWaker", "+CClipboardHolder", "+CMainApp"}));
+    // The script-engine work-around never leaves a page writable and executable.
+    EXPECT_EQ(WritableExecutableMappings(), std::vector<std::string>{});
+    ASSERT_TRUE(gTimerRoot);
+    ASSERT_TRUE(gEventWaker);
     ASSERT_TRUE(gMidiClient);
     EXPECT_EQ(CMidiClient::Get(), gMidiClient);
     EXPECT_NE(gMidiClient->ClientRef(), 0u);
@@ -60,7 +95,14 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     // The bundle's compiled resources are found through the chain.
     EXPECT_GT(gAppRsrcProvider->FileRef(), 0);
     EXPECT_STREQ(LStrListRsrcH(SRsrcRequest("CUNDOQ")).GetString(2).CStr(), "Undo %0");
+    Trace().clear();
     DeleteAppGlobals();
+    EXPECT_EQ(Trace(), (std::vector<std::string>{
+                           "-CMainApp", "-CClipboardHolder", "-CEventWaker", "-ResourceProviderChain",
+                           "-ResourceFileProvider(application)", "-ResourceFileProvider(system)", "-CMacWindowMgr",
+                           "-LTimerRoot", "-LKeyboard", "-LMouse", "-CStdFolders", "-CProcessInfo", "-CMidiClient"}));
+    EXPECT_EQ(gTimerRoot, nullptr);
+    EXPECT_EQ(gEventWaker, nullptr);
     EXPECT_EQ(CMidiClient::Get(), nullptr);
     EXPECT_EQ(LMouse::Get(), nullptr);
     EXPECT_EQ(LKeyboard::Get(), nullptr);
@@ -73,7 +115,10 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_EQ(gMainApp, nullptr);
     EXPECT_EQ(CClipboardHolder::Get(), nullptr);
     EXPECT_EQ(CMacMainLoop::Get(), nullptr);
+    Trace().clear();
     DeleteAppGlobals();  // nothing left: harmless
+    EXPECT_TRUE(Trace().empty());
+    SetAppGlobalsTrace(nullptr);
     plat::SetMainBundlePathForTesting("");
 }
 

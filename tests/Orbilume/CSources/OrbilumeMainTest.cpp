@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,8 +35,10 @@ Outcome RunUntilSignal(const testsupport::TempDir& dir, std::vector<std::string>
         if (v.rfind("ORBILUME_", 0) != 0 && v.rfind("XDG_", 0) != 0 && v.rfind("HOME=", 0) != 0)
             env.push_back(v);
     }
-    env.push_back("HOME=" + dir.Path());  // the standard folders are made there
+    env.push_back("HOME=" + dir.Path());  // the standard folders and the preferences are made there
     env.push_back("ORBILUME_PLATFORM=headless");
+    env.push_back("LIBGL_ALWAYS_SOFTWARE=1");
+    env.push_back("EGL_PLATFORM=surfaceless");
     env.push_back("ORBILUME_TEST_LOG=" + logPath);
     std::vector<char*> envp;
     for (std::string& v : env) envp.push_back(v.data());
@@ -63,22 +68,45 @@ Outcome RunUntilSignal(const testsupport::TempDir& dir, std::vector<std::string>
     return out;
 }
 
-TEST(OrbilumeMainTest, OpensTheFileAndExitsCleanlyOnSignals) {
-    struct Case {
-        bool withFile;
-        int sig;
-    } cases[] = {{true, SIGTERM}, {false, SIGINT}};
-    for (const Case& c : cases) {
-        testsupport::TempDir dir;
-        dir.Write("show.obm", "<x/>");
-        std::string open = c.withFile ? "CExtCmd_Open " + dir.File("show.obm") : "CExtCmd_Open";
-        std::vector<std::string> args;
-        if (c.withFile) args.push_back(dir.File("show.obm"));
-        Outcome o = RunUntilSignal(dir, args, c.sig, open);
-        EXPECT_TRUE(o.sawOpen) << o.log;
-        EXPECT_EQ(o.status, 0);
-        EXPECT_EQ(o.log, open + "\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
-    }
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The show fixture with its compositions, in the run's folder.
+void CopyShow(const testsupport::TempDir& dir) {
+    for (const char* f : {"show.obm", "fill.qtz", "tint.qtz", "picture.qtz", "source.qtz", "wave.qtz"})
+        dir.Write(f, Slurp(std::string(FIXTURES_DIR) + "/" + f));
+}
+
+TEST(OrbilumeMainTest, OpensTheShowExitsCleanlyOnSignalsAndReopensIt) {
+    testsupport::TempDir dir;
+    CopyShow(dir);
+    const std::string show = dir.File("show.obm");
+    const std::string bytes = dir.Read("show.obm");
+    Outcome o = RunUntilSignal(dir, {show}, SIGTERM, "CMainApp_Documents 1");
+    EXPECT_TRUE(o.sawOpen) << o.log;
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.log, "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(dir.Read("show.obm"), bytes);
+    // Python's plistlib reads the preferences: the show is listed to reopen.
+    const std::string plist = dir.File(".config/orbilume/orbilume.plist");
+    const std::string check =
+        "python3 -c \"import plistlib,sys; p=plistlib.load(open(sys.argv[1],'rb'))['prefs']['prefs'];"
+        " d=[x for x in p['docs'].values() if x['docf']==sys.argv[2]];"
+        " sys.exit(0 if len(d)==1 and d[0]['lsop'].strip()=='1' else 1)\" '" +
+        plist + "' '" + show + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << dir.Read(".config/orbilume/orbilume.plist");
+
+    // A relaunch without files reopens it; interrupting quits as cleanly.
+    dir.Write("requests.log", "");
+    o = RunUntilSignal(dir, {}, SIGINT, "CMainApp_Documents 1");
+    EXPECT_TRUE(o.sawOpen) << o.log;
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.log, "CExtCmd_Open\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(dir.Read("show.obm"), bytes);
 }
 
 }  // namespace

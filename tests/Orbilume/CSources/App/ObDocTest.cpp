@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Common/Stream/CMemStream.h"
+#include "Common/Container/CBytes.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/XmlDocument.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/DocDialogs.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
+#include "tests/Orbilume/CSources/App/AppTestSupport.h"
+
+namespace {
+
+using apptest::AppFixture;
+using apptest::Dialogs;
+using T = CDocModelTypes;
+using P = CAppPrefs;
+
+LFsSpec Spec(const std::string& path) {
+    return CMacFileU::LFsSpecFromPath(path.c_str());
+}
+
+std::string RecordText(const CRecord* record) {
+    CBytes bytes;
+    {
+        CMemStream out(bytes);
+        WriteXmlDocument(out, record);
+    }
+    return std::string(reinterpret_cast<const char*>(bytes.Data()), bytes.Count());
+}
+
+// Every record of the file is in the model as the file has it: scenes, sequences, controls and
+// the schedule whole; in the mix every layer, unit and stored input value (the engine adds the
+// inputs of its compositions, and the blend inputs get their controls).
+void ExpectHoldsFixture(CDocModelHolder& model, const std::string& path) {
+    CDocModelHolder fixture;
+    std::string text = AppFixture::ReadFile(path);
+    CMemStream in(text.data(), static_cast<uint32_t>(text.size()));
+    ASSERT_TRUE(fixture.ReadXml(in));
+    for (uint32_t field : {T::kObmxScenes, T::kObmxBlendCtl, T::kObmxSceneCtl, T::kObmxSeqCtl, T::kObmxSchedule})
+        EXPECT_EQ(RecordText(model.Root()->GetSubRecord(field)), RecordText(fixture.Root()->GetSubRecord(field)))
+            << field;
+    CRecord* want = fixture.Mix().Get();
+    CRecord* got = model.Mix().Get();
+    ASSERT_EQ(got->ArrayCount(T::kMixsLayers), want->ArrayCount(T::kMixsLayers));
+    std::vector<std::pair<CRecord*, CRecord*>> units;
+    for (uint32_t i = 0; i < want->ArrayCount(T::kMixsLayers); ++i) {
+        EXPECT_EQ(got->GetElement(T::kMixsLayers, i)->GetString(T::kLayrName),
+                  want->GetElement(T::kMixsLayers, i)->GetString(T::kLayrName));
+        units.emplace_back(got->GetElement(T::kMixsLayers, i)->GetSubRecord(T::kLayrUnit),
+                           want->GetElement(T::kMixsLayers, i)->GetSubRecord(T::kLayrUnit));
+    }
+    uint32_t inputs = 0;
+    while (!units.empty()) {
+        auto [g, w] = units.back();
+        units.pop_back();
+        ASSERT_TRUE(g && w);
+        EXPECT_EQ(g->GetUInt(T::kUnitId), w->GetUInt(T::kUnitId));
+        EXPECT_EQ(g->GetString(T::kUnitSpec), w->GetString(T::kUnitSpec));
+        for (uint32_t k = 0; k < w->ArrayCount(T::kUnitInputs); ++k) {
+            CRecord* wi = w->GetElement(T::kUnitInputs, k);
+            CRecord* gi = UDocModel::FindUnitInput(g, wi->GetString(T::kInptKey));
+            ASSERT_TRUE(gi) << wi->GetString(T::kInptKey).CStr();
+            EXPECT_EQ(gi->GetString(T::kInptValue), wi->GetString(T::kInptValue));
+            ++inputs;
+            for (uint32_t f : {T::kInptImage, T::kInptAnim})
+                if (wi->GetSubRecord(f)) units.emplace_back(gi->GetSubRecord(f), wi->GetSubRecord(f));
+        }
+        for (uint32_t k = 0; k < w->ArrayCount(T::kUnitFilters); ++k)
+            units.emplace_back(g->GetElement(T::kUnitFilters, k), w->GetElement(T::kUnitFilters, k));
+    }
+    EXPECT_EQ(inputs, 5u);
+}
+
+std::vector<double> Blends(CObDoc* doc) {
+    std::vector<double> out;
+    CRecord* mix = doc->Model().Mix().Get();
+    for (uint32_t i = 0; i < mix->ArrayCount(T::kMixsLayers); ++i)
+        out.push_back(UDocModel::GetLayerBlend(mix->GetElement(T::kMixsLayers, i)));
+    return out;
+}
+
+bool Shell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+class ObDocTest : public ::testing::Test {
+protected:
+    void SetUp() override { app.Create(); }
+    AppFixture app;
+};
+
+TEST_F(ObDocTest, ShowOpensSavesThroughARenameAndReopensAfterQuit) {
+    const std::string path = app.ShowPath();
+    const std::string original = AppFixture::ReadFile(path);
+    gMainApp->OpenRequest({Spec(path)});
+    ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    EXPECT_FALSE(doc->IsDirty());
+    EXPECT_STREQ(doc->Title().CStr(), "show.obm -Orbilume");
+    ExpectHoldsFixture(doc->Model(), path);
+    EXPECT_EQ(Blends(doc), (std::vector<double>{0.75, 1.0}));
+    // Opening it again, under another spelling, fronts the open one.
+    EXPECT_EQ(gMainApp->OpenDocument(Spec(app.shows.Path() + "/../" + app.shows.Path().substr(
+                                                                          app.shows.Path().rfind('/') + 1) +
+                                          "/show.obm"),
+                                     nullptr),
+              1);
+    ASSERT_EQ(symlink(path.c_str(), app.shows.File("link.obm").c_str()), 0);
+    EXPECT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("link.obm")), nullptr), 1);
+    EXPECT_EQ(gMainApp->DocumentCount(), 1u);
+    ASSERT_EQ(unlink(app.shows.File("link.obm").c_str()), 0);
+
+    AppFixture::Command(doc, "cFaderZero");
+    EXPECT_TRUE(doc->IsDirty());
+    EXPECT_EQ(Blends(doc), (std::vector<double>{0.0, 0.0}));
+    const uint64_t inode = AppFixture::Inode(path);
+    AppFixture::Command(doc, "LStdCmd_Save");
+    EXPECT_FALSE(doc->IsDirty());
+    EXPECT_EQ(Dialogs().savePathAsked, 0u);
+    EXPECT_NE(AppFixture::Inode(path), inode) << "replaced through a rename";
+    EXPECT_EQ(AppFixture::Listing(app.shows.Path()),
+              (std::vector<std::string>{"fill.qtz", "picture.qtz", "show.obm", "source.qtz", "tint.qtz", "wave.qtz"}));
+    EXPECT_NE(AppFixture::ReadFile(path), original);
+    EXPECT_TRUE(Shell("xmllint --noout '" + path + "' 2>/dev/null")) << "xmllint refuses the saved show";
+
+    EXPECT_TRUE(gMainApp->CanQuit());
+    app.Delete();
+    // The preferences list the show as open at quit.
+    app.Create();
+    CRecord* prefs = gMainApp->Prefs().Root();
+    bool listed = false;
+    for (uint32_t i = 0; i < prefs->ArrayCount(P::kPrefDocs); ++i) {
+        CRecord* d = prefs->GetElement(P::kPrefDocs, i);
+        if (std::string(d->GetString(P::kDocPath).CStr()) == path) listed = d->GetByte(P::kDocReopen) != 0;
+    }
+    EXPECT_TRUE(listed);
+    gMainApp->OpenRequest({});
+    ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+    doc = gMainApp->DocumentAt(0);
+    EXPECT_EQ(Blends(doc), (std::vector<double>{0.0, 0.0}));
+    const std::string saved = AppFixture::ReadFile(path);
+    ASSERT_TRUE(doc->SaveToFile(Spec(path)));
+    EXPECT_EQ(AppFixture::ReadFile(path), saved) << "an unchanged show saves to the same bytes";
+}
+
+TEST_F(ObDocTest, DamagedShowsGiveTheMessageAnEmptyUntitledDocumentAndStayUntouched) {
+    const std::string full = AppFixture::ReadFile(app.ShowPath());
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool lineKnown;
+    } cases[] = {
+        {"cut", full.substr(0, full.size() / 2), true},
+        {"broken", full.substr(0, 200) + "<<" + full.substr(200), true},
+        {"foreign", "<?xml version=\"1.0\"?>\n<html><body/></html>\n", false},
+        {"empty", "", true},
+        {"nul", full.substr(0, 100) + std::string(1, '\0') + full.substr(100), true},
+        {"deep", "<YOBM_OBMX>" + [] {
+             std::string s;
+             for (int i = 0; i < 300; ++i) s += "<YOBM_OBMX_mixs><YOBM_MIXS><YOBM_MIXS_lyrs>";
+             return s;
+         }(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = app.shows.File(std::string(c.name) + ".obm");
+        app.shows.Write(std::string(c.name) + ".obm", c.bytes);
+        Dialogs() = apptest::Script{};
+        EXPECT_EQ(gMainApp->OpenDocument(Spec(path), nullptr), 0);
+        CObDoc* doc = gMainApp->DocumentAt(gMainApp->DocumentCount() - 1);
+        ASSERT_EQ(Dialogs().messages.size(), 1u);
+        EXPECT_NE(Dialogs().messages[0].find(path), std::string::npos) << Dialogs().messages[0];
+        if (c.lineKnown) {
+            EXPECT_NE(Dialogs().messages[0].find("line"), std::string::npos) << Dialogs().messages[0];
+        }
+        EXPECT_FALSE(doc->IsDirty());
+        EXPECT_TRUE(doc->Path().IsEmpty());
+        EXPECT_STREQ(doc->Title().CStr(), "untitled.obm -Orbilume");
+        EXPECT_EQ(doc->Model().Mix()->ArrayCount(T::kMixsLayers), 0u);
+        // Saving asks for a path; cancelled, nothing is written.
+        AppFixture::Command(doc, "cFaderZero");
+        (void)doc->Model().Mix();
+        AppFixture::Command(doc, "LStdCmd_Save");
+        EXPECT_EQ(Dialogs().savePathAsked, 1u);
+        EXPECT_EQ(AppFixture::ReadFile(path), c.bytes);
+    }
+    // None of them is reopened at the next start.
+    const uint32_t open = gMainApp->DocumentCount();
+    EXPECT_EQ(open, std::size(cases));
+    app.Delete();
+    app.Create();
+    gMainApp->OpenRequest({});
+    EXPECT_EQ(gMainApp->DocumentCount(), 0u);
+}
+
+TEST_F(ObDocTest, AMissingFileIsANewShowBoundToThatPath) {
+    const std::string path = app.shows.File("new.obm");
+    EXPECT_EQ(gMainApp->OpenDocument(Spec(path), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    EXPECT_TRUE(Dialogs().messages.empty());
+    EXPECT_STREQ(doc->Title().CStr(), "new.obm -Orbilume");
+    AppFixture::Command(doc, "LStdCmd_Save");
+    EXPECT_EQ(Dialogs().savePathAsked, 0u);
+    EXPECT_TRUE(Shell("xmllint --noout '" + path + "' 2>/dev/null"));
+}
+
+TEST_F(ObDocTest, AFailedSaveKeepsTheOldFileThePathAndTheDirtyFlag) {
+    const std::string path = app.ShowPath();
+    const std::string original = AppFixture::ReadFile(path);
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(path), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    AppFixture::Command(doc, "cFaderZero");
+    // A file in the folder's place makes every new file there fail, whoever runs the test.
+    const std::string blocked = app.shows.File("blocked");
+    ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+    app.shows.Write("blocked/show.obm", original);
+    ASSERT_EQ(chmod(blocked.c_str(), 0555), 0);
+    const bool enforced = access(blocked.c_str(), W_OK) != 0;  // root writes anyway
+    if (enforced) {
+        EXPECT_FALSE(doc->SaveToFile(Spec(blocked + "/show.obm")));
+        EXPECT_EQ(AppFixture::ReadFile(blocked + "/show.obm"), original);
+        EXPECT_EQ(AppFixture::Listing(blocked), std::vector<std::string>{"show.obm"});
+    }
+    EXPECT_FALSE(doc->SaveToFile(Spec(app.shows.File("no-such-folder/show.obm"))));
+    EXPECT_TRUE(doc->IsDirty());
+    EXPECT_EQ(CMacFileU::PathFromLFsSpec(doc->Path()).CStr(), path);
+    EXPECT_STREQ(doc->Title().CStr(), "show.obm -Orbilume");
+    EXPECT_EQ(AppFixture::ReadFile(path), original);
+    (void)chmod(blocked.c_str(), 0755);
+}
+
+TEST_F(ObDocTest, QuittingAndRemoteOpensNeverDiscardUnsavedChanges) {
+    const std::string path = app.ShowPath();
+    app.shows.Write("other.obm", AppFixture::ReadFile(path));
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(path), nullptr), 1);
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("other.obm")), nullptr), 1);
+    CObDoc* first = gMainApp->DocumentAt(0);
+    AppFixture::Command(first, "cFaderZero");
+    ASSERT_TRUE(first->IsDirty());
+
+    Dialogs().saveChangesAnswer = SDocDialogs::kCancel;
+    EXPECT_FALSE(gMainApp->CanQuit());
+    EXPECT_EQ(Dialogs().saveChangesAsked, 1u);
+    EXPECT_EQ(gMainApp->DocumentCount(), 2u);
+
+    // Operation 1 refuses while a document it would close is dirty.
+    LFsSpec other = Spec(app.shows.File("other.obm"));
+    EXPECT_EQ(gMainApp->OnPanelDocument(1, &other), 0);
+    EXPECT_EQ(gMainApp->DocumentCount(), 2u);
+    EXPECT_TRUE(first->IsDirty());
+
+    // Save through the panel answers; cancelling the panel keeps it open.
+    Dialogs().saveChangesAnswer = SDocDialogs::kSave;
+    EXPECT_FALSE(first->CanClose());
+    EXPECT_EQ(Dialogs().savePathAsked, 1u);
+
+    Dialogs().saveChangesAnswer = SDocDialogs::kDiscard;
+    EXPECT_TRUE(gMainApp->CanQuit());
+    // Discarded by the user here, so the remote request may proceed once it is clean.
+    first->Model().SetModified(false);
+    EXPECT_EQ(gMainApp->OnPanelDocument(1, &other), 2);
+    EXPECT_EQ(gMainApp->DocumentCount(), 1u);
+    LFsSpec show = Spec(path);
+    EXPECT_EQ(gMainApp->OnPanelDocument(1, &show), 1);
+    EXPECT_EQ(gMainApp->DocumentCount(), 1u);
+    CObDoc* front = nullptr;
+    EXPECT_EQ(gMainApp->OnPanelDocument(0, &front), 1);
+    EXPECT_EQ(CMacFileU::PathFromLFsSpec(front->Path()).CStr(), path);
+}
+
+TEST_F(ObDocTest, BlendControlsSpreadOverTheLayers) {
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    CRecord* ctrl = doc->Model().BlendControl().Get();
+    struct Case {
+        uint8_t type;
+        uint32_t dmx, ch, cc;
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {1, 510, 0, 0, "dmx 510", "dmx 511"},
+        {1, 511, 0, 0, "dmx 511", "none"},
+        {3, 0, 2, 126, "midic 2 126", "midic 2 127"},
+        {3, 0, 2, 127, "midic 2 127", "none"},
+        {2, 0, 14, 7, "midic 14 7", "midic 15 7"},
+        {2, 0, 15, 7, "midic 15 7", "none"},
+        {0, 0, 0, 0, "none", "none"},
+    };
+    auto describe = [&](uint32_t layer) {
+        CRecord* unit = doc->Model().Mix()->GetElement(T::kMixsLayers, layer)->GetSubRecord(T::kLayrUnit);
+        CRecord* set = UDocModel::FindUnitInput(unit, LString("_oblayer_Blend"))->GetSubRecord(T::kInptCtl);
+        CRecordRef ref(&set);
+        auto value = [&](const char* key) {
+            LString text;
+            (void)CParamSet::Find(ref, LString(key), &text);
+            return std::string(text.CStr());
+        };
+        const std::string type = value("type");
+        if (type == "dmx") return "dmx " + value("dmxch");
+        if (type == "midic") return "midic " + value("midich") + " " + value("midicc");
+        return std::string("none");
+    };
+    for (const Case& c : cases) {
+        ctrl->Slot(T::kCtrlType).u8 = c.type;
+        ctrl->Slot(T::kCtrlDmxCh).u32 = c.dmx;
+        ctrl->Slot(T::kCtrlMidiCh).u32 = c.ch;
+        ctrl->Slot(T::kCtrlMidiCc).u32 = c.cc;
+        doc->SpreadBlendControls();
+        EXPECT_EQ(describe(0), c.first) << int(c.type);
+        EXPECT_EQ(describe(1), c.second) << int(c.type);
+    }
+}
+
+}  // namespace
