@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <epoxy/gl.h>
+
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -13,7 +16,12 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Common/OpenGL/COpenGLFBOTarget.h"
+#include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/CaptureName.h"
+#include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
@@ -324,6 +332,57 @@ TEST_F(ObDocTest, BlendControlsSpreadOverTheLayers) {
         EXPECT_EQ(describe(0), c.first) << int(c.type);
         EXPECT_EQ(describe(1), c.second) << int(c.type);
     }
+}
+
+std::time_t FixedClock() {
+    return 1714590429;  // 2024-05-01 19:07:09 UTC
+}
+
+template <typename Pred>
+bool RunUntil(Pred done, double seconds = 20) {
+    for (int i = 0; i < seconds * 100 && !done(); ++i)
+        plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
+    return done();
+}
+
+TEST_F(ObDocTest, TwoStillsInOneSecondGetTheirOwnFilesAndArePNGs) {
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    CaptureName::SetClock(&FixedClock);
+    const std::time_t when = FixedClock();
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "ob %Y_%m_%d %H_%M_%S", &local);
+    const std::string folder = app.home.File("Documents/Orbilume Capture");
+
+    auto* window = new COpenGLFBOTarget(64, 48, nullptr);
+    {
+        COpenGLScope_Cca scope(window->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
+        glViewport(0, 0, 64, 48);
+    }
+    doc->Engine().SetOutputSize(64, 48);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = doc->CaptureStill();
+        paths.push_back(path);
+        auto saved = [&] {
+            doc->Engine().RenderFrame(window->context(), CMixEngine::SFrameRequest{0});
+            struct stat st;
+            return stat(path.c_str(), &st) == 0 && st.st_size > 0;
+        };
+        ASSERT_TRUE(RunUntil(saved)) << path;
+    }
+    window->Release();
+    CaptureName::SetClock(nullptr);
+    EXPECT_EQ(paths[0], folder + "/" + stamp + ".png");
+    EXPECT_EQ(paths[1], folder + "/" + stamp + " 2.png");
+    for (const std::string& p : paths) EXPECT_TRUE(Shell("pngcheck -q '" + p + "' >/dev/null")) << p;
+    // A name handed out before its file exists is not handed out again.
+    const std::string third = CaptureName::Next("png", when);
+    EXPECT_EQ(third, folder + "/" + stamp + " 3.png");
+    EXPECT_EQ(CaptureName::Next("png", when), folder + "/" + stamp + " 4.png");
 }
 
 }  // namespace
