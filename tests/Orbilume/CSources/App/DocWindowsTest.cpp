@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/DocDialogs.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "tests/Orbilume/CSources/App/AppTestSupport.h"
+
+namespace {
+
+using apptest::AppFixture;
+using apptest::Dialogs;
+using P = CAppPrefs;
+
+// A monitor window that only keeps what it is told; its handler sends the window's messages.
+class FakeMonitor : public IMonitorWin {
+public:
+    explicit FakeMonitor(LHandler* upper) : handler(upper) {}
+    LHandler* Handler() override { return &handler; }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void Select() override { ++selected; }
+    CLRect Frame() const override { return frame; }
+    void SetFrame(const CLRect& f) override { frame = f; }
+    void SetTitle(const LString& t) override { title = t.CStr(); }
+    bool IsFullScreen() const override { return false; }
+    void SetFixedSize(bool f) override { fixed = f; }
+    void ContentSize(uint32_t& w, uint32_t& h) const override {
+        w = static_cast<uint32_t>(frame.right - frame.left);
+        h = static_cast<uint32_t>(frame.bottom - frame.top);
+    }
+    void SetContentSize(uint32_t, uint32_t) override {}
+
+    LHandler handler;
+    bool visible = false;
+    int selected = 0;
+    bool fixed = false;
+    CLRect frame{100, 100, 420, 340};  // the window manager's default place
+    std::string title;
+};
+
+FakeMonitor* gLast = nullptr;
+
+std::unique_ptr<IMonitorWin> MakeFake(const SDocWindowArgs& args) {
+    auto m = std::make_unique<FakeMonitor>(args.upper);
+    gLast = m.get();
+    return m;
+}
+
+class DocWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SDocWindowFactories f;
+        f.monitor = &MakeFake;
+        SetDocWindowFactories(&f);
+        app.Create();
+    }
+    void TearDown() override {
+        app.Delete();
+        SetDocWindowFactories(nullptr);
+    }
+    CObDoc* Open(const std::string& path) {
+        const uint32_t before = gMainApp->DocumentCount();
+        EXPECT_EQ(gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(path.c_str()), nullptr), 1);
+        EXPECT_EQ(gMainApp->DocumentCount(), before + 1);
+        return gMainApp->DocumentAt(gMainApp->DocumentCount() - 1);
+    }
+    AppFixture app;
+};
+
+TEST_F(DocWindowsTest, TheMonitorShowsTitledAndFollowsTheFixedSizeSetting) {
+    CObDoc* doc = Open(app.ShowPath());
+    FakeMonitor* m = gLast;
+    EXPECT_EQ(doc->Monitor(), m);
+    EXPECT_TRUE(m->visible);
+    EXPECT_EQ(m->title, "show.obm -Orbilume");
+    EXPECT_FALSE(m->fixed);
+    (void)gMainApp->Prefs().RootRef().SetByte(nullptr, P::kPrefMonitorFixed, 1);
+    EXPECT_TRUE(m->fixed);
+}
+
+TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
+    struct Case {
+        const char* name;
+        CLRect stored;
+        CLRect want;
+    } cases[] = {
+        {"on the main screen", {200, 150, 840, 630}, {200, 150, 840, 630}},
+        {"on the second screen", {1500, 100, 1900, 400}, {1500, 100, 1900, 400}},
+        {"15 pixels on screen", {1425, 100, 1825, 400}, {1425, 100, 1825, 400}},  // 15 wide on main, 385 on second
+        {"off every screen", {5000, 5000, 5400, 5300}, {100, 100, 500, 400}},
+        {"corner sliver", {-390, -290, 10, 10}, {100, 100, 500, 400}},
+        {"inverted", {500, 500, 100, 100}, {100, 100, 420, 340}},
+        {"empty", {0, 0, 0, 0}, {100, 100, 420, 340}},
+        {"huge", {0, 0, 2000000000, 2000000000}, {100, 100, 420, 340}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = std::string("place") + std::to_string(&c - cases) + ".obm";
+        app.shows.Write(name, AppFixture::ReadFile(app.ShowPath()));
+        // The record the next open finds carries the stored place.
+        CRecord* record = gMainApp->Prefs().AppendDocument();
+        record->StringSlot(P::kDocPath) = LString(app.shows.File(name).c_str());
+        (void)CRecordRef(&record).SetRectField(nullptr, P::kDocMonitorRect, c.stored);
+        Open(app.shows.File(name));
+        EXPECT_EQ(gLast->frame, c.want);
+    }
+}
+
+TEST_F(DocWindowsTest, MonitorActivationFrontsTheDocumentAndItsCloseBoxAsksFirst) {
+    app.shows.Write("second.obm", AppFixture::ReadFile(app.ShowPath()));
+    CObDoc* first = Open(app.ShowPath());
+    FakeMonitor* firstMonitor = gLast;
+    CObDoc* second = Open(app.shows.File("second.obm"));
+    FakeMonitor* secondMonitor = gLast;
+    EXPECT_EQ(gMainApp->DocumentAt(0), first);
+
+    // Activation: to the front of the list, its record last in 'docs'.
+    LHandler::Dispatch(LMessage(LFrame_Activate, &secondMonitor->handler, second));
+    EXPECT_EQ(gMainApp->DocumentAt(0), second);
+    CRecord* prefs = gMainApp->Prefs().Root();
+    EXPECT_EQ(prefs->GetElement(P::kPrefDocs, prefs->ArrayCount(P::kPrefDocs) - 1), second->DocPrefs());
+
+    // The close box of a dirty document asks; cancel keeps it, discard closes it.
+    AppFixture::Command(first, "cFaderZero");
+    Dialogs().saveChangesAnswer = SDocDialogs::kCancel;
+    LHandler::Dispatch(LMessage(LFrame_Close, &firstMonitor->handler, first));
+    EXPECT_EQ(Dialogs().saveChangesAsked, 1u);
+    EXPECT_EQ(gMainApp->DocumentCount(), 2u);
+    Dialogs().saveChangesAnswer = SDocDialogs::kDiscard;
+    LHandler::Dispatch(LMessage(LFrame_Close, &firstMonitor->handler, first));
+    EXPECT_EQ(gMainApp->DocumentCount(), 1u);
+    EXPECT_EQ(gMainApp->DocumentAt(0), second);
+    // Opening the open file again selects its monitor.
+    EXPECT_EQ(gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("second.obm").c_str()), nullptr), 1);
+    EXPECT_EQ(secondMonitor->selected, 1);
+}
+
+}  // namespace
