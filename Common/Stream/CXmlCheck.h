@@ -14,9 +14,9 @@ struct SXmlCheck {
     static constexpr uint32_t kMaxDepth = 100000;
 
     bool ok = false;
-    uint32_t line = 0;     // 1-based line of the first fault (0 when ok)
+    uint32_t line = 0;        // 1-based line of the first fault (0 when ok)
     const char* reason = "";  // the fault, a static text
-    std::string rootName;  // the root element's name (when one started)
+    std::string rootName;     // the root element's name (when one started)
 };
 
 [[nodiscard]] SXmlCheck CheckXmlWellFormed(const unsigned char* text, size_t length);

@@ -86,7 +86,8 @@ void DeleteAppGlobals() {
     Delete(gMainApp, "CMainApp");
     Delete(gClipboardHolder, "CClipboardHolder");
     Delete(gEventWaker, "CEventWaker");
-    if (gRsrcChain && ResourceProviderChain::Global() == gRsrcChain) ResourceProviderChain::SetGlobal(nullptr);
+    if (gRsrcChain && ResourceProviderChain::Global() == gRsrcChain)
+        ResourceProviderChain::SetGlobal(nullptr);
     Delete(gRsrcChain, "ResourceProviderChain");
     if (gAppRsrcProvider && gAppRsrcProvider->FileRef() > 0) plat::CloseResFile(gAppRsrcProvider->FileRef());
     Delete(gAppRsrcProvider, "ResourceFileProvider(application)");

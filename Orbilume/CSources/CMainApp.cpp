@@ -77,9 +77,9 @@ std::string Canonical(const std::string& path) {
 }
 
 const char* const kToggles[][2] = {
-    {"cFaderDigital", nullptr}, {"cShowLyrName", nullptr}, {"cSilentAdd", nullptr},
-    {"cMvTimeMon", nullptr},    {"cMvTimeRem", nullptr},   {"cScnClrImg", nullptr},
-    {"cScnClrPrm", nullptr},    {"cScnClrByp", nullptr},   {"cAdjUpdRate", nullptr},
+    {"cFaderDigital", nullptr},    {"cShowLyrName", nullptr}, {"cSilentAdd", nullptr},
+    {"cMvTimeMon", nullptr},       {"cMvTimeRem", nullptr},   {"cScnClrImg", nullptr},
+    {"cScnClrPrm", nullptr},       {"cScnClrByp", nullptr},   {"cAdjUpdRate", nullptr},
     {"CAppCmd_Better3D", nullptr},
 };
 const uint32_t kToggleFields[] = {P::kPrefFaderDigital,    P::kPrefShowLayerNames,   P::kPrefSilentAdd,
@@ -194,7 +194,7 @@ LMessage CMainApp::Handle(const LMessage& msg) {
 void CMainApp::MenuReady(LHandler* sender) {
     auto* bar = static_cast<LMenuBar*>(sender);
     static const char* const kAlways[] = {"CAppCmd_MenuKey", "LStdCmd_New", "LStdCmd_Open", "LStdCmd_Quit",
-                                          "cCtlBoth", "cCtlSwitch", "cCtlExternal"};
+                                          "cCtlBoth",        "cCtlSwitch",  "cCtlExternal"};
     for (const char* c : kAlways) bar->EnableCommand(c);
     CRecord* prefs = mPrefs->Root();
     for (size_t i = 0; i < std::size(kToggleFields); ++i) {

@@ -78,18 +78,18 @@ private:
     CObDoc* FindOpen(const LFsSpec& spec) const;
 
     int mLog = -1;
-    CJsCostPatch mJsCostPatch;                        // 1
-    std::unique_ptr<LAsyncWorkerLoop> mWorker;        // 2
-    std::unique_ptr<CAppPrefs> mPrefs;                // 3
-    std::unique_ptr<CPrefsRecord> mPrefsBinding;      // 4
-    std::unique_ptr<CMediaLoader> mMediaLoader;       // 5
-    std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;      // 6
+    CJsCostPatch mJsCostPatch;                    // 1
+    std::unique_ptr<LAsyncWorkerLoop> mWorker;    // 2
+    std::unique_ptr<CAppPrefs> mPrefs;            // 3
+    std::unique_ptr<CPrefsRecord> mPrefsBinding;  // 4
+    std::unique_ptr<CMediaLoader> mMediaLoader;   // 5
+    std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;  // 6
     std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
-    std::unique_ptr<CCtlInHub> mHub;                  // 7
-    TimecodeSourceGroup mTimecode;                    // 8 (sources not built here yet)
-    std::unique_ptr<CVCapSlots> mCapSlots;            // 14
-    std::unique_ptr<CCompoRepository> mRepository;    // 19
-    std::vector<std::unique_ptr<CObDoc>> mDocs;       // 26
-    bool mStarted = false;                            // 28
-    LTimer mScreenTimer{this};                        // 33
+    std::unique_ptr<CCtlInHub> mHub;                // 7
+    TimecodeSourceGroup mTimecode;                  // 8 (sources not built here yet)
+    std::unique_ptr<CVCapSlots> mCapSlots;          // 14
+    std::unique_ptr<CCompoRepository> mRepository;  // 19
+    std::vector<std::unique_ptr<CObDoc>> mDocs;     // 26
+    bool mStarted = false;                          // 28
+    LTimer mScreenTimer{this};                      // 33
 };

@@ -12,9 +12,9 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
-#include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
 #include "Orbilume/CSources/App/CaptureName.h"
@@ -117,8 +117,8 @@ CObDoc::CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& s
                                                    CCtlInHub::Global());
     mRecall = std::make_unique<CSceneRecall>(mEngine.get(), mBinder.get());
     mSceneCtlIn = std::make_unique<CSceneCtlIn>(mModel->Scenes(), CCtlInHub::Global());
-    CRecordRef misc = CAppPrefs::Get() ? CRecordRef(&CAppPrefs::Get()->Root()->Slot(P::kPrefMisc).record)
-                                       : CRecordRef();
+    CRecordRef misc =
+        CAppPrefs::Get() ? CRecordRef(&CAppPrefs::Get()->Root()->Slot(P::kPrefMisc).record) : CRecordRef();
     mSchedule = std::make_unique<CSchCtl>(this, mModel.get(), misc);
 
     mRecorder = std::make_unique<CMovieRecorder>();
@@ -541,7 +541,8 @@ void CObDoc::ApplyMonitorRect() {
     }
     // Off every screen: its size at the default place.
     const CLRect now = mMonitor->Frame();
-    mMonitor->SetFrame(CLRect{now.left, now.top, now.left + (r.right - r.left), now.top + (r.bottom - r.top)});
+    mMonitor->SetFrame(
+        CLRect{now.left, now.top, now.left + (r.right - r.left), now.top + (r.bottom - r.top)});
 }
 
 void CObDoc::RestoreWindowState() {

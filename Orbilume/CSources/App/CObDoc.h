@@ -107,16 +107,16 @@ private:
     void ApplyTimerSettings();
     LPane* ConsolePane() const;
 
-    LAsyncLoop* mWorker;                  // 1
-    LStrListRsrcH mStrings;               // 2 "CONSOLEWIN"
-    CRecord* mDocPrefs;                   // 3
-    CDocPathHolder mPathHolder;           // 4
-    CDocPathHolder mMoviePathHolder;      // 5
-    CUndoQueue mUndo;                     // 6
-    std::unique_ptr<CDocModelHolder> mModel;  // 7
-    LFsSpec mPath;                        // 8
-    std::unique_ptr<CMixEngine> mEngine;  // 9
-    std::unique_ptr<CSeqPlayer> mPlayer;  // 10 (with its timer)
+    LAsyncLoop* mWorker;                          // 1
+    LStrListRsrcH mStrings;                       // 2 "CONSOLEWIN"
+    CRecord* mDocPrefs;                           // 3
+    CDocPathHolder mPathHolder;                   // 4
+    CDocPathHolder mMoviePathHolder;              // 5
+    CUndoQueue mUndo;                             // 6
+    std::unique_ptr<CDocModelHolder> mModel;      // 7
+    LFsSpec mPath;                                // 8
+    std::unique_ptr<CMixEngine> mEngine;          // 9
+    std::unique_ptr<CSeqPlayer> mPlayer;          // 10 (with its timer)
     std::unique_ptr<CCtlInEngineBinder> mBinder;  // 11
     std::unique_ptr<CSceneRecall> mRecall;        // 12
     std::unique_ptr<CSceneCtlIn> mSceneCtlIn;     // 13

@@ -51,9 +51,9 @@ struct SDocWindowArgs {
     LHandler* upper = nullptr;  // the document
     CMixEngine* engine = nullptr;
     CDocModelHolder* model = nullptr;
-    CRecord* docPrefs = nullptr;  // the document's DCPF record
+    CRecord* docPrefs = nullptr;     // the document's DCPF record
     IConsoleWin* console = nullptr;  // for the sequence list window
-    bool fullScreen = false;  // monitor only
+    bool fullScreen = false;         // monitor only
 };
 
 struct SDocWindowFactories {
@@ -64,14 +64,14 @@ struct SDocWindowFactories {
 
 // Application windows without a document, made by the application object when present.
 enum class EAppWindow : uint32_t {
-    kStartup,       // start-up window ("Orbilume" on its first line, kept up 5 s)
-    kTextEdit,      // text-edit window
-    kVideoDevices,  // video devices window ("cVideoIn")
-    kViewPrefs,     // view preferences
-    kDimmer,        // LED dimmer component window ("CAppCmd_DMatx")
+    kStartup,         // start-up window ("Orbilume" on its first line, kept up 5 s)
+    kTextEdit,        // text-edit window
+    kVideoDevices,    // video devices window ("cVideoIn")
+    kViewPrefs,       // view preferences
+    kDimmer,          // LED dimmer component window ("CAppCmd_DMatx")
     kDimDefinitions,  // fixture definitions library
-    kMidiInput,     // MIDI input window ("cMidiIn")
-    kTimecode,      // timecode window ("cSMPTEIn")
+    kMidiInput,       // MIDI input window ("cMidiIn")
+    kTimecode,        // timecode window ("cSMPTEIn")
     kCount
 };
 using AppWindowFactory = std::unique_ptr<IDocWindow> (*)(LHandler* upper);

@@ -1,8 +1,8 @@
-#include "Common/Stream/CXmlCheck.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "Common/Stream/CXmlCheck.h"
 
 namespace {
 
@@ -16,11 +16,12 @@ TEST(CXmlCheckTest, WellFormedTextsPassAndNameTheirRoot) {
         const char* root;
     } cases[] = {
         {"<a/>", "a"},
-        {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<a b='1' c=\"&amp;&#65;&#x41;&lt;\"><b/>text &gt; ]] <![CDATA[<x>]]></a>\n",
+        {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<a b='1' c=\"&amp;&#65;&#x41;&lt;\"><b/>text &gt; ]] "
+         "<![CDATA[<x>]]></a>\n",
          "a"},
         {"<!DOCTYPE a [<!ENTITY e \"]>\">]><!-- c --><a><?pi x?></a><!-- after -->\n", "a"},
         {"<YOBM_OBMX>\n<YOBM_OBMX_mixs/></YOBM_OBMX>", "YOBM_OBMX"},
-        {"<a>&#1;</a>", "a"},  // older files carry control characters as references
+        {"<a>&#1;</a>", "a"},              // older files carry control characters as references
         {"<a>caf\xC3\xA9 \xFF</a>", "a"},  // encoding faults are the reader's to take
     };
     for (const Case& c : cases) {
@@ -38,15 +39,15 @@ TEST(CXmlCheckTest, DamagedTextsFailWithTheLineOfTheFault) {
     } cases[] = {
         {"", 1},
         {"  \n ", 2},
-        {"<a>\n<b>\n</a>", 3},               // mismatched end tag
-        {"<a>\n<b></b>\n", 3},               // ends before the root closes
-        {"<a/><b/>", 1},                     // two roots
+        {"<a>\n<b>\n</a>", 3},  // mismatched end tag
+        {"<a>\n<b></b>\n", 3},  // ends before the root closes
+        {"<a/><b/>", 1},        // two roots
         {"<a/>text", 1},
-        {"<a b=1/>", 1},                     // unquoted value
-        {"<a b='1'c='2'/>", 1},              // no space between attributes
-        {"<a b='1' b='2'/>", 1},             // repeated attribute
+        {"<a b=1/>", 1},          // unquoted value
+        {"<a b='1'c='2'/>", 1},   // no space between attributes
+        {"<a b='1' b='2'/>", 1},  // repeated attribute
         {"<a b='<'/>", 1},
-        {"<a>&nbsp;</a>", 1},                // unknown entity
+        {"<a>&nbsp;</a>", 1},  // unknown entity
         {"<a>&#0;</a>", 1},
         {"<a>&#x110000;</a>", 1},
         {"<a>\n\n<!-- open", 3},

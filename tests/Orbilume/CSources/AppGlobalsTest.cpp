@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CClipboardHolder.h"
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreData/CMainLoopBase.h"
@@ -11,7 +12,6 @@
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
-#include "Common/ObjC/CClipboardHolder.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
@@ -62,10 +62,11 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     Trace().clear();
     SetAppGlobalsTrace(&Record);
     CreateAppGlobals();
-    EXPECT_EQ(Trace(), (std::vector<std::string>{
-                           "+CMidiClient", "+CProcessInfo", "+CStdFolders", "+LMouse", "+LKeyboard", "+LTimerRoot",
-                           "+CMacWindowMgr", "+ResourceFileProvider(system)", "+ResourceFileProvider(application)",
-                           "+ResourceProviderChain", "+CEventWaker", "+CClipboardHolder", "+CMainApp"}));
+    EXPECT_EQ(Trace(),
+              (std::vector<std::string>{
+                  "+CMidiClient", "+CProcessInfo", "+CStdFolders", "+LMouse", "+LKeyboard", "+LTimerRoot",
+                  "+CMacWindowMgr", "+ResourceFileProvider(system)", "+ResourceFileProvider(application)",
+                  "+ResourceProviderChain", "+CEventWaker", "+CClipboardHolder", "+CMainApp"}));
     // The script-engine work-around never leaves a page writable and executable.
     EXPECT_EQ(WritableExecutableMappings(), std::vector<std::string>{});
     ASSERT_TRUE(gTimerRoot);
@@ -97,10 +98,11 @@ TEST(AppGlobalsTest, CreatedInOrderAndDeletedOnceInReverse) {
     EXPECT_STREQ(LStrListRsrcH(SRsrcRequest("CUNDOQ")).GetString(2).CStr(), "Undo %0");
     Trace().clear();
     DeleteAppGlobals();
-    EXPECT_EQ(Trace(), (std::vector<std::string>{
-                           "-CMainApp", "-CClipboardHolder", "-CEventWaker", "-ResourceProviderChain",
-                           "-ResourceFileProvider(application)", "-ResourceFileProvider(system)", "-CMacWindowMgr",
-                           "-LTimerRoot", "-LKeyboard", "-LMouse", "-CStdFolders", "-CProcessInfo", "-CMidiClient"}));
+    EXPECT_EQ(Trace(),
+              (std::vector<std::string>{
+                  "-CMainApp", "-CClipboardHolder", "-CEventWaker", "-ResourceProviderChain",
+                  "-ResourceFileProvider(application)", "-ResourceFileProvider(system)", "-CMacWindowMgr",
+                  "-LTimerRoot", "-LKeyboard", "-LMouse", "-CStdFolders", "-CProcessInfo", "-CMidiClient"}));
     EXPECT_EQ(gTimerRoot, nullptr);
     EXPECT_EQ(gEventWaker, nullptr);
     EXPECT_EQ(CMidiClient::Get(), nullptr);

@@ -89,7 +89,8 @@ TEST(OrbilumeMainTest, OpensTheShowExitsCleanlyOnSignalsAndReopensIt) {
     Outcome o = RunUntilSignal(dir, {show}, SIGTERM, "CMainApp_Documents 1");
     EXPECT_TRUE(o.sawOpen) << o.log;
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.log, "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(o.log,
+              "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
     EXPECT_EQ(dir.Read("show.obm"), bytes);
     // Python's plistlib reads the preferences: the show is listed to reopen.
     const std::string plist = dir.File(".config/orbilume/orbilume.plist");

@@ -10,9 +10,9 @@
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
 #include "Orbilume/CSources/AppGlobals.h"
-#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Platform/Foundation/Bundle.h"
 #include "tests/support/GLFixture.h"
 

@@ -35,8 +35,8 @@ public:
     AppFixture();
     ~AppFixture();
 
-    void Create();   // CreateAppGlobals
-    void Delete();   // DeleteAppGlobals
+    void Create();  // CreateAppGlobals
+    void Delete();  // DeleteAppGlobals
     std::string ShowPath() const { return shows.File("show.obm"); }
     // Sends the command to the handler (as the menu does).
     static void Command(LHandler* target, const char* command);

@@ -98,7 +98,9 @@ TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
     } cases[] = {
         {"on the main screen", {200, 150, 840, 630}, {200, 150, 840, 630}},
         {"on the second screen", {1500, 100, 1900, 400}, {1500, 100, 1900, 400}},
-        {"15 pixels on screen", {1425, 100, 1825, 400}, {1425, 100, 1825, 400}},  // 15 wide on main, 385 on second
+        {"15 pixels on screen",
+         {1425, 100, 1825, 400},
+         {1425, 100, 1825, 400}},  // 15 wide on main, 385 on second
         {"off every screen", {5000, 5000, 5400, 5300}, {100, 100, 500, 400}},
         {"corner sliver", {-390, -290, 10, 10}, {100, 100, 500, 400}},
         {"inverted", {500, 500, 100, 100}, {100, 100, 420, 340}},
@@ -143,7 +145,8 @@ TEST_F(DocWindowsTest, MonitorActivationFrontsTheDocumentAndItsCloseBoxAsksFirst
     EXPECT_EQ(gMainApp->DocumentCount(), 1u);
     EXPECT_EQ(gMainApp->DocumentAt(0), second);
     // Opening the open file again selects its monitor.
-    EXPECT_EQ(gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("second.obm").c_str()), nullptr), 1);
+    EXPECT_EQ(
+        gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("second.obm").c_str()), nullptr), 1);
     EXPECT_EQ(secondMonitor->selected, 1);
 }
 

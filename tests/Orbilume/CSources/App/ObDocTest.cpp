@@ -1,8 +1,7 @@
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <epoxy/gl.h>
 
 #include <cstdio>
 #include <ctime>
@@ -10,18 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "Common/Stream/CMemStream.h"
 #include "Common/Container/CBytes.h"
+#include "Common/OpenGL/COpenGLFBOTarget.h"
+#include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/Stream/CMemStream.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
-#include "Common/OpenGL/COpenGLFBOTarget.h"
-#include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/App/CaptureName.h"
-#include "Orbilume/CSources/Engine/CMixEngine.h"
-#include "Platform/Foundation/RunLoop.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
@@ -29,6 +26,8 @@
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 
 namespace {
@@ -59,8 +58,10 @@ void ExpectHoldsFixture(CDocModelHolder& model, const std::string& path) {
     std::string text = AppFixture::ReadFile(path);
     CMemStream in(text.data(), static_cast<uint32_t>(text.size()));
     ASSERT_TRUE(fixture.ReadXml(in));
-    for (uint32_t field : {T::kObmxScenes, T::kObmxBlendCtl, T::kObmxSceneCtl, T::kObmxSeqCtl, T::kObmxSchedule})
-        EXPECT_EQ(RecordText(model.Root()->GetSubRecord(field)), RecordText(fixture.Root()->GetSubRecord(field)))
+    for (uint32_t field :
+         {T::kObmxScenes, T::kObmxBlendCtl, T::kObmxSceneCtl, T::kObmxSeqCtl, T::kObmxSchedule})
+        EXPECT_EQ(RecordText(model.Root()->GetSubRecord(field)),
+                  RecordText(fixture.Root()->GetSubRecord(field)))
             << field;
     CRecord* want = fixture.Mix().Get();
     CRecord* got = model.Mix().Get();
@@ -123,11 +124,11 @@ TEST_F(ObDocTest, ShowOpensSavesThroughARenameAndReopensAfterQuit) {
     ExpectHoldsFixture(doc->Model(), path);
     EXPECT_EQ(Blends(doc), (std::vector<double>{0.75, 1.0}));
     // Opening it again, under another spelling, fronts the open one.
-    EXPECT_EQ(gMainApp->OpenDocument(Spec(app.shows.Path() + "/../" + app.shows.Path().substr(
-                                                                          app.shows.Path().rfind('/') + 1) +
-                                          "/show.obm"),
-                                     nullptr),
-              1);
+    EXPECT_EQ(
+        gMainApp->OpenDocument(Spec(app.shows.Path() + "/../" +
+                                    app.shows.Path().substr(app.shows.Path().rfind('/') + 1) + "/show.obm"),
+                               nullptr),
+        1);
     ASSERT_EQ(symlink(path.c_str(), app.shows.File("link.obm").c_str()), 0);
     EXPECT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("link.obm")), nullptr), 1);
     EXPECT_EQ(gMainApp->DocumentCount(), 1u);
@@ -142,7 +143,8 @@ TEST_F(ObDocTest, ShowOpensSavesThroughARenameAndReopensAfterQuit) {
     EXPECT_EQ(Dialogs().savePathAsked, 0u);
     EXPECT_NE(AppFixture::Inode(path), inode) << "replaced through a rename";
     EXPECT_EQ(AppFixture::Listing(app.shows.Path()),
-              (std::vector<std::string>{"fill.qtz", "picture.qtz", "show.obm", "source.qtz", "tint.qtz", "wave.qtz"}));
+              (std::vector<std::string>{"fill.qtz", "picture.qtz", "show.obm", "source.qtz", "tint.qtz",
+                                        "wave.qtz"}));
     EXPECT_NE(AppFixture::ReadFile(path), original);
     EXPECT_TRUE(Shell("xmllint --noout '" + path + "' 2>/dev/null")) << "xmllint refuses the saved show";
 
@@ -178,11 +180,14 @@ TEST_F(ObDocTest, DamagedShowsGiveTheMessageAnEmptyUntitledDocumentAndStayUntouc
         {"foreign", "<?xml version=\"1.0\"?>\n<html><body/></html>\n", false},
         {"empty", "", true},
         {"nul", full.substr(0, 100) + std::string(1, '\0') + full.substr(100), true},
-        {"deep", "<YOBM_OBMX>" + [] {
-             std::string s;
-             for (int i = 0; i < 300; ++i) s += "<YOBM_OBMX_mixs><YOBM_MIXS><YOBM_MIXS_lyrs>";
-             return s;
-         }(), true},
+        {"deep",
+         "<YOBM_OBMX>" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 300; ++i) s += "<YOBM_OBMX_mixs><YOBM_MIXS><YOBM_MIXS_lyrs>";
+                 return s;
+             }(),
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
