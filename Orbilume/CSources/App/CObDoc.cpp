@@ -507,11 +507,15 @@ void CObDoc::OnModelChange(const SRecordEvent& event) {
         SpreadBlendControls();
     } else if (record == Prefs() && event.field == P::kPrefMonitorFixed) {
         if (mMonitor) mMonitor->SetFixedSize(record->GetByte(P::kPrefMonitorFixed) != 0);
-    } else if (record == mModel->Scenes().Get() &&
-               (event.field == T::kScnsFrom || event.field == T::kScnsTo || event.field == T::kScnsOffset ||
-                event.field == T::kScnsLoop)) {
-        ApplyTimerSettings();
+    } else if (record == mModel->Scenes().Get()) {
+        OnScenesChange(event.field);
     }
+}
+
+void CObDoc::OnScenesChange(uint32_t field) {
+    // Scene recall requests and overrides are the scene editors' part.
+    if (field == T::kScnsFrom || field == T::kScnsTo || field == T::kScnsOffset || field == T::kScnsLoop)
+        ApplyTimerSettings();
 }
 
 // ---- windows

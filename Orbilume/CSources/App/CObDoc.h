@@ -96,6 +96,7 @@ private:
     static void ModelObserver(void* context, const SRecordEvent* event);
     static void PrefsObserver(void* context, const SRecordEvent* event);
     void OnModelChange(const SRecordEvent& event);
+    void OnScenesChange(uint32_t field);
     static void StillCapture(void* context, CMixEngine* engine, COpenGLContext_Cca* draw);
     void UpdateTitles();
     void BindPath(const LFsSpec& spec);

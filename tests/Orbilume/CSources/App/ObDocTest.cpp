@@ -25,7 +25,9 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
@@ -337,6 +339,22 @@ TEST_F(ObDocTest, BlendControlsSpreadOverTheLayers) {
         EXPECT_EQ(describe(0), c.first) << int(c.type);
         EXPECT_EQ(describe(1), c.second) << int(c.type);
     }
+}
+
+TEST_F(ObDocTest, ModelChangesReachBlendControlsAndTheTimer) {
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    // A new layer gets the next blend control at once ('ctyp' 1 from channel 10).
+    ASSERT_EQ(UDocUnits::AddCompositionLayer(doc->Model().Mix(), nullptr, 2, LString("fill.qtz")), 2);
+    CRecord* unit = doc->Model().Mix()->GetElement(T::kMixsLayers, 2)->GetSubRecord(T::kLayrUnit);
+    CRecord* set = UDocModel::FindUnitInput(unit, LString("_oblayer_Blend"))->GetSubRecord(T::kInptCtl);
+    LString channel;
+    ASSERT_GE(CParamSet::Find(CRecordRef(&set), LString("dmxch"), &channel), 0);
+    EXPECT_STREQ(channel.CStr(), "12");
+    // The sync source of the document's record reaches the timer.
+    CRecord* docPrefs = doc->DocPrefs();
+    (void)CRecordRef(&docPrefs).SetByte(nullptr, P::kDocSyncSource, 2);
+    EXPECT_EQ(doc->Player().Timer().SyncSource(), 2u);
 }
 
 std::time_t FixedClock() {
