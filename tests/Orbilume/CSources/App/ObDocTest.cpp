@@ -29,6 +29,7 @@
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 
@@ -170,6 +171,25 @@ TEST_F(ObDocTest, ShowOpensSavesThroughARenameAndReopensAfterQuit) {
     EXPECT_EQ(AppFixture::ReadFile(path), saved) << "an unchanged show saves to the same bytes";
 }
 
+TEST_F(ObDocTest, ShiftHeldAtStartReopensNothingAndNamedFilesOpenAlone) {
+    app.shows.Write("other.obm", AppFixture::ReadFile(app.ShowPath()));
+    gMainApp->OpenRequest({Spec(app.ShowPath())});
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("other.obm")), nullptr), 1);
+    app.Delete();
+    app.Create();
+    app.screens.Backend().SetModifierFlags(plat::kShiftKeyMask);
+    gMainApp->OpenRequest({});
+    app.screens.Backend().SetModifierFlags(0);
+    EXPECT_EQ(gMainApp->DocumentCount(), 0u);
+    // Both are still marked; a request naming one file opens only that one.
+    gMainApp->OpenRequest({Spec(app.shows.File("other.obm"))});
+    ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+    EXPECT_STREQ(gMainApp->DocumentAt(0)->Title().CStr(), "other.obm -Orbilume");
+    // A later request without files reopens the rest, the open one not twice.
+    gMainApp->OpenRequest({});
+    EXPECT_EQ(gMainApp->DocumentCount(), 2u);
+}
+
 TEST_F(ObDocTest, DamagedShowsGiveTheMessageAnEmptyUntitledDocumentAndStayUntouched) {
     const std::string full = AppFixture::ReadFile(app.ShowPath());
     struct Case {
@@ -221,6 +241,20 @@ TEST_F(ObDocTest, DamagedShowsGiveTheMessageAnEmptyUntitledDocumentAndStayUntouc
     app.Create();
     gMainApp->OpenRequest({});
     EXPECT_EQ(gMainApp->DocumentCount(), 0u);
+}
+
+TEST_F(ObDocTest, AHugeOrUnreadableFileIsRefusedWithoutReadingIt) {
+    const std::string huge = app.shows.File("huge.obm");
+    app.shows.Write("huge.obm", "<YOBM_OBMX>");
+    ASSERT_EQ(truncate(huge.c_str(), off_t{600} << 20), 0);  // sparse: no disk used
+    EXPECT_EQ(gMainApp->OpenDocument(Spec(huge), nullptr), 0);
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_NE(Dialogs().messages[0].find("too large"), std::string::npos) << Dialogs().messages[0];
+    // A folder in the show's place cannot be read.
+    ASSERT_EQ(mkdir(app.shows.File("folder.obm").c_str(), 0755), 0);
+    EXPECT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("folder.obm")), nullptr), 0);
+    ASSERT_EQ(Dialogs().messages.size(), 2u);
+    EXPECT_TRUE(gMainApp->DocumentAt(1)->Path().IsEmpty());
 }
 
 TEST_F(ObDocTest, AMissingFileIsANewShowBoundToThatPath) {
