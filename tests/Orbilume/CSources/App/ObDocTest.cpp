@@ -291,6 +291,16 @@ TEST_F(ObDocTest, AFailedSaveKeepsTheOldFileThePathAndTheDirtyFlag) {
     EXPECT_STREQ(doc->Title().CStr(), "show.obm -Orbilume");
     EXPECT_EQ(AppFixture::ReadFile(path), original);
     (void)chmod(blocked.c_str(), 0755);
+
+    // "Save" whose write fails offers the panel; cancelled, the document stays dirty and bound.
+    const std::string moved = app.shows.Path() + "-moved";
+    ASSERT_EQ(rename(app.shows.Path().c_str(), moved.c_str()), 0);
+    AppFixture::Command(doc, "LStdCmd_Save");
+    EXPECT_EQ(Dialogs().savePathAsked, 1u);
+    EXPECT_TRUE(doc->IsDirty());
+    EXPECT_EQ(CMacFileU::PathFromLFsSpec(doc->Path()).CStr(), path);
+    ASSERT_EQ(rename(moved.c_str(), app.shows.Path().c_str()), 0);
+    EXPECT_EQ(AppFixture::ReadFile(path), original);
 }
 
 TEST_F(ObDocTest, QuittingAndRemoteOpensNeverDiscardUnsavedChanges) {
