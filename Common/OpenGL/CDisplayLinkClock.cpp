@@ -41,6 +41,11 @@ bool CDisplayLinkClock::WaitForVSync() {
     return ticked;
 }
 
+int32_t CDisplayLinkClock::Waiters() {
+    std::lock_guard<std::mutex> lock(fMutex);
+    return fWaiters;
+}
+
 int32_t CDisplayLinkClock::Callback(plat::DisplayLink*, uint64_t, void* context) {
     auto* self = static_cast<CDisplayLinkClock*>(context);
     std::lock_guard<std::mutex> lock(self->fMutex);

@@ -21,6 +21,8 @@ public:
     bool WaitForVSync();
 
     int32_t rate() const { return fRate; }
+    // Threads inside WaitForVSync now (a tick from here on wakes them).
+    int32_t Waiters();
     bool hasLink() const { return fLink != nullptr; }
     plat::DisplayLink* link() const { return fLink.get(); }
 

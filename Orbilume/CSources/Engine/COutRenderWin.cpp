@@ -124,6 +124,7 @@ void COutRenderWin::Step() {
     if (!fPacer.Started()) {
         fClock->Start();
         fPacer.Start(fClock->rate(), plat::kHostTimeFrequency, now);
+        fPacingFps.store(fPacer.Fps());
         fStarts.fetch_add(1);
     } else {
         const uint32_t wait = fPacer.Elapse(now, fAdaptiveSleep.load(std::memory_order_relaxed));

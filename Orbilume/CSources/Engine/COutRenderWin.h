@@ -52,6 +52,8 @@ public:
     // Whether the step timer is armed or a step runs.
     bool IsRunning() const { return fRunning.load(); }
     int32_t LastLag() const { return fLastLag.load(); }
+    // The display rate the pacing started with last.
+    uint32_t PacingFps() const { return fPacingFps.load(); }
 
 private:
     // The view's surface: places the context and mirrors whether its place is empty.
@@ -88,4 +90,5 @@ private:
     std::atomic<uint32_t> fFrames{0};
     std::atomic<uint32_t> fStarts{0};
     std::atomic<int32_t> fLastLag{0};
+    std::atomic<uint32_t> fPacingFps{0};
 };
