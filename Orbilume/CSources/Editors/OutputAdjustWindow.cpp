@@ -31,6 +31,20 @@ constexpr uint32_t kDecimals = 3;
 constexpr int32_t kUtilityPanelKind = 1;
 enum : uint32_t { kTitle = 0, kDefaultsTitle = 1 };
 
+// 'oawp' holds the rectangle as four unsigned numbers: the coordinates' bits, so that screens left
+// of or above the main one keep their place.
+CLRect ReadPlace(const CRecord* root) {
+    const uint32_t field = CAppPrefs::kPrefOutAdjRect;
+    if (!root || root->ArrayCount(field) < 4) return CLRect();
+    const auto* v = static_cast<const uint32_t*>(root->ArrayData(field));
+    return CLRect{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
+}
+
+void StorePlace(CRecordRef root, const CLRect& r) {
+    const uint32_t v[4] = {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)};
+    (void)root.SetArray(nullptr, CAppPrefs::kPrefOutAdjRect, v, 4);
+}
+
 }  // namespace
 
 // The value pane.
@@ -157,8 +171,7 @@ OutputAdjustWindow::~OutputAdjustWindow() {
             const bool shown = (State() & (kShown | kChainShown)) == (kShown | kChainShown);
             (void)root.SetByte(nullptr, CAppPrefs::kPrefOavs, shown ? 1 : 0);
             LWindowServices* services = LWindowServices::Get();
-            if (services)
-                (void)root.SetRectField(nullptr, CAppPrefs::kPrefOutAdjRect, services->ContentRect(Window()));
+            if (services) StorePlace(root, services->ContentRect(Window()));
         }
     }
     fBinder.reset();
@@ -172,8 +185,7 @@ CRecord* OutputAdjustWindow::Unit() const {
 void OutputAdjustWindow::RestorePlace() {
     const CRecord* root = fPrefs ? fPrefs->Root() : nullptr;
     if (!root) return;
-    CRecord* r = const_cast<CRecord*>(root);
-    const CLRect stored = CRecordRef(&r).GetRectField(CAppPrefs::kPrefOutAdjRect);
+    const CLRect stored = ReadPlace(root);
     if (stored.IsEmpty()) return;
     LWindowServices* services = LWindowServices::Get();
     if (!services) return;
