@@ -141,6 +141,27 @@ TEST_F(COutRenderWinTest, HidingStopsTheLoopAndShowingRestartsIt) {
     EXPECT_EQ(out->StartCount(), 3u);
 }
 
+// A view without a place (hidden inside a shown pane) keeps the loop polling without presenting or
+// rendering; once it has a place again the pacing starts afresh.
+TEST_F(COutRenderWinTest, AnEmptyPlaceKeepsTheLoopWithoutFrames) {
+    window->ShowWindow();
+    ASSERT_TRUE(TickAndRender());
+    out->View()->ChangeState(LPane::kHide);
+    ASSERT_TRUE(TickAndRender());  // the step in flight
+    const uint32_t frames = out->FrameCount();
+    for (int i = 0; i < 5; ++i) {
+        clock.AdvanceMs(20);  // the polls run on the (fake) clock
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(out->FrameCount(), frames);
+    EXPECT_EQ(out->Clock()->Waiters(), 0);
+    EXPECT_TRUE(out->IsRunning());
+    out->View()->ChangeState(LPane::kShow);
+    clock.AdvanceMs(20);
+    ASSERT_TRUE(TickAndRender());
+    EXPECT_EQ(out->StartCount(), 2u);
+}
+
 TEST_F(COutRenderWinTest, ABurstOfResizesChangesTheOutputOnce) {
     EXPECT_EQ(OutputSize(), std::make_pair(320u, 240u));
     for (int i = 1; i <= 5; ++i) {
