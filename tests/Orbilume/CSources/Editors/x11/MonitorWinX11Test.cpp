@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -228,6 +229,21 @@ TEST_F(MonitorWinX11Test, ShowsTheMixFollowsResizesAndRestartsAfterHiding) {
     EXPECT_TRUE(RunUntil([&] { return OutputSize() == std::make_pair(400u, 300u); }));
     EXPECT_EQ(monitor->ViewBounds(), (CLRect{0, 0, 400, 300}));
     EXPECT_TRUE(RunUntil([&] { return Near(CentrePixel(), 0x808000, 3); })) << std::hex << CentrePixel();
+
+    // Resized by hand from outside (the window manager's way): the output follows the view.
+    if (!testsupport::CommandOutput("command -v xdotool").empty()) {
+        const std::string cmd = "DISPLAY=" + server.Display() + " xdotool windowsize " +
+                                std::to_string(backend->XWindowOf(monitor->Window()->NativeWindow())) +
+                                " 360 280";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        EXPECT_TRUE(RunUntil([&] { return monitor->ViewBounds().Width() == 360; }));
+        const CLRect view = monitor->ViewBounds();
+        EXPECT_TRUE(RunUntil([&] {
+            return OutputSize() == std::make_pair(uint32_t(view.Width()), uint32_t(view.Height()));
+        })) << view.Width()
+            << "x" << view.Height();
+        EXPECT_TRUE(RunUntil([&] { return Near(CentrePixel(), 0x808000, 3); })) << std::hex << CentrePixel();
+    }
 
     // Hidden, the loop stops; shown again, it restarts and the mix is back.
     const uint32_t starts = out->StartCount();
