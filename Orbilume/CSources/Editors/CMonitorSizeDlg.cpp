@@ -107,21 +107,28 @@ bool CMonitorSizeDlg::IsFixed() const {
     return fCheck->GetValue() != 0;
 }
 
-uint32_t CMonitorSizeDlg::RunCommand(LHandler* upper, CMonitorWin* monitor) {
-    PLAT_DCHECK_MAIN_THREAD();
-    CAppPrefs* prefs = CAppPrefs::Get();
-    CMonitorSizeDlg dialog(upper, nullptr);
+void CMonitorSizeDlg::Preset(CMonitorWin* monitor) {
     if (monitor) {
         const CLRect view = monitor->ViewBounds();
-        dialog.SetSize(static_cast<uint32_t>(std::max(0, view.Width())),
-                       static_cast<uint32_t>(std::max(0, view.Height())));
+        SetSize(static_cast<uint32_t>(std::max(0, view.Width())),
+                static_cast<uint32_t>(std::max(0, view.Height())));
     }
-    if (prefs && prefs->Root()) dialog.SetFixed(prefs->Root()->GetBool(CAppPrefs::kPrefMonitorFixed));
-    const uint32_t result = dialog.RunUntilResult();
-    if (result != 1) return result;
+    const CAppPrefs* prefs = CAppPrefs::Get();
+    if (prefs && prefs->Root()) SetFixed(prefs->Root()->GetBool(CAppPrefs::kPrefMonitorFixed));
+}
+
+void CMonitorSizeDlg::Apply(CMonitorWin* monitor) const {
+    CAppPrefs* prefs = CAppPrefs::Get();
     if (prefs && prefs->Root())
-        (void)prefs->RootRef().SetByte(nullptr, CAppPrefs::kPrefMonitorFixed, dialog.IsFixed() ? 1 : 0);
-    if (monitor)
-        monitor->SetViewSize(static_cast<int32_t>(dialog.Width()), static_cast<int32_t>(dialog.Height()));
+        (void)prefs->RootRef().SetByte(nullptr, CAppPrefs::kPrefMonitorFixed, IsFixed() ? 1 : 0);
+    if (monitor) monitor->SetViewSize(static_cast<int32_t>(Width()), static_cast<int32_t>(Height()));
+}
+
+uint32_t CMonitorSizeDlg::RunCommand(LHandler* upper, CMonitorWin* monitor) {
+    PLAT_DCHECK_MAIN_THREAD();
+    CMonitorSizeDlg dialog(upper, nullptr);
+    dialog.Preset(monitor);
+    const uint32_t result = dialog.RunUntilResult();
+    if (result == 1) dialog.Apply(monitor);
     return result;
 }

@@ -38,6 +38,10 @@ public:
     // monitor) and the preference 'vfsz'; on OK stores the check box and sizes the view. Answers
     // the dialog's result (1 OK, 2 Cancel).
     static uint32_t RunCommand(LHandler* upper, CMonitorWin* monitor);
+    // Its two halves: the knobs from the monitor's view and the check box from 'vfsz'; after OK,
+    // 'vfsz' from the check box and the monitor's view from the knobs.
+    void Preset(CMonitorWin* monitor);
+    void Apply(CMonitorWin* monitor) const;
 
     static LFrameSpec DefaultSpec();
 

@@ -8,6 +8,7 @@
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LWindowPlacer.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CMonitorSizeDlg.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Engine/COutRenderWin.h"
@@ -185,6 +186,34 @@ TEST_F(MonitorWinTest, FullScreenCoversItsDisplayWithoutMenus) {
     // A display that is not there: the main one.
     CMonitorWin lost(&root, nullptr, true, 7);
     EXPECT_EQ(lost.ContentRect(), Screen(1));
+}
+
+// The monitor size command: the dialog opens with the view's size and 'vfsz'; OK stores both back.
+TEST_F(MonitorWinTest, TheSizeCommandPresetsAndApplies) {
+    CAppPrefs prefs;
+    CMonitorWin win(&root, nullptr, false);
+    win.SetViewSize(640, 360);
+    (void)prefs.RootRef().SetByte(nullptr, CAppPrefs::kPrefMonitorFixed, 1);
+    CMonitorSizeDlg d(&root, nullptr, ModalSpec());
+    d.Preset(&win);
+    EXPECT_EQ(d.Width(), 640u);
+    EXPECT_EQ(d.Height(), 360u);
+    EXPECT_EQ(Str(d.AspectText()->Text()), "1.778");
+    EXPECT_TRUE(d.IsFixed());
+
+    d.SetSize(800, 400);
+    d.SetFixed(false);
+    d.Apply(&win);
+    EXPECT_FALSE(prefs.Root()->GetBool(CAppPrefs::kPrefMonitorFixed));
+    EXPECT_EQ(win.ViewBounds(), (CLRect{0, 0, 800, 400}));
+    // The largest size the dialog takes: the window stays placed on the screen.
+    d.SetSize(8192, 8192);
+    d.Apply(&win);
+    EXPECT_TRUE(CMonitorWin::IsOnScreen(win.ContentRect()));
+    // Without a monitor only the preference changes.
+    d.SetFixed(true);
+    d.Apply(nullptr);
+    EXPECT_TRUE(prefs.Root()->GetBool(CAppPrefs::kPrefMonitorFixed));
 }
 
 TEST_F(MonitorWinTest, PlacementRequestsAreNotAnswered) {
