@@ -41,6 +41,12 @@ bool CDisplayLinkClock::WaitForVSync() {
     return ticked;
 }
 
+void CDisplayLinkClock::Close() {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fClosing = true;
+    fTick.notify_all();
+}
+
 int32_t CDisplayLinkClock::Waiters() {
     std::lock_guard<std::mutex> lock(fMutex);
     return fWaiters;

@@ -17,8 +17,10 @@ public:
 
     // A link that cannot start is dropped: WaitForVSync then returns false at once.
     void Start();
-    // True when a refresh came; false without a link, on timeout or while the clock is destroyed.
+    // True when a refresh came; false without a link, on timeout or once the clock is closed.
     bool WaitForVSync();
+    // Wakes every wait and makes later ones return at once (an owner about to stop its thread).
+    void Close();
 
     int32_t rate() const { return fRate; }
     // Threads inside WaitForVSync now (a tick from here on wakes them).

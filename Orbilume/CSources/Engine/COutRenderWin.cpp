@@ -54,6 +54,7 @@ COutRenderWin::COutRenderWin(LFrame* window, CMixEngine* engine) : LFrame(window
 
 COutRenderWin::~COutRenderWin() {
     PLAT_DCHECK_MAIN_THREAD();
+    fClock->Close();  // a step waiting for the refresh returns at once
     fLoop.Stop();
     fThread.Join();
     delete fView;

@@ -124,4 +124,21 @@ TEST_F(CDisplayLinkClockTest, DestructionReleasesAWaiter) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }
 
+// Closing wakes a wait at once (a 1 Hz link would hold it two seconds) and later waits return too.
+TEST_F(CDisplayLinkClockTest, CloseWakesWaiters) {
+    Use(true, {1, 1, 0});
+    CDisplayLinkClock clock;
+    clock.Start();
+    ASSERT_TRUE(clock.hasLink());
+    std::atomic<int> result{-1};
+    const auto start = Clock::now();
+    std::thread waiter([&] { result = clock.WaitForVSync() ? 1 : 0; });
+    while (clock.Waiters() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    clock.Close();
+    waiter.join();
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_FALSE(clock.WaitForVSync());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+}
+
 }  // namespace
