@@ -52,6 +52,10 @@ public:
     static uint32_t InitialDelayMs();
     static uint32_t RepeatDelayMs();
 
+protected:
+    // For subclasses that pick the click's direction themselves (0: the click steps nothing).
+    void SetStepDirection(int32_t direction) { fDirection = direction; }
+
 private:
     LMessage Changed(LMsgId id, bool moving);
     CLPoint LocalPoint(const CLPoint& global) const;
