@@ -1,0 +1,193 @@
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Common/String/PropertyTree.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LPaint.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Lib3/LSources/CoreUI/LRectFrame.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
+#include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
+#include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Platform/Foundation/Check.h"
+
+namespace {
+
+using T = CDocModelTypes;
+
+constexpr uint32_t kNestedKind = 3;
+constexpr uint8_t kNestedGrey = 191;
+
+// A decimal number of a description; non-finite and unreadable ones read 0.
+float ReadBound(const PropertyTreeObject& entry, const char* name) {
+    const double v = CUnitParam::ReadNumber(entry.GetMemberValue(name));
+    return std::isfinite(v) ? float(std::clamp(v, -3.4e38, 3.4e38)) : 0.0f;
+}
+
+uint32_t ReadCount(const PropertyTreeObject& entry, const char* name, int32_t low, int32_t high,
+                   int32_t absent) {
+    const LString text = entry.GetMemberValue(name);
+    const int32_t n = text.IsEmpty() ? absent : CUnitParam::ReadInt(text);
+    return uint32_t(std::clamp(n, low, high));
+}
+
+}  // namespace
+
+CInParamFrm::CInParamFrm(LHandler* upper, LPane* owner, uint32_t kind) : LFrame(upper, owner), fKind(kind) {
+    PLAT_DCHECK_MAIN_THREAD();
+}
+
+CInParamFrm::~CInParamFrm() {
+    Clear();
+}
+
+void CInParamFrm::Clear() {
+    while (!fPanes.empty()) {
+        delete fPanes.back();
+        fPanes.pop_back();
+    }
+}
+
+CInParamPane* CInParamFrm::MakePane(const PropertyTreeObject& entry, CRecord* unit, bool showEditors) {
+    const LString key = entry.GetMemberValue("id");
+    const LString type = entry.GetMemberValue("type");
+    if (type == LString("check")) return new CInParamBool(this, this, fUnitId, key);
+    if (type == LString("selector")) {
+        std::vector<LString> items;
+        if (const PropertyTreeMember* list = entry.FindMember("items"))
+            for (uint32_t i = 0; i < list->ObjectCount(); ++i)
+                items.push_back(list->ObjectAt(i)->GetMemberValue("text"));
+        return new CInParamIndex(this, this, fUnitId, key, std::move(items));
+    }
+    if (type == LString("numeric")) {
+        float low = ReadBound(entry, "min"), high = ReadBound(entry, "max");
+        if (low > high) std::swap(low, high);
+        const uint32_t decimals = ReadCount(entry, "prec", 0, int32_t(kMaxDecimals), 0);
+        auto* pane = new CInParamNumber(this, this, fUnitId, key, low, high, decimals);
+        pane->SetValueText(entry.GetMemberValue("ini"));
+        return pane;
+    }
+    if (type == LString("edittext"))
+        return new CInParamString(this, this, fUnitId, key,
+                                  ReadCount(entry, "lines", 1, int32_t(kMaxLines), 1));
+    if (type == LString("mode")) return new CInParamMode(this, this, fUnitId, key, entry, unit, showEditors);
+    return nullptr;
+}
+
+void CInParamFrm::BuildFromControls(const PropertyTreeObject* desc, CRecord* unit, bool showEditors) {
+    PLAT_DCHECK_MAIN_THREAD();
+    const PropertyTreeMember* controls = desc ? desc->FindMember("controls") : nullptr;
+    if (!controls) {
+        Stack();
+        return;
+    }
+    Clear();
+    fUnitId = 0;
+    for (uint32_t i = 0; i < controls->ObjectCount(); ++i) {
+        const PropertyTreeObject& entry = *controls->ObjectAt(i);
+        CInParamPane* pane = MakePane(entry, unit, showEditors);
+        if (!pane) continue;
+        pane->SetShowControls(showEditors);
+        pane->SetLabel(entry.GetMemberValue("name"));
+        CRecord* input =
+            unit ? UDocUnits::FindOrAddUnitInput(unit, nullptr, pane->Key(), pane->GetValueText()) : nullptr;
+        if (input) pane->SetValueText(input->GetString(T::kInptValue));
+        fPanes.push_back(pane);
+        if (showEditors && input && pane->ControlEditor())
+            pane->ControlEditor()->Apply(input->GetSubRecord(T::kInptCtl));
+    }
+    Stack();
+}
+
+CInParamPane* CInParamFrm::FindPane(uint32_t unitId, const LString& key) {
+    for (CInParamPane* pane : fPanes)
+        if (CInParamPane* found = pane->FindPane(unitId, key)) return found;
+    return nullptr;
+}
+
+CInParamFrm* CInParamFrm::FindFrame(uint32_t unitId) {
+    if (fUnitId == unitId) return this;
+    for (CInParamPane* pane : fPanes)
+        if (CInParamFrm* nested = pane->NestedFrame(false))
+            if (CInParamFrm* found = nested->FindFrame(unitId)) return found;
+    return nullptr;
+}
+
+void CInParamFrm::SetFocusedLook(bool on) {
+    if (fFocusedLook == on) return;
+    fFocusedLook = on;
+    Invalidate(CRgn(Bounds()), CRgn(Bounds()));
+}
+
+void CInParamFrm::Stack() {
+    LPanePort port(this);
+    LDrawContext ctx(port);
+    const CLRect b = Bounds();
+    int32_t y = b.top;
+    for (CInParamPane* pane : fPanes) {
+        const int32_t h = pane->PreferredHeight(ctx, 0);
+        pane->SetBounds({b.left, y, b.right, y + h});
+        y += h;
+    }
+}
+
+void CInParamFrm::BoundsChanged(const CLRect& old) {
+    LFrame::BoundsChanged(old);
+    Stack();
+}
+
+int32_t CInParamFrm::PreferredWidth(LDrawContext& ctx, int32_t kind) {
+    if (kind != 0) return LFrame::PreferredWidth(ctx, kind);
+    int32_t w = 0;
+    for (CInParamPane* pane : fPanes) w = std::max(w, pane->PreferredWidth(ctx, 0));
+    return w;
+}
+
+int32_t CInParamFrm::PreferredHeight(LDrawContext& ctx, int32_t kind) {
+    if (kind != 0) return LFrame::PreferredHeight(ctx, kind);
+    int32_t h = 0;
+    for (CInParamPane* pane : fPanes) h += pane->PreferredHeight(ctx, 0);
+    return h;
+}
+
+LMessage CInParamFrm::Handle(const LMessage& msg) {
+    if (msg.Is(CInCtlPrmNote_Note) && msg.sender) {
+        auto* note = static_cast<CInCtlPrmNote*>(msg.sender);
+        if (note->unitId == 0) note->unitId = fUnitId;
+        return Upper() ? msg.Retarget(Upper()) : LMessage();
+    }
+    if (msg.Is(LPane_Pref) && msg.sender != this) {
+        Stack();
+        return LMessage(LPane_Pref, this, Upper());
+    }
+    if (msg.Is(LMouse_Click) && (fKind == 2 || fKind == kNestedKind))
+        return LMessage(CInParamFrm_Click, this, Upper());
+    return LFrame::Handle(msg);
+}
+
+void CInParamFrm::Draw(LDrawContext& ctx) {
+    const CLRect b = Bounds();
+    if (fFocusedLook)
+        LPaint(CRgn(b), LColor::System(3)).Fill(ctx);
+    else if (fKind == kNestedKind)
+        LPaint(CRgn(b), LColor(LRGB(kNestedGrey, kNestedGrey, kNestedGrey), 0)).Fill(ctx);
+    if (fKind == 2 || fKind == kNestedKind) {
+        LRoundRectStroke stroke;
+        stroke.rect = b;
+        stroke.colour = LColor::Grey(1);
+        stroke.cornerWidth = 14;
+        stroke.cornerHeight = 14;
+        stroke.Draw(ctx);
+    } else if (fKind == 0) {
+        LPaint(CRgn(CLRect{b.left, b.bottom - 1, b.right, b.bottom}), LColor::Grey(1)).Fill(ctx);
+    }
+    LFrame::Draw(ctx);
+}

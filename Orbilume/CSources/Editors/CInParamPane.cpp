@@ -1,0 +1,132 @@
+#include "Orbilume/CSources/Editors/CInParamPane.h"
+
+#include <algorithm>
+
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Platform/Foundation/Check.h"
+
+namespace {
+
+constexpr int32_t kGap = 4;
+constexpr int32_t kNestedGap = 4;
+
+}  // namespace
+
+CInParamPane::CInParamPane(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                           bool rangeCapable, bool withEditor)
+    : LFrame(upper, owner), fUnitId(unitId), fKey(key), fRangeCapable(rangeCapable) {
+    PLAT_DCHECK_MAIN_THREAD();
+    fLabel = new LTextPane(this, 0);
+    (void)fLabel->SetTextStyle(LTextStyleH(2));
+    if (withEditor) {
+        fEditor = new CInCtlFrm(this, this, key, rangeCapable);
+        fEditor->ChangeState(kHide);
+    }
+}
+
+CInParamPane::~CInParamPane() = default;
+
+void CInParamPane::SetDisabled(bool disabled) {
+    if (fControl) fControl->ChangeState(disabled ? kDisable : kEnable);
+}
+
+CInParamPane* CInParamPane::FindPane(uint32_t unitId, const LString& key) {
+    if (unitId == fUnitId && key == fKey) return this;
+    return fNested ? fNested->FindPane(unitId, key) : nullptr;
+}
+
+void CInParamPane::NotifyChange() {
+    CInParamNote note{fUnitId, fKey, GetValueText()};
+    Dispatch(LMessage(CInParamNote_Change, &note, Upper()));
+}
+
+void CInParamPane::SetShowControls(bool show) {
+    fShowControls = show;
+    if (fEditor) fEditor->ChangeState(show ? kShow : kHide);
+    Relayout();
+}
+
+void CInParamPane::SetLabel(const LString& text) {
+    (void)fLabel->SetText(text);
+}
+
+CInParamFrm* CInParamPane::NestedFrame(bool create) {
+    if (!fNested && create) {
+        fNested = new CInParamFrm(this, this, 3);
+        Relayout();
+    }
+    return fNested;
+}
+
+void CInParamPane::DropNestedFrame() {
+    if (!fNested) return;
+    delete fNested;
+    fNested = nullptr;
+    Relayout();
+}
+
+void CInParamPane::Relayout() {
+    BoundsChanged(Bounds());
+    Dispatch(LMessage(LPane_Pref, this, Upper()));
+}
+
+LMessage CInParamPane::Handle(const LMessage& msg) {
+    if (msg.Is(LPane_Pref) && msg.sender != this) {
+        BoundsChanged(Bounds());
+        return LMessage(LPane_Pref, this, Upper());
+    }
+    return LFrame::Handle(msg);
+}
+
+int32_t CInParamPane::ControlsHeight(LDrawContext& ctx) {
+    int32_t h = fLabel->PreferredHeight(ctx, 0);
+    if (fControl) h = std::max(h, fControl->PreferredHeight(ctx, 0));
+    return h;
+}
+
+void CInParamPane::LayoutControls(const CLRect& area) {
+    const int32_t labelWidth = area.Width() * 2 / 5;
+    fLabel->SetBounds({area.left, area.top, area.left + labelWidth, area.bottom});
+    if (fControl)
+        fControl->SetBounds({area.left + labelWidth + kGap, area.top, area.right - kGap, area.bottom});
+}
+
+void CInParamPane::BoundsChanged(const CLRect& old) {
+    LFrame::BoundsChanged(old);
+    LPanePort port(this);
+    LDrawContext ctx(port);
+    const CLRect b = Bounds();
+    int32_t top = b.top;
+    if (fNested) {
+        const int32_t h = fNested->PreferredHeight(ctx, 0);
+        fNested->SetBounds({b.left, b.top + kNestedGap, b.right, b.top + kNestedGap + h});
+        top = b.top + kNestedGap + h;
+    }
+    // With the editors shown the controls take the left half, the editor the right half.
+    const bool editor = fShowControls && fEditor;
+    const int32_t split = editor ? b.left + b.Width() / 2 : b.right;
+    LayoutControls({b.left, top, split, top + ControlsHeight(ctx)});
+    if (editor) fEditor->SetBounds({split, top, b.right, top + fEditor->PreferredHeight(ctx, 0)});
+}
+
+int32_t CInParamPane::PreferredWidth(LDrawContext& ctx, int32_t kind) {
+    if (kind != 0) return LFrame::PreferredWidth(ctx, kind);
+    int32_t w = fLabel->PreferredWidth(ctx, 0) + kGap + (fControl ? fControl->PreferredWidth(ctx, 0) : 0);
+    if (fShowControls && fEditor) w = 2 * std::max(w, fEditor->PreferredWidth(ctx, 0));
+    if (fNested) w = std::max(w, fNested->PreferredWidth(ctx, 0));
+    return w;
+}
+
+int32_t CInParamPane::PreferredHeight(LDrawContext& ctx, int32_t kind) {
+    if (kind != 0) return LFrame::PreferredHeight(ctx, kind);
+    int32_t h = ControlsHeight(ctx);
+    if (fShowControls && fEditor) h = std::max(h, fEditor->PreferredHeight(ctx, 0));
+    if (fNested) h += fNested->PreferredHeight(ctx, 0) + kNestedGap;
+    return h;
+}

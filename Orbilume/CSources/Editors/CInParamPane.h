@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Lib3/LSources/CoreString/LString.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
+
+class CInCtlFrm;
+class CInParamFrm;
+class LTextPane;
+
+// One row of an input-parameter frame: the value of one input of a unit ({unit id, key}) with its
+// label, its own control(s), and under kinds that allow it the input's control-assignment editor,
+// shown in the right half while the frame shows editors. Edits go up as "CInParamNote_Change"; the
+// owner writes the document and sets the value text back. Main thread only.
+class CInParamPane : public LFrame {
+public:
+    CInParamPane(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key, bool rangeCapable,
+                 bool withEditor);
+    ~CInParamPane() override;
+
+    virtual LString GetValueText() = 0;
+    virtual void SetValueText(const LString& text) = 0;
+    // 1 disables the pane's control, 0 enables it.
+    virtual void SetDisabled(bool disabled);
+    // This pane when the reference is its own, else one of its nested frame.
+    virtual CInParamPane* FindPane(uint32_t unitId, const LString& key);
+
+    LMessage Handle(const LMessage& msg) override;
+    void BoundsChanged(const CLRect& old) override;
+    int32_t PreferredWidth(LDrawContext& ctx, int32_t kind) override;
+    int32_t PreferredHeight(LDrawContext& ctx, int32_t kind) override;
+
+    // Sends "CInParamNote_Change" with the pane's reference and value text.
+    void NotifyChange();
+    void SetShowControls(bool show);
+    bool ShowControls() const { return fShowControls; }
+    void SetLabel(const LString& text);
+
+    uint32_t UnitId() const { return fUnitId; }
+    const LString& Key() const { return fKey; }
+    bool IsRangeCapable() const { return fRangeCapable; }
+    LTextPane* Label() const { return fLabel; }
+    CInCtlFrm* ControlEditor() const { return fEditor; }
+    // Made on the first request (kind 3, owned); Drop deletes it.
+    CInParamFrm* NestedFrame(bool create);
+    void DropNestedFrame();
+
+protected:
+    // The pane's controls in layout order (after the label); the base lays them out in a row.
+    virtual void LayoutControls(const CLRect& area);
+    // The height of the controls' row.
+    virtual int32_t ControlsHeight(LDrawContext& ctx);
+    LPane* fControl = nullptr;  // the main control, when the kind has one
+
+private:
+    void Relayout();
+
+    uint32_t fUnitId;
+    LString fKey;
+    bool fRangeCapable;
+    bool fShowControls = false;
+    LTextPane* fLabel;
+    CInCtlFrm* fEditor = nullptr;
+    CInParamFrm* fNested = nullptr;
+};

@@ -1,0 +1,376 @@
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Common/ObjC/CNumVol.h"
+#include "Common/ObjC/CTextSlot.h"
+#include "Common/ObjC/LEditText.h"
+#include "Common/String/PropertyTree.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/CoreUI/LTextBox.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Lib3/LSources/String/UWord.h"
+#include "Orbilume/CSources/Editors/CFlatBtn.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CTextEditWin.h"
+#include "Orbilume/CSources/Editors/CTimeVol.h"
+#include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Platform/AppKit/Window.h"
+
+namespace {
+
+constexpr const char* kIndexCommand = "cIndex";
+constexpr const char* kModeCommand = "cItem";
+
+bool IsSeparator(const LString& item) {
+    return item.IsEmpty() || item == LString("-");
+}
+
+float Step(uint32_t decimals) {
+    return float(std::pow(10.0, -double(std::min(decimals, CInParamFrm::kMaxDecimals))));
+}
+
+// A menu of the texts, separators for "-" and empty ones, the others bound to the command.
+std::unique_ptr<LMenu> MakeMenu(const std::vector<LString>& items, const char* command) {
+    auto menu = std::make_unique<LMenu>(nullptr, LString());
+    for (const LString& text : items) {
+        auto* item = new LMenuItem(menu.get());
+        if (!IsSeparator(text)) {
+            item->SetTexts(text);
+            item->SetCommand(command);
+        }
+        menu->AppendItem(item);
+    }
+    return menu;
+}
+
+// The item chosen from a menu popped up under the slot, or null.
+LMenuItem* PopUnder(LPane* owner, CTextSlot* slot, LMenu* menu) {
+    CLRect screen = slot->Bounds();
+    if (plat::Window* window = slot->GetWindow()) {
+        const CLPoint origin = slot->GetOriginIn(nullptr);
+        const plat::Point at =
+            window->ConvertToScreen({double(screen.left + origin.x), double(screen.top + origin.y)});
+        screen = {int32_t(at.x), int32_t(at.y), int32_t(at.x) + screen.Width(),
+                  int32_t(at.y) + screen.Height()};
+    }
+    return LMenu::PopupMenuAt(owner, menu, screen);
+}
+
+}  // namespace
+
+// Number.
+
+CInParamNumber::CInParamNumber(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                               float minimum, float maximum, uint32_t decimals)
+    : CInParamPane(upper, owner, unitId, key, true, true) {
+    decimals = std::min(decimals, CInParamFrm::kMaxDecimals);
+    fKnob = new CNumVol(this, decimals, 0);
+    fKnob->SetRange(minimum, maximum, Step(decimals));
+    fKnob->SetValue(minimum);
+    fControl = fKnob;
+}
+
+LString CInParamNumber::GetValueText() {
+    return fKnob->GetText();
+}
+
+void CInParamNumber::SetValueText(const LString& text) {
+    fKnob->SetValue(CUnitParam::ReadFloat(text));
+}
+
+LMessage CInParamNumber::Handle(const LMessage& msg) {
+    if (msg.Is(CNumVol_Fix) && msg.sender == fKnob) {
+        NotifyChange();
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
+}
+
+// Time.
+
+CInParamTime::CInParamTime(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key, float minimum,
+                           float maximum, uint32_t decimals)
+    : CInParamPane(upper, owner, unitId, key, true, true) {
+    fKnob = new CTimeVol(this, decimals);
+    fKnob->SetRange(minimum, maximum, Step(fKnob->Decimals()));
+    fKnob->SetValue(minimum);
+    fControl = fKnob;
+}
+
+LString CInParamTime::GetValueText() {
+    return fKnob->SecondsText();
+}
+
+void CInParamTime::SetValueText(const LString& text) {
+    fKnob->SetSeconds(CUnitParam::ReadFloat(text));
+}
+
+LMessage CInParamTime::Handle(const LMessage& msg) {
+    if (msg.Is(CNumVol_Fix) && msg.sender == fKnob) {
+        NotifyChange();
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
+}
+
+// Boolean.
+
+CInParamBool::CInParamBool(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
+    : CInParamPane(upper, owner, unitId, key, false, false) {
+    fCheck = new LStdCheck(this, LStdCtlSpec());
+    fControl = fCheck;
+}
+
+LString CInParamBool::GetValueText() {
+    return fCheck->GetValue() ? LString("1") : LString();
+}
+
+void CInParamBool::SetValueText(const LString& text) {
+    fCheck->SetValue(CUnitParam::ReadInt(text) != 0 ? 1 : 0);
+}
+
+LMessage CInParamBool::Handle(const LMessage& msg) {
+    if (msg.Is(LStdCheck_Change) && msg.sender == fCheck) {
+        NotifyChange();
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
+}
+
+// Index.
+
+CInParamIndex::CInParamIndex(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                             std::vector<LString> items)
+    : CInParamPane(upper, owner, unitId, key, true, true), fItems(std::move(items)) {
+    fSlot = new CTextSlot(this, 0);
+    fSlot->SetAlignment(LTextBox::kCenter);
+    fControl = fSlot;
+    fMenu = MakeMenu(fItems, kIndexCommand);
+    (void)fSlot->SetText(CountedItem(0));
+}
+
+CInParamIndex::~CInParamIndex() = default;
+
+LString CInParamIndex::CountedItem(int32_t n) const {
+    LString last;
+    int32_t i = 0;
+    for (const LString& item : fItems) {
+        if (IsSeparator(item)) continue;
+        if (i == std::max(n, 0)) return item;
+        last = item;
+        ++i;
+    }
+    return last;
+}
+
+int32_t CInParamIndex::CountedIndex() const {
+    int32_t i = 0;
+    for (const LString& item : fItems) {
+        if (IsSeparator(item)) continue;
+        if (item == fSlot->Text()) return i;
+        ++i;
+    }
+    return i;
+}
+
+LString CInParamIndex::GetValueText() {
+    return UWord::Decimal(CountedIndex());
+}
+
+void CInParamIndex::SetValueText(const LString& text) {
+    (void)fSlot->SetText(CountedItem(CUnitParam::ReadInt(text)));
+}
+
+void CInParamIndex::Choose(int32_t n) {
+    const LString item = CountedItem(n);
+    if (item == fSlot->Text()) return;
+    (void)fSlot->SetText(item);
+    NotifyChange();
+}
+
+LMessage CInParamIndex::Handle(const LMessage& msg) {
+    if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
+        LMenuItem* chosen = PopUnder(this, fSlot, fMenu.get());
+        if (!chosen || !chosen->HasCommand(kIndexCommand)) return LMessage();
+        int32_t n = 0;
+        for (LMenuItem* item = fMenu->FirstItem(); item && item != chosen; item = fMenu->NextItem(item))
+            if (item->HasCommands()) ++n;
+        Choose(n);
+        return LMessage();
+    }
+    if (msg.Is(LKeyboard_Down) && msg.sender) {
+        const uint32_t navi = static_cast<LKeyboard*>(msg.sender)->GetNaviKey();
+        if (navi == LKeyboard::kNaviUp || navi == LKeyboard::kNaviDown) {
+            Choose(std::max(CountedIndex() + (navi == LKeyboard::kNaviUp ? -1 : 1), 0));
+            return LMessage();
+        }
+    }
+    return CInParamPane::Handle(msg);
+}
+
+// String.
+
+CInParamString::CInParamString(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                               uint32_t lines)
+    : CInParamPane(upper, owner, unitId, key, false, true),
+      fLines(std::clamp<uint32_t>(lines, 1, CInParamFrm::kMaxLines)) {
+    fEdit = new LEditText(this, fLines >= 2 ? LEditText::kMultiLine : LEditText::kSingleLine, 0);
+    fControl = fEdit;
+}
+
+CInParamString::~CInParamString() {
+    // The shared window must not keep sending to a pane that is gone.
+    CTextEditWin::Detach(this);
+}
+
+LString CInParamString::GetValueText() {
+    return fEdit->GetText();
+}
+
+void CInParamString::SetValueText(const LString& text) {
+    if (!(fEdit->GetText() == text)) fEdit->SetText(text);
+    if (CTextEditWin* window = CTextEditWin::GetIfAttached(this))
+        if (!(window->EditText()->GetText() == text)) window->EditText()->SetText(text);
+}
+
+void CInParamString::OpenTextWindow() {
+    if (fLines < 2) return;
+    CTextEditWin* window = CTextEditWin::Attach(this);
+    if (!window) return;
+    window->EditText()->SetText(fEdit->GetText());
+    window->ShowWindow();
+}
+
+int32_t CInParamString::ControlsHeight(LDrawContext& ctx) {
+    const int32_t line = fEdit->PreferredHeight(ctx, 0);
+    return std::max(Label()->PreferredHeight(ctx, 0), line * int32_t(fLines));
+}
+
+LMessage CInParamString::Handle(const LMessage& msg) {
+    if (msg.Is(LEditText_Change) && msg.sender == fEdit) {
+        NotifyChange();
+        return LMessage();
+    }
+    if (msg.Is(CTextEditWin_Change)) {
+        if (CTextEditWin* window = CTextEditWin::GetIfAttached(this)) {
+            fEdit->SetText(window->EditText()->GetText());
+            NotifyChange();
+        }
+        return LMessage();
+    }
+    if (msg.Is(LPane_Unfocus) && msg.sender == fEdit) CTextEditWin::Detach(this);
+    return CInParamPane::Handle(msg);
+}
+
+// Bypass.
+
+CInParamBypass::CInParamBypass(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
+    : CInParamPane(upper, owner, unitId, key, false, false) {
+    fButton = new CFlatBtn(this, this);
+    fControl = fButton;
+    Label()->SetAlignment(LTextBox::kLeft);
+    (void)Label()->SetTextStyle(LTextStyleH(0));
+}
+
+void CInParamBypass::SetValueText(const LString& text) {
+    fValue = CUnitParam::ReadInt(text) != 0 ? LString("1") : LString();
+    (void)Label()->SetTextStyle(LTextStyleH(fValue.IsEmpty() ? 0 : 2));
+}
+
+LMessage CInParamBypass::Handle(const LMessage& msg) {
+    if (msg.Is(CFlatBtn_Selected) && msg.sender == fButton) {
+        SetValueText(fValue.IsEmpty() ? LString("1") : LString());
+        NotifyChange();
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
+}
+
+// Placeholder.
+
+CInParamDummy::CInParamDummy(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
+    : CInParamPane(upper, owner, unitId, key, false, true) {}
+
+// Mode.
+
+CInParamMode::CInParamMode(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                           const PropertyTreeObject& desc, CRecord* unit, bool showEditors)
+    : CInParamPane(upper, owner, unitId, key, false, false),
+      fDesc(std::make_unique<PropertyTreeObject>(desc)),
+      fUnit(unit),
+      fShowEditors(showEditors) {
+    fSlot = new CTextSlot(this, 0);
+    fSlot->SetAlignment(LTextBox::kCenter);
+    fControl = fSlot;
+    fModes = new CInParamFrm(this, this, 1);
+    std::vector<LString> labels;
+    if (const PropertyTreeMember* modes = fDesc->FindMember("modes"))
+        for (uint32_t i = 0; i < modes->ObjectCount(); ++i)
+            labels.push_back(modes->ObjectAt(i)->GetMemberValue("label"));
+    fMenu = MakeMenu(labels, kModeCommand);
+    Select(0);
+}
+
+CInParamMode::~CInParamMode() = default;
+
+void CInParamMode::Select(int32_t index) {
+    fIndex = std::max(index, 0);
+    const PropertyTreeMember* modes = fDesc->FindMember("modes");
+    const PropertyTreeObject* mode =
+        modes && uint32_t(fIndex) < modes->ObjectCount() ? modes->ObjectAt(uint32_t(fIndex)) : nullptr;
+    (void)fSlot->SetText(mode ? mode->GetMemberValue("label") : LString());
+    fModes->Clear();  // a mode without controls shows none
+    fModes->BuildFromControls(mode, fUnit, fShowEditors);
+    fModes->SetUnitId(UnitId());
+    BoundsChanged(Bounds());
+    Dispatch(LMessage(LPane_Pref, this, Upper()));
+}
+
+LString CInParamMode::GetValueText() {
+    return UWord::Decimal(fIndex);
+}
+
+void CInParamMode::SetValueText(const LString& text) {
+    const int32_t index = CUnitParam::ReadInt(text);
+    if (index != fIndex) Select(index);
+}
+
+void CInParamMode::Choose(int32_t index) {
+    Select(index);
+    NotifyChange();
+}
+
+CInParamPane* CInParamMode::FindPane(uint32_t unitId, const LString& key) {
+    if (CInParamPane* p = CInParamPane::FindPane(unitId, key)) return p;
+    return fModes->FindPane(unitId, key);
+}
+
+LMessage CInParamMode::Handle(const LMessage& msg) {
+    if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
+        LMenuItem* chosen = PopUnder(this, fSlot, fMenu.get());
+        if (chosen && chosen->HasCommand(kModeCommand)) Choose(fMenu->IndexOfItem(chosen));
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
+}
+
+int32_t CInParamMode::ControlsHeight(LDrawContext& ctx) {
+    return std::max(Label()->PreferredHeight(ctx, 0), fSlot->PreferredHeight(ctx, 0)) + 4 +
+           fModes->PreferredHeight(ctx, 0);
+}
+
+void CInParamMode::LayoutControls(const CLRect& area) {
+    LPanePort port(this);
+    LDrawContext ctx(port);
+    const int32_t row = std::max(Label()->PreferredHeight(ctx, 0), fSlot->PreferredHeight(ctx, 0));
+    CInParamPane::LayoutControls({area.left, area.top, area.right, area.top + row});
+    fModes->SetBounds({area.left, area.top + row + 4, area.right, area.bottom});
+}

@@ -1,0 +1,249 @@
+#include <string>
+#include <vector>
+
+#include "Common/ObjC/CNumVol.h"
+#include "Common/ObjC/CTextSlot.h"
+#include "Common/ObjC/LEditText.h"
+#include "Common/String/PropertyTree.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
+#include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Editors/CFlatBtn.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
+#include "Orbilume/CSources/Editors/CInCtlPrm.h"
+#include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
+#include "Orbilume/CSources/Editors/CTextEditWin.h"
+#include "Orbilume/CSources/Editors/CTimeVol.h"
+#include "tests/Common/ObjC/HeadlessDialogTest.h"
+
+namespace {
+
+using T = CDocModelTypes;
+
+struct Owner : LHandler {
+    std::vector<std::string> changes;   // "unit key value"
+    std::vector<std::string> controls;  // "unit key value path..."
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(CInParamNote_Change)) {
+            auto* n = static_cast<CInParamNote*>(msg.sender);
+            changes.push_back(std::to_string(n->unitId) + " " + n->key.CStr() + " " + n->value.CStr());
+        }
+        if (msg.Is(CInCtlPrmNote_Note)) {
+            auto* n = static_cast<CInCtlPrmNote*>(msg.sender);
+            std::string s = std::to_string(n->unitId) + " " + n->key.CStr() + " " + n->value.CStr();
+            for (const LString& k : n->path) s += std::string(" ") + k.CStr();
+            controls.push_back(s);
+        }
+        return LMessage();
+    }
+};
+
+std::unique_ptr<PropertyTreeObject> Desc(const std::string& text) {
+    auto root = std::make_unique<PropertyTreeObject>();
+    LCStrCharIn in(reinterpret_cast<const unsigned char*>(text.data()), uint32_t(text.size()));
+    EXPECT_EQ(PropertyTreeReader::Parse(in, *root), 0) << text;
+    return root;
+}
+
+std::string InputValue(CRecord* unit, const char* key) {
+    CRecord* input = UDocModel::FindUnitInput(unit, LString(key));
+    return input ? input->GetString(T::kInptValue).CStr() : "<none>";
+}
+
+class CInParamFrmTest : public dialogtest::HeadlessDialogTest {
+protected:
+    CInParamFrm* Frame(uint32_t kind = 0) {
+        auto* f = new CInParamFrm(&owner, &dialog, kind);
+        f->SetBounds({0, 0, 600, 400});
+        return f;
+    }
+    CRecord* Unit() { return prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit); }
+
+    CAppPrefs prefs;
+    Owner owner;
+    LModalDialog dialog{&root, nullptr};
+};
+
+TEST_F(CInParamFrmTest, BuildsOnePanePerKnownControl) {
+    ASSERT_TRUE(resources.Ok());
+    CRecord* unit = Unit();
+    ASSERT_NE(unit, nullptr);
+    const auto desc = Desc(
+        "controls: { id: on; type: check; name: On },"
+        " { id: pick; type: selector; name: Pick },"
+        " { id: bogus; type: slider; name: Nope },"
+        " { id: gain; type: numeric; name: Gain; min: 5; max: \"-5\"; prec: 2; ini: \"1.25\" },"
+        " { id: note; type: edittext; name: Note; lines: \"\" },"
+        " { id: huge; type: numeric; min: nan; max: 1000; prec: 99 },"
+        " { id: tall; type: edittext; lines: 100000 }");
+    CInParamFrm* f = Frame();
+    f->BuildFromControls(desc.get(), unit, true);
+    ASSERT_EQ(f->PaneCount(), 6u);  // the unknown type made none and did not stop the loop
+    EXPECT_STREQ(f->PaneAt(0)->Label()->Text().CStr(), "On");
+    auto* pick = static_cast<CInParamIndex*>(f->PaneAt(1));
+    EXPECT_EQ(pick->Menu()->ItemCount(), 0u);  // no "items": an empty menu
+    auto* gain = static_cast<CInParamNumber*>(f->PaneAt(2));
+    EXPECT_FLOAT_EQ(gain->Knob()->Minimum(), -5);  // a reversed range is swapped
+    EXPECT_FLOAT_EQ(gain->Knob()->Maximum(), 5);
+    EXPECT_EQ(gain->Knob()->Decimals(), 2u);
+    EXPECT_STREQ(gain->GetValueText().CStr(), "1.25");
+    EXPECT_EQ(static_cast<CInParamString*>(f->PaneAt(3))->Lines(), 1u);  // empty "lines"
+    auto* huge = static_cast<CInParamNumber*>(f->PaneAt(4));
+    EXPECT_EQ(huge->Knob()->Decimals(), CInParamFrm::kMaxDecimals);
+    EXPECT_FLOAT_EQ(huge->Knob()->Minimum(), 0);  // non-finite reads as 0
+    EXPECT_EQ(static_cast<CInParamString*>(f->PaneAt(5))->Lines(), CInParamFrm::kMaxLines);
+    // Missing inputs were made with the panes' values; editors shown.
+    EXPECT_EQ(InputValue(unit, "gain"), "1.25");
+    EXPECT_EQ(InputValue(unit, "on"), "");
+    EXPECT_EQ(InputValue(unit, "bogus"), "<none>");
+    EXPECT_TRUE(gain->ControlEditor()->State() & LPane::kShown);
+    // Stacked at full width, top to bottom.
+    EXPECT_EQ(f->PaneAt(0)->Bounds().top, 0);
+    for (uint32_t i = 1; i < f->PaneCount(); ++i) {
+        EXPECT_EQ(f->PaneAt(i)->Bounds().top, f->PaneAt(i - 1)->Bounds().bottom) << i;
+        EXPECT_EQ(f->PaneAt(i)->Bounds().Width(), 600) << i;
+    }
+    // With editors the controls take the left half, the editor the right half.
+    EXPECT_LE(gain->Knob()->Bounds().right, 300);
+    EXPECT_GE(gain->ControlEditor()->Bounds().left, 300);
+
+    // Stored values are shown on the next build; without editors the controls span the width.
+    CRecord* input = UDocModel::FindUnitInput(unit, LString("gain"));
+    input->StringSlot(T::kInptValue) = LString("-2.5");
+    f->BuildFromControls(desc.get(), unit, false);
+    gain = static_cast<CInParamNumber*>(f->PaneAt(2));
+    EXPECT_STREQ(gain->GetValueText().CStr(), "-2.50");
+    EXPECT_FALSE(gain->ControlEditor()->State() & LPane::kShown);
+    EXPECT_GT(gain->Knob()->Bounds().right, 300);
+    // A description without "controls" keeps the panes.
+    const auto none = Desc("other: 1");
+    f->BuildFromControls(none.get(), unit, false);
+    EXPECT_EQ(f->PaneCount(), 6u);
+}
+
+TEST_F(CInParamFrmTest, PaneValueTables) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    // Index over A, "-", B: separators are not counted.
+    auto* index = new CInParamIndex(f, f, 7, LString("i"), {LString("A"), LString("-"), LString("B")});
+    struct IndexCase {
+        const char* set;
+        const char* shown;
+        const char* read;
+    } indexCases[] = {{"1", "B", "1"}, {"5", "B", "1"}, {"0", "A", "0"}, {"-3", "A", "0"}, {"x", "A", "0"}};
+    for (const IndexCase& c : indexCases) {
+        index->SetValueText(LString(c.set));
+        EXPECT_STREQ(index->Slot()->Text().CStr(), c.shown) << c.set;
+        EXPECT_STREQ(index->GetValueText().CStr(), c.read) << c.set;
+    }
+    index->Choose(1);
+    index->Choose(1);  // the same item again: no note
+    // Boolean.
+    auto* check = new CInParamBool(f, f, 7, LString("b"));
+    struct BoolCase {
+        const char* set;
+        const char* read;
+    } boolCases[] = {{"0", ""}, {"2", "1"}, {"", ""}, {"1", "1"}, {"abc", ""}};
+    for (const BoolCase& c : boolCases) {
+        check->SetValueText(LString(c.set));
+        EXPECT_STREQ(check->GetValueText().CStr(), c.read) << c.set;
+    }
+    // Time: decimal seconds as the engine's float port reads them.
+    auto* time = new CInParamTime(f, f, 7, LString("t"), -600, 6000, 0);
+    time->Knob()->SetValue(0);
+    (void)time->Knob()->SetText(LString("1:30"));
+    LHandler::Dispatch(LMessage(CNumVol_Fix, time->Knob(), time));
+    time->SetValueText(LString("-90"));
+    EXPECT_STREQ(time->Knob()->GetText().CStr(), "  -1:30");
+    // Bypass: a toggle that reports "1" or empty.
+    auto* bypass = new CInParamBypass(f, f, 7, LString("_obunit_Bypass"));
+    LHandler::Dispatch(LMessage(CFlatBtn_Selected, bypass->Button(), bypass));
+    LHandler::Dispatch(LMessage(CFlatBtn_Selected, bypass->Button(), bypass));
+    EXPECT_EQ(owner.changes,
+              (std::vector<std::string>{"7 i 1", "7 t 90", "7 _obunit_Bypass 1", "7 _obunit_Bypass "}));
+    delete index;
+    delete check;
+    delete time;
+    delete bypass;
+}
+
+TEST_F(CInParamFrmTest, ModesRebuildTheirNestedFrame) {
+    ASSERT_TRUE(resources.Ok());
+    const auto desc = Desc(
+        "controls: { id: mode; type: mode; name: Mode; modes: "
+        "{ label: Plain; controls: { id: a; type: check } },"
+        "{ label: Fancy; controls: { id: b; type: numeric; max: 10 }, { id: c; type: check } } }");
+    CInParamFrm* f = Frame();
+    f->BuildFromControls(desc.get(), Unit(), false);
+    ASSERT_EQ(f->PaneCount(), 1u);
+    auto* mode = static_cast<CInParamMode*>(f->PaneAt(0));
+    EXPECT_STREQ(mode->Slot()->Text().CStr(), "Plain");
+    EXPECT_EQ(mode->Modes()->PaneCount(), 1u);
+    mode->Choose(1);
+    EXPECT_STREQ(mode->Slot()->Text().CStr(), "Fancy");
+    EXPECT_EQ(mode->Modes()->PaneCount(), 2u);
+    EXPECT_NE(f->FindPane(0, LString("c")), nullptr);  // lookups descend into the mode's frame
+    mode->SetValueText(LString("9"));
+    EXPECT_STREQ(mode->Slot()->Text().CStr(), "");  // past the end: empty label and frame
+    EXPECT_EQ(mode->Modes()->PaneCount(), 0u);
+    EXPECT_EQ(owner.changes, (std::vector<std::string>{"0 mode 1"}));
+}
+
+// An assignment edit gets the frame's unit id and the input key on its way up.
+TEST_F(CInParamFrmTest, AssignmentNotesGetTheUnitId) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    const auto desc = Desc("controls: { id: brt; type: numeric; max: 1; prec: 2 }");
+    CRecord* unit = Unit();
+    f->BuildFromControls(desc.get(), unit, true);
+    f->SetUnitId(42);
+    CRecord* input = UDocModel::FindUnitInput(unit, LString("brt"));
+    ASSERT_NE(input, nullptr);
+    CRecord* ctrl = input->GetSubRecord(T::kInptCtl);
+    ASSERT_NE(ctrl, nullptr);
+    CParamSet::SetString(CRecordRef(&ctrl), nullptr, LString("type"), LString("dmx"));
+    f->BuildFromControls(desc.get(), unit, true);
+    CInCtlFrm* editor = f->PaneAt(0)->ControlEditor();
+    ASSERT_NE(editor->Editor(), nullptr);
+    f->SetUnitId(42);
+    auto* dmx = static_cast<CInCtlPrmDmx*>(editor->Editor());
+    dmx->Channel()->SetValue(5);
+    LHandler::Dispatch(LMessage(CNumVol_Fix, dmx->Channel(), dmx));
+    EXPECT_EQ(owner.controls, (std::vector<std::string>{"42 dmxch 4 brt"}));
+}
+
+// A string pane that goes while the text window is lent to it leaves the window without a client.
+TEST_F(CInParamFrmTest, StringPaneDetachesTheTextWindowWhenItGoes) {
+    ASSERT_TRUE(resources.Ok());
+    CTextEditWin window;
+    CTextEditWin::SetInstance(&window);
+    CInParamFrm* f = Frame();
+    const auto desc = Desc("controls: { id: text; type: edittext; lines: 3 }");
+    f->BuildFromControls(desc.get(), Unit(), false);
+    auto* pane = static_cast<CInParamString*>(f->PaneAt(0));
+    pane->SetValueText(LString("one"));
+    pane->OpenTextWindow();
+    EXPECT_EQ(window.Client(), pane);
+    EXPECT_STREQ(window.EditText()->GetText().CStr(), "one");
+    window.EditText()->SetText(LString("two"));
+    LHandler::Dispatch(LMessage(LEditText_Change, window.EditText(), &window));
+    EXPECT_STREQ(pane->Edit()->GetText().CStr(), "two");
+    // Rebuilt for another unit: the pane goes; typing then reaches nobody.
+    f->BuildFromControls(desc.get(), nullptr, false);
+    EXPECT_EQ(window.Client(), nullptr);
+    LHandler::Dispatch(LMessage(LEditText_Change, window.EditText(), &window));
+    EXPECT_EQ(owner.changes, (std::vector<std::string>{"0 text two"}));
+    CTextEditWin::SetInstance(nullptr);
+}
+
+}  // namespace
