@@ -11,12 +11,16 @@
 #include "Lib3/LSources/CoreUI/LPaint.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LRectFrame.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CFlatBtn.h"
 #include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
 #include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -37,6 +41,12 @@ uint32_t ReadCount(const PropertyTreeObject& entry, const char* name, int32_t lo
     const LString text = entry.GetMemberValue(name);
     const int32_t n = text.IsEmpty() ? absent : CUnitParam::ReadInt(text);
     return uint32_t(std::clamp(n, low, high));
+}
+
+constexpr const char* kBypassKey = "_obunit_Bypass";
+
+bool Same(const CInParamPane* pane, uint32_t unitId, const LString& key) {
+    return pane->UnitId() == unitId && pane->Key() == key;
 }
 
 }  // namespace
@@ -190,4 +200,109 @@ void CInParamFrm::Draw(LDrawContext& ctx) {
         LPaint(CRgn(CLRect{b.left, b.bottom - 1, b.right, b.bottom}), LColor::Grey(1)).Fill(ctx);
     }
     LFrame::Draw(ctx);
+}
+
+uint32_t CInParamFrm::PortDecimals(const CUnitPort& port) {
+    if (port.decimals >= 0) return std::min(uint32_t(port.decimals), kMaxDecimals);
+    if (!std::isfinite(port.min) || !std::isfinite(port.max)) return 3;
+    return std::min<uint32_t>(CUnitParam::DecimalsForRange(port.min, port.max), 3);
+}
+
+CInParamPane* CInParamFrm::MakePortPane(const CUnitPort& port) {
+    switch (port.kind) {
+        case 1:
+            return new CInParamBool(this, this, fUnitId, port.key);
+        case 2:
+            if (!port.menuItems.empty())
+                return new CInParamIndex(this, this, fUnitId, port.key, port.menuItems);
+            return new CInParamNumber(this, this, fUnitId, port.key, port.min, port.max, 0);
+        case 3:
+            if (port.displayMode == 1)
+                return new CInParamTime(this, this, fUnitId, port.key, port.min, port.max,
+                                        PortDecimals(port));
+            return new CInParamNumber(this, this, fUnitId, port.key, port.min, port.max, PortDecimals(port));
+        case 4:
+            // Font names and string selections are edited as plain text until their panes exist.
+            return new CInParamString(this, this, fUnitId, port.key, port.lines);
+        case 5:
+        case 6:
+            return new CInParamDummy(this, this, fUnitId, port.key);
+        case 7:
+            return port.visible ? new CInParamDummy(this, this, fUnitId, port.key) : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+void CInParamFrm::RemovePanes(size_t from, size_t to) {
+    while (to > from) {
+        --to;
+        delete fPanes[to];
+        fPanes.erase(fPanes.begin() + std::ptrdiff_t(to));
+    }
+}
+
+void CInParamFrm::BuildFromPorts(const CUnitPortList* ports, CRecord* mix, bool showEditors) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!ports) {
+        Clear();
+        fUnitId = 0;
+        Stack();
+        return;
+    }
+    fUnitId = ports->unitId;
+    // The unit record, looked up once for every input.
+    CRecord* unit = showEditors && mix ? UDocModel::FindUnitById(mix, fUnitId) : nullptr;
+    auto applyCtrl = [&](CInParamPane* pane) {
+        if (!unit || !pane->ControlEditor()) return;
+        CRecord* input = UDocModel::FindUnitInput(unit, pane->Key());
+        pane->ControlEditor()->Apply(input ? input->GetSubRecord(T::kInptCtl) : nullptr);
+    };
+    // 1. The bypass pane first, reused when it is already there.
+    const LString bypassKey(kBypassKey);
+    if (fPanes.empty() || !Same(fPanes[0], fUnitId, bypassKey)) {
+        Clear();
+        fPanes.push_back(new CInParamBypass(this, this, fUnitId, bypassKey));
+    }
+    auto* bypass = static_cast<CInParamBypass*>(fPanes[0]);
+    bypass->SetLabel(ports->unitName);
+    bypass->Label()->ChangeState(ports->unitName.IsEmpty() ? LPane::kHide : LPane::kShow);
+    bypass->Button()->ChangeState(fKind <= 1 ? LPane::kHide : LPane::kShow);
+    bypass->SetShowControls(showEditors);
+    size_t used = 1;
+    for (const CUnitPort& port : ports->ports) {
+        // 2. Ports without a display name are not shown; the bypass value still arrives.
+        if (port.name.IsEmpty()) {
+            if (port.key == bypassKey) bypass->SetValueText(port.value);
+            continue;
+        }
+        // 3. A later pane of this reference is kept and those between go; else a new one.
+        CInParamPane* pane = nullptr;
+        for (size_t i = used; i < fPanes.size() && !pane; ++i) {
+            if (!Same(fPanes[i], fUnitId, port.key)) continue;
+            RemovePanes(used, i);
+            pane = fPanes[used];
+        }
+        if (!pane) {
+            pane = MakePortPane(port);
+            if (!pane) continue;
+            fPanes.insert(fPanes.begin() + std::ptrdiff_t(used), pane);
+        }
+        ++used;
+        // 4. Label, editors, value.
+        pane->SetLabel(port.name == LString("_") ? LString() : port.name);
+        pane->SetShowControls(showEditors);
+        if (!pane->HasFocusedControl()) pane->SetValueText(port.value);  // typing goes on
+        // 5. The animator driving the input, in a nested frame; the pane is disabled while it runs.
+        if (port.nested) {
+            pane->NestedFrame(true)->BuildFromPorts(port.nested.get(), mix, showEditors);
+            pane->SetDisabled(!port.nested->bypassed);
+        } else {
+            pane->DropNestedFrame();
+        }
+        // 6. The input's control assignment.
+        applyCtrl(pane);
+    }
+    RemovePanes(used, fPanes.size());
+    Stack();
 }

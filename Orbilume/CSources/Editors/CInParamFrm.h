@@ -10,6 +10,8 @@ class CInParamPane;
 class CRecord;
 class LHandler;
 class PropertyTreeObject;
+struct CUnitPort;
+struct CUnitPortList;
 
 // A click inside a frame of kind 2 or 3, sent to the owner with the frame.
 L_MESSAGE_ID(CInParamFrm_Click);
@@ -32,6 +34,13 @@ public:
     // "mode" with "modes"), "name". With a unit record each input is found or made in it and its
     // value shown; with showEditors its 'ctrl' set goes to the pane's assignment editor.
     void BuildFromControls(const PropertyTreeObject* desc, CRecord* unit, bool showEditors);
+    // One pane per shown port after the bypass pane ("_obunit_Bypass", labelled with the unit's
+    // name); panes whose reference is unchanged are kept (with their focus and typing). With
+    // showEditors and a document mix, each input's 'ctrl' set goes to its assignment editor. Null
+    // ports: no panes, unit id 0.
+    void BuildFromPorts(const CUnitPortList* ports, CRecord* mix, bool showEditors);
+    // Decimals of a number port: its own, or from the range when negative (3 for non-finite bounds).
+    static uint32_t PortDecimals(const CUnitPort& port);
     void Clear();
 
     CInParamPane* FindPane(uint32_t unitId, const LString& key);
@@ -54,6 +63,8 @@ public:
 
 private:
     CInParamPane* MakePane(const PropertyTreeObject& entry, CRecord* unit, bool showEditors);
+    CInParamPane* MakePortPane(const CUnitPort& port);
+    void RemovePanes(size_t from, size_t to);
 
     uint32_t fKind;
     uint32_t fUnitId = 0;

@@ -37,6 +37,8 @@ public:
     bool ShowControls() const { return fShowControls; }
     void SetLabel(const LString& text);
 
+    // The pane's control holds the keyboard focus (the operator may be typing).
+    bool HasFocusedControl() const { return fControl && (fControl->State() & kFocused); }
     uint32_t UnitId() const { return fUnitId; }
     const LString& Key() const { return fKey; }
     bool IsRangeCapable() const { return fRangeCapable; }

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,10 @@
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Editors/CFlatBtn.h"
 #include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInCtlPrm.h"
@@ -24,6 +27,7 @@
 #include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Editors/CTextEditWin.h"
 #include "Orbilume/CSources/Editors/CTimeVol.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
 
 namespace {
@@ -244,6 +248,129 @@ TEST_F(CInParamFrmTest, StringPaneDetachesTheTextWindowWhenItGoes) {
     LHandler::Dispatch(LMessage(LEditText_Change, window.EditText(), &window));
     EXPECT_EQ(owner.changes, (std::vector<std::string>{"0 text two"}));
     CTextEditWin::SetInstance(nullptr);
+}
+
+CUnitPort Port(uint32_t kind, const char* key, const char* name, const char* value = "") {
+    CUnitPort p;
+    p.kind = kind;
+    p.key = LString(key);
+    p.name = LString(name);
+    p.value = LString(value);
+    p.min = 0;
+    p.max = 10;
+    return p;
+}
+
+TEST_F(CInParamFrmTest, BuildFromPortsReusesPanesByReference) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame(2);
+    CUnitPortList list;
+    list.unitId = 9;
+    list.unitName = LString("Glow");
+    list.ports.push_back(Port(1, "on", "On", "1"));
+    list.ports.push_back(Port(3, "gain", "_", "2.5"));
+    list.ports.push_back(Port(4, "hidden", ""));
+    list.ports.push_back(Port(2, "pick", "Pick", "1"));
+    list.ports.back().menuItems = {LString("A"), LString("-"), LString("B")};
+    list.ports.push_back(Port(7, "struct", "Data"));
+    list.ports.back().visible = 0;  // not shown
+    list.ports.push_back(Port(3, "t", "Time", "90"));
+    list.ports.back().displayMode = 1;
+    list.ports.back().max = 6000;
+    list.ports.push_back(Port(3, "_obunit_Bypass", "", "1"));
+    f->BuildFromPorts(&list, nullptr, false);
+    ASSERT_EQ(f->PaneCount(), 5u);  // bypass, on, gain, pick, t
+    CInParamPane* bypass = f->PaneAt(0);
+    EXPECT_STREQ(bypass->Key().CStr(), "_obunit_Bypass");
+    EXPECT_STREQ(bypass->Label()->Text().CStr(), "Glow");
+    EXPECT_STREQ(bypass->GetValueText().CStr(), "1");
+    EXPECT_STREQ(f->PaneAt(2)->Label()->Text().CStr(), "");     // "_": no label
+    EXPECT_STREQ(f->PaneAt(2)->GetValueText().CStr(), "2.50");  // 0..10: 2 decimals
+    EXPECT_STREQ(f->PaneAt(3)->GetValueText().CStr(), "1");
+    EXPECT_STREQ(f->PaneAt(4)->GetValueText().CStr(), "90");
+    EXPECT_EQ(f->UnitId(), 9u);
+    EXPECT_EQ(f->FindPane(9, LString("t")), f->PaneAt(4));
+
+    // The same ports again: every pane kept. Without "on": only it goes.
+    std::vector<CInParamPane*> before;
+    for (uint32_t i = 0; i < f->PaneCount(); ++i) before.push_back(f->PaneAt(i));
+    f->BuildFromPorts(&list, nullptr, false);
+    for (uint32_t i = 0; i < f->PaneCount(); ++i) EXPECT_EQ(f->PaneAt(i), before[i]) << i;
+    list.ports.erase(list.ports.begin());
+    f->BuildFromPorts(&list, nullptr, false);
+    ASSERT_EQ(f->PaneCount(), 4u);
+    EXPECT_EQ(f->PaneAt(0), before[0]);
+    EXPECT_EQ(f->PaneAt(1), before[2]);
+    EXPECT_EQ(f->PaneAt(3), before[4]);
+
+    // A unit without a bypass port or a name still gets a bypass pane, without a label.
+    CUnitPortList bare;
+    bare.unitId = 9;
+    bare.ports.push_back(Port(1, "x", "X"));
+    f->BuildFromPorts(&bare, nullptr, false);
+    ASSERT_EQ(f->PaneCount(), 2u);
+    EXPECT_EQ(f->PaneAt(0), before[0]);
+    EXPECT_FALSE(f->PaneAt(0)->Label()->State() & LPane::kShown);
+    // Another unit: a new bypass pane. Null: nothing, unit 0.
+    bare.unitId = 10;
+    f->BuildFromPorts(&bare, nullptr, false);
+    EXPECT_STREQ(f->PaneAt(0)->Key().CStr(), "_obunit_Bypass");
+    EXPECT_EQ(f->PaneAt(0)->UnitId(), 10u);
+    f->BuildFromPorts(nullptr, nullptr, false);
+    EXPECT_EQ(f->PaneCount(), 0u);
+    EXPECT_EQ(f->UnitId(), 0u);
+}
+
+TEST_F(CInParamFrmTest, PortDecimals) {
+    struct Case {
+        int32_t decimals;
+        float min, max;
+        uint32_t want;
+    } cases[] = {
+        {-1, 0, 1000, 0}, {-1, -0.5f, 0.5f, 3}, {-1, 0, 0, 3},   {-1, 0, 99, 2},
+        {-1, NAN, 1, 3},  {-1, 0, INFINITY, 3}, {2, 0, 1000, 2}, {40, 0, 1, CInParamFrm::kMaxDecimals},
+    };
+    for (const Case& c : cases) {
+        CUnitPort p;
+        p.decimals = c.decimals;
+        p.min = c.min;
+        p.max = c.max;
+        EXPECT_EQ(CInParamFrm::PortDecimals(p), c.want) << c.decimals << " " << c.min << ".." << c.max;
+    }
+}
+
+TEST_F(CInParamFrmTest, AnimatorsAndAssignmentsFromTheDocument) {
+    ASSERT_TRUE(resources.Ok());
+    CDocModelHolder doc;
+    const int32_t layer = UDocUnits::AddCompositionLayer(doc.Mix(), nullptr, 0, LString("x.qtz"));
+    ASSERT_GE(layer, 0);
+    CRecord* unit = doc.Mix()->GetElement(T::kMixsLayers, uint32_t(layer))->GetSubRecord(T::kLayrUnit);
+    ASSERT_NE(unit, nullptr);
+    CRecord* input = UDocUnits::FindOrAddUnitInput(unit, nullptr, LString("gain"), LString("1"));
+    CRecord* ctrl = input->GetSubRecord(T::kInptCtl);
+    CParamSet::SetString(CRecordRef(&ctrl), nullptr, LString("type"), LString("midic"));
+    CUnitPortList list;
+    list.unitId = unit->GetUInt(T::kUnitId);
+    list.ports.push_back(Port(3, "gain", "Gain", "1"));
+    list.ports.back().nested = std::make_unique<CUnitPortList>();
+    list.ports.back().nested->unitId = 999;
+    list.ports.back().nested->ports.push_back(Port(3, "speed", "Speed", "3"));
+    CInParamFrm* f = Frame(0);
+    f->BuildFromPorts(&list, doc.Mix().Get(), true);
+    ASSERT_EQ(f->PaneCount(), 2u);
+    CInParamPane* gain = f->PaneAt(1);
+    EXPECT_EQ(gain->ControlEditor()->Type(), 3u);
+    ASSERT_NE(gain->NestedFrame(false), nullptr);
+    EXPECT_EQ(gain->NestedFrame(false)->PaneCount(), 2u);
+    EXPECT_EQ(f->FindFrame(999), gain->NestedFrame(false));
+    EXPECT_NE(f->FindPane(999, LString("speed")), nullptr);
+    EXPECT_FALSE(static_cast<CInParamNumber*>(gain)->Knob()->State() & LPane::kEnabled);  // the animator runs
+    list.ports.back().nested->bypassed = 1;
+    f->BuildFromPorts(&list, doc.Mix().Get(), true);
+    EXPECT_TRUE(static_cast<CInParamNumber*>(gain)->Knob()->State() & LPane::kEnabled);
+    list.ports.back().nested.reset();
+    f->BuildFromPorts(&list, doc.Mix().Get(), true);
+    EXPECT_EQ(gain->NestedFrame(false), nullptr);
 }
 
 }  // namespace
