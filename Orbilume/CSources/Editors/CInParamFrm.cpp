@@ -101,6 +101,7 @@ void CInParamFrm::BuildFromControls(const PropertyTreeObject* desc, CRecord* uni
     }
     Clear();
     fUnitId = 0;
+    fBuilding = true;
     for (uint32_t i = 0; i < controls->ObjectCount(); ++i) {
         const PropertyTreeObject& entry = *controls->ObjectAt(i);
         CInParamPane* pane = MakePane(entry, unit, showEditors);
@@ -114,6 +115,7 @@ void CInParamFrm::BuildFromControls(const PropertyTreeObject* desc, CRecord* uni
         if (showEditors && input && pane->ControlEditor())
             pane->ControlEditor()->Apply(input->GetSubRecord(T::kInptCtl));
     }
+    fBuilding = false;
     Stack();
 }
 
@@ -175,6 +177,7 @@ LMessage CInParamFrm::Handle(const LMessage& msg) {
         return Upper() ? msg.Retarget(Upper()) : LMessage();
     }
     if (msg.Is(LPane_Pref) && msg.sender != this) {
+        if (fBuilding) return LMessage();
         Stack();
         return LMessage(LPane_Pref, this, Upper());
     }
@@ -251,6 +254,7 @@ void CInParamFrm::BuildFromPorts(const CUnitPortList* ports, CRecord* mix, bool 
         return;
     }
     fUnitId = ports->unitId;
+    fBuilding = true;
     // The unit record, looked up once for every input.
     CRecord* unit = showEditors && mix ? UDocModel::FindUnitById(mix, fUnitId) : nullptr;
     auto applyCtrl = [&](CInParamPane* pane) {
@@ -304,5 +308,6 @@ void CInParamFrm::BuildFromPorts(const CUnitPortList* ports, CRecord* mix, bool 
         applyCtrl(pane);
     }
     RemovePanes(used, fPanes.size());
+    fBuilding = false;
     Stack();
 }

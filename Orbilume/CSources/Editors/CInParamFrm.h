@@ -69,5 +69,6 @@ private:
     uint32_t fKind;
     uint32_t fUnitId = 0;
     bool fFocusedLook = false;
+    bool fBuilding = false;             // one stacking at the end of a build
     std::vector<CInParamPane*> fPanes;  // children, deleted last first
 };

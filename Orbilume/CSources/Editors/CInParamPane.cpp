@@ -47,6 +47,7 @@ void CInParamPane::NotifyChange() {
 }
 
 void CInParamPane::SetShowControls(bool show) {
+    if (show == fShowControls) return;
     fShowControls = show;
     if (fEditor) fEditor->ChangeState(show ? kShow : kHide);
     Relayout();
