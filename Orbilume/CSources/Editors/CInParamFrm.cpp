@@ -225,10 +225,15 @@ CInParamPane* CInParamFrm::MakePortPane(const CUnitPort& port) {
                                         PortDecimals(port));
             return new CInParamNumber(this, this, fUnitId, port.key, port.min, port.max, PortDecimals(port));
         case 4:
-            // Font names and string selections are edited as plain text until their panes exist.
+            if (port.key == LString("obspecial_FontName"))
+                return new CInParamFont(this, this, fUnitId, port.key);
+            if (!port.stringSelection.IsEmpty())
+                return new CInParamStrSel(this, this, fUnitId, port.key, port.lines);
             return new CInParamString(this, this, fUnitId, port.key, port.lines);
         case 5:
+            return new CInParamColor(this, this, fUnitId, port.key);
         case 6:
+            // The image pane comes with the unit chain frame; until then its editor and label show.
             return new CInParamDummy(this, this, fUnitId, port.key);
         case 7:
             return port.visible ? new CInParamDummy(this, this, fUnitId, port.key) : nullptr;

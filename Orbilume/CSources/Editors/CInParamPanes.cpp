@@ -6,7 +6,10 @@
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/CTextSlot.h"
 #include "Common/ObjC/LEditText.h"
+#include "Common/ObjC/UMachPanel.h"
 #include "Common/String/PropertyTree.h"
+#include "Lib3/LSources/CoreUI/CColorBtn.h"
+#include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
@@ -22,6 +25,7 @@
 #include "Orbilume/CSources/Editors/CTextEditWin.h"
 #include "Orbilume/CSources/Editors/CTimeVol.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Platform/AppKit/ColorPanel.h"
 #include "Platform/AppKit/Window.h"
 
 namespace {
@@ -373,4 +377,153 @@ void CInParamMode::LayoutControls(const CLRect& area) {
     const int32_t row = std::max(Label()->PreferredHeight(ctx, 0), fSlot->PreferredHeight(ctx, 0));
     CInParamPane::LayoutControls({area.left, area.top, area.right, area.top + row});
     fModes->SetBounds({area.left, area.top + row + 4, area.right, area.bottom});
+}
+
+// Colour.
+
+CInParamColor::CInParamColor(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
+    : CInParamPane(upper, owner, unitId, key, false, true) {
+    fButton = new CColorBtn(this);
+    fControl = fButton;
+}
+
+CInParamColor::~CInParamColor() {
+    UMachPanel::CloseColorPanel(this, &CInParamColor::PanelCallback);
+}
+
+LString CInParamColor::GetValueText() {
+    const LRGBA c = fButton->GetColor();
+    const float rgba[4] = {c.red, c.green, c.blue, c.alpha};
+    return CUnitParam::FormatRgba(rgba);
+}
+
+void CInParamColor::SetValueText(const LString& text) {
+    float rgba[4] = {0, 0, 0, 1};
+    CUnitParam::ParseRgba(text, rgba);
+    fButton->SetColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+}
+
+void CInParamColor::PanelChanged(float red, float green, float blue, float alpha) {
+    fButton->SetColor(red, green, blue, alpha);
+    NotifyChange();
+}
+
+void CInParamColor::PanelCallback(void* owner, const LRGB* colour, int32_t) {
+    if (!owner || !colour) return;
+    const plat::ColorPanel* panel = plat::ColorPanel::Shared();
+    const float alpha = panel ? float(panel->Color().alpha) : 1.0f;
+    static_cast<CInParamColor*>(owner)->PanelChanged(colour->red / 255.0f, colour->green / 255.0f,
+                                                     colour->blue / 255.0f, alpha);
+}
+
+LMessage CInParamColor::Handle(const LMessage& msg) {
+    if (msg.Is(CColorBtn::rSelected) && msg.sender == fButton) {
+        const LRGBA c = fButton->GetColor();
+        auto byte = [](float v) {
+            return uint8_t(std::lround(std::clamp(std::isfinite(v) ? v : 0.0f, 0.0f, 1.0f) * 255));
+        };
+        LRGB colour(byte(c.red), byte(c.green), byte(c.blue));
+        (void)UMachPanel::ChooseColor(false, colour, this, &CInParamColor::PanelCallback, false, true);
+        return LMessage();
+    }
+    if (msg.Is(LPane_Unfocus) && msg.sender == fButton && !fButton->IsActive())
+        UMachPanel::CloseColorPanel(this, &CInParamColor::PanelCallback);
+    return CInParamPane::Handle(msg);
+}
+
+// Font.
+
+CInParamFont::CInParamFont(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
+    : CInParamPane(upper, owner, unitId, key, false, false) {
+    fButton = new CStateButton(this, LStdCtlSpec());
+    fControl = fButton;
+}
+
+CInParamFont::~CInParamFont() {
+    if (MMachFontPanel* target = UMachPanel::FontTarget())
+        if (target->mRef == this) UMachPanel::CloseFontPanel(this, &CInParamFont::PanelCallback);
+}
+
+LString CInParamFont::GetValueText() {
+    return fButton->GetTitle();
+}
+
+void CInParamFont::SetValueText(const LString& text) {
+    if (!(fButton->GetTitle() == text)) fButton->SetTitle(text);
+}
+
+void CInParamFont::PanelChose(const LString& name) {
+    SetValueText(name);
+    NotifyChange();
+}
+
+void CInParamFont::PanelCallback(void* owner, const SFontDesc* description, int32_t) {
+    if (owner && description) static_cast<CInParamFont*>(owner)->PanelChose(description->fontName);
+}
+
+LMessage CInParamFont::Handle(const LMessage& msg) {
+    if (msg.Is(LStdCtl_Selected) && msg.sender == fButton) {
+        SFontDesc description;
+        description.fontName = fButton->GetTitle();
+        (void)UMachPanel::ChooseFont(false, description, this, &CInParamFont::PanelCallback, false, 0);
+        return LMessage();
+    }
+    if (msg.Is(LPane_Unfocus) && msg.sender == fButton)
+        if (MMachFontPanel* target = UMachPanel::FontTarget())
+            if (target->mRef == this) UMachPanel::CloseFontPanel(this, &CInParamFont::PanelCallback);
+    return CInParamPane::Handle(msg);
+}
+
+// String selection.
+
+CInParamStrSel::CInParamStrSel(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
+                               uint32_t lines)
+    : CInParamPane(upper, owner, unitId, key, true, true) {
+    fSlot = new CTextSlot(this, 0);
+    fSlot->SetAlignment(lines >= 2 ? LTextBox::kLeft : LTextBox::kCenter);
+    fControl = fSlot;
+}
+
+CInParamStrSel::~CInParamStrSel() = default;
+
+LString CInParamStrSel::GetValueText() {
+    return fSlot->Text();
+}
+
+void CInParamStrSel::SetValueText(const LString& text) {
+    (void)fSlot->SetText(text);
+}
+
+void CInParamStrSel::SetStrings(std::vector<LString> strings) {
+    fStrings = std::move(strings);
+}
+
+LMenu* CInParamStrSel::RebuildMenu() {
+    const LString current = fSlot->Text();
+    std::vector<LString> items;
+    const bool listed = std::find(fStrings.begin(), fStrings.end(), current) != fStrings.end();
+    if (!listed && !current.IsEmpty()) items = {LString(), LString()};
+    items.insert(items.end(), fStrings.begin(), fStrings.end());
+    fMenu = MakeMenu(items, kModeCommand);
+    for (LMenuItem* item = fMenu->FirstItem(); item; item = fMenu->NextItem(item))
+        item->SetMarked(item->HasCommands() && item->Text() == current);
+    return fMenu.get();
+}
+
+void CInParamStrSel::Choose(const LString& text) {
+    if (text == fSlot->Text()) return;
+    (void)fSlot->SetText(text);
+    NotifyChange();
+}
+
+LMessage CInParamStrSel::Handle(const LMessage& msg) {
+    if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
+        LHandlerWatch self(this);
+        Dispatch(LMessage(CInParamPane_strsel_Reveal, this, Upper()));
+        if (self.IsGone()) return LMessage();
+        LMenuItem* chosen = PopUnder(this, fSlot, RebuildMenu());
+        if (chosen && chosen->HasCommands()) Choose(chosen->Text());
+        return LMessage();
+    }
+    return CInParamPane::Handle(msg);
 }

@@ -6,7 +6,11 @@
 
 #include "Orbilume/CSources/Editors/CInParamPane.h"
 
+class CColorBtn;
 class CFlatBtn;
+class CStateButton;
+struct LRGB;
+struct SFontDesc;
 class CNumVol;
 class CRecord;
 class CTextSlot;
@@ -116,6 +120,66 @@ public:
 private:
     CFlatBtn* fButton;
     LString fValue;
+};
+
+// A colour button: "rgba(r,g,b,a)"; a click lends it the shared colour panel (alpha shown,
+// continuous), whose every change sets the colour and notifies.
+class CInParamColor : public CInParamPane {
+public:
+    CInParamColor(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key);
+    ~CInParamColor() override;
+    LString GetValueText() override;
+    void SetValueText(const LString& text) override;
+    LMessage Handle(const LMessage& msg) override;
+    // What a change in the panel does.
+    void PanelChanged(float red, float green, float blue, float alpha);
+    CColorBtn* Button() const { return fButton; }
+
+private:
+    static void PanelCallback(void* owner, const LRGB* colour, int32_t code);
+
+    CColorBtn* fButton;
+};
+
+// A button showing a font name; a click lends it the shared font panel, whose choice sets the
+// name and notifies.
+class CInParamFont : public CInParamPane {
+public:
+    CInParamFont(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key);
+    ~CInParamFont() override;
+    LString GetValueText() override;
+    void SetValueText(const LString& text) override;
+    LMessage Handle(const LMessage& msg) override;
+    void PanelChose(const LString& name);
+    CStateButton* Button() const { return fButton; }
+
+private:
+    static void PanelCallback(void* owner, const SFontDesc* description, int32_t code);
+
+    CStateButton* fButton;
+};
+
+// A pop-up over strings its owner hands it ("CInParamPane_strsel_Reveal" asks for them first); the
+// value is the shown text. A text that is not an item gets two separators on top of the menu.
+L_MESSAGE_ID(CInParamPane_strsel_Reveal);
+class CInParamStrSel : public CInParamPane {
+public:
+    CInParamStrSel(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key, uint32_t lines);
+    ~CInParamStrSel() override;
+    LString GetValueText() override;
+    void SetValueText(const LString& text) override;
+    LMessage Handle(const LMessage& msg) override;
+    void SetStrings(std::vector<LString> strings);
+    // The menu as a click shows it: separators for "-", two on top for a text not among the items,
+    // the current text marked.
+    LMenu* RebuildMenu();
+    void Choose(const LString& text);
+    CTextSlot* Slot() const { return fSlot; }
+
+private:
+    CTextSlot* fSlot;
+    std::vector<LString> fStrings;
+    std::unique_ptr<LMenu> fMenu;
 };
 
 // Only the label and the assignment editor.

@@ -5,11 +5,14 @@
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/CTextSlot.h"
 #include "Common/ObjC/LEditText.h"
+#include "Common/ObjC/UMachPanel.h"
 #include "Common/String/PropertyTree.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
+#include "Lib3/LSources/CoreUI/CColorBtn.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
@@ -28,6 +31,7 @@
 #include "Orbilume/CSources/Editors/CTextEditWin.h"
 #include "Orbilume/CSources/Editors/CTimeVol.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
+#include "Platform/AppKit/ColorPanel.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
 
 namespace {
@@ -371,6 +375,45 @@ TEST_F(CInParamFrmTest, AnimatorsAndAssignmentsFromTheDocument) {
     list.ports.back().nested.reset();
     f->BuildFromPorts(&list, doc.Mix().Get(), true);
     EXPECT_EQ(gain->NestedFrame(false), nullptr);
+}
+
+TEST_F(CInParamFrmTest, ColourPaneFollowsTheSharedPanelUntilItGoes) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    auto* colour = new CInParamColor(f, f, 3, LString("tint"));
+    colour->SetValueText(LString("rgba(1,0.5,0,0.25)"));
+    EXPECT_STREQ(colour->GetValueText().CStr(), "rgba(1,0.5,0,0.25)");
+    LHandler::Dispatch(LMessage(CColorBtn::rSelected, colour->Button(), colour));
+    EXPECT_NE(UMachPanel::ColorTarget(), nullptr);
+    plat::ColorPanel::Shared()->UserPickColor({0, 0, 1, 1});
+    ASSERT_EQ(owner.changes.size(), 1u);
+    EXPECT_EQ(owner.changes[0], "3 tint rgba(0,0,1,1)");
+    // Gone: the panel no longer reports to it.
+    delete colour;
+    EXPECT_EQ(UMachPanel::ColorTarget(), nullptr);
+    plat::ColorPanel::Shared()->UserPickColor({1, 1, 1, 1});
+    EXPECT_EQ(owner.changes.size(), 1u);
+}
+
+TEST_F(CInParamFrmTest, StringSelectionMenus) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    auto* sel = new CInParamStrSel(f, f, 3, LString("clip"), 1);
+    sel->SetStrings({LString("a"), LString("-"), LString("b")});
+    sel->SetValueText(LString("b"));
+    LMenu* menu = sel->RebuildMenu();
+    ASSERT_EQ(menu->ItemCount(), 3u);
+    EXPECT_TRUE(menu->NextItem(menu->NextItem(menu->FirstItem()))->IsMarked());
+    EXPECT_FALSE(menu->NextItem(menu->FirstItem())->HasCommands());  // "-" is a separator
+    sel->SetValueText(LString("z"));                                 // not an item: two separators on top
+    menu = sel->RebuildMenu();
+    ASSERT_EQ(menu->ItemCount(), 5u);
+    EXPECT_FALSE(menu->FirstItem()->HasCommands());
+    EXPECT_FALSE(menu->NextItem(menu->FirstItem())->HasCommands());
+    sel->Choose(LString("a"));
+    sel->Choose(LString("a"));
+    EXPECT_EQ(owner.changes, (std::vector<std::string>{"3 clip a"}));
+    delete sel;
 }
 
 }  // namespace
