@@ -296,6 +296,7 @@ void CInParamFrm::BuildFromPorts(const CUnitPortList* ports, CRecord* mix, bool 
             pane = MakePortPane(port);
             if (!pane) continue;
             fPanes.insert(fPanes.begin() + std::ptrdiff_t(used), pane);
+            pane->SetExpandable(port.kind >= 1 && port.kind <= 5);
         }
         ++used;
         // 4. Label, editors, value.

@@ -3,12 +3,16 @@
 #include <algorithm>
 
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
 #include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
 #include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -16,12 +20,22 @@ namespace {
 constexpr int32_t kGap = 4;
 constexpr int32_t kNestedGap = 4;
 
+constexpr uint32_t kAnimatorList = 2;
+
 }  // namespace
+
+LMenu* CInParamPane::sMenu = nullptr;
+uint32_t CInParamPane::sPanes = 0;
 
 CInParamPane::CInParamPane(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
                            bool rangeCapable, bool withEditor)
     : LFrame(upper, owner), fUnitId(unitId), fKey(key), fRangeCapable(rangeCapable) {
     PLAT_DCHECK_MAIN_THREAD();
+    if (sPanes++ == 0) {
+        sMenu = new LMenu(nullptr, LString());
+        if (const CCompoRepository* repository = CCompoRepository::Global())
+            repository->FillMenu(sMenu, kAnimatorList);
+    }
     fLabel = new LTextPane(this, 0);
     (void)fLabel->SetTextStyle(LTextStyleH(2));
     if (withEditor) {
@@ -30,7 +44,27 @@ CInParamPane::CInParamPane(LHandler* upper, LPane* owner, uint32_t unitId, const
     }
 }
 
-CInParamPane::~CInParamPane() = default;
+CInParamPane::~CInParamPane() {
+    if (--sPanes == 0) {
+        delete sMenu;
+        sMenu = nullptr;
+    }
+}
+
+bool CInParamPane::AnimatorMenuHit(const CLPoint& local) const {
+    if (!fExpandable) return false;
+    const CLRect label = fLabel->Bounds();
+    const CLRect right{label.left + label.Width() / 2, label.top, label.right, label.bottom};
+    return right.Contain(local);
+}
+
+void CInParamPane::ChooseAnimator(const LMenuItem* item) {
+    if (!item) return;
+    const CCompoRepository* repository = CCompoRepository::Global();
+    const LString identifier = repository ? repository->LookupEntry(item->Text()) : LString();
+    CInParamNote note{fUnitId, fKey, identifier};
+    Dispatch(LMessage(CInParamNote_Anim, &note, Upper()));
+}
 
 void CInParamPane::SetDisabled(bool disabled) {
     if (fControl) fControl->ChangeState(disabled ? kDisable : kEnable);
@@ -78,6 +112,14 @@ void CInParamPane::Relayout() {
 }
 
 LMessage CInParamPane::Handle(const LMessage& msg) {
+    if (msg.Is(LMouse_Click) && fExpandable && sMenu) {
+        if (AnimatorMenuHit(MouseInOwner())) {
+            LHandlerWatch self(this);
+            LMenuItem* chosen = LMenu::PopupContextMenu(this, sMenu, false);
+            if (!self.IsGone()) ChooseAnimator(chosen);
+            return LMessage();
+        }
+    }
     if (msg.Is(LPane_Pref) && msg.sender != this) {
         BoundsChanged(Bounds());
         return LMessage(LPane_Pref, this, Upper());

@@ -7,6 +7,8 @@
 
 class CInCtlFrm;
 class CInParamFrm;
+class LMenu;
+class LMenuItem;
 class LTextPane;
 
 // One row of an input-parameter frame: the value of one input of a unit ({unit id, key}) with its
@@ -37,6 +39,14 @@ public:
     bool ShowControls() const { return fShowControls; }
     void SetLabel(const LString& text);
 
+    // Expandable panes offer the shared composition menu (the repository's list 2) on a click in
+    // the right half of their label, to choose an animator for the input.
+    void SetExpandable(bool on) { fExpandable = on; }
+    bool IsExpandable() const { return fExpandable; }
+    bool AnimatorMenuHit(const CLPoint& local) const;
+    // Sends "CInParamNote_Anim" with the repository identifier of the chosen composition.
+    void ChooseAnimator(const LMenuItem* item);
+    static LMenu* CompositionMenu() { return sMenu; }
     // The pane's control holds the keyboard focus (the operator may be typing).
     bool HasFocusedControl() const { return fControl && (fControl->State() & kFocused); }
     uint32_t UnitId() const { return fUnitId; }
@@ -65,4 +75,8 @@ private:
     LTextPane* fLabel;
     CInCtlFrm* fEditor = nullptr;
     CInParamFrm* fNested = nullptr;
+    bool fExpandable = false;
+
+    static LMenu* sMenu;  // shared by every pane, made by the first and deleted with the last
+    static uint32_t sPanes;
 };

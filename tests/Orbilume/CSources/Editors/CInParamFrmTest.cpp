@@ -46,6 +46,10 @@ struct Owner : LHandler {
             auto* n = static_cast<CInParamNote*>(msg.sender);
             changes.push_back(std::to_string(n->unitId) + " " + n->key.CStr() + " " + n->value.CStr());
         }
+        if (msg.Is(CInParamNote_Anim)) {
+            auto* n = static_cast<CInParamNote*>(msg.sender);
+            changes.push_back(std::string("anim ") + n->key.CStr() + " " + n->value.CStr());
+        }
         if (msg.Is(CInCtlPrmNote_Note)) {
             auto* n = static_cast<CInCtlPrmNote*>(msg.sender);
             std::string s = std::to_string(n->unitId) + " " + n->key.CStr() + " " + n->value.CStr();
@@ -414,6 +418,34 @@ TEST_F(CInParamFrmTest, StringSelectionMenus) {
     sel->Choose(LString("a"));
     EXPECT_EQ(owner.changes, (std::vector<std::string>{"3 clip a"}));
     delete sel;
+}
+
+TEST_F(CInParamFrmTest, AnimatorMenuOnTheRightHalfOfExpandableLabels) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    CUnitPortList list;
+    list.unitId = 4;
+    list.ports.push_back(Port(3, "gain", "Gain"));
+    list.ports.push_back(Port(7, "data", "Data"));
+    f->BuildFromPorts(&list, nullptr, false);
+    ASSERT_EQ(f->PaneCount(), 3u);
+    ASSERT_NE(CInParamPane::CompositionMenu(), nullptr);
+    CInParamPane* gain = f->PaneAt(1);
+    EXPECT_TRUE(gain->IsExpandable());
+    EXPECT_FALSE(f->PaneAt(0)->IsExpandable());  // bypass
+    EXPECT_FALSE(f->PaneAt(2)->IsExpandable());  // placeholder
+    const CLRect label = gain->Label()->Bounds();
+    ASSERT_FALSE(label.IsEmpty());
+    EXPECT_TRUE(gain->AnimatorMenuHit({label.right - 2, label.top + 2}));
+    EXPECT_FALSE(gain->AnimatorMenuHit({label.left + 2, label.top + 2}));
+    EXPECT_FALSE(f->PaneAt(2)->AnimatorMenuHit({label.right - 2, f->PaneAt(2)->Label()->Bounds().top + 2}));
+    LMenu menu(nullptr, LString());
+    auto* item = new LMenuItem(&menu);
+    item->SetTexts(LString("Wobble"));
+    menu.AppendItem(item);
+    gain->ChooseAnimator(item);  // no repository here: an empty identifier
+    gain->ChooseAnimator(nullptr);
+    EXPECT_EQ(owner.changes, (std::vector<std::string>{"anim gain "}));
 }
 
 }  // namespace
