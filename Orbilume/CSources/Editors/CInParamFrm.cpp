@@ -142,11 +142,12 @@ void CInParamFrm::SetFocusedLook(bool on) {
 void CInParamFrm::Stack() {
     LPanePort port(this);
     LDrawContext ctx(port);
-    const CLRect b = Bounds();
-    int32_t y = b.top;
+    // Panes are placed in the frame's own coordinates.
+    const int32_t width = Bounds().Width();
+    int32_t y = 0;
     for (CInParamPane* pane : fPanes) {
         const int32_t h = pane->PreferredHeight(ctx, 0);
-        pane->SetBounds({b.left, y, b.right, y + h});
+        pane->SetBounds({0, y, width, y + h});
         y += h;
     }
 }

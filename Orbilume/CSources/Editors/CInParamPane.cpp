@@ -113,7 +113,8 @@ void CInParamPane::Relayout() {
 
 LMessage CInParamPane::Handle(const LMessage& msg) {
     if (msg.Is(LMouse_Click) && fExpandable && sMenu) {
-        if (AnimatorMenuHit(MouseInOwner())) {
+        const CLPoint at = MouseInOwner();
+        if (AnimatorMenuHit({at.x - Bounds().left, at.y - Bounds().top})) {
             LHandlerWatch self(this);
             LMenuItem* chosen = LMenu::PopupContextMenu(this, sMenu, false);
             if (!self.IsGone()) ChooseAnimator(chosen);
@@ -144,17 +145,18 @@ void CInParamPane::BoundsChanged(const CLRect& old) {
     LFrame::BoundsChanged(old);
     LPanePort port(this);
     LDrawContext ctx(port);
-    const CLRect b = Bounds();
-    int32_t top = b.top;
+    // Children are placed in the pane's own coordinates.
+    const CLRect b{0, 0, Bounds().Width(), Bounds().Height()};
+    int32_t top = 0;
     if (fNested) {
         const int32_t h = fNested->PreferredHeight(ctx, 0);
-        fNested->SetBounds({b.left, b.top + kNestedGap, b.right, b.top + kNestedGap + h});
-        top = b.top + kNestedGap + h;
+        fNested->SetBounds({0, kNestedGap, b.right, kNestedGap + h});
+        top = kNestedGap + h;
     }
     // With the editors shown the controls take the left half, the editor the right half.
     const bool editor = fShowControls && fEditor;
-    const int32_t split = editor ? b.left + b.Width() / 2 : b.right;
-    LayoutControls({b.left, top, split, top + ControlsHeight(ctx)});
+    const int32_t split = editor ? b.right / 2 : b.right;
+    LayoutControls({0, top, split, top + ControlsHeight(ctx)});
     if (editor) fEditor->SetBounds({split, top, b.right, top + fEditor->PreferredHeight(ctx, 0)});
 }
 

@@ -43,7 +43,7 @@ public:
     // the right half of their label, to choose an animator for the input.
     void SetExpandable(bool on) { fExpandable = on; }
     bool IsExpandable() const { return fExpandable; }
-    bool AnimatorMenuHit(const CLPoint& local) const;
+    bool AnimatorMenuHit(const CLPoint& local) const;  // in the pane's own coordinates
     // Sends "CInParamNote_Anim" with the repository identifier of the chosen composition.
     void ChooseAnimator(const LMenuItem* item);
     static LMenu* CompositionMenu() { return sMenu; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "Common/ObjC/CEditText.h"
+#include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
@@ -28,6 +29,12 @@ CTimeVol::CTimeVol(LPane* owner, uint32_t decimals) : CNumVol(owner, std::min(de
 
 bool CTimeVol::AcceptChar(uint32_t) {
     return true;
+}
+
+LMessage CTimeVol::Handle(const LMessage& msg) {
+    // Typed text stays as typed: the numeric field would cut it at the first ":".
+    if (msg.Is(LEditText_Change) && msg.sender == this) return LEditText::Handle(msg);
+    return CNumVol::Handle(msg);
 }
 
 LString CTimeVol::Format(double seconds, uint32_t decimals) {

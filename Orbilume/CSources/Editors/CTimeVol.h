@@ -17,6 +17,7 @@ public:
     // decimals: fraction digits, clamped to 0..6.
     CTimeVol(LPane* owner, uint32_t decimals);
 
+    LMessage Handle(const LMessage& msg) override;
     bool AcceptChar(uint32_t ch) override;
     int32_t StepKey() override;
     int32_t SetDirection(const CLPoint& local) override;

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Orbilume/CSources/Editors/CTimeVol.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
@@ -97,6 +98,8 @@ TEST_F(CTimeVolKnob, ValueAsSecondsText) {
         knob->SetValue(90);
         EXPECT_STREQ(knob->SecondsText().CStr(), "90");
         (void)knob->SetText(LString("2:05.25"));
+        LHandler::Dispatch(LMessage(LEditText_Change, knob, knob));  // as typing reports it
+        EXPECT_STREQ(knob->GetText().CStr(), "2:05.25");
         EXPECT_FLOAT_EQ(knob->GetValue(), 125.25f);
         knob->SetSeconds(std::nanf(""));
         EXPECT_STREQ(knob->GetText().CStr(), "  0:00.0");

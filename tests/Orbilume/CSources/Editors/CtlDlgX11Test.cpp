@@ -4,9 +4,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CNumVol.h"
+#include "Common/ObjC/CTextSlot.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
@@ -17,10 +20,15 @@
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Editors/CScnCtlDlg.h"
+#include "Orbilume/CSources/Editors/CTimeVol.h"
 #include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CSceneCtlIn.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
@@ -32,7 +40,13 @@ using T = CDocModelTypes;
 
 struct Root : LHandler {
     CMacMainLoop* loop = nullptr;
+    std::vector<std::string> changes;
     LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(CInParamNote_Change)) {
+            auto* n = static_cast<CInParamNote*>(msg.sender);
+            changes.push_back(std::string(n->key.CStr()) + " " + n->value.CStr());
+            return LMessage();
+        }
         if (msg.Is("LHandler_Mode")) {
             if (loop && msg.sender) loop->RunModal(msg.sender);
             return LMessage();
@@ -80,7 +94,9 @@ public:
     }
     // A point inside a pane, in the window's coordinates.
     static std::string In(LPane* pane, int32_t dx, int32_t dy) {
-        return std::to_string(pane->Bounds().left + dx) + " " + std::to_string(pane->Bounds().top + dy);
+        const CLPoint origin = pane->GetOriginIn(nullptr);
+        return std::to_string(origin.x + pane->Bounds().left + dx) + " " +
+               std::to_string(origin.y + pane->Bounds().top + dy);
     }
     // Opens the pop-up with a click and moves down n items with the keys.
     void Choose(LModalDialog* d, LPopupList* popup, int n) {
@@ -151,6 +167,63 @@ TEST_F(CtlDlgX11Test, SceneControlWithRealInput) {
     frame[1 + 11] = 255;
     hub.DmxIn(frame.data(), 513);
     EXPECT_EQ(input.Poll(4), 1);
+}
+
+CUnitPort Port(uint32_t kind, const char* key, const char* name, const char* value) {
+    CUnitPort p;
+    p.kind = kind;
+    p.key = LString(key);
+    p.name = LString(name);
+    p.value = LString(value);
+    p.max = 6000;
+    return p;
+}
+
+// A frame of a unit's inputs in a window: a click ticks the check box, and "1:30" typed into the time pane
+// and entered by leaving it: one change each.
+TEST_F(CtlDlgX11Test, InputPanesWithRealInput) {
+    CUnitPortList list;
+    list.unitId = 5;
+    list.unitName = LString("Fixture");
+    list.ports.push_back(Port(1, "loop", "Loop", ""));
+    list.ports.push_back(Port(2, "mode", "Mode", "0"));
+    list.ports.back().menuItems = {LString("Plain"), LString("-"), LString("Fancy")};
+    list.ports.push_back(Port(3, "start", "Start", "0"));
+    list.ports.back().displayMode = 1;
+    list.ports.back().decimals = 0;
+    LModalDialog* d =
+        new LModalDialog(&root, nullptr, LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(8))));
+    auto* frame = new CInParamFrm(&root, d, 0);  // the owner hears the notes
+    d->SetWindowFrame({100, 100, 500, 300});
+    d->ShowWindow();
+    ASSERT_TRUE(StepUntil(d, [&] { return d->Bounds().Width() == 400; }));
+    frame->SetBounds({0, 0, 400, 200});
+    frame->BuildFromPorts(&list, nullptr, false);
+    ASSERT_EQ(frame->PaneCount(), 4u);
+    X("windowfocus --sync %W", d);
+    StepUntil(
+        d, [] { return false; }, 0.3);
+
+    auto* check = static_cast<CInParamBool*>(frame->PaneAt(1));
+    X("mousemove --sync --window %W " + In(check->Check(), 6, 8) + " click 1", d);
+    ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 1; }));
+
+    auto* time = static_cast<CInParamTime*>(frame->PaneAt(3));
+    time->Knob()->TakeFocus(0, true);
+    ASSERT_TRUE(StepUntil(d, [&] { return time->Knob()->Editor() != nullptr; }));
+    X("key ctrl+a", d);
+    StepUntil(
+        d, [] { return false; }, 0.2);
+    X("type --delay 40 1:30", d);
+    StepUntil(
+        d, [] { return false; }, 0.3);
+    // Leaving the field enters the typed time (Return in a modal window is the window's).
+    X("key Tab", d);
+    ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 2; }));
+    StepUntil(
+        d, [] { return false; }, 0.3);
+    EXPECT_EQ(root.changes, (std::vector<std::string>{"loop 1", "start 90"}));
+    delete d;
 }
 
 }  // namespace
