@@ -448,4 +448,25 @@ TEST_F(CInParamFrmTest, AnimatorMenuOnTheRightHalfOfExpandableLabels) {
     EXPECT_EQ(owner.changes, (std::vector<std::string>{"anim gain "}));
 }
 
+// The operator typing in a pane keeps the text when the owner rebuilds the frame meanwhile.
+TEST_F(CInParamFrmTest, AFocusedPaneKeepsItsTextAcrossARebuild) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    CUnitPortList list;
+    list.unitId = 2;
+    list.ports.push_back(Port(3, "gain", "Gain", "1"));
+    f->BuildFromPorts(&list, nullptr, false);
+    auto* gain = static_cast<CInParamNumber*>(f->PaneAt(1));
+    gain->Knob()->ChangeState(LPane::kFocus);
+    ASSERT_TRUE(gain->HasFocusedControl());
+    (void)gain->Knob()->SetText(LString("7"));
+    list.ports[0].value = LString("2");
+    f->BuildFromPorts(&list, nullptr, false);
+    EXPECT_EQ(f->PaneAt(1), gain);
+    EXPECT_STREQ(gain->Knob()->GetText().CStr(), "7");
+    gain->Knob()->ChangeState(LPane::kUnfocus);
+    f->BuildFromPorts(&list, nullptr, false);
+    EXPECT_STREQ(gain->Knob()->GetText().CStr(), "2.00");
+}
+
 }  // namespace
