@@ -23,11 +23,12 @@
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
-#include "Platform/AppKit/x11/X11HotKeys.h"
 #include "Platform/AppKit/x11/X11Cursors.h"
 #include "Platform/AppKit/x11/X11ErrorTrap.h"
 #include "Platform/AppKit/x11/X11GLSurface.h"
+#include "Platform/AppKit/x11/X11HotKeys.h"
 #include "Platform/AppKit/x11/X11Keyboard.h"
+#include "Platform/AppKit/x11/X11Pointer.h"
 #include "Platform/AppKit/x11/X11Presenter.h"
 #include "Platform/AppKit/x11/X11Screens.h"
 #include "Platform/AppKit/x11/X11Selections.h"
@@ -106,6 +107,7 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName, const Opti
 X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(display) {
     fPresenter = std::make_unique<X11Presenter>(fDisplay, options.sharedMemory);
     fKeyboard = std::make_unique<X11Keyboard>(fDisplay);
+    fPointer = std::make_unique<X11Pointer>(fDisplay);
     fCursors = std::make_unique<X11Cursors>(fDisplay);
     fSelections = std::make_unique<X11Selections>(fDisplay);
     fSelections->SetAfterWait([](void* self) { static_cast<X11Backend*>(self)->SchedulePump(); }, this);
@@ -305,6 +307,7 @@ void X11Backend::Create(Window* window) {
     s->ic = fKeyboard->ContextFor(xw);
     window->SetBackendData(s.get());
     fWindows[xw] = std::move(s);
+    fPointer->Select(xw);
     ::Atom protocols[] = {Intern("WM_DELETE_WINDOW"), Intern("_NET_WM_PING")};
     XSetWMProtocols(fDisplay, xw, protocols, 2);
     StoreHints(window, xw);
@@ -604,11 +607,11 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
             e.location = {double(x->xbutton.x), double(x->xbutton.y) - strip};
             e.modifierFlags = fModifiers = fKeyboard->Flags(x->xbutton.state);
             if (b >= 4 && b <= 7) {
-                if (!down) return false;
                 // A line a notch, as the framework scrolls it.
-                e.type = EventType::kScrollWheel;
-                (b <= 5 ? e.deltaY : e.deltaX) = (b == 4 || b == 6) ? 1 : -1;
-                break;
+                if (down)
+                    PostScroll(w, e.location, x->xbutton.state, b >= 6 ? (b == 6 ? 1 : -1) : 0,
+                               b <= 5 ? (b == 4 ? 1 : -1) : 0, false);
+                return down;
             }
             if (down) {
                 const double interval = DoubleClickInterval() * 1000;
@@ -645,6 +648,7 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
         case EnterNotify:
         case LeaveNotify:
             fMouse = {double(x->xcrossing.x_root), double(x->xcrossing.y_root)};
+            fModifiers = fKeyboard->Flags(x->xcrossing.state);
             return false;
         case KeyPress:
         case KeyRelease: {
@@ -683,6 +687,27 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
     return true;
 }
 
+// One wheel step: notches as line deltas; scrolling deltas in points (a line is 20) from devices that
+// scroll smoothly, else in lines.
+void X11Backend::PostScroll(Window* w, Point local, unsigned state, double linesX, double linesY,
+                            bool precise) {
+    constexpr double kLine = 20;
+    Event e;
+    e.type = EventType::kScrollWheel;
+    e.windowNumber = w->Number();
+    e.timestamp = ClockNow();
+    e.location = local;
+    e.modifierFlags = fModifiers = fKeyboard->Flags(state);
+    e.deltaX = linesX;
+    e.deltaY = linesY;
+    e.hasScrollingDeltas = true;
+    e.scrollingDeltaX = precise ? linesX * kLine : linesX;
+    e.scrollingDeltaY = precise ? linesY * kLine : linesY;
+    e.hasPreciseScrollingDeltas = precise;
+    e.eventNumber = Application::Shared()->NextEventNumber();
+    Application::Shared()->PostEvent(e, false);
+}
+
 void X11Backend::Pump() {
     if (fLost) return;
     Application* app = Application::Shared();
@@ -705,6 +730,24 @@ void X11Backend::Pump() {
         if (fRandR && x.type == fRandREvent + RRScreenChangeNotify) {
             XRRUpdateConfiguration(&x);
             continue;
+        }
+        if (x.type == GenericEvent) {
+            XEvent core;
+            X11Pointer::Scroll scroll;
+            switch (fPointer->Convert(&x, &core, &scroll)) {
+                case X11Pointer::Result::kCore:
+                    x = core;
+                    break;
+                case X11Pointer::Result::kScroll:
+                    if (XWin* s = StateOf(scroll.window)) {
+                        fMouse = {scroll.rootX, scroll.rootY};
+                        PostScroll(s->window, {scroll.x, scroll.y - s->window->StripHeight()}, scroll.state,
+                                   scroll.linesX, scroll.linesY, true);
+                    }
+                    continue;
+                default:
+                    continue;
+            }
         }
         XWin* s = StateOf(x.xany.window);
         if (!s) continue;  // windows already gone, or another client's

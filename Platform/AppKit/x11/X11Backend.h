@@ -23,6 +23,7 @@ namespace plat::x11 {
 class X11Cursors;
 class X11HotKeys;
 class X11Keyboard;
+class X11Pointer;
 class X11Presenter;
 class X11Selections;
 // The window system over an X server: one top-level X window per window at its content rectangle
@@ -101,6 +102,7 @@ private:
     XWin* StateOf(unsigned long xwindow) const;
     XWin* StateOf(const Window* window) const;
     bool Translate(_XEvent* x, Window* window, XWin* state);
+    void PostScroll(Window* window, Point local, unsigned state, double linesX, double linesY, bool precise);
     void SchedulePump() const;
     static void Readable(FdSource* source, int fd, uint32_t ready, void* self);
     static void PumpPerform(void* self);
@@ -109,6 +111,7 @@ private:
     ::Display* fDisplay;
     std::unique_ptr<X11Presenter> fPresenter;
     std::unique_ptr<X11Keyboard> fKeyboard;
+    std::unique_ptr<X11Pointer> fPointer;
     std::unique_ptr<X11Cursors> fCursors;
     std::unique_ptr<X11Selections> fSelections;
     std::unordered_map<unsigned long, std::unique_ptr<XWin>> fWindows;

@@ -141,4 +141,29 @@ TEST_F(X11InputTest, HeldKeysRepeatDetectably) {
     EXPECT_EQ(ups, 1u);  // no release between repeats
 }
 
+// Xvfb's pointer has no scroll valuators: its wheel buttons are the line steps, each once.
+TEST_F(X11InputTest, WheelButtonsAreLineStepsDeliveredOnce) {
+    const uint64_t wheel = plat::EventMaskOf(EventType::kScrollWheel);
+    std::vector<Event> got = Run("mousemove 150 150 click 4 click 5 click 6 click 7", wheel);
+    ASSERT_EQ(got.size(), 4u);
+    const double want[][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got[i].deltaX, want[i][0]);
+        EXPECT_EQ(got[i].deltaY, want[i][1]);
+        EXPECT_FALSE(got[i].hasPreciseScrollingDeltas);
+        EXPECT_EQ(got[i].location.x, 50);
+        EXPECT_EQ(got[i].location.y, 50);
+    }
+    // Motion and buttons still arrive through the pointer extension.
+    got = Run("mousemove 160 170 mousedown 1 mousemove 180 190 mouseup 1",
+              plat::EventMaskOf(EventType::kLeftMouseDown) | plat::EventMaskOf(EventType::kLeftMouseDragged) |
+                  plat::EventMaskOf(EventType::kLeftMouseUp));
+    ASSERT_GE(got.size(), 3u);
+    EXPECT_EQ(got.front().type, EventType::kLeftMouseDown);
+    EXPECT_EQ(got.back().type, EventType::kLeftMouseUp);
+    EXPECT_EQ(got.back().location.x, 80);
+    EXPECT_EQ(got.back().location.y, 90);
+}
+
 }  // namespace
