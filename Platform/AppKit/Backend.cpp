@@ -47,6 +47,12 @@ std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     return std::make_unique<headless::HeadlessBackend>();
 }
 
+double CurrentBackingScale() {
+    Backend* b = CurrentBackend();
+    const double s = b ? b->BackingScale() : 1;
+    return s >= 1 && s <= 8 ? s : 1;
+}
+
 Ref<DrawContext> Backend::CreateBackingStore(Window*, int32_t width, int32_t height) {
     return DrawContext::CreateImage(width, height);
 }

@@ -43,6 +43,8 @@ public:
     virtual bool ConnectionLost() const { return false; }
 
     virtual std::vector<Screen> Screens() const = 0;
+    // Pixels per point of windows and their backing stores (an integer, 1 unless the display is dense).
+    virtual double BackingScale() const { return 1; }
     virtual Point MouseLocation() const = 0;
     virtual uint32_t ModifierFlags() const = 0;
     virtual void WindowChanged(Window* window, WindowChange change) = 0;
@@ -75,6 +77,8 @@ public:
 
 // The installed backend (not owned), null when none.
 Backend* CurrentBackend();
+// The installed backend's scale, 1 without one.
+double CurrentBackingScale();
 void SetBackend(Backend* backend);
 
 // "x11" or "headless": ORBILUME_PLATFORM when set, else x11 when DISPLAY is set, else headless.

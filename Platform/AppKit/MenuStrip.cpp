@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Menu.h"
 #include "Platform/AppKit/MenuDrawing.h"
 #include "Platform/AppKit/NotificationCenter.h"
@@ -24,9 +25,11 @@ void MenuStrip::Layout() {
 DrawContext* MenuStrip::Image() {
     PLAT_DCHECK_MAIN_THREAD();
     const double w = fWindow->ContentRect().width;
-    const int32_t pw = int32_t(std::max(1.0, std::ceil(w)));
+    const double scale = CurrentBackingScale();
+    const int32_t pw = int32_t(std::max(1.0, std::ceil(w)) * scale);
     if (!fImage || fImage->Width() != pw) {
-        fImage = DrawContext::CreateImage(pw, int32_t(kMenuStripHeight));
+        fImage = DrawContext::CreateImage(pw, int32_t(kMenuStripHeight * scale));
+        if (fImage && scale != 1) fImage->SetDeviceScale(scale);
         fStale = true;
     }
     if (fStale) {

@@ -14,6 +14,7 @@ struct Screen {
     Rect frame;
     Rect visibleFrame;  // frame without menu bar and panels
     double refreshRate = 60;
+    double backingScaleFactor = 1;  // pixels per point
 };
 
 // The displays as the window-system backend reports them (empty before a backend is installed).

@@ -152,7 +152,9 @@ void Window::SetFrame(const Rect& frame, bool display) {
     }
     if (fBacking) {
         Rect c = ContentRect();
-        if (fBacking->Width() != Pixels(c.width) || fBacking->Height() != Pixels(c.height)) {
+        const double scale = fBacking->DeviceScale();
+        if (fBacking->Width() != int32_t(Pixels(c.width) * scale) ||
+            fBacking->Height() != int32_t(Pixels(c.height) * scale)) {
             fBacking = nullptr;
             // The new store is blank: every view draws again, not only the content view.
             std::vector<View*> stack;
@@ -313,8 +315,10 @@ DrawContext* Window::BackingStore() {
     if (!fBacking) {
         Rect c = ContentRect();
         Backend* b = CurrentBackend();
-        fBacking = b ? b->CreateBackingStore(this, Pixels(c.width), Pixels(c.height))
-                     : DrawContext::CreateImage(Pixels(c.width), Pixels(c.height));
+        const double scale = CurrentBackingScale();
+        const int32_t w = int32_t(Pixels(c.width) * scale), h = int32_t(Pixels(c.height) * scale);
+        fBacking = b ? b->CreateBackingStore(this, w, h) : DrawContext::CreateImage(w, h);
+        if (fBacking && scale != 1) fBacking->SetDeviceScale(scale);
     }
     return fBacking.get();
 }

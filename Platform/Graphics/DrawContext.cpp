@@ -191,6 +191,16 @@ int32_t DrawContext::Height() const {
                : 0;
 }
 
+void DrawContext::SetDeviceScale(double scale) {
+    if (scale > 0) cairo_surface_set_device_scale(fSurface, scale, scale);
+}
+
+double DrawContext::DeviceScale() const {
+    double x = 1, y = 1;
+    cairo_surface_get_device_scale(fSurface, &x, &y);
+    return x;
+}
+
 uint32_t DrawContext::PixelAt(int32_t x, int32_t y) {
     if (cairo_surface_get_type(fSurface) != CAIRO_SURFACE_TYPE_IMAGE) return 0;
     if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;

@@ -60,6 +60,9 @@ public:
     // Size of the surface in pixels (0 for surfaces without one).
     int32_t Width() const;
     int32_t Height() const;
+    // Pixels per point of the surface (1 unless set): drawing stays in points.
+    void SetDeviceScale(double scale);
+    double DeviceScale() const;
     // Premultiplied 0xAARRGGBB of one pixel of an image surface; 0 elsewhere.
     virtual uint32_t PixelAt(int32_t x, int32_t y);
     // Writes the surface as a PNG file (for looking at test output).

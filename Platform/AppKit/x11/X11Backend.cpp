@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "Platform/AppKit/Application.h"
@@ -32,6 +33,7 @@
 #include "Platform/AppKit/x11/X11Presenter.h"
 #include "Platform/AppKit/x11/X11Screens.h"
 #include "Platform/AppKit/x11/X11Selections.h"
+#include "Platform/AppKit/x11/X11Settings.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
@@ -58,11 +60,11 @@ constexpr long kInputMask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask |
                             EnterWindowMask | LeaveWindowMask;
 
-// The X window covers the menu strip and the content.
-Rect NativeOf(const Window* w) {
+// The X window covers the menu strip and the content, in pixels.
+Rect NativeOf(const Window* w, double scale) {
     Rect c = w->NativeRect();
-    return {std::round(c.x), std::round(c.y), std::max(1.0, std::round(c.width)),
-            std::max(1.0, std::round(c.height))};
+    return {std::round(c.x * scale), std::round(c.y * scale), std::max(1.0, std::round(c.width * scale)),
+            std::max(1.0, std::round(c.height * scale))};
 }
 
 bool IsPopUp(const Window* w) {
@@ -121,8 +123,9 @@ X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(di
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned int mask = 0;
     XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
-    fMouse = {double(rx), double(ry)};
     fModifiers = fKeyboard->Flags(mask);
+    fScale = options.scale >= 1 && options.scale <= 3 ? options.scale : DesktopScale();
+    fMouse = {rx / fScale, ry / fScale};
     gLostWatch = this;
 }
 
@@ -161,6 +164,33 @@ unsigned long X11Backend::Intern(const char* name) {
     auto it = fAtoms.find(name);
     if (it != fAtoms.end()) return it->second;
     return fAtoms[name] = XInternAtom(fDisplay, name, False);
+}
+
+// The desktop's scale: ORBILUME_SCALE, else the XSETTINGS manager's, else the Xft.dpi resource's.
+int32_t X11Backend::DesktopScale() {
+    int32_t fromSettings = 0, fromDpi = 0;
+    char name[32];
+    std::snprintf(name, sizeof(name), "_XSETTINGS_S%d", DefaultScreen(fDisplay));
+    const ::Window owner = XGetSelectionOwner(fDisplay, Intern(name));
+    if (owner != None) {
+        X11ErrorTrap trap(fDisplay);
+        ::Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const ::Atom property = Intern("_XSETTINGS_SETTINGS");
+        if (XGetWindowProperty(fDisplay, owner, property, 0, long(X11Settings::kMaxBlob / 4), False, property,
+                               &type, &format, &count, &after, &data) == Success &&
+            data && format == 8 && after == 0) {
+            X11Settings settings;
+            if (settings.Parse(data, count)) fromSettings = settings.Scale();
+        }
+        if (data) XFree(data);
+        (void)trap.Failed();
+    }
+    if (const char* resources = XResourceManagerString(fDisplay))
+        fromDpi = X11Settings::ScaleFromDpiText(X11Settings::DpiResource(resources));
+    return X11Settings::ChooseScale(std::getenv("ORBILUME_SCALE"), fromSettings, fromDpi);
 }
 
 bool X11Backend::Start() {
@@ -219,7 +249,16 @@ std::vector<Screen> X11Backend::Screens() const {
     }
     if (data) XFree(data);
     SchedulePump();
-    return ScreensFromMonitors(QueryMonitors(fDisplay), work);
+    std::vector<Screen> screens = ScreensFromMonitors(QueryMonitors(fDisplay), work);
+    // Points on the framework's side.
+    const double k = fScale;
+    for (Screen& sc : screens) {
+        sc.frame = {sc.frame.x / k, sc.frame.y / k, sc.frame.width / k, sc.frame.height / k};
+        sc.visibleFrame = {sc.visibleFrame.x / k, sc.visibleFrame.y / k, sc.visibleFrame.width / k,
+                           sc.visibleFrame.height / k};
+        sc.backingScaleFactor = k;
+    }
+    return screens;
 }
 
 HotKeys* X11Backend::GlobalHotKeys() {
@@ -288,7 +327,7 @@ unsigned long X11Backend::XWindowOf(const Window* window) const {
 
 void X11Backend::Create(Window* window) {
     PLAT_DCHECK_MAIN_THREAD();
-    Rect c = NativeOf(window);
+    Rect c = NativeOf(window, fScale);
     XSetWindowAttributes attrs = {};
     attrs.event_mask = kInputMask;
     // Nothing is cleared on exposure: the backing store paints it.
@@ -316,7 +355,7 @@ void X11Backend::Create(Window* window) {
 
 // Class, process, type, placement and decoration hints for the window manager.
 void X11Backend::StoreHints(Window* window, unsigned long xw) {
-    Rect c = NativeOf(window);
+    Rect c = NativeOf(window, fScale);
     XSizeHints* size = XAllocSizeHints();
     // The application places its windows itself; the content lands where it asked.
     size->flags = USPosition | USSize | PWinGravity;
@@ -472,7 +511,7 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
             break;
         case kFrame:
             if (XWin* s = StateOf(window); s && !fApplyingServerFrame) {
-                Rect c = NativeOf(window);
+                Rect c = NativeOf(window, fScale);
                 s->asked = {c.width, c.height};
                 XMoveResizeWindow(fDisplay, s->xw, int(c.x), int(c.y), unsigned(c.width), unsigned(c.height));
             }
@@ -498,7 +537,7 @@ Ref<DrawContext> X11Backend::CreateBackingStore(Window*, int32_t width, int32_t 
 // area: X pixels of the window (the strip above the content).
 void X11Backend::Present(Window* w, XWin* s, const Rect& area) {
     if (fLost) return;
-    const double strip = w->StripHeight();
+    const double strip = w->StripHeight() * fScale;
     if (MenuStrip* m = w->Strip(); m && area.y < strip) {
         const Rect part = area.Intersection({0, 0, area.x + area.width, strip});
         if (!part.IsEmpty()) {
@@ -519,11 +558,12 @@ void X11Backend::PresentWindow(Window* window, const Rect& damage) {
     if (!s) return;
     s->presented = true;
     const double strip = window->StripHeight();
-    Rect area{std::floor(damage.x), std::floor(damage.y + strip), 0, 0};
-    area.width = std::ceil(damage.x + damage.width) - area.x;
-    area.height = std::ceil(damage.y + strip + damage.height) - area.y;
+    const double k = fScale;
+    Rect area{std::floor(damage.x * k), std::floor((damage.y + strip) * k), 0, 0};
+    area.width = std::ceil((damage.x + damage.width) * k) - area.x;
+    area.height = std::ceil((damage.y + strip + damage.height) * k) - area.y;
     Present(window, s, area);
-    X11GLSurface::PlaceAll(s->xw, int32_t(strip));
+    X11GLSurface::PlaceAll(s->xw, int32_t(strip * k));
     XFlush(fDisplay);
     SchedulePump();
 }
@@ -533,7 +573,7 @@ Ref<GLSurface> X11Backend::CreateGLSurface(Window* window, GLPixelFormat* format
     PLAT_DCHECK_MAIN_THREAD();
     if (XWin* s = StateOf(window); s && !fLost)
         if (Ref<X11GLSurface> surface = X11GLSurface::Create(
-                fDisplay, fAlive, s->xw, int32_t(window->StripHeight()), format, width, height))
+                fDisplay, fAlive, s->xw, int32_t(window->StripHeight() * fScale), format, width, height))
             return surface;
     return Backend::CreateGLSurface(window, format, width, height);
 }
@@ -541,8 +581,11 @@ Ref<GLSurface> X11Backend::CreateGLSurface(Window* window, GLPixelFormat* format
 // Exposed parts come from the backing store; the framework draws only a window it never drew or
 // whose store is being replaced.
 void X11Backend::Exposed(Window* w, XWin* s) {
-    const Rect area = s->exposed;
+    const Rect pixels = s->exposed;
     s->exposed = {};
+    const double k = fScale;
+    const Rect area{std::floor(pixels.x / k), std::floor(pixels.y / k), std::ceil(pixels.width / k + 1),
+                    std::ceil(pixels.height / k + 1)};
     if (area.IsEmpty() || !w->IsVisible()) return;
     const double strip = w->StripHeight();
     if (!s->presented || !w->Damage().IsEmpty() || w->NeedsDisplay()) {
@@ -553,7 +596,7 @@ void X11Backend::Exposed(Window* w, XWin* s) {
         return;
     }
     ++fStats.exposesFromStore;
-    Present(w, s, area);
+    Present(w, s, pixels);
 }
 
 void X11Backend::ApplyServerGeometry(Window* window, XWin* s) {
@@ -563,24 +606,27 @@ void X11Backend::ApplyServerGeometry(Window* window, XWin* s) {
     int x = 0, y = 0;
     if (!XGetWindowAttributes(fDisplay, s->xw, &a)) return;
     XTranslateCoordinates(fDisplay, s->xw, DefaultRootWindow(fDisplay), 0, 0, &x, &y, &child);
-    const Rect native{double(x), double(y), double(a.width), double(a.height)};
-    Rect now = NativeOf(window);
-    if (native.x == now.x && native.y == now.y && native.width == now.width && native.height == now.height)
+    const Rect pixels{double(x), double(y), double(a.width), double(a.height)};
+    Rect now = NativeOf(window, fScale);
+    if (pixels.x == now.x && pixels.y == now.y && pixels.width == now.width && pixels.height == now.height)
         return;
+    const double k = fScale;
+    const Rect native{pixels.x / k, pixels.y / k, pixels.width / k, pixels.height / k};
+    now = {now.x / k, now.y / k, now.width / k, now.height / k};
     const double strip = window->StripHeight();
     const Rect content{native.x, native.y + strip, native.width, std::max(0.0, native.height - strip)};
     now.y += strip;
     now.height -= strip;
     const bool resized = content.width != now.width || content.height != now.height;
-    const bool ours = s->asked.width == native.width && s->asked.height == native.height;
+    const bool ours = s->asked.width == pixels.width && s->asked.height == pixels.height;
     fApplyingServerFrame = true;
     if (resized && !ours) {
         // The user's resize: the delegate has its say, and the server gets the answer when it differs.
         Rect frame = window->FrameRectForContentRect(content);
         window->SetFrame({frame.x, frame.y, now.width, now.height + (frame.height - content.height)}, false);
         window->ResizeByUser({frame.width, frame.height});
-        Rect applied = NativeOf(window);
-        if (applied.width != native.width || applied.height != native.height) {
+        Rect applied = NativeOf(window, fScale);
+        if (applied.width != pixels.width || applied.height != pixels.height) {
             s->asked = {applied.width, applied.height};
             XResizeWindow(fDisplay, s->xw, unsigned(applied.width), unsigned(applied.height));
             XFlush(fDisplay);
@@ -598,13 +644,14 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
     e.windowNumber = w->Number();
     e.timestamp = ClockNow();
     const double strip = w->StripHeight();
+    const double k = fScale;
     switch (x->type) {
         case ButtonPress:
         case ButtonRelease: {
             const bool down = x->type == ButtonPress;
             const unsigned b = x->xbutton.button;
-            fMouse = {double(x->xbutton.x_root), double(x->xbutton.y_root)};
-            e.location = {double(x->xbutton.x), double(x->xbutton.y) - strip};
+            fMouse = {x->xbutton.x_root / k, x->xbutton.y_root / k};
+            e.location = {x->xbutton.x / k, x->xbutton.y / k - strip};
             e.modifierFlags = fModifiers = fKeyboard->Flags(x->xbutton.state);
             if (b >= 4 && b <= 7) {
                 // A line a notch, as the framework scrolls it.
@@ -637,8 +684,8 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
             break;
         }
         case MotionNotify:
-            fMouse = {double(x->xmotion.x_root), double(x->xmotion.y_root)};
-            e.location = {double(x->xmotion.x), double(x->xmotion.y) - strip};
+            fMouse = {x->xmotion.x_root / k, x->xmotion.y_root / k};
+            e.location = {x->xmotion.x / k, x->xmotion.y / k - strip};
             e.modifierFlags = fModifiers = fKeyboard->Flags(x->xmotion.state);
             e.type = (x->xmotion.state & Button1Mask)   ? EventType::kLeftMouseDragged
                      : (x->xmotion.state & Button3Mask) ? EventType::kRightMouseDragged
@@ -647,7 +694,7 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
             break;
         case EnterNotify:
         case LeaveNotify:
-            fMouse = {double(x->xcrossing.x_root), double(x->xcrossing.y_root)};
+            fMouse = {x->xcrossing.x_root / k, x->xcrossing.y_root / k};
             fModifiers = fKeyboard->Flags(x->xcrossing.state);
             return false;
         case KeyPress:
@@ -740,9 +787,10 @@ void X11Backend::Pump() {
                     break;
                 case X11Pointer::Result::kScroll:
                     if (XWin* s = StateOf(scroll.window)) {
-                        fMouse = {scroll.rootX, scroll.rootY};
-                        PostScroll(s->window, {scroll.x, scroll.y - s->window->StripHeight()}, scroll.state,
-                                   scroll.linesX, scroll.linesY, true);
+                        fMouse = {scroll.rootX / fScale, scroll.rootY / fScale};
+                        PostScroll(s->window,
+                                   {scroll.x / fScale, scroll.y / fScale - s->window->StripHeight()},
+                                   scroll.state, scroll.linesX, scroll.linesY, true);
                     }
                     continue;
                 default:
@@ -810,9 +858,9 @@ void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
     attrs.override_redirect = True;
     attrs.background_pixmap = None;
     const int32_t w = image->Width(), h = image->Height();
-    fDragWindow = XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(screen.x), int(screen.y),
-                                unsigned(w), unsigned(h), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                CWOverrideRedirect | CWBackPixmap, &attrs);
+    fDragWindow = XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(screen.x * fScale),
+                                int(screen.y * fScale), unsigned(w), unsigned(h), 0, CopyFromParent,
+                                InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attrs);
     fDragOrigin = screen;
     const long type = long(Intern("_NET_WM_WINDOW_TYPE_DND"));
     XChangeProperty(fDisplay, fDragWindow, Intern("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
@@ -836,7 +884,7 @@ void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
 
 void X11Backend::MoveDragImage(Point screen) {
     if (!fDragWindow || fLost) return;
-    XMoveWindow(fDisplay, fDragWindow, int(screen.x), int(screen.y));
+    XMoveWindow(fDisplay, fDragWindow, int(screen.x * fScale), int(screen.y * fScale));
     XFlush(fDisplay);
 }
 

@@ -37,6 +37,8 @@ public:
         // Installs the process's EGL display on this server (before any GL use) so that GL
         // surfaces of windows are child windows; the display stays for the process.
         bool glWindows = false;
+        // Pixels per point, 1-3; 0: the desktop's (ORBILUME_SCALE, XSETTINGS, Xft.dpi).
+        int32_t scale = 0;
     };
     // Connects to the named display (null: $DISPLAY); null when no server answers.
     static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
@@ -47,6 +49,7 @@ public:
     [[nodiscard]] bool Start() override;
     void Stop() override;
     std::vector<Screen> Screens() const override;
+    double BackingScale() const override { return fScale; }
     // From the last events the server sent (no round trip).
     Point MouseLocation() const override { return fMouse; }
     uint32_t ModifierFlags() const override { return fModifiers; }
@@ -138,6 +141,8 @@ private:
     std::unordered_map<std::string, unsigned long> fAtoms;
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
     unsigned long Intern(const char* name);
+    int32_t DesktopScale();
+    double fScale = 1;
 };
 
 }  // namespace plat::x11
