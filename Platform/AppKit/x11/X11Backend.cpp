@@ -52,13 +52,15 @@ struct X11Backend::XWin {
     bool configured = false;
     bool presented = false;  // the backing store holds a pass
     bool grabbed = false;
+    bool fullScreen = false;
+    int32_t extents[4] = {};  // the window manager's frame: left, right, top, bottom (pixels)
 };
 
 namespace {
 
 constexpr long kInputMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask |
-                            EnterWindowMask | LeaveWindowMask;
+                            EnterWindowMask | LeaveWindowMask | PropertyChangeMask;
 
 // The X window covers the menu strip and the content, in pixels.
 Rect NativeOf(const Window* w, double scale) {
@@ -351,6 +353,86 @@ void X11Backend::Create(Window* window) {
     XSetWMProtocols(fDisplay, xw, protocols, 2);
     StoreHints(window, xw);
     StoreTitle(xw, window->Title());
+    StoreIcon(xw);
+}
+
+void X11Backend::StoreIcon(unsigned long xw) {
+    if (fIcon.empty())
+        XDeleteProperty(fDisplay, xw, Intern("_NET_WM_ICON"));
+    else
+        XChangeProperty(fDisplay, xw, Intern("_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(fIcon.data()), int(fIcon.size()));
+}
+
+void X11Backend::SetApplicationIcon(const BitmapImage* image) {
+    PLAT_DCHECK_MAIN_THREAD();
+    fIcon.clear();
+    const int32_t w = image ? image->Width() : 0, h = image ? image->Height() : 0;
+    if (w > 0 && h > 0 && w <= 512 && h <= 512) {
+        Ref<DrawContext> ctx = DrawContext::CreateImage(w, h);
+        if (ctx) {
+            ctx->DrawImage({0, 0, double(w), double(h)}, image);
+            // Width, height, then ARGB rows, one CARDINAL (a long on the client side) a pixel.
+            fIcon.reserve(2 + size_t(w) * size_t(h));
+            fIcon.push_back(w);
+            fIcon.push_back(h);
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x) fIcon.push_back(long(ctx->PixelAt(x, y)));
+        }
+    }
+    for (auto& [xw, s] : fWindows) StoreIcon(xw);
+    XFlush(fDisplay);
+}
+
+Rect X11Backend::FrameExtents(const Window* window) const {
+    const XWin* s = StateOf(window);
+    if (!s) return {};
+    return {double(s->extents[0]), double(s->extents[2]), double(s->extents[1]), double(s->extents[3])};
+}
+
+// A borderless window covering a whole screen is shown full screen (the output window).
+bool X11Backend::CoversAScreen(const Window* window) const {
+    if ((window->StyleMask() & kTitledWindowMask) || IsPopUp(window)) return false;
+    const Rect f = window->Frame();
+    for (const Screen& sc : Screens())
+        if (f.x == sc.frame.x && f.y == sc.frame.y && f.width == sc.frame.width &&
+            f.height == sc.frame.height)
+            return true;
+    return false;
+}
+
+// Panels and dialogs stay with the main window.
+void X11Backend::StoreTransientFor(Window* window, unsigned long xw) {
+    if (!window->IsPanel() || IsPopUp(window)) return;
+    Window* main = Application::Shared()->MainWindow();
+    if (!main || main == window) return;
+    if (unsigned long owner = XWindowOf(main)) XSetTransientForHint(fDisplay, xw, owner);
+}
+
+// Asks the window manager to add or remove a state of a mapped window.
+void X11Backend::SendState(unsigned long xw, bool add, const char* state) {
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xw;
+    e.xclient.message_type = Intern("_NET_WM_STATE");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = add ? 1 : 0;
+    e.xclient.data.l[1] = long(Intern(state));
+    e.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(fDisplay, DefaultRootWindow(fDisplay), False,
+               SubstructureNotifyMask | SubstructureRedirectMask, &e);
+}
+
+void X11Backend::Activate(unsigned long xw) {
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xw;
+    e.xclient.message_type = Intern("_NET_ACTIVE_WINDOW");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 1;  // from an application
+    e.xclient.data.l[1] = long(fSelections->Time());
+    XSendEvent(fDisplay, DefaultRootWindow(fDisplay), False,
+               SubstructureNotifyMask | SubstructureRedirectMask, &e);
 }
 
 // Class, process, type, placement and decoration hints for the window manager.
@@ -399,6 +481,9 @@ void X11Backend::StoreHints(Window* window, unsigned long xw) {
         states.push_back(long(Intern("_NET_WM_STATE_ABOVE")));
     if (window->Level() >= kModalPanelWindowLevel && !IsPopUp(window))
         states.push_back(long(Intern("_NET_WM_STATE_MODAL")));
+    if (XWin* s = StateOf(xw); s && (s->fullScreen = CoversAScreen(window)))
+        states.push_back(long(Intern("_NET_WM_STATE_FULLSCREEN")));
+    StoreTransientFor(window, xw);
     XChangeProperty(fDisplay, xw, Intern("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
     // Borderless windows get no decoration from window managers that read the Motif hints.
@@ -496,9 +581,11 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
         case kOrdered:
             if (XWin* s = StateOf(window)) {
                 if (window->IsVisible()) {
+                    StoreTransientFor(window, s->xw);
                     XMapWindow(fDisplay, s->xw);
                     Restack();
                     Mapped(window, s);
+                    if (window->IsKeyWindow() && !IsPopUp(window)) Activate(s->xw);
                 } else {
                     if (s->grabbed) {
                         XUngrabPointer(fDisplay, CurrentTime);
@@ -513,7 +600,13 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
             if (XWin* s = StateOf(window); s && !fApplyingServerFrame) {
                 Rect c = NativeOf(window, fScale);
                 s->asked = {c.width, c.height};
+                // The title bar the manager adds above stays on the screen.
+                if (s->extents[2] > 0 && c.y < s->extents[2]) c.y = s->extents[2];
                 XMoveResizeWindow(fDisplay, s->xw, int(c.x), int(c.y), unsigned(c.width), unsigned(c.height));
+                if (s->fullScreen != CoversAScreen(window)) {
+                    s->fullScreen = !s->fullScreen;
+                    SendState(s->xw, s->fullScreen, "_NET_WM_STATE_FULLSCREEN");
+                }
             }
             break;
         case kTitle:
@@ -597,6 +690,22 @@ void X11Backend::Exposed(Window* w, XWin* s) {
     }
     ++fStats.exposesFromStore;
     Present(w, s, pixels);
+}
+
+void X11Backend::ReadFrameExtents(XWin* s) {
+    ::Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    for (int32_t& e : s->extents) e = 0;
+    if (XGetWindowProperty(fDisplay, s->xw, Intern("_NET_FRAME_EXTENTS"), 0, 4, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 4) {
+        const long* v = reinterpret_cast<const long*>(data);
+        // A frame wider than a screen is nonsense.
+        for (int i = 0; i < 4; ++i) s->extents[i] = v[i] >= 0 && v[i] <= 4096 ? int32_t(v[i]) : 0;
+    }
+    if (data) XFree(data);
 }
 
 void X11Backend::ApplyServerGeometry(Window* window, XWin* s) {
@@ -809,6 +918,9 @@ void X11Backend::Pump() {
             case ConfigureNotify:
                 s->configured = true;
                 touch(s);
+                continue;
+            case PropertyNotify:
+                if (x.xproperty.atom == Intern("_NET_FRAME_EXTENTS")) ReadFrameExtents(s);
                 continue;
             case ClientMessage:
                 if (::Atom(x.xclient.data.l[0]) == Intern("_NET_WM_PING") &&

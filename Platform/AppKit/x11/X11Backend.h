@@ -69,6 +69,12 @@ public:
     Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                    int32_t height) override;
 
+    // _NET_WM_ICON of every window (null: none).
+    void SetApplicationIcon(const BitmapImage* image);
+    // The frame the window manager put around a window, in pixels: x left, y top, width right,
+    // height bottom; zero without one.
+    Rect FrameExtents(const Window* window) const;
+
     ::Display* XDisplay() const { return fDisplay; }
     // The X window of a window, 0 when it has none.
     unsigned long XWindowOf(const Window* window) const;
@@ -97,6 +103,12 @@ private:
     void Destroy(Window* window);
     void StoreTitle(unsigned long xwindow, const std::string& title);
     void StoreHints(Window* window, unsigned long xwindow);
+    void StoreIcon(unsigned long xwindow);
+    void StoreTransientFor(Window* window, unsigned long xwindow);
+    bool CoversAScreen(const Window* window) const;
+    void SendState(unsigned long xwindow, bool add, const char* state);
+    void Activate(unsigned long xwindow);
+    void ReadFrameExtents(XWin* state);
     void Restack();
     void Mapped(Window* window, XWin* x);
     void ApplyServerGeometry(Window* window, XWin* x);
@@ -143,6 +155,7 @@ private:
     unsigned long Intern(const char* name);
     int32_t DesktopScale();
     double fScale = 1;
+    std::vector<long> fIcon;
 };
 
 }  // namespace plat::x11

@@ -41,6 +41,8 @@ public:
         if (time) fTime = time;
     }
     void NoteMiddleClick(unsigned long time) { NoteTime(time); }
+    // The server time of the last user event.
+    unsigned long Time() const { return fTime; }
     // Selection requests, clears, owner changes and INCR steps; false for other events.
     bool HandleEvent(_XEvent* event);
     // Gives the clipboard to a running clipboard manager (waits at most a second).

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -226,6 +227,66 @@ TEST_F(X11WindowManagerTest, CursorsAreNamedAndImageCursorsKeepTheirHotSpot) {
     EXPECT_EQ(shown(&xhot, &yhot), "image");
     EXPECT_EQ(xhot, 7);
     EXPECT_EQ(yhot, 3);
+    w->Close();
+}
+
+TEST_F(X11WindowManagerTest, FrameExtentsTransientPanelsFullScreenIconAndActivation) {
+    ::Display* d = backend->XDisplay();
+    // Placed at the top of the screen, the title bar the manager adds stays on it.
+    plat::Ref<Window> w = Window::Create({100, 0, 320, 200}, plat::kTitledWindowMask);
+    w->MakeKeyAndOrderFront();
+    ASSERT_TRUE(Pump([&] { return backend->FrameExtents(w.get()).y > 0; })) << "no _NET_FRAME_EXTENTS";
+    const double top = backend->FrameExtents(w.get()).y;
+    w->SetFrame({100, 0, 320, 200}, true);
+    auto shownAt = [&] {
+        XSync(d, False);
+        ::Window child;
+        int x = 0, y = 0;
+        XTranslateCoordinates(d, backend->XWindowOf(w.get()), DefaultRootWindow(d), 0, 0, &x, &y, &child);
+        return plat::Point{double(x), double(y)};
+    };
+    ASSERT_TRUE(Pump([&] { return shownAt().y >= top && shownAt().y <= top + 4; }, 3))
+        << shownAt().y << " top " << top;
+
+    // A panel stays with the main window.
+    plat::Ref<Window> panel = Window::CreatePanel({500, 200, 200, 120}, plat::kTitledWindowMask);
+    panel->OrderFront();
+    char owner[32];
+    std::snprintf(owner, sizeof(owner), "0x%lx", backend->XWindowOf(w.get()));
+    EXPECT_NE(Prop(panel.get(), "WM_TRANSIENT_FOR").find(owner), std::string::npos)
+        << Prop(panel.get(), "WM_TRANSIENT_FOR");
+
+    // A borderless window covering the screen is full screen.
+    plat::Ref<Window> output = Window::Create({0, 0, 1280, 800}, plat::kBorderlessWindowMask);
+    output->OrderFront();
+    EXPECT_NE(Prop(output.get(), "_NET_WM_STATE").find("_NET_WM_STATE_FULLSCREEN"), std::string::npos);
+    output->SetFrame({100, 100, 640, 400}, true);
+    EXPECT_TRUE(
+        Pump([&] { return Prop(output.get(), "_NET_WM_STATE").find("FULLSCREEN") == std::string::npos; }, 3));
+    output->Close();
+
+    // The application's icon on every window.
+    std::vector<uint8_t> pixels(16 * 16 * 4, 0x80);
+    plat::Ref<plat::BitmapImage> icon =
+        plat::BitmapImage::Create(16, 16, plat::PixelFormat::kARGB32, pixels.data(), 64);
+    ASSERT_TRUE(icon);
+    backend->SetApplicationIcon(icon.get());
+    EXPECT_NE(Prop(w.get(), "_NET_WM_ICON").find("16 x 16"), std::string::npos)
+        << Prop(w.get(), "_NET_WM_ICON");
+
+    // Making another window key asks the manager to activate it.
+    plat::Ref<Window> second = Window::Create({300, 300, 200, 150}, plat::kTitledWindowMask);
+    second->MakeKeyAndOrderFront();
+    const std::string want = std::to_string(backend->XWindowOf(second.get()));
+    auto active = [&] {
+        std::string out = Client("xprop -root _NET_ACTIVE_WINDOW");
+        const size_t hash = out.find('#');
+        return hash == std::string::npos ? std::string()
+                                         : std::to_string(std::stoul(out.substr(hash + 2), nullptr, 16));
+    };
+    EXPECT_TRUE(Pump([&] { return active() == want; }, 3)) << active() << " want " << want;
+    second->Close();
+    panel->Close();
     w->Close();
 }
 
