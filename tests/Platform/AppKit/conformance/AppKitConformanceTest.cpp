@@ -177,6 +177,12 @@ TEST_P(AppKitConformance, MouseEventsReachTheApplication) {
         EXPECT_EQ(e.windowNumber, w->Number());
         EXPECT_EQ(e.deltaY, dy);
         EXPECT_EQ(e.deltaX, 0);
+        // A wheel notch is a line step on both: scrolling deltas in lines, not precise.
+        EXPECT_TRUE(e.hasScrollingDeltas);
+        EXPECT_EQ(e.scrollingDeltaY, dy);
+        EXPECT_FALSE(e.hasPreciseScrollingDeltas);
+        EXPECT_EQ(e.location.x, 20);
+        EXPECT_EQ(e.location.y, 20);
     }
 }
 
