@@ -217,7 +217,7 @@ void CDimOutput::Resize(uint32_t width, uint32_t height) {
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
     }
     // Sides of 0 or above the GL limit would leave an incomplete framebuffer: clamp them.
-    const uint32_t most = limit > 0 ? uint32_t(limit) : 1;
+    const uint32_t most = limit > 0 ? uint32_t(limit) : 16384;
     fWidth = std::clamp<uint32_t>(width, 1, most);
     fHeight = std::clamp<uint32_t>(height, 1, most);
     if (fContext && fContext->valid() && fTexture) {
@@ -283,6 +283,10 @@ LMessage CDimOutput::Handle(const LMessage& msg) {
 
 void CDimOutput::Expire() {
     SamplePass();
+    SendPass();
+}
+
+void CDimOutput::SendPass() {
     fNextPort = 0;
     SendNetwork();
     SendUsb();

@@ -73,6 +73,8 @@ public:
     // Tests: the millisecond clock of the capture gate and the sampling step over a frame.
     void SetClock(ClockFunction clock) { fClock = clock; }
     void SampleFrame(const uint32_t* pixels, uint32_t width, uint32_t height);
+    // The send passes after a sampling pass: network ports from the first, then USB ports.
+    void SendPass();
     void SendNetwork();
     void SendUsb();
     bool IsStarted() const { return fStarted; }
