@@ -71,7 +71,13 @@ public:
     LMessage Handle(const LMessage& msg) override;
 
     // Tests: the millisecond clock of the capture gate and the sampling step over a frame.
-    void SetClock(ClockFunction clock) { fClock = clock; }
+    void SetClock(ClockFunction clock) {
+        fClock = clock;
+        fLastFrame.store(clock());
+    }
+    bool IsBusy() const { return fBusy.load(); }
+    uint32_t CanvasWidth() const { return fWidth; }
+    uint32_t CanvasHeight() const { return fHeight; }
     void SampleFrame(const uint32_t* pixels, uint32_t width, uint32_t height);
     // The send passes after a sampling pass: network ports from the first, then USB ports.
     void SendPass();
