@@ -388,13 +388,16 @@ void CDimOutput::Stop() {
     fLoop->Lock();
     fDevices.clear();
     fDefInfos.clear();
-    while (!fPorts.empty()) {
-        SDimPort* port = fPorts.back().get();
-        if (port->io && fUsb) fUsb->Release(port->io, CDmxIoManager::kOutput);
-        fPorts.pop_back();
-    }
+    // Out of the array before the claims go: a release reaches the settings' observers, this one
+    // included.
+    std::vector<std::unique_ptr<SDimPort>> ports;
+    ports.swap(fPorts);
     fNextPort = 0;
     fLoop->Unlock();
+    while (!ports.empty()) {
+        if (ports.back()->io && fUsb) fUsb->Release(ports.back()->io, CDmxIoManager::kOutput);
+        ports.pop_back();
+    }
     if (fUdp) fUdp->Close();
 }
 
@@ -484,15 +487,17 @@ void CDimOutput::Bind(uint32_t index) {
 void CDimOutput::ReleasePort(SDimPort* port) {
     for (const auto& d : fDevices)
         if (d->port == port) return;
+    std::unique_ptr<SDimPort> gone;
     fLoop->Lock();
     for (size_t i = 0; i < fPorts.size(); ++i) {
         if (fPorts[i].get() != port) continue;
-        if (port->io && fUsb) fUsb->Release(port->io, CDmxIoManager::kOutput);
+        gone = std::move(fPorts[i]);
         fPorts.erase(fPorts.begin() + long(i));
         if (fNextPort > i) --fNextPort;
         break;
     }
     fLoop->Unlock();
+    if (gone && gone->io && fUsb) fUsb->Release(gone->io, CDmxIoManager::kOutput);
 }
 
 void CDimOutput::ApplyTiming(SDimPort& port) {
