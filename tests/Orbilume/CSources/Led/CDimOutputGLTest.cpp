@@ -1,7 +1,9 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
@@ -165,6 +167,34 @@ TEST_F(DimOutputGLTest, PreviewKeepsTheCanvasAspect) {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glDeleteFramebuffersEXT(1, &fbo);
     glDeleteTextures(1, &texture);
+}
+
+std::atomic<uint32_t> gTicking{0};
+uint32_t Ticking() {
+    return gTicking.fetch_add(25);
+}
+
+// A render thread capturing as fast as it may while the main thread resizes and samples: run once
+// under ThreadSanitizer (the tsan preset).
+TEST_F(DimOutputGLTest, CaptureAndResizeStress) {
+    output->SetClock(&Ticking);
+    std::atomic<bool> stop{false};
+    std::atomic<int> taken{0};
+    std::thread render([&] {
+        int count = 0;
+        while (!stop.load()) {
+            if (output->Capture(&count, &DrawQuadrants)) ++taken;
+            std::this_thread::yield();
+        }
+    });
+    for (uint32_t i = 0; i < 60; ++i) {
+        output->Resize(8 + (i % 5) * 8, 8 + (i % 3) * 8);
+        main.Spin(0.005);
+    }
+    stop = true;
+    render.join();
+    EXPECT_GT(taken.load(), 0);
+    EXPECT_TRUE(main.RunUntil([&] { return !output->IsBusy(); }));
 }
 
 }  // namespace
