@@ -1,0 +1,259 @@
+#include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+#include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/Stream/CMemStream.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreData/XmlDocument.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Led/CDimDefStore.h"
+#include "Orbilume/CSources/Led/CDimOutput.h"
+#include "Orbilume/CSources/Led/CDimTypes.h"
+#include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Orbilume/CSources/Net/CUDPPort.h"
+#include "tests/Orbilume/CSources/Net/NetTestLoop.h"
+
+// The LED output's capture and sampling beside the same work in plain GL (the floor): a 1920 × 1080
+// texture drawn into a canvas-sized framebuffer, read synchronously, and each dot's precomputed
+// pixel copied into 513-byte universes. Cases: 100 fixtures of 16 × 16 dots at 160 × 160 and
+// 480 × 480, 1000 fixtures of 13 × 13 at 520 × 325.
+namespace {
+
+using T = CDimTypes;
+
+struct Case {
+    uint32_t fixtures, dots, width, height;
+};
+const Case kCases[] = {{100, 16, 160, 160}, {100, 16, 480, 480}, {1000, 13, 520, 325}};
+
+// Sends nothing: the benchmark times capture and sampling only.
+class NullUdp : public CUDPPort {
+public:
+    NullUdp(LHandler* upper, LAsyncLoop* loop) : CUDPPort(upper, loop) {}
+    bool IsOpen() const override { return true; }
+    bool CanSend() const override { return true; }
+    int Open(uint16_t, uint32_t, uint32_t, uint32_t) override { return kOk; }
+    void Close() override {}
+    bool Send(const CNetAddress&, const void*, uint32_t) override { return true; }
+};
+
+struct Env {
+    Env() {
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        setenv("EGL_PLATFORM", "surfaceless", 0);
+        common = COpenGLCommonCtx::Use();
+        COpenGLContext_Cca::SetShared(common);
+        COpenGLScope_Cca scope(*common);
+        std::vector<uint32_t> pixels(1920 * 1080);
+        for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | (i * 2654435761u >> 8);
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1920, 1080, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     pixels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glFinish();
+    }
+    COpenGLContext_Cca* common = nullptr;
+    GLuint texture = 0;
+};
+
+Env& TheEnv() {
+    static Env env;
+    return env;
+}
+
+// The same texture over the whole viewport, fixed function.
+void DrawTexture(GLuint texture) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBegin(GL_TRIANGLE_STRIP);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void DrawCallback(void* texture, COpenGLContext_Cca&, bool) {
+    DrawTexture(*static_cast<GLuint*>(texture));
+}
+
+// Fixtures in a grid over the canvas, each on a universe of its own.
+std::string DimsXml(const Case& c) {
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<YOBM_DIMS><YOBM_DIMS_devs>";
+    uint32_t side = 1;
+    while (side * side < c.fixtures) ++side;
+    const float aspectX = c.width >= c.height ? 1.0f : float(c.width) / float(c.height);
+    const float aspectY = c.width >= c.height ? float(c.height) / float(c.width) : 1.0f;
+    const float w = 2 * aspectX / float(side), h = 2 * aspectY / float(side);
+    for (uint32_t i = 0; i < c.fixtures; ++i) {
+        const float x = -aspectX + w * (float(i % side) + 0.5f), y = -aspectY + h * (float(i / side) + 0.5f);
+        s += "<YOBM_DIDV dfid=\"M\" posx=\"" + std::to_string(x) + "\" posy=\"" + std::to_string(y) +
+             "\" sizw=\"" + std::to_string(w) + "\" sizh=\"" + std::to_string(h) +
+             "\" conn=\"2\"><YOBM_DIDV_prms><YUND_PRMS><YUND_PRMS_prms><YUND_PRAM i=\"anuniv\" v=\"" +
+             std::to_string(i) + "\"/></YUND_PRMS_prms></YUND_PRMS></YOBM_DIDV_prms></YOBM_DIDV>";
+    }
+    return s + "</YOBM_DIMS_devs><YOBM_DIMS_defs><YOBM_DIDF dfid=\"M\" dthz=\"" + std::to_string(c.dots) +
+           "\" dtvt=\"" + std::to_string(c.dots) + "\"/></YOBM_DIMS_defs></YOBM_DIMS>\n";
+}
+
+// An output over the case's document, started, with the canvas size.
+struct Output {
+    nettest::MainLoop main;
+    CAppPrefs prefs;
+    CRecordHolder dims{CRecord::New(T::Dims())};
+    CDimDefStore defs;
+    std::unique_ptr<CDimOutput> output;
+    // Each dot's pixel and first slot, as the floor precomputes them.
+    std::vector<uint32_t> pixelIndex, slotIndex, universeIndex;
+
+    explicit Output(const Case& c) {
+        std::string xml = DimsXml(c);
+        CMemStream in(xml.data(), static_cast<uint32_t>(xml.size()));
+        (void)ReadXmlDocument(in, dims.RootRef());
+        CRecord* root = dims.Root();
+        for (uint32_t i = 0; i < root->ArrayCount(T::kDimsDefinitions); ++i)
+            (void)defs.Add(CRecord::Clone(root->GetElement(T::kDimsDefinitions, i), nullptr));
+        UDimPrefs::SetUse(CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefDimmer).record), true);
+        output = std::make_unique<CDimOutput>(main.Loop(), nullptr, &prefs, &dims, &defs);
+        output->SetUdpPort(std::make_unique<NullUdp>(output.get(), main.Loop()));
+        output->Resize(c.width, c.height);
+        for (uint32_t d = 0; d < output->DeviceCount(); ++d) {
+            const SDimDevice* dev = output->DeviceAt(d);
+            for (uint32_t r = 0; r < c.dots; ++r)
+                for (uint32_t k = 0; k < c.dots; ++k) {
+                    const float x = dev->x0 + dev->colDx * float(k) + dev->rowDx * float(r);
+                    const float y = dev->y0 + dev->colDy * float(k) + dev->rowDy * float(r);
+                    const uint32_t slot = 1 + 3 * (r * c.dots + k);
+                    if (x < 0 || y < 0 || x >= float(c.width) || y >= float(c.height) || slot > 510) continue;
+                    pixelIndex.push_back(uint32_t(y) * c.width + uint32_t(x));
+                    slotIndex.push_back(slot);
+                    universeIndex.push_back(d);
+                }
+        }
+    }
+};
+
+double gFloorMs[3] = {};
+double gFloorIndexNs[3] = {};
+
+double Ms(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The floor: draw, synchronous read, indexed copy.
+void BM_LedFloor(benchmark::State& state) {
+    Env& env = TheEnv();
+    const Case& c = kCases[state.range(0)];
+    Output o(c);
+    std::vector<std::vector<uint8_t>> universes(c.fixtures, std::vector<uint8_t>(513));
+    std::vector<uint32_t> frame(size_t(c.width) * c.height);
+    COpenGLContext_Cca context(nullptr, nullptr);
+    COpenGLScope_Cca scope(context);
+    GLuint fbo = 0, colour = 0;
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, GLsizei(c.width), GLsizei(c.height), 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffersEXT(1, &fbo);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+    glViewport(0, 0, GLsizei(c.width), GLsizei(c.height));
+    DrawTexture(env.texture);  // warm: the first draw compiles its shaders
+    glReadPixels(0, 0, GLsizei(c.width), GLsizei(c.height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 frame.data());
+    double total = 0, indexNs = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        DrawTexture(env.texture);
+        glReadPixels(0, 0, GLsizei(c.width), GLsizei(c.height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     frame.data());
+        const auto t1 = std::chrono::steady_clock::now();
+        for (size_t i = 0; i < o.pixelIndex.size(); ++i) {
+            const uint32_t p = frame[o.pixelIndex[i]];
+            uint8_t* u = universes[o.universeIndex[i]].data() + o.slotIndex[i];
+            u[0] = uint8_t(p >> 16);
+            u[1] = uint8_t(p >> 8);
+            u[2] = uint8_t(p);
+        }
+        indexNs += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t1).count();
+        benchmark::DoNotOptimize(universes.data());
+        total += Ms(t0);
+    }
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &fbo);
+    glDeleteTextures(1, &colour);
+    const double n = double(state.iterations());
+    gFloorMs[state.range(0)] = total / n;
+    gFloorIndexNs[state.range(0)] = indexNs / n;
+    state.counters["pass_ms"] = total / n;
+    state.counters["index_us"] = indexNs / n / 1000;
+}
+
+// Capture plus the sampling pass of the output (the read trails by one pass, as in the product).
+void BM_LedCaptureAndSample(benchmark::State& state) {
+    Env& env = TheEnv();
+    const Case& c = kCases[state.range(0)];
+    Output o(c);
+    static uint32_t clock = 0;
+    o.output->SetClock(+[] { return clock += 25; });
+    for (int i = 0; i < 2; ++i) {  // warm, and past the first pass that only starts a read
+        (void)o.output->Capture(&env.texture, &DrawCallback);
+        (void)o.main.RunUntil([&] { return !o.output->IsBusy(); });
+    }
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!o.output->Capture(&env.texture, &DrawCallback)) state.SkipWithError("capture refused");
+        (void)o.main.RunUntil([&] { return !o.output->IsBusy(); });
+        total += Ms(t0);
+    }
+    const double ms = total / double(state.iterations());
+    state.counters["pass_ms"] = ms;
+    state.counters["ratio_to_floor"] = gFloorMs[state.range(0)] > 0 ? ms / gFloorMs[state.range(0)] : 0;
+}
+
+// Sampling alone on a frame in memory beside the floor's indexing loop.
+void BM_LedSampleOnly(benchmark::State& state) {
+    const Case& c = kCases[state.range(0)];
+    Output o(c);
+    std::vector<uint32_t> frame(size_t(c.width) * c.height, 0xFF336699);
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        o.output->SampleFrame(frame.data(), c.width, c.height);
+        total += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+    }
+    const double ns = total / double(state.iterations());
+    state.counters["sample_us"] = ns / 1000;
+    state.counters["ratio_to_floor_index"] =
+        gFloorIndexNs[state.range(0)] > 0 ? ns / gFloorIndexNs[state.range(0)] : 0;
+}
+
+BENCHMARK(BM_LedFloor)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LedCaptureAndSample)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LedSampleOnly)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
