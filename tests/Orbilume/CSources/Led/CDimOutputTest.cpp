@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -144,6 +145,40 @@ TEST_F(DimOutputTest, PortsAndFaultFlags) {
     EXPECT_FALSE(output->IsStarted());
     EXPECT_EQ(output->PortCount(), 0u);
     EXPECT_FALSE(udp->IsOpen());
+}
+
+// Devices as documents, pastes and drops may hold them, through the whole output: nothing reaches
+// slot 0 or past 512, nothing crashes (the suite runs under ASan and UBSan).
+TEST_F(DimOutputTest, BadDevicesTable) {
+    Make({{.dxch = 0, .universe = "1"},
+          {.dxch = 4294967295u, .universe = "1"},
+          {.dxch = 2147483648u, .universe = "1"},
+          {.dxch = 512, .universe = "1"},
+          {.conn = 9, .universe = "1"},
+          {.universe = "-1"},
+          {.universe = "99999999999999999999"},
+          {.universe = ""},
+          {.conn = 1, .universe = "", .serial = "../../dev/null"},
+          {.def = "Strip-RGB-8", .w = 1e30f, .h = 1e30f, .rota = 1e30f, .universe = "2"},
+          {.def = "no such definition", .universe = "2"},
+          {.def = "Quad-RGB", .w = 0, .h = 0, .universe = "2"}});
+    ASSERT_TRUE(docs.dims.RootRef().SetByte(nullptr, T::kDimsDotGap, 200));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    ASSERT_TRUE(docs.DeviceRef(11).SetFloat(nullptr, T::kDidvPosX, nan));
+    ASSERT_TRUE(docs.DeviceRef(10).SetFloat(nullptr, T::kDidvPosY, std::numeric_limits<float>::infinity()));
+    for (uint32_t w : {0u, 1u, 3u, 40u}) {
+        output->Resize(w, w == 3 ? 0 : w);
+        frame.assign(size_t(output->CanvasWidth()) * output->CanvasHeight(), 0xFFFFFFFF);
+        Pass();
+        for (uint32_t i = 0; i < output->PortCount(); ++i) EXPECT_EQ(output->PortAt(i)->slots[0], 0) << w;
+    }
+    // Only the device at slot 512 of universe 1 may write there: nothing fits past it.
+    const SDimPort* one = output->DeviceAt(3)->port;
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->slots[512], 0);
+    EXPECT_EQ(output->DeviceAt(4)->port, nullptr);
+    EXPECT_EQ(output->DeviceAt(8)->port, nullptr);  // no USB manager: no claim
+    for (uint32_t i : {5u, 6u, 7u}) EXPECT_EQ(docs.DeviceAt(i)->GetByte(T::kDidvPortFault), 1) << i;
 }
 
 }  // namespace
