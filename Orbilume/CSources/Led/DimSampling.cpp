@@ -1,7 +1,6 @@
 #include "Orbilume/CSources/Led/DimSampling.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "Lib3/LSources/CoreData/CRecord.h"
@@ -102,20 +101,29 @@ void SampleDevice(const SDimDevice& device, const uint32_t* pixels, uint32_t wid
     const uint8_t composition = d->composition;
     int64_t end = 0;
     if (composition <= 3 && pixels) {
+        // Float bounds: NaN, infinities and values past the canvas fail the comparisons, so the
+        // conversions below only see points inside it (where truncation is the floor).
+        const float w = float(width), h = float(height);
+        const size_t cells = d->dotOrder.size();
+        const int32_t* order = d->dotOrder.data();
         float rowX = device.x0, rowY = device.y0;
         uint64_t cell = 0;
-        const double w = width, h = height;
         for (uint32_t r = 0; r < d->rows; ++r) {
             float x = rowX, y = rowY;
             for (uint32_t c = 0; c < d->columns; ++c, ++cell, x += device.colDx, y += device.colDy) {
-                // Compared as doubles before any conversion: NaN, infinities and huge values fail.
-                const double fx = std::floor(double(x)), fy = std::floor(double(y));
-                if (!(fx >= 0 && fx < w && fy >= 0 && fy < h)) continue;
-                const int64_t dot = Entry(d->dotOrder, cell);
+                if (!(x >= 0 && x < w && y >= 0 && y < h)) continue;
+                const int64_t dot = cell < cells ? order[cell] : 0;
                 if (dot < 1) continue;
-                const uint32_t pixel = pixels[uint64_t(fy) * width + uint64_t(fx)];
+                const uint32_t pixel = pixels[size_t(uint32_t(y)) * width + uint32_t(x)];
                 const uint8_t red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
-                if (composition == 0) {
+                if (composition == 1) {
+                    const int64_t b = s + 3 * (dot - 1);
+                    if (b > 510) continue;
+                    slots[b] = red;
+                    slots[b + 1] = green;
+                    slots[b + 2] = blue;
+                    end = std::max(end, b + 3);
+                } else if (composition == 0) {
                     const int64_t b = (dot - 1) * n + s + pre;
                     if (b + n > 513) continue;
                     for (int64_t k = 0; k < n; ++k) {
@@ -141,13 +149,6 @@ void SampleDevice(const SDimDevice& device, const uint32_t* pixels, uint32_t wid
                         slots[b + k] = v;
                     }
                     end = std::max(end, b + n);
-                } else if (composition == 1) {
-                    const int64_t b = s + 3 * (dot - 1);
-                    if (b > 510) continue;
-                    slots[b] = red;
-                    slots[b + 1] = green;
-                    slots[b + 2] = blue;
-                    end = std::max(end, b + 3);
                 } else {
                     const int64_t b = s + 4 * (dot - 1);
                     if (b > 509) continue;
