@@ -1,11 +1,17 @@
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
@@ -14,6 +20,8 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
+#include "Orbilume/CSources/DmxIn/CUvAdTable.h"
+#include "Orbilume/CSources/DmxIn/DmxPackets.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimOutput.h"
@@ -22,6 +30,7 @@
 #include "Orbilume/CSources/Net/CUDPPort.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/Net/NetTestLoop.h"
+#include "tests/support/NetNamespace.h"
 
 // The LED output's capture and sampling beside the same work in plain GL (the floor): a 1920 × 1080
 // texture drawn into a canvas-sized framebuffer, read synchronously, and each dot's precomputed
@@ -259,6 +268,104 @@ void BM_LedSampleOnly(benchmark::State& state) {
         gFloorIndexNs[state.range(0)] > 0 ? ns / gFloorIndexNs[state.range(0)] : 0;
 }
 
+// A receiver on 127.0.0.1:6454 with an 8 MiB buffer, counting datagrams on its own thread.
+struct Receiver {
+    int fd = -1;
+    std::atomic<uint64_t> count{0};
+    std::atomic<bool> stop{false};
+    std::thread thread;
+    Receiver() {
+        fd = socket(AF_INET, SOCK_DGRAM, 0);
+        int size = 8 << 20;
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        timeval tv{0, 100000};
+        (void)setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(dmxpkt::kArtNetPort);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            close(fd);
+            fd = -1;
+            return;
+        }
+        thread = std::thread([this] {
+            uint8_t b[700];
+            while (!stop.load())
+                if (recv(fd, b, sizeof b, 0) > 0) ++count;
+        });
+    }
+    ~Receiver() {
+        stop = true;
+        if (thread.joinable()) thread.join();
+        if (fd >= 0) close(fd);
+    }
+};
+
+constexpr Case kSendCase{1000, 1, 100, 100};
+double gBareSendMs = 0;
+
+// The bare loop: the same 1000 ArtDmx datagrams through sendto.
+void BM_LedSendBare(benchmark::State& state) {
+    if (!testsupport::NetNamespace::Inside()) {
+        state.SkipWithError("run inside tests/support/netns-run (ports 6454 of a private namespace)");
+        return;
+    }
+    Receiver receiver;
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(dmxpkt::kArtNetPort);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<uint8_t> packets(1000 * dmxpkt::kArtDmxSize);
+    for (uint32_t u = 0; u < 1000; ++u)
+        (void)dmxpkt::BuildArtDmx(&packets[u * dmxpkt::kArtDmxSize], u, nullptr);
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        for (uint32_t u = 0; u < 1000; ++u)
+            (void)sendto(fd, &packets[u * dmxpkt::kArtDmxSize], dmxpkt::kArtDmxSize, 0,
+                         reinterpret_cast<sockaddr*>(&to), sizeof to);
+        total += Ms(t0);
+    }
+    close(fd);
+    gBareSendMs = total / double(state.iterations());
+    state.counters["pass_ms"] = gBareSendMs;
+}
+
+// One send pass of the output over 1000 universes listed at 127.0.0.1, paced by "CUDPPort_Sent".
+void BM_LedSendPass(benchmark::State& state) {
+    if (!testsupport::NetNamespace::Inside()) {
+        state.SkipWithError("run inside tests/support/netns-run (ports 6454 of a private namespace)");
+        return;
+    }
+    Receiver receiver;
+    Output o(kSendCase);
+    o.output->SetUdpPort(std::make_unique<CUDPPort>(o.output.get(), o.main.Loop()));
+    const UvAdRecord listed{0, 1000, "127.0.0.1"};
+    (void)o.output->Table()->Rebuild(&listed, 1);
+    std::vector<uint32_t> frame(size_t(kSendCase.width) * kSendCase.height, 0xFF808080);
+    o.output->SampleFrame(frame.data(), kSendCase.width, kSendCase.height);
+    double total = 0;
+    const uint64_t before = receiver.count.load();
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        o.output->SendPass();
+        for (int i = 0; i < 100000 && o.output->NextPort() < o.output->PortCount(); ++i)
+            plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
+        total += Ms(t0);
+    }
+    usleep(200000);
+    const double ms = total / double(state.iterations());
+    state.counters["pass_ms"] = ms;
+    state.counters["ratio_to_bare"] = gBareSendMs > 0 ? ms / gBareSendMs : 0;
+    state.counters["received_share"] =
+        double(receiver.count.load() - before) / (1000.0 * double(state.iterations()));
+}
+
+BENCHMARK(BM_LedSendBare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LedSendPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LedFloor)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LedCaptureAndSample)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LedSampleOnly)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);

@@ -76,6 +76,7 @@ public:
         fLastFrame.store(clock());
     }
     bool IsBusy() const { return fBusy.load(); }
+    uint32_t NextPort() const { return fNextPort; }
     uint32_t CanvasWidth() const { return fWidth; }
     uint32_t CanvasHeight() const { return fHeight; }
     void SampleFrame(const uint32_t* pixels, uint32_t width, uint32_t height);
