@@ -12,6 +12,10 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/UDropHighlight.h"
+#include "Lib3/LSources/Mac/CDragScrap.h"
+#include "Lib3/LSources/Mac/LDrop.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
 #include "Lib3/LSources/Mac/UListScrap.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Schedule/CSchLink.h"
@@ -31,12 +35,14 @@ CSchEntryList::CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder
     const CRecord* schedule = fLink->Schedule().Get();
     SetBackColor(LColor::System(0));  // rows are drawn over the window colour, so a row redraws clean
     SetGridSize(1, schedule ? static_cast<int32_t>(schedule->ArrayCount(T::kSchdEntries)) : 0);
+    fDrag = std::make_unique<CRecordRowDrag>(this, ScrapType());
     if (fHolder) (void)fHolder->AddObserver(this, &CSchEntryList::Observe);
     (void)fLink->AddListener(this, &CSchEntryList::Listen);
     UpdateCurrent();
 }
 
 CSchEntryList::~CSchEntryList() {
+    fDrag.reset();
     (void)fLink->RemoveListener(this, &CSchEntryList::Listen);
     if (fHolder) (void)fHolder->RemoveObserver(this, &CSchEntryList::Observe);
     SetGridSize(0, 0);
@@ -47,6 +53,11 @@ void CSchEntryList::BoundsChanged(const CLRect& old) {
     if (Bounds().Width() == old.Width()) return;
     GetPrototypeCell();
     ChangeState(kRelayout);  // the cells follow the list's width
+}
+
+void CSchEntryList::Draw(LDrawContext& ctx) {
+    CCellGridPane::Draw(ctx);
+    fDrag->DrawHighlight(ctx);
 }
 
 CRecord* CSchEntryList::EntryAt(int32_t row) const {
@@ -118,6 +129,8 @@ LMessage CSchEntryList::Handle(const LMessage& msg) {
             SetSelection(CRgn(CLRect{0, static_cast<int32_t>(index), 1, static_cast<int32_t>(index) + r}));
         if (r != 0) return LMessage();
     }
+    LMessage reply;
+    if (fDrag && fDrag->Handle(this, fLink->Schedule(), T::kSchdEntries, msg, &reply)) return reply;
     return CCellGridPane::Handle(msg);
 }
 
@@ -181,7 +194,7 @@ CSchEntryCell::CSchEntryCell(CSchEntryList* list) : CTabFocusPane(list, list), f
     fMarker->SetTextColor(LColorSpec::MakeRGB(LRGB(0, 191, 0)));
     fFire = new LStdButton(this, LStdCtlSpec());
     fName = new LEditText(this, LEditText::kSingleLine, 0);
-    fCommand = new LTextPane(this, 0);
+    fCommand = new CSchCommandSlot(this);
     LLayoutParts layout;
     if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
 }
@@ -208,6 +221,17 @@ LMessage CSchEntryCell::Handle(const LMessage& msg) {
         fList->SelectCell({0, fRow});
         return LMessage();
     }
+    if (msg.Is(CTextSlot_Changed) && fCommand && msg.sender == fCommand) {
+        // An emptied field deletes the command.
+        if (fCommand->Text().Length() == 0 && fRow >= 0) {
+            SSchRequest request;
+            request.operation = CSchLink::kDrop;
+            request.index = fRow;
+            request.editor = fList;
+            fList->Link()->Request(request);
+        }
+        return LMessage();
+    }
     if (msg.Is(LEditText_Change) && fName && msg.sender == fName) {
         CRecord* entry = fList->EntryAt(fRow);
         if (entry)
@@ -216,4 +240,59 @@ LMessage CSchEntryCell::Handle(const LMessage& msg) {
         return LMessage();
     }
     return CTabFocusPane::Handle(msg);
+}
+
+CSchCommandSlot::CSchCommandSlot(CSchEntryCell* cell)
+    : CTextSlot(cell, kDeletable), fCell(cell), fDrop(this) {}
+
+void CSchCommandSlot::SetAccepting(bool on) {
+    if (fAccepting == on) return;
+    fAccepting = on;
+    const CRgn ring = UDropHighlight::Ring(Bounds(), 1);
+    Invalidate(ring, ring);
+}
+
+void CSchCommandSlot::Draw(LDrawContext& ctx) {
+    CTextSlot::Draw(ctx);
+    if (fAccepting) UDropHighlight::Draw(ctx, Bounds(), 1, LColor::System(4));
+}
+
+LMessage CSchCommandSlot::Handle(const LMessage& msg) {
+    switch (fDrop.Dispatch(msg)) {
+        case CDropTargetHelper::kSense:
+            return LMessage();
+        case CDropTargetHelper::kDrag:
+            fDrop.SetFeedback(fAccepting ? LDrop::kCopy : LDrop::kRefuse);
+            return LMessage();
+        case CDropTargetHelper::kEnter: {
+            CDragScrap scrap(fDrop.Drop());
+            SSchRequest request;
+            request.operation = CSchLink::kCanDrop;
+            request.index = fCell->Row();
+            request.drag = &scrap;
+            fCell->List()->Link()->Request(request);
+            const bool accept = request.index == 1 && fCell->Row() >= 0;
+            fDrop.SetFeedback(accept ? LDrop::kCopy : LDrop::kRefuse);
+            SetAccepting(accept);
+            return LMessage();
+        }
+        case CDropTargetHelper::kLeave:
+            SetAccepting(false);
+            return LMessage();
+        case CDropTargetHelper::kDrop: {
+            SetAccepting(false);
+            CDragScrap scrap(fDrop.Drop());
+            SSchRequest request;
+            request.operation = CSchLink::kDrop;
+            request.index = fCell->Row();
+            request.drag = &scrap;
+            request.editor = fCell->List();
+            if (fCell->Row() >= 0) fCell->List()->Link()->Request(request);
+            fDrop.SetFeedback(request.index == 1 ? LDrop::kCopy : LDrop::kRefuse);
+            return LMessage();
+        }
+        default:
+            break;
+    }
+    return CTextSlot::Handle(msg);
 }

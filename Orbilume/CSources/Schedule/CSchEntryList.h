@@ -1,14 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/SchDateTime.h"
+#include "Common/ObjC/CTextSlot.h"
+#include "Lib3/LSources/Mac/CDropTargetHelper.h"
 #include "Lib3/LSources/Mac/LScrapType.h"
 #include "Lib3/LSources/Mac/UPasteboard.h"
 
 class CRecord;
+class CRecordRowDrag;
 class CRecordHolder;
 class CSchLink;
 class LEditText;
@@ -20,8 +24,8 @@ struct SRecordEvent;
 // marker of the current entry, a fire button, the name and the name of the command's sequence.
 // The current entry is the one that matches the test date-time while one is set, else the one the
 // runner matched at its last tick. Rows follow inserts, removes and moves of the entries; Cut,
-// Copy, Paste and Delete work on the selected entries as list scraps of ScrapType(), each one undo
-// group. Main thread only.
+// Copy, Paste, Delete and dragging work on the selected entries as list scraps of ScrapType(), each
+// one undo group (a drag within the list moves them). Main thread only.
 class CSchEntryList : public CCellGridPane {
 public:
     CSchEntryList(LPane* owner, CSchLink* link, CRecordHolder* holder);
@@ -29,6 +33,7 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;
+    void Draw(LDrawContext& ctx) override;
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
     uint32_t CellSizeMode() override { return 3; }
@@ -58,6 +63,28 @@ private:
     bool fTesting = false;
     SchDateTime fTest;
     CPasteboardU fPasteboard;
+    std::unique_ptr<CRecordRowDrag> fDrag;
+};
+
+class CSchEntryCell;
+
+// The command field of an entry's row: the name of the sequence its command names. A drag that the
+// runner can drop (request 3) is shown accepted; a drop sets the command (request 4 with the drag),
+// and emptying the field deletes it (request 4 without one).
+class CSchCommandSlot : public CTextSlot {
+public:
+    explicit CSchCommandSlot(CSchEntryCell* cell);
+
+    LMessage Handle(const LMessage& msg) override;
+    void Draw(LDrawContext& ctx) override;
+    bool IsAccepting() const { return fAccepting; }
+
+private:
+    void SetAccepting(bool on);
+
+    CSchEntryCell* fCell;
+    CDropTargetHelper fDrop;
+    bool fAccepting = false;
 };
 
 // One entry's row.
@@ -74,13 +101,14 @@ public:
     LTextPane* Marker() const { return fMarker; }
     LStdButton* FireButton() const { return fFire; }
     LEditText* NameField() const { return fName; }
-    LTextPane* CommandText() const { return fCommand; }
+    CSchCommandSlot* CommandText() const { return fCommand; }
+    CSchEntryList* List() const { return fList; }
 
 private:
     CSchEntryList* fList;
     LTextPane* fMarker = nullptr;
     LStdButton* fFire = nullptr;
     LEditText* fName = nullptr;
-    LTextPane* fCommand = nullptr;
+    CSchCommandSlot* fCommand = nullptr;
     int32_t fRow = -1;
 };

@@ -14,6 +14,7 @@
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
 #include "Lib3/LSources/Mac/UListScrap.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Platform/Foundation/Check.h"
@@ -129,6 +130,7 @@ LMessage CSchPrdCell::Handle(const LMessage& msg) {
         const uint32_t field = frame == fStart ? T::kScepStart : T::kScepEnd;
         if (msg.Is(CNumVol_Fix) && period) {
             USchEdit::WriteEnd(ref, this, field, frame->Read());
+            fList->RefreshLater();
             return LMessage();
         }
         if (msg.Is(LPopupList_Changed) && period) {
@@ -144,6 +146,7 @@ CSchPrdList::CSchPrdList(LPane* owner, CRecordHolder* holder)
     PLAT_DCHECK_MAIN_THREAD();
     SetBackColor(LColor::System(0));  // rows are drawn over the window colour, so a row redraws clean
     if (fHolder) (void)fHolder->AddObserver(this, &CSchPrdList::Observe);
+    fDrag = std::make_unique<CRecordRowDrag>(this, ScrapType());
 }
 
 LScrapType CSchPrdList::ScrapType() {
@@ -151,6 +154,10 @@ LScrapType CSchPrdList::ScrapType() {
 }
 
 LMessage CSchPrdList::Handle(const LMessage& msg) {
+    if (msg.Is(LTimer_Expire) && msg.sender == &fRefresh) {
+        RefreshAllCells();
+        return LMessage();
+    }
     if (msg.Is(LMenuBar_Ready) && msg.sender && fEntry)
         UListScrap::EnableEditCommands(static_cast<LMenuBar*>(msg.sender), Selection(), ScrapType(),
                                        fPasteboard);
@@ -166,10 +173,13 @@ LMessage CSchPrdList::Handle(const LMessage& msg) {
             SetSelection(CRgn(CLRect{0, static_cast<int32_t>(index), 1, static_cast<int32_t>(index) + r}));
         if (r != 0) return LMessage();
     }
+    LMessage reply;
+    if (fDrag && fDrag->Handle(this, CRecordRef(&fEntry), T::kScevPeriods, msg, &reply)) return reply;
     return CCellGridPane::Handle(msg);
 }
 
 CSchPrdList::~CSchPrdList() {
+    fDrag.reset();
     if (fHolder) (void)fHolder->RemoveObserver(this, &CSchPrdList::Observe);
     SetGridSize(0, 0);
 }
@@ -179,6 +189,11 @@ void CSchPrdList::BoundsChanged(const CLRect& old) {
     if (Bounds().Width() == old.Width()) return;
     GetPrototypeCell();
     ChangeState(kRelayout);
+}
+
+void CSchPrdList::Draw(LDrawContext& ctx) {
+    CCellGridPane::Draw(ctx);
+    fDrag->DrawHighlight(ctx);
 }
 
 CRecord* CSchPrdList::PeriodAt(int32_t row) const {

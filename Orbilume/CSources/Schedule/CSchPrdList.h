@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
@@ -13,6 +15,7 @@ class CHeaderFrame;
 class CNumVol;
 class CRecord;
 class CRecordHolder;
+class CRecordRowDrag;
 class LPopupList;
 class LTextPane;
 struct SRecordEvent;
@@ -70,8 +73,9 @@ private:
 };
 
 // The periods of the shown schedule entry, one row each; rows follow inserts, removes and moves of
-// the entry's 'prds', and a row is refreshed when its period changes. Cut, Copy, Paste and Delete
-// work on the selected periods as list scraps of ScrapType(). Main thread only.
+// the entry's 'prds', and a row is refreshed when its period changes. Cut, Copy, Paste, Delete and
+// dragging work on the selected periods as list scraps of ScrapType() (a drag within the list moves
+// them, one undo group). Main thread only.
 class CSchPrdList : public CCellGridPane {
 public:
     CSchPrdList(LPane* owner, CRecordHolder* holder);
@@ -81,6 +85,7 @@ public:
     static LScrapType ScrapType();
 
     void BoundsChanged(const CLRect& old) override;
+    void Draw(LDrawContext& ctx) override;
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
     uint32_t CellSizeMode() override { return 3; }
@@ -89,6 +94,10 @@ public:
     void Show(CRecord* entry);
     CRecord* Entry() const { return fEntry; }
     CRecord* PeriodAt(int32_t row) const;
+    // After an edited end: all rows refresh once kRefreshDelayMs have passed.
+    static constexpr uint32_t kRefreshDelayMs = 1000;
+    void RefreshLater() { fRefresh.StartOnce(kRefreshDelayMs, 0); }
+    LTimer* RefreshTimer() { return &fRefresh; }
 
 private:
     static void Observe(void* context, const SRecordEvent* event);
@@ -97,4 +106,6 @@ private:
     CRecordHolder* fHolder;
     CRecord* fEntry = nullptr;
     CPasteboardU fPasteboard;
+    std::unique_ptr<CRecordRowDrag> fDrag;
+    LTimer fRefresh{this};
 };

@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Orbilume/CSources/Schedule/USchEdit.h"
+#include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -13,7 +14,9 @@ namespace {
 struct FieldRange {
     float minimum, maximum;
 };
-constexpr FieldRange kRanges[6] = {{2016, 2999}, {1, 12}, {1, 31}, {0, 23}, {0, 59}, {0, 59}};
+constexpr FieldRange kRanges[3] = {{2016, 2999}, {1, 12}, {1, 31}};
+constexpr uint32_t kTimeRate = 1;  // hours:minutes:seconds
+constexpr int32_t kSecondsPerDay = 86400;
 
 uint32_t Whole(float v) {
     return v <= 0 ? 0u : static_cast<uint32_t>(v + 0.5f);
@@ -23,13 +26,13 @@ uint32_t Whole(float v) {
 
 CSchTestWin::CSchTestWin(LHandler* upper, LPane* owner, const LFrameSpec& spec) : LFrame(upper, owner, spec) {
     PLAT_DCHECK_MAIN_THREAD();
-    // Panes in layout order: 1-3 year, month, day; 4 the weekday; 5-7 hour, minute, second;
-    // 8-9 the date separators; 10-11 the time separators.
+    // Panes in layout order: 1-3 year, month, day; 4 the weekday; 5 the time; 6-7 the date
+    // separators.
     for (uint32_t i = 0; i < 3; ++i) fFields[i] = new CNumVol(this, 0, 0);
     fWeekday = new LTextPane(this, 0);
-    for (uint32_t i = 3; i < 6; ++i) fFields[i] = new CNumVol(this, 0, 0);
-    for (const char* separator : {"/", "/", ":", ":"}) (new LTextPane(this, 0))->SetText(LString(separator));
-    for (uint32_t i = 0; i < 6; ++i) fFields[i]->SetRange(kRanges[i].minimum, kRanges[i].maximum, 1);
+    fTime = new CTimecodeEdit(this, kTimeRate, false);
+    for (const char* separator : {"/", "/"}) (new LTextPane(this, 0))->SetText(LString(separator));
+    for (uint32_t i = 0; i < 3; ++i) fFields[i]->SetRange(kRanges[i].minimum, kRanges[i].maximum, 1);
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     SetWindowTitle(strings.GetString(0));
     LLayoutParts layout;
@@ -39,9 +42,9 @@ CSchTestWin::CSchTestWin(LHandler* upper, LPane* owner, const LFrameSpec& spec) 
 
 void CSchTestWin::SetDateTime(const SchDateTime& dt) {
     fDateTime = USchEdit::TestDateTime(dt.year, dt.month, dt.day, dt.hour, dt.minute, dt.second);
-    const uint32_t values[6] = {fDateTime.year, fDateTime.month,  fDateTime.day,
-                                fDateTime.hour, fDateTime.minute, fDateTime.second};
-    for (uint32_t i = 0; i < 6; ++i) fFields[i]->SetValue(static_cast<float>(values[i]));
+    const uint32_t values[3] = {fDateTime.year, fDateTime.month, fDateTime.day};
+    for (uint32_t i = 0; i < 3; ++i) fFields[i]->SetValue(static_cast<float>(values[i]));
+    fTime->SetValue(static_cast<float>(fDateTime.hour * 3600u + fDateTime.minute * 60u + fDateTime.second));
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     fWeekday->SetText(strings.GetString(fDateTime.weekday + 1u));
 }
@@ -51,9 +54,11 @@ void CSchTestWin::Apply() {
     dt.year = static_cast<uint16_t>(Whole(fFields[0]->GetValue()));
     dt.month = static_cast<uint8_t>(Whole(fFields[1]->GetValue()));
     dt.day = static_cast<uint8_t>(Whole(fFields[2]->GetValue()));
-    dt.hour = static_cast<uint8_t>(Whole(fFields[3]->GetValue()));
-    dt.minute = static_cast<uint8_t>(Whole(fFields[4]->GetValue()));
-    dt.second = static_cast<uint8_t>(Whole(fFields[5]->GetValue()));
+    // The time as typed; a negative one counts back from midnight.
+    const int32_t seconds = ((fTime->GetCount(1) % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+    dt.hour = static_cast<uint8_t>(seconds / 3600);
+    dt.minute = static_cast<uint8_t>(seconds / 60 % 60);
+    dt.second = static_cast<uint8_t>(seconds % 60);
     SetDateTime(dt);
     Dispatch(LMessage(CSchTestWin_Change, this, Upper()));
 }
@@ -62,6 +67,10 @@ LMessage CSchTestWin::Handle(const LMessage& msg) {
     if (msg.Is(CNumVol_Fix) && msg.sender) {
         for (CNumVol* field : fFields) {
             if (msg.sender != field) continue;
+            Apply();
+            return LMessage();
+        }
+        if (msg.sender == fTime) {
             Apply();
             return LMessage();
         }

@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreUI/SchDateTime.h"
 
 class CNumVol;
+class CTimecodeEdit;
 class LTextPane;
 
 // Sent to the test window's upper handler after a field was committed.
@@ -30,12 +31,15 @@ public:
     // Reads the fields, normalises, writes back and sends "CSchTestWin_Change".
     void Apply();
 
-    // Field i: 0 year, 1 month, 2 day, 3 hour, 4 minute, 5 second.
-    CNumVol* Field(uint32_t i) const { return i < 6 ? fFields[i] : nullptr; }
+    // Field i: 0 year, 1 month, 2 day.
+    CNumVol* Field(uint32_t i) const { return i < 3 ? fFields[i] : nullptr; }
+    // The time of day as hours:minutes:seconds (its value in seconds).
+    CTimecodeEdit* TimeField() const { return fTime; }
     LTextPane* WeekdayText() const { return fWeekday; }
 
 private:
-    CNumVol* fFields[6] = {};
+    CNumVol* fFields[3] = {};
+    CTimecodeEdit* fTime = nullptr;
     LTextPane* fWeekday = nullptr;
     SchDateTime fDateTime;
 };

@@ -7,6 +7,7 @@
 
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
+#include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
@@ -165,6 +166,12 @@ TEST_F(EditorTest, ListsTheEntriesWithTheMarkerOnTheLiveOne) {
     // Renaming the command's sequence redraws the command names.
     ASSERT_TRUE(Seq(1).SetString(&editor, T::kSqncName, LString("encore")));
     EXPECT_EQ(Shown()[1], "|weekend|encore");
+    // Emptying the command field deletes the command, as one undo step.
+    Cell(1)->CommandText()->Clear();
+    EXPECT_EQ(Entry(1)->GetSubRecord(T::kScevCommand), nullptr);
+    EXPECT_EQ(Shown()[1], "|weekend|");
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Shown()[1], "|weekend|encore");
 }
 
 // Adding an event puts it at the top and selects it; the conditions then show it, empty.
@@ -261,7 +268,8 @@ TEST_F(EditorTest, TestWindowMarksTheEntryForItsDate) {
     CSchTestWin* test = win->TestWindow();
     ASSERT_NE(test, nullptr);
     EXPECT_EQ(test->Field(0)->GetValue(), 2024.0f);  // starts at the local date and time
-    EXPECT_EQ(test->Field(3)->GetValue(), 10.0f);
+    EXPECT_EQ(test->TimeField()->GetValue(), 36000.0f);
+    EXPECT_EQ(Str(test->TimeField()->GetText()), "10:00:00");
     EXPECT_EQ(Str(test->WeekdayText()->Text()), "Monday");
     EXPECT_EQ(win->List()->Current(), 0);
     auto commit = [&](uint32_t field, float value) {
@@ -269,7 +277,8 @@ TEST_F(EditorTest, TestWindowMarksTheEntryForItsDate) {
         LHandler::Dispatch(LMessage(CNumVol_Fix, test->Field(field), test));
     };
     commit(2, 8);  // Saturday 8 June
-    commit(3, 3);  // 03:00
+    test->TimeField()->SetText(LString("03:00:00"));
+    LHandler::Dispatch(LMessage(CNumVol_Fix, test->TimeField(), test));
     EXPECT_EQ(Str(test->WeekdayText()->Text()), "Saturday");
     EXPECT_EQ(win->List()->Current(), 1);
     EXPECT_EQ(Shown()[1].substr(0, 3), "\xE2\x96\xB6");
@@ -317,6 +326,10 @@ TEST_F(EditorTest, PeriodRowsEditKindsAndEnds) {
     commit(cell->Start(), 2, 31);
     commit(cell->Start(), 3, 22);
     EXPECT_EQ(stored(T::kScepStart), "0 0 22 0 31 9 2024 ");  // kind 0 keeps the day as typed
+    // An edited end refreshes all rows a second later.
+    ASSERT_TRUE(periods->RefreshTimer()->IsRunning());
+    EXPECT_NEAR(static_cast<double>(periods->RefreshTimer()->Due() - LTimer::Now()), 1000, 20);
+    LHandler::Dispatch(LMessage(LTimer_Expire, periods->RefreshTimer(), periods));
     commit(cell->End(), 0, 2024);
     commit(cell->End(), 1, 10);
     commit(cell->End(), 2, 1);
