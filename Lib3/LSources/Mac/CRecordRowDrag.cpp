@@ -29,13 +29,14 @@ bool CRecordRowDrag::Handle(LHandler* editor, CRecordRef record, uint32_t field,
     *reply = LMessage();
     LMouse* mouse = LMouse::Get();
     const bool click = msg.Is(LMouse_Click) && mouse && msg.sender == mouse;
-    const bool heldBack = click && !mouse->IsShiftDown() && !mouse->IsCommandDown() && !mouse->IsOptionDown() &&
-                          !mouse->IsControlDown() && fList->IsSelected(fList->CellAt(fList->MouseLocal()));
+    const bool heldBack = click && !mouse->IsShiftDown() && !mouse->IsCommandDown() &&
+                          !mouse->IsOptionDown() && !mouse->IsControlDown() &&
+                          fList->IsSelected(fList->CellAt(fList->MouseLocal()));
     LHandlerWatch watch(fList);
     uint32_t index = 0;
     // Without a record the rows still drag out as an empty scrap, and nothing drops in.
-    const int32_t r = UListScrap::HandleDragDrop(editor, record, field, fList->Selection(), 1, fType, *fHelper,
-                                                 msg, record ? &index : nullptr, fFlags);
+    const int32_t r = UListScrap::HandleDragDrop(editor, record, field, fList->Selection(), 1, fType,
+                                                 *fHelper, msg, record ? &index : nullptr, fFlags);
     if (watch.IsGone()) return true;
     if (r > 0) {
         fList->SetSelection(CRgn(CLRect{0, static_cast<int32_t>(index), 1, static_cast<int32_t>(index) + r}));

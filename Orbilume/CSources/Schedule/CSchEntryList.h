@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "Common/ObjC/CTextSlot.h"
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Lib3/LSources/CoreUI/SchDateTime.h"
-#include "Common/ObjC/CTextSlot.h"
 #include "Lib3/LSources/Mac/CDropTargetHelper.h"
 #include "Lib3/LSources/Mac/LScrapType.h"
 #include "Lib3/LSources/Mac/UPasteboard.h"
@@ -49,6 +49,7 @@ public:
     static LScrapType ScrapType();
 
     CSchLink* Link() const { return fLink; }
+    CRecordRowDrag* Drag() const { return fDrag.get(); }
     CRecord* EntryAt(int32_t row) const;
 
 private:

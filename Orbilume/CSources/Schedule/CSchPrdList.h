@@ -94,6 +94,7 @@ public:
     void Show(CRecord* entry);
     CRecord* Entry() const { return fEntry; }
     CRecord* PeriodAt(int32_t row) const;
+    CRecordRowDrag* Drag() const { return fDrag.get(); }
     // After an edited end: all rows refresh once kRefreshDelayMs have passed.
     static constexpr uint32_t kRefreshDelayMs = 1000;
     void RefreshLater() { fRefresh.StartOnce(kRefreshDelayMs, 0); }

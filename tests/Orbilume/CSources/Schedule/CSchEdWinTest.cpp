@@ -7,7 +7,6 @@
 
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/LEditText.h"
-#include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
@@ -25,6 +24,7 @@
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
 #include "Orbilume/CSources/Schedule/CSchTestWin.h"
 #include "Orbilume/CSources/Schedule/CWeekList.h"
+#include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Platform/Foundation/WallClock.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"

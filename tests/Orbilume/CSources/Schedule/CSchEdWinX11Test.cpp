@@ -5,13 +5,22 @@
 #include <string>
 
 #include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Lib3/LSources/Mac/CDragger.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
+#include "Lib3/LSources/Mac/LScrapData.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Orbilume/CSources/Schedule/CSchEdWin.h"
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
+#include "Platform/AppKit/Dragging.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/WallClock.h"
 #include "Platform/Graphics/DrawContext.h"
@@ -111,6 +120,29 @@ protected:
         return green;
     }
 
+    // A screen point in row y of a list, x pixels into it.
+    plat::Point ScreenAt(LListPane* list, int32_t row, int32_t x, int32_t dy) {
+        const CLPoint o = list->GetOriginIn(nullptr);
+        const CLRect cell = list->CellRect({0, row});
+        return win->Window()->NativeWindow()->ConvertToScreen(
+            {double(o.x + cell.left + x), double(o.y + cell.top + dy)});
+    }
+    // Presses on a row at its left end and lets the list's drag helper make its dragger.
+    void PressOn(LListPane* list, CRecordRowDrag* drag, int32_t row) {
+        LMouse* mouse = LMouse::Get();
+        mouse->SetModifiers(0);
+        const plat::Point p = ScreenAt(list, row, 6, list->CellHeight() / 2);
+        mouse->SetLocation({int32_t(p.x), int32_t(p.y)});
+        LHandler::Dispatch(LMessage(LMouse_Click, mouse, list));
+        LHandler::Dispatch(LMessage(LTimer_Expire, drag->Helper().Timer(), list));
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> out;
+        for (uint32_t i = 0; i < h.Schedule()->ArrayCount(T::kSchdEntries); ++i)
+            out.emplace_back(h.Schedule()->GetElement(T::kSchdEntries, i)->GetString(T::kScevName).CStr());
+        return out;
+    }
+
     Root root;
     testsupport::EnvOverride tz{"TZ", "Europe/Berlin"};
     FakeWallClock wall;
@@ -144,6 +176,63 @@ TEST_F(SchEdWinX11Test, ScriptedAddEventPutsASelectedEntryAtTheTop) {
     LHandler::Dispatch(LMessage(LFrame_Close, win, runner.get()));
     EXPECT_FALSE(runner->IsRunning());
     RunUntil([] { return false; }, 0.2);
+}
+
+// Dragging the first entry below the second moves it, as one undo group, and its row stays selected.
+TEST_F(SchEdWinX11Test, DraggingAnEntryMovesItAsOneUndoGroup) {
+    CSchEntryList* list = win->List();
+    list->SelectCell({0, 0});
+    PressOn(list, list->Drag(), 0);
+    ASSERT_NE(list->Drag()->Helper().Dragger(), nullptr);
+    plat::Pasteboard::Drag()->DeclareTypes({"lumetra.scraptype.quillantorn.schedule"}, nullptr);
+    {
+        plat::DragSession drag(plat::Pasteboard::Drag(), plat::kDragOperationEvery, nullptr);
+        drag.MoveTo(ScreenAt(list, 1, 6, list->CellHeight() - 3));  // the gap below the last row
+        EXPECT_EQ(list->Drag()->Helper().TargetCell(), (CLPoint{0, 2}));
+        EXPECT_NE(drag.Drop(), 0u);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"evening", "office"}));
+    EXPECT_TRUE(list->IsSelected({0, 1}));
+    EXPECT_FALSE(list->IsSelected({0, 0}));
+    LHandler::Dispatch(LMessage(LMouse_Release, LMouse::Get(), list->Drag()->Helper().Dragger()));
+    EXPECT_EQ(list->Drag()->Helper().Dragger(), nullptr);
+    // One undo step puts it back (the entries were added before, step by step).
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"office", "evening"}));
+}
+
+// A copied sequence dropped on a row's command field becomes its command; a copied scene is refused.
+TEST_F(SchEdWinX11Test, CommandFieldTakesSequencesAndRefusesScenes) {
+    const int32_t n = UDocScenes::AppendSequence(h.Scenes(), &editor);
+    ASSERT_GE(n, 0);
+    CRecordRef seq(&(*h.Scenes()->GetRecordArray(T::kScnsSequences))[uint32_t(n)]);
+    ASSERT_TRUE(seq.SetString(&editor, T::kSqncName, LString("encore")));
+    CSchEntryList* list = win->List();
+    const int32_t x = list->CellWidth() - 40;  // inside the command field at the right
+    auto offer = [&](uint32_t code, const CRecord* record) {
+        plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+        CListScrap scrap;
+        EXPECT_TRUE(scrap.PutRecord(record));
+        std::unique_ptr<LScrapData> data = scrap.MakeScrapData(LScrapType{LString(), code});
+        EXPECT_NE(data, nullptr);
+        if (data) (void)UPasteboard::WriteScrap(*data, pb.get());
+        return pb;
+    };
+    CRecord* scene = UDocScenes::NewScene();
+    plat::Ref<plat::Pasteboard> scenes = offer(Fcc("SCNE"), scene);
+    CRecord::Delete(scene);
+    plat::ForeignDrag refused(scenes.get(), plat::kDragOperationEvery);
+    EXPECT_EQ(refused.MoveTo(ScreenAt(list, 0, x, list->CellHeight() / 2)), 0u);
+    EXPECT_EQ(refused.Drop(), 0u);
+    EXPECT_EQ(h.Schedule()->GetElement(T::kSchdEntries, 0)->GetSubRecord(T::kScevCommand), nullptr);
+
+    plat::Ref<plat::Pasteboard> sequences = offer(Fcc("SEQC"), seq.Get());
+    plat::ForeignDrag taken(sequences.get(), plat::kDragOperationEvery);
+    EXPECT_EQ(taken.MoveTo(ScreenAt(list, 0, x, list->CellHeight() / 2)), plat::kDragOperationCopy);
+    EXPECT_EQ(taken.Drop(), plat::kDragOperationCopy);
+    const CRecord* command = h.Schedule()->GetElement(T::kSchdEntries, 0)->GetSubRecord(T::kScevCommand);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->GetUInt(T::kScexSeqId), seq->GetUInt(T::kSqncId));
 }
 
 }  // namespace
