@@ -3,10 +3,15 @@
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
+#include "Lib3/LSources/CoreUI/CHeaderFrame.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/USchedule.h"
@@ -28,6 +33,21 @@ constexpr const char* kCmdAddPeriod = "CSchEdWin_AddPeriod";
 constexpr const char* kCmdTest = "CSchEdWin_Test";
 constexpr int32_t kDocumentWindowKind = 0;
 constexpr int32_t kTestPanelKind = 1;
+constexpr const char* kEditFrame = "QLTSCHEDIT";
+constexpr const char* kDetailFrame = "QLTSCHFLTF";
+constexpr const char* kListHeader = "QLTSCHLIST";
+// Where a row's fire button, name and command stand (as the row's layout places them).
+constexpr int32_t kCellMargin = 2, kMarkerWidth = 14, kCellGap = 6, kCommandWidth = 110;
+
+void LayOutFrame(LFrame* frame, const char* name) {
+    LLayoutParts layout;
+    if (LoadLayout(SRsrcRequest(name), layout)) frame->SetLayout(layout, LFrame::kDescriptionMode);
+}
+
+// A pane's left edge in window content coordinates.
+int32_t ContentLeft(LPane* pane) {
+    return pane->GetOriginIn(nullptr).x + pane->Bounds().left;
+}
 
 LHandler* MakeWindow(CSchCtl* runner, CSchLink* link) {
     auto* menus = new LOwningMenuBar(nullptr, SRsrcRequest(CSchEdWin::kMenuBarName));
@@ -52,10 +72,24 @@ CSchEdWin::CSchEdWin(LHandler* upper, LPane* owner, CSchLink* link, CRecordHolde
                      const LFrameSpec& spec)
     : LFrame(upper, owner, spec), fLink(link) {
     PLAT_DCHECK_MAIN_THREAD();
-    // Panes in layout order: 1 the entry list, 2 the condition frame, 3 the period list.
-    fList = new CSchEntryList(this, link, holder);
-    fConditions = new CSchPrmFrame(this, this, holder);
-    fPeriods = new CSchPrdList(this, holder);
+    // The window holds the edit frame: 1 the header, 2 the entry list's navigator, 3 the detail
+    // frame with 1 the conditions and 2 the periods' navigator.
+    auto* edit = new LFrame(this, this);
+    fHeader = new CHeaderFrame(this, edit, CHeaderFrame::kLeft, false, true);
+    const LStrListRsrcH titles{SRsrcRequest(kListHeader)};
+    for (uint32_t i = 0; i < 2; ++i) (void)fHeader->AddItem(titles.GetString(i), LTextStyleH());
+    (void)fHeader->AddItem(link->HeaderText(), LTextStyleH());
+    fHeader->SetPlaceListener(this);
+    fListNavi = new LListNavi(edit, LListNavi::kVerticalBar, 1);
+    fList = new CSchEntryList(fListNavi, link, holder);
+    fListNavi->SetListPane(fList);
+    auto* detail = new LFrame(this, edit);
+    fConditions = new CSchPrmFrame(this, detail, holder);
+    fPeriodNavi = new LListNavi(detail, LListNavi::kVerticalBar, 1);
+    fPeriods = new CSchPrdList(fPeriodNavi, holder);
+    fPeriodNavi->SetListPane(fPeriods);
+    LayOutFrame(detail, kDetailFrame);
+    LayOutFrame(edit, kEditFrame);
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     SetWindowTitle(strings.GetString(0));
     LLayoutParts layout;
@@ -88,6 +122,20 @@ void CSchEdWin::OpenTest() {
     }
     fTest->ShowWindow();
     SetTestDateTime(fTest->DateTime());
+}
+
+void CSchEdWin::PlaceHeader() {
+    // The titles stand over the fire buttons, the names and the commands of the rows.
+    if (!fList || !fHeader) return;
+    auto* cell = static_cast<CSchEntryCell*>(fList->GetPrototypeCell());
+    LPanePort port(fHeader);
+    LDrawContext ctx(port);
+    const int32_t fire = cell ? cell->FireButton()->PreferredWidth(ctx, 0) : 0;
+    const int32_t x = ContentLeft(fList) - ContentLeft(fHeader);
+    const int32_t at[3] = {kCellMargin + kMarkerWidth + kCellGap,
+                           kCellMargin + kMarkerWidth + kCellGap + fire + kCellGap,
+                           fList->CellWidth() - kCellMargin - kCommandWidth};
+    for (int32_t i = 0; i < 3; ++i) fHeader->PlaceItem(i, x + at[i], CHeaderFrame::kLeft, ctx);
 }
 
 void CSchEdWin::SetTestDateTime(const SchDateTime& dt) {
@@ -150,6 +198,11 @@ LMessage CSchEdWin::Handle(const LMessage& msg) {
             OpenTest();
             return LMessage();
         }
+    }
+    if ((msg.Is(CHeaderFrame_Place) && fHeader && msg.sender == fHeader) ||
+        (msg.Is(CSchEntryList_Resized) && fList && msg.sender == fList)) {
+        PlaceHeader();
+        return LMessage();
     }
     if (msg.Is(CSchTestWin_Change) && fTest && msg.sender == fTest) {
         SetTestDateTime(fTest->DateTime());

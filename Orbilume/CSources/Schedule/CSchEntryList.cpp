@@ -53,6 +53,7 @@ void CSchEntryList::BoundsChanged(const CLRect& old) {
     if (Bounds().Width() == old.Width()) return;
     GetPrototypeCell();
     ChangeState(kRelayout);  // the cells follow the list's width
+    Dispatch(LMessage(CSchEntryList_Resized, this, Upper()));
 }
 
 void CSchEntryList::Draw(LDrawContext& ctx) {

@@ -20,6 +20,9 @@ class LStdButton;
 class LTextPane;
 struct SRecordEvent;
 
+// Sent up when the list's width changed (the cells follow it).
+L_MESSAGE_ID(CSchEntryList_Resized);
+
 // The entries of a schedule in the editor: one row ("QLTSCHCELL") per entry of 'flts', with the
 // marker of the current entry, a fire button, the name and the name of the command's sequence.
 // The current entry is the one that matches the test date-time while one is set, else the one the

@@ -10,7 +10,9 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
+#include "Lib3/LSources/CoreUI/CRespText.h"
 #include "Lib3/LSources/CoreUI/CStateButton.h"
+#include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -147,7 +149,18 @@ TEST_F(EditorTest, ListsTheEntriesWithTheMarkerOnTheLiveOne) {
     const CLRect list = win->List()->Bounds(), conditions = win->Conditions()->Bounds();
     EXPECT_FALSE(list.IsEmpty());
     EXPECT_FALSE(conditions.IsEmpty());
-    EXPECT_LE(list.right, conditions.left);
+    auto left = [](LPane* pane) { return pane->GetOriginIn(nullptr).x + pane->Bounds().left; };
+    EXPECT_LE(left(win->List()) + list.Width(), left(win->Conditions()));
+    // The list and the periods scroll in navigators; the header titles the row's columns.
+    EXPECT_EQ(win->ListNavi()->ListPane(), win->List());
+    EXPECT_NE(win->ListNavi()->VerticalBar(), nullptr);
+    EXPECT_EQ(win->PeriodNavi()->ListPane(), win->Periods());
+    ASSERT_EQ(win->Header()->ItemCount(), 3);
+    EXPECT_EQ(Str(win->Header()->Item(1)->Text()), "Name");
+    EXPECT_EQ(Str(win->Header()->Item(2)->Text()), "Sequence");
+    EXPECT_LT(left(win->Header()->Item(0)), left(Cell(0)->NameField()));
+    EXPECT_NEAR(left(win->Header()->Item(1)), left(Cell(0)->NameField()), 4);
+    EXPECT_NEAR(left(win->Header()->Item(2)), left(Cell(0)->CommandText()), 4);
     EXPECT_EQ(win->List()->CellWidth(), list.Width());
     EXPECT_GT(Cell(0)->NameField()->Bounds().Width(), 100);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"|office|", "|weekend|main"}));
