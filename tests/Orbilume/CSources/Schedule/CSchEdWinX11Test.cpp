@@ -15,9 +15,11 @@
 #include "Lib3/LSources/Mac/LScrapData.h"
 #include "Lib3/LSources/Mac/UListScrap.h"
 #include "Lib3/LSources/Mac/UPasteboard.h"
+#include "Orbilume/CSources/Document/USchedule.h"
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Orbilume/CSources/Schedule/CSchEdWin.h"
 #include "Orbilume/CSources/Schedule/CSchEntryList.h"
+#include "Orbilume/CSources/Schedule/CSchPrdList.h"
 #include "Orbilume/CSources/Schedule/CSchPrmFrame.h"
 #include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/Pasteboard.h"
@@ -199,6 +201,39 @@ TEST_F(SchEdWinX11Test, DraggingAnEntryMovesItAsOneUndoGroup) {
     // One undo step puts it back (the entries were added before, step by step).
     ASSERT_TRUE(doc.queue.Perform(0));
     EXPECT_EQ(Names(), (std::vector<std::string>{"office", "evening"}));
+}
+
+// A period dragged above the first moves there, as one undo step.
+TEST_F(SchEdWinX11Test, DraggingAPeriodMovesIt) {
+    CRecord* entry = h.Schedule()->GetElement(T::kSchdEntries, 0);
+    for (uint8_t kind : {4, 6}) {
+        CRecord* period = USchedule::NewPeriod();
+        period->Slot(T::kScepRange).u8 = kind;
+        ASSERT_GE(USchedule::AppendPeriod(CRecordRef(&entry), &editor, period), 0);
+    }
+    win->List()->SelectCell({0, 0});
+    CSchPrdList* periods = win->Periods();
+    ASSERT_EQ(periods->Rows(), 2);
+    ASSERT_TRUE(RunUntil([&] { return periods->Bounds().Height() > periods->CellHeight(); }));
+    auto kinds = [&] {
+        return std::to_string(entry->GetElement(T::kScevPeriods, 0)->GetByte(T::kScepRange)) +
+               std::to_string(entry->GetElement(T::kScevPeriods, 1)->GetByte(T::kScepRange));
+    };
+    periods->SelectCell({0, 1});
+    PressOn(periods, periods->Drag(), 1);
+    ASSERT_NE(periods->Drag()->Helper().Dragger(), nullptr);
+    plat::Pasteboard::Drag()->DeclareTypes({"lumetra.scraptype.quillantorn.schperiod"}, nullptr);
+    {
+        plat::DragSession drag(plat::Pasteboard::Drag(), plat::kDragOperationEvery, nullptr);
+        drag.MoveTo(ScreenAt(periods, 0, 3, 3));  // the gap above the first row
+        EXPECT_EQ(periods->Drag()->Helper().TargetCell(), (CLPoint{0, 0}));
+        EXPECT_NE(drag.Drop(), 0u);
+    }
+    EXPECT_EQ(kinds(), "64");
+    EXPECT_TRUE(periods->IsSelected({0, 0}));
+    LHandler::Dispatch(LMessage(LMouse_Release, LMouse::Get(), periods->Drag()->Helper().Dragger()));
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(kinds(), "46");
 }
 
 // A copied sequence dropped on a row's command field becomes its command; a copied scene is refused.
