@@ -3,24 +3,16 @@
 #include "Pelvane/CExtTex_QC.h"
 #include "Pelvane/CFluidInputs.h"
 #include "Pelvane/FluidPorts.h"
+#include "Pelvane/FluidSolverLife.h"
 
 bool VORedPlugIn::Start(plat::PlugInContext& context) {
     fClock.Reset();
-    if (!fNsgl) fNsgl = std::make_unique<cfd::CLSM_GL>();
-    if (!fNsgl->Init(context)) {
-        fNsgl->Release(context);
-        fNsgl.reset();
-        return false;
-    }
-    cfd::CCFD_GL::Call call(*fNsgl, context);
     fWidth = fHeight = 0;
-    return fNsgl->SetSize(0, 0);
+    return pelvane::StartSolver(fNsgl, context);
 }
 
 void VORedPlugIn::Stop(plat::PlugInContext& context) {
-    if (!fNsgl) return;
-    fNsgl->Release(context);
-    fNsgl.reset();
+    pelvane::StopSolver(fNsgl, context);
 }
 
 bool VORedPlugIn::Execute(plat::PlugInContext& context, double time, plat::PlugInPorts& ports,
