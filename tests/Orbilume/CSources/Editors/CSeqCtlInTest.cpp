@@ -16,6 +16,7 @@
 #include "Orbilume/CSources/Editors/CSeqCtlIn.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "tests/support/HubFeed.h"
 
 namespace {
 
@@ -29,17 +30,8 @@ void Clear(CRecordRef set) {
     while (set->ArrayCount(CParamSet::kSetEntries) > 0) set.DeleteElement(nullptr, CParamSet::kSetEntries, 0);
 }
 
-void Dmx(CCtlInHub& hub, uint32_t slot, uint8_t value) {
-    std::vector<uint8_t> frame(513, 0);
-    for (uint32_t i = 0; i < 512; ++i) frame[i + 1] = hub.DmxValue(i);
-    frame[slot + 1] = value;
-    hub.DmxIn(frame.data(), 513);
-}
-
-void Midi(CCtlInHub& hub, uint8_t status, uint8_t d1, uint8_t d2) {
-    const uint8_t m[3] = {status, d1, d2};
-    hub.MidiIn(m);
-}
+using testsupport::Dmx;
+using testsupport::Midi;
 
 void Turn() {
     (void)plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0, false);

@@ -22,6 +22,7 @@
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
+#include "tests/support/HubFeed.h"
 
 namespace {
 
@@ -31,17 +32,8 @@ void Put(CRecord* set, const char* key, const char* value) {
     CParamSet::SetString(CRecordRef(&set), nullptr, LString(key), LString(value));
 }
 
-void Dmx(CCtlInHub& hub, uint32_t slot, uint8_t value) {
-    std::vector<uint8_t> frame(513, 0);
-    for (uint32_t i = 0; i < 512; ++i) frame[i + 1] = hub.DmxValue(i);
-    frame[slot + 1] = value;
-    hub.DmxIn(frame.data(), 513);
-}
-
-void Midi(CCtlInHub& hub, uint8_t status, uint8_t d1, uint8_t d2) {
-    const uint8_t m[3] = {status, d1, d2};
-    hub.MidiIn(m);
-}
+using testsupport::Dmx;
+using testsupport::Midi;
 
 // A document with n scenes in its own list, a hub and a scene control on them.
 class SceneCtlInTest : public testing::Test {

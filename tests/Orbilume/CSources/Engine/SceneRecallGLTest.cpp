@@ -36,6 +36,7 @@
 #include "tests/Orbilume/CSources/QCx/QcTestSupport.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
 #include "tests/support/FakeSoundSource.h"
+#include "tests/support/HubFeed.h"
 #include "tests/support/TempDir.h"
 
 using composertest::GraphBuilder;
@@ -150,12 +151,7 @@ public:
         return p ? std::string(p->Value(engine.get()).CStr()) : std::string("?");
     }
     uint32_t Id() const { return unitRecord->GetUInt(T::kUnitId); }
-    void Dmx(uint32_t slot, uint8_t value) {
-        std::vector<uint8_t> frame(513, 0);
-        for (uint32_t i = 0; i < 512; ++i) frame[i + 1] = hub.DmxValue(i);
-        frame[slot + 1] = value;
-        hub.DmxIn(frame.data(), 513);
-    }
+    void Dmx(uint32_t slot, uint8_t value) { testsupport::Dmx(hub, slot, value); }
     void Midi(uint8_t status, uint8_t d1, uint8_t d2) {
         const uint8_t m[3] = {status, d1, d2};
         hub.MidiIn(m);
