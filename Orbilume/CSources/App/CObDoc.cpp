@@ -253,6 +253,7 @@ void CObDoc::MenuReady(LHandler* sender) {
     if (scns && scns->GetByte(T::kScnsSnap)) bar->CheckCommand("cScnSnapPrm");
     if (mSeqList && scns && scns->GetInt(T::kScnsEdited) >= 0) bar->EnableCommand("cAddSeq");
     if (mConsole) bar->EnableCommand("CAppCmd_Console");
+    if (mMonitor && !mMonitor->IsFullScreen()) bar->EnableCommand("CAppCmd_MonitorSize");
     if (mSeqList) bar->EnableCommand("cSeqsWin");
     bar->EnableCommand("cSchEdWin");
     if (mSchedule->IsRunning()) bar->CheckCommand("cSchEdWin");
@@ -312,6 +313,10 @@ LMessage CObDoc::HandleCommand(const LMessage& msg) {
     if (item->HasCommand("CAppCmd_Console")) {
         mConsoleClosed = false;
         if (mConsole) mConsole->Show();
+        return LMessage();
+    }
+    if (item->HasCommand("CAppCmd_MonitorSize")) {
+        if (mMonitor && !mMonitor->IsFullScreen()) (void)mMonitor->RunSizeDialog();
         return LMessage();
     }
     if (item->HasCommand("cSeqsWin")) {

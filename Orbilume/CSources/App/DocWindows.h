@@ -38,6 +38,8 @@ public:
     virtual void SetFixedSize(bool fixed) = 0;
     virtual void ContentSize(uint32_t& width, uint32_t& height) const = 0;
     virtual void SetContentSize(uint32_t width, uint32_t height) = 0;
+    // The monitor size dialog over this window: 1 OK, 2 Cancel, 0 when there is none.
+    virtual uint32_t RunSizeDialog() { return 0; }
 };
 
 // The console: layer channels, scene list, parameters; two dividers kept as fractions.
