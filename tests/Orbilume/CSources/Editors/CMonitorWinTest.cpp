@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "Common/ObjC/CNumVol.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
@@ -111,6 +114,21 @@ TEST_F(MonitorWinTest, WindowedHasTheDocumentBarAndSizesItsView) {
     EXPECT_EQ(bar->MenuCount(), 5u);
     for (const char* name : {"APPMENU", "FILE", "EDIT", "WINDOW", "HELP"})
         EXPECT_NE(bar->FindMenu(LString(name)), nullptr) << name;
+    // The document's commands reach it from the monitor window's own bar (disabled until a handler
+    // enables them, so searched item by item).
+    std::function<bool(LMenu*, const char*)> holds = [&](LMenu* menu, const char* command) {
+        for (LMenuItem* i = menu->FirstItem(); i; i = menu->NextItem(i))
+            if (i->HasCommand(command) || (i->Submenu() && holds(i->Submenu(), command))) return true;
+        return false;
+    };
+    for (const char* command : {"LStdCmd_New", "LStdCmd_Open", "LStdCmd_Save", "LStdCmd_SaveAs",
+                                "CAppCmd_CapStill", "CAppCmd_MvRec", "CAppCmd_MvSetn", "CAppCmd_MvAuSetn",
+                                "CAppCmd_MvWAu", "cFaderZero", "CAppCmd_MenuKey", "cShowLyrName",
+                                "CAppCmd_Console", "cSeqsWin", "cSchEdWin", "CAppCmd_MonitorSize"}) {
+        bool found = false;
+        for (LMenu* m = bar->FirstMenu(); m && !found; m = bar->NextMenu(m)) found = holds(m, command);
+        EXPECT_TRUE(found) << command;
+    }
     plat::Window* native = win.Window()->NativeWindow();
     EXPECT_NE(native->StyleMask() & plat::kResizableWindowMask, 0u);
 
