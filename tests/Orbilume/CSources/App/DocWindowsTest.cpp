@@ -41,10 +41,15 @@ public:
         h = static_cast<uint32_t>(frame.bottom - frame.top);
     }
     void SetContentSize(uint32_t, uint32_t) override {}
+    uint32_t RunSizeDialog() override {
+        ++sizeDialogs;
+        return 2;
+    }
 
     LHandler handler;
     bool visible = false;
     int selected = 0;
+    int sizeDialogs = 0;
     bool fixed = false;
     CLRect frame{100, 100, 420, 340};  // the window manager's default place
     std::string title;
@@ -88,6 +93,9 @@ TEST_F(DocWindowsTest, TheMonitorShowsTitledAndFollowsTheFixedSizeSetting) {
     EXPECT_FALSE(m->fixed);
     (void)gMainApp->Prefs().RootRef().SetByte(nullptr, P::kPrefMonitorFixed, 1);
     EXPECT_TRUE(m->fixed);
+    // The monitor size command runs the window's size dialog.
+    AppFixture::Command(doc, "CAppCmd_MonitorSize");
+    EXPECT_EQ(m->sizeDialogs, 1);
 }
 
 TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
