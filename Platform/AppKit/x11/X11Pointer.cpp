@@ -64,6 +64,20 @@ unsigned CoreState(const XIModifierState& mods, const XIButtonState& buttons) {
     return state;
 }
 
+// The pointer fields an XI event and the core event it becomes share.
+template <class XiEvent, class CoreEvent>
+void CopyPointer(const XiEvent& e, Display* display, CoreEvent& x) {
+    x.display = display;
+    x.window = e.event;
+    x.root = e.root;
+    x.time = e.time;
+    x.x = int(e.event_x);
+    x.y = int(e.event_y);
+    x.x_root = int(e.root_x);
+    x.y_root = int(e.root_y);
+    x.state = CoreState(e.mods, e.buttons);
+}
+
 }  // namespace
 
 X11Pointer::Result X11Pointer::Convert(XEvent* event, XEvent* core, Scroll* scroll) {
@@ -86,15 +100,7 @@ X11Pointer::Result X11Pointer::Convert(XEvent* event, XEvent* core, Scroll* scro
             fValuators.Reset(c->deviceid);
             XCrossingEvent& x = core->xcrossing;
             x.type = cookie->evtype == XI_Enter ? EnterNotify : LeaveNotify;
-            x.display = fDisplay;
-            x.window = c->event;
-            x.root = c->root;
-            x.time = c->time;
-            x.x = int(c->event_x);
-            x.y = int(c->event_y);
-            x.x_root = int(c->root_x);
-            x.y_root = int(c->root_y);
-            x.state = CoreState(c->mods, c->buttons);
+            CopyPointer(*c, fDisplay, x);
             result = Result::kCore;
             break;
         }
@@ -105,15 +111,7 @@ X11Pointer::Result X11Pointer::Convert(XEvent* event, XEvent* core, Scroll* scro
             if ((d->flags & XIPointerEmulated) && d->detail >= 4 && d->detail <= 7) break;
             XButtonEvent& x = core->xbutton;
             x.type = cookie->evtype == XI_ButtonPress ? ButtonPress : ButtonRelease;
-            x.display = fDisplay;
-            x.window = d->event;
-            x.root = d->root;
-            x.time = d->time;
-            x.x = int(d->event_x);
-            x.y = int(d->event_y);
-            x.x_root = int(d->root_x);
-            x.y_root = int(d->root_y);
-            x.state = CoreState(d->mods, d->buttons);
+            CopyPointer(*d, fDisplay, x);
             x.button = unsigned(d->detail);
             x.same_screen = True;
             result = Result::kCore;
@@ -146,15 +144,7 @@ X11Pointer::Result X11Pointer::Convert(XEvent* event, XEvent* core, Scroll* scro
             if (onlyScroll) break;
             XMotionEvent& x = core->xmotion;
             x.type = MotionNotify;
-            x.display = fDisplay;
-            x.window = d->event;
-            x.root = d->root;
-            x.time = d->time;
-            x.x = int(d->event_x);
-            x.y = int(d->event_y);
-            x.x_root = int(d->root_x);
-            x.y_root = int(d->root_y);
-            x.state = CoreState(d->mods, d->buttons);
+            CopyPointer(*d, fDisplay, x);
             x.same_screen = True;
             result = Result::kCore;
             break;
