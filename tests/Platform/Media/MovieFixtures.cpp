@@ -20,10 +20,6 @@ const char* const kTone = "-f lavfi -i sine=frequency=1000:sample_rate=48000";
 
 }  // namespace
 
-bool HaveProgram(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 bool Shell(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/TempDir.h"
 
 namespace plat {
@@ -29,7 +30,6 @@ private:
     std::string fProblem;
 };
 
-bool HaveProgram(const char* name);
 bool Shell(const std::string& command);
 // The frame number read from the bars of a 128x32 BGRA buffer, -1 for none.
 int BarsNumber(plat::PixelBuffer* buffer);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include "Platform/Media/MoviePlayer.h"
 #include "Platform/Media/MovieSound.h"
 #include "tests/Platform/Media/MovieFixtures.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/PulseServer.h"
 
@@ -184,21 +186,32 @@ TEST(MovieSoundPulseTest, TheToneReachesTheDefaultSinkAtTheVolumesLevel) {
     ASSERT_TRUE(WaitFor([&] { return done != 0; }));
     player->SetVolume(0.5f);
 
+    // The recording runs before the tone starts and until after it ends, however long parec takes
+    // to connect: play starts only once the monitor's samples are arriving.
     const std::string recorded = server.Dir().File("movie.raw");
-    const std::string rec = std::string("timeout 3.8 parec --device=") + testsupport::PulseServer::kSpeakers +
-                            ".monitor --format=s16le --rate=48000 --channels=1 --raw " + recorded;
-    std::thread recorder([&] { (void)std::system(rec.c_str()); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    player->SetRate(1);
-    // Read the time as a display link would, so that the end is noticed.
-    while (player->Rate() != 0) {
-        (void)player->CurrentTime();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream f(recorded, std::ios::binary);
+    {
+        testsupport::BackgroundCommand recorder(std::string("exec parec --device=") +
+                                                testsupport::PulseServer::kSpeakers +
+                                                ".monitor --format=s16le --rate=48000 --channels=1 --raw " + recorded);
+        ASSERT_TRUE(recorder.Started());
+        const auto recordedBytes = [&] {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(recorded, ec);
+            return ec ? 0 : size;
+        };
+        ASSERT_TRUE(WaitFor([&] { return recordedBytes() >= 48000 * 2 / 5; })) << "parec records";
+        player->SetRate(1);
+        // Read the time as a display link would, so that the end is noticed.
+        while (player->Rate() != 0) {
+            (void)player->CurrentTime();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
     }
-    recorder.join();
     player = nullptr;
 
-    std::ifstream f(recorded, std::ios::binary);
+    f.open(recorded, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
