@@ -163,6 +163,19 @@ void LMenuBar::RemoveMenu(LMenu* menu) {
     if (IsMain() && menu->Native()) menu->Native()->RemoveFromMenuBar();
 }
 
+void LMenuBar::ReplaceMenu(LMenu* old, LMenu* replacement) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (!old || !replacement || replacement->IsLinked() || !Contains(old)) return;
+    fMenus.InsertAfter(replacement, old);
+    fMenus.Remove(old);
+    LMenu::Touch();
+    if (IsMain()) {
+        if (replacement->Native()) replacement->Native()->InstallInMenuBar(old->Native());
+        if (old->Native()) old->Native()->RemoveFromMenuBar();
+        fTimer.StartOnce(0, 0);
+    }
+}
+
 void LMenuBar::ResetItemStates() {
     for (LMenu* m = FirstMenu(); m; m = NextMenu(m)) m->ResetItemStates();
 }
@@ -350,16 +363,42 @@ LOwningMenuBar::~LOwningMenuBar() {
 
 void LOwningMenuBar::InsertIntoMain() {
     LMenuBar* main = Main();
-    if (!main || main == this || fMenus.IsEmpty()) return;
+    if (!main || main == this || !fLent.empty()) return;
     LMenu::Touch();
     LMenu* before = main->FindMenu(LString("WINDOW"));
     if (!before) before = main->FindMenu(LString("HELP"));
     if (before && !main->Contains(before)) before = nullptr;
-    while (SSLink* n = fMenus.RemoveFirst()) {
-        auto* menu = static_cast<LMenu*>(n);
+    std::vector<LMenu*> menus;
+    while (SSLink* n = fMenus.RemoveFirst()) menus.push_back(static_cast<LMenu*>(n));
+    for (LMenu* menu : menus) {
         fLent.push_back(menu);
-        main->InsertMenuBefore(menu, before);
+        LMenu* own = nullptr;
+        for (LMenu* m = main->FirstMenu(); m && !menu->Name().IsEmpty(); m = main->NextMenu(m))
+            if (m->Name() == menu->Name() && m->Parent() != this) own = m;
+        if (!own) {
+            main->InsertMenuBefore(menu, before);
+            continue;
+        }
+        if (own == before) before = menu;
+        fShadowed.push_back(Shadowed{menu, own, own->Parent(), own->Upper()});
+        main->ReplaceMenu(own, menu);
+        own->SetParent(this);
+        own->SetUpper(this);
+        fMenus.Append(own);
     }
+}
+
+LMenu* LOwningMenuBar::TakeShadowed(LMenu* lent) {
+    for (auto it = fShadowed.begin(); it != fShadowed.end(); ++it) {
+        if (it->lent != lent) continue;
+        LMenu* own = it->own;
+        fMenus.Remove(own);
+        own->SetParent(it->ownParent);
+        own->SetUpper(it->ownUpper);
+        fShadowed.erase(it);
+        return own;
+    }
+    return nullptr;
 }
 
 void LOwningMenuBar::RemoveFromMain() {
@@ -368,9 +407,14 @@ void LOwningMenuBar::RemoveFromMain() {
     while (!fLent.empty()) {
         LMenu* menu = fLent.back();
         fLent.pop_back();
-        if (main) main->RemoveMenu(menu);
+        LMenu* own = main ? TakeShadowed(menu) : nullptr;
+        if (own)
+            main->ReplaceMenu(menu, own);
+        else if (main)
+            main->RemoveMenu(menu);
         fMenus.Insert(menu);
     }
+    if (!main) fShadowed.clear();  // the main bar's menus stay with the group, which deletes them
 }
 
 LMessage LOwningMenuBar::Handle(const LMessage& msg) {
@@ -379,7 +423,12 @@ LMessage LOwningMenuBar::Handle(const LMessage& msg) {
         auto it = std::find(fLent.begin(), fLent.end(), menu);
         if (it != fLent.end()) {
             fLent.erase(it);
-            if (LMenuBar* main = Main()) main->RemoveMenu(menu);
+            LMenuBar* main = Main();
+            LMenu* own = main ? TakeShadowed(menu) : nullptr;
+            if (own)
+                main->ReplaceMenu(menu, own);
+            else if (main)
+                main->RemoveMenu(menu);
             return LMessage();
         }
     }

@@ -50,6 +50,8 @@ public:
     // when null or not installed).
     void InsertMenuBefore(LMenu* menu, LMenu* before);
     void RemoveMenu(LMenu* menu);
+    // Puts replacement where old stands, in the list and natively; old keeps its parent.
+    void ReplaceMenu(LMenu* old, LMenu* replacement);
 
     void ResetItemStates();
     // Items bound to the command and not yet enabled: enabled unless keepDisabled, their text
@@ -105,7 +107,9 @@ public:
     explicit LOwningMenuBar(LHandler* upper);
     ~LOwningMenuBar() override;
 
-    // Moves the group's menus into the main bar before "WINDOW" (else "HELP", else at the end).
+    // Moves the group's menus into the main bar before "WINDOW" (else "HELP", else at the end); a menu
+    // named like one of the main bar's own stands in its place while lent, so a group that repeats the
+    // main bar's menus shows each once.
     void InsertIntoMain();
     // Takes them back, last first, restoring the group's order.
     void RemoveFromMain();
@@ -114,7 +118,18 @@ public:
     LMessage Handle(const LMessage& msg) override;
 
 private:
+    struct Shadowed {
+        LMenu* lent;
+        LMenu* own;  // the main bar's menu it stands in for
+        LHandler* ownParent;
+        LHandler* ownUpper;
+    };
+    LMenu* TakeShadowed(LMenu* lent);
+
     std::vector<LMenu*> fLent;
+    // Kept in the group's list while shadowed, owned by the group, so they die with it if the main
+    // bar goes first.
+    std::vector<Shadowed> fShadowed;
 };
 
 // A bar made for one pop-up: never the main bar, so nothing enters the native menu bar.

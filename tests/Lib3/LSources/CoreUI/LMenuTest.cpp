@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <vector>
 
@@ -275,6 +277,64 @@ TEST(LMenuGroupTest, GroupMenusComeBackInOrder) {
     // A lent menu that dies leaves the main bar too.
     delete main.FindMenu(LString("G2"));
     EXPECT_EQ(names(), "FILE WINDOW HELP G1 G3 ");
+}
+
+TEST(LMenuGroupTest, AGroupRepeatingTheMainBarsMenusShowsEachOnce) {
+    std::vector<LMenu*> own;
+    auto names = [](LMenuBar& bar) {
+        std::string s;
+        for (LMenu* m = bar.FirstMenu(); m; m = bar.NextMenu(m))
+            s += std::string(m->Name().CStr()) + (m->Parent() == &bar ? "" : "*") + " ";
+        return s;
+    };
+    const uint32_t before = LMenu::LiveCount();
+    {
+        LMenuBar main(nullptr);
+        for (const char* name : {"APPMENU", "FILE", "WINDOW", "HELP"}) {
+            auto* m = new LMenu(&main, LString(name));
+            m->SetName(LString(name));
+            main.AppendMenu(m);
+            own.push_back(m);
+        }
+        auto group = std::make_unique<LOwningMenuBar>(nullptr);
+        for (const char* name : {"FILE", "SHOW", "WINDOW"}) {
+            auto* m = new LMenu(group.get(), LString(name));
+            m->SetName(LString(name));
+            group->AppendMenu(m);
+        }
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            group->InsertIntoMain();
+            group->InsertIntoMain();  // already lent: nothing more
+            // The group's FILE and WINDOW stand in the places of the main bar's; SHOW joins at the end.
+            EXPECT_EQ(names(main), "APPMENU FILE* WINDOW* HELP SHOW* ");
+            EXPECT_NE(main.FindMenu(LString("FILE")), own[1]);
+            group->RemoveFromMain();
+            EXPECT_EQ(names(main), "APPMENU FILE WINDOW HELP ");
+            EXPECT_EQ(main.FindMenu(LString("FILE")), own[1]);
+            EXPECT_EQ(names(*group), "FILE SHOW WINDOW ");
+        }
+        // Destroyed while lent: the main bar gets its own menus back.
+        group->InsertIntoMain();
+        group.reset();
+        EXPECT_EQ(names(main), "APPMENU FILE WINDOW HELP ");
+        EXPECT_EQ(main.FindMenu(LString("WINDOW")), own[2]);
+    }
+    EXPECT_EQ(LMenu::LiveCount(), before);
+    {
+        // The main bar going first: its shadowed menus die with the group.
+        auto main = std::make_unique<LMenuBar>(nullptr);
+        auto* file = new LMenu(main.get(), LString("FILE"));
+        file->SetName(LString("FILE"));
+        main->AppendMenu(file);
+        LOwningMenuBar group(nullptr);
+        auto* lent = new LMenu(&group, LString("FILE"));
+        lent->SetName(LString("FILE"));
+        group.AppendMenu(lent);
+        group.InsertIntoMain();
+        main.reset();
+        group.RemoveFromMain();
+    }
+    EXPECT_EQ(LMenu::LiveCount(), before);
 }
 
 std::string Texts(LMenu* menu) {
