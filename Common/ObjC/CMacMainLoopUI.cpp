@@ -110,3 +110,23 @@ LHandler* CMacMainLoopUI::FindEnabledKeyItem() {
 bool CMacMainLoopUI::ItemHasCommand(LHandler* item, const char* command) {
     return item && static_cast<LMenuItem*>(item)->HasCommand(command);
 }
+
+namespace {
+CMacMainLoopUI::AppWindows gAppWindows{};
+}  // namespace
+
+void CMacMainLoopUI::SetAppWindows(const AppWindows* windows) {
+    gAppWindows = windows ? *windows : AppWindows{};
+}
+
+void CMacMainLoopUI::RunAboutBox(LHandler* root) {
+    if (gAppWindows.runAboutBox) gAppWindows.runAboutBox(root);
+}
+
+LHandler* CMacMainLoopUI::MakeViewPrefsWindow(LHandler* root) {
+    return gAppWindows.makeViewPrefs ? gAppWindows.makeViewPrefs(root) : nullptr;
+}
+
+void CMacMainLoopUI::ShowWindow(LHandler* window) {
+    if (window && gAppWindows.showWindow) gAppWindows.showWindow(window);
+}

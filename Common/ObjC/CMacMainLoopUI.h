@@ -34,7 +34,16 @@ public:
 
     void TakeFocus(LHandler* pane) override;
 
-    void RunAboutBox(LHandler*) override {}
-    LHandler* MakeViewPrefsWindow(LHandler*) override { return nullptr; }
-    void ShowWindow(LHandler*) override {}
+    // The application's About box and view preferences, through the functions it installs (none:
+    // nothing happens, and no window is made).
+    struct AppWindows {
+        void (*runAboutBox)(LHandler* root);
+        LHandler* (*makeViewPrefs)(LHandler* root);
+        void (*showWindow)(LHandler* window);
+    };
+    static void SetAppWindows(const AppWindows* windows);
+
+    void RunAboutBox(LHandler* root) override;
+    LHandler* MakeViewPrefsWindow(LHandler* root) override;
+    void ShowWindow(LHandler* window) override;
 };

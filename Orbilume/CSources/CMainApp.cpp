@@ -29,6 +29,7 @@
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CAppWindows.h"
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
@@ -255,6 +256,7 @@ bool CMainApp::StartUp() {
     mRepository->Scan();
     CCompoRepository::SetGlobal(mRepository.get());
     ApplyInputSettings();
+    CAppWindows::Start(mPrefs.get());
     // The start-up window's hold is skipped: it closes once start-up is done.
     return true;
 }

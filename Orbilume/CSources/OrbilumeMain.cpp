@@ -3,6 +3,7 @@
 #include "Lib3/LSources/CoreUI/CSeparatorPane.h"
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/Editors/CAppWindows.h"
 #include "Orbilume/CSources/Editors/CDocMonitorWin.h"
 #include "Platform/AppKit/Application.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     CSeparatorPane::SetThickLines(gSystemInfo.flagWords[0] & 1);
     // Each document shows its mix in a monitor window.
     CDocMonitorWin::Install();
+    // The application's own windows: start-up, video devices, view preferences, About.
+    CAppWindows::Install();
     AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
     plat::Application* app = plat::Application::Shared();
     app->SetDelegate(&delegate);

@@ -1,0 +1,15 @@
+#pragma once
+
+class CAppPrefs;
+
+// The application's own small windows as the application reaches them: the start-up window, the
+// video devices window and the view preferences behind Document 2's application-window factories,
+// and the About box and view preferences behind the main loop's hooks. Main thread only.
+class CAppWindows {
+public:
+    // Installs the factories and hooks (before the application runs).
+    static void Install();
+    // After the preferences are read: the view preferences take their set ('vwpr') and become the
+    // window manager's sender and the text styles' font look-up.
+    static void Start(CAppPrefs* prefs);
+};
