@@ -26,9 +26,9 @@ LFrameSpec CUvAdWin::DefaultSpec() {
     return LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(0)), menus);
 }
 
-CUvAdWin::CUvAdWin(LHandler* upper, const LFrameSpec& spec, CRecord* settings, CRecordHolder* holder,
-                   CRecord* uvas)
-    : LFrame(upper, nullptr, spec), fSettings(settings) {
+CUvAdWin::CUvAdWin(LHandler* upper, LPane* owner, const LFrameSpec& spec, CRecord* settings,
+                   CRecordHolder* holder, CRecord* uvas)
+    : LFrame(upper, owner, spec), fSettings(settings) {
     PLAT_DCHECK_MAIN_THREAD();
     // Panes in layout order: 1 header, 2 "+", 3 the list's navigator.
     const LStrListRsrcH strings{SRsrcRequest(kName)};

@@ -21,7 +21,9 @@ public:
     static constexpr const char* kMenuBarName = "EDITW";
     static constexpr const char* kPlaceKey = "wp";
 
-    CUvAdWin(LHandler* upper, const LFrameSpec& spec, CRecord* settings, CRecordHolder* holder, CRecord* uvas);
+    // owner: null for a window of its own (spec), else the pane that holds it.
+    CUvAdWin(LHandler* upper, LPane* owner, const LFrameSpec& spec, CRecord* settings, CRecordHolder* holder,
+             CRecord* uvas);
     ~CUvAdWin() override;
 
     // A document window with the "EDITW" menu bar.
