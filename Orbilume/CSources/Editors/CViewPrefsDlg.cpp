@@ -167,7 +167,7 @@ LMessage CVPFontList::Handle(const LMessage& msg) {
 }
 
 LFrameSpec CViewPrefsDlg::DefaultSpec() {
-    return LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(0)));
+    return LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(3)));
 }
 
 CViewPrefsDlg::CViewPrefsDlg(LHandler* upper, LPane* owner, const LFrameSpec& spec) : LDialog(upper, owner, spec) {

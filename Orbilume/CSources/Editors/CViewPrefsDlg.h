@@ -84,7 +84,7 @@ public:
     void StateChanged(uint32_t op) override;
 
     CVPFontList* List() const { return fList; }
-    // The window spec the application makes it with (a document-like window of kind 0).
+    // The window spec the application makes it with (a titled, closable window of kind 3).
     static LFrameSpec DefaultSpec();
 
 private:

@@ -473,6 +473,9 @@ void X11Backend::StoreHints(Window* window, unsigned long xw) {
         type = "_NET_WM_WINDOW_TYPE_UTILITY";
     else if (window->IsPanel() && window->Level() >= kModalPanelWindowLevel)
         type = "_NET_WM_WINDOW_TYPE_DIALOG";
+    // A borderless window that does not cover a screen is a splash (the start-up window).
+    else if (!window->IsPanel() && window->StyleMask() == kBorderlessWindowMask && !CoversAScreen(window))
+        type = "_NET_WM_WINDOW_TYPE_SPLASH";
     const long typeAtom = long(Intern(type));
     XChangeProperty(fDisplay, xw, Intern("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&typeAtom), 1);

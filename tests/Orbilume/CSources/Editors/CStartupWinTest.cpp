@@ -61,7 +61,7 @@ TEST_F(CStartupWinTest, ShowsCentredWithTheImageAndHidesTheFourthLineWithoutAFif
     CStartupWin w(&root);
     EXPECT_EQ(Str(w.Text(1)->Text()), "Live visuals and show control");
     ASSERT_NE(w.Window(), nullptr);
-    EXPECT_EQ(CMacWinKind::StyleMaskFor(5), 0u);  // borderless
+    EXPECT_EQ(CMacWinKind::StyleMaskFor(5), uint32_t(plat::kBorderlessWindowMask));
     (void)w.Text(0)->SetText(LString("Orbilume"));
     w.Show();
     EXPECT_TRUE(mgr.IsVisible(w.Window()));
