@@ -609,6 +609,8 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
                 if (s->fullScreen != CoversAScreen(window)) {
                     s->fullScreen = !s->fullScreen;
                     SendState(s->xw, s->fullScreen, "_NET_WM_STATE_FULLSCREEN");
+                    // A borderless window's type follows (a splash only while it covers no screen).
+                    if (window->StyleMask() == kBorderlessWindowMask) StoreHints(window, s->xw);
                 }
             }
             break;
