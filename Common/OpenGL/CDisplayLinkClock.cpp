@@ -4,7 +4,7 @@
 
 CDisplayLinkClock::CDisplayLinkClock() {
     fLink = plat::DisplayLink::CreateWithActiveDisplays();
-    if (fLink) fLink->SetOutputCallback(&CDisplayLinkClock::Callback, this);
+    if (fLink) fLink->SetOutputCallback(&CDisplayLinkClock::OutputCallback, this);
 }
 
 CDisplayLinkClock::~CDisplayLinkClock() {
@@ -52,7 +52,7 @@ int32_t CDisplayLinkClock::Waiters() {
     return fWaiters;
 }
 
-int32_t CDisplayLinkClock::Callback(plat::DisplayLink*, uint64_t, void* context) {
+int32_t CDisplayLinkClock::OutputCallback(plat::DisplayLink*, uint64_t, void* context) {
     auto* self = static_cast<CDisplayLinkClock*>(context);
     std::lock_guard<std::mutex> lock(self->fMutex);
     ++self->fTicks;

@@ -33,7 +33,8 @@ public:
     static int32_t RateOfPeriod(const plat::VideoTime& period, int32_t previous);
 
 private:
-    static int32_t Callback(plat::DisplayLink* link, uint64_t hostTime, void* context);
+    // On the display link's thread: counts the refresh and wakes the threads waiting for it.
+    static int32_t OutputCallback(plat::DisplayLink* link, uint64_t hostTime, void* context);
 
     plat::Ref<plat::DisplayLink> fLink;
     int32_t fRate = 60;
