@@ -1,0 +1,207 @@
+// The application's small windows on a real X server: the start-up window as a centred splash
+// showing the "APP" image, a font chosen for a slot restyling text in another window, and a
+// universe row added with "+" and its address typed with xdotool.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <memory>
+#include <string>
+
+#include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/LEditText.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreUI/LImagePane.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Orbilume/CSources/DmxIn/CUvAdTypes.h"
+#include "Orbilume/CSources/Editors/CStartupWin.h"
+#include "Orbilume/CSources/Editors/CUvAdList.h"
+#include "Orbilume/CSources/Editors/CUvAdWin.h"
+#include "Orbilume/CSources/Editors/CViewPrefs.h"
+#include "Platform/AppKit/Screen.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+
+namespace {
+
+using U = CUvAdTypes;
+
+struct Root : LHandler {
+    CMacMainLoop* loop = nullptr;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is("LHandler_Mode")) {
+            if (loop && msg.sender) loop->RunModal(msg.sender);
+            return LMessage();
+        }
+        if (msg.Is(LPane_ReqCapture)) {
+            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
+            return LMessage();
+        }
+        if (msg.Is(LPane_ReqFocus) && msg.sender) {
+            auto* frame = static_cast<LPane*>(msg.sender);
+            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
+            return LMessage();
+        }
+        for (const char* id :
+             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
+            if (msg.Is(id)) return LMessage();
+        return LHandler::Handle(msg);
+    }
+};
+
+std::string AtomProperty(::Display* d, unsigned long w, const char* name) {
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 16, False, XA_ATOM, &type, &format, &n, &after,
+                           &data) != Success ||
+        !data || n == 0) {
+        if (data) XFree(data);
+        return std::string();
+    }
+    char* text = XGetAtomName(d, reinterpret_cast<Atom*>(data)[0]);
+    std::string out = text ? text : "";
+    if (text) XFree(text);
+    XFree(data);
+    return out;
+}
+
+// The window's pixels as 0xRRGGBB, row by row.
+std::vector<uint32_t> Grab(::Display* d, unsigned long w, int x, int y, int width, int height) {
+    XSync(d, False);
+    std::vector<uint32_t> out;
+    XImage* image = XGetImage(d, w, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    if (!image) return out;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) out.push_back(uint32_t(XGetPixel(image, i, j) & 0xFFFFFF));
+    XDestroyImage(image);
+    return out;
+}
+
+class AppWindowsX11Test : public X11FrameworkTest {
+protected:
+    void SetUp() override {
+        StartSession(&root, kResources);
+        if (IsSkipped() || HasFatalFailure()) return;
+        root.loop = loop;
+    }
+    void Wait(double seconds) {
+        const double until = plat::ClockNow() + seconds;
+        (void)RunUntil([&] { return plat::ClockNow() > until; }, seconds + 1);
+    }
+    unsigned long XW(LFrame* f) { return backend->XWindowOf(f->Window()->NativeWindow()); }
+
+    Root root;
+};
+
+TEST_F(AppWindowsX11Test, TheStartupWindowIsACentredSplashShowingTheImage) {
+    CStartupWin w(&root);
+    (void)w.Text(0)->SetText(LString("Orbilume"));
+    w.Show();
+    ASSERT_TRUE(RunUntil([&] { return w.Window()->NativeWindow()->IsVisible(); }));
+    Wait(0.3);
+    ::Display* d = backend->XDisplay();
+    EXPECT_EQ(AtomProperty(d, XW(&w), "_NET_WM_WINDOW_TYPE"), "_NET_WM_WINDOW_TYPE_SPLASH");
+    // Centred on the work area.
+    plat::Screen screen;
+    ASSERT_TRUE(plat::FirstScreen(&screen));
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(d, XW(&w), &a));
+    int x = 0, y = 0;
+    ::Window child;
+    XTranslateCoordinates(d, XW(&w), DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    const plat::Rect& v = screen.visibleFrame;
+    EXPECT_NEAR(x + a.width / 2.0, v.x + v.width / 2, 2);
+    EXPECT_NEAR(y + a.height / 2.0, v.y + v.height / 2, 2);
+    // The image pane shows more than the window colour.
+    const CLRect image = w.Image()->Bounds();
+    const std::vector<uint32_t> px = Grab(d, XW(&w), image.left, image.top, image.Width(), image.Height());
+    ASSERT_FALSE(px.empty());
+    const uint32_t background = Grab(d, XW(&w), 2, 2, 1, 1).at(0);
+    size_t differing = 0;
+    for (uint32_t p : px) differing += p != background;
+    EXPECT_GT(differing, px.size() / 10);
+}
+
+TEST_F(AppWindowsX11Test, AFontChosenForSlotZeroRestylesAnotherWindow) {
+    CRecord* set = CRecord::New(&CParamSet::SetType());
+    CViewPrefs& prefs = CViewPrefs::Get();
+    prefs.Install();
+    prefs.SetParamSet(set);
+    {
+        LFrame other(&root, nullptr, LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(3))));
+        auto* text = new LTextPane(&other, 0);
+        (void)text->SetText(LString("Sample text WWW"));
+        other.SetWindowFrame({100, 100, 500, 200});
+        text->SetBounds({10, 10, 390, 80});
+        other.ShowWindow();
+        ASSERT_TRUE(RunUntil([&] { return other.Window()->NativeWindow()->IsVisible(); }));
+        Wait(0.4);
+        ::Display* d = backend->XDisplay();
+        const std::vector<uint32_t> before = Grab(d, XW(&other), 10, 10, 380, 70);
+        prefs.SetFont(0, LString("DejaVu Serif"), 18);
+        other.UpdateNow();
+        Wait(0.4);
+        const std::vector<uint32_t> after = Grab(d, XW(&other), 10, 10, 380, 70);
+        ASSERT_EQ(before.size(), after.size());
+        EXPECT_NE(before, after);
+        EXPECT_EQ(std::string(LTextStyleH(0).FamilyName().CStr()), "DejaVu Serif");
+    }
+    prefs.Uninstall();
+    prefs.SetParamSet(nullptr);
+    CRecord::Delete(set);
+}
+
+TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
+    CRecordHolder holder(CRecord::New(U::Uvas()));
+    CRecord* settings = CRecord::New(&CParamSet::SetType());
+    {
+        CUvAdWin w(&root, nullptr, CUvAdWin::DefaultSpec(), settings, &holder, holder.Root());
+        w.SetWindowFrame({100, 100, 760, 400});
+        w.ShowWindow();
+        ASSERT_TRUE(RunUntil([&] { return w.Window()->NativeWindow()->IsVisible() && w.Bounds().Width() > 0; }));
+        Xdotool("windowfocus --sync %W", w.Window()->NativeWindow());
+        Wait(0.3);
+        LPane* plus = w.AddButton();
+        const CLPoint o = plus->GetOriginIn(nullptr);
+        Xdotool("mousemove --sync --window %W " + std::to_string(o.x + plus->Bounds().left + 6) + " " +
+                    std::to_string(o.y + plus->Bounds().top + 6) + " click 1",
+                w.Window()->NativeWindow());
+        ASSERT_TRUE(RunUntil([&] { return holder.Root()->ArrayCount(U::kUvasList) == 1; }));
+        CCellRef ref(w.List(), {0, 0}, false);
+        auto* cell = static_cast<CUvAdCell*>(ref.Pane());
+        ASSERT_NE(cell, nullptr);
+        LEditText* address = cell->Address();
+        const CLPoint a = address->GetOriginIn(nullptr);
+        Xdotool("mousemove --sync --window %W " + std::to_string(a.x + address->Bounds().left + 8) + " " +
+                    std::to_string(a.y + address->Bounds().top + 6) + " click 1",
+                w.Window()->NativeWindow());
+        ASSERT_TRUE(RunUntil([&] { return address->Editor() != nullptr; }));
+        Xdotool("type --delay 40 127.0.0.1", w.Window()->NativeWindow());
+        ASSERT_TRUE(RunUntil([&] { return address->GetText() == LString("127.0.0.1"); }));
+        Xdotool("key Return", w.Window()->NativeWindow());
+        CRecord* row = holder.Root()->GetElement(U::kUvasList, 0);
+        ASSERT_TRUE(RunUntil([&] { return row->GetString(U::kUvadAddress) == LString("127.0.0.1"); }));
+        Wait(0.3);
+        // The row shows it: the field's area holds dark text pixels.
+        const std::vector<uint32_t> px =
+            Grab(backend->XDisplay(), XW(&w), a.x + address->Bounds().left, a.y + address->Bounds().top,
+                 address->Bounds().Width(), address->Bounds().Height());
+        size_t dark = 0;
+        for (uint32_t p : px) dark += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+        EXPECT_GT(dark, 10u);
+    }
+    CRecord::Delete(settings);
+}
+
+}  // namespace
