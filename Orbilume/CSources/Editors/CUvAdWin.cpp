@@ -10,6 +10,7 @@
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Editors/CUvAdList.h"
 #include "Platform/Foundation/Check.h"
 
@@ -48,7 +49,8 @@ CUvAdWin::CUvAdWin(LHandler* upper, LPane* owner, const LFrameSpec& spec, CRecor
     FitWindowToLayout();
     if (fSettings) {
         const CLRect place = CParamSet::GetRect(CRecordRef(&fSettings), LString(kPlaceKey));
-        if (place.left < place.right && place.top < place.bottom) SetWindowFrame(place);
+        if (place.left < place.right && place.top < place.bottom && CMonitorWin::IsOnScreen(place))
+            SetWindowFrame(place);
     }
 }
 

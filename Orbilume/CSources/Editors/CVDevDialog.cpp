@@ -18,6 +18,7 @@
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Media/CaptureRegistry.h"
 
@@ -46,8 +47,9 @@ void StorePlace(CRecord* root, const CLRect& r) {
     (void)CRecordRef(&root).SetArray(nullptr, CAppPrefs::kPrefVideoDevRect, v, 4);
 }
 
+// Stored places come from the preferences file: only one that shows on a screen is used.
 bool Proper(const CLRect& r) {
-    return r.left < r.right && r.top < r.bottom;
+    return r.left < r.right && r.top < r.bottom && CMonitorWin::IsOnScreen(r);
 }
 
 }  // namespace

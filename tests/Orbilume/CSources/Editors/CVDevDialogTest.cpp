@@ -12,6 +12,7 @@
 #include "Platform/Foundation/RunLoop.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Editors/CVDevDialog.h"
 #include "Platform/Media/CaptureRegistry.h"
 #include "Platform/Media/synthetic/SyntheticCapture.h"
@@ -118,7 +119,10 @@ TEST_F(CVDevDialogTest, PlacedAtTheStoredRectangleWhichItKeepsOnDestruction) {
     struct Case {
         CLRect stored;
         bool applied;
-    } cases[] = {{{300, 200, 700, 500}, true}, {{0, 0, 0, 0}, false}, {{500, 200, 300, 100}, false}};
+    } cases[] = {{{300, 200, 700, 500}, true},
+                 {{0, 0, 0, 0}, false},
+                 {{500, 200, 300, 100}, false},
+                 {{-60000, -60000, -59000, -59500}, false}};
     for (const Case& c : cases) {
         const uint32_t v[4] = {uint32_t(c.stored.left), uint32_t(c.stored.top), uint32_t(c.stored.right),
                                uint32_t(c.stored.bottom)};
@@ -130,6 +134,8 @@ TEST_F(CVDevDialogTest, PlacedAtTheStoredRectangleWhichItKeepsOnDestruction) {
             if (c.applied) {
                 EXPECT_EQ(content.left, c.stored.left);
                 EXPECT_EQ(content.top, c.stored.top);
+            } else {
+                EXPECT_TRUE(CMonitorWin::IsOnScreen(content)) << c.stored.left;
             }
             EXPECT_GT(content.Width(), 0);
             EXPECT_GT(content.Height(), 0);
