@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,10 +101,12 @@ void CViewPrefs::SetFont(uint32_t slot, const LString& family, double points) {
 void CViewPrefs::Broadcast() {
     PLAT_DCHECK_MAIN_THREAD();
     // Receivers may open or close windows: walk what was listed, skipping windows gone since.
-    std::vector<LWindow*> windows;
-    for (LWindow* w = LWindow::NextWindow(nullptr); w; w = LWindow::NextWindow(w)) windows.push_back(w);
-    for (LWindow* w : windows) {
-        if (!IsListed(w)) continue;
+    std::vector<std::unique_ptr<LHandlerWatch>> windows;
+    for (LWindow* w = LWindow::NextWindow(nullptr); w; w = LWindow::NextWindow(w))
+        windows.push_back(std::make_unique<LHandlerWatch>(w));
+    for (const auto& watch : windows) {
+        auto* w = static_cast<LWindow*>(watch->Get());
+        if (!w || !IsListed(w)) continue;
         LHandler::Dispatch(LMessage(CViewPrefs_Changed, this, w->Upper()));
     }
 }
