@@ -100,7 +100,13 @@ int32_t CVPFontList::FocusedRow() const {
 }
 
 bool CVPFontList::MayShowPanel() const {
-    return IsUsable() && (State() & kFocused) && FocusedRow() >= 0;
+    return IsUsable() && (State() & kFocused) && PanelRow() >= 0;
+}
+
+int32_t CVPFontList::PanelRow() const {
+    // The focus cell goes with the list's focus: the row the panel was opened for stands in.
+    const int32_t row = FocusedRow();
+    return row >= 0 ? row : fPanelRow;
 }
 
 bool CVPFontList::PanelOpen() const {
@@ -109,7 +115,8 @@ bool CVPFontList::PanelOpen() const {
 
 bool CVPFontList::OpenPanel() {
     if (!MayShowPanel()) return false;
-    const uint32_t row = uint32_t(FocusedRow());
+    const uint32_t row = uint32_t(PanelRow());
+    fPanelRow = int32_t(row);
     LString family;
     double points = CViewPrefs::kDefaultPoints;
     if (!CViewPrefs::Get().GetFont(row, family, points)) {
@@ -134,7 +141,7 @@ void CVPFontList::PanelCallback(void* owner, const SFontDesc* description, int32
 }
 
 void CVPFontList::ApplyChoice(const SFontDesc& description) {
-    const int32_t row = FocusedRow();
+    const int32_t row = PanelRow();
     if (row < 0 || ModalDialogUp()) return;
     CViewPrefs::Get().SetFont(uint32_t(row), description.familyName, description.size);
     CCellRef ref(this, {0, row}, false);
@@ -153,7 +160,7 @@ void CVPFontList::StateChanged(uint32_t op) {
 
 LMessage CVPFontList::Handle(const LMessage& msg) {
     if (msg.Is(CTextSlot_Click) && msg.sender) {
-        (void)OpenPanel();
+        if (FocusedRow() >= 0) (void)OpenPanel();
         return LMessage();
     }
     if (msg.Is(CTextSlot_Changed) && msg.sender) {

@@ -70,7 +70,9 @@ public:
 private:
     static void PanelCallback(void* owner, const SFontDesc* description, int32_t code);
     bool MayShowPanel() const;
+    int32_t PanelRow() const;
     bool fWantPanel = false;  // the panel was opened and not closed by the user
+    int32_t fPanelRow = -1;   // the row it was last opened for
 };
 
 // The view preferences ("CVIEWPREFSDLG", title string 0 of its string list): the font list. State
