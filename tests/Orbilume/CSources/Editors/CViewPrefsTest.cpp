@@ -198,11 +198,13 @@ TEST_F(CViewPrefsTest, TextStylesTakeTheSlotsFontAndEveryWindowHearsOnce) {
 // The font panel as the tests drive it.
 struct ScriptedPanel {
     static inline void* owner = nullptr;
+    static inline void* lastOwner = nullptr;
     static inline void (*callback)(void*, const SFontDesc*, int32_t) = nullptr;
     static inline std::vector<SFontDesc> opened;
     static inline int closes = 0;
     static int32_t Open(SFontDesc& d, void* o, void (*cb)(void*, const SFontDesc*, int32_t)) {
         owner = o;
+        lastOwner = o;
         callback = cb;
         opened.push_back(d);
         return 2;
@@ -219,10 +221,11 @@ struct ScriptedPanel {
         d.fontName = LString("ignored");
         d.size = size;
         d.bold = 1;
-        if (owner) callback(owner, &d, 2);
+        if (lastOwner) callback(lastOwner, &d, 2);
     }
     static void Reset() {
         owner = nullptr;
+        lastOwner = nullptr;
         opened.clear();
         closes = 0;
     }
