@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/LImagePane.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Common/ObjC/CMacMainLoopUI.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/Editors/CAppWindows.h"
 #include "Orbilume/CSources/Editors/CStartupWin.h"
+#include "Orbilume/CSources/Editors/CViewPrefsDlg.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/Foundation/URLOpener.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
@@ -118,6 +123,35 @@ TEST_F(CStartupWinTest, TheLinkReachesTheUrlOpener) {
     LHandler::Dispatch(LMessage(LStdCtl_Selected, d.LinkButton(), &d));
     EXPECT_EQ(opened, (std::vector<std::string>{"https://example.invalid/orbilume"}));
     EXPECT_EQ(d.Result(), 0u);  // the box stays up
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CStartupWinTest, TheApplicationReachesItsWindowsThroughTheInstalledFactories) {
+    ASSERT_TRUE(resources.Ok());
+    EXPECT_EQ(MakeAppWindow(EAppWindow::kStartup, &root), nullptr);
+    CAppWindows::Install();
+    {
+        std::unique_ptr<IDocWindow> startup = MakeAppWindow(EAppWindow::kStartup, &root);
+        ASSERT_NE(startup, nullptr);
+        startup->Show();
+        EXPECT_TRUE(startup->IsVisible());
+        EXPECT_EQ(Str(static_cast<CStartupWin*>(startup->Handler())->Text(0)->Text()), "Orbilume");
+        std::unique_ptr<IDocWindow> prefs = MakeAppWindow(EAppWindow::kViewPrefs, &root);
+        ASSERT_NE(prefs, nullptr);
+        EXPECT_FALSE(prefs->IsVisible());
+        LHandler* made = CMainLoopUI::Get()->MakeViewPrefsWindow(&root);
+        ASSERT_NE(made, nullptr);
+        CMainLoopUI::Get()->ShowWindow(made);
+        EXPECT_TRUE(mgr.IsVisible(static_cast<CViewPrefsDlg*>(made)->Window()));
+        delete made;
+    }
+    for (EAppWindow kind : {EAppWindow::kStartup, EAppWindow::kVideoDevices, EAppWindow::kViewPrefs})
+        SetAppWindowFactory(kind, nullptr);
+    CMacMainLoopUI::SetAppWindows(nullptr);
+    EXPECT_EQ(CMainLoopUI::Get()->MakeViewPrefsWindow(&root), nullptr);
 }
 
 }  // namespace
