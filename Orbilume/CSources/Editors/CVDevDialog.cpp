@@ -63,12 +63,16 @@ CVDevCell::CVDevCell(CVDevList* list, const std::vector<std::string>& devices)
     fLabel = new LTextPane(this, 0);
     fPopup = new LPopupList(this, LStdCtlSpec());
     fSeparator = new CSeparatorPane(this);
+    SetDevices(devices);
+    LLayoutParts layout;
+    if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
+}
+
+void CVDevCell::SetDevices(const std::vector<std::string>& devices) {
     const LStrListRsrcH strings{SRsrcRequest(CVDevList::kName)};
     fPopup->RemoveAll();
     fPopup->AddItem(strings.GetString(0));
     for (const std::string& name : devices) fPopup->AddItem(LString(name.data(), uint32_t(name.size())));
-    LLayoutParts layout;
-    if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
 }
 
 void CVDevCell::Bind(uint32_t row) {
@@ -140,6 +144,7 @@ LMessage CVDevList::Handle(const LMessage& msg) {
         ++fRebuilds;
         ResetFocusRecords();
         ReleaseCells();
+        if (LPane* prototype = GetPrototypeCell()) PrepareCellPane(prototype);
         RefreshAllCells();
         Dispatch(LMessage(LPane_Pref, this, Upper()));
         return LMessage();
@@ -156,6 +161,10 @@ void CVDevList::BoundsChanged(const CLRect& old) {
 
 CTabFocusPane* CVDevList::CreateCellPane() {
     return new CVDevCell(this, DeviceNames());
+}
+
+void CVDevList::PrepareCellPane(LPane* pane) {
+    static_cast<CVDevCell*>(pane)->SetDevices(DeviceNames());
 }
 
 bool CVDevList::BindCell(LPane* pane, const CLPoint& cell) {

@@ -35,6 +35,9 @@ public:
     CVDevCell(CVDevList* list, const std::vector<std::string>& devices);
     LMessage Handle(const LMessage& msg) override;
 
+    // Empties the pop-up and fills it with string 0 of "VDEVLIST" and the names.
+    void SetDevices(const std::vector<std::string>& devices);
+
     void Bind(uint32_t row);
     uint32_t Row() const { return fRow; }
     LTextPane* Label() const { return fLabel; }
@@ -64,6 +67,8 @@ public:
     void BoundsChanged(const CLRect& old) override;
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
+    // A kept pane lists the devices present now.
+    void PrepareCellPane(LPane* pane) override;
     uint32_t CellSizeMode() override { return 3; }
 
     // The present video devices' names, in enumeration order.

@@ -70,6 +70,7 @@ TEST_F(CVDevDialogTest, RowsListTheVideoDevicesAndSelectTheStoredOne) {
     Store(0, "Cam B");
     Store(1, "Gone Cam");
     CVDevDialog d(&root, CVDevDialog::DefaultSpec(), &prefs, &registry);
+    Show(&d);
     EXPECT_EQ(d.List()->Rows(), 4);
     CVDevCell* c = Cell(d.List(), 0);
     ASSERT_NE(c, nullptr);
@@ -87,6 +88,7 @@ TEST_F(CVDevDialogTest, RowsListTheVideoDevicesAndSelectTheStoredOne) {
 TEST_F(CVDevDialogTest, ChoicesStoreNamesAndItemZeroStoresNone) {
     ASSERT_TRUE(resources.Ok());
     CVDevDialog d(&root, CVDevDialog::DefaultSpec(), &prefs, &registry);
+    Show(&d);
     EXPECT_FALSE(HasSlotSet(2));
     Choose(Cell(d.List(), 2), 1);
     EXPECT_TRUE(HasSlotSet(2));  // made on the first choice
@@ -99,6 +101,8 @@ TEST_F(CVDevDialogTest, UnpluggingRebuildsThePopups) {
     ASSERT_TRUE(resources.Ok());
     Store(0, "Cam B");
     CVDevDialog d(&root, CVDevDialog::DefaultSpec(), &prefs, &registry);
+    Show(&d);
+    Pump();
     ASSERT_EQ(Items(Cell(d.List(), 0)).size(), 3u);
     const uint32_t before = d.List()->Rebuilds();
     ASSERT_TRUE(synthetic->RemoveDevice("Cam B"));
