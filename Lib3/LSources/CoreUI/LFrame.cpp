@@ -193,6 +193,11 @@ LMessage LFrame::Handle(const LMessage& msg) {
     }
     if (msg.Is(kViewPrefsChanged) && sender != this) {
         ChangeState(kRelayout);
+        // The fonts changed: a window draws all of itself again.
+        if (mWindow) {
+            CRgn all(LocalBounds());
+            Invalidate(all, all);
+        }
         return LMessage();
     }
     if (sender == this) return HandleOwnMessage(msg);

@@ -11,8 +11,10 @@
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Platform/AppKit/Screen.h"
+#include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/URLOpener.h"
@@ -62,6 +64,8 @@ CStartupWin::CStartupWin(LHandler* upper) : LDialog(upper, nullptr, DefaultSpec(
         fTexts[i]->SetAlignment(LTextBox::kCenter);
     }
     for (uint32_t i = 1; i <= 3; ++i) (void)fTexts[i]->SetText(strings.GetString(i));
+    // A splash shows no menu strip.
+    if (Window() && Window()->NativeWindow()) Window()->NativeWindow()->SetHasMenuStrip(false);
     LayOut(this, kName);
 }
 
