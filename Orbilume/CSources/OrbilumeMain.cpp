@@ -4,6 +4,7 @@
 #include "Lib3/LSources/Mac/SystemInfo.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/Editors/CAppWindows.h"
+#include "Orbilume/CSources/Editors/CConsoleWin.h"
 #include "Orbilume/CSources/Editors/CDocMonitorWin.h"
 #include "Platform/AppKit/Application.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     CDocMonitorWin::Install();
     // The application's own windows: start-up, video devices, view preferences, About.
     CAppWindows::Install();
+    // Its console and sequence window.
+    CDocConsoleWin::Install();
     AppDelegate delegate(&CreateAppGlobals, &DeleteAppGlobals);
     plat::Application* app = plat::Application::Shared();
     app->SetDelegate(&delegate);

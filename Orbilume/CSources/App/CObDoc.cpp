@@ -323,6 +323,10 @@ LMessage CObDoc::HandleCommand(const LMessage& msg) {
         if (mSeqList) mSeqList->Show();
         return LMessage();
     }
+    if (item->HasCommand("cAddSeq")) {
+        if (mSeqList) LHandler::Dispatch(msg.Retarget(mSeqList->Handler()));
+        return LMessage();
+    }
     if (item->HasCommand("cSchEdWin")) {
         mSchedule->OpenEditor();
         return LMessage();

@@ -104,12 +104,7 @@ LMessage CSeqList::Handle(const LMessage& msg) {
     LMessage reply;
     if (fDrag && fDrag->Handle(this, fDoc ? fDoc->Scenes() : CRecordRef(), T::kScnsSequences, msg, &reply))
         return reply;
-    LMessage result = CCellGridPane::Handle(msg);
-    if (result.Is(LListPane_Clicked) && result.sender == this && !Selection().IsEmpty()) {
-        const CLPoint clicked = LastClicked();
-        if (fDoc && SequenceAt(clicked.y)) UDocScenes::SetEditedSequence(fDoc->Scenes(), clicked.y);
-    }
-    return result;
+    return CCellGridPane::Handle(msg);
 }
 
 void CSeqList::Observe(void* context, const SRecordEvent* event) {
@@ -259,6 +254,15 @@ int32_t CSeqListWin::AddSequence() {
 }
 
 LMessage CSeqListWin::Handle(const LMessage& msg) {
+    if (msg.Is(LListPane_Clicked) && msg.sender == fList) {
+        // A click on a sequence makes it the edited one.
+        if (!fList->Selection().IsEmpty() && fDoc) {
+            int32_t row = fList->LastClicked().y;
+            if (!fList->SequenceAt(row) || !fList->IsSelected({0, row})) row = fList->FirstSelected().y;
+            if (fList->SequenceAt(row)) UDocScenes::SetEditedSequence(fDoc->Scenes(), row);
+        }
+        return LMessage();
+    }
     if (msg.Is(LMenuItem_Selected) && msg.sender &&
         static_cast<LMenuItem*>(msg.sender)->GetFirstCommand() == LString("cAddSeq")) {
         (void)AddSequence();
