@@ -175,7 +175,10 @@ void CSceneFrame::UpdateTransportState() {
     const uint8_t state = scns ? scns->GetByte(T::kScnsTransport) : 0;
     CStateButton* play = fTransport->Button(CSeqCtlFrame::kPlay);
     play->SetPushed(state == 1 || state == 2);
-    play->SetImage(Image(state == 2 ? "PLAYONBTN" : "PLAYOFBTN"));
+    const char* image = state == 2 ? "PLAYONBTN" : "PLAYOFBTN";
+    if (image == fPlayImage) return;
+    fPlayImage = image;
+    play->SetImage(Image(image));
 }
 
 void CSceneFrame::UpdateTimeMode() {

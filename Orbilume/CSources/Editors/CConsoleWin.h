@@ -92,6 +92,8 @@ public:
     CSeqCtlFrame* Transport() const { return fTransport; }
     LListNavi* Navi() const { return fNavi; }
     CSceneList* List() const { return fList; }
+    // The play button's image resource.
+    const char* PlayImage() const { return fPlayImage; }
 
 private:
     static void ObserveDoc(void* context, const SRecordEvent* event);
@@ -106,6 +108,7 @@ private:
     CSeqCtlFrame* fTransport;
     LListNavi* fNavi;
     CSceneList* fList;
+    const char* fPlayImage = "PLAYOFBTN";
 };
 
 // The small live picture of the output: while shown with a frame and an engine, an after-frame
