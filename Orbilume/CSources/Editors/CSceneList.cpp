@@ -365,9 +365,12 @@ void CSceneList::RunMoveTime() {
     const CLPoint top = FirstSelected();
     if (Selection().IsEmpty() || !SceneAt(top.y)) return;
     CMoveTimeDlg dialog(this, nullptr);
-    dialog.SetMilliseconds(static_cast<int64_t>(SceneTime(top.y) * 1000.0));
+    dialog.SetMilliseconds(static_cast<int64_t>(double(SceneTime(top.y)) * 1000.0));
+    const int64_t before = dialog.Milliseconds();
+    LHandlerWatch watch(this);
     const uint32_t result = gTimeDialogRunner ? gTimeDialogRunner(&dialog) : dialog.RunUntilResult();
-    if (result != 1) return;
+    // Cancel, or OK with the time as it was shown: nothing moves.
+    if (watch.IsGone() || result != 1 || dialog.Milliseconds() == before) return;
     (void)MoveSelectedTimes(static_cast<float>(dialog.Milliseconds()) / 1000.0f);
 }
 
