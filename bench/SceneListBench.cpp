@@ -137,7 +137,7 @@ void BM_SceneListMoveTime(benchmark::State& state) {
     auto moveList = [&] {
         select();
         later = !later;
-        const float top = show.list->SceneTime(show.list->FirstSelected().y);
+        const float top = show.list->SceneTime(show.list->TopSelectedRow());
         (void)show.list->MoveSelectedTimes(top + (later ? 1.0f : -1.0f));
     };
     bool bareLater = false;

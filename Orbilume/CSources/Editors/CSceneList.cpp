@@ -187,7 +187,7 @@ void CSceneList::Draw(LDrawContext& ctx) {
         const CLRect band{Bounds().left, top - 1, Bounds().right, top + 2};
         LPaint(CRgn(band), LColor(LRGB(0, 255, 0), 0)).Fill(ctx);
     }
-    fDrag->DrawHighlight(ctx);
+    if (fDrag) fDrag->DrawHighlight(ctx);
 }
 
 void CSceneList::SetMarker(uint32_t marker) {
@@ -332,11 +332,18 @@ void CSceneList::SetRowTime(int32_t row, float seconds) {
     CRecordUndo::EndGroup(group);
 }
 
+int32_t CSceneList::TopSelectedRow() const {
+    if (Selection().IsEmpty()) return -1;
+    for (int32_t r = std::max(0, Selection().bounds().top); r < Rows(); ++r)
+        if (IsSelected({0, r})) return r;
+    return -1;
+}
+
 bool CSceneList::MoveSelectedTimes(float seconds) {
     CRecordRef scns = ScenesRef();
-    const CLPoint top = FirstSelected();
-    if (!scns || Selection().IsEmpty() || !SceneAt(top.y)) return false;
-    const float d = ClampTime(seconds) - SceneTime(top.y);
+    const int32_t top = TopSelectedRow();
+    if (!scns || !SceneAt(top)) return false;
+    const float d = ClampTime(seconds) - SceneTime(top);
     if (d == 0) return false;
     std::vector<CRecord*> chosen;
     for (int32_t r = 0; r < Rows(); ++r)
@@ -362,10 +369,10 @@ bool CSceneList::MoveSelectedTimes(float seconds) {
 }
 
 void CSceneList::RunMoveTime() {
-    const CLPoint top = FirstSelected();
-    if (Selection().IsEmpty() || !SceneAt(top.y)) return;
+    const int32_t top = TopSelectedRow();
+    if (!SceneAt(top)) return;
     CMoveTimeDlg dialog(this, nullptr);
-    dialog.SetMilliseconds(static_cast<int64_t>(double(SceneTime(top.y)) * 1000.0));
+    dialog.SetMilliseconds(static_cast<int64_t>(double(SceneTime(top)) * 1000.0));
     const int64_t before = dialog.Milliseconds();
     LHandlerWatch watch(this);
     const uint32_t result = gTimeDialogRunner ? gTimeDialogRunner(&dialog) : dialog.RunUntilResult();
@@ -466,6 +473,7 @@ void CSceneList::FunctionKeyPressed(uint32_t n) {
 }
 
 LMessage CSceneList::Handle(const LMessage& msg) {
+    if (!fDrag) return CCellGridPane::Handle(msg);  // building or going
     if (msg.Is(LDrop_Drop)) {
         CListDragDropHelper& helper = fDrag->Helper();
         const int32_t code = helper.Dispatch(msg);

@@ -75,6 +75,8 @@ public:
     // "cScnMoveTime": the dialog with the topmost selected scene's time, then the shift on OK.
     void RunMoveTime();
     void DeleteSelection();
+    // The first selected row, -1 without a selection.
+    int32_t TopSelectedRow() const;
 
     // The key menu's choice for a row ("" for none); asks when another scene has the key.
     void ChooseKey(int32_t row, const LString& key);

@@ -242,7 +242,6 @@ int32_t CSeqListWin::AddSequence() {
     if (!fDoc) return -1;
     const int32_t row = UDocScenes::AppendSequence(fDoc->Scenes(), fList);
     if (row < 0 || row >= fList->Rows()) return -1;
-    fList->SelectCell({0, row});
     fList->RevealCell({0, row});
     CCellRef ref(fList, {0, row}, false);
     auto* cell = static_cast<CSeqCell*>(ref.Pane());
@@ -250,6 +249,8 @@ int32_t CSeqListWin::AddSequence() {
         LHandler::Dispatch(LMessage(LPane_ReqFocus, cell->NameField(), cell));
         cell->NameField()->SelectAll();
     }
+    // Selected after the focus moved, so that the row stays the one selected.
+    fList->SelectCell({0, row});
     return row;
 }
 
@@ -258,7 +259,7 @@ LMessage CSeqListWin::Handle(const LMessage& msg) {
         // A click on a sequence makes it the edited one.
         if (!fList->Selection().IsEmpty() && fDoc) {
             int32_t row = fList->LastClicked().y;
-            if (!fList->SequenceAt(row) || !fList->IsSelected({0, row})) row = fList->FirstSelected().y;
+            if (!fList->SequenceAt(row) || !fList->IsSelected({0, row})) row = fList->Selection().bounds().top;
             if (fList->SequenceAt(row)) UDocScenes::SetEditedSequence(fDoc->Scenes(), row);
         }
         return LMessage();

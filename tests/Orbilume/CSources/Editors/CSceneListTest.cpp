@@ -176,7 +176,7 @@ TEST_F(SceneListTest, DropTimesTable) {
     const Case cases[] = {
         {{20, 30}, 1, {20, 20, 22, 25, 30}},
         {{20, 21}, 1, {20, 20, 21, 21, 21}},
-        {{5, 86399}, 2, {5, 86399, 86399.99f, 86399.99f, 86399.99f}},
+        {{5, 86399}, 2, {5, 86399, 86399, 86399.99f, 86399.99f}},
         {{}, 0, {0, 2, 5}},
     };
     for (const Case& c : cases) {
@@ -379,8 +379,8 @@ TEST_F(SceneListTest, ArrowMarkerLocatesAndRecalls) {
     list->StepMarker(5);
     EXPECT_EQ(list->Marker(), 2u);
     // The player's index moves the marker.
-    (void)h.Scenes().SetUInt(nullptr, T::kScnsCurIndex, 0);
-    EXPECT_EQ(list->Marker(), 0u);
+    (void)h.Scenes().SetUInt(nullptr, T::kScnsCurIndex, 1);
+    EXPECT_EQ(list->Marker(), 1u);
 }
 
 // Holding a recall button for 500 ms pops the key menu at its row; a second scene given a key asks,

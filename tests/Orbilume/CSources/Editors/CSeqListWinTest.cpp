@@ -132,7 +132,7 @@ TEST_F(SeqListWinTest, DeleteAndAdd) {
     add.AddCommand("cAddSeq");
     LHandler::Dispatch(LMessage(LMenuItem_Selected, &add, win.get()));
     EXPECT_EQ(win->List()->Rows(), 4);
-    EXPECT_TRUE(win->List()->IsSelected({0, 3}));
+    EXPECT_TRUE(win->List()->IsSelected({0, 3})) << win->List()->Selection().bounds().top;
 }
 
 }  // namespace
