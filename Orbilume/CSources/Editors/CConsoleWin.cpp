@@ -191,6 +191,7 @@ void CSceneFrame::UpdateTimeMode() {
 }
 
 LMessage CSceneFrame::Handle(const LMessage& msg) {
+    if (!fTransport || !fList) return LFrame::Handle(msg);  // still building
     CTimecodeCtlFrame* tc = fTransport->Timecode();
     CRecordRef scns = fDoc ? fDoc->Scenes() : CRecordRef();
     if (msg.Is(CNumVol_Fix) && scns) {

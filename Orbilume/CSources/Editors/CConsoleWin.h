@@ -46,14 +46,14 @@ public:
     CTimecodeEdit* ToField() const { return fTo; }
 
 private:
-    CTimecodeEdit* fTime;
-    LPopupList* fSync;
-    LTextPane* fDelayLabel;
-    CTimecodeEdit* fDelay;
-    LTextPane* fLoopLabel;
-    LPopupList* fLoop;
-    CTimecodeEdit* fFrom;
-    CTimecodeEdit* fTo;
+    CTimecodeEdit* fTime = nullptr;
+    LPopupList* fSync = nullptr;
+    LTextPane* fDelayLabel = nullptr;
+    CTimecodeEdit* fDelay = nullptr;
+    LTextPane* fLoopLabel = nullptr;
+    LPopupList* fLoop = nullptr;
+    CTimecodeEdit* fFrom = nullptr;
+    CTimecodeEdit* fTo = nullptr;
 };
 
 // The transport ("SEQCTLFRM"): capture, play, stop and zero buttons, the timecode fields and the
@@ -70,9 +70,9 @@ public:
     LStdCheck* RippleCheck() const { return fRipple; }
 
 private:
-    CStateButton* fButtons[kButtonCount];
-    CTimecodeCtlFrame* fTimecode;
-    LStdCheck* fRipple;
+    CStateButton* fButtons[kButtonCount] = {};
+    CTimecodeCtlFrame* fTimecode = nullptr;
+    LStdCheck* fRipple = nullptr;
 };
 
 // The scene frame ("SCENEFRM"): the transport above the scene list. Writes the sequence range,
@@ -103,11 +103,11 @@ private:
     void UpdateTransportState();
     void UpdateTimeMode();
 
-    CDocModelHolder* fDoc;
-    CRecord* fPrefs;
-    CSeqCtlFrame* fTransport;
-    LListNavi* fNavi;
-    CSceneList* fList;
+    CDocModelHolder* fDoc = nullptr;
+    CRecord* fPrefs = nullptr;
+    CSeqCtlFrame* fTransport = nullptr;
+    LListNavi* fNavi = nullptr;
+    CSceneList* fList = nullptr;
     const char* fPlayImage = "PLAYOFBTN";
 };
 
@@ -138,7 +138,7 @@ public:
 private:
     static void AfterFrame(void* context, CMixEngine* engine);
 
-    CMixEngine* fEngine;
+    CMixEngine* fEngine = nullptr;
     std::unique_ptr<COpenGLContext_Cca> fContext;
     COpenGLView* fView = nullptr;
     LTimer fTimer{this};
@@ -183,17 +183,17 @@ private:
     static void ObservePrefs(void* context, const SRecordEvent* event);
     void OnPrefsChange(const SRecordEvent& event);
 
-    CDocModelHolder* fDoc;
-    CRecord* fPrefs;
-    CMixEngine* fEngine;
-    CPaneDivider* fOuter;
-    LFrame* fMix;
+    CDocModelHolder* fDoc = nullptr;
+    CRecord* fPrefs = nullptr;
+    CMixEngine* fEngine = nullptr;
+    CPaneDivider* fOuter = nullptr;
+    LFrame* fMix = nullptr;
     LListNavi* fChannelNavi = nullptr;
     LListPane* fChannels = nullptr;
-    LScrollBar* fChainBar;
-    CPaneDivider* fInner;
-    CSceneFrame* fScenes;
-    COutputPreview* fPreview;
+    LScrollBar* fChainBar = nullptr;
+    CPaneDivider* fInner = nullptr;
+    CSceneFrame* fScenes = nullptr;
+    COutputPreview* fPreview = nullptr;
 };
 
 // The document's console through its window interface.

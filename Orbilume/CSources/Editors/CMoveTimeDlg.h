@@ -31,8 +31,8 @@ public:
 private:
     LString String(uint32_t n) const;
 
-    LStdButton* fOk;
-    LStdButton* fCancel;
-    LTextPane* fLabel;
-    CTimecodeEdit* fTime;
+    LStdButton* fOk = nullptr;
+    LStdButton* fCancel = nullptr;
+    LTextPane* fLabel = nullptr;
+    CTimecodeEdit* fTime = nullptr;
 };

@@ -117,8 +117,8 @@ private:
     CRecordRef ScenesRef() const;
     void SetMarker(uint32_t marker);
 
-    CDocModelHolder* fDoc;
-    HotKeyRegistry* fHotKeys;
+    CDocModelHolder* fDoc = nullptr;
+    HotKeyRegistry* fHotKeys = nullptr;
     uint32_t fMarker = 0;
     int32_t fPendingKeyRow = -1;
     int32_t fLastRippleRow = -1;
@@ -145,7 +145,7 @@ public:
     CNumVol* FadeField() const { return fFade; }
 
 private:
-    CSceneList* fList;
+    CSceneList* fList = nullptr;
     CStateButton* fRecall = nullptr;
     LTextPane* fSlot = nullptr;
     CTimecodeEdit* fTime = nullptr;

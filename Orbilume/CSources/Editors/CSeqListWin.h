@@ -42,7 +42,7 @@ private:
     static void Observe(void* context, const SRecordEvent* event);
     void OnRecordChange(const SRecordEvent& event);
 
-    CDocModelHolder* fDoc;
+    CDocModelHolder* fDoc = nullptr;
     std::unique_ptr<CRecordRowDrag> fDrag;
 };
 
@@ -60,7 +60,7 @@ public:
     CLatentEditText* NameField() const { return fName; }
 
 private:
-    CSeqList* fList;
+    CSeqList* fList = nullptr;
     LTextPane* fMarker = nullptr;
     LTextPane* fSlot = nullptr;
     CLatentEditText* fName = nullptr;
@@ -90,10 +90,10 @@ public:
     static LFrameSpec DefaultSpec();
 
 private:
-    CDocModelHolder* fDoc;
-    CRecord* fPrefs;
-    LListNavi* fNavi;
-    CSeqList* fList;
+    CDocModelHolder* fDoc = nullptr;
+    CRecord* fPrefs = nullptr;
+    LListNavi* fNavi = nullptr;
+    CSeqList* fList = nullptr;
     bool fShown = false;
 };
 
