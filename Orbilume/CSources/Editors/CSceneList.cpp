@@ -597,7 +597,8 @@ void CSceneList::OnRecordChange(const SRecordEvent& event) {
     if (record->Parent() == owner && record->IsOfType(T::kDomain, T::kSCNE) && event.kind == SRecordEvent::kValueChanged) {
         const int32_t row = record->ArrayIndex();
         if (event.field > T::kScneKey || row < 0 || row >= Rows()) return;
-        RefreshCell({0, row});
+        // The row's own field typed the value: rebinding would pull its editor away mid-keystroke.
+        if (row != fTypingRow) RefreshCell({0, row});
         if (event.field == T::kScneKey) RebuildHotKeys();
     }
 }
@@ -670,9 +671,11 @@ LMessage CSceneCell::Handle(const LMessage& msg) {
     }
     if (msg.Is(LEditText_Change) && fName && msg.sender == fName) {
         CRecord* scene = fList->SceneAt(fRow);
+        fList->fTypingRow = fRow;
         if (scene)
             (void)CRecordRef(&scene).SetString(fList, CDocModelTypes::kScneName, fName->GetText(),
                                                CRecordRef::kMergeContinuous);
+        fList->fTypingRow = -1;
         return LMessage();
     }
     if (msg.Is(CNumVol_Fix) && fTime && msg.sender == fTime) {
@@ -682,9 +685,14 @@ LMessage CSceneCell::Handle(const LMessage& msg) {
     if (msg.Is(CNumVol_Fix) && fFade && msg.sender == fFade) {
         CRecord* scene = fList->SceneAt(fRow);
         const float v = fFade->GetValue();
+        fList->fTypingRow = fRow;
         if (scene)
             (void)CRecordRef(&scene).SetFloat(fList, CDocModelTypes::kScneFade,
                                               std::clamp(std::isfinite(v) ? v : 0.0f, 0.0f, kMaxFade));
+        fList->fTypingRow = -1;
+        // Shown clamped.
+        if (scene && fFade->GetValue() != scene->GetFloat(CDocModelTypes::kScneFade))
+            fFade->SetValue(scene->GetFloat(CDocModelTypes::kScneFade));
         return LMessage();
     }
     return CTabFocusPane::Handle(msg);

@@ -122,6 +122,7 @@ private:
     uint32_t fMarker = 0;
     int32_t fPendingKeyRow = -1;
     int32_t fLastRippleRow = -1;
+    int32_t fTypingRow = -1;  // the row whose field is storing what was typed
     uint32_t fKeyMask = 0;
     LTimer fHoldTimer{this};
     std::unique_ptr<LMenu> fKeyMenu;

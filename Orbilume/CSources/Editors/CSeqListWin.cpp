@@ -149,7 +149,8 @@ void CSeqList::OnRecordChange(const SRecordEvent& event) {
         return;
     }
     if (record->Parent() == scns && record->IsOfType(T::kDomain, T::kSQNC) &&
-        event.kind == SRecordEvent::kValueChanged && record->ArrayIndex() >= 0 && record->ArrayIndex() < Rows())
+        event.kind == SRecordEvent::kValueChanged && record->ArrayIndex() >= 0 && record->ArrayIndex() < Rows() &&
+        record->ArrayIndex() != fTypingRow)  // a row's own name field keeps its editor
         RefreshCell({0, record->ArrayIndex()});
 }
 
@@ -187,8 +188,10 @@ LMessage CSeqCell::Handle(const LMessage& msg) {
     }
     if (msg.Is(LEditText_Change) && fName && msg.sender == fName) {
         CRecord* seq = fList->SequenceAt(fRow);
+        fList->fTypingRow = fRow;
         if (seq)
             (void)CRecordRef(&seq).SetString(fList, T::kSqncName, fName->GetText(), CRecordRef::kMergeContinuous);
+        fList->fTypingRow = -1;
         return LMessage();
     }
     return CTabFocusPane::Handle(msg);

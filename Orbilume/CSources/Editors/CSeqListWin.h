@@ -39,9 +39,12 @@ public:
     static LScrapType ScrapType();
 
 private:
+    friend class CSeqCell;
+
     static void Observe(void* context, const SRecordEvent* event);
     void OnRecordChange(const SRecordEvent& event);
 
+    int32_t fTypingRow = -1;
     CDocModelHolder* fDoc = nullptr;
     std::unique_ptr<CRecordRowDrag> fDrag;
 };

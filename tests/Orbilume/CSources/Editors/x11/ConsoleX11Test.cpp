@@ -8,6 +8,7 @@
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LListNavi.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CListDragDropHelper.h"
 #include "Lib3/LSources/Mac/CRecordRowDrag.h"
@@ -55,6 +56,24 @@ private:
     ::Window fWindow = 0;
 };
 
+// The application's part of the chain: focus and capture requests end here.
+struct Root : LHandler {
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(LPane_ReqCapture)) {
+            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
+            return LMessage();
+        }
+        // The frame asking for the focus gets it, as the main loop gives it.
+        if (msg.Is(LPane_ReqFocus) && msg.sender) {
+            auto* frame = static_cast<LPane*>(msg.sender);
+            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
+            return LMessage();
+        }
+        if (msg.Is(LPane_Defer) || msg.Is(LMouse_Cursor) || msg.Is(LFrame_Place)) return LMessage();
+        return LHandler::Handle(msg);
+    }
+};
+
 struct Requests {
     std::vector<std::pair<uint32_t, int32_t>> seen;
     static void Observe(void* context, const SRecordEvent* e) {
@@ -75,6 +94,7 @@ protected:
     void SetUp() override {
         StartSession(&root, kResources);
         if (IsSkipped() || HasFatalFailure()) return;
+        doc.SetUpper(&root);
         int i = 0;
         for (const char* name : {"dawn", "noon", "dusk", "night"}) {
             CRecord* s = UDocScenes::NewScene();
@@ -142,7 +162,7 @@ protected:
         return out;
     }
 
-    LHandler root{nullptr};
+    Root root;
     UndoDocument doc;
     CAppPrefs prefs;
     CRecord* dcpf = nullptr;
@@ -181,11 +201,13 @@ TEST_F(ConsoleX11Test, DraggingRowThreeToTheTopReorders) {
     if (IsSkipped() || HasFatalFailure()) return;
     testsupport::NestedLoopGuard guard(20);
     const int32_t ch = List()->CellHeight();
-    Xdotool("mousemove --sync --window %W " + At(List(), 200, 2 * ch + ch / 2) + " mousedown 1");
+    // Between the recall button and the time field: the row itself.
+    const int32_t gap = Cell(2)->RecallButton()->Bounds().right + 2;
+    Xdotool("mousemove --sync --window %W " + At(List(), gap, 2 * ch + ch / 2) + " mousedown 1");
     ASSERT_TRUE(RunUntil([&] { return List()->Drag()->Helper().Dragger() != nullptr; }));
     Xdotool("mousemove_relative --sync 0 -10 mousemove_relative --sync 0 -10 mousemove_relative --sync 0 -10 "
             "mousemove --sync --window %W " +
-            At(List(), 200, 2) + " mouseup 1");
+            At(List(), gap, 2) + " mouseup 1");
     ASSERT_TRUE(RunUntil([&] { return Names() != Strings{"dawn", "noon", "dusk", "night"}; }, 10));
     EXPECT_EQ(Names(), (Strings{"dusk", "dawn", "noon", "night"}));
     EXPECT_STREQ(List()->SceneAt(0)->GetString(T::kScneKey).CStr(), "F3");
@@ -195,11 +217,14 @@ TEST_F(ConsoleX11Test, DraggingRowThreeToTheTopReorders) {
 // A name typed into row 2 with Return is stored; undo restores it.
 TEST_F(ConsoleX11Test, TypedNameIsStoredAndUndone) {
     if (IsSkipped() || HasFatalFailure()) return;
-    List()->SelectAndEditRow(1);
+    const CLRect name = Cell(1)->NameField()->Bounds();
+    const int32_t ch = List()->CellHeight();
+    Xdotool("mousemove --sync --window %W " + At(List(), name.left + name.Width() / 2, ch + name.top + name.Height() / 2) +
+            " click 1");
     ASSERT_TRUE(RunUntil([&] { return Cell(1) && (Cell(1)->NameField()->State() & LPane::kFocused); }));
-    Xdotool("type --delay 20 lunch");
+    Xdotool("key End type --delay 20 lunch");
     Xdotool("key Return");
-    ASSERT_TRUE(RunUntil([&] { return Names()[1] == "lunch"; }));
+    ASSERT_TRUE(RunUntil([&] { return Names()[1] == "noonlunch"; }));
     ASSERT_TRUE(doc.queue.Perform(0));
     EXPECT_EQ(Names()[1], "noon");
 }
