@@ -8,10 +8,13 @@
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
+#include "tests/support/PinnedFonts.h"
 
 using namespace dimtest;
 
 namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 struct Root : LHandler {
     CUndoQueue undo{1 << 20};
@@ -66,8 +69,11 @@ TEST_F(DimWindowTest, ControlsWriteTheDocumentAndTheSettings) {
     window->Dispatch(LMessage(LStdCheck_Change, window->OutputCheck(), window.get()));
     EXPECT_TRUE(UDimPrefs::GetUse(docs.Settings()));
     // The knob writes 'dvsn' directly: no undo entry.
-    window->DivisionKnob()->SetValue(120.7f);
+    window->DivisionKnob()->SetValue(120);
     window->Dispatch(LMessage(CNumVol_Fix, window->DivisionKnob(), window.get()));
     EXPECT_EQ(docs.dims.Root()->GetUInt(T::kDimsDivision), 120u);
+    window->DivisionKnob()->SetValue(900);  // out of range
+    window->Dispatch(LMessage(CNumVol_Fix, window->DivisionKnob(), window.get()));
+    EXPECT_EQ(docs.dims.Root()->GetUInt(T::kDimsDivision), 500u);
     EXPECT_FALSE(root.undo.CanUndo());
 }
