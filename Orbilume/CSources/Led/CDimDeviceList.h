@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/CCellGridPane.h"
+#include "Lib3/LSources/CoreUI/CTabFocusPane.h"
+#include "Orbilume/CSources/Led/DimDeviceCells.h"
+
+class CDimDefStore;
+class CHeaderFrame;
+class CNumVol;
+class CRecordHolder;
+class LFrame;
+class LPopupList;
+class LTextPane;
+struct SRecordEvent;
+
+// One row of the device list ("DIMDEVCELL"): in assignment mode the definition, the first channel
+// and its end, the output and its USB, Art-Net or sACN numbers; in layout mode position, size and
+// rotation. Its edits go to the list.
+class CDimDeviceCell : public CTabFocusPane {
+public:
+    static constexpr const char* kName = "DIMDEVCELL";
+
+    explicit CDimDeviceCell(LPane* grid);
+
+    LMessage Handle(const LMessage& msg) override;
+    uint32_t Row() const { return fRow; }
+
+    LFrame* AssignFrame() const { return fAssign; }
+    LFrame* LayoutFrame() const { return fLayout; }
+    LFrame* UsbFrame() const { return fUsb; }
+    LFrame* ArtNetFrame() const { return fArtNet; }
+    LFrame* SacnFrame() const { return fSacn; }
+    LTextPane* DefinitionText() const { return fDefinition; }
+    CNumVol* FirstChannel() const { return fFirst; }
+    LTextPane* EndChannel() const { return fEnd; }
+    LTextPane* Warning() const { return fWarning; }
+    LPopupList* Output() const { return fOutput; }
+    LPopupList* Interface() const { return fInterface; }
+    CNumVol* Knob(dimcell::CEdits::Setter setter) const;
+
+private:
+    friend class CDimDeviceList;
+
+    uint32_t fRow = 0;
+    LFrame* fAssign;
+    LTextPane* fDefinition;  // stands in for the definition selector
+    CNumVol* fFirst;
+    LTextPane* fEnd;
+    LPopupList* fOutput;
+    LFrame* fUsb;
+    LPopupList* fInterface;
+    LFrame* fArtNet;
+    CNumVol* fNet;
+    CNumVol* fSubNet;
+    CNumVol* fUniverse;
+    LFrame* fSacn;
+    CNumVol* fSacnUniverse;
+    LTextPane* fWarning;  // stands in for the "warning" image
+    LFrame* fLayout;
+    CNumVol* fX;
+    CNumVol* fY;
+    CNumVol* fW;
+    CNumVol* fH;
+    CNumVol* fRotation;
+    bool fFilling = false;
+};
+
+// The device list beside the layout view: one row per device of 'devs', made only for the visible
+// cells. An edit of a selected row applies to every selected row (dimcell::CEdits); the list's
+// selection and the devices' selected flags follow each other. Main thread only.
+//
+// Not here yet: the rows' drag and drop of 'DMDV' scraps and the hot-plug watcher (the interface
+// pop-up lists what the serial source gives when a cell is made).
+class CDimDeviceList : public CCellGridPane {
+public:
+    using SerialSource = std::function<std::vector<std::string>()>;
+
+    CDimDeviceList(LPane* owner, CRecordHolder* settingsHolder, CRecordRef settings, CRecordHolder* dims,
+                   CDimDefStore* defs, CHeaderFrame* header);
+    ~CDimDeviceList() override;
+
+    void SetSerialSource(SerialSource source) { fSerials = std::move(source); }
+
+    LMessage Handle(const LMessage& msg) override;
+    void BoundsChanged(const CLRect& old) override;
+    void SelectionChanged(const CRgn& changed, const CRgn& old) override;
+    CTabFocusPane* CreateCellPane() override;
+    bool BindCell(LPane* pane, const CLPoint& cell) override;
+
+    // Called by a cell: a control of row `row` changed.
+    void CellEdited(CDimDeviceCell* cell, const void* control, dimcell::CEdits::Setter setter, double number,
+                    const std::string& text);
+    std::vector<uint32_t> SelectedRows() const;
+    void DeleteSelected();
+    // Sets every device's selected flag from the list's selection.
+    void SyncSelection();
+
+private:
+    CRecord* Dims() const;
+    uint32_t DeviceCount() const;
+    bool LayoutMode() const;
+    bool LayoutInPixels() const;
+    void FillInterfaces(CDimDeviceCell* cell);
+    void PlaceHeader();
+    static void DimsChanged(void* self, const SRecordEvent* event);
+    static void DefsChanged(void* self, const SRecordEvent* event);
+    static void SettingsChanged(void* self, const SRecordEvent* event);
+
+    CRecordHolder* fSettingsHolder;
+    CRecordRef fSettings;
+    CRecordHolder* fDims;
+    CDimDefStore* fDefs;
+    CHeaderFrame* fHeader;
+    dimcell::CEdits fEdits;
+    SerialSource fSerials;
+    bool fLyodiv = false;
+    bool fSyncing = false;
+};

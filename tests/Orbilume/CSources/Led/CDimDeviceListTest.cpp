@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Common/ObjC/CNumVol.h"
+#include "Lib3/LSources/CoreData/CUndoQueue.h"
+#include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Led/CDimDeviceList.h"
+#include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
+#include "tests/support/PinnedFonts.h"
+
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace dimtest;
+using Setter = dimcell::CEdits::Setter;
+
+namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
+
+struct Root : LHandler {
+    CUndoQueue undo{1 << 20};
+    LMessage Handle(const LMessage& msg) override {
+        if (undo.HandleMessage(msg)) return LMessage();
+        return LHandler::Handle(msg);
+    }
+};
+
+struct DimDeviceListTest : ::testing::Test {
+    Root root;
+    Documents docs;
+    std::unique_ptr<CDimDeviceList> list;
+    std::unique_ptr<CDimDeviceCell> cell;
+
+    void Make(const std::vector<Device>& devices) {
+        ASSERT_TRUE(docs.Read(DimsXml(devices)));
+        list = std::make_unique<CDimDeviceList>(nullptr, &docs.prefs, docs.Settings(), &docs.dims, &docs.defs,
+                                                nullptr);
+        list->SetUpper(&root);
+        list->SetSerialSource([] { return std::vector<std::string>{"AAA", "BBB"}; });
+        list->SetBounds({0, 0, 600, 400});
+        cell.reset(static_cast<CDimDeviceCell*>(list->CreateCellPane()));
+    }
+    bool Selected(uint32_t i) { return docs.DeviceAt(i)->GetByte(T::kDidvSelected) != 0; }
+    void Fix(CNumVol* knob, float v) {
+        knob->SetValue(v);
+        LHandler::Dispatch(LMessage(CNumVol_Fix, knob, cell.get()));
+    }
+};
+
+}  // namespace
+
+TEST_F(DimDeviceListTest, RowsFollowTheDevices) {
+    Make({{}, {}});
+    EXPECT_EQ(list->Rows(), 2);
+    docs.dims.RootRef().InsertRecord(nullptr, T::kDimsDevices, CRecordRef::kAppend, CRecord::New(T::Didv()));
+    EXPECT_EQ(list->Rows(), 3);
+    docs.dims.RootRef().DeleteElement(nullptr, T::kDimsDevices, 0);
+    EXPECT_EQ(list->Rows(), 2);
+}
+
+TEST_F(DimDeviceListTest, SelectionAndFlagsFollowEachOther) {
+    Make({{}, {}, {}});
+    list->SelectCell({0, 1});
+    EXPECT_FALSE(Selected(0));
+    EXPECT_TRUE(Selected(1));
+    docs.DeviceRef(2).SetByte(nullptr, T::kDidvSelected, 1);
+    EXPECT_EQ(list->SelectedRows(), (std::vector<uint32_t>{1, 2}));
+    list->DeleteSelected();
+    EXPECT_EQ(list->Rows(), 1);
+    EXPECT_TRUE(root.undo.Perform(0));
+    EXPECT_EQ(list->Rows(), 3);
+}
+
+TEST_F(DimDeviceListTest, AssignmentCellShowsTheOutput) {
+    Make({{.dxch = 10, .conn = 2, .universe = "32767"},
+          {.def = "Strip-RGB-8", .dxch = 5, .conn = 1, .universe = "", .serial = "XXX"}});
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 0}));
+    EXPECT_EQ(cell->Output()->GetValue(), 2);
+    EXPECT_FLOAT_EQ(cell->Knob(Setter::kNet)->GetValue(), 127);
+    EXPECT_FLOAT_EQ(cell->Knob(Setter::kSubNet)->GetValue(), 15);
+    EXPECT_FLOAT_EQ(cell->Knob(Setter::kUniverse)->GetValue(), 15);
+    EXPECT_STREQ(cell->EndChannel()->Text().CStr(), "- 12");  // 3 channels from 10
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 1}));
+    EXPECT_EQ(cell->Output()->GetValue(), 1);
+    // AAA, BBB, a separator, then the stored serial that is not plugged in.
+    ASSERT_EQ(cell->Interface()->Count(), 5);
+    EXPECT_TRUE(cell->Interface()->IsSeparator(3));
+    EXPECT_EQ(cell->Interface()->GetValue(), 4);
+    EXPECT_STREQ(cell->EndChannel()->Text().CStr(), "- 28");  // 24 channels from 5
+    EXPECT_FALSE(list->BindCell(cell.get(), {0, 2}));
+}
+
+TEST_F(DimDeviceListTest, KnobOfASelectedRowEditsTheSelection) {
+    Make({{.x = 0.1f}, {.x = 0.2f}, {.x = 0.3f}});
+    docs.dims.RootRef().SetByte(nullptr, T::kDimsViewMode, 1);
+    list->SelectCell({0, 0});
+    list->AddToSelection({0, 2});
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 2}));
+    EXPECT_FLOAT_EQ(cell->Knob(Setter::kX)->GetValue(), 30);
+    Fix(cell->Knob(Setter::kX), 50);
+    Fix(cell->Knob(Setter::kX), 60);
+    EXPECT_NEAR(docs.DeviceAt(0)->GetFloat(T::kDidvPosX), 0.6, 1e-6);
+    EXPECT_NEAR(docs.DeviceAt(2)->GetFloat(T::kDidvPosX), 0.6, 1e-6);
+    EXPECT_FLOAT_EQ(docs.DeviceAt(1)->GetFloat(T::kDidvPosX), 0.2f);
+    EXPECT_TRUE(root.undo.Perform(0));
+    EXPECT_FLOAT_EQ(docs.DeviceAt(0)->GetFloat(T::kDidvPosX), 0.1f);
+    EXPECT_FLOAT_EQ(docs.DeviceAt(2)->GetFloat(T::kDidvPosX), 0.3f);
+    EXPECT_FALSE(root.undo.Perform(0));
+}
