@@ -8,10 +8,12 @@
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
@@ -37,7 +39,8 @@ CDimWindow::CDimWindow(LHandler* upper, LPane* owner, const LFrameSpec& spec, co
     : LFrame(upper, owner, spec), fSources(sources) {
     PLAT_DCHECK_MAIN_THREAD();
     const LStrListRsrcH strings{SRsrcRequest(kName)};
-    // Panes in layout order: 1 header, 2 layout view, 3 column header, 4 output check box.
+    // Panes in layout order: 1 header, 2 layout view, 3 column header, 4 output check box, 5 the
+    // list's navigator.
     fHeader = new LFrame(this, this);
     fLabel = new LTextPane(fHeader, 0);
     fLabel->SetTextStyle(LTextStyleH(2));
@@ -51,6 +54,10 @@ CDimWindow::CDimWindow(LHandler* upper, LPane* owner, const LFrameSpec& spec, co
     fColumns = new CHeaderFrame(this, this, CHeaderFrame::kLeft, false, true);
     fOutput = new LStdCheck(this, LStdCtlSpec());
     fOutput->SetTitle(strings.GetString(2));
+    fNavi = new LListNavi(this, LListNavi::kVerticalBar, 1);
+    fList = new CDimDeviceList(fNavi, fSources.settingsHolder, fSources.settings, fSources.dims, fSources.defs,
+                               fColumns);
+    fNavi->SetListPane(fList);
     SetBackground(LColor::System(1));
     SetWindowTitle(strings.GetString(0));
     LayOut(this, kName);

@@ -6,10 +6,12 @@
 #include "Lib3/LSources/CoreUI/LFrame.h"
 
 class CDimDefStore;
+class CDimDeviceList;
 class CDimLayoutView;
 class CHeaderFrame;
 class CNumVol;
 class CRecordHolder;
+class LListNavi;
 class LStdCheck;
 class LTextPane;
 struct SRecordEvent;
@@ -25,7 +27,7 @@ struct SDimWindowSources {
 };
 
 // The LED dimmer window: its own menu bar "DIMCTL", a header (label, division knob, output check
-// box), the layout view and the device list's column header. The stored placement "winplace" is
+// box), the layout view and the device list with its column header. The stored placement "winplace" is
 // used when it is a proper rectangle, otherwise the window takes its layout's size; it is stored
 // again when the window goes. Main thread only.
 class CDimWindow : public LFrame {
@@ -53,6 +55,7 @@ public:
     CNumVol* DivisionKnob() const { return fDivision; }
     LStdCheck* OutputCheck() const { return fOutput; }
     CHeaderFrame* ColumnHeader() const { return fColumns; }
+    CDimDeviceList* DeviceList() const { return fList; }
 
 private:
     static void SettingsChanged(void* self, const SRecordEvent* event);
@@ -65,4 +68,6 @@ private:
     CDimLayoutView* fView = nullptr;
     CHeaderFrame* fColumns = nullptr;
     LStdCheck* fOutput = nullptr;
+    LListNavi* fNavi = nullptr;
+    CDimDeviceList* fList = nullptr;
 };

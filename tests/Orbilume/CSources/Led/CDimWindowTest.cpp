@@ -5,6 +5,7 @@
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
@@ -76,4 +77,11 @@ TEST_F(DimWindowTest, ControlsWriteTheDocumentAndTheSettings) {
     window->Dispatch(LMessage(CNumVol_Fix, window->DivisionKnob(), window.get()));
     EXPECT_EQ(docs.dims.Root()->GetUInt(T::kDimsDivision), 500u);
     EXPECT_FALSE(root.undo.CanUndo());
+}
+
+TEST_F(DimWindowTest, TheListShowsTheDevices) {
+    ASSERT_NE(window->DeviceList(), nullptr);
+    EXPECT_EQ(window->DeviceList()->Rows(), 0);
+    docs.dims.RootRef().InsertRecord(nullptr, T::kDimsDevices, CRecordRef::kAppend, CRecord::New(T::Didv()));
+    EXPECT_EQ(window->DeviceList()->Rows(), 1);
 }
