@@ -204,6 +204,10 @@ bool CDimDeviceList::LayoutInPixels() const {
 
 void CDimDeviceList::BoundsChanged(const CLRect& old) {
     CCellGridPane::BoundsChanged(old);
+    if (Bounds().Width() != old.Width()) {
+        GetPrototypeCell();
+        ChangeState(kRelayout);
+    }
     PlaceHeader();
 }
 
@@ -408,6 +412,7 @@ void CDimDeviceList::DimsChanged(void* self, const SRecordEvent* e) {
                 break;
             case T::kDimsViewMode:
                 l->PlaceHeader();
+                l->ChangeState(kRelayout);
                 l->RefreshAllCells();
                 break;
             case T::kDimsCanvasWidth:

@@ -92,6 +92,8 @@ public:
     void SelectionChanged(const CRgn& changed, const CRgn& old) override;
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
+    // Cells as wide as the list, as high as the prototype wants.
+    uint32_t CellSizeMode() override { return 3; }
 
     // Called by a cell: a control of row `row` changed.
     void CellEdited(CDimDeviceCell* cell, const void* control, dimcell::CEdits::Setter setter, double number,
