@@ -18,6 +18,7 @@ public:
     explicit CDimDefLibrary(CDimDefStore* store, std::string documentsFolder = {});
 
     CDimDefStore* Store() const { return mStore; }
+    void SetStore(CDimDefStore* store) { mStore = store; }
     // Documents/ObDimInstruments (Documents from the standard folders unless given).
     std::string UserFolder() const;
     // The file of the named definition in the user folder (the folder is made when create is set);

@@ -1,0 +1,92 @@
+#include "Orbilume/CSources/Led/CDimAppLink.h"
+
+#include <epoxy/gl.h>
+
+#include <string>
+
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+#include "Lib3/LSources/CoreData/LAsyncMainLoop.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Orbilume/CSources/Led/CDimDefLibrary.h"
+#include "Orbilume/CSources/Led/CDimDefStore.h"
+#include "Orbilume/CSources/Led/CDimInstruments.h"
+#include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Platform/Foundation/Bundle.h"
+
+CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs)
+    : mPrefs(prefs), mLoop(std::make_unique<LAsyncMainLoop>()), mLibrary(std::make_unique<CDimDefLibrary>(nullptr)) {
+    mDoc = std::make_unique<CDimInstruments>(app, mLoop.get(), nullptr, prefs, mLibrary.get());
+    const std::string builtIn = plat::BundleSharedSupportPath(plat::MainBundlePath()) + "/diminst";
+    mDoc->Defs().LoadAll(builtIn, mLibrary->UserFolder());
+    mDoc->UpdateCanvas();
+}
+
+CDimAppLink::~CDimAppLink() {
+    SetSource(nullptr);
+    mDoc.reset();
+    mLibrary.reset();
+    mLoop.reset();
+}
+
+void CDimAppLink::StartUp() {
+    if (!mReported) {
+        mReported = true;
+        const auto& report = mDoc->Defs().LoadReport();
+        if (!report.empty() && DimDialogs().showMessage) {
+            std::string text = "Some fixture definitions could not be loaded:";
+            for (const auto& p : report) text += "\n" + p.path + ": " + p.reason;
+            DimDialogs().showMessage(LString(text.c_str()));
+        }
+        mDoc->Defs().ClearLoadReport();
+    }
+    if (mDoc->Settings() && UDimPrefs::GetLastOpen(mDoc->Settings())) (void)mDoc->OpenWindow();
+}
+
+void CDimAppLink::SetSource(CMixEngine* engine) {
+    if (engine == mSource) return;
+    if (mSource) mSource->RemoveAfterFrameCallback(this, &AfterFrame);
+    mSource = engine;
+    if (mSource) mSource->AddAfterFrameCallback(this, &AfterFrame);
+    UpdateAspect();
+}
+
+bool CDimAppLink::CanQuit() {
+    return mDoc->AskToSave(2);
+}
+
+void CDimAppLink::OpenWindow() {
+    (void)mDoc->OpenWindow();
+}
+
+void CDimAppLink::UpdateAspect() {
+    if (!mSource || !mDoc->Settings() || !UDimPrefs::GetUse(mDoc->Settings())) return;
+    uint32_t w = 0, h = 0;
+    mSource->RenderSize(w, h);
+    mDoc->SetAspect(w, h);
+}
+
+namespace {
+
+struct SDrawArgs {
+    CDimInstruments* doc;
+    CMixEngine* engine;
+};
+
+}  // namespace
+
+void CDimAppLink::AfterFrame(void* context, CMixEngine* engine) {
+    auto* self = static_cast<CDimAppLink*>(context);
+    SDrawArgs args{self->mDoc.get(), engine};
+    (void)self->mDoc->AfterFrame(&args, &Draw);
+}
+
+// The mix into the bound dimmer framebuffer, over the whole canvas.
+void CDimAppLink::Draw(void* drawContext, COpenGLContext_Cca& dimContext, bool soft) {
+    (void)soft;
+    auto* args = static_cast<SDrawArgs*>(drawContext);
+    uint32_t w = 1, h = 1;
+    args->doc->SharedCanvas(w, h);
+    glViewport(0, 0, GLsizei(w), GLsizei(h));
+    args->engine->DrawMixInto(dimContext, false);
+}

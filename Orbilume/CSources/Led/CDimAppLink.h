@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+
+#include "Lib3/LSources/CoreData/LHandler.h"
+
+class CAppPrefs;
+class CDimDefLibrary;
+class CDimInstruments;
+class CMixEngine;
+class COpenGLContext_Cca;
+class LAsyncMainLoop;
+
+// The application's side of the LED dimmer: the main thread's async loop the output runs on, the
+// definitions library and its store's folders, the dimmer document, and the dimmer source (the
+// front document's engine: its output size is the canvas aspect while "use" is on, and its
+// after-frame callback feeds the output). Main thread only, except the engine's callback.
+class CDimAppLink {
+public:
+    CDimAppLink(LHandler* app, CAppPrefs* prefs);
+    ~CDimAppLink();
+    CDimAppLink(const CDimAppLink&) = delete;
+    CDimAppLink& operator=(const CDimAppLink&) = delete;
+
+    CDimInstruments& Document() { return *mDoc; }
+    // After start-up: the definitions' load report once, the window when it was open at the end.
+    void StartUp();
+    // The front document's engine, null when there is none.
+    void SetSource(CMixEngine* engine);
+    CMixEngine* Source() const { return mSource; }
+    // Quitting: false when the user keeps the application.
+    bool CanQuit();
+    // "CAppCmd_DMatx".
+    void OpenWindow();
+    // Follows "use" and the engine's output size; called by the application's idle timer too.
+    void UpdateAspect();
+
+private:
+    static void AfterFrame(void* context, CMixEngine* engine);
+    static void Draw(void* drawContext, COpenGLContext_Cca& dimContext, bool soft);
+
+    CAppPrefs* mPrefs;
+    std::unique_ptr<LAsyncMainLoop> mLoop;
+    std::unique_ptr<CDimDefLibrary> mLibrary;
+    std::unique_ptr<CDimInstruments> mDoc;
+    CMixEngine* mSource = nullptr;
+    bool mReported = false;
+};
