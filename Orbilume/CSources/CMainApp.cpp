@@ -33,6 +33,8 @@
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
+#include "Orbilume/CSources/Led/CDimAppLink.h"
+#include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Media/CVCapSlots.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/AppKit/Application.h"
@@ -117,6 +119,7 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mHub = std::make_unique<CCtlInHub>();
     mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
     mRepository = std::make_unique<CCompoRepository>();
+    mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get());
 }
 
 CMainApp::~CMainApp() {
@@ -124,6 +127,7 @@ CMainApp::~CMainApp() {
     Log("CMainApp_Destructing", nullptr);
     mScreenTimer.Stop();
     StoreSettings();
+    mDimmer.reset();  // stores its settings and leaves the front engine
     // Last to first.
     while (!mDocs.empty()) mDocs.pop_back();
     if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
@@ -207,6 +211,7 @@ void CMainApp::MenuReady(LHandler* sender) {
     for (const char* c : kResolutions) bar->EnableCommand(c);
     const uint32_t reso = prefs->GetUInt(P::kPrefResolution);
     bar->CheckCommand(kResolutions[reso >= 1 && reso <= 3 ? reso : 0]);
+    if (mDimmer && DimWindowFactories().window) bar->EnableCommand("CAppCmd_DMatx");
 }
 
 bool CMainApp::HandleCommand(LHandler* sender) {
@@ -221,6 +226,10 @@ bool CMainApp::HandleCommand(LHandler* sender) {
     }
     if (item->HasCommand("LStdCmd_Open")) {
         OpenDocumentDialog();
+        return true;
+    }
+    if (item->HasCommand("CAppCmd_DMatx")) {
+        if (mDimmer) mDimmer->OpenWindow();
         return true;
     }
     if (item->HasCommand("LStdCmd_Quit")) {
@@ -257,6 +266,7 @@ bool CMainApp::StartUp() {
     CCompoRepository::SetGlobal(mRepository.get());
     ApplyInputSettings();
     CAppWindows::Start(mPrefs.get());
+    if (mDimmer) mDimmer->StartUp();
     // The start-up window's hold is skipped: it closes once start-up is done.
     return true;
 }
@@ -359,6 +369,7 @@ int CMainApp::OpenDocument(const LFsSpec& spec, CRecord* docPrefs) {
     CObDoc* raw = doc.get();
     mDocs.push_back(std::move(doc));
     raw->ShowWindows();
+    DimmerFollowFront();
     return result;
 }
 
@@ -380,6 +391,7 @@ void CMainApp::FrontDocument(CObDoc* doc) {
     mDocs.insert(mDocs.begin(), std::move(moved));
     for (size_t i = 1; i < mDocs.size(); ++i)
         if (mDocs[i]->Console()) mDocs[i]->Console()->Hide();
+    DimmerFollowFront();
 }
 
 void CMainApp::CloseDocument(CObDoc* doc) {
@@ -388,12 +400,17 @@ void CMainApp::CloseDocument(CObDoc* doc) {
     // The message that asked for it may still be on its way through the document.
     LHandler::DeleteAfterDispatch(it->release());
     mDocs.erase(it);
+    DimmerFollowFront();
+}
+
+void CMainApp::DimmerFollowFront() {
+    if (mDimmer) mDimmer->SetSource(mDocs.empty() ? nullptr : &mDocs.front()->Engine());
 }
 
 bool CMainApp::CanQuit() {
     for (auto& doc : mDocs)
         if (!doc->CanClose()) return false;
-    return true;
+    return !mDimmer || mDimmer->CanQuit();
 }
 
 int CMainApp::OnPanelDocument(uint32_t operation, void* argument) {

@@ -13,6 +13,7 @@
 class CAppPrefs;
 class CCompoRepository;
 class CCtlInHub;
+class CDimAppLink;
 class CMediaLoader;
 class CMenuKeyDialogs;
 class CMenuKeyRegistry;
@@ -76,6 +77,7 @@ private:
     void FrontDocument(CObDoc* doc);
     void CloseDocument(CObDoc* doc);
     CObDoc* FindOpen(const LFsSpec& spec) const;
+    void DimmerFollowFront();
 
     int mLog = -1;
     CJsCostPatch mJsCostPatch;                    // 1
@@ -92,4 +94,5 @@ private:
     std::vector<std::unique_ptr<CObDoc>> mDocs;     // 26
     bool mStarted = false;                          // 28
     LTimer mScreenTimer{this};                      // 33
+    std::unique_ptr<CDimAppLink> mDimmer;           // LED dimmer document and its source
 };

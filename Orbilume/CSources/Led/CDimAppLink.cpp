@@ -20,10 +20,12 @@ CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs)
     const std::string builtIn = plat::BundleSharedSupportPath(plat::MainBundlePath()) + "/diminst";
     mDoc->Defs().LoadAll(builtIn, mLibrary->UserFolder());
     mDoc->UpdateCanvas();
+    if (mPrefs) (void)mPrefs->AddObserver(this, &PrefsChanged);
 }
 
 CDimAppLink::~CDimAppLink() {
     SetSource(nullptr);
+    if (mPrefs) (void)mPrefs->RemoveObserver(this, &PrefsChanged);
     mDoc.reset();
     mLibrary.reset();
     mLoop.reset();
@@ -45,9 +47,15 @@ void CDimAppLink::StartUp() {
 
 void CDimAppLink::SetSource(CMixEngine* engine) {
     if (engine == mSource) return;
-    if (mSource) mSource->RemoveAfterFrameCallback(this, &AfterFrame);
+    if (mSource) {
+        mSource->RemoveAfterFrameCallback(this, &AfterFrame);
+        mSource->RemovePostRenderCallback(this, &PostRender);
+    }
     mSource = engine;
-    if (mSource) mSource->AddAfterFrameCallback(this, &AfterFrame);
+    if (mSource) {
+        mSource->AddAfterFrameCallback(this, &AfterFrame);
+        mSource->AddPostRenderCallback(this, &PostRender);
+    }
     UpdateAspect();
 }
 
@@ -64,6 +72,18 @@ void CDimAppLink::UpdateAspect() {
     uint32_t w = 0, h = 0;
     mSource->RenderSize(w, h);
     mDoc->SetAspect(w, h);
+}
+
+// An engine that ends calls this with a null context: it is no longer the source.
+void CDimAppLink::PostRender(void* context, CMixEngine* engine, COpenGLContext_Cca* draw) {
+    auto* self = static_cast<CDimAppLink*>(context);
+    if (!draw && engine == self->mSource) self->mSource = nullptr;
+}
+
+// "use" and the other dimmer settings: the aspect follows the source while the output is used.
+void CDimAppLink::PrefsChanged(void* context, const SRecordEvent* event) {
+    (void)event;
+    static_cast<CDimAppLink*>(context)->UpdateAspect();
 }
 
 namespace {

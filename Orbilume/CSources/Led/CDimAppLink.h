@@ -10,6 +10,7 @@ class CDimInstruments;
 class CMixEngine;
 class COpenGLContext_Cca;
 class LAsyncMainLoop;
+struct SRecordEvent;
 
 // The application's side of the LED dimmer: the main thread's async loop the output runs on, the
 // definitions library and its store's folders, the dimmer document, and the dimmer source (the
@@ -37,6 +38,8 @@ public:
 
 private:
     static void AfterFrame(void* context, CMixEngine* engine);
+    static void PostRender(void* context, CMixEngine* engine, COpenGLContext_Cca* draw);
+    static void PrefsChanged(void* context, const SRecordEvent* event);
     static void Draw(void* drawContext, COpenGLContext_Cca& dimContext, bool soft);
 
     CAppPrefs* mPrefs;

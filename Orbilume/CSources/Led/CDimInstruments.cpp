@@ -20,7 +20,7 @@
 #include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
 #include "Platform/Foundation/FileIO.h"
-#include "Platform/Foundation/Threading.h"
+#include "Platform/Foundation/Check.h"
 
 namespace {
 

@@ -48,7 +48,7 @@ void Set(LHandler* editor, CRecordRef dims, uint32_t i, uint32_t field, double v
     (void)DeviceRef(dims, i).SetFloat(editor, field, static_cast<float>(value));
 }
 
-bool Arrange(LHandler* editor, CRecordRef dims, const std::vector<uint32_t>& sel, bool vertical, int kind,
+bool ArrangeSelected(LHandler* editor, CRecordRef dims, const std::vector<uint32_t>& sel, bool vertical, int kind,
              double f) {
     const uint32_t pos = vertical ? T::kDidvPosY : T::kDidvPosX;
     const uint32_t size = vertical ? T::kDidvHeight : T::kDidvWidth;
@@ -185,21 +185,21 @@ bool UDimArrange::DoArrange(LHandler* editor, CRecordRef dims, Arrange what) {
     if (sel.size() < 2) return false;
     switch (what) {
         case kMeanWidth:
-            return Arrange(editor, dims, sel, false, 0, 0);
+            return ArrangeSelected(editor, dims, sel, false, 0, 0);
         case kMeanHeight:
-            return Arrange(editor, dims, sel, true, 0, 0);
+            return ArrangeSelected(editor, dims, sel, true, 0, 0);
         case kAlignLeft:
-            return Arrange(editor, dims, sel, false, 1, -0.5);
+            return ArrangeSelected(editor, dims, sel, false, 1, -0.5);
         case kAlignRight:
-            return Arrange(editor, dims, sel, false, 1, 0.5);
+            return ArrangeSelected(editor, dims, sel, false, 1, 0.5);
         case kAlignTop:
-            return Arrange(editor, dims, sel, true, 1, 0.5);
+            return ArrangeSelected(editor, dims, sel, true, 1, 0.5);
         case kAlignBottom:
-            return Arrange(editor, dims, sel, true, 1, -0.5);
+            return ArrangeSelected(editor, dims, sel, true, 1, -0.5);
         case kEvenWidth:
-            return Arrange(editor, dims, sel, false, 2, 0);
+            return ArrangeSelected(editor, dims, sel, false, 2, 0);
         case kEvenHeight:
-            return Arrange(editor, dims, sel, true, 2, 0);
+            return ArrangeSelected(editor, dims, sel, true, 2, 0);
     }
     return false;
 }

@@ -454,7 +454,7 @@ TEST(DimCommands, SelectionThroughTheMenuReachesTheDocument) {
     for (LMenuItem* i = bar.menu->FirstItem(); i; i = bar.menu->NextItem(i))
         if (i->HasCommand("cDimGap1")) item = i;
     ASSERT_NE(item, nullptr);
-    LHandler::Dispatch(LMessage(LMsgId("LMenuItem_Selected"), item, &doc));
+    LHandler::Dispatch(LMessage(LMenuItem_Selected, item, &doc));
     EXPECT_EQ(f.Root()->GetByte(T::kDimsDotGap), 1);
 }
 
