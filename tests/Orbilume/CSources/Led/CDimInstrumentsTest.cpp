@@ -231,7 +231,7 @@ TEST(DimFiles, BadFilesLeaveTheLayoutAsItWas) {
         {"foreign.obdim", "<?xml version=\"1.0\"?>\n<YOBM_OBMX/>\n", "no dimmer layout"},
         {"html.obdim", "<html><body>hello</body></html>", "no dimmer layout"},
         {"binary.obdim", std::string("\0\1\2garbage", 10), "cannot be opened"},
-        {"nested.obdim", nested, "records cannot be read"},
+        {"nested.obdim", nested, "nest too deeply"},
         {"empty.obdim", "", "cannot be opened"},
     };
     for (const auto& c : cases) {

@@ -86,7 +86,7 @@ inline const SDimDialogs& Scripted() {
 struct Fixture {
     nettest::MainLoop main;
     CAppPrefs prefs;
-    TempDir dir;
+    testsupport::TempDir dir;
     std::unique_ptr<CDimInstruments> doc;
 
     Fixture() {
