@@ -403,6 +403,10 @@ void CMainApp::CloseDocument(CObDoc* doc) {
     DimmerFollowFront();
 }
 
+CDimInstruments* CMainApp::Dimmer() const {
+    return mDimmer ? &mDimmer->Document() : nullptr;
+}
+
 void CMainApp::DimmerFollowFront() {
     if (mDimmer) mDimmer->SetSource(mDocs.empty() ? nullptr : &mDocs.front()->Engine());
 }

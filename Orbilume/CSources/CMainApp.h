@@ -14,6 +14,7 @@ class CAppPrefs;
 class CCompoRepository;
 class CCtlInHub;
 class CDimAppLink;
+class CDimInstruments;
 class CMediaLoader;
 class CMenuKeyDialogs;
 class CMenuKeyRegistry;
@@ -59,6 +60,7 @@ public:
     CAppPrefs& Prefs() { return *mPrefs; }
     bool IsStarted() const { return mStarted; }
     const LTimer& ScreenModeTimer() const { return mScreenTimer; }
+    CDimInstruments* Dimmer() const;  // the LED dimmer document
 
     // How the start-up GL check answers (COpenGLCheckDialog::Check unless a test sets its own):
     // 0 quit, 1 continue, 2 met.

@@ -8,6 +8,7 @@
 #include "Common/ObjC/CSimpleMessageDialog.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/Led/CDimDevAddDlg.h"
 #include "Orbilume/CSources/Led/CDimInstruments.h"
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 
@@ -61,7 +62,7 @@ bool RealSignalDialog(LHandler* upper, CRecordRef timing) {
     return dialog.RunUntilResult() == 1;
 }
 
-const SDimDialogs kReal{&RealAskSaveChanges, &RealAskSavePath, &RealAskOpenPath, &RealShowMessage, nullptr,
+const SDimDialogs kReal{&RealAskSaveChanges, &RealAskSavePath, &RealAskOpenPath, &RealShowMessage, &CDimDevAddDlg::Run,
                         &RealSignalDialog};
 const SDimDialogs* gDialogs = &kReal;
 
