@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "Common/Stream/CMemStream.h"
@@ -11,12 +14,18 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
+#include "Common/ObjC/CNumVol.h"
+#include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LStdCtl.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/CProcessInfo.h"
+#include "Lib3/LSources/String/UnicodeDecomp.h"
 #include "Orbilume/CSources/App/CaptureName.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
 #include "Orbilume/CSources/AppGlobals.h"
@@ -26,14 +35,24 @@
 #include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Document/UDocScenes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Engine/CCtlInEngineBinder.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Engine/CSceneCtlIn.h"
 #include "Orbilume/CSources/Engine/CSceneRecall.h"
+#include "Orbilume/CSources/Engine/CUnit.h"
+#include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CSeqCtlIn.h"
+#include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Media/CMovieRecorder.h"
 #include "Orbilume/CSources/Media/CObStillSaver_CGi_File.h"
+#include "Orbilume/CSources/Net/CNetAddress.h"
+#include "Orbilume/CSources/Osc/COSCSender.h"
+#include "Orbilume/CSources/Osc/OscArg.h"
+#include "Orbilume/CSources/Osc/OscPattern.h"
 #include "Orbilume/CSources/Schedule/CSchCtl.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/Foundation/Check.h"
@@ -48,6 +67,56 @@ using P = CAppPrefs;
 constexpr size_t kMaxShowBytes = size_t{512} << 20;
 
 std::atomic<bool> gStillArmed{false};
+COSCSender* gSceneSender = nullptr;
+
+constexpr uint32_t kOscController = 2;  // "osc" among the scene controllers
+constexpr uint16_t kDefaultAnnouncePort = 51001;
+
+CRecordRef Ref(CRecord*& var) {
+    return CRecordRef(&var);
+}
+
+// Canonically decomposed text; false for broken UTF-8.
+bool Decomposed(const char* text, std::string& out) {
+    LVariStr<64> buf;
+    if (!UnicodeDecomp::DecomposeUtf8(reinterpret_cast<const unsigned char*>(text),
+                                      static_cast<uint32_t>(strlen(text)), buf))
+        return false;
+    out.assign(buf.CStr(), buf.Length());
+    return true;
+}
+
+// True when the whole text is a base-10 integer whose value equals the argument's float reading.
+bool ReadsAsIndex(const OscArg& arg, int64_t& value) {
+    const char* text = arg.value.s;
+    if (!text || !text[0]) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno != 0 || !end || *end != 0) return false;
+    if (static_cast<float>(v) != arg.AsFloat()) return false;
+    value = v;
+    return true;
+}
+
+// Stores the values of a unit's inputs (not those that go straight to the engine) into the scene,
+// then of its image-input and filter units.
+void StoreUnitValues(CRecord* scene, LHandler* editor, const CRecord* unit, uint32_t depth) {
+    if (!unit || depth > 64) return;
+    const uint32_t id = unit->GetUInt(T::kUnitId);
+    for (uint32_t i = 0; i < unit->ArrayCount(T::kUnitInputs); ++i) {
+        const CRecord* input = unit->GetElement(T::kUnitInputs, i);
+        if (input && !input->GetByte(T::kInptDirect))
+            UDocScenes::SetSceneValue(scene, editor, id, input->GetString(T::kInptKey),
+                                      input->GetString(T::kInptValue), false);
+    }
+    for (uint32_t i = 0; i < unit->ArrayCount(T::kUnitInputs); ++i) {
+        const CRecord* input = unit->GetElement(T::kUnitInputs, i);
+        if (input) StoreUnitValues(scene, editor, input->GetSubRecord(T::kInptImage), depth + 1);
+    }
+    for (uint32_t i = 0; i < unit->ArrayCount(T::kUnitFilters); ++i)
+        StoreUnitValues(scene, editor, unit->GetElement(T::kUnitFilters, i), depth + 1);
+}
 
 CRecord* Prefs() {
     return CAppPrefs::Get() ? CAppPrefs::Get()->Root() : nullptr;
@@ -117,6 +186,7 @@ CObDoc::CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& s
                                                    CCtlInHub::Global());
     mRecall = std::make_unique<CSceneRecall>(mEngine.get(), mBinder.get());
     mSceneCtlIn = std::make_unique<CSceneCtlIn>(mModel->Scenes(), CCtlInHub::Global());
+    mSeqCtlIn = std::make_unique<CSeqCtlIn>(mModel->Scenes(), CCtlInHub::Global());
     CRecordRef misc =
         CAppPrefs::Get() ? CRecordRef(&CAppPrefs::Get()->Root()->Slot(P::kPrefMisc).record) : CRecordRef();
     mSchedule = std::make_unique<CSchCtl>(this, mModel.get(), misc);
@@ -146,6 +216,8 @@ CObDoc::CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& s
     if (mDocPrefs) mDocPrefs->Slot(P::kDocOpenNow).u8 = 1;
     mModel->AddObserver(this, &CObDoc::ModelObserver);
     if (CAppPrefs::Get()) CAppPrefs::Get()->AddObserver(this, &CObDoc::PrefsObserver);
+    mOscHub = CCtlInHub::Global();
+    if (mOscHub) mOscHub->AddOscListener(&CObDoc::OscProc, this);
     ApplyTimerSettings();
 }
 
@@ -154,6 +226,7 @@ CObDoc::~CObDoc() {
     StopRecording();
     if (mStillPending) mEngine->RemovePostRenderCallback(this, &CObDoc::StillCapture);
     mStillPending = false;
+    if (mOscHub) mOscHub->RemoveOscListener(&CObDoc::OscProc, this);
     if (CAppPrefs::Get()) CAppPrefs::Get()->RemoveObserver(this, &CObDoc::PrefsObserver);
     mModel->RemoveObserver(this, &CObDoc::ModelObserver);
     StoreWindowState();
@@ -164,6 +237,7 @@ CObDoc::~CObDoc() {
     mStill.reset();
     mRecorder.reset();
     mSchedule.reset();
+    mSeqCtlIn.reset();
     mSceneCtlIn.reset();
     mRecall.reset();
     mBinder.reset();
@@ -210,6 +284,21 @@ LMessage CObDoc::Handle(const LMessage& msg) {
         if (out.IsEmpty() || !out.Is(LMenuItem_Selected)) return out;
         return LHandler::Handle(msg);
     }
+    if (msg.Is(LStdCtl_Selected) && mConsole && msg.sender) {
+        LMessage out = HandleConsoleButton(msg);
+        if (out.IsEmpty()) return out;
+    }
+    if (msg.Is(CNumVol_Fix) && mConsole && msg.sender) {
+        int64_t ms = 0;
+        if (mConsole->TimeFieldMs(msg.sender, ms)) {
+            mPlayer->LocateTime(static_cast<float>(static_cast<double>(ms) / 1000.0));
+            return LMessage();
+        }
+    }
+    if ((msg.Is(CInParamNote_Change) || msg.Is(CInParamNote_Anim)) && msg.sender &&
+        HandleParamChange(msg, msg.Is(CInParamNote_Anim)))
+        return LMessage();
+    if (msg.Is(LKeyboard_Char) && msg.sender && HandleSceneKey(msg)) return LMessage();
     if (mConsole && msg.sender == mConsole->Handler() && msg.Is(LFrame_Close)) {
         mConsole->Hide();
         mConsoleClosed = true;
@@ -246,6 +335,14 @@ void CObDoc::MenuReady(LHandler* sender) {
         bar->EnableCommand("CAppCmd_MvRec", mStrings.GetString(1).CStr());
     }
     bar->EnableCommand("cFaderZero");
+    bar->EnableCommand("cCtlBlend");
+    bar->EnableCommand("cCtlScene");
+    bar->EnableCommand("cCtlSeq");
+    if (mConsole && mConsole->IsUsable()) {
+        bar->EnableCommand("cNewScene");
+        if (mConsole->HasSceneList()) bar->EnableCommand("cSaveScene");
+        if (CanSaveParam()) bar->EnableCommand("cSaveParam");
+    }
     CRecord* scns = mModel->Scenes().Get();
     bar->EnableCommand("cScnTimeMode");
     if (scns && scns->GetByte(T::kScnsTimeLine)) bar->CheckCommand("cScnTimeMode");
@@ -302,6 +399,30 @@ LMessage CObDoc::HandleCommand(const LMessage& msg) {
         CRecord* mix = mModel->Mix().Get();
         for (uint32_t i = 0; mix && i < mix->ArrayCount(T::kMixsLayers); ++i)
             UDocUnits::SetLayerBlend(mix->GetElement(T::kMixsLayers, i), 0.0);
+        return LMessage();
+    }
+    if (item->HasCommand("cCtlBlend")) {
+        if (UCtlDlgCmds::BlendControl(this, mModel->BlendControl(), this)) SpreadBlendControls();
+        return LMessage();
+    }
+    if (item->HasCommand("cCtlScene")) {
+        (void)UCtlDlgCmds::SceneControl(this, mModel->SceneControl(), mSceneCtlIn.get());
+        return LMessage();
+    }
+    if (item->HasCommand("cCtlSeq")) {
+        (void)UCtlDlgCmds::SequenceControl(this, mModel->SequenceControl(), mSeqCtlIn.get());
+        return LMessage();
+    }
+    if (item->HasCommand("cSaveScene")) {
+        SaveScene();
+        return LMessage();
+    }
+    if (item->HasCommand("cNewScene")) {
+        NewScene();
+        return LMessage();
+    }
+    if (item->HasCommand("cSaveParam")) {
+        StoreSceneValues();
         return LMessage();
     }
     if (item->HasCommand("cScnTimeMode") || item->HasCommand("cScnSnapPrm")) {
@@ -428,6 +549,7 @@ bool CObDoc::LoadFromFile(const LFsSpec& spec) {
     mEngine->LoadLayers();
     SpreadBlendControls();
     mSceneCtlIn->Setup(mModel->Root()->GetSubRecord(T::kObmxSceneCtl));
+    mSeqCtlIn->Setup(mModel->Root()->GetSubRecord(T::kObmxSeqCtl));
     mModel->SetModified(false);
     mUndo.Clear();
     gLastDocFolder = spec;
@@ -518,13 +640,342 @@ void CObDoc::OnModelChange(const SRecordEvent& event) {
         if (mMonitor) mMonitor->SetFixedSize(record->GetByte(P::kPrefMonitorFixed) != 0);
     } else if (record == mModel->Scenes().Get()) {
         OnScenesChange(event.field);
+    } else if (record->IsOfType(T::kDomain, T::kUNIT) && event.field == T::kUnitRun1) {
+        mRecall->ApplyPendingToUnit(record);
     }
 }
 
 void CObDoc::OnScenesChange(uint32_t field) {
-    // Scene recall requests and overrides are the scene editors' part.
-    if (field == T::kScnsFrom || field == T::kScnsTo || field == T::kScnsOffset || field == T::kScnsLoop)
-        ApplyTimerSettings();
+    CRecordRef scns = mModel->Scenes();
+    switch (field) {
+        case T::kScnsFrom:
+        case T::kScnsTo:
+        case T::kScnsOffset:
+        case T::kScnsLoop:
+            ApplyTimerSettings();
+            break;
+        case T::kScnsRecall:
+            RecallSelected();
+            break;
+        case T::kScnsLocate: {
+            const int32_t n = scns->GetInt(T::kScnsLocate);
+            if (n >= 0) mPlayer->LocateScene(static_cast<uint32_t>(n));
+            break;
+        }
+        case T::kScnsGoTo: {
+            const int32_t n = scns->GetInt(T::kScnsGoTo);
+            if (n < 0) break;
+            if (scns->GetByte(T::kScnsTimeLine)) {
+                mPlayer->LocateScene(static_cast<uint32_t>(n));
+                mPlayer->Play();
+            } else {
+                SelectScene(static_cast<uint32_t>(n));
+            }
+            break;
+        }
+        case T::kScnsPosition:
+            mRecall->SetPositionOverride(scns->GetFloat(T::kScnsPosition));
+            break;
+        case T::kScnsFadeTime:
+            mRecall->SetTimeOverride(scns->GetFloat(T::kScnsFadeTime));
+            break;
+        case T::kScnsFaderLevels:
+            ApplyFaderLevels();
+            break;
+        default:
+            break;
+    }
+}
+
+void CObDoc::SetSceneSender(COSCSender* sender) {
+    gSceneSender = sender;
+}
+
+void CObDoc::RecallSelected() {
+    CRecordRef scns = mModel->Scenes();
+    CRecord* mix = mModel->Mix().Get();
+    const int32_t n = scns->GetInt(T::kScnsRecall);
+    if (n < 0 || static_cast<uint32_t>(n) >= UDocModel::GetSceneCount(scns.Get()) || !mix) return;
+    CRecord* scene = UDocModel::GetSceneAt(scns.Get(), static_cast<uint32_t>(n));
+    if (!scene) return;
+    CSceneRecall::AddSceneUnits(nullptr, mix, scene, true);
+    mRecall->Start(scene, PrefByte(P::kPrefExtControl), scns->GetFloat(T::kScnsPosition),
+                   scns->GetFloat(T::kScnsFadeTime));
+    CRecord* prefs = Prefs();
+    CRecord* snsl = prefs ? prefs->GetSubRecord(P::kPrefSceneSelSend) : nullptr;
+    LString send;
+    if (gSceneSender && snsl && CParamSet::Find(Ref(snsl), LString("send"), &send) >= 0 && !send.IsEmpty()) {
+        const int32_t port = CParamSet::GetIntOr(Ref(snsl), LString("oscport"), kDefaultAnnouncePort);
+        LString address;
+        if (CParamSet::Find(Ref(snsl), LString("oscaddr"), &address) < 0 || address.IsEmpty())
+            address = LString("/scene");
+        if (port >= 1 && port <= 65535) {
+            const OscArg arg = OscArg::Int(n);
+            gSceneSender->SendMessage(CNetAddress::IPv4(0x7F000001, static_cast<uint16_t>(port)),
+                                      address.CStr(), &arg, 1);
+        }
+    }
+    if (mConsole) mConsole->SelectSceneRow(static_cast<uint32_t>(n));
+    if (!scns->GetByte(T::kScnsTimeLine)) (void)scns.SetUInt(nullptr, T::kScnsCurIndex, static_cast<uint32_t>(n) + 1);
+}
+
+void CObDoc::ApplyFaderLevels() {
+    CRecordRef scns = mModel->Scenes();
+    CRecord* mix = mModel->Mix().Get();
+    if (!mix) return;
+    const uint32_t faders = scns->ArrayCount(T::kScnsFaderLevels);
+    const auto* levels = static_cast<const float*>(scns->ArrayData(T::kScnsFaderLevels));
+    const uint32_t n = std::min(faders, UDocModel::GetSceneCount(scns.Get()));
+    std::vector<uint32_t> ids;
+    std::vector<float> blends;
+    const LString blendKey("_oblayer_Blend");
+    for (uint32_t l = 0; l < mix->ArrayCount(T::kMixsLayers); ++l) {
+        const CRecord* layer = mix->GetElement(T::kMixsLayers, l);
+        const CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
+        if (!unit) continue;
+        const uint32_t id = unit->GetUInt(T::kUnitId);
+        bool any = false;
+        float best = 0;
+        for (uint32_t s = 0; levels && s < n; ++s) {
+            const CRecord* scene = UDocModel::GetSceneAt(scns.Get(), s);
+            const int32_t at = UDocModel::FindSceneValue(scene, id, blendKey);
+            if (at < 0) continue;
+            const CRecord* value = scene->GetElement(T::kScneValues, static_cast<uint32_t>(at));
+            const float v = CUnitParam::ReadFloat(value->GetString(T::kPrmtValue)) * levels[s];
+            if (!any || v > best) best = v;
+            any = true;
+        }
+        if (!any) continue;
+        ids.push_back(id);
+        blends.push_back(best);
+    }
+    mRecall->SetOverrides(ids.data(), blends.data(), static_cast<uint32_t>(ids.size()));
+}
+
+void CObDoc::SelectScene(uint32_t n) {
+    CRecordRef scns = mModel->Scenes();
+    if (n >= UDocModel::GetSceneCount(scns.Get())) return;
+    UDocScenes::SelectScene(scns, n, -1.0f, -1.0f);
+}
+
+// ---- OSC, keys, console controls and parameter panes
+
+void CObDoc::OscProc(void* context, OscPattern& pattern, const OscArg* args, uint32_t count) {
+    static_cast<CObDoc*>(context)->OnOscMessage(pattern, args, count);
+}
+
+void CObDoc::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count) {
+    CRecord* snct = mModel->Root() ? mModel->Root()->GetSubRecord(T::kObmxSceneCtl) : nullptr;
+    if (!snct || UCtlAttr::GetCtlr(Ref(snct)) != static_cast<int>(kOscController)) return;
+    if (!args || count == 0 || !pattern.IsMatch("/scene")) return;
+    const CRecord* scns = mModel->Scenes().Get();
+    const uint32_t scenes = UDocModel::GetSceneCount(scns);
+    const OscArg& a = args[0];
+    if (a.tag != 's') {
+        const int32_t v = a.AsInt();
+        if (v >= 0 && static_cast<uint32_t>(v) < scenes) SelectScene(static_cast<uint32_t>(v));
+        return;
+    }
+    int64_t index = 0;
+    if (ReadsAsIndex(a, index)) {
+        if (index >= 0 && index < static_cast<int64_t>(scenes)) SelectScene(static_cast<uint32_t>(index));
+        return;
+    }
+    std::string want;
+    if (!a.value.s || !Decomposed(a.value.s, want)) return;
+    int32_t found = -1;
+    for (uint32_t i = 0; i < scenes; ++i) {
+        const CRecord* scene = UDocModel::GetSceneAt(scns, i);
+        std::string name;
+        if (scene && Decomposed(scene->GetString(T::kScneName).CStr(), name) && name == want)
+            found = static_cast<int32_t>(i);
+    }
+    if (found >= 0) SelectScene(static_cast<uint32_t>(found));
+}
+
+LMessage CObDoc::HandleConsoleButton(const LMessage& msg) {
+    switch (mConsole->ButtonOf(msg.sender)) {
+        case IConsoleWin::EButton::kPlay:
+            mPlayer->Play();
+            return LMessage();
+        case IConsoleWin::EButton::kStop:
+            mPlayer->Stop();
+            if (PrefByte(P::kPrefExtControl) == 1) mBinder->ResetAll();
+            return LMessage();
+        case IConsoleWin::EButton::kToStart:
+            LocateToStart();
+            return LMessage();
+        case IConsoleWin::EButton::kNewScene:
+            NewScene();
+            return LMessage();
+        case IConsoleWin::EButton::kNone:
+            break;
+    }
+    return msg;
+}
+
+void CObDoc::LocateToStart() {
+    const CRecord* scns = mModel->Scenes().Get();
+    if (!scns) return;
+    float t = 0;
+    if (scns->GetByte(T::kScnsLoop) != 0) {
+        t = scns->GetFloat(T::kScnsFrom);
+    } else if (const CRecord* first = UDocModel::GetSceneAt(scns, 0)) {
+        t = first->GetFloat(T::kScneTime);
+    }
+    mPlayer->LocateTime(t);
+}
+
+bool CObDoc::HandleParamChange(const LMessage& msg, bool animator) {
+    const auto* note = static_cast<const CInParamNote*>(msg.sender);
+    CRecord* mix = mModel->Mix().Get();
+    CRecord* unit = mix ? UDocModel::FindUnitById(mix, note->unitId) : nullptr;
+    CRecord* input = unit ? UDocModel::FindUnitInput(unit, note->key) : nullptr;
+    if (!input) return false;
+    if (!animator && input->GetByte(T::kInptDirect)) {
+        mEngine->SetUnitParamByKey(note->unitId, note->key, note->value);
+        return true;
+    }
+    if (animator) {
+        const CRecord* current = input->GetSubRecord(T::kInptAnim);
+        if (current && !note->value.IsEmpty() && current->GetString(T::kUnitSpec) == note->value) return true;
+    }
+    const bool repeat = mHasLastEdit && mLastEditUnit == note->unitId && mLastEditKey == note->key;
+    mHasLastEdit = true;
+    mLastEditUnit = note->unitId;
+    mLastEditKey = note->key;
+
+    // The scene-clear rule: which flag decides is read from the engine's parameter.
+    bool clear = false;
+    const uint8_t image = PrefByte(P::kPrefSceneClearImage);
+    const uint8_t other = PrefByte(P::kPrefSceneClearParam);
+    const uint8_t bypass = PrefByte(P::kPrefSceneClearBypass);
+    if (image || other || bypass) {
+        std::lock_guard<std::recursive_mutex> lock(mEngine->FrameLock());
+        CUnit* engineUnit = mEngine->FindUnit(note->unitId);
+        const CUnitParam* param = engineUnit ? engineUnit->Param(note->key) : nullptr;
+        if (param) {
+            if (note->key == LString("_obunit_Bypass"))
+                clear = bypass != 0;
+            else if (param->kind == CUnitParam::kImage)
+                clear = image != 0;
+            else
+                clear = other != 0;
+        }
+    }
+    CRecordRef scns = mModel->Scenes();
+    bool held = false;
+    for (uint32_t s = 0; clear && !held && s < UDocModel::GetSceneCount(scns.Get()); ++s)
+        held = UDocModel::FindSceneValue(UDocModel::GetSceneAt(scns.Get(), s), note->unitId, note->key) >= 0;
+
+    void* group = (held || animator) ? CRecordUndo::BeginGroup(this) : nullptr;
+    if (animator) {
+        if (note->value.IsEmpty())
+            (void)UDocUnits::SetAnimator(mModel->Mix(), this, input, nullptr, false);
+        else
+            (void)UDocUnits::SetAnimator(mModel->Mix(), this, input, note->value);
+    } else {
+        const uint32_t merge = !group && repeat ? CRecordRef::kMergeContinuous : 0;
+        (void)Ref(input).SetString(this, T::kInptValue, note->value, merge);
+    }
+    if (held) UDocScenes::RemoveSceneValueFromAll(scns, this, note->unitId, note->key);
+    CRecordUndo::EndGroup(group);
+    return true;
+}
+
+bool CObDoc::HandleSceneKey(const LMessage& msg) {
+    const uint8_t c = static_cast<const LKeyboard*>(msg.sender)->Char();
+    if (c < 33 || c > 126) return false;
+    CRecordRef scns = mModel->Scenes();
+    const uint32_t count = UDocModel::GetSceneCount(scns.Get());
+    for (uint32_t i = 0; i < count; ++i) {
+        const CRecord* scene = UDocModel::GetSceneAt(scns.Get(), i);
+        const LString& key = scene ? scene->GetString(T::kScneKey) : LString();
+        if (key.Length() != 1 || std::toupper(static_cast<unsigned char>(key.CStr()[0])) != std::toupper(c))
+            continue;
+        (void)scns.SetInt(nullptr, T::kScnsGoTo, static_cast<int32_t>(i));
+        scns->Slot(T::kScnsGoTo).i32 = -1;
+        return true;
+    }
+    return false;
+}
+
+// ---- scenes
+
+void CObDoc::NewScene() {
+    CRecordRef scns = mModel->Scenes();
+    CRecord* mix = mModel->Mix().Get();
+    CRecord* scene = UDocScenes::NewScene();
+    if (!scene || !mix || !scns) {
+        CRecord::Delete(scene);
+        return;
+    }
+    CSceneRecall::AddSceneUnits(nullptr, mix, scene, false);
+    const int32_t at = UDocScenes::InsertSceneByTime(scns, this, scns->GetFloat(T::kScnsCurTime), scene);
+    if (at >= 0 && mConsole) mConsole->SelectSceneRow(static_cast<uint32_t>(at));
+}
+
+void CObDoc::SaveScene() {
+    if (!mConsole) return;
+    CRecordRef scns = mModel->Scenes();
+    CRecord* mix = mModel->Mix().Get();
+    if (!mix) return;
+    void* group = CRecordUndo::BeginGroup(this);
+    for (uint32_t n : mConsole->SelectedScenes())
+        if (CRecord* scene = UDocModel::GetSceneAt(scns.Get(), n)) CSceneRecall::AddSceneUnits(this, mix, scene, false);
+    CRecordUndo::EndGroup(group);
+}
+
+bool CObDoc::SaveParamChoice(std::vector<CRecord*>* units, CRecord** input) const {
+    if (!mConsole) return false;
+    CRecord* mix = mModel->Mix().Get();
+    if (!mix) return false;
+    const std::vector<uint32_t> channels = mConsole->SelectedChannels();
+    if (!channels.empty()) {
+        for (uint32_t c : channels) {
+            const CRecord* layer = c < mix->ArrayCount(T::kMixsLayers) ? mix->GetElement(T::kMixsLayers, c) : nullptr;
+            CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
+            if (unit && units) units->push_back(unit);
+        }
+        return true;
+    }
+    if (const uint32_t id = mConsole->CurrentUnitId()) {
+        if (CRecord* unit = UDocModel::FindUnitById(mix, id)) {
+            if (units) units->push_back(unit);
+            return true;
+        }
+    }
+    uint32_t id = 0;
+    LString key;
+    if (!mConsole->CurrentParam(id, key) || key.IsEmpty()) return false;
+    CRecord* unit = UDocModel::FindUnitById(mix, id);
+    CRecord* found = unit ? UDocModel::FindUnitInput(unit, key) : nullptr;
+    if (!found || found->GetByte(T::kInptDirect)) return false;
+    if (input) *input = found;
+    return true;
+}
+
+bool CObDoc::CanSaveParam() const {
+    return SaveParamChoice(nullptr, nullptr);
+}
+
+void CObDoc::StoreSceneValues() {
+    std::vector<CRecord*> units;
+    CRecord* input = nullptr;
+    if (!SaveParamChoice(&units, &input)) return;
+    CRecordRef scns = mModel->Scenes();
+    void* group = CRecordUndo::BeginGroup(this);
+    for (uint32_t n : mConsole->SelectedScenes()) {
+        CRecord* scene = UDocModel::GetSceneAt(scns.Get(), n);
+        if (!scene) continue;
+        if (input) {
+            const CRecord* unit = input->Parent();
+            UDocScenes::SetSceneValue(scene, this, unit ? unit->GetUInt(T::kUnitId) : 0, input->GetString(T::kInptKey),
+                                      input->GetString(T::kInptValue), false);
+        }
+        for (const CRecord* unit : units) StoreUnitValues(scene, this, unit, 0);
+    }
+    CRecordUndo::EndGroup(group);
 }
 
 // ---- windows

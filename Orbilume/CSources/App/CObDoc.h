@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreData/LHandler.h"
@@ -13,7 +14,11 @@
 #include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
 
 class CCtlInEngineBinder;
+class CCtlInHub;
 class CDocModelHolder;
+class COSCSender;
+class OscPattern;
+struct OscArg;
 class CMixEngine;
 class CMovieRecorder;
 class CObStillSaver_CGi_File;
@@ -21,6 +26,7 @@ class CRecord;
 class CSceneCtlIn;
 class CSceneRecall;
 class CSchCtl;
+class CSeqCtlIn;
 class CSeqPlayer;
 class COpenGLContext_Cca;
 class LAsyncLoop;
@@ -69,6 +75,18 @@ public:
     // controller), counting up per layer.
     void SpreadBlendControls();
 
+    // "cSaveParam": the layers selected in the console's channel list (whole units), else its current
+    // unit, else its current parameter (one input, not while it goes straight to the engine) into
+    // every selected scene, as one undo group. CanSaveParam is the same choice without storing.
+    void StoreSceneValues();
+    bool CanSaveParam() const;
+    // Recalls scene n of the current list as OSC input and the scene keys do (no overrides).
+    void SelectScene(uint32_t n);
+
+    // The sender that announces recalled scenes when PREF 'snsl' has "send" (the application's;
+    // null: none).
+    static void SetSceneSender(COSCSender* sender);
+
     // A still of the next rendered frame into the capture folder; the path, or empty.
     std::string CaptureStill();
     bool StartRecording();
@@ -84,6 +102,9 @@ public:
     CMixEngine& Engine() { return *mEngine; }
     CSeqPlayer& Player() { return *mPlayer; }
     CSchCtl& ScheduleRunner() { return *mSchedule; }
+    CSceneRecall& Recall() { return *mRecall; }
+    CSceneCtlIn& SceneControlInput() { return *mSceneCtlIn; }
+    CSeqCtlIn& SequenceControlInput() { return *mSeqCtlIn; }
     CUndoQueue& Undo() { return mUndo; }
     IMonitorWin* Monitor() const { return mMonitor.get(); }
     IConsoleWin* Console() const { return mConsole.get(); }
@@ -97,6 +118,18 @@ private:
     static void PrefsObserver(void* context, const SRecordEvent* event);
     void OnModelChange(const SRecordEvent& event);
     void OnScenesChange(uint32_t field);
+    void RecallSelected();
+    void ApplyFaderLevels();
+    static void OscProc(void* context, OscPattern& pattern, const OscArg* args, uint32_t count);
+    void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
+    LMessage HandleConsoleButton(const LMessage& msg);
+    bool HandleParamChange(const LMessage& msg, bool animator);
+    bool HandleSceneKey(const LMessage& msg);
+    void LocateToStart();
+    void NewScene();
+    void SaveScene();
+    // The units (whole) or the one input that "cSaveParam" stores; false when nothing.
+    bool SaveParamChoice(std::vector<CRecord*>* units, CRecord** input) const;
     static void StillCapture(void* context, CMixEngine* engine, COpenGLContext_Cca* draw);
     void UpdateTitles();
     void BindPath(const LFsSpec& spec);
@@ -121,6 +154,8 @@ private:
     std::unique_ptr<CCtlInEngineBinder> mBinder;  // 11
     std::unique_ptr<CSceneRecall> mRecall;        // 12
     std::unique_ptr<CSceneCtlIn> mSceneCtlIn;     // 13
+    std::unique_ptr<CSeqCtlIn> mSeqCtlIn;         // 14
+    CCtlInHub* mOscHub = nullptr;                 // the hub this document listens to
     std::unique_ptr<CSchCtl> mSchedule;           // 15
     bool mConsoleClosed = false;                  // 16
     // 17: the windows.
@@ -132,4 +167,9 @@ private:
     bool mStillPending = false;
     bool mLoading = false;  // the reader fills the model: no reactions until it is done
     bool mRecordingCallback = false;
+    // The last parameter edited through a pane: a repeat continues its undo entry. Per document:
+    // two shows may hold the same unit id.
+    bool mHasLastEdit = false;
+    uint32_t mLastEditUnit = 0;
+    LString mLastEditKey;
 };

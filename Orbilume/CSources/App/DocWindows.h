@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "Lib3/LSources/CoreString/LString.h"
 #include "Lib3/LSources/CoreUI/CLRect.h"
@@ -42,15 +43,38 @@ public:
     virtual uint32_t RunSizeDialog() { return 0; }
 };
 
-// The console: layer channels, scene list, parameters; two dividers kept as fractions.
+// The console: layer channels, scene list, parameters; two dividers kept as fractions. What the
+// document asks of its controls and lists has defaults for a console without them.
 class IConsoleWin : public IDocWindow {
 public:
+    enum class EButton : uint32_t { kNone, kPlay, kStop, kToStart, kNewScene };
+
     virtual float Divider(uint32_t index) const = 0;  // 0 or 1: position ÷ range
     virtual void SetDivider(uint32_t index, float fraction) = 0;
     // Which transport button sent a click: 0 capture, 1 play, 2 stop, 3 zero; -1 none of them.
     virtual int32_t TransportButton(const LHandler* /*sender*/) const { return -1; }
     // After a capture: the scene's row selected alone with its name field active.
     virtual void SelectAndEditScene(int32_t /*row*/) {}
+
+    // Which transport button the sender of a "LStdCtl_Selected" is.
+    virtual EButton ButtonOf(const LHandler* /*sender*/) const { return EButton::kNone; }
+    // True with the time field's time (a count of milliseconds) when the sender is that field.
+    virtual bool TimeFieldMs(const LHandler* /*sender*/, int64_t& /*ms*/) const { return false; }
+    // The console is built and shown (or can be shown): scene commands may run.
+    virtual bool IsUsable() const { return true; }
+    virtual bool HasSceneList() const { return false; }
+    // Rows of the scene list (scene indexes of the current list), ascending.
+    virtual std::vector<uint32_t> SelectedScenes() const { return {}; }
+    virtual void SelectSceneRow(uint32_t /*index*/) {}
+    // Selected layer channels (layer indexes), ascending.
+    virtual std::vector<uint32_t> SelectedChannels() const { return {}; }
+    // The channel list's insert position for new layers.
+    virtual uint32_t InsertIndex() const { return 0; }
+    virtual void SelectChannel(uint32_t /*index*/) {}
+    // The unit the parameter pane shows ('unid'), 0 without one.
+    virtual uint32_t CurrentUnitId() const { return 0; }
+    // The parameter the pane has selected; false without one.
+    virtual bool CurrentParam(uint32_t& /*unitId*/, LString& /*key*/) const { return false; }
 };
 
 struct SDocWindowArgs {

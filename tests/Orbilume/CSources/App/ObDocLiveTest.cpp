@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LStdCtl.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UCtlAttr.h"
+#include "Orbilume/CSources/Document/CSeqPlayer.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Document/UDocScenes.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Osc/OscArg.h"
+#include "Orbilume/CSources/Osc/OscPattern.h"
+#include "Platform/AppKit/Event.h"
+#include "tests/Orbilume/CSources/App/AppTestSupport.h"
+
+namespace {
+
+using apptest::AppFixture;
+using T = CDocModelTypes;
+using P = CAppPrefs;
+
+// A console that only keeps what the document tells it and answers what a test sets.
+class FakeConsole : public IConsoleWin {
+public:
+    explicit FakeConsole(LHandler* upper) : handler(upper), play(&handler), stop(&handler) {}
+    LHandler* Handler() override { return &handler; }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void Select() override {}
+    CLRect Frame() const override { return CLRect{0, 0, 400, 300}; }
+    void SetFrame(const CLRect&) override {}
+    void SetTitle(const LString&) override {}
+    float Divider(uint32_t) const override { return 0.5f; }
+    void SetDivider(uint32_t, float) override {}
+
+    EButton ButtonOf(const LHandler* sender) const override {
+        if (sender == &play) return EButton::kPlay;
+        if (sender == &stop) return EButton::kStop;
+        return EButton::kNone;
+    }
+    bool HasSceneList() const override { return true; }
+    std::vector<uint32_t> SelectedScenes() const override { return scenes; }
+    void SelectSceneRow(uint32_t index) override { rows.push_back(index); }
+    std::vector<uint32_t> SelectedChannels() const override { return channels; }
+    uint32_t CurrentUnitId() const override { return unit; }
+    bool CurrentParam(uint32_t& id, LString& key) const override {
+        id = paramUnit;
+        key = LString(paramKey.c_str());
+        return paramUnit != 0;
+    }
+
+    LHandler handler;
+    LHandler play;
+    LHandler stop;
+    bool visible = false;
+    std::vector<uint32_t> scenes;
+    std::vector<uint32_t> rows;
+    std::vector<uint32_t> channels;
+    uint32_t unit = 0;
+    uint32_t paramUnit = 0;
+    std::string paramKey;
+};
+
+std::vector<FakeConsole*> gConsoles;
+
+std::unique_ptr<IConsoleWin> MakeConsole(const SDocWindowArgs& args) {
+    auto c = std::make_unique<FakeConsole>(args.upper);
+    gConsoles.push_back(c.get());
+    return c;
+}
+
+void Edit(CObDoc* doc, uint32_t unit, const char* key, const char* value) {
+    CInParamNote note{unit, LString(key), LString(value)};
+    LHandler::Dispatch(LMessage(CInParamNote_Change, &note, doc));
+}
+
+CRecord* Input(CObDoc* doc, uint32_t unit, const char* key) {
+    return UDocModel::FindUnitInput(UDocModel::FindUnitById(doc->Model().Mix().Get(), unit), LString(key));
+}
+
+std::string Value(CObDoc* doc, uint32_t unit, const char* key) {
+    CRecord* input = Input(doc, unit, key);
+    return input ? input->GetString(T::kInptValue).CStr() : "<none>";
+}
+
+CRecord* Scene(CObDoc* doc, uint32_t n) {
+    return UDocModel::GetSceneAt(doc->Model().Scenes().Get(), n);
+}
+
+bool SceneHolds(CObDoc* doc, uint32_t n, uint32_t unit, const char* key) {
+    return UDocModel::FindSceneValue(Scene(doc, n), unit, LString(key)) >= 0;
+}
+
+void SetPref(uint32_t field, uint8_t value) {
+    (void)CAppPrefs::Get()->RootRef().SetByte(nullptr, field, value);
+}
+
+void TypeChar(CObDoc* doc, const char* text, bool* consumed) {
+    plat::Event e;
+    e.type = plat::EventType::kKeyDown;
+    e.characters = e.charactersIgnoringModifiers = text;
+    gKeyboard->Fill(e);
+    const LMessage out = doc->Handle(LMessage(LKeyboard_Char, gKeyboard, doc));
+    *consumed = out.IsEmpty();
+}
+
+class ObDocLiveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gConsoles.clear();
+        SDocWindowFactories f;
+        f.console = &MakeConsole;
+        SetDocWindowFactories(&f);
+        app.Create();
+        gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
+        ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+        doc = gMainApp->DocumentAt(0);
+        ASSERT_EQ(gConsoles.size(), 1u);
+        console = gConsoles[0];
+    }
+    void TearDown() override {
+        app.Delete();
+        SetDocWindowFactories(nullptr);
+    }
+    // The scene-control assignment's controller (2 "osc").
+    void SetController(int n) { UCtlAttr::SetCtlr(doc->Model().SceneControl(), n); }
+    void Osc(const char* address, const std::vector<OscArg>& args) {
+        OscPattern pattern;
+        pattern.Compile(address);
+        CCtlInHub::Global()->NotifyOsc(pattern, args.data(), static_cast<uint32_t>(args.size()));
+    }
+
+    AppFixture app;
+    CObDoc* doc = nullptr;
+    FakeConsole* console = nullptr;
+};
+
+TEST_F(ObDocLiveTest, EditsOfOneInputMergeIntoOneUndoEntryAnotherInputStartsANewOne) {
+    ASSERT_FALSE(doc->Undo().CanUndo());
+    Edit(doc, 2, "Amount", "0.3");
+    Edit(doc, 2, "Amount", "0.4");
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.4");
+    Edit(doc, 1, "_oblayer_Blend", "0.5");
+    ASSERT_TRUE(doc->Undo().Perform(0));
+    EXPECT_EQ(Value(doc, 1, "_oblayer_Blend"), "0.75");
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.4");
+    ASSERT_TRUE(doc->Undo().Perform(0));
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.25");
+    EXPECT_FALSE(doc->Undo().CanUndo()) << "the two edits of Amount were two entries";
+    // A missing unit or input changes nothing and passes on.
+    CInParamNote note{99, LString("Amount"), LString("1")};
+    EXPECT_FALSE(doc->Handle(LMessage(CInParamNote_Change, &note, doc)).IsEmpty());
+    EXPECT_FALSE(doc->Undo().CanUndo());
+}
+
+TEST_F(ObDocLiveTest, AnInputThatGoesStraightToTheEngineLeavesTheModelAlone) {
+    CRecord* input = Input(doc, 2, "Amount");
+    ASSERT_NE(input, nullptr);
+    input->Slot(T::kInptDirect).u8 = 1;
+    Edit(doc, 2, "Amount", "0.9");
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.25");
+    EXPECT_FALSE(doc->Undo().CanUndo());
+}
+
+TEST_F(ObDocLiveTest, TwoShowsWithTheSameUnitIdKeepTheirOwnUndo) {
+    app.shows.Write("other.obm", AppFixture::ReadFile(app.ShowPath()));
+    ASSERT_EQ(gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("other.obm").c_str()), nullptr), 1);
+    CObDoc* other = gMainApp->DocumentAt(1);
+    ASSERT_NE(other, doc);
+    Edit(doc, 2, "Amount", "0.3");
+    Edit(other, 2, "Amount", "0.6");
+    Edit(doc, 2, "Amount", "0.35");
+    ASSERT_TRUE(other->Undo().Perform(0));
+    EXPECT_EQ(Value(other, 2, "Amount"), "0.25");
+    EXPECT_FALSE(other->Undo().CanUndo());
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.35");
+    while (doc->Undo().Perform(0)) {
+    }
+    EXPECT_EQ(Value(doc, 2, "Amount"), "0.25");
+}
+
+// Which stored scene values an edit removes: bypass by 'scbp', image parameters by 'scli', others
+// by 'sclp'; each flag on alone, and all off.
+TEST_F(ObDocLiveTest, SceneClearRuleRemovesExactlyTheFlaggedValuesInTheSameUndoEntry) {
+    ASSERT_NE(UDocUnits::FindOrAddUnitInput(UDocModel::FindUnitById(doc->Model().Mix().Get(), 2), nullptr,
+                                            LString("_obunit_Bypass"), LString("0")),
+              nullptr);
+    struct Param {
+        uint32_t unit;
+        const char* key;
+        const char* values[2];
+        uint32_t flag;
+    };
+    const Param params[] = {{2, "_obunit_Bypass", {"1", "0"}, P::kPrefSceneClearBypass},
+                            {3, "_protocolInput_Image", {"", ""}, P::kPrefSceneClearImage},
+                            {2, "Amount", {"0.6", "0.7"}, P::kPrefSceneClearParam}};
+    const uint32_t flags[] = {0, P::kPrefSceneClearBypass, P::kPrefSceneClearImage, P::kPrefSceneClearParam};
+    for (uint32_t flag : flags) {
+        for (const Param& p : params) {
+            SCOPED_TRACE(std::string(p.key) + " flag " + std::to_string(flag));
+            for (uint32_t f : {P::kPrefSceneClearBypass, P::kPrefSceneClearImage, P::kPrefSceneClearParam})
+                SetPref(f, f == flag ? 1 : 0);
+            for (uint32_t s = 0; s < 2; ++s)
+                for (const Param& q : params)
+                    UDocScenes::SetSceneValue(Scene(doc, s), nullptr, q.unit, LString(q.key), LString("7"), false);
+            doc->Undo().Clear();
+            const std::string before = Value(doc, p.unit, p.key);
+            const char* value = before == p.values[0] ? p.values[1] : p.values[0];
+            const bool removed = p.flag == flag;
+            Edit(doc, p.unit, p.key, value);
+            EXPECT_EQ(Value(doc, p.unit, p.key), value);
+            for (const Param& q : params)
+                for (uint32_t s = 0; s < 2; ++s)
+                    EXPECT_EQ(SceneHolds(doc, s, q.unit, q.key), !(&q == &p && removed))
+                        << q.key << " in scene " << s;
+            if (before == value && !removed) {
+                EXPECT_FALSE(doc->Undo().CanUndo());
+                continue;
+            }
+            ASSERT_TRUE(doc->Undo().Perform(0));
+            EXPECT_EQ(Value(doc, p.unit, p.key), before);
+            for (uint32_t s = 0; s < 2; ++s) EXPECT_TRUE(SceneHolds(doc, s, p.unit, p.key));
+            EXPECT_FALSE(doc->Undo().CanUndo()) << "the removal was a separate entry";
+        }
+    }
+}
+
+TEST_F(ObDocLiveTest, ConsoleTransportButtonsPlayAndStopOthersPassOn) {
+    EXPECT_TRUE(doc->Handle(LMessage(LStdCtl_Selected, &console->play, doc)).IsEmpty());
+    EXPECT_TRUE(doc->Player().IsPlaying());
+    EXPECT_TRUE(doc->Handle(LMessage(LStdCtl_Selected, &console->stop, doc)).IsEmpty());
+    EXPECT_FALSE(doc->Player().IsPlaying());
+    LHandler other;
+    EXPECT_FALSE(doc->Handle(LMessage(LStdCtl_Selected, &other, doc)).IsEmpty());
+}
+
+TEST_F(ObDocLiveTest, SceneKeysTriggerTheirSceneCaseInsensitivelyOthersPassOn) {
+    CRecordRef scns = doc->Model().Scenes();
+    CRecord* open = Scene(doc, 0);
+    (void)CRecordRef(&open).SetString(nullptr, T::kScneKey, LString("A"));
+    bool consumed = false;
+    TypeChar(doc, "a", &consumed);
+    EXPECT_TRUE(consumed);
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 1u);
+    EXPECT_EQ(console->rows, (std::vector<uint32_t>{0}));
+    EXPECT_EQ(scns->GetInt(T::kScnsGoTo), -1);
+    TypeChar(doc, "B", &consumed);  // the fixture's "b"
+    EXPECT_TRUE(consumed);
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 2u);
+    for (const char* other : {" ", "z", "\x7f"}) {
+        TypeChar(doc, other, &consumed);
+        EXPECT_FALSE(consumed) << int(other[0]);
+    }
+    EXPECT_EQ(console->rows, (std::vector<uint32_t>{0, 1}));
+}
+
+TEST_F(ObDocLiveTest, OscSceneSelectsByIndexOrNameOnlyWithTheOscController) {
+    CRecord* open = Scene(doc, 0);
+    (void)CRecordRef(&open).SetString(nullptr, T::kScneName, LString("Caf\xC3\xA9"));  // precomposed
+    struct Row {
+        const char* what;
+        const char* address;
+        std::vector<OscArg> args;
+        int32_t selected;
+    };
+    const std::vector<Row> rows = {
+        {"integer", "/scene", {OscArg::Int(1)}, 1},
+        {"float", "/scene", {OscArg::Float(1.0f)}, 1},
+        {"text index", "/scene", {OscArg::Text("1")}, 1},
+        {"decomposed name", "/scene", {OscArg::Text("Cafe\xCC\x81")}, 0},
+        {"name", "/scene", {OscArg::Text("Bright")}, 1},
+        {"pattern", "/sc?ne", {OscArg::Int(0)}, 0},
+        {"no argument", "/scene", {}, -1},
+        {"negative", "/scene", {OscArg::Int(-1)}, -1},
+        {"past the list", "/scene", {OscArg::Int(2)}, -1},
+        {"unknown name", "/scene", {OscArg::Text("Nothing")}, -1},
+        {"broken UTF-8", "/scene", {OscArg::Text("Caf\xC3")}, -1},
+        {"other address", "/scenes", {OscArg::Int(1)}, -1},
+    };
+    for (int controller : {2, 1}) {
+        SetController(controller);
+        for (const Row& r : rows) {
+            SCOPED_TRACE(std::string(r.what) + " controller " + std::to_string(controller));
+            console->rows.clear();
+            Osc(r.address, r.args);
+            if (controller == 2 && r.selected >= 0)
+                EXPECT_EQ(console->rows, (std::vector<uint32_t>{uint32_t(r.selected)}));
+            else
+                EXPECT_TRUE(console->rows.empty());
+        }
+    }
+}
+
+TEST_F(ObDocLiveTest, TheLastSceneOfAnEqualNameIsSelected) {
+    SetController(2);
+    CRecord* open = Scene(doc, 0);
+    (void)CRecordRef(&open).SetString(nullptr, T::kScneName, LString("Bright"));
+    Osc("/scene", {OscArg::Text("Bright")});
+    EXPECT_EQ(console->rows, (std::vector<uint32_t>{1}));
+}
+
+TEST_F(ObDocLiveTest, RecallAddsMissingValuesAndSetsThePlayersSceneOnlyOffTheTimeLine) {
+    CRecordRef scns = doc->Model().Scenes();
+    doc->SelectScene(0);
+    // "Open" held nothing: now every input of the mix has a value in it.
+    EXPECT_TRUE(SceneHolds(doc, 0, 2, "Amount"));
+    EXPECT_TRUE(SceneHolds(doc, 0, 1, "_oblayer_Blend"));
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 1u);
+    // Values the scene has are kept.
+    doc->SelectScene(1);
+    CRecord* bright = Scene(doc, 1);
+    const int32_t at = UDocModel::FindSceneValue(bright, 2, LString("Amount"));
+    ASSERT_GE(at, 0);
+    EXPECT_STREQ(bright->GetElement(T::kScneValues, uint32_t(at))->GetString(T::kPrmtValue).CStr(), "0.5");
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 2u);
+    (void)scns.SetByte(nullptr, T::kScnsTimeLine, 1);
+    doc->SelectScene(0);
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 2u);
+    EXPECT_EQ(console->rows, (std::vector<uint32_t>{0, 1, 0}));
+}
+
+// What "cSaveParam" stores, by the console's selection: layers, else the unit, else one input.
+TEST_F(ObDocLiveTest, SaveParamStoresLayersUnitOrOneInputIntoTheSelectedScenes) {
+    struct Row {
+        const char* what;
+        std::vector<uint32_t> channels;
+        uint32_t unit;
+        uint32_t paramUnit;
+        const char* paramKey;
+        bool enabled;
+        std::vector<std::pair<uint32_t, const char*>> stored;
+    };
+    const std::vector<Row> rows = {
+        {"layer", {0}, 2, 3, "Mode", true, {{1, "_oblayer_Blend"}, {1, "_oblayer_MixFunc"}, {2, "Amount"}}},
+        {"layer past the list", {5}, 0, 0, "", true, {}},
+        {"unit", {}, 2, 3, "Mode", true, {{2, "Amount"}}},
+        {"missing unit, parameter", {}, 77, 3, "Mode", true, {{3, "Mode"}}},
+        {"parameter", {}, 0, 1, "_oblayer_Blend", true, {{1, "_oblayer_Blend"}}},
+        {"missing input", {}, 0, 1, "Nope", false, {}},
+        {"nothing", {}, 0, 0, "", false, {}},
+    };
+    const std::pair<uint32_t, const char*> all[] = {
+        {1, "_oblayer_Blend"}, {1, "_oblayer_MixFunc"}, {2, "Amount"}, {3, "Mode"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CRecord* open = Scene(doc, 0);
+        while (open->ArrayCount(T::kScneValues)) CRecordRef(&open).DeleteElement(nullptr, T::kScneValues, 0);
+        console->channels = r.channels;
+        console->unit = r.unit;
+        console->paramUnit = r.paramUnit;
+        console->paramKey = r.paramKey;
+        console->scenes = {0};
+        EXPECT_EQ(doc->CanSaveParam(), r.enabled);
+        doc->Undo().Clear();
+        AppFixture::Command(doc, "cSaveParam");
+        for (const auto& [unit, key] : all) {
+            bool want = false;
+            for (const auto& s : r.stored) want = want || (s.first == unit && std::string(s.second) == key);
+            EXPECT_EQ(SceneHolds(doc, 0, unit, key), want) << unit << " " << key;
+        }
+        if (!r.stored.empty()) {
+            ASSERT_TRUE(doc->Undo().Perform(0));
+            EXPECT_EQ(Scene(doc, 0)->ArrayCount(T::kScneValues), 0u);
+            EXPECT_FALSE(doc->Undo().CanUndo());
+        }
+    }
+}
+
+TEST_F(ObDocLiveTest, NewSceneHoldsTheCurrentValuesAtThePlayersTime) {
+    CRecordRef scns = doc->Model().Scenes();
+    scns->Slot(T::kScnsCurTime).f32 = 3.0f;
+    AppFixture::Command(doc, "cNewScene");
+    ASSERT_EQ(UDocModel::GetSceneCount(scns.Get()), 3u);
+    EXPECT_FLOAT_EQ(Scene(doc, 1)->GetFloat(T::kScneTime), 3.0f);
+    EXPECT_TRUE(SceneHolds(doc, 1, 2, "Amount"));
+    EXPECT_EQ(console->rows, (std::vector<uint32_t>{1}));
+    ASSERT_TRUE(doc->Undo().Perform(0));
+    EXPECT_EQ(UDocModel::GetSceneCount(scns.Get()), 2u);
+}
+
+}  // namespace
