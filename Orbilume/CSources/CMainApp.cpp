@@ -30,6 +30,11 @@
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CAppWindows.h"
+#include "Orbilume/CSources/DmxIn/CArtNetIn.h"
+#include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
+#include "Orbilume/CSources/DmxIn/CSAcnIn.h"
+#include "Orbilume/CSources/Osc/COSCSender.h"
+#include "Orbilume/CSources/Osc/OscServer.h"
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
@@ -117,6 +122,8 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mMenuKeyUI = std::make_unique<CMenuKeyDialogs>(this);
     mMenuKeys = std::make_unique<CMenuKeyRegistry>(this, mMenuKeyUI.get());
     mHub = std::make_unique<CCtlInHub>();
+    mDmxMerge = std::make_unique<CDmxInMerge>(mHub.get(), &CCtlInHub::DmxSink);
+    mOscIn.app = this;
     mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
     mRepository = std::make_unique<CCompoRepository>();
     mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get());
@@ -131,6 +138,12 @@ CMainApp::~CMainApp() {
     // Last to first.
     while (!mDocs.empty()) mDocs.pop_back();
     if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
+    CObDoc::SetSceneSender(nullptr);
+    mOscSender.reset();
+    mOscServer.reset();
+    mSAcn.reset();
+    mArtNet.reset();
+    mDmxMerge.reset();
     if (CCtlInHub::Global() == mHub.get()) CCtlInHub::SetGlobal(nullptr);
     mRepository.reset();
     mCapSlots.reset();
@@ -295,6 +308,7 @@ void CMainApp::ApplyInputSettings() {
     SetFolderFromPref(gLastCompoFolder, prefs, P::kPrefCompoFolder);
     SetFolderFromPref(gLastMovieFolder, prefs, P::kPrefMovieFolder);
     mMenuKeys->Load(mPrefs->RootRef(), P::kPrefMenuKeys);
+    ApplyLiveInputs();
 }
 
 void CMainApp::StoreSettings() {

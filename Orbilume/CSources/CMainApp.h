@@ -8,9 +8,16 @@
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/CJsCostPatch.h"
+#include "Orbilume/CSources/Osc/OscListener.h"
 #include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
 
 class CAppPrefs;
+class CArtNetIn;
+class CDmxInMerge;
+class COSCSender;
+class CSAcnIn;
+class OscServer;
+struct CNetAddress;
 class CCompoRepository;
 class CCtlInHub;
 class CDimAppLink;
@@ -68,11 +75,28 @@ public:
                                     const COpenGLRequirement& requirement);
     static void SetGLCheck(GLCheckFunction check);
 
+    // The live inputs, as ApplyInputSettings leaves them (null or closed when off).
+    CDmxInMerge& DmxMerge() { return *mDmxMerge; }
+    CArtNetIn* ArtNetInput() const { return mArtNet.get(); }
+    CSAcnIn* SAcnInput() const { return mSAcn.get(); }
+    OscServer* OscInput() const { return mOscServer.get(); }
+    COSCSender* OscSender() const { return mOscSender.get(); }
+    // Opens, closes or re-aims the inputs and the scene sender from the preferences.
+    void ApplyInputSettings();
+
+    // The input callbacks (the receivers' threads hand them over on the main loop). Art-Net offers
+    // the packet's Length slots when its port address is 'annt' << 8 | 'anun'; sACN the values
+    // after the start code at the packet's priority; OSC "/dmx" (with 'osdx') the blob after its
+    // first byte, at most 512 slots. Other OSC messages go to the control-input hub.
+    void OnArtNet(const CNetAddress& from, uint32_t length, const uint8_t* datagram);
+    void OnSAcn(const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values);
+    void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
+
 private:
     void Log(const char* what, const char* detail);
     bool StartUp();
     void LoadPlugIns();
-    void ApplyInputSettings();
+    void ApplyLiveInputs();
     void StoreSettings();
     void MenuReady(LHandler* bar);
     bool HandleCommand(LHandler* item);
@@ -90,6 +114,18 @@ private:
     std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;  // 6
     std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
     std::unique_ptr<CCtlInHub> mHub;                // 7
+    std::unique_ptr<CDmxInMerge> mDmxMerge;         // DMX merge into the hub
+    std::unique_ptr<CArtNetIn> mArtNet;             // Art-Net receiver
+    std::unique_ptr<CSAcnIn> mSAcn;                 // sACN receiver
+    // The OSC server's listener: "/dmx" here, the rest to the hub.
+    struct OscIn : OscListener {
+        CMainApp* app = nullptr;
+        void NotifyOsc(OscPattern& pattern, const OscArg* args, uint32_t count) override {
+            app->OnOscMessage(pattern, args, count);
+        }
+    } mOscIn;
+    std::unique_ptr<OscServer> mOscServer;    // OSC server
+    std::unique_ptr<COSCSender> mOscSender;   // scene announcements
     TimecodeSourceGroup mTimecode;                  // 8 (sources not built here yet)
     std::unique_ptr<CVCapSlots> mCapSlots;          // 14
     std::unique_ptr<CCompoRepository> mRepository;  // 19

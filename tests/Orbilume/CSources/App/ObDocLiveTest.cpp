@@ -14,6 +14,8 @@
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
+#include "Orbilume/CSources/DmxIn/DmxPackets.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
@@ -393,6 +395,82 @@ TEST_F(ObDocLiveTest, NewSceneHoldsTheCurrentValuesAtThePlayersTime) {
     EXPECT_EQ(console->rows, (std::vector<uint32_t>{1}));
     ASSERT_TRUE(doc->Undo().Perform(0));
     EXPECT_EQ(UDocModel::GetSceneCount(scns.Get()), 2u);
+}
+
+// The application's DMX input callbacks, through the merge into the hub.
+class AppInputsTest : public ObDocLiveTest {
+protected:
+    uint8_t Slot(uint32_t n) { return CCtlInHub::Global()->DmxValue(n); }
+    void Deliver() { gMainApp->DmxMerge().Deliver(); }
+    CNetAddress from = CNetAddress::IPv4(0x7F000001, 6454);
+};
+
+TEST_F(AppInputsTest, ArtNetOffersOnlyPacketsOfTheConfiguredPortAddress) {
+    SetPref(P::kPrefArtNetNet, 1);
+    SetPref(P::kPrefArtNetSubUni, 0x23);
+    struct Row {
+        uint32_t universe;
+        uint8_t value;
+        bool taken;
+    };
+    const Row rows[] = {{0x123, 10, true}, {0x23, 20, false}, {0x124, 30, false}, {0x023 | 0x200, 40, false},
+                        {0x123, 50, true}};
+    uint8_t want = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.universe);
+        uint8_t slots[512] = {};
+        slots[0] = r.value;
+        slots[511] = r.value;
+        uint8_t packet[dmxpkt::kArtDmxSize];
+        const uint32_t n = dmxpkt::BuildArtDmx(packet, r.universe, slots);
+        gMainApp->OnArtNet(from, n, packet);
+        Deliver();
+        if (r.taken) want = r.value;
+        EXPECT_EQ(Slot(0), want);
+        EXPECT_EQ(Slot(511), want);
+    }
+    // Length 0 offers no slot; a packet cut short offers nothing.
+    uint8_t slots[512] = {};
+    slots[0] = 99;
+    uint8_t packet[dmxpkt::kArtDmxSize];
+    const uint32_t n = dmxpkt::BuildArtDmx(packet, 0x123, slots);
+    gMainApp->OnArtNet(from, n - 1, packet);
+    packet[16] = packet[17] = 0;
+    gMainApp->OnArtNet(from, dmxpkt::kArtDmxHeader, packet);
+    Deliver();
+    EXPECT_EQ(Slot(0), want);
+}
+
+TEST_F(AppInputsTest, OscDmxBlobOffersAtMost512SlotsOnlyWhenSwitchedOn) {
+    std::vector<uint8_t> blob(600, 7);
+    blob[0] = 0;
+    const OscArg arg = OscArg::Blob(blob.data(), static_cast<uint32_t>(blob.size()));
+    OscPattern pattern;
+    pattern.Compile("/dmx");
+    gMainApp->OnOscMessage(pattern, &arg, 1);
+    Deliver();
+    EXPECT_EQ(Slot(0), 0);
+    SetPref(P::kPrefOscDmx, 1);
+    gMainApp->OnOscMessage(pattern, &arg, 1);
+    gMainApp->OnOscMessage(pattern, nullptr, 0);
+    Deliver();
+    EXPECT_EQ(Slot(0), 7);
+    EXPECT_EQ(Slot(511), 7);
+    EXPECT_EQ(gMainApp->DmxMerge().Current().kind, uint32_t(DmxInSource::kOsc));
+}
+
+TEST_F(AppInputsTest, SAcnOffersTheValuesAfterTheStartCodeAtThePacketsPriority) {
+    const uint8_t only[1] = {0};
+    gMainApp->OnSAcn(from, 150, 1, only);
+    gMainApp->OnSAcn(from, 150, 0, only);
+    Deliver();
+    EXPECT_EQ(gMainApp->DmxMerge().Current().kind, uint32_t(DmxInSource::kNone));
+    const uint8_t values[3] = {0, 11, 12};
+    gMainApp->OnSAcn(from, 150, 3, values);
+    Deliver();
+    EXPECT_EQ(Slot(0), 11);
+    EXPECT_EQ(Slot(1), 12);
+    EXPECT_EQ(gMainApp->DmxMerge().Current().priority, 150u);
 }
 
 }  // namespace
