@@ -300,6 +300,39 @@ CLRect CMacWindowMgr::MainDisplayBounds() const {
     return plat::FirstScreen(&s) ? ToCLRect(s.frame) : CLRect{};
 }
 
+CLRect CMacWindowMgr::DisplayOverlapping(const CLRect& r) const {
+    CLRect best = MainDisplayBounds();
+    int64_t bestArea = 0;
+    for (const plat::Screen& s : plat::Screens()) {
+        const CLRect d = ToCLRect(s.frame);
+        const int64_t w = int64_t{std::min(d.right, r.right)} - std::max(d.left, r.left);
+        const int64_t h = int64_t{std::min(d.bottom, r.bottom)} - std::max(d.top, r.top);
+        if (w > 0 && h > 0 && w * h > bestArea) {
+            bestArea = w * h;
+            best = d;
+        }
+    }
+    return best;
+}
+
+CLRect CMacWindowMgr::DisplaysUnion(bool withMain) const {
+    CLRect all;
+    bool first = true;
+    for (const plat::Screen& s : plat::Screens()) {
+        if (first && !withMain) {
+            first = false;
+            continue;
+        }
+        first = false;
+        all.Union(ToCLRect(s.frame));
+    }
+    return all;
+}
+
+bool CMacWindowMgr::HasSecondDisplay() const {
+    return plat::Screens().size() > 1;
+}
+
 bool CMacWindowMgr::IsKey(const LWindow* window) const {
     PLAT_DCHECK_MAIN_THREAD();
     plat::Window* w = window ? window->NativeWindow() : nullptr;

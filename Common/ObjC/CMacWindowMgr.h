@@ -77,6 +77,12 @@ public:
     // Union of every screen's visible frame; bounds of the main (first) display.
     CLRect ScreensUnion() const override;
     CLRect MainDisplayBounds() const;
+    // Bounds of the display that the rectangle overlaps most (the main display when it overlaps
+    // none); empty without displays.
+    CLRect DisplayOverlapping(const CLRect& r) const;
+    // Union of the displays' bounds, with or without the main display (empty when nothing is left).
+    CLRect DisplaysUnion(bool withMain) const;
+    bool HasSecondDisplay() const;
 
 private:
     static void WindowListMayChange(const char* name, const void* object, void* self);

@@ -40,3 +40,7 @@ CLRect UDisplay::Bounds(uint32_t id) {
 void UDisplay::SetFullScreenMode(uint32_t mode) {
     plat::DisplayList::SetPresentationMode(mode * 3);
 }
+
+uint32_t UDisplay::FullScreenMode() {
+    return plat::DisplayList::PresentationMode() / 3;
+}

@@ -13,5 +13,7 @@ struct UDisplay {
     // (0, 0, 0, 0) for an unknown identifier.
     static CLRect Bounds(uint32_t id);
     // 0 normal, 1 all system interface hidden.
+    // Nothing to hide on Linux; the mode is remembered (FullScreenMode).
     static void SetFullScreenMode(uint32_t mode);
+    static uint32_t FullScreenMode();
 };

@@ -104,4 +104,21 @@ TEST_F(CMacWindowMgrTest, GeometryInGlobalCoordinates) {
     EXPECT_EQ(mgr.MainDisplayBounds(), (CLRect{0, 0, 1440, 900}));
 }
 
+TEST_F(CMacWindowMgrTest, DisplaysByOverlapAndTheirUnions) {
+    // The fixture's two screens: 1440 x 900 at 0, 0 and 1280 x 1024 to its right.
+    EXPECT_TRUE(mgr.HasSecondDisplay());
+    EXPECT_EQ(mgr.DisplaysUnion(true), (CLRect{0, 0, 2720, 1024}));
+    EXPECT_EQ(mgr.DisplaysUnion(false), (CLRect{1440, 0, 2720, 1024}));
+    const struct {
+        CLRect r;
+        CLRect display;
+    } rows[] = {
+        {{100, 100, 300, 300}, {0, 0, 1440, 900}},
+        {{1300, 100, 1700, 300}, {1440, 0, 2720, 1024}},  // more on the second
+        {{1000, 100, 1500, 300}, {0, 0, 1440, 900}},
+        {{5000, 5000, 5100, 5100}, {0, 0, 1440, 900}},  // on none: the main display
+    };
+    for (const auto& row : rows) EXPECT_EQ(mgr.DisplayOverlapping(row.r), row.display);
+}
+
 }  // namespace
