@@ -13,6 +13,7 @@
 #include "Common/Mac/CPrefsRecord.h"
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowMgr.h"
 #include "Common/ObjC/CMenuKeyDialog.h"
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 #include "Common/OpenGL/COpenGLContext_Cca.h"
@@ -21,9 +22,11 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
 #include "Lib3/LSources/CoreUI/CMenuKeyRegistry.h"
+#include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Lib3/LSources/Mac/UDisplay.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
 #include "Orbilume/CSources/App/DocWindows.h"
@@ -95,6 +98,9 @@ const uint32_t kToggleFields[] = {P::kPrefFaderDigital,    P::kPrefShowLayerName
                                   P::kPrefSceneClearParam, P::kPrefSceneClearBypass, P::kPrefAdjUpdRate,
                                   P::kPrefBetter3D};
 const char* const kControlModes[] = {"cCtlBoth", "cCtlSwitch", "cCtlExternal"};
+// The screen-mode commands and the 'mnmd' each sets.
+const char* const kScreenModes[] = {"CAppCmd_NoScreen", "CAppCmd_FullScreen", "CAppCmd_SubScreens",
+                                    "CAppCmd_AllScreens", "CAppCmd_PartScreen"};
 const char* const kResolutions[] = {"CAppCmd_ResoFull", "CAppCmd_ResoHalf", "CAppCmd_ResoQuater",
                                     "CAppCmd_ResoEighth"};
 
@@ -193,7 +199,15 @@ LMessage CMainApp::Handle(const LMessage& msg) {
         OpenRequest(files);
         return LMessage();
     }
-    if (msg.Is(LTimer_Expire) && msg.sender == &mScreenTimer) return LMessage();
+    if (msg.Is(LTimer_Expire) && msg.sender == &mScreenTimer) {
+        ApplyScreenMode();
+        return LMessage();
+    }
+    if (msg.Is(LKeyboard_Char) && msg.sender && static_cast<const LKeyboard*>(msg.sender)->Char() == 27) {
+        (void)mPrefs->RootRef().SetByte(nullptr, P::kPrefScreenMode, 0);
+        ScreenOff();
+        return LMessage();
+    }
     if (msg.Is(CObDoc_Front) && msg.sender) {
         FrontDocument(static_cast<CObDoc*>(msg.sender));
         return LMessage();
@@ -221,6 +235,7 @@ void CMainApp::MenuReady(LHandler* sender) {
     }
     const uint8_t mode = prefs->GetByte(P::kPrefExtControl);
     if (mode < 3) bar->CheckCommand(kControlModes[mode]);
+    for (const char* c : kScreenModes) bar->EnableCommand(c);
     for (const char* c : kResolutions) bar->EnableCommand(c);
     const uint32_t reso = prefs->GetUInt(P::kPrefResolution);
     bar->CheckCommand(kResolutions[reso >= 1 && reso <= 3 ? reso : 0]);
@@ -258,6 +273,12 @@ bool CMainApp::HandleCommand(LHandler* sender) {
     for (uint8_t m = 0; m < 3; ++m)
         if (item->HasCommand(kControlModes[m])) {
             (void)prefs.SetByte(nullptr, P::kPrefExtControl, m);
+            return true;
+        }
+    for (uint8_t m = 0; m < std::size(kScreenModes); ++m)
+        if (item->HasCommand(kScreenModes[m])) {
+            (void)prefs.SetByte(nullptr, P::kPrefScreenMode, m);
+            ApplyScreenMode();
             return true;
         }
     for (uint32_t r = 0; r < 4; ++r)
@@ -450,4 +471,73 @@ int CMainApp::OnPanelDocument(uint32_t operation, void* argument) {
         return 0;
     }
     return 1;
+}
+
+// ---- screen modes
+
+void CMainApp::ApplyScreenMode() {
+    switch (mPrefs->Root()->GetByte(P::kPrefScreenMode)) {
+        case 1:
+            ScreenFull(false);
+            break;
+        case 2:
+            ScreenSpan(true);
+            break;
+        case 3:
+            ScreenSpan(false);
+            break;
+        case 4:
+            ScreenFull(true);
+            break;
+        default:
+            ScreenOff();
+            break;
+    }
+}
+
+void CMainApp::ScreenOff() {
+    for (auto& doc : mDocs) doc->MonitorWindowed();
+    UDisplay::SetFullScreenMode(0);
+}
+
+void CMainApp::ScreenFull(bool part) {
+    if (!gWindowMgr) return;
+    const CLRect main = gWindowMgr->MainDisplayBounds();
+    std::vector<CLRect> taken;
+    bool onMain = false;
+    for (auto& doc : mDocs) {
+        IMonitorWin* monitor = doc->Monitor();
+        if (!monitor) continue;
+        const CLRect display = gWindowMgr->DisplayOverlapping(monitor->Frame());
+        if (std::find(taken.begin(), taken.end(), display) != taken.end()) {
+            monitor->Hide();
+            continue;
+        }
+        taken.push_back(display);
+        onMain = onMain || display == main;
+        CLRect target = display;
+        if (part) {
+            CLRect windowed = monitor->Frame();
+            CRecord* docPrefs = doc->DocPrefs();
+            if (monitor->IsFullScreen() && docPrefs) windowed = CRecordRef(&docPrefs).GetRectField(P::kDocMonitorRect);
+            if (windowed.right > windowed.left && windowed.bottom > windowed.top)
+                target = CLRect{display.left, display.top, display.left + (windowed.right - windowed.left),
+                                display.top + (windowed.bottom - windowed.top)};
+        }
+        doc->MonitorFullScreen(target);
+    }
+    UDisplay::SetFullScreenMode(onMain ? 1 : 0);
+}
+
+void CMainApp::ScreenSpan(bool skipMain) {
+    if (!gWindowMgr || mDocs.empty()) return;
+    const CLRect target = gWindowMgr->DisplaysUnion(!skipMain);
+    if (target.right <= target.left || target.bottom <= target.top) return;
+    const CLRect main = gWindowMgr->MainDisplayBounds();
+    const bool overlapsMain = target.left < main.right && main.left < target.right && target.top < main.bottom &&
+                              main.top < target.bottom;
+    UDisplay::SetFullScreenMode(overlapsMain ? 1 : 0);
+    mDocs.front()->MonitorFullScreen(target);
+    for (size_t i = 1; i < mDocs.size(); ++i)
+        if (IMonitorWin* monitor = mDocs[i]->Monitor()) monitor->Hide();
 }

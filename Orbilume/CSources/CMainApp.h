@@ -92,6 +92,17 @@ public:
     void OnSAcn(const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values);
     void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
 
+    // Screen modes (PREF 'mnmd': 0 none, 1 full, 2 sub screens, 3 all screens, 4 part screen).
+    void ApplyScreenMode();
+    // Every monitor back to its window.
+    void ScreenOff();
+    // Each monitor full screen on the display it overlaps most (part: at its windowed size from the
+    // display's corner); a later monitor on a taken display is hidden.
+    void ScreenFull(bool part);
+    // The front monitor over the union of the displays (without the main one: skipMain); the
+    // others hidden.
+    void ScreenSpan(bool skipMain);
+
 private:
     void Log(const char* what, const char* detail);
     bool StartUp();

@@ -233,6 +233,7 @@ CObDoc::~CObDoc() {
     if (mDocPrefs) mDocPrefs->Slot(P::kDocOpenNow).u8 = 0;
     mSeqList.reset();
     mMonitor.reset();
+    mRetiredMonitor.reset();
     mConsole.reset();
     mStill.reset();
     mRecorder.reset();
@@ -1032,6 +1033,36 @@ void CObDoc::ShowWindows() {
         mPlayer->LocateTime(scns->GetFloat(T::kScnsFrom));
         mPlayer->Play();
     }
+}
+
+void CObDoc::ReplaceMonitor(bool fullScreen) {
+    const SDocWindowFactories& f = DocWindowFactories();
+    if (!f.monitor) return;
+    if (mMonitor) mMonitor->Hide();
+    mRetiredMonitor = std::move(mMonitor);
+    SDocWindowArgs args{this, mEngine.get(), mModel.get(), mDocPrefs, mConsole.get(), fullScreen};
+    mMonitor = f.monitor(args);
+    if (!mMonitor) return;
+    if (!fullScreen) mMonitor->SetFixedSize(PrefByte(P::kPrefMonitorFixed) != 0);
+    UpdateTitles();
+}
+
+void CObDoc::MonitorFullScreen(const CLRect& rect) {
+    if (mMonitor && !mMonitor->IsFullScreen()) {
+        if (mDocPrefs) (void)CRecordRef(&mDocPrefs).SetRectField(nullptr, P::kDocMonitorRect, mMonitor->Frame());
+        ReplaceMonitor(true);
+    }
+    if (!mMonitor) return;
+    mMonitor->SetFrame(rect);
+    mMonitor->Show();
+}
+
+void CObDoc::MonitorWindowed() {
+    if (mMonitor && mMonitor->IsFullScreen()) {
+        ReplaceMonitor(false);
+        ApplyMonitorRect();
+    }
+    if (mMonitor) mMonitor->Show();
 }
 
 // ---- stills and movies

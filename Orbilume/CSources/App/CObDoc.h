@@ -71,6 +71,11 @@ public:
     void StoreWindowState();
     void RestoreWindowState();
     void ShowWindows();
+    // The monitor as a full-screen window at the rectangle (its windowed place kept in 'mnwp'),
+    // and back to its window at 'mnwp'; both show it. The replaced window is kept hidden until the
+    // next change, as a message of it may still be on its way.
+    void MonitorFullScreen(const CLRect& rect);
+    void MonitorWindowed();
     // Gives each layer's blend input its control from the CTRL record (type, first channel or
     // controller), counting up per layer.
     void SpreadBlendControls();
@@ -138,6 +143,7 @@ private:
     LMessage HandleCommand(const LMessage& msg);
     void MenuReady(LHandler* bar);
     void ApplyMonitorRect();
+    void ReplaceMonitor(bool fullScreen);
     void ApplyTimerSettings();
     LPane* ConsolePane() const;
 
@@ -160,6 +166,7 @@ private:
     bool mConsoleClosed = false;                  // 16
     // 17: the windows.
     std::unique_ptr<IMonitorWin> mMonitor;
+    std::unique_ptr<IMonitorWin> mRetiredMonitor;
     std::unique_ptr<IConsoleWin> mConsole;
     std::unique_ptr<IDocWindow> mSeqList;
     std::unique_ptr<CMovieRecorder> mRecorder;

@@ -10,6 +10,7 @@
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Lib3/LSources/Mac/UDisplay.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
@@ -471,6 +472,112 @@ TEST_F(AppInputsTest, SAcnOffersTheValuesAfterTheStartCodeAtThePacketsPriority) 
     EXPECT_EQ(Slot(0), 11);
     EXPECT_EQ(Slot(1), 12);
     EXPECT_EQ(gMainApp->DmxMerge().Current().priority, 150u);
+}
+
+// A monitor that keeps what it is told, windowed or full screen as made.
+class FakeMonitor : public IMonitorWin {
+public:
+    FakeMonitor(LHandler* upper, bool full) : handler(upper), full(full) {}
+    LHandler* Handler() override { return &handler; }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void Select() override {}
+    CLRect Frame() const override { return frame; }
+    void SetFrame(const CLRect& f) override { frame = f; }
+    void SetTitle(const LString&) override {}
+    bool IsFullScreen() const override { return full; }
+    void SetFixedSize(bool) override {}
+    void ContentSize(uint32_t& w, uint32_t& h) const override { w = h = 0; }
+    void SetContentSize(uint32_t, uint32_t) override {}
+
+    LHandler handler;
+    bool full;
+    bool visible = false;
+    CLRect frame{100, 100, 420, 340};
+};
+
+std::unique_ptr<IMonitorWin> MakeMonitor(const SDocWindowArgs& args) {
+    return std::make_unique<FakeMonitor>(args.upper, args.fullScreen);
+}
+
+// Two documents on the fixture's two headless screens (1440 x 900 main, 1280 x 1024 to its right).
+class ScreenModesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SDocWindowFactories f;
+        f.monitor = &MakeMonitor;
+        SetDocWindowFactories(&f);
+        app.Create();
+        app.shows.Write("other.obm", AppFixture::ReadFile(app.ShowPath()));
+        gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str()),
+                               CMacFileU::LFsSpecFromPath(app.shows.File("other.obm").c_str())});
+        ASSERT_EQ(gMainApp->DocumentCount(), 2u);
+    }
+    void TearDown() override {
+        app.Delete();
+        SetDocWindowFactories(nullptr);
+    }
+    FakeMonitor* Monitor(uint32_t i) { return static_cast<FakeMonitor*>(gMainApp->DocumentAt(i)->Monitor()); }
+    uint8_t Mode() { return CAppPrefs::Get()->Root()->GetByte(P::kPrefScreenMode); }
+    void Escape() {
+        plat::Event e;
+        e.type = plat::EventType::kKeyDown;
+        e.characters = e.charactersIgnoringModifiers = "\x1b";
+        gKeyboard->Fill(e);
+        EXPECT_TRUE(gMainApp->Handle(LMessage(LKeyboard_Char, gKeyboard, gMainApp)).IsEmpty());
+    }
+    void ExpectWindowed() {
+        for (uint32_t i = 0; i < 2; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_FALSE(Monitor(i)->full);
+            EXPECT_TRUE(Monitor(i)->visible);
+            EXPECT_EQ(Monitor(i)->frame, (CLRect{100, 100, 420, 340}));
+        }
+        EXPECT_EQ(Mode(), 0);
+        EXPECT_EQ(UDisplay::FullScreenMode(), 0u);
+    }
+
+    AppFixture app;
+};
+
+TEST_F(ScreenModesTest, FullScreenHidesTheSecondMonitorOnOneDisplayAndEscapeReturnsBoth) {
+    for (uint32_t i = 0; i < 2; ++i) ASSERT_TRUE(Monitor(i)->visible);
+    AppFixture::Command(gMainApp, "CAppCmd_FullScreen");
+    EXPECT_EQ(Mode(), 1);
+    EXPECT_TRUE(Monitor(0)->full);
+    EXPECT_TRUE(Monitor(0)->visible);
+    EXPECT_EQ(Monitor(0)->frame, (CLRect{0, 0, 1440, 900}));
+    EXPECT_FALSE(Monitor(1)->visible);
+    EXPECT_EQ(UDisplay::FullScreenMode(), 1u);
+    Escape();
+    ExpectWindowed();
+}
+
+TEST_F(ScreenModesTest, SubScreensSpanOnlyTheSecondDisplay) {
+    AppFixture::Command(gMainApp, "CAppCmd_SubScreens");
+    EXPECT_EQ(Mode(), 2);
+    EXPECT_TRUE(Monitor(0)->full);
+    EXPECT_EQ(Monitor(0)->frame, (CLRect{1440, 0, 2720, 1024}));
+    EXPECT_FALSE(Monitor(1)->visible);
+    EXPECT_EQ(UDisplay::FullScreenMode(), 0u) << "the main display keeps its menu bar";
+    AppFixture::Command(gMainApp, "CAppCmd_AllScreens");
+    EXPECT_EQ(Monitor(0)->frame, (CLRect{0, 0, 2720, 1024}));
+    EXPECT_EQ(UDisplay::FullScreenMode(), 1u);
+    Escape();
+    ExpectWindowed();
+}
+
+TEST_F(ScreenModesTest, PartScreenKeepsTheWindowSizeAndMonitorsOnTwoDisplaysBothGoFull) {
+    Monitor(1)->frame = CLRect{1500, 100, 1820, 340};
+    AppFixture::Command(gMainApp, "CAppCmd_PartScreen");
+    EXPECT_EQ(Mode(), 4);
+    EXPECT_EQ(Monitor(0)->frame, (CLRect{0, 0, 320, 240}));
+    EXPECT_EQ(Monitor(1)->frame, (CLRect{1440, 0, 1760, 240}));
+    EXPECT_TRUE(Monitor(0)->visible && Monitor(1)->visible);
+    AppFixture::Command(gMainApp, "CAppCmd_NoScreen");
+    EXPECT_EQ(Monitor(1)->frame, (CLRect{1500, 100, 1820, 340}));
+    EXPECT_FALSE(Monitor(1)->full);
 }
 
 }  // namespace
