@@ -18,6 +18,7 @@
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLRequirement.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
@@ -36,14 +37,15 @@
 #include "Orbilume/CSources/DmxIn/CArtNetIn.h"
 #include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
 #include "Orbilume/CSources/DmxIn/CSAcnIn.h"
-#include "Orbilume/CSources/Osc/COSCSender.h"
-#include "Orbilume/CSources/Osc/OscServer.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
 #include "Orbilume/CSources/Led/CDimAppLink.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Media/CVCapSlots.h"
+#include "Orbilume/CSources/Osc/COSCSender.h"
+#include "Orbilume/CSources/Osc/OscServer.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
@@ -226,8 +228,17 @@ LMessage CMainApp::Handle(const LMessage& msg) {
 void CMainApp::MenuReady(LHandler* sender) {
     auto* bar = static_cast<LMenuBar*>(sender);
     static const char* const kAlways[] = {"CAppCmd_MenuKey", "LStdCmd_New", "LStdCmd_Open", "LStdCmd_Quit",
-                                          "cCtlBoth",        "cCtlSwitch",  "cCtlExternal"};
+                                          "cCtlBoth",        "cCtlSwitch",  "cCtlExternal", "cArtIn",
+                                          "cSAcnIn",         "cOscIn",      "cDeadZone",    "cSceneSelSend"};
     for (const char* c : kAlways) bar->EnableCommand(c);
+    if (mArtNet && mArtNet->IsConnected()) bar->CheckCommand("cArtIn");
+    if (mSAcn && mSAcn->IsOpen()) bar->CheckCommand("cSAcnIn");
+    if (mOscServer && mOscServer->IsOpen()) bar->CheckCommand("cOscIn");
+    {
+        CRecord* snsl = mPrefs->Root()->GetSubRecord(P::kPrefSceneSelSend);
+        if (snsl && CParamSet::Find(CRecordRef(&snsl), LString("send")) >= 0)
+            bar->CheckCommand("cSceneSelSend");
+    }
     CRecord* prefs = mPrefs->Root();
     for (size_t i = 0; i < std::size(kToggleFields); ++i) {
         bar->EnableCommand(kToggles[i][0]);
@@ -235,7 +246,12 @@ void CMainApp::MenuReady(LHandler* sender) {
     }
     const uint8_t mode = prefs->GetByte(P::kPrefExtControl);
     if (mode < 3) bar->CheckCommand(kControlModes[mode]);
-    for (const char* c : kScreenModes) bar->EnableCommand(c);
+    if (!mDocs.empty()) {
+        for (const char* c : {"CAppCmd_NoScreen", "CAppCmd_FullScreen", "CAppCmd_PartScreen"})
+            bar->EnableCommand(c);
+        if (gWindowMgr && gWindowMgr->HasSecondDisplay())
+            for (const char* c : {"CAppCmd_SubScreens", "CAppCmd_AllScreens"}) bar->EnableCommand(c);
+    }
     for (const char* c : kResolutions) bar->EnableCommand(c);
     const uint32_t reso = prefs->GetUInt(P::kPrefResolution);
     bar->CheckCommand(kResolutions[reso >= 1 && reso <= 3 ? reso : 0]);
@@ -264,6 +280,7 @@ bool CMainApp::HandleCommand(LHandler* sender) {
         plat::Application::Shared()->Terminate();
         return true;
     }
+    if (RunSettingDialog(item->GetFirstCommand().CStr())) return true;
     CRecordRef prefs = mPrefs->RootRef();
     for (size_t i = 0; i < std::size(kToggleFields); ++i)
         if (item->HasCommand(kToggles[i][0])) {
@@ -519,7 +536,8 @@ void CMainApp::ScreenFull(bool part) {
         if (part) {
             CLRect windowed = monitor->Frame();
             CRecord* docPrefs = doc->DocPrefs();
-            if (monitor->IsFullScreen() && docPrefs) windowed = CRecordRef(&docPrefs).GetRectField(P::kDocMonitorRect);
+            if (monitor->IsFullScreen() && docPrefs)
+                windowed = CRecordRef(&docPrefs).GetRectField(P::kDocMonitorRect);
             if (windowed.right > windowed.left && windowed.bottom > windowed.top)
                 target = CLRect{display.left, display.top, display.left + (windowed.right - windowed.left),
                                 display.top + (windowed.bottom - windowed.top)};
@@ -534,8 +552,8 @@ void CMainApp::ScreenSpan(bool skipMain) {
     const CLRect target = gWindowMgr->DisplaysUnion(!skipMain);
     if (target.right <= target.left || target.bottom <= target.top) return;
     const CLRect main = gWindowMgr->MainDisplayBounds();
-    const bool overlapsMain = target.left < main.right && main.left < target.right && target.top < main.bottom &&
-                              main.top < target.bottom;
+    const bool overlapsMain = target.left < main.right && main.left < target.right &&
+                              target.top < main.bottom && main.top < target.bottom;
     UDisplay::SetFullScreenMode(overlapsMain ? 1 : 0);
     mDocs.front()->MonitorFullScreen(target);
     for (size_t i = 1; i < mDocs.size(); ++i)

@@ -14,6 +14,7 @@
 class CAppPrefs;
 class CArtNetIn;
 class CDmxInMerge;
+class LModalDialog;
 class COSCSender;
 class CSAcnIn;
 class OscServer;
@@ -92,6 +93,13 @@ public:
     void OnSAcn(const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values);
     void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
 
+    // How the setting dialogs run (tests answer them): null runs them modally.
+    using DialogRunner = uint32_t (*)(LModalDialog* dialog);
+    static void SetDialogRunner(DialogRunner runner);
+    // The setting dialog of the command ("cArtIn", "cSAcnIn", "cOscIn", "cSceneSelSend",
+    // "cDeadZone") and what its answer changes; false for other commands.
+    bool RunSettingDialog(const char* command);
+
     // Screen modes (PREF 'mnmd': 0 none, 1 full, 2 sub screens, 3 all screens, 4 part screen).
     void ApplyScreenMode();
     // Every monitor back to its window.
@@ -124,10 +132,10 @@ private:
     std::unique_ptr<CMediaLoader> mMediaLoader;   // 5
     std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;  // 6
     std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
-    std::unique_ptr<CCtlInHub> mHub;                // 7
-    std::unique_ptr<CDmxInMerge> mDmxMerge;         // DMX merge into the hub
-    std::unique_ptr<CArtNetIn> mArtNet;             // Art-Net receiver
-    std::unique_ptr<CSAcnIn> mSAcn;                 // sACN receiver
+    std::unique_ptr<CCtlInHub> mHub;         // 7
+    std::unique_ptr<CDmxInMerge> mDmxMerge;  // DMX merge into the hub
+    std::unique_ptr<CArtNetIn> mArtNet;      // Art-Net receiver
+    std::unique_ptr<CSAcnIn> mSAcn;          // sACN receiver
     // The OSC server's listener: "/dmx" here, the rest to the hub.
     struct OscIn : OscListener {
         CMainApp* app = nullptr;
@@ -135,8 +143,8 @@ private:
             app->OnOscMessage(pattern, args, count);
         }
     } mOscIn;
-    std::unique_ptr<OscServer> mOscServer;    // OSC server
-    std::unique_ptr<COSCSender> mOscSender;   // scene announcements
+    std::unique_ptr<OscServer> mOscServer;          // OSC server
+    std::unique_ptr<COSCSender> mOscSender;         // scene announcements
     TimecodeSourceGroup mTimecode;                  // 8 (sources not built here yet)
     std::unique_ptr<CVCapSlots> mCapSlots;          // 14
     std::unique_ptr<CCompoRepository> mRepository;  // 19

@@ -1,11 +1,15 @@
 // The application's live inputs: DMX from Art-Net, sACN and OSC "/dmx" through the merge into the
 // control-input hub, the OSC server and the scene announcements' sender.
 #include <algorithm>
+#include <cmath>
+#include <string>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/DmxIn/CArtNetIn.h"
@@ -13,17 +17,23 @@
 #include "Orbilume/CSources/DmxIn/CSAcnIn.h"
 #include "Orbilume/CSources/DmxIn/DmxPackets.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
+#include "Orbilume/CSources/OscUI/COscSettingsDlg.h"
+#include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
+#include "Platform/AppKit/Bell.h"
 
 namespace {
 
 using P = CAppPrefs;
 
 constexpr uint32_t kNetPriority = 100;
+constexpr uint32_t kDialogOk = 1;
+constexpr int32_t kDefaultAnnouncePort = 51001;
 
 void ArtNetProc(void* app, const CNetAddress& from, uint32_t length, const uint8_t* datagram) {
     static_cast<CMainApp*>(app)->OnArtNet(from, length, datagram);
@@ -62,7 +72,7 @@ void CMainApp::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t co
     if (pattern.IsMatch("/dmx")) {
         if (!mPrefs->Root()->GetByte(P::kPrefOscDmx) || !args || count == 0) return;
         const OscArg& blob = args[0];
-        if (blob.tag != 'b' || !blob.value.b || blob.size < 2) return;
+        if (blob.tag != 'b' || !blob.value.b || blob.size < 1 || blob.value.b[0] != 0) return;
         DmxInSource source;
         source.kind = DmxInSource::kOsc;
         source.priority = kNetPriority;
@@ -102,16 +112,142 @@ void CMainApp::ApplyLiveInputs() {
     } else if (mSAcn) {
         mSAcn->Close();
     }
-    // Scene announcements.
-    CRecord* snsl = prefs->GetSubRecord(P::kPrefSceneSelSend);
-    LString send;
-    const bool sending = snsl && CParamSet::Find(CRecordRef(&snsl), LString("send"), &send) >= 0 && !send.IsEmpty();
-    if (sending) {
-        if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
-        if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) mOscSender->Close();
-        CObDoc::SetSceneSender(mOscSender->IsOpen() ? mOscSender.get() : nullptr);
-    } else {
-        CObDoc::SetSceneSender(nullptr);
-        if (mOscSender) mOscSender->Close();
+    mHub->SetDmxThreshold(prefs->GetUInt(P::kPrefDmxThreshold));
+    // The sender of scene announcements (the documents look at 'snsl' "send" themselves).
+    if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
+    if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) mOscSender->Close();
+    CObDoc::SetSceneSender(mOscSender->IsOpen() ? mOscSender.get() : nullptr);
+}
+
+// ---- setting dialogs
+
+namespace {
+
+CMainApp::DialogRunner gDialogRunner = nullptr;
+
+uint32_t RunModal(LModalDialog& dialog) {
+    return gDialogRunner ? gDialogRunner(&dialog) : dialog.RunUntilResult();
+}
+
+// The knob's value when it is a whole number within the range (what was typed counts too).
+bool KnobIn(CNumVol* knob, long minimum, long maximum, long& out) {
+    const float v = knob ? knob->GetValue() : NAN;
+    if (!std::isfinite(v) || v < float(minimum) - 0.5f || v > float(maximum) + 0.5f) return false;
+    out = std::clamp(std::lround(v), minimum, maximum);
+    return true;
+}
+
+}  // namespace
+
+void CMainApp::SetDialogRunner(DialogRunner runner) {
+    gDialogRunner = runner;
+    UCtlDlgCmds::SetRunner(runner);
+}
+
+bool CMainApp::RunSettingDialog(const char* command) {
+    CRecordRef prefs = mPrefs->RootRef();
+    const std::string c = command;
+    if (c == "cArtIn") {
+        CArtNetDlg dialog(this, nullptr);
+        dialog.SetAddress(prefs->GetByte(P::kPrefArtNetNet), prefs->GetByte(P::kPrefArtNetSubUni));
+        if (RunModal(dialog) != kDialogOk) {
+            if (mArtNet) mArtNet->Stop();
+            (void)prefs.SetByte(nullptr, P::kPrefArtNetIn, 0);
+            return true;
+        }
+        long net = 0, subNet = 0, universe = 0;
+        if (!KnobIn(dialog.KnobPane(CArtNetDlg::kNet), 0, 127, net) ||
+            !KnobIn(dialog.KnobPane(CArtNetDlg::kSubNet), 0, 15, subNet) ||
+            !KnobIn(dialog.KnobPane(CArtNetDlg::kUniverse), 0, 15, universe)) {
+            plat::Bell::Ring();
+            return true;
+        }
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetIn, 1);
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetNet, uint8_t(net));
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetSubUni, uint8_t(subNet << 4 | universe));
+        if (!mArtNet) mArtNet = std::make_unique<CArtNetIn>(this, mWorker.get(), this, &ArtNetProc);
+        if (!mArtNet->Start()) plat::Bell::Ring();
+        return true;
     }
+    if (c == "cSAcnIn") {
+        CSAcnDlg dialog(this, nullptr);
+        dialog.SetUniverse(prefs->GetUInt(P::kPrefSacnUniverse));
+        if (RunModal(dialog) != kDialogOk) {
+            if (mSAcn) mSAcn->Close();
+            (void)prefs.SetByte(nullptr, P::kPrefSacnIn, 0);
+            return true;
+        }
+        // The whole universe number is stored and joined; outside 1..63999 nothing changes.
+        long universe = 0;
+        if (!KnobIn(dialog.KnobPane(0), 1, 63999, universe)) {
+            plat::Bell::Ring();
+            return true;
+        }
+        (void)prefs.SetByte(nullptr, P::kPrefSacnIn, 1);
+        (void)prefs.SetUInt(nullptr, P::kPrefSacnUniverse, uint32_t(universe));
+        if (!mSAcn) mSAcn = std::make_unique<CSAcnIn>(this, mWorker.get(), this, &SAcnProc);
+        if ((!mSAcn->IsOpen() && !mSAcn->Open()) || !mSAcn->SetUniverse(int32_t(universe)))
+            plat::Bell::Ring();
+        return true;
+    }
+    if (c == "cOscIn") {
+        COscServerDlg dialog(this, nullptr);
+        dialog.SetPort(prefs->GetUInt(P::kPrefOscPort));
+        dialog.SetChecked(prefs->GetByte(P::kPrefOscDmx) != 0);
+        const uint32_t result = RunModal(dialog);
+        long port = 0;
+        if (result == kDialogOk && !KnobIn(dialog.PortKnob(), 1, 65535, port)) {
+            plat::Bell::Ring();
+            return true;
+        }
+        if (mOscServer) mOscServer->Close();
+        if (result != kDialogOk) {
+            (void)prefs.SetByte(nullptr, P::kPrefOscIn, 0);
+            return true;
+        }
+        (void)prefs.SetUInt(nullptr, P::kPrefOscPort, uint32_t(port));
+        (void)prefs.SetByte(nullptr, P::kPrefOscDmx, dialog.IsChecked() ? 1 : 0);
+        (void)prefs.SetByte(nullptr, P::kPrefOscIn, 1);
+        if (!mOscServer) mOscServer = std::make_unique<OscServer>(&mOscIn);
+        if (mOscServer->Open(uint16_t(port)) != 0) {
+            mOscServer->Close();
+            plat::Bell::Ring();
+        }
+        return true;
+    }
+    if (c == "cSceneSelSend") {
+        CRecordRef set(&prefs->Slot(P::kPrefSceneSelSend).record);
+        if (!set.Get()) return true;
+        LString address;
+        if (CParamSet::Find(set, LString("oscaddr"), &address) < 0 || address.IsEmpty())
+            address = LString("/scene");
+        COscSenderDlg dialog(this, nullptr);
+        dialog.SetPort(uint32_t(CParamSet::GetIntOr(set, LString("oscport"), kDefaultAnnouncePort)));
+        dialog.SetAddressText(address);
+        if (RunModal(dialog) != kDialogOk) {
+            CParamSet::SetString(set, nullptr, LString("send"), LString());
+            return true;
+        }
+        long port = 0;
+        const LString text = dialog.AddressText();
+        if (!KnobIn(dialog.PortKnob(), 1, 65535, port) || text.CStr()[0] != '/') {
+            plat::Bell::Ring();
+            return true;
+        }
+        CParamSet::SetInt(set, nullptr, LString("oscport"), int32_t(port));
+        CParamSet::SetString(set, nullptr, LString("oscaddr"), text);
+        CParamSet::SetString(set, nullptr, LString("send"), LString("1"));
+        if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
+        if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) {
+            mOscSender->Close();
+            plat::Bell::Ring();
+        }
+        CObDoc::SetSceneSender(mOscSender->IsOpen() ? mOscSender.get() : nullptr);
+        return true;
+    }
+    if (c == "cDeadZone") {
+        (void)UCtlDlgCmds::DeadZone(this, prefs, mHub.get());
+        return true;
+    }
+    return false;
 }

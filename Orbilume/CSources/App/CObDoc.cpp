@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Common/Stream/CMemStream.h"
 #include "Common/Stream/CXmlCheck.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
@@ -16,7 +17,6 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
-#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
@@ -37,6 +37,9 @@
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CSeqCtlIn.h"
+#include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Engine/CCtlInEngineBinder.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
@@ -44,9 +47,6 @@
 #include "Orbilume/CSources/Engine/CSceneRecall.h"
 #include "Orbilume/CSources/Engine/CUnit.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
-#include "Orbilume/CSources/Editors/CInParamNote.h"
-#include "Orbilume/CSources/Editors/CSeqCtlIn.h"
-#include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Media/CMovieRecorder.h"
 #include "Orbilume/CSources/Media/CObStillSaver_CGi_File.h"
 #include "Orbilume/CSources/Net/CNetAddress.h"
@@ -717,7 +717,8 @@ void CObDoc::RecallSelected() {
         }
     }
     if (mConsole) mConsole->SelectSceneRow(static_cast<uint32_t>(n));
-    if (!scns->GetByte(T::kScnsTimeLine)) (void)scns.SetUInt(nullptr, T::kScnsCurIndex, static_cast<uint32_t>(n) + 1);
+    if (!scns->GetByte(T::kScnsTimeLine))
+        (void)scns.SetUInt(nullptr, T::kScnsCurIndex, static_cast<uint32_t>(n) + 1);
 }
 
 void CObDoc::ApplyFaderLevels() {
@@ -923,7 +924,8 @@ void CObDoc::SaveScene() {
     if (!mix) return;
     void* group = CRecordUndo::BeginGroup(this);
     for (uint32_t n : mConsole->SelectedScenes())
-        if (CRecord* scene = UDocModel::GetSceneAt(scns.Get(), n)) CSceneRecall::AddSceneUnits(this, mix, scene, false);
+        if (CRecord* scene = UDocModel::GetSceneAt(scns.Get(), n))
+            CSceneRecall::AddSceneUnits(this, mix, scene, false);
     CRecordUndo::EndGroup(group);
 }
 
@@ -934,7 +936,8 @@ bool CObDoc::SaveParamChoice(std::vector<CRecord*>* units, CRecord** input) cons
     const std::vector<uint32_t> channels = mConsole->SelectedChannels();
     if (!channels.empty()) {
         for (uint32_t c : channels) {
-            const CRecord* layer = c < mix->ArrayCount(T::kMixsLayers) ? mix->GetElement(T::kMixsLayers, c) : nullptr;
+            const CRecord* layer =
+                c < mix->ArrayCount(T::kMixsLayers) ? mix->GetElement(T::kMixsLayers, c) : nullptr;
             CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
             if (unit && units) units->push_back(unit);
         }
@@ -971,8 +974,8 @@ void CObDoc::StoreSceneValues() {
         if (!scene) continue;
         if (input) {
             const CRecord* unit = input->Parent();
-            UDocScenes::SetSceneValue(scene, this, unit ? unit->GetUInt(T::kUnitId) : 0, input->GetString(T::kInptKey),
-                                      input->GetString(T::kInptValue), false);
+            UDocScenes::SetSceneValue(scene, this, unit ? unit->GetUInt(T::kUnitId) : 0,
+                                      input->GetString(T::kInptKey), input->GetString(T::kInptValue), false);
         }
         for (const CRecord* unit : units) StoreUnitValues(scene, this, unit, 0);
     }
@@ -1049,7 +1052,8 @@ void CObDoc::ReplaceMonitor(bool fullScreen) {
 
 void CObDoc::MonitorFullScreen(const CLRect& rect) {
     if (mMonitor && !mMonitor->IsFullScreen()) {
-        if (mDocPrefs) (void)CRecordRef(&mDocPrefs).SetRectField(nullptr, P::kDocMonitorRect, mMonitor->Frame());
+        if (mDocPrefs)
+            (void)CRecordRef(&mDocPrefs).SetRectField(nullptr, P::kDocMonitorRect, mMonitor->Frame());
         ReplaceMonitor(true);
     }
     if (!mMonitor) return;

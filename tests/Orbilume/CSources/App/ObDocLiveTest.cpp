@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/UDisplay.h"
@@ -20,8 +28,8 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
-#include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/CSeqPlayer.h"
+#include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
@@ -29,6 +37,10 @@
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
+#include "Orbilume/CSources/Osc/OscServer.h"
+#include "Orbilume/CSources/OscUI/COscSettingsDlg.h"
+#include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
+#include "Platform/AppKit/Bell.h"
 #include "Platform/AppKit/Event.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 
@@ -184,7 +196,8 @@ TEST_F(ObDocLiveTest, AnInputThatGoesStraightToTheEngineLeavesTheModelAlone) {
 
 TEST_F(ObDocLiveTest, TwoShowsWithTheSameUnitIdKeepTheirOwnUndo) {
     app.shows.Write("other.obm", AppFixture::ReadFile(app.ShowPath()));
-    ASSERT_EQ(gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("other.obm").c_str()), nullptr), 1);
+    ASSERT_EQ(
+        gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("other.obm").c_str()), nullptr), 1);
     CObDoc* other = gMainApp->DocumentAt(1);
     ASSERT_NE(other, doc);
     Edit(doc, 2, "Amount", "0.3");
@@ -222,7 +235,8 @@ TEST_F(ObDocLiveTest, SceneClearRuleRemovesExactlyTheFlaggedValuesInTheSameUndoE
                 SetPref(f, f == flag ? 1 : 0);
             for (uint32_t s = 0; s < 2; ++s)
                 for (const Param& q : params)
-                    UDocScenes::SetSceneValue(Scene(doc, s), nullptr, q.unit, LString(q.key), LString("7"), false);
+                    UDocScenes::SetSceneValue(Scene(doc, s), nullptr, q.unit, LString(q.key), LString("7"),
+                                              false);
             doc->Undo().Clear();
             const std::string before = Value(doc, p.unit, p.key);
             const char* value = before == p.values[0] ? p.values[1] : p.values[0];
@@ -414,7 +428,10 @@ TEST_F(AppInputsTest, ArtNetOffersOnlyPacketsOfTheConfiguredPortAddress) {
         uint8_t value;
         bool taken;
     };
-    const Row rows[] = {{0x123, 10, true}, {0x23, 20, false}, {0x124, 30, false}, {0x023 | 0x200, 40, false},
+    const Row rows[] = {{0x123, 10, true},
+                        {0x23, 20, false},
+                        {0x124, 30, false},
+                        {0x023 | 0x200, 40, false},
                         {0x123, 50, true}};
     uint8_t want = 0;
     for (const Row& r : rows) {
@@ -578,6 +595,176 @@ TEST_F(ScreenModesTest, PartScreenKeepsTheWindowSizeAndMonitorsOnTwoDisplaysBoth
     AppFixture::Command(gMainApp, "CAppCmd_NoScreen");
     EXPECT_EQ(Monitor(1)->frame, (CLRect{1500, 100, 1820, 340}));
     EXPECT_FALSE(Monitor(1)->full);
+}
+
+// The setting dialogs, answered by the test, and the menu's check marks.
+std::function<uint32_t(LModalDialog*)> gAnswer;
+
+uint32_t Answer(LModalDialog* dialog) {
+    return gAnswer ? gAnswer(dialog) : 2;
+}
+
+// A UDP port on the wildcard address that is free now (bound and released).
+uint16_t FreeUdpPort() {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    socklen_t n = sizeof a;
+    uint16_t port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0) close(fd);
+    return port;
+}
+
+class SettingDialogsTest : public ObDocLiveTest {
+protected:
+    void SetUp() override {
+        ObDocLiveTest::SetUp();
+        CMainApp::SetDialogRunner(&Answer);
+    }
+    void TearDown() override {
+        CMainApp::SetDialogRunner(nullptr);
+        gAnswer = nullptr;
+        ObDocLiveTest::TearDown();
+    }
+    CRecord* Prefs() { return CAppPrefs::Get()->Root(); }
+    // The enabled and marked state of each command after "LMenuBar_Ready" reached the application.
+    std::vector<std::pair<bool, bool>> Ready(const std::vector<const char*>& commands) {
+        LMenuBar bar(nullptr);
+        auto* menu = new LMenu(&bar, LString("Test"));
+        bar.AppendMenu(menu);
+        std::vector<LMenuItem*> items;
+        for (const char* c : commands) {
+            auto* item = new LMenuItem(menu);
+            item->SetCommand(c);
+            menu->AppendItem(item);
+            items.push_back(item);
+        }
+        (void)gMainApp->Handle(LMessage(LMenuBar_Ready, &bar, gMainApp));
+        std::vector<std::pair<bool, bool>> out;
+        for (LMenuItem* item : items) out.emplace_back(item->IsEnabled(), item->IsMarked());
+        return out;
+    }
+};
+
+TEST_F(SettingDialogsTest, OscInputOpensOnTheAnsweredPortAndAPortInUseBeeps) {
+    const uint16_t port = FreeUdpPort();
+    ASSERT_NE(port, 0);
+    gAnswer = [port](LModalDialog* d) {
+        auto* dialog = static_cast<COscServerDlg*>(d);
+        dialog->PortKnob()->SetValue(float(port));
+        dialog->SetChecked(true);
+        return 1u;
+    };
+    AppFixture::Command(doc, "cOscIn");
+    EXPECT_EQ(Prefs()->GetUInt(P::kPrefOscPort), port);
+    EXPECT_EQ(Prefs()->GetByte(P::kPrefOscDmx), 1);
+    EXPECT_EQ(Prefs()->GetByte(P::kPrefOscIn), 1);
+    ASSERT_NE(gMainApp->OscInput(), nullptr);
+    EXPECT_TRUE(gMainApp->OscInput()->IsOpen());
+    EXPECT_EQ(Ready({"cOscIn"})[0], std::make_pair(true, true));
+
+    // Another server holds the next port: the dialog's server cannot open it.
+    OscServer other(CCtlInHub::Global());
+    const uint16_t busy = FreeUdpPort();
+    ASSERT_EQ(other.Open(busy), 0);
+    gAnswer = [busy](LModalDialog* d) {
+        static_cast<COscServerDlg*>(d)->PortKnob()->SetValue(float(busy));
+        return 1u;
+    };
+    const uint32_t rings = plat::Bell::RingCount();
+    AppFixture::Command(doc, "cOscIn");
+    EXPECT_EQ(plat::Bell::RingCount(), rings + 1);
+    EXPECT_FALSE(gMainApp->OscInput()->IsOpen());
+    EXPECT_EQ(Ready({"cOscIn"})[0], std::make_pair(true, false));
+
+    gAnswer = [](LModalDialog*) { return 2u; };
+    AppFixture::Command(doc, "cOscIn");
+    EXPECT_EQ(Prefs()->GetByte(P::kPrefOscIn), 0);
+}
+
+// Values outside the dialogs' ranges are refused with a beep, the stored ones kept.
+TEST_F(SettingDialogsTest, OutOfRangeAnswersAreRefusedNotWrapped) {
+    (void)CAppPrefs::Get()->RootRef().SetUInt(nullptr, P::kPrefSacnUniverse, 300);
+    (void)CAppPrefs::Get()->RootRef().SetByte(nullptr, P::kPrefArtNetNet, 5);
+    struct Row {
+        const char* command;
+        std::function<void(LModalDialog*)> set;
+    };
+    const std::vector<Row> rows = {
+        {"cSAcnIn",
+         [](LModalDialog* d) { static_cast<CSAcnDlg*>(d)->KnobPane(0)->SetText(LString("64000")); }},
+        {"cSAcnIn", [](LModalDialog* d) { static_cast<CSAcnDlg*>(d)->KnobPane(0)->SetText(LString("0")); }},
+        {"cArtIn",
+         [](LModalDialog* d) {
+             static_cast<CArtNetDlg*>(d)->KnobPane(CArtNetDlg::kNet)->SetText(LString("128"));
+         }},
+        {"cArtIn",
+         [](LModalDialog* d) {
+             static_cast<CArtNetDlg*>(d)->KnobPane(CArtNetDlg::kSubNet)->SetText(LString("16"));
+         }},
+        {"cOscIn",
+         [](LModalDialog* d) { static_cast<COscServerDlg*>(d)->PortKnob()->SetText(LString("70000")); }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.command);
+        gAnswer = [&r](LModalDialog* d) {
+            r.set(d);
+            return 1u;
+        };
+        const uint32_t rings = plat::Bell::RingCount();
+        AppFixture::Command(doc, r.command);
+        EXPECT_EQ(plat::Bell::RingCount(), rings + 1);
+        EXPECT_EQ(Prefs()->GetUInt(P::kPrefSacnUniverse), 300u);
+        EXPECT_EQ(Prefs()->GetByte(P::kPrefSacnIn), 0);
+        EXPECT_EQ(Prefs()->GetByte(P::kPrefArtNetNet), 5);
+        EXPECT_EQ(Prefs()->GetByte(P::kPrefArtNetIn), 0);
+        EXPECT_EQ(Prefs()->GetByte(P::kPrefOscIn), 0);
+    }
+    EXPECT_EQ(gMainApp->SAcnInput(), nullptr);
+    EXPECT_EQ(gMainApp->ArtNetInput(), nullptr);
+}
+
+TEST_F(SettingDialogsTest, SceneSelectionSendingStoresItsKeysAndTheCheckMarkFollows) {
+    gAnswer = [](LModalDialog* d) {
+        auto* dialog = static_cast<COscSenderDlg*>(d);
+        EXPECT_EQ(dialog->Port(), 51001u);
+        EXPECT_STREQ(dialog->AddressText().CStr(), "/scene");
+        dialog->PortKnob()->SetValue(52000);
+        dialog->SetAddressText(LString("/show/scene"));
+        return 1u;
+    };
+    AppFixture::Command(doc, "cSceneSelSend");
+    CRecord* snsl = Prefs()->GetSubRecord(P::kPrefSceneSelSend);
+    LString text;
+    ASSERT_GE(CParamSet::Find(CRecordRef(&snsl), LString("send"), &text), 0);
+    EXPECT_STREQ(text.CStr(), "1");
+    EXPECT_EQ(CParamSet::GetIntOr(CRecordRef(&snsl), LString("oscport"), 0), 52000);
+    ASSERT_GE(CParamSet::Find(CRecordRef(&snsl), LString("oscaddr"), &text), 0);
+    EXPECT_STREQ(text.CStr(), "/show/scene");
+    EXPECT_EQ(Ready({"cSceneSelSend"})[0], std::make_pair(true, true));
+    gAnswer = [](LModalDialog*) { return 2u; };
+    AppFixture::Command(doc, "cSceneSelSend");
+    EXPECT_LT(CParamSet::Find(CRecordRef(&snsl), LString("send")), 0);
+    EXPECT_EQ(Ready({"cSceneSelSend"})[0], std::make_pair(true, false));
+}
+
+TEST_F(SettingDialogsTest, MenuReadinessEnablesAndChecksFromThePreferences) {
+    SetPref(P::kPrefSceneClearImage, 1);
+    SetPref(P::kPrefExtControl, 1);
+    (void)CAppPrefs::Get()->RootRef().SetUInt(nullptr, P::kPrefResolution, 1);
+    const std::vector<const char*> commands = {
+        "cScnClrImg",       "cScnClrPrm",         "cCtlBoth",           "cCtlSwitch", "CAppCmd_ResoFull",
+        "CAppCmd_ResoHalf", "CAppCmd_FullScreen", "CAppCmd_SubScreens", "cArtIn",     "cSAcnIn"};
+    const std::vector<std::pair<bool, bool>> want = {
+        {true, true}, {true, false}, {true, false}, {true, true},  {true, false},
+        {true, true}, {true, false}, {true, false}, {true, false}, {true, false}};
+    EXPECT_EQ(Ready(commands), want);
+    AppFixture::Command(gMainApp, "cScnClrImg");
+    EXPECT_EQ(Prefs()->GetByte(P::kPrefSceneClearImage), 0);
+    EXPECT_EQ(Ready({"cScnClrImg"})[0], std::make_pair(true, false));
 }
 
 }  // namespace
