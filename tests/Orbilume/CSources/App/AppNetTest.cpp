@@ -1,0 +1,147 @@
+// The application's live inputs against real peers inside the private namespace netns-run makes:
+// ArtDmx and an OSC "/dmx" blob from Python sockets, "/scene" from oscsend, the scene announcement
+// read on port 51001.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/DmxIn/CArtNetIn.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UCtlAttr.h"
+#include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Osc/OscServer.h"
+#include "Platform/Foundation/RunLoop.h"
+#include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/NetNamespace.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using apptest::AppFixture;
+using T = CDocModelTypes;
+using P = CAppPrefs;
+
+constexpr uint16_t kOscPort = 51000;
+
+template <class Pred>
+bool RunUntil(Pred done, double seconds = 10) {
+    for (int i = 0; i < int(seconds * 100) && !done(); ++i)
+        plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
+    return done();
+}
+
+void Spin(double seconds) {
+    (void)RunUntil([] { return false; }, seconds);
+}
+
+bool Python(const std::string& script) {
+    const std::string command = "python3 -c '" + script + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+// Sends one ArtDmx for the port address with every slot at value.
+bool SendArtDmx(uint32_t universe, int value) {
+    return Python(
+        "import socket,struct\n"
+        "p=b\"Art-Net\\0\"+struct.pack(\"<H\",0x5000)+bytes([0,14,0,0])+struct.pack(\"<H\"," +
+        std::to_string(universe) + ")+struct.pack(\">H\",512)+bytes([" + std::to_string(value) +
+        "])*512\n"
+        "socket.socket(socket.AF_INET,socket.SOCK_DGRAM).sendto(p,(\"127.0.0.1\",6454))\n");
+}
+
+class AppNetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testsupport::NetNamespace::Inside()) GTEST_SKIP() << "needs the private namespace of netns-run";
+        app.Create();
+        CRecordRef prefs = CAppPrefs::Get()->RootRef();
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetIn, 1);
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetNet, 1);
+        (void)prefs.SetByte(nullptr, P::kPrefArtNetSubUni, 0x23);
+        (void)prefs.SetByte(nullptr, P::kPrefOscIn, 1);
+        (void)prefs.SetUInt(nullptr, P::kPrefOscPort, kOscPort);
+        gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
+        ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+        doc = gMainApp->DocumentAt(0);
+        ASSERT_NE(gMainApp->OscInput(), nullptr);
+        ASSERT_TRUE(gMainApp->OscInput()->IsOpen());
+    }
+    uint8_t Slot(uint32_t n) { return CCtlInHub::Global()->DmxValue(n); }
+
+    testsupport::TempDir runtime;
+    testsupport::EnvOverride runtimeVar{"XDG_RUNTIME_DIR", runtime.Path().c_str()};
+    AppFixture app;
+    CObDoc* doc = nullptr;
+};
+
+TEST_F(AppNetTest, ArtNetChangesTheHubOnlyForTheConfiguredPortAddress) {
+    ASSERT_NE(gMainApp->ArtNetInput(), nullptr);
+    ASSERT_TRUE(RunUntil([] { return gMainApp->ArtNetInput()->IsConnected(); }));
+    ASSERT_TRUE(SendArtDmx(0x23, 20));
+    ASSERT_TRUE(SendArtDmx(0x123, 10));
+    ASSERT_TRUE(RunUntil([&] { return Slot(0) == 10 && Slot(511) == 10; }));
+    ASSERT_TRUE(SendArtDmx(0x124, 30));
+    ASSERT_TRUE(SendArtDmx(0x23, 40));
+    Spin(0.3);
+    EXPECT_EQ(Slot(0), 10);
+}
+
+TEST_F(AppNetTest, OscDmxBlobGives512SlotsOnlyWithTheSwitchOn) {
+    const std::string send =
+        "import socket,struct\n"
+        "b=bytes([0])+bytes([9])*599\n"
+        "m=b\"/dmx\\0\\0\\0\\0,b\\0\\0\"+struct.pack(\">i\",len(b))+b\n"
+        "socket.socket(socket.AF_INET,socket.SOCK_DGRAM).sendto(m,(\"127.0.0.1\"," +
+        std::to_string(kOscPort) + "))\n";
+    ASSERT_TRUE(Python(send));
+    Spin(0.3);
+    EXPECT_EQ(Slot(0), 0);
+    (void)CAppPrefs::Get()->RootRef().SetByte(nullptr, P::kPrefOscDmx, 1);
+    ASSERT_TRUE(Python(send));
+    ASSERT_TRUE(RunUntil([&] { return Slot(0) == 9 && Slot(511) == 9; }));
+}
+
+TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
+    UCtlAttr::SetCtlr(doc->Model().SceneControl(), 2);  // "osc"
+    CRecord* snsl = CAppPrefs::Get()->Root()->GetSubRecord(P::kPrefSceneSelSend);
+    ASSERT_NE(snsl, nullptr);
+    CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString("1"));
+    const int listener = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(51001);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    CRecordRef scns = doc->Model().Scenes();
+
+    const std::string to = "oscsend 127.0.0.1 " + std::to_string(kOscPort) + " /scene ";
+    ASSERT_EQ(std::system((to + "s Bright").c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 2; }));
+    char packet[64];
+    ssize_t n = -1;
+    ASSERT_TRUE(RunUntil([&] { return (n = recv(listener, packet, sizeof packet, 0)) > 0; }));
+    // "/scene" with one integer, 1.
+    const std::string want("/scene\0\0,i\0\0\0\0\0\x01", 16);
+    EXPECT_EQ(std::string(packet, size_t(n)), want);
+    ASSERT_EQ(std::system((to + "i 0").c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 1; }));
+    close(listener);
+}
+
+}  // namespace
