@@ -43,6 +43,7 @@
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
 #include "Orbilume/CSources/Led/CDimAppLink.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
+#include "Orbilume/CSources/Http/FormServer.h"
 #include "Orbilume/CSources/Media/CVCapSlots.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
@@ -147,6 +148,7 @@ CMainApp::~CMainApp() {
     while (!mDocs.empty()) mDocs.pop_back();
     if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
     CObDoc::SetSceneSender(nullptr);
+    mFormServer.reset();
     mOscSender.reset();
     mOscServer.reset();
     mSAcn.reset();

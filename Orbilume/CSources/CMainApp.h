@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreData/CAppBase.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Orbilume/CSources/App/DocFormProvider.h"
 #include "Orbilume/CSources/CJsCostPatch.h"
 #include "Orbilume/CSources/Osc/OscListener.h"
 #include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
@@ -14,6 +15,7 @@
 class CAppPrefs;
 class CArtNetIn;
 class CDmxInMerge;
+class CFormServer;
 class LModalDialog;
 class COSCSender;
 class CSAcnIn;
@@ -82,6 +84,7 @@ public:
     CSAcnIn* SAcnInput() const { return mSAcn.get(); }
     OscServer* OscInput() const { return mOscServer.get(); }
     COSCSender* OscSender() const { return mOscSender.get(); }
+    CFormServer* FormServer() const { return mFormServer.get(); }
     // Opens, closes or re-aims the inputs and the scene sender from the preferences.
     void ApplyInputSettings();
 
@@ -143,8 +146,10 @@ private:
             app->OnOscMessage(pattern, args, count);
         }
     } mOscIn;
-    std::unique_ptr<OscServer> mOscServer;          // OSC server
-    std::unique_ptr<COSCSender> mOscSender;         // scene announcements
+    std::unique_ptr<OscServer> mOscServer;   // OSC server
+    std::unique_ptr<COSCSender> mOscSender;  // scene announcements
+    DocFormProvider mFormDocs{this};
+    std::unique_ptr<CFormServer> mFormServer;       // HTTP panel
     TimecodeSourceGroup mTimecode;                  // 8 (sources not built here yet)
     std::unique_ptr<CVCapSlots> mCapSlots;          // 14
     std::unique_ptr<CCompoRepository> mRepository;  // 19

@@ -19,6 +19,7 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Http/FormServer.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
@@ -113,6 +114,18 @@ void CMainApp::ApplyLiveInputs() {
         mSAcn->Close();
     }
     mHub->SetDmxThreshold(prefs->GetUInt(P::kPrefDmxThreshold));
+    // The HTTP panel, when its set says "use".
+    CRecord* fmsv = prefs->GetSubRecord(P::kPrefFormServer);
+    if (fmsv && CParamSet::GetIntOr(CRecordRef(&fmsv), LString("use"), 0) != 0) {
+        const FormServerSettings settings = FormServerSettings::Read(CRecordRef(&fmsv));
+        if (!mFormServer)
+            mFormServer = std::make_unique<CFormServer>(mWorker.get(), mHub.get(), &mFormDocs, settings);
+        else
+            mFormServer->SetSettings(settings);
+        if (mFormServer->Port() < 0 && mFormServer->Listen(settings.port) != 0) mFormServer->Stop();
+    } else if (mFormServer) {
+        mFormServer->Stop();
+    }
     // The sender of scene announcements (the documents look at 'snsl' "send" themselves).
     if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
     if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) mOscSender->Close();

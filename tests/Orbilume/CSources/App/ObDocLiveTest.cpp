@@ -11,6 +11,7 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/LAsyncLoop.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
@@ -20,6 +21,7 @@
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Mac/UDisplay.h"
 #include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/App/DocFormProvider.h"
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
@@ -35,6 +37,7 @@
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Editors/CInParamNote.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Http/FormServer.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
@@ -765,6 +768,34 @@ TEST_F(SettingDialogsTest, MenuReadinessEnablesAndChecksFromThePreferences) {
     AppFixture::Command(gMainApp, "cScnClrImg");
     EXPECT_EQ(Prefs()->GetByte(P::kPrefSceneClearImage), 0);
     EXPECT_EQ(Ready({"cScnClrImg"})[0], std::make_pair(true, false));
+}
+
+TEST_F(ObDocLiveTest, AnInputAssignedToOscIsListedAndOnTheGeneratedPage) {
+    CRecord* input = Input(doc, 2, "Amount");
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(input->GetSubRecord(T::kInptCtl), nullptr);
+    CRecordRef ctl(&input->Slot(T::kInptCtl).record);
+    CParamSet::SetString(ctl, nullptr, LString("type"), LString("osc"));
+    CParamSet::SetString(ctl, nullptr, LString("oscadr"), LString("/a/b"));
+    DocFormProvider provider(gMainApp);
+    std::vector<FormEntry> entries;
+    provider.FormEntries(entries);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].address, "/a/b");
+    EXPECT_EQ(entries[0].value, "0.25");
+    EXPECT_EQ(entries[0].kind, 1);
+    std::vector<FormScene> scenes;
+    provider.Scenes(scenes);
+    ASSERT_EQ(scenes.size(), 2u);
+    EXPECT_EQ(scenes[1].name, "Bright");
+
+    LAsyncLoop loop;
+    FormServerSettings settings;
+    settings.root = app.shows.Path();
+    CFormServer server(&loop, nullptr, &provider, settings);
+    const std::string list = server.EntryList();
+    EXPECT_TRUE(list == "/a/b=0.25" || list == "%2Fa%2Fb=0.25") << list;
+    EXPECT_NE(server.FormPage().find("name=\"/a/b\""), std::string::npos);
 }
 
 }  // namespace
