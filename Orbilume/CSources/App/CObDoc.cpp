@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Common/Mac/CRunLoopSignal.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Common/Stream/CMemStream.h"
 #include "Common/Stream/CXmlCheck.h"
@@ -216,6 +217,12 @@ CObDoc::CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& s
     if (mDocPrefs) mDocPrefs->Slot(P::kDocOpenNow).u8 = 1;
     mModel->AddObserver(this, &CObDoc::ModelObserver);
     if (CAppPrefs::Get()) CAppPrefs::Get()->AddObserver(this, &CObDoc::PrefsObserver);
+    mOscSignal = std::make_unique<CRunLoopSignal>(this, [](void* self) {
+        auto* doc = static_cast<CObDoc*>(self);
+        const int32_t n = doc->mOscScene;
+        doc->mOscScene = -1;
+        if (n >= 0) doc->SelectScene(static_cast<uint32_t>(n));
+    });
     mOscHub = CCtlInHub::Global();
     if (mOscHub) mOscHub->AddOscListener(&CObDoc::OscProc, this);
     ApplyTimerSettings();
@@ -227,6 +234,7 @@ CObDoc::~CObDoc() {
     if (mStillPending) mEngine->RemovePostRenderCallback(this, &CObDoc::StillCapture);
     mStillPending = false;
     if (mOscHub) mOscHub->RemoveOscListener(&CObDoc::OscProc, this);
+    mOscSignal.reset();
     if (CAppPrefs::Get()) CAppPrefs::Get()->RemoveObserver(this, &CObDoc::PrefsObserver);
     mModel->RemoveObserver(this, &CObDoc::ModelObserver);
     StoreWindowState();
@@ -766,6 +774,11 @@ void CObDoc::OscProc(void* context, OscPattern& pattern, const OscArg* args, uin
     static_cast<CObDoc*>(context)->OnOscMessage(pattern, args, count);
 }
 
+void CObDoc::ChooseOscScene(int32_t n) {
+    mOscScene = n;
+    mOscSignal->Signal();
+}
+
 void CObDoc::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count) {
     CRecord* snct = mModel->Root() ? mModel->Root()->GetSubRecord(T::kObmxSceneCtl) : nullptr;
     if (!snct || UCtlAttr::GetCtlr(Ref(snct)) != static_cast<int>(kOscController)) return;
@@ -775,12 +788,12 @@ void CObDoc::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t coun
     const OscArg& a = args[0];
     if (a.tag != 's') {
         const int32_t v = a.AsInt();
-        if (v >= 0 && static_cast<uint32_t>(v) < scenes) SelectScene(static_cast<uint32_t>(v));
+        if (v >= 0 && static_cast<uint32_t>(v) < scenes) ChooseOscScene(v);
         return;
     }
     int64_t index = 0;
     if (ReadsAsIndex(a, index)) {
-        if (index >= 0 && index < static_cast<int64_t>(scenes)) SelectScene(static_cast<uint32_t>(index));
+        if (index >= 0 && index < static_cast<int64_t>(scenes)) ChooseOscScene(static_cast<int32_t>(index));
         return;
     }
     std::string want;
@@ -792,7 +805,7 @@ void CObDoc::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t coun
         if (scene && Decomposed(scene->GetString(T::kScneName).CStr(), name) && name == want)
             found = static_cast<int32_t>(i);
     }
-    if (found >= 0) SelectScene(static_cast<uint32_t>(found));
+    if (found >= 0) ChooseOscScene(found);
 }
 
 LMessage CObDoc::HandleConsoleButton(const LMessage& msg) {

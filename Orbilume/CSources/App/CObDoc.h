@@ -15,6 +15,7 @@
 
 class CCtlInEngineBinder;
 class CCtlInHub;
+class CRunLoopSignal;
 class CDocModelHolder;
 class COSCSender;
 class OscPattern;
@@ -127,6 +128,7 @@ private:
     void ApplyFaderLevels();
     static void OscProc(void* context, OscPattern& pattern, const OscArg* args, uint32_t count);
     void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
+    void ChooseOscScene(int32_t n);
     LMessage HandleConsoleButton(const LMessage& msg);
     bool HandleParamChange(const LMessage& msg, bool animator);
     bool HandleSceneKey(const LMessage& msg);
@@ -161,9 +163,13 @@ private:
     std::unique_ptr<CSceneRecall> mRecall;        // 12
     std::unique_ptr<CSceneCtlIn> mSceneCtlIn;     // 13
     std::unique_ptr<CSeqCtlIn> mSeqCtlIn;         // 14
-    CCtlInHub* mOscHub = nullptr;                 // the hub this document listens to
-    std::unique_ptr<CSchCtl> mSchedule;           // 15
-    bool mConsoleClosed = false;                  // 16
+    CCtlInHub* mOscHub = nullptr;
+    // A scene chosen by OSC, recalled from the run loop: the hub's lock is held while listeners run
+    // and a recall takes the engine's frame lock.
+    std::unique_ptr<CRunLoopSignal> mOscSignal;
+    int32_t mOscScene = -1;              // the hub this document listens to
+    std::unique_ptr<CSchCtl> mSchedule;  // 15
+    bool mConsoleClosed = false;         // 16
     // 17: the windows.
     std::unique_ptr<IMonitorWin> mMonitor;
     std::unique_ptr<IMonitorWin> mRetiredMonitor;

@@ -45,6 +45,7 @@
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 #include "Platform/AppKit/Bell.h"
 #include "Platform/AppKit/Event.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 
 namespace {
@@ -163,6 +164,9 @@ protected:
         OscPattern pattern;
         pattern.Compile(address);
         CCtlInHub::Global()->NotifyOsc(pattern, args.data(), static_cast<uint32_t>(args.size()));
+        // The choice is recalled from the run loop.
+        for (int i = 0; i < 5; ++i)
+            plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
     }
 
     AppFixture app;
