@@ -131,6 +131,20 @@ void SetPref(uint32_t field, uint8_t value) {
     (void)CAppPrefs::Get()->RootRef().SetByte(nullptr, field, value);
 }
 
+// The preferences live as long as the process: every test starts from these values.
+void ResetPrefs() {
+    for (uint32_t f : {P::kPrefSceneClearBypass, P::kPrefSceneClearImage, P::kPrefSceneClearParam,
+                       P::kPrefExtControl, P::kPrefOscDmx, P::kPrefOscIn, P::kPrefArtNetIn, P::kPrefArtNetNet,
+                       P::kPrefArtNetSubUni, P::kPrefSacnIn, P::kPrefScreenMode})
+        SetPref(f, 0);
+    CRecordRef prefs = CAppPrefs::Get()->RootRef();
+    (void)prefs.SetUInt(nullptr, P::kPrefResolution, 0);
+    (void)prefs.SetUInt(nullptr, P::kPrefSacnUniverse, 1);
+    CRecordRef snsl(&prefs->Slot(P::kPrefSceneSelSend).record);
+    for (const char* key : {"send", "oscport", "oscaddr"})
+        CParamSet::SetString(snsl, nullptr, LString(key), LString());
+}
+
 void TypeChar(CObDoc* doc, const char* text, bool* consumed) {
     plat::Event e;
     e.type = plat::EventType::kKeyDown;
@@ -148,11 +162,15 @@ protected:
         f.console = &MakeConsole;
         SetDocWindowFactories(&f);
         app.Create();
+        ResetPrefs();
         gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
         ASSERT_EQ(gMainApp->DocumentCount(), 1u);
         doc = gMainApp->DocumentAt(0);
         ASSERT_EQ(gConsoles.size(), 1u);
         console = gConsoles[0];
+        // Start-up on the time line played from the first scene: stopped, so that no scene comes.
+        doc->Player().Stop();
+        console->rows.clear();
     }
     void TearDown() override {
         app.Delete();
@@ -277,6 +295,8 @@ TEST_F(ObDocLiveTest, ConsoleTransportButtonsPlayAndStopOthersPassOn) {
 
 TEST_F(ObDocLiveTest, SceneKeysTriggerTheirSceneCaseInsensitivelyOthersPassOn) {
     CRecordRef scns = doc->Model().Scenes();
+    (void)scns.SetByte(nullptr, T::kScnsTimeLine, 0);
+    doc->Player().Stop();
     CRecord* open = Scene(doc, 0);
     (void)CRecordRef(&open).SetString(nullptr, T::kScneKey, LString("A"));
     bool consumed = false;
@@ -293,6 +313,12 @@ TEST_F(ObDocLiveTest, SceneKeysTriggerTheirSceneCaseInsensitivelyOthersPassOn) {
         EXPECT_FALSE(consumed) << int(other[0]);
     }
     EXPECT_EQ(console->rows, (std::vector<uint32_t>{0, 1}));
+    // On the time line a key locates the player there and plays.
+    (void)scns.SetByte(nullptr, T::kScnsTimeLine, 1);
+    TypeChar(doc, "b", &consumed);
+    EXPECT_TRUE(consumed);
+    EXPECT_TRUE(doc->Player().IsPlaying());
+    EXPECT_EQ(scns->GetUInt(T::kScnsCurIndex), 1u);
 }
 
 TEST_F(ObDocLiveTest, OscSceneSelectsByIndexOrNameOnlyWithTheOscController) {
@@ -342,6 +368,8 @@ TEST_F(ObDocLiveTest, TheLastSceneOfAnEqualNameIsSelected) {
 
 TEST_F(ObDocLiveTest, RecallAddsMissingValuesAndSetsThePlayersSceneOnlyOffTheTimeLine) {
     CRecordRef scns = doc->Model().Scenes();
+    (void)scns.SetByte(nullptr, T::kScnsTimeLine, 0);
+    doc->Player().Stop();
     doc->SelectScene(0);
     // "Open" held nothing: now every input of the mix has a value in it.
     EXPECT_TRUE(SceneHolds(doc, 0, 2, "Amount"));
@@ -533,6 +561,7 @@ protected:
         f.monitor = &MakeMonitor;
         SetDocWindowFactories(&f);
         app.Create();
+        ResetPrefs();
         app.shows.Write("other.obm", AppFixture::ReadFile(app.ShowPath()));
         gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str()),
                                CMacFileU::LFsSpecFromPath(app.shows.File("other.obm").c_str())});
