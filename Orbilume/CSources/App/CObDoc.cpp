@@ -707,7 +707,10 @@ void CObDoc::RecallSelected() {
     if (n < 0 || static_cast<uint32_t>(n) >= UDocModel::GetSceneCount(scns.Get()) || !mix) return;
     CRecord* scene = UDocModel::GetSceneAt(scns.Get(), static_cast<uint32_t>(n));
     if (!scene) return;
+    // The filled-in values are the mix's own: recalling a scene does not make the show changed.
+    const bool modified = mModel->IsModified();
     CSceneRecall::AddSceneUnits(nullptr, mix, scene, true);
+    mModel->SetModified(modified);
     mRecall->Start(scene, PrefByte(P::kPrefExtControl), scns->GetFloat(T::kScnsPosition),
                    scns->GetFloat(T::kScnsFadeTime));
     CRecord* prefs = Prefs();

@@ -21,6 +21,7 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
@@ -75,6 +76,7 @@ protected:
         (void)prefs.SetByte(nullptr, P::kPrefArtNetSubUni, 0x23);
         (void)prefs.SetByte(nullptr, P::kPrefOscIn, 1);
         (void)prefs.SetUInt(nullptr, P::kPrefOscPort, kOscPort);
+        (void)prefs.SetByte(nullptr, P::kPrefOscDmx, 0);  // the preferences outlive each test
         gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
         ASSERT_EQ(gMainApp->DocumentCount(), 1u);
         doc = gMainApp->DocumentAt(0);
@@ -129,6 +131,9 @@ TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     CRecordRef scns = doc->Model().Scenes();
+    // Off the time line a recall sets the player's scene.
+    (void)scns.SetByte(nullptr, T::kScnsTimeLine, 0);
+    doc->Player().Stop();
 
     const std::string to = "oscsend 127.0.0.1 " + std::to_string(kOscPort) + " /scene ";
     ASSERT_EQ(std::system((to + "s Bright").c_str()), 0);
@@ -142,6 +147,7 @@ TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
     ASSERT_EQ(std::system((to + "i 0").c_str()), 0);
     ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 1; }));
     close(listener);
+    CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString());
 }
 
 }  // namespace

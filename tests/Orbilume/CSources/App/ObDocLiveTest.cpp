@@ -47,10 +47,14 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/PinnedFonts.h"
 
 namespace {
 
 using apptest::AppFixture;
+
+// The setting dialogs lay out text: fontconfig sees only the pinned fonts.
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 using T = CDocModelTypes;
 using P = CAppPrefs;
 

@@ -61,8 +61,29 @@ void ExpectHoldsFixture(CDocModelHolder& model, const std::string& path) {
     std::string text = AppFixture::ReadFile(path);
     CMemStream in(text.data(), static_cast<uint32_t>(text.size()));
     ASSERT_TRUE(fixture.ReadXml(in));
-    for (uint32_t field :
-         {T::kObmxScenes, T::kObmxBlendCtl, T::kObmxSceneCtl, T::kObmxSeqCtl, T::kObmxSchedule})
+    // The scenes as the file has them, but the start-up recall may fill in the mix's current values
+    // where the scene it recalled has none.
+    CRecord* wantScenes = fixture.Scenes().Get();
+    CRecord* gotScenes = model.Scenes().Get();
+    ASSERT_EQ(gotScenes->ArrayCount(T::kScnsScenes), wantScenes->ArrayCount(T::kScnsScenes));
+    for (uint32_t i = 0; i < wantScenes->ArrayCount(T::kScnsScenes); ++i) {
+        CRecord* w = wantScenes->GetElement(T::kScnsScenes, i);
+        CRecord* g = gotScenes->GetElement(T::kScnsScenes, i);
+        EXPECT_EQ(g->GetString(T::kScneName), w->GetString(T::kScneName));
+        EXPECT_EQ(g->GetFloat(T::kScneTime), w->GetFloat(T::kScneTime));
+        for (uint32_t k = 0; k < w->ArrayCount(T::kScneValues); ++k) {
+            CRecord* v = w->GetElement(T::kScneValues, k);
+            const int32_t at =
+                UDocModel::FindSceneValue(g, v->GetUInt(T::kPrmtUnitId), v->GetString(T::kPrmtKey));
+            ASSERT_GE(at, 0);
+            EXPECT_EQ(g->GetElement(T::kScneValues, uint32_t(at))->GetString(T::kPrmtValue),
+                      v->GetString(T::kPrmtValue));
+        }
+    }
+    for (uint32_t i = 0; i < wantScenes->ArrayCount(T::kScnsSequences); ++i)
+        EXPECT_EQ(RecordText(gotScenes->GetElement(T::kScnsSequences, i)),
+                  RecordText(wantScenes->GetElement(T::kScnsSequences, i)));
+    for (uint32_t field : {T::kObmxBlendCtl, T::kObmxSceneCtl, T::kObmxSeqCtl, T::kObmxSchedule})
         EXPECT_EQ(RecordText(model.Root()->GetSubRecord(field)),
                   RecordText(fixture.Root()->GetSubRecord(field)))
             << field;
