@@ -21,6 +21,7 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/LAsyncMainLoop.h"
 #include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
 #include "Lib3/LSources/CoreUI/CMenuKeyRegistry.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
@@ -131,6 +132,7 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mMenuKeyUI = std::make_unique<CMenuKeyDialogs>(this);
     mMenuKeys = std::make_unique<CMenuKeyRegistry>(this, mMenuKeyUI.get());
     mHub = std::make_unique<CCtlInHub>();
+    mAsyncMain = std::make_unique<LAsyncMainLoop>();
     mDmxMerge = std::make_unique<CDmxInMerge>(mHub.get(), &CCtlInHub::DmxSink);
     mOscIn.app = this;
     mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
@@ -154,6 +156,7 @@ CMainApp::~CMainApp() {
     mSAcn.reset();
     mArtNet.reset();
     mDmxMerge.reset();
+    mAsyncMain.reset();
     if (CCtlInHub::Global() == mHub.get()) CCtlInHub::SetGlobal(nullptr);
     mRepository.reset();
     mCapSlots.reset();

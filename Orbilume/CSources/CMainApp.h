@@ -34,6 +34,7 @@ class CRecord;
 class CVCapSlots;
 class COpenGLContext_Cca;
 class COpenGLRequirement;
+class LAsyncMainLoop;
 class LAsyncWorkerLoop;
 
 // The application object: root of the main-thread handler chain, owner of the main loop, of the
@@ -135,7 +136,9 @@ private:
     std::unique_ptr<CMediaLoader> mMediaLoader;   // 5
     std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;  // 6
     std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
-    std::unique_ptr<CCtlInHub> mHub;         // 7
+    std::unique_ptr<CCtlInHub> mHub;  // 7
+    // The main thread's loop for the network endpoints (their completions come on the main thread).
+    std::unique_ptr<LAsyncMainLoop> mAsyncMain;
     std::unique_ptr<CDmxInMerge> mDmxMerge;  // DMX merge into the hub
     std::unique_ptr<CArtNetIn> mArtNet;      // Art-Net receiver
     std::unique_ptr<CSAcnIn> mSAcn;          // sACN receiver

@@ -8,7 +8,7 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
-#include "Lib3/LSources/CoreData/LAsyncWorkerLoop.h"
+#include "Lib3/LSources/CoreData/LAsyncMainLoop.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/CMainApp.h"
@@ -99,14 +99,14 @@ void CMainApp::ApplyLiveInputs() {
     }
     // Art-Net.
     if (prefs->GetByte(P::kPrefArtNetIn)) {
-        if (!mArtNet) mArtNet = std::make_unique<CArtNetIn>(this, mWorker.get(), this, &ArtNetProc);
+        if (!mArtNet) mArtNet = std::make_unique<CArtNetIn>(this, mAsyncMain.get(), this, &ArtNetProc);
         (void)mArtNet->Start();
     } else if (mArtNet) {
         mArtNet->Stop();
     }
     // sACN.
     if (prefs->GetByte(P::kPrefSacnIn)) {
-        if (!mSAcn) mSAcn = std::make_unique<CSAcnIn>(this, mWorker.get(), this, &SAcnProc);
+        if (!mSAcn) mSAcn = std::make_unique<CSAcnIn>(this, mAsyncMain.get(), this, &SAcnProc);
         if (!mSAcn->IsOpen() && !mSAcn->Open()) mSAcn->Close();
         const auto universe = static_cast<int32_t>(prefs->GetUInt(P::kPrefSacnUniverse));
         if (mSAcn->IsOpen() && mSAcn->Universe() != universe) (void)mSAcn->SetUniverse(universe);
@@ -119,7 +119,7 @@ void CMainApp::ApplyLiveInputs() {
     if (fmsv && CParamSet::GetIntOr(CRecordRef(&fmsv), LString("use"), 0) != 0) {
         const FormServerSettings settings = FormServerSettings::Read(CRecordRef(&fmsv));
         if (!mFormServer)
-            mFormServer = std::make_unique<CFormServer>(mWorker.get(), mHub.get(), &mFormDocs, settings);
+            mFormServer = std::make_unique<CFormServer>(mAsyncMain.get(), mHub.get(), &mFormDocs, settings);
         else
             mFormServer->SetSettings(settings);
         if (mFormServer->Port() < 0 && mFormServer->Listen(settings.port) != 0) mFormServer->Stop();
@@ -127,7 +127,7 @@ void CMainApp::ApplyLiveInputs() {
         mFormServer->Stop();
     }
     // The sender of scene announcements (the documents look at 'snsl' "send" themselves).
-    if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
+    if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mAsyncMain.get());
     if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) mOscSender->Close();
     CObDoc::SetSceneSender(mOscSender->IsOpen() ? mOscSender.get() : nullptr);
 }
@@ -178,7 +178,7 @@ bool CMainApp::RunSettingDialog(const char* command) {
         (void)prefs.SetByte(nullptr, P::kPrefArtNetIn, 1);
         (void)prefs.SetByte(nullptr, P::kPrefArtNetNet, uint8_t(net));
         (void)prefs.SetByte(nullptr, P::kPrefArtNetSubUni, uint8_t(subNet << 4 | universe));
-        if (!mArtNet) mArtNet = std::make_unique<CArtNetIn>(this, mWorker.get(), this, &ArtNetProc);
+        if (!mArtNet) mArtNet = std::make_unique<CArtNetIn>(this, mAsyncMain.get(), this, &ArtNetProc);
         if (!mArtNet->Start()) plat::Bell::Ring();
         return true;
     }
@@ -198,7 +198,7 @@ bool CMainApp::RunSettingDialog(const char* command) {
         }
         (void)prefs.SetByte(nullptr, P::kPrefSacnIn, 1);
         (void)prefs.SetUInt(nullptr, P::kPrefSacnUniverse, uint32_t(universe));
-        if (!mSAcn) mSAcn = std::make_unique<CSAcnIn>(this, mWorker.get(), this, &SAcnProc);
+        if (!mSAcn) mSAcn = std::make_unique<CSAcnIn>(this, mAsyncMain.get(), this, &SAcnProc);
         if ((!mSAcn->IsOpen() && !mSAcn->Open()) || !mSAcn->SetUniverse(int32_t(universe)))
             plat::Bell::Ring();
         return true;
@@ -250,7 +250,7 @@ bool CMainApp::RunSettingDialog(const char* command) {
         CParamSet::SetInt(set, nullptr, LString("oscport"), int32_t(port));
         CParamSet::SetString(set, nullptr, LString("oscaddr"), text);
         CParamSet::SetString(set, nullptr, LString("send"), LString("1"));
-        if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mWorker.get());
+        if (!mOscSender) mOscSender = std::make_unique<COSCSender>(this, mAsyncMain.get());
         if (!mOscSender->IsOpen() && mOscSender->Open(0x7F000001) != 0) {
             mOscSender->Close();
             plat::Bell::Ring();

@@ -24,6 +24,7 @@
 #include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
+#include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
@@ -41,8 +42,11 @@ constexpr uint16_t kOscPort = 51000;
 
 template <class Pred>
 bool RunUntil(Pred done, double seconds = 10) {
-    for (int i = 0; i < int(seconds * 100) && !done(); ++i)
+    // The predicate may consume what it looks at: asked once per turn.
+    for (int i = 0; i < int(seconds * 100); ++i) {
+        if (done()) return true;
         plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
+    }
     return done();
 }
 
@@ -138,9 +142,13 @@ TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
     const std::string to = "oscsend 127.0.0.1 " + std::to_string(kOscPort) + " /scene ";
     ASSERT_EQ(std::system((to + "s Bright").c_str()), 0);
     ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 2; }));
+    ASSERT_NE(gMainApp->OscSender(), nullptr);
+    ASSERT_TRUE(gMainApp->OscSender()->IsOpen());
     char packet[64];
     ssize_t n = -1;
-    ASSERT_TRUE(RunUntil([&] { return (n = recv(listener, packet, sizeof packet, 0)) > 0; }));
+    ASSERT_TRUE(RunUntil([&] { return (n = recv(listener, packet, sizeof packet, 0)) > 0; }))
+        << gMainApp->OscSender()->QueuedCount() << " queued, " << gMainApp->OscSender()->DroppedCount()
+        << " dropped";
     // "/scene" with one integer, 1.
     const std::string want("/scene\0\0,i\0\0\0\0\0\x01", 16);
     EXPECT_EQ(std::string(packet, size_t(n)), want);
