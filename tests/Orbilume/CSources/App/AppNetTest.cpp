@@ -10,14 +10,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/DmxIn/CArtNetIn.h"
+#include "Orbilume/CSources/DmxIn/CSAcnIn.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
@@ -26,10 +29,12 @@
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
+#include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PinnedFonts.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -39,6 +44,7 @@ using T = CDocModelTypes;
 using P = CAppPrefs;
 
 constexpr uint16_t kOscPort = 51000;
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 template <class Pred>
 bool RunUntil(Pred done, double seconds = 10) {
@@ -156,6 +162,33 @@ TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
     ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 1; }));
     close(listener);
     CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString());
+}
+
+uint32_t AnswerUniverse300(LModalDialog* dialog) {
+    static_cast<CSAcnDlg*>(dialog)->KnobPane(0)->SetText(LString("300"));
+    return 1;
+}
+
+// A universe above 255 is stored whole and joined again at the next start.
+TEST_F(AppNetTest, SAcnUniverse300IsJoinedStoredAndJoinedAgainAfterARestart) {
+    ASSERT_TRUE(testsupport::NetNamespace::Ip("route add 239.0.0.0/8 dev lo"));
+    CMainApp::SetDialogRunner(&AnswerUniverse300);
+    apptest::AppFixture::Command(gMainApp, "cSAcnIn");
+    CMainApp::SetDialogRunner(nullptr);
+    EXPECT_EQ(CAppPrefs::Get()->Root()->GetUInt(P::kPrefSacnUniverse), 300u);
+    EXPECT_EQ(CAppPrefs::Get()->Root()->GetByte(P::kPrefSacnIn), 1);
+    ASSERT_NE(gMainApp->SAcnInput(), nullptr);
+    ASSERT_TRUE(gMainApp->SAcnInput()->IsOpen());
+    EXPECT_EQ(gMainApp->SAcnInput()->Universe(), 300);
+
+    // The next start reads the stored settings (they outlive the application object here).
+    app.Delete();
+    app.Create();
+    gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
+    ASSERT_NE(gMainApp->SAcnInput(), nullptr);
+    EXPECT_TRUE(gMainApp->SAcnInput()->IsOpen());
+    EXPECT_EQ(gMainApp->SAcnInput()->Universe(), 300);
+    (void)CAppPrefs::Get()->RootRef().SetByte(nullptr, P::kPrefSacnIn, 0);
 }
 
 }  // namespace
