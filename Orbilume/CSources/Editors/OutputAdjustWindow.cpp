@@ -1,21 +1,29 @@
 #include "Orbilume/CSources/Editors/OutputAdjustWindow.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "Common/ObjC/CMacWindowKind.h"
-#include "Common/ObjC/CNumVol.h"
+#include "Common/String/PropertyTree.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
-#include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LWindowPlacer.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
+#include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CInParamPane.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Engine/CCtlInDocBinder.h"
 #include "Platform/Foundation/Check.h"
@@ -24,10 +32,6 @@ namespace {
 
 using T = CDocModelTypes;
 
-constexpr int32_t kLabelWidth = 120;
-constexpr int32_t kKnobWidth = 90;
-constexpr int32_t kGap = 8;
-constexpr uint32_t kDecimals = 3;
 constexpr int32_t kUtilityPanelKind = 1;
 enum : uint32_t { kTitle = 0, kDefaultsTitle = 1 };
 
@@ -45,84 +49,40 @@ void StorePlace(CRecordRef root, const CLRect& r) {
     (void)root.SetArray(nullptr, CAppPrefs::kPrefOutAdjRect, v, 4);
 }
 
-}  // namespace
-
-// The value pane.
-
-OutputAdjustValuePane::OutputAdjustValuePane(LHandler* upper, LPane* owner,
-                                             const COutAdjustControls::Control& control)
-    : LFrame(upper, owner), fKey(control.id) {
-    fLabel = new LTextPane(this, 0);
-    fLabel->SetText(control.name);
-    fKnob = new CNumVol(this, kDecimals, 0);
-    fKnob->SetRange(control.min, control.max, 0.001f);
+void AddMember(PropertyTreeObject& object, const char* name, const LString& value) {
+    auto* member = new PropertyTreeMember(LString(name));
+    member->AddValue(value);
+    object.AppendMember(member);
 }
 
-LMessage OutputAdjustValuePane::Handle(const LMessage& msg) {
-    if (msg.Is(CNumVol_Fix) && msg.sender == fKnob) {
-        Dispatch(LMessage(kChange, this, Upper()));
-        return LMessage();
-    }
-    return LFrame::Handle(msg);
+// A float as the C locale writes it, whatever the user's locale.
+LString FloatText(float v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return LString(std::string(buffer, end).c_str());
 }
 
-LString OutputAdjustValuePane::ValueText() const {
-    return fKnob->GetText();
-}
-
-void OutputAdjustValuePane::SetValueText(const LString& text) {
-    if (fKnob->GetText() != text) fKnob->SetText(text);
-}
-
-void OutputAdjustValuePane::Place(int32_t width) {
-    const int32_t h = OutputAdjustPanes::kRowHeight - 4;
-    fLabel->SetBounds({0, 2, kLabelWidth, 2 + h});
-    const int32_t right = std::max(kLabelWidth + kGap + kKnobWidth, width);
-    fKnob->SetBounds({kLabelWidth + kGap, 2, std::min(right, kLabelWidth + kGap + kKnobWidth), 2 + h});
-}
-
-// The container.
-
-OutputAdjustPanes::OutputAdjustPanes(LHandler* upper, LPane* owner)
-    : LFrame(upper, owner), fNoteTarget(upper) {}
-
-void OutputAdjustPanes::Build(const COutAdjustControls& controls, const CRecord* unit) {
-    for (auto it = fPanes.rbegin(); it != fPanes.rend(); ++it) delete *it;
-    fPanes.clear();
+// The numeric controls, depth first, as one flat "controls" list of the input-parameter frame.
+std::unique_ptr<PropertyTreeObject> FrameDescription(const COutAdjustControls& controls) {
+    auto description = std::make_unique<PropertyTreeObject>();
+    auto* list = new PropertyTreeMember(LString("controls"));
     for (const COutAdjustControls::Control& c : controls.Controls()) {
         if (!c.IsNumeric()) continue;
-        auto* pane = new OutputAdjustValuePane(fNoteTarget, this, c);
-        const CRecord* input = COutAdjustControls::FindInput(unit, c.id);
-        pane->SetValueText(input ? input->GetString(T::kInptValue) : c.defaultText);
-        fPanes.push_back(pane);
+        auto* entry = new PropertyTreeObject();
+        AddMember(*entry, "id", c.id);
+        AddMember(*entry, "type", c.type);
+        AddMember(*entry, "name", c.name);
+        AddMember(*entry, "min", FloatText(c.min));
+        AddMember(*entry, "max", FloatText(c.max));
+        AddMember(*entry, "prec", LString(std::to_string(c.decimals).c_str()));
+        AddMember(*entry, "ini", c.defaultText);
+        list->AppendObject(entry);
     }
-    BoundsChanged(Bounds());
+    description->AppendMember(list);
+    return description;
 }
 
-OutputAdjustValuePane* OutputAdjustPanes::Find(const LString& key) const {
-    for (OutputAdjustValuePane* p : fPanes)
-        if (p->Key() == key) return p;
-    return nullptr;
-}
-
-int32_t OutputAdjustPanes::PreferredWidth(LDrawContext&, int32_t) {
-    return kLabelWidth + kGap + kKnobWidth;
-}
-
-int32_t OutputAdjustPanes::PreferredHeight(LDrawContext&, int32_t) {
-    return static_cast<int32_t>(fPanes.size()) * kRowHeight;
-}
-
-void OutputAdjustPanes::BoundsChanged(const CLRect& old) {
-    LFrame::BoundsChanged(old);
-    const int32_t width = Bounds().Width();
-    int32_t y = 0;
-    for (OutputAdjustValuePane* p : fPanes) {
-        p->SetBounds({0, y, width, y + kRowHeight});
-        p->Place(width);
-        y += kRowHeight;
-    }
-}
+}  // namespace
 
 // The window.
 
@@ -144,12 +104,14 @@ OutputAdjustWindow::OutputAdjustWindow(LHandler* upper, CAppPrefs* prefs, CCtlIn
     fBinder = std::make_unique<CCtlInDocBinder>(unit, hub);
     fControls.AddRanges(*fBinder);
 
-    // Panes in layout order: 1 the defaults button, 2 the value panes.
+    fDescription = FrameDescription(fControls);
+
+    // Panes in layout order: 1 the defaults button, 2 the input-parameter frame.
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     fDefaults = new LStdButton(this, LStdCtlSpec());
     fDefaults->SetTitle(strings.GetString(kDefaultsTitle));
-    fPanes = new OutputAdjustPanes(this, this);
-    fPanes->Build(fControls, unit);
+    fPanes = new CInParamFrm(this, this, 0);
+    Build();
     SetWindowTitle(strings.GetString(kTitle));
     LLayoutParts layout;
     if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
@@ -196,17 +158,67 @@ void OutputAdjustWindow::RestorePlace() {
     SetWindowFrame(place);
 }
 
+bool OutputAdjustWindow::ShowsAssignments() const {
+    const CRecord* root = fPrefs ? fPrefs->Root() : nullptr;
+    return root && root->GetBool(kPrefShowAssign);
+}
+
+void OutputAdjustWindow::Build() {
+    fPanes->BuildFromControls(fControls.Controls().empty() ? nullptr : fDescription.get(), Unit(),
+                              ShowsAssignments());
+}
+
+// The note's path leads from the input (its last key) through nested sets to the key.
+void OutputAdjustWindow::StoreAssignment(const CInCtlPrmNote& note) {
+    if (note.path.empty()) return;
+    CRecord* input = COutAdjustControls::FindInput(Unit(), note.path.back());
+    CRecord* set = input ? input->GetSubRecord(T::kInptCtl) : nullptr;
+    for (size_t i = note.path.size() - 1; set && i > 0; --i)
+        set = CParamSet::GetOrCreateSubSet(CRecordRef(&set), nullptr, note.path[i - 1]);
+    if (set) CParamSet::SetString(CRecordRef(&set), nullptr, note.key, note.value);
+}
+
+// A change inside an input's assignment set: its editor shows the stored set again.
+void OutputAdjustWindow::RefreshAssignment(const CRecord* changed) {
+    const CRecord* unit = Unit();
+    while (changed && changed->Parent() != unit) changed = changed->Parent();
+    if (!changed || !ShowsAssignments()) return;
+    CInParamPane* pane = fPanes->FindPane(fPanes->UnitId(), changed->GetString(T::kInptKey));
+    if (pane && pane->ControlEditor()) pane->ControlEditor()->Apply(changed->GetSubRecord(T::kInptCtl));
+}
+
 LMessage OutputAdjustWindow::Handle(const LMessage& msg) {
-    if (msg.Is(OutputAdjustValuePane::kChange) && msg.sender) {
-        auto* pane = static_cast<OutputAdjustValuePane*>(msg.sender);
-        if (fPanes && fPanes->Find(pane->Key()) == pane) {
-            CRecord* input = COutAdjustControls::FindInput(Unit(), pane->Key());
-            if (input) (void)CRecordRef(&input).SetString(nullptr, T::kInptValue, pane->ValueText());
-        }
+    if (msg.Is(CInParamNote_Change) && msg.sender) {
+        const auto* note = static_cast<const CInParamNote*>(msg.sender);
+        CRecord* input = COutAdjustControls::FindInput(Unit(), note->key);
+        if (input && input->GetString(T::kInptValue) != note->value)
+            (void)CRecordRef(&input).SetString(nullptr, T::kInptValue, note->value);
+        return LMessage();
+    }
+    if (msg.Is(CInCtlPrmNote_Note) && msg.sender) {
+        StoreAssignment(*static_cast<const CInCtlPrmNote*>(msg.sender));
         return LMessage();
     }
     if (msg.Is(LStdCtl_Selected) && msg.sender == fDefaults) {
         fControls.RestoreDefaults(Unit());
+        return LMessage();
+    }
+    if (msg.Is(LMenuBar_Ready) && msg.sender) {
+        auto* bar = static_cast<LMenuBar*>(msg.sender);
+        bar->EnableCommand(kAssignCommand);
+        if (ShowsAssignments()) (void)bar->CheckCommand(kAssignCommand);
+        return LFrame::Handle(msg);
+    }
+    if (msg.Is(LMenuItem_Selected) && msg.sender &&
+        static_cast<LMenuItem*>(msg.sender)->HasCommand(kAssignCommand) && fPrefs && fPrefs->Root()) {
+        (void)fPrefs->RootRef().SetByte(nullptr, kPrefShowAssign, ShowsAssignments() ? 0 : 1);
+        return LMessage();
+    }
+    if (msg.Is(LPane_Pref) && msg.sender == fPanes) {
+        if (Window())
+            FitWindowToLayout();
+        else
+            UpdateLayout();
         return LMessage();
     }
     return LFrame::Handle(msg);
@@ -217,11 +229,27 @@ void OutputAdjustWindow::PrefsObserver(void* self, const SRecordEvent* event) {
 }
 
 void OutputAdjustWindow::OnPrefsChange(const SRecordEvent& event) {
-    if (event.kind != SRecordEvent::kValueChanged || event.field != T::kInptValue) return;
-    const CRecord* input = event.record.Get();
-    if (!input || input->Parent() != Unit() || !fPanes) return;
-    if (OutputAdjustValuePane* pane = fPanes->Find(input->GetString(T::kInptKey)))
-        pane->SetValueText(input->GetString(T::kInptValue));
+    const CRecord* record = event.record.Get();
+    if (!record || !fPanes) return;
+    if (event.kind == SRecordEvent::kValueChanged && fPrefs && record == fPrefs->Root() &&
+        event.field == kPrefShowAssign) {
+        Build();
+        if (Window())
+            FitWindowToLayout();
+        else
+            UpdateLayout();
+        return;
+    }
+    if (event.kind != SRecordEvent::kValueChanged && event.kind != SRecordEvent::kInserted &&
+        event.kind != SRecordEvent::kRemoved)
+        return;
+    if (event.kind == SRecordEvent::kValueChanged && event.field == T::kInptValue &&
+        record->Parent() == Unit()) {
+        if (CInParamPane* pane = fPanes->FindPane(fPanes->UnitId(), record->GetString(T::kInptKey)))
+            pane->SetValueText(record->GetString(T::kInptValue));
+        return;
+    }
+    if (record != Unit()) RefreshAssignment(record);
 }
 
 void OutputAdjustWindow::OscControlList(std::vector<COutAdjustControls::OscControl>& out) const {

@@ -5,63 +5,30 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Engine/COutAdjustControls.h"
 
 class CAppPrefs;
 class CCtlInDocBinder;
 class CCtlInHub;
-class CNumVol;
+class CInCtlPrmNote;
+class CInParamFrm;
 class CRecord;
 class LStdButton;
-class LTextPane;
+class PropertyTreeObject;
 struct SRecordEvent;
 
-// One plain value pane of the output adjustment: the control's name and a number knob. A committed
-// value is reported to the upper handler as "CInParamNote_Change" with the pane as sender.
-class OutputAdjustValuePane : public LFrame {
-public:
-    static constexpr LMsgId kChange{"CInParamNote_Change"};
-
-    OutputAdjustValuePane(LHandler* upper, LPane* owner, const COutAdjustControls::Control& control);
-    LMessage Handle(const LMessage& msg) override;
-
-    const LString& Key() const { return fKey; }
-    LString ValueText() const;
-    void SetValueText(const LString& text);
-    CNumVol* Knob() const { return fKnob; }
-    void Place(int32_t width);
-
-private:
-    LString fKey;
-    LTextPane* fLabel;
-    CNumVol* fKnob;
-};
-
-// The container of the value panes, one per numeric control, stacked top to bottom.
-class OutputAdjustPanes : public LFrame {
-public:
-    static constexpr int32_t kRowHeight = 26;
-
-    OutputAdjustPanes(LHandler* upper, LPane* owner);
-    void Build(const COutAdjustControls& controls, const CRecord* unit);
-    OutputAdjustValuePane* Find(const LString& key) const;
-    uint32_t Count() const { return static_cast<uint32_t>(fPanes.size()); }
-    OutputAdjustValuePane* At(uint32_t i) const { return i < fPanes.size() ? fPanes[i] : nullptr; }
-    int32_t PreferredWidth(LDrawContext& ctx, int32_t kind) override;
-    int32_t PreferredHeight(LDrawContext& ctx, int32_t kind) override;
-    void BoundsChanged(const CLRect& old) override;
-
-private:
-    LHandler* fNoteTarget;
-    std::vector<OutputAdjustValuePane*> fPanes;  // child panes
-};
-
 // The "OUTADJ" window: edits the application-wide output adjustment, the inputs of the preferences'
-// 'oaun' unit record, from the controls description; DMX and MIDI drive those inputs through its
-// binder. Its place ('oawp') and whether it shows ('oavs') live in the preferences. Main thread.
+// 'oaun' unit record, in an input-parameter frame built from the controls description; DMX and
+// MIDI drive those inputs through its binder. While the preferences show control assignments
+// ("cCtlAssign") each input has its assignment editor beside it. Its place ('oawp') and whether it
+// shows ('oavs') live in the preferences. Main thread.
 class OutputAdjustWindow : public LFrame {
 public:
     static constexpr const char* kName = "OUTADJ";
+    static constexpr const char* kAssignCommand = "cCtlAssign";
+    // The run-time preference that shows control assignments.
+    static constexpr uint32_t kPrefShowAssign = CAppPrefs::kPrefRunTime54;
 
     // prefs must outlive the window; hub may be null (no control input).
     OutputAdjustWindow(LHandler* upper, CAppPrefs* prefs, CCtlInHub* hub,
@@ -79,17 +46,24 @@ public:
     const COutAdjustControls& Controls() const { return fControls; }
     CCtlInDocBinder* Binder() const { return fBinder.get(); }
     LStdButton* DefaultsButton() const { return fDefaults; }
-    OutputAdjustPanes* Panes() const { return fPanes; }
+    CInParamFrm* Panes() const { return fPanes; }
     CRecord* Unit() const;
+    bool ShowsAssignments() const;
+    // The numeric controls as the frame reads them: "prec" with the scale's decimals, "ini" scaled.
+    const PropertyTreeObject* Description() const { return fDescription.get(); }
 
 private:
     static void PrefsObserver(void* self, const SRecordEvent* event);
     void OnPrefsChange(const SRecordEvent& event);
     void RestorePlace();
+    void Build();
+    void StoreAssignment(const CInCtlPrmNote& note);
+    void RefreshAssignment(const CRecord* changed);
 
     CAppPrefs* fPrefs;
     COutAdjustControls fControls;
+    std::unique_ptr<PropertyTreeObject> fDescription;
     std::unique_ptr<CCtlInDocBinder> fBinder;
     LStdButton* fDefaults;
-    OutputAdjustPanes* fPanes;
+    CInParamFrm* fPanes;
 };

@@ -66,6 +66,9 @@ public:
     void SetUnitParam(CUnit* unit, uint32_t index, const LString& text, CRecord* record);
     void SetStructureParam(CUnit* unit, CUnitParam* param, const float values[16]);
     bool GetOutputStrings(CUnit* unit, const LString& key, CStrArray& list);
+    // A copy of the unit's inputs for the editors, taken under the parameter lock; null when no
+    // unit has the id. Main thread.
+    std::unique_ptr<struct CUnitPortList> PortList(uint32_t unitId);
     // Scene recall, inside its own mutex: no frame lock.
     void BumpSceneCounters();
 

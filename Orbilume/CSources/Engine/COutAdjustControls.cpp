@@ -1,5 +1,6 @@
 #include "Orbilume/CSources/Engine/COutAdjustControls.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +26,15 @@ float Number(const PropertyTreeObject& o, const char* name) {
     return std::isfinite(v) ? static_cast<float>(v) : 0.0f;
 }
 
+uint32_t Decimals(const PropertyTreeObject& o) {
+    long precision = std::strtol(o.GetMemberValue("prec").CStr(), nullptr, 10);
+    precision = precision < 0 ? 0 : std::min(precision, 6L);
+    const double scale = std::strtod(o.GetMemberValue("scale").CStr(), nullptr);
+    if (std::isfinite(scale))
+        for (double p = 1.0; p < scale && precision < 6; p *= 10.0) ++precision;
+    return static_cast<uint32_t>(precision);
+}
+
 // Depth first in file order; the reader bounds the nesting.
 void Collect(const PropertyTreeMember& controls, std::vector<COutAdjustControls::Control>& out) {
     for (uint32_t i = 0; i < controls.ObjectCount(); ++i) {
@@ -39,6 +49,7 @@ void Collect(const PropertyTreeMember& controls, std::vector<COutAdjustControls:
             c.max = Number(*o, "max");
             const std::string text = ScaledValueText(*o);
             c.defaultText = LString(text.c_str());
+            c.decimals = Decimals(*o);
             out.push_back(std::move(c));
         }
         if (const PropertyTreeMember* nested = o->FindMember("controls")) Collect(*nested, out);

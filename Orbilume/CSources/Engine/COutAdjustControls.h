@@ -23,6 +23,8 @@ public:
         float min = 0;
         float max = 0;
         LString defaultText;
+        // Decimals shown: "prec" and one more for each power of ten of "scale" (0..6).
+        uint32_t decimals = 0;
         bool IsNumeric() const { return type == "numeric"; }
     };
     struct OscControl {

@@ -6,6 +6,8 @@
 
 #include "Lib3/LSources/CoreString/LString.h"
 
+class CUnit;
+
 // A unit's inputs as the editors show them: a copy taken from the engine (under its parameter
 // lock), owned by the caller and read on the main thread.
 struct CUnitPort {
@@ -22,6 +24,7 @@ struct CUnitPort {
     LString stringSelection;
     LString value;
     std::unique_ptr<struct CUnitPortList> nested;  // the animator unit driving this input
+    std::unique_ptr<struct CUnitPortList> image;   // the image-input unit feeding an image port
 };
 
 struct CUnitPortList {
@@ -29,4 +32,9 @@ struct CUnitPortList {
     LString unitName;
     uint8_t bypassed = 0;  // of this unit, as the engine holds it
     std::vector<CUnitPort> ports;
+
+    // The unit's parameters in order; the engine's own (hidden) ones without a display name. The
+    // caller holds the host's parameter lock and keeps the unit tree still (main thread). Units
+    // below depth levels of animators and image inputs are left out.
+    static std::unique_ptr<CUnitPortList> FromUnit(const CUnit& unit, uint32_t depth);
 };

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -187,6 +188,34 @@ TEST_F(CInParamFrmTest, PaneValueTables) {
     delete check;
     delete time;
     delete bypass;
+}
+
+// Value texts stay in the C locale where the user's writes decimal commas.
+TEST_F(CInParamFrmTest, PaneValuesUnderAGermanLocale) {
+    ASSERT_TRUE(resources.Ok());
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    CInParamFrm* f = Frame();
+    auto* number = new CInParamNumber(f, f, 7, LString("n"), -10, 10, 2);
+    number->SetValueText(LString("1.25"));
+    EXPECT_STREQ(number->GetValueText().CStr(), "1.25");
+    auto* time = new CInParamTime(f, f, 7, LString("t"), -600, 6000, 1);
+    time->SetValueText(LString("-90.5"));
+    EXPECT_STREQ(time->Knob()->GetText().CStr(), "  -1:30.5");
+    (void)time->Knob()->SetText(LString("1:30.5"));
+    LHandler::Dispatch(LMessage(CNumVol_Fix, time->Knob(), time));
+    auto* index = new CInParamIndex(f, f, 7, LString("i"), {LString("A"), LString("-"), LString("B")});
+    index->SetValueText(LString("5"));
+    EXPECT_STREQ(index->Slot()->Text().CStr(), "B");
+    auto* check = new CInParamBool(f, f, 7, LString("b"));
+    check->SetValueText(LString("2"));
+    EXPECT_STREQ(check->GetValueText().CStr(), "1");
+    EXPECT_EQ(owner.changes, (std::vector<std::string>{"7 t 90.5"}));
+    delete number;
+    delete time;
+    delete index;
+    delete check;
+    std::setlocale(LC_ALL, before.c_str());
 }
 
 TEST_F(CInParamFrmTest, ModesRebuildTheirNestedFrame) {

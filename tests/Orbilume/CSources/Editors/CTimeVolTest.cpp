@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(CTimeVol, Formats) {
+void CheckFormats() {
     struct Case {
         double seconds;
         uint32_t decimals;
@@ -34,7 +34,7 @@ TEST(CTimeVol, Formats) {
             << c.seconds << " " << c.decimals;
 }
 
-TEST(CTimeVol, Parses) {
+void CheckParses() {
     struct Case {
         const char* text;
         double seconds;
@@ -54,6 +54,23 @@ TEST(CTimeVol, Parses) {
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(CTimeVol::Parse(c.text, uint32_t(std::string(c.text).size())), c.seconds) << c.text;
+}
+
+TEST(CTimeVol, Formats) {
+    CheckFormats();
+}
+
+TEST(CTimeVol, Parses) {
+    CheckParses();
+}
+
+// The same tables where the user's locale writes decimal commas.
+TEST(CTimeVol, TablesUnderAGermanLocale) {
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    CheckFormats();
+    CheckParses();
+    std::setlocale(LC_ALL, before.c_str());
 }
 
 // A field 16 wide with margins of 2 holding 6 characters: c = x - 2.

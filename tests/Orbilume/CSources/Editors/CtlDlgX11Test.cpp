@@ -33,6 +33,7 @@
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/MenuPixels.h"
+#include "tests/support/WindowShot.h"
 
 namespace {
 
@@ -92,6 +93,14 @@ public:
         while (!done() && plat::ClockNow() < until) (void)d->Run(20);
         return done();
     }
+    // A pane's rectangle in its window.
+    static CLRect InWindow(LPane* pane) {
+        const CLPoint o = pane->GetOriginIn(nullptr);
+        const CLRect b = pane->Bounds();
+        return {b.left + o.x, b.top + o.y, b.right + o.x, b.bottom + o.y};
+    }
+    std::string XDisplay() const { return Display(); }
+    unsigned long XWindow(LModalDialog* d) { return backend->XWindowOf(d->Window()->NativeWindow()); }
     // A point inside a pane, in the window's coordinates.
     static std::string In(LPane* pane, int32_t dx, int32_t dy) {
         const CLPoint origin = pane->GetOriginIn(nullptr);
@@ -138,6 +147,32 @@ uint32_t DriveScene(LModalDialog* dialog) {
     EXPECT_TRUE(d->DmxGroupB()->IsVisible());
     EXPECT_FALSE(d->DmxGroupA()->IsVisible());
     for (uint32_t i = 0; i < 3; ++i) EXPECT_FALSE(d->DmxCheck(i)->IsVisible()) << i;
+    // On the screen: ink in label 6; the step check boxes' rectangles (and label 5's where it does
+    // not overlap label 6) hold the dialog's background.
+    t.StepUntil(
+        d, [] { return false; }, 0.3);
+    {
+        const CLRect area = CtlDlgX11Test::InWindow(d);
+        testsupport::WindowShot shot(t.XDisplay(), t.XWindow(d), area.left, area.top, area.Width(), area.Height());
+        EXPECT_TRUE(shot.Ok());
+        if (shot.Ok()) {
+            const CLRect label6 = CtlDlgX11Test::InWindow(d->DmxGroupB());
+            EXPECT_FALSE(label6.IsEmpty());
+            EXPECT_LT(shot.Darkest(label6.left, label6.top, label6.right, label6.bottom), 100);
+            const uint32_t background = shot.Pixel(area.left + 1, area.top + 1);
+            std::vector<CLRect> empty;
+            for (uint32_t i = 0; i < 3; ++i) empty.push_back(CtlDlgX11Test::InWindow(d->DmxCheck(i)));
+            const CLRect label5 = CtlDlgX11Test::InWindow(d->DmxGroupA());
+            if (!label5.overlap(label6)) empty.push_back(label5);
+            for (const CLRect& r : empty) {
+                EXPECT_FALSE(r.IsEmpty());
+                CLRect in = r;
+                in &= area;
+                EXPECT_TRUE(shot.AllOf(in.left, in.top, in.right, in.bottom, background))
+                    << r.left << "," << r.top << " " << r.Width() << "x" << r.Height();
+            }
+        }
+    }
     // Return enters the typed number; a click on OK answers.
     t.X("key Return", d);
     t.StepUntil(

@@ -7,10 +7,17 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
+#include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
+#include "Orbilume/CSources/Editors/CInCtlPrm.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Editors/OutputAdjustWindow.h"
 #include "Orbilume/CSources/Engine/CCtlInDocBinder.h"
@@ -34,6 +41,9 @@ protected:
         return input ? Str(input->GetString(T::kInptValue)) : "(none)";
     }
     CRecord* Unit() { return prefs.Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit); }
+    static CInParamPane* Pane(OutputAdjustWindow& w, const char* key) {
+        return w.Panes()->FindPane(0, LString(key));
+    }
     CLRect Content(OutputAdjustWindow& w) { return LWindowServices::Get()->ContentRect(w.Window()); }
 
     CAppPrefs prefs;
@@ -45,16 +55,20 @@ TEST_F(OutputAdjustWindowTest, BuildsAPanePerControlAndEveryInput) {
     OutputAdjustWindow w(&root, &prefs, &hub, Shipped());
     EXPECT_TRUE(w.HasLayout());
     EXPECT_EQ(Str(w.DefaultsButton()->GetTitle()), "Defaults");
-    ASSERT_EQ(w.Panes()->Count(), 18u);
-    EXPECT_EQ(Str(w.Panes()->At(0)->Key()), "brt");
+    ASSERT_EQ(w.Panes()->PaneCount(), 18u);
+    EXPECT_EQ(w.Panes()->Kind(), 0u);
+    EXPECT_EQ(Str(w.Panes()->PaneAt(0)->Key()), "brt");
+    EXPECT_EQ(Str(w.Panes()->PaneAt(0)->Label()->Text()), "Brightness");
     EXPECT_EQ(Unit()->ArrayCount(T::kUnitInputs), 18u);
     EXPECT_EQ(Value("brt"), "1");
     EXPECT_EQ(Value("gcnrtry"), "1");
     EXPECT_EQ(Value("rotz"), "0");
-    EXPECT_EQ(Str(w.Panes()->Find(LString("sizy"))->ValueText()), "1");
+    // Decimals from "prec" and the scale: 3 for 1000, 1 for 10.
+    EXPECT_EQ(Str(Pane(w, "sizy")->GetValueText()), "1.000");
+    EXPECT_EQ(Str(Pane(w, "rotz")->GetValueText()), "0.0");
     // Not shown unless 'oavs' says so; the panes stack inside the window above the button.
     EXPECT_FALSE(w.IsVisible());
-    const CLRect last = w.Panes()->At(17)->Bounds();
+    const CLRect last = w.Panes()->PaneAt(17)->Bounds();
     EXPECT_GT(last.bottom, last.top);
     EXPECT_LE(w.Panes()->Bounds().bottom, w.DefaultsButton()->Bounds().top);
 }
@@ -63,7 +77,7 @@ TEST_F(OutputAdjustWindowTest, BuildsAPanePerControlAndEveryInput) {
 // button restores every input.
 TEST_F(OutputAdjustWindowTest, EditsFlowBothWaysAndDefaultsRestore) {
     OutputAdjustWindow w(&root, &prefs, &hub, Shipped());
-    OutputAdjustValuePane* brt = w.Panes()->Find(LString("brt"));
+    auto* brt = static_cast<CInParamNumber*>(Pane(w, "brt"));
     ASSERT_NE(brt, nullptr);
     brt->Knob()->SetValue(0.25f);
     LHandler::Dispatch(LMessage(CNumVol_Fix, brt->Knob(), brt));
@@ -71,12 +85,12 @@ TEST_F(OutputAdjustWindowTest, EditsFlowBothWaysAndDefaultsRestore) {
 
     CRecord* posx = COutAdjustControls::FindInput(Unit(), LString("posx"));
     ASSERT_TRUE(CRecordRef(&posx).SetString(nullptr, T::kInptValue, LString("1.5")));
-    EXPECT_EQ(Str(w.Panes()->Find(LString("posx"))->ValueText()), "1.5");
+    EXPECT_EQ(Str(Pane(w, "posx")->GetValueText()), "1.500");
 
     LHandler::Dispatch(LMessage(LStdCtl_Selected, w.DefaultsButton(), &w));
     EXPECT_EQ(Value("brt"), "1");
     EXPECT_EQ(Value("posx"), "0");
-    EXPECT_EQ(Str(brt->ValueText()), "1");
+    EXPECT_EQ(Str(brt->GetValueText()), "1.000");
 }
 
 // DMX on 'brt' through the hub and the window's binder changes 'oaun'.
@@ -90,7 +104,65 @@ TEST_F(OutputAdjustWindowTest, DmxDrivesTheAdjustmentThroughTheBinder) {
     hub.DmxIn(frame.data(), 513);
     w.Binder()->Evaluate();
     EXPECT_EQ(Value("brt"), "0.251");
-    EXPECT_EQ(Str(w.Panes()->Find(LString("brt"))->ValueText()), "0.251");
+    EXPECT_EQ(Str(Pane(w, "brt")->GetValueText()), "0.251");
+}
+
+// "cCtlAssign" shows each input's assignment editor in the right half; an assignment made there is
+// stored in the input's 'ctrl' set (nested sets along the path) and shown again; DMX then drives it.
+TEST_F(OutputAdjustWindowTest, AssignmentEditorsFollowTheCommandAndStoreTheirSets) {
+    ASSERT_TRUE(resources.Ok());
+    OutputAdjustWindow w(&root, &prefs, &hub, Shipped());
+    CInParamPane* brt = Pane(w, "brt");
+    ASSERT_NE(brt, nullptr);
+    EXPECT_FALSE(brt->ControlEditor()->State() & LPane::kShown);
+    LMenuItem item(nullptr);
+    item.AddCommand(OutputAdjustWindow::kAssignCommand);
+    LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, &w));
+    EXPECT_TRUE(w.ShowsAssignments());
+    brt = Pane(w, "brt");
+    CInCtlFrm* editor = brt->ControlEditor();
+    ASSERT_TRUE(editor->State() & LPane::kShown);
+    EXPECT_GE(editor->Bounds().left, brt->Bounds().Width() / 2);
+    const int32_t width = w.Panes()->Bounds().Width();
+
+    // The type choice is stored; the stored set brings the DMX editor; channel 5 is stored as 4.
+    CInCtlPrmNote type(LString("type"), LString("dmx"));
+    type.path = {LString("brt")};
+    LHandler::Dispatch(LMessage(CInCtlPrmNote_Note, &type, &w));
+    ASSERT_EQ(editor->Type(), 1u);
+    auto* dmx = static_cast<CInCtlPrmDmx*>(editor->Editor());
+    dmx->Channel()->SetValue(5);
+    LHandler::Dispatch(LMessage(CNumVol_Fix, dmx->Channel(), dmx));
+    CRecord* ctrl = COutAdjustControls::FindInput(Unit(), LString("brt"))->GetSubRecord(T::kInptCtl);
+    LString value;
+    ASSERT_GE(CParamSet::Find(CRecordRef(&ctrl), LString("dmxch"), &value), 0);
+    EXPECT_EQ(Str(value), "4");
+    ASSERT_GE(CParamSet::Find(CRecordRef(&ctrl), LString("type"), &value), 0);
+    EXPECT_EQ(Str(value), "dmx");
+    // A note from a colour component's frame lands in the nested set.
+    CInCtlPrmNote nested(LString("dmxch"), LString("9"));
+    nested.path = {LString("compo2"), LString("sizx")};
+    LHandler::Dispatch(LMessage(CInCtlPrmNote_Note, &nested, &w));
+    CRecord* sizx = COutAdjustControls::FindInput(Unit(), LString("sizx"))->GetSubRecord(T::kInptCtl);
+    CRecord* green = CParamSet::GetSubSet(CRecordRef(&sizx), LString("compo2"));
+    ASSERT_NE(green, nullptr);
+    ASSERT_GE(CParamSet::Find(CRecordRef(&green), LString("dmxch"), &value), 0);
+    EXPECT_EQ(Str(value), "9");
+
+    // DMX channel 5 drives brightness.
+    std::vector<uint8_t> frame(513, 0);
+    frame[5] = 128;
+    hub.DmxIn(frame.data(), 513);
+    w.Binder()->Evaluate();
+    EXPECT_EQ(Value("brt"), "0.502");
+    EXPECT_EQ(Str(Pane(w, "brt")->GetValueText()), "0.502");
+
+    // Off again: the controls span the width, the editors hide.
+    LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, &w));
+    EXPECT_FALSE(w.ShowsAssignments());
+    brt = Pane(w, "brt");
+    EXPECT_FALSE(brt->ControlEditor()->State() & LPane::kShown);
+    EXPECT_GT(static_cast<CInParamNumber*>(brt)->Knob()->Bounds().right, width / 2);
 }
 
 TEST_F(OutputAdjustWindowTest, PlaceAndVisibilitySurviveARestart) {
@@ -126,7 +198,7 @@ TEST_F(OutputAdjustWindowTest, APlaceOffEveryScreenIsMovedOn) {
 TEST_F(OutputAdjustWindowTest, AMissingDescriptionLeavesItEmpty) {
     testsupport::TempDir dir;
     OutputAdjustWindow w(&root, &prefs, &hub, dir.File("outadj"));
-    EXPECT_EQ(w.Panes()->Count(), 0u);
+    EXPECT_EQ(w.Panes()->PaneCount(), 0u);
     EXPECT_TRUE(w.Controls().Controls().empty());
     std::vector<COutAdjustControls::OscControl> list;
     w.OscControlList(list);

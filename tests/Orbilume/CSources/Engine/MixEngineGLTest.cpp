@@ -25,6 +25,7 @@
 #include "Orbilume/CSources/Engine/CMediaUnit.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Orbilume/CSources/Engine/UClipName.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
 #include "Platform/Composer/BuiltinNodeClasses.h"
@@ -731,6 +732,36 @@ TEST_F(MixEngineTest, CaptureOfAHiddenLayerIsQueuedAgainEachFrame) {
         EXPECT_TRUE(PixelNear(Rgb(BoundPixel(8, 8)), 0xFFFF0000, 2));
     }
     monitor->Release();
+}
+
+// The editors' copy of a unit's inputs: the composition's ports with their values, the engine's
+// own settings without a display name, an animator's inputs nested under the input it drives.
+TEST_F(MixEngineTest, PortListCopiesAUnitsInputs) {
+    CRecord* unit = AddLayer("solid.qtz", "rgba(1,0,0,1)");
+    CRecord* color = UDocModel::FindUnitInput(unit, LString("Color"));
+    ASSERT_NE(color, nullptr);
+    ASSERT_TRUE(UDocUnits::SetAnimator(Mix(), nullptr, color, LString("solid.qtz")));
+    Start();
+    const uint32_t id = unit->GetUInt(T::kUnitId);
+    std::unique_ptr<CUnitPortList> list = engine->PortList(id);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->unitId, id);
+    const CUnitPort* colour = nullptr;
+    const CUnitPort* bypass = nullptr;
+    for (const CUnitPort& p : list->ports) {
+        if (p.key == LString("Color")) colour = &p;
+        if (p.key == LString("_obunit_Bypass")) bypass = &p;
+    }
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(colour->kind, 5u);
+    EXPECT_STREQ(colour->name.CStr(), "Color");
+    EXPECT_EQ(colour->visible, 1);
+    ASSERT_NE(bypass, nullptr);
+    EXPECT_TRUE(bypass->name.IsEmpty());  // the engine's own: not shown
+    ASSERT_NE(colour->nested, nullptr);
+    EXPECT_NE(colour->nested->unitId, 0u);
+    EXPECT_EQ(engine->PortList(id)->ports.size(), list->ports.size());
+    EXPECT_EQ(engine->PortList(0xFFFFFFF0u), nullptr);
 }
 
 }  // namespace
