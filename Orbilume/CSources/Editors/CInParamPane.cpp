@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LLayoutDesc.h"
+#include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
@@ -128,13 +131,35 @@ LMessage CInParamPane::Handle(const LMessage& msg) {
     return LFrame::Handle(msg);
 }
 
+void CInParamPane::UseLayout(const char* name) {
+    LLayoutParts parts;
+    if (LoadLayout(SRsrcRequest(name), parts)) SetLayout(parts, kDescriptionMode);
+}
+
+void CInParamPane::DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) {
+    LFrame::DescriptionPrefer(ctx, desc);
+    desc.DefineVariable(LString("wholew"), Bounds().Width());
+    desc.DefineVariable(LString("ctltop"), fCtlTop);
+    desc.DefineVariable(LString("ctlw"), fCtlWidth);
+    desc.DefineVariable(LString("lines"), std::max<int32_t>(LayoutLines(), 1));
+}
+
 int32_t CInParamPane::ControlsHeight(LDrawContext& ctx) {
+    if (HasLayout()) return LFrame::PreferredHeight(ctx, 0);
     int32_t h = fLabel->PreferredHeight(ctx, 0);
     if (fControl) h = std::max(h, fControl->PreferredHeight(ctx, 0));
     return h;
 }
 
 void CInParamPane::LayoutControls(const CLRect& area) {
+    if (HasLayout()) {
+        fCtlTop = area.top;
+        fCtlWidth = area.Width();
+        LPanePort port(this);
+        LDrawContext ctx(port);
+        ApplyLayout(ctx, false);
+        return;
+    }
     const int32_t labelWidth = area.Width() * 2 / 5;
     fLabel->SetBounds({area.left, area.top, area.left + labelWidth, area.bottom});
     if (fControl)

@@ -7,6 +7,7 @@
 
 class CInCtlFrm;
 class CInParamFrm;
+class LLayoutDesc;
 class LMenu;
 class LMenuItem;
 class LTextPane;
@@ -59,9 +60,15 @@ public:
     void DropNestedFrame();
 
 protected:
-    // The pane's controls in layout order (after the label); the base lays them out in a row.
+    // The kind's layout ('TLYO'): panes 1 the label, then the editor when the kind has one, then
+    // the kind's controls; it reads "wholew", "ctltop", "ctlw" (the controls' width) and "lines".
+    void UseLayout(const char* name);
+    void DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) override;
+    // The text lines the layout gives the control.
+    virtual int32_t LayoutLines() const { return 1; }
+    // The pane's controls in the area: by the kind's layout, else in a row after the label.
     virtual void LayoutControls(const CLRect& area);
-    // The height of the controls' row.
+    // The height of the controls: the layout's, else the row's.
     virtual int32_t ControlsHeight(LDrawContext& ctx);
     LPane* fControl = nullptr;  // the main control, when the kind has one
 
@@ -76,6 +83,8 @@ private:
     CInCtlFrm* fEditor = nullptr;
     CInParamFrm* fNested = nullptr;
     bool fExpandable = false;
+    int32_t fCtlTop = 0;    // the controls' area as the layout last saw it
+    int32_t fCtlWidth = 0;
 
     static LMenu* sMenu;  // shared by every pane, made by the first and deleted with the last
     static uint32_t sPanes;

@@ -80,6 +80,7 @@ CInParamNumber::CInParamNumber(LHandler* upper, LPane* owner, uint32_t unitId, c
     fKnob->SetRange(minimum, maximum, Step(decimals));
     fKnob->SetValue(minimum);
     fControl = fKnob;
+    UseLayout("INPRMNUMBER");
 }
 
 LString CInParamNumber::GetValueText() {
@@ -107,6 +108,7 @@ CInParamTime::CInParamTime(LHandler* upper, LPane* owner, uint32_t unitId, const
     fKnob->SetRange(minimum, maximum, Step(fKnob->Decimals()));
     fKnob->SetValue(minimum);
     fControl = fKnob;
+    UseLayout("INPRMTIME");
 }
 
 LString CInParamTime::GetValueText() {
@@ -131,6 +133,7 @@ CInParamBool::CInParamBool(LHandler* upper, LPane* owner, uint32_t unitId, const
     : CInParamPane(upper, owner, unitId, key, false, false) {
     fCheck = new LStdCheck(this, LStdCtlSpec());
     fControl = fCheck;
+    UseLayout("INPRMBOOL");
 }
 
 LString CInParamBool::GetValueText() {
@@ -157,6 +160,7 @@ CInParamIndex::CInParamIndex(LHandler* upper, LPane* owner, uint32_t unitId, con
     fSlot = new CTextSlot(this, 0);
     fSlot->SetAlignment(LTextBox::kCenter);
     fControl = fSlot;
+    UseLayout("INPRMINDEX");
     fMenu = MakeMenu(fItems, kIndexCommand);
     (void)fSlot->SetText(CountedItem(0));
 }
@@ -228,6 +232,7 @@ CInParamString::CInParamString(LHandler* upper, LPane* owner, uint32_t unitId, c
       fLines(std::clamp<uint32_t>(lines, 1, CInParamFrm::kMaxLines)) {
     fEdit = new LEditText(this, fLines >= 2 ? LEditText::kMultiLine : LEditText::kSingleLine, 0);
     fControl = fEdit;
+    UseLayout("INPRMSTR");
 }
 
 CInParamString::~CInParamString() {
@@ -253,11 +258,6 @@ void CInParamString::OpenTextWindow() {
     window->ShowWindow();
 }
 
-int32_t CInParamString::ControlsHeight(LDrawContext& ctx) {
-    const int32_t line = fEdit->PreferredHeight(ctx, 0);
-    return std::max(Label()->PreferredHeight(ctx, 0), line * int32_t(fLines));
-}
-
 LMessage CInParamString::Handle(const LMessage& msg) {
     if (msg.Is(LEditText_Change) && msg.sender == fEdit) {
         NotifyChange();
@@ -280,6 +280,7 @@ CInParamBypass::CInParamBypass(LHandler* upper, LPane* owner, uint32_t unitId, c
     : CInParamPane(upper, owner, unitId, key, false, false) {
     fButton = new CFlatBtn(this, this);
     fControl = fButton;
+    UseLayout("INPRMBYPASS");
     Label()->SetAlignment(LTextBox::kLeft);
     (void)Label()->SetTextStyle(LTextStyleH(0));
 }
@@ -301,7 +302,9 @@ LMessage CInParamBypass::Handle(const LMessage& msg) {
 // Placeholder.
 
 CInParamDummy::CInParamDummy(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
-    : CInParamPane(upper, owner, unitId, key, false, true) {}
+    : CInParamPane(upper, owner, unitId, key, false, true) {
+    UseLayout("INPRMDUMMY");
+}
 
 // Mode.
 
@@ -315,6 +318,7 @@ CInParamMode::CInParamMode(LHandler* upper, LPane* owner, uint32_t unitId, const
     fSlot->SetAlignment(LTextBox::kCenter);
     fControl = fSlot;
     fModes = new CInParamFrm(this, this, 1);
+    UseLayout("INPRMMODE");
     std::vector<LString> labels;
     if (const PropertyTreeMember* modes = fDesc->FindMember("modes"))
         for (uint32_t i = 0; i < modes->ObjectCount(); ++i)
@@ -366,25 +370,13 @@ LMessage CInParamMode::Handle(const LMessage& msg) {
     return CInParamPane::Handle(msg);
 }
 
-int32_t CInParamMode::ControlsHeight(LDrawContext& ctx) {
-    return std::max(Label()->PreferredHeight(ctx, 0), fSlot->PreferredHeight(ctx, 0)) + 4 +
-           fModes->PreferredHeight(ctx, 0);
-}
-
-void CInParamMode::LayoutControls(const CLRect& area) {
-    LPanePort port(this);
-    LDrawContext ctx(port);
-    const int32_t row = std::max(Label()->PreferredHeight(ctx, 0), fSlot->PreferredHeight(ctx, 0));
-    CInParamPane::LayoutControls({area.left, area.top, area.right, area.top + row});
-    fModes->SetBounds({area.left, area.top + row + 4, area.right, area.bottom});
-}
-
 // Colour.
 
 CInParamColor::CInParamColor(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key)
     : CInParamPane(upper, owner, unitId, key, false, true) {
     fButton = new CColorBtn(this);
     fControl = fButton;
+    UseLayout("INPRMCOLOR");
 }
 
 CInParamColor::~CInParamColor() {
@@ -437,6 +429,7 @@ CInParamFont::CInParamFont(LHandler* upper, LPane* owner, uint32_t unitId, const
     : CInParamPane(upper, owner, unitId, key, false, false) {
     fButton = new CStateButton(this, LStdCtlSpec());
     fControl = fButton;
+    UseLayout("INPRMFONT");
 }
 
 CInParamFont::~CInParamFont() {
@@ -478,10 +471,11 @@ LMessage CInParamFont::Handle(const LMessage& msg) {
 
 CInParamStrSel::CInParamStrSel(LHandler* upper, LPane* owner, uint32_t unitId, const LString& key,
                                uint32_t lines)
-    : CInParamPane(upper, owner, unitId, key, true, true) {
+    : CInParamPane(upper, owner, unitId, key, true, true), fLines(lines) {
     fSlot = new CTextSlot(this, 0);
     fSlot->SetAlignment(lines >= 2 ? LTextBox::kLeft : LTextBox::kCenter);
     fControl = fSlot;
+    UseLayout("INPRMINDEX");
 }
 
 CInParamStrSel::~CInParamStrSel() = default;

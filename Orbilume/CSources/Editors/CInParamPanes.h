@@ -101,7 +101,7 @@ public:
     uint32_t Lines() const { return fLines; }
 
 protected:
-    int32_t ControlsHeight(LDrawContext& ctx) override;
+    int32_t LayoutLines() const override { return int32_t(fLines < 32 ? fLines : 32); }
 
 private:
     LEditText* fEdit;
@@ -176,8 +176,12 @@ public:
     void Choose(const LString& text);
     CTextSlot* Slot() const { return fSlot; }
 
+protected:
+    int32_t LayoutLines() const override { return int32_t(fLines < 32 ? fLines : 32); }
+
 private:
     CTextSlot* fSlot;
+    uint32_t fLines;
     std::vector<LString> fStrings;
     std::unique_ptr<LMenu> fMenu;
 };
@@ -204,10 +208,6 @@ public:
     void Choose(int32_t index);
     CTextSlot* Slot() const { return fSlot; }
     CInParamFrm* Modes() const { return fModes; }
-
-protected:
-    void LayoutControls(const CLRect& area) override;
-    int32_t ControlsHeight(LDrawContext& ctx) override;
 
 private:
     void Select(int32_t index);
