@@ -93,6 +93,7 @@ const SFieldDesc kPrefFields[] = {
     SFieldDesc::Array(0, kElemString),
     SFieldDesc::Byte(0),
     SFieldDesc::Record(0, kYUND, kPRMS),
+    SFieldDesc::Byte(0),
 };
 static_assert(sizeof kPrefFields / sizeof kPrefFields[0] == CAppPrefs::kPrefFieldCount);
 static_assert(sizeof kDcpfFields / sizeof kDcpfFields[0] == 14);

@@ -92,6 +92,7 @@ public:
         kPrefRunTime54,
         kPrefDimmerSource,
         kPrefUsbDmxState,
+        kPrefShowCtlAssign,  // control assignments shown in the input editors ("cCtlAssign")
         kPrefFieldCount
     };
 

@@ -28,7 +28,7 @@ public:
     static constexpr const char* kName = "OUTADJ";
     static constexpr const char* kAssignCommand = "cCtlAssign";
     // The run-time preference that shows control assignments.
-    static constexpr uint32_t kPrefShowAssign = CAppPrefs::kPrefRunTime54;
+    static constexpr uint32_t kPrefShowAssign = CAppPrefs::kPrefShowCtlAssign;
 
     // prefs must outlive the window; hub may be null (no control input).
     OutputAdjustWindow(LHandler* upper, CAppPrefs* prefs, CCtlInHub* hub,

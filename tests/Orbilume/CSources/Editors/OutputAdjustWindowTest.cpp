@@ -123,7 +123,6 @@ TEST_F(OutputAdjustWindowTest, AssignmentEditorsFollowTheCommandAndStoreTheirSet
     CInCtlFrm* editor = brt->ControlEditor();
     ASSERT_TRUE(editor->State() & LPane::kShown);
     EXPECT_GE(editor->Bounds().left, brt->Bounds().Width() / 2);
-    const int32_t width = w.Panes()->Bounds().Width();
 
     // The type choice is stored; the stored set brings the DMX editor; channel 5 is stored as 4.
     CInCtlPrmNote type(LString("type"), LString("dmx"));
@@ -162,7 +161,7 @@ TEST_F(OutputAdjustWindowTest, AssignmentEditorsFollowTheCommandAndStoreTheirSet
     EXPECT_FALSE(w.ShowsAssignments());
     brt = Pane(w, "brt");
     EXPECT_FALSE(brt->ControlEditor()->State() & LPane::kShown);
-    EXPECT_GT(static_cast<CInParamNumber*>(brt)->Knob()->Bounds().right, width / 2);
+    EXPECT_GT(static_cast<CInParamNumber*>(brt)->Knob()->Bounds().right, w.Panes()->Bounds().Width() / 2);
 }
 
 TEST_F(OutputAdjustWindowTest, PlaceAndVisibilitySurviveARestart) {
