@@ -30,7 +30,9 @@ public:
     WindowShot& operator=(const WindowShot&) = delete;
 
     bool Ok() const { return fImage != nullptr; }
+    // Outside the rectangle: 0xFF000000, no colour.
     uint32_t Pixel(int32_t x, int32_t y) const {
+        if (x < fLeft || y < fTop || x - fLeft >= fImage->width || y - fTop >= fImage->height) return 0xFF000000u;
         return uint32_t(XGetPixel(fImage, x - fLeft, y - fTop) & 0xFFFFFF);
     }
     // Luminance 0 (black) .. 255 (white).
@@ -43,6 +45,12 @@ public:
         for (int32_t y = y0; y < y1; ++y)
             for (int32_t x = x0; x < x1; ++x) darkest = std::min(darkest, Lum(x, y));
         return darkest;
+    }
+    int Brightest(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+        int brightest = 0;
+        for (int32_t y = y0; y < y1; ++y)
+            for (int32_t x = x0; x < x1; ++x) brightest = std::max(brightest, Lum(x, y));
+        return brightest;
     }
     // Whether every pixel of the rectangle has the colour.
     bool AllOf(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t colour) const {

@@ -95,7 +95,8 @@ public:
     }
     // A pane's rectangle in its window.
     static CLRect InWindow(LPane* pane) {
-        const CLPoint o = pane->GetOriginIn(nullptr);
+        // Bounds are in the owner's coordinates (a frame's origin is its own corner).
+        const CLPoint o = pane->Owner() ? pane->Owner()->GetOriginIn(nullptr) : CLPoint{0, 0};
         const CLRect b = pane->Bounds();
         return {b.left + o.x, b.top + o.y, b.right + o.x, b.bottom + o.y};
     }

@@ -59,6 +59,7 @@ public:
     Shot(const std::string& display, unsigned long window, const CLRect& r)
         : WindowShot(display, window, r.left, r.top, r.Width(), r.Height()) {}
     int DarkestOnRow(int32_t y, int32_t x0, int32_t x1) const { return Darkest(x0, y, x1, y + 1); }
+    int BrightestOnRow(int32_t y, int32_t x0, int32_t x1) const { return Brightest(x0, y, x1, y + 1); }
 };
 
 class OutputAdjustX11Test : public X11FrameworkTest {
@@ -76,7 +77,8 @@ protected:
     void X(const std::string& args) { Xdotool(args, window->Window()->NativeWindow()); }
     // The pane's rectangle in the window.
     static CLRect InWindow(LPane* pane) {
-        const CLPoint o = pane->GetOriginIn(nullptr);
+        // Bounds are in the owner's coordinates (a frame's origin is its own corner).
+        const CLPoint o = pane->Owner() ? pane->Owner()->GetOriginIn(nullptr) : CLPoint{0, 0};
         const CLRect b = pane->Bounds();
         return {b.left + o.x, b.top + o.y, b.right + o.x, b.bottom + o.y};
     }
@@ -123,16 +125,27 @@ TEST_F(OutputAdjustX11Test, AssignmentEditorsBesideTheControlsAndADmxChannelChos
         const CLRect whole = InWindow(window->Panes());
         Shot shot(Display(), XWindow(), whole);
         ASSERT_TRUE(shot.Ok());
-        const int background = shot.Lum(whole.left + 2, whole.top + 2);
+        // The frame's stroke colour (grey level 1) along the first editor's top edge.
+        const CLRect first = InWindow(window->Panes()->PaneAt(0)->ControlEditor());
+        const int stroke = shot.DarkestOnRow(first.top, first.left + 20, first.left + 40);
+        EXPECT_LT(stroke, 128);
         for (uint32_t i = 0; i < window->Panes()->PaneCount(); ++i) {
             CInParamPane* pane = window->Panes()->PaneAt(i);
             const CLRect editor = InWindow(pane->ControlEditor());
             const CLRect row = InWindow(pane);
-            SCOPED_TRACE(pane->Key().CStr());
+            SCOPED_TRACE(std::string(pane->Key().CStr()) + " editor " + std::to_string(editor.left) + "," +
+                         std::to_string(editor.top) + " " + std::to_string(editor.Width()) + "x" +
+                         std::to_string(editor.Height()) + " in " + std::to_string(whole.left) + "," +
+                         std::to_string(whole.top) + " " + std::to_string(whole.Width()) + "x" +
+                         std::to_string(whole.Height()));
             ASSERT_TRUE(pane->ControlEditor()->IsVisible());
             EXPECT_GE(editor.left, row.left + row.Width() / 2 - 1);
             const int32_t mid = (editor.left + editor.right) / 2;
-            EXPECT_LT(shot.DarkestOnRow(editor.top, mid - 10, mid + 10), background - 60);
+            EXPECT_NEAR(shot.DarkestOnRow(editor.top, mid - 10, mid + 10), stroke, 8);
+            EXPECT_NEAR(shot.BrightestOnRow(editor.top, mid - 10, mid + 10), stroke, 8);
+            // The left side: a vertical run of the stroke colour.
+            const int32_t y = (editor.top + editor.bottom) / 2;
+            EXPECT_NEAR(shot.Brightest(editor.left, y - 2, editor.left + 2, y + 2), stroke, 8);
             EXPECT_LE(InWindow(static_cast<CInParamNumber*>(pane)->Knob()).right, editor.left);
         }
     }
@@ -175,14 +188,14 @@ TEST_F(OutputAdjustX11Test, AssignmentEditorsBesideTheControlsAndADmxChannelChos
         const CLRect whole = InWindow(window->Panes());
         Shot shot(Display(), XWindow(), whole);
         ASSERT_TRUE(shot.Ok());
-        const int background = shot.Lum(whole.left + 2, whole.top + 2);
         CInParamPane* pane = Pane("sizx");
         EXPECT_FALSE(pane->ControlEditor()->IsVisible());
         EXPECT_GT(InWindow(static_cast<CInParamNumber*>(pane)->Knob()).right,
                   whole.left + whole.Width() / 2);
         const CLRect row = InWindow(pane);
-        const int32_t x = whole.right - 6;
-        for (int32_t y = row.top; y < row.bottom; ++y) EXPECT_GE(shot.Lum(x, y), background - 10) << y;
+        // No stroke along the right edge where the editor was: one colour from top to bottom.
+        const int32_t x = whole.right - 3;
+        EXPECT_TRUE(shot.AllOf(x, row.top, x + 1, row.bottom, shot.Pixel(x, row.top)));
     }
 }
 
