@@ -38,7 +38,6 @@
 #include "Orbilume/CSources/DmxIn/CArtNetIn.h"
 #include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
 #include "Orbilume/CSources/DmxIn/CSAcnIn.h"
-#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
