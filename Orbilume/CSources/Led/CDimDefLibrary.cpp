@@ -14,10 +14,46 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
+#include "Orbilume/CSources/Led/CDimTypes.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Check.h"
 
 CDimDefLibrary::CDimDefLibrary(CDimDefStore* store, std::string documentsFolder)
     : mStore(store), mDocuments(std::move(documentsFolder)) {}
+
+CDimDefLibrary::~CDimDefLibrary() = default;
+
+std::string CDimDefLibrary::BuiltInFolder() const {
+    if (!mBuiltIn.empty()) return mBuiltIn;
+    const std::string bundle = plat::MainBundlePath();
+    return bundle.empty() ? std::string() : bundle + "/SharedSupport/diminst";
+}
+
+LMenu* CDimDefLibrary::GetMenu() {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (mMenu) return mMenu.get();
+    mMenu = std::make_unique<LMenu>(nullptr, SRsrcRequest(kMenuName));
+    const std::string builtIn = BuiltInFolder();
+    if (!builtIn.empty()) ScanFolder(builtIn, mMenu.get(), kCommand, true);
+    if (LMenu* user = mMenu->FindSubmenu(LString(kUserMenuName))) {
+        const std::string folder = UserFolder();
+        if (!folder.empty()) ScanFolder(folder, user, kCommand, true);
+        const uint32_t n = mStore ? mStore->Count() : 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const CRecord* def = mStore->At(i);
+            if (!def || def->GetByte(CDimTypes::kDidfEmbedded) == 0) continue;
+            auto* item = new LMenuItem(user);
+            item->SetTexts(def->GetString(CDimTypes::kDidfName));
+            item->SetCommand(kCommand);
+            user->AppendItem(item);
+        }
+    }
+    return mMenu.get();
+}
+
+void CDimDefLibrary::DropMenu() {
+    mMenu.reset();
+}
 
 std::string CDimDefLibrary::UserFolder() const {
     std::string documents = mDocuments;

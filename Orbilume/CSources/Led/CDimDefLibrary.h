@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,13 @@ public:
     static constexpr const char* kCommand = "cDimDefSel";
     static constexpr size_t kMaxNameBytes = 255;
 
+    static constexpr const char* kMenuName = "DIMDEFSEL";
+    static constexpr const char* kUserMenuName = "DIMDEFUSER";
+
     explicit CDimDefLibrary(CDimDefStore* store, std::string documentsFolder = {});
+    ~CDimDefLibrary();
+    CDimDefLibrary(const CDimDefLibrary&) = delete;
+    CDimDefLibrary& operator=(const CDimDefLibrary&) = delete;
 
     CDimDefStore* Store() const { return mStore; }
     void SetStore(CDimDefStore* store) { mStore = store; }
@@ -26,6 +33,18 @@ public:
     // more than 255 bytes) or when the folder cannot be made.
     std::string DefinitionPath(std::string_view name, bool create) const;
     static bool IsSafeName(std::string_view name);
+    // The built-in definitions ("diminst" in the bundle's shared support unless set).
+    std::string BuiltInFolder() const;
+    void SetBuiltInFolder(std::string folder) { mBuiltIn = std::move(folder); }
+
+    // The definitions menu ('TMNU' "DIMDEFSEL"), built on first use: the built-in folder's items
+    // (recursively), and in its "DIMDEFUSER" submenu the user folder's items followed by one item
+    // per embedded definition; every item bound to "cDimDefSel". Owned by the library.
+    LMenu* GetMenu();
+    // Forgets the menu: the next GetMenu builds it again (after a definition file was written or
+    // deleted, and when the store gains or loses a definition).
+    void DropMenu();
+    bool HasMenu() const { return mMenu != nullptr; }
 
     // Appends an item per entry of the folder (titled with its name, bound to the command), in
     // byte order of the names; hidden entries are skipped and links to folders never entered. With
@@ -39,4 +58,6 @@ public:
 private:
     CDimDefStore* mStore;
     std::string mDocuments;
+    std::string mBuiltIn;
+    std::unique_ptr<LMenu> mMenu;
 };
