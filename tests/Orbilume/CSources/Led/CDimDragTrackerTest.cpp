@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Lib3/LSources/CoreData/SFieldDesc.h"
 #include "Lib3/LSources/Mac/CDragger.h"
 #include "Lib3/LSources/Mac/LDrop.h"
 #include "Lib3/LSources/Mac/LScrapData.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-const LScrapType kType{LString("com.orbilume.dimdrag"), 'DMDG'};
+const LScrapType kType{LString("com.orbilume.dimdrag"), Fcc("DMDG")};
 
 // A pane that hands every message to its tracker first and logs the results.
 class TrackedPane : public LPane {
@@ -107,7 +108,7 @@ TEST_F(CDimDragTrackerTest, ForeignDragsPassBy) {
     EXPECT_TRUE(pane->results.empty());
     // Active, but the drag carries another type.
     pb = plat::Pasteboard::CreateUnique();
-    Offer(LScrapType{LString("com.orbilume.other"), 'OTHR'});
+    Offer(LScrapType{LString("com.orbilume.other"), Fcc("OTHR")});
     pane->tracker.StartDrag(kType);
     plat::ForeignDrag drag(pb.get(), plat::kDragOperationCopy);
     EXPECT_EQ(drag.MoveTo(w.Screen(50, 50)), 0u);
