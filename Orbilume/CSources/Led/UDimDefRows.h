@@ -5,7 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+
 class CRecord;
+class LHandler;
 
 // The channel list of the definition editor, row by row: the rows of a code definition's channel
 // table ('chcp'), their channel numbers, the texts shown and typed.
@@ -23,4 +26,34 @@ struct UDimDefRows {
     // The row's handle state operation: 0 (hidden) on the last prefix row and, with suffix channels,
     // on the last per-dot row; 1 elsewhere.
     static uint32_t HandleOperation(const CRecord* def, uint32_t row);
+};
+
+// The edits of the definition editor's fields, each undoable through the editor, with the
+// values clamped to the fields' ranges.
+struct UDimDefEdits {
+    static constexpr uint32_t kMaxDots = 170;
+    static constexpr uint32_t kMaxCount = 40;
+    enum : uint32_t { kPrefix = 0, kPerDot = 1, kSuffix = 2 };
+
+    // What the panes show: the three counts, whether they may be edited and whether the channel
+    // list shows the definition (both only for composition 0).
+    struct Panes {
+        uint32_t counts[3] = {0, 0, 0};
+        bool countsEditable = false;
+        bool listAttached = false;
+    };
+    static Panes Describe(const CRecord* def);
+
+    // Dots across or down (1..170); moving merges with the previous edit of the same field.
+    static bool SetGrid(LHandler* editor, CRecordRef def, uint32_t field, double value, bool moving);
+    // Composition 0..3.
+    static bool SetComposition(LHandler* editor, CRecordRef def, double index);
+    // One of the three counts (0..40) through the store's resizing.
+    static void SetCount(LHandler* editor, CRecordRef def, uint32_t which, double value);
+    // A typed channel value (see UDimDefRows::ParseCode); false when the text changes nothing.
+    static bool SetChannelText(LHandler* editor, CRecordRef def, uint32_t row, std::string_view text);
+    // The dot of grid cell (column, row) (0..170).
+    static bool SetDotCell(LHandler* editor, CRecordRef def, uint32_t column, uint32_t row, double value);
+    // The 'dodr' entry shown in the cell.
+    static int32_t DotCell(const CRecord* def, uint32_t column, uint32_t row);
 };

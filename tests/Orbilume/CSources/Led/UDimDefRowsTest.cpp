@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,76 @@ TEST(DimDefRows, CountsBeyondTheTableGiveRows) {
     EXPECT_EQ(UDimDefRows::Count(def), 5u);
     EXPECT_EQ(UDimDefRows::ValueText(def, 4), "0");
     EXPECT_EQ(UDimDefRows::Count(nullptr), 0u);
+}
+
+TEST(DimDefEdits, TypedChannelValues) {
+    CDimDefStore store;
+    Def(store, "A", 1, 1, 0, 0, {5, 5, 5});
+    CRecordRef ref = store.RefOf("A");
+    EXPECT_TRUE(UDimDefEdits::SetChannelText(nullptr, ref, 0, "g"));
+    EXPECT_EQ(CDimDefStore::ChannelCode(ref.Get(), 0), -2);
+    EXPECT_EQ(UDimDefRows::ValueText(ref.Get(), 0), "G");
+    EXPECT_TRUE(UDimDefEdits::SetChannelText(nullptr, ref, 1, "300"));
+    EXPECT_EQ(CDimDefStore::ChannelCode(ref.Get(), 1), 255);
+    EXPECT_FALSE(UDimDefEdits::SetChannelText(nullptr, ref, 2, "X"));
+    EXPECT_EQ(CDimDefStore::ChannelCode(ref.Get(), 2), 5);
+    // No row past the list.
+    EXPECT_FALSE(UDimDefEdits::SetChannelText(nullptr, ref, 3, "7"));
+    EXPECT_EQ(UDimDefRows::Count(ref.Get()), 3u);
+}
+
+TEST(DimDefEdits, AnotherCompositionLocksTheCountsAndKeepsThem) {
+    CDimDefStore store;
+    Def(store, "A", 2, 1, 1, 2, {9, -1, -2, 7, 8});
+    CRecordRef ref = store.RefOf("A");
+    UDimDefEdits::Panes p = UDimDefEdits::Describe(ref.Get());
+    EXPECT_TRUE(p.countsEditable);
+    EXPECT_TRUE(p.listAttached);
+    EXPECT_EQ(p.counts[UDimDefEdits::kPrefix], 1u);
+    EXPECT_EQ(p.counts[UDimDefEdits::kPerDot], 2u);
+    EXPECT_EQ(p.counts[UDimDefEdits::kSuffix], 2u);
+    ASSERT_TRUE(UDimDefEdits::SetComposition(nullptr, ref, 1));
+    const UDimDefEdits::Panes locked = UDimDefEdits::Describe(ref.Get());
+    EXPECT_FALSE(locked.countsEditable);
+    EXPECT_FALSE(locked.listAttached);
+    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(locked.counts[i], p.counts[i]) << i;
+    // Locked counts take no edit.
+    UDimDefEdits::SetCount(nullptr, ref, UDimDefEdits::kPrefix, 5);
+    EXPECT_EQ(ref->GetByte(T::kDidfPrefixCount), 1);
+}
+
+TEST(DimDefEdits, KnobValuesAreClamped) {
+    CDimDefStore store;
+    Def(store, "A", 2, 2, 0, 0, {});
+    CRecordRef ref = store.RefOf("A");
+    const struct {
+        double value;
+        uint32_t stored;
+    } grid[] = {{500, 170}, {0, 1}, {-3, 1}, {std::nan(""), 1}, {4.4, 4}, {170, 170}};
+    for (const auto& c : grid) {
+        (void)UDimDefEdits::SetGrid(nullptr, ref, T::kDidfColumns, c.value, false);
+        EXPECT_EQ(ref->GetUInt(T::kDidfColumns), c.stored) << c.value;
+    }
+    EXPECT_FALSE(UDimDefEdits::SetGrid(nullptr, ref, T::kDidfComposition, 2, false));
+    (void)UDimDefEdits::SetComposition(nullptr, ref, 9);
+    EXPECT_EQ(ref->GetByte(T::kDidfComposition), 3);
+    (void)UDimDefEdits::SetComposition(nullptr, ref, 0);
+    UDimDefEdits::SetCount(nullptr, ref, UDimDefEdits::kPerDot, 99);
+    EXPECT_EQ(CDimDefStore::CodeChannels(ref.Get()), 40u);
+    UDimDefEdits::SetCount(nullptr, ref, UDimDefEdits::kSuffix, -1);
+    EXPECT_EQ(ref->GetByte(T::kDidfSuffixCount), 0);
+}
+
+TEST(DimDefEdits, DotCellsMapRowMajor) {
+    CDimDefStore store;
+    Def(store, "A", 3, 2, 0, 0, {});
+    CRecordRef ref = store.RefOf("A");
+    EXPECT_EQ(UDimDefEdits::DotCell(ref.Get(), 2, 1), 6);  // identity: index + 1
+    ASSERT_TRUE(UDimDefEdits::SetDotCell(nullptr, ref, 1, 1, 200));
+    EXPECT_EQ(CDimDefStore::DotOrder(ref.Get(), 4), 170);
+    EXPECT_EQ(UDimDefEdits::DotCell(ref.Get(), 1, 1), 170);
+    EXPECT_FALSE(UDimDefEdits::SetDotCell(nullptr, ref, 3, 0, 1));
+    EXPECT_FALSE(UDimDefEdits::SetDotCell(nullptr, ref, 0, 2, 1));
 }
 
 }  // namespace
