@@ -23,8 +23,8 @@ struct UDimDefRows {
     // A decimal number clamped to 0..255, else R, G, B or W in either case (-1..-4); none for
     // anything else.
     static std::optional<int32_t> ParseCode(std::string_view text);
-    // The row's handle state operation: 0 (hidden) on the last prefix row and, with suffix channels,
-    // on the last per-dot row; 1 elsewhere.
+    // The state operation of the row's handle: 0 (shown) on the last prefix row and, with suffix
+    // channels, on the last per-dot row; 1 (hidden) elsewhere.
     static uint32_t HandleOperation(const CRecord* def, uint32_t row);
 };
 
