@@ -74,7 +74,7 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
 
-    // How the editor window is made (the window "DIMDEFWIN" unless set).
+    // How the editor window is made; the owner installs CDimDefWin::Make (no window until set).
     void SetViewFactory(ViewFactory factory) { fFactory = std::move(factory); }
     CDimDefEditorView* View() const { return fView.get(); }
     // Makes the window when missing and shows it.
