@@ -357,6 +357,7 @@ bool CMixEngine::ServeHeadCapture() {
         if (fCaptures.empty()) return false;
         head = fCaptures.front();
         fFreeCaptures.splice(fFreeCaptures.end(), fCaptures, fCaptures.begin());
+        fServing = head.context;
     }
     // GL work outside the parameter lock: the main thread may hold a scope and want that lock.
     if (head.unitId == 0) {
@@ -365,10 +366,15 @@ bool CMixEngine::ServeHeadCapture() {
             COpenGLScope_Cca scope(*head.context);
             head.context->Swap();
         }
-        return true;
+    } else {
+        if (head.blank) ClearAndPresent(head.context);
+        RequestCapture(head.unitId, head.context, false);
     }
-    if (head.blank) ClearAndPresent(head.context);
-    RequestCapture(head.unitId, head.context, false);
+    {
+        std::lock_guard<std::mutex> lock(fParamLock);
+        fServing = nullptr;
+    }
+    fServed.notify_all();
     return true;
 }
 
@@ -424,12 +430,19 @@ void CMixEngine::RequestCapture(uint32_t id, COpenGLContext_Cca* context, bool b
 }
 
 void CMixEngine::CancelCaptures(COpenGLContext_Cca* context) {
-    std::lock_guard<std::mutex> lock(fParamLock);
-    for (auto it = fCaptures.begin(); it != fCaptures.end();) {
-        auto next = std::next(it);
-        if (it->context == context) fFreeCaptures.splice(fFreeCaptures.end(), fCaptures, it);
-        it = next;
-    }
+    if (!context) return;
+    std::unique_lock<std::mutex> lock(fParamLock);
+    auto drop = [&] {
+        for (auto it = fCaptures.begin(); it != fCaptures.end();) {
+            auto next = std::next(it);
+            if (it->context == context) fFreeCaptures.splice(fFreeCaptures.end(), fCaptures, it);
+            it = next;
+        }
+    };
+    drop();
+    // A capture in service may queue the context again before it ends.
+    fServed.wait(lock, [&] { return fServing != context; });
+    drop();
 }
 
 // --- callbacks ----------------------------------------------------------------------------------

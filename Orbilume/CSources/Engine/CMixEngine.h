@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -81,6 +82,8 @@ public:
 
     void RequestCapture(uint32_t id, COpenGLContext_Cca* context, bool blank);
     void RequestMixCapture(COpenGLContext_Cca* context);
+    // Drops the context's queued captures and waits while the render thread draws one into it, so
+    // the context may go once this returns. The caller holds no scope on that context.
     void CancelCaptures(COpenGLContext_Cca* context);
     void DrawMixInto(COpenGLContext_Cca& context, bool buildMipmaps);
 
@@ -161,6 +164,8 @@ private:
     std::unique_ptr<CRunLoopSignal> fSignal;
     std::list<SCaptureReq> fCaptures;
     std::list<SCaptureReq> fFreeCaptures;
+    COpenGLContext_Cca* fServing = nullptr;  // under the parameter lock: the capture being drawn
+    std::condition_variable fServed;
     std::atomic<uint32_t> fSignals{0};
     std::atomic<uint32_t> fRendering{0};
     ClockFunction fClock;

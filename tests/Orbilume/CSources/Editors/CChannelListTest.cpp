@@ -1,0 +1,551 @@
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreData/CUndoQueue.h"
+#include "Lib3/LSources/CoreUI/CSlider.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
+#include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/Fs/LFsSpec.h"
+#include "Lib3/LSources/Mac/GetEventTimeMs.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CChannelEngine.h"
+#include "Orbilume/CSources/Editors/CChannelList.h"
+#include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CLayerFrm.h"
+#include "Orbilume/CSources/Editors/CSrcRendrFrm.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
+#include "tests/Common/ObjC/HeadlessDialogTest.h"
+
+namespace {
+
+using T = CDocModelTypes;
+using P = CAppPrefs;
+
+CRecordRef Ref(CRecord*& r) {
+    return CRecordRef(&r);
+}
+
+// The document: owns the undo queue the edits go to.
+struct UndoDocument : LHandler {
+    LMessage Handle(const LMessage& msg) override {
+        if (queue.HandleMessage(msg)) return LMessage();
+        return LHandler::Handle(msg);
+    }
+    CUndoQueue queue{0x100000};
+};
+
+// An engine that knows every layer and records what it is asked.
+struct FakeEngine : IChannelEngine {
+    bool HasLayer(uint32_t) override { return true; }
+    std::unique_ptr<CUnitPortList> PortList(uint32_t unitId) override {
+        auto list = std::make_unique<CUnitPortList>();
+        list->unitId = unitId;
+        return list;
+    }
+    void RequestCapture(uint32_t unitId, COpenGLContext_Cca*, bool immediate) override {
+        captures.push_back(std::to_string(unitId) + (immediate ? "!" : ""));
+    }
+    void CancelCaptures(COpenGLContext_Cca*) override { ++cancels; }
+    void SetUnitParamByKey(uint32_t unitId, const LString& key, const LString& value) override {
+        params.push_back(std::to_string(unitId) + " " + key.CStr() + " " + value.CStr());
+    }
+    bool OutputStrings(uint32_t, const LString&, std::vector<LString>&) override { return false; }
+    std::vector<std::string> captures;
+    std::vector<std::string> params;
+    int cancels = 0;
+};
+
+std::string Value(const CRecord* unit, const char* key) {
+    const CRecord* input = UDocModel::FindUnitInput(unit, LString(key));
+    return input ? input->GetString(T::kInptValue).CStr() : "<none>";
+}
+
+class CChannelListTest : public dialogtest::HeadlessDialogTest {
+protected:
+    CChannelListTest() {
+        CLayerFrm::SetPreviewsEnabled(false);
+        dcpf = prefs.AppendDocument();
+        dialog.SetBounds({0, 0, 1440, 600});
+    }
+    ~CChannelListTest() override {
+        delete list;
+        CSrcRendrFrm::SetChooseFileFunction(nullptr);
+        CLayerFrm::SetPreviewsEnabled(true);
+    }
+
+    CRecordRef Mix() { return model.Mix(); }
+    uint32_t Layers() { return Mix()->ArrayCount(T::kMixsLayers); }
+    CRecord* Layer(uint32_t n) { return Mix()->GetElement(T::kMixsLayers, n); }
+    CRecord* Unit(uint32_t n) {
+        CRecord* l = Layer(n);
+        return l ? l->GetSubRecord(T::kLayrUnit) : nullptr;
+    }
+    uint32_t Id(CRecord* unit) { return unit ? unit->GetUInt(T::kUnitId) : 0; }
+    CRecord* Filter(uint32_t layer, uint32_t k) { return Unit(layer)->GetElement(T::kUnitFilters, k); }
+    // n layers "cN.qtz", each with `filters` filters "fN_k.qtz".
+    void MakeShow(uint32_t n, uint32_t filters = 0) {
+        for (uint32_t i = 0; i < n; ++i) {
+            ASSERT_EQ(UDocUnits::AddCompositionLayer(Mix(), nullptr, i, LString(("c" + std::to_string(i) + ".qtz").c_str())),
+                      int32_t(i));
+            for (uint32_t k = 0; k < filters; ++k)
+                ASSERT_TRUE(UDocUnits::AddFilterUnit(Mix(), nullptr, Id(Unit(i)), k,
+                                                     LString(("f" + std::to_string(i) + "_" + std::to_string(k) + ".qtz").c_str())));
+        }
+    }
+    CChannelList* List() {
+        if (!list) {
+            list = new CChannelList(&dialog, &doc, &model, &engine, dcpf);
+            list->SetBounds({0, 0, 1440, 600});
+        }
+        return list;
+    }
+    CLayerFrm* Cell(uint32_t c) {
+        CCellRef ref(List(), {int32_t(c), 0}, false);
+        return static_cast<CLayerFrm*>(ref.Pane());
+    }
+    // A scene holding one value for each given unit id.
+    void AddScene(const std::vector<uint32_t>& ids) {
+        CRecord* scene = CRecord::New(T::Type(T::kSCNE));
+        for (uint32_t id : ids) {
+            CRecord* v = CRecord::New(T::Type(T::kPRMT));
+            v->Slot(T::kPrmtUnitId).u32 = id;
+            v->StringSlot(T::kPrmtKey) = LString("k");
+            (void)Ref(scene).InsertRecord(nullptr, T::kScneValues, CRecordRef::kAppend, v);
+        }
+        ASSERT_TRUE(model.Scenes().InsertRecord(nullptr, T::kScnsScenes, CRecordRef::kAppend, scene));
+    }
+    std::set<uint32_t> SceneIds() {
+        std::set<uint32_t> out;
+        CRecord* scns = model.Scenes().Get();
+        for (uint32_t s = 0; s < UDocModel::GetSceneCount(scns); ++s) {
+            CRecord* scene = UDocModel::GetSceneAt(scns, s);
+            for (uint32_t v = 0; v < scene->ArrayCount(T::kScneValues); ++v)
+                out.insert(scene->GetElement(T::kScneValues, v)->GetUInt(T::kPrmtUnitId));
+        }
+        return out;
+    }
+    std::vector<CRecord*> Copies(std::vector<const CRecord*> records) {
+        std::vector<CRecord*> out;
+        for (const CRecord* r : records) out.push_back(CRecord::Clone(r, nullptr));
+        return out;
+    }
+    bool Undo() { return doc.queue.Perform(0); }
+
+    CAppPrefs prefs;
+    CRecord* dcpf = nullptr;
+    CDocModelHolder model;
+    UndoDocument doc;
+    FakeEngine engine;
+    LModalDialog dialog{&root, nullptr};
+    CChannelList* list = nullptr;
+};
+
+// --- model tables -------------------------------------------------------------------------------
+
+TEST_F(CChannelListTest, FaderWritesBlendTextAndPopupWritesMixFunction) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1);
+    struct {
+        int32_t fader;
+        const char* text;
+    } const blends[] = {{128, "0.5"}, {0, "0"}, {256, "1"}, {1, "0.004"}, {300, "1"}, {-5, "0"}};
+    for (const auto& b : blends) {
+        List()->SetBlendFromFader(0, b.fader);
+        EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), b.text) << b.fader;
+    }
+    const char* const mixes[] = {"max", "add", "sub", "rep"};
+    for (int i = 3; i >= 0; --i) {
+        List()->SetMixFromPopup(0, i);
+        EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), mixes[i]);
+    }
+}
+
+TEST_F(CChannelListTest, CellShowsMixAndBlendWithDefaultsAndClamping) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    CRecord* mix0 = UDocModel::FindUnitInput(Unit(0), LString("_oblayer_MixFunc"));
+    Ref(mix0).SetString(nullptr, T::kInptValue, LString("bogus"));
+    CRecord* unit1 = Unit(1);
+    CRecord* blend1 = UDocModel::FindUnitInput(unit1, LString("_oblayer_Blend"));
+    Ref(unit1).DeleteElement(nullptr, T::kUnitInputs, uint32_t(blend1->ArrayIndex()));
+    CRecord* mix1 = UDocModel::FindUnitInput(Unit(1), LString("_oblayer_MixFunc"));
+    Ref(mix1).SetString(nullptr, T::kInptValue, LString("rep"));
+    EXPECT_EQ(Cell(0)->MixPopup()->GetValue(), 0);  // unknown text: "max"
+    EXPECT_EQ(Cell(1)->MixPopup()->GetValue(), 3);
+    EXPECT_EQ(Cell(1)->Fader()->GetValue(), 256);  // no blend input: 1.0
+    EXPECT_STREQ(Cell(1)->Number()->Text().CStr(), "2");
+    struct {
+        const char* text;
+        int32_t fader;
+    } const reads[] = {{"0.5", 128}, {"0.999", 255}, {"2", 256},     {"-1", 0},  {"nan", 256},
+                       {"inf", 256}, {"-inf", 0},    {"1e308", 256}, {"abc", 0}, {"0.25x", 64}};
+    for (const auto& r : reads) EXPECT_EQ(CLayerFrm::FaderValue(LString(r.text), true), r.fader) << r.text;
+    // Model changes made elsewhere show at once.
+    CRecord* blend0 = UDocModel::FindUnitInput(Unit(0), LString("_oblayer_Blend"));
+    Ref(blend0).SetString(nullptr, T::kInptValue, LString("0.25"));
+    EXPECT_EQ(Cell(0)->Fader()->GetValue(), 64);
+}
+
+TEST_F(CChannelListTest, SwitchFaderJumpsToTheFarEnd) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1);
+    prefs.RootRef().SetBool(nullptr, P::kPrefFaderDigital, true);
+    CLayerFrm* cell = Cell(0);
+    List()->RefreshAllCells();
+    ASSERT_TRUE(cell->Fader()->IsSwitchMode());
+    cell->Fader()->SetValue(200);
+    EXPECT_FALSE(cell->Fader()->WillTrack());
+    EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), "0");
+    cell->Fader()->SetValue(128);
+    EXPECT_FALSE(cell->Fader()->WillTrack());
+    EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), "1");
+}
+
+TEST_F(CChannelListTest, ChangesApplyToTheSelectionOnlyFromInsideIt) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(3);
+    List()->SelectCell({0, 0});
+    List()->AddToSelection({1, 0});
+    List()->SetBlendFromFader(2, 0);
+    EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), "1");
+    EXPECT_EQ(Value(Unit(1), "_oblayer_Blend"), "1");
+    EXPECT_EQ(Value(Unit(2), "_oblayer_Blend"), "0");
+    List()->SetBlendFromFader(1, 64);
+    EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), "0.25");
+    EXPECT_EQ(Value(Unit(1), "_oblayer_Blend"), "0.25");
+    EXPECT_EQ(Value(Unit(2), "_oblayer_Blend"), "0");
+    List()->SetMixFromPopup(0, 1);
+    EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), "add");
+    EXPECT_EQ(Value(Unit(1), "_oblayer_MixFunc"), "add");
+    EXPECT_EQ(Value(Unit(2), "_oblayer_MixFunc"), "");
+}
+
+TEST_F(CChannelListTest, UndoRevertsMixGesturesButNoFaderMoves) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    List()->SelectCell({0, 0});
+    List()->AddToSelection({1, 0});
+    List()->SetBlendFromFader(0, 128);
+    EXPECT_FALSE(doc.queue.CanUndo());  // a live fader writes no undo entry
+    List()->SetMixFromPopup(0, 2);
+    List()->SetMixFromPopup(0, 2);  // the same gesture again: no second step
+    List()->SetMixFromPopup(1, 3);
+    EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), "rep");
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), "sub");
+    EXPECT_EQ(Value(Unit(1), "_oblayer_MixFunc"), "sub");
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), "");
+    EXPECT_EQ(Value(Unit(1), "_oblayer_MixFunc"), "");
+    EXPECT_FALSE(doc.queue.CanUndo());
+    EXPECT_EQ(Value(Unit(0), "_oblayer_Blend"), "0.5");
+}
+
+TEST_F(CChannelListTest, PreviewQueueOrdersAndDeduplicates) {
+    ASSERT_TRUE(resources.Ok());
+    CChannelList* l = List();
+    const_cast<std::vector<CChannelList::SPreviewRequest>&>(l->PreviewQueue()).clear();
+    l->QueuePreview(5, false);
+    l->QueuePreview(6, false);
+    l->QueuePreview(5, false);  // already queued: dropped
+    l->QueuePreview(7, true);   // before the first non-immediate
+    l->QueuePreview(6, true);   // upgraded: moves ahead
+    l->QueuePreview(7, true);   // already immediate: dropped
+    l->QueuePreview(8, true);
+    std::string order;
+    for (const auto& r : l->PreviewQueue()) order += std::to_string(r.unitId) + (r.immediate ? "! " : " ");
+    EXPECT_EQ(order, "7! 6! 8! 5 ");
+    EXPECT_EQ(l->PreviewTimer().Due(), uint32_t(GetEventTimeMs()));  // started at 0 ms
+}
+
+TEST_F(CChannelListTest, FillQueuesTheTreeImagesFirstThenFiltersThenTheUnit) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1, 2);
+    CRecord* unit = Unit(0);
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, unit, LString("img"), LString(), true));
+    CRecord* image = UDocModel::FindUnitInput(unit, LString("img"))->GetSubRecord(T::kInptImage);
+    ASSERT_NE(image, nullptr);
+    std::vector<uint32_t> want = {Id(image), Id(Filter(0, 0)), Id(Filter(0, 1)), Id(unit)};
+    (void)Cell(0);
+    std::vector<uint32_t> got;
+    for (const auto& r : List()->PreviewQueue()) got.push_back(r.unitId);
+    EXPECT_EQ(got, want);
+    // Served one per expiry, front first, into the visible cell.
+    engine.captures.clear();
+    List()->ServePreviews();
+    ASSERT_EQ(engine.captures.size(), 1u);
+    EXPECT_EQ(engine.captures[0], std::to_string(Id(image)) + "!");
+}
+
+TEST_F(CChannelListTest, ChainRebuildKeepsTheFramesOfUnitsThatStay) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1, 3);
+    CSrcRendrFrm* chain = Cell(0)->Chain();
+    ASSERT_EQ(chain->ChildCount(), 4u);
+    CInParamFrm* own = chain->ChildAt(0);
+    CInParamFrm* first = chain->ChildAt(1);
+    CInParamFrm* last = chain->ChildAt(3);
+    EXPECT_EQ(own->Kind(), 0u);
+    EXPECT_EQ(first->Kind(), 2u);
+    CRecord* u0 = Unit(0);
+    Ref(u0).DeleteElement(nullptr, T::kUnitFilters, 1);  // observer rebuilds the chain
+    ASSERT_EQ(chain->ChildCount(), 3u);
+    EXPECT_EQ(chain->ChildAt(0), own);
+    EXPECT_EQ(chain->ChildAt(1), first);
+    EXPECT_EQ(chain->ChildAt(2), last);
+    EXPECT_EQ(chain->ChildAt(2)->UnitId(), Id(Filter(0, 1)));
+    // Stacked from y = 2, 2 apart.
+    EXPECT_EQ(chain->ChildAt(0)->Bounds().top, 2);
+    for (uint32_t i = 1; i < chain->ChildCount(); ++i)
+        EXPECT_EQ(chain->ChildAt(i)->Bounds().top, chain->ChildAt(i - 1)->Bounds().bottom + 2);
+}
+
+TEST_F(CChannelListTest, FilterCommandsSendPathsAndCancelSendsNothing) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1);
+    CSrcRendrFrm* chain = Cell(0)->Chain();
+    LMenu menu(nullptr, LString("m"));
+    auto* load = new LMenuItem(&menu);
+    load->SetCommand("CAppCmd_LoadFilter");
+    menu.AppendItem(load);
+    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec&) { return false; });
+    EXPECT_TRUE(chain->MenuCommand(load));
+    EXPECT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 0u);
+    EXPECT_FALSE(doc.queue.CanUndo());
+    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
+        chosen = LFsSpec(LString("/tmp/blur.qtz"));
+        return true;
+    });
+    EXPECT_TRUE(chain->MenuCommand(load));
+    ASSERT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 1u);
+    EXPECT_STREQ(Filter(0, 0)->GetString(T::kUnitSpec).CStr(), chain->LastFilterPath().CStr());
+    auto* other = new LMenuItem(&menu);
+    other->SetCommand("cOther");
+    menu.AppendItem(other);
+    EXPECT_FALSE(chain->MenuCommand(other));
+}
+
+// --- drops --------------------------------------------------------------------------------------
+
+TEST_F(CChannelListTest, FilterOntoItsOwnPlaceOrJustAfterChangesNothing) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1, 3);
+    const uint32_t target = Id(Unit(0));
+    const uint32_t dragged = Id(Filter(0, 1));
+    (void)List();
+    for (uint32_t index : {1u, 2u}) {
+        List()->SetDraggedUnit(dragged);
+        const uint32_t fb = List()->DropUnits({target, index, 0}, CChannelList::kScrapFilters,
+                                              Copies({Filter(0, 1)}), false);
+        EXPECT_EQ(fb, uint32_t(CChannelList::kFeedbackMove));
+        EXPECT_EQ(Id(Filter(0, 1)), dragged) << index;
+        EXPECT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 3u);
+        EXPECT_FALSE(doc.queue.CanUndo()) << index;
+    }
+    // To the front: moved, one undo step.
+    List()->DropUnits({target, 0, 0}, CChannelList::kScrapFilters, Copies({Filter(0, 1)}), false);
+    EXPECT_EQ(Id(Filter(0, 0)), dragged);
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Id(Filter(0, 1)), dragged);
+}
+
+TEST_F(CChannelListTest, DropIntoAChainInsideTheDraggedUnitCopies) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    const uint32_t ownUnit = Id(Unit(0));
+    List()->SetDraggedUnit(ownUnit);
+    EXPECT_TRUE(List()->DropIsCopy(Id(Filter(0, 0))));  // inside the dragged unit
+    EXPECT_TRUE(List()->DropIsCopy(ownUnit));
+    EXPECT_FALSE(List()->DropIsCopy(Id(Unit(1))));
+    const uint32_t fb = List()->DropUnits({ownUnit, 1, 0}, CChannelList::kScrapFilters, Copies({Unit(0)}), false);
+    EXPECT_EQ(fb, uint32_t(CChannelList::kFeedbackCopy));
+    EXPECT_EQ(Layers(), 2u);
+    ASSERT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 2u);
+    EXPECT_NE(Id(Filter(0, 1)), ownUnit);  // a copy with fresh ids
+    EXPECT_NE(UDocModel::FindUnitById(Mix().Get(), ownUnit), nullptr);
+    // Without a drag from this list, every drop copies.
+    List()->SetDraggedUnit(0);
+    EXPECT_TRUE(List()->DropIsCopy(Id(Unit(1))));
+}
+
+TEST_F(CChannelListTest, ColumnOntoAnotherChainMovesItsUnitAndRemovesTheLayer) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(3);
+    const uint32_t moved = Id(Unit(0));
+    const uint32_t target = Id(Unit(2));
+    AddScene({moved, target});
+    List()->SetColumnDragRunning(true);
+    const uint32_t fb =
+        List()->DropUnits({target, 0, 0}, CChannelList::kScrapLayers, Copies({Layer(0)}), false);
+    EXPECT_EQ(fb, uint32_t(CChannelList::kFeedbackMove));
+    ASSERT_EQ(Layers(), 2u);
+    EXPECT_EQ(Id(Unit(1)), target);
+    ASSERT_EQ(Unit(1)->ArrayCount(T::kUnitFilters), 1u);
+    EXPECT_EQ(Id(Filter(1, 0)), moved);  // moved, its id and its scene values kept
+    EXPECT_EQ(SceneIds(), (std::set<uint32_t>{moved, target}));
+    ASSERT_TRUE(Undo());  // one group
+    EXPECT_EQ(Layers(), 3u);
+    EXPECT_EQ(Id(Unit(0)), moved);
+    EXPECT_EQ(Unit(2)->ArrayCount(T::kUnitFilters), 0u);
+    EXPECT_EQ(SceneIds(), (std::set<uint32_t>{moved, target}));
+}
+
+TEST_F(CChannelListTest, LayerDropsFromElsewhereAreRenumberedCopies) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    std::set<uint32_t> before;
+    UDocModel::ForEachUnit(Mix().Get(), [&](CRecord* u) {
+        before.insert(Id(u));
+        return true;
+    });
+    // Move feedback, but no column drag of this list runs: a copy, not a reorder.
+    List()->SelectCell({1, 0});
+    const uint32_t fb = List()->DropLayers(0, Copies({Layer(0), Layer(1)}), true);
+    EXPECT_EQ(fb, uint32_t(CChannelList::kFeedbackCopy));
+    ASSERT_EQ(Layers(), 4u);
+    for (uint32_t n : {0u, 1u}) {
+        EXPECT_EQ(before.count(Id(Unit(n))), 0u) << n;
+        EXPECT_EQ(before.count(Id(Filter(n, 0))), 0u) << n;
+    }
+    EXPECT_TRUE(List()->IsSelected({0, 0}));
+    EXPECT_TRUE(List()->IsSelected({1, 0}));
+    EXPECT_FALSE(List()->IsSelected({3, 0}));
+    // Records of other types are dropped.
+    CRecord* stray = CRecord::New(T::Type(T::kSCNE));
+    List()->DropLayers(0, {stray}, false);
+    EXPECT_EQ(Layers(), 4u);
+}
+
+TEST_F(CChannelListTest, OwnColumnDragReordersTheSelection) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(4);
+    const uint32_t a = Id(Unit(0)), b = Id(Unit(1)), c = Id(Unit(2)), d = Id(Unit(3));
+    List()->SelectCell({0, 0});
+    List()->AddToSelection({1, 0});
+    List()->SetColumnDragRunning(true);
+    EXPECT_EQ(List()->DropLayers(3, {}, true), uint32_t(CChannelList::kFeedbackMove));
+    EXPECT_EQ((std::vector<uint32_t>{Id(Unit(0)), Id(Unit(1)), Id(Unit(2)), Id(Unit(3))}),
+              (std::vector<uint32_t>{c, a, b, d}));
+    EXPECT_TRUE(List()->IsSelected({1, 0}));
+    EXPECT_TRUE(List()->IsSelected({2, 0}));
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Id(Unit(0)), a);
+    EXPECT_EQ(Id(Unit(2)), c);
+}
+
+TEST_F(CChannelListTest, DroppedFilesMakeLayers) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    List()->DropFiles(1, {LFsSpec(LString("/tmp/pic.png")), LFsSpec(LString("/tmp/comp.qtz"))});
+    ASSERT_EQ(Layers(), 4u);
+    EXPECT_STREQ(Unit(1)->GetString(T::kUnitSpec).CStr(), "obImageInput.qtz");
+    EXPECT_NE(Value(Unit(1), "_protocolInput_Image"), "<none>");
+    EXPECT_NE(std::string(Unit(2)->GetString(T::kUnitSpec).CStr()).find("comp.qtz"), std::string::npos);
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Layers(), 2u);
+}
+
+TEST_F(CChannelListTest, AnimatorOntoAnInputReplacesItsAnimator) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    CRecord* in0 = UDocModel::FindUnitInput(Unit(0), LString("_oblayer_Blend"));
+    ASSERT_TRUE(UDocUnits::SetAnimator(Mix(), nullptr, in0, LString("lfo.qtz")));
+    CRecord* anim = in0->GetSubRecord(T::kInptAnim);
+    const uint32_t animId = Id(anim);
+    CRecord* in1 = UDocModel::FindUnitInput(Unit(1), LString("_oblayer_Blend"));
+    ASSERT_TRUE(UDocUnits::SetAnimator(Mix(), nullptr, in1, LString("old.qtz")));
+    const uint32_t index1 = uint32_t(in1->ArrayIndex());
+    // Moved from this list: detached from its input.
+    List()->SetDraggedUnit(animId);
+    EXPECT_EQ(List()->DropUnits({Id(Unit(1)), index1, 1}, CChannelList::kScrapAnimators, Copies({anim}), false),
+              uint32_t(CChannelList::kFeedbackMove));
+    EXPECT_EQ(in0->GetSubRecord(T::kInptAnim), nullptr);
+    ASSERT_NE(in1->GetSubRecord(T::kInptAnim), nullptr);
+    EXPECT_EQ(Id(in1->GetSubRecord(T::kInptAnim)), animId);
+    // From elsewhere: a renumbered copy replaces it.
+    List()->SetDraggedUnit(0);
+    EXPECT_EQ(List()->DropUnits({Id(Unit(0)), uint32_t(in0->ArrayIndex()), 1}, CChannelList::kScrapAnimators,
+                                Copies({in1->GetSubRecord(T::kInptAnim)}), false),
+              uint32_t(CChannelList::kFeedbackCopy));
+    ASSERT_NE(in0->GetSubRecord(T::kInptAnim), nullptr);
+    EXPECT_NE(Id(in0->GetSubRecord(T::kInptAnim)), animId);
+}
+
+TEST_F(CChannelListTest, DeleteRemovesLayersWithTheirSceneValues) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(3, 1);
+    const uint32_t keep = Id(Unit(1));
+    AddScene({Id(Unit(0)), Id(Filter(0, 0)), keep, Id(Unit(2))});
+    List()->SelectCell({0, 0});
+    List()->AddToSelection({2, 0});
+    ASSERT_TRUE(List()->CanDelete());
+    List()->DeleteCommand();
+    ASSERT_EQ(Layers(), 1u);
+    EXPECT_EQ(Id(Unit(0)), keep);
+    EXPECT_EQ(SceneIds(), std::set<uint32_t>{keep});
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Layers(), 3u);
+    EXPECT_EQ(SceneIds().size(), 4u);
+}
+
+TEST_F(CChannelListTest, DeleteOfAFocusedOwnOrImageUnitRemovesTheUnit) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    // A layer's own unit: its layer goes.
+    const uint32_t own = Id(Unit(0));
+    const uint32_t other = Id(Unit(1));
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, Unit(1), LString("img"), LString(), true));
+    CRecord* input = UDocModel::FindUnitInput(Unit(1), LString("img"));
+    const uint32_t image = Id(input->GetSubRecord(T::kInptImage));
+    AddScene({own, other, image});
+    List()->FocusUnit(own);
+    List()->DeleteCommand();
+    ASSERT_EQ(Layers(), 1u);
+    EXPECT_EQ(Id(Unit(0)), other);
+    EXPECT_EQ(SceneIds(), (std::set<uint32_t>{other, image}));
+    // An image unit: cleared from its input.
+    List()->FocusUnit(image);
+    List()->DeleteCommand();
+    EXPECT_EQ(UDocModel::FindUnitInput(Unit(0), LString("img"))->GetSubRecord(T::kInptImage), nullptr);
+    EXPECT_EQ(SceneIds(), std::set<uint32_t>{other});
+    ASSERT_TRUE(Undo());
+    ASSERT_NE(UDocModel::FindUnitInput(Unit(0), LString("img"))->GetSubRecord(T::kInptImage), nullptr);
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(Layers(), 2u);
+    EXPECT_EQ(Id(Unit(0)), own);
+}
+
+TEST_F(CChannelListTest, WheelOffsetIsClampedAndControlNotesNestInCtrl) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1);
+    Ref(dcpf).SetInt(nullptr, P::kDocRunTime11, 500);
+    Ref(dcpf).SetInt(nullptr, P::kDocRunTime12, 200);
+    for (auto [in, out] : std::vector<std::pair<int32_t, int32_t>>{{-40, 0}, {120, 120}, {1000, 300}}) {
+        List()->SetChainOffset(in);
+        EXPECT_EQ(dcpf->GetInt(P::kDocRunTime13), out) << in;
+    }
+    List()->StoreControlNote(Id(Unit(0)), LString("_oblayer_Blend"), {LString("ch"), LString("dmx")}, LString("7"));
+    CRecord* ctrl = UDocModel::FindUnitInput(Unit(0), LString("_oblayer_Blend"))->GetSubRecord(T::kInptCtl);
+    ASSERT_NE(ctrl, nullptr);
+    CRecord* dmx = CParamSet::GetSubSet(Ref(ctrl), LString("dmx"));
+    ASSERT_NE(dmx, nullptr);
+    LString v;
+    EXPECT_GE(CParamSet::Find(Ref(dmx), LString("ch"), &v), 0);
+    EXPECT_STREQ(v.CStr(), "7");
+    ASSERT_TRUE(Undo());
+    EXPECT_EQ(UDocModel::FindUnitInput(Unit(0), LString("_oblayer_Blend"))->GetSubRecord(T::kInptCtl), nullptr);
+}
+
+}  // namespace
