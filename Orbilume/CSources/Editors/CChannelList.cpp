@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "Common/ObjC/LEditText.h"
 #include "Common/OpenGL/CObSampleDC.h"
@@ -20,6 +21,14 @@
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/CCellDragHelper.h"
+#include "Lib3/LSources/Mac/CDragScrap.h"
+#include "Lib3/LSources/Mac/CDragger.h"
+#include "Lib3/LSources/Mac/CListDropTarget.h"
+#include "Lib3/LSources/Mac/LDrop.h"
+#include "Lib3/LSources/Mac/LScrapData.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
+#include "Platform/AppKit/Window.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
@@ -105,12 +114,17 @@ CChannelList::CChannelList(LPane* owner, LHandler* document, CDocModelHolder* mo
     const int32_t layers = mix ? int32_t(mix->ArrayCount(T::kMixsLayers)) : 0;
     SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, 400);
     SetGridSize(layers, 1);
+    fColumnHelper = std::make_unique<CCellDragHelper>(this, 0);
+    if (GetWindow()) fDropTarget = std::make_unique<CListDropTarget>(this);
     if (fModel) (void)fModel->AddObserver(this, ModelObserver);
     if (CRecordHolder* holder = Ref(fPrefs).GetHolder()) (void)holder->AddObserver(this, PrefsObserver);
 }
 
 CChannelList::~CChannelList() {
     fTimer.Stop();
+    fColumnHelper.reset();
+    fDropTarget.reset();
+    if (CDragger* d = std::exchange(fUnitDragger, nullptr)) d->Abandon();
     if (fModel) (void)fModel->RemoveObserver(this, ModelObserver);
     if (CRecordHolder* holder = Ref(fPrefs).GetHolder()) (void)holder->RemoveObserver(this, PrefsObserver);
     ReleaseCells();
@@ -148,7 +162,7 @@ uint32_t CChannelList::GetFocusedParameter(LString& key) const {
     key = LString();
     CLPoint cell;
     if (!GetFocusCell(&cell)) return 0;
-    CLayerFrm* frame = CellAt(uint32_t(cell.x));
+    CLayerFrm* frame = CellPane(uint32_t(cell.x));
     CRecord* layer = LayerRecord(uint32_t(cell.x));
     CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
     if (!frame || !unit) return 0;
@@ -185,7 +199,7 @@ bool CChannelList::BindCell(LPane* pane, const CLPoint& cell) {
     return static_cast<CLayerFrm*>(pane)->Fill(uint32_t(cell.x));
 }
 
-CLayerFrm* CChannelList::CellAt(uint32_t column) const {
+CLayerFrm* CChannelList::CellPane(uint32_t column) const {
     CCellRef ref(const_cast<CChannelList*>(this), {int32_t(column), 0}, true);
     return ref.IsLive() ? static_cast<CLayerFrm*>(ref.Pane()) : nullptr;
 }
@@ -239,7 +253,7 @@ void CChannelList::SetBlendFromFader(uint32_t column, int32_t faderValue) {
 void CChannelList::SetMixFromPopup(uint32_t column, int32_t index) {
     if (index < 0 || index > 3) return;
     const std::vector<uint32_t> columns = TargetColumns(column);
-    CLayerFrm* cell = CellAt(column);
+    CLayerFrm* cell = CellPane(column);
     const void* control = cell ? static_cast<const void*>(cell->MixPopup()) : this;
     // The same control setting the same selection to the same value again continues the entry.
     const bool same = fLastMix.control == control && fLastMix.columns == columns && fLastMix.value == index;
@@ -522,7 +536,7 @@ void CChannelList::DeleteCommand() {
 
 void CChannelList::FocusUnit(uint32_t unitId) {
     for (int32_t c = 0; c < Columns(); ++c) {
-        CLayerFrm* cell = CellAt(uint32_t(c));
+        CLayerFrm* cell = CellPane(uint32_t(c));
         if (!cell) continue;
         if (CInParamFrm* f = cell->Chain()->FrameOf(fFocusedUnit)) f->SetFocusedLook(false);
         if (CInParamFrm* f = cell->Chain()->FrameOf(unitId)) f->SetFocusedLook(true);
@@ -570,7 +584,7 @@ bool CChannelList::ServeOne(const SPreviewRequest& r) {
     if (!unit || !fEngine) return false;
     const int32_t column = ColumnOfRecord(unit);
     if (column < FirstColumn() || column >= FirstColumn() + VisibleColumns()) return false;
-    CLayerFrm* cell = CellAt(uint32_t(column));
+    CLayerFrm* cell = CellPane(uint32_t(column));
     if (!cell) return false;
     fEngine->RequestCapture(r.unitId, cell->PreviewTarget(), r.immediate != 0);
     return true;
@@ -609,7 +623,7 @@ void CChannelList::MeasureChains() {
     if (!fPrefs) return;
     int32_t tallest = 0, visible = 0;
     for (int32_t c = FirstColumn(); c < FirstColumn() + VisibleColumns() && c < Columns(); ++c) {
-        CLayerFrm* cell = CellAt(uint32_t(c));
+        CLayerFrm* cell = CellPane(uint32_t(c));
         if (!cell) continue;
         LPanePort port(cell->Chain());
         LDrawContext ctx(port);
@@ -645,7 +659,7 @@ void CChannelList::RefreshColumn(int32_t column) {
 
 void CChannelList::RenumberFrom(int32_t column) {
     for (int32_t c = std::max(0, column); c < Columns(); ++c)
-        if (CLayerFrm* cell = CellAt(uint32_t(c))) (void)cell->Number()->SetText(LString(std::to_string(c + 1).c_str()));
+        if (CLayerFrm* cell = CellPane(uint32_t(c))) (void)cell->Number()->SetText(LString(std::to_string(c + 1).c_str()));
 }
 
 void CChannelList::OnModelChange(const SRecordEvent& e) {
@@ -673,7 +687,7 @@ void CChannelList::OnModelChange(const SRecordEvent& e) {
         return;
     const int32_t column = ColumnOfRecord(r);
     if (column < 0) return;
-    CLayerFrm* cell = CellAt(uint32_t(column));
+    CLayerFrm* cell = CellPane(uint32_t(column));
     if (r->IsOfType(T::kDomain, T::kLAYR)) {
         if (e.field == T::kLayrName && cell) cell->NameField()->SetText(r->GetString(T::kLayrName));
         else RefreshColumn(column);
@@ -710,7 +724,7 @@ void CChannelList::OnPrefsChange(const SRecordEvent& e) {
     if (r == fPrefs) {
         if (e.field == P::kDocRunTime13) {
             for (int32_t c = 0; c < Columns(); ++c)
-                if (CLayerFrm* cell = CellAt(uint32_t(c))) cell->SetChainOffset(fPrefs->GetInt(P::kDocRunTime13));
+                if (CLayerFrm* cell = CellPane(uint32_t(c))) cell->SetChainOffset(fPrefs->GetInt(P::kDocRunTime13));
         } else if (e.field == P::kDocRunTime10) {
             ReleaseCells();
             SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, CellHeight());
@@ -722,6 +736,135 @@ void CChannelList::OnPrefsChange(const SRecordEvent& e) {
         if (e.field == P::kPrefShowLayerNames) RefreshAllCells();
         if (e.field == P::kPrefFaderDigital) ResetFocusRecords();
     }
+}
+
+// --- drag and drop -------------------------------------------------------------------------------
+
+namespace {
+
+LScrapType ScrapType(uint32_t code) {
+    LScrapType t;
+    t.code = code;
+    return t;
+}
+
+std::vector<CRecord*> ReadRecords(LDrop* drop, uint32_t code) {
+    std::vector<CRecord*> out;
+    CListDropScrap scrap(drop, ScrapType(code));
+    while (CRecord* r = scrap.NextRecord()) out.push_back(r);
+    return out;
+}
+
+// The screen outline of a pane.
+CRgn ScreenOutline(LPane* pane) {
+    LPanePort port(pane);
+    const CLRect b = pane->Bounds();
+    CLRect r{0, 0, b.Width(), b.Height()};
+    int32_t dx = port.origin.x + b.left, dy = port.origin.y + b.top;
+    if (port.window) {
+        const plat::Rect c = port.window->ContentRect();
+        dx += int32_t(c.x);
+        dy += int32_t(c.y);
+    }
+    r.left += dx;
+    r.right += dx;
+    r.top += dy;
+    r.bottom += dy;
+    return CRgn(r);
+}
+
+}  // namespace
+
+void CChannelList::RedrawMark() {
+    InvalidateCells(PixelsOfCells(CRgn(CLRect{0, 0, Columns(), Rows()})));
+}
+
+bool CChannelList::TrackUnitDrag(LDrop* drop, const CLPoint& local) {
+    const CLPoint cellAt = CellAt(local);
+    if (cellAt.x < 0 || cellAt.x >= Columns()) return false;
+    const CLRect r = CellRect(cellAt);
+    if (local.y < r.top + CLayerFrm::kHeaderHeight) return false;
+    CLayerFrm* cell = CellPane(uint32_t(cellAt.x));
+    if (!cell) return false;
+    const CLPoint p = cell->ToChain({local.x - r.left, local.y - r.top});
+    SDropMark mark;
+    if (UDragPboard::HasType(drop, ScrapType(kScrapAnimators))) {
+        if (!cell->Chain()->InputAt(p, mark.unitId, mark.index)) return false;
+        mark.kind = 1;
+    } else if (!cell->Chain()->ChainPositionAt(p, mark.unitId, mark.index)) {
+        return false;
+    }
+    if (!fMarkShown || mark.unitId != fMark.unitId || mark.index != fMark.index || mark.kind != fMark.kind) {
+        fMark = mark;
+        fMarkShown = true;
+        RedrawMark();
+    }
+    const bool layers = UDragPboard::HasType(drop, ScrapType(kScrapLayers));
+    const uint32_t mode = !layers && DropIsCopy(mark.unitId) ? uint32_t(LDrop::kCopy) : uint32_t(LDrop::kDefault);
+    fDropTarget->Accept(mode);
+    return true;
+}
+
+void CChannelList::HandleDrop(int32_t code) {
+    LDrop* drop = fDropTarget ? fDropTarget->Drop() : nullptr;
+    if (code == CDropTargetHelper::kLeave) {
+        if (fMarkShown) RedrawMark();
+        fMarkShown = false;
+        return;
+    }
+    if (!drop) return;
+    const bool layers = UDragPboard::HasType(drop, ScrapType(kScrapLayers));
+    const bool filters = UDragPboard::HasType(drop, ScrapType(kScrapFilters));
+    const bool animators = UDragPboard::HasType(drop, ScrapType(kScrapAnimators));
+    const bool files = CDropFiles(drop).HasFiles();
+    if (code == CDropTargetHelper::kEnter || code == CDropTargetHelper::kDrag) {
+        if ((layers || filters || animators) && TrackUnitDrag(drop, fDropTarget->DropLocal())) return;
+        if (fMarkShown) RedrawMark();
+        fMarkShown = false;
+        if (!layers && !filters && !files) return;
+        const int32_t gap = std::clamp(fDropTarget->DropGap().x, 0, Columns());
+        fDropTarget->AcceptAt(layers || filters ? uint32_t(LDrop::kDefault) : uint32_t(LDrop::kCopy), {gap, 0}, 1);
+        return;
+    }
+    if (code != CDropTargetHelper::kDrop) return;
+    const bool copyOnly = drop->IsCopyOnly();
+    if (fMarkShown) {
+        fMarkShown = false;
+        RedrawMark();
+        const uint32_t type = animators ? kScrapAnimators : filters ? kScrapFilters : kScrapLayers;
+        const uint32_t fb = DropUnits(fMark, type, ReadRecords(drop, type), copyOnly);
+        if (fb) fDropTarget->SetFeedback(fb);
+        return;
+    }
+    const CLPoint at = fDropTarget->InsertionCell();
+    if (at.x < 0) return;
+    const uint32_t column = uint32_t(at.x);
+    const bool move = !copyOnly && fDropTarget->Operation() == LDrop::kMove;
+    uint32_t fb = 0;
+    if (layers) {
+        fb = DropLayers(column, ReadRecords(drop, kScrapLayers), move);
+    } else if (filters) {
+        fb = DropUnitsAsLayers(column, ReadRecords(drop, kScrapFilters), move && fDraggedUnit != 0);
+    } else if (files) {
+        std::vector<LFsSpec> specs;
+        std::string path;
+        for (uint32_t i = 0; CDropFiles(drop).GetPath(i, &path); ++i) specs.emplace_back(LString(path.c_str()));
+        fb = DropFiles(column, specs);
+    }
+    if (fb) fDropTarget->SetFeedback(fb);
+}
+
+void CChannelList::StartUnitDrag(CInParamFrm* frame) {
+    CRecord* unit = UDocModel::FindUnitById(Mix(), frame->UnitId());
+    if (!unit) return;
+    CRecord* parent = unit->Parent();
+    const bool filter = parent && IsUnit(parent) && unit->FieldInParent() == T::kUnitFilters;
+    CListScrap scrap;
+    if (!scrap.PutRecord(unit)) return;
+    if (CDragger* old = std::exchange(fUnitDragger, nullptr)) old->Abandon();
+    fUnitDragger = new CDragger(frame);
+    fUnitDragger->SetData(scrap.MakeScrapData(ScrapType(filter ? kScrapFilters : kScrapAnimators)));
+    fDraggedUnit = frame->UnitId();
 }
 
 // --- messages ------------------------------------------------------------------------------------
@@ -753,6 +896,34 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     if (msg.Is(LKeyboard_Down)) {
         const uint32_t key = LKeyboard::Get() ? LKeyboard::Get()->GetNaviKey() : 0;
         if (key >= 1 && key <= 4) return Upper() ? msg.Retarget(Upper()) : LMessage();
+    }
+    if (msg.Is(LMouse_Wheel) && LMouse::Get() && fPrefs) {
+        const CLPoint local = MouseLocal();
+        const CLPoint cell = CellAt(local);
+        if (cell.x >= 0 && local.y >= CellRect(cell).top + CLayerFrm::kHeaderHeight) {
+            SetChainOffset(fPrefs->GetInt(P::kDocRunTime13) - LMouse::Get()->WheelY());
+            return LMessage();
+        }
+    }
+    if (const int32_t code = fDropTarget ? fDropTarget->Dispatch(msg) : 0) {
+        HandleDrop(code);
+        return LMessage();
+    }
+    {
+        const bool endOfColumnDrag =
+            msg.Is(CDragger_End) && fColumnHelper->Dragger() && msg.sender == fColumnHelper->Dragger();
+        const int32_t code = fColumnHelper->Dispatch(msg);
+        if (code == CCellDragHelper::kDragBegun) {
+            CListScrap scrap;
+            uint32_t n = 0;
+            for (int32_t c = 0; c < Columns(); ++c)
+                if (IsSelected({c, 0}) && LayerRecord(uint32_t(c)) && scrap.PutRecord(LayerRecord(uint32_t(c)))) ++n;
+            fColumnHelper->SetDragData(scrap.MakeScrapData(ScrapType(kScrapLayers)), n >= 2);
+            fColumnDrag = true;
+            return CCellGridPane::Handle(msg);
+        }
+        if (endOfColumnDrag) fColumnDrag = false;
+        if (code == CCellDragHelper::kConsumed) return LMessage();
     }
     if (msg.Is(CObSampleDC_Destruct) && msg.sender) {
         if (fEngine) fEngine->CancelCaptures(&static_cast<CObSampleDC*>(msg.sender)->context());
@@ -791,8 +962,20 @@ LMessage CChannelList::Handle(const LMessage& msg) {
         auto* frame = static_cast<CInParamFrm*>(msg.sender);
         ClearSelection();
         FocusUnit(frame->UnitId());
-        fDraggedUnit = frame->UnitId();
+        StartUnitDrag(frame);
+        Dispatch(LMessage(LPane_ReqFocus, this, Upper()));
         return LMessage();
+    }
+    if (fUnitDragger && msg.sender == fUnitDragger) {
+        if (msg.Is(CDragger_Drag)) {
+            if (auto* frame = static_cast<LPane*>(fUnitDragger->Upper())) fUnitDragger->SetImageRegion(ScreenOutline(frame));
+            return CCellGridPane::Handle(msg);
+        }
+        if (msg.Is(CDragger_End)) {
+            fUnitDragger = nullptr;
+            fDraggedUnit = 0;
+            return CCellGridPane::Handle(msg);
+        }
     }
     if (msg.Is(LPane_Deferred) && msg.target == this) {
         MeasureChains();
@@ -801,7 +984,7 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     if (msg.Is(LPane_Pref) && msg.sender != this) return LMessage(LPane_Defer, this, Upper());
     if (msg.Is(CSrcRendrFrm_Filter) && msg.sender) {
         for (int32_t c = 0; c < Columns(); ++c) {
-            CLayerFrm* cell = CellAt(uint32_t(c));
+            CLayerFrm* cell = CellPane(uint32_t(c));
             if (cell && msg.sender == cell->Chain()) {
                 AppendFilter(uint32_t(c), cell->Chain()->LastFilterPath());
                 break;
@@ -811,7 +994,7 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     }
     if (msg.sender) {
         for (int32_t c = FirstColumn(); c < FirstColumn() + VisibleColumns() + 1 && c < Columns(); ++c) {
-            CLayerFrm* cell = CellAt(uint32_t(c));
+            CLayerFrm* cell = CellPane(uint32_t(c));
             if (!cell) continue;
             const LHandler* s = static_cast<const LHandler*>(msg.sender);
             if (s == cell->Fader() || s == cell->MixPopup() || s == cell->NameField() || s == cell->Preview()) {

@@ -9,7 +9,12 @@
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 
+class CCellDragHelper;
 class CDocModelHolder;
+class CDragger;
+class CListDropTarget;
+class LDrop;
+class CInParamFrm;
 class CLayerFrm;
 class CRecord;
 class IChannelEngine;
@@ -55,7 +60,7 @@ public:
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
     bool FillCell(CLayerFrm* cell, uint32_t index);
-    CLayerFrm* CellAt(uint32_t column) const;
+    CLayerFrm* CellPane(uint32_t column) const;
 
     // Edits from the cells (the apply-to-selection rule).
     void SetBlendFromFader(uint32_t column, int32_t faderValue);
@@ -84,6 +89,7 @@ public:
     uint32_t FocusedUnit() const { return fFocusedUnit; }
     void SetDraggedUnit(uint32_t unitId) { fDraggedUnit = unitId; }
     uint32_t DraggedUnit() const { return fDraggedUnit; }
+    const SDropMark* ShownMark() const { return fMarkShown ? &fMark : nullptr; }
     void SetColumnDragRunning(bool on) { fColumnDrag = on; }
     bool ColumnDragRunning() const { return fColumnDrag; }
 
@@ -123,6 +129,11 @@ private:
     void RefreshColumn(int32_t column);
     void RenumberFrom(int32_t column);
     LMessage HandleCellMessage(CLayerFrm* cell, const LMessage& msg);
+    // The drop target's codes: between columns, or a unit mark over a chain.
+    void HandleDrop(int32_t code);
+    bool TrackUnitDrag(LDrop* drop, const CLPoint& local);
+    void StartUnitDrag(CInParamFrm* frame);
+    void RedrawMark();
     bool ServeOne(const SPreviewRequest& r);
 
     LHandler* fDocument;
@@ -134,6 +145,9 @@ private:
     uint32_t fFocusedUnit = 0;
     uint32_t fDraggedUnit = 0;
     bool fColumnDrag = false;
+    std::unique_ptr<CCellDragHelper> fColumnHelper;
+    std::unique_ptr<CListDropTarget> fDropTarget;
+    CDragger* fUnitDragger = nullptr;
     SDropMark fMark;
     bool fMarkShown = false;
     // The last mix-function edit: merged while the same popup sets the same selection again.

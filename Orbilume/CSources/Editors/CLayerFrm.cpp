@@ -42,6 +42,10 @@ void CLayerFrm::SetPreviewsEnabled(bool on) {
     gPreviews = on;
 }
 
+bool CLayerFrm::PreviewsEnabled() {
+    return gPreviews;
+}
+
 LMenu* CLayerFrm::LayerMenu() {
     if (!gLayerMenu) {
         gLayerMenu = new LMenu(nullptr, SRsrcRequest("LAYERPOP"));

@@ -39,6 +39,7 @@ public:
     static LMenu* LayerMenu();
     // Cells make no GL drawing target while off (headless tests).
     static void SetPreviewsEnabled(bool on);
+    static bool PreviewsEnabled();
 
     void SetChainOffset(int32_t offset);
     void SetControlsShown(bool shown) { fCtlShown = shown ? 1 : 0; }
