@@ -61,6 +61,27 @@ private:
     void* fToken;
 };
 
+// A group opened only once something is about to change, so a drop that changes nothing leaves
+// no undo step.
+class LazyGroup {
+public:
+    explicit LazyGroup(LHandler* editor) : fEditor(editor) {}
+    ~LazyGroup() {
+        if (fOpen) CRecordUndo::EndGroup(fToken);
+    }
+    LazyGroup(const LazyGroup&) = delete;
+    LazyGroup& operator=(const LazyGroup&) = delete;
+    void Open() {
+        if (!fOpen) fToken = CRecordUndo::BeginGroup(fEditor);
+        fOpen = true;
+    }
+
+private:
+    LHandler* fEditor;
+    void* fToken = nullptr;
+    bool fOpen = false;
+};
+
 CRecordRef Ref(CRecord*& r) {
     return CRecordRef(&r);
 }
@@ -189,7 +210,9 @@ uint32_t CChannelList::GetFocusedParameter(LString& key) const {
 // --- cells ---------------------------------------------------------------------------------------
 
 CTabFocusPane* CChannelList::CreateCellPane() {
+    fCreating = true;
     auto* cell = new CLayerFrm(this);
+    fCreating = false;
     cell->SetControlsShown(ControlsShown());
     return cell;
 }
@@ -200,6 +223,7 @@ bool CChannelList::BindCell(LPane* pane, const CLPoint& cell) {
 }
 
 CLayerFrm* CChannelList::CellPane(uint32_t column) const {
+    if (fCreating) return nullptr;
     CCellRef ref(const_cast<CChannelList*>(this), {int32_t(column), 0}, true);
     return ref.IsLive() ? static_cast<CLayerFrm*>(ref.Pane()) : nullptr;
 }
@@ -440,7 +464,7 @@ uint32_t CChannelList::DropUnits(const SDropMark& mark, uint32_t scrapType, std:
     }
     uint32_t index = mark.index;
     uint32_t feedback = copy ? kFeedbackCopy : kFeedbackMove;
-    Group group(fDocument);
+    LazyGroup group(fDocument);
     for (CRecord*& r : records) {
         CRecord* unit = r;
         r = nullptr;
@@ -461,12 +485,14 @@ uint32_t CChannelList::DropUnits(const SDropMark& mark, uint32_t scrapType, std:
         const uint32_t filters = target->ArrayCount(T::kUnitFilters);
         index = std::min(index, filters);
         if (copy) {
+            group.Open();
             if (UDocUnits::InsertFilterUnit(mix, fDocument, mark.unitId, index, unit, true)) ++index;
             continue;
         }
         CRecord* old = UDocModel::FindUnitById(mix.Get(), unit->GetUInt(T::kUnitId));
         CRecord* parent = old ? old->Parent() : nullptr;
         if (!old || !parent) {
+            group.Open();
             if (UDocUnits::InsertFilterUnit(mix, fDocument, mark.unitId, index, unit, true)) ++index;
             feedback = kFeedbackCopy;
             continue;
@@ -475,12 +501,14 @@ uint32_t CChannelList::DropUnits(const SDropMark& mark, uint32_t scrapType, std:
             CRecord::Delete(unit);
             const uint32_t from = uint32_t(old->ArrayIndex());
             if (index == from || index == from + 1) continue;
+            group.Open();
             Ref(target).MoveRecord(fDocument, T::kUnitFilters, from, index);
             index = (from < index ? index : index + 1);
             continue;
         }
         if (CRecord* layer = OwningLayer(old)) {
             // A layer's own unit: its layer leaves the mix and the unit joins the chain.
+            group.Open();
             CRecord::Delete(unit);
             CRecord* removed = mix.RemoveRecord(fDocument, T::kMixsLayers, uint32_t(layer->ArrayIndex()));
             CRecord* moved = removed ? removed->SetSubRecord(T::kLayrUnit, nullptr) : nullptr;
@@ -489,6 +517,7 @@ uint32_t CChannelList::DropUnits(const SDropMark& mark, uint32_t scrapType, std:
             continue;
         }
         CRecord::Delete(unit);
+        group.Open();
         if (IsUnit(parent) && old->FieldInParent() == T::kUnitFilters) {
             CRecord* moved = Ref(parent).RemoveRecord(fDocument, T::kUnitFilters, uint32_t(old->ArrayIndex()));
             if (moved && UDocUnits::InsertFilterUnit(mix, fDocument, mark.unitId, index, moved, false)) ++index;
@@ -909,7 +938,7 @@ LMessage CChannelList::Handle(const LMessage& msg) {
         HandleDrop(code);
         return LMessage();
     }
-    {
+    if (fColumnHelper) {
         const bool endOfColumnDrag =
             msg.Is(CDragger_End) && fColumnHelper->Dragger() && msg.sender == fColumnHelper->Dragger();
         const int32_t code = fColumnHelper->Dispatch(msg);
@@ -992,15 +1021,17 @@ LMessage CChannelList::Handle(const LMessage& msg) {
         }
         return LMessage();
     }
-    if (msg.sender) {
-        for (int32_t c = FirstColumn(); c < FirstColumn() + VisibleColumns() + 1 && c < Columns(); ++c) {
-            CLayerFrm* cell = CellPane(uint32_t(c));
-            if (!cell) continue;
-            const LHandler* s = static_cast<const LHandler*>(msg.sender);
-            if (s == cell->Fader() || s == cell->MixPopup() || s == cell->NameField() || s == cell->Preview()) {
+    if (msg.sender && !fCreating) {
+        // A control of a cell: fader, pop-up, name and preview sit in the cell's inner frame.
+        auto* s1 = static_cast<LHandler*>(msg.sender);
+        LHandler* inner = s1->Upper();
+        LHandler* cellHandler = inner ? inner->Upper() : nullptr;
+        CLPoint at;
+        if (cellHandler && FindCellOfPane(static_cast<LPane*>(cellHandler), &at)) {
+            auto* cell = static_cast<CLayerFrm*>(cellHandler);
+            if (s1 == cell->Fader() || s1 == cell->MixPopup() || s1 == cell->NameField() || s1 == cell->Preview()) {
                 LMessage rest = HandleCellMessage(cell, msg);
                 if (rest.IsEmpty()) return rest;
-                break;
             }
         }
     }

@@ -145,6 +145,7 @@ private:
     uint32_t fFocusedUnit = 0;
     uint32_t fDraggedUnit = 0;
     bool fColumnDrag = false;
+    bool fCreating = false;
     std::unique_ptr<CCellDragHelper> fColumnHelper;
     std::unique_ptr<CListDropTarget> fDropTarget;
     CDragger* fUnitDragger = nullptr;
