@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "Common/ObjC/CNativeServices.h"
 #include "Common/ObjC/LEditText.h"
 #include "Common/OpenGL/CObSampleDC.h"
 #include "Common/OpenGL/COpenGLView.h"
@@ -39,6 +40,8 @@
 #include "Orbilume/CSources/Editors/CChannelEngine.h"
 #include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamImage.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Editors/CInParamNote.h"
 #include "Orbilume/CSources/Editors/CInParamPane.h"
 #include "Orbilume/CSources/Editors/CLayerFrm.h"
@@ -1005,6 +1008,42 @@ LMessage CChannelList::Handle(const LMessage& msg) {
             fDraggedUnit = 0;
             return CCellGridPane::Handle(msg);
         }
+    }
+    if (msg.Is(LPane_ReqFocus) && msg.sender && msg.sender != this) {
+        fFocusedUnit = 0;
+        // The fader or pop-up of a selected cell: the list keeps the focus, so the change applies
+        // to the whole selection.
+        auto* s1 = static_cast<LHandler*>(msg.sender);
+        LHandler* inner = s1->Upper();
+        LHandler* cellHandler = inner ? inner->Upper() : nullptr;
+        CLPoint at;
+        if (cellHandler && FindCellOfPane(static_cast<LPane*>(cellHandler), &at) && IsSelected(at)) {
+            auto* cell = static_cast<CLayerFrm*>(cellHandler);
+            if (s1 == cell->Fader() || s1 == cell->MixPopup()) {
+                Dispatch(LMessage(LPane_ReqFocus, this, Upper()));
+                return LMessage();
+            }
+        }
+    }
+    if (msg.Is(CInParamPane_image_Update) && msg.sender) {
+        auto* pane = static_cast<CInParamPane*>(msg.sender);
+        CRecord* unit = UDocModel::FindUnitById(Mix(), pane->UnitId());
+        const CRecord* input = UDocModel::FindUnitInput(unit, pane->Key());
+        if (const CRecord* image = input ? input->GetSubRecord(T::kInptImage) : nullptr)
+            QueuePreview(image->GetUInt(T::kUnitId), true);
+        return LMessage();
+    }
+    if (msg.Is(CInParamPane_image_Reveal) && msg.sender && fModel) {
+        auto* pane = static_cast<CInParamPane*>(msg.sender);
+        const LFsSpec file = fModel->ResolveStoredPath(pane->GetValueText());
+        if (!file.IsEmpty()) (void)RevealFile(file);
+        return LMessage();
+    }
+    if (msg.Is(CInParamPane_strsel_Reveal) && msg.sender && fEngine) {
+        auto* pane = static_cast<CInParamStrSel*>(msg.sender);
+        std::vector<LString> strings;
+        if (fEngine->OutputStrings(pane->UnitId(), pane->Key(), strings)) pane->SetStrings(std::move(strings));
+        return LMessage();
     }
     if (msg.Is(LPane_Deferred) && msg.target == this) {
         MeasureChains();

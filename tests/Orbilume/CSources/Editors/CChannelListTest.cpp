@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
+#include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
@@ -194,7 +195,7 @@ TEST_F(CChannelListTest, CellShowsMixAndBlendWithDefaultsAndClamping) {
         const char* text;
         int32_t fader;
     } const reads[] = {{"0.5", 128}, {"0.999", 255}, {"2", 256},     {"-1", 0},  {"nan", 256},
-                       {"inf", 256}, {"-inf", 0},    {"1e308", 256}, {"abc", 0}, {"0.25x", 64}};
+                       {"inf", 256}, {"-inf", 0},    {"1e308", 256}, {"abc", 0}, {"0.25x", 64}, {"0,5", 0}};
     for (const auto& r : reads) EXPECT_EQ(CLayerFrm::FaderValue(LString(r.text), true), r.fader) << r.text;
     // Model changes made elsewhere show at once.
     CRecord* blend0 = UDocModel::FindUnitInput(Unit(0), LString("_oblayer_Blend"));
@@ -339,6 +340,33 @@ TEST_F(CChannelListTest, FilterCommandsSendPathsAndCancelSendsNothing) {
     other->SetCommand("cOther");
     menu.AppendItem(other);
     EXPECT_FALSE(chain->MenuCommand(other));
+}
+
+TEST_F(CChannelListTest, CellMessagesReachTheLayer) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    CLayerFrm* cell = Cell(1);
+    cell->MixPopup()->SetValue(2);
+    LHandler::Dispatch(LMessage(LPopupList_Changed, cell->MixPopup(), cell->MixPopup()->Upper()));
+    EXPECT_EQ(Value(Unit(1), "_oblayer_MixFunc"), "sub");
+    EXPECT_EQ(Value(Unit(0), "_oblayer_MixFunc"), "");
+    cell->Fader()->SetValue(64);
+    LHandler::Dispatch(LMessage(CSlider_Change, cell->Fader(), cell->Fader()->Upper()));
+    EXPECT_EQ(Value(Unit(1), "_oblayer_Blend"), "0.25");
+    // A new filter from the chain's menu; with 'slad' it starts bypassed.
+    prefs.RootRef().SetBool(nullptr, P::kPrefSilentAdd, true);
+    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
+        chosen = LFsSpec(LString("/tmp/edge.qtz"));
+        return true;
+    });
+    LMenu menu(nullptr, LString("m"));
+    auto* load = new LMenuItem(&menu);
+    load->SetCommand("CAppCmd_LoadFilter");
+    menu.AppendItem(load);
+    EXPECT_TRUE(cell->Chain()->MenuCommand(load));
+    ASSERT_EQ(Unit(1)->ArrayCount(T::kUnitFilters), 1u);
+    EXPECT_EQ(Value(Filter(1, 0), "_obunit_Bypass"), "1");
+    EXPECT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 0u);
 }
 
 // --- drops --------------------------------------------------------------------------------------
