@@ -161,11 +161,16 @@ BENCHMARK(BM_ChannelListFill)->Unit(benchmark::kMillisecond)->Iterations(3);
 double ValueChange(Desk& d) {
     CRecord* unit = d.show.model.Mix()->GetElement(T::kMixsLayers, 0)->GetSubRecord(T::kLayrUnit);
     CRecord* input = UDocModel::FindUnitInput(unit, LString("in3"));
+    CLayerFrm* cell = d.list->CellPane(0);
+    CInParamPane* pane = cell ? cell->Chain()->FindPane(unit->GetUInt(T::kUnitId), LString("in3")) : nullptr;
     bool odd = false;
     return Seconds(
         [&] {
             CRecordRef(&input).SetString(nullptr, T::kInptValue, LString((odd = !odd) ? "2" : "3"));
-            d.Draw();
+            if (!pane) return;
+            LPanePort port(pane);
+            LDrawContext ctx(port, d.image.get());
+            pane->Draw(ctx);
         },
         20);
 }
