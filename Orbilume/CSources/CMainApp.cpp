@@ -136,7 +136,7 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mOscIn.app = this;
     mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
     mRepository = std::make_unique<CCompoRepository>();
-    mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get());
+    mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get(), mAsyncMain.get());
 }
 
 CMainApp::~CMainApp() {

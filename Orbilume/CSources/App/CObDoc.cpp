@@ -930,7 +930,7 @@ void CObDoc::NewScene() {
     }
     CSceneRecall::AddSceneUnits(nullptr, mix, scene, false);
     const int32_t at = UDocScenes::InsertSceneByTime(scns, this, scns->GetFloat(T::kScnsCurTime), scene);
-    if (at >= 0 && mConsole) mConsole->SelectSceneRow(static_cast<uint32_t>(at));
+    if (at >= 0 && mConsole) mConsole->SelectAndEditScene(at);
 }
 
 void CObDoc::SaveScene() {

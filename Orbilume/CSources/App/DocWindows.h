@@ -51,8 +51,6 @@ public:
 
     virtual float Divider(uint32_t index) const = 0;  // 0 or 1: position ÷ range
     virtual void SetDivider(uint32_t index, float fraction) = 0;
-    // Which transport button sent a click: 0 capture, 1 play, 2 stop, 3 zero; -1 none of them.
-    virtual int32_t TransportButton(const LHandler* /*sender*/) const { return -1; }
     // After a capture: the scene's row selected alone with its name field active.
     virtual void SelectAndEditScene(int32_t /*row*/) {}
 

@@ -9,6 +9,7 @@
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CInParamImage.h"
 #include "Orbilume/CSources/Editors/CStartupWin.h"
 #include "Orbilume/CSources/Editors/CVDevDialog.h"
 #include "Orbilume/CSources/Editors/CViewPrefs.h"
@@ -86,6 +87,7 @@ void CAppWindows::Install() {
     SetAppWindowFactory(EAppWindow::kVideoDevices, &MakeVideoDevices);
     SetAppWindowFactory(EAppWindow::kViewPrefs, &MakeViewPrefs);
     CMacMainLoopUI::SetAppWindows(&kHooks);
+    CInParamImage::SetChooseVideoFunction(&CVInSelDialog::Choose);
 }
 
 void CAppWindows::Start(CAppPrefs* prefs) {

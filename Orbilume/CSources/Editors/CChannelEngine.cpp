@@ -17,8 +17,10 @@ bool CMixChannelEngine::HasLayer(uint32_t index) {
 }
 
 std::unique_ptr<CUnitPortList> CMixChannelEngine::PortList(uint32_t unitId) {
-    if (!fEngine || !gProducer) return nullptr;
-    return gProducer(fEngine, unitId);
+    if (!fEngine) return nullptr;
+    // Tests install their own producer; the engine's own list otherwise.
+    if (gProducer) return gProducer(fEngine, unitId);
+    return fEngine->PortList(unitId);
 }
 
 void CMixChannelEngine::RequestCapture(uint32_t unitId, COpenGLContext_Cca* target, bool immediate) {

@@ -29,6 +29,8 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Editors/CChannelEngine.h"
+#include "Orbilume/CSources/Editors/CChannelList.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Editors/CSeqListWin.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
@@ -476,7 +478,39 @@ void CConsoleWin::OnPrefsChange(const SRecordEvent& event) {
 
 // ---- the document's window
 
-CDocConsoleWin::CDocConsoleWin(const SDocWindowArgs& args) : fWin(std::make_unique<CConsoleWin>(args)) {}
+namespace {
+
+// The document's channel list with the engine seam it reads through.
+struct SChannelEngineHolder {
+    explicit SChannelEngineHolder(CMixEngine* engine) : channelEngine(engine) {}
+    CMixChannelEngine channelEngine;
+};
+
+class CDocChannelList : private SChannelEngineHolder, public CChannelList {
+public:
+    CDocChannelList(LPane* owner, const SDocWindowArgs& args)
+        : SChannelEngineHolder(args.engine),
+          CChannelList(owner, args.upper, args.model, &channelEngine, args.docPrefs) {}
+};
+
+// The list the factory made last, picked up by the console that asked for it.
+CChannelList* gMadeChannelList = nullptr;
+
+LListPane* MakeDocChannelList(LPane* owner, LHandler* /*upper*/, const SDocWindowArgs& args) {
+    if (!args.model) return nullptr;
+    auto* list = new CDocChannelList(owner, args);
+    gMadeChannelList = list;
+    return list;
+}
+
+}  // namespace
+
+CDocConsoleWin::CDocConsoleWin(const SDocWindowArgs& args) {
+    gMadeChannelList = nullptr;
+    fWin = std::make_unique<CConsoleWin>(args);
+    if (gMadeChannelList && fWin->ChannelList() == gMadeChannelList) fChannels = gMadeChannelList;
+    gMadeChannelList = nullptr;
+}
 
 CDocConsoleWin::~CDocConsoleWin() = default;
 
@@ -521,6 +555,70 @@ int32_t CDocConsoleWin::TransportButton(const LHandler* sender) const {
     return -1;
 }
 
+IConsoleWin::EButton CDocConsoleWin::ButtonOf(const LHandler* sender) const {
+    switch (TransportButton(sender)) {
+        case 0:
+            return EButton::kNewScene;
+        case 1:
+            return EButton::kPlay;
+        case 2:
+            return EButton::kStop;
+        case 3:
+            return EButton::kToStart;
+        default:
+            return EButton::kNone;
+    }
+}
+
+bool CDocConsoleWin::TimeFieldMs(const LHandler* sender, int64_t& ms) const {
+    CTimecodeEdit* time = fWin->Scenes()->Transport()->Timecode()->TimeDisplay();
+    if (!sender || sender != time) return false;
+    ms = time->GetCount(1000);
+    return true;
+}
+
+std::vector<uint32_t> CDocConsoleWin::SelectedScenes() const {
+    std::vector<uint32_t> rows;
+    const CSceneList* list = fWin->Scenes()->List();
+    for (int32_t r = 0; r < list->Rows(); ++r)
+        if (list->IsSelected({0, r})) rows.push_back(static_cast<uint32_t>(r));
+    return rows;
+}
+
+void CDocConsoleWin::SelectSceneRow(uint32_t index) {
+    CSceneList* list = fWin->Scenes()->List();
+    if (index >= static_cast<uint32_t>(list->Rows())) return;
+    const CLPoint cell{0, static_cast<int32_t>(index)};
+    list->SelectCell(cell);
+    list->RevealCell(cell);
+}
+
+std::vector<uint32_t> CDocConsoleWin::SelectedChannels() const {
+    std::vector<uint32_t> columns;
+    if (!fChannels) return columns;
+    for (int32_t c = 0; c < fChannels->Columns(); ++c)
+        if (fChannels->IsSelected({c, 0})) columns.push_back(static_cast<uint32_t>(c));
+    return columns;
+}
+
+uint32_t CDocConsoleWin::InsertIndex() const {
+    return fChannels ? fChannels->GetInsertIndex() : 0;
+}
+
+void CDocConsoleWin::SelectChannel(uint32_t index) {
+    if (fChannels) fChannels->SelectChannel(index);
+}
+
+uint32_t CDocConsoleWin::CurrentUnitId() const {
+    return fChannels ? fChannels->FocusedUnit() : 0;
+}
+
+bool CDocConsoleWin::CurrentParam(uint32_t& unitId, LString& key) const {
+    if (!fChannels) return false;
+    unitId = fChannels->GetFocusedParameter(key);
+    return unitId != 0;
+}
+
 CSceneList* CDocConsoleWin::SceneList() const {
     return fWin->Scenes()->List();
 }
@@ -547,4 +645,5 @@ void CDocConsoleWin::Install() {
     f.console = &CDocConsoleWin::Make;
     f.sequenceList = &CDocSeqListWin::Make;
     SetDocWindowFactories(&f);
+    CConsoleWin::SetChannelListFactory(&MakeDocChannelList);
 }

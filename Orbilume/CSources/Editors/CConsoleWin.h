@@ -13,6 +13,7 @@ class CMixEngine;
 class COpenGLContext_Cca;
 class COpenGLView;
 class CPaneDivider;
+class CChannelList;
 class CSceneList;
 class CStateButton;
 class CTimecodeEdit;
@@ -212,9 +213,22 @@ public:
     void SetTitle(const LString& title) override;
     float Divider(uint32_t index) const override;
     void SetDivider(uint32_t index, float fraction) override;
-    int32_t TransportButton(const LHandler* sender) const override;
+    // Which transport button sent a click: 0 capture, 1 play, 2 stop, 3 zero; -1 none of them.
+    int32_t TransportButton(const LHandler* sender) const;
+    EButton ButtonOf(const LHandler* sender) const override;
+    bool TimeFieldMs(const LHandler* sender, int64_t& ms) const override;
     void SelectAndEditScene(int32_t row) override;
+    bool HasSceneList() const override { return true; }
+    std::vector<uint32_t> SelectedScenes() const override;
+    void SelectSceneRow(uint32_t index) override;
+    std::vector<uint32_t> SelectedChannels() const override;
+    uint32_t InsertIndex() const override;
+    void SelectChannel(uint32_t index) override;
+    uint32_t CurrentUnitId() const override;
+    bool CurrentParam(uint32_t& unitId, LString& key) const override;
     CSceneList* SceneList() const;
+    // The channel list the installed factory made; null with another factory or none.
+    CChannelList* Channels() const { return fChannels; }
 
     CConsoleWin* Window() const { return fWin.get(); }
     static std::unique_ptr<IConsoleWin> Make(const SDocWindowArgs& args);
@@ -223,4 +237,5 @@ public:
 
 private:
     std::unique_ptr<CConsoleWin> fWin;
+    CChannelList* fChannels = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "Orbilume/CSources/Editors/CFlatBtn.h"
 #include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
+#include "Orbilume/CSources/Editors/CInParamImage.h"
 #include "Orbilume/CSources/Editors/CInParamPanes.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
@@ -234,7 +235,7 @@ CInParamPane* CInParamFrm::MakePortPane(const CUnitPort& port) {
         case 5:
             return new CInParamColor(this, this, fUnitId, port.key);
         case 6:
-            // The image pane comes with the unit chain frame; until then its editor and label show.
+            if (fModel) return new CInParamImage(this, this, fUnitId, port.key, fModel);
             return new CInParamDummy(this, this, fUnitId, port.key);
         case 7:
             return port.visible ? new CInParamDummy(this, this, fUnitId, port.key) : nullptr;

@@ -11,6 +11,7 @@ class CRecord;
 class LHandler;
 class PropertyTreeObject;
 struct CUnitPort;
+class CDocModelHolder;
 struct CUnitPortList;
 
 // A click inside a frame of kind 2 or 3, sent to the owner with the frame.
@@ -50,6 +51,8 @@ public:
     uint32_t Kind() const { return fKind; }
     uint32_t UnitId() const { return fUnitId; }
     void SetUnitId(uint32_t id) { fUnitId = id; }
+    // The document an image input's pane edits; without it image inputs get a plain pane.
+    void SetModel(CDocModelHolder* model) { fModel = model; }
     void SetFocusedLook(bool on);
 
     LMessage Handle(const LMessage& msg) override;
@@ -68,6 +71,7 @@ private:
 
     uint32_t fKind;
     uint32_t fUnitId = 0;
+    CDocModelHolder* fModel = nullptr;
     bool fFocusedLook = false;
     bool fBuilding = false;             // one stacking at the end of a build
     std::vector<CInParamPane*> fPanes;  // children, deleted last first

@@ -70,7 +70,9 @@ void CSrcRendrFrm::Clear() {
 }
 
 CInParamFrm* CSrcRendrFrm::NewChild(uint32_t kind) {
-    return new CInParamFrm(this, this, kind);
+    auto* frame = new CInParamFrm(this, this, kind);
+    frame->SetModel(fModel);
+    return frame;
 }
 
 void CSrcRendrFrm::Bind(CInParamFrm* frame, uint32_t unitId, IChannelEngine* engine, bool showControls) {

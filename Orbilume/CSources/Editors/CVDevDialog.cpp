@@ -254,6 +254,15 @@ void CVInSelDialog::Check(int32_t slot) {
     fRadios[0]->SetGroupValue(slot >= 0 && slot < 4 ? slot : 0);
 }
 
+bool CVInSelDialog::Choose(uint32_t preselected, uint32_t& chosen) {
+    PLAT_DCHECK_MAIN_THREAD();
+    CVInSelDialog dialog(nullptr, nullptr, LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(0))));
+    dialog.Check(static_cast<int32_t>(preselected));
+    if (dialog.RunUntilResult() != 1) return false;
+    chosen = dialog.Answer();
+    return true;
+}
+
 uint32_t CVInSelDialog::Answer() const {
     const int32_t v = fRadios[0]->GroupValue();
     return v >= 0 && v < 4 ? uint32_t(v) : 0;

@@ -117,6 +117,8 @@ public:
     static constexpr const char* kName = "OBVINSELDLG";
 
     CVInSelDialog(LHandler* upper, LPane* owner, const LFrameSpec& spec);
+    // Runs the dialog with the slot checked; true with the checked slot on OK.
+    static bool Choose(uint32_t preselected, uint32_t& chosen);
 
     // Checks the slot's radio (0 for a slot outside 0-3).
     void Check(int32_t slot);

@@ -94,7 +94,8 @@ std::string FileURL(const std::string& path) {
 }  // namespace
 
 std::string FormServerSettings::DefaultRoot() {
-    const std::string documents = plat::StandardFolderPath(plat::StandardFolder::kDocuments, false);
+    // The panel makes its root when it starts, so a home without its documents folder yet gets one.
+    const std::string documents = plat::StandardFolderPath(plat::StandardFolder::kDocuments, true);
     return documents.empty() ? std::string() : documents + "/Orbilume Server";
 }
 

@@ -14,9 +14,9 @@
 #include "Orbilume/CSources/Led/UDimPrefs.h"
 #include "Platform/Foundation/Bundle.h"
 
-CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs)
-    : mPrefs(prefs), mLoop(std::make_unique<LAsyncMainLoop>()), mLibrary(std::make_unique<CDimDefLibrary>(nullptr)) {
-    mDoc = std::make_unique<CDimInstruments>(app, mLoop.get(), nullptr, prefs, mLibrary.get());
+CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs, LAsyncMainLoop* mainLoop)
+    : mPrefs(prefs), mLoop(mainLoop), mLibrary(std::make_unique<CDimDefLibrary>(nullptr)) {
+    mDoc = std::make_unique<CDimInstruments>(app, mLoop, nullptr, prefs, mLibrary.get());
     const std::string builtIn = plat::BundleSharedSupportPath(plat::MainBundlePath()) + "/diminst";
     mDoc->Defs().LoadAll(builtIn, mLibrary->UserFolder());
     mDoc->UpdateCanvas();
@@ -28,7 +28,6 @@ CDimAppLink::~CDimAppLink() {
     if (mPrefs) (void)mPrefs->RemoveObserver(this, &PrefsChanged);
     mDoc.reset();
     mLibrary.reset();
-    mLoop.reset();
 }
 
 void CDimAppLink::StartUp() {

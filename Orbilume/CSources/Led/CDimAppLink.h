@@ -18,7 +18,8 @@ struct SRecordEvent;
 // after-frame callback feeds the output). Main thread only, except the engine's callback.
 class CDimAppLink {
 public:
-    CDimAppLink(LHandler* app, CAppPrefs* prefs);
+    // mainLoop: the application's main-thread loop, which outlives the link.
+    CDimAppLink(LHandler* app, CAppPrefs* prefs, LAsyncMainLoop* mainLoop);
     ~CDimAppLink();
     CDimAppLink(const CDimAppLink&) = delete;
     CDimAppLink& operator=(const CDimAppLink&) = delete;
@@ -43,7 +44,7 @@ private:
     static void Draw(void* drawContext, COpenGLContext_Cca& dimContext, bool soft);
 
     CAppPrefs* mPrefs;
-    std::unique_ptr<LAsyncMainLoop> mLoop;
+    LAsyncMainLoop* mLoop;
     std::unique_ptr<CDimDefLibrary> mLibrary;
     std::unique_ptr<CDimInstruments> mDoc;
     CMixEngine* mSource = nullptr;

@@ -94,26 +94,6 @@ CDimOutput::CDimOutput(LAsyncLoop* mainLoop, CDmxIoManager* usb, CAppPrefs* pref
     CRecord* dimsRoot = Dims();
     if (dimsRoot) fTable->Follow(fDims, dimsRoot->GetSubRecord(T::kDimsUniverses));
     LoadSource();
-    fContext = std::make_unique<COpenGLContext_Cca>(nullptr, nullptr);
-    fFbo = plat::Adopt(new COpenGLFBO());
-    fBuffer = plat::Adopt(new COpenGLBuffer());
-    if (fContext->valid()) {
-        fTexture = COpenGLTexture::New(*fContext, GL_TEXTURE_2D, nullptr);
-        COpenGLScope_Cca scope(*fContext);
-        if (fTexture) {
-            glPushAttrib(GL_TEXTURE_BIT);
-            glBindTexture(GL_TEXTURE_2D, fTexture->Prepare(*fContext, GL_TEXTURE_2D));
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-            const uint8_t zero[4] = {};
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, zero);
-            glPopAttrib();
-        }
-        fFbo->Prepare(*fContext);
-    }
     fLastFrame.store(fClock());
     if (fPrefs) {
         if (UDimPrefs::GetUse(CRecordRef(&fPrefs->Root()->Slot(CAppPrefs::kPrefDimmer).record))) Start();
@@ -137,6 +117,36 @@ CDimOutput::~CDimOutput() {
     fFbo = nullptr;
     fBuffer = nullptr;
     fContext.reset();
+}
+
+void CDimOutput::EnsureContext() {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (fContext) return;
+    fContext = std::make_unique<COpenGLContext_Cca>(nullptr, nullptr);
+    fFbo = plat::Adopt(new COpenGLFBO());
+    fBuffer = plat::Adopt(new COpenGLBuffer());
+    if (fContext->valid()) {
+        fTexture = COpenGLTexture::New(*fContext, GL_TEXTURE_2D, nullptr);
+        COpenGLScope_Cca scope(*fContext);
+        if (fTexture) {
+            glPushAttrib(GL_TEXTURE_BIT);
+            glBindTexture(GL_TEXTURE_2D, fTexture->Prepare(*fContext, GL_TEXTURE_2D));
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+            const uint8_t zero[4] = {};
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, zero);
+            glPopAttrib();
+        }
+        fFbo->Prepare(*fContext);
+    }
+    fContextReady.store(true, std::memory_order_release);
+    // Sized before the context existed: give the texture and buffer that size now.
+    const uint32_t w = fWidth, h = fHeight;
+    fWidth = fHeight = 0;
+    if (w && h) Resize(w, h);
 }
 
 void CDimOutput::SetUdpPort(std::unique_ptr<CUDPPort> port) {
@@ -192,7 +202,7 @@ bool CDimOutput::Capture(void* drawContext, DrawFunction* draw) {
     const uint32_t now = fClock();
     if (now - fLastFrame.load(std::memory_order_relaxed) < kFrameIntervalMs) return false;
     fLastFrame.store(now, std::memory_order_relaxed);
-    if (!fContext || !fContext->valid()) return false;
+    if (!fContextReady.load(std::memory_order_acquire) || !fContext->valid()) return false;
     {
         COpenGLScope_Cca scope(*fContext);
         std::lock_guard<std::mutex> lock(fFrameMutex);
@@ -298,7 +308,7 @@ void CDimOutput::SampleFrame(const uint32_t* pixels, uint32_t width, uint32_t he
 }
 
 void CDimOutput::SamplePass() {
-    if (!fContext || !fContext->valid() || fWidth == 0) {
+    if (!fContextReady.load(std::memory_order_acquire) || !fContext->valid() || fWidth == 0) {
         fBusy.store(false, std::memory_order_release);
         return;
     }
@@ -366,6 +376,7 @@ void CDimOutput::Start() {
     PLAT_DCHECK_MAIN_THREAD();
     if (fStarted) return;
     fStarted = true;
+    EnsureContext();
     if (fUdp) (void)fUdp->Open(0, 0, 0);
     CRecord* dims = Dims();
     const uint32_t count = dims ? dims->ArrayCount(T::kDimsDevices) : 0;

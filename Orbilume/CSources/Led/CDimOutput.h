@@ -115,6 +115,7 @@ private:
     void RemoveDevice(uint32_t index);
     void ReleasePort(SDimPort* port);
     void LoadSource();
+    void EnsureContext();
 
     LAsyncLoop* fLoop;
     CDmxIoManager* fUsb;
@@ -131,7 +132,10 @@ private:
     std::atomic<bool> fSoft{false};
     ClockFunction fClock;
 
+    // Made on the first start (main thread), kept until destruction; the render thread looks at it
+    // only once fContextReady is set.
     std::unique_ptr<COpenGLContext_Cca> fContext;
+    std::atomic<bool> fContextReady{false};
     plat::Ref<COpenGLTexture> fTexture;
     plat::Ref<COpenGLFBO> fFbo;
     plat::Ref<COpenGLBuffer> fBuffer;

@@ -81,6 +81,7 @@ public:
     bool HasSceneList() const override { return true; }
     std::vector<uint32_t> SelectedScenes() const override { return scenes; }
     void SelectSceneRow(uint32_t index) override { rows.push_back(index); }
+    void SelectAndEditScene(int32_t row) override { edited.push_back(row); }
     std::vector<uint32_t> SelectedChannels() const override { return channels; }
     uint32_t CurrentUnitId() const override { return unit; }
     bool CurrentParam(uint32_t& id, LString& key) const override {
@@ -95,6 +96,7 @@ public:
     bool visible = false;
     std::vector<uint32_t> scenes;
     std::vector<uint32_t> rows;
+    std::vector<int32_t> edited;  // rows selected with their name field active
     std::vector<uint32_t> channels;
     uint32_t unit = 0;
     uint32_t paramUnit = 0;
@@ -446,7 +448,7 @@ TEST_F(ObDocLiveTest, NewSceneHoldsTheCurrentValuesAtThePlayersTime) {
     ASSERT_EQ(UDocModel::GetSceneCount(scns.Get()), 3u);
     EXPECT_FLOAT_EQ(Scene(doc, 1)->GetFloat(T::kScneTime), 3.0f);
     EXPECT_TRUE(SceneHolds(doc, 1, 2, "Amount"));
-    EXPECT_EQ(console->rows, (std::vector<uint32_t>{1}));
+    EXPECT_EQ(console->edited, (std::vector<int32_t>{1}));
     ASSERT_TRUE(doc->Undo().Perform(0));
     EXPECT_EQ(UDocModel::GetSceneCount(scns.Get()), 2u);
 }

@@ -22,7 +22,7 @@ TEST(AppPrefs, NewRecordHoldsTheDefaults) {
         EXPECT_EQ(P::Get(), &prefs);
         const CRecord* r = prefs.Root();
         ASSERT_NE(r, nullptr);
-        ASSERT_EQ(r->FieldCount(), 57u);
+        ASSERT_EQ(r->FieldCount(), 58u);
         EXPECT_EQ(P::DocType().FieldCount(), 14u);
         EXPECT_EQ(r->GetUInt(P::kPrefOscPort), 51000u);
         EXPECT_EQ(r->GetUInt(P::kPrefSacnUniverse), 1u);

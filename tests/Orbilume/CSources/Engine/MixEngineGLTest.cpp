@@ -747,17 +747,19 @@ TEST_F(MixEngineTest, PortListCopiesAUnitsInputs) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->unitId, id);
     const CUnitPort* colour = nullptr;
-    const CUnitPort* bypass = nullptr;
+    const CUnitPort* blend = nullptr;
+    std::string keys;
     for (const CUnitPort& p : list->ports) {
+        keys += std::string(p.key.CStr()) + " ";
         if (p.key == LString("Color")) colour = &p;
-        if (p.key == LString("_obunit_Bypass")) bypass = &p;
+        if (p.key == LString("_oblayer_Blend")) blend = &p;
     }
     ASSERT_NE(colour, nullptr);
     EXPECT_EQ(colour->kind, 5u);
     EXPECT_STREQ(colour->name.CStr(), "Color");
     EXPECT_EQ(colour->visible, 1);
-    ASSERT_NE(bypass, nullptr);
-    EXPECT_TRUE(bypass->name.IsEmpty());  // the engine's own: not shown
+    ASSERT_NE(blend, nullptr) << keys;
+    EXPECT_TRUE(blend->name.IsEmpty());  // the engine's own: not shown
     ASSERT_NE(colour->nested, nullptr);
     EXPECT_NE(colour->nested->unitId, 0u);
     EXPECT_EQ(engine->PortList(id)->ports.size(), list->ports.size());

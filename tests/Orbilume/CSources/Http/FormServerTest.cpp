@@ -138,7 +138,7 @@ TEST(FormServerSettingsTest, RoundTripAndDefaults) {
     EXPECT_TRUE(defaults.monimg && defaults.valnum && defaults.valsld && defaults.upld && defaults.uplddel &&
                 defaults.upldsel && defaults.gohome);
     EXPECT_EQ(defaults.pass, "");
-    EXPECT_NE(defaults.Root().find("/Orbilume Server"), std::string::npos);
+    EXPECT_NE(defaults.Root().find("/Orbilume Server"), std::string::npos) << defaults.Root();
 
     testsupport::TempDir dir;
     FormServerSettings s;
