@@ -11,11 +11,14 @@
 #include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimInstruments.h"
+#include "Orbilume/CSources/Led/CDimWindowFactories.h"
+#include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
 #include "Platform/Foundation/Bundle.h"
 
 CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs, LAsyncMainLoop* mainLoop)
     : mPrefs(prefs), mLoop(mainLoop), mLibrary(std::make_unique<CDimDefLibrary>(nullptr)) {
+    InstallDimWindowFactories(mLibrary.get());
     mDoc = std::make_unique<CDimInstruments>(app, mLoop, nullptr, prefs, mLibrary.get());
     const std::string builtIn = plat::BundleSharedSupportPath(plat::MainBundlePath()) + "/diminst";
     mDoc->Defs().LoadAll(builtIn, mLibrary->UserFolder());
@@ -27,6 +30,7 @@ CDimAppLink::~CDimAppLink() {
     SetSource(nullptr);
     if (mPrefs) (void)mPrefs->RemoveObserver(this, &PrefsChanged);
     mDoc.reset();
+    SetDimWindowFactories(nullptr);
     mLibrary.reset();
 }
 

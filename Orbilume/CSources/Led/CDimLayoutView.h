@@ -62,6 +62,8 @@ public:
     dimlayout::Pane PaneSize() const { return {Bounds().Width(), Bounds().Height()}; }
     // Requests so far (each a signal of the run loop).
     uint32_t RedrawRequests() const { return fRedrawRequests; }
+    // Any thread: the view redraws on the main thread.
+    void SignalRedraw() { fRedraw.Signal(); }
 
     // Draws into the current GL context (gl, passed to the background drawer) over a viewport of
     // the pane's size.
