@@ -1,5 +1,7 @@
 #include "Common/Stream/CXmlCheck.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <vector>
 
@@ -56,6 +58,7 @@ private:
     bool failed = false;
     const char* reason = "";
     std::vector<std::pair<size_t, size_t>> open;
+    size_t deepest = 0;
 };
 
 // The reader stops at a zero byte, so a text holding one would be read only in part. Encoding
@@ -236,6 +239,7 @@ bool Checker::Content() {
             if (!empty) {
                 if (open.size() >= SXmlCheck::kMaxDepth) return Fail("elements nest too deep");
                 open.emplace_back(s, l);
+                deepest = std::max(deepest, open.size());
             }
         }
     }
@@ -281,10 +285,12 @@ SXmlCheck Checker::Run() {
             if (StartTag(empty, s, l)) {
                 out.rootName.assign(reinterpret_cast<const char*>(p + s), l);
                 if (!empty) open.emplace_back(s, l);
+                deepest = 1;
                 if (Content() && Misc(false) && !AtEnd()) Fail("text follows the root element");
             }
         }
     }
+    out.deepest = static_cast<uint32_t>(deepest);
     if (failed) {
         out.line = line;
         out.reason = reason;

@@ -17,6 +17,7 @@ struct SXmlCheck {
     uint32_t line = 0;        // 1-based line of the first fault (0 when ok)
     const char* reason = "";  // the fault, a static text
     std::string rootName;     // the root element's name (when one started)
+    uint32_t deepest = 0;     // the most elements open at once, the root counted
 };
 
 [[nodiscard]] SXmlCheck CheckXmlWellFormed(const unsigned char* text, size_t length);

@@ -67,50 +67,6 @@ void MoveAll(CRecord* from, CRecordRef to, uint32_t field) {
 // no layout, whatever a forgiving reader would make of it.
 constexpr uint32_t kMaxElementDepth = 64;
 
-// True when the elements of a well-formed text nest at most `limit` deep.
-bool DepthWithin(const std::string& text, uint32_t limit) {
-    uint32_t depth = 0;
-    size_t i = 0;
-    const size_t n = text.size();
-    auto skipPast = [&](const char* end) {
-        const size_t at = text.find(end, i);
-        i = at == std::string::npos ? n : at + std::strlen(end);
-    };
-    while (i < n) {
-        if (text[i] != '<') {
-            ++i;
-            continue;
-        }
-        if (text.compare(i, 4, "<!--") == 0) {
-            skipPast("-->");
-        } else if (text.compare(i, 9, "<![CDATA[") == 0) {
-            skipPast("]]>");
-        } else if (text.compare(i, 2, "<?") == 0) {
-            skipPast("?>");
-        } else if (text.compare(i, 2, "<!") == 0) {
-            skipPast(">");
-        } else if (text.compare(i, 2, "</") == 0) {
-            if (depth > 0) --depth;
-            skipPast(">");
-        } else {
-            char quote = 0;
-            size_t j = i + 1;
-            for (; j < n; ++j) {
-                if (quote) {
-                    if (text[j] == quote) quote = 0;
-                } else if (text[j] == '"' || text[j] == '\'') {
-                    quote = text[j];
-                } else if (text[j] == '>') {
-                    break;
-                }
-            }
-            if (j < n && text[j - 1] != '/' && ++depth > limit) return false;
-            i = j + 1;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 void SetDimWindowFactories(const SDimWindowFactories* factories) {
@@ -270,7 +226,7 @@ bool CDimInstruments::Load(const std::string& path) {
             reason = check.reason;
         } else if (check.rootName != "YOBM_DIMS") {
             reason = "it holds no dimmer layout";
-        } else if (!DepthWithin(bytes, kMaxElementDepth)) {
+        } else if (check.deepest > kMaxElementDepth) {
             reason = "its elements nest too deeply";
         } else {
             fresh = CRecord::New(T::Dims());

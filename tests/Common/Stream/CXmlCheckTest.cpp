@@ -14,20 +14,23 @@ TEST(CXmlCheckTest, WellFormedTextsPassAndNameTheirRoot) {
     struct Case {
         const char* text;
         const char* root;
+        uint32_t deepest;
     } cases[] = {
-        {"<a/>", "a"},
+        {"<a/>", "a", 1},
         {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<a b='1' c=\"&amp;&#65;&#x41;&lt;\"><b/>text &gt; ]] "
          "<![CDATA[<x>]]></a>\n",
-         "a"},
-        {"<!DOCTYPE a [<!ENTITY e \"]>\">]><!-- c --><a><?pi x?></a><!-- after -->\n", "a"},
-        {"<YOBM_OBMX>\n<YOBM_OBMX_mixs/></YOBM_OBMX>", "YOBM_OBMX"},
-        {"<a>&#1;</a>", "a"},              // older files carry control characters as references
-        {"<a>caf\xC3\xA9 \xFF</a>", "a"},  // encoding faults are the reader's to take
+         "a", 1},
+        {"<!DOCTYPE a [<!ENTITY e \"]>\">]><!-- c --><a><?pi x?></a><!-- after -->\n", "a", 1},
+        {"<YOBM_OBMX>\n<YOBM_OBMX_mixs/></YOBM_OBMX>", "YOBM_OBMX", 1},
+        {"<a><b><c></c></b><d></d></a>", "a", 3},
+        {"<a>&#1;</a>", "a", 1},              // older files carry control characters as references
+        {"<a>caf\xC3\xA9 \xFF</a>", "a", 1},  // encoding faults are the reader's to take
     };
     for (const Case& c : cases) {
         const SXmlCheck r = Check(c.text);
         EXPECT_TRUE(r.ok) << c.text << ": " << r.reason << " line " << r.line;
         EXPECT_EQ(r.rootName, c.root);
+        EXPECT_EQ(r.deepest, c.deepest) << c.text;
         EXPECT_EQ(r.line, 0u);
     }
 }
