@@ -130,7 +130,7 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mMediaLoader = std::make_unique<CMediaLoader>();
     mMenuKeyUI = std::make_unique<CMenuKeyDialogs>(this);
     mMenuKeys = std::make_unique<CMenuKeyRegistry>(this, mMenuKeyUI.get());
-    mHub = std::make_unique<CCtlInHub>();
+    mHub = std::make_unique<CCtlInHub>(&mSoundSamples);
     mAsyncMain = std::make_unique<LAsyncMainLoop>();
     mDmxMerge = std::make_unique<CDmxInMerge>(mHub.get(), &CCtlInHub::DmxSink);
     mOscIn.app = this;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/CAppBase.h"
@@ -9,7 +10,10 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/App/DocFormProvider.h"
 #include "Orbilume/CSources/CJsCostPatch.h"
+#include "Orbilume/CSources/Engine/CCtlInSoundSource.h"
 #include "Orbilume/CSources/Osc/OscListener.h"
+#include "Orbilume/CSources/Sound/CSampleConverter.h"
+#include "Orbilume/CSources/Sound/SoundFormat.h"
 #include "Orbilume/CSources/Timecode/TimecodeSourceGroup.h"
 
 class CAppPrefs;
@@ -21,6 +25,8 @@ class COSCSender;
 class CSAcnIn;
 class OscServer;
 struct CNetAddress;
+struct MidiInMessage;
+class MtcSource;
 class CCompoRepository;
 class CCtlInHub;
 class CDimAppLink;
@@ -96,6 +102,22 @@ public:
     void OnArtNet(const CNetAddress& from, uint32_t length, const uint8_t* datagram);
     void OnSAcn(const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values);
     void OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t count);
+    // The MIDI input's callback (MIDI thread): the message to the MIDI timecode source first, then
+    // to the hub. MidiProc takes the application as context.
+    void OnMidiMessage(const MidiInMessage& message);
+    static void MidiProc(void* app, const MidiInMessage* message);
+    // The MIDI timecode source fed by OnMidiMessage (borrowed; null: none).
+    void SetMtcSource(MtcSource* source) { mMtc = source; }
+    // Sets the left and right sample converters (channels 0 and 1) from the sound input's format.
+    void SetSoundFormat(const SoundFormat& format);
+    // A block of whole frames of the sound input: the last min(n, 256) frames go as left/right
+    // pairs into the hub's sample ring (the oldest pair dropped when it is full) and the ring is
+    // flagged new. Ignored while the frame size is 0 (no format set). SoundConsumer takes the
+    // application as context.
+    void OnSoundFrames(const uint8_t* bytes, uint32_t count);
+    static void SoundConsumer(void* app, const uint8_t* bytes, uint32_t count);
+    // The samples the hub analyses (Lock before reading the ring).
+    CCtlInSoundSource& SoundSamples() { return mSoundSamples; }
 
     // How the setting dialogs run (tests answer them): null runs them modally.
     using DialogRunner = uint32_t (*)(LModalDialog* dialog);
@@ -136,6 +158,18 @@ private:
     std::unique_ptr<CMediaLoader> mMediaLoader;   // 5
     std::unique_ptr<CMenuKeyDialogs> mMenuKeyUI;  // 6
     std::unique_ptr<CMenuKeyRegistry> mMenuKeys;
+    // The hub's sound samples, written by OnSoundFrames (declared before the hub: it outlives it).
+    struct SoundSamples : CCtlInSoundSource {
+        std::mutex mutex;
+        CtlInSoundRing ring;
+        void Lock() override { mutex.lock(); }
+        void Unlock() override { mutex.unlock(); }
+        CtlInSoundRing& Ring() override { return ring; }
+    } mSoundSamples;
+    CSampleConverter mSoundLeft;   // sample converters
+    CSampleConverter mSoundRight;
+    uint32_t mSoundFrameSize = 0;  // 0 until a format is set
+    MtcSource* mMtc = nullptr;
     std::unique_ptr<CCtlInHub> mHub;  // 7
     // The main thread's loop for the network endpoints (their completions come on the main thread).
     std::unique_ptr<LAsyncMainLoop> mAsyncMain;

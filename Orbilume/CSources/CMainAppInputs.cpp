@@ -20,6 +20,8 @@
 #include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Http/FormServer.h"
+#include "Orbilume/CSources/Midi/MidiInMessage.h"
+#include "Orbilume/CSources/Midi/MtcSource.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
@@ -263,4 +265,42 @@ bool CMainApp::RunSettingDialog(const char* command) {
         return true;
     }
     return false;
+}
+
+void CMainApp::OnMidiMessage(const MidiInMessage& message) {
+    if (mMtc) mMtc->OnMidi(message);
+    mHub->MidiIn(message);
+}
+
+void CMainApp::MidiProc(void* app, const MidiInMessage* message) {
+    static_cast<CMainApp*>(app)->OnMidiMessage(*message);
+}
+
+void CMainApp::SetSoundFormat(const SoundFormat& format) {
+    const uint32_t order = format.bigEndian ? CSampleConverter::kBigEndian : CSampleConverter::kLittleEndian;
+    mSoundLeft.Select(order, format.isSigned != 0, format.bits, format.channels, 0);
+    mSoundRight.Select(order, format.isSigned != 0, format.bits, format.channels, format.channels > 1 ? 1 : 0);
+    mSoundFrameSize = format.BytesPerFrame();
+}
+
+void CMainApp::OnSoundFrames(const uint8_t* bytes, uint32_t count) {
+    if (mSoundFrameSize == 0 || bytes == nullptr) return;
+    const uint32_t n = count / mSoundFrameSize;
+    const uint32_t kept = std::min(n, CtlInSoundRing::kFrames);
+    const uint8_t* frame = bytes + (n - kept) * mSoundFrameSize;
+    mSoundSamples.Lock();
+    CtlInSoundRing& ring = mSoundSamples.Ring();
+    for (uint32_t i = 0; i < kept; ++i, frame += mSoundFrameSize) {
+        if (static_cast<uint16_t>(ring.writeIndex - ring.readIndex) >= CtlInSoundRing::kFrames) ++ring.readIndex;
+        int16_t* pair = ring.frames[ring.writeIndex & CtlInSoundRing::kMask];
+        pair[0] = static_cast<int16_t>(std::clamp(mSoundLeft.Read(frame), -32768, 32767));
+        pair[1] = static_cast<int16_t>(std::clamp(mSoundRight.Read(frame), -32768, 32767));
+        ++ring.writeIndex;
+    }
+    if (kept > 0) ring.newSamples = 1;
+    mSoundSamples.Unlock();
+}
+
+void CMainApp::SoundConsumer(void* app, const uint8_t* bytes, uint32_t count) {
+    static_cast<CMainApp*>(app)->OnSoundFrames(bytes, count);
 }

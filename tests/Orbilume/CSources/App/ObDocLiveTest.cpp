@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Common/ObjC/CNumVol.h"
@@ -38,9 +39,11 @@
 #include "Orbilume/CSources/Editors/CInParamNote.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Http/FormServer.h"
+#include "Orbilume/CSources/Midi/MidiInMessage.h"
 #include "Orbilume/CSources/Osc/OscArg.h"
 #include "Orbilume/CSources/Osc/OscPattern.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
+#include "Orbilume/CSources/Sound/SoundFormat.h"
 #include "Orbilume/CSources/OscUI/COscSettingsDlg.h"
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 #include "Platform/AppKit/Bell.h"
@@ -557,6 +560,101 @@ public:
 
 std::unique_ptr<IMonitorWin> MakeMonitor(const SDocWindowArgs& args) {
     return std::make_unique<FakeMonitor>(args.upper, args.fullScreen);
+}
+
+TEST_F(AppInputsTest, MidiMessagesReachTheHub) {
+    MidiInMessage cc;
+    cc.status = 0xB2;
+    cc.data1 = 7;
+    cc.data2 = 100;
+    gMainApp->OnMidiMessage(cc);
+    EXPECT_EQ(CCtlInHub::Global()->MidiCc(2, 7), 100);
+    MidiInMessage note;
+    note.status = 0x90;
+    note.data1 = 60;
+    note.data2 = 64;
+    CMainApp::MidiProc(gMainApp, &note);
+    EXPECT_EQ(CCtlInHub::Global()->MidiNote(0, 60), 0x80 | 64);
+    EXPECT_EQ(CCtlInHub::Global()->MidiLastNote(0), 60);
+}
+
+// The sound input's blocks into the hub's sample ring.
+class SoundFramesTest : public AppInputsTest {
+protected:
+    uint32_t Held() {
+        CtlInSoundRing& r = Ring();
+        return static_cast<uint16_t>(r.writeIndex - r.readIndex);
+    }
+    // The pair `back` places before the newest (0: the newest).
+    std::pair<int, int> Pair(uint32_t back) {
+        CtlInSoundRing& r = Ring();
+        const int16_t* f = r.frames[static_cast<uint16_t>(r.writeIndex - 1 - back) & CtlInSoundRing::kMask];
+        return {f[0], f[1]};
+    }
+    CtlInSoundRing& Ring() { return gMainApp->SoundSamples().Ring(); }
+    // Stereo signed 16-bit little-endian frames: left = first + i, right = -(first + i).
+    static std::vector<uint8_t> Stereo(int first, uint32_t n) {
+        std::vector<uint8_t> b;
+        for (uint32_t i = 0; i < n; ++i)
+            for (int v : {first + int(i), -(first + int(i))}) {
+                b.push_back(uint8_t(v & 0xFF));
+                b.push_back(uint8_t((v >> 8) & 0xFF));
+            }
+        return b;
+    }
+};
+
+TEST_F(SoundFramesTest, KeepsTheLastFramesAsPairsAndDropsTheOldest) {
+    const std::vector<uint8_t> block = Stereo(1000, 300);
+    // No format yet, then a format of frame size 0: ignored.
+    gMainApp->OnSoundFrames(block.data(), uint32_t(block.size()));
+    SoundFormat none;
+    none.channels = 0;
+    gMainApp->SetSoundFormat(none);
+    gMainApp->OnSoundFrames(block.data(), uint32_t(block.size()));
+    EXPECT_EQ(Held(), 0u);
+    EXPECT_EQ(Ring().newSamples, 0);
+
+    SoundFormat stereo;
+    stereo.rate = 48000;
+    stereo.channels = 2;
+    gMainApp->SetSoundFormat(stereo);
+    // 300 frames: the last 256.
+    gMainApp->OnSoundFrames(block.data(), uint32_t(block.size()));
+    EXPECT_EQ(Held(), 256u);
+    EXPECT_EQ(Ring().newSamples, 1);
+    EXPECT_EQ(Pair(0), std::make_pair(1299, -1299));
+    EXPECT_EQ(Pair(255), std::make_pair(1044, -1044));
+    Ring().newSamples = 0;
+
+    // Ten more and a cut-off half frame: the ten oldest pairs make room.
+    std::vector<uint8_t> more = Stereo(-5, 10);
+    more.insert(more.end(), {0x11, 0x22});
+    gMainApp->OnSoundFrames(more.data(), uint32_t(more.size()));
+    EXPECT_EQ(Held(), 256u);
+    EXPECT_EQ(Ring().newSamples, 1);
+    EXPECT_EQ(Pair(0), std::make_pair(4, -4));
+    EXPECT_EQ(Pair(10), std::make_pair(1299, -1299));
+    EXPECT_EQ(Pair(255), std::make_pair(1054, -1054));
+
+    // The hub analyses what arrived.
+    float bands[CCtlInHub::kBands];
+    CCtlInHub::Global()->Spectrum(bands);
+    EXPECT_EQ(Ring().newSamples, 0);
+}
+
+TEST_F(SoundFramesTest, MonoUnsignedEightBitGivesBothSidesTheOneChannel) {
+    SoundFormat mono;
+    mono.channels = 1;
+    mono.bits = 8;
+    mono.isSigned = 0;
+    gMainApp->SetSoundFormat(mono);
+    const uint8_t bytes[] = {0x80, 0xFF, 0x00};
+    gMainApp->OnSoundFrames(bytes, 3);
+    EXPECT_EQ(Held(), 3u);
+    EXPECT_EQ(Pair(2), std::make_pair(0x80 * 257 - 32896, 0x80 * 257 - 32896));
+    EXPECT_EQ(Pair(1), std::make_pair(32639, 32639));
+    EXPECT_EQ(Pair(0), std::make_pair(-32768, -32768));
 }
 
 // Two documents on the fixture's two headless screens (1440 x 900 main, 1280 x 1024 to its right).
