@@ -10,6 +10,7 @@
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Led/CDIMDefSel.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Platform/Foundation/Check.h"
@@ -17,8 +18,6 @@
 namespace {
 
 using T = CDimTypes;
-
-SDimDefSelectorSeam gSelector;
 
 struct Range {
     int32_t minimum, maximum;
@@ -32,11 +31,7 @@ LString String(uint32_t n) {
 
 }  // namespace
 
-void SetDimDefSelectorSeam(const SDimDefSelectorSeam* seam) {
-    gSelector = seam ? *seam : SDimDefSelectorSeam();
-}
-
-CDimDevAddDlg::CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs,
+CDimDevAddDlg::CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs, CDimDefLibrary* library,
                              const UDimArrange::AddValues& values, const LFrameSpec& spec)
     : LModalDialog(upper, owner, spec), fDefs(defs), fName(values.name) {
     PLAT_DCHECK_MAIN_THREAD();
@@ -49,11 +44,7 @@ CDimDevAddDlg::CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs,
     fOk->SetTitle(String(1));
     fCancel->SetTitle(String(2));
     (new LTextPane(this, 0))->SetText(String(3));
-    fSelector = gSelector.make ? gSelector.make(this, defs) : nullptr;
-    if (!fSelector) {
-        fNameText = new LTextPane(this, 0);
-        fSelector = fNameText;
-    }
+    fSelector = new CDIMDefSel(this, library);
     const int32_t initial[kKnobCount] = {int32_t(values.across), int32_t(values.down),     int32_t(values.net),
                                          int32_t(values.subnet), int32_t(values.universe), int32_t(values.firstChannel)};
     for (uint32_t n = 0; n < kKnobCount; ++n) {
@@ -82,8 +73,7 @@ void CDimDevAddDlg::SetKnob(uint32_t n, int32_t value) {
 
 void CDimDevAddDlg::SetName(const LString& name) {
     fName = name;
-    if (fNameText) (void)fNameText->SetText(name);
-    else if (gSelector.set) gSelector.set(fSelector, name);
+    if (!(fSelector->Text() == name)) (void)fSelector->SetText(name);
     Refresh();
 }
 
@@ -127,8 +117,8 @@ LMessage CDimDevAddDlg::Handle(const LMessage& msg) {
         Refresh();
         return LMessage();
     }
-    if (msg.Is(LMsgId("CDIMDefSel_Changed")) && gSelector.get && msg.sender == fSelector) {
-        SetName(gSelector.get(fSelector));
+    if (msg.Is(CDIMDefSel_Changed) && msg.sender == fSelector) {
+        SetName(fSelector->Text());
         return LMessage();
     }
     // The default button does nothing while it is off.
@@ -136,8 +126,9 @@ LMessage CDimDevAddDlg::Handle(const LMessage& msg) {
     return LModalDialog::Handle(msg);
 }
 
-bool CDimDevAddDlg::Run(LHandler* upper, CDimDefStore* defs, UDimArrange::AddValues& values) {
-    CDimDevAddDlg dialog(upper, nullptr, defs, values);
+bool CDimDevAddDlg::Run(LHandler* upper, CDimDefStore* defs, CDimDefLibrary* library,
+                        UDimArrange::AddValues& values) {
+    CDimDevAddDlg dialog(upper, nullptr, defs, library, values);
     if (dialog.RunUntilResult() != 1) return false;
     values = dialog.Values();
     return true;

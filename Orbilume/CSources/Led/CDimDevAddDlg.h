@@ -6,23 +6,16 @@
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Orbilume/CSources/Led/UDimArrange.h"
 
+class CDIMDefSel;
+class CDimDefLibrary;
 class CDimDefStore;
 class CNumVol;
 class LPane;
 class LStdButton;
 class LTextPane;
 
-// The definition selector of the add-devices dialog: made inside the dialog, it sends
-// "CDIMDefSel_Changed" to its upper handler when the user picks a definition. Without one the
-// dialog shows the kept name as text.
-struct SDimDefSelectorSeam {
-    LPane* (*make)(LPane* dialog, CDimDefStore* defs) = nullptr;
-    LString (*get)(LPane* selector) = nullptr;
-    void (*set)(LPane* selector, const LString& name) = nullptr;
-};
-void SetDimDefSelectorSeam(const SDimDefSelectorSeam* seam);
-
-// "DIMDEVADDDLG": the definition and the grid of devices to add. Labels from the string list of
+// "DIMDEVADDDLG": the definition (a selector over the library's menu; without a library it only
+// shows the name) and the grid of devices to add. Labels from the string list of
 // that name (title, OK, Cancel, then the labels); six knobs: devices across 1-512, down 1-512, net
 // 0-127, subnet 0-15, universe 0-15, first channel 1-510; two read-outs, the definition's dots and
 // the grid's dots ("16 x 16"), empty with the confirm button off while the definition is not in
@@ -32,8 +25,8 @@ public:
     static constexpr const char* kName = "DIMDEVADDDLG";
     enum : uint32_t { kAcross, kDown, kNet, kSubnet, kUniverse, kFirstChannel, kKnobCount };
 
-    CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs, const UDimArrange::AddValues& values,
-                  const LFrameSpec& spec = LFrameSpec::Default());
+    CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs, CDimDefLibrary* library,
+                  const UDimArrange::AddValues& values, const LFrameSpec& spec = LFrameSpec::Default());
     ~CDimDevAddDlg() override;
 
     LMessage Handle(const LMessage& msg) override;
@@ -47,20 +40,19 @@ public:
 
     LStdButton* OkButton() const { return fOk; }
     CNumVol* Knob(uint32_t n) const { return n < kKnobCount ? fKnobs[n] : nullptr; }
-    LPane* Selector() const { return fSelector; }
+    CDIMDefSel* Selector() const { return fSelector; }
     const LString& SizeText() const { return fSizeText; }
     const LString& TotalText() const { return fTotalText; }
 
     // The real dialog run for the dimmer document: true on OK with the values.
-    static bool Run(LHandler* upper, CDimDefStore* defs, UDimArrange::AddValues& values);
+    static bool Run(LHandler* upper, CDimDefStore* defs, CDimDefLibrary* library, UDimArrange::AddValues& values);
 
 private:
     CDimDefStore* fDefs;
     LString fName;
     LStdButton* fOk;
     LStdButton* fCancel;
-    LPane* fSelector;
-    LTextPane* fNameText = nullptr;  // without a selector
+    CDIMDefSel* fSelector;
     std::array<CNumVol*, kKnobCount> fKnobs{};
     LTextPane* fSize;
     LTextPane* fTotal;

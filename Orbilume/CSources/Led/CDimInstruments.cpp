@@ -488,7 +488,7 @@ void CDimInstruments::RunAddDevices() {
     if (!DimDialogs().addDevices) return;
     UDimArrange::AddValues values = AddValues();
     if (!mDefs->Find(values.name.CStr())) values.name = LString();
-    if (!DimDialogs().addDevices(this, mDefs.get(), values)) return;
+    if (!DimDialogs().addDevices(this, mDefs.get(), mLibrary, values)) return;
     AddValues() = values;
     (void)UDimArrange::AddDevices(this, mDims.RootRef(), mDefs.get(), values);
 }

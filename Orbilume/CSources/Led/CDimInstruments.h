@@ -33,8 +33,10 @@ struct SDimDialogs {
     bool (*askSavePath)(const std::string& start, std::string& chosen) = nullptr;
     bool (*askOpenPath)(const std::string& start, std::string& chosen) = nullptr;
     void (*showMessage)(const LString& text) = nullptr;
-    // The add-devices dialog over the values; true on OK. Null: the command is disabled.
-    bool (*addDevices)(LHandler* upper, CDimDefStore* defs, UDimArrange::AddValues& values) = nullptr;
+    // The add-devices dialog over the values (its selector over the library's menu); true on OK.
+    // Null: the command is disabled.
+    bool (*addDevices)(LHandler* upper, CDimDefStore* defs, CDimDefLibrary* library,
+                       UDimArrange::AddValues& values) = nullptr;
     // The DMX signal dialog over the "dmxtiming" set; true on OK. Null: the command is disabled.
     bool (*signalDialog)(LHandler* upper, CRecordRef timing) = nullptr;
 };

@@ -5,6 +5,8 @@
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
+#include "Orbilume/CSources/Led/CDIMDefSel.h"
+#include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimDevAddDlg.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
@@ -29,12 +31,13 @@ protected:
         LHandler::Dispatch(LMessage(CNumVol_Fix, d.Knob(n), &d));
     }
     CDimDefStore defs;
+    CDimDefLibrary library{&defs, "/nonexistent"};
 };
 
 TEST_F(DimDevAddDlgTest, ConfirmIsOffUntilTheDefinitionIsKnown) {
     ASSERT_TRUE(resources.Ok());
     UDimArrange::AddValues values;
-    CDimDevAddDlg d(&root, nullptr, &defs, values, ModalSpec());
+    CDimDevAddDlg d(&root, nullptr, &defs, &library, values, ModalSpec());
     EXPECT_TRUE(d.HasLayout());
     EXPECT_STREQ(d.OkButton()->GetTitle().CStr(), "Add");
     EXPECT_FALSE(OkOn(d));
@@ -64,7 +67,7 @@ TEST_F(DimDevAddDlgTest, KnobsKeepTheirRanges) {
     values.subnet = 16;
     values.universe = 3;
     values.firstChannel = 600;
-    CDimDevAddDlg d(&root, nullptr, &defs, values, ModalSpec());
+    CDimDevAddDlg d(&root, nullptr, &defs, &library, values, ModalSpec());
     const UDimArrange::AddValues v = d.Values();
     EXPECT_STREQ(v.name.CStr(), "Matrix");
     EXPECT_EQ(v.across, 512u);
@@ -73,6 +76,29 @@ TEST_F(DimDevAddDlgTest, KnobsKeepTheirRanges) {
     EXPECT_EQ(v.subnet, 15u);
     EXPECT_EQ(v.universe, 3u);
     EXPECT_EQ(v.firstChannel, 510u);
+}
+
+TEST_F(DimDevAddDlgTest, SelectorShowsAndChangesTheDefinition) {
+    UDimArrange::AddValues values;
+    values.name = LString("Gone");
+    CDimDevAddDlg d(&root, nullptr, &defs, &library, values, ModalSpec());
+    CDIMDefSel* sel = d.Selector();
+    ASSERT_NE(sel, nullptr);
+    EXPECT_EQ(sel->Library(), &library);
+    EXPECT_STREQ(sel->Text().CStr(), "Gone");
+    EXPECT_FALSE(OkOn(d));
+    // A pick sets the selector's text and reports it.
+    (void)sel->SetText(LString("Matrix"));
+    LHandler::Dispatch(LMessage(CDIMDefSel_Changed, sel, &d));
+    EXPECT_STREQ(d.Values().name.CStr(), "Matrix");
+    EXPECT_TRUE(OkOn(d));
+    EXPECT_STREQ(d.SizeText().CStr(), "16 x 8");
+    // Another pane's report is not the selector's.
+    (void)sel->SetText(LString("Gone"));
+    LHandler::Dispatch(LMessage(CDIMDefSel_Changed, d.OkButton(), &d));
+    EXPECT_STREQ(d.Values().name.CStr(), "Matrix");
+    d.SetName(LString("Matrix"));
+    EXPECT_STREQ(sel->Text().CStr(), "Matrix");
 }
 
 }  // namespace

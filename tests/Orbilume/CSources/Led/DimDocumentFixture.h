@@ -66,7 +66,7 @@ inline const SDimDialogs& Scripted() {
             return !chosen.empty();
         },
         [](const LString& text) { Current().messages.push_back(text.CStr()); },
-        [](LHandler*, CDimDefStore*, UDimArrange::AddValues& values) {
+        [](LHandler*, CDimDefStore*, CDimDefLibrary*, UDimArrange::AddValues& values) {
             auto& s = Current();
             if (s.adds.empty()) return false;
             values = s.adds.front();
