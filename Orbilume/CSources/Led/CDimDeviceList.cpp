@@ -16,6 +16,7 @@
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Orbilume/CSources/Led/CDIMDefSel.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
@@ -58,12 +59,12 @@ const CRecord* DidvOf(const CRecord* r) {
 
 // ---- the cell
 
-CDimDeviceCell::CDimDeviceCell(LPane* grid) : CTabFocusPane(grid, grid) {
+CDimDeviceCell::CDimDeviceCell(LPane* grid, CDimDefLibrary* library) : CTabFocusPane(grid, grid) {
     PLAT_DCHECK_MAIN_THREAD();
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     // Panes in layout order: 1 assignment frame, 2 warning, 3 layout frame.
     fAssign = new LFrame(this, this);
-    fDefinition = new LTextPane(fAssign, 0);
+    fDefinition = new CDIMDefSel(fAssign, library);
     fDefinition->SetTextStyle(LTextStyleH(2));
     fFirst = NewKnob(fAssign, 0, 1, 512, 1);
     fEnd = new LTextPane(fAssign, 0);
@@ -138,6 +139,13 @@ LMessage CDimDeviceCell::Handle(const LMessage& msg) {
                 }
         return LMessage();  // other knobs' fixes stop here
     }
+    if (msg.Is(CDIMDefSel_Changed) && msg.sender == fDefinition) {
+        if (!fFilling) {
+            const LString name = fDefinition->Text();
+            list->CellEdited(this, fDefinition, Setter::kDefinition, 0, std::string(name.CStr(), name.Length()));
+        }
+        return LMessage();
+    }
     if (msg.Is(LPopupList_Changed) && !fFilling) {
         if (msg.sender == fOutput) {
             list->CellEdited(this, fOutput, Setter::kOutput, fOutput->GetValue(), {});
@@ -156,12 +164,14 @@ LMessage CDimDeviceCell::Handle(const LMessage& msg) {
 // ---- the list
 
 CDimDeviceList::CDimDeviceList(LPane* owner, CRecordHolder* settingsHolder, CRecordRef settings,
-                               CRecordHolder* dims, CDimDefStore* defs, CHeaderFrame* header)
+                               CRecordHolder* dims, CDimDefStore* defs, CHeaderFrame* header,
+                               CDimDefLibrary* library)
     : CCellGridPane(owner, kSelectMultiple, true, false),
       fSettingsHolder(settingsHolder),
       fSettings(settings),
       fDims(dims),
       fDefs(defs),
+      fLibrary(library),
       fHeader(header),
       fEdits(dims, defs) {
     PLAT_DCHECK_MAIN_THREAD();
@@ -222,7 +232,7 @@ void CDimDeviceList::PlaceHeader() {
 }
 
 CTabFocusPane* CDimDeviceList::CreateCellPane() {
-    auto* cell = new CDimDeviceCell(this);
+    auto* cell = new CDimDeviceCell(this, fLibrary);
     FillInterfaces(cell);
     return cell;
 }

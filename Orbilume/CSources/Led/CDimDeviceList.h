@@ -10,6 +10,8 @@
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Orbilume/CSources/Led/DimDeviceCells.h"
 
+class CDIMDefSel;
+class CDimDefLibrary;
 class CDimDefStore;
 class CHeaderFrame;
 class CNumVol;
@@ -21,12 +23,12 @@ struct SRecordEvent;
 
 // One row of the device list ("DIMDEVCELL"): in assignment mode the definition, the first channel
 // and its end, the output and its USB, Art-Net or sACN numbers; in layout mode position, size and
-// rotation. Its edits go to the list.
+// rotation. Its edits go to the list; the definition is picked from the library's menu.
 class CDimDeviceCell : public CTabFocusPane {
 public:
     static constexpr const char* kName = "DIMDEVCELL";
 
-    explicit CDimDeviceCell(LPane* grid);
+    explicit CDimDeviceCell(LPane* grid, CDimDefLibrary* library = nullptr);
 
     LMessage Handle(const LMessage& msg) override;
     uint32_t Row() const { return fRow; }
@@ -36,7 +38,7 @@ public:
     LFrame* UsbFrame() const { return fUsb; }
     LFrame* ArtNetFrame() const { return fArtNet; }
     LFrame* SacnFrame() const { return fSacn; }
-    LTextPane* DefinitionText() const { return fDefinition; }
+    CDIMDefSel* Definition() const { return fDefinition; }
     CNumVol* FirstChannel() const { return fFirst; }
     LTextPane* EndChannel() const { return fEnd; }
     LTextPane* Warning() const { return fWarning; }
@@ -49,7 +51,7 @@ private:
 
     uint32_t fRow = 0;
     LFrame* fAssign;
-    LTextPane* fDefinition;  // stands in for the definition selector
+    CDIMDefSel* fDefinition;
     CNumVol* fFirst;
     LTextPane* fEnd;
     LPopupList* fOutput;
@@ -81,8 +83,9 @@ class CDimDeviceList : public CCellGridPane {
 public:
     using SerialSource = std::function<std::vector<std::string>()>;
 
+    // The cells' definition selectors use library's menu (none without one).
     CDimDeviceList(LPane* owner, CRecordHolder* settingsHolder, CRecordRef settings, CRecordHolder* dims,
-                   CDimDefStore* defs, CHeaderFrame* header);
+                   CDimDefStore* defs, CHeaderFrame* header, CDimDefLibrary* library = nullptr);
     ~CDimDeviceList() override;
 
     void SetSerialSource(SerialSource source) { fSerials = std::move(source); }
@@ -118,6 +121,7 @@ private:
     CRecordRef fSettings;
     CRecordHolder* fDims;
     CDimDefStore* fDefs;
+    CDimDefLibrary* fLibrary;
     CHeaderFrame* fHeader;
     dimcell::CEdits fEdits;
     SerialSource fSerials;

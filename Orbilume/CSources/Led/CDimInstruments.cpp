@@ -143,6 +143,7 @@ bool CDimInstruments::OpenWindow() {
         args.dims = &mDims;
         args.defs = mDefs.get();
         args.output = mOutput.get();
+        args.library = mLibrary;
         mWindow = gFactories.window(args);
         if (!mWindow) return false;
         mWindowShared.store(mWindow.get());

@@ -56,7 +56,7 @@ CDimWindow::CDimWindow(LHandler* upper, LPane* owner, const LFrameSpec& spec, co
     fOutput->SetTitle(strings.GetString(2));
     fNavi = new LListNavi(this, LListNavi::kVerticalBar, 1);
     fList = new CDimDeviceList(fNavi, fSources.settingsHolder, fSources.settings, fSources.dims, fSources.defs,
-                               fColumns);
+                               fColumns, fSources.library);
     fNavi->SetListPane(fList);
     SetBackground(LColor::System(1));
     SetWindowTitle(strings.GetString(0));

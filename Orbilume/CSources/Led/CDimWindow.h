@@ -5,6 +5,7 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 
+class CDimDefLibrary;
 class CDimDefStore;
 class CDimDeviceList;
 class CDimLayoutView;
@@ -24,6 +25,7 @@ struct SDimWindowSources {
     CRecordRef settings;
     CRecordHolder* dims = nullptr;
     CDimDefStore* defs = nullptr;
+    CDimDefLibrary* library = nullptr;  // the device cells' definition menu
 };
 
 // The LED dimmer window: its own menu bar "DIMCTL", a header (label, division knob, output check

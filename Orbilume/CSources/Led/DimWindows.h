@@ -5,6 +5,7 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Orbilume/CSources/App/DocWindows.h"
 
+class CDimDefLibrary;
 class CDimDefStore;
 class CDimOutput;
 class CRecordHolder;
@@ -27,6 +28,7 @@ struct SDimWindowArgs {
     CRecordHolder* dims = nullptr;    // holder of the DIMS root
     CDimDefStore* defs = nullptr;     // the definitions store
     CDimOutput* output = nullptr;     // draws the canvas preview
+    CDimDefLibrary* library = nullptr;  // the definitions menu
 };
 using DimWindowFactory = std::unique_ptr<IDimWindow> (*)(const SDimWindowArgs& args);
 

@@ -6,6 +6,8 @@
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/Led/CDIMDefSel.h"
+#include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 #include "tests/support/PinnedFonts.h"
@@ -30,13 +32,14 @@ struct Root : LHandler {
 struct DimDeviceListTest : ::testing::Test {
     Root root;
     Documents docs;
+    CDimDefLibrary library{&docs.defs, "/nonexistent"};
     std::unique_ptr<CDimDeviceList> list;
     std::unique_ptr<CDimDeviceCell> cell;
 
     void Make(const std::vector<Device>& devices) {
         ASSERT_TRUE(docs.Read(DimsXml(devices)));
         list = std::make_unique<CDimDeviceList>(nullptr, &docs.prefs, docs.Settings(), &docs.dims, &docs.defs,
-                                                nullptr);
+                                                nullptr, &library);
         list->SetUpper(&root);
         list->SetSerialSource([] { return std::vector<std::string>{"AAA", "BBB"}; });
         list->SetBounds({0, 0, 600, 400});
@@ -108,4 +111,33 @@ TEST_F(DimDeviceListTest, KnobOfASelectedRowEditsTheSelection) {
     EXPECT_FLOAT_EQ(docs.DeviceAt(0)->GetFloat(T::kDidvPosX), 0.1f);
     EXPECT_FLOAT_EQ(docs.DeviceAt(2)->GetFloat(T::kDidvPosX), 0.3f);
     EXPECT_FALSE(root.undo.Perform(0));
+}
+
+TEST_F(DimDeviceListTest, DefinitionPickEditsTheSelectionWithUndo) {
+    Make({{.def = "Pixel-RGB"}, {.def = "Pixel-RGB"}, {.def = "Pixel-RGB"}});
+    list->SelectCell({0, 0});
+    list->AddToSelection({0, 1});
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 1}));
+    CDIMDefSel* sel = cell->Definition();
+    ASSERT_NE(sel, nullptr);
+    EXPECT_EQ(sel->Library(), &library);
+    EXPECT_STREQ(sel->Text().CStr(), "Pixel-RGB");
+    (void)sel->SetText(LString("Strip-RGB-8"));
+    LHandler::Dispatch(LMessage(CDIMDefSel_Changed, sel, cell.get()));
+    EXPECT_STREQ(docs.DeviceAt(0)->GetString(T::kDidvDefinition).CStr(), "Strip-RGB-8");
+    EXPECT_STREQ(docs.DeviceAt(1)->GetString(T::kDidvDefinition).CStr(), "Strip-RGB-8");
+    EXPECT_STREQ(docs.DeviceAt(2)->GetString(T::kDidvDefinition).CStr(), "Pixel-RGB");
+    // The row shows the new definition's end channel (24 channels from 1).
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 1}));
+    EXPECT_STREQ(cell->EndChannel()->Text().CStr(), "- 24");
+    EXPECT_TRUE(root.undo.Perform(0));
+    EXPECT_STREQ(docs.DeviceAt(0)->GetString(T::kDidvDefinition).CStr(), "Pixel-RGB");
+    EXPECT_STREQ(docs.DeviceAt(1)->GetString(T::kDidvDefinition).CStr(), "Pixel-RGB");
+    EXPECT_FALSE(root.undo.Perform(0));
+    // A row outside the selection changes alone.
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 2}));
+    (void)sel->SetText(LString("Strip-RGB-8"));
+    LHandler::Dispatch(LMessage(CDIMDefSel_Changed, sel, cell.get()));
+    EXPECT_STREQ(docs.DeviceAt(2)->GetString(T::kDidvDefinition).CStr(), "Strip-RGB-8");
+    EXPECT_STREQ(docs.DeviceAt(0)->GetString(T::kDidvDefinition).CStr(), "Pixel-RGB");
 }
