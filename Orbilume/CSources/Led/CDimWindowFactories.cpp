@@ -78,6 +78,7 @@ std::unique_ptr<IDimWindow> MakeDimWindow(const SDimWindowArgs& args) {
     sources.dims = args.dims;
     sources.defs = args.defs;
     sources.library = args.library;
+    sources.library = args.library;
     auto frame = std::make_unique<CDimWindow>(args.upper, nullptr, CDimWindow::MakeSpec(), sources);
     return std::make_unique<CDocDimWindow>(std::move(frame));
 }
