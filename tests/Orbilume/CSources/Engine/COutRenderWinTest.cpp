@@ -121,6 +121,7 @@ TEST_F(COutRenderWinTest, OneFramePerRefreshOnceShown) {
 TEST_F(COutRenderWinTest, HidingStopsTheLoopAndShowingRestartsIt) {
     window->ShowWindow();
     ASSERT_TRUE(TickAndRender());
+    ASSERT_TRUE(Waiting());  // hide only once the next step is in its wait
     window->HideWindow();
     ASSERT_TRUE(TickAndRender());  // the step that was waiting finishes its frame
     ASSERT_TRUE(WaitFor([&] { return !out->IsRunning(); }));
@@ -134,6 +135,7 @@ TEST_F(COutRenderWinTest, HidingStopsTheLoopAndShowingRestartsIt) {
     ASSERT_TRUE(TickAndRender());
     EXPECT_EQ(out->StartCount(), 2u);
     // The pane alone hidden and shown again restarts as well.
+    ASSERT_TRUE(Waiting());
     out->ChangeState(LPane::kHide);
     ASSERT_TRUE(TickAndRender());
     ASSERT_TRUE(WaitFor([&] { return !out->IsRunning(); }));
@@ -147,6 +149,7 @@ TEST_F(COutRenderWinTest, HidingStopsTheLoopAndShowingRestartsIt) {
 TEST_F(COutRenderWinTest, AnEmptyPlaceKeepsTheLoopWithoutFrames) {
     window->ShowWindow();
     ASSERT_TRUE(TickAndRender());
+    ASSERT_TRUE(Waiting());  // hide only once the next step is in its wait
     out->View()->ChangeState(LPane::kHide);
     ASSERT_TRUE(TickAndRender());  // the step in flight
     const uint32_t frames = out->FrameCount();
