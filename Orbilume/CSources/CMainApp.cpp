@@ -44,15 +44,29 @@
 #include "Orbilume/CSources/Led/CDimAppLink.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Http/FormServer.h"
+#include "Orbilume/CSources/HttpUI/CFormServerDlg.h"
+#include "Orbilume/CSources/MidiUI/CMultiMidiInWin.h"
+#include "Orbilume/CSources/SoundUI/CTcReaderWin.h"
+#include "Platform/AppKit/Bell.h"
+#include "Lib3/LSources/CoreUI/LDialog.h"
 #include "Orbilume/CSources/Media/CVCapSlots.h"
 #include "Orbilume/CSources/Osc/COSCSender.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
+#include "Orbilume/CSources/Midi/CMidiClient.h"
+#include "Orbilume/CSources/Midi/CMidiInManager.h"
+#include "Orbilume/CSources/Midi/MtcSource.h"
+#include "Orbilume/CSources/Sound/CLoopbackCapture.h"
+#include "Orbilume/CSources/Sound/LtcSource.h"
+#include "Orbilume/CSources/Sound/SoundInputHolder.h"
+#include "Orbilume/CSources/Timecode/ClockSource.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/FileIO.h"
+#include "Platform/Foundation/RunLoop.h"
 
 namespace {
 
@@ -67,6 +81,12 @@ int RealGLCheck(LHandler* upper, COpenGLContext_Cca& context, const COpenGLRequi
 }
 
 CMainApp::GLCheckFunction gGLCheck = &RealGLCheck;
+
+// The USB interfaces' open states, into PREF's run-time state set.
+void WriteUsbState(void* prefs, const std::string& key, int32_t value) {
+    CRecordRef root = static_cast<CAppPrefs*>(prefs)->RootRef();
+    CParamSet::PutIntAt(CRecordRef(&root->Slot(CAppPrefs::kPrefUsbDmxState).record), LString(key.c_str()), value);
+}
 
 std::string PathText(const LFsSpec& spec) {
     return spec.IsEmpty() ? std::string() : std::string(CMacFileU::PathFromLFsSpec(spec).CStr());
@@ -131,22 +151,43 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mMenuKeyUI = std::make_unique<CMenuKeyDialogs>(this);
     mMenuKeys = std::make_unique<CMenuKeyRegistry>(this, mMenuKeyUI.get());
     mHub = std::make_unique<CCtlInHub>(&mSoundSamples);
+    mSoundIn = std::make_unique<SoundInputHolder>(mWorker.get());
+    mLtc = std::make_unique<LtcSource>(mWorker.get());
+    mMtcSource = std::make_unique<MtcSource>(mWorker.get());
+    mClock = std::make_unique<ClockSource>(mWorker.get());
+    mTimecode.ltc = mLtc.get();
+    mTimecode.mtc = mMtcSource.get();
+    mTimecode.clock = mClock.get();
+    SetMtcSource(mMtcSource.get());
     mAsyncMain = std::make_unique<LAsyncMainLoop>();
     mDmxMerge = std::make_unique<CDmxInMerge>(mHub.get(), &CCtlInHub::DmxSink);
+    mUsbDmx = std::make_unique<CDmxIoManager>(mAsyncMain.get(), plat::RunLoop::Main(), &WriteUsbState, mPrefs.get());
     mOscIn.app = this;
+    mMidiIn = std::make_unique<CMidiInManager>(CMidiClient::Get(),
+                                               CRecordRef(&mPrefs->Root()->Slot(P::kPrefMidiTable).record),
+                                               CRecordRef(&mPrefs->Root()->Slot(P::kPrefMidiIn).record), this,
+                                               &MidiProc);
     mCapSlots = std::make_unique<CVCapSlots>(CVCapSlots::kSlotCount, mPrefs.get());
     mRepository = std::make_unique<CCompoRepository>();
     mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get(), mAsyncMain.get());
+    mDimmer->SetUsbManager(mUsbDmx.get());
 }
 
 CMainApp::~CMainApp() {
     PLAT_DCHECK_MAIN_THREAD();
     Log("CMainApp_Destructing", nullptr);
     mScreenTimer.Stop();
+    CLoopbackCapture::Shared().Stop();
+    if (mWatchingSettings) (void)mPrefs->RemoveObserver(this, &SettingProc);
+    CloseDmxDeviceInput();
     StoreSettings();
-    mDimmer.reset();  // stores its settings and leaves the front engine
+    CloseSoundInput();
+    mDimmer.reset();  // stores its settings and leaves the front engine, releases its USB claims
     // Last to first.
     while (!mDocs.empty()) mDocs.pop_back();
+    mFormDlg.reset();
+    mMidiWin.reset();
+    mTcWin.reset();
     if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
     CObDoc::SetSceneSender(nullptr);
     mFormServer.reset();
@@ -155,10 +196,18 @@ CMainApp::~CMainApp() {
     mSAcn.reset();
     mArtNet.reset();
     mDmxMerge.reset();
+    mUsbDmx.reset();
     mAsyncMain.reset();
     if (CCtlInHub::Global() == mHub.get()) CCtlInHub::SetGlobal(nullptr);
     mRepository.reset();
     mCapSlots.reset();
+    mMidiIn.reset();  // no MIDI callback after this
+    SetMtcSource(nullptr);
+    mTimecode = TimecodeSourceGroup();
+    mClock.reset();
+    mMtcSource.reset();
+    mLtc.reset();
+    mSoundIn.reset();
     mHub.reset();
     mMenuKeys.reset();
     mMenuKeyUI.reset();
@@ -205,6 +254,10 @@ LMessage CMainApp::Handle(const LMessage& msg) {
         OpenRequest(files);
         return LMessage();
     }
+    if ((msg.Is(LDialog_Default) || msg.Is(LDialog_Escape)) && mFormDlg && msg.sender == mFormDlg.get()) {
+        CloseFormServerDialog(msg.Is(LDialog_Default));
+        return LMessage();
+    }
     if (msg.Is(LTimer_Expire) && msg.sender == &mScreenTimer) {
         ApplyScreenMode();
         return LMessage();
@@ -233,11 +286,16 @@ void CMainApp::MenuReady(LHandler* sender) {
     auto* bar = static_cast<LMenuBar*>(sender);
     static const char* const kAlways[] = {"CAppCmd_MenuKey", "LStdCmd_New", "LStdCmd_Open", "LStdCmd_Quit",
                                           "cCtlBoth",        "cCtlSwitch",  "cCtlExternal", "cArtIn",
-                                          "cSAcnIn",         "cOscIn",      "cDeadZone",    "cSceneSelSend"};
+                                          "cSAcnIn",         "cOscIn",      "cDeadZone",    "cSceneSelSend",
+                                          "cSoundIn",        "cDmxIn",      "cMidiIn",      "cSMPTEIn",
+                                          "cFormSvr"};
     for (const char* c : kAlways) bar->EnableCommand(c);
     if (mArtNet && mArtNet->IsConnected()) bar->CheckCommand("cArtIn");
     if (mSAcn && mSAcn->IsOpen()) bar->CheckCommand("cSAcnIn");
     if (mOscServer && mOscServer->IsOpen()) bar->CheckCommand("cOscIn");
+    if (IsSoundInputOpen()) bar->CheckCommand("cSoundIn");
+    if (mUsbIn && mUsbIn->IsOpen()) bar->CheckCommand("cDmxIn");
+    if (mFormServer && mFormServer->Port() >= 0) bar->CheckCommand("cFormSvr");
     {
         CRecord* snsl = mPrefs->Root()->GetSubRecord(P::kPrefSceneSelSend);
         if (snsl && CParamSet::Find(CRecordRef(&snsl), LString("send")) >= 0)
@@ -274,6 +332,18 @@ bool CMainApp::HandleCommand(LHandler* sender) {
     }
     if (item->HasCommand("LStdCmd_Open")) {
         OpenDocumentDialog();
+        return true;
+    }
+    if (item->HasCommand("cMidiIn")) {
+        ShowMidiInputWindow();
+        return true;
+    }
+    if (item->HasCommand("cSMPTEIn")) {
+        ShowTimecodeWindow();
+        return true;
+    }
+    if (item->HasCommand("cFormSvr")) {
+        OpenFormServerDialog();
         return true;
     }
     if (item->HasCommand("CAppCmd_DMatx")) {
@@ -319,8 +389,10 @@ bool CMainApp::StartUp() {
     LoadPlugIns();
     mRepository->Scan();
     CCompoRepository::SetGlobal(mRepository.get());
-    ApplyInputSettings();
+    mWatchingSettings = mPrefs->AddObserver(this, &SettingProc);
+    // The view preferences first: the timecode window that the input settings make uses them.
     CAppWindows::Start(mPrefs.get());
+    ApplyInputSettings();
     if (mDimmer) mDimmer->StartUp();
     // The start-up window's hold is skipped: it closes once start-up is done.
     return true;
@@ -350,6 +422,12 @@ void CMainApp::ApplyInputSettings() {
     SetFolderFromPref(gLastCompoFolder, prefs, P::kPrefCompoFolder);
     SetFolderFromPref(gLastMovieFolder, prefs, P::kPrefMovieFolder);
     mMenuKeys->Load(mPrefs->RootRef(), P::kPrefMenuKeys);
+    // The timecode window is made now only when it was shown or reading at the end.
+    if (CRecord* stcr = prefs->GetSubRecord(P::kPrefTimecodeWin)) {
+        const CRecordRef set(&stcr);
+        if (CParamSet::GetIntOr(set, LString("vis"), 0) != 0 || CParamSet::GetIntOr(set, LString("use"), 0) != 0)
+            MakeTimecodeWindow();
+    }
     ApplyLiveInputs();
 }
 
@@ -359,6 +437,7 @@ void CMainApp::StoreSettings() {
     prefs->StringSlot(P::kPrefCompoFolder) = LString(PathText(gLastCompoFolder).c_str());
     prefs->StringSlot(P::kPrefMovieFolder) = LString(PathText(gLastMovieFolder).c_str());
     if (mStarted) mMenuKeys->Save(mPrefs->RootRef(), P::kPrefMenuKeys);
+    if (mTcWin) mTcWin->Reader().WriteSettings(CRecordRef(&prefs->Slot(P::kPrefTimecodeWin).record), nullptr);
     for (auto& doc : mDocs) doc->StoreWindowState();
     const uint32_t n = prefs->ArrayCount(P::kPrefDocs);
     for (uint32_t i = n; i > 0; --i) {
@@ -465,6 +544,102 @@ CDimInstruments* CMainApp::Dimmer() const {
 
 void CMainApp::DimmerFollowFront() {
     if (mDimmer) mDimmer->SetSource(mDocs.empty() ? nullptr : &mDocs.front()->Engine());
+}
+
+// ---- windows
+
+void CMainApp::ShowMidiInputWindow() {
+    if (!mMidiWin) {
+        CRecordRef table = mMidiIn ? mMidiIn->Table().Ref()
+                                   : CRecordRef(&mPrefs->Root()->Slot(P::kPrefMidiTable).record);
+        mMidiWin = std::make_unique<CMultiMidiInWin>(this, nullptr, table);
+    }
+    mMidiWin->ShowWindow();
+}
+
+void CMainApp::MakeTimecodeWindow() {
+    if (mTcWin) return;
+    mTcWin = std::make_unique<CTcReaderWin>(this, nullptr, mLtc.get(), mAsyncMain.get());
+    if (CRecord* stcr = mPrefs->Root()->GetSubRecord(P::kPrefTimecodeWin)) mTcWin->Reader().ReadSettings(CRecordRef(&stcr));
+}
+
+void CMainApp::ShowTimecodeWindow() {
+    MakeTimecodeWindow();
+    mTcWin->ShowWindow(true);
+}
+
+void CMainApp::OpenFormServerDialog() {
+    if (mFormDlg) {
+        mFormDlg->ShowWindow();
+        return;
+    }
+    CRecord* fmsv = mPrefs->Root()->GetSubRecord(P::kPrefFormServer);
+    mFormDlg = std::make_unique<CFormServerDlg>(this, nullptr);
+    mFormDlg->Load(fmsv ? FormServerSettings::Read(CRecordRef(&fmsv)) : FormServerSettings());
+    mFormDlg->ShowWindow();
+}
+
+void CMainApp::CloseFormServerDialog(bool ok) {
+    std::unique_ptr<CFormServerDlg> dialog = std::move(mFormDlg);
+    CRecordRef set(&mPrefs->Root()->Slot(P::kPrefFormServer).record);
+    if (!ok || !set.Get()) {
+        if (set.Get()) CParamSet::SetInt(set, nullptr, LString("use"), 0);
+        if (mFormServer) mFormServer->Stop();
+    } else {
+        const FormServerSettings before = FormServerSettings::Read(set);
+        const FormServerSettings settings = dialog->Result();
+        CParamSet::SetInt(set, nullptr, LString("use"), 1);
+        // The folders are made when it is written; a failure shows when the panel serves.
+        (void)settings.Write(set, nullptr);
+        // The root is fixed for a panel's life: a new root or port makes a new one.
+        if (mFormServer && (settings.port != before.port || settings.Root() != mFormServer->Settings().Root()))
+            mFormServer.reset();
+        if (!mFormServer)
+            mFormServer = std::make_unique<CFormServer>(mAsyncMain.get(), mHub.get(), &mFormDocs, settings);
+        else
+            mFormServer->SetSettings(settings);
+        if (mFormServer->Port() < 0 && mFormServer->Listen(settings.port) != 0) {
+            mFormServer->Stop();
+            plat::Bell::Ring();
+        }
+    }
+    dialog->HideWindow();
+    // The message that closed it is still on its way through the dialog.
+    LHandler::DeleteAfterDispatch(dialog.release());
+}
+
+void CMainApp::SettingProc(void* app, const SRecordEvent* event) {
+    static_cast<CMainApp*>(app)->OnSettingChanged(*event);
+}
+
+void CMainApp::OnSettingChanged(const SRecordEvent& event) {
+    CRecord* record = event.record.Get();
+    if (!record) return;
+    if (record == mPrefs->Root() && event.kind == SRecordEvent::kValueChanged) {
+        if (event.field == P::kPrefDimmerSource) DimmerFollowFront();
+        if (event.field == P::kPrefMovieAudio) {
+            if (record->GetByte(P::kPrefMovieAudio))
+                CLoopbackCapture::Shared().Start();
+            else
+                CLoopbackCapture::Shared().Stop();
+        }
+        return;
+    }
+    if (!mMidiIn) return;
+    // Inside the MIDI input table: a row switched off releases every held note.
+    CRecord* table = mMidiIn->Table().Ref().Get();
+    bool inTable = false;
+    for (CRecord* r = record; r && !inTable; r = r->Parent()) inTable = r == table;
+    if (!inTable) return;
+    const MidiInTable& t = mMidiIn->Table();
+    std::vector<int32_t> stats(t.RowCount());
+    bool off = false;
+    for (uint32_t i = 0; i < stats.size(); ++i) {
+        stats[i] = t.GetStat(i);
+        if (stats[i] == 0 && i < mMidiStats.size() && mMidiStats[i] != 0) off = true;
+    }
+    mMidiStats = std::move(stats);
+    if (off) mHub->ResetMidi();
 }
 
 bool CMainApp::CanQuit() {

@@ -19,14 +19,24 @@
 class CAppPrefs;
 class CArtNetIn;
 class CDmxInMerge;
+class CDmxIO;
+class CDmxIoManager;
 class CFormServer;
+class CFormServerDlg;
+class CMultiMidiInWin;
+class CTcReaderWin;
 class LModalDialog;
 class COSCSender;
 class CSAcnIn;
 class OscServer;
+class SoundInputHolder;
 struct CNetAddress;
 struct MidiInMessage;
+struct SRecordEvent;
 class MtcSource;
+class LtcSource;
+class ClockSource;
+class CMidiInManager;
 class CCompoRepository;
 class CCtlInHub;
 class CDimAppLink;
@@ -87,6 +97,14 @@ public:
 
     // The live inputs, as ApplyInputSettings leaves them (null or closed when off).
     CDmxInMerge& DmxMerge() { return *mDmxMerge; }
+    CDmxIoManager& UsbDmx() { return *mUsbDmx; }
+    CDmxIO* UsbDmxInput() const { return mUsbIn; }
+    // With 'dxus' set and no claim yet, claims the input of the USB interface 'dxsp' into
+    // OnDmxDeviceFrame; true when an interface is claimed (or 'dxus' is clear).
+    bool OpenDmxDeviceInput();
+    void CloseDmxDeviceInput();
+    // A frame of the USB input: status 0, start code 0, the slots after it (at most 512).
+    void OnDmxDeviceFrame(const uint8_t* data, uint32_t count, uint32_t status);
     CArtNetIn* ArtNetInput() const { return mArtNet.get(); }
     CSAcnIn* SAcnInput() const { return mSAcn.get(); }
     OscServer* OscInput() const { return mOscServer.get(); }
@@ -106,8 +124,11 @@ public:
     // to the hub. MidiProc takes the application as context.
     void OnMidiMessage(const MidiInMessage& message);
     static void MidiProc(void* app, const MidiInMessage* message);
-    // The MIDI timecode source fed by OnMidiMessage (borrowed; null: none).
+    // The MIDI timecode source fed by OnMidiMessage (borrowed; null: none). The application's own
+    // is set at construction.
     void SetMtcSource(MtcSource* source) { mMtc = source; }
+    CMidiInManager* MidiInput() const { return mMidiIn.get(); }
+    const TimecodeSourceGroup& TimecodeSources() const { return mTimecode; }
     // Sets the left and right sample converters (channels 0 and 1) from the sound input's format.
     void SetSoundFormat(const SoundFormat& format);
     // A block of whole frames of the sound input: the last min(n, 256) frames go as left/right
@@ -118,6 +139,24 @@ public:
     static void SoundConsumer(void* app, const uint8_t* bytes, uint32_t count);
     // The samples the hub analyses (Lock before reading the ring).
     CCtlInSoundSource& SoundSamples() { return mSoundSamples; }
+    // Opens the sound input of PREF 'sisp' (any rate, 2 channels, signed 16-bit little-endian),
+    // sets the converters from the format it delivers and starts it into OnSoundFrames; false when
+    // it did not open.
+    bool OpenSoundInput();
+    void CloseSoundInput();
+    bool IsSoundInputOpen() const;
+
+    // A change of the preferences: a MIDI input row whose "stat" became 0 releases the hub's MIDI
+    // notes; the dimmer-source request follows the front document; 'mvra' starts or stops the
+    // loopback capture. (The dimmer link follows 'dimp' itself.)
+    void OnSettingChanged(const SRecordEvent& event);
+
+    // The MIDI input window ("cMidiIn") and the timecode window ("cSMPTEIn"); null until made.
+    CMultiMidiInWin* MidiInputWindow() const { return mMidiWin.get(); }
+    CTcReaderWin* TimecodeWindow() const { return mTcWin.get(); }
+    // The HTTP panel's dialog while it is up ("cFormSvr"); it answers "LDialog_Default" (OK) or
+    // "LDialog_Escape" to the application.
+    CFormServerDlg* FormServerDialog() const { return mFormDlg.get(); }
 
     // How the setting dialogs run (tests answer them): null runs them modally.
     using DialogRunner = uint32_t (*)(LModalDialog* dialog);
@@ -149,6 +188,12 @@ private:
     void CloseDocument(CObDoc* doc);
     CObDoc* FindOpen(const LFsSpec& spec) const;
     void DimmerFollowFront();
+    void ShowMidiInputWindow();
+    void ShowTimecodeWindow();
+    void MakeTimecodeWindow();
+    void OpenFormServerDialog();
+    void CloseFormServerDialog(bool ok);
+    static void SettingProc(void* app, const SRecordEvent* event);
 
     int mLog = -1;
     CJsCostPatch mJsCostPatch;                    // 1
@@ -171,9 +216,12 @@ private:
     uint32_t mSoundFrameSize = 0;  // 0 until a format is set
     MtcSource* mMtc = nullptr;
     std::unique_ptr<CCtlInHub> mHub;  // 7
+    std::unique_ptr<SoundInputHolder> mSoundIn;  // sound input, delivering on the worker loop
     // The main thread's loop for the network endpoints (their completions come on the main thread).
     std::unique_ptr<LAsyncMainLoop> mAsyncMain;
     std::unique_ptr<CDmxInMerge> mDmxMerge;  // DMX merge into the hub
+    std::unique_ptr<CDmxIoManager> mUsbDmx;  // USB DMX interfaces (the dimmer's output shares it)
+    CDmxIO* mUsbIn = nullptr;                // the claimed USB input, or none
     std::unique_ptr<CArtNetIn> mArtNet;      // Art-Net receiver
     std::unique_ptr<CSAcnIn> mSAcn;          // sACN receiver
     // The OSC server's listener: "/dmx" here, the rest to the hub.
@@ -187,7 +235,18 @@ private:
     std::unique_ptr<COSCSender> mOscSender;  // scene announcements
     DocFormProvider mFormDocs{this};
     std::unique_ptr<CFormServer> mFormServer;       // HTTP panel
-    TimecodeSourceGroup mTimecode;                  // 8 (sources not built here yet)
+    std::unique_ptr<CFormServerDlg> mFormDlg;       // its settings dialog while shown
+    std::unique_ptr<CMultiMidiInWin> mMidiWin;      // 23
+    std::unique_ptr<CTcReaderWin> mTcWin;           // 24
+    // Timecode sources, on the worker loop (no media player source: the group's music stays null).
+    std::unique_ptr<LtcSource> mLtc;
+    std::unique_ptr<MtcSource> mMtcSource;
+    std::unique_ptr<ClockSource> mClock;
+    TimecodeSourceGroup mTimecode;  // 8
+    // MIDI input manager over the run-time table (PREF field 52) and 'mirg', into OnMidiMessage.
+    std::unique_ptr<CMidiInManager> mMidiIn;
+    std::vector<int32_t> mMidiStats;  // each MIDI row's "stat" as last seen
+    bool mWatchingSettings = false;
     std::unique_ptr<CVCapSlots> mCapSlots;          // 14
     std::unique_ptr<CCompoRepository> mRepository;  // 19
     std::vector<std::unique_ptr<CObDoc>> mDocs;     // 26

@@ -27,8 +27,12 @@
 #include "Orbilume/CSources/Osc/OscPattern.h"
 #include "Orbilume/CSources/Osc/OscServer.h"
 #include "Orbilume/CSources/OscUI/COscSettingsDlg.h"
+#include "Orbilume/CSources/Sound/SoundInputHolder.h"
+#include "Orbilume/CSources/SoundUI/CSoundInSel.h"
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
 #include "Platform/AppKit/Bell.h"
+#include "Platform/USB/UsbHost.h"
 
 namespace {
 
@@ -40,6 +44,10 @@ constexpr int32_t kDefaultAnnouncePort = 51001;
 
 void ArtNetProc(void* app, const CNetAddress& from, uint32_t length, const uint8_t* datagram) {
     static_cast<CMainApp*>(app)->OnArtNet(from, length, datagram);
+}
+
+void DmxDeviceProc(void* app, const uint8_t* data, uint32_t count, uint32_t status) {
+    static_cast<CMainApp*>(app)->OnDmxDeviceFrame(data, count, status);
 }
 
 void SAcnProc(void* app, const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values) {
@@ -59,6 +67,32 @@ void CMainApp::OnArtNet(const CNetAddress& from, uint32_t length, const uint8_t*
     source.priority = kNetPriority;
     source.address = from;
     mDmxMerge->Offer(source, view.length, view.slots);
+}
+
+bool CMainApp::OpenDmxDeviceInput() {
+    CRecord* prefs = mPrefs->Root();
+    if (!prefs->GetByte(P::kPrefUsbDmxOn)) return true;
+    if (mUsbIn) return true;
+    mUsbIn = mUsbDmx->Acquire(prefs->GetString(P::kPrefUsbDmxKey).CStr(), CDmxIoManager::kInput);
+    if (!mUsbIn) return false;
+    mUsbIn->SetInputCallback(this, &DmxDeviceProc);
+    return true;
+}
+
+void CMainApp::CloseDmxDeviceInput() {
+    if (!mUsbIn) return;
+    mUsbIn->SetInputCallback(nullptr, nullptr);
+    mUsbDmx->Release(mUsbIn, CDmxIoManager::kInput);
+    mUsbIn = nullptr;
+}
+
+void CMainApp::OnDmxDeviceFrame(const uint8_t* data, uint32_t count, uint32_t status) {
+    // A start code alone holds no slots.
+    if (status != 0 || !data || count < 2 || data[0] != 0) return;
+    DmxInSource source;
+    source.kind = DmxInSource::kUsb;
+    source.priority = kNetPriority;
+    mDmxMerge->Offer(source, std::min<uint32_t>(count - 1, 512), data + 1);
 }
 
 void CMainApp::OnSAcn(const CNetAddress& from, uint8_t priority, uint32_t count, const uint8_t* values) {
@@ -88,6 +122,7 @@ void CMainApp::OnOscMessage(OscPattern& pattern, const OscArg* args, uint32_t co
 
 void CMainApp::ApplyLiveInputs() {
     CRecord* prefs = mPrefs->Root();
+    (void)OpenDmxDeviceInput();
     // OSC server.
     if (prefs->GetByte(P::kPrefOscIn)) {
         const uint32_t port = prefs->GetUInt(P::kPrefOscPort);
@@ -114,6 +149,12 @@ void CMainApp::ApplyLiveInputs() {
         if (mSAcn->IsOpen() && mSAcn->Universe() != universe) (void)mSAcn->SetUniverse(universe);
     } else if (mSAcn) {
         mSAcn->Close();
+    }
+    // Sound input.
+    if (prefs->GetByte(P::kPrefSoundIn)) {
+        if (!IsSoundInputOpen()) (void)OpenSoundInput();
+    } else {
+        CloseSoundInput();
     }
     mHub->SetDmxThreshold(prefs->GetUInt(P::kPrefDmxThreshold));
     // The HTTP panel, when its set says "use".
@@ -260,6 +301,36 @@ bool CMainApp::RunSettingDialog(const char* command) {
         CObDoc::SetSceneSender(mOscSender->IsOpen() ? mOscSender.get() : nullptr);
         return true;
     }
+    if (c == "cSoundIn") {
+        CRecordRef set(&prefs->Slot(P::kPrefSoundSelect).record);
+        if (!set.Get()) return true;
+        SoundInputSpec spec;
+        spec.ReadSettings(set);
+        CSoundInSel dialog(this);
+        dialog.Set(spec);
+        const uint32_t result = RunModal(dialog);
+        CloseSoundInput();
+        if (result != kDialogOk) {
+            (void)prefs.SetByte(nullptr, P::kPrefSoundIn, 0);
+            return true;
+        }
+        dialog.Get().WriteSettings(set, nullptr);
+        (void)prefs.SetByte(nullptr, P::kPrefSoundIn, 1);
+        if (!OpenSoundInput()) plat::Bell::Ring();
+        return true;
+    }
+    if (c == "cDmxIn") {
+        UCtlDlgCmds::DmxInput input;
+        input.context = this;
+        input.release = [](void* app) { static_cast<CMainApp*>(app)->CloseDmxDeviceInput(); };
+        input.open = [](void* app) {
+            auto* self = static_cast<CMainApp*>(app);
+            return self->OpenDmxDeviceInput() && self->mUsbIn && self->mUsbIn->IsOpen();
+        };
+        input.beep = [] { plat::Bell::Ring(); };
+        (void)UCtlDlgCmds::DmxInterface(this, prefs, UCtlDlgCmds::ConnectedKeys(plat::UsbHost::Current()), input);
+        return true;
+    }
     if (c == "cDeadZone") {
         (void)UCtlDlgCmds::DeadZone(this, prefs, mHub.get());
         return true;
@@ -299,6 +370,31 @@ void CMainApp::OnSoundFrames(const uint8_t* bytes, uint32_t count) {
     }
     if (kept > 0) ring.newSamples = 1;
     mSoundSamples.Unlock();
+}
+
+bool CMainApp::OpenSoundInput() {
+    CRecord* select = mPrefs->Root()->GetSubRecord(P::kPrefSoundSelect);
+    SoundInputSpec spec;
+    if (select) spec.ReadSettings(CRecordRef(&select));
+    SoundFormat format;
+    format.rate = 0;  // the device's own
+    format.channels = 2;
+    format.bits = 16;
+    format.isSigned = 1;
+    format.bigEndian = 0;
+    if (mSoundIn->Open(spec, format) != 0) return false;
+    SetSoundFormat(mSoundIn->GetFormat());
+    mSoundIn->SetConsumer(this, &SoundConsumer);
+    mSoundIn->Start();
+    return true;
+}
+
+void CMainApp::CloseSoundInput() {
+    if (mSoundIn) mSoundIn->Close();
+}
+
+bool CMainApp::IsSoundInputOpen() const {
+    return mSoundIn && mSoundIn->IsOpen();
 }
 
 void CMainApp::SoundConsumer(void* app, const uint8_t* bytes, uint32_t count) {

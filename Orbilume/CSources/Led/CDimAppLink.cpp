@@ -28,6 +28,7 @@ CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs, LAsyncMainLoop* mainLo
 
 CDimAppLink::~CDimAppLink() {
     SetSource(nullptr);
+    SetUsbManager(nullptr);
     if (mPrefs) (void)mPrefs->RemoveObserver(this, &PrefsChanged);
     mDoc.reset();
     SetDimWindowFactories(nullptr);
@@ -60,6 +61,10 @@ void CDimAppLink::SetSource(CMixEngine* engine) {
         mSource->AddPostRenderCallback(this, &PostRender);
     }
     UpdateAspect();
+}
+
+void CDimAppLink::SetUsbManager(CDmxIoManager* usb) {
+    mDoc->Output().SetUsbManager(usb);
 }
 
 bool CDimAppLink::CanQuit() {

@@ -7,6 +7,7 @@
 class CAppPrefs;
 class CDimDefLibrary;
 class CDimInstruments;
+class CDmxIoManager;
 class CMixEngine;
 class COpenGLContext_Cca;
 class LAsyncMainLoop;
@@ -27,6 +28,9 @@ public:
     CDimInstruments& Document() { return *mDoc; }
     // After start-up: the definitions' load report once, the window when it was open at the end.
     void StartUp();
+    // The application's USB DMX manager (outlives the link, or is set back to null first); the
+    // output claims its interfaces for sending.
+    void SetUsbManager(CDmxIoManager* usb);
     // The front document's engine, null when there is none.
     void SetSource(CMixEngine* engine);
     CMixEngine* Source() const { return mSource; }

@@ -412,6 +412,15 @@ void CDimOutput::Stop() {
     if (fUdp) fUdp->Close();
 }
 
+void CDimOutput::SetUsbManager(CDmxIoManager* usb) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (usb == fUsb) return;
+    const bool running = fStarted;
+    Stop();
+    fUsb = usb;
+    if (running) Start();
+}
+
 SDimDefInfo* CDimOutput::DefInfo(const std::string& name) {
     for (const auto& d : fDefInfos)
         if (d->name == name) return d.get();

@@ -68,6 +68,10 @@ public:
     void DrawPreview();
     void Start();
     void Stop();
+    // The USB interfaces' manager (null: no USB ports). A running output restarts on the new one,
+    // so the old manager's claims are released first.
+    void SetUsbManager(CDmxIoManager* usb);
+    CDmxIoManager* UsbManager() const { return fUsb; }
     LMessage Handle(const LMessage& msg) override;
 
     // Tests: the millisecond clock of the capture gate and the sampling step over a frame.
