@@ -13,6 +13,7 @@
 #include "Common/Mac/CPrefsRecord.h"
 #include "Common/ObjC/CExtCmd.h"
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CMacWindowMgr.h"
 #include "Common/ObjC/CMenuKeyDialog.h"
 #include "Common/OpenGL/COpenGLCheckDialog.h"
@@ -548,18 +549,27 @@ void CMainApp::DimmerFollowFront() {
 
 // ---- windows
 
+namespace {
+
+// The application's own windows: a document-kind frame of window kind 3.
+LFrameSpec AppWindowSpec() {
+    return LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(3)));
+}
+
+}  // namespace
+
 void CMainApp::ShowMidiInputWindow() {
     if (!mMidiWin) {
         CRecordRef table = mMidiIn ? mMidiIn->Table().Ref()
                                    : CRecordRef(&mPrefs->Root()->Slot(P::kPrefMidiTable).record);
-        mMidiWin = std::make_unique<CMultiMidiInWin>(this, nullptr, table);
+        mMidiWin = std::make_unique<CMultiMidiInWin>(this, nullptr, table, AppWindowSpec());
     }
     mMidiWin->ShowWindow();
 }
 
 void CMainApp::MakeTimecodeWindow() {
     if (mTcWin) return;
-    mTcWin = std::make_unique<CTcReaderWin>(this, nullptr, mLtc.get(), mAsyncMain.get());
+    mTcWin = std::make_unique<CTcReaderWin>(this, nullptr, mLtc.get(), mAsyncMain.get(), AppWindowSpec());
     if (CRecord* stcr = mPrefs->Root()->GetSubRecord(P::kPrefTimecodeWin)) mTcWin->Reader().ReadSettings(CRecordRef(&stcr));
 }
 
@@ -574,7 +584,7 @@ void CMainApp::OpenFormServerDialog() {
         return;
     }
     CRecord* fmsv = mPrefs->Root()->GetSubRecord(P::kPrefFormServer);
-    mFormDlg = std::make_unique<CFormServerDlg>(this, nullptr);
+    mFormDlg = std::make_unique<CFormServerDlg>(this, nullptr, AppWindowSpec());
     mFormDlg->Load(fmsv ? FormServerSettings::Read(CRecordRef(&fmsv)) : FormServerSettings());
     mFormDlg->ShowWindow();
 }
