@@ -38,6 +38,7 @@
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Engine/CCompoRepository.h"
 #include "Orbilume/CSources/Editors/CInParamNote.h"
 #include "Orbilume/CSources/Editors/CSeqCtlIn.h"
 #include "Orbilume/CSources/Editors/UCtlDlgCmds.h"
@@ -343,6 +344,8 @@ void CObDoc::MenuReady(LHandler* sender) {
     } else {
         bar->EnableCommand("CAppCmd_MvRec", mStrings.GetString(1).CStr());
     }
+    bar->EnableCommand("CAppCmd_LoadCompo");
+    bar->EnableCommand("CAppCmd_AddCompo");
     bar->EnableCommand("cFaderZero");
     bar->EnableCommand("cCtlBlend");
     bar->EnableCommand("cCtlScene");
@@ -402,6 +405,20 @@ LMessage CObDoc::HandleCommand(const LMessage& msg) {
     }
     if (item->HasCommand("CAppCmd_MvWAu")) {
         TogglePrefByte(P::kPrefMovieAudio);
+        return LMessage();
+    }
+    if (item->HasCommand("CAppCmd_LoadCompo")) {
+        LFsSpec chosen;
+        if (AskCompoPath(gLastCompoFolder, chosen)) {
+            gLastCompoFolder = chosen;
+            AddLayer(UDocUnits::AddMediaLayer(*mModel, this, InsertIndex(), chosen));
+        }
+        return LMessage();
+    }
+    if (item->HasCommand("CAppCmd_AddCompo")) {
+        const CCompoRepository* repository = CCompoRepository::Global();
+        const LString id = repository ? repository->LookupEntry(item->Text()) : LString();
+        if (!id.IsEmpty()) AddLayer(UDocUnits::AddCompositionLayer(mModel->Mix(), this, InsertIndex(), id));
         return LMessage();
     }
     if (item->HasCommand("cFaderZero")) {
@@ -830,6 +847,14 @@ LMessage CObDoc::HandleConsoleButton(const LMessage& msg) {
             break;
     }
     return msg;
+}
+
+uint32_t CObDoc::InsertIndex() const {
+    return mConsole ? mConsole->InsertIndex() : 0;
+}
+
+void CObDoc::AddLayer(int32_t index) {
+    if (index >= 0 && mConsole) mConsole->SelectChannel(uint32_t(index));
 }
 
 void CObDoc::LocateToStart() {

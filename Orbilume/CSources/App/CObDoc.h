@@ -120,6 +120,10 @@ public:
     static constexpr uint32_t kFileType = 0x4F424D46;  // 'OBMF'
 
 private:
+    // Where new layers go: the console's insert position (0 without a console).
+    uint32_t InsertIndex() const;
+    // Selects the layer a command inserted at index (-1: none was).
+    void AddLayer(int32_t index);
     static void ModelObserver(void* context, const SRecordEvent* event);
     static void PrefsObserver(void* context, const SRecordEvent* event);
     void OnModelChange(const SRecordEvent& event);

@@ -36,8 +36,8 @@ bool RealAskSavePath(LPane*, const LFsSpec& start, LFsSpec& chosen) {
     return !chosen.IsEmpty();
 }
 
-bool RealAskOpenPath(const LFsSpec& folder, LFsSpec& chosen) {
-    const std::vector<LString> strings = Strings("OBFFLT");
+bool OpenPanel(const char* filters, const LFsSpec& folder, LFsSpec& chosen) {
+    const std::vector<LString> strings = Strings(filters);
     CFileTypeList types(strings.data(), static_cast<uint32_t>(strings.size()));
     COpenFileDialog dialog;
     dialog.SetTypes(&types);
@@ -47,6 +47,16 @@ bool RealAskOpenPath(const LFsSpec& folder, LFsSpec& chosen) {
     chosen = dialog.GetChosenSpec();
     return !chosen.IsEmpty();
 }
+
+bool RealAskOpenPath(const LFsSpec& folder, LFsSpec& chosen) {
+    return OpenPanel("OBFFLT", folder, chosen);
+}
+
+bool RealAskCompoPath(const LFsSpec& folder, LFsSpec& chosen) {
+    return OpenPanel("QCOMPOFFLT", folder, chosen);
+}
+
+CompoPathChooser gCompoChooser = &RealAskCompoPath;
 
 void RealShowMessage(LPane* owner, const LString& text) {
     CSimpleMessageDialog dialog(nullptr, owner);
@@ -65,4 +75,12 @@ const SDocDialogs& DocDialogs() {
 
 void SetDocDialogs(const SDocDialogs* dialogs) {
     gDialogs = dialogs ? dialogs : &kReal;
+}
+
+void SetCompoPathChooser(CompoPathChooser chooser) {
+    gCompoChooser = chooser ? chooser : &RealAskCompoPath;
+}
+
+bool AskCompoPath(const LFsSpec& folder, LFsSpec& chosen) {
+    return gCompoChooser(folder, chosen);
 }

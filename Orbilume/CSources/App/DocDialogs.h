@@ -25,3 +25,9 @@ struct SDocDialogs {
 // The table in use; Set(null) restores the real dialogs.
 const SDocDialogs& DocDialogs();
 void SetDocDialogs(const SDocDialogs* dialogs);
+
+// The composition open panel (file filters "QCOMPOFFLT") starting in `folder`; true with the chosen
+// file. Tests set their own chooser; null restores the panel.
+using CompoPathChooser = bool (*)(const LFsSpec& folder, LFsSpec& chosen);
+void SetCompoPathChooser(CompoPathChooser chooser);
+bool AskCompoPath(const LFsSpec& folder, LFsSpec& chosen);
