@@ -19,8 +19,10 @@
 #include "Lib3/LSources/CoreData/CRecordUndo.h"
 #include "Lib3/LSources/CoreData/SRecordEvent.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
+#include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdCtl.h"
@@ -345,6 +347,7 @@ void CObDoc::MenuReady(LHandler* sender) {
         bar->EnableCommand("CAppCmd_MvRec", mStrings.GetString(1).CStr());
     }
     bar->EnableCommand("CAppCmd_LoadCompo");
+    FillCompositionMenu(bar->FindMenu(LString("ADDCOMPO")));
     bar->EnableCommand("CAppCmd_AddCompo");
     bar->EnableCommand("cFaderZero");
     bar->EnableCommand("cCtlBlend");
@@ -847,6 +850,23 @@ LMessage CObDoc::HandleConsoleButton(const LMessage& msg) {
             break;
     }
     return msg;
+}
+
+void CObDoc::FillCompositionMenu(LMenu* menu) {
+    const CCompoRepository* repository = CCompoRepository::Global();
+    if (!menu || menu->ItemCount() > 0 || !repository) return;
+    static const char* const kRows[] = {"GraphicAnimation", "GraphicTransition", "FilterDistortion",
+                                        "FilterStylize",    "FilterUtility",     "FilterOther",
+                                        "ScreenSaver",      "RSSVisualizer",     "MusicVisualizer",
+                                        "Other"};
+    const LStrListRsrcH titles{SRsrcRequest("CHANNELCELL")};
+    for (uint32_t i = 0; i < std::size(kRows); ++i) {
+        auto* item = new LMenuItem(menu);
+        item->SetTexts(titles.GetString(4 + i));
+        menu->AppendItem(item);
+        if (LMenu* sub = menu->MakeSubmenu(menu->ItemCount() - 1)) sub->SetName(LString(kRows[i]));
+    }
+    repository->AddCategoryRows(menu);
 }
 
 uint32_t CObDoc::InsertIndex() const {

@@ -21,6 +21,7 @@ class COSCSender;
 class OscPattern;
 struct OscArg;
 class CMixEngine;
+class LMenu;
 class CMovieRecorder;
 class CObStillSaver_CGi_File;
 class CRecord;
@@ -120,6 +121,8 @@ public:
     static constexpr uint32_t kFileType = 0x4F424D46;  // 'OBMF'
 
 private:
+    // The Edit menu's compositions, once: a row per category filled by the repository.
+    static void FillCompositionMenu(LMenu* menu);
     // Where new layers go: the console's insert position (0 without a console).
     uint32_t InsertIndex() const;
     // Selects the layer a command inserted at index (-1: none was).

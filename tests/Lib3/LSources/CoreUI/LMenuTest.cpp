@@ -453,7 +453,7 @@ TEST(LMenuLoadTest, TheApplicationBarLoads) {
         EXPECT_STREQ(bar.FirstMenu()->Title().CStr(), "\x14");
         LMenu* edit = bar.FindMenu(LString("EDIT"));
         ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(Texts(edit), "Undo|Redo||Cut|Copy|Paste|Delete||Move Scenes in Time…|");
+        EXPECT_EQ(Texts(edit), "Undo|Redo||Cut|Copy|Paste|Delete||Move Scenes in Time…||Load Composition…|Add Composition|");
         EXPECT_STREQ(edit->ItemAt(1)->KeySpec().CStr(), "sZ");
     }
     plat::CloseResFile(ref);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -143,6 +144,54 @@ TEST_F(ObDocCompoTest, AddCompoInsertsTheRepositorysEntryOfTheItemsTitle) {
     ASSERT_EQ(Layers(), before + 1);
     EXPECT_EQ(LayerSpec(1), std::string(repository->LookupEntry(entry->name).CStr()));
     EXPECT_EQ(gConsole->selected, std::vector<uint32_t>{1});
+}
+
+LMenuItem* FindItem(LMenu* menu, const char* command) {
+    for (LMenuItem* i = menu->FirstItem(); i; i = menu->NextItem(i)) {
+        if (i->HasCommand(command)) return i;
+        if (i->Submenu())
+            if (LMenuItem* found = FindItem(i->Submenu(), command)) return found;
+    }
+    return nullptr;
+}
+
+// Enabled or not.
+LMenuItem* FindItem(const LMenuBar& bar, const char* command) {
+    for (LMenu* m = bar.FirstMenu(); m; m = bar.NextMenu(m))
+        if (LMenuItem* found = FindItem(m, command)) return found;
+    return nullptr;
+}
+
+// Every command of the application's inputs, windows and compositions is reachable from both menu
+// bars; the Edit menu's compositions are filled once, when the document makes the bar ready.
+TEST_F(ObDocCompoTest, MenuBarsHoldTheCommandsAndTheEditMenuListsTheCompositions) {
+    const char* const kCommands[] = {"cDmxIn",   "cSoundIn",          "cFormSvr", "cMidiIn",
+                                     "cSMPTEIn", "CAppCmd_LoadCompo", "cArtIn",   "cSAcnIn",
+                                     "cOscIn",   "cDeadZone",         "cSceneSelSend"};
+    for (const char* barName : {"APP", "APPW"}) {
+        SCOPED_TRACE(barName);
+        LMenuBar bar(nullptr, SRsrcRequest(barName));
+        for (const char* c : kCommands) EXPECT_NE(FindItem(bar, c), nullptr) << c;
+        LMenu* add = bar.FindMenu(LString("ADDCOMPO"));
+        ASSERT_NE(add, nullptr);
+        EXPECT_EQ(add->ItemCount(), 0u);
+    }
+    LMenuBar bar(nullptr, SRsrcRequest("APPW"));
+    (void)doc->Handle(LMessage(LMenuBar_Ready, &bar, doc));
+    LMenu* add = bar.FindMenu(LString("ADDCOMPO"));
+    ASSERT_EQ(add->ItemCount(), 10u);
+    EXPECT_NE(add->FindSubmenu(LString("GraphicAnimation")), nullptr);
+    // Made ready again: still one row per category.
+    (void)doc->Handle(LMessage(LMenuBar_Ready, &bar, doc));
+    EXPECT_EQ(add->ItemCount(), 10u);
+    LMenuItem* entry = FindItem(bar, "CAppCmd_AddCompo");
+    if (!CCompoRepository::Global()->List(CCompoRepository::kGraphicAnimation).empty() ||
+        !CCompoRepository::Global()->List(CCompoRepository::kImageFilter).empty()) {
+        ASSERT_NE(entry, nullptr);
+        EXPECT_TRUE(entry->IsEnabled());
+    }
+    ASSERT_NE(bar.FindCommand("CAppCmd_LoadCompo"), nullptr);
+    EXPECT_TRUE(bar.FindCommand("CAppCmd_LoadCompo")->IsEnabled());
 }
 
 }  // namespace
