@@ -499,6 +499,7 @@ int CMainApp::OpenDocument(const LFsSpec& spec, CRecord* docPrefs) {
         if (!docPrefs) docPrefs = mPrefs->AppendDocument();
     }
     auto doc = std::make_unique<CObDoc>(this, mWorker.get(), mTimecode, docPrefs, spec);
+    Cascade(doc->Monitor());
     doc->RestoreWindowState();
     int result = 0;
     if (!spec.IsEmpty()) result = doc->LoadFromFile(spec) ? 1 : 0;
@@ -507,6 +508,25 @@ int CMainApp::OpenDocument(const LFsSpec& spec, CRecord* docPrefs) {
     raw->ShowWindows();
     DimmerFollowFront();
     return result;
+}
+
+void CMainApp::Cascade(IMonitorWin* monitor) const {
+    if (!monitor) return;
+    CLRect r = monitor->Frame();
+    bool moved = false;
+    // Diagonal steps while a shown monitor's corner lies within one step of this one's.
+    for (size_t guard = 0; guard <= mDocs.size(); ++guard) {
+        const bool clash = std::any_of(mDocs.begin(), mDocs.end(), [&](const auto& d) {
+            const IMonitorWin* other = d->Monitor();
+            if (!other || other == monitor || !other->IsVisible()) return false;
+            const CLRect f = other->Frame();
+            return std::abs(f.left - r.left) < kCascadeStep && std::abs(f.top - r.top) < kCascadeStep;
+        });
+        if (!clash) break;
+        r = CLRect{r.left + kCascadeStep, r.top + kCascadeStep, r.right + kCascadeStep, r.bottom + kCascadeStep};
+        moved = true;
+    }
+    if (moved) monitor->SetFrame(r);
 }
 
 void CMainApp::NewDocument() {

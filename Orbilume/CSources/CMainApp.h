@@ -52,6 +52,7 @@ class COpenGLContext_Cca;
 class COpenGLRequirement;
 class LAsyncMainLoop;
 class LAsyncWorkerLoop;
+class IMonitorWin;
 
 // The application object: root of the main-thread handler chain, owner of the main loop, of the
 // application-wide services (preferences, worker loop, media loader, control-input hub, video
@@ -188,6 +189,9 @@ private:
     void CloseDocument(CObDoc* doc);
     CObDoc* FindOpen(const LFsSpec& spec) const;
     void DimmerFollowFront();
+    // Moves a new monitor window diagonally off the shown ones whose corner is within a step.
+    static constexpr int32_t kCascadeStep = 18;
+    void Cascade(IMonitorWin* monitor) const;
     void ShowMidiInputWindow();
     void ShowTimecodeWindow();
     void MakeTimecodeWindow();

@@ -689,7 +689,9 @@ protected:
             SCOPED_TRACE(i);
             EXPECT_FALSE(Monitor(i)->full);
             EXPECT_TRUE(Monitor(i)->visible);
-            EXPECT_EQ(Monitor(i)->frame, (CLRect{100, 100, 420, 340}));
+            // The second opened cascades one step off the first.
+            const int32_t d = int32_t(i) * 18;
+            EXPECT_EQ(Monitor(i)->frame, (CLRect{100 + d, 100 + d, 420 + d, 340 + d}));
         }
         EXPECT_EQ(Mode(), 0);
         EXPECT_EQ(UDisplay::FullScreenMode(), 0u);
@@ -697,6 +699,20 @@ protected:
 
     AppFixture app;
 };
+
+TEST_F(ScreenModesTest, NewMonitorsCascadeOffTheShownOnes) {
+    EXPECT_EQ(Monitor(1)->frame, (CLRect{118, 118, 438, 358}));
+    // A third lands two steps off; hidden monitors take no place.
+    app.shows.Write("third.obm", AppFixture::ReadFile(app.ShowPath()));
+    gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.shows.File("third.obm").c_str())});
+    ASSERT_EQ(gMainApp->DocumentCount(), 3u);
+    EXPECT_EQ(Monitor(2)->frame, (CLRect{136, 136, 456, 376}));
+    Monitor(0)->visible = Monitor(1)->visible = Monitor(2)->visible = false;
+    app.shows.Write("fourth.obm", AppFixture::ReadFile(app.ShowPath()));
+    gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.shows.File("fourth.obm").c_str())});
+    ASSERT_EQ(gMainApp->DocumentCount(), 4u);
+    EXPECT_EQ(Monitor(3)->frame, (CLRect{100, 100, 420, 340}));
+}
 
 TEST_F(ScreenModesTest, FullScreenHidesTheSecondMonitorOnOneDisplayAndEscapeReturnsBoth) {
     for (uint32_t i = 0; i < 2; ++i) ASSERT_TRUE(Monitor(i)->visible);
