@@ -1,0 +1,172 @@
+// The real program on a private Xvfb: the show's monitor window appears with the rendered mix, a
+// scene key typed with xdotool recalls its scene, and SIGTERM quits cleanly with the file intact.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/CommandOutput.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XvfbServer.h"
+
+// Xlib last: its macros must not reach the headers above.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+
+extern char** environ;
+
+namespace {
+
+using testsupport::CommandOutput;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool WaitFor(const std::function<bool()>& done, double seconds) {
+    const auto t0 = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > seconds) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A pixel of the root window (0xRRGGBB).
+uint32_t ScreenPixel(const std::string& display, int x, int y) {
+    ::Display* d = XOpenDisplay(display.c_str());
+    if (!d) return 0xDEADBEEF;
+    XSync(d, False);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+    uint32_t p = 0xDEADBEEF;
+    if (image) {
+        p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(d);
+    return p;
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int x = int((a >> shift) & 0xFF), y = int((b >> shift) & 0xFF);
+        if (x - y > tolerance || y - x > tolerance) return false;
+    }
+    return true;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// xdotool's geometry of a window ("Position: X,Y", "Geometry: WxH").
+Geometry WindowGeometry(const std::string& env, const std::string& window) {
+    const std::string out = CommandOutput(env + " xdotool getwindowgeometry " + window + " 2>&1");
+    Geometry g;
+    const size_t pos = out.find("Position: ");
+    const size_t size = out.find("Geometry: ");
+    if (pos != std::string::npos) std::sscanf(out.c_str() + pos, "Position: %d,%d", &g.x, &g.y);
+    if (size != std::string::npos) std::sscanf(out.c_str() + size, "Geometry: %dx%d", &g.width, &g.height);
+    return g;
+}
+
+TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQuits) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+    testsupport::XvfbServer server;
+    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
+    testsupport::TempDir dir;
+    for (const char* f : {"show.obm", "fill.qtz", "tint.qtz", "picture.qtz", "source.qtz", "wave.qtz"})
+        dir.Write(f, Slurp(std::string(FIXTURES_DIR) + "/" + f));
+    const std::string show = dir.File("show.obm");
+    const std::string bytes = dir.Read("show.obm");
+    const std::string logPath = dir.File("requests.log");
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string v = *e;
+        if (v.rfind("ORBILUME_", 0) != 0 && v.rfind("XDG_", 0) != 0 && v.rfind("HOME=", 0) != 0 &&
+            v.rfind("DISPLAY=", 0) != 0)
+            env.push_back(v);
+    }
+    env.push_back("HOME=" + dir.Path());
+    env.push_back("DISPLAY=" + server.Display());
+    env.push_back("ORBILUME_PLATFORM=x11");
+    env.push_back("LIBGL_ALWAYS_SOFTWARE=1");
+    env.push_back("ORBILUME_TEST_LOG=" + logPath);
+    std::vector<char*> envp;
+    for (std::string& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = {ORBILUME_BINARY, show};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, ORBILUME_BINARY, nullptr, nullptr, argv.data(), envp.data()), 0);
+    auto stop = [&pid](int sig) {
+        if (pid <= 0) return -1;
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    };
+
+    // The monitor: the smaller of the two windows titled after the show (the other is the console).
+    const std::string x = "DISPLAY=" + server.Display();
+    std::string monitor;
+    Geometry g;
+    const bool appeared = WaitFor(
+        [&] {
+            std::istringstream ids(CommandOutput(x + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
+            std::string id;
+            while (ids >> id) {
+                const Geometry w = WindowGeometry(x, id);
+                if (w.width > 0 && (monitor.empty() || w.width * w.height < g.width * g.height)) {
+                    monitor = id;
+                    g = w;
+                }
+            }
+            return !monitor.empty();
+        },
+        30);
+    if (!appeared) {
+        stop(SIGKILL);
+        FAIL() << "no window \"show.obm -Orbilume\"; log: " << dir.Read("requests.log");
+    }
+    EXPECT_EQ(CommandOutput(x + " xdotool getwindowname " + monitor), "show.obm -Orbilume\n");
+
+    // The output area shows the fixture's mix: the fill through the tint, added at 0.75 over the
+    // picture layer.
+    const int cx = g.x + g.width / 2, cy = g.y + g.height / 2;
+    const uint32_t mix = 0xFF90A8;
+    EXPECT_TRUE(WaitFor([&] { return Near(ScreenPixel(server.Display(), cx, cy), mix, 6); }, 20))
+        << std::hex << ScreenPixel(server.Display(), cx, cy);
+
+    // "b" is the scene key of "Bright" (blend 1, tint 0.5, a 2.5 s fade): the mix changes to it.
+    (void)CommandOutput(x + " xdotool key --window " + monitor + " b 2>&1");
+    const uint32_t bright = 0xFF80FF;
+    EXPECT_TRUE(WaitFor([&] { return Near(ScreenPixel(server.Display(), cx, cy), bright, 6); }, 20))
+        << std::hex << ScreenPixel(server.Display(), cx, cy);
+
+    EXPECT_EQ(stop(SIGTERM), 0);
+    EXPECT_EQ(dir.Read("requests.log"),
+              "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(dir.Read("show.obm"), bytes) << "a recall changes no file";
+}
+
+}  // namespace
