@@ -123,8 +123,11 @@ TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
         CRecord* record = gMainApp->Prefs().AppendDocument();
         record->StringSlot(P::kDocPath) = LString(app.shows.File(name).c_str());
         (void)CRecordRef(&record).SetRectField(nullptr, P::kDocMonitorRect, c.stored);
-        Open(app.shows.File(name));
+        CObDoc* doc = Open(app.shows.File(name));
         EXPECT_EQ(gLast->frame, c.want);
+        // Closed again, so that the next opens at the default place (not cascaded off this one).
+        AppFixture::Command(doc, "LStdCmd_Close");
+        ASSERT_EQ(gMainApp->DocumentCount(), 0u);
     }
 }
 
