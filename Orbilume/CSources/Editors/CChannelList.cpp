@@ -25,6 +25,7 @@
 #include "Lib3/LSources/Mac/CCellDragHelper.h"
 #include "Lib3/LSources/Mac/CDragScrap.h"
 #include "Lib3/LSources/Mac/CDragger.h"
+#include "Lib3/LSources/Mac/CDropScrollHelper.h"
 #include "Lib3/LSources/Mac/CListDropTarget.h"
 #include "Lib3/LSources/Mac/LDrop.h"
 #include "Lib3/LSources/Mac/LScrapData.h"
@@ -139,7 +140,10 @@ CChannelList::CChannelList(LPane* owner, LHandler* document, CDocModelHolder* mo
     SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, 400);
     SetGridSize(layers, 1);
     fColumnHelper = std::make_unique<CCellDragHelper>(this, 0);
-    if (GetWindow()) fDropTarget = std::make_unique<CListDropTarget>(this);
+    if (GetWindow()) {
+        fDropTarget = std::make_unique<CListDropTarget>(this);
+        fChainDrop = std::make_unique<CDropScrollHelper>(this, this);
+    }
     if (fModel) (void)fModel->AddObserver(this, ModelObserver);
     if (CRecordHolder* holder = Ref(fPrefs).GetHolder()) (void)holder->AddObserver(this, PrefsObserver);
 }
@@ -147,6 +151,7 @@ CChannelList::CChannelList(LPane* owner, LHandler* document, CDocModelHolder* mo
 CChannelList::~CChannelList() {
     fTimer.Stop();
     fColumnHelper.reset();
+    fChainDrop.reset();
     fDropTarget.reset();
     if (CDragger* d = std::exchange(fUnitDragger, nullptr)) d->Abandon();
     if (fModel) (void)fModel->RemoveObserver(this, ModelObserver);
@@ -579,19 +584,52 @@ void CChannelList::FocusUnit(uint32_t unitId) {
 // --- previews ------------------------------------------------------------------------------------
 
 void CChannelList::QueuePreview(uint32_t unitId, bool immediate) {
-    auto it = std::find_if(fQueue.begin(), fQueue.end(), [&](const SPreviewRequest& r) { return r.unitId == unitId; });
-    if (it != fQueue.end()) {
-        if (!immediate || it->immediate) return;
-        fQueue.erase(it);
-    }
+    auto it = fQueued.find(unitId);
+    if (it != fQueued.end() && (!immediate || it->second.immediate)) return;
+    // New, or a delayed request upgraded: its old entry goes stale.
+    const uint32_t ticket = ++fNextTicket;
+    fQueued[unitId] = SPending{ticket, uint8_t(immediate ? 1 : 0)};
     if (immediate) {
-        auto at = std::find_if(fQueue.begin(), fQueue.end(), [](const SPreviewRequest& r) { return !r.immediate; });
-        fQueue.insert(at, SPreviewRequest{unitId, 1});
+        fImmediate.push_back(SQueued{unitId, ticket});
         fTimer.StartOnce(0, 0);
     } else {
-        fQueue.push_back(SPreviewRequest{unitId, 0});
+        fDelayed.push_back(SQueued{unitId, ticket});
         if (!fTimer.IsRunning()) fTimer.StartOnce(kPreviewDelayMs, 0);
     }
+}
+
+std::vector<CChannelList::SPreviewRequest> CChannelList::PreviewQueue() const {
+    std::vector<SPreviewRequest> out;
+    out.reserve(fQueued.size());
+    for (const std::deque<SQueued>* q : {&fImmediate, &fDelayed}) {
+        for (const SQueued& e : *q) {
+            auto it = fQueued.find(e.unitId);
+            if (it != fQueued.end() && it->second.ticket == e.ticket)
+                out.push_back(SPreviewRequest{e.unitId, it->second.immediate});
+        }
+    }
+    return out;
+}
+
+void CChannelList::ClearPreviews() {
+    fImmediate.clear();
+    fDelayed.clear();
+    fQueued.clear();
+}
+
+bool CChannelList::PopPreview(SPreviewRequest& r) {
+    for (std::deque<SQueued>* q : {&fImmediate, &fDelayed}) {
+        while (!q->empty()) {
+            const SQueued e = q->front();
+            q->pop_front();
+            auto it = fQueued.find(e.unitId);
+            if (it == fQueued.end() || it->second.ticket != e.ticket) continue;
+            r = SPreviewRequest{e.unitId, it->second.immediate};
+            fQueued.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void CChannelList::QueueLayerPreviews(const CRecord* unit) {
@@ -628,19 +666,18 @@ void CChannelList::ServePreviews() {
         return;
     }
     uint8_t lastImmediate = 0;
-    while (!fQueue.empty()) {
-        const SPreviewRequest r = fQueue.front();
-        fQueue.erase(fQueue.begin());
+    SPreviewRequest r{};
+    while (PopPreview(r)) {
         lastImmediate = r.immediate;
         if (ServeOne(r)) break;
     }
-    if (!fQueue.empty()) fTimer.StartOnce(lastImmediate ? 0 : kPreviewDelayMs, 0);
+    if (HasPendingPreviews()) fTimer.StartOnce(lastImmediate ? 0 : kPreviewDelayMs, 0);
 }
 
 void CChannelList::StateChanged(uint32_t op) {
     CCellGridPane::StateChanged(op);
     if (op == kHide) fTimer.Stop();
-    if (op == kShow && !fQueue.empty() && !fTimer.IsRunning()) fTimer.StartOnce(0, 0);
+    if (op == kShow && HasPendingPreviews() && !fTimer.IsRunning()) fTimer.StartOnce(0, 0);
 }
 
 // --- chain area ----------------------------------------------------------------------------------
@@ -672,6 +709,10 @@ void CChannelList::BoundsChanged(const CLRect& old) {
     if (h > 0 && CellHeight() != h) {
         SetCellSize(CellWidth(), h);
         Send(LPane_Defer);
+    }
+    if (fChainDrop) {
+        const CLRect& b = Bounds();
+        fChainDrop->SetScrollArea({b.left, std::min(b.bottom, b.top + CLayerFrm::kHeaderHeight), b.right, b.bottom}, 8, 8);
     }
 }
 
@@ -833,8 +874,66 @@ bool CChannelList::TrackUnitDrag(LDrop* drop, const CLPoint& local) {
     }
     const bool layers = UDragPboard::HasType(drop, ScrapType(kScrapLayers));
     const uint32_t mode = !layers && DropIsCopy(mark.unitId) ? uint32_t(LDrop::kCopy) : uint32_t(LDrop::kDefault);
-    fDropTarget->Accept(mode);
+    if (fChainDrop && fChainDrop->Following() == drop)
+        fChainDrop->SetFeedback(mode);
+    else
+        fDropTarget->Accept(mode);
     return true;
+}
+
+void CChannelList::HideMark() {
+    if (fMarkShown) RedrawMark();
+    fMarkShown = false;
+}
+
+void CChannelList::HandChainDragToColumns() {
+    LDrop* drop = fChainDrop ? fChainDrop->Following() : nullptr;
+    if (!drop || !fDropTarget) return;
+    fChainDrop->Forget();
+    HideMark();
+    if (fDropTarget->Dispatch(LMessage(LDrop_Enter, drop, this)) == CDropTargetHelper::kEnter)
+        HandleDrop(CDropTargetHelper::kEnter);
+}
+
+LMessage CChannelList::HandleChainDrop(const LMessage& msg) {
+    LDrop* drop = fChainDrop->Following();
+    if (msg.Is(CDropScrollHelper_Enter) || msg.Is(CDropScrollHelper_Move)) {
+        const bool units = drop && (UDragPboard::HasType(drop, ScrapType(kScrapLayers)) ||
+                                    UDragPboard::HasType(drop, ScrapType(kScrapFilters)) ||
+                                    UDragPboard::HasType(drop, ScrapType(kScrapAnimators)));
+        if (units && TrackUnitDrag(drop, fChainDrop->Local())) return LMessage();
+        // Not over a chain position: the column target takes the drag.
+        if (msg.Is(CDropScrollHelper_Enter)) {
+            HideMark();
+            fChainDrop->Forget();
+            return LMessage();
+        }
+        HandChainDragToColumns();
+        return LMessage();
+    }
+    if (msg.Is(CDropScrollHelper_Leave)) {
+        HideMark();
+        return LMessage();
+    }
+    if (msg.Is(CDropScrollHelper_Drop)) {
+        if (!drop || !fMarkShown) return LMessage();
+        const bool animators = UDragPboard::HasType(drop, ScrapType(kScrapAnimators));
+        const bool filters = UDragPboard::HasType(drop, ScrapType(kScrapFilters));
+        HideMark();
+        const uint32_t type = animators ? kScrapAnimators : filters ? kScrapFilters : kScrapLayers;
+        const uint32_t fb = DropUnits(fMark, type, ReadRecords(drop, type), drop->IsCopyOnly());
+        if (fb) fChainDrop->SetFeedback(fb);
+        return LMessage();
+    }
+    // Scroll: columns by the horizontal step, the chains by twice the vertical one.
+    CScrollHelper& scroller = fChainDrop->Scroller();
+    if (scroller.DirectionX() != 0) {
+        const CLPoint to = ClampScrollPos({FirstColumn() + scroller.DirectionX(), FirstRow()});
+        SetScrollPos(to.x, to.y);
+    }
+    if (scroller.DirectionY() != 0 && fPrefs)
+        SetChainOffset(fPrefs->GetInt(P::kDocRunTime13) + 2 * scroller.DirectionY());
+    return LMessage();
 }
 
 void CChannelList::HandleDrop(int32_t code) {
@@ -937,6 +1036,12 @@ LMessage CChannelList::Handle(const LMessage& msg) {
             return LMessage();
         }
     }
+    if (fChainDrop && msg.sender == fChainDrop.get() &&
+        (msg.Is(CDropScrollHelper_Enter) || msg.Is(CDropScrollHelper_Move) || msg.Is(CDropScrollHelper_Leave) ||
+         msg.Is(CDropScrollHelper_Drop) || msg.Is(CDropScrollHelper_Scroll)))
+        return HandleChainDrop(msg);
+    // The column target follows a drop only when the chain helper does not.
+    if (fChainDrop && fChainDrop->Take(msg)) return LMessage();
     if (const int32_t code = fDropTarget ? fDropTarget->Dispatch(msg) : 0) {
         HandleDrop(code);
         return LMessage();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/LTimer.h"
@@ -10,6 +12,7 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 
 class CCellDragHelper;
+class CDropScrollHelper;
 class CDocModelHolder;
 class CDragger;
 class CListDropTarget;
@@ -92,10 +95,14 @@ public:
     const SDropMark* ShownMark() const { return fMarkShown ? &fMark : nullptr; }
     void SetColumnDragRunning(bool on) { fColumnDrag = on; }
     bool ColumnDragRunning() const { return fColumnDrag; }
+    CDropScrollHelper* ChainDrop() const { return fChainDrop.get(); }
 
     // The preview queue.
     void QueuePreview(uint32_t unitId, bool immediate);
-    const std::vector<SPreviewRequest>& PreviewQueue() const { return fQueue; }
+    // The pending requests in serving order: immediate ones first.
+    std::vector<SPreviewRequest> PreviewQueue() const;
+    bool HasPendingPreviews() const { return !fQueued.empty(); }
+    void ClearPreviews();
     LTimer& PreviewTimer() { return fTimer; }
     // One expiry of the preview timer.
     void ServePreviews();
@@ -134,20 +141,41 @@ private:
     bool TrackUnitDrag(LDrop* drop, const CLPoint& local);
     void StartUnitDrag(CInParamFrm* frame);
     void RedrawMark();
+    void HideMark();
+    LMessage HandleChainDrop(const LMessage& msg);
+    // The chain drag turned into a drop between columns: the list's own target takes it over.
+    void HandChainDragToColumns();
     bool ServeOne(const SPreviewRequest& r);
+    bool PopPreview(SPreviewRequest& r);
 
     LHandler* fDocument;
     CDocModelHolder* fModel;
     IChannelEngine* fEngine;
     CRecord* fPrefs;
     LTimer fTimer;
-    std::vector<SPreviewRequest> fQueue;
+    // The queue is two FIFOs (immediate, then delayed) of (unit id, ticket); fQueued maps each
+    // pending unit to its live ticket, so a dedup or an upgrade never scans. Stale entries are
+    // skipped when popped.
+    struct SQueued {
+        uint32_t unitId;
+        uint32_t ticket;
+    };
+    std::deque<SQueued> fImmediate;
+    std::deque<SQueued> fDelayed;
+    struct SPending {
+        uint32_t ticket;
+        uint8_t immediate;
+    };
+    std::unordered_map<uint32_t, SPending> fQueued;
+    uint32_t fNextTicket = 0;
     uint32_t fFocusedUnit = 0;
     uint32_t fDraggedUnit = 0;
     bool fColumnDrag = false;
     bool fCreating = false;
     std::unique_ptr<CCellDragHelper> fColumnHelper;
     std::unique_ptr<CListDropTarget> fDropTarget;
+    // Unit drags over the chains: auto-scroll and the drop mark.
+    std::unique_ptr<CDropScrollHelper> fChainDrop;
     CDragger* fUnitDragger = nullptr;
     SDropMark fMark;
     bool fMarkShown = false;

@@ -261,7 +261,7 @@ TEST_F(CChannelListTest, UndoRevertsMixGesturesButNoFaderMoves) {
 TEST_F(CChannelListTest, PreviewQueueOrdersAndDeduplicates) {
     ASSERT_TRUE(resources.Ok());
     CChannelList* l = List();
-    const_cast<std::vector<CChannelList::SPreviewRequest>&>(l->PreviewQueue()).clear();
+    l->ClearPreviews();
     l->QueuePreview(5, false);
     l->QueuePreview(6, false);
     l->QueuePreview(5, false);  // already queued: dropped
