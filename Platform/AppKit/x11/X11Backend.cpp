@@ -25,6 +25,7 @@
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Cursors.h"
+#include "Platform/AppKit/x11/X11Dnd.h"
 #include "Platform/AppKit/x11/X11ErrorTrap.h"
 #include "Platform/AppKit/x11/X11GLSurface.h"
 #include "Platform/AppKit/x11/X11HotKeys.h"
@@ -115,6 +116,7 @@ X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(di
     fCursors = std::make_unique<X11Cursors>(fDisplay);
     fSelections = std::make_unique<X11Selections>(fDisplay);
     fSelections->SetAfterWait([](void* self) { static_cast<X11Backend*>(self)->SchedulePump(); }, this);
+    fDnd = std::make_unique<X11Dnd>(fDisplay, fSelections.get());
     int error = 0;
     fRandR = XRRQueryExtension(fDisplay, &fRandREvent, &error);
     if (fRandR)
@@ -143,6 +145,7 @@ X11Backend::~X11Backend() {
         s->window->SetBackendData(nullptr);
     }
     fWindows.clear();
+    fDnd.reset();
     fSelections.reset();
     fCursors.reset();
     fKeyboard.reset();
@@ -351,6 +354,7 @@ void X11Backend::Create(Window* window) {
     fPointer->Select(xw);
     ::Atom protocols[] = {Intern("WM_DELETE_WINDOW"), Intern("_NET_WM_PING")};
     XSetWMProtocols(fDisplay, xw, protocols, 2);
+    if (!IsPopUp(window)) fDnd->MarkAware(xw);
     StoreHints(window, xw);
     StoreTitle(xw, window->Title());
     StoreIcon(xw);
@@ -913,6 +917,7 @@ void X11Backend::Pump() {
         }
         XWin* s = StateOf(x.xany.window);
         if (!s) continue;  // windows already gone, or another client's
+        if (x.type == ClientMessage && fDnd->HandleClientMessage(&x, fScale)) continue;
         Window* w = s->window;
         switch (x.type) {
             case Expose:

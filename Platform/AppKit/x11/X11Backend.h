@@ -21,6 +21,7 @@ class RunLoopSource;
 namespace plat::x11 {
 
 class X11Cursors;
+class X11Dnd;
 class X11HotKeys;
 class X11Keyboard;
 class X11Pointer;
@@ -84,6 +85,7 @@ public:
     bool ConnectionLost() const override { return fLost; }
     X11Presenter* Presenter() const { return fPresenter.get(); }
     X11Selections* Selections() const { return fSelections.get(); }
+    X11Dnd* Dnd() const { return fDnd.get(); }
 
     // What presenting did, for tests: the X pixel rectangles sent, and the passes of the framework
     // an Expose caused (none when the backing store answers).
@@ -129,6 +131,7 @@ private:
     std::unique_ptr<X11Pointer> fPointer;
     std::unique_ptr<X11Cursors> fCursors;
     std::unique_ptr<X11Selections> fSelections;
+    std::unique_ptr<X11Dnd> fDnd;
     std::unordered_map<unsigned long, std::unique_ptr<XWin>> fWindows;
     Ref<FdSource> fSource;
     Ref<RunLoopSource> fPump;

@@ -338,6 +338,19 @@ bool X11Selections::WaitFor(int type, unsigned long window, unsigned long atom, 
     }
 }
 
+bool X11Selections::ReadSelection(unsigned long selection, unsigned long target, unsigned long time,
+                                  std::vector<uint8_t>* out) {
+    Side side;
+    side.atom = selection;
+    const unsigned long saved = fTime;
+    if (time) fTime = time;
+    std::string got;
+    const bool ok = Read(&side, target, out, &got);
+    fTime = saved;
+    if (fAfterWait) fAfterWait(fAfterWaitContext);
+    return ok;
+}
+
 bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>* out, std::string* typeName) {
     out->clear();
     const ::Atom property = Intern("ORBILUME_SELECTION");

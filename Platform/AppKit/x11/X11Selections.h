@@ -55,6 +55,9 @@ public:
     bool Owns(bool clipboard) const { return clipboard ? fClipboard.owned : fPrimary.owned; }
     unsigned long OwnerWindow() const { return fWindow; }
 
+    // Reads a target of any selection another program owns (XDND's), at the event time given.
+    bool ReadSelection(unsigned long selection, unsigned long target, unsigned long time, std::vector<uint8_t>* out);
+
     // PasteboardOwner: promised data of another program's selection.
     void ProvideData(Pasteboard* pasteboard, const std::string& type) override;
 
