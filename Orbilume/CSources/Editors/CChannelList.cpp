@@ -954,7 +954,10 @@ void CChannelList::HandleDrop(int32_t code) {
         fMarkShown = false;
         if (!layers && !filters && !files) return;
         const int32_t gap = std::clamp(fDropTarget->DropGap().x, 0, Columns());
-        fDropTarget->AcceptAt(layers || filters ? uint32_t(LDrop::kDefault) : uint32_t(LDrop::kCopy), {gap, 0}, 1);
+        const uint32_t mode = layers || filters ? uint32_t(LDrop::kDefault) : uint32_t(LDrop::kCopy);
+        // The marker shows only once the target accepts.
+        if (!fDropTarget->IsHighlighted()) fDropTarget->Accept(mode);
+        fDropTarget->AcceptAt(mode, {gap, 0}, 1);
         return;
     }
     if (code != CDropTargetHelper::kDrop) return;
