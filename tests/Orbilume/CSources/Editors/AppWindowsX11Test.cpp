@@ -12,10 +12,12 @@
 
 #include "Common/ObjC/CMacMainLoop.h"
 #include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/CTextSlot.h"
 #include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LImagePane.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
@@ -27,6 +29,8 @@
 #include "Orbilume/CSources/Editors/CUvAdList.h"
 #include "Orbilume/CSources/Editors/CUvAdWin.h"
 #include "Orbilume/CSources/Editors/CViewPrefs.h"
+#include "Orbilume/CSources/Editors/CViewPrefsDlg.h"
+#include "Platform/AppKit/FontPanel.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
@@ -134,15 +138,29 @@ TEST_F(AppWindowsX11Test, TheStartupWindowIsACentredSplashShowingTheImage) {
     EXPECT_GT(differing, px.size() / 10);
 }
 
-// Disabled: the style resolves to the chosen family (checked headless), but on the X server the
-// other window's pixels did not change yet; to be looked into.
-TEST_F(AppWindowsX11Test, DISABLED_AFontChosenForSlotZeroRestylesAnotherWindow) {
+// The rows of a grab (width w) that hold dark ink.
+int InkRows(const std::vector<uint32_t>& px, int w) {
+    int rows = 0;
+    for (size_t y = 0; y * size_t(w) < px.size(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < w && !ink; ++x) {
+            const uint32_t p = px[y * size_t(w) + size_t(x)];
+            ink = ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+        }
+        rows += ink;
+    }
+    return rows;
+}
+
+TEST_F(AppWindowsX11Test, AFontChosenForSlotZeroRestylesAnotherWindow) {
     CRecord* set = CRecord::New(&CParamSet::SetType());
     CViewPrefs& prefs = CViewPrefs::Get();
     prefs.Install();
     prefs.SetParamSet(set);
     {
         LFrame other(&root, nullptr, LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(3))));
+        // A bare frame paints no background: give it the window colour as the application's do.
+        other.SetBackground(LColor::System(1));
         auto* text = new LTextPane(&other, 0);
         (void)text->SetTextStyle(LTextStyleH(0));  // the style of slot 0
         (void)text->SetText(LString("Sample text WWW"));
@@ -152,14 +170,55 @@ TEST_F(AppWindowsX11Test, DISABLED_AFontChosenForSlotZeroRestylesAnotherWindow) 
         ASSERT_TRUE(RunUntil([&] { return other.Window()->NativeWindow()->IsVisible(); }));
         Wait(0.4);
         ::Display* d = backend->XDisplay();
-        const std::vector<uint32_t> before = Grab(d, XW(&other), 10, 10, 380, 70);
-        prefs.SetFont(0, LString("DejaVu Serif"), 18);
-        other.UpdateNow();
+        XWindowAttributes attrs;
+        ASSERT_TRUE(XGetWindowAttributes(d, XW(&other), &attrs));
+        const int strip = attrs.height - other.Bounds().Height();  // the menu strip above the content
+        const std::vector<uint32_t> before = Grab(d, XW(&other), 10, strip + 10, 380, 70);
+        ASSERT_GT(InkRows(before, 380), 0);
+
+        // The view preferences: a click on slot 0 opens the font panel, where the family and size
+        // are picked.
+        CViewPrefsDlg dialog(&root, nullptr, CViewPrefsDlg::DefaultSpec());
+        dialog.SetWindowFrame({560, 100, 960, 300});
+        dialog.ShowWindow();
+        ASSERT_TRUE(RunUntil([&] {
+            return dialog.Window()->NativeWindow()->IsVisible() && dialog.List()->Bounds().Width() > 0;
+        }));
+        Xdotool("windowfocus --sync %W", dialog.Window()->NativeWindow());
+        Wait(0.3);
+        ASSERT_TRUE(XGetWindowAttributes(d, XW(&dialog), &attrs));
+        const int dialogStrip = attrs.height - dialog.Bounds().Height();
+        CCellRef ref(dialog.List(), {0, 0}, false);
+        auto* cell = static_cast<CVPFontCell*>(ref.Pane());
+        ASSERT_NE(cell, nullptr);
+        const CLPoint o = cell->Slot()->GetOriginIn(nullptr);
+        const std::string at = std::to_string(o.x + cell->Slot()->Bounds().left + 6) + " " +
+                               std::to_string(dialogStrip + o.y + cell->Slot()->Bounds().top + 5);
+        // The first click focuses the row; with list and row focused a click opens the panel.
+        for (int i = 0; i < 3 && !dialog.List()->PanelOpen(); ++i) {
+            Xdotool("mousemove --sync --window %W " + at + " click 1", dialog.Window()->NativeWindow());
+            (void)RunUntil([&] { return dialog.List()->PanelOpen(); }, 1);
+        }
+        ASSERT_TRUE(dialog.List()->PanelOpen());
+        plat::FontPanel* panel = plat::FontPanel::Shared();
+        ASSERT_TRUE(RunUntil([&] { return panel->IsVisible(); }));
+        ASSERT_TRUE(panel->UserPickFamily("DejaVu Serif"));
+        ASSERT_TRUE(panel->UserSetSize(18));
+        LString family;
+        double points = 0;
+        ASSERT_TRUE(prefs.GetFont(0, family, points));
+        EXPECT_EQ(std::string(family.CStr()), "DejaVu Serif");
+        EXPECT_DOUBLE_EQ(points, 18);
+        EXPECT_EQ(std::string(cell->Slot()->Text().CStr()), "DejaVu Serif");
         Wait(0.4);
-        const std::vector<uint32_t> after = Grab(d, XW(&other), 10, 10, 380, 70);
+
+        const std::vector<uint32_t> after = Grab(d, XW(&other), 10, strip + 10, 380, 70);
         ASSERT_EQ(before.size(), after.size());
         EXPECT_NE(before, after);
+        // 18 points stand taller than the default 13.
+        EXPECT_GT(InkRows(after, 380), InkRows(before, 380));
         EXPECT_EQ(std::string(LTextStyleH(0).FamilyName().CStr()), "DejaVu Serif");
+        dialog.List()->ClosePanel();
     }
     prefs.Uninstall();
     prefs.SetParamSet(nullptr);
