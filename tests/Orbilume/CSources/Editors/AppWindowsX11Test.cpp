@@ -1,6 +1,7 @@
 // The application's small windows on a real X server: the start-up window as a centred splash
-// showing the "APP" image, a font chosen for a slot restyling text in another window, and a
-// universe row added with "+" and its address typed with xdotool.
+// showing the "APP" image, a font chosen in the font panel for a slot restyling text in another
+// window, a universe row added with "+" and its address typed with xdotool, and the About box
+// opened from the application menu.
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
@@ -11,9 +12,11 @@
 #include <string>
 
 #include "Common/ObjC/CMacMainLoop.h"
+#include "Common/ObjC/CMacMainLoopUI.h"
 #include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CTextSlot.h"
 #include "Common/ObjC/LEditText.h"
+#include "Lib3/LSources/CoreData/CAppBase.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
@@ -25,16 +28,21 @@
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Orbilume/CSources/DmxIn/CUvAdTypes.h"
+#include "Orbilume/CSources/Editors/CAppWindows.h"
 #include "Orbilume/CSources/Editors/CStartupWin.h"
 #include "Orbilume/CSources/Editors/CUvAdList.h"
 #include "Orbilume/CSources/Editors/CUvAdWin.h"
 #include "Orbilume/CSources/Editors/CViewPrefs.h"
 #include "Orbilume/CSources/Editors/CViewPrefsDlg.h"
+#include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/FontPanel.h"
+#include "Platform/AppKit/MenuStrip.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/support/MenuPixels.h"
 
 namespace {
 
@@ -68,8 +76,8 @@ std::string AtomProperty(::Display* d, unsigned long w, const char* name) {
     int format;
     unsigned long n, after;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 16, False, XA_ATOM, &type, &format, &n, &after,
-                           &data) != Success ||
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 16, False, XA_ATOM, &type, &format, &n,
+                           &after, &data) != Success ||
         !data || n == 0) {
         if (data) XFree(data);
         return std::string();
@@ -232,7 +240,8 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
         CUvAdWin w(&root, nullptr, CUvAdWin::DefaultSpec(), settings, &holder, holder.Root());
         w.SetWindowFrame({100, 100, 760, 400});
         w.ShowWindow();
-        ASSERT_TRUE(RunUntil([&] { return w.Window()->NativeWindow()->IsVisible() && w.Bounds().Width() > 0; }));
+        ASSERT_TRUE(
+            RunUntil([&] { return w.Window()->NativeWindow()->IsVisible() && w.Bounds().Width() > 0; }));
         Xdotool("windowfocus --sync %W", w.Window()->NativeWindow());
         Wait(0.3);
         // The menu strip stands above the content in the X window.
@@ -262,13 +271,98 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
         Wait(0.3);
         // The row shows it: the field's area holds dark text pixels.
         const std::vector<uint32_t> px =
-            Grab(backend->XDisplay(), XW(&w), a.x + address->Bounds().left, strip + a.y + address->Bounds().top,
-                 address->Bounds().Width(), address->Bounds().Height());
+            Grab(backend->XDisplay(), XW(&w), a.x + address->Bounds().left,
+                 strip + a.y + address->Bounds().top, address->Bounds().Width(), address->Bounds().Height());
         size_t dark = 0;
-        for (uint32_t p : px) dark += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+        for (uint32_t p : px)
+            dark += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
         EXPECT_GT(dark, 10u);
     }
     CRecord::Delete(settings);
+}
+
+// The application's root as far as the About command needs it: the standard commands of CAppBase,
+// modal runs on the session's loop.
+struct AppRoot : CAppBase {
+    AppRoot() : CAppBase(nullptr) {}
+    CMacMainLoop* loop = nullptr;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is("LHandler_Mode")) {
+            if (loop && msg.sender) loop->RunModal(msg.sender);
+            return LMessage();
+        }
+        for (const char* id :
+             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
+            if (msg.Is(id)) return LMessage();
+        return CAppBase::Handle(msg);
+    }
+};
+
+class AboutX11Test : public X11FrameworkTest {
+protected:
+    void SetUp() override {
+        StartSession(&root, kResources);
+        if (IsSkipped() || HasFatalFailure()) return;
+        root.loop = loop;
+        plat::SetMainBundlePathForTesting(ORBILUME_BUNDLE_DIR);
+        CAppWindows::Install();
+    }
+    void TearDown() override {
+        CMacMainLoopUI::SetAppWindows(nullptr);
+        plat::SetMainBundlePathForTesting(std::string());
+        X11FrameworkTest::TearDown();
+    }
+
+    AppRoot root;
+};
+
+TEST_F(AboutX11Test, TheAppMenusAboutItemShowsTheVersion) {
+    ASSERT_EQ(CAboutDialog::BundleVersion(), ORBILUME_VERSION);
+    LFrame front(&root, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6)), nullptr));
+    front.SetWindowFrame({100, 100, 500, 300});
+    front.ShowWindow();
+    ASSERT_TRUE(
+        RunUntil([&] { return front.Window()->NativeWindow()->IsVisible() && front.Bounds().Width() > 0; }));
+    plat::Window* native = front.Window()->NativeWindow();
+    Xdotool("windowfocus --sync %W", native);
+    plat::MenuStrip* strip = native->Strip();
+    ASSERT_NE(strip, nullptr);
+    const plat::Rect appTitle = strip->TitleRect(0);
+
+    // Inside the About box's modal run: what it shows, on the screen; then OK ends it.
+    std::string version;
+    bool versionShown = false;
+    int ink = 0;
+    testsupport::RunLater openItem(0.5, [&] { Xdotool("key Down Return", native); });
+    testsupport::RunLater look(2.0, [&] {
+        plat::Window* modal = plat::Application::Shared()->ModalWindow();
+        LWindow* w = modal ? LWindow::FindWindow(modal) : nullptr;
+        if (!w) return;
+        auto* box = static_cast<CAboutDialog*>(w->Upper());
+        LTextPane* pane = box->VersionText();
+        version = pane->Text().CStr();
+        versionShown = pane->IsVisible();
+        ::Display* d = backend->XDisplay();
+        XWindowAttributes attrs;
+        if (!XGetWindowAttributes(d, backend->XWindowOf(modal), &attrs)) return;
+        const int top = attrs.height - box->Bounds().Height();
+        const CLPoint o = pane->GetOriginIn(nullptr);
+        const CLRect b = pane->Bounds();
+        const std::vector<uint32_t> px =
+            Grab(d, backend->XWindowOf(modal), o.x + b.left, top + o.y + b.top, b.Width(), b.Height());
+        for (uint32_t p : px)
+            ink += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+        const CLPoint ok = box->OkButton()->GetOriginIn(nullptr);
+        const CLRect okb = box->OkButton()->Bounds();
+        Xdotool("mousemove --sync --window %W " + std::to_string(ok.x + okb.left + okb.Width() / 2) + " " +
+                    std::to_string(top + ok.y + okb.top + okb.Height() / 2) + " click 1",
+                modal);
+    });
+    Xdotool("mousemove --sync --window %W " + std::to_string(int(appTitle.x) + 5) + " 8 click 1", native);
+    ASSERT_TRUE(RunUntil([&] { return look.Ran() && !plat::Application::Shared()->ModalWindow(); }, 10));
+    EXPECT_EQ(version, std::string("Version ") + ORBILUME_VERSION);
+    EXPECT_TRUE(versionShown);
+    EXPECT_GT(ink, 10);
 }
 
 }  // namespace
