@@ -134,7 +134,8 @@ void LTextBox::Draw(LDrawContext& ctx) {
         spec.wrap = fMode == kWrapped;
     } else {
         spec.singleLine = true;
-        spec.baseline = fRect.top + (fMode == kOneLine ? std::ceil(fFont->Ascent()) : 0);
+        // Both one-line modes start the line at the top: its baseline lies one ascent below.
+        spec.baseline = fRect.top + std::ceil(fFont->Ascent());
     }
     plat::GStateScope state(*native);
     plat::DrawText(*native, *fFont, fText.CStr(), fText.Length(), spec);
