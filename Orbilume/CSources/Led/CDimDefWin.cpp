@@ -8,6 +8,7 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreData/SFieldDesc.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
@@ -170,6 +171,7 @@ CDimDefWin::CDimDefWin(LHandler* upper, LPane* owner, LHandler* editor, CDimDefS
                        CDimDefLibrary* library, CRecordRef settings, const LFrameSpec& spec)
     : LFrame(upper, owner, spec), fEditor(editor), fStore(store), fSettings(settings), fWatch(store) {
     PLAT_DCHECK_MAIN_THREAD();
+    SetBackground(LColor::System(1));
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     // Panes in layout order: 1 name, 2 parameter frame, 3 channel-set frame, 4 dot grid, 5 channel list.
     fNameSel = new CDIMDefSel(this, library);
