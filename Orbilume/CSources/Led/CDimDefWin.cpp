@@ -133,10 +133,15 @@ void CDimChCell::Bind(int32_t row) {
 LMessage CDimChCell::Handle(const LMessage& msg) {
     if (msg.Is(LEditText_Change) && msg.sender == fValue && fRow >= 0) {
         const LString text = fValue->GetText();
+        // While the user types, the row keeps its editor: it is not rebound under the keystroke.
+        if (fValue->Editor()) fWindow->fTypingRow = fRow;
         (void)UDimDefEdits::SetChannelText(fWindow->Editor(), fWindow->DefRef(), uint32_t(fRow),
                                            std::string_view(text.CStr(), text.Length()));
+        fWindow->fTypingRow = -1;
         return LMessage();
     }
+    if (msg.Is(LEditText_Unfocused) && msg.sender == fValue && fRow >= 0)
+        Bind(fRow);  // the stored value as the list shows it ("g" typed shows "G")
     return CTabFocusPane::Handle(msg);
 }
 
@@ -217,6 +222,8 @@ CDimDefWin::CDimDefWin(LHandler* upper, LPane* owner, LHandler* editor, CDimDefS
 
 CDimDefWin::~CDimDefWin() {
     fWatch.onChange = nullptr;
+    // The rows go while the window is whole: a row losing its editor reads the shown definition.
+    fList->SetGridSize(0, 0);
     if (Window() && fSettings) UDimPrefs::SetDefWinPlace(fSettings, GetWindowFrame());
 }
 
@@ -292,6 +299,9 @@ void CDimDefWin::OnChange(const SRecordEvent& event) {
         Refresh();
         return;
     }
+    // A value typed into a channel row: the other rows show what they showed (padding entries
+    // read "0" as rows past the end do), and the typing row shows its value when editing ends.
+    if (fTypingRow >= 0 && event.field == T::kDidfChannels) return;
     const uint32_t field = event.field;
     if (field == T::kDidfDotOrder) {
         const uint32_t columns = def->GetUInt(T::kDidfColumns);

@@ -166,4 +166,7 @@ private:
     LListNavi* fListNavi = nullptr;
     CDimChList* fList = nullptr;
     bool fRefreshing = false;
+    int32_t fTypingRow = -1;  // the channel row whose editor is storing a typed value
+
+    friend class CDimChCell;
 };
