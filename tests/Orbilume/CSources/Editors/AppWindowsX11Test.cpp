@@ -22,6 +22,7 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LImagePane.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
@@ -37,11 +38,13 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/FontPanel.h"
 #include "Platform/AppKit/MenuStrip.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/MenuPixels.h"
 
 namespace {
@@ -277,6 +280,69 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
         for (uint32_t p : px)
             dark += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
         EXPECT_GT(dark, 10u);
+    }
+    CRecord::Delete(settings);
+}
+
+TEST_F(AppWindowsX11Test, CopiedRowsGoOnTheClipboardUnderTheirOwnTypeAndComeBack) {
+    if (!testsupport::HaveProgram("xclip")) GTEST_SKIP() << "xclip is not installed";
+    const char* const kType = "lumetra.scraptype.quillantorn.uvad";
+    CRecordHolder holder(CRecord::New(U::Uvas()));
+    const struct {
+        int32_t univ;
+        const char* ipad;
+    } rows[] = {{0x123, "10.0.0.7"}, {5, "127.0.0.1"}};
+    for (uint32_t i = 0; i < 2; ++i) {
+        ASSERT_TRUE(holder.RootRef().InsertRecord(nullptr, U::kUvasList, i, CRecord::New(U::Uvad())));
+        CRecordRef r(&(*holder.Root()->GetRecordArray(U::kUvasList))[i]);
+        ASSERT_TRUE(r.SetInt(nullptr, U::kUvadUniverse, rows[i].univ));
+        ASSERT_TRUE(r.SetString(nullptr, U::kUvadAddress, LString(rows[i].ipad)));
+    }
+    CRecord* settings = CRecord::New(&CParamSet::SetType());
+    {
+        CUvAdWin w(&root, nullptr, CUvAdWin::DefaultSpec(), settings, &holder, holder.Root());
+        w.SetWindowFrame({100, 100, 760, 400});
+        w.ShowWindow();
+        ASSERT_TRUE(RunUntil([&] { return w.Window()->NativeWindow()->IsVisible() && w.Bounds().Width() > 0; }));
+        auto command = [&](const char* id) {
+            LMenuItem item(nullptr);
+            item.AddCommand(id);
+            LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, w.List()));
+        };
+        // An X client runs while the event loop serves the clipboard; its output.
+        auto client = [&](const std::string& cmd, const std::string& input = {}) {
+            testsupport::BackgroundCommand c("DISPLAY=" + Display() + " " + cmd, input);
+            int status = -1;
+            if (!RunUntil([&] { return c.Done(&status); }, 10) || status != 0) return std::string("(failed)");
+            return c.Output();
+        };
+
+        // Both rows copied: xclip sees them offered under the rows' type.
+        w.List()->SetSelection(CRgn(CLRect{0, 0, 1, 2}));
+        command("LStdCmd_Copy");
+        const std::string targets = client("xclip -selection clipboard -o -t TARGETS");
+        EXPECT_NE(targets.find(kType), std::string::npos) << targets;
+        const std::string bytes = client(std::string("xclip -selection clipboard -o -t ") + kType);
+        ASSERT_NE(bytes, "(failed)");
+        ASSERT_FALSE(bytes.empty());
+
+        // The same bytes offered by another program paste back as the two rows.
+        plat::Pasteboard* pb = plat::Pasteboard::General();
+        const int64_t before = pb->ChangeCount();
+        ASSERT_NE(client(std::string("xclip -selection clipboard -i -t ") + kType, bytes), "(failed)");
+        ASSERT_TRUE(RunUntil([&] { return pb->ChangeCount() != before && pb->HasType(kType); }));
+        w.List()->SetSelection(CRgn(CLRect{0, 1, 1, 2}));
+        command("LStdCmd_Paste");
+        ASSERT_TRUE(RunUntil([&] { return holder.Root()->ArrayCount(U::kUvasList) == 4; }));
+        for (uint32_t i = 0; i < 2; ++i) {
+            int copies = 0;
+            for (uint32_t j = 0; j < 4; ++j) {
+                const CRecord* r = holder.Root()->GetElement(U::kUvasList, j);
+                copies += r->GetString(U::kUvadAddress) == LString(rows[i].ipad) &&
+                          r->GetInt(U::kUvadUniverse) == rows[i].univ;
+            }
+            EXPECT_EQ(copies, 2) << rows[i].ipad;
+        }
     }
     CRecord::Delete(settings);
 }
