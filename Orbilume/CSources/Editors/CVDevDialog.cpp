@@ -20,6 +20,7 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Platform/Foundation/Check.h"
+#include "Platform/Foundation/TextEncoding.h"
 #include "Platform/Media/CaptureRegistry.h"
 
 namespace {
@@ -72,18 +73,20 @@ void CVDevCell::SetDevices(const std::vector<std::string>& devices) {
     const LStrListRsrcH strings{SRsrcRequest(CVDevList::kName)};
     fPopup->RemoveAll();
     fPopup->AddItem(strings.GetString(0));
+    fDevices = devices;
     for (const std::string& name : devices) fPopup->AddItem(LString(name.data(), uint32_t(name.size())));
 }
 
 void CVDevCell::Bind(uint32_t row) {
     fRow = row;
     (void)fLabel->SetText(LString(std::to_string(row + 1).c_str()));
-    const LString stored = fList->StoredName(row);
+    const LString storedText = fList->StoredName(row);
+    const std::string stored(storedText.CStr(), storedText.Length());
     int32_t item = 0;
-    if (!stored.IsEmpty())
-        for (int32_t i = 1; i < fPopup->Count(); ++i)
-            if (fPopup->ItemTitle(i) == stored) {
-                item = i;
+    for (int pass = 0; pass < 2 && item == 0 && !stored.empty(); ++pass)
+        for (size_t i = 0; i < fDevices.size(); ++i)
+            if ((pass == 0 ? fDevices[i] : plat::ValidUtf8(fDevices[i])) == stored) {
+                item = int32_t(i) + 1;
                 break;
             }
     (void)fPopup->SetValue(item);
@@ -92,7 +95,9 @@ void CVDevCell::Bind(uint32_t row) {
 LMessage CVDevCell::Handle(const LMessage& msg) {
     if (msg.Is(LPopupList_Changed) && msg.sender == fPopup) {
         const int32_t item = fPopup->GetValue();
-        fList->StoreName(fRow, item > 0 ? fPopup->ItemTitle(item) : LString());
+        // The device's own name, which opening it looks for.
+        const std::string name = item > 0 && size_t(item) <= fDevices.size() ? fDevices[size_t(item) - 1] : "";
+        fList->StoreName(fRow, LString(name.data(), uint32_t(name.size())));
         return LMessage();
     }
     return CTabFocusPane::Handle(msg);

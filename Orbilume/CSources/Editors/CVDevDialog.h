@@ -35,9 +35,12 @@ public:
     CVDevCell(CVDevList* list, const std::vector<std::string>& devices);
     LMessage Handle(const LMessage& msg) override;
 
-    // Empties the pop-up and fills it with string 0 of "VDEVLIST" and the names.
+    // Empties the pop-up and fills it with string 0 of "VDEVLIST" and the names (bytes that are
+    // not UTF-8 show as U+FFFD; the names themselves are kept as the devices give them).
     void SetDevices(const std::vector<std::string>& devices);
 
+    // Selects the first device whose name is the stored one (as given, else as shown: a name that
+    // went through a file has its broken bytes replaced), else item 0.
     void Bind(uint32_t row);
     uint32_t Row() const { return fRow; }
     LTextPane* Label() const { return fLabel; }
@@ -48,6 +51,7 @@ private:
     LTextPane* fLabel;
     LPopupList* fPopup;
     CSeparatorPane* fSeparator;
+    std::vector<std::string> fDevices;  // item i + 1, as the devices name themselves
     uint32_t fRow = 0;
 };
 

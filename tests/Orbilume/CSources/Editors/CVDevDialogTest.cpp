@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Orbilume/CSources/Editors/CVDevDialog.h"
+#include "Platform/AppKit/Window.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "Platform/Media/CaptureRegistry.h"
 #include "Platform/Media/synthetic/SyntheticCapture.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
@@ -116,6 +119,58 @@ TEST_F(CVDevDialogTest, UnpluggingRebuildsThePopups) {
     synthetic->AddDevice({"Cam B", 64, 48, 30, plat::kCaptureVideo});
     Pump();
     EXPECT_EQ(Cell(d.List(), 0)->Popup()->GetValue(), 2);
+}
+
+TEST_F(CVDevDialogTest, NamesOfAnyBytesShowReplacementCharactersAndTheFirstOfTwoMatches) {
+    ASSERT_TRUE(resources.Ok());
+    const char* const kBroken = "Cam \xff\xc3";
+    const char* const kShown = "Cam \xef\xbf\xbd\xef\xbf\xbd";  // what the broken bytes show as
+    synthetic->AddDevice({kBroken, 64, 48, 30, plat::kCaptureVideo});
+    synthetic->AddDevice({"Twin", 64, 48, 30, plat::kCaptureVideo});
+    synthetic->AddDevice({"Twin", 64, 48, 30, plat::kCaptureVideo});
+    synthetic->AddDevice({kShown, 64, 48, 30, plat::kCaptureVideo});
+    Store(0, "Twin");
+    Store(1, kBroken);
+    Store(3, kShown);
+    CVDevDialog d(&root, CVDevDialog::DefaultSpec(), &prefs, &registry);
+    Show(&d);
+    Pump();
+    // None, Cam A, Cam B, the broken name, the two twins, the name with U+FFFD.
+    ASSERT_EQ(Items(Cell(d.List(), 0)).size(), 7u);
+    EXPECT_EQ(Cell(d.List(), 0)->Popup()->GetValue(), 4);
+    EXPECT_EQ(Cell(d.List(), 1)->Popup()->GetValue(), 3);  // the stored bytes match the device's
+    EXPECT_EQ(Cell(d.List(), 3)->Popup()->GetValue(), 6);
+
+    // On the screen the broken name reads as U+FFFD: the same ink as the device named that way.
+    plat::Window* native = d.Window()->NativeWindow();
+    const CRgn all(CLRect{0, 0, d.Bounds().Width(), d.Bounds().Height()});
+    d.Invalidate(all, all);
+    native->Display();
+    plat::DrawContext* store = native->BackingStore();
+    auto ink = [&](int32_t row) {
+        LPopupList* popup = Cell(d.List(), row)->Popup();
+        const CLPoint o = popup->GetOriginIn(nullptr);
+        const CLRect b = popup->Bounds();
+        std::vector<uint8_t> px;
+        for (int32_t y = o.y + b.top; y < o.y + b.bottom; ++y)
+            for (int32_t x = o.x + b.left; x < o.x + b.right; ++x) {
+                const uint32_t p = store->PixelAt(x, y);
+                px.push_back(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 128);
+            }
+        return px;
+    };
+    const std::vector<uint8_t> broken = ink(1);
+    EXPECT_NE(std::count(broken.begin(), broken.end(), 1), 0);
+    EXPECT_EQ(broken, ink(3));
+    EXPECT_NE(broken, ink(0));
+
+    // A choice stores the device's own name, which opening it looks for.
+    Choose(Cell(d.List(), 2), 3);
+    EXPECT_EQ(Str(d.List()->StoredName(2)), kBroken);
+    // A stored name whose broken bytes a file replaced still finds the device.
+    ASSERT_TRUE(synthetic->RemoveDevice(kShown));
+    for (int i = 0; i < 50 && Items(Cell(d.List(), 3)).size() != 6; ++i) Pump();
+    EXPECT_EQ(Cell(d.List(), 3)->Popup()->GetValue(), 3);
 }
 
 TEST_F(CVDevDialogTest, PlacedAtTheStoredRectangleWhichItKeepsOnDestruction) {
