@@ -13,7 +13,9 @@
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Orbilume/CSources/Led/CDimDragTracker.h"
 #include "Orbilume/CSources/Engine/SnapshotDevicePlacement.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
@@ -57,12 +59,17 @@ CDimLayoutView::CDimLayoutView(LFrame* owner, CRecordHolder* dims, CDimDefStore*
 }
 
 CDimLayoutView::~CDimLayoutView() {
+    fTracker.reset();
     if (fSettingsHolder) (void)fSettingsHolder->RemoveObserver(this, &SettingsChanged);
     if (fDefs) (void)fDefs->RemoveObserver(this, &DefsChanged);
     if (fDims) (void)fDims->RemoveObserver(this, &DimsChanged);
     delete fView;
     fView = nullptr;
     fContext.reset();
+}
+
+LScrapType CDimLayoutView::DragType() {
+    return LScrapType{LString("com.orbilume.dimlayoutdrag"), kDragType};
 }
 
 void CDimLayoutView::SetBackgroundDrawer(void* context, BackgroundDrawer function) {
@@ -338,8 +345,13 @@ LMessage CDimLayoutView::Handle(const LMessage& msg) {
         const bool toggle = mouse->IsCommandDown() || mouse->IsShiftDown() || mouse->IsControlDown();
         Click(p.x, p.y, toggle);
         if (!fDragging) return LMessage();
-        // The move drag stays in the pane until the drag tracker carries it.
+        if (fMoving && StartMoveDrag()) return LMessage();
         return LMessage(LPane_ReqCapture, this, Upper());
+    }
+    if (fTracker) {
+        bool handled = false;
+        LMessage reply = HandleDrag(msg, &handled);
+        if (handled) return reply;
     }
     if (msg.Is(LMouse_Move)) {
         const Point p = local();
@@ -347,11 +359,6 @@ LMessage CDimLayoutView::Handle(const LMessage& msg) {
         return LMessage();
     }
     if (msg.Is(LMouse_Release)) {
-        if (fMoving) {
-            const Point p = local();
-            fCurrent = PaneSize().ToView(p.x, p.y);
-            Drop(mouse && mouse->IsOptionDown());
-        }
         Release();
         return LMessage();
     }
@@ -369,6 +376,56 @@ LMessage CDimLayoutView::Handle(const LMessage& msg) {
         return LMessage();
     }
     return LFrame::Handle(msg);
+}
+
+bool CDimLayoutView::StartMoveDrag() {
+    if (!fMoving || !fDragging) return false;
+    // The tracker's dragger takes the mouse; the drag session carries the move.
+    if (!fTracker && GetWindow()) fTracker = std::make_unique<CDimDragTracker>(this);
+    if (fTracker) fTracker->StartDrag(DragType());
+    if (fTracker && fTracker->IsActive()) return true;
+    fMoving = false;  // no session without a window: the press ends at the release
+    return false;
+}
+
+Point CDimLayoutView::FromScreen(const CLPoint& screen) {
+    LPanePort port(this, LPanePort::Surroundings{});
+    double x = screen.x, y = screen.y;
+    if (port.window) {
+        const plat::Point c = port.window->ConvertFromScreen({x, y});
+        x = c.x;
+        y = c.y;
+    }
+    return {x - port.origin.x - Bounds().left, y - port.origin.y - Bounds().top};
+}
+
+LMessage CDimLayoutView::HandleDrag(const LMessage& msg, bool* handled) {
+    LMessage reply;
+    const int32_t r = fTracker->Dispatch(msg, &reply);
+    *handled = r != CDimDragTracker::kNone;
+    const bool ours = fMoving && fDragging;
+    switch (r) {
+        case CDimDragTracker::kMoved:
+        case CDimDragTracker::kDropped: {
+            if (!ours || PaneSize().Empty()) break;
+            const Point p = FromScreen(fTracker->DropPoint());
+            fCurrent = PaneSize().ToView(p.x, p.y);
+            if (r == CDimDragTracker::kMoved) {
+                RequestRedraw();
+                break;
+            }
+            LMouse* mouse = LMouse::Get();
+            Drop(fTracker->IsCopy() || (mouse && mouse->IsOptionDown()));
+            fMoving = false;  // dropped: the end only closes the gesture
+            break;
+        }
+        case CDimDragTracker::kEnded:
+            if (fDragging) Release();
+            break;
+        default:
+            break;
+    }
+    return reply;
 }
 
 // ---- listeners

@@ -8,9 +8,11 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/Mac/LScrapType.h"
 #include "Orbilume/CSources/Led/DimLayoutGeometry.h"
 
 class CDimDefStore;
+class CDimDragTracker;
 class COpenGLContext_Cca;
 class COpenGLView;
 class CRecordHolder;
@@ -22,14 +24,15 @@ struct SRecordEvent;
 // queue is found above the pane ("CUndoStrm_Find"). A resize or rotate step and a move continue the
 // previous undo entry until a selection flag changes. Redraws only through the run-loop signal.
 //
-// The move runs as a drag of type 'DMDG'. Until the dimmer drag tracker is shared, a local adapter
-// keeps the drag inside the pane (the pane captures the mouse; the release is the drop, a copy
-// when Option is held).
+// The move runs as a drag of type 'DMDG' through a CDimDragTracker: the drag's moves show the
+// selection at the pointer, and a drop on the pane moves it (a copy when the drop offers copy alone
+// or Option is held). The band, resize and rotate keep the mouse in the pane.
 //
 // Main thread only.
 class CDimLayoutView : public LFrame {
 public:
     static constexpr uint32_t kDragType = 0x444D4447;  // 'DMDG'
+    static LScrapType DragType();
 
     using BackgroundDrawer = void (*)(void* context, COpenGLContext_Cca& gl);
 
@@ -48,6 +51,8 @@ public:
     // toggle: Command or Shift held.
     void Click(double x, double y, bool toggle);
     void DragStep(double x, double y);
+    // After a Click on a device's body: the 'DMDG' drag session of the move (false without a window).
+    bool StartMoveDrag();
     void Release();
     // The end of the move: the delta current - start applied to the selection, or its copies.
     void Drop(bool copy);
@@ -59,6 +64,8 @@ public:
     const dimlayout::Hit& CurrentHit() const { return fHit; }
     bool IsDragging() const { return fDragging; }
     bool IsMoving() const { return fMoving; }
+    // The move's drag session (made on the first move in a window); null before.
+    CDimDragTracker* Tracker() const { return fTracker.get(); }
     dimlayout::Pane PaneSize() const { return {Bounds().Width(), Bounds().Height()}; }
     // Requests so far (each a signal of the run loop).
     uint32_t RedrawRequests() const { return fRedrawRequests; }
@@ -82,6 +89,9 @@ private:
     void ApplyPlaces(const std::vector<std::pair<uint32_t, dimlayout::Place>>& places, bool rotation);
     int NextMerge();
     void RequestRedraw();
+    // A screen point (top-left) in pane pixels.
+    dimlayout::Point FromScreen(const CLPoint& screen);
+    LMessage HandleDrag(const LMessage& msg, bool* handled);
     static void RedrawNow(void* self);
     void DrawDevice(const CRecord* device, float r, float g, float b, double dx, double dy, int hitKind, int corner);
 
@@ -96,13 +106,14 @@ private:
     CRecordRef fSettings;
     std::unique_ptr<COpenGLContext_Cca> fContext;
     COpenGLView* fView = nullptr;  // child pane
+    std::unique_ptr<CDimDragTracker> fTracker;
     CRunLoopSignal fRedraw;
     dimlayout::Point fStart;
     dimlayout::Point fCurrent;
     dimlayout::Hit fHit;
     dimlayout::Frame fFrame;
     bool fDragging = false;
-    bool fMoving = false;  // the local stand-in of the 'DMDG' drag session
+    bool fMoving = false;  // a press on a body: the 'DMDG' drag may follow
     bool fNewUndoStep = true;
     bool fDotBounds = false;
     void* fDrawerContext = nullptr;

@@ -212,19 +212,17 @@ TEST_F(DimWindowX11Test, ClickSelectsDragMovesUndoPutsBack) {
     EXPECT_TRUE(RunUntil([&] { return ColourNear(edge, selColour); }))
         << std::hex << ScreenPixel(backend->XDisplay(), edge.x, edge.y);
 
-    // A drag of 40 pixels moves it 40 pixels.
+    // A drag of 40 pixels moves it 40 pixels. The move is a drag session whose loop runs inside
+    // the event dispatch, so xdotool drives it from the background.
     Xdotool("mousemove " + std::to_string(centre.x) + " " + std::to_string(centre.y));
     RunUntil([] { return false; }, 0.2);
-    Xdotool("mousedown 1");
-    RunUntil([] { return false; }, 0.2);
-    for (int dx = 8; dx <= 40; dx += 8) {
-        Xdotool("mousemove " + std::to_string(centre.x + dx) + " " + std::to_string(centre.y));
-        RunUntil([] { return false; }, 0.05);
-    }
-    Xdotool("mouseup 1");
+    std::string steps = "mousedown 1 sleep 0.2";
+    for (int dx = 8; dx <= 40; dx += 8)
+        steps += " mousemove " + std::to_string(centre.x + dx) + " " + std::to_string(centre.y) + " sleep 0.1";
+    Xdotool(steps + " mouseup 1 &");
     const double moved = 40.0 / double(window->View()->PaneSize().width) * 2.4;
     EXPECT_TRUE(RunUntil([&] { return std::fabs(docs.DeviceAt(0)->GetFloat(T::kDidvPosX) - moved) < 1e-3; }))
-        << docs.DeviceAt(0)->GetFloat(T::kDidvPosX);
+        << docs.DeviceAt(0)->GetFloat(T::kDidvPosX) << " want " << moved;
     // Under the pointer it is the hovered one (white); away from it, the selection colour.
     const CLPoint movedEdge{edge.x + 40, edge.y};
     EXPECT_TRUE(RunUntil([&] { return ColourNear(movedEdge, 0xFFFFFF); }));
