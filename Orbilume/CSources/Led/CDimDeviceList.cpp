@@ -1,5 +1,6 @@
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Common/ObjC/CNumVol.h"
@@ -16,6 +17,12 @@
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Lib3/LSources/Mac/CDragScrap.h"
+#include "Lib3/LSources/Mac/CListDragDropHelper.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
+#include "Lib3/LSources/Mac/LDrop.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 #include "Orbilume/CSources/Led/CDIMDefSel.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
@@ -185,9 +192,11 @@ CDimDeviceList::CDimDeviceList(LPane* owner, CRecordHolder* settingsHolder, CRec
     if (fDefs) (void)fDefs->AddObserver(this, &DefsChanged);
     if (fSettingsHolder) (void)fSettingsHolder->AddObserver(this, &SettingsChanged);
     PlaceHeader();
+    EnsureRowDrag();
 }
 
 CDimDeviceList::~CDimDeviceList() {
+    fDrag.reset();
     if (fSettingsHolder) (void)fSettingsHolder->RemoveObserver(this, &SettingsChanged);
     if (fDefs) (void)fDefs->RemoveObserver(this, &DefsChanged);
     if (fDims) (void)fDims->RemoveObserver(this, &DimsChanged);
@@ -376,7 +385,73 @@ void CDimDeviceList::DeleteSelected() {
     CRecordUndo::EndGroup(group);
 }
 
+void CDimDeviceList::EnsureRowDrag() {
+    // The drop side needs the window: made once the list sits in one.
+    if (!fDrag && GetWindow()) fDrag = std::make_unique<CRecordRowDrag>(this, dimscrap::Type(), 0);
+}
+
+void CDimDeviceList::SelectRows(uint32_t first, uint32_t count) {
+    if (count == 0) return;
+    SetSelection(CRgn(CLRect{0, int32_t(first), 1, int32_t(first + count)}));
+    SyncSelection();
+}
+
+uint32_t CDimDeviceList::InsertDevices(std::vector<dimscrap::DevicePtr> devices, uint32_t row) {
+    if (!fDims || !Dims() || devices.empty()) return 0;
+    row = std::min(row, DeviceCount());
+    void* group = CRecordUndo::BeginGroup(this);
+    uint32_t at = row;
+    for (dimscrap::DevicePtr& d : devices) {
+        if (!d || d->Type() != T::Didv()) continue;
+        dimscrap::CleanDevice(d.get());
+        // The tree takes the device, or deletes it on failure.
+        if (fDims->RootRef().InsertRecord(this, T::kDimsDevices, at, d.release())) ++at;
+    }
+    CRecordUndo::EndGroup(group);
+    SelectRows(row, at - row);
+    return at - row;
+}
+
+uint32_t CDimDeviceList::MoveSelectedRows(uint32_t row) {
+    if (!fDims || !Dims() || SelectedRows().empty()) return 0;
+    void* group = CRecordUndo::BeginGroup(this);
+    const uint32_t n = UListScrap::MoveSelectedRows(this, fDims->RootRef(), T::kDimsDevices, 1, Selection(), &row);
+    CRecordUndo::EndGroup(group);
+    SelectRows(row, n);
+    return n;
+}
+
+bool CDimDeviceList::HandleRowDrag(const LMessage& msg, LMessage* reply) {
+    *reply = LMessage();
+    if (msg.Is(LDrop_Drop)) {
+        CListDragDropHelper& helper = fDrag->Helper();
+        const int32_t code = helper.Dispatch(msg);
+        if (code == CListDragDropHelper::kNotMine) return false;
+        if (code != CListDragDropHelper::kDropped) return true;
+        LDrop* drop = helper.Drop();
+        if (!drop || !UDragPboard::HasScrapType(drop, dimscrap::Type())) return true;
+        const uint32_t row = uint32_t(std::max(helper.InsertionCell().y, 0));
+        const bool move = helper.IsSource() && helper.Dragger() && helper.OperationAtDrop() == LDrop::kMove;
+        uint32_t n = 0;
+        if (move) {
+            n = MoveSelectedRows(row);
+        } else {
+            std::vector<uint8_t> bytes;
+            if (drop->Reader().Read(dimscrap::Type(), bytes))
+                n = InsertDevices(dimscrap::ReadDevices(bytes.data(), bytes.size()), row);
+        }
+        if (n) helper.SetFeedback(move ? LDrop::kMove : LDrop::kCopy);
+        return true;
+    }
+    return fDrag->Handle(this, fDims ? fDims->RootRef() : CRecordRef(), T::kDimsDevices, msg, reply);
+}
+
 LMessage CDimDeviceList::Handle(const LMessage& msg) {
+    EnsureRowDrag();
+    if (fDrag) {
+        LMessage reply;
+        if (HandleRowDrag(msg, &reply)) return reply;
+    }
     if (msg.Is(LMenuBar_Ready) && msg.sender) {
         if (!SelectedRows().empty()) static_cast<LMenuBar*>(msg.sender)->EnableCommand("LStdCmd_Delete");
         return CCellGridPane::Handle(msg);

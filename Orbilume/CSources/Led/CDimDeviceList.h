@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,14 @@
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CTabFocusPane.h"
 #include "Orbilume/CSources/Led/DimDeviceCells.h"
+#include "Orbilume/CSources/Led/DimDeviceScrap.h"
 
 class CDIMDefSel;
 class CDimDefLibrary;
 class CDimDefStore;
 class CHeaderFrame;
 class CNumVol;
+class CRecordRowDrag;
 class CRecordHolder;
 class LFrame;
 class LPopupList;
@@ -76,9 +79,9 @@ private:
 // The device list beside the layout view: one row per device of 'devs', made only for the visible
 // cells. An edit of a selected row applies to every selected row (dimcell::CEdits); the list's
 // selection and the devices' selected flags follow each other. Main thread only.
-//
-// Not here yet: the rows' drag and drop of 'DMDV' scraps and the hot-plug watcher (the interface
-// pop-up lists what the serial source gives when a cell is made).
+// Rows drag out as a 'DMDV' scrap: a drop of the list's own rows moves them, any other drop of the
+// type (another list, another process) inserts its devices at the drop row; either is one undo
+// step and selects the rows. The interface pop-up lists what the serial source gives.
 class CDimDeviceList : public CCellGridPane {
 public:
     using SerialSource = std::function<std::vector<std::string>()>;
@@ -105,6 +108,11 @@ public:
     void DeleteSelected();
     // Sets every device's selected flag from the list's selection.
     void SyncSelection();
+    // The drop's edits, each one undo step selecting the rows: the devices inserted before `row`
+    // (clamped to the count), or the selected rows moved there. Answer the number of rows.
+    uint32_t InsertDevices(std::vector<dimscrap::DevicePtr> devices, uint32_t row);
+    uint32_t MoveSelectedRows(uint32_t row);
+    CRecordRowDrag* RowDrag() const { return fDrag.get(); }
 
 private:
     CRecord* Dims() const;
@@ -113,6 +121,9 @@ private:
     bool LayoutInPixels() const;
     void FillInterfaces(CDimDeviceCell* cell);
     void PlaceHeader();
+    void EnsureRowDrag();
+    bool HandleRowDrag(const LMessage& msg, LMessage* reply);
+    void SelectRows(uint32_t first, uint32_t count);
     static void DimsChanged(void* self, const SRecordEvent* event);
     static void DefsChanged(void* self, const SRecordEvent* event);
     static void SettingsChanged(void* self, const SRecordEvent* event);
@@ -125,6 +136,7 @@ private:
     CHeaderFrame* fHeader;
     dimcell::CEdits fEdits;
     SerialSource fSerials;
+    std::unique_ptr<CRecordRowDrag> fDrag;
     bool fLyodiv = false;
     bool fSyncing = false;
 };
