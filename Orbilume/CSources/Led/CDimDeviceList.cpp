@@ -27,6 +27,8 @@
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoFinder.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoNote.h"
 #include "Platform/Foundation/Check.h"
 
 using T = CDimTypes;
@@ -196,6 +198,7 @@ CDimDeviceList::CDimDeviceList(LPane* owner, CRecordHolder* settingsHolder, CRec
 }
 
 CDimDeviceList::~CDimDeviceList() {
+    fNote.reset();
     fDrag.reset();
     if (fSettingsHolder) (void)fSettingsHolder->RemoveObserver(this, &SettingsChanged);
     if (fDefs) (void)fDefs->RemoveObserver(this, &DefsChanged);
@@ -243,6 +246,7 @@ void CDimDeviceList::PlaceHeader() {
 CTabFocusPane* CDimDeviceList::CreateCellPane() {
     auto* cell = new CDimDeviceCell(this, fLibrary);
     FillInterfaces(cell);
+    cell->fUsbGeneration = fUsbGeneration;
     return cell;
 }
 
@@ -257,6 +261,10 @@ bool CDimDeviceList::BindCell(LPane* pane, const CLPoint& at) {
     if (at.y < 0 || uint32_t(at.y) >= DeviceCount()) return false;
     auto* cell = static_cast<CDimDeviceCell*>(pane);
     const uint32_t row = uint32_t(at.y);
+    if (cell->fUsbGeneration != fUsbGeneration) {
+        FillInterfaces(cell);
+        cell->fUsbGeneration = fUsbGeneration;
+    }
     cell->fRow = row;
     cell->fFilling = true;
     const CRecord* dims = Dims();
@@ -385,6 +393,13 @@ void CDimDeviceList::DeleteSelected() {
     CRecordUndo::EndGroup(group);
 }
 
+bool CDimDeviceList::WatchUsb(plat::UsbHost* host) {
+    fNote = std::make_unique<CDmxIoNote>(this, nullptr, host);
+    plat::UsbHost* watched = &fNote->Host();
+    fSerials = [watched] { return CDmxIoFinder::Keys(*watched); };
+    return fNote->Start();
+}
+
 void CDimDeviceList::EnsureRowDrag() {
     // The drop side needs the window: made once the list sits in one.
     if (!fDrag && GetWindow()) fDrag = std::make_unique<CRecordRowDrag>(this, dimscrap::Type(), 0);
@@ -447,6 +462,13 @@ bool CDimDeviceList::HandleRowDrag(const LMessage& msg, LMessage* reply) {
 }
 
 LMessage CDimDeviceList::Handle(const LMessage& msg) {
+    if (msg.Is(CDmxIoNote_Change) && fNote && msg.sender == fNote.get()) {
+        // The cells are made again, their pop-ups with the interfaces now attached.
+        ++fUsbGeneration;
+        ReleaseCells();
+        RefreshAllCells();
+        return LMessage();
+    }
     EnsureRowDrag();
     if (fDrag) {
         LMessage reply;

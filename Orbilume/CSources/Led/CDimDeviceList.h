@@ -13,6 +13,7 @@
 #include "Orbilume/CSources/Led/DimDeviceScrap.h"
 
 class CDIMDefSel;
+class CDmxIoNote;
 class CDimDefLibrary;
 class CDimDefStore;
 class CHeaderFrame;
@@ -22,6 +23,9 @@ class CRecordHolder;
 class LFrame;
 class LPopupList;
 class LTextPane;
+namespace plat {
+class UsbHost;
+}
 struct SRecordEvent;
 
 // One row of the device list ("DIMDEVCELL"): in assignment mode the definition, the first channel
@@ -74,6 +78,7 @@ private:
     CNumVol* fH;
     CNumVol* fRotation;
     bool fFilling = false;
+    uint32_t fUsbGeneration = 0;  // of the interfaces its pop-up lists
 };
 
 // The device list beside the layout view: one row per device of 'devs', made only for the visible
@@ -92,6 +97,11 @@ public:
     ~CDimDeviceList() override;
 
     void SetSerialSource(SerialSource source) { fSerials = std::move(source); }
+    // Lists the host's attached USB DMX interfaces in the pop-ups and rebuilds the cells whenever
+    // one arrives or leaves (null host: plat::UsbHost::Current()). False when the host cannot watch;
+    // the pop-ups still list what is attached when a cell is made.
+    bool WatchUsb(plat::UsbHost* host);
+    CDmxIoNote* UsbNote() const { return fNote.get(); }
 
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;
@@ -137,6 +147,8 @@ private:
     dimcell::CEdits fEdits;
     SerialSource fSerials;
     std::unique_ptr<CRecordRowDrag> fDrag;
+    std::unique_ptr<CDmxIoNote> fNote;
+    uint32_t fUsbGeneration = 0;  // counts hot-plug changes
     bool fLyodiv = false;
     bool fSyncing = false;
 };

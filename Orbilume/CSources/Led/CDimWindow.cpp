@@ -58,6 +58,7 @@ CDimWindow::CDimWindow(LHandler* upper, LPane* owner, const LFrameSpec& spec, co
     fList = new CDimDeviceList(fNavi, fSources.settingsHolder, fSources.settings, fSources.dims, fSources.defs,
                                fColumns, fSources.library);
     fNavi->SetListPane(fList);
+    if (fSources.usb) (void)fList->WatchUsb(fSources.usb);  // without hot-plug, the pop-ups list what is attached
     SetBackground(LColor::System(1));
     SetWindowTitle(strings.GetString(0));
     LayOut(this, kName);

@@ -8,6 +8,9 @@
 class CDimDefLibrary;
 class CDimDefStore;
 class CDimDeviceList;
+namespace plat {
+class UsbHost;
+}
 class CDimLayoutView;
 class CHeaderFrame;
 class CNumVol;
@@ -26,6 +29,7 @@ struct SDimWindowSources {
     CRecordHolder* dims = nullptr;
     CDimDefStore* defs = nullptr;
     CDimDefLibrary* library = nullptr;  // the device cells' definition menu
+    plat::UsbHost* usb = nullptr;       // the USB DMX interfaces the cells offer (none without)
 };
 
 // The LED dimmer window: its own menu bar "DIMCTL", a header (label, division knob, output check

@@ -12,6 +12,7 @@
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
+#include "Platform/USB/UsbHost.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ std::unique_ptr<IDimWindow> MakeDimWindow(const SDimWindowArgs& args) {
     sources.dims = args.dims;
     sources.defs = args.defs;
     sources.library = args.library;
-    sources.library = args.library;
+    sources.usb = &plat::UsbHost::Current();
     auto frame = std::make_unique<CDimWindow>(args.upper, nullptr, CDimWindow::MakeSpec(), sources);
     return std::make_unique<CDocDimWindow>(std::move(frame));
 }

@@ -1,5 +1,7 @@
 #include "Orbilume/CSources/UsbDmx/CDmxIoFinder.h"
 
+#include <utility>
+
 #include "Orbilume/CSources/UsbDmx/CDmxIo.h"
 
 std::string CDmxIoFinder::GetKey(const plat::UsbDeviceInfo& device) {
@@ -27,4 +29,11 @@ std::string CDmxIoFinder::FindPath(plat::UsbHost& host, const std::string& key) 
     for (const plat::UsbDeviceInfo& device : host.Devices(Match()))
         if (GetKey(device) == key) return device.path;
     return std::string();
+}
+
+std::vector<std::string> CDmxIoFinder::Keys(plat::UsbHost& host) {
+    std::vector<std::string> keys;
+    for (const plat::UsbDeviceInfo& device : host.Devices(Match()))
+        if (std::string key = GetKey(device); !key.empty()) keys.push_back(std::move(key));
+    return keys;
 }

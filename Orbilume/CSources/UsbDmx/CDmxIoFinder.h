@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "Platform/USB/UsbHost.h"
 
@@ -17,4 +18,6 @@ public:
     // The path of the attached interface with this key; empty when none is attached.
     static std::string FindPath(plat::UsbHost& host, const std::string& key);
     static plat::UsbMatch Match();
+    // The keys of the attached interfaces in the host's order (devices without a key left out).
+    static std::vector<std::string> Keys(plat::UsbHost& host);
 };
