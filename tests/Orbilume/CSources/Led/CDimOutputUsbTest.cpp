@@ -105,4 +105,27 @@ TEST_F(DimOutputUsbTest, UnplugSetsTheFaultPlugClearsItUseOffReleases) {
     if (io) manager->Release(io, CDmxIoManager::kOutput);
 }
 
+// An output made before the application has its manager claims the interface once it is handed
+// one, and gives the claim back when the manager is taken away again.
+TEST_F(DimOutputUsbTest, AManagerHandedLaterIsUsedAndTakenBack) {
+    output.reset();
+    EXPECT_EQ(manager->EntryCount(), 0u);
+    output = std::make_unique<CDimOutput>(main.Loop(), nullptr, &docs.prefs, &docs.dims, &docs.defs);
+    output->Resize(16, 16);
+    ASSERT_TRUE(output->IsStarted());
+    EXPECT_EQ(output->PortCount(), 0u);
+    output->SetUsbManager(manager.get());
+    EXPECT_TRUE(output->IsStarted());
+    ASSERT_EQ(output->PortCount(), 1u);
+    EXPECT_EQ(manager->EntryCount(), 1u);
+    output->SampleFrame(frame.data(), 16, 16);
+    output->SendPass();
+    ASSERT_TRUE(Pump([&] { return !sim->Frames().empty(); }));
+    EXPECT_EQ(sim->Frames().back(), Expected());
+    output->SetUsbManager(nullptr);
+    EXPECT_TRUE(output->IsStarted());
+    EXPECT_EQ(output->PortCount(), 0u);
+    EXPECT_EQ(manager->EntryCount(), 0u);
+}
+
 }  // namespace
