@@ -629,12 +629,18 @@ void CDimOutput::OnDimsChange(const SRecordEvent& event) {
         }
         return;
     }
-    // A device, or something inside one (its parameter set).
+    // A device, or something inside one (its parameter set). Records joining or leaving the tree
+    // are followed by the array's own insert or remove event.
+    if (event.kind > SRecordEvent::kMoved) return;
     CRecord* below = nullptr;
     for (CRecord* p = r; p; below = p, p = p->Parent()) {
         if (p->Parent() != dims || p->Type() != T::Didv()) continue;
-        uint32_t index = 0;
-        while (index < fDevices.size() && fDevices[index]->record != p) ++index;
+        // The entries follow the array's order: the record's own index finds its entry.
+        uint32_t index = p->ArrayIndex() < 0 ? uint32_t(fDevices.size()) : uint32_t(p->ArrayIndex());
+        if (index >= fDevices.size() || fDevices[index]->record != p) {
+            index = 0;
+            while (index < fDevices.size() && fDevices[index]->record != p) ++index;
+        }
         if (index == fDevices.size()) return;
         if (p == r) {
             if (event.kind != SRecordEvent::kValueChanged) return;
