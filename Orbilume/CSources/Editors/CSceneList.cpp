@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "Common/Container/CArray.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/CSimpleMessageDialog.h"
 #include "Common/ObjC/LEditText.h"
@@ -69,6 +70,16 @@ bool EqualNoCase(const LString& a, const LString& b) {
         if (std::tolower(x) != std::tolower(y)) return false;
     }
     return true;
+}
+
+// The cells of rows [lo, hi) of the sorted runs, joined in halves so each union meets a region of
+// like size.
+CRgn RunsRgn(const std::vector<CLRect>& runs, size_t lo, size_t hi) {
+    if (hi - lo == 1) return CRgn(runs[lo]);
+    const size_t mid = lo + (hi - lo) / 2;
+    CRgn out = RunsRgn(runs, lo, mid);
+    out |= RunsRgn(runs, mid, hi);
+    return out;
 }
 
 bool RippleOn() {
@@ -173,6 +184,35 @@ void CSceneList::ResetRows() {
     RebuildHotKeys();
 }
 
+void CSceneList::EndBulk() {
+    if (fBulk == 0 || --fBulk > 0 || !fBulkChanged) return;
+    fBulkChanged = false;
+    ResetRows();
+}
+
+void CSceneList::SelectRows(const std::vector<int32_t>& rows) {
+    std::vector<CLRect> runs;
+    for (const int32_t r : rows) {
+        if (r < 0 || r >= Rows()) continue;
+        if (!runs.empty() && runs.back().bottom == r)
+            ++runs.back().bottom;
+        else
+            runs.push_back(CLRect{0, r, 1, r + 1});
+    }
+    SetSelection(runs.empty() ? CRgn() : RunsRgn(runs, 0, runs.size()));
+}
+
+std::vector<int32_t> CSceneList::SelectedRows() const {
+    // One column: the region's rectangles come a band each, top down.
+    CArray<CLRect> rects;
+    Selection().GetRects(rects);
+    std::vector<int32_t> rows;
+    for (const CLRect& r : rects)
+        for (int32_t row = std::max({r.top, 0, rows.empty() ? 0 : rows.back() + 1}); row < std::min(r.bottom, Rows()); ++row)
+            rows.push_back(row);
+    return rows;
+}
+
 void CSceneList::BoundsChanged(const CLRect& old) {
     CCellGridPane::BoundsChanged(old);
     if (Bounds().Width() == old.Width()) return;
@@ -260,14 +300,13 @@ uint32_t CSceneList::DropScenes(std::vector<CRecord*> records, uint32_t row, boo
         for (CRecord* r : records) CRecord::Delete(r);
         return 0;
     }
+    const std::vector<int32_t> moved = move ? SelectedRows() : std::vector<int32_t>();
+    BeginBulk();
     void* group = CRecordUndo::BeginGroup(this);
-    if (move) {
-        const uint32_t before = row;
-        for (int32_t r = Rows() - 1; r >= 0; --r) {
-            if (!IsSelected({0, r})) continue;
-            CRecordRef(&owner).DeleteElement(this, field, static_cast<uint32_t>(r));
-            if (static_cast<uint32_t>(r) < before) --row;
-        }
+    const uint32_t before = row;
+    for (auto r = moved.rbegin(); r != moved.rend(); ++r) {
+        CRecordRef(&owner).DeleteElement(this, field, static_cast<uint32_t>(*r));
+        if (static_cast<uint32_t>(*r) < before) --row;
     }
     const uint32_t count = owner->ArrayCount(field);
     row = std::min(row, count);
@@ -292,9 +331,12 @@ uint32_t CSceneList::DropScenes(std::vector<CRecord*> records, uint32_t row, boo
         if (CRecordRef(&owner).InsertRecord(this, field, at, scene)) ++at;
     }
     CRecordUndo::EndGroup(group);
+    EndBulk();
     const uint32_t inserted = at - row;
     if (inserted > 0)
         SetSelection(CRgn(CLRect{0, static_cast<int32_t>(row), 1, static_cast<int32_t>(at)}));
+    else if (!moved.empty())
+        ClearSelection();
     return inserted;
 }
 
@@ -321,6 +363,7 @@ void CSceneList::SetRowTime(int32_t row, float seconds) {
     const float d = t - ClampTime(scene->GetFloat(T::kScneTime));
     const uint32_t merge = fLastRippleRow == row ? CRecordRef::kMergeContinuous : 0;
     fLastRippleRow = row;
+    BeginBulk();
     void* group = CRecordUndo::BeginGroup(this);
     for (int32_t r = 0; r < Rows(); ++r) {
         CRecord* s = SceneAt(r);
@@ -330,6 +373,7 @@ void CSceneList::SetRowTime(int32_t row, float seconds) {
         if (value != s->GetFloat(T::kScneTime)) (void)CRecordRef(&s).SetFloat(this, T::kScneTime, value, merge);
     }
     CRecordUndo::EndGroup(group);
+    EndBulk();
 }
 
 int32_t CSceneList::TopSelectedRow() const {
@@ -345,26 +389,30 @@ bool CSceneList::MoveSelectedTimes(float seconds) {
     if (!scns || !SceneAt(top)) return false;
     const float d = ClampTime(seconds) - SceneTime(top);
     if (d == 0) return false;
+    const std::vector<int32_t> before = SelectedRows();
     std::vector<CRecord*> chosen;
-    for (int32_t r = 0; r < Rows(); ++r)
-        if (IsSelected({0, r})) chosen.push_back(SceneAt(r));
+    for (const int32_t r : before)
+        if (CRecord* scene = SceneAt(r)) chosen.push_back(scene);
     // Later first when moving later, earlier first when moving earlier, so none passes another.
     if (d > 0) std::reverse(chosen.begin(), chosen.end());
     CRecord* owner;
     uint32_t field;
     if (!CurrentList(owner, field)) return false;
-    std::vector<int32_t> rows;
+    BeginBulk();
     void* group = CRecordUndo::BeginGroup(this);
     for (CRecord* scene : chosen) {
         const int32_t row = scene->ArrayIndex();
         if (row < 0) continue;
         const float t = std::clamp(ClampTime(scene->GetFloat(T::kScneTime)) + d, 0.0f, kMaxTime);
-        rows.push_back(static_cast<int32_t>(UDocScenes::SetSceneTimeSorted(scns, this, static_cast<uint32_t>(row), t)));
+        (void)UDocScenes::SetSceneTimeSorted(scns, this, static_cast<uint32_t>(row), t);
     }
     CRecordUndo::EndGroup(group);
-    ClearSelection();
+    EndBulk();
+    std::vector<int32_t> rows;
     for (CRecord* scene : chosen)
-        if (scene->ArrayIndex() >= 0) AddToSelection({0, scene->ArrayIndex()});
+        if (scene->ArrayIndex() >= 0 && scene->Parent() == owner) rows.push_back(scene->ArrayIndex());
+    std::sort(rows.begin(), rows.end());
+    if (rows != before) SelectRows(rows);
     return true;
 }
 
@@ -385,10 +433,14 @@ void CSceneList::DeleteSelection() {
     CRecord* owner;
     uint32_t field;
     if (!CurrentList(owner, field) || Selection().IsEmpty()) return;
+    const std::vector<int32_t> rows = SelectedRows();
+    BeginBulk();
     void* group = CRecordUndo::BeginGroup(this);
-    for (int32_t row = Rows() - 1; row >= 0; --row)
-        if (IsSelected({0, row})) CRecordRef(&owner).DeleteElement(this, field, static_cast<uint32_t>(row));
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        CRecordRef(&owner).DeleteElement(this, field, static_cast<uint32_t>(*row));
     CRecordUndo::EndGroup(group);
+    EndBulk();
+    ClearSelection();
 }
 
 void CSceneList::ChooseKey(int32_t row, const LString& key) {
@@ -437,9 +489,29 @@ void CSceneList::PopKeyMenu() {
 }
 
 void CSceneList::RebuildHotKeys() {
+    std::fill(std::begin(fKeyCount), std::end(fKeyCount), 0u);
+    CRecord* owner;
+    uint32_t field;
+    if (CurrentList(owner, field)) {
+        const uint32_t count = std::min<uint32_t>(owner->ArrayCount(field), static_cast<uint32_t>(Rows()));
+        for (uint32_t r = 0; r < count; ++r)
+            if (const CRecord* s = owner->GetElement(field, r)) CountKeys(KeyBit(s->GetString(T::kScneKey)), 1);
+    }
+    ApplyKeyCounts();
+}
+
+void CSceneList::CountKeys(uint32_t bits, int32_t delta) {
+    for (uint32_t i = 0; i < kMaxKey; ++i) {
+        if (!(bits & (1u << i))) continue;
+        if (delta > 0) ++fKeyCount[i];
+        else if (fKeyCount[i] > 0) --fKeyCount[i];
+    }
+}
+
+void CSceneList::ApplyKeyCounts() {
     uint32_t mask = 0;
-    for (int32_t r = 0; r < Rows(); ++r)
-        if (const CRecord* s = SceneAt(r)) mask |= KeyBit(s->GetString(T::kScneKey));
+    for (uint32_t i = 0; i < kMaxKey; ++i)
+        if (fKeyCount[i] > 0) mask |= 1u << i;
     const uint32_t changed = mask ^ fKeyMask;
     for (uint32_t i = 0; i < kMaxKey; ++i) {
         if (!(changed & (1u << i))) continue;
@@ -539,6 +611,17 @@ void CSceneList::Observe(void* context, const SRecordEvent* event) {
 void CSceneList::OnRecordChange(const SRecordEvent& event) {
     const CRecord* scns = fDoc ? fDoc->Scenes().Get() : nullptr;
     const CRecord* record = event.record.Get();
+    if (event.kind == SRecordEvent::kRemoving) {
+        fRemovingIndex = -1;
+        CRecord* owner;
+        uint32_t field;
+        if (fBulk == 0 && record && record->IsOfType(T::kDomain, T::kSCNE) && CurrentList(owner, field) &&
+            record->Parent() == owner) {
+            fRemovingIndex = event.index1;
+            fRemovingBits = KeyBit(record->GetString(T::kScneKey));
+        }
+        return;
+    }
     if (!scns || !record || event.kind > SRecordEvent::kMoved) return;
     const CRecord* sceneCtl = fDoc->SceneControl().Get();
     if (sceneCtl && (record == sceneCtl || event.record.HasAncestor(sceneCtl))) {
@@ -568,26 +651,52 @@ void CSceneList::OnRecordChange(const SRecordEvent& event) {
     CRecord* owner;
     uint32_t field;
     if (!CurrentList(owner, field)) return;
+    if (fBulk > 0 && (record == owner || record->Parent() == owner)) {
+        fBulkChanged = true;
+        return;
+    }
     if (record == owner && event.field == field && event.kind != SRecordEvent::kValueChanged) {
         const int32_t count = static_cast<int32_t>(owner->ArrayCount(field));
+        const int32_t removing = fRemovingIndex;
+        fRemovingIndex = -1;
         ResetFocusRecords();
+        // The hot keys follow the one scene that came or went; anything else counts them again.
+        bool keysKnown = false;
         switch (event.kind) {
             case SRecordEvent::kInserted:
-                if (Rows() + 1 == count) InsertRows(event.index1, 1);
-                else SetGridSize(1, count);
+                if (Rows() + 1 == count) {
+                    InsertRows(event.index1, 1);
+                    if (const CRecord* s = SceneAt(event.index1)) {
+                        CountKeys(KeyBit(s->GetString(T::kScneKey)), 1);
+                        keysKnown = true;
+                    }
+                } else {
+                    SetGridSize(1, count);
+                }
                 break;
             case SRecordEvent::kRemoved:
-                if (Rows() == count + 1) RemoveRows(event.index1, 1);
-                else SetGridSize(1, count);
+                if (Rows() == count + 1) {
+                    RemoveRows(event.index1, 1);
+                    if (removing == event.index1) {
+                        CountKeys(fRemovingBits, -1);
+                        keysKnown = true;
+                    }
+                } else {
+                    SetGridSize(1, count);
+                }
                 break;
             default:
                 RemoveRows(event.index1, 1);
                 InsertRows(event.index2, 1);
+                keysKnown = true;
                 break;
         }
         fMarker = std::min<uint32_t>(fMarker, static_cast<uint32_t>(count));
         RefreshAllCells();
-        RebuildHotKeys();
+        if (keysKnown)
+            ApplyKeyCounts();
+        else
+            RebuildHotKeys();
         return;
     }
     if (record == owner && event.field == field) {

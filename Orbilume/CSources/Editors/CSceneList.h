@@ -116,6 +116,16 @@ private:
     bool CurrentList(CRecord*& owner, uint32_t& field) const;
     CRecordRef ScenesRef() const;
     void SetMarker(uint32_t marker);
+    // Edits of many rows: the list ignores the current list's row events meanwhile and follows the
+    // model once when the outermost one ends.
+    void BeginBulk() { ++fBulk; }
+    void EndBulk();
+    // Selects the rows (ascending) as one selection change.
+    void SelectRows(const std::vector<int32_t>& rows);
+    std::vector<int32_t> SelectedRows() const;
+    // Counts the scenes of each key bit up or down; registers what the counts now ask for.
+    void CountKeys(uint32_t bits, int32_t delta);
+    void ApplyKeyCounts();
 
     CDocModelHolder* fDoc = nullptr;
     HotKeyRegistry* fHotKeys = nullptr;
@@ -124,6 +134,12 @@ private:
     int32_t fLastRippleRow = -1;
     int32_t fTypingRow = -1;  // the row whose field is storing what was typed
     uint32_t fKeyMask = 0;
+    uint32_t fKeyCount[kMaxKey] = {};
+    // The key bit of the scene leaving the list, noted before it goes.
+    int32_t fRemovingIndex = -1;
+    uint32_t fRemovingBits = 0;
+    uint32_t fBulk = 0;
+    bool fBulkChanged = false;
     LTimer fHoldTimer{this};
     std::unique_ptr<LMenu> fKeyMenu;
     std::unique_ptr<CRecordRowDrag> fDrag;
