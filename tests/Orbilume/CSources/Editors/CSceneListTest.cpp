@@ -323,6 +323,33 @@ TEST_F(SceneListTest, HotKeysFollowTheKeys) {
     EXPECT_EQ(registry.EntryCount(), 0u);
 }
 
+// Scenes coming and going one at a time (the model, undo) or in one step (the list) keep the keys
+// registered while any scene has them.
+TEST_F(SceneListTest, HotKeysFollowScenesThatComeAndGo) {
+    AddScene("a", 1, "F1");
+    AddScene("b", 2, "F1");
+    AddScene("c", 3);
+    Open();
+    EXPECT_EQ(list->KeyMask(), 0x1u);
+    ASSERT_TRUE(h.Scenes().InsertRecord(nullptr, T::kScnsScenes, 0, Copy("x", 0, "F2")));
+    EXPECT_EQ(list->KeyMask(), 0x3u);
+    EXPECT_EQ(list->Rows(), 4);
+    h.Scenes().DeleteElement(nullptr, T::kScnsScenes, 1);  // "a": "b" still has F1
+    EXPECT_EQ(list->KeyMask(), 0x3u);
+    h.Scenes().DeleteElement(nullptr, T::kScnsScenes, 1);
+    EXPECT_EQ(list->KeyMask(), 0x2u);
+    EXPECT_EQ(registry.EntryCount(), 1u);
+    Select({0, 1});
+    list->DeleteSelection();
+    EXPECT_EQ(list->Rows(), 0);
+    EXPECT_EQ(list->KeyMask(), 0u);
+    EXPECT_TRUE(list->Selection().IsEmpty());
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"x", "c"}));
+    EXPECT_EQ(list->Rows(), 2);
+    EXPECT_EQ(list->KeyMask(), 0x2u);
+}
+
 // Two documents keyed F3: each list's callback runs, each document goes to its own scene.
 TEST_F(SceneListTest, TwoDocumentsShareAFunctionKey) {
     AddScene("a", 1, "F3");
