@@ -2,11 +2,14 @@
 // ("ratio_draw_1000_to_10", at most 1.2) and one name change with its row's redraw
 // ("ratio_rename_1000_to_10", at most 1.2); moving 500 selected scenes in time beside the same model
 // edits with no list ("ratio_move_to_model", at most 3); dropping 100 scenes beside inserting them
-// into the model alone ("ratio_drop_to_model", at most 3).
+// into the model alone ("ratio_drop_to_model", at most 3). The console opening a show of 200 layers
+// of 10 units beside the two-layer show fixture ("ratio_console_200_to_fixture", at most 1.5).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,14 +17,24 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
+#include "Common/Stream/CMemStream.h"
 #include "Lib3/LSources/Mac/HotKeyRegistry.h"
+#include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CChannelEngine.h"
+#include "Orbilume/CSources/Editors/CChannelList.h"
+#include "Orbilume/CSources/Editors/CConsoleWin.h"
+#include "Orbilume/CSources/Editors/CLayerFrm.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
+#include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Graphics/DrawContext.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 
 namespace {
 
@@ -48,6 +61,7 @@ struct Setup {
     Setup() { plat::SetBackend(&backend); }
     ~Setup() { plat::SetBackend(nullptr); }
     plat::headless::HeadlessBackend backend;
+    BundleResources resources;
 };
 
 CRecord* NewScene(int i) {
@@ -181,5 +195,104 @@ void BM_SceneListDrop(benchmark::State& state) {
     state.counters["ratio_drop_to_model"] = a / b;
 }
 BENCHMARK(BM_SceneListDrop)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// Every unit has the same 8 number inputs; nothing is captured.
+struct FixedEngine : IChannelEngine {
+    bool HasLayer(uint32_t) override { return true; }
+    std::unique_ptr<CUnitPortList> PortList(uint32_t unitId) override {
+        auto list = std::make_unique<CUnitPortList>();
+        list->unitId = unitId;
+        list->unitName = LString("Unit");
+        for (int i = 0; i < 8; ++i) {
+            CUnitPort p;
+            p.kind = 3;
+            const std::string key = "in" + std::to_string(i);
+            p.key = LString(key.c_str());
+            p.name = p.key;
+            p.max = 100;
+            p.value = LString("1");
+            list->ports.push_back(std::move(p));
+        }
+        return list;
+    }
+    void RequestCapture(uint32_t, COpenGLContext_Cca*, bool) override {}
+    void CancelCaptures(COpenGLContext_Cca*) override {}
+    void SetUnitParamByKey(uint32_t, const LString&, const LString&) override {}
+    bool OutputStrings(uint32_t, const LString&, std::vector<LString>&) override { return false; }
+};
+
+FixedEngine gFixedEngine;
+
+LListPane* MakeChannels(LPane* owner, LHandler* upper, const SDocWindowArgs& args) {
+    return new CChannelList(owner, upper, args.model, &gFixedEngine, args.docPrefs);
+}
+
+// A document with its preferences record.
+struct ConsoleShow {
+    CAppPrefs prefs;
+    CDocModelHolder model;
+    CRecord* dcpf = prefs.AppendDocument();
+};
+
+// Layers of a unit with 9 filters, each unit with 8 inputs.
+void FillLayers(ConsoleShow& show, uint32_t layers) {
+    CRecordRef mix = show.model.Mix();
+    for (uint32_t i = 0; i < layers; ++i) {
+        (void)UDocUnits::AddCompositionLayer(mix, nullptr, i, LString("c.qtz"));
+        CRecord* unit = mix->GetElement(T::kMixsLayers, i)->GetSubRecord(T::kLayrUnit);
+        for (uint32_t k = 0; k < 9; ++k)
+            (void)UDocUnits::AddFilterUnit(mix, nullptr, unit->GetUInt(T::kUnitId), k, LString("f.qtz"));
+    }
+    for (uint32_t i = 0; i < 10; ++i) (void)show.model.Scenes().InsertRecord(nullptr, T::kScnsScenes, i, NewScene(int(i)));
+}
+
+bool ReadFixture(ConsoleShow& show) {
+    std::ifstream file(ORBILUME_SHOW_FIXTURE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string bytes = text.str();
+    CMemStream in(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return !bytes.empty() && show.model.ReadXml(in);
+}
+
+// Makes, lays out and draws the console once, as a window opening does.
+double OpenConsole(ConsoleShow& show, int n) {
+    auto image = plat::DrawContext::CreateImage(1440, 900);
+    return Seconds(
+        [&] {
+            SDocWindowArgs args{nullptr, nullptr, &show.model, show.dcpf, nullptr, false};
+            CConsoleWin win(args, LFrameSpec::Default());
+            win.ChangeState(LPane::kChainShow);
+            win.ChangeState(LPane::kChainEnable);
+            win.SetBounds({0, 0, 1440, 900});
+            win.UpdateLayout();
+            LPanePort port(&win);
+            LDrawContext ctx(port, image.get());
+            win.Draw(ctx);
+        },
+        n);
+}
+
+void BM_ConsoleOpen(benchmark::State& state) {
+    Setup setup;
+    CLayerFrm::SetPreviewsEnabled(false);
+    CConsoleWin::SetChannelListFactory(&MakeChannels);
+    ConsoleShow big, fixture;
+    FillLayers(big, 200);
+    if (!ReadFixture(fixture)) {
+        state.SkipWithError("the show fixture did not load");
+    } else {
+        for (auto _ : state) (void)OpenConsole(big, 1);
+        (void)OpenConsole(fixture, 1);
+        state.counters["ratio_console_200_to_fixture"] = OpenConsole(big, 5) / OpenConsole(fixture, 5);
+    }
+    CConsoleWin::SetChannelListFactory(nullptr);
+    CLayerFrm::SetPreviewsEnabled(true);
+}
+BENCHMARK(BM_ConsoleOpen)->Unit(benchmark::kMillisecond);
 
 }  // namespace
