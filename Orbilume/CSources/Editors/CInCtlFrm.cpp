@@ -7,6 +7,7 @@
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LRectFrame.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
@@ -158,6 +159,12 @@ LMessage CInCtlFrm::Handle(const LMessage& msg) {
     if (msg.Is(CInCtlPrmNote_Note) && msg.sender) {
         static_cast<CInCtlPrmNote*>(msg.sender)->path.push_back(fKey);
         return Upper() ? msg.Retarget(Upper()) : LMessage();
+    }
+    // The pop-up's readying pass starts with every item disabled: the shared menu readied for this
+    // frame, the bar synced at once.
+    if (msg.Is(LMenuBar_Ready) && msg.sender && sMenu && static_cast<LMenuBar*>(msg.sender)->Contains(sMenu)) {
+        (void)PrepareMenu();
+        return msg.Retarget(msg.sender);
     }
     if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
         LMenu* menu = PrepareMenu();

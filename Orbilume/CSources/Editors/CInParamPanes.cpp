@@ -13,6 +13,7 @@
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
@@ -53,6 +54,22 @@ std::unique_ptr<LMenu> MakeMenu(const std::vector<LString>& items, const char* c
         menu->AppendItem(item);
     }
     return menu;
+}
+
+// The pop-up's readying pass (it starts with every item disabled) for a pane's own menu: the bound
+// items enabled, the one showing in the slot marked, the bar synced at once. False for other passes.
+bool ReadyOwnMenu(const LMessage& msg, LMenu* menu, CTextSlot* slot, LMessage* answer) {
+    if (!msg.Is(LMenuBar_Ready) || !msg.sender || !menu || !slot) return false;
+    auto* bar = static_cast<LMenuBar*>(msg.sender);
+    if (!bar->Contains(menu)) return false;
+    const LString current = slot->Text();
+    for (LMenuItem* item = menu->FirstItem(); item; item = menu->NextItem(item)) {
+        if (!item->HasCommands()) continue;
+        item->SetEnabled(true);
+        item->SetMarked(item->Text() == current);
+    }
+    *answer = msg.Retarget(bar);
+    return true;
 }
 
 // The item chosen from a menu popped up under the slot, or null.
@@ -205,6 +222,7 @@ void CInParamIndex::Choose(int32_t n) {
 }
 
 LMessage CInParamIndex::Handle(const LMessage& msg) {
+    if (LMessage answer; ReadyOwnMenu(msg, fMenu.get(), fSlot, &answer)) return answer;
     if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
         LMenuItem* chosen = PopUnder(this, fSlot, fMenu.get());
         if (!chosen || !chosen->HasCommand(kIndexCommand)) return LMessage();
@@ -362,6 +380,7 @@ CInParamPane* CInParamMode::FindPane(uint32_t unitId, const LString& key) {
 }
 
 LMessage CInParamMode::Handle(const LMessage& msg) {
+    if (LMessage answer; ReadyOwnMenu(msg, fMenu.get(), fSlot, &answer)) return answer;
     if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
         LMenuItem* chosen = PopUnder(this, fSlot, fMenu.get());
         if (chosen && chosen->HasCommand(kModeCommand)) Choose(fMenu->IndexOfItem(chosen));
@@ -511,6 +530,7 @@ void CInParamStrSel::Choose(const LString& text) {
 }
 
 LMessage CInParamStrSel::Handle(const LMessage& msg) {
+    if (LMessage answer; ReadyOwnMenu(msg, fMenu.get(), fSlot, &answer)) return answer;
     if (msg.Is(CTextSlot_Click) && msg.sender == fSlot) {
         LHandlerWatch self(this);
         Dispatch(LMessage(CInParamPane_strsel_Reveal, this, Upper()));

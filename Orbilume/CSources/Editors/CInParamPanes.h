@@ -82,7 +82,7 @@ private:
     int32_t CountedIndex() const;
     LString CountedItem(int32_t n) const;  // clamped
 
-    CTextSlot* fSlot;
+    CTextSlot* fSlot = nullptr;
     std::vector<LString> fItems;
     std::unique_ptr<LMenu> fMenu;
 };
@@ -180,7 +180,7 @@ protected:
     int32_t LayoutLines() const override { return int32_t(fLines < 32 ? fLines : 32); }
 
 private:
-    CTextSlot* fSlot;
+    CTextSlot* fSlot = nullptr;
     uint32_t fLines;
     std::vector<LString> fStrings;
     std::unique_ptr<LMenu> fMenu;
@@ -216,7 +216,7 @@ private:
     CRecord* fUnit;
     bool fShowEditors;
     int32_t fIndex = 0;
-    CTextSlot* fSlot;
+    CTextSlot* fSlot = nullptr;
     CInParamFrm* fModes;
     std::unique_ptr<LMenu> fMenu;
 };

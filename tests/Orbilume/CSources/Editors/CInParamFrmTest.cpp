@@ -13,6 +13,7 @@
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreUI/CColorBtn.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
@@ -447,6 +448,54 @@ TEST_F(CInParamFrmTest, StringSelectionMenus) {
     sel->Choose(LString("a"));
     EXPECT_EQ(owner.changes, (std::vector<std::string>{"3 clip a"}));
     delete sel;
+}
+
+// A pop-up's readying pass starts with every item disabled; each pane enables its own menu's items and
+// marks the one it shows, and the assignment frame readies the shared type menu.
+TEST_F(CInParamFrmTest, PopUpReadyingEnablesThePanesOwnItems) {
+    ASSERT_TRUE(resources.Ok());
+    CInParamFrm* f = Frame();
+    auto* index = new CInParamIndex(f, f, 3, LString("mode"), {LString("Plain"), LString("-"), LString("Fancy")});
+    index->SetValueText(LString("1"));
+    auto* sel = new CInParamStrSel(f, f, 3, LString("clip"), 1);
+    sel->SetStrings({LString("a"), LString("b")});
+    sel->SetValueText(LString("a"));
+    auto* ctl = new CInCtlFrm(f, f, LString("brt"), true);
+    struct Case {
+        LPane* owner;
+        LMenu* menu;
+        std::vector<bool> enabled, marked;
+    };
+    const Case cases[] = {
+        {index, index->Menu(), {true, false, true}, {false, false, true}},
+        {sel, sel->RebuildMenu(), {true, true}, {true, false}},
+        {ctl, CInCtlFrm::SharedMenu(), {}, {}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.menu, nullptr);
+        LPopupMenuBar bar(nullptr);
+        bar.AddMenu(c.menu, 0);
+        bar.ResetItemStates();
+        LHandler::Dispatch(LMessage(LMenuBar_Ready, &bar, c.owner));
+        std::vector<bool> enabled, marked;
+        for (LMenuItem* item = c.menu->FirstItem(); item; item = c.menu->NextItem(item)) {
+            enabled.push_back(item->IsEnabled());
+            marked.push_back(item->IsMarked());
+        }
+        if (c.owner == ctl) {
+            // Every type; the range switch not while no type is chosen. "No Control" marked.
+            EXPECT_EQ(enabled, (std::vector<bool>{true, true, true, true, true, true, true, true, true, true, true,
+                                                  false, false}));
+            EXPECT_TRUE(marked[0]);
+        } else {
+            EXPECT_EQ(enabled, c.enabled);
+            EXPECT_EQ(marked, c.marked);
+        }
+        bar.RemoveMenu(c.menu);
+    }
+    delete ctl;
+    delete sel;
+    delete index;
 }
 
 TEST_F(CInParamFrmTest, AnimatorMenuOnTheRightHalfOfExpandableLabels) {

@@ -29,6 +29,7 @@
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CSceneCtlIn.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
@@ -215,8 +216,9 @@ CUnitPort Port(uint32_t kind, const char* key, const char* name, const char* val
     return p;
 }
 
-// A frame of a unit's inputs in a window: a click ticks the check box, and "1:30" typed into the time pane
-// and entered by leaving it: one change each.
+// A frame of a unit's inputs in a window: a click ticks the check box, a click on the second item of
+// the index pane's pop-up chooses it, and "1:30" typed into the time pane and entered by leaving it:
+// one change each.
 TEST_F(CtlDlgX11Test, InputPanesWithRealInput) {
     CUnitPortList list;
     list.unitId = 5;
@@ -244,6 +246,23 @@ TEST_F(CtlDlgX11Test, InputPanesWithRealInput) {
     X("mousemove --sync --window %W " + In(check->Check(), 6, 8) + " click 1", d);
     ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 1; }));
 
+    // The index pop-up opened with a click on its slot; its last row ("Fancy", item 1) clicked.
+    auto* index = static_cast<CInParamIndex*>(frame->PaneAt(2));
+    bool opened = false;
+    testsupport::RunLater click(0.6, [&] {
+        plat::Window* menu = plat::MenuTracker::OpenWindow(0);
+        opened = menu != nullptr;
+        if (!menu) return;
+        const plat::Rect f = menu->Frame();
+        X("mousemove --sync " + std::to_string(int(f.x) + 12) + " " + std::to_string(int(f.y + f.height) - 6) +
+              " click 1",
+          d);
+    });
+    X("mousemove --sync --window %W " + In(index->Slot(), 10, 6) + " click 1", d);
+    ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 2; }));
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(plat::MenuTracker::IsTracking());
+
     auto* time = static_cast<CInParamTime*>(frame->PaneAt(3));
     time->Knob()->TakeFocus(0, true);
     ASSERT_TRUE(StepUntil(d, [&] { return time->Knob()->Editor() != nullptr; }));
@@ -255,10 +274,10 @@ TEST_F(CtlDlgX11Test, InputPanesWithRealInput) {
         d, [] { return false; }, 0.3);
     // Leaving the field enters the typed time (Return in a modal window is the window's).
     X("key Tab", d);
-    ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 2; }));
+    ASSERT_TRUE(StepUntil(d, [&] { return root.changes.size() == 3; }));
     StepUntil(
         d, [] { return false; }, 0.3);
-    EXPECT_EQ(root.changes, (std::vector<std::string>{"loop 1", "start 90"}));
+    EXPECT_EQ(root.changes, (std::vector<std::string>{"loop 1", "mode 1", "start 90"}));
     delete d;
 }
 

@@ -1,6 +1,7 @@
 // The output adjustment window on a real X server: with "cCtlAssign" on every control has its
-// assignment editor's rounded frame in the right half; a DMX channel typed into the editor lands in
-// the input's 'ctrl' set and the hub then drives the input.
+// assignment editor's rounded frame in the right half; "dmx" chosen from the type pop-up with the
+// keys and a DMX channel typed into the editor land in the input's 'ctrl' set, and the hub then
+// drives the input.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "Orbilume/CSources/Engine/CCtlInDocBinder.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Window.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/MenuPixels.h"
@@ -151,14 +153,19 @@ TEST_F(OutputAdjustX11Test, AssignmentEditorsBesideTheControlsAndADmxChannelType
         }
     }
 
-    // The type "dmx" as the pop-up's choice sends it (choosing it with xdotool's keys inside the
-    // menu's tracking loop does not reach the menu yet); the stored set brings the DMX editor.
+    // The type pop-up opened with a click on its slot; "dmx" chosen with the keys.
     CInCtlFrm* brt = Pane("brt")->ControlEditor();
     X("windowfocus --sync %W");
     Idle(0.3);
-    CInCtlPrmNote choice(LString("type"), LString("dmx"));
-    choice.path = {LString("brt")};
-    LHandler::Dispatch(LMessage(CInCtlPrmNote_Note, &choice, window.get()));
+    bool opened = false;
+    testsupport::RunLater keys(0.6, [&] {
+        opened = plat::MenuTracker::IsTracking();
+        // "No Control", then "DMX".
+        X("key Down Down Return");
+    });
+    X("mousemove --sync --window %W " + At(brt->TypeSlot(), 10, 6) + " click 1");
+    ASSERT_TRUE(RunUntil([&] { return keys.Ran(); }));
+    EXPECT_TRUE(opened);
     ASSERT_TRUE(RunUntil([&] { return brt->Type() == 1u; })) << "type " << brt->Type();
     EXPECT_EQ(CtrlValue("brt", "type"), "dmx");
     auto* dmx = static_cast<CInCtlPrmDmx*>(brt->Editor());
