@@ -4,6 +4,7 @@
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LListNavi.h"
@@ -31,6 +32,7 @@ CUvAdWin::CUvAdWin(LHandler* upper, LPane* owner, const LFrameSpec& spec, CRecor
                    CRecordHolder* holder, CRecord* uvas)
     : LFrame(upper, owner, spec), fSettings(settings) {
     PLAT_DCHECK_MAIN_THREAD();
+    SetBackground(LColor::System(1));
     // Panes in layout order: 1 header, 2 "+", 3 the list's navigator.
     const LStrListRsrcH strings{SRsrcRequest(kName)};
     fHeader = new CHeaderFrame(this, this, CHeaderFrame::kLeft, false, true);

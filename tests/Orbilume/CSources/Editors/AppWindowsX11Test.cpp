@@ -280,6 +280,12 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
         for (uint32_t p : px)
             dark += ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
         EXPECT_GT(dark, 10u);
+        // The window paints its background: nothing of the content is left black.
+        const std::vector<uint32_t> content =
+            Grab(backend->XDisplay(), XW(&w), 0, strip, w.Bounds().Width(), w.Bounds().Height());
+        size_t black = 0;
+        for (uint32_t p : content) black += p == 0;
+        EXPECT_LT(black, content.size() / 20);
     }
     CRecord::Delete(settings);
 }
