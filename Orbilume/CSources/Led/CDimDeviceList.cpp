@@ -54,8 +54,11 @@ CNumVol* NewKnob(LFrame* owner, uint32_t decimals, float lo, float hi, float ste
     return k;
 }
 
+// The pane's own shown flag: a cell drawn as the list's prototype is never visible as a whole, and
+// its hidden parts must stay hidden.
 void Show(LPane* pane, bool on) {
-    if (pane->IsVisible() != on) pane->ChangeState(on ? LPane::kShow : LPane::kHide);
+    const bool shown = (pane->State() & LPane::kShown) != 0;
+    if (shown != on) pane->ChangeState(on ? LPane::kShow : LPane::kHide);
 }
 
 const CRecord* DidvOf(const CRecord* r) {

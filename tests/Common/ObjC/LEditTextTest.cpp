@@ -266,6 +266,30 @@ TEST_F(LEditTextTest, ReadOnlyFieldsNeverEdit) {
     EXPECT_FALSE(f->CanTakeFocus());
 }
 
+TEST_F(LEditTextTest, AnUnfocusedSingleLineFieldDrawsItsWholeLineInsideTheField) {
+    // Digits have no descenders: all their ink lies between the baseline and the ascent.
+    LEditText* f = Add(LEditText::kSingleLine, 0, {10, 10, 210, 40});
+    f->SetText("8888");
+    frame->Invalidate(CRgn(CLRect{0, 0, 300, 100}), CRgn(CLRect{0, 0, 300, 100}));
+    native->Display();
+    plat::DrawContext* store = native->BackingStore();
+    const CLRect text = f->TextRect();
+    const CLRect inner = f->InnerFrameRect();
+    int inkRows = 0, inkAbove = 0;
+    for (int y = inner.top; y < inner.bottom; ++y) {
+        bool ink = false;
+        for (int x = text.left; x < text.right && !ink; ++x) {
+            const uint32_t p = store->PixelAt(x, y);
+            ink = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 128;
+        }
+        if (!ink) continue;
+        if (y >= text.top && y < text.bottom) ++inkRows;
+        if (y < text.top) ++inkAbove;
+    }
+    EXPECT_GE(inkRows, 6) << "text " << text.top << ".." << text.bottom;
+    EXPECT_EQ(inkAbove, 0);
+}
+
 TEST_F(LEditTextTest, DestroyingAFocusedFieldTellsTheUpperHandler) {
     LEditText* f = Add(LEditText::kSingleLine);
     Focus(f);

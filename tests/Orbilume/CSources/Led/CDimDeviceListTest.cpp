@@ -141,3 +141,25 @@ TEST_F(DimDeviceListTest, DefinitionPickEditsTheSelectionWithUndo) {
     EXPECT_STREQ(docs.DeviceAt(2)->GetString(T::kDidvDefinition).CStr(), "Strip-RGB-8");
     EXPECT_STREQ(docs.DeviceAt(0)->GetString(T::kDidvDefinition).CStr(), "Pixel-RGB");
 }
+
+TEST_F(DimDeviceListTest, ACellThatIsNotOnScreenHidesThePartsOfTheOtherMode) {
+    // The list draws its rows through a prototype cell that is never visible as a whole: the parts
+    // of the other mode and the warning must be hidden by their own flags.
+    Make({{.conn = 2}});
+    auto shown = [](LPane* p) { return (p->State() & LPane::kShown) != 0; };
+    ASSERT_FALSE(cell->IsVisible());
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 0}));
+    EXPECT_TRUE(shown(cell->AssignFrame()));
+    EXPECT_FALSE(shown(cell->LayoutFrame()));
+    EXPECT_FALSE(shown(cell->Warning()));
+    EXPECT_FALSE(shown(cell->UsbFrame()));
+    docs.dims.RootRef().SetByte(nullptr, T::kDimsViewMode, 1);
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 0}));
+    EXPECT_FALSE(shown(cell->AssignFrame()));
+    EXPECT_TRUE(shown(cell->LayoutFrame()));
+    docs.DeviceAt(0)->Slot(T::kDidvPortFault).u8 = 1;
+    docs.dims.RootRef().SetByte(nullptr, T::kDimsViewMode, 0);
+    ASSERT_TRUE(list->BindCell(cell.get(), {0, 0}));
+    EXPECT_TRUE(shown(cell->Warning()));
+    EXPECT_FALSE(shown(cell->LayoutFrame()));
+}

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Common/ObjC/AppDelegate.h"
 #include "Common/ObjC/CMacMainLoop.h"
@@ -21,6 +23,7 @@
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPane.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Common/ObjC/CNumVol.h"
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
@@ -192,6 +195,44 @@ TEST_F(DimWindowX11Test, ClickSelectsDragMovesUndoPutsBack) {
     window = new CDimWindow(&root, nullptr, CDimWindow::MakeSpec(), sources);
     window->ShowWindow();
     ASSERT_TRUE(RunUntil([&] { return window->View()->PaneSize().width > 100; }));
+    // The row's first-channel knob shows its number: dark ink inside the knob's text area.
+    {
+        CDimDeviceList* list = window->DeviceList();
+        const CLRect cellRect = list->CellRect({0, 0});
+        auto* cell = static_cast<CDimDeviceCell*>(list->GetPrototypeCell());
+        ASSERT_NE(cell, nullptr);
+        const CLPoint listOrigin = list->GetOriginIn(nullptr);
+        const CLRect assign = cell->AssignFrame()->Bounds();
+        const CLRect text = cell->FirstChannel()->TextRect();
+        const CLRect content = window->GetWindowRect();
+        const int32_t x0 = content.left + listOrigin.x + cellRect.left + assign.left + text.left;
+        const int32_t y0 = content.top + listOrigin.y + cellRect.top + assign.top + text.top;
+        auto grab = [&] {
+            std::vector<uint32_t> px;
+            for (int32_t y = y0; y < y0 + text.Height(); ++y)
+                for (int32_t x = x0; x < x0 + text.Width(); ++x) px.push_back(ScreenPixel(backend->XDisplay(), x, y));
+            return px;
+        };
+        auto darkest = [](const std::vector<uint32_t>& px) {
+            int d = 255;
+            for (uint32_t p : px)
+                d = std::min(d, int(((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100);
+            return d;
+        };
+        // Settled drawing: every pending redraw of the list has run.
+        RunUntil([] { return false; }, 0.5);
+        std::vector<uint32_t> one;
+        EXPECT_TRUE(RunUntil([&] { return darkest(one = grab()) < 100; })) << darkest(one) << " at " << x0 << "," << y0;
+        // Another number draws other pixels there, and a row of the other mode's parts never covers it.
+        ASSERT_TRUE(docs.DeviceRef(0).SetUInt(nullptr, T::kDidvFirstSlot, 488));
+        EXPECT_TRUE(RunUntil([&] {
+            const std::vector<uint32_t> now = grab();
+            return now != one && darkest(now) < 100;
+        }));
+        RunUntil([] { return false; }, 0.5);
+        EXPECT_LT(darkest(grab()), 100);
+        ASSERT_TRUE(docs.DeviceRef(0).SetUInt(nullptr, T::kDidvFirstSlot, 1));
+    }
     const LRGB sel = SelectionBackgroundRGB();
     const uint32_t selColour = uint32_t(sel.red) << 16 | uint32_t(sel.green) << 8 | sel.blue;
 
