@@ -40,7 +40,8 @@ public:
     static Ref<GLTextureCache> Create(GLContext* context, GLPixelFormat* format);
 
     // A new texture, or null without a current context or storage. The texture starts with
-    // the buffer's contents when the buffer has any.
+    // the buffer's contents when the buffer has any (else its contents are undefined). A released
+    // texture of the same size lends its name and storage.
     Ref<GLTexture> CreateTexture(PixelBuffer* image);
     // Deletes the names of released textures.
     void Flush();
@@ -55,12 +56,19 @@ private:
     friend class GLTexture;
     GLTextureCache(GLContext* context);
     ~GLTextureCache() override;
-    void Discard(uint32_t name);
+    struct Released {
+        uint32_t name;
+        int32_t width, height;
+    };
+    void Discard(uint32_t name, int32_t width, int32_t height);
+    // The name of a released texture of this size (its storage kept), or 0; the other released
+    // names are deleted.
+    uint32_t TakeReleased(int32_t width, int32_t height);
     void DeletePending();
 
     Ref<GLContext> fContext;
     mutable std::mutex fMutex;
-    std::vector<uint32_t> fPending;
+    std::vector<Released> fPending;
 };
 
 }  // namespace plat

@@ -110,4 +110,56 @@ TEST_F(GLTextureCacheTest, NeedsACurrentContext) {
     ASSERT_TRUE(Context()->MakeCurrent());
 }
 
+// A texture released before lends its name and storage to the next one of its size; the new one
+// still starts with its own buffer's rows, and a texture of another size gets a name of its own.
+TEST_F(GLTextureCacheTest, AReleasedTextureOfTheSameSizeIsReusedWithTheNewContents) {
+    auto filled = [](int32_t width, int32_t height, uint32_t top, uint32_t bottom) {
+        plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(width, height);
+        EXPECT_TRUE(buffer->Lock(0));
+        FillRow(buffer.get(), 0, top);
+        FillRow(buffer.get(), height - 1, bottom);
+        buffer->Unlock(0);
+        return buffer;
+    };
+    plat::Ref<plat::GLTexture> first = fCache->CreateTexture(filled(5, 2, 0xFFFF0000, 0xFF00FF00).get());
+    ASSERT_NE(first, nullptr);
+    const GLuint firstName = first->Name();
+    first = nullptr;
+    plat::Ref<plat::GLTexture> second = fCache->CreateTexture(filled(5, 2, 0xFF0000FF, 0xFFFFFFFF).get());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->Name(), firstName);
+    GLuint fbo = Attach(second.get());
+    EXPECT_EQ(ReadPixel(4, 0), 0xFF0000FFu);
+    EXPECT_EQ(ReadPixel(0, 1), 0xFFFFFFFFu);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &fbo);
+
+    second = nullptr;
+    plat::Ref<plat::GLTexture> other = fCache->CreateTexture(filled(3, 3, 0xFF00FF00, 0xFF00FF00).get());
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other->Name(), firstName);
+    EXPECT_FALSE(glIsTexture(firstName));  // the released one of another size was deleted
+    EXPECT_EQ(fCache->PendingDeletes(), 0u);
+    other = nullptr;
+}
+
+// Upload brings a changed buffer into the texture's existing storage.
+TEST_F(GLTextureCacheTest, UploadReplacesTheContents) {
+    plat::Ref<plat::PixelBuffer> buffer = plat::PixelBuffer::Create(4, 2);
+    plat::Ref<plat::GLTexture> texture = fCache->CreateTexture(buffer.get());
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(buffer->Lock(0));
+    FillRow(buffer.get(), 0, 0xFF112233);
+    FillRow(buffer.get(), 1, 0xFF445566);
+    buffer->Unlock(0);
+    ASSERT_TRUE(fCache->Upload(texture.get()));
+    GLuint fbo = Attach(texture.get());
+    EXPECT_EQ(ReadPixel(0, 0), 0xFF112233u);
+    EXPECT_EQ(ReadPixel(3, 1), 0xFF445566u);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &fbo);
+    texture = nullptr;
+    buffer = nullptr;
+}
+
 }  // namespace
