@@ -6,6 +6,7 @@
 #include "Common/OpenGL/UGLError.h"
 #include "Common/OpenGL/UGLQuad.h"
 #include "Platform/Video/GLTextureCache.h"
+#include "Platform/Video/PixelBuffer.h"
 
 namespace {
 
@@ -157,20 +158,46 @@ plat::Ref<plat::GLTexture> COffscreenFBO::GetTexture() {
     if (!texture || !fCopyContext.valid()) return nullptr;
     {
         COpenGLScope_Cca scope(fCopyContext);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fCopyFBO.Prepare(fCopyContext));
-        AttachColourTexture(GL_FRAMEBUFFER_EXT, texture->Name());
-        glViewport(0, 0, static_cast<GLsizei>(fWidth), static_cast<GLsizei>(fHeight));
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, fColour->name());
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glEnable(GL_TEXTURE_RECTANGLE_ARB);
-        UGLQuad::DrawFlipped(static_cast<float>(fWidth), static_cast<float>(fHeight));
-        glDisable(GL_TEXTURE_RECTANGLE_ARB);
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
-        glFlush();
-        AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
-        fPixBuf.Download(texture.get());
+        if (!ReadInverted(texture.get())) {
+            // Drawn upside down into the texture, then brought into its buffer.
+            glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fCopyFBO.Prepare(fCopyContext));
+            AttachColourTexture(GL_FRAMEBUFFER_EXT, texture->Name());
+            glViewport(0, 0, static_cast<GLsizei>(fWidth), static_cast<GLsizei>(fHeight));
+            glBindTexture(GL_TEXTURE_RECTANGLE_ARB, fColour->name());
+            glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glEnable(GL_TEXTURE_RECTANGLE_ARB);
+            UGLQuad::DrawFlipped(static_cast<float>(fWidth), static_cast<float>(fHeight));
+            glDisable(GL_TEXTURE_RECTANGLE_ARB);
+            glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
+            glFlush();
+            AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
+            fPixBuf.Download(texture.get());
+        }
     }
     fOutput = texture;
     return texture;
+}
+
+// Where the driver reads rows top first (Mesa's pack invert), the frame is read straight into the
+// texture's buffer and the buffer copied into the texture: no drawing pass over the whole frame.
+bool COffscreenFBO::ReadInverted(plat::GLTexture* texture) {
+    static const bool invert = epoxy_has_gl_extension("GL_MESA_pack_invert");
+    if (!invert) return false;
+    plat::PixelBuffer* image = texture->Image();
+    if (!image || static_cast<uint32_t>(image->Width()) != fWidth ||
+        static_cast<uint32_t>(image->Height()) != fHeight || !image->Lock(0))
+        return false;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fCopyFBO.Prepare(fCopyContext));
+    AttachColourTexture(GL_FRAMEBUFFER_EXT, fColour->name());
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, static_cast<GLsizei>(fWidth), static_cast<GLsizei>(fHeight), GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, image->BaseAddress());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    AttachColourTexture(GL_FRAMEBUFFER_EXT, 0);
+    image->Unlock(0);
+    return fPixBuf.Upload(texture);
 }

@@ -42,6 +42,7 @@ public:
 private:
     void Allocate();
     void AttachDepth(bool multisample);
+    bool ReadInverted(plat::GLTexture* texture);
 
     COpenGLContext_Cca fContext;
     CPixBufTarget fPixBuf;

@@ -44,3 +44,10 @@ bool CPixBufTarget::Download(plat::GLTexture* texture) {
     COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
     return fCache->Download(texture);
 }
+
+bool CPixBufTarget::Upload(plat::GLTexture* texture) {
+    if (!fCache || !texture) return false;
+    if (plat::GLContext::Current()) return fCache->Upload(texture);
+    COpenGLScope_Cca scope(*COpenGLCommonCtx::Use());
+    return fCache->Upload(texture);
+}

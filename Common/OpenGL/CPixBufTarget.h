@@ -20,6 +20,8 @@ public:
     plat::Ref<plat::GLTexture> GetTexture(uint32_t width, uint32_t height);
     // Copies a texture it gave into its pixel buffer, in the caller's scope when there is one.
     bool Download(plat::GLTexture* texture);
+    // Copies a texture's pixel buffer into it, the same way.
+    bool Upload(plat::GLTexture* texture);
 
     plat::PixelBufferPool* pool() const { return fPool.get(); }
     uint32_t width() const { return fWidth; }
