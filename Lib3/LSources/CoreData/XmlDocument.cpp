@@ -278,7 +278,22 @@ struct Reader {
     CRecordHolder* holder;
     LVariStr<256> value;  // of the attribute being read
     LTextCache texts;     // strings of the document repeat
+    // The type found last, when there is no holder to resolve types: the registry is a list, and
+    // the elements of a document are mostly of a few types.
+    uint32_t foundCodes[2] = {0, 0};
+    const CRecordType* found = nullptr;
 };
+
+const CRecordType* FindType(Reader& rd, const uint32_t codes[2]) {
+    if (rd.found && rd.foundCodes[0] == codes[0] && rd.foundCodes[1] == codes[1]) return rd.found;
+    const CRecordType* type = CRecordType::Find(codes[0], codes[1]);
+    if (type) {
+        rd.found = type;
+        rd.foundCodes[0] = codes[0];
+        rd.foundCodes[1] = codes[1];
+    }
+    return type;
+}
 
 int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth);
 
@@ -533,8 +548,8 @@ void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n) {
 CRecord* NewFromElement(Reader& rd, const CRecord* parent, uint32_t n, const uint32_t codes[2],
                         uint32_t depth, int& result) {
     result = kReadOk;
-    const CRecordType* type = rd.holder ? rd.holder->ResolveType(codes[0], codes[1], parent, n)
-                                        : CRecordType::Find(codes[0], codes[1]);
+    const CRecordType* type =
+        rd.holder ? rd.holder->ResolveType(codes[0], codes[1], parent, n) : FindType(rd, codes);
     CRecord* child = type ? CRecord::New(type) : nullptr;
     if (!child) {
         CXmlReader::SkipElement(rd.t);
@@ -757,7 +772,7 @@ int ReadXmlDocument(CStream& in, CRecordRef root) {
         }
         root.Reset();
         CRecordSlab::Scope slab;
-        Reader rd{t, root.GetHolder(), {}, {}};
+        Reader rd{t, root.GetHolder(), {}, {}, {0, 0}, nullptr};
         if (ReadRecord(rd, root, 0) == kReadTooDeep) {
             root.Reset();
             return 0;
