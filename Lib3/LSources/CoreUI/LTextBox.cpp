@@ -135,7 +135,6 @@ void LTextBox::Draw(LDrawContext& ctx) {
     } else {
         spec.singleLine = true;
         // Both one-line modes start the line at the top: its baseline lies one ascent below.
-        // Both single-line modes start the line at the box's top: its baseline one ascent lower.
         spec.baseline = fRect.top + std::ceil(fFont->Ascent());
     }
     plat::GStateScope state(*native);
