@@ -547,6 +547,7 @@ void CMainApp::FrontDocument(CObDoc* doc) {
     mDocs.insert(mDocs.begin(), std::move(moved));
     for (size_t i = 1; i < mDocs.size(); ++i)
         if (mDocs[i]->Console()) mDocs[i]->Console()->Hide();
+    if (doc->Console() && !doc->ConsoleClosed()) doc->Console()->Show();
     DimmerFollowFront();
 }
 
