@@ -1,7 +1,7 @@
 // The real program on a private Xvfb with the show fixture (on a time line, its second scene keyed
 // F3): the console opens, and xdotool drives it while the test reads the screen with XGetImage.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -100,7 +100,8 @@ protected:
             dir.Write(f, Slurp(fixtures + "/" + f));
         std::string show = Slurp(fixtures + "/show.obm");
         ASSERT_FALSE(show.empty());
-        show = Replace(show, "<YOBM_SCNS sqto=\"30\" sqlp=\"1\">", "<YOBM_SCNS sqto=\"30\" sqlp=\"1\" tmmd=\"1\">");
+        show = Replace(show, "<YOBM_SCNS sqto=\"30\" sqlp=\"1\">",
+                       "<YOBM_SCNS sqto=\"30\" sqlp=\"1\" tmmd=\"1\">");
         show = Replace(show, "ecky=\"b\"", "ecky=\"F3\"");
         ASSERT_NE(show.find("tmmd=\"1\""), std::string::npos);
         ASSERT_NE(show.find("ecky=\"F3\""), std::string::npos);
@@ -168,8 +169,9 @@ protected:
                 char* name = nullptr;
                 if (!XGetWindowAttributes(display, children[i], &a)) continue;
                 (void)XFetchName(display, children[i], &name);
-                out += "\nwindow '" + std::string(name ? name : "") + "' state " + std::to_string(a.map_state) +
-                       " " + std::to_string(a.width) + "x" + std::to_string(a.height);
+                out += "\nwindow '" + std::string(name ? name : "") + "' state " +
+                       std::to_string(a.map_state) + " " + std::to_string(a.width) + "x" +
+                       std::to_string(a.height);
                 if (name) XFree(name);
             }
             if (children) XFree(children);
@@ -225,10 +227,12 @@ protected:
         other = XCreateSimpleWindow(display, DefaultRootWindow(display), 1200, 780, 120, 80, 0, 0, 0);
         XMapWindow(display, other);
         XSync(display, False);
-        WaitFor([&] {
-            XWindowAttributes a;
-            return XGetWindowAttributes(display, other, &a) && a.map_state == IsViewable;
-        }, 5);
+        WaitFor(
+            [&] {
+                XWindowAttributes a;
+                return XGetWindowAttributes(display, other, &a) && a.map_state == IsViewable;
+            },
+            5);
         XSetInputFocus(display, other, RevertToParent, CurrentTime);
         XSync(display, False);
     }
@@ -252,25 +256,32 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     ASSERT_TRUE(WaitFor([&] { return Shown(title).size() == 2; }, 20)) << "no console\n" << ProgramLog();
     // The console is the one with the transport's capture button.
     Rect console, monitor;
-    ASSERT_TRUE(WaitFor([&] {
-        const auto shown = Shown(title);
-        if (shown.size() != 2) return false;
-        const bool first = Grab(shown[0].second).Find(kCapture).w > 0;
-        console = shown[first ? 0 : 1].second;
-        monitor = shown[first ? 1 : 0].second;
-        return first || Grab(shown[1].second).Find(kCapture).w > 0;
-    }, 20)) << "no transport\n" << ProgramLog();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto shown = Shown(title);
+            if (shown.size() != 2) return false;
+            const bool first = Grab(shown[0].second).Find(kCapture).w > 0;
+            console = shown[first ? 0 : 1].second;
+            monitor = shown[first ? 1 : 0].second;
+            return first || Grab(shown[1].second).Find(kCapture).w > 0;
+        },
+        20))
+        << "no transport\n"
+        << ProgramLog();
     const auto monitorPixel = [&] { return Grab(monitor).Get(monitor.w / 2, monitor.h / 2); };
     ASSERT_TRUE(WaitFor([&] { return monitorPixel() != 0; }, 30)) << "the monitor shows nothing";
 
     // The green band across the scene list.
     Shot shot;
     Rect band;
-    ASSERT_TRUE(WaitFor([&] {
-        shot = Grab(console);
-        band = shot.Find(kBand);
-        return band.w > 200;
-    }, 20)) << "no marker band";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            shot = Grab(console);
+            band = shot.Find(kBand);
+            return band.w > 200;
+        },
+        20))
+        << "no marker band";
     EXPECT_LE(band.h, 3);
     const auto dark = [&](const Rect& r) {
         int n = 0;
@@ -289,7 +300,8 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     ASSERT_GT(capture.w, 0) << "no capture button";
     const Rect play{capture.x + kButtonPitch - 2, capture.y - 2, capture.w + 4, capture.h + 4};
     const auto press = [&](int32_t button) {
-        Click(console.x + capture.x + capture.w / 2 + button * kButtonPitch, console.y + capture.y + capture.h / 2);
+        Click(console.x + capture.x + capture.w / 2 + button * kButtonPitch,
+              console.y + capture.y + capture.h / 2);
     };
     // A looping time line may be playing since the show opened; stop shows "PLAYOFBTN".
     press(2);
@@ -325,7 +337,8 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     const auto labelColour = [&](int32_t y) { return Grab(console).Get(band.x + 39, y); };
     const auto recall = [&](int32_t y) { Click(console.x + band.x + 19, console.y + y); };
     recall(row1);
-    ASSERT_TRUE(WaitFor([&] { return labelColour(row1) != labelColour(row2); }, 10)) << "row 1 was not selected";
+    ASSERT_TRUE(WaitFor([&] { return labelColour(row1) != labelColour(row2); }, 10))
+        << "row 1 was not selected";
     const uint32_t selected = labelColour(row1), plain = labelColour(row2);
     const auto isSelected = [&](int32_t y, int32_t other) {
         return labelColour(y) == selected && labelColour(other) == plain;
@@ -338,7 +351,6 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     recall(row2);
     EXPECT_TRUE(WaitFor([&] { return isSelected(row2, row1); }, 10)) << "row 2 was not selected";
     EXPECT_TRUE(WaitFor([&] { return monitorPixel() != before; }, 20)) << "the monitor did not change";
-
 
     // Row 1 again, then F3 pressed while another window has the focus: the scene keyed F3 is
     // recalled and its row selected.
