@@ -63,10 +63,6 @@ void MoveAll(CRecord* from, CRecordRef to, uint32_t field) {
     }
 }
 
-// A layout nests its elements a few levels deep (nested parameter sets add some); a deeper text is
-// no layout, whatever a forgiving reader would make of it.
-constexpr uint32_t kMaxElementDepth = 64;
-
 }  // namespace
 
 void SetDimWindowFactories(const SDimWindowFactories* factories) {
@@ -205,6 +201,28 @@ void CDimInstruments::ReportDiffering(const std::string& names) {
     if (DimDialogs().showMessage) DimDialogs().showMessage(LString(text.c_str()));
 }
 
+const char* CDimInstruments::ReadLayout(const std::string& bytes, CRecord*& tree, uint32_t& line) {
+    tree = nullptr;
+    line = 0;
+    const SXmlCheck check = CheckXmlWellFormed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (!check.ok) {
+        line = check.line;
+        return check.reason ? check.reason : "it is not well-formed";
+    }
+    if (check.rootName != "YOBM_DIMS") return "it holds no dimmer layout";
+    if (check.deepest > kMaxElementDepth) return "its elements nest too deeply";
+    if (bytes.size() > kMaxFileBytes) return "the file is too large";
+    CRecord* fresh = CRecord::New(T::Dims());
+    if (!fresh) return "out of memory";
+    CMemStream in(const_cast<char*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+    if (ReadXmlDocument(in, CRecordRef(&fresh)) != 1) {
+        CRecord::Delete(fresh);
+        return "its records cannot be read";
+    }
+    tree = fresh;
+    return nullptr;
+}
+
 bool CDimInstruments::Load(const std::string& path) {
     PLAT_DCHECK_MAIN_THREAD();
     std::string bytes;
@@ -220,26 +238,7 @@ bool CDimInstruments::Load(const std::string& path) {
     } else if (read != plat::ReadFileResult::kOk) {
         reason = "the file cannot be read";
     } else {
-        const SXmlCheck check =
-            CheckXmlWellFormed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        if (!check.ok) {
-            line = check.line;
-            reason = check.reason;
-        } else if (check.rootName != "YOBM_DIMS") {
-            reason = "it holds no dimmer layout";
-        } else if (check.deepest > kMaxElementDepth) {
-            reason = "its elements nest too deeply";
-        } else {
-            fresh = CRecord::New(T::Dims());
-            CMemStream in(bytes.data(), static_cast<uint32_t>(bytes.size()));
-            if (!fresh) {
-                reason = "out of memory";
-            } else if (ReadXmlDocument(in, CRecordRef(&fresh)) != 1) {
-                reason = "its records cannot be read";
-                CRecord::Delete(fresh);
-                fresh = nullptr;
-            }
-        }
+        reason = ReadLayout(bytes, fresh, line);
     }
     if (reason) {
         ReportLoad(path, line, reason);

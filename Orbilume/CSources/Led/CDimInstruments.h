@@ -54,6 +54,9 @@ public:
     static constexpr uint64_t kUndoBytes = 1 << 20;
     static constexpr uint32_t kMaxCanvasSide = 4096;
     static constexpr size_t kMaxFileBytes = 64u << 20;
+    // A layout nests its elements a few levels deep (nested parameter sets add some); a deeper
+    // text is no layout, whatever a forgiving reader would make of it.
+    static constexpr uint32_t kMaxElementDepth = 64;
 
     // The settings are the 'dimp' set of prefs; the library gets the store until destruction.
     CDimInstruments(LHandler* upper, LAsyncLoop* mainLoop, CDmxIoManager* usb, CAppPrefs* prefs,
@@ -73,6 +76,10 @@ public:
     bool AskToSave(uint32_t dialogCase);
     // Reads the layout; on failure a message names the file and nothing changes.
     bool Load(const std::string& path);
+    // Checks a layout's bytes strictly (well-formed, a DIMS root, nesting within kMaxElementDepth)
+    // and reads them into a new DIMS tree the caller deletes; null on success, else the reason
+    // (and the line, 0 when none applies) with no tree.
+    static const char* ReadLayout(const std::string& bytes, CRecord*& tree, uint32_t& line);
     // Writes the layout with its definitions without destroying the old file.
     bool Save(const std::string& path);
     bool SaveAs();

@@ -261,6 +261,31 @@ TEST(DimFiles, BadFilesLeaveTheLayoutAsItWas) {
     EXPECT_EQ(f.DeviceCount(), 5u);
 }
 
+// The depth limit counts open elements, the root included: the limit itself is read, one more
+// is refused with no tree.
+TEST(DimFiles, TheDepthLimitIsExact) {
+    for (const uint32_t depth : {CDimInstruments::kMaxElementDepth - 1, CDimInstruments::kMaxElementDepth,
+                                 CDimInstruments::kMaxElementDepth + 1}) {
+        std::string text = "<YOBM_DIMS>";
+        for (uint32_t i = 1; i < depth; ++i) text += "<YOBM_DIMS_devs>";
+        for (uint32_t i = 1; i < depth; ++i) text += "</YOBM_DIMS_devs>";
+        text += "</YOBM_DIMS>";
+        CRecord* tree = nullptr;
+        uint32_t line = 7;
+        const char* reason = CDimInstruments::ReadLayout(text, tree, line);
+        if (depth <= CDimInstruments::kMaxElementDepth) {
+            EXPECT_EQ(reason, nullptr) << depth;
+            EXPECT_NE(tree, nullptr) << depth;
+        } else {
+            ASSERT_NE(reason, nullptr);
+            EXPECT_NE(std::string(reason).find("nest too deeply"), std::string::npos);
+            EXPECT_EQ(tree, nullptr);
+            EXPECT_EQ(line, 0u);
+        }
+        CRecord::Delete(tree);
+    }
+}
+
 TEST(DimFiles, ADamagedLastFileStartsEmptyAndKeepsTheSetting) {
     for (const char* bytes : {"", "<YOBM_DIMS dvsn=\"3\"><YOBM_DIMS_devs>"}) {
         dimdoc::Fixture f;
