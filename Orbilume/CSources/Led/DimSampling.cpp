@@ -83,6 +83,31 @@ void ComputeGeometry(SDimDevice& device, uint32_t dotGap, uint32_t canvasWidth, 
     device.rowDy = row[1];
 }
 
+// Calls put(dot, pixel) for each cell of the device's grid whose point lies on the canvas and whose
+// dot number is at least 1, row by row. Float bounds: NaN, infinities and values past the canvas
+// fail the comparisons, so the conversions only see points inside it (where truncation is the
+// floor).
+template <class Put>
+inline void Walk(const SDimDevice& device, const uint32_t* pixels, uint32_t width, uint32_t height, Put&& put) {
+    const SDimDefInfo* d = device.def;
+    const float w = float(width), h = float(height);
+    const size_t cells = d->dotOrder.size();
+    const int32_t* order = d->dotOrder.data();
+    float rowX = device.x0, rowY = device.y0;
+    uint64_t cell = 0;
+    for (uint32_t r = 0; r < d->rows; ++r) {
+        float x = rowX, y = rowY;
+        for (uint32_t c = 0; c < d->columns; ++c, ++cell, x += device.colDx, y += device.colDy) {
+            if (!(x >= 0 && x < w && y >= 0 && y < h)) continue;
+            const int64_t dot = cell < cells ? order[cell] : 0;
+            if (dot < 1) continue;
+            put(dot, pixels[size_t(uint32_t(y)) * width + uint32_t(x)]);
+        }
+        rowX += device.rowDx;
+        rowY += device.rowDy;
+    }
+}
+
 void SampleDevice(const SDimDevice& device, const uint32_t* pixels, uint32_t width, uint32_t height) {
     SDimPort* port = device.port;
     const SDimDefInfo* d = device.def;
@@ -101,66 +126,56 @@ void SampleDevice(const SDimDevice& device, const uint32_t* pixels, uint32_t wid
     const uint8_t composition = d->composition;
     int64_t end = 0;
     if (composition <= 3 && pixels) {
-        // Float bounds: NaN, infinities and values past the canvas fail the comparisons, so the
-        // conversions below only see points inside it (where truncation is the floor).
-        const float w = float(width), h = float(height);
-        const size_t cells = d->dotOrder.size();
-        const int32_t* order = d->dotOrder.data();
-        float rowX = device.x0, rowY = device.y0;
-        uint64_t cell = 0;
-        for (uint32_t r = 0; r < d->rows; ++r) {
-            float x = rowX, y = rowY;
-            for (uint32_t c = 0; c < d->columns; ++c, ++cell, x += device.colDx, y += device.colDy) {
-                if (!(x >= 0 && x < w && y >= 0 && y < h)) continue;
-                const int64_t dot = cell < cells ? order[cell] : 0;
-                if (dot < 1) continue;
-                const uint32_t pixel = pixels[size_t(uint32_t(y)) * width + uint32_t(x)];
+        // One walk per composition, so the dot loop carries no composition test.
+        if (composition == 1) {
+            Walk(device, pixels, width, height, [&](int64_t dot, uint32_t pixel) {
+                const int64_t b = s + 3 * (dot - 1);
+                if (b > 510) return;
+                slots[b] = uint8_t(pixel >> 16);
+                slots[b + 1] = uint8_t(pixel >> 8);
+                slots[b + 2] = uint8_t(pixel);
+                end = std::max(end, b + 3);
+            });
+        } else if (composition == 0) {
+            Walk(device, pixels, width, height, [&](int64_t dot, uint32_t pixel) {
+                const int64_t b = (dot - 1) * n + s + pre;
+                if (b + n > 513) return;
                 const uint8_t red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
-                if (composition == 1) {
-                    const int64_t b = s + 3 * (dot - 1);
-                    if (b > 510) continue;
-                    slots[b] = red;
-                    slots[b + 1] = green;
-                    slots[b + 2] = blue;
-                    end = std::max(end, b + 3);
-                } else if (composition == 0) {
-                    const int64_t b = (dot - 1) * n + s + pre;
-                    if (b + n > 513) continue;
-                    for (int64_t k = 0; k < n; ++k) {
-                        const int32_t code = Entry(d->channels, uint64_t(pre + k));
-                        uint8_t v;
-                        switch (code) {
-                            case T::kCodeLuminance:
-                                v = Luminance(pixel);
-                                break;
-                            case T::kCodeBlue:
-                                v = blue;
-                                break;
-                            case T::kCodeGreen:
-                                v = green;
-                                break;
-                            case T::kCodeRed:
-                                v = red;
-                                break;
-                            default:
-                                v = code >= 0 ? static_cast<uint8_t>(code & 0xFF) : 0;
-                                break;
-                        }
-                        slots[b + k] = v;
+                for (int64_t k = 0; k < n; ++k) {
+                    const int32_t code = Entry(d->channels, uint64_t(pre + k));
+                    uint8_t v;
+                    switch (code) {
+                        case T::kCodeLuminance:
+                            v = Luminance(pixel);
+                            break;
+                        case T::kCodeBlue:
+                            v = blue;
+                            break;
+                        case T::kCodeGreen:
+                            v = green;
+                            break;
+                        case T::kCodeRed:
+                            v = red;
+                            break;
+                        default:
+                            v = code >= 0 ? static_cast<uint8_t>(code & 0xFF) : 0;
+                            break;
                     }
-                    end = std::max(end, b + n);
-                } else {
-                    const int64_t b = s + 4 * (dot - 1);
-                    if (b > 509) continue;
-                    slots[b] = red;
-                    slots[b + 1] = green;
-                    slots[b + 2] = blue;
-                    slots[b + 3] = composition == 2 ? 0 : 255;
-                    end = std::max(end, b + 4);
+                    slots[b + k] = v;
                 }
-            }
-            rowX += device.rowDx;
-            rowY += device.rowDy;
+                end = std::max(end, b + n);
+            });
+        } else {
+            const uint8_t fourth = composition == 2 ? 0 : 255;
+            Walk(device, pixels, width, height, [&](int64_t dot, uint32_t pixel) {
+                const int64_t b = s + 4 * (dot - 1);
+                if (b > 509) return;
+                slots[b] = uint8_t(pixel >> 16);
+                slots[b + 1] = uint8_t(pixel >> 8);
+                slots[b + 2] = uint8_t(pixel);
+                slots[b + 3] = fourth;
+                end = std::max(end, b + 4);
+            });
         }
     }
     if (end >= port->used) port->used = static_cast<uint16_t>(std::min<int64_t>(end, 513));
