@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "Common/Mac/CPrefsRecord.h"
 #include "Common/ObjC/CExtCmd.h"
@@ -82,6 +84,7 @@ int RealGLCheck(LHandler* upper, COpenGLContext_Cca& context, const COpenGLRequi
 }
 
 CMainApp::GLCheckFunction gGLCheck = &RealGLCheck;
+uint32_t gStartupHoldMs = CMainApp::kStartupHoldMs;
 
 // The USB interfaces' open states, into PREF's run-time state set.
 void WriteUsbState(void* prefs, const std::string& key, int32_t value) {
@@ -135,6 +138,10 @@ void SetFolderFromPref(LFsSpec& folder, CRecord* prefs, uint32_t field) {
 
 }  // namespace
 
+void CMainApp::SetStartupHoldMs(uint32_t ms) {
+    gStartupHoldMs = ms;
+}
+
 void CMainApp::SetGLCheck(GLCheckFunction check) {
     gGLCheck = check ? check : &RealGLCheck;
 }
@@ -143,6 +150,9 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     PLAT_DCHECK_MAIN_THREAD();
     const char* log = std::getenv("ORBILUME_TEST_LOG");
     if (log && log[0]) mLog = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Tests of the program shorten the start-up window's hold.
+    if (const char* hold = std::getenv("ORBILUME_STARTUP_HOLD_MS"); hold && hold[0])
+        gStartupHoldMs = static_cast<uint32_t>(std::strtoul(hold, nullptr, 10));
     // Every context made from now on shares objects with the common one.
     COpenGLContext_Cca::SetShared(COpenGLCommonCtx::Use());
     mWorker = std::make_unique<LAsyncWorkerLoop>(MainLoop());
@@ -385,6 +395,7 @@ bool CMainApp::HandleCommand(LHandler* sender) {
 
 bool CMainApp::StartUp() {
     std::unique_ptr<IDocWindow> startup = MakeAppWindow(EAppWindow::kStartup, this);
+    const auto shown = std::chrono::steady_clock::now();
     if (startup) startup->Show();
     CCtlInHub::SetGlobal(mHub.get());
     LoadPlugIns();
@@ -395,7 +406,12 @@ bool CMainApp::StartUp() {
     CAppWindows::Start(mPrefs.get());
     ApplyInputSettings();
     if (mDimmer) mDimmer->StartUp();
-    // The start-up window's hold is skipped: it closes once start-up is done.
+    // The start-up window stays up for its hold from when it was shown, then closes.
+    if (startup) {
+        const auto until = shown + std::chrono::milliseconds(gStartupHoldMs);
+        std::this_thread::sleep_until(until);
+        startup->Hide();
+    }
     return true;
 }
 

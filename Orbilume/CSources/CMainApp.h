@@ -95,6 +95,10 @@ public:
     using GLCheckFunction = int (*)(LHandler* upper, COpenGLContext_Cca& context,
                                     const COpenGLRequirement& requirement);
     static void SetGLCheck(GLCheckFunction check);
+    // How long the start-up window stays up from when it is shown (ORBILUME_STARTUP_HOLD_MS in the
+    // environment sets it too).
+    static constexpr uint32_t kStartupHoldMs = 5000;
+    static void SetStartupHoldMs(uint32_t ms);
 
     // The live inputs, as ApplyInputSettings leaves them (null or closed when off).
     CDmxInMerge& DmxMerge() { return *mDmxMerge; }

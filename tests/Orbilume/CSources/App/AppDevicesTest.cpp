@@ -26,6 +26,7 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
+#include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
@@ -225,6 +226,45 @@ TEST_F(AppDevicesTest, MidiAndTimecodeCommandsShowTheirWindows) {
     gMainApp->OpenRequest({});
     ASSERT_NE(gMainApp->TimecodeWindow(), nullptr);
     EXPECT_TRUE(Shown(gMainApp->TimecodeWindow()));
+}
+
+// A start-up window that notes when it was shown and hidden.
+struct StartupTimes {
+    std::chrono::steady_clock::time_point shown, hidden;
+    bool visible = false;
+};
+StartupTimes gStartup;
+
+class FakeStartup : public IDocWindow {
+public:
+    LHandler* Handler() override { return &handler; }
+    void Show() override {
+        gStartup.shown = std::chrono::steady_clock::now();
+        gStartup.visible = true;
+    }
+    void Hide() override {
+        gStartup.hidden = std::chrono::steady_clock::now();
+        gStartup.visible = false;
+    }
+    bool IsVisible() const override { return gStartup.visible; }
+    void Select() override {}
+    CLRect Frame() const override { return CLRect{}; }
+    void SetFrame(const CLRect&) override {}
+    void SetTitle(const LString&) override {}
+    LHandler handler;
+};
+
+TEST_F(AppDevicesTest, TheStartUpWindowStaysUpForItsHoldThenCloses) {
+    SetAppWindowFactory(EAppWindow::kStartup,
+                        [](LHandler*) -> std::unique_ptr<IDocWindow> { return std::make_unique<FakeStartup>(); });
+    CMainApp::SetStartupHoldMs(400);
+    gStartup = StartupTimes{};
+    Start();
+    SetAppWindowFactory(EAppWindow::kStartup, nullptr);
+    CMainApp::SetStartupHoldMs(CMainApp::kStartupHoldMs);
+    EXPECT_FALSE(gStartup.visible);
+    EXPECT_GE(gStartup.hidden - gStartup.shown, std::chrono::milliseconds(400));
+    EXPECT_LT(gStartup.hidden - gStartup.shown, std::chrono::milliseconds(4000)) << "the hold set, not the default";
 }
 
 // A TCP port on the wildcard address that is free now.
