@@ -361,9 +361,16 @@ LOwningMenuBar::~LOwningMenuBar() {
     RemoveFromMain();
 }
 
+namespace {
+// The group whose menus are in the main bar: one at a time, so groups never shadow each other.
+LOwningMenuBar* gLentGroup = nullptr;
+}  // namespace
+
 void LOwningMenuBar::InsertIntoMain() {
     LMenuBar* main = Main();
     if (!main || main == this || !fLent.empty()) return;
+    if (gLentGroup && gLentGroup != this) gLentGroup->RemoveFromMain();
+    gLentGroup = this;
     LMenu::Touch();
     LMenu* before = main->FindMenu(LString("WINDOW"));
     if (!before) before = main->FindMenu(LString("HELP"));
@@ -402,6 +409,7 @@ LMenu* LOwningMenuBar::TakeShadowed(LMenu* lent) {
 }
 
 void LOwningMenuBar::RemoveFromMain() {
+    if (gLentGroup == this) gLentGroup = nullptr;
     LMenuBar* main = Main();
     if (!fLent.empty()) LMenu::Touch();
     while (!fLent.empty()) {

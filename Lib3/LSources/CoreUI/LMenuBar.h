@@ -109,7 +109,7 @@ public:
 
     // Moves the group's menus into the main bar before "WINDOW" (else "HELP", else at the end); a menu
     // named like one of the main bar's own stands in its place while lent, so a group that repeats the
-    // main bar's menus shows each once.
+    // main bar's menus shows each once. Another group in the main bar is taken out first.
     void InsertIntoMain();
     // Takes them back, last first, restoring the group's order.
     void RemoveFromMain();

@@ -313,6 +313,28 @@ TEST(LMenuGroupTest, AGroupRepeatingTheMainBarsMenusShowsEachOnce) {
             EXPECT_EQ(main.FindMenu(LString("FILE")), own[1]);
             EXPECT_EQ(names(*group), "FILE SHOW WINDOW ");
         }
+        // A second window's group activated before the first one's deactivates: it takes the
+        // first group's place, and either order of taking them out gives the main bar back whole.
+        auto other = std::make_unique<LOwningMenuBar>(nullptr);
+        for (const char* name : {"FILE", "WINDOW"}) {
+            auto* m = new LMenu(other.get(), LString(name));
+            m->SetName(LString(name));
+            other->AppendMenu(m);
+        }
+        for (bool otherFirst : {false, true}) {
+            group->InsertIntoMain();
+            other->InsertIntoMain();
+            EXPECT_EQ(names(main), "APPMENU FILE* WINDOW* HELP ");
+            EXPECT_EQ(group->LentCount(), 0u);
+            if (otherFirst) other->RemoveFromMain();
+            group->RemoveFromMain();
+            other->RemoveFromMain();
+            EXPECT_EQ(names(main), "APPMENU FILE WINDOW HELP ") << otherFirst;
+            EXPECT_EQ(main.FindMenu(LString("FILE")), own[1]);
+            EXPECT_EQ(names(*group), "FILE SHOW WINDOW ");
+            EXPECT_EQ(names(*other), "FILE WINDOW ");
+        }
+        other.reset();
         // Destroyed while lent: the main bar gets its own menus back.
         group->InsertIntoMain();
         group.reset();
