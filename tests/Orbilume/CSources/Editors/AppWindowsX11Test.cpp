@@ -43,6 +43,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/BackgroundCommand.h"
 #include "tests/support/MenuPixels.h"
@@ -51,28 +52,7 @@ namespace {
 
 using U = CUvAdTypes;
 
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqCapture)) {
-            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqFocus) && msg.sender) {
-            auto* frame = static_cast<LPane*>(msg.sender);
-            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
-            return LMessage();
-        }
-        for (const char* id :
-             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
+using Root = dialogtest::LiveRoot;
 
 std::string AtomProperty(::Display* d, unsigned long w, const char* name) {
     Atom type;

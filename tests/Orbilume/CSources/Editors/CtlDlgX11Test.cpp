@@ -32,6 +32,7 @@
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/MenuPixels.h"
 #include "tests/support/WindowShot.h"
@@ -40,8 +41,7 @@ namespace {
 
 using T = CDocModelTypes;
 
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
+struct Root : dialogtest::LiveRoot {
     std::vector<std::string> changes;
     LMessage Handle(const LMessage& msg) override {
         if (msg.Is(CInParamNote_Change)) {
@@ -49,24 +49,7 @@ struct Root : LHandler {
             changes.push_back(std::string(n->key.CStr()) + " " + n->value.CStr());
             return LMessage();
         }
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqCapture)) {
-            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
-            return LMessage();
-        }
-        // The frame asking for the focus gets it, as the main loop gives it.
-        if (msg.Is(LPane_ReqFocus) && msg.sender) {
-            auto* frame = static_cast<LPane*>(msg.sender);
-            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
-            return LMessage();
-        }
-        for (const char* id :
-             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
+        return LiveRoot::Handle(msg);
     }
 };
 

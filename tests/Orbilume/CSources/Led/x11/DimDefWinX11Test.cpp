@@ -32,6 +32,7 @@
 #include "Platform/AppKit/MenuStrip.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/MenuPixels.h"
@@ -42,28 +43,7 @@ namespace {
 
 using T = CDimTypes;
 
-struct Root : LHandler {
-    CMacMainLoop* loop = nullptr;
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is("LHandler_Mode")) {
-            if (loop && msg.sender) loop->RunModal(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqCapture)) {
-            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqFocus) && msg.sender) {
-            auto* frame = static_cast<LPane*>(msg.sender);
-            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
-            return LMessage();
-        }
-        for (const char* id :
-             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
+using Root = dialogtest::LiveRoot;
 
 class DimDefWinX11Test : public X11FrameworkTest {
 protected:
