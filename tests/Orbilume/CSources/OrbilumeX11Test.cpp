@@ -1,5 +1,6 @@
-// The real program on a private Xvfb: the show's monitor window appears with the rendered mix, a
-// scene key typed with xdotool recalls its scene, and SIGTERM quits cleanly with the file intact.
+// The real program on a private Xvfb: the start-up window shows for the hold; the show's monitor
+// window appears with the rendered mix, a scene key typed with xdotool recalls its scene, and SIGTERM
+// quits cleanly with the file intact.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,6 +23,7 @@
 // Xlib last: its macros must not reach the headers above.
 // clang-format off
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 // clang-format on
 
@@ -85,17 +87,9 @@ Geometry WindowGeometry(const std::string& env, const std::string& window) {
     return g;
 }
 
-TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQuits) {
-    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
-    testsupport::XvfbServer server;
-    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
-    testsupport::TempDir dir;
-    for (const char* f : {"show.obm", "fill.qtz", "tint.qtz", "picture.qtz", "source.qtz", "wave.qtz"})
-        dir.Write(f, Slurp(std::string(FIXTURES_DIR) + "/" + f));
-    const std::string show = dir.File("show.obm");
-    const std::string bytes = dir.Read("show.obm");
-    const std::string logPath = dir.File("requests.log");
-
+// Starts the program on the server with its home in dir and the show as argument; -1 if it did not.
+pid_t Launch(const testsupport::XvfbServer& server, const testsupport::TempDir& dir, const std::string& show,
+             const std::vector<std::string>& extraEnv) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string v = *e;
@@ -107,7 +101,8 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
     env.push_back("DISPLAY=" + server.Display());
     env.push_back("ORBILUME_PLATFORM=x11");
     env.push_back("LIBGL_ALWAYS_SOFTWARE=1");
-    env.push_back("ORBILUME_TEST_LOG=" + logPath);
+    env.push_back("ORBILUME_TEST_LOG=" + dir.File("requests.log"));
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
     for (std::string& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -116,7 +111,109 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, ORBILUME_BINARY, nullptr, nullptr, argv.data(), envp.data()), 0);
+    if (posix_spawn(&pid, ORBILUME_BINARY, nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    return pid;
+}
+
+// The show fixture and its compositions copied into dir.
+std::string CopyShow(testsupport::TempDir& dir) {
+    for (const char* f : {"show.obm", "fill.qtz", "tint.qtz", "picture.qtz", "source.qtz", "wave.qtz"})
+        dir.Write(f, Slurp(std::string(FIXTURES_DIR) + "/" + f));
+    return dir.File("show.obm");
+}
+
+// The mapped top-level windows of type splash.
+std::vector<::Window> SplashWindows(::Display* d) {
+    std::vector<::Window> found;
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return found;
+    const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
+    const Atom splash = XInternAtom(d, "_NET_WM_WINDOW_TYPE_SPLASH", False);
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable) continue;
+        Atom actual = 0;
+        int format = 0;
+        unsigned long n = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(d, children[i], type, 0, 1, False, XA_ATOM, &actual, &format, &n, &after,
+                               &data) == Success &&
+            data) {
+            if (n == 1 && *reinterpret_cast<Atom*>(data) == splash) found.push_back(children[i]);
+            XFree(data);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+TEST(OrbilumeX11Test, TheStartupWindowIsCentredShowsItsImageAndClosesAfterTheHold) {
+    testsupport::XvfbServer server;
+    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
+    testsupport::TempDir dir;
+    const std::string show = CopyShow(dir);
+    // The test-only setting shortens the hold from 5 s to 3 s.
+    pid_t pid = Launch(server, dir, show, {"ORBILUME_STARTUP_HOLD_MS=3000"});
+    ASSERT_GT(pid, 0);
+    ::Display* d = XOpenDisplay(server.Display().c_str());
+    ASSERT_NE(d, nullptr);
+    ::Window w = 0;
+    const bool shown = WaitFor(
+        [&] {
+            const std::vector<::Window> s = SplashWindows(d);
+            if (!s.empty()) w = s.front();
+            return w != 0;
+        },
+        30);
+    const auto seen = std::chrono::steady_clock::now();
+    bool centred = false, image = false;
+    if (shown) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // drawn
+        XWindowAttributes a;
+        int x = 0, y = 0;
+        ::Window child;
+        if (XGetWindowAttributes(d, w, &a) && XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child)) {
+            // No window manager: the work area is the whole screen.
+            const int sw = DisplayWidth(d, DefaultScreen(d)), sh = DisplayHeight(d, DefaultScreen(d));
+            centred = std::abs(2 * x + a.width - sw) <= 4 && std::abs(2 * y + a.height - sh) <= 4;
+            if (XImage* img = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap)) {
+                // The "APP" image is the only colour in the window: grey ground, black text.
+                long coloured = 0;
+                for (int py = 0; py < a.height; ++py)
+                    for (int px = 0; px < a.width; ++px) {
+                        const unsigned long p = XGetPixel(img, px, py);
+                        const int r = int((p >> 16) & 0xFF), b = int(p & 0xFF);
+                        coloured += b > r + 60;
+                    }
+                image = coloured > 500;
+                XDestroyImage(img);
+            }
+        }
+    }
+    const bool closed = shown && WaitFor([&] { return SplashWindows(d).empty(); }, 20);
+    const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - seen).count();
+    XCloseDisplay(d);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(shown) << "no start-up window";
+    EXPECT_TRUE(centred);
+    EXPECT_TRUE(image);
+    EXPECT_TRUE(closed);
+    EXPECT_GT(held, 2.0);  // not before the hold
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQuits) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+    testsupport::XvfbServer server;
+    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
+    testsupport::TempDir dir;
+    const std::string show = CopyShow(dir);
+    const std::string bytes = dir.Read("show.obm");
+    pid_t pid = Launch(server, dir, show, {});
+    ASSERT_GT(pid, 0);
     auto stop = [&pid](int sig) {
         if (pid <= 0) return -1;
         kill(pid, sig);
