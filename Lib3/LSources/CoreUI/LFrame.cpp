@@ -344,6 +344,7 @@ void LFrame::Invalidate(const CRgn& invalid, const CRgn& erase) {
         CRgn keep = invalid;
         keep -= erase;
         mNoErase |= keep;
+        mNoErase -= erase;  // a later erase request wins over an earlier keep
     }
     const CLRect& b = Bounds();
     inv.Shift(b.left, b.top);

@@ -326,6 +326,14 @@ TEST_F(LFrameTest, AWindowFrameDrawsItsBackgroundChildrenAndRingButNotTheNoErase
     EXPECT_EQ(rgb(175, 65), 0xFFFF00u);
     EXPECT_EQ(rgb(165, 65), 0x0000FFu);
     EXPECT_TRUE(f->NoEraseRegion().IsEmpty());
+
+    // Kept first, then asked to erase before the draw (a pane hidden there): the area is erased.
+    store->SetFillColor({1, 1, 0, 1});
+    store->FillRect({170, 60, 20, 20});
+    f->Invalidate(keep, CRgn());
+    f->Invalidate(keep, keep);
+    w->Display();
+    EXPECT_EQ(rgb(175, 65), 0x0000FFu);
     delete f;
 }
 
