@@ -69,9 +69,12 @@ protected:
         for (int i = 0; i < 2; ++i)
             ASSERT_GE(UDocUnits::AddCompositionLayer(doc->Mix(), nullptr, 99, LString("solid.qtz")), 0);
         window = new COpenGLFBOTarget(kW, kH, nullptr);
-        COpenGLScope_Cca scope(window->context());
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
-        glViewport(0, 0, kW, kH);
+        {
+            COpenGLScope_Cca scope(window->context());
+            glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
+            glViewport(0, 0, kW, kH);
+        }
+        // Outside the GL scope: the engine's lock comes before the context's, as on the render thread.
         engine = std::make_unique<CMixEngine>(doc.get(), &prefs);
         engine->SetOutputSize(kW, kH);
         engine->LoadLayers();
