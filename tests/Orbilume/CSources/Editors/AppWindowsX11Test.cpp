@@ -277,7 +277,7 @@ TEST_F(AppWindowsX11Test, CopiedRowsGoOnTheClipboardUnderTheirOwnTypeAndComeBack
     const struct {
         int32_t univ;
         const char* ipad;
-    } rows[] = {{0x123, "10.0.0.7"}, {5, "127.0.0.1"}};
+    } rows[] = {{0x123, "127.0.0.7"}, {5, "127.0.0.1"}};
     for (uint32_t i = 0; i < 2; ++i) {
         ASSERT_TRUE(holder.RootRef().InsertRecord(nullptr, U::kUvasList, i, CRecord::New(U::Uvad())));
         CRecordRef r(&(*holder.Root()->GetRecordArray(U::kUvasList))[i]);
