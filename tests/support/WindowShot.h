@@ -11,6 +11,25 @@
 
 namespace testsupport {
 
+// A pixel of the root window (0xRRGGBB, 0xDEADBEEF when it cannot be read), after the server caught up.
+inline uint32_t ScreenPixel(::Display* d, int x, int y) {
+    XSync(d, False);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xDEADBEEF;
+    const uint32_t p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+    XDestroyImage(image);
+    return p;
+}
+
+// Whether two 0xRRGGBB colours differ by at most tolerance in each channel.
+inline bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int x = int((a >> shift) & 0xFF), y = int((b >> shift) & 0xFF);
+        if (x - y > tolerance || y - x > tolerance) return false;
+    }
+    return true;
+}
+
 // A rectangle of an X window read back from the server (XGetImage), in the window's coordinates.
 class WindowShot {
 public:

@@ -25,11 +25,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+
+#include "tests/support/WindowShot.h"
 // clang-format on
 
 extern char** environ;
 
 namespace {
+
+using testsupport::Near;
 
 using testsupport::CommandOutput;
 
@@ -49,27 +53,13 @@ bool WaitFor(const std::function<bool()>& done, double seconds) {
     return true;
 }
 
-// A pixel of the root window (0xRRGGBB).
+// A pixel of the root window (0xRRGGBB), read over a connection of its own.
 uint32_t ScreenPixel(const std::string& display, int x, int y) {
     ::Display* d = XOpenDisplay(display.c_str());
     if (!d) return 0xDEADBEEF;
-    XSync(d, False);
-    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-    uint32_t p = 0xDEADBEEF;
-    if (image) {
-        p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
-        XDestroyImage(image);
-    }
+    const uint32_t p = testsupport::ScreenPixel(d, x, y);
     XCloseDisplay(d);
     return p;
-}
-
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int x = int((a >> shift) & 0xFF), y = int((b >> shift) & 0xFF);
-        if (x - y > tolerance || y - x > tolerance) return false;
-    }
-    return true;
 }
 
 struct Geometry {

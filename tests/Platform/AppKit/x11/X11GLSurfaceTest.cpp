@@ -3,6 +3,8 @@
 // After gtest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include "tests/support/WindowShot.h"
 #include <epoxy/gl.h>
 
 #include <memory>
@@ -20,6 +22,8 @@
 #include "tests/support/XvfbServer.h"
 
 namespace {
+
+using testsupport::ScreenPixel;
 
 using plat::Application;
 using plat::Window;
@@ -39,15 +43,6 @@ struct Fill : plat::View {
 testsupport::XvfbServer& Server() {
     static testsupport::XvfbServer server{"800x600x24"};
     return server;
-}
-
-uint32_t ScreenPixel(::Display* d, int x, int y) {
-    XSync(d, False);
-    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return 0xDEADBEEF;
-    const uint32_t p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
-    XDestroyImage(image);
-    return p;
 }
 
 TEST(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace) {

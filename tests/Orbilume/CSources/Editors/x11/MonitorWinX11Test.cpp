@@ -43,32 +43,20 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include "tests/support/WindowShot.h"
 // clang-format on
 
 namespace {
+
+using testsupport::ScreenPixel;
+using testsupport::Near;
 
 using composertest::GraphBuilder;
 using plat::Dictionary;
 using plat::Value;
 
 struct Root : LHandler {};
-
-uint32_t ScreenPixel(::Display* d, int x, int y) {
-    XSync(d, False);
-    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return 0xDEADBEEF;
-    const uint32_t p = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
-    XDestroyImage(image);
-    return p;
-}
-
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int x = int((a >> shift) & 0xFF), y = int((b >> shift) & 0xFF);
-        if (x - y > tolerance || y - x > tolerance) return false;
-    }
-    return true;
-}
 
 // A monitor window on a private Xvfb with GL window surfaces (llvmpipe), over an engine whose
 // document mixes two solid-colour layers. The EGL display stays on its server for the process, so
