@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -58,6 +59,16 @@ public:
         std::fprintf(fIn, "%s\n", burst);
         std::fflush(fIn);
         return ReadLine() == "sent";
+    }
+
+    // Sends "probe" (note off, channel 16, note 0) until arrived() holds, giving each one wait()
+    // to come through; a link just made can lose what is sent before it is live.
+    bool ProbeUntil(const std::function<bool()>& arrived, const std::function<bool()>& wait) {
+        for (int i = 0; i < 40; ++i) {
+            if (!Send("probe")) return false;
+            if (wait() || arrived()) return true;
+        }
+        return false;
     }
 
     // Whether python3 with mido and rtmidi is there.

@@ -3,6 +3,7 @@
 // recalls a scene through the scene control and its controller drives a bound input.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,14 +33,25 @@ namespace {
 
 using T = CDocModelTypes;
 
-bool TurnUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool TurnUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
     }
     return true;
 }
+
+// Counts the sender's probes on their way to the hub.
+struct ProbeTap {
+    CCtlInHub* hub;
+    std::atomic<int> probes{0};
+    static void Proc(void* context, const MidiInMessage* m) {
+        auto* self = static_cast<ProbeTap*>(context);
+        if (m->status == 0x8F && m->data1 == 0) self->probes++;
+        CCtlInHub::MidiProc(self->hub, m);
+    }
+};
 
 void Put(CRecord* set, const char* key, const char* value) {
     CParamSet::SetString(CRecordRef(&set), nullptr, LString(key), LString(value));
@@ -82,9 +94,10 @@ TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
     Put(ctrl, "midicc", "7");
 
     CMidiClient client("orbilume", std::move(system));
+    ProbeTap tap{&hub};
     CMidiInManager manager(&client, CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiTable).record),
-                           CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &hub,
-                           &CCtlInHub::MidiProc);
+                           CRecordRef(&prefs.Root()->Slot(CAppPrefs::kPrefMidiIn).record), &tap,
+                           &ProbeTap::Proc);
     testsupport::MidoSender sender(ORBILUME_MIDO_SENDER, "mido out", midi.midoBackend);
     ASSERT_EQ(sender.ReadLine(), "ready");
     const std::string name = "RtMidiOut Client mido out";
@@ -95,6 +108,8 @@ TEST_P(SceneCtlMidiPeer, ProgramChangeRecallsAndAControllerDrivesAnInput) {
     };
     ASSERT_TRUE(TurnUntil([&] { return row() >= 0; })) << "no row named " << name;
     manager.Table().SetUse(uint32_t(row()), true);
+    auto probed = [&] { return tap.probes > 0; };
+    ASSERT_TRUE(sender.ProbeUntil(probed, [&] { return TurnUntil(probed, std::chrono::milliseconds(250)); }));
     // Note 60 on and off, CC 7 = 127 on channel 1, program 7 on channel 6.
     ASSERT_TRUE(sender.Send("messages"));
     ASSERT_TRUE(TurnUntil([&] { return !recalls.empty(); }));

@@ -26,6 +26,8 @@ namespace {
 struct App {
     std::mutex mutex;
     std::vector<std::string> messages;
+    int probes = 0;
+    static constexpr const char* kProbe = "8F 00 00";
     MtcSource* mtc = nullptr;
     static void OnMidi(void* context, const MidiInMessage* m) {
         auto* self = static_cast<App*>(context);
@@ -36,7 +38,14 @@ struct App {
         else
             std::snprintf(text, sizeof text, "%02X %02X %02X", m->status, m->data1, m->data2);
         std::lock_guard<std::mutex> lock(self->mutex);
-        self->messages.emplace_back(text);
+        if (std::string(text) == kProbe)
+            self->probes++;
+        else
+            self->messages.emplace_back(text);
+    }
+    int Probes() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return probes;
     }
     std::vector<std::string> Messages() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -48,8 +57,8 @@ void CountNote(void* context, TimecodeSource*) {
     ++*static_cast<int*>(context);
 }
 
-bool TurnUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool TurnUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
@@ -85,6 +94,8 @@ TEST_P(MidiPeerTest, MidoPortBecomesARowAndDeliversSplitMessagesAndTimecode) {
     ASSERT_TRUE(TurnUntil([&] { return row() >= 0; })) << "no row named " << name;
     manager.Table().SetUse(uint32_t(row()), true);
     EXPECT_EQ(manager.Table().GetStat(uint32_t(row())), 1);
+    auto probed = [&] { return app.Probes() > 0; };
+    ASSERT_TRUE(sender.ProbeUntil(probed, [&] { return TurnUntil(probed, std::chrono::milliseconds(250)); }));
 
     ASSERT_TRUE(sender.Send("messages"));
     // Program change keeps data2 of the control change when both come in one read.

@@ -15,6 +15,8 @@ def quarter_frames(h, m, s, f, rate_bits):
 
 
 bursts = {
+    # Sent until one arrives: a fresh connection can drop what comes before it is live.
+    "probe": [mido.Message("note_off", channel=15, note=0, velocity=0)],
     "messages": [
         mido.Message("note_on", channel=0, note=60, velocity=100),
         mido.Message("control_change", channel=0, control=7, value=127),
