@@ -65,7 +65,9 @@ bool CImageSource::GetImage(plat::Ref<plat::Image>& out) {
             out = fFitted;
             return changed;
         }
+        // A fit for an earlier box: nothing is in flight any more.
         fFitted = nullptr;
+        fFitPending = false;
     }
     if (fFitPending) return changed;
     CancelFits();

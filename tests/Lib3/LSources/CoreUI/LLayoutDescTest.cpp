@@ -148,7 +148,7 @@ TEST_F(LayoutDescTest, RunawayProgramsEnd) {
         if (c.value != kAnyValue) {
             EXPECT_EQ(value, c.value) << c.text.substr(0, 40);
         }
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10)) << c.text.substr(0, 40);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(60)) << c.text.substr(0, 40);
     }
 }
 

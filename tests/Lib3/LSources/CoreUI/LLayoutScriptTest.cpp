@@ -249,7 +249,7 @@ TEST(LayoutScript, RunawayProgramsEnd) {
         int32_t v = 0;
         EXPECT_EQ(program.Run(LString(), 0, nullptr, v), c.ran) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(20)) << c.text;
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(60)) << c.text;
         // The machine is usable again afterwards.
         program.SetStepLimit(100);
         CompileText(program, "1 + 2");

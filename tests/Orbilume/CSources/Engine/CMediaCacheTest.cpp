@@ -231,15 +231,26 @@ TEST_F(MediaCacheTest, FitsArriveWhileTheRenderThreadFetches) {
     ASSERT_EQ(cache->SetMedia(id, png), 1);
     std::atomic<bool> stop{false};
     std::atomic<int> pushed{0};
+    // The box moves on after each fit, or after half a second without one, so a loaded machine
+    // still sees every fit through.
     std::thread render([&] {
-        for (uint32_t i = 0; !stop.load(); ++i) {
+        uint32_t side = 2;
+        auto since = std::chrono::steady_clock::now();
+        while (!stop.load()) {
+            bool fitted = false;
             {
                 std::lock_guard<std::mutex> lock(cache->Lock());
                 CMediaEntry* entry = cache->FindEntry(id);
-                entry->imageSource.SetBox(2 + i / 20 % 4, 2 + i / 20 % 4, false);
+                entry->imageSource.SetBox(side, side, false);
                 plat::Ref<plat::Image> out;
                 (void)entry->imageSource.GetImage(out);
-                if (out) ++pushed;
+                fitted = bool(out);
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (fitted) ++pushed;
+            if (fitted || now - since > std::chrono::milliseconds(500)) {
+                side = 2 + (side - 1) % 4;
+                since = now;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -248,6 +259,28 @@ TEST_F(MediaCacheTest, FitsArriveWhileTheRenderThreadFetches) {
     stop.store(true);
     render.join();
     EXPECT_TRUE(ok) << pushed.load();
+}
+
+TEST_F(MediaCacheTest, ABoxChangedWhileAFitIsOnItsWayGetsAFitOfItsOwn) {
+    const uint32_t id = show.AddMediaLayer();
+    cache->AddEntry(id);
+    const LFsSpec png = Spec(dir.File("a.png"));
+    (void)cache->SetMedia(id, png);
+    ASSERT_TRUE(Pump([&] { return Idle(); }));
+    ASSERT_EQ(cache->SetMedia(id, png), 1);
+    auto fetch = [&](uint32_t side) {
+        std::lock_guard<std::mutex> lock(cache->Lock());
+        CImageSource& source = cache->FindEntry(id)->imageSource;
+        source.SetBox(side, side, false);
+        plat::Ref<plat::Image> out;
+        (void)source.GetImage(out);
+        return out;
+    };
+    (void)fetch(3);  // a fit for 3 x 3 goes out
+    (void)fetch(5);  // and the box changes before it is back
+    plat::Ref<plat::Image> fitted;
+    ASSERT_TRUE(Pump([&] { return bool(fitted = fetch(5)); }));
+    EXPECT_EQ(fitted->Width(), 5u);
 }
 
 // A movie whose status never resolves keeps the loader thread busy for the bound of its wait.
