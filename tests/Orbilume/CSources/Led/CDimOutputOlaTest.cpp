@@ -1,16 +1,8 @@
-// OLA's olad as the receiver of the LED output: it runs as the olad user in the far namespace of
-// the veth pair (netns-run --veth) with only its Art-Net and E1.31 plugins, on 10.99.0.2. Our
-// ArtDmx goes to its listed address, our E1.31 to the multicast group routed over the veth; its
-// HTTP server (inside the far namespace) tells what each universe holds. Nothing leaves these
-// namespaces.
+// olad (OlaReceiver.h) as the receiver of the LED output over synthetic frames: our ArtDmx goes to
+// its listed address, our E1.31 to the multicast group routed over the veth.
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +10,10 @@
 #include "Orbilume/CSources/DmxIn/CUvAdTable.h"
 #include "Orbilume/CSources/DmxIn/CUvAdTypes.h"
 #include "Orbilume/CSources/Led/CDimOutput.h"
-#include "tests/Orbilume/CSources/DmxIn/ChildProcess.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
+#include "tests/Orbilume/CSources/Led/OlaReceiver.h"
 #include "tests/Orbilume/CSources/Net/NetTestLoop.h"
 #include "tests/support/NetNamespace.h"
-#include "tests/support/TempDir.h"
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
@@ -31,83 +22,21 @@ namespace {
 using namespace dimtest;
 using testsupport::NetNamespace;
 
-std::string Peer() {
-    const char* p = std::getenv("ORBILUME_NETNS_PEER_PID");
-    return p ? p : "";
-}
-
-std::string InFarOutput(const std::string& command) {
-    std::string out;
-    FILE* f = popen(("nsenter -t " + Peer() + " -n " + command + " 2>/dev/null").c_str(), "r");
-    if (!f) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    pclose(f);
-    return out;
-}
-
-bool InFar(const std::string& command) {
-    return std::system(("nsenter -t " + Peer() + " -n " + command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The 512 values olad holds for a universe (its get_dmx answer), empty when it answers nothing.
-std::vector<int> OlaValues(int universe) {
-    const std::string json =
-        InFarOutput("curl -s 'http://127.0.0.1:9090/get_dmx?u=" + std::to_string(universe) + "'");
-    std::vector<int> values;
-    const size_t open = json.find('['), close = json.find(']');
-    if (open == std::string::npos || close == std::string::npos || close < open) return values;
-    const std::string list = json.substr(open + 1, close - open - 1);
-    size_t at = 0;
-    while (at < list.size()) {
-        values.push_back(std::atoi(list.c_str() + at));
-        const size_t comma = list.find(',', at);
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    return values;
-}
-
 struct DimOutputOlaTest : ::testing::Test {
     nettest::MainLoop main;
-    testsupport::TempDir config;
-    testsupport::Child olad;
+    OlaReceiver ola;
     Documents docs;
     std::unique_ptr<CDimOutput> output;
     std::vector<uint32_t> frame = std::vector<uint32_t>(32 * 32);
 
     void SetUp() override {
-        if (NetNamespace::Veth().empty() || Peer().empty()) GTEST_SKIP() << "needs netns-run --veth";
-        if (access("/usr/bin/olad", X_OK) != 0) GTEST_SKIP() << "OLA is not installed (scripts/setup)";
-        if (access("/usr/bin/curl", X_OK) != 0) GTEST_SKIP() << "curl is not installed";
-        passwd* user = getpwnam("olad");
-        if (!user) GTEST_SKIP() << "no olad user";
-        const char* off[] = {
-            "dummy",   "espnet", "kinet",   "opendmx", "osc",       "pathport",   "sandnet",
-            "shownet", "spi",    "usbpro",  "usbdmx",  "ftdidmx",   "stageprofi", "uartdmx",
-            "gpio",    "karate", "milinst", "renard",  "dmx4linux", "nanoleaf",   "openpixelcontrol"};
-        for (const char* p : off)
-            std::ofstream(config.File(std::string("ola-") + p + ".conf")) << "enabled = false\n";
-        std::ofstream(config.File("ola-artnet.conf")) << "enabled = true\nip = 10.99.0.2\n";
-        std::ofstream(config.File("ola-e131.conf")) << "enabled = true\nip = 10.99.0.2\n";
-        ASSERT_EQ(chmod(config.Path().c_str(), 0755), 0);
-        ASSERT_EQ(std::system(("chown -R olad '" + config.Path() + "'").c_str()), 0);
-        ASSERT_TRUE(olad.Spawn(
-            {"nsenter", "-t", Peer(), "-n", "setpriv", "--reuid=olad",
-             "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "env", "HOME=" + config.Path(),
-             "olad", "-c", config.Path(), "--no-register-with-dns-sd", "-l", "2"},
-            true));
-        auto t0 = testsupport::Clock::now();
-        bool up = false;
-        while (!up && testsupport::Since(t0) < 5) {
-            up = InFar("sh -c 'ola_dev_info | grep -q \"^Device 2: E1.31\"'");
-            if (!up) usleep(100000);
-        }
-        if (!up) GTEST_SKIP() << "olad did not come up in 5 s";
+        std::string why;
+        const OlaReceiver::State state = ola.Start(&why);
+        if (state == OlaReceiver::kSkip) GTEST_SKIP() << why;
+        ASSERT_EQ(state, OlaReceiver::kUp) << why;
         // OLA universe 1 hears Art-Net 0:0:1, universe 2 hears E1.31 universe 2.
-        ASSERT_TRUE(InFar("ola_patch -d 1 -p 0 -i -u 1"));
-        ASSERT_TRUE(InFar("ola_patch -d 2 -p 0 -i -u 2"));
+        ASSERT_TRUE(ola.Listen(1, 0, 1));
+        ASSERT_TRUE(ola.Listen(2, 0, 2));
         // Multicast leaves through the veth.
         ASSERT_TRUE(NetNamespace::Ip("route replace 224.0.0.0/4 dev " + NetNamespace::Veth()));
         for (uint32_t y = 0; y < 32; ++y)
@@ -136,7 +65,7 @@ struct DimOutputOlaTest : ::testing::Test {
             output->SendPass();
             main.Spin(0.1);
             std::vector<int> want(port->slots + 1, port->slots + 513);
-            if (OlaValues(olaUniverse) == want) return true;
+            if (ola.Values(olaUniverse) == want) return true;
         }
         return false;
     }
