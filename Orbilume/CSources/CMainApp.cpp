@@ -63,6 +63,7 @@
 #include "Orbilume/CSources/Sound/LtcSource.h"
 #include "Orbilume/CSources/Sound/SoundInputHolder.h"
 #include "Orbilume/CSources/Timecode/ClockSource.h"
+#include "Orbilume/CSources/Timecode/MusicAppSource.h"
 #include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
@@ -70,6 +71,7 @@
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/FileIO.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Scripting/mpris/MprisPlayer.h"
 
 namespace {
 
@@ -169,6 +171,14 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mTimecode.ltc = mLtc.get();
     mTimecode.mtc = mMtcSource.get();
     mTimecode.clock = mClock.get();
+    {
+        const char* name = std::getenv("ORBILUME_MEDIA_PLAYER");
+        mMediaPlayer = plat::MprisPlayer::Open(name ? name : "");
+    }
+    if (mMediaPlayer) {
+        mMusic = std::make_unique<MusicAppSource>(mWorker.get(), mMediaPlayer.get());
+        mTimecode.music = mMusic.get();
+    }
     SetMtcSource(mMtcSource.get());
     mAsyncMain = std::make_unique<LAsyncMainLoop>();
     mDmxMerge = std::make_unique<CDmxInMerge>(mHub.get(), &CCtlInHub::DmxSink);
@@ -191,6 +201,9 @@ CMainApp::~CMainApp() {
     CLoopbackCapture::Shared().Stop();
     if (mWatchingSettings) (void)mPrefs->RemoveObserver(this, &SettingProc);
     CloseDmxDeviceInput();
+    // They store their places and whether they show into the preferences.
+    mVideoWin.reset();
+    mOutAdjWin.reset();
     StoreSettings();
     CloseSoundInput();
     mDimmer.reset();  // stores its settings and leaves the front engine, releases its USB claims
@@ -215,6 +228,8 @@ CMainApp::~CMainApp() {
     mMidiIn.reset();  // no MIDI callback after this
     SetMtcSource(nullptr);
     mTimecode = TimecodeSourceGroup();
+    mMusic.reset();
+    mMediaPlayer.reset();
     mClock.reset();
     mMtcSource.reset();
     mLtc.reset();
@@ -300,6 +315,8 @@ void CMainApp::MenuReady(LHandler* sender) {
                                           "cSAcnIn",         "cOscIn",      "cDeadZone",    "cSceneSelSend",
                                           "cSoundIn",        "cDmxIn",      "cMidiIn",      "cSMPTEIn",
                                           "cFormSvr"};
+    static const char* const kWindows[] = {"cOutAdj", "cVideoIn"};
+    for (const char* c : kWindows) bar->EnableCommand(c);
     for (const char* c : kAlways) bar->EnableCommand(c);
     if (mArtNet && mArtNet->IsConnected()) bar->CheckCommand("cArtIn");
     if (mSAcn && mSAcn->IsOpen()) bar->CheckCommand("cSAcnIn");
@@ -357,6 +374,14 @@ bool CMainApp::HandleCommand(LHandler* sender) {
         OpenFormServerDialog();
         return true;
     }
+    if (item->HasCommand("cOutAdj")) {
+        if (mOutAdjWin) mOutAdjWin->Select();
+        return true;
+    }
+    if (item->HasCommand("cVideoIn")) {
+        if (mVideoWin) mVideoWin->Select();
+        return true;
+    }
     if (item->HasCommand("CAppCmd_DMatx")) {
         if (mDimmer) mDimmer->OpenWindow();
         return true;
@@ -405,6 +430,9 @@ bool CMainApp::StartUp() {
     // The view preferences first: the timecode window that the input settings make uses them.
     CAppWindows::Start(mPrefs.get());
     ApplyInputSettings();
+    // Made hidden (the output adjustment shows itself when it was shown at the last quit).
+    mOutAdjWin = MakeAppWindow(EAppWindow::kOutputAdjust, this);
+    mVideoWin = MakeAppWindow(EAppWindow::kVideoDevices, this);
     if (mDimmer) mDimmer->StartUp();
     // The start-up window stays up for its hold from when it was shown, then closes.
     if (startup) {
@@ -738,8 +766,17 @@ void CMainApp::ApplyScreenMode() {
     }
 }
 
+std::vector<CObDoc*> CMainApp::DocumentsInOrder() const {
+    std::vector<CObDoc*> docs;
+    for (const auto& doc : mDocs) docs.push_back(doc.get());
+    return docs;
+}
+
+// The screen modes walk a copy of the list: a monitor window that is shown or replaced can be
+// activated at once, and its document then moves to the front of the list.
+
 void CMainApp::ScreenOff() {
-    for (auto& doc : mDocs) doc->MonitorWindowed();
+    for (CObDoc* doc : DocumentsInOrder()) doc->MonitorWindowed();
     UDisplay::SetFullScreenMode(0);
 }
 
@@ -748,7 +785,7 @@ void CMainApp::ScreenFull(bool part) {
     const CLRect main = gWindowMgr->MainDisplayBounds();
     std::vector<CLRect> taken;
     bool onMain = false;
-    for (auto& doc : mDocs) {
+    for (CObDoc* doc : DocumentsInOrder()) {
         IMonitorWin* monitor = doc->Monitor();
         if (!monitor) continue;
         const CLRect display = gWindowMgr->DisplayOverlapping(monitor->Frame());
@@ -781,7 +818,8 @@ void CMainApp::ScreenSpan(bool skipMain) {
     const bool overlapsMain = target.left < main.right && main.left < target.right &&
                               target.top < main.bottom && main.top < target.bottom;
     UDisplay::SetFullScreenMode(overlapsMain ? 1 : 0);
-    mDocs.front()->MonitorFullScreen(target);
-    for (size_t i = 1; i < mDocs.size(); ++i)
-        if (IMonitorWin* monitor = mDocs[i]->Monitor()) monitor->Hide();
+    const std::vector<CObDoc*> docs = DocumentsInOrder();
+    docs.front()->MonitorFullScreen(target);
+    for (size_t i = 1; i < docs.size(); ++i)
+        if (IMonitorWin* monitor = docs[i]->Monitor()) monitor->Hide();
 }

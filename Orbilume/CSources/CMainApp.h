@@ -53,6 +53,11 @@ class COpenGLRequirement;
 class LAsyncMainLoop;
 class LAsyncWorkerLoop;
 class IMonitorWin;
+class IDocWindow;
+class MusicAppSource;
+namespace plat {
+class MediaPlayer;
+}
 
 // The application object: root of the main-thread handler chain, owner of the main loop, of the
 // application-wide services (preferences, worker loop, media loader, control-input hub, video
@@ -159,6 +164,14 @@ public:
     // The MIDI input window ("cMidiIn") and the timecode window ("cSMPTEIn"); null until made.
     CMultiMidiInWin* MidiInputWindow() const { return mMidiWin.get(); }
     CTcReaderWin* TimecodeWindow() const { return mTcWin.get(); }
+    // The output adjustment window ("cOutAdj") and the video devices window ("cVideoIn"), made at
+    // start-up when their factories are installed; null before, or without a factory.
+    IDocWindow* OutputAdjustWin() const { return mOutAdjWin.get(); }
+    IDocWindow* VideoDevicesWin() const { return mVideoWin.get(); }
+    // The media player the media-player timecode source follows: the MPRIS player named by
+    // ORBILUME_MEDIA_PLAYER ("org.mpris.MediaPlayer2.<name>"), else the first on the session bus;
+    // null when there is no session bus.
+    plat::MediaPlayer* MediaPlayer() const { return mMediaPlayer.get(); }
     // The HTTP panel's dialog while it is up ("cFormSvr"); it answers "LDialog_Default" (OK) or
     // "LDialog_Escape" to the application.
     CFormServerDlg* FormServerDialog() const { return mFormDlg.get(); }
@@ -192,6 +205,7 @@ private:
     void FrontDocument(CObDoc* doc);
     void CloseDocument(CObDoc* doc);
     CObDoc* FindOpen(const LFsSpec& spec) const;
+    std::vector<CObDoc*> DocumentsInOrder() const;
     void DimmerFollowFront();
     // Moves a new monitor window diagonally off the shown ones whose corner is within a step.
     static constexpr int32_t kCascadeStep = 18;
@@ -246,10 +260,15 @@ private:
     std::unique_ptr<CFormServerDlg> mFormDlg;       // its settings dialog while shown
     std::unique_ptr<CMultiMidiInWin> mMidiWin;      // 23
     std::unique_ptr<CTcReaderWin> mTcWin;           // 24
-    // Timecode sources, on the worker loop (no media player source: the group's music stays null).
+    std::unique_ptr<IDocWindow> mOutAdjWin;         // 25: output adjustment
+    std::unique_ptr<IDocWindow> mVideoWin;          // 25: video devices
+    // Timecode sources: LTC, MTC and clock on the worker loop; the media player's on the main loop
+    // (absent without a session bus).
     std::unique_ptr<LtcSource> mLtc;
     std::unique_ptr<MtcSource> mMtcSource;
     std::unique_ptr<ClockSource> mClock;
+    std::unique_ptr<plat::MediaPlayer> mMediaPlayer;
+    std::unique_ptr<MusicAppSource> mMusic;
     TimecodeSourceGroup mTimecode;  // 8
     // MIDI input manager over the run-time table (PREF field 52) and 'mirg', into OnMidiMessage.
     std::unique_ptr<CMidiInManager> mMidiIn;

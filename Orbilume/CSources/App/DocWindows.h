@@ -100,6 +100,7 @@ enum class EAppWindow : uint32_t {
     kDimDefinitions,  // fixture definitions library
     kMidiInput,       // MIDI input window ("cMidiIn")
     kTimecode,        // timecode window ("cSMPTEIn")
+    kOutputAdjust,    // output adjustment window ("cOutAdj")
     kCount
 };
 using AppWindowFactory = std::unique_ptr<IDocWindow> (*)(LHandler* upper);

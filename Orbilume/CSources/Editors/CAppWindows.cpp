@@ -14,6 +14,8 @@
 #include "Orbilume/CSources/Editors/CVDevDialog.h"
 #include "Orbilume/CSources/Editors/CViewPrefs.h"
 #include "Orbilume/CSources/Editors/CViewPrefsDlg.h"
+#include "Orbilume/CSources/Editors/OutputAdjustWindow.h"
+#include "Orbilume/CSources/Engine/CCtlInHub.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -60,6 +62,12 @@ std::unique_ptr<IDocWindow> MakeVideoDevices(LHandler* upper) {
         std::make_unique<CVDevDialog>(upper, CVDevDialog::DefaultSpec(), CAppPrefs::Get()));
 }
 
+// Over the application's preferences, driven by the global control-input hub.
+std::unique_ptr<IDocWindow> MakeOutputAdjust(LHandler* upper) {
+    return std::make_unique<FrameWindow<OutputAdjustWindow>>(
+        std::make_unique<OutputAdjustWindow>(upper, CAppPrefs::Get(), CCtlInHub::Global()));
+}
+
 std::unique_ptr<IDocWindow> MakeViewPrefs(LHandler* upper) {
     auto win = std::make_unique<CViewPrefsDlg>(upper, nullptr, CViewPrefsDlg::DefaultSpec());
     win->FitWindowToLayout();
@@ -86,6 +94,7 @@ void CAppWindows::Install() {
     SetAppWindowFactory(EAppWindow::kStartup, &MakeStartup);
     SetAppWindowFactory(EAppWindow::kVideoDevices, &MakeVideoDevices);
     SetAppWindowFactory(EAppWindow::kViewPrefs, &MakeViewPrefs);
+    SetAppWindowFactory(EAppWindow::kOutputAdjust, &MakeOutputAdjust);
     CMacMainLoopUI::SetAppWindows(&kHooks);
     CInParamImage::SetChooseVideoFunction(&CVInSelDialog::Choose);
 }

@@ -3,8 +3,9 @@
 class CAppPrefs;
 
 // The application's own small windows as the application reaches them: the start-up window, the
-// video devices window and the view preferences behind Document 2's application-window factories,
-// and the About box and view preferences behind the main loop's hooks. Main thread only.
+// video devices window, the output adjustment window and the view preferences behind the
+// application-window factories, and the About box and view preferences behind the main loop's
+// hooks. Main thread only.
 class CAppWindows {
 public:
     // Installs the factories and hooks (before the application runs).

@@ -36,8 +36,12 @@ CMonitorWin::CMonitorWin(LHandler* upper, CMixEngine* engine, bool fullScreen, u
         FitWindowToLayout();
         return;
     }
-    // Full screen: no menu strip above the picture.
-    if (plat::Window* native = Window()->NativeWindow()) native->SetHasMenuStrip(false);
+    // Full screen: no menu strip above the picture, and the screen's size whatever the layout
+    // prefers (a window that cannot be resized is fitted to its layout when that changes).
+    if (plat::Window* native = Window()->NativeWindow()) {
+        native->SetHasMenuStrip(false);
+        native->SetStyleMask(native->StyleMask() | plat::kResizableWindowMask);
+    }
     CLRect screen;
     if (!ScreenBounds(fDisplay ? fDisplay : 1, false, &screen)) (void)ScreenBounds(1, false, &screen);
     if (!screen.IsEmpty()) SetWindowFrame(screen);

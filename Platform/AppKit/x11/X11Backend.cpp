@@ -613,8 +613,9 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
                 if (s->fullScreen != CoversAScreen(window)) {
                     s->fullScreen = !s->fullScreen;
                     SendState(s->xw, s->fullScreen, "_NET_WM_STATE_FULLSCREEN");
-                    // A borderless window's type follows (a splash only while it covers no screen).
-                    if (window->StyleMask() == kBorderlessWindowMask) StoreHints(window, s->xw);
+                    // A window without a title bar has its type and, while unmapped, its state
+                    // follow (a splash only while it covers no screen).
+                    if (!(window->StyleMask() & kTitledWindowMask)) StoreHints(window, s->xw);
                 }
             }
             break;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 #include "Common/OpenGL/COpenGLRequirement.h"
@@ -10,6 +11,10 @@
 #include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Editors/CAppWindows.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/Composer/NodeClass.h"
 #include "Platform/Foundation/Bundle.h"
@@ -77,6 +82,70 @@ TEST(StartUpTest, GLShortfallAnsweredQuitTerminatesWithoutOpeningADocument) {
     EXPECT_EQ(gMainApp->DocumentCount(), 0u);
     EXPECT_TRUE(plat::Application::Shared()->TerminationRequested());
     plat::Application::Shared()->WithdrawTermination();
+}
+
+// The application's real window factories, without the start-up window (no hold).
+class AppWindowFactories {
+public:
+    AppWindowFactories() {
+        CAppWindows::Install();
+        SetAppWindowFactory(EAppWindow::kStartup, nullptr);
+    }
+    ~AppWindowFactories() {
+        for (EAppWindow kind : {EAppWindow::kVideoDevices, EAppWindow::kViewPrefs, EAppWindow::kOutputAdjust})
+            SetAppWindowFactory(kind, nullptr);
+    }
+};
+
+// Whether the application enables the commands when the menu bar gets ready.
+std::vector<bool> Enabled(const std::vector<const char*>& commands) {
+    LMenuBar bar(nullptr);
+    auto* menu = new LMenu(&bar, LString("Test"));
+    bar.AppendMenu(menu);
+    std::vector<LMenuItem*> items;
+    for (const char* c : commands) {
+        auto* item = new LMenuItem(menu);
+        item->SetCommand(c);
+        menu->AppendItem(item);
+        items.push_back(item);
+    }
+    (void)gMainApp->Handle(LMessage(LMenuBar_Ready, &bar, gMainApp));
+    std::vector<bool> out;
+    for (LMenuItem* item : items) out.push_back(item->IsEnabled());
+    return out;
+}
+
+TEST(StartUpTest, OutputAdjustmentAndVideoWindowsAreMadeHiddenShownByTheirCommandsAndRemembered) {
+    AppFixture app;
+    AppWindowFactories factories;
+    app.Create();
+    EXPECT_EQ(gMainApp->OutputAdjustWin(), nullptr) << "made at start-up, not before";
+    gMainApp->OpenRequest({});
+    ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
+    ASSERT_NE(gMainApp->VideoDevicesWin(), nullptr);
+    EXPECT_FALSE(gMainApp->OutputAdjustWin()->IsVisible());
+    EXPECT_FALSE(gMainApp->VideoDevicesWin()->IsVisible());
+    EXPECT_EQ(Enabled({"cOutAdj", "cVideoIn"}), (std::vector<bool>{true, true}));
+
+    AppFixture::Command(gMainApp, "cOutAdj");
+    EXPECT_TRUE(gMainApp->OutputAdjustWin()->IsVisible());
+    EXPECT_FALSE(gMainApp->VideoDevicesWin()->IsVisible());
+    AppFixture::Command(gMainApp, "cVideoIn");
+    EXPECT_TRUE(gMainApp->VideoDevicesWin()->IsVisible());
+
+    // The output adjustment comes back as it was left at quit; the video devices window stays hidden.
+    app.Delete();
+    app.Create();
+    gMainApp->OpenRequest({});
+    ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
+    EXPECT_TRUE(gMainApp->OutputAdjustWin()->IsVisible());
+    EXPECT_FALSE(gMainApp->VideoDevicesWin()->IsVisible());
+    gMainApp->OutputAdjustWin()->Hide();
+    app.Delete();
+    app.Create();
+    gMainApp->OpenRequest({});
+    ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
+    EXPECT_FALSE(gMainApp->OutputAdjustWin()->IsVisible());
 }
 
 }  // namespace

@@ -1,0 +1,151 @@
+// The application's media-player timecode source against a real player: mpv with its MPRIS plugin
+// on a private D-Bus session bus. A show's sequence timer locked to it follows the playing
+// position, and its transport starts and pauses the player.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Orbilume/CSources/App/CObDoc.h"
+#include "Orbilume/CSources/AppGlobals.h"
+#include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/Document/CSeqPlayer.h"
+#include "Orbilume/CSources/Document/CSeqcTimer.h"
+#include "Platform/Foundation/RunLoop.h"
+#include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/CommandOutput.h"
+#include "tests/support/DbusSession.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using apptest::AppFixture;
+using testsupport::CommandOutput;
+
+constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
+
+bool Have(const char* program) {
+    return !CommandOutput(std::string("command -v ") + program + " 2>/dev/null").empty();
+}
+
+pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Turns the main run loop and the framework's timers until done() or the time is up.
+bool RunUntil(const std::function<bool()>& done, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
+        const uint32_t now = LTimer::Now();
+        for (LMessage m = LTimer::NextExpired(now, nullptr, nullptr, true); !m.IsEmpty();
+             m = LTimer::NextExpired(now, nullptr, nullptr, true))
+            LHandler::Dispatch(m);
+    }
+    return true;
+}
+
+class AppMediaPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
+            if (!Have(p)) GTEST_SKIP() << p << " is not installed";
+        if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
+        if (!bus.Ok()) GTEST_SKIP() << bus.Why();
+        for (const char* name : {"a", "b"})
+            CommandOutput("sox -n -r 8000 -c 1 " + media.File(std::string(name) + ".wav") +
+                          " synth 20 sine 440");
+        mpv = Spawn({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
+                     std::string("--script=") + kPlugin, media.File("a.wav"), media.File("b.wav")});
+        ASSERT_GT(mpv, 0);
+        for (int i = 0; i < 2000 && Ctl("status") != "Playing"; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(Ctl("status"), "Playing");
+    }
+    void TearDown() override {
+        app.Delete();
+        if (mpv > 0) {
+            kill(mpv, SIGTERM);
+            waitpid(mpv, nullptr, 0);
+        }
+    }
+    std::string Ctl(const std::string& what) {
+        std::string out = CommandOutput("playerctl -p mpv " + what + " 2>/dev/null");
+        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+        return out;
+    }
+
+    testsupport::DbusSession bus;
+    testsupport::TempDir media;
+    AppFixture app;
+    pid_t mpv = -1;
+};
+
+TEST_F(AppMediaPlayerTest, ASequenceTimerLockedToThePlayerFollowsItAndDrivesItsTransport) {
+    // The player on the bus is found by its name, as the setting names it.
+    testsupport::EnvOverride name("ORBILUME_MEDIA_PLAYER", "mpv");
+    app.Create();
+    ASSERT_NE(gMainApp->MediaPlayer(), nullptr) << "no session bus";
+    ASSERT_NE(gMainApp->TimecodeSources().music, nullptr);
+    gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
+    ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+    CSeqcTimer& timer = gMainApp->DocumentAt(0)->Player().Timer();
+
+    timer.SetSyncSource(CSeqcTimer::kMusicApp);
+    // A loaded machine can time out a poll and start the lock again: wait for the transport.
+    EXPECT_TRUE(RunUntil([&] { return timer.TransportState() == CSeqcTimer::kRunning; }, 15));
+    // The timer's position lies within a second of the player's, read before and after it.
+    (void)RunUntil([] { return false; }, 1.0);
+    const double before = std::atof(Ctl("position").c_str());
+    const int32_t position = timer.Position();
+    const double after = std::atof(Ctl("position").c_str());
+    EXPECT_GE(position, int32_t(before * 1000) - 1500) << before;
+    EXPECT_LE(position, int32_t(after * 1000) + 1500) << after;
+
+    timer.Stop();
+    EXPECT_TRUE(RunUntil([&] { return Ctl("status") == "Paused"; }, 5)) << Ctl("status");
+    timer.Play();
+    EXPECT_TRUE(RunUntil([&] { return Ctl("status") == "Playing"; }, 5)) << Ctl("status");
+    EXPECT_TRUE(RunUntil([&] { return timer.TransportState() == CSeqcTimer::kRunning; }, 15));
+    timer.SetSyncSource(CSeqcTimer::kInternal);
+}
+
+TEST(AppMediaPlayerSourceTest, WithoutASessionBusThereIsNoMediaPlayerSource) {
+    testsupport::TempDir empty;
+    testsupport::EnvOverride address("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + empty.File("bus")).c_str());
+    testsupport::EnvOverride runtime("XDG_RUNTIME_DIR", empty.Path().c_str());
+    AppFixture app;
+    app.Create();
+    EXPECT_EQ(gMainApp->MediaPlayer(), nullptr);
+    EXPECT_EQ(gMainApp->TimecodeSources().music, nullptr);
+    // The other sources are there all the same.
+    EXPECT_NE(gMainApp->TimecodeSources().clock, nullptr);
+    app.Delete();
+}
+
+}  // namespace
