@@ -1123,12 +1123,11 @@ void CObDoc::MonitorFullScreen(const CLRect& rect) {
 }
 
 void CObDoc::MonitorWindowed() {
-    const bool replaced = mMonitor && mMonitor->IsFullScreen();
-    if (replaced) ReplaceMonitor(false);
-    if (!mMonitor) return;
-    mMonitor->Show();
-    // Placed once shown: the first layout of a shown window grows it to its layout's size.
-    if (replaced) ApplyMonitorRect();
+    if (mMonitor && mMonitor->IsFullScreen()) {
+        ReplaceMonitor(false);
+        ApplyMonitorRect();
+    }
+    if (mMonitor) mMonitor->Show();
 }
 
 // ---- stills and movies

@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/CRecordRef.h"
@@ -238,8 +239,9 @@ TEST_F(AppScreenX11Test, WithoutAManagerEachMonitorCoversItsOwnScreenAndEscapeRe
     app.shows.Write("third.obm", AppFixture::ReadFile(app.ShowPath()));
     Open({app.ShowPath(), app.shows.File("other.obm"), app.shows.File("third.obm")});
     ASSERT_EQ(gMainApp->DocumentCount(), 3u);
-    // The second show's window is moved onto the right screen; the third stays on the left one.
-    Doc(1)->Monitor()->SetFrame(CLRect{1600, 100, 1920, 340});
+    // The second show's window is moved onto the right screen at the size its layout asks for
+    // (512 x 384 and the menu strip); the third stays on the left one.
+    Doc(1)->Monitor()->SetFrame(CLRect{1600, 100, 1600 + 512, 100 + 426});
     std::vector<Area> windowed;
     for (uint32_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(Pump([&] { return Viewable(i); })) << i;
@@ -272,6 +274,28 @@ TEST_F(AppScreenX11Test, WithoutAManagerEachMonitorCoversItsOwnScreenAndEscapeRe
         EXPECT_TRUE(Pump([&] { return Shown(i) == windowed[i]; })) << Shown(i) << " not " << windowed[i];
         EXPECT_FALSE(FullScreenState(i));
     }
+
+    // Spanning: the front show's monitor alone, over the other screen, then over both.
+    const std::vector<std::pair<const char*, Area>> spans = {{"CAppCmd_SubScreens", right},
+                                                             {"CAppCmd_AllScreens", Area{0, 0, 2464, 900}}};
+    for (const auto& [command, area] : spans) {
+        SCOPED_TRACE(command);
+        AppFixture::Command(gMainApp, command);
+        std::vector<uint32_t> full;
+        for (uint32_t i = 0; i < 3; ++i)
+            if (Monitor(i)->IsFullScreen()) full.push_back(i);
+        ASSERT_EQ(full.size(), 1u);
+        const Area& want = area;
+        EXPECT_TRUE(Pump([&] {
+            for (uint32_t i = 0; i < 3; ++i)
+                if (i != full[0] && Viewable(i)) return false;
+            return Shown(full[0]) == want;
+        })) << Shown(full[0]);
+    }
+    AppFixture::Command(gMainApp, "CAppCmd_NoScreen");
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(Pump([&] { return Shown(i) == windowed[i]; }))
+            << i << ": " << Shown(i) << " not " << windowed[i];
 }
 
 TEST_F(AppScreenX11Test, UnderAWindowManagerTheMonitorIsFullScreenAndEscapeGivesBackItsWindow) {
