@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/CommandOutput.h"
@@ -47,7 +48,8 @@ std::string Slurp(const std::string& path) {
 bool WaitFor(const std::function<bool()>& done, double seconds) {
     const auto t0 = std::chrono::steady_clock::now();
     while (!done()) {
-        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > seconds) return false;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > seconds)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
@@ -163,7 +165,8 @@ TEST(OrbilumeX11Test, TheStartupWindowIsCentredShowsItsImageAndClosesAfterTheHol
         XWindowAttributes a;
         int x = 0, y = 0;
         ::Window child;
-        if (XGetWindowAttributes(d, w, &a) && XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child)) {
+        if (XGetWindowAttributes(d, w, &a) &&
+            XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child)) {
             // No window manager: the work area is the whole screen.
             const int sw = DisplayWidth(d, DefaultScreen(d)), sh = DisplayHeight(d, DefaultScreen(d));
             centred = std::abs(2 * x + a.width - sw) <= 4 && std::abs(2 * y + a.height - sh) <= 4;
@@ -219,7 +222,8 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
     Geometry g;
     const bool appeared = WaitFor(
         [&] {
-            std::istringstream ids(CommandOutput(x + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
+            std::istringstream ids(
+                CommandOutput(x + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
             std::string id;
             while (ids >> id) {
                 const Geometry w = WindowGeometry(x, id);
@@ -249,7 +253,8 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
     // of its scene list leaves them to the document.
     Geometry console;
     {
-        std::istringstream ids(CommandOutput(x + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
+        std::istringstream ids(
+            CommandOutput(x + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
         std::string id;
         while (ids >> id) {
             const Geometry w = WindowGeometry(x, id);
@@ -270,6 +275,69 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
     EXPECT_EQ(dir.Read("requests.log"),
               "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
     EXPECT_EQ(dir.Read("show.obm"), bytes) << "a recall changes no file";
+}
+
+// The preferences file of a home whose screen mode ('mnmd') is the given one.
+void WriteScreenMode(testsupport::TempDir& dir, int mode) {
+    (void)std::system(("mkdir -p " + dir.File(".config/orbilume")).c_str());
+    dir.Write(".config/orbilume/orbilume.plist",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+              "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+              "<plist version=\"1.0\"><dict><key>prefs</key><dict><key>prefs</key><dict><key>mnmd</key>"
+              "<string>" +
+                  std::to_string(mode) + " </string></dict></dict></dict></plist>\n");
+}
+
+// The visible windows titled after the show, with xdotool's geometry.
+std::vector<std::pair<std::string, Geometry>> ShowWindows(const std::string& env) {
+    std::vector<std::pair<std::string, Geometry>> found;
+    std::istringstream ids(
+        CommandOutput(env + " xdotool search --onlyvisible --name '^show.obm -Orbilume$' 2>/dev/null"));
+    std::string id;
+    while (ids >> id) found.emplace_back(id, WindowGeometry(env, id));
+    return found;
+}
+
+TEST(OrbilumeX11Test, AStoredFullScreenModeCoversTheScreenAndEscapeLeavesItForGood) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+    testsupport::XvfbServer server("1280x800x24");
+    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
+    testsupport::TempDir dir;
+    const std::string show = CopyShow(dir);
+    WriteScreenMode(dir, 1);
+    pid_t pid = Launch(server, dir, show, {"ORBILUME_STARTUP_HOLD_MS=0"});
+    ASSERT_GT(pid, 0);
+    const std::string x = "DISPLAY=" + server.Display();
+    auto covering = [&] {
+        for (const auto& [id, g] : ShowWindows(x))
+            if (g.x == 0 && g.y == 0 && g.width == 1280 && g.height == 800) return id;
+        return std::string();
+    };
+    std::string full;
+    const bool covered = WaitFor([&] { return !(full = covering()).empty(); }, 30);
+    // Escape typed into the monitor (the key goes to the window under the pointer).
+    bool left = false;
+    if (covered) {
+        (void)CommandOutput(x + " xdotool mousemove 640 400 sleep 0.3 key Escape 2>&1");
+        left = WaitFor(
+            [&] {
+                const auto windows = ShowWindows(x);
+                return !windows.empty() && covering().empty();
+            },
+            20);
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(covered) << "no window covers the screen; log: " << dir.Read("requests.log");
+    EXPECT_TRUE(left) << "Escape did not bring the monitor back to its window";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // The next start is windowed.
+    const std::string prefs = dir.Read(".config/orbilume/orbilume.plist");
+    const size_t key = prefs.rfind("<key>mnmd</key>");
+    ASSERT_NE(key, std::string::npos) << prefs;
+    EXPECT_EQ(prefs.substr(prefs.find("<string>", key), 10), "<string>0 ") << prefs.substr(key, 60);
 }
 
 }  // namespace
