@@ -46,6 +46,7 @@
 #include "Orbilume/CSources/Engine/CMediaLoader.h"
 #include "Orbilume/CSources/Led/CDimAppLink.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
+#include "Orbilume/CSources/Led/UDimPrefs.h"
 #include "Orbilume/CSources/Http/FormServer.h"
 #include "Orbilume/CSources/HttpUI/CFormServerDlg.h"
 #include "Orbilume/CSources/MidiUI/CMultiMidiInWin.h"
@@ -345,7 +346,11 @@ void CMainApp::MenuReady(LHandler* sender) {
     for (const char* c : kResolutions) bar->EnableCommand(c);
     const uint32_t reso = prefs->GetUInt(P::kPrefResolution);
     bar->CheckCommand(kResolutions[reso >= 1 && reso <= 3 ? reso : 0]);
-    if (mDimmer && DimWindowFactories().window) bar->EnableCommand("CAppCmd_DMatx");
+    if (mDimmer && DimWindowFactories().window) {
+        bar->EnableCommand("CAppCmd_DMatx");
+        if (UDimPrefs::GetUse(CRecordRef(&mPrefs->Root()->Slot(P::kPrefDimmer).record)))
+            bar->CheckCommand("CAppCmd_DMatx");
+    }
 }
 
 bool CMainApp::HandleCommand(LHandler* sender) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "Common/ObjC/CMacWindowKind.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
@@ -62,6 +63,8 @@ CDimDevAddDlg::CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs, 
     SetName(fName);
     LLayoutParts layout;
     if (::LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
+    // Placed at its preferred size before it shows.
+    UpdateLayout();
 }
 
 CDimDevAddDlg::~CDimDevAddDlg() = default;
@@ -126,9 +129,13 @@ LMessage CDimDevAddDlg::Handle(const LMessage& msg) {
     return LModalDialog::Handle(msg);
 }
 
+LFrameSpec CDimDevAddDlg::WindowSpec() {
+    return LFrameSpec(LFrameSpec::kModal, CMacWindowKindH(new CMacWinKind(kWindowKind)));
+}
+
 bool CDimDevAddDlg::Run(LHandler* upper, CDimDefStore* defs, CDimDefLibrary* library,
                         UDimArrange::AddValues& values) {
-    CDimDevAddDlg dialog(upper, nullptr, defs, library, values);
+    CDimDevAddDlg dialog(upper, nullptr, defs, library, values, WindowSpec());
     if (dialog.RunUntilResult() != 1) return false;
     values = dialog.Values();
     return true;

@@ -23,6 +23,7 @@ class LTextPane;
 class CDimDevAddDlg : public LModalDialog {
 public:
     static constexpr const char* kName = "DIMDEVADDDLG";
+    static constexpr int32_t kWindowKind = 3;
     enum : uint32_t { kAcross, kDown, kNet, kSubnet, kUniverse, kFirstChannel, kKnobCount };
 
     CDimDevAddDlg(LHandler* upper, LPane* owner, CDimDefStore* defs, CDimDefLibrary* library,
@@ -44,6 +45,8 @@ public:
     const LString& SizeText() const { return fSizeText; }
     const LString& TotalText() const { return fTotalText; }
 
+    // A modal dialog window of its kind.
+    static LFrameSpec WindowSpec();
     // The real dialog run for the dimmer document: true on OK with the values.
     static bool Run(LHandler* upper, CDimDefStore* defs, CDimDefLibrary* library, UDimArrange::AddValues& values);
 

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/AppGlobals.h"
@@ -79,6 +83,26 @@ TEST_F(DimmerApp, TheCanvasFollowsTheFrontDocumentWhileTheOutputIsUsed) {
     EXPECT_EQ(dim->CanvasWidth(), cw);
     EXPECT_EQ(dim->CanvasHeight(), ch);
     UDimPrefs::SetUse(settings, false);
+}
+
+TEST_F(DimmerApp, TheDimmerCommandIsCheckedWhileTheOutputIsUsed) {
+    CRecordRef settings(&gMainApp->Prefs().Root()->Slot(CAppPrefs::kPrefDimmer).record);
+    auto ready = [] {
+        LMenuBar bar(nullptr);
+        auto* menu = new LMenu(&bar, LString("Test"));
+        bar.AppendMenu(menu);
+        auto* item = new LMenuItem(menu);
+        item->SetCommand("CAppCmd_DMatx");
+        menu->AppendItem(item);
+        (void)gMainApp->Handle(LMessage(LMenuBar_Ready, &bar, gMainApp));
+        return std::make_pair(item->IsEnabled(), item->IsMarked());
+    };
+    UDimPrefs::SetUse(settings, false);
+    EXPECT_EQ(ready(), std::make_pair(true, false));
+    UDimPrefs::SetUse(settings, true);
+    EXPECT_EQ(ready(), std::make_pair(true, true));
+    UDimPrefs::SetUse(settings, false);
+    EXPECT_EQ(ready(), std::make_pair(true, false));
 }
 
 }  // namespace
