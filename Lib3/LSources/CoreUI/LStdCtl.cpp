@@ -226,6 +226,7 @@ void LStdCtl::Draw(LDrawContext& ctx) {
     fControl->SetFrame(ToRect(r));
     plat::Ref<plat::BitmapImage> img = fControl->CacheDisplayInRect(fControl->Bounds());
     if (!img) return;
+    ctx.ApplyPending();  // this pane's clip, not the one last drawn
     plat::GStateScope g(*ctx.Native());
     ctx.Native()->DrawImage(ToRect(r), img.get());
 }

@@ -244,6 +244,27 @@ void CDimDeviceList::PlaceHeader() {
         if (i == 8) on = layout && !fLyodiv;
         fHeader->SetItemVisible(i, on);
     }
+    // Each title over its part of a row: the prototype laid out as the first row, its parts' edges
+    // taken into the header's coordinates.
+    auto* cell = static_cast<CDimDeviceCell*>(GetPrototypeCell());
+    if (!cell) return;
+    const CLRect row = CellRect({0, 0});
+    if (row.IsEmpty()) return;
+    if (!(cell->Bounds() == row)) cell->SetBounds(row);
+    cell->UpdateLayout();
+    const int32_t shift = GetOriginIn(nullptr).x + row.left - fHeader->GetOriginIn(nullptr).x;
+    auto edge = [&](const LPane* part, bool right) {
+        int32_t x = right ? part->Bounds().right : part->Bounds().left;
+        for (const LPane* o = part->Owner(); o && o != cell; o = o->Owner()) x += o->Bounds().left;
+        return shift + x;
+    };
+    const LPane* parts[] = {cell->fDefinition, cell->fFirst, cell->fOutput, cell->fX,
+                            cell->fY,          cell->fW,     cell->fH,      cell->fRotation};
+    LPanePort port(fHeader);
+    LDrawContext ctx(port);
+    for (int32_t i = 0; i < fHeader->ItemCount() && i < 8; ++i)
+        fHeader->PlaceItem(i, edge(parts[i], false), CHeaderFrame::kLeft, ctx);
+    if (fHeader->ItemCount() > 8) fHeader->PlaceItem(8, edge(cell->fH, true), CHeaderFrame::kRight, ctx);
 }
 
 CTabFocusPane* CDimDeviceList::CreateCellPane() {

@@ -19,14 +19,18 @@
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
 #include "Lib3/LSources/CoreData/ResourceProviderChain.h"
+#include "Lib3/LSources/CoreUI/CCellGridPane.h"
+#include "Lib3/LSources/CoreUI/CHeaderFrame.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPane.h"
+#include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Common/ObjC/CNumVol.h"
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
+#include "Orbilume/CSources/Led/DimDeviceCells.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
@@ -174,7 +178,7 @@ TEST_F(DimWindowX11Test, ClickSelectsDragMovesUndoPutsBack) {
     ASSERT_TRUE(common->valid());
     COpenGLContext_Cca::SetShared(common);
 
-    ASSERT_TRUE(docs.Read(DimsXml({{.x = 0, .y = 0, .w = 0.5f, .h = 0.5f}})));
+    ASSERT_TRUE(docs.Read(DimsXml({{.x = 0, .y = 0, .w = 0.5f, .h = 0.5f}, {.x = -0.9f, .y = 0.9f, .dxch = 4}})));
     SDimWindowSources sources;
     sources.settingsHolder = &docs.prefs;
     sources.settings = docs.Settings();
@@ -220,6 +224,49 @@ TEST_F(DimWindowX11Test, ClickSelectsDragMovesUndoPutsBack) {
         RunUntil([] { return false; }, 0.5);
         EXPECT_LT(darkest(grab()), 100);
         ASSERT_TRUE(docs.DeviceRef(0).SetUInt(nullptr, T::kDidvFirstSlot, 1));
+    }
+    // Rows drawn by the prototype show every part, the last one too, and each column title shows
+    // over its part: dark ink in each rectangle (screen coordinates).
+    {
+        CDimDeviceList* list = window->DeviceList();
+        auto* cell = static_cast<CDimDeviceCell*>(list->GetPrototypeCell());
+        ASSERT_NE(cell, nullptr);
+        const CLRect content = window->GetWindowRect();
+        auto onScreen = [&](const LPane* part, const CLRect& row) {
+            int32_t x = part->Bounds().left, y = part->Bounds().top;
+            for (const LPane* o = part->Owner(); o && o != cell; o = o->Owner()) {
+                x += o->Bounds().left;
+                y += o->Bounds().top;
+            }
+            const CLPoint l = list->GetOriginIn(nullptr);
+            x += content.left + l.x + row.left;
+            y += content.top + l.y + row.top;
+            return CLRect{x, y, x + part->Bounds().Width(), y + part->Bounds().Height()};
+        };
+        auto darkest = [&](const CLRect& r) {
+            int d = 255;
+            for (int32_t y = r.top + 2; y < r.bottom - 2; ++y)
+                for (int32_t x = r.left + 2; x < r.right - 2; ++x) {
+                    const uint32_t p = ScreenPixel(backend->XDisplay(), x, y);
+                    d = std::min(d, int(((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100);
+                }
+            return d;
+        };
+        ASSERT_FALSE(CCellRef(list, {0, 1}, true).IsLive());
+        for (int32_t row = 0; row < 2; ++row) {
+            const CLRect cellRect = list->CellRect({0, row});
+            EXPECT_LT(darkest(onScreen(cell->Output(), cellRect)), 100) << "the output pop-up of row " << row;
+            const CLRect universe = onScreen(cell->Knob(dimcell::CEdits::Setter::kUniverse), cellRect);
+            EXPECT_LE(universe.right, content.right) << "row " << row << " cut off";
+            EXPECT_LT(darkest(universe), 100) << "the universe of row " << row;
+        }
+        CHeaderFrame* header = window->ColumnHeader();
+        const CLPoint h = header->GetOriginIn(nullptr);
+        for (int32_t i = 0; i <= 2; ++i) {
+            CLRect r = header->Item(i)->Bounds();
+            r.Shift(content.left + h.x, content.top + h.y);
+            EXPECT_LT(darkest(r), 100) << "column title " << i;
+        }
     }
     const LRGB sel = SelectionBackgroundRGB();
     const uint32_t selColour = uint32_t(sel.red) << 16 | uint32_t(sel.green) << 8 | sel.blue;
