@@ -225,6 +225,14 @@ TEST_F(DimmerWindowX11Test, FromTheMenuStripAClickSelectsADragMovesUndoPutsBackA
         << std::hex << ScreenPixel(backend->XDisplay(), edge.x, edge.y);
     CDimDeviceList* list = window->DeviceList();
     EXPECT_FALSE(list->IsSelected({0, kMatrix}));
+    // A row's margin on the screen: the row's background.
+    auto margin = [&](int32_t row) {
+        const CLRect content = window->GetWindowRect();
+        const CLPoint o = list->GetOriginIn(nullptr);
+        const CLRect r = list->CellRect({0, row});
+        return ScreenPixel(backend->XDisplay(), content.left + o.x + r.left + 1, content.top + o.y + r.top + 1);
+    };
+    EXPECT_EQ(margin(kMatrix), margin(0));
 
     // A click selects it: its outline in the selection colour (away from the pointer), its row
     // selected.
@@ -232,6 +240,7 @@ TEST_F(DimmerWindowX11Test, FromTheMenuStripAClickSelectsADragMovesUndoPutsBackA
     Xdotool("mousemove --sync " + std::to_string(centre.x) + " " + std::to_string(centre.y) + " click 1");
     EXPECT_TRUE(RunUntil([&] { return Device(kMatrix)->GetByte(T::kDidvSelected) != 0; }));
     EXPECT_TRUE(RunUntil([&] { return list->IsSelected({0, kMatrix}); }));
+    EXPECT_TRUE(RunUntil([&] { return margin(kMatrix) != margin(0); })) << "the row is not drawn selected";
     const CLPoint away = Screen(-1.1, 1.1);
     MoveTo(away);
     MoveTo({away.x + 1, away.y});
