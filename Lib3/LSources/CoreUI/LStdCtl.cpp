@@ -160,6 +160,7 @@ void LStdCtl::BoundsChanged(const CLRect& old) {
 }
 
 bool LStdCtl::IntersectsRegion(const CRgn& region) {
+    if (!(State() & kShown)) return false;  // hidden: nothing to draw
     CRgn outer(GetOuterRect(Bounds()));
     outer &= region;
     return !outer.IsEmpty();
