@@ -97,7 +97,7 @@ void COpenGLContext_Cca::SetupRect(const CLRect& rect, const CRgn& visible) {
         }
     }
     if (fSurface) SetupClips(rect, visible);
-    if (changed) glViewport(0, 0, width, height);
+    if (changed) glViewport(0, 0, fSurface->PixelWidth(), fSurface->PixelHeight());
 }
 
 void COpenGLContext_Cca::SetupClips(const CLRect& rect, const CRgn& visible) {

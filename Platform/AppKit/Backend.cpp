@@ -58,7 +58,8 @@ Ref<DrawContext> Backend::CreateBackingStore(Window*, int32_t width, int32_t hei
 }
 
 Ref<GLSurface> Backend::CreateGLSurface(Window*, GLPixelFormat* format, int32_t width, int32_t height) {
-    return GLSurface::CreateOffscreen(format, width, height);
+    const double scale = BackingScale();
+    return GLSurface::CreateOffscreen(format, width, height, scale >= 1 && scale <= 3 ? int32_t(scale) : 1);
 }
 
 }  // namespace plat

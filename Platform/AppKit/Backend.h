@@ -62,7 +62,7 @@ public:
     virtual int32_t KeyRepeatDelayTicks() const { return 15; }
     virtual int32_t KeyRepeatIntervalTicks() const { return 2; }
     // The GL surface of a window's content (an owned reference), or null. Unless the backend can
-    // draw into its windows, an offscreen surface of that size.
+    // draw into its windows, an offscreen surface of that size at the backing scale.
     // The image a window's draw passes paint into, width × height pixels (a Cairo image surface
     // whatever the backend, so every backend holds the same pixels).
     virtual Ref<DrawContext> CreateBackingStore(Window* window, int32_t width, int32_t height);

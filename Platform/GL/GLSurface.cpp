@@ -22,10 +22,14 @@ EGLSurface MakePbuffer(GLPixelFormat* format, int32_t width, int32_t height) {
 
 }  // namespace
 
-Ref<GLSurface> GLSurface::CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height) {
-    EGLSurface surface = MakePbuffer(format, width, height);
+Ref<GLSurface> GLSurface::CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height,
+                                          int32_t scale) {
+    if (scale < 1 || scale > 3 || width > kMaxSide || height > kMaxSide) return nullptr;
+    EGLSurface surface = MakePbuffer(format, width * scale, height * scale);
     if (surface == EGL_NO_SURFACE) return nullptr;
-    return Adopt(new GLSurface(format, surface, width, height));
+    auto* s = new GLSurface(format, surface, width, height);
+    s->fScale = scale;
+    return Adopt(s);
 }
 
 GLSurface::GLSurface(GLPixelFormat* format, void* surface, int32_t width, int32_t height)
@@ -37,7 +41,8 @@ GLSurface::~GLSurface() {
 
 bool GLSurface::Resize(int32_t width, int32_t height) {
     if (width == fWidth && height == fHeight) return true;
-    EGLSurface surface = MakePbuffer(fFormat.get(), width, height);
+    if (width > kMaxSide || height > kMaxSide) return false;
+    EGLSurface surface = MakePbuffer(fFormat.get(), width * fScale, height * fScale);
     if (surface == EGL_NO_SURFACE) return false;
     EGLSurface old = fSurface;
     fSurface = surface;

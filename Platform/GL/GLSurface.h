@@ -10,7 +10,7 @@ namespace plat {
 
 class GLPixelFormat;
 
-// A rectangle in a surface's own pixels, top-down.
+// A rectangle in a surface's own coordinates (the units of its size), top-down.
 struct GLSurfaceRect {
     int32_t x = 0;
     int32_t y = 0;
@@ -26,11 +26,18 @@ enum class GLSurfaceOrder : int32_t { kBelowWindow = -1, kAboveWindow = 1 };
 // backends derive their window surfaces from this class.
 class GLSurface : public Object {
 public:
-    // An owned reference, or null when the size is not positive or EGL refuses.
-    static Ref<GLSurface> CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height);
+    // An owned reference, or null when the size is not positive or EGL refuses. With a scale, a
+    // pixel-buffer surface of scale × as many pixels each way (1-3).
+    static Ref<GLSurface> CreateOffscreen(GLPixelFormat* format, int32_t width, int32_t height,
+                                          int32_t scale = 1);
 
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
+    // Pixels per unit of the size, origin and clips: a window surface on a dense display renders
+    // PixelWidth() × PixelHeight() pixels (its viewport); 1 unless made at a scale.
+    int32_t Scale() const { return fScale; }
+    int32_t PixelWidth() const { return fWidth * fScale; }
+    int32_t PixelHeight() const { return fHeight * fScale; }
     void* NativeSurface() const { return fSurface; }
 
     // Gives the surface a new size. A context that is current with it on this thread is bound again.
@@ -58,6 +65,7 @@ protected:
     void* fSurface;
     int32_t fWidth;
     int32_t fHeight;
+    int32_t fScale = 1;
     int32_t fX = 0;
     int32_t fY = 0;
     GLSurfaceOrder fOrder = GLSurfaceOrder::kAboveWindow;

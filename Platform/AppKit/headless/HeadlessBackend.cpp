@@ -78,8 +78,14 @@ bool HeadlessBackend::ConfigureScreens(const char* text) {
                                      {double(x), double(y), double(w), double(h)}, double(bar)));
     }
     if (screens.empty()) return false;
-    fScreens = std::move(screens);
+    SetScreens(std::move(screens));
     return true;
+}
+
+void HeadlessBackend::SetBackingScale(int32_t scale) {
+    if (scale < 1 || scale > 3) return;
+    fScale = scale;
+    for (Screen& screen : fScreens) screen.backingScaleFactor = scale;
 }
 
 void HeadlessBackend::WindowChanged(Window*, WindowChange change) {

@@ -24,6 +24,9 @@ public:
 
     const char* Name() const override { return "headless"; }
     std::vector<Screen> Screens() const override { return fScreens; }
+    double BackingScale() const override { return fScale; }
+    // Pixels per point (1-3) of every screen and of the windows' backing stores made after it.
+    void SetBackingScale(int32_t scale);
     Point MouseLocation() const override { return fMouse; }
     uint32_t ModifierFlags() const override { return fModifiers; }
     void WindowChanged(Window* window, WindowChange change) override;
@@ -45,7 +48,10 @@ public:
 
     // A screen whose visible frame leaves out a bar of the given height at its top.
     static Screen MakeScreen(uint32_t displayId, const Rect& frame, double barHeight);
-    void SetScreens(std::vector<Screen> screens) { fScreens = std::move(screens); }
+    void SetScreens(std::vector<Screen> screens) {
+        fScreens = std::move(screens);
+        for (Screen& screen : fScreens) screen.backingScaleFactor = fScale;
+    }
     // Parses a screen list; false (and nothing changed) when the text is malformed.
     [[nodiscard]] bool ConfigureScreens(const char* text);
 
@@ -92,6 +98,7 @@ public:
 private:
     static constexpr uint32_t kCount = kDestroyed + 1;
     std::vector<Screen> fScreens;
+    int32_t fScale = 1;
     Point fMouse;
     uint32_t fModifiers = 0;
     uint32_t fChanges[kCount] = {};

@@ -675,8 +675,9 @@ Ref<GLSurface> X11Backend::CreateGLSurface(Window* window, GLPixelFormat* format
                                            int32_t height) {
     PLAT_DCHECK_MAIN_THREAD();
     if (XWin* s = StateOf(window); s && !fLost)
-        if (Ref<X11GLSurface> surface = X11GLSurface::Create(
-                fDisplay, fAlive, s->xw, int32_t(window->StripHeight() * fScale), format, width, height))
+        if (Ref<X11GLSurface> surface =
+                X11GLSurface::Create(fDisplay, fAlive, s->xw, int32_t(window->StripHeight() * fScale),
+                                     int32_t(fScale), format, width, height))
             return surface;
     return Backend::CreateGLSurface(window, format, width, height);
 }

@@ -18,6 +18,8 @@ namespace plat::x11 {
 
 namespace {
 
+constexpr int32_t kMaxSide = 16384;  // pixels
+
 // Live surfaces, for placing them when their window is presented.
 std::mutex gSurfacesLock;
 std::vector<X11GLSurface*> gSurfaces;
@@ -35,11 +37,12 @@ void X11GLSurface::PlaceAll(unsigned long parent, int32_t stripHeight) {
 }
 
 Ref<X11GLSurface> X11GLSurface::Create(::Display* d, std::shared_ptr<bool> alive, unsigned long parent,
-                                       int32_t stripHeight, GLPixelFormat* format, int32_t width,
-                                       int32_t height) {
+                                       int32_t stripHeight, int32_t scale, GLPixelFormat* format,
+                                       int32_t width, int32_t height) {
     auto egl = static_cast<EGLDisplay>(GLDisplay::Get());
-    if (!egl || !format || !GLDisplay::WindowSurfaces() || width <= 0 || height <= 0 || width > 16384 ||
-        height > 16384)
+    scale = std::clamp(scale, 1, 3);
+    if (!egl || !format || !GLDisplay::WindowSurfaces() || width <= 0 || height <= 0 || width > kMaxSide ||
+        height > kMaxSide || width * scale > kMaxSide || height * scale > kMaxSide)
         return nullptr;
     auto config = static_cast<EGLConfig>(format->NativeConfig());
     EGLint visualId = 0;
@@ -58,8 +61,8 @@ Ref<X11GLSurface> X11GLSurface::Create(::Display* d, std::shared_ptr<bool> alive
     attrs.colormap = XCreateColormap(d, parent, info->visual, AllocNone);
     attrs.event_mask = NoEventMask;
     X11ErrorTrap trap(d);
-    ::Window child = XCreateWindow(d, parent, 0, stripHeight, unsigned(width), unsigned(height), 0,
-                                   info->depth, InputOutput, info->visual,
+    ::Window child = XCreateWindow(d, parent, 0, stripHeight, unsigned(width * scale),
+                                   unsigned(height * scale), 0, info->depth, InputOutput, info->visual,
                                    CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attrs);
     XFree(info);
     if (trap.Failed()) {
@@ -82,7 +85,7 @@ Ref<X11GLSurface> X11GLSurface::Create(::Display* d, std::shared_ptr<bool> alive
         XFreeColormap(d, attrs.colormap);
         return nullptr;
     }
-    auto* s = new X11GLSurface(format, d, std::move(alive), parent, child, surface, width, height);
+    auto* s = new X11GLSurface(format, d, std::move(alive), parent, child, surface, width, height, scale);
     s->fColormap = attrs.colormap;
     int shapeEvent = 0, shapeError = 0;
     s->fShapes = fixes && XShapeQueryExtension(d, &shapeEvent, &shapeError);
@@ -92,12 +95,13 @@ Ref<X11GLSurface> X11GLSurface::Create(::Display* d, std::shared_ptr<bool> alive
 
 X11GLSurface::X11GLSurface(GLPixelFormat* format, ::Display* display, std::shared_ptr<bool> alive,
                            unsigned long parent, unsigned long window, void* surface, int32_t width,
-                           int32_t height)
+                           int32_t height, int32_t scale)
     : GLSurface(format, surface, width, height),
       fDisplay(display),
       fAlive(std::move(alive)),
       fParent(parent),
       fWindow(window) {
+    fScale = scale;
     std::lock_guard<std::mutex> g(gSurfacesLock);
     gSurfaces.push_back(this);
 }
@@ -120,11 +124,12 @@ X11GLSurface::~X11GLSurface() {
 
 bool X11GLSurface::Resize(int32_t width, int32_t height) {
     if (width == fWidth && height == fHeight) return true;
-    if (width < 0 || height < 0 || width > 16384 || height > 16384) return false;
+    if (width < 0 || height < 0 || width > kMaxSide / fScale || height > kMaxSide / fScale) return false;
     fWidth = width;
     fHeight = height;
     if (*fAlive) {
-        if (width > 0 && height > 0) XResizeWindow(fDisplay, fWindow, unsigned(width), unsigned(height));
+        if (width > 0 && height > 0)
+            XResizeWindow(fDisplay, fWindow, unsigned(width * fScale), unsigned(height * fScale));
         XFlush(fDisplay);
     }
     return true;
@@ -134,15 +139,16 @@ void X11GLSurface::Place(int32_t stripHeight) {
     if (!*fAlive) return;
     X11ErrorTrap trap(fDisplay);
     const bool empty = fWidth <= 0 || fHeight <= 0;
-    XMoveWindow(fDisplay, fWindow, X(), Y() + stripHeight);
+    const int32_t k = fScale;
+    XMoveWindow(fDisplay, fWindow, X() * k, Y() * k + stripHeight);
     if (fShapes) {
         if (Order() == GLSurfaceOrder::kBelowWindow) {
             // Only the holes show; the window's own drawing stays around them.
             std::vector<XRectangle> holes;
             for (const GLSurfaceRect& r : Clips())
                 if (r.width > 0 && r.height > 0)
-                    holes.push_back({short(r.x), short(r.y), static_cast<unsigned short>(r.width),
-                                     static_cast<unsigned short>(r.height)});
+                    holes.push_back({short(r.x * k), short(r.y * k), static_cast<unsigned short>(r.width * k),
+                                     static_cast<unsigned short>(r.height * k)});
             XserverRegion region = XFixesCreateRegion(fDisplay, holes.data(), int(holes.size()));
             XFixesSetWindowShapeRegion(fDisplay, fWindow, ShapeBounding, 0, 0, region);
             XFixesDestroyRegion(fDisplay, region);

@@ -12,13 +12,15 @@ namespace plat::x11 {
 // A GL window surface of a window's content: a child X window on the config's visual at the
 // surface's origin (below the menu strip), background none and input-transparent, with an EGL
 // window surface on it. Above the window it shows whole; below the window it is shaped to the
-// holes the window leaves (unshaped when the server has no SHAPE); an empty size unmaps it.
+// holes the window leaves (unshaped when the server has no SHAPE); an empty size unmaps it. Size,
+// origin and holes are in window points; the X window and the EGL surface have scale × as many
+// pixels.
 // Created and placed on the main thread; resized from the thread that renders into it.
 class X11GLSurface final : public GLSurface {
 public:
     // Null when EGL or the server refuses (the caller falls back to an offscreen surface).
     static Ref<X11GLSurface> Create(::Display* display, std::shared_ptr<bool> alive, unsigned long parent,
-                                    int32_t stripHeight, GLPixelFormat* format, int32_t width,
+                                    int32_t stripHeight, int32_t scale, GLPixelFormat* format, int32_t width,
                                     int32_t height);
 
     [[nodiscard]] bool Resize(int32_t width, int32_t height) override;
@@ -31,7 +33,7 @@ public:
 
 private:
     X11GLSurface(GLPixelFormat* format, ::Display* display, std::shared_ptr<bool> alive, unsigned long parent,
-                 unsigned long window, void* surface, int32_t width, int32_t height);
+                 unsigned long window, void* surface, int32_t width, int32_t height, int32_t scale);
     ~X11GLSurface() override;
 
     ::Display* fDisplay;

@@ -10,9 +10,9 @@
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/OpenGL/COpenGLTexture.h"
 #include "Common/Rgn/CRgn.h"
-#include "Platform/GL/GLContext.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLSurface.h"
 #include "tests/Common/OpenGL/OpenGLFixture.h"
 #include "tests/support/HeadlessScreens.h"
@@ -193,6 +193,39 @@ TEST_F(COpenGLContextTest, PlacingAWindowContextSizesItsSurfaceAndViewport) {
     Place(context, {5, 5, 5, 30});
     EXPECT_TRUE(context.empty());
     EXPECT_EQ(context.glcontext()->Surface()->Width(), 40);  // kept while hidden
+}
+
+// A dense display: the window's surfaces have two pixels per point.
+struct DenseHost : plat::GLWindowHost {
+    plat::Ref<plat::GLSurface> CreateGLSurface(plat::GLPixelFormat* format, int32_t width,
+                                               int32_t height) override {
+        return plat::GLSurface::CreateOffscreen(format, width, height, 2);
+    }
+};
+
+TEST_F(COpenGLContextTest, OnADenseDisplayTheViewportCoversTheSurfacesPixels) {
+    DenseHost window;
+    COpenGLContext_Cca context(&window, nullptr);
+    ASSERT_TRUE(context.valid());
+    for (const CLRect& place : {CLRect{10, 20, 110, 70}, CLRect{0, 0, 30, 40}}) {
+        Place(context, place);
+        plat::GLSurface* surface = context.glcontext()->Surface();
+        ASSERT_NE(surface, nullptr);
+        EXPECT_EQ(surface->Width(), place.Width());  // the pane's size in points
+        EXPECT_EQ(surface->PixelWidth(), 2 * place.Width());
+        COpenGLScope_Cca scope(context);
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], 2 * place.Width());
+        EXPECT_EQ(viewport[3], 2 * place.Height());
+        // The last pixel exists: the surface has them all.
+        glClearColor(0, 1, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        uint32_t pixel = 0;
+        glReadPixels(2 * place.Width() - 1, 2 * place.Height() - 1, 1, 1, GL_BGRA,
+                     GL_UNSIGNED_INT_8_8_8_8_REV, &pixel);
+        EXPECT_EQ(pixel, 0xFF00FF00u);
+    }
 }
 
 // A window host that records what the context asks of the window.

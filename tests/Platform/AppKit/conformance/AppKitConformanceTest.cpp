@@ -2,6 +2,7 @@
 
 // Keysyms only: plain constants, none of Xlib's macros.
 #include <X11/keysym.h>
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <memory>
@@ -9,12 +10,19 @@
 #include <vector>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Pasteboard.h"
+#include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Object.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLSurface.h"
+#include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 
@@ -39,9 +47,12 @@ std::string Text(const Rect& r) {
 // each (headless in memory, x11 on a private Xvfb).
 class AppKitConformance : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override {
-        driver = std::string(GetParam()) == "x11" ? conformance::MakeX11Driver()
-                                                  : conformance::MakeHeadlessDriver();
+    void SetUp() override { UseScale(1); }
+    // A fresh window system of the backend at the scale (before any window is made).
+    void UseScale(int32_t scale) {
+        driver.reset();
+        driver = std::string(GetParam()) == "x11" ? conformance::MakeX11Driver(scale)
+                                                  : conformance::MakeHeadlessDriver(scale);
         ASSERT_TRUE(driver->Ok()) << driver->Failure();
         Application::Shared()->DiscardEvents(plat::kAnyEventMask);
     }
@@ -157,6 +168,14 @@ TEST_P(AppKitConformance, MouseEventsReachTheApplication) {
         {EventType::kRightMouseDown, {299, 199}, plat::kShiftKeyMask | plat::kAlternateKeyMask, 1},
         {EventType::kRightMouseUp, {299, 199}, 0, 0},
         {EventType::kMouseMoved, {150, 20}, plat::kControlKeyMask, 0},
+        // A drag: the motion between press and release is dragged motion, with its modifiers.
+        {EventType::kLeftMouseDown, {40, 50}, 0, 1},
+        {EventType::kLeftMouseDragged, {41, 50}, 0, 0},
+        {EventType::kLeftMouseDragged, {90, 120}, plat::kShiftKeyMask, 0},
+        {EventType::kLeftMouseUp, {90, 120}, 0, 0},
+        {EventType::kRightMouseDown, {10, 10}, 0, 1},
+        {EventType::kRightMouseDragged, {-5, 250}, 0, 0},  // outside the window, still its drag
+        {EventType::kRightMouseUp, {-5, 250}, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.type));
@@ -409,6 +428,191 @@ TEST_P(AppKitConformance, ClipboardTextGoesToAndComesFromOtherPrograms) {
     std::string pasted;
     ASSERT_TRUE(pb->StringForType(plat::Pasteboard::kTypeString, &pasted));
     EXPECT_EQ(pasted, given);
+}
+
+TEST_P(AppKitConformance, TheCursorSetIsTheOneShownOverTheWindows) {
+    Window* w = Make({100, 100, 200, 150});
+    w->MakeKeyAndOrderFront();
+    using Shape = plat::Cursor::Shape;
+    struct Case {
+        Shape shape;
+        const char* name;
+    } cases[] = {
+        {Shape::kIBeam, "ibeam"},
+        {Shape::kCrosshair, "crosshair"},
+        {Shape::kResizeLeftRight, "resizeLeftRight"},
+        {Shape::kResizeUpDown, "resizeUpDown"},
+        {Shape::kDragCopy, "dragCopy"},
+        {Shape::kDragLink, "dragLink"},
+        {Shape::kArrow, "arrow"},
+    };
+    plat::Point hot;
+    for (const Case& c : cases) {
+        plat::Cursor::Standard(c.shape)->Set();
+        EXPECT_EQ(driver->ShownCursor(w, &hot), c.name);
+    }
+    // An image cursor keeps its hot spot.
+    std::vector<uint8_t> pixels(16 * 16 * 4, 0xFF);
+    plat::Ref<plat::BitmapImage> image =
+        plat::BitmapImage::Create(16, 16, plat::PixelFormat::kARGB32, pixels.data(), 64);
+    ASSERT_TRUE(image);
+    plat::Cursor::WithImage(image.get(), {7, 3})->Set();
+    EXPECT_EQ(driver->ShownCursor(w, &hot), "image");
+    EXPECT_EQ(hot.x, 7);
+    EXPECT_EQ(hot.y, 3);
+    plat::Cursor::Arrow()->Set();
+    EXPECT_EQ(driver->ShownCursor(w, &hot), "arrow");
+}
+
+TEST_P(AppKitConformance, TheScreensAreTheDisplaysInPointsAtTheirScale) {
+    for (int32_t scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        UseScale(scale);
+        if (HasFatalFailure()) return;
+        const std::vector<plat::Screen> screens = plat::Screens();
+        ASSERT_EQ(screens.size(), 1u);
+        const Rect whole{0, 0, 1440.0 / scale, 900.0 / scale};
+        EXPECT_TRUE(SameRect(screens[0].frame, whole)) << Text(screens[0].frame);
+        EXPECT_TRUE(SameRect(screens[0].visibleFrame, whole)) << Text(screens[0].visibleFrame);
+        EXPECT_EQ(screens[0].backingScaleFactor, scale);
+        EXPECT_GT(screens[0].refreshRate, 0);
+        EXPECT_EQ(plat::CurrentBackingScale(), scale);
+    }
+}
+
+// White, with a black line one point wide down column 10.
+struct Line : plat::View {
+    explicit Line(const Rect& r) : plat::View(r) {}
+    void DrawRect(const Rect&) override {
+        plat::DrawContext* ctx = plat::CurrentDrawContext();
+        ctx->SetFillColor({1, 1, 1, 1});
+        ctx->FillRect(Bounds());
+        ctx->SetStrokeColor({0, 0, 0, 1});
+        ctx->SetLineWidth(1);
+        ctx->BeginPath();
+        ctx->MoveTo(10.5, 0);
+        ctx->LineTo(10.5, Bounds().height);
+        ctx->StrokePath();
+        ++draws;
+    }
+    int draws = 0;
+};
+
+TEST_P(AppKitConformance, AtScaleTwoAPointIsTwoPixelsWhileGeometryAndInputStayInPoints) {
+    UseScale(2);
+    if (HasFatalFailure()) return;
+    const Rect content{40, 50, 100, 80};
+    Window* w = Make(content, plat::kBorderlessWindowMask);
+    auto* line = new Line({0, 0, 100, 80});
+    auto* pane = new Painter({60, 30, 20, 10}, {1, 0, 0, 1});
+    w->SetContentView(line);
+    line->AddSubview(pane);
+    line->SetNeedsDisplay(true);
+    pane->SetNeedsDisplay(true);
+    w->MakeKeyAndOrderFront();
+    ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 2 * 65, 2 * 35) == 0xFF0000; }))
+        << std::hex << driver->ShownPixel(w, 2 * 65, 2 * 35);
+    EXPECT_TRUE(SameRect(driver->ShownContent(w), content)) << Text(driver->ShownContent(w));
+    EXPECT_EQ(w->BackingStore()->Width(), 200);
+    EXPECT_EQ(w->BackingStore()->Height(), 160);
+    // The line covers pixel columns 20 and 21, down the whole height.
+    for (int y : {0, 61, 159}) {
+        SCOPED_TRACE(y);
+        EXPECT_EQ(driver->ShownPixel(w, 19, y), 0xFFFFFFu);
+        EXPECT_EQ(driver->ShownPixel(w, 20, y), 0u);
+        EXPECT_EQ(driver->ShownPixel(w, 21, y), 0u);
+        EXPECT_EQ(driver->ShownPixel(w, 22, y), 0xFFFFFFu);
+    }
+    // The pane's edge: pixel 119 is the line's white, 120 the pane's red.
+    EXPECT_EQ(driver->ShownPixel(w, 119, 70), 0xFFFFFFu);
+    EXPECT_EQ(driver->ShownPixel(w, 120, 60), 0xFF0000u);
+
+    // A pane that changes is presented as its rectangle in points.
+    driver->TakePresented(w);
+    pane->colour = {0, 0, 1, 1};
+    pane->SetNeedsDisplay(true);
+    ASSERT_TRUE(Settle([&] { return driver->ShownPixel(w, 2 * 65, 2 * 35) == 0x0000FF; }));
+    const std::vector<Rect> presented = driver->TakePresented(w);
+    ASSERT_EQ(presented.size(), 1u);
+    EXPECT_TRUE(SameRect(presented[0], {60, 30, 20, 10})) << Text(presented[0]);
+
+    // Input arrives in points.
+    driver->Mouse(w, EventType::kLeftMouseDown, {20, 15}, 0);
+    plat::Event e;
+    ASSERT_TRUE(Next(EventType::kLeftMouseDown, &e));
+    EXPECT_EQ(e.location.x, 20);
+    EXPECT_EQ(e.location.y, 15);
+    driver->Mouse(w, EventType::kLeftMouseUp, {20, 15}, 0);
+    ASSERT_TRUE(Next(EventType::kLeftMouseUp, &e));
+    line->Release();
+    pane->Release();
+}
+
+TEST_P(AppKitConformance, GLSurfacesShowTheirColourThroughTheirHolesAndFollowTheirPlace) {
+    for (int32_t scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        UseScale(scale);
+        if (HasFatalFailure()) return;
+        if (!driver->GLSkip().empty()) GTEST_SKIP() << driver->GLSkip();
+        Window* w = Make({40, 40, 300, 200}, plat::kBorderlessWindowMask);
+        auto* content = new Painter({0, 0, 1, 1}, {0.5, 0.5, 0.5, 1});
+        auto* corner =
+            new Painter({50, 40, 60, 40}, {1, 0, 0, 1});  // a sibling pane over the GL pane's corner
+        w->SetContentView(content);
+        content->AddSubview(corner);
+        content->SetNeedsDisplay(true);
+        corner->SetNeedsDisplay(true);
+        w->MakeKeyAndOrderFront();
+
+        plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create({});
+        ASSERT_TRUE(format);
+        plat::Ref<plat::GLSurface> surface = w->CreateGLSurface(format.get(), 200, 120);
+        ASSERT_TRUE(surface);
+        EXPECT_EQ(surface->Width(), 200);
+        EXPECT_EQ(surface->PixelWidth(), 200 * scale);
+        EXPECT_EQ(surface->PixelHeight(), 120 * scale);
+        surface->SetOrigin(50, 40);
+        surface->SetOrder(plat::GLSurfaceOrder::kBelowWindow);
+        surface->SetClips({{60, 0, 140, 120}, {0, 40, 60, 80}});  // open except under the corner pane
+        plat::Ref<plat::GLContext> context = plat::GLContext::Create(format.get(), nullptr);
+        ASSERT_TRUE(context);
+        ASSERT_TRUE(context->SetSurface(surface.get()));
+        ASSERT_TRUE(context->MakeCurrent());
+        auto render = [&] {
+            glViewport(0, 0, surface->PixelWidth(), surface->PixelHeight());
+            glClearColor(51 / 255.0f, 153 / 255.0f, 230 / 255.0f, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            ASSERT_TRUE(context->Swap());
+            glFinish();
+        };
+        render();
+        // Points of the content as the pixels the window system shows.
+        auto shown = [&](int x, int y) { return driver->ShownPixel(w, x * scale, y * scale); };
+        EXPECT_TRUE(Settle([&] { return shown(150, 100) == 0x3399E6; })) << std::hex << shown(150, 100);
+        EXPECT_TRUE(Settle([&] { return shown(249, 159) == 0x3399E6; })) << std::hex << shown(249, 159);
+        EXPECT_TRUE(Settle([&] { return shown(20, 20) == 0x808080; }))  // the window's own drawing
+            << std::hex << shown(20, 20);
+        EXPECT_EQ(shown(60, 45), 0xFF0000u);    // the corner pane over the surface
+        EXPECT_EQ(shown(250, 160), 0x808080u);  // just past its far corner
+
+        // The pane moves and its holes open fully: the surface follows.
+        surface->SetOrigin(90, 70);
+        surface->SetClips({{0, 0, 200, 120}});
+        w->GLSurfaceNeedsDisplay(surface.get());
+        Settle([] { return false; });
+        render();
+        EXPECT_TRUE(Settle([&] { return shown(90 + 199, 70 + 119) == 0x3399E6; }))
+            << std::hex << shown(90 + 199, 70 + 119);
+        EXPECT_TRUE(Settle([&] { return shown(55, 45) == 0xFF0000; })) << std::hex << shown(55, 45);
+        EXPECT_EQ(shown(70, 100), 0x808080u);  // where it was, uncovered
+        (void)plat::GLContext::ClearCurrent();
+        context = nullptr;
+        surface = nullptr;
+        for (const plat::Ref<Window>& each : windows) each->Close();
+        windows.clear();
+        content->Release();
+        corner->Release();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppKitConformance, ::testing::Values("headless", "x11"),

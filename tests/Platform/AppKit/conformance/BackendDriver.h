@@ -44,15 +44,24 @@ public:
     // The user resizes the window's content to the size (not asked for by the application).
     virtual void UserResize(plat::Window* window, plat::Size content) = 0;
 
+    // Pixels per point of the window system the driver set up.
+    virtual int32_t Scale() const = 0;
+    // Why windows of this backend cannot show GL surfaces here (empty when they can).
+    virtual std::string GLSkip() const { return {}; }
+
     // What the window system shows of a window.
     virtual bool Shown(const plat::Window* window) = 0;
     virtual plat::Rect ShownContent(const plat::Window* window) = 0;
     virtual std::string ShownTitle(const plat::Window* window) = 0;
     // The shown windows among the given ones, front to back as the window system stacks them.
     virtual std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) = 0;
-    // The colour (0xRRGGBB) the window system shows at a pixel of the window's content.
+    // The colour (0xRRGGBB) the window system shows at a pixel of the window's content (pixels from
+    // the content's top-left: points × Scale()), GL surfaces included.
     virtual uint32_t ShownPixel(const plat::Window* window, int32_t x, int32_t y) = 0;
-    // The content rectangles presented since the last call.
+    // The cursor shown with the pointer over the window: its name as Cursor::Name() gives it
+    // ("arrow", "ibeam", ..., "image") and its hot spot in the cursor image's pixels.
+    virtual std::string ShownCursor(const plat::Window* window, plat::Point* hotSpot) = 0;
+    // The content rectangles (in points) presented since the last call.
     virtual std::vector<plat::Rect> TakePresented(const plat::Window* window) = 0;
 
     // Another program puts text on the clipboard, or reads the clipboard's text; false with the
@@ -61,7 +70,8 @@ public:
     virtual bool ReadClipboardOutside(std::string* text, std::string* skip) = 0;
 };
 
-std::unique_ptr<BackendDriver> MakeHeadlessDriver();
-std::unique_ptr<BackendDriver> MakeX11Driver();
+// A 1440 × 900-pixel display at the given pixels per point (1-3).
+std::unique_ptr<BackendDriver> MakeHeadlessDriver(int32_t scale = 1);
+std::unique_ptr<BackendDriver> MakeX11Driver(int32_t scale = 1);
 
 }  // namespace conformance

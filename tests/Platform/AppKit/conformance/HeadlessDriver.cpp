@@ -1,11 +1,18 @@
+#include <epoxy/gl.h>
+
 #include <algorithm>
+#include <string>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/headless/HeadlessBackend.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLPixelFormat.h"
+#include "Platform/GL/GLSurface.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
-#include "tests/support/HeadlessScreens.h"
 
 namespace conformance {
 
@@ -13,27 +20,89 @@ namespace {
 
 using plat::headless::HeadlessBackend;
 
+// The headless window system, keeping the GL surfaces it gave each window so that what a window
+// shows can be put together as a compositor would: its backing store, with its surfaces over it
+// (or, below it, through their holes).
+class ComposingBackend : public HeadlessBackend {
+public:
+    struct Made {
+        const plat::Window* window;
+        plat::Ref<plat::GLPixelFormat> format;
+        plat::Ref<plat::GLSurface> surface;
+    };
+    plat::Ref<plat::GLSurface> CreateGLSurface(plat::Window* window, plat::GLPixelFormat* format,
+                                               int32_t width, int32_t height) override {
+        plat::Ref<plat::GLSurface> s = HeadlessBackend::CreateGLSurface(window, format, width, height);
+        if (s) made.push_back({window, plat::RetainRef(format), s});
+        return s;
+    }
+    std::vector<Made> made;
+};
+
+// What a surface shows at a pixel of its window's content, false where it does not show.
+bool SurfacePixel(const ComposingBackend::Made& m, int32_t x, int32_t y, uint32_t* rgb) {
+    const plat::GLSurface* s = m.surface.get();
+    const int32_t k = s->Scale();
+    const int32_t px = x - s->X() * k, py = y - s->Y() * k;
+    if (px < 0 || py < 0 || px >= s->PixelWidth() || py >= s->PixelHeight()) return false;
+    if (s->Order() == plat::GLSurfaceOrder::kBelowWindow) {
+        bool inHole = false;
+        for (const plat::GLSurfaceRect& r : s->Clips())
+            inHole = inHole || (px >= r.x * k && py >= r.y * k && px < (r.x + r.width) * k &&
+                                py < (r.y + r.height) * k);
+        if (!inHole) return false;
+    }
+    // Read through a context of the driver's own, leaving the application's current one as it was.
+    plat::GLContext* previous = plat::GLContext::Current();
+    plat::Ref<plat::GLContext> reader = plat::GLContext::Create(m.format.get(), nullptr);
+    uint32_t pixel = 0;
+    bool read = reader && reader->SetSurface(m.surface.get()) && reader->MakeCurrent();
+    if (read) {
+        glReadPixels(px, s->PixelHeight() - 1 - py, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &pixel);
+        (void)reader->SetSurface(nullptr);
+    }
+    if (previous)
+        (void)previous->MakeCurrent();
+    else
+        (void)plat::GLContext::ClearCurrent();
+    *rgb = pixel & 0xFFFFFF;
+    return read;
+}
+
 // The in-memory window system: what it shows is the windows' own state.
 class HeadlessDriver : public BackendDriver {
 public:
+    explicit HeadlessDriver(int32_t scale) : fPrevious(plat::CurrentBackend()), fScale(scale) {
+        // The same display in points: 1440 × 900 pixels.
+        const std::string screen =
+            std::to_string(1440 / scale) + "x" + std::to_string(900 / scale) + "+0+0/0";
+        (void)fBackend.ConfigureScreens(screen.c_str());
+        fBackend.SetBackingScale(scale);
+        plat::SetBackend(&fBackend);
+    }
+    ~HeadlessDriver() override {
+        fBackend.made.clear();
+        plat::SetBackend(fPrevious);
+    }
     bool Ok() const override { return true; }
+    int32_t Scale() const override { return fScale; }
 
     void Mouse(plat::Window* w, plat::EventType type, plat::Point location, uint32_t modifiers) override {
-        fScreens.Backend().Inject(HeadlessBackend::MouseEvent(type, w, location, modifiers));
+        fBackend.Inject(HeadlessBackend::MouseEvent(type, w, location, modifiers));
     }
     void Wheel(plat::Window* w, plat::Point location, double dy) override {
-        fScreens.Backend().Inject(HeadlessBackend::WheelEvent(w, location, 0, dy, false));
+        fBackend.Inject(HeadlessBackend::WheelEvent(w, location, 0, dy, false));
     }
     void PressKey(plat::Window* w, const Key& key, bool down) override {
         plat::Event e = HeadlessBackend::KeyEvent(down ? plat::EventType::kKeyDown : plat::EventType::kKeyUp,
                                                   w, key.characters, 0, key.modifiers);
         e.charactersIgnoringModifiers = key.charactersIgnoringModifiers;
-        fScreens.Backend().Inject(e);
+        fBackend.Inject(e);
     }
 
     void PressModifier(plat::Window* w, unsigned long, uint32_t flags, bool) override {
         plat::Event e = HeadlessBackend::KeyEvent(plat::EventType::kFlagsChanged, w, "", 0, flags);
-        fScreens.Backend().Inject(e);
+        fBackend.Inject(e);
     }
     void UserResize(plat::Window* w, plat::Size content) override {
         plat::Rect frame = w->FrameRectForContentRect({0, 0, content.width, content.height});
@@ -54,13 +123,22 @@ public:
     }
 
     uint32_t ShownPixel(const plat::Window* w, int32_t x, int32_t y) override {
+        uint32_t rgb = 0;
+        for (auto m = fBackend.made.rbegin(); m != fBackend.made.rend(); ++m)
+            if (m->window == w && m->surface->RetainCount() > 1 && SurfacePixel(*m, x, y, &rgb)) return rgb;
         return const_cast<plat::Window*>(w)->BackingStore()->PixelAt(x, y) & 0xFFFFFF;
+    }
+    std::string ShownCursor(const plat::Window*, plat::Point* hotSpot) override {
+        const plat::Cursor* c = fBackend.CurrentCursor();
+        if (!c) return "(none)";
+        *hotSpot = c->HotSpot();
+        return c->Name();
     }
     std::vector<plat::Rect> TakePresented(const plat::Window* w) override {
         std::vector<plat::Rect> out;
-        for (const HeadlessBackend::Presented& p : fScreens.Backend().PresentedAreas())
+        for (const HeadlessBackend::Presented& p : fBackend.PresentedAreas())
             if (p.window == w->Number()) out.push_back(p.area);
-        fScreens.Backend().ClearPresentedAreas();
+        fBackend.ClearPresentedAreas();
         return out;
     }
     // The other program is the pasteboard itself.
@@ -74,13 +152,15 @@ public:
     }
 
 private:
-    testsupport::HeadlessScreens fScreens{"1440x900+0+0/0"};
+    ComposingBackend fBackend;
+    plat::Backend* fPrevious;
+    int32_t fScale;
 };
 
 }  // namespace
 
-std::unique_ptr<BackendDriver> MakeHeadlessDriver() {
-    return std::make_unique<HeadlessDriver>();
+std::unique_ptr<BackendDriver> MakeHeadlessDriver(int32_t scale) {
+    return std::make_unique<HeadlessDriver>(scale);
 }
 
 }  // namespace conformance

@@ -1,17 +1,21 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/AppKit/x11/X11Cursors.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/GL/GLDisplay.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 #include "tests/support/BackgroundCommand.h"
 #include "tests/support/XvfbServer.h"
@@ -42,12 +46,15 @@ testsupport::XvfbServer& Server() {
 // The backend on a private X server; input comes from a second client, as another program's would.
 class X11Driver : public BackendDriver {
 public:
-    X11Driver() : fPrevious(plat::CurrentBackend()) {
+    explicit X11Driver(int32_t scale) : fPrevious(plat::CurrentBackend()), fScale(scale) {
         if (!Server().Ok()) {
             fFailure = "Xvfb did not start";
             return;
         }
-        fBackend = X11Backend::Open(Server().Display().c_str());
+        X11Backend::Options options;
+        options.scale = scale;
+        options.glWindows = true;  // the process's EGL display goes on this server, once
+        fBackend = X11Backend::Open(Server().Display().c_str(), options);
         fSender = XOpenDisplay(Server().Display().c_str());
         if (!fBackend || !fSender) {
             fFailure = "no connection to " + Server().Display();
@@ -66,14 +73,23 @@ public:
 
     bool Ok() const override { return fFailure.empty(); }
     std::string Failure() const override { return fFailure; }
+    int32_t Scale() const override { return fScale; }
+    std::string GLSkip() const override {
+        return plat::GLDisplay::WindowSurfaces() ? ""
+                                                 : "the process's EGL display has no window surfaces here";
+    }
 
     void Mouse(plat::Window* w, plat::EventType type, plat::Point location, uint32_t modifiers) override {
         XEvent x = {};
-        if (type == plat::EventType::kMouseMoved) {
+        location = Pixels(w, location);
+        if (type == plat::EventType::kMouseMoved || type == plat::EventType::kLeftMouseDragged ||
+            type == plat::EventType::kRightMouseDragged) {
             x.type = MotionNotify;
             x.xmotion.x = int(location.x);
             x.xmotion.y = int(location.y);
             x.xmotion.state = XState(modifiers);
+            if (type == plat::EventType::kLeftMouseDragged) x.xmotion.state |= Button1Mask;
+            if (type == plat::EventType::kRightMouseDragged) x.xmotion.state |= Button3Mask;
         } else {
             const bool down =
                 type == plat::EventType::kLeftMouseDown || type == plat::EventType::kRightMouseDown;
@@ -91,6 +107,7 @@ public:
         XEvent x = {};
         x.type = ButtonPress;
         x.xbutton.button = dy > 0 ? 4 : 5;
+        location = Pixels(w, location);
         x.xbutton.x = int(location.x);
         x.xbutton.y = int(location.y);
         Send(w, x);
@@ -112,7 +129,8 @@ public:
         Send(w, x);
     }
     void UserResize(plat::Window* w, plat::Size content) override {
-        XResizeWindow(fSender, fBackend->XWindowOf(w), unsigned(content.width), unsigned(content.height));
+        XResizeWindow(fSender, fBackend->XWindowOf(w), unsigned(content.width * fScale),
+                      unsigned(content.height * fScale));
         XFlush(fSender);
     }
 
@@ -123,7 +141,8 @@ public:
         int x = 0, y = 0;
         XTranslateCoordinates(fBackend->XDisplay(), fBackend->XWindowOf(w),
                               DefaultRootWindow(fBackend->XDisplay()), 0, 0, &x, &y, &child);
-        return {double(x), double(y), double(a.width), double(a.height)};
+        const double k = fScale;
+        return {x / k, y / k, a.width / k, a.height / k};
     }
     // The UTF-8 title a window manager shows (_NET_WM_NAME).
     std::string ShownTitle(const plat::Window* w) override {
@@ -157,22 +176,43 @@ public:
         return out;
     }
 
+    // Read from the screen: the window's GL child windows show there whatever their visual.
     uint32_t ShownPixel(const plat::Window* w, int32_t x, int32_t y) override {
         ::Display* d = fBackend->XDisplay();
         XSync(d, False);
-        XImage* image =
-            XGetImage(d, fBackend->XWindowOf(w), x, y + int32_t(w->StripHeight()), 1, 1, AllPlanes, ZPixmap);
+        ::Window child;
+        int rx = 0, ry = 0;
+        XTranslateCoordinates(d, fBackend->XWindowOf(w), DefaultRootWindow(d), x,
+                              y + int32_t(w->StripHeight()) * fScale, &rx, &ry, &child);
+        XImage* image = XGetImage(d, DefaultRootWindow(d), rx, ry, 1, 1, AllPlanes, ZPixmap);
         if (!image) return 0xDEADBEEF;
         const unsigned long p = XGetPixel(image, 0, 0);
         XDestroyImage(image);
         return uint32_t(p & 0xFFFFFF);
     }
+    // The server's cursor with the pointer warped into the window, by its XFixes name.
+    std::string ShownCursor(const plat::Window* w, plat::Point* hotSpot) override {
+        ::Display* d = fBackend->XDisplay();
+        XWarpPointer(d, None, fBackend->XWindowOf(w), 0, 0, 0, 0, 1, 1);
+        XSync(d, False);
+        XFixesCursorImage* image = XFixesGetCursorImage(d);
+        const std::string name = image && image->name ? image->name : "(none)";
+        if (image) *hotSpot = {double(image->xhot), double(image->yhot)};
+        if (image) XFree(image);
+        for (plat::Cursor::Shape shape :
+             {plat::Cursor::Shape::kArrow, plat::Cursor::Shape::kIBeam, plat::Cursor::Shape::kCrosshair,
+              plat::Cursor::Shape::kResizeLeftRight, plat::Cursor::Shape::kResizeUpDown,
+              plat::Cursor::Shape::kDragCopy, plat::Cursor::Shape::kDragLink}) {
+            plat::Ref<plat::Cursor> c = plat::Cursor::Standard(shape);
+            if (name == plat::x11::X11Cursors::XName(c.get())) return c->Name();
+        }
+        return name;  // "image", or a name of no standard shape
+    }
     std::vector<plat::Rect> TakePresented(const plat::Window* w) override {
         std::vector<plat::Rect> out;
-        for (plat::Rect r : fBackend->PresentStats().presented) {
-            r.y -= w->StripHeight();
-            out.push_back(r);
-        }
+        const double k = fScale;
+        for (const plat::Rect& r : fBackend->PresentStats().presented)
+            out.push_back({r.x / k, r.y / k - w->StripHeight(), r.width / k, r.height / k});
         fBackend->PresentStats().presented.clear();
         return out;
     }
@@ -236,6 +276,10 @@ private:
         if (map) XFree(map);
         return code;
     }
+    // A point of a window's content as X pixels of its X window (menu strip included).
+    plat::Point Pixels(const plat::Window* w, plat::Point p) const {
+        return {p.x * fScale, (p.y + w->StripHeight()) * fScale};
+    }
     XWindowAttributes Attributes(const plat::Window* w) {
         XSync(fBackend->XDisplay(), False);
         XWindowAttributes a = {};
@@ -250,6 +294,7 @@ private:
     }
 
     plat::Backend* fPrevious;
+    int32_t fScale;
     std::unique_ptr<X11Backend> fBackend;
     ::Display* fSender = nullptr;
     std::string fFailure;
@@ -257,8 +302,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<BackendDriver> MakeX11Driver() {
-    return std::make_unique<X11Driver>();
+std::unique_ptr<BackendDriver> MakeX11Driver(int32_t scale) {
+    return std::make_unique<X11Driver>(scale);
 }
 
 }  // namespace conformance

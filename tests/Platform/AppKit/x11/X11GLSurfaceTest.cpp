@@ -3,22 +3,23 @@
 // After gtest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include "tests/support/WindowShot.h"
 #include <epoxy/gl.h>
 
 #include <memory>
+#include <string>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/AppKit/x11/X11GLSurface.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/GL/GLContext.h"
 #include "Platform/GL/GLDisplay.h"
 #include "Platform/GL/GLPixelFormat.h"
 #include "Platform/GL/GLSurface.h"
 #include "Platform/Graphics/DrawContext.h"
+#include "tests/support/WindowShot.h"
 #include "tests/support/XvfbServer.h"
 
 namespace {
@@ -115,6 +116,110 @@ TEST(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace
         w->Close();
         content->Release();
         corner->Release();
+    }
+    plat::SetBackend(nullptr);
+    backend.reset();
+}
+
+TEST(X11GLSurface, AtScaleTwoTheSurfaceHasTwoPixelsPerPointInSizePlaceAndHoles) {
+    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
+    X11Backend::Options options;
+    options.glWindows = true;
+    options.scale = 2;
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
+    ASSERT_NE(backend, nullptr);
+    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
+    plat::SetBackend(backend.get());
+    ASSERT_TRUE(backend->Start());
+    ::Display* d = backend->XDisplay();
+    {
+        // The window's content at (40, 40) pixels; the pane at (25, 20) points in it, 100 × 60 points.
+        plat::Ref<Window> w = Window::Create({20, 20, 150, 100}, plat::kBorderlessWindowMask);
+        auto* content = new Fill({0, 0, 1, 1}, {0.5, 0.5, 0.5, 1});
+        w->SetContentView(content);
+        content->SetNeedsDisplay(true);
+        w->MakeKeyAndOrderFront();
+        plat::Ref<plat::GLPixelFormat> format = plat::GLPixelFormat::Create({});
+        ASSERT_TRUE(format);
+        plat::Ref<plat::GLSurface> surface = w->CreateGLSurface(format.get(), 100, 60);
+        ASSERT_TRUE(surface);
+        EXPECT_EQ(surface->Width(), 100);
+        EXPECT_EQ(surface->Scale(), 2);
+        surface->SetOrigin(25, 20);
+        plat::Ref<plat::GLContext> context = plat::GLContext::Create(format.get(), nullptr);
+        ASSERT_TRUE(context);
+        ASSERT_TRUE(context->SetSurface(surface.get()));
+        ASSERT_TRUE(context->MakeCurrent());
+        // Blue over the whole viewport in pixels, a green quarter at its top-left.
+        auto render = [&] {
+            const int pw = surface->PixelWidth(), ph = surface->PixelHeight();
+            glViewport(0, 0, pw, ph);
+            glDisable(GL_SCISSOR_TEST);
+            glClearColor(51 / 255.0f, 153 / 255.0f, 230 / 255.0f, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(0, ph / 2, pw / 2, ph / 2);
+            glClearColor(0, 1, 0, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glDisable(GL_SCISSOR_TEST);
+            ASSERT_TRUE(context->Swap());
+            glFinish();
+        };
+        render();
+        auto settle = [&](auto done) {
+            const double until = plat::ClockNow() + 3;
+            while (!done() && plat::ClockNow() < until)
+                Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                                 plat::kRunLoopDefaultMode, true, nullptr);
+            return done();
+        };
+        auto childGeometry = [&] {
+            XSync(d, False);
+            XWindowAttributes a = {};
+            XGetWindowAttributes(d, static_cast<plat::x11::X11GLSurface*>(surface.get())->XWindow(), &a);
+            return std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x" +
+                   std::to_string(a.height);
+        };
+        // The pane covers pixels (90, 80) to (289, 199) of the screen.
+        const int left = 40 + 50, top = 40 + 40;
+        struct Probe {
+            int x, y;
+            uint32_t colour;
+        } probes[] = {
+            {left, top, 0x00FF00},            // top-left corner: the green quarter
+            {left + 99, top + 59, 0x00FF00},  // its last pixel
+            {left + 100, top + 60, 0x3399E6},
+            {left + 199, top + 119, 0x3399E6},  // the pane's last pixel
+            {left + 200, top + 60, 0x808080},   // beside it: the window's own drawing
+            {left + 100, top + 120, 0x808080},  // below it
+        };
+        for (const Probe& p : probes) {
+            SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+            EXPECT_TRUE(settle([&] { return ScreenPixel(d, p.x, p.y) == p.colour; }))
+                << std::hex << ScreenPixel(d, p.x, p.y);
+        }
+
+        EXPECT_EQ(childGeometry(), "50,40 200x120");
+
+        // Below the window with a hole over its top half (in points): the bottom half is the window's.
+        surface->SetOrder(plat::GLSurfaceOrder::kBelowWindow);
+        surface->SetClips({{0, 0, 100, 30}});
+        w->GLSurfaceNeedsDisplay(surface.get());
+        render();
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, left + 150, top + 59) == 0x3399E6; }))
+            << std::hex << ScreenPixel(d, left + 150, top + 59);
+        EXPECT_TRUE(settle([&] { return ScreenPixel(d, left + 150, top + 60) == 0x808080; }))
+            << std::hex << ScreenPixel(d, left + 150, top + 60);
+
+        // A resize in points gives the X window twice as many pixels.
+        ASSERT_TRUE(surface->Resize(50, 40));
+        EXPECT_EQ(surface->PixelWidth(), 100);
+        EXPECT_EQ(childGeometry(), "50,40 100x80");
+        (void)plat::GLContext::ClearCurrent();
+        context = nullptr;
+        surface = nullptr;
+        w->Close();
+        content->Release();
     }
     plat::SetBackend(nullptr);
     backend.reset();
