@@ -210,7 +210,7 @@ bool Pasteboard::StringForType(std::string_view type, std::string* out) {
     PLAT_DCHECK_MAIN_THREAD();
     const Entry* e = Resolve(type);
     if (!e || e->form != Entry::Form::kBytes) return false;
-    if (out) out->assign(e->bytes.begin(), e->bytes.end());
+    if (out) out->assign(reinterpret_cast<const char*>(e->bytes.data()), e->bytes.size());
     return true;
 }
 

@@ -286,9 +286,12 @@ void X11Selections::ProvideData(Pasteboard* pasteboard, const std::string& type)
                     side->foreignTargets.end())
                 continue;
             if (!Read(side, Intern(target), &bytes, &got)) continue;
-            std::string text(bytes.begin(), bytes.end());
-            if (std::strcmp(target, "STRING") == 0) text = Latin1ToUtf8(text);
-            pasteboard->SetString(type, text);
+            if (std::strcmp(target, "STRING") == 0) {
+                pasteboard->SetString(type, Latin1ToUtf8(std::string(
+                                                reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+            } else {
+                pasteboard->SetData(type, bytes.data(), bytes.size());  // UTF-8 as it came
+            }
             break;
         }
     } else if (type == Pasteboard::kTypeFileURL) {
@@ -373,6 +376,9 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
         return false;
     auto bytesOf = [](int fmt, unsigned long n) { return fmt == 8 ? n : fmt == 16 ? n * 2 : n * 4; };
     if (type == Intern("INCR")) {
+        // Its value is a lower bound of the size: room for it at once, not a copy per doubling.
+        if (data && format == 32 && count == 1)
+            out->reserve(std::min(size_t(*reinterpret_cast<unsigned long*>(data)), kMaxTransfer));
         if (data) XFree(data);
         // Chunks arrive as new values of the property; an empty one ends the transfer.
         for (;;) {

@@ -12,6 +12,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Cursor.h"
+#include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Screen.h"
 #include "Platform/AppKit/View.h"
@@ -118,6 +119,34 @@ TEST_P(AppKitConformance, StackingFollowsTheApplicationsOrder) {
     floating->OrderFront();
     b->OrderFront();
     EXPECT_EQ(driver->ShownOrder({a, b, c, floating}), (Order{floating, b, a}));
+}
+
+TEST_P(AppKitConformance, PopUpsShowAboveEveryWindowWhereTheyArePlaced) {
+    using Order = std::vector<const Window*>;
+    Window* normal = Make({10, 30, 300, 200});
+    Window* floating = Make({200, 100, 150, 100}, plat::kTitledWindowMask | plat::kUtilityWindowMask);
+    floating->SetLevel(plat::kFloatingWindowLevel);
+    Window* modal = Make({250, 150, 150, 100});
+    modal->SetLevel(plat::kModalPanelWindowLevel);
+    const Rect menuPlace{60, 80, 120, 90};
+    Window* menu = Make(menuPlace, plat::kBorderlessWindowMask);
+    menu->SetLevel(plat::kPopUpMenuWindowLevel);
+    const std::vector<Window*> all{normal, floating, modal, menu};
+
+    modal->OrderFront();
+    menu->OrderFront();
+    floating->OrderFront();
+    normal->MakeKeyAndOrderFront();  // brought forward after the others: still below them
+    EXPECT_EQ(driver->ShownOrder(all), (Order{menu, modal, floating, normal}));
+    EXPECT_TRUE(SameRect(driver->ShownContent(menu), menuPlace)) << Text(driver->ShownContent(menu));
+
+    // Dismissed and shown again: on top once more, above a window ordered front meanwhile.
+    menu->OrderOut();
+    EXPECT_EQ(driver->ShownOrder(all), (Order{modal, floating, normal}));
+    modal->OrderFront();
+    menu->OrderFront();
+    EXPECT_EQ(driver->ShownOrder(all), (Order{menu, modal, floating, normal}));
+    menu->OrderOut();
 }
 
 TEST_P(AppKitConformance, FrameChangesReachTheWindowSystem) {
