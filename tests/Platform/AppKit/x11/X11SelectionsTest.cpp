@@ -111,6 +111,20 @@ TEST_F(X11SelectionsTest, LargeDataGoesBothWaysInIncrements) {
     EXPECT_TRUE(read == ours);
 }
 
+TEST_F(X11SelectionsTest, TextOfferedOnlyAsStringIsReadAsLatin1) {
+    Pasteboard* pb = Pasteboard::General();
+    const int64_t before = pb->ChangeCount();
+    Client("xclip -selection clipboard -i -t STRING",
+           "Gr\xfc\xdf"
+           "e \xb5");
+    ASSERT_TRUE(Offered(pb, before, Pasteboard::kTypeString));
+    std::string pasted;
+    ASSERT_TRUE(pb->StringForType(Pasteboard::kTypeString, &pasted));
+    EXPECT_EQ(pasted,
+              "Gr\xc3\xbc\xc3\x9f"
+              "e \xc2\xb5");
+}
+
 TEST_F(X11SelectionsTest, TargetsNameTheTextAndTheApplicationsOwnTypes) {
     Pasteboard* pb = Pasteboard::General();
     pb->DeclareTypes({Pasteboard::kTypeString, "TSCP"}, nullptr);
