@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "Platform/AppKit/x11/X11ErrorTrap.h"
 #include "Platform/Foundation/Clock.h"
@@ -291,7 +290,7 @@ void X11Selections::ProvideData(Pasteboard* pasteboard, const std::string& type)
                 pasteboard->SetString(type, Latin1ToUtf8(std::string(
                                                 reinterpret_cast<const char*>(bytes.data()), bytes.size())));
             } else {
-                pasteboard->SetData(type, std::move(bytes));  // UTF-8 as it came
+                pasteboard->SetData(type, bytes.data(), bytes.size());  // UTF-8 as it came
             }
             break;
         }
@@ -304,7 +303,7 @@ void X11Selections::ProvideData(Pasteboard* pasteboard, const std::string& type)
             pasteboard->SetArray(type, std::move(elements));
         }
     } else if (Read(side, Intern(type.c_str()), &bytes, &got)) {
-        pasteboard->SetData(type, std::move(bytes));
+        pasteboard->SetData(type, bytes.data(), bytes.size());
     }
     --fMirroring;
     if (fAfterWait) fAfterWait(fAfterWaitContext);
