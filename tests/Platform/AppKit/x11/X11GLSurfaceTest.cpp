@@ -7,7 +7,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "Common/OpenGL/COpenGLContext_Cca.h"
+#include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/Rgn/CRgn.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
@@ -218,6 +222,72 @@ TEST(X11GLSurface, AtScaleTwoTheSurfaceHasTwoPixelsPerPointInSizePlaceAndHoles) 
         (void)plat::GLContext::ClearCurrent();
         context = nullptr;
         surface = nullptr;
+        w->Close();
+        content->Release();
+    }
+    plat::SetBackend(nullptr);
+    backend.reset();
+}
+
+// The framework's GL context on a window of a dense display: the pane it is placed at (in points)
+// is rendered over all of its pixels.
+TEST(X11GLSurface, AFrameworkContextOnADenseDisplayRendersItsWholePane) {
+    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
+    X11Backend::Options options;
+    options.glWindows = true;
+    options.scale = 2;
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
+    ASSERT_NE(backend, nullptr);
+    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
+    plat::SetBackend(backend.get());
+    ASSERT_TRUE(backend->Start());
+    ::Display* d = backend->XDisplay();
+    {
+        plat::Ref<Window> w = Window::Create({20, 20, 150, 100}, plat::kBorderlessWindowMask);
+        auto* content = new Fill({0, 0, 1, 1}, {0.5, 0.5, 0.5, 1});
+        w->SetContentView(content);
+        content->SetNeedsDisplay(true);
+        w->MakeKeyAndOrderFront();
+        {
+            COpenGLContext_Cca context(w.get(), nullptr);
+            ASSERT_TRUE(context.valid());
+            const CLRect pane{25, 20, 125, 80};
+            context.SetPlace(pane, CRgn(pane));
+            {
+                // A quad over the whole viewport, on black.
+                COpenGLScope_Cca scope(context);
+                glClearColor(0, 0, 0, 1);
+                glClear(GL_COLOR_BUFFER_BIT);
+                glMatrixMode(GL_PROJECTION);
+                glLoadIdentity();
+                glMatrixMode(GL_MODELVIEW);
+                glLoadIdentity();
+                glColor3ub(51, 153, 230);
+                glBegin(GL_QUADS);
+                glVertex2f(-1, -1);
+                glVertex2f(1, -1);
+                glVertex2f(1, 1);
+                glVertex2f(-1, 1);
+                glEnd();
+                context.Swap();
+                glFinish();
+            }
+            auto settle = [&](auto done) {
+                const double until = plat::ClockNow() + 3;
+                while (!done() && plat::ClockNow() < until)
+                    Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                                     plat::kRunLoopDefaultMode, true, nullptr);
+                return done();
+            };
+            // The pane covers screen pixels (90, 80) to (289, 199): each corner is the quad's.
+            for (const auto& [x, y] :
+                 {std::pair{90, 80}, std::pair{289, 80}, std::pair{90, 199}, std::pair{289, 199}}) {
+                SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+                EXPECT_TRUE(settle([&] { return ScreenPixel(d, x, y) == 0x3399E6; }))
+                    << std::hex << ScreenPixel(d, x, y);
+            }
+            EXPECT_EQ(ScreenPixel(d, 290, 199), 0x808080u);  // the window's own drawing past it
+        }
         w->Close();
         content->Release();
     }
