@@ -376,17 +376,34 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
         return false;
     auto bytesOf = [](int fmt, unsigned long n) { return fmt == 8 ? n : fmt == 16 ? n * 2 : n * 4; };
     if (type == Intern("INCR")) {
-        // Its value is a lower bound of the size: room for it at once, not a copy per doubling.
+        // Its value is a lower bound of the size (often left out).
+        size_t bound = 0;
         if (data && format == 32 && count == 1)
-            out->reserve(std::min(size_t(*reinterpret_cast<unsigned long*>(data)), kMaxTransfer));
+            bound = std::min(size_t(*reinterpret_cast<unsigned long*>(data)), kMaxTransfer);
         if (data) XFree(data);
-        // Chunks arrive as new values of the property; an empty one ends the transfer.
+        // Chunks arrive as new values of the property; an empty one ends the transfer. They are
+        // kept as Xlib gave them and joined once at the end: no copy per doubling of a buffer.
+        struct Chunk {
+            unsigned char* data;
+            size_t size;
+        };
+        std::vector<Chunk> chunks;
+        size_t total = 0;
+        auto release = [&chunks] {
+            for (const Chunk& c : chunks) XFree(c.data);
+            chunks.clear();
+        };
         for (;;) {
-            if (!WaitFor(PropertyNotify, fWindow, property, ClockNow() + kChunkTimeout, &e)) return false;
+            if (!WaitFor(PropertyNotify, fWindow, property, ClockNow() + kChunkTimeout, &e)) {
+                release();
+                return false;
+            }
             data = nullptr;
             if (XGetWindowProperty(fDisplay, fWindow, property, 0, long(kMaxTransfer / 4), True,
-                                   AnyPropertyType, &type, &format, &count, &after, &data) != Success)
+                                   AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
+                release();
                 return false;
+            }
             if (type == None) {  // not written yet
                 if (data) XFree(data);
                 continue;
@@ -398,14 +415,17 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
             }
             // Format-32 items are longs in Xlib's copy.
             const size_t n = format == 32 ? count * sizeof(long) : bytesOf(format, count);
-            if (out->size() + n > kMaxTransfer) {
+            if (total + n > kMaxTransfer) {
                 XFree(data);
-                out->clear();
+                release();
                 return false;
             }
-            out->insert(out->end(), data, data + n);
-            XFree(data);
+            chunks.push_back({data, n});
+            total += n;
         }
+        out->reserve(std::max(total, bound));
+        for (const Chunk& c : chunks) out->insert(out->end(), c.data, c.data + c.size);
+        release();
     } else {
         if (!data || (format != 8 && format != 16 && format != 32) || after > 0) {
             if (data) XFree(data);
