@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 // After gtest: Xlib defines None and Bool as macros.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/AppKit/Application.h"
@@ -123,6 +127,102 @@ TEST_F(X11SelectionsTest, TextOfferedOnlyAsStringIsReadAsLatin1) {
     EXPECT_EQ(pasted,
               "Gr\xc3\xbc\xc3\x9f"
               "e \xc2\xb5");
+}
+
+// Another program that owns CLIPBOARD, offers UTF8_STRING and sends it in increments: one chunk,
+// then nothing more (stalled) or it disconnects (vanished).
+class BrokenIncrOwner {
+public:
+    BrokenIncrOwner(const std::string& display, bool vanish)
+        : fThread([this, display, vanish] { Run(display, vanish); }) {}
+    ~BrokenIncrOwner() {
+        fStop = true;
+        fThread.join();
+    }
+    std::atomic<int> chunks{0};
+
+private:
+    void Run(const std::string& name, bool vanish) {
+        ::Display* d = XOpenDisplay(name.c_str());
+        if (!d) return;
+        const ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+        const Atom clipboard = XInternAtom(d, "CLIPBOARD", False), targets = XInternAtom(d, "TARGETS", False),
+                   utf8 = XInternAtom(d, "UTF8_STRING", False), incr = XInternAtom(d, "INCR", False);
+        XSetSelectionOwner(d, clipboard, w, CurrentTime);
+        XSync(d, False);
+        ::Window requestor = 0;
+        Atom property = 0;
+        while (!fStop) {
+            while (XPending(d)) {
+                XEvent e;
+                XNextEvent(d, &e);
+                if (e.type == SelectionRequest) {
+                    const XSelectionRequestEvent& r = e.xselectionrequest;
+                    XEvent reply = {};
+                    reply.xselection.type = SelectionNotify;
+                    reply.xselection.requestor = r.requestor;
+                    reply.xselection.selection = r.selection;
+                    reply.xselection.target = r.target;
+                    reply.xselection.time = r.time;
+                    reply.xselection.property = r.property;
+                    if (r.target == targets) {
+                        const Atom list[] = {targets, utf8};
+                        XChangeProperty(d, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
+                                        reinterpret_cast<const unsigned char*>(list), 2);
+                    } else if (r.target == utf8) {
+                        const long size = 1 << 20;
+                        XSelectInput(d, r.requestor, PropertyChangeMask);
+                        XChangeProperty(d, r.requestor, r.property, incr, 32, PropModeReplace,
+                                        reinterpret_cast<const unsigned char*>(&size), 1);
+                        requestor = r.requestor;
+                        property = r.property;
+                    } else {
+                        reply.xselection.property = None;
+                    }
+                    XSendEvent(d, r.requestor, False, 0, &reply);
+                    XFlush(d);
+                } else if (e.type == PropertyNotify && e.xproperty.window == requestor &&
+                           e.xproperty.atom == property && e.xproperty.state == PropertyDelete &&
+                           chunks == 0) {
+                    const std::string chunk(65536, 'a');
+                    XChangeProperty(d, requestor, property, utf8, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(chunk.data()), int(chunk.size()));
+                    XFlush(d);
+                    ++chunks;
+                    if (vanish) {
+                        XCloseDisplay(d);
+                        return;
+                    }
+                }
+            }
+            usleep(2000);
+        }
+        XCloseDisplay(d);
+    }
+
+    std::atomic<bool> fStop{false};
+    std::thread fThread;
+};
+
+TEST_F(X11SelectionsTest, TransfersThatStallOrWhoseOwnerVanishesEndWithoutData) {
+    Pasteboard* pb = Pasteboard::General();
+    for (bool vanish : {false, true}) {
+        SCOPED_TRACE(vanish ? "vanished" : "stalled");
+        const int64_t before = pb->ChangeCount();
+        BrokenIncrOwner owner(server.Display(), vanish);
+        ASSERT_TRUE(Offered(pb, before, Pasteboard::kTypeString));
+        std::string pasted = "unchanged";
+        EXPECT_FALSE(pb->StringForType(Pasteboard::kTypeString, &pasted));
+        EXPECT_EQ(pasted, "unchanged");
+        EXPECT_EQ(owner.chunks, 1);
+    }
+    // A whole transfer still arrives afterwards.
+    const int64_t before = pb->ChangeCount();
+    Client("xclip -selection clipboard -i", "after");
+    ASSERT_TRUE(Offered(pb, before, Pasteboard::kTypeString));
+    std::string pasted;
+    ASSERT_TRUE(pb->StringForType(Pasteboard::kTypeString, &pasted));
+    EXPECT_EQ(pasted, "after");
 }
 
 TEST_F(X11SelectionsTest, TargetsNameTheTextAndTheApplicationsOwnTypes) {
