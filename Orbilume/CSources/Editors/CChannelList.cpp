@@ -225,6 +225,10 @@ CTabFocusPane* CChannelList::CreateCellPane() {
     return cell;
 }
 
+void CChannelList::PrepareCellPane(LPane* pane) {
+    static_cast<CLayerFrm*>(pane)->SetControlsShown(ControlsShown());
+}
+
 bool CChannelList::BindCell(LPane* pane, const CLPoint& cell) {
     if (cell.x < 0 || cell.y != 0) return false;
     return static_cast<CLayerFrm*>(pane)->Fill(uint32_t(cell.x));
@@ -828,9 +832,9 @@ std::vector<CRecord*> ReadRecords(LDrop* drop, uint32_t code) {
     return out;
 }
 
-// The screen outline of a pane.
+// The screen outline of a pane (its bounds are in its owner's coordinates).
 CRgn ScreenOutline(LPane* pane) {
-    LPanePort port(pane);
+    LPanePort port(pane->Owner() ? pane->Owner() : pane);
     const CLRect b = pane->Bounds();
     CLRect r{0, 0, b.Width(), b.Height()};
     int32_t dx = port.origin.x + b.left, dy = port.origin.y + b.top;
@@ -988,6 +992,17 @@ void CChannelList::HandleDrop(int32_t code) {
     if (fb) fDropTarget->SetFeedback(fb);
 }
 
+CInParamFrm* CChannelList::UnitFrame(uint32_t unitId) const {
+    if (!unitId) return nullptr;
+    for (int32_t c = 0; c < Columns(); ++c) {
+        CLayerFrm* cell = CellPane(uint32_t(c));
+        if (!cell) continue;
+        for (uint32_t i = 0; i < cell->Chain()->ChildCount(); ++i)
+            if (CInParamFrm* f = cell->Chain()->ChildAt(i)->FindFrame(unitId)) return f;
+    }
+    return nullptr;
+}
+
 void CChannelList::StartUnitDrag(CInParamFrm* frame) {
     CRecord* unit = UDocModel::FindUnitById(Mix(), frame->UnitId());
     if (!unit) return;
@@ -996,7 +1011,9 @@ void CChannelList::StartUnitDrag(CInParamFrm* frame) {
     CListScrap scrap;
     if (!scrap.PutRecord(unit)) return;
     if (CDragger* old = std::exchange(fUnitDragger, nullptr)) old->Abandon();
-    fUnitDragger = new CDragger(frame);
+    // The list, not the frame, holds the drag: a move rebuilds the chain and deletes the frame
+    // while the drag still runs.
+    fUnitDragger = new CDragger(this);
     fUnitDragger->SetData(scrap.MakeScrapData(ScrapType(filter ? kScrapFilters : kScrapAnimators)));
     fDraggedUnit = frame->UnitId();
 }
@@ -1108,7 +1125,7 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     }
     if (fUnitDragger && msg.sender == fUnitDragger) {
         if (msg.Is(CDragger_Drag)) {
-            if (auto* frame = static_cast<LPane*>(fUnitDragger->Upper())) fUnitDragger->SetImageRegion(ScreenOutline(frame));
+            if (CInParamFrm* frame = UnitFrame(fDraggedUnit)) fUnitDragger->SetImageRegion(ScreenOutline(frame));
             return CCellGridPane::Handle(msg);
         }
         if (msg.Is(CDragger_End)) {

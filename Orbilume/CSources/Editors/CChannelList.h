@@ -62,6 +62,8 @@ public:
     // Cell slots.
     CTabFocusPane* CreateCellPane() override;
     bool BindCell(LPane* pane, const CLPoint& cell) override;
+    // Cells (the prototype too) follow DCPF field 10 for their width.
+    void PrepareCellPane(LPane* pane) override;
     bool FillCell(CLayerFrm* cell, uint32_t index);
     CLayerFrm* CellPane(uint32_t column) const;
 
@@ -140,6 +142,8 @@ private:
     void HandleDrop(int32_t code);
     bool TrackUnitDrag(LDrop* drop, const CLPoint& local);
     void StartUnitDrag(CInParamFrm* frame);
+    // The frame of a unit in a live cell's chain, nested frames included; null when none.
+    CInParamFrm* UnitFrame(uint32_t unitId) const;
     void RedrawMark();
     void HideMark();
     LMessage HandleChainDrop(const LMessage& msg);

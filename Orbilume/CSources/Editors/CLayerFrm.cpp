@@ -163,6 +163,11 @@ int32_t CLayerFrm::PreferredWidth(LDrawContext& ctx, int32_t kind) {
     return fCtlShown ? kWidthWithControls : kWidth;
 }
 
+int32_t CLayerFrm::PreferredHeight(LDrawContext& ctx, int32_t kind) {
+    if (kind != 0) return CTabFocusPane::PreferredHeight(ctx, kind);
+    return std::max(kHeaderHeight, fList->Bounds().Height());
+}
+
 LMessage CLayerFrm::Handle(const LMessage& msg) {
     if (msg.Is(LMouse_Click) && fPreview) {
         const CLPoint at = fInner->MouseInOwner();

@@ -63,6 +63,8 @@ public:
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;
     int32_t PreferredWidth(LDrawContext& ctx, int32_t kind) override;
+    // As tall as the list (the header at least): the grid sizes its cells from this.
+    int32_t PreferredHeight(LDrawContext& ctx, int32_t kind) override;
 
 private:
     void Place();

@@ -317,6 +317,26 @@ TEST_F(CChannelListTest, ChainRebuildKeepsTheFramesOfUnitsThatStay) {
         EXPECT_EQ(chain->ChildAt(i)->Bounds().top, chain->ChildAt(i - 1)->Bounds().bottom + 2);
 }
 
+// The grid sizes its cells from the prototype cell once it makes one, and again in a relayout:
+// the cells stay as tall as the list (the chain area below the header keeps its height) and as wide
+// as DCPF field 10 asks.
+TEST_F(CChannelListTest, CellsStayAsTallAsTheListAndAsWideAsField10Asks) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    ASSERT_NE(List()->GetPrototypeCell(), nullptr);
+    EXPECT_EQ(List()->CellHeight(), 600);
+    EXPECT_EQ(Cell(0)->ChainArea()->Bounds().Height(), 600 - CLayerFrm::kHeaderHeight);
+    for (auto [shown, width] : std::vector<std::pair<int32_t, int32_t>>{{1, CLayerFrm::kWidthWithControls},
+                                                                        {0, CLayerFrm::kWidth}}) {
+        Ref(dcpf).SetInt(nullptr, P::kDocRunTime10, shown);
+        List()->ChangeState(LPane::kRelayout);
+        EXPECT_EQ(List()->CellWidth(), width) << shown;
+        EXPECT_EQ(List()->CellHeight(), 600) << shown;
+        ASSERT_NE(Cell(1), nullptr);
+        EXPECT_EQ(Cell(1)->Bounds().Height(), 600) << shown;
+    }
+}
+
 TEST_F(CChannelListTest, FilterCommandsSendPathsAndCancelSendsNothing) {
     ASSERT_TRUE(resources.Ok());
     MakeShow(1);
