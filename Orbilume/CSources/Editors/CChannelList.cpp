@@ -778,6 +778,9 @@ void CChannelList::OnModelChange(const SRecordEvent& e) {
                 cell->MixPopup()->SetValue(UDocModel::GetLayerMixFunc(OwningLayer(unit)));
             } else if (key == LString("_oblayer_Blend") && OwningLayer(unit)) {
                 cell->Fader()->SetValue(CLayerFrm::FaderValue(r->GetString(T::kInptValue), true));
+                // A layer faded out is not drawn and asks no preview of itself: the immediate
+                // request blanks the preview then.
+                QueuePreview(unit->GetUInt(T::kUnitId), true);
             } else if (unit) {
                 if (CInParamPane* pane = cell->Chain()->FindPane(unit->GetUInt(T::kUnitId), key))
                     pane->SetValueText(r->GetString(T::kInptValue));

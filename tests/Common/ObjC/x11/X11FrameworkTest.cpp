@@ -30,7 +30,9 @@ void X11FrameworkTest::StartSession(LHandler* root, Needs needs) {
     testsupport::PinFontsToDejaVu();
     fServer = std::make_unique<testsupport::XvfbServer>("1024x768x24");
     ASSERT_TRUE(fServer->Ok()) << "Xvfb did not start";
-    backend = plat::x11::X11Backend::Open(fServer->Display().c_str());
+    plat::x11::X11Backend::Options options;
+    options.glWindows = glWindows;
+    backend = plat::x11::X11Backend::Open(fServer->Display().c_str(), options);
     ASSERT_TRUE(backend);
     fPrevious = plat::CurrentBackend();
     plat::SetBackend(backend.get());

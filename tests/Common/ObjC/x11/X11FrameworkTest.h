@@ -49,6 +49,9 @@ protected:
 
     std::unique_ptr<plat::x11::X11Backend> backend;
     CMacMainLoop* loop = nullptr;
+    // Set before StartSession: GL surfaces of windows on this server (the EGL display stays for the
+    // process, so such a program holds one test).
+    bool glWindows = false;
 
 private:
     std::unique_ptr<testsupport::XvfbServer> fServer;

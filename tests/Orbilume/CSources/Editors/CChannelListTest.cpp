@@ -294,6 +294,27 @@ TEST_F(CChannelListTest, FillQueuesTheTreeImagesFirstThenFiltersThenTheUnit) {
     EXPECT_EQ(engine.captures[0], std::to_string(Id(image)) + "!");
 }
 
+// A layer faded out is no longer drawn, so nothing refreshes its preview by itself: a blend change,
+// wherever it comes from, asks an immediate preview of that layer (which blanks a faded one).
+TEST_F(CChannelListTest, ABlendChangeAsksAnImmediatePreviewOfItsLayer) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    (void)Cell(1);
+    auto queue = [&] {
+        std::string order;
+        for (const auto& r : List()->PreviewQueue()) order += std::to_string(r.unitId) + (r.immediate ? "! " : " ");
+        return order;
+    };
+    List()->ClearPreviews();
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, Unit(1), LString("_oblayer_Blend"), LString("0"), false));
+    EXPECT_EQ(queue(), std::to_string(Id(Unit(1))) + "! ");
+    // Other inputs of the layer, and the blend of a filter, ask none.
+    List()->ClearPreviews();
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, Unit(0), LString("_oblayer_MixFunc"), LString("add"), false));
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, Filter(0, 0), LString("_oblayer_Blend"), LString("0"), false));
+    EXPECT_EQ(queue(), "");
+}
+
 TEST_F(CChannelListTest, ChainRebuildKeepsTheFramesOfUnitsThatStay) {
     ASSERT_TRUE(resources.Ok());
     MakeShow(1, 3);
