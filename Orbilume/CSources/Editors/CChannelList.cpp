@@ -660,6 +660,16 @@ bool CChannelList::ServeOne(const SPreviewRequest& r) {
     if (column < FirstColumn() || column >= FirstColumn() + VisibleColumns()) return false;
     CLayerFrm* cell = CellPane(uint32_t(column));
     if (!cell) return false;
+    // An input's image unit draws into the input pane's own preview, the rest into the cell's.
+    const CRecord* input = unit->Parent();
+    if (input && input->IsOfType(T::kDomain, T::kINPT) && unit->FieldInParent() == T::kInptImage) {
+        const CRecord* owner = input->Parent();
+        CInParamPane* pane =
+            IsUnit(owner) ? cell->Chain()->FindPane(owner->GetUInt(T::kUnitId), input->GetString(T::kInptKey)) : nullptr;
+        if (!pane) return false;
+        fEngine->RequestCapture(r.unitId, pane->PreviewTarget(), r.immediate != 0);
+        return true;
+    }
     fEngine->RequestCapture(r.unitId, cell->PreviewTarget(), r.immediate != 0);
     return true;
 }

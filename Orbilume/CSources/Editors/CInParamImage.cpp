@@ -118,6 +118,10 @@ CInParamImage::CInParamImage(LHandler* upper, LPane* owner, uint32_t unitId, con
     if (GetWindow()) fDrop = std::make_unique<CDropTargetHelper>(this);
 }
 
+COpenGLContext_Cca* CInParamImage::PreviewTarget() {
+    return fSample ? &fSample->context() : nullptr;
+}
+
 CInParamImage::~CInParamImage() {
     fDrop.reset();
     delete fPreview;

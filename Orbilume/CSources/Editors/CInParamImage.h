@@ -10,6 +10,7 @@
 class CDocModelHolder;
 class CDropTargetHelper;
 class CObSampleDC;
+class COpenGLContext_Cca;
 class COpenGLView;
 class CSrcRendrFrm;
 class CTextSlot;
@@ -51,6 +52,7 @@ public:
     CTextSlot* Slot() const { return fSlot; }
     CSrcRendrFrm* Chain() const { return fChain; }
     COpenGLView* Preview() const { return fPreview; }
+    COpenGLContext_Cca* PreviewTarget() override;
 
     // The open panel for "CAppCmd_ImgFile" and the video input dialog: tests and the application
     // replace them (none: nothing is chosen).

@@ -6,6 +6,7 @@
 #include "Lib3/LSources/CoreUI/LFrame.h"
 
 class CInCtlFrm;
+class COpenGLContext_Cca;
 class CInParamFrm;
 class LLayoutDesc;
 class LMenu;
@@ -28,6 +29,8 @@ public:
     virtual void SetDisabled(bool disabled);
     // This pane when the reference is its own, else one of its nested frame.
     virtual CInParamPane* FindPane(uint32_t unitId, const LString& key);
+    // The drawing target of the pane's own preview (an image input's); null when it has none.
+    virtual COpenGLContext_Cca* PreviewTarget() { return nullptr; }
 
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;

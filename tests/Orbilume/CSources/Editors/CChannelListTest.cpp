@@ -53,6 +53,12 @@ struct FakeEngine : IChannelEngine {
     std::unique_ptr<CUnitPortList> PortList(uint32_t unitId) override {
         auto list = std::make_unique<CUnitPortList>();
         list->unitId = unitId;
+        if (auto it = imagePorts.find(unitId); it != imagePorts.end()) {
+            CUnitPort port;
+            port.kind = 6;
+            port.key = port.name = LString(it->second.c_str());
+            list->ports.push_back(std::move(port));
+        }
         return list;
     }
     void RequestCapture(uint32_t unitId, COpenGLContext_Cca*, bool immediate) override {
@@ -66,6 +72,7 @@ struct FakeEngine : IChannelEngine {
     std::vector<std::string> captures;
     std::vector<std::string> params;
     int cancels = 0;
+    std::map<uint32_t, std::string> imagePorts;  // unit id -> the key of its one image input
 };
 
 std::string Value(const CRecord* unit, const char* key) {
@@ -283,11 +290,13 @@ TEST_F(CChannelListTest, FillQueuesTheTreeImagesFirstThenFiltersThenTheUnit) {
     CRecord* image = UDocModel::FindUnitInput(unit, LString("img"))->GetSubRecord(T::kInptImage);
     ASSERT_NE(image, nullptr);
     std::vector<uint32_t> want = {Id(image), Id(Filter(0, 0)), Id(Filter(0, 1)), Id(unit)};
+    // The input's image pane: the image unit's preview goes there.
+    engine.imagePorts[Id(unit)] = "img";
     (void)Cell(0);
     std::vector<uint32_t> got;
     for (const auto& r : List()->PreviewQueue()) got.push_back(r.unitId);
     EXPECT_EQ(got, want);
-    // Served one per expiry, front first, into the visible cell.
+    // Served one per expiry, front first, into the visible cell (the image into its pane).
     engine.captures.clear();
     List()->ServePreviews();
     ASSERT_EQ(engine.captures.size(), 1u);
