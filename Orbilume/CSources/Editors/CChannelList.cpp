@@ -31,6 +31,7 @@
 #include "Lib3/LSources/Mac/LScrapData.h"
 #include "Lib3/LSources/Mac/UListScrap.h"
 #include "Platform/AppKit/Window.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
@@ -139,6 +140,7 @@ CChannelList::CChannelList(LPane* owner, LHandler* document, CDocModelHolder* mo
     const int32_t layers = mix ? int32_t(mix->ArrayCount(T::kMixsLayers)) : 0;
     SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, 400);
     SetGridSize(layers, 1);
+    SetBackColor(LColor::System(1));
     fColumnHelper = std::make_unique<CCellDragHelper>(this, 0);
     if (GetWindow()) {
         fDropTarget = std::make_unique<CListDropTarget>(this);

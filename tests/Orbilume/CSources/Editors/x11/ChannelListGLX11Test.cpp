@@ -1,8 +1,10 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -21,6 +23,7 @@
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
+#include "Lib3/LSources/CoreUI/LColor.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -232,6 +235,12 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
             const uint32_t p = testsupport::ScreenPixel(x, int(at.x) + c * CLayerFrm::kWidth, int(at.y));
             EXPECT_EQ(p == 0xFFFFFF, c < 2) << c << " " << std::hex << p;
         }
+        // Past the last cell the list shows its background, standard colour 1.
+        const LRGBA back = LColor::System(1).ForDrawing();
+        auto byte = [](float v) { return uint32_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
+        const uint32_t want = byte(back.red) << 16 | byte(back.green) << 8 | byte(back.blue);
+        const uint32_t past = testsupport::ScreenPixel(x, int(at.x) + 2 * CLayerFrm::kWidth, int(at.y));
+        EXPECT_TRUE(testsupport::Near(past, want, 2)) << std::hex << past << " " << want;
     }
 
     // Layer 1's fader dragged to the bottom: blend "0", and its next preview is darker.
