@@ -21,6 +21,8 @@
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/DimMultiEdit.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLSurface.h"
 #include "Platform/AppKit/Window.h"
 
 using T = CDimTypes;
@@ -486,7 +488,10 @@ void CDimLayoutView::RedrawNow(void* self) {
 
 void CDimLayoutView::Render(COpenGLContext_Cca* gl, const LRGB& highlight) {
     const Pane pane = PaneSize();
-    glViewport(0, 0, GLsizei(pane.W()), GLsizei(pane.H()));
+    // The surface may have several pixels per point.
+    const plat::GLSurface* surface = gl && gl->glcontext() ? gl->glcontext()->Surface() : nullptr;
+    const int32_t scale = surface ? surface->Scale() : 1;
+    glViewport(0, 0, GLsizei(pane.W() * scale), GLsizei(pane.H() * scale));
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);

@@ -7,7 +7,10 @@
 
 #include "Common/OpenGL/COpenGLContext_Cca.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
+#include "Common/Rgn/CRgn.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
+#include "Platform/GL/GLContext.h"
+#include "Platform/GL/GLSurface.h"
 #include "tests/Common/OpenGL/OpenGLFixture.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 
@@ -142,4 +145,27 @@ TEST_F(DimLayoutViewGLTest, CornerSquareUnderTheResizeHandle) {
     EXPECT_TRUE(Near(px[83 * kSize + 157], kWhite));
     EXPECT_TRUE(Near(px[77 * kSize + 163], kWhite));
     EXPECT_TRUE(Near(px[90 * kSize + 170], kBlue));
+}
+
+// A dense display: the window's surfaces have two pixels per point.
+struct DenseHost : plat::GLWindowHost {
+    plat::Ref<plat::GLSurface> CreateGLSurface(plat::GLPixelFormat* format, int32_t width,
+                                               int32_t height) override {
+        return plat::GLSurface::CreateOffscreen(format, width, height, 2);
+    }
+};
+
+TEST_F(DimLayoutViewGLTest, OnADenseDisplayThePreviewFillsEveryPixel) {
+    Make({});
+    DenseHost window;
+    COpenGLContext_Cca context(&window, nullptr);
+    ASSERT_TRUE(context.valid());
+    const CLRect place{0, 0, kSize, kSize};
+    context.SetPlace(place, CRgn(place));
+    COpenGLScope_Cca scope(context);
+    view->Render(&context, kHighlight);
+    // The far corner in pixels is the preview's, not what the clear left.
+    uint8_t rgba[4] = {};
+    glReadPixels(2 * kSize - 2, 2 * kSize - 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    EXPECT_TRUE(Near(uint32_t(rgba[0]) << 16 | uint32_t(rgba[1]) << 8 | rgba[2], kBlue));
 }
