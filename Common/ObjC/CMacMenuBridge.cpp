@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "Common/ObjC/MMainMenu.h"
 #include "Lib3/LSources/CoreUI/LImage.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -32,13 +33,19 @@ bool WithAppName(const std::string& title, const LString& name, std::string* out
     return true;
 }
 
-// The main menu's first submenu, taken out of the main menu, or null.
+// The system's application menu (the main menu's first submenu while no bridge owns it), taken
+// out of the main menu; else a new one like it. Every window's menu group has an application menu,
+// and each must not take the one another bridge already shows.
 plat::Ref<plat::Menu> TakeApplicationMenu() {
     plat::Menu* main = plat::Application::Shared()->MainMenu();
     plat::MenuItem* first = main ? main->ItemAtIndex(0) : nullptr;
-    plat::Ref<plat::Menu> menu = plat::RetainRef(first ? first->Submenu() : nullptr);
-    if (menu) main->RemoveItemAtIndex(0);
-    return menu;
+    plat::Menu* system = first ? first->Submenu() : nullptr;
+    if (system && !system->Owner()) {
+        plat::Ref<plat::Menu> menu = plat::RetainRef(system);
+        main->RemoveItemAtIndex(0);
+        return menu;
+    }
+    return MMainMenu::NewApplicationMenu();
 }
 
 plat::Ref<plat::MenuItem> NewItem(const LString& title, int32_t tag) {
@@ -80,7 +87,6 @@ CMacMenuBridge::CMacMenuBridge(const LString& title) {
         const LString name = ApplicationName();
         fAppName = name;
         fMenu = TakeApplicationMenu();
-        if (!fMenu) fMenu = plat::Menu::Create("%0");
         std::string text;
         if (WithAppName(fMenu->Title(), name, &text)) fMenu->SetTitle(text);
         for (int32_t i = 0; i < fMenu->NumberOfItems(); ++i) {
@@ -195,6 +201,7 @@ void CMacMenuBridge::InstallInMenuBar(const LMenuNative* before) {
         app->SetMainMenu(made.get());
         bar = made.get();
     }
+    RemoveFromMenuBar();  // installing again moves it
     auto* other = static_cast<const CMacMenuBridge*>(before);
     int32_t index = other ? bar->IndexOfItemWithSubmenu(other->fMenu.get()) : -1;
     if (index < 0) index = bar->NumberOfItems();

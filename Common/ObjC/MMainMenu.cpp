@@ -26,10 +26,15 @@ bool MMainMenu::PerformKeyEquivalent(const plat::Event& event) {
     return gLookup && gLookup(event);
 }
 
-void MMainMenu::InstallDefault() {
-    plat::Ref<plat::Menu> bar = plat::Menu::Create("");
+plat::Ref<plat::Menu> MMainMenu::NewApplicationMenu() {
     plat::Ref<plat::Menu> app = plat::Menu::Create("%0");
     app->AddItem(plat::MenuItem::Create("Quit %0", plat::kTerminateAction, "q").get());
+    return app;
+}
+
+void MMainMenu::InstallDefault() {
+    plat::Ref<plat::Menu> bar = plat::Menu::Create("");
+    plat::Ref<plat::Menu> app = NewApplicationMenu();
     plat::Ref<plat::MenuItem> holder = plat::MenuItem::Create("%0", "", "");
     bar->AddItem(holder.get());
     bar->SetSubmenu(app.get(), holder.get());

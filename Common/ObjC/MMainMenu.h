@@ -1,7 +1,10 @@
 #pragma once
 
+#include "Platform/Foundation/Object.h"
+
 namespace plat {
 struct Event;
+class Menu;
 }
 
 // The main menu's key-equivalent entry: every key-down is offered here before the key window. The
@@ -14,6 +17,8 @@ public:
     // The main menu the application starts with: an application menu ("%0", the name put in by the
     // menu bridge) holding "Quit %0" (Command-Q, "terminate:").
     static void InstallDefault();
+    // That application menu alone.
+    static plat::Ref<plat::Menu> NewApplicationMenu();
 
     // The menus' own lookup, installed by the menu bridge; none: no menu takes keys.
     using Lookup = bool (*)(const plat::Event& event);

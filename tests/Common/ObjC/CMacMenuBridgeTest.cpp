@@ -1,10 +1,15 @@
 #include <sys/stat.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "Common/ObjC/CMacMenuBridge.h"
 #include "Common/ObjC/MMainMenu.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LMenuNative.h"
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/AppKit/Menu.h"
@@ -281,3 +286,53 @@ TEST_F(CMacMenuBridgeTest, ChosenItemsReachTheFocusTargetUnlessTheyHoldASubmenu)
 }
 
 }  // namespace
+
+namespace {
+
+// The main menu's titles in order.
+std::string Titles(Menu* bar) {
+    std::string s;
+    for (int32_t i = 0; bar && i < bar->NumberOfItems(); ++i)
+        s += (bar->ItemAtIndex(i)->Submenu() ? bar->ItemAtIndex(i)->Submenu()->Title() : "?") + " ";
+    return s;
+}
+
+}  // namespace
+
+// Every window's group has an application menu of its own; lending two groups in turn shows each
+// title once, in the main bar's order.
+TEST_F(CMacMenuBridgeTest, GroupsWithTheirOwnApplicationMenuShowEachTitleOnceInPlace) {
+    NamedBundle bundle("<key>CFBundleName</key><string>Orbi</string>");
+    auto add = [](LMenuBar* bar, const char* name, const char* title) {
+        auto* m = new LMenu(bar, LString(title));
+        m->SetName(LString(name));
+        bar->AppendMenu(m);
+        return m;
+    };
+    LMenu* app = add(MainBar(), "APPMENU", "\x14");
+    add(MainBar(), "FILE", "File");
+    add(MainBar(), "WINDOW", "Window");
+    add(MainBar(), "HELP", "Help");
+    ASSERT_EQ(Titles(Bar()), "Orbi File Window Help ");
+    std::vector<std::unique_ptr<LOwningMenuBar>> groups;
+    for (int g = 0; g < 2; ++g) {
+        groups.push_back(std::make_unique<LOwningMenuBar>(nullptr));
+        add(groups.back().get(), "APPMENU", "\x14");
+        add(groups.back().get(), "FILE", "File");
+    }
+    EXPECT_NE(NativeOf(groups[0]->FirstMenu()), NativeOf(app));
+    EXPECT_NE(NativeOf(groups[0]->FirstMenu()), NativeOf(groups[1]->FirstMenu()));
+    for (int cycle = 0; cycle < 2; ++cycle)
+        for (auto& group : groups) {
+            group->InsertIntoMain();
+            EXPECT_EQ(Titles(Bar()), "Orbi File Window Help ");
+            EXPECT_EQ(Bar()->ItemAtIndex(0)->Submenu(), NativeOf(MainBar()->FirstMenu()));
+            EXPECT_NE(MainBar()->FirstMenu(), app);  // the group's stands in for it
+        }
+    groups.clear();
+    EXPECT_EQ(Titles(Bar()), "Orbi File Window Help ");
+    EXPECT_EQ(Bar()->ItemAtIndex(0)->Submenu(), NativeOf(app));
+    // Installing a menu again moves it: it is shown once.
+    app->Native()->InstallInMenuBar(nullptr);
+    EXPECT_EQ(Titles(Bar()), "File Window Help Orbi ");
+}
