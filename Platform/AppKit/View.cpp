@@ -99,6 +99,12 @@ void View::SetNeedsDisplayInRect(const Rect& rect) {
     Rect r = rect.Intersection(Bounds());
     if (r.IsEmpty()) return;
     fDirty = fDirty.Union(r);
+    if (fSuperview && !IsOpaque()) {
+        // Drawn over what lies beneath (anti-aliased edges blend with it): that is drawn again first.
+        fSuperview->SetNeedsDisplayInRect(
+            {r.x + fFrame.x - fBoundsOrigin.x, r.y + fFrame.y - fBoundsOrigin.y, r.width, r.height});
+        return;
+    }
     if (Window* w = GetWindow()) {
         Point o = ConvertToContent({r.x, r.y});
         w->ContentNeedsDisplay({o.x, o.y, r.width, r.height});

@@ -341,10 +341,12 @@ void LFrame::Invalidate(const CRgn& invalid, const CRgn& erase) {
     CRgn er = erase;
     if (mBackground.Data()) {
         inv |= erase;
+        // An erase request wins over a keep request of the same area, whichever came first.
+        mErase |= erase;
         CRgn keep = invalid;
-        keep -= erase;
+        keep -= mErase;
         mNoErase |= keep;
-        mNoErase -= erase;  // a later erase request wins over an earlier keep
+        mNoErase -= erase;
     }
     const CLRect& b = Bounds();
     inv.Shift(b.left, b.top);
@@ -386,7 +388,7 @@ void LFrame::StateChanged(uint32_t op) {
                 Invalidate(all, all);
             }
             if (IsVisible()) {
-                mNoErase = CRgn();
+                ClearNoErase();
                 SendToChildren(kChainShow);
                 RestoreFocus();
             }
@@ -503,7 +505,7 @@ void LFrame::Draw(LDrawContext& ctx) {
         CRgn fill = ctx.Clip();
         fill -= mNoErase;
         LPaint(fill, mBackground).Fill(ctx);
-        mNoErase = CRgn();
+        ClearNoErase();
     }
     for (SSLink* l = mChildren.First(); l && !l->IsEnd(); l = l->next) {
         LPane* child = Child(l);
@@ -755,7 +757,7 @@ void LFrame::ScriptApplied(LDrawContext&, LLayoutProgram&) {}
 void LFrame::SetBackground(const LColor& colour) {
     if (SameColor(colour, mBackground)) return;
     mBackground = colour;
-    mNoErase = CRgn();
+    ClearNoErase();
     SetOwnBackgroundBit(mBackground.Data() != nullptr);
     SendToChildren(kBackgroundChanged);
 }

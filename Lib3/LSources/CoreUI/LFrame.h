@@ -94,7 +94,10 @@ public:
 
 protected:
     // Drops the region that the next background fill leaves alone.
-    void ClearNoErase() { mNoErase = CRgn(); }
+    void ClearNoErase() {
+        mNoErase = CRgn();
+        mErase = CRgn();
+    }
     // Runs the layout over the children in the frame's current bounds.
     void ApplyLayout(LDrawContext& ctx, bool withPreference);
 
@@ -116,6 +119,7 @@ private:
     LWindow* mWindow = nullptr;  // owned
     LPane* mFocus = nullptr;
     CRgn mNoErase;
+    CRgn mErase;  // erase requests since the last pass
     LColor mBackground;
     LSLinkBase mChildren;
     LSLinkBase mOwnedWindows;

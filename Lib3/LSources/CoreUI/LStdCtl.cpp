@@ -167,7 +167,9 @@ bool LStdCtl::IntersectsRegion(const CRgn& region) {
 }
 
 void LStdCtl::InvalidateOuter() {
-    if (LPane* owner = Owner()) owner->Invalidate(CRgn(GetOuterRect(Bounds())), CRgn());
+    // The removed control leaves its pixels behind: the owner fills its background there.
+    const CRgn outer(GetOuterRect(Bounds()));
+    if (LPane* owner = Owner()) owner->Invalidate(outer, outer);
 }
 
 void LStdCtl::RemoveControl() {

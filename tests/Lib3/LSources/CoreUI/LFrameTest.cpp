@@ -337,6 +337,46 @@ TEST_F(LFrameTest, AWindowFrameDrawsItsBackgroundChildrenAndRingButNotTheNoErase
     delete f;
 }
 
+// Requests for one area before a pass: the area keeps what it shows only when no request asked to
+// erase it, whatever their order (a pane hidden there and one that draws itself over it).
+TEST_F(LFrameTest, AnyEraseRequestBeforeThePassErasesTheAreaWhateverTheOrder) {
+    LFrame* f = MakeWindowFrame();
+    f->SetBackground(LColor({0, 0, 255}, 0));
+    plat::Window* w = f->Window()->NativeWindow();
+    w->Display();
+    plat::DrawContext* store = w->BackingStore();
+    const CRgn area(CLRect{170, 60, 190, 80});
+    const CRgn wider(CLRect{160, 50, 195, 90});
+    struct Case {
+        const char* name;
+        std::vector<std::pair<CRgn, CRgn>> requests;  // invalid, erase
+        uint32_t shown;
+    };
+    const Case cases[] = {
+        {"keep", {{area, CRgn()}}, 0xFFFF00},
+        {"keep twice", {{area, CRgn()}, {wider, CRgn()}}, 0xFFFF00},
+        {"keep, erase", {{area, CRgn()}, {area, area}}, 0x0000FF},
+        {"erase, keep", {{area, area}, {area, CRgn()}}, 0x0000FF},
+        {"erase around, keep", {{wider, wider}, {area, CRgn()}}, 0x0000FF},
+        {"erase, keep, keep", {{area, area}, {area, CRgn()}, {wider, CRgn()}}, 0x0000FF},
+    };
+    for (const Case& c : cases) {
+        store->SetFillColor({1, 1, 0, 1});
+        store->FillRect({170, 60, 20, 20});
+        for (const auto& [invalid, erase] : c.requests) f->Invalidate(invalid, erase);
+        w->Display();
+        EXPECT_EQ(store->PixelAt(175, 65) & 0xFFFFFF, c.shown) << c.name;
+        EXPECT_TRUE(f->NoEraseRegion().IsEmpty()) << c.name;
+    }
+    // The pass forgot the erase requests: a keep request afterwards keeps.
+    store->SetFillColor({1, 1, 0, 1});
+    store->FillRect({170, 60, 20, 20});
+    f->Invalidate(area, CRgn());
+    w->Display();
+    EXPECT_EQ(store->PixelAt(175, 65) & 0xFFFFFF, 0xFFFF00u);
+    delete f;
+}
+
 TEST_F(LFrameTest, DrawingContextsConvertBetweenGlobalAndLocalPoints) {
     LFrame* f = MakeWindowFrame();
     auto* nested = new LFrame(&root, f);

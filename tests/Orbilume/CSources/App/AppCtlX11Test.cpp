@@ -8,12 +8,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/CScriptLayoutPane.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
@@ -41,6 +43,7 @@
 #include "Platform/MIDI/MidiPacketList.h"
 #include "Platform/MIDI/virtual/VirtualMidiSystem.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/Orbilume/CSources/Editors/HiddenPaneTrace.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/MenuPixels.h"
@@ -183,16 +186,28 @@ uint32_t DriveScene(LModalDialog* d) {
     EXPECT_TRUE(dialog->DmxGroupB()->IsVisible());
     EXPECT_FALSE(dialog->DmxGroupA()->IsVisible());
     for (uint32_t i = 0; i < 3; ++i) EXPECT_FALSE(dialog->DmxCheck(i)->IsVisible()) << i;
-    // On the screen: ink in label 6. (The empty rectangles are checked by the dialog's own x11 test:
-    // here the MIDI note page the show's assignment opened on leaves pixels of its velocity check box
-    // in the backing store after the switch to DMX, until a full redraw.)
+    // On the screen: ink in label 6; nothing left of the panes hidden since the dialog opened on the
+    // show's MIDI note page (the step boxes, label 5, the velocity check box...).
     const CLRect area = AppCtlX11Test::InWindow(d);
-    testsupport::WindowShot shot(t.server->Display(), t.backend->XWindowOf(d->Window()->NativeWindow()), area.left,
-                                 area.top, area.Width(), area.Height());
+    const unsigned long window = t.backend->XWindowOf(d->Window()->NativeWindow());
+    testsupport::WindowShot shot(t.server->Display(), window, area.left, area.top, area.Width(), area.Height());
     EXPECT_TRUE(shot.Ok());
     if (shot.Ok()) {
         const CLRect label6 = AppCtlX11Test::InWindow(dialog->DmxGroupB());
         EXPECT_LT(shot.Darkest(label6.left, label6.top, label6.right, label6.bottom), 100);
+        std::vector<LFrame*> frames{d};
+        for (uint32_t p = 0; p < CScnCtlDlg::kPageCount; ++p) frames.push_back(dialog->PagePane(p));
+        EXPECT_EQ(panetrace::Traces(shot, frames, shot.Pixel(area.left + 1, area.top + 1)), "");
+        // And the screen is what the dialog draws afresh.
+        const CRgn all(CLRect{0, 0, area.Width(), area.Height()});
+        d->Invalidate(all, all);
+        AppCtlX11Test::Idle(d, 0.3);
+        testsupport::WindowShot fresh(t.server->Display(), window, area.left, area.top, area.Width(),
+                                      area.Height());
+        EXPECT_TRUE(fresh.Ok());
+        if (fresh.Ok()) {
+            EXPECT_EQ(panetrace::Differences(shot, fresh, area), "");
+        }
     }
     return t.ClickOk(d);
 }

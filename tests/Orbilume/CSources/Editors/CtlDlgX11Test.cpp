@@ -11,6 +11,7 @@
 #include "Common/ObjC/CNumVol.h"
 #include "Common/ObjC/CTextSlot.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreUI/CScriptLayoutPane.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
@@ -35,6 +36,7 @@
 #include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/MenuPixels.h"
+#include "tests/Orbilume/CSources/Editors/HiddenPaneTrace.h"
 #include "tests/support/WindowShot.h"
 
 namespace {
@@ -92,10 +94,11 @@ public:
         return std::to_string(origin.x + pane->Bounds().left + dx) + " " +
                std::to_string(origin.y + pane->Bounds().top + dy);
     }
-    // Opens the pop-up with a click and moves down n items with the keys.
-    void Choose(LModalDialog* d, LPopupList* popup, int n) {
+    // Opens the pop-up with a click and moves from its current item to `value` with the keys.
+    void Choose(LModalDialog* d, LPopupList* popup, int32_t value) {
         std::string keys;
-        for (int i = 0; i < n; ++i) keys += " Down";
+        for (int32_t i = popup->GetValue(); i < value; ++i) keys += " Down";
+        for (int32_t i = popup->GetValue(); i > value; --i) keys += " Up";
         testsupport::RunLater later(0.6, [&] { X("key" + keys + " Return", d); });
         X("mousemove --sync --window %W " + In(popup, 10, 8) + " click 1", d);
         StepUntil(
@@ -108,7 +111,7 @@ public:
     uint32_t answer = 0;
 };
 
-// Controller "dmx", usage "trig" (preset for an empty assignment), channel 11 typed and entered, OK.
+// Controller "dmx", usage "trig", channel 11 typed and entered, OK.
 uint32_t DriveScene(LModalDialog* dialog) {
     CtlDlgX11Test& t = *gTest;
     auto* d = static_cast<CScnCtlDlg*>(dialog);
@@ -120,6 +123,8 @@ uint32_t DriveScene(LModalDialog* dialog) {
         d, [] { return false; }, 0.3);
     t.Choose(d, d->SourcePopup(), 1);
     if (d->SourcePopup()->GetValue() != 1) return 2;
+    if (d->DmxMode()->GetValue() != 2) t.Choose(d, d->DmxMode(), 2);
+    if (d->DmxMode()->GetValue() != 2) return 2;
     // The knob takes the keyboard as a Tab to it would give it; the text is typed over.
     d->DmxChannel()->TakeFocus(0, true);
     t.StepUntil(d, [&] { return d->DmxChannel()->Editor() != nullptr; });
@@ -156,12 +161,30 @@ uint32_t DriveScene(LModalDialog* dialog) {
                 EXPECT_TRUE(shot.AllOf(in.left, in.top, in.right, in.bottom, background))
                     << r.left << "," << r.top << " " << r.Width() << "x" << r.Height();
             }
+            // Nothing of the panes hidden since the dialog opened stays on the screen either.
+            std::vector<LFrame*> frames{d};
+            for (uint32_t p = 0; p < CScnCtlDlg::kPageCount; ++p) frames.push_back(d->PagePane(p));
+            EXPECT_EQ(panetrace::Traces(shot, frames, background), "");
         }
     }
     // Return enters the typed number; a click on OK answers.
     t.X("key Return", d);
     t.StepUntil(
         d, [] { return false; }, 0.3);
+    // The screen is what the dialog draws afresh.
+    {
+        const CLRect area = CtlDlgX11Test::InWindow(d);
+        testsupport::WindowShot before(t.XDisplay(), t.XWindow(d), area.left, area.top, area.Width(), area.Height());
+        const CRgn all(CLRect{0, 0, d->Bounds().Width(), d->Bounds().Height()});
+        d->Invalidate(all, all);
+        t.StepUntil(
+            d, [] { return false; }, 0.3);
+        testsupport::WindowShot after(t.XDisplay(), t.XWindow(d), area.left, area.top, area.Width(), area.Height());
+        EXPECT_TRUE(before.Ok() && after.Ok());
+        if (before.Ok() && after.Ok()) {
+            EXPECT_EQ(panetrace::Differences(before, after, area), "");
+        }
+    }
     t.X("mousemove --sync --window %W " + CtlDlgX11Test::In(d->OkButton(), 10, 8) + " click 1", d);
     const uint32_t result = t.StepUntil(d, [&] { return d->Result() != 0; }) ? d->Result() : 0;
     return result;
@@ -187,6 +210,26 @@ TEST_F(CtlDlgX11Test, SceneControlWithRealInput) {
     frame[1 + 11] = 255;
     hub.DmxIn(frame.data(), 513);
     EXPECT_EQ(input.Poll(4), 1);
+}
+
+// The dialog opens on the page of the stored assignment: a note trigger with velocity-timed fades
+// shows every pane of the MIDI note page, and "sel" the DMX page's group A. Choosing "dmx" and
+// "trig" hides them all; none of them stays on the screen.
+TEST_F(CtlDlgX11Test, SceneControlFromTheNotePageLeavesNoTraceOfIt) {
+    CDocModelHolder doc;
+    for (uint32_t i = 0; i < 4; ++i)
+        ASSERT_TRUE(UDocScenes::InsertScene(doc.Scenes(), nullptr, i, UDocScenes::NewScene()));
+    for (const auto& [key, value] : {std::pair{"ctlr", "mnt"}, {"usage", "sel"}, {"midivlt", "1"}})
+        CParamSet::SetString(doc.SceneControl(), nullptr, LString(key), LString(value));
+    CCtlInHub hub;
+    CSceneCtlIn input(doc.Scenes(), &hub);
+    UCtlDlgCmds::SetRunner(&DriveScene);
+    ASSERT_TRUE(UCtlDlgCmds::SceneControl(&root, doc.SceneControl(), &input));
+    LString value;
+    ASSERT_GE(CParamSet::Find(doc.SceneControl(), LString("ctlr"), &value), 0);
+    EXPECT_STREQ(value.CStr(), "dmx");
+    ASSERT_GE(CParamSet::Find(doc.SceneControl(), LString("usage"), &value), 0);
+    EXPECT_STREQ(value.CStr(), "trig");
 }
 
 CUnitPort Port(uint32_t kind, const char* key, const char* name, const char* value) {
