@@ -218,8 +218,15 @@ TEST_F(WindowTest, AskingATransparentSubviewToDrawDrawsWhatLiesBeneathFirst) {
         std::vector<std::pair<View*, Rect>> drawn;  // in order, each in its own coordinates
     };
     const Case cases[] = {
-        {label.get(), {1, 1, 4, 4}, {{content.get(), {26, 16, 4, 4}}, {box.get(), {6, 6, 4, 4}}, {label.get(), {1, 1, 4, 4}}}},
-        {box.get(), {0, 0, 60, 50}, {{content.get(), {20, 10, 60, 50}}, {box.get(), {0, 0, 60, 50}}, {label.get(), {0, 0, 10, 10}}, {opaque.get(), {0, 0, 20, 20}}}},
+        {label.get(),
+         {1, 1, 4, 4},
+         {{content.get(), {26, 16, 4, 4}}, {box.get(), {6, 6, 4, 4}}, {label.get(), {1, 1, 4, 4}}}},
+        {box.get(),
+         {0, 0, 60, 50},
+         {{content.get(), {20, 10, 60, 50}},
+          {box.get(), {0, 0, 60, 50}},
+          {label.get(), {0, 0, 10, 10}},
+          {opaque.get(), {0, 0, 20, 20}}}},
         {opaque.get(), {2, 2, 3, 3}, {{opaque.get(), {2, 2, 3, 3}}}},
     };
     for (const Case& c : cases) {
@@ -227,7 +234,9 @@ TEST_F(WindowTest, AskingATransparentSubviewToDrawDrawsWhatLiesBeneathFirst) {
         c.asked->SetNeedsDisplayInRect(c.area);
         EXPECT_EQ(w->Damage().IsEmpty(), false);
         w->Display();
-        EXPECT_EQ(drawn, c.drawn) << (c.asked == label.get() ? "label" : c.asked == box.get() ? "box" : "opaque");
+        EXPECT_EQ(drawn, c.drawn) << (c.asked == label.get() ? "label"
+                                      : c.asked == box.get() ? "box"
+                                                             : "opaque");
     }
     w->SetContentView(nullptr);
 }

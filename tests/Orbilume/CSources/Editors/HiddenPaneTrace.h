@@ -25,7 +25,8 @@ inline CLRect InWindow(LPane* pane) {
 }
 
 // The children of the frames that are not among the frames themselves, shown or hidden.
-inline void Leaves(const std::vector<LFrame*>& frames, std::vector<LPane*>& shown, std::vector<LPane*>& hidden) {
+inline void Leaves(const std::vector<LFrame*>& frames, std::vector<LPane*>& shown,
+                   std::vector<LPane*>& hidden) {
     for (LFrame* frame : frames)
         for (SSLink* l = frame->Children().First(); l && !l->IsEnd(); l = l->next) {
             auto* pane = static_cast<LPane*>(l);
@@ -83,7 +84,8 @@ inline std::string Differences(const testsupport::WindowShot& a, const testsuppo
         }
     if (count == 0) return "";
     std::ostringstream out;
-    out << count << " pixels within " << box.left << "," << box.top << " " << box.Width() << "x" << box.Height();
+    out << count << " pixels within " << box.left << "," << box.top << " " << box.Width() << "x"
+        << box.Height();
     return out.str();
 }
 

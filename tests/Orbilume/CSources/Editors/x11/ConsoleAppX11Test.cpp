@@ -88,6 +88,17 @@ struct Shot {
     }
 };
 
+// The near-black pixels (text) of a part of a shot.
+int Dark(const Shot& shot, const Rect& r) {
+    int n = 0;
+    for (int32_t y = r.y; y < r.y + r.h; ++y)
+        for (int32_t x = r.x; x < r.x + r.w; ++x) {
+            const uint32_t p = shot.Get(x, y);
+            n += (p >> 16 & 0xFF) < 0x60 && (p >> 8 & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+        }
+    return n;
+}
+
 class ConsoleAppX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,6 +114,10 @@ protected:
         show = Replace(show, "<YOBM_SCNS sqto=\"30\" sqlp=\"1\">",
                        "<YOBM_SCNS sqto=\"30\" sqlp=\"1\" tmmd=\"1\">");
         show = Replace(show, "ecky=\"b\"", "ecky=\"F3\"");
+        // A third scene, for a row to drag.
+        show = Replace(show, "</YOBM_SCNE>\n</YOBM_SCNS_scns>",
+                       "</YOBM_SCNE>\n<YOBM_SCNE name=\"Late\" extm=\"9\"/>\n</YOBM_SCNS_scns>");
+        ASSERT_NE(show.find("name=\"Late\""), std::string::npos);
         ASSERT_NE(show.find("tmmd=\"1\""), std::string::npos);
         ASSERT_NE(show.find("ecky=\"F3\""), std::string::npos);
         dir.Write("show.obm", show);
@@ -237,67 +252,123 @@ protected:
         XSync(display, False);
     }
 
+    // The console and the monitor of the show, once the console shows its transport, the monitor its
+    // mix and the scene list its green band.
+    void OpenConsole() {
+        // The monitor comes first; the document in front (its monitor active) shows its console.
+        ASSERT_TRUE(WaitFor([&] { return !Shown(kTitle).empty(); }, 60)) << "no window\n" << ProgramLog();
+        if (!WaitFor([&] { return Shown(kTitle).size() == 2; }, 3)) {
+            const Rect only = Shown(kTitle)[0].second;
+            Click(only.x + only.w / 2, only.y + only.h / 2);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Shown(kTitle).size() == 2; }, 20)) << "no console\n" << ProgramLog();
+        // The console is the one with the transport's capture button.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                const auto shown = Shown(kTitle);
+                if (shown.size() != 2) return false;
+                const bool first = Grab(shown[0].second).Find(kCapture).w > 0;
+                consoleWindow = shown[first ? 0 : 1].first;
+                console = shown[first ? 0 : 1].second;
+                monitor = shown[first ? 1 : 0].second;
+                return first || Grab(shown[1].second).Find(kCapture).w > 0;
+            },
+            20))
+            << "no transport\n"
+            << ProgramLog();
+        ASSERT_TRUE(WaitFor([&] { return Grab(monitor).Get(monitor.w / 2, monitor.h / 2) != 0; }, 30))
+            << "the monitor shows nothing";
+        // The green band across the scene list.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                band = Grab(console).Find(kBand);
+                return band.w > 200;
+            },
+            20))
+            << "no marker band";
+        capture = Grab(console).Find(kCapture);
+        ASSERT_GT(capture.w, 0) << "no capture button";
+    }
+
+    // The scene rows of the console: the first and last line of each slot label ("C 2", "C#2") below
+    // the transport (its ripple check box ends within 30 pixels below the buttons' images).
+    std::vector<std::pair<int32_t, int32_t>> Rows() {
+        const Shot shot = Grab(console);
+        std::vector<std::pair<int32_t, int32_t>> rows;
+        for (int32_t y = capture.y + capture.h + 30; y < console.h; ++y) {
+            if (Dark(shot, Rect{band.x + 38, y, 30, 1}) == 0) continue;
+            if (!rows.empty() && y - rows.back().second <= 3)
+                rows.back().second = y;
+            else
+                rows.push_back({y, y});
+        }
+        return rows;
+    }
+    static int32_t Middle(const std::pair<int32_t, int32_t>& row) { return (row.first + row.second) / 2; }
+
+    // Ctrl+S in the console; whether the show file comes to satisfy `holds` (`saved`: the file).
+    bool Saved(const std::function<bool(const std::string&)>& holds, std::string* saved) {
+        Xdotool("windowfocus --sync " + std::to_string(consoleWindow) + " key ctrl+s");
+        return WaitFor(
+            [&] {
+                *saved = dir.Read("show.obm");
+                return holds(*saved);
+            },
+            10);
+    }
+    // The scene names of the show's own list in the saved file, in their order.
+    static std::vector<std::string> SceneNames(const std::string& file) {
+        std::vector<std::string> names;
+        const size_t end = file.find("</YOBM_SCNS_scns>");
+        for (size_t at = file.find("<YOBM_SCNE"); at < end; at = file.find("<YOBM_SCNE", at + 1)) {
+            const char after = file[at + 10];
+            if (after != ' ' && after != '>' && after != '/') continue;  // a scene's part
+            const size_t open = file.find("name=\"", at), tagEnd = file.find('>', at);
+            if (open > tagEnd) {
+                names.push_back("");
+                continue;
+            }
+            const size_t from = open + 6;
+            names.push_back(file.substr(from, file.find('"', from) - from));
+        }
+        return names;
+    }
+    // The titles of a window's menu strip: the left and right column of each one's text.
+    std::vector<std::pair<int32_t, int32_t>> StripTitles(const Rect& window) {
+        const Shot strip = Grab(Rect{window.x, window.y, window.w, 20});
+        std::vector<std::pair<int32_t, int32_t>> titles;
+        for (int32_t x = 0; x < window.w; ++x) {
+            if (Dark(strip, Rect{x, 2, 1, 16}) == 0) continue;
+            if (!titles.empty() && x - titles.back().second <= 6)
+                titles.back().second = x;
+            else
+                titles.push_back({x, x});
+        }
+        return titles;
+    }
+
+    static constexpr const char* kTitle = "show.obm";
     testsupport::XvfbServer xvfb{"1440x900x24"};
     testsupport::TempDir dir;
     ::Display* display = nullptr;
     Window other = 0;
     pid_t pid = -1;
+    Window consoleWindow = 0;
+    Rect console, monitor, band, capture;
 };
 
 TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     if (IsSkipped() || HasFatalFailure()) return;
-    const std::string title = "show.obm";
-    // The monitor comes first; the document in front (its monitor active) shows its console.
-    ASSERT_TRUE(WaitFor([&] { return !Shown(title).empty(); }, 60)) << "no window\n" << ProgramLog();
-    if (!WaitFor([&] { return Shown(title).size() == 2; }, 3)) {
-        const Rect only = Shown(title)[0].second;
-        Click(only.x + only.w / 2, only.y + only.h / 2);
-    }
-    ASSERT_TRUE(WaitFor([&] { return Shown(title).size() == 2; }, 20)) << "no console\n" << ProgramLog();
-    // The console is the one with the transport's capture button.
-    Rect console, monitor;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const auto shown = Shown(title);
-            if (shown.size() != 2) return false;
-            const bool first = Grab(shown[0].second).Find(kCapture).w > 0;
-            console = shown[first ? 0 : 1].second;
-            monitor = shown[first ? 1 : 0].second;
-            return first || Grab(shown[1].second).Find(kCapture).w > 0;
-        },
-        20))
-        << "no transport\n"
-        << ProgramLog();
+    OpenConsole();
+    if (HasFatalFailure()) return;
     const auto monitorPixel = [&] { return Grab(monitor).Get(monitor.w / 2, monitor.h / 2); };
-    ASSERT_TRUE(WaitFor([&] { return monitorPixel() != 0; }, 30)) << "the monitor shows nothing";
-
-    // The green band across the scene list.
-    Shot shot;
-    Rect band;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            shot = Grab(console);
-            band = shot.Find(kBand);
-            return band.w > 200;
-        },
-        20))
-        << "no marker band";
     EXPECT_LE(band.h, 3);
-    const auto dark = [&](const Rect& r) {
-        int n = 0;
-        for (int32_t y = r.y; y < r.y + r.h; ++y)
-            for (int32_t x = r.x; x < r.x + r.w; ++x) {
-                const uint32_t p = shot.Get(x, y);
-                n += (p >> 16 & 0xFF) < 0x60 && (p >> 8 & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
-            }
-        return n;
-    };
+    Shot shot = Grab(console);
+    const auto dark = [&](const Rect& r) { return Dark(shot, r); };
     // Below the menu strip, the channel cells' numbers.
     EXPECT_GT(dark(Rect{0, 24, console.w, 30}), 0) << "no channel cells";
 
     // The transport: capture, then play, stop, zero to its right.
-    const Rect capture = shot.Find(kCapture);
-    ASSERT_GT(capture.w, 0) << "no capture button";
     const Rect play{capture.x + kButtonPitch - 2, capture.y - 2, capture.w + 4, capture.h + 4};
     const auto press = [&](int32_t button) {
         Click(console.x + capture.x + capture.w / 2 + button * kButtonPitch,
@@ -313,19 +384,11 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     press(2);
     ASSERT_TRUE(WaitFor([&] { return Grab(console).Count(play, kPlayOff) > 20; }, 20)) << "no PLAYOFBTN";
 
-    // The rows: the slot labels' text ("C 2", "C#2") below the transport (its ripple check box
-    // ends within 30 pixels below the buttons' images), one run of lines each.
-    shot = Grab(console);
-    std::vector<std::pair<int32_t, int32_t>> rows;  // first and last line of each label
-    for (int32_t y = capture.y + capture.h + 30; y < console.h; ++y) {
-        if (dark(Rect{band.x + 38, y, 30, 1}) == 0) continue;
-        if (!rows.empty() && y - rows.back().second <= 3)
-            rows.back().second = y;
-        else
-            rows.push_back({y, y});
-    }
+    // The rows: the slot labels' text, one run of lines each.
+    const auto rows = Rows();
     ASSERT_GE(rows.size(), 2u) << "no scene rows";
-    const int32_t row1 = (rows[0].first + rows[0].second) / 2, row2 = (rows[1].first + rows[1].second) / 2;
+    const int32_t row1 = Middle(rows[0]), row2 = Middle(rows[1]);
+    shot = Grab(console);
     // The recall buttons' captions: the second scene's key "F3", none on the first.
     EXPECT_GT(dark(Rect{band.x + 4, row2 - 6, 28, 12}), 0) << "no F3 caption";
     EXPECT_EQ(dark(Rect{band.x + 4, row1 - 6, 28, 12}), 0);
@@ -359,6 +422,108 @@ TEST_F(ConsoleAppX11Test, ConsoleRecallsPlaysAndAnswersTheFunctionKey) {
     FocusAnotherWindow();
     Xdotool("key F3");
     EXPECT_TRUE(WaitFor([&] { return isSelected(row2, row1); }, 10)) << "F3 did not recall";
+}
+
+// A name typed into row 2 with Return is stored; Ctrl+Z brings the old name back.
+TEST_F(ConsoleAppX11Test, ATypedNameIsStoredAndCtrlZRestoresIt) {
+    if (IsSkipped() || HasFatalFailure()) return;
+    OpenConsole();
+    if (HasFatalFailure()) return;
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 3u) << "no scene rows";
+    Click(console.x + band.x + 200, console.y + Middle(rows[1]));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Xdotool("key End type --delay 30 lunch");
+    Xdotool("key Return");
+    std::string saved;
+    const auto names = [&](const std::vector<std::string>& want) {
+        return [want](const std::string& file) { return SceneNames(file) == want; };
+    };
+    ASSERT_TRUE(Saved(names({"Open", "Brightlunch", "Late"}), &saved)) << saved << ProgramLog();
+    Xdotool("key ctrl+z");
+    EXPECT_TRUE(Saved(names({"Open", "Bright", "Late"}), &saved)) << saved << ProgramLog();
+}
+
+// Row 3 dragged above row 1 becomes the first scene.
+TEST_F(ConsoleAppX11Test, DraggingRowThreeAboveRowOneReorders) {
+    if (IsSkipped() || HasFatalFailure()) return;
+    OpenConsole();
+    if (HasFatalFailure()) return;
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 3u) << "no scene rows";
+    const int32_t pitch = Middle(rows[1]) - Middle(rows[0]);
+    // The row itself: the gap left of the fade field (white, at the row's right end), above the text.
+    const Shot shot = Grab(console);
+    const int32_t y = Middle(rows[2]) - 4;
+    int32_t gap = band.x + band.w - 1;
+    while (gap > band.x && shot.Get(gap, y) != 0xFFFFFF) --gap;
+    while (gap > band.x && shot.Get(gap, y) == 0xFFFFFF) --gap;
+    ASSERT_GT(gap, band.x + band.w / 2) << "no fade field";
+    const std::string x = std::to_string(console.x + gap - 1);
+    // A click selects the row; a press on the selected row then drags it.
+    Xdotool("mousemove --sync " + x + " " + std::to_string(console.y + Middle(rows[2])) + " click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Xdotool("mousedown 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Up in steps, then just inside the top of row 1: the drop goes above it.
+    const std::string top = std::to_string(console.y + Middle(rows[0]) - pitch / 2 + 5);
+    Xdotool(
+        "mousemove_relative --sync 0 -10 sleep 0.1 mousemove_relative --sync 0 -10 sleep 0.1 "
+        "mousemove_relative --sync 0 -10 sleep 0.1 mousemove --sync " +
+        x + " " + top + " sleep 0.3 mousemove_relative --sync 1 0");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Xdotool("mouseup 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string saved;
+    EXPECT_TRUE(Saved(
+        [](const std::string& file) {
+            return SceneNames(file) == std::vector<std::string>{"Late", "Open", "Bright"};
+        },
+        &saved))
+        << saved << ProgramLog();
+}
+
+// The sequence window from the console's Window menu edits the first sequence; a click on the
+// second fills the scene list with its one scene.
+TEST_F(ConsoleAppX11Test, AClickInTheSequenceWindowPicksItsScenes) {
+    if (IsSkipped() || HasFatalFailure()) return;
+    OpenConsole();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(Rows().size(), 3u) << "no scene rows";
+    // "Sequences" is the second item of the Window menu: of the strip's titles, the one as wide as
+    // "Window" is (44 to 56 pixels in the strip's font; "Orbilume" is wider, the others narrower).
+    const auto titles = StripTitles(console);
+    const auto window = std::find_if(titles.begin(), titles.end(), [](const std::pair<int32_t, int32_t>& t) {
+        return t.second - t.first >= 44 && t.second - t.first <= 56;
+    });
+    ASSERT_NE(window, titles.end()) << "no Window menu";
+    Click(console.x + (window->first + window->second) / 2, console.y + 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Xdotool("key Down Down Return");
+    ASSERT_TRUE(WaitFor([&] { return !Shown("Sequences").empty(); }, 10)) << "no sequence window\n"
+                                                                          << ProgramLog();
+    const Rect seqs = Shown("Sequences")[0].second;
+    // Showing it edits sequence 1 ("Intro", two scenes).
+    EXPECT_TRUE(WaitFor([&] { return Rows().size() == 2; }, 10)) << Rows().size();
+    // Its rows: the runs of text lines.
+    std::vector<std::pair<int32_t, int32_t>> lines;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const Shot shot = Grab(seqs);
+            lines.clear();
+            for (int32_t y = 0; y < seqs.h; ++y) {
+                if (Dark(shot, Rect{0, y, seqs.w, 1}) == 0) continue;
+                if (!lines.empty() && y - lines.back().second <= 3)
+                    lines.back().second = y;
+                else
+                    lines.push_back({y, y});
+            }
+            return lines.size() >= 2;
+        },
+        10))
+        << "no sequence rows";
+    Click(seqs.x + 6, seqs.y + Middle(lines[1]));
+    EXPECT_TRUE(WaitFor([&] { return Rows().size() == 1; }, 10)) << Rows().size();
 }
 
 }  // namespace
