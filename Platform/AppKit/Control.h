@@ -54,6 +54,9 @@ class Control : public View {
 public:
     static Ref<Control> Create(ControlKind kind, const Rect& frame);
 
+    // Bezels, boxes and labels are drawn over the window's drawing beneath.
+    bool IsOpaque() const override { return false; }
+
     ControlKind Kind() const { return fKind; }
 
     bool IsEnabled() const { return fEnabled; }

@@ -100,9 +100,12 @@ void View::SetNeedsDisplayInRect(const Rect& rect) {
     if (r.IsEmpty()) return;
     fDirty = fDirty.Union(r);
     if (fSuperview && !IsOpaque()) {
-        // Drawn over what lies beneath (anti-aliased edges blend with it): that is drawn again first.
-        fSuperview->SetNeedsDisplayInRect(
-            {r.x + fFrame.x - fBoundsOrigin.x, r.y + fFrame.y - fBoundsOrigin.y, r.width, r.height});
+        // Drawn over what lies beneath (anti-aliased edges blend with it): the area is drawn again
+        // from the top view down, this view last.
+        View* top = fSuperview;
+        while (top->fSuperview) top = top->fSuperview;
+        const Point o = ConvertToContent({r.x, r.y});
+        top->SetNeedsDisplayInRect({o.x, o.y, r.width, r.height});
         return;
     }
     if (Window* w = GetWindow()) {

@@ -57,9 +57,10 @@ public:
     virtual View* HitTest(Point inSuperview);
     // Draws the area (own coordinates). The default calls the draw callback.
     virtual void DrawRect(const Rect& dirty);
-    // Whether DrawRect covers every pixel of the view. A view that does not is drawn again over
-    // its superview's drawing: asking it to draw asks its superview for the area too.
-    virtual bool IsOpaque() const { return false; }
+    // Whether the view's drawing stands alone. One that is not (a control's anti-aliased bezel
+    // blends with what lies beneath) is drawn again over its superview's drawing: asking it to draw
+    // asks its superview for the area too.
+    virtual bool IsOpaque() const { return true; }
     using DrawCallback = void (*)(View* view, const Rect& dirty, void* context);
     void SetDrawCallback(DrawCallback callback, void* context) {
         fDraw = callback;
