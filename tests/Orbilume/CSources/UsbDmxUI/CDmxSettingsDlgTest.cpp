@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -256,9 +258,12 @@ TEST_F(DmxDialogTest, LiveTimingReachesTheInterfaceAndCancelSendsTheOldOne) {
         std::make_unique<CDmxIoManager>(usbLoop.Loop(), plat::RunLoop::Current(), &NoWrite, nullptr, &host);
     CDmxIO* io = manager->Acquire("A", CDmxIoManager::kOutput);
     ASSERT_NE(io, nullptr);
+    // Polls in real time: the fixture's clock stands still, so a timed turn would never end.
     auto pump = [&](size_t n) {
-        for (int i = 0; i < 200 && device->ControlData().size() < n; ++i)
-            plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0.01, false);
+        for (int i = 0; i < 500 && device->ControlData().size() < n; ++i) {
+            plat::RunLoop::Current()->RunInMode(plat::kRunLoopDefaultMode, 0, false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return device->ControlData().size() >= n;
     };
 
