@@ -134,6 +134,17 @@ bool Pasteboard::SetData(std::string_view type, const void* bytes, size_t size) 
     return true;
 }
 
+bool Pasteboard::SetData(std::string_view type, std::vector<uint8_t>&& bytes) {
+    PLAT_DCHECK_MAIN_THREAD();
+    Entry* e = Slot(type);
+    if (!e) return false;
+    e->form = Entry::Form::kBytes;
+    e->bytes = std::move(bytes);
+    e->elements.clear();
+    Changed();
+    return true;
+}
+
 bool Pasteboard::SetString(std::string_view type, std::string_view text) {
     return SetData(type, text.data(), text.size());
 }

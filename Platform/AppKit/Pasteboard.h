@@ -68,6 +68,8 @@ public:
 
     // Setting adds the type when it is not held yet. False for an empty type.
     bool SetData(std::string_view type, const void* bytes, size_t size);
+    // The same, taking the bytes without a copy.
+    bool SetData(std::string_view type, std::vector<uint8_t>&& bytes);
     bool SetString(std::string_view type, std::string_view text);
     bool SetString(std::string_view text) { return SetString(kTypeString, text); }
     bool SetArray(std::string_view type, std::vector<PasteboardElement> elements);

@@ -290,7 +290,7 @@ void X11Selections::ProvideData(Pasteboard* pasteboard, const std::string& type)
                 pasteboard->SetString(type, Latin1ToUtf8(std::string(
                                                 reinterpret_cast<const char*>(bytes.data()), bytes.size())));
             } else {
-                pasteboard->SetData(type, bytes.data(), bytes.size());  // UTF-8 as it came
+                pasteboard->SetData(type, std::move(bytes));  // UTF-8 as it came
             }
             break;
         }
@@ -303,7 +303,7 @@ void X11Selections::ProvideData(Pasteboard* pasteboard, const std::string& type)
             pasteboard->SetArray(type, std::move(elements));
         }
     } else if (Read(side, Intern(type.c_str()), &bytes, &got)) {
-        pasteboard->SetData(type, bytes.data(), bytes.size());
+        pasteboard->SetData(type, std::move(bytes));
     }
     --fMirroring;
     if (fAfterWait) fAfterWait(fAfterWaitContext);
@@ -381,8 +381,9 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
         if (data && format == 32 && count == 1)
             bound = std::min(size_t(*reinterpret_cast<unsigned long*>(data)), kMaxTransfer);
         if (data) XFree(data);
-        // Chunks arrive as new values of the property; an empty one ends the transfer. They are
-        // kept as Xlib gave them and joined once at the end: no copy per doubling of a buffer.
+        // Chunks arrive as new values of the property; an empty one ends the transfer. With a size
+        // given they go straight into the bytes, each freed at once (its memory serves the next);
+        // without, they are kept as Xlib gave them and joined once at the end.
         struct Chunk {
             unsigned char* data;
             size_t size;
@@ -393,15 +394,18 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
             for (const Chunk& c : chunks) XFree(c.data);
             chunks.clear();
         };
+        if (bound) out->reserve(bound);
         for (;;) {
             if (!WaitFor(PropertyNotify, fWindow, property, ClockNow() + kChunkTimeout, &e)) {
                 release();
+                out->clear();
                 return false;
             }
             data = nullptr;
             if (XGetWindowProperty(fDisplay, fWindow, property, 0, long(kMaxTransfer / 4), True,
                                    AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
                 release();
+                out->clear();
                 return false;
             }
             if (type == None) {  // not written yet
@@ -418,14 +422,22 @@ bool X11Selections::Read(Side* side, unsigned long target, std::vector<uint8_t>*
             if (total + n > kMaxTransfer) {
                 XFree(data);
                 release();
+                out->clear();
                 return false;
             }
-            chunks.push_back({data, n});
+            if (bound) {
+                out->insert(out->end(), data, data + n);
+                XFree(data);
+            } else {
+                chunks.push_back({data, n});
+            }
             total += n;
         }
-        out->reserve(std::max(total, bound));
-        for (const Chunk& c : chunks) out->insert(out->end(), c.data, c.data + c.size);
-        release();
+        if (!bound) {
+            out->reserve(total);
+            for (const Chunk& c : chunks) out->insert(out->end(), c.data, c.data + c.size);
+            release();
+        }
     } else {
         if (!data || (format != 8 && format != 16 && format != 32) || after > 0) {
             if (data) XFree(data);

@@ -12,6 +12,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Cursor.h"
+#include "Platform/AppKit/HotKeys.h"
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Screen.h"
@@ -182,6 +183,37 @@ TEST_P(AppKitConformance, TitlesReachTheWindowSystemAsUtf8) {
     }
 }
 
+TEST_P(AppKitConformance, StylesReachTheWindowSystem) {
+    using Style = BackendDriver::Style;
+    struct Case {
+        uint32_t mask;
+        Style shown;
+    } cases[] = {
+        {plat::kTitledWindowMask | plat::kClosableWindowMask, {true, false, false}},
+        {plat::kTitledWindowMask | plat::kResizableWindowMask, {true, false, true}},
+        {plat::kBorderlessWindowMask, {false, false, false}},
+        {plat::kTitledWindowMask | plat::kUtilityWindowMask, {true, true, false}},
+        {plat::kTitledWindowMask | plat::kUtilityWindowMask | plat::kResizableWindowMask, {true, true, true}},
+    };
+    auto text = [](const Style& s) {
+        return std::string(s.titleBar ? "titled" : "borderless") + (s.utility ? " utility" : "") +
+               (s.resizable ? " resizable" : "");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mask);
+        Window* w = Make({100, 100, 200, 150}, c.mask);
+        w->OrderFront();
+        EXPECT_EQ(text(driver->ShownStyle(w)), text(c.shown));
+        // The same style set on a shown window of another one.
+        Window* changed = Make({350, 100, 200, 150}, c.mask == plat::kBorderlessWindowMask
+                                                         ? plat::kTitledWindowMask | plat::kResizableWindowMask
+                                                         : plat::kBorderlessWindowMask);
+        changed->OrderFront();
+        changed->SetStyleMask(c.mask);
+        EXPECT_EQ(text(driver->ShownStyle(changed)), text(c.shown));
+    }
+}
+
 TEST_P(AppKitConformance, MouseEventsReachTheApplication) {
     Window* w = Make({100, 100, 300, 200});
     w->MakeKeyAndOrderFront();
@@ -272,6 +304,34 @@ TEST_P(AppKitConformance, KeyEventsReachTheApplication) {
             EXPECT_EQ(e.characters, k.characters);
             EXPECT_EQ(e.charactersIgnoringModifiers, k.charactersIgnoringModifiers);
         }
+    }
+}
+
+TEST_P(AppKitConformance, ComposedTextArrivesAsTheCharactersItMakes) {
+    Window* w = Make({100, 100, 300, 200});
+    w->MakeKeyAndOrderFront();
+    struct Case {
+        std::vector<unsigned long> keys;
+        const char* text;
+    } cases[] = {
+        {{XK_dead_acute, XK_e}, "\xc3\xa9"},
+        {{XK_dead_diaeresis, XK_u}, "\xc3\xbc"},
+        {{XK_dead_grave, XK_A}, "\xc3\x80"},
+        {{XK_dead_circumflex, XK_o}, "\xc3\xb4"},
+        {{XK_b}, "b"},  // a plain key between composed ones
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        driver->Compose(w, c.keys, c.text);
+        // The dead key makes no text of its own: the key downs together give exactly the character.
+        std::string typed;
+        plat::Event e;
+        while (typed.size() < std::string(c.text).size() && Next(EventType::kKeyDown, &e)) {
+            EXPECT_EQ(e.windowNumber, w->Number());
+            typed += e.characters;
+        }
+        EXPECT_EQ(typed, c.text);
+        Application::Shared()->DiscardEvents(plat::EventMaskOf(EventType::kKeyUp));
     }
 }
 
@@ -642,6 +702,70 @@ TEST_P(AppKitConformance, GLSurfacesShowTheirColourThroughTheirHolesAndFollowThe
         content->Release();
         corner->Release();
     }
+}
+
+// Counts the presses of each registration id.
+struct HotKeyPresses {
+    static void Count(void* self, plat::HotKeyID id) {
+        auto* me = static_cast<HotKeyPresses*>(self);
+        if (id.signature == kSignature && id.id < 4) ++me->of[id.id];
+    }
+    static constexpr uint32_t kSignature = 0x4f72626c;
+    int of[4] = {};
+};
+
+TEST_P(AppKitConformance, HotKeysArriveWhoeverHasTheFocusAndTakenKeysAreRefused) {
+    constexpr uint32_t kF5 = 96, kF6 = 97, kF7 = 98;
+    plat::HotKeys* keys = plat::CurrentHotKeys();
+    ASSERT_TRUE(keys);
+    Window* w = Make({100, 100, 200, 150});
+    w->MakeKeyAndOrderFront();
+    HotKeyPresses presses;
+    const uint32_t token = keys->AddPressHandler(&HotKeyPresses::Count, &presses);
+    const uint32_t plain = keys->Register(kF5, 0, {HotKeyPresses::kSignature, 1});
+    const uint32_t chord =
+        keys->Register(kF7, plat::kHotKeyCommand | plat::kHotKeyShift, {HotKeyPresses::kSignature, 2});
+    ASSERT_NE(plain, 0u);
+    ASSERT_NE(chord, 0u);
+    // Until the counts are reached; a press that must not count gets time to arrive all the same.
+    auto settle = [&](int want1, int want2, bool counts) {
+        Settle([&] { return presses.of[1] >= want1 && presses.of[2] >= want2; });
+        const double until = plat::ClockNow() + (counts ? 0 : 0.3);
+        Settle([&] { return plat::ClockNow() > until; });
+    };
+    struct Press {
+        uint32_t key, modifiers;
+        int plain, chord;  // the counts after it
+    } sequence[] = {
+        {kF5, 0, 1, 0},
+        {kF7, plat::kHotKeyCommand | plat::kHotKeyShift, 1, 1},
+        {kF7, 0, 1, 1},                     // without its modifiers: no hot key
+        {kF7, plat::kHotKeyCommand, 1, 1},  // with only some of them either
+        {kF5, 0, 2, 1},
+    };
+    int before = 0;
+    for (const Press& p : sequence) {
+        SCOPED_TRACE(p.key);
+        driver->PressHotKey(p.key, p.modifiers);
+        settle(p.plain, p.chord, p.plain + p.chord > before);
+        before = p.plain + p.chord;
+        EXPECT_EQ(presses.of[1], p.plain);
+        EXPECT_EQ(presses.of[2], p.chord);
+    }
+    // Unregistered, a press is nobody's hot key.
+    keys->Unregister(plain);
+    driver->PressHotKey(kF5, 0);
+    settle(2, 1, false);
+    EXPECT_EQ(presses.of[1], 2);
+    // A key another program took is refused; a free one still registers.
+    driver->HoldHotKeyOutside(kF6);
+    EXPECT_EQ(keys->Register(kF6, 0, {HotKeyPresses::kSignature, 3}), 0u);
+    const uint32_t again = keys->Register(kF5, 0, {HotKeyPresses::kSignature, 1});
+    EXPECT_NE(again, 0u);
+    keys->Unregister(again);
+    keys->Unregister(chord);
+    keys->RemovePressHandler(token);
+    Application::Shared()->DiscardEvents(plat::kAnyEventMask);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppKitConformance, ::testing::Values("headless", "x11"),

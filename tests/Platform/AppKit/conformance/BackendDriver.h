@@ -41,6 +41,16 @@ public:
     virtual void PressKey(plat::Window* window, const Key& key, bool down) = 0;
     // A modifier key (its keysym); flags are the modifiers held after it.
     virtual void PressModifier(plat::Window* window, unsigned long keysym, uint32_t flags, bool down) = 0;
+    // Keys typed one after another on the keyboard (dead keys and the letters they change, as
+    // keysyms) into the key window; text is what they make (what the headless backend is given).
+    virtual void Compose(plat::Window* window, const std::vector<unsigned long>& keysyms,
+                         const std::string& text) = 0;
+    // A key pressed and released on the keyboard whoever has the focus: a virtual key code with
+    // hot-key modifiers (plat::HotKeyModifier).
+    virtual void PressHotKey(uint32_t keyCode, uint32_t modifiers) = 0;
+    // Another program takes the key (no modifiers) for itself: the application's next registration
+    // of it is refused.
+    virtual void HoldHotKeyOutside(uint32_t keyCode) = 0;
     // The user resizes the window's content to the size (not asked for by the application).
     virtual void UserResize(plat::Window* window, plat::Size content) = 0;
 
@@ -53,6 +63,16 @@ public:
     virtual bool Shown(const plat::Window* window) = 0;
     virtual plat::Rect ShownContent(const plat::Window* window) = 0;
     virtual std::string ShownTitle(const plat::Window* window) = 0;
+    // How the window system dresses a window.
+    struct Style {
+        bool titleBar;   // a title bar (decorations)
+        bool utility;    // a utility window: a floating panel's small frame
+        bool resizable;  // a titled window whose size the user can change
+        bool operator==(const Style& o) const {
+            return titleBar == o.titleBar && utility == o.utility && resizable == o.resizable;
+        }
+    };
+    virtual Style ShownStyle(const plat::Window* window) = 0;
     // The shown windows among the given ones, front to back as the window system stacks them.
     virtual std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) = 0;
     // The colour (0xRRGGBB) the window system shows at a pixel of the window's content (pixels from

@@ -104,6 +104,16 @@ public:
         plat::Event e = HeadlessBackend::KeyEvent(plat::EventType::kFlagsChanged, w, "", 0, flags);
         fBackend.Inject(e);
     }
+    // The keyboard makes the text; the application sees it as one key.
+    void Compose(plat::Window* w, const std::vector<unsigned long>&, const std::string& text) override {
+        for (bool down : {true, false})
+            fBackend.Inject(HeadlessBackend::KeyEvent(down ? plat::EventType::kKeyDown : plat::EventType::kKeyUp,
+                                                      w, text.c_str(), 0, 0));
+    }
+    void PressHotKey(uint32_t keyCode, uint32_t modifiers) override {
+        (void)fBackend.HotKeyService().PressHotKey(keyCode, modifiers);
+    }
+    void HoldHotKeyOutside(uint32_t) override { fBackend.HotKeyService().RefuseNextRegistration(); }
     void UserResize(plat::Window* w, plat::Size content) override {
         plat::Rect frame = w->FrameRectForContentRect({0, 0, content.width, content.height});
         HeadlessBackend::UserResize(w, {frame.width, frame.height});
@@ -112,6 +122,12 @@ public:
     bool Shown(const plat::Window* w) override { return w->IsVisible(); }
     plat::Rect ShownContent(const plat::Window* w) override { return w->ContentRect(); }
     std::string ShownTitle(const plat::Window* w) override { return w->Title(); }
+    Style ShownStyle(const plat::Window* w) override {
+        const uint32_t s = w->StyleMask();
+        const bool titled = (s & plat::kTitledWindowMask) != 0;
+        return {titled, titled && ((s & plat::kUtilityWindowMask) || w->IsFloatingPanel()),
+                titled && (s & plat::kResizableWindowMask)};
+    }
     std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) override {
         std::vector<const plat::Window*> out;
         plat::Application* app = plat::Application::Shared();

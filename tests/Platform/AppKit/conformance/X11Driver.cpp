@@ -1,7 +1,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,6 +16,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/AppKit/x11/X11Cursors.h"
+#include "Platform/AppKit/x11/X11HotKeys.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/GL/GLDisplay.h"
@@ -128,6 +132,50 @@ public:
         x.xkey.state = down ? 0 : mask | ShiftMask;
         Send(w, x);
     }
+    // Real key presses (XTest) into the window, given the focus as a window manager would, so that
+    // the input method composes them.
+    void Compose(plat::Window* w, const std::vector<unsigned long>& keysyms, const std::string&) override {
+        struct Stroke {
+            unsigned code;
+            bool shift;  // the keysym is the key's second level
+        };
+        std::vector<Stroke> strokes;
+        for (unsigned long k : keysyms) {
+            const unsigned code = Keycode(k);
+            strokes.push_back({code, XkbKeycodeToKeysym(fSender, KeyCode(code), 0, 0) != k &&
+                                         XkbKeycodeToKeysym(fSender, KeyCode(code), 0, 1) == k});
+        }
+        XSetInputFocus(fSender, fBackend->XWindowOf(w), RevertToParent, CurrentTime);
+        XSync(fSender, False);
+        Settle();  // the focus and a changed keyboard map reach the application before the keys
+        const unsigned shift = Keycode(XK_Shift_L);
+        for (const Stroke& k : strokes) {
+            if (k.shift) XTestFakeKeyEvent(fSender, shift, True, 0);
+            XTestFakeKeyEvent(fSender, k.code, True, 0);
+            XTestFakeKeyEvent(fSender, k.code, False, 0);
+            if (k.shift) XTestFakeKeyEvent(fSender, shift, False, 0);
+        }
+        XFlush(fSender);
+    }
+    // Real key presses (XTest): a passive grab sees no key sent with XSendEvent.
+    void PressHotKey(uint32_t keyCode, uint32_t modifiers) override {
+        std::vector<unsigned> held;
+        if (modifiers & plat::kHotKeyCommand) held.push_back(Keycode(XK_Control_L));
+        if (modifiers & plat::kHotKeyShift) held.push_back(Keycode(XK_Shift_L));
+        if (modifiers & plat::kHotKeyOption) held.push_back(Keycode(XK_Alt_L));
+        if (modifiers & plat::kHotKeyControl) held.push_back(Keycode(XK_Super_L));
+        const unsigned key = Keycode(plat::x11::X11HotKeys::KeysymForKeyCode(keyCode));
+        for (unsigned m : held) XTestFakeKeyEvent(fSender, m, True, 0);
+        XTestFakeKeyEvent(fSender, key, True, 0);
+        XTestFakeKeyEvent(fSender, key, False, 0);
+        for (auto m = held.rbegin(); m != held.rend(); ++m) XTestFakeKeyEvent(fSender, *m, False, 0);
+        XFlush(fSender);
+    }
+    void HoldHotKeyOutside(uint32_t keyCode) override {
+        const unsigned key = Keycode(plat::x11::X11HotKeys::KeysymForKeyCode(keyCode));
+        XGrabKey(fSender, int(key), 0, DefaultRootWindow(fSender), False, GrabModeAsync, GrabModeAsync);
+        XSync(fSender, False);
+    }
     void UserResize(plat::Window* w, plat::Size content) override {
         XResizeWindow(fSender, fBackend->XWindowOf(w), unsigned(content.width * fScale),
                       unsigned(content.height * fScale));
@@ -160,6 +208,25 @@ public:
             title.assign(reinterpret_cast<const char*>(data), count);
         if (data) XFree(data);
         return title;
+    }
+    // Decorations from the Motif hints, the type from _NET_WM_TYPE, a fixed size from the normal hints.
+    Style ShownStyle(const plat::Window* w) override {
+        ::Display* d = fBackend->XDisplay();
+        XSync(d, False);
+        const ::Window xw = fBackend->XWindowOf(w);
+        const std::vector<long> motif = Longs(xw, "_MOTIF_WM_HINTS");
+        const std::vector<long> type = Longs(xw, "_NET_WM_WINDOW_TYPE");
+        Style s{};
+        s.titleBar = motif.size() < 3 || !(motif[0] & 2) || motif[2] != 0;
+        s.utility =
+            !type.empty() && ::Atom(type[0]) == XInternAtom(d, "_NET_WM_WINDOW_TYPE_UTILITY", False);
+        XSizeHints hints = {};
+        long supplied = 0;
+        const bool fixed = XGetWMNormalHints(d, xw, &hints, &supplied) && (hints.flags & PMinSize) &&
+                           (hints.flags & PMaxSize) && hints.min_width == hints.max_width &&
+                           hints.min_height == hints.max_height;
+        s.resizable = s.titleBar && !fixed;
+        return s;
     }
     std::vector<const plat::Window*> ShownOrder(const std::vector<plat::Window*>& among) override {
         ::Display* d = fBackend->XDisplay();
@@ -255,6 +322,26 @@ private:
                                                    plat::kRunLoopDefaultMode, true, nullptr);
         }
         return true;
+    }
+    // A format-32 property of a window as longs (empty when it has none).
+    std::vector<long> Longs(::Window xw, const char* name) {
+        ::Display* d = fBackend->XDisplay();
+        ::Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<long> out;
+        if (XGetWindowProperty(d, xw, XInternAtom(d, name, False), 0, 64, False, AnyPropertyType, &type,
+                               &format, &count, &after, &data) == Success &&
+            data && format == 32)
+            out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+        if (data) XFree(data);
+        return out;
+    }
+    // Turns the event loop a little: what the server sent meanwhile is read.
+    void Settle() {
+        const double until = plat::ClockNow() + 0.2;
+        Pump([&] { return plat::ClockNow() > until; });
     }
     // The key for a keysym; one the keyboard map lacks is put on a spare key first, as typing tools do.
     unsigned Keycode(unsigned long keysym) {

@@ -129,20 +129,32 @@ TEST_F(X11SelectionsTest, TextOfferedOnlyAsStringIsReadAsLatin1) {
               "e \xc2\xb5");
 }
 
-// Another program that owns CLIPBOARD, offers UTF8_STRING and sends it in increments: one chunk,
-// then nothing more (stalled) or it disconnects (vanished).
-class BrokenIncrOwner {
+// Another program that owns CLIPBOARD, offers UTF8_STRING and sends it in increments, announced
+// with a size (a lower bound: it may be short of the whole, or left out). Whole, it sends every
+// chunk and the empty one that ends the transfer; otherwise one chunk, then nothing more (stalled)
+// or it disconnects (vanished).
+class IncrOwner {
 public:
-    BrokenIncrOwner(const std::string& display, bool vanish)
-        : fThread([this, display, vanish] { Run(display, vanish); }) {}
-    ~BrokenIncrOwner() {
+    enum class Ending { kWhole, kStalls, kVanishes };
+    IncrOwner(const std::string& display, Ending ending, long sizeHint = 1 << 20, int chunkCount = 1)
+        : fEnding(ending), fHint(sizeHint) {
+        for (int i = 0; i < chunkCount; ++i) fChunks.emplace_back(65536 + 7 * size_t(i), char('a' + i % 26));
+        fThread = std::thread([this, display] { Run(display); });
+    }
+    ~IncrOwner() {
         fStop = true;
         fThread.join();
+    }
+    // What the whole transfer holds.
+    std::string Whole() const {
+        std::string all;
+        for (const std::string& c : fChunks) all += c;
+        return all;
     }
     std::atomic<int> chunks{0};
 
 private:
-    void Run(const std::string& name, bool vanish) {
+    void Run(const std::string& name) {
         ::Display* d = XOpenDisplay(name.c_str());
         if (!d) return;
         const ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
@@ -170,10 +182,9 @@ private:
                         XChangeProperty(d, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
                                         reinterpret_cast<const unsigned char*>(list), 2);
                     } else if (r.target == utf8) {
-                        const long size = 1 << 20;
                         XSelectInput(d, r.requestor, PropertyChangeMask);
                         XChangeProperty(d, r.requestor, r.property, incr, 32, PropModeReplace,
-                                        reinterpret_cast<const unsigned char*>(&size), 1);
+                                        reinterpret_cast<const unsigned char*>(&fHint), fHint < 0 ? 0 : 1);
                         requestor = r.requestor;
                         property = r.property;
                     } else {
@@ -183,13 +194,14 @@ private:
                     XFlush(d);
                 } else if (e.type == PropertyNotify && e.xproperty.window == requestor &&
                            e.xproperty.atom == property && e.xproperty.state == PropertyDelete &&
-                           chunks == 0) {
-                    const std::string chunk(65536, 'a');
+                           (fEnding == Ending::kWhole ? chunks <= int(fChunks.size()) : chunks == 0)) {
+                    // After the last chunk, the empty one.
+                    const std::string chunk = chunks < int(fChunks.size()) ? fChunks[size_t(chunks)] : "";
                     XChangeProperty(d, requestor, property, utf8, 8, PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(chunk.data()), int(chunk.size()));
                     XFlush(d);
                     ++chunks;
-                    if (vanish) {
+                    if (fEnding == Ending::kVanishes) {
                         XCloseDisplay(d);
                         return;
                     }
@@ -200,16 +212,45 @@ private:
         XCloseDisplay(d);
     }
 
+    const Ending fEnding;
+    const long fHint;
+    std::vector<std::string> fChunks;
     std::atomic<bool> fStop{false};
     std::thread fThread;
 };
 
+TEST_F(X11SelectionsTest, IncrementsArriveWholeWhateverSizeTheyAnnounce) {
+    Pasteboard* pb = Pasteboard::General();
+    constexpr int kChunks = 9;
+    const long whole = kChunks * 65536 + 7 * (kChunks - 1) * kChunks / 2;
+    struct Case {
+        const char* name;
+        long hint;
+    } cases[] = {
+        {"exact", whole},
+        {"short of the whole", 1000},
+        {"left out", -1},
+        {"zero", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int64_t before = pb->ChangeCount();
+        IncrOwner owner(server.Display(), IncrOwner::Ending::kWhole, c.hint, kChunks);
+        ASSERT_TRUE(Offered(pb, before, Pasteboard::kTypeString));
+        std::string pasted;
+        ASSERT_TRUE(pb->StringForType(Pasteboard::kTypeString, &pasted));
+        EXPECT_EQ(pasted.size(), size_t(whole));
+        EXPECT_TRUE(pasted == owner.Whole());
+        EXPECT_EQ(owner.chunks, kChunks + 1);
+    }
+}
+
 TEST_F(X11SelectionsTest, TransfersThatStallOrWhoseOwnerVanishesEndWithoutData) {
     Pasteboard* pb = Pasteboard::General();
-    for (bool vanish : {false, true}) {
-        SCOPED_TRACE(vanish ? "vanished" : "stalled");
+    for (IncrOwner::Ending ending : {IncrOwner::Ending::kStalls, IncrOwner::Ending::kVanishes}) {
+        SCOPED_TRACE(ending == IncrOwner::Ending::kVanishes ? "vanished" : "stalled");
         const int64_t before = pb->ChangeCount();
-        BrokenIncrOwner owner(server.Display(), vanish);
+        IncrOwner owner(server.Display(), ending);
         ASSERT_TRUE(Offered(pb, before, Pasteboard::kTypeString));
         std::string pasted = "unchanged";
         EXPECT_FALSE(pb->StringForType(Pasteboard::kTypeString, &pasted));
