@@ -12,6 +12,7 @@
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/Cursor.h"
+#include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/HotKeys.h"
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Pasteboard.h"
@@ -517,6 +518,83 @@ TEST_P(AppKitConformance, ClipboardTextGoesToAndComesFromOtherPrograms) {
     std::string pasted;
     ASSERT_TRUE(pb->StringForType(plat::Pasteboard::kTypeString, &pasted));
     EXPECT_EQ(pasted, given);
+}
+
+// Takes copies of text and files and records what each callback saw.
+struct DropTaker : plat::WindowDelegate {
+    uint32_t Offer(const plat::DraggingInfo& info) {
+        location = info.windowLocation;
+        const bool takes = info.pasteboard && (info.pasteboard->HasType(plat::Pasteboard::kTypeString) ||
+                                               info.pasteboard->HasType(plat::Pasteboard::kTypeFileURL));
+        return takes && (info.sourceOperationMask & plat::kDragOperationCopy) ? plat::kDragOperationCopy
+                                                                               : plat::kDragOperationNone;
+    }
+    uint32_t DraggingEntered(Window*, const plat::DraggingInfo& info) override {
+        ++entered;
+        return Offer(info);
+    }
+    uint32_t DraggingUpdated(Window*, const plat::DraggingInfo& info) override { return Offer(info); }
+    void DraggingExited(Window*, const plat::DraggingInfo&) override { ++exited; }
+    bool PrepareForDragOperation(Window*, const plat::DraggingInfo&) override { return true; }
+    bool PerformDragOperation(Window*, const plat::DraggingInfo& info) override {
+        ++performed;
+        location = info.windowLocation;
+        text.clear();
+        urls.clear();
+        if (!info.pasteboard) return false;
+        (void)info.pasteboard->StringForType(plat::Pasteboard::kTypeString, &text);
+        (void)info.pasteboard->FileURLs(&urls);
+        return true;
+    }
+    int entered = 0, exited = 0, performed = 0;
+    plat::Point location;
+    std::string text;
+    std::vector<std::string> urls;
+};
+
+TEST_P(AppKitConformance, DragsFromOtherProgramsReachTheWindowAsDragSessions) {
+    Window* w = Make({100, 100, 300, 200});
+    w->RegisterForDraggedTypes({plat::Pasteboard::kTypeString, plat::Pasteboard::kTypeFileURL});
+    w->MakeKeyAndOrderFront();
+    using Drag = BackendDriver::OutsideDrag;
+    struct Case {
+        const char* name;
+        Drag drag;
+        bool accepted;
+        int entered, exited, performed;
+        std::string text;
+        std::vector<std::string> urls;
+    } cases[] = {
+        {"text",
+         {"Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac", {}, {{40, 30}, {120, 90}}, true},
+         true, 1, 0, 1, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac", {}},
+        {"files",
+         {"", {"/tmp/pic.png", "/tmp/two words.txt"}, {{200, 150}}, true},
+         true, 1, 0, 1, "", {"file:///tmp/pic.png", "file:///tmp/two%20words.txt"}},
+        {"left", {"over and away", {}, {{50, 50}, {60, 60}}, false}, false, 1, 1, 0, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropTaker taker;
+        w->SetDelegate(&taker);
+        bool accepted = !c.accepted;
+        std::string skip;
+        if (!driver->DragFromOutside(w, c.drag, &accepted, &skip)) {
+            w->SetDelegate(nullptr);
+            if (!skip.empty()) GTEST_SKIP() << skip;
+            FAIL() << "the drag did not run to its end";
+        }
+        EXPECT_EQ(accepted, c.accepted);
+        EXPECT_EQ(taker.entered, c.entered);
+        EXPECT_EQ(taker.exited, c.exited);
+        EXPECT_EQ(taker.performed, c.performed);
+        EXPECT_EQ(taker.text, c.text);
+        EXPECT_EQ(taker.urls, c.urls);
+        // The last point, in the window's content coordinates.
+        EXPECT_EQ(taker.location.x, c.drag.points.back().x);
+        EXPECT_EQ(taker.location.y, c.drag.points.back().y);
+        w->SetDelegate(nullptr);
+    }
 }
 
 TEST_P(AppKitConformance, TheCursorSetIsTheOneShownOverTheWindows) {

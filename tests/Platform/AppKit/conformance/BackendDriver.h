@@ -88,6 +88,18 @@ public:
     // reason in *skip when it cannot run here. Both keep the application's event loop turning.
     virtual bool PutClipboardOutside(const std::string& text, std::string* skip) = 0;
     virtual bool ReadClipboardOutside(std::string* text, std::string* skip) = 0;
+
+    // Another program drags text or files (absolute paths) over the window, through the content
+    // points in turn, then drops there or leaves. Answers whether it ran to its end (*accepted:
+    // whether the drop was taken); false with the reason in *skip when it cannot run here.
+    struct OutsideDrag {
+        std::string text;
+        std::vector<std::string> paths;
+        std::vector<plat::Point> points;
+        bool drop = true;
+    };
+    virtual bool DragFromOutside(plat::Window* window, const OutsideDrag& drag, bool* accepted,
+                                 std::string* skip) = 0;
 };
 
 // A 1440 × 900-pixel display at the given pixels per point (1-3).

@@ -5,6 +5,7 @@
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Cursor.h"
+#include "Platform/AppKit/Dragging.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
@@ -165,6 +166,25 @@ public:
     }
     bool ReadClipboardOutside(std::string* text, std::string*) override {
         return plat::Pasteboard::General()->StringForType(plat::Pasteboard::kTypeString, text);
+    }
+    // The other program's drag is a foreign drag session over a pasteboard of its own.
+    bool DragFromOutside(plat::Window* w, const OutsideDrag& drag, bool* accepted, std::string*) override {
+        plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+        if (!drag.paths.empty()) {
+            if (!pb->SetFileURLs(drag.paths)) return false;
+        } else {
+            pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+            if (!pb->SetString(drag.text)) return false;
+        }
+        plat::ForeignDrag session(pb.get(), plat::kDragOperationCopy);
+        for (const plat::Point& p : drag.points) (void)session.MoveTo(w->ConvertToScreen(p));
+        if (drag.drop) {
+            *accepted = session.Drop() != plat::kDragOperationNone;
+        } else {
+            session.Leave();
+            *accepted = false;
+        }
+        return true;
     }
 
 private:

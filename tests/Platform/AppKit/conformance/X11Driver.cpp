@@ -22,6 +22,7 @@
 #include "Platform/GL/GLDisplay.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
 #include "tests/support/BackgroundCommand.h"
+#include "tests/support/CommandOutput.h"
 #include "tests/support/XvfbServer.h"
 
 namespace conformance {
@@ -308,6 +309,33 @@ public:
         int status = -1;
         if (!Pump([&] { return read.Done(&status); }) || status != 0) return false;
         *text = read.Output();
+        return true;
+    }
+
+    // The XDND source peer plays the other program, at the root points of the content points.
+    bool DragFromOutside(plat::Window* w, const OutsideDrag& drag, bool* accepted, std::string* skip) override {
+        if (testsupport::CommandOutput("/usr/bin/python3 -c 'import Xlib' 2>&1 && echo ok").find("ok") ==
+            std::string::npos) {
+            *skip = "python3-xlib is not installed";
+            return false;
+        }
+        std::string args = " --display " + Server().Display();
+        for (const std::string& path : drag.paths) args += " --uri '" + path + "'";
+        if (drag.paths.empty()) args += " --text '" + drag.text + "'";
+        for (const plat::Point& p : drag.points) {
+            const plat::Point root = w->ConvertToScreen(p);
+            args += " --at " + std::to_string(int(root.x * fScale)) + "," + std::to_string(int(root.y * fScale));
+        }
+        if (!drag.drop) args += " --leave";
+        testsupport::BackgroundCommand source(std::string(ORBILUME_SOURCE_DIR) + "/tests/support/xdnd-source" +
+                                              args + " 2>&1");
+        int status = -1;
+        const double until = plat::ClockNow() + 20;
+        while (!source.Done(&status) && plat::ClockNow() < until)
+            plat::Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
+                                                   plat::kRunLoopDefaultMode, true, nullptr);
+        if (status != 0 && status != 1) return false;
+        *accepted = status == 0;
         return true;
     }
 
