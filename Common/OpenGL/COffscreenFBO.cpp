@@ -24,8 +24,10 @@ bool SpecifyColour(GLuint name, uint32_t width, uint32_t height) {
         glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
         return UGLError::Ok();
     }
-    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA8, static_cast<GLsizei>(width),
-                 static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    // Unsized, so that the driver stores the frame in the BGRA order it is read out in (a sized
+    // RGBA8 may be stored RGBA and every read swizzled).
+    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, static_cast<GLsizei>(width),
+                 static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, 0);
     return UGLError::Ok();

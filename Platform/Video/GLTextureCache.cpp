@@ -18,7 +18,8 @@ void Specify(PixelBuffer* image, bool withContents) {
     if (withContents && image->Lock(kPixelBufferLockReadOnly)) pixels = image->BaseAddress();
     glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(image->BytesPerRow() / 4));
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA8, image->Width(), image->Height(), 0, GL_BGRA,
+    // Unsized: the driver then keeps the buffer's BGRA order, and uploads and reads are copies.
+    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, image->Width(), image->Height(), 0, GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     if (pixels) image->Unlock(kPixelBufferLockReadOnly);
