@@ -1,5 +1,6 @@
 #include "Lib3/LSources/CoreData/XmlDocument.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -303,28 +304,34 @@ bool IsHexDigit(unsigned char c) {
 
 // The number at the start of a word as strtol / strtoul / strtod read it in the C locale. Plain
 // decimal forms are read here; anything else (a '+', hex, inf, overflow, ...) by the C library.
-int32_t IntOfWord(const char* word) {
+// stop, when given, is set to where the plain digits ended (the word itself when they were not read
+// here): no byte before it ends the word.
+int32_t IntOfWord(const char* word, const char** stop = nullptr) {
     const char* p = word + (*word == '-');
     uint64_t v = 0;
     int digits = 0;
     for (; *p >= '0' && *p <= '9' && digits < 18; ++p, ++digits) v = v * 10 + static_cast<uint64_t>(*p - '0');
     if (digits == 0 || digits == 18) {
+        if (stop) *stop = word;
         CCLocaleScope c;
         return static_cast<int32_t>(std::strtol(word, nullptr, 10));
     }
+    if (stop) *stop = p;
     const auto value = static_cast<long>(v);
     return static_cast<int32_t>(*word == '-' ? -value : value);
 }
 
-uint32_t UIntOfWord(const char* word) {
+uint32_t UIntOfWord(const char* word, const char** stop = nullptr) {
     const char* p = word;
     uint64_t v = 0;
     int digits = 0;
     for (; *p >= '0' && *p <= '9' && digits < 18; ++p, ++digits) v = v * 10 + static_cast<uint64_t>(*p - '0');
     if (digits == 0 || digits == 18) {
+        if (stop) *stop = word;
         CCLocaleScope c;
         return static_cast<uint32_t>(std::strtoul(word, nullptr, 10));
     }
+    if (stop) *stop = p;
     return static_cast<uint32_t>(v);
 }
 
@@ -388,18 +395,32 @@ const unsigned char* TextEnd(const unsigned char* text, uint32_t n) {
     return nul ? static_cast<const unsigned char*>(nul) : text + n;
 }
 
+// Words split at white space up to the first NUL, each number read where it stands (a number
+// never reaches past its word). Integers are read first and their word's end looked for after the
+// digits, so that a word is gone over once.
 template <class T, class Read>
-void ReadWords(CArrayBase* array, const unsigned char* text, uint32_t n, Read read) {
-    // Words split at white space up to the first NUL, each number read where it stands (a number
-    // never reaches past its word).
+void ReadIntegerWords(CArrayBase* array, const unsigned char* text, uint32_t n, Read read) {
     CArrayFiller<T> filler(array);
+    const unsigned char* const end = TextEnd(text, n);
+    for (const unsigned char* p = text;;) {
+        while (p < end && UCharIn::IsSpace(*p)) ++p;
+        if (p == end) break;
+        const char* stop;
+        filler.Add(read(reinterpret_cast<const char*>(p), &stop));
+        p = std::max(p, std::min(end, reinterpret_cast<const unsigned char*>(stop)));
+        while (p < end && !UCharIn::IsSpace(*p)) ++p;
+    }
+}
+
+void ReadFloatWords(CArrayBase* array, const unsigned char* text, uint32_t n) {
+    CArrayFiller<float> filler(array);
     const unsigned char* const end = TextEnd(text, n);
     for (const unsigned char* p = text;;) {
         while (p < end && UCharIn::IsSpace(*p)) ++p;
         if (p == end) break;
         const char* word = reinterpret_cast<const char*>(p);
         while (p < end && !UCharIn::IsSpace(*p)) ++p;
-        filler.Add(read(word, reinterpret_cast<const char*>(p)));
+        filler.Add(FloatOfWord(word, reinterpret_cast<const char*>(p)));
     }
 }
 
@@ -488,13 +509,13 @@ void ReadArray(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t l
             while (in.Get(hi) && IsHexDigit(hi) && in.Get(lo) && IsHexDigit(lo))
                 filler.Add(static_cast<uint8_t>(HexDigitValue(hi) << 4 | HexDigitValue(lo)));
         } else if (f.elementKind == kElemInt) {
-            ReadWords<int32_t>(array, text, length,
-                               [](const char* word, const char*) { return IntOfWord(word); });
+            ReadIntegerWords<int32_t>(array, text, length,
+                                      [](const char* word, const char** stop) { return IntOfWord(word, stop); });
         } else if (f.elementKind == kElemUInt) {
-            ReadWords<uint32_t>(array, text, length,
-                                [](const char* word, const char*) { return UIntOfWord(word); });
+            ReadIntegerWords<uint32_t>(array, text, length,
+                                       [](const char* word, const char** stop) { return UIntOfWord(word, stop); });
         } else if (f.elementKind == kElemFloat) {
-            ReadWords<float>(array, text, length, FloatOfWord);
+            ReadFloatWords(array, text, length);
         } else {
             array->RemoveAll();
         }
