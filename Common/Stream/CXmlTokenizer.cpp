@@ -831,9 +831,42 @@ bool CXmlTokenizer::ValueInPlace(const unsigned char*& text, uint32_t& length) {
         fMatcher.InProgress() || fSection != kOutside || fRun.Length())
         return false;
     if (fPos == fEnd && !Refill()) return false;
-    const unsigned char* const begin = fBuffer + fPos;
-    const unsigned char* const p = RunEnd(begin, fBuffer + fEnd, fQuote == '"' ? kStopDouble : kStopSingle);
-    if (p == fBuffer + fEnd || *p != fQuote) return false;
+    const uint8_t stop = fQuote == '"' ? kStopDouble : kStopSingle;
+    unsigned char* const begin = fBuffer + fPos;
+    const unsigned char* const bufferEnd = fBuffer + fEnd;
+    const unsigned char* p = RunEnd(begin, bufferEnd, stop);
+    if (p == bufferEnd) return false;
+    if (*p != fQuote) {
+        // References to the predefined entities only, and the closing quote, all in the buffer: the
+        // value is decoded where it lies (it only shrinks), in bytes read already.
+        const unsigned char* close = p;
+        for (unsigned char c; *close != fQuote;) {
+            if (*close != '&') return false;
+            const uint32_t n = PredefinedEntity(close + 1, bufferEnd, c);
+            if (n == 0) return false;
+            close = RunEnd(close + 1 + n, bufferEnd, stop);
+            if (close == bufferEnd) return false;
+        }
+        unsigned char* to = begin + (p - begin);
+        for (const unsigned char* from = p; from < close;) {
+            if (*from == '&') {
+                unsigned char c;
+                from += 1 + PredefinedEntity(from + 1, bufferEnd, c);
+                *to++ = c;
+                continue;
+            }
+            const unsigned char* runEnd = RunEnd(from, close, stop);
+            std::memmove(to, from, static_cast<size_t>(runEnd - from));
+            to += runEnd - from;
+            from = runEnd;
+        }
+        *to = fQuote;  // what follows the value, as when it is not decoded
+        text = begin;
+        length = static_cast<uint32_t>(to - begin);
+        fPos = static_cast<uint32_t>(close + 1 - fBuffer);
+        fState = kInTag;
+        return true;
+    }
     text = begin;
     length = static_cast<uint32_t>(p - begin);
     fPos = static_cast<uint32_t>(p + 1 - fBuffer);

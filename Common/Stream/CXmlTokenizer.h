@@ -44,9 +44,9 @@ public:
     // The same, appended to out.
     void ReadValue(LStrBuf& out);
     // After kAttribute, instead of ReadValue: the whole value where it lies in the input, when it
-    // is quoted, holds no reference and is whole in the buffer (the common case). The bytes stay
-    // valid until the next call; they are followed by the closing quote, not by a NUL. False, with
-    // nothing read, otherwise.
+    // is quoted, holds no reference but to the five predefined entities (decoded where the value
+    // lies) and is whole in the buffer (the common case). The bytes stay valid until the next call;
+    // they are followed by the closing quote, not by a NUL. False, with nothing read, otherwise.
     bool ValueInPlace(const unsigned char*& text, uint32_t& length);
     // Appends the current text piece.
     void TakeText(LStrBuf& out) const;
