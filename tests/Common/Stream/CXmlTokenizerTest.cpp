@@ -20,6 +20,7 @@ const Case kCases[] = {
     {"nested with text", "<a>1<b>2</b>3</a>", "<a[1]<b[2]>[3]>"},
     {"references", "<a>1 &lt; 2&#x41;&#66;&nbsp;</a>", "<a[1 < 2AB ]>"},
     {"predefined entities", "<a t=\"&quot;&apos;&amp;&gt;\"/>", "<a t=\"'&>>"},
+    {"predefined then numeric references", "<a v=\"x&amp;y&lt;&#65;z\" w='&lt;&gt;'/>", "<a v=x&y<Az w=<>>"},
     {"NUL reference is a blank", "<a v=\"x&#0;y\">&#0;</a>", "<a v=x y[ ]>"},
     {"invalid code points are blanks", "<a>&#xD800;&#1114112;&#x110000;&#;&#x;&#X41;</a>", "<a[      ]>"},
     {"largest code point", "<a>&#x10FFFF;</a>", "<a[\xF4\x8F\xBF\xBF]>"},
