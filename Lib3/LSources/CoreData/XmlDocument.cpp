@@ -18,6 +18,7 @@
 #include "Lib3/LSources/CoreData/CRecordSlab.h"
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreData/CStrArray.h"
+#include "Lib3/LSources/CoreData/SameFloat.h"
 #include "Lib3/LSources/CoreString/LCharIn.h"
 #include "Lib3/LSources/CoreString/LTextCache.h"
 #include "Lib3/LSources/CoreString/LVariStr.h"
@@ -470,7 +471,8 @@ private:
     LVariStr<64> fUnquoted;
 };
 
-void ReadArray(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts) {
+void ReadArray(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts,
+               bool quiet) {
     CRecord* r = ref.Get();
     const SFieldDesc& f = r->Field(n);
     if (f.elementKind == kElemString) {
@@ -520,23 +522,55 @@ void ReadArray(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t l
             array->RemoveAll();
         }
     }
-    ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
+    if (!quiet) ref.NotifyValueChanged(nullptr, ref.GetHolder(), n, -1);
+}
+
+// The value into a record that no holder sees (a record being read before it joins the
+// document): nobody is told of the change, so the slot is set as CRecordRef would set it.
+void SetQuietly(CRecord* r, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts) {
+    const char* word = reinterpret_cast<const char*>(text);
+    switch (r->Field(n).kind) {
+        case kFieldString:
+            r->StringSlot(n) = texts.Text(text, length);
+            break;
+        case kFieldInt:
+            r->Slot(n).cell = static_cast<uint32_t>(IntOfWord(word));
+            break;
+        case kFieldUInt:
+            r->Slot(n).cell = UIntOfWord(word);
+            break;
+        case kFieldByte:
+            r->Slot(n).cell = static_cast<uint8_t>(UIntOfWord(word));
+            break;
+        case kFieldFloat: {
+            const float value = FloatOfWord(word, word + length);
+            if (!SameFloat(r->Slot(n).f32, value)) r->Slot(n).f32 = value;
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 // The text of a value: length bytes, followed by a byte that ends every number (a NUL or the
-// closing quote of the value where it lies in the input).
-void ReadValue(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts) {
+// closing quote of the value where it lies in the input). quiet: no holder sees the record.
+void ReadValue(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t length, LTextCache& texts,
+               bool quiet) {
     switch (ref->Field(n).kind) {
         case kFieldString:
-            ref.SetString(nullptr, n, texts.Text(text, length));
+            if (quiet)
+                SetQuietly(ref.Get(), n, text, length, texts);
+            else
+                ref.SetString(nullptr, n, texts.Text(text, length));
             return;
         case kFieldArray:
-            ReadArray(ref, n, text, length, texts);
+            ReadArray(ref, n, text, length, texts, quiet);
             return;
         default:
             break;
     }
     if (length == 0) return;
+    if (quiet) return SetQuietly(ref.Get(), n, text, length, texts);
     // As UNum::ToInt, ToUInt and ToFloat read them.
     const char* word = reinterpret_cast<const char*>(text);
     switch (ref->Field(n).kind) {
@@ -558,10 +592,10 @@ void ReadValue(CRecordRef ref, uint32_t n, const unsigned char* text, uint32_t l
 }
 
 // A value field written as an element: its text.
-void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n) {
+void ReadElementValue(Reader& rd, CRecordRef ref, uint32_t n, bool quiet) {
     LVariStr<64> text;
     CXmlReader::AppendText(rd.t, text);
-    ReadValue(ref, n, text.Text(), text.Length(), rd.texts);
+    ReadValue(ref, n, text.Text(), text.Length(), rd.texts, quiet);
 }
 
 // A new record of the element's type, filled from it; null (the element consumed) when the type
@@ -665,6 +699,8 @@ int ReadSubRecord(Reader& rd, CRecordRef ref, uint32_t n, uint32_t depth) {
 int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
     if (depth >= kXmlMaxRecordDepth) return kReadTooDeep;
     const CRecordType* type = ref->Type();
+    // The record stays where it is while its values are read.
+    const bool quiet = !ref.GetHolder();
     for (;;) {
         switch (rd.t.Next()) {
             case CXmlTokenizer::kAttribute: {
@@ -678,7 +714,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
                     length = rd.value.Length();
                 }
                 if (n >= 0 && !type->Field(static_cast<uint32_t>(n)).IsRecordValued())
-                    ReadValue(ref, static_cast<uint32_t>(n), text, length, rd.texts);
+                    ReadValue(ref, static_cast<uint32_t>(n), text, length, rd.texts, quiet);
                 break;
             }
             case CXmlTokenizer::kStartTag: {
@@ -698,7 +734,7 @@ int ReadRecord(Reader& rd, CRecordRef ref, uint32_t depth) {
                 else if (type->Field(field).kind == kFieldRecord)
                     result = ReadSubRecord(rd, ref, field, depth);
                 else
-                    ReadElementValue(rd, ref, field);
+                    ReadElementValue(rd, ref, field, quiet);
                 if (result != kReadOk) return result;
                 break;
             }
