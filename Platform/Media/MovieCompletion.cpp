@@ -36,11 +36,13 @@ bool PostToRunLoop(RunLoop* loop, void (*callback)(void* info), void* info) {
     if (!loop || !callback) return false;
     auto* d = new Delivery{callback, info, nullptr};
     d->source = RunLoopSource::Create(Perform, d);
-    if (!d->source || !loop->AddSource(d->source.get(), kRunLoopCommonModes)) {
+    // Held here too: once signalled, the loop may perform and free d before Signal returns.
+    Ref<RunLoopSource> source = d->source;
+    if (!source || !loop->AddSource(source.get(), kRunLoopCommonModes)) {
         delete d;
         return false;
     }
-    d->source->Signal();
+    source->Signal();
     return true;
 }
 
