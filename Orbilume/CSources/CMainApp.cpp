@@ -733,6 +733,11 @@ int CMainApp::OnPanelDocument(uint32_t operation, void* argument) {
         if (argument) *static_cast<CObDoc**>(argument) = mDocs.empty() ? nullptr : mDocs.front().get();
         return mDocs.empty() ? 0 : 1;
     }
+    if (operation == 2) {
+        LHandler* window = mOutAdjWin ? mOutAdjWin->Handler() : nullptr;
+        if (window && argument) (void)window->Handle(static_cast<const LMessage*>(argument)->Retarget(window));
+        return 0;
+    }
     if (operation != 1 || !argument) return 0;
     const LFsSpec& spec = *static_cast<const LFsSpec*>(argument);
     CObDoc* same = FindOpen(spec);

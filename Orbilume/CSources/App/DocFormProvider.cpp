@@ -11,6 +11,8 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
+#include "Orbilume/CSources/Editors/OutputAdjustWindow.h"
+#include "Orbilume/CSources/Engine/COutAdjustControls.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Engine/CUnit.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
@@ -109,6 +111,22 @@ void DocFormProvider::DocumentEntries(CObDoc& doc, std::vector<FormEntry>& out) 
 
 void DocFormProvider::FormEntries(std::vector<FormEntry>& out) const {
     if (CObDoc* doc = Front()) DocumentEntries(*doc, out);
+    if (!fApp) return;
+    // The output adjustment's OSC-driven controls, asked of its window.
+    OutputAdjustOscRequest request;
+    LMessage ask(OutputAdjustWindow_OscControls, &request, nullptr);
+    (void)fApp->OnPanelDocument(2, &ask);
+    for (const COutAdjustControls::OscControl& c : request.controls) {
+        FormEntry e;
+        e.address = c.address.CStr();
+        e.label = c.name.CStr();
+        e.value = c.value.CStr();
+        if (c.max > c.min) {
+            e.minimum = Number(c.min);
+            e.maximum = Number(c.max);
+        }
+        out.push_back(std::move(e));
+    }
 }
 
 void DocFormProvider::Scenes(std::vector<FormScene>& out) const {

@@ -188,6 +188,10 @@ void OutputAdjustWindow::RefreshAssignment(const CRecord* changed) {
 }
 
 LMessage OutputAdjustWindow::Handle(const LMessage& msg) {
+    if (msg.Is(OutputAdjustWindow_OscControls) && msg.sender) {
+        OscControlList(static_cast<OutputAdjustOscRequest*>(msg.sender)->controls);
+        return LMessage();
+    }
     if (msg.Is(CInParamNote_Change) && msg.sender) {
         const auto* note = static_cast<const CInParamNote*>(msg.sender);
         CRecord* input = COutAdjustControls::FindInput(Unit(), note->key);

@@ -18,6 +18,13 @@ class LStdButton;
 class PropertyTreeObject;
 struct SRecordEvent;
 
+// The HTTP panel's question to the output adjustment window, sent through the application's
+// document callback: the window fills in its OSC-driven controls.
+L_MESSAGE_ID(OutputAdjustWindow_OscControls);
+struct OutputAdjustOscRequest : LHandler {
+    std::vector<COutAdjustControls::OscControl> controls;
+};
+
 // The "OUTADJ" window: edits the application-wide output adjustment, the inputs of the preferences'
 // 'oaun' unit record, in an input-parameter frame built from the controls description; DMX and
 // MIDI drive those inputs through its binder. While the preferences show control assignments

@@ -8,7 +8,15 @@
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 #include "Common/OpenGL/COpenGLRequirement.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
+#include "Lib3/LSources/CoreData/CRecord.h"
+#include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Orbilume/CSources/App/DocFormProvider.h"
 #include "Orbilume/CSources/App/DocWindows.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Engine/COutAdjustControls.h"
+#include "Orbilume/CSources/Http/FormServer.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Editors/CAppWindows.h"
@@ -146,6 +154,34 @@ TEST(StartUpTest, OutputAdjustmentAndVideoWindowsAreMadeHiddenShownByTheirComman
     gMainApp->OpenRequest({});
     ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
     EXPECT_FALSE(gMainApp->OutputAdjustWin()->IsVisible());
+}
+
+// The browser panel asks the output adjustment window, through the document callback, for its
+// OSC-driven controls and lists them after the show's.
+TEST(StartUpTest, TheOutputAdjustmentsOscControlsAreOnThePanel) {
+    AppFixture app;
+    AppWindowFactories factories;
+    app.Create();
+    DocFormProvider provider(gMainApp);
+    std::vector<FormEntry> entries;
+    provider.FormEntries(entries);  // no window yet: nothing asked, nothing listed
+    EXPECT_TRUE(entries.empty());
+    gMainApp->OpenRequest({});
+    ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
+    CRecord* unit = CAppPrefs::Get()->Root()->GetSubRecord(CAppPrefs::kPrefOutAdjUnit);
+    CRecord* roty = COutAdjustControls::FindInput(unit, LString("roty"));
+    ASSERT_NE(roty, nullptr);
+    CRecordRef ctl(&roty->Slot(CDocModelTypes::kInptCtl).record);
+    CParamSet::SetString(ctl, nullptr, LString("type"), LString("osc"));
+    CParamSet::SetString(ctl, nullptr, LString("oscadr"), LString("/adj/roty"));
+    provider.FormEntries(entries);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].address, "/adj/roty");
+    EXPECT_EQ(entries[0].label, "Rotation Y");
+    EXPECT_EQ(entries[0].value, "0");
+    EXPECT_EQ(entries[0].minimum, "-90");
+    EXPECT_EQ(entries[0].maximum, "90");
+    CParamSet::SetString(ctl, nullptr, LString("type"), LString());
 }
 
 }  // namespace
