@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -31,5 +32,8 @@ private:
 
 // Whether a program is on PATH.
 bool HaveProgram(const char* name);
+
+// Starts a program (looked up on PATH) with its output and errors thrown away; -1 when it can't.
+pid_t SpawnQuiet(const std::vector<std::string>& args);
 
 }  // namespace testsupport

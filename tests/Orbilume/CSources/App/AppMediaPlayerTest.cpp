@@ -1,10 +1,8 @@
 // The application's media-player timecode source against a real player: mpv with its MPRIS plugin
 // on a private D-Bus session bus. A show's sequence timer locked to it follows the playing
 // position, and its transport starts and pauses the player.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,12 +22,11 @@
 #include "Orbilume/CSources/Document/CSeqcTimer.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/DbusSession.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,23 +35,8 @@ using testsupport::CommandOutput;
 
 constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
 
-bool Have(const char* program) {
-    return !CommandOutput(std::string("command -v ") + program + " 2>/dev/null").empty();
-}
-
-pid_t Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+using testsupport::HaveProgram;
+using testsupport::SpawnQuiet;
 
 // Turns the main run loop and the framework's timers until done() or the time is up.
 bool RunUntil(const std::function<bool()>& done, double seconds) {
@@ -74,13 +56,13 @@ class AppMediaPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
-            if (!Have(p)) GTEST_SKIP() << p << " is not installed";
+            if (!HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
         if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
         if (!bus.Ok()) GTEST_SKIP() << bus.Why();
         for (const char* name : {"a", "b"})
             CommandOutput("sox -n -r 8000 -c 1 " + media.File(std::string(name) + ".wav") +
                           " synth 20 sine 440");
-        mpv = Spawn({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
+        mpv = SpawnQuiet({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
                      std::string("--script=") + kPlugin, media.File("a.wav"), media.File("b.wav")});
         ASSERT_GT(mpv, 0);
         for (int i = 0; i < 2000 && Ctl("status") != "Playing"; ++i)

@@ -38,6 +38,7 @@
 #include "tests/Orbilume/CSources/Net/NetTestLoop.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
 #include "tests/support/CommandOutput.h"
+#include "tests/support/OlaDmxJson.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
 
@@ -60,20 +61,8 @@ std::string Slurp(const std::string& path) {
 
 // The 512 values olad holds for a universe, empty when it answers nothing.
 std::vector<int> OlaValues(int universe) {
-    const std::string json = testsupport::CommandOutput(
-        "curl -s --noproxy '*' --max-time 5 'http://127.0.0.1:9090/get_dmx?u=" + std::to_string(universe) + "'");
-    std::vector<int> values;
-    const size_t open = json.find('['), close = json.find(']');
-    if (open == std::string::npos || close == std::string::npos || close < open) return values;
-    const std::string list = json.substr(open + 1, close - open - 1);
-    size_t at = 0;
-    while (at < list.size()) {
-        values.push_back(std::atoi(list.c_str() + at));
-        const size_t comma = list.find(',', at);
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    return values;
+    return testsupport::OlaDmxValues(testsupport::CommandOutput(
+        "curl -s --noproxy '*' --max-time 5 'http://127.0.0.1:9090/get_dmx?u=" + std::to_string(universe) + "'"));
 }
 
 // Rendering may round a half a step either way.

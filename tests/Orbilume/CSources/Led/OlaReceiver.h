@@ -17,6 +17,7 @@
 
 #include "tests/Orbilume/CSources/DmxIn/ChildProcess.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/OlaDmxJson.h"
 #include "tests/support/TempDir.h"
 
 namespace dimtest {
@@ -73,20 +74,8 @@ public:
 
     // The 512 values olad holds for a universe (its get_dmx answer), empty when it answers nothing.
     std::vector<int> Values(int universe) {
-        const std::string json =
-            InFarOutput("curl -s 'http://127.0.0.1:9090/get_dmx?u=" + std::to_string(universe) + "'");
-        std::vector<int> values;
-        const size_t open = json.find('['), close = json.find(']');
-        if (open == std::string::npos || close == std::string::npos || close < open) return values;
-        const std::string list = json.substr(open + 1, close - open - 1);
-        size_t at = 0;
-        while (at < list.size()) {
-            values.push_back(std::atoi(list.c_str() + at));
-            const size_t comma = list.find(',', at);
-            if (comma == std::string::npos) break;
-            at = comma + 1;
-        }
-        return values;
+        return testsupport::OlaDmxValues(
+            InFarOutput("curl -s 'http://127.0.0.1:9090/get_dmx?u=" + std::to_string(universe) + "'"));
     }
 
     // A command line run in the far namespace; true on exit status 0.
