@@ -2,6 +2,8 @@
 // Each iteration times a batch of ours and a batch of the peer, in alternating order; "ratio" is
 // ours over the peer for the whole run (run with --benchmark_repetitions and take the median).
 #include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -24,6 +26,33 @@ using Steady = std::chrono::steady_clock;
 double Seconds(Steady::time_point t0) {
     return std::chrono::duration<double>(Steady::now() - t0).count();
 }
+
+// Where the scheduler puts the two sides of a hand-off decides its cost (a wake-up on the same
+// CPU is several times cheaper than one across CPUs), so both pairs get the same places: this
+// thread on the first CPU it may use, the far side on the second.
+struct PingPongPlaces {
+    cpu_set_t saved;
+    int near = -1, far = -1;
+    PingPongPlaces() {
+        CPU_ZERO(&saved);
+        if (pthread_getaffinity_np(pthread_self(), sizeof saved, &saved) != 0) return;
+        for (int c = 0; c < CPU_SETSIZE && far < 0; ++c)
+            if (CPU_ISSET(c, &saved)) (near < 0 ? near : far) = c;
+        if (far >= 0) Pin(pthread_self(), near);
+    }
+    ~PingPongPlaces() {
+        if (far >= 0) pthread_setaffinity_np(pthread_self(), sizeof saved, &saved);
+    }
+    void PinFar(std::thread& t) const {
+        if (far >= 0) Pin(t.native_handle(), far);
+    }
+    static void Pin(pthread_t t, int cpu) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        (void)pthread_setaffinity_np(t, sizeof one, &one);
+    }
+};
 
 // ---- the peer: one epoll set and one eventfd per thread
 
@@ -119,10 +148,13 @@ void BM_RunLoopPingPong(benchmark::State& state) {
     pp.home = plat::RunLoopSource::Create(&PingPong::Pong, &pp);
     plat::RunLoop* loop = plat::RunLoop::Current();
     (void)loop->AddSource(pp.home.get(), plat::kRunLoopDefaultMode);
+    PingPongPlaces places;
     LoopThread remote(&PingPong::Echo, &pp);
+    places.PinFar(remote.thread);
 
     BareWaiter bareHome;
     BareEcho bareRemote(&bareHome);
+    places.PinFar(bareRemote.thread);
 
     auto ours = [&] {
         auto t0 = Steady::now();
@@ -318,10 +350,12 @@ struct PostQueue {
 // source for ours, the eventfd for the peer). With signalEach ours signals on every post instead,
 // which adds one atomic exchange per post.
 void RunPosts(benchmark::State& state, bool signalEach) {
+    PingPongPlaces places;
     PostQueue q;
     q.items.reserve(kPosts);
     q.taken.reserve(kPosts);
     LoopThread consumer([](void* self) { static_cast<PostQueue*>(self)->Take(); }, &q);
+    places.PinFar(consumer.thread);
 
     PostQueue bq;
     bq.items.reserve(kPosts);
@@ -335,6 +369,7 @@ void RunPosts(benchmark::State& state, bool signalEach) {
             bq.Take();
         }
     });
+    places.PinFar(bareConsumer);
 
     auto ours = [&] {
         int64_t base = q.consumed.load();
