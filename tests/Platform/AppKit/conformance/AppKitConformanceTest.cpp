@@ -442,7 +442,7 @@ TEST_P(AppKitConformance, ViewsDrawIntoTheBackingStoreClippedToTheirAncestors) {
     inner->Release();
 }
 
-// Turns the event loop (drawing what needs display) until the condition holds or a second passed.
+// Turns the event loop (drawing what needs display) until the condition holds or two seconds passed.
 template <typename F>
 bool Settle(F done) {
     const double until = plat::ClockNow() + 2;
@@ -556,6 +556,8 @@ TEST_P(AppKitConformance, DragsFromOtherProgramsReachTheWindowAsDragSessions) {
     Window* w = Make({100, 100, 300, 200});
     w->RegisterForDraggedTypes({plat::Pasteboard::kTypeString, plat::Pasteboard::kTypeFileURL});
     w->MakeKeyAndOrderFront();
+    // The other program looks for the window under the pointer: it must be on the screen first.
+    ASSERT_TRUE(Settle([&] { return driver->Shown(w); }));
     using Drag = BackendDriver::OutsideDrag;
     struct Case {
         const char* name;
