@@ -311,28 +311,35 @@ void BM_LedSampleOnly(benchmark::State& state) {
     state.counters["median_ratio"] = Median(ratios);
 }
 
-// A receiver on 127.0.0.1:6454 with an 8 MiB buffer, counting datagrams on its own thread.
+// A UDP socket bound to 127.0.0.1:port with an 8 MiB receive buffer and a 100 ms receive
+// timeout; -1 when the port can't be had.
+int LoopbackReceiver(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    int size = 8 << 20;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+        (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    timeval tv{0, 100000};
+    (void)setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A receiver on 127.0.0.1:6454, counting datagrams on its own thread.
 struct Receiver {
     int fd = -1;
     std::atomic<uint64_t> count{0};
     std::atomic<bool> stop{false};
     std::thread thread;
     Receiver() {
-        fd = socket(AF_INET, SOCK_DGRAM, 0);
-        int size = 8 << 20;
-        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-            (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        timeval tv{0, 100000};
-        (void)setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(dmxpkt::kArtNetPort);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            close(fd);
-            fd = -1;
-            return;
-        }
+        fd = LoopbackReceiver(dmxpkt::kArtNetPort);
+        if (fd < 0) return;
         thread = std::thread([this] {
             uint8_t b[700];
             while (!stop.load())
@@ -415,18 +422,8 @@ void BM_LedSend44Hz(benchmark::State& state) {
         state.SkipWithError("run inside tests/support/netns-run (ports 5568 of a private namespace)");
         return;
     }
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    int size = 8 << 20;
-    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-        (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    timeval tv{0, 100000};
-    (void)setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(dmxpkt::kSAcnPort);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(fd);
+    const int fd = LoopbackReceiver(dmxpkt::kSAcnPort);
+    if (fd < 0) {
         state.SkipWithError("cannot bind 127.0.0.1:5568");
         return;
     }
