@@ -30,6 +30,7 @@
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Window.h"
+#include "tests/Common/ObjC/ModalRoot.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/MenuPixels.h"
 #include "tests/support/WindowShot.h"
@@ -37,24 +38,6 @@
 namespace {
 
 using T = CDocModelTypes;
-
-struct Root : LHandler {
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is(LPane_ReqCapture)) {
-            if (LMouse::Get()) LMouse::Get()->Capture(msg.sender);
-            return LMessage();
-        }
-        if (msg.Is(LPane_ReqFocus) && msg.sender) {
-            auto* frame = static_cast<LPane*>(msg.sender);
-            if (!(frame->State() & LPane::kFocused)) frame->ChangeState(LPane::kFocus);
-            return LMessage();
-        }
-        for (const char* id :
-             {"LPane_Defer", "LMouse_Cursor", "LFrame_Place", "LFrame_Activate", "LFrame_Deactivate"})
-            if (msg.Is(id)) return LMessage();
-        return LHandler::Handle(msg);
-    }
-};
 
 // A rectangle of the window read back from the server.
 class Shot : public testsupport::WindowShot {
@@ -106,7 +89,7 @@ protected:
         return value.CStr();
     }
 
-    Root root;
+    dialogtest::LiveRoot root;
     CAppPrefs prefs;
     CCtlInHub hub;
     std::unique_ptr<OutputAdjustWindow> window;
