@@ -99,4 +99,18 @@ GraphBuilder PatchGraph(const char* patch, PortKeys inputs, PortKeys outputs) {
     return g;
 }
 
+GraphBuilder SolidColorGraph() {
+    plat::Dictionary u;
+    u.Set(plat::kPublishedPortKey, plat::Value("color"));
+    u.Set(plat::kPortAttributeType, plat::Value("color"));
+    u.Set(plat::kPortAttributeDefault, plat::Value(plat::Color{1, 1, 1, 1}));
+    plat::Dictionary state;
+    state.Set(plat::kShaderStateFragment, plat::Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
+    state.Set(plat::kShaderStateUniforms, plat::Value(plat::ValueArray{plat::Value(std::move(u))}));
+    GraphBuilder solid;
+    solid.Node("g", plat::kNodeClassGLSL, state);
+    solid.PublishInput("Color", "g", "color");
+    return solid;
+}
+
 }  // namespace composertest

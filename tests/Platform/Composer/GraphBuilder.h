@@ -30,6 +30,9 @@ private:
 plat::Dictionary ShaderState(const std::string& fragment,
                              std::initializer_list<std::pair<const char*, const char*>> uniforms = {});
 
+// One shader node filling the frame with the colour of its published input "Color" (white unless set).
+GraphBuilder SolidColorGraph();
+
 // One node "p" of class "plugin" running the patch, its ports published as {name, port key}.
 using PortKeys = std::initializer_list<std::pair<const char*, const char*>>;
 GraphBuilder PatchGraph(const char* patch, PortKeys inputs, PortKeys outputs);

@@ -29,8 +29,6 @@
 #include "Orbilume/CSources/Led/CDimInstruments.h"
 #include "Orbilume/CSources/Led/CDimOutput.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
-#include "Platform/Composer/BuiltinNodeClasses.h"
-#include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Preferences/Preferences.h"
 #include "tests/Orbilume/CSources/DmxIn/ChildProcess.h"
@@ -97,17 +95,7 @@ struct DimmerProgramTest : ::testing::Test {
     }
 
     void WriteShow() {
-        plat::Dictionary u;
-        u.Set(plat::kPublishedPortKey, plat::Value("color"));
-        u.Set(plat::kPortAttributeType, plat::Value("color"));
-        u.Set(plat::kPortAttributeDefault, plat::Value(plat::Color{1, 1, 1, 1}));
-        plat::Dictionary state;
-        state.Set(plat::kShaderStateFragment,
-                  plat::Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
-        state.Set(plat::kShaderStateUniforms, plat::Value(plat::ValueArray{plat::Value(std::move(u))}));
-        composertest::GraphBuilder solid;
-        solid.Node("g", plat::kNodeClassGLSL, state);
-        solid.PublishInput("Color", "g", "color");
+        const composertest::GraphBuilder solid = composertest::SolidColorGraph();
         ASSERT_TRUE(plat::WritePropertyListFile(home.File("solid.qtz"), solid.PropertyList(),
                                                 plat::PropertyListFormat::Xml));
         CDocModelHolder doc;

@@ -22,8 +22,6 @@
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Http/EngineMonitorSource.h"
 #include "Orbilume/CSources/Http/FormServer.h"
-#include "Platform/Composer/BuiltinNodeClasses.h"
-#include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/PNGDecoder.h"
@@ -36,8 +34,6 @@
 #include "tests/support/TempDir.h"
 
 using composertest::GraphBuilder;
-using plat::Dictionary;
-using plat::Value;
 using namespace qctest;
 
 namespace {
@@ -58,17 +54,7 @@ class EngineMonitorTest : public QcGLTest {
 protected:
     void SetUp() override {
         QcGLTest::SetUp();
-        Dictionary u;
-        u.Set(plat::kPublishedPortKey, Value("color"));
-        u.Set(plat::kPortAttributeType, Value("color"));
-        u.Set(plat::kPortAttributeDefault, Value(plat::Color{1, 1, 1, 1}));
-        Dictionary state;
-        state.Set(plat::kShaderStateFragment,
-                  Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
-        state.Set(plat::kShaderStateUniforms, Value(plat::ValueArray{Value(std::move(u))}));
-        GraphBuilder solid;
-        solid.Node("g", plat::kNodeClassGLSL, state);
-        solid.PublishInput("Color", "g", "color");
+        const GraphBuilder solid = composertest::SolidColorGraph();
         ASSERT_TRUE(plat::WritePropertyListFile(dir.File("solid.qtz"), solid.PropertyList(),
                                                 plat::PropertyListFormat::Xml));
         doc = std::make_unique<CDocModelHolder>();

@@ -17,8 +17,6 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
-#include "Platform/Composer/BuiltinNodeClasses.h"
-#include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
 
@@ -44,17 +42,7 @@ void AfterFrame(void* context, CMixEngine*) {
 
 void DimShowGLTest::SetUp() {
     QcGLTest::SetUp();
-    plat::Dictionary u;
-    u.Set(plat::kPublishedPortKey, plat::Value("color"));
-    u.Set(plat::kPortAttributeType, plat::Value("color"));
-    u.Set(plat::kPortAttributeDefault, plat::Value(plat::Color{1, 1, 1, 1}));
-    plat::Dictionary state;
-    state.Set(plat::kShaderStateFragment,
-              plat::Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
-    state.Set(plat::kShaderStateUniforms, plat::Value(plat::ValueArray{plat::Value(std::move(u))}));
-    composertest::GraphBuilder solid;
-    solid.Node("g", plat::kNodeClassGLSL, state);
-    solid.PublishInput("Color", "g", "color");
+    const composertest::GraphBuilder solid = composertest::SolidColorGraph();
     ASSERT_TRUE(plat::WritePropertyListFile(dir.File("solid.qtz"), solid.PropertyList(),
                                             plat::PropertyListFormat::Xml));
     show = std::make_unique<CDocModelHolder>();
