@@ -315,9 +315,7 @@ void CMainApp::MenuReady(LHandler* sender) {
                                           "cCtlBoth",        "cCtlSwitch",  "cCtlExternal", "cArtIn",
                                           "cSAcnIn",         "cOscIn",      "cDeadZone",    "cSceneSelSend",
                                           "cSoundIn",        "cDmxIn",      "cMidiIn",      "cSMPTEIn",
-                                          "cFormSvr"};
-    static const char* const kWindows[] = {"cOutAdj", "cVideoIn"};
-    for (const char* c : kWindows) bar->EnableCommand(c);
+                                          "cFormSvr",        "cOutAdj",     "cVideoIn"};
     for (const char* c : kAlways) bar->EnableCommand(c);
     if (mArtNet && mArtNet->IsConnected()) bar->CheckCommand("cArtIn");
     if (mSAcn && mSAcn->IsOpen()) bar->CheckCommand("cSAcnIn");
