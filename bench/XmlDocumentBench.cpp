@@ -1,11 +1,19 @@
-// The XML readers and the writer beside libxml2 over the same bytes. Every case times ours and the
-// peer by turns in each iteration and reports both throughputs and their ratio (ours / peer time).
+// The XML readers and the writer beside libxml2 over the same bytes, and the whole load as a process
+// beside `xmllint --noout`. Every case times ours and the peer by turns in each iteration and reports
+// their ratio (ours / peer time).
 #include <benchmark/benchmark.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlwriter.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -240,5 +248,58 @@ void BM_XmlWriteRecordDocument(benchmark::State& state) {
         [&] { benchmark::DoNotOptimize(LibxmlWrite(tree)); });
 }
 BENCHMARK(BM_XmlWriteRecordDocument)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// ---- the whole process: orbilume-xml-load beside `xmllint --noout` on the same file
+
+extern "C" char** environ;
+
+// Runs argv to its end; the child's user + system seconds, or -1 when it did not exit 0.
+double ChildSeconds(const std::vector<const char*>& argv) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    std::vector<char*> args;
+    for (const char* a : argv) args.push_back(const_cast<char*>(a));
+    args.push_back(nullptr);
+    const int failed = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return -1;
+    int status = 0;
+    rusage use{};
+    if (wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+void BM_XmlLoadWholeProcess(benchmark::State& state) {
+    const Document& d = TheDocument();
+    char path[] = "/tmp/orbilume-xml-load-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return state.SkipWithError("no temporary file");
+    const bool written = write(fd, d.xml.data(), d.xml.size()) == static_cast<ssize_t>(d.xml.size());
+    close(fd);
+    const std::vector<const char*> ours{ORBILUME_XML_LOAD, path};
+    const std::vector<const char*> peer{"/usr/bin/xmllint", "--noout", path};
+    if (!written || access(peer[0], X_OK) != 0) {
+        unlink(path);
+        return state.SkipWithError("xmllint or the file is missing");
+    }
+    double oursTotal = 0, peerTotal = 0;
+    for (auto _ : state) {
+        const double a = ChildSeconds(ours);
+        const double b = ChildSeconds(peer);
+        if (a < 0 || b < 0) {
+            state.SkipWithError("a load failed");
+            break;
+        }
+        oursTotal += a;
+        peerTotal += b;
+        state.SetIterationTime(a + b);
+    }
+    unlink(path);
+    if (peerTotal > 0) state.counters["ratio"] = oursTotal / peerTotal;
+}
+BENCHMARK(BM_XmlLoadWholeProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
