@@ -240,6 +240,7 @@ CMainApp::~CMainApp() {
     mMenuKeyUI.reset();
     mMediaLoader.reset();
     mPrefsBinding.reset();  // writes "prefs"
+    CAppWindows::Stop();    // the text styles read fonts from the preferences until here
     mPrefs.reset();
     mWorker.reset();
     COpenGLContext_Cca::SetShared(nullptr);

@@ -106,3 +106,9 @@ void CAppWindows::Start(CAppPrefs* prefs) {
     view.Install();
     view.SetParamSet(root ? root->GetSubRecord(CAppPrefs::kPrefViewPrefs) : nullptr);
 }
+
+void CAppWindows::Stop() {
+    PLAT_DCHECK_MAIN_THREAD();
+    CViewPrefs& view = CViewPrefs::Get();
+    if (view.ParamSet()) view.SetParamSet(nullptr);
+}

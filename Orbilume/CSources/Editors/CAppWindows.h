@@ -13,4 +13,6 @@ public:
     // After the preferences are read: the view preferences take their set ('vwpr') and become the
     // window manager's sender and the text styles' font look-up.
     static void Start(CAppPrefs* prefs);
+    // Before the preferences go: the view preferences let go of their set.
+    static void Stop();
 };

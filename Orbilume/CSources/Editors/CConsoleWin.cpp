@@ -541,7 +541,14 @@ CLRect CDocConsoleWin::Frame() const {
 }
 
 void CDocConsoleWin::SetFrame(const CLRect& frame) {
-    if (!frame.IsEmpty() && fWin->Window()) fWin->SetWindowFrame(frame);
+    LWindowServices* s = LWindowServices::Get();
+    if (!s || !fWin->Window() || frame.IsEmpty()) return;
+    // Frame() is the outer frame: the content inside it is the frame less the window's borders.
+    const CLRect outer = s->FrameForContent(fWin->Window(), frame);
+    const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
+                         frame.right - (outer.right - frame.right),
+                         frame.bottom - (outer.bottom - frame.bottom)};
+    fWin->SetWindowFrame(content.IsEmpty() ? frame : content);
 }
 
 void CDocConsoleWin::SetTitle(const LString& title) {

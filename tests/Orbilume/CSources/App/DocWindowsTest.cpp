@@ -14,13 +14,18 @@
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CConsoleWin.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/PinnedFonts.h"
 
 namespace {
 
 using apptest::AppFixture;
 using apptest::Dialogs;
 using P = CAppPrefs;
+
+// The console draws text: one font configuration for the whole process.
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 // A monitor window that only keeps what it is told; its handler sends the window's messages.
 class FakeMonitor : public IMonitorWin {
@@ -159,6 +164,57 @@ TEST_F(DocWindowsTest, MonitorActivationFrontsTheDocumentAndItsCloseBoxAsksFirst
     EXPECT_EQ(
         gMainApp->OpenDocument(CMacFileU::LFsSpecFromPath(app.shows.File("second.obm").c_str()), nullptr), 1);
     EXPECT_EQ(secondMonitor->selected, 1);
+}
+
+// The documents with their real console (and sequence window) beside the fake monitor.
+class DocConsoleTest : public DocWindowsTest {
+protected:
+    void SetUp() override {
+        DocWindowsTest::SetUp();
+        CDocConsoleWin::Install();
+    }
+    void TearDown() override {
+        DocWindowsTest::TearDown();
+        CConsoleWin::SetChannelListFactory(nullptr);
+    }
+};
+
+// The console's place and both dividers go to DCPF when the document closes and come back when it
+// opens again.
+TEST_F(DocConsoleTest, PlaceAndDividersRoundTripThroughTheDocument) {
+    CObDoc* doc = Open(app.ShowPath());
+    auto* console = static_cast<CDocConsoleWin*>(doc->Console());
+    ASSERT_NE(console, nullptr);
+    const CLRect place{180, 120, 1080, 820};
+    console->SetFrame(place);
+    EXPECT_EQ(console->Frame(), place);
+    console->SetDivider(0, 0.35f);
+    console->SetDivider(1, 0.6f);
+    const float d0 = console->Divider(0), d1 = console->Divider(1);
+    EXPECT_NEAR(d0, 0.35f, 0.01f);
+    EXPECT_NEAR(d1, 0.6f, 0.01f);
+    CRecord* record = doc->DocPrefs();
+    AppFixture::Command(doc, "LStdCmd_Close");
+    ASSERT_EQ(gMainApp->DocumentCount(), 0u);
+    EXPECT_FLOAT_EQ(record->GetFloat(P::kDocDivider1), d0);
+    EXPECT_FLOAT_EQ(record->GetFloat(P::kDocDivider2), d1);
+    EXPECT_EQ(CRecordRef(&record).GetRectField(P::kDocConsoleRect), place);
+
+    doc = Open(app.ShowPath());
+    EXPECT_EQ(doc->DocPrefs(), record);
+    console = static_cast<CDocConsoleWin*>(doc->Console());
+    ASSERT_NE(console, nullptr);
+    EXPECT_EQ(console->Frame(), place);
+    EXPECT_NEAR(console->Divider(0), d0, 0.01f);
+    EXPECT_NEAR(console->Divider(1), d1, 0.01f);
+    // Closed and opened once more: nothing drifts.
+    AppFixture::Command(doc, "LStdCmd_Close");
+    doc = Open(app.ShowPath());
+    console = static_cast<CDocConsoleWin*>(doc->Console());
+    EXPECT_EQ(console->Frame(), place);
+    EXPECT_NEAR(console->Divider(0), d0, 0.01f);
+    EXPECT_NEAR(console->Divider(1), d1, 0.01f);
+    AppFixture::Command(doc, "LStdCmd_Close");
 }
 
 }  // namespace
