@@ -53,5 +53,5 @@ void CMoveTimeDlg::SetMilliseconds(int64_t ms) {
 }
 
 int64_t CMoveTimeDlg::Milliseconds() const {
-    return std::clamp<int64_t>(fTime->GetCount(1000), 0, kMaxMs);
+    return std::clamp<int64_t>(fTime->GetTypedCount(1000), 0, kMaxMs);
 }

@@ -788,7 +788,12 @@ LMessage CSceneCell::Handle(const LMessage& msg) {
         return LMessage();
     }
     if (msg.Is(CNumVol_Fix) && fTime && msg.sender == fTime) {
-        fList->SetRowTime(fRow, static_cast<float>(fTime->GetCount(1000)) / 1000.0f);
+        // As typed: a time past the day clamps to its end instead of wrapping into it.
+        const int64_t typed = fTime->GetTypedCount(1000);
+        fList->SetRowTime(fRow, static_cast<float>(double(typed) / 1000.0));
+        // A clamped time that equals the stored one changes nothing the cell would hear of.
+        const int64_t stored = static_cast<int64_t>(double(fList->SceneTime(fRow)) * 1000.0 + 0.5);
+        if (fList->SceneAt(fRow) && typed != stored) fTime->SetCount(stored, 1000);
         return LMessage();
     }
     if (msg.Is(CNumVol_Fix) && fFade && msg.sender == fFade) {

@@ -36,6 +36,7 @@ public:
     CRecord* SequenceAt(int32_t row) const;
     void DeleteSelection();
     CDocModelHolder* Document() const { return fDoc; }
+    CRecordRowDrag* Drag() const { return fDrag.get(); }
     static LScrapType ScrapType();
 
 private:

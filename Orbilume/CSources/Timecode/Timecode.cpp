@@ -4,6 +4,11 @@ namespace {
 constexpr uint64_t kSecondsPerDay = 86400;
 // Larger field values than any time of day needs; keeps Parse's arithmetic far from overflow.
 constexpr uint64_t kMaxParsedField = 1000000;
+
+// The code whose fields a text is read in: 29 reads as 30.
+uint32_t ScratchCode(uint32_t code) {
+    return (code == 1 || code == 24 || code == 25 || code == 30 || code == 100) ? code : 30;
+}
 }  // namespace
 
 uint32_t Timecode::FramesPerSecond(uint32_t code) {
@@ -106,11 +111,11 @@ std::string Timecode::Format() const {
     return out;
 }
 
-int Timecode::Parse(std::string_view text) {
-    int sign = 1;
+uint64_t Timecode::ParseMilliseconds(std::string_view text, uint32_t rateCode, int* sign) {
     size_t i = 0;
+    if (sign) *sign = 1;
     if (!text.empty() && text[0] == '-') {
-        sign = -1;
+        if (sign) *sign = -1;
         i = 1;
     }
     uint64_t fields[4] = {0, 0, 0, 0};
@@ -118,18 +123,22 @@ int Timecode::Parse(std::string_view text) {
     for (; i < text.size() && field < 4; ++i) {
         char c = text[i];
         // Format writes "." before the hundredths of code 100: read it back as a separator.
-        if (c == ':' || (c == '.' && code == 100)) {
+        if (c == ':' || (c == '.' && rateCode == 100)) {
             ++field;
         } else if (c >= '0' && c <= '9') {
             uint64_t v = fields[field] * 10 + uint64_t(c - '0');
             fields[field] = v > kMaxParsedField ? kMaxParsedField : v;
         }
     }
-    uint32_t scratchCode = (code == 1 || code == 24 || code == 25 || code == 30 || code == 100) ? code : 30;
-    uint64_t rate = FramesPerSecond(scratchCode);
-    uint64_t ms = (fields[0] * 3600 + fields[1] * 60 + fields[2]) * 1000 + fields[3] * 1000 / rate;
+    const uint64_t rate = FramesPerSecond(ScratchCode(rateCode));
+    return (fields[0] * 3600 + fields[1] * 60 + fields[2]) * 1000 + fields[3] * 1000 / rate;
+}
+
+int Timecode::Parse(std::string_view text) {
+    int sign = 1;
+    const uint64_t ms = ParseMilliseconds(text, code, &sign);
     Timecode scratch;
-    scratch.Init(scratchCode);
+    scratch.Init(ScratchCode(code));
     scratch.FromCount(uint32_t(ms % (kSecondsPerDay * 1000)), 1000);
     Set(scratch.hours, scratch.minutes, scratch.seconds, scratch.frames);
     if (code == 29 && seconds == 0 && minutes % 10 != 0 && frames <= 2) frames = 2;

@@ -35,6 +35,9 @@ struct Timecode {
     // Reads "[-]h:m:s:f" (fields may be left out); returns -1 when the text starts with "-", else 1.
     // The fields are set, the code stays. Any bytes are accepted.
     int Parse(std::string_view text);
+    // The milliseconds the fields of such a text add up to, not wrapped into the day (each field
+    // counts at most 1,000,000); *sign (when given) gets -1 for a leading "-", else 1.
+    static uint64_t ParseMilliseconds(std::string_view text, uint32_t rateCode, int* sign = nullptr);
 };
 
 static_assert(sizeof(Timecode) == 8);

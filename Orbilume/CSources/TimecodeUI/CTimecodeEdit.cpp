@@ -69,6 +69,14 @@ int32_t CTimecodeEdit::GetCount(uint32_t unitsPerSecond) const {
     return int32_t(std::clamp<int64_t>(sign * count, INT32_MIN, INT32_MAX));
 }
 
+int64_t CTimecodeEdit::GetTypedCount(uint32_t unitsPerSecond) const {
+    int sign = 1;
+    const uint64_t ms = Timecode::ParseMilliseconds(Str(GetText()), fCode, &sign);
+    // At most about 3.6e12 ms: the product stays far inside 64 bits for any practical unit.
+    const int64_t units = int64_t(ms / 1000 * unitsPerSecond + ms % 1000 * unitsPerSecond / 1000);
+    return sign * units;
+}
+
 Timecode CTimecodeEdit::GetTimecode() const {
     Timecode tc;
     tc.Init(fCode);

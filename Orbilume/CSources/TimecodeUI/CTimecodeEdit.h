@@ -32,6 +32,9 @@ public:
 
     // The text's time in units, negated for a "-" sign.
     int32_t GetCount(uint32_t unitsPerSecond) const;
+    // The text's time in units as typed: a time past the day is not wrapped into it ("25:00:00" is
+    // 25 hours, any longer run of digits at most a million per field); negated for a "-" sign.
+    int64_t GetTypedCount(uint32_t unitsPerSecond) const;
     Timecode GetTimecode() const;
     // Show a count or a time, then select the focused field; while the user types (focused, no
     // selection) the text stays as typed.

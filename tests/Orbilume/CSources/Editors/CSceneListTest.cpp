@@ -15,14 +15,21 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
 #include "Lib3/LSources/Mac/HotKeyRegistry.h"
+#include "Lib3/LSources/Mac/LScrapData.h"
+#include "Lib3/LSources/Mac/UListScrap.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CMoveTimeDlg.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
+#include "Platform/AppKit/Dragging.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 #include "tests/Orbilume/CSources/Document/ShowTestSupport.h"
+#include "tests/Orbilume/CSources/Editors/RowDragSupport.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/PinnedFonts.h"
 
@@ -482,6 +489,36 @@ TEST_F(SceneListTest, TimesFromFilesAreClamped) {
     EXPECT_FLOAT_EQ(Times()[2], CSceneList::kMaxTime);
 }
 
+// A typed time is stored within the day, in the ripple mode too: the field cannot store a time
+// past 23:59:59.99 nor below 0, and the cell shows what was stored.
+TEST_F(SceneListTest, TypedTimesClampToTheDay) {
+    struct Case {
+        const char* typed;
+        float stored;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"00:01:02.50", 62.5f, "00:01:02.50"},     {"23:59:59.99", CSceneList::kMaxTime, "23:59:59.99"},
+        {"24:00:00.00", CSceneList::kMaxTime, "23:59:59.99"}, {"99:99:99.99", CSceneList::kMaxTime, "23:59:59.99"},
+        {"-00:00:05.00", 0, "00:00:00.00"},        {"00:00:00.00", 0, "00:00:00.00"},
+    };
+    CAppPrefs prefs;
+    AddScene("only", 10);
+    Open();
+    for (bool ripple : {false, true}) {
+        ASSERT_TRUE(prefs.RootRef().SetByte(nullptr, CAppPrefs::kPrefRippleTimes, ripple ? 1 : 0));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.typed) + (ripple ? " ripple" : ""));
+            CSceneCell* cell = Cell(0);
+            ASSERT_NE(cell, nullptr);
+            (void)cell->TimeField()->SetText(LString(c.typed));
+            LHandler::Dispatch(LMessage(CNumVol_Fix, cell->TimeField(), cell));
+            EXPECT_FLOAT_EQ(Scene(0)->GetFloat(T::kScneTime), c.stored);
+            EXPECT_EQ(Str(Cell(0)->TimeField()->GetText()), c.shown);
+        }
+    }
+}
+
 // Cells: key, name, time and fade; the time field only on a time line.
 TEST_F(SceneListTest, CellsShowTheSceneAndTimeModeHidesTheTime) {
     const std::string before = std::setlocale(LC_ALL, nullptr);
@@ -553,6 +590,93 @@ TEST_F(SceneListTest, MoveTimeDialogRoundTripsMilliseconds) {
     EXPECT_EQ(d.Milliseconds(), 0);
     d.SetMilliseconds(int64_t{100} * 86400 * 1000);
     EXPECT_EQ(d.Milliseconds(), 86399990);
+    // Typed past the day it reads as the day's end, not wrapped into the day.
+    for (const char* typed : {"24:00:00.00", "99:99:99.99", "99999999999:0:0.0"}) {
+        (void)d.TimeField()->SetText(LString(typed));
+        EXPECT_EQ(d.Milliseconds(), 86399990) << typed;
+    }
+    (void)d.TimeField()->SetText(LString("01:00:00.25"));
+    EXPECT_EQ(d.Milliseconds(), 3600250);
+}
+
+// Two documents' scene lists side by side in one window, dragged through the backend's drag loop.
+class SceneListDragTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(resources.Ok());
+        w.log.SetUpper(&doc);
+        for (const char* name : {"one", "two", "three"}) Add(own, name);
+        Add(other, "foreign");
+        list = Make(&own, {10, 10, 190, 290});
+        otherList = Make(&other, {200, 10, 390, 290});
+    }
+    void TearDown() override { lists.clear(); }
+    static void Add(CDocModelHolder& h, const char* name) {
+        CRecord* s = UDocScenes::NewScene();
+        s->StringSlot(T::kScneName) = LString(name);
+        s->Slot(T::kScneTime).f32 = float(h.Scenes()->ArrayCount(T::kScnsScenes) * 10);
+        ASSERT_TRUE(h.Scenes().InsertRecord(nullptr, T::kScnsScenes, h.Scenes()->ArrayCount(T::kScnsScenes), s));
+    }
+    CSceneList* Make(CDocModelHolder* h, const CLRect& bounds) {
+        auto* l = new CSceneList(w.root.get(), h, &registry);
+        w.root->Adopt(l);
+        l->SetBounds(bounds);
+        lists.emplace_back(l);
+        return l;
+    }
+    static std::vector<std::string> Names(CDocModelHolder& h) {
+        std::vector<std::string> out;
+        for (uint32_t i = 0; i < h.Scenes()->ArrayCount(T::kScnsScenes); ++i)
+            out.push_back(Str(h.Scenes()->GetElement(T::kScnsScenes, i)->GetString(T::kScneName)));
+        return out;
+    }
+    // Drags the row of `from` to before the row of `to`.
+    void Drag(CSceneList* from, int32_t row, CSceneList* to, int32_t before) {
+        from->SelectCell({0, row});
+        CDragger* d = rowdrag::PressOn(w, from, from->Drag()->Helper(), row);
+        ASSERT_NE(d, nullptr);
+        EXPECT_TRUE(rowdrag::DragTo(w, d, rowdrag::Before(w, to, before)));
+        EXPECT_EQ(from->Drag()->Helper().Dragger(), nullptr);
+    }
+
+    BundleResources resources;
+    DropWindow w;
+    HotKeyRegistry registry;
+    UndoDocument doc;
+    CDocModelHolder own;
+    CDocModelHolder other;
+    std::vector<std::unique_ptr<LPane>> lists;
+    CSceneList* list = nullptr;
+    CSceneList* otherList = nullptr;
+};
+
+// Rows move within their own list; 'SCNE' rows dragged from another document's list or written by
+// another program are refused.
+TEST_F(SceneListDragTest, ScenesDropOnlyFromTheirOwnList) {
+    Drag(list, 2, list, 0);
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"three", "one", "two"}));
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"one", "two", "three"}));
+
+    Drag(otherList, 0, list, 1);
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(Names(other), (std::vector<std::string>{"foreign"}));
+    EXPECT_FALSE(doc.queue.CanUndo());
+
+    CRecord* scns = other.Scenes().Get();
+    std::unique_ptr<LScrapData> data = UListScrap::CopyRows(
+        CSceneList::ScrapType(), CRecordRef(&scns), T::kScnsScenes, CRgn(CLRect{0, 0, 1, 1}), 1);
+    plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+    (void)UPasteboard::WriteScrap(*data, pb.get());
+    ASSERT_TRUE(pb->HasType(CSceneList::ScrapType().PasteboardType()));
+    for (uint32_t mask : {plat::kDragOperationEvery, plat::kDragOperationCopy}) {
+        plat::ForeignDrag drag(pb.get(), mask);
+        EXPECT_EQ(drag.MoveTo(rowdrag::Before(w, list, 1)), 0u) << mask;
+        EXPECT_EQ(drag.Drop(), 0u) << mask;
+    }
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(list->Rows(), 3);
+    EXPECT_FALSE(doc.queue.CanUndo());
 }
 
 }  // namespace

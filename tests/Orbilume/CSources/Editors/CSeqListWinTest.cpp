@@ -7,12 +7,14 @@
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/CRecordRowDrag.h"
 #include "Lib3/LSources/Mac/HotKeyRegistry.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Editors/CSeqListWin.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 #include "tests/Lib3/LSources/CoreUI/PaneTestSupport.h"
 #include "tests/Orbilume/CSources/Document/ShowTestSupport.h"
+#include "tests/Orbilume/CSources/Editors/RowDragSupport.h"
 #include "tests/support/HeadlessScreens.h"
 #include "tests/support/PinnedFonts.h"
 
@@ -133,6 +135,89 @@ TEST_F(SeqListWinTest, DeleteAndAdd) {
     LHandler::Dispatch(LMessage(LMenuItem_Selected, &add, win.get()));
     EXPECT_EQ(win->List()->Rows(), 4);
     EXPECT_TRUE(win->List()->IsSelected({0, 3})) << win->List()->Selection().bounds().top;
+}
+
+// Two documents' sequence lists side by side in one window, dragged through the backend's drag loop.
+class SeqListDragTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(resources.Ok());
+        w.log.SetUpper(&doc);
+        for (const char* name : {"intro", "main", "encore"}) Add(own, name);
+        Add(other, "guest");
+        list = Make(&own, {10, 10, 190, 290});
+        otherList = Make(&other, {200, 10, 390, 290});
+    }
+    void TearDown() override { lists.clear(); }
+    static void Add(CDocModelHolder& h, const char* name) {
+        const int32_t n = UDocScenes::AppendSequence(h.Scenes(), nullptr);
+        CRecordRef seq(&(*h.Scenes()->GetRecordArray(T::kScnsSequences))[static_cast<uint32_t>(n)]);
+        ASSERT_TRUE(seq.SetString(nullptr, T::kSqncName, LString(name)));
+    }
+    CSeqList* Make(CDocModelHolder* h, const CLRect& bounds) {
+        auto* l = new CSeqList(w.root.get(), h);
+        w.root->Adopt(l);
+        l->SetBounds(bounds);
+        lists.emplace_back(l);
+        return l;
+    }
+    static std::vector<std::string> Names(CDocModelHolder& h) {
+        std::vector<std::string> out;
+        for (uint32_t i = 0; i < h.Scenes()->ArrayCount(T::kScnsSequences); ++i)
+            out.push_back(Str(h.Scenes()->GetElement(T::kScnsSequences, i)->GetString(T::kSqncName)));
+        return out;
+    }
+    static std::string Edited(CDocModelHolder& h) {
+        const int32_t e = h.Scenes()->GetInt(T::kScnsEdited);
+        return e < 0 ? "" : Str(h.Scenes()->GetElement(T::kScnsSequences, uint32_t(e))->GetString(T::kSqncName));
+    }
+    // Drags the selected rows of `from`, pressed on `row`, to before the row of `to`.
+    void Drag(CSeqList* from, int32_t row, CSeqList* to, int32_t before) {
+        CDragger* d = rowdrag::PressOn(w, from, from->Drag()->Helper(), row);
+        ASSERT_NE(d, nullptr);
+        EXPECT_TRUE(rowdrag::DragTo(w, d, rowdrag::Before(w, to, before)));
+    }
+
+    BundleResources resources;
+    DropWindow w;
+    UndoDocument doc;
+    CDocModelHolder own;
+    CDocModelHolder other;
+    std::vector<std::unique_ptr<LPane>> lists;
+    CSeqList* list = nullptr;
+    CSeqList* otherList = nullptr;
+};
+
+// 'SEQC' rows dragged within the list move there in one undo step, and the edited sequence stays
+// the same sequence; rows from another document's list are inserted as copies.
+TEST_F(SeqListDragTest, RowsMoveWithinTheListAndCopyFromAnother) {
+    UDocScenes::SetSequenceEditing(own.Scenes(), true);
+    ASSERT_EQ(Edited(own), "intro");
+    list->SelectCell({0, 1});
+    list->AddToSelection({0, 2});
+    Drag(list, 2, list, 0);
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"main", "encore", "intro"}));
+    EXPECT_EQ(list->Rows(), 3);
+    EXPECT_TRUE(list->IsSelected({0, 0}) && list->IsSelected({0, 1}) && !list->IsSelected({0, 2}));
+    EXPECT_EQ(Edited(own), "intro");
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"intro", "main", "encore"}));
+    EXPECT_EQ(Edited(own), "intro");
+    EXPECT_FALSE(doc.queue.CanUndo());
+
+    // Down past the last row.
+    list->SelectCell({0, 0});
+    Drag(list, 0, list, 3);
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"main", "encore", "intro"}));
+    ASSERT_TRUE(doc.queue.Perform(0));
+
+    otherList->SelectCell({0, 0});
+    Drag(otherList, 0, list, 1);
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"intro", "guest", "main", "encore"}));
+    EXPECT_EQ(Names(other), (std::vector<std::string>{"guest"}));
+    EXPECT_TRUE(list->IsSelected({0, 1}));
+    ASSERT_TRUE(doc.queue.Perform(0));
+    EXPECT_EQ(Names(own), (std::vector<std::string>{"intro", "main", "encore"}));
 }
 
 }  // namespace

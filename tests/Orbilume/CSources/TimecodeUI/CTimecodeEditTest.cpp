@@ -96,6 +96,21 @@ TEST(TimecodeEditText, RangeValueAndCounts) {
     // Long digit runs typed or stored never overflow.
     plain.SetText(LString("99999999999999999999:99999999999:1:1"));
     EXPECT_GE(plain.GetCount(1024), 0);
+    EXPECT_EQ(plain.GetTypedCount(1000), (int64_t{1000000} * 3600 + 1000000 * 60 + 1) * 1000 + 33);
+    // As typed, past the day: not wrapped.
+    CTimecodeEdit hundredths(&owner, 100, false);
+    struct Typed {
+        const char* text;
+        int32_t wrapped;
+        int64_t typed;
+    } typed[] = {{"25:00:00.50", 3600500, 90000500}, {"24:00:00.00", 0, 86400000}, {"-00:00:01.25", -1250, -1250}};
+    for (const Typed& t : typed) {
+        hundredths.SetText(LString(t.text));
+        EXPECT_EQ(hundredths.GetCount(1000), t.wrapped) << t.text;
+        EXPECT_EQ(hundredths.GetTypedCount(1000), t.typed) << t.text;
+    }
+    hundredths.SetText(LString("00:00:01.50"));
+    EXPECT_EQ(hundredths.GetTypedCount(1024), 1536);
 }
 
 // Keys through the keyboard record, the field focused in a fake key window.
