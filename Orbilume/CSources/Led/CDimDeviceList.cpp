@@ -165,8 +165,11 @@ LMessage CDimDeviceCell::Handle(const LMessage& msg) {
         }
         if (msg.sender == fInterface) {
             const int32_t i = fInterface->GetValue();
-            const LString title = i > 0 ? fInterface->ItemTitle(i) : LString();
-            list->CellEdited(this, fInterface, Setter::kInterface, i, std::string(title.CStr(), title.Length()));
+            // The serial's own bytes, which the output looks the interface up by.
+            const std::string serial = i > 0 && size_t(i) < fInterfaceItems.size() && !fInterfaceItems[size_t(i)].separator
+                                           ? fInterfaceItems[size_t(i)].title
+                                           : std::string();
+            list->CellEdited(this, fInterface, Setter::kInterface, i, serial);
             return LMessage();
         }
     }
@@ -277,8 +280,11 @@ CTabFocusPane* CDimDeviceList::CreateCellPane() {
 void CDimDeviceList::FillInterfaces(CDimDeviceCell* cell) {
     LPopupList* p = cell->fInterface;
     while (p->Count() > 1) p->RemoveItem(p->Count() - 1);
-    if (!fSerials) return;
-    for (const std::string& s : fSerials()) p->InsertItem(p->Count(), LString(s.c_str()));
+    dimcell::FillInterfaces(cell->fInterfaceItems, fSerials ? fSerials() : std::vector<std::string>());
+    for (size_t i = 1; i < cell->fInterfaceItems.size(); ++i) {
+        const std::string& s = cell->fInterfaceItems[i].title;
+        p->InsertItem(p->Count(), LString(s.data(), uint32_t(s.size())));
+    }
 }
 
 bool CDimDeviceList::BindCell(LPane* pane, const CLPoint& at) {
@@ -351,21 +357,23 @@ bool CDimDeviceList::BindCell(LPane* pane, const CLPoint& at) {
         Show(cell->fSacn, false);
         LString serial;
         if (prms) (void)CParamSet::Find(CRecordRef(&prms), LString("drsern"), &serial);
-        std::vector<dimcell::PopupItem> items;
-        LPopupList* p = cell->fInterface;
-        for (int32_t i = 0; i < p->Count(); ++i) {
-            const LString t = p->ItemTitle(i);
-            items.push_back({std::string(t.CStr(), t.Length()), p->IsSeparator(i)});
-        }
+        // Compared and kept as bytes (cell->fInterfaceItems), whatever the pop-up shows.
+        std::vector<dimcell::PopupItem> items = cell->fInterfaceItems;
         const uint32_t pick = dimcell::SelectSerial(items, std::string(serial.CStr(), serial.Length()));
+        LPopupList* p = cell->fInterface;
+        std::vector<dimcell::PopupItem>& shown = cell->fInterfaceItems;
+        if (shown.empty()) shown.push_back({});
         while (p->Count() > int32_t(items.size())) p->RemoveItem(p->Count() - 1);
+        shown.resize(std::min(shown.size(), items.size()));
         for (size_t i = 1; i < items.size(); ++i) {
-            const bool same = int32_t(i) < p->Count() && p->IsSeparator(int32_t(i)) == items[i].separator &&
-                              std::string(p->ItemTitle(int32_t(i)).CStr()) == items[i].title;
+            const bool same = i < shown.size() && int32_t(i) < p->Count() &&
+                              shown[i].separator == items[i].separator && shown[i].title == items[i].title;
             if (same) continue;
             if (int32_t(i) < p->Count()) p->RemoveItem(int32_t(i));
-            p->InsertItem(int32_t(i), items[i].separator ? LString() : LString(items[i].title.c_str()));
+            const std::string& t = items[i].title;
+            p->InsertItem(int32_t(i), items[i].separator ? LString() : LString(t.data(), uint32_t(t.size())));
         }
+        shown = items;
         p->SetValue(int32_t(pick));
     } else {
         cell->fOutput->SetValue(0);

@@ -79,6 +79,9 @@ private:
     CNumVol* fRotation;
     bool fFilling = false;
     uint32_t fUsbGeneration = 0;  // of the interfaces its pop-up lists
+    // The interface pop-up's items as their bytes: the pop-up shows broken UTF-8 as U+FFFD, the
+    // serials are compared and stored as they are.
+    std::vector<dimcell::PopupItem> fInterfaceItems;
 };
 
 // The device list beside the layout view: one row per device of 'devs', made only for the visible
