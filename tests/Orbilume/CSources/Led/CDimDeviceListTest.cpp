@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Orbilume/CSources/Led/CDIMDefSel.h"
 #include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
+#include "Platform/Graphics/DrawContext.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Lib3/LSources/Mac/DropTestSupport.h"
 #include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 #include "tests/support/PinnedFonts.h"
 
@@ -162,4 +169,55 @@ TEST_F(DimDeviceListTest, ACellThatIsNotOnScreenHidesThePartsOfTheOtherMode) {
     ASSERT_TRUE(list->BindCell(cell.get(), {0, 0}));
     EXPECT_TRUE(shown(cell->Warning()));
     EXPECT_FALSE(shown(cell->LayoutFrame()));
+}
+
+namespace {
+
+// The list noting the rows it binds to its cells.
+class BindCountingList : public CDimDeviceList {
+public:
+    using CDimDeviceList::CDimDeviceList;
+    bool BindCell(LPane* pane, const CLPoint& cell) override {
+        bound.push_back(cell.y);
+        return CDimDeviceList::BindCell(pane, cell);
+    }
+    std::vector<int32_t> bound;
+};
+
+}  // namespace
+
+// Thousands of devices: a drawing binds only the visible rows (and a margin), and the list keeps a
+// handful of cell panes wherever it is scrolled.
+TEST(DimDeviceListMany, DrawingBindsTheVisibleRowsOnly) {
+    BundleResources resources;
+    ASSERT_TRUE(resources.Ok());
+    Documents docs;
+    ASSERT_TRUE(docs.Read(DimsXml(std::vector<Device>(5000, Device{}))));
+    DropWindow w;
+    auto owned = std::make_unique<BindCountingList>(w.root.get(), &docs.prefs, docs.Settings(), &docs.dims,
+                                                    &docs.defs, nullptr);
+    BindCountingList& list = *w.root->Adopt(owned.get());
+    list.SetBounds({0, 0, 400, 300});
+    ASSERT_EQ(list.Rows(), 5000);
+    const int32_t visible = list.VisibleRows();
+    ASSERT_GT(visible, 1);
+    ASSERT_LT(visible, 100);
+    const int32_t margin = CCellGridPane::kLiveMargin;
+    for (int32_t first : {0, 2500, 5000 - visible}) {
+        SCOPED_TRACE(first);
+        list.SetScrollPos(0, first);
+        ASSERT_EQ(list.FirstRow(), first);
+        list.bound.clear();
+        plat::Ref<plat::DrawContext> image = plat::DrawContext::CreateImage(400, 300);
+        {
+            LPanePort port(&list);
+            LDrawContext ctx(port, image.get());
+            list.Draw(ctx);
+        }
+        ASSERT_FALSE(list.bound.empty());
+        EXPECT_LE(int32_t(list.bound.size()), visible + 2 * margin);
+        EXPECT_GE(*std::min_element(list.bound.begin(), list.bound.end()), first - margin);
+        EXPECT_LE(*std::max_element(list.bound.begin(), list.bound.end()), first + visible + margin);
+        EXPECT_LE(int32_t(list.PaneCount()), visible + 2 * margin);
+    }
 }
