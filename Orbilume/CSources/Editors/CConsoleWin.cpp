@@ -33,6 +33,7 @@
 #include "Orbilume/CSources/Editors/CChannelList.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Editors/CSeqListWin.h"
+#include "Orbilume/CSources/Editors/WindowFrame.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Platform/AppKit/Window.h"
@@ -541,14 +542,8 @@ CLRect CDocConsoleWin::Frame() const {
 }
 
 void CDocConsoleWin::SetFrame(const CLRect& frame) {
-    LWindowServices* s = LWindowServices::Get();
-    if (!s || !fWin->Window() || frame.IsEmpty()) return;
-    // Frame() is the outer frame: the content inside it is the frame less the window's borders.
-    const CLRect outer = s->FrameForContent(fWin->Window(), frame);
-    const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
-                         frame.right - (outer.right - frame.right),
-                         frame.bottom - (outer.bottom - frame.bottom)};
-    fWin->SetWindowFrame(content.IsEmpty() ? frame : content);
+    // Frame() is the outer frame.
+    SetOuterWindowFrame(fWin.get(), frame);
 }
 
 void CDocConsoleWin::SetTitle(const LString& title) {

@@ -21,6 +21,7 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
+#include "Orbilume/CSources/Editors/WindowFrame.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -216,8 +217,9 @@ CSeqListWin::CSeqListWin(LHandler* upper, CDocModelHolder* doc, CRecord* docPref
     if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
     if (!Window()) return;
     const CLRect place = fPrefs ? CRecordRef(&fPrefs).GetRectField(P::kDocSeqWinRect) : CLRect();
+    // Stored as the outer frame (LWindow_Place below).
     if (!place.IsEmpty())
-        SetWindowFrame(place);
+        SetOuterWindowFrame(this, place);
     else
         FitWindowToLayout();
 }
@@ -319,7 +321,7 @@ CLRect CDocSeqListWin::Frame() const {
 }
 
 void CDocSeqListWin::SetFrame(const CLRect& frame) {
-    if (!frame.IsEmpty() && fWin->Window()) fWin->SetWindowFrame(frame);
+    SetOuterWindowFrame(fWin.get(), frame);
 }
 
 void CDocSeqListWin::SetTitle(const LString& /*title*/) {}

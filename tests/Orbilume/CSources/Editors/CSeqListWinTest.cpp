@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "Common/ObjC/CLatentEditText.h"
+#include "Common/ObjC/CMacWindowMgr.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CRecordRowDrag.h"
 #include "Lib3/LSources/Mac/HotKeyRegistry.h"
+#include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Editors/CSeqListWin.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
@@ -218,6 +221,40 @@ TEST_F(SeqListDragTest, RowsMoveWithinTheListAndCopyFromAnother) {
     EXPECT_TRUE(list->IsSelected({0, 1}));
     ASSERT_TRUE(doc.queue.Perform(0));
     EXPECT_EQ(Names(own), (std::vector<std::string>{"intro", "main", "encore"}));
+}
+
+// The panel's place ('sqwp') comes back where it was left, opened again and again; the document's
+// frame calls agree with each other.
+TEST(SeqListWinPlace, ThePlaceRoundTripsWithoutDrifting) {
+    BundleResources resources;
+    ASSERT_TRUE(resources.Ok());
+    testsupport::HeadlessScreens screens;
+    CMacWindowMgr mgr;
+    CAppPrefs prefs;
+    CRecord* dcpf = prefs.AppendDocument();
+    ASSERT_NE(dcpf, nullptr);
+    UndoDocument doc;
+    CDocModelHolder h;
+    const CLRect content{300, 200, 560, 500};
+    CLRect outer;
+    {
+        CSeqListWin win(&doc, &h, dcpf);
+        ASSERT_NE(win.Window(), nullptr);
+        win.SetWindowFrame(content);  // moved there
+        LHandler::Dispatch(LMessage(LWindow_Place, win.Window(), &win));
+        outer = win.GetWindowFrame();
+        ASSERT_NE(outer, content);  // the panel has a title bar
+    }
+    for (int i = 0; i < 2; ++i) {
+        CSeqListWin win(&doc, &h, dcpf);
+        EXPECT_EQ(win.GetWindowRect(), content) << i;
+        EXPECT_EQ(win.GetWindowFrame(), outer) << i;
+        LHandler::Dispatch(LMessage(LWindow_Place, win.Window(), &win));
+    }
+    CDocSeqListWin seqs(SDocWindowArgs{&doc, nullptr, &h, dcpf, nullptr, false});
+    const CLRect frame{100, 120, 400, 520};
+    seqs.SetFrame(frame);
+    EXPECT_EQ(seqs.Frame(), frame);
 }
 
 }  // namespace
