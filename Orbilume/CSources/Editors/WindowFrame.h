@@ -11,6 +11,7 @@ inline void SetOuterWindowFrame(LFrame* frame, const CLRect& outer) {
     // The borders FrameForContent adds around a content rectangle, taken off the outer one.
     const CLRect grown = s->FrameForContent(frame->Window(), outer);
     const CLRect content{outer.left - (grown.left - outer.left), outer.top - (grown.top - outer.top),
-                         outer.right - (grown.right - outer.right), outer.bottom - (grown.bottom - outer.bottom)};
+                         outer.right - (grown.right - outer.right),
+                         outer.bottom - (grown.bottom - outer.bottom)};
     frame->SetWindowFrame(content.IsEmpty() ? outer : content);
 }

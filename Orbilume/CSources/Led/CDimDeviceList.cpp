@@ -166,9 +166,10 @@ LMessage CDimDeviceCell::Handle(const LMessage& msg) {
         if (msg.sender == fInterface) {
             const int32_t i = fInterface->GetValue();
             // The serial's own bytes, which the output looks the interface up by.
-            const std::string serial = i > 0 && size_t(i) < fInterfaceItems.size() && !fInterfaceItems[size_t(i)].separator
-                                           ? fInterfaceItems[size_t(i)].title
-                                           : std::string();
+            const std::string serial =
+                i > 0 && size_t(i) < fInterfaceItems.size() && !fInterfaceItems[size_t(i)].separator
+                    ? fInterfaceItems[size_t(i)].title
+                    : std::string();
             list->CellEdited(this, fInterface, Setter::kInterface, i, serial);
             return LMessage();
         }

@@ -498,9 +498,12 @@ TEST_F(SceneListTest, TypedTimesClampToTheDay) {
         const char* shown;
     };
     const Case cases[] = {
-        {"00:01:02.50", 62.5f, "00:01:02.50"},     {"23:59:59.99", CSceneList::kMaxTime, "23:59:59.99"},
-        {"24:00:00.00", CSceneList::kMaxTime, "23:59:59.99"}, {"99:99:99.99", CSceneList::kMaxTime, "23:59:59.99"},
-        {"-00:00:05.00", 0, "00:00:00.00"},        {"00:00:00.00", 0, "00:00:00.00"},
+        {"00:01:02.50", 62.5f, "00:01:02.50"},
+        {"23:59:59.99", CSceneList::kMaxTime, "23:59:59.99"},
+        {"24:00:00.00", CSceneList::kMaxTime, "23:59:59.99"},
+        {"99:99:99.99", CSceneList::kMaxTime, "23:59:59.99"},
+        {"-00:00:05.00", 0, "00:00:00.00"},
+        {"00:00:00.00", 0, "00:00:00.00"},
     };
     CAppPrefs prefs;
     AddScene("only", 10);
@@ -615,7 +618,8 @@ protected:
         CRecord* s = UDocScenes::NewScene();
         s->StringSlot(T::kScneName) = LString(name);
         s->Slot(T::kScneTime).f32 = float(h.Scenes()->ArrayCount(T::kScnsScenes) * 10);
-        ASSERT_TRUE(h.Scenes().InsertRecord(nullptr, T::kScnsScenes, h.Scenes()->ArrayCount(T::kScnsScenes), s));
+        ASSERT_TRUE(
+            h.Scenes().InsertRecord(nullptr, T::kScnsScenes, h.Scenes()->ArrayCount(T::kScnsScenes), s));
     }
     CSceneList* Make(CDocModelHolder* h, const CLRect& bounds) {
         auto* l = new CSceneList(w.root.get(), h, &registry);
@@ -664,8 +668,8 @@ TEST_F(SceneListDragTest, ScenesDropOnlyFromTheirOwnList) {
     EXPECT_FALSE(doc.queue.CanUndo());
 
     CRecord* scns = other.Scenes().Get();
-    std::unique_ptr<LScrapData> data = UListScrap::CopyRows(
-        CSceneList::ScrapType(), CRecordRef(&scns), T::kScnsScenes, CRgn(CLRect{0, 0, 1, 1}), 1);
+    std::unique_ptr<LScrapData> data = UListScrap::CopyRows(CSceneList::ScrapType(), CRecordRef(&scns),
+                                                            T::kScnsScenes, CRgn(CLRect{0, 0, 1, 1}), 1);
     plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
     (void)UPasteboard::WriteScrap(*data, pb.get());
     ASSERT_TRUE(pb->HasType(CSceneList::ScrapType().PasteboardType()));

@@ -172,7 +172,8 @@ protected:
     }
     static std::string Edited(CDocModelHolder& h) {
         const int32_t e = h.Scenes()->GetInt(T::kScnsEdited);
-        return e < 0 ? "" : Str(h.Scenes()->GetElement(T::kScnsSequences, uint32_t(e))->GetString(T::kSqncName));
+        return e < 0 ? ""
+                     : Str(h.Scenes()->GetElement(T::kScnsSequences, uint32_t(e))->GetString(T::kSqncName));
     }
     // Drags the selected rows of `from`, pressed on `row`, to before the row of `to`.
     void Drag(CSeqList* from, int32_t row, CSeqList* to, int32_t before) {

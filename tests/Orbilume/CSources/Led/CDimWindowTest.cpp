@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "Common/ObjC/CNumVol.h"
+#include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreUI/CHeaderFrame.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
-#include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LWindowPlacer.h"
 #include "Orbilume/CSources/Led/CDIMDefSel.h"
-#include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Orbilume/CSources/Led/CDimDeviceList.h"
 #include "Orbilume/CSources/Led/CDimLayoutView.h"
 #include "Orbilume/CSources/Led/CDimWindow.h"
@@ -23,8 +23,8 @@
 #include "Platform/USB/sim/SimDmxInterface.h"
 #include "Platform/USB/sim/SimUsbHost.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
-#include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 #include "tests/Lib3/LSources/CoreUI/BundleResources.h"
+#include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 #include "tests/support/PinnedFonts.h"
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

@@ -103,7 +103,8 @@ TEST(TimecodeEditText, RangeValueAndCounts) {
         const char* text;
         int32_t wrapped;
         int64_t typed;
-    } typed[] = {{"25:00:00.50", 3600500, 90000500}, {"24:00:00.00", 0, 86400000}, {"-00:00:01.25", -1250, -1250}};
+    } typed[] = {
+        {"25:00:00.50", 3600500, 90000500}, {"24:00:00.00", 0, 86400000}, {"-00:00:01.25", -1250, -1250}};
     for (const Typed& t : typed) {
         hundredths.SetText(LString(t.text));
         EXPECT_EQ(hundredths.GetCount(1000), t.wrapped) << t.text;
