@@ -196,6 +196,8 @@ void CDimDefEditorCtl::DeleteDefinition() {
     const std::string name = NameOf(shown);
     if (UDimDefMessage::Show(this, UDimDefMessage::kConfirmDelete, true) != 1) return;
     if (!ShownDefinition() || ShownName() != name) return;
+    // Undo writes it back to the file it came from (a sub-folder's, say), not a new one at the top.
+    const std::string file = fStore->FileOf(name);
     if (!DeleteFile(name)) {
         // The file would come back at the next start: the definition stays.
         (void)UDimDefMessage::Show(this, UDimDefMessage::kDeleteFailed, false);
@@ -206,8 +208,10 @@ void CDimDefEditorCtl::DeleteDefinition() {
     (void)group.BeginGroup(this, entryName);
     {
         CUndoStrm entry;
-        if (entry.BeginEntry(this, this, &ReplayDelete, entryName, CUndoStrm::kModePlain, CUndoStrm::kMergeNever))
+        if (entry.BeginEntry(this, this, &ReplayDelete, entryName, CUndoStrm::kModePlain, CUndoStrm::kMergeNever)) {
             entry.PutPart(name.data(), static_cast<uint32_t>(name.size()));
+            entry.PutPart(file.data(), static_cast<uint32_t>(file.size()));
+        }
         entry.Close();
     }
     (void)fStore->Delete(this, name);
@@ -217,10 +221,11 @@ void CDimDefEditorCtl::DeleteDefinition() {
 
 void CDimDefEditorCtl::ReplayDelete(void* context, CUndoStrm& stream, int direction) {
     auto* self = static_cast<CDimDefEditorCtl*>(context);
-    std::string name;
-    if (!stream.GetPart(name)) return;
+    std::string name, file;
+    if (!stream.GetPart(name) || !stream.GetPart(file)) return;
     if (direction == 0) {
         // The store's own entry has put the definition back already (the group undoes backwards).
+        if (!file.empty() && self->fStore && self->fStore->FileOf(name).empty()) self->fStore->SetFileOf(name, file);
         self->Open(name, false);
         (void)self->Save(name);
     } else {

@@ -334,6 +334,43 @@ TEST_F(DimDefCtlTest, CloseSavesEveryChangedField) {
     EXPECT_NE(dir.Read("Documents/ObDimInstruments/Strip").find("dtvt=\"3\""), std::string::npos);
 }
 
+// A definition from a sub-folder is written back where it came from, by a save, a close and the
+// undo of its deletion; nothing appears at the top of the user folder.
+TEST_F(DimDefCtlTest, ADefinitionFromASubFolderIsSavedInPlace) {
+    mkdir(library->UserFolder().c_str(), 0755);
+    mkdir(UserFile("sub").c_str(), 0755);
+    dir.Write("Documents/ObDimInstruments/sub/Deep", DefText("Deep", 2, 1));
+    store.LoadFolder(library->UserFolder(), true);
+    ASSERT_NE(store.Find("Deep"), nullptr);
+    const std::string deep = UserFile("sub/Deep");
+    EXPECT_EQ(store.FileOf("Deep"), deep);
+
+    ctl->Open("Deep");
+    ASSERT_TRUE(store.RefOf("Deep").SetUInt(ctl.get(), T::kDidfColumns, 7));
+    ctl->Open("Built In");  // closes Deep, saving it
+    EXPECT_NE(dir.Read("Documents/ObDimInstruments/sub/Deep").find("dthz=\"7\""), std::string::npos);
+    EXPECT_FALSE(Exists(UserFile("Deep")));
+
+    ASSERT_TRUE(store.RefOf("Deep").SetUInt(ctl.get(), T::kDidfRows, 5));
+    ASSERT_TRUE(ctl->Save("Deep"));
+    EXPECT_NE(dir.Read("Documents/ObDimInstruments/sub/Deep").find("dtvt=\"5\""), std::string::npos);
+    EXPECT_EQ(Xmllint(deep), "0\n");
+    EXPECT_FALSE(Exists(UserFile("Deep")));
+
+    ctl->Open("Deep");
+    Command("cDimDefDel");
+    EXPECT_FALSE(Exists(deep));
+    EXPECT_TRUE(Exists(UserFile("sub")));
+    ASSERT_TRUE(ctl->Undo().Perform(0));
+    ASSERT_NE(store.Find("Deep"), nullptr);
+    EXPECT_TRUE(Exists(deep));
+    EXPECT_FALSE(Exists(UserFile("Deep")));
+    EXPECT_EQ(store.FileOf("Deep"), deep);
+    ASSERT_TRUE(ctl->Undo().Perform(1));
+    EXPECT_FALSE(Exists(deep));
+    EXPECT_FALSE(Exists(UserFile("Deep")));
+}
+
 TEST_F(DimDefCtlTest, UnchangedDefinitionsAreNotWritten) {
     typed = {"Quiet"};
     Command("cDimDefNew");

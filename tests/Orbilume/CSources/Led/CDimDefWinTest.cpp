@@ -13,11 +13,16 @@
 #include "Lib3/LSources/CoreData/CRecordHolder.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/Mac/CDragger.h"
+#include "Lib3/LSources/Mac/LScrapData.h"
+#include "Lib3/LSources/Mac/UPasteboard.h"
 #include "Orbilume/CSources/Led/CDIMDefSel.h"
 #include "Orbilume/CSources/Led/CDimDefLibrary.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Platform/AppKit/Dragging.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
 #include "tests/support/TempDir.h"
 
@@ -128,6 +133,72 @@ TEST_F(DimDefWinTest, EditsThroughTheWindowAreSavedOnClose) {
     EXPECT_NE(text.find("dthz=\"5\""), std::string::npos) << text;
     EXPECT_NE(text.find("prcs=\"2\""), std::string::npos) << text;
     EXPECT_NE(text.find("0 0 -4 -2 -3 9"), std::string::npos) << text;
+}
+
+// A channel row's handle drags its row, but a finished drag leaves the table as it was: no
+// entry moves, nothing is undoable, nothing is marked for saving.
+TEST_F(DimDefWinTest, AFinishedDragOfAChannelRowChangesNothing) {
+    ctl->Open("Strip");
+    Win()->SetWindowFrame({100, 100, 700, 700});
+    LHandler::Dispatch(LMessage(LWindow_Place, Win()->Window(), Win()));
+    Win()->Window()->NativeWindow()->MakeKeyAndOrderFront();
+    Win()->UpdateLayout();
+    ASSERT_EQ(Win()->ChannelList()->Rows(), 4);
+    ASSERT_NE(Row(3), nullptr);
+    auto codes = [this] {
+        std::string s;
+        for (uint32_t i = 0; i < 4; ++i) s += std::to_string(CDimDefStore::ChannelCode(store.Find("Strip"), i)) + " ";
+        return s;
+    };
+    const std::string before = codes();
+    ASSERT_EQ(before, "-1 -2 -3 9 ");
+    // The centre of a row's handle on the screen (bounds are in the owner's coordinates).
+    auto handleAt = [this](int32_t row) {
+        CDimChHandle* grip = Row(row)->Grip();
+        const CLPoint origin = grip->GetOriginIn(nullptr);
+        const CLRect b = grip->Bounds();
+        return Win()->Window()->NativeWindow()->ConvertToScreen(
+            {double(origin.x + b.left + b.Width() / 2), double(origin.y + b.top + b.Height() / 2)});
+    };
+    plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+    LScrapData data;
+    const uint8_t zero = 0;
+    ASSERT_TRUE(data.AddFlavor(CDimChHandle::DragType().name, CDimChHandle::DragType().code, &zero, 1, 0));
+    (void)UPasteboard::WriteScrap(data, pb.get());
+
+    struct Case {
+        const char* what;
+        int32_t from, to;
+    } cases[] = {{"onto a row above", 2, 0}, {"onto the suffix row", 2, 3}, {"back onto its own handle", 2, 2}};
+    // With no prefix and one suffix channel only the last per-dot row shows its handle.
+    for (int32_t row = 0; row < 4; ++row) EXPECT_EQ(Row(row)->Grip()->IsVisible(), row == 2) << row;
+    for (const Case& c : cases) {
+        CDimChHandle* grip = Row(c.from)->Grip();
+        ASSERT_NE(LMouse::Get(), nullptr);
+        LHandler::Dispatch(LMessage(LMouse_Click, LMouse::Get(), grip));
+        ASSERT_TRUE(grip->Tracker().IsActive()) << c.what;
+        uint32_t dropped = 0;
+        {
+            plat::ForeignDrag drag(pb.get(), plat::kDragOperationCopy | plat::kDragOperationMove);
+            (void)drag.MoveTo(handleAt(c.from));
+            (void)drag.MoveTo(handleAt(c.to));
+            dropped = drag.Drop();
+        }
+        // Its own handle takes the drop (the drag really reached the row); elsewhere it is refused.
+        EXPECT_EQ(dropped != 0, c.from == c.to) << c.what;
+        if (CDragger* d = grip->Tracker().Dragger()) LHandler::Dispatch(LMessage(CDragger_End, d, grip));
+        EXPECT_FALSE(grip->Tracker().IsActive()) << c.what;
+        EXPECT_EQ(codes(), before) << c.what;
+        EXPECT_EQ(Win()->ChannelList()->Rows(), 4) << c.what;
+        EXPECT_EQ(Str(Row(0)->Value()->GetText()), "R") << c.what;
+        EXPECT_EQ(Str(Row(3)->Value()->GetText()), "9") << c.what;
+        EXPECT_FALSE(ctl->Undo().CanUndo()) << c.what;
+    }
+    // Nothing to save: closing leaves the file alone.
+    const std::string file = dir.Read("Documents/ObDimInstruments/Strip");
+    EXPECT_FALSE(Win()->TakeChanged());
+    LHandler::Dispatch(LMessage(LFrame_Close, Win(), ctl.get()));
+    EXPECT_EQ(dir.Read("Documents/ObDimInstruments/Strip"), file);
 }
 
 TEST_F(DimDefWinTest, ThePlaceIsKept) {
