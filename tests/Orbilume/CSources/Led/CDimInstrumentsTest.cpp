@@ -4,16 +4,20 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Orbilume/CSources/DmxIn/CUvAdTypes.h"
+#include "Orbilume/CSources/Led/DimWindows.h"
 #include "tests/Orbilume/CSources/Led/DimDocumentFixture.h"
 #include "tests/support/CommandOutput.h"
 
@@ -286,18 +290,47 @@ TEST(DimFiles, TheDepthLimitIsExact) {
     }
 }
 
+// A "lastfile" that is missing, damaged or unreadable is reported once, naming the file; the
+// layout starts empty and the setting stays for the next start.
 TEST(DimFiles, ADamagedLastFileStartsEmptyAndKeepsTheSetting) {
-    for (const char* bytes : {"", "<YOBM_DIMS dvsn=\"3\"><YOBM_DIMS_devs>"}) {
+    enum Kind { kMissing, kDamaged, kNoPermission, kFolder };
+    const struct {
+        const char* what;
+        Kind kind;
+        const char* reason;
+    } cases[] = {
+        {"missing", kMissing, "does not exist"},
+        {"damaged", kDamaged, "(line"},
+        {"no read permission", kNoPermission, "cannot be read"},
+        // Unreadable for root too.
+        {"a folder in its place", kFolder, "cannot be read"},
+    };
+    for (const auto& c : cases) {
+        if (c.kind == kNoPermission && geteuid() == 0) {
+            std::printf("skipped \"%s\": root reads a file of mode 000\n", c.what);
+            continue;
+        }
         dimdoc::Fixture f;
         const std::string path = f.dir.File("last.obdim");
-        if (*bytes) f.dir.Write("last.obdim", bytes);
+        if (c.kind == kDamaged || c.kind == kNoPermission)
+            f.dir.Write("last.obdim", "<YOBM_DIMS dvsn=\"3\"><YOBM_DIMS_devs>");
+        if (c.kind == kNoPermission) {
+            ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        }
+        if (c.kind == kFolder) {
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        }
         CDimInstruments& doc = f.Make(path);
-        EXPECT_EQ(f.DeviceCount(), 0u);
-        EXPECT_EQ(f.Root()->GetUInt(T::kDimsDivision), 32u);
-        EXPECT_EQ(doc.LastFile(), path);
-        EXPECT_FALSE(doc.IsDirty());
+        EXPECT_EQ(f.DeviceCount(), 0u) << c.what;
+        EXPECT_EQ(f.Root()->GetUInt(T::kDimsDivision), 32u) << c.what;
+        EXPECT_EQ(doc.LastFile(), path) << c.what;
+        EXPECT_FALSE(doc.IsDirty()) << c.what;
+        ASSERT_EQ(Current().messages.size(), 1u) << c.what;
+        EXPECT_NE(Current().messages[0].find("\"" + path + "\""), std::string::npos) << Current().messages[0];
+        EXPECT_NE(Current().messages[0].find(c.reason), std::string::npos) << Current().messages[0];
         f.doc.reset();
-        EXPECT_STREQ(UDimPrefs::GetLastFile(f.Settings()).CStr(), path.c_str());
+        EXPECT_STREQ(UDimPrefs::GetLastFile(f.Settings()).CStr(), path.c_str()) << c.what;
+        if (c.kind == kNoPermission) (void)chmod(path.c_str(), 0644);
     }
 }
 
@@ -481,6 +514,84 @@ TEST(DimCommands, SelectionThroughTheMenuReachesTheDocument) {
     ASSERT_NE(item, nullptr);
     LHandler::Dispatch(LMessage(LMenuItem_Selected, item, &doc));
     EXPECT_EQ(f.Root()->GetByte(T::kDimsDotGap), 1);
+}
+
+// The universe-address window as the document makes and drives it.
+struct FakeUvAd : IDimUvAdWindow {
+    static inline SDimUvAdArgs made;
+    static inline uint32_t makes = 0;
+    static inline std::vector<bool> sacn;  // every SetSacn
+    static inline bool visible = false;
+    static inline uint32_t selects = 0;
+    LHandler handler;
+    LHandler* Handler() override { return &handler; }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void Select() override { ++selects; }
+    CLRect Frame() const override { return {}; }
+    void SetFrame(const CLRect&) override {}
+    void SetTitle(const LString&) override {}
+    void SetSacn(bool on) override { sacn.push_back(on); }
+    static std::unique_ptr<IDimUvAdWindow> Make(const SDimUvAdArgs& args) {
+        made = args;
+        ++makes;
+        return std::make_unique<FakeUvAd>();
+    }
+};
+
+TEST(DimCommands, TheUniverseWindowIsMadeOnceAndFollowsTheProtocol) {
+    FakeUvAd::makes = 0;
+    FakeUvAd::sacn.clear();
+    FakeUvAd::visible = false;
+    FakeUvAd::selects = 0;
+    SDimWindowFactories factories;
+    factories.universeAddresses = &FakeUvAd::Make;
+    SetDimWindowFactories(&factories);
+    {
+        dimdoc::Fixture f;
+        CDimInstruments& doc = f.Make();
+        Bar bar;
+        EXPECT_NE(bar.Ready(doc).find("cDimUvAd "), std::string::npos);
+        // sACN is on before the window exists: it is made in sACN columns.
+        ASSERT_TRUE(doc.DoCommand(LString("cDimSACN")));
+        EXPECT_EQ(doc.UniverseWindow(), nullptr);
+        EXPECT_TRUE(FakeUvAd::sacn.empty());
+        Bar menu;
+        (void)menu.Ready(doc);
+        LMenuItem* item = nullptr;
+        for (LMenuItem* i = menu.menu->FirstItem(); i; i = menu.menu->NextItem(i))
+            if (i->HasCommand("cDimUvAd")) item = i;
+        ASSERT_NE(item, nullptr);
+        LHandler::Dispatch(LMessage(LMenuItem_Selected, item, &doc));
+        ASSERT_NE(doc.UniverseWindow(), nullptr);
+        EXPECT_EQ(FakeUvAd::makes, 1u);
+        EXPECT_TRUE(FakeUvAd::made.sacn);
+        EXPECT_EQ(FakeUvAd::made.upper, &doc);
+        EXPECT_EQ(FakeUvAd::made.dims, &doc.Dims());
+        EXPECT_EQ(FakeUvAd::made.uvas, f.Root()->GetSubRecord(T::kDimsUniverses));
+        EXPECT_EQ(FakeUvAd::made.settings.Get(), UDimPrefs::UniverseAddressSet(f.Settings()));
+        EXPECT_TRUE(FakeUvAd::visible);
+        EXPECT_EQ(FakeUvAd::selects, 1u);
+        EXPECT_EQ(FakeUvAd::sacn, (std::vector<bool>{true}));
+
+        // Each change of 'saco' switches the columns, by command, by undo-less set or by a load.
+        ASSERT_TRUE(doc.DoCommand(LString("cDimArtNet")));
+        ASSERT_TRUE(doc.DoCommand(LString("cDimSACN")));
+        (void)doc.Dims().RootRef().SetByte(nullptr, T::kDimsSacn, 0);
+        EXPECT_EQ(FakeUvAd::sacn, (std::vector<bool>{true, false, true, false}));
+        f.dir.Write("sacn.obdim", "<?xml version=\"1.0\"?>\n<YOBM_DIMS saco=\"1\"/>\n");
+        ASSERT_TRUE(doc.Load(f.dir.File("sacn.obdim")));
+        EXPECT_EQ(FakeUvAd::sacn.back(), true);
+
+        // Hidden and asked for again: the same window comes forward.
+        FakeUvAd::visible = false;
+        ASSERT_TRUE(doc.DoCommand(LString("cDimUvAd")));
+        EXPECT_EQ(FakeUvAd::makes, 1u);
+        EXPECT_TRUE(FakeUvAd::visible);
+        EXPECT_EQ(FakeUvAd::selects, 2u);
+    }
+    SetDimWindowFactories(nullptr);
 }
 
 TEST(DimCommands, SignalDialogPutsTheOldValuesBackUnlessOk) {
