@@ -11,6 +11,7 @@
 
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Lib3/LSources/Mac/CStdFolders.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
@@ -57,7 +58,9 @@ void CDimDefLibrary::DropMenu() {
 
 std::string CDimDefLibrary::UserFolder() const {
     std::string documents = mDocuments;
-    if (documents.empty() && gStdFolders) documents = gStdFolders->Get(CStdFolders::kDocuments).CStr();
+    // The folder's path (its spec's text is a URL).
+    if (documents.empty() && gStdFolders)
+        documents = CMacFileU::PathFromLFsSpec(gStdFolders->Get(CStdFolders::kDocuments)).CStr();
     if (documents.empty()) return {};
     return documents + "/" + kFolderName;
 }

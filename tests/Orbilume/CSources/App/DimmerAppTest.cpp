@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
@@ -14,9 +17,12 @@
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
+#include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimInstruments.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
+#include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Platform/Preferences/Preferences.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 
 namespace {
@@ -26,6 +32,7 @@ using T = CDimTypes;
 
 uint32_t gAnswer = SDimDialogs::kCancel;
 uint32_t gAsked = 0;
+std::vector<std::string> gMessages;
 
 const SDimDialogs kDialogs{
     [](const LString&) -> uint32_t {
@@ -34,7 +41,7 @@ const SDimDialogs kDialogs{
     },
     [](const std::string&, std::string&) { return false; },
     [](const std::string&, std::string&) { return false; },
-    [](const LString&) {},
+    [](const LString& text) { gMessages.push_back(text.CStr()); },
     nullptr,
     nullptr,
 };
@@ -42,12 +49,26 @@ const SDimDialogs kDialogs{
 struct DimmerApp : ::testing::Test {
     DimmerApp() {
         gAsked = 0;
+        gMessages.clear();
         SetDimDialogs(&kDialogs);
+        // The preferences of this fixture's home, not what an earlier test left in memory.
+        plat::Preferences::Reset();
         app.Create();
     }
     ~DimmerApp() override {
         app.Delete();
         SetDimDialogs(nullptr);
+    }
+    CRecordRef Settings() { return CRecordRef(&gMainApp->Prefs().Root()->Slot(CAppPrefs::kPrefDimmer).record); }
+    size_t MessagesWith(const std::string& text) const {
+        return size_t(std::count_if(gMessages.begin(), gMessages.end(),
+                                    [&](const std::string& m) { return m.find(text) != std::string::npos; }));
+    }
+    // The user's definitions folder inside the private home.
+    void WriteUserDefinition(const std::string& name, const std::string& bytes) {
+        mkdir(app.home.File("Documents").c_str(), 0755);
+        mkdir(app.home.File("Documents/ObDimInstruments").c_str(), 0755);
+        app.home.Write("Documents/ObDimInstruments/" + name, bytes);
     }
     AppFixture app;
 };
@@ -103,6 +124,48 @@ TEST_F(DimmerApp, TheDimmerCommandIsCheckedWhileTheOutputIsUsed) {
     EXPECT_EQ(ready(), std::make_pair(true, true));
     UDimPrefs::SetUse(settings, false);
     EXPECT_EQ(ready(), std::make_pair(true, false));
+}
+
+// Start-up shows the definitions' load report once and reopens the dimmer window when it was
+// open at the last quit; a window closed at quit stays closed at the next start.
+TEST_F(DimmerApp, StartUpReportsTheDefinitionsOnceAndReopensTheWindow) {
+    app.Delete();
+    WriteUserDefinition("Broken", "<YOBM_DIDF dthz=\"2\"");
+    WriteUserDefinition("Good", "<?xml version=\"1.0\"?>\n<YOBM_DIDF dthz=\"2\"/>\n");
+    app.Create();
+    ASSERT_NE(gMainApp->Dimmer(), nullptr);
+    UDimPrefs::SetLastOpen(Settings(), true);
+    EXPECT_TRUE(gMessages.empty()) << "reported before start-up";
+    gMainApp->OpenRequest({});
+    ASSERT_TRUE(gMainApp->IsStarted());
+    EXPECT_EQ(gMessages.size(), 1u);
+    EXPECT_EQ(MessagesWith("ObDimInstruments/Broken"), 1u);
+    EXPECT_EQ(MessagesWith("ObDimInstruments/Good"), 0u);
+    EXPECT_NE(gMainApp->Dimmer()->Defs().Find("Good"), nullptr);
+    ASSERT_NE(gMainApp->Dimmer()->Window(), nullptr);
+    EXPECT_TRUE(gMainApp->Dimmer()->Window()->IsVisible());
+    // Later open requests are no start-up.
+    gMainApp->OpenRequest({});
+    EXPECT_EQ(gMessages.size(), 1u);
+
+    // Shown at quit: "lastopen" stays on and the next start shows it again.
+    app.Delete();
+    gMessages.clear();
+    app.Create();
+    EXPECT_TRUE(UDimPrefs::GetLastOpen(Settings()));
+    EXPECT_EQ(gMainApp->Dimmer()->Window(), nullptr);
+    gMainApp->OpenRequest({});
+    ASSERT_NE(gMainApp->Dimmer()->Window(), nullptr);
+    EXPECT_TRUE(gMainApp->Dimmer()->Window()->IsVisible());
+    EXPECT_EQ(MessagesWith("ObDimInstruments/Broken"), 1u);
+
+    // Hidden at quit: the next start leaves it closed.
+    gMainApp->Dimmer()->Window()->Hide();
+    app.Delete();
+    app.Create();
+    EXPECT_FALSE(UDimPrefs::GetLastOpen(Settings()));
+    gMainApp->OpenRequest({});
+    EXPECT_EQ(gMainApp->Dimmer()->Window(), nullptr);
 }
 
 }  // namespace
