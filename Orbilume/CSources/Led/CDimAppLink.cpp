@@ -14,15 +14,12 @@
 #include "Orbilume/CSources/Led/CDimWindowFactories.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
-#include "Platform/Foundation/Bundle.h"
 
 CDimAppLink::CDimAppLink(LHandler* app, CAppPrefs* prefs, LAsyncMainLoop* mainLoop)
     : mPrefs(prefs), mLoop(mainLoop), mLibrary(std::make_unique<CDimDefLibrary>(nullptr)) {
     InstallDimWindowFactories(mLibrary.get());
+    // The document loads the library's definitions before its last layout.
     mDoc = std::make_unique<CDimInstruments>(app, mLoop, nullptr, prefs, mLibrary.get());
-    const std::string builtIn = plat::BundleSharedSupportPath(plat::MainBundlePath()) + "/diminst";
-    mDoc->Defs().LoadAll(builtIn, mLibrary->UserFolder());
-    mDoc->UpdateCanvas();
     if (mPrefs) (void)mPrefs->AddObserver(this, &PrefsChanged);
 }
 

@@ -88,7 +88,11 @@ CDimInstruments::CDimInstruments(LHandler* upper, LAsyncLoop* mainLoop, CDmxIoMa
       mDefs(std::make_unique<CDimDefStore>()),
       mLibrary(library) {
     mOutput = std::make_unique<CDimOutput>(mainLoop, usb, prefs, &mDims, mDefs.get());
-    if (mLibrary) mLibrary->SetStore(mDefs.get());
+    if (mLibrary) {
+        mLibrary->SetStore(mDefs.get());
+        // The library's definitions first: the last layout's own ones do not replace them.
+        mDefs->LoadAll(mLibrary->BuiltInFolder(), mLibrary->UserFolder());
+    }
     if (gFactories.definitionEditor) mDefEditor = gFactories.definitionEditor(this, mDefs.get(), Settings());
     mLastFile = UDimPrefs::GetLastFile(Settings()).CStr();
     if (!mLastFile.empty()) {

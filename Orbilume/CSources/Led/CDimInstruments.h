@@ -58,7 +58,8 @@ public:
     // text is no layout, whatever a forgiving reader would make of it.
     static constexpr uint32_t kMaxElementDepth = 64;
 
-    // The settings are the 'dimp' set of prefs; the library gets the store until destruction.
+    // The settings are the 'dimp' set of prefs; the library gets the store until destruction, and
+    // its built-in and user definitions are loaded before the last layout.
     CDimInstruments(LHandler* upper, LAsyncLoop* mainLoop, CDmxIoManager* usb, CAppPrefs* prefs,
                     CDimDefLibrary* library);
     ~CDimInstruments() override;

@@ -24,11 +24,15 @@
 #include "Orbilume/CSources/Led/UDimPrefs.h"
 #include "Platform/Preferences/Preferences.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/PinnedFonts.h"
 
 namespace {
 
 using apptest::AppFixture;
 using T = CDimTypes;
+
+// The dimmer window draws text.
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 uint32_t gAnswer = SDimDialogs::kCancel;
 uint32_t gAsked = 0;
@@ -48,6 +52,7 @@ const SDimDialogs kDialogs{
 
 struct DimmerApp : ::testing::Test {
     DimmerApp() {
+        EXPECT_TRUE(kFontsPinned);
         gAsked = 0;
         gMessages.clear();
         SetDimDialogs(&kDialogs);
@@ -124,6 +129,33 @@ TEST_F(DimmerApp, TheDimmerCommandIsCheckedWhileTheOutputIsUsed) {
     EXPECT_EQ(ready(), std::make_pair(true, true));
     UDimPrefs::SetUse(settings, false);
     EXPECT_EQ(ready(), std::make_pair(true, false));
+}
+
+// The last layout carries its own "Strip", unlike the user's: at start-up as at any load the
+// library's definition is kept, and the difference is named.
+TEST_F(DimmerApp, AtStartUpTheLibrarysDefinitionsWinOverTheLastLayouts) {
+    app.Delete();
+    const std::string user = "<?xml version=\"1.0\"?>\n<YOBM_DIDF dfid=\"Strip\" dthz=\"4\"/>\n";
+    WriteUserDefinition("Strip", user);
+    app.home.Write("strip.obdim",
+                   "<?xml version=\"1.0\"?>\n<YOBM_DIMS><YOBM_DIMS_devs><YOBM_DIDV dfid=\"Strip\"/></YOBM_DIMS_devs>"
+                   "<YOBM_DIMS_defs><YOBM_DIDF dfid=\"Strip\" dthz=\"8\"/></YOBM_DIMS_defs></YOBM_DIMS>\n");
+    app.Create();
+    ASSERT_TRUE(gMainApp->Dimmer()->Load(app.home.File("strip.obdim")));
+    EXPECT_EQ(gMainApp->Dimmer()->Defs().Find("Strip")->GetUInt(T::kDidfColumns), 4u);
+    EXPECT_EQ(MessagesWith("\"Strip\""), 1u);
+    app.Delete();  // "lastfile" := strip.obdim
+    gMessages.clear();
+    app.Create();
+    ASSERT_EQ(gMainApp->Dimmer()->LastFile(), app.home.File("strip.obdim"));
+    ASSERT_EQ(gMainApp->Dimmer()->Dims().Root()->ArrayCount(T::kDimsDevices), 1u);
+    const CRecord* strip = gMainApp->Dimmer()->Defs().Find("Strip");
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->GetUInt(T::kDidfColumns), 4u);
+    EXPECT_EQ(strip->GetByte(T::kDidfEmbedded), 0);
+    EXPECT_EQ(gMainApp->Dimmer()->Defs().FileOf("Strip"), app.home.File("Documents/ObDimInstruments/Strip"));
+    EXPECT_EQ(MessagesWith("\"Strip\""), 1u);
+    EXPECT_EQ(AppFixture::ReadFile(app.home.File("Documents/ObDimInstruments/Strip")), user);
 }
 
 // Start-up shows the definitions' load report once and reopens the dimmer window when it was
