@@ -38,7 +38,9 @@ public:
     bool CanQuit();
     // "CAppCmd_DMatx".
     void OpenWindow();
-    // Follows "use" and the engine's output size; called by the application's idle timer too.
+    // The source's output size as the canvas aspect while "use" is on. Runs when the source
+    // changes and on every preferences change: "use", and the engine's output-size note (a
+    // resized output, the resolution setting).
     void UpdateAspect();
 
 private:

@@ -2,12 +2,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
+#include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -15,16 +19,26 @@
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
+#include "Orbilume/CSources/DmxIn/CUvAdTypes.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Editors/CUvAdList.h"
+#include "Orbilume/CSources/Editors/CUvAdWin.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Led/CDimDefStore.h"
 #include "Orbilume/CSources/Led/CDimInstruments.h"
 #include "Orbilume/CSources/Led/CDimTypes.h"
 #include "Orbilume/CSources/Led/DimWindows.h"
 #include "Orbilume/CSources/Led/UDimPrefs.h"
+#include "Orbilume/CSources/UsbDmx/CDmxIoManager.h"
+#include "Platform/Foundation/RunLoop.h"
 #include "Platform/Preferences/Preferences.h"
+#include "Platform/USB/sim/SimDmxInterface.h"
+#include "Platform/USB/sim/SimUsbHost.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/Orbilume/CSources/Led/DimOutputFixture.h"
 #include "tests/support/PinnedFonts.h"
+
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
@@ -63,6 +77,15 @@ struct DimmerApp : ::testing::Test {
     ~DimmerApp() override {
         app.Delete();
         SetDimDialogs(nullptr);
+    }
+    // Turns the main run loop until done() or five seconds passed.
+    static bool Pump(const std::function<bool()>& done) {
+        const auto t0 = std::chrono::steady_clock::now();
+        while (!done()) {
+            if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(5)) return false;
+            plat::RunLoop::Main()->RunInMode(plat::kRunLoopDefaultMode, 0.01, true);
+        }
+        return true;
     }
     CRecordRef Settings() { return CRecordRef(&gMainApp->Prefs().Root()->Slot(CAppPrefs::kPrefDimmer).record); }
     size_t MessagesWith(const std::string& text) const {
@@ -129,6 +152,136 @@ TEST_F(DimmerApp, TheDimmerCommandIsCheckedWhileTheOutputIsUsed) {
     EXPECT_EQ(ready(), std::make_pair(true, true));
     UDimPrefs::SetUse(settings, false);
     EXPECT_EQ(ready(), std::make_pair(true, false));
+}
+
+// "cDimUvAd" through the application's document opens the real universe-address window over the
+// layout's table; the protocol commands switch its rows between Art-Net and sACN columns without
+// touching the rows, and an edit in it is one undo step of the document.
+TEST_F(DimmerApp, TheUniverseWindowFollowsTheProtocol) {
+    gMainApp->OpenRequest({});  // started: windows take the view preferences of this application
+    CDimInstruments* dim = gMainApp->Dimmer();
+    CRecordRef uvas(&dim->Dims().Root()->Slot(T::kDimsUniverses).record);
+    ASSERT_TRUE(uvas);
+    CRecord* row = CRecord::New(CUvAdTypes::Uvad());
+    row->Slot(CUvAdTypes::kUvadUniverse).i32 = 0x123;
+    ASSERT_TRUE(uvas.InsertRecord(nullptr, CUvAdTypes::kUvasList, CRecordRef::kAppend, row));
+    dim->Dims().SetModified(false);
+    AppFixture::Command(dim, "cDimSACN");
+    AppFixture::Command(dim, "cDimUvAd");
+    ASSERT_NE(dim->UniverseWindow(), nullptr);
+    EXPECT_TRUE(dim->UniverseWindow()->IsVisible());
+    auto* win = static_cast<CUvAdWin*>(dim->UniverseWindow()->Handler());
+    win->UpdateLayout();
+    ASSERT_EQ(win->List()->Rows(), 1);
+    auto cell = [win] {
+        CCellRef ref(win->List(), {0, 0}, false);
+        return static_cast<CUvAdCell*>(ref.Pane());
+    };
+    ASSERT_NE(cell(), nullptr);
+    const struct {
+        const char* command;
+        bool sacn;
+    } steps[] = {{"cDimArtNet", false}, {"cDimSACN", true}, {"cDimArtNet", false}};
+    EXPECT_TRUE(win->List()->SacnMode());
+    EXPECT_TRUE(cell()->SacnFrame()->IsVisible());
+    EXPECT_FLOAT_EQ(cell()->SacnKnob()->GetValue(), 292);
+    for (const auto& step : steps) {
+        AppFixture::Command(dim, step.command);
+        EXPECT_EQ(win->List()->SacnMode(), step.sacn) << step.command;
+        EXPECT_EQ(cell()->SacnFrame()->IsVisible(), step.sacn) << step.command;
+        EXPECT_EQ(cell()->ArtNetFrame()->IsVisible(), !step.sacn) << step.command;
+    }
+    EXPECT_FLOAT_EQ(cell()->NetKnob()->GetValue(), 1);
+    EXPECT_EQ(uvas->GetElement(CUvAdTypes::kUvasList, 0)->GetInt(CUvAdTypes::kUvadUniverse), 0x123);
+    EXPECT_FALSE(dim->Undo().CanUndo());
+
+    CNumVol* net = cell()->NetKnob();
+    net->SetValue(5);
+    LHandler::Dispatch(LMessage(CNumVol_Fix, net, net->Upper()));
+    EXPECT_EQ(uvas->GetElement(CUvAdTypes::kUvasList, 0)->GetInt(CUvAdTypes::kUvadUniverse), 0x523);
+    EXPECT_TRUE(dim->IsDirty());
+    ASSERT_TRUE(dim->Undo().Perform(0));
+    EXPECT_EQ(uvas->GetElement(CUvAdTypes::kUvasList, 0)->GetInt(CUvAdTypes::kUvadUniverse), 0x123);
+}
+
+// The application hands its USB DMX manager to the dimmer output: a layout of a device on the
+// simulated interface claims it through the application's manager and its frames reach it.
+TEST_F(DimmerApp, TheOutputSendsThroughTheApplicationsUsbManager) {
+    app.Delete();
+    // The simulated bus for this application's life (the application goes first).
+    struct Bus {
+        explicit Bus(AppFixture& a) : app(a) {
+            host.Plug(sim.get());
+            plat::UsbHost::SetCurrent(&host);
+        }
+        ~Bus() {
+            app.Delete();
+            plat::UsbHost::SetCurrent(nullptr);
+        }
+        AppFixture& app;
+        plat::sim::SimUsbHost host;
+        plat::Ref<plat::sim::SimDmxInterface> sim = plat::sim::SimDmxInterface::Make(2, 3, "SIM1");
+    } bus(app);
+    plat::sim::SimDmxInterface* sim = bus.sim.get();
+    app.Create();
+    CDimInstruments* dim = gMainApp->Dimmer();
+    EXPECT_EQ(dim->Output().UsbManager(), &gMainApp->UsbDmx());
+    app.home.Write("usb.obdim", dimtest::DimsXml({{.dxch = 1, .conn = 1, .universe = "", .serial = "SIM1"}}));
+    ASSERT_TRUE(dim->Load(app.home.File("usb.obdim")));
+    UDimPrefs::SetUse(Settings(), true);
+    dim->UpdateCanvas();
+    ASSERT_TRUE(dim->Output().IsStarted());
+    EXPECT_EQ(dim->Output().PortCount(), 1u);
+    EXPECT_EQ(gMainApp->UsbDmx().EntryCount(), 1u);
+    const uint32_t w = dim->CanvasWidth(), h = dim->CanvasHeight();
+    std::vector<uint32_t> frame(size_t(w) * h, 0xFF0A141E);
+    dim->Output().SampleFrame(frame.data(), w, h);
+    dim->Output().SendPass();
+    ASSERT_TRUE(Pump([&] { return !sim->Frames().empty(); }));
+    const std::vector<uint8_t> sent = sim->Frames().back();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 4), (std::vector<uint8_t>{0, 0x0A, 0x14, 0x1E}));
+    // "use" off gives the claim back to the application's manager.
+    UDimPrefs::SetUse(Settings(), false);
+    EXPECT_EQ(gMainApp->UsbDmx().EntryCount(), 0u);
+}
+
+// While the output is used the canvas follows the front document's output size as it changes (a
+// resized output window, the resolution setting), and stops following while it is not used.
+TEST_F(DimmerApp, TheCanvasFollowsChangesOfTheFrontOutputSize) {
+    CDimInstruments* dim = gMainApp->Dimmer();
+    UDimPrefs::SetUse(Settings(), true);
+    gMainApp->OpenRequest({CMacFileU::LFsSpecFromPath(app.ShowPath().c_str())});
+    ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+    CMixEngine& engine = gMainApp->DocumentAt(0)->Engine();
+    auto expected = [&engine] {
+        uint32_t w = 0, h = 0, cw = 0, ch = 0;
+        engine.RenderSize(w, h);
+        CDimInstruments::CanvasSize(w, h, 32, 0, false, CDimInstruments::kMaxCanvasSide, cw, ch);
+        return std::make_pair(cw, ch);
+    };
+    auto canvas = [dim] {
+        dim->UpdateCanvas();
+        return std::make_pair(dim->CanvasWidth(), dim->CanvasHeight());
+    };
+    engine.SetOutputSize(640, 480);
+    EXPECT_EQ(canvas(), std::make_pair(32u, 24u));
+    engine.SetOutputSize(300, 600);
+    EXPECT_EQ(canvas(), std::make_pair(16u, 32u));
+    EXPECT_EQ(canvas(), expected());
+    // The resolution divides the output (an eighth of 300 × 600 is 37 × 75).
+    (void)gMainApp->Prefs().RootRef().SetUInt(nullptr, CAppPrefs::kPrefResolution, 3);
+    EXPECT_EQ(canvas(), expected());
+    EXPECT_EQ(canvas(), std::make_pair(15u, 32u));
+    (void)gMainApp->Prefs().RootRef().SetUInt(nullptr, CAppPrefs::kPrefResolution, 0);
+    EXPECT_EQ(canvas(), std::make_pair(16u, 32u));
+    // Not used: the canvas stays; used again: it takes the size of now.
+    UDimPrefs::SetUse(Settings(), false);
+    engine.SetOutputSize(1000, 100);
+    EXPECT_EQ(canvas(), std::make_pair(16u, 32u));
+    UDimPrefs::SetUse(Settings(), true);
+    EXPECT_EQ(canvas(), std::make_pair(32u, 3u));
+    UDimPrefs::SetUse(Settings(), false);
 }
 
 // The last layout carries its own "Strip", unlike the user's: at start-up as at any load the
