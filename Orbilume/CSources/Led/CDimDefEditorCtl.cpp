@@ -208,7 +208,8 @@ void CDimDefEditorCtl::DeleteDefinition() {
     (void)group.BeginGroup(this, entryName);
     {
         CUndoStrm entry;
-        if (entry.BeginEntry(this, this, &ReplayDelete, entryName, CUndoStrm::kModePlain, CUndoStrm::kMergeNever)) {
+        if (entry.BeginEntry(this, this, &ReplayDelete, entryName, CUndoStrm::kModePlain,
+                             CUndoStrm::kMergeNever)) {
             entry.PutPart(name.data(), static_cast<uint32_t>(name.size()));
             entry.PutPart(file.data(), static_cast<uint32_t>(file.size()));
         }
@@ -225,7 +226,8 @@ void CDimDefEditorCtl::ReplayDelete(void* context, CUndoStrm& stream, int direct
     if (!stream.GetPart(name) || !stream.GetPart(file)) return;
     if (direction == 0) {
         // The store's own entry has put the definition back already (the group undoes backwards).
-        if (!file.empty() && self->fStore && self->fStore->FileOf(name).empty()) self->fStore->SetFileOf(name, file);
+        if (!file.empty() && self->fStore && self->fStore->FileOf(name).empty())
+            self->fStore->SetFileOf(name, file);
         self->Open(name, false);
         (void)self->Save(name);
     } else {

@@ -58,7 +58,7 @@ void CDimDefLibrary::DropMenu() {
 
 std::string CDimDefLibrary::UserFolder() const {
     std::string documents = mDocuments;
-    // The folder's path (its spec's text is a URL).
+    // A path (the text of an LFsSpec is a URL).
     if (documents.empty() && gStdFolders)
         documents = CMacFileU::PathFromLFsSpec(gStdFolders->Get(CStdFolders::kDocuments)).CStr();
     if (documents.empty()) return {};

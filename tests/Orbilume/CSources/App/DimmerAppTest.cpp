@@ -87,7 +87,9 @@ struct DimmerApp : ::testing::Test {
         }
         return true;
     }
-    CRecordRef Settings() { return CRecordRef(&gMainApp->Prefs().Root()->Slot(CAppPrefs::kPrefDimmer).record); }
+    CRecordRef Settings() {
+        return CRecordRef(&gMainApp->Prefs().Root()->Slot(CAppPrefs::kPrefDimmer).record);
+    }
     size_t MessagesWith(const std::string& text) const {
         return size_t(std::count_if(gMessages.begin(), gMessages.end(),
                                     [&](const std::string& m) { return m.find(text) != std::string::npos; }));
@@ -240,7 +242,8 @@ TEST_F(DimmerApp, TheOutputSendsThroughTheApplicationsUsbManager) {
     ASSERT_TRUE(Pump([&] { return !sim->Frames().empty(); }));
     const std::vector<uint8_t> sent = sim->Frames().back();
     ASSERT_GE(sent.size(), 4u);
-    EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 4), (std::vector<uint8_t>{0, 0x0A, 0x14, 0x1E}));
+    EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 4),
+              (std::vector<uint8_t>{0, 0x0A, 0x14, 0x1E}));
     // "use" off gives the claim back to the application's manager.
     UDimPrefs::SetUse(Settings(), false);
     EXPECT_EQ(gMainApp->UsbDmx().EntryCount(), 0u);
@@ -290,9 +293,10 @@ TEST_F(DimmerApp, AtStartUpTheLibrarysDefinitionsWinOverTheLastLayouts) {
     app.Delete();
     const std::string user = "<?xml version=\"1.0\"?>\n<YOBM_DIDF dfid=\"Strip\" dthz=\"4\"/>\n";
     WriteUserDefinition("Strip", user);
-    app.home.Write("strip.obdim",
-                   "<?xml version=\"1.0\"?>\n<YOBM_DIMS><YOBM_DIMS_devs><YOBM_DIDV dfid=\"Strip\"/></YOBM_DIMS_devs>"
-                   "<YOBM_DIMS_defs><YOBM_DIDF dfid=\"Strip\" dthz=\"8\"/></YOBM_DIMS_defs></YOBM_DIMS>\n");
+    app.home.Write(
+        "strip.obdim",
+        "<?xml version=\"1.0\"?>\n<YOBM_DIMS><YOBM_DIMS_devs><YOBM_DIDV dfid=\"Strip\"/></YOBM_DIMS_devs>"
+        "<YOBM_DIMS_defs><YOBM_DIDF dfid=\"Strip\" dthz=\"8\"/></YOBM_DIMS_defs></YOBM_DIMS>\n");
     app.Create();
     ASSERT_TRUE(gMainApp->Dimmer()->Load(app.home.File("strip.obdim")));
     EXPECT_EQ(gMainApp->Dimmer()->Defs().Find("Strip")->GetUInt(T::kDidfColumns), 4u);

@@ -147,7 +147,8 @@ TEST_F(DimDefWinTest, AFinishedDragOfAChannelRowChangesNothing) {
     ASSERT_NE(Row(3), nullptr);
     auto codes = [this] {
         std::string s;
-        for (uint32_t i = 0; i < 4; ++i) s += std::to_string(CDimDefStore::ChannelCode(store.Find("Strip"), i)) + " ";
+        for (uint32_t i = 0; i < 4; ++i)
+            s += std::to_string(CDimDefStore::ChannelCode(store.Find("Strip"), i)) + " ";
         return s;
     };
     const std::string before = codes();
@@ -169,7 +170,8 @@ TEST_F(DimDefWinTest, AFinishedDragOfAChannelRowChangesNothing) {
     struct Case {
         const char* what;
         int32_t from, to;
-    } cases[] = {{"onto a row above", 2, 0}, {"onto the suffix row", 2, 3}, {"back onto its own handle", 2, 2}};
+    } cases[] = {
+        {"onto a row above", 2, 0}, {"onto the suffix row", 2, 3}, {"back onto its own handle", 2, 2}};
     // With no prefix and one suffix channel only the last per-dot row shows its handle.
     for (int32_t row = 0; row < 4; ++row) EXPECT_EQ(Row(row)->Grip()->IsVisible(), row == 2) << row;
     for (const Case& c : cases) {
