@@ -28,6 +28,7 @@
 #include "Platform/AppKit/Backend.h"
 #include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/Graphics/DrawContext.h"
+#include "tests/Lib3/LSources/CoreUI/BundleResources.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ struct Setup {
         plat::SetBackend(nullptr);
     }
     plat::headless::HeadlessBackend backend;
+    BundleResources resources;  // the cells' layouts
 };
 
 // A show of n layers, each a unit with 9 filters; every unit has 8 inputs.

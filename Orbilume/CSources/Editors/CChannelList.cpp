@@ -138,8 +138,9 @@ CChannelList::CChannelList(LPane* owner, LHandler* document, CDocModelHolder* mo
     PLAT_DCHECK_MAIN_THREAD();
     CRecord* mix = Mix();
     const int32_t layers = mix ? int32_t(mix->ArrayCount(T::kMixsLayers)) : 0;
-    SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, 400);
     SetGridSize(layers, 1);
+    // The prototype cell's layout gives the column width (it follows DCPF field 10).
+    (void)GetPrototypeCell();
     SetBackColor(LColor::System(1));
     fColumnHelper = std::make_unique<CCellDragHelper>(this, 0);
     if (GetWindow()) {
@@ -228,12 +229,21 @@ CTabFocusPane* CChannelList::CreateCellPane() {
 }
 
 void CChannelList::PrepareCellPane(LPane* pane) {
-    static_cast<CLayerFrm*>(pane)->SetControlsShown(ControlsShown());
+    auto* cell = static_cast<CLayerFrm*>(pane);
+    cell->SetControlsShown(ControlsShown());
+    cell->SetNameShown(PrefBool(P::kPrefShowLayerNames));
 }
 
 bool CChannelList::BindCell(LPane* pane, const CLPoint& cell) {
     if (cell.x < 0 || cell.y != 0) return false;
     return static_cast<CLayerFrm*>(pane)->Fill(uint32_t(cell.x));
+}
+
+int32_t CChannelList::HeaderHeight() {
+    auto* proto = static_cast<CLayerFrm*>(GetPrototypeCell());
+    if (!proto) return 0;
+    PrepareCellPane(proto);
+    return proto->HeaderHeight();
 }
 
 CLayerFrm* CChannelList::CellPane(uint32_t column) const {
@@ -252,7 +262,7 @@ bool CChannelList::FillCell(CLayerFrm* cell, uint32_t index) {
     cell->Fader()->SetValue(CLayerFrm::FaderValue(blend ? blend->GetString(T::kInptValue) : LString(), blend));
     cell->SetFaderSwitch(PrefBool(P::kPrefFaderDigital));
     cell->NameField()->SetText(layer->GetString(T::kLayrName));
-    cell->NameField()->ChangeState(PrefBool(P::kPrefShowLayerNames) ? kShow : kHide);
+    cell->SetNameShown(PrefBool(P::kPrefShowLayerNames));
     cell->SetChainOffset(fPrefs ? fPrefs->GetInt(P::kDocRunTime13) : 0);
     if (fEngine && fEngine->HasLayer(index)) {
         cell->Chain()->Rebuild(unit, fEngine, ControlsShown());
@@ -728,7 +738,7 @@ void CChannelList::BoundsChanged(const CLRect& old) {
     }
     if (fChainDrop) {
         const CLRect& b = Bounds();
-        fChainDrop->SetScrollArea({b.left, std::min(b.bottom, b.top + CLayerFrm::kHeaderHeight), b.right, b.bottom}, 8, 8);
+        fChainDrop->SetScrollArea({b.left, std::min(b.bottom, b.top + HeaderHeight()), b.right, b.bottom}, 8, 8);
     }
 }
 
@@ -819,13 +829,22 @@ void CChannelList::OnPrefsChange(const SRecordEvent& e) {
                 if (CLayerFrm* cell = CellPane(uint32_t(c))) cell->SetChainOffset(fPrefs->GetInt(P::kDocRunTime13));
         } else if (e.field == P::kDocRunTime10) {
             ReleaseCells();
-            SetCellSize(ControlsShown() ? CLayerFrm::kWidthWithControls : CLayerFrm::kWidth, CellHeight());
+            if (LPane* proto = GetPrototypeCell()) {
+                PrepareCellPane(proto);
+                LPanePort port(this);
+                LDrawContext ctx(port);
+                SetCellSize(proto->PreferredWidth(ctx, 0), CellHeight());
+            }
             RefreshAllCells();
+            Send(LPane_Defer);  // the chains' heights change with the assignment editors
         }
         return;
     }
     if (r->IsOfType(P::kDomain, P::kPREF)) {
-        if (e.field == P::kPrefShowLayerNames) RefreshAllCells();
+        if (e.field == P::kPrefShowLayerNames) {
+            RefreshAllCells();
+            Send(LPane_Defer);  // the chain areas grow or shrink with the name row
+        }
         if (e.field == P::kPrefFaderDigital) ResetFocusRecords();
     }
 }
@@ -875,9 +894,8 @@ bool CChannelList::TrackUnitDrag(LDrop* drop, const CLPoint& local) {
     const CLPoint cellAt = CellAt(local);
     if (cellAt.x < 0 || cellAt.x >= Columns()) return false;
     const CLRect r = CellRect(cellAt);
-    if (local.y < r.top + CLayerFrm::kHeaderHeight) return false;
     CLayerFrm* cell = CellPane(uint32_t(cellAt.x));
-    if (!cell) return false;
+    if (!cell || local.y < r.top + cell->HeaderHeight()) return false;
     const CLPoint p = cell->ToChain({local.x - r.left, local.y - r.top});
     SDropMark mark;
     if (UDragPboard::HasType(drop, ScrapType(kScrapAnimators))) {
@@ -1066,7 +1084,7 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     if (msg.Is(LMouse_Wheel) && LMouse::Get() && fPrefs) {
         const CLPoint local = MouseLocal();
         const CLPoint cell = CellAt(local);
-        if (cell.x >= 0 && local.y >= CellRect(cell).top + CLayerFrm::kHeaderHeight) {
+        if (cell.x >= 0 && local.y >= CellRect(cell).top + HeaderHeight()) {
             SetChainOffset(fPrefs->GetInt(P::kDocRunTime13) - LMouse::Get()->WheelY());
             return LMessage();
         }

@@ -66,6 +66,8 @@ public:
     void PrepareCellPane(LPane* pane) override;
     bool FillCell(CLayerFrm* cell, uint32_t index);
     CLayerFrm* CellPane(uint32_t column) const;
+    // The cells' header height, as the prototype cell's layout places it.
+    int32_t HeaderHeight();
 
     // Edits from the cells (the apply-to-selection rule).
     void SetBlendFromFader(uint32_t column, int32_t faderValue);

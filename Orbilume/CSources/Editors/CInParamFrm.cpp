@@ -20,6 +20,7 @@
 #include "Orbilume/CSources/Editors/CInCtlPrmNote.h"
 #include "Orbilume/CSources/Editors/CInParamImage.h"
 #include "Orbilume/CSources/Editors/CInParamPanes.h"
+#include "Orbilume/CSources/Editors/CSrcRendrFrm.h"
 #include "Orbilume/CSources/Engine/CUnitParam.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/Foundation/Check.h"
@@ -128,9 +129,13 @@ CInParamPane* CInParamFrm::FindPane(uint32_t unitId, const LString& key) {
 
 CInParamFrm* CInParamFrm::FindFrame(uint32_t unitId) {
     if (fUnitId == unitId) return this;
-    for (CInParamPane* pane : fPanes)
+    for (CInParamPane* pane : fPanes) {
         if (CInParamFrm* nested = pane->NestedFrame(false))
             if (CInParamFrm* found = nested->FindFrame(unitId)) return found;
+        if (const CSrcRendrFrm* chain = pane->ImageChain())
+            for (uint32_t i = 0; i < chain->ChildCount(); ++i)
+                if (CInParamFrm* found = chain->ChildAt(i)->FindFrame(unitId)) return found;
+    }
     return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "Common/OpenGL/COpenGLView.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LLayoutDesc.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
@@ -16,6 +17,7 @@
 #include "Lib3/LSources/Mac/CDropTargetHelper.h"
 #include "Lib3/LSources/Mac/LDrop.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CLayerFrm.h"
 #include "Orbilume/CSources/Editors/CSrcRendrFrm.h"
 #include "Orbilume/CSources/Engine/CCompoRepository.h"
@@ -25,8 +27,6 @@
 namespace {
 
 constexpr const char* kName = "INPRMIMAGE";
-constexpr int32_t kPreviewHeight = 48;
-constexpr int32_t kGapH = 2;
 
 bool RunFilePanel(const LFsSpec& start, LFsSpec& chosen) {
     COpenFileDialog dialog;
@@ -106,15 +106,18 @@ CInParamImage::CInParamImage(LHandler* upper, LPane* owner, uint32_t unitId, con
                              CDocModelHolder* model)
     : CInParamPane(upper, owner, unitId, key, false, true), fModel(model) {
     PLAT_DCHECK_MAIN_THREAD();
+    // Panes in layout order after the label and the editor: 3 pop-up, 4 chain, 5 preview (last: it
+    // may be missing).
     fSlot = new CTextSlot(this, 0);
     fControl = fSlot;
+    fChain = new CSrcRendrFrm(this, this, model, 0);
     if (CLayerFrm::PreviewsEnabled()) {
         if (plat::Window* window = GetWindow()) {
             fSample = new CObSampleDC(upper, window);
             fPreview = new COpenGLView(this, &fSample->context());
         }
     }
-    fChain = new CSrcRendrFrm(this, this, model, 0);
+    UseLayout(kName);
     if (GetWindow()) fDrop = std::make_unique<CDropTargetHelper>(this);
 }
 
@@ -265,28 +268,10 @@ void CInParamImage::SetValueText(const LString& text) {
     (void)fSlot->SetText(SourceTitle(text));
 }
 
-int32_t CInParamImage::ControlsHeight(LDrawContext& ctx) {
-    return CInParamPane::ControlsHeight(ctx) + (fPreview ? kPreviewHeight + kGapH : 0);
-}
-
-void CInParamImage::LayoutControls(const CLRect& area) {
-    CLRect row = area;
-    if (fPreview) {
-        row.bottom = area.bottom - kPreviewHeight - kGapH;
-        fPreview->SetBounds({area.left + area.Width() * 2 / 5, row.bottom + kGapH, area.right - kGapH, area.bottom});
-    }
-    CInParamPane::LayoutControls(row);
-    LPanePort port(fChain);
-    LDrawContext ctx(port);
-    const int32_t h = fChain->PreferredHeight(ctx, 0);
-    fChain->SetBounds({area.left, area.bottom + kGapH, area.right, area.bottom + kGapH + h});
-}
-
-int32_t CInParamImage::PreferredHeight(LDrawContext& ctx, int32_t kind) {
-    const int32_t h = CInParamPane::PreferredHeight(ctx, kind);
-    if (kind != 0) return h;
-    const int32_t chain = fChain->PreferredHeight(ctx, 0);
-    return h + (chain ? chain + kGapH : 0);
+void CInParamImage::DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) {
+    CInParamPane::DescriptionPrefer(ctx, desc);
+    CInCtlFrm* editor = ControlEditor();
+    desc.DefineVariable(LString("ctlhi"), ShowControls() && editor ? editor->PreferredHeight(ctx, 0) : 0);
 }
 
 LMessage CInParamImage::Handle(const LMessage& msg) {

@@ -22,8 +22,8 @@ L_MESSAGE_ID(CInParamPane_image_Update);
 // Asks the owner to show the input's file in the file browser.
 L_MESSAGE_ID(CInParamPane_image_Reveal);
 
-// An image input ("INPRMIMAGE"): the source pop-up (menu "IMAGESRC"), a preview, a file drop
-// target and the unit chain of the input's image unit (flag 0). The value is a stored path,
+// An image input ("INPRMIMAGE", its layout too): the source pop-up (menu "IMAGESRC"), a preview, a
+// file drop target and the unit chain of the input's image unit (flag 0). The value is a stored path,
 // ".colorfill", ".localtap", ".mixbuffer", ".videoinput" + device number, or empty. Main thread.
 class CInParamImage : public CInParamPane {
 public:
@@ -35,7 +35,6 @@ public:
     LString GetValueText() override;
     void SetValueText(const LString& text) override;
     LMessage Handle(const LMessage& msg) override;
-    int32_t PreferredHeight(LDrawContext& ctx, int32_t kind) override;
 
     // The kind of a value and, for a video input, its device slot (0-3; others preselect 0).
     static Source Classify(const LString& value, uint32_t* device = nullptr);
@@ -53,6 +52,7 @@ public:
     CSrcRendrFrm* Chain() const { return fChain; }
     COpenGLView* Preview() const { return fPreview; }
     COpenGLContext_Cca* PreviewTarget() override;
+    CSrcRendrFrm* ImageChain() const override { return fChain; }
 
     // The open panel for "CAppCmd_ImgFile" and the video input dialog: tests and the application
     // replace them (none: nothing is chosen).
@@ -62,8 +62,8 @@ public:
     static void SetChooseVideoFunction(ChooseVideoFunction f);
 
 protected:
-    void LayoutControls(const CLRect& area) override;
-    int32_t ControlsHeight(LDrawContext& ctx) override;
+    // Adds "ctlhi": the assignment editor's height while it shows, else 0 (the chain goes below it).
+    void DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) override;
 
 private:
     void SetAndNotify(const LString& value);

@@ -8,6 +8,7 @@
 class CInCtlFrm;
 class COpenGLContext_Cca;
 class CInParamFrm;
+class CSrcRendrFrm;
 class LLayoutDesc;
 class LMenu;
 class LMenuItem;
@@ -31,6 +32,8 @@ public:
     virtual CInParamPane* FindPane(uint32_t unitId, const LString& key);
     // The drawing target of the pane's own preview (an image input's); null when it has none.
     virtual COpenGLContext_Cca* PreviewTarget() { return nullptr; }
+    // The chain of the input's image unit (an image input's); null when it has none.
+    virtual CSrcRendrFrm* ImageChain() const { return nullptr; }
 
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;

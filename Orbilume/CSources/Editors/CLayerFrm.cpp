@@ -9,9 +9,13 @@
 #include "Common/OpenGL/COpenGLView.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/LStrListRsrc.h"
+#include "Lib3/LSources/CoreData/URsrc.h"
+#include "Lib3/LSources/CoreUI/CSeparatorPane.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LDrawContext.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
+#include "Lib3/LSources/CoreUI/LLayoutDesc.h"
+#include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -30,11 +34,12 @@ namespace {
 bool gPreviews = true;
 LMenu* gLayerMenu = nullptr;
 
-// Layout of the header, top down.
-constexpr int32_t kNumberH = 18;
-constexpr int32_t kPreviewH = 72;
-constexpr int32_t kRowH = 20;
-constexpr int32_t kFaderW = 20;
+constexpr const char* kHeaderLayout = "LAYERFRM";
+
+void UseLayout(LFrame* frame, const char* name) {
+    LLayoutParts parts;
+    if (LoadLayout(SRsrcRequest(name), parts)) frame->SetLayout(parts, LFrame::kDescriptionMode);
+}
 
 }  // namespace
 
@@ -83,11 +88,15 @@ CLayerFrm::CLayerFrm(CChannelList* list) : CTabFocusPane(list, list), fList(list
     if (gPreviews) {
         if (plat::Window* window = list->GetWindow()) fSample = new CObSampleDC(list, window);
     }
+    // Panes in layout order. The cell: 1 header, 2 chain area, 3 and 4 the separators.
     fInner = new LFrame(this, this);
+    fChainArea = new LFrame(this, this);
+    fHeaderLine = new CSeparatorPane(this);
+    fEdgeLine = new CSeparatorPane(this);
+    // The header: 1 number, 2 mix pop-up, 3 fader, 4 name, 5 preview (last: it may be missing).
     fNumber = new LTextPane(fInner, 0);
     (void)fNumber->SetTextStyle(LTextStyleH(2));
     fNumber->SetAlignment(1);
-    if (fSample) fPreview = new COpenGLView(fInner, &fSample->context());
     fMix = new LPopupList(fInner, LStdCtlSpec());
     const LStrListRsrcH strings{SRsrcRequest(CChannelList::kCellName)};
     for (uint32_t i = 0; i < 4; ++i) fMix->AddItem(strings.GetString(i));
@@ -95,8 +104,10 @@ CLayerFrm::CLayerFrm(CChannelList* list) : CTabFocusPane(list, list), fList(list
     fFader->SetRange(0, 256);
     fName = new LEditText(fInner, 0, 0);
     fName->SetTextStyle(LTextStyleH(2));
-    fChainArea = new LFrame(this, this);
+    if (fSample) fPreview = new COpenGLView(fInner, &fSample->context());
     fChain = new CSrcRendrFrm(list, fChainArea, list->Model(), 1);
+    UseLayout(fInner, kHeaderLayout);
+    UseLayout(this, CChannelList::kCellName);
 }
 
 CLayerFrm::~CLayerFrm() {
@@ -123,7 +134,21 @@ bool CLayerFrm::Fill(uint32_t index) {
 void CLayerFrm::SetChainOffset(int32_t offset) {
     if (offset == fOffset) return;
     fOffset = offset;
-    Place();
+    PlaceChain();
+}
+
+void CLayerFrm::SetNameShown(bool shown) {
+    if (((fName->State() & kShown) != 0) == shown) return;
+    fName->ChangeState(shown ? kShow : kHide);
+    if (Bounds().IsEmpty()) return;  // laid out when placed
+    // The header's height follows the name row: the header first, then the cell around it.
+    fInner->UpdateLayout();
+    UpdateLayout();
+    PlaceChain();
+}
+
+int32_t CLayerFrm::HeaderHeight() const {
+    return fChainArea->Bounds().top;
 }
 
 CLPoint CLayerFrm::ToChain(const CLPoint& p) const {
@@ -132,40 +157,22 @@ CLPoint CLayerFrm::ToChain(const CLPoint& p) const {
     return {p.x - area.left - chain.left, p.y - area.top - chain.top};
 }
 
-void CLayerFrm::Place() {
-    const CLRect b = Bounds();
-    const int32_t w = b.Width(), h = b.Height();
-    fInner->SetBounds({0, 0, w, kHeaderHeight});
-    int32_t y = 0;
-    fNumber->SetBounds({0, y, w, y + kNumberH});
-    y += kNumberH;
-    if (fPreview) fPreview->SetBounds({2, y, w - kFaderW - 4, y + kPreviewH});
-    fFader->SetBounds({w - kFaderW, y, w, y + kPreviewH + kRowH});
-    y += kPreviewH;
-    fMix->SetBounds({2, y, w - kFaderW - 4, y + kRowH});
-    y += kRowH + 2;
-    fName->SetBounds({2, y, w - 2, y + kRowH});
-    fName->ChangeState(fShowName ? kShow : kHide);
-    fChainArea->SetBounds({0, kHeaderHeight, w, std::max(kHeaderHeight, h)});
+void CLayerFrm::PlaceChain() {
     LPanePort port(fChain);
     LDrawContext ctx(port);
     const int32_t ch = fChain->PreferredHeight(ctx, 0);
-    fChain->SetBounds({0, -fOffset, w, -fOffset + ch});
+    fChain->SetBounds({0, -fOffset, fChainArea->Bounds().Width(), -fOffset + ch});
 }
 
 void CLayerFrm::BoundsChanged(const CLRect& old) {
-    CTabFocusPane::BoundsChanged(old);
-    Place();
+    CTabFocusPane::BoundsChanged(old);  // the layout places the header and the chain area
+    PlaceChain();
 }
 
-int32_t CLayerFrm::PreferredWidth(LDrawContext& ctx, int32_t kind) {
-    if (kind != 0) return CTabFocusPane::PreferredWidth(ctx, kind);
-    return fCtlShown ? kWidthWithControls : kWidth;
-}
-
-int32_t CLayerFrm::PreferredHeight(LDrawContext& ctx, int32_t kind) {
-    if (kind != 0) return CTabFocusPane::PreferredHeight(ctx, kind);
-    return std::max(kHeaderHeight, fList->Bounds().Height());
+void CLayerFrm::DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) {
+    CTabFocusPane::DescriptionPrefer(ctx, desc);
+    desc.DefineVariable(LString("ctlshown"), fCtlShown);
+    desc.DefineVariable(LString("listh"), fList->Bounds().Height());
 }
 
 LMessage CLayerFrm::Handle(const LMessage& msg) {

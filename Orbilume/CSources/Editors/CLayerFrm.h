@@ -11,22 +11,21 @@ class COpenGLContext_Cca;
 class COpenGLView;
 class CRecord;
 class CSlider;
+class CSeparatorPane;
 class CSrcRendrFrm;
 class LEditText;
 class LFrame;
+class LLayoutDesc;
 class LMenu;
 class LPopupList;
 class LTextPane;
 
 // One channel cell ("CHANNELCELL"): number, preview, mix pop-up, blend fader (0-256), name and
-// the layer's unit chain in a scrolled area. A click in the preview pops up the shared "LAYERPOP"
-// menu. Main thread only.
+// the layer's unit chain in a scrolled area. The cell and its header ("LAYERFRM") are laid out by
+// their layouts; the cell's reads "ctlshown" and "listh". A click in the preview pops up the
+// shared "LAYERPOP" menu. Main thread only.
 class CLayerFrm : public CTabFocusPane {
 public:
-    static constexpr int32_t kHeaderHeight = 150;  // above the chain area
-    static constexpr int32_t kWidth = 180;
-    static constexpr int32_t kWidthWithControls = 360;
-
     explicit CLayerFrm(CChannelList* list);
     ~CLayerFrm() override;
 
@@ -44,6 +43,10 @@ public:
     void SetChainOffset(int32_t offset);
     void SetControlsShown(bool shown) { fCtlShown = shown ? 1 : 0; }
     uint8_t ControlsShown() const { return fCtlShown; }
+    // The name row shows only with PREF 'slyn'; a change lays the cell out again.
+    void SetNameShown(bool shown);
+    // The top of the chain area: the header's height as last laid out.
+    int32_t HeaderHeight() const;
     // The slider's switch flag (PREF 'fddg').
     void SetFaderSwitch(bool on);
 
@@ -54,6 +57,7 @@ public:
     LEditText* NameField() const { return fName; }
     CSrcRendrFrm* Chain() const { return fChain; }
     LFrame* ChainArea() const { return fChainArea; }
+    LFrame* Header() const { return fInner; }
     COpenGLView* Preview() const { return fPreview; }
     CObSampleDC* SampleDC() const { return fSample; }
     COpenGLContext_Cca* PreviewTarget() const;
@@ -62,12 +66,14 @@ public:
 
     LMessage Handle(const LMessage& msg) override;
     void BoundsChanged(const CLRect& old) override;
-    int32_t PreferredWidth(LDrawContext& ctx, int32_t kind) override;
-    // As tall as the list (the header at least): the grid sizes its cells from this.
-    int32_t PreferredHeight(LDrawContext& ctx, int32_t kind) override;
+
+protected:
+    // Publishes "ctlshown" and "listh" (the grid sizes its cells from the preferred size).
+    void DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) override;
 
 private:
-    void Place();
+    // The chain frame inside the chain area, scrolled by the offset.
+    void PlaceChain();
 
     CChannelList* fList;
     CObSampleDC* fSample = nullptr;
@@ -79,8 +85,9 @@ private:
     LEditText* fName = nullptr;
     LFrame* fChainArea = nullptr;
     CSrcRendrFrm* fChain = nullptr;
+    CSeparatorPane* fHeaderLine = nullptr;
+    CSeparatorPane* fEdgeLine = nullptr;
     uint8_t fCtlShown = 0;
     uint32_t fIndex = 0;
     int32_t fOffset = 0;
-    bool fShowName = true;
 };

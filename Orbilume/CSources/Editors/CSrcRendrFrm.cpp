@@ -14,6 +14,7 @@
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Editors/CChannelEngine.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
 #include "Orbilume/CSources/Editors/CInParamPane.h"
@@ -80,6 +81,15 @@ void CSrcRendrFrm::Bind(CInParamFrm* frame, uint32_t unitId, IChannelEngine* eng
     CRecordRef mix = fModel ? fModel->Mix() : CRecordRef();
     frame->BuildFromPorts(ports.get(), mix.Get(), showControls);
     frame->SetUnitId(unitId);
+    // Image inputs show their image unit's chain.
+    const CRecord* unit = mix ? UDocModel::FindUnitById(mix.Get(), unitId) : nullptr;
+    for (uint32_t i = 0; i < frame->PaneCount(); ++i) {
+        CInParamPane* pane = frame->PaneAt(i);
+        if (CSrcRendrFrm* chain = pane->ImageChain()) {
+            const CRecord* input = unit ? UDocModel::FindUnitInput(unit, pane->Key()) : nullptr;
+            chain->Rebuild(input ? input->GetSubRecord(T::kInptImage) : nullptr, engine, showControls);
+        }
+    }
 }
 
 void CSrcRendrFrm::Rebuild(CRecord* unit, IChannelEngine* engine, bool showControls) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CTextSlot.h"
+#include "Common/ObjC/LEditText.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
@@ -23,7 +25,9 @@
 #include "Orbilume/CSources/Document/UDocUnits.h"
 #include "Orbilume/CSources/Editors/CChannelEngine.h"
 #include "Orbilume/CSources/Editors/CChannelList.h"
+#include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
+#include "Orbilume/CSources/Editors/CInParamImage.h"
 #include "Orbilume/CSources/Editors/CLayerFrm.h"
 #include "Orbilume/CSources/Editors/CSrcRendrFrm.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
@@ -355,15 +359,123 @@ TEST_F(CChannelListTest, CellsStayAsTallAsTheListAndAsWideAsField10Asks) {
     MakeShow(2, 1);
     ASSERT_NE(List()->GetPrototypeCell(), nullptr);
     EXPECT_EQ(List()->CellHeight(), 600);
-    EXPECT_EQ(Cell(0)->ChainArea()->Bounds().Height(), 600 - CLayerFrm::kHeaderHeight);
-    for (auto [shown, width] : std::vector<std::pair<int32_t, int32_t>>{{1, CLayerFrm::kWidthWithControls},
-                                                                        {0, CLayerFrm::kWidth}}) {
+    EXPECT_EQ(Cell(0)->ChainArea()->Bounds().Height(), 600 - Cell(0)->HeaderHeight());
+    const int32_t narrow = List()->CellWidth();
+    for (auto [shown, width] : std::vector<std::pair<int32_t, int32_t>>{{1, 2 * narrow}, {0, narrow}}) {
         Ref(dcpf).SetInt(nullptr, P::kDocRunTime10, shown);
         List()->ChangeState(LPane::kRelayout);
         EXPECT_EQ(List()->CellWidth(), width) << shown;
         EXPECT_EQ(List()->CellHeight(), 600) << shown;
         ASSERT_NE(Cell(1), nullptr);
         EXPECT_EQ(Cell(1)->Bounds().Height(), 600) << shown;
+    }
+}
+
+// The cells are placed by their layouts ("CHANNELCELL" around the header "LAYERFRM"), which read
+// what the cell publishes: "ctlshown" widens the cell, "listh" makes it as tall as the list, and a
+// hidden name row shortens the header so that the chain area starts higher.
+TEST_F(CChannelListTest, CellLayoutsFollowControlsShownTheNameRowAndTheListHeight) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    struct Geometry {
+        int32_t width, height, header;
+    };
+    auto check = [&](const char* when) -> Geometry {
+        CLayerFrm* cell = Cell(1);
+        const CLRect b = cell->Bounds();
+        const CLRect head = cell->Header()->Bounds(), area = cell->ChainArea()->Bounds();
+        const CLRect fader = cell->Fader()->Bounds(), mix = cell->MixPopup()->Bounds();
+        const CLRect number = cell->Number()->Bounds(), name = cell->NameField()->Bounds();
+        EXPECT_EQ(b.Width(), List()->CellWidth()) << when;
+        EXPECT_EQ(b.Height(), List()->Bounds().Height()) << when;
+        // The header across the top, the chain area below it to the bottom, both as wide (the
+        // edge separator aside).
+        EXPECT_EQ(head.top, 0) << when;
+        EXPECT_EQ(head.Width(), area.Width()) << when;
+        EXPECT_GE(head.Width(), b.Width() - 2) << when;
+        EXPECT_GE(area.top, head.bottom) << when;
+        EXPECT_LE(area.top, head.bottom + 2) << when;
+        EXPECT_EQ(area.bottom, b.Height()) << when;
+        EXPECT_EQ(cell->HeaderHeight(), area.top) << when;
+        EXPECT_EQ(List()->HeaderHeight(), area.top) << when;
+        // In the header: the number on top, the fader at the right edge beside the pop-up, the name
+        // row (when shown) below the pop-up, all inside the header.
+        EXPECT_EQ(number.Width(), head.Width()) << when;
+        EXPECT_EQ(fader.right, head.Width()) << when;
+        EXPECT_GE(fader.top, number.bottom) << when;
+        EXPECT_LT(mix.right, fader.left) << when;
+        EXPECT_GT(mix.Width(), head.Width() / 2) << when;
+        if (cell->NameField()->State() & LPane::kShown) {
+            EXPECT_GE(name.top, mix.bottom) << when;
+            EXPECT_LE(name.bottom, head.Height()) << when;
+        }
+        EXPECT_LE(mix.bottom, head.Height()) << when;
+        // The chain frames take the chain area's width.
+        CSrcRendrFrm* chain = cell->Chain();
+        EXPECT_EQ(chain->Bounds().Width(), area.Width()) << when;
+        for (uint32_t i = 0; i < chain->ChildCount(); ++i)
+            EXPECT_EQ(chain->ChildAt(i)->Bounds().Width(), area.Width()) << when << " " << i;
+        return {b.Width(), b.Height(), area.top};
+    };
+    const Geometry plain = check("plain");
+    EXPECT_GT(plain.width, 0);
+    EXPECT_GT(plain.header, 0);
+
+    // Field 10 set: the cells are rebuilt twice as wide, and their units show the editors.
+    Ref(dcpf).SetInt(nullptr, P::kDocRunTime10, 1);
+    const Geometry shown = check("controls shown");
+    EXPECT_EQ(shown.width, 2 * plain.width);
+    EXPECT_EQ(shown.header, plain.header);
+    EXPECT_EQ(Cell(1)->ControlsShown(), 1);
+    Ref(dcpf).SetInt(nullptr, P::kDocRunTime10, 0);
+    EXPECT_EQ(check("controls hidden again").width, plain.width);
+
+    // The name row shows only with 'slyn' (off by default): a taller header, a shorter chain area.
+    EXPECT_FALSE(Cell(1)->NameField()->State() & LPane::kShown);
+    prefs.RootRef().SetBool(nullptr, P::kPrefShowLayerNames, true);
+    EXPECT_TRUE(Cell(1)->NameField()->State() & LPane::kShown);
+    const Geometry named = check("names");
+    EXPECT_GT(named.header, plain.header);
+    EXPECT_EQ(named.width, plain.width);
+    prefs.RootRef().SetBool(nullptr, P::kPrefShowLayerNames, false);
+    EXPECT_EQ(check("no names again").header, plain.header);
+
+    // A taller list makes taller cells.
+    List()->SetBounds({0, 0, 1440, 700});
+    EXPECT_EQ(check("taller").height, 700);
+}
+
+// The image pane's layout ("INPRMIMAGE") puts the image unit's chain across the whole pane below
+// the pop-up, and below the assignment editor ("ctlhi") while the editors show.
+TEST_F(CChannelListTest, ImagePaneChainGoesBelowTheShownAssignmentEditor) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(1);
+    CRecord* unit = Unit(0);
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, unit, LString("img"), LString(), true));
+    engine.imagePorts[Id(unit)] = "img";
+    int32_t hiddenTop = 0;
+    for (int32_t shown : {0, 1}) {
+        Ref(dcpf).SetInt(nullptr, P::kDocRunTime10, shown);
+        auto* pane = static_cast<CInParamImage*>(Cell(0)->Chain()->FindPane(Id(unit), LString("img")));
+        ASSERT_NE(pane, nullptr) << shown;
+        const CLRect slot = pane->Slot()->Bounds(), chain = pane->Chain()->Bounds();
+        ASSERT_EQ(pane->Chain()->ChildCount(), 1u) << shown;  // the image unit
+        EXPECT_GT(chain.Height(), 0) << shown;
+        EXPECT_EQ(chain.left, 0) << shown;
+        EXPECT_EQ(chain.right, pane->Bounds().Width()) << shown;
+        EXPECT_GE(chain.top, slot.bottom) << shown;
+        EXPECT_LE(chain.bottom, pane->Bounds().Height()) << shown;
+        CInCtlFrm* editor = pane->ControlEditor();
+        ASSERT_NE(editor, nullptr);
+        if (shown) {
+            ASSERT_TRUE(editor->State() & LPane::kShown);
+            EXPECT_GE(chain.top, editor->Bounds().bottom);
+            EXPECT_GT(editor->Bounds().bottom, hiddenTop);  // the editor pushed the chain down
+            EXPECT_LE(slot.right, editor->Bounds().left);
+        } else {
+            hiddenTop = chain.top;
+            EXPECT_LE(chain.top, slot.bottom + 4);
+        }
     }
 }
 

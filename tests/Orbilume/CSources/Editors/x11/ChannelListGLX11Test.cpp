@@ -144,6 +144,8 @@ protected:
         });
 
         dcpf = prefs.AppendDocument();
+        // The name fields mark the cells on screen; they show with 'slyn'.
+        prefs.RootRef().SetBool(nullptr, CAppPrefs::kPrefShowLayerNames, true);
         doc.SetUpper(&root);
         frame = new LFrame(&doc, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6))));
         list = new CChannelList(frame, &doc, &model, channels.get(), dcpf);
@@ -232,14 +234,14 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
         LPane* name = Cell(0)->NameField();
         const plat::Point at = Screen(name, name->Bounds().Width() - 4, name->Bounds().Height() / 2);
         for (int32_t c = 0; c < 3; ++c) {
-            const uint32_t p = testsupport::ScreenPixel(x, int(at.x) + c * CLayerFrm::kWidth, int(at.y));
+            const uint32_t p = testsupport::ScreenPixel(x, int(at.x) + c * list->CellWidth(), int(at.y));
             EXPECT_EQ(p == 0xFFFFFF, c < 2) << c << " " << std::hex << p;
         }
         // Past the last cell the list shows its background, standard colour 1.
         const LRGBA back = LColor::System(1).ForDrawing();
         auto byte = [](float v) { return uint32_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
         const uint32_t want = byte(back.red) << 16 | byte(back.green) << 8 | byte(back.blue);
-        const uint32_t past = testsupport::ScreenPixel(x, int(at.x) + 2 * CLayerFrm::kWidth, int(at.y));
+        const uint32_t past = testsupport::ScreenPixel(x, int(at.x) + 2 * list->CellWidth(), int(at.y));
         EXPECT_TRUE(testsupport::Near(past, want, 2)) << std::hex << past << " " << want;
     }
 

@@ -178,7 +178,7 @@ TEST_F(ChannelListX11Test, APngDroppedBetweenColumnsOneAndTwoMakesAnImageLayerAt
     std::ofstream(png) << "\x89PNG\r\n\x1a\n";
     int status = -1;
     // Over the header, just left of the border between the first two cells.
-    const int32_t border = CLayerFrm::kWidth;
+    const int32_t border = list->CellWidth();
     const std::string out = Drag("--uri '" + png + "' --at " + At(border - 30, 60) + " --at " + At(border - 4, 60), &status);
     EXPECT_EQ(status, 0) << out;
     ASSERT_EQ(model.Mix()->ArrayCount(T::kMixsLayers), 4u) << out;
