@@ -324,10 +324,11 @@ void CCellGridPane::PlaceLive() {
 void CCellGridPane::TrimLive() {
     if (!fLive) return;
     const int32_t lo = FirstRow() - kLiveMargin, hi = FirstRow() + VisibleRows() + kLiveMargin;
+    const int32_t left = FirstColumn() - kLiveMargin, right = FirstColumn() + VisibleColumns() + kLiveMargin;
     bool spareKept = false;
     for (auto it = fExtras.begin(); it != fExtras.end();) {
         CellRecord& r = **it;
-        const bool far = r.cell.y < lo || r.cell.y >= hi;
+        const bool far = r.cell.y < lo || r.cell.y >= hi || r.cell.x < left || r.cell.x >= right;
         if (r.cell.x >= 0 && !far) {
             ++it;
             continue;

@@ -43,7 +43,7 @@ public:
         LPane* pane = nullptr;
         bool IsValid() const { return pane && cell.x >= 0 && cell.y >= 0; }
     };
-    // Rows kept live beyond the visible ones in live mode.
+    // Rows (and columns) kept live beyond the visible ones in live mode.
     static constexpr int32_t kLiveMargin = 4;
 
     CCellGridPane(LPane* owner, uint32_t selectionMode, bool keepSelectionOnFocus, bool liveMode);

@@ -605,12 +605,13 @@ void CChannelList::QueuePreview(uint32_t unitId, bool immediate) {
     // New, or a delayed request upgraded: its old entry goes stale.
     const uint32_t ticket = ++fNextTicket;
     fQueued[unitId] = SPending{ticket, uint8_t(immediate ? 1 : 0)};
+    // A hidden list keeps its requests; showing it starts the timer.
     if (immediate) {
         fImmediate.push_back(SQueued{unitId, ticket});
-        fTimer.StartOnce(0, 0);
+        if (IsVisible()) fTimer.StartOnce(0, 0);
     } else {
         fDelayed.push_back(SQueued{unitId, ticket});
-        if (!fTimer.IsRunning()) fTimer.StartOnce(kPreviewDelayMs, 0);
+        if (IsVisible() && !fTimer.IsRunning()) fTimer.StartOnce(kPreviewDelayMs, 0);
     }
 }
 
@@ -702,8 +703,10 @@ void CChannelList::ServePreviews() {
 
 void CChannelList::StateChanged(uint32_t op) {
     CCellGridPane::StateChanged(op);
-    if (op == kHide) fTimer.Stop();
-    if (op == kShow && HasPendingPreviews() && !fTimer.IsRunning()) fTimer.StartOnce(0, 0);
+    // The preview timer sleeps while the list is hidden, by itself or with its owner.
+    if ((op == kHide || op == kChainHide) && !IsVisible()) fTimer.Stop();
+    if ((op == kShow || op == kChainShow) && IsVisible() && HasPendingPreviews() && !fTimer.IsRunning())
+        fTimer.StartOnce(0, 0);
 }
 
 // --- chain area ----------------------------------------------------------------------------------

@@ -75,16 +75,22 @@ TEST_F(CCellGridPaneTest, PrototypeRowsCostAHandfulOfPanes) {
     EXPECT_EQ(focus, (CLPoint{0, g->FirstRow() + 3}));
 }
 
-TEST_F(CCellGridPaneTest, LiveModeKeepsPanesForTheVisibleRowsOnly) {
-    TestGrid* g = Make(true, 1, 10000);
-    for (int32_t first = 0; first <= g->LastFirstRow(); first += 7) {
-        g->SetScrollPos(0, first);
-        DrawAll();
+// Scrolled through a long column or a long row (a strip of columns), the grid keeps panes for the
+// visible cells and a margin only.
+TEST_F(CCellGridPaneTest, LiveModeKeepsPanesForTheVisibleCellsOnly) {
+    for (bool columns : {false, true}) {
+        TestGrid* g = columns ? Make(true, 2000, 1, 20) : Make(true, 1, 10000);
+        const int32_t last = columns ? g->LastFirstColumn() : g->LastFirstRow();
+        for (int32_t first = 0; first <= last; first += 7) {
+            g->SetScrollPos(columns ? first : 0, columns ? 0 : first);
+            DrawAll();
+        }
+        const int32_t visible = columns ? g->VisibleColumns() : g->VisibleRows();
+        const uint32_t bound = uint32_t(visible + 2 * CCellGridPane::kLiveMargin + 2);
+        EXPECT_LE(g->LiveCellCount(), bound) << columns;
+        EXPECT_LE(g->PaneCount(), bound + 2) << columns;
+        EXPECT_GT(g->LiveCellCount(), 5u) << columns;
     }
-    const uint32_t bound = uint32_t(g->VisibleRows() + 2 * CCellGridPane::kLiveMargin + 2);
-    EXPECT_LE(g->LiveCellCount(), bound);
-    EXPECT_LE(g->PaneCount(), bound + 2);
-    EXPECT_GT(g->LiveCellCount(), 5u);
 }
 
 TEST_F(CCellGridPaneTest, WideSingleColumnCellsKeepLeftAndRightInside) {

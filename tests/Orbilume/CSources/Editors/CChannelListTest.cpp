@@ -1,3 +1,4 @@
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -10,6 +11,7 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
+#include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
@@ -284,6 +286,59 @@ TEST_F(CChannelListTest, PreviewQueueOrdersAndDeduplicates) {
     for (const auto& r : l->PreviewQueue()) order += std::to_string(r.unitId) + (r.immediate ? "! " : " ");
     EXPECT_EQ(order, "7! 6! 8! 5 ");
     EXPECT_EQ(l->PreviewTimer().Due(), uint32_t(GetEventTimeMs()));  // started at 0 ms
+}
+
+// A hidden list (by itself or with its window) keeps its preview requests with the timer stopped,
+// so nothing wakes it; shown again, the timer starts at once and serves them in order.
+TEST_F(CChannelListTest, AHiddenListsPreviewTimerSleepsUntilItIsShown) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2);
+    LTimer& timer = List()->PreviewTimer();
+    // Delivers every due timer a second later; how often the preview timer fired.
+    auto wake = [&] {
+        clock.AdvanceMs(1000);
+        int fired = 0;
+        for (LMessage m = LTimer::NextExpired(LTimer::Now(), nullptr, nullptr, true); !m.IsEmpty();
+             m = LTimer::NextExpired(LTimer::Now(), nullptr, nullptr, true)) {
+            if (m.sender == &timer) ++fired;
+            LHandler::Dispatch(m);
+        }
+        return fired;
+    };
+    struct Way {
+        const char* name;
+        std::function<void(bool)> show;
+    };
+    const Way ways[] = {
+        {"list", [&](bool on) { List()->ChangeState(on ? LPane::kShow : LPane::kHide); }},
+        {"window", [&](bool on) { on ? dialog.ShowWindow() : dialog.HideWindow(); }},
+    };
+    const std::string first = std::to_string(Id(Unit(0))), second = std::to_string(Id(Unit(1)));
+    for (const Way& way : ways) {
+        (void)Cell(0), (void)Cell(1);
+        for (int i = 0; i < 20 && List()->HasPendingPreviews(); ++i) (void)wake();
+        ASSERT_FALSE(List()->HasPendingPreviews()) << way.name;
+        // A request in flight when the list hides: the timer stops.
+        List()->QueuePreview(Id(Unit(1)), false);
+        ASSERT_TRUE(timer.IsRunning()) << way.name;
+        way.show(false);
+        ASSERT_FALSE(List()->IsVisible()) << way.name;
+        EXPECT_FALSE(timer.IsRunning()) << way.name;
+        List()->QueuePreview(Id(Unit(0)), true);
+        EXPECT_FALSE(timer.IsRunning()) << way.name;
+        engine.captures.clear();
+        EXPECT_EQ(wake(), 0) << way.name;
+        EXPECT_TRUE(engine.captures.empty()) << way.name;
+        EXPECT_EQ(List()->PreviewQueue().size(), 2u) << way.name;
+        // Shown: at once, the immediate request first.
+        way.show(true);
+        ASSERT_TRUE(List()->IsVisible()) << way.name;
+        ASSERT_TRUE(timer.IsRunning()) << way.name;
+        EXPECT_EQ(timer.Due(), LTimer::Now()) << way.name;
+        (void)Cell(0), (void)Cell(1);
+        for (int i = 0; i < 20 && List()->HasPendingPreviews(); ++i) (void)wake();
+        EXPECT_EQ(engine.captures, (std::vector<std::string>{first + "!", second})) << way.name;
+    }
 }
 
 TEST_F(CChannelListTest, FillQueuesTheTreeImagesFirstThenFiltersThenTheUnit) {
