@@ -328,9 +328,24 @@ void CChannelList::SetNameFromField(uint32_t column, const LString& name) {
 void CChannelList::AppendFilter(uint32_t column, const LString& path) {
     CRecord* layer = LayerRecord(column);
     CRecord* unit = layer ? layer->GetSubRecord(T::kLayrUnit) : nullptr;
-    if (!unit || !fModel) return;
-    (void)UDocUnits::AddFilterUnit(fModel->Mix(), fDocument, unit->GetUInt(T::kUnitId),
-                                   unit->ArrayCount(T::kUnitFilters), path);
+    if (unit) AppendFilterTo(unit->GetUInt(T::kUnitId), path);
+}
+
+void CChannelList::AppendFilterTo(uint32_t unitId, const LString& path) {
+    const CRecord* unit = fModel ? UDocModel::FindUnitById(Mix(), unitId) : nullptr;
+    if (!unit) return;
+    (void)UDocUnits::AddFilterUnit(fModel->Mix(), fDocument, unitId, unit->ArrayCount(T::kUnitFilters), path);
+}
+
+const CSrcRendrFrm* CChannelList::FindChain(const CSrcRendrFrm* chain, const void* sender) {
+    if (chain == sender) return chain;
+    for (uint32_t i = 0; i < chain->ChildCount(); ++i) {
+        const CInParamFrm* frame = chain->ChildAt(i);
+        for (uint32_t p = 0; p < frame->PaneCount(); ++p)
+            if (const CSrcRendrFrm* inner = frame->PaneAt(p)->ImageChain())
+                if (const CSrcRendrFrm* found = FindChain(inner, sender)) return found;
+    }
+    return nullptr;
 }
 
 void CChannelList::StoreControlNote(uint32_t unitId, const LString& key, const std::vector<LString>& path,
@@ -1212,10 +1227,12 @@ LMessage CChannelList::Handle(const LMessage& msg) {
     }
     if (msg.Is(LPane_Pref) && msg.sender != this) return LMessage(LPane_Defer, this, Upper());
     if (msg.Is(CSrcRendrFrm_Filter) && msg.sender) {
+        // From a cell's chain (the layer's unit) or an image input's chain inside it (the image
+        // unit): the new filter goes to the end of that chain.
         for (int32_t c = 0; c < Columns(); ++c) {
             CLayerFrm* cell = CellPane(uint32_t(c));
-            if (cell && msg.sender == cell->Chain()) {
-                AppendFilter(uint32_t(c), cell->Chain()->LastFilterPath());
+            if (const CSrcRendrFrm* chain = cell ? FindChain(cell->Chain(), msg.sender) : nullptr) {
+                if (const CInParamFrm* own = chain->ChildAt(0)) AppendFilterTo(own->UnitId(), chain->LastFilterPath());
                 break;
             }
         }

@@ -20,6 +20,7 @@ class LDrop;
 class CInParamFrm;
 class CLayerFrm;
 class CRecord;
+class CSrcRendrFrm;
 class IChannelEngine;
 struct SRecordEvent;
 
@@ -73,8 +74,9 @@ public:
     void SetBlendFromFader(uint32_t column, int32_t faderValue);
     void SetMixFromPopup(uint32_t column, int32_t index);
     void SetNameFromField(uint32_t column, const LString& name);
-    // A new filter at the end of the column's chain.
+    // A new filter at the end of the column's chain, or of the unit's.
     void AppendFilter(uint32_t column, const LString& path);
+    void AppendFilterTo(uint32_t unitId, const LString& path);
     // An assignment note into the input's 'ctrl' set: path innermost first.
     void StoreControlNote(uint32_t unitId, const LString& key, const std::vector<LString>& path,
                           const LString& value);
@@ -140,6 +142,8 @@ private:
     void RefreshColumn(int32_t column);
     void RenumberFrom(int32_t column);
     LMessage HandleCellMessage(CLayerFrm* cell, const LMessage& msg);
+    // The chain frame that is the sender: the chain itself or an image input's chain inside it.
+    static const CSrcRendrFrm* FindChain(const CSrcRendrFrm* chain, const void* sender);
     // The drop target's codes: between columns, or a unit mark over a chain.
     void HandleDrop(int32_t code);
     bool TrackUnitDrag(LDrop* drop, const CLPoint& local);

@@ -18,6 +18,7 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LPopupList.h"
+#include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Lib3/LSources/Fs/LFsSpec.h"
 #include "Lib3/LSources/Mac/GetEventTimeMs.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
@@ -30,9 +31,11 @@
 #include "Orbilume/CSources/Editors/CInCtlFrm.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
 #include "Orbilume/CSources/Editors/CInParamImage.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
 #include "Orbilume/CSources/Editors/CLayerFrm.h"
 #include "Orbilume/CSources/Editors/CSrcRendrFrm.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
+#include "Platform/Foundation/URLOpener.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
 
 namespace {
@@ -584,6 +587,114 @@ TEST_F(CChannelListTest, CellMessagesReachTheLayer) {
     ASSERT_EQ(Unit(1)->ArrayCount(T::kUnitFilters), 1u);
     EXPECT_EQ(Value(Filter(1, 0), "_obunit_Bypass"), "1");
     EXPECT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 0u);
+}
+
+// What the panes of a chain send up reaches the list through the frames: a dragged control's value
+// goes to the engine alone, an image input asks its image unit's preview, and reveals its file in
+// the file browser (the URL opener gets the file's folder).
+TEST_F(CChannelListTest, PaneMessagesReachTheEngineThePreviewsAndTheFileBrowser) {
+    ASSERT_TRUE(resources.Ok());
+    model.SetDocumentPath(CMacFileU::LFsSpecFromPath("/shows/a/show.obm"));
+    MakeShow(2);
+    CRecord* unit = Unit(0);
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, unit, LString("img"), LString("pics/a.png"), true));
+    const uint32_t image = Id(UDocModel::FindUnitInput(unit, LString("img"))->GetSubRecord(T::kInptImage));
+    ASSERT_NE(image, 0u);
+    engine.imagePorts[Id(unit)] = "img";
+    engine.imagePorts[Id(Unit(1))] = "img";  // a port without an input record, so no image unit
+    auto pane = [&](uint32_t layer) {
+        return static_cast<CInParamImage*>(Cell(layer)->Chain()->FindPane(Id(Unit(layer)), LString("img")));
+    };
+    ASSERT_NE(pane(0), nullptr);
+    ASSERT_NE(pane(1), nullptr);
+
+    // A live value: the engine's parameter, not the model, and nothing to undo.
+    CInParamNote note{Id(unit), LString("_oblayer_Blend"), LString("0.25")};
+    LHandler::Dispatch(LMessage(CInParamPane_Preview, &note, pane(0)->Upper()));
+    EXPECT_EQ(engine.params, (std::vector<std::string>{std::to_string(Id(unit)) + " _oblayer_Blend 0.25"}));
+    EXPECT_EQ(Value(unit, "_oblayer_Blend"), "1");
+    EXPECT_FALSE(doc.queue.CanUndo());
+
+    // The preview asks for the input's image unit at once; an input without one asks nothing.
+    for (uint32_t layer : {1u, 0u}) {
+        List()->ClearPreviews();
+        LHandler::Dispatch(LMessage(CInParamPane_image_Update, pane(layer), pane(layer)->Upper()));
+        std::string queued;
+        for (const auto& r : List()->PreviewQueue()) queued += std::to_string(r.unitId) + (r.immediate ? "!" : "");
+        EXPECT_EQ(queued, layer == 0 ? std::to_string(image) + "!" : "") << layer;
+    }
+
+    // Reveal, from the pane's menu: the stored path resolved against the document.
+    std::vector<std::string> opened;
+    plat::SetURLOpenerFunction(
+        [](const std::string& url, void* c) {
+            static_cast<std::vector<std::string>*>(c)->push_back(url);
+            return true;
+        },
+        &opened);
+    pane(0)->SetValueText(LString("pics/a.png"));
+    LMenuItem* reveal = nullptr;
+    LMenu* menu = pane(0)->RebuildMenu();
+    for (LMenuItem* i = menu->FirstItem(); i; i = menu->NextItem(i))
+        if (i->HasCommand("CAppCmd_ImgReveal")) reveal = i;
+    ASSERT_NE(reveal, nullptr);
+    EXPECT_TRUE(pane(0)->Choose(reveal));
+    EXPECT_EQ(opened, (std::vector<std::string>{"file:///shows/a/pics"}));
+    // A value that names no file opens nothing.
+    opened.clear();
+    pane(1)->SetValueText(LString());
+    LHandler::Dispatch(LMessage(CInParamPane_image_Reveal, pane(1), pane(1)->Upper()));
+    EXPECT_TRUE(opened.empty());
+    plat::SetURLOpenerFunction(nullptr, nullptr);
+}
+
+// "CSrcRendrFrm_Filter" appends a filter to the end of the chain that sent it: a cell's chain to
+// its layer's unit, an image input's chain to the image unit; 'slad' starts it bypassed; one undo
+// step takes it back.
+TEST_F(CChannelListTest, FilterMessagesAppendToTheEndOfTheSendingChain) {
+    ASSERT_TRUE(resources.Ok());
+    MakeShow(2, 1);
+    CRecord* unit = Unit(1);
+    ASSERT_TRUE(UDocUnits::SetUnitInput(Mix(), nullptr, unit, LString("img"), LString(".colorfill"), true));
+    CRecord* image = UDocModel::FindUnitInput(unit, LString("img"))->GetSubRecord(T::kInptImage);
+    ASSERT_NE(image, nullptr);
+    engine.imagePorts[Id(unit)] = "img";
+    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
+        chosen = LFsSpec(LString("/tmp/edge.qtz"));
+        return true;
+    });
+    LMenu menu(nullptr, LString("m"));
+    auto* load = new LMenuItem(&menu);
+    load->SetCommand("CAppCmd_LoadFilter");
+    menu.AppendItem(load);
+    struct Row {
+        const char* name;
+        bool image;
+        bool silent;
+    } const rows[] = {{"cell chain", false, false}, {"image chain", true, true}, {"cell chain, silent", false, true}};
+    for (const Row& r : rows) {
+        prefs.RootRef().SetBool(nullptr, P::kPrefSilentAdd, r.silent);
+        CRecord* target = r.image ? image : unit;
+        const uint32_t before = target->ArrayCount(T::kUnitFilters);
+        CSrcRendrFrm* chain = Cell(1)->Chain();
+        if (r.image) {
+            auto* pane = static_cast<CInParamImage*>(chain->FindPane(Id(unit), LString("img")));
+            ASSERT_NE(pane, nullptr) << r.name;
+            chain = pane->Chain();
+            ASSERT_EQ(chain->ChildCount(), 1u) << r.name;
+            EXPECT_EQ(chain->ChildAt(0)->UnitId(), Id(image)) << r.name;
+        }
+        EXPECT_TRUE(chain->MenuCommand(load)) << r.name;
+        ASSERT_EQ(target->ArrayCount(T::kUnitFilters), before + 1) << r.name;
+        CRecord* added = target->GetElement(T::kUnitFilters, before);
+        EXPECT_STREQ(added->GetString(T::kUnitSpec).CStr(), chain->LastFilterPath().CStr()) << r.name;
+        EXPECT_EQ(Value(added, "_obunit_Bypass"), r.silent ? "1" : "<none>") << r.name;
+        // Nothing else got one.
+        EXPECT_EQ(Unit(0)->ArrayCount(T::kUnitFilters), 1u) << r.name;
+        EXPECT_EQ((r.image ? unit : image)->ArrayCount(T::kUnitFilters), r.image ? 1u : 0u) << r.name;
+        ASSERT_TRUE(Undo()) << r.name;
+        EXPECT_EQ(target->ArrayCount(T::kUnitFilters), before) << r.name;
+    }
 }
 
 // --- drops --------------------------------------------------------------------------------------
