@@ -38,6 +38,8 @@
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CAppWindows.h"
+#include "Orbilume/CSources/Editors/CMonitorWin.h"
+#include "Orbilume/CSources/Editors/CTextEditWin.h"
 #include "Orbilume/CSources/DmxIn/CArtNetIn.h"
 #include "Orbilume/CSources/DmxIn/CDmxInMerge.h"
 #include "Orbilume/CSources/DmxIn/CSAcnIn.h"
@@ -193,6 +195,7 @@ CMainApp::CMainApp() : CAppBase(&MakeLoop) {
     mRepository = std::make_unique<CCompoRepository>();
     mDimmer = std::make_unique<CDimAppLink>(this, mPrefs.get(), mAsyncMain.get());
     mDimmer->SetUsbManager(mUsbDmx.get());
+    MakeTextEditWindow();
 }
 
 CMainApp::~CMainApp() {
@@ -210,9 +213,12 @@ CMainApp::~CMainApp() {
     mDimmer.reset();  // stores its settings and leaves the front engine, releases its USB claims
     // Last to first.
     while (!mDocs.empty()) mDocs.pop_back();
+    // No pane can be lent the text window any more.
+    StoreTextEditPlace();
     mFormDlg.reset();
     mMidiWin.reset();
     mTcWin.reset();
+    mTextEditWin.reset();
     if (CCompoRepository::Global() == mRepository.get()) CCompoRepository::SetGlobal(nullptr);
     CObDoc::SetSceneSender(nullptr);
     mFormServer.reset();
@@ -240,7 +246,7 @@ CMainApp::~CMainApp() {
     mMenuKeyUI.reset();
     mMediaLoader.reset();
     mPrefsBinding.reset();  // writes "prefs"
-    CAppWindows::Stop();    // the text styles read fonts from the preferences until here
+    CAppWindows::Stop();    // the view preferences and text styles read the preferences until here
     mPrefs.reset();
     mWorker.reset();
     COpenGLContext_Cca::SetShared(nullptr);
@@ -625,7 +631,41 @@ LFrameSpec AppWindowSpec() {
     return LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(3)));
 }
 
+// 'tewp': four unsigned numbers holding the coordinates' bits.
+CLRect ReadPlace(const CRecord* root, uint32_t field) {
+    if (!root || root->ArrayCount(field) < 4) return CLRect();
+    const auto* v = static_cast<const uint32_t*>(root->ArrayData(field));
+    return CLRect{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
+}
+
+// Stored places come from the preferences file: only a bounded, non-empty one that shows on a
+// screen is used.
+bool ProperPlace(const CLRect& r) {
+    constexpr int32_t kLimit = 1 << 20;
+    for (const int32_t v : {r.left, r.top, r.right, r.bottom})
+        if (v < -kLimit || v > kLimit) return false;
+    return r.left < r.right && r.top < r.bottom && CMonitorWin::IsOnScreen(r);
+}
+
 }  // namespace
+
+void CMainApp::MakeTextEditWindow() {
+    mTextEditWin = MakeAppWindow(EAppWindow::kTextEdit, this);
+    if (!mTextEditWin) return;
+    const CLRect place = ReadPlace(mPrefs->Root(), P::kPrefTextEditRect);
+    if (ProperPlace(place)) mTextEditWin->SetFrame(place);
+    // The kind's handler is a CTextEditWin (DocWindows.h).
+    CTextEditWin::SetInstance(static_cast<CTextEditWin*>(mTextEditWin->Handler()));
+}
+
+void CMainApp::StoreTextEditPlace() {
+    if (!mTextEditWin) return;
+    if (CTextEditWin::Instance() == mTextEditWin->Handler()) CTextEditWin::SetInstance(nullptr);
+    const CLRect r = mTextEditWin->Frame();
+    if (r.IsEmpty()) return;
+    const uint32_t v[4] = {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)};
+    (void)mPrefs->RootRef().SetArray(nullptr, P::kPrefTextEditRect, v, 4);
+}
 
 void CMainApp::ShowMidiInputWindow() {
     if (!mMidiWin) {

@@ -167,6 +167,10 @@ public:
     // The output adjustment window ("cOutAdj") and the video devices window ("cVideoIn"), made at
     // start-up when their factories are installed; null before, or without a factory.
     IDocWindow* OutputAdjustWin() const { return mOutAdjWin.get(); }
+    // The shared text-edit window, made with the application when its factory is installed (the
+    // global CTextEditWin instance while it lives) at PREF 'tewp' when that lies on a screen; its
+    // frame goes back into 'tewp' when the application is deleted. Null without a factory.
+    IDocWindow* TextEditWin() const { return mTextEditWin.get(); }
     IDocWindow* VideoDevicesWin() const { return mVideoWin.get(); }
     // The media player the media-player timecode source follows: the MPRIS player named by
     // ORBILUME_MEDIA_PLAYER ("org.mpris.MediaPlayer2.<name>"), else the first on the session bus;
@@ -207,6 +211,8 @@ private:
     CObDoc* FindOpen(const LFsSpec& spec) const;
     std::vector<CObDoc*> DocumentsInOrder() const;
     void DimmerFollowFront();
+    void MakeTextEditWindow();
+    void StoreTextEditPlace();
     // Moves a new monitor window diagonally off the shown ones whose corner is within a step.
     static constexpr int32_t kCascadeStep = 18;
     void Cascade(IMonitorWin* monitor) const;
@@ -276,6 +282,7 @@ private:
     bool mWatchingSettings = false;
     std::unique_ptr<CVCapSlots> mCapSlots;          // 14
     std::unique_ptr<CCompoRepository> mRepository;  // 19
+    std::unique_ptr<IDocWindow> mTextEditWin;       // 20
     std::vector<std::unique_ptr<CObDoc>> mDocs;     // 26
     bool mStarted = false;                          // 28
     LTimer mScreenTimer{this};                      // 33

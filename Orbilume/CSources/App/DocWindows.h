@@ -93,7 +93,7 @@ struct SDocWindowFactories {
 // Application windows without a document, made by the application object when present.
 enum class EAppWindow : uint32_t {
     kStartup,         // start-up window ("Orbilume" on its first line, kept up 5 s)
-    kTextEdit,        // text-edit window
+    kTextEdit,        // text-edit window (its handler is the CTextEditWin the application shares)
     kVideoDevices,    // video devices window ("cVideoIn")
     kViewPrefs,       // view preferences
     kDimmer,          // LED dimmer component window ("CAppCmd_DMatx")

@@ -11,6 +11,7 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Editors/CInParamImage.h"
 #include "Orbilume/CSources/Editors/CStartupWin.h"
+#include "Orbilume/CSources/Editors/CTextEditWin.h"
 #include "Orbilume/CSources/Editors/CVDevDialog.h"
 #include "Orbilume/CSources/Editors/CViewPrefs.h"
 #include "Orbilume/CSources/Editors/CViewPrefsDlg.h"
@@ -34,9 +35,15 @@ public:
     }
     void Select() override { fWin->ShowWindow(); }
     CLRect Frame() const override { return fWin->GetWindowFrame(); }
+    // The frame is the whole window, as Frame() answers it: the content is that less the borders.
     void SetFrame(const CLRect& frame) override {
         LWindowServices* s = LWindowServices::Get();
-        if (fWin->Window() && s) s->SetContentRect(fWin->Window(), frame);
+        if (!fWin->Window() || !s || frame.IsEmpty()) return;
+        const CLRect outer = s->FrameForContent(fWin->Window(), frame);
+        const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
+                             frame.right - (outer.right - frame.right),
+                             frame.bottom - (outer.bottom - frame.bottom)};
+        s->SetContentRect(fWin->Window(), content.IsEmpty() ? frame : content);
     }
     void SetTitle(const LString& title) override { fWin->SetWindowTitle(title); }
     W* Window() const { return fWin.get(); }
@@ -60,6 +67,11 @@ std::unique_ptr<IDocWindow> MakeStartup(LHandler* upper) {
 std::unique_ptr<IDocWindow> MakeVideoDevices(LHandler* upper) {
     return std::make_unique<FrameWindow<CVDevDialog>>(
         std::make_unique<CVDevDialog>(upper, CVDevDialog::DefaultSpec(), CAppPrefs::Get()));
+}
+
+// The shared text window has no upper handler: it talks only to the pane it is lent to.
+std::unique_ptr<IDocWindow> MakeTextEdit(LHandler*) {
+    return std::make_unique<FrameWindow<CTextEditWin>>(std::make_unique<CTextEditWin>());
 }
 
 // Over the application's preferences, driven by the global control-input hub.
@@ -92,6 +104,7 @@ const CMacMainLoopUI::AppWindows kHooks{&CAboutDialog::Run, &MakeViewPrefsFrame,
 void CAppWindows::Install() {
     PLAT_DCHECK_MAIN_THREAD();
     SetAppWindowFactory(EAppWindow::kStartup, &MakeStartup);
+    SetAppWindowFactory(EAppWindow::kTextEdit, &MakeTextEdit);
     SetAppWindowFactory(EAppWindow::kVideoDevices, &MakeVideoDevices);
     SetAppWindowFactory(EAppWindow::kViewPrefs, &MakeViewPrefs);
     SetAppWindowFactory(EAppWindow::kOutputAdjust, &MakeOutputAdjust);
@@ -110,5 +123,6 @@ void CAppWindows::Start(CAppPrefs* prefs) {
 void CAppWindows::Stop() {
     PLAT_DCHECK_MAIN_THREAD();
     CViewPrefs& view = CViewPrefs::Get();
-    if (view.ParamSet()) view.SetParamSet(nullptr);
+    view.SetParamSet(nullptr);
+    view.Uninstall();
 }

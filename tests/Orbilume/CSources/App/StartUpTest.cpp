@@ -2,9 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "Common/ObjC/CMacWindowKind.h"
+#include "Common/ObjC/LEditText.h"
 #include "Common/OpenGL/COpenGLCheckDialog.h"
 #include "Common/OpenGL/COpenGLRequirement.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
@@ -20,6 +23,10 @@
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Editors/CAppWindows.h"
+#include "Orbilume/CSources/Editors/CInParamNote.h"
+#include "Orbilume/CSources/Editors/CInParamPanes.h"
+#include "Orbilume/CSources/Editors/CTextEditWin.h"
+#include "Lib3/LSources/CoreUI/LFrame.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
@@ -100,7 +107,8 @@ public:
         SetAppWindowFactory(EAppWindow::kStartup, nullptr);
     }
     ~AppWindowFactories() {
-        for (EAppWindow kind : {EAppWindow::kVideoDevices, EAppWindow::kViewPrefs, EAppWindow::kOutputAdjust})
+        for (EAppWindow kind :
+             {EAppWindow::kTextEdit, EAppWindow::kVideoDevices, EAppWindow::kViewPrefs, EAppWindow::kOutputAdjust})
             SetAppWindowFactory(kind, nullptr);
     }
 };
@@ -154,6 +162,108 @@ TEST(StartUpTest, OutputAdjustmentAndVideoWindowsAreMadeHiddenShownByTheirComman
     gMainApp->OpenRequest({});
     ASSERT_NE(gMainApp->OutputAdjustWin(), nullptr);
     EXPECT_FALSE(gMainApp->OutputAdjustWin()->IsVisible());
+}
+
+// What a string pane reports of its edits.
+struct PaneOwner : LHandler {
+    std::vector<std::string> values;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(CInParamNote_Change)) values.push_back(static_cast<CInParamNote*>(msg.sender)->value.CStr());
+        return LMessage();
+    }
+};
+
+CLRect StoredTextEditPlace() {
+    const CRecord* root = CAppPrefs::Get()->Root();
+    const uint32_t field = CAppPrefs::kPrefTextEditRect;
+    if (root->ArrayCount(field) < 4) return CLRect();
+    const auto* v = static_cast<const uint32_t*>(root->ArrayData(field));
+    return CLRect{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
+}
+
+void StoreTextEditPlace(const CLRect& r) {
+    const uint32_t v[4] = {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)};
+    ASSERT_TRUE(CAppPrefs::Get()->RootRef().SetArray(nullptr, CAppPrefs::kPrefTextEditRect, v, 4));
+}
+
+TEST(StartUpTest, TheTextEditWindowIsMadeWithTheApplicationLentToStringPanesAndKeepsItsPlace) {
+    AppFixture app;
+    AppWindowFactories factories;
+    app.Create();
+    IDocWindow* window = gMainApp->TextEditWin();
+    ASSERT_NE(window, nullptr) << "made with the application, before any open request";
+    ASSERT_NE(CTextEditWin::Instance(), nullptr);
+    EXPECT_EQ(CTextEditWin::Instance(), window->Handler());
+    EXPECT_FALSE(window->IsVisible());
+
+    {
+        // A multi-line string pane asks for the window: it shows with the pane's text, and typing
+        // in it reaches the pane and its owner.
+        PaneOwner owner;
+        LFrame host(nullptr, nullptr, LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(0))));
+        auto* pane = new CInParamString(&owner, &host, 7, LString("text"), 3);
+        pane->SetValueText(LString("one"));
+        pane->OpenTextWindow();
+        CTextEditWin* text = CTextEditWin::Instance();
+        EXPECT_TRUE(window->IsVisible());
+        EXPECT_EQ(text->Client(), pane);
+        EXPECT_STREQ(text->EditText()->GetText().CStr(), "one");
+        text->EditText()->SetText(LString("one\ntwo"));
+        LHandler::Dispatch(LMessage(LEditText_Change, text->EditText(), text));
+        EXPECT_STREQ(pane->Edit()->GetText().CStr(), "one\ntwo");
+        EXPECT_EQ(owner.values, (std::vector<std::string>{"one\ntwo"}));
+    }
+    // The pane went with its host: the window is hidden and lent to nobody.
+    EXPECT_EQ(CTextEditWin::Instance()->Client(), nullptr);
+    EXPECT_FALSE(window->IsVisible());
+
+    // Moved onto the second screen: stored when the application goes, and there at the next start.
+    const CLRect moved{1600, 200, 2000, 520};
+    window->SetFrame(moved);
+    EXPECT_EQ(window->Frame(), moved);
+    app.Delete();
+    EXPECT_EQ(CTextEditWin::Instance(), nullptr);
+    app.Create();
+    EXPECT_EQ(StoredTextEditPlace(), moved);
+    ASSERT_NE(gMainApp->TextEditWin(), nullptr);
+    EXPECT_EQ(gMainApp->TextEditWin()->Frame(), moved);
+
+    // Places from the preferences file that are empty, reversed, out of range or not on a screen
+    // by at least 16 × 16 pixels are not applied: the window is where it is without a place. Each
+    // is written while no window is made, so that nothing stores over it.
+    auto frameWith = [&](const CLRect* place) {
+        app.Delete();
+        SetAppWindowFactory(EAppWindow::kTextEdit, nullptr);
+        app.Create();
+        EXPECT_EQ(gMainApp->TextEditWin(), nullptr);
+        EXPECT_EQ(CTextEditWin::Instance(), nullptr);
+        if (place)
+            StoreTextEditPlace(*place);
+        else
+            EXPECT_TRUE(CAppPrefs::Get()->RootRef().SetArray(nullptr, CAppPrefs::kPrefTextEditRect, nullptr, 0));
+        app.Delete();
+        CAppWindows::Install();
+        SetAppWindowFactory(EAppWindow::kStartup, nullptr);
+        app.Create();
+        return gMainApp->TextEditWin() ? gMainApp->TextEditWin()->Frame() : CLRect();
+    };
+    const CLRect unplaced = frameWith(nullptr);
+    ASSERT_FALSE(unplaced.IsEmpty());
+    const CLRect bad[] = {
+        {0, 0, 0, 0},
+        {500, 500, 100, 100},
+        {5000, 5000, 5400, 5300},
+        {-400, -300, 10, 10},
+        {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+        {-2147483000, 100, 2147483000, 400},
+    };
+    for (const CLRect& place : bad) {
+        SCOPED_TRACE(std::to_string(place.left) + "," + std::to_string(place.top) + "," +
+                     std::to_string(place.right) + "," + std::to_string(place.bottom));
+        EXPECT_EQ(frameWith(&place), unplaced);
+    }
+    // A sound place still applies after them.
+    EXPECT_EQ(frameWith(&moved), moved);
 }
 
 // The browser panel asks the output adjustment window, through the document callback, for its
