@@ -162,9 +162,11 @@ bool OnSomeScreen(const CLRect& r) {
 
 // A stored rectangle fit to apply: four numbers, not inverted, not absurdly large.
 bool UsableRect(const CLRect& r) {
-    constexpr int32_t kLimit = 1 << 20;
-    return r.left < r.right && r.top < r.bottom && r.right - r.left <= kLimit && r.bottom - r.top <= kLimit &&
-           std::abs(r.left) <= kLimit && std::abs(r.top) <= kLimit;
+    // Widened: stored corners may lie anywhere in the number range.
+    constexpr int64_t kLimit = 1 << 20;
+    const int64_t l = r.left, t = r.top, rr = r.right, b = r.bottom;
+    return l < rr && t < b && rr - l <= kLimit && b - t <= kLimit && l >= -kLimit && l <= kLimit &&
+           t >= -kLimit && t <= kLimit;
 }
 
 bool UsableFraction(float f) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -68,11 +69,41 @@ std::unique_ptr<IMonitorWin> MakeFake(const SDocWindowArgs& args) {
     return m;
 }
 
+// A console that keeps its place and the dividers it is given (NaN until set).
+class FakeConsole : public IConsoleWin {
+public:
+    explicit FakeConsole(LHandler* upper) : handler(upper) {}
+    LHandler* Handler() override { return &handler; }
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool IsVisible() const override { return visible; }
+    void Select() override {}
+    CLRect Frame() const override { return frame; }
+    void SetFrame(const CLRect& f) override { frame = f; }
+    void SetTitle(const LString&) override {}
+    float Divider(uint32_t index) const override { return dividers[index & 1]; }
+    void SetDivider(uint32_t index, float fraction) override { dividers[index & 1] = fraction; }
+
+    LHandler handler;
+    bool visible = false;
+    CLRect frame{50, 60, 650, 560};
+    float dividers[2] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN()};
+};
+
+FakeConsole* gLastConsole = nullptr;
+
+std::unique_ptr<IConsoleWin> MakeFakeConsole(const SDocWindowArgs& args) {
+    auto c = std::make_unique<FakeConsole>(args.upper);
+    gLastConsole = c.get();
+    return c;
+}
+
 class DocWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SDocWindowFactories f;
         f.monitor = &MakeFake;
+        f.console = &MakeFakeConsole;
         SetDocWindowFactories(&f);
         app.Create();
     }
@@ -119,6 +150,8 @@ TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
         {"inverted", {500, 500, 100, 100}, {100, 100, 420, 340}},
         {"empty", {0, 0, 0, 0}, {100, 100, 420, 340}},
         {"huge", {0, 0, 2000000000, 2000000000}, {100, 100, 420, 340}},
+        {"wider than the number range", {-2000000000, 100, 2000000000, 400}, {100, 100, 420, 340}},
+        {"at the ends of the number range", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {100, 100, 420, 340}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,6 +164,47 @@ TEST_F(DocWindowsTest, StoredMonitorPlacesApplyOnlyWhenSoundAndOnAScreen) {
         CObDoc* doc = Open(app.shows.File(name));
         EXPECT_EQ(gLast->frame, c.want);
         // Closed again, so that the next opens at the default place (not cascaded off this one).
+        AppFixture::Command(doc, "LStdCmd_Close");
+        ASSERT_EQ(gMainApp->DocumentCount(), 0u);
+    }
+}
+
+// The console's place follows the monitor's rules; each divider fraction applies only when it is
+// a number within 0..1, and the console's own position stays otherwise.
+TEST_F(DocWindowsTest, StoredConsolePlacesAndDividerFractionsApplyOnlyWhenSound) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    const CLRect unplaced{50, 60, 650, 560};
+    struct Case {
+        const char* name;
+        CLRect stored;
+        float first, second;
+        CLRect wantFrame;
+        float wantFirst, wantSecond;  // NaN: not set
+    } cases[] = {
+        {"sound", {300, 200, 900, 700}, 0.25f, 0.75f, {300, 200, 900, 700}, 0.25f, 0.75f},
+        {"the ends", {1500, 40, 2100, 540}, 0.0f, 1.0f, {1500, 40, 2100, 540}, 0.0f, 1.0f},
+        {"NaN", {0, 0, 0, 0}, kNaN, -kNaN, unplaced, kNaN, kNaN},
+        {"negative", {5000, 5000, 5600, 5500}, -0.25f, -0.0001f, unplaced, kNaN, kNaN},
+        {"huge", {-2000000000, 0, 2000000000, 500}, 1e30f, 1.0001f, unplaced, kNaN, kNaN},
+        {"infinite", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, kInf, -kInf, unplaced, kNaN, kNaN},
+        {"one of two", {300, 200, 900, 700}, 0.5f, 40.0f, {300, 200, 900, 700}, 0.5f, kNaN},
+    };
+    auto same = [](float got, float want) { return std::isnan(want) ? std::isnan(got) : got == want; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = std::string("console") + std::to_string(&c - cases) + ".obm";
+        app.shows.Write(name, AppFixture::ReadFile(app.ShowPath()));
+        CRecord* record = gMainApp->Prefs().AppendDocument();
+        record->StringSlot(P::kDocPath) = LString(app.shows.File(name).c_str());
+        (void)CRecordRef(&record).SetRectField(nullptr, P::kDocConsoleRect, c.stored);
+        record->Slot(P::kDocDivider1).f32 = c.first;
+        record->Slot(P::kDocDivider2).f32 = c.second;
+        CObDoc* doc = Open(app.shows.File(name));
+        ASSERT_EQ(doc->Console(), gLastConsole);
+        EXPECT_EQ(gLastConsole->frame, c.wantFrame);
+        EXPECT_TRUE(same(gLastConsole->dividers[0], c.wantFirst)) << gLastConsole->dividers[0];
+        EXPECT_TRUE(same(gLastConsole->dividers[1], c.wantSecond)) << gLastConsole->dividers[1];
         AppFixture::Command(doc, "LStdCmd_Close");
         ASSERT_EQ(gMainApp->DocumentCount(), 0u);
     }
