@@ -200,14 +200,7 @@ CObDoc::CObDoc(LHandler* upper, LAsyncLoop* worker, const TimecodeSourceGroup& s
     mRecorder = std::make_unique<CMovieRecorder>();
     mStill = std::make_unique<CObStillSaver_CGi_File>();
     mStill->SetCompletion(
-        [](void* self, bool) {
-            auto* doc = static_cast<CObDoc*>(self);
-            if (doc->mStillPending) {
-                doc->mEngine->RemovePostRenderCallback(doc, &CObDoc::StillCapture);
-                doc->mStillPending = false;
-            }
-        },
-        this);
+        [](void* self, bool) { static_cast<CObDoc*>(self)->StillWritten(); }, this);
     const SDocWindowFactories& f = DocWindowFactories();
     SDocWindowArgs args{this, mEngine.get(), mModel.get(), mDocPrefs, nullptr, false};
     if (f.console) mConsole = f.console(args);
@@ -1143,11 +1136,29 @@ void CObDoc::StillCapture(void* context, CMixEngine*, COpenGLContext_Cca* draw) 
 std::string CObDoc::CaptureStill() {
     const std::string path = CaptureName::Next("png");
     if (path.empty()) return path;
-    mStill->SetFile(CMacFileU::LFsSpecFromPath(path.c_str()));
+    mStillPaths.push_back(path);
+    // The saver writes one file at a time: a later still waits until this one is written.
+    if (mStillPaths.size() == 1) ArmStill();
+    return path;
+}
+
+void CObDoc::ArmStill() {
+    mStill->SetFile(CMacFileU::LFsSpecFromPath(mStillPaths.front().c_str()));
     gStillArmed.store(true);
     if (!mStillPending) mEngine->AddPostRenderCallback(this, &CObDoc::StillCapture);
     mStillPending = true;
-    return path;
+}
+
+void CObDoc::StillWritten() {
+    if (!mStillPaths.empty()) mStillPaths.pop_front();
+    if (!mStillPaths.empty()) {
+        ArmStill();
+        return;
+    }
+    if (mStillPending) {
+        mEngine->RemovePostRenderCallback(this, &CObDoc::StillCapture);
+        mStillPending = false;
+    }
 }
 
 bool CObDoc::IsRecording() const {

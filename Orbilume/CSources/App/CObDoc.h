@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,7 +95,8 @@ public:
     // null: none).
     static void SetSceneSender(COSCSender* sender);
 
-    // A still of the next rendered frame into the capture folder; the path, or empty.
+    // A still of a coming frame into the capture folder; the path, or empty. Stills asked for
+    // before the last one is written follow it, one per frame, each into its own file.
     std::string CaptureStill();
     bool StartRecording();
     void StopRecording();
@@ -147,6 +149,8 @@ private:
     // The units (whole) or the one input that "cSaveParam" stores; false when nothing.
     bool SaveParamChoice(std::vector<CRecord*>* units, CRecord** input) const;
     static void StillCapture(void* context, CMixEngine* engine, COpenGLContext_Cca* draw);
+    void ArmStill();      // the first waiting still is taken at the next frame
+    void StillWritten();  // the saver is done with it: the next one, or no more frames
     void UpdateTitles();
     void BindPath(const LFsSpec& spec);
     void ResetToEmpty();
@@ -187,6 +191,7 @@ private:
     std::unique_ptr<CMovieRecorder> mRecorder;
     std::unique_ptr<CObStillSaver_CGi_File> mStill;
     bool mStillPending = false;
+    std::deque<std::string> mStillPaths;  // the still being taken, then those waiting for it
     bool mLoading = false;  // the reader fills the model: no reactions until it is done
     bool mRecordingCallback = false;
     // The last parameter edited through a pane: a repeat continues its undo entry. Per document:

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -10,16 +11,21 @@
 #include <vector>
 
 #include "Common/Container/CBytes.h"
+#include "Common/ObjC/CMacMainLoop.h"
 #include "Common/OpenGL/COpenGLFBOTarget.h"
 #include "Common/OpenGL/COpenGLScope_Cca.h"
 #include "Common/Stream/CMemStream.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/XmlDocument.h"
+#include "Lib3/LSources/CoreUI/LMenu.h"
+#include "Lib3/LSources/CoreUI/LMenuBar.h"
+#include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/App/CaptureName.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
+#include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
@@ -28,6 +34,7 @@
 #include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CConsoleWin.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/RunLoop.h"
@@ -363,6 +370,80 @@ TEST_F(ObDocTest, QuittingAndRemoteOpensNeverDiscardUnsavedChanges) {
     EXPECT_EQ(CMacFileU::PathFromLFsSpec(front->Path()).CStr(), path);
 }
 
+// The quit request as the application delegate sends it: true when it came back to the main loop
+// unconsumed, so that the program ends.
+bool RequestQuit() {
+    auto* loop = static_cast<CMacMainLoop*>(gMainApp->MainLoop());
+    loop->SetQuitPending(true);
+    LHandler::Dispatch(LMessage(CMainLoopBase_Quit, loop, loop->Upper()));
+    return !loop->QuitPending();
+}
+
+TEST_F(ObDocTest, QuittingWithDiscardEndsTheProgramWithTheShowsAsOnDisk) {
+    const std::string path = app.ShowPath();
+    const std::string original = AppFixture::ReadFile(path);
+    app.shows.Write("other.obm", original);
+    const std::vector<std::string> listing = AppFixture::Listing(app.shows.Path());
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(path), nullptr), 1);
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("other.obm")), nullptr), 1);
+    CObDoc* first = gMainApp->DocumentAt(0);
+    AppFixture::Command(first, "cFaderZero");
+    ASSERT_TRUE(first->IsDirty());
+
+    Dialogs().saveChangesAnswer = SDocDialogs::kCancel;
+    EXPECT_FALSE(RequestQuit());
+    EXPECT_EQ(gMainApp->DocumentCount(), 2u);
+    EXPECT_TRUE(first->IsDirty());
+
+    Dialogs().saveChangesAnswer = SDocDialogs::kDiscard;
+    EXPECT_TRUE(RequestQuit());
+    EXPECT_EQ(Dialogs().saveChangesAsked, 2u);
+    // The program then deletes the application with its shows: nothing asks again, nothing is
+    // written, and both shows were open at the end.
+    app.Delete();
+    EXPECT_EQ(Dialogs().saveChangesAsked, 2u);
+    EXPECT_EQ(Dialogs().savePathAsked, 0u);
+    EXPECT_EQ(AppFixture::ReadFile(path), original);
+    EXPECT_EQ(AppFixture::ReadFile(app.shows.File("other.obm")), original);
+    EXPECT_EQ(AppFixture::Listing(app.shows.Path()), listing);
+    app.Create();
+    gMainApp->OpenRequest({});
+    ASSERT_EQ(gMainApp->DocumentCount(), 2u);
+    for (uint32_t i = 0; i < 2; ++i) {
+        EXPECT_FALSE(gMainApp->DocumentAt(i)->IsDirty());
+        EXPECT_EQ(RecordText(gMainApp->DocumentAt(i)->Model().Mix().Get()),
+                  RecordText(gMainApp->DocumentAt(1 - i)->Model().Mix().Get()));
+    }
+}
+
+// "cAddSeq" reaches the sequence window, which adds a sequence to the show; the command is ready
+// only while a sequence's scene list is edited.
+TEST_F(ObDocTest, AddSequenceGoesToTheSequenceWindow) {
+    CDocConsoleWin::Install();
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    SetDocWindowFactories(nullptr);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    CRecord* scns = doc->Model().Scenes().Get();
+    const uint32_t before = scns->ArrayCount(T::kScnsSequences);
+    auto ready = [&] {
+        LMenuBar bar(nullptr);
+        auto* menu = new LMenu(&bar, LString("Test"));
+        bar.AppendMenu(menu);
+        auto* item = new LMenuItem(menu);
+        item->SetCommand("cAddSeq");
+        menu->AppendItem(item);
+        (void)doc->Handle(LMessage(LMenuBar_Ready, &bar, doc));
+        return item->IsEnabled();
+    };
+    scns->Slot(T::kScnsEdited).i32 = -1;
+    EXPECT_FALSE(ready());
+    scns->Slot(T::kScnsEdited).i32 = 0;
+    EXPECT_TRUE(ready());
+    AppFixture::Command(doc, "cAddSeq");
+    EXPECT_EQ(scns->ArrayCount(T::kScnsSequences), before + 1);
+    EXPECT_TRUE(doc->IsDirty());
+}
+
 TEST_F(ObDocTest, BlendControlsSpreadOverTheLayers) {
     ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
     CObDoc* doc = gMainApp->DocumentAt(0);
@@ -471,6 +552,52 @@ TEST_F(ObDocTest, TwoStillsInOneSecondGetTheirOwnFilesAndArePNGs) {
     const std::string third = CaptureName::Next("png", when);
     EXPECT_EQ(third, folder + "/" + stamp + " 3.png");
     EXPECT_EQ(CaptureName::Next("png", when), folder + "/" + stamp + " 4.png");
+}
+
+// The still command as the menu sends it, twice in one second: once with frames between the two,
+// once back to back before the next frame. Every still gets its own file.
+TEST_F(ObDocTest, TheStillCommandTwiceInOneSecondKeepsBothStills) {
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    CaptureName::SetClock(&FixedClock);
+    const std::time_t when = FixedClock();
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "ob %Y_%m_%d %H_%M_%S", &local);
+    const std::string folder = app.home.File("Documents/Orbilume Capture");
+    auto* window = new COpenGLFBOTarget(64, 48, nullptr);
+    {
+        COpenGLScope_Cca scope(window->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
+        glViewport(0, 0, 64, 48);
+    }
+    doc->Engine().SetOutputSize(64, 48);
+    auto savedAll = [&](const std::vector<std::string>& paths) {
+        return RunUntil([&] {
+            doc->Engine().RenderFrame(window->context(), CMixEngine::SFrameRequest{0});
+            for (const std::string& p : paths) {
+                struct stat st;
+                if (stat(p.c_str(), &st) != 0 || st.st_size == 0) return false;
+            }
+            return true;
+        });
+    };
+    auto named = [&](const char* suffix) { return folder + "/" + stamp + suffix + ".png"; };
+    AppFixture::Command(doc, "CAppCmd_CapStill");
+    EXPECT_TRUE(savedAll({named("")}));
+    AppFixture::Command(doc, "CAppCmd_CapStill");
+    EXPECT_TRUE(savedAll({named(" 2")}));
+    AppFixture::Command(doc, "CAppCmd_CapStill");
+    AppFixture::Command(doc, "CAppCmd_CapStill");
+    EXPECT_TRUE(savedAll({named(" 3"), named(" 4")}));
+    window->Release();
+    CaptureName::SetClock(nullptr);
+    std::vector<std::string> want = {std::string(stamp) + ".png", std::string(stamp) + " 2.png",
+                                     std::string(stamp) + " 3.png", std::string(stamp) + " 4.png"};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(AppFixture::Listing(folder), want);
+    for (const std::string& f : want) EXPECT_TRUE(Shell("pngcheck -q '" + folder + "/" + f + "' >/dev/null")) << f;
 }
 
 }  // namespace
