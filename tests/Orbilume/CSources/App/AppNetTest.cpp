@@ -164,6 +164,50 @@ TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
     CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString());
 }
 
+uint32_t AnswerCancel(LModalDialog*) {
+    return 2;
+}
+
+// Net 2, Sub-Net 3, Universe 4: the port address 0x234.
+uint32_t AnswerArtNet234(LModalDialog* dialog) {
+    auto* d = static_cast<CArtNetDlg*>(dialog);
+    EXPECT_EQ(d->PortAddress(), 0x123) << "preset from 'annt' and 'anun'";
+    d->KnobPane(CArtNetDlg::kNet)->SetValue(2);
+    d->KnobPane(CArtNetDlg::kSubNet)->SetValue(3);
+    d->KnobPane(CArtNetDlg::kUniverse)->SetValue(4);
+    return 1;
+}
+
+// The Art-Net dialog through the application: any other answer stops the receiver; OK stores the
+// address, starts it again and only the new port address reaches the hub.
+TEST_F(AppNetTest, ArtNetDialogStoresTheAddressAndStartsTheReceiver) {
+    ASSERT_NE(gMainApp->ArtNetInput(), nullptr);
+    ASSERT_TRUE(RunUntil([] { return gMainApp->ArtNetInput()->IsConnected(); }));
+    CRecord* prefs = CAppPrefs::Get()->Root();
+
+    CMainApp::SetDialogRunner(&AnswerCancel);
+    apptest::AppFixture::Command(gMainApp, "cArtIn");
+    EXPECT_EQ(prefs->GetByte(P::kPrefArtNetIn), 0);
+    EXPECT_FALSE(gMainApp->ArtNetInput()->IsConnected());
+    ASSERT_TRUE(SendArtDmx(0x123, 70));
+    Spin(0.3);
+    EXPECT_EQ(Slot(0), 0);
+
+    CMainApp::SetDialogRunner(&AnswerArtNet234);
+    apptest::AppFixture::Command(gMainApp, "cArtIn");
+    CMainApp::SetDialogRunner(nullptr);
+    EXPECT_EQ(prefs->GetByte(P::kPrefArtNetIn), 1);
+    EXPECT_EQ(prefs->GetByte(P::kPrefArtNetNet), 2);
+    EXPECT_EQ(prefs->GetByte(P::kPrefArtNetSubUni), 0x34);
+    ASSERT_TRUE(RunUntil([] { return gMainApp->ArtNetInput()->IsConnected(); }));
+    ASSERT_TRUE(SendArtDmx(0x123, 80));
+    ASSERT_TRUE(SendArtDmx(0x234, 90));
+    ASSERT_TRUE(RunUntil([&] { return Slot(0) == 90 && Slot(511) == 90; }));
+    ASSERT_TRUE(SendArtDmx(0x123, 100));
+    Spin(0.3);
+    EXPECT_EQ(Slot(0), 90);
+}
+
 uint32_t AnswerUniverse300(LModalDialog* dialog) {
     static_cast<CSAcnDlg*>(dialog)->KnobPane(0)->SetText(LString("300"));
     return 1;

@@ -861,6 +861,10 @@ TEST_F(SettingDialogsTest, OutOfRangeAnswersAreRefusedNotWrapped) {
          [](LModalDialog* d) {
              static_cast<CArtNetDlg*>(d)->KnobPane(CArtNetDlg::kSubNet)->SetText(LString("16"));
          }},
+        {"cArtIn",
+         [](LModalDialog* d) {
+             static_cast<CArtNetDlg*>(d)->KnobPane(CArtNetDlg::kUniverse)->SetText(LString("16"));
+         }},
         {"cOscIn",
          [](LModalDialog* d) { static_cast<COscServerDlg*>(d)->PortKnob()->SetText(LString("70000")); }},
     };
