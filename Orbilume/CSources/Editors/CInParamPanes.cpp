@@ -15,11 +15,13 @@
 #include "Lib3/LSources/CoreUI/LMenu.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
+#include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextBox.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LTextStyle.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Lib3/LSources/String/UWord.h"
 #include "Orbilume/CSources/Editors/CFlatBtn.h"
 #include "Orbilume/CSources/Editors/CInParamFrm.h"
@@ -41,6 +43,23 @@ bool IsSeparator(const LString& item) {
 float Step(uint32_t decimals) {
     return float(std::pow(10.0, -double(std::min(decimals, CInParamFrm::kMaxDecimals))));
 }
+
+// A string pane's field: a click in its text (which focuses it) also opens the shared text window
+// for the pane.
+class StringField : public LEditText {
+public:
+    StringField(CInParamString* pane, uint32_t mode) : LEditText(pane, mode, 0), fPane(pane) {}
+    LMessage Handle(const LMessage& msg) override {
+        if (!msg.Is(LMouse_Click)) return LEditText::Handle(msg);
+        LHandlerWatch watch(this);
+        LMessage out = LEditText::Handle(msg);
+        if (!watch.IsGone() && out.IsEmpty()) fPane->OpenTextWindow();
+        return out;
+    }
+
+private:
+    CInParamString* fPane;
+};
 
 // A menu of the texts, separators for "-" and empty ones, the others bound to the command.
 std::unique_ptr<LMenu> MakeMenu(const std::vector<LString>& items, const char* command) {
@@ -248,7 +267,7 @@ CInParamString::CInParamString(LHandler* upper, LPane* owner, uint32_t unitId, c
                                uint32_t lines)
     : CInParamPane(upper, owner, unitId, key, false, true),
       fLines(std::clamp<uint32_t>(lines, 1, CInParamFrm::kMaxLines)) {
-    fEdit = new LEditText(this, fLines >= 2 ? LEditText::kMultiLine : LEditText::kSingleLine, 0);
+    fEdit = new StringField(this, fLines >= 2 ? LEditText::kMultiLine : LEditText::kSingleLine);
     fControl = fEdit;
     UseLayout("INPRMSTR");
 }
@@ -273,6 +292,17 @@ void CInParamString::OpenTextWindow() {
     CTextEditWin* window = CTextEditWin::Attach(this);
     if (!window) return;
     window->EditText()->SetText(fEdit->GetText());
+    // Over the field: the window's content from the field's top-left corner, at its own size.
+    LWindowServices* services = LWindowServices::Get();
+    const LPanePort port(fEdit);
+    if (services && port.window && window->Window()) {
+        const plat::Rect content = port.window->ContentRect();
+        const CLRect field = fEdit->Bounds();
+        const int32_t left = int32_t(content.x) + port.origin.x + field.left;
+        const int32_t top = int32_t(content.y) + port.origin.y + field.top;
+        const CLRect now = services->ContentRect(window->Window());
+        window->SetBoundsOnScreen({left, top, left + now.Width(), top + now.Height()});
+    }
     window->ShowWindow();
 }
 

@@ -95,7 +95,8 @@ public:
     LString GetValueText() override;
     void SetValueText(const LString& text) override;
     LMessage Handle(const LMessage& msg) override;
-    // Attaches the text edit window and shows the text in it (2 or more lines only).
+    // Attaches the text edit window and shows the text in it over the field (2 or more lines
+    // only); a click in the field does this.
     void OpenTextWindow();
     LEditText* Edit() const { return fEdit; }
     uint32_t Lines() const { return fLines; }

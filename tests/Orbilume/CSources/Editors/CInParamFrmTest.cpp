@@ -17,7 +17,9 @@
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
+#include "Lib3/LSources/CoreUI/LPanePort.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
@@ -35,6 +37,7 @@
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/AppKit/ColorPanel.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
+#include "tests/support/NestedLoopGuard.h"
 
 namespace {
 
@@ -285,6 +288,75 @@ TEST_F(CInParamFrmTest, StringPaneDetachesTheTextWindowWhenItGoes) {
     EXPECT_EQ(window.Client(), nullptr);
     LHandler::Dispatch(LMessage(LEditText_Change, window.EditText(), &window));
     EXPECT_EQ(owner.changes, (std::vector<std::string>{"0 text two"}));
+    CTextEditWin::SetInstance(nullptr);
+}
+
+// A click in a multi-line string field, as the window system delivers it, opens the text window
+// over the field with the field's text; a click in a one-line field does not.
+TEST_F(CInParamFrmTest, AClickInAMultiLineStringFieldOpensTheTextWindowOverIt) {
+    ASSERT_TRUE(resources.Ok());
+    CTextEditWin window;
+    CTextEditWin::SetInstance(&window);
+    LFrame host(&root, nullptr, LFrameSpec(LFrameSpec::kDocument, CMacWindowKindH(new CMacWinKind(0))));
+    // The frame's upper handler is its window, as in the application: focus requests go up to it.
+    auto* f = new CInParamFrm(&host, &host, 0);
+    const auto desc = Desc("controls: { id: one; type: edittext }, { id: text; type: edittext; lines: 3 }");
+    f->BuildFromControls(desc.get(), Unit(), false);
+    Show(&host);
+    f->SetBounds({0, 0, 400, 300});
+    f->UpdateLayout();
+    auto* single = static_cast<CInParamString*>(f->PaneAt(0));
+    auto* multi = static_cast<CInParamString*>(f->PaneAt(1));
+    single->SetValueText(LString("short"));
+    multi->SetValueText(LString("long\ntext"));
+    LWindowServices* services = LWindowServices::Get();
+    const CLRect hostContent = services->ContentRect(host.Window());
+    // The field's top-left corner in the window's content, and a click in its middle.
+    auto fieldCorner = [](CInParamString* pane) {
+        const LPanePort port(pane->Edit());
+        const CLRect b = pane->Edit()->Bounds();
+        return CLPoint{port.origin.x + b.left, port.origin.y + b.top};
+    };
+    auto click = [&](CInParamString* pane) {
+        const CLRect b = pane->Edit()->Bounds();
+        const CLPoint corner = fieldCorner(pane);
+        const plat::Point at{double(corner.x + b.Width() / 2), double(corner.y + b.Height() / 2)};
+        plat::Window* native = host.Window()->NativeWindow();
+        using plat::headless::HeadlessBackend;
+        // The release is queued first: a focused field tracks the press until it comes.
+        testsupport::NestedLoopGuard guard;
+        screens.Backend().Inject(HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseUp, native, at));
+        plat::Event e = HeadlessBackend::MouseEvent(plat::EventType::kLeftMouseDown, native, at);
+        e.timestamp = plat::ClockNow();
+        e.eventNumber = plat::Application::Shared()->NextEventNumber();
+        plat::Application::Shared()->SendEvent(e);
+        plat::Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+    };
+    ASSERT_FALSE(multi->Edit()->Bounds().IsEmpty());
+
+    click(single);
+    EXPECT_EQ(window.Client(), nullptr);
+    EXPECT_FALSE(services->IsVisible(window.Window()));
+
+    click(multi);
+    EXPECT_TRUE(multi->Edit()->State() & LPane::kFocused);
+    EXPECT_EQ(window.Client(), multi);
+    EXPECT_TRUE(services->IsVisible(window.Window()));
+    EXPECT_STREQ(window.EditText()->GetText().CStr(), "long\ntext");
+    const CLPoint corner = fieldCorner(multi);
+    const CLRect placed = services->ContentRect(window.Window());
+    EXPECT_EQ(placed.left, hostContent.left + corner.x);
+    EXPECT_EQ(placed.top, hostContent.top + corner.y);
+
+    // The text window took the keys; the field keeps the focus of its own window meanwhile.
+    EXPECT_TRUE(window.Window()->NativeWindow()->IsKeyWindow());
+    EXPECT_TRUE(multi->Edit()->State() & LPane::kFocused);
+    // Back in the host window, into the one-line field: the multi-line one loses the focus and the
+    // window goes.
+    host.Window()->NativeWindow()->MakeKeyAndOrderFront();
+    click(single);
+    EXPECT_EQ(window.Client(), nullptr);
+    EXPECT_FALSE(services->IsVisible(window.Window()));
     CTextEditWin::SetInstance(nullptr);
 }
 
