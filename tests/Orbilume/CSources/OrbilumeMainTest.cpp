@@ -93,12 +93,15 @@ TEST(OrbilumeMainTest, OpensTheShowExitsCleanlyOnSignalsAndReopensIt) {
     EXPECT_EQ(o.log,
               "CExtCmd_Open " + show + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
     EXPECT_EQ(dir.Read("show.obm"), bytes);
-    // Python's plistlib reads the preferences: the show is listed to reopen.
+    // Python's plistlib reads the preferences: the show is listed to reopen, and the text-edit
+    // window the program made left its place.
     const std::string plist = dir.File(".config/orbilume/orbilume.plist");
     const std::string check =
         "python3 -c \"import plistlib,sys; p=plistlib.load(open(sys.argv[1],'rb'))['prefs']['prefs'];"
         " d=[x for x in p['docs'].values() if x['docf']==sys.argv[2]];"
-        " sys.exit(0 if len(d)==1 and d[0]['lsop'].strip()=='1' else 1)\" '" +
+        " r=[int(v) for v in p.get('tewp','').split()];"
+        " sys.exit(0 if len(d)==1 and d[0]['lsop'].strip()=='1' and len(r)==4 and r[0]<r[2] and r[1]<r[3]"
+        " else 1)\" '" +
         plist + "' '" + show + "'";
     EXPECT_EQ(std::system(check.c_str()), 0) << dir.Read(".config/orbilume/orbilume.plist");
 
