@@ -638,22 +638,14 @@ CLRect ReadPlace(const CRecord* root, uint32_t field) {
     return CLRect{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
 }
 
-// Stored places come from the preferences file: only a bounded, non-empty one that shows on a
-// screen is used.
-bool ProperPlace(const CLRect& r) {
-    constexpr int32_t kLimit = 1 << 20;
-    for (const int32_t v : {r.left, r.top, r.right, r.bottom})
-        if (v < -kLimit || v > kLimit) return false;
-    return r.left < r.right && r.top < r.bottom && CMonitorWin::IsOnScreen(r);
-}
-
 }  // namespace
 
 void CMainApp::MakeTextEditWindow() {
     mTextEditWin = MakeAppWindow(EAppWindow::kTextEdit, this);
     if (!mTextEditWin) return;
     const CLRect place = ReadPlace(mPrefs->Root(), P::kPrefTextEditRect);
-    if (ProperPlace(place)) mTextEditWin->SetFrame(place);
+    // It comes from the preferences file: only a place that shows on a screen is used.
+    if (CMonitorWin::IsProperPlace(place)) mTextEditWin->SetFrame(place);
     // The kind's handler is a CTextEditWin (DocWindows.h).
     CTextEditWin::SetInstance(static_cast<CTextEditWin*>(mTextEditWin->Handler()));
 }

@@ -801,6 +801,15 @@ void LFrame::SetWindowFrame(const CLRect& content) {
     if (mWindow && Services()) Services()->SetContentRect(mWindow, content);
 }
 
+void LFrame::SetWindowOuterFrame(const CLRect& frame) {
+    LWindowServices* s = Services();
+    if (!mWindow || !s || frame.IsEmpty()) return;
+    const CLRect outer = s->FrameForContent(mWindow, frame);
+    const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
+                         frame.right - (outer.right - frame.right), frame.bottom - (outer.bottom - frame.bottom)};
+    s->SetContentRect(mWindow, content.IsEmpty() ? frame : content);
+}
+
 void LFrame::SetBoundsOnScreen(const CLRect& content) {
     if (mWindow) SetContentRectOnScreen(mWindow, content);
 }

@@ -79,6 +79,8 @@ public:
     CLRect GetWindowRect() const;
     CLRect GetWindowFrame() const;
     void SetWindowFrame(const CLRect& content);
+    // The whole window's frame, as GetWindowFrame answers it: the content is that less the borders.
+    void SetWindowOuterFrame(const CLRect& frame);
     void SetBoundsOnScreen(const CLRect& content);
     void PlaceWindow(const CLRect& rect, LPane* relativeTo);
 

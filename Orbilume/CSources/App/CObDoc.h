@@ -117,6 +117,7 @@ public:
     CUndoQueue& Undo() { return mUndo; }
     IMonitorWin* Monitor() const { return mMonitor.get(); }
     IConsoleWin* Console() const { return mConsole.get(); }
+    IDocWindow* SequenceList() const { return mSeqList.get(); }
     // The user closed the console (it stays hidden when the document comes to the front).
     bool ConsoleClosed() const { return mConsoleClosed; }
     CObStillSaver_CGi_File* StillSaver() const { return mStill.get(); }

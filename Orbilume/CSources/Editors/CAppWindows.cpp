@@ -35,16 +35,7 @@ public:
     }
     void Select() override { fWin->ShowWindow(); }
     CLRect Frame() const override { return fWin->GetWindowFrame(); }
-    // The frame is the whole window, as Frame() answers it: the content is that less the borders.
-    void SetFrame(const CLRect& frame) override {
-        LWindowServices* s = LWindowServices::Get();
-        if (!fWin->Window() || !s || frame.IsEmpty()) return;
-        const CLRect outer = s->FrameForContent(fWin->Window(), frame);
-        const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
-                             frame.right - (outer.right - frame.right),
-                             frame.bottom - (outer.bottom - frame.bottom)};
-        s->SetContentRect(fWin->Window(), content.IsEmpty() ? frame : content);
-    }
+    void SetFrame(const CLRect& frame) override { fWin->SetWindowOuterFrame(frame); }
     void SetTitle(const LString& title) override { fWin->SetWindowTitle(title); }
     W* Window() const { return fWin.get(); }
 

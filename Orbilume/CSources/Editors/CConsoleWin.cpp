@@ -33,7 +33,6 @@
 #include "Orbilume/CSources/Editors/CChannelList.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Editors/CSeqListWin.h"
-#include "Orbilume/CSources/Editors/WindowFrame.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "Platform/AppKit/Window.h"
@@ -542,8 +541,7 @@ CLRect CDocConsoleWin::Frame() const {
 }
 
 void CDocConsoleWin::SetFrame(const CLRect& frame) {
-    // Frame() is the outer frame.
-    SetOuterWindowFrame(fWin.get(), frame);
+    fWin->SetWindowOuterFrame(frame);
 }
 
 void CDocConsoleWin::SetTitle(const LString& title) {

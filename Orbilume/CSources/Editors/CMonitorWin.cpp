@@ -102,6 +102,13 @@ bool CMonitorWin::IsOnScreen(const CLRect& rect) {
     }
 }
 
+bool CMonitorWin::IsProperPlace(const CLRect& r) {
+    constexpr int32_t kLimit = 1 << 20;
+    for (const int32_t v : {r.left, r.top, r.right, r.bottom})
+        if (v < -kLimit || v > kLimit) return false;
+    return r.left < r.right && r.top < r.bottom && IsOnScreen(r);
+}
+
 void CMonitorWin::PlaceOnScreen(const CLRect& rect) {
     PLAT_DCHECK_MAIN_THREAD();
     if (rect.IsEmpty() || !Window()) return;

@@ -43,6 +43,8 @@ public:
 
     // Whether the rectangle shares at least kMinOnScreen × kMinOnScreen pixels with some screen.
     static bool IsOnScreen(const CLRect& rect);
+    // A stored place worth applying: every corner within ±2^20, not empty, and on a screen as above.
+    static bool IsProperPlace(const CLRect& rect);
 
 protected:
     void DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) override;

@@ -21,7 +21,7 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Document/UDocScenes.h"
-#include "Orbilume/CSources/Editors/WindowFrame.h"
+#include "Orbilume/CSources/Editors/CMonitorWin.h"
 #include "Platform/Foundation/Check.h"
 
 namespace {
@@ -216,10 +216,11 @@ CSeqListWin::CSeqListWin(LHandler* upper, CDocModelHolder* doc, CRecord* docPref
     LLayoutParts layout;
     if (LoadLayout(SRsrcRequest(kName), layout)) SetLayout(layout, kDescriptionMode);
     if (!Window()) return;
+    // The stored frame (as GetWindowFrame gave it) comes from the preferences file: only a bounded
+    // one that shows on a screen is used.
     const CLRect place = fPrefs ? CRecordRef(&fPrefs).GetRectField(P::kDocSeqWinRect) : CLRect();
-    // Stored as the outer frame (LWindow_Place below).
-    if (!place.IsEmpty())
-        SetOuterWindowFrame(this, place);
+    if (CMonitorWin::IsProperPlace(place))
+        SetWindowOuterFrame(place);
     else
         FitWindowToLayout();
 }
@@ -321,7 +322,7 @@ CLRect CDocSeqListWin::Frame() const {
 }
 
 void CDocSeqListWin::SetFrame(const CLRect& frame) {
-    SetOuterWindowFrame(fWin.get(), frame);
+    fWin->SetWindowOuterFrame(frame);
 }
 
 void CDocSeqListWin::SetTitle(const LString& /*title*/) {}

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -442,6 +443,51 @@ TEST_F(ObDocTest, AddSequenceGoesToTheSequenceWindow) {
     AppFixture::Command(doc, "cAddSeq");
     EXPECT_EQ(scns->ArrayCount(T::kScnsSequences), before + 1);
     EXPECT_TRUE(doc->IsDirty());
+}
+
+// The console and sequence windows come back where they were left, frame for frame (the whole
+// window, borders included), at the next start.
+TEST_F(ObDocTest, ConsoleAndSequenceWindowsComeBackWhereTheyWereLeft) {
+    struct Factories {
+        Factories() { CDocConsoleWin::Install(); }
+        ~Factories() { SetDocWindowFactories(nullptr); }
+    } factories;
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    ASSERT_NE(doc->Console(), nullptr);
+    ASSERT_NE(doc->SequenceList(), nullptr);
+    AppFixture::Command(doc, "cSeqsWin");
+    const CLRect console{300, 120, 900, 620};
+    const CLRect sequences{1500, 200, 1800, 500};
+    doc->Console()->SetFrame(console);
+    doc->SequenceList()->SetFrame(sequences);
+    EXPECT_EQ(doc->Console()->Frame(), console);
+    EXPECT_EQ(doc->SequenceList()->Frame(), sequences);
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        app.Delete();
+        app.Create();
+        gMainApp->OpenRequest({});
+        ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+        doc = gMainApp->DocumentAt(0);
+        EXPECT_EQ(doc->Console()->Frame(), console);
+        EXPECT_TRUE(doc->SequenceList()->IsVisible());
+        EXPECT_EQ(doc->SequenceList()->Frame(), sequences);
+    }
+    // A stored sequence window place off every screen or out of range is not applied.
+    for (const CLRect bad : {CLRect{5000, 5000, 5300, 5300}, CLRect{INT32_MIN, 0, INT32_MAX, 400}}) {
+        app.Delete();
+        app.Create();
+        CRecord* record = gMainApp->Prefs().FindDocument(Spec(app.ShowPath()));
+        ASSERT_NE(record, nullptr);
+        (void)CRecordRef(&record).SetRectField(nullptr, P::kDocSeqWinRect, bad);
+        gMainApp->OpenRequest({});
+        ASSERT_EQ(gMainApp->DocumentCount(), 1u);
+        const CLRect placed = gMainApp->DocumentAt(0)->SequenceList()->Frame();
+        EXPECT_NE(placed, bad);
+        EXPECT_TRUE(placed.left >= 0 && placed.right <= 2720 && placed.top >= 0 && placed.bottom <= 1024)
+            << placed.left << "," << placed.top << "," << placed.right << "," << placed.bottom;
+    }
 }
 
 TEST_F(ObDocTest, BlendControlsSpreadOverTheLayers) {
