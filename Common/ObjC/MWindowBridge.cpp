@@ -268,6 +268,18 @@ void MWindowView::MouseMoved(const plat::Event& event) {
     RefreshCursor();
 }
 
+void MWindowView::OtherMouseDown(const plat::Event& event) {
+    // A view that does not take the press hands it back up here.
+    if (!mOwner || mOtherDown) return;
+    plat::View* target = plat::View::HitTest(event.location);
+    if (!target || target == this) return;
+    plat::Ref<plat::View> keep = plat::RetainRef(target);
+    plat::Ref<MWindowView> self = plat::RetainRef(this);
+    mOtherDown = 1;
+    target->OtherMouseDown(event);
+    mOtherDown = 0;
+}
+
 void MWindowView::ScrollWheel(const plat::Event& event) {
     if (CMacMainLoop* loop = CMacMainLoop::Get()) loop->ScrollWheel(event);
 }

@@ -87,6 +87,8 @@ public:
     void MouseDragged(const plat::Event& event) override;
     void MouseUp(const plat::Event& event) override;
     void MouseMoved(const plat::Event& event) override;
+    // The middle button goes to the native view under it (the field being edited pastes).
+    void OtherMouseDown(const plat::Event& event) override;
     void ScrollWheel(const plat::Event& event) override;
     void KeyDown(const plat::Event& event) override;
     void KeyUp(const plat::Event& event) override;
@@ -105,6 +107,7 @@ private:
 
     LWindow* mOwner;
     uint8_t mMouseDown = 0;
+    uint8_t mOtherDown = 0;
     uint32_t mKeyEv = 0;
 };
 

@@ -370,6 +370,12 @@ void Application::DispatchMouse(Window* w, const Event& event) {
         case EventType::kRightMouseUp:
             target->RightMouseUp(event);
             break;
+        case EventType::kOtherMouseDown:
+            target->OtherMouseDown(event);
+            break;
+        case EventType::kOtherMouseUp:
+            target->OtherMouseUp(event);
+            break;
         case EventType::kScrollWheel:
             target->ScrollWheel(event);
             break;

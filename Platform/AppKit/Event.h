@@ -56,6 +56,8 @@ struct Event {
     int64_t windowNumber = 0;
     int64_t eventNumber = 0;
     int32_t clickCount = 0;
+    // Mouse buttons: 0 left, 1 right, 2 middle, then the others.
+    int32_t buttonNumber = 0;
     // Keys.
     std::string characters;
     std::string charactersIgnoringModifiers;

@@ -289,6 +289,20 @@ void TextView::Select(size_t start, size_t end, bool keepAnchor) {
     fSelEnd = std::max(start, end);
     fCaretOn = true;
     SetNeedsDisplay(true);
+    PublishSelection();
+}
+
+// Selected text of a view in a window becomes the selection pasteboard's (the primary selection).
+void TextView::PublishSelection() {
+    if (fSecure || fSelStart == fSelEnd || !GetWindow()) return;
+    Pasteboard* board = Pasteboard::Selection();
+    std::string selected = fText.substr(fSelStart, fSelEnd - fSelStart);
+    std::string held;
+    if (board->Owner() == nullptr && board->Types().size() == 1 &&
+        board->StringForType(Pasteboard::kTypeString, &held) && held == selected)
+        return;
+    board->DeclareTypes({Pasteboard::kTypeString}, nullptr);
+    board->SetString(selected);
 }
 
 void TextView::MoveCaret(size_t to, bool extend) {
@@ -461,6 +475,28 @@ void TextView::Paste() {
     if (clean.empty()) return;
     fCoalescing = false;
     ChangeText(fSelStart, fSelEnd, clean, false);
+}
+
+// The middle button pastes the selection pasteboard's text where it is pressed.
+void TextView::OtherMouseDown(const Event& event) {
+    PLAT_DCHECK_MAIN_THREAD();
+    if (event.buttonNumber != 2 || !fEditable || !fSelectable) {
+        View::OtherMouseDown(event);
+        return;
+    }
+    Ref<TextView> keep = RetainRef(this);
+    std::string text;
+    if (!Pasteboard::Selection()->StringForType(Pasteboard::kTypeString, &text)) return;
+    const std::string clean = SanitizeText(text, fFieldEditor);
+    if (clean.empty()) return;
+    Point content = event.location;
+    if (Window* w = GetWindow(); w && event.windowNumber != w->Number()) content = w->ConvertFromScreen(content);
+    UpdateYs();
+    const size_t at = OffsetAtPoint(ConvertFromContent(content));
+    fCoalescing = false;
+    fGoalX = -1;
+    Select(at, at);
+    ChangeText(at, at, clean, false);
 }
 
 void TextView::DeleteSelectionOr(size_t from, size_t to) {

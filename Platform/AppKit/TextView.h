@@ -35,8 +35,9 @@ public:
 // selection and its own undo steps; lays it out one paragraph at a time (only changed paragraphs
 // are laid out again, only visible ones drawn) and sizes its frame to the document inside a clip
 // view. Keys become typed text (InsertText) or command selectors offered to the delegate first.
-// Cut, copy and paste use the general pasteboard's string type;
-// secure views draw bullets and never give their text to the pasteboard. Main thread only.
+// Cut, copy and paste use the general pasteboard's string type; selected text goes to the
+// selection pasteboard and the middle button pastes from it; secure views draw bullets and never
+// give their text to the pasteboard. Main thread only.
 class TextView : public View {
 public:
     static Ref<TextView> Create(const Rect& frame);
@@ -106,6 +107,7 @@ public:
 
     void DrawRect(const Rect& dirty) override;
     void MouseDown(const Event& event) override;
+    void OtherMouseDown(const Event& event) override;
     void KeyDown(const Event& event) override;
     bool ResignFirstResponder() override;
 
@@ -147,6 +149,7 @@ private:
     void DidChange();
     void Select(size_t start, size_t end, bool keepAnchor = false);
     void MoveCaret(size_t to, bool extend);
+    void PublishSelection();
 
     size_t CaretLeft(size_t at) const;
     size_t CaretRight(size_t at) const;

@@ -204,6 +204,12 @@ void View::RightMouseDown(const Event& e) {
 void View::RightMouseUp(const Event& e) {
     if (fSuperview) fSuperview->RightMouseUp(e);
 }
+void View::OtherMouseDown(const Event& e) {
+    if (fSuperview) fSuperview->OtherMouseDown(e);
+}
+void View::OtherMouseUp(const Event& e) {
+    if (fSuperview) fSuperview->OtherMouseUp(e);
+}
 void View::ScrollWheel(const Event& e) {
     if (fSuperview) fSuperview->ScrollWheel(e);
 }

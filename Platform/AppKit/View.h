@@ -73,6 +73,9 @@ public:
     virtual void MouseMoved(const Event& event);
     virtual void RightMouseDown(const Event& event);
     virtual void RightMouseUp(const Event& event);
+    // The middle button and the others (Event::buttonNumber tells which).
+    virtual void OtherMouseDown(const Event& event);
+    virtual void OtherMouseUp(const Event& event);
     virtual void ScrollWheel(const Event& event);
     virtual void KeyDown(const Event& event);
     virtual void KeyUp(const Event& event);

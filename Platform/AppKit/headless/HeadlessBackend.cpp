@@ -124,7 +124,17 @@ Event HeadlessBackend::MouseEvent(EventType type, Window* window, Point location
     e.windowNumber = window ? window->Number() : 0;
     e.location = location;
     e.modifierFlags = modifiers;
-    e.clickCount = (type == EventType::kLeftMouseDown || type == EventType::kRightMouseDown) ? 1 : 0;
+    e.clickCount = (type == EventType::kLeftMouseDown || type == EventType::kRightMouseDown ||
+                    type == EventType::kOtherMouseDown)
+                       ? 1
+                       : 0;
+    // The middle button for the other buttons' events.
+    if (type == EventType::kRightMouseDown || type == EventType::kRightMouseUp ||
+        type == EventType::kRightMouseDragged)
+        e.buttonNumber = 1;
+    else if (type == EventType::kOtherMouseDown || type == EventType::kOtherMouseUp ||
+             type == EventType::kOtherMouseDragged)
+        e.buttonNumber = 2;
     return e;
 }
 

@@ -794,6 +794,8 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
             } else {
                 e.clickCount = 0;
             }
+            // 0 left, 1 right, 2 middle; the buttons past the wheel's follow.
+            e.buttonNumber = b == 1 ? 0 : b == 3 ? 1 : b == 2 ? 2 : int32_t(b) - 5;
             if (b == 1)
                 e.type = down ? EventType::kLeftMouseDown : EventType::kLeftMouseUp;
             else if (b == 3)
@@ -807,6 +809,10 @@ bool X11Backend::Translate(XEvent* x, Window* w, XWin* s) {
             fMouse = {x->xmotion.x_root / k, x->xmotion.y_root / k};
             e.location = {x->xmotion.x / k, x->xmotion.y / k - strip};
             e.modifierFlags = fModifiers = fKeyboard->Flags(x->xmotion.state);
+            e.buttonNumber = (x->xmotion.state & Button1Mask)   ? 0
+                             : (x->xmotion.state & Button3Mask) ? 1
+                             : (x->xmotion.state & Button2Mask) ? 2
+                                                                : 0;
             e.type = (x->xmotion.state & Button1Mask)   ? EventType::kLeftMouseDragged
                      : (x->xmotion.state & Button3Mask) ? EventType::kRightMouseDragged
                      : (x->xmotion.state & Button2Mask) ? EventType::kOtherMouseDragged

@@ -17,10 +17,12 @@
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/PinnedFonts.h"
 #include "tests/support/XvfbServer.h"
@@ -58,7 +60,7 @@ struct Root : LHandler {
 class EditTextX11Test : public X11FrameworkTest {
 protected:
     void SetUp() override {
-        StartSession(&root);
+        StartSession(&root, needs);
         if (IsSkipped() || HasFatalFailure()) return;
     }
     void TearDown() override {
@@ -69,9 +71,42 @@ protected:
     void Xdotool(const std::string& args) {
         X11FrameworkTest::Xdotool(args, frame->Window()->NativeWindow());
     }
+    // A frame with one focused one-line field.
+    LEditText* FocusedField(const std::string& text) {
+        frame = new LFrame(&root, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6))));
+        LLayoutParts layout;
+        layout.Append("");
+        layout.Append("pp(0,0,0,300,60)");
+        layout.Append("pp(1,10,10,290,32)");
+        frame->SetLayout(layout, LFrame::kDescriptionMode);
+        auto* field = new LEditText(frame, LEditText::kSingleLine, 0);
+        field->SetText(LString(text.c_str()));
+        frame->SetWindowFrame({100, 100, 400, 160});
+        frame->ShowWindow();
+        if (!RunUntil([&] { return frame->Bounds().Width() == 300; })) return nullptr;
+        frame->UpdateLayout();
+        Xdotool("windowfocus --sync %W");
+        if (!RunUntil([&] { return frame->Window()->NativeWindow()->IsKeyWindow(); })) return nullptr;
+        field->TakeFocus(0, true);
+        if (!RunUntil([&] { return field->Editor() != nullptr; })) return nullptr;
+        return field;
+    }
+    // Another X client's output, the event loop turning while it runs.
+    std::string Client(const std::string& command, const std::string& input = {}) {
+        testsupport::BackgroundCommand c("DISPLAY=" + Display() + " " + command, input);
+        RunUntil([&] { return c.Done(); }, 10);
+        return c.Output();
+    }
 
     Root root;
     LFrame* frame = nullptr;
+    Needs needs = kFramework;
+};
+
+// With the application's main menu: its Copy command.
+class EditTextPeersX11Test : public EditTextX11Test {
+protected:
+    EditTextPeersX11Test() { needs = kResources; }
 };
 
 TEST_F(EditTextX11Test, TypingTabAndReturnThroughTheWindowSystem) {
@@ -116,6 +151,48 @@ TEST_F(EditTextX11Test, TypingTabAndReturnThroughTheWindowSystem) {
     Xdotool("key Return");
     ASSERT_TRUE(RunUntil([&] { return !root.entered.empty(); }));
     EXPECT_EQ(root.entered, (std::vector<std::string>{"12.5"}));
+}
+
+// Selected text is the primary selection, the field's Copy fills the clipboard, and the middle
+// button pastes the primary selection: each as other programs see it.
+TEST_F(EditTextPeersX11Test, SelectionCopyAndMiddleClickReachOtherPrograms) {
+    for (const char* program : {"xsel", "xclip"})
+        if (!testsupport::HaveProgram(program)) GTEST_SKIP() << program << " is not installed";
+    LEditText* field = FocusedField("Gr\xc3\xbc\xc3\x9f" "e vom Feld");
+    ASSERT_NE(field, nullptr);
+    auto selected = [&](uint32_t length) {
+        return RunUntil([&] {
+            uint32_t start = 0, n = 0;
+            field->Editor()->GetSelection(start, n);
+            return start == 0 && n == length;
+        });
+    };
+    // The field came in with its whole text selected; Shift-Left takes characters off its end.
+    EXPECT_EQ(Client("xsel -p -o"), "Gr\xc3\xbc\xc3\x9f" "e vom Feld");
+    Xdotool("key --delay 40 shift+Left shift+Left shift+Left shift+Left");
+    ASSERT_TRUE(selected(10));
+    EXPECT_EQ(Client("xsel -p -o"), "Gr\xc3\xbc\xc3\x9f" "e vom ");
+
+    // The menu's Copy, Command-C being Ctrl+C.
+    Xdotool("key --delay 40 shift+Left shift+Left shift+Left shift+Left shift+Left");
+    ASSERT_TRUE(selected(5));
+    plat::Pasteboard::General()->ClearContents();
+    Xdotool("key ctrl+c");
+    ASSERT_TRUE(RunUntil([] { return plat::Pasteboard::General()->HasType(plat::Pasteboard::kTypeString); }));
+    EXPECT_EQ(Client("xclip -selection clipboard -o"), "Gr\xc3\xbc\xc3\x9f" "e");
+    EXPECT_EQ(Client("xsel -p -o"), "Gr\xc3\xbc\xc3\x9f" "e");
+
+    // Another program's primary selection, pasted at the start of the field by the middle button.
+    Client("xsel -p -i", "\xe2\x82\xac 5 ");
+    const CLPoint o = field->GetOriginIn(nullptr);
+    const int32_t strip = int32_t(frame->Window()->NativeWindow()->StripHeight());
+    Xdotool("mousemove --sync --window %W " + std::to_string(o.x + field->Bounds().left + 3) + " " +
+            std::to_string(o.y + field->Bounds().top + 10 + strip) + " click 2");
+    ASSERT_TRUE(RunUntil([&] {
+        return Str(field->GetText()) == "\xe2\x82\xac 5 Gr\xc3\xbc\xc3\x9f" "e vom Feld";
+    })) << Str(field->GetText());
+    // The clipboard kept what was copied.
+    EXPECT_EQ(Client("xclip -selection clipboard -o"), "Gr\xc3\xbc\xc3\x9f" "e");
 }
 
 }  // namespace

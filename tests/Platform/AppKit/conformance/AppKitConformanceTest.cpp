@@ -17,6 +17,7 @@
 #include "Platform/AppKit/MenuTracker.h"
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Screen.h"
+#include "Platform/AppKit/TextView.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Clock.h"
@@ -28,8 +29,12 @@
 #include "Platform/Graphics/BitmapImage.h"
 #include "Platform/Graphics/DrawContext.h"
 #include "tests/Platform/AppKit/conformance/BackendDriver.h"
+#include "tests/support/PinnedFonts.h"
 
 namespace {
+
+// Text views lay out with the DejaVu fonts alone.
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 using conformance::BackendDriver;
 using plat::Application;
@@ -223,21 +228,25 @@ TEST_P(AppKitConformance, MouseEventsReachTheApplication) {
         plat::Point location;
         uint32_t modifiers;
         int32_t clicks;
+        int32_t button;
     } cases[] = {
-        {EventType::kLeftMouseDown, {12, 34}, 0, 1},
-        {EventType::kLeftMouseUp, {12, 34}, 0, 0},
-        {EventType::kLeftMouseDown, {0, 0}, plat::kCommandKeyMask, 1},
-        {EventType::kRightMouseDown, {299, 199}, plat::kShiftKeyMask | plat::kAlternateKeyMask, 1},
-        {EventType::kRightMouseUp, {299, 199}, 0, 0},
-        {EventType::kMouseMoved, {150, 20}, plat::kControlKeyMask, 0},
+        {EventType::kLeftMouseDown, {12, 34}, 0, 1, 0},
+        {EventType::kLeftMouseUp, {12, 34}, 0, 0, 0},
+        {EventType::kLeftMouseDown, {0, 0}, plat::kCommandKeyMask, 1, 0},
+        {EventType::kRightMouseDown, {299, 199}, plat::kShiftKeyMask | plat::kAlternateKeyMask, 1, 1},
+        {EventType::kRightMouseUp, {299, 199}, 0, 0, 1},
+        {EventType::kMouseMoved, {150, 20}, plat::kControlKeyMask, 0, 0},
         // A drag: the motion between press and release is dragged motion, with its modifiers.
-        {EventType::kLeftMouseDown, {40, 50}, 0, 1},
-        {EventType::kLeftMouseDragged, {41, 50}, 0, 0},
-        {EventType::kLeftMouseDragged, {90, 120}, plat::kShiftKeyMask, 0},
-        {EventType::kLeftMouseUp, {90, 120}, 0, 0},
-        {EventType::kRightMouseDown, {10, 10}, 0, 1},
-        {EventType::kRightMouseDragged, {-5, 250}, 0, 0},  // outside the window, still its drag
-        {EventType::kRightMouseUp, {-5, 250}, 0, 0},
+        {EventType::kLeftMouseDown, {40, 50}, 0, 1, 0},
+        {EventType::kLeftMouseDragged, {41, 50}, 0, 0, 0},
+        {EventType::kLeftMouseDragged, {90, 120}, plat::kShiftKeyMask, 0, 0},
+        {EventType::kLeftMouseUp, {90, 120}, 0, 0, 0},
+        {EventType::kRightMouseDown, {10, 10}, 0, 1, 1},
+        {EventType::kRightMouseDragged, {-5, 250}, 0, 0, 1},  // outside the window, still its drag
+        {EventType::kRightMouseUp, {-5, 250}, 0, 0, 1},
+        // The middle button.
+        {EventType::kOtherMouseDown, {70, 80}, plat::kShiftKeyMask, 1, 2},
+        {EventType::kOtherMouseUp, {70, 80}, 0, 0, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.type));
@@ -249,6 +258,7 @@ TEST_P(AppKitConformance, MouseEventsReachTheApplication) {
         EXPECT_EQ(e.location.y, c.location.y);
         EXPECT_EQ(e.modifierFlags, c.modifiers);
         EXPECT_EQ(e.clickCount, c.clicks);
+        EXPECT_EQ(e.buttonNumber, c.button);
         EXPECT_GT(e.eventNumber, 0);
     }
     for (double dy : {1.0, -1.0}) {
@@ -518,6 +528,34 @@ TEST_P(AppKitConformance, ClipboardTextGoesToAndComesFromOtherPrograms) {
     std::string pasted;
     ASSERT_TRUE(pb->StringForType(plat::Pasteboard::kTypeString, &pasted));
     EXPECT_EQ(pasted, given);
+}
+
+TEST_P(AppKitConformance, SelectedTextIsTheSelectionAndTheMiddleButtonPastesIt) {
+    Window* w = Make({100, 100, 300, 100});
+    plat::Ref<plat::TextView> text = plat::TextView::Create({0, 0, 300, 100});
+    w->SetContentView(text.get());
+    w->MakeKeyAndOrderFront();
+    ASSERT_TRUE(w->MakeFirstResponder(text.get()));
+    text->SetString("Gr\xc3\xbc\xc3\x9f" "e vom Feld");
+    // "vom", in UTF-16 units.
+    text->SetSelectedRange({6, 3});
+    std::string outside, skip;
+    if (!driver->ReadSelectionOutside(&outside, &skip) && !skip.empty()) GTEST_SKIP() << skip;
+    EXPECT_EQ(outside, "vom");
+
+    // Another program's selection pastes where the middle button goes down (the start of the text),
+    // and leaves the general pasteboard alone.
+    plat::Pasteboard::General()->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+    ASSERT_TRUE(plat::Pasteboard::General()->SetString("general"));
+    ASSERT_TRUE(driver->PutSelectionOutside("\xe2\x82\xac 5 ", &skip)) << skip;
+    driver->Mouse(w, EventType::kOtherMouseDown, {1, 5}, 0);
+    plat::Event e;
+    ASSERT_TRUE(Next(EventType::kOtherMouseDown, &e));
+    Application::Shared()->SendEvent(e);
+    EXPECT_EQ(text->String(), "\xe2\x82\xac 5 Gr\xc3\xbc\xc3\x9f" "e vom Feld");
+    std::string general;
+    ASSERT_TRUE(plat::Pasteboard::General()->StringForType(plat::Pasteboard::kTypeString, &general));
+    EXPECT_EQ(general, "general");
 }
 
 // Takes copies of text and files and records what each callback saw.

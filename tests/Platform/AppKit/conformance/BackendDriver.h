@@ -88,6 +88,9 @@ public:
     // reason in *skip when it cannot run here. Both keep the application's event loop turning.
     virtual bool PutClipboardOutside(const std::string& text, std::string* skip) = 0;
     virtual bool ReadClipboardOutside(std::string* text, std::string* skip) = 0;
+    // The same with the selection (the primary selection on x11).
+    virtual bool PutSelectionOutside(const std::string& text, std::string* skip) = 0;
+    virtual bool ReadSelectionOutside(std::string* text, std::string* skip) = 0;
 
     // Another program drags text or files (absolute paths) over the window, through the content
     // points in turn, then drops there or leaves. Answers whether it ran to its end (*accepted:

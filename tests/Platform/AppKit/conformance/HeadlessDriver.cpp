@@ -167,6 +167,14 @@ public:
     bool ReadClipboardOutside(std::string* text, std::string*) override {
         return plat::Pasteboard::General()->StringForType(plat::Pasteboard::kTypeString, text);
     }
+    bool PutSelectionOutside(const std::string& text, std::string*) override {
+        plat::Pasteboard* pb = plat::Pasteboard::Selection();
+        pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+        return pb->SetString(text);
+    }
+    bool ReadSelectionOutside(std::string* text, std::string*) override {
+        return plat::Pasteboard::Selection()->StringForType(plat::Pasteboard::kTypeString, text);
+    }
     // The other program's drag is a foreign drag session over a pasteboard of its own.
     bool DragFromOutside(plat::Window* w, const OutsideDrag& drag, bool* accepted, std::string*) override {
         plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();

@@ -96,12 +96,15 @@ public:
             if (type == plat::EventType::kLeftMouseDragged) x.xmotion.state |= Button1Mask;
             if (type == plat::EventType::kRightMouseDragged) x.xmotion.state |= Button3Mask;
         } else {
-            const bool down =
-                type == plat::EventType::kLeftMouseDown || type == plat::EventType::kRightMouseDown;
+            const bool down = type == plat::EventType::kLeftMouseDown ||
+                              type == plat::EventType::kRightMouseDown ||
+                              type == plat::EventType::kOtherMouseDown;
             const bool right =
                 type == plat::EventType::kRightMouseDown || type == plat::EventType::kRightMouseUp;
+            const bool middle =
+                type == plat::EventType::kOtherMouseDown || type == plat::EventType::kOtherMouseUp;
             x.type = down ? ButtonPress : ButtonRelease;
-            x.xbutton.button = right ? 3 : 1;
+            x.xbutton.button = right ? 3 : middle ? 2 : 1;
             x.xbutton.x = int(location.x);
             x.xbutton.y = int(location.y);
             x.xbutton.state = XState(modifiers);
@@ -286,26 +289,37 @@ public:
     }
     // xclip plays the other program.
     bool PutClipboardOutside(const std::string& text, std::string* skip) override {
+        return PutOutside("clipboard", plat::Pasteboard::General(), text, skip);
+    }
+    bool ReadClipboardOutside(std::string* text, std::string* skip) override {
+        return ReadOutside("clipboard", text, skip);
+    }
+    bool PutSelectionOutside(const std::string& text, std::string* skip) override {
+        return PutOutside("primary", plat::Pasteboard::Selection(), text, skip);
+    }
+    bool ReadSelectionOutside(std::string* text, std::string* skip) override {
+        return ReadOutside("primary", text, skip);
+    }
+    bool PutOutside(const char* selection, plat::Pasteboard* pb, const std::string& text, std::string* skip) {
         if (!testsupport::HaveProgram("xclip")) {
             *skip = "xclip is not installed";
             return false;
         }
-        testsupport::BackgroundCommand put("DISPLAY=" + Server().Display() + " xclip -selection clipboard -i",
-                                           text);
-        plat::Pasteboard* pb = plat::Pasteboard::General();
+        testsupport::BackgroundCommand put(
+            "DISPLAY=" + Server().Display() + " xclip -selection " + selection + " -i", text);
         const int64_t before = pb->ChangeCount();
         // Until the new owner's types arrived.
         return Pump([&] {
             return put.Done() && pb->ChangeCount() != before && pb->HasType(plat::Pasteboard::kTypeString);
         });
     }
-    bool ReadClipboardOutside(std::string* text, std::string* skip) override {
+    bool ReadOutside(const char* selection, std::string* text, std::string* skip) {
         if (!testsupport::HaveProgram("xclip")) {
             *skip = "xclip is not installed";
             return false;
         }
-        testsupport::BackgroundCommand read("DISPLAY=" + Server().Display() +
-                                            " xclip -selection clipboard -o");
+        testsupport::BackgroundCommand read("DISPLAY=" + Server().Display() + " xclip -selection " +
+                                            selection + " -o");
         int status = -1;
         if (!Pump([&] { return read.Done(&status); }) || status != 0) return false;
         *text = read.Output();
