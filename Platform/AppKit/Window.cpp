@@ -183,8 +183,18 @@ void Window::SetTitle(const std::string& title) {
 
 void Window::SetMiniaturized(bool miniaturized) {
     PLAT_DCHECK_MAIN_THREAD();
+    if (fClosed) return;
+    const bool was = fMiniaturized;
     fMiniaturized = miniaturized;
-    if (miniaturized) Application::Shared()->Restack(this, WindowOrder::kOut, 0);
+    if (miniaturized) {
+        Application::Shared()->Restack(this, WindowOrder::kOut, 0);
+    } else if (was) {
+        // Back from the icon, in front.
+        if (CanBecomeKey())
+            MakeKeyAndOrderFront();
+        else
+            OrderFront();
+    }
 }
 
 bool Window::IsKeyWindow() const {

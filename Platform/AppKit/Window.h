@@ -113,6 +113,8 @@ public:
 
     bool IsVisible() const { return fVisible; }
     bool IsMiniaturized() const { return fMiniaturized; }
+    // Miniaturizing orders the window out (an icon where the window system has them); coming
+    // back orders it front again.
     void SetMiniaturized(bool miniaturized);
     bool IsKeyWindow() const;
     bool IsMainWindow() const;

@@ -599,7 +599,12 @@ void X11Backend::WindowChanged(Window* window, WindowChange change) {
                         XUngrabKeyboard(fDisplay, CurrentTime);
                         s->grabbed = false;
                     }
-                    XUnmapWindow(fDisplay, s->xw);
+                    // A miniaturized window becomes an icon of the window manager; without one
+                    // it only leaves the screen.
+                    if (window->IsMiniaturized() && !IsPopUp(window) && HasWindowManager())
+                        XIconifyWindow(fDisplay, s->xw, DefaultScreen(fDisplay));
+                    else
+                        XUnmapWindow(fDisplay, s->xw);
                 }
             }
             break;
@@ -884,6 +889,7 @@ void X11Backend::PostScroll(Window* w, Point local, unsigned state, double lines
 void X11Backend::Pump() {
     if (fLost) return;
     Application* app = Application::Shared();
+    bool focusLeft = false;
     std::vector<XWin*> touched;
     auto touch = [&touched](XWin* s) {
         if (std::find(touched.begin(), touched.end(), s) == touched.end()) touched.push_back(s);
@@ -939,6 +945,7 @@ void X11Backend::Pump() {
                 continue;
             case PropertyNotify:
                 if (x.xproperty.atom == Intern("_NET_FRAME_EXTENTS")) ReadFrameExtents(s);
+                if (x.xproperty.atom == Intern("WM_STATE")) StateChanged(w, s);
                 continue;
             case ClientMessage:
                 if (::Atom(x.xclient.data.l[0]) == Intern("_NET_WM_PING") &&
@@ -954,12 +961,18 @@ void X11Backend::Pump() {
                 continue;
             case FocusIn:
                 if (s->ic) XSetICFocus(s->ic);
+                // A pop-up's grab moves no focus.
+                if (x.xfocus.mode == NotifyGrab || x.xfocus.mode == NotifyUngrab) continue;
+                focusLeft = false;
                 app->Activate();
                 if (!w->IsKeyWindow() && w->CanBecomeKey()) w->MakeKeyWindow();
                 continue;
             case FocusOut:
                 if (s->ic) XUnsetICFocus(s->ic);
                 fKeysDown.clear();
+                if (x.xfocus.mode != NotifyGrab && x.xfocus.mode != NotifyUngrab &&
+                    x.xfocus.detail != NotifyInferior && x.xfocus.detail != NotifyPointer)
+                    focusLeft = true;
                 continue;
             default:
                 Translate(&x, w, s);
@@ -977,7 +990,78 @@ void X11Backend::Pump() {
         app->SetWindowsNeedUpdate(true);
         XFlush(fDisplay);
     }
+    // The focus left one of our windows and came to none of the others: the application is inactive.
+    if (focusLeft && !fLost && !FocusIsOurs()) app->Deactivate();
     SchedulePump();
+}
+
+// Whether the server's input focus is in one of our windows (focus following the pointer counts).
+bool X11Backend::FocusIsOurs() {
+    ::Window focus = None;
+    int revert = 0;
+    XGetInputFocus(fDisplay, &focus, &revert);
+    if (focus == PointerRoot) return true;
+    if (focus == None) return false;
+    return OursAtTop(TopLevelOf(focus));
+}
+
+// The child of the root holding an X window (a manager's frame, or the window itself); 0 when gone.
+unsigned long X11Backend::TopLevelOf(unsigned long xw) {
+    const ::Window root = DefaultRootWindow(fDisplay);
+    X11ErrorTrap trap(fDisplay);
+    for (int depth = 0; depth < 16 && xw != root; ++depth) {
+        ::Window r = None, parent = None, *children = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(fDisplay, xw, &r, &parent, &children, &n)) return 0;
+        if (children) XFree(children);
+        if (parent == root) return xw;
+        xw = parent;
+    }
+    return 0;
+}
+
+// The state of ours held by a child of the root (its frame, or our window itself), null for
+// another program's.
+X11Backend::XWin* X11Backend::OursAtTop(unsigned long top) {
+    if (!top) return nullptr;
+    if (XWin* s = StateOf(top)) return s;
+    for (auto& [xw, s] : fWindows)
+        if (TopLevelOf(xw) == top) return s.get();
+    return nullptr;
+}
+
+// The window manager iconified or restored a window: the framework follows.
+void X11Backend::StateChanged(Window* window, XWin* s) {
+    ::Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long state = -1;
+    if (XGetWindowProperty(fDisplay, s->xw, Intern("WM_STATE"), 0, 2, False, AnyPropertyType, &type, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 32 && count >= 1)
+        state = reinterpret_cast<const long*>(data)[0];
+    if (data) XFree(data);
+    Ref<Window> keep = RetainRef(window);
+    if (state == IconicState && window->IsVisible() && !window->IsMiniaturized())
+        window->SetMiniaturized(true);
+    else if (state == NormalState && window->IsMiniaturized())
+        window->SetMiniaturized(false);
+}
+
+// A window manager is running (it names its supporting window on the root).
+bool X11Backend::HasWindowManager() {
+    ::Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(fDisplay, DefaultRootWindow(fDisplay), Intern("_NET_SUPPORTING_WM_CHECK"), 0, 1,
+                           False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 1)
+        found = reinterpret_cast<const long*>(data)[0] != 0;
+    if (data) XFree(data);
+    return found;
 }
 
 void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {

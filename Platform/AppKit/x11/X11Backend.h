@@ -120,6 +120,11 @@ private:
     XWin* StateOf(const Window* window) const;
     bool Translate(_XEvent* x, Window* window, XWin* state);
     void PostScroll(Window* window, Point local, unsigned state, double linesX, double linesY, bool precise);
+    bool FocusIsOurs();
+    unsigned long TopLevelOf(unsigned long xwindow);
+    XWin* OursAtTop(unsigned long top);
+    void StateChanged(Window* window, XWin* x);
+    bool HasWindowManager();
     void SchedulePump() const;
     static void Readable(FdSource* source, int fd, uint32_t ready, void* self);
     static void PumpPerform(void* self);

@@ -20,6 +20,7 @@
 #include "Platform/AppKit/Pasteboard.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
+#include "Platform/AppKit/x11/X11Selections.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
 #include "tests/support/BackgroundCommand.h"
@@ -183,7 +184,14 @@ TEST_F(EditTextPeersX11Test, SelectionCopyAndMiddleClickReachOtherPrograms) {
     EXPECT_EQ(Client("xsel -p -o"), "Gr\xc3\xbc\xc3\x9f" "e");
 
     // Another program's primary selection, pasted at the start of the field by the middle button.
+    plat::Pasteboard* primary = plat::Pasteboard::Selection();
+    const int64_t before = primary->ChangeCount();
     Client("xsel -p -i", "\xe2\x82\xac 5 ");
+    // xsel serves from a process of its own, which may take the selection after the command ended.
+    ASSERT_TRUE(RunUntil([&] {
+        return primary->ChangeCount() != before && !backend->Selections()->Owns(false) &&
+               primary->HasType(plat::Pasteboard::kTypeString);
+    }));
     const CLPoint o = field->GetOriginIn(nullptr);
     const int32_t strip = int32_t(frame->Window()->NativeWindow()->StripHeight());
     Xdotool("mousemove --sync --window %W " + std::to_string(o.x + field->Bounds().left + 3) + " " +

@@ -102,6 +102,20 @@ TEST_P(AppKitConformance, NewWindowsAppearOnlyWhenOrderedFront) {
     EXPECT_TRUE(SameRect(driver->ShownContent(w), content)) << Text(driver->ShownContent(w));
 }
 
+TEST_P(AppKitConformance, MiniaturizedWindowsLeaveTheScreenAndComeBackInFront) {
+    Window* w = Make({100, 120, 300, 200}, plat::kTitledWindowMask | plat::kMiniaturizableWindowMask);
+    Window* other = Make({150, 150, 300, 200});
+    w->MakeKeyAndOrderFront();
+    other->MakeKeyAndOrderFront();
+    w->SetMiniaturized(true);
+    EXPECT_FALSE(driver->Shown(w));
+    EXPECT_TRUE(driver->Shown(other));
+    w->SetMiniaturized(false);
+    EXPECT_TRUE(driver->Shown(w));
+    EXPECT_TRUE(w->IsKeyWindow());
+    EXPECT_EQ(driver->ShownOrder({w, other}), (std::vector<const Window*>{w, other}));
+}
+
 TEST_P(AppKitConformance, StackingFollowsTheApplicationsOrder) {
     Window* a = Make({10, 30, 200, 100});
     Window* b = Make({40, 60, 200, 100});

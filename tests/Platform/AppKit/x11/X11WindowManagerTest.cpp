@@ -290,4 +290,99 @@ TEST_F(X11WindowManagerTest, FrameExtentsTransientPanelsFullScreenIconAndActivat
     w->Close();
 }
 
+// Counts what the application tells its delegate about activation.
+struct ActivationCounter : plat::ApplicationDelegate {
+    int became = 0, resigned = 0;
+    void DidBecomeActive() override { ++became; }
+    void DidResignActive() override { ++resigned; }
+};
+
+TEST_F(X11WindowManagerTest, TheApplicationIsInactiveWhileNoneOfItsWindowsHasTheFocus) {
+    Application* app = Application::Shared();
+    ActivationCounter counter;
+    plat::ApplicationDelegate* previous = app->Delegate();
+    app->SetDelegate(&counter);
+    app->Deactivate();
+    counter = {};
+    plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
+    plat::Ref<Window> second = Window::Create({500, 100, 300, 200}, plat::kTitledWindowMask);
+    second->OrderFront();
+    w->MakeKeyAndOrderFront();
+    // The manager gives the window the focus: the application becomes active.
+    ASSERT_TRUE(Pump([&] { return app->IsActive(); })) << "never activated";
+    EXPECT_EQ(counter.became, 1);
+
+    // Another program's window takes the focus.
+    ::Display* other = XOpenDisplay(server.Display().c_str());
+    ASSERT_NE(other, nullptr);
+    const ::Window foreign = XCreateSimpleWindow(other, DefaultRootWindow(other), 50, 400, 200, 100, 0, 0, 0);
+    XStoreName(other, foreign, "other program");
+    XMapWindow(other, foreign);
+    XSync(other, False);
+    auto activate = [&](unsigned long xw) { Client("wmctrl -i -a " + std::to_string(xw)); };
+    ASSERT_TRUE(Pump([&] {
+        XWindowAttributes a;
+        XSync(other, False);
+        return XGetWindowAttributes(other, foreign, &a) && a.map_state == IsViewable;
+    }));
+    activate(foreign);
+    ASSERT_TRUE(Pump([&] { return !app->IsActive(); })) << "still active";
+    EXPECT_EQ(counter.resigned, 1);
+
+    // Back to ours, then from one of ours to the other: active throughout.
+    activate(backend->XWindowOf(w.get()));
+    ASSERT_TRUE(Pump([&] { return app->IsActive() && w->IsKeyWindow(); }));
+    activate(backend->XWindowOf(second.get()));
+    ASSERT_TRUE(Pump([&] { return second->IsKeyWindow(); }));
+    const double settle = plat::ClockNow() + 0.3;
+    Pump([&] { return plat::ClockNow() > settle; });
+    EXPECT_TRUE(app->IsActive());
+    EXPECT_EQ(counter.resigned, 1);
+    EXPECT_EQ(counter.became, 2);
+
+    XDestroyWindow(other, foreign);
+    XCloseDisplay(other);
+    second->Close();
+    w->Close();
+    app->SetDelegate(previous);
+    app->Activate();
+}
+
+TEST_F(X11WindowManagerTest, MiniaturizedWindowsBecomeIconsOfTheManagerAndComeBack) {
+    plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask | plat::kMiniaturizableWindowMask);
+    w->SetTitle("Iconic");
+    w->MakeKeyAndOrderFront();
+    ::Display* d = backend->XDisplay();
+    const unsigned long xw = backend->XWindowOf(w.get());
+    auto viewable = [&] {
+        XSync(d, False);
+        XWindowAttributes a;
+        return XGetWindowAttributes(d, xw, &a) && a.map_state == IsViewable;
+    };
+    auto state = [&] { return Prop(w.get(), "WM_STATE _NET_WM_STATE"); };
+    ASSERT_TRUE(Pump(viewable));
+
+    w->SetMiniaturized(true);
+    EXPECT_FALSE(w->IsVisible());
+    // An icon: the manager keeps the window (WM_STATE Iconic, hidden), not withdrawn.
+    ASSERT_TRUE(Pump([&] { return state().find("Iconic") != std::string::npos; }, 5)) << state();
+    EXPECT_NE(state().find("_NET_WM_STATE_HIDDEN"), std::string::npos) << state();
+    EXPECT_NE(Client("wmctrl -l").find("Iconic"), std::string::npos);
+    EXPECT_FALSE(viewable());
+
+    w->SetMiniaturized(false);
+    EXPECT_TRUE(w->IsVisible());
+    EXPECT_TRUE(w->IsKeyWindow());
+    ASSERT_TRUE(Pump([&] { return viewable() && state().find("Normal") != std::string::npos; }, 5)) << state();
+
+    // The manager iconifies it (its minimize button) and restores it: the window follows.
+    Client("xdotool windowminimize --sync " + std::to_string(xw));
+    ASSERT_TRUE(Pump([&] { return w->IsMiniaturized(); }, 5)) << state();
+    EXPECT_FALSE(w->IsVisible());
+    Client("wmctrl -i -a " + std::to_string(xw));
+    ASSERT_TRUE(Pump([&] { return !w->IsMiniaturized() && w->IsVisible(); }, 5)) << state();
+    EXPECT_TRUE(viewable());
+    w->Close();
+}
+
 }  // namespace
