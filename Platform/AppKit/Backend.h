@@ -56,6 +56,10 @@ public:
     virtual void ShowDragImage(const BitmapImage* /*image*/, Point /*screen*/) {}
     virtual void MoveDragImage(Point /*screen*/) {}
     virtual void HideDragImage(bool /*slideBack*/) {}
+    // The application's window shown at a screen point as the window system stacks every program's
+    // windows: true with *window that window, or null when another program's window or none is
+    // there; false when the backend knows no more than the application's own order.
+    virtual bool WindowAt(Point /*screen*/, Window** /*window*/) { return false; }
     // Seconds within which a second press counts as a double click.
     virtual double DoubleClickInterval() const { return 0.5; }
     // Key-repeat thresholds in ticks of 1/60 s: the delay before the first repeat and between repeats.

@@ -39,6 +39,10 @@ Window* DragSession::Destination() const {
 }
 
 Window* DragSession::DestinationAt(Point screen) {
+    // The window system's stacking, other programs' windows included.
+    Window* shown = nullptr;
+    if (Backend* backend = CurrentBackend(); backend && backend->WindowAt(screen, &shown))
+        return Reachable(shown) ? shown : nullptr;
     Application* app = Application::Shared();
     for (int64_t number : app->WindowNumbers()) {
         Window* w = app->WindowWithNumber(number);

@@ -118,6 +118,13 @@ void HeadlessBackend::Inject(Event e, bool atStart) {
     app->PostEvent(e, atStart);
 }
 
+bool HeadlessBackend::WindowAt(Point screen, Window** window) {
+    *window = nullptr;
+    for (const Rect& r : fForeign)
+        if (r.Contains(screen)) return true;
+    return false;
+}
+
 Event HeadlessBackend::MouseEvent(EventType type, Window* window, Point location, uint32_t modifiers) {
     Event e;
     e.type = type;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "Platform/AppKit/Backend.h"
@@ -36,6 +37,10 @@ public:
     void ShowDragImage(const BitmapImage* image, Point screen) override;
     void MoveDragImage(Point screen) override;
     void HideDragImage(bool slideBack) override;
+    // Other programs' windows (screen rectangles) stacked above the application's.
+    void SetForeignWindows(std::vector<Rect> frames) { fForeign = std::move(frames); }
+    // Null over another program's window; otherwise left to the application's order.
+    bool WindowAt(Point screen, Window** window) override;
     double DoubleClickInterval() const override { return fDoubleClick; }
     int32_t KeyRepeatDelayTicks() const override { return fRepeatDelay; }
     int32_t KeyRepeatIntervalTicks() const override { return fRepeatInterval; }
@@ -111,6 +116,7 @@ private:
     std::vector<DragImageRecord> fDragImages;
     HeadlessHotKeys fHotKeys;
     std::vector<Presented> fPresented;
+    std::vector<Rect> fForeign;
 };
 
 }  // namespace plat::headless

@@ -1096,6 +1096,43 @@ void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
     SchedulePump();
 }
 
+bool X11Backend::WindowAt(Point screen, Window** window) {
+    PLAT_DCHECK_MAIN_THREAD();
+    *window = nullptr;
+    if (fLost) return false;
+    const ::Window root = DefaultRootWindow(fDisplay);
+    const int px = int(std::floor(screen.x * fScale)), py = int(std::floor(screen.y * fScale));
+    // Our shown windows by the root's child that holds each.
+    std::unordered_map<unsigned long, XWin*> tops;
+    for (auto& [xw, s] : fWindows)
+        if (s->window->IsVisible())
+            if (unsigned long top = TopLevelOf(xw)) tops[top] = s.get();
+    ::Window r = None, parent = None, *children = nullptr;
+    unsigned int n = 0;
+    X11ErrorTrap trap(fDisplay);
+    if (!XQueryTree(fDisplay, root, &r, &parent, &children, &n)) return false;
+    // Children come bottom to top.
+    for (unsigned int i = n; i-- > 0;) {
+        const ::Window c = children[i];
+        if (c == fDragWindow) continue;
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(fDisplay, c, &a) || a.map_state != IsViewable || a.c_class == InputOnly)
+            continue;
+        const int border = 2 * a.border_width;
+        if (px < a.x || py < a.y || px >= a.x + a.width + border || py >= a.y + a.height + border) continue;
+        auto ours = tops.find(c);
+        if (ours == tops.end()) break;  // another program's window
+        Window* w = ours->second->window;
+        if (w->IgnoresMouseEvents()) continue;
+        // A manager's title bar is no part of the window.
+        if (NativeOf(w, fScale).Contains({double(px), double(py)})) *window = w;
+        break;
+    }
+    if (children) XFree(children);
+    (void)trap.Failed();
+    return true;
+}
+
 void X11Backend::MoveDragImage(Point screen) {
     if (!fDragWindow || fLost) return;
     XMoveWindow(fDisplay, fDragWindow, int(screen.x * fScale), int(screen.y * fScale));

@@ -67,6 +67,9 @@ public:
     void ShowDragImage(const BitmapImage* image, Point screen) override;
     void MoveDragImage(Point screen) override;
     void HideDragImage(bool slideBack) override;
+    // From the server's stacking of the root's children (XQueryTree), frames of a window manager
+    // standing for the windows they hold.
+    bool WindowAt(Point screen, Window** window) override;
     Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                    int32_t height) override;
 

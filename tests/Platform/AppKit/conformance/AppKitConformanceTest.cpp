@@ -651,6 +651,44 @@ TEST_P(AppKitConformance, DragsFromOtherProgramsReachTheWindowAsDragSessions) {
     }
 }
 
+TEST_P(AppKitConformance, ADragReachesTheWindowShownAtThePointOtherProgramsIncluded) {
+    Window* back = Make({100, 100, 300, 200});
+    Window* front = Make({300, 250, 200, 150});
+    for (Window* w : {back, front}) w->RegisterForDraggedTypes({plat::Pasteboard::kTypeString});
+    DropTaker backTaker, frontTaker;
+    back->SetDelegate(&backTaker);
+    front->SetDelegate(&frontTaker);
+    back->MakeKeyAndOrderFront();
+    front->MakeKeyAndOrderFront();
+    // Another program's window over the back window's top-right part.
+    driver->CoverOutside({300, 100, 150, 100});
+    plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
+    pb->DeclareTypes({plat::Pasteboard::kTypeString}, nullptr);
+    ASSERT_TRUE(pb->SetString("dragged"));
+    plat::ForeignDrag drag(pb.get(), plat::kDragOperationCopy);
+    struct Case {
+        plat::Point screen;
+        Window* destination;
+    } cases[] = {
+        {{150, 150}, back},     // the back window alone
+        {{350, 150}, nullptr},  // under the other program's window
+        {{350, 280}, front},    // where ours overlap, the front one
+        {{120, 280}, back},
+        {{700, 700}, nullptr},  // nothing there
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.screen.x) + "," + std::to_string(c.screen.y));
+        (void)drag.MoveTo(c.screen);
+        EXPECT_EQ(drag.Destination(), c.destination);
+    }
+    drag.Leave();
+    EXPECT_EQ(backTaker.entered, 2);
+    EXPECT_EQ(backTaker.exited, 2);
+    EXPECT_EQ(frontTaker.entered, 1);
+    back->SetDelegate(nullptr);
+    front->SetDelegate(nullptr);
+}
+
 TEST_P(AppKitConformance, TheCursorSetIsTheOneShownOverTheWindows) {
     Window* w = Make({100, 100, 200, 150});
     w->MakeKeyAndOrderFront();

@@ -92,6 +92,10 @@ public:
     virtual bool PutSelectionOutside(const std::string& text, std::string* skip) = 0;
     virtual bool ReadSelectionOutside(std::string* text, std::string* skip) = 0;
 
+    // Another program shows a window of its own over the screen rectangle (points), above every
+    // window of the application; it stays while the driver lives.
+    virtual void CoverOutside(const plat::Rect& screen) = 0;
+
     // Another program drags text or files (absolute paths) over the window, through the content
     // points in turn, then drops there or leaves. Answers whether it ran to its end (*accepted:
     // whether the drop was taken); false with the reason in *skip when it cannot run here.

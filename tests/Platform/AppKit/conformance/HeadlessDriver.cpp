@@ -175,6 +175,10 @@ public:
     bool ReadSelectionOutside(std::string* text, std::string*) override {
         return plat::Pasteboard::Selection()->StringForType(plat::Pasteboard::kTypeString, text);
     }
+    void CoverOutside(const plat::Rect& screen) override {
+        fCovers.push_back(screen);
+        fBackend.SetForeignWindows(fCovers);
+    }
     // The other program's drag is a foreign drag session over a pasteboard of its own.
     bool DragFromOutside(plat::Window* w, const OutsideDrag& drag, bool* accepted, std::string*) override {
         plat::Ref<plat::Pasteboard> pb = plat::Pasteboard::CreateUnique();
@@ -198,6 +202,7 @@ public:
 private:
     ComposingBackend fBackend;
     plat::Backend* fPrevious;
+    std::vector<plat::Rect> fCovers;
     int32_t fScale;
 };
 

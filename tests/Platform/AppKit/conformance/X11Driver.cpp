@@ -326,6 +326,20 @@ public:
         return true;
     }
 
+    // A plain window of the second connection, raised over everything.
+    void CoverOutside(const plat::Rect& screen) override {
+        const double k = fScale;
+        const ::Window cover = XCreateSimpleWindow(fSender, DefaultRootWindow(fSender), int(screen.x * k),
+                                                   int(screen.y * k), unsigned(screen.width * k),
+                                                   unsigned(screen.height * k), 0, 0, 0x808080);
+        XMapRaised(fSender, cover);
+        XSync(fSender, False);
+        Pump([&] {
+            XWindowAttributes a;
+            return XGetWindowAttributes(fSender, cover, &a) && a.map_state == IsViewable;
+        });
+    }
+
     // The XDND source peer plays the other program, at the root points of the content points.
     bool DragFromOutside(plat::Window* w, const OutsideDrag& drag, bool* accepted, std::string* skip) override {
         if (testsupport::CommandOutput("/usr/bin/python3 -c 'import Xlib' 2>&1 && echo ok").find("ok") ==
