@@ -490,7 +490,8 @@ void TextView::OtherMouseDown(const Event& event) {
     const std::string clean = SanitizeText(text, fFieldEditor);
     if (clean.empty()) return;
     Point content = event.location;
-    if (Window* w = GetWindow(); w && event.windowNumber != w->Number()) content = w->ConvertFromScreen(content);
+    if (Window* w = GetWindow(); w && event.windowNumber != w->Number())
+        content = w->ConvertFromScreen(content);
     UpdateYs();
     const size_t at = OffsetAtPoint(ConvertFromContent(content));
     fCoalescing = false;

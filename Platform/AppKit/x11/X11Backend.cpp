@@ -128,7 +128,12 @@ X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(di
     unsigned int mask = 0;
     XQueryPointer(fDisplay, DefaultRootWindow(fDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask);
     fModifiers = fKeyboard->Flags(mask);
-    fScale = options.scale >= 1 && options.scale <= 3 ? options.scale : DesktopScale();
+    X11Settings settings;
+    const bool desktop = ReadDesktopSettings(&settings);
+    fScale = options.scale >= 1 && options.scale <= 3 ? options.scale
+                                                      : DesktopScale(desktop ? settings.Scale() : 0);
+    // Cursors as the desktop shows them (before the first is made).
+    if (desktop) fCursors->UseTheme(settings.CursorTheme(), settings.CursorSize());
     fMouse = {rx / fScale, ry / fScale};
     gLostWatch = this;
 }
@@ -171,9 +176,9 @@ unsigned long X11Backend::Intern(const char* name) {
     return fAtoms[name] = XInternAtom(fDisplay, name, False);
 }
 
-// The desktop's scale: ORBILUME_SCALE, else the XSETTINGS manager's, else the Xft.dpi resource's.
-int32_t X11Backend::DesktopScale() {
-    int32_t fromSettings = 0, fromDpi = 0;
+// The settings the XSETTINGS manager of the screen publishes; false without one (or a sane blob).
+bool X11Backend::ReadDesktopSettings(X11Settings* settings) {
+    bool read = false;
     char name[32];
     std::snprintf(name, sizeof(name), "_XSETTINGS_S%d", DefaultScreen(fDisplay));
     const ::Window owner = XGetSelectionOwner(fDisplay, Intern(name));
@@ -186,13 +191,17 @@ int32_t X11Backend::DesktopScale() {
         const ::Atom property = Intern("_XSETTINGS_SETTINGS");
         if (XGetWindowProperty(fDisplay, owner, property, 0, long(X11Settings::kMaxBlob / 4), False, property,
                                &type, &format, &count, &after, &data) == Success &&
-            data && format == 8 && after == 0) {
-            X11Settings settings;
-            if (settings.Parse(data, count)) fromSettings = settings.Scale();
-        }
+            data && format == 8 && after == 0)
+            read = settings->Parse(data, count);
         if (data) XFree(data);
         (void)trap.Failed();
     }
+    return read;
+}
+
+// The desktop's scale: ORBILUME_SCALE, else the XSETTINGS manager's, else the Xft.dpi resource's.
+int32_t X11Backend::DesktopScale(int32_t fromSettings) {
+    int32_t fromDpi = 0;
     if (const char* resources = XResourceManagerString(fDisplay))
         fromDpi = X11Settings::ScaleFromDpiText(X11Settings::DpiResource(resources));
     return X11Settings::ChooseScale(std::getenv("ORBILUME_SCALE"), fromSettings, fromDpi);

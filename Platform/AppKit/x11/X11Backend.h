@@ -27,6 +27,7 @@ class X11Keyboard;
 class X11Pointer;
 class X11Presenter;
 class X11Selections;
+class X11Settings;
 // The window system over an X server: one top-level X window per window at its content rectangle
 // (menu strip included), showing the window's backing store (only what a pass changed; Expose from
 // the store), window-manager hints, the server's monitors, input through XKB and an input method,
@@ -164,7 +165,8 @@ private:
     std::unordered_map<std::string, unsigned long> fAtoms;
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
     unsigned long Intern(const char* name);
-    int32_t DesktopScale();
+    bool ReadDesktopSettings(X11Settings* settings);
+    int32_t DesktopScale(int32_t fromSettings);
     double fScale = 1;
     std::vector<long> fIcon;
 };

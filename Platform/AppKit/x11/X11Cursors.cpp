@@ -22,6 +22,11 @@ X11Cursors::~X11Cursors() {
     if (fImage) XFreeCursor(fDisplay, fImage);
 }
 
+void X11Cursors::UseTheme(const std::string& theme, int32_t size) {
+    if (!theme.empty()) XcursorSetTheme(fDisplay, theme.c_str());
+    if (size > 0) XcursorSetDefaultSize(fDisplay, size);
+}
+
 const char* X11Cursors::XName(const Cursor* cursor) {
     switch (cursor ? cursor->GetShape() : Cursor::Shape::kArrow) {
         case Cursor::Shape::kImage:

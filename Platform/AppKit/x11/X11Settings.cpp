@@ -120,6 +120,21 @@ int32_t X11Settings::Scale() const {
     return 0;
 }
 
+std::string X11Settings::CursorTheme() const {
+    const Setting* s = Find("Gtk/CursorThemeName");
+    if (!s || s->type != Setting::Type::kString || s->text.empty() || s->text.size() > 255) return {};
+    if (s->text == "." || s->text == "..") return {};
+    for (unsigned char c : s->text)
+        if (c < 0x20 || c == 0x7f || c == '/') return {};
+    return s->text;
+}
+
+int32_t X11Settings::CursorSize() const {
+    const Setting* s = Find("Gtk/CursorThemeSize");
+    if (!s || s->type != Setting::Type::kInteger || s->integer < 8 || s->integer > 512) return 0;
+    return s->integer;
+}
+
 int32_t X11Settings::ScaleFromDpiText(const std::string& text) {
     if (text.empty() || text.size() > 32) return 0;
     char* end = nullptr;

@@ -7,8 +7,8 @@
 
 namespace plat::x11 {
 
-// The desktop's settings as an XSETTINGS manager publishes them, and the scale of the display that
-// follows from them. Blobs come from another program: lengths and counts are bounded.
+// The desktop's settings as an XSETTINGS manager publishes them, and the scale of the display and
+// the cursors that follow from them. Blobs come from another program: lengths and counts are bounded.
 class X11Settings {
 public:
     static constexpr size_t kMaxBlob = 1 << 20;
@@ -31,6 +31,11 @@ public:
     // The integer scale (1-3) from Gdk/WindowScalingFactor, else Xft/DPI (1024ths of a dot per inch);
     // 0 when the settings name neither sanely.
     int32_t Scale() const;
+
+    // The Xcursor theme (Gtk/CursorThemeName: a directory name, so no '/' and no control
+    // characters) and size in pixels (Gtk/CursorThemeSize, 8-512); empty and 0 when absent or absurd.
+    std::string CursorTheme() const;
+    int32_t CursorSize() const;
 
     // The scale from an Xft.dpi resource value; 0 when absent or absurd.
     static int32_t ScaleFromDpiText(const std::string& text);

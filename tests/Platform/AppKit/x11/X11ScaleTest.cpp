@@ -3,12 +3,16 @@
 // After gtest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xcursor/Xcursor.h>
+#include <X11/extensions/Xfixes.h>
 #include <unistd.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/AppKit/Application.h"
+#include "Platform/AppKit/Cursor.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
@@ -165,6 +169,81 @@ TEST_F(X11ScaleTest, TheScaleComesFromTheEnvironmentElseTheDpiResource) {
         EXPECT_EQ(backend->BackingScale(), c.scale);
         TearDown();
     }
+}
+
+// An XSETTINGS manager of the screen, played by another connection: its settings property on a
+// window of its own, which owns the manager selection.
+class FakeSettingsManager {
+public:
+    FakeSettingsManager(const std::string& display, const std::string& theme, int32_t size) {
+        fDisplay = XOpenDisplay(display.c_str());
+        if (!fDisplay) return;
+        std::vector<uint8_t> blob{0, 0, 0, 0};
+        auto u16 = [&](uint16_t v) {
+            blob.push_back(uint8_t(v));
+            blob.push_back(uint8_t(v >> 8));
+        };
+        auto u32 = [&](uint32_t v) {
+            u16(uint16_t(v));
+            u16(uint16_t(v >> 16));
+        };
+        auto text = [&](const std::string& t) {
+            blob.insert(blob.end(), t.begin(), t.end());
+            while (blob.size() % 4) blob.push_back(0);
+        };
+        auto head = [&](uint8_t type, const std::string& name) {
+            blob.push_back(type);
+            blob.push_back(0);
+            u16(uint16_t(name.size()));
+            text(name);
+            u32(0);
+        };
+        u32(1);  // serial
+        u32(2);  // settings
+        head(1, "Gtk/CursorThemeName");
+        u32(uint32_t(theme.size()));
+        text(theme);
+        head(0, "Gtk/CursorThemeSize");
+        u32(uint32_t(size));
+        fWindow = XCreateSimpleWindow(fDisplay, DefaultRootWindow(fDisplay), 0, 0, 1, 1, 0, 0, 0);
+        const Atom property = XInternAtom(fDisplay, "_XSETTINGS_SETTINGS", False);
+        XChangeProperty(fDisplay, fWindow, property, property, 8, PropModeReplace, blob.data(), int(blob.size()));
+        XSetSelectionOwner(fDisplay, XInternAtom(fDisplay, "_XSETTINGS_S0", False), fWindow, CurrentTime);
+        XSync(fDisplay, False);
+    }
+    ~FakeSettingsManager() {
+        if (fDisplay) XCloseDisplay(fDisplay);
+    }
+    bool Ok() const { return fDisplay != nullptr; }
+
+private:
+    ::Display* fDisplay = nullptr;
+    ::Window fWindow = 0;
+};
+
+TEST_F(X11ScaleTest, CursorsFollowTheThemeAndSizeOfTheDesktopsSettings) {
+    ASSERT_TRUE(server.Ok());
+    FakeSettingsManager manager(server.Display(), "OrbilumeTestTheme", 48);
+    ASSERT_TRUE(manager.Ok());
+    Open(1);
+    EXPECT_STREQ(XcursorGetTheme(backend->XDisplay()), "OrbilumeTestTheme");
+    EXPECT_EQ(XcursorGetDefaultSize(backend->XDisplay()), 48);
+    // The theme is not installed: the cursor still comes (from the core font), named.
+    plat::Ref<Window> w = Window::Create({10, 10, 100, 100}, plat::kTitledWindowMask);
+    w->MakeKeyAndOrderFront();
+    ::Display* d = backend->XDisplay();
+    ASSERT_TRUE(Settle([&] {
+        XWindowAttributes a;
+        return XGetWindowAttributes(d, backend->XWindowOf(w.get()), &a) && a.map_state == IsViewable;
+    }));
+    XWarpPointer(d, None, backend->XWindowOf(w.get()), 0, 0, 0, 0, 50, 50);
+    backend->SetCursor(plat::Cursor::Standard(plat::Cursor::Shape::kIBeam).get());
+    XSync(d, False);
+    XFixesCursorImage* image = XFixesGetCursorImage(d);
+    ASSERT_NE(image, nullptr);
+    EXPECT_STREQ(image->name, "xterm");
+    XFree(image);
+    w->Close();
 }
 
 }  // namespace

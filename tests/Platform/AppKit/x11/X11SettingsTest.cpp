@@ -110,6 +110,44 @@ TEST(X11SettingsTest, ScaleFromTheScalingFactorElseTheDpiInBothByteOrders) {
     EXPECT_EQ(s.Find("Gtk/Color")->color[3], 4);
 }
 
+TEST(X11SettingsTest, CursorThemeAndSize) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> blob;
+        std::string theme;
+        int32_t size;
+    } cases[] = {
+        {"both", Blob(false).Text("Gtk/CursorThemeName", "DMZ-White").Int("Gtk/CursorThemeSize", 48).Build(),
+         "DMZ-White", 48},
+        {"big endian, among others",
+         Blob(true)
+             .Int("Xft/DPI", 98304)
+             .Text("Gtk/CursorThemeName", "Adwaita")
+             .Int("Gtk/CursorThemeSize", 24)
+             .Build(),
+         "Adwaita", 24},
+        {"neither", Blob(false).Text("Net/ThemeName", "Adwaita").Build(), "", 0},
+        {"size as text, theme as number",
+         Blob(false).Text("Gtk/CursorThemeSize", "32").Int("Gtk/CursorThemeName", 5).Build(), "", 0},
+        {"size zero", Blob(false).Int("Gtk/CursorThemeSize", 0).Build(), "", 0},
+        {"size negative", Blob(false).Int("Gtk/CursorThemeSize", -24).Build(), "", 0},
+        {"size huge", Blob(false).Int("Gtk/CursorThemeSize", 100000).Build(), "", 0},
+        {"a path", Blob(false).Text("Gtk/CursorThemeName", "../../etc").Build(), "", 0},
+        {"parent", Blob(false).Text("Gtk/CursorThemeName", "..").Build(), "", 0},
+        {"control characters", Blob(false).Text("Gtk/CursorThemeName", std::string("a\nb", 3)).Build(), "",
+         0},
+        {"empty", Blob(false).Text("Gtk/CursorThemeName", "").Build(), "", 0},
+        {"too long", Blob(false).Text("Gtk/CursorThemeName", std::string(300, 'x')).Build(), "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        X11Settings s;
+        ASSERT_TRUE(s.Parse(c.blob.data(), c.blob.size()));
+        EXPECT_EQ(s.CursorTheme(), c.theme);
+        EXPECT_EQ(s.CursorSize(), c.size);
+    }
+}
+
 TEST(X11SettingsTest, MalformedBlobsAreRefusedWhole) {
     const std::vector<uint8_t> good =
         Blob(false).Text("Net/ThemeName", "Adwaita").Int("Xft/DPI", 98304).Build();

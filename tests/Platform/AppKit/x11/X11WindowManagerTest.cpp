@@ -349,7 +349,8 @@ TEST_F(X11WindowManagerTest, TheApplicationIsInactiveWhileNoneOfItsWindowsHasThe
 }
 
 TEST_F(X11WindowManagerTest, MiniaturizedWindowsBecomeIconsOfTheManagerAndComeBack) {
-    plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask | plat::kMiniaturizableWindowMask);
+    plat::Ref<Window> w =
+        Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask | plat::kMiniaturizableWindowMask);
     w->SetTitle("Iconic");
     w->MakeKeyAndOrderFront();
     ::Display* d = backend->XDisplay();
@@ -364,7 +365,7 @@ TEST_F(X11WindowManagerTest, MiniaturizedWindowsBecomeIconsOfTheManagerAndComeBa
 
     w->SetMiniaturized(true);
     EXPECT_FALSE(w->IsVisible());
-    // An icon: the manager keeps the window (WM_STATE Iconic, hidden), not withdrawn.
+    // An icon: the manager keeps the window (WM_STATE Iconic, hidden, still in its list), not withdrawn.
     ASSERT_TRUE(Pump([&] { return state().find("Iconic") != std::string::npos; }, 5)) << state();
     EXPECT_NE(state().find("_NET_WM_STATE_HIDDEN"), std::string::npos) << state();
     EXPECT_NE(Client("wmctrl -l").find("Iconic"), std::string::npos);
@@ -373,7 +374,8 @@ TEST_F(X11WindowManagerTest, MiniaturizedWindowsBecomeIconsOfTheManagerAndComeBa
     w->SetMiniaturized(false);
     EXPECT_TRUE(w->IsVisible());
     EXPECT_TRUE(w->IsKeyWindow());
-    ASSERT_TRUE(Pump([&] { return viewable() && state().find("Normal") != std::string::npos; }, 5)) << state();
+    ASSERT_TRUE(Pump([&] { return viewable() && state().find("Normal") != std::string::npos; }, 5))
+        << state();
 
     // The manager iconifies it (its minimize button) and restores it: the window follows.
     Client("xdotool windowminimize --sync " + std::to_string(xw));
