@@ -31,6 +31,7 @@
 // Xlib last: its macros (None, Bool, Status) must not reach the headers above.
 // clang-format off
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -201,6 +202,54 @@ TEST_F(EditTextPeersX11Test, SelectionCopyAndMiddleClickReachOtherPrograms) {
     })) << Str(field->GetText());
     // The clipboard kept what was copied.
     EXPECT_EQ(Client("xclip -selection clipboard -o"), "Gr\xc3\xbc\xc3\x9f" "e");
+}
+
+// Text the keyboard map lacks is typed as xdotool types it (keys bound for the moment).
+TEST_F(EditTextX11Test, TypedTextOutsideTheKeyboardMapArrivesWhole) {
+    LEditText* field = FocusedField("");
+    ASSERT_NE(field, nullptr);
+    MapKeysyms({XK_udiaeresis, XK_ssharp, XK_EuroSign});
+    RunUntil([] { return false; }, 0.2);
+    const std::string typed =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x82\xac";
+    Xdotool("type --delay 40 '" + typed + "'");
+    ASSERT_TRUE(RunUntil([&] { return Str(field->GetText()) == typed; })) << Str(field->GetText());
+}
+
+// Hovering shows the I-beam over the field's text and the arrow beside it, as other programs read
+// the cursor's name (XFixes).
+TEST_F(EditTextX11Test, TheCursorOverTheFieldIsTheIBeam) {
+    LEditText* field = FocusedField("hover");
+    ASSERT_NE(field, nullptr);
+    // Read on a connection of the test's own: syncing the backend's would leave its events unread.
+    std::unique_ptr<::Display, int (*)(::Display*)> d(XOpenDisplay(Display().c_str()), XCloseDisplay);
+    ASSERT_NE(d, nullptr);
+    auto shown = [&d] {
+        XFixesCursorImage* image = XFixesGetCursorImage(d.get());
+        std::string name = image && image->name ? image->name : "";
+        if (image) XFree(image);
+        return name;
+    };
+    const CLPoint o = field->GetOriginIn(nullptr);
+    const int32_t strip = int32_t(frame->Window()->NativeWindow()->StripHeight());
+    auto at = [&](int32_t x, int32_t y) {
+        return std::to_string(o.x + x) + " " + std::to_string(o.y + y + strip);
+    };
+    struct Case {
+        int32_t x, y;
+        const char* name;
+    } cases[] = {
+        {60, 20, "xterm"},     // over the field's text
+        {100, 48, "left_ptr"}, // the frame below it
+        {200, 22, "xterm"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Xdotool("mousemove --sync --window %W " + at(c.x, c.y));
+
+        EXPECT_TRUE(RunUntil([&] { return shown() == c.name; })) << shown();
+    }
 }
 
 }  // namespace

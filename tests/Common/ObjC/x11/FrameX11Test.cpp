@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/CommandOutput.h"
 #include "tests/support/XvfbServer.h"
 
@@ -134,6 +136,66 @@ TEST_F(FrameX11Test, RealInputReachesThePanesOfAFrame) {
     ASSERT_TRUE(RunUntil([&] { return frame->Bounds().Width() == 500; }));
     EXPECT_EQ(left->Bounds(), (CLRect{10, 10, 245, 50}));
     EXPECT_EQ(right->Bounds(), (CLRect{255, 10, 490, 50}));
+}
+
+// A frame recording the window messages it gets.
+struct RecordingFrame : LFrame {
+    using LFrame::LFrame;
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.sender == Window()) ids.push_back(msg.id.Text());
+        return LFrame::Handle(msg);
+    }
+    std::vector<std::string> ids;
+};
+
+// Keeps every frame its owner would close.
+struct KeepingRoot : Root {
+    LMessage Handle(const LMessage& msg) override {
+        if (msg.Is(LFrame_Close)) {
+            ++closeRequests;
+            return LMessage();
+        }
+        return Root::Handle(msg);
+    }
+    int closeRequests = 0;
+};
+
+// Under openbox, the close box (wmctrl -c) is the framework's close request: the frame hears
+// "LWindow_Close" and, kept by its owner, stays on the screen.
+TEST_F(FrameX11Test, TheWindowManagersCloseIsTheFrameworksCloseRequest) {
+    for (const char* tool : {"openbox", "wmctrl", "xprop"})
+        if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    testsupport::BackgroundCommand wm("DISPLAY=" + Display() + " exec openbox --sm-disable 2>/dev/null");
+    auto client = [&](const std::string& command) {
+        testsupport::BackgroundCommand c("DISPLAY=" + Display() + " LC_ALL=C.UTF-8 " + command);
+        RunUntil([&] { return c.Done(); }, 10);
+        return c.Output();
+    };
+    ASSERT_TRUE(RunUntil([&] { return client("xprop -root _NET_WORKAREA").find(" = ") != std::string::npos; },
+                         10))
+        << "openbox did not start";
+    KeepingRoot keeping;
+    const std::string title =
+        "Schlie\xc3\x9f"
+        "en?";
+    auto* recording =
+        new RecordingFrame(&keeping, nullptr, LFrameSpec(1, CMacWindowKindH(new CMacWinKind(6))));
+    frame = recording;
+    frame->SetWindowFrame({100, 100, 400, 200});
+    frame->SetWindowTitle(LString(title.c_str()));
+    frame->ShowWindow();
+    plat::Window* native = frame->Window()->NativeWindow();
+    ASSERT_TRUE(RunUntil([&] { return client("wmctrl -l").find(title) != std::string::npos; }))
+        << client("wmctrl -l");
+    client("wmctrl -c '" + title + "'");
+    ASSERT_TRUE(RunUntil([&] { return keeping.closeRequests > 0; })) << client("wmctrl -l");
+    EXPECT_NE(std::find(recording->ids.begin(), recording->ids.end(), "LWindow_Close"), recording->ids.end());
+    RunUntil([] { return false; }, 0.3);
+    EXPECT_TRUE(native->IsVisible());
+    EXPECT_NE(client("wmctrl -l").find(title), std::string::npos);
+    // Before its owner goes.
+    delete frame;
+    frame = nullptr;
 }
 
 }  // namespace
