@@ -1014,10 +1014,10 @@ bool X11Backend::FocusIsOurs() {
     return OursAtTop(TopLevelOf(focus));
 }
 
-// The child of the root holding an X window (a manager's frame, or the window itself); 0 when gone.
+// The child of the root holding an X window (a manager's frame, or the window itself); 0 when gone
+// (the error is ignored: no trap, whose syncs would double the round trips).
 unsigned long X11Backend::TopLevelOf(unsigned long xw) {
     const ::Window root = DefaultRootWindow(fDisplay);
-    X11ErrorTrap trap(fDisplay);
     for (int depth = 0; depth < 16 && xw != root; ++depth) {
         ::Window r = None, parent = None, *children = nullptr;
         unsigned int n = 0;
@@ -1118,8 +1118,10 @@ bool X11Backend::WindowAt(Point screen, Window** window) {
             if (unsigned long top = TopLevelOf(xw)) tops[top] = s.get();
     ::Window r = None, parent = None, *children = nullptr;
     unsigned int n = 0;
-    X11ErrorTrap trap(fDisplay);
-    if (!XQueryTree(fDisplay, root, &r, &parent, &children, &n)) return false;
+    if (!XQueryTree(fDisplay, root, &r, &parent, &children, &n)) {
+        SchedulePump();
+        return false;
+    }
     // Children come bottom to top.
     for (unsigned int i = n; i-- > 0;) {
         const ::Window c = children[i];
@@ -1130,7 +1132,12 @@ bool X11Backend::WindowAt(Point screen, Window** window) {
         const int border = 2 * a.border_width;
         if (px < a.x || py < a.y || px >= a.x + a.width + border || py >= a.y + a.height + border) continue;
         auto ours = tops.find(c);
-        if (ours == tops.end()) break;  // another program's window
+        if (ours == tops.end()) {
+            // Another program's window; its pop-ups, tooltips and drag icons float over the
+            // windows they belong to and take no drop.
+            if (a.override_redirect) continue;
+            break;
+        }
         Window* w = ours->second->window;
         if (w->IgnoresMouseEvents()) continue;
         // A manager's title bar is no part of the window.
@@ -1138,7 +1145,8 @@ bool X11Backend::WindowAt(Point screen, Window** window) {
         break;
     }
     if (children) XFree(children);
-    (void)trap.Failed();
+    // The round trips may have read events into Xlib's queue.
+    SchedulePump();
     return true;
 }
 

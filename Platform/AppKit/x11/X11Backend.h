@@ -69,7 +69,8 @@ public:
     void MoveDragImage(Point screen) override;
     void HideDragImage(bool slideBack) override;
     // From the server's stacking of the root's children (XQueryTree), frames of a window manager
-    // standing for the windows they hold.
+    // standing for the windows they hold; other programs' override-redirect windows (menus,
+    // tooltips, drag icons) are passed over.
     bool WindowAt(Point screen, Window** window) override;
     Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                    int32_t height) override;

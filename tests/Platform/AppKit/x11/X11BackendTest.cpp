@@ -122,6 +122,34 @@ TEST_F(X11BackendTest, WindowsFollowTheirNativeSide) {
     EXPECT_EQ(backend->XWindowOf(closed), 0u);
 }
 
+// Another program's windows over ours: a plain one takes the point; its override-redirect ones
+// (menus, tooltips, drag icons) do not.
+TEST_F(X11BackendTest, TheWindowAtAPointFollowsTheServersStacking) {
+    plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
+    w->MakeKeyAndOrderFront();
+    auto cover = [&](int x, bool overrideRedirect) {
+        XSetWindowAttributes attrs = {};
+        attrs.override_redirect = overrideRedirect;
+        const ::Window c = XCreateWindow(sender, DefaultRootWindow(sender), x, 100, 50, 50, 0, CopyFromParent,
+                                         InputOutput, CopyFromParent, CWOverrideRedirect, &attrs);
+        XMapRaised(sender, c);
+        XSync(sender, False);
+    };
+    cover(110, false);
+    cover(200, true);
+    struct Case {
+        plat::Point screen;
+        bool ours;
+    } cases[] = {{{120, 120}, false}, {{220, 120}, true}, {{300, 250}, true}, {{50, 50}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.screen.x) + "," + std::to_string(c.screen.y));
+        Window* at = nullptr;
+        ASSERT_TRUE(backend->WindowAt(c.screen, &at));
+        EXPECT_EQ(at, c.ours ? w.get() : nullptr);
+    }
+    w->Close();
+}
+
 TEST_F(X11BackendTest, ServerInputBecomesEvents) {
     struct Closer : plat::WindowDelegate {
         int asked = 0;
