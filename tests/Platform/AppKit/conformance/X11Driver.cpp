@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "Platform/AppKit/Application.h"
@@ -363,6 +364,14 @@ public:
             plat::Application::Shared()->NextEvent(plat::kAnyEventMask, plat::ClockNow() + 0.02,
                                                    plat::kRunLoopDefaultMode, true, nullptr);
         if (status != 0 && status != 1) return false;
+        // What it sent last (the leave, the drop) is read before the answer: a round trip brings
+        // every event the server holds for us into the queue, and a pump hands them on.
+        XSync(fBackend->XDisplay(), False);
+        fBackend->Pump();
+        // Why the other program found no taker ("no XdndAware window ...", "no status"), for a
+        // failure's report.
+        if (status == 1 && source.Output().find("no ") != std::string::npos)
+            std::fprintf(stderr, "xdnd-source: %s", source.Output().c_str());
         *accepted = status == 0;
         return true;
     }
