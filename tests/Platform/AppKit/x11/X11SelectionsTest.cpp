@@ -197,10 +197,12 @@ private:
                            (fEnding == Ending::kWhole ? chunks <= int(fChunks.size()) : chunks == 0)) {
                     // After the last chunk, the empty one.
                     const std::string chunk = chunks < int(fChunks.size()) ? fChunks[size_t(chunks)] : "";
+                    // Counted before the requestor can have it: the test reads the count as soon as
+                    // the transfer ends.
+                    ++chunks;
                     XChangeProperty(d, requestor, property, utf8, 8, PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(chunk.data()), int(chunk.size()));
                     XFlush(d);
-                    ++chunks;
                     if (fEnding == Ending::kVanishes) {
                         XCloseDisplay(d);
                         return;
