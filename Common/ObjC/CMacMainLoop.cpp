@@ -11,6 +11,7 @@
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
+#include "Lib3/LSources/CoreUI/LRsrcImage.h"
 #include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Mac/CMacTimer.h"
 #include "Platform/AppKit/Event.h"
@@ -65,6 +66,10 @@ CMacMainLoop::CMacMainLoop(LHandler* root) : CMainLoopBase(root) {
     gMacLoop = this;
     CMacMenuBridge::InstallFactory(true);
     mMenuBar = new LMenuBar(this, SRsrcRequest("APP"));
+    // Every window shows the application's picture as its icon.
+    const LRsrcImage icon(SRsrcRequest("APP"));
+    plat::BitmapImage* native = nullptr;
+    if (icon.GetNativeImage(native) && native) plat::Application::Shared()->SetApplicationIconImage(native);
     if (AppDelegate* d = AppDelegate::Get()) {
         plat::NotificationCenter::Default().AddObserver(d, &AppDelegate::MenuAction,
                                                         plat::kMenuDidSendActionNotification, nullptr);

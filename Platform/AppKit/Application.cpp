@@ -17,6 +17,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/Foundation/Check.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Graphics/BitmapImage.h"
 
 namespace plat {
 
@@ -86,6 +87,14 @@ Application* Application::Shared() {
 Application::Application() {
     fWake = RunLoopSource::Create(&WakePerform, this);
     (void)RunLoop::Main()->AddSource(fWake.get(), kRunLoopCommonModes);  // new and valid: cannot fail
+}
+
+Application::~Application() = default;
+
+void Application::SetApplicationIconImage(const BitmapImage* image) {
+    PLAT_DCHECK_MAIN_THREAD();
+    fIcon = Ref<const BitmapImage>(image);
+    if (Backend* b = CurrentBackend()) b->SetApplicationIcon(image);
 }
 
 void Application::WakePerform(void*) {
@@ -159,6 +168,7 @@ int Application::Run(int argc, char** argv) {
         }
         return 1;
     }
+    if (fIcon) backend->SetApplicationIcon(fIcon.get());
     EnsureSources();
     InstallSignals();
     fRunning = true;

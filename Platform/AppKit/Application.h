@@ -73,6 +73,8 @@ public:
     // environment. Returns the exit status.
     int Run(int argc, char** argv);
     bool IsRunning() const { return fRunning; }
+    // The icon of every window, handed to the backend now and to the one Run starts.
+    void SetApplicationIconImage(const BitmapImage* image);
     // Asks the delegate (at the top of the event loop) whether to terminate now.
     void Terminate();
     // A request not yet put to the delegate; Withdraw drops it (tests, outside Run).
@@ -157,6 +159,7 @@ public:
 private:
     friend class Window;
     Application();
+    ~Application() override;
 
     void Launch(int argc, char** argv);
     bool TakeEvent(uint64_t mask, bool dequeue, Event* out);
@@ -199,6 +202,7 @@ private:
     Window* fKey = nullptr;
     Window* fMain = nullptr;
     Ref<Menu> fMainMenu;
+    Ref<const BitmapImage> fIcon;
     KeyEquivalentHook fKeyHook = nullptr;
     void* fKeyHookContext = nullptr;
 };

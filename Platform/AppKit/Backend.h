@@ -51,6 +51,8 @@ public:
     virtual void Beep() {}
     // Shows the cursor over the application's windows (null: the arrow).
     virtual void SetCursor(const Cursor* /*cursor*/) {}
+    // The icon the window system shows for every window of the application (null: none).
+    virtual void SetApplicationIcon(const BitmapImage* /*image*/) {}
     // The image of a running drag: shown with its top-left at a screen point, moved, hidden (sliding
     // back to where it started after a refused drop).
     virtual void ShowDragImage(const BitmapImage* /*image*/, Point /*screen*/) {}

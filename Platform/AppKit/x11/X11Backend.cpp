@@ -393,6 +393,7 @@ void X11Backend::SetApplicationIcon(const BitmapImage* image) {
                 for (int32_t x = 0; x < w; ++x) fIcon.push_back(long(ctx->PixelAt(x, y)));
         }
     }
+    if (!fDisplay) return;
     for (auto& [xw, s] : fWindows) StoreIcon(xw);
     XFlush(fDisplay);
 }

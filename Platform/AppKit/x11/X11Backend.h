@@ -75,8 +75,8 @@ public:
     Ref<GLSurface> CreateGLSurface(Window* window, GLPixelFormat* format, int32_t width,
                                    int32_t height) override;
 
-    // _NET_WM_ICON of every window (null: none).
-    void SetApplicationIcon(const BitmapImage* image);
+    // _NET_WM_ICON of every window (null: none); kept for windows made later, also before Start.
+    void SetApplicationIcon(const BitmapImage* image) override;
     // The frame the window manager put around a window, in pixels: x left, y top, width right,
     // height bottom; zero without one.
     Rect FrameExtents(const Window* window) const;

@@ -240,6 +240,11 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
         FAIL() << "no window \"show.obm -Orbilume\"; log: " << dir.Read("requests.log");
     }
     EXPECT_EQ(CommandOutput(x + " xdotool getwindowname " + monitor), "show.obm -Orbilume\n");
+    // The window carries the application's picture as its icon.
+    if (std::system("command -v xprop >/dev/null") == 0) {
+        const std::string icon = CommandOutput(x + " xprop -id " + monitor + " -notype 32c _NET_WM_ICON 2>&1 | head -c 200");
+        EXPECT_NE(icon.find("_NET_WM_ICON = "), std::string::npos) << icon;
+    }
 
     // The output area shows the fixture's mix: the fill through the tint, added at 0.75 over the
     // picture layer.
