@@ -262,14 +262,21 @@ void CMacMainLoop::RunModalStep() {
     uint32_t ms = LTimer::TimeToNext(ModalTop(), front ? front->Upper() : nullptr, IsActive());
     ms = std::clamp(ms, kMinWaitMs, kMaxModalWaitMs);
     double until = plat::ClockNow() + double(ms) * 0.001;
+    // A termination request ends the wait: the modal handler sees it and ends its run.
     if (session) {
-        app->NextEvent(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, false, nullptr);
+        app->NextEventUnlessTerminating(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, false,
+                                        nullptr);
         app->RunModalSession(session);
         return;
     }
     plat::Event event;
-    if (app->NextEvent(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, true, &event))
+    if (app->NextEventUnlessTerminating(plat::kAnyEventMask, until, plat::kModalPanelRunLoopMode, true,
+                                        &event))
         app->SendEvent(event);
+}
+
+bool CMacMainLoop::TerminationRequested() const {
+    return plat::Application::Shared()->TerminationRequested();
 }
 
 void CMacMainLoop::EndModalSession(plat::Window* window) {

@@ -41,6 +41,7 @@ public:
     LMessage Handle(const LMessage& msg) override;
 
     void RunModalStep() override;
+    bool TerminationRequested() const override;
     void Quit() override;
     void RequestUpdate() override;
     CMacTimer* CreateTimer(TimerCallback callback, void* context) override;

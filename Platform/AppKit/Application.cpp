@@ -185,7 +185,8 @@ int Application::Run(int argc, char** argv) {
         }
         if (fNeedsUpdate) UpdateWindows();
         Event ev;
-        if (WaitForEvent(kAnyEventMask, ClockNow() + kDistantFuture, kRunLoopDefaultMode, true, &ev, true))
+        if (WaitForEvent(kAnyEventMask, ClockNow() + kDistantFuture, kRunLoopDefaultMode, true, &ev,
+                         WaitStop::kLoop))
             SendEvent(ev);
         DisplayWindowsIfNeeded();
     }
@@ -252,15 +253,22 @@ void Application::DiscardEvents(uint64_t mask) {
 
 bool Application::NextEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out) {
     PLAT_DCHECK_MAIN_THREAD();
-    return WaitForEvent(mask, untilDate, mode, dequeue, out, false);
+    return WaitForEvent(mask, untilDate, mode, dequeue, out, WaitStop::kNever);
+}
+
+bool Application::NextEventUnlessTerminating(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue,
+                                             Event* out) {
+    PLAT_DCHECK_MAIN_THREAD();
+    return WaitForEvent(mask, untilDate, mode, dequeue, out, WaitStop::kTermination);
 }
 
 bool Application::WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out,
-                               bool stopForLoop) {
+                               WaitStop stop) {
     bool polled = false;
     for (;;) {
         if (TakeEvent(mask, dequeue, out)) return true;
-        if (stopForLoop && (fTerminateAsked || fNeedsUpdate)) return false;
+        if (stop != WaitStop::kNever && fTerminateAsked) return false;
+        if (stop == WaitStop::kLoop && fNeedsUpdate) return false;
         // What timers and handlers invalidated appears before the wait.
         DisplayWindowsIfNeeded();
         double left = untilDate - ClockNow();

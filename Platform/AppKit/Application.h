@@ -86,6 +86,10 @@ public:
     // The first queued event matching the mask, waiting in the run-loop mode until the date (run-loop
     // clock seconds); false when none came.
     bool NextEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out);
+    // NextEvent that a termination request (pending, or made while it waits) also ends, answering
+    // false without an event: modal steps wait with it so that they end at once.
+    bool NextEventUnlessTerminating(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue,
+                                    Event* out);
     void DiscardEvents(uint64_t mask);
     size_t QueuedEventCount() const;
     // Dispatches an event to its window and view.
@@ -163,8 +167,11 @@ private:
 
     void Launch(int argc, char** argv);
     bool TakeEvent(uint64_t mask, bool dequeue, Event* out);
+    // What ends a wait early besides an event: nothing, a termination request, or either that or an
+    // update request (the main loop's).
+    enum class WaitStop { kNever, kTermination, kLoop };
     bool WaitForEvent(uint64_t mask, double untilDate, RunLoopMode mode, bool dequeue, Event* out,
-                      bool stopForLoop);
+                      WaitStop stop);
     bool ApproveTermination();
     void EnsureSources();
     void InstallSignals();

@@ -42,6 +42,8 @@ public:
 
     // The platform half.
     virtual void RunModalStep() = 0;
+    // The application was asked to quit: modal runs end cancelled, so that the quit goes on.
+    virtual bool TerminationRequested() const { return false; }
     virtual void Quit() = 0;
     virtual void RequestUpdate() = 0;
     // A main-thread wake-up that any thread may fire (owned by the caller).

@@ -1,5 +1,6 @@
 #include "Lib3/LSources/CoreUI/LModalDialog.h"
 
+#include "Lib3/LSources/CoreData/CMainLoopBase.h"
 #include "Lib3/LSources/CoreUI/LMenuBar.h"
 #include "Lib3/LSources/CoreUI/LMenuItem.h"
 #include "Platform/Foundation/Check.h"
@@ -59,6 +60,9 @@ uint32_t LModalDialog::Run(uint32_t timeoutMs) {
     mTimer.StartOnce(timeoutMs, 0);
     Dispatch(LMessage(kHandlerMode, this, Upper()));
     mTimer.Stop();
+    // A quit request ends the run cancelled; the main loop carries the quit out.
+    const CMainLoopBase* loop = CMainLoopBase::Get();
+    if (mResult == 0 && loop && loop->TerminationRequested()) mResult = 2;
     return mResult;
 }
 

@@ -6,9 +6,10 @@
 #include "Lib3/LSources/CoreUI/LDialog.h"
 
 // A dialog that runs modally until it has an answer: 1 after "LDialog_Default", 2 after
-// "LDialog_Escape" (also when its close box hides a dialog that has no buttons, or when no main loop
-// runs its modal steps), or what a subclass sets. While it runs only the Help command is enabled and no other
-// menu command is carried out. Main thread only.
+// "LDialog_Escape" (also when its close box hides a dialog that has no buttons, when no main loop
+// runs its modal steps, or when the application is asked to quit), or what a subclass sets. While
+// it runs only the Help command is enabled and no other menu command is carried out. Main thread
+// only.
 class LModalDialog : public LDialog {
 public:
     static constexpr uint32_t kForever = 0x7fffffff;

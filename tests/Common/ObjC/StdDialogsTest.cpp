@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Common/ObjC/AppDelegate.h"
 #include "Common/ObjC/CMacMainLoop.h"
@@ -14,6 +19,7 @@
 #include "Lib3/LSources/CoreData/LTimer.h"
 #include "Lib3/LSources/CoreUI/LImagePane.h"
 #include "Lib3/LSources/CoreUI/LKeyboard.h"
+#include "Lib3/LSources/CoreUI/LModalDialog.h"
 #include "Lib3/LSources/CoreUI/LMouse.h"
 #include "Lib3/LSources/CoreUI/LStdButton.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
@@ -49,6 +55,43 @@ struct Later : LHandler {
 };
 
 void NoSleep(uint32_t) {}
+
+// For runs that a termination request should end at once while the clock stands still: when the
+// run is still going after a long real wait, the clock moves on so that a far timer can end it,
+// and Rescued() tells.
+class StuckRunRescue {
+public:
+    explicit StuckRunRescue(testsupport::FakeClock& clock)
+        : fThread([this, &clock] {
+              std::unique_lock<std::mutex> lock(fMutex);
+              if (fDoneCv.wait_for(lock, std::chrono::seconds(20), [this] { return fDone.load(); })) return;
+              fRescued = true;
+              lock.unlock();
+              while (!fDone) {
+                  clock.AdvanceMs(1000);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              }
+          }) {}
+    ~StuckRunRescue() { Done(); }
+    void Done() {
+        {
+            std::lock_guard<std::mutex> lock(fMutex);
+            fDone = true;
+        }
+        fDoneCv.notify_all();
+        if (fThread.joinable()) fThread.join();
+    }
+    bool Rescued() const { return fRescued; }
+
+    static constexpr uint32_t kFarMs = 600000;
+
+private:
+    std::mutex fMutex;
+    std::condition_variable fDoneCv;
+    std::atomic<bool> fDone{false};
+    std::atomic<bool> fRescued{false};
+    std::thread fThread;
+};
 
 class StdDialogsTest : public ::testing::Test {
 protected:
@@ -247,6 +290,94 @@ TEST_F(StdDialogsTest, MessageBoxWithoutTimeOutNeverClosesByItself) {
     const double before = clock.Now();
     EXPECT_EQ(d.Run(LString("Waiting"), 0, true), 0u);
     EXPECT_GE(clock.Now() - before, 10.0);
+}
+
+// A termination request ends a running dialog as cancelled, at once (the clock stands still), and
+// stays pending for the main loop's quit.
+TEST_F(StdDialogsTest, TerminationRequestEndsARunningDialogCancelled) {
+    LModalDialog* shown = nullptr;
+    struct Case {
+        const char* what;
+        std::function<uint32_t()> run;
+        uint32_t answer;
+    } cases[] = {
+        {"a message with Cancel is cancelled",
+         [&] {
+             CSimpleMessageDialog d(&root, nullptr);
+             shown = &d;
+             return d.Run(LString("Waiting"), 0, true);
+         },
+         0},
+        {"a message without Cancel is dismissed",
+         [&] {
+             CSimpleMessageDialog d(&root, nullptr);
+             shown = &d;
+             return d.Run(LString("The show cannot be opened."), 0, false);
+         },
+         1},
+        {"asking to save changes is cancelled",
+         [&] {
+             CSaveChangesDialog d(&root, nullptr);
+             shown = &d;
+             return d.Run(0);
+         },
+         CSaveChangesDialog::kCancel},
+    };
+    plat::Application* app = plat::Application::Shared();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Later terminate;
+        terminate.After(0, [app] { app->Terminate(); });
+        Later press;
+        press.After(StuckRunRescue::kFarMs, [&] { PressKey(shown, "\r"); });
+        StuckRunRescue rescue(clock);
+        const uint32_t answer = c.run();
+        rescue.Done();
+        EXPECT_FALSE(rescue.Rescued()) << "the dialog kept running after the request";
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_TRUE(app->TerminationRequested());
+        app->WithdrawTermination();
+    }
+}
+
+// The program's case: a message shown while a file opens at launch. SIGTERM ends it, then the quit
+// runs as it does without a dialog.
+TEST_F(StdDialogsTest, SignalEndsAMessageShownAtLaunchAndTheQuitGoesOn) {
+    struct OpensWithMessage : plat::ApplicationDelegate {
+        LHandler* root = nullptr;
+        LModalDialog* shown = nullptr;
+        std::vector<std::string> calls;
+        bool OpenFile(const char*) override {
+            CSimpleMessageDialog d(root, nullptr);
+            shown = &d;
+            calls.push_back("message " +
+                            std::to_string(d.Run(LString("The show cannot be opened."), 0, false)));
+            shown = nullptr;
+            return true;
+        }
+        TerminateReply ShouldTerminate() override {
+            calls.push_back("should");
+            return TerminateReply::kNow;
+        }
+        void WillTerminate() override { calls.push_back("terminate"); }
+    } opener;
+    opener.root = &root;
+    plat::Application* app = plat::Application::Shared();
+    app->SetDelegate(&opener);
+    Later signal;
+    signal.After(0, [] { kill(getpid(), SIGTERM); });
+    Later press;
+    press.After(StuckRunRescue::kFarMs, [&] {
+        if (opener.shown) PressKey(opener.shown, "\r");
+    });
+    StuckRunRescue rescue(clock);
+    const char* argv[] = {"orbilume", "damaged.obm", nullptr};
+    EXPECT_EQ(app->Run(2, const_cast<char**>(argv)), 0);
+    rescue.Done();
+    app->Deactivate();
+    app->SetDelegate(&delegate);
+    EXPECT_FALSE(rescue.Rescued()) << "the message kept running after the signal";
+    EXPECT_EQ(opener.calls, (std::vector<std::string>{"message 1", "should", "terminate"}));
 }
 
 }  // namespace
