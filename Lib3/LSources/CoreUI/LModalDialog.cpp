@@ -12,8 +12,10 @@ constexpr const char* kCmdHelp = "LStdCmd_Help";
 
 }  // namespace
 
+// Without an upper handler the application root is the dialog's: its modal steps, answers and focus
+// requests go there.
 LModalDialog::LModalDialog(LHandler* upper, LPane* owner, const LFrameSpec& spec)
-    : LDialog(upper, owner, spec) {}
+    : LDialog(upper ? upper : CMainLoopBase::AppRoot(), owner, spec) {}
 
 LModalDialog::~LModalDialog() {
     mTimer.Stop();
@@ -58,7 +60,10 @@ uint32_t LModalDialog::Run(uint32_t timeoutMs) {
     if (Window() && !IsVisible()) ShowWindow();
     mResult = 0;
     mTimer.StartOnce(timeoutMs, 0);
-    Dispatch(LMessage(kHandlerMode, this, Upper()));
+    if (Upper())
+        Dispatch(LMessage(kHandlerMode, this, Upper()));
+    else
+        mResult = 2;  // no application root: nothing would ever answer
     mTimer.Stop();
     // A quit request ends the run cancelled; the main loop carries the quit out.
     const CMainLoopBase* loop = CMainLoopBase::Get();

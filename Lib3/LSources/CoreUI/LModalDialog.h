@@ -14,6 +14,7 @@ class LModalDialog : public LDialog {
 public:
     static constexpr uint32_t kForever = 0x7fffffff;
 
+    // upper null: the application root (CMainLoopBase::AppRoot).
     LModalDialog(LHandler* upper, LPane* owner, const LFrameSpec& spec = LFrameSpec::Default());
     ~LModalDialog() override;
 

@@ -292,6 +292,15 @@ TEST_F(StdDialogsTest, MessageBoxWithoutTimeOutNeverClosesByItself) {
     EXPECT_GE(clock.Now() - before, 10.0);
 }
 
+// A dialog made without an upper handler (as the document's messages are) runs its steps in the
+// main loop of the application root: timers fire in them and keys answer.
+TEST_F(StdDialogsTest, DialogWithoutUpperHandlerRunsTheRootsModalSteps) {
+    CSimpleMessageDialog d(nullptr, nullptr);
+    Later later;
+    later.After(0, [&] { PressKey(&d, "\r"); });
+    EXPECT_EQ(static_cast<LModalDialog&>(d).Run(LModalDialog::kForever), 1u);
+}
+
 // A termination request ends a running dialog as cancelled, at once (the clock stands still), and
 // stays pending for the main loop's quit.
 TEST_F(StdDialogsTest, TerminationRequestEndsARunningDialogCancelled) {
@@ -311,6 +320,13 @@ TEST_F(StdDialogsTest, TerminationRequestEndsARunningDialogCancelled) {
         {"a message without Cancel is dismissed",
          [&] {
              CSimpleMessageDialog d(&root, nullptr);
+             shown = &d;
+             return d.Run(LString("The show cannot be opened."), 0, false);
+         },
+         1},
+        {"the document's message, made without an upper handler, is dismissed",
+         [&] {
+             CSimpleMessageDialog d(nullptr, nullptr);
              shown = &d;
              return d.Run(LString("The show cannot be opened."), 0, false);
          },

@@ -19,9 +19,11 @@ extern char** environ;
 namespace {
 
 // Runs the real program headless with a request log, waits for the launch's open request, sends the
-// signal and answers the exit status and the log.
+// signal and answers the exit status and the log. A program still running long after the signal is
+// killed and reported.
 struct Outcome {
     bool sawOpen = false;
+    bool hung = false;
     int status = -1;
     std::string log;
 };
@@ -63,7 +65,16 @@ Outcome RunUntilSignal(const testsupport::TempDir& dir, std::vector<std::string>
     }
     kill(pid, sig);
     int status = 0;
-    waitpid(pid, &status, 0);
+    t0 = std::chrono::steady_clock::now();
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(60)) {
+            out.hung = true;
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     out.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     out.log = dir.Read("requests.log");
     return out;
@@ -112,6 +123,22 @@ TEST(OrbilumeMainTest, OpensTheShowExitsCleanlyOnSignalsAndReopensIt) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.log, "CExtCmd_Open\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
     EXPECT_EQ(dir.Read("show.obm"), bytes);
+}
+
+// A damaged show opens with a message; SIGTERM while it is up (or before it comes) ends it, and the
+// program quits as it does without a message, leaving the file as it was.
+TEST(OrbilumeMainTest, SignalDuringTheDamagedShowMessageQuits) {
+    testsupport::TempDir dir;
+    const std::string bytes = "<?xml version=\"1.0\"?>\n<YOBM_OBMX><YOBM_OBMX_mixs><<";
+    dir.Write("damaged.obm", bytes);
+    const std::string damaged = dir.File("damaged.obm");
+    Outcome o = RunUntilSignal(dir, {damaged}, SIGTERM, "CExtCmd_Open " + damaged);
+    EXPECT_TRUE(o.sawOpen) << o.log;
+    EXPECT_FALSE(o.hung) << "still running after the signal: " << o.log;
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.log, "CExtCmd_Open " + damaged +
+                         "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(dir.Read("damaged.obm"), bytes);
 }
 
 }  // namespace
