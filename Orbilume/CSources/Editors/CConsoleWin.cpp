@@ -44,6 +44,8 @@ using T = CDocModelTypes;
 using P = CAppPrefs;
 
 constexpr uint32_t kTimeCode = 100;
+// The latest time the range and delay fields take, 23:59:59.99 as for scene times.
+constexpr int64_t kMaxMs = 86399990;
 constexpr int32_t kConsoleKind = 9;
 constexpr const char* kMenuBarName = "APPW";
 constexpr const char* kButtonImages[] = {"CAPTBTN", "PLAYOFBTN", "STOPBTN", "ZEROBTN"};
@@ -202,8 +204,13 @@ LMessage CSceneFrame::Handle(const LMessage& msg) {
                                : msg.sender == tc->DelayField() ? T::kScnsOffset
                                                                 : 0xFFFFFFFFu;
         if (field != 0xFFFFFFFFu) {
-            const auto* edit = static_cast<CTimecodeEdit*>(msg.sender);
-            (void)scns.SetFloat(this, field, static_cast<float>(edit->GetCount(1000)) / 1000.0f);
+            auto* edit = static_cast<CTimecodeEdit*>(msg.sender);
+            // As typed: a time past the day clamps to its end instead of wrapping into it.
+            const int64_t typed = edit->GetTypedCount(1000);
+            const int64_t ms = std::clamp<int64_t>(typed, edit->IsSigned() ? -kMaxMs : 0, kMaxMs);
+            (void)scns.SetFloat(this, field, static_cast<float>(double(ms) / 1000.0));
+            // A clamped time that equals the stored one changes nothing the field would hear of.
+            if (ms != typed) edit->SetCount(Ms(scns->GetFloat(field)), 1000);
             return LMessage();
         }
     }

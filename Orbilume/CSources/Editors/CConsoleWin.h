@@ -77,8 +77,9 @@ private:
 };
 
 // The scene frame ("SCENEFRM"): the transport above the scene list. Writes the sequence range,
-// loop, delay, sync source and ripple option; shows the player's time (field 12) and state (13);
-// shows the transport only on a time line. Transport clicks go up to the document.
+// loop, delay, sync source and ripple option (typed times past the day clamp to 23:59:59.99, the
+// delay also to minus that); shows the player's time (field 12) and state (13); shows the transport
+// only on a time line. Transport clicks go up to the document.
 class CSceneFrame : public LFrame {
 public:
     static constexpr const char* kName = "SCENEFRM";

@@ -124,6 +124,40 @@ TEST_F(ConsoleWinTest, RangeFieldsFollowTheModel) {
     EXPECT_TRUE(prefs.Root()->GetBool(P::kPrefRippleTimes));
 }
 
+// Range and delay times as typed: a time past the day clamps to 23:59:59.99 (the delay also below
+// minus that) instead of wrapping into the day, and the field shows what was kept.
+TEST_F(ConsoleWinTest, TypedRangeAndDelayTimesClampToTheDay) {
+    Open();
+    using Field = CTimecodeEdit* (CTimecodeCtlFrame::*)() const;
+    const Field from = &CTimecodeCtlFrame::FromField, to = &CTimecodeCtlFrame::ToField,
+                delay = &CTimecodeCtlFrame::DelayField;
+    struct Case {
+        Field edit;
+        uint32_t field;
+        const char* typed;
+        float stored;
+        const char* shown;
+    } cases[] = {
+        {from, T::kScnsFrom, "12:00:00.50", 43200.5f, "12:00:00.50"},
+        {from, T::kScnsFrom, "24:00:00.00", 86399.99f, "23:59:59.99"},
+        {from, T::kScnsFrom, "25:00:00.00", 86399.99f, "23:59:59.99"},
+        {to, T::kScnsTo, "99:99:99.99", 86399.99f, "23:59:59.99"},
+        {to, T::kScnsTo, "23:59:59.99", 86399.99f, "23:59:59.99"},
+        {to, T::kScnsTo, "00:90:00.00", 5400.0f, "01:30:00.00"},
+        {delay, T::kScnsOffset, "30:00:00.00", 86399.99f, " 23:59:59.99"},
+        {delay, T::kScnsOffset, "-30:00:00.00", -86399.99f, "-23:59:59.99"},
+        {delay, T::kScnsOffset, "-00:00:02.00", -2.0f, "-00:00:02.00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        CTimecodeEdit* edit = (Tc()->*c.edit)();
+        edit->SetText(LString(c.typed));
+        LHandler::Dispatch(LMessage(CNumVol_Fix, edit, Tc()));
+        EXPECT_FLOAT_EQ(h.Scenes()->GetFloat(c.field), c.stored);
+        EXPECT_EQ(std::string(edit->GetText().CStr()), c.shown);
+    }
+}
+
 TEST_F(ConsoleWinTest, PlayButtonFollowsTheTransportState) {
     Open();
     CStateButton* play = win->Scenes()->Transport()->Button(CSeqCtlFrame::kPlay);
