@@ -4,6 +4,7 @@
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Editors/CMonitorSizeDlg.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
+#include "Orbilume/CSources/Editors/WindowFrame.h"
 #include "Platform/Foundation/Check.h"
 
 CDocMonitorWin::CDocMonitorWin(const SDocWindowArgs& args)
@@ -42,14 +43,7 @@ CLRect CDocMonitorWin::Frame() const {
 }
 
 void CDocMonitorWin::SetFrame(const CLRect& frame) {
-    LWindowServices* s = LWindowServices::Get();
-    if (!s || !fWin->Window() || frame.IsEmpty()) return;
-    // The content inside that frame: the frame less the window's borders.
-    const CLRect outer = s->FrameForContent(fWin->Window(), frame);
-    const CLRect content{frame.left - (outer.left - frame.left), frame.top - (outer.top - frame.top),
-                         frame.right - (outer.right - frame.right),
-                         frame.bottom - (outer.bottom - frame.bottom)};
-    fWin->SetWindowFrame(content.IsEmpty() ? frame : content);
+    SetOuterWindowFrame(fWin.get(), frame);
 }
 
 void CDocMonitorWin::SetTitle(const LString& title) {
