@@ -12,6 +12,8 @@
 #include "Lib3/LSources/CoreUI/CPaneDivider.h"
 #include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LColor.h"
+#include "Lib3/LSources/CoreUI/LDrawContext.h"
+#include "Lib3/LSources/CoreUI/LLayoutDesc.h"
 #include "Lib3/LSources/CoreUI/LLayoutText.h"
 #include "Lib3/LSources/CoreUI/LListNavi.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
@@ -74,6 +76,21 @@ void ShowPane(LPane* pane, bool on) {
 CRecordHolder* PrefsHolder() {
     return CAppPrefs::Get();
 }
+
+// The console's mix frame: publishes the channel cells' header height ("hh") to its layout, which
+// starts the chain bar where the chains start.
+class CMixFrame : public LFrame {
+public:
+    CMixFrame(LHandler* upper, LPane* owner) : LFrame(upper, owner) {}
+    void SetChannels(CChannelList* channels) { fChannels = channels; }
+    void DescriptionPrefer(LDrawContext& ctx, LLayoutDesc& desc) override {
+        LFrame::DescriptionPrefer(ctx, desc);
+        if (fChannels) desc.DefineVariable(LString("hh"), fChannels->HeaderHeight());
+    }
+
+private:
+    CChannelList* fChannels = nullptr;
+};
 
 }  // namespace
 
@@ -384,7 +401,8 @@ CConsoleWin::CConsoleWin(const SDocWindowArgs& args, const LFrameSpec& spec)
     SetBackground(LColor::System(1));
     fOuter = new CPaneDivider(this, this);
     fOuter->SetOrientation(CPaneDivider::kStacked);
-    fMix = new LFrame(this, fOuter);
+    auto* mix = new CMixFrame(this, fOuter);
+    fMix = mix;
     // Panes of the mix frame: 1 the chain bar, 2 the channel list's scroll frame.
     fChainBar = new LScrollBar(fMix, LStdCtlSpec(), true, true);
     if (gChannelListFactory) {
@@ -392,6 +410,7 @@ CConsoleWin::CConsoleWin(const SDocWindowArgs& args, const LFrameSpec& spec)
         fChannels = gChannelListFactory(fChannelNavi, this, args);
         if (fChannels) fChannelNavi->SetListPane(fChannels);
     }
+    mix->SetChannels(fChannels);
     LayOut(fMix, kMixFrame);
     fInner = new CPaneDivider(this, fOuter);
     fScenes = new CSceneFrame(this, fInner, fDoc, fPrefs);
@@ -481,6 +500,9 @@ void CConsoleWin::OnPrefsChange(const SRecordEvent& event) {
     }
     const CAppPrefs* prefs = CAppPrefs::Get();
     if (prefs && record && record == prefs->Root() && event.field == P::kPrefRunTime53 && fPreview) fPreview->Refit();
+    // The name row changes the cells' header height, where the chain bar starts.
+    if (prefs && record && record == prefs->Root() && event.field == P::kPrefShowLayerNames)
+        fMix->UpdateLayout();
 }
 
 // ---- the document's window
@@ -500,23 +522,16 @@ public:
           CChannelList(owner, args.upper, args.model, &channelEngine, args.docPrefs) {}
 };
 
-// The list the factory made last, picked up by the console that asked for it.
-CChannelList* gMadeChannelList = nullptr;
-
-LListPane* MakeDocChannelList(LPane* owner, LHandler* /*upper*/, const SDocWindowArgs& args) {
+CChannelList* MakeDocChannelList(LPane* owner, LHandler* /*upper*/, const SDocWindowArgs& args) {
     if (!args.model) return nullptr;
-    auto* list = new CDocChannelList(owner, args);
-    gMadeChannelList = list;
-    return list;
+    return new CDocChannelList(owner, args);
 }
 
 }  // namespace
 
 CDocConsoleWin::CDocConsoleWin(const SDocWindowArgs& args) {
-    gMadeChannelList = nullptr;
     fWin = std::make_unique<CConsoleWin>(args);
-    if (gMadeChannelList && fWin->ChannelList() == gMadeChannelList) fChannels = gMadeChannelList;
-    gMadeChannelList = nullptr;
+    fChannels = fWin->ChannelList();
 }
 
 CDocConsoleWin::~CDocConsoleWin() = default;

@@ -157,7 +157,7 @@ public:
     static constexpr const char* kMixFrame = "MIXFRAME";
 
     // The channel list's maker (the layer channel editor installs it); null: no channel list.
-    using ChannelListFactory = LListPane* (*)(LPane* owner, LHandler* upper, const SDocWindowArgs& args);
+    using ChannelListFactory = CChannelList* (*)(LPane* owner, LHandler* upper, const SDocWindowArgs& args);
     static void SetChannelListFactory(ChannelListFactory factory);
 
     explicit CConsoleWin(const SDocWindowArgs& args, const LFrameSpec& spec = DefaultSpec());
@@ -174,7 +174,7 @@ public:
     CPaneDivider* OuterDivider() const { return fOuter; }
     CPaneDivider* InnerDivider() const { return fInner; }
     LFrame* MixFrame() const { return fMix; }
-    LListPane* ChannelList() const { return fChannels; }
+    CChannelList* ChannelList() const { return fChannels; }
     LScrollBar* ChainBar() const { return fChainBar; }
     CSceneFrame* Scenes() const { return fScenes; }
     COutputPreview* Preview() const { return fPreview; }
@@ -191,7 +191,7 @@ private:
     CPaneDivider* fOuter = nullptr;
     LFrame* fMix = nullptr;
     LListNavi* fChannelNavi = nullptr;
-    LListPane* fChannels = nullptr;
+    CChannelList* fChannels = nullptr;
     LScrollBar* fChainBar = nullptr;
     CPaneDivider* fInner = nullptr;
     CSceneFrame* fScenes = nullptr;
@@ -228,7 +228,7 @@ public:
     uint32_t CurrentUnitId() const override;
     bool CurrentParam(uint32_t& unitId, LString& key) const override;
     CSceneList* SceneList() const;
-    // The channel list the installed factory made; null with another factory or none.
+    // The channel list the installed factory made; null without one.
     CChannelList* Channels() const { return fChannels; }
 
     CConsoleWin* Window() const { return fWin.get(); }

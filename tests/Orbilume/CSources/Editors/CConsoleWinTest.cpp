@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "Lib3/LSources/CoreUI/CCellGridPane.h"
 #include "Lib3/LSources/CoreUI/CPaneDivider.h"
 #include "Lib3/LSources/CoreUI/CStateButton.h"
 #include "Lib3/LSources/CoreUI/LListPane.h"
@@ -12,8 +13,12 @@
 #include "Lib3/LSources/CoreUI/LScrollBar.h"
 #include "Lib3/LSources/CoreUI/LStdCheck.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
+#include "Orbilume/CSources/App/DocWindows.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/UDocUnits.h"
+#include "Orbilume/CSources/Editors/CChannelList.h"
 #include "Orbilume/CSources/Editors/CConsoleWin.h"
+#include "Orbilume/CSources/Editors/CLayerFrm.h"
 #include "Orbilume/CSources/Editors/CSceneList.h"
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
@@ -195,6 +200,34 @@ TEST_F(ConsoleWinTest, ChainBarFollowsTheChainHeights) {
     item.AddCommand("cCtlAssign");
     LHandler::Dispatch(LMessage(LMenuItem_Selected, &item, win.get()));
     EXPECT_TRUE(dcpf->GetBool(P::kDocRunTime10));
+}
+
+// With the document's channel list the chain bar sits beside the chains: it starts where their
+// area does (below the scroll frame's border and the cells' header, the name row's included or not).
+TEST_F(ConsoleWinTest, ChainBarStartsAtTheChainsTop) {
+    struct DocChannelList {
+        SDocWindowFactories saved = DocWindowFactories();
+        DocChannelList() { CDocConsoleWin::Install(); }
+        ~DocChannelList() {
+            CConsoleWin::SetChannelListFactory(nullptr);
+            SetDocWindowFactories(&saved);
+        }
+    } installed;
+    ASSERT_EQ(UDocUnits::AddCompositionLayer(h.Mix(), nullptr, 0, LString("c0.qtz")), 0);
+    Open();
+    ASSERT_NE(win->ChannelList(), nullptr);
+    for (uint8_t names : {0, 1, 0}) {
+        SCOPED_TRACE(names ? "with the name row" : "without the name row");
+        ASSERT_TRUE(prefs.RootRef().SetByte(nullptr, P::kPrefShowLayerNames, names));
+        auto* cell = static_cast<CLayerFrm*>(CCellRef(win->ChannelList(), {0, 0}, false).Pane());
+        ASSERT_NE(cell, nullptr);
+        const CLPoint chains = cell->ChainArea()->GetOriginIn(win->MixFrame());
+        const CLRect bar = win->ChainBar()->Bounds();
+        EXPECT_GT(cell->HeaderHeight(), 100);
+        EXPECT_EQ(bar.top, chains.y);
+        EXPECT_LE(bar.right, chains.x);
+        EXPECT_EQ(bar.bottom, win->MixFrame()->Bounds().Height());
+    }
 }
 
 // One capture request per 500 ms while the preview shows, none while hidden; the callback goes
