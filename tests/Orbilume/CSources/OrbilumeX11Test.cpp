@@ -1,6 +1,6 @@
 // The real program on a private Xvfb: the start-up window shows for the hold; the show's monitor
 // window appears with the rendered mix, a scene key typed with xdotool recalls its scene, and SIGTERM
-// quits cleanly with the file intact.
+// quits cleanly with the file intact, also while a damaged show's message box is up.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -343,6 +343,40 @@ TEST(OrbilumeX11Test, AStoredFullScreenModeCoversTheScreenAndEscapeLeavesItForGo
     const size_t key = prefs.rfind("<key>mnmd</key>");
     ASSERT_NE(key, std::string::npos) << prefs;
     EXPECT_EQ(prefs.substr(prefs.find("<string>", key), 10), "<string>0 ") << prefs.substr(key, 60);
+}
+
+// A damaged show opens with a message box; SIGTERM while it is on screen ends it and the program
+// quits as it does without one, the file as it was.
+TEST(OrbilumeX11Test, SigtermWhileTheDamagedShowMessageIsUpQuits) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+    testsupport::XvfbServer server;
+    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
+    testsupport::TempDir dir;
+    const std::string bytes = "<?xml version=\"1.0\"?>\n<YOBM_OBMX><YOBM_OBMX_mixs><<";
+    dir.Write("damaged.obm", bytes);
+    const std::string damaged = dir.File("damaged.obm");
+    pid_t pid = Launch(server, dir, damaged, {"ORBILUME_STARTUP_HOLD_MS=0"});
+    ASSERT_GT(pid, 0);
+    const std::string x = "DISPLAY=" + server.Display();
+    const bool up = WaitFor(
+        [&] {
+            return !CommandOutput(x + " xdotool search --onlyvisible --name '^Message$' 2>/dev/null").empty();
+        },
+        30);
+    kill(pid, SIGTERM);
+    int status = 0;
+    const bool ended = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 60);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(up) << "no message box; log: " << dir.Read("requests.log");
+    EXPECT_TRUE(ended) << "still running after the signal; log: " << dir.Read("requests.log");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(
+        dir.Read("requests.log"),
+        "CExtCmd_Open " + damaged + "\nCMainApp_Documents 1\nCMainLoopBase_Quit\nCMainApp_Destructing\n");
+    EXPECT_EQ(dir.Read("damaged.obm"), bytes);
 }
 
 }  // namespace
