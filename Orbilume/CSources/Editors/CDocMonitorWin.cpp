@@ -4,7 +4,6 @@
 #include "Lib3/LSources/CoreUI/LWindowServices.h"
 #include "Orbilume/CSources/Editors/CMonitorSizeDlg.h"
 #include "Orbilume/CSources/Editors/CMonitorWin.h"
-#include "Orbilume/CSources/Editors/WindowFrame.h"
 #include "Platform/Foundation/Check.h"
 
 CDocMonitorWin::CDocMonitorWin(const SDocWindowArgs& args)
@@ -43,7 +42,7 @@ CLRect CDocMonitorWin::Frame() const {
 }
 
 void CDocMonitorWin::SetFrame(const CLRect& frame) {
-    SetOuterWindowFrame(fWin.get(), frame);
+    fWin->SetWindowOuterFrame(frame);
 }
 
 void CDocMonitorWin::SetTitle(const LString& title) {
