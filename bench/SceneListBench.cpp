@@ -227,7 +227,7 @@ struct FixedEngine : IChannelEngine {
 
 FixedEngine gFixedEngine;
 
-LListPane* MakeChannels(LPane* owner, LHandler* upper, const SDocWindowArgs& args) {
+CChannelList* MakeChannels(LPane* owner, LHandler* upper, const SDocWindowArgs& args) {
     return new CChannelList(owner, upper, args.model, &gFixedEngine, args.docPrefs);
 }
 
