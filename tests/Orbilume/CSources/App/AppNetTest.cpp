@@ -1,14 +1,14 @@
 // The application's live inputs against real peers inside the private namespace netns-run makes:
-// ArtDmx and an OSC "/dmx" blob from Python sockets, "/scene" from oscsend, the scene announcement
-// read on port 51001.
-#include <arpa/inet.h>
+// ArtDmx and an OSC "/dmx" blob from Python sockets, "/scene" from oscsend, the scene announcements
+// read by oscdump on port 51001.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CParamSet.h"
@@ -24,6 +24,7 @@
 #include "Orbilume/CSources/Document/CAppPrefs.h"
 #include "Orbilume/CSources/Document/CDocModelHolder.h"
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
+#include "Orbilume/CSources/Document/UDocModel.h"
 #include "Orbilume/CSources/Document/CSeqPlayer.h"
 #include "Orbilume/CSources/Document/UCtlAttr.h"
 #include "Orbilume/CSources/Engine/CCtlInHub.h"
@@ -32,6 +33,7 @@
 #include "Orbilume/CSources/UsbDmxUI/CDmxSettingsDlg.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/BackgroundCommand.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/PinnedFonts.h"
@@ -128,39 +130,77 @@ TEST_F(AppNetTest, OscDmxBlobGives512SlotsOnlyWithTheSwitchOn) {
     ASSERT_TRUE(RunUntil([&] { return Slot(0) == 9 && Slot(511) == 9; }));
 }
 
+// The fixture's "Open" and "Bright" with "Finale" and "Intro" added by "cNewScene" after them (the
+// sequence "Intro" is no scene). oscsend selects by name and by index; oscdump on port 51001 reads
+// the announcements.
 TEST_F(AppNetTest, OscSceneRecallsAndTheAnnouncementReachesPort51001) {
-    UCtlAttr::SetCtlr(doc->Model().SceneControl(), 2);  // "osc"
-    CRecord* snsl = CAppPrefs::Get()->Root()->GetSubRecord(P::kPrefSceneSelSend);
-    ASSERT_NE(snsl, nullptr);
-    CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString("1"));
-    const int listener = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(51001);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    for (const char* tool : {"oscsend", "oscdump"})
+        if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
     CRecordRef scns = doc->Model().Scenes();
     // Off the time line a recall sets the player's scene.
     (void)scns.SetByte(nullptr, T::kScnsTimeLine, 0);
     doc->Player().Stop();
+    const std::pair<const char*, float> added[] = {{"Finale", 10.0f}, {"Intro", 20.0f}};
+    for (const auto& [name, time] : added) {
+        (void)scns.SetFloat(nullptr, T::kScnsCurTime, time);
+        const uint32_t before = UDocModel::GetSceneCount(scns.Get());
+        apptest::AppFixture::Command(doc, "cNewScene");
+        ASSERT_EQ(UDocModel::GetSceneCount(scns.Get()), before + 1) << name;
+        CRecord* scene = UDocModel::GetSceneAt(scns.Get(), before);
+        ASSERT_NE(scene, nullptr);
+        (void)CRecordRef(&scene).SetString(nullptr, T::kScneName, LString(name));
+    }
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < UDocModel::GetSceneCount(scns.Get()); ++i)
+        names.push_back(UDocModel::GetSceneAt(scns.Get(), i)->GetString(T::kScneName).CStr());
+    ASSERT_EQ(names, (std::vector<std::string>{"Open", "Bright", "Finale", "Intro"}));
+
+    UCtlAttr::SetCtlr(doc->Model().SceneControl(), 2);  // "osc"
+    CRecord* snsl = CAppPrefs::Get()->Root()->GetSubRecord(P::kPrefSceneSelSend);
+    ASSERT_NE(snsl, nullptr);
+    CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString("1"));
+    testsupport::BackgroundCommand dump("exec oscdump -L 51001");
+    ASSERT_TRUE(dump.Started());
+    // The messages oscdump printed, without their arrival times.
+    auto dumped = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(dump.Output());
+        for (std::string line; std::getline(in, line);) {
+            const size_t space = line.find(' ');
+            if (space != std::string::npos) line.erase(0, space + 1);
+            while (!line.empty() && line.back() == ' ') line.pop_back();  // oscdump ends with one
+            lines.push_back(line);
+        }
+        return lines;
+    };
+    auto announced = [&] {
+        std::vector<std::string> scenes;
+        for (const std::string& line : dumped())
+            if (line.rfind("/scene", 0) == 0) scenes.push_back(line);
+        return scenes;
+    };
+    // oscdump listens once a probe of our own comes back.
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            (void)std::system("oscsend 127.0.0.1 51001 /probe");
+            const std::vector<std::string> lines = dumped();
+            return std::find(lines.begin(), lines.end(), "/probe") != lines.end();
+        },
+        20))
+        << dump.Output();
 
     const std::string to = "oscsend 127.0.0.1 " + std::to_string(kOscPort) + " /scene ";
-    ASSERT_EQ(std::system((to + "s Bright").c_str()), 0);
-    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 2; }));
+    ASSERT_EQ(std::system((to + "s Intro").c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 4; }));
     ASSERT_NE(gMainApp->OscSender(), nullptr);
     ASSERT_TRUE(gMainApp->OscSender()->IsOpen());
-    char packet[64];
-    ssize_t n = -1;
-    ASSERT_TRUE(RunUntil([&] { return (n = recv(listener, packet, sizeof packet, 0)) > 0; }))
+    ASSERT_TRUE(RunUntil([&] { return announced().size() == 1; }))
         << gMainApp->OscSender()->QueuedCount() << " queued, " << gMainApp->OscSender()->DroppedCount()
         << " dropped";
-    // "/scene" with one integer, 1.
-    const std::string want("/scene\0\0,i\0\0\0\0\0\x01", 16);
-    EXPECT_EQ(std::string(packet, size_t(n)), want);
-    ASSERT_EQ(std::system((to + "i 0").c_str()), 0);
-    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 1; }));
-    close(listener);
+    ASSERT_EQ(std::system((to + "i 2").c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return scns->GetUInt(T::kScnsCurIndex) == 3; }));
+    ASSERT_TRUE(RunUntil([&] { return announced().size() == 2; })) << dump.Output();
+    EXPECT_EQ(announced(), (std::vector<std::string>{"/scene i 3", "/scene i 2"}));
     CParamSet::SetString(CRecordRef(&snsl), nullptr, LString("send"), LString());
 }
 
