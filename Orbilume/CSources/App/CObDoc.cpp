@@ -70,7 +70,6 @@ using P = CAppPrefs;
 // A show file larger than this is refused before it is read.
 constexpr size_t kMaxShowBytes = size_t{512} << 20;
 
-std::atomic<bool> gStillArmed{false};
 COSCSender* gSceneSender = nullptr;
 
 constexpr uint32_t kOscController = 2;  // "osc" among the scene controllers
@@ -1129,7 +1128,7 @@ void CObDoc::MonitorWindowed() {
 
 void CObDoc::StillCapture(void* context, CMixEngine*, COpenGLContext_Cca* draw) {
     auto* doc = static_cast<CObDoc*>(context);
-    if (!draw || !gStillArmed.exchange(false)) return;
+    if (!draw || !doc->mStillArmed.exchange(false)) return;
     doc->mStill->Capture(*draw);
 }
 
@@ -1144,7 +1143,7 @@ std::string CObDoc::CaptureStill() {
 
 void CObDoc::ArmStill() {
     mStill->SetFile(CMacFileU::LFsSpecFromPath(mStillPaths.front().c_str()));
-    gStillArmed.store(true);
+    mStillArmed.store(true);
     if (!mStillPending) mEngine->AddPostRenderCallback(this, &CObDoc::StillCapture);
     mStillPending = true;
 }

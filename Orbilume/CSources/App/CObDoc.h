@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -192,6 +193,8 @@ private:
     std::unique_ptr<CMovieRecorder> mRecorder;
     std::unique_ptr<CObStillSaver_CGi_File> mStill;
     bool mStillPending = false;
+    // The next frame of this document's engine is taken (set here, cleared by the frame that takes it).
+    std::atomic<bool> mStillArmed{false};
     std::deque<std::string> mStillPaths;  // the still being taken, then those waiting for it
     bool mLoading = false;  // the reader fills the model: no reactions until it is done
     bool mRecordingCallback = false;

@@ -40,6 +40,7 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/support/CommandOutput.h"
 
 namespace {
 
@@ -644,6 +645,70 @@ TEST_F(ObDocTest, TheStillCommandTwiceInOneSecondKeepsBothStills) {
     std::sort(want.begin(), want.end());
     EXPECT_EQ(AppFixture::Listing(folder), want);
     for (const std::string& f : want) EXPECT_TRUE(Shell("pngcheck -q '" + folder + "/" + f + "' >/dev/null")) << f;
+}
+
+// The mean red, green and blue of an RGB image (rows of 3 * pixels bytes); {-1, -1, -1} when empty.
+std::vector<double> MeanRgb(const std::string& rgb) {
+    std::vector<double> sum(3, 0.0);
+    const size_t pixels = rgb.size() / 3;
+    if (pixels == 0) return {-1, -1, -1};
+    for (size_t i = 0; i < pixels * 3; ++i) sum[i % 3] += static_cast<unsigned char>(rgb[i]);
+    for (double& v : sum) v /= double(pixels);
+    return sum;
+}
+
+// Two documents ask for a still before the next frame: each engine's frame goes into that
+// document's own file.
+TEST_F(ObDocTest, StillsOfTwoDocumentsInOneFrameEachGetTheirOwnFile) {
+    if (!Shell("command -v ffmpeg >/dev/null")) GTEST_SKIP() << "ffmpeg is not installed";
+    // The copy tints its fill wholly blue: its frame differs from the first show's.
+    std::string tinted = AppFixture::ReadFile(app.ShowPath());
+    const std::string amount = "spec=\"Amount\" valu=\"0.25\"";
+    ASSERT_NE(tinted.find(amount), std::string::npos);
+    tinted.replace(tinted.find(amount), amount.size(), "spec=\"Amount\" valu=\"1\"");
+    app.shows.Write("blue.obm", tinted);
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("blue.obm")), nullptr), 1);
+    CObDoc* docs[2] = {gMainApp->DocumentAt(0), gMainApp->DocumentAt(1)};
+    ASSERT_TRUE(docs[0] && docs[1]);
+    COpenGLFBOTarget* targets[2];
+    for (int i = 0; i < 2; ++i) {
+        targets[i] = new COpenGLFBOTarget(64, 48, nullptr);
+        COpenGLScope_Cca scope(targets[i]->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets[i]->fbo());
+        glViewport(0, 0, 64, 48);
+        docs[i]->Engine().SetOutputSize(64, 48);
+    }
+    const std::string paths[2] = {docs[0]->CaptureStill(), docs[1]->CaptureStill()};
+    ASSERT_FALSE(paths[0].empty());
+    EXPECT_NE(paths[0], paths[1]);
+    std::string shown[2];
+    ASSERT_TRUE(RunUntil([&] {
+        bool all = true;
+        for (int i = 0; i < 2; ++i) {
+            docs[i]->Engine().RenderFrame(targets[i]->context(), CMixEngine::SFrameRequest{0});
+            struct stat st;
+            all = all && stat(paths[i].c_str(), &st) == 0 && st.st_size > 0;
+        }
+        return all;
+    })) << paths[0] << ", " << paths[1];
+    for (int i = 0; i < 2; ++i) {
+        COpenGLScope_Cca scope(targets[i]->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets[i]->fbo());
+        shown[i].resize(64 * 48 * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 64, 48, GL_RGB, GL_UNSIGNED_BYTE, shown[i].data());
+    }
+    for (COpenGLFBOTarget* t : targets) t->Release();
+    const std::vector<double> frames[2] = {MeanRgb(shown[0]), MeanRgb(shown[1])};
+    ASSERT_NE(frames[0], frames[1]) << "the two shows must look different";
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(paths[i]);
+        EXPECT_TRUE(Shell("pngcheck -q '" + paths[i] + "' >/dev/null"));
+        const std::vector<double> file = MeanRgb(testsupport::CommandOutput(
+            "ffmpeg -v error -i '" + paths[i] + "' -f rawvideo -pix_fmt rgb24 -"));
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(file[c], frames[i][c], 2.0) << "channel " << c;
+    }
 }
 
 }  // namespace
