@@ -56,7 +56,8 @@ public:
 
     // Which transport button the sender of a "LStdCtl_Selected" is.
     virtual EButton ButtonOf(const LHandler* /*sender*/) const { return EButton::kNone; }
-    // True with the time field's time (a count of milliseconds) when the sender is that field.
+    // True with the time field's time (a count of milliseconds, at most 23:59:59.99) when the sender
+    // is that field.
     virtual bool TimeFieldMs(const LHandler* /*sender*/, int64_t& /*ms*/) const { return false; }
     // The console is built and shown (or can be shown): scene commands may run.
     virtual bool IsUsable() const { return true; }

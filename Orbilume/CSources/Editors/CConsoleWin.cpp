@@ -46,7 +46,7 @@ using T = CDocModelTypes;
 using P = CAppPrefs;
 
 constexpr uint32_t kTimeCode = 100;
-// The latest time the range and delay fields take, 23:59:59.99 as for scene times.
+// The latest time the time, range and delay fields take, 23:59:59.99 as for scene times.
 constexpr int64_t kMaxMs = 86399990;
 constexpr int32_t kConsoleKind = 9;
 constexpr const char* kMenuBarName = "APPW";
@@ -595,7 +595,11 @@ IConsoleWin::EButton CDocConsoleWin::ButtonOf(const LHandler* sender) const {
 bool CDocConsoleWin::TimeFieldMs(const LHandler* sender, int64_t& ms) const {
     CTimecodeEdit* time = fWin->Scenes()->Transport()->Timecode()->TimeDisplay();
     if (!sender || sender != time) return false;
-    ms = time->GetCount(1000);
+    // As typed: a time past the day clamps to its end instead of wrapping into it.
+    const int64_t typed = time->GetTypedCount(1000);
+    ms = std::clamp<int64_t>(typed, 0, kMaxMs);
+    // The player may stand there already, and the field would hear of no change.
+    if (ms != typed) time->SetCount(ms, 1000);
     return true;
 }
 

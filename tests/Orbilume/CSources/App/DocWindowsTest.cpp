@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "Common/ObjC/CNumVol.h"
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
@@ -15,7 +16,10 @@
 #include "Orbilume/CSources/AppGlobals.h"
 #include "Orbilume/CSources/CMainApp.h"
 #include "Orbilume/CSources/Document/CAppPrefs.h"
+#include "Orbilume/CSources/Document/CDocModelHolder.h"
+#include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Editors/CConsoleWin.h"
+#include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 #include "tests/support/PinnedFonts.h"
 
@@ -289,6 +293,45 @@ TEST_F(DocConsoleTest, PlaceAndDividersRoundTripThroughTheDocument) {
     EXPECT_NEAR(console->Divider(0), d0, 0.01f);
     EXPECT_NEAR(console->Divider(1), d1, 0.01f);
     AppFixture::Command(doc, "LStdCmd_Close");
+}
+
+// The console's time display locates the player at the time as typed, a time past the day at its
+// end (never wrapped into it), and shows where it went.
+TEST_F(DocConsoleTest, TheTimeDisplayLocatesThePlayerClampedToTheDay) {
+    CObDoc* doc = Open(app.ShowPath());
+    auto* console = static_cast<CDocConsoleWin*>(doc->Console());
+    ASSERT_NE(console, nullptr);
+    CTimecodeEdit* time = console->Window()->Scenes()->Transport()->Timecode()->TimeDisplay();
+    ASSERT_NE(time, nullptr);
+    struct Case {
+        const char* typed;
+        int64_t ms;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"00:01:02.50", 62500, "00:01:02.50"},
+        {"23:59:59.99", 86399990, "23:59:59.99"},
+        {"24:00:00.00", 86399990, "23:59:59.99"},  // where the player stands already
+        {"00:00:10.00", 10000, "00:00:10.00"},
+        {"25:00:00.00", 86399990, "23:59:59.99"},
+        {"99:99:99.99", 86399990, "23:59:59.99"},
+        {"-00:00:05.00", 0, "00:00:00.00"},
+        {"00:00:00.00", 0, "00:00:00.00"},
+    };
+    const CRecord* scns = doc->Model().Scenes().Get();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        (void)time->SetText(LString(c.typed));
+        int64_t ms = -1;
+        ASSERT_TRUE(console->TimeFieldMs(time, ms));
+        EXPECT_EQ(ms, c.ms);
+        (void)time->SetText(LString(c.typed));
+        LHandler::Dispatch(LMessage(CNumVol_Fix, time, time->Upper()));
+        EXPECT_FLOAT_EQ(scns->GetFloat(CDocModelTypes::kScnsCurTime), float(double(c.ms) / 1000.0));
+        EXPECT_STREQ(time->GetText().CStr(), c.shown);
+    }
+    int64_t ms = 0;
+    EXPECT_FALSE(console->TimeFieldMs(console->Window()->Scenes()->Transport()->Timecode()->ToField(), ms));
 }
 
 }  // namespace
