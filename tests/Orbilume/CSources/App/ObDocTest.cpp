@@ -561,24 +561,36 @@ bool RunUntil(Pred done, double seconds = 20) {
     return done();
 }
 
-TEST_F(ObDocTest, TwoStillsInOneSecondGetTheirOwnFilesAndArePNGs) {
-    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
-    CObDoc* doc = gMainApp->DocumentAt(0);
-    CaptureName::SetClock(&FixedClock);
+// The name stamp of a capture taken at FixedClock's time.
+std::string FixedStamp() {
     const std::time_t when = FixedClock();
     std::tm local{};
     localtime_r(&when, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "ob %Y_%m_%d %H_%M_%S", &local);
-    const std::string folder = app.home.File("Documents/Orbilume Capture");
+    return stamp;
+}
 
-    auto* window = new COpenGLFBOTarget(64, 48, nullptr);
+// A 64 x 48 drawing target for an engine's frames, the engine's output sized to it (Release it).
+COpenGLFBOTarget* StillTarget(CMixEngine& engine) {
+    auto* target = new COpenGLFBOTarget(64, 48, nullptr);
     {
-        COpenGLScope_Cca scope(window->context());
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
+        COpenGLScope_Cca scope(target->context());
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target->fbo());
         glViewport(0, 0, 64, 48);
     }
-    doc->Engine().SetOutputSize(64, 48);
+    engine.SetOutputSize(64, 48);
+    return target;
+}
+
+TEST_F(ObDocTest, TwoStillsInOneSecondGetTheirOwnFilesAndArePNGs) {
+    ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
+    CObDoc* doc = gMainApp->DocumentAt(0);
+    CaptureName::SetClock(&FixedClock);
+    const std::time_t when = FixedClock();
+    const std::string stamp = FixedStamp();
+    const std::string folder = app.home.File("Documents/Orbilume Capture");
+    COpenGLFBOTarget* window = StillTarget(doc->Engine());
     std::vector<std::string> paths;
     for (int i = 0; i < 2; ++i) {
         const std::string path = doc->CaptureStill();
@@ -607,19 +619,9 @@ TEST_F(ObDocTest, TheStillCommandTwiceInOneSecondKeepsBothStills) {
     ASSERT_EQ(gMainApp->OpenDocument(Spec(app.ShowPath()), nullptr), 1);
     CObDoc* doc = gMainApp->DocumentAt(0);
     CaptureName::SetClock(&FixedClock);
-    const std::time_t when = FixedClock();
-    std::tm local{};
-    localtime_r(&when, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "ob %Y_%m_%d %H_%M_%S", &local);
+    const std::string stamp = FixedStamp();
     const std::string folder = app.home.File("Documents/Orbilume Capture");
-    auto* window = new COpenGLFBOTarget(64, 48, nullptr);
-    {
-        COpenGLScope_Cca scope(window->context());
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, window->fbo());
-        glViewport(0, 0, 64, 48);
-    }
-    doc->Engine().SetOutputSize(64, 48);
+    COpenGLFBOTarget* window = StillTarget(doc->Engine());
     auto savedAll = [&](const std::vector<std::string>& paths) {
         return RunUntil([&] {
             doc->Engine().RenderFrame(window->context(), CMixEngine::SFrameRequest{0});
@@ -640,8 +642,7 @@ TEST_F(ObDocTest, TheStillCommandTwiceInOneSecondKeepsBothStills) {
     EXPECT_TRUE(savedAll({named(" 3"), named(" 4")}));
     window->Release();
     CaptureName::SetClock(nullptr);
-    std::vector<std::string> want = {std::string(stamp) + ".png", std::string(stamp) + " 2.png",
-                                     std::string(stamp) + " 3.png", std::string(stamp) + " 4.png"};
+    std::vector<std::string> want = {stamp + ".png", stamp + " 2.png", stamp + " 3.png", stamp + " 4.png"};
     std::sort(want.begin(), want.end());
     EXPECT_EQ(AppFixture::Listing(folder), want);
     for (const std::string& f : want) EXPECT_TRUE(Shell("pngcheck -q '" + folder + "/" + f + "' >/dev/null")) << f;
@@ -671,14 +672,7 @@ TEST_F(ObDocTest, StillsOfTwoDocumentsInOneFrameEachGetTheirOwnFile) {
     ASSERT_EQ(gMainApp->OpenDocument(Spec(app.shows.File("blue.obm")), nullptr), 1);
     CObDoc* docs[2] = {gMainApp->DocumentAt(0), gMainApp->DocumentAt(1)};
     ASSERT_TRUE(docs[0] && docs[1]);
-    COpenGLFBOTarget* targets[2];
-    for (int i = 0; i < 2; ++i) {
-        targets[i] = new COpenGLFBOTarget(64, 48, nullptr);
-        COpenGLScope_Cca scope(targets[i]->context());
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targets[i]->fbo());
-        glViewport(0, 0, 64, 48);
-        docs[i]->Engine().SetOutputSize(64, 48);
-    }
+    COpenGLFBOTarget* targets[2] = {StillTarget(docs[0]->Engine()), StillTarget(docs[1]->Engine())};
     const std::string paths[2] = {docs[0]->CaptureStill(), docs[1]->CaptureStill()};
     ASSERT_FALSE(paths[0].empty());
     EXPECT_NE(paths[0], paths[1]);
