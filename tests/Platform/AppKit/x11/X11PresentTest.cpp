@@ -6,18 +6,25 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/View.h"
 #include "Platform/AppKit/Window.h"
+#include "Platform/AppKit/headless/HeadlessBackend.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/AppKit/x11/X11Presenter.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Graphics/DrawContext.h"
+#include "Platform/Graphics/Font.h"
+#include "Platform/Graphics/Text.h"
 #include "tests/support/BackgroundCommand.h"
+#include "tests/support/PinnedFonts.h"
 #include "tests/support/XvfbServer.h"
 
 namespace {
+
+const bool kFontsPinned = testsupport::PinFontsToDejaVu();
 
 using plat::Application;
 using plat::Rect;
@@ -39,6 +46,13 @@ struct Scene : plat::View {
         ctx->MoveTo(0, 0);
         ctx->LineTo(Bounds().width, Bounds().height);
         ctx->StrokePath();
+        plat::Ref<plat::Font> font = plat::Font::CreateSystem(13);
+        plat::TextDrawSpec spec;
+        spec.box = {4, 4, Bounds().width - 8, Bounds().height - 8};
+        spec.wrap = true;
+        spec.colour = {0.05, 0.05, 0.1, 1};
+        const char text[] = "Gr\xc3\xbc\xc3\x9f" "e, Welt 0123 ajg";
+        plat::DrawText(*ctx, *font, text, sizeof(text) - 1, spec);
     }
     plat::GfxColor colour;
     int draws = 0;
@@ -77,13 +91,8 @@ protected:
                                              plat::kRunLoopDefaultMode, true, nullptr);
         return done();
     }
-    // 0xRRGGBB of the screen, whatever the visual.
-    uint32_t ScreenPixel(int x, int y) {
-        ::Display* d = backend->XDisplay();
-        XSync(d, False);
-        XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return 0xDEADBEEF;
-        const unsigned long p = XGetPixel(image, 0, 0);
+    // 0xRRGGBB of a pixel of an image, whatever the visual.
+    static uint32_t ToRGB(const XImage* image, unsigned long p) {
         auto channel = [p](unsigned long mask) {
             int shift = 0;
             while (mask && !(mask & 1)) {
@@ -93,8 +102,22 @@ protected:
             const unsigned long v = (p >> shift) & mask;
             return mask ? uint32_t((v * 255 + mask / 2) / mask) : 0u;
         };
-        const uint32_t rgb =
-            (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) | channel(image->blue_mask);
+        return (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) | channel(image->blue_mask);
+    }
+    uint32_t ScreenPixel(int x, int y) {
+        const std::vector<uint32_t> one = ScreenPixels(x, y, 1, 1);
+        return one.empty() ? 0xDEADBEEF : one[0];
+    }
+    // 0xRRGGBB of each pixel of a screen rectangle, row by row; empty when it cannot be read.
+    std::vector<uint32_t> ScreenPixels(int left, int top, int width, int height) {
+        ::Display* d = backend->XDisplay();
+        XSync(d, False);
+        XImage* image =
+            XGetImage(d, DefaultRootWindow(d), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+        if (!image) return {};
+        std::vector<uint32_t> rgb;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) rgb.push_back(ToRGB(image, XGetPixel(image, x, y)));
         XDestroyImage(image);
         return rgb;
     }
@@ -110,30 +133,78 @@ protected:
     std::unique_ptr<X11Backend> backend;
 };
 
+// The scene in a window of the current backend, drawn once.
+struct Shown {
+    plat::Ref<Window> window;
+    Scene* content;
+    Scene* pane;
+    void Close() {
+        window->Close();
+        content->Release();
+        pane->Release();
+    }
+};
+
 TEST_P(X11PresentTest, TheScreenShowsTheBackingStoreAndExposeNeedsNoPass) {
     EXPECT_EQ(backend->Presenter()->UsedPath(), GetParam().path);
-    plat::Ref<Window> w = Window::Create({40, 50, 240, 160}, plat::kTitledWindowMask);
-    auto* content = new Scene({0, 0, 1, 1}, {0.9, 0.5, 0.1, 1});
-    auto* pane = new Scene({30, 40, 100, 60}, {0.2, 0.7, 0.3, 1});
-    w->SetContentView(content);
-    content->AddSubview(pane);
-    content->SetNeedsDisplay(true);
-    pane->SetNeedsDisplay(true);
-    w->MakeKeyAndOrderFront();
-    ASSERT_TRUE(Settle([&] { return content->draws > 0 && pane->draws > 0; }));
-    plat::DrawContext* store = w->BackingStore();
-    auto compare = [&] {
-        for (int y = 0; y < 160; y += 5)
-            for (int x = 0; x < 240; x += 7) {
-                const uint32_t want = store->PixelAt(x, y) & 0xFFFFFF;
-                const uint32_t got = ScreenPixel(40 + x, 50 + y);
-                if (!Near(got, want, GetParam().tolerance)) {
-                    ADD_FAILURE() << x << "," << y << std::hex << " screen " << got << " store " << want;
-                    return false;
-                }
-            }
-        return true;
+    auto show = [&] {
+        Shown s{Window::Create({40, 50, 240, 160}, plat::kTitledWindowMask),
+                new Scene({0, 0, 1, 1}, {0.9, 0.5, 0.1, 1}), new Scene({30, 40, 150, 60}, {0.2, 0.7, 0.3, 1})};
+        s.window->SetContentView(s.content);
+        s.content->AddSubview(s.pane);
+        s.content->SetNeedsDisplay(true);
+        s.pane->SetNeedsDisplay(true);
+        s.window->MakeKeyAndOrderFront();
+        return s;
     };
+    // What the headless backend's backing store holds for the same scene.
+    std::vector<uint32_t> reference;
+    {
+        plat::headless::HeadlessBackend headless;
+        plat::SetBackend(&headless);
+        ASSERT_TRUE(headless.Start());
+        Shown s = show();
+        const bool drawn = Settle([&] { return s.content->draws > 0 && s.pane->draws > 0; });
+        plat::DrawContext* store = s.window->BackingStore();
+        if (drawn && store && store->Width() == 240 && store->Height() == 160)
+            for (int y = 0; y < 160; ++y)
+                for (int x = 0; x < 240; ++x) reference.push_back(store->PixelAt(x, y) & 0xFFFFFF);
+        s.Close();
+        headless.Stop();
+        plat::SetBackend(backend.get());
+        Application::Shared()->DiscardEvents(plat::kAnyEventMask);
+        ASSERT_TRUE(drawn);
+        ASSERT_EQ(reference.size(), 240u * 160u) << "the headless store is not 240 x 160";
+    }
+    auto want = [&](int x, int y) { return reference[size_t(y) * 240 + size_t(x)]; };
+
+    Shown s = show();
+    Scene* content = s.content;
+    Scene* pane = s.pane;
+    ASSERT_TRUE(Settle([&] { return content->draws > 0 && pane->draws > 0; }));
+    plat::DrawContext* store = s.window->BackingStore();
+    // Every pixel of the window, the text's too.
+    auto compare = [&] {
+        const std::vector<uint32_t> screen = ScreenPixels(40, 50, 240, 160);
+        if (screen.size() != reference.size()) {
+            ADD_FAILURE() << "no screenshot";
+            return false;
+        }
+        int differing = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 240; ++x) {
+                const uint32_t got = screen[size_t(y) * 240 + size_t(x)];
+                if (Near(got, want(x, y), GetParam().tolerance)) continue;
+                if (++differing <= 5)
+                    ADD_FAILURE() << x << "," << y << std::hex << " screen " << got << " headless " << want(x, y);
+            }
+        return differing == 0;
+    };
+    // The text left its mark: dark pixels in the pane where the fill is light.
+    int dark = 0;
+    for (int y = 40; y < 100; ++y)
+        for (int x = 30; x < 180; ++x) dark += (want(x, y) & 0xFF0000) < 0x400000 && (want(x, y) & 0xFF) < 0x40;
+    EXPECT_GT(dark, 50) << "no text in the scene";
     ASSERT_TRUE(compare());
 
     // Another window covers ours and goes: the exposed part comes back from the store.
@@ -166,11 +237,13 @@ TEST_P(X11PresentTest, TheScreenShowsTheBackingStoreAndExposeNeedsNoPass) {
         ASSERT_EQ(rgb.size(), 3u);
         const uint32_t got =
             (uint32_t(uint8_t(rgb[0])) << 16) | (uint32_t(uint8_t(rgb[1])) << 8) | uint8_t(rgb[2]);
-        EXPECT_TRUE(Near(got, store->PixelAt(60, 50) & 0xFFFFFF, GetParam().tolerance)) << std::hex << got;
+        EXPECT_TRUE(Near(got, want(60, 50), GetParam().tolerance)) << std::hex << got;
     }
-    w->Close();
-    content->Release();
-    pane->Release();
+    // The X11 backend's own store holds the same picture as the headless one.
+    for (int y = 0; y < 160; y += 3)
+        for (int x = 0; x < 240; x += 3)
+            ASSERT_EQ(store->PixelAt(x, y) & 0xFFFFFF, want(x, y)) << x << "," << y;
+    s.Close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Visuals, X11PresentTest,
