@@ -52,6 +52,7 @@ struct X11Backend::XWin {
     Rect exposed;  // X pixels, collected during a pump
     bool configured = false;
     bool presented = false;  // the backing store holds a pass
+    bool glExposed = false;  // a GL surface's child lost contents: its owner renders again
     bool grabbed = false;
     bool fullScreen = false;
     int32_t extents[4] = {};  // the window manager's frame: left, right, top, bottom (pixels)
@@ -939,6 +940,12 @@ void X11Backend::Pump() {
                     continue;
             }
         }
+        if (x.type == Expose)
+            if (XWin* p = StateOf(X11GLSurface::ParentOf(x.xexpose.window))) {
+                p->glExposed = true;
+                touch(p);
+                continue;
+            }
         XWin* s = StateOf(x.xany.window);
         if (!s) continue;  // windows already gone, or another client's
         if (x.type == ClientMessage && fDnd->HandleClientMessage(&x, fScale)) continue;
@@ -994,6 +1001,10 @@ void X11Backend::Pump() {
         if (StateOf(s->xw) != s) continue;
         if (s->configured) ApplyServerGeometry(s->window, s);
         if (StateOf(s->xw) == s && !s->exposed.IsEmpty()) Exposed(s->window, s);
+        if (StateOf(s->xw) == s && s->glExposed) {
+            s->glExposed = false;
+            if (s->window->IsVisible()) s->window->GLSurfaceNeedsDisplay(nullptr);
+        }
     }
     if (!touched.empty()) {
         // Wakes the event loop, which draws what needs display.

@@ -26,6 +26,13 @@ std::vector<X11GLSurface*> gSurfaces;
 
 }  // namespace
 
+unsigned long X11GLSurface::ParentOf(unsigned long xwindow) {
+    std::lock_guard<std::mutex> g(gSurfacesLock);
+    for (X11GLSurface* s : gSurfaces)
+        if (s->fWindow == xwindow) return s->fParent;
+    return 0;
+}
+
 void X11GLSurface::PlaceAll(unsigned long parent, int32_t stripHeight) {
     std::vector<Ref<X11GLSurface>> mine;
     {
@@ -59,7 +66,7 @@ Ref<X11GLSurface> X11GLSurface::Create(::Display* d, std::shared_ptr<bool> alive
     attrs.background_pixmap = None;
     attrs.border_pixel = 0;
     attrs.colormap = XCreateColormap(d, parent, info->visual, AllocNone);
-    attrs.event_mask = NoEventMask;
+    attrs.event_mask = ExposureMask;  // contents the server lost
     X11ErrorTrap trap(d);
     ::Window child = XCreateWindow(d, parent, 0, stripHeight, unsigned(width * scale),
                                    unsigned(height * scale), 0, info->depth, InputOutput, info->visual,

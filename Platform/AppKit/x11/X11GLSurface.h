@@ -12,7 +12,9 @@ namespace plat::x11 {
 // A GL window surface of a window's content: a child X window on the config's visual at the
 // surface's origin (below the menu strip), background none and input-transparent, with an EGL
 // window surface on it. Above the window it shows whole; below the window it is shaped to the
-// holes the window leaves (unshaped when the server has no SHAPE); an empty size unmaps it. Size,
+// holes the window leaves (unshaped when the server has no SHAPE); an empty size unmaps it. Parts
+// the server lost (exposed when the holes grow or the surface moves) are rendered again: Expose on
+// the child asks its window for a pass, in which the owner renders. Size,
 // origin and holes are in window points; the X window and the EGL surface have scale × as many
 // pixels.
 // Created and placed on the main thread; resized from the thread that renders into it.
@@ -28,6 +30,8 @@ public:
     void Place(int32_t stripHeight);
     // Places every live surface of a parent window.
     static void PlaceAll(unsigned long parent, int32_t stripHeight);
+    // The parent of a live surface's child window, 0 for other windows.
+    static unsigned long ParentOf(unsigned long xwindow);
     unsigned long Parent() const { return fParent; }
     unsigned long XWindow() const { return fWindow; }
 
