@@ -8,10 +8,19 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
-XvfbServer::XvfbServer(const char* screen) {
+XvfbServer::XvfbServer(const char* screen) : XvfbServer(screen, {}) {}
+
+XvfbServer::XvfbServer(const char* screen, const std::vector<std::string>& arguments) {
+    std::vector<std::string> args{"Xvfb", "-displayfd", "3",   "-screen", "0",
+                                  screen, "-nolisten",  "tcp", "-noreset"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     fPid = fork();
@@ -28,8 +37,7 @@ XvfbServer::XvfbServer(const char* screen) {
         // Clients reach it through its abstract socket too: the socket file under /tmp/.X11-unix
         // can be removed by servers that other processes start and stop. -noreset: the server does
         // not reset (refusing connections meanwhile) each time its last client leaves.
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset",
-               static_cast<char*>(nullptr));
+        execvp("Xvfb", argv.data());
         _exit(127);
     }
     close(fds[1]);

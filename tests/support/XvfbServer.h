@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -11,6 +12,8 @@ class XvfbServer {
 public:
     // screen: "WxHxD".
     explicit XvfbServer(const char* screen = "1440x900x24");
+    // With more arguments for the server ("-extension", "MIT-SHM", ...).
+    XvfbServer(const char* screen, const std::vector<std::string>& arguments);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

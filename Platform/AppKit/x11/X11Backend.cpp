@@ -119,11 +119,18 @@ X11Backend::X11Backend(::Display* display, const Options& options) : fDisplay(di
     fSelections->SetAfterWait([](void* self) { static_cast<X11Backend*>(self)->SchedulePump(); }, this);
     fDnd = std::make_unique<X11Dnd>(fDisplay, fSelections.get());
     int error = 0;
-    fRandR = XRRQueryExtension(fDisplay, &fRandREvent, &error);
+    // libXrandr keeps a record per display it asked, freed only when the server has RandR.
+    int opcode = 0;
+    fRandR = XQueryExtension(fDisplay, "RANDR", &opcode, &fRandREvent, &error) &&
+             XRRQueryExtension(fDisplay, &fRandREvent, &error);
     if (fRandR)
         XRRSelectInput(fDisplay, DefaultRootWindow(fDisplay), RRScreenChangeNotifyMask);
     else
         std::fprintf(stderr, "orbilume: the X server has no RandR; one screen\n");
+    int shapeEvent = 0, shapeError = 0;
+    if (!XShapeQueryExtension(fDisplay, &shapeEvent, &shapeError))
+        std::fprintf(stderr,
+                     "orbilume: the X server has no SHAPE; GL panes show whole over panes above them\n");
     ::Window root, child;
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned int mask = 0;

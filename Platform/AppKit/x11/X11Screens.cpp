@@ -52,9 +52,10 @@ double RefreshOf(::Display* d, XRRScreenResources* res, RROutput output) {
 std::vector<MonitorInfo> QueryMonitors(::Display* d) {
     std::vector<MonitorInfo> list;
     const ::Window root = DefaultRootWindow(d);
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
-        (major > 1 || (major == 1 && minor >= 5))) {
+    int opcode = 0, event = 0, error = 0, major = 0, minor = 0;
+    // Asked through Xlib first: libXrandr keeps a record of a display without RandR.
+    if (XQueryExtension(d, "RANDR", &opcode, &event, &error) && XRRQueryExtension(d, &event, &error) &&
+        XRRQueryVersion(d, &major, &minor) && (major > 1 || (major == 1 && minor >= 5))) {
         int n = 0;
         XRRMonitorInfo* monitors = XRRGetMonitors(d, root, True, &n);
         XRRScreenResources* res = n > 0 ? XRRGetScreenResourcesCurrent(d, root) : nullptr;
