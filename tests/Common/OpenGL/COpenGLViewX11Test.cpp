@@ -130,7 +130,8 @@ TEST_F(COpenGLViewX11Test, TheClearColourShowsAtThePaneSiblingsOverItAndFollowsA
     for (const Probe& p : probes) {
         SCOPED_TRACE(p.where);
         const uint32_t want = p.clear ? kClear : kSibling;
-        EXPECT_TRUE(RunUntil([&] { return At(view, p.dx, p.dy) == want; })) << std::hex << At(view, p.dx, p.dy);
+        EXPECT_TRUE(RunUntil([&] { return At(view, p.dx, p.dy) == want; }))
+            << std::hex << At(view, p.dx, p.dy);
     }
     // Clipped, beside the sibling: the frame's own drawing.
     EXPECT_NE(At(view, 190, 100), kClear) << std::hex << At(view, 190, 100);

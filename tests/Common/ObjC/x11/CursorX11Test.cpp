@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Common/ObjC/CMacCursor.h"
+#include "Lib3/LSources/CoreData/LHandler.h"
 #include "Lib3/LSources/CoreData/LRsrcData.h"
 #include "Lib3/LSources/CoreData/ResourceFileProvider.h"
-#include "Lib3/LSources/CoreData/LHandler.h"
 #include "Platform/AppKit/Window.h"
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Resources/ResourceFile.h"
@@ -59,7 +59,8 @@ TEST_F(CursorX11Test, AResourceCursorKeepsItsHotSpotOnTheServer) {
         ASSERT_NE(d, nullptr);
         ASSERT_TRUE(RunUntil([&] {
             XWindowAttributes a;
-            return XGetWindowAttributes(d.get(), backend->XWindowOf(w.get()), &a) && a.map_state == IsViewable;
+            return XGetWindowAttributes(d.get(), backend->XWindowOf(w.get()), &a) &&
+                   a.map_state == IsViewable;
         }));
         Xdotool("mousemove --sync --window %W 150 100", w.get());
 

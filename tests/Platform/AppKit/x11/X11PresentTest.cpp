@@ -51,7 +51,9 @@ struct Scene : plat::View {
         spec.box = {4, 4, Bounds().width - 8, Bounds().height - 8};
         spec.wrap = true;
         spec.colour = {0.05, 0.05, 0.1, 1};
-        const char text[] = "Gr\xc3\xbc\xc3\x9f" "e, Welt 0123 ajg";
+        const char text[] =
+            "Gr\xc3\xbc\xc3\x9f"
+            "e, Welt 0123 ajg";
         plat::DrawText(*ctx, *font, text, sizeof(text) - 1, spec);
     }
     plat::GfxColor colour;
@@ -102,7 +104,8 @@ protected:
             const unsigned long v = (p >> shift) & mask;
             return mask ? uint32_t((v * 255 + mask / 2) / mask) : 0u;
         };
-        return (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) | channel(image->blue_mask);
+        return (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) |
+               channel(image->blue_mask);
     }
     uint32_t ScreenPixel(int x, int y) {
         const std::vector<uint32_t> one = ScreenPixels(x, y, 1, 1);
@@ -112,8 +115,8 @@ protected:
     std::vector<uint32_t> ScreenPixels(int left, int top, int width, int height) {
         ::Display* d = backend->XDisplay();
         XSync(d, False);
-        XImage* image =
-            XGetImage(d, DefaultRootWindow(d), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+        XImage* image = XGetImage(d, DefaultRootWindow(d), left, top, unsigned(width), unsigned(height),
+                                  AllPlanes, ZPixmap);
         if (!image) return {};
         std::vector<uint32_t> rgb;
         for (int y = 0; y < height; ++y)
@@ -149,7 +152,8 @@ TEST_P(X11PresentTest, TheScreenShowsTheBackingStoreAndExposeNeedsNoPass) {
     EXPECT_EQ(backend->Presenter()->UsedPath(), GetParam().path);
     auto show = [&] {
         Shown s{Window::Create({40, 50, 240, 160}, plat::kTitledWindowMask),
-                new Scene({0, 0, 1, 1}, {0.9, 0.5, 0.1, 1}), new Scene({30, 40, 150, 60}, {0.2, 0.7, 0.3, 1})};
+                new Scene({0, 0, 1, 1}, {0.9, 0.5, 0.1, 1}),
+                new Scene({30, 40, 150, 60}, {0.2, 0.7, 0.3, 1})};
         s.window->SetContentView(s.content);
         s.content->AddSubview(s.pane);
         s.content->SetNeedsDisplay(true);
@@ -196,14 +200,16 @@ TEST_P(X11PresentTest, TheScreenShowsTheBackingStoreAndExposeNeedsNoPass) {
                 const uint32_t got = screen[size_t(y) * 240 + size_t(x)];
                 if (Near(got, want(x, y), GetParam().tolerance)) continue;
                 if (++differing <= 5)
-                    ADD_FAILURE() << x << "," << y << std::hex << " screen " << got << " headless " << want(x, y);
+                    ADD_FAILURE() << x << "," << y << std::hex << " screen " << got << " headless "
+                                  << want(x, y);
             }
         return differing == 0;
     };
     // The text left its mark: dark pixels in the pane where the fill is light.
     int dark = 0;
     for (int y = 40; y < 100; ++y)
-        for (int x = 30; x < 180; ++x) dark += (want(x, y) & 0xFF0000) < 0x400000 && (want(x, y) & 0xFF) < 0x40;
+        for (int x = 30; x < 180; ++x)
+            dark += (want(x, y) & 0xFF0000) < 0x400000 && (want(x, y) & 0xFF) < 0x40;
     EXPECT_GT(dark, 50) << "no text in the scene";
     ASSERT_TRUE(compare());
 
