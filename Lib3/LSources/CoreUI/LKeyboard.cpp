@@ -30,6 +30,14 @@ LKeyboard* LKeyboard::Get() {
     return gKeyboard;
 }
 
+LMessage LKeyboard::Handle(const LMessage& msg) {
+    if (msg.sender == this && (msg.Is(LKeyboard_Down) || msg.Is(LKeyboard_Char) || msg.Is(LKeyboard_Up))) {
+        mHandled = false;
+        return LMessage();
+    }
+    return LHandler::Handle(msg);
+}
+
 void LKeyboard::Fill(const plat::Event& event) {
     PLAT_DCHECK_MAIN_THREAD();
     mModifiers = event.modifierFlags;

@@ -21,6 +21,10 @@ public:
 
     static LKeyboard* Get();
 
+    // A key message that comes back here went up its whole chain untaken: the key is declined (the
+    // handled flag cleared), as the application root declines it.
+    LMessage Handle(const LMessage& msg) override;
+
     // Modifiers from every event; the rest from key-down and key-up events.
     void Fill(const plat::Event& event);
 

@@ -20,6 +20,8 @@ namespace {
 const char* const kLeft = "\xEF\x9C\x82";
 const char* const kRight = "\xEF\x9C\x83";
 const char* const kDown = "\xEF\x9C\x81";
+const char* const kHome = "\xEF\x9C\xA9";
+const char* const kEnd = "\xEF\x9C\xAB";
 
 std::string Str(const LString& s) {
     return std::string(s.CStr(), s.Length());
@@ -114,6 +116,48 @@ TEST_F(LEditTextTest, KeysTheEditorMustSeeStayWithItTheOthersGoUp) {
         Key(c.key, c.mods);
         EXPECT_EQ(upper.Count("LEditText_Down"), c.goesUp ? 1 : 0);
         EXPECT_EQ(Str(f->GetText()), c.text);
+        DeleteField();
+    }
+}
+
+// Keys that go up as "LEditText_Down" and that nobody above takes come back to the editor, whatever
+// the root of the chain: here the chain ends at a plain handler.
+TEST_F(LEditTextTest, CaretKeysOfAOneLineFieldReachTheEditorWhenNobodyTakesThem) {
+    struct Case {
+        const char* name;
+        plat::TextRange start;  // in "abcd"; {0, 4} is all selected
+        const char* key;
+        uint32_t mods;
+        plat::TextRange selection;
+    };
+    constexpr uint32_t kShift = plat::kShiftKeyMask, kCmd = plat::kCommandKeyMask;
+    const Case cases[] = {
+        {"right collapses all to its end", {0, 4}, kRight, 0, {4, 0}},
+        {"left collapses all to its start", {0, 4}, kLeft, 0, {0, 0}},
+        {"right collapses a part to its end", {1, 2}, kRight, 0, {3, 0}},
+        {"left collapses a part to its start", {1, 2}, kLeft, 0, {1, 0}},
+        {"right", {2, 0}, kRight, 0, {3, 0}},
+        {"left", {2, 0}, kLeft, 0, {1, 0}},
+        {"shift right", {2, 0}, kRight, kShift, {2, 1}},
+        {"shift left", {2, 0}, kLeft, kShift, {1, 1}},
+        {"home", {2, 0}, kHome, 0, {0, 0}},
+        {"end", {2, 0}, kEnd, 0, {4, 0}},
+        {"home from all", {0, 4}, kHome, 0, {0, 0}},
+        {"end from all", {0, 4}, kEnd, 0, {4, 0}},
+        {"shift home", {2, 0}, kHome, kShift, {0, 2}},
+        {"shift end", {2, 0}, kEnd, kShift, {2, 2}},
+        {"command a", {2, 0}, "a", kCmd, {0, 4}},
+        {"command a over a part", {1, 1}, "a", kCmd, {0, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LEditText* f = Add(LEditText::kSingleLine);
+        f->SetText("abcd");
+        Focus(f);
+        Editor()->SetSelectedRange(c.start);
+        Key(c.key, c.mods);
+        EXPECT_EQ(Editor()->SelectedRange(), c.selection);
+        EXPECT_EQ(Str(f->GetText()), "abcd");
         DeleteField();
     }
 }

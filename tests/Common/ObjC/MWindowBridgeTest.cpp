@@ -35,7 +35,11 @@ struct Leaf : LPane {
             LKeyboard* kb = LKeyboard::Get();
             chars.push_back(kb->Char());
             unicodes.push_back(kb->Unicode());
-            if (msg.Is(LKeyboard_Down) && decline) kb->SetHandled(false);
+            // A key-down it does not decline or pass on it takes.
+            if (msg.Is(LKeyboard_Down) && !passOn) {
+                if (!decline) return LMessage();
+                kb->SetHandled(false);
+            }
         }
         if (msg.Is(LMouse_Move)) moves.push_back(LMouse::Get()->Location());
         if (consume.count(msg.id.Text())) return LMessage();
@@ -47,6 +51,7 @@ struct Leaf : LPane {
     std::vector<CLPoint> moves;
     std::set<std::string> consume;
     bool decline = false;
+    bool passOn = false;
 };
 
 // A frame that records its window's messages and sets its own size limits.
@@ -191,6 +196,12 @@ TEST_F(MWindowBridgeTest, KeysGoDownThenAsCharacterOnlyWhenDeclined) {
             EXPECT_EQ(keyboard.KeyEquivalentChar(), 0);
         }
     }
+    // Passed on and taken by nobody up to the root: it comes back to the keyboard record, declined.
+    leaf->ids.clear();
+    leaf->decline = false;
+    leaf->passOn = true;
+    Send(HeadlessBackend::KeyEvent(EventType::kKeyDown, Native(f), "a", 0));
+    EXPECT_EQ(leaf->ids, (Ids{"LKeyboard_Down", "LKeyboard_Char"}));
     leaf->ids.clear();
     Send(HeadlessBackend::KeyEvent(EventType::kKeyUp, Native(f), "a", 0));
     EXPECT_EQ(leaf->ids, (Ids{"LKeyboard_Up"}));

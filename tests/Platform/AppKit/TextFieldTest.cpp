@@ -192,6 +192,9 @@ TEST_F(TextFieldTest, CaretKeysShiftExtensionAndWordMoves) {
          {5, 0},
          {{kLeft, kCmd, {0, 0}}, {kRight, kCmd, {13, 0}}, {kLeft, kCmd | kShift, {0, 13}}}},
         {"home end", {5, 0}, {{kHome, 0, {0, 0}}, {kEnd, 0, {13, 0}}, {kHome, kShift, {0, 13}}}},
+        {"shift end", {5, 0}, {{kEnd, kShift, {5, 8}}, {kHome, kShift, {0, 5}}}},
+        {"select all then collapse", {5, 0}, {{"a", kCmd, {0, 13}}, {kRight, 0, {13, 0}}}},
+        {"select all then collapse left", {5, 2}, {{"a", kCmd, {0, 13}}, {kLeft, 0, {0, 0}}}},
         {"single line up down", {5, 0}, {{kUp, 0, {0, 0}}, {kDown, 0, {13, 0}}}},
         {"ends", {0, 0}, {{kLeft, 0, {0, 0}}, {kEnd, 0, {13, 0}}, {kRight, 0, {13, 0}}}},
     };

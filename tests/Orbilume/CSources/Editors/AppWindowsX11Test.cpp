@@ -1,6 +1,6 @@
 // The application's small windows on a real X server: the start-up window as a centred splash
 // showing the "APP" image, a font chosen in the font panel for a slot restyling text in another
-// window, a universe row added with "+" and its address typed with xdotool, and the About box
+// window, a universe row added with "+" and its address typed and edited with xdotool, and the About box
 // opened from the application menu.
 #include <gtest/gtest.h>
 
@@ -246,8 +246,22 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
                     std::to_string(strip + a.y + address->Bounds().top + 6) + " click 1",
                 w.Window()->NativeWindow());
         ASSERT_TRUE(RunUntil([&] { return address->Editor() != nullptr; }));
-        Xdotool("type --delay 40 127.0.0.1", w.Window()->NativeWindow());
-        ASSERT_TRUE(RunUntil([&] { return address->GetText() == LString("127.0.0.1"); }));
+        Xdotool("type --delay 40 127.0.0.9", w.Window()->NativeWindow());
+        ASSERT_TRUE(RunUntil([&] { return address->GetText() == LString("127.0.0.9"); }));
+        // Editing keys that the list and the window pass on reach the field's editor.
+        const struct {
+            const char* keys;
+            const char* text;
+        } edits[] = {
+            {"key ctrl+a type --delay 40 10.0.0.2", "10.0.0.2"},  // replaces the whole text
+            {"key Home key End type --delay 40 5", "10.0.0.25"},  // appends
+            {"key shift+Home type --delay 40 127.0.0.1", "127.0.0.1"},
+        };
+        for (const auto& e : edits) {
+            Xdotool(e.keys, w.Window()->NativeWindow());
+            ASSERT_TRUE(RunUntil([&] { return address->GetText() == LString(e.text); }))
+                << e.keys << ": " << address->GetText().CStr();
+        }
         Xdotool("key Return", w.Window()->NativeWindow());
         CRecord* row = holder.Root()->GetElement(U::kUvasList, 0);
         ASSERT_TRUE(RunUntil([&] { return row->GetString(U::kUvadAddress) == LString("127.0.0.1"); }));

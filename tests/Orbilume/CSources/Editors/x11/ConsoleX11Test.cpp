@@ -214,12 +214,13 @@ TEST_F(ConsoleX11Test, DraggingRowThreeToTheTopReorders) {
     EXPECT_FALSE(guard.Fired());
 }
 
-// A name typed into row 2 with Return is stored; undo restores it.
+// A name typed into row 2 with Return is stored; undo restores it. The click puts the caret at the
+// start of the name: End takes it to the end.
 TEST_F(ConsoleX11Test, TypedNameIsStoredAndUndone) {
     if (IsSkipped() || HasFatalFailure()) return;
     const CLRect name = Cell(1)->NameField()->Bounds();
     const int32_t ch = List()->CellHeight();
-    Xdotool("mousemove --sync --window %W " + At(List(), name.left + name.Width() / 2, ch + name.top + name.Height() / 2) +
+    Xdotool("mousemove --sync --window %W " + At(List(), name.left + 3, ch + name.top + name.Height() / 2) +
             " click 1");
     ASSERT_TRUE(RunUntil([&] { return Cell(1) && (Cell(1)->NameField()->State() & LPane::kFocused); }));
     Xdotool("key End type --delay 20 lunch");
