@@ -1092,17 +1092,42 @@ bool X11Backend::HasWindowManager() {
     return found;
 }
 
+// With a compositing manager the drag image is an ARGB window the manager blends; without one
+// the window has the image's unpremultiplied colours and is shaped to its non-transparent pixels.
 void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
     PLAT_DCHECK_MAIN_THREAD();
     HideDragImage(false);
     if (!image || image->Width() <= 0 || image->Height() <= 0 || fLost) return;
+    const int32_t w = int32_t(std::ceil(image->Width() * fScale)),
+                  h = int32_t(std::ceil(image->Height() * fScale));
+    std::vector<uint32_t> px(size_t(w) * size_t(h));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            px[size_t(y) * size_t(w) + size_t(x)] = image->PixelAt(int32_t(x / fScale), int32_t(y / fScale));
+
+    const int screenNumber = DefaultScreen(fDisplay);
+    const std::string cm = "_NET_WM_CM_S" + std::to_string(screenNumber);
+    XVisualInfo argb = {};
+    const bool composited = XGetSelectionOwner(fDisplay, Intern(cm.c_str())) != None &&
+                            XMatchVisualInfo(fDisplay, screenNumber, 32, TrueColor, &argb) &&
+                            argb.red_mask == 0xff0000 && argb.green_mask == 0xff00 && argb.blue_mask == 0xff;
     XSetWindowAttributes attrs = {};
     attrs.override_redirect = True;
     attrs.background_pixmap = None;
-    const int32_t w = image->Width(), h = image->Height();
-    fDragWindow = XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(screen.x * fScale),
-                                int(screen.y * fScale), unsigned(w), unsigned(h), 0, CopyFromParent,
-                                InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attrs);
+    unsigned long mask = CWOverrideRedirect | CWBackPixmap;
+    int depth = CopyFromParent;
+    Visual* visual = CopyFromParent;
+    if (composited) {
+        fDragColormap = XCreateColormap(fDisplay, DefaultRootWindow(fDisplay), argb.visual, AllocNone);
+        attrs.colormap = fDragColormap;
+        attrs.border_pixel = 0;
+        mask |= CWColormap | CWBorderPixel;
+        depth = 32;
+        visual = argb.visual;
+    }
+    fDragWindow =
+        XCreateWindow(fDisplay, DefaultRootWindow(fDisplay), int(screen.x * fScale), int(screen.y * fScale),
+                      unsigned(w), unsigned(h), 0, depth, InputOutput, visual, mask, &attrs);
     fDragOrigin = screen;
     const long type = long(Intern("_NET_WM_WINDOW_TYPE_DND"));
     XChangeProperty(fDisplay, fDragWindow, Intern("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
@@ -1114,11 +1139,53 @@ void X11Backend::ShowDragImage(const BitmapImage* image, Point screen) {
         XFixesSetWindowShapeRegion(fDisplay, fDragWindow, ShapeInput, 0, 0, empty);
         XFixesDestroyRegion(fDisplay, empty);
     }
+    if (!composited) {
+        // Runs of non-transparent pixels make the shape; their colours show opaque.
+        std::vector<XRectangle> runs;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w;) {
+                if ((px[size_t(y) * size_t(w) + size_t(x)] >> 24) == 0) {
+                    ++x;
+                    continue;
+                }
+                const int32_t start = x;
+                while (x < w && (px[size_t(y) * size_t(w) + size_t(x)] >> 24) != 0) ++x;
+                runs.push_back({short(start), short(y), static_cast<unsigned short>(x - start), 1});
+            }
+        if (XShapeQueryExtension(fDisplay, &event, &error))
+            XShapeCombineRectangles(fDisplay, fDragWindow, ShapeBounding, 0, 0, runs.data(), int(runs.size()),
+                                    ShapeSet, YXBanded);
+        for (uint32_t& p : px) {
+            const uint32_t a = p >> 24;
+            if (a == 0 || a == 255) continue;
+            auto un = [&](int shift) {
+                return std::min<uint32_t>(255, (((p >> shift) & 0xff) * 255 + a / 2) / a);
+            };
+            p = 0xff000000u | un(16) << 16 | un(8) << 8 | un(0);
+        }
+    }
     XMapRaised(fDisplay, fDragWindow);
-    Ref<DrawContext> store = fPresenter->CreateImage(w, h);
-    if (store) {
-        store->DrawImage({0, 0, double(w), double(h)}, image);
-        fPresenter->Present(fDragWindow, store.get(), {0, 0, double(w), double(h)}, 0, 0);
+    if (composited) {
+        // Premultiplied ARGB, as the manager blends it.
+        XImage* x = XCreateImage(fDisplay, argb.visual, 32, ZPixmap, 0, reinterpret_cast<char*>(px.data()),
+                                 unsigned(w), unsigned(h), 32, w * 4);
+        if (x) {
+            const uint32_t probe = 1;
+            x->byte_order = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
+            GC gc = XCreateGC(fDisplay, fDragWindow, 0, nullptr);
+            XPutImage(fDisplay, fDragWindow, gc, x, 0, 0, 0, 0, unsigned(w), unsigned(h));
+            XFreeGC(fDisplay, gc);
+            x->data = nullptr;
+            XDestroyImage(x);
+        }
+    } else {
+        Ref<BitmapImage> opaque = BitmapImage::Create(
+            w, h, PixelFormat::kARGB32, reinterpret_cast<const uint8_t*>(px.data()), size_t(w) * 4);
+        Ref<DrawContext> store = opaque ? fPresenter->CreateImage(w, h) : nullptr;
+        if (store) {
+            store->DrawImage({0, 0, double(w), double(h)}, opaque.get());
+            fPresenter->Present(fDragWindow, store.get(), {0, 0, double(w), double(h)}, 0, 0);
+        }
     }
     XFlush(fDisplay);
     SchedulePump();
@@ -1180,9 +1247,11 @@ void X11Backend::HideDragImage(bool slideBack) {
     if (!fLost) {
         if (slideBack) MoveDragImage(fDragOrigin);
         XDestroyWindow(fDisplay, fDragWindow);
+        if (fDragColormap) XFreeColormap(fDisplay, fDragColormap);
         XFlush(fDisplay);
     }
     fDragWindow = 0;
+    fDragColormap = 0;
 }
 
 }  // namespace plat::x11

@@ -161,6 +161,7 @@ private:
     int32_t fClicks = 0;
     std::vector<unsigned> fKeysDown;  // keycodes, for auto-repeat
     unsigned long fDragWindow = 0;
+    unsigned long fDragColormap = 0;  // of an ARGB drag window
     Point fDragOrigin;
     Stats fStats;
     std::unordered_map<std::string, unsigned long> fAtoms;

@@ -6,6 +6,7 @@
 #include <X11/Xutil.h>
 
 #include <string>
+#include <vector>
 
 #include "Platform/AppKit/Application.h"
 #include "Platform/AppKit/Backend.h"
@@ -13,6 +14,7 @@
 #include "Platform/AppKit/x11/X11Backend.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Graphics/BitmapImage.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/XvfbServer.h"
 
@@ -224,6 +226,80 @@ TEST_F(X11BackendTest, ServerInputBecomesEvents) {
     w->SetDelegate(nullptr);
     w->Close();
     w = nullptr;
+}
+
+// A drag image like a list row's: a translucent grey outline and an opaque block, the rest clear.
+// Without a compositing manager the window is shaped to the image and shows its colours opaque;
+// with one it is an ARGB window holding the premultiplied pixels.
+TEST_F(X11BackendTest, TheDragImageShowsItsPixelsAndWhatIsBelowThroughItsClearParts) {
+    constexpr int kW = 24, kH = 12;
+    constexpr uint32_t kGrey = 0x40202020, kRed = 0xffff0000;
+    std::vector<uint32_t> pixels(kW * kH, 0);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            if (x < 2 || y < 2 || x >= kW - 2 || y >= kH - 2) pixels[y * kW + x] = kGrey;
+            if (x >= 10 && x < 14 && y >= 4 && y < 8) pixels[y * kW + x] = kRed;
+        }
+    plat::Ref<plat::BitmapImage> image = plat::BitmapImage::Create(
+        kW, kH, plat::PixelFormat::kARGB32, reinterpret_cast<const uint8_t*>(pixels.data()), kW * 4);
+    ASSERT_NE(image, nullptr);
+    // A window below with a colour of its own where the image goes.
+    const ::Window below =
+        XCreateSimpleWindow(sender, DefaultRootWindow(sender), 90, 90, 200, 100, 0, 0, 0x3366cc);
+    XMapRaised(sender, below);
+    XSync(sender, False);
+    auto read = [&](::Window from, int x, int y) {
+        XSync(backend->XDisplay(), False);
+        std::vector<uint32_t> out(kW * kH);
+        XImage* got = XGetImage(sender, from, x, y, kW, kH, AllPlanes, ZPixmap);
+        if (!got) return out;
+        for (int j = 0; j < kH; ++j)
+            for (int i = 0; i < kW; ++i) out[j * kW + i] = uint32_t(XGetPixel(got, i, j)) & 0xffffff;
+        XDestroyImage(got);
+        return out;
+    };
+    const ::Window root = DefaultRootWindow(sender);
+    const std::vector<uint32_t> under = read(root, 100, 100);
+    for (uint32_t p : under) ASSERT_EQ(p, 0x3366ccu);
+    auto expectImage = [&](const std::vector<uint32_t>& shown, bool composited) {
+        for (int j = 0; j < kH; ++j)
+            for (int i = 0; i < kW; ++i) {
+                const uint32_t p = pixels[j * kW + i];
+                const uint32_t want = composited   ? p & 0xffffff
+                                      : p == kGrey ? 0x808080u
+                                      : p == kRed  ? 0xff0000u
+                                                   : under[j * kW + i];
+                ASSERT_EQ(shown[j * kW + i], want) << "at " << i << "," << j;
+            }
+    };
+
+    backend->ShowDragImage(image.get(), {100, 100});
+    expectImage(read(root, 100, 100), false);
+    backend->MoveDragImage({150, 110});
+    expectImage(read(root, 150, 110), false);
+    EXPECT_EQ(read(root, 100, 100), under);
+    backend->HideDragImage(false);
+    EXPECT_EQ(read(root, 150, 110), under);
+
+    // A compositing manager holds its selection.
+    const ::Window manager = XCreateSimpleWindow(sender, root, 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(sender, XInternAtom(sender, "_NET_WM_CM_S0", False), manager, CurrentTime);
+    XSync(sender, False);
+    backend->ShowDragImage(image.get(), {100, 100});
+    XSync(backend->XDisplay(), False);
+    ::Window r = 0, parent = 0, *children = nullptr;
+    unsigned int n = 0;
+    ASSERT_TRUE(XQueryTree(sender, root, &r, &parent, &children, &n));
+    ASSERT_GT(n, 0u);
+    const ::Window drag = children[n - 1];
+    XFree(children);
+    XWindowAttributes a = {};
+    ASSERT_TRUE(XGetWindowAttributes(sender, drag, &a));
+    EXPECT_EQ(a.depth, 32);
+    EXPECT_TRUE(a.override_redirect);
+    expectImage(read(drag, 0, 0), true);
+    backend->HideDragImage(false);
+    EXPECT_EQ(read(root, 100, 100), under);
 }
 
 }  // namespace
