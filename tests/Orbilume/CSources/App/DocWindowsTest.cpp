@@ -21,6 +21,7 @@
 #include "Orbilume/CSources/Editors/CConsoleWin.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/Orbilume/CSources/App/FakeDocWindow.h"
 #include "tests/support/PinnedFonts.h"
 
 namespace {
@@ -74,23 +75,12 @@ std::unique_ptr<IMonitorWin> MakeFake(const SDocWindowArgs& args) {
 }
 
 // A console that keeps its place and the dividers it is given (NaN until set).
-class FakeConsole : public IConsoleWin {
+class FakeConsole : public apptest::FakeDocWindow<IConsoleWin> {
 public:
-    explicit FakeConsole(LHandler* upper) : handler(upper) {}
-    LHandler* Handler() override { return &handler; }
-    void Show() override { visible = true; }
-    void Hide() override { visible = false; }
-    bool IsVisible() const override { return visible; }
-    void Select() override {}
-    CLRect Frame() const override { return frame; }
-    void SetFrame(const CLRect& f) override { frame = f; }
-    void SetTitle(const LString&) override {}
+    explicit FakeConsole(LHandler* upper) : FakeDocWindow(upper, CLRect{50, 60, 650, 560}) {}
     float Divider(uint32_t index) const override { return dividers[index & 1]; }
     void SetDivider(uint32_t index, float fraction) override { dividers[index & 1] = fraction; }
 
-    LHandler handler;
-    bool visible = false;
-    CLRect frame{50, 60, 650, 560};
     float dividers[2] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN()};
 };
 

@@ -50,6 +50,7 @@
 #include "Platform/AppKit/Event.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
+#include "tests/Orbilume/CSources/App/FakeDocWindow.h"
 #include "tests/support/PinnedFonts.h"
 
 namespace {
@@ -536,26 +537,15 @@ TEST_F(AppInputsTest, SAcnOffersTheValuesAfterTheStartCodeAtThePacketsPriority) 
 }
 
 // A monitor that keeps what it is told, windowed or full screen as made.
-class FakeMonitor : public IMonitorWin {
+class FakeMonitor : public apptest::FakeDocWindow<IMonitorWin> {
 public:
-    FakeMonitor(LHandler* upper, bool full) : handler(upper), full(full) {}
-    LHandler* Handler() override { return &handler; }
-    void Show() override { visible = true; }
-    void Hide() override { visible = false; }
-    bool IsVisible() const override { return visible; }
-    void Select() override {}
-    CLRect Frame() const override { return frame; }
-    void SetFrame(const CLRect& f) override { frame = f; }
-    void SetTitle(const LString&) override {}
+    FakeMonitor(LHandler* upper, bool full) : FakeDocWindow(upper, CLRect{100, 100, 420, 340}), full(full) {}
     bool IsFullScreen() const override { return full; }
     void SetFixedSize(bool) override {}
     void ContentSize(uint32_t& w, uint32_t& h) const override { w = h = 0; }
     void SetContentSize(uint32_t, uint32_t) override {}
 
-    LHandler handler;
     bool full;
-    bool visible = false;
-    CLRect frame{100, 100, 420, 340};
 };
 
 std::unique_ptr<IMonitorWin> MakeMonitor(const SDocWindowArgs& args) {

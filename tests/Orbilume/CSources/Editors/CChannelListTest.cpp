@@ -103,6 +103,21 @@ protected:
 
     CRecordRef Mix() { return model.Mix(); }
     uint32_t Layers() { return Mix()->ArrayCount(T::kMixsLayers); }
+    // A "CAppCmd_LoadFilter" item as a chain's menu sends it; the open panel picks /tmp/edge.qtz.
+    LMenuItem* LoadEdgeItem() {
+        CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
+            chosen = LFsSpec(LString("/tmp/edge.qtz"));
+            return true;
+        });
+        if (!loadItem) {
+            loadItem = new LMenuItem(&loadMenu);
+            loadItem->SetCommand("CAppCmd_LoadFilter");
+            loadMenu.AppendItem(loadItem);
+        }
+        return loadItem;
+    }
+    LMenu loadMenu{nullptr, LString("m")};
+    LMenuItem* loadItem = nullptr;
     CRecord* Layer(uint32_t n) { return Mix()->GetElement(T::kMixsLayers, n); }
     CRecord* Unit(uint32_t n) {
         CRecord* l = Layer(n);
@@ -575,14 +590,7 @@ TEST_F(CChannelListTest, CellMessagesReachTheLayer) {
     EXPECT_EQ(Value(Unit(1), "_oblayer_Blend"), "0.25");
     // A new filter from the chain's menu; with 'slad' it starts bypassed.
     prefs.RootRef().SetBool(nullptr, P::kPrefSilentAdd, true);
-    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
-        chosen = LFsSpec(LString("/tmp/edge.qtz"));
-        return true;
-    });
-    LMenu menu(nullptr, LString("m"));
-    auto* load = new LMenuItem(&menu);
-    load->SetCommand("CAppCmd_LoadFilter");
-    menu.AppendItem(load);
+    LMenuItem* load = LoadEdgeItem();
     EXPECT_TRUE(cell->Chain()->MenuCommand(load));
     ASSERT_EQ(Unit(1)->ArrayCount(T::kUnitFilters), 1u);
     EXPECT_EQ(Value(Filter(1, 0), "_obunit_Bypass"), "1");
@@ -659,14 +667,7 @@ TEST_F(CChannelListTest, FilterMessagesAppendToTheEndOfTheSendingChain) {
     CRecord* image = UDocModel::FindUnitInput(unit, LString("img"))->GetSubRecord(T::kInptImage);
     ASSERT_NE(image, nullptr);
     engine.imagePorts[Id(unit)] = "img";
-    CSrcRendrFrm::SetChooseFileFunction([](const LFsSpec&, LFsSpec& chosen) {
-        chosen = LFsSpec(LString("/tmp/edge.qtz"));
-        return true;
-    });
-    LMenu menu(nullptr, LString("m"));
-    auto* load = new LMenuItem(&menu);
-    load->SetCommand("CAppCmd_LoadFilter");
-    menu.AppendItem(load);
+    LMenuItem* load = LoadEdgeItem();
     struct Row {
         const char* name;
         bool image;
