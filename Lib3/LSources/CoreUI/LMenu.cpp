@@ -219,6 +219,18 @@ void LMenu::ResetItemStates() {
     }
 }
 
+bool LMenu::EnableCommand(const char* command) {
+    bool any = false;
+    for (LMenuItem* i = FirstItem(); i; i = NextItem(i)) {
+        bool on = i->HasCommand(command);
+        if (i->Submenu() && i->Submenu()->EnableCommand(command)) on = true;
+        if (!on) continue;
+        i->SetEnabled(true);
+        any = true;
+    }
+    return any;
+}
+
 void LMenu::SyncToNative() {
     PLAT_DCHECK_MAIN_THREAD();
     uint32_t index = fFirstIndex;

@@ -71,6 +71,9 @@ public:
     void EnableAllItems();
     // Every item disabled, unmarked, with its base text again, recursively.
     void ResetItemStates();
+    // Enables the items bound to the command, recursively, and the items opening a submenu that
+    // holds one (a disabled opener cannot be opened). True when any was bound.
+    bool EnableCommand(const char* command);
     // Refreshes each native item from its framework item.
     void SyncToNative();
 

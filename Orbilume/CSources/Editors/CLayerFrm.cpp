@@ -70,6 +70,13 @@ LMenu* CLayerFrm::LayerMenu() {
     return gLayerMenu;
 }
 
+void CLayerFrm::ReadyLayerMenu(LMenu* menu) {
+    if (!menu) return;
+    menu->ResetItemStates();
+    (void)menu->EnableCommand("CAppCmd_LoadFilter");
+    (void)menu->EnableCommand("CAppCmd_AddCompo");
+}
+
 int32_t CLayerFrm::FaderValue(const LString& text, bool present) {
     double blend = 1.0;
     if (present) {
@@ -181,8 +188,7 @@ LMessage CLayerFrm::Handle(const LMessage& msg) {
         const CLRect r = fPreview->Bounds();
         if (at.x >= r.left && at.x < r.right && at.y >= r.top && at.y < r.bottom) {
             LMenu* menu = LayerMenu();
-            menu->ResetItemStates();
-            menu->EnableAllItems();
+            ReadyLayerMenu(menu);
             LHandlerWatch self(this);
             LMenuItem* chosen = LMenu::PopupContextMenu(this, menu, false);
             if (!self.IsGone() && chosen) (void)fChain->MenuCommand(chosen);

@@ -36,6 +36,9 @@ public:
     static int32_t FaderValue(const LString& blendText, bool present);
     // The shared menu, built by the first cell.
     static LMenu* LayerMenu();
+    // Readies the menu for a pop-up: only "CAppCmd_LoadFilter" and the repository's rows
+    // ("CAppCmd_AddCompo") enabled, with the rows that hold them.
+    static void ReadyLayerMenu(LMenu* menu);
     // Cells make no GL drawing target while off (headless tests).
     static void SetPreviewsEnabled(bool on);
     static bool PreviewsEnabled();

@@ -150,6 +150,30 @@ TEST_F(LMenuTest, EnableAndCheckCommands) {
     EXPECT_FALSE(copy->IsMarked());
 }
 
+// A menu enables its bound items at any depth and opens the way to them: openers of submenus holding
+// one are enabled, others stay as they were.
+TEST_F(LMenuTest, MenuEnablesCommandsAndTheSubmenusHoldingThem) {
+    LMenu* outer = edit->MakeSubmenu(uint32_t(edit->IndexOfItem(copy2)));
+    LMenuItem* mid = AddItem(outer, "", "Mid");
+    LMenuItem* side = AddItem(outer, "", "Side");
+    LMenu* inner = outer->MakeSubmenu(uint32_t(outer->IndexOfItem(mid)));
+    (void)outer->MakeSubmenu(uint32_t(outer->IndexOfItem(side)));
+    LMenuItem* deep = AddItem(inner, "Deep", "Deep");
+    LMenuItem* other = AddItem(inner, "Other", "Other");
+    bar.ResetItemStates();
+
+    EXPECT_FALSE(edit->EnableCommand("Nothing"));
+    EXPECT_TRUE(edit->EnableCommand("Deep"));
+    const struct {
+        LMenuItem* item;
+        bool enabled;
+    } cases[] = {{copy2, true}, {mid, true}, {deep, true}, {side, false}, {other, false}, {undo, false}, {copy, false}};
+    for (const auto& c : cases) EXPECT_EQ(c.item->IsEnabled(), c.enabled) << c.item->Text().CStr();
+    EXPECT_TRUE(edit->EnableCommand("LStdCmd_Undo"));
+    EXPECT_TRUE(undo->IsEnabled());
+    EXPECT_FALSE(copy->IsEnabled());
+}
+
 TEST_F(LMenuTest, SelectionFindsEnabledItemsWithoutSubmenu) {
     EXPECT_EQ(bar.SelectCommand("LStdCmd_Copy"), nullptr);
     bar.EnableCommand("LStdCmd_Copy");

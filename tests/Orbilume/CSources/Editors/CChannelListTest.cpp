@@ -12,6 +12,7 @@
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreData/CUndoQueue.h"
 #include "Lib3/LSources/CoreData/LTimer.h"
+#include "Lib3/LSources/CoreData/URsrc.h"
 #include "Lib3/LSources/CoreUI/CSlider.h"
 #include "Lib3/LSources/CoreUI/LTextPane.h"
 #include "Lib3/LSources/CoreUI/LMenu.h"
@@ -575,6 +576,50 @@ TEST_F(CChannelListTest, FilterCommandsSendPathsAndCancelSendsNothing) {
     other->SetCommand("cOther");
     menu.AppendItem(other);
     EXPECT_FALSE(chain->MenuCommand(other));
+}
+
+// The preview's menu offers what the chain frame answers: the filter file, the repository's rows
+// and the rows holding them; a row left empty and an unanswered command stay disabled, also after a
+// pass that enabled everything.
+TEST_F(CChannelListTest, LayerMenuEnablesOnlyTheCommandsTheChainAnswers) {
+    ASSERT_TRUE(resources.Ok());
+    LMenu menu(nullptr, SRsrcRequest("LAYERPOP"));
+    LMenuItem* load = menu.FirstItem();
+    ASSERT_NE(load, nullptr);
+    ASSERT_TRUE(load->HasCommand("CAppCmd_LoadFilter"));
+    auto row = [&](const char* title) {
+        auto* item = new LMenuItem(&menu);
+        item->SetTexts(LString(title));
+        menu.AppendItem(item);
+        return item;
+    };
+    LMenuItem* stylize = row("Stylize");
+    LMenuItem* empty = row("Other");
+    LMenuItem* odd = row("Odd");
+    odd->SetCommand("CAppCmd_Nobody");
+    LMenu* sub = menu.MakeSubmenu(uint32_t(menu.IndexOfItem(stylize)));
+    (void)menu.MakeSubmenu(uint32_t(menu.IndexOfItem(empty)));
+    auto* tint = new LMenuItem(sub);
+    tint->SetTexts(LString("Deep Tint"));
+    tint->SetCommand("CAppCmd_AddCompo");
+    sub->AppendItem(tint);
+    auto* stray = new LMenuItem(sub);
+    stray->SetTexts(LString("Stray"));
+    sub->AppendItem(stray);
+    menu.EnableAllItems();
+    odd->SetMarked(true);
+
+    CLayerFrm::ReadyLayerMenu(&menu);
+    const struct {
+        LMenuItem* item;
+        bool enabled;
+    } cases[] = {{load, true}, {stylize, true}, {tint, true}, {empty, false}, {odd, false}, {stray, false}};
+    for (const auto& c : cases) EXPECT_EQ(c.item->IsEnabled(), c.enabled) << c.item->Text().CStr();
+    for (LMenuItem* i = menu.FirstItem(); i; i = menu.NextItem(i))
+        if (!i->HasCommands() && !i->Submenu()) {
+            EXPECT_FALSE(i->IsEnabled()) << "separator";
+        }
+    EXPECT_FALSE(odd->IsMarked());
 }
 
 TEST_F(CChannelListTest, CellMessagesReachTheLayer) {

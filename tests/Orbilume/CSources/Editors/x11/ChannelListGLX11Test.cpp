@@ -257,7 +257,8 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
         << before << " " << std::hex << PreviewMiddle(0);
 
     // A click in layer 1's preview pops up the layer menu; its stylize row offers the repository's
-    // filter, which is appended to the layer's chain.
+    // filter, which is appended to the layer's chain. Only what the chain answers is enabled: the
+    // filter file and the rows holding compositions; empty rows stay disabled.
     LMenu* menu = CLayerFrm::LayerMenu();
     LMenu* stylize = menu->FindSubmenu(LString("FilterStylize"));
     ASSERT_NE(stylize, nullptr);
@@ -267,11 +268,20 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
     ASSERT_GE(row, 0);
     const uint32_t filters = Unit(0)->ArrayCount(T::kUnitFilters);
     bool opened = false, offered = false;
+    std::string states, wanted;
     testsupport::RunLater hover(0.6, [&] {
         plat::Window* top = plat::MenuTracker::OpenWindow(0);
         plat::Menu* native = CMacMenuBridge::NativeMenuOf(menu);
         opened = top && native;
         if (!opened) return;
+        for (uint32_t i = 0; i < menu->ItemCount() && int32_t(i) < native->NumberOfItems(); ++i) {
+            const LMenuItem* item = menu->ItemAt(i);
+            if (native->ItemAtIndex(int32_t(i))->IsSeparator()) continue;
+            const bool want =
+                item->HasCommand("CAppCmd_LoadFilter") || (item->Submenu() && item->Submenu()->ItemCount() > 0);
+            wanted += want ? '+' : '-';
+            states += native->ItemAtIndex(int32_t(i))->IsEnabled() ? '+' : '-';
+        }
         const plat::Rect f = top->Frame();
         const plat::Rect r = plat::MenuLayout(native).Rows()[size_t(row)];
         Xdotool("mousemove --sync " + std::to_string(int(f.x + r.x + 20)) + " " +
@@ -297,6 +307,8 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
     ASSERT_TRUE(RunUntil([&] { return Unit(0)->ArrayCount(T::kUnitFilters) == filters + 1; }, 10));
     EXPECT_TRUE(opened);
     EXPECT_TRUE(offered);
+    EXPECT_EQ(states, wanted);
+    EXPECT_NE(wanted.find('-'), std::string::npos) << "no empty row to stay disabled";
     EXPECT_FALSE(plat::MenuTracker::IsTracking());
     EXPECT_STREQ(Unit(0)->GetElement(T::kUnitFilters, filters)->GetString(T::kUnitSpec).CStr(), "deeptint.qtz");
 }
