@@ -167,7 +167,8 @@ TEST_F(LMenuTest, MenuEnablesCommandsAndTheSubmenusHoldingThem) {
     const struct {
         LMenuItem* item;
         bool enabled;
-    } cases[] = {{copy2, true}, {mid, true}, {deep, true}, {side, false}, {other, false}, {undo, false}, {copy, false}};
+    } cases[] = {{copy2, true},  {mid, true},   {deep, true}, {side, false},
+                 {other, false}, {undo, false}, {copy, false}};
     for (const auto& c : cases) EXPECT_EQ(c.item->IsEnabled(), c.enabled) << c.item->Text().CStr();
     EXPECT_TRUE(edit->EnableCommand("LStdCmd_Undo"));
     EXPECT_TRUE(undo->IsEnabled());

@@ -277,8 +277,8 @@ TEST_F(ChannelListGLX11Test, PreviewsShowEachLayerFadeOutAndOfferTheLayerMenu) {
         for (uint32_t i = 0; i < menu->ItemCount() && int32_t(i) < native->NumberOfItems(); ++i) {
             const LMenuItem* item = menu->ItemAt(i);
             if (native->ItemAtIndex(int32_t(i))->IsSeparator()) continue;
-            const bool want =
-                item->HasCommand("CAppCmd_LoadFilter") || (item->Submenu() && item->Submenu()->ItemCount() > 0);
+            const bool want = item->HasCommand("CAppCmd_LoadFilter") ||
+                              (item->Submenu() && item->Submenu()->ItemCount() > 0);
             wanted += want ? '+' : '-';
             states += native->ItemAtIndex(int32_t(i))->IsEnabled() ? '+' : '-';
         }
