@@ -601,9 +601,7 @@ void CMainApp::FrontDocument(CObDoc* doc) {
     mDocs.insert(mDocs.begin(), std::move(moved));
     for (size_t i = 1; i < mDocs.size(); ++i)
         if (mDocs[i]->Console()) mDocs[i]->Console()->Hide();
-    // A console already up is left as it is: showing it again would take the keys from the monitor
-    // whose activation (a click) brought the document to the front.
-    if (doc->Console() && !doc->ConsoleClosed() && !doc->Console()->IsVisible()) doc->Console()->Show();
+    if (doc->Console() && !doc->ConsoleClosed()) doc->Console()->Show();
     DimmerFollowFront();
 }
 

@@ -255,7 +255,7 @@ TEST(OrbilumeX11Test, TheShowsMonitorShowsItsMixAKeyRecallsItsSceneAndSigtermQui
 
     // "b" is the scene key of "Bright" (blend 1, tint 0.5, a 2.5 s fade): the mix changes to it.
     // The console opens with the show and its time field takes the keys: a click in the empty part
-    // of its scene list leaves them to the document (a click on the monitor does too, below).
+    // of its scene list leaves them to the document.
     Geometry console;
     {
         std::istringstream ids(
@@ -302,46 +302,6 @@ std::vector<std::pair<std::string, Geometry>> ShowWindows(const std::string& env
     std::string id;
     while (ids >> id) found.emplace_back(id, WindowGeometry(env, id));
     return found;
-}
-
-// The console takes the keys when the show opens; a click on the monitor makes the monitor key, so
-// a scene key typed next reaches the document and recalls its scene.
-TEST(OrbilumeX11Test, AClickOnTheMonitorTakesTheKeysForTheScenes) {
-    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
-    testsupport::XvfbServer server;
-    if (!server.Ok()) GTEST_SKIP() << "Xvfb did not start";
-    testsupport::TempDir dir;
-    const std::string show = CopyShow(dir);
-    pid_t pid = Launch(server, dir, show, {"ORBILUME_STARTUP_HOLD_MS=0"});
-    ASSERT_GT(pid, 0);
-    const std::string x = "DISPLAY=" + server.Display();
-    // The monitor is the smaller of the two windows titled after the show.
-    Geometry g;
-    const bool both = WaitFor(
-        [&] {
-            const auto windows = ShowWindows(x);
-            if (windows.size() != 2) return false;
-            const Geometry& a = windows[0].second;
-            const Geometry& b = windows[1].second;
-            g = a.width * a.height < b.width * b.height ? a : b;
-            return g.width > 0;
-        },
-        30);
-    const int cx = g.x + g.width / 4, cy = g.y + g.height / 2;
-    bool mixed = false, recalled = false;
-    if (both) {
-        mixed = WaitFor([&] { return Near(ScreenPixel(server.Display(), cx, cy), 0xFF90A8, 6); }, 20);
-        (void)CommandOutput(x + " xdotool mousemove " + std::to_string(cx) + " " + std::to_string(cy) +
-                            " click 1 sleep 0.3 key b 2>&1");
-        recalled = WaitFor([&] { return Near(ScreenPixel(server.Display(), cx, cy), 0xFF80FF, 6); }, 20);
-    }
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(both) << "no monitor and console; log: " << dir.Read("requests.log");
-    EXPECT_TRUE(mixed) << std::hex << ScreenPixel(server.Display(), cx, cy);
-    EXPECT_TRUE(recalled) << "the scene key did not reach the document";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(OrbilumeX11Test, AStoredFullScreenModeCoversTheScreenAndEscapeLeavesItForGood) {

@@ -9,7 +9,6 @@
 #include "Lib3/LSources/CoreData/CRecord.h"
 #include "Lib3/LSources/CoreData/CRecordRef.h"
 #include "Lib3/LSources/CoreUI/LFrame.h"
-#include "Lib3/LSources/CoreUI/LWindow.h"
 #include "Lib3/LSources/Fs/CMacFileU.h"
 #include "Orbilume/CSources/App/CObDoc.h"
 #include "Orbilume/CSources/App/DocDialogs.h"
@@ -21,8 +20,6 @@
 #include "Orbilume/CSources/Document/CDocModelTypes.h"
 #include "Orbilume/CSources/Editors/CConsoleWin.h"
 #include "Orbilume/CSources/TimecodeUI/CTimecodeEdit.h"
-#include "Platform/AppKit/Application.h"
-#include "Platform/AppKit/Window.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
 #include "tests/Orbilume/CSources/App/FakeDocWindow.h"
 #include "tests/support/PinnedFonts.h"
@@ -286,43 +283,6 @@ TEST_F(DocConsoleTest, PlaceAndDividersRoundTripThroughTheDocument) {
     EXPECT_NEAR(console->Divider(0), d0, 0.01f);
     EXPECT_NEAR(console->Divider(1), d1, 0.01f);
     AppFixture::Command(doc, "LStdCmd_Close");
-}
-
-// The monitor's activation brings its document to the front. A console that is not up comes up and
-// takes the keys (as when the show opens); one that is up stays behind the window that was clicked,
-// which keeps the keys, so scene keys reach the document and not the console's time field.
-TEST_F(DocConsoleTest, TheMonitorsActivationLeavesTheKeysWithTheWindowClicked) {
-    CObDoc* doc = Open(app.ShowPath());
-    auto* console = static_cast<CDocConsoleWin*>(doc->Console());
-    ASSERT_NE(console, nullptr);
-    auto* frame = static_cast<LFrame*>(console->Handler());
-    ASSERT_NE(frame->Window(), nullptr);
-    plat::Window* consoleWindow = frame->Window()->NativeWindow();
-    ASSERT_NE(consoleWindow, nullptr);
-    // The fake monitor's stand-in on screen, made key as a click on it does.
-    plat::Ref<plat::Window> monitor =
-        plat::Window::Create({40, 40, 320, 240}, plat::kTitledWindowMask | plat::kResizableWindowMask);
-    plat::Application* a = plat::Application::Shared();
-    auto activate = [&] { LHandler::Dispatch(LMessage(LFrame_Activate, gLast->Handler(), doc)); };
-    struct Step {
-        const char* name;
-        bool consoleUp;  // before the click
-        bool consoleTakesKeys;
-    } steps[] = {
-        {"console hidden: it comes up with the keys", false, true},
-        {"console up: the clicked monitor keeps the keys", true, false},
-        {"again", true, false},
-    };
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.name);
-        if (!s.consoleUp) console->Hide();
-        monitor->MakeKeyAndOrderFront();
-        ASSERT_EQ(a->KeyWindow(), monitor.get());
-        activate();
-        EXPECT_TRUE(console->IsVisible());
-        EXPECT_EQ(a->KeyWindow(), s.consoleTakesKeys ? consoleWindow : monitor.get());
-    }
-    monitor->Close();
 }
 
 // The console's time display locates the player at the time as typed, a time past the day at its
