@@ -25,11 +25,11 @@
 #include "Orbilume/CSources/Engine/CMixEngine.h"
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Orbilume/CSources/QCx/MQcRenderer_.h"
-#include "Platform/Graphics/DrawContext.h"
 #include "Platform/Composer/BuiltinNodeClasses.h"
 #include "Platform/Composer/CompositionKeys.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/GL/GLSurface.h"
+#include "Platform/Graphics/DrawContext.h"
 #include "tests/Common/ObjC/HeadlessDialogTest.h"
 #include "tests/Orbilume/CSources/QCx/QcTestSupport.h"
 #include "tests/Platform/Composer/GraphBuilder.h"
@@ -38,9 +38,6 @@
 
 namespace {
 
-using composertest::GraphBuilder;
-using plat::Dictionary;
-using plat::Value;
 using T = CDocModelTypes;
 using P = CAppPrefs;
 using namespace qctest;
@@ -59,21 +56,10 @@ struct TargetOwner : LHandler {
     }
 };
 
-// A solid red composition.
+// A solid colour composition.
 bool WriteSolid(const std::string& path) {
-    Dictionary u;
-    u.Set(plat::kPublishedPortKey, Value("color"));
-    u.Set(plat::kPortAttributeType, Value("color"));
-    u.Set(plat::kPortAttributeDefault, Value(plat::Color{1, 0, 0, 1}));
-    plat::ValueArray uniforms;
-    uniforms.push_back(Value(std::move(u)));
-    Dictionary state;
-    state.Set(plat::kShaderStateFragment, Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
-    state.Set(plat::kShaderStateUniforms, Value(std::move(uniforms)));
-    GraphBuilder g;
-    g.Node("g", plat::kNodeClassGLSL, state);
-    g.PublishInput("Color", "g", "color");
-    return plat::WritePropertyListFile(path, g.PropertyList(), plat::PropertyListFormat::Xml);
+    return plat::WritePropertyListFile(path, composertest::SolidColorGraph().PropertyList(),
+                                       plat::PropertyListFormat::Xml);
 }
 
 class ChannelCaptureGLTest : public QcGLTest {
@@ -147,7 +133,8 @@ TEST_F(ChannelCaptureGLTest, TargetsGoWhileTheRenderThreadServesCaptures) {
         if (i % 10 == 3) {
             ASSERT_GE(UDocUnits::AddCompositionLayer(doc->Mix(), nullptr, 0, LString("solid.qtz")), 0);
         }
-        if (i % 10 == 8 && doc->Mix()->ArrayCount(T::kMixsLayers) > 2) UDocUnits::DeleteLayer(*doc, nullptr, 0);
+        if (i % 10 == 8 && doc->Mix()->ArrayCount(T::kMixsLayers) > 2)
+            UDocUnits::DeleteLayer(*doc, nullptr, 0);
         ++i;
     }
     stop.store(true);
@@ -292,7 +279,8 @@ TEST_F(ChannelListGLTest, ToggledAssignmentsReleaseCellsWhileCapturesAreServed) 
         if (i % 7 == 2) {
             ASSERT_GE(UDocUnits::AddCompositionLayer(model.Mix(), nullptr, 0, LString("solid.qtz")), 0);
         }
-        if (i % 7 == 5 && model.Mix()->ArrayCount(T::kMixsLayers) > 2) UDocUnits::DeleteLayer(model, nullptr, 0);
+        if (i % 7 == 5 && model.Mix()->ArrayCount(T::kMixsLayers) > 2)
+            UDocUnits::DeleteLayer(model, nullptr, 0);
         ++i;
     }
     EXPECT_GT(counting->captures, 10u);

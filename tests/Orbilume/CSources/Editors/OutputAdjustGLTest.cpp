@@ -32,9 +32,6 @@
 
 namespace {
 
-using composertest::GraphBuilder;
-using plat::Dictionary;
-using plat::Value;
 using T = CDocModelTypes;
 using namespace qctest;
 
@@ -47,20 +44,8 @@ class OutputAdjustGLTest : public QcGLTest {
 protected:
     void SetUp() override {
         QcGLTest::SetUp();
-        Dictionary u;
-        u.Set(plat::kPublishedPortKey, Value("color"));
-        u.Set(plat::kPortAttributeType, Value("color"));
-        u.Set(plat::kPortAttributeDefault, Value(plat::Color{1, 1, 1, 1}));
-        plat::ValueArray uniforms;
-        uniforms.push_back(Value(std::move(u)));
-        Dictionary state;
-        state.Set(plat::kShaderStateFragment,
-                  Value("uniform vec4 color; void main() { gl_FragColor = color; }"));
-        state.Set(plat::kShaderStateUniforms, Value(std::move(uniforms)));
-        GraphBuilder g;
-        g.Node("g", plat::kNodeClassGLSL, state);
-        g.PublishInput("Color", "g", "color");
-        ASSERT_TRUE(plat::WritePropertyListFile(dir.File("solid.qtz"), g.PropertyList(),
+        ASSERT_TRUE(plat::WritePropertyListFile(dir.File("solid.qtz"),
+                                                composertest::SolidColorGraph().PropertyList(),
                                                 plat::PropertyListFormat::Xml));
         doc = std::make_unique<CDocModelHolder>();
         doc->SetDocumentPath(CMacFileU::LFsSpecFromPath(dir.File("show.obm").c_str()));
