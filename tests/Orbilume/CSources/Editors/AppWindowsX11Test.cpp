@@ -253,8 +253,8 @@ TEST_F(AppWindowsX11Test, PlusAddsARowWhoseAddressIsTyped) {
             const char* keys;
             const char* text;
         } edits[] = {
-            {"key ctrl+a type --delay 40 10.0.0.2", "10.0.0.2"},  // replaces the whole text
-            {"key Home key End type --delay 40 5", "10.0.0.25"},  // appends
+            {"key ctrl+a type --delay 40 127.0.0.2", "127.0.0.2"},  // replaces the whole text
+            {"key Home key End type --delay 40 5", "127.0.0.25"},  // appends
             {"key shift+Home type --delay 40 127.0.0.1", "127.0.0.1"},
         };
         for (const auto& e : edits) {
