@@ -2,15 +2,11 @@
 // on a private D-Bus session bus. A show's sequence timer locked to it follows the playing
 // position, and its transport starts and pauses the player.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/LTimer.h"
@@ -22,21 +18,13 @@
 #include "Orbilume/CSources/Document/CSeqcTimer.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "tests/Orbilume/CSources/App/AppTestSupport.h"
-#include "tests/support/BackgroundCommand.h"
-#include "tests/support/CommandOutput.h"
-#include "tests/support/DbusSession.h"
+#include "tests/support/MprisTonePlayer.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 using apptest::AppFixture;
-using testsupport::CommandOutput;
-
-constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
-
-using testsupport::HaveProgram;
-using testsupport::SpawnQuiet;
 
 // Turns the main run loop and the framework's timers until done() or the time is up.
 bool RunUntil(const std::function<bool()>& done, double seconds) {
@@ -55,37 +43,14 @@ bool RunUntil(const std::function<bool()>& done, double seconds) {
 class AppMediaPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
-            if (!HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
-        if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
-        if (!bus.Ok()) GTEST_SKIP() << bus.Why();
-        for (const char* name : {"a", "b"})
-            CommandOutput("sox -n -r 8000 -c 1 " + media.File(std::string(name) + ".wav") +
-                          " synth 20 sine 440");
-        mpv = SpawnQuiet({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
-                     std::string("--script=") + kPlugin, media.File("a.wav"), media.File("b.wav")});
-        ASSERT_GT(mpv, 0);
-        for (int i = 0; i < 2000 && Ctl("status") != "Playing"; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_EQ(Ctl("status"), "Playing");
+        if (const std::string why = tones.Unavailable(); !why.empty()) GTEST_SKIP() << why;
+        ASSERT_TRUE(tones.Start()) << "mpv does not play";
     }
-    void TearDown() override {
-        app.Delete();
-        if (mpv > 0) {
-            kill(mpv, SIGTERM);
-            waitpid(mpv, nullptr, 0);
-        }
-    }
-    std::string Ctl(const std::string& what) {
-        std::string out = CommandOutput("playerctl -p mpv " + what + " 2>/dev/null");
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-        return out;
-    }
+    void TearDown() override { app.Delete(); }
+    static std::string Ctl(const std::string& what) { return testsupport::MprisTonePlayer::Ctl(what); }
 
-    testsupport::DbusSession bus;
-    testsupport::TempDir media;
+    testsupport::MprisTonePlayer tones;  // its session bus first: the application connects to it
     AppFixture app;
-    pid_t mpv = -1;
 };
 
 TEST_F(AppMediaPlayerTest, ASequenceTimerLockedToThePlayerFollowsItAndDrivesItsTransport) {

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/LAsyncLoop.h"
@@ -16,48 +12,18 @@
 #include "Orbilume/CSources/Timecode/MusicAppSource.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Scripting/mpris/MprisPlayer.h"
-#include "tests/support/BackgroundCommand.h"
-#include "tests/support/CommandOutput.h"
-#include "tests/support/DbusSession.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MprisTonePlayer.h"
 
 namespace {
-
-using testsupport::CommandOutput;
-
-using testsupport::HaveProgram;
-using testsupport::SpawnQuiet;
-
-void Stop(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
 
 // mpv with its MPRIS plugin on a private session bus, playing two 20 s tones.
 class MprisPeerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* p : {"dbus-daemon", "mpv", "playerctl", "sox"})
-            if (!HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
-        if (access(kPlugin, R_OK) != 0) GTEST_SKIP() << "mpv-mpris is not installed";
-        if (!bus.Ok()) GTEST_SKIP() << bus.Why();
-        for (const char* name : {"a", "b"})
-            CommandOutput("sox -n -r 8000 -c 1 " + dir.File(std::string(name) + ".wav") +
-                          " synth 20 sine 440");
-        mpv = SpawnQuiet({"mpv", "--no-config", "--ao=null", "--vo=null", "--idle=no",
-                     std::string("--script=") + kPlugin, dir.File("a.wav"), dir.File("b.wav")});
-        ASSERT_GT(mpv, 0);
-        for (int i = 0; i < 2000 && Ctl("status") != "Playing"; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_EQ(Ctl("status"), "Playing");
+        if (const std::string why = tones.Unavailable(); !why.empty()) GTEST_SKIP() << why;
+        ASSERT_TRUE(tones.Start()) << "mpv does not play";
     }
-    void TearDown() override { Stop(mpv); }
-    std::string Ctl(const std::string& what) {
-        std::string out = CommandOutput("playerctl -p mpv " + what + " 2>/dev/null");
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-        return out;
-    }
+    static std::string Ctl(const std::string& what) { return testsupport::MprisTonePlayer::Ctl(what); }
     // Runs the main loop and its timers for a while (real time).
     void RunFor(int ms) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -82,10 +48,7 @@ protected:
         EXPECT_LE(seconds, after + 0.5);
     }
 
-    static constexpr const char* kPlugin = "/usr/lib/mpv-mpris/mpris.so";
-    testsupport::DbusSession bus;
-    testsupport::TempDir dir;
-    pid_t mpv = -1;
+    testsupport::MprisTonePlayer tones;
 };
 
 TEST_F(MprisPeerTest, FollowsThePositionAndCommandsReachThePlayer) {

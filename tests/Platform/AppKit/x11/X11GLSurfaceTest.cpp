@@ -50,15 +50,31 @@ testsupport::XvfbServer& Server() {
     return server;
 }
 
-TEST(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace) {
-    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
-    X11Backend::Options options;
-    options.glWindows = true;
-    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
-    ASSERT_NE(backend, nullptr);
-    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
-    plat::SetBackend(backend.get());
-    ASSERT_TRUE(backend->Start());
+// A backend with GL windows on the process's server, started; skips where EGL has no window surfaces.
+class X11GLSurface : public ::testing::Test {
+protected:
+    // Scale 0: the desktop's.
+    void Start(int32_t scale = 0) {
+        ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
+        X11Backend::Options options;
+        options.glWindows = true;
+        options.scale = scale;
+        backend = X11Backend::Open(Server().Display().c_str(), options);
+        ASSERT_NE(backend, nullptr);
+        if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
+        plat::SetBackend(backend.get());
+        ASSERT_TRUE(backend->Start());
+    }
+    void TearDown() override {
+        if (plat::CurrentBackend() == backend.get()) plat::SetBackend(nullptr);
+        backend.reset();
+    }
+    std::unique_ptr<X11Backend> backend;
+};
+
+TEST_F(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace) {
+    Start();
+    if (IsSkipped() || HasFatalFailure()) return;
     ::Display* d = backend->XDisplay();
     {
         plat::Ref<Window> w = Window::Create({100, 100, 300, 200}, plat::kTitledWindowMask);
@@ -121,20 +137,11 @@ TEST(X11GLSurface, AWindowSurfaceShowsItsColourThroughItsHolesAndFollowsItsPlace
         content->Release();
         corner->Release();
     }
-    plat::SetBackend(nullptr);
-    backend.reset();
 }
 
-TEST(X11GLSurface, AtScaleTwoTheSurfaceHasTwoPixelsPerPointInSizePlaceAndHoles) {
-    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
-    X11Backend::Options options;
-    options.glWindows = true;
-    options.scale = 2;
-    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
-    ASSERT_NE(backend, nullptr);
-    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
-    plat::SetBackend(backend.get());
-    ASSERT_TRUE(backend->Start());
+TEST_F(X11GLSurface, AtScaleTwoTheSurfaceHasTwoPixelsPerPointInSizePlaceAndHoles) {
+    Start(2);
+    if (IsSkipped() || HasFatalFailure()) return;
     ::Display* d = backend->XDisplay();
     {
         // The window's content at (40, 40) pixels; the pane at (25, 20) points in it, 100 × 60 points.
@@ -225,22 +232,13 @@ TEST(X11GLSurface, AtScaleTwoTheSurfaceHasTwoPixelsPerPointInSizePlaceAndHoles) 
         w->Close();
         content->Release();
     }
-    plat::SetBackend(nullptr);
-    backend.reset();
 }
 
 // The framework's GL context on a window of a dense display: the pane it is placed at (in points)
 // is rendered over all of its pixels.
-TEST(X11GLSurface, AFrameworkContextOnADenseDisplayRendersItsWholePane) {
-    ASSERT_TRUE(Server().Ok()) << "Xvfb did not start";
-    X11Backend::Options options;
-    options.glWindows = true;
-    options.scale = 2;
-    std::unique_ptr<X11Backend> backend = X11Backend::Open(Server().Display().c_str(), options);
-    ASSERT_NE(backend, nullptr);
-    if (!plat::GLDisplay::WindowSurfaces()) GTEST_SKIP() << "no EGL window surfaces on this server";
-    plat::SetBackend(backend.get());
-    ASSERT_TRUE(backend->Start());
+TEST_F(X11GLSurface, AFrameworkContextOnADenseDisplayRendersItsWholePane) {
+    Start(2);
+    if (IsSkipped() || HasFatalFailure()) return;
     ::Display* d = backend->XDisplay();
     {
         plat::Ref<Window> w = Window::Create({20, 20, 150, 100}, plat::kBorderlessWindowMask);
@@ -291,8 +289,6 @@ TEST(X11GLSurface, AFrameworkContextOnADenseDisplayRendersItsWholePane) {
         w->Close();
         content->Release();
     }
-    plat::SetBackend(nullptr);
-    backend.reset();
 }
 
 }  // namespace
