@@ -46,6 +46,7 @@
 #include "Platform/AppKit/Window.h"
 #include "Platform/GL/GLDisplay.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/Orbilume/CSources/Editors/x11/CaptureRoot.h"
 #include "tests/support/MenuPixels.h"
 #include "tests/support/TempDir.h"
 
@@ -64,18 +65,7 @@ using T = CDocModelTypes;
 // The fixture's first layer: a fill of (1, 0.5, 0.25) through a tint of 0.25 towards blue.
 constexpr uint32_t kFirstLayer = 0xBF6070;
 
-// Stands for the application: a pane that asks for the mouse (a dragger, a slider) gets it.
-struct Root : LHandler {
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is(LPane_ReqFocus) || msg.Is(LPane_Defer) || msg.Is(LMouse_Cursor) || msg.Is(LFrame_Place))
-            return LMessage();
-        if (msg.Is(LPane_ReqCapture) && msg.sender) {
-            if (CMainLoopUI* ui = CMainLoopUI::Get()) ui->SetCaptureHolder(msg.sender);
-            return LMessage();
-        }
-        return LHandler::Handle(msg);
-    }
-};
+using Root = editorstest::CaptureRoot;
 
 struct UndoDocument : LHandler {
     LMessage Handle(const LMessage& msg) override {

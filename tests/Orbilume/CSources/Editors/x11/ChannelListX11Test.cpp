@@ -31,6 +31,7 @@
 #include "Orbilume/CSources/Engine/CUnitPortList.h"
 #include "Platform/AppKit/Window.h"
 #include "tests/Common/ObjC/x11/X11FrameworkTest.h"
+#include "tests/Orbilume/CSources/Editors/x11/CaptureRoot.h"
 #include "tests/support/BackgroundCommand.h"
 #include "tests/support/CommandOutput.h"
 
@@ -38,18 +39,7 @@ namespace {
 
 using T = CDocModelTypes;
 
-// Stands for the application: a pane that asks for the mouse (a dragger) gets it.
-struct Root : LHandler {
-    LMessage Handle(const LMessage& msg) override {
-        if (msg.Is(LPane_ReqFocus) || msg.Is(LPane_Defer) || msg.Is(LMouse_Cursor) || msg.Is(LFrame_Place))
-            return LMessage();
-        if (msg.Is(LPane_ReqCapture) && msg.sender) {
-            if (CMainLoopUI* ui = CMainLoopUI::Get()) ui->SetCaptureHolder(msg.sender);
-            return LMessage();
-        }
-        return LHandler::Handle(msg);
-    }
-};
+using Root = editorstest::CaptureRoot;
 
 // The document above the window: its undo queue answers the Undo command (Ctrl+Z).
 struct UndoDocument : LHandler {
