@@ -88,6 +88,24 @@ void AppFixture::Command(LHandler* target, const char* command) {
     LHandler::Dispatch(LMessage(LMenuItem_Selected, item, target));
 }
 
+std::vector<std::pair<bool, bool>> AppFixture::MenuStates(LHandler* target,
+                                                          const std::vector<const char*>& commands) {
+    LMenuBar bar(nullptr);
+    auto* menu = new LMenu(&bar, LString("Test"));
+    bar.AppendMenu(menu);
+    std::vector<LMenuItem*> items;
+    for (const char* c : commands) {
+        auto* item = new LMenuItem(menu);
+        item->SetCommand(c);
+        menu->AppendItem(item);
+        items.push_back(item);
+    }
+    (void)target->Handle(LMessage(LMenuBar_Ready, &bar, target));
+    std::vector<std::pair<bool, bool>> out;
+    for (LMenuItem* item : items) out.emplace_back(item->IsEnabled(), item->IsMarked());
+    return out;
+}
+
 std::string AppFixture::ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Lib3/LSources/CoreData/LHandler.h"
@@ -40,6 +41,8 @@ public:
     std::string ShowPath() const { return shows.File("show.obm"); }
     // Sends the command to the handler (as the menu does).
     static void Command(LHandler* target, const char* command);
+    // The enabled and marked state of each command after "LMenuBar_Ready" reached the handler.
+    static std::vector<std::pair<bool, bool>> MenuStates(LHandler* target, const std::vector<const char*>& commands);
     static std::string ReadFile(const std::string& path);
     static uint64_t Inode(const std::string& path);
     static std::vector<std::string> Listing(const std::string& folder);

@@ -778,20 +778,7 @@ protected:
     CRecord* Prefs() { return CAppPrefs::Get()->Root(); }
     // The enabled and marked state of each command after "LMenuBar_Ready" reached the application.
     std::vector<std::pair<bool, bool>> Ready(const std::vector<const char*>& commands) {
-        LMenuBar bar(nullptr);
-        auto* menu = new LMenu(&bar, LString("Test"));
-        bar.AppendMenu(menu);
-        std::vector<LMenuItem*> items;
-        for (const char* c : commands) {
-            auto* item = new LMenuItem(menu);
-            item->SetCommand(c);
-            menu->AppendItem(item);
-            items.push_back(item);
-        }
-        (void)gMainApp->Handle(LMessage(LMenuBar_Ready, &bar, gMainApp));
-        std::vector<std::pair<bool, bool>> out;
-        for (LMenuItem* item : items) out.emplace_back(item->IsEnabled(), item->IsMarked());
-        return out;
+        return AppFixture::MenuStates(gMainApp, commands);
     }
 };
 

@@ -115,19 +115,8 @@ public:
 
 // Whether the application enables the commands when the menu bar gets ready.
 std::vector<bool> Enabled(const std::vector<const char*>& commands) {
-    LMenuBar bar(nullptr);
-    auto* menu = new LMenu(&bar, LString("Test"));
-    bar.AppendMenu(menu);
-    std::vector<LMenuItem*> items;
-    for (const char* c : commands) {
-        auto* item = new LMenuItem(menu);
-        item->SetCommand(c);
-        menu->AppendItem(item);
-        items.push_back(item);
-    }
-    (void)gMainApp->Handle(LMessage(LMenuBar_Ready, &bar, gMainApp));
     std::vector<bool> out;
-    for (LMenuItem* item : items) out.push_back(item->IsEnabled());
+    for (const auto& state : AppFixture::MenuStates(gMainApp, commands)) out.push_back(state.first);
     return out;
 }
 
